@@ -1,0 +1,68 @@
+#include "platform/foundation/NSLog.h"
+
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <sys/time.h>
+#include <unistd.h>
+
+struct NSLogCapture::State {
+    std::vector<std::string> lines;
+    bool echo = false;
+    State* previous = nullptr;
+};
+
+namespace {
+std::mutex logLock;
+NSLogCapture::State* capture = nullptr;
+} // namespace
+
+void NSLogv(const std::string& message) {
+    std::lock_guard<std::mutex> guard(logLock);
+    if (capture) {
+        capture->lines.push_back(message);
+        if (!capture->echo) return;
+    }
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    std::tm tm{};
+    localtime_r(&tv.tv_sec, &tm);
+    char stamp[64];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
+    std::fprintf(stderr, "%s.%03ld Tandrel[%d] %s\n", stamp, static_cast<long>(tv.tv_usec / 1000), static_cast<int>(getpid()),
+                 message.c_str());
+}
+
+NSLogCapture::NSLogCapture(bool echo) : state_(new State) {
+    std::lock_guard<std::mutex> guard(logLock);
+    state_->echo = echo;
+    state_->previous = capture;
+    capture = state_;
+}
+
+NSLogCapture::~NSLogCapture() {
+    {
+        std::lock_guard<std::mutex> guard(logLock);
+        capture = state_->previous;
+    }
+    delete state_;
+}
+
+std::vector<std::string> NSLogCapture::lines() const {
+    std::lock_guard<std::mutex> guard(logLock);
+    return state_->lines;
+}
+
+bool NSLogCapture::contains(std::string_view text) const { return count(text) > 0; }
+
+std::size_t NSLogCapture::count(std::string_view text) const {
+    std::lock_guard<std::mutex> guard(logLock);
+    std::size_t n = 0;
+    for (const auto& line : state_->lines) n += line.find(text) != std::string::npos;
+    return n;
+}
+
+void NSLogCapture::clear() {
+    std::lock_guard<std::mutex> guard(logLock);
+    state_->lines.clear();
+}

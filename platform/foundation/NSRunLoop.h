@@ -1,0 +1,66 @@
+#pragma once
+// Run loops: one per thread, created on first use. A run loop waits on epoll (with an eventfd to
+// wake it) and serves, in each pass: file-descriptor sources that are ready, timers that are due
+// on the platform clock, and performs in the order they were queued. The main run loop belongs
+// to the process's main thread; its performs also drain the main dispatch queue.
+
+#include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSObject.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class NSTimer;
+
+using NSRunLoopMode = std::string;
+// Modes are accepted for the design's sake; every source is served in every mode (the headless
+// device has no tracking mode that would hold sources back).
+extern const NSRunLoopMode NSDefaultRunLoopMode;  // "kCFRunLoopDefaultMode"
+extern const NSRunLoopMode NSRunLoopCommonModes;  // "kCFRunLoopCommonModes"
+
+class NSRunLoop : public NSObject {
+public:
+    using SourceId = std::uint64_t;
+    enum FileDescriptorEvents : int { Readable = 1, Writable = 2 };
+
+    static std::shared_ptr<NSRunLoop> currentRunLoop();
+    static std::shared_ptr<NSRunLoop> mainRunLoop();
+
+    // Queues a block to run on this loop's thread in FIFO order; thread-safe, wakes the loop.
+    void performBlock(std::function<void()> block);
+    // A delayed perform (-performSelector:withObject:afterDelay:): a one-shot timer on this loop.
+    // Invalidate the returned timer to cancel it.
+    std::shared_ptr<NSTimer> performAfterDelay(NSTimeInterval delay, std::function<void()> block);
+
+    void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode = NSDefaultRunLoopMode);
+
+    // Watches a descriptor for the given events; the handler gets the descriptor and the events
+    // that are ready. Thread-safe; the handler always runs on this loop's thread.
+    SourceId addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler);
+    void updateFileDescriptor(SourceId source, int events);
+    void removeFileDescriptor(SourceId source);
+
+    // Runs until stop() is called (or forever).
+    void run();
+    // Runs until the date has passed or stop() is called.
+    void runUntilDate(const std::shared_ptr<NSDate>& limitDate);
+    // One pass: waits at most until the date for something to do, does what is ready, returns.
+    // Returns false when the loop has no sources, timers or performs at all.
+    bool runModeBeforeDate(const NSRunLoopMode& mode, const std::shared_ptr<NSDate>& limitDate);
+    // One pass waiting at most `timeout` seconds of real time; true when anything was done.
+    bool runOnce(double timeout);
+    void stop();
+    void wakeUp();
+
+    bool isCurrent() const;
+
+    NSRunLoop();
+    ~NSRunLoop() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    friend class NSTimer;
+};

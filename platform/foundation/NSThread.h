@@ -1,0 +1,36 @@
+#pragma once
+// Threads. The main thread is the process's first thread.
+
+#include "platform/foundation/NSObject.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class NSThread : public NSObject {
+public:
+    static bool isMainThread();
+    static std::shared_ptr<NSThread> currentThread();
+    static std::shared_ptr<NSThread> mainThread();
+    // Starts a detached thread that runs the block.
+    static void detachNewThread(std::function<void()> block, const std::string& name = {});
+
+    explicit NSThread(std::function<void()> block);
+    void start();
+    const std::string& name() const { return name_; }
+    void setName(const std::string& name);
+    bool isMain() const { return main_; }
+    bool isExecuting() const;
+    bool isFinished() const;
+    bool isCancelled() const;
+    void cancel();
+
+    static void sleepForTimeInterval(double seconds);
+
+private:
+    std::function<void()> block_;
+    std::string name_;
+    bool main_ = false;
+    struct State;
+    std::shared_ptr<State> state_;
+};

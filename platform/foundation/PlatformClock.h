@@ -1,0 +1,29 @@
+#pragma once
+// The one clock behind NSDate, NSTimer, run-loop timers and dispatch_after.
+//
+// Normally it reads the host's clocks. Tests switch it to manual mode: time then stands still
+// until advance() moves it, and every run loop and dispatch timer waiting on it is woken, so a
+// 2-second or an 1800-second timer fires at once and deterministically.
+
+#include <cstdint>
+#include <functional>
+
+class PlatformClock {
+public:
+    // Wall-clock seconds since 1970-01-01 00:00:00 UTC.
+    static double now();
+    // Seconds on a clock that never goes back; timers are scheduled on it.
+    static double monotonic();
+
+    static bool isManual();
+    // Enters manual mode with the wall clock at `wallSeconds` (the current time when negative).
+    static void setManual(double wallSeconds = -1);
+    static void setAutomatic();
+    // Moves manual time forward and wakes every observer. Ignored in automatic mode.
+    static void advance(double seconds);
+
+    // Observers are told after every change of manual time (on the advancing thread); run loops
+    // and the dispatch timer thread use this to re-examine their timers.
+    static std::uint64_t addObserver(std::function<void()> observer);
+    static void removeObserver(std::uint64_t token);
+};

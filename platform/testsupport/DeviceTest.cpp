@@ -1,0 +1,87 @@
+#include "platform/testsupport/DeviceTest.h"
+
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/PlatformClock.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <ftw.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
+    ::chmod(path, 0700);
+    ::remove(path);
+    return 0;
+}
+
+void makeHostDirs(const std::string& path) {
+    std::string partial;
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            partial = path.substr(0, i);
+            ::mkdir(partial.c_str(), 0755);
+        }
+    }
+}
+} // namespace
+
+void removeHostTree(const std::string& hostPath) {
+    if (hostPath.empty() || hostPath == "/") return;
+    // Make every folder writable first so unreadable test folders can be removed too.
+    ::nftw(hostPath.c_str(), [](const char* p, const struct stat* st, int type, struct FTW*) {
+        if (type == FTW_D || type == FTW_DNR) ::chmod(p, (st->st_mode & 07777) | 0700);
+        return 0;
+    }, 64, FTW_PHYS);
+    ::nftw(hostPath.c_str(), removeEntry, 64, FTW_DEPTH | FTW_PHYS);
+}
+
+TemporaryFolder::TemporaryFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tandrel-test-XXXXXX";
+    char* made = ::mkdtemp(pattern.data());
+    path_ = made ? made : "";
+}
+
+TemporaryFolder::~TemporaryFolder() { removeHostTree(path_); }
+
+void DeviceTest::SetUp() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tandrel-device-XXXXXX";
+    char* made = ::mkdtemp(pattern.data());
+    ASSERT_NE(made, nullptr);
+    root_ = made;
+    DeviceRoot::setRoot(root_);
+    for (const char* d : {"/tmp", "/var/mobile/Library/Preferences", "/var/mobile/Library/Caches", "/var/mobile/Documents",
+                          "/var/mobile/tmp"}) {
+        makeHostDirs(root_ + d);
+    }
+    log_ = std::make_unique<NSLogCapture>(std::getenv("TANDREL_TEST_ECHO_LOG") != nullptr);
+}
+
+void DeviceTest::TearDown() {
+    log_.reset();
+    if (PlatformClock::isManual()) PlatformClock::setAutomatic();
+    DeviceRoot::setRoot("/");
+    removeHostTree(root_);
+}
+
+std::string DeviceTest::host(const std::string& devicePath) const { return root_ + (devicePath.empty() || devicePath[0] != '/' ? "/" : "") + devicePath; }
+
+void DeviceTest::writeFile(const std::string& devicePath, const std::string& contents) const {
+    std::string h = host(devicePath);
+    makeHostDirs(h.substr(0, h.rfind('/')));
+    std::ofstream out(h, std::ios::binary);
+    out << contents;
+}
+
+std::string DeviceTest::readFile(const std::string& devicePath) const {
+    std::ifstream in(host(devicePath), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void DeviceTest::makeDirectory(const std::string& devicePath) const { makeHostDirs(host(devicePath)); }
