@@ -1,0 +1,44 @@
+#pragma once
+// The simulated device: what UIDevice and UIScreen report and what the analytics' device facts
+// read where Linux has no answer of its own. One process-wide profile; the binary's options and
+// the tests change it.
+
+#include <functional>
+#include <string>
+
+enum UIDeviceBatteryState : long {
+    UIDeviceBatteryStateUnknown = 0,
+    UIDeviceBatteryStateUnplugged = 1,
+    UIDeviceBatteryStateCharging = 2,
+    UIDeviceBatteryStateFull = 3,
+};
+
+enum UIDeviceOrientation : long {
+    UIDeviceOrientationUnknown = 0,
+    UIDeviceOrientationPortrait = 1,
+    UIDeviceOrientationPortraitUpsideDown = 2,
+    UIDeviceOrientationLandscapeLeft = 3,
+    UIDeviceOrientationLandscapeRight = 4,
+    UIDeviceOrientationFaceUp = 5,
+    UIDeviceOrientationFaceDown = 6,
+};
+
+struct DeviceProfile {
+    std::string model = "iPhone";          // "iPhone" or "iPad"
+    std::string name = "Tandrel Device";
+    std::string systemName = "iPhone OS";
+    std::string systemVersion = "8.0";
+    double screenWidth = 320;              // points
+    double screenHeight = 568;
+    double screenScale = 2;
+    float batteryLevel = 1.0f;             // 0..1, -1 when unknown
+    UIDeviceBatteryState batteryState = UIDeviceBatteryStateFull;
+    UIDeviceOrientation orientation = UIDeviceOrientationPortrait;
+
+    // A copy of the current profile.
+    static DeviceProfile current();
+    // Changes the profile under its lock.
+    static void update(const std::function<void(DeviceProfile&)>& change);
+    // Back to the defaults above.
+    static void reset();
+};
