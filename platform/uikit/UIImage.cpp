@@ -3,6 +3,8 @@
 #include "platform/foundation/DeviceRoot.h"
 
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <unistd.h>
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIGraphics.h"
@@ -23,6 +25,23 @@ UIImage::UIImage(CGImageRef image, CGFloat scale, std::string name)
 UIImagePtr UIImage::imageNamed(const std::string& name) {
     if (name.empty()) return nullptr;
     std::string base = NSString::hasSuffix(name, ".png") ? NSString::stringByDeletingPathExtension(name) : name;
+    // Bundle images are read once and shared, as the platform caches them.
+    static std::mutex cacheLock;
+    static std::map<std::string, UIImagePtr> cache;
+    {
+        std::lock_guard<std::mutex> guard(cacheLock);
+        auto it = cache.find(base);
+        if (it != cache.end()) return it->second;
+    }
+    auto image = loadBundleImage(base);
+    if (image) {
+        std::lock_guard<std::mutex> guard(cacheLock);
+        cache[base] = image;
+    }
+    return image;
+}
+
+UIImagePtr UIImage::loadBundleImage(const std::string& base) {
     for (CGFloat scale : {2.0, 1.0}) {
         std::string resource = scale > 1 ? base + "@2x" : base;
         auto path = bundleImagePath(resource);

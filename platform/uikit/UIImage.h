@@ -38,6 +38,8 @@ public:
     std::string description() const override;
 
 private:
+    static UIImagePtr loadBundleImage(const std::string& base);
+
     CGImageRef image_;
     CGFloat scale_;
     std::string name_;
