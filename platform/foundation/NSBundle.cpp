@@ -247,10 +247,13 @@ std::vector<std::string> NSBundle::pathsForResourcesOfType(const std::string& ty
     return paths;
 }
 
-std::string NSBundle::URLForResource(const std::string& name, const std::string& extension) const {
-    std::string path = pathForResource(name, extension);
-    if (path.empty()) return {};
-    return "file://" + NSString::stringByAddingPercentEncoding(path, NSString::URLPathAllowed);
+NSURLPtr NSBundle::URLForResource(const std::string& name, const std::string& extension) const {
+    return URLForResource(name, extension, {});
+}
+
+NSURLPtr NSBundle::URLForResource(const std::string& name, const std::string& extension, const std::string& subdirectory) const {
+    std::string path = pathForResource(name, extension, subdirectory);
+    return path.empty() ? nullptr : NSURL::fileURLWithPath(path);
 }
 
 Value::Dictionary NSBundle::infoDictionary() const {

@@ -5,6 +5,7 @@
 // file calls, or to a C API through NSString::fileSystemRepresentation.
 
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
 
 #include <map>
@@ -50,8 +51,9 @@ public:
     std::string pathForResource(const std::string& name, const std::string& type, const std::string& subdirectory) const;
     // The paths of all resources with an extension (every file when empty), sorted.
     std::vector<std::string> pathsForResourcesOfType(const std::string& type, const std::string& subdirectory = {}) const;
-    // The file URL text ("file:///Applications/Tandrel.app/name.type") of pathForResource, or empty.
-    std::string URLForResource(const std::string& name, const std::string& extension) const;
+    // The file URL of pathForResource, or nil.
+    NSURLPtr URLForResource(const std::string& name, const std::string& extension) const;
+    NSURLPtr URLForResource(const std::string& name, const std::string& extension, const std::string& subdirectory) const;
 
     // The contents of the bundle's Info.plist; empty when it has none.
     Value::Dictionary infoDictionary() const;

@@ -27,12 +27,14 @@ TEST_F(NSBundleTest, MainBundleIsTheApplicationWithItsInfoPlist) {
     EXPECT_EQ(info, "/Applications/Tandrel.app/Info.plist");
     EXPECT_EQ(bundle->pathForResource("Info.plist", ""), info);
     EXPECT_EQ(bundle->pathForResource("Info", ".plist"), info);
-    EXPECT_EQ(bundle->URLForResource("Info", "plist"), "file:///Applications/Tandrel.app/Info.plist");
+    ASSERT_TRUE(bundle->URLForResource("Info", "plist"));
+    EXPECT_EQ(bundle->URLForResource("Info", "plist")->absoluteString(), "file:///Applications/Tandrel.app/Info.plist");
+    EXPECT_EQ(bundle->URLForResource("Info", "plist")->path(), info);
     auto data = NSData::dataWithContentsOfFile(info);
     ASSERT_TRUE(data);
     EXPECT_NE(data->stringView().find("org.harborstack.tandrel"), std::string_view::npos);
     EXPECT_EQ(bundle->pathForResource("NoSuchResource", "png"), "");
-    EXPECT_EQ(bundle->URLForResource("NoSuchResource", "png"), "");
+    EXPECT_FALSE(bundle->URLForResource("NoSuchResource", "png"));
 }
 
 TEST_F(NSBundleTest, ResourcesFolderComesFromTheEnvironmentFirst) {
