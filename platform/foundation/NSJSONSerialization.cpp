@@ -1,5 +1,7 @@
 #include "platform/foundation/NSJSONSerialization.h"
 
+#include "platform/foundation/NSString.h"
+
 #include <jansson.h>
 
 #include <cmath>
@@ -108,9 +110,39 @@ JsonPtr toJSON(const Value& v, std::string& problem) {
     }
     return nullptr;
 }
+// JSON text arrives as UTF-8 (with or without a byte-order mark) or as UTF-16, told apart by the
+// mark or by the zero bytes around the first character, which is always ASCII.
+std::string_view asUTF8(std::string_view data, std::string& converted) {
+    if (data.substr(0, 3) == "\xEF\xBB\xBF") return data.substr(3);
+    if (data.size() < 2) return data;
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(data[i]); };
+    bool bigEndian;
+    std::size_t start = 0;
+    if (byte(0) == 0xFE && byte(1) == 0xFF) {
+        bigEndian = true;
+        start = 2;
+    } else if (byte(0) == 0xFF && byte(1) == 0xFE) {
+        bigEndian = false;
+        start = 2;
+    } else if (byte(0) == 0 && byte(1) != 0) {
+        bigEndian = true;
+    } else if (byte(0) != 0 && byte(1) == 0) {
+        bigEndian = false;
+    } else {
+        return data;
+    }
+    std::u16string units;
+    for (std::size_t i = start; i + 1 < data.size(); i += 2) {
+        units.push_back(static_cast<char16_t>(bigEndian ? (byte(i) << 8 | byte(i + 1)) : (byte(i + 1) << 8 | byte(i))));
+    }
+    converted = NSString::utf8(units);
+    return converted;
+}
 } // namespace
 
-std::optional<Value> NSJSONSerialization::JSONObjectWithData(std::string_view data, unsigned long options, NSErrorPtr* error) {
+std::optional<Value> NSJSONSerialization::JSONObjectWithData(std::string_view bytes, unsigned long options, NSErrorPtr* error) {
+    std::string converted;
+    std::string_view data = asUTF8(bytes, converted);
     if (data.empty()) {
         NSErrorSet(error, readError("No value."));
         return std::nullopt;

@@ -25,7 +25,7 @@ enum NSJSONWritingOptions : unsigned long {
 
 class NSJSONSerialization {
 public:
-    // The document's value. Without NSJSONReadingAllowFragments the top level must be an array or
+    // The document's value, from UTF-8 (a byte-order mark allowed) or UTF-16 text. Without NSJSONReadingAllowFragments the top level must be an array or
     // an object. A Value is always mutable, so the mutability options change nothing. On failure:
     // nullopt and an error of NSCocoaErrorDomain, code 3840, with the parser's reason and position
     // under "NSDebugDescription".

@@ -1,6 +1,7 @@
 #include "platform/foundation/NSPropertyListSerialization.h"
 
 #include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSString.h"
 
 #include <plist/plist.h>
 
@@ -148,6 +149,10 @@ PlistNode toPlist(const Value& v, std::string& problem) {
             problem = "strings with a NUL character cannot be written";
             return nullptr;
         }
+        if (!NSString::isValidUTF8(v.string())) {
+            problem = "strings must be valid UTF-8";
+            return nullptr;
+        }
         return PlistNode(plist_new_string(v.string().c_str()));
     case Value::Type::Data:
         return PlistNode(plist_new_data(reinterpret_cast<const char*>(v.data().data()), v.data().size()));
@@ -179,8 +184,8 @@ PlistNode toPlist(const Value& v, std::string& problem) {
     case Value::Type::Dictionary: {
         PlistNode dict(plist_new_dict());
         for (const auto& [key, item] : v.dictionary()) {
-            if (key.find('\0') != std::string::npos) {
-                problem = "keys with a NUL character cannot be written";
+            if (key.find('\0') != std::string::npos || !NSString::isValidUTF8(key)) {
+                problem = "keys must be valid UTF-8 without a NUL character";
                 return nullptr;
             }
             PlistNode node = toPlist(item, problem);

@@ -13,6 +13,11 @@
 
 namespace {
 const std::string kLockSuffix = ".lock";
+
+// The lock file beside the store, hidden as the platform's bookkeeping files are.
+std::string lockPath(const std::string& hostPath) {
+    return NSString::stringByDeletingLastPathComponent(hostPath) + "/." + NSString::lastPathComponent(hostPath) + kLockSuffix;
+}
 const std::string kCorruptSuffix = ".corrupt";
 constexpr mode_t kFolderMode = 0755;
 constexpr mode_t kFileMode = 0644;
@@ -70,7 +75,7 @@ Value::Dictionary PropertyListStore::read() {
     std::lock_guard<std::mutex> guard(lock_);
     std::string host = NSString::fileSystemRepresentation(path_);
     makeHostFolders(NSString::stringByDeletingLastPathComponent(host));
-    FileLock fileLock(host + kLockSuffix);
+    FileLock fileLock(lockPath(host));
     return load();
 }
 
@@ -78,7 +83,7 @@ bool PropertyListStore::update(const std::function<bool(Value::Dictionary&)>& ch
     std::lock_guard<std::mutex> guard(lock_);
     std::string host = NSString::fileSystemRepresentation(path_);
     makeHostFolders(NSString::stringByDeletingLastPathComponent(host));
-    FileLock fileLock(host + kLockSuffix);
+    FileLock fileLock(lockPath(host));
     Value::Dictionary contents = load();
     if (!change(contents)) return true;
     NSErrorPtr failure;

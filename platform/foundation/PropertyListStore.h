@@ -1,7 +1,7 @@
 #pragma once
 // A dictionary kept in a property-list file of the device and shared between processes: the
 // user defaults and the keychain stand on it. Every access re-reads the file under a lock
-// (flock on "<file>.lock" beside it, plus a mutex of the process), so what another process wrote
+// (flock on ".<file>.lock" beside it, plus a mutex of the process), so what another process wrote
 // is seen; every change is written atomically.
 
 #include "platform/foundation/NSError.h"

@@ -56,6 +56,21 @@ TEST(NSJSONSerializationTest, StringsWithNulAndAstralCharactersSurvive) {
     }
 }
 
+TEST(NSJSONSerializationTest, ReadsUTF8WithAMarkAndUTF16) {
+    auto utf16 = [](const std::string& ascii, bool bigEndian, bool mark) {
+        std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+        for (char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+        return out;
+    };
+    const std::string cases[] = {"\xEF\xBB\xBF{\"a\":[1]}", utf16(R"({"a":[1]})", true, true), utf16(R"({"a":[1]})", false, true),
+                                 utf16(R"({"a":[1]})", true, false), utf16(R"({"a":[1]})", false, false)};
+    for (const auto& json : cases) {
+        auto v = NSJSONSerialization::JSONObjectWithData(json);
+        ASSERT_TRUE(v) << json.size();
+        EXPECT_EQ((*v)["a"][0].integerValue(), 1);
+    }
+}
+
 TEST(NSJSONSerializationTest, FragmentsNeedTheOption) {
     NSErrorPtr error;
     EXPECT_FALSE(NSJSONSerialization::JSONObjectWithData("42", 0, &error));

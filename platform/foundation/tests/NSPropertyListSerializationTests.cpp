@@ -17,6 +17,7 @@ Value sample(double dateSeconds) {
         {"yes", true},
         {"no", false},
         {"text", "h\xC3\xA9llo <&> \xF0\x9F\x98\x80"},
+        {"markup", "a]]>b <![CDATA[x]]> &amp; \r\n\t"},
         {"empty", ""},
         {"data", Value(Value::Data{0, 1, 0xFF, 0})},
         {"date", Value(Value::Date{dateSeconds})},
@@ -84,6 +85,8 @@ TEST(NSPropertyListSerializationTest, NonPropertyListValuesAreRefused) {
         {"null in array", Value::Array{1, Value()}},
         {"object", Value::Dictionary{{"o", Value(std::make_shared<NSObject>())}}},
         {"NUL in string", Value(std::string("a\0b", 3))},
+        {"invalid UTF-8", Value::Array{"\xC3"}},
+        {"invalid UTF-8 key", Value::Dictionary{{"\xFF", 1}}},
         {"date beyond 2069", Value(Value::Date{NSTimeIntervalSince1970 + 1e10})},
     };
     for (const auto& [name, value] : cases) {
