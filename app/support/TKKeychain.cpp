@@ -124,13 +124,27 @@ bool TKKeychain::setPasswordDataForServiceAccountError(const NSDataPtr& password
         fail(error, TKKeychainErrorBadArguments);
         return false;
     }
-    // Replace rather than update: whatever was stored under the key goes first.
-    deletePasswordForServiceAccountError(service, account, nullptr);
+    // Replace rather than update: whatever was stored under the key goes first. The old item is
+    // kept aside so that a new one the keychain refuses does not cost the stored password.
     Value::Dictionary query = queryForServiceAccount(service, account);
+    Value::Dictionary lookup = query;
+    lookup[kSecReturnAttributes] = true;
+    lookup[kSecReturnData] = true;
+    Value previous;
+    bool hadPrevious = SecItemCopyMatching(lookup, &previous) == errSecSuccess && previous.isDictionary();
+    deletePasswordForServiceAccountError(service, account, nullptr);
+
     query[kSecValueData] = password->vector();
     if (auto accessibility = accessibilityType()) query[kSecAttrAccessible] = *accessibility;
     OSStatus status = SecItemAdd(query, nullptr);
-    if (status != errSecSuccess) fail(error, status);
+    if (status != errSecSuccess) {
+        if (hadPrevious) {
+            Value::Dictionary restore = previous.dictionary();
+            restore[kSecClass] = kSecClassGenericPassword;
+            SecItemAdd(restore, nullptr);
+        }
+        fail(error, status);
+    }
     return status == errSecSuccess;
 }
 

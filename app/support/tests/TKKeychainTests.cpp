@@ -112,12 +112,15 @@ TEST_F(TKKeychainTest, AccessibilityIsGivenToNewItemsOnceSet) {
     EXPECT_THROW(TKKeychain::setAccessibilityType(""), NSException);
     EXPECT_EQ(TKKeychain::accessibilityType(), kSecAttrAccessibleAfterFirstUnlock);
 
-    // A value the keychain does not know is the keychain's error, not a silent store.
+    // A value the keychain does not know is the keychain's error, not a silent store, and the
+    // password stored before stays.
     TKKeychain::setAccessibilityType("bogus");
     NSErrorPtr error;
-    EXPECT_FALSE(TKKeychain::setPasswordForServiceAccountError("pw", "svc", "bogus", &error));
+    EXPECT_FALSE(TKKeychain::setPasswordForServiceAccountError("new", "svc", "after", &error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), errSecParam);
+    EXPECT_EQ(TKKeychain::passwordForServiceAccount("svc", "after"), "pw");
+    EXPECT_EQ(accessibilityOf("after"), kSecAttrAccessibleAfterFirstUnlock);
 }
 
 } // namespace
