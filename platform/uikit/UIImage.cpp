@@ -1,23 +1,11 @@
 #include "platform/uikit/UIImage.h"
 
-#include "platform/foundation/DeviceRoot.h"
-
-#include <cstdlib>
-#include <map>
-#include <mutex>
-#include <unistd.h>
+#include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIGraphics.h"
 
-namespace {
-// BUNDLE-SHIM: the host path of a PNG of the bundle folder, until the main bundle lands.
-std::string bundleImagePath(const std::string& resource) {
-    const char* env = std::getenv("TANDREL_RESOURCES");
-    std::string folder = env && *env ? env : TANDREL_RESOURCES_DIR;
-    std::string path = folder + "/" + resource + ".png";
-    return ::access(path.c_str(), R_OK) == 0 ? path : std::string();
-}
-} // namespace
+#include <map>
+#include <mutex>
 
 UIImage::UIImage(CGImageRef image, CGFloat scale, std::string name)
     : image_(std::move(image)), scale_(scale > 0 ? scale : 1), name_(std::move(name)) {}
@@ -42,11 +30,12 @@ UIImagePtr UIImage::imageNamed(const std::string& name) {
 }
 
 UIImagePtr UIImage::loadBundleImage(const std::string& base) {
+    auto bundle = NSBundle::mainBundle();
     for (CGFloat scale : {2.0, 1.0}) {
         std::string resource = scale > 1 ? base + "@2x" : base;
-        auto path = bundleImagePath(resource);
+        auto path = bundle->pathForResource(resource, "png");
         if (path.empty()) continue;
-        if (auto bitmap = CGImage::createWithPNGFile(path))
+        if (auto bitmap = CGImage::createWithPNGFile(NSString::fileSystemRepresentation(path)))
             return std::make_shared<UIImage>(bitmap, scale, base);
     }
     return nullptr;
