@@ -5,9 +5,10 @@
 
 namespace {
 // Low addresses let 64-bit ARM fixtures carry tagged isa words (class pointers below 2^33).
-// 32-bit images need addresses below 2^32.
-void* mapLow(size_t size, bool is64) {
-    uintptr_t first = is64 ? 0x120000000 : 0x20000000, last = is64 ? 0x1F0000000 : 0xF0000000;
+// 32-bit images need addresses below 2^32. Below 2 GiB is also where AddressSanitizer leaves
+// application memory at low addresses.
+void* mapLow(size_t size, bool) {
+    uintptr_t first = 0x30000000, last = 0x7F000000;
     for (uintptr_t hint = first; hint < last; hint += 0x1000000) {
         void* p = mmap(reinterpret_cast<void*>(hint), size, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
