@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/DispatchClock.h"
 #include "platform/dispatch/WorkerPool.h"
+#include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSThread.h"
 
@@ -14,6 +15,16 @@ namespace {
 constexpr int kSerialBatch = 32;
 
 thread_local std::vector<DispatchQueue*> runningQueues;
+
+// A notification observer registered with a queue runs there while the poster waits; on the
+// queue the poster already runs on, it runs at once.
+void deliverNotificationOnQueue(const std::shared_ptr<DispatchQueue>& queue, const std::function<void()>& deliver) {
+    if (queue->isHeldByThisThread()) {
+        deliver();
+    } else {
+        queue->sync(deliver);
+    }
+}
 } // namespace
 
 struct DispatchQueue::SyncTurn {
@@ -37,7 +48,10 @@ struct DispatchQueue::SyncTurn {
 DispatchQueue::Running::Running(DispatchQueue* queue) { runningQueues.push_back(queue); }
 DispatchQueue::Running::~Running() { runningQueues.pop_back(); }
 
-DispatchQueue::DispatchQueue(std::string label, Kind kind) : label_(std::move(label)), kind_(kind) {}
+DispatchQueue::DispatchQueue(std::string label, Kind kind) : label_(std::move(label)), kind_(kind) {
+    static const bool installed = (NSNotificationCenter::setQueueDelivery(&deliverNotificationOnQueue), true);
+    (void)installed;
+}
 
 dispatch_queue_t DispatchQueue::mainQueue() {
     static auto* queue = new dispatch_queue_t(std::make_shared<DispatchQueue>("com.apple.main-thread", Kind::main));

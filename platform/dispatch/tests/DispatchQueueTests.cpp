@@ -1,4 +1,5 @@
 #include "platform/dispatch/dispatch.h"
+#include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSThread.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -245,4 +246,23 @@ TEST(DispatchQueueTest, OnceRunsTheBlockOnceAcrossThreads) {
     for (int t = 0; t < 8; ++t) threads.emplace_back([&] { dispatch_once(&token, [&] { ++runs; }); });
     for (auto& t : threads) t.join();
     EXPECT_EQ(runs.load(), 1);
+}
+
+TEST(DispatchQueueTest, NotificationObserverWithAQueueRunsThereWhileThePosterWaits) {
+    auto center = std::make_shared<NSNotificationCenter>();
+    auto queue = dispatch_queue_create("com.example.observer");
+    dispatch_queue_t ranOn;
+    center->addObserverForName("N", nullptr, queue, [&](const auto&) { ranOn = dispatch_get_current_queue(); });
+    center->postNotificationName("N");
+    EXPECT_EQ(ranOn, queue); // set before the post returned
+
+    // Posting from the observer's own queue runs it at once instead of deadlocking.
+    ranOn = nullptr;
+    dispatch_sync(queue, [&] { center->postNotificationName("N"); });
+    EXPECT_EQ(ranOn, queue);
+
+    bool onMain = false;
+    center->addObserverForName("M", nullptr, dispatch_get_main_queue(), [&](const auto&) { onMain = NSThread::isMainThread(); });
+    center->postNotificationName("M");
+    EXPECT_TRUE(onMain);
 }
