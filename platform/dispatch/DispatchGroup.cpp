@@ -18,8 +18,9 @@ void DispatchGroup::leave() {
         if (count_ == 0) DispatchClock::fatal("unbalanced dispatch_group_leave");
         if (--count_ > 0) return;
         toRun.swap(notifications_);
+        // Under the lock: a woken waiter may release the group as soon as it runs.
+        state_->condition.notify_all();
     }
-    state_->condition.notify_all();
     for (auto& [queue, block] : toRun) queue->async(std::move(block));
 }
 

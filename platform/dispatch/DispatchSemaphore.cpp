@@ -18,12 +18,10 @@ long DispatchSemaphore::wait(dispatch_time_t timeout) {
 }
 
 long DispatchSemaphore::signal() {
-    bool woke;
-    {
-        std::lock_guard<std::mutex> guard(state_->mutex);
-        ++value_;
-        woke = waiters_ > 0;
-    }
-    if (woke) state_->condition.notify_one();
-    return woke ? 1 : 0;
+    // Notified under the lock: the woken waiter may release the semaphore as soon as it runs.
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    ++value_;
+    if (waiters_ == 0) return 0;
+    state_->condition.notify_one();
+    return 1;
 }

@@ -67,6 +67,7 @@ struct NSRunLoop::Impl {
     struct Source {
         int fd;
         int events;
+        bool inEpoll; // a source waiting for nothing is kept out of epoll, or a hang-up would spin
         std::shared_ptr<std::function<void(int, int)>> handler;
     };
 
@@ -80,6 +81,21 @@ struct NSRunLoop::Impl {
     std::map<SourceId, Source> sources;
     SourceId nextSource = 1;
     std::atomic<bool> stopRequested{false};
+
+    // Brings the epoll registration in line with the events the source waits for.
+    bool watch(SourceId id, Source& source) {
+        if (source.events == 0) {
+            if (source.inEpoll) ::epoll_ctl(epollFd, EPOLL_CTL_DEL, source.fd, nullptr);
+            source.inEpoll = false;
+            return true;
+        }
+        epoll_event ev{};
+        ev.events = epollEvents(source.events);
+        ev.data.u64 = id;
+        if (::epoll_ctl(epollFd, source.inEpoll ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, source.fd, &ev) != 0) return false;
+        source.inEpoll = true;
+        return true;
+    }
 };
 
 NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
@@ -151,14 +167,13 @@ void NSRunLoop::removeTimer(const NSTimer* timer) {
 NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler) {
     std::lock_guard<std::mutex> guard(impl_->mutex);
     SourceId id = impl_->nextSource++;
-    epoll_event ev{};
-    ev.events = epollEvents(events);
-    ev.data.u64 = id;
-    if (::epoll_ctl(impl_->epollFd, EPOLL_CTL_ADD, fd, &ev) != 0) {
+    Impl::Source source{fd, events, false, std::make_shared<std::function<void(int, int)>>(std::move(handler))};
+    // One source per descriptor: epoll refuses a second registration of the same one.
+    if (!impl_->watch(id, source)) {
         std::fprintf(stderr, "NSRunLoop: cannot watch descriptor %d: errno %d\n", fd, errno);
         return 0;
     }
-    impl_->sources[id] = {fd, events, std::make_shared<std::function<void(int, int)>>(std::move(handler))};
+    impl_->sources[id] = std::move(source);
     return id;
 }
 
@@ -167,10 +182,7 @@ void NSRunLoop::updateFileDescriptor(SourceId source, int events) {
     auto it = impl_->sources.find(source);
     if (it == impl_->sources.end()) return;
     it->second.events = events;
-    epoll_event ev{};
-    ev.events = epollEvents(events);
-    ev.data.u64 = source;
-    ::epoll_ctl(impl_->epollFd, EPOLL_CTL_MOD, it->second.fd, &ev);
+    impl_->watch(source, it->second);
 }
 
 void NSRunLoop::removeFileDescriptor(SourceId source) {
@@ -179,7 +191,7 @@ void NSRunLoop::removeFileDescriptor(SourceId source) {
     if (it == impl_->sources.end()) return;
     // The descriptor may already be closed (epoll then forgot it by itself); events of a removed
     // source still pending in a pass are dropped because its id is gone.
-    ::epoll_ctl(impl_->epollFd, EPOLL_CTL_DEL, it->second.fd, nullptr);
+    if (it->second.inEpoll) ::epoll_ctl(impl_->epollFd, EPOLL_CTL_DEL, it->second.fd, nullptr);
     impl_->sources.erase(it);
 }
 

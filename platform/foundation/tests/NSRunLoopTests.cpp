@@ -231,3 +231,24 @@ TEST(NSRunLoopTest, RunUntilDateReturnsAfterRealTimePasses) {
     NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.02));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(19));
 }
+
+TEST(NSRunLoopTest, HangUpIsReportedAsReadableAndASourceWaitingForNothingStaysQuiet) {
+    Pipe pipe;
+    auto loop = NSRunLoop::mainRunLoop();
+    int calls = 0;
+    auto source = loop->addFileDescriptor(pipe.read, NSRunLoop::Readable, [&](int, int events) {
+        ++calls;
+        EXPECT_EQ(events, NSRunLoop::Readable);
+    });
+    ::close(pipe.write);
+    pipe.write = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    EXPECT_TRUE(loop->runOnce(0));
+    EXPECT_EQ(calls, 1);
+    loop->updateFileDescriptor(source, 0);
+    EXPECT_FALSE(loop->runOnce(0));
+    loop->updateFileDescriptor(source, NSRunLoop::Readable);
+    EXPECT_TRUE(loop->runOnce(0));
+    EXPECT_EQ(calls, 2);
+    loop->removeFileDescriptor(source);
+    EXPECT_FALSE(loop->runOnce(0));
+}
