@@ -2,6 +2,7 @@
 
 #include "platform/foundation/PlatformClock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +15,11 @@ dispatch_time_t nowNanoseconds() {
 }
 
 dispatch_time_t resolve(dispatch_time_t when) { return when == DISPATCH_TIME_NOW ? nowNanoseconds() : when; }
+
+dispatch_time_t later(dispatch_time_t when, std::uint64_t nanoseconds) {
+    constexpr dispatch_time_t kLatest = DISPATCH_TIME_FOREVER - 1;
+    return nanoseconds >= kLatest || when >= kLatest - nanoseconds ? kLatest : when + nanoseconds;
+}
 
 bool waitUntil(const std::shared_ptr<WaitState>& state, std::unique_lock<std::mutex>& lock, dispatch_time_t deadline,
                const std::function<bool()>& ready) {
@@ -39,7 +45,7 @@ bool waitUntil(const std::shared_ptr<WaitState>& state, std::unique_lock<std::mu
         if (PlatformClock::isManual()) {
             state->condition.wait(lock);
         } else {
-            state->condition.wait_for(lock, std::chrono::nanoseconds(deadline - now));
+            state->condition.wait_for(lock, std::chrono::nanoseconds(std::min(deadline - now, kLongestWaitNanoseconds)));
         }
     }
     lock.unlock();

@@ -12,6 +12,11 @@ namespace DispatchClock {
 dispatch_time_t nowNanoseconds();
 // DISPATCH_TIME_NOW resolved to now; other times as they stand.
 dispatch_time_t resolve(dispatch_time_t when);
+// `when` plus `nanoseconds`, saturating just below DISPATCH_TIME_FOREVER.
+dispatch_time_t later(dispatch_time_t when, std::uint64_t nanoseconds);
+// The longest single real-time wait; a longer one is split so that far-off times cannot overflow
+// the host clock's arithmetic.
+inline constexpr std::uint64_t kLongestWaitNanoseconds = 3600 * NSEC_PER_SEC;
 
 // A mutex and condition that waiters share with a clock observer (which may be called after the
 // waiter left, so both live in a shared object).

@@ -57,9 +57,14 @@ void DispatchSource::fireLocked() {
     if (interval_ == DISPATCH_TIME_FOREVER) {
         next_ = DISPATCH_TIME_FOREVER;
     } else {
-        const dispatch_time_t following = next_ + interval_;
-        next_ = following > now ? following : now + interval_;
+        const dispatch_time_t following = DispatchClock::later(next_, interval_);
+        next_ = following > now ? following : DispatchClock::later(now, interval_);
     }
+    queueEventLocked();
+    armLocked();
+}
+
+void DispatchSource::queueEventLocked() {
     if (!eventPending_ && eventHandler_) {
         eventPending_ = true;
         auto self = this->self<DispatchSource>();
@@ -68,13 +73,17 @@ void DispatchSource::fireLocked() {
             {
                 std::lock_guard<std::mutex> guard(self->mutex_);
                 self->eventPending_ = false;
-                if (self->cancelled_ || self->suspendCount_ > 0) return;
+                if (self->cancelled_) return;
+                if (self->suspendCount_ > 0) {
+                    // Suspended after the event was queued: it is delivered on resume.
+                    self->missedWhileSuspended_ = true;
+                    return;
+                }
                 handler = self->eventHandler_;
             }
             if (handler) handler();
         });
     }
-    armLocked();
 }
 
 void DispatchSource::deliverCancelLocked() {
@@ -109,6 +118,10 @@ void DispatchSource::resume() {
     std::lock_guard<std::mutex> guard(mutex_);
     if (suspendCount_ == 0) DispatchClock::fatal("over-resume of a dispatch source");
     if (--suspendCount_ > 0) return;
+    if (missedWhileSuspended_ && !cancelled_) {
+        missedWhileSuspended_ = false;
+        queueEventLocked();
+    }
     armLocked();
     deliverCancelLocked();
 }

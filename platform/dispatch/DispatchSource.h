@@ -25,6 +25,7 @@ private:
     void disarmLocked();
     void timerFired(std::uint64_t generation);
     void fireLocked();
+    void queueEventLocked();
     void deliverCancelLocked();
 
     mutable std::mutex mutex_;
@@ -37,6 +38,7 @@ private:
     bool cancelled_ = false;
     bool cancelDelivered_ = false;
     bool eventPending_ = false;
+    bool missedWhileSuspended_ = false;
     std::uint64_t generation_ = 0;
     DispatchTimerThread::EntryId entry_ = 0;
 };

@@ -3,6 +3,7 @@
 #include "platform/dispatch/DispatchClock.h"
 #include "platform/foundation/PlatformClock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -96,7 +97,7 @@ void DispatchTimerThread::run() {
         if (byTime_.empty() || PlatformClock::isManual()) {
             changed_.wait(lock, somethingChanged);
         } else {
-            changed_.wait_for(lock, std::chrono::nanoseconds(seenFirst - now), somethingChanged);
+            changed_.wait_for(lock, std::chrono::nanoseconds(std::min(seenFirst - now, DispatchClock::kLongestWaitNanoseconds)), somethingChanged);
         }
     }
 }

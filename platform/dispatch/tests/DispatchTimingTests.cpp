@@ -152,3 +152,31 @@ TEST_F(DispatchTimingTest, SemaphoreAndGroupWaitsEndWhenTheManualClockPassesThei
     dispatch_group_leave(group);
     EXPECT_EQ(dispatch_group_wait(group, DISPATCH_TIME_NOW), 0);
 }
+
+TEST_F(DispatchTimingTest, EventQueuedBeforeASuspendIsDeliveredOnResume) {
+    auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, dispatch_get_main_queue());
+    int fired = 0;
+    dispatch_source_set_event_handler(source, [&] { ++fired; });
+    dispatch_source_set_timer(source, inSeconds(10), 10 * NSEC_PER_SEC, 0);
+    dispatch_resume(source);
+    PlatformClock::advance(10); // the event is on the main queue, not yet run
+    dispatch_suspend(source);
+    drainMain();
+    EXPECT_EQ(fired, 0);
+    dispatch_resume(source);
+    drainMain();
+    EXPECT_EQ(fired, 1);
+    dispatch_source_cancel(source);
+}
+
+TEST_F(DispatchTimingTest, FarOffTimesDoNotOverflow) {
+    bool ran = false;
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, INT64_MAX), dispatch_get_main_queue(), [&] { ran = true; });
+    auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, dispatch_get_main_queue());
+    dispatch_source_set_event_handler(source, [&] { ran = true; });
+    dispatch_source_set_timer(source, DISPATCH_TIME_FOREVER - 2, DISPATCH_TIME_FOREVER - 2, 0);
+    dispatch_resume(source);
+    clock_.advance(365.0 * 24 * 3600);
+    EXPECT_FALSE(ran);
+    dispatch_source_cancel(source);
+}
