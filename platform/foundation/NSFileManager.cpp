@@ -384,6 +384,8 @@ bool NSFileManager::createDirectoryAtPath(const std::string& path, bool withInte
                                           NSErrorPtr* error) const {
     std::string host = hostOf(path);
     mode_t mode = attributes && attributes->posixPermissions ? static_cast<mode_t>(*attributes->posixPermissions & 07777) : 0777;
+    bool created = true;
+    while (host.size() > 1 && host.back() == '/') host.pop_back();
     if (!withIntermediateDirectories) {
         if (::mkdir(host.c_str(), mode) != 0) return fail(error, errno, path, true);
     } else {
@@ -393,7 +395,8 @@ bool NSFileManager::createDirectoryAtPath(const std::string& path, bool withInte
             if (i != host.size() && host[i] != '/') continue;
             partial.assign(host, 0, i);
             if (partial.empty() || partial.back() == '/') continue;
-            if (::mkdir(partial.c_str(), i == host.size() ? mode : 0777) == 0) continue;
+            created = ::mkdir(partial.c_str(), i == host.size() ? mode : 0777) == 0;
+            if (created) continue;
             int e = errno;
             struct stat st{};
             if (e == EEXIST && ::stat(partial.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
@@ -401,7 +404,8 @@ bool NSFileManager::createDirectoryAtPath(const std::string& path, bool withInte
             return fail(error, e == EEXIST ? ENOTDIR : e, device.empty() ? path : device, true);
         }
     }
-    if (attributes) {
+    // The attributes are those of the new folder: a folder that was already there keeps its own.
+    if (attributes && created) {
         if (int e = applyAttributes(*attributes, host)) return fail(error, e, path, true);
     }
     return true;
