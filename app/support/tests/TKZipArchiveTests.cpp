@@ -221,6 +221,23 @@ TEST_F(TKZipArchiveTest, SpecialFilesAndTheArchiveItselfAreSkippedWithoutBlockin
     EXPECT_TRUE(archive->close());
     EXPECT_TRUE(log_->contains("[TKZipArchive] Skipped"));
     EXPECT_TRUE(TKZipArchive::createZipFileAtPathWithFilesAtPaths("/tmp/list2.zip", {"/tmp/folder/missing", "/tmp/folder/file"}));
+
+    // A file that cannot be opened is skipped and logged; the archive is still good.
+    writeFile("/tmp/locked/secret", "secret");
+    writeFile("/tmp/locked/open", "open");
+    ::chmod(host("/tmp/locked/secret").c_str(), 0);
+    int lockedStatus = runInChildProcess(
+        [&] {
+            log_->clear();
+            if (!TKZipArchive::createZipFileAtPathWithContentsOfDirectory("/tmp/locked.zip", "/tmp/locked")) return 1;
+            return log_->contains("[TKZipArchive] Skipped \"/tmp/locked/secret\"") ? 0 : 2;
+        },
+        true);
+    EXPECT_EQ(lockedStatus, 0);
+    ASSERT_EQ(python("import zipfile, sys\nprint(' '.join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))",
+                     "'" + host("/tmp/locked.zip") + "'", &output),
+              0);
+    EXPECT_EQ(output, "open\n");
 }
 
 TEST_F(TKZipArchiveTest, AFailedWriteIsReportedAsNo) {
@@ -242,6 +259,16 @@ TEST_F(TKZipArchiveTest, AFailedWriteIsReportedAsNo) {
                   return archive.open() && archive.writeFileAtPathWithFileName("/tmp/big/random", "r");
               }),
               0);
+    // A source that fails while it is read (this process's memory at address 0) leaves a cut entry.
+    makeDirectory("/tmp/unreadable");
+    ASSERT_EQ(::symlink("/proc/self/mem", host("/tmp/unreadable/mem").c_str()), 0);
+    TKZipArchive archive("/tmp/mem.zip");
+    ASSERT_TRUE(archive.open());
+    EXPECT_FALSE(archive.writeFile("/tmp/unreadable/mem"));
+    archive.close();
+    EXPECT_FALSE(TKZipArchive::createZipFileAtPathWithContentsOfDirectory("/tmp/mem2.zip", "/tmp/unreadable"));
+    EXPECT_TRUE(log_->contains("[TKZipArchive] Failed to read \"/tmp/unreadable/mem\""));
+
     // Nothing reaches the disk before the archive is finished: close is what fails.
     int status = runInChildProcess([] {
         std::signal(SIGXFSZ, SIG_IGN);
