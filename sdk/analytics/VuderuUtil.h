@@ -1,0 +1,102 @@
+#pragma once
+// The SDK's class-method toolbox, shared by the analytics and the advertising halves: log level
+// and exception reporting, the data directory, the system version as one integer, CRC-32 and
+// hashes, percent escapes, URL parameters, byte search, UUIDs, debug counters and the cookie
+// store; and the device, screen and identifier facts.
+
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/NSException.h"
+#include "platform/foundation/NSObject.h"
+#include "platform/foundation/Value.h"
+
+#include <cstdint>
+#include <exception>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A range of bytes: location and length.
+struct VuderuRange {
+    std::size_t location = 0;
+    std::size_t length = 0;
+    bool operator==(const VuderuRange&) const = default;
+};
+
+class VuderuUtil : public NSObject {
+public:
+    // Version gates of the SDK (major * 10000 + minor * 100 + patch).
+    static constexpr int kSystemVersionDispatch = 40000;
+    static constexpr int kSystemVersionOldDirectoryInLibrary = 50000;
+    static constexpr int kSystemVersionSkipBackup = 50001;
+    static constexpr int kSystemVersionApplicationSupport = 50100;
+
+    static void assertThreadIsNotMain() {}
+
+    static void setLogLevel(int level);
+    static int logLevel();
+    static void setShowErrorInLogEnabled(bool enabled);
+
+    // Reports a caught exception or error in the log when errors in log are on (and the level
+    // is above 1). Never raises.
+    static void handleException(const NSException& exception);
+    static void handleException(const NSError& error);
+    static void handleException(const std::exception& exception);
+    static void handleException(const Value& object);
+    // What a catch (...) caught.
+    static void handleException(const std::exception_ptr& caught);
+
+    // The system version as major * 10000 + minor * 100 + patch, computed once per process
+    // from the device's system version.
+    static int getSystemVersionAsAnInteger();
+    // The rule itself, for one version string: the first three "."-separated parts, read as
+    // integers; missing parts count 0, further parts are ignored; the sum saturates.
+    static int systemVersionAsInteger(std::string_view version);
+
+    // CRC-32 (ISO-HDLC, as zlib's crc32) of the bytes, as a signed 32-bit integer; 0 for none.
+    static void generateChecksumTable();
+    static std::int32_t dataChecksum(const NSData& data);
+    static std::int32_t dataChecksum(const void* bytes, std::size_t length);
+
+    // Lower-case hex, two digits per byte.
+    static std::string hashDataToHexString(const void* bytes, std::size_t length);
+
+    // Escapes everything but A-Z, a-z, 0-9 and "-._~" (UTF-8 bytes as %XX).
+    static std::string encodeToPercentEscapeString(std::string_view string);
+    // Every escape decoded as UTF-8; nullopt (nil) when an escape is malformed or the result
+    // is not valid UTF-8.
+    static std::optional<std::string> decodeFromPercentEscapeString(std::string_view string);
+
+    // Cuts the text at its first "?": the header is the text before it, the parameter text the
+    // text after it, and the answer maps the text before each "&"-separated item's first "=" to
+    // the text between that "=" and the next "=" or the end (an item without "=" maps to the
+    // empty string; nothing is unescaped; a later key replaces an earlier one). Without "?" the
+    // header is the whole text, and the answer and the parameter text are nil.
+    static std::optional<std::map<std::string, std::string>> createParamKeysDictFromUrlParams(
+        std::string_view params, std::string* paramsHeader, std::optional<std::string>* paramsKVString);
+
+    // The first occurrence of the needle in the haystack, {0, 0} when there is none (or either
+    // is nil or the needle is empty).
+    static VuderuRange vuderuRangeOfData(const NSData* needle, const NSData* haystack);
+
+    static std::uint32_t uint32FromNSUInteger(std::uint64_t value);
+    static std::int32_t int32FromNSInteger(std::int64_t value);
+    // A floating value as a signed 32-bit integer, truncated toward zero; out of range saturates
+    // and NaN is 0.
+    static std::int32_t int32FromDouble(double value);
+    static std::int64_t int64FromDouble(double value);
+
+    // A new random UUID, 36 upper-case hex digits with hyphens.
+    static std::string generateCFUUID();
+    // "ID" and a new UUID.
+    static std::string generateCFUUIDBasedUID();
+
+    // Debug counters: active only when the log level is above 1.
+    static void incrementCounter(const std::string& name);
+    static void decrementCounter(const std::string& name);
+    static void incrementCounterLocationName(const std::string& name, const char* location);
+    static void decrementCounterLocationName(const std::string& name, const char* location);
+    static std::map<std::string, int> allCounters();
+    static void printCounters();
+};
