@@ -2,16 +2,25 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/NSObjCRuntime.h"
 #include "platform/system/DeviceProfile.h"
+#include "platform/system/NetworkInterfaces.h"
+#include "platform/system/sysctl.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <span>
 #include <limits>
 #include <mutex>
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
+#include <net/if_arp.h>
 #include <sys/random.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -331,4 +340,201 @@ void VuderuUtil::printCounters() {
     NSLog("=========== Printing All Counters [name, value] ===========");
     for (const auto& [name, value] : all) NSLog("[%-100s=> %5d]", name.c_str(), value);
     NSLog("===========================================================");
+}
+
+namespace {
+
+constexpr long UIInterfaceOrientationPortrait = 1;
+constexpr long UIInterfaceOrientationPortraitUpsideDown = 2;
+constexpr long UIInterfaceOrientationLandscapeRight = 3;
+constexpr long UIInterfaceOrientationLandscapeLeft = 4;
+constexpr long UIUserInterfaceIdiomPad = 1;
+// Added to the screen's height, as the ad views have always been laid out with it.
+constexpr double kScreenHeightExtra = 0.1;
+constexpr double kRetinaScale = 2.0;
+constexpr float kBatteryPercent = 100.0f;
+constexpr std::size_t kMacAddressLength = 6;
+
+// The status bar follows the device: a device orientation of 1 to 4 is the interface
+// orientation of the same number (landscape left of the device is landscape right of the
+// interface); face up, face down and unknown leave it in portrait.
+long statusBarOrientation() {
+    long o = DeviceProfile::current().orientation;
+    return o >= UIInterfaceOrientationPortrait && o <= UIInterfaceOrientationLandscapeLeft ? o : UIInterfaceOrientationPortrait;
+}
+
+bool sameName(const std::optional<std::string>& a, std::string_view b) {
+    return a && NSString::caseInsensitiveCompare(*a, b) == NSOrderedSame;
+}
+
+VuderuScreenRect boundsFor(bool landscape) {
+    DeviceProfile profile = DeviceProfile::current();
+    if (landscape) return {0, 0, profile.screenHeight + kScreenHeightExtra, profile.screenWidth};
+    return {0, 0, profile.screenWidth, profile.screenHeight + kScreenHeightExtra};
+}
+
+// The names are kept as pieces and joined when asked for, never as whole strings.
+std::string joined(std::initializer_list<const char*> pieces) {
+    std::string out;
+    for (const char* piece : pieces) out += piece;
+    return out;
+}
+
+std::mutex& identifierLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+} // namespace
+
+std::optional<std::string> VuderuUtil::getOrientationStrFromInterfaceOrientation(long orientation) {
+    switch (orientation) {
+    case UIInterfaceOrientationPortrait: return "portrait";
+    case UIInterfaceOrientationPortraitUpsideDown: return "portraitUpsideDown";
+    case UIInterfaceOrientationLandscapeRight: return "landscapeRight";
+    case UIInterfaceOrientationLandscapeLeft: return "landscapeLeft";
+    default: return std::nullopt;
+    }
+}
+
+bool VuderuUtil::canvasInLandscapeRight() { return statusBarOrientation() == UIInterfaceOrientationLandscapeRight; }
+bool VuderuUtil::canvasInLandscapeLeft() { return statusBarOrientation() == UIInterfaceOrientationLandscapeLeft; }
+bool VuderuUtil::canvasInPortraitUpsideDown() { return statusBarOrientation() == UIInterfaceOrientationPortraitUpsideDown; }
+bool VuderuUtil::canvasInLandscape() { return canvasInLandscapeRight() || canvasInLandscapeLeft(); }
+
+std::string VuderuUtil::getCanvasOrientation() {
+    if (canvasInLandscapeRight()) return "landscapeRight";
+    if (canvasInLandscapeLeft()) return "landscapeLeft";
+    if (canvasInPortraitUpsideDown()) return "portraitUpsideDown";
+    return "portrait";
+}
+
+bool VuderuUtil::canvasInLandscapeRight(const std::optional<std::string>& orientation) {
+    return orientation ? sameName(orientation, "landscapeRight") : canvasInLandscapeRight();
+}
+
+bool VuderuUtil::canvasInLandscapeLeft(const std::optional<std::string>& orientation) {
+    return orientation ? sameName(orientation, "landscapeLeft") : canvasInLandscapeLeft();
+}
+
+bool VuderuUtil::canvasInLandscape(const std::optional<std::string>& orientation) {
+    if (!orientation) return canvasInLandscape();
+    return canvasInLandscapeRight(orientation) || canvasInLandscapeLeft(orientation);
+}
+
+VuderuScreenRect VuderuUtil::screenBounds() { return boundsFor(canvasInLandscape()); }
+
+VuderuScreenRect VuderuUtil::screenBounds(const std::optional<std::string>& orientation) {
+    if (!orientation) return screenBounds();
+    return boundsFor(canvasInLandscape(orientation));
+}
+
+bool VuderuUtil::isIPad() {
+    // The device's user-interface idiom: the pad idiom on an iPad model.
+    long idiom = DeviceProfile::current().model == "iPad" ? UIUserInterfaceIdiomPad : 0;
+    return idiom == UIUserInterfaceIdiomPad;
+}
+
+bool VuderuUtil::isRetina() { return DeviceProfile::current().screenScale == kRetinaScale; }
+
+std::string VuderuUtil::devicePlatform() {
+    std::size_t size = 0;
+    if (sysctlbyname("hw.machine", nullptr, &size, nullptr, 0) != 0 || size == 0) return {};
+    std::string machine(size, '\0');
+    if (sysctlbyname("hw.machine", machine.data(), &size, nullptr, 0) != 0) return {};
+    machine.resize(std::strlen(machine.c_str()));
+    return machine;
+}
+
+float VuderuUtil::getBatteryLevel() {
+    // The device stand-in reports the level whether or not monitoring is on; -1 is unknown.
+    float level = DeviceProfile::current().batteryLevel;
+    return level * kBatteryPercent;
+}
+
+long VuderuUtil::getBatteryState() { return DeviceProfile::current().batteryState; }
+
+long VuderuUtil::lastBootTime() {
+    int mib[2] = {CTL_KERN, KERN_BOOTTIME};
+    struct timeval boot{};
+    std::size_t size = sizeof boot;
+    if (sysctl(mib, 2, &boot, &size, nullptr, 0) != 0) {
+        logIf("Failed to get last boot time");
+        return 0;
+    }
+    return static_cast<long>(boot.tv_sec);
+}
+
+bool VuderuUtil::formatMacAddress(const std::uint8_t* address, std::size_t length, char* buffer, std::size_t bufferSize) {
+    if (!address || length != kMacAddressLength || !buffer || bufferSize == 0) return false;
+    std::snprintf(buffer, bufferSize, "%02X:%02X:%02X:%02X:%02X:%02X", address[0], address[1], address[2], address[3], address[4],
+                  address[5]);
+    return true;
+}
+
+char* VuderuUtil::vuderuGetMacAddress(char* buffer, std::size_t bufferSize, const char* interfaceName) {
+    if (!buffer || !interfaceName) return buffer;
+    std::string hostName = NetworkInterfaceHostName(interfaceName);
+    if (hostName.empty()) return buffer;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return buffer;
+    for (ifaddrs* a = list; a; a = a->ifa_next) {
+        if (!a->ifa_addr || !a->ifa_name || hostName != a->ifa_name || a->ifa_addr->sa_family != AF_PACKET) continue;
+        const auto* link = reinterpret_cast<const sockaddr_ll*>(a->ifa_addr);
+        if (link->sll_hatype != ARPHRD_ETHER) continue;
+        if (formatMacAddress(link->sll_addr, link->sll_halen, buffer, bufferSize)) break;
+    }
+    freeifaddrs(list);
+    return buffer;
+}
+
+std::optional<std::string> VuderuUtil::getIdentifierForVendor() {
+    Class device = NSClassFromString("UIDevice");
+    Value current = NSObjectPerformSelector(device, "currentDevice");
+    if (!current.isObject() || !NSObjectRespondsToSelector(current.object(), "identifierForVendor")) return std::nullopt;
+    Value identifier = NSObjectPerformSelector(current.object(), "identifierForVendor");
+    if (!identifier.isObject()) return std::nullopt;
+    Value text = NSObjectPerformSelector(identifier.object(), "UUIDString");
+    if (!text.isString()) return std::nullopt;
+    return text.string();
+}
+
+std::string VuderuUtil::advertisingClassName() { return joined({"AS", "Identifier", "Manager"}); }
+std::string VuderuUtil::advertisingManagerSelector() { return joined({"shared", "Manager"}); }
+std::string VuderuUtil::advertisingIdentifierSelector() { return joined({"advertising", "Identifier"}); }
+std::string VuderuUtil::advertisingStringSelector() { return joined({"UUID", "String"}); }
+std::string VuderuUtil::advertisingTrackingSelector() { return joined({"isAdvertising", "Tracking", "Enabled"}); }
+
+std::optional<std::string> VuderuUtil::getVuderuId() {
+    std::lock_guard<std::mutex> guard(identifierLock());
+    Class manager = NSClassFromString(advertisingClassName());
+    if (!manager || !NSObjectRespondsToSelector(manager, advertisingManagerSelector())) return std::nullopt;
+    Value shared = NSObjectPerformSelector(manager, advertisingManagerSelector());
+    if (!shared.isObject() || !NSObjectRespondsToSelector(shared.object(), advertisingIdentifierSelector())) return std::nullopt;
+    Value identifier = NSObjectPerformSelector(shared.object(), advertisingIdentifierSelector());
+    if (!identifier.isObject() || !NSObjectRespondsToSelector(identifier.object(), advertisingStringSelector())) return std::nullopt;
+    Value text = NSObjectPerformSelector(identifier.object(), advertisingStringSelector());
+    if (!text.isString()) return std::nullopt;
+    return text.string();
+}
+
+bool VuderuUtil::isAdTrackingEnabled() {
+    std::lock_guard<std::mutex> guard(identifierLock());
+    Class manager = NSClassFromString(advertisingClassName());
+    if (!manager || !NSObjectRespondsToSelector(manager, advertisingManagerSelector())) return true;
+    Value shared = NSObjectPerformSelector(manager, advertisingManagerSelector());
+    if (!shared.isObject() || !NSObjectRespondsToSelector(shared.object(), advertisingTrackingSelector())) return true;
+    return NSObjectPerformSelector(shared.object(), advertisingTrackingSelector()).boolValue();
+}
+
+NSDataPtr VuderuUtil::getFixedSalt() {
+    static constexpr std::uint8_t kHead[] = {0x5A, 0x17, 0xC3, 0x8E, 0x21};
+    static constexpr std::uint8_t kMiddle[] = {0x9D, 0x44, 0xF0, 0x06, 0xB2};
+    static constexpr std::uint8_t kTail[] = {0x3B, 0xE8, 0x71, 0x0C, 0xA5};
+    auto salt = NSData::data();
+    for (const auto& piece : {std::span<const std::uint8_t>(kHead), std::span<const std::uint8_t>(kMiddle),
+                              std::span<const std::uint8_t>(kTail)}) {
+        salt->appendBytes(piece.data(), piece.size());
+    }
+    return salt;
 }

@@ -17,6 +17,15 @@
 #include <string>
 #include <string_view>
 
+// The screen's rectangle in points.
+struct VuderuScreenRect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+    bool operator==(const VuderuScreenRect&) const = default;
+};
+
 // A range of bytes: location and length.
 struct VuderuRange {
     std::size_t location = 0;
@@ -99,4 +108,55 @@ public:
     static void decrementCounterLocationName(const std::string& name, const char* location);
     static std::map<std::string, int> allCounters();
     static void printCounters();
+
+    // Screen and orientation. Interface orientations: 1 portrait, 2 portrait upside down,
+    // 3 landscape right, 4 landscape left; the canvas orientation is the status bar's.
+    static std::optional<std::string> getOrientationStrFromInterfaceOrientation(long orientation);
+    static bool canvasInLandscapeRight();
+    static bool canvasInLandscapeLeft();
+    static bool canvasInPortraitUpsideDown();
+    static bool canvasInLandscape();
+    static std::string getCanvasOrientation();
+    // By orientation name (case-insensitive); nil asks the status bar.
+    static bool canvasInLandscapeRight(const std::optional<std::string>& orientation);
+    static bool canvasInLandscapeLeft(const std::optional<std::string>& orientation);
+    static bool canvasInLandscape(const std::optional<std::string>& orientation);
+    // The main screen's size, 0.1 added to its height, turned for a landscape canvas.
+    static VuderuScreenRect screenBounds();
+    static VuderuScreenRect screenBounds(const std::optional<std::string>& orientation);
+    static bool isIPad();
+    static bool isRetina();
+
+    // Device facts.
+    static std::string devicePlatform();
+    // Always -1: not told.
+    static std::int8_t deviceIsJailbroken() { return -1; }
+    // Battery level in percent; -100 when unknown.
+    static float getBatteryLevel();
+    static long getBatteryState();
+    // Seconds since 1970 of the kernel's boot; 0 (logged) when unknown.
+    static long lastBootTime();
+
+    // Identifiers.
+    // Writes the link-level address of the interface as upper-case hex pairs joined by ":"
+    // into the buffer (always terminated, never beyond bufferSize); only 6-byte Ethernet
+    // addresses count. The buffer is left as it was when there is none.
+    static char* vuderuGetMacAddress(char* buffer, std::size_t bufferSize, const char* interfaceName);
+    // The same formatting for given address bytes; NO (buffer untouched) unless 6 bytes.
+    static bool formatMacAddress(const std::uint8_t* address, std::size_t length, char* buffer, std::size_t bufferSize);
+    // The vendor identifier from the current UIDevice, when it answers identifierForVendor.
+    static std::optional<std::string> getIdentifierForVendor();
+    // The advertising identifier through the platform's advertising-identifier class, looked
+    // up by name; nil when the class or its accessors are absent.
+    static std::optional<std::string> getVuderuId();
+    // YES without the class or its flag.
+    static bool isAdTrackingEnabled();
+    // The 15 bytes that salt tracked property values; the same in every run.
+    static NSDataPtr getFixedSalt();
+    // The names the advertising-identifier lookup uses, built at run time.
+    static std::string advertisingClassName();
+    static std::string advertisingManagerSelector();
+    static std::string advertisingIdentifierSelector();
+    static std::string advertisingStringSelector();
+    static std::string advertisingTrackingSelector();
 };
