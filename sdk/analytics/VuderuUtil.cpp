@@ -6,6 +6,8 @@
 #include "platform/system/DeviceProfile.h"
 #include "platform/system/NetworkInterfaces.h"
 #include "platform/system/sysctl.h"
+#include "platform/security/CommonDigest.h"
+#include "sdk/analytics/VuderuKeychainWrapper.h"
 
 #include <algorithm>
 #include <array>
@@ -537,4 +539,42 @@ NSDataPtr VuderuUtil::getFixedSalt() {
         salt->appendBytes(piece.data(), piece.size());
     }
     return salt;
+}
+
+NSDataPtr VuderuUtil::hashData(const NSData& data) {
+    unsigned char digest[CC_SHA1_DIGEST_LENGTH];
+    CC_SHA1(data.bytes(), uint32FromNSUInteger(data.length()), digest);
+    return NSData::dataWithBytes(digest, sizeof digest);
+}
+
+std::string VuderuUtil::md5String(std::string_view string) {
+    // The digest covers the bytes up to the first zero byte, as a C string would hold them.
+    std::string_view bytes = string.substr(0, string.find('\0'));
+    unsigned char digest[CC_MD5_DIGEST_LENGTH];
+    CC_MD5(bytes.data(), uint32FromNSUInteger(bytes.size()), digest);
+    return hashDataToHexString(digest, sizeof digest);
+}
+
+namespace {
+constexpr const char* kOptOutKey = "VuderuUserOptOut";
+constexpr const char* kStoredIdentifierKey = "VuderuDataKey";
+} // namespace
+
+void VuderuUtil::cleanupStoredIdentifierForVendor() {
+    if (auto keychain = VuderuKeychainWrapper::keychainWrapperWithIdentifier(VuderuAnalyticsKeychainIdentifier)) {
+        keychain->removeObjectForKey(kStoredIdentifierKey);
+    }
+}
+
+void VuderuUtil::setVuderuOptOut(bool optOut) {
+    std::lock_guard<std::mutex> guard(identifierLock());
+    if (auto keychain = VuderuKeychainWrapper::keychainWrapperWithIdentifier(VuderuAnalyticsKeychainIdentifier)) {
+        keychain->setObjectForKey(Value(optOut), kOptOutKey);
+    }
+}
+
+bool VuderuUtil::hasUserOptedOut() {
+    std::lock_guard<std::mutex> guard(identifierLock());
+    auto keychain = VuderuKeychainWrapper::keychainWrapperWithIdentifier(VuderuAnalyticsKeychainIdentifier);
+    return keychain && keychain->objectForKey(kOptOutKey).boolValue();
 }

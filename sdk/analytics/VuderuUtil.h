@@ -68,6 +68,10 @@ public:
     static std::int32_t dataChecksum(const NSData& data);
     static std::int32_t dataChecksum(const void* bytes, std::size_t length);
 
+    // SHA-1 of the bytes (20 bytes).
+    static NSDataPtr hashData(const NSData& data);
+    // MD5 of the string's UTF-8 bytes up to the first zero byte, as 32 lower-case hex digits.
+    static std::string md5String(std::string_view string);
     // Lower-case hex, two digits per byte.
     static std::string hashDataToHexString(const void* bytes, std::size_t length);
 
@@ -144,6 +148,11 @@ public:
     static char* vuderuGetMacAddress(char* buffer, std::size_t bufferSize, const char* interfaceName);
     // The same formatting for given address bytes; NO (buffer untouched) unless 6 bytes.
     static bool formatMacAddress(const std::uint8_t* address, std::size_t length, char* buffer, std::size_t bufferSize);
+    // Removes the identifier older versions kept in the keychain ("VuderuDataKey").
+    static void cleanupStoredIdentifierForVendor();
+    // The user's opt-out choice, kept in the keychain across launches; NO until set.
+    static void setVuderuOptOut(bool optOut);
+    static bool hasUserOptedOut();
     // The vendor identifier from the current UIDevice, when it answers identifierForVendor.
     static std::optional<std::string> getIdentifierForVendor();
     // The advertising identifier through the platform's advertising-identifier class, looked

@@ -28,6 +28,17 @@ TEST(VuderuUtilTest, ChecksumIsTheStandardCRC32AsASignedInt) {
     }
 }
 
+TEST(VuderuUtilTest, DigestsAsHex) {
+    EXPECT_EQ(VuderuUtil::md5String(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(VuderuUtil::md5String("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    // Up to the first zero byte.
+    EXPECT_EQ(VuderuUtil::md5String(std::string("abc\0def", 7)), "900150983cd24fb0d6963f7d28e17f72");
+    auto sha = VuderuUtil::hashData(*NSData::dataWithString("abc"));
+    EXPECT_EQ(VuderuUtil::hashDataToHexString(sha->bytes(), sha->length()), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    auto empty = VuderuUtil::hashData(NSData());
+    EXPECT_EQ(VuderuUtil::hashDataToHexString(empty->bytes(), empty->length()), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+}
+
 TEST(VuderuUtilTest, SystemVersionIsOneInteger) {
     const std::pair<const char*, int> cases[] = {
         {"8.0", 80000}, {"4.3", 40300}, {"6", 60000}, {"5.0.1", 50001}, {"7.1.2.9", 70102}, {"", 0},
