@@ -1,6 +1,9 @@
 #include "sdk/analytics/VuderuUtil.h"
 
+#include "platform/foundation/NSBundle.h"
+#include "platform/foundation/NSLocale.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSObjCRuntime.h"
 #include "platform/system/DeviceProfile.h"
@@ -577,4 +580,16 @@ bool VuderuUtil::hasUserOptedOut() {
     std::lock_guard<std::mutex> guard(identifierLock());
     auto keychain = VuderuKeychainWrapper::keychainWrapperWithIdentifier(VuderuAnalyticsKeychainIdentifier);
     return keychain && keychain->objectForKey(kOptOutKey).boolValue();
+}
+
+std::string VuderuUtil::preferredLanguage() {
+    auto languages = NSLocale::preferredLanguages();
+    if (!languages.empty()) return languages.front();
+    // The bundle's localizations ordered for the user: with no preference of the user's, its
+    // development region leads.
+    std::string region = NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleDevelopmentRegion").stringValue();
+    if (!region.empty()) return region;
+    auto apple = NSUserDefaults::standardUserDefaults()->stringArrayForKey("AppleLanguages");
+    if (apple && !apple->empty() && !apple->front().empty()) return apple->front();
+    return "en";
 }

@@ -140,6 +140,9 @@ public:
     static long getBatteryState();
     // Seconds since 1970 of the kernel's boot; 0 (logged) when unknown.
     static long lastBootTime();
+    // The first preferred language of the user; else the main bundle's preferred localization;
+    // else the first of the user default "AppleLanguages"; else "en".
+    static std::string preferredLanguage();
 
     // Identifiers.
     // Writes the link-level address of the interface as upper-case hex pairs joined by ":"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -142,6 +143,17 @@ TEST_F(DeviceFactsTest, AdvertisingIdentifierIsLookedUpByName) {
     NSRegisterClass(VuderuUtil::advertisingClassName(), std::make_shared<FakeManagerClass>(std::make_shared<FakeManager>(true, false)));
     EXPECT_EQ(VuderuUtil::getVuderuId(), std::nullopt);
     EXPECT_TRUE(VuderuUtil::isAdTrackingEnabled());
+}
+
+TEST_F(DeviceFactsTest, PreferredLanguageFallsBackToTheBundleThenEnglish) {
+    setenv("LANGUAGE", "", 1);
+    setenv("LC_ALL", "", 1);
+    unsetenv("LC_MESSAGES");
+    setenv("LANG", "de_CH.UTF-8", 1);
+    EXPECT_EQ(VuderuUtil::preferredLanguage(), "de-CH");
+    setenv("LANG", "C", 1);
+    // The bundle's development region.
+    EXPECT_EQ(VuderuUtil::preferredLanguage(), "en");
 }
 
 TEST_F(DeviceFactsTest, TheSaltIsFixed) {
