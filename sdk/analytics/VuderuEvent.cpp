@@ -2,7 +2,7 @@
 
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "sdk/analytics/VuderuAutoIncrement.h"
-#include "sdk/analytics/VuderuLimits.h"
+#include "sdk/analytics/VuderuConstants.h"
 #include "sdk/analytics/VuderuProtocolData.h"
 #include "sdk/analytics/VuderuUtil.h"
 

@@ -1,7 +1,7 @@
 #include "sdk/analytics/VuderuEventLog.h"
 
 #include "platform/foundation/NSString.h"
-#include "sdk/analytics/VuderuLimits.h"
+#include "sdk/analytics/VuderuConstants.h"
 #include "sdk/analytics/VuderuLog.h"
 
 #include <limits>

@@ -1,5 +1,8 @@
 #include "sdk/analytics/VuderuUtil.h"
 
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSLocale.h"
 #include "platform/foundation/NSLog.h"
@@ -9,12 +12,15 @@
 #include "platform/system/DeviceProfile.h"
 #include "platform/system/NetworkInterfaces.h"
 #include "platform/system/sysctl.h"
+#include "sdk/analytics/VuderuConstants.h"
 #include "platform/security/CommonDigest.h"
+#include "sdk/analytics/VuderuGlobalVariableStorage.h"
 #include "sdk/analytics/VuderuKeychainWrapper.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +32,7 @@
 #include <net/if_arp.h>
 #include <sys/random.h>
 #include <sys/socket.h>
+#include <sys/xattr.h>
 
 namespace {
 
@@ -544,6 +551,114 @@ NSDataPtr VuderuUtil::getFixedSalt() {
     return salt;
 }
 
+namespace {
+
+// The backup exclusion the device's backup honours; Linux keeps it in the user namespace.
+constexpr const char* kSkipBackupAttribute = "user.com.apple.MobileBackup";
+constexpr const char* kDataDirectoryName = "VuderuFiles";
+
+std::string firstSearchPath(NSSearchPathDirectory directory) {
+    auto paths = NSSearchPathForDirectoriesInDomains(directory, NSUserDomainMask, true);
+    return paths.empty() ? std::string() : paths.front();
+}
+
+std::string createdDirectory(const std::string& path) {
+    auto manager = NSFileManager::defaultManager();
+    bool isDirectory = false;
+    if (!manager->fileExistsAtPath(path, &isDirectory) || !isDirectory) {
+        manager->createDirectoryAtPath(path, true, nullptr, nullptr);
+    }
+    return path;
+}
+
+std::optional<NSFileSystemAttributes> documentsFileSystem() {
+    // The last of the Documents paths, as the system's own lookup takes it.
+    auto paths = NSSearchPathForDirectoriesInDomains(NSDocumentDirectory, NSUserDomainMask, true);
+    NSErrorPtr error;
+    std::optional<NSFileSystemAttributes> attributes;
+    if (!paths.empty()) attributes = NSFileManager::defaultManager()->attributesOfFileSystemForPath(paths.back(), &error);
+    if (!attributes) {
+        if (!error) error = NSError::posixError(ENOENT);
+        logIf(NSString::stringWithFormat("Error Obtaining System Memory Info: Domain = %@, Code = %ld", error->domain(), error->code()));
+    }
+    return attributes;
+}
+
+} // namespace
+
+Value VuderuUtil::safeUnarchiveObjectWithFile(const std::string& path) {
+    if (path.empty()) return Value();
+    try {
+        return NSKeyedUnarchiver::unarchiveObjectWithFile(path);
+    } catch (const NSException& exception) {
+        std::make_shared<NSFileManager>()->removeItemAtPath(path, nullptr);
+        handleException(exception);
+        return Value();
+    }
+}
+
+std::string VuderuUtil::filePathDirectory() {
+    if (getSystemVersionAsAnInteger() < kSystemVersionApplicationSupport) return firstSearchPath(NSCachesDirectory);
+    std::string path = createdDirectory(NSString::stringByAppendingPathComponent(firstSearchPath(NSApplicationSupportDirectory),
+                                                                                 kDataDirectoryName));
+    addSkipBackupAttributeToItemAtURL(NSURL::fileURLWithPath(path, true));
+    return path;
+}
+
+std::string VuderuUtil::oldFilePathDirectoryUptilAgentVersion109() {
+    if (getSystemVersionAsAnInteger() > kSystemVersionOldDirectoryInLibrary) {
+        return createdDirectory(NSString::stringByAppendingPathComponent(firstSearchPath(NSLibraryDirectory), kDataDirectoryName));
+    }
+    return firstSearchPath(NSCachesDirectory);
+}
+
+bool VuderuUtil::addSkipBackupAttributeToItemAtURL(const NSURLPtr& url) {
+    if (getSystemVersionAsAnInteger() < kSystemVersionSkipBackup) return false;
+    if (!url || !url->isFileURL()) return false;
+    const std::uint8_t skip = 1;
+    std::string host = NSString::fileSystemRepresentation(url->path());
+    return ::setxattr(host.c_str(), kSkipBackupAttribute, &skip, sizeof skip, 0) == 0;
+}
+
+std::uint64_t VuderuUtil::getFreeDiskspace() {
+    auto attributes = documentsFileSystem();
+    return attributes ? attributes->systemFreeSize : 0;
+}
+
+std::uint64_t VuderuUtil::getDiskSize() {
+    auto attributes = documentsFileSystem();
+    return attributes ? attributes->systemSize : 0;
+}
+
+bool VuderuUtil::updateIfChangedCookieValueForCookieKey(const NSDataPtr& value, const NSDataPtr& key) {
+    auto storage = VuderuGlobalVariableStorage::sharedInstance();
+    Value::Dictionary* cookies = storage->persistentCookiesMap();
+    if (!cookies || !key) return false;
+    std::string cookieKey(key->stringView());
+    if (!value || value->length() == 0) {
+        cookies->erase(cookieKey);
+        return true;
+    }
+    auto found = cookies->find(cookieKey);
+    if (found == cookies->end()) {
+        if (cookies->size() >= static_cast<std::size_t>(MAX_COOKIES)) return false;
+        (*cookies)[cookieKey] = Value(value->vector());
+        return true;
+    }
+    if (found->second.isData() && found->second.data() == value->vector()) return false;
+    found->second = Value(value->vector());
+    return true;
+}
+
+std::optional<std::string> VuderuUtil::MACString() {
+    if (!VuderuGlobalVariableStorage::sharedInstance()->macAddressEnabled()) return std::nullopt;
+    // Six pairs, five colons and the terminating zero.
+    char address[18] = "";
+    vuderuGetMacAddress(address, sizeof address, kDevicePrimaryInterface);
+    if (address[0] == '\0') return std::nullopt;
+    return std::string(address);
+}
+
 NSDataPtr VuderuUtil::hashData(const NSData& data) {
     unsigned char digest[CC_SHA1_DIGEST_LENGTH];
     CC_SHA1(data.bytes(), uint32FromNSUInteger(data.length()), digest);
@@ -556,6 +671,12 @@ std::string VuderuUtil::md5String(std::string_view string) {
     unsigned char digest[CC_MD5_DIGEST_LENGTH];
     CC_MD5(bytes.data(), uint32FromNSUInteger(bytes.size()), digest);
     return hashDataToHexString(digest, sizeof digest);
+}
+
+NSDataPtr VuderuUtil::getMACUID() {
+    auto mac = MACString();
+    if (!mac || mac->empty()) return nullptr;
+    return hashData(*NSData::dataWithString(*mac));
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
 
 #include <cstdint>
@@ -55,6 +56,21 @@ public:
     static void handleException(const Value& object);
     // What a catch (...) caught.
     static void handleException(const std::exception_ptr& caught);
+
+    // The object archived in the file; nil for an empty path, a missing file or a damaged
+    // archive, which is deleted (and reported to handleException) so that it cannot fail again.
+    static Value safeUnarchiveObjectWithFile(const std::string& path);
+    // The SDK's data directory: "VuderuFiles" in Application Support (the Caches directory
+    // before system 5.1), created on demand and kept out of backups.
+    static std::string filePathDirectory();
+    // Where SDK versions up to 109 kept their files, for moving them.
+    static std::string oldFilePathDirectoryUptilAgentVersion109();
+    // Marks a file URL's item to be skipped by backups ("com.apple.MobileBackup" = 1); NO below
+    // system 5.0.1 or when the attribute cannot be set.
+    static bool addSkipBackupAttributeToItemAtURL(const NSURLPtr& url);
+    // Free and total bytes of the file system of the Documents directory; 0 (logged) on error.
+    static std::uint64_t getFreeDiskspace();
+    static std::uint64_t getDiskSize();
 
     // The system version as major * 10000 + minor * 100 + patch, computed once per process
     // from the device's system version.
@@ -113,6 +129,11 @@ public:
     static std::map<std::string, int> allCounters();
     static void printCounters();
 
+    // Keeps a server cookie in the settings store's cookie map (not saved here): an empty value
+    // removes the key (YES); a new key is refused (NO) once 1000 are kept; an unchanged value
+    // gives NO; anything else is stored (YES).
+    static bool updateIfChangedCookieValueForCookieKey(const NSDataPtr& value, const NSDataPtr& key);
+
     // Screen and orientation. Interface orientations: 1 portrait, 2 portrait upside down,
     // 3 landscape right, 4 landscape left; the canvas orientation is the status bar's.
     static std::optional<std::string> getOrientationStrFromInterfaceOrientation(long orientation);
@@ -151,6 +172,10 @@ public:
     static char* vuderuGetMacAddress(char* buffer, std::size_t bufferSize, const char* interfaceName);
     // The same formatting for given address bytes; NO (buffer untouched) unless 6 bytes.
     static bool formatMacAddress(const std::uint8_t* address, std::size_t length, char* buffer, std::size_t bufferSize);
+    // The "en0" address when the settings allow using it; nil when off or unknown.
+    static std::optional<std::string> MACString();
+    // SHA-1 of the MAC string's UTF-8 bytes; nil without a MAC string.
+    static NSDataPtr getMACUID();
     // Removes the identifier older versions kept in the keychain ("VuderuDataKey").
     static void cleanupStoredIdentifierForVendor();
     // The user's opt-out choice, kept in the keychain across launches; NO until set.

@@ -4,7 +4,7 @@
 #include "platform/foundation/PlatformClock.h"
 #include "sdk/analytics/VuderuAutoIncrement.h"
 #include "sdk/analytics/VuderuEventLog.h"
-#include "sdk/analytics/VuderuLimits.h"
+#include "sdk/analytics/VuderuConstants.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <gtest/gtest.h>
