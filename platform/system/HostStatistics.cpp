@@ -15,7 +15,6 @@
 namespace {
 
 constexpr host_t kHostPort = 1;
-constexpr task_t kTaskPort = 2;
 
 natural_t pagesOf(unsigned long long kilobytes, unsigned long long pageSize) {
     unsigned long long pages = kilobytes * 1024 / pageSize;
@@ -71,7 +70,6 @@ kern_return_t copyOut(const T& value, integer_t* info, mach_msg_type_number_t* c
 } // namespace
 
 host_t mach_host_self() { return kHostPort; }
-task_t mach_task_self() { return kTaskPort; }
 
 kern_return_t host_page_size(host_t host, vm_size_t* pageSize) {
     if (host != kHostPort || !pageSize) return KERN_INVALID_ARGUMENT;
@@ -111,7 +109,7 @@ kern_return_t host_statistics(host_t host, int flavor, host_info_t info, mach_ms
 }
 
 kern_return_t task_info(task_t task, int flavor, task_info_t info, mach_msg_type_number_t* count) {
-    if (task != kTaskPort || flavor != TASK_BASIC_INFO_64) return KERN_INVALID_ARGUMENT;
+    if (task != mach_task_self() || flavor != TASK_BASIC_INFO_64) return KERN_INVALID_ARGUMENT;
     std::ifstream statm("/proc/self/statm");
     unsigned long long virtualPages = 0, residentPages = 0;
     if (!(statm >> virtualPages >> residentPages)) return KERN_FAILURE;
@@ -128,7 +126,7 @@ kern_return_t task_info(task_t task, int flavor, task_info_t info, mach_msg_type
 }
 
 kern_return_t task_threads(task_t task, thread_act_array_t* threads, mach_msg_type_number_t* count) {
-    if (task != kTaskPort || !threads || !count) return KERN_INVALID_ARGUMENT;
+    if (task != mach_task_self() || !threads || !count) return KERN_INVALID_ARGUMENT;
     DIR* dir = opendir("/proc/self/task");
     if (!dir) return KERN_FAILURE;
     std::vector<thread_act_t> ids;
@@ -137,8 +135,12 @@ kern_return_t task_threads(task_t task, thread_act_array_t* threads, mach_msg_ty
         ids.push_back(static_cast<thread_act_t>(std::strtoul(entry->d_name, nullptr, 10)));
     }
     closedir(dir);
-    auto list = static_cast<thread_act_t*>(std::malloc(std::max<std::size_t>(1, ids.size()) * sizeof(thread_act_t)));
-    if (!list) return KERN_FAILURE;
+    vm_address_t address = 0;
+    if (vm_allocate(mach_task_self(), &address, std::max<std::size_t>(1, ids.size()) * sizeof(thread_act_t), VM_FLAGS_ANYWHERE) !=
+        KERN_SUCCESS) {
+        return KERN_RESOURCE_SHORTAGE;
+    }
+    auto list = reinterpret_cast<thread_act_t*>(address);
     std::copy(ids.begin(), ids.end(), list);
     *threads = list;
     *count = static_cast<mach_msg_type_number_t>(ids.size());
@@ -160,10 +162,4 @@ kern_return_t thread_info(thread_act_t thread, int flavor, thread_info_t info, m
     basic.run_state = stat.state == 'R' ? TH_STATE_RUNNING : TH_STATE_WAITING;
     basic.flags = 0;
     return copyOut(basic, info, count, THREAD_BASIC_INFO_COUNT);
-}
-
-kern_return_t vm_deallocate(task_t task, vm_address_t address, vm_size_t) {
-    if (task != kTaskPort) return KERN_INVALID_ARGUMENT;
-    std::free(reinterpret_cast<void*>(address));
-    return KERN_SUCCESS;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The Mach host and task statistics the device's system offers, answered from Linux's /proc:
+// The Mach host and task statistics the device's system offers (beside the task and memory
+// calls of mach.h), answered from Linux's /proc:
 // the page size, the virtual-memory page counts, the task's basic facts and its threads with
 // their CPU usage. Results and flavours keep the system's numbers.
 //
@@ -8,27 +9,20 @@
 // memory. A thread's cpu_usage is its CPU time over its lifetime in TH_USAGE_SCALE units (Linux
 // keeps no decaying average); no thread of a process is the processor's idle thread.
 
+#include "platform/system/mach.h"
+
 #include <cstddef>
 #include <cstdint>
 
-using kern_return_t = int;
-using natural_t = unsigned int;
-using integer_t = int;
-using mach_msg_type_number_t = natural_t;
-using mach_port_t = natural_t;
-using host_t = mach_port_t;
-using task_t = mach_port_t;
-using thread_act_t = mach_port_t;
-using thread_act_array_t = thread_act_t*;
-using vm_size_t = std::uintptr_t;
-using vm_address_t = std::uintptr_t;
-using host_info_t = integer_t*;
-using task_info_t = integer_t*;
-using thread_info_t = integer_t*;
-
-inline constexpr kern_return_t KERN_SUCCESS = 0;
-inline constexpr kern_return_t KERN_INVALID_ARGUMENT = 4;
-inline constexpr kern_return_t KERN_FAILURE = 5;
+typedef unsigned int natural_t;
+typedef int integer_t;
+typedef unsigned int mach_msg_type_number_t;
+typedef mach_port_t host_t;
+typedef thread_t thread_act_t;
+typedef thread_act_t* thread_act_array_t;
+typedef integer_t* host_info_t;
+typedef integer_t* task_info_t;
+typedef integer_t* thread_info_t;
 
 inline constexpr int HOST_VM_INFO = 2;
 inline constexpr int TASK_BASIC_INFO_64 = 18;
@@ -86,15 +80,15 @@ struct thread_basic_info {
 inline constexpr mach_msg_type_number_t THREAD_BASIC_INFO_COUNT = sizeof(thread_basic_info) / sizeof(natural_t); // 10
 
 host_t mach_host_self();
-task_t mach_task_self();
 
 kern_return_t host_page_size(host_t host, vm_size_t* pageSize);
 // HOST_VM_INFO into a vm_statistics_data_t; *count is the room in integer_t units and becomes
 // what was written.
 kern_return_t host_statistics(host_t host, int flavor, host_info_t info, mach_msg_type_number_t* count);
 
+// For the own task (mach_task_self()) only, like the rest of the Mach stand-in.
 kern_return_t task_info(task_t task, int flavor, task_info_t info, mach_msg_type_number_t* count);
-// The task's threads (Linux thread ids); the list is released with vm_deallocate.
+// The task's threads (kernel thread ids, as mach_thread_self gives them); the list is allocated
+// with vm_allocate and released with vm_deallocate.
 kern_return_t task_threads(task_t task, thread_act_array_t* threads, mach_msg_type_number_t* count);
 kern_return_t thread_info(thread_act_t thread, int flavor, thread_info_t info, mach_msg_type_number_t* count);
-kern_return_t vm_deallocate(task_t task, vm_address_t address, vm_size_t size);
