@@ -1,8 +1,9 @@
 #pragma once
-// The kernel's named values, as the device's system answers them: "hw.machine" is the simulated
-// device's model (DeviceProfile), "kern.boottime" the host's boot time. Reading follows the
-// system's rules: a null buffer asks for the size; a buffer too small fails with ENOMEM.
-// Nothing can be written (EPERM).
+// The kernel's named values, answered with this machine's facts: "hw.machine" is the host's
+// machine name (uname), standing for the device's model identifier; "kern.boottime" the host's
+// boot time; the kernel release and version, the processor's Mach type and the processor counts.
+// Reading follows the system's rules: a null buffer asks for the size; a buffer too small fails
+// with ENOMEM; nothing can be written (EPERM); other names fail with ENOENT.
 
 #include <cstddef>
 #include <sys/time.h>
