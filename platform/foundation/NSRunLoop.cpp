@@ -61,6 +61,8 @@ struct Waker {
 };
 
 pid_t currentTid() { return ::gettid(); }
+
+thread_local std::shared_ptr<NSRunLoop> threadLoop;
 } // namespace
 
 struct NSRunLoop::Impl {
@@ -74,7 +76,7 @@ struct NSRunLoop::Impl {
     std::mutex mutex;
     std::shared_ptr<Waker> waker = std::make_shared<Waker>();
     int epollFd = -1;
-    pid_t owner = 0;
+    std::atomic<pid_t> owner{0};
     std::uint64_t clockObserver = 0;
     std::deque<std::function<void()>> performs;
     std::vector<std::shared_ptr<NSTimer>> timers;
@@ -127,8 +129,13 @@ std::shared_ptr<NSRunLoop> NSRunLoop::mainRunLoop() {
 
 std::shared_ptr<NSRunLoop> NSRunLoop::currentRunLoop() {
     if (currentTid() == ::getpid()) return mainRunLoop();
-    thread_local std::shared_ptr<NSRunLoop> loop = std::make_shared<NSRunLoop>();
-    return loop;
+    if (!threadLoop) threadLoop = std::make_shared<NSRunLoop>();
+    return threadLoop;
+}
+
+void NSRunLoop::bindToCurrentThread() {
+    impl_->owner = currentTid();
+    threadLoop = self<NSRunLoop>();
 }
 
 bool NSRunLoop::isCurrent() const { return impl_->owner == currentTid(); }

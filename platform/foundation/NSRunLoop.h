@@ -65,6 +65,10 @@ private:
     // seconds, NaN for none) bounds the wait on the platform clock. True when anything was done.
     bool runPass(double realTimeout, double limitWall);
     void removeTimer(const NSTimer* timer);
+    // Makes this loop the calling thread's run loop (a thread made by NSThread gets its loop
+    // before it starts, so that performs queued meanwhile are not lost).
+    void bindToCurrentThread();
+    friend class NSThread;
     struct Impl;
     std::unique_ptr<Impl> impl_;
     friend class NSTimer;
