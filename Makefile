@@ -4,7 +4,7 @@ CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 DEVICE ?=
 
-.PHONY: deps configure build test run bench clean
+.PHONY: deps configure build test run bench clean tsan
 
 deps:
 	@scripts/install-deps
@@ -23,6 +23,12 @@ run: build
 
 bench: build
 	@bench/run $(BUILD)
+
+# The threading tests under ThreadSanitizer (not part of CI).
+TSAN_TESTS ?= ^(Dispatch|NSRunLoop|NSTimer|NSThread|NSNotification)
+tsan:
+	@$(MAKE) --no-print-directory build BUILD=build-tsan CMAKE_ARGS="-DTANDREL_TSAN=ON -DTANDREL_BENCH=OFF"
+	@cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 600 -R '$(TSAN_TESTS)'
 
 clean:
 	rm -rf $(BUILD)

@@ -81,8 +81,14 @@ TEST(DispatchSemaphoreTest, SignalWakesWaitersOnePerSignal) {
     EXPECT_NE(dispatch_semaphore_wait(semaphore, DISPATCH_TIME_NOW), 0);
 }
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TANDREL_UNDER_CLANG_TSAN 1
+#endif
+#endif
+
 TEST(DispatchForkTest, AForkedChildRunsQueuesAndTimersOfItsOwn) {
-#if defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_THREAD__) || defined(TANDREL_UNDER_CLANG_TSAN)
     GTEST_SKIP() << "ThreadSanitizer does not support threads in the child of a multi-threaded fork";
 #endif
     // The parent's workers and timer thread exist and are busy when it forks.
