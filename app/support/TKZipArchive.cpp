@@ -118,17 +118,6 @@ std::string pathInDestination(const std::string& destination, const std::vector<
     return components.empty() ? destination : NSString::stringByAppendingPathComponent(destination, joined(components, components.size()));
 }
 
-int writeAll(int fd, const char* p, std::size_t length) {
-    while (length) {
-        ssize_t n = ::write(fd, p, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        p += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
 // minizip cannot open an archive that is nothing but its end record (it never looks for the record
 // at offset 0), yet that is a valid archive without entries.
 bool isArchiveWithoutEntries(const std::string& host) {
@@ -489,7 +478,7 @@ bool TKZipArchive::unzipFileAtPathToDestinationOverwritePasswordErrorDelegate(co
                         break;
                     }
                     if (readBytes == 0) break;
-                    if (int e = writeAll(out.fd, buffer.data(), static_cast<std::size_t>(readBytes))) {
+                    if (int e = NSWriteAll(out.fd, buffer.data(), static_cast<std::size_t>(readBytes))) {
                         NSLog("[TKZipArchive] Failed to write \"%@\": %s", fullPath, std::strerror(e));
                         entryFailed = true;
                         break;

@@ -145,17 +145,6 @@ int applyAttributes(const NSFileAttributes& attributes, const std::string& host)
     return 0;
 }
 
-int writeAll(int fd, const std::uint8_t* p, std::size_t length) {
-    while (length) {
-        ssize_t n = ::write(fd, p, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        p += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
 class POSIXDirectoryEnumerator : public NSDirectoryEnumerator {
 public:
     explicit POSIXDirectoryEnumerator(DirHandle root) { stack_.push_back({std::move(root), ""}); }
@@ -252,7 +241,7 @@ bool copyRegularFile(const std::string& sourceHost, const std::string& destinati
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return fail(error, errno, source, false);
         if (n == 0) break;
-        if (int e = writeAll(out.fd, buffer.data(), static_cast<std::size_t>(n))) return fail(error, e, destination, true);
+        if (int e = NSWriteAll(out.fd, buffer.data(), static_cast<std::size_t>(n))) return fail(error, e, destination, true);
     }
     ::fchmod(out.fd, st.st_mode & 07777);
     timespec times[2] = {st.st_atim, st.st_mtim};

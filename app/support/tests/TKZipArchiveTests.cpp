@@ -5,6 +5,8 @@
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 
+#include "platform/testsupport/ScopedTimeZone.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,26 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Sets TZ for the test's duration and puts back what was there.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone() {
-        if (old_) ::setenv("TZ", old_->c_str(), 1);
-        else ::unsetenv("TZ");
-        ::tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    std::optional<std::string> old_;
-};
 
 std::string hex(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";

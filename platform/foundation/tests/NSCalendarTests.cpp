@@ -1,5 +1,7 @@
 #include "platform/foundation/NSCalendar.h"
 
+#include "platform/testsupport/ScopedTimeZone.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,26 +10,6 @@
 #include <string>
 
 namespace {
-
-// Sets TZ for the test's duration and puts back what was there.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone() {
-        if (old_) ::setenv("TZ", old_->c_str(), 1);
-        else ::unsetenv("TZ");
-        ::tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    std::optional<std::string> old_;
-};
 
 constexpr unsigned long kAllUnits = NSCalendarUnitYear | NSCalendarUnitMonth | NSCalendarUnitDay | NSCalendarUnitHour |
                                     NSCalendarUnitMinute | NSCalendarUnitSecond | NSCalendarUnitWeekday | NSCalendarUnitNanosecond;
