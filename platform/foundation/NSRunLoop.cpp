@@ -81,6 +81,12 @@ struct NSRunLoop::Impl {
     std::deque<std::function<void()>> performs;
     std::vector<std::shared_ptr<NSTimer>> timers;
     std::map<SourceId, Source> sources;
+    struct DelayedPerform {
+        const NSObject* target;
+        std::string selector;
+        std::weak_ptr<NSTimer> timer;
+    };
+    std::vector<DelayedPerform> delayedPerforms;
     SourceId nextSource = 1;
     std::atomic<bool> stopRequested{false};
 
@@ -153,6 +159,39 @@ std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, std:
                                                 [block = std::move(block)](const std::shared_ptr<NSTimer>&) { block(); });
     addTimer(timer);
     return timer;
+}
+
+std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, const NSObject* target,
+                                                     const std::string& selector, std::function<void()> block) {
+    auto timer = performAfterDelay(delay, std::move(block));
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    auto& list = impl_->delayedPerforms;
+    // Performs that ran or were cancelled leave expired or invalid timers behind.
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [](const auto& p) {
+                                  auto t = p.timer.lock();
+                                  return !t || !t->isValid();
+                              }),
+               list.end());
+    list.push_back({target, selector, timer});
+    return timer;
+}
+
+void NSRunLoop::cancelPerformRequests(const NSObject* target, const std::string& selector) {
+    std::vector<std::shared_ptr<NSTimer>> cancelled;
+    {
+        std::lock_guard<std::mutex> guard(impl_->mutex);
+        auto& list = impl_->delayedPerforms;
+        auto matches = [&](const Impl::DelayedPerform& p) {
+            return p.target == target && (selector.empty() || p.selector == selector);
+        };
+        for (const auto& p : list) {
+            if (!matches(p)) continue;
+            if (auto timer = p.timer.lock()) cancelled.push_back(timer);
+        }
+        list.erase(std::remove_if(list.begin(), list.end(), matches), list.end());
+    }
+    for (const auto& timer : cancelled) timer->invalidate();
 }
 
 void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode&) {

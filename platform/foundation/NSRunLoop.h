@@ -33,6 +33,13 @@ public:
     // A delayed perform (-performSelector:withObject:afterDelay:): a one-shot timer on this loop.
     // Invalidate the returned timer to cancel it.
     std::shared_ptr<NSTimer> performAfterDelay(NSTimeInterval delay, std::function<void()> block);
+    // The same, remembered under a target and a selector (name it with its argument when the
+    // argument matters) so that cancelPerformRequests can find it.
+    std::shared_ptr<NSTimer> performAfterDelay(NSTimeInterval delay, const NSObject* target, const std::string& selector,
+                                               std::function<void()> block);
+    // +cancelPreviousPerformRequestsWithTarget:(selector:object:): cancels the pending delayed
+    // performs of the target on this loop, those of one selector when it is given.
+    void cancelPerformRequests(const NSObject* target, const std::string& selector = {});
 
     void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode = NSDefaultRunLoopMode);
 
