@@ -44,7 +44,10 @@ public:
     void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode = NSDefaultRunLoopMode);
 
     // Watches a descriptor for the given events; the handler gets the descriptor and the events
-    // that are ready. Thread-safe; the handler always runs on this loop's thread.
+    // that are ready (a hang-up or error shows as the events watched for, so the handler's read or
+    // write meets it). Thread-safe; the handler always runs on this loop's thread. One source per
+    // descriptor and loop; 0 when the descriptor cannot be watched. Remove the source before
+    // closing the descriptor.
     SourceId addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler);
     void updateFileDescriptor(SourceId source, int events);
     void removeFileDescriptor(SourceId source);
