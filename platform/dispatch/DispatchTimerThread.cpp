@@ -1,0 +1,160 @@
+#include "platform/dispatch/DispatchTimerThread.h"
+
+#include "platform/dispatch/DispatchClock.h"
+#include "platform/dispatch/WorkerPool.h"
+#include "platform/foundation/PlatformClock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include <pthread.h>
+
+namespace {
+constexpr const char* kTimerThreadName = "dispatch-timers";
+std::atomic<DispatchTimerThread*> timerInstance{nullptr};
+} // namespace
+
+DispatchTimerThread& DispatchTimerThread::shared() {
+    // Never destroyed: the thread runs until the process ends.
+    static auto* timers = [] {
+        auto* made = new DispatchTimerThread();
+        timerInstance = made;
+        return made;
+    }();
+    return *timers;
+}
+
+DispatchTimerThread::DispatchTimerThread() {
+    PlatformClock::addObserver([this] {
+        fireDue();
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            ++clockChanges_;
+        }
+        changed_.notify_all();
+    });
+    installDispatchForkHandlers();
+}
+
+void DispatchTimerThread::startThreadLocked() {
+    if (threadRunning_) return;
+    threadRunning_ = true;
+    std::thread([this] {
+        ::pthread_setname_np(::pthread_self(), kTimerThreadName);
+        run();
+    }).detach();
+}
+
+void DispatchTimerThread::prepareFork() {
+    firing_.lock();
+    mutex_.lock();
+}
+
+void DispatchTimerThread::afterForkInParent() {
+    mutex_.unlock();
+    firing_.unlock();
+}
+
+void DispatchTimerThread::afterForkInChild() {
+    // The parent's timer thread does not exist here: the child starts its own when it next
+    // schedules something. The condition may still count the lost thread as a waiter.
+    new (&changed_) std::condition_variable();
+    threadRunning_ = false;
+    mutex_.unlock();
+    firing_.unlock();
+}
+
+DispatchTimerThread* DispatchTimerThread::existing() { return timerInstance; }
+
+void installDispatchForkHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Locks are taken in the order the code nests them (a firing timer queues work on the
+        // pool), so that no lock is inherited by the child while held by a thread it lost.
+        ::pthread_atfork(
+            [] {
+                if (auto* timers = DispatchTimerThread::existing()) timers->prepareFork();
+                if (auto* pool = WorkerPool::existing()) pool->prepareFork();
+            },
+            [] {
+                if (auto* pool = WorkerPool::existing()) pool->afterForkInParent();
+                if (auto* timers = DispatchTimerThread::existing()) timers->afterForkInParent();
+            },
+            [] {
+                if (auto* pool = WorkerPool::existing()) pool->afterForkInChild();
+                if (auto* timers = DispatchTimerThread::existing()) timers->afterForkInChild();
+            });
+    });
+}
+
+DispatchTimerThread::EntryId DispatchTimerThread::schedule(dispatch_time_t when, Fire fire) {
+    EntryId id;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        startThreadLocked();
+        id = nextId_++;
+        entries_[id] = {when, std::move(fire)};
+        byTime_.emplace(when, id);
+    }
+    changed_.notify_all();
+    return id;
+}
+
+void DispatchTimerThread::cancel(EntryId entry) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    auto it = entries_.find(entry);
+    if (it == entries_.end()) return;
+    auto range = byTime_.equal_range(it->second.first);
+    for (auto i = range.first; i != range.second; ++i) {
+        if (i->second == entry) {
+            byTime_.erase(i);
+            break;
+        }
+    }
+    entries_.erase(it);
+}
+
+void DispatchTimerThread::fireDue() {
+    std::lock_guard<std::mutex> firing(firing_);
+    std::vector<Fire> due;
+    {
+        const dispatch_time_t now = DispatchClock::nowNanoseconds();
+        std::lock_guard<std::mutex> guard(mutex_);
+        while (!byTime_.empty() && byTime_.begin()->first <= now) {
+            auto entry = entries_.find(byTime_.begin()->second);
+            due.push_back(std::move(entry->second.second));
+            entries_.erase(entry);
+            byTime_.erase(byTime_.begin());
+        }
+    }
+    for (auto& fire : due) fire();
+}
+
+void DispatchTimerThread::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+        const dispatch_time_t now = DispatchClock::nowNanoseconds();
+        if (!byTime_.empty() && byTime_.begin()->first <= now) {
+            lock.unlock();
+            fireDue();
+            lock.lock();
+            continue;
+        }
+        const std::uint64_t seenChanges = clockChanges_;
+        const std::size_t seenCount = entries_.size();
+        const dispatch_time_t seenFirst = byTime_.empty() ? DISPATCH_TIME_FOREVER : byTime_.begin()->first;
+        auto somethingChanged = [&] {
+            return clockChanges_ != seenChanges || entries_.size() != seenCount ||
+                   (byTime_.empty() ? DISPATCH_TIME_FOREVER : byTime_.begin()->first) != seenFirst;
+        };
+        if (byTime_.empty() || PlatformClock::isManual()) {
+            changed_.wait(lock, somethingChanged);
+        } else {
+            changed_.wait_for(lock, std::chrono::nanoseconds(std::min(seenFirst - now, DispatchClock::kLongestWaitNanoseconds)), somethingChanged);
+        }
+    }
+}

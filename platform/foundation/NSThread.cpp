@@ -1,0 +1,178 @@
+#include "platform/foundation/NSThread.h"
+
+#include "platform/foundation/NSRunLoop.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include <pthread.h>
+#include <unistd.h>
+
+namespace {
+// Linux keeps at most 15 bytes of a thread's name (16 with the terminator).
+constexpr std::size_t kOsThreadNameMax = 15;
+
+void setOsThreadName(pthread_t thread, const std::string& name) {
+    std::string shortName = name.substr(0, kOsThreadNameMax);
+    ::pthread_setname_np(thread, shortName.c_str());
+}
+
+thread_local std::shared_ptr<NSThread> currentThreadObject;
+} // namespace
+
+struct NSThread::State {
+    std::mutex mutex;
+    bool started = false;
+    pthread_t handle{};
+    bool running = false; // handle is set
+    pid_t tid = 0;
+    std::shared_ptr<NSRunLoop> runLoop;
+    std::atomic<bool> executing{false};
+    std::atomic<bool> finished{false};
+    std::atomic<bool> cancelled{false};
+};
+
+NSThread::NSThread(std::function<void()> block) : block_(std::move(block)), state_(std::make_shared<State>()) {}
+
+bool NSThread::isMainThread() { return ::gettid() == ::getpid(); }
+
+std::shared_ptr<NSThread> NSThread::mainThread() {
+    static auto* thread = [] {
+        auto made = new std::shared_ptr<NSThread>(std::make_shared<NSThread>(nullptr));
+        (*made)->main_ = true;
+        (*made)->state_->started = true;
+        (*made)->state_->executing = true;
+        (*made)->state_->tid = ::getpid();
+        (*made)->state_->runLoop = NSRunLoop::mainRunLoop();
+        return made;
+    }();
+    return *thread;
+}
+
+std::shared_ptr<NSThread> NSThread::currentThread() {
+    if (isMainThread()) return mainThread();
+    if (!currentThreadObject) {
+        // A thread this layer did not start (a pool worker, a library's thread).
+        currentThreadObject = std::make_shared<NSThread>(nullptr);
+        auto& state = *currentThreadObject->state_;
+        state.started = true;
+        state.executing = true;
+        state.handle = ::pthread_self();
+        state.running = true;
+        state.tid = ::gettid();
+        state.runLoop = NSRunLoop::currentRunLoop();
+    }
+    return currentThreadObject;
+}
+
+void NSThread::detachNewThread(std::function<void()> block, const std::string& name) {
+    auto thread = std::make_shared<NSThread>(std::move(block));
+    if (!name.empty()) thread->setName(name);
+    thread->start();
+}
+
+void NSThread::start() {
+    {
+        std::lock_guard<std::mutex> guard(state_->mutex);
+        if (state_->started) return;
+        state_->started = true;
+        if (!state_->runLoop) state_->runLoop = std::make_shared<NSRunLoop>();
+    }
+    state_->executing = true;
+    auto self = this->self<NSThread>();
+    std::thread worker([self] {
+        currentThreadObject = self;
+        {
+            std::lock_guard<std::mutex> guard(self->state_->mutex);
+            self->state_->handle = ::pthread_self();
+            self->state_->running = true;
+            self->state_->tid = ::gettid();
+            self->state_->runLoop->bindToCurrentThread();
+            if (!self->name_.empty()) setOsThreadName(::pthread_self(), self->name_);
+        }
+        if (self->block_) self->block_();
+        {
+            std::lock_guard<std::mutex> guard(self->state_->mutex);
+            self->state_->running = false;
+        }
+        self->state_->executing = false;
+        self->state_->finished = true;
+        currentThreadObject.reset();
+    });
+    worker.detach();
+}
+
+void NSThread::setName(const std::string& name) {
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    name_ = name;
+    if (main_) {
+        if (isMainThread()) {
+            setOsThreadName(::pthread_self(), name);
+        } else {
+            std::ofstream comm("/proc/self/task/" + std::to_string(::getpid()) + "/comm");
+            comm << name.substr(0, kOsThreadNameMax);
+        }
+        return;
+    }
+    if (state_->running) setOsThreadName(state_->handle, name);
+}
+
+bool NSThread::isExecuting() const { return state_->executing; }
+bool NSThread::isFinished() const { return state_->finished; }
+bool NSThread::isCancelled() const { return state_->cancelled; }
+void NSThread::cancel() { state_->cancelled = true; }
+
+void NSThread::sleepForTimeInterval(double seconds) {
+    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+std::shared_ptr<NSRunLoop> NSThread::runLoop() const {
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    return state_->runLoop;
+}
+
+void NSThread::performBlock(std::function<void()> block, bool waitUntilDone) {
+    pid_t tid;
+    std::shared_ptr<NSRunLoop> loop;
+    {
+        std::lock_guard<std::mutex> guard(state_->mutex);
+        tid = state_->tid;
+        // Not started yet: the loop it will run keeps the block until then.
+        if (!state_->started && !state_->runLoop) state_->runLoop = std::make_shared<NSRunLoop>();
+        loop = state_->runLoop;
+    }
+    if (waitUntilDone && tid == ::gettid()) {
+        block();
+        return;
+    }
+    if (!waitUntilDone) {
+        loop->performBlock(std::move(block));
+        return;
+    }
+    struct Done {
+        std::mutex mutex;
+        std::condition_variable condition;
+        bool done = false;
+    };
+    auto done = std::make_shared<Done>();
+    std::exception_ptr failure;
+    loop->performBlock([&block, &failure, done] {
+        try {
+            block();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard<std::mutex> guard(done->mutex);
+        done->done = true;
+        done->condition.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(done->mutex);
+    done->condition.wait(lock, [&] { return done->done; });
+    lock.unlock();
+    if (failure) std::rethrow_exception(failure);
+}
