@@ -19,6 +19,8 @@
 namespace {
 constexpr const char* kPrompt = "tandrel> ";
 constexpr std::size_t kReadChunk = 4096;
+// How long one wait of the main loop lasts when nothing happens; anything that happens ends it.
+constexpr double kIdleWaitSeconds = 1.0;
 
 struct Options {
     std::string device;
@@ -67,50 +69,67 @@ bool runCommand(Driver& driver, const std::string& line, bool echo) {
     return true;
 }
 
+// Reads commands line by line with nothing running between them (a regular file as input).
+int runLines(Driver& driver, std::istream& in, bool echo) {
+    std::string line;
+    while (std::getline(in, line))
+        if (!runCommand(driver, line, echo)) break;
+    return 0;
+}
+
 int runScript(Driver& driver, const std::string& path) {
     std::ifstream in(path);
     if (!in) {
         std::cerr << "tandrel: cannot read " << path << ": " << std::strerror(errno) << "\n";
         return 1;
     }
-    std::string line;
-    while (std::getline(in, line))
-        if (!runCommand(driver, line, true)) break;
-    return 0;
+    return runLines(driver, in, true);
 }
 
-// Standard input is a source of the main run loop, so timers and queued work go on between lines.
+// Standard input is a source of the main run loop, so timers and queued work go on while the app
+// waits for the next line. Lines run from the outer loop, never inside the source's handler: a
+// command drains the loop, and the handler must not run commands within itself.
 int runStandardInput(Driver& driver) {
     bool interactive = ::isatty(STDIN_FILENO);
+    struct stat st;
+    // A regular file is always readable and cannot be watched: its lines simply run in order.
+    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) return runLines(driver, std::cin, !interactive);
     auto loop = NSRunLoop::mainRunLoop();
     std::string pending;
-    bool done = false;
-    if (interactive) std::cout << "Type help for the commands.\n" << kPrompt << std::flush;
-    auto source = loop->addFileDescriptor(STDIN_FILENO, NSRunLoop::Readable, [&](int fd, int) {
+    bool endOfInput = false;
+    NSRunLoop::SourceId source = 0;
+    source = loop->addFileDescriptor(STDIN_FILENO, NSRunLoop::Readable, [&](int fd, int) {
         char buffer[kReadChunk];
         ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) return;
         if (n <= 0) {
-            if (n < 0 && errno == EINTR) return;
-            if (!pending.empty()) runCommand(driver, pending, !interactive);
-            done = true;
-            loop->stop();
+            endOfInput = true;
+            loop->removeFileDescriptor(source);
             return;
         }
         pending.append(buffer, static_cast<std::size_t>(n));
+    });
+    if (source == 0) return runLines(driver, std::cin, !interactive);
+    if (interactive) std::cout << "Type help for the commands.\n" << kPrompt << std::flush;
+    bool quit = false;
+    while (!quit) {
         std::size_t newline;
-        while (!done && (newline = pending.find('\n')) != std::string::npos) {
+        bool ranCommand = false;
+        while (!quit && (newline = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, newline);
             pending.erase(0, newline + 1);
-            if (!runCommand(driver, line, !interactive)) {
-                done = true;
-                loop->stop();
-                return;
-            }
+            quit = !runCommand(driver, line, !interactive);
+            ranCommand = true;
         }
-        if (interactive && !done) std::cout << kPrompt << std::flush;
-    });
-    while (!done) loop->run();
-    loop->removeFileDescriptor(source);
+        if (quit) break;
+        if (endOfInput) {
+            if (!pending.empty()) runCommand(driver, pending, !interactive);
+            break;
+        }
+        if (ranCommand && interactive) std::cout << kPrompt << std::flush;
+        loop->runOnce(kIdleWaitSeconds);
+    }
+    if (!endOfInput) loop->removeFileDescriptor(source);
     return 0;
 }
 } // namespace

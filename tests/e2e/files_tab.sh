@@ -56,6 +56,8 @@ unzip -t "$device/tmp/Trip.zip" || fail "the zip does not test clean"
 unzip -l "$device/tmp/Trip.zip" | grep -q 'Itinerary.txt' || fail "the zip lacks Itinerary.txt"
 [ ! -e "$device/var/mobile/Documents/Old.txt" ] || fail "Old.txt was not deleted"
 [ -d "$device/var/mobile/Tandrel" ] || fail "the app folder was not made"
-# After the deletion the listing no longer shows the file.
-tail -n 30 "$work/out" | grep -q 'Old.txt' && fail "Old.txt is still listed"
+# The screen after the deletion lists the folder without the file.
+after_delete="$(awk '/^> delete /{on=1; next} /^> /{on=0} on' "$work/out")"
+echo "$after_delete" | grep -qF 'nav: "Documents"' || fail "no screen after the deletion"
+echo "$after_delete" | grep -q 'Old.txt' && fail "Old.txt is still listed"
 echo "files tab: ok"
