@@ -89,7 +89,8 @@ std::string DriverImageName(const UIImagePtr& image) {
     return image->name().empty() ? "image" : image->name();
 }
 
-std::shared_ptr<UIWindow> Driver::window() const { return UIApplication::sharedApplication()->keyWindow(); }
+// The app's window, also while the system's alert window is key above it.
+std::shared_ptr<UIWindow> Driver::window() const { return UIApplication::sharedApplication()->keyWindowUnderAlerts(); }
 
 std::shared_ptr<UIViewController> Driver::topViewController() const {
     auto w = window();

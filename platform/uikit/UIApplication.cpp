@@ -1,7 +1,11 @@
 #include "platform/uikit/UIApplication.h"
 
+#include "platform/foundation/NSObjCRuntime.h"
 #include "platform/foundation/NSString.h"
+#include "platform/system/DeviceProfile.h"
+#include "platform/uikit/UIAlertOverlayWindow.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
@@ -17,8 +21,18 @@ std::map<std::string, UIApplication::DelegateFactory>& registry() {
 } // namespace
 
 std::shared_ptr<UIApplication> UIApplication::sharedApplication() {
-    static auto application = std::make_shared<UIApplication>();
+    static auto application = [] {
+        // The system's own classes that apps look up by name.
+        NSRegisterClass(UIAlertOverlayWindow::kClassName, UIAlertOverlayWindow::classObject());
+        return std::make_shared<UIApplication>();
+    }();
     return application;
+}
+
+UIInterfaceOrientation UIApplication::statusBarOrientation() const {
+    long o = DeviceProfile::current().orientation;
+    return o >= UIInterfaceOrientationPortrait && o <= UIInterfaceOrientationLandscapeLeft ? static_cast<UIInterfaceOrientation>(o)
+                                                                                          : UIInterfaceOrientationPortrait;
 }
 
 void UIApplication::registerDelegateClass(const std::string& name, DelegateFactory factory) {
@@ -42,6 +56,12 @@ void UIApplication::setKeyWindow(const std::shared_ptr<UIWindow>& window) {
     for (auto& w : windows_)
         if (w.lock() == window) return;
     windows_.push_back(window);
+}
+
+std::shared_ptr<UIWindow> UIApplication::keyWindowUnderAlerts() const {
+    auto key = keyWindow();
+    if (alertWindow_ && key == alertWindow_) return windowUnderAlerts_.lock();
+    return key;
 }
 
 std::vector<std::shared_ptr<UIWindow>> UIApplication::windows() const {
@@ -77,16 +97,29 @@ void UIApplication::sendShake() {
     responder->motionEndedWithEvent(UIEventSubtypeMotionShake, event);
 }
 
-void UIApplication::alertDidShow(const std::shared_ptr<UIAlertView>& alert) { alerts_.push_back(alert); }
+void UIApplication::alertDidShow(const std::shared_ptr<UIAlertView>& alert) {
+    alerts_.push_back(alert);
+    if (alertWindow_) return;
+    windowUnderAlerts_ = keyWindow_;
+    alertWindow_ = std::make_shared<UIAlertOverlayWindow>(UIScreen::mainScreen()->bounds());
+    keyWindow_ = alertWindow_;
+}
 
 void UIApplication::alertDidDismiss(const UIAlertView* alert) {
     alerts_.erase(std::remove_if(alerts_.begin(), alerts_.end(), [&](auto& a) { return a.get() == alert; }), alerts_.end());
+    if (!alerts_.empty() || !alertWindow_) return;
+    if (keyWindow() == alertWindow_) keyWindow_ = windowUnderAlerts_;
+    alertWindow_.reset();
+    windowUnderAlerts_.reset();
 }
 
 void UIApplication::reset() {
     delegate_.reset();
+    applicationState_ = UIApplicationStateActive;
     keyWindow_.reset();
     windows_.clear();
+    alertWindow_.reset();
+    windowUnderAlerts_.reset();
     shakeToEdit_ = true;
     openedURLs_.clear();
     alerts_.clear();

@@ -1,11 +1,12 @@
 #pragma once
-// The application object: its delegate, its key window, the alerts on screen and the URLs it
-// hands to other apps.
+// The application object: its delegate, its state, its key window, the status bar's orientation,
+// the alerts on screen and the URLs it hands to other apps.
 
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/UIResponder.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +17,31 @@ class UIAlertView;
 class UIApplication;
 class UIWindow;
 
+enum UIApplicationState : long {
+    UIApplicationStateActive = 0,
+    UIApplicationStateInactive = 1,
+    UIApplicationStateBackground = 2,
+};
+
+enum UIInterfaceOrientation : long {
+    UIInterfaceOrientationUnknown = 0,
+    UIInterfaceOrientationPortrait = 1,
+    UIInterfaceOrientationPortraitUpsideDown = 2,
+    UIInterfaceOrientationLandscapeRight = 3,
+    UIInterfaceOrientationLandscapeLeft = 4,
+};
+
+// One bit per interface orientation, at the orientation's number.
+enum UIInterfaceOrientationMask : unsigned long {
+    UIInterfaceOrientationMaskPortrait = 1ul << UIInterfaceOrientationPortrait,
+    UIInterfaceOrientationMaskPortraitUpsideDown = 1ul << UIInterfaceOrientationPortraitUpsideDown,
+    UIInterfaceOrientationMaskLandscapeRight = 1ul << UIInterfaceOrientationLandscapeRight,
+    UIInterfaceOrientationMaskLandscapeLeft = 1ul << UIInterfaceOrientationLandscapeLeft,
+    UIInterfaceOrientationMaskLandscape = UIInterfaceOrientationMaskLandscapeLeft | UIInterfaceOrientationMaskLandscapeRight,
+    UIInterfaceOrientationMaskAllButUpsideDown = UIInterfaceOrientationMaskPortrait | UIInterfaceOrientationMaskLandscape,
+    UIInterfaceOrientationMaskAll = UIInterfaceOrientationMaskAllButUpsideDown | UIInterfaceOrientationMaskPortraitUpsideDown,
+};
+
 class UIApplicationDelegate {
 public:
     virtual ~UIApplicationDelegate() = default;
@@ -23,6 +49,12 @@ public:
     // A URL the system hands to the app; nullopt when the delegate does not take URLs.
     virtual std::optional<bool> applicationOpenURLSourceApplicationAnnotation(UIApplication&, const NSURLPtr&,
                                                                               const std::string&, const Value&) {
+        return std::nullopt;
+    }
+    // The orientations (a UIInterfaceOrientationMask) the app supports in a window; nullopt when
+    // the delegate does not implement the method.
+    virtual std::optional<unsigned long> applicationSupportedInterfaceOrientationsForWindow(UIApplication&,
+                                                                                           const std::shared_ptr<UIWindow>&) {
         return std::nullopt;
     }
 };
@@ -39,8 +71,25 @@ public:
     std::shared_ptr<UIApplicationDelegate> delegate() const { return delegate_; }
     void setDelegate(std::shared_ptr<UIApplicationDelegate> delegate) { delegate_ = std::move(delegate); }
 
+    // Active unless the device put the app in the background or made it inactive (a call, the
+    // lock screen); read from any thread.
+    UIApplicationState applicationState() const { return applicationState_.load(); }
+    void setApplicationState(UIApplicationState state) { applicationState_.store(state); }
+
+    // The status bar follows the device's orientation (DeviceProfile): a device orientation of 1
+    // to 4 is the interface orientation of the same number (the device turned to its left shows
+    // the interface landscape right); face up, face down and unknown leave the status bar in
+    // portrait.
+    UIInterfaceOrientation statusBarOrientation() const;
+
+    // While an alert is on screen the system's alert window (class name
+    // "_UIAlertNormalizingOverlayWindow") is the key window; the window that was key before it
+    // becomes key again when the last alert goes, unless another window was made key meanwhile.
     std::shared_ptr<UIWindow> keyWindow() const { return keyWindow_.lock(); }
     void setKeyWindow(const std::shared_ptr<UIWindow>& window);
+    // The key window, or while the alert window is key, the window under it: the app's screen.
+    std::shared_ptr<UIWindow> keyWindowUnderAlerts() const;
+    // The app's windows; the system's alert window is not among them.
     std::vector<std::shared_ptr<UIWindow>> windows() const;
 
     bool applicationSupportsShakeToEdit() const { return shakeToEdit_; }
@@ -68,8 +117,11 @@ public:
 
 private:
     std::shared_ptr<UIApplicationDelegate> delegate_;
+    std::atomic<UIApplicationState> applicationState_{UIApplicationStateActive};
     std::weak_ptr<UIWindow> keyWindow_;
     std::vector<std::weak_ptr<UIWindow>> windows_;
+    std::shared_ptr<UIWindow> alertWindow_;
+    std::weak_ptr<UIWindow> windowUnderAlerts_;
     bool shakeToEdit_ = true;
     std::vector<NSURLPtr> openedURLs_;
     std::vector<std::string> schemes_ = {"http", "https", "mailto", "tel", "sms", "itms", "itms-apps", "cydia"};

@@ -1,7 +1,6 @@
 #include "platform/uikit/UIDevice.h"
 
 #include "platform/foundation/NSString.h"
-#include "platform/system/DeviceProfile.h"
 
 std::shared_ptr<UIDevice> UIDevice::currentDevice() {
     static auto device = std::make_shared<UIDevice>();
@@ -14,4 +13,18 @@ std::string UIDevice::systemName() const { return DeviceProfile::current().syste
 std::string UIDevice::systemVersion() const { return DeviceProfile::current().systemVersion; }
 UIUserInterfaceIdiom UIDevice::userInterfaceIdiom() const {
     return NSString::hasPrefix(model(), "iPad") ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;
+}
+
+namespace {
+constexpr float kBatteryLevelUnknown = -1.0f;
+}
+
+float UIDevice::batteryLevel() const {
+    if (!isBatteryMonitoringEnabled()) return kBatteryLevelUnknown;
+    float level = DeviceProfile::current().batteryLevel;
+    return level >= 0.0f && level <= 1.0f ? level : kBatteryLevelUnknown;
+}
+
+UIDeviceBatteryState UIDevice::batteryState() const {
+    return isBatteryMonitoringEnabled() ? DeviceProfile::current().batteryState : UIDeviceBatteryStateUnknown;
 }

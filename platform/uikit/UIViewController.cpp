@@ -116,7 +116,8 @@ void UIViewController::presentViewControllerAnimatedCompletion(const std::shared
     }
     UIViewPtr ownView = isViewLoaded() ? view_ : nullptr;
     auto window = ownView ? ownView->window() : nullptr;
-    if (!window) window = UIApplication::sharedApplication()->keyWindow();
+    // Never onto the system's alert window, which goes with the alert.
+    if (!window) window = UIApplication::sharedApplication()->keyWindowUnderAlerts();
     if (!window) {
         NSLog("Warning: Attempt to present %@ on %@ whose view is not in the window hierarchy!", controller,
               self<UIViewController>());

@@ -9,9 +9,12 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSObjCRuntime.h"
-#include "platform/system/DeviceProfile.h"
 #include "platform/system/NetworkInterfaces.h"
 #include "platform/system/sysctl.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIDevice.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIWindow.h"
 #include "sdk/analytics/VuderuConstants.h"
 #include "platform/security/CommonDigest.h"
 #include "sdk/analytics/VuderuGlobalVariableStorage.h"
@@ -225,7 +228,7 @@ int VuderuUtil::systemVersionAsInteger(std::string_view version) {
 
 int VuderuUtil::getSystemVersionAsAnInteger() {
     std::lock_guard<std::mutex> guard(classLock());
-    if (gSystemVersion == 0) gSystemVersion = systemVersionAsInteger(DeviceProfile::current().systemVersion);
+    if (gSystemVersion == 0) gSystemVersion = systemVersionAsInteger(UIDevice::currentDevice()->systemVersion());
     return gSystemVersion;
 }
 
@@ -356,33 +359,46 @@ void VuderuUtil::printCounters() {
 
 namespace {
 
-constexpr long UIInterfaceOrientationPortrait = 1;
-constexpr long UIInterfaceOrientationPortraitUpsideDown = 2;
-constexpr long UIInterfaceOrientationLandscapeRight = 3;
-constexpr long UIInterfaceOrientationLandscapeLeft = 4;
-constexpr long UIUserInterfaceIdiomPad = 1;
 // Added to the screen's height, as the ad views have always been laid out with it.
 constexpr double kScreenHeightExtra = 0.1;
 constexpr double kRetinaScale = 2.0;
 constexpr float kBatteryPercent = 100.0f;
 constexpr std::size_t kMacAddressLength = 6;
 
-// The status bar follows the device: a device orientation of 1 to 4 is the interface
-// orientation of the same number (landscape left of the device is landscape right of the
-// interface); face up, face down and unknown leave it in portrait.
-long statusBarOrientation() {
-    long o = DeviceProfile::current().orientation;
-    return o >= UIInterfaceOrientationPortrait && o <= UIInterfaceOrientationLandscapeLeft ? o : UIInterfaceOrientationPortrait;
-}
+UIInterfaceOrientation statusBarOrientation() { return UIApplication::sharedApplication()->statusBarOrientation(); }
 
 bool sameName(const std::optional<std::string>& a, std::string_view b) {
     return a && NSString::caseInsensitiveCompare(*a, b) == NSOrderedSame;
 }
 
-VuderuScreenRect boundsFor(bool landscape) {
-    DeviceProfile profile = DeviceProfile::current();
-    if (landscape) return {0, 0, profile.screenHeight + kScreenHeightExtra, profile.screenWidth};
-    return {0, 0, profile.screenWidth, profile.screenHeight + kScreenHeightExtra};
+CGRect boundsFor(bool landscape) {
+    CGSize screen = UIScreen::mainScreen()->bounds().size;
+    if (landscape) return CGRectMake(0, 0, screen.height + kScreenHeightExtra, screen.width);
+    return CGRectMake(0, 0, screen.width, screen.height + kScreenHeightExtra);
+}
+
+// The system's alert windows, by class name: the one of iOS 7 and later, and the older one.
+constexpr const char* kAlertWindowClassNames[] = {"_UIAlertNormalizingOverlayWindow", "_UIAlertOverlayWindow"};
+constexpr const char* kSupportedOrientationsKey = "UISupportedInterfaceOrientations";
+constexpr const char* kPortraitOrientationNames[] = {"UIInterfaceOrientationPortrait", "UIInterfaceOrientationPortraitUpsideDown"};
+constexpr unsigned long kPortraitOrientationsMask = UIInterfaceOrientationMaskPortrait | UIInterfaceOrientationMaskPortraitUpsideDown;
+
+// Battery monitoring is switched on for one reading and back off; one reading at a time, so that
+// a reader never switches it off under another.
+std::mutex& batteryLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+template <class Reading>
+auto readBattery(Reading reading) {
+    std::lock_guard<std::mutex> guard(batteryLock());
+    auto device = UIDevice::currentDevice();
+    bool wasMonitoring = device->isBatteryMonitoringEnabled();
+    if (!wasMonitoring) device->setBatteryMonitoringEnabled(true);
+    auto value = reading(*device);
+    if (!wasMonitoring) device->setBatteryMonitoringEnabled(false);
+    return value;
 }
 
 // The names are kept as pieces and joined when asked for, never as whole strings.
@@ -434,20 +450,71 @@ bool VuderuUtil::canvasInLandscape(const std::optional<std::string>& orientation
     return canvasInLandscapeRight(orientation) || canvasInLandscapeLeft(orientation);
 }
 
-VuderuScreenRect VuderuUtil::screenBounds() { return boundsFor(canvasInLandscape()); }
+CGRect VuderuUtil::screenBounds() { return boundsFor(canvasInLandscape()); }
 
-VuderuScreenRect VuderuUtil::screenBounds(const std::optional<std::string>& orientation) {
+CGRect VuderuUtil::screenBounds(const std::optional<std::string>& orientation) {
     if (!orientation) return screenBounds();
     return boundsFor(canvasInLandscape(orientation));
 }
 
-bool VuderuUtil::isIPad() {
-    // The device's user-interface idiom: the pad idiom on an iPad model.
-    long idiom = DeviceProfile::current().model == "iPad" ? UIUserInterfaceIdiomPad : 0;
-    return idiom == UIUserInterfaceIdiomPad;
+bool VuderuUtil::isIPad() { return UIDevice::currentDevice()->userInterfaceIdiom() == UIUserInterfaceIdiomPad; }
+
+bool VuderuUtil::isRetina() { return UIScreen::mainScreen()->scale() == kRetinaScale; }
+
+bool VuderuUtil::theAppIsActive() {
+    UIApplicationState state = UIApplication::sharedApplication()->applicationState();
+    if (state == UIApplicationStateInactive || state == UIApplicationStateBackground) {
+        logIf("VuderuSession: The App is not active");
+        return false;
+    }
+    return true;
 }
 
-bool VuderuUtil::isRetina() { return DeviceProfile::current().screenScale == kRetinaScale; }
+bool VuderuUtil::viewIsVisible(const std::shared_ptr<UIView>& view) {
+    try {
+        if (!view) return false;
+        auto keyWindow = UIApplication::sharedApplication()->keyWindow();
+        if (!keyWindow || view->window() != keyWindow || view->isHidden()) return false;
+        // A view's layer shows all of its bounds: no enclosing layer scrolls it.
+        CGRect inWindow = view->convertRectToView(view->bounds(), keyWindow);
+        CGPoint centre = CGPointMake(CGRectGetMidX(inWindow), CGRectGetMidY(inWindow));
+        return CGRectContainsPoint(keyWindow->bounds(), centre);
+    } catch (...) {
+        handleException(std::current_exception());
+        return false;
+    }
+}
+
+bool VuderuUtil::isKeyWindowAlertView() {
+    auto keyWindow = UIApplication::sharedApplication()->keyWindow();
+    if (!keyWindow) return false;
+    for (const char* name : kAlertWindowClassNames) {
+        if (NSClassFromString(name) && keyWindow->className() == name) return true;
+    }
+    return false;
+}
+
+bool VuderuUtil::isPortaitOrientationSupportedForWindow(const std::shared_ptr<UIWindow>& window) {
+    return isPortaitOrientationSupported(NSBundle::mainBundle()->objectForInfoDictionaryKey(kSupportedOrientationsKey), window);
+}
+
+bool VuderuUtil::isPortaitOrientationSupported(const Value& supportedOrientations, const std::shared_ptr<UIWindow>& window) {
+    bool listed = supportedOrientations.isArray() && !supportedOrientations.array().empty();
+    if (listed) {
+        for (const Value& orientation : supportedOrientations.array()) {
+            for (const char* portrait : kPortraitOrientationNames) {
+                if (orientation.isString() && orientation.string() == portrait) return true;
+            }
+        }
+    }
+    auto application = UIApplication::sharedApplication();
+    if (auto delegate = application->delegate()) {
+        if (auto mask = delegate->applicationSupportedInterfaceOrientationsForWindow(*application, window)) {
+            return (*mask & kPortraitOrientationsMask) != 0;
+        }
+    }
+    return !listed;
+}
 
 std::string VuderuUtil::devicePlatform() {
     std::size_t size = 0;
@@ -459,12 +526,13 @@ std::string VuderuUtil::devicePlatform() {
 }
 
 float VuderuUtil::getBatteryLevel() {
-    // The device stand-in reports the level whether or not monitoring is on; -1 is unknown.
-    float level = DeviceProfile::current().batteryLevel;
-    return level * kBatteryPercent;
+    // -1 when the device cannot tell: -100.
+    return readBattery([](const UIDevice& device) { return device.batteryLevel(); }) * kBatteryPercent;
 }
 
-long VuderuUtil::getBatteryState() { return DeviceProfile::current().batteryState; }
+long VuderuUtil::getBatteryState() {
+    return readBattery([](const UIDevice& device) { return static_cast<long>(device.batteryState()); });
+}
 
 long VuderuUtil::lastBootTime() {
     int mib[2] = {CTL_KERN, KERN_BOOTTIME};

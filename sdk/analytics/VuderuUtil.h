@@ -10,6 +10,7 @@
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
+#include "platform/graphics/CGGeometry.h"
 
 #include <cstdint>
 #include <exception>
@@ -18,14 +19,8 @@
 #include <string>
 #include <string_view>
 
-// The screen's rectangle in points.
-struct VuderuScreenRect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-    bool operator==(const VuderuScreenRect&) const = default;
-};
+class UIView;
+class UIWindow;
 
 // A range of bytes: location and length.
 struct VuderuRange {
@@ -147,16 +142,34 @@ public:
     static bool canvasInLandscapeLeft(const std::optional<std::string>& orientation);
     static bool canvasInLandscape(const std::optional<std::string>& orientation);
     // The main screen's size, 0.1 added to its height, turned for a landscape canvas.
-    static VuderuScreenRect screenBounds();
-    static VuderuScreenRect screenBounds(const std::optional<std::string>& orientation);
+    static CGRect screenBounds();
+    static CGRect screenBounds(const std::optional<std::string>& orientation);
     static bool isIPad();
     static bool isRetina();
+
+    // Application, window and view questions, asked on the main thread.
+    // NO (logged) while the application is inactive or in the background.
+    static bool theAppIsActive();
+    // YES when the view is in the key window, not hidden, and the centre of its bounds lies
+    // inside the key window's bounds. Only the view's own hidden flag counts, not its alpha or
+    // its ancestors'. NO for nil; an exception is reported to handleException and gives NO.
+    static bool viewIsVisible(const std::shared_ptr<UIView>& view);
+    // YES while the key window is the system's alert window (an alert is on screen).
+    static bool isKeyWindowAlertView();
+    // Whether the app can show portrait in the window: from the main bundle's
+    // "UISupportedInterfaceOrientations", else from the application delegate.
+    static bool isPortaitOrientationSupportedForWindow(const std::shared_ptr<UIWindow>& window);
+    // The rule itself, for one value of "UISupportedInterfaceOrientations" (null when missing):
+    // a list naming portrait or portrait upside down says YES; otherwise the delegate's mask for
+    // the window decides when it has one; otherwise YES only when the list is empty or missing.
+    static bool isPortaitOrientationSupported(const Value& supportedOrientations, const std::shared_ptr<UIWindow>& window);
 
     // Device facts.
     static std::string devicePlatform();
     // Always -1: not told.
     static std::int8_t deviceIsJailbroken() { return -1; }
-    // Battery level in percent; -100 when unknown.
+    // Battery level in percent; -100 when unknown. Both switch the device's battery monitoring
+    // on for the reading and back off when it was off.
     static float getBatteryLevel();
     static long getBatteryState();
     // Seconds since 1970 of the kernel's boot; 0 (logged) when unknown.

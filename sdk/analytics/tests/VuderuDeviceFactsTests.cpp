@@ -1,6 +1,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSObjCRuntime.h"
 #include "platform/system/DeviceProfile.h"
+#include "platform/uikit/UIDevice.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@ class DeviceFactsTest : public ::testing::Test {
 protected:
     void TearDown() override {
         DeviceProfile::reset();
+        UIDevice::currentDevice()->setBatteryMonitoringEnabled(false);
         NSUnregisterClass(VuderuUtil::advertisingClassName());
     }
 };
@@ -48,14 +50,14 @@ TEST_F(DeviceFactsTest, OrientationNamesAndTheCanvas) {
         EXPECT_EQ(VuderuUtil::getCanvasOrientation(), c.canvas);
         EXPECT_EQ(VuderuUtil::canvasInLandscape(), c.landscape);
         EXPECT_EQ(VuderuUtil::canvasInLandscape(std::nullopt), c.landscape);
-        EXPECT_EQ(VuderuUtil::screenBounds(), c.landscape ? (VuderuScreenRect{0, 0, 480.1, 320}) : (VuderuScreenRect{0, 0, 320, 480.1}));
+        EXPECT_EQ(VuderuUtil::screenBounds(), c.landscape ? CGRectMake(0, 0, 480.1, 320) : CGRectMake(0, 0, 320, 480.1));
     }
     EXPECT_TRUE(VuderuUtil::canvasInLandscapeRight(std::optional<std::string>("LANDSCAPERIGHT")));
     EXPECT_FALSE(VuderuUtil::canvasInLandscapeLeft(std::optional<std::string>("landscapeRight")));
     EXPECT_TRUE(VuderuUtil::canvasInLandscape(std::optional<std::string>("landscapeleft")));
     EXPECT_FALSE(VuderuUtil::canvasInLandscape(std::optional<std::string>("portrait")));
-    EXPECT_EQ(VuderuUtil::screenBounds(std::optional<std::string>("portrait")), (VuderuScreenRect{0, 0, 320, 480.1}));
-    EXPECT_EQ(VuderuUtil::screenBounds(std::optional<std::string>("landscapeLeft")), (VuderuScreenRect{0, 0, 480.1, 320}));
+    EXPECT_EQ(VuderuUtil::screenBounds(std::optional<std::string>("portrait")), CGRectMake(0, 0, 320, 480.1));
+    EXPECT_EQ(VuderuUtil::screenBounds(std::optional<std::string>("landscapeLeft")), CGRectMake(0, 0, 480.1, 320));
 }
 
 TEST_F(DeviceFactsTest, DeviceFactsComeFromTheDevice) {
@@ -70,6 +72,9 @@ TEST_F(DeviceFactsTest, DeviceFactsComeFromTheDevice) {
     EXPECT_EQ(VuderuUtil::getBatteryLevel(), 50.0f);
     EXPECT_EQ(VuderuUtil::getBatteryState(), UIDeviceBatteryStateCharging);
     DeviceProfile::reset();
+    DeviceProfile::update([](DeviceProfile& p) { p.model = "iPad mini"; });
+    EXPECT_TRUE(VuderuUtil::isIPad());
+    DeviceProfile::reset();
     DeviceProfile::update([](DeviceProfile& p) { p.batteryLevel = -1; });
     EXPECT_FALSE(VuderuUtil::isIPad());
     EXPECT_TRUE(VuderuUtil::isRetina());
@@ -82,6 +87,21 @@ TEST_F(DeviceFactsTest, DeviceFactsComeFromTheDevice) {
     long boot = VuderuUtil::lastBootTime();
     EXPECT_GT(boot, 1000000000);
     EXPECT_LE(boot, static_cast<long>(std::time(nullptr)));
+}
+
+TEST_F(DeviceFactsTest, BatteryMonitoringIsOnOnlyForTheReading) {
+    auto device = UIDevice::currentDevice();
+    DeviceProfile::update([](DeviceProfile& p) {
+        p.batteryLevel = 0.75f;
+        p.batteryState = UIDeviceBatteryStateUnplugged;
+    });
+    for (bool monitoring : {false, true}) {
+        device->setBatteryMonitoringEnabled(monitoring);
+        EXPECT_EQ(VuderuUtil::getBatteryLevel(), 75.0f) << monitoring;
+        EXPECT_EQ(device->isBatteryMonitoringEnabled(), monitoring);
+        EXPECT_EQ(VuderuUtil::getBatteryState(), UIDeviceBatteryStateUnplugged) << monitoring;
+        EXPECT_EQ(device->isBatteryMonitoringEnabled(), monitoring);
+    }
 }
 
 TEST_F(DeviceFactsTest, MacAddressesAreSixBytesWrittenWithinTheBuffer) {

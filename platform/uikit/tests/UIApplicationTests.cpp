@@ -1,0 +1,114 @@
+#include "platform/foundation/NSObjCRuntime.h"
+#include "platform/system/DeviceProfile.h"
+#include "platform/uikit/UIAlertOverlayWindow.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIDevice.h"
+#include "platform/uikit/UIWindow.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+class ApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override { UIApplication::sharedApplication()->reset(); }
+    void TearDown() override {
+        UIApplication::sharedApplication()->reset();
+        UIDevice::currentDevice()->setBatteryMonitoringEnabled(false);
+        DeviceProfile::reset();
+    }
+};
+} // namespace
+
+TEST_F(ApplicationTest, StateIsActiveUntilTheDeviceChangesIt) {
+    auto app = UIApplication::sharedApplication();
+    EXPECT_EQ(app->applicationState(), UIApplicationStateActive);
+    app->setApplicationState(UIApplicationStateBackground);
+    EXPECT_EQ(app->applicationState(), UIApplicationStateBackground);
+    app->reset();
+    EXPECT_EQ(app->applicationState(), UIApplicationStateActive);
+}
+
+TEST_F(ApplicationTest, StatusBarFollowsTheDeviceOrientation) {
+    const std::pair<UIDeviceOrientation, UIInterfaceOrientation> cases[] = {
+        {UIDeviceOrientationPortrait, UIInterfaceOrientationPortrait},
+        {UIDeviceOrientationPortraitUpsideDown, UIInterfaceOrientationPortraitUpsideDown},
+        {UIDeviceOrientationLandscapeLeft, UIInterfaceOrientationLandscapeRight},
+        {UIDeviceOrientationLandscapeRight, UIInterfaceOrientationLandscapeLeft},
+        {UIDeviceOrientationFaceUp, UIInterfaceOrientationPortrait},
+        {UIDeviceOrientationFaceDown, UIInterfaceOrientationPortrait},
+        {UIDeviceOrientationUnknown, UIInterfaceOrientationPortrait},
+    };
+    for (const auto& [device, interface] : cases) {
+        DeviceProfile::update([&](DeviceProfile& p) { p.orientation = device; });
+        EXPECT_EQ(UIApplication::sharedApplication()->statusBarOrientation(), interface) << device;
+    }
+}
+
+TEST_F(ApplicationTest, TheAlertWindowIsKeyWhileAlertsAreOnScreen) {
+    auto app = UIApplication::sharedApplication();
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    auto first = UIAlertView::initWithTitle("One", "", nullptr, "OK");
+    auto second = UIAlertView::initWithTitle("Two", "", nullptr, "OK");
+
+    first->show();
+    auto alertWindow = app->keyWindow();
+    ASSERT_TRUE(alertWindow);
+    EXPECT_NE(alertWindow, window);
+    EXPECT_EQ(alertWindow->className(), "_UIAlertNormalizingOverlayWindow");
+    EXPECT_EQ(NSClassFromString("_UIAlertNormalizingOverlayWindow"), UIAlertOverlayWindow::classObject());
+    EXPECT_EQ(alertWindow->bounds(), CGRectMake(0, 0, 320, 568));
+    EXPECT_FALSE(window->isKeyWindow());
+    EXPECT_EQ(app->keyWindowUnderAlerts(), window);
+    EXPECT_EQ(app->windows(), (std::vector<std::shared_ptr<UIWindow>>{window}));
+
+    // A second alert shares the alert window; it goes with the last alert.
+    second->show();
+    EXPECT_EQ(app->keyWindow(), alertWindow);
+    first->clickButtonAtIndex(0);
+    EXPECT_EQ(app->keyWindow(), alertWindow);
+    second->clickButtonAtIndex(0);
+    EXPECT_EQ(app->keyWindow(), window);
+    EXPECT_EQ(app->keyWindowUnderAlerts(), window);
+}
+
+TEST_F(ApplicationTest, AWindowMadeKeyDuringAnAlertStaysKey) {
+    auto app = UIApplication::sharedApplication();
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    auto other = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    auto alert = UIAlertView::initWithTitle("Alert", "", nullptr, "OK");
+    alert->show();
+    other->makeKeyAndVisible();
+    EXPECT_EQ(app->keyWindowUnderAlerts(), other);
+    alert->clickButtonAtIndex(0);
+    EXPECT_EQ(app->keyWindow(), other);
+
+    // Without any window the alert window is key alone; nothing is key after it.
+    app->reset();
+    alert->show();
+    EXPECT_TRUE(app->keyWindow());
+    EXPECT_FALSE(app->keyWindowUnderAlerts());
+    alert->dismissWithClickedButtonIndexAnimated(0, false);
+    EXPECT_FALSE(app->keyWindow());
+}
+
+TEST_F(ApplicationTest, TheBatteryIsReadOnlyWhileMonitored) {
+    auto device = UIDevice::currentDevice();
+    DeviceProfile::update([](DeviceProfile& p) {
+        p.batteryLevel = 0.25f;
+        p.batteryState = UIDeviceBatteryStateUnplugged;
+    });
+    EXPECT_FALSE(device->isBatteryMonitoringEnabled());
+    EXPECT_EQ(device->batteryLevel(), -1.0f);
+    EXPECT_EQ(device->batteryState(), UIDeviceBatteryStateUnknown);
+    device->setBatteryMonitoringEnabled(true);
+    EXPECT_EQ(device->batteryLevel(), 0.25f);
+    EXPECT_EQ(device->batteryState(), UIDeviceBatteryStateUnplugged);
+    // A level the device does not know, or cannot be, reads as unknown.
+    for (float level : {-1.0f, 1.5f}) {
+        DeviceProfile::update([&](DeviceProfile& p) { p.batteryLevel = level; });
+        EXPECT_EQ(device->batteryLevel(), -1.0f) << level;
+    }
+}
