@@ -23,6 +23,8 @@ NSErrorPtr NSStream::streamError() const {
 
 Value NSStream::propertyForKey(const std::string&) const { return {}; }
 
+bool NSStream::setPropertyForKey(const Value&, const std::string&) { return false; }
+
 void NSStream::scheduleInRunLoop(const std::shared_ptr<NSRunLoop>&, const std::string&) {}
 
 void NSStream::removeFromRunLoop(const std::shared_ptr<NSRunLoop>&, const std::string&) {}
@@ -111,6 +113,24 @@ Value NSOutputStream::propertyForKey(const std::string& key) const {
         return offset >= 0 ? Value(offset) : Value();
     }
     return {};
+}
+
+bool NSOutputStream::setPropertyForKey(const Value& value, const std::string& key) {
+    if (key != NSStreamFileCurrentOffsetKey || !value.isNumber()) return false;
+    std::lock_guard guard(mutex_);
+    auto offset = value.integerValue();
+    if (offset < 0 || (status_ != NSStreamStatusOpen && status_ != NSStreamStatusWriting)) return false;
+    if (!toFile_) {
+        if (static_cast<std::size_t>(offset) > memory_->length()) return false;
+        memory_->setLength(static_cast<std::size_t>(offset));
+        return true;
+    }
+    if (::ftruncate(fd_, offset) != 0 || ::lseek(fd_, offset, SEEK_SET) < 0) {
+        fail(NSError::posixError(errno));
+        return false;
+    }
+    offset_ = offset;
+    return true;
 }
 
 NSDataPtr NSOutputStream::dataWrittenToMemory() const {

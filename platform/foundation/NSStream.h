@@ -40,6 +40,8 @@ public:
     // The property under a key, or null (NSStreamDataWrittenToMemoryStreamKey: the bytes of a
     // memory stream as data; NSStreamFileCurrentOffsetKey: the offset of a file stream).
     virtual Value propertyForKey(const std::string& key) const;
+    // False when the stream does not take the property.
+    virtual bool setPropertyForKey(const Value& value, const std::string& key);
 
     void scheduleInRunLoop(const std::shared_ptr<NSRunLoop>& runLoop, const std::string& mode);
     void removeFromRunLoop(const std::shared_ptr<NSRunLoop>& runLoop, const std::string& mode);
@@ -70,6 +72,9 @@ public:
     // The count of bytes written (maybe fewer than asked), or -1 on error (streamError tells why).
     long write(const std::uint8_t* buffer, std::size_t length);
     Value propertyForKey(const std::string& key) const override;
+    // NSStreamFileCurrentOffsetKey moves an open stream back to an offset, and what was written
+    // after it is discarded: a file is cut there, so that rewriting starts from a clean end.
+    bool setPropertyForKey(const Value& value, const std::string& key) override;
 
     // The bytes written so far to a memory stream; nil for a file stream.
     NSDataPtr dataWrittenToMemory() const;

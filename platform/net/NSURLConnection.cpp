@@ -301,7 +301,8 @@ void NSURLConnection::start() {
 void NSURLConnection::beginOnLoop() {
     if (cancelled_ || finished_) return;
     auto self = this->self<NSURLConnection>();
-    NSURLRequestPtr first = delegate_ ? delegate_->connectionWillSendRequestRedirectResponse(self, request_, nullptr) : request_;
+    auto delegate = delegate_;
+    NSURLRequestPtr first = delegate ? delegate->connectionWillSendRequestRedirectResponse(self, request_, nullptr) : request_;
     if (cancelled_) return;
     if (!first) {
         cancel();
@@ -399,6 +400,7 @@ bool NSURLConnection::startTransfer(const NSURLRequestPtr& request) {
 
 bool NSURLConnection::headerLine(const char* data, std::size_t length) {
     if (cancelled_ || !transfer_) return false;
+    auto keepAlive = this->self<NSURLConnection>();
     Transfer& t = *transfer_;
     std::string line(data, length);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
@@ -446,7 +448,8 @@ bool NSURLConnection::headerLine(const char* data, std::size_t length) {
                 next->setValueForHTTPHeaderField("", "Content-Type");
                 next->setValueForHTTPHeaderField("", "Content-Length");
             }
-            NSURLRequestPtr answer = delegate_ ? delegate_->connectionWillSendRequestRedirectResponse(self, next, response) : next;
+            auto delegate = delegate_;
+            NSURLRequestPtr answer = delegate ? delegate->connectionWillSendRequestRedirectResponse(self, next, response) : next;
             if (cancelled_) return false;
             if (answer) {
                 t.redirectTo = answer;
@@ -456,8 +459,8 @@ bool NSURLConnection::headerLine(const char* data, std::size_t length) {
         }
     }
     receivedResponse_ = true;
-    if (delegate_) delegate_->connectionDidReceiveResponse(self, response);
     response_ = response;
+    if (auto delegate = delegate_) delegate->connectionDidReceiveResponse(self, response);
     return !cancelled_;
 }
 
@@ -465,7 +468,8 @@ bool NSURLConnection::bodyData(const char* data, std::size_t length) {
     if (cancelled_ || !transfer_) return false;
     if (transfer_->redirectTo) return true;  // the body of a redirect that is followed
     if (length == 0) return true;
-    if (delegate_) delegate_->connectionDidReceiveData(self<NSURLConnection>(), NSData::dataWithBytes(data, length));
+    auto self = this->self<NSURLConnection>();
+    if (auto delegate = delegate_) delegate->connectionDidReceiveData(self, NSData::dataWithBytes(data, length));
     return !cancelled_;
 }
 
@@ -475,7 +479,8 @@ bool NSURLConnection::uploadProgress(long long uploaded, long long total) {
         long long written = uploaded - bodyBytesSent_;
         bodyBytesSent_ = uploaded;
         long long expected = total > 0 ? total : -1;
-        if (delegate_) delegate_->connectionDidSendBodyData(self<NSURLConnection>(), written, uploaded, expected);
+        auto self = this->self<NSURLConnection>();
+        if (auto delegate = delegate_) delegate->connectionDidSendBodyData(self, written, uploaded, expected);
     }
     return !cancelled_;
 }
@@ -510,8 +515,12 @@ bool NSURLConnection::verifyServerTrust(void* storeContext) {
         space, nullptr, 0, nullptr, nullptr, std::static_pointer_cast<NSURLAuthenticationChallengeSender>(self));
     answer_ = Answer::None;
     answerCredential_.reset();
-    if (delegate_) {
-        delegate_->connectionWillSendRequestForAuthenticationChallenge(self, challenge);
+    if (auto delegate = delegate_) {
+        if (!askedCredentialStorage_) {
+            askedCredentialStorage_ = true;
+            delegate->connectionShouldUseCredentialStorage(self);
+        }
+        delegate->connectionWillSendRequestForAuthenticationChallenge(self, challenge);
     } else {
         answer_ = Answer::Default;
     }

@@ -102,6 +102,7 @@ private:
     bool started_ = false;
     bool finished_ = false;
     bool receivedResponse_ = false;
+    bool askedCredentialStorage_ = false;
     int redirects_ = 0;
     long long bodyBytesSent_ = 0;
     enum class Answer { None, Use, Continue, Cancel, Default, Reject };
