@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 namespace {
 std::mutex rootLock;
@@ -14,6 +16,24 @@ std::string& rootStorage() {
         return std::string(env && *env ? env : "/");
     }();
     return root;
+}
+
+struct Mount {
+    std::string devicePath;
+    std::string hostFolder;
+};
+
+std::vector<Mount>& mounts() {
+    static std::vector<Mount> list;
+    return list;
+}
+
+// The rest of `path` below `prefix` ("" for the prefix itself), or nullopt when outside it.
+std::optional<std::string_view> below(std::string_view path, std::string_view prefix) {
+    if (path.substr(0, prefix.size()) != prefix) return std::nullopt;
+    if (path.size() == prefix.size()) return std::string_view{};
+    if (path[prefix.size()] != '/') return std::nullopt;
+    return path.substr(prefix.size());
 }
 
 std::string normalizedRoot(const std::string& folder) {
@@ -33,8 +53,23 @@ void DeviceRoot::setRoot(const std::string& hostFolder) {
     rootStorage() = normalizedRoot(hostFolder);
 }
 
+void DeviceRoot::mount(const std::string& devicePath, const std::string& hostFolder) {
+    std::lock_guard<std::mutex> guard(rootLock);
+    std::string device = normalizedRoot(devicePath);
+    auto& list = mounts();
+    std::erase_if(list, [&](const Mount& m) { return m.devicePath == device; });
+    if (!hostFolder.empty()) list.push_back({device, normalizedRoot(hostFolder)});
+}
+
 std::string DeviceRoot::hostPath(std::string_view devicePath) {
-    std::string root = DeviceRoot::root();
+    std::string root;
+    {
+        std::lock_guard<std::mutex> guard(rootLock);
+        for (const auto& m : mounts()) {
+            if (auto rest = below(devicePath, m.devicePath)) return m.hostFolder + std::string(*rest);
+        }
+        root = rootStorage();
+    }
     if (root == "/") return std::string(devicePath.empty() ? "/" : devicePath);
     if (devicePath.empty()) return root;
     if (devicePath.front() == '/') return root + std::string(devicePath);
@@ -42,7 +77,14 @@ std::string DeviceRoot::hostPath(std::string_view devicePath) {
 }
 
 std::string DeviceRoot::devicePath(std::string_view hostPath) {
-    std::string root = DeviceRoot::root();
+    std::string root;
+    {
+        std::lock_guard<std::mutex> guard(rootLock);
+        for (const auto& m : mounts()) {
+            if (auto rest = below(hostPath, m.hostFolder)) return m.devicePath + std::string(*rest);
+        }
+        root = rootStorage();
+    }
     if (root == "/") return std::string(hostPath);
     if (hostPath == root) return "/";
     if (hostPath.size() > root.size() && hostPath.substr(0, root.size()) == root && hostPath[root.size()] == '/') {

@@ -12,6 +12,11 @@ public:
     static std::string root();
     static void setRoot(const std::string& hostFolder);
 
+    // Shows a host folder at a device path whatever the root is: the application's bundle lives
+    // in the repository, not in each test's fresh device. A later mount of the same device path
+    // replaces the earlier one; an empty host folder removes it.
+    static void mount(const std::string& devicePath, const std::string& hostFolder);
+
     // The host path of a device path. A relative path is taken relative to the device's "/".
     static std::string hostPath(std::string_view devicePath);
     // The device path of a host path below the root; nullopt-like empty string when outside.

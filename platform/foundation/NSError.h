@@ -41,6 +41,8 @@ enum : long {
     NSFileWriteOutOfSpaceError = 640,
     NSFileWriteVolumeReadOnlyError = 642,
     NSPropertyListReadCorruptError = 3840,
+    NSPropertyListReadUnknownVersionError = 3841,
+    NSPropertyListWriteStreamError = 3851,
     NSPropertyListWriteInvalidError = 3852,
     NSExecutableLoadError = 3587,
 };

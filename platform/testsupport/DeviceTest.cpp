@@ -1,6 +1,7 @@
 #include "platform/testsupport/DeviceTest.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/PlatformClock.h"
 
 #include <cstdlib>
@@ -59,10 +60,13 @@ void DeviceTest::SetUp() {
         makeHostDirs(root_ + d);
     }
     log_ = std::make_unique<NSLogCapture>(std::getenv("TANDREL_TEST_ECHO_LOG") != nullptr);
+    // Each test starts with the defaults of its own fresh device.
+    NSUserDefaults::resetStandardUserDefaults();
 }
 
 void DeviceTest::TearDown() {
     log_.reset();
+    NSUserDefaults::resetStandardUserDefaults();
     if (PlatformClock::isManual()) PlatformClock::setAutomatic();
     DeviceRoot::setRoot("/");
     removeHostTree(root_);

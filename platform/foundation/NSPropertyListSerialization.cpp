@@ -1,0 +1,315 @@
+#include "platform/foundation/NSPropertyListSerialization.h"
+
+#include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSString.h"
+
+#include <plist/plist.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace {
+struct PlistFree {
+    void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistNode = std::unique_ptr<void, PlistFree>;
+
+constexpr char kBinaryMagic[] = "bplist00";
+constexpr std::size_t kBinaryMagicLength = sizeof kBinaryMagic - 1;
+const std::string kDebugDescriptionKey = "NSDebugDescription";
+const std::string kReadCorruptText = "The data couldn\xE2\x80\x99t be read because it isn\xE2\x80\x99t in the correct format.";
+const std::string kWriteInvalidText = "The data couldn\xE2\x80\x99t be written because it isn\xE2\x80\x99t in the correct format.";
+// libplist keeps a date as whole seconds and microseconds since 2001 in 32-bit fields.
+constexpr double kMicrosecondsPerSecond = 1e6;
+
+NSErrorPtr readError(const std::string& detail) {
+    return NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListReadCorruptError,
+                                    {{NSLocalizedDescriptionKey, kReadCorruptText}, {kDebugDescriptionKey, detail}});
+}
+
+NSErrorPtr writeError(const std::string& detail) {
+    return NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
+                                    {{NSLocalizedDescriptionKey, kWriteInvalidText}, {kDebugDescriptionKey, detail}});
+}
+
+std::string takeString(char* s) {
+    std::string out = s ? s : "";
+    std::free(s);
+    return out;
+}
+
+std::optional<Value> fromPlist(plist_t node, std::string& problem) {
+    switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+        uint8_t b = 0;
+        plist_get_bool_val(node, &b);
+        return Value(b != 0);
+    }
+    case PLIST_UINT: {
+        uint64_t u = 0;
+        plist_get_uint_val(node, &u);
+        // Integers are signed 64-bit on the platform; libplist hands them over as their bits.
+        return Value(static_cast<long long>(static_cast<std::int64_t>(u)));
+    }
+    case PLIST_REAL: {
+        double d = 0;
+        plist_get_real_val(node, &d);
+        return Value(d);
+    }
+    case PLIST_STRING: {
+        char* s = nullptr;
+        plist_get_string_val(node, &s);
+        return Value(takeString(s));
+    }
+    case PLIST_KEY: {
+        char* s = nullptr;
+        plist_get_key_val(node, &s);
+        return Value(takeString(s));
+    }
+    case PLIST_DATE: {
+        int32_t sec = 0, usec = 0;
+        plist_get_date_val(node, &sec, &usec);
+        return Value(Value::Date{static_cast<double>(sec) + usec / kMicrosecondsPerSecond + NSTimeIntervalSince1970});
+    }
+    case PLIST_DATA: {
+        char* bytes = nullptr;
+        uint64_t length = 0;
+        plist_get_data_val(node, &bytes, &length);
+        Value::Data data(reinterpret_cast<std::uint8_t*>(bytes), reinterpret_cast<std::uint8_t*>(bytes) + length);
+        std::free(bytes);
+        return Value(std::move(data));
+    }
+    case PLIST_UID: {
+        // What a keyed archive's object references read as in Foundation's own XML form.
+        uint64_t uid = 0;
+        plist_get_uid_val(node, &uid);
+        return Value(Value::Dictionary{{"CF$UID", Value(static_cast<unsigned long long>(uid))}});
+    }
+    case PLIST_ARRAY: {
+        Value::Array array;
+        uint32_t n = plist_array_get_size(node);
+        array.reserve(n);
+        for (uint32_t i = 0; i < n; ++i) {
+            auto item = fromPlist(plist_array_get_item(node, i), problem);
+            if (!item) return std::nullopt;
+            array.push_back(std::move(*item));
+        }
+        return Value(std::move(array));
+    }
+    case PLIST_DICT: {
+        Value::Dictionary dict;
+        plist_dict_iter it = nullptr;
+        plist_dict_new_iter(node, &it);
+        while (true) {
+            char* key = nullptr;
+            plist_t item = nullptr;
+            plist_dict_next_item(node, it, &key, &item);
+            if (!key) break;
+            std::string k = takeString(key);
+            if (!item) {
+                std::free(it);
+                problem = "dictionary key \"" + k + "\" has no value";
+                return std::nullopt;
+            }
+            auto v = fromPlist(item, problem);
+            if (!v) {
+                std::free(it);
+                return std::nullopt;
+            }
+            dict[k] = std::move(*v);
+        }
+        std::free(it);
+        return Value(std::move(dict));
+    }
+    default:
+        problem = "unknown node type";
+        return std::nullopt;
+    }
+}
+
+const char* typeName(const Value& v) {
+    switch (v.type()) {
+    case Value::Type::Null: return "CFNull";
+    case Value::Type::Object: return "object";
+    default: return "value";
+    }
+}
+
+PlistNode toPlist(const Value& v, std::string& problem) {
+    switch (v.type()) {
+    case Value::Type::Bool: return PlistNode(plist_new_bool(v.boolValue() ? 1 : 0));
+    case Value::Type::Integer: return PlistNode(plist_new_uint(static_cast<uint64_t>(v.integerValue())));
+    case Value::Type::Real: return PlistNode(plist_new_real(v.doubleValue()));
+    case Value::Type::String:
+        if (v.string().find('\0') != std::string::npos) {
+            problem = "strings with a NUL character cannot be written";
+            return nullptr;
+        }
+        if (!NSString::isValidUTF8(v.string())) {
+            problem = "strings must be valid UTF-8";
+            return nullptr;
+        }
+        return PlistNode(plist_new_string(v.string().c_str()));
+    case Value::Type::Data:
+        return PlistNode(plist_new_data(reinterpret_cast<const char*>(v.data().data()), v.data().size()));
+    case Value::Type::Date: {
+        double sinceReference = v.date().secondsSince1970 - NSTimeIntervalSince1970;
+        double whole = std::floor(sinceReference);
+        if (!std::isfinite(sinceReference) || whole < std::numeric_limits<int32_t>::min() ||
+            whole > std::numeric_limits<int32_t>::max()) {
+            problem = "date out of the representable range";
+            return nullptr;
+        }
+        auto usec = static_cast<int32_t>(std::lround((sinceReference - whole) * kMicrosecondsPerSecond));
+        auto sec = static_cast<int32_t>(whole);
+        if (usec >= static_cast<int32_t>(kMicrosecondsPerSecond) && sec < std::numeric_limits<int32_t>::max()) {
+            ++sec;
+            usec = 0;
+        }
+        return PlistNode(plist_new_date(sec, usec));
+    }
+    case Value::Type::Array: {
+        PlistNode array(plist_new_array());
+        for (const auto& item : v.array()) {
+            PlistNode node = toPlist(item, problem);
+            if (!node) return nullptr;
+            plist_array_append_item(array.get(), node.release());
+        }
+        return array;
+    }
+    case Value::Type::Dictionary: {
+        PlistNode dict(plist_new_dict());
+        for (const auto& [key, item] : v.dictionary()) {
+            if (key.find('\0') != std::string::npos || !NSString::isValidUTF8(key)) {
+                problem = "keys must be valid UTF-8 without a NUL character";
+                return nullptr;
+            }
+            PlistNode node = toPlist(item, problem);
+            if (!node) return nullptr;
+            plist_dict_set_item(dict.get(), key.c_str(), node.release());
+        }
+        return dict;
+    }
+    case Value::Type::Null:
+    case Value::Type::Object:
+        problem = std::string("property lists cannot contain objects of type '") + typeName(v) + "'";
+        return nullptr;
+    }
+    return nullptr;
+}
+
+bool looksLikeXML(std::string_view data) {
+    std::size_t i = 0;
+    if (data.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+    while (i < data.size() && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n')) ++i;
+    return i < data.size() && data[i] == '<';
+}
+} // namespace
+
+std::optional<Value> NSPropertyListSerialization::propertyListWithData(std::string_view data, NSPropertyListReadOptions,
+                                                                       NSPropertyListFormat* format, NSErrorPtr* error) {
+    if (data.empty()) {
+        NSErrorSet(error, readError("Cannot parse a NULL or zero-length data"));
+        return std::nullopt;
+    }
+    if (data.size() > std::numeric_limits<uint32_t>::max()) {
+        NSErrorSet(error, readError("property list too large"));
+        return std::nullopt;
+    }
+    const bool binary = data.size() >= kBinaryMagicLength && data.substr(0, kBinaryMagicLength) == kBinaryMagic;
+    if (!binary && !looksLikeXML(data)) {
+        NSErrorSet(error, readError("Unexpected character at line 1 (not an XML or binary property list)"));
+        return std::nullopt;
+    }
+    plist_t raw = nullptr;
+    if (binary) {
+        plist_from_bin(data.data(), static_cast<uint32_t>(data.size()), &raw);
+    } else {
+        plist_from_xml(data.data(), static_cast<uint32_t>(data.size()), &raw);
+    }
+    PlistNode root(raw);
+    if (!root) {
+        NSErrorSet(error, readError(binary ? "Corrupt binary property list" : "Malformed XML property list"));
+        return std::nullopt;
+    }
+    std::string problem;
+    auto value = fromPlist(root.get(), problem);
+    if (!value) {
+        NSErrorSet(error, readError(problem));
+        return std::nullopt;
+    }
+    if (format) *format = binary ? NSPropertyListBinaryFormat_v1_0 : NSPropertyListXMLFormat_v1_0;
+    return value;
+}
+
+NSDataPtr NSPropertyListSerialization::dataWithPropertyList(const Value& plist, NSPropertyListFormat format,
+                                                            NSPropertyListWriteOptions, NSErrorPtr* error) {
+    if (format != NSPropertyListXMLFormat_v1_0 && format != NSPropertyListBinaryFormat_v1_0) {
+        NSErrorSet(error, writeError("Property list format " + std::to_string(format) + " cannot be written"));
+        return nullptr;
+    }
+    std::string problem;
+    PlistNode root = toPlist(plist, problem);
+    if (!root) {
+        NSErrorSet(error, writeError("Property list invalid for format: " + std::to_string(format) + " (" + problem + ")"));
+        return nullptr;
+    }
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    NSDataPtr out;
+    if (format == NSPropertyListBinaryFormat_v1_0) {
+        plist_to_bin(root.get(), &bytes, &length);
+        if (bytes) out = NSData::dataWithBytes(bytes, length);
+        plist_to_bin_free(bytes);
+    } else {
+        plist_to_xml(root.get(), &bytes, &length);
+        if (bytes) out = NSData::dataWithBytes(bytes, length);
+        plist_to_xml_free(bytes);
+    }
+    if (!out) {
+        NSErrorSet(error, NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListWriteStreamError,
+                                                   {{NSLocalizedDescriptionKey, kWriteInvalidText},
+                                                    {kDebugDescriptionKey, std::string("The property list could not be encoded")}}));
+    }
+    return out;
+}
+
+bool NSPropertyListSerialization::propertyListIsValidForFormat(const Value& plist, NSPropertyListFormat format) {
+    if (format != NSPropertyListXMLFormat_v1_0 && format != NSPropertyListBinaryFormat_v1_0) return false;
+    std::string problem;
+    return toPlist(plist, problem) != nullptr;
+}
+
+std::optional<Value> NSPropertyListSerialization::propertyListWithContentsOfFile(const std::string& path, NSErrorPtr* error,
+                                                                                 NSPropertyListFormat* format) {
+    NSDataPtr data = NSData::dataWithContentsOfFile(path, error);
+    if (!data) return std::nullopt;
+    return propertyListWithData(*data, NSPropertyListImmutable, format, error);
+}
+
+bool NSPropertyListSerialization::writePropertyListToFile(const Value& plist, const std::string& path, bool atomically,
+                                                          NSPropertyListFormat format, NSErrorPtr* error) {
+    NSDataPtr data = dataWithPropertyList(plist, format, 0, error);
+    if (!data) return false;
+    return data->writeToFile(path, atomically ? static_cast<unsigned long>(NSDataWritingAtomic) : 0ul, error);
+}
+
+std::optional<Value::Dictionary> NSDictionaryWithContentsOfFile(const std::string& path) {
+    auto value = NSPropertyListSerialization::propertyListWithContentsOfFile(path);
+    if (!value || !value->isDictionary()) return std::nullopt;
+    return std::move(value->dictionary());
+}
+
+std::optional<Value::Array> NSArrayWithContentsOfFile(const std::string& path) {
+    auto value = NSPropertyListSerialization::propertyListWithContentsOfFile(path);
+    if (!value || !value->isArray()) return std::nullopt;
+    return std::move(value->array());
+}
+
+bool NSWritePropertyListToFile(const Value& plist, const std::string& path, bool atomically) {
+    return NSPropertyListSerialization::writePropertyListToFile(plist, path, atomically, NSPropertyListXMLFormat_v1_0, nullptr);
+}

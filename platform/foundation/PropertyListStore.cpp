@@ -1,0 +1,96 @@
+#include "platform/foundation/PropertyListStore.h"
+
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSString.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const std::string kLockSuffix = ".lock";
+
+// The lock file beside the store, hidden as the platform's bookkeeping files are.
+std::string lockPath(const std::string& hostPath) {
+    return NSString::stringByDeletingLastPathComponent(hostPath) + "/." + NSString::lastPathComponent(hostPath) + kLockSuffix;
+}
+const std::string kCorruptSuffix = ".corrupt";
+constexpr mode_t kFolderMode = 0755;
+constexpr mode_t kFileMode = 0644;
+
+void makeHostFolders(const std::string& hostFolder) {
+    for (std::size_t i = 1; i <= hostFolder.size(); ++i) {
+        if (i == hostFolder.size() || hostFolder[i] == '/') ::mkdir(hostFolder.substr(0, i).c_str(), kFolderMode);
+    }
+}
+
+// An exclusive flock on the store's lock file for the life of the object. Without a lock file
+// (a read-only folder) the store still works within the process.
+class FileLock {
+public:
+    explicit FileLock(const std::string& hostPath) {
+        fd_ = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
+        if (fd_ >= 0) {
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FileLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+} // namespace
+
+PropertyListStore::PropertyListStore(std::string devicePath, NSPropertyListFormat format)
+    : path_(std::move(devicePath)), format_(format) {}
+
+Value::Dictionary PropertyListStore::load() {
+    NSErrorPtr error;
+    NSDataPtr data = NSData::dataWithContentsOfFile(path_, &error);
+    if (!data) {
+        if (error && error->code() != NSFileReadNoSuchFileError)
+            NSLog("PropertyListStore: cannot read %@: %@", path_, error->localizedDescription());
+        return {};
+    }
+    if (data->length() == 0) return {};
+    auto plist = NSPropertyListSerialization::propertyListWithData(*data, NSPropertyListMutableContainersAndLeaves, nullptr, &error);
+    if (plist && plist->isDictionary()) return std::move(plist->dictionary());
+    std::string host = NSString::fileSystemRepresentation(path_);
+    std::string aside = host + kCorruptSuffix;
+    NSLog("PropertyListStore: %@ is not a property list of a dictionary; moved to %@", path_, path_ + kCorruptSuffix);
+    ::rename(host.c_str(), aside.c_str());
+    return {};
+}
+
+Value::Dictionary PropertyListStore::read() {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::string host = NSString::fileSystemRepresentation(path_);
+    makeHostFolders(NSString::stringByDeletingLastPathComponent(host));
+    FileLock fileLock(lockPath(host));
+    return load();
+}
+
+bool PropertyListStore::update(const std::function<bool(Value::Dictionary&)>& change, NSErrorPtr* error) {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::string host = NSString::fileSystemRepresentation(path_);
+    makeHostFolders(NSString::stringByDeletingLastPathComponent(host));
+    FileLock fileLock(lockPath(host));
+    Value::Dictionary contents = load();
+    if (!change(contents)) return true;
+    NSErrorPtr failure;
+    if (!NSPropertyListSerialization::writePropertyListToFile(Value(std::move(contents)), path_, true, format_, &failure)) {
+        NSLog("PropertyListStore: cannot write %@: %@", path_, failure ? failure->localizedDescription() : std::string());
+        NSErrorSet(error, failure);
+        return false;
+    }
+    return true;
+}

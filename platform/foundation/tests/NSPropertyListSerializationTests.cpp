@@ -1,0 +1,152 @@
+#include "platform/foundation/NSPropertyListSerialization.h"
+#include "platform/foundation/NSDate.h"
+#include "platform/testsupport/DeviceTest.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+namespace {
+
+Value sample(double dateSeconds) {
+    return Value::Dictionary{
+        {"negative", -5},
+        {"big", 1LL << 40},
+        {"real", 0.5},
+        {"whole real", 2.0},
+        {"yes", true},
+        {"no", false},
+        {"text", "h\xC3\xA9llo <&> \xF0\x9F\x98\x80"},
+        {"markup", "a]]>b <![CDATA[x]]> &amp; \r\n\t"},
+        {"empty", ""},
+        {"data", Value(Value::Data{0, 1, 0xFF, 0})},
+        {"date", Value(Value::Date{dateSeconds})},
+        {"nested", Value::Array{Value::Array{}, Value::Dictionary{}, Value::Array{1, "two"}}},
+    };
+}
+
+TEST(NSPropertyListSerializationTest, RoundTripsInBothFormats) {
+    struct Case {
+        NSPropertyListFormat format;
+        double date; // XML keeps whole seconds, binary keeps fractions
+    };
+    for (const Case& c : {Case{NSPropertyListXMLFormat_v1_0, 1400000000.0}, Case{NSPropertyListBinaryFormat_v1_0, 1400000000.25}}) {
+        Value original = sample(c.date);
+        NSErrorPtr error;
+        auto data = NSPropertyListSerialization::dataWithPropertyList(original, c.format, 0, &error);
+        ASSERT_TRUE(data) << error->description();
+        NSPropertyListFormat read = NSPropertyListOpenStepFormat;
+        auto back = NSPropertyListSerialization::propertyListWithData(*data, NSPropertyListImmutable, &read, &error);
+        ASSERT_TRUE(back) << error->description();
+        EXPECT_EQ(read, c.format);
+        EXPECT_EQ(*back, original) << back->description();
+        EXPECT_TRUE((*back)["negative"].isInteger());
+        EXPECT_TRUE((*back)["whole real"].isReal());
+        EXPECT_TRUE((*back)["yes"].isBool());
+        EXPECT_TRUE((*back)["date"].isDate());
+        EXPECT_DOUBLE_EQ((*back)["date"].date().secondsSince1970, c.date);
+    }
+    auto xml = NSPropertyListSerialization::dataWithPropertyList(sample(0), NSPropertyListXMLFormat_v1_0);
+    EXPECT_NE(xml->stringView().find("<key>negative</key>"), std::string_view::npos);
+    auto binary = NSPropertyListSerialization::dataWithPropertyList(sample(0), NSPropertyListBinaryFormat_v1_0);
+    EXPECT_EQ(binary->stringView().substr(0, 8), "bplist00");
+}
+
+TEST(NSPropertyListSerializationTest, ReadsForeignXMLWithDatesAndData) {
+    const char* xml = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>when</key><date>2001-01-01T00:01:00Z</date>
+  <key>blob</key><data>AAEC</data>
+  <key>n</key><integer>-12</integer>
+</dict></plist>)";
+    auto v = NSPropertyListSerialization::propertyListWithData(xml);
+    ASSERT_TRUE(v);
+    EXPECT_DOUBLE_EQ((*v)["when"].date().secondsSince1970, NSTimeIntervalSince1970 + 60);
+    EXPECT_EQ((*v)["blob"].data(), (Value::Data{0, 1, 2}));
+    EXPECT_EQ((*v)["n"].integerValue(), -12);
+}
+
+TEST(NSPropertyListSerializationTest, CorruptInputGivesReadCorruptError) {
+    const std::string cases[] = {"", "garbage", "bplist00garbage", "<?xml version=\"1.0\"?><plist><dict><key>a",
+                                 "{ a = b; }", std::string("bplist00\0\0\0\0", 12)};
+    for (const auto& input : cases) {
+        NSErrorPtr error;
+        EXPECT_FALSE(NSPropertyListSerialization::propertyListWithData(input, 0, nullptr, &error)) << input;
+        ASSERT_TRUE(error) << input;
+        EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
+        EXPECT_EQ(error->code(), NSPropertyListReadCorruptError);
+        EXPECT_FALSE(error->localizedDescription().empty());
+    }
+}
+
+TEST(NSPropertyListSerializationTest, NonPropertyListValuesAreRefused) {
+    const std::pair<const char*, Value> cases[] = {
+        {"null", Value()},
+        {"null in array", Value::Array{1, Value()}},
+        {"object", Value::Dictionary{{"o", Value(std::make_shared<NSObject>())}}},
+        {"NUL in string", Value(std::string("a\0b", 3))},
+        {"invalid UTF-8", Value::Array{"\xC3"}},
+        {"invalid UTF-8 key", Value::Dictionary{{"\xFF", 1}}},
+        {"date beyond 2069", Value(Value::Date{NSTimeIntervalSince1970 + 1e10})},
+    };
+    for (const auto& [name, value] : cases) {
+        for (auto format : {NSPropertyListXMLFormat_v1_0, NSPropertyListBinaryFormat_v1_0}) {
+            NSErrorPtr error;
+            EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(value, format, 0, &error)) << name;
+            ASSERT_TRUE(error) << name;
+            EXPECT_EQ(error->code(), NSPropertyListWriteInvalidError) << name;
+            EXPECT_FALSE(NSPropertyListSerialization::propertyListIsValidForFormat(value, format)) << name;
+        }
+    }
+    NSErrorPtr error;
+    EXPECT_FALSE(NSPropertyListSerialization::dataWithPropertyList(Value::Array{}, NSPropertyListOpenStepFormat, 0, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSPropertyListWriteInvalidError);
+}
+
+class PropertyListFileTest : public DeviceTest {};
+
+TEST_F(PropertyListFileTest, WritesAtomicallyAndReadsBack) {
+    Value dict = Value::Dictionary{{"a", 1}, {"b", Value::Array{"x"}}};
+    ASSERT_TRUE(NSWritePropertyListToFile(dict, "/var/mobile/Documents/d.plist", true));
+    EXPECT_NE(readFile("/var/mobile/Documents/d.plist").find("<plist"), std::string::npos);
+    auto read = NSDictionaryWithContentsOfFile("/var/mobile/Documents/d.plist");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(Value(*read), dict);
+    // A dictionary file is not an array, and a missing file is nothing.
+    EXPECT_FALSE(NSArrayWithContentsOfFile("/var/mobile/Documents/d.plist"));
+    EXPECT_FALSE(NSDictionaryWithContentsOfFile("/var/mobile/Documents/missing.plist"));
+
+    ASSERT_TRUE(NSPropertyListSerialization::writePropertyListToFile(Value::Array{1, 2}, "/var/mobile/Documents/a.plist", true,
+                                                                     NSPropertyListBinaryFormat_v1_0));
+    auto array = NSArrayWithContentsOfFile("/var/mobile/Documents/a.plist");
+    ASSERT_TRUE(array);
+    EXPECT_EQ(array->size(), 2u);
+
+    // Only the two files: no temporary file is left behind.
+    DIR* dir = opendir(host("/var/mobile/Documents").c_str());
+    int entries = 0;
+    while (dirent* e = readdir(dir)) entries += e->d_name[0] != '.';
+    closedir(dir);
+    EXPECT_EQ(entries, 2);
+}
+
+TEST_F(PropertyListFileTest, FailedWriteKeepsTheOldFileAndReportsTheError) {
+    writeFile("/var/mobile/Documents/keep.plist", "old");
+    NSErrorPtr error;
+    EXPECT_FALSE(NSPropertyListSerialization::writePropertyListToFile(Value::Array{Value()}, "/var/mobile/Documents/keep.plist",
+                                                                      true, NSPropertyListXMLFormat_v1_0, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(readFile("/var/mobile/Documents/keep.plist"), "old");
+    error.reset();
+    EXPECT_FALSE(NSPropertyListSerialization::writePropertyListToFile(Value::Array{}, "/var/mobile/Missing/x.plist", true,
+                                                                      NSPropertyListXMLFormat_v1_0, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), NSCocoaErrorDomain);
+    error.reset();
+    EXPECT_FALSE(NSPropertyListSerialization::propertyListWithContentsOfFile("/var/mobile/Documents/keep.plist", &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSPropertyListReadCorruptError);
+}
+
+} // namespace
