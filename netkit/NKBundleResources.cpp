@@ -1,6 +1,7 @@
 #include "netkit/NKBundleResources.h"
 
-std::vector<std::string> NKBundleResourcePaths(const std::string&) {
-    // The application ships no certificates for pinning.
-    return {};
+#include "platform/foundation/NSBundle.h"
+
+std::vector<std::string> NKBundleResourcePaths(const std::string& extension) {
+    return NSBundle::mainBundle()->pathsForResourcesOfType(extension, ".");
 }

@@ -1,6 +1,11 @@
 #include "netkit/NKLocalizedString.h"
 
+#include "platform/foundation/NSBundle.h"
+
+namespace {
+const char* const kStringTable = "NetKit";
+}
+
 std::string NKLocalizedString(const std::string& english) {
-    // The bundle's "NetKit" table holds no translations on this device; the key is the text.
-    return english;
+    return NSBundle::mainBundle()->localizedStringForKey(english, "", kStringTable);
 }
