@@ -377,10 +377,7 @@ void NKURLConnectionOperation::setRedirectResponseBlock(RedirectResponseBlock bl
     redirectResponse_ = std::move(block);
 }
 
-void NKURLConnectionOperation::resetTotalBytesReadOnMainQueue() {
-    auto self = this->self<NKURLConnectionOperation>();
-    dispatch_async(dispatch_get_main_queue(), [self] { self->totalBytesRead_ = 0; });
-}
+void NKURLConnectionOperation::resetTotalBytesReadOnMainQueue() { queueProgress({true, 0, 0}); }
 
 // MARK: - Connection callbacks (network thread)
 
@@ -479,17 +476,46 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
         if (n == 0 && ++emptyWrites > kMaximumSpaceWaits) break;
         written += static_cast<std::size_t>(n);
     }
-    auto self = this->self<NKURLConnectionOperation>();
     long long expected = response() ? response()->expectedContentLength() : NSURLResponseUnknownLength;
-    dispatch_async(dispatch_get_main_queue(), [self, length, expected] {
-        long long total = self->totalBytesRead_ += static_cast<long long>(length);
+    queueProgress({false, length, expected});
+}
+
+void NKURLConnectionOperation::queueProgress(const PendingProgress& entry) {
+    // Progress reaches the main queue in order, one call per chunk. While a delivery is queued
+    // and has not started, later chunks join it instead of queueing (and waking the main thread)
+    // once each: a fast transfer would otherwise spend its time waking the main thread.
+    bool schedule;
+    {
+        std::lock_guard guard(progressMutex_);
+        pendingProgress_.push_back(entry);
+        schedule = !progressScheduled_;
+        progressScheduled_ = true;
+    }
+    if (!schedule) return;
+    auto self = this->self<NKURLConnectionOperation>();
+    dispatch_async(dispatch_get_main_queue(), [self] { self->deliverProgress(); });
+}
+
+void NKURLConnectionOperation::deliverProgress() {
+    std::vector<PendingProgress> entries;
+    {
+        std::lock_guard guard(progressMutex_);
+        entries.swap(pendingProgress_);
+        progressScheduled_ = false;
+    }
+    for (const PendingProgress& entry : entries) {
+        if (entry.reset) {
+            totalBytesRead_ = 0;
+            continue;
+        }
+        long long total = totalBytesRead_ += static_cast<long long>(entry.length);
         DownloadProgressBlock block;
         {
-            std::lock_guard guard(*self->lock_);
-            block = self->downloadProgress_;
+            std::lock_guard guard(*lock_);
+            block = downloadProgress_;
         }
-        if (block) block(length, total, expected);
-    });
+        if (block) block(entry.length, total, entry.expected);
+    }
 }
 
 void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionPtr& connection) {

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -163,6 +164,13 @@ protected:
     std::shared_ptr<NSRecursiveLock> lock_;
 
 private:
+    struct PendingProgress {
+        bool reset;  // the count starts again (a resumed download that got the whole body)
+        std::size_t length;
+        long long expected;
+    };
+    void queueProgress(const PendingProgress& entry);
+    void deliverProgress();
     static void postNotification(const std::string& name, const std::shared_ptr<NKURLConnectionOperation>& operation);
 
     std::set<std::string> runLoopModes_;
@@ -182,6 +190,9 @@ private:
     std::atomic<NKConnectionOperationState> state_{NKOperationReadyState};
     NSURLConnectionPtr connection_;
     std::atomic<long long> totalBytesRead_{0};
+    std::mutex progressMutex_;
+    std::vector<PendingProgress> pendingProgress_;
+    bool progressScheduled_ = false;
 
     UploadProgressBlock uploadProgress_;
     DownloadProgressBlock downloadProgress_;

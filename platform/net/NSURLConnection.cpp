@@ -36,7 +36,7 @@ void NSURLConnectionDelegate::connectionWillSendRequestForAuthenticationChalleng
 namespace {
 
 // Large reads keep the per-chunk cost (one delegate call, one write) small on fast links.
-constexpr long kReceiveBufferSize = 128 * 1024;
+constexpr long kReceiveBufferSize = 512 * 1024;
 constexpr int kMaximumRedirects = 16;
 
 struct CurlGlobal {
@@ -79,6 +79,9 @@ struct NSURLConnection::Transfer {
     long trustFailure = 0;
     // A local abort (cancelled, or a body stream that failed).
     NSErrorPtr localError;
+    // Body bytes that curl handed over (in its small pieces) since the last delivery: one
+    // delivery per read from the network, not one per piece.
+    std::vector<std::uint8_t> pending;
 
     ~Transfer() {
         if (easy) curl_easy_cleanup(easy);
@@ -97,6 +100,8 @@ struct NSURLConnection::Loader : std::enable_shared_from_this<NSURLConnection::L
     // Handles whose removal waits until curl has returned (curl forbids removing a handle from
     // inside its own callbacks).
     std::vector<std::pair<CURL*, std::unique_ptr<Transfer>>> retired;
+    // Connections holding body bytes to deliver once curl returns.
+    std::vector<std::shared_ptr<NSURLConnection>> unflushed;
     int depth = 0;
 
     static std::shared_ptr<Loader> forRunLoop(const std::shared_ptr<NSRunLoop>& runLoop) {
@@ -173,7 +178,14 @@ struct NSURLConnection::Loader : std::enable_shared_from_this<NSURLConnection::L
         ++depth;
         curl_multi_socket_action(multi, socket, flags, &running);
         --depth;
+        flush();
         collect();
+    }
+
+    void flush() {
+        auto connections = std::move(unflushed);
+        unflushed.clear();
+        for (auto& connection : connections) connection->deliverPending();
     }
 
     // Handles finished transfers and deferred removals, outside curl's callbacks.
@@ -191,6 +203,7 @@ struct NSURLConnection::Loader : std::enable_shared_from_this<NSURLConnection::L
             auto connection = it->second;
             active.erase(it);
             curl_multi_remove_handle(multi, easy);
+            connection->deliverPending();
             ++depth;
             connection->transferDone(code);
             --depth;
@@ -199,7 +212,7 @@ struct NSURLConnection::Loader : std::enable_shared_from_this<NSURLConnection::L
         retired.clear();
         for (auto& [easy, transfer] : pending) curl_multi_remove_handle(multi, easy);
         pending.clear();
-        if (!retired.empty() || curl_multi_info_read(multi, nullptr)) collect();
+        if (!retired.empty()) collect();
     }
 
     void add(const std::shared_ptr<NSURLConnection>& connection) {
@@ -468,9 +481,24 @@ bool NSURLConnection::bodyData(const char* data, std::size_t length) {
     if (cancelled_ || !transfer_) return false;
     if (transfer_->redirectTo) return true;  // the body of a redirect that is followed
     if (length == 0) return true;
-    auto self = this->self<NSURLConnection>();
-    if (auto delegate = delegate_) delegate->connectionDidReceiveData(self, NSData::dataWithBytes(data, length));
+    auto& pending = transfer_->pending;
+    if (pending.empty()) {
+        pending.reserve(kReceiveBufferSize);
+        loader_->unflushed.push_back(self<NSURLConnection>());
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
+    pending.insert(pending.end(), bytes, bytes + length);
+    // A full buffer goes at once, so that what waits here never exceeds one read.
+    if (pending.size() >= static_cast<std::size_t>(kReceiveBufferSize)) deliverPending();
     return !cancelled_;
+}
+
+void NSURLConnection::deliverPending() {
+    if (cancelled_ || !transfer_ || transfer_->pending.empty()) return;
+    auto self = this->self<NSURLConnection>();
+    auto data = std::make_shared<NSData>(std::move(transfer_->pending));
+    transfer_->pending = {};
+    if (auto delegate = delegate_) delegate->connectionDidReceiveData(self, data);
 }
 
 bool NSURLConnection::uploadProgress(long long uploaded, long long total) {

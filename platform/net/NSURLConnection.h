@@ -88,6 +88,7 @@ private:
     // Called from the transfer's curl callbacks (loop thread).
     bool headerLine(const char* data, std::size_t length);
     bool bodyData(const char* data, std::size_t length);
+    void deliverPending();
     bool uploadProgress(long long uploaded, long long total);
     bool verifyServerTrust(void* storeContext);
 
