@@ -4,7 +4,7 @@ CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 DEVICE ?=
 
-.PHONY: deps configure build test run bench clean
+.PHONY: deps configure build test run bench fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -23,6 +23,22 @@ run: build
 
 bench: build
 	@bench/run $(BUILD)
+
+# The crash report decoder's fuzz target: a separate clang build with libFuzzer and AddressSanitizer,
+# run for a bounded time on seeds that our own encoder writes. Not part of CI.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TIME ?= 60
+FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer -g
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTANDREL_FUZZ=ON -DTANDREL_BENCH=OFF \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address" >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vdcrash_report_fuzzer vdcrash_report_seeds
+	@mkdir -p $(FUZZ_BUILD)/corpus/crash_report
+	@$(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_seeds $(FUZZ_BUILD)/corpus/crash_report
+	@ASAN_OPTIONS=detect_leaks=1 $(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_fuzzer \
+		-max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/crash_report
 
 clean:
 	rm -rf $(BUILD)

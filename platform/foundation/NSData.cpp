@@ -71,8 +71,7 @@ NSDataPtr NSData::subdataWithRange(std::size_t location, std::size_t length) con
     return dataWithBytes(bytes_.data() + location, length);
 }
 
-namespace {
-int writeAll(int fd, const void* bytes, std::size_t length) {
+int NSWriteAll(int fd, const void* bytes, std::size_t length) {
     auto p = static_cast<const std::uint8_t*>(bytes);
     while (length) {
         ssize_t n = ::write(fd, p, length);
@@ -83,14 +82,13 @@ int writeAll(int fd, const void* bytes, std::size_t length) {
     }
     return 0;
 }
-} // namespace
 
 int NSAtomicWriteFile(const std::string& hostPath, const void* bytes, std::size_t length) {
     std::string temp = hostPath + ".tmp-XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return errno;
     ::fchmod(fd, 0644);
-    int e = writeAll(fd, bytes, length);
+    int e = NSWriteAll(fd, bytes, length);
     if (!e && ::fsync(fd) != 0) e = errno;
     if (::close(fd) != 0 && !e) e = errno;
     if (!e && ::rename(temp.c_str(), hostPath.c_str()) != 0) e = errno;
@@ -117,7 +115,7 @@ bool NSData::writeToFile(const std::string& path, unsigned long options, NSError
         if (fd < 0) {
             e = errno;
         } else {
-            e = writeAll(fd, bytes_.data(), bytes_.size());
+            e = NSWriteAll(fd, bytes_.data(), bytes_.size());
             if (::close(fd) != 0 && !e) e = errno;
         }
     }

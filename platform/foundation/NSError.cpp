@@ -16,6 +16,7 @@ const std::string NSStringEncodingErrorKey = "NSStringEncodingErrorKey";
 const std::string NSURLErrorKey = "NSURL";
 const std::string NSURLErrorFailingURLErrorKey = "NSErrorFailingURLKey";
 const std::string NSURLErrorFailingURLStringErrorKey = "NSErrorFailingURLStringKey";
+const std::string NSDebugDescriptionErrorKey = "NSDebugDescription";
 
 NSError::NSError(std::string domain, long code, Value::Dictionary userInfo)
     : domain_(std::move(domain)), code_(code), userInfo_(std::move(userInfo)) {}
@@ -53,4 +54,18 @@ std::string NSError::description() const {
 bool NSError::isEqual(const NSObject* other) const {
     auto e = dynamic_cast<const NSError*>(other);
     return e && e->domain_ == domain_ && e->code_ == code_ && Value(e->userInfo_) == Value(userInfo_);
+}
+
+NSErrorPtr NSSerializationReadError(const std::string& detail) {
+    return NSError::errorWithDomain(
+        NSCocoaErrorDomain, NSPropertyListReadCorruptError,
+        {{NSLocalizedDescriptionKey, "The data couldn\xE2\x80\x99t be read because it isn\xE2\x80\x99t in the correct format."},
+         {NSDebugDescriptionErrorKey, detail}});
+}
+
+NSErrorPtr NSSerializationWriteError(const std::string& detail) {
+    return NSError::errorWithDomain(
+        NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
+        {{NSLocalizedDescriptionKey, "The data couldn\xE2\x80\x99t be written because it isn\xE2\x80\x99t in the correct format."},
+         {NSDebugDescriptionErrorKey, detail}});
 }

@@ -24,6 +24,7 @@ extern const std::string NSStringEncodingErrorKey;
 extern const std::string NSURLErrorKey;
 extern const std::string NSURLErrorFailingURLErrorKey;
 extern const std::string NSURLErrorFailingURLStringErrorKey;
+extern const std::string NSDebugDescriptionErrorKey; // "NSDebugDescription"
 
 // Codes of NSCocoaErrorDomain used by the platform's file and serialization calls.
 enum : long {
@@ -75,6 +76,11 @@ private:
     long code_;
     Value::Dictionary userInfo_;
 };
+
+// The errors of the JSON and property-list readers and writers (NSCocoaErrorDomain 3840 and
+// 3852), with the parser's detail under NSDebugDescriptionErrorKey.
+NSErrorPtr NSSerializationReadError(const std::string& detail);
+NSErrorPtr NSSerializationWriteError(const std::string& detail);
 
 // Sets *error when the caller asked for one; a common shape of the platform's failure paths.
 inline void NSErrorSet(NSErrorPtr* error, NSErrorPtr value) {

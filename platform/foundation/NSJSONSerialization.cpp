@@ -15,20 +15,8 @@ struct JsonDecref {
 };
 using JsonPtr = std::unique_ptr<json_t, JsonDecref>;
 
-const std::string kDebugDescriptionKey = "NSDebugDescription";
-const std::string kReadCorruptText = "The data couldn\xE2\x80\x99t be read because it isn\xE2\x80\x99t in the correct format.";
-const std::string kWriteInvalidText = "The data couldn\xE2\x80\x99t be written because it isn\xE2\x80\x99t in the correct format.";
 constexpr int kPrettyIndent = 2;
 
-NSErrorPtr readError(const std::string& detail) {
-    return NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListReadCorruptError,
-                                    {{NSLocalizedDescriptionKey, kReadCorruptText}, {kDebugDescriptionKey, detail}});
-}
-
-NSErrorPtr writeError(const std::string& detail) {
-    return NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
-                                    {{NSLocalizedDescriptionKey, kWriteInvalidText}, {kDebugDescriptionKey, detail}});
-}
 
 Value fromJSON(const json_t* j) {
     switch (json_typeof(j)) {
@@ -144,17 +132,17 @@ std::optional<Value> NSJSONSerialization::JSONObjectWithData(std::string_view by
     std::string converted;
     std::string_view data = asUTF8(bytes, converted);
     if (data.empty()) {
-        NSErrorSet(error, readError("No value."));
+        NSErrorSet(error, NSSerializationReadError("No value."));
         return std::nullopt;
     }
     json_error_t failure{};
     JsonPtr root(json_loadb(data.data(), data.size(), JSON_DECODE_ANY | JSON_ALLOW_NUL, &failure));
     if (!root) {
-        NSErrorSet(error, readError(std::string(failure.text) + " around character " + std::to_string(failure.position) + "."));
+        NSErrorSet(error, NSSerializationReadError(std::string(failure.text) + " around character " + std::to_string(failure.position) + "."));
         return std::nullopt;
     }
     if (!(options & NSJSONReadingAllowFragments) && !json_is_object(root.get()) && !json_is_array(root.get())) {
-        NSErrorSet(error, readError("JSON text did not start with array or object and option to allow fragments not set."));
+        NSErrorSet(error, NSSerializationReadError("JSON text did not start with array or object and option to allow fragments not set."));
         return std::nullopt;
     }
     return fromJSON(root.get());
@@ -162,13 +150,13 @@ std::optional<Value> NSJSONSerialization::JSONObjectWithData(std::string_view by
 
 NSDataPtr NSJSONSerialization::dataWithJSONObject(const Value& object, unsigned long options, NSErrorPtr* error) {
     if (!(options & NSJSONWritingFragmentsAllowed) && !object.isArray() && !object.isDictionary()) {
-        NSErrorSet(error, writeError("Invalid top-level type in JSON write"));
+        NSErrorSet(error, NSSerializationWriteError("Invalid top-level type in JSON write"));
         return nullptr;
     }
     std::string problem;
     JsonPtr root = toJSON(object, problem);
     if (!root) {
-        NSErrorSet(error, writeError(problem));
+        NSErrorSet(error, NSSerializationWriteError(problem));
         return nullptr;
     }
     std::size_t flags = JSON_ENCODE_ANY | JSON_SORT_KEYS;
@@ -177,7 +165,7 @@ NSDataPtr NSJSONSerialization::dataWithJSONObject(const Value& object, unsigned 
     std::size_t size = json_dumpb(root.get(), nullptr, 0, flags);
     auto data = NSData::dataWithLength(size);
     if (size == 0 || json_dumpb(root.get(), reinterpret_cast<char*>(data->mutableBytes()), size, flags) != size) {
-        NSErrorSet(error, writeError("The JSON text could not be produced"));
+        NSErrorSet(error, NSSerializationWriteError("The JSON text could not be produced"));
         return nullptr;
     }
     return data;

@@ -20,21 +20,9 @@ using PlistNode = std::unique_ptr<void, PlistFree>;
 
 constexpr char kBinaryMagic[] = "bplist00";
 constexpr std::size_t kBinaryMagicLength = sizeof kBinaryMagic - 1;
-const std::string kDebugDescriptionKey = "NSDebugDescription";
-const std::string kReadCorruptText = "The data couldn\xE2\x80\x99t be read because it isn\xE2\x80\x99t in the correct format.";
-const std::string kWriteInvalidText = "The data couldn\xE2\x80\x99t be written because it isn\xE2\x80\x99t in the correct format.";
 // libplist keeps a date as whole seconds and microseconds since 2001 in 32-bit fields.
 constexpr double kMicrosecondsPerSecond = 1e6;
 
-NSErrorPtr readError(const std::string& detail) {
-    return NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListReadCorruptError,
-                                    {{NSLocalizedDescriptionKey, kReadCorruptText}, {kDebugDescriptionKey, detail}});
-}
-
-NSErrorPtr writeError(const std::string& detail) {
-    return NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListWriteInvalidError,
-                                    {{NSLocalizedDescriptionKey, kWriteInvalidText}, {kDebugDescriptionKey, detail}});
-}
 
 std::string takeString(char* s) {
     std::string out = s ? s : "";
@@ -213,16 +201,16 @@ bool looksLikeXML(std::string_view data) {
 std::optional<Value> NSPropertyListSerialization::propertyListWithData(std::string_view data, NSPropertyListReadOptions,
                                                                        NSPropertyListFormat* format, NSErrorPtr* error) {
     if (data.empty()) {
-        NSErrorSet(error, readError("Cannot parse a NULL or zero-length data"));
+        NSErrorSet(error, NSSerializationReadError("Cannot parse a NULL or zero-length data"));
         return std::nullopt;
     }
     if (data.size() > std::numeric_limits<uint32_t>::max()) {
-        NSErrorSet(error, readError("property list too large"));
+        NSErrorSet(error, NSSerializationReadError("property list too large"));
         return std::nullopt;
     }
     const bool binary = data.size() >= kBinaryMagicLength && data.substr(0, kBinaryMagicLength) == kBinaryMagic;
     if (!binary && !looksLikeXML(data)) {
-        NSErrorSet(error, readError("Unexpected character at line 1 (not an XML or binary property list)"));
+        NSErrorSet(error, NSSerializationReadError("Unexpected character at line 1 (not an XML or binary property list)"));
         return std::nullopt;
     }
     plist_t raw = nullptr;
@@ -233,13 +221,13 @@ std::optional<Value> NSPropertyListSerialization::propertyListWithData(std::stri
     }
     PlistNode root(raw);
     if (!root) {
-        NSErrorSet(error, readError(binary ? "Corrupt binary property list" : "Malformed XML property list"));
+        NSErrorSet(error, NSSerializationReadError(binary ? "Corrupt binary property list" : "Malformed XML property list"));
         return std::nullopt;
     }
     std::string problem;
     auto value = fromPlist(root.get(), problem);
     if (!value) {
-        NSErrorSet(error, readError(problem));
+        NSErrorSet(error, NSSerializationReadError(problem));
         return std::nullopt;
     }
     if (format) *format = binary ? NSPropertyListBinaryFormat_v1_0 : NSPropertyListXMLFormat_v1_0;
@@ -249,13 +237,13 @@ std::optional<Value> NSPropertyListSerialization::propertyListWithData(std::stri
 NSDataPtr NSPropertyListSerialization::dataWithPropertyList(const Value& plist, NSPropertyListFormat format,
                                                             NSPropertyListWriteOptions, NSErrorPtr* error) {
     if (format != NSPropertyListXMLFormat_v1_0 && format != NSPropertyListBinaryFormat_v1_0) {
-        NSErrorSet(error, writeError("Property list format " + std::to_string(format) + " cannot be written"));
+        NSErrorSet(error, NSSerializationWriteError("Property list format " + std::to_string(format) + " cannot be written"));
         return nullptr;
     }
     std::string problem;
     PlistNode root = toPlist(plist, problem);
     if (!root) {
-        NSErrorSet(error, writeError("Property list invalid for format: " + std::to_string(format) + " (" + problem + ")"));
+        NSErrorSet(error, NSSerializationWriteError("Property list invalid for format: " + std::to_string(format) + " (" + problem + ")"));
         return nullptr;
     }
     char* bytes = nullptr;
@@ -272,8 +260,8 @@ NSDataPtr NSPropertyListSerialization::dataWithPropertyList(const Value& plist, 
     }
     if (!out) {
         NSErrorSet(error, NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListWriteStreamError,
-                                                   {{NSLocalizedDescriptionKey, kWriteInvalidText},
-                                                    {kDebugDescriptionKey, std::string("The property list could not be encoded")}}));
+                                                   {{NSLocalizedDescriptionKey, NSSerializationWriteError("")->localizedDescription()},
+                                                    {NSDebugDescriptionErrorKey, std::string("The property list could not be encoded")}}));
     }
     return out;
 }

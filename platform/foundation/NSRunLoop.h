@@ -42,7 +42,8 @@ public:
     void updateFileDescriptor(SourceId source, int events);
     void removeFileDescriptor(SourceId source);
 
-    // Runs until stop() is called (or forever).
+    // Runs until stop() is called (or forever). A stop() that comes before the loop runs ends the
+    // next run at once, so a stop from another thread is never lost.
     void run();
     // Runs until the date has passed or stop() is called.
     void runUntilDate(const std::shared_ptr<NSDate>& limitDate);
@@ -60,6 +61,10 @@ public:
     ~NSRunLoop() override;
 
 private:
+    // One pass; `realTimeout` < 0 waits without a real-time bound, `limitWall` (platform wall
+    // seconds, NaN for none) bounds the wait on the platform clock. True when anything was done.
+    bool runPass(double realTimeout, double limitWall);
+    void removeTimer(const NSTimer* timer);
     struct Impl;
     std::unique_ptr<Impl> impl_;
     friend class NSTimer;

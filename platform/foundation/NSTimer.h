@@ -1,9 +1,15 @@
 #pragma once
 // Timers on the platform clock, served by the run loop they are added to.
+//
+// Invalidation is thread-safe: once invalidate() returns, no new firing of the block begins (a
+// firing already under way on the loop's thread finishes). A repeating timer that fell behind
+// fires once and is rescheduled one interval from now, never in a burst.
 
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+
+class NSRunLoop;
 
 #include <functional>
 #include <memory>
@@ -30,6 +36,12 @@ public:
 
 private:
     friend class NSRunLoop;
+    // The run loop's side: the monotonic time of the next firing (infinity when there is none),
+    // binding to the one loop that serves the timer, and firing when due.
+    double scheduledFireTime() const;
+    bool attachToRunLoop(const std::shared_ptr<NSRunLoop>& loop);
+    void fireFromRunLoop();
+
     NSTimeInterval interval_;
     bool repeats_;
     Block block_;

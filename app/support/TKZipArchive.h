@@ -1,0 +1,99 @@
+#pragma once
+// Zip archives over minizip: an incremental writer (open, add files or data, close), conveniences
+// that pack a list of files or a whole folder, and a complete unzip with an optional delegate.
+// Paths are device paths; minizip and open(2) get their host paths.
+
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/NSObject.h"
+
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+extern const std::string TKZipArchiveErrorDomain; // "TKZipArchiveErrorDomain"
+
+enum : long {
+    TKZipArchiveErrorOpenArchive = -1,    // "failed to open zip file"
+    TKZipArchiveErrorFirstEntry = -2,     // "failed to open first file in zip file"
+};
+
+// What the unzip operation tells its delegate. Every method is optional: the default bodies do
+// what a delegate that does not implement them would, nothing. The records are minizip's, copied.
+class TKZipArchiveDelegate {
+public:
+    virtual ~TKZipArchiveDelegate() = default;
+    virtual void zipArchiveWillUnzipArchiveAtPathZipInfo(const std::string& /*path*/, unz_global_info64 /*zipInfo*/) {}
+    // (0, archive size) first, the running sum of compressed sizes as entries go, (size, size) last.
+    virtual void zipArchiveProgressEventTotal(std::int64_t /*loaded*/, std::int64_t /*total*/) {}
+    virtual void zipArchiveWillUnzipFileAtIndexTotalFilesArchivePathFileInfo(std::int64_t /*fileIndex*/, std::int64_t /*totalFiles*/,
+                                                                             const std::string& /*archivePath*/, unz_file_info64 /*fileInfo*/) {}
+    virtual void zipArchiveDidUnzipFileAtIndexTotalFilesArchivePathFileInfo(std::int64_t /*fileIndex*/, std::int64_t /*totalFiles*/,
+                                                                            const std::string& /*archivePath*/, unz_file_info64 /*fileInfo*/) {}
+    // Only when the whole operation succeeded.
+    virtual void zipArchiveDidUnzipArchiveAtPathZipInfoUnzippedPath(const std::string& /*path*/, unz_global_info64 /*zipInfo*/,
+                                                                    const std::string& /*unzippedPath*/) {}
+};
+
+class TKZipArchive : public NSObject {
+public:
+    // Keeps the path; creates nothing on disk.
+    explicit TKZipArchive(std::string path);
+    // Finishes an archive that was left open, so that minizip's handle is not leaked.
+    ~TKZipArchive() override;
+
+    // Creates a new archive at the path, replacing any file there.
+    bool open();
+    bool writeFile(const std::string& path) { return writeFileAtPathWithFileName(path, ""); }
+    // Adds a regular file (a link to one is followed) as one entry named `fileName`, or after the
+    // file when the name is empty. NO when the file is not a regular file or cannot be read, or
+    // when minizip fails; files of 4 GiB and more are written as zip64 entries.
+    bool writeFileAtPathWithFileName(const std::string& path, const std::string& fileName);
+    // The same, in the zip64 format whatever the file's size.
+    bool writeFileAtPathWithFileNameZip64(const std::string& path, const std::string& fileName);
+    bool writeDataFilename(const NSData* data, const std::string& filename);
+    // Finishes the archive; what minizip reports.
+    bool close();
+    // The six date fields of an entry's record, in the local time zone.
+    void zipInfoSetDate(zip_fileinfo* zipInfo, const NSDate& date) const;
+
+    // Whether an entry of that many bytes needs the zip64 format.
+    static bool needsZip64(std::uint64_t size);
+
+    static bool createZipFileAtPathWithFilesAtPaths(const std::string& path, const std::vector<std::string>& paths);
+    // Every regular file below the folder, named by its relative path. NO when the archive could
+    // not be made, the folder not read, or any write to the archive failed: the caller should then
+    // remove the file. Items that are not regular files, or cannot be opened, are skipped and logged.
+    static bool createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath);
+
+    static bool unzipFileAtPathToDestination(const std::string& path, const std::string& destination);
+    static bool unzipFileAtPathToDestinationDelegate(const std::string& path, const std::string& destination,
+                                                     const std::shared_ptr<TKZipArchiveDelegate>& delegate);
+    static bool unzipFileAtPathToDestinationOverwritePasswordError(const std::string& path, const std::string& destination, bool overwrite,
+                                                                   const std::string& password, NSErrorPtr* error);
+    // Entries whose names or link targets lead outside the destination, or that would be written
+    // through a link made by the archive itself, are refused (logged, and the result is NO).
+    static bool unzipFileAtPathToDestinationOverwritePasswordErrorDelegate(const std::string& path, const std::string& destination,
+                                                                           bool overwrite, const std::string& password, NSErrorPtr* error,
+                                                                           const std::shared_ptr<TKZipArchiveDelegate>& delegate);
+
+    // A DOS date word as a date in the local time zone.
+    static std::shared_ptr<NSDate> _dateWithMSDOSFormat(std::uint32_t msdosDateTime);
+
+private:
+    enum class WriteResult { Added, Skipped, Failed };
+    WriteResult addFile(const std::string& path, const std::string& fileName, bool forceZip64);
+
+    std::string path_;
+    zipFile zip_ = nullptr;
+    // The archive file itself, never to be added to itself.
+    std::uint64_t archiveDevice_ = 0;
+    std::uint64_t archiveInode_ = 0;
+    // The one buffer files are streamed through.
+    std::vector<std::uint8_t> buffer_;
+};

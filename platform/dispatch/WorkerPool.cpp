@@ -1,0 +1,62 @@
+#include "platform/dispatch/WorkerPool.h"
+
+#include <algorithm>
+#include <thread>
+
+#include <pthread.h>
+
+namespace {
+constexpr std::size_t kThreadsPerCore = 4;
+// Enough for a block or two per thread to wait on another without starving the pool on a small
+// machine.
+constexpr std::size_t kMinimumThreads = 16;
+constexpr const char* kWorkerName = "dispatch-worker";
+} // namespace
+
+WorkerPool& WorkerPool::shared() {
+    // Never destroyed: workers outlive static destruction at exit.
+    static auto* pool = new WorkerPool();
+    return *pool;
+}
+
+WorkerPool::WorkerPool()
+    : maxThreads_(std::max<std::size_t>(kMinimumThreads, kThreadsPerCore * std::max(1u, std::thread::hardware_concurrency()))) {}
+
+void WorkerPool::submit(std::function<void()> task) {
+    bool spawn = false;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        tasks_.push_back(std::move(task));
+        if (tasks_.size() > idle_ && threads_ < maxThreads_) {
+            // Counted as idle from now on, so that a burst of submissions does not start a thread
+            // for each task while the first ones are still starting.
+            ++threads_;
+            ++idle_;
+            spawn = true;
+        }
+    }
+    if (spawn) {
+        std::thread([this] {
+            ::pthread_setname_np(::pthread_self(), kWorkerName);
+            work();
+        }).detach();
+    } else {
+        available_.notify_one();
+    }
+}
+
+void WorkerPool::work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+        available_.wait(lock, [this] { return !tasks_.empty(); });
+        --idle_;
+        auto task = std::move(tasks_.front());
+        tasks_.pop_front();
+        lock.unlock();
+        task();
+        // The task's captures go before the lock is taken again.
+        task = nullptr;
+        lock.lock();
+        ++idle_;
+    }
+}

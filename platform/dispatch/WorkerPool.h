@@ -1,0 +1,28 @@
+#pragma once
+// The one pool of worker threads behind the global queues, serial queues and concurrent queues.
+// Threads are made on demand up to a few per core and then live as long as the process.
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+class WorkerPool {
+public:
+    static WorkerPool& shared();
+
+    // Runs the task on some worker thread, in submission order as threads become free.
+    void submit(std::function<void()> task);
+    std::size_t maximumThreads() const { return maxThreads_; }
+
+private:
+    WorkerPool();
+    void work();
+
+    std::mutex mutex_;
+    std::condition_variable available_;
+    std::deque<std::function<void()>> tasks_;
+    std::size_t threads_ = 0;
+    std::size_t idle_ = 0;
+    std::size_t maxThreads_;
+};

@@ -1,0 +1,325 @@
+#include "platform/foundation/NSRunLoop.h"
+
+#include "platform/foundation/NSTimer.h"
+#include "platform/foundation/PlatformClock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+const NSRunLoopMode NSDefaultRunLoopMode = "kCFRunLoopDefaultMode";
+const NSRunLoopMode NSRunLoopCommonModes = "kCFRunLoopCommonModes";
+
+namespace {
+// epoll data of the wake-up eventfd; sources get ids from 1 up.
+constexpr std::uint64_t kWakeUpId = 0;
+constexpr int kMaxEventsPerPass = 64;
+
+[[noreturn]] void fatal(const char* what) {
+    std::fprintf(stderr, "NSRunLoop: %s failed: errno %d\n", what, errno);
+    std::abort();
+}
+
+int epollEvents(int events) {
+    int mask = 0;
+    if (events & NSRunLoop::Readable) mask |= EPOLLIN;
+    if (events & NSRunLoop::Writable) mask |= EPOLLOUT;
+    return mask;
+}
+
+// The eventfd that wakes a loop. Shared with the clock observer, which may still be called
+// (by an advancing thread) after the loop is gone.
+struct Waker {
+    int fd;
+    Waker() : fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (fd < 0) fatal("eventfd");
+    }
+    ~Waker() { ::close(fd); }
+    Waker(const Waker&) = delete;
+    Waker& operator=(const Waker&) = delete;
+    void wake() const {
+        std::uint64_t one = 1;
+        // EAGAIN means the counter is already non-zero: the loop will wake anyway.
+        [[maybe_unused]] ssize_t n = ::write(fd, &one, sizeof one);
+    }
+    void drain() const {
+        std::uint64_t value;
+        [[maybe_unused]] ssize_t n = ::read(fd, &value, sizeof value);
+    }
+};
+
+pid_t currentTid() { return ::gettid(); }
+} // namespace
+
+struct NSRunLoop::Impl {
+    struct Source {
+        int fd;
+        int events;
+        bool inEpoll; // a source waiting for nothing is kept out of epoll, or a hang-up would spin
+        std::shared_ptr<std::function<void(int, int)>> handler;
+    };
+
+    std::mutex mutex;
+    std::shared_ptr<Waker> waker = std::make_shared<Waker>();
+    int epollFd = -1;
+    pid_t owner = 0;
+    std::uint64_t clockObserver = 0;
+    std::deque<std::function<void()>> performs;
+    std::vector<std::shared_ptr<NSTimer>> timers;
+    std::map<SourceId, Source> sources;
+    SourceId nextSource = 1;
+    std::atomic<bool> stopRequested{false};
+
+    // Brings the epoll registration in line with the events the source waits for.
+    bool watch(SourceId id, Source& source) {
+        if (source.events == 0) {
+            if (source.inEpoll) ::epoll_ctl(epollFd, EPOLL_CTL_DEL, source.fd, nullptr);
+            source.inEpoll = false;
+            return true;
+        }
+        epoll_event ev{};
+        ev.events = epollEvents(source.events);
+        ev.data.u64 = id;
+        if (::epoll_ctl(epollFd, source.inEpoll ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, source.fd, &ev) != 0) return false;
+        source.inEpoll = true;
+        return true;
+    }
+};
+
+NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
+    impl_->epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    if (impl_->epollFd < 0) fatal("epoll_create1");
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = kWakeUpId;
+    if (::epoll_ctl(impl_->epollFd, EPOLL_CTL_ADD, impl_->waker->fd, &ev) != 0) fatal("epoll_ctl");
+    // A change of manual time must make every loop re-examine its timers.
+    impl_->clockObserver = PlatformClock::addObserver([waker = impl_->waker] { waker->wake(); });
+    impl_->owner = currentTid();
+}
+
+NSRunLoop::~NSRunLoop() {
+    PlatformClock::removeObserver(impl_->clockObserver);
+    ::close(impl_->epollFd);
+}
+
+std::shared_ptr<NSRunLoop> NSRunLoop::mainRunLoop() {
+    // Never destroyed: other threads may post to the main loop while the process exits.
+    static auto* loop = [] {
+        auto made = new std::shared_ptr<NSRunLoop>(std::make_shared<NSRunLoop>());
+        (*made)->impl_->owner = ::getpid();
+        return made;
+    }();
+    return *loop;
+}
+
+std::shared_ptr<NSRunLoop> NSRunLoop::currentRunLoop() {
+    if (currentTid() == ::getpid()) return mainRunLoop();
+    thread_local std::shared_ptr<NSRunLoop> loop = std::make_shared<NSRunLoop>();
+    return loop;
+}
+
+bool NSRunLoop::isCurrent() const { return impl_->owner == currentTid(); }
+
+void NSRunLoop::performBlock(std::function<void()> block) {
+    {
+        std::lock_guard<std::mutex> guard(impl_->mutex);
+        impl_->performs.push_back(std::move(block));
+    }
+    impl_->waker->wake();
+}
+
+std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, std::function<void()> block) {
+    auto timer = NSTimer::timerWithTimeInterval(delay, false,
+                                                [block = std::move(block)](const std::shared_ptr<NSTimer>&) { block(); });
+    addTimer(timer);
+    return timer;
+}
+
+void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode&) {
+    if (!timer || !timer->attachToRunLoop(self<NSRunLoop>())) return;
+    {
+        std::lock_guard<std::mutex> guard(impl_->mutex);
+        if (std::find(impl_->timers.begin(), impl_->timers.end(), timer) != impl_->timers.end()) return;
+        impl_->timers.push_back(timer);
+    }
+    wakeUp();
+}
+
+void NSRunLoop::removeTimer(const NSTimer* timer) {
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    auto& list = impl_->timers;
+    list.erase(std::remove_if(list.begin(), list.end(), [timer](const auto& t) { return t.get() == timer; }), list.end());
+}
+
+NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler) {
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    SourceId id = impl_->nextSource++;
+    Impl::Source source{fd, events, false, std::make_shared<std::function<void(int, int)>>(std::move(handler))};
+    // One source per descriptor: epoll refuses a second registration of the same one.
+    if (!impl_->watch(id, source)) {
+        std::fprintf(stderr, "NSRunLoop: cannot watch descriptor %d: errno %d\n", fd, errno);
+        return 0;
+    }
+    impl_->sources[id] = std::move(source);
+    return id;
+}
+
+void NSRunLoop::updateFileDescriptor(SourceId source, int events) {
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    auto it = impl_->sources.find(source);
+    if (it == impl_->sources.end()) return;
+    it->second.events = events;
+    impl_->watch(source, it->second);
+}
+
+void NSRunLoop::removeFileDescriptor(SourceId source) {
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    auto it = impl_->sources.find(source);
+    if (it == impl_->sources.end()) return;
+    // The descriptor may already be closed (epoll then forgot it by itself); events of a removed
+    // source still pending in a pass are dropped because its id is gone.
+    if (it->second.inEpoll) ::epoll_ctl(impl_->epollFd, EPOLL_CTL_DEL, it->second.fd, nullptr);
+    impl_->sources.erase(it);
+}
+
+bool NSRunLoop::runPass(double realTimeout, double limitWall) {
+    Impl& d = *impl_;
+    const bool manual = PlatformClock::isManual();
+    double nextTimer = std::numeric_limits<double>::infinity();
+    bool performsWaiting;
+    {
+        std::lock_guard<std::mutex> guard(d.mutex);
+        performsWaiting = !d.performs.empty();
+        for (const auto& timer : d.timers) nextTimer = std::min(nextTimer, timer->scheduledFireTime());
+    }
+
+    // The wait in seconds, infinity for none. Manual time only moves by advance(), which wakes
+    // the loop, so under a manual clock platform-time bounds never shorten the wait.
+    double wait = realTimeout < 0 ? std::numeric_limits<double>::infinity() : realTimeout;
+    if (performsWaiting) wait = 0;
+    const double nowMonotonic = PlatformClock::monotonic();
+    if (nextTimer <= nowMonotonic) wait = 0;
+    else if (!manual && std::isfinite(nextTimer)) wait = std::min(wait, nextTimer - nowMonotonic);
+    if (!std::isnan(limitWall)) {
+        const double nowWall = PlatformClock::now();
+        if (limitWall <= nowWall) wait = 0;
+        else if (!manual) wait = std::min(wait, limitWall - nowWall);
+    }
+    int timeoutMs = -1;
+    if (std::isfinite(wait)) {
+        constexpr double kMaxWaitMs = 24.0 * 3600 * 1000;
+        timeoutMs = static_cast<int>(std::ceil(std::min(std::max(wait, 0.0) * 1000, kMaxWaitMs)));
+    }
+
+    epoll_event events[kMaxEventsPerPass];
+    int count = ::epoll_wait(d.epollFd, events, kMaxEventsPerPass, timeoutMs);
+    if (count < 0) {
+        if (errno != EINTR) fatal("epoll_wait");
+        count = 0;
+    }
+
+    bool didWork = false;
+    for (int i = 0; i < count; ++i) {
+        if (events[i].data.u64 == kWakeUpId) {
+            d.waker->drain();
+            continue;
+        }
+        std::shared_ptr<std::function<void(int, int)>> handler;
+        int fd = -1;
+        int ready = 0;
+        {
+            std::lock_guard<std::mutex> guard(d.mutex);
+            auto it = d.sources.find(events[i].data.u64);
+            if (it == d.sources.end()) continue;
+            fd = it->second.fd;
+            // Errors and hang-ups are reported as the events the source waits for, so that the
+            // handler's read or write sees the condition.
+            const std::uint32_t got = events[i].events;
+            if (got & (EPOLLIN | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Readable;
+            if (got & (EPOLLOUT | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Writable;
+            handler = it->second.handler;
+        }
+        if (ready == 0) continue;
+        (*handler)(fd, ready);
+        didWork = true;
+    }
+
+    // Due timers fire in the order of their fire times (ties in the order they were added).
+    std::vector<std::pair<double, std::shared_ptr<NSTimer>>> due;
+    {
+        const double now = PlatformClock::monotonic();
+        std::lock_guard<std::mutex> guard(d.mutex);
+        for (const auto& timer : d.timers) {
+            double at = timer->scheduledFireTime();
+            if (at <= now) due.emplace_back(at, timer);
+        }
+    }
+    std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [at, timer] : due) {
+        timer->fireFromRunLoop();
+        didWork = true;
+    }
+
+    // Only the performs queued before this point run in this pass: a perform that queues another
+    // does not starve the loop's other sources.
+    std::size_t toRun;
+    {
+        std::lock_guard<std::mutex> guard(d.mutex);
+        toRun = d.performs.size();
+    }
+    for (std::size_t i = 0; i < toRun; ++i) {
+        std::function<void()> block;
+        {
+            std::lock_guard<std::mutex> guard(d.mutex);
+            if (d.performs.empty()) break;
+            block = std::move(d.performs.front());
+            d.performs.pop_front();
+        }
+        block();
+        didWork = true;
+    }
+    return didWork;
+}
+
+void NSRunLoop::run() {
+    while (!impl_->stopRequested.exchange(false)) runPass(-1, std::nan(""));
+}
+
+void NSRunLoop::runUntilDate(const std::shared_ptr<NSDate>& limitDate) {
+    const double limit = limitDate ? limitDate->timeIntervalSince1970() : PlatformClock::now();
+    while (!impl_->stopRequested.exchange(false)) {
+        runPass(-1, limit);
+        if (PlatformClock::now() >= limit) return;
+    }
+}
+
+bool NSRunLoop::runModeBeforeDate(const NSRunLoopMode&, const std::shared_ptr<NSDate>& limitDate) {
+    {
+        std::lock_guard<std::mutex> guard(impl_->mutex);
+        if (impl_->performs.empty() && impl_->timers.empty() && impl_->sources.empty()) return false;
+    }
+    runPass(-1, limitDate ? limitDate->timeIntervalSince1970() : PlatformClock::now());
+    return true;
+}
+
+bool NSRunLoop::runOnce(double timeout) { return runPass(std::max(timeout, 0.0), std::nan("")); }
+
+void NSRunLoop::stop() {
+    impl_->stopRequested = true;
+    wakeUp();
+}
+
+void NSRunLoop::wakeUp() { impl_->waker->wake(); }

@@ -1,0 +1,210 @@
+#include "platform/system/ElfImage.h"
+
+#include <elf.h>
+
+namespace {
+
+constexpr size_t kSymbolBatch = 64;
+constexpr uint32_t kGnuNoteName = 0x00554e47;  // "GNU\0"
+
+bool readTask(task_t task, uintptr_t address, void* out, size_t length) {
+    vm_size_t got = 0;
+    return vm_read_overwrite(task, address, length, reinterpret_cast<vm_address_t>(out), &got) == KERN_SUCCESS;
+}
+
+size_t align4(size_t v) { return (v + 3) & ~size_t(3); }
+
+// Dynamic-section pointers are relocated in place by the loader for most images, but not for
+// all (the vDSO keeps link-time values): a value outside the image is taken as unrelocated.
+uintptr_t dynamicPointer(const vdelf_image* image, uint64_t value) {
+    if (value >= image->header && value < image->image_end) return static_cast<uintptr_t>(value);
+    return static_cast<uintptr_t>(value) + image->bias;
+}
+
+void readBuildId(vdelf_image* image, uintptr_t notes, size_t size) {
+    size_t offset = 0;
+    while (offset + sizeof(Elf64_Nhdr) <= size) {
+        Elf64_Nhdr note;
+        if (!readTask(image->task, notes + offset, &note, sizeof note)) return;
+        size_t name = offset + sizeof note;
+        size_t desc = name + align4(note.n_namesz);
+        if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && note.n_descsz > 0) {
+            uint32_t owner = 0;
+            if (!readTask(image->task, notes + name, &owner, sizeof owner) || owner != kGnuNoteName) return;
+            size_t length = note.n_descsz < sizeof image->build_id ? note.n_descsz : sizeof image->build_id;
+            if (readTask(image->task, notes + desc, image->build_id, length)) image->build_id_length = length;
+            return;
+        }
+        offset = desc + align4(note.n_descsz);
+    }
+}
+
+// The number of dynamic symbols: DT_HASH holds it; with DT_GNU_HASH it is found by following
+// the chain of the highest bucket to its end.
+size_t gnuHashSymbolCount(const vdelf_image* image, uintptr_t table) {
+    uint32_t header[4];
+    if (!readTask(image->task, table, header, sizeof header)) return 0;
+    uint32_t nbuckets = header[0], symoffset = header[1], bloomSize = header[2];
+    uintptr_t buckets = table + sizeof header + size_t(bloomSize) * 8;
+    uintptr_t chains = buckets + size_t(nbuckets) * 4;
+    uint32_t highest = 0;
+    for (uint32_t i = 0; i < nbuckets; ++i) {
+        uint32_t bucket = 0;
+        if (!readTask(image->task, buckets + size_t(i) * 4, &bucket, sizeof bucket)) return 0;
+        if (bucket > highest) highest = bucket;
+    }
+    if (highest < symoffset) return symoffset;
+    for (uint32_t index = highest;; ++index) {
+        uint32_t chain = 0;
+        if (!readTask(image->task, chains + size_t(index - symoffset) * 4, &chain, sizeof chain)) return index;
+        if (chain & 1) return size_t(index) + 1;
+    }
+}
+
+void readDynamic(vdelf_image* image, uintptr_t dynamic, size_t size) {
+    uintptr_t hash = 0, gnuHash = 0;
+    for (size_t offset = 0; offset + sizeof(Elf64_Dyn) <= size; offset += sizeof(Elf64_Dyn)) {
+        Elf64_Dyn entry;
+        if (!readTask(image->task, dynamic + offset, &entry, sizeof entry) || entry.d_tag == DT_NULL) break;
+        switch (entry.d_tag) {
+        case DT_SYMTAB: image->dynsym = dynamicPointer(image, entry.d_un.d_ptr); break;
+        case DT_STRTAB: image->dynstr = dynamicPointer(image, entry.d_un.d_ptr); break;
+        case DT_STRSZ: image->dynstr_size = entry.d_un.d_val; break;
+        case DT_HASH: hash = dynamicPointer(image, entry.d_un.d_ptr); break;
+        case DT_GNU_HASH: gnuHash = dynamicPointer(image, entry.d_un.d_ptr); break;
+        default: break;
+        }
+    }
+    if (!image->dynsym || !image->dynstr) {
+        image->dynsym = image->dynstr = 0;
+        return;
+    }
+    if (hash) {
+        uint32_t words[2];
+        if (readTask(image->task, hash, words, sizeof words)) image->dynsym_count = words[1];
+    } else if (gnuHash) {
+        image->dynsym_count = gnuHashSymbolCount(image, gnuHash);
+    }
+}
+
+bool isDefinedCode(const Elf64_Sym& sym) {
+    unsigned type = ELF64_ST_TYPE(sym.st_info);
+    return sym.st_shndx != SHN_UNDEF && (type == STT_FUNC || type == STT_GNU_IFUNC);
+}
+
+} // namespace
+
+vdelf_result vdelf_image_read(task_t task, uintptr_t header, vdelf_image* image) {
+    *image = vdelf_image{};
+    image->task = task;
+    image->header = header;
+    Elf64_Ehdr ehdr;
+    if (!readTask(task, header, &ehdr, sizeof ehdr)) return VDELF_UNREADABLE;
+    if (ehdr.e_ident[EI_MAG0] != ELFMAG0 || ehdr.e_ident[EI_MAG1] != ELFMAG1 || ehdr.e_ident[EI_MAG2] != ELFMAG2 ||
+        ehdr.e_ident[EI_MAG3] != ELFMAG3 || ehdr.e_ident[EI_CLASS] != ELFCLASS64 ||
+        ehdr.e_phentsize != sizeof(Elf64_Phdr))
+        return VDELF_BAD_FORMAT;
+    image->is64 = true;
+    image->machine = ehdr.e_machine;
+
+    uintptr_t phdrs = header + ehdr.e_phoff;
+    bool haveBias = false;
+    uint64_t lowestLoad = UINT64_MAX;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (unsigned i = 0; i < ehdr.e_phnum; ++i) {
+            Elf64_Phdr ph;
+            if (!readTask(task, phdrs + i * sizeof ph, &ph, sizeof ph)) return VDELF_UNREADABLE;
+            if (pass == 0) {
+                if (ph.p_type == PT_PHDR) {
+                    image->bias = phdrs - ph.p_vaddr;
+                    haveBias = true;
+                } else if (ph.p_type == PT_LOAD && ph.p_vaddr < lowestLoad) {
+                    lowestLoad = ph.p_vaddr;
+                }
+                continue;
+            }
+            if (ph.p_type == PT_LOAD) {
+                uintptr_t start = image->bias + ph.p_vaddr;
+                if (start + ph.p_memsz > image->image_end) image->image_end = start + ph.p_memsz;
+                if ((ph.p_flags & PF_X) && !image->text_start) {
+                    image->text_start = start;
+                    image->text_end = start + ph.p_memsz;
+                }
+            }
+        }
+        if (pass == 0) {
+            if (lowestLoad == UINT64_MAX) return VDELF_BAD_FORMAT;
+            if (!haveBias) image->bias = header - lowestLoad;
+        }
+    }
+    if (!image->text_start) return VDELF_BAD_FORMAT;
+
+    for (unsigned i = 0; i < ehdr.e_phnum; ++i) {
+        Elf64_Phdr ph;
+        if (!readTask(task, phdrs + i * sizeof ph, &ph, sizeof ph)) return VDELF_UNREADABLE;
+        if (ph.p_type == PT_NOTE && !image->build_id_length) readBuildId(image, image->bias + ph.p_vaddr, ph.p_memsz);
+        if (ph.p_type == PT_DYNAMIC) readDynamic(image, image->bias + ph.p_vaddr, ph.p_memsz);
+    }
+    return VDELF_OK;
+}
+
+vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uintptr_t* address, char* name,
+                                     size_t nameSize) {
+    if (!image->dynsym || image->dynsym_count == 0) return VDELF_NOT_FOUND;
+    bool found = false;
+    Elf64_Sym best{};
+    Elf64_Sym batch[kSymbolBatch];
+    for (size_t first = 0; first < image->dynsym_count; first += kSymbolBatch) {
+        size_t count = image->dynsym_count - first < kSymbolBatch ? image->dynsym_count - first : kSymbolBatch;
+        if (!readTask(image->task, image->dynsym + first * sizeof(Elf64_Sym), batch, count * sizeof(Elf64_Sym)))
+            return VDELF_UNREADABLE;
+        for (size_t i = 0; i < count; ++i) {
+            const Elf64_Sym& sym = batch[i];
+            if (!isDefinedCode(sym)) continue;
+            uintptr_t start = image->bias + sym.st_value;
+            if (start > pc) continue;
+            if (!found || sym.st_value > best.st_value) {
+                best = sym;
+                found = true;
+            }
+        }
+    }
+    if (!found) return VDELF_NOT_FOUND;
+    if (best.st_name >= image->dynstr_size || nameSize == 0) return VDELF_BAD_FORMAT;
+    size_t available = image->dynstr_size - best.st_name;
+    size_t length = available < nameSize - 1 ? available : nameSize - 1;
+    if (!readTask(image->task, image->dynstr + best.st_name, name, length)) return VDELF_UNREADABLE;
+    name[length] = 0;
+    *address = image->bias + best.st_value;
+    return VDELF_OK;
+}
+
+vdelf_result vdelf_find_symbol_by_name(const vdelf_image* image, const char* symbol, uintptr_t* address) {
+    if (!image->dynsym) return VDELF_NOT_FOUND;
+    size_t wanted = 0;
+    while (symbol[wanted]) ++wanted;
+    char candidate[256];
+    if (wanted + 1 > sizeof candidate) return VDELF_NOT_FOUND;
+    for (size_t i = 0; i < image->dynsym_count; ++i) {
+        Elf64_Sym sym;
+        if (!readTask(image->task, image->dynsym + i * sizeof sym, &sym, sizeof sym)) return VDELF_UNREADABLE;
+        if (sym.st_shndx == SHN_UNDEF || sym.st_name + wanted + 1 > image->dynstr_size) continue;
+        if (!readTask(image->task, image->dynstr + sym.st_name, candidate, wanted + 1)) continue;
+        bool same = candidate[wanted] == 0;
+        for (size_t k = 0; same && k < wanted; ++k) same = candidate[k] == symbol[k];
+        if (same) {
+            *address = image->bias + sym.st_value;
+            return VDELF_OK;
+        }
+    }
+    return VDELF_NOT_FOUND;
+}
+
+void vdelf_cpu_type(const vdelf_image* image, cpu_type_t* type, cpu_subtype_t* subtype) {
+    switch (image->machine) {
+    case EM_X86_64: *type = CPU_TYPE_X86_64; *subtype = CPU_SUBTYPE_X86_64_ALL; break;
+    case EM_AARCH64: *type = CPU_TYPE_ARM64; *subtype = CPU_SUBTYPE_ARM64_ALL; break;
+    case EM_ARM: *type = CPU_TYPE_ARM; *subtype = CPU_SUBTYPE_ARM_V7; break;
+    default: *type = 0; *subtype = 0; break;
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The images of this host are ELF. This reader gives the crash reporter what it takes from a
+// loaded image on the device: the text segment, the slide, a UUID (the GNU build-id) and symbol
+// names (from the dynamic symbol table, which -rdynamic fills with the executable's functions).
+// Everything is read through vm_read_overwrite, never by dereferencing: async-signal-safe.
+
+#include "platform/system/mach.h"
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint32_t VDELF_MAGIC = 0x464c457f;  // "\x7fELF" read as a little-endian word
+
+enum vdelf_result : int {
+    VDELF_OK = 0,
+    VDELF_NOT_FOUND = 1,
+    VDELF_UNREADABLE = 2,
+    VDELF_BAD_FORMAT = 3,
+};
+
+struct vdelf_image {
+    task_t task;
+    uintptr_t header;      // the ELF header in memory (the start of the first loaded segment)
+    uintptr_t bias;        // load address - link-time address
+    bool is64;
+    uint16_t machine;      // e_machine
+    uintptr_t text_start;  // the executable segment in memory
+    uintptr_t text_end;
+    uintptr_t image_end;   // the end of the last loaded segment
+    uint8_t build_id[20];
+    size_t build_id_length;
+    uintptr_t dynsym;      // the dynamic symbol table in memory (0 when there is none)
+    uintptr_t dynstr;
+    size_t dynstr_size;
+    size_t dynsym_count;
+};
+
+// Reads the header, program headers, build-id note and dynamic section of a loaded image.
+vdelf_result vdelf_image_read(task_t task, uintptr_t header, vdelf_image* image);
+// The defined function or object symbol with the highest address at or below `pc`: its address
+// in memory and its name, cut to fit `nameSize` (NUL-terminated).
+vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uintptr_t* address, char* name,
+                                     size_t nameSize);
+// The address in memory of the defined symbol with exactly this name.
+vdelf_result vdelf_find_symbol_by_name(const vdelf_image* image, const char* symbol, uintptr_t* address);
+// The Mach CPU type and subtype that stand for the image's machine.
+void vdelf_cpu_type(const vdelf_image* image, cpu_type_t* type, cpu_subtype_t* subtype);

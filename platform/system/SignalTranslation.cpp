@@ -1,0 +1,61 @@
+#include "platform/system/SignalTranslation.h"
+
+namespace {
+
+constexpr int kUnknownSignalBase = 100;
+
+struct SignalPair {
+    int host;
+    int device;
+};
+
+constexpr SignalPair kSignals[] = {
+    {SIGHUP, VDDeviceSIGHUP},   {SIGINT, VDDeviceSIGINT},       {SIGQUIT, VDDeviceSIGQUIT},
+    {SIGILL, VDDeviceSIGILL},   {SIGTRAP, VDDeviceSIGTRAP},     {SIGABRT, VDDeviceSIGABRT},
+    {SIGFPE, VDDeviceSIGFPE},   {SIGKILL, VDDeviceSIGKILL},     {SIGBUS, VDDeviceSIGBUS},
+    {SIGSEGV, VDDeviceSIGSEGV}, {SIGSYS, VDDeviceSIGSYS},       {SIGPIPE, VDDeviceSIGPIPE},
+    {SIGALRM, VDDeviceSIGALRM}, {SIGTERM, VDDeviceSIGTERM},     {SIGURG, VDDeviceSIGURG},
+    {SIGSTOP, VDDeviceSIGSTOP}, {SIGTSTP, VDDeviceSIGTSTP},     {SIGCONT, VDDeviceSIGCONT},
+    {SIGCHLD, VDDeviceSIGCHLD}, {SIGTTIN, VDDeviceSIGTTIN},     {SIGTTOU, VDDeviceSIGTTOU},
+    {SIGIO, VDDeviceSIGIO},     {SIGXCPU, VDDeviceSIGXCPU},     {SIGXFSZ, VDDeviceSIGXFSZ},
+    {SIGVTALRM, VDDeviceSIGVTALRM}, {SIGPROF, VDDeviceSIGPROF}, {SIGWINCH, VDDeviceSIGWINCH},
+    {SIGUSR1, VDDeviceSIGUSR1}, {SIGUSR2, VDDeviceSIGUSR2},
+};
+
+// The device's floating-point codes: FLTDIV 1, FLTOVF 2, FLTUND 3, FLTRES 4, FLTINV 5, FLTSUB 6,
+// INTDIV 7, INTOVF 8.
+struct CodePair {
+    int host;
+    int device;
+};
+constexpr CodePair kFloatingPointCodes[] = {
+    {FPE_FLTDIV, 1}, {FPE_FLTOVF, 2}, {FPE_FLTUND, 3}, {FPE_FLTRES, 4},
+    {FPE_FLTINV, 5}, {FPE_FLTSUB, 6}, {FPE_INTDIV, 7}, {FPE_INTOVF, 8},
+};
+
+} // namespace
+
+int vdsys_device_signal_number(int hostSignal) {
+    for (const SignalPair& pair : kSignals)
+        if (pair.host == hostSignal) return pair.device;
+    return kUnknownSignalBase + hostSignal;
+}
+
+int vdsys_device_signal_code(int hostSignal, int hostCode) {
+    if (hostCode <= 0) return 0;
+    if (hostSignal == SIGFPE) {
+        for (const CodePair& pair : kFloatingPointCodes)
+            if (pair.host == hostCode) return pair.device;
+    }
+    // SIGSEGV, SIGBUS, SIGILL and SIGTRAP codes are numbered alike on both systems.
+    return hostCode;
+}
+
+void vdsys_signal_info_from_host(int hostSignal, const siginfo_t* info, vdsys_signal_info* out) {
+    out->signo = vdsys_device_signal_number(hostSignal);
+    out->code = info ? vdsys_device_signal_code(hostSignal, info->si_code) : 0;
+    out->address = 0;
+    if (info && (hostSignal == SIGSEGV || hostSignal == SIGBUS || hostSignal == SIGILL || hostSignal == SIGFPE ||
+                 hostSignal == SIGTRAP))
+        out->address = reinterpret_cast<uint64_t>(info->si_addr);
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The loader's image list and its callbacks. On this host the loaded images are the ELF objects
+// that dl_iterate_phdr lists; an image's "header" is its ELF header in memory (the start of its
+// first loaded segment) and its slide is the load bias.
+
+#include <cstdint>
+
+struct mach_header;
+
+typedef void (*vd_dyld_image_callback)(const struct mach_header* header, intptr_t slide);
+
+// Registers a callback for images added from now on and calls it at once for every image that is
+// already loaded, as the device's loader does.
+void _dyld_register_func_for_add_image(vd_dyld_image_callback callback);
+void _dyld_register_func_for_remove_image(vd_dyld_image_callback callback);
+
+uint32_t _dyld_image_count();
+const struct mach_header* _dyld_get_image_header(uint32_t index);
+intptr_t _dyld_get_image_vmaddr_slide(uint32_t index);
+// The image's path ("/proc/self/exe" resolved for the main executable); null past the end.
+const char* _dyld_get_image_name(uint32_t index);

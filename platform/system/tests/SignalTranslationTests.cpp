@@ -1,0 +1,33 @@
+#include "platform/system/SignalTranslation.h"
+
+#include <gtest/gtest.h>
+
+TEST(SignalTranslation, HostSignalsTakeTheDeviceNumbers) {
+    struct Case { int host; int device; } cases[] = {
+        {SIGBUS, 10}, {SIGSEGV, 11}, {SIGSYS, 12}, {SIGUSR1, 30}, {SIGUSR2, 31}, {SIGCHLD, 20},
+        {SIGURG, 16}, {SIGIO, 23}, {SIGABRT, 6}, {SIGTRAP, 5}, {SIGFPE, 8}, {SIGILL, 4},
+        {SIGSTKFLT, 100 + SIGSTKFLT},
+    };
+    for (const Case& c : cases) EXPECT_EQ(vdsys_device_signal_number(c.host), c.device) << c.host;
+}
+
+TEST(SignalTranslation, CodesFollowTheDeviceOrder) {
+    EXPECT_EQ(vdsys_device_signal_code(SIGFPE, FPE_INTDIV), 7);
+    EXPECT_EQ(vdsys_device_signal_code(SIGFPE, FPE_FLTDIV), 1);
+    EXPECT_EQ(vdsys_device_signal_code(SIGFPE, FPE_FLTSUB), 6);
+    EXPECT_EQ(vdsys_device_signal_code(SIGSEGV, SEGV_ACCERR), 2);
+    EXPECT_EQ(vdsys_device_signal_code(SIGBUS, BUS_ADRERR), 2);
+    EXPECT_EQ(vdsys_device_signal_code(SIGABRT, SI_TKILL), 0);
+}
+
+TEST(SignalTranslation, SignalInfoCarriesTheFaultAddress) {
+    siginfo_t info{};
+    info.si_signo = SIGBUS;
+    info.si_code = BUS_ADRALN;
+    info.si_addr = reinterpret_cast<void*>(0x1234);
+    vdsys_signal_info out{};
+    vdsys_signal_info_from_host(SIGBUS, &info, &out);
+    EXPECT_EQ(out.signo, 10);
+    EXPECT_EQ(out.code, 1);
+    EXPECT_EQ(out.address, 0x1234u);
+}

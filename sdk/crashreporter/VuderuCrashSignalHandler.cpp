@@ -1,0 +1,159 @@
+#include "sdk/crashreporter/VuderuCrashSignalHandler.h"
+
+#include "sdk/crashreporter/VuderuCrashReporterError.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <pthread.h>
+
+using vdcrash::async::async_list;
+
+namespace {
+
+constexpr size_t kAlternateStackSize = 65536;
+
+using callback_list = async_list<vdcrash_signal_user_callback>;
+using action_list = async_list<vdcrash_signal_handler_action>;
+
+// The process-wide handler context: what the signal handler walks. It lives to process exit.
+struct HandlerContext {
+    callback_list callbacks;
+    action_list previousActions;
+};
+HandlerContext& handlerContext() {
+    static HandlerContext* context = new HandlerContext();
+    return *context;
+}
+pthread_mutex_t registrationMutex = PTHREAD_MUTEX_INITIALIZER;
+
+class RegistrationLock {
+public:
+    RegistrationLock() { pthread_mutex_lock(&registrationMutex); }
+    ~RegistrationLock() { pthread_mutex_unlock(&registrationMutex); }
+    RegistrationLock(const RegistrationLock&) = delete;
+    RegistrationLock& operator=(const RegistrationLock&) = delete;
+};
+
+// One step of the chain: calls the callback after `context` (the head when it is null).
+bool iterateChain(int signo, siginfo_t* info, ucontext_t* uap, void* context) {
+    callback_list& list = handlerContext().callbacks;
+    list.set_reading(true);
+    auto* current = static_cast<callback_list::node*>(context);
+    callback_list::node* n = list.next(current);
+    if (!n) {
+        list.set_reading(false);
+        return false;
+    }
+    VuderuCrashSignalHandlerCallback forward = {iterateChain, n};
+    VuderuCrashSignalHandlerCallback* next = n->next() ? &forward : nullptr;
+    vdcrash_signal_user_callback entry = n->value();
+    bool handled = entry.callback(signo, info, uap, entry.context, next);
+    list.set_reading(false);
+    return handled;
+}
+
+// Stands behind the registered callbacks: hands the signal to the action that was installed
+// before ours.
+bool previousActionCallback(int signo, siginfo_t* info, ucontext_t* uap, void*, VuderuCrashSignalHandlerCallback* next) {
+    if (next && VuderuCrashSignalHandlerForward(next, signo, info, uap)) return true;
+    action_list& list = handlerContext().previousActions;
+    list.set_reading(true);
+    bool found = false;
+    struct sigaction previous {};
+    for (auto* n = list.next(nullptr); n; n = list.next(n)) {
+        if (n->value().signo == signo) {
+            previous = n->value().action;
+            found = true;
+            break;
+        }
+    }
+    list.set_reading(false);
+    if (!found) return false;
+    if (previous.sa_flags & SA_SIGINFO) {
+        previous.sa_sigaction(signo, info, uap);
+        return true;
+    }
+    if (previous.sa_handler == SIG_IGN) return true;
+    if (previous.sa_handler == SIG_DFL) return false;
+    previous.sa_handler(signo);
+    return true;
+}
+
+} // namespace
+
+bool VuderuCrashSignalHandlerForward(VuderuCrashSignalHandlerCallback* next, int signo, siginfo_t* info,
+                                     ucontext_t* uap) {
+    if (!next) return false;
+    return next->callback(signo, info, uap, next->context);
+}
+
+void vuderu_crash_signal_handler(int signo, siginfo_t* info, void* uapVoid) {
+    if (iterateChain(signo, info, static_cast<ucontext_t*>(uapVoid), nullptr)) return;
+    raise(signo);
+}
+
+VuderuCrashSignalHandler::VuderuCrashSignalHandler() {
+    sigstk_.ss_sp = std::malloc(kAlternateStackSize);
+    sigstk_.ss_size = sigstk_.ss_sp ? kAlternateStackSize : 0;
+    sigstk_.ss_flags = 0;
+}
+
+VuderuCrashSignalHandler::~VuderuCrashSignalHandler() {
+    // The stack may still be the thread's alternate stack; it lives as long as the process.
+}
+
+std::shared_ptr<VuderuCrashSignalHandler> VuderuCrashSignalHandler::sharedHandler() {
+    static std::shared_ptr<VuderuCrashSignalHandler> shared = [] {
+        auto handler = std::make_shared<VuderuCrashSignalHandler>();
+        return handler->hasStack() ? handler : nullptr;
+    }();
+    return shared;
+}
+
+bool VuderuCrashSignalHandler::registerHandlerForSignalCallbackContextError(
+    int signo, VuderuCrashSignalHandlerCallbackFunc callback, void* context, NSErrorPtr* error) {
+    if (!registerHandlerWithSignalError(signo, error)) return false;
+    handlerContext().callbacks.nasync_prepend({callback, context});
+    return true;
+}
+
+bool VuderuCrashSignalHandler::registerHandlerWithSignalError(int signo, NSErrorPtr* error) {
+    RegistrationLock guard;
+    if (sigaltstack(&sigstk_, nullptr) != 0) {
+        vdcrash_populate_posix_error(error, errno, "Could not initialize alternative signal stack");
+        return false;
+    }
+    HandlerContext& ctx = handlerContext();
+    ctx.callbacks.nasync_append({previousActionCallback, nullptr});
+
+    bool installed = false;
+    ctx.previousActions.set_reading(true);
+    for (auto* n = ctx.previousActions.next(nullptr); n; n = ctx.previousActions.next(n)) {
+        if (n->value().signo == signo) {
+            installed = true;
+            break;
+        }
+    }
+    ctx.previousActions.set_reading(false);
+    if (installed) return true;
+
+    struct sigaction action {};
+    action.sa_sigaction = vuderu_crash_signal_handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_ONSTACK | SA_SIGINFO;
+    vdcrash_signal_handler_action previous{};
+    previous.signo = signo;
+    if (sigaction(signo, &action, &previous.action) != 0) {
+        vdcrash_populate_posix_error(error, errno, "Failed to register signal handler");
+        return false;
+    }
+    ctx.previousActions.nasync_append(previous);
+    return true;
+}
+
+void VuderuCrashSignalHandler::resetHandlers() {
+    RegistrationLock guard;
+    HandlerContext& ctx = handlerContext();
+    while (auto* n = ctx.previousActions.next(nullptr)) ctx.previousActions.nasync_remove_node(n);
+    while (auto* n = ctx.callbacks.next(nullptr)) ctx.callbacks.nasync_remove_node(n);
+}
