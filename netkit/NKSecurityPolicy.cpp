@@ -1,8 +1,7 @@
 #include "netkit/NKSecurityPolicy.h"
 
 #include "netkit/NKBundleResources.h"
-
-#include <mutex>
+#include "platform/dispatch/dispatch.h"
 
 namespace {
 
@@ -45,9 +44,9 @@ std::shared_ptr<NKSecurityPolicy> NKSecurityPolicy::policyWithPinningMode(NKSSLP
 }
 
 const std::vector<NSDataPtr>& NKSecurityPolicy::defaultPinnedCertificates() {
-    static std::once_flag once;
+    static dispatch_once_t once;
     static std::vector<NSDataPtr> certificates;
-    std::call_once(once, [] {
+    dispatch_once(&once, [] {
         for (const std::string& path : NKBundleResourcePaths("cer")) {
             // A resource that cannot be read is left out rather than pinned as nothing.
             if (NSDataPtr data = NSData::dataWithContentsOfFile(path)) certificates.push_back(data);

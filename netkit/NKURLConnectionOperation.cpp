@@ -1,5 +1,6 @@
 #include "netkit/NKURLConnectionOperation.h"
 
+#include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/net/NSURLError.h"
@@ -80,8 +81,8 @@ bool isLegalStateTransition(NKConnectionOperationState from, NKConnectionOperati
 // A stream that keeps reporting no space and no error gets this long before the chunk fails.
 constexpr int kMaximumSpaceWaits = 1 << 20;
 
-void NKPostOperationNotification(const std::string&, const std::shared_ptr<NKURLConnectionOperation>&) {
-    // Posted on the default notification center once it exists on this platform.
+void NKPostOperationNotification(const std::string& name, const std::shared_ptr<NKURLConnectionOperation>& operation) {
+    NSNotificationCenter::defaultCenter()->postNotificationName(name, Value(operation));
 }
 
 } // namespace
