@@ -106,9 +106,11 @@ struct NSURLConnection::Loader : std::enable_shared_from_this<NSURLConnection::L
 
     static std::shared_ptr<Loader> forRunLoop(const std::shared_ptr<NSRunLoop>& runLoop) {
         static std::mutex mutex;
-        static std::map<NSRunLoop*, std::shared_ptr<Loader>> loaders;
+        // Loaders live as long as the process: their run loops' sources call into them, and the
+        // network thread may still be serving when the process exits.
+        static auto* loaders = new std::map<NSRunLoop*, std::shared_ptr<Loader>>();
         std::lock_guard guard(mutex);
-        auto& loader = loaders[runLoop.get()];
+        auto& loader = (*loaders)[runLoop.get()];
         if (!loader) {
             loader = std::make_shared<Loader>();
             loader->setUp(runLoop);
