@@ -43,11 +43,12 @@ const NetworkThread& networkThread() {
             NSThread::currentThread()->setName(kNetworkThreadName);
             auto runLoop = NSRunLoop::currentRunLoop();
             {
+                // Notified under the lock: the waiter's condition variable lives on its stack.
                 std::lock_guard guard(mutex);
                 made.runLoop = runLoop;
                 running = true;
+                ready.notify_all();
             }
-            ready.notify_all();
             // The loop never runs out of work to wait for: it serves every connection of the process.
             for (;;) runLoop->run();
         });

@@ -757,10 +757,11 @@ std::shared_ptr<NSRunLoop> NSURLConnection::loaderRunLoop() {
             [&] {
                 auto current = NSRunLoop::currentRunLoop();
                 {
+                    // Notified under the lock: the waiter's condition variable lives on its stack.
                     std::lock_guard guard(mutex);
                     loop = current;
+                    ready.notify_all();
                 }
-                ready.notify_all();
                 for (;;) current->run();
             },
             "com.apple.NSURLConnectionLoader");
