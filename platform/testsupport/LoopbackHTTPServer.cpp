@@ -276,6 +276,11 @@ int LoopbackHTTPServer::connectionCount() const {
     return connectionCount_;
 }
 
+std::size_t LoopbackHTTPServer::handledCount() const {
+    std::lock_guard guard(mutex_);
+    return handled_;
+}
+
 int LoopbackHTTPServer::tlsHandshakeCount() const {
     std::lock_guard guard(mutex_);
     return handshakes_;
@@ -353,6 +358,10 @@ void LoopbackHTTPServer::serve(int fd, int number) {
         if (!handler) handler = fixed(404, {{"Content-Type", "text/plain"}}, "not found");
         LoopbackExchange exchange(*connection, std::move(*request));
         handler(exchange);
+        {
+            std::lock_guard guard(mutex_);
+            ++handled_;
+        }
         if (exchange.close_ || connection->broken) break;
     }
     if (connection->ssl && !connection->broken) SSL_shutdown(connection->ssl);

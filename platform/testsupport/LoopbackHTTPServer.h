@@ -95,6 +95,8 @@ public:
     std::size_t requestCount() const;
     int connectionCount() const;
     int tlsHandshakeCount() const;
+    // How many handlers have returned (their answer is completely sent, or abandoned).
+    std::size_t handledCount() const;
     void stop();
 
     // Handlers for the usual answers.
@@ -135,5 +137,6 @@ private:
     std::vector<int> openFds_;
     int connectionCount_ = 0;
     int handshakes_ = 0;
+    std::size_t handled_ = 0;
     bool stopped_ = false;
 };
