@@ -161,6 +161,7 @@ void NKURLConnectionOperation::operationDidStart() {
         if (!isCancelled()) {
             auto connection = std::make_shared<NSURLConnection>(request_, std::static_pointer_cast<NSURLConnectionDataDelegate>(self));
             connection_ = connection;
+            connectionAbandoned_ = false;
             auto runLoop = NSRunLoop::currentRunLoop();
             auto stream = outputStream();
             for (const std::string& mode : runLoopModes_) {
@@ -196,7 +197,7 @@ void NKURLConnectionOperation::cancelConnection() {
     if (isFinished()) return;
     if (auto connection = this->connection()) {
         connection->cancel();
-        connectionDidFailWithError(connection, error);
+        failWithError(error);
     } else {
         {
             std::lock_guard guard(*lock_);
@@ -210,6 +211,9 @@ void NKURLConnectionOperation::pause() {
     if (isPaused() || isFinished() || isCancelled()) return;
     std::lock_guard guard(*lock_);
     if (isExecuting()) {
+        // Whatever the paused connection still reports before it is cancelled on the network
+        // thread (or after a resume) belongs to no transfer any more.
+        connectionAbandoned_ = true;
         performOnNetworkThread(&NKURLConnectionOperation::operationDidPause);
         postNotification(NKNetworkingOperationDidFinishNotification, self<NKURLConnectionOperation>());
     }
@@ -427,8 +431,9 @@ NSURLRequestPtr NKURLConnectionOperation::connectionWillSendRequestRedirectRespo
     return block ? block(connection, request, redirectResponse) : request;
 }
 
-void NKURLConnectionOperation::connectionDidSendBodyData(const NSURLConnectionPtr&, long long bytesWritten, long long totalBytesWritten,
+void NKURLConnectionOperation::connectionDidSendBodyData(const NSURLConnectionPtr& connection, long long bytesWritten, long long totalBytesWritten,
                                                          long long totalBytesExpectedToWrite) {
+    if (isStale(connection)) return;
     bool hasBlock;
     {
         std::lock_guard guard(*lock_);
@@ -446,7 +451,8 @@ void NKURLConnectionOperation::connectionDidSendBodyData(const NSURLConnectionPt
     });
 }
 
-void NKURLConnectionOperation::connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) {
+void NKURLConnectionOperation::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
+    if (isStale(connection)) return;
     {
         std::lock_guard guard(*lock_);
         response_ = response;
@@ -455,6 +461,7 @@ void NKURLConnectionOperation::connectionDidReceiveResponse(const NSURLConnectio
 }
 
 void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) {
+    if (isStale(connection)) return;
     auto stream = outputStream();
     std::size_t length = data->length();
     for (int waits = 0; !stream->hasSpaceAvailable(); ++waits) {
@@ -464,7 +471,7 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
         }
         if (streamError) {
             connection->cancel();
-            connectionDidFailWithError(connection, streamError);
+            failWithError(streamError);
             return;
         }
         std::this_thread::yield();
@@ -521,11 +528,12 @@ void NKURLConnectionOperation::deliverProgress() {
 }
 
 void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionPtr& connection) {
+    if (isStale(connection)) return;
     auto stream = outputStream();
     // A write that failed on the last chunk has no next chunk to report it: the body is not
     // complete, so the operation fails with the stream's error instead of finishing as a success.
     if (NSErrorPtr streamError = stream->streamError()) {
-        connectionDidFailWithError(connection, streamError);
+        failWithError(streamError);
         return;
     }
     {
@@ -538,7 +546,17 @@ void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionP
     finish();
 }
 
-void NKURLConnectionOperation::connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) {
+void NKURLConnectionOperation::connectionDidFailWithError(const NSURLConnectionPtr& connection, const NSErrorPtr& error) {
+    if (isStale(connection)) return;
+    failWithError(error);
+}
+
+bool NKURLConnectionOperation::isStale(const NSURLConnectionPtr& connection) const {
+    std::lock_guard guard(*lock_);
+    return connection != connection_ || connectionAbandoned_;
+}
+
+void NKURLConnectionOperation::failWithError(const NSErrorPtr& error) {
     {
         std::lock_guard guard(*lock_);
         error_ = error;

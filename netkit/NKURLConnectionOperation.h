@@ -170,6 +170,10 @@ private:
         long long expected;
     };
     void queueProgress(const PendingProgress& entry);
+    // A connection that is not the operation's current one, or that a pause gave up.
+    bool isStale(const NSURLConnectionPtr& connection) const;
+    // Stores the error, closes and releases the stream and the connection, finishes.
+    void failWithError(const NSErrorPtr& error);
     void deliverProgress();
     static void postNotification(const std::string& name, const std::shared_ptr<NKURLConnectionOperation>& operation);
 
@@ -189,6 +193,7 @@ private:
     Value userInfo_;
     std::atomic<NKConnectionOperationState> state_{NKOperationReadyState};
     NSURLConnectionPtr connection_;
+    bool connectionAbandoned_ = false;
     std::atomic<long long> totalBytesRead_{0};
     std::mutex progressMutex_;
     std::vector<PendingProgress> pendingProgress_;
