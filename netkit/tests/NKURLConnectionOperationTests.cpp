@@ -2,6 +2,7 @@
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLError.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
@@ -200,6 +201,100 @@ TEST_F(OperationTest, AFileThatCannotBeOpenedFailsTheOperation) {
     ASSERT_TRUE(runMainUntil([&] { return completed.load(); }, kWait));
     ASSERT_TRUE(operation->error());
     EXPECT_EQ(operation->error()->code(), ENOENT);
+}
+
+TEST_F(OperationTest, CredentialsAnswerHTTPAuthenticationOnce) {
+    LoopbackHTTPServer server;
+    server.route("/private", [](LoopbackExchange& exchange) {
+        if (exchange.request().header("Authorization") == "Basic dXNlcjpwYXNz") {  // user:pass
+            LoopbackHTTPServer::fixed(200, {}, "welcome")(exchange);
+        } else {
+            LoopbackHTTPServer::fixed(401, {{"WWW-Authenticate", "Basic realm=\"vault\""}}, "who are you")(exchange);
+        }
+    });
+    struct Case {
+        const char* name;
+        NSURLCredentialPtr credential;
+        long status;
+        std::string body;
+        std::size_t requests;
+    };
+    const Case cases[] = {
+        {"right credential", NSURLCredential::credentialWithUser("user", "pass", NSURLCredentialPersistenceNone), 200, "welcome", 2},
+        // The second challenge has a failure behind it: the operation goes on without a credential.
+        {"wrong credential", NSURLCredential::credentialWithUser("user", "nope", NSURLCredentialPersistenceNone), 401, "who are you", 2},
+        {"no credential", nullptr, 401, "who are you", 1},
+    };
+    std::size_t before = 0;
+    for (const Case& c : cases) {
+        auto operation = NKURLConnectionOperation::initWithRequest(requestFor(server.url("/private")));
+        operation->setCredential(c.credential);
+        std::atomic<bool> completed{false};
+        operation->setCompletionBlock([&] { completed = true; });
+        operation->start();
+        ASSERT_TRUE(runMainUntil([&] { return completed.load(); }, kWait)) << c.name;
+        EXPECT_FALSE(operation->error()) << c.name;
+        EXPECT_EQ(std::static_pointer_cast<NSHTTPURLResponse>(operation->response())->statusCode(), c.status) << c.name;
+        EXPECT_EQ(operation->responseData()->stringView(), c.body) << c.name;
+        EXPECT_EQ(server.requestCount() - before, c.requests) << c.name;
+        before = server.requestCount();
+    }
+}
+
+TEST_F(OperationTest, BlocksReplaceTheBuiltInAnswers) {
+    LoopbackHTTPServer tlsServer(ca_.issue("localhost", TestCertificateAuthority::Kind::SelfSigned));
+    tlsServer.route("/r", LoopbackHTTPServer::redirect(302, "/elsewhere"));
+    auto operation = NKURLConnectionOperation::initWithRequest(requestFor(tlsServer.url("/r")));
+    int challenges = 0;
+    std::vector<long> redirects;
+    operation->setWillSendRequestForAuthenticationChallengeBlock(
+        [&](const NSURLConnectionPtr&, const NSURLAuthenticationChallengePtr& challenge) {
+            ++challenges;
+            challenge->sender()->useCredentialForAuthenticationChallenge(
+                NSURLCredential::credentialForTrust(challenge->protectionSpace()->serverTrust()), challenge);
+        });
+    operation->setRedirectResponseBlock(
+        [&](const NSURLConnectionPtr&, const NSURLRequestPtr& request, const NSURLResponsePtr& redirect) -> NSURLRequestPtr {
+            if (!redirect) return request;
+            redirects.push_back(std::static_pointer_cast<NSHTTPURLResponse>(redirect)->statusCode());
+            return nullptr;
+        });
+    std::atomic<bool> completed{false};
+    operation->setCompletionBlock([&] { completed = true; });
+    operation->start();
+    ASSERT_TRUE(runMainUntil([&] { return completed.load(); }, kWait));
+    EXPECT_FALSE(operation->error());
+    EXPECT_EQ(challenges, 1);
+    EXPECT_EQ(redirects, (std::vector<long>{302}));
+    EXPECT_EQ(std::static_pointer_cast<NSHTTPURLResponse>(operation->response())->statusCode(), 302);
+    EXPECT_EQ(tlsServer.requestCount(), 1u);
+}
+
+TEST_F(OperationTest, UploadProgressFromTheBodyStream) {
+    LoopbackHTTPServer server;
+    server.route("/up", LoopbackHTTPServer::fixed(201, {}, ""));
+    auto request = requestFor(server.url("/up"));
+    request->setHTTPMethod("POST");
+    auto operation = NKURLConnectionOperation::initWithRequest(request);
+    const std::string body = bodyOfSize(200 * 1024);
+    operation->setInputStream(NSInputStream::inputStreamWithData(NSData::dataWithString(body)));
+    EXPECT_TRUE(operation->inputStream());
+    long long lastTotal = 0;
+    bool offMain = false;
+    operation->setUploadProgressBlock([&](long long, long long total, long long) {
+        offMain |= !NSThread::isMainThread();
+        lastTotal = total;
+    });
+    std::atomic<bool> completed{false};
+    operation->setCompletionBlock([&] { completed = true; });
+    operation->start();
+    ASSERT_TRUE(runMainUntil([&] { return completed.load(); }, kWait));
+    drainMain();
+    EXPECT_FALSE(operation->error());
+    EXPECT_FALSE(offMain);
+    EXPECT_EQ(lastTotal, static_cast<long long>(body.size()));
+    ASSERT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(server.requests()[0].body, body);
 }
 
 TEST_F(OperationTest, RedirectsAreFollowedIntoTheFile) {

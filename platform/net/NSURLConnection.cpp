@@ -10,6 +10,7 @@
 #include "platform/security/SecTrust.h"
 
 #include <curl/curl.h>
+#include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <sys/timerfd.h>
@@ -38,6 +39,7 @@ namespace {
 // Large reads keep the per-chunk cost (one delegate call, one write) small on fast links.
 constexpr long kReceiveBufferSize = 512 * 1024;
 constexpr int kMaximumRedirects = 16;
+constexpr long kHTTPStatusUnauthorized = 401;
 
 struct CurlGlobal {
     CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
@@ -66,6 +68,8 @@ struct NSURLConnection::Transfer {
     std::unique_ptr<curl_slist, SlistDeleter> headers;
     NSDataPtr body;  // kept alive while curl reads it
     std::shared_ptr<NSInputStream> bodyStream;
+    // Body bytes read from the stream; curl's own count includes the chunked framing.
+    long long streamedBytes = 0;
     // The head being read: status line and fields.
     long status = 0;
     std::string version;
@@ -259,6 +263,7 @@ struct NSURLConnectionCallbacks {
             connection->transfer_->localError = stream->streamError();
             return CURL_READFUNC_ABORT;
         }
+        connection->transfer_->streamedBytes += n;
         return static_cast<size_t>(n);
     }
     static int verify(X509_STORE_CTX* context, void* userp) {
@@ -447,6 +452,14 @@ bool NSURLConnection::headerLine(const char* data, std::size_t length) {
     auto self = this->self<NSURLConnection>();
     auto response = std::make_shared<NSHTTPURLResponse>(request_->URL(), t.status, t.version, t.fields);
 
+    if (t.status == kHTTPStatusUnauthorized) {
+        switch (authenticate(response)) {
+        case AuthenticationOutcome::Retry: return true;
+        case AuthenticationOutcome::Abort: return false;
+        case AuthenticationOutcome::Deliver: break;
+        }
+    }
+
     bool redirectStatus = t.status == 301 || t.status == 302 || t.status == 303 || t.status == 307 || t.status == 308;
     auto location = t.fields.find("Location");
     if (redirectStatus && location != t.fields.end() && !location->second.empty()) {
@@ -479,6 +492,56 @@ bool NSURLConnection::headerLine(const char* data, std::size_t length) {
     return !cancelled_;
 }
 
+NSURLConnection::AuthenticationOutcome NSURLConnection::authenticate(const std::shared_ptr<NSHTTPURLResponse>& response) {
+    auto header = response->valueForHTTPHeaderField("WWW-Authenticate");
+    auto delegate = delegate_;
+    if (!header || !delegate) return AuthenticationOutcome::Deliver;
+    std::string scheme = NSString::lowercaseString(header->substr(0, header->find(' ')));
+    std::string realm;
+    if (auto at = NSString::rangeOfString(*header, "realm=")) {
+        realm = header->substr(*at + 6);
+        if (!realm.empty() && realm.front() == '"') realm = realm.substr(1, realm.find('"', 1) - 1);
+        else realm = realm.substr(0, realm.find(','));
+    }
+    const NSURLPtr& url = request_->URL();
+    bool secure = NSString::lowercaseString(url->scheme()) == "https";
+    int port = url->port().value_or(secure ? 443 : 80);
+    auto space = std::make_shared<NSURLProtectionSpace>(
+        url->host(), port, secure ? NSURLProtectionSpaceHTTPS : NSURLProtectionSpaceHTTP, realm,
+        scheme == "basic" ? NSURLAuthenticationMethodHTTPBasic : NSURLAuthenticationMethodDefault);
+    auto self = this->self<NSURLConnection>();
+    auto challenge = std::make_shared<NSURLAuthenticationChallenge>(
+        space, nullptr, authenticationFailures_, response, nullptr, std::static_pointer_cast<NSURLAuthenticationChallengeSender>(self));
+    answer_ = Answer::None;
+    answerCredential_.reset();
+    if (!askedCredentialStorage_) {
+        askedCredentialStorage_ = true;
+        delegate->connectionShouldUseCredentialStorage(self);
+    }
+    delegate->connectionWillSendRequestForAuthenticationChallenge(self, challenge);
+    if (cancelled_) return AuthenticationOutcome::Abort;
+    if (answer_ == Answer::Cancel) {
+        transfer_->localError = errorFor(NSURLErrorUserCancelledAuthentication, "cancelled");
+        return AuthenticationOutcome::Abort;
+    }
+    // Only Basic is spoken here; any other scheme gets the 401 as the answer.
+    if (answer_ != Answer::Use || !answerCredential_ || answerCredential_->user().empty() || scheme != "basic") {
+        return AuthenticationOutcome::Deliver;
+    }
+    ++authenticationFailures_;
+    std::string pair = answerCredential_->user() + ":" + answerCredential_->password();
+    std::string encoded(4 * ((pair.size() + 2) / 3) + 1, '\0');
+    int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()), reinterpret_cast<const unsigned char*>(pair.data()),
+                                 static_cast<int>(pair.size()));
+    encoded.resize(static_cast<std::size_t>(length));
+    auto retry = request_->mutableCopy();
+    retry->setValueForHTTPHeaderField("Basic " + encoded, "Authorization");
+    // Sent again once this answer's body has been read, like a redirect to the same URL.
+    transfer_->redirectTo = retry;
+    transfer_->redirectResponse = response;
+    return AuthenticationOutcome::Retry;
+}
+
 bool NSURLConnection::bodyData(const char* data, std::size_t length) {
     if (cancelled_ || !transfer_) return false;
     if (transfer_->redirectTo) return true;  // the body of a redirect that is followed
@@ -505,6 +568,7 @@ void NSURLConnection::deliverPending() {
 
 bool NSURLConnection::uploadProgress(long long uploaded, long long total) {
     if (cancelled_) return false;
+    if (transfer_ && transfer_->bodyStream) uploaded = std::min(uploaded, transfer_->streamedBytes);
     if (uploaded > bodyBytesSent_) {
         long long written = uploaded - bodyBytesSent_;
         bodyBytesSent_ = uploaded;

@@ -4,7 +4,8 @@
 // runs on the run loop's thread, and a delegate that takes its time slows the transfer down
 // instead of letting data pile up in memory. Redirects are followed here, not by curl, so that
 // the delegate can change or stop them; every new TLS connection raises a server-trust challenge
-// carrying the chain the server presented.
+// carrying the chain the server presented, and a 401 that asks for HTTP Basic credentials raises
+// a challenge whose credential sends the request again.
 //
 // Callback order: will-send-request (first request, no redirect response), the server-trust
 // challenge per new TLS connection, did-send-body-data, will-send-request for each redirect,
@@ -17,6 +18,7 @@
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/net/NSURLAuthenticationChallenge.h"
 #include "platform/net/NSURLConnectionDelegate.h"
+#include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLResponse.h"
@@ -88,6 +90,9 @@ private:
     // Called from the transfer's curl callbacks (loop thread).
     bool headerLine(const char* data, std::size_t length);
     bool bodyData(const char* data, std::size_t length);
+    // A 401 with a challenge: asks the delegate; a Basic credential sends the request again.
+    enum class AuthenticationOutcome { Deliver, Retry, Abort };
+    AuthenticationOutcome authenticate(const std::shared_ptr<NSHTTPURLResponse>& response);
     void deliverPending();
     bool uploadProgress(long long uploaded, long long total);
     bool verifyServerTrust(void* storeContext);
@@ -105,6 +110,7 @@ private:
     bool receivedResponse_ = false;
     bool askedCredentialStorage_ = false;
     int redirects_ = 0;
+    long authenticationFailures_ = 0;
     long long bodyBytesSent_ = 0;
     enum class Answer { None, Use, Continue, Cancel, Default, Reject };
     Answer answer_ = Answer::None;
