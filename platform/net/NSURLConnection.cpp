@@ -682,9 +682,6 @@ void NSURLConnection::transferDone(int curlCode) {
         return;
     }
     if (code == CURLE_OK) {
-        if (!receivedResponse_ && transfer->headComplete) {
-            // A redirect that the delegate stopped is delivered above; nothing is missing here.
-        }
         finishCleanly();
         return;
     }
