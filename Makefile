@@ -4,7 +4,7 @@ CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 DEVICE ?=
 
-.PHONY: deps configure build test run bench fuzz clean
+.PHONY: deps configure build test run bench fuzz tsan clean
 
 deps:
 	@scripts/install-deps
@@ -39,6 +39,12 @@ fuzz: deps
 	@$(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_seeds $(FUZZ_BUILD)/corpus/crash_report
 	@ASAN_OPTIONS=detect_leaks=1 $(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_fuzzer \
 		-max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/crash_report
+
+# The threading tests under ThreadSanitizer (not part of CI).
+TSAN_TESTS ?= ^(Dispatch|NSRunLoop|NSTimer|NSThread|NSNotification)
+tsan:
+	@$(MAKE) --no-print-directory build BUILD=build-tsan CMAKE_ARGS="-DTANDREL_TSAN=ON -DTANDREL_BENCH=OFF"
+	@cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 600 -R '$(TSAN_TESTS)'
 
 clean:
 	rm -rf $(BUILD)

@@ -1,10 +1,13 @@
 #include "platform/dispatch/DispatchTimerThread.h"
 
 #include "platform/dispatch/DispatchClock.h"
+#include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/PlatformClock.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -12,11 +15,16 @@
 
 namespace {
 constexpr const char* kTimerThreadName = "dispatch-timers";
+std::atomic<DispatchTimerThread*> timerInstance{nullptr};
 } // namespace
 
 DispatchTimerThread& DispatchTimerThread::shared() {
     // Never destroyed: the thread runs until the process ends.
-    static auto* timers = new DispatchTimerThread();
+    static auto* timers = [] {
+        auto* made = new DispatchTimerThread();
+        timerInstance = made;
+        return made;
+    }();
     return *timers;
 }
 
@@ -29,16 +37,65 @@ DispatchTimerThread::DispatchTimerThread() {
         }
         changed_.notify_all();
     });
+    installDispatchForkHandlers();
+}
+
+void DispatchTimerThread::startThreadLocked() {
+    if (threadRunning_) return;
+    threadRunning_ = true;
     std::thread([this] {
         ::pthread_setname_np(::pthread_self(), kTimerThreadName);
         run();
     }).detach();
 }
 
+void DispatchTimerThread::prepareFork() {
+    firing_.lock();
+    mutex_.lock();
+}
+
+void DispatchTimerThread::afterForkInParent() {
+    mutex_.unlock();
+    firing_.unlock();
+}
+
+void DispatchTimerThread::afterForkInChild() {
+    // The parent's timer thread does not exist here: the child starts its own when it next
+    // schedules something. The condition may still count the lost thread as a waiter.
+    new (&changed_) std::condition_variable();
+    threadRunning_ = false;
+    mutex_.unlock();
+    firing_.unlock();
+}
+
+DispatchTimerThread* DispatchTimerThread::existing() { return timerInstance; }
+
+void installDispatchForkHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // Locks are taken in the order the code nests them (a firing timer queues work on the
+        // pool), so that no lock is inherited by the child while held by a thread it lost.
+        ::pthread_atfork(
+            [] {
+                if (auto* timers = DispatchTimerThread::existing()) timers->prepareFork();
+                if (auto* pool = WorkerPool::existing()) pool->prepareFork();
+            },
+            [] {
+                if (auto* pool = WorkerPool::existing()) pool->afterForkInParent();
+                if (auto* timers = DispatchTimerThread::existing()) timers->afterForkInParent();
+            },
+            [] {
+                if (auto* pool = WorkerPool::existing()) pool->afterForkInChild();
+                if (auto* timers = DispatchTimerThread::existing()) timers->afterForkInChild();
+            });
+    });
+}
+
 DispatchTimerThread::EntryId DispatchTimerThread::schedule(dispatch_time_t when, Fire fire) {
     EntryId id;
     {
         std::lock_guard<std::mutex> guard(mutex_);
+        startThreadLocked();
         id = nextId_++;
         entries_[id] = {when, std::move(fire)};
         byTime_.emplace(when, id);

@@ -23,8 +23,15 @@ public:
     // After cancel returns the entry does not fire (unless it already began firing).
     void cancel(EntryId entry);
 
+    // The instance if it was made, for the fork handlers.
+    static DispatchTimerThread* existing();
+    void prepareFork();
+    void afterForkInParent();
+    void afterForkInChild();
+
 private:
     DispatchTimerThread();
+    void startThreadLocked();
     void run();
     void fireDue();
 
@@ -35,4 +42,8 @@ private:
     std::map<EntryId, std::pair<dispatch_time_t, Fire>> entries_;
     EntryId nextId_ = 1;
     std::uint64_t clockChanges_ = 0;
+    bool threadRunning_ = false;
 };
+
+// Registers (once) the fork handlers of the worker pool and the timer thread.
+void installDispatchForkHandlers();

@@ -1,6 +1,10 @@
 #include "platform/dispatch/WorkerPool.h"
 
+#include "platform/dispatch/DispatchTimerThread.h"
+
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <thread>
 
 #include <pthread.h>
@@ -11,12 +15,32 @@ constexpr std::size_t kThreadsPerCore = 4;
 // machine.
 constexpr std::size_t kMinimumThreads = 16;
 constexpr const char* kWorkerName = "dispatch-worker";
+
+std::atomic<WorkerPool*> poolInstance{nullptr};
 } // namespace
 
 WorkerPool& WorkerPool::shared() {
     // Never destroyed: workers outlive static destruction at exit.
-    static auto* pool = new WorkerPool();
+    static auto* pool = [] {
+        auto* made = new WorkerPool();
+        poolInstance = made;
+        installDispatchForkHandlers();
+        return made;
+    }();
     return *pool;
+}
+
+WorkerPool* WorkerPool::existing() { return poolInstance; }
+
+void WorkerPool::prepareFork() { mutex_.lock(); }
+
+void WorkerPool::afterForkInParent() { mutex_.unlock(); }
+
+void WorkerPool::afterForkInChild() {
+    threads_ = 0;
+    idle_ = 0;
+    new (&available_) std::condition_variable();
+    mutex_.unlock();
 }
 
 WorkerPool::WorkerPool()

@@ -15,6 +15,13 @@ public:
     void submit(std::function<void()> task);
     std::size_t maximumThreads() const { return maxThreads_; }
 
+    // The instance if it was made, for the fork handlers. A forked child has none of the
+    // parent's workers: it starts new ones for the tasks it submits.
+    static WorkerPool* existing();
+    void prepareFork();
+    void afterForkInParent();
+    void afterForkInChild();
+
 private:
     WorkerPool();
     void work();

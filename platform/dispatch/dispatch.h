@@ -1,7 +1,8 @@
 #pragma once
 // Dispatch queues, groups, semaphores and timer sources on real threads. The main queue is
-// drained by the main run loop; global queues share a thread pool; serial queues run one block at
-// a time in FIFO order. Times are on the platform clock, so a manual clock drives dispatch_after
+// drained by the main run loop; global queues (all priorities alike) share one pool of a few
+// threads per core; serial queues run one block at a time in FIFO order, and a dispatch_sync onto
+// a serial or concurrent queue runs the block on the calling thread, as the platform does. Times are on the platform clock, so a manual clock drives dispatch_after
 // and timer sources too.
 
 #include <cstdint>

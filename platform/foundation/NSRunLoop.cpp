@@ -61,6 +61,8 @@ struct Waker {
 };
 
 pid_t currentTid() { return ::gettid(); }
+
+thread_local std::shared_ptr<NSRunLoop> threadLoop;
 } // namespace
 
 struct NSRunLoop::Impl {
@@ -74,11 +76,17 @@ struct NSRunLoop::Impl {
     std::mutex mutex;
     std::shared_ptr<Waker> waker = std::make_shared<Waker>();
     int epollFd = -1;
-    pid_t owner = 0;
+    std::atomic<pid_t> owner{0};
     std::uint64_t clockObserver = 0;
     std::deque<std::function<void()>> performs;
     std::vector<std::shared_ptr<NSTimer>> timers;
     std::map<SourceId, Source> sources;
+    struct DelayedPerform {
+        const NSObject* target;
+        std::string selector;
+        std::weak_ptr<NSTimer> timer;
+    };
+    std::vector<DelayedPerform> delayedPerforms;
     SourceId nextSource = 1;
     std::atomic<bool> stopRequested{false};
 
@@ -127,8 +135,13 @@ std::shared_ptr<NSRunLoop> NSRunLoop::mainRunLoop() {
 
 std::shared_ptr<NSRunLoop> NSRunLoop::currentRunLoop() {
     if (currentTid() == ::getpid()) return mainRunLoop();
-    thread_local std::shared_ptr<NSRunLoop> loop = std::make_shared<NSRunLoop>();
-    return loop;
+    if (!threadLoop) threadLoop = std::make_shared<NSRunLoop>();
+    return threadLoop;
+}
+
+void NSRunLoop::bindToCurrentThread() {
+    impl_->owner = currentTid();
+    threadLoop = self<NSRunLoop>();
 }
 
 bool NSRunLoop::isCurrent() const { return impl_->owner == currentTid(); }
@@ -146,6 +159,39 @@ std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, std:
                                                 [block = std::move(block)](const std::shared_ptr<NSTimer>&) { block(); });
     addTimer(timer);
     return timer;
+}
+
+std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, const NSObject* target,
+                                                     const std::string& selector, std::function<void()> block) {
+    auto timer = performAfterDelay(delay, std::move(block));
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    auto& list = impl_->delayedPerforms;
+    // Performs that ran or were cancelled leave expired or invalid timers behind.
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [](const auto& p) {
+                                  auto t = p.timer.lock();
+                                  return !t || !t->isValid();
+                              }),
+               list.end());
+    list.push_back({target, selector, timer});
+    return timer;
+}
+
+void NSRunLoop::cancelPerformRequests(const NSObject* target, const std::string& selector) {
+    std::vector<std::shared_ptr<NSTimer>> cancelled;
+    {
+        std::lock_guard<std::mutex> guard(impl_->mutex);
+        auto& list = impl_->delayedPerforms;
+        auto matches = [&](const Impl::DelayedPerform& p) {
+            return p.target == target && (selector.empty() || p.selector == selector);
+        };
+        for (const auto& p : list) {
+            if (!matches(p)) continue;
+            if (auto timer = p.timer.lock()) cancelled.push_back(timer);
+        }
+        list.erase(std::remove_if(list.begin(), list.end(), matches), list.end());
+    }
+    for (const auto& timer : cancelled) timer->invalidate();
 }
 
 void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode&) {

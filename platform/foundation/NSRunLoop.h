@@ -33,11 +33,21 @@ public:
     // A delayed perform (-performSelector:withObject:afterDelay:): a one-shot timer on this loop.
     // Invalidate the returned timer to cancel it.
     std::shared_ptr<NSTimer> performAfterDelay(NSTimeInterval delay, std::function<void()> block);
+    // The same, remembered under a target and a selector (name it with its argument when the
+    // argument matters) so that cancelPerformRequests can find it.
+    std::shared_ptr<NSTimer> performAfterDelay(NSTimeInterval delay, const NSObject* target, const std::string& selector,
+                                               std::function<void()> block);
+    // +cancelPreviousPerformRequestsWithTarget:(selector:object:): cancels the pending delayed
+    // performs of the target on this loop, those of one selector when it is given.
+    void cancelPerformRequests(const NSObject* target, const std::string& selector = {});
 
     void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode = NSDefaultRunLoopMode);
 
     // Watches a descriptor for the given events; the handler gets the descriptor and the events
-    // that are ready. Thread-safe; the handler always runs on this loop's thread.
+    // that are ready (a hang-up or error shows as the events watched for, so the handler's read or
+    // write meets it). Thread-safe; the handler always runs on this loop's thread. One source per
+    // descriptor and loop; 0 when the descriptor cannot be watched. Remove the source before
+    // closing the descriptor.
     SourceId addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler);
     void updateFileDescriptor(SourceId source, int events);
     void removeFileDescriptor(SourceId source);
@@ -65,6 +75,10 @@ private:
     // seconds, NaN for none) bounds the wait on the platform clock. True when anything was done.
     bool runPass(double realTimeout, double limitWall);
     void removeTimer(const NSTimer* timer);
+    // Makes this loop the calling thread's run loop (a thread made by NSThread gets its loop
+    // before it starts, so that performs queued meanwhile are not lost).
+    void bindToCurrentThread();
+    friend class NSThread;
     struct Impl;
     std::unique_ptr<Impl> impl_;
     friend class NSTimer;

@@ -1,6 +1,10 @@
 #include "platform/foundation/NSThread.h"
 
+#include "platform/foundation/NSRunLoop.h"
+
 #include <atomic>
+#include <condition_variable>
+#include <exception>
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -26,6 +30,8 @@ struct NSThread::State {
     bool started = false;
     pthread_t handle{};
     bool running = false; // handle is set
+    pid_t tid = 0;
+    std::shared_ptr<NSRunLoop> runLoop;
     std::atomic<bool> executing{false};
     std::atomic<bool> finished{false};
     std::atomic<bool> cancelled{false};
@@ -41,6 +47,8 @@ std::shared_ptr<NSThread> NSThread::mainThread() {
         (*made)->main_ = true;
         (*made)->state_->started = true;
         (*made)->state_->executing = true;
+        (*made)->state_->tid = ::getpid();
+        (*made)->state_->runLoop = NSRunLoop::mainRunLoop();
         return made;
     }();
     return *thread;
@@ -51,10 +59,13 @@ std::shared_ptr<NSThread> NSThread::currentThread() {
     if (!currentThreadObject) {
         // A thread this layer did not start (a pool worker, a library's thread).
         currentThreadObject = std::make_shared<NSThread>(nullptr);
-        currentThreadObject->state_->started = true;
-        currentThreadObject->state_->executing = true;
-        currentThreadObject->state_->handle = ::pthread_self();
-        currentThreadObject->state_->running = true;
+        auto& state = *currentThreadObject->state_;
+        state.started = true;
+        state.executing = true;
+        state.handle = ::pthread_self();
+        state.running = true;
+        state.tid = ::gettid();
+        state.runLoop = NSRunLoop::currentRunLoop();
     }
     return currentThreadObject;
 }
@@ -70,6 +81,7 @@ void NSThread::start() {
         std::lock_guard<std::mutex> guard(state_->mutex);
         if (state_->started) return;
         state_->started = true;
+        if (!state_->runLoop) state_->runLoop = std::make_shared<NSRunLoop>();
     }
     state_->executing = true;
     auto self = this->self<NSThread>();
@@ -79,6 +91,8 @@ void NSThread::start() {
             std::lock_guard<std::mutex> guard(self->state_->mutex);
             self->state_->handle = ::pthread_self();
             self->state_->running = true;
+            self->state_->tid = ::gettid();
+            self->state_->runLoop->bindToCurrentThread();
             if (!self->name_.empty()) setOsThreadName(::pthread_self(), self->name_);
         }
         if (self->block_) self->block_();
@@ -115,4 +129,50 @@ void NSThread::cancel() { state_->cancelled = true; }
 
 void NSThread::sleepForTimeInterval(double seconds) {
     if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+std::shared_ptr<NSRunLoop> NSThread::runLoop() const {
+    std::lock_guard<std::mutex> guard(state_->mutex);
+    return state_->runLoop;
+}
+
+void NSThread::performBlock(std::function<void()> block, bool waitUntilDone) {
+    pid_t tid;
+    std::shared_ptr<NSRunLoop> loop;
+    {
+        std::lock_guard<std::mutex> guard(state_->mutex);
+        tid = state_->tid;
+        // Not started yet: the loop it will run keeps the block until then.
+        if (!state_->started && !state_->runLoop) state_->runLoop = std::make_shared<NSRunLoop>();
+        loop = state_->runLoop;
+    }
+    if (waitUntilDone && tid == ::gettid()) {
+        block();
+        return;
+    }
+    if (!waitUntilDone) {
+        loop->performBlock(std::move(block));
+        return;
+    }
+    struct Done {
+        std::mutex mutex;
+        std::condition_variable condition;
+        bool done = false;
+    };
+    auto done = std::make_shared<Done>();
+    std::exception_ptr failure;
+    loop->performBlock([&block, &failure, done] {
+        try {
+            block();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard<std::mutex> guard(done->mutex);
+        done->done = true;
+        done->condition.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(done->mutex);
+    done->condition.wait(lock, [&] { return done->done; });
+    lock.unlock();
+    if (failure) std::rethrow_exception(failure);
 }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+class NSRunLoop;
+
 class NSThread : public NSObject {
 public:
     static bool isMainThread();
@@ -26,6 +28,13 @@ public:
     void cancel();
 
     static void sleepForTimeInterval(double seconds);
+
+    // -performSelector:onThread:withObject:waitUntilDone: (and ...OnMainThread: on mainThread()):
+    // queues the block on the thread's run loop, which the thread must be running. With `wait`,
+    // returns once the block ran; on the thread itself the block then runs at once.
+    void performBlock(std::function<void()> block, bool waitUntilDone = false);
+    // The run loop of this thread (made when the thread started or first asked for it).
+    std::shared_ptr<NSRunLoop> runLoop() const;
 
 private:
     std::function<void()> block_;

@@ -14,8 +14,9 @@ double manualMonotonic = 0;
 std::uint64_t nextToken = 1;
 
 std::map<std::uint64_t, std::function<void()>>& observers() {
-    static std::map<std::uint64_t, std::function<void()>> list;
-    return list;
+    // Never destroyed: run loops of threads still ending while the process exits unregister here.
+    static auto* list = new std::map<std::uint64_t, std::function<void()>>();
+    return *list;
 }
 
 double hostWall() {

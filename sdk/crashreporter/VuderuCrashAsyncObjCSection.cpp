@@ -176,14 +176,85 @@ struct Parser {
         return VDCRASH_ESUCCESS;
     }
 
+    // Legacy metadata: module records {version, size, name, symbol table}, each symbol table
+    // {selector reference count, references, class count (16-bit), category count (16-bit),
+    // definitions...}, classes {isa, superclass, name, version, info, instance size, ivars,
+    // method list, cache, protocols} and method lists {obsolete, count, {name, types, imp}...},
+    // all read from the task.
+    vdcrash_error_t readPointer(vm_address_t address, vm_address_t* out) const {
+        uint8_t word[8];
+        if (vdcrash_async_task_memcpy(image->task, address, 0, word, ptrSize) != VDCRASH_ESUCCESS)
+            return VDCRASH_EINVALID_DATA;
+        *out = pointerAt(word);
+        return VDCRASH_ESUCCESS;
+    }
+
+    vdcrash_error_t parseLegacyClass(vm_address_t cls, bool isClassMethod, method_cb callback, void* ctx) {
+        vm_address_t name = 0, methods = 0;
+        if (readPointer(cls + 2 * ptrSize, &name) != VDCRASH_ESUCCESS ||
+            readPointer(cls + 7 * ptrSize, &methods) != VDCRASH_ESUCCESS)
+            return VDCRASH_EINVALID_DATA;
+        if (methods == 0) return VDCRASH_ESUCCESS;
+        uint8_t header[8];
+        if (vdcrash_async_task_memcpy(image->task, methods, static_cast<int64_t>(ptrSize), header, 4) != VDCRASH_ESUCCESS)
+            return VDCRASH_EINVALID_DATA;
+        uint32_t count = wordAt(header);
+        vdcrash_async_macho_string_t className;
+        vdcrash_async_macho_string_init(&className, image, name);
+        vdcrash_error_t err = VDCRASH_ESUCCESS;
+        for (uint32_t i = 0; i < count && err == VDCRASH_ESUCCESS; ++i) {
+            vm_address_t entry = methods + ptrSize + 4 + static_cast<vm_address_t>(i) * 3 * ptrSize;
+            vm_address_t methodName = 0, imp = 0;
+            if (readPointer(entry, &methodName) != VDCRASH_ESUCCESS ||
+                readPointer(entry + 2 * ptrSize, &imp) != VDCRASH_ESUCCESS) {
+                err = VDCRASH_EINVALID_DATA;
+                break;
+            }
+            vdcrash_async_macho_string_t method;
+            vdcrash_async_macho_string_init(&method, image, methodName);
+            err = callback(isClassMethod, &className, &method, imp, ctx);
+            vdcrash_async_macho_string_free(&method);
+        }
+        vdcrash_async_macho_string_free(&className);
+        return err;
+    }
+
+    vdcrash_error_t parseLegacy(const vdcrash_async_mobject_t* modules, method_cb callback, void* ctx) {
+        const size_t moduleSize = 2 * 4 + 2 * ptrSize;
+        vdcrash_error_t result = VDCRASH_ENOTFOUND;
+        for (size_t offset = 0; offset + moduleSize <= modules->length; offset += moduleSize) {
+            const uint8_t* module = reinterpret_cast<const uint8_t*>(modules->address) + offset;
+            vm_address_t symtab = pointerAt(module + 8 + ptrSize);
+            if (symtab == 0) continue;
+            uint8_t counts[4];
+            if (vdcrash_async_task_memcpy(image->task, symtab, static_cast<int64_t>(4 + ptrSize), counts, 4) !=
+                VDCRASH_ESUCCESS)
+                return VDCRASH_EINVALID_DATA;
+            uint16_t classCount;
+            vdcrash_async_memcpy(&classCount, counts, 2);
+            classCount = image->byteorder->swap16(classCount);
+            vm_address_t definitions = symtab + 4 + ptrSize + 4;
+            for (uint16_t i = 0; i < classCount; ++i) {
+                vm_address_t cls = 0, metaclass = 0;
+                if (readPointer(definitions + static_cast<vm_address_t>(i) * ptrSize, &cls) != VDCRASH_ESUCCESS ||
+                    readPointer(cls, &metaclass) != VDCRASH_ESUCCESS)
+                    return VDCRASH_EINVALID_DATA;
+                result = parseLegacyClass(cls, false, callback, ctx);
+                if (result == VDCRASH_ESUCCESS) result = parseLegacyClass(metaclass, true, callback, ctx);
+                if (result != VDCRASH_ESUCCESS) return result;
+            }
+        }
+        return result;
+    }
+
     vdcrash_error_t parse(method_cb callback, void* ctx) {
         if (!cache->got_objc2_info) {
-            vdcrash_async_mobject_t legacy;
-            vdcrash_error_t err = vdcrash_async_macho_map_section(image, "__OBJC", "__module_info", &legacy);
+            vdcrash_async_mobject_t modules;
+            vdcrash_error_t err = vdcrash_async_macho_map_section(image, "__OBJC", "__module_info", &modules);
             if (err == VDCRASH_ESUCCESS) {
-                // Legacy (32-bit desktop) metadata is not read: the device's images carry the modern form.
-                vdcrash_async_mobject_free(&legacy);
-                return VDCRASH_ENOTSUP;
+                err = parseLegacy(&modules, callback, ctx);
+                vdcrash_async_mobject_free(&modules);
+                return err;
             }
             if (err != VDCRASH_ENOTFOUND) return err;
         }

@@ -1,5 +1,6 @@
 #include "sdk/crashreporter/VuderuCrashReport.h"
 
+#include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSString.h"
 #include "sdk/crashreporter/VuderuCrashReporterError.h"
 
@@ -18,8 +19,8 @@ constexpr size_t kReportUUIDLength = 16;
 
 using Report = Vdcrash__CrashReport;
 
-// The messages are their own keys; this platform has no translated string tables.
-std::string localized(const char* text) { return text; }
+// The English messages are their own keys in the main bundle's default string table.
+std::string localized(const char* text) { return NSBundle::mainBundle()->localizedStringForKey(text, "", ""); }
 
 bool fail(NSErrorPtr* error, const std::string& message) {
     vdcrash_populate_error(error, VuderuCrashReporterErrorCrashReportInvalid, message);

@@ -89,6 +89,12 @@ bool VuderuCrashSignalHandlerForward(VuderuCrashSignalHandlerCallback* next, int
 
 void vuderu_crash_signal_handler(int signo, siginfo_t* info, void* uapVoid) {
     if (iterateChain(signo, info, static_cast<ucontext_t*>(uapVoid), nullptr)) return;
+    // Nothing handled it: the signal takes its default action. Were our handler still installed,
+    // the re-raised signal would come straight back here, forever.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signo, &fallback, nullptr);
     raise(signo);
 }
 

@@ -1,4 +1,5 @@
 #include "platform/dispatch/dispatch.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/RunLoopSupport.h"
 
 #include <gtest/gtest.h>
@@ -78,4 +79,32 @@ TEST(DispatchSemaphoreTest, SignalWakesWaitersOnePerSignal) {
     for (auto& t : waiters) t.join();
     EXPECT_EQ(through.load(), kWaiters);
     EXPECT_NE(dispatch_semaphore_wait(semaphore, DISPATCH_TIME_NOW), 0);
+}
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define TANDREL_UNDER_CLANG_TSAN 1
+#endif
+#endif
+
+TEST(DispatchForkTest, AForkedChildRunsQueuesAndTimersOfItsOwn) {
+#if defined(__SANITIZE_THREAD__) || defined(TANDREL_UNDER_CLANG_TSAN)
+    GTEST_SKIP() << "ThreadSanitizer does not support threads in the child of a multi-threaded fork";
+#endif
+    // The parent's workers and timer thread exist and are busy when it forks.
+    auto global = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0);
+    auto warm = dispatch_semaphore_create(0);
+    dispatch_async(global, [&] { dispatch_semaphore_signal(warm); });
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, 3600 * NSEC_PER_SEC), global, [] {});
+    ASSERT_EQ(dispatch_semaphore_wait(warm, DISPATCH_TIME_FOREVER), 0);
+
+    int status = runInChildProcess([] {
+        auto done = dispatch_semaphore_create(0);
+        auto serial = dispatch_queue_create("com.example.child");
+        dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&] {
+            dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_MSEC), serial, [&] { dispatch_semaphore_signal(done); });
+        });
+        return dispatch_semaphore_wait(done, dispatch_time(DISPATCH_TIME_NOW, 30 * NSEC_PER_SEC)) == 0 ? 7 : 1;
+    });
+    EXPECT_EQ(status, 7);
 }

@@ -252,3 +252,23 @@ TEST(NSRunLoopTest, HangUpIsReportedAsReadableAndASourceWaitingForNothingStaysQu
     loop->removeFileDescriptor(source);
     EXPECT_FALSE(loop->runOnce(0));
 }
+
+TEST(NSRunLoopTest, CancelPerformRequestsCancelsByTargetAndSelector) {
+    ManualClock clock;
+    auto loop = NSRunLoop::mainRunLoop();
+    auto target = std::make_shared<NSObject>();
+    auto other = std::make_shared<NSObject>();
+    std::vector<std::string> ran;
+    loop->performAfterDelay(1, target.get(), "switchFrame:", [&] { ran.push_back("switch"); });
+    loop->performAfterDelay(1, target.get(), "hide", [&] { ran.push_back("hide"); });
+    loop->performAfterDelay(1, other.get(), "switchFrame:", [&] { ran.push_back("other"); });
+    loop->cancelPerformRequests(target.get(), "switchFrame:");
+    clock.advance(1);
+    EXPECT_EQ(ran, (std::vector<std::string>{"hide", "other"}));
+
+    loop->performAfterDelay(1, target.get(), "a", [&] { ran.push_back("a"); });
+    loop->performAfterDelay(1, target.get(), "b", [&] { ran.push_back("b"); });
+    loop->cancelPerformRequests(target.get());
+    clock.advance(1);
+    EXPECT_EQ(ran.size(), 2u);
+}

@@ -1,11 +1,17 @@
 #include "platform/foundation/NSThread.h"
 
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/testsupport/RunLoopSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -79,4 +85,39 @@ TEST(NSThreadTest, StartedThreadReportsItsStateAndCancellation) {
     std::unique_lock<std::mutex> lock(mutex);
     ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return finished; }));
     EXPECT_TRUE(sawCancel);
+}
+
+TEST(NSThreadTest, PerformOnAThreadRunningItsLoopIncludingBeforeItStarted) {
+    auto thread = std::make_shared<NSThread>([] { NSRunLoop::currentRunLoop()->run(); });
+    thread->setName("NetKit");
+    std::vector<int> order;
+    // Queued before the thread runs: kept by the thread's loop, run in order once it does.
+    thread->performBlock([&] { order.push_back(1); });
+    thread->start();
+    std::string ranOn;
+    thread->performBlock([&] {
+        order.push_back(2);
+        ranOn = NSThread::currentThread()->name();
+    }, true);
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    EXPECT_EQ(ranOn, "NetKit");
+    EXPECT_FALSE(thread->runLoop()->isCurrent());
+    thread->performBlock([] { NSRunLoop::currentRunLoop()->stop(); }, true);
+}
+
+TEST(NSThreadTest, PerformOnTheMainThreadWaitsForTheMainLoop) {
+    bool onMain = false;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        NSThread::mainThread()->performBlock([&] { onMain = NSThread::isMainThread(); }, true);
+        finished = true;
+        NSRunLoop::mainRunLoop()->wakeUp();
+    });
+    EXPECT_TRUE(runMainUntil([&] { return finished.load(); }));
+    worker.join();
+    EXPECT_TRUE(onMain);
+    // On the thread itself a waiting perform runs at once.
+    int ran = 0;
+    NSThread::mainThread()->performBlock([&] { ++ran; }, true);
+    EXPECT_EQ(ran, 1);
 }

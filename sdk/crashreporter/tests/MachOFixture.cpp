@@ -88,6 +88,46 @@ uint64_t MachOFixture::classRecord(const std::string& name, const std::vector<Me
     return at(cls);
 }
 
+// One module whose symbol table defines every class; each class {isa, superclass, name, version,
+// info, instance size, ivars, method list, cache, protocols} and its metaclass.
+void MachOFixture::legacyMetadata() {
+    const uint64_t ptr = is64 ? 8 : 4;
+    uint64_t module = kLegacyOffset, symtab = kLegacyOffset + 0x40, next = kLegacyOffset + 0x100;
+    put32(module, 7);
+    put32(module + 4, static_cast<uint32_t>(8 + 2 * ptr));
+    putPtr(module + 8, at(addString("")));
+    putPtr(module + 8 + ptr, at(symtab));
+    put32(symtab, 0);
+    putPtr(symtab + 4, 0);
+    put16(symtab + 4 + ptr, static_cast<uint16_t>(classes.size()));
+    put16(symtab + 6 + ptr, 0);
+    auto methodList = [&](const std::vector<Method>& methods) -> uint64_t {
+        if (methods.empty()) return 0;
+        uint64_t list = next;
+        putPtr(list, 0);
+        put32(list + ptr, static_cast<uint32_t>(methods.size()));
+        for (size_t i = 0; i < methods.size(); ++i) {
+            uint64_t entry = list + ptr + 4 + i * 3 * ptr;
+            putPtr(entry, at(addString(methods[i].name)));
+            putPtr(entry + ptr, at(addString("v8@0:4")));
+            putPtr(entry + 2 * ptr, at(methods[i].textOffset));
+        }
+        next += (ptr + 4 + methods.size() * 3 * ptr + 15) & ~uint64_t(15);
+        return at(list);
+    };
+    for (size_t c = 0; c < classes.size(); ++c) {
+        uint64_t meta = next, cls = next + 10 * ptr;
+        next += 20 * ptr;
+        uint64_t name = at(addString(classes[c].name));
+        putPtr(meta + 2 * ptr, name);
+        putPtr(meta + 7 * ptr, methodList(classes[c].classMethods));
+        putPtr(cls, at(meta));
+        putPtr(cls + 2 * ptr, name);
+        putPtr(cls + 7 * ptr, methodList(classes[c].instanceMethods));
+        putPtr(symtab + 8 + ptr + c * ptr, at(cls));
+    }
+}
+
 void MachOFixture::build() {
     base_ = mapLow(kImageSize, is64);
     const uint32_t headerSize = is64 ? sizeof(mach_header_64) : sizeof(mach_header);
@@ -95,8 +135,9 @@ void MachOFixture::build() {
     const uint64_t sectSize = is64 ? sizeof(section_64) : sizeof(section);
 
     // Objective-C metadata first, so the section sizes are known.
+    if (withLegacyObjC) legacyMetadata();
     std::vector<uint64_t> classAddresses;
-    for (const Class& c : classes) {
+    for (const Class& c : (withLegacyObjC ? std::vector<Class>() : classes)) {
         uint64_t metaclass = classRecord(c.name, c.classMethods, true, true, 0);
         uint64_t isa = metaclass;
         if (nonPointerIsa) isa = metaclass | 1 | (uint64_t(0x5A) << 56);
@@ -147,6 +188,20 @@ void MachOFixture::build() {
     ++ncmds;
     off = segment(off, "__LINKEDIT", kLinkeditOffset, kLinkeditSize, 0);
     ++ncmds;
+    if (withLegacyObjC) {
+        uint64_t s = segment(off, "__OBJC", kLegacyOffset, kLegacySize, 1);
+        putName(s, "__module_info");
+        putName(s + 16, "__OBJC");
+        if (is64) {
+            put64(s + 32, textVMAddress() + kLegacyOffset);
+            put64(s + 40, 8 + 2 * ptr);
+        } else {
+            put32(s + 32, static_cast<uint32_t>(textVMAddress() + kLegacyOffset));
+            put32(s + 36, static_cast<uint32_t>(8 + 2 * ptr));
+        }
+        off = s + sectSize;
+        ++ncmds;
+    }
 
     if (withSymtab) {
         std::vector<Symbol> ordered;

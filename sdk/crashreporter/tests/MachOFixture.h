@@ -23,6 +23,7 @@ public:
     static constexpr uint64_t kObjcDataOffset = 0x6200, kObjcDataSize = 0x1E00;
     static constexpr uint64_t kLinkeditOffset = 0x8000, kLinkeditSize = 0x4000;
     static constexpr uint64_t kHeapOffset = 0xC000;
+    static constexpr uint64_t kLegacyOffset = 0xD000, kLegacySize = 0x1000;
     static constexpr uint64_t kImageSize = 0x10000;
 
     struct Symbol {
@@ -56,6 +57,7 @@ public:
     bool withSymtab = true;
     bool withDysymtab = true;
     bool withObjC = false;
+    bool withLegacyObjC = false;  // the classes as legacy (module) metadata in an __OBJC segment
     bool withUUID = true;
     bool nonPointerIsa = false;  // tag the isa words (64-bit ARM only)
     uint8_t uuid[16] = {0x0A, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
@@ -100,6 +102,7 @@ private:
     uint64_t addString(const std::string& s);
     uint64_t segment(uint64_t off, const char* name, uint64_t vmOffset, uint64_t size, uint32_t nsects);
     uint64_t methodList(const std::vector<Method>& methods);
+    void legacyMetadata();
     uint64_t classRecord(const std::string& name, const std::vector<Method>& methods, bool meta, bool realized,
                          uint64_t isa);
 

@@ -259,6 +259,26 @@ TEST(VuderuCrashAsyncObjC, The32BitLayoutReadsToo) {
     EXPECT_EQ(found->name, "+[Widget make]");
 }
 
+TEST(VuderuCrashAsyncObjC, LegacyModuleMetadataNamesMethodsToo) {
+    MachOFixture f;
+    f.is64 = false;
+    f.cpuType = CPU_TYPE_ARM;
+    f.withLegacyObjC = true;
+    f.symbols = {{"_widget_helper", 0x1200}};
+    f.classes = {{"Widget", {{"spin", 0x1400}, {"stop", 0x1500}}, {{"make", 0x1600}}}, {"Gadget", {{"run", 0x1700}}, {}}};
+    MachOImage m(f);
+    ASSERT_EQ(m.result, VDCRASH_ESUCCESS);
+    struct Case {
+        uint64_t offset;
+        const char* name;
+    } cases[] = {{0x1408, "-[Widget spin]"}, {0x1610, "+[Widget make]"}, {0x1710, "-[Gadget run]"}, {0x1300, "_widget_helper"}};
+    for (const Case& c : cases) {
+        auto [err, found] = lookup(m.image, VDCRASH_ASYNC_SYMBOL_STRATEGY_ALL, f.at(c.offset));
+        ASSERT_EQ(err, VDCRASH_ESUCCESS) << std::hex << c.offset;
+        EXPECT_EQ(found->name, c.name);
+    }
+}
+
 TEST(VuderuCrashAsyncMachOString, ReadsAcrossPagesAndStopsAtItsBound) {
     const size_t size = 6 * VDCRASH_ASYNC_MOBJECT_PAGE_SIZE;
     auto* region = static_cast<char*>(mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <pthread.h>
+#include <thread>
 #include <sys/mman.h>
 #include <string>
 #include <vector>
@@ -403,4 +406,74 @@ TEST(VuderuCrashFrameWalkerDeathTest, UnwindsAFaultFromTheSignalsMachineContext)
         },
         ::testing::KilledBySignal(SIGSEGV),
         "vdcrash_test_faulting_function\nvdcrash_test_calls_faulting_function\n_ZN\\w*UnwindsAFault");
+}
+
+// Another running thread of this process: a signal sent to it captures its machine context, and
+// the walk from there names the functions it is in.
+namespace {
+std::atomic<bool> threadArrived{false}, threadReleased{false}, threadWalked{false};
+char threadNames[4][64];
+
+void walkOtherThread(int, siginfo_t*, void* uap) {
+    vdcrash_async_thread_state_t state;
+    vdcrash_async_thread_state_mcontext_init(&state, &static_cast<ucontext_t*>(uap)->uc_mcontext);
+    vdcrash_async_image_list_t* images = processImages();
+    vdframe_cursor_t cursor;
+    vdframe_cursor_init(&cursor, mach_task_self(), &state, images);
+    vdcrash_async_symbol_cache_t cache;
+    vdcrash_async_symbol_cache_init(&cache);
+    vdcrash_async_image_list_set_reading(images, true);
+    for (int i = 0; i < 4 && vdframe_cursor_next(&cursor) == VDFRAME_ESUCCESS; ++i) {
+        vdcrash_greg_t pc = 0;
+        vdframe_cursor_get_reg(&cursor, VDCRASH_REG_IP, &pc);
+        if (vdcrash_async_image_t* image = vdcrash_async_image_containing_address(images, pc))
+            vdcrash_async_find_symbol(&image->macho_image, VDCRASH_ASYNC_SYMBOL_STRATEGY_ALL, &cache, pc,
+                                      [](vm_address_t, const char* name, void* ctx) {
+                                          char* b = static_cast<char*>(ctx);
+                                          size_t n = 0;
+                                          for (; name[n] && n < 63; ++n) b[n] = name[n];
+                                          b[n] = 0;
+                                      },
+                                      threadNames[i]);
+    }
+    vdcrash_async_image_list_set_reading(images, false);
+    vdcrash_async_symbol_cache_free(&cache);
+    vdframe_cursor_free(&cursor);
+    threadWalked = true;
+    threadReleased = true;
+}
+} // namespace
+
+extern "C" {
+// Not a leaf (the opaque call), so it keeps its frame pointer while it spins.
+__attribute__((noinline)) void vdcrash_test_thread_inner() {
+    opaqueCall();
+    threadArrived = true;
+    while (!threadReleased.load()) {
+    }
+}
+__attribute__((noinline)) void vdcrash_test_thread_outer() {
+    vdcrash_test_thread_inner();
+    opaqueCall();
+}
+}
+
+TEST(VuderuCrashFrameWalkerDeathTest, UnwindsAnotherRunningThread) {
+    processImages();
+    EXPECT_EXIT(
+        {
+            struct sigaction sa {};
+            sa.sa_sigaction = walkOtherThread;
+            sa.sa_flags = SA_SIGINFO;
+            sigaction(SIGUSR1, &sa, nullptr);
+            std::thread worker(vdcrash_test_thread_outer);
+            while (!threadArrived.load()) {
+            }
+            pthread_kill(worker.native_handle(), SIGUSR1);
+            worker.join();
+            bool named = threadWalked && std::string(threadNames[0]) == "vdcrash_test_thread_inner" &&
+                         std::string(threadNames[1]) == "vdcrash_test_thread_outer";
+            std::_Exit(named ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

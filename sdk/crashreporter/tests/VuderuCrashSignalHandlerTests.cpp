@@ -170,6 +170,29 @@ TEST(VuderuCrashSignalHandlerDeathTest, ResetForgetsCallbacksAndPreviousActions)
         ::testing::ExitedWithCode(0), "");
 }
 
+// With no callback left, or none that handles the signal and none that restores the default
+// action, the signal still ends the process instead of coming back to the handler forever.
+TEST(VuderuCrashSignalHandlerDeathTest, AnUnhandledSignalEndsTheProcess) {
+    EXPECT_EXIT(
+        {
+            auto handler = VuderuCrashSignalHandler::sharedHandler();
+            handler->registerHandlerForSignalCallbackContextError(SIGUSR2, forwardingA, (void*)&A, nullptr);
+            VuderuCrashSignalHandler::resetHandlers();
+            raise(SIGUSR2);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGUSR2), "");
+    EXPECT_EXIT(
+        {
+            installPrevious(SIGUSR1, nullptr, nullptr, SIG_DFL);
+            VuderuCrashSignalHandler::sharedHandler()->registerHandlerForSignalCallbackContextError(SIGUSR1, forwardingA,
+                                                                                                  (void*)&A, nullptr);
+            raise(SIGUSR1);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGUSR1), "");
+}
+
 TEST(VuderuCrashSignalHandlerDeathTest, AFailedSigactionIsAnOperatingSystemError) {
     EXPECT_EXIT(
         {

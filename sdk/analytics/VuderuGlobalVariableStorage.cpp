@@ -1,0 +1,210 @@
+#include "sdk/analytics/VuderuGlobalVariableStorage.h"
+
+#include "platform/foundation/NSBundle.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSKeyedArchiver.h"
+#include "platform/foundation/NSString.h"
+#include "platform/foundation/NSURL.h"
+#include "sdk/analytics/VuderuConstants.h"
+#include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuUtil.h"
+
+namespace {
+
+std::mutex& classLock() {
+    static std::mutex lock;
+    return lock;
+}
+std::shared_ptr<VuderuGlobalVariableStorage>& shared() {
+    static std::shared_ptr<VuderuGlobalVariableStorage> instance;
+    return instance;
+}
+
+const char* const kOriginName = "originName";
+const char* const kOriginParameters = "parameters";
+const char* const kOriginVersion = "vuderuOriginVersion";
+
+template <class T>
+T locked(std::mutex& lock, const T& field) {
+    std::lock_guard<std::mutex> guard(lock);
+    return field;
+}
+
+template <class T>
+void lockedSet(std::mutex& lock, T& field, T value) {
+    std::lock_guard<std::mutex> guard(lock);
+    field = std::move(value);
+}
+
+} // namespace
+
+std::shared_ptr<VuderuGlobalVariableStorage> VuderuGlobalVariableStorage::sharedInstance() {
+    std::lock_guard<std::mutex> guard(classLock());
+    if (!shared()) shared() = std::make_shared<VuderuGlobalVariableStorage>();
+    return shared();
+}
+
+void VuderuGlobalVariableStorage::cleanup() {
+    std::lock_guard<std::mutex> guard(classLock());
+    shared().reset();
+}
+
+VuderuGlobalVariableStorage::VuderuGlobalVariableStorage()
+    : appVersion_(NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleVersion").stringValue()) {}
+
+std::string VuderuGlobalVariableStorage::apiKey() const { return locked(lock_, apiKey_); }
+
+void VuderuGlobalVariableStorage::setApiKey(const std::string& apiKey) {
+    std::string trimmed = NSString::stringByReplacingOccurrencesOfString(apiKey, " ", "");
+    VuderuLog("Vuderu: Trim white space and use apiKey[%@]", trimmed);
+    lockedSet(lock_, apiKey_, trimmed);
+    initPersistentMap();
+}
+
+std::string VuderuGlobalVariableStorage::appVersion() const { return locked(lock_, appVersion_); }
+void VuderuGlobalVariableStorage::setAppVersion(const std::string& value) { lockedSet(lock_, appVersion_, value); }
+int VuderuGlobalVariableStorage::pauseSecondsBeforeStartingNewSession() const {
+    return locked(lock_, pauseSecondsBeforeStartingNewSession_);
+}
+void VuderuGlobalVariableStorage::setPauseSecondsBeforeStartingNewSession(int value) {
+    lockedSet(lock_, pauseSecondsBeforeStartingNewSession_, value);
+}
+bool VuderuGlobalVariableStorage::sessionReportsOnCloseEnabled() const { return locked(lock_, sessionReportsOnCloseEnabled_); }
+void VuderuGlobalVariableStorage::setSessionReportsOnCloseEnabled(bool value) { lockedSet(lock_, sessionReportsOnCloseEnabled_, value); }
+bool VuderuGlobalVariableStorage::sessionReportsOnPauseEnabled() const { return locked(lock_, sessionReportsOnPauseEnabled_); }
+void VuderuGlobalVariableStorage::setSessionReportsOnPauseEnabled(bool value) { lockedSet(lock_, sessionReportsOnPauseEnabled_, value); }
+bool VuderuGlobalVariableStorage::backgroundSessionEnabled() const { return locked(lock_, backgroundSessionEnabled_); }
+void VuderuGlobalVariableStorage::setBackgroundSessionEnabled(bool value) { lockedSet(lock_, backgroundSessionEnabled_, value); }
+bool VuderuGlobalVariableStorage::crashReportingEnabled() const { return locked(lock_, crashReportingEnabled_); }
+void VuderuGlobalVariableStorage::setCrashReportingEnabled(bool value) { lockedSet(lock_, crashReportingEnabled_, value); }
+bool VuderuGlobalVariableStorage::eventLoggingEnabled() const { return locked(lock_, eventLoggingEnabled_); }
+void VuderuGlobalVariableStorage::setEventLoggingEnabled(bool value) { lockedSet(lock_, eventLoggingEnabled_, value); }
+bool VuderuGlobalVariableStorage::udidEnabled() const { return locked(lock_, udidEnabled_); }
+void VuderuGlobalVariableStorage::setUdidEnabled(bool value) { lockedSet(lock_, udidEnabled_, value); }
+bool VuderuGlobalVariableStorage::macAddressEnabled() const { return locked(lock_, macAddressEnabled_); }
+void VuderuGlobalVariableStorage::setMacAddressEnabled(bool value) { lockedSet(lock_, macAddressEnabled_, value); }
+bool VuderuGlobalVariableStorage::optOutSessionPending() const { return locked(lock_, optOutSessionPending_); }
+void VuderuGlobalVariableStorage::setOptOutSessionPending(bool value) { lockedSet(lock_, optOutSessionPending_, value); }
+bool VuderuGlobalVariableStorage::startSessionCalled() const { return locked(lock_, startSessionCalled_); }
+void VuderuGlobalVariableStorage::setStartSessionCalled(bool value) { lockedSet(lock_, startSessionCalled_, value); }
+int VuderuGlobalVariableStorage::age() const { return locked(lock_, age_); }
+void VuderuGlobalVariableStorage::setAge(int value) { lockedSet(lock_, age_, value); }
+std::optional<std::string> VuderuGlobalVariableStorage::gender() const { return locked(lock_, gender_); }
+void VuderuGlobalVariableStorage::setGender(std::optional<std::string> value) { lockedSet(lock_, gender_, std::move(value)); }
+std::optional<std::string> VuderuGlobalVariableStorage::userID() const { return locked(lock_, userID_); }
+void VuderuGlobalVariableStorage::setUserID(std::optional<std::string> value) { lockedSet(lock_, userID_, std::move(value)); }
+std::shared_ptr<NSObject> VuderuGlobalVariableStorage::location() const { return locked(lock_, location_); }
+void VuderuGlobalVariableStorage::setLocation(std::shared_ptr<NSObject> value) { lockedSet(lock_, location_, std::move(value)); }
+std::shared_ptr<NSDate> VuderuGlobalVariableStorage::pauseTime() const { return locked(lock_, pauseTime_); }
+void VuderuGlobalVariableStorage::setPauseTime(std::shared_ptr<NSDate> value) { lockedSet(lock_, pauseTime_, std::move(value)); }
+std::shared_ptr<NSDate> VuderuGlobalVariableStorage::lastPageViewDate() const { return locked(lock_, lastPageViewDate_); }
+void VuderuGlobalVariableStorage::setLastPageViewDate(std::shared_ptr<NSDate> value) {
+    lockedSet(lock_, lastPageViewDate_, std::move(value));
+}
+std::optional<std::string> VuderuGlobalVariableStorage::savedResponseUrl() const { return locked(lock_, savedResponseUrl_); }
+void VuderuGlobalVariableStorage::setSavedResponseUrl(std::optional<std::string> value) {
+    lockedSet(lock_, savedResponseUrl_, std::move(value));
+}
+std::shared_ptr<NSObject> VuderuGlobalVariableStorage::vuderuCrashReporter() const { return locked(lock_, vuderuCrashReporter_); }
+void VuderuGlobalVariableStorage::setVuderuCrashReporter(std::shared_ptr<NSObject> value) {
+    lockedSet(lock_, vuderuCrashReporter_, std::move(value));
+}
+
+Value::Dictionary VuderuGlobalVariableStorage::launchOptions() const { return locked(lock_, launchOptions_); }
+
+void VuderuGlobalVariableStorage::setLaunchOptionForKey(const std::string& key, Value::Array values) {
+    std::lock_guard<std::mutex> guard(lock_);
+    launchOptions_[key] = Value(std::move(values));
+}
+
+Value::Array VuderuGlobalVariableStorage::originSets() const { return locked(lock_, originSets_); }
+
+void VuderuGlobalVariableStorage::recordOriginOriginVersionWithParameters(const std::string& originName,
+                                                                          const std::string& originVersion, const Value& parameters) {
+    VuderuLog("VuderuGlobalVariableStorage: Attempting to record orgin new set with name: %@ and parameters: %@", originName,
+              parameters);
+    std::size_t given = parameters.isDictionary() ? parameters.dictionary().size() : 0;
+    if (given + 1 > static_cast<std::size_t>(MAX_ORIGIN_SETS)) {
+        VuderuLog("VuderuGlobalVariableStorage: Attempting to record more than 10 parameters for orgin set with name: %@ and "
+                  "parameters: %@",
+                  originName, parameters);
+        return;
+    }
+    if (originName.empty()) {
+        VuderuLogAbove(0, "VuderuGlobalVariableStorage: Not logging Event eventName[%@] due to invalid eventName", originName);
+        return;
+    }
+    Value::Dictionary originParameters{{kOriginVersion, Value(originVersion)}};
+    if (parameters.isDictionary()) {
+        for (const auto& [key, value] : parameters.dictionary()) originParameters[key] = value;
+    }
+    Value set(Value::Dictionary{{kOriginName, Value(originName)}, {kOriginParameters, Value(std::move(originParameters))}});
+    std::lock_guard<std::mutex> guard(lock_);
+    for (auto it = originSets_.begin(); it != originSets_.end(); ++it) {
+        if ((*it)[kOriginName] == Value(originName)) {
+            originSets_.erase(it);
+            break;
+        }
+    }
+    originSets_.push_back(std::move(set));
+}
+
+void VuderuGlobalVariableStorage::initPersistentMap() {
+    auto load = [](const std::optional<std::string>& path) {
+        Value stored = VuderuUtil::safeUnarchiveObjectWithFile(path.value_or(""));
+        return stored.isDictionary() ? stored.dictionary() : Value::Dictionary();
+    };
+    Value::Dictionary globals = load(persistentGlobalsFilePath());
+    Value::Dictionary cookies = load(persistentCookiesFilePath());
+    std::lock_guard<std::mutex> guard(lock_);
+    persistentGlobalsMap_ = std::move(globals);
+    persistentCookiesMap_ = std::move(cookies);
+}
+
+std::optional<std::string> VuderuGlobalVariableStorage::getPersistentFilePath(const std::string& name) {
+    std::optional<std::string> path;
+    try {
+        auto keyHash = static_cast<std::int32_t>(static_cast<std::uint32_t>(NSString::hash(apiKey())));
+        path = NSString::stringWithFormat("%@/.%@%d_%@.archive", VuderuUtil::filePathDirectory(), name, keyHash, VuderuAgentVersion);
+        auto manager = NSFileManager::defaultManager();
+        if (!manager->fileExistsAtPath(*path)) {
+            manager->createFileAtPath(*path, nullptr, nullptr);
+            NSKeyedArchiver::archiveRootObjectToFile(Value(Value::Dictionary()), *path);
+        }
+        VuderuUtil::addSkipBackupAttributeToItemAtURL(NSURL::fileURLWithPath(*path));
+        VuderuLog("%s: %@", "-[VuderuGlobalVariableStorage getPersistentFilePath:]", *path);
+    } catch (const NSException& exception) {
+        VuderuLog("%s: exception %@", "-[VuderuGlobalVariableStorage getPersistentFilePath:]",
+                  NSString::stringWithFormat("%@: %@", exception.name(), exception.reason()));
+    }
+    return path;
+}
+
+std::optional<std::string> VuderuGlobalVariableStorage::persistentGlobalsFilePath() { return getPersistentFilePath("vuderuPropertiesData"); }
+std::optional<std::string> VuderuGlobalVariableStorage::persistentCookiesFilePath() { return getPersistentFilePath("vuderuCkData"); }
+
+bool VuderuGlobalVariableStorage::writeDictionaryToFile(const Value::Dictionary& dictionary, const std::optional<std::string>& path) {
+    bool written = false;
+    try {
+        written = path && NSKeyedArchiver::archiveRootObjectToFile(Value(dictionary), *path);
+    } catch (const NSException&) {
+        written = false;
+    }
+    if (!written) {
+        VuderuLog("%s: map not saved to disk at path[%@]", "-[VuderuGlobalVariableStorage writeDictionary:toFile:]",
+                  path.value_or("(null)"));
+    }
+    return written;
+}
+
+void VuderuGlobalVariableStorage::savePersistentGlobalsToDisk() {
+    std::optional<Value::Dictionary> globals, cookies;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        globals = persistentGlobalsMap_;
+        cookies = persistentCookiesMap_;
+    }
+    // Before a key is set there are no maps, and no files to name after it.
+    if (globals) writeDictionaryToFile(*globals, persistentGlobalsFilePath());
+    if (cookies) writeDictionaryToFile(*cookies, persistentCookiesFilePath());
+}

@@ -1,0 +1,77 @@
+#include "platform/security/SecItem.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "sdk/analytics/VuderuKeychainWrapper.h"
+#include "sdk/analytics/VuderuUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class VuderuKeychainWrapperTest : public DeviceTest {};
+
+std::size_t itemsOfService(const std::string& service) {
+    Value result;
+    OSStatus status = SecItemCopyMatching({{kSecClass, Value(kSecClassGenericPassword)},
+                                           {kSecAttrService, Value(service)},
+                                           {kSecMatchLimit, Value(kSecMatchLimitAll)},
+                                           {kSecReturnAttributes, Value(true)}},
+                                          &result);
+    return status == errSecSuccess ? result.count() : 0;
+}
+
+TEST_F(VuderuKeychainWrapperTest, TheServiceIsTheBundleIdentifierAndTheGivenOne) {
+    EXPECT_EQ(VuderuKeychainWrapper::keychainWrapperWithIdentifier(""), nullptr);
+    auto keychain = VuderuKeychainWrapper::keychainWrapperWithIdentifier("com.vuderu.analytics");
+    ASSERT_TRUE(keychain);
+    EXPECT_EQ(keychain->identifier(), "org.harborstack.tandrelcom.vuderu.analytics");
+    Value::Dictionary query = keychain->setupSearchForKey("K");
+    EXPECT_EQ(query[kSecAttrAccount], Value(Value::Data{'K'}));
+    EXPECT_EQ(query[kSecAttrGeneric], Value(Value::Data{'K'}));
+    EXPECT_EQ(keychain->setupSearchForKey("").count(kSecAttrAccount), 0u);
+}
+
+TEST_F(VuderuKeychainWrapperTest, ValuesAreReplacedAndSurviveANewWrapper) {
+    auto keychain = VuderuKeychainWrapper::keychainWrapperWithIdentifier("com.vuderu.analytics");
+    EXPECT_EQ(keychain->dataForKey("K"), nullptr);
+    EXPECT_TRUE(keychain->setStringForKey("first", "K"));
+    EXPECT_TRUE(keychain->setStringForKey("second", "K"));
+    EXPECT_EQ(itemsOfService(keychain->identifier()), 1u);
+    EXPECT_TRUE(keychain->setObjectForKey(Value(Value::Dictionary{{"n", 3}}), "O"));
+    EXPECT_FALSE(keychain->setObjectForKey(Value(), "O"));
+    EXPECT_FALSE(keychain->setDataForKey(NSData::dataWithString("x"), ""));
+    EXPECT_FALSE(keychain->setDataForKey(nullptr, "K"));
+
+    auto again = VuderuKeychainWrapper::keychainWrapperWithIdentifier("com.vuderu.analytics");
+    EXPECT_EQ(again->stringForKey("K"), "second");
+    EXPECT_EQ(again->objectForKey("O")["n"], Value(3));
+    // An item that holds no archive reads as no object.
+    EXPECT_TRUE(again->objectForKey("K").isNull());
+    // Another service does not see them.
+    EXPECT_EQ(VuderuKeychainWrapper::keychainWrapperWithIdentifier("other")->dataForKey("K"), nullptr);
+
+    again->removeObjectForKey("K");
+    EXPECT_EQ(again->stringForKey("K"), std::nullopt);
+    EXPECT_TRUE(again->setStringForKey("x", "K"));
+    EXPECT_EQ(itemsOfService(again->identifier()), 2u);
+    // No key: the query matches every item of the service.
+    again->removeObjectForKey("");
+    EXPECT_EQ(itemsOfService(again->identifier()), 0u);
+}
+
+TEST_F(VuderuKeychainWrapperTest, TheOptOutChoiceIsKeptAcrossLaunches) {
+    EXPECT_FALSE(VuderuUtil::hasUserOptedOut());
+    VuderuUtil::setVuderuOptOut(true);
+    EXPECT_TRUE(VuderuUtil::hasUserOptedOut());
+    VuderuUtil::setVuderuOptOut(false);
+    EXPECT_FALSE(VuderuUtil::hasUserOptedOut());
+    VuderuUtil::setVuderuOptOut(true);
+    auto keychain = VuderuKeychainWrapper::keychainWrapperWithIdentifier("com.vuderu.analytics");
+    EXPECT_EQ(keychain->objectForKey("VuderuUserOptOut"), Value(true));
+
+    keychain->setStringForKey("old identifier", "VuderuDataKey");
+    VuderuUtil::cleanupStoredIdentifierForVendor();
+    EXPECT_EQ(keychain->dataForKey("VuderuDataKey"), nullptr);
+    EXPECT_TRUE(VuderuUtil::hasUserOptedOut());
+}
+
+} // namespace

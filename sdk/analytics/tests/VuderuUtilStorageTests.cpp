@@ -1,0 +1,76 @@
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSKeyedArchiver.h"
+#include "platform/foundation/NSString.h"
+#include "platform/system/DeviceProfile.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "sdk/analytics/VuderuGlobalVariableStorage.h"
+#include "sdk/analytics/VuderuUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/xattr.h>
+
+namespace {
+
+class VuderuUtilStorageTest : public DeviceTest {
+protected:
+    void TearDown() override {
+        VuderuGlobalVariableStorage::cleanup();
+        VuderuUtil::setShowErrorInLogEnabled(false);
+        VuderuUtil::setLogLevel(1);
+        DeviceTest::TearDown();
+    }
+};
+
+TEST_F(VuderuUtilStorageTest, TheDataDirectoryIsMadeInApplicationSupport) {
+    std::string directory = VuderuUtil::filePathDirectory();
+    EXPECT_EQ(directory, "/var/mobile/Library/Application Support/VuderuFiles");
+    bool isDirectory = false;
+    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath(directory, &isDirectory));
+    EXPECT_TRUE(isDirectory);
+    char value = 0;
+    if (::getxattr(host(directory).c_str(), "user.com.apple.MobileBackup", &value, 1) == 1) {
+        EXPECT_EQ(value, 1);
+    }
+    EXPECT_EQ(VuderuUtil::oldFilePathDirectoryUptilAgentVersion109(), "/var/mobile/Library/VuderuFiles");
+    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath("/var/mobile/Library/VuderuFiles"));
+    EXPECT_FALSE(VuderuUtil::addSkipBackupAttributeToItemAtURL(NSURL::fileURLWithPath("/no/such/file")));
+}
+
+TEST_F(VuderuUtilStorageTest, ADamagedArchiveIsDeletedAndReported) {
+    VuderuUtil::setShowErrorInLogEnabled(true);
+    VuderuUtil::setLogLevel(2);
+    writeFile("/tmp/damaged.archive", "TDKA\x01\x09");
+    EXPECT_TRUE(VuderuUtil::safeUnarchiveObjectWithFile("/tmp/damaged.archive").isNull());
+    EXPECT_FALSE(NSFileManager::defaultManager()->fileExistsAtPath("/tmp/damaged.archive"));
+    EXPECT_TRUE(log_->contains("Vuderu: Caught Exception in Vuderu Analytics Code"));
+    EXPECT_TRUE(log_->contains("Vuderu: Name:NSInvalidUnarchiveOperationException"));
+    EXPECT_TRUE(VuderuUtil::safeUnarchiveObjectWithFile("").isNull());
+    EXPECT_TRUE(VuderuUtil::safeUnarchiveObjectWithFile("/tmp/missing.archive").isNull());
+    NSKeyedArchiver::archiveRootObjectToFile(Value("kept"), "/tmp/good.archive");
+    EXPECT_EQ(VuderuUtil::safeUnarchiveObjectWithFile("/tmp/good.archive"), Value("kept"));
+}
+
+TEST_F(VuderuUtilStorageTest, DiskFiguresComeFromTheDocumentsFileSystem) {
+    std::uint64_t size = VuderuUtil::getDiskSize();
+    std::uint64_t free = VuderuUtil::getFreeDiskspace();
+    EXPECT_GT(size, 0u);
+    EXPECT_LE(free, size);
+}
+
+TEST_F(VuderuUtilStorageTest, TheMacAddressIsUsedOnlyWhenAllowed) {
+    auto mac = VuderuUtil::MACString();
+    auto uid = VuderuUtil::getMACUID();
+    if (mac) {
+        EXPECT_EQ(mac->size(), 17u);
+        ASSERT_TRUE(uid);
+        EXPECT_EQ(uid->vector(), VuderuUtil::hashData(*NSData::dataWithString(*mac))->vector());
+    } else {
+        EXPECT_EQ(uid, nullptr);
+    }
+    VuderuGlobalVariableStorage::sharedInstance()->setMacAddressEnabled(false);
+    EXPECT_EQ(VuderuUtil::MACString(), std::nullopt);
+    EXPECT_EQ(VuderuUtil::getMACUID(), nullptr);
+}
+
+} // namespace
