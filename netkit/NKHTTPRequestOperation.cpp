@@ -1,5 +1,6 @@
 #include "netkit/NKHTTPRequestOperation.h"
 
+#include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSString.h"
 
 namespace {
@@ -17,6 +18,14 @@ dispatch_group_t http_request_operation_completion_group() {
 }
 
 constexpr long kHTTPStatusOK = 200;
+const char* const kSerializerKey = "responseSerializer";
+
+const bool registered =
+    (NSKeyedUnarchiver::registerClass("NKHTTPRequestOperation",
+                                      [](const NSCoder& coder) -> std::shared_ptr<NSObject> {
+                                          return NKHTTPRequestOperation::initWithCoder(coder);
+                                      }),
+     true);
 
 } // namespace
 
@@ -128,6 +137,20 @@ void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionP
         outputStream()->setPropertyForKey(Value(0), NSStreamFileCurrentOffsetKey);
         resetTotalBytesReadOnMainQueue();
     }
+}
+
+void NKHTTPRequestOperation::encodeWithCoder(NSCoder& coder) const {
+    NKURLConnectionOperation::encodeWithCoder(coder);
+    auto serializer = responseSerializer();
+    coder.encodeObjectForKey(serializer ? Value(serializer) : Value(), kSerializerKey);
+}
+
+NKHTTPRequestOperationPtr NKHTTPRequestOperation::initWithCoder(const NSCoder& coder) {
+    auto operation = initWithRequest(coder.decodeObjectForKey("request").objectAs<NSURLRequest>());
+    if (!operation) return nullptr;
+    operation->decodeRestFrom(coder);
+    operation->setResponseSerializer(coder.decodeObjectForKey(kSerializerKey).objectAs<NKHTTPResponseSerializer>());
+    return operation;
 }
 
 NKURLConnectionOperationPtr NKHTTPRequestOperation::copy() const {

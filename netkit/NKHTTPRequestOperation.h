@@ -38,6 +38,10 @@ public:
     // then pauses.
     void pause() override;
 
+    // The connection operation's archive plus the serializer.
+    void encodeWithCoder(NSCoder& coder) const override;
+    static NKHTTPRequestOperationPtr initWithCoder(const NSCoder& coder);
+
     // A copy with a copy of the serializer and the same completion queue and group.
     NKURLConnectionOperationPtr copy() const override;
 

@@ -1,6 +1,7 @@
 #include "netkit/NKHTTPResponseSerializer.h"
 
 #include "netkit/NKLocalizedString.h"
+#include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSString.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLError.h"
@@ -8,10 +9,37 @@
 namespace {
 constexpr std::uint64_t kFirstSuccessCode = 200;
 constexpr std::uint64_t kSuccessCodeCount = 100;
+const char* const kStatusCodesKey = "acceptableStatusCodes";
+const char* const kContentTypesKey = "acceptableContentTypes";
+const bool registered = (NSKeyedUnarchiver::registerClass<NKHTTPResponseSerializer>("NKHTTPResponseSerializer"), true);
 } // namespace
 
 NKHTTPResponseSerializer::NKHTTPResponseSerializer()
     : acceptableStatusCodes_(NSIndexSet::indexSetWithIndexesInRange(kFirstSuccessCode, kSuccessCodeCount)) {}
+
+NKHTTPResponseSerializer::NKHTTPResponseSerializer(const NSCoder& coder) : NKHTTPResponseSerializer() {
+    acceptableStatusCodes_ = coder.decodeObjectForKey(kStatusCodesKey).objectAs<NSIndexSet>();
+    Value types = coder.decodeObjectForKey(kContentTypesKey);
+    if (types.isArray()) {
+        std::set<std::string> set;
+        for (const Value& type : types.array()) {
+            if (type.isString()) set.insert(type.string());
+        }
+        acceptableContentTypes_ = std::move(set);
+    } else {
+        acceptableContentTypes_.reset();
+    }
+}
+
+void NKHTTPResponseSerializer::encodeWithCoder(NSCoder& coder) const {
+    coder.encodeObjectForKey(acceptableStatusCodes_ ? Value(acceptableStatusCodes_) : Value(), kStatusCodesKey);
+    if (acceptableContentTypes_) {
+        Value::Array types(acceptableContentTypes_->begin(), acceptableContentTypes_->end());
+        coder.encodeObjectForKey(Value(types), kContentTypesKey);
+    } else {
+        coder.encodeObjectForKey(Value(), kContentTypesKey);
+    }
+}
 
 std::shared_ptr<NKHTTPResponseSerializer> NKHTTPResponseSerializer::serializer() {
     return std::make_shared<NKHTTPResponseSerializer>();

@@ -3,6 +3,7 @@
 // and gives the body back unchanged. Specialised serializers subclass it and validate first.
 
 #include "netkit/NKURLResponseSerialization.h"
+#include "platform/foundation/NSCoder.h"
 #include "platform/foundation/NSIndexSet.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/NSStringEncoding.h"
@@ -12,9 +13,12 @@
 #include <set>
 #include <string>
 
-class NKHTTPResponseSerializer : public NSObject, public NKURLResponseSerialization {
+class NKHTTPResponseSerializer : public NSObject, public NKURLResponseSerialization, public NSCoding {
 public:
     NKHTTPResponseSerializer();
+    // initWithCoder: — the acceptable sets as archived (nil included); the encoding is not archived.
+    explicit NKHTTPResponseSerializer(const NSCoder& coder);
+    void encodeWithCoder(NSCoder& coder) const override;
     static std::shared_ptr<NKHTTPResponseSerializer> serializer();
 
     NSStringEncoding stringEncoding() const { return stringEncoding_; }

@@ -8,6 +8,7 @@
 #include "netkit/NKSecurityPolicy.h"
 #include "platform/dispatch/NSOperation.h"
 #include "platform/dispatch/dispatch.h"
+#include "platform/foundation/NSCoder.h"
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSLock.h"
@@ -44,7 +45,7 @@ extern const std::string NKNetworkingOperationDidFinishNotification;  // "com.ne
 class NKURLConnectionOperation;
 using NKURLConnectionOperationPtr = std::shared_ptr<NKURLConnectionOperation>;
 
-class NKURLConnectionOperation : public NSOperation, public NSURLConnectionDataDelegate {
+class NKURLConnectionOperation : public NSOperation, public NSURLConnectionDataDelegate, public NSCoding {
 public:
     using UploadProgressBlock = std::function<void(long long bytesWritten, long long totalBytesWritten, long long totalBytesExpectedToWrite)>;
     using DownloadProgressBlock = std::function<void(std::uint64_t bytesRead, long long totalBytesRead, long long totalBytesExpectedToRead)>;
@@ -117,6 +118,13 @@ public:
     void setCacheResponseBlock(CacheResponseBlock block);
     void setRedirectResponseBlock(RedirectResponseBlock block);
 
+    // Pauses the operation first (so an executing one stops), then archives its request, state,
+    // response, error, body and count. The error keeps its domain, code and the text and number
+    // entries of its user info.
+    void encodeWithCoder(NSCoder& coder) const override;
+    // initWithCoder: — always ready: the archived state is applied as a move from ready.
+    static NKURLConnectionOperationPtr initWithCoder(const NSCoder& coder);
+
     // A copy of the request with the same blocks, completion queue and group (ready, no results).
     virtual NKURLConnectionOperationPtr copy() const;
 
@@ -160,6 +168,8 @@ protected:
     // Queues work on the network thread, holding the operation.
     void performOnNetworkThread(void (NKURLConnectionOperation::*work)());
     void resetTotalBytesReadOnMainQueue();
+    // The archived state, response, error, body and count, applied to a new operation.
+    void decodeRestFrom(const NSCoder& coder);
 
     std::shared_ptr<NSRecursiveLock> lock_;
 

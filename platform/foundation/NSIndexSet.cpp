@@ -1,7 +1,32 @@
 #include "platform/foundation/NSIndexSet.h"
 
+#include "platform/foundation/NSKeyedUnarchiver.h"
+
 #include <algorithm>
 #include <string>
+
+namespace {
+const bool registered = (NSKeyedUnarchiver::registerClass<NSIndexSet>("NSIndexSet"), true);
+const char* const kRangesKey = "NSRanges";
+} // namespace
+
+NSIndexSet::NSIndexSet(const NSCoder& coder) {
+    Value ranges = coder.decodeObjectForKey(kRangesKey);
+    if (!ranges.isArray()) return;
+    for (const Value& range : ranges.array()) {
+        std::int64_t location = range[std::size_t{0}].integerValue(-1);
+        std::int64_t length = range[std::size_t{1}].integerValue(-1);
+        if (location >= 0 && length > 0) addIndexesInRange(static_cast<std::uint64_t>(location), static_cast<std::uint64_t>(length));
+    }
+}
+
+void NSIndexSet::encodeWithCoder(NSCoder& coder) const {
+    Value::Array ranges;
+    for (const auto& [first, end] : ranges_) {
+        ranges.push_back(Value::Array{Value(static_cast<long long>(first)), Value(static_cast<long long>(end - first))});
+    }
+    coder.encodeObjectForKey(Value(ranges), kRangesKey);
+}
 
 std::shared_ptr<NSIndexSet> NSIndexSet::indexSetWithIndexesInRange(std::uint64_t location, std::uint64_t length) {
     auto set = std::make_shared<NSIndexSet>();

@@ -1,15 +1,19 @@
 #pragma once
 // Sets of unsigned indexes kept as sorted, disjoint ranges.
 
+#include "platform/foundation/NSCoder.h"
 #include "platform/foundation/NSObject.h"
 
 #include <cstdint>
 #include <utility>
 #include <vector>
 
-class NSIndexSet : public NSObject {
+class NSIndexSet : public NSObject, public NSCoding {
 public:
     NSIndexSet() = default;
+    // initWithCoder:
+    explicit NSIndexSet(const NSCoder& coder);
+    void encodeWithCoder(NSCoder& coder) const override;
     NSIndexSet(const NSIndexSet& other) : NSObject(), ranges_(other.ranges_) {}
     // Indexes location ..< location + length.
     static std::shared_ptr<NSIndexSet> indexSetWithIndexesInRange(std::uint64_t location, std::uint64_t length);

@@ -1,5 +1,6 @@
 #include "platform/net/NSHTTPURLResponse.h"
 
+#include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSString.h"
 
 #include <cstdlib>
@@ -35,7 +36,34 @@ long long lengthOf(const NSHTTPHeaderFields& headers) {
     return end != it->second.c_str() && length >= 0 ? length : NSURLResponseUnknownLength;
 }
 
+NSHTTPHeaderFields decodeHeaders(const NSCoder& coder) {
+    NSHTTPHeaderFields fields;
+    Value headers = coder.decodeObjectForKey("allHeaderFields");
+    if (headers.isDictionary()) {
+        for (const auto& [name, value] : headers.dictionary()) {
+            if (value.isString()) fields[name] = value.string();
+        }
+    }
+    return fields;
+}
+
+const bool registered = (NSKeyedUnarchiver::registerClass<NSHTTPURLResponse>("NSHTTPURLResponse"), true);
+
 } // namespace
+
+NSHTTPURLResponse::NSHTTPURLResponse(const NSCoder& coder)
+    : NSHTTPURLResponse(NSURL::URLWithString(coder.decodeObjectForKey("URL").stringValue()),
+                        static_cast<long>(coder.decodeInt64ForKey("statusCode")), coder.decodeObjectForKey("HTTPVersion").stringValue(),
+                        decodeHeaders(coder)) {}
+
+void NSHTTPURLResponse::encodeWithCoder(NSCoder& coder) const {
+    NSURLResponse::encodeWithCoder(coder);
+    coder.encodeInt64ForKey(statusCode_, "statusCode");
+    coder.encodeObjectForKey(version_, "HTTPVersion");
+    Value::Dictionary headers;
+    for (const auto& [name, value] : headers_) headers[name] = value;
+    coder.encodeObjectForKey(Value(headers), "allHeaderFields");
+}
 
 NSHTTPURLResponse::NSHTTPURLResponse(NSURLPtr url, long statusCode, std::string HTTPVersion, NSHTTPHeaderFields headerFields)
     : NSURLResponse(std::move(url), mimeTypeOf(headerFields), lengthOf(headerFields), charsetOf(headerFields)),

@@ -12,6 +12,8 @@ class NSHTTPURLResponse : public NSURLResponse {
 public:
     // MIME type, text encoding and expected length come from the header fields.
     NSHTTPURLResponse(NSURLPtr url, long statusCode, std::string HTTPVersion, NSHTTPHeaderFields headerFields);
+    explicit NSHTTPURLResponse(const NSCoder& coder);
+    void encodeWithCoder(NSCoder& coder) const override;
 
     long statusCode() const { return statusCode_; }
     const std::string& HTTPVersion() const { return version_; }

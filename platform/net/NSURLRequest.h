@@ -2,6 +2,7 @@
 // URL requests. NSMutableURLRequest is the same class: the design's mutable and immutable requests
 // differ only in which methods the program calls; mutableCopy() gives an independent copy.
 
+#include "platform/foundation/NSCoder.h"
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSObject.h"
@@ -25,8 +26,11 @@ enum NSURLRequestCachePolicy : unsigned long {
 
 inline constexpr NSTimeInterval NSURLRequestDefaultTimeoutInterval = 60;
 
-class NSURLRequest : public NSObject {
+class NSURLRequest : public NSObject, public NSCoding {
 public:
+    // initWithCoder: — a body stream is not archived (a stream cannot be).
+    explicit NSURLRequest(const NSCoder& coder);
+    void encodeWithCoder(NSCoder& coder) const override;
     explicit NSURLRequest(NSURLPtr url, NSURLRequestCachePolicy cachePolicy = NSURLRequestUseProtocolCachePolicy,
                           NSTimeInterval timeoutInterval = NSURLRequestDefaultTimeoutInterval);
     static NSURLRequestPtr requestWithURL(const NSURLPtr& url);

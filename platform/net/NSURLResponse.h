@@ -1,6 +1,7 @@
 #pragma once
 // The metadata of a URL load's answer.
 
+#include "platform/foundation/NSCoder.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/NSURL.h"
 
@@ -10,8 +11,10 @@
 
 inline constexpr long long NSURLResponseUnknownLength = -1;
 
-class NSURLResponse : public NSObject {
+class NSURLResponse : public NSObject, public NSCoding {
 public:
+    explicit NSURLResponse(const NSCoder& coder);
+    void encodeWithCoder(NSCoder& coder) const override;
     NSURLResponse(NSURLPtr url, std::string MIMEType, long long expectedContentLength, std::string textEncodingName);
 
     const NSURLPtr& URL() const { return url_; }
