@@ -1,7 +1,12 @@
 #include "netkit/NKSecurityPolicy.h"
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSBundle.h"
+#include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/TestCertificates.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace {
 
@@ -151,6 +156,39 @@ TEST_F(NKSecurityPolicyTest, TheTrustKeepsThePolicyItWasGiven) {
     policy->evaluateServerTrust(trust);
     ASSERT_EQ(trust->policies().size(), 1u);
     EXPECT_EQ(trust->policies()[0]->kind(), SecPolicy::Kind::BasicX509);
+}
+
+} // namespace
+
+namespace {
+
+class NKSecurityPolicyBundleTest : public DeviceTest {};
+
+TEST_F(NKSecurityPolicyBundleTest, PinningPoliciesPinTheBundlesCertificates) {
+    TestCertificateAuthority ca;
+    auto served = ca.issue("localhost");
+    NSBundle::mainBundle();
+    TemporaryFolder bundle;
+    DeviceRoot::mount(NSBundleMainBundlePath, bundle.path());
+    {
+        std::ofstream(bundle.path() + "/server.cer", std::ios::binary)
+            .write(reinterpret_cast<const char*>(served.certificateDER.data()), static_cast<std::streamsize>(served.certificateDER.size()));
+        std::ofstream(bundle.path() + "/notes.txt") << "not a certificate";
+    }
+    const auto& pinned = NKSecurityPolicy::defaultPinnedCertificates();
+    ASSERT_EQ(pinned.size(), 1u);
+    EXPECT_EQ(pinned[0]->vector(), served.certificateDER);
+    EXPECT_EQ(&NKSecurityPolicy::defaultPinnedCertificates(), &pinned) << "read once";
+
+    // The leaf is pinned as an anchor of its own: no system anchor is needed.
+    auto policy = NKSecurityPolicy::policyWithPinningMode(NKSSLPinningModeCertificate);
+    policy->setAllowInvalidCertificates(true);
+    policy->setValidatesCertificateChain(false);
+    SecTrustRef trust;
+    SecTrustCreateWithCertificates({SecCertificateCreateWithData(std::make_shared<NSData>(served.certificateDER))},
+                                   SecPolicyCreateSSL(true, "localhost"), &trust);
+    EXPECT_TRUE(policy->evaluateServerTrustForDomain(trust, "localhost"));
+    DeviceRoot::mount(NSBundleMainBundlePath, "");
 }
 
 } // namespace
