@@ -1,0 +1,80 @@
+#include "app/TDAppDelegate.h"
+
+#include "app/TDBrowser.h"
+#include "app/TDImageScaling.h"
+#include "app/support/UIColor+Color.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreen.h"
+
+const std::string startingPath = "/";
+const std::string TDAppFolderPath = "/var/mobile/Tandrel";
+
+namespace {
+struct RGBA255 {
+    std::int64_t red, green, blue, alpha;
+};
+constexpr RGBA255 kNavigationBarTint{91, 165, 255, 255};
+constexpr RGBA255 kTabBarTint{42, 42, 42, 255};
+constexpr RGBA255 kTabTitleHighlighted{91, 135, 255, 255};
+// The second tab sits under the options button and is never selected.
+constexpr std::size_t kOptionsTabIndex = 1;
+
+UIColorPtr color(const RGBA255& c) { return UIColor_Color::colorWithR255G255B255A255(c.red, c.green, c.blue, c.alpha); }
+} // namespace
+
+std::string TDAppDelegate::registeredClassName() {
+    static const std::string name = "TDAppDelegate";
+    UIApplication::registerDelegateClass(name, [] { return std::make_shared<TDAppDelegate>(); });
+    return name;
+}
+
+std::shared_ptr<UINavigationController> TDAppDelegate::makeFilesTab() {
+    auto nav = UINavigationController::initWithRootViewController(TDBrowser::initWithPath(startingPath));
+    nav->tabBarItem()->setImage(imageWithImageScaledToSize(UIImage::imageNamed("files_list"), CGSizeMake(kTabIconSide, kTabIconSide)));
+    nav->tabBarItem()->setTitle("Files");
+    nav->navigationBar()->setBarTintColor(color(kNavigationBarTint));
+    nav->navigationBar()->setTintColor(UIColor::blackColor());
+    return nav;
+}
+
+bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& application, const Value&) {
+    NSLog("Tandrel did finish launching");
+    // The Files screen relies on shake events.
+    application.setApplicationSupportsShakeToEdit(true);
+
+    auto fileManager = NSFileManager::defaultManager();
+    if (!fileManager->fileExistsAtPath(TDAppFolderPath)) fileManager->createDirectoryAtPath(TDAppFolderPath, true, nullptr, nullptr);
+
+    window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
+    window_->setBackgroundColor(UIColor::whiteColor());
+    window_->makeKeyAndVisible();
+
+    // The share circle is built here, before the tabs, once it is part of the app.
+
+    auto files = makeFilesTab();
+    auto second = makeFilesTab();
+    // The Media tab joins the two Files tabs here once its screen is part of the app.
+
+    tabBarController_ = std::make_shared<UITabBarController>();
+    tabBarController_->tabBar()->setBarTintColor(color(kTabBarTint));
+    tabBarController_->setViewControllersAnimated({files, second}, true);
+
+    auto appearance = UITabBarItem::appearance();
+    appearance->setTitleTextAttributesForState({UIColor::whiteColor(), nullptr}, UIControlStateNormal);
+    appearance->setTitleTextAttributesForState({color(kTabTitleHighlighted), nullptr}, UIControlStateHighlighted);
+
+    // The options button covers this item once it is part of the app; the item itself stays disabled.
+    tabBarController_->tabBar()->items()[kOptionsTabIndex]->setEnabled(false);
+
+    window_->setRootViewController(tabBarController_);
+
+    // The first-launch welcome, the location feed for analytics, the analytics session and the
+    // update tracker start here, in that order, once they are part of the app.
+    return true;
+}
+
+UIImagePtr TDAppDelegate::imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const {
+    return TDImageWithImageScaledToSize(image, newSize);
+}

@@ -1,0 +1,196 @@
+#include "app/TDBrowser.h"
+
+#include "app/TDAirDropSheet.h"
+#include "app/TDImageScaling.h"
+#include "app/support/TKZipArchive.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UITabBarController.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace {
+constexpr const char* kCellIdentifier = "Cell";
+constexpr const char* kRecycleBinName = "$RECYCLE.BIN";
+constexpr const char* kZipFolder = "/tmp";
+constexpr const char* kFooterCredit = "Tandrel — made with care for jailbroken devices";
+
+// Folders that refuse to be listed but whose one entry leads on down the tree.
+struct ListingFallback {
+    const char* path;
+    const char* entry;
+};
+constexpr ListingFallback kListingFallbacks[] = {{"/System", "Library"}, {"/Library", "Preferences"}, {"/var", "mobile"}};
+} // namespace
+
+std::shared_ptr<TDBrowser> TDBrowser::initWithPath(const std::string& path) {
+    auto browser = std::make_shared<TDBrowser>();
+    browser->path_ = path;
+    browser->readListing();
+    return browser;
+}
+
+void TDBrowser::readListing() {
+    setTitle(NSString::lastPathComponent(path_));
+    hiddenFiles_.clear();
+    NSErrorPtr error;
+    auto contents = NSFileManager::defaultManager()->contentsOfDirectoryAtPath(path_, &error);
+    files_ = contents ? std::move(*contents) : std::vector<std::string>{};
+    for (auto& name : files_) {
+        if (NSString::hasPrefix(name, ".")) {
+            NSLog("Removed %@ from array", name);
+            hiddenFiles_.push_back(name);
+        }
+    }
+    // One pass over the names with a set, so a folder of many hidden names costs no more than its listing.
+    std::unordered_set<std::string> hidden(hiddenFiles_.begin(), hiddenFiles_.end());
+    std::erase_if(files_, [&](const std::string& name) { return hidden.count(name) > 0 || name == kRecycleBinName; });
+    if (!contents) {
+        NSLog("ERROR: %@", error);
+        for (auto& fallback : kListingFallbacks)
+            if (path_ == fallback.path) files_ = {fallback.entry};
+    }
+}
+
+void TDBrowser::viewDidLoad() {
+    UITableViewController::viewDidLoad();
+    auto table = tableView();
+
+    auto refreshControl = std::make_shared<UIRefreshControl>();
+    refreshControl->addTargetActionForControlEvents(
+        self<TDBrowser>(),
+        [](NSObject& target, UIControl& sender, UIEvent*) {
+            static_cast<TDBrowser&>(target).refreshTriggered(static_cast<UIRefreshControl&>(sender));
+        },
+        UIControlEventValueChanged);
+    table->addSubview(refreshControl);
+
+    tableViewFooter_ = std::make_shared<UILabel>(CGRectMake(0, 0, view()->bounds().size.width, kFooterHeight));
+    tableViewFooter_->setText(kFooterCredit);
+    tableViewFooter_->setTextAlignment(NSTextAlignmentCenter);
+    tableViewFooter_->setFont(UIFont::italicSystemFontOfSize(kFooterFontSize));
+    tableViewFooter_->setTextColor(UIColor::darkGrayColor());
+    table->setTableFooterView(tableViewFooter_);
+
+    // The received-files button takes the navigation bar's right side once the received-files
+    // list and its popover are part of the app.
+}
+
+void TDBrowser::viewDidAppear(bool animated) {
+    UITableViewController::viewDidAppear(animated);
+    // The first responder receives the shake.
+    becomeFirstResponder();
+}
+
+void TDBrowser::viewWillDisappear(bool animated) {
+    resignFirstResponder();
+    UITableViewController::viewWillDisappear(animated);
+}
+
+std::string TDBrowser::fullPathOfRow(long row) const {
+    if (row < 0 || row >= static_cast<long>(files_.size())) return "";
+    return NSString::stringByAppendingPathComponent(path_, files_[static_cast<std::size_t>(row)]);
+}
+
+std::shared_ptr<UITableViewCell> TDBrowser::tableViewCellForRowAtIndexPath(UITableView& tableView, const NSIndexPath& indexPath) {
+    auto cell = tableView.dequeueReusableCellWithIdentifier(kCellIdentifier);
+    if (!cell) cell = UITableViewCell::initWithStyleReuseIdentifier(UITableViewCellStyleSubtitle, kCellIdentifier);
+
+    std::string fullPath = fullPathOfRow(indexPath.row);
+    bool isDirectory = false;
+    bool exists = NSFileManager::defaultManager()->fileExistsAtPath(fullPath, &isDirectory);
+    cell->textLabel()->setText(files_[static_cast<std::size_t>(indexPath.row)]);
+
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    // A folder, or an entry that is not there (a broken link), can only be zipped.
+    auto image = imageWithImageScaledToSize(UIImage::imageNamed(isDirectory || !exists ? "zip" : "send"),
+                                            CGSizeMake(kAccessoryImageSide, kAccessoryImageSide));
+    button->setBackgroundImageForState(image, UIControlStateNormal);
+    button->setFrame(CGRectMake(0, 0, image->size().width, image->size().height));
+    button->setBackgroundColor(UIColor::clearColor());
+    button->addTargetActionForControlEvents(
+        self<TDBrowser>(),
+        [](NSObject& target, UIControl& sender, UIEvent* event) { static_cast<TDBrowser&>(target).checkButtonTappedEvent(sender, event); },
+        UIControlEventTouchUpInside);
+    cell->setAccessoryView(button);
+    cell->setSelectionStyle(UITableViewCellSelectionStyleBlue);
+    return cell;
+}
+
+void TDBrowser::checkButtonTappedEvent(UIControl&, UIEvent* event) {
+    if (!event || event->allTouches().empty()) return;
+    auto table = tableView();
+    auto touch = event->allTouches().front();
+    auto indexPath = table->indexPathForRowAtPoint(touch->locationInView(table));
+    if (indexPath) tableViewAccessoryButtonTappedForRowWithIndexPath(*table, *indexPath);
+}
+
+void TDBrowser::tableViewAccessoryButtonTappedForRowWithIndexPath(UITableView&, const NSIndexPath& indexPath) {
+    std::string fullPath = fullPathOfRow(indexPath.row);
+    if (fullPath.empty()) return;
+    bool isDirectory = false;
+    bool exists = NSFileManager::defaultManager()->fileExistsAtPath(fullPath, &isDirectory);
+    if (!exists || isDirectory) zipFolderAtPath(fullPath);
+    else presentAirDropSheetForPath(fullPath, nullptr);
+}
+
+void TDBrowser::tableViewDidSelectRowAtIndexPath(UITableView& tableView, const NSIndexPath& indexPath) {
+    tableView.deselectRowAtIndexPathAnimated(indexPath, true);
+    std::string fullPath = fullPathOfRow(indexPath.row);
+    if (fullPath.empty()) return;
+    bool isDirectory = false;
+    bool exists = NSFileManager::defaultManager()->fileExistsAtPath(fullPath, &isDirectory);
+    if (!exists) return;
+    if (isDirectory) {
+        if (auto nav = navigationController()) nav->pushViewControllerAnimated(TDBrowser::initWithPath(fullPath), true);
+    } else {
+        presentAirDropSheetForPath(fullPath, nullptr);
+    }
+}
+
+void TDBrowser::zipFolderAtPath(const std::string& path) {
+    std::string zipPath = NSString::stringByAppendingPathComponent(kZipFolder, NSString::lastPathComponent(path)) + ".zip";
+    NSLog("%@", zipPath);
+    if (!TKZipArchive::createZipFileAtPathWithContentsOfDirectory(zipPath, path)) {
+        // Offering a half-written archive would send a broken file: remove it and say so. A folder
+        // standing at the zip path is what stopped the archive; it is someone's data and stays.
+        auto fileManager = NSFileManager::defaultManager();
+        bool isDirectory = false;
+        if (fileManager->fileExistsAtPath(zipPath, &isDirectory) && !isDirectory) fileManager->removeItemAtPath(zipPath, nullptr);
+        UIAlertView::initWithTitle("Error", "The folder could not be zipped.", nullptr, "OK")->show();
+        return;
+    }
+    presentAirDropSheetForPath(zipPath, [] {});
+}
+
+void TDBrowser::refreshTriggered(UIRefreshControl& sender) {
+    tableView()->reloadSectionsWithRowAnimation({0}, UITableViewRowAnimationFade);
+    sender.endRefreshing();
+}
+
+void TDBrowser::tableViewCommitEditingStyleForRowAtIndexPath(UITableView& tableView, UITableViewCellEditingStyle editingStyle,
+                                                           const NSIndexPath& indexPath) {
+    if (editingStyle != UITableViewCellEditingStyleDelete) return;
+    std::string fullPath = fullPathOfRow(indexPath.row);
+    if (fullPath.empty()) return;
+    NSLog("Removing %@", fullPath);
+    NSFileManager::defaultManager()->removeItemAtPath(fullPath, nullptr);
+    readListing();
+    tableView.reloadSectionsWithRowAnimation({0}, UITableViewRowAnimationFade);
+}
+
+void TDBrowser::presentAirDropSheetForPath(const std::string& path, std::function<void()> completion) {
+    auto sheet = TDAirDropSheet::sheetForFileAtPath(path);
+    // The sent-file analytics event is logged here, before the sheet shows, once the analytics
+    // facade is part of the app.
+    if (auto tabs = tabBarController()) tabs->presentViewControllerAnimatedCompletion(sheet, true, std::move(completion));
+}
+
+UIImagePtr TDBrowser::imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const {
+    return TDImageWithImageScaledToSize(image, newSize);
+}

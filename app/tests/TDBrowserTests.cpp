@@ -1,0 +1,298 @@
+#include "app/TDAirDropSheet.h"
+#include "app/TDAppDelegate.h"
+#include "app/TDBrowser.h"
+#include "platform/device/Driver.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/RunLoopSupport.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UINavigationController.h"
+
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+class BrowserTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        UIApplication::sharedApplication()->reset();
+    }
+    void TearDown() override {
+        UIApplication::sharedApplication()->reset();
+        DeviceTest::TearDown();
+    }
+
+    // Launches the app as the system does and settles the main loop.
+    std::shared_ptr<TDAppDelegate> launch() {
+        auto app = UIApplication::sharedApplication();
+        auto delegate = std::make_shared<TDAppDelegate>();
+        app->setDelegate(delegate);
+        EXPECT_TRUE(delegate->applicationDidFinishLaunchingWithOptions(*app, Value()));
+        driver_.drain();
+        return delegate;
+    }
+
+    // A browser for a folder, shown in the Files tab's navigation stack.
+    std::shared_ptr<TDBrowser> open(const std::string& path) {
+        auto delegate = launch();
+        auto nav = std::dynamic_pointer_cast<UINavigationController>(delegate->tabBarController()->selectedViewController());
+        auto browser = TDBrowser::initWithPath(path);
+        nav->pushViewControllerAnimated(browser, false);
+        driver_.drain();
+        return browser;
+    }
+
+    std::shared_ptr<TDBrowser> visibleBrowser() { return std::dynamic_pointer_cast<TDBrowser>(driver_.contentViewController()); }
+
+    long rowOf(const std::string& name) {
+        auto files = visibleBrowser()->files();
+        auto it = std::find(files.begin(), files.end(), name);
+        EXPECT_NE(it, files.end()) << name;
+        return static_cast<long>(it - files.begin());
+    }
+
+    bool hostExists(const std::string& devicePath) {
+        struct stat st;
+        return ::lstat(host(devicePath).c_str(), &st) == 0;
+    }
+
+    Driver driver_;
+};
+} // namespace
+
+TEST_F(BrowserTest, RootListsTheDeviceWithoutHiddenNamesAndTheRecycleBin) {
+    makeDirectory("/Applications");
+    makeDirectory("/$RECYCLE.BIN");
+    makeDirectory("/.fseventsd");
+    writeFile("/.DS_Store", "x");
+    launch();
+    auto browser = visibleBrowser();
+    ASSERT_TRUE(browser);
+    EXPECT_EQ(browser->path(), "/");
+    EXPECT_EQ(browser->title(), "/");
+    auto files = browser->files();
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"Applications", "tmp", "var"}));
+    auto hidden = browser->hiddenFiles();
+    std::sort(hidden.begin(), hidden.end());
+    EXPECT_EQ(hidden, (std::vector<std::string>{".DS_Store", ".fseventsd"}));
+    EXPECT_TRUE(log_->contains("Removed .fseventsd from array"));
+    EXPECT_NE(driver_.screen().find("nav: \"/\""), std::string::npos);
+}
+
+TEST_F(BrowserTest, UnreadableFoldersFallBackToTheirOneEntry) {
+    struct Case {
+        const char* path;
+        std::vector<std::string> files;
+    };
+    // Missing folders cannot be listed even by root, which the tests may run as.
+    const Case cases[] = {{"/System", {"Library"}}, {"/Library", {"Preferences"}}, {"/var", {"mobile"}},
+                          {"/Other", {}}, {"/System/Library", {}}};
+    removeHostTree(host("/var"));
+    for (auto& c : cases) {
+        log_->clear();
+        auto browser = TDBrowser::initWithPath(c.path);
+        EXPECT_EQ(browser->files(), c.files) << c.path;
+        EXPECT_TRUE(log_->contains("ERROR: ")) << c.path;
+    }
+}
+
+TEST_F(BrowserTest, TappingAFolderPushesItsBrowserAndAFileOffersTheAirDropSheet) {
+    writeFile("/var/mobile/Documents/Notes.txt", "notes");
+    open("/var/mobile");
+    ASSERT_TRUE(driver_.tapRow(rowOf("Documents")));
+    driver_.drain();
+    auto documents = visibleBrowser();
+    ASSERT_TRUE(documents);
+    EXPECT_EQ(documents->path(), "/var/mobile/Documents");
+    EXPECT_EQ(documents->title(), "Documents");
+    EXPECT_FALSE(documents->tableView()->indexPathForSelectedRow());
+
+    ASSERT_TRUE(driver_.tapRow(rowOf("Notes.txt")));
+    auto sheet = driver_.visibleSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_EQ(sheet->activityItems().size(), 1u);
+    auto url = sheet->activityItems()[0].objectAs<NSURL>();
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->absoluteString(), "file:///var/mobile/Documents/Notes.txt");
+    EXPECT_EQ(sheet->excludedActivityTypes(),
+              (std::vector<std::string>{UIActivityTypePostToFacebook, UIActivityTypePostToTwitter, UIActivityTypePostToWeibo,
+                                        UIActivityTypeMessage, UIActivityTypeMail, UIActivityTypePrint,
+                                        UIActivityTypeCopyToPasteboard, UIActivityTypeAssignToContact,
+                                        UIActivityTypeSaveToCameraRoll, UIActivityTypeAddToReadingList,
+                                        UIActivityTypePostToFlickr, UIActivityTypePostToVimeo,
+                                        UIActivityTypePostToTencentWeibo}));
+    EXPECT_EQ(sheet->availableActivityTypes(), (std::vector<std::string>{UIActivityTypeAirDrop}));
+    EXPECT_EQ(sheet->presentingViewController(), documents->tabBarController());
+    // The send button of the row offers the same sheet.
+    ASSERT_TRUE(driver_.cancelSheet());
+    ASSERT_TRUE(driver_.tapAccessory(rowOf("Notes.txt")));
+    ASSERT_TRUE(driver_.visibleSheet());
+    EXPECT_EQ(driver_.visibleSheet()->activityItems()[0].objectAs<NSURL>()->path(), "/var/mobile/Documents/Notes.txt");
+}
+
+TEST_F(BrowserTest, AFolderAccessoryZipsItIntoTmpAndOffersTheZip) {
+    writeFile("/var/mobile/Media/DCIM/IMG_0001.JPG", "photo");
+    writeFile("/var/mobile/Media/Notes/a.txt", "a");
+    open("/var/mobile");
+    std::string screen = driver_.screen();
+    EXPECT_NE(screen.find("Media  [zip]"), std::string::npos) << screen;
+
+    ASSERT_TRUE(driver_.tapAccessory(rowOf("Media")));
+    EXPECT_TRUE(log_->contains("/tmp/Media.zip"));
+    auto sheet = driver_.visibleSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->activityItems()[0].objectAs<NSURL>()->path(), "/tmp/Media.zip");
+    std::string zip = readFile("/tmp/Media.zip");
+    ASSERT_GE(zip.size(), 4u);
+    EXPECT_EQ(zip.substr(0, 2), "PK");
+    EXPECT_NE(zip.find("DCIM/IMG_0001.JPG"), std::string::npos);
+    EXPECT_NE(zip.find("Notes/a.txt"), std::string::npos);
+
+    // A folder of the same name elsewhere writes the same path.
+    ASSERT_TRUE(driver_.cancelSheet());
+    writeFile("/var/mobile/Documents/Media/b.txt", "b");
+    visibleBrowser()->zipFolderAtPath("/var/mobile/Documents/Media");
+    std::string second = readFile("/tmp/Media.zip");
+    EXPECT_NE(second.find("b.txt"), std::string::npos);
+    EXPECT_EQ(second.find("IMG_0001.JPG"), std::string::npos);
+}
+
+TEST_F(BrowserTest, AFailedZipIsRemovedAndReportedWithoutASheet) {
+    makeDirectory("/var/mobile/Media");
+    // /tmp is a plain file, so nothing can be written below it.
+    removeHostTree(host("/tmp"));
+    writeFile("/tmp", "not a folder");
+    open("/var/mobile");
+    ASSERT_TRUE(driver_.tapAccessory(rowOf("Media")));
+    EXPECT_FALSE(driver_.visibleSheet());
+    auto alert = driver_.visibleAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->title(), "Error");
+    EXPECT_EQ(readFile("/tmp"), "not a folder");
+    ASSERT_TRUE(driver_.pressAlertButton("OK"));
+    EXPECT_FALSE(driver_.visibleAlert());
+}
+
+TEST_F(BrowserTest, AFolderInTheWayOfTheZipIsLeftAlone) {
+    writeFile("/var/mobile/Media/a.txt", "a");
+    writeFile("/tmp/Media.zip/keep.txt", "keep");
+    open("/var/mobile");
+    ASSERT_TRUE(driver_.tapAccessory(rowOf("Media")));
+    EXPECT_FALSE(driver_.visibleSheet());
+    ASSERT_TRUE(driver_.visibleAlert());
+    EXPECT_EQ(readFile("/tmp/Media.zip/keep.txt"), "keep");
+}
+
+TEST_F(BrowserTest, ABrokenLinkShowsTheZipButtonAndItsRowDoesNothing) {
+    makeDirectory("/var/mobile/Media");
+    ASSERT_EQ(::symlink("/nowhere", host("/var/mobile/Media/Old").c_str()), 0);
+    writeFile("/var/mobile/Media/file.txt", "x");
+    open("/var/mobile/Media");
+    std::string screen = driver_.screen();
+    EXPECT_NE(screen.find("Old  [zip]"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("file.txt  [send]"), std::string::npos) << screen;
+    auto before = driver_.visibleNavigationController()->viewControllers().size();
+    ASSERT_TRUE(driver_.tapRow(rowOf("Old")));
+    EXPECT_FALSE(driver_.visibleSheet());
+    EXPECT_EQ(driver_.visibleNavigationController()->viewControllers().size(), before);
+    EXPECT_FALSE(driver_.visibleAlert());
+}
+
+TEST_F(BrowserTest, SwipeDeleteRemovesFromDiskAndRelists) {
+    writeFile("/var/mobile/Documents/Old/deep/file.txt", "x");
+    writeFile("/var/mobile/Documents/keep.txt", "x");
+    open("/var/mobile/Documents");
+    ASSERT_TRUE(driver_.deleteRow(rowOf("Old")));
+    EXPECT_FALSE(hostExists("/var/mobile/Documents/Old"));
+    EXPECT_TRUE(log_->contains("Removing /var/mobile/Documents/Old"));
+    EXPECT_EQ(visibleBrowser()->files(), (std::vector<std::string>{"keep.txt"}));
+    std::string screen = driver_.screen();
+    EXPECT_NE(screen.find("rows 0-0 of 1"), std::string::npos) << screen;
+    EXPECT_EQ(visibleBrowser()->tableView()->lastRowAnimation(), UITableViewRowAnimationFade);
+    ASSERT_TRUE(driver_.deleteRow(0));
+    EXPECT_TRUE(visibleBrowser()->files().empty());
+    EXPECT_NE(driver_.screen().find("rows: none"), std::string::npos);
+}
+
+TEST_F(BrowserTest, PullToRefreshRedrawsWithoutReadingTheFolderAgain) {
+    writeFile("/var/mobile/Documents/a.txt", "x");
+    auto browser = open("/var/mobile/Documents");
+    writeFile("/var/mobile/Documents/b.txt", "x");
+    ASSERT_TRUE(driver_.pullToRefresh());
+    EXPECT_EQ(browser->files(), (std::vector<std::string>{"a.txt"}));
+    EXPECT_EQ(browser->tableView()->lastRowAnimation(), UITableViewRowAnimationFade);
+}
+
+TEST_F(BrowserTest, CellsShowTheNameWithAnAccessoryButtonOfTwentySixPoints) {
+    writeFile("/var/mobile/Documents/a.txt", "x");
+    auto browser = open("/var/mobile/Documents");
+    auto table = browser->tableView();
+    table->layoutIfNeeded();
+    auto cell = table->cellForRowAtIndexPath({0, 0});
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->style(), UITableViewCellStyleSubtitle);
+    EXPECT_EQ(cell->reuseIdentifier(), "Cell");
+    EXPECT_EQ(cell->selectionStyle(), UITableViewCellSelectionStyleBlue);
+    auto button = std::dynamic_pointer_cast<UIButton>(cell->accessoryView());
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->frame().size, CGSizeMake(26, 26));
+    EXPECT_EQ(button->currentBackgroundImage()->size(), CGSizeMake(26, 26));
+    EXPECT_EQ(button->currentBackgroundImage()->CGImage()->width(), 52);
+    EXPECT_EQ(button->currentBackgroundImage()->name(), "send");
+    EXPECT_TRUE(button->backgroundColor()->isEqual(UIColor::clearColor().get()));
+    auto footer = std::dynamic_pointer_cast<UILabel>(table->tableFooterView());
+    ASSERT_TRUE(footer);
+    EXPECT_EQ(footer->frame().size.height, 20);
+    EXPECT_EQ(footer->textAlignment(), NSTextAlignmentCenter);
+    EXPECT_EQ(footer->font()->pointSize(), 10);
+    EXPECT_TRUE(footer->font()->isItalic());
+    EXPECT_TRUE(browser->isFirstResponder());
+}
+
+TEST_F(BrowserTest, StartUpBuildsTheTabBarWithTheFilesTabs) {
+    auto delegate = launch();
+    EXPECT_TRUE(log_->contains("Tandrel did finish launching"));
+    EXPECT_TRUE(hostExists("/var/mobile/Tandrel"));
+    EXPECT_TRUE(UIApplication::sharedApplication()->applicationSupportsShakeToEdit());
+    auto window = delegate->window();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isKeyWindow());
+    EXPECT_TRUE(window->backgroundColor()->isEqual(UIColor::whiteColor().get()));
+    auto tabs = delegate->tabBarController();
+    EXPECT_EQ(window->rootViewController(), tabs);
+    auto items = tabs->tabBar()->items();
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_EQ(items[0]->title(), "Files");
+    EXPECT_TRUE(items[0]->isEnabled());
+    EXPECT_EQ(items[1]->title(), "Files");
+    EXPECT_FALSE(items[1]->isEnabled());
+    for (auto& item : {items[0], items[1]}) {
+        ASSERT_TRUE(item->image());
+        EXPECT_EQ(item->image()->size(), CGSizeMake(30, 30));
+        EXPECT_EQ(item->image()->name(), "files_list");
+        EXPECT_TRUE(item->effectiveTitleTextAttributesForState(UIControlStateNormal).textColor->isEqual(UIColor::whiteColor().get()));
+        EXPECT_TRUE(item->effectiveTitleTextAttributesForState(UIControlStateHighlighted)
+                        .textColor->isEqual(UIColor::colorWithRed(91 / 255.0, 135 / 255.0, 1, 1).get()));
+    }
+    EXPECT_TRUE(tabs->tabBar()->barTintColor()->isEqual(UIColor::colorWithRed(42 / 255.0, 42 / 255.0, 42 / 255.0, 1).get()));
+    for (auto& controller : tabs->viewControllers()) {
+        auto nav = std::dynamic_pointer_cast<UINavigationController>(controller);
+        ASSERT_TRUE(nav);
+        EXPECT_TRUE(nav->navigationBar()->barTintColor()->isEqual(UIColor::colorWithRed(91 / 255.0, 165 / 255.0, 1, 1).get()));
+        EXPECT_TRUE(nav->navigationBar()->tintColor()->isEqual(UIColor::blackColor().get()));
+        EXPECT_EQ(std::dynamic_pointer_cast<TDBrowser>(nav->topViewController())->path(), "/");
+    }
+    std::string screen = driver_.screen();
+    EXPECT_NE(screen.find("tabs: *\"Files\" | \"Files\" (disabled)"), std::string::npos) << screen;
+    // The disabled tab cannot be selected.
+    EXPECT_FALSE(driver_.selectTab("1"));
+    EXPECT_EQ(tabs->selectedIndex(), 0u);
+}
+
+TEST_F(BrowserTest, AnExistingAppFolderIsLeftUntouched) {
+    writeFile("/var/mobile/Tandrel/received.txt", "kept");
+    launch();
+    EXPECT_EQ(readFile("/var/mobile/Tandrel/received.txt"), "kept");
+}

@@ -1,0 +1,184 @@
+#include "platform/device/UIApplicationMain.h"
+
+#include "platform/device/Driver.h"
+#include "platform/device/SampleDevice.h"
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/PlatformClock.h"
+#include "platform/system/DeviceProfile.h"
+#include "platform/uikit/UIApplication.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr const char* kPrompt = "tandrel> ";
+constexpr std::size_t kReadChunk = 4096;
+// How long one wait of the main loop lasts when nothing happens; anything that happens ends it.
+constexpr double kIdleWaitSeconds = 1.0;
+
+struct Options {
+    std::string device;
+    std::string script;
+    std::string model;
+    bool help = false;
+    std::string error;
+};
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc) o.error = a + " needs a value";
+            else into = argv[++i];
+        };
+        if (a == "--device") value(o.device);
+        else if (a == "--script") value(o.script);
+        else if (a == "--model") value(o.model);
+        else if (a == "--help" || a == "-h") o.help = true;
+        else o.error = "unknown option " + a;
+    }
+    if (!o.model.empty() && o.model != "iPhone" && o.model != "iPad") o.error = "--model is iPhone or iPad";
+    return o;
+}
+
+std::string absolute(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    char cwd[4096];
+    return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
+// Runs one command and prints what it says and the screen after it; false when it quits.
+bool runCommand(Driver& driver, const std::string& line, bool echo) {
+    if (echo) std::cout << "> " << line << "\n";
+    bool quit = false;
+    std::string said = driver.execute(line, &quit);
+    if (quit) return false;
+    std::cout << said;
+    auto trimmed = line.find_first_not_of(" \t");
+    bool quiet = trimmed == std::string::npos || line[trimmed] == '#' || line.compare(trimmed, 6, "screen") == 0 ||
+                 line.compare(trimmed, 4, "help") == 0;
+    if (!quiet) std::cout << driver.screen();
+    std::cout << std::flush;
+    return true;
+}
+
+// Reads commands line by line with nothing running between them (a regular file as input).
+int runLines(Driver& driver, std::istream& in, bool echo) {
+    std::string line;
+    while (std::getline(in, line))
+        if (!runCommand(driver, line, echo)) break;
+    return 0;
+}
+
+int runScript(Driver& driver, const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        std::cerr << "tandrel: cannot read " << path << ": " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    return runLines(driver, in, true);
+}
+
+// Standard input is a source of the main run loop, so timers and queued work go on while the app
+// waits for the next line. Lines run from the outer loop, never inside the source's handler: a
+// command drains the loop, and the handler must not run commands within itself.
+int runStandardInput(Driver& driver) {
+    bool interactive = ::isatty(STDIN_FILENO);
+    struct stat st;
+    // A regular file is always readable and cannot be watched: its lines simply run in order.
+    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) return runLines(driver, std::cin, !interactive);
+    auto loop = NSRunLoop::mainRunLoop();
+    std::string pending;
+    bool endOfInput = false;
+    NSRunLoop::SourceId source = 0;
+    source = loop->addFileDescriptor(STDIN_FILENO, NSRunLoop::Readable, [&](int fd, int) {
+        char buffer[kReadChunk];
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) return;
+        if (n <= 0) {
+            endOfInput = true;
+            loop->removeFileDescriptor(source);
+            return;
+        }
+        pending.append(buffer, static_cast<std::size_t>(n));
+    });
+    if (source == 0) return runLines(driver, std::cin, !interactive);
+    if (interactive) std::cout << "Type help for the commands.\n" << kPrompt << std::flush;
+    bool quit = false;
+    while (!quit) {
+        std::size_t newline;
+        bool ranCommand = false;
+        while (!quit && (newline = pending.find('\n')) != std::string::npos) {
+            std::string line = pending.substr(0, newline);
+            pending.erase(0, newline + 1);
+            quit = !runCommand(driver, line, !interactive);
+            ranCommand = true;
+        }
+        if (quit) break;
+        if (endOfInput) {
+            if (!pending.empty()) runCommand(driver, pending, !interactive);
+            break;
+        }
+        if (ranCommand && interactive) std::cout << kPrompt << std::flush;
+        loop->runOnce(kIdleWaitSeconds);
+    }
+    if (!endOfInput) loop->removeFileDescriptor(source);
+    return 0;
+}
+} // namespace
+
+int UIApplicationMain(int argc, char** argv, const std::string&, const std::string& delegateClassName) {
+    auto options = parse(argc, argv);
+    if (options.help || !options.error.empty()) {
+        if (!options.error.empty()) std::cerr << "tandrel: " << options.error << "\n";
+        std::cerr << "usage: tandrel [--device DIR] [--model iPhone|iPad] [--script FILE]\n" << Driver::help();
+        return options.error.empty() ? 0 : 2;
+    }
+    if (!options.device.empty()) {
+        std::string root = absolute(options.device);
+        if (::mkdir(root.c_str(), 0755) != 0 && errno != EEXIST) {
+            std::cerr << "tandrel: cannot make the device folder " << root << ": " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        DeviceRoot::setRoot(root);
+    } else if (const char* env = std::getenv("TANDREL_DEVICE"); !env || !*env) {
+        std::string sample = SampleDevice::defaultFolder();
+        if (!SampleDevice::ensureAt(sample)) {
+            std::cerr << "tandrel: cannot make the sample device in " << sample << "\n";
+            return 1;
+        }
+        DeviceRoot::setRoot(sample);
+    }
+    if (!options.model.empty()) DeviceProfile::update([&](DeviceProfile& p) { p.model = options.model; });
+    // A script runs on the manual clock, so its waits are exact and its screens repeatable.
+    if (!options.script.empty()) PlatformClock::setManual();
+
+    auto application = UIApplication::sharedApplication();
+    auto delegate = UIApplication::makeDelegate(delegateClassName);
+    if (!delegate) {
+        std::cerr << "tandrel: no application delegate class named " << delegateClassName << "\n";
+        return 1;
+    }
+    application->setDelegate(delegate);
+    delegate->applicationDidFinishLaunchingWithOptions(*application, Value());
+
+    Driver driver;
+    driver.drain();
+    int status = 0;
+    if (!options.script.empty()) {
+        std::cout << driver.screen();
+        status = runScript(driver, options.script);
+    } else {
+        std::cout << driver.screen();
+        status = runStandardInput(driver);
+    }
+    std::cout << std::flush;
+    return status;
+}

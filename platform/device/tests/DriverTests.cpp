@@ -1,0 +1,141 @@
+#include "platform/device/Driver.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIButton.h"
+#include "platform/uikit/UITabBarController.h"
+#include "platform/uikit/UITableViewController.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+class NamesTable : public UITableViewController {
+public:
+    explicit NamesTable(std::vector<std::string> names) : names(std::move(names)) {}
+    long tableViewNumberOfRowsInSection(UITableView&, long) override { return static_cast<long>(names.size()); }
+    std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(UITableView& table, const NSIndexPath& indexPath) override {
+        auto cell = table.dequeueReusableCellWithIdentifier("Cell");
+        if (!cell) cell = UITableViewCell::initWithStyleReuseIdentifier(UITableViewCellStyleDefault, "Cell");
+        cell->textLabel()->setText(names[indexPath.row]);
+        auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+        button->setTitleForState("go", UIControlStateNormal);
+        button->setFrame(CGRectMake(0, 0, 26, 26));
+        button->addTargetActionForControlEvents(self<NamesTable>(), [](NSObject& t, UIControl&, UIEvent* event) {
+            auto& me = static_cast<NamesTable&>(t);
+            auto row = me.tableView()->indexPathForRowAtPoint(event->allTouches()[0]->locationInView(me.tableView()));
+            me.journal.push_back("accessory " + std::to_string(row ? row->row : -1));
+        }, UIControlEventTouchUpInside);
+        cell->setAccessoryView(button);
+        return cell;
+    }
+    void tableViewDidSelectRowAtIndexPath(UITableView&, const NSIndexPath& indexPath) override {
+        journal.push_back("select " + std::to_string(indexPath.row));
+    }
+    bool tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath&) override { return true; }
+    void tableViewCommitEditingStyleForRowAtIndexPath(UITableView& table, UITableViewCellEditingStyle, const NSIndexPath& indexPath) override {
+        names.erase(names.begin() + indexPath.row);
+        table.reloadData();
+    }
+    std::vector<std::string> names;
+    std::vector<std::string> journal;
+};
+
+class DriverTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        UIApplication::sharedApplication()->reset();
+        std::vector<std::string> names;
+        for (int i = 0; i < 30; ++i) names.push_back("item " + std::to_string(i));
+        table_ = std::make_shared<NamesTable>(names);
+        table_->setTitle("Items");
+        nav_ = UINavigationController::initWithRootViewController(table_);
+        nav_->tabBarItem()->setTitle("List");
+        auto other = std::make_shared<UIViewController>();
+        other->tabBarItem()->setTitle("Other");
+        tabs_ = std::make_shared<UITabBarController>();
+        tabs_->setViewControllersAnimated({nav_, other}, false);
+        window_ = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+        window_->setRootViewController(tabs_);
+        window_->makeKeyAndVisible();
+    }
+    void TearDown() override {
+        UIApplication::sharedApplication()->reset();
+        DeviceTest::TearDown();
+    }
+
+    Driver driver_;
+    std::shared_ptr<NamesTable> table_;
+    std::shared_ptr<UINavigationController> nav_;
+    std::shared_ptr<UITabBarController> tabs_;
+    std::shared_ptr<UIWindow> window_;
+};
+} // namespace
+
+TEST_F(DriverTest, ScreenShowsTheBarsTheRowsOnScreenAndTheTabs) {
+    std::string screen = driver_.screen();
+    EXPECT_NE(screen.find("screen: NamesTable\n"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("nav: \"Items\"\n"), std::string::npos) << screen;
+    // 568 - 64 - 49 points show ten full rows and part of the eleventh.
+    EXPECT_NE(screen.find("rows 0-10 of 30:\n  0: item 0  [go]\n"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("item 11"), std::string::npos);
+    EXPECT_NE(screen.find("tabs: *\"List\" | \"Other\"\n"), std::string::npos) << screen;
+}
+
+TEST_F(DriverTest, RowsAccessoriesAndDeletionReachTheTable) {
+    EXPECT_TRUE(driver_.tapRow(25)); // scrolled into view first
+    EXPECT_TRUE(driver_.tapAccessory(25));
+    EXPECT_TRUE(driver_.tap("item 24"));
+    EXPECT_EQ(table_->journal, (std::vector<std::string>{"select 25", "accessory 25", "select 24"}));
+    EXPECT_TRUE(driver_.deleteRow(0));
+    EXPECT_EQ(table_->names.size(), 29u);
+    EXPECT_FALSE(driver_.tapRow(29));
+    EXPECT_EQ(driver_.lastError(), "no row 29");
+}
+
+TEST_F(DriverTest, CommandsNavigateTabsAndReportErrors) {
+    auto pushed = std::make_shared<NamesTable>(std::vector<std::string>{"inner"});
+    pushed->setTitle("Inner");
+    nav_->pushViewControllerAnimated(pushed, false);
+    EXPECT_NE(driver_.screen().find("nav: \"Inner\" | back: [< Items]"), std::string::npos);
+    EXPECT_EQ(driver_.execute("tap Items"), "");
+    EXPECT_EQ(nav_->topViewController(), table_);
+    EXPECT_EQ(driver_.execute("back"), "error: there is no back button\n");
+    EXPECT_EQ(driver_.execute("tab Other"), "");
+    EXPECT_EQ(tabs_->selectedIndex(), 1u);
+    EXPECT_EQ(driver_.execute("tab 0"), "");
+    EXPECT_EQ(tabs_->selectedIndex(), 0u);
+    EXPECT_EQ(driver_.execute("row x"), "error: row needs a row number\n");
+    EXPECT_EQ(driver_.execute("fly"), "error: unknown command \"fly\" (help lists the commands)\n");
+    bool quit = false;
+    driver_.execute("quit", &quit);
+    EXPECT_TRUE(quit);
+}
+
+TEST_F(DriverTest, AlertsAndSheetsAreShownAndAnswered) {
+    auto alert = UIAlertView::initWithTitle("Error", "It failed.", nullptr, "OK");
+    alert->show();
+    EXPECT_NE(driver_.screen().find("alert: \"Error\" \"It failed.\" buttons: [OK]\n"), std::string::npos);
+    EXPECT_FALSE(driver_.pressAlertButton("Cancel"));
+    EXPECT_TRUE(driver_.tap("OK"));
+    EXPECT_FALSE(driver_.visibleAlert());
+
+    auto sheet = UIActivityViewController::initWithActivityItemsApplicationActivities({Value(NSURL::fileURLWithPath("/tmp/a b"))}, {});
+    sheet->setExcludedActivityTypes({UIActivityTypeMail});
+    std::string outcome;
+    sheet->setCompletionHandler([&](const std::string& type, bool completed) { outcome = type + (completed ? " done" : " cancelled"); });
+    tabs_->presentViewControllerAnimatedCompletion(sheet, true, nullptr);
+    std::string screen = driver_.screen();
+    EXPECT_NE(screen.find("sheet: activity\n  item: file:///tmp/a%20b\n  excluded: com.apple.UIKit.activity.Mail\n"),
+              std::string::npos) << screen;
+    EXPECT_NE(screen.find("rows 0-10 of 30"), std::string::npos); // the screen beneath stays
+    EXPECT_FALSE(driver_.completeSheet(UIActivityTypeMail));
+    EXPECT_TRUE(driver_.completeSheet(""));
+    EXPECT_EQ(outcome, UIActivityTypeAirDrop + " done");
+    EXPECT_FALSE(driver_.visibleSheet());
+    EXPECT_FALSE(driver_.cancelSheet());
+}
+
+TEST_F(DriverTest, OpenedURLsAreListed) {
+    UIApplication::sharedApplication()->openURL(NSURL::URLWithString("cydia://package/tandrel"));
+    EXPECT_NE(driver_.screen().find("opened: cydia://package/tandrel\n"), std::string::npos);
+}

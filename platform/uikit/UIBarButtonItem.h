@@ -1,0 +1,56 @@
+#pragma once
+// A button of a navigation bar or toolbar: an image or title with a style, or a system item,
+// and a target–action.
+
+#include "platform/uikit/UIBarItem.h"
+
+#include <functional>
+#include <memory>
+
+enum UIBarButtonItemStyle : long {
+    UIBarButtonItemStylePlain = 0,
+    UIBarButtonItemStyleBordered = 1,
+    UIBarButtonItemStyleDone = 2,
+};
+
+enum UIBarButtonSystemItem : long {
+    UIBarButtonSystemItemDone = 0,
+    UIBarButtonSystemItemCancel = 1,
+    UIBarButtonSystemItemEdit = 2,
+    UIBarButtonSystemItemSave = 3,
+    UIBarButtonSystemItemAdd = 4,
+    UIBarButtonSystemItemAction = 9,
+    UIBarButtonSystemItemRefresh = 13,
+};
+
+class UIBarButtonItem : public UIBarItem {
+public:
+    using Action = std::function<void(NSObject& target, UIBarButtonItem& sender)>;
+
+    UIBarButtonItem() = default;
+    static std::shared_ptr<UIBarButtonItem> initWithImage(UIImagePtr image, UIBarButtonItemStyle style,
+                                                          const std::shared_ptr<NSObject>& target, Action action);
+    static std::shared_ptr<UIBarButtonItem> initWithTitle(const std::string& title, UIBarButtonItemStyle style,
+                                                          const std::shared_ptr<NSObject>& target, Action action);
+    // The system items show their platform titles ("Edit", "Done", "Cancel", …).
+    static std::shared_ptr<UIBarButtonItem> initWithBarButtonSystemItem(UIBarButtonSystemItem item,
+                                                                        const std::shared_ptr<NSObject>& target, Action action);
+
+    UIBarButtonItemStyle style() const { return style_; }
+    void setStyle(UIBarButtonItemStyle style) { style_ = style; }
+    bool isSystemItem() const { return systemItem_ >= 0; }
+    std::shared_ptr<NSObject> target() const { return target_.lock(); }
+    void setTargetAction(const std::shared_ptr<NSObject>& target, Action action);
+    UIColorPtr tintColor() const { return tintColor_; }
+    void setTintColor(UIColorPtr color) { tintColor_ = std::move(color); }
+
+    // What a tap does: the action with its target, when the item is enabled and the target lives.
+    void performAction();
+
+private:
+    UIBarButtonItemStyle style_ = UIBarButtonItemStylePlain;
+    long systemItem_ = -1;
+    std::weak_ptr<NSObject> target_;
+    Action action_;
+    UIColorPtr tintColor_;
+};

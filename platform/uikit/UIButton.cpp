@@ -1,0 +1,40 @@
+#include "platform/uikit/UIButton.h"
+
+UIButton::UIButton(UIButtonType type) : type_(type), titleLabel_(std::make_shared<UILabel>()) {}
+
+std::shared_ptr<UIButton> UIButton::buttonWithType(UIButtonType type) { return std::make_shared<UIButton>(type); }
+
+template <class T>
+T UIButton::lookup(const std::map<unsigned long, T>& values, unsigned long state) {
+    auto it = values.find(state);
+    if (it != values.end()) return it->second;
+    it = values.find(UIControlStateNormal);
+    return it != values.end() ? it->second : T{};
+}
+
+void UIButton::setTitleForState(const std::string& title, unsigned long state) {
+    titles_[state] = title;
+    updateTitleLabel();
+}
+std::string UIButton::titleForState(unsigned long state) const { return lookup(titles_, state); }
+void UIButton::setTitleColorForState(UIColorPtr color, unsigned long state) {
+    titleColors_[state] = std::move(color);
+    updateTitleLabel();
+}
+UIColorPtr UIButton::titleColorForState(unsigned long state) const { return lookup(titleColors_, state); }
+void UIButton::setImageForState(UIImagePtr image, unsigned long state) { images_[state] = std::move(image); }
+UIImagePtr UIButton::imageForState(unsigned long state) const { return lookup(images_, state); }
+void UIButton::setBackgroundImageForState(UIImagePtr image, unsigned long state) { backgroundImages_[state] = std::move(image); }
+UIImagePtr UIButton::backgroundImageForState(unsigned long state) const { return lookup(backgroundImages_, state); }
+
+void UIButton::updateTitleLabel() {
+    titleLabel_->setText(currentTitle());
+    if (auto color = titleColorForState(state())) titleLabel_->setTextColor(color);
+}
+
+CGSize UIButton::sizeThatFits(CGSize size) const {
+    if (auto background = currentBackgroundImage()) return background->size();
+    if (auto image = currentImage()) return image->size();
+    auto label = titleLabel_->sizeThatFits(size);
+    return {label.width + 12, std::max<CGFloat>(label.height, 30)};
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Buttons: title, image and background image per control state.
+
+#include "platform/uikit/UIControl.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UILabel.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+enum UIButtonType : long {
+    UIButtonTypeCustom = 0,
+    UIButtonTypeSystem = 1,
+    UIButtonTypeDetailDisclosure = 2,
+    UIButtonTypeInfoLight = 3,
+    UIButtonTypeInfoDark = 4,
+    UIButtonTypeContactAdd = 5,
+};
+
+class UIButton : public UIControl {
+public:
+    explicit UIButton(UIButtonType type = UIButtonTypeCustom);
+    static std::shared_ptr<UIButton> buttonWithType(UIButtonType type);
+
+    UIButtonType buttonType() const { return type_; }
+
+    void setTitleForState(const std::string& title, unsigned long state);
+    std::string titleForState(unsigned long state) const;
+    void setTitleColorForState(UIColorPtr color, unsigned long state);
+    UIColorPtr titleColorForState(unsigned long state) const;
+    void setImageForState(UIImagePtr image, unsigned long state);
+    UIImagePtr imageForState(unsigned long state) const;
+    void setBackgroundImageForState(UIImagePtr image, unsigned long state);
+    UIImagePtr backgroundImageForState(unsigned long state) const;
+
+    // For the current state, falling back to the normal state's.
+    std::string currentTitle() const { return titleForState(state()); }
+    UIImagePtr currentImage() const { return imageForState(state()); }
+    UIImagePtr currentBackgroundImage() const { return backgroundImageForState(state()); }
+    const std::shared_ptr<UILabel>& titleLabel() const { return titleLabel_; }
+
+    CGSize sizeThatFits(CGSize size) const override;
+
+private:
+    template <class T>
+    static T lookup(const std::map<unsigned long, T>& values, unsigned long state);
+    void updateTitleLabel();
+
+    UIButtonType type_;
+    std::map<unsigned long, std::string> titles_;
+    std::map<unsigned long, UIColorPtr> titleColors_;
+    std::map<unsigned long, UIImagePtr> images_;
+    std::map<unsigned long, UIImagePtr> backgroundImages_;
+    std::shared_ptr<UILabel> titleLabel_;
+};

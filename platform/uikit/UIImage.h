@@ -1,0 +1,49 @@
+#pragma once
+// Images: a bitmap with a scale, sized in points. Bundle images come from the main bundle as PNG
+// files ("name@2x.png" preferred, at scale 2).
+
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSObject.h"
+#include "platform/graphics/CGGeometry.h"
+#include "platform/graphics/CGImage.h"
+
+#include <memory>
+#include <string>
+
+class UIImage;
+using UIImagePtr = std::shared_ptr<UIImage>;
+
+class UIImage : public NSObject {
+public:
+    UIImage(CGImageRef image, CGFloat scale, std::string name);
+
+    // nil when the bundle has no such image.
+    static UIImagePtr imageNamed(const std::string& name);
+    // A device path; nil when it is not a PNG image.
+    static UIImagePtr imageWithContentsOfFile(const std::string& path);
+    static UIImagePtr imageWithData(const NSData& data, CGFloat scale = 1);
+    static UIImagePtr imageWithCGImage(CGImageRef image, CGFloat scale = 1);
+
+    CGSize size() const;
+    CGFloat scale() const { return scale_; }
+    const CGImageRef& CGImage() const { return image_; }
+    // The bundle name the image was loaded under; an image drawn from bundle images carries
+    // their names joined by "+". The headless screen shows images by these names.
+    const std::string& name() const { return name_; }
+
+    // Draws into the current image context, stretched over the rectangle.
+    void drawInRect(const CGRect& rect) const;
+    void drawAtPoint(CGPoint point) const;
+
+    std::string description() const override;
+
+private:
+    static UIImagePtr loadBundleImage(const std::string& base);
+
+    CGImageRef image_;
+    CGFloat scale_;
+    std::string name_;
+};
+
+// The image as PNG bytes.
+NSDataPtr UIImagePNGRepresentation(const UIImagePtr& image);

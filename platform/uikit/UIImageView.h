@@ -1,0 +1,23 @@
+#pragma once
+// Shows an image.
+
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIView.h"
+
+class UIImageView : public UIView {
+public:
+    UIImageView();
+    explicit UIImageView(const CGRect& frame);
+    // Sized to the image.
+    explicit UIImageView(const UIImagePtr& image);
+
+    UIImagePtr image() const { return image_; }
+    void setImage(UIImagePtr image) { image_ = std::move(image); }
+    UIImagePtr highlightedImage() const { return highlightedImage_; }
+    void setHighlightedImage(UIImagePtr image) { highlightedImage_ = std::move(image); }
+    CGSize sizeThatFits(CGSize size) const override;
+
+private:
+    UIImagePtr image_;
+    UIImagePtr highlightedImage_;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// A stack of controllers under a navigation bar.
+
+#include "platform/uikit/UINavigationBar.h"
+#include "platform/uikit/UIViewController.h"
+
+#include <memory>
+#include <vector>
+
+class UINavigationController : public UIViewController {
+public:
+    // The bar's height and the status bar's above it, in points.
+    static constexpr CGFloat kNavigationBarHeight = 44;
+    static constexpr CGFloat kStatusBarHeight = 20;
+
+    UINavigationController();
+    static std::shared_ptr<UINavigationController> initWithRootViewController(const std::shared_ptr<UIViewController>& root);
+
+    std::vector<std::shared_ptr<UIViewController>> viewControllers() const { return childViewControllers(); }
+    void setViewControllersAnimated(const std::vector<std::shared_ptr<UIViewController>>& controllers, bool animated);
+    void pushViewControllerAnimated(const std::shared_ptr<UIViewController>& controller, bool animated);
+    // The controller popped, or nil when only the root is left.
+    std::shared_ptr<UIViewController> popViewControllerAnimated(bool animated);
+    void popToRootViewControllerAnimated(bool animated);
+    std::shared_ptr<UIViewController> topViewController() const;
+    // The top controller, or what it presents.
+    std::shared_ptr<UIViewController> visibleViewController() const;
+    const std::shared_ptr<UINavigationBar>& navigationBar() const { return navigationBar_; }
+
+    void loadView() override;
+    void viewWillLayoutSubviews() override;
+
+protected:
+    std::shared_ptr<UIViewController> childForAppearance() const override { return topViewController(); }
+
+private:
+    void showTop(const std::shared_ptr<UIViewController>& old, bool animated);
+    std::shared_ptr<UINavigationBar> navigationBar_;
+};

@@ -1,0 +1,29 @@
+#pragma once
+// The bar of a tab bar controller: one item per controller.
+
+#include "platform/uikit/UITabBarItem.h"
+#include "platform/uikit/UIView.h"
+
+#include <memory>
+#include <vector>
+
+class UITabBar : public UIView {
+public:
+    using UIView::UIView;
+    const std::vector<std::shared_ptr<UITabBarItem>>& items() const { return items_; }
+    void setItems(std::vector<std::shared_ptr<UITabBarItem>> items) { items_ = std::move(items); }
+    std::shared_ptr<UITabBarItem> selectedItem() const { return selectedItem_; }
+    void setSelectedItem(std::shared_ptr<UITabBarItem> item) { selectedItem_ = std::move(item); }
+    UIColorPtr barTintColor() const { return barTintColor_; }
+    void setBarTintColor(UIColorPtr color) { barTintColor_ = std::move(color); }
+    UIColorPtr tintColor() const { return tintColor_; }
+    void setTintColor(UIColorPtr color) { tintColor_ = std::move(color); }
+    // The frame, in the bar's coordinates, of the item at the index (items share the width).
+    CGRect frameForItemAtIndex(std::size_t index) const;
+
+private:
+    std::vector<std::shared_ptr<UITabBarItem>> items_;
+    std::shared_ptr<UITabBarItem> selectedItem_;
+    UIColorPtr barTintColor_;
+    UIColorPtr tintColor_;
+};

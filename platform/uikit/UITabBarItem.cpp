@@ -1,0 +1,20 @@
+#include "platform/uikit/UITabBarItem.h"
+
+std::shared_ptr<UITabBarItem> UITabBarItem::initWithTitleImageTag(const std::string& title, UIImagePtr image, long tag) {
+    auto item = std::make_shared<UITabBarItem>();
+    item->setTitle(title);
+    item->setImage(std::move(image));
+    item->setTag(tag);
+    return item;
+}
+
+std::shared_ptr<UITabBarItem> UITabBarItem::appearance() {
+    static auto proxy = std::make_shared<UITabBarItem>();
+    return proxy;
+}
+
+UITextAttributes UITabBarItem::effectiveTitleTextAttributesForState(unsigned long state) const {
+    auto own = titleTextAttributesForState(state);
+    auto proxy = appearance()->titleTextAttributesForState(state);
+    return {own.textColor ? own.textColor : proxy.textColor, own.font ? own.font : proxy.font};
+}

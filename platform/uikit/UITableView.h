@@ -1,0 +1,135 @@
+#pragma once
+// Tables: rows from a data source, cells only for the rows on screen, reused by identifier.
+
+#include "platform/uikit/NSIndexPath.h"
+#include "platform/uikit/UITableViewCell.h"
+#include "platform/uikit/UIView.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class UITableView;
+
+enum UITableViewStyle : long { UITableViewStylePlain = 0, UITableViewStyleGrouped = 1 };
+
+enum UITableViewRowAnimation : long {
+    UITableViewRowAnimationFade = 0,
+    UITableViewRowAnimationRight = 1,
+    UITableViewRowAnimationLeft = 2,
+    UITableViewRowAnimationTop = 3,
+    UITableViewRowAnimationBottom = 4,
+    UITableViewRowAnimationNone = 5,
+    UITableViewRowAnimationMiddle = 6,
+    UITableViewRowAnimationAutomatic = 100,
+};
+
+enum UITableViewScrollPosition : long {
+    UITableViewScrollPositionNone = 0,
+    UITableViewScrollPositionTop = 1,
+    UITableViewScrollPositionMiddle = 2,
+    UITableViewScrollPositionBottom = 3,
+};
+
+class UITableViewDataSource {
+public:
+    virtual ~UITableViewDataSource() = default;
+    virtual long numberOfSectionsInTableView(UITableView&) { return 1; }
+    virtual long tableViewNumberOfRowsInSection(UITableView& tableView, long section) = 0;
+    virtual std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(UITableView& tableView,
+                                                                           const NSIndexPath& indexPath) = 0;
+    // Rows are editable (swipe to delete) only where the data source says so: a data source that
+    // commits edits answers YES.
+    virtual bool tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath&) { return false; }
+    virtual void tableViewCommitEditingStyleForRowAtIndexPath(UITableView&, UITableViewCellEditingStyle, const NSIndexPath&) {}
+};
+
+class UITableViewDelegate {
+public:
+    virtual ~UITableViewDelegate() = default;
+    virtual void tableViewDidSelectRowAtIndexPath(UITableView&, const NSIndexPath&) {}
+    virtual void tableViewAccessoryButtonTappedForRowWithIndexPath(UITableView&, const NSIndexPath&) {}
+    virtual UITableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(UITableView&, const NSIndexPath&) {
+        return UITableViewCellEditingStyleDelete;
+    }
+};
+
+class UITableView : public UIView {
+public:
+    static constexpr CGFloat kDefaultRowHeight = 44;
+
+    UITableView(const CGRect& frame, UITableViewStyle style);
+
+    UITableViewStyle style() const { return style_; }
+    std::shared_ptr<UITableViewDataSource> dataSource() const { return dataSource_.lock(); }
+    void setDataSource(const std::shared_ptr<UITableViewDataSource>& dataSource);
+    std::shared_ptr<UITableViewDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<UITableViewDelegate>& delegate) { delegate_ = delegate; }
+    CGFloat rowHeight() const { return rowHeight_; }
+    void setRowHeight(CGFloat height);
+
+    // A cell set aside for reuse under the identifier, or nil.
+    std::shared_ptr<UITableViewCell> dequeueReusableCellWithIdentifier(const std::string& identifier);
+
+    // Reads the row counts again; the cells on screen are asked for anew at the next layout.
+    void reloadData();
+    void reloadSectionsWithRowAnimation(const std::vector<long>& sections, UITableViewRowAnimation animation);
+    // The animation of the last section reload (tests read it).
+    std::optional<UITableViewRowAnimation> lastRowAnimation() const { return lastRowAnimation_; }
+
+    long numberOfSections();
+    long numberOfRowsInSection(long section);
+
+    // The cell of a row on screen, or nil.
+    std::shared_ptr<UITableViewCell> cellForRowAtIndexPath(const NSIndexPath& indexPath) const;
+    std::vector<std::shared_ptr<UITableViewCell>> visibleCells() const;
+    std::vector<NSIndexPath> indexPathsForVisibleRows() const;
+    std::optional<NSIndexPath> indexPathForCell(const UITableViewCell* cell) const;
+    // A point of the table's coordinates (its content, scrolled).
+    std::optional<NSIndexPath> indexPathForRowAtPoint(CGPoint point);
+    CGRect rectForRowAtIndexPath(const NSIndexPath& indexPath);
+
+    void selectRowAtIndexPath(const std::optional<NSIndexPath>& indexPath, bool animated, UITableViewScrollPosition position);
+    void deselectRowAtIndexPathAnimated(const NSIndexPath& indexPath, bool animated);
+    std::optional<NSIndexPath> indexPathForSelectedRow() const { return selected_; }
+    void scrollToRowAtIndexPath(const NSIndexPath& indexPath, UITableViewScrollPosition position, bool animated);
+
+    CGPoint contentOffset() const { return bounds().origin; }
+    void setContentOffset(CGPoint offset);
+    CGSize contentSize();
+
+    UIViewPtr tableHeaderView() const { return header_; }
+    void setTableHeaderView(const UIViewPtr& view);
+    UIViewPtr tableFooterView() const { return footer_; }
+    void setTableFooterView(const UIViewPtr& view);
+
+    bool isEditing() const { return editing_; }
+    void setEditingAnimated(bool editing, bool) { editing_ = editing; }
+
+    void layoutSubviews() override;
+
+private:
+    void loadCountsIfNeeded();
+    void recycleVisibleCells();
+    long totalRows();
+    CGFloat headerHeight() const;
+    // The index path of a row counted over all sections, and back.
+    NSIndexPath indexPathForGlobalRow(long global) const;
+    long globalRow(const NSIndexPath& indexPath) const;
+
+    UITableViewStyle style_;
+    std::weak_ptr<UITableViewDataSource> dataSource_;
+    std::weak_ptr<UITableViewDelegate> delegate_;
+    CGFloat rowHeight_ = kDefaultRowHeight;
+    bool countsLoaded_ = false;
+    std::vector<long> rowCounts_;
+    std::map<NSIndexPath, std::shared_ptr<UITableViewCell>> visible_;
+    std::map<std::string, std::vector<std::shared_ptr<UITableViewCell>>> reusePool_;
+    std::optional<NSIndexPath> selected_;
+    std::optional<UITableViewRowAnimation> lastRowAnimation_;
+    UIViewPtr header_;
+    UIViewPtr footer_;
+    bool editing_ = false;
+};

@@ -1,0 +1,143 @@
+#pragma once
+// Views: geometry, look and order of a headless view tree. Nothing is drawn; the tree records
+// what the screen would show, and the driver reads it.
+
+#include "platform/graphics/CGGeometry.h"
+#include "platform/uikit/CALayer.h"
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIResponder.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class UIView;
+class UIViewController;
+class UIWindow;
+using UIViewPtr = std::shared_ptr<UIView>;
+
+enum UIViewAnimationOptions : unsigned long {
+    UIViewAnimationOptionLayoutSubviews = 1 << 0,
+    UIViewAnimationOptionAllowUserInteraction = 1 << 1,
+    UIViewAnimationOptionBeginFromCurrentState = 1 << 2,
+    UIViewAnimationOptionCurveEaseInOut = 0 << 16,
+    UIViewAnimationOptionCurveEaseIn = 1 << 16,
+    UIViewAnimationOptionCurveEaseOut = 2 << 16,
+    UIViewAnimationOptionCurveLinear = 3 << 16,
+};
+
+// One block animation as the view system received it.
+struct UIViewAnimationRecord {
+    double duration = 0;
+    double delay = 0;
+    unsigned long options = 0;
+    bool hasCompletion = false;
+};
+
+class UIView : public UIResponder {
+public:
+    UIView();
+    explicit UIView(const CGRect& frame);
+    ~UIView() override;
+
+    // Geometry. The frame is derived from center, bounds and transform, as on the platform.
+    CGRect frame() const;
+    void setFrame(const CGRect& frame);
+    CGRect bounds() const { return bounds_; }
+    void setBounds(const CGRect& bounds);
+    CGPoint center() const { return center_; }
+    void setCenter(CGPoint center) { center_ = center; }
+    CGAffineTransform transform() const { return transform_; }
+    void setTransform(const CGAffineTransform& transform) { transform_ = transform; }
+
+    // Look.
+    CGFloat alpha() const { return alpha_; }
+    void setAlpha(CGFloat alpha) { alpha_ = alpha; }
+    bool isHidden() const { return hidden_; }
+    void setHidden(bool hidden) { hidden_ = hidden; }
+    UIColorPtr backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(UIColorPtr color) { backgroundColor_ = std::move(color); }
+    bool clipsToBounds() const { return clipsToBounds_; }
+    void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
+    bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
+    void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
+    const std::shared_ptr<CALayer>& layer() const { return layer_; }
+    long tag() const { return tag_; }
+    void setTag(long tag) { tag_ = tag; }
+    const std::string& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(std::string label) { accessibilityLabel_ = std::move(label); }
+
+    // The tree.
+    std::shared_ptr<UIView> superview() const { return superview_.lock(); }
+    const std::vector<UIViewPtr>& subviews() const { return subviews_; }
+    std::shared_ptr<UIWindow> window() const;
+    void addSubview(const UIViewPtr& view);
+    void insertSubviewAtIndex(const UIViewPtr& view, std::size_t index);
+    void insertSubviewBelowSubview(const UIViewPtr& view, const UIViewPtr& sibling);
+    void insertSubviewAboveSubview(const UIViewPtr& view, const UIViewPtr& sibling);
+    void removeFromSuperview();
+    void bringSubviewToFront(const UIViewPtr& view);
+    void sendSubviewToBack(const UIViewPtr& view);
+    bool isDescendantOfView(const UIView* view) const;
+    // This view or the first descendant (depth first) with the tag.
+    UIViewPtr viewWithTag(long tag);
+
+    // Hit testing, in this view's coordinates: the deepest visible, interactive descendant.
+    virtual UIViewPtr hitTestWithEvent(CGPoint point, const std::shared_ptr<UIEvent>& event);
+    virtual bool pointInsideWithEvent(CGPoint point, const std::shared_ptr<UIEvent>& event) const;
+
+    // Coordinate conversion; a nil view stands for the window (the view's topmost ancestor).
+    CGPoint convertPointToView(CGPoint point, const UIViewPtr& view) const;
+    CGPoint convertPointFromView(CGPoint point, const UIViewPtr& view) const;
+    CGRect convertRectToView(const CGRect& rect, const UIViewPtr& view) const;
+    CGRect convertRectFromView(const CGRect& rect, const UIViewPtr& view) const;
+
+    // Layout: layoutSubviews runs on layoutIfNeeded after setNeedsLayout or a size change.
+    void setNeedsLayout() { needsLayout_ = true; }
+    void layoutIfNeeded();
+    virtual void layoutSubviews();
+    virtual CGSize sizeThatFits(CGSize size) const;
+    void sizeToFit();
+
+    // Hooks of the tree.
+    virtual void willMoveToSuperview(const UIViewPtr&) {}
+    virtual void didMoveToSuperview() {}
+    virtual void didMoveToWindow() {}
+
+    // The controller whose root view this is, if any.
+    std::shared_ptr<UIViewController> viewController() const { return controller_.lock(); }
+    void setViewController(const std::shared_ptr<UIViewController>& controller) { controller_ = controller; }
+    std::shared_ptr<UIResponder> nextResponder() const override;
+
+    // Block animations: the model values change at once; the completion runs on the main run
+    // loop once delay plus duration have passed on the platform clock.
+    using Animations = std::function<void()>;
+    using Completion = std::function<void(bool finished)>;
+    static void animateWithDuration(double duration, const Animations& animations);
+    static void animateWithDuration(double duration, const Animations& animations, Completion completion);
+    static void animateWithDuration(double duration, double delay, unsigned long options, const Animations& animations,
+                                    Completion completion);
+    // Every animation since the last clear, for tests.
+    static std::vector<UIViewAnimationRecord> recordedAnimations();
+    static void clearRecordedAnimations();
+
+private:
+    void childrenMovedToWindow();
+
+    CGRect bounds_;
+    CGPoint center_;
+    CGAffineTransform transform_ = CGAffineTransformIdentity;
+    CGFloat alpha_ = 1;
+    bool hidden_ = false;
+    UIColorPtr backgroundColor_;
+    bool clipsToBounds_ = false;
+    bool userInteractionEnabled_ = true;
+    std::shared_ptr<CALayer> layer_;
+    long tag_ = 0;
+    std::string accessibilityLabel_;
+    std::weak_ptr<UIView> superview_;
+    std::vector<UIViewPtr> subviews_;
+    std::weak_ptr<UIViewController> controller_;
+    bool needsLayout_ = true;
+};

@@ -1,0 +1,112 @@
+#pragma once
+// View controllers: lazy views, appearance callbacks, containment and modal presentation.
+
+#include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UINavigationItem.h"
+#include "platform/uikit/UIResponder.h"
+#include "platform/uikit/UITabBarItem.h"
+#include "platform/uikit/UIView.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class UINavigationController;
+class UITabBarController;
+
+enum UIModalPresentationStyle : long {
+    UIModalPresentationFullScreen = 0,
+    UIModalPresentationPageSheet = 1,
+    UIModalPresentationFormSheet = 2,
+    UIModalPresentationCurrentContext = 3,
+    UIModalPresentationCustom = 4,
+    UIModalPresentationOverFullScreen = 5,
+};
+
+class UIViewController : public UIResponder {
+public:
+    using Completion = std::function<void()>;
+
+    UIViewController() = default;
+    ~UIViewController() override;
+
+    // The view, loaded on first use (loadView, then viewDidLoad).
+    UIViewPtr view();
+    bool isViewLoaded() const { return static_cast<bool>(view_); }
+    void setView(const UIViewPtr& view);
+    virtual void loadView();
+    virtual void viewDidLoad() {}
+    virtual void viewWillAppear(bool) {}
+    virtual void viewDidAppear(bool) {}
+    virtual void viewWillDisappear(bool) {}
+    virtual void viewDidDisappear(bool) {}
+    virtual void viewWillLayoutSubviews() {}
+    virtual void viewDidLayoutSubviews() {}
+    virtual void didReceiveMemoryWarning() {}
+    bool isViewVisible() const { return appearance_ == Appearance::Appeared; }
+
+    // Sends the appearance callbacks to this controller and to the children it shows.
+    void beginAppearanceTransition(bool isAppearing, bool animated);
+    void endAppearanceTransition();
+
+    const std::string& title() const { return title_; }
+    virtual void setTitle(const std::string& title);
+    std::shared_ptr<UINavigationItem> navigationItem();
+    std::shared_ptr<UITabBarItem> tabBarItem();
+    void setTabBarItem(std::shared_ptr<UITabBarItem> item) { tabBarItem_ = std::move(item); }
+
+    // Containment.
+    std::shared_ptr<UIViewController> parentViewController() const { return parent_.lock(); }
+    const std::vector<std::shared_ptr<UIViewController>>& childViewControllers() const { return children_; }
+    void addChildViewController(const std::shared_ptr<UIViewController>& child);
+    void removeFromParentViewController();
+    std::shared_ptr<UINavigationController> navigationController() const;
+    std::shared_ptr<UITabBarController> tabBarController() const;
+
+    // Modal presentation. The presented controller's view covers the window; the completion runs
+    // on the main run loop once the presentation is done.
+    std::shared_ptr<UIViewController> presentedViewController() const { return presented_; }
+    std::shared_ptr<UIViewController> presentingViewController() const { return presenting_.lock(); }
+    void presentViewControllerAnimatedCompletion(const std::shared_ptr<UIViewController>& controller, bool animated,
+                                                 Completion completion);
+    void presentModalViewControllerAnimated(const std::shared_ptr<UIViewController>& controller, bool animated);
+    // Dismisses what this controller presented, or this controller when it was presented.
+    void dismissViewControllerAnimatedCompletion(bool animated, Completion completion);
+    void dismissModalViewControllerAnimated(bool animated) { dismissViewControllerAnimatedCompletion(animated, nullptr); }
+    UIModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
+    void setModalPresentationStyle(UIModalPresentationStyle style) { modalPresentationStyle_ = style; }
+
+    bool isEditing() const { return editing_; }
+    virtual void setEditingAnimated(bool editing, bool animated);
+    // The system edit item, toggling editing ("Edit" / "Done").
+    std::shared_ptr<UIBarButtonItem> editButtonItem();
+
+    std::shared_ptr<UIResponder> nextResponder() const override;
+
+protected:
+    // The child that shows its view when this container appears (none for a plain controller).
+    virtual std::shared_ptr<UIViewController> childForAppearance() const { return nullptr; }
+    // Container bookkeeping.
+    void setParent(const std::shared_ptr<UIViewController>& parent) { parent_ = parent; }
+
+private:
+    enum class Appearance { Disappeared, Appearing, Appeared, Disappearing };
+    void dismissPresented(bool animated, Completion completion);
+
+    UIViewPtr view_;
+    std::string title_;
+    std::shared_ptr<UINavigationItem> navigationItem_;
+    std::shared_ptr<UITabBarItem> tabBarItem_;
+    std::weak_ptr<UIViewController> parent_;
+    std::vector<std::shared_ptr<UIViewController>> children_;
+    std::shared_ptr<UIViewController> presented_;
+    std::weak_ptr<UIViewController> presenting_;
+    UIModalPresentationStyle modalPresentationStyle_ = UIModalPresentationFullScreen;
+    Appearance appearance_ = Appearance::Disappeared;
+    bool editing_ = false;
+    std::shared_ptr<UIBarButtonItem> editButtonItem_;
+
+    friend class UINavigationController;
+    friend class UITabBarController;
+};

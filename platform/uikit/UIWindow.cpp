@@ -1,0 +1,45 @@
+#include "platform/uikit/UIWindow.h"
+
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIViewController.h"
+
+void UIWindow::setRootViewController(const std::shared_ptr<UIViewController>& controller) {
+    if (controller == rootViewController_) return;
+    auto old = rootViewController_;
+    if (old && visible_) old->beginAppearanceTransition(false, false);
+    if (old && old->isViewLoaded()) old->view()->removeFromSuperview();
+    rootViewController_ = controller;
+    if (controller) {
+        auto view = controller->view();
+        view->setFrame(bounds());
+        addSubview(view);
+        setNeedsLayout();
+    }
+    if (old && visible_) old->endAppearanceTransition();
+    if (controller && visible_) {
+        controller->beginAppearanceTransition(true, false);
+        controller->endAppearanceTransition();
+    }
+}
+
+void UIWindow::makeKeyAndVisible() {
+    makeKeyWindow();
+    if (visible_) return;
+    visible_ = true;
+    setHidden(false);
+    if (rootViewController_) {
+        rootViewController_->beginAppearanceTransition(true, false);
+        rootViewController_->endAppearanceTransition();
+    }
+}
+
+void UIWindow::makeKeyWindow() { UIApplication::sharedApplication()->setKeyWindow(self<UIWindow>()); }
+
+bool UIWindow::isKeyWindow() const { return UIApplication::sharedApplication()->keyWindow().get() == this; }
+
+void UIWindow::layoutSubviews() {
+    if (rootViewController_ && rootViewController_->isViewLoaded()) rootViewController_->view()->setFrame(bounds());
+    UIView::layoutSubviews();
+}
+
+std::shared_ptr<UIResponder> UIWindow::nextResponder() const { return UIApplication::sharedApplication(); }

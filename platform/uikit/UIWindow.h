@@ -1,0 +1,27 @@
+#pragma once
+// The application's window: the root of the view tree and of the controller hierarchy.
+
+#include "platform/uikit/UIView.h"
+
+class UIViewController;
+
+class UIWindow : public UIView {
+public:
+    using UIView::UIView;
+
+    std::shared_ptr<UIViewController> rootViewController() const { return rootViewController_; }
+    // The root controller's view fills the window; it appears at once when the window is visible.
+    void setRootViewController(const std::shared_ptr<UIViewController>& controller);
+
+    void makeKeyAndVisible();
+    void makeKeyWindow();
+    bool isKeyWindow() const;
+    bool isVisible() const { return visible_; }
+
+    void layoutSubviews() override;
+    std::shared_ptr<UIResponder> nextResponder() const override;
+
+private:
+    std::shared_ptr<UIViewController> rootViewController_;
+    bool visible_ = false;
+};

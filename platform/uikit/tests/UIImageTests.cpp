@@ -1,0 +1,65 @@
+#include "platform/system/DeviceProfile.h"
+#include "platform/uikit/UIGraphics.h"
+#include "platform/uikit/UIImage.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+UIImagePtr solidImage(int pixels, CGFloat scale) {
+    auto bitmap = CGImage::createWithSize(pixels, pixels);
+    CGContext c(bitmap, 1);
+    c.setFillColor(0, 0, 1, 1);
+    c.fillRect(CGRectMake(0, 0, pixels, pixels));
+    return UIImage::imageWithCGImage(bitmap, scale);
+}
+} // namespace
+
+TEST(UIImage, RedrawnImageHasTheSizeAskedForAtTheScreenScale) {
+    DeviceProfile::reset();
+    auto source = solidImage(90, 3);
+    EXPECT_EQ(source->size(), CGSizeMake(30, 30));
+    UIGraphicsBeginImageContextWithOptions({26, 26}, false, 0);
+    source->drawInRect(CGRectMake(0, 0, 26, 26));
+    auto drawn = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(drawn->size(), CGSizeMake(26, 26));
+    EXPECT_EQ(drawn->scale(), 2);
+    EXPECT_EQ(drawn->CGImage()->width(), 52);
+    EXPECT_EQ(drawn->CGImage()->pixelAt(51, 0), (CGImage::Pixel{0, 0, 255, 255}));
+    EXPECT_FALSE(UIGraphicsGetCurrentContext());
+    EXPECT_FALSE(UIGraphicsGetImageFromCurrentImageContext());
+}
+
+TEST(UIImage, ContextsNestAndKeepTheNamesOfWhatWasDrawn) {
+    auto named = std::make_shared<UIImage>(solidImage(4, 1)->CGImage(), 1, "zip");
+    UIGraphicsBeginImageContextWithOptions({10, 10}, false, 1);
+    UIGraphicsBeginImageContextWithOptions({5, 5}, true, 1);
+    auto inner = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    named->drawInRect(CGRectMake(0, 0, 10, 10));
+    auto outer = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    EXPECT_EQ(inner->size(), CGSizeMake(5, 5));
+    EXPECT_EQ(inner->CGImage()->pixelAt(0, 0).alpha, 255); // opaque
+    EXPECT_EQ(outer->name(), "zip");
+    EXPECT_EQ(outer->size(), CGSizeMake(10, 10));
+}
+
+TEST(UIImage, PNGRepresentationRoundTrips) {
+    auto image = solidImage(8, 2);
+    auto png = UIImagePNGRepresentation(image);
+    ASSERT_TRUE(png);
+    auto back = UIImage::imageWithData(*png, 2);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->size(), CGSizeMake(4, 4));
+    EXPECT_FALSE(UIImage::imageWithData(NSData(std::vector<std::uint8_t>{1, 2, 3})));
+}
+
+TEST(UIImage, BundleImagesLoadByName) {
+    auto image = UIImage::imageNamed("files_list");
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->name(), "files_list");
+    EXPECT_GT(image->size().width, 0);
+    EXPECT_FALSE(UIImage::imageNamed("no such image"));
+}
