@@ -1,0 +1,164 @@
+#include "netkit/NKHTTPRequestOperation.h"
+
+#include "platform/foundation/NSKeyedUnarchiver.h"
+#include "platform/foundation/NSString.h"
+
+namespace {
+
+const char* const kProcessingQueueLabel = "com.netkit.networking.http-request.processing";
+
+dispatch_queue_t http_request_operation_processing_queue() {
+    static dispatch_queue_t queue = dispatch_queue_create(kProcessingQueueLabel, DISPATCH_QUEUE_CONCURRENT);
+    return queue;
+}
+
+dispatch_group_t http_request_operation_completion_group() {
+    static dispatch_group_t group = dispatch_group_create();
+    return group;
+}
+
+constexpr long kHTTPStatusOK = 200;
+const char* const kSerializerKey = "responseSerializer";
+
+const bool registered =
+    (NSKeyedUnarchiver::registerClass("NKHTTPRequestOperation",
+                                      [](const NSCoder& coder) -> std::shared_ptr<NSObject> {
+                                          return NKHTTPRequestOperation::initWithCoder(coder);
+                                      }),
+     true);
+
+} // namespace
+
+NKHTTPRequestOperation::NKHTTPRequestOperation(NSURLRequestPtr request)
+    : NKURLConnectionOperation(std::move(request)), serializer_(NKHTTPResponseSerializer::serializer()) {}
+
+NKHTTPRequestOperationPtr NKHTTPRequestOperation::initWithRequest(const NSURLRequestPtr& request) {
+    if (!request) return nullptr;
+    return std::make_shared<NKHTTPRequestOperation>(request);
+}
+
+NKURLConnectionOperationPtr NKHTTPRequestOperation::makeWithRequest(const NSURLRequestPtr& request) const {
+    return initWithRequest(request);
+}
+
+NSHTTPURLResponsePtr NKHTTPRequestOperation::response() const {
+    return std::dynamic_pointer_cast<NSHTTPURLResponse>(NKURLConnectionOperation::response());
+}
+
+std::shared_ptr<NKHTTPResponseSerializer> NKHTTPRequestOperation::responseSerializer() const {
+    std::lock_guard guard(*lock_);
+    return serializer_;
+}
+
+void NKHTTPRequestOperation::setResponseSerializer(std::shared_ptr<NKHTTPResponseSerializer> serializer) {
+    std::lock_guard guard(*lock_);
+    serializer_ = std::move(serializer);
+    responseObject_.reset();
+    responseSerializationError_.reset();
+}
+
+Value NKHTTPRequestOperation::responseObject() {
+    std::lock_guard guard(*lock_);
+    if (!responseObject_ && isFinished() && !error()) {
+        NSErrorPtr serializationError;
+        responseObject_ = serializer_ ? serializer_->responseObjectForResponse(NKURLConnectionOperation::response(), responseData(),
+                                                                               &serializationError)
+                                      : Value();
+        if (serializationError) responseSerializationError_ = serializationError;
+    }
+    return responseObject_.value_or(Value());
+}
+
+NSErrorPtr NKHTTPRequestOperation::responseSerializationError() const {
+    std::lock_guard guard(*lock_);
+    return responseSerializationError_;
+}
+
+NSErrorPtr NKHTTPRequestOperation::error() const {
+    std::lock_guard guard(*lock_);
+    return responseSerializationError_ ? responseSerializationError_ : NKURLConnectionOperation::error();
+}
+
+void NKHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) {
+    auto self = this->self<NKHTTPRequestOperation>();
+    // The block holds the operation until it has run; the completion wrapper clears it afterwards.
+    setCompletionBlock([self, success, failure] {
+        dispatch_group_t group = self->completionGroup();
+        if (group) dispatch_group_enter(group);
+        dispatch_async(http_request_operation_processing_queue(), [self, success, failure, group] {
+            dispatch_group_t submitGroup = group ? group : http_request_operation_completion_group();
+            dispatch_queue_t queue = self->completionQueue();
+            if (!queue) queue = dispatch_get_main_queue();
+            auto submitFailure = [&] {
+                if (failure) dispatch_group_async(submitGroup, queue, [self, failure] { failure(self, self->error()); });
+            };
+            if (self->error()) {
+                submitFailure();
+            } else {
+                Value object = self->responseObject();
+                if (self->error()) {
+                    submitFailure();
+                } else if (success) {
+                    dispatch_group_async(submitGroup, queue, [self, success, object] { success(self, object); });
+                }
+            }
+            if (group) dispatch_group_leave(group);
+        });
+    });
+}
+
+void NKHTTPRequestOperation::pause() {
+    auto stream = outputStream();
+    unsigned long long offset = 0;
+    long long fileOffset = stream->fileCurrentOffset();
+    if (fileOffset >= 0) {
+        offset = static_cast<unsigned long long>(fileOffset);
+    } else if (auto data = stream->dataWrittenToMemory()) {
+        offset = data->length();
+    }
+    auto request = this->request()->mutableCopy();
+    if (auto http = response()) {
+        if (auto etag = http->valueForHTTPHeaderField("ETag"); etag && !etag->empty()) {
+            request->setValueForHTTPHeaderField(*etag, "If-Range");
+        }
+    }
+    request->setValueForHTTPHeaderField(NSString::stringWithFormat("bytes=%llu-", offset), "Range");
+    setRequest(request);
+    NKURLConnectionOperation::pause();
+}
+
+void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
+    NKURLConnectionOperation::connectionDidReceiveResponse(connection, response);
+    auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
+    auto request = this->request();
+    if (http && http->statusCode() == kHTTPStatusOK && request && !request->valueForHTTPHeaderField("Range").empty()) {
+        // The server sent the whole resource again (it ignored the range, or the resource changed
+        // since the ETag): what the stream holds is not a prefix of this body.
+        outputStream()->setPropertyForKey(Value(0), NSStreamFileCurrentOffsetKey);
+        resetTotalBytesReadOnMainQueue();
+    }
+}
+
+void NKHTTPRequestOperation::encodeWithCoder(NSCoder& coder) const {
+    NKURLConnectionOperation::encodeWithCoder(coder);
+    auto serializer = responseSerializer();
+    coder.encodeObjectForKey(serializer ? Value(serializer) : Value(), kSerializerKey);
+}
+
+NKHTTPRequestOperationPtr NKHTTPRequestOperation::initWithCoder(const NSCoder& coder) {
+    auto operation = initWithRequest(coder.decodeObjectForKey("request").objectAs<NSURLRequest>());
+    if (!operation) return nullptr;
+    operation->decodeRestFrom(coder);
+    operation->setResponseSerializer(coder.decodeObjectForKey(kSerializerKey).objectAs<NKHTTPResponseSerializer>());
+    return operation;
+}
+
+NKURLConnectionOperationPtr NKHTTPRequestOperation::copy() const {
+    auto copy = std::static_pointer_cast<NKHTTPRequestOperation>(makeWithRequest(request()));
+    if (!copy) return nullptr;
+    auto serializer = responseSerializer();
+    copy->setResponseSerializer(serializer ? serializer->copy() : nullptr);
+    copy->setCompletionQueue(completionQueue());
+    copy->setCompletionGroup(completionGroup());
+    return copy;
+}

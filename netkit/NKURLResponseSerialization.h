@@ -1,0 +1,25 @@
+#pragma once
+// The response-serialization contract of the HTTP library, its error domain and error chaining.
+
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/Value.h"
+#include "platform/net/NSURLResponse.h"
+
+#include <memory>
+#include <string>
+
+extern const std::string NKNetworkingErrorDomain;                          // "NKNetworkingErrorDomain"
+extern const std::string NKNetworkingOperationFailingURLResponseErrorKey;  // "NKNetworkingOperationFailingURLResponseErrorKey"
+
+class NKURLResponseSerialization {
+public:
+    virtual ~NKURLResponseSerialization() = default;
+    // The object made of a response and its body, or null; *error (when asked) tells why it is not
+    // acceptable.
+    virtual Value responseObjectForResponse(const NSURLResponsePtr& response, const NSDataPtr& data, NSErrorPtr* error) = 0;
+};
+
+// The error with the underlying error attached, unless it has one already; the underlying error
+// alone when there is no error.
+NSErrorPtr NKErrorWithUnderlyingError(const NSErrorPtr& error, const NSErrorPtr& underlyingError);

@@ -1,0 +1,81 @@
+#pragma once
+// URL requests. NSMutableURLRequest is the same class: the design's mutable and immutable requests
+// differ only in which methods the program calls; mutableCopy() gives an independent copy.
+
+#include "platform/foundation/NSCoder.h"
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSObject.h"
+#include "platform/foundation/NSURL.h"
+#include "platform/net/NSHTTPHeaderFields.h"
+
+#include <memory>
+#include <string>
+
+class NSInputStream;
+class NSURLRequest;
+using NSMutableURLRequest = NSURLRequest;
+using NSURLRequestPtr = std::shared_ptr<NSURLRequest>;
+
+enum NSURLRequestCachePolicy : unsigned long {
+    NSURLRequestUseProtocolCachePolicy = 0,
+    NSURLRequestReloadIgnoringLocalCacheData = 1,
+    NSURLRequestReturnCacheDataElseLoad = 2,
+    NSURLRequestReturnCacheDataDontLoad = 3,
+};
+
+inline constexpr NSTimeInterval NSURLRequestDefaultTimeoutInterval = 60;
+
+class NSURLRequest : public NSObject, public NSCoding {
+public:
+    // initWithCoder: — a body stream is not archived (a stream cannot be).
+    explicit NSURLRequest(const NSCoder& coder);
+    void encodeWithCoder(NSCoder& coder) const override;
+    explicit NSURLRequest(NSURLPtr url, NSURLRequestCachePolicy cachePolicy = NSURLRequestUseProtocolCachePolicy,
+                          NSTimeInterval timeoutInterval = NSURLRequestDefaultTimeoutInterval);
+    static NSURLRequestPtr requestWithURL(const NSURLPtr& url);
+    static NSURLRequestPtr requestWithURL(const NSURLPtr& url, NSURLRequestCachePolicy cachePolicy, NSTimeInterval timeout);
+
+    NSURLRequestPtr mutableCopy() const;
+    NSURLRequestPtr copy() const { return mutableCopy(); }
+
+    const NSURLPtr& URL() const { return url_; }
+    void setURL(NSURLPtr url) { url_ = std::move(url); }
+    // "GET" unless set.
+    const std::string& HTTPMethod() const { return method_; }
+    void setHTTPMethod(std::string method) { method_ = std::move(method); }
+    NSURLRequestCachePolicy cachePolicy() const { return cachePolicy_; }
+    void setCachePolicy(NSURLRequestCachePolicy policy) { cachePolicy_ = policy; }
+    // Seconds without any progress after which the request fails with NSURLErrorTimedOut.
+    NSTimeInterval timeoutInterval() const { return timeout_; }
+    void setTimeoutInterval(NSTimeInterval timeout) { timeout_ = timeout; }
+    bool HTTPShouldHandleCookies() const { return handleCookies_; }
+    void setHTTPShouldHandleCookies(bool handle) { handleCookies_ = handle; }
+
+    const NSHTTPHeaderFields& allHTTPHeaderFields() const { return headers_; }
+    void setAllHTTPHeaderFields(NSHTTPHeaderFields fields) { headers_ = std::move(fields); }
+    // "" when the field is not set.
+    std::string valueForHTTPHeaderField(const std::string& field) const;
+    // An empty value removes the field.
+    void setValueForHTTPHeaderField(const std::string& value, const std::string& field);
+    // Appends to an existing value with ",".
+    void addValueForHTTPHeaderField(const std::string& value, const std::string& field);
+
+    // A body and a body stream exclude each other: setting one clears the other.
+    const NSDataPtr& HTTPBody() const { return body_; }
+    void setHTTPBody(NSDataPtr body);
+    const std::shared_ptr<NSInputStream>& HTTPBodyStream() const { return bodyStream_; }
+    void setHTTPBodyStream(std::shared_ptr<NSInputStream> stream);
+
+    std::string description() const override;
+
+private:
+    NSURLPtr url_;
+    std::string method_ = "GET";
+    NSURLRequestCachePolicy cachePolicy_;
+    NSTimeInterval timeout_;
+    bool handleCookies_ = true;
+    NSHTTPHeaderFields headers_;
+    NSDataPtr body_;
+    std::shared_ptr<NSInputStream> bodyStream_;
+};
