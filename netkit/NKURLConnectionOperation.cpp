@@ -134,6 +134,24 @@ NKURLConnectionOperation::NKURLConnectionOperation(NSURLRequestPtr request)
 
 NKURLConnectionOperation::~NKURLConnectionOperation() {
     if (outputStream_) outputStream_->close();
+    if (backgroundTaskIdentifier_ != UIBackgroundTaskInvalid) {
+        UIApplication::sharedApplication()->endBackgroundTask(backgroundTaskIdentifier_);
+    }
+}
+
+void NKURLConnectionOperation::setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler) {
+    std::lock_guard<NSRecursiveLock> guard(*lock_);
+    if (backgroundTaskIdentifier_ != UIBackgroundTaskInvalid) return;
+    auto application = UIApplication::sharedApplication();
+    std::weak_ptr<NKURLConnectionOperation> weakOperation = self<NKURLConnectionOperation>();
+    backgroundTaskIdentifier_ = application->beginBackgroundTaskWithExpirationHandler([application, weakOperation, handler] {
+        if (handler) handler();
+        if (auto operation = weakOperation.lock()) {
+            operation->cancel();
+            application->endBackgroundTask(operation->backgroundTaskIdentifier_);
+            operation->backgroundTaskIdentifier_ = UIBackgroundTaskInvalid;
+        }
+    });
 }
 
 NKURLConnectionOperationPtr NKURLConnectionOperation::initWithRequest(const NSURLRequestPtr& request) {

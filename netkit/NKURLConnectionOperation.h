@@ -5,6 +5,7 @@
 // while its work runs: the work queued on the network thread, the connection (which holds its
 // delegate until it ends) and the blocks queued on the main queue each hold it.
 
+#include "platform/uikit/UIApplication.h"
 #include "netkit/NKSecurityPolicy.h"
 #include "platform/dispatch/NSOperation.h"
 #include "platform/dispatch/dispatch.h"
@@ -112,6 +113,12 @@ public:
     // Advanced on the main queue only.
     long long totalBytesRead() const { return totalBytesRead_; }
 
+    // Asks the application to let the operation finish in the background. When the system's time
+    // runs out, the handler (may be empty) is called and the operation is cancelled. The task ends
+    // on expiry or when the operation goes, not when it finishes. Only the first call begins one.
+    void setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler);
+    UIBackgroundTaskIdentifier backgroundTaskIdentifier() const { return backgroundTaskIdentifier_; }
+
     void setUploadProgressBlock(UploadProgressBlock block);
     void setDownloadProgressBlock(DownloadProgressBlock block);
     void setWillSendRequestForAuthenticationChallengeBlock(AuthenticationChallengeBlock block);
@@ -172,6 +179,7 @@ protected:
     void decodeRestFrom(const NSCoder& coder);
 
     std::shared_ptr<NSRecursiveLock> lock_;
+    UIBackgroundTaskIdentifier backgroundTaskIdentifier_ = UIBackgroundTaskInvalid;
 
 private:
     struct PendingProgress {

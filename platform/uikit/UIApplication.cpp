@@ -113,6 +113,42 @@ void UIApplication::alertDidDismiss(const UIAlertView* alert) {
     windowUnderAlerts_.reset();
 }
 
+UIBackgroundTaskIdentifier UIApplication::beginBackgroundTaskWithExpirationHandler(std::function<void()> handler) {
+    std::lock_guard<std::mutex> guard(backgroundLock_);
+    UIBackgroundTaskIdentifier identifier = nextBackgroundTask_++;
+    backgroundTasks_[identifier] = std::move(handler);
+    return identifier;
+}
+
+void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier) {
+    std::function<void()> handler;
+    {
+        std::lock_guard<std::mutex> guard(backgroundLock_);
+        auto it = backgroundTasks_.find(identifier);
+        if (it == backgroundTasks_.end()) return;
+        // The handler may hold the last reference to what ends the task: let it go outside the lock.
+        handler = std::move(it->second);
+        backgroundTasks_.erase(it);
+    }
+}
+
+std::size_t UIApplication::backgroundTaskCount() const {
+    std::lock_guard<std::mutex> guard(backgroundLock_);
+    return backgroundTasks_.size();
+}
+
+void UIApplication::expireBackgroundTasks() {
+    std::vector<std::pair<UIBackgroundTaskIdentifier, std::function<void()>>> running;
+    {
+        std::lock_guard<std::mutex> guard(backgroundLock_);
+        running.assign(backgroundTasks_.begin(), backgroundTasks_.end());
+    }
+    // Handlers end their own tasks (or not); they run without the lock so they can.
+    for (auto& [identifier, handler] : running) {
+        if (handler) handler();
+    }
+}
+
 void UIApplication::reset() {
     delegate_.reset();
     applicationState_ = UIApplicationStateActive;
@@ -123,4 +159,9 @@ void UIApplication::reset() {
     shakeToEdit_ = true;
     openedURLs_.clear();
     alerts_.clear();
+    std::map<UIBackgroundTaskIdentifier, std::function<void()>> tasks;
+    {
+        std::lock_guard<std::mutex> guard(backgroundLock_);
+        tasks.swap(backgroundTasks_);
+    }
 }

@@ -7,7 +7,10 @@
 #include "platform/uikit/UIResponder.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +44,10 @@ enum UIInterfaceOrientationMask : unsigned long {
     UIInterfaceOrientationMaskAllButUpsideDown = UIInterfaceOrientationMaskPortrait | UIInterfaceOrientationMaskLandscape,
     UIInterfaceOrientationMaskAll = UIInterfaceOrientationMaskAllButUpsideDown | UIInterfaceOrientationMaskPortraitUpsideDown,
 };
+
+// Background tasks: work the app asks the system to let finish after it leaves the foreground.
+using UIBackgroundTaskIdentifier = std::uint64_t;
+inline constexpr UIBackgroundTaskIdentifier UIBackgroundTaskInvalid = 0;
 
 class UIApplicationDelegate {
 public:
@@ -112,6 +119,16 @@ public:
     void alertDidShow(const std::shared_ptr<UIAlertView>& alert);
     void alertDidDismiss(const UIAlertView* alert);
 
+    // A new background task; the handler runs if the system's time for it runs out first. Any
+    // thread.
+    UIBackgroundTaskIdentifier beginBackgroundTaskWithExpirationHandler(std::function<void()> handler);
+    // Ends a task; an unknown or invalid identifier is ignored.
+    void endBackgroundTask(UIBackgroundTaskIdentifier identifier);
+    std::size_t backgroundTaskCount() const;
+    // The system's time for background work ran out: every running task's expiration handler is
+    // called, in the order the tasks began (the device and the tests drive this).
+    void expireBackgroundTasks();
+
     // Back to a fresh application (tests).
     void reset();
 
@@ -126,4 +143,7 @@ private:
     std::vector<NSURLPtr> openedURLs_;
     std::vector<std::string> schemes_ = {"http", "https", "mailto", "tel", "sms", "itms", "itms-apps", "cydia"};
     std::vector<std::shared_ptr<UIAlertView>> alerts_;
+    mutable std::mutex backgroundLock_;
+    UIBackgroundTaskIdentifier nextBackgroundTask_ = 1;
+    std::map<UIBackgroundTaskIdentifier, std::function<void()>> backgroundTasks_;
 };

@@ -112,3 +112,30 @@ TEST_F(ApplicationTest, TheBatteryIsReadOnlyWhileMonitored) {
         EXPECT_EQ(device->batteryLevel(), -1.0f) << level;
     }
 }
+
+namespace {
+
+TEST(UIApplicationBackgroundTasks, BeginEndAndExpireInOrder) {
+    auto app = UIApplication::sharedApplication();
+    app->reset();
+    std::vector<int> expired;
+    UIBackgroundTaskIdentifier b = UIBackgroundTaskInvalid;
+    auto a = app->beginBackgroundTaskWithExpirationHandler([&] { expired.push_back(1); });
+    b = app->beginBackgroundTaskWithExpirationHandler([&, app] {
+        expired.push_back(2);
+        app->endBackgroundTask(b); // a handler may end its own task
+    });
+    EXPECT_NE(a, UIBackgroundTaskInvalid);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(app->backgroundTaskCount(), 2u);
+    app->endBackgroundTask(UIBackgroundTaskInvalid);
+    app->endBackgroundTask(12345);
+    EXPECT_EQ(app->backgroundTaskCount(), 2u);
+    app->expireBackgroundTasks();
+    EXPECT_EQ(expired, (std::vector<int>{1, 2}));
+    EXPECT_EQ(app->backgroundTaskCount(), 1u);
+    app->endBackgroundTask(a);
+    EXPECT_EQ(app->backgroundTaskCount(), 0u);
+}
+
+} // namespace
