@@ -120,9 +120,9 @@ std::string formatWithArguments(std::string_view format, std::span<const FormatA
         }
         char conv = format[j];
         i = j;
-        std::string spec = "%" + flags;
-        if (width >= 0) spec += std::to_string(width);
-        if (precision >= 0) spec += "." + std::to_string(precision);
+        std::string conversion = "%" + flags;
+        if (width >= 0) conversion += std::to_string(width);
+        if (precision >= 0) conversion += "." + std::to_string(precision);
         char buffer[512];
         switch (conv) {
         case '%': out += '%'; break;
@@ -138,7 +138,7 @@ std::string formatWithArguments(std::string_view format, std::span<const FormatA
         }
         case 'c': {
             const FormatArg* a = take();
-            std::snprintf(buffer, sizeof buffer, (spec + "c").c_str(), static_cast<int>(a ? a->asSigned() : 0));
+            std::snprintf(buffer, sizeof buffer, (conversion + "c").c_str(), static_cast<int>(a ? a->asSigned() : 0));
             out += buffer;
             break;
         }
@@ -148,7 +148,7 @@ std::string formatWithArguments(std::string_view format, std::span<const FormatA
             if (length == "h") v = static_cast<short>(v);
             else if (length == "hh") v = static_cast<signed char>(v);
             else if (length.empty()) v = static_cast<int>(v);
-            std::snprintf(buffer, sizeof buffer, (spec + "lld").c_str(), v);
+            std::snprintf(buffer, sizeof buffer, (conversion + "lld").c_str(), v);
             out += buffer;
             break;
         }
@@ -158,19 +158,19 @@ std::string formatWithArguments(std::string_view format, std::span<const FormatA
             if (length == "h") v = static_cast<unsigned short>(v);
             else if (length == "hh") v = static_cast<unsigned char>(v);
             else if (length.empty()) v = static_cast<unsigned>(v);
-            std::snprintf(buffer, sizeof buffer, (spec + "ll" + conv).c_str(), v);
+            std::snprintf(buffer, sizeof buffer, (conversion + "ll" + conv).c_str(), v);
             out += buffer;
             break;
         }
         case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A': {
             const FormatArg* a = take();
-            std::snprintf(buffer, sizeof buffer, (spec + conv).c_str(), a ? a->asReal() : 0.0);
+            std::snprintf(buffer, sizeof buffer, (conversion + conv).c_str(), a ? a->asReal() : 0.0);
             out += buffer;
             break;
         }
         case 'p': {
             const FormatArg* a = take();
-            std::snprintf(buffer, sizeof buffer, (spec + "p").c_str(), a ? a->asPointer() : nullptr);
+            std::snprintf(buffer, sizeof buffer, (conversion + "p").c_str(), a ? a->asPointer() : nullptr);
             out += buffer;
             break;
         }

@@ -167,14 +167,14 @@ struct NSURLConnection::Loader : std::enable_shared_from_this<NSURLConnection::L
 
     static int timerCallback(CURLM*, long timeoutMs, void* userp) {
         auto* self = static_cast<Loader*>(userp);
-        itimerspec spec{};
+        itimerspec due{};
         if (timeoutMs >= 0) {
             // A zero timer would disarm timerfd; the shortest real wait stands for "at once".
             long ns = timeoutMs == 0 ? 1 : (timeoutMs % 1000) * 1000000L;
-            spec.it_value.tv_sec = timeoutMs / 1000;
-            spec.it_value.tv_nsec = ns;
+            due.it_value.tv_sec = timeoutMs / 1000;
+            due.it_value.tv_nsec = ns;
         }
-        timerfd_settime(self->timerFd, 0, &spec, nullptr);
+        timerfd_settime(self->timerFd, 0, &due, nullptr);
         return 0;
     }
 
