@@ -41,7 +41,7 @@ fuzz: deps
 		-max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/crash_report
 
 # The threading tests under ThreadSanitizer (not part of CI).
-TSAN_TESTS ?= ^(Dispatch|NSRunLoop|NSTimer|NSThread|NSNotification)
+TSAN_TESTS ?= ^(Dispatch|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList)
 tsan:
 	@$(MAKE) --no-print-directory build BUILD=build-tsan CMAKE_ARGS="-DTANDREL_TSAN=ON -DTANDREL_BENCH=OFF"
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 600 -R '$(TSAN_TESTS)'
