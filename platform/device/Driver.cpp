@@ -11,6 +11,9 @@
 #include "platform/uikit/UIRefreshControl.h"
 #include "platform/uikit/UITabBarController.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -76,11 +79,21 @@ UIViewPtr findShowing(const UIViewPtr& view, const std::string& text) {
     return viewShows(view, text) ? view : nullptr;
 }
 
+// Digits only; a number too large for a row or tab is no number at all.
 std::optional<long> parseIndex(const std::string& s) {
+    long n = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (s.empty() || s[0] < '0' || s[0] > '9' || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return n;
+}
+
+// A whole, finite, non-negative number of seconds: anything else would wait for ever or not at all.
+std::optional<double> parseSeconds(const std::string& s) {
     if (s.empty()) return std::nullopt;
-    for (char c : s)
-        if (c < '0' || c > '9') return std::nullopt;
-    return std::stol(s);
+    char* end = nullptr;
+    double seconds = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(seconds) || seconds < 0) return std::nullopt;
+    return seconds;
 }
 } // namespace
 
@@ -486,9 +499,9 @@ std::string Driver::execute(const std::string& rawLine, bool* quit) {
     else if (command == "complete") ok = completeSheet(argument);
     else if (command == "cancel") ok = cancelSheet();
     else if (command == "wait") {
-        double seconds = NSString::doubleValue(argument);
-        if (seconds < 0 || argument.empty()) ok = fail("wait needs a number of seconds");
-        else advance(seconds);
+        auto seconds = parseSeconds(argument);
+        if (!seconds) ok = fail("wait needs a number of seconds");
+        else advance(*seconds);
     } else ok = fail("unknown command " + quoted(command) + " (help lists the commands)");
     drain();
     return ok ? "" : "error: " + lastError_ + "\n";

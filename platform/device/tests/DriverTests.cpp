@@ -1,5 +1,6 @@
 #include "platform/device/Driver.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UITabBarController.h"
@@ -138,4 +139,16 @@ TEST_F(DriverTest, AlertsAndSheetsAreShownAndAnswered) {
 TEST_F(DriverTest, OpenedURLsAreListed) {
     UIApplication::sharedApplication()->openURL(NSURL::URLWithString("cydia://package/tandrel"));
     EXPECT_NE(driver_.screen().find("opened: cydia://package/tandrel\n"), std::string::npos);
+}
+
+TEST_F(DriverTest, OutOfRangeNumbersAreErrorsNotCrashes) {
+    ManualClock clock;
+    // Too many digits for a row number: an error, as for any other row that is not there.
+    EXPECT_EQ(driver_.execute("row 99999999999999999999"), "error: row needs a row number\n");
+    EXPECT_EQ(driver_.execute("accessory 99999999999999999999"), "error: accessory needs a row number\n");
+    EXPECT_EQ(driver_.execute("tab 99999999999999999999"), "error: no tab \"99999999999999999999\"\n");
+    // A wait that is not a finite number of seconds would never end (or not start).
+    for (const char* bad : {"wait nan", "wait inf", "wait -1", "wait soon", "wait 2s", "wait"})
+        EXPECT_EQ(driver_.execute(bad), "error: wait needs a number of seconds\n") << bad;
+    EXPECT_EQ(driver_.execute("wait 0.5"), "");
 }
