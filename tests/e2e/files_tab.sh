@@ -53,11 +53,14 @@ grep -q '\.hidden' "$work/out" && fail "a hidden name is listed"
 
 [ -f "$device/tmp/Trip.zip" ] || fail "no /tmp/Trip.zip"
 unzip -t "$device/tmp/Trip.zip" || fail "the zip does not test clean"
-unzip -l "$device/tmp/Trip.zip" | grep -q 'Itinerary.txt' || fail "the zip lacks Itinerary.txt"
+# Listed into a variable first: grep -q stops reading at its match, and under pipefail the
+# writer's broken pipe would fail the check now and then.
+listing="$(unzip -l "$device/tmp/Trip.zip")"
+grep -q 'Itinerary.txt' <<< "$listing" || fail "the zip lacks Itinerary.txt"
 [ ! -e "$device/var/mobile/Documents/Old.txt" ] || fail "Old.txt was not deleted"
 [ -d "$device/var/mobile/Tandrel" ] || fail "the app folder was not made"
 # The screen after the deletion lists the folder without the file.
 after_delete="$(awk '/^> delete /{on=1; next} /^> /{on=0} on' "$work/out")"
-echo "$after_delete" | grep -qF 'nav: "Documents"' || fail "no screen after the deletion"
-echo "$after_delete" | grep -q 'Old.txt' && fail "Old.txt is still listed"
+grep -qF 'nav: "Documents"' <<< "$after_delete" || fail "no screen after the deletion"
+grep -q 'Old.txt' <<< "$after_delete" && fail "Old.txt is still listed"
 echo "files tab: ok"
