@@ -21,6 +21,7 @@ constexpr const char* kPrompt = "tandrel> ";
 constexpr std::size_t kReadChunk = 4096;
 // How long one wait of the main loop lasts when nothing happens; anything that happens ends it.
 constexpr double kIdleWaitSeconds = 1.0;
+constexpr mode_t kDeviceFolderMode = 0755;
 
 struct Options {
     std::string device;
@@ -143,7 +144,7 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     }
     if (!options.device.empty()) {
         std::string root = absolute(options.device);
-        if (::mkdir(root.c_str(), 0755) != 0 && errno != EEXIST) {
+        if (::mkdir(root.c_str(), kDeviceFolderMode) != 0 && errno != EEXIST) {
             std::cerr << "tandrel: cannot make the device folder " << root << ": " << std::strerror(errno) << "\n";
             return 1;
         }
@@ -156,6 +157,8 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
         }
         DeviceRoot::setRoot(sample);
     }
+    // Every device has its /tmp (the Files tab zips into it); a device folder made by hand may not.
+    ::mkdir(DeviceRoot::hostPath("/tmp").c_str(), kDeviceFolderMode);
     if (!options.model.empty()) DeviceProfile::update([&](DeviceProfile& p) { p.model = options.model; });
     // A script runs on the manual clock, so its waits are exact and its screens repeatable.
     if (!options.script.empty()) PlatformClock::setManual();
