@@ -107,11 +107,12 @@ TEST_F(BrowserTest, TappingAFolderPushesItsBrowserAndAFileOffersTheAirDropSheet)
     ASSERT_TRUE(documents);
     EXPECT_EQ(documents->path(), "/var/mobile/Documents");
     EXPECT_EQ(documents->title(), "Documents");
-    EXPECT_FALSE(documents->tableView()->indexPathForSelectedRow());
 
     ASSERT_TRUE(driver_.tapRow(rowOf("Notes.txt")));
     auto sheet = driver_.visibleSheet();
     ASSERT_TRUE(sheet);
+    // The sheet leaves the screen beneath in view: the tapped row is no longer selected there.
+    EXPECT_FALSE(documents->tableView()->indexPathForSelectedRow());
     ASSERT_EQ(sheet->activityItems().size(), 1u);
     auto url = sheet->activityItems()[0].objectAs<NSURL>();
     ASSERT_TRUE(url);
@@ -223,6 +224,11 @@ TEST_F(BrowserTest, PullToRefreshRedrawsWithoutReadingTheFolderAgain) {
     ASSERT_TRUE(driver_.pullToRefresh());
     EXPECT_EQ(browser->files(), (std::vector<std::string>{"a.txt"}));
     EXPECT_EQ(browser->tableView()->lastRowAnimation(), UITableViewRowAnimationFade);
+    std::shared_ptr<UIRefreshControl> refresh;
+    for (auto& view : browser->tableView()->subviews())
+        if (auto control = std::dynamic_pointer_cast<UIRefreshControl>(view)) refresh = control;
+    ASSERT_TRUE(refresh);
+    EXPECT_FALSE(refresh->isRefreshing());
 }
 
 TEST_F(BrowserTest, CellsShowTheNameWithAnAccessoryButtonOfTwentySixPoints) {
