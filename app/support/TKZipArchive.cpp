@@ -156,6 +156,10 @@ bool TKZipArchive::needsZip64(std::uint64_t size) { return size >= kZip64Thresho
 bool TKZipArchive::open() {
     if (zip_) close();
     std::string host = NSString::fileSystemRepresentation(path_);
+    // The new archive replaces what stands at the path. A symbolic link there (in a shared folder
+    // such as /tmp anyone can plant one) is replaced too, never written through.
+    struct stat existing{};
+    if (::lstat(host.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) ::unlink(host.c_str());
     zip_ = zipOpen64(host.c_str(), APPEND_STATUS_CREATE);
     if (!zip_) return false;
     struct stat st{};

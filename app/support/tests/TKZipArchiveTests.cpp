@@ -179,6 +179,17 @@ TEST_F(TKZipArchiveTest, EmptyFolderGivesAnEmptyArchiveAndAMissingFolderNo) {
     EXPECT_FALSE(TKZipArchive::createZipFileAtPathWithContentsOfDirectory("/nofolder/x.zip", "/tmp/empty"));
 }
 
+TEST_F(TKZipArchiveTest, ALinkAtTheArchivePathIsReplacedNotWrittenThrough) {
+    writeFile("/var/mobile/precious.txt", "keep me");
+    writeFile("/tmp/Folder/a.txt", "a");
+    ASSERT_EQ(::symlink(host("/var/mobile/precious.txt").c_str(), host("/tmp/Folder.zip").c_str()), 0);
+    ASSERT_TRUE(TKZipArchive::createZipFileAtPathWithContentsOfDirectory("/tmp/Folder.zip", "/tmp/Folder"));
+    EXPECT_EQ(readFile("/var/mobile/precious.txt"), "keep me");
+    struct stat st{};
+    ASSERT_EQ(::lstat(host("/tmp/Folder.zip").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
+
 TEST_F(TKZipArchiveTest, SpecialFilesAndTheArchiveItselfAreSkippedWithoutBlocking) {
     writeFile("/tmp/folder/file", "data");
     ASSERT_EQ(::mkfifo(host("/tmp/folder/fifo").c_str(), 0644), 0);
