@@ -129,6 +129,8 @@ void NKHTTPRequestOperation::pause() {
 
 void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
     NKURLConnectionOperation::connectionDidReceiveResponse(connection, response);
+    // An answer to a connection that a pause gave up says nothing about what the stream holds.
+    if (isStale(connection)) return;
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
     auto request = this->request();
     if (http && http->statusCode() == kHTTPStatusOK && request && !request->valueForHTTPHeaderField("Range").empty()) {

@@ -175,6 +175,8 @@ protected:
     // Queues work on the network thread, holding the operation.
     void performOnNetworkThread(void (NKURLConnectionOperation::*work)());
     void resetTotalBytesReadOnMainQueue();
+    // A connection that is not the operation's current one, or that a pause gave up.
+    bool isStale(const NSURLConnectionPtr& connection) const;
     // The archived state, response, error, body and count, applied to a new operation.
     void decodeRestFrom(const NSCoder& coder);
 
@@ -188,8 +190,6 @@ private:
         long long expected;
     };
     void queueProgress(const PendingProgress& entry);
-    // A connection that is not the operation's current one, or that a pause gave up.
-    bool isStale(const NSURLConnectionPtr& connection) const;
     // Stores the error, closes and releases the stream and the connection, finishes.
     void failWithError(const NSErrorPtr& error);
     void deliverProgress();

@@ -338,6 +338,30 @@ TEST_F(OperationTest, PauseAndResumeContinueWhereTheFileStopped) {
     }
 }
 
+TEST_F(OperationTest, AResponseOfThePausedConnectionLeavesTheFileAsItIs) {
+    const std::string body = bodyOfSize(3000);
+    LoopbackHTTPServer server;
+    auto gate = std::make_shared<LoopbackGate>();
+    server.route("/v", LoopbackHTTPServer::rangeResource(body, "\"v1\"", true, 1000, gate));
+    auto download = std::make_shared<Download>();
+    auto operation = startDownload(requestFor(server.url("/v")), "/var/mobile/Tandrel/v.bin", download).lock();
+    ASSERT_TRUE(runMainUntil([&] { return operation->totalBytesRead() == 1000; }, kWait));
+    operation->pause();
+    ASSERT_EQ(operation->request()->valueForHTTPHeaderField("Range"), "bytes=1000-");
+    gate->cancel();
+    // What the given-up connection may still report before the network thread cancels it: a
+    // whole-body answer must not make the paused download start its file again.
+    auto late = std::make_shared<NSHTTPURLResponse>(NSURL::URLWithString(server.url("/v")), 200, "HTTP/1.1", NSHTTPHeaderFields{});
+    operation->connectionDidReceiveResponse(operation->connection(), late);
+    EXPECT_EQ(operation->outputStream()->fileCurrentOffset(), 1000);
+    server.route("/v", LoopbackHTTPServer::rangeResource(body, "\"v1\"", true));
+    operation->resume();
+    ASSERT_TRUE(runMainUntil([&] { return download->completed.load(); }, kWait));
+    EXPECT_FALSE(operation->error());
+    EXPECT_EQ(readFile("/var/mobile/Tandrel/v.bin"), body);
+    EXPECT_EQ(operation->totalBytesRead(), 3000);
+}
+
 TEST_F(OperationTest, CancelDuringTheTransfer) {
     LoopbackHTTPServer server;
     auto gate = std::make_shared<LoopbackGate>();

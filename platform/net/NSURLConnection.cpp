@@ -311,11 +311,9 @@ void NSURLConnection::start() {
     if (!runLoop_) runLoop_ = NSRunLoop::currentRunLoop();
     loader_ = Loader::forRunLoop(runLoop_);
     auto self = this->self<NSURLConnection>();
-    if (runLoop_->isCurrent()) {
-        beginOnLoop();
-    } else {
-        runLoop_->performBlock([self] { self->beginOnLoop(); });
-    }
+    // Even on its own run loop the connection begins in a later pass: the delegate hears nothing
+    // while the code that started it (which may hold its own locks) is still running.
+    runLoop_->performBlock([self] { self->beginOnLoop(); });
 }
 
 void NSURLConnection::beginOnLoop() {

@@ -2,6 +2,8 @@
 
 #include "platform/foundation/PlatformClock.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 
@@ -24,6 +26,18 @@ struct StackDeleter {
 struct ChainDeleter {
     void operator()(STACK_OF(X509) * s) const { sk_X509_pop_free(s, X509_free); }
 };
+
+// A host that is an address literal ("127.0.0.1", "::1", "[::1]") must be one of the leaf's
+// address names; a name is compared with its DNS names.
+void setExpectedHost(X509_VERIFY_PARAM* param, const std::string& host) {
+    std::string address = host.size() > 2 && host.front() == '[' && host.back() == ']' ? host.substr(1, host.size() - 2) : host;
+    in6_addr buffer;
+    if (inet_pton(AF_INET, address.c_str(), &buffer) == 1 || inet_pton(AF_INET6, address.c_str(), &buffer) == 1) {
+        X509_VERIFY_PARAM_set1_ip_asc(param, address.c_str());
+    } else {
+        X509_VERIFY_PARAM_set1_host(param, host.c_str(), 0);
+    }
+}
 
 } // namespace
 
@@ -93,7 +107,7 @@ OSStatus SecTrust::evaluate(SecTrustResultType* result) {
     for (const auto& policy : policies_) {
         if (!policy || policy->kind() != SecPolicy::Kind::SSL) continue;
         X509_VERIFY_PARAM_set_purpose(param, policy->isServer() ? X509_PURPOSE_SSL_SERVER : X509_PURPOSE_SSL_CLIENT);
-        if (policy->hostname()) X509_VERIFY_PARAM_set1_host(param, policy->hostname()->c_str(), 0);
+        if (policy->hostname()) setExpectedHost(param, *policy->hostname());
     }
 
     int ok = X509_verify_cert(context.get());

@@ -262,6 +262,20 @@ TEST_F(NSURLConnectionTest, FailuresCarryTheirCodeAndTheFailingURL) {
     EXPECT_EQ(unsupported->error->code(), NSURLErrorUnsupportedURL);
 }
 
+TEST_F(NSURLConnectionTest, StartReportsNothingBeforeItReturns) {
+    // Even a request that fails at once: the delegate hears of it from the run loop, after the
+    // code that started the connection has finished what it was doing.
+    for (const char* url : {"ftp://127.0.0.1/x", "http://127.0.0.1:1/x"}) {
+        auto d = std::make_shared<RecordingDelegate>();
+        auto connection = std::make_shared<NSURLConnection>(requestFor(url), d);
+        connection->scheduleInRunLoop(NSRunLoop::currentRunLoop(), NSDefaultRunLoopMode);
+        connection->start();
+        EXPECT_TRUE(d->events.empty()) << url;
+        ASSERT_TRUE(runMainUntil([&] { return d->done; }, kWait)) << url;
+        ASSERT_TRUE(d->error) << url;
+    }
+}
+
 TEST_F(NSURLConnectionTest, NothingArrivesAfterCancel) {
     LoopbackHTTPServer server;
     auto gate = std::make_shared<LoopbackGate>();

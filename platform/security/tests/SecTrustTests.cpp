@@ -72,6 +72,15 @@ TEST_F(SecTrustTest, EvaluatesChainsUnderEachPolicy) {
     }
 }
 
+TEST_F(SecTrustTest, AnAddressIsComparedWithTheAddressesOfTheCertificate) {
+    // "localhost" leaves also name the address 127.0.0.1, and no other.
+    auto identity = ca_.issue("localhost");
+    EXPECT_EQ(evaluate(chainOf(identity), SecPolicyCreateSSL(true, "127.0.0.1")), kSecTrustResultUnspecified);
+    EXPECT_EQ(evaluate(chainOf(identity), SecPolicyCreateSSL(true, "127.0.0.2")), kSecTrustResultRecoverableTrustFailure);
+    EXPECT_EQ(evaluate(chainOf(ca_.issue("other.example")), SecPolicyCreateSSL(true, "127.0.0.1")),
+              kSecTrustResultRecoverableTrustFailure);
+}
+
 TEST_F(SecTrustTest, SSLPolicyWithoutHostChecksNoName) {
     auto identity = ca_.issue("other.example");
     EXPECT_EQ(evaluate(chainOf(identity), SecPolicyCreateSSL(true, std::nullopt)), kSecTrustResultUnspecified);
