@@ -57,8 +57,11 @@ void DispatchSource::fireLocked() {
     if (interval_ == DISPATCH_TIME_FOREVER) {
         next_ = DISPATCH_TIME_FOREVER;
     } else {
-        const dispatch_time_t following = DispatchClock::later(next_, interval_);
-        next_ = following > now ? following : DispatchClock::later(now, interval_);
+        // Behind schedule, the missed times fold into this one event and the timer goes on at
+        // the first time of its schedule that is still ahead.
+        dispatch_time_t following = DispatchClock::later(next_, interval_);
+        if (following <= now) following = DispatchClock::later(following, ((now - following) / interval_ + 1) * interval_);
+        next_ = following;
     }
     queueEventLocked();
     armLocked();

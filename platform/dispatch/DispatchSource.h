@@ -1,7 +1,8 @@
 #pragma once
 // A timer source: created suspended, armed by set_timer, firing its event handler on its target
-// queue. A source that fell behind (a blocked queue, a manual clock jump) fires once and counts
-// its next interval from now; an event still waiting on the queue is not queued twice.
+// queue. A source that fell behind (a blocked queue, a manual clock jump) fires once and goes on
+// at the next time of its schedule that is ahead; an event still waiting on the queue is not
+// queued twice.
 
 #include "platform/dispatch/DispatchTimerThread.h"
 #include "platform/foundation/NSObject.h"

@@ -36,6 +36,39 @@ std::optional<std::string_view> below(std::string_view path, std::string_view pr
     return path.substr(prefix.size());
 }
 
+// The device's "/" has no parent: a ".." there stays at "/", as on the device, instead of leading
+// out of the device root into the host. Every other ".." is left for the kernel to resolve, so
+// that links keep their meaning.
+std::string withoutParentsOfRoot(std::string_view path) {
+    std::string out;
+    int depth = 0;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        std::string_view component = path.substr(start, end - start);
+        start = end + 1;
+        if (component.empty() || component == ".") continue;
+        if (component == "..") {
+            if (depth == 0) continue;
+            --depth;
+        } else {
+            ++depth;
+        }
+        out += '/';
+        out += component;
+    }
+    if (out.empty() || path.back() == '/') out += '/';
+    return out;
+}
+
+bool hasParentComponent(std::string_view path) {
+    for (std::size_t at = path.find(".."); at != std::string_view::npos; at = path.find("..", at + 1)) {
+        if ((at == 0 || path[at - 1] == '/') && (at + 2 == path.size() || path[at + 2] == '/')) return true;
+    }
+    return false;
+}
+
 std::string normalizedRoot(const std::string& folder) {
     std::string r = folder.empty() ? "/" : folder;
     while (r.size() > 1 && r.back() == '/') r.pop_back();
@@ -62,6 +95,12 @@ void DeviceRoot::mount(const std::string& devicePath, const std::string& hostFol
 }
 
 std::string DeviceRoot::hostPath(std::string_view devicePath) {
+    std::string clamped;
+    // A relative path on the identity mapping stays relative, as the host resolves it.
+    if (hasParentComponent(devicePath) && (devicePath.front() == '/' || root() != "/")) {
+        clamped = withoutParentsOfRoot(devicePath);
+        devicePath = clamped;
+    }
     std::string root;
     {
         std::lock_guard<std::mutex> guard(rootLock);

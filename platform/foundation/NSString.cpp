@@ -120,6 +120,11 @@ std::string formatWithArguments(std::string_view format, std::span<const FormatA
         }
         char conv = format[j];
         i = j;
+        // The legacy upper-case forms of %ld, %lu and %lo.
+        if (conv == 'D' || conv == 'U' || conv == 'O') {
+            conv = static_cast<char>(std::tolower(static_cast<unsigned char>(conv)));
+            length = "l";
+        }
         std::string conversion = "%" + flags;
         if (width >= 0) conversion += std::to_string(width);
         if (precision >= 0) conversion += "." + std::to_string(precision);
@@ -131,9 +136,18 @@ std::string formatWithArguments(std::string_view format, std::span<const FormatA
             out += pad(a ? a->asObjectText() : "(null)", flags, width, -1);
             break;
         }
-        case 's': {
+        case 's':
+        case 'S': {
+            // %S takes a string of unichars on the device; here every string is UTF-8 text.
             const FormatArg* a = take();
             out += pad(a ? a->asCString() : "(null)", flags, width, precision);
+            break;
+        }
+        case 'C': {
+            // One unichar (a UTF-16 code unit).
+            const FormatArg* a = take();
+            const char16_t unit = static_cast<char16_t>(a ? a->asUnsigned() : 0);
+            out += pad(utf8(std::u16string_view(&unit, 1)), flags, width, -1);
             break;
         }
         case 'c': {

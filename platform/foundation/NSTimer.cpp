@@ -4,6 +4,7 @@
 #include "platform/foundation/PlatformClock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <mutex>
 
@@ -105,10 +106,13 @@ void NSTimer::fireFromRunLoop() {
         const double now = PlatformClock::monotonic();
         if (!state_->valid || state_->fireTime > now) return;
         if (repeats_) {
-            // Behind schedule (a blocked loop, a manual clock jump): fire once and start over
-            // from now instead of catching up in a burst.
+            // Behind schedule (a blocked loop, a manual clock jump): fire once for all the missed
+            // times instead of catching up in a burst, and go on at the first time of the original
+            // schedule that is still ahead, as the platform does.
             double next = state_->fireTime + interval_;
-            state_->fireTime = next > now ? next : now + interval_;
+            if (next <= now) next += std::floor((now - next) / interval_ + 1) * interval_;
+            if (next <= now) next += interval_;
+            state_->fireTime = next;
         } else {
             state_->fireTime = kNever;
         }

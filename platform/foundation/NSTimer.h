@@ -3,7 +3,7 @@
 //
 // Invalidation is thread-safe: once invalidate() returns, no new firing of the block begins (a
 // firing already under way on the loop's thread finishes). A repeating timer that fell behind
-// fires once and is rescheduled one interval from now, never in a burst.
+// fires once, never in a burst, and goes on at the next time of its schedule that is ahead.
 
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSObject.h"

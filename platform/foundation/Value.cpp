@@ -12,13 +12,11 @@
 namespace {
 const Value kNull;
 
+// A double number's description and stringValue on the platform: "%0.16g" (0.1 reads "0.1", 2.0
+// reads "2"). Servers get this text in query strings and event parameters.
 std::string numberText(double d) {
     char buffer[64];
-    if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 1e15) {
-        std::snprintf(buffer, sizeof buffer, "%.0f", d);
-    } else {
-        std::snprintf(buffer, sizeof buffer, "%.17g", d);
-    }
+    std::snprintf(buffer, sizeof buffer, "%0.16g", d);
     return buffer;
 }
 

@@ -76,6 +76,21 @@ TEST_F(DispatchTimingTest, TimerSourceStartsSuspendedAndFiresEachInterval) {
     dispatch_source_cancel(source);
 }
 
+TEST_F(DispatchTimingTest, TimerSourceThatFellBehindKeepsItsSchedule) {
+    auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, dispatch_get_main_queue());
+    int fired = 0;
+    dispatch_source_set_event_handler(source, [&] { ++fired; });
+    dispatch_source_set_timer(source, inSeconds(10), 10 * NSEC_PER_SEC, 0);
+    dispatch_resume(source);
+    clock_.advance(35); // due at 10, 20 and 30: one event; the schedule goes on at 40
+    EXPECT_EQ(fired, 1);
+    clock_.advance(4);
+    EXPECT_EQ(fired, 1);
+    clock_.advance(1);
+    EXPECT_EQ(fired, 2);
+    dispatch_source_cancel(source);
+}
+
 TEST_F(DispatchTimingTest, TimerSourceSuspendNestsAndCancelRunsTheCancelHandlerOnce) {
     auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, dispatch_get_main_queue());
     int fired = 0;

@@ -365,4 +365,18 @@ TEST_F(NSFileManagerTest, FileSystemAttributesAndPathMapping) {
     EXPECT_EQ(NSFileManager::defaultManager(), NSFileManager::defaultManager());
 }
 
+TEST_F(NSFileManagerTest, ParentOfTheDeviceRootIsTheDeviceRoot) {
+    // As on the device, ".." at "/" stays at "/": no device path reaches the host outside the root.
+    EXPECT_EQ(fm_->fileSystemRepresentationWithPath("/../x"), deviceRoot() + "/x");
+    EXPECT_EQ(fm_->fileSystemRepresentationWithPath("/tmp/../../../x/"), deviceRoot() + "/tmp/../x/");
+    EXPECT_EQ(fm_->fileSystemRepresentationWithPath("../.."), deviceRoot() + "/");
+    EXPECT_EQ(fm_->fileSystemRepresentationWithPath("/a/..b/../c"), deviceRoot() + "/a/..b/../c");
+    writeFile("/outside", "kept");
+    ASSERT_TRUE(fm_->createDirectoryAtPath("/tmp/inner-of-a-device", true, nullptr, nullptr));
+    NSErrorPtr error;
+    EXPECT_TRUE(fm_->removeItemAtPath("/tmp/inner-of-a-device/../../../../tmp/inner-of-a-device", &error)) << error->description();
+    EXPECT_FALSE(fm_->fileExistsAtPath("/tmp/inner-of-a-device"));
+    EXPECT_EQ(readFile("/outside"), "kept");
+}
+
 } // namespace

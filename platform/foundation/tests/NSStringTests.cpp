@@ -62,6 +62,16 @@ TEST(NSStringFormat, ConversionsAndObjects) {
     EXPECT_EQ(NSString::stringWithFormat("%hhd", 300), "44");
 }
 
+TEST(NSStringFormat, UnicharConversionsAndLegacyUpperCaseFormsTakeTheirArgument) {
+    // A conversion that took no argument would shift every later one.
+    EXPECT_EQ(NSString::stringWithFormat("%-4ld%-10S 0x%0*llx %@", 3L, "Tandrel", 8, 0xbeefULL, "main + 4"),
+              "3   Tandrel    0x0000beef main + 4");
+    EXPECT_EQ(NSString::stringWithFormat("%S|%3S|%.2S", "ab", "c", "xyz"), "ab|  c|xy");
+    EXPECT_EQ(NSString::stringWithFormat("%C%C %d", static_cast<unsigned short>('A'), static_cast<unsigned short>(0xE9), 5),
+              "A\xC3\xA9 5");
+    EXPECT_EQ(NSString::stringWithFormat("%D %U %O %d", -7L, 8UL, 8UL, 9), "-7 8 10 9");
+}
+
 TEST(NSStringCompare, NumericSearchAndUTF16) {
     EXPECT_EQ(NSString::compareNumeric("file9", "file10"), NSOrderedAscending);
     EXPECT_EQ(NSString::compareNumeric("file010", "file10"), NSOrderedSame);

@@ -68,6 +68,17 @@ TEST_F(NSTimerTest, RepeatingTimerThatFellBehindFiresOnceAndCountsFromNow) {
     timer->invalidate();
 }
 
+TEST_F(NSTimerTest, RepeatingTimerThatFellBehindKeepsItsSchedule) {
+    int fired = 0;
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(2, true, [&](const auto&) { ++fired; });
+    clock_.advance(7); // due at 2, 4 and 6: one firing; the schedule goes on at 8
+    EXPECT_EQ(fired, 1);
+    EXPECT_DOUBLE_EQ(timer->fireDate()->timeIntervalSinceNow(), 1);
+    clock_.advance(1);
+    EXPECT_EQ(fired, 2);
+    timer->invalidate();
+}
+
 TEST_F(NSTimerTest, InvalidateFromInsideTheBlockStopsARepeatingTimer) {
     int fired = 0;
     NSTimer::scheduledTimerWithTimeInterval(1, true, [&](const std::shared_ptr<NSTimer>& timer) {

@@ -26,6 +26,18 @@ TEST(ValueTest, NumbersCompareByValueAndConvert) {
     EXPECT_EQ(Value(d).description(), "{\n    a = (\n        1,\n        x\n    );\n}");
 }
 
+TEST(ValueTest, RealsReadAsTheirShortDecimalText) {
+    const std::pair<double, const char*> cases[] = {
+        {0.1, "0.1"}, {1.1, "1.1"}, {2.0, "2"}, {-2.5, "-2.5"}, {3000000000.0, "3000000000"},
+        {1e15, "1000000000000000"}, {1e16, "1e+16"}, {1e-7, "1e-07"}, {1.0 / 3, "0.3333333333333333"},
+    };
+    for (const auto& [number, text] : cases) {
+        EXPECT_EQ(Value(number).stringValue(), text);
+        EXPECT_EQ(Value(number).description(), text);
+    }
+    EXPECT_EQ(Value(Value::Array{0.1}).description(), "(\n    0.1\n)");
+}
+
 TEST(NSErrorTest, DescriptionAndUnderlying) {
     auto posix = NSError::posixError(ENOENT);
     auto error = NSError::errorWithDomain(NSCocoaErrorDomain, NSFileNoSuchFileError, {{NSUnderlyingErrorKey, posix}});
