@@ -33,6 +33,13 @@ constexpr CodePair kFloatingPointCodes[] = {
     {FPE_FLTINV, 5}, {FPE_FLTSUB, 6}, {FPE_INTDIV, 7}, {FPE_INTOVF, 8},
 };
 
+// The device's illegal-instruction codes: ILLOPC 1, ILLTRP 2, PRVOPC 3, ILLOPN 4, ILLADR 5,
+// PRVREG 6, COPROC 7, BADSTK 8 (the host puts ILLOPN, ILLADR, ILLTRP and PRVOPC elsewhere).
+constexpr CodePair kIllegalInstructionCodes[] = {
+    {ILL_ILLOPC, 1}, {ILL_ILLTRP, 2}, {ILL_PRVOPC, 3}, {ILL_ILLOPN, 4},
+    {ILL_ILLADR, 5}, {ILL_PRVREG, 6}, {ILL_COPROC, 7}, {ILL_BADSTK, 8},
+};
+
 } // namespace
 
 int vdsys_device_signal_number(int hostSignal) {
@@ -47,7 +54,11 @@ int vdsys_device_signal_code(int hostSignal, int hostCode) {
         for (const CodePair& pair : kFloatingPointCodes)
             if (pair.host == hostCode) return pair.device;
     }
-    // SIGSEGV, SIGBUS, SIGILL and SIGTRAP codes are numbered alike on both systems.
+    if (hostSignal == SIGILL) {
+        for (const CodePair& pair : kIllegalInstructionCodes)
+            if (pair.host == hostCode) return pair.device;
+    }
+    // SIGSEGV, SIGBUS and SIGTRAP codes are numbered alike on both systems.
     return hostCode;
 }
 

@@ -3,6 +3,7 @@
 #include <elf.h>
 #include <link.h>
 #include <mutex>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -50,6 +51,14 @@ std::vector<LoadedImage>& snapshot() {
     return images;
 }
 
+// The names handed out, kept for the life of the process: a name must stay valid after the list
+// is read again (the device's loader keeps it as long as the image), and callers may hold it on
+// another thread meanwhile. The set's nodes never move.
+const char* lastingName(const std::string& name) {
+    static std::set<std::string>* names = new std::set<std::string>();
+    return names->insert(name).first->c_str();
+}
+
 } // namespace
 
 void _dyld_register_func_for_add_image(vd_dyld_image_callback callback) {
@@ -84,5 +93,5 @@ intptr_t _dyld_get_image_vmaddr_slide(uint32_t index) {
 const char* _dyld_get_image_name(uint32_t index) {
     std::lock_guard<std::mutex> guard(lock);
     if (index >= snapshot().size()) snapshot() = loadedImages();
-    return index < snapshot().size() ? snapshot()[index].name.c_str() : nullptr;
+    return index < snapshot().size() ? lastingName(snapshot()[index].name) : nullptr;
 }

@@ -120,10 +120,16 @@ public:
     }
 
     void set_reading(bool enable) {
-        if (enable)
+        if (enable) {
             readers_.fetch_add(1, std::memory_order_seq_cst);
-        else
+            // A full barrier between counting in and the first link read: it pairs with the
+            // writer's barrier between unlinking a node and reading the count, so that either
+            // the writer sees this reader or this reader sees the node unlinked. Without it the
+            // reader's acquire loads could still see a link the writer has freed.
+            std::atomic_thread_fence(std::memory_order_seq_cst);
+        } else {
             readers_.fetch_sub(1, std::memory_order_seq_cst);
+        }
     }
 
     // The head when `current` is null, else the node after `current`.

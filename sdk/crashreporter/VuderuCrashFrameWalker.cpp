@@ -84,11 +84,14 @@ vdframe_error_t vdframe_cursor_read_frame_ptr(task_t task, vdcrash_async_image_l
     vdcrash_greg_t fp = vdcrash_async_thread_state_get_reg(state, VDCRASH_REG_FP);
     if (fp == 0) return VDFRAME_ENOFRAME;
 
+    // Each saved frame pointer must lead away from the previous one, towards the stack's base. One
+    // that stays put is a frame record that points at itself: following it would give the same
+    // frame for ever.
     if (previous && vdcrash_async_thread_state_has_reg(&previous->thread_state, VDCRASH_REG_FP)) {
         vdcrash_greg_t previousFp = vdcrash_async_thread_state_get_reg(&previous->thread_state, VDCRASH_REG_FP);
         if (vdcrash_async_thread_state_get_stack_direction(state) == VDCRASH_ASYNC_THREAD_STACK_DIRECTION_DOWN) {
-            if (fp < previousFp) return VDFRAME_EBADFRAME;
-        } else if (fp > previousFp) {
+            if (fp <= previousFp) return VDFRAME_EBADFRAME;
+        } else if (fp >= previousFp) {
             return VDFRAME_EBADFRAME;
         }
     }

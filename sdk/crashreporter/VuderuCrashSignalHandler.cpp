@@ -69,12 +69,14 @@ bool previousActionCallback(int signo, siginfo_t* info, ucontext_t* uap, void*, 
     }
     list.set_reading(false);
     if (!found) return false;
+    // The dispositions come first: an action may carry SA_SIGINFO with SIG_DFL or SIG_IGN in the
+    // handler slot, and calling those would jump to address 0 or 1.
+    if (previous.sa_handler == SIG_IGN) return true;
+    if (previous.sa_handler == SIG_DFL) return false;
     if (previous.sa_flags & SA_SIGINFO) {
         previous.sa_sigaction(signo, info, uap);
         return true;
     }
-    if (previous.sa_handler == SIG_IGN) return true;
-    if (previous.sa_handler == SIG_DFL) return false;
     previous.sa_handler(signo);
     return true;
 }

@@ -20,6 +20,14 @@ TEST(SignalTranslation, CodesFollowTheDeviceOrder) {
     EXPECT_EQ(vdsys_device_signal_code(SIGABRT, SI_TKILL), 0);
 }
 
+TEST(SignalTranslation, IllegalInstructionCodesFollowTheDeviceOrder) {
+    struct Case { int host; int device; } cases[] = {
+        {ILL_ILLOPC, 1}, {ILL_ILLTRP, 2}, {ILL_PRVOPC, 3}, {ILL_ILLOPN, 4},
+        {ILL_ILLADR, 5}, {ILL_PRVREG, 6}, {ILL_COPROC, 7}, {ILL_BADSTK, 8},
+    };
+    for (const Case& c : cases) EXPECT_EQ(vdsys_device_signal_code(SIGILL, c.host), c.device) << c.host;
+}
+
 TEST(SignalTranslation, SignalInfoCarriesTheFaultAddress) {
     siginfo_t info{};
     info.si_signo = SIGBUS;

@@ -225,6 +225,25 @@ TEST(VuderuCrashFrameWalker, DamagedStacksEndTheWalk) {
     }
 }
 
+TEST(VuderuCrashFrameWalker, AFrameRecordThatPointsAtItselfEndsTheWalk) {
+    // The second record saves its own address as the caller's frame pointer: a cycle.
+    FixtureStack stack;
+    stack.frame(10, stack.at(20), 0x100001000);
+    stack.frame(20, stack.at(20), 0x100002000);
+    vdcrash_async_thread_state_t s = arm64State(0x100000500, stack.at(10));
+    vdframe_cursor_t cursor;
+    vdframe_cursor_init(&cursor, mach_task_self(), &s, nullptr);
+    // Bounded, so that a walker that follows the cycle fails here instead of running for ever.
+    constexpr int kMostSteps = 20;
+    int steps = 0;
+    vdframe_error_t end = VDFRAME_ESUCCESS;
+    while (steps < kMostSteps && (end = vdframe_cursor_next(&cursor)) == VDFRAME_ESUCCESS) ++steps;
+    EXPECT_EQ(end, VDFRAME_EBADFRAME);
+    // The initial state, the first record's caller and the second record's caller; then the cycle.
+    EXPECT_EQ(steps, 3);
+    vdframe_cursor_free(&cursor);
+}
+
 TEST(VuderuCrashFrameWalker, ThirtyTwoBitStacksUseFourByteWords) {
     // A 32-bit frame pointer chain needs addresses below 4 GiB.
     void* low = mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);

@@ -128,6 +128,36 @@ TEST(VuderuCrashSignalHandlerDeathTest, APreviousDefaultActionIsNotHandledSoTheS
         ::testing::KilledBySignal(SIGUSR1), "");
 }
 
+// SA_SIGINFO says which slot holds a handler, not that there is one: with SIG_IGN or SIG_DFL in
+// the slot there is nothing to call.
+TEST(VuderuCrashSignalHandlerDeathTest, APreviousDispositionWithSigInfoFlagIsNotCalled) {
+    auto installDisposition = [](int signo, void (*disposition)(int)) {
+        struct sigaction sa {};
+        sigemptyset(&sa.sa_mask);
+        sa.sa_handler = disposition;
+        sa.sa_flags = SA_SIGINFO;
+        sigaction(signo, &sa, nullptr);
+    };
+    EXPECT_EXIT(
+        {
+            installDisposition(SIGUSR1, SIG_IGN);
+            VuderuCrashSignalHandler::sharedHandler()->registerHandlerForSignalCallbackContextError(SIGUSR1, forwardingA,
+                                                                                                  (void*)&A, nullptr);
+            raise(SIGUSR1);  // ignored, as before our handler came
+            std::_Exit(trailIs("A") ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            installDisposition(SIGUSR2, SIG_DFL);
+            VuderuCrashSignalHandler::sharedHandler()->registerHandlerForSignalCallbackContextError(SIGUSR2, forwardingA,
+                                                                                                  (void*)&A, nullptr);
+            raise(SIGUSR2);  // not handled: the default action ends the process
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGUSR2), "");
+}
+
 namespace {
 volatile sig_atomic_t onAlternateStack = 0;
 bool checkingStack(int signo, siginfo_t*, ucontext_t*, void*, VuderuCrashSignalHandlerCallback*) {
