@@ -160,9 +160,13 @@ void VuderuEventLog::recordErrorMessageExceptionLiveReport(const std::string& er
 
 void VuderuEventLog::recordErrorMessageErrorLiveReport(const std::string& errorString, const std::string& message,
                                                        const NSErrorPtr& error, const NSDataPtr& liveReport) {
-    std::string exceptionString =
-        error ? NSString::stringWithFormat("%@: %@", error->localizedDescription(), error->localizedFailureReason())
-              : std::string("nil");
+    // An error without a failure reason has a nil one, which the format writes as "(null)".
+    std::string exceptionString = "nil";
+    if (error) {
+        const Value& reason = error->userInfoValue(NSLocalizedFailureReasonErrorKey);
+        exceptionString = NSString::stringWithFormat("%@: %@", error->localizedDescription(),
+                                                     reason.isNull() ? Value() : Value(error->localizedFailureReason()));
+    }
     VuderuLog("VuderuSession: Recording error id[%@] with message[%@] and error[%@]", errorString, message, error);
     recordErrorMessageExceptionStringErrorTypeLiveReport(errorString, message, exceptionString, VuderuErrorTypeError, liveReport);
     VuderuLog("VuderuSession: Recording error id[%@] with message[%@] and error[%@] complete", errorString, message, error);

@@ -4,6 +4,7 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
+#include "platform/foundation/NSString.h"
 #include "platform/security/SecItem.h"
 
 std::shared_ptr<VuderuKeychainWrapper> VuderuKeychainWrapper::keychainWrapperWithIdentifier(const std::string& identifier) {
@@ -38,7 +39,8 @@ NSDataPtr VuderuKeychainWrapper::dataForKey(const std::string& key) const {
 
 std::optional<std::string> VuderuKeychainWrapper::stringForKey(const std::string& key) const {
     NSDataPtr data = dataForKey(key);
-    if (!data) return std::nullopt;
+    // Bytes that do not decode as UTF-8 make no string.
+    if (!data || !NSString::isValidUTF8(data->stringView())) return std::nullopt;
     return std::string(data->stringView());
 }
 

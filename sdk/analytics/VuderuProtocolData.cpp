@@ -23,6 +23,13 @@ void appendBlock(const NSDataPtr& value, std::uint64_t length, int lengthBytes, 
     if (value) data.appendBytes(value->bytes(), value->length());
 }
 
+// The length byte, then exactly as many bytes as it gives.
+void appendTinyBlock(const NSDataPtr& value, NSMutableData& data) {
+    std::uint8_t length = value ? static_cast<std::uint8_t>(value->length()) : 0;
+    appendBigEndian(length, 1, data);
+    if (value) data.appendBytes(value->bytes(), length);
+}
+
 // Seconds as whole milliseconds, truncated toward zero; beyond the 64-bit range the value
 // saturates and NaN is 0.
 std::int64_t milliseconds(double seconds) {
@@ -83,7 +90,7 @@ void VuderuProtocolData::appendStringToData(std::string_view string, NSMutableDa
 }
 
 void VuderuProtocolData::appendTinyDataToData(const NSDataPtr& value, NSMutableData& data) {
-    appendBlock(value, value ? value->length() : 0, 1, data);
+    appendTinyBlock(value, data);
 }
 
 void VuderuProtocolData::appendShortDataToData(const NSDataPtr& value, NSMutableData& data) {

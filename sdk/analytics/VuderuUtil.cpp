@@ -180,7 +180,8 @@ void VuderuUtil::handleException(const NSException& exception) {
     logIf("Vuderu: Caught Exception in Vuderu Analytics Code");
     logIf(kDashes);
     logIf(NSString::stringWithFormat("Vuderu: Name:%@ Reason:%@", exception.name(), exception.reason()));
-    logIf(NSString::stringWithFormat("Vuderu: %@", Value(exception.userInfo())));
+    // An exception keeps no user info unless it was made with some: none is a nil dictionary.
+    logIf(NSString::stringWithFormat("Vuderu: %@", exception.userInfo().empty() ? Value() : Value(exception.userInfo())));
 }
 
 void VuderuUtil::handleException(const NSError& error) {

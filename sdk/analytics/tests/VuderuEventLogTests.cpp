@@ -179,8 +179,10 @@ TEST_F(VuderuEventLogTest, RecordingLimitsTimedEventsAndCounters) {
                                                                                              {NSLocalizedFailureReasonErrorKey, "reason"}}),
                                                  nullptr);
              l.recordErrorMessageErrorLiveReport("nil", "m", nullptr, nullptr);
+             l.recordErrorMessageErrorLiveReport("no reason", "m", NSError::errorWithDomain("D", 3, {{NSLocalizedDescriptionKey, "desc"}}),
+                                                 nullptr);
          },
-         {0, 0, 0, true, 4, 4, 4},
+         {0, 0, 0, true, 5, 5, 5},
          [](const VuderuEventLog& l) {
              EXPECT_EQ(l.errors()[0]->reportData()->length(), 0u);
              EXPECT_EQ(l.errors()[0]->exceptionString(), "nil");
@@ -190,6 +192,8 @@ TEST_F(VuderuEventLogTest, RecordingLimitsTimedEventsAndCounters) {
              EXPECT_EQ(l.errors()[2]->exceptionString(), "desc: reason");
              EXPECT_EQ(l.errors()[2]->errorType(), 1);
              EXPECT_EQ(l.errors()[3]->exceptionString(), "nil");
+             // An error without a failure reason describes the missing reason as a nil object.
+             EXPECT_EQ(l.errors()[4]->exceptionString(), "desc: (null)");
          }},
         {"numbers of events and errors are separate series from 1",
          [](VuderuEventLog& l) {

@@ -46,6 +46,11 @@ TEST_F(VuderuKeychainWrapperTest, ValuesAreReplacedAndSurviveANewWrapper) {
     EXPECT_EQ(again->objectForKey("O")["n"], Value(3));
     // An item that holds no archive reads as no object.
     EXPECT_TRUE(again->objectForKey("K").isNull());
+    // Bytes that are not UTF-8 are no string.
+    EXPECT_TRUE(again->setDataForKey(NSData::dataWithBytes("\xC3\x28\xFF", 3), "B"));
+    EXPECT_EQ(again->stringForKey("B"), std::nullopt);
+    EXPECT_EQ(again->dataForKey("B")->length(), 3u);
+    again->removeObjectForKey("B");
     // Another service does not see them.
     EXPECT_EQ(VuderuKeychainWrapper::keychainWrapperWithIdentifier("other")->dataForKey("K"), nullptr);
 

@@ -96,6 +96,11 @@ TEST(VuderuProtocolDataTest, EveryFieldIsWrittenInItsWireForm) {
     EXPECT_EQ(big[0], 0x01);
     EXPECT_EQ(big[1], 0x2C);
     EXPECT_EQ(big[301], static_cast<std::uint8_t>(299));
+
+    // Tiny data carries as many bytes as its length byte says, so the fields after it stay in step.
+    Bytes tiny = write([&](NSMutableData& d) { P::appendTinyDataToData(data(258), d); });
+    ASSERT_EQ(tiny.size(), 3u);
+    EXPECT_EQ(tiny, (Bytes{2, 0, 1}));
 }
 
 TEST(VuderuProtocolDataTest, StringsAreCutWithoutSplittingAPair) {

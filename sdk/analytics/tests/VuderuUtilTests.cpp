@@ -166,6 +166,11 @@ TEST(VuderuUtilTest, ExceptionsAreReportedOnlyWhenAskedFor) {
     EXPECT_EQ(lines[6], "Vuderu: Code:7 Domain:D");
     EXPECT_EQ(lines[9], "Vuderu: odd");
     EXPECT_EQ(lines[11], "Vuderu: plain");
+    // An exception made without user info has none: it is written as a nil object.
+    log.clear();
+    VuderuUtil::handleException(NSException("Bare", "no info"));
+    ASSERT_EQ(log.lines().size(), 4u);
+    EXPECT_EQ(log.lines()[3], "Vuderu: (null)");
     log.clear();
     VuderuUtil::setLogLevel(1);
     VuderuUtil::handleException(NSException("Boom", "quiet"));
