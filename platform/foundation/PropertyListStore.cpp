@@ -53,13 +53,14 @@ private:
 PropertyListStore::PropertyListStore(std::string devicePath, NSPropertyListFormat format)
     : path_(std::move(devicePath)), format_(format) {}
 
-Value::Dictionary PropertyListStore::load() {
+std::optional<Value::Dictionary> PropertyListStore::load(NSErrorPtr* readError) {
     NSErrorPtr error;
     NSDataPtr data = NSData::dataWithContentsOfFile(path_, &error);
     if (!data) {
-        if (error && error->code() != NSFileReadNoSuchFileError)
-            NSLog("PropertyListStore: cannot read %@: %@", path_, error->localizedDescription());
-        return {};
+        if (!error || error->code() == NSFileReadNoSuchFileError) return Value::Dictionary{};
+        NSLog("PropertyListStore: cannot read %@: %@", path_, error->localizedDescription());
+        NSErrorSet(readError, error);
+        return std::nullopt;
     }
     if (data->length() == 0) return {};
     auto plist = NSPropertyListSerialization::propertyListWithData(*data, NSPropertyListMutableContainersAndLeaves, nullptr, &error);
@@ -76,7 +77,7 @@ Value::Dictionary PropertyListStore::read() {
     std::string host = NSString::fileSystemRepresentation(path_);
     makeHostFolders(NSString::stringByDeletingLastPathComponent(host));
     FileLock fileLock(lockPath(host));
-    return load();
+    return load().value_or(Value::Dictionary{});
 }
 
 bool PropertyListStore::update(const std::function<bool(Value::Dictionary&)>& change, NSErrorPtr* error) {
@@ -84,7 +85,14 @@ bool PropertyListStore::update(const std::function<bool(Value::Dictionary&)>& ch
     std::string host = NSString::fileSystemRepresentation(path_);
     makeHostFolders(NSString::stringByDeletingLastPathComponent(host));
     FileLock fileLock(lockPath(host));
-    Value::Dictionary contents = load();
+    NSErrorPtr readFailure;
+    std::optional<Value::Dictionary> loaded = load(&readFailure);
+    if (!loaded) {
+        // Writing the change over a store that could not be read would lose everything else in it.
+        NSErrorSet(error, readFailure);
+        return false;
+    }
+    Value::Dictionary contents = std::move(*loaded);
     if (!change(contents)) return true;
     NSErrorPtr failure;
     if (!NSPropertyListSerialization::writePropertyListToFile(Value(std::move(contents)), path_, true, format_, &failure)) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class PropertyListStore {
@@ -24,11 +25,13 @@ public:
     Value::Dictionary read();
 
     // Runs `change` on the file's current dictionary with the lock held; when it returns true
-    // the dictionary is written back. False (and the error) when the file could not be written.
+    // the dictionary is written back. False (and the error) when the file could not be read or
+    // written: a store that exists but cannot be read is never overwritten by the change alone.
     bool update(const std::function<bool(Value::Dictionary&)>& change, NSErrorPtr* error = nullptr);
 
 private:
-    Value::Dictionary load();
+    // nullopt (and the error) when the file exists but cannot be read.
+    std::optional<Value::Dictionary> load(NSErrorPtr* error = nullptr);
 
     std::string path_;
     NSPropertyListFormat format_;

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSObject.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cinttypes>
 #include <ctime>
@@ -63,7 +64,13 @@ void describe(const Value& v, int indent, bool nested, std::string& out) {
         break;
     }
     case Value::Type::Date: {
-        std::time_t t = static_cast<std::time_t>(std::floor(v.date().secondsSince1970));
+        // A date read from a damaged file can be anything: NaN reads as the epoch and the rest is
+        // held to what the calendar functions can still break down.
+        constexpr double kLimit = 1e14;
+        double seconds = v.date().secondsSince1970;
+        if (std::isnan(seconds)) seconds = 0;
+        seconds = std::clamp(std::floor(seconds), -kLimit, kLimit);
+        std::time_t t = static_cast<std::time_t>(seconds);
         std::tm tm{};
         gmtime_r(&t, &tm);
         char buffer[64];

@@ -38,6 +38,13 @@ TEST(ValueTest, RealsReadAsTheirShortDecimalText) {
     EXPECT_EQ(Value(Value::Array{0.1}).description(), "(\n    0.1\n)");
 }
 
+TEST(ValueTest, DatesOutOfRangeStillDescribeThemselves) {
+    EXPECT_EQ(Value(Value::Date{0}).description(), "1970-01-01 00:00:00 +0000");
+    EXPECT_EQ(Value(Value::Date{std::nan("")}).description(), "1970-01-01 00:00:00 +0000");
+    EXPECT_FALSE(Value(Value::Date{1e300}).description().empty());
+    EXPECT_FALSE(Value(Value::Date{-1e300}).description().empty());
+}
+
 TEST(NSErrorTest, DescriptionAndUnderlying) {
     auto posix = NSError::posixError(ENOENT);
     auto error = NSError::errorWithDomain(NSCocoaErrorDomain, NSFileNoSuchFileError, {{NSUnderlyingErrorKey, posix}});
