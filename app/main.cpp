@@ -3,4 +3,13 @@
 #include "app/TDAppDelegate.h"
 #include "platform/device/UIApplicationMain.h"
 
-int main(int argc, char** argv) { return UIApplicationMain(argc, argv, "", TDAppDelegate::registeredClassName()); }
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    int status = UIApplicationMain(argc, argv, "", TDAppDelegate::registeredClassName());
+    // The network thread and the dispatch threads live as long as the process; it ends here
+    // without destroying the static objects they may still be using.
+    std::fflush(nullptr);
+    std::quick_exit(status);
+}
