@@ -108,6 +108,9 @@ void NKHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
 }
 
 void NKHTTPRequestOperation::pause() {
+    // The offset and the pause are taken together under the operation's lock, so no chunk the
+    // network thread writes falls between them.
+    std::lock_guard guard(lock());
     auto stream = outputStream();
     unsigned long long offset = 0;
     long long fileOffset = stream->fileCurrentOffset();

@@ -208,6 +208,7 @@ void NKURLConnectionOperation::operationDidStart() {
             auto connection = std::make_shared<NSURLConnection>(request_, std::static_pointer_cast<NSURLConnectionDataDelegate>(self));
             connection_ = connection;
             connectionAbandoned_ = false;
+            finishing_ = false;
             auto runLoop = NSRunLoop::currentRunLoop();
             auto stream = outputStream();
             for (const std::string& mode : runLoopModes_) {
@@ -256,6 +257,8 @@ void NKURLConnectionOperation::cancelConnection() {
 void NKURLConnectionOperation::pause() {
     if (isPaused() || isFinished() || isCancelled()) return;
     std::lock_guard guard(*lock_);
+    // The transfer already ended and the operation is finishing: there is nothing left to pause.
+    if (finishing_) return;
     if (isExecuting()) {
         // Whatever the paused connection still reports before it is cancelled on the network
         // thread (or after a resume) belongs to no transfer any more.
@@ -507,6 +510,10 @@ void NKURLConnectionOperation::connectionDidReceiveResponse(const NSURLConnectio
 }
 
 void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) {
+    // The lock is held from the check that the connection is still the operation's through the
+    // write, so a pause either comes before the chunk (and takes its offset without it) or after
+    // it — never between the check and the write.
+    std::unique_lock guard(*lock_);
     if (isStale(connection)) return;
     auto stream = outputStream();
     std::size_t length = data->length();
@@ -517,10 +524,14 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
         }
         if (streamError) {
             connection->cancel();
+            guard.unlock();
             failWithError(streamError);
             return;
         }
+        guard.unlock();
         std::this_thread::yield();
+        guard.lock();
+        if (isStale(connection)) return;
     }
     std::size_t written = 0;
     int emptyWrites = 0;
@@ -574,26 +585,33 @@ void NKURLConnectionOperation::deliverProgress() {
 }
 
 void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionPtr& connection) {
-    if (isStale(connection)) return;
-    auto stream = outputStream();
-    // A write that failed on the last chunk has no next chunk to report it: the body is not
-    // complete, so the operation fails with the stream's error instead of finishing as a success.
-    if (NSErrorPtr streamError = stream->streamError()) {
-        failWithError(streamError);
-        return;
-    }
     {
+        // Checked and cleaned up under the lock, so a pause cannot land in between: once the
+        // clean-up starts, the operation is finishing and a pause leaves it alone.
         std::lock_guard guard(*lock_);
-        responseData_ = stream->dataWrittenToMemory();
+        if (isStale(connection)) return;
+        auto stream = outputStream();
+        // A write that failed on the last chunk has no next chunk to report it: the body is not
+        // complete, so the operation fails with the stream's error instead of finishing as a success.
+        if (NSErrorPtr streamError = stream->streamError()) {
+            error_ = streamError;
+        } else {
+            responseData_ = stream->dataWrittenToMemory();
+        }
         stream->close();
         outputStream_.reset();
         connection_.reset();
+        finishing_ = true;
     }
     finish();
 }
 
 void NKURLConnectionOperation::connectionDidFailWithError(const NSURLConnectionPtr& connection, const NSErrorPtr& error) {
-    if (isStale(connection)) return;
+    {
+        std::lock_guard guard(*lock_);
+        if (isStale(connection)) return;
+        finishing_ = true;
+    }
     failWithError(error);
 }
 

@@ -212,6 +212,8 @@ private:
     std::atomic<NKConnectionOperationState> state_{NKOperationReadyState};
     NSURLConnectionPtr connection_;
     bool connectionAbandoned_ = false;
+    // Set under the lock when the transfer ended and finish is on its way.
+    bool finishing_ = false;
     std::atomic<long long> totalBytesRead_{0};
     std::mutex progressMutex_;
     std::vector<PendingProgress> pendingProgress_;
