@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Zips a 200 MB tree of mixed files (text and random data, a few large files, many small ones) with
-# our zipper and with `zip -r -6`, and prints the wall time and peak memory of each.
+# our zipper and with `zip -r -6`, alternately, and prints the medians of each one's wall time and
+# peak memory and their ratio.
 set -euo pipefail
+source "$(dirname "$0")/compare.bash"
 build="$1"
 zipper="$build/bench/bench_zip_folder"
 work="$(mktemp -d)"
@@ -39,19 +41,10 @@ PY
 total=$(du -sb "$work/tree" | cut -f1)
 echo "tree: $((total / 1048576)) MB in $(find "$work/tree" -type f | wc -l) files"
 
-measure() { # name, command...: the best of three runs
-    local name=$1; shift
-    local best_time="" best_mem=""
-    for _ in 1 2 3; do
-        rm -f "$work/out.zip"
-        /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null
-        read -r t m < "$work/time"
-        if [ -z "$best_time" ] || awk "BEGIN{exit !($t < $best_time)}"; then best_time=$t; best_mem=$m; fi
-    done
-    echo "$name: ${best_time} s, peak ${best_mem} KB, archive $(( $(stat -c %s "$work/out.zip") / 1048576 )) MB"
-    eval "${name}_time=$best_time"
-}
-
-measure tandrel "$zipper" "$work/tree" "$work/out.zip"
-measure zip sh -c 'cd "$1" && exec zip -r -6 -q out.zip tree' sh "$work"
-awk "BEGIN{printf \"time ratio tandrel/zip: %.2f (aim: at most 1.10)\\n\", $tandrel_time / $zip_time}"
+ours=("$zipper" "$work/tree" "$work/out.zip")
+peer=(sh -c 'cd "$1" && exec zip -r -6 -q out.zip tree' sh "$work")
+bench_before_each() { rm -f "$work/out.zip"; }
+bench_check_ours() { echo "  ours: archive $(( $(stat -c %s "$work/out.zip") / 1048576 )) MB" >> "$work/sizes"; }
+bench_check_peer() { echo "  zip:  archive $(( $(stat -c %s "$work/out.zip") / 1048576 )) MB" >> "$work/sizes"; }
+bench_compare "TKZipArchive" "zip -r -6" "at most 1.10"
+sort -u "$work/sizes"

@@ -1,0 +1,64 @@
+# Shared by the bench/*.sh scripts. Every benchmark measures ours beside a peer tool the same way:
+# both run alternately in one run, BENCH_RUNS times each (at least 5; the order flips every round so
+# neither side always runs on a warmer machine), and the script prints each side's median wall time
+# and median peak memory, then the ratio of the medians. A single run of each, in a fixed order,
+# swings too much on a busy machine to be read.
+#
+# Usage, after sourcing (the caller owns the scratch folder $work and removes it):
+#   ours=(command and arguments)        # an external command (no shell functions)
+#   peer=(command and arguments)
+#   bench_before_each() { ...; }          # optional: runs before every run of either side (clean-up)
+#   bench_check_ours() { ...; }           # optional: runs after each run of ours; fail to stop the bench
+#   bench_check_peer() { ...; }
+#   bench_compare "our label" "peer label" [aim text]
+# After it returns, bench_median_seconds_ours / _peer and bench_median_kb_ours / _peer hold the medians.
+
+BENCH_RUNS="${BENCH_RUNS:-5}"
+[ "$BENCH_RUNS" -ge 5 ] 2>/dev/null || BENCH_RUNS=5
+
+bench_before_each() { :; }
+bench_check_ours() { :; }
+bench_check_peer() { :; }
+
+# bench_run_once SIDE: one run of ${SIDE}[@]; appends its seconds and peak KiB to the side's lists.
+bench_run_once() {
+    local side="$1" start end seconds kilobytes
+    local -n command="$side"
+    bench_before_each
+    start="$EPOCHREALTIME"
+    /usr/bin/time -f '%M' -o "$bench_work/time" "${command[@]}" > "$bench_work/out.$side"
+    end="$EPOCHREALTIME"
+    kilobytes="$(tail -n 1 "$bench_work/time")"
+    seconds="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')"
+    "bench_check_$side"
+    echo "$seconds" >> "$bench_work/seconds.$side"
+    echo "$kilobytes" >> "$bench_work/kb.$side"
+}
+
+bench_median() { # file
+    sort -g "$1" | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.4f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+bench_compare() { # our label, peer label, [aim]
+    local ours_label="$1" peer_label="$2" aim="${3:-}" round
+    bench_work="${work:?bench_compare needs a scratch folder in work}/.bench"
+    rm -rf "$bench_work" && mkdir -p "$bench_work"
+    for round in $(seq 1 "$BENCH_RUNS"); do
+        if [ $((round % 2)) -eq 1 ]; then bench_run_once ours; bench_run_once peer
+        else bench_run_once peer; bench_run_once ours; fi
+    done
+    bench_median_seconds_ours="$(bench_median "$bench_work/seconds.ours")"
+    bench_median_seconds_peer="$(bench_median "$bench_work/seconds.peer")"
+    bench_median_kb_ours="$(bench_median "$bench_work/kb.ours")"
+    bench_median_kb_peer="$(bench_median "$bench_work/kb.peer")"
+    printf '  %d runs each, alternating; medians:\n' "$BENCH_RUNS"
+    printf '  %-28s %9.4f s  peak %8.0f KiB   (runs: %s)\n' "$ours_label" "$bench_median_seconds_ours" \
+        "$bench_median_kb_ours" "$(paste -sd' ' "$bench_work/seconds.ours")"
+    printf '  %-28s %9.4f s  peak %8.0f KiB   (runs: %s)\n' "$peer_label" "$bench_median_seconds_peer" \
+        "$bench_median_kb_peer" "$(paste -sd' ' "$bench_work/seconds.peer")"
+    awk -v a="$bench_median_seconds_ours" -v b="$bench_median_seconds_peer" -v aim="$aim" 'BEGIN {
+        printf "  time ratio ours/peer (median): %.2f", (b > 0) ? a / b : 0
+        if (aim != "") printf "   (aim: %s)", aim
+        printf "\n"
+    }'
+}
