@@ -184,7 +184,8 @@ vdelf_result searchTable(task_t task, uintptr_t table, size_t count, SymbolSearc
     return search->found ? VDELF_OK : VDELF_NOT_FOUND;
 }
 
-vdelf_result copyName(task_t task, uintptr_t strings, size_t stringsSize, uint32_t offset, char* name, size_t nameSize) {
+vdelf_result copyName(task_t task, uintptr_t strings, size_t stringsSize, uint32_t offset, char* name,
+                      size_t nameSize) {
     if (offset >= stringsSize || nameSize == 0) return VDELF_BAD_FORMAT;
     size_t available = stringsSize - offset;
     size_t length = available < nameSize - 1 ? available : nameSize - 1;

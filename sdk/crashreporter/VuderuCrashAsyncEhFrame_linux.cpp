@@ -235,6 +235,11 @@ vdcrash_error_t findFde(task_t task, vm_address_t hdr, vm_address_t pc, Fde* fde
     return pc >= fde->begin && pc - fde->begin < fde->range ? VDCRASH_ESUCCESS : VDCRASH_ENOTFOUND;
 }
 
+// A factored offset; damaged tables may overflow it, which must not be undefined behaviour here.
+int64_t factored(uint64_t value, int64_t factor) {
+    return static_cast<int64_t>(value * static_cast<uint64_t>(factor));
+}
+
 void setRule(vdcrash_eh_frame_row_t* row, uint64_t reg, vdcrash_eh_frame_rule_kind_t kind, int64_t value) {
     if (reg < VDCRASH_EH_FRAME_REGISTER_COUNT) row->rules[reg] = {kind, value};
 }
@@ -248,6 +253,8 @@ bool execute(task_t task, const Fde& fde, vm_address_t at, vm_address_t end, uin
     const Cie& cie = fde.cie;
     Stream s;
     openStream(s, task, at);
+    auto unsignedOffset = [&] { return factored(uleb(s), cie.dataAlign); };
+    auto signedOffset = [&] { return factored(static_cast<uint64_t>(sleb(s)), cie.dataAlign); };
     auto restore = [&](uint64_t reg) {
         if (reg < VDCRASH_EH_FRAME_REGISTER_COUNT)
             row->rules[reg] = initial ? initial->rules[reg] : vdcrash_eh_frame_rule_t{};
@@ -258,7 +265,7 @@ bool execute(task_t task, const Fde& fde, vm_address_t at, vm_address_t end, uin
         bool isAdvance = true;
         switch (op & 0xC0) {
         case 0x40: advance = (op & 0x3F) * cie.codeAlign; break;
-        case 0x80: setRule(row, op & 0x3F, VDCRASH_EH_FRAME_RULE_OFFSET, int64_t(uleb(s)) * cie.dataAlign); continue;
+        case 0x80: setRule(row, op & 0x3F, VDCRASH_EH_FRAME_RULE_OFFSET, unsignedOffset()); continue;
         case 0xC0: restore(op & 0x3F); continue;
         default:
             switch (op) {
@@ -283,7 +290,7 @@ bool execute(task_t task, const Fde& fde, vm_address_t at, vm_address_t end, uin
             loc = newLoc;
             break;
         }
-        case 0x05: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_OFFSET, int64_t(uleb(s)) * cie.dataAlign); break;
+        case 0x05: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_OFFSET, unsignedOffset()); break;
         case 0x06: restore(uleb(s)); break;
         case 0x07: setRule(row, uleb(s), VDCRASH_EH_FRAME_RULE_UNDEFINED, 0); break;
         case 0x08: setRule(row, uleb(s), VDCRASH_EH_FRAME_RULE_SAME_VALUE, 0); break;
@@ -296,22 +303,33 @@ bool execute(task_t task, const Fde& fde, vm_address_t at, vm_address_t end, uin
             if (depth == 0) return false;
             *row = remembered[--depth];
             break;
-        case 0x0C: row->cfa_register = uleb(s); row->cfa_offset = int64_t(uleb(s)); row->cfa_is_expression = false; break;
+        case 0x0C:
+            row->cfa_register = uleb(s);
+            row->cfa_offset = int64_t(uleb(s));
+            row->cfa_is_expression = false;
+            break;
         case 0x0D: row->cfa_register = uleb(s); row->cfa_is_expression = false; break;
         case 0x0E: row->cfa_offset = int64_t(uleb(s)); break;
         case 0x0F: s.pos += uleb(s); row->cfa_is_expression = true; break;
-        case 0x10: case 0x16: reg = uleb(s); s.pos += uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_EXPRESSION, 0); break;
-        case 0x11: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_OFFSET, sleb(s) * cie.dataAlign); break;
+        case 0x10: case 0x16:
+            reg = uleb(s);
+            s.pos += uleb(s);
+            setRule(row, reg, VDCRASH_EH_FRAME_RULE_EXPRESSION, 0);
+            break;
+        case 0x11: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_OFFSET, signedOffset()); break;
         case 0x12:
             row->cfa_register = uleb(s);
-            row->cfa_offset = sleb(s) * cie.dataAlign;
+            row->cfa_offset = signedOffset();
             row->cfa_is_expression = false;
             break;
-        case 0x13: row->cfa_offset = sleb(s) * cie.dataAlign; break;
-        case 0x14: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_VAL_OFFSET, int64_t(uleb(s)) * cie.dataAlign); break;
-        case 0x15: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_VAL_OFFSET, sleb(s) * cie.dataAlign); break;
+        case 0x13: row->cfa_offset = signedOffset(); break;
+        case 0x14: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_VAL_OFFSET, unsignedOffset()); break;
+        case 0x15: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_VAL_OFFSET, signedOffset()); break;
         case 0x2E: uleb(s); break;  // the size of arguments pushed: nothing to unwind
-        case 0x2F: reg = uleb(s); setRule(row, reg, VDCRASH_EH_FRAME_RULE_OFFSET, -int64_t(uleb(s)) * cie.dataAlign); break;
+        case 0x2F:
+            reg = uleb(s);
+            setRule(row, reg, VDCRASH_EH_FRAME_RULE_OFFSET, factored(0 - uleb(s), cie.dataAlign));
+            break;
         default: return false;
         }
     }

@@ -13,8 +13,8 @@ bool isCalleeSaved(uint64_t dwarf) { return dwarf == 3 || dwarf == 6 || (dwarf >
 
 bool registerValue(const vdcrash_async_thread_state_t* state, uint64_t dwarf, vdcrash_greg_t* value) {
     vdcrash_regnum_t reg;
-    if (!vdcrash_async_thread_state_map_dwarf_to_reg(state, dwarf, &reg) || !vdcrash_async_thread_state_has_reg(state, reg))
-        return false;
+    if (!vdcrash_async_thread_state_map_dwarf_to_reg(state, dwarf, &reg)) return false;
+    if (!vdcrash_async_thread_state_has_reg(state, reg)) return false;
     *value = vdcrash_async_thread_state_get_reg(state, reg);
     return true;
 }
@@ -72,8 +72,8 @@ vdframe_error_t vdframe_cursor_read_eh_frame(task_t task, vdcrash_async_image_li
                                              const vdframe_stackframe_t* current, const vdframe_stackframe_t* previous,
                                              vdframe_stackframe_t* next) {
     const vdcrash_async_thread_state_t* state = &current->thread_state;
-    if (!image_list || state->flavor != x86_THREAD_STATE64 || !vdcrash_async_thread_state_has_reg(state, VDCRASH_REG_IP))
-        return VDFRAME_ENOTSUP;
+    if (!image_list || state->flavor != x86_THREAD_STATE64) return VDFRAME_ENOTSUP;
+    if (!vdcrash_async_thread_state_has_reg(state, VDCRASH_REG_IP)) return VDFRAME_ENOTSUP;
     vdcrash_greg_t pc = vdcrash_async_thread_state_get_reg(state, VDCRASH_REG_IP);
     vdcrash_eh_frame_row_t row;
     vdframe_error_t err = findRow(task, image_list, pc, previous == nullptr, &row);

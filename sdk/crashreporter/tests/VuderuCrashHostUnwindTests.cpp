@@ -102,7 +102,8 @@ void listImage(const struct mach_header* header, intptr_t) {
     uint32_t count = _dyld_image_count();
     for (uint32_t i = 0; i < count; ++i)
         if (_dyld_get_image_header(i) == header)
-            vdcrash_nasync_image_list_append(&childImages, reinterpret_cast<vm_address_t>(header), _dyld_get_image_name(i));
+            vdcrash_nasync_image_list_append(&childImages, reinterpret_cast<vm_address_t>(header),
+                                             _dyld_get_image_name(i));
 }
 
 // ---- the crashes ----
@@ -380,7 +381,8 @@ TEST(VuderuCrashHostSymbols, NamesComeFromTheFullSymbolTableWithinEachSymbolsSiz
         uint32_t count = _dyld_image_count();
         for (uint32_t i = 0; i < count; ++i)
             if (_dyld_get_image_header(i) == header)
-                vdcrash_nasync_image_list_append(target, reinterpret_cast<vm_address_t>(header), _dyld_get_image_name(i));
+                vdcrash_nasync_image_list_append(target, reinterpret_cast<vm_address_t>(header),
+                                                 _dyld_get_image_name(i));
     });
     ExecutableSymbols symbols;
     std::string name;
