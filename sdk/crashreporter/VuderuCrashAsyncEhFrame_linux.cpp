@@ -124,6 +124,7 @@ struct Cie {
     uint64_t returnRegister;
     uint8_t fdeEncoding;
     bool hasAugmentationData;
+    bool signalFrame;
     vm_address_t instructions;
     vm_address_t end;
 };
@@ -155,6 +156,7 @@ bool readCie(task_t task, vm_address_t at, Cie* cie) {
     cie->dataAlign = sleb(s);
     cie->returnRegister = version == 1 ? byte(s) : uleb(s);
     cie->fdeEncoding = 0;
+    cie->signalFrame = false;
     cie->hasAugmentationData = augmentation[next] == 'z';
     if (cie->hasAugmentationData) {
         uint64_t length = uleb(s);
@@ -168,7 +170,8 @@ bool readCie(task_t task, vm_address_t at, Cie* cie) {
                 if (!encoded(s, byte(s), 0, &personality)) return false;
                 break;
             }
-            case 'S': case 'B': break;
+            case 'S': cie->signalFrame = true; break;
+            case 'B': break;
             default: return false;
             }
         }
@@ -346,6 +349,7 @@ vdcrash_error_t vdcrash_async_eh_frame_find_row(task_t task, vm_address_t eh_fra
     if (err != VDCRASH_ESUCCESS) return err;
     vdcrash_async_memset(row, 0, sizeof *row);
     row->return_address_register = fde.cie.returnRegister;
+    row->signal_frame = fde.cie.signalFrame;
     if (!execute(task, fde, fde.cie.instructions, fde.cie.end, 0, ~uint64_t(0), nullptr, row))
         return VDCRASH_EINVALID_DATA;
     vdcrash_eh_frame_row_t initial = *row;

@@ -31,6 +31,9 @@ struct vdcrash_eh_frame_row_t {
     int64_t cfa_offset;
     bool cfa_is_expression;  // the CFA is computed by an expression: not evaluated here
     uint64_t return_address_register;
+    // The entry describes the kernel's signal trampoline: the interrupted registers lie in the
+    // signal's user context on the stack, not where the rules say.
+    bool signal_frame;
     vdcrash_eh_frame_rule_t rules[VDCRASH_EH_FRAME_REGISTER_COUNT];
 };
 

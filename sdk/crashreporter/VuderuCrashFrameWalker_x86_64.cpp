@@ -2,6 +2,9 @@
 
 #include "sdk/crashreporter/VuderuCrashAsyncEhFrame_linux.h"
 
+#include <cstddef>
+#include <ucontext.h>
+
 namespace {
 
 constexpr uint64_t kDwarfStackPointer = 7;
@@ -66,6 +69,22 @@ bool applyRule(task_t task, const vdcrash_eh_frame_rule_t& rule, uint64_t dwarf,
     }
 }
 
+// The frame below the signal trampoline is the interrupted one, whole: by the time the
+// trampoline runs, the handler's return has taken the trampoline's own address off the stack
+// and the stack pointer points at the signal's user context.
+vdframe_error_t readSignalFrame(task_t task, const vdcrash_async_thread_state_t* state, vdframe_stackframe_t* next) {
+    if (!vdcrash_async_thread_state_has_reg(state, VDCRASH_REG_SP)) return VDFRAME_EBADFRAME;
+    vdcrash_greg_t sp = vdcrash_async_thread_state_get_reg(state, VDCRASH_REG_SP);
+    mcontext_t interrupted;
+    vdcrash_async_memset(&interrupted, 0, sizeof interrupted);
+    constexpr int64_t kRegisters = offsetof(ucontext_t, uc_mcontext) + offsetof(mcontext_t, gregs);
+    if (vdcrash_async_task_memcpy(task, static_cast<vm_address_t>(sp), kRegisters, interrupted.gregs,
+                                  sizeof interrupted.gregs) != VDCRASH_ESUCCESS)
+        return VDFRAME_EBADFRAME;
+    vdcrash_async_thread_state_mcontext_init(&next->thread_state, &interrupted);
+    return VDFRAME_ESUCCESS;
+}
+
 } // namespace
 
 vdframe_error_t vdframe_cursor_read_eh_frame(task_t task, vdcrash_async_image_list_t* image_list,
@@ -78,6 +97,7 @@ vdframe_error_t vdframe_cursor_read_eh_frame(task_t task, vdcrash_async_image_li
     vdcrash_eh_frame_row_t row;
     vdframe_error_t err = findRow(task, image_list, pc, previous == nullptr, &row);
     if (err != VDFRAME_ESUCCESS) return err;
+    if (row.signal_frame) return readSignalFrame(task, state, next);
     if (row.cfa_is_expression || row.return_address_register >= VDCRASH_EH_FRAME_REGISTER_COUNT) return VDFRAME_ENOTSUP;
 
     vdcrash_greg_t base = 0;

@@ -149,6 +149,21 @@ VDCRASH_TEST_FRAME void divideOuter() {
 }
 
 volatile bool keepRecursing = true;
+// An application's own signal handler that crashes: the walk crosses the signal trampoline into
+// the code the signal interrupted.
+VDCRASH_TEST_FRAME void faultInASignalHandler(int) {
+    nullReadOuter();
+    opaqueCall();
+}
+VDCRASH_TEST_FRAME void raiseOuter() {
+    struct sigaction action {};
+    action.sa_handler = faultInASignalHandler;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGUSR1, &action, nullptr);
+    raise(SIGUSR1);
+    opaqueCall();
+}
+
 VDCRASH_TEST_FRAME int overflowTheStack(int depth) {
     volatile char padding[512];
     padding[0] = static_cast<char>(depth);
@@ -307,6 +322,16 @@ const void* code(Function* function) {
     return reinterpret_cast<const void*>(function);
 }
 
+// Where `expected` begins as consecutive frames at or after `from`; npos when it does not.
+size_t findInOrder(const std::vector<std::string>& frames, const std::vector<std::string>& expected, size_t from) {
+    for (size_t i = from; i + expected.size() <= frames.size(); ++i) {
+        bool all = true;
+        for (size_t k = 0; k < expected.size() && all; ++k) all = frames[i + k] == expected[k];
+        if (all) return i;
+    }
+    return std::string::npos;
+}
+
 std::string joined(const std::vector<std::string>& names) {
     std::string out;
     for (const std::string& n : names) out += n + "\n";
@@ -324,36 +349,44 @@ TEST(VuderuCrashHostUnwindDeathTest, CrashesNameTheirCallersFrames) {
         bool onABareThread;
         bool withoutProcessVmReadv;
         int signal;
-        std::vector<const void*> callers;  // innermost first, consecutive in the report
+        std::vector<const void*> callers;      // innermost first, consecutive in the report
+        std::vector<const void*> interrupted;  // further out, below a signal handler's frame
     } cases[] = {
-        {"abort()", abortOuter, true, false, SIGABRT, {code(abortInner), code(abortOuter)}},
-        {"an uncaught C++ exception", throwOuter, true, false, SIGABRT, {code(throwInner), code(throwOuter)}},
+        {"abort()", abortOuter, true, false, SIGABRT, {code(abortInner), code(abortOuter)}, {}},
+        {"an uncaught C++ exception", throwOuter, true, false, SIGABRT, {code(throwInner), code(throwOuter)}, {}},
         {"a null read in a file-local function", nullReadOuter, true, false, SIGSEGV,
-         {code(readThroughNull), code(nullReadOuter)}},
-        {"division by zero in a leaf", divideOuter, true, false, SIGFPE, {code(divideInLeaf), code(divideOuter)}},
+         {code(readThroughNull), code(nullReadOuter)}, {}},
+        {"division by zero in a leaf", divideOuter, true, false, SIGFPE, {code(divideInLeaf), code(divideOuter)}, {}},
         {"a fault after the epilogue's pop", faultAfterPopOuter, true, false, SIGSEGV,
-         {code(vdcrash_test_fault_after_pop), code(faultAfterPopOuter)}},
+         {code(vdcrash_test_fault_after_pop), code(faultAfterPopOuter)}, {}},
         {"a stack overflow on a platform thread", overflowOnAPlatformThread, false, false, SIGSEGV,
-         {code(overflowTheStack), code(overflowTheStack)}},
+         {code(overflowTheStack), code(overflowTheStack)}, {}},
         {"a null read with process_vm_readv denied", nullReadOuter, true, true, SIGSEGV,
-         {code(readThroughNull), code(nullReadOuter)}},
+         {code(readThroughNull), code(nullReadOuter)}, {}},
+        {"a fault in an application's signal handler", raiseOuter, true, false, SIGSEGV,
+         {code(readThroughNull), code(nullReadOuter), code(faultInASignalHandler)}, {code(raiseOuter)}},
     };
     ExecutableSymbols symbols;
+    auto names = [&](const std::vector<const void*>& functions) {
+        std::vector<std::string> out;
+        for (const void* f : functions) out.push_back(symbols.nameOf(f));
+        return out;
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<std::string> expected;
-        for (const void* caller : c.callers) expected.push_back(symbols.nameOf(caller));
+        std::vector<std::string> expected = names(c.callers), interrupted = names(c.interrupted);
         ASSERT_FALSE(expected.front().empty()) << "the test's own function is in the symbol table";
         CrashReport report = crashInAChild(c.body, c.onABareThread, c.withoutProcessVmReadv);
         EXPECT_EQ(report.signal, c.signal);
         EXPECT_EQ(report.reportedSignal, c.signal) << "a report was written";
         EXPECT_GT(report.images, 2);
-        bool inOrder = false;
-        for (size_t i = 0; i + expected.size() <= report.frames.size() && !inOrder; ++i) {
-            inOrder = true;
-            for (size_t k = 0; k < expected.size(); ++k) inOrder = inOrder && report.frames[i + k] == expected[k];
+        size_t at = findInOrder(report.frames, expected, 0);
+        EXPECT_NE(at, std::string::npos) << "expected, in order:\n" << joined(expected) << "reported:\n"
+                                         << joined(report.frames);
+        if (at != std::string::npos && !interrupted.empty()) {
+            EXPECT_NE(findInOrder(report.frames, interrupted, at + expected.size()), std::string::npos)
+                << "expected further out:\n" << joined(interrupted) << "reported:\n" << joined(report.frames);
         }
-        EXPECT_TRUE(inOrder) << "expected, in order:\n" << joined(expected) << "reported:\n" << joined(report.frames);
     }
 }
 
