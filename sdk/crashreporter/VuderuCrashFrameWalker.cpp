@@ -59,8 +59,9 @@ vdframe_error_t vdframe_cursor_next_with_readers(vdframe_cursor_t* cursor, const
 
 vdframe_error_t vdframe_cursor_next(vdframe_cursor_t* cursor) {
     static const vdframe_cursor_frame_reader_t readers[] = {vdframe_cursor_read_frame_ptr};
+    static const vdframe_cursor_frame_reader_t hostReaders[] = {vdframe_cursor_read_x86_64};
     if (cursor->frame.thread_state.flavor == x86_THREAD_STATE64)
-        return vdframe_cursor_next_with_readers(cursor, vdframe_x86_64_readers, 2);
+        return vdframe_cursor_next_with_readers(cursor, hostReaders, 1);
     return vdframe_cursor_next_with_readers(cursor, readers, 1);
 }
 

@@ -142,5 +142,11 @@ vdframe_error_t vdframe_cursor_read_frame_ptr_x86_64(task_t task, vdcrash_async_
     return VDFRAME_ESUCCESS;
 }
 
-const vdframe_cursor_frame_reader_t vdframe_x86_64_readers[2] = {vdframe_cursor_read_eh_frame,
-                                                                 vdframe_cursor_read_frame_ptr_x86_64};
+vdframe_error_t vdframe_cursor_read_x86_64(task_t task, vdcrash_async_image_list_t* image_list,
+                                           const vdframe_stackframe_t* current, const vdframe_stackframe_t* previous,
+                                           vdframe_stackframe_t* next) {
+    vdframe_error_t err = vdframe_cursor_read_eh_frame(task, image_list, current, previous, next);
+    if (err == VDFRAME_ESUCCESS || err == VDFRAME_ENOFRAME) return err;
+    vdcrash_async_memset(next, 0, sizeof *next);
+    return vdframe_cursor_read_frame_ptr_x86_64(task, image_list, current, previous, next);
+}

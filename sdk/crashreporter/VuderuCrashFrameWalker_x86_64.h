@@ -17,5 +17,9 @@ vdframe_error_t vdframe_cursor_read_frame_ptr_x86_64(task_t task, vdcrash_async_
                                                      const vdframe_stackframe_t* current,
                                                      const vdframe_stackframe_t* previous, vdframe_stackframe_t* next);
 
-// The readers vdframe_cursor_next uses for x86-64 thread states, in order.
-extern const vdframe_cursor_frame_reader_t vdframe_x86_64_readers[2];
+// The reader vdframe_cursor_next uses for x86-64 thread states: the unwind table, and the
+// frame-pointer chain where the table has no entry or can't be followed. Where the table says
+// that a frame is the outermost one, the walk ends there.
+vdframe_error_t vdframe_cursor_read_x86_64(task_t task, vdcrash_async_image_list_t* image_list,
+                                           const vdframe_stackframe_t* current, const vdframe_stackframe_t* previous,
+                                           vdframe_stackframe_t* next);
