@@ -38,7 +38,7 @@ fuzz: deps
 	@mkdir -p $(FUZZ_BUILD)/corpus/crash_report
 	@$(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_seeds $(FUZZ_BUILD)/corpus/crash_report
 	@ASAN_OPTIONS=detect_leaks=1 $(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_fuzzer \
-		-max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/crash_report
+		-max_len=65536 -max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/crash_report
 
 # The threading tests under ThreadSanitizer (not part of CI).
 TSAN_TESTS ?= ^(Dispatch|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList)

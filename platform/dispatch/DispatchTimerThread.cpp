@@ -3,6 +3,7 @@
 #include "platform/dispatch/DispatchClock.h"
 #include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/system/ScopedAlternateSignalStack.h"
 
 #include <algorithm>
 #include <atomic>
@@ -44,6 +45,7 @@ void DispatchTimerThread::startThreadLocked() {
     if (threadRunning_) return;
     threadRunning_ = true;
     std::thread([this] {
+        ScopedAlternateSignalStack alternateSignalStack;
         ::pthread_setname_np(::pthread_self(), kTimerThreadName);
         run();
     }).detach();

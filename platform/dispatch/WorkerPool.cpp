@@ -1,6 +1,7 @@
 #include "platform/dispatch/WorkerPool.h"
 
 #include "platform/dispatch/DispatchTimerThread.h"
+#include "platform/system/ScopedAlternateSignalStack.h"
 
 #include <algorithm>
 #include <atomic>
@@ -61,6 +62,7 @@ void WorkerPool::submit(std::function<void()> task) {
     }
     if (spawn) {
         std::thread([this] {
+            ScopedAlternateSignalStack alternateSignalStack;
             ::pthread_setname_np(::pthread_self(), kWorkerName);
             work();
         }).detach();

@@ -1,6 +1,7 @@
 #include "platform/foundation/NSThread.h"
 
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/system/ScopedAlternateSignalStack.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -86,6 +87,7 @@ void NSThread::start() {
     state_->executing = true;
     auto self = this->self<NSThread>();
     std::thread worker([self] {
+        ScopedAlternateSignalStack alternateSignalStack;
         currentThreadObject = self;
         {
             std::lock_guard<std::mutex> guard(self->state_->mutex);

@@ -144,39 +144,81 @@ vdelf_result vdelf_image_read(task_t task, uintptr_t header, vdelf_image* image)
         if (!readTask(task, phdrs + i * sizeof ph, &ph, sizeof ph)) return VDELF_UNREADABLE;
         if (ph.p_type == PT_NOTE && !image->build_id_length) readBuildId(image, image->bias + ph.p_vaddr, ph.p_memsz);
         if (ph.p_type == PT_DYNAMIC) readDynamic(image, image->bias + ph.p_vaddr, ph.p_memsz);
+        if (ph.p_type == PT_GNU_EH_FRAME) image->eh_frame_hdr = image->bias + ph.p_vaddr;
     }
     return VDELF_OK;
 }
 
+namespace {
+
+// The search for the symbol that holds an address (link-time addresses), over one table.
+struct SymbolSearch {
+    uint64_t address;
+    bool found;
+    Elf64_Sym best;
+    uint64_t barrier;  // the highest end of a sized symbol that ends at or below the address
+};
+
+void consider(SymbolSearch* search, const Elf64_Sym& sym) {
+    if (!isDefinedCode(sym) || sym.st_value > search->address) return;
+    if (sym.st_size > 0 && search->address - sym.st_value >= sym.st_size) {
+        if (sym.st_value + sym.st_size > search->barrier) search->barrier = sym.st_value + sym.st_size;
+        return;
+    }
+    if (!search->found || sym.st_value > search->best.st_value ||
+        (sym.st_value == search->best.st_value && search->best.st_size == 0 && sym.st_size > 0)) {
+        search->best = sym;
+        search->found = true;
+    }
+}
+
+vdelf_result searchTable(task_t task, uintptr_t table, size_t count, SymbolSearch* search) {
+    Elf64_Sym batch[kSymbolBatch];
+    for (size_t first = 0; first < count; first += kSymbolBatch) {
+        size_t n = count - first < kSymbolBatch ? count - first : kSymbolBatch;
+        if (!readTask(task, table + first * sizeof(Elf64_Sym), batch, n * sizeof(Elf64_Sym))) return VDELF_UNREADABLE;
+        for (size_t i = 0; i < n; ++i) consider(search, batch[i]);
+    }
+    // A symbol without a size reaches only to the next symbol: one that ended in between wins.
+    if (search->found && search->best.st_size == 0 && search->best.st_value < search->barrier) search->found = false;
+    return search->found ? VDELF_OK : VDELF_NOT_FOUND;
+}
+
+vdelf_result copyName(task_t task, uintptr_t strings, size_t stringsSize, uint32_t offset, char* name,
+                      size_t nameSize) {
+    if (offset >= stringsSize || nameSize == 0) return VDELF_BAD_FORMAT;
+    size_t available = stringsSize - offset;
+    size_t length = available < nameSize - 1 ? available : nameSize - 1;
+    if (!readTask(task, strings + offset, name, length)) return VDELF_UNREADABLE;
+    name[length] = 0;
+    return VDELF_OK;
+}
+
+} // namespace
+
 vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uintptr_t* address, char* name,
                                      size_t nameSize) {
-    if (!image->dynsym || image->dynsym_count == 0) return VDELF_NOT_FOUND;
-    bool found = false;
-    Elf64_Sym best{};
-    Elf64_Sym batch[kSymbolBatch];
-    for (size_t first = 0; first < image->dynsym_count; first += kSymbolBatch) {
-        size_t count = image->dynsym_count - first < kSymbolBatch ? image->dynsym_count - first : kSymbolBatch;
-        if (!readTask(image->task, image->dynsym + first * sizeof(Elf64_Sym), batch, count * sizeof(Elf64_Sym)))
-            return VDELF_UNREADABLE;
-        for (size_t i = 0; i < count; ++i) {
-            const Elf64_Sym& sym = batch[i];
-            if (!isDefinedCode(sym)) continue;
-            uintptr_t start = image->bias + sym.st_value;
-            if (start > pc) continue;
-            if (!found || sym.st_value > best.st_value) {
-                best = sym;
-                found = true;
-            }
-        }
+    if (pc < image->bias) return VDELF_NOT_FOUND;
+    struct Table {
+        uintptr_t symbols;
+        size_t count;
+        uintptr_t strings;
+        size_t stringsSize;
+    } tables[] = {
+        {image->symtab, image->symtab_count, image->strtab, image->strtab_size},
+        {image->dynsym, image->dynsym_count, image->dynstr, image->dynstr_size},
+    };
+    vdelf_result result = VDELF_NOT_FOUND;
+    for (const Table& table : tables) {
+        if (!table.symbols || table.count == 0) continue;
+        SymbolSearch search{pc - image->bias, false, {}, 0};
+        result = searchTable(image->task, table.symbols, table.count, &search);
+        if (result != VDELF_OK) continue;
+        result = copyName(image->task, table.strings, table.stringsSize, search.best.st_name, name, nameSize);
+        if (result == VDELF_OK) *address = image->bias + search.best.st_value;
+        return result;
     }
-    if (!found) return VDELF_NOT_FOUND;
-    if (best.st_name >= image->dynstr_size || nameSize == 0) return VDELF_BAD_FORMAT;
-    size_t available = image->dynstr_size - best.st_name;
-    size_t length = available < nameSize - 1 ? available : nameSize - 1;
-    if (!readTask(image->task, image->dynstr + best.st_name, name, length)) return VDELF_UNREADABLE;
-    name[length] = 0;
-    *address = image->bias + best.st_value;
-    return VDELF_OK;
+    return result;
 }
 
 vdelf_result vdelf_find_symbol_by_name(const vdelf_image* image, const char* symbol, uintptr_t* address) {

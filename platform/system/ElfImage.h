@@ -1,8 +1,11 @@
 #pragma once
 // The images of this host are ELF. This reader gives the crash reporter what it takes from a
-// loaded image on the device: the text segment, the slide, a UUID (the GNU build-id) and symbol
-// names (from the dynamic symbol table, which -rdynamic fills with the executable's functions).
-// Everything is read through vm_read_overwrite, never by dereferencing: async-signal-safe.
+// loaded image on the device: the text segment, the slide, a UUID (the GNU build-id), the unwind
+// table's index and symbol names. Names come from the file's full symbol table (.symtab, which
+// names file-local functions too) when the image's file has one, else from the dynamic symbol
+// table, which -rdynamic fills with the executable's exported functions. Everything at crash time
+// is read through vm_read_overwrite, never by dereferencing: async-signal-safe. The full symbol
+// table is not loaded with the image: it is mapped from the file when the image is registered.
 
 #include "platform/system/mach.h"
 
@@ -33,12 +36,26 @@ struct vdelf_image {
     uintptr_t dynstr;
     size_t dynstr_size;
     size_t dynsym_count;
+    uintptr_t eh_frame_hdr;  // the unwind table's index in memory (PT_GNU_EH_FRAME), 0 when there is none
+    // The file's .symtab and its string table, mapped read-only; 0 when the file has none.
+    uintptr_t symtab;
+    size_t symtab_count;
+    uintptr_t strtab;
+    size_t strtab_size;
+    void* file_mapping;
+    size_t file_mapping_size;
 };
 
 // Reads the header, program headers, build-id note and dynamic section of a loaded image.
 vdelf_result vdelf_image_read(task_t task, uintptr_t header, vdelf_image* image);
-// The defined function or object symbol with the highest address at or below `pc`: its address
-// in memory and its name, cut to fit `nameSize` (NUL-terminated).
+// Not async-signal-safe (registration time): maps the .symtab of the image's file at `path`,
+// when the file has one and is the file the image was loaded from (same build-id).
+void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path);
+void vdelf_nasync_unmap_file_symbols(vdelf_image* image);
+// The function symbol that holds `pc`: the one with the highest address at or below it whose
+// size reaches past it (a symbol without a size reaches to the next symbol). Its address in
+// memory and its name, cut to fit `nameSize` (NUL-terminated). The full symbol table is searched
+// when the image has one, else the dynamic symbols.
 vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uintptr_t* address, char* name,
                                      size_t nameSize);
 // The address in memory of the defined symbol with exactly this name.

@@ -40,6 +40,21 @@ constexpr CodePair kIllegalInstructionCodes[] = {
     {ILL_ILLADR, 5}, {ILL_PRVREG, 6}, {ILL_COPROC, 7}, {ILL_BADSTK, 8},
 };
 
+// The host's SI_KERNEL: a fault the processor reports without an address of its own (a general
+// protection fault from a non-canonical pointer such as 0xdeadbeefdeadbeef, a privileged
+// instruction, an int3 breakpoint). The device has no such code; each signal takes the code the
+// device gives the same fault.
+struct KernelCodePair {
+    int hostSignal;
+    int device;
+};
+constexpr KernelCodePair kKernelCodes[] = {
+    {SIGSEGV, 1},  // SEGV_MAPERR: no page can ever be mapped at such an address
+    {SIGBUS, 2},   // BUS_ADRERR
+    {SIGILL, 3},   // ILL_PRVOPC
+    {SIGTRAP, 1},  // TRAP_BRKPT
+};
+
 } // namespace
 
 int vdsys_device_signal_number(int hostSignal) {
@@ -50,6 +65,11 @@ int vdsys_device_signal_number(int hostSignal) {
 
 int vdsys_device_signal_code(int hostSignal, int hostCode) {
     if (hostCode <= 0) return 0;
+    if (hostCode == SI_KERNEL) {
+        for (const KernelCodePair& pair : kKernelCodes)
+            if (pair.hostSignal == hostSignal) return pair.device;
+        return 0;
+    }
     if (hostSignal == SIGFPE) {
         for (const CodePair& pair : kFloatingPointCodes)
             if (pair.host == hostCode) return pair.device;

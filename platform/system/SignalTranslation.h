@@ -29,7 +29,8 @@ struct vdsys_signal_info {
 // shifted past the device's range (100 + host number), so that it is never mistaken for another.
 int vdsys_device_signal_number(int hostSignal);
 // The device's code for a host code of a host signal. Codes of signals sent by a process
-// (si_code at or below 0) become 0, the device's code of a user-sent signal.
+// (si_code at or below 0) become 0, the device's code of a user-sent signal; the host's SI_KERNEL
+// becomes the device's code for the same fault.
 int vdsys_device_signal_code(int hostSignal, int hostCode);
 // The device's {number, code, fault address} of a delivered host signal.
 void vdsys_signal_info_from_host(int hostSignal, const siginfo_t* info, vdsys_signal_info* out);

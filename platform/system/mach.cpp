@@ -1,10 +1,11 @@
 #include "platform/system/mach.h"
 
+#include "platform/system/MemoryRead.h"
+
 #include <atomic>
 #include <cerrno>
 #include <sys/mman.h>
 #include <sys/syscall.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 const std::string NSMachErrorDomain = "NSMachErrorDomain";
@@ -25,12 +26,8 @@ MemoryEntry memoryEntries[kMemoryEntrySlots];
 
 uintptr_t pageDown(uintptr_t a) { return a & ~(uintptr_t(vm_page_size) - 1); }
 
-// One process_vm_readv of the own process; the number of bytes read, -1 on failure.
-ssize_t readOwn(uintptr_t address, void* data, size_t size) {
-    struct iovec local = {data, size};
-    struct iovec remote = {reinterpret_cast<void*>(address), size};
-    return process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
-}
+// One fault-free read of the own process; the number of bytes read, -1 on failure.
+ssize_t readOwn(uintptr_t address, void* data, size_t size) { return vdsys_read_own_memory(address, data, size); }
 
 // Why the page at `address` can't be read: not mapped, or mapped without read access.
 kern_return_t classifyUnreadable(uintptr_t address) {

@@ -3,7 +3,7 @@
 // this process. Every call here is async-signal-safe: no heap, no locks, only system calls and
 // atomics, because the crash path runs them inside a signal handler.
 //
-// Reads of task memory never fault: they go through process_vm_readv, and a failed read is told
+// Reads of task memory never fault: they go through vdsys_read_own_memory, and a failed read is told
 // apart as unmapped (KERN_INVALID_ADDRESS) or protected (KERN_PROTECTION_FAILURE) with mincore.
 
 #include <cstddef>

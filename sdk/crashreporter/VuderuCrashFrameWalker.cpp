@@ -1,5 +1,7 @@
 #include "sdk/crashreporter/VuderuCrashFrameWalker.h"
 
+#include "sdk/crashreporter/VuderuCrashFrameWalker_x86_64.h"
+
 const char* vdframe_strerror(vdframe_error_t error) {
     switch (error) {
     case VDFRAME_ESUCCESS: return "No error";
@@ -57,6 +59,9 @@ vdframe_error_t vdframe_cursor_next_with_readers(vdframe_cursor_t* cursor, const
 
 vdframe_error_t vdframe_cursor_next(vdframe_cursor_t* cursor) {
     static const vdframe_cursor_frame_reader_t readers[] = {vdframe_cursor_read_frame_ptr};
+    static const vdframe_cursor_frame_reader_t hostReaders[] = {vdframe_cursor_read_x86_64};
+    if (cursor->frame.thread_state.flavor == x86_THREAD_STATE64)
+        return vdframe_cursor_next_with_readers(cursor, hostReaders, 1);
     return vdframe_cursor_next_with_readers(cursor, readers, 1);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The frame cursor: walks a thread's stack one frame at a time, starting from a thread state
-// and following the chain of saved frame pointers and return addresses.
+// and following the chain of saved frame pointers and return addresses. The host's x86-64 states
+// are stepped with the images' unwind tables first (VuderuCrashFrameWalker_x86_64.h).
 
 #include "sdk/crashreporter/VuderuCrashAsyncImageList.h"
 #include "sdk/crashreporter/VuderuCrashAsyncThreadState.h"

@@ -52,6 +52,13 @@ bool iterateChain(int signo, siginfo_t* info, ucontext_t* uap, void* context) {
     return handled;
 }
 
+// A fault signal raised by the processor: returning from its handler runs the faulting
+// instruction again. The same signals sent by a process (kill, raise) carry a code of 0 or below.
+bool isFaultAtAnInstruction(int signo, const siginfo_t* info) {
+    bool fault = signo == SIGSEGV || signo == SIGBUS || signo == SIGILL || signo == SIGFPE || signo == SIGTRAP;
+    return fault && info && info->si_code > 0;
+}
+
 // Stands behind the registered callbacks: hands the signal to the action that was installed
 // before ours.
 bool previousActionCallback(int signo, siginfo_t* info, ucontext_t* uap, void*, VuderuCrashSignalHandlerCallback* next) {
@@ -70,8 +77,9 @@ bool previousActionCallback(int signo, siginfo_t* info, ucontext_t* uap, void*, 
     list.set_reading(false);
     if (!found) return false;
     // The dispositions come first: an action may carry SA_SIGINFO with SIG_DFL or SIG_IGN in the
-    // handler slot, and calling those would jump to address 0 or 1.
-    if (previous.sa_handler == SIG_IGN) return true;
+    // handler slot, and calling those would jump to address 0 or 1. A fault cannot be ignored:
+    // returning would run the faulting instruction again, and fault again, for ever.
+    if (previous.sa_handler == SIG_IGN) return !isFaultAtAnInstruction(signo, info);
     if (previous.sa_handler == SIG_DFL) return false;
     if (previous.sa_flags & SA_SIGINFO) {
         previous.sa_sigaction(signo, info, uap);
@@ -90,7 +98,12 @@ bool VuderuCrashSignalHandlerForward(VuderuCrashSignalHandlerCallback* next, int
 }
 
 void vuderu_crash_signal_handler(int signo, siginfo_t* info, void* uapVoid) {
-    if (iterateChain(signo, info, static_cast<ucontext_t*>(uapVoid), nullptr)) return;
+    // The interrupted code may be between a failing call and its look at errno.
+    const int savedErrno = errno;
+    if (iterateChain(signo, info, static_cast<ucontext_t*>(uapVoid), nullptr)) {
+        errno = savedErrno;
+        return;
+    }
     // Nothing handled it: the signal takes its default action. Were our handler still installed,
     // the re-raised signal would come straight back here, forever.
     struct sigaction fallback {};
@@ -98,6 +111,7 @@ void vuderu_crash_signal_handler(int signo, siginfo_t* info, void* uapVoid) {
     sigemptyset(&fallback.sa_mask);
     sigaction(signo, &fallback, nullptr);
     raise(signo);
+    errno = savedErrno;
 }
 
 VuderuCrashSignalHandler::VuderuCrashSignalHandler() {

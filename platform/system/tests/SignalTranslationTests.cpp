@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 TEST(SignalTranslation, HostSignalsTakeTheDeviceNumbers) {
     struct Case { int host; int device; } cases[] = {
         {SIGBUS, 10}, {SIGSEGV, 11}, {SIGSYS, 12}, {SIGUSR1, 30}, {SIGUSR2, 31}, {SIGCHLD, 20},
@@ -38,4 +40,36 @@ TEST(SignalTranslation, SignalInfoCarriesTheFaultAddress) {
     EXPECT_EQ(out.signo, 10);
     EXPECT_EQ(out.code, 1);
     EXPECT_EQ(out.address, 0x1234u);
+}
+
+// The host reports some faults with SI_KERNEL (128), a code the device does not have.
+TEST(SignalTranslation, KernelCodesTakeTheDeviceCodeOfTheSameFault) {
+    struct Case { int host; int device; } cases[] = {
+        {SIGSEGV, 1}, {SIGBUS, 2}, {SIGILL, 3}, {SIGTRAP, 1}, {SIGFPE, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(vdsys_device_signal_code(c.host, SI_KERNEL), c.device) << c.host;
+}
+
+namespace {
+void recordCode(int signo, siginfo_t* info, void*) {
+    vdsys_signal_info out{};
+    vdsys_signal_info_from_host(signo, info, &out);
+    _exit(out.signo == 11 && out.code == 1 ? 0 : 10 + (info->si_code & 0xFF) % 100);
+}
+int* volatile wildPointer = reinterpret_cast<int*>(0xdeadbeefdeadbeefull);
+// The processor's fault, not the undefined-behaviour checker's report of a misaligned store.
+__attribute__((no_sanitize("undefined"), noinline)) void writeThroughTheWildPointer() { *wildPointer = 1; }
+} // namespace
+
+TEST(SignalTranslationDeathTest, AWildPointerReadsAsAnAddressThatIsNotMapped) {
+    EXPECT_EXIT(
+        {
+            struct sigaction sa {};
+            sa.sa_sigaction = recordCode;
+            sa.sa_flags = SA_SIGINFO;
+            sigaction(SIGSEGV, &sa, nullptr);
+            writeThroughTheWildPointer();
+            _exit(2);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <unistd.h>
@@ -233,6 +234,48 @@ TEST(VuderuCrashSignalHandlerDeathTest, AFailedSigactionIsAnOperatingSystemError
                          error->localizedDescription() == "Failed to register signal handler" &&
                          error->underlyingError() && error->underlyingError()->code() == EINVAL;
             std::_Exit(right ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+namespace {
+int faultsSeen = 0;
+bool countingAndForwarding(int signo, siginfo_t* info, ucontext_t* uap, void*, VuderuCrashSignalHandlerCallback* next) {
+    // A handler that came back here would fault for ever; the exit code tells that apart.
+    if (++faultsSeen > 1) _exit(3);
+    return VuderuCrashSignalHandlerForward(next, signo, info, uap);
+}
+} // namespace
+
+// Ignoring a fault is no answer to it: the faulting instruction would run again. The chain runs
+// once and the default action ends the process.
+TEST(VuderuCrashSignalHandlerDeathTest, AnIgnoredFaultIsHandledOnceThenEndsTheProcess) {
+    EXPECT_EXIT(
+        {
+            installPrevious(SIGSEGV, nullptr, nullptr, SIG_IGN);
+            VuderuCrashSignalHandler::sharedHandler()->registerHandlerForSignalCallbackContextError(
+                SIGSEGV, countingAndForwarding, nullptr, nullptr);
+            *wildPointer = 1;
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGSEGV), "");
+}
+
+namespace {
+bool failingACall(int, siginfo_t*, ucontext_t*, void*, VuderuCrashSignalHandlerCallback*) {
+    (void)!close(-1);  // sets errno to EBADF
+    return true;
+}
+} // namespace
+
+TEST(VuderuCrashSignalHandlerDeathTest, TheHandlerLeavesErrnoAsItWas) {
+    EXPECT_EXIT(
+        {
+            VuderuCrashSignalHandler::sharedHandler()->registerHandlerForSignalCallbackContextError(
+                SIGUSR1, failingACall, nullptr, nullptr);
+            errno = ERANGE;
+            raise(SIGUSR1);
+            std::_Exit(errno == ERANGE ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }

@@ -1,0 +1,107 @@
+// The full symbol table of an image's file, mapped at registration time so that crash-time
+// lookups read it through the fault-free reads and allocate nothing.
+#include "platform/system/ElfImage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <elf.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kGnuNoteName = 0x00554e47;  // "GNU\0"
+
+bool readAt(int fd, uint64_t offset, void* out, size_t length) {
+    return pread(fd, out, length, static_cast<off_t>(offset)) == static_cast<ssize_t>(length);
+}
+
+bool within(const Elf64_Shdr& section, uint64_t fileSize) {
+    return section.sh_offset <= fileSize && section.sh_size <= fileSize - section.sh_offset;
+}
+
+// The build-id note among the file's note sections; empty when it has none.
+std::vector<uint8_t> fileBuildId(int fd, const std::vector<Elf64_Shdr>& sections, uint64_t fileSize) {
+    for (const Elf64_Shdr& section : sections) {
+        if (section.sh_type != SHT_NOTE || !within(section, fileSize)) continue;
+        std::vector<uint8_t> notes(section.sh_size);
+        if (!readAt(fd, section.sh_offset, notes.data(), notes.size())) continue;
+        size_t offset = 0;
+        while (offset + sizeof(Elf64_Nhdr) <= notes.size()) {
+            Elf64_Nhdr note;
+            std::memcpy(&note, notes.data() + offset, sizeof note);
+            size_t name = offset + sizeof note;
+            size_t desc = name + ((note.n_namesz + 3) & ~3u);
+            size_t next = desc + ((note.n_descsz + 3) & ~3u);
+            if (next > notes.size() || next <= offset) break;
+            uint32_t owner = 0;
+            if (note.n_namesz == 4) std::memcpy(&owner, notes.data() + name, sizeof owner);
+            if (note.n_type == NT_GNU_BUILD_ID && owner == kGnuNoteName)
+                return std::vector<uint8_t>(notes.begin() + static_cast<long>(desc),
+                                            notes.begin() + static_cast<long>(desc + note.n_descsz));
+            offset = next;
+        }
+    }
+    return {};
+}
+
+// The image's own build-id must match the file's: the file may have been replaced since it was loaded.
+bool sameBuild(const vdelf_image* image, const std::vector<uint8_t>& fileId) {
+    if (image->build_id_length == 0) return true;
+    size_t length = fileId.size() < sizeof image->build_id ? fileId.size() : sizeof image->build_id;
+    return length == image->build_id_length && std::memcmp(fileId.data(), image->build_id, length) == 0;
+}
+
+void mapSymbols(vdelf_image* image, int fd) {
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return;
+    uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+    Elf64_Ehdr ehdr;
+    if (!readAt(fd, 0, &ehdr, sizeof ehdr) || std::memcmp(ehdr.e_ident, ELFMAG, SELFMAG) != 0 ||
+        ehdr.e_ident[EI_CLASS] != ELFCLASS64 || ehdr.e_machine != image->machine ||
+        ehdr.e_shentsize != sizeof(Elf64_Shdr) || ehdr.e_shnum == 0)
+        return;
+    std::vector<Elf64_Shdr> sections(ehdr.e_shnum);
+    if (!readAt(fd, ehdr.e_shoff, sections.data(), sections.size() * sizeof(Elf64_Shdr))) return;
+    const Elf64_Shdr* symtab = nullptr;
+    for (const Elf64_Shdr& section : sections)
+        if (section.sh_type == SHT_SYMTAB && section.sh_entsize == sizeof(Elf64_Sym)) symtab = &section;
+    if (!symtab || symtab->sh_link >= sections.size()) return;
+    const Elf64_Shdr& strtab = sections[symtab->sh_link];
+    if (strtab.sh_type != SHT_STRTAB || !within(*symtab, fileSize) || !within(strtab, fileSize)) return;
+    if (!sameBuild(image, fileBuildId(fd, sections, fileSize))) return;
+
+    uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    uint64_t start = std::min(symtab->sh_offset, strtab.sh_offset) & ~(page - 1);
+    uint64_t end = std::max(symtab->sh_offset + symtab->sh_size, strtab.sh_offset + strtab.sh_size);
+    void* mapped = mmap(nullptr, end - start, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(start));
+    if (mapped == MAP_FAILED) return;
+    auto base = reinterpret_cast<uintptr_t>(mapped);
+    image->file_mapping = mapped;
+    image->file_mapping_size = end - start;
+    image->symtab = base + (symtab->sh_offset - start);
+    image->symtab_count = symtab->sh_size / sizeof(Elf64_Sym);
+    image->strtab = base + (strtab.sh_offset - start);
+    image->strtab_size = strtab.sh_size;
+}
+
+} // namespace
+
+void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
+    if (!path || !*path || image->file_mapping) return;
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    mapSymbols(image, fd);
+    close(fd);
+}
+
+void vdelf_nasync_unmap_file_symbols(vdelf_image* image) {
+    if (image->file_mapping) munmap(image->file_mapping, image->file_mapping_size);
+    image->file_mapping = nullptr;
+    image->file_mapping_size = 0;
+    image->symtab = image->strtab = 0;
+    image->symtab_count = image->strtab_size = 0;
+}

@@ -1,0 +1,70 @@
+#pragma once
+// An alternate signal stack for the calling thread while the object lives. A thread that
+// overflows its stack can only have the fault handled on a stack of its own: without one the
+// kernel cannot deliver the signal and ends the process with no crash report. Every thread the
+// platform starts makes one first thing, and the thread's end frees it again.
+//
+// Header-only, so that the lowest platform layers (foundation, dispatch) can use it without
+// linking the system library, which stands on them.
+
+#include <csignal>
+#include <cstddef>
+#include <sys/mman.h>
+#include <unistd.h>
+
+class ScopedAlternateSignalStack {
+public:
+    // As large as the crash reporter's own alternate stack, which a crash report is written on.
+    static constexpr size_t kMinimumSize = 65536;
+
+    ScopedAlternateSignalStack() {
+        size_t size = kMinimumSize;
+#ifdef _SC_SIGSTKSZ
+        long wanted = sysconf(_SC_SIGSTKSZ);
+        if (wanted > 0 && static_cast<size_t>(wanted) > size) size = static_cast<size_t>(wanted);
+#endif
+        size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        size = (size + page - 1) / page * page;
+        // A guard page below the stack: a handler that runs out of it faults instead of writing
+        // over whatever lies below.
+        mappedSize_ = size + page;
+        void* mapped = mmap(nullptr, mappedSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) return;
+        mprotect(mapped, page, PROT_NONE);
+        stack_t stack{};
+        stack.ss_sp = static_cast<char*>(mapped) + page;
+        stack.ss_size = size;
+        stack.ss_flags = 0;
+        if (sigaltstack(&stack, &previous_) != 0) {
+            munmap(mapped, mappedSize_);
+            return;
+        }
+        mapped_ = mapped;
+    }
+
+    ~ScopedAlternateSignalStack() {
+        if (!mapped_) return;
+        stack_t current{};
+        // Still in use by a handler that is running: it must stay (never the case when a thread ends normally).
+        if (sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_ONSTACK)) return;
+        if (previous_.ss_flags & SS_DISABLE) {
+            stack_t none{};
+            none.ss_flags = SS_DISABLE;
+            sigaltstack(&none, nullptr);
+        } else {
+            sigaltstack(&previous_, nullptr);
+        }
+        munmap(mapped_, mappedSize_);
+    }
+
+    ScopedAlternateSignalStack(const ScopedAlternateSignalStack&) = delete;
+    ScopedAlternateSignalStack& operator=(const ScopedAlternateSignalStack&) = delete;
+
+    // NO when the stack could not be made or installed (the thread then runs without one).
+    bool installed() const { return mapped_ != nullptr; }
+
+private:
+    void* mapped_ = nullptr;
+    size_t mappedSize_ = 0;
+    stack_t previous_{};
+};
