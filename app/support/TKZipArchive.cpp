@@ -1,5 +1,7 @@
 #include "app/support/TKZipArchive.h"
 
+#include "app/support/TKZipEndRecords.h"
+
 #include "platform/foundation/NSCalendar.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
@@ -27,9 +29,12 @@ constexpr std::size_t kWriteBufferSize = 16384;
 constexpr unsigned kReadBufferSize = 4096;
 constexpr std::uint64_t kZip64Threshold = 0xFFFFFFFFull;
 constexpr int kDeflateMemoryLevel = 8;      // zlib's default
-constexpr uLong kVersionMadeBy = 0;         // as the archives this class always wrote
+// Made on Unix (upper byte 3), by the 3.0 format: other tools then read the upper half of the
+// external attributes as the file's mode, and take the names' bytes as they stand.
+constexpr uLong kVersionMadeBy = (3u << 8) | 30u;
 constexpr uLong kUTF8NameFlag = 1u << 11;   // general purpose bit 11: the name is UTF-8
-constexpr uLong kRegularFileType = 0x8000;  // S_IFREG in the upper half of the external attributes
+// The mode of entries written from memory: a regular file readable by all.
+constexpr mode_t kDataEntryMode = S_IFREG | 0644;
 constexpr uLong kFileTypeMask = 0xF000;
 constexpr uLong kSymbolicLinkType = 0xA000;
 constexpr mode_t kExtractedPermissionMask = 01777; // never set-user-ID or set-group-ID from an archive
@@ -61,6 +66,18 @@ bool hasNonASCII(const std::string& s) {
     }
     return false;
 }
+
+// Bit 11 promises UTF-8: a name that is not (a Latin-1 name on disk, say) is stored as its bytes
+// without it, or readers that trust the flag cannot open the archive at all.
+uLong nameFlags(const std::string& name) { return hasNonASCII(name) && NSString::isValidUTF8(name) ? kUTF8NameFlag : 0; }
+
+// The external attributes of a Unix entry: the file's mode in the upper half.
+uLong unixAttributes(mode_t mode) { return static_cast<uLong>(mode & 0xFFFF) << 16; }
+
+// An item that vanished or that the user may not read is passed over, as a file manager would; a
+// path the system refuses (too long, too many open files, an I/O error) fails the archive, or a
+// file would be silently missing from an archive reported whole.
+bool isSkippable(int errnum) { return errnum == ENOENT || errnum == ENOTDIR || errnum == EACCES || errnum == EPERM || errnum == ELOOP; }
 
 std::string joined(const std::vector<std::string>& components, std::size_t count) {
     std::string path;
@@ -162,6 +179,7 @@ bool TKZipArchive::open() {
     if (::lstat(host.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) ::unlink(host.c_str());
     zip_ = zipOpen64(host.c_str(), APPEND_STATUS_CREATE);
     if (!zip_) return false;
+    entries_ = 0;
     struct stat st{};
     if (::stat(host.c_str(), &st) == 0) {
         archiveDevice_ = st.st_dev;
@@ -174,7 +192,16 @@ bool TKZipArchive::close() {
     if (!zip_) return false;
     int result = zipClose(zip_, nullptr);
     zip_ = nullptr;
-    return result == ZIP_OK;
+    if (result != ZIP_OK) return false;
+    if (entries_ < TKZipClassicEntryLimit) return true;
+    FileDescriptor archive(::open(NSString::fileSystemRepresentation(path_).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st{};
+    // Only the file this object wrote, never one put in its place since.
+    if (archive.fd < 0 || ::fstat(archive.fd, &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != archiveDevice_ ||
+        static_cast<std::uint64_t>(st.st_ino) != archiveInode_) {
+        return false;
+    }
+    return TKZipAddZip64EndRecords(archive.fd, entries_);
 }
 
 void TKZipArchive::zipInfoSetDate(zip_fileinfo* zipInfo, const NSDate& date) const {
@@ -200,10 +227,19 @@ void TKZipArchive::zipInfoSetDate(zip_fileinfo* zipInfo, const NSDate& date) con
 namespace {
 int openEntry(zipFile zip, const std::string& name, const zip_fileinfo& info, bool zip64) {
     return zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0,
-                                   -MAX_WBITS, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy,
-                                   hasNonASCII(name) ? kUTF8NameFlag : 0, zip64 ? 1 : 0);
+                                   -MAX_WBITS, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, nameFlags(name),
+                                   zip64 ? 1 : 0);
 }
 } // namespace
+
+TKZipArchive::WriteResult TKZipArchive::refusedSource(const std::string& path, int errnum) {
+    if (isSkippable(errnum)) {
+        NSLog("[TKZipArchive] Skipped \"%@\": %s", path, std::strerror(errnum));
+        return WriteResult::Skipped;
+    }
+    NSLog("[TKZipArchive] Failed to add \"%@\": %s", path, std::strerror(errnum));
+    return WriteResult::Failed;
+}
 
 TKZipArchive::WriteResult TKZipArchive::addFile(const std::string& path, const std::string& fileName, bool forceZip64) {
     if (!zip_) return WriteResult::Failed;
@@ -211,19 +247,13 @@ TKZipArchive::WriteResult TKZipArchive::addFile(const std::string& path, const s
     // Only regular files: a FIFO, socket or device would block or never end. The type is checked
     // before opening, and opening does not wait, in case the item changes in between.
     struct stat st{};
-    if (::stat(host.c_str(), &st) != 0) {
-        NSLog("[TKZipArchive] Skipped \"%@\": %s", path, std::strerror(errno));
-        return WriteResult::Skipped;
-    }
+    if (::stat(host.c_str(), &st) != 0) return refusedSource(path, errno);
     if (!S_ISREG(st.st_mode)) {
         NSLog("[TKZipArchive] Skipped \"%@\": not a regular file", path);
         return WriteResult::Skipped;
     }
     FileDescriptor source(::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (source.fd < 0) {
-        NSLog("[TKZipArchive] Skipped \"%@\": %s", path, std::strerror(errno));
-        return WriteResult::Skipped;
-    }
+    if (source.fd < 0) return refusedSource(path, errno);
     if (::fstat(source.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         NSLog("[TKZipArchive] Skipped \"%@\": not a regular file", path);
         return WriteResult::Skipped;
@@ -238,13 +268,13 @@ TKZipArchive::WriteResult TKZipArchive::addFile(const std::string& path, const s
     std::memset(&info, 0, sizeof info);
     // The attributes of the file read, a link's target rather than the link.
     zipInfoSetDate(&info, NSDate(static_cast<double>(st.st_mtim.tv_sec)));
-    auto permissions = static_cast<std::int16_t>(st.st_mode & 07777);
-    info.external_fa = static_cast<uLong>(kRegularFileType + static_cast<uLong>(permissions)) << 16;
+    info.external_fa = unixAttributes(st.st_mode);
 
     if (openEntry(zip_, name, info, forceZip64 || needsZip64(static_cast<std::uint64_t>(st.st_size))) != ZIP_OK) {
         NSLog("[TKZipArchive] Failed to add \"%@\" to the archive", path);
         return WriteResult::Failed;
     }
+    ++entries_;
     if (buffer_.size() != kWriteBufferSize) buffer_.resize(kWriteBufferSize);
     WriteResult result = WriteResult::Added;
     while (true) {
@@ -282,7 +312,9 @@ bool TKZipArchive::writeDataFilename(const NSData* data, const std::string& file
     zip_fileinfo info;
     std::memset(&info, 0, sizeof info);
     zipInfoSetDate(&info, *NSDate::date());
+    info.external_fa = unixAttributes(kDataEntryMode);
     if (openEntry(zip_, filename, info, needsZip64(data->length())) != ZIP_OK) return false;
+    ++entries_;
     bool ok = true;
     const std::uint8_t* p = data->bytes();
     std::size_t left = data->length();

@@ -88,9 +88,12 @@ public:
 private:
     enum class WriteResult { Added, Skipped, Failed };
     WriteResult addFile(const std::string& path, const std::string& fileName, bool forceZip64);
+    static WriteResult refusedSource(const std::string& path, int errnum);
 
     std::string path_;
     zipFile zip_ = nullptr;
+    // Entries begun in the archive being written.
+    std::uint64_t entries_ = 0;
     // The archive file itself, never to be added to itself.
     std::uint64_t archiveDevice_ = 0;
     std::uint64_t archiveInode_ = 0;
