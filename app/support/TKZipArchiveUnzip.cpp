@@ -260,6 +260,19 @@ std::optional<OpenedArchive> openArchive(const std::string& path, NSErrorPtr* er
     return archive;
 }
 
+// Opens the entry minizip stands on and reads its record; nullopt when either fails.
+std::optional<unz_file_info64> openCurrentEntry(unzFile zip, const std::string& password) {
+    int opened = password.empty() ? unzOpenCurrentFile(zip) : unzOpenCurrentFilePassword(zip, password.c_str());
+    if (opened != UNZ_OK) return std::nullopt;
+    unz_file_info64 fileInfo;
+    std::memset(&fileInfo, 0, sizeof fileInfo);
+    if (unzGetCurrentFileInfo64(zip, &fileInfo, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+        unzCloseCurrentFile(zip);
+        return std::nullopt;
+    }
+    return fileInfo;
+}
+
 std::optional<ExtractionDestination> openDestination(const std::string& destination) {
     NSErrorPtr folderError;
     if (!NSFileManager::defaultManager()->createDirectoryAtPath(destination, true, nullptr, &folderError) && folderError) {
@@ -315,18 +328,12 @@ bool TKZipArchive::unzipFileAtPathToDestinationOverwritePasswordErrorDelegate(co
     const auto totalFiles = static_cast<std::int64_t>(globalInfo.number_entry);
     int ret;
     do {
-        ret = password.empty() ? unzOpenCurrentFile(zip) : unzOpenCurrentFilePassword(zip, password.c_str());
-        if (ret != UNZ_OK) {
+        auto opened = openCurrentEntry(zip, password);
+        if (!opened) {
             success = false;
             break;
         }
-        unz_file_info64 fileInfo;
-        std::memset(&fileInfo, 0, sizeof fileInfo);
-        if (unzGetCurrentFileInfo64(zip, &fileInfo, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
-            unzCloseCurrentFile(zip);
-            success = false;
-            break;
-        }
+        const unz_file_info64 fileInfo = *opened;
         currentPosition += static_cast<std::int64_t>(fileInfo.compressed_size);
         if (delegate) {
             delegate->zipArchiveWillUnzipFileAtIndexTotalFilesArchivePathFileInfo(currentFileNumber, totalFiles, path, fileInfo);
