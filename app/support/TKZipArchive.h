@@ -1,7 +1,8 @@
 #pragma once
 // Zip archives over minizip: an incremental writer (open, add files or data, close), conveniences
 // that pack a list of files or a whole folder, and a complete unzip with an optional delegate.
-// Paths are device paths; minizip and open(2) get their host paths.
+// Paths are device paths; minizip and open(2) get their host paths. Entries are written as made
+// on Unix, with each file's mode, so that other tools restore names and permissions as they were.
 
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSDate.h"
@@ -67,8 +68,9 @@ public:
 
     static bool createZipFileAtPathWithFilesAtPaths(const std::string& path, const std::vector<std::string>& paths);
     // Every regular file below the folder, named by its relative path. NO when the archive could
-    // not be made, the folder not read, or any write to the archive failed: the caller should then
-    // remove the file. Items that are not regular files, or cannot be opened, are skipped and logged.
+    // not be made, the folder not read, a file's path was refused by the system (too long, say),
+    // or any write to the archive failed: the caller should then remove the file. Items that are
+    // not regular files, that vanished or that may not be read are skipped and logged.
     static bool createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath);
 
     static bool unzipFileAtPathToDestination(const std::string& path, const std::string& destination);
@@ -76,8 +78,11 @@ public:
                                                      const std::shared_ptr<TKZipArchiveDelegate>& delegate);
     static bool unzipFileAtPathToDestinationOverwritePasswordError(const std::string& path, const std::string& destination, bool overwrite,
                                                                    const std::string& password, NSErrorPtr* error);
-    // Entries whose names or link targets lead outside the destination, or that would be written
-    // through a link made by the archive itself, are refused (logged, and the result is NO).
+    // Every entry is written beneath the destination without following a symbolic link, whoever
+    // made it: entries whose names or link targets lead outside, or whose path meets a link, are
+    // refused (logged, and the result is NO). An archive whose entries overlap in the file is
+    // refused before anything is written (code -1), and an entry that inflates past its declared
+    // size is cut there.
     static bool unzipFileAtPathToDestinationOverwritePasswordErrorDelegate(const std::string& path, const std::string& destination,
                                                                            bool overwrite, const std::string& password, NSErrorPtr* error,
                                                                            const std::shared_ptr<TKZipArchiveDelegate>& delegate);
@@ -88,9 +93,12 @@ public:
 private:
     enum class WriteResult { Added, Skipped, Failed };
     WriteResult addFile(const std::string& path, const std::string& fileName, bool forceZip64);
+    static WriteResult refusedSource(const std::string& path, int errnum);
 
     std::string path_;
     zipFile zip_ = nullptr;
+    // Entries begun in the archive being written.
+    std::uint64_t entries_ = 0;
     // The archive file itself, never to be added to itself.
     std::uint64_t archiveDevice_ = 0;
     std::uint64_t archiveInode_ = 0;

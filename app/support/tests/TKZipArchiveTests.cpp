@@ -4,6 +4,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "app/support/tests/TKZipArchiveTestSupport.h"
 
 #include "platform/testsupport/ScopedTimeZone.h"
 
@@ -23,74 +24,7 @@
 
 namespace {
 
-std::string hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 0xF];
-    }
-    return out;
-}
-
-std::string randomBytes(std::size_t length, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(length, '\0');
-    for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
-    return bytes;
-}
-
-// One entry of an archive made by Python's zipfile, hostile ones included.
-struct ArchiveEntry {
-    std::string name;
-    std::string data;
-    bool link = false;
-    unsigned mode = 0;
-};
-
-class TKZipArchiveTest : public DeviceTest {
-protected:
-    // Runs a shell command; its exit status, and its standard output in `output`.
-    int run(const std::string& command, std::string* output = nullptr) const {
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return -1;
-        std::string text;
-        char chunk[4096];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-        int status = ::pclose(pipe);
-        if (output) *output = text;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    int python(const std::string& script, const std::string& arguments, std::string* output = nullptr) const {
-        std::string scriptPath = host("/tmp/script.py");
-        std::ofstream(scriptPath) << script;
-        return run("PYTHONIOENCODING=utf-8 python3 '" + scriptPath + "' " + arguments, output);
-    }
-
-    void makeArchive(const std::string& devicePath, const std::vector<ArchiveEntry>& entries) const {
-        std::string script = "import zipfile, sys\nz = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
-                             "def add(name, data, link, mode):\n"
-                             "    zi = zipfile.ZipInfo(name, (2014, 3, 5, 10, 19, 50))\n"
-                             "    zi.create_system = 3\n"
-                             "    zi.compress_type = zipfile.ZIP_DEFLATED\n"
-                             "    if link: zi.external_attr = 0o120777 << 16\n"
-                             "    elif mode: zi.external_attr = mode << 16\n"
-                             "    z.writestr(zi, data)\n";
-        for (const ArchiveEntry& e : entries) {
-            script += "add(bytes.fromhex('" + hex(e.name) + "').decode(), bytes.fromhex('" + hex(e.data) + "'), " +
-                      (e.link ? "True" : "False") + ", " + std::to_string(e.mode) + ")\n";
-        }
-        script += "z.close()\n";
-        ASSERT_EQ(python(script, "'" + host(devicePath) + "'"), 0);
-    }
-
-    bool hostExists(const std::string& hostPath) const {
-        struct stat st{};
-        return ::lstat(hostPath.c_str(), &st) == 0;
-    }
-};
+using namespace tkzip_test;
 
 // Reads every entry back with Python, compares it with the file below the folder, and prints
 // "name<TAB>external attributes<TAB>date<TAB>flags" for each, sorted by name.
@@ -294,11 +228,12 @@ extra = raw[30 + name_length:30 + name_length + extra_length]
 ids = []
 while len(extra) >= 4:
     hid, size = struct.unpack('<HH', extra[:4]); ids.append(hid); extra = extra[4 + size:]
-ok = zipfile.ZipFile(sys.argv[1]).read('data') == open(sys.argv[2], 'rb').read()
-print(1 in ids, ok)
+z = zipfile.ZipFile(sys.argv[1])
+ok = z.read('data') == open(sys.argv[2], 'rb').read()
+print(1 in ids, ok, z.getinfo('data').create_system)
 )";
     ASSERT_EQ(python(script, "'" + host("/tmp/zip64.zip") + "' '" + host("/tmp/src/data") + "'", &output), 0);
-    EXPECT_EQ(output, "True True\n");
+    EXPECT_EQ(output, "True True 3\n"); // made on Unix, as every entry
 }
 
 TEST_F(TKZipArchiveTest, DatesOfEntries) {

@@ -1,0 +1,146 @@
+// Unzipping never writes outside the destination, whatever already stands in it, and refuses
+// archives built to expand far beyond their size.
+#include "app/support/TKZipArchive.h"
+#include "app/support/tests/TKZipArchiveTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace tkzip_test;
+
+TEST_F(TKZipArchiveTest, UnzipNeverWritesThroughALinkInTheDestination) {
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;      // what stands in /out before the archive comes
+        std::vector<ArchiveEntry> entries;  // the archive extracted into /out
+        bool result;
+        std::vector<const char*> mustNotExist;
+        std::vector<const char*> mustExist;
+    };
+    // Extracts an earlier archive into /out, as a user would before the hostile one.
+    auto extractEarlier = [this](const std::vector<ArchiveEntry>& entries) {
+        makeArchive("/tmp/earlier.zip", entries);
+        TKZipArchive::unzipFileAtPathToDestination("/tmp/earlier.zip", "/out");
+    };
+    const std::vector<Case> cases = {
+        {"absolute link standing in the destination",
+         [&] { ASSERT_EQ(::symlink(host("/tmp").c_str(), host("/out/l").c_str()), 0); },
+         {{"l/evil.txt", "x"}},
+         false,
+         {"/tmp/evil.txt"},
+         {"/out/l"}},
+        {"relative link standing in the destination",
+         [&] { ASSERT_EQ(::symlink("..", host("/out/up").c_str()), 0); },
+         {{"up/evil.txt", "x"}, {"up/sub/evil.txt", "x"}},
+         false,
+         {"/evil.txt", "/sub"},
+         {}},
+        {"link standing at the file's own path",
+         [&] {
+             writeFile("/tmp/victim", "keep");
+             ASSERT_EQ(::symlink(host("/tmp/victim").c_str(), host("/out/f").c_str()), 0);
+         },
+         {{"f", "x"}},
+         false,
+         {},
+         {"/tmp/victim"}},
+        {"link in a deeper folder",
+         [&] {
+             makeDirectory("/out/a/b");
+             ASSERT_EQ(::symlink(host("/tmp").c_str(), host("/out/a/b/c").c_str()), 0);
+         },
+         {{"a/b/c/d/evil.txt", "x"}},
+         false,
+         {"/tmp/d"},
+         {}},
+        {"links left by earlier archives",
+         [&] {
+             extractEarlier({{"d/up", "..", true}});
+             extractEarlier({{"l2", "d/up/..", true}});
+         },
+         {{"l2/evil.txt", "x"}},
+         true, // the earlier link leading out was refused, so this lands inside
+         {"/evil.txt"},
+         {"/out/d/up"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        removeHostTree(host("/out"));
+        ::unlink(host("/evil.txt").c_str());
+        makeDirectory("/out");
+        c.prepare();
+        makeArchive("/tmp/hostile.zip", c.entries);
+        EXPECT_EQ(TKZipArchive::unzipFileAtPathToDestination("/tmp/hostile.zip", "/out"), c.result);
+        for (const char* path : c.mustNotExist) EXPECT_FALSE(hostExists(host(path))) << path;
+        for (const char* path : c.mustExist) EXPECT_TRUE(hostExists(host(path))) << path;
+        if (hostExists(host("/tmp/victim"))) {
+            EXPECT_EQ(readFile("/tmp/victim"), "keep");
+        }
+    }
+}
+
+// Rewrites an archive made by Python: `how` names the change (see the script).
+const char* kCraftScript = R"(import struct, sys, zipfile
+path, how = sys.argv[1], sys.argv[2]
+z = zipfile.ZipFile(path, 'w')
+if how == 'inflates':
+    z.writestr(zipfile.ZipInfo('a'), b'\0' * 100000, compress_type=zipfile.ZIP_DEFLATED)
+else:
+    z.writestr(zipfile.ZipInfo('a'), b'A' * 5000, compress_type=zipfile.ZIP_STORED)
+    z.writestr(zipfile.ZipInfo('b'), b'B' * 5000, compress_type=zipfile.ZIP_STORED)
+z.close()
+raw = bytearray(open(path, 'rb').read())
+end = raw.rfind(b'PK\5\6')
+count, cd_size, cd_offset = struct.unpack('<HII', raw[end + 10:end + 20])
+cd = raw[cd_offset:cd_offset + cd_size]
+if how == 'same header twice':
+    # A third entry "c" whose central record points at the local header of "a".
+    record = bytearray(cd[:46 + 1]); record[46:47] = b'c'
+    cd += record
+    count += 1
+elif how == 'reaches into the next':
+    # "a" claims 40 bytes more than it holds: the end of its span is "b"'s local header.
+    for at in (18, 22):
+        struct.pack_into('<I', raw, at, 5040)
+        struct.pack_into('<I', cd, 20 if at == 18 else 24, 5040)
+elif how == 'inflates':
+    # "a" declares 1000 bytes and inflates to 100000.
+    struct.pack_into('<I', raw, 22, 1000)
+    struct.pack_into('<I', cd, 24, 1000)
+out = raw[:cd_offset] + cd + struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, count, count, len(cd), cd_offset, 0)
+open(path, 'wb').write(out)
+)";
+
+TEST_F(TKZipArchiveTest, ArchivesThatExpandBeyondWhatTheyDeclareAreRefused) {
+    struct Case {
+        const char* how;
+        std::vector<const char*> mustNotExist; // nothing is extracted once the archive is refused
+        long longestFile;                      // bytes any file written may hold
+    };
+    const Case cases[] = {
+        {"same header twice", {"/out/a", "/out/b", "/out/c"}, 0},
+        {"reaches into the next", {"/out/a", "/out/b"}, 0},
+        {"inflates", {}, 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        removeHostTree(host("/out"));
+        makeDirectory("/out");
+        ASSERT_EQ(python(kCraftScript, "'" + host("/tmp/crafted.zip") + "' '" + c.how + "'"), 0);
+        EXPECT_FALSE(TKZipArchive::unzipFileAtPathToDestination("/tmp/crafted.zip", "/out"));
+        for (const char* path : c.mustNotExist) EXPECT_FALSE(hostExists(host(path))) << path;
+        struct stat st{};
+        if (::stat(host("/out/a").c_str(), &st) == 0) {
+            EXPECT_LE(st.st_size, c.longestFile);
+        }
+    }
+}
+
+} // namespace

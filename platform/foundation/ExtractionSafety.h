@@ -1,0 +1,93 @@
+#pragma once
+// Extracting an archive into a folder without ever writing outside it. An entry's name is checked
+// as text first: nothing absolute, no ".." climbing above the folder. Then every path is resolved
+// beneath a descriptor of the folder one component at a time, never following a symbolic link, so
+// that no link leads a write out: not one the archive made, not one an earlier archive left, not
+// one that stood in the folder before. Links an archive carries are made only when their targets
+// stay inside the folder. Paths handed in are host paths; components are the checked ones.
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+// An open file descriptor, closed when the object goes.
+class ScopedDescriptor {
+public:
+    ScopedDescriptor() = default;
+    explicit ScopedDescriptor(int fd) : fd_(fd) {}
+    ScopedDescriptor(ScopedDescriptor&& other) noexcept : fd_(other.release()) {}
+    ScopedDescriptor& operator=(ScopedDescriptor&& other) noexcept;
+    ScopedDescriptor(const ScopedDescriptor&) = delete;
+    ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
+    ~ScopedDescriptor();
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    int release();
+
+private:
+    int fd_ = -1;
+};
+
+// Seconds since 1970 as a file time (fractions kept).
+timespec timespecFromSeconds(double seconds);
+
+// The components of an entry name beneath the destination ("/" between them; "." and empty ones
+// dropped, ".." taken back lexically), or nullopt when the name leads out: absolute, or ".."
+// climbing above the destination. Backslashes are the caller's to turn into "/" first.
+std::optional<std::vector<std::string>> extractionComponentsOfName(std::string_view name);
+
+// Whether a symbolic link at `components` pointing at `target` leads only into the destination:
+// a relative target without NUL, whose ".." components all come first and climb no higher than
+// the destination. A ".." after a name would climb from wherever that name leads, which may be
+// another link.
+bool extractionLinkTargetStaysInside(const std::vector<std::string>& components, std::string_view target);
+
+// What resolving an entry's path found in its way.
+enum class ExtractionRefusal {
+    None,
+    SymbolicLink, // a symbolic link stands where a folder, or the item itself, should be
+    Other,        // a system error; its errno is given beside
+};
+
+// The destination folder, held by a descriptor; every path below is resolved beneath it.
+class ExtractionDestination {
+public:
+    // Opens the folder at the host path (the caller's own path: links on the way to it are
+    // followed). nullopt and the errno when it cannot be opened as a folder.
+    static std::optional<ExtractionDestination> open(const std::string& hostPath, int* errnum);
+
+    // The folder at the first `count` components, made (mode 0777 less the umask) where missing
+    // when `create`. A descriptor usable as the base of *at calls, or an invalid one with the
+    // refusal and errno.
+    ScopedDescriptor folder(const std::vector<std::string>& components, std::size_t count, bool create, ExtractionRefusal* refusal,
+                            int* errnum) const;
+
+    // Whether anything (a link included) stands at the components; NO also when the path is refused.
+    bool itemExists(const std::vector<std::string>& components) const;
+
+    // A new regular file at the components, open for writing, its folder made where missing. What
+    // stands there is replaced when it is a file, refused when it is a symbolic link (nothing is
+    // written through a link, nor at its place), and an error when it is a folder.
+    ScopedDescriptor createFile(const std::vector<std::string>& components, mode_t mode, ExtractionRefusal* refusal, int* errnum) const;
+
+    // A symbolic link at the components, replacing a file or link standing there. The target is
+    // the caller's to check with extractionLinkTargetStaysInside. 0 or an errno.
+    int createSymbolicLink(const std::vector<std::string>& components, const std::string& target, ExtractionRefusal* refusal) const;
+
+    // Sets the modification date, and the permissions when given, of the folder at the components,
+    // never through a link. 0 or an errno.
+    int setFolderAttributes(const std::vector<std::string>& components, std::optional<double> modificationDate,
+                            std::optional<mode_t> permissions) const;
+
+private:
+    explicit ExtractionDestination(ScopedDescriptor root) : root_(std::move(root)) {}
+    // The folder holding the item at the components (made where missing), for the calls above.
+    ScopedDescriptor parentOf(const std::vector<std::string>& components, ExtractionRefusal* refusal, int* errnum) const;
+
+    ScopedDescriptor root_;
+};
