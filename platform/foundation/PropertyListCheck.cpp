@@ -1,10 +1,22 @@
 #include "platform/foundation/PropertyListCheck.h"
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
+
+// libplist hands dates over as whole seconds since 2001 in 32 bits: a date beyond them would be
+// read as another one.
+bool dateFits(double secondsSince2001) {
+    if (!std::isfinite(secondsSince2001)) return false;
+    double whole = std::floor(secondsSince2001);
+    return whole >= std::numeric_limits<std::int32_t>::min() && whole <= std::numeric_limits<std::int32_t>::max();
+}
 
 // The binary format: "bplist00", the objects, a table of their offsets, and a 32-byte trailer
 // (6 unused bytes, the offset size, the reference size, the object count, the root object and
@@ -174,7 +186,9 @@ private:
             return fitsBytes(o, 1ull << o.length);
         case kDate:
             if (o.length != 3) return fail("bad date size");
-            return fitsBytes(o, sizeof(double));
+            if (!fitsBytes(o, sizeof(double))) return false;
+            if (!dateFits(std::bit_cast<double>(number(o.contentAt, sizeof(double))))) return fail("date out of range");
+            return true;
         case kData: return fits(o, 1);
         case kASCIIString:
             if (!fits(o, 1)) return false;
@@ -249,6 +263,28 @@ std::size_t tagEnd(std::string_view text, std::size_t from) {
     return std::string_view::npos;
 }
 
+// Days from 2001-01-01 to the given day of the proleptic Gregorian calendar.
+long long daysSince2001(long long year, long long month, long long day) {
+    year -= month <= 2;
+    const long long era = (year >= 0 ? year : year - 399) / 400;
+    const long long yearOfEra = year - era * 400;
+    const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    constexpr long long kDaysFrom1970To2001 = 11323;
+    return era * 146097 + dayOfEra - 719468 - kDaysFrom1970To2001;
+}
+
+// A "<date>" text ("2001-01-01T00:00:00Z") whose time libplist cannot hold; a text that is not
+// such a date is left to libplist to judge.
+bool dateTextOutOfRange(std::string_view text) {
+    long long year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    std::string copy(text.substr(0, 64));
+    if (std::sscanf(copy.c_str(), " %lld-%lld-%lldT%lld:%lld:%lld", &year, &month, &day, &hour, &minute, &second) != 6) return false;
+    if (year < -1000000 || year > 1000000) return true;
+    double seconds = static_cast<double>(daysSince2001(year, month, day)) * 86400.0 + static_cast<double>(hour * 3600 + minute * 60 + second);
+    return !dateFits(seconds);
+}
+
 } // namespace
 
 std::string checkBinaryPropertyList(std::string_view data) { return BinaryCheck(data).run(); }
@@ -279,6 +315,7 @@ std::string checkXMLPropertyListNesting(std::string_view text) {
             if (text[end - 1] != '/') {
                 open.push_back(tagName(text, i + 1));
                 if (open.size() > kMaxElements) return "nested too deeply";
+                if (open.back() == "date" && dateTextOutOfRange(text.substr(end + 1))) return "date out of range";
             }
             i = end + 1;
         }

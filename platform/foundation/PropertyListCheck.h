@@ -15,9 +15,11 @@ constexpr int kPropertyListMaxDepth = 512;
 // Checks the trailer and the offset table, every object the root reaches (its kind, its length,
 // strings without NUL and with whole UTF-16 surrogate pairs, dictionary keys that are strings),
 // the nesting depth (which also catches a container that contains itself) and the number of
-// nodes the references expand to, which may not exceed the number of bytes.
+// nodes the references expand to, which may not exceed the number of bytes, and dates within the
+// whole seconds since 2001 that libplist holds in 32 bits.
 std::string checkBinaryPropertyList(std::string_view data);
 
-// Empty when the XML text nests its elements no deeper than a property list may; otherwise what
-// is wrong. Only the nesting is checked: the XML itself is libplist's to judge.
+// Empty when the XML text nests its elements no deeper than a property list may and holds no
+// date that libplist would read as another; otherwise what is wrong. The XML itself is
+// libplist's to judge.
 std::string checkXMLPropertyListNesting(std::string_view data);

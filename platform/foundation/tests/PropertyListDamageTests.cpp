@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -96,6 +98,8 @@ TEST(PropertyListDamageTest, HostileBinaryListsAreRefusedAsCorrupt) {
         {"string longer than the file", bplist({marker(0x5, 0xF) + "\x12" + bigEndian(0x7FFFFFFF, 4)})},
         {"key that is a number", bplist({dictionary(1, 1), marker(0x1, 0) + char(5)})},
         {"unsupported null object", bplist({array({1}), std::string(1, '\0')})},
+        {"date beyond 32-bit seconds", bplist({array({1}), marker(0x3, 3) + bigEndian(std::bit_cast<std::uint64_t>(3e9), 8)})},
+        {"date that is not a number", bplist({marker(0x3, 3) + bigEndian(std::bit_cast<std::uint64_t>(std::nan("")), 8)})},
         {"bad reference size", [] {
              std::string b = bplist({ascii("k")});
              b[b.size() - 32 + 7] = 0;
@@ -141,6 +145,21 @@ TEST(PropertyListDamageTest, DeepXMLIsRefusedAndTheLimitReads) {
     auto text = NSPropertyListSerialization::propertyListWithData(quoted + "]]></string></plist>");
     ASSERT_TRUE(text);
     EXPECT_EQ(text->string().size(), 2000u * 7);
+}
+
+// libplist keeps dates in 32-bit seconds since 2001: a date beyond them is refused, not read as
+// another one.
+TEST(PropertyListDamageTest, XMLDatesBeyondWhatCanBeHeldAreRefused) {
+    struct Case {
+        const char* date;
+        bool reads;
+    };
+    for (const Case& c : {Case{"2068-12-31T23:59:59Z", true}, Case{"1933-01-01T00:00:00Z", true}, Case{"3000-01-01T00:00:00Z", false},
+                          Case{"1900-01-01T00:00:00Z", false}, Case{"99999999-01-01T00:00:00Z", false}}) {
+        SCOPED_TRACE(c.date);
+        auto value = NSPropertyListSerialization::propertyListWithData(std::string("<plist><date>") + c.date + "</date></plist>");
+        EXPECT_EQ(value.has_value(), c.reads);
+    }
 }
 
 TEST(PropertyListDamageTest, WhatCannotBeReadBackIsNotWritten) {
