@@ -38,7 +38,8 @@ std::string bplist(const std::vector<std::string>& objects, unsigned referenceSi
 
 // A dictionary whose only value is a UTF-16 string holding U+0000.
 std::string listWithNulInString() {
-    return bplist({"\xD1\x01\x02", "\x51k", std::string("\x63\x00a\x00\x00\x00b", 7)});
+    const char utf16[] = {'\x63', 0, 'a', 0, 0, 0, 'b'};
+    return bplist({"\xD1\x01\x02", "\x51k", std::string(utf16, sizeof utf16)});
 }
 
 std::string listNestedDeep(std::size_t depth) {
