@@ -71,9 +71,16 @@ std::optional<Value> fromPlist(plist_t node, std::string& problem, int depth = 0
         return Value(std::move(text));
     }
     case PLIST_KEY: {
+        // Binary keys never stand alone and XML keys cannot hold a NUL, so this call cannot
+        // assert.
         char* s = nullptr;
         plist_get_key_val(node, &s);
-        return Value(takeString(s));
+        std::string text = takeString(s);
+        if (!isPlistText(text)) {
+            problem = "key is not valid UTF-8";
+            return std::nullopt;
+        }
+        return Value(std::move(text));
     }
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
@@ -240,7 +247,7 @@ std::optional<Value> NSPropertyListSerialization::propertyListWithData(std::stri
         return std::nullopt;
     }
     // libplist is handed only what it can read without asserting or exhausting the stack.
-    std::string damage = binary ? checkBinaryPropertyList(data) : checkXMLPropertyListNesting(data);
+    std::string damage = binary ? checkBinaryPropertyList(data) : checkXMLPropertyList(data);
     if (!damage.empty()) {
         NSErrorSet(error, NSSerializationReadError(std::string(binary ? "Corrupt binary property list: " : "Malformed XML property list: ") + damage));
         return std::nullopt;

@@ -289,7 +289,7 @@ bool dateTextOutOfRange(std::string_view text) {
 
 std::string checkBinaryPropertyList(std::string_view data) { return BinaryCheck(data).run(); }
 
-std::string checkXMLPropertyListNesting(std::string_view text) {
+std::string checkXMLPropertyList(std::string_view text) {
     // The plist element and a leaf inside the deepest container come on top of the containers.
     constexpr std::size_t kMaxElements = kPropertyListMaxDepth + 2;
     // Names of the open elements; a closing tag that does not match the innermost one closes

@@ -22,4 +22,4 @@ std::string checkBinaryPropertyList(std::string_view data);
 // Empty when the XML text nests its elements no deeper than a property list may and holds no
 // date that libplist would read as another; otherwise what is wrong. The XML itself is
 // libplist's to judge.
-std::string checkXMLPropertyListNesting(std::string_view data);
+std::string checkXMLPropertyList(std::string_view data);
