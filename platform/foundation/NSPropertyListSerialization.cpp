@@ -85,7 +85,12 @@ std::optional<Value> fromPlist(plist_t node, std::string& problem, int depth = 0
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return Value(Value::Date{static_cast<double>(sec) + usec / kMicrosecondsPerSecond + NSTimeIntervalSince1970});
+        // libplist reads a binary date as its whole seconds towards zero and the fraction's
+        // magnitude: before 2001 the fraction counts backwards. (The one second before 2001,
+        // where the sign is lost, is refused before libplist reads it.)
+        const double fraction = usec / kMicrosecondsPerSecond;
+        const double sinceReference = sec < 0 ? sec - fraction : sec + fraction;
+        return Value(Value::Date{sinceReference + NSTimeIntervalSince1970});
     }
     case PLIST_DATA: {
         char* bytes = nullptr;

@@ -187,8 +187,7 @@ private:
         case kDate:
             if (o.length != 3) return fail("bad date size");
             if (!fitsBytes(o, sizeof(double))) return false;
-            if (!dateFits(std::bit_cast<double>(number(o.contentAt, sizeof(double))))) return fail("date out of range");
-            return true;
+            return date(std::bit_cast<double>(number(o.contentAt, sizeof(double))));
         case kData: return fits(o, 1);
         case kASCIIString:
             if (!fits(o, 1)) return false;
@@ -200,6 +199,14 @@ private:
             return fitsBytes(o, o.length + 1);
         default: return fail("unsupported object kind");
         }
+    }
+
+    bool date(double secondsSince2001) {
+        if (!dateFits(secondsSince2001)) return fail("date out of range");
+        // libplist reads the whole seconds towards zero and the fraction without its sign: within
+        // the second before 2001 the sign is lost.
+        if (secondsSince2001 < 0 && secondsSince2001 > -1) return fail("date within the second before 2001");
+        return true;
     }
 
     bool fitsBytes(const Object& o, std::uint64_t bytes) {

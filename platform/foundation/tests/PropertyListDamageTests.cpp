@@ -99,6 +99,7 @@ TEST(PropertyListDamageTest, HostileBinaryListsAreRefusedAsCorrupt) {
         {"key that is a number", bplist({dictionary(1, 1), marker(0x1, 0) + char(5)})},
         {"unsupported null object", bplist({array({1}), std::string(1, '\0')})},
         {"date beyond 32-bit seconds", bplist({array({1}), marker(0x3, 3) + bigEndian(std::bit_cast<std::uint64_t>(3e9), 8)})},
+        {"date a quarter second before 2001", bplist({marker(0x3, 3) + bigEndian(std::bit_cast<std::uint64_t>(-0.25), 8)})},
         {"date that is not a number", bplist({marker(0x3, 3) + bigEndian(std::bit_cast<std::uint64_t>(std::nan("")), 8)})},
         {"bad reference size", [] {
              std::string b = bplist({ascii("k")});
@@ -120,6 +121,15 @@ TEST(PropertyListDamageTest, SoundListsAtTheLimitsStillRead) {
     auto deepest = NSPropertyListSerialization::propertyListWithData(nestedArrays(kDepthLimit - 1));
     ASSERT_TRUE(deepest);
     EXPECT_EQ(*deepest, nestedValue(kDepthLimit));
+
+    // Dates before 2001 keep their fractions.
+    constexpr double kSince1970To2001 = 978307200;
+    for (double since2001 : {-421692800.25, -1.5, 0.25, 5e8 + 0.75}) {
+        SCOPED_TRACE(since2001);
+        auto date = NSPropertyListSerialization::propertyListWithData(bplist({marker(0x3, 3) + bigEndian(std::bit_cast<std::uint64_t>(since2001), 8)}));
+        ASSERT_TRUE(date);
+        EXPECT_DOUBLE_EQ(date->date().secondsSince1970, since2001 + kSince1970To2001);
+    }
 
     // A surrogate pair, and one string shared by many references as writers share them.
     auto pair = NSPropertyListSerialization::propertyListWithData(bplist({array({1, 1, 1}), utf16({0xD83D, 0xDE00})}));
