@@ -4,7 +4,7 @@ CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 DEVICE ?=
 
-.PHONY: deps configure build test run bench fuzz tsan clean
+.PHONY: deps configure build test run bench fuzz fuzz-foundation tsan clean
 
 deps:
 	@scripts/install-deps
@@ -30,10 +30,23 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME ?= 60
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer -g
 
+# The property-list and keyed-archive readers' fuzz targets, FUZZ_TIME seconds each on seeds our
+# own writers make; `make fuzz` runs them in its build after configuring it.
+FOUNDATION_FUZZERS = property_list keyed_archive
+fuzz-foundation:
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FOUNDATION_FUZZERS:%=%_fuzzer) foundation_fuzz_seeds
+	@mkdir -p $(FOUNDATION_FUZZERS:%=$(FUZZ_BUILD)/corpus/%)
+	@$(FUZZ_BUILD)/platform/foundation/foundation_fuzz_seeds $(FOUNDATION_FUZZERS:%=$(FUZZ_BUILD)/corpus/%)
+	@for fuzzer in $(FOUNDATION_FUZZERS); do \
+		ASAN_OPTIONS=detect_leaks=1 $(FUZZ_BUILD)/platform/foundation/$${fuzzer}_fuzzer \
+			-max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$fuzzer || exit 1; \
+	done
+
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTANDREL_FUZZ=ON -DTANDREL_BENCH=OFF \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" \
 		-DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address" >/dev/null
+	@$(MAKE) --no-print-directory fuzz-foundation
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vdcrash_report_fuzzer vdcrash_report_seeds
 	@mkdir -p $(FUZZ_BUILD)/corpus/crash_report
 	@$(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_seeds $(FUZZ_BUILD)/corpus/crash_report

@@ -1,7 +1,9 @@
 #include "platform/foundation/NSKeyedUnarchiver.h"
 
 #include "platform/foundation/NSException.h"
+#include "platform/foundation/StoreFile.h"
 
+#include <algorithm>
 #include <bit>
 #include <map>
 #include <mutex>
@@ -26,7 +28,7 @@ std::map<std::string, NSKeyedUnarchiver::Factory>& registry() {
 
 class Reader {
 public:
-    Reader(const std::uint8_t* p, std::size_t n) : p_(p), end_(p + n) {}
+    Reader(const std::uint8_t* p, std::size_t n) : p_(p), end_(p + n), reservable_(n) {}
 
     Value value(int depth) {
         if (depth > kMaxDepth) corrupt("nested too deeply");
@@ -45,7 +47,7 @@ public:
         case 8: {
             std::uint32_t n = count();
             Value::Array a;
-            a.reserve(n);
+            a.reserve(reservation(n));
             for (std::uint32_t i = 0; i < n; ++i) a.push_back(value(depth + 1));
             return Value(std::move(a));
         }
@@ -105,6 +107,14 @@ private:
         if (n > left()) corrupt("count beyond the end");
         return n;
     }
+    // Counts are the file's claims. Memory is reserved for them only up to the input's size, in
+    // all reservations together (nested arrays each claim what is left); beyond that a vector
+    // grows with the elements that are really there.
+    std::size_t reservation(std::uint32_t n) {
+        std::size_t elements = std::min<std::size_t>(n, reservable_ / sizeof(Value));
+        reservable_ -= elements * sizeof(Value);
+        return elements;
+    }
     std::string string() {
         std::uint32_t n = u32();
         if (n > left()) corrupt("truncated");
@@ -115,6 +125,7 @@ private:
 
     const std::uint8_t* p_;
     const std::uint8_t* end_;
+    std::size_t reservable_;
 };
 
 } // namespace
@@ -139,7 +150,7 @@ Value NSKeyedUnarchiver::unarchiveObjectWithData(const NSData& data) {
 }
 
 Value NSKeyedUnarchiver::unarchiveObjectWithFile(const std::string& path) {
-    auto data = NSData::dataWithContentsOfFile(path);
+    auto data = NSDataWithContentsOfStoreFile(path);
     if (!data) return Value();
     return unarchiveObjectWithData(*data);
 }

@@ -2,6 +2,8 @@
 
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/PropertyListCheck.h"
+#include "platform/foundation/StoreFile.h"
 
 #include <plist/plist.h>
 
@@ -30,8 +32,17 @@ std::string takeString(char* s) {
     return out;
 }
 
-std::optional<Value> fromPlist(plist_t node, std::string& problem) {
-    switch (plist_get_node_type(node)) {
+// Text that a Value can hold and a property list can be written with again.
+bool isPlistText(const std::string& s) { return s.find('\0') == std::string::npos && NSString::isValidUTF8(s); }
+
+// `depth` counts the containers around the node.
+std::optional<Value> fromPlist(plist_t node, std::string& problem, int depth = 0) {
+    const plist_type type = plist_get_node_type(node);
+    if ((type == PLIST_ARRAY || type == PLIST_DICT) && depth >= kPropertyListMaxDepth) {
+        problem = "nested too deeply";
+        return std::nullopt;
+    }
+    switch (type) {
     case PLIST_BOOLEAN: {
         uint8_t b = 0;
         plist_get_bool_val(node, &b);
@@ -49,19 +60,37 @@ std::optional<Value> fromPlist(plist_t node, std::string& problem) {
         return Value(d);
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        return Value(takeString(s));
+        // The pointer call, unlike plist_get_string_val, does not assert on an embedded NUL.
+        uint64_t length = 0;
+        const char* s = plist_get_string_ptr(node, &length);
+        std::string text = s ? std::string(s, static_cast<std::size_t>(length)) : std::string();
+        if (!isPlistText(text)) {
+            problem = "string is not valid UTF-8 without a NUL character";
+            return std::nullopt;
+        }
+        return Value(std::move(text));
     }
     case PLIST_KEY: {
+        // Binary keys never stand alone and XML keys cannot hold a NUL, so this call cannot
+        // assert.
         char* s = nullptr;
         plist_get_key_val(node, &s);
-        return Value(takeString(s));
+        std::string text = takeString(s);
+        if (!isPlistText(text)) {
+            problem = "key is not valid UTF-8";
+            return std::nullopt;
+        }
+        return Value(std::move(text));
     }
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return Value(Value::Date{static_cast<double>(sec) + usec / kMicrosecondsPerSecond + NSTimeIntervalSince1970});
+        // libplist reads a binary date as its whole seconds towards zero and the fraction's
+        // magnitude: before 2001 the fraction counts backwards. (The one second before 2001,
+        // where the sign is lost, is refused before libplist reads it.)
+        const double fraction = usec / kMicrosecondsPerSecond;
+        const double sinceReference = sec < 0 ? sec - fraction : sec + fraction;
+        return Value(Value::Date{sinceReference + NSTimeIntervalSince1970});
     }
     case PLIST_DATA: {
         char* bytes = nullptr;
@@ -82,7 +111,7 @@ std::optional<Value> fromPlist(plist_t node, std::string& problem) {
         uint32_t n = plist_array_get_size(node);
         array.reserve(n);
         for (uint32_t i = 0; i < n; ++i) {
-            auto item = fromPlist(plist_array_get_item(node, i), problem);
+            auto item = fromPlist(plist_array_get_item(node, i), problem, depth + 1);
             if (!item) return std::nullopt;
             array.push_back(std::move(*item));
         }
@@ -98,12 +127,17 @@ std::optional<Value> fromPlist(plist_t node, std::string& problem) {
             plist_dict_next_item(node, it, &key, &item);
             if (!key) break;
             std::string k = takeString(key);
+            if (!isPlistText(k)) {
+                std::free(it);
+                problem = "dictionary key is not valid UTF-8";
+                return std::nullopt;
+            }
             if (!item) {
                 std::free(it);
                 problem = "dictionary key \"" + k + "\" has no value";
                 return std::nullopt;
             }
-            auto v = fromPlist(item, problem);
+            auto v = fromPlist(item, problem, depth + 1);
             if (!v) {
                 std::free(it);
                 return std::nullopt;
@@ -127,7 +161,11 @@ const char* typeName(const Value& v) {
     }
 }
 
-PlistNode toPlist(const Value& v, std::string& problem) {
+PlistNode toPlist(const Value& v, std::string& problem, int depth = 0) {
+    if ((v.isArray() || v.isDictionary()) && depth >= kPropertyListMaxDepth) {
+        problem = "nested too deeply";
+        return nullptr;
+    }
     switch (v.type()) {
     case Value::Type::Bool: return PlistNode(plist_new_bool(v.boolValue() ? 1 : 0));
     case Value::Type::Integer: return PlistNode(plist_new_uint(static_cast<uint64_t>(v.integerValue())));
@@ -163,7 +201,7 @@ PlistNode toPlist(const Value& v, std::string& problem) {
     case Value::Type::Array: {
         PlistNode array(plist_new_array());
         for (const auto& item : v.array()) {
-            PlistNode node = toPlist(item, problem);
+            PlistNode node = toPlist(item, problem, depth + 1);
             if (!node) return nullptr;
             plist_array_append_item(array.get(), node.release());
         }
@@ -176,7 +214,7 @@ PlistNode toPlist(const Value& v, std::string& problem) {
                 problem = "keys must be valid UTF-8 without a NUL character";
                 return nullptr;
             }
-            PlistNode node = toPlist(item, problem);
+            PlistNode node = toPlist(item, problem, depth + 1);
             if (!node) return nullptr;
             plist_dict_set_item(dict.get(), key.c_str(), node.release());
         }
@@ -211,6 +249,12 @@ std::optional<Value> NSPropertyListSerialization::propertyListWithData(std::stri
     const bool binary = data.size() >= kBinaryMagicLength && data.substr(0, kBinaryMagicLength) == kBinaryMagic;
     if (!binary && !looksLikeXML(data)) {
         NSErrorSet(error, NSSerializationReadError("Unexpected character at line 1 (not an XML or binary property list)"));
+        return std::nullopt;
+    }
+    // libplist is handed only what it can read without asserting or exhausting the stack.
+    std::string damage = binary ? checkBinaryPropertyList(data) : checkXMLPropertyList(data);
+    if (!damage.empty()) {
+        NSErrorSet(error, NSSerializationReadError(std::string(binary ? "Corrupt binary property list: " : "Malformed XML property list: ") + damage));
         return std::nullopt;
     }
     plist_t raw = nullptr;
@@ -274,7 +318,7 @@ bool NSPropertyListSerialization::propertyListIsValidForFormat(const Value& plis
 
 std::optional<Value> NSPropertyListSerialization::propertyListWithContentsOfFile(const std::string& path, NSErrorPtr* error,
                                                                                  NSPropertyListFormat* format) {
-    NSDataPtr data = NSData::dataWithContentsOfFile(path, error);
+    NSDataPtr data = NSDataWithContentsOfStoreFile(path, error);
     if (!data) return std::nullopt;
     return propertyListWithData(*data, NSPropertyListImmutable, format, error);
 }

@@ -17,6 +17,14 @@ std::shared_ptr<NSUserDefaults>& sharedInstance() {
     return instance;
 }
 
+void applyChange(Value::Dictionary& contents, const std::string& key, const Value& value) {
+    if (value.isNull()) {
+        contents.erase(key);
+    } else {
+        contents[key] = value;
+    }
+}
+
 // The domain's name when the bundle has no identifier: the executable's name.
 std::string processName() {
     char buffer[4096];
@@ -61,17 +69,23 @@ void NSUserDefaults::setObjectForKey(const Value& value, const std::string& key)
         return;
     }
     std::lock_guard<std::mutex> guard(lock_);
+    unsaved_[key] = value;
+    if (!saveUnsaved(nullptr)) applyChange(persistent_, key, value);
+}
+
+bool NSUserDefaults::saveUnsaved(NSErrorPtr* error) {
     Value::Dictionary latest;
-    store_.update([&](Value::Dictionary& contents) {
-        if (value.isNull()) {
-            contents.erase(key);
-        } else {
-            contents[key] = value;
-        }
-        latest = contents;
-        return true;
-    });
+    bool saved = store_.update(
+        [&](Value::Dictionary& contents) {
+            for (const auto& [key, value] : unsaved_) applyChange(contents, key, value);
+            latest = contents;
+            return !unsaved_.empty();
+        },
+        error);
+    if (!saved) return false;
+    unsaved_.clear();
     persistent_ = std::move(latest);
+    return true;
 }
 
 void NSUserDefaults::removeObjectForKey(const std::string& key) { setObjectForKey(Value(), key); }
@@ -138,8 +152,11 @@ void NSUserDefaults::registerDefaults(const Value::Dictionary& registrationDicti
 
 bool NSUserDefaults::synchronize() {
     std::lock_guard<std::mutex> guard(lock_);
-    persistent_ = store_.read();
-    return true;
+    NSErrorPtr error;
+    if (saveUnsaved(&error)) return true;
+    NSLog("NSUserDefaults: cannot synchronize %@: %@; changes of this process are kept in memory", path(),
+          error ? error->localizedDescription() : std::string("unknown error"));
+    return false;
 }
 
 Value::Dictionary NSUserDefaults::dictionaryRepresentation() const {

@@ -3,6 +3,8 @@
 // "/var/mobile/Library/Preferences/<bundle identifier>.plist" and written atomically after every
 // change, over a registration domain that is never persisted. The file is re-read by
 // synchronize() and before every change, so values another process wrote are seen and kept.
+// A change that cannot be saved stays in memory and is saved with a later one, or by
+// synchronize(), once the file can be written again.
 
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSObject.h"
@@ -56,7 +58,9 @@ public:
 
     // Adds to the registration domain (entries of later calls replace earlier ones).
     void registerDefaults(const Value::Dictionary& registrationDictionary);
-    // Re-reads the file; YES when it could be read (or does not exist yet).
+    // Writes the changes that could not be saved yet and re-reads the file; YES when that
+    // succeeded (or there is no file yet). NO, logged, when the file cannot be read or written:
+    // the values set in this process are then kept in memory and still read back.
     bool synchronize();
     // The registration domain with the persistent domain over it.
     Value::Dictionary dictionaryRepresentation() const;
@@ -66,6 +70,11 @@ public:
 private:
     mutable std::mutex lock_;
     PropertyListStore store_;
+    // Saves the unsaved changes; false (and the error) when the file cannot be read or written.
+    bool saveUnsaved(NSErrorPtr* error);
+
     Value::Dictionary persistent_;
+    // Changes the file has not taken yet, by key; null for a removal.
+    Value::Dictionary unsaved_;
     Value::Dictionary registration_;
 };

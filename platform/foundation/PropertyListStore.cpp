@@ -3,6 +3,7 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/StoreFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -55,29 +56,31 @@ PropertyListStore::PropertyListStore(std::string devicePath, NSPropertyListForma
 
 std::optional<Value::Dictionary> PropertyListStore::load(NSErrorPtr* readError) {
     NSErrorPtr error;
-    NSDataPtr data = NSData::dataWithContentsOfFile(path_, &error);
+    NSDataPtr data = NSDataWithContentsOfStoreFile(path_, &error);
     if (!data) {
         if (!error || error->code() == NSFileReadNoSuchFileError) return Value::Dictionary{};
         NSLog("PropertyListStore: cannot read %@: %@", path_, error->localizedDescription());
         NSErrorSet(readError, error);
         return std::nullopt;
     }
-    if (data->length() == 0) return {};
+    if (data->length() == 0) return Value::Dictionary{};
     auto plist = NSPropertyListSerialization::propertyListWithData(*data, NSPropertyListMutableContainersAndLeaves, nullptr, &error);
     if (plist && plist->isDictionary()) return std::move(plist->dictionary());
     std::string host = NSString::fileSystemRepresentation(path_);
     std::string aside = host + kCorruptSuffix;
     NSLog("PropertyListStore: %@ is not a property list of a dictionary; moved to %@", path_, path_ + kCorruptSuffix);
     ::rename(host.c_str(), aside.c_str());
-    return {};
+    return Value::Dictionary{};
 }
 
-Value::Dictionary PropertyListStore::read() {
+Value::Dictionary PropertyListStore::read() { return contents().value_or(Value::Dictionary{}); }
+
+std::optional<Value::Dictionary> PropertyListStore::contents(NSErrorPtr* error) {
     std::lock_guard<std::mutex> guard(lock_);
     std::string host = NSString::fileSystemRepresentation(path_);
     makeHostFolders(NSString::stringByDeletingLastPathComponent(host));
     FileLock fileLock(lockPath(host));
-    return load().value_or(Value::Dictionary{});
+    return load(error);
 }
 
 bool PropertyListStore::update(const std::function<bool(Value::Dictionary&)>& change, NSErrorPtr* error) {

@@ -23,6 +23,9 @@ public:
     // list of a dictionary is moved aside to "<file>.corrupt" (and logged) so that nothing
     // written later destroys it, and reads as empty.
     Value::Dictionary read();
+    // The same, but nullopt (and the error) when the file exists and cannot be read: a folder,
+    // a FIFO or another file that is not a regular one, or one without permission.
+    std::optional<Value::Dictionary> contents(NSErrorPtr* error = nullptr);
 
     // Runs `change` on the file's current dictionary with the lock held; when it returns true
     // the dictionary is written back. False (and the error) when the file could not be read or

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
+#include <sys/resource.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -40,4 +42,29 @@ int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileg
         if (errno != EINTR) return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool addressSpaceCanBeLimited() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return false;
+#else
+    return true;
+#endif
+#else
+    return true;
+#endif
+}
+
+bool limitAddressSpace(std::size_t extraBytes) {
+    if (!addressSpaceCanBeLimited()) return false;
+    std::size_t pages = 0;
+    std::ifstream statm("/proc/self/statm");
+    if (!(statm >> pages)) return false;
+    const std::size_t mapped = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = mapped + extraBytes;
+    return ::setrlimit(RLIMIT_AS, &limit) == 0;
 }

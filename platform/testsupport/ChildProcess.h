@@ -2,6 +2,7 @@
 // Runs a piece of a test in a forked child, for what must not touch the test process itself:
 // resource limits, dropped privileges, calls that may block or crash.
 
+#include <cstddef>
 #include <functional>
 
 // Forks, runs `body` in the child and returns its result (0-255) as the child's exit status, or
@@ -9,3 +10,10 @@
 // first gives up the capabilities that let root read, write and search past file permissions, so
 // permission errors happen as they would for the device's user.
 int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileges = false);
+
+// For a child of runInChildProcess: lowers the process's address-space limit to what it maps now
+// plus `extraBytes`, so that allocating more fails with std::bad_alloc. False when the limit
+// cannot be set, and always under AddressSanitizer or ThreadSanitizer, whose shadow memory lies
+// beyond any such limit (skip the test there: addressSpaceCanBeLimited()).
+bool limitAddressSpace(std::size_t extraBytes);
+bool addressSpaceCanBeLimited();

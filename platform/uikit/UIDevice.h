@@ -1,15 +1,20 @@
 #pragma once
-// The device: model, system and battery, as the device profile describes them.
+// The device: model, system and battery, as the device profile describes them, and the
+// identifier it gives the apps of one vendor. Looked up by name ("UIDevice", currentDevice) too.
 
+#include "platform/foundation/NSObjCRuntime.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/NSUUID.h"
 #include "platform/system/DeviceProfile.h"
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <string>
 
 enum UIUserInterfaceIdiom : long { UIUserInterfaceIdiomPhone = 0, UIUserInterfaceIdiomPad = 1 };
 
-class UIDevice : public NSObject {
+class UIDevice : public NSObject, public NSDynamicMessaging {
 public:
     static std::shared_ptr<UIDevice> currentDevice();
     std::string model() const;          // "iPhone" or "iPad"
@@ -27,6 +32,19 @@ public:
     // Unknown while monitoring is off.
     UIDeviceBatteryState batteryState() const;
 
+    // The same UUID for every app of one vendor on this device, across launches: made on first
+    // use and kept in the device file vendorIdentifiersPath(), under the vendor's part of the
+    // bundle identifier (all but its last component: "org.harborstack" for
+    // "org.harborstack.tandrel"). Nil while it cannot be kept (the file cannot be written).
+    std::shared_ptr<NSUUID> identifierForVendor();
+    // "/var/mobile/Library/VendorIdentifiers.plist": a dictionary of vendor to UUID string.
+    static std::string vendorIdentifiersPath();
+
+    bool respondsToSelector(std::string_view selector) const override;
+    Value performSelector(std::string_view selector) override;
+
 private:
+    std::mutex vendorLock_;
+    std::shared_ptr<NSUUID> vendorIdentifier_;
     std::atomic<bool> batteryMonitoringEnabled_{false};
 };

@@ -663,6 +663,12 @@ Value VuderuUtil::safeUnarchiveObjectWithFile(const std::string& path) {
         std::make_shared<NSFileManager>()->removeItemAtPath(path, nullptr);
         handleException(exception);
         return Value();
+    } catch (const std::bad_alloc&) {
+        // An archive too large to rebuild in memory would fail at every launch: it goes like a
+        // damaged one.
+        std::make_shared<NSFileManager>()->removeItemAtPath(path, nullptr);
+        handleException(NSException(NSMallocException, "*** -[NSKeyedUnarchiver unarchiveObjectWithFile:]: out of memory reading " + path));
+        return Value();
     }
 }
 

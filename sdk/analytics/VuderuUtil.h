@@ -53,7 +53,8 @@ public:
     static void handleException(const std::exception_ptr& caught);
 
     // The object archived in the file; nil for an empty path, a missing file or a damaged
-    // archive, which is deleted (and reported to handleException) so that it cannot fail again.
+    // archive, which is deleted (and reported to handleException) so that it cannot fail again;
+    // an archive that runs out of memory while it is read counts as damaged.
     static Value safeUnarchiveObjectWithFile(const std::string& path);
     // The SDK's data directory: "VuderuFiles" in Application Support (the Caches directory
     // before system 5.1), created on demand and kept out of backups.

@@ -2,6 +2,7 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,46 @@ TEST(NSCoderTest, TypedFieldsDecodeAsTheirTypes) {
     EXPECT_FALSE(decoded.containsValueForKey("absent"));
     EXPECT_THROW(decoded.decodeInt32ForKey("big"), NSException);
     EXPECT_THROW(decoded.decodeIntForKey("text"), NSException);
+}
+
+// Counts the archive claims but does not hold may not reserve memory: a few megabytes of
+// archive must not take a gigabyte before it is found damaged.
+TEST(NSKeyedArchiverTest, ClaimedCountsReserveNoMoreThanTheInputHolds) {
+    if (!addressSpaceCanBeLimited()) GTEST_SKIP() << "the address space cannot be limited under this sanitizer";
+    constexpr std::size_t kPadding = 16 << 20;
+    constexpr std::size_t kAllowance = 256 << 20;
+    auto claimingArrays = [&](int levels) {
+        std::vector<std::uint8_t> bytes{'T', 'D', 'K', 'A', 1};
+        // Each array claims every byte after its count; what follows is no value at all.
+        std::size_t left = static_cast<std::size_t>(levels) * 5 + kPadding;
+        for (int i = 0; i < levels; ++i) {
+            left -= 5;
+            bytes.push_back(8);
+            for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<std::uint8_t>(left >> shift));
+        }
+        bytes.resize(bytes.size() + kPadding, 0xFF);
+        return NSData(std::move(bytes));
+    };
+    struct Case {
+        const char* name;
+        int levels;
+    };
+    for (const Case& c : {Case{"one array", 1}, Case{"arrays nested 500 deep", 500}}) {
+        SCOPED_TRACE(c.name);
+        NSData archive = claimingArrays(c.levels);
+        int status = runInChildProcess([&] {
+            if (!limitAddressSpace(kAllowance)) return 3;
+            try {
+                NSKeyedUnarchiver::unarchiveObjectWithData(archive);
+            } catch (const NSException&) {
+                return 0;
+            } catch (const std::bad_alloc&) {
+                return 1;
+            }
+            return 2;
+        });
+        EXPECT_EQ(status, 0);
+    }
 }
 
 class NSKeyedArchiverFileTest : public DeviceTest {};

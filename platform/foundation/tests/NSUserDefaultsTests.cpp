@@ -158,6 +158,28 @@ TEST_F(NSUserDefaultsTest, ConcurrentChangesAreAllKept) {
     EXPECT_EQ(defaults()->dictionaryRepresentation().size(), static_cast<std::size_t>(kThreads * kKeysEach));
 }
 
+// A folder at the file's path: nothing can be saved, but what the process set still reads back,
+// synchronize says so, and the values are saved once the file can be written again.
+TEST_F(NSUserDefaultsTest, ValuesThatCannotBeSavedAreKeptAndReported) {
+    defaults()->setObjectForKey("before", "old");
+    makeDirectory(kDefaultsFile + ".tmp");
+    ASSERT_EQ(::rename(host(kDefaultsFile).c_str(), host(kDefaultsFile + ".tmp/moved").c_str()), 0);
+    makeDirectory(kDefaultsFile);
+    log_->clear();
+
+    defaults()->setObjectForKey("Done", "introShow");
+    defaults()->removeObjectForKey("old");
+    EXPECT_EQ(defaults()->objectForKey("introShow"), Value("Done"));
+    EXPECT_TRUE(defaults()->objectForKey("old").isNull());
+    EXPECT_FALSE(defaults()->synchronize());
+    EXPECT_TRUE(log_->contains("NSUserDefaults: cannot synchronize " + kDefaultsFile));
+    EXPECT_EQ(defaults()->stringForKey("introShow"), "Done");
+
+    ASSERT_EQ(::rmdir(host(kDefaultsFile).c_str()), 0);
+    EXPECT_TRUE(defaults()->synchronize());
+    EXPECT_EQ(onDisk(), (Value::Dictionary{{"introShow", "Done"}}));
+}
+
 TEST_F(NSUserDefaultsTest, ACorruptFileIsMovedAsideNotOverwritten) {
     writeFile(kDefaultsFile, "not a property list");
     EXPECT_TRUE(defaults()->objectForKey("x").isNull());

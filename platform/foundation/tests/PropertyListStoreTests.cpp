@@ -1,14 +1,129 @@
+#include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/PropertyListStore.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 class PropertyListStoreTest : public DeviceTest {};
+
+const std::string kStorePath = "/var/mobile/Library/Preferences/store.plist";
+
+std::string bigEndian(std::uint64_t value, unsigned bytes) {
+    std::string out;
+    for (unsigned i = bytes; i-- > 0;) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+// A binary list of one-byte-referenced objects with four-byte offsets.
+std::string bplist(const std::vector<std::string>& objects, unsigned referenceSize = 1) {
+    std::string out = "bplist00";
+    std::vector<std::uint64_t> offsets;
+    for (const std::string& object : objects) {
+        offsets.push_back(out.size());
+        out += object;
+    }
+    const std::uint64_t table = out.size();
+    for (std::uint64_t offset : offsets) out += bigEndian(offset, 4);
+    out += std::string(6, '\0') + char(4) + static_cast<char>(referenceSize);
+    return out + bigEndian(objects.size(), 8) + bigEndian(0, 8) + bigEndian(table, 8);
+}
+
+// A dictionary whose only value is a UTF-16 string holding U+0000.
+std::string listWithNulInString() {
+    const char utf16[] = {'\x63', 0, 'a', 0, 0, 0, 'b'};
+    return bplist({"\xD1\x01\x02", "\x51k", std::string(utf16, sizeof utf16)});
+}
+
+std::string listNestedDeep(std::size_t depth) {
+    std::vector<std::string> objects;
+    for (std::size_t i = 0; i < depth; ++i) objects.push_back("\xA1" + bigEndian(i + 1, 2));
+    objects.push_back("\xA0");
+    return bplist(objects, 2);
+}
+
+TEST_F(PropertyListStoreTest, HostileFilesAreMovedAsideAndTheStoreGoesOn) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    std::string deepXML = "<plist>";
+    for (int i = 0; i < 30000; ++i) deepXML += "<array>";
+    const Case cases[] = {
+        {"U+0000 in a UTF-16 string", listWithNulInString()},
+        {"binary list nested 30,000 deep", listNestedDeep(30000)},
+        {"XML nested 30,000 deep", deepXML},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(kStorePath, c.bytes);
+        log_->clear();
+        PropertyListStore store(kStorePath, NSPropertyListBinaryFormat_v1_0);
+        EXPECT_TRUE(store.read().empty());
+        EXPECT_EQ(readFile(kStorePath + ".corrupt"), c.bytes);
+        EXPECT_TRUE(log_->contains("is not a property list of a dictionary; moved to " + kStorePath + ".corrupt"));
+        ASSERT_TRUE(store.update([](Value::Dictionary& d) {
+            d["after"] = "kept";
+            return true;
+        }));
+        EXPECT_EQ(Value(store.read())["after"].stringValue(), "kept");
+        ::unlink(host(kStorePath).c_str());
+    }
+}
+
+// A change that meets an empty file, or one that is set aside as damaged, is written.
+TEST_F(PropertyListStoreTest, AChangeIsWrittenOverAnEmptyOrSetAsideFile) {
+    for (const std::string& bytes : {std::string(), std::string("not a property list"), listWithNulInString()}) {
+        SCOPED_TRACE(bytes);
+        writeFile(kStorePath, bytes);
+        PropertyListStore store(kStorePath, NSPropertyListBinaryFormat_v1_0);
+        EXPECT_TRUE(store.update([](Value::Dictionary& d) {
+            d["k"] = "v";
+            return true;
+        }));
+        EXPECT_EQ(store.read(), (Value::Dictionary{{"k", "v"}}));
+        if (!bytes.empty()) {
+            EXPECT_EQ(readFile(kStorePath + ".corrupt"), bytes);
+        }
+    }
+}
+
+// A FIFO, or anything else that is not a regular file, is refused at once: nothing waits for a
+// writer. The reads run in a child with an alarm, so that a hang fails the test instead.
+TEST_F(PropertyListStoreTest, FilesThatAreNotRegularAreRefusedWithoutWaiting) {
+    constexpr unsigned kWatchdogSeconds = 30;
+    ASSERT_EQ(::mkfifo(host(kStorePath).c_str(), 0644), 0);
+    makeDirectory("/tmp/folder.archive");
+    ASSERT_EQ(::mkfifo(host("/tmp/fifo.archive").c_str(), 0644), 0);
+    int status = runInChildProcess([&] {
+        ::alarm(kWatchdogSeconds);
+        PropertyListStore store(kStorePath, NSPropertyListBinaryFormat_v1_0);
+        NSErrorPtr error;
+        if (store.contents(&error) || !error || error->code() != NSFileReadUnknownError) return 1;
+        if (!store.read().empty()) return 2;
+        if (store.update([](Value::Dictionary& d) {
+                d["k"] = 1;
+                return true;
+            }))
+            return 3;
+        if (NSPropertyListSerialization::propertyListWithContentsOfFile(kStorePath)) return 4;
+        for (const char* path : {"/tmp/fifo.archive", "/tmp/folder.archive"}) {
+            if (!NSKeyedUnarchiver::unarchiveObjectWithFile(path).isNull()) return 5;
+        }
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
+    struct stat st{};
+    ASSERT_EQ(::lstat(host(kStorePath).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO is neither replaced nor moved";
+}
 
 TEST_F(PropertyListStoreTest, AStoreThatCannotBeReadIsNeverOverwritten) {
     const std::string path = "/var/mobile/Library/Preferences/store.plist";

@@ -158,7 +158,6 @@ TEST_F(DeviceFactsTest, AdvertisingIdentifierIsLookedUpByName) {
     EXPECT_EQ(VuderuUtil::advertisingClassName(), "ASIdentifierManager");
     EXPECT_EQ(VuderuUtil::getVuderuId(), std::nullopt);
     EXPECT_TRUE(VuderuUtil::isAdTrackingEnabled());
-    EXPECT_EQ(VuderuUtil::getIdentifierForVendor(), std::nullopt);
 
     NSRegisterClass(VuderuUtil::advertisingClassName(), std::make_shared<FakeManagerClass>(std::make_shared<FakeManager>(false, true)));
     EXPECT_EQ(VuderuUtil::getVuderuId(), "1E2D3C4B-0000-4000-8000-000000000001");

@@ -2,7 +2,9 @@
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSString.h"
 #include "platform/system/DeviceProfile.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/uikit/UIDevice.h"
 #include "sdk/analytics/VuderuGlobalVariableStorage.h"
 #include "sdk/analytics/VuderuUtil.h"
 
@@ -49,6 +51,31 @@ TEST_F(VuderuUtilStorageTest, ADamagedArchiveIsDeletedAndReported) {
     EXPECT_TRUE(VuderuUtil::safeUnarchiveObjectWithFile("/tmp/missing.archive").isNull());
     NSKeyedArchiver::archiveRootObjectToFile(Value("kept"), "/tmp/good.archive");
     EXPECT_EQ(VuderuUtil::safeUnarchiveObjectWithFile("/tmp/good.archive"), Value("kept"));
+}
+
+// An archive too large to rebuild in the memory there is goes like a damaged one.
+TEST_F(VuderuUtilStorageTest, AnArchiveThatRunsOutOfMemoryIsDeletedLikeADamagedOne) {
+    if (!addressSpaceCanBeLimited()) GTEST_SKIP() << "the address space cannot be limited under this sanitizer";
+    constexpr std::uint32_t kElements = 8 << 20;
+    constexpr std::size_t kAllowance = 128 << 20;
+    std::string archive = "TDKA\x01\x08";
+    for (int shift = 24; shift >= 0; shift -= 8) archive += static_cast<char>((kElements >> shift) & 0xFF);
+    archive.append(kElements, '\0');
+    writeFile("/tmp/huge.archive", archive);
+    int status = runInChildProcess([] {
+        if (!limitAddressSpace(kAllowance)) return 3;
+        VuderuUtil::setShowErrorInLogEnabled(true);
+        VuderuUtil::setLogLevel(2);
+        if (!VuderuUtil::safeUnarchiveObjectWithFile("/tmp/huge.archive").isNull()) return 1;
+        return NSFileManager::defaultManager()->fileExistsAtPath("/tmp/huge.archive") ? 2 : 0;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(VuderuUtilStorageTest, TheVendorIdentifierIsTheDevices) {
+    auto identifier = UIDevice::currentDevice()->identifierForVendor();
+    ASSERT_TRUE(identifier);
+    EXPECT_EQ(VuderuUtil::getIdentifierForVendor(), identifier->UUIDString());
 }
 
 TEST_F(VuderuUtilStorageTest, DiskFiguresComeFromTheDocumentsFileSystem) {
