@@ -84,20 +84,25 @@ const std::vector<Driver::Command>& Driver::commands() {
 // The app's window, also while the system's alert window is key above it.
 std::shared_ptr<UIWindow> Driver::window() const { return UIApplication::sharedApplication()->keyWindowUnderAlerts(); }
 
+// Presented controllers show their views in the window, above the root controller's.
 std::shared_ptr<UIViewController> Driver::topViewController() const {
     auto w = window();
-    auto top = w ? w->rootViewController() : nullptr;
-    while (top) {
-        auto presented = top->presentedViewController();
-        if (!presented || presented->modalPresentationStyle() == UIModalPresentationOverFullScreen) break;
-        top = presented;
+    if (!w) return nullptr;
+    auto top = w->rootViewController();
+    for (auto& view : w->subviews()) {
+        auto c = view->viewController();
+        if (c && c->presentingViewController() && c->modalPresentationStyle() != UIModalPresentationOverFullScreen) top = c;
     }
     return top;
 }
 
 std::shared_ptr<UIActivityViewController> Driver::visibleSheet() const {
-    auto top = topViewController();
-    return top ? std::dynamic_pointer_cast<UIActivityViewController>(top->presentedViewController()) : nullptr;
+    auto w = window();
+    if (!w) return nullptr;
+    auto& views = w->subviews();
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if (auto sheet = std::dynamic_pointer_cast<UIActivityViewController>((*it)->viewController())) return sheet;
+    return nullptr;
 }
 
 std::shared_ptr<UIViewController> Driver::contentViewController() const {
@@ -122,10 +127,7 @@ std::shared_ptr<UIAlertView> Driver::visibleAlert() const {
 
 UIScreenDescription Driver::describe() const {
     UIScreenDescription description;
-    if (auto w = window()) {
-        w->layoutIfNeeded();
-        description.describeViewController(w->rootViewController());
-    }
+    description.describeWindow(window());
     // The alerts stand above every window, the last shown in front.
     for (auto& alert : UIApplication::sharedApplication()->visibleAlerts()) description.describeView(alert);
     return description;

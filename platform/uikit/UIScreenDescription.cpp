@@ -36,17 +36,26 @@ void UIScreenDescription::beginLayer(std::string name, std::string hint) {
     layers_.push_back({std::move(name), std::move(hint)});
 }
 
+void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window) {
+    if (!window) return;
+    window->layoutIfNeeded();
+    auto subviews = window->subviews();
+    // A presentation over the whole screen hides what lies beneath it; a sheet leaves it in view.
+    std::size_t first = 0;
+    for (std::size_t i = 0; i < subviews.size(); ++i) {
+        auto controller = subviews[i]->viewController();
+        if (controller && controller->presentingViewController() &&
+            controller->modalPresentationStyle() != UIModalPresentationOverFullScreen)
+            first = i;
+    }
+    for (std::size_t i = first; i < subviews.size(); ++i) describeView(subviews[i]);
+}
+
 void UIScreenDescription::describeViewController(const std::shared_ptr<UIViewController>& controller) {
     if (!controller || std::count(describing_.begin(), describing_.end(), controller.get())) return;
-    auto presented = controller->presentedViewController();
-    // A presentation over the whole screen hides its presenter; a sheet leaves it beneath.
-    bool covered = presented && presented->modalPresentationStyle() != UIModalPresentationOverFullScreen;
-    if (!covered) {
-        describing_.push_back(controller.get());
-        controller->describeToScreen(*this);
-        describing_.pop_back();
-    }
-    if (presented) describeViewController(presented);
+    describing_.push_back(controller.get());
+    controller->describeToScreen(*this);
+    describing_.pop_back();
 }
 
 void UIScreenDescription::describeView(const std::shared_ptr<UIView>& view) {

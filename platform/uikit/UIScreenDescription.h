@@ -19,6 +19,7 @@
 
 class UIView;
 class UIViewController;
+class UIWindow;
 
 // What an action says back: a message for the user, or the reason it could not act.
 struct UIScreenReply {
@@ -58,10 +59,12 @@ public:
     // to answer it) explain why what lies beneath is out of reach.
     void beginLayer(std::string name, std::string hint);
 
-    // The walk. A controller describes itself (by default its view); a view describes itself, then
-    // its visible subviews front-most first; a view that is another controller's root view is
-    // described by that controller. A controller's presented controller follows it, or replaces it
-    // when it covers the whole screen.
+    // The walk. A window's views are described from the back to the front (the root controller's,
+    // then what is presented over it), starting at the last presentation that covers the whole
+    // screen. A controller describes itself (by default its view); a view describes itself, then
+    // its visible subviews front-most first; a view that is a controller's root view is described
+    // by that controller.
+    void describeWindow(const std::shared_ptr<UIWindow>& window);
     void describeViewController(const std::shared_ptr<UIViewController>& controller);
     void describeView(const std::shared_ptr<UIView>& view);
 

@@ -247,3 +247,26 @@ TEST_F(DriverTest, WhileASheetOrAnAlertIsUpCommandsReachItAlone) {
     EXPECT_EQ(driver_.execute("row 3"), "");
     EXPECT_EQ(table_->journal, (std::vector<std::string>{"select 3"}));
 }
+
+TEST_F(DriverTest, AFullScreenPresentationHidesTheScreenBeneathAndASheetDoesNot) {
+    auto page = std::make_shared<UIViewController>();
+    auto close = UIButton::buttonWithType(UIButtonTypeSystem);
+    close->setTitleForState("Close", UIControlStateNormal);
+    close->setFrame(CGRectMake(10, 30, 80, 40));
+    int closed = 0;
+    close->addTargetActionForControlEvents(page, [&](NSObject&, UIControl&, UIEvent*) { ++closed; }, UIControlEventTouchUpInside);
+    page->view()->addSubview(close);
+    table_->presentViewControllerAnimatedCompletion(page, false, nullptr);
+    std::string screen = driver_.screen();
+    EXPECT_EQ(screen, "screen: UIViewController\n") << screen;
+    EXPECT_EQ(driver_.execute("tap item 1"), "error: nothing on screen shows \"item 1\"\n");
+    EXPECT_EQ(driver_.execute("tap Close"), "");
+    EXPECT_EQ(closed, 1);
+
+    page->dismissViewControllerAnimatedCompletion(false, nullptr);
+    auto sheet = UIActivityViewController::initWithActivityItemsApplicationActivities({Value(std::string("text"))}, {});
+    table_->presentViewControllerAnimatedCompletion(sheet, false, nullptr);
+    screen = driver_.screen();
+    EXPECT_NE(screen.find("rows 0-10 of 30:"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("tabs: *\"List\" | \"Other\"\nsheet: activity\n"), std::string::npos) << screen;
+}
