@@ -2,7 +2,9 @@
 // The screen as the driver reads and works it. The driver walks the controllers and views on
 // screen through this object; each adds its own lines of screen text and names its own targets
 // (texts a tap finds, commands such as "row" or "airdrop"), so a new view teaches the driver by
-// itself: override describeToScreen, call the base, add lines and targets.
+// itself: override describeToScreen, call the base, add lines and targets. A view that takes
+// taps overrides UIView::tapWithEvent; one that appears inside another's line (as a cell's
+// accessory) answers screenMention. The driver's own tests hold a minimal control (Dial).
 //
 // Targets are searched in the order they were added, within the front-most layer only. A sheet or
 // an alert opens a layer of its own (beginLayer): while it is up, what lies beneath it is out of
