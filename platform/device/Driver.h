@@ -1,17 +1,22 @@
 #pragma once
 // The driver: reads the headless screen as text and acts on it as a person would with a touch
 // screen. Tests use it directly; the binary reads its commands from a script or standard input.
+//
+// The driver knows no view class: it walks the window's controllers and views with a
+// UIScreenDescription, and each of them adds its own lines and names what a command can act on
+// (see UIScreenDescription.h). A new command is one row of the table in Driver.cpp.
 
 #include "platform/uikit/UIActivityViewController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UINavigationController.h"
-#include "platform/uikit/UITableView.h"
+#include "platform/uikit/UIScreenDescription.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class Driver {
 public:
@@ -23,11 +28,14 @@ public:
     std::string execute(const std::string& line, bool* quit = nullptr);
     static std::string help();
 
-    // Acting. Each returns false (and sets lastError) when there is nothing to act on.
+    // Acting. Each returns false (and sets lastError) when there is nothing to act on; while a
+    // sheet or an alert is up, only it can be acted on.
     bool tap(const std::string& text);
     bool tapRow(long row);
     bool tapAccessory(long row);
     bool deleteRow(long row);
+    // "down", "up", or a row number ("to N" too).
+    bool scroll(const std::string& where);
     bool back();
     bool selectTab(const std::string& titleOrIndex);
     bool shake();
@@ -41,24 +49,28 @@ public:
     // Runs the main loop until nothing is left to do now.
     void drain();
     const std::string& lastError() const { return lastError_; }
+    // What the last action said back (the airdrop command says what was sent), or empty.
+    const std::string& lastSaid() const { return lastSaid_; }
 
     // What the screen shows.
     std::shared_ptr<UIWindow> window() const;
     // The full-screen controller on top (following presentations), and the sheet over it if any.
     std::shared_ptr<UIViewController> topViewController() const;
     std::shared_ptr<UIActivityViewController> visibleSheet() const;
-    // The innermost content controller of the top controller (inside tab bar and navigation).
+    // The innermost content controller of the top controller (inside its containers).
     std::shared_ptr<UIViewController> contentViewController() const;
     std::shared_ptr<UINavigationController> visibleNavigationController() const;
-    std::shared_ptr<UITableView> visibleTable() const;
     std::shared_ptr<UIAlertView> visibleAlert() const;
+    // The screen as its controllers and views describe it, ready to act on.
+    UIScreenDescription describe() const;
 
 private:
+    struct Command;
+    static const std::vector<Command>& commands();
+    // A command that the elements on screen take; `nothing` is the error when none does.
+    bool act(const std::string& command, const std::string& argument, const std::string& nothing);
     bool fail(const std::string& message);
-    bool touchControl(const std::shared_ptr<UIView>& view);
-    std::shared_ptr<UITableViewCell> showRow(long row);
-    std::string lastError_;
-};
 
-// How the screen names an image: its bundle name, or "image".
-std::string DriverImageName(const UIImagePtr& image);
+    std::string lastError_;
+    std::string lastSaid_;
+};

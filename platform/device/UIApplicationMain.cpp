@@ -27,6 +27,7 @@ struct Options {
     std::string device;
     std::string script;
     std::string model;
+    bool sample = false;
     bool help = false;
     std::string error;
 };
@@ -42,6 +43,7 @@ Options parse(int argc, char** argv) {
         if (a == "--device") value(o.device);
         else if (a == "--script") value(o.script);
         else if (a == "--model") value(o.model);
+        else if (a == "--sample") o.sample = true;
         else if (a == "--help" || a == "-h") o.help = true;
         else o.error = "unknown option " + a;
     }
@@ -53,6 +55,34 @@ std::string absolute(const std::string& path) {
     if (!path.empty() && path[0] == '/') return path;
     char cwd[4096];
     return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The host folder of the device's "/": the folder given (--device, else $TANDREL_DEVICE), which
+// must exist, since a mistyped path would otherwise start an empty device; or the sample device,
+// made on first use, in the folder given or in the user's data folder. Empty after an error.
+std::string deviceFolder(const Options& options) {
+    std::string given = options.device;
+    const char* env = std::getenv("TANDREL_DEVICE");
+    if (given.empty() && env && *env) given = env;
+    if (!given.empty()) given = absolute(given);
+    if (options.sample || given.empty()) {
+        std::string sample = given.empty() ? SampleDevice::defaultFolder() : given;
+        if (!SampleDevice::ensureAt(sample)) {
+            std::cerr << "tandrel: cannot make the sample device in " << sample << "\n";
+            return "";
+        }
+        return sample;
+    }
+    if (!isFolder(given)) {
+        std::cerr << "tandrel: no device folder at " << given << " (make it first, or add --sample to make the sample device there)\n";
+        return "";
+    }
+    return given;
 }
 
 // Runs one command and prints what it says and the screen after it; false when it quits.
@@ -139,24 +169,12 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     auto options = parse(argc, argv);
     if (options.help || !options.error.empty()) {
         if (!options.error.empty()) std::cerr << "tandrel: " << options.error << "\n";
-        std::cerr << "usage: tandrel [--device DIR] [--model iPhone|iPad] [--script FILE]\n" << Driver::help();
+        std::cerr << "usage: tandrel [--device DIR] [--sample] [--model iPhone|iPad] [--script FILE]\n" << Driver::help();
         return options.error.empty() ? 0 : 2;
     }
-    if (!options.device.empty()) {
-        std::string root = absolute(options.device);
-        if (::mkdir(root.c_str(), kDeviceFolderMode) != 0 && errno != EEXIST) {
-            std::cerr << "tandrel: cannot make the device folder " << root << ": " << std::strerror(errno) << "\n";
-            return 1;
-        }
-        DeviceRoot::setRoot(root);
-    } else if (const char* env = std::getenv("TANDREL_DEVICE"); !env || !*env) {
-        std::string sample = SampleDevice::defaultFolder();
-        if (!SampleDevice::ensureAt(sample)) {
-            std::cerr << "tandrel: cannot make the sample device in " << sample << "\n";
-            return 1;
-        }
-        DeviceRoot::setRoot(sample);
-    }
+    std::string root = deviceFolder(options);
+    if (root.empty()) return 1;
+    DeviceRoot::setRoot(root);
     // Every device has its /tmp (the Files tab zips into it); a device folder made by hand may not.
     ::mkdir(DeviceRoot::hostPath("/tmp").c_str(), kDeviceFolderMode);
     if (!options.model.empty()) DeviceProfile::update([&](DeviceProfile& p) { p.model = options.model; });

@@ -1,5 +1,8 @@
 #include "platform/uikit/UIActivityViewController.h"
 
+#include "platform/foundation/NSString.h"
+#include "platform/foundation/NSURL.h"
+
 #include <algorithm>
 
 const std::string UIActivityTypePostToFacebook = "com.apple.UIKit.activity.PostToFacebook";
@@ -51,4 +54,39 @@ bool UIActivityViewController::finishWithActivityType(const std::string& activit
     dismissViewControllerAnimatedCompletion(true, nullptr);
     if (handler) handler(activityType, completed);
     return true;
+}
+
+namespace {
+std::string itemText(const Value& item) {
+    auto url = item.objectAs<NSURL>();
+    return url ? url->absoluteString() : item.description();
+}
+} // namespace
+
+void UIActivityViewController::describeToScreen(UIScreenDescription& screen) {
+    screen.addLine("sheet: activity");
+    std::vector<std::string> items;
+    for (auto& item : items_) {
+        items.push_back(itemText(item));
+        screen.addLine("  item: " + items.back());
+    }
+    screen.addLine("  excluded: " + NSString::componentsJoinedByString(excluded_, ", "));
+    screen.addLine("  offers: " + NSString::componentsJoinedByString(availableActivityTypes(), ", "));
+    screen.beginLayer("the activity sheet", "airdrop, complete TYPE or cancel");
+    auto me = self<UIActivityViewController>();
+    auto complete = [me, items](const std::string& activityType, UIScreenReply& reply) {
+        std::string type = activityType.empty() ? UIActivityTypeAirDrop : activityType;
+        if (!me->finishWithActivityType(type)) return reply.refuse("the sheet does not offer " + type);
+        reply.said = (type == UIActivityTypeAirDrop ? "sent through AirDrop: " : "completed " + type + ": ") +
+                     NSString::componentsJoinedByString(items, ", ");
+        return true;
+    };
+    screen.addCommand("airdrop", [complete](const std::string&, UIScreenReply& reply) { return complete(UIActivityTypeAirDrop, reply); });
+    screen.addCommand("complete", complete);
+    auto cancel = [me](UIScreenReply&) {
+        me->cancel();
+        return true;
+    };
+    screen.addCommand("cancel", [cancel](const std::string&, UIScreenReply& reply) { return cancel(reply); });
+    screen.addTappable("Cancel", cancel);
 }

@@ -45,6 +45,10 @@ public:
     bool finishWithActivityType(const std::string& activityType);
     void cancel() { finishWithActivityType(""); }
 
+    // The driver: the sheet's items, exclusions and offers as lines, and a layer of its own with
+    // the commands airdrop, complete TYPE and cancel (and its Cancel button).
+    void describeToScreen(UIScreenDescription& screen) override;
+
 private:
     std::vector<Value> items_;
     std::vector<Value> activities_;

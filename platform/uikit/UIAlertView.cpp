@@ -60,3 +60,30 @@ void UIAlertView::clickButtonAtIndex(long index) {
     if (auto d = delegate()) d->alertViewClickedButtonAtIndex(*this, index);
     dismissWithClickedButtonIndexAnimated(index, true);
 }
+
+void UIAlertView::describeToScreen(UIScreenDescription& screen) {
+    std::string line = "alert: " + UIScreenDescription::quoted(title_);
+    if (!message_.empty()) line += " " + UIScreenDescription::quoted(message_);
+    line += " buttons:";
+    for (auto& button : buttons_) line += " [" + button + "]";
+    if (auto mention = accessoryView_ ? accessoryView_->screenMention() : std::nullopt)
+        line += mention->pressable ? " " + mention->bracketed() : " image: " + mention->text;
+    screen.addLine(line);
+    screen.beginLayer("an alert", buttons_.empty() ? "wait until it goes" : "tap one of its buttons");
+    UIView::describeToScreen(screen);
+    auto me = self<UIAlertView>();
+    for (long i = 0; i < numberOfButtons(); ++i) {
+        screen.addTappable(buttons_[i], [me, i](UIScreenReply&) {
+            me->clickButtonAtIndex(i);
+            return true;
+        });
+    }
+    screen.addCommand("press", [me](const std::string& title, UIScreenReply& reply) {
+        for (long i = 0; i < me->numberOfButtons(); ++i) {
+            if (me->buttons_[i] != title) continue;
+            me->clickButtonAtIndex(i);
+            return true;
+        }
+        return reply.refuse("the alert has no button " + UIScreenDescription::quoted(title));
+    });
+}

@@ -52,6 +52,10 @@ public:
     // What a tap on a button does: the delegate hears of the click, then the alert goes.
     void clickButtonAtIndex(long index);
 
+    // The driver: one line (title, message, buttons, the accessory by name) and a layer of its
+    // own, whose buttons a tap or "press TITLE" finds; nothing beneath is reachable while it shows.
+    void describeToScreen(UIScreenDescription& screen) override;
+
 private:
     std::string title_;
     std::string message_;

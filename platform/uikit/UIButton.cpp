@@ -38,3 +38,18 @@ CGSize UIButton::sizeThatFits(CGSize size) const {
     auto label = titleLabel_->sizeThatFits(size);
     return {label.width + 12, std::max<CGFloat>(label.height, 30)};
 }
+
+void UIButton::describeToScreen(UIScreenDescription& screen) {
+    UIView::describeToScreen(screen);
+    auto touch = [view = self<UIView>()](UIScreenReply& reply) { return UIScreenDescription::touch(view, reply); };
+    screen.addTappable(currentTitle(), touch);
+    auto image = currentBackgroundImage() ? currentBackgroundImage() : currentImage();
+    if (image) screen.addTappable(image->name(), touch);
+}
+
+std::optional<UIScreenMention> UIButton::screenMention() const {
+    if (!accessibilityLabel().empty()) return UIScreenMention{accessibilityLabel(), true};
+    if (!currentTitle().empty()) return UIScreenMention{currentTitle(), true};
+    auto image = currentBackgroundImage() ? currentBackgroundImage() : currentImage();
+    return UIScreenMention{UIScreenDescription::imageName(image), true};
+}

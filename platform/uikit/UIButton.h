@@ -41,6 +41,10 @@ public:
     const std::shared_ptr<UILabel>& titleLabel() const { return titleLabel_; }
 
     CGSize sizeThatFits(CGSize size) const override;
+    // A tap finds a button by its title or its image's name; other lines name it by its
+    // accessibility label, title or image, in that order.
+    void describeToScreen(UIScreenDescription& screen) override;
+    std::optional<UIScreenMention> screenMention() const override;
 
 private:
     template <class T>

@@ -37,3 +37,13 @@ unsigned long UIControl::state() const {
     if (selected_) s |= UIControlStateSelected;
     return s;
 }
+
+UIView::TapOutcome UIControl::tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply) {
+    if (!enabled_) {
+        reply.refuse("that control is disabled");
+        return TapOutcome::Refused;
+    }
+    sendActionsForControlEvents(UIControlEventTouchDown, event);
+    sendActionsForControlEvents(UIControlEventTouchUpInside, event);
+    return TapOutcome::Taken;
+}

@@ -60,6 +60,9 @@ public:
     UIControlContentHorizontalAlignment contentHorizontalAlignment() const { return horizontalAlignment_; }
     void setContentHorizontalAlignment(UIControlContentHorizontalAlignment a) { horizontalAlignment_ = a; }
 
+    // A tap sends touch down and touch up inside; a disabled control refuses it.
+    TapOutcome tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply) override;
+
 private:
     struct Registration {
         std::weak_ptr<NSObject> target;

@@ -16,6 +16,8 @@ public:
     UIImagePtr highlightedImage() const { return highlightedImage_; }
     void setHighlightedImage(UIImagePtr image) { highlightedImage_ = std::move(image); }
     CGSize sizeThatFits(CGSize size) const override;
+    // Named by its image.
+    std::optional<UIScreenMention> screenMention() const override { return UIScreenMention{UIScreenDescription::imageName(image_), false}; }
 
 private:
     UIImagePtr image_;

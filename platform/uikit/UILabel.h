@@ -27,6 +27,8 @@ public:
 
     // An estimate: the headless screen has no font metrics, so a character is half the point size wide.
     CGSize sizeThatFits(CGSize size) const override;
+    // A tap finds a label by its text.
+    void describeToScreen(UIScreenDescription& screen) override;
 
 private:
     std::string text_;

@@ -83,3 +83,46 @@ void UINavigationController::popToRootViewControllerAnimated(bool animated) {
     if (stack.size() < 2) return;
     setViewControllersAnimated({stack.front()}, animated);
 }
+
+namespace {
+std::string barItemText(const UIBarButtonItem& item) {
+    std::string text = !item.title().empty() ? item.title() : UIScreenDescription::imageName(item.image());
+    if (!item.isEnabled()) text += " (disabled)";
+    return "[" + text + "]";
+}
+} // namespace
+
+void UINavigationController::describeToScreen(UIScreenDescription& screen) {
+    auto top = topViewController();
+    if (!top) return;
+    auto item = top->navigationItem();
+    auto stack = viewControllers();
+    std::string previous = stack.size() > 1 ? stack[stack.size() - 2]->navigationItem()->title() : "";
+    std::string line = "nav: " + UIScreenDescription::quoted(item->title());
+    if (stack.size() > 1 && !item->hidesBackButton()) line += " | back: [< " + (previous.empty() ? std::string("Back") : previous) + "]";
+    if (auto left = item->leftBarButtonItem()) line += " | left: " + barItemText(*left);
+    if (auto right = item->rightBarButtonItem()) line += " | right: " + barItemText(*right);
+    screen.addLine(line);
+
+    // The right button before the left, then the back button, all before the screen under the bar.
+    for (auto& barItem : {item->rightBarButtonItem(), item->leftBarButtonItem()}) {
+        if (!barItem) continue;
+        auto press = [barItem](UIScreenReply& reply) {
+            if (!barItem->isEnabled()) return reply.refuse("that button is disabled");
+            barItem->performAction();
+            return true;
+        };
+        for (auto& name : {barItem->title(), barItem->accessibilityLabel(), UIScreenDescription::imageName(barItem->image())})
+            screen.addTappable(name, press);
+    }
+    if (stack.size() > 1) {
+        auto back = [me = self<UINavigationController>()](UIScreenReply&) {
+            me->popViewControllerAnimated(true);
+            return true;
+        };
+        screen.addCommand("back", [back](const std::string&, UIScreenReply& reply) { return back(reply); });
+        screen.addTappable(previous, back);
+        screen.addTappable("Back", back);
+    }
+    screen.describeViewController(top);
+}

@@ -30,7 +30,10 @@ public:
     void loadView() override;
     void viewWillLayoutSubviews() override;
 
-protected:
+    // The driver: the bar of the top controller as one line ("nav:", title, back, left and right
+    // buttons, which a tap finds), the "back" command, then the top controller.
+    void describeToScreen(UIScreenDescription& screen) override;
+
     std::shared_ptr<UIViewController> childForAppearance() const override { return topViewController(); }
 
 private:

@@ -6,3 +6,11 @@ void UIRefreshControl::pull() {
     beginRefreshing();
     sendActionsForControlEvents(UIControlEventValueChanged);
 }
+
+void UIRefreshControl::describeToScreen(UIScreenDescription& screen) {
+    UIControl::describeToScreen(screen);
+    screen.addCommand("refresh", [me = self<UIRefreshControl>()](const std::string&, UIScreenReply&) {
+        me->pull();
+        return true;
+    });
+}

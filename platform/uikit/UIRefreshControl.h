@@ -11,6 +11,8 @@ public:
     void endRefreshing() { refreshing_ = false; }
     // What the user's pull does: starts refreshing and sends the value-changed event.
     void pull();
+    // The driver's "refresh" command pulls.
+    void describeToScreen(UIScreenDescription& screen) override;
 
 private:
     bool refreshing_ = false;

@@ -80,3 +80,38 @@ void UITabBarController::tabBarDidSelectItemAtIndex(std::size_t index) {
     }
     if (d) d->tabBarControllerDidSelectViewController(*this, controller);
 }
+
+void UITabBarController::describeToScreen(UIScreenDescription& screen) {
+    screen.describeViewController(selectedViewController());
+    auto& items = tabBar_->items();
+    std::string line = "tabs:";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        line += std::string(i ? " |" : "") + " " + (i == selectedIndex_ ? "*" : "") + UIScreenDescription::quoted(items[i]->title()) +
+                (items[i]->isEnabled() ? "" : " (disabled)");
+    }
+    screen.addLine(line);
+    auto me = self<UITabBarController>();
+    auto select = [me](const std::string& titleOrIndex, UIScreenReply& reply) { return me->selectTab(titleOrIndex, reply); };
+    for (auto& item : items)
+        screen.addTappable(item->title(), [select, title = item->title()](UIScreenReply& reply) { return select(title, reply); });
+    screen.addCommand("tab", select);
+}
+
+// A number picks the item at that index; a title the first enabled item of that title, else the
+// first of that title.
+bool UITabBarController::selectTab(const std::string& titleOrIndex, UIScreenReply& reply) {
+    auto& items = tabBar_->items();
+    std::optional<std::size_t> index;
+    if (auto n = UIScreenDescription::index(titleOrIndex)) {
+        if (static_cast<std::size_t>(*n) < items.size()) index = static_cast<std::size_t>(*n);
+    } else {
+        for (std::size_t i = 0; i < items.size() && !index; ++i)
+            if (items[i]->title() == titleOrIndex && items[i]->isEnabled()) index = i;
+        for (std::size_t i = 0; i < items.size() && !index; ++i)
+            if (items[i]->title() == titleOrIndex) index = i;
+    }
+    if (!index) return reply.refuse("no tab " + UIScreenDescription::quoted(titleOrIndex));
+    if (!items[*index]->isEnabled()) return reply.refuse("tab " + std::to_string(*index) + " is disabled");
+    tabBarDidSelectItemAtIndex(*index);
+    return true;
+}

@@ -43,10 +43,14 @@ public:
     void loadView() override;
     void viewWillLayoutSubviews() override;
 
-protected:
+    // The driver: the selected controller, then the bar as one line ("tabs:", the selected one
+    // starred), its titles as things to tap and the "tab N|TITLE" command.
+    void describeToScreen(UIScreenDescription& screen) override;
+
     std::shared_ptr<UIViewController> childForAppearance() const override { return selectedViewController(); }
 
 private:
+    bool selectTab(const std::string& titleOrIndex, UIScreenReply& reply);
     void show(const std::shared_ptr<UIViewController>& old);
 
     std::shared_ptr<UITabBar> tabBar_;

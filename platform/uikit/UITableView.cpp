@@ -231,3 +231,98 @@ void UITableView::scrollToRowAtIndexPath(const NSIndexPath& indexPath, UITableVi
     CGFloat maxY = std::max<CGFloat>(0, contentSize().height - b.size.height);
     setContentOffset({b.origin.x, std::clamp<CGFloat>(y, 0, maxY)});
 }
+
+void UITableView::describeToScreen(UIScreenDescription& screen) {
+    UIView::describeToScreen(screen);
+    layoutIfNeeded();
+    auto visible = indexPathsForVisibleRows();
+    if (visible.empty()) {
+        screen.addLine("rows: none");
+    } else {
+        screen.addLine("rows " + std::to_string(visible.front().row) + "-" + std::to_string(visible.back().row) + " of " +
+                       std::to_string(totalRows()) + ":");
+    }
+    auto me = self<UITableView>();
+    for (auto& indexPath : visible) {
+        auto cell = cellForRowAtIndexPath(indexPath);
+        screen.addLine("  " + std::to_string(indexPath.row) + ": " + cell->screenText());
+        screen.addTappable(cell->textLabel()->text(), [me, row = std::to_string(indexPath.row)](UIScreenReply& reply) {
+            return me->tapRow(row, reply);
+        });
+    }
+    screen.addCommand("row", [me](const std::string& row, UIScreenReply& reply) { return me->tapRow(row, reply); });
+    screen.addCommand("accessory", [me](const std::string& row, UIScreenReply& reply) { return me->tapAccessory(row, reply); });
+    screen.addCommand("delete", [me](const std::string& row, UIScreenReply& reply) { return me->deleteRow(row, reply); });
+    screen.addCommand("scroll", [me](const std::string& where, UIScreenReply& reply) { return me->scroll(where, reply); });
+}
+
+UIView::TapOutcome UITableView::tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply) {
+    if (!event || event->allTouches().empty()) return TapOutcome::Passed;
+    auto indexPath = indexPathForRowAtPoint(event->allTouches()[0]->locationInView(self<UIView>()));
+    if (!indexPath) return TapOutcome::Passed;
+    return tapRow(std::to_string(indexPath->row), reply) ? TapOutcome::Taken : TapOutcome::Refused;
+}
+
+std::shared_ptr<UITableViewCell> UITableView::showRow(const std::string& text, UIScreenReply& reply) {
+    layoutIfNeeded();
+    auto row = UIScreenDescription::index(text);
+    if (!row || *row >= numberOfRowsInSection(0)) return reply.refuse("no row " + text), nullptr;
+    scrollToRowAtIndexPath({0, *row}, UITableViewScrollPositionNone, false);
+    layoutIfNeeded();
+    return cellForRowAtIndexPath({0, *row});
+}
+
+bool UITableView::tapRow(const std::string& text, UIScreenReply& reply) {
+    if (!showRow(text, reply)) return false;
+    NSIndexPath indexPath{0, *UIScreenDescription::index(text)};
+    selectRowAtIndexPath(indexPath, false, UITableViewScrollPositionNone);
+    if (auto d = delegate()) d->tableViewDidSelectRowAtIndexPath(*this, indexPath);
+    return true;
+}
+
+bool UITableView::tapAccessory(const std::string& text, UIScreenReply& reply) {
+    auto cell = showRow(text, reply);
+    if (!cell) return false;
+    if (auto accessory = cell->accessoryView()) return UIScreenDescription::touch(accessory, reply);
+    auto type = cell->accessoryType();
+    if (type == UITableViewCellAccessoryDetailButton || type == UITableViewCellAccessoryDetailDisclosureButton) {
+        if (auto d = delegate()) d->tableViewAccessoryButtonTappedForRowWithIndexPath(*this, {0, *UIScreenDescription::index(text)});
+        return true;
+    }
+    return reply.refuse("row " + text + " has no accessory button");
+}
+
+bool UITableView::deleteRow(const std::string& text, UIScreenReply& reply) {
+    if (!showRow(text, reply)) return false;
+    NSIndexPath indexPath{0, *UIScreenDescription::index(text)};
+    auto source = dataSource();
+    auto d = delegate();
+    if (!source || !source->tableViewCanEditRowAtIndexPath(*this, indexPath)) return reply.refuse("row " + text + " cannot be deleted");
+    auto style = d ? d->tableViewEditingStyleForRowAtIndexPath(*this, indexPath) : UITableViewCellEditingStyleDelete;
+    if (style != UITableViewCellEditingStyleDelete) return reply.refuse("row " + text + " cannot be deleted");
+    source->tableViewCommitEditingStyleForRowAtIndexPath(*this, UITableViewCellEditingStyleDelete, indexPath);
+    return true;
+}
+
+// "down" and "up" move by the rows that fit on screen; a row number (or "to N") brings that row to
+// the top, or as near it as the content allows.
+bool UITableView::scroll(const std::string& where, UIScreenReply& reply) {
+    layoutIfNeeded();
+    std::string target = where.rfind("to ", 0) == 0 ? where.substr(3) : where;
+    if (UIScreenDescription::index(target)) {
+        auto row = showRow(target, reply);
+        if (!row) return false;
+        scrollToRowAtIndexPath({0, *UIScreenDescription::index(target)}, UITableViewScrollPositionTop, false);
+        layoutIfNeeded();
+        return true;
+    }
+    if (where != "down" && where != "up") return reply.refuse("scroll down, up or to a row number");
+    auto b = bounds();
+    CGFloat page = rowHeight_ > 0 ? std::max<CGFloat>(1, std::floor(b.size.height / rowHeight_)) * rowHeight_ : b.size.height;
+    CGFloat maxY = std::max<CGFloat>(0, contentSize().height - b.size.height);
+    CGFloat y = std::clamp<CGFloat>(b.origin.y + (where == "down" ? page : -page), 0, maxY);
+    if (y == b.origin.y) return reply.refuse(where == "down" ? "the table is scrolled to its end" : "the table is scrolled to its top");
+    setContentOffset({b.origin.x, y});
+    layoutIfNeeded();
+    return true;
+}

@@ -110,7 +110,21 @@ public:
 
     void layoutSubviews() override;
 
+    // The driver: the rows on screen as lines ("rows 0-10 of 30:", one line per row), each row's
+    // text as something to tap, and the commands row, accessory, delete and scroll. Rows count
+    // from 0 in section 0.
+    void describeToScreen(UIScreenDescription& screen) override;
+    // A tap on a row selects it.
+    TapOutcome tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply) override;
+
 private:
+    // What the driver's commands do, as a finger would: the row is scrolled on screen first.
+    std::shared_ptr<UITableViewCell> showRow(const std::string& row, UIScreenReply& reply);
+    bool tapRow(const std::string& row, UIScreenReply& reply);
+    bool tapAccessory(const std::string& row, UIScreenReply& reply);
+    bool deleteRow(const std::string& row, UIScreenReply& reply);
+    bool scroll(const std::string& where, UIScreenReply& reply);
+
     void loadCountsIfNeeded();
     void recycleVisibleCells();
     long totalRows();

@@ -67,3 +67,22 @@ void UITableViewCell::layoutSubviews() {
     }
     UIView::layoutSubviews();
 }
+
+std::string UITableViewCell::screenText() const {
+    std::string text = textLabel_->text();
+    if (detailTextLabel_ && !detailTextLabel_->text().empty()) text += " — " + detailTextLabel_->text();
+    std::string accessory;
+    if (accessoryView_) {
+        auto mention = accessoryView_->screenMention();
+        accessory = mention ? mention->bracketed() : "[accessory]";
+    } else {
+        switch (accessoryType_) {
+        case UITableViewCellAccessoryDisclosureIndicator: accessory = ">"; break;
+        case UITableViewCellAccessoryDetailDisclosureButton: accessory = "[i] >"; break;
+        case UITableViewCellAccessoryCheckmark: accessory = "(checked)"; break;
+        case UITableViewCellAccessoryDetailButton: accessory = "[i]"; break;
+        case UITableViewCellAccessoryNone: break;
+        }
+    }
+    return accessory.empty() ? text : text + "  " + accessory;
+}

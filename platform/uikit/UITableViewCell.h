@@ -62,6 +62,9 @@ public:
     void setHighlighted(bool highlighted) { highlighted_ = highlighted; }
 
     virtual void prepareForReuse();
+    // What the table's line for this row shows after the row number: the text, the detail text
+    // and the accessory (">", "[i]", "(checked)", or the accessory view as its line names it).
+    virtual std::string screenText() const;
     void layoutSubviews() override;
 
 private:

@@ -263,3 +263,12 @@ void UIView::clearRecordedAnimations() {
     std::lock_guard<std::mutex> guard(animationLock);
     animationRecords().clear();
 }
+
+void UIView::describeToScreen(UIScreenDescription& screen) {
+    if (accessibilityLabel_.empty()) return;
+    screen.addTappable(accessibilityLabel_, [view = self<UIView>()](UIScreenReply& reply) {
+        return UIScreenDescription::touch(view, reply);
+    });
+}
+
+UIView::TapOutcome UIView::tapWithEvent(const std::shared_ptr<UIEvent>&, UIScreenReply&) { return TapOutcome::Passed; }

@@ -6,9 +6,11 @@
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIResponder.h"
+#include "platform/uikit/UIScreenDescription.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,6 +111,19 @@ public:
     std::shared_ptr<UIViewController> viewController() const { return controller_.lock(); }
     void setViewController(const std::shared_ptr<UIViewController>& controller) { controller_ = controller; }
     std::shared_ptr<UIResponder> nextResponder() const override;
+
+    // The driver (UIScreenDescription): the lines this view adds to the screen text and the
+    // targets it names. The base names the accessibility label as something to tap; a subclass
+    // calls it and adds its own. Subviews are described after it by the walk.
+    virtual void describeToScreen(UIScreenDescription& screen);
+    // How another view's line names this one (a cell's accessory, an alert's picture); nullopt
+    // when it shows nothing to name.
+    virtual std::optional<UIScreenMention> screenMention() const { return std::nullopt; }
+    // A tap that landed on this view or a subview, offered to each view up the superviews: Taken
+    // when this view acted on it, Refused (with the reason in reply.error) when it would but
+    // cannot, Passed to let the superview have it.
+    enum class TapOutcome { Passed, Taken, Refused };
+    virtual TapOutcome tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply);
 
     // Block animations: the model values change at once; the completion runs on the main run
     // loop once delay plus duration have passed on the platform clock.

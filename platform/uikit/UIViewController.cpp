@@ -187,3 +187,7 @@ std::shared_ptr<UIResponder> UIViewController::nextResponder() const {
     if (auto parent = parent_.lock()) return parent;
     return presenting_.lock();
 }
+
+void UIViewController::describeToScreen(UIScreenDescription& screen) {
+    if (isViewLoaded()) screen.describeView(view_);
+}

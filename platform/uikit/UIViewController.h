@@ -84,9 +84,15 @@ public:
 
     std::shared_ptr<UIResponder> nextResponder() const override;
 
-protected:
-    // The child that shows its view when this container appears (none for a plain controller).
+    // The child that shows its view when this container appears (none for a plain controller);
+    // the driver follows it to the screen's content.
     virtual std::shared_ptr<UIViewController> childForAppearance() const { return nullptr; }
+    // The driver (UIScreenDescription): what this controller adds to the screen text and the
+    // targets it names. The base describes the view, once loaded; a container describes its bars
+    // and its children in the order the screen text lists them.
+    virtual void describeToScreen(UIScreenDescription& screen);
+
+protected:
     // Container bookkeeping.
     void setParent(const std::shared_ptr<UIViewController>& parent) { parent_ = parent; }
 

@@ -40,6 +40,23 @@ public:
     std::vector<std::string> journal;
 };
 
+// A control the driver has never heard of: it shows its value on a line of its own and turns
+// when a finger lands on it, and nothing but the control itself says so.
+class Dial : public UIView {
+public:
+    Dial() : UIView(CGRectMake(20, 200, 80, 80)) {}
+    void describeToScreen(UIScreenDescription& screen) override {
+        UIView::describeToScreen(screen);
+        screen.addLine("dial: " + std::to_string(value));
+        screen.addTappable("Dial", [me = self<UIView>()](UIScreenReply& reply) { return UIScreenDescription::touch(me, reply); });
+    }
+    TapOutcome tapWithEvent(const std::shared_ptr<UIEvent>&, UIScreenReply&) override {
+        ++value;
+        return TapOutcome::Taken;
+    }
+    int value = 0;
+};
+
 class DriverTest : public DeviceTest {
 protected:
     void SetUp() override {
@@ -107,6 +124,7 @@ TEST_F(DriverTest, CommandsNavigateTabsAndReportErrors) {
     EXPECT_EQ(tabs_->selectedIndex(), 0u);
     EXPECT_EQ(driver_.execute("row x"), "error: row needs a row number\n");
     EXPECT_EQ(driver_.execute("fly"), "error: unknown command \"fly\" (help lists the commands)\n");
+    EXPECT_NE(Driver::help().find("Rows count from 0. tap finds only what is on screen"), std::string::npos);
     bool quit = false;
     driver_.execute("quit", &quit);
     EXPECT_TRUE(quit);
@@ -151,4 +169,104 @@ TEST_F(DriverTest, OutOfRangeNumbersAreErrorsNotCrashes) {
     for (const char* bad : {"wait nan", "wait inf", "wait -1", "wait soon", "wait 2s", "wait"})
         EXPECT_EQ(driver_.execute(bad), "error: wait needs a number of seconds\n") << bad;
     EXPECT_EQ(driver_.execute("wait 0.5"), "");
+}
+
+TEST_F(DriverTest, AViewTheDriverDoesNotKnowDescribesItselfAndIsTapped) {
+    auto other = tabs_->viewControllers()[1];
+    auto dial = std::make_shared<Dial>();
+    other->view()->addSubview(dial);
+    ASSERT_EQ(driver_.execute("tab Other"), "");
+    EXPECT_NE(driver_.screen().find("screen: UIViewController\ndial: 0\ntabs: \"List\" | *\"Other\"\n"), std::string::npos)
+        << driver_.screen();
+    EXPECT_EQ(driver_.execute("tap Dial"), "");
+    EXPECT_EQ(dial->value, 1);
+    EXPECT_NE(driver_.screen().find("dial: 1\n"), std::string::npos);
+    // Hidden, it is off the screen for the eye and the finger alike.
+    dial->setHidden(true);
+    EXPECT_EQ(driver_.screen().find("dial:"), std::string::npos);
+    EXPECT_EQ(driver_.execute("tap Dial"), "error: nothing on screen shows \"Dial\"\n");
+}
+
+TEST_F(DriverTest, ScrollingBringsEveryRowOnScreenWithinReachOfTap) {
+    // 455 points of table show ten rows and part of the next; the last offset is 30 * 44 - 455.
+    struct Case {
+        std::vector<std::string> commands;
+        std::string rows;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"scroll down"}, "rows 10-20 of 30:", ""},
+        {{"scroll down", "scroll down"}, "rows 19-29 of 30:", ""},
+        {{"scroll 25"}, "rows 19-29 of 30:", ""},
+        {{"scroll to 12"}, "rows 12-22 of 30:", ""},
+        {{"scroll 12", "scroll up"}, "rows 2-12 of 30:", ""},
+        {{"scroll up"}, "rows 0-10 of 30:", "error: the table is scrolled to its top\n"},
+        {{"scroll 29", "scroll down"}, "rows 19-29 of 30:", "error: the table is scrolled to its end\n"},
+        {{"scroll 30"}, "rows 0-10 of 30:", "error: no row 30\n"},
+        {{"scroll sideways"}, "rows 0-10 of 30:", "error: scroll down, up or to a row number\n"},
+        {{"scroll"}, "rows 0-10 of 30:", "error: scroll what?\n"},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.commands.back());
+        table_->tableView()->setContentOffset({0, 0});
+        std::string said;
+        for (auto& command : c.commands) said = driver_.execute(command);
+        EXPECT_EQ(said, c.error);
+        EXPECT_NE(driver_.screen().find(c.rows), std::string::npos) << driver_.screen();
+    }
+    table_->tableView()->setContentOffset({0, 0});
+    EXPECT_EQ(driver_.execute("tap item 29"), "error: nothing on screen shows \"item 29\"\n");
+    EXPECT_EQ(driver_.execute("scroll 25"), "");
+    EXPECT_EQ(driver_.execute("tap item 29"), "");
+    EXPECT_EQ(table_->journal, (std::vector<std::string>{"select 29"}));
+}
+
+TEST_F(DriverTest, WhileASheetOrAnAlertIsUpCommandsReachItAlone) {
+    auto sheet = UIActivityViewController::initWithActivityItemsApplicationActivities({Value(NSURL::fileURLWithPath("/tmp/a b"))}, {});
+    std::string outcome;
+    sheet->setCompletionHandler([&](const std::string& type, bool completed) { outcome = type + (completed ? " done" : " cancelled"); });
+    tabs_->presentViewControllerAnimatedCompletion(sheet, true, nullptr);
+    const std::string behindSheet = "error: the activity sheet is in front of the screen: airdrop, complete TYPE or cancel\n";
+    for (const char* command : {"tap item 3", "row 3", "accessory 3", "delete 3", "scroll down", "tab Other", "press OK"})
+        EXPECT_EQ(driver_.execute(command), behindSheet) << command;
+
+    auto alert = UIAlertView::initWithTitle("Error", "It failed.", nullptr, "OK");
+    alert->show();
+    const std::string behindAlert = "error: an alert is in front of the screen: tap one of its buttons\n";
+    for (const char* command : {"tap item 3", "row 3", "airdrop", "cancel", "tap Cancel"})
+        EXPECT_EQ(driver_.execute(command), behindAlert) << command;
+    EXPECT_EQ(driver_.execute("press Cancel"), "error: the alert has no button \"Cancel\"\n");
+    EXPECT_EQ(driver_.execute("wait 0"), ""); // time passes for whatever is on screen
+    EXPECT_EQ(driver_.execute("tap OK"), "");
+
+    EXPECT_EQ(driver_.execute("airdrop"), "sent through AirDrop: file:///tmp/a%20b\n");
+    EXPECT_EQ(outcome, UIActivityTypeAirDrop + " done");
+    EXPECT_TRUE(table_->journal.empty());
+    EXPECT_EQ(tabs_->selectedIndex(), 0u);
+    EXPECT_EQ(table_->names.size(), 30u);
+    EXPECT_EQ(driver_.execute("row 3"), "");
+    EXPECT_EQ(table_->journal, (std::vector<std::string>{"select 3"}));
+}
+
+TEST_F(DriverTest, AFullScreenPresentationHidesTheScreenBeneathAndASheetDoesNot) {
+    auto page = std::make_shared<UIViewController>();
+    auto close = UIButton::buttonWithType(UIButtonTypeSystem);
+    close->setTitleForState("Close", UIControlStateNormal);
+    close->setFrame(CGRectMake(10, 30, 80, 40));
+    int closed = 0;
+    close->addTargetActionForControlEvents(page, [&](NSObject&, UIControl&, UIEvent*) { ++closed; }, UIControlEventTouchUpInside);
+    page->view()->addSubview(close);
+    table_->presentViewControllerAnimatedCompletion(page, false, nullptr);
+    std::string screen = driver_.screen();
+    EXPECT_EQ(screen, "screen: UIViewController\n") << screen;
+    EXPECT_EQ(driver_.execute("tap item 1"), "error: nothing on screen shows \"item 1\"\n");
+    EXPECT_EQ(driver_.execute("tap Close"), "");
+    EXPECT_EQ(closed, 1);
+
+    page->dismissViewControllerAnimatedCompletion(false, nullptr);
+    auto sheet = UIActivityViewController::initWithActivityItemsApplicationActivities({Value(std::string("text"))}, {});
+    table_->presentViewControllerAnimatedCompletion(sheet, false, nullptr);
+    screen = driver_.screen();
+    EXPECT_NE(screen.find("rows 0-10 of 30:"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("tabs: *\"List\" | \"Other\"\nsheet: activity\n"), std::string::npos) << screen;
 }

@@ -1,0 +1,126 @@
+#include "platform/uikit/UIScreenDescription.h"
+
+#include "platform/uikit/UIViewController.h"
+#include "platform/uikit/UIWindow.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+// A view this faint is not on screen for a finger or an eye.
+constexpr CGFloat kInvisibleAlpha = 0.01;
+} // namespace
+
+void UIScreenDescription::addLine(std::string line) { lines_.push_back(std::move(line)); }
+
+std::string UIScreenDescription::text() const {
+    std::string out;
+    for (auto& line : lines_) out += line + "\n";
+    return out;
+}
+
+void UIScreenDescription::addTappable(std::string text, TapAction action) {
+    if (text.empty() || !action) return;
+    targets_.push_back({std::move(text), false, [action = std::move(action)](const std::string&, UIScreenReply& reply) {
+                            return action(reply);
+                        },
+                        layers_.size() - 1});
+}
+
+void UIScreenDescription::addCommand(std::string command, Action action) {
+    if (!action) return;
+    targets_.push_back({std::move(command), true, std::move(action), layers_.size() - 1});
+}
+
+void UIScreenDescription::beginLayer(std::string name, std::string hint) {
+    layers_.push_back({std::move(name), std::move(hint)});
+}
+
+void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window) {
+    if (!window) return;
+    window->layoutIfNeeded();
+    auto subviews = window->subviews();
+    // A presentation over the whole screen hides what lies beneath it; a sheet leaves it in view.
+    std::size_t first = 0;
+    for (std::size_t i = 0; i < subviews.size(); ++i) {
+        auto controller = subviews[i]->viewController();
+        if (controller && controller->presentingViewController() &&
+            controller->modalPresentationStyle() != UIModalPresentationOverFullScreen)
+            first = i;
+    }
+    for (std::size_t i = first; i < subviews.size(); ++i) describeView(subviews[i]);
+}
+
+void UIScreenDescription::describeViewController(const std::shared_ptr<UIViewController>& controller) {
+    if (!controller || std::count(describing_.begin(), describing_.end(), controller.get())) return;
+    describing_.push_back(controller.get());
+    controller->describeToScreen(*this);
+    describing_.pop_back();
+}
+
+void UIScreenDescription::describeView(const std::shared_ptr<UIView>& view) {
+    if (!view || view->isHidden() || view->alpha() < kInvisibleAlpha) return;
+    auto owner = view->viewController();
+    // A child controller's view: the controller speaks for it (and for its bars).
+    if (owner && !std::count(describing_.begin(), describing_.end(), owner.get())) return describeViewController(owner);
+    view->describeToScreen(*this);
+    auto subviews = view->subviews();
+    for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) describeView(*it);
+}
+
+const UIScreenDescription::Target* UIScreenDescription::find(const std::string& name, bool command) const {
+    for (auto& target : targets_)
+        if (target.layer == layers_.size() - 1 && target.command == command && target.name == name) return &target;
+    return nullptr;
+}
+
+bool UIScreenDescription::covered(UIScreenReply& reply) const {
+    auto& top = layers_.back();
+    return reply.refuse(top.name + " is in front of the screen: " + top.hint);
+}
+
+bool UIScreenDescription::tap(const std::string& text, UIScreenReply& reply) const {
+    if (auto target = find(text, false)) return target->action("", reply);
+    if (layers_.size() > 1) return covered(reply);
+    return reply.refuse("nothing on screen shows " + quoted(text));
+}
+
+std::optional<bool> UIScreenDescription::perform(const std::string& command, const std::string& argument,
+                                                 UIScreenReply& reply) const {
+    if (auto target = find(command, true)) return target->action(argument, reply);
+    if (layers_.size() > 1) return covered(reply);
+    return std::nullopt;
+}
+
+bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenReply& reply) {
+    auto root = view;
+    while (auto parent = root->superview()) root = parent;
+    auto b = view->bounds();
+    CGPoint center{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
+    CGPoint inRoot = view->convertPointToView(center, nullptr);
+    auto hit = root->hitTestWithEvent(inRoot, nullptr);
+    if (!hit) hit = view;
+    auto touch = std::make_shared<UITouch>(std::dynamic_pointer_cast<UIWindow>(root), hit, inRoot);
+    auto event = std::make_shared<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone, std::vector<std::shared_ptr<UITouch>>{touch});
+    for (auto v = hit; v; v = v->superview()) {
+        switch (v->tapWithEvent(event, reply)) {
+        case UIView::TapOutcome::Taken: return true;
+        case UIView::TapOutcome::Refused: return false;
+        case UIView::TapOutcome::Passed: break;
+        }
+    }
+    return reply.refuse("nothing to tap there");
+}
+
+std::optional<long> UIScreenDescription::index(const std::string& text) {
+    long n = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || text[0] < '0' || text[0] > '9' || ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return n;
+}
+
+std::string UIScreenDescription::imageName(const UIImagePtr& image) {
+    if (!image) return "";
+    return image->name().empty() ? "image" : image->name();
+}

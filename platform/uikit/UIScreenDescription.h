@@ -1,0 +1,105 @@
+#pragma once
+// The screen as the driver reads and works it. The driver walks the controllers and views on
+// screen through this object; each adds its own lines of screen text and names its own targets
+// (texts a tap finds, commands such as "row" or "airdrop"), so a new view teaches the driver by
+// itself: override describeToScreen, call the base, add lines and targets. A view that takes
+// taps overrides UIView::tapWithEvent; one that appears inside another's line (as a cell's
+// accessory) answers screenMention. The driver's own tests hold a minimal control (Dial).
+//
+// Targets are searched in the order they were added, within the front-most layer only. A sheet or
+// an alert opens a layer of its own (beginLayer): while it is up, what lies beneath it is out of
+// reach, as it is for a finger on the device.
+
+#include "platform/uikit/UIEvent.h"
+#include "platform/uikit/UIImage.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class UIView;
+class UIViewController;
+class UIWindow;
+
+// What an action says back: a message for the user, or the reason it could not act.
+struct UIScreenReply {
+    std::string said;
+    std::string error;
+    // Sets the reason and returns false, for `return reply.refuse("...")`.
+    bool refuse(std::string reason) {
+        error = std::move(reason);
+        return false;
+    }
+};
+
+// How a view is named inside another view's line (a cell's accessory, an alert's picture):
+// something to press reads "[text]", a picture "(text)".
+struct UIScreenMention {
+    std::string text;
+    bool pressable = false;
+    std::string bracketed() const { return pressable ? "[" + text + "]" : "(" + text + ")"; }
+};
+
+class UIScreenDescription {
+public:
+    // True when done; false with the reason in reply.error.
+    using Action = std::function<bool(const std::string& argument, UIScreenReply& reply)>;
+    using TapAction = std::function<bool(UIScreenReply& reply)>;
+
+    // Screen text.
+    void addLine(std::string line);
+    std::string text() const;
+
+    // Something `tap TEXT` finds by the text it shows.
+    void addTappable(std::string text, TapAction action);
+    // What a command (row, accessory, delete, back, tab, scroll, refresh, press, airdrop, …) does
+    // on this element; the argument is the rest of the command line.
+    void addCommand(std::string command, Action action);
+    // From here on, targets belong to a new front-most layer; `name` ("an alert") and `hint` (how
+    // to answer it) explain why what lies beneath is out of reach.
+    void beginLayer(std::string name, std::string hint);
+
+    // The walk. A window's views are described from the back to the front (the root controller's,
+    // then what is presented over it), starting at the last presentation that covers the whole
+    // screen. A controller describes itself (by default its view); a view describes itself, then
+    // its visible subviews front-most first; a view that is a controller's root view is described
+    // by that controller.
+    void describeWindow(const std::shared_ptr<UIWindow>& window);
+    void describeViewController(const std::shared_ptr<UIViewController>& controller);
+    void describeView(const std::shared_ptr<UIView>& view);
+
+    // Acting on what was described: the first target of the front-most layer.
+    bool tap(const std::string& text, UIScreenReply& reply) const;
+    // nullopt when no element on screen takes the command at all.
+    std::optional<bool> perform(const std::string& command, const std::string& argument, UIScreenReply& reply) const;
+
+    // A tap on the view as a finger would make it: it lands on whatever is front-most at the view's
+    // center and goes up the superviews until one takes it (UIView::tapWithEvent).
+    static bool touch(const std::shared_ptr<UIView>& view, UIScreenReply& reply);
+    // A row or tab number: digits only, and small enough to be one.
+    static std::optional<long> index(const std::string& text);
+    // How the screen names an image: its bundle name, or "image".
+    static std::string imageName(const UIImagePtr& image);
+    static std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+private:
+    struct Target {
+        std::string name;
+        bool command;
+        Action action;
+        std::size_t layer;
+    };
+    struct Layer {
+        std::string name;
+        std::string hint;
+    };
+    const Target* find(const std::string& name, bool command) const;
+    bool covered(UIScreenReply& reply) const;
+
+    std::vector<std::string> lines_;
+    std::vector<Target> targets_;
+    std::vector<Layer> layers_{Layer{}};
+    std::vector<const UIViewController*> describing_;
+};
