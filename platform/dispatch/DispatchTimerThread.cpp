@@ -3,7 +3,7 @@
 #include "platform/dispatch/DispatchClock.h"
 #include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/PlatformClock.h"
-#include "platform/system/ScopedAlternateSignalStack.h"
+#include "platform/foundation/ScopedAlternateSignalStack.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 #include "platform/dispatch/WorkerPool.h"
 
 #include "platform/dispatch/DispatchTimerThread.h"
-#include "platform/system/ScopedAlternateSignalStack.h"
+#include "platform/foundation/ScopedAlternateSignalStack.h"
 
 #include <algorithm>
 #include <atomic>

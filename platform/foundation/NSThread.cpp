@@ -1,7 +1,7 @@
 #include "platform/foundation/NSThread.h"
 
 #include "platform/foundation/NSRunLoop.h"
-#include "platform/system/ScopedAlternateSignalStack.h"
+#include "platform/foundation/ScopedAlternateSignalStack.h"
 
 #include <atomic>
 #include <condition_variable>

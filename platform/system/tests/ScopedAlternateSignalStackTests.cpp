@@ -1,4 +1,4 @@
-#include "platform/system/ScopedAlternateSignalStack.h"
+#include "platform/foundation/ScopedAlternateSignalStack.h"
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSThread.h"

@@ -4,8 +4,8 @@
 // kernel cannot deliver the signal and ends the process with no crash report. Every thread the
 // platform starts makes one first thing, and the thread's end frees it again.
 //
-// Header-only, so that the lowest platform layers (foundation, dispatch) can use it without
-// linking the system library, which stands on them.
+// Header-only: it lives in the lowest layer so that every platform thread (NSThread, dispatch
+// workers and timers) can make one.
 
 #include <csignal>
 #include <cstddef>
