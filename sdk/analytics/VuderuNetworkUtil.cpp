@@ -1,5 +1,6 @@
 #include "sdk/analytics/VuderuNetworkUtil.h"
 
+#include "platform/net/NSURLError.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuReachability.h"
 
@@ -126,7 +127,9 @@ void VuderuNetworkUtil::setNetworkLikelyNotReachable() {
 bool VuderuNetworkUtil::isNetworkLikelyNotReachable() {
     if (!isNetworkReachable()) return true;
     auto error = instance()->lastNetworkOperationError();
-    return error && error->domain() == kLikelyNotReachableDomain;
+    // A connection error of the URL loading system counts as well: it is what a failed
+    // connection reports here, and the HTTP task records it for exactly this judgement.
+    return error && (error->domain() == kLikelyNotReachableDomain || error->domain() == NSURLErrorDomain);
 }
 
 std::string VuderuNetworkUtil::serverURL() {
