@@ -79,7 +79,7 @@ void VuderuDataSenderBase::networkStatusChanged(const std::shared_ptr<NSNotifica
     const bool reachable = VuderuNetworkUtil::isNetworkReachable();
     VuderuLog("VuderuSession: networkStatusChanged to %@ reachable", reachable ? "" : "not");
     if (!reachable) return;
-    if (!hasDispatch()) {
+    if (!hasDispatch() || !queue_) {
         performRetransmitNotSentBlocks();
         return;
     }
