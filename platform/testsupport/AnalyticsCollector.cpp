@@ -53,7 +53,6 @@ std::vector<std::uint8_t> AnalyticsCollector::rootCertificateDER() const {
 void AnalyticsCollector::script(std::vector<CollectorAnswer> answers) {
     std::lock_guard lock(mutex_);
     script_.assign(answers.begin(), answers.end());
-    releasing_ = false;
 }
 
 void AnalyticsCollector::setDefaultAnswer(CollectorAnswer answer) {
@@ -100,7 +99,8 @@ bool AnalyticsCollector::waitForStalls(std::size_t count, double timeoutSeconds)
 void AnalyticsCollector::releaseStalls() {
     {
         std::lock_guard lock(mutex_);
-        releasing_ = true;
+        ++releases_;
+        stalled_ = 0;
     }
     changed_.notify_all();
 }
@@ -119,11 +119,11 @@ void AnalyticsCollector::handle(LoopbackExchange& exchange) {
         requests_.push_back(exchange.request());
         planned = nextAnswer();
         if (planned.kind == CollectorAnswer::Kind::Stall) {
+            const std::uint64_t held = releases_;
             ++stalled_;
             changed_.notify_all();
-            changed_.wait_for(lock, kStallBound, [this] { return releasing_ || stopping_; });
-            --stalled_;
-            if (stopping_) {
+            changed_.wait_for(lock, kStallBound, [&] { return releases_ != held || stopping_; });
+            if (releases_ == held) {
                 exchange.closeAfterResponse();
                 return;
             }

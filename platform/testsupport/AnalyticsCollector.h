@@ -62,11 +62,12 @@ public:
     std::vector<LoopbackRequest> requests() const;
     std::vector<std::string> bodies() const;
     std::size_t requestCount() const;
+    // Stalls held since the last release.
     std::size_t stalledCount() const;
     // Wait (real time, bounded) until that many requests have arrived, or are held by a stall.
     bool waitForRequests(std::size_t count, double timeoutSeconds = 30) const;
     bool waitForStalls(std::size_t count, double timeoutSeconds = 30) const;
-    // Answers every held stall (and the ones that come later, until the next script).
+    // Answers every stall held now (a stall counts as held until then).
     void releaseStalls();
 
     // The cookie answer: type 286, its length, 0, the count, then each key and value with 16-bit
@@ -89,6 +90,6 @@ private:
     CollectorAnswer released_ = CollectorAnswer::ok();
     std::vector<LoopbackRequest> requests_;
     std::size_t stalled_ = 0;
-    bool releasing_ = false;
+    std::uint64_t releases_ = 0;  // how often the held stalls were released
     bool stopping_ = false;
 };

@@ -3,9 +3,17 @@
 // resource limits, dropped privileges, calls that may block or crash.
 
 #include <functional>
+#include <sys/types.h>
 
 // Forks, runs `body` in the child and returns its result (0-255) as the child's exit status, or
 // -1 when the child did not exit normally (a signal). With `withoutFilePrivileges`, the child
 // first gives up the capabilities that let root read, write and search past file permissions, so
 // permission errors happen as they would for the device's user.
 int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileges = false);
+
+// The same without waiting, for a test that acts on the child while it runs (kills it, say):
+// the child's process id, or -1 when it could not be made.
+pid_t startChildProcess(const std::function<int()>& body);
+// Waits for a child made by startChildProcess: its exit status (0-255), or -1 when a signal
+// ended it.
+int waitForChildProcess(pid_t pid);
