@@ -28,7 +28,7 @@ public:
     const std::optional<Headers>& headers() const { return headers_; }
 
     // 200..399.
-    bool isSuccess() const { return static_cast<std::uint32_t>(statusCode_ - 200) < 200; }
+    bool isSuccess() const { return static_cast<std::uint32_t>(statusCode_) - 200u < 200u; }
     bool isError() const { return !isSuccess(); }
     std::string description() const override;
 

@@ -36,15 +36,19 @@ protected:
         UIApplication::sharedApplication()->reset();
     }
     void TearDown() override {
+        // A task that never started holds itself through its connection until it is cancelled.
+        for (const auto& made : made_) made->cancelTask();
         sender_->cancelTasks();
         sender_.reset();
         VuderuImpl::cleanup();
         DeviceTest::TearDown();
     }
-    // An unstarted task; cancelTasks() releases it.
-    static VuderuHttpAsyncTaskPtr task() {
-        return VuderuHttpAsyncTask::sendMethod("POST", std::string("http://127.0.0.1:9/aas.do"), nullptr, std::nullopt, nullptr, false);
+    // An unstarted task.
+    VuderuHttpAsyncTaskPtr task() {
+        made_.push_back(VuderuHttpAsyncTask::sendMethod("POST", std::string("http://127.0.0.1:9/aas.do"), nullptr, std::nullopt, nullptr, false));
+        return made_.back();
     }
+    std::vector<VuderuHttpAsyncTaskPtr> made_;
     std::shared_ptr<CountingSender> sender_ = VuderuDataSenderBase::create<CountingSender>();
 };
 
