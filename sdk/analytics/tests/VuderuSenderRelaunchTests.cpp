@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -130,6 +131,29 @@ TEST_F(VuderuSenderRelaunchTest, LaunchesKilledMidUploadKeepAtMostFiftyBlocks) {
     EXPECT_LE(blockFiles().size(), 50u);
     EXPECT_EQ(deliverRest(), 50);
     EXPECT_TRUE(blockFiles().empty());
+}
+
+} // namespace
+
+namespace {
+
+// Kept as designed: a report whose block cannot be written goes out once, untagged, and its
+// success deletes nothing.
+TEST_F(VuderuSenderRelaunchTest, AReportWhoseBlockCannotBeWrittenIsSentOnceUntagged) {
+    int status = runInChildProcess(
+        [&]() -> int {
+            VuderuUtil::setLogLevel(2);
+            auto sender = launch(collector_.url());
+            ::chmod(host(VuderuUtil::filePathDirectory()).c_str(), 0555);
+            send(sender, "unstored");
+            if (!settle(sender, kChildWaitSeconds)) return 1;
+            if (!log_->contains("Failed to create VuderuDataSenderBlockInfo for data size 8")) return 2;
+            if (!log_->contains("VuderuSession: async http response code: 200, id []")) return 3;
+            return storedIdentifiers(sender).empty() ? 0 : 4;
+        },
+        true);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(collector_.bodies(), std::vector<std::string>{"unstored"});
 }
 
 } // namespace
