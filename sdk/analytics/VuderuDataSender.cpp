@@ -60,7 +60,9 @@ std::optional<std::string> VuderuDataSender::dataKey() {
 
 void VuderuDataSender::setupForCurrentKeyIfNeeded() {
     auto sender = instance();
-    if (sender && sender->setupDataKey_ != dataKey()) sender->setup();
+    // Only a set-up that ran without a key is made again; a later change of key is picked up at
+    // the next start, as before.
+    if (sender && !sender->setupDataKey_ && dataKey()) sender->setup();
 }
 
 VuderuDataSender::VuderuDataSender(dispatch_queue_t queue) : VuderuDataSenderBase(std::move(queue)) {

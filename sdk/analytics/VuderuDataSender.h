@@ -26,7 +26,7 @@ public:
     // "Data_<hash of the API key>_<agent version>"; nil while no key is set, so that nothing is
     // stored under, or dropped for, a key that is not known yet.
     static std::optional<std::string> dataKey();
-    // On the queue: sets up again when the key changed since the last set-up.
+    // On the queue: sets up again when the last set-up ran before any key was known.
     static void setupForCurrentKeyIfNeeded();
 
     explicit VuderuDataSender(dispatch_queue_t queue);
