@@ -1,4 +1,5 @@
 #include "platform/net/SCNetworkReachability.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/RunLoopSupport.h"
 
 #include <arpa/inet.h>
@@ -7,7 +8,9 @@
 #include <net/if.h>
 #include <netinet/in.h>
 
+#include <cstdlib>
 #include <optional>
+#include <sched.h>
 #include <vector>
 
 namespace {
@@ -155,6 +158,35 @@ TEST(SCNetworkReachabilityTest, ATargetIsScheduledOnOneRunLoopAtATime) {
     EXPECT_FALSE(SCNetworkReachabilityScheduleWithRunLoop(reachability, other, NSDefaultRunLoopMode));
     EXPECT_FALSE(SCNetworkReachabilityUnscheduleFromRunLoop(reachability, other, NSDefaultRunLoopMode));
     EXPECT_TRUE(SCNetworkReachabilityUnscheduleFromRunLoop(reachability, main, NSDefaultRunLoopMode));
+}
+
+} // namespace
+
+namespace {
+
+constexpr int kCannotIsolate = 77;
+
+// In a network namespace of its own, a link that comes up with an address makes its network
+// reachable, and the scheduled target hears of it from the route socket; the link going down
+// takes it away again.
+TEST(SCNetworkReachabilityTest, RouteChangesReachTheScheduledCallback) {
+    int status = runInChildProcess([] {
+        if (::unshare(CLONE_NEWNET) != 0) return kCannotIsolate;
+        if (std::system("ip link add v0 type veth peer name v1 >/dev/null 2>&1") != 0) return kCannotIsolate;
+        auto reachability = target("10.9.8.7");
+        Recorded calls;
+        SCNetworkReachabilityContext context{0, &calls, nullptr, nullptr, nullptr};
+        SCNetworkReachabilitySetCallback(reachability, record, &context);
+        SCNetworkReachabilityScheduleWithRunLoop(reachability, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode);
+        if (flagsOf(reachability) != 0) return 1;
+        if (std::system("ip addr add 10.9.8.1/24 dev v0 && ip link set v1 up && ip link set v0 up") != 0) return 2;
+        if (!runMainUntil([&] { return !calls.flags.empty() && calls.flags.back() == kSCNetworkReachabilityFlagsReachable; })) return 3;
+        if (std::system("ip link set v0 down") != 0) return 4;
+        if (!runMainUntil([&] { return calls.flags.back() == 0; })) return 5;
+        return 0;
+    });
+    if (status == kCannotIsolate) GTEST_SKIP() << "no network namespace or veth links here";
+    EXPECT_EQ(status, 0);
 }
 
 } // namespace
