@@ -229,3 +229,18 @@ TEST_F(VuderuHttpAsyncTaskTest, AStringThatIsNoURLFailsThroughTheDelegate) {
 }
 
 } // namespace
+
+namespace {
+
+// HTTP authentication is answered with the challenge's own proposed credential: none here, so
+// the 401 arrives as a failure.
+TEST_F(VuderuHttpAsyncTaskTest, AnAuthenticationChallengeWithoutAProposedCredentialEndsInAFailure) {
+    server_.route("/private", LoopbackHTTPServer::fixed(401, {{"WWW-Authenticate", "Basic realm=\"collector\""}}, "who?"));
+    VuderuHttpAsyncTask::get(server_.url("/private"), delegate_);
+    const auto& call = runToOutcome();
+    EXPECT_EQ(call.kind, "fail");
+    EXPECT_EQ(call.response->statusCode(), 401);
+    EXPECT_EQ(server_.requestCount(), 1u);
+}
+
+} // namespace
