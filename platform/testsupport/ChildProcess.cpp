@@ -37,6 +37,22 @@ int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileg
         std::fflush(nullptr);
         ::_exit(result & 0xff);
     }
+    return waitForChildProcess(pid);
+}
+
+pid_t startChildProcess(const std::function<int()>& body) {
+    std::fflush(nullptr);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int result = body();
+        std::fflush(nullptr);
+        ::_exit(result & 0xff);
+    }
+    return pid < 0 ? -1 : pid;
+}
+
+int waitForChildProcess(pid_t pid) {
+    if (pid < 0) return -1;
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <sys/types.h>
 
 // Forks, runs `body` in the child and returns its result (0-255) as the child's exit status, or
 // -1 when the child did not exit normally (a signal). With `withoutFilePrivileges`, the child
@@ -17,3 +18,10 @@ int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileg
 // beyond any such limit (skip the test there: addressSpaceCanBeLimited()).
 bool limitAddressSpace(std::size_t extraBytes);
 bool addressSpaceCanBeLimited();
+
+// The same without waiting, for a test that acts on the child while it runs (kills it, say):
+// the child's process id, or -1 when it could not be made.
+pid_t startChildProcess(const std::function<int()>& body);
+// Waits for a child made by startChildProcess: its exit status (0-255), or -1 when a signal
+// ended it.
+int waitForChildProcess(pid_t pid);

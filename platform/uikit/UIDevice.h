@@ -23,6 +23,8 @@ public:
     std::string systemName() const;
     std::string systemVersion() const;  // "8.0"
     UIUserInterfaceIdiom userInterfaceIdiom() const;
+    // The device runs apps in the background.
+    bool isMultitaskingSupported() const { return true; }
 
     // The battery is read only while monitoring is on (off at start); read from any thread.
     bool isBatteryMonitoringEnabled() const { return batteryMonitoringEnabled_.load(); }

@@ -1,0 +1,66 @@
+#include "sdk/analytics/VuderuConnectionDelegate.h"
+
+#include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuNetworkUtil.h"
+
+namespace {
+constexpr long kFirstSuccessStatus = 200;
+constexpr long kLastSuccessStatus = 299;
+} // namespace
+
+VuderuConnectionDelegate::VuderuConnectionDelegate(std::shared_ptr<VuderuHttpAsyncTaskDelegate> taskDelegate, VuderuHttpAsyncTaskPtr taskParent)
+    : body_(NSData::data()), httpTaskDelegate_(std::move(taskDelegate)), httpTask_(std::move(taskParent)) {}
+
+void VuderuConnectionDelegate::connectionCanceled() {
+    done_ = true;
+    if (httpTaskDelegate_) httpTaskDelegate_->requestDidCancelWithResponse(httpTask_, constructResponse());
+}
+
+VuderuHTTPResponsePtr VuderuConnectionDelegate::constructResponse() const {
+    return std::make_shared<VuderuHTTPResponse>(response_, NSData::dataWithBytes(body_->bytes(), body_->length()), error_);
+}
+
+void VuderuConnectionDelegate::connectionWillSendRequestForAuthenticationChallenge(const NSURLConnectionPtr&,
+                                                                                   const NSURLAuthenticationChallengePtr& challenge) {
+    auto sender = challenge->sender();
+    if (!sender) return;
+    if (challenge->protectionSpace() && challenge->protectionSpace()->authenticationMethod() == NSURLAuthenticationMethodServerTrust) {
+        sender->performDefaultHandlingForAuthenticationChallenge(challenge);
+        return;
+    }
+    sender->useCredentialForAuthenticationChallenge(challenge->proposedCredential(), challenge);
+}
+
+void VuderuConnectionDelegate::connectionDidCancelAuthenticationChallenge(const NSURLConnectionPtr&) {
+    done_ = true;
+    VuderuNetworkUtil::setLastNetworkOperationError(nullptr);
+    if (httpTaskDelegate_) httpTaskDelegate_->requestDidFailWithResponse(httpTask_, constructResponse());
+}
+
+void VuderuConnectionDelegate::connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) {
+    VuderuLog("Vuderu: HTTP connection delegate received response[%@]", response ? response->description() : std::string("(null)"));
+    response_ = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
+}
+
+void VuderuConnectionDelegate::connectionDidReceiveData(const NSURLConnectionPtr&, const NSDataPtr& data) {
+    if (data) body_->appendData(*data);
+}
+
+void VuderuConnectionDelegate::connectionDidFinishLoading(const NSURLConnectionPtr&) {
+    done_ = true;
+    const long status = response_ ? response_->statusCode() : 0;
+    if (status < kFirstSuccessStatus || status > kLastSuccessStatus) {
+        VuderuNetworkUtil::setLastNetworkOperationError(NSError::errorWithDomain(kFailedToLoadDomain, kFailedToLoadCode));
+        if (httpTaskDelegate_) httpTaskDelegate_->requestDidFailWithResponse(httpTask_, constructResponse());
+        return;
+    }
+    VuderuNetworkUtil::setLastNetworkOperationError(nullptr);
+    if (httpTaskDelegate_) httpTaskDelegate_->requestSuccessfulWithResponse(httpTask_, constructResponse());
+}
+
+void VuderuConnectionDelegate::connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) {
+    error_ = error;
+    done_ = true;
+    VuderuNetworkUtil::setLastNetworkOperationError(error);
+    if (httpTaskDelegate_) httpTaskDelegate_->requestDidFailWithResponse(httpTask_, constructResponse());
+}

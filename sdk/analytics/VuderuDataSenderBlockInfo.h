@@ -1,0 +1,46 @@
+#pragma once
+// One stored payload of a store-and-forward sender: a file in the SDK data directory named by a
+// generated identifier, with the payload's size and the time it was last written. The record
+// never keeps the payload in memory; data() reads the file each time.
+
+#include "platform/foundation/NSCoder.h"
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSObject.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class VuderuDataSenderBlockInfo : public NSObject, public NSCoding {
+public:
+    // A new identifier, and the payload written to its file (none for nil data); nil (logged)
+    // when the file cannot be written.
+    static std::shared_ptr<VuderuDataSenderBlockInfo> initWithData(const NSDataPtr& data);
+    // Decodes as nil when the identifier is empty.
+    static std::shared_ptr<VuderuDataSenderBlockInfo> initWithCoder(const NSCoder& coder);
+
+    VuderuDataSenderBlockInfo(std::string identifier, std::uint64_t dataSize, std::shared_ptr<NSDate> creationDate);
+    void encodeWithCoder(NSCoder& coder) const override;
+
+    const std::string& identifier() const { return identifier_; }
+    std::uint64_t dataSize() const { return dataSize_; }
+    const std::shared_ptr<NSDate>& creationDate() const { return creationDate_; }
+    // The payload file; empty when there is no identifier.
+    std::string path() const;
+
+    // nil when the file is missing.
+    NSDataPtr data() const;
+    // Rewrites the file atomically; NO for nil data (silently) or a failed write (logged).
+    bool setData(const NSDataPtr& data);
+    bool deletePersistentData();
+
+    std::string description() const override;
+
+private:
+    std::string identifier_;
+    std::uint64_t dataSize_ = 0;
+    std::shared_ptr<NSDate> creationDate_;
+};
+
+using VuderuDataSenderBlockInfoPtr = std::shared_ptr<VuderuDataSenderBlockInfo>;

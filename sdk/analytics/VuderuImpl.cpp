@@ -1,0 +1,100 @@
+#include "sdk/analytics/VuderuImpl.h"
+
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIDevice.h"
+#include "sdk/analytics/VuderuDataSender.h"
+#include "sdk/analytics/VuderuUtil.h"
+
+namespace {
+
+constexpr double kCleanupPollSeconds = 0.1;
+
+std::mutex& instanceLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::shared_ptr<VuderuImpl>& storedInstance() {
+    static auto* instance = new std::shared_ptr<VuderuImpl>;
+    return *instance;
+}
+
+} // namespace
+
+std::shared_ptr<VuderuImpl> VuderuImpl::instance() {
+    std::lock_guard lock(instanceLock());
+    auto& instance = storedInstance();
+    if (!instance) instance = std::make_shared<VuderuImpl>();
+    return instance;
+}
+
+void VuderuImpl::cleanup() {
+    std::shared_ptr<VuderuImpl> instance;
+    {
+        std::lock_guard lock(instanceLock());
+        instance = storedInstance();
+    }
+    if (!instance) return;
+    if (instance->queue_) {
+        auto drained = dispatch_semaphore_create(0);
+        dispatch_async(instance->queue_, [drained] { dispatch_semaphore_signal(drained); });
+        // The queued work may wait for the main thread (uploads start there), so it keeps running.
+        while (dispatch_semaphore_wait(drained, DISPATCH_TIME_NOW) != 0) {
+            NSRunLoop::currentRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode, NSDate::dateWithTimeIntervalSinceNow(kCleanupPollSeconds));
+        }
+    }
+    std::lock_guard lock(instanceLock());
+    if (storedInstance() == instance) storedInstance().reset();
+}
+
+std::uint64_t VuderuImpl::registerBackgoundTask() {
+    if (!instance()->isBackgroundSupported()) return UIBackgroundTaskInvalid;
+    auto application = UIApplication::sharedApplication();
+    // The platform ends an app whose background task outlives its time, so expiry ends it too.
+    auto identifier = std::make_shared<UIBackgroundTaskIdentifier>(UIBackgroundTaskInvalid);
+    *identifier = application->beginBackgroundTaskWithExpirationHandler([application, identifier] {
+        application->endBackgroundTask(*identifier);
+    });
+    return *identifier;
+}
+
+void VuderuImpl::unregisterBackgoundTask(std::uint64_t identifier) {
+    if (identifier != UIBackgroundTaskInvalid) UIApplication::sharedApplication()->endBackgroundTask(identifier);
+}
+
+VuderuImpl::VuderuImpl() : startTime_(NSDate::date()) {
+    if (VuderuUtil::getSystemVersionAsAnInteger() >= VuderuUtil::kSystemVersionDispatch) {
+        queue_ = dispatch_queue_create(kQueueLabel);
+        dispatch_queue_t queue = queue_;
+        dispatch_async(queue_, [queue] { VuderuDataSender::setupInstanceWithQueue(queue); });
+    }
+    isBackgroundSupported_ = UIDevice::currentDevice()->isMultitaskingSupported();
+}
+
+VuderuImpl::~VuderuImpl() = default;
+
+void VuderuImpl::setupForApiKey(const std::string& apiKey) {
+    {
+        std::lock_guard lock(lock_);
+        apiKey_ = apiKey;
+        startTime_ = NSDate::date();
+    }
+    // The sender may have been set up before any key was known; it sets up for this one.
+    if (queue_) dispatch_async(queue_, [] { VuderuDataSender::setupForCurrentKeyIfNeeded(); });
+}
+
+void VuderuImpl::resetStartDate() {
+    std::lock_guard lock(lock_);
+    startTime_ = NSDate::date();
+}
+
+std::string VuderuImpl::apiKey() const {
+    std::lock_guard lock(lock_);
+    return apiKey_;
+}
+
+std::shared_ptr<NSDate> VuderuImpl::startTime() const {
+    std::lock_guard lock(lock_);
+    return startTime_;
+}

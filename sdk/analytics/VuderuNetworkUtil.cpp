@@ -1,0 +1,214 @@
+#include "sdk/analytics/VuderuNetworkUtil.h"
+
+#include "platform/net/NSURLError.h"
+#include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuReachability.h"
+
+#include <atomic>
+#include <cctype>
+#include <cstdlib>
+
+const std::string kVuderuNetworkStatusChangedNotification = "VuderuNetworkStatusChangedNotification";
+
+namespace {
+
+constexpr const char* kReportPath = "aas.do";
+constexpr const char* kAdRequestPath = "v10/getAds.do";
+constexpr const char* kAdLogPath = "postAdLog.do";
+constexpr const char* kLikelyNotReachableDomain = "kCFErrorDomainCFNetwork";
+constexpr long kLikelyNotReachableCode = 1;
+constexpr int kHighestPort = 65535;
+
+struct State {
+    std::recursive_mutex lock;  // the class lock: start and change (observers run inside it)
+    bool started = false;
+    std::atomic<bool> notReachable{false};
+    std::atomic<int> statusCode{VuderuNetworkStatusNone};
+    std::shared_ptr<VuderuReachability> watched;
+    std::shared_ptr<NSObject> observer;
+    std::mutex urlLock;
+    std::string serverURL;
+    std::string adServerUrl;
+    std::string adLogServerUrl;
+    bool appCloudProduction = true;
+};
+
+std::string defaultServerURL(bool secure) {
+    return VuderuNetworkUtil::endpointURL(secure ? "https" : "http", VuderuNetworkUtil::kAnalyticsHost, kReportPath);
+}
+std::string defaultAdServerUrl(bool secure) {
+    return VuderuNetworkUtil::endpointURL(secure ? "https" : "http", VuderuNetworkUtil::kAdServerHost, kAdRequestPath);
+}
+std::string defaultAdLogServerUrl(bool secure) {
+    return VuderuNetworkUtil::endpointURL(secure ? "https" : "http", VuderuNetworkUtil::kAdLogHost, kAdLogPath);
+}
+
+State& state() {
+    static State* instance = [] {
+        auto* made = new State;
+        made->serverURL = defaultServerURL(false);
+        made->adServerUrl = defaultAdServerUrl(false);
+        made->adLogServerUrl = defaultAdLogServerUrl(false);
+        return made;
+    }();
+    return *instance;
+}
+
+// 2 → reachable, code 3; 1 → reachable, code 2; 0 → not reachable, code 0.
+void applyStatus(int status) {
+    State& s = state();
+    switch (status) {
+        case VuderuReachableViaWWAN: s.notReachable = false; s.statusCode = VuderuNetworkStatusCellular; break;
+        case VuderuReachableViaWiFi: s.notReachable = false; s.statusCode = VuderuNetworkStatusWiFi; break;
+        case VuderuNotReachable: s.notReachable = true; s.statusCode = VuderuNetworkStatusNone; break;
+        default: break;
+    }
+}
+
+} // namespace
+
+std::shared_ptr<VuderuNetworkUtil> VuderuNetworkUtil::instance() {
+    static std::shared_ptr<VuderuNetworkUtil>* instance = new std::shared_ptr<VuderuNetworkUtil>(std::make_shared<VuderuNetworkUtil>());
+    return *instance;
+}
+
+NSErrorPtr VuderuNetworkUtil::lastNetworkOperationError() const {
+    std::lock_guard lock(errorLock_);
+    return lastNetworkOperationError_;
+}
+
+void VuderuNetworkUtil::setLastNetworkOperationErrorValue(NSErrorPtr error) {
+    std::lock_guard lock(errorLock_);
+    lastNetworkOperationError_ = std::move(error);
+}
+
+void VuderuNetworkUtil::initNetworkReachability() {
+    State& s = state();
+    std::lock_guard lock(s.lock);
+    if (s.started) return;
+    s.observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        kVuderuReachabilityChangedNotification, nullptr, nullptr,
+        [](const std::shared_ptr<NSNotification>& notification) { updateNetworkStatus(notification); });
+    std::string host = hostOverride() ? hostOverride()->substr(0, hostOverride()->rfind(':')) : kAdServerHost;
+    s.watched = VuderuReachability::vuderuReachabilityWithHostName(host);
+    if (s.watched) s.watched->vuderuStartNotifier();
+    int status = VuderuReachability::vuderuReachabilityForInternetConnection()->vuderuCurrentReachabilityStatus();
+    VuderuLog("initial network status [%d] ========= ", status);
+    applyStatus(status);
+    s.started = true;
+}
+
+void VuderuNetworkUtil::updateNetworkStatus(const std::shared_ptr<NSNotification>& notification) {
+    auto reachability = notification ? notification->object().objectAs<VuderuReachability>() : nullptr;
+    State& s = state();
+    std::lock_guard lock(s.lock);
+    int status = reachability ? reachability->vuderuCurrentReachabilityStatus() : VuderuNotReachable;
+    VuderuLog("updated network status [%d] ======== ", status);
+    applyStatus(status);
+    NSNotificationCenter::defaultCenter()->postNotificationName(kVuderuNetworkStatusChangedNotification, Value(instance()));
+}
+
+bool VuderuNetworkUtil::isNetworkReachable() {
+    return !state().notReachable.load();
+}
+
+int VuderuNetworkUtil::networkStatus() {
+    return state().statusCode.load();
+}
+
+void VuderuNetworkUtil::setLastNetworkOperationError(const NSErrorPtr& error) {
+    instance()->setLastNetworkOperationErrorValue(error);
+}
+
+void VuderuNetworkUtil::setNetworkLikelyNotReachable() {
+    setLastNetworkOperationError(NSError::errorWithDomain(kLikelyNotReachableDomain, kLikelyNotReachableCode));
+}
+
+bool VuderuNetworkUtil::isNetworkLikelyNotReachable() {
+    if (!isNetworkReachable()) return true;
+    auto error = instance()->lastNetworkOperationError();
+    // A connection error of the URL loading system counts as well: it is what a failed
+    // connection reports here, and the HTTP task records it for exactly this judgement.
+    return error && (error->domain() == kLikelyNotReachableDomain || error->domain() == NSURLErrorDomain);
+}
+
+std::string VuderuNetworkUtil::serverURL() {
+    std::lock_guard lock(state().urlLock);
+    return state().serverURL;
+}
+
+void VuderuNetworkUtil::setServerURL(const std::string& url) {
+    std::lock_guard lock(state().urlLock);
+    state().serverURL = url;
+}
+
+std::string VuderuNetworkUtil::adServerUrl() {
+    std::lock_guard lock(state().urlLock);
+    return state().adServerUrl;
+}
+
+void VuderuNetworkUtil::setAdServerUrl(const std::string& url) {
+    std::lock_guard lock(state().urlLock);
+    state().adServerUrl = url;
+}
+
+std::string VuderuNetworkUtil::adLogServerUrl() {
+    std::lock_guard lock(state().urlLock);
+    return state().adLogServerUrl;
+}
+
+void VuderuNetworkUtil::setAdLogServerUrl(const std::string& url) {
+    std::lock_guard lock(state().urlLock);
+    state().adLogServerUrl = url;
+}
+
+void VuderuNetworkUtil::setSecureTransportEnabled(bool enabled) {
+    std::lock_guard lock(state().urlLock);
+    state().serverURL = defaultServerURL(enabled);
+    state().adServerUrl = defaultAdServerUrl(enabled);
+    state().adLogServerUrl = defaultAdLogServerUrl(enabled);
+}
+
+void VuderuNetworkUtil::setAppCloudServerToStaging(bool staging) {
+    std::lock_guard lock(state().urlLock);
+    state().appCloudProduction = !staging;
+}
+
+std::string VuderuNetworkUtil::appCloudServerUrl() {
+    std::lock_guard lock(state().urlLock);
+    return endpointURL("https", state().appCloudProduction ? kAppCloudHost : kAppCloudStagingHost, "");
+}
+
+std::string VuderuNetworkUtil::endpointURL(const char* scheme, const char* host, const char* path) {
+    const auto& standIn = hostOverride();
+    return std::string(scheme) + "://" + (standIn ? *standIn : std::string(host)) + "/" + path;
+}
+
+const std::optional<std::string>& VuderuNetworkUtil::hostOverride() {
+    static const std::optional<std::string> value = []() -> std::optional<std::string> {
+        const char* text = std::getenv(kHostVariable);
+        if (!text || !*text) return std::nullopt;
+        if (!isHostAndPort(text)) {
+            NSLog("Vuderu: %s=\"%s\" is not a host and port; using the built-in hosts", kHostVariable, text);
+            return std::nullopt;
+        }
+        return std::string(text);
+    }();
+    return value;
+}
+
+bool VuderuNetworkUtil::isHostAndPort(std::string_view value) {
+    auto colon = value.rfind(':');
+    if (colon == std::string_view::npos || colon == 0 || colon + 1 == value.size()) return false;
+    for (char c : value.substr(0, colon)) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') return false;
+    }
+    std::string_view port = value.substr(colon + 1);
+    if (port.size() > 5) return false;
+    int number = 0;
+    for (char c : port) {
+        if (c < '0' || c > '9') return false;
+        number = number * 10 + (c - '0');
+    }
+    return number >= 1 && number <= kHighestPort;
+}
