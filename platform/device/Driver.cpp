@@ -4,6 +4,7 @@
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/net/SCNetworkReachability.h"
 #include "platform/uikit/UIApplication.h"
 
 #include <algorithm>
@@ -66,6 +67,13 @@ const std::vector<Driver::Command>& Driver::commands() {
         {"complete", "TYPE", "complete the activity sheet with another activity type", A::OptionalText,
          "no activity sheet on screen"},
         {"cancel", "", "cancel the activity sheet", A::None, "no activity sheet on screen"},
+        {"network", "none|wifi|cellular|measured", "set the device's network (measured: this machine's own)", A::Text, "",
+         [](Driver& d, const std::string& name) {
+             auto network = SCDeviceNetworkFromName(name);
+             if (!network) return d.fail("no network named " + name + " (none, wifi, cellular or measured)");
+             SCNetworkReachabilitySetDeviceNetwork(*network);
+             return true;
+         }},
         {"wait", "SECONDS", "let time pass", A::Seconds, "",
          [](Driver& d, const std::string& seconds) {
              d.advance(*parseSeconds(seconds));

@@ -1,4 +1,5 @@
 #include "platform/device/Driver.h"
+#include "platform/net/SCNetworkReachability.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIApplication.h"
@@ -269,4 +270,28 @@ TEST_F(DriverTest, AFullScreenPresentationHidesTheScreenBeneathAndASheetDoesNot)
     screen = driver_.screen();
     EXPECT_NE(screen.find("rows 0-10 of 30:"), std::string::npos) << screen;
     EXPECT_NE(screen.find("tabs: *\"List\" | \"Other\"\nsheet: activity\n"), std::string::npos) << screen;
+}
+
+TEST_F(DriverTest, NetworkTellsTheDeviceWhichNetworkItHasAndScheduledTargetsHear) {
+    auto target = SCNetworkReachabilityCreateWithName(kCFAllocatorDefault, "collector.example");
+    ASSERT_TRUE(target);
+    std::vector<SCNetworkReachabilityFlags> heard;
+    SCNetworkReachabilityContext context;
+    context.info = &heard;
+    SCNetworkReachabilitySetCallback(target, [](const SCNetworkReachabilityRef&, SCNetworkReachabilityFlags flags, void* info) {
+        static_cast<std::vector<SCNetworkReachabilityFlags>*>(info)->push_back(flags);
+    }, &context);
+    ASSERT_TRUE(SCNetworkReachabilityScheduleWithRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode));
+
+    EXPECT_EQ(driver_.execute("network none"), "");
+    EXPECT_EQ(driver_.execute("network wifi"), "");
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0] & kSCNetworkReachabilityFlagsReachable, 0u);
+    EXPECT_NE(heard[1] & kSCNetworkReachabilityFlagsReachable, 0u);
+    EXPECT_EQ(heard[1] & kSCNetworkReachabilityFlagsIsWWAN, 0u);
+
+    EXPECT_EQ(driver_.execute("network dialup"), "error: no network named dialup (none, wifi, cellular or measured)\n");
+    EXPECT_EQ(heard.size(), 2u);
+    EXPECT_EQ(SCNetworkReachabilityDeviceNetwork(), SCDeviceNetwork::WiFi);
+    SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode);
 }
