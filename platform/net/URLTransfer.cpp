@@ -88,6 +88,10 @@ struct URLTransferCallbacks {
         X509_STORE_CTX_set_error(context, accepted ? X509_V_OK : X509_V_ERR_APPLICATION_VERIFICATION);
         return accepted ? 1 : 0;
     }
+    // Runs once the connection is there (opened or reused), before the request goes out on it.
+    static int prerequest(void* userp, char*, char*, int, int) {
+        return static_cast<URLTransfer*>(userp)->checkReusedConnection() ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
+    }
     static CURLcode sslContext(CURL*, void* sslContext, void* userp) {
         SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(sslContext), &URLTransferCallbacks::verify, userp);
         return CURLE_OK;
@@ -137,8 +141,12 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &URLTransferCallbacks::progress);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    // Each new TLS connection is evaluated (and challenged) afresh.
+    // Each new TLS connection is evaluated (and challenged) afresh during its handshake, and a
+    // reused one before the request is sent on it: no TLS session outlives the connection that
+    // made it, and no exchange inherits another's trust decision.
     curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &URLTransferCallbacks::prerequest);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);  // the trust evaluation compares the host
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &URLTransferCallbacks::sslContext);
@@ -300,6 +308,21 @@ bool URLTransfer::evaluateTrust(std::vector<SecCertificateRef> chain) {
     if (!accepted) trustRefusal_ = refusal;
     trustDecided_ = accepted;
     return accepted;
+}
+
+bool URLTransfer::checkReusedConnection() {
+    if (!live()) return false;
+    if (trustDecided_ || NSString::lowercaseString(request_->URL()->scheme()) != "https") return true;
+    // The handshake of this connection was judged for an earlier exchange: this exchange's
+    // client judges the same chain before any byte of its own goes over it.
+    curl_tlssessioninfo* session = nullptr;
+    if (curl_easy_getinfo(curl_->easy, CURLINFO_TLS_SSL_PTR, &session) != CURLE_OK || !session ||
+        session->backend != CURLSSLBACKEND_OPENSSL || !session->internals) {
+        trustRefusal_ = NSURLErrorServerCertificateUntrusted;
+        return false;
+    }
+    auto* ssl = static_cast<SSL*>(session->internals);
+    return evaluateTrust(chainOf(SSL_get0_peer_certificate(ssl), SSL_get_peer_cert_chain(ssl)));
 }
 
 // MARK: - The outcome
