@@ -14,9 +14,15 @@ const std::string NSURLAuthenticationMethodServerTrust = "NSURLAuthenticationMet
 const std::string NSURLProtectionSpaceHTTP = "http";
 const std::string NSURLProtectionSpaceHTTPS = "https";
 
-void NSURLConnectionDelegate::connectionWillSendRequestForAuthenticationChallenge(const NSURLConnectionPtr&,
+void NSURLConnectionDelegate::connectionWillSendRequestForAuthenticationChallenge(const NSURLConnectionPtr& connection,
                                                                                   const NSURLAuthenticationChallengePtr& challenge) {
-    if (auto sender = challenge->sender()) sender->performDefaultHandlingForAuthenticationChallenge(challenge);
+    auto sender = challenge->sender();
+    if (!sender) return;
+    const auto& space = challenge->protectionSpace();
+    bool serverTrust = space->authenticationMethod() == NSURLAuthenticationMethodServerTrust;
+    std::optional<bool> can = connectionCanAuthenticateAgainstProtectionSpace(connection, space);
+    if (can.value_or(!serverTrust) && connectionDidReceiveAuthenticationChallenge(connection, challenge)) return;
+    sender->performDefaultHandlingForAuthenticationChallenge(challenge);
 }
 
 namespace {
@@ -48,6 +54,11 @@ NSURLConnection::Answer NSURLConnection::ask(const std::shared_ptr<NSURLProtecti
         delegate->connectionShouldUseCredentialStorage(self);
     }
     delegate->connectionWillSendRequestForAuthenticationChallenge(self, challenge);
+    if (answer_ == Answer::None && !isCancelled()) {
+        // Left unanswered: the connection gives the challenge up.
+        answer_ = Answer::Cancel;
+        delegate->connectionDidCancelAuthenticationChallenge(self, challenge);
+    }
     return answer_;
 }
 

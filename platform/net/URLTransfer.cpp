@@ -1,6 +1,8 @@
 #include "platform/net/URLTransfer.h"
 
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/NSTimer.h"
+#include "platform/foundation/PlatformClock.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/URLLoader.h"
 #include "platform/net/URLTransferCurl.h"
@@ -9,13 +11,11 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
-#include <cmath>
 
 namespace {
 
 // Large reads keep the per-chunk cost (one client call, one write) small on fast links.
 constexpr long kReceiveBufferSize = 512 * 1024;
-constexpr int kDefaultHTTPSPort = 443;
 
 std::string statusLineVersion(const std::string& line) {
     std::size_t space = line.find(' ');
@@ -113,7 +113,11 @@ URLTransfer::~URLTransfer() = default;
 bool URLTransfer::setState(URLTransferState state) {
     if (!live()) return false;
     state_ = state;
-    if (!live()) client_.reset();  // the client is held only while the exchange runs
+    if (!live()) {
+        client_.reset();  // the client is held only while the exchange runs
+        if (idleTimer_) idleTimer_->invalidate();
+        idleTimer_.reset();
+    }
     return true;
 }
 
@@ -151,11 +155,9 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);  // the trust evaluation compares the host
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &URLTransferCallbacks::sslContext);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
-    // The request's time-out is the longest wait without progress.
-    double timeout = request_->timeoutInterval() > 0 ? request_->timeoutInterval() : NSURLRequestDefaultTimeoutInterval;
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout * 1000));
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::ceil(timeout)));
+    // curl's own time-outs follow the host's clock and average over windows; the transfer keeps
+    // its own (idleTimerFired).
+    timeout_ = request_->timeoutInterval() > 0 ? request_->timeoutInterval() : NSURLRequestDefaultTimeoutInterval;
 
     const std::string& method = request_->HTTPMethod();
     if (request_->HTTPBody()) {
@@ -195,7 +197,30 @@ void URLTransfer::start(const std::shared_ptr<URLLoader>& loader) {
     if (state_ != URLTransferState::Created) return;
     loader_ = loader;
     setState(URLTransferState::Sending);
+    noteActivity();
+    armIdleTimer(timeout_);
     loader_->add(shared_from_this());
+}
+
+void URLTransfer::noteActivity() { lastActivity_ = PlatformClock::monotonic(); }
+
+void URLTransfer::armIdleTimer(double delay) {
+    std::weak_ptr<URLTransfer> weakSelf = shared_from_this();
+    idleTimer_ = loader_->runLoop()->performAfterDelay(delay, [weakSelf] {
+        if (auto self = weakSelf.lock()) self->idleTimerFired();
+    });
+}
+
+void URLTransfer::idleTimerFired() {
+    if (!live()) return;
+    double idle = PlatformClock::monotonic() - lastActivity_;
+    if (idle < timeout_) {
+        armIdleTimer(timeout_ - idle);
+        return;
+    }
+    auto keepAlive = shared_from_this();
+    loader_->remove(keepAlive);
+    finish({NSURLErrorTimedOut, "The request timed out.", nullptr});
 }
 
 void URLTransfer::abandon() {
@@ -209,6 +234,7 @@ void URLTransfer::abandon() {
 
 bool URLTransfer::headerLine(const char* data, std::size_t length) {
     if (!live()) return false;
+    noteActivity();
     std::string line(data, length);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     if (NSString::hasPrefix(line, "HTTP/")) {
@@ -251,6 +277,7 @@ bool URLTransfer::endOfHead() {
 
 bool URLTransfer::bodyData(const char* data, std::size_t length) {
     if (!live()) return false;
+    noteActivity();
     if (state_ != URLTransferState::ReceivingBody || length == 0) return true;
     if (pending_.empty()) {
         pending_.reserve(kReceiveBufferSize);
@@ -275,6 +302,10 @@ void URLTransfer::deliverPending() {
 bool URLTransfer::uploadProgress(long long uploaded, long long total) {
     if (!live()) return false;
     if (curl_->bodyStream) uploaded = std::min(uploaded, streamedBytes_);
+    if (uploaded > uploaded_) {
+        uploaded_ = uploaded;
+        noteActivity();
+    }
     auto keepAlive = shared_from_this();
     auto client = client_;
     return client->transferDidSendBodyData(*this, uploaded, total > 0 ? total : -1) && live();
@@ -344,7 +375,12 @@ void URLTransfer::complete(int curlCode) {
     } else {
         outcome = outcomeOf(code);
     }
+    finish(outcome);
+}
+
+void URLTransfer::finish(const URLTransferOutcome& outcome) {
+    auto keepAlive = shared_from_this();
     auto client = client_;
-    setState(URLTransferState::Completed);
+    if (!setState(URLTransferState::Completed)) return;
     client->transferDidComplete(*this, outcome);
 }

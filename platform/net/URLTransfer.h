@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+class NSTimer;
 class URLLoader;
 class URLTransfer;
 
@@ -95,6 +96,11 @@ private:
     bool checkReusedConnection();
     // Called by the loader once curl has ended the exchange.
     void complete(int curlCode);
+    void finish(const URLTransferOutcome& outcome);
+    // The request's time-out is the longest time without a byte either way, on the platform clock.
+    void noteActivity();
+    void armIdleTimer(double delay);
+    void idleTimerFired();
 
     NSURLRequestPtr request_;
     std::shared_ptr<URLTransferClient> client_;
@@ -109,7 +115,11 @@ private:
     bool trustDecided_ = false;
     long trustRefusal_ = 0;
     NSErrorPtr clientError_;
-    long long streamedBytes_ = 0;  // body bytes read from a body stream (curl's count includes chunk framing)
+    double timeout_ = 0;
+    double lastActivity_ = 0;
+    std::shared_ptr<NSTimer> idleTimer_;
+    long long streamedBytes_ = 0;
+    long long uploaded_ = 0;  // body bytes read from a body stream (curl's count includes chunk framing)
     // Body bytes curl handed over in its small pieces since the last delivery: one delivery per
     // read from the network, not one per piece.
     std::vector<std::uint8_t> pending_;
