@@ -2,6 +2,11 @@
 // older challenge calls of the delegate protocol.
 
 #include "platform/net/NSURLConnection.h"
+
+// The networking headers keep their libraries to themselves: neither OpenSSL nor curl comes with them.
+#if defined(OPENSSL_X509_H) || defined(OPENSSL_EVP_H) || defined(OPENSSL_SSL_H) || defined(CURLINC_CURL_H)
+#error "a networking header pulls in OpenSSL or curl"
+#endif
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
