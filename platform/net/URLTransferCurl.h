@@ -6,6 +6,12 @@
 
 #include <curl/curl.h>
 
+// Large reads keep the per-chunk cost (one client call, one write) small on fast links.
+constexpr long kURLTransferReceiveBufferSize = 512 * 1024;
+
+// What a transfer that curl ended with this result reports.
+URLTransferOutcome URLTransferOutcomeForCurlCode(int curlCode);
+
 struct URLTransfer::Curl {
     struct SlistDeleter {
         void operator()(curl_slist* list) const { curl_slist_free_all(list); }
