@@ -73,7 +73,7 @@ void NSURLConnection::beginOnLoop() {
         cancel();
         return;
     }
-    setState(State::Loading);
+    if (!setState(State::Loading)) return;
     request_ = first;
     startTransfer(first);
 }
