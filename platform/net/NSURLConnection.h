@@ -74,7 +74,6 @@ public:
     void rejectProtectionSpaceAndContinueWithChallenge(const NSURLAuthenticationChallengePtr& challenge) override;
 
 private:
-    friend class NSURLConnectionDelegate;
     // Created -> Started (start() called; it begins in a later pass of its run loop) -> Loading
     // (a transfer runs; redirects and retries stay here) -> Finished or Cancelled, which are final.
     enum class State { Created, Started, Loading, Finished, Cancelled };
