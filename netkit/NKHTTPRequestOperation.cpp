@@ -18,6 +18,7 @@ dispatch_group_t http_request_operation_completion_group() {
 }
 
 constexpr long kHTTPStatusOK = 200;
+constexpr long kHTTPStatusRangeNotSatisfiable = 416;
 const char* const kSerializerKey = "responseSerializer";
 
 const bool registered =
@@ -108,17 +109,14 @@ void NKHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
 }
 
 void NKHTTPRequestOperation::pause() {
-    // The offset and the pause are taken together under the operation's lock, so no chunk the
-    // network thread writes falls between them.
+    // The offset and the pause are taken together under the operation's lock, which the network
+    // thread never holds while it writes: a chunk either counts in the offset or is cut off the
+    // stream before the download resumes. The stream itself is not asked (a memory stream would
+    // copy its whole buffer to tell its length, and a stream in the middle of a write would make
+    // the caller wait for it).
     std::lock_guard guard(lock());
-    auto stream = outputStream();
-    unsigned long long offset = 0;
-    long long fileOffset = stream->fileCurrentOffset();
-    if (fileOffset >= 0) {
-        offset = static_cast<unsigned long long>(fileOffset);
-    } else if (auto data = stream->dataWrittenToMemory()) {
-        offset = data->length();
-    }
+    outputStream();
+    auto offset = static_cast<unsigned long long>(streamOffset());
     auto request = this->request()->mutableCopy();
     if (auto http = response()) {
         if (auto etag = http->valueForHTTPHeaderField("ETag"); etag && !etag->empty()) {
@@ -131,6 +129,12 @@ void NKHTTPRequestOperation::pause() {
 }
 
 void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
+    if (holdsWholeResource(response)) {
+        // The pause fell after the last byte: the stream already holds the whole resource, and
+        // this refusal of the range completes the download (with the response that brought it).
+        discardBodyOfResponse(connection);
+        return;
+    }
     NKURLConnectionOperation::connectionDidReceiveResponse(connection, response);
     // An answer to a connection that a pause gave up says nothing about what the stream holds.
     if (isStale(connection)) return;
@@ -139,9 +143,23 @@ void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionP
     if (http && http->statusCode() == kHTTPStatusOK && request && !request->valueForHTTPHeaderField("Range").empty()) {
         // The server sent the whole resource again (it ignored the range, or the resource changed
         // since the ETag): what the stream holds is not a prefix of this body.
-        outputStream()->setPropertyForKey(Value(0), NSStreamFileCurrentOffsetKey);
+        restartStreamAt(0);
         resetTotalBytesReadOnMainQueue();
     }
+}
+
+bool NKHTTPRequestOperation::holdsWholeResource(const NSURLResponsePtr& response) const {
+    auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
+    auto request = this->request();
+    if (!http || http->statusCode() != kHTTPStatusRangeNotSatisfiable || !request) return false;
+    if (request->valueForHTTPHeaderField("Range").empty()) return false;
+    // "bytes */LENGTH": the length of the whole resource.
+    auto contentRange = http->valueForHTTPHeaderField("Content-Range");
+    const std::string prefix = "bytes */";
+    if (!contentRange || contentRange->rfind(prefix, 0) != 0) return false;
+    std::string digits = contentRange->substr(prefix.size());
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 18) return false;
+    return std::stoll(digits) == streamOffset();
 }
 
 void NKHTTPRequestOperation::encodeWithCoder(NSCoder& coder) const {

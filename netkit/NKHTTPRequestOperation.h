@@ -46,13 +46,17 @@ public:
     NKURLConnectionOperationPtr copy() const override;
 
     // A resumed download answered with the whole body (200 instead of 206) starts its output
-    // again from the beginning instead of appending the body to what it holds.
+    // again from the beginning instead of appending the body to what it holds; one answered 416
+    // with a length equal to what it holds is complete.
     void connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) override;
 
 protected:
     NKURLConnectionOperationPtr makeWithRequest(const NSURLRequestPtr& request) const override;
 
 private:
+    // A 416 to a resumed download whose Content-Range length is what the stream already holds.
+    bool holdsWholeResource(const NSURLResponsePtr& response) const;
+
     std::shared_ptr<NKHTTPResponseSerializer> serializer_;
     std::optional<Value> responseObject_;
     NSErrorPtr responseSerializationError_;

@@ -209,6 +209,7 @@ void NKURLConnectionOperation::operationDidStart() {
             connection_ = connection;
             connectionAbandoned_ = false;
             finishing_ = false;
+            bodyDiscarded_ = false;
             auto runLoop = NSRunLoop::currentRunLoop();
             auto stream = outputStream();
             for (const std::string& mode : runLoopModes_) {
@@ -272,6 +273,9 @@ void NKURLConnectionOperation::pause() {
 void NKURLConnectionOperation::operationDidPause() {
     std::lock_guard guard(*lock_);
     if (connection_) connection_->cancel();
+    // A chunk written while the pause took its offset: the stream ends where the pause said.
+    if (strayBytes_ && outputStream_) outputStream_->setPropertyForKey(Value(streamOffset_.load()), NSStreamFileCurrentOffsetKey);
+    strayBytes_ = false;
 }
 
 void NKURLConnectionOperation::resume() {
@@ -506,16 +510,30 @@ void NKURLConnectionOperation::connectionDidReceiveResponse(const NSURLConnectio
         std::lock_guard guard(*lock_);
         response_ = response;
     }
-    outputStream()->open();
+    auto stream = outputStream();
+    bool wasOpen = stream->streamStatus() != NSStreamStatusNotOpen;
+    stream->open();
+    if (!streamOffsetKnown_) {
+        // What the stream held before this download: an appending file's length, or what the
+        // caller wrote into a memory stream it opened itself.
+        long long fileOffset = stream->fileCurrentOffset();
+        NSDataPtr written = fileOffset < 0 && wasOpen ? stream->dataWrittenToMemory() : nullptr;
+        streamOffset_ = fileOffset >= 0 ? fileOffset : written ? static_cast<long long>(written->length()) : 0;
+        streamOffsetKnown_ = true;
+    }
 }
 
 void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) {
-    // The lock is held from the check that the connection is still the operation's through the
-    // write, so a pause either comes before the chunk (and takes its offset without it) or after
-    // it — never between the check and the write.
-    std::unique_lock guard(*lock_);
-    if (isStale(connection)) return;
-    auto stream = outputStream();
+    // The stream is written without the operation's lock, so that a pause (or anything else on
+    // the main thread) never waits for a slow stream. A pause that lands during the write takes
+    // the offset without this chunk; the chunk's bytes are then cut off the stream on the network
+    // thread before anything else is written to it (operationDidPause).
+    std::shared_ptr<NSOutputStream> stream;
+    {
+        std::lock_guard guard(*lock_);
+        if (isStale(connection) || bodyDiscarded_) return;
+        stream = outputStream();
+    }
     std::size_t length = data->length();
     for (int waits = 0; !stream->hasSpaceAvailable(); ++waits) {
         NSErrorPtr streamError = stream->streamError();
@@ -523,14 +541,12 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
             streamError = NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorCannotWriteToFile);
         }
         if (streamError) {
+            if (isStale(connection)) return;
             connection->cancel();
-            guard.unlock();
             failWithError(streamError);
             return;
         }
-        guard.unlock();
         std::this_thread::yield();
-        guard.lock();
         if (isStale(connection)) return;
     }
     std::size_t written = 0;
@@ -542,8 +558,27 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
         if (n == 0 && ++emptyWrites > kMaximumSpaceWaits) break;
         written += static_cast<std::size_t>(n);
     }
+    {
+        std::lock_guard guard(*lock_);
+        if (isStale(connection)) {
+            strayBytes_ = written > 0;
+            return;
+        }
+        streamOffset_ += static_cast<long long>(written);
+    }
     long long expected = response() ? response()->expectedContentLength() : NSURLResponseUnknownLength;
     queueProgress({false, length, expected});
+}
+
+void NKURLConnectionOperation::discardBodyOfResponse(const NSURLConnectionPtr& connection) {
+    std::lock_guard guard(*lock_);
+    if (!isStale(connection)) bodyDiscarded_ = true;
+}
+
+void NKURLConnectionOperation::restartStreamAt(long long offset) {
+    std::lock_guard guard(*lock_);
+    outputStream()->setPropertyForKey(Value(offset), NSStreamFileCurrentOffsetKey);
+    streamOffset_ = offset;
 }
 
 void NKURLConnectionOperation::queueProgress(const PendingProgress& entry) {
@@ -593,12 +628,14 @@ void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionP
         auto stream = outputStream();
         // A write that failed on the last chunk has no next chunk to report it: the body is not
         // complete, so the operation fails with the stream's error instead of finishing as a success.
-        if (NSErrorPtr streamError = stream->streamError()) {
+        NSErrorPtr streamError = stream->streamError();
+        // Closed first: a closed memory stream hands over its buffer itself instead of a copy.
+        stream->close();
+        if (streamError) {
             error_ = streamError;
         } else {
             responseData_ = stream->dataWrittenToMemory();
         }
-        stream->close();
         outputStream_.reset();
         connection_.reset();
         finishing_ = true;

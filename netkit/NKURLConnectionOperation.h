@@ -177,6 +177,12 @@ protected:
     void resetTotalBytesReadOnMainQueue();
     // A connection that is not the operation's current one, or that a pause gave up.
     bool isStale(const NSURLConnectionPtr& connection) const;
+    // What the output stream holds for this download: what it held before plus every chunk written.
+    long long streamOffset() const { return streamOffset_; }
+    // The body of the connection's current response is not the download's (it is dropped).
+    void discardBodyOfResponse(const NSURLConnectionPtr& connection);
+    // Cuts the output stream back to an offset; the download continues from there.
+    void restartStreamAt(long long offset);
     // The archived state, response, error, body and count, applied to a new operation.
     void decodeRestFrom(const NSCoder& coder);
 
@@ -215,6 +221,11 @@ private:
     // Set under the lock when the transfer ended and finish is on its way.
     bool finishing_ = false;
     std::atomic<long long> totalBytesRead_{0};
+    std::atomic<long long> streamOffset_{0};
+    bool streamOffsetKnown_ = false;  // network thread only
+    // A chunk was written after a pause took the offset; it is cut off on the network thread.
+    bool strayBytes_ = false;
+    bool bodyDiscarded_ = false;
     std::mutex progressMutex_;
     std::vector<PendingProgress> pendingProgress_;
     bool progressScheduled_ = false;

@@ -137,7 +137,10 @@ NSDataPtr NSOutputStream::dataWrittenToMemory() const {
     std::lock_guard guard(mutex_);
     if (toFile_) return nullptr;
     // A memory stream that was never opened has written nothing, which is still a (empty) buffer.
-    return memory_ ? NSData::dataWithBytes(memory_->bytes(), memory_->length()) : NSData::data();
+    if (!memory_) return NSData::data();
+    // A closed stream's buffer never changes again: it is handed out itself, not copied.
+    if (status_ == NSStreamStatusClosed) return memory_;
+    return NSData::dataWithBytes(memory_->bytes(), memory_->length());
 }
 
 long long NSOutputStream::fileCurrentOffset() const {

@@ -76,7 +76,8 @@ public:
     // after it is discarded: a file is cut there, so that rewriting starts from a clean end.
     bool setPropertyForKey(const Value& value, const std::string& key) override;
 
-    // The bytes written so far to a memory stream; nil for a file stream.
+    // The bytes written so far to a memory stream (once it is closed, its buffer itself); nil for a
+    // file stream.
     NSDataPtr dataWrittenToMemory() const;
     // The current offset of an open file stream; -1 for other streams.
     long long fileCurrentOffset() const;

@@ -1,14 +1,14 @@
 #pragma once
-// URL connections over libcurl. Each run loop that has connections scheduled in it owns one curl
-// multi handle whose sockets and timer are sources of that run loop, so every delegate callback
-// runs on the run loop's thread, and a delegate that takes its time slows the transfer down
-// instead of letting data pile up in memory. Redirects are followed here, not by curl, so that
-// the delegate can change or stop them; every new TLS connection raises a server-trust challenge
-// carrying the chain the server presented, and a 401 that asks for HTTP Basic credentials raises
+// URL connections over the URL loader of the run loop they are scheduled in, so every delegate
+// callback runs on the run loop's thread, and a delegate that takes its time slows the transfer
+// down instead of letting data pile up in memory. Redirects are followed here, not by curl, so that
+// the delegate can change or stop them; every request over TLS raises a server-trust challenge
+// carrying the chain the server presented (also on a kept-alive connection that an earlier request
+// opened: its trust was that request's decision), and a 401 that asks for HTTP Basic credentials raises
 // a challenge whose credential sends the request again.
 //
 // Callback order: will-send-request (first request, no redirect response), the server-trust
-// challenge per new TLS connection, did-send-body-data, will-send-request for each redirect,
+// challenge (requests over TLS), did-send-body-data, will-send-request for each redirect,
 // did-receive-response once, did-receive-data per chunk, will-cache-response, and then exactly one
 // of did-finish-loading or did-fail-with-error. After cancel() returns nothing more arrives.
 
@@ -22,6 +22,7 @@
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLResponse.h"
+#include "platform/net/URLTransfer.h"
 
 #include <atomic>
 #include <functional>
@@ -29,8 +30,9 @@
 #include <string>
 
 class NSOperationQueue;
+class URLLoader;
 
-class NSURLConnection : public NSObject, public NSURLAuthenticationChallengeSender {
+class NSURLConnection : public NSObject, public NSURLAuthenticationChallengeSender, public URLTransferClient {
 public:
     // Not started; schedule it (or it goes on the current run loop when started) and start it.
     NSURLConnection(NSURLRequestPtr request, std::shared_ptr<NSURLConnectionDataDelegate> delegate);
@@ -71,48 +73,51 @@ public:
     void performDefaultHandlingForAuthenticationChallenge(const NSURLAuthenticationChallengePtr& challenge) override;
     void rejectProtectionSpaceAndContinueWithChallenge(const NSURLAuthenticationChallengePtr& challenge) override;
 
-    struct Transfer;
-    struct Loader;
-
 private:
-    friend struct Transfer;
-    friend struct Loader;
-    friend struct NSURLConnectionCallbacks;
+    // Created -> Started (start() called; it begins in a later pass of its run loop) -> Loading
+    // (a transfer runs; redirects and retries stay here) -> Finished or Cancelled, which are final.
+    enum class State { Created, Started, Loading, Finished, Cancelled };
+    // The one place the state changes; false when the move is not allowed (from a final state).
+    bool setState(State state);
+    bool isCancelled() const { return state_ == State::Cancelled; }
 
     void beginOnLoop();
-    bool startTransfer(const NSURLRequestPtr& request);
-    void transferDone(int curlCode);
+    void startTransfer(const NSURLRequestPtr& request);
     void fail(const NSErrorPtr& error);
     void finishCleanly();
-    void release();
     NSErrorPtr errorFor(long code, const std::string& description) const;
+    NSURLConnectionPtr strongSelf() { return self<NSURLConnection>(); }
 
-    // Called from the transfer's curl callbacks (loop thread).
-    bool headerLine(const char* data, std::size_t length);
-    bool bodyData(const char* data, std::size_t length);
+    // The transfer's client (loop thread).
+    bool transferShouldTrustServer(URLTransfer& transfer, const SecTrustRef& trust, long* refusal) override;
+    HeadDisposition transferDidReceiveHead(URLTransfer& transfer, const std::shared_ptr<NSHTTPURLResponse>& response) override;
+    bool transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) override;
+    bool transferDidSendBodyData(URLTransfer& transfer, long long totalSent, long long totalExpected) override;
+    void transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& outcome) override;
+
+    // The request a 3xx response leads to, as the delegate changed it; nil when it is not followed.
+    NSURLRequestPtr redirectFor(const std::shared_ptr<NSHTTPURLResponse>& response);
     // A 401 with a challenge: asks the delegate; a Basic credential sends the request again.
     enum class AuthenticationOutcome { Deliver, Retry, Abort };
     AuthenticationOutcome authenticate(const std::shared_ptr<NSHTTPURLResponse>& response);
-    void deliverPending();
-    bool uploadProgress(long long uploaded, long long total);
-    bool verifyServerTrust(void* storeContext);
+    enum class Answer { None, Use, Continue, Cancel, Default, Reject };
+    // Raises a challenge with the delegate and returns its answer.
+    Answer ask(const std::shared_ptr<NSURLProtectionSpace>& space, long previousFailures, const NSURLResponsePtr& failureResponse);
 
     NSURLRequestPtr originalRequest_;
     NSURLRequestPtr request_;  // the request being sent now
     std::shared_ptr<NSURLConnectionDataDelegate> delegate_;
     std::shared_ptr<NSRunLoop> runLoop_;
-    std::shared_ptr<Loader> loader_;
-    std::unique_ptr<Transfer> transfer_;
+    std::shared_ptr<URLLoader> loader_;
+    std::shared_ptr<URLTransfer> transfer_;
+    // Where the running transfer leads once its (dropped) body is read: a redirect or a retry.
+    NSURLRequestPtr followUp_;
     NSURLResponsePtr response_;
-    std::atomic<bool> cancelled_{false};
-    bool started_ = false;
-    bool finished_ = false;
-    bool receivedResponse_ = false;
+    std::atomic<State> state_{State::Created};
     bool askedCredentialStorage_ = false;
     int redirects_ = 0;
     long authenticationFailures_ = 0;
     long long bodyBytesSent_ = 0;
-    enum class Answer { None, Use, Continue, Cancel, Default, Reject };
     Answer answer_ = Answer::None;
     NSURLCredentialPtr answerCredential_;
 };

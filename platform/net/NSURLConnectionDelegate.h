@@ -10,6 +10,7 @@
 #include "platform/net/NSURLResponse.h"
 
 #include <memory>
+#include <optional>
 
 class NSURLConnection;
 using NSURLConnectionPtr = std::shared_ptr<NSURLConnection>;
@@ -20,9 +21,27 @@ public:
 
     virtual void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr&) {}
     virtual bool connectionShouldUseCredentialStorage(const NSURLConnectionPtr&) { return true; }
-    // Must answer through the challenge's sender before returning.
+    // Must answer through the challenge's sender before returning. The default hands the challenge
+    // to the older calls below, as the connection does for a delegate without this method.
     virtual void connectionWillSendRequestForAuthenticationChallenge(const NSURLConnectionPtr& connection,
                                                                      const NSURLAuthenticationChallengePtr& challenge);
+
+    // The older challenge calls, used only when the call above is not implemented.
+    // Whether connectionDidReceiveAuthenticationChallenge is asked about challenges of this space.
+    // Not implemented (nullopt): it is asked about every challenge except server trust, which gets
+    // the default evaluation — so such a delegate's answers concern HTTP authentication only.
+    virtual std::optional<bool> connectionCanAuthenticateAgainstProtectionSpace(const NSURLConnectionPtr&,
+                                                                                 const std::shared_ptr<NSURLProtectionSpace>&) {
+        return std::nullopt;
+    }
+    // Answers through the challenge's sender before returning; returns true. Only this default
+    // body returns false: it stands for "not implemented", and the challenge gets the default
+    // handling.
+    virtual bool connectionDidReceiveAuthenticationChallenge(const NSURLConnectionPtr&, const NSURLAuthenticationChallengePtr&) {
+        return false;
+    }
+    // The connection gave up a challenge that was left unanswered; the load then fails.
+    virtual void connectionDidCancelAuthenticationChallenge(const NSURLConnectionPtr&, const NSURLAuthenticationChallengePtr&) {}
 };
 
 class NSURLConnectionDataDelegate : public NSURLConnectionDelegate {

@@ -4,12 +4,14 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSObject.h"
 
-#include <openssl/x509.h>
-
 #include <cstdint>
 #include <memory>
 #include <vector>
 #include <string>
+
+// OpenSSL's certificate type, declared as OpenSSL declares it; only the security unit (and the
+// TLS glue that hands it certificates) includes OpenSSL itself.
+typedef struct x509_st X509;
 
 class SecCertificate;
 using SecCertificateRef = std::shared_ptr<SecCertificate>;

@@ -4,11 +4,12 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSObject.h"
 
-#include <openssl/evp.h>
-
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+// OpenSSL's key type, declared as OpenSSL declares it; only the security unit includes OpenSSL.
+typedef struct evp_pkey_st EVP_PKEY;
 
 class SecKey;
 using SecKeyRef = std::shared_ptr<SecKey>;

@@ -481,8 +481,8 @@ LoopbackHTTPServer::Handler LoopbackHTTPServer::rangeResource(std::string body, 
         std::size_t from = 0;
         auto range = exchange.request().header("Range");
         if (honourRange && range && range->rfind("bytes=", 0) == 0) from = std::stoul(range->substr(6));
-        if (from > body.size()) {
-            exchange.sendHead(416, {{"Content-Length", "0"}});
+        if (from > body.size() || (from == body.size() && from > 0)) {
+            exchange.sendHead(416, {{"Content-Range", "bytes */" + std::to_string(body.size())}, {"Content-Length", "0"}});
             return;
         }
         std::string part = body.substr(from);

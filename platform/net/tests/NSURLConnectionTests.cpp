@@ -293,7 +293,7 @@ TEST_F(NSURLConnectionTest, NothingArrivesAfterCancel) {
     gate->cancel();
 }
 
-TEST_F(NSURLConnectionTest, EveryNewTLSConnectionRaisesOneChallengeWithThePresentedChain) {
+TEST_F(NSURLConnectionTest, EveryRequestOverTLSRaisesOneChallengeWithThePresentedChain) {
     auto identity = ca_.issue("localhost", TestCertificateAuthority::Kind::ViaIntermediate);
     LoopbackHTTPServer server(identity);
     server.route("/s", LoopbackHTTPServer::fixed(200, {}, "secret"));
@@ -306,10 +306,26 @@ TEST_F(NSURLConnectionTest, EveryNewTLSConnectionRaisesOneChallengeWithThePresen
     ASSERT_EQ(policies.size(), 1u);
     EXPECT_EQ(policies[0]->hostname(), "localhost");
 
+    // The kept-alive connection is reused, and the second request's delegate is asked about the
+    // same chain before the request goes out on it.
     auto second = load(requestFor(server.url("/s")));
-    EXPECT_EQ(std::count(second->events.begin(), second->events.end(), "challenge") +
-                  std::count(d->events.begin(), d->events.end(), "challenge"),
-              server.tlsHandshakeCount());
+    EXPECT_EQ(second->events, d->events);
+    EXPECT_EQ(second->presented, d->presented);
+    EXPECT_EQ(server.tlsHandshakeCount(), 1);
+}
+
+TEST_F(NSURLConnectionTest, AReusedConnectionCarriesNoEarlierTrustAnswer) {
+    LoopbackHTTPServer server(ca_.issue("localhost", TestCertificateAuthority::Kind::SelfSigned));
+    server.route("/s", LoopbackHTTPServer::fixed(200, {}, "secret"));
+    auto lenient = std::make_shared<RecordingDelegate>();
+    lenient->trustAnswer = RecordingDelegate::TrustAnswer::Accept;
+    load(requestFor(server.url("/s")), lenient);
+    EXPECT_FALSE(lenient->error);
+    auto strict = load(requestFor(server.url("/s")));
+    ASSERT_TRUE(strict->error);
+    EXPECT_EQ(strict->error->code(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(server.tlsHandshakeCount(), 1);
 }
 
 TEST_F(NSURLConnectionTest, TrustAnswersDecideTheConnection) {

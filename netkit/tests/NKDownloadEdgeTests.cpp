@@ -1,0 +1,134 @@
+// Download edge cases: a pause after the last byte, a slow output stream, and the body of a
+// download kept in memory.
+
+#include "netkit/NKHTTPRequestOperation.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/LoopbackHTTPServer.h"
+#include "platform/testsupport/RunLoopSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <future>
+
+namespace {
+
+constexpr double kRequestTimeout = 5;
+constexpr double kWait = 10;
+const char* const kFolder = "/var/mobile/Tandrel";
+
+NSURLRequestPtr requestFor(const std::string& url) {
+    return NSURLRequest::requestWithURL(NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalCacheData, kRequestTimeout);
+}
+
+class NKDownloadEdgeTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        makeDirectory(kFolder);
+    }
+
+    NKHTTPRequestOperationPtr start(const std::string& url, const std::shared_ptr<NSOutputStream>& stream) {
+        auto operation = NKHTTPRequestOperation::initWithRequest(requestFor(url));
+        if (stream) operation->setOutputStream(stream);
+        operation->setCompletionBlock([this] { completed_ = true; });
+        operation->start();
+        return operation;
+    }
+
+    std::atomic<bool> completed_{false};
+};
+
+TEST_F(NKDownloadEdgeTest, APauseAfterTheLastByteResumesIntoACompleteDownload) {
+    struct Case {
+        const char* name;
+        std::string resource;  // what the server holds when the download resumes
+        std::string file;      // what the download's file then holds
+        long status;           // the operation's response at the end
+    };
+    const std::string body(3000, 'b');
+    const Case cases[] = {
+        // The stream holds the whole resource: the 416 completes the download.
+        {"the same resource", body, body, 200},
+        {"a longer resource", body + "more", body + "more", 206},
+        // A 416 that gives another length completes nothing.
+        {"a shorter resource", body.substr(0, 2000), body, 416},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        completed_ = false;
+        LoopbackHTTPServer server;
+        auto gate = std::make_shared<LoopbackGate>();
+        // The whole body, and the end of the chunked body held back: the transfer has not ended.
+        server.route("/v", [&](LoopbackExchange& exchange) {
+            exchange.sendHead(200, {{"ETag", "\"v1\""}, {"Transfer-Encoding", "chunked"}});
+            exchange.send("bb8\r\n" + body + "\r\n");
+            if (gate->wait()) exchange.send("0\r\n\r\n");
+            exchange.closeAfterResponse();
+        });
+        const std::string path = std::string(kFolder) + "/v.bin";
+        auto operation = start(server.url("/v"), NSOutputStream::outputStreamToFileAtPath(path, false));
+        ASSERT_TRUE(runMainUntil([&] { return operation->totalBytesRead() == 3000; }, kWait));
+        operation->pause();
+        ASSERT_EQ(operation->request()->valueForHTTPHeaderField("Range"), "bytes=3000-");
+        gate->cancel();
+        server.route("/v", LoopbackHTTPServer::rangeResource(c.resource, "\"v2\"", true));
+        operation->resume();
+        ASSERT_TRUE(runMainUntil([&] { return completed_.load(); }, kWait));
+        EXPECT_EQ(readFile(path), c.file);
+        EXPECT_EQ(operation->response()->statusCode(), c.status);
+        EXPECT_FALSE(operation->error());
+        EXPECT_EQ(operation->totalBytesRead(), static_cast<long long>(c.file.size()));
+    }
+}
+
+TEST_F(NKDownloadEdgeTest, APauseNeverWaitsForAStreamWrite) {
+    // A named pipe that nobody reads: the network thread's write blocks once the pipe is full.
+    const std::string path = std::string(kFolder) + "/pipe";
+    ASSERT_EQ(::mkfifo(host(path).c_str(), 0600), 0);
+    int reader = ::open(host(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const long capacity = ::fcntl(reader, F_GETPIPE_SZ);
+    LoopbackHTTPServer server;
+    server.route("/big", LoopbackHTTPServer::fixed(200, {}, std::string(static_cast<std::size_t>(capacity) * 4, 'p')));
+    auto operation = start(server.url("/big"), NSOutputStream::outputStreamToFileAtPath(path, false));
+    auto pipeFull = [&] {
+        int queued = 0;
+        return ::ioctl(reader, FIONREAD, &queued) == 0 && queued >= capacity;
+    };
+    ASSERT_TRUE(runMainUntil(pipeFull, kWait));
+
+    auto paused = std::async(std::launch::async, [&] { operation->pause(); });
+    bool returned = paused.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    // The writer goes on once the pipe is read, so that a pause that waited for it ends too.
+    std::vector<char> sink(static_cast<std::size_t>(capacity));
+    while (paused.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+        [[maybe_unused]] auto n = ::read(reader, sink.data(), sink.size());
+    }
+    paused.wait();
+    EXPECT_TRUE(returned);
+    EXPECT_TRUE(operation->isPaused());
+    EXPECT_EQ(operation->request()->valueForHTTPHeaderField("Range"), "bytes=0-");
+    operation->cancel();
+    ::close(reader);
+}
+
+TEST_F(NKDownloadEdgeTest, AMemoryDownloadHandsOverTheStreamsOwnBuffer) {
+    LoopbackHTTPServer server;
+    const std::string body(200000, 'm');
+    server.route("/m", LoopbackHTTPServer::fixed(200, {}, body));
+    auto stream = NSOutputStream::outputStreamToMemory();
+    auto operation = start(server.url("/m"), stream);
+    ASSERT_TRUE(runMainUntil([&] { return completed_.load(); }, kWait));
+    ASSERT_TRUE(operation->responseData());
+    EXPECT_EQ(operation->responseData()->stringView(), body);
+    // One buffer, not a copy of it: the body is held once.
+    EXPECT_EQ(operation->responseData(), stream->dataWrittenToMemory());
+}
+
+} // namespace

@@ -1,0 +1,108 @@
+#include "platform/net/NSURLConnection.h"
+
+#include "platform/dispatch/NSOperationQueue.h"
+#include "platform/foundation/NSThread.h"
+
+#include <cassert>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+// Gathers one whole answer for the synchronous and asynchronous requests.
+class GatheringDelegate : public NSURLConnectionDataDelegate {
+public:
+    using Done = std::function<void(const NSURLResponsePtr&, const NSDataPtr&, const NSErrorPtr&)>;
+    explicit GatheringDelegate(Done done) : done_(std::move(done)) {}
+
+    void connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) override {
+        response_ = response;
+        data_ = NSData::data();
+    }
+    void connectionDidReceiveData(const NSURLConnectionPtr&, const NSDataPtr& data) override {
+        if (!data_) data_ = NSData::data();
+        data_->appendData(*data);
+    }
+    void connectionDidFinishLoading(const NSURLConnectionPtr&) override {
+        done_(response_, data_ ? data_ : NSData::data(), nullptr);
+    }
+    void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) override { done_(response_, nullptr, error); }
+
+private:
+    Done done_;
+    NSURLResponsePtr response_;
+    NSDataPtr data_;
+};
+
+} // namespace
+
+std::shared_ptr<NSRunLoop> NSURLConnection::loaderRunLoop() {
+    static std::shared_ptr<NSRunLoop> runLoop = [] {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::shared_ptr<NSRunLoop> loop;
+        NSThread::detachNewThread(
+            [&] {
+                auto current = NSRunLoop::currentRunLoop();
+                {
+                    // Notified under the lock: the waiter's condition variable lives on its stack.
+                    std::lock_guard guard(mutex);
+                    loop = current;
+                    ready.notify_all();
+                }
+                for (;;) current->run();
+            },
+            "com.apple.NSURLConnectionLoader");
+        std::unique_lock lock(mutex);
+        ready.wait(lock, [&] { return loop != nullptr; });
+        return loop;
+    }();
+    return runLoop;
+}
+
+NSDataPtr NSURLConnection::sendSynchronousRequest(const NSURLRequestPtr& request, NSURLResponsePtr* response, NSErrorPtr* error) {
+    auto loop = loaderRunLoop();
+    assert(!loop->isCurrent() && "a synchronous request on the loader thread would never finish");
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        NSURLResponsePtr response;
+        NSDataPtr data;
+        NSErrorPtr error;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    auto delegate = std::make_shared<GatheringDelegate>([outcome](const NSURLResponsePtr& r, const NSDataPtr& d, const NSErrorPtr& e) {
+        std::lock_guard guard(outcome->mutex);
+        outcome->response = r;
+        outcome->data = d;
+        outcome->error = e;
+        outcome->finished = true;
+        outcome->done.notify_all();
+    });
+    auto connection = std::make_shared<NSURLConnection>(request, delegate);
+    connection->scheduleInRunLoop(loop, NSDefaultRunLoopMode);
+    connection->start();
+    std::unique_lock lock(outcome->mutex);
+    outcome->done.wait(lock, [&] { return outcome->finished; });
+    if (response) *response = outcome->response;
+    NSErrorSet(error, outcome->error);
+    return outcome->data;
+}
+
+void NSURLConnection::sendAsynchronousRequest(const NSURLRequestPtr& request, const std::shared_ptr<NSOperationQueue>& queue,
+                                              CompletionHandler handler) {
+    auto delegate = std::make_shared<GatheringDelegate>(
+        [queue, handler](const NSURLResponsePtr& response, const NSDataPtr& data, const NSErrorPtr& error) {
+            if (!handler) return;
+            auto run = [handler, response, data, error] { handler(response, data, error); };
+            if (queue) {
+                queue->addOperationWithBlock(run);
+            } else {
+                run();
+            }
+        });
+    auto connection = std::make_shared<NSURLConnection>(request, delegate);
+    connection->scheduleInRunLoop(loaderRunLoop(), NSDefaultRunLoopMode);
+    connection->start();
+}

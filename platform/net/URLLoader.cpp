@@ -1,0 +1,149 @@
+#include "platform/net/URLLoader.h"
+
+#include "platform/net/URLTransferCurl.h"
+
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <mutex>
+
+struct URLLoader::Multi {
+    CURLM* handle = nullptr;
+    std::map<CURL*, std::shared_ptr<URLTransfer>> active;
+};
+
+namespace {
+
+struct CurlGlobal {
+    CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+};
+
+} // namespace
+
+std::shared_ptr<URLLoader> URLLoader::forRunLoop(const std::shared_ptr<NSRunLoop>& runLoop) {
+    static CurlGlobal global;
+    (void)global;
+    static std::mutex mutex;
+    static auto* loaders = new std::map<NSRunLoop*, std::shared_ptr<URLLoader>>();
+    std::lock_guard guard(mutex);
+    auto& loader = (*loaders)[runLoop.get()];
+    if (!loader) {
+        loader = std::shared_ptr<URLLoader>(new URLLoader());
+        loader->setUp(runLoop);
+    }
+    return loader;
+}
+
+URLLoader::~URLLoader() = default;
+
+void URLLoader::setUp(const std::shared_ptr<NSRunLoop>& loop) {
+    runLoop_ = loop;
+    multi_ = std::make_unique<Multi>();
+    multi_->handle = curl_multi_init();
+    curl_multi_setopt(multi_->handle, CURLMOPT_SOCKETFUNCTION, &URLLoader::socketCallback);
+    curl_multi_setopt(multi_->handle, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi_->handle, CURLMOPT_TIMERFUNCTION, &URLLoader::timerCallback);
+    curl_multi_setopt(multi_->handle, CURLMOPT_TIMERDATA, this);
+    timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    URLLoader* self = this;  // loaders live as long as the process
+    timerSource_ = runLoop_->addFileDescriptor(timerFd_, NSRunLoop::Readable, [self](int, int) {
+        std::uint64_t expirations;
+        [[maybe_unused]] auto n = ::read(self->timerFd_, &expirations, sizeof expirations);
+        self->drive(CURL_SOCKET_TIMEOUT, 0);
+    });
+}
+
+int URLLoader::socketCallback(void*, int socket, int what, void* userp, void*) {
+    auto* self = static_cast<URLLoader*>(userp);
+    auto it = self->sockets_.find(socket);
+    if (what == CURL_POLL_REMOVE) {
+        if (it != self->sockets_.end()) {
+            self->runLoop_->removeFileDescriptor(it->second);
+            self->sockets_.erase(it);
+        }
+        return 0;
+    }
+    int events = 0;
+    if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= NSRunLoop::Readable;
+    if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= NSRunLoop::Writable;
+    if (it != self->sockets_.end()) {
+        self->runLoop_->updateFileDescriptor(it->second, events);
+    } else {
+        self->sockets_[socket] = self->runLoop_->addFileDescriptor(socket, events, [self](int fd, int ready) {
+            int flags = 0;
+            if (ready & NSRunLoop::Readable) flags |= CURL_CSELECT_IN;
+            if (ready & NSRunLoop::Writable) flags |= CURL_CSELECT_OUT;
+            self->drive(fd, flags);
+        });
+    }
+    return 0;
+}
+
+int URLLoader::timerCallback(void*, long timeoutMs, void* userp) {
+    auto* self = static_cast<URLLoader*>(userp);
+    itimerspec due{};
+    if (timeoutMs >= 0) {
+        // A zero timer would disarm timerfd; the shortest real wait stands for "at once".
+        long ns = timeoutMs == 0 ? 1 : (timeoutMs % 1000) * 1000000L;
+        due.it_value.tv_sec = timeoutMs / 1000;
+        due.it_value.tv_nsec = ns;
+    }
+    timerfd_settime(self->timerFd_, 0, &due, nullptr);
+    return 0;
+}
+
+void URLLoader::drive(int socket, int flags) {
+    auto keepAlive = shared_from_this();
+    int running = 0;
+    ++depth_;
+    curl_multi_socket_action(multi_->handle, socket, flags, &running);
+    --depth_;
+    flush();
+    collect();
+}
+
+void URLLoader::flush() {
+    auto transfers = std::move(unflushed_);
+    unflushed_.clear();
+    for (auto& transfer : transfers) transfer->deliverPending();
+}
+
+void URLLoader::collect() {
+    if (depth_ > 0) return;
+    for (;;) {
+        int left = 0;
+        CURLMsg* message = curl_multi_info_read(multi_->handle, &left);
+        if (!message) break;
+        if (message->msg != CURLMSG_DONE) continue;
+        CURL* easy = message->easy_handle;
+        int code = message->data.result;
+        auto it = multi_->active.find(easy);
+        if (it == multi_->active.end()) continue;
+        auto transfer = it->second;
+        multi_->active.erase(it);
+        curl_multi_remove_handle(multi_->handle, easy);
+        transfer->deliverPending();
+        ++depth_;
+        transfer->complete(code);
+        --depth_;
+    }
+    auto retired = std::move(retired_);
+    retired_.clear();
+    for (auto& transfer : retired) curl_multi_remove_handle(multi_->handle, transfer->curl_->easy);
+    retired.clear();
+    if (!retired_.empty()) collect();
+}
+
+void URLLoader::add(const std::shared_ptr<URLTransfer>& transfer) {
+    multi_->active[transfer->curl_->easy] = transfer;
+    curl_multi_add_handle(multi_->handle, transfer->curl_->easy);
+}
+
+void URLLoader::remove(const std::shared_ptr<URLTransfer>& transfer) {
+    if (multi_->active.erase(transfer->curl_->easy) == 0) return;
+    if (depth_ > 0) {
+        retired_.push_back(transfer);
+    } else {
+        curl_multi_remove_handle(multi_->handle, transfer->curl_->easy);
+    }
+}

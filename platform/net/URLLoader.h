@@ -1,0 +1,54 @@
+#pragma once
+// The URL-loading engine of a run loop: one curl multi handle whose sockets and timer are sources
+// of that run loop, so every transfer callback (and so every delegate call of a connection or a
+// session task on it) runs on the run loop's thread, and a client that takes its time slows its
+// transfer down instead of letting data pile up in memory. Transfers on one loader share its
+// connections (keep-alive).
+
+#include "platform/foundation/NSRunLoop.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class URLTransfer;
+
+class URLLoader : public std::enable_shared_from_this<URLLoader> {
+public:
+    // The loader of a run loop, made on first use; loaders live as long as the process, because
+    // their run loops' sources call into them and a network thread may still serve at exit.
+    static std::shared_ptr<URLLoader> forRunLoop(const std::shared_ptr<NSRunLoop>& runLoop);
+    ~URLLoader();
+
+    const std::shared_ptr<NSRunLoop>& runLoop() const { return runLoop_; }
+
+private:
+    friend class URLTransfer;
+    struct Multi;
+
+    URLLoader() = default;
+    void setUp(const std::shared_ptr<NSRunLoop>& runLoop);
+    void add(const std::shared_ptr<URLTransfer>& transfer);
+    // Takes a transfer that has not completed off the loader; its handle goes once curl returns
+    // (curl forbids removing a handle inside its own callbacks).
+    void remove(const std::shared_ptr<URLTransfer>& transfer);
+    // A transfer holding body bytes to deliver once curl returns.
+    void needsFlush(const std::shared_ptr<URLTransfer>& transfer) { unflushed_.push_back(transfer); }
+    bool insideCurl() const { return depth_ > 0; }
+
+    void drive(int socket, int flags);
+    void flush();
+    // Ends finished transfers and does deferred removals, outside curl's callbacks.
+    void collect();
+    static int socketCallback(void* easy, int socket, int what, void* userp, void* socketp);
+    static int timerCallback(void* multi, long timeoutMs, void* userp);
+
+    std::unique_ptr<Multi> multi_;
+    std::shared_ptr<NSRunLoop> runLoop_;
+    int timerFd_ = -1;
+    NSRunLoop::SourceId timerSource_ = 0;
+    std::map<int, NSRunLoop::SourceId> sockets_;
+    std::vector<std::shared_ptr<URLTransfer>> retired_;
+    std::vector<std::shared_ptr<URLTransfer>> unflushed_;
+    int depth_ = 0;
+};

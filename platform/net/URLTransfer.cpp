@@ -1,0 +1,218 @@
+#include "platform/net/URLTransfer.h"
+
+#include "platform/foundation/NSString.h"
+#include "platform/foundation/NSTimer.h"
+#include "platform/foundation/PlatformClock.h"
+#include "platform/net/NSURLError.h"
+#include "platform/net/URLLoader.h"
+#include "platform/net/URLTransferCurl.h"
+#include "platform/security/SecPolicy.h"
+
+namespace {
+
+std::string statusLineVersion(const std::string& line) {
+    std::size_t space = line.find(' ');
+    return space == std::string::npos ? line : line.substr(0, space);
+}
+
+} // namespace
+
+std::shared_ptr<URLTransfer> URLTransfer::make(const NSURLRequestPtr& request, const std::shared_ptr<URLTransferClient>& client,
+                                               URLTransferOutcome* refusal) {
+    std::shared_ptr<URLTransfer> transfer(new URLTransfer(request, client));
+    if (!transfer->configure(refusal)) return nullptr;
+    return transfer;
+}
+
+URLTransfer::URLTransfer(NSURLRequestPtr request, std::shared_ptr<URLTransferClient> client)
+    : request_(std::move(request)), client_(std::move(client)), curl_(std::make_unique<Curl>()) {}
+
+URLTransfer::~URLTransfer() = default;
+
+bool URLTransfer::setState(URLTransferState state) {
+    if (!live()) return false;
+    state_ = state;
+    if (!live()) {
+        client_.reset();  // the client is held only while the exchange runs
+        if (idleTimer_) idleTimer_->invalidate();
+        idleTimer_.reset();
+    }
+    return true;
+}
+
+void URLTransfer::start(const std::shared_ptr<URLLoader>& loader) {
+    if (state_ != URLTransferState::Created) return;
+    loader_ = loader;
+    setState(URLTransferState::Sending);
+    noteActivity();
+    armIdleTimer(timeout_);
+    loader_->add(shared_from_this());
+}
+
+void URLTransfer::noteActivity() { lastActivity_ = PlatformClock::monotonic(); }
+
+void URLTransfer::armIdleTimer(double delay) {
+    std::weak_ptr<URLTransfer> weakSelf = shared_from_this();
+    idleTimer_ = loader_->runLoop()->performAfterDelay(delay, [weakSelf] {
+        if (auto self = weakSelf.lock()) self->idleTimerFired();
+    });
+}
+
+void URLTransfer::idleTimerFired() {
+    if (!live()) return;
+    double idle = PlatformClock::monotonic() - lastActivity_;
+    if (idle < timeout_) {
+        armIdleTimer(timeout_ - idle);
+        return;
+    }
+    auto keepAlive = shared_from_this();
+    loader_->remove(keepAlive);
+    finish({NSURLErrorTimedOut, "The request timed out.", nullptr});
+}
+
+void URLTransfer::abandon() {
+    auto keepAlive = shared_from_this();
+    if (!setState(URLTransferState::Abandoned)) return;
+    pending_ = {};
+    if (loader_) loader_->remove(keepAlive);
+}
+
+// MARK: - The head
+
+bool URLTransfer::headerLine(const char* data, std::size_t length) {
+    if (!live()) return false;
+    noteActivity();
+    std::string line(data, length);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (NSString::hasPrefix(line, "HTTP/")) {
+        status_ = 0;
+        fields_.clear();
+        version_ = statusLineVersion(line);
+        std::size_t space = line.find(' ');
+        if (space != std::string::npos) status_ = std::atol(line.c_str() + space + 1);
+        return true;
+    }
+    if (line.empty()) return endOfHead();
+    std::size_t colon = line.find(':');
+    if (colon == std::string::npos) return true;
+    std::string name = line.substr(0, colon);
+    std::string value = NSString::stringByTrimmingWhitespace(line.substr(colon + 1));
+    auto it = fields_.find(name);
+    if (it == fields_.end()) {
+        fields_.emplace(name, value);
+    } else {
+        it->second += ", " + value;
+    }
+    return true;
+}
+
+bool URLTransfer::endOfHead() {
+    // An interim (1xx) head is followed by another.
+    if (status_ >= 100 && status_ < 200) return true;
+    auto keepAlive = shared_from_this();
+    auto client = client_;
+    auto response = std::make_shared<NSHTTPURLResponse>(request_->URL(), status_, version_, fields_);
+    switch (client->transferDidReceiveHead(*this, response)) {
+    case URLTransferClient::HeadDisposition::Deliver: return setState(URLTransferState::ReceivingBody);
+    case URLTransferClient::HeadDisposition::Skip: return setState(URLTransferState::SkippingBody);
+    case URLTransferClient::HeadDisposition::Abort: return false;
+    }
+    return false;
+}
+
+// MARK: - The body
+
+bool URLTransfer::bodyData(const char* data, std::size_t length) {
+    if (!live()) return false;
+    noteActivity();
+    if (state_ != URLTransferState::ReceivingBody || length == 0) return true;
+    if (pending_.empty()) {
+        pending_.reserve(kURLTransferReceiveBufferSize);
+        loader_->needsFlush(shared_from_this());
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
+    pending_.insert(pending_.end(), bytes, bytes + length);
+    // A full buffer goes at once, so that what waits here never exceeds one read.
+    if (pending_.size() >= static_cast<std::size_t>(kURLTransferReceiveBufferSize)) deliverPending();
+    return live();
+}
+
+void URLTransfer::deliverPending() {
+    if (state_ != URLTransferState::ReceivingBody || pending_.empty()) return;
+    auto keepAlive = shared_from_this();
+    auto client = client_;
+    auto data = std::make_shared<NSData>(std::move(pending_));
+    pending_ = {};
+    if (!client->transferDidReceiveData(*this, data)) abandon();
+}
+
+bool URLTransfer::uploadProgress(long long uploaded, long long total) {
+    if (!live()) return false;
+    if (curl_->bodyStream) uploaded = std::min(uploaded, streamedBytes_);
+    if (uploaded > uploaded_) {
+        uploaded_ = uploaded;
+        noteActivity();
+    }
+    auto keepAlive = shared_from_this();
+    auto client = client_;
+    return client->transferDidSendBodyData(*this, uploaded, total > 0 ? total : -1) && live();
+}
+
+long URLTransfer::readBody(std::uint8_t* buffer, std::size_t length) {
+    auto& stream = curl_->bodyStream;
+    long n = stream->read(buffer, length);
+    if (n < 0) {
+        clientError_ = stream->streamError();
+        return -1;
+    }
+    streamedBytes_ += n;
+    return n;
+}
+
+// MARK: - Trust
+
+bool URLTransfer::evaluateTrust(std::vector<SecCertificateRef> chain) {
+    if (!live()) return false;
+    std::string host = request_->URL()->host();
+    SecTrustRef trust;
+    if (chain.empty() || SecTrustCreateWithCertificates(chain, SecPolicyCreateSSL(true, host), &trust) != errSecSuccess) {
+        trustRefusal_ = NSURLErrorServerCertificateUntrusted;
+        return false;
+    }
+    auto keepAlive = shared_from_this();
+    auto client = client_;
+    long refusal = NSURLErrorServerCertificateUntrusted;
+    bool accepted = client->transferShouldTrustServer(*this, trust, &refusal) && live();
+    if (!accepted) trustRefusal_ = refusal;
+    trustDecided_ = accepted;
+    return accepted;
+}
+
+// MARK: - The outcome
+
+void URLTransfer::complete(int curlCode) {
+    auto keepAlive = shared_from_this();
+    if (!live()) return;
+    auto code = static_cast<CURLcode>(curlCode);
+    URLTransferOutcome outcome;
+    // The body of a head that is followed elsewhere matters to nobody: its end need not be clean.
+    bool skipped = state_ == URLTransferState::SkippingBody && (code == CURLE_PARTIAL_FILE || code == CURLE_RECV_ERROR);
+    if (code == CURLE_OK || skipped) {
+        outcome = {};
+    } else if (trustRefusal_) {
+        outcome.code = trustRefusal_;
+        outcome.description = trustRefusal_ == NSURLErrorUserCancelledAuthentication ? "cancelled" : "The certificate for this server is invalid.";
+    } else if (clientError_) {
+        outcome.error = clientError_;
+    } else {
+        outcome = URLTransferOutcomeForCurlCode(curlCode);
+    }
+    finish(outcome);
+}
+
+void URLTransfer::finish(const URLTransferOutcome& outcome) {
+    auto keepAlive = shared_from_this();
+    auto client = client_;
+    if (!setState(URLTransferState::Completed)) return;
+    client->transferDidComplete(*this, outcome);
+}

@@ -1,0 +1,126 @@
+#pragma once
+// One request/response exchange of the URL loader: a request sent on a connection of the loader's
+// run loop, its response head read line by line, its body passed on as it arrives, and one
+// outcome at the end. The transfer knows HTTP framing and the wire; its client (a connection, a
+// session task) decides what a head means — deliver it, follow it elsewhere, send again — and
+// what the outcome becomes.
+//
+// Trust belongs to the exchange, not to the TLS connection it happens to run on: before any byte
+// of a TLS connection is used for this request, the client is asked about the chain that
+// connection's server presented, whether the connection was opened for this request or reused
+// from an earlier one (which its own client may have judged by another rule).
+
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSError.h"
+#include "platform/net/NSHTTPURLResponse.h"
+#include "platform/net/NSURLRequest.h"
+#include "platform/security/SecTrust.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class NSTimer;
+class URLLoader;
+class URLTransfer;
+
+enum class URLTransferState {
+    Created,        // configured, not yet on a loader
+    Sending,        // on the loader: connecting, sending, waiting for a final head
+    ReceivingBody,  // the client took the head; body bytes go to it
+    SkippingBody,   // the head is followed elsewhere (a redirect, a retry); its body is read and dropped
+    Completed,      // ended; the client has its outcome
+    Abandoned,      // stopped by the client before it ended; nothing more reaches the client
+};
+
+struct URLTransferOutcome {
+    long code = 0;  // 0 on success, else the NSURLErrorDomain code
+    std::string description;
+    NSErrorPtr error;  // a failure of the client's own (a body stream, a refused challenge), reported as it is
+    bool succeeded() const { return code == 0 && !error; }
+};
+
+class URLTransferClient {
+public:
+    enum class HeadDisposition { Deliver, Skip, Abort };
+    virtual ~URLTransferClient() = default;
+
+    // The chain presented by the server of the TLS connection this exchange is about to use. False
+    // refuses it; `refusal` then holds the NSURLErrorDomain code to fail with.
+    virtual bool transferShouldTrustServer(URLTransfer& transfer, const SecTrustRef& trust, long* refusal) = 0;
+    // A final (non-1xx) response head. Skip reads its body without passing it on.
+    virtual HeadDisposition transferDidReceiveHead(URLTransfer& transfer, const std::shared_ptr<NSHTTPURLResponse>& response) = 0;
+    // False stops the exchange.
+    virtual bool transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) = 0;
+    virtual bool transferDidSendBodyData(URLTransfer& transfer, long long totalSent, long long totalExpected) = 0;
+    virtual void transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& outcome) = 0;
+};
+
+class URLTransfer : public std::enable_shared_from_this<URLTransfer> {
+public:
+    // Nil, with the reason in *refusal, for a request that cannot be sent (no URL, not HTTP).
+    static std::shared_ptr<URLTransfer> make(const NSURLRequestPtr& request, const std::shared_ptr<URLTransferClient>& client,
+                                             URLTransferOutcome* refusal);
+    ~URLTransfer();
+    URLTransfer(const URLTransfer&) = delete;
+    URLTransfer& operator=(const URLTransfer&) = delete;
+
+    // Hands the exchange to the loader; the transfer holds its client until the outcome.
+    void start(const std::shared_ptr<URLLoader>& loader);
+    // Stops the exchange without an outcome; safe inside the client's own callbacks.
+    void abandon();
+    URLTransferState state() const { return state_; }
+    const NSURLRequestPtr& request() const { return request_; }
+    // The failure to report when the client stops the exchange from one of its callbacks.
+    void setClientError(NSErrorPtr error) { clientError_ = std::move(error); }
+
+private:
+    friend class URLLoader;
+    struct Curl;
+    friend struct URLTransferCallbacks;
+
+    URLTransfer(NSURLRequestPtr request, std::shared_ptr<URLTransferClient> client);
+    // The one place the state changes; a finished state (completed, abandoned) is final.
+    bool setState(URLTransferState state);
+    bool configure(URLTransferOutcome* refusal);
+    bool live() const { return state_ != URLTransferState::Completed && state_ != URLTransferState::Abandoned; }
+
+    // The curl callbacks' work.
+    bool headerLine(const char* data, std::size_t length);
+    bool endOfHead();
+    bool bodyData(const char* data, std::size_t length);
+    void deliverPending();
+    bool uploadProgress(long long uploaded, long long total);
+    long readBody(std::uint8_t* buffer, std::size_t length);
+    bool evaluateTrust(std::vector<SecCertificateRef> chain);
+    bool checkReusedConnection();
+    // Called by the loader once curl has ended the exchange.
+    void complete(int curlCode);
+    void finish(const URLTransferOutcome& outcome);
+    // The request's time-out is the longest time without a byte either way, on the platform clock.
+    void noteActivity();
+    void armIdleTimer(double delay);
+    void idleTimerFired();
+
+    NSURLRequestPtr request_;
+    std::shared_ptr<URLTransferClient> client_;
+    std::shared_ptr<URLLoader> loader_;
+    std::unique_ptr<Curl> curl_;
+    URLTransferState state_ = URLTransferState::Created;
+    // The head being read.
+    long status_ = 0;
+    std::string version_;
+    NSHTTPHeaderFields fields_;
+    // Whether this exchange's own client has judged the TLS connection it runs on.
+    bool trustDecided_ = false;
+    long trustRefusal_ = 0;
+    NSErrorPtr clientError_;
+    double timeout_ = 0;
+    double lastActivity_ = 0;
+    std::shared_ptr<NSTimer> idleTimer_;
+    long long streamedBytes_ = 0;
+    long long uploaded_ = 0;  // body bytes read from a body stream (curl's count includes chunk framing)
+    // Body bytes curl handed over in its small pieces since the last delivery: one delivery per
+    // read from the network, not one per piece.
+    std::vector<std::uint8_t> pending_;
+};
