@@ -234,3 +234,70 @@ INSTANTIATE_TEST_SUITE_P(Shapes, DeviceLinkTest, ::testing::ValuesIn(params()), 
 });
 
 } // namespace
+
+namespace {
+
+class HostPathTest : public DeviceTest {};
+
+// The host path handed to C libraries holds no link but, at most, the item's own name, and that
+// only where the host follows it as the device does.
+TEST_F(HostPathTest, NamesWhatTheDevicePathReaches) {
+    writeFile("/inside/secret.txt", "device");
+    makeDirectory("/D");
+    const std::vector<std::pair<std::string, std::string>> links = {
+        {"rel", "../inside/secret.txt"}, {"abs", "/inside/secret.txt"}, {"up", kUp},         {"dangling", "/nowhere/x"},
+        {"loop1", "/D/loop2"},           {"loop2", "/D/loop1"},         {"new", "/inside/new.txt"}, {"relUp", "rel/.."},
+    };
+    for (const auto& [name, target] : links) ASSERT_EQ(::symlink(target.c_str(), host("/D/" + name).c_str()), 0);
+    const std::string root = deviceRoot();
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/", root},
+        {"/D/rel", root + "/D/rel"},
+        {"/D/abs", root + "/inside/secret.txt"},
+        {"/D/up/inside/secret.txt", root + "/inside/secret.txt"},
+        {"/D/up/../../inside", root + "/inside"},
+        {"/D/dangling", root + "/nowhere/x"},
+        {"/D/loop1", ""},
+        {"/D/loop1/x", ""},
+        {"/D/new", root + "/inside/new.txt"},
+        {"/missing/a/../b", root + "/missing/a/../b"},
+        {"D/abs", root + "/inside/secret.txt"},
+        {"/D/rel/more", root + "/inside/secret.txt/more"},
+    };
+    for (bool walk : {false, true}) {
+        DeviceRoot::setComponentWalkForced(walk);
+        for (const auto& [path, expected] : cases) EXPECT_EQ(NSString::fileSystemRepresentation(path), expected) << path;
+    }
+    DeviceRoot::setComponentWalkForced(false);
+    // A C library creating a file through a dangling link creates it inside the device.
+    int fd = ::open(NSString::fileSystemRepresentation("/D/new").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath("/inside/new.txt"));
+    // With the root "/" the host path is the device path as it stands.
+    DeviceRoot::setRoot("/");
+    for (const char* path : {"/etc/../x", "relative/path", "/tmp/"}) EXPECT_EQ(NSString::fileSystemRepresentation(path), path);
+}
+
+TEST_F(HostPathTest, ALoopIsReportedAsOne) {
+    makeDirectory("/D");
+    ASSERT_EQ(::symlink("/D/b", host("/D/a").c_str()), 0);
+    ASSERT_EQ(::symlink("/D/a", host("/D/b").c_str()), 0);
+    for (bool walk : {false, true}) {
+        DeviceRoot::setComponentWalkForced(walk);
+        NSErrorPtr error;
+        EXPECT_FALSE(NSData::dataWithContentsOfFile("/D/a/x", &error));
+        EXPECT_EQ(error->underlyingError()->code(), ELOOP) << walk;
+        EXPECT_FALSE(NSData::dataWithContentsOfFile("/D/a", &error));
+        EXPECT_EQ(error->underlyingError()->code(), ELOOP) << walk;
+        errno = 0;
+        EXPECT_FALSE(DeviceRoot::open("/D/a", O_RDONLY));
+        EXPECT_EQ(errno, ELOOP);
+        // The link itself is still reached by the calls that act on it.
+        EXPECT_TRUE(DeviceRoot::open("/D/a", O_PATH | O_NOFOLLOW));
+        EXPECT_EQ(NSFileManager::defaultManager()->destinationOfSymbolicLinkAtPath("/D/a", nullptr), "/D/b");
+    }
+    DeviceRoot::setComponentWalkForced(false);
+}
+
+} // namespace
