@@ -134,7 +134,7 @@ std::string hostPath(int root, const std::string& rootHost, std::string_view pat
         for (const auto& c : todo) {
             if (c != ".") out += "/" + c;
         }
-        return path.ends_with('/') ? out + "/" : out;
+        return out;
     };
     if (int e = walk.run(todo, false)) return unresolved(e);
     if (walk.last().empty()) return joined(rootHost, walk.names());

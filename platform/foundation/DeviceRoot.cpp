@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <climits>
 #include <linux/openat2.h>
+#include <sys/stat.h>
 #include <memory>
 #include <mutex>
 #include <sys/syscall.h>
@@ -138,6 +140,51 @@ DeviceRoot::Descriptor openBeneath(const Base& base, int flags, mode_t mode) {
     if (!walkForced && kernelHasOpenat2()) return DeviceRoot::Descriptor(openat2InRoot(base.fd->get(), base.path, flags, mode));
     return DevicePathWalk::open(base.fd->get(), base.path, flags, mode);
 }
+// The base for the folder holding the path's last name, and that name; the name is empty (and the
+// base unchanged) when the path names a folder itself: "/", or a last component "." or "..".
+Base splitLast(const Base& base, std::string& name) {
+    std::string_view path = base.path;
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    std::size_t slash = path.rfind('/');
+    std::string last(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    name.clear();
+    if (last.empty() || last == "." || last == "..") return base;
+    Base folder = base;
+    folder.path = slash == std::string_view::npos ? "." : slash == 0 ? "/" : std::string(path.substr(0, slash));
+    name = std::move(last);
+    return folder;
+}
+
+std::optional<std::string> realPathOf(int fd) {
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink(DeviceRoot::procPath(fd).c_str(), buffer, sizeof buffer);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buffer) return std::nullopt;
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+// The host path by the kernel's resolution of the folder and the real path it reports: a few calls
+// however deep the path is. nullopt where the walk must decide: a folder that cannot be reached
+// (its host path names where it fails), a last name that is a link, or a real path that is not
+// below the base's.
+std::optional<std::string> hostPathByKernel(const Base& base) {
+    std::string name;
+    Base folderBase = splitLast(base, name);
+    DeviceRoot::Descriptor folder(openat2InRoot(base.fd->get(), folderBase.path, O_PATH | O_DIRECTORY, 0));
+    if (!folder) return std::nullopt;
+    auto real = realPathOf(folder.get());
+    auto realBase = realPathOf(base.fd->get());
+    if (!real || !realBase) return std::nullopt;
+    std::string below;
+    if (*realBase == "/") below = *real == "/" ? "" : *real;
+    else if (*real == *realBase) below = "";
+    else if (real->starts_with(*realBase + "/")) below = real->substr(realBase->size());
+    else return std::nullopt;
+    std::string host = (base.host == "/" ? "" : base.host) + below;
+    if (name.empty()) return host.empty() ? "/" : host;
+    struct stat st{};
+    if (::fstatat(folder.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) return std::nullopt;
+    return host + "/" + name;
+}
 } // namespace
 
 DeviceRoot::Descriptor& DeviceRoot::Descriptor::operator=(Descriptor&& other) noexcept {
@@ -185,29 +232,30 @@ DeviceRoot::Descriptor DeviceRoot::open(std::string_view devicePath, int flags, 
 std::optional<DeviceRoot::Parent> DeviceRoot::openParent(std::string_view devicePath) {
     Base base = baseOf(devicePath);
     if (!base.identity && !base.fd) return std::nullopt;
-    std::string_view path = base.path;
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    std::size_t slash = path.rfind('/');
-    std::string name(slash == std::string_view::npos ? path : path.substr(slash + 1));
     Parent parent;
-    if (name.empty() || name == "." || name == "..") {
-        parent.folder = openBeneath(base, O_PATH | O_DIRECTORY, 0);
-    } else {
-        Base folder = base;
-        folder.path = slash == std::string_view::npos ? "." : slash == 0 ? "/" : std::string(path.substr(0, slash));
-        parent.folder = openBeneath(folder, O_PATH | O_DIRECTORY, 0);
-        parent.name = std::move(name);
-    }
+    Base folder = splitLast(base, parent.name);
+    parent.folder = openBeneath(folder, O_PATH | O_DIRECTORY, 0);
     if (!parent.folder) return std::nullopt;
     return parent;
 }
 
-std::string DeviceRoot::hostPath(std::string_view devicePath) {
-    Base base = baseOf(devicePath);
+namespace {
+std::string resolvedHostPath(const Base& base) {
     if (base.identity) return base.path.empty() ? "/" : base.path;
     // A root that cannot be opened has nothing below it to reach: its plain path fails alike.
     if (!base.fd) return base.host + (base.path.empty() || base.path.front() == '/' ? "" : "/") + base.path;
+    if (!walkForced && kernelHasOpenat2()) {
+        if (auto host = hostPathByKernel(base)) return *host;
+    }
     return DevicePathWalk::hostPath(base.fd->get(), base.host, base.path);
+}
+} // namespace
+
+std::string DeviceRoot::hostPath(std::string_view devicePath) {
+    std::string host = resolvedHostPath(baseOf(devicePath));
+    // A trailing "/" keeps asking for a folder.
+    if (devicePath.ends_with('/') && !host.empty() && !host.ends_with('/')) host += '/';
+    return host;
 }
 
 std::string DeviceRoot::devicePath(std::string_view hostPath) {

@@ -251,7 +251,7 @@ TEST_F(HostPathTest, NamesWhatTheDevicePathReaches) {
     for (const auto& [name, target] : links) ASSERT_EQ(::symlink(target.c_str(), host("/D/" + name).c_str()), 0);
     const std::string root = deviceRoot();
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/", root},
+        {"/", root + "/"},
         {"/D/rel", root + "/D/rel"},
         {"/D/abs", root + "/inside/secret.txt"},
         {"/D/up/inside/secret.txt", root + "/inside/secret.txt"},
