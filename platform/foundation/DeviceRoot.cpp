@@ -135,7 +135,9 @@ DeviceRoot::Descriptor openBeneath(const Base& base, int flags, mode_t mode) {
     if (!base.fd) return {};
     // The base itself, opened anew with the caller's flags (a mounted file among others).
     if (base.path.find_first_not_of('/') == std::string::npos) {
-        return DeviceRoot::Descriptor(::open(DeviceRoot::procPath(base.fd->get()).c_str(), flags | O_CLOEXEC, mode));
+        int fd = ::openat(base.fd->get(), ".", flags | O_CLOEXEC, mode);
+        if (fd < 0 && errno == ENOTDIR) fd = ::open(DeviceRoot::procPath(base.fd->get()).c_str(), flags | O_CLOEXEC, mode);
+        return DeviceRoot::Descriptor(fd);
     }
     if (!walkForced && kernelHasOpenat2()) return DeviceRoot::Descriptor(openat2InRoot(base.fd->get(), base.path, flags, mode));
     return DevicePathWalk::open(base.fd->get(), base.path, flags, mode);
