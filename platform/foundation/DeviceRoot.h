@@ -66,15 +66,22 @@ public:
     static std::optional<Parent> openParent(std::string_view devicePath);
 
     // The host path of a device path, for C libraries that take a path (minizip, open(2), libplist):
-    // a plain host path (no descriptor to keep open, valid after the call) that reaches the item the
-    // device path reaches. Every folder on the way is resolved inside the device, so the string holds
-    // no link but, at most, the item's own name. A last component that is a link keeps its name when
-    // the host follows it exactly as the device does (a relative target that stays below the root);
-    // otherwise the string names where the link leads inside the device, so that C calls that act on
-    // a link itself (lstat, unlink) act there instead — such links are best handled through
-    // NSFileManager. A path that cannot be resolved (a loop) gives "", which every C call refuses.
-    // The trade-off of a plain path: a folder on the way that another process replaces by a link
-    // between this call and the C call is followed by the host.
+    // a plain host path that reaches the item the device path reaches. It is a string, not a held
+    // descriptor: nothing to keep open or close, valid after the call, readable in logs. Every
+    // folder on the way is resolved inside the device, so the string holds no link except, at most,
+    // the item's own name:
+    // - a last name that is not a link, or is missing, is kept: creating, removing and renaming
+    //   through the string act where the device would;
+    // - a last name that is a link the host follows exactly as the device does (a relative target
+    //   that stays below the root) is kept, so lstat and unlink see the link itself;
+    // - any other link as the last name gives where it leads inside the device (its target, or the
+    //   name a dangling link would create), so that following it stays inside; C calls that act on
+    //   such a link itself (lstat, unlink) then act on what it leads to: handle those links through
+    //   NSFileManager or openParent;
+    // - a path that cannot be resolved (a loop) gives "", which every C call refuses; a missing or
+    //   non-folder component keeps the rest of the path after it, so the C call fails alike.
+    // The trade-off of a plain string: a folder on the way that another process replaces by a link
+    // between this call and the C call would be followed by the host. A trailing "/" is kept.
     static std::string hostPath(std::string_view devicePath);
     // The device path of a host path below the root; nullopt-like empty string when outside.
     static std::string devicePath(std::string_view hostPath);
