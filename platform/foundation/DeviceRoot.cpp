@@ -5,13 +5,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <climits>
 #include <linux/openat2.h>
-#include <sys/stat.h>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
@@ -142,6 +142,7 @@ DeviceRoot::Descriptor openBeneath(const Base& base, int flags, mode_t mode) {
     if (!walkForced && kernelHasOpenat2()) return DeviceRoot::Descriptor(openat2InRoot(base.fd->get(), base.path, flags, mode));
     return DevicePathWalk::open(base.fd->get(), base.path, flags, mode);
 }
+
 // The base for the folder holding the path's last name, and that name; the name is empty (and the
 // base unchanged) when the path names a folder itself: "/", or a last component "." or "..".
 Base splitLast(const Base& base, std::string& name) {
