@@ -201,6 +201,30 @@ TEST_F(BrowserTest, ABrokenLinkShowsTheZipButtonAndItsRowDoesNothing) {
     EXPECT_FALSE(driver_.visibleAlert());
 }
 
+TEST_F(BrowserTest, LinksLeadingOutOfTheDeviceShowZipAndDeleteNothingOfTheHost) {
+    TemporaryFolder outside;
+    std::ofstream(outside.path() + "/HostSecret.txt") << "host";
+    const std::string up = "../../../../../../../../../../../..";
+    for (const std::string& target : {outside.path(), up + outside.path()}) {
+        SCOPED_TRACE(target);
+        writeFile("/var/mobile/Media/Out/.keep", "");
+        removeHostTree(host("/var/mobile/Media/Out"));
+        ASSERT_EQ(::symlink(target.c_str(), host("/var/mobile/Media/Out").c_str()), 0);
+        ASSERT_EQ(::symlink((target + "/HostSecret.txt").c_str(), host("/var/mobile/Media/Secret").c_str()), 0);
+        EXPECT_TRUE(open("/var/mobile/Media/Out")->files().empty());
+        visibleBrowser()->zipFolderAtPath("/var/mobile/Media");
+        EXPECT_EQ(readFile("/tmp/Media.zip").find("Secret"), std::string::npos);
+        UIApplication::sharedApplication()->reset();
+        open("/var/mobile/Media");
+        ASSERT_TRUE(driver_.deleteRow(rowOf("Out")));
+        ASSERT_TRUE(driver_.deleteRow(rowOf("Secret")));
+        EXPECT_TRUE(visibleBrowser()->files().empty());
+        std::ifstream kept(outside.path() + "/HostSecret.txt");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "host");
+        UIApplication::sharedApplication()->reset();
+    }
+}
+
 TEST_F(BrowserTest, SwipeDeleteRemovesFromDiskAndRelists) {
     writeFile("/var/mobile/Documents/Old/deep/file.txt", "x");
     writeFile("/var/mobile/Documents/keep.txt", "x");

@@ -3,6 +3,7 @@
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSString.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -31,8 +32,7 @@ NSErrorPtr NSFileErrorWithErrno(int errnum, const std::string& path, bool writin
 }
 
 NSDataPtr NSData::dataWithContentsOfFile(const std::string& path, NSErrorPtr* error) {
-    std::string host = NSString::fileSystemRepresentation(path);
-    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = DeviceRoot::open(path, O_RDONLY).release();
     if (fd < 0) {
         NSErrorSet(error, NSFileErrorWithErrno(errno, path, false));
         return nullptr;
@@ -84,15 +84,26 @@ int NSWriteAll(int fd, const void* bytes, std::size_t length) {
 }
 
 int NSAtomicWriteFile(const std::string& hostPath, const void* bytes, std::size_t length) {
-    std::string temp = hostPath + ".tmp-XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return errno;
+    return NSAtomicWriteFileAt(AT_FDCWD, hostPath, bytes, length);
+}
+
+int NSAtomicWriteFileAt(int folder, const std::string& name, const void* bytes, std::size_t length) {
+    if (name.empty()) return EISDIR;
+    static std::atomic<unsigned> sequence{0};
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++);
+        fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) return errno;
+    }
+    if (fd < 0) return EEXIST;
     ::fchmod(fd, 0644);
     int e = NSWriteAll(fd, bytes, length);
     if (!e && ::fsync(fd) != 0) e = errno;
     if (::close(fd) != 0 && !e) e = errno;
-    if (!e && ::rename(temp.c_str(), hostPath.c_str()) != 0) e = errno;
-    if (e) ::unlink(temp.c_str());
+    if (!e && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) e = errno;
+    if (e) ::unlinkat(folder, temp.c_str(), 0);
     return e;
 }
 
@@ -101,22 +112,24 @@ bool NSData::writeToFile(const std::string& path, bool atomically) const {
 }
 
 bool NSData::writeToFile(const std::string& path, unsigned long options, NSErrorPtr* error) const {
-    std::string host = NSString::fileSystemRepresentation(path);
     int e = 0;
     if (options & NSDataWritingAtomic) {
-        if (options & NSDataWritingWithoutOverwriting) {
+        auto parent = DeviceRoot::openParent(path);
+        if (!parent) {
+            e = errno;
+        } else if (options & NSDataWritingWithoutOverwriting) {
             struct stat st{};
-            if (::lstat(host.c_str(), &st) == 0) e = EEXIST;
+            if (::fstatat(parent->folder.get(), parent->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) e = EEXIST;
         }
-        if (!e) e = NSAtomicWriteFile(host, bytes_.data(), bytes_.size());
+        if (!e) e = NSAtomicWriteFileAt(parent->folder.get(), parent->name, bytes_.data(), bytes_.size());
     } else {
-        int flags = O_WRONLY | O_CREAT | O_CLOEXEC | ((options & NSDataWritingWithoutOverwriting) ? O_EXCL : O_TRUNC);
-        int fd = ::open(host.c_str(), flags, 0644);
-        if (fd < 0) {
+        int flags = O_WRONLY | O_CREAT | ((options & NSDataWritingWithoutOverwriting) ? O_EXCL : O_TRUNC);
+        DeviceRoot::Descriptor fd = DeviceRoot::open(path, flags, 0644);
+        if (!fd) {
             e = errno;
         } else {
-            e = NSWriteAll(fd, bytes_.data(), bytes_.size());
-            if (::close(fd) != 0 && !e) e = errno;
+            e = NSWriteAll(fd.get(), bytes_.data(), bytes_.size());
+            if (::close(fd.release()) != 0 && !e) e = errno;
         }
     }
     if (e) NSErrorSet(error, NSFileErrorWithErrno(e, path, true));

@@ -57,6 +57,9 @@ private:
 // Writes bytes to a host path through a temporary file in the same folder, then rename(2); the
 // target is either the old or the complete new file, never a partial one. Returns 0 or errno.
 int NSAtomicWriteFile(const std::string& hostPath, const void* bytes, std::size_t length);
+// The same for the item `name` in an open folder (see DeviceRoot::openParent); a link standing at
+// the name is replaced, not written through.
+int NSAtomicWriteFileAt(int folder, const std::string& name, const void* bytes, std::size_t length);
 // Writes all bytes to a descriptor, retrying short writes and EINTR. Returns 0 or errno.
 int NSWriteAll(int fd, const void* bytes, std::size_t length);
 // An NSError of NSCocoaErrorDomain for a failed file operation, the POSIX error underneath.

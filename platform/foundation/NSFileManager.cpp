@@ -1,9 +1,11 @@
 #include "platform/foundation/NSFileManager.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/FileItems.h"
 #include "platform/foundation/NSString.h"
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <dirent.h>
@@ -24,58 +26,7 @@ const std::string NSFileTypeUnknown = "NSFileTypeUnknown";
 
 namespace {
 
-constexpr std::size_t kCopyBufferSize = 1 << 17;
-
-std::string hostOf(const std::string& devicePath) { return NSString::fileSystemRepresentation(devicePath); }
-
-// The device path of a child, for error reports.
-std::string childPath(const std::string& parent, const std::string& name) { return NSString::stringByAppendingPathComponent(parent, name); }
-
-bool fail(NSErrorPtr* error, int errnum, const std::string& path, bool writing) {
-    NSErrorSet(error, NSFileErrorWithErrno(errnum, path, writing));
-    return false;
-}
-
-struct FileDescriptor {
-    int fd = -1;
-    FileDescriptor() = default;
-    explicit FileDescriptor(int f) : fd(f) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-    int release() {
-        int f = fd;
-        fd = -1;
-        return f;
-    }
-};
-
-struct DirCloser {
-    void operator()(DIR* d) const {
-        if (d) ::closedir(d);
-    }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
-// A folder opened relative to its parent without following a link in its place.
-DirHandle openDirectoryAt(int parentFd, const char* name, int& errnum) {
-    int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        errnum = errno;
-        return nullptr;
-    }
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        errnum = errno;
-        ::close(fd);
-        return nullptr;
-    }
-    return DirHandle(dir);
-}
-
-bool isDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)); }
+using namespace FileItems;
 
 const std::string& fileTypeOfMode(mode_t mode) {
     switch (mode & S_IFMT) {
@@ -91,12 +42,13 @@ const std::string& fileTypeOfMode(mode_t mode) {
 
 double secondsOf(const struct statx_timestamp& t) { return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9; }
 
-// The attributes of the item `name` in the folder `dirFd` (or a path from AT_FDCWD), a link
+// The attributes of the item `name` in the folder `dirFd` (the folder itself for ""), a link
 // described rather than followed. The creation date is the birth time where the file system
 // keeps one, and the status-change time elsewhere.
 std::optional<NSFileAttributes> attributesAt(int dirFd, const char* name, int& errnum) {
     struct statx sx{};
-    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
+    int flags = AT_SYMLINK_NOFOLLOW | (*name ? 0 : AT_EMPTY_PATH);
+    if (::statx(dirFd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
         errnum = errno;
         return std::nullopt;
     }
@@ -126,20 +78,29 @@ timespec timespecOf(double seconds) {
     return ts;
 }
 
-// Applies the attributes that are present to a host path; returns 0 or errno.
-int applyAttributes(const NSFileAttributes& attributes, const std::string& host) {
+// Applies the attributes that are present to the item a device path names: the owner to the item
+// itself, the permissions and date to where it leads (as chown(2) with no follow, chmod(2) and
+// utimensat(2) would). Returns 0 or errno.
+int applyAttributes(const NSFileAttributes& attributes, const std::string& path) {
     if (attributes.ownerAccountID || attributes.groupOwnerAccountID) {
         uid_t uid = attributes.ownerAccountID ? static_cast<uid_t>(*attributes.ownerAccountID) : static_cast<uid_t>(-1);
         gid_t gid = attributes.groupOwnerAccountID ? static_cast<gid_t>(*attributes.groupOwnerAccountID) : static_cast<gid_t>(-1);
-        if (::lchown(host.c_str(), uid, gid) != 0) return errno;
+        auto parent = DeviceRoot::openParent(path);
+        if (!parent) return errno;
+        int flags = AT_SYMLINK_NOFOLLOW | (parent->name.empty() ? AT_EMPTY_PATH : 0);
+        if (::fchownat(parent->folder.get(), parent->name.c_str(), uid, gid, flags) != 0) return errno;
     }
-    if (attributes.posixPermissions && ::chmod(host.c_str(), *attributes.posixPermissions & 07777) != 0) return errno;
+    if (!attributes.posixPermissions && !attributes.modificationDate) return 0;
+    Descriptor item = reached(path);
+    if (!item) return errno;
+    std::string itemPath = DeviceRoot::procPath(item.get());
+    if (attributes.posixPermissions && ::chmod(itemPath.c_str(), *attributes.posixPermissions & 07777) != 0) return errno;
     if (attributes.modificationDate) {
         timespec times[2];
         times[0].tv_sec = 0;
         times[0].tv_nsec = UTIME_OMIT;
         times[1] = timespecOf(attributes.modificationDate->timeIntervalSince1970());
-        if (::utimensat(AT_FDCWD, host.c_str(), times, 0) != 0) return errno;
+        if (::utimensat(AT_FDCWD, itemPath.c_str(), times, 0) != 0) return errno;
     }
     // Linux offers no call to set a birth time: the creation date is left as the system keeps it.
     return 0;
@@ -206,96 +167,6 @@ private:
     bool descendPending_ = false;
 };
 
-// Recursive removal below an open folder. `devicePath` names `name` for error reports.
-bool removeAt(int parentFd, const std::string& name, const std::string& devicePath, NSErrorPtr* error) {
-    struct stat st{};
-    if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return fail(error, errno, devicePath, true);
-    if (S_ISDIR(st.st_mode)) {
-        int errnum = 0;
-        DirHandle dir = openDirectoryAt(parentFd, name.c_str(), errnum);
-        if (!dir) return fail(error, errnum, devicePath, true);
-        std::vector<std::string> names;
-        while (struct dirent* entry = ::readdir(dir.get())) {
-            if (!isDotOrDotDot(entry->d_name)) names.emplace_back(entry->d_name);
-        }
-        for (const std::string& child : names) {
-            if (!removeAt(::dirfd(dir.get()), child, childPath(devicePath, child), error)) return false;
-        }
-        dir.reset();
-        if (::unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) != 0) return fail(error, errno, devicePath, true);
-        return true;
-    }
-    if (::unlinkat(parentFd, name.c_str(), 0) != 0) return fail(error, errno, devicePath, true);
-    return true;
-}
-
-bool copyRegularFile(const std::string& sourceHost, const std::string& destinationHost, const struct stat& st, const std::string& source,
-                     const std::string& destination, NSErrorPtr* error) {
-    FileDescriptor in(::open(sourceHost.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (in.fd < 0) return fail(error, errno, source, false);
-    FileDescriptor out(::open(destinationHost.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
-    if (out.fd < 0) return fail(error, errno, destination, true);
-    std::vector<std::uint8_t> buffer(kCopyBufferSize);
-    while (true) {
-        ssize_t n = ::read(in.fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail(error, errno, source, false);
-        if (n == 0) break;
-        if (int e = NSWriteAll(out.fd, buffer.data(), static_cast<std::size_t>(n))) return fail(error, e, destination, true);
-    }
-    ::fchmod(out.fd, st.st_mode & 07777);
-    timespec times[2] = {st.st_atim, st.st_mtim};
-    ::futimens(out.fd, times);
-    if (::close(out.release()) != 0) return fail(error, errno, destination, true);
-    return true;
-}
-
-bool copyItem(const std::string& source, const std::string& destination, NSErrorPtr* error) {
-    std::string sourceHost = hostOf(source);
-    std::string destinationHost = hostOf(destination);
-    struct stat st{};
-    if (::lstat(sourceHost.c_str(), &st) != 0) return fail(error, errno, source, false);
-    if (S_ISLNK(st.st_mode)) {
-        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        ssize_t n = ::readlink(sourceHost.c_str(), target.data(), target.size());
-        if (n < 0) return fail(error, errno, source, false);
-        target.resize(static_cast<std::size_t>(n));
-        if (::symlink(target.c_str(), destinationHost.c_str()) != 0) return fail(error, errno, destination, true);
-        return true;
-    }
-    if (S_ISREG(st.st_mode)) return copyRegularFile(sourceHost, destinationHost, st, source, destination, error);
-    if (S_ISFIFO(st.st_mode)) {
-        if (::mkfifo(destinationHost.c_str(), st.st_mode & 07777) != 0) return fail(error, errno, destination, true);
-        return true;
-    }
-    if (!S_ISDIR(st.st_mode)) return fail(error, ENOTSUP, source, false);
-
-    int errnum = 0;
-    DirHandle dir = openDirectoryAt(AT_FDCWD, sourceHost.c_str(), errnum);
-    if (!dir) return fail(error, errnum, source, false);
-    // Owner-writable while it is filled, the source's permissions once complete.
-    if (::mkdir(destinationHost.c_str(), (st.st_mode & 07777) | S_IRWXU) != 0) return fail(error, errno, destination, true);
-    std::vector<std::string> names;
-    while (struct dirent* entry = ::readdir(dir.get())) {
-        if (!isDotOrDotDot(entry->d_name)) names.emplace_back(entry->d_name);
-    }
-    dir.reset();
-    for (const std::string& name : names) {
-        if (!copyItem(childPath(source, name), childPath(destination, name), error)) return false;
-    }
-    ::chmod(destinationHost.c_str(), st.st_mode & 07777);
-    timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, destinationHost.c_str(), times, 0);
-    return true;
-}
-
-// Whether `inner` is `outer` or lies below it, comparing normalised host paths.
-bool isSameOrInside(const std::string& outer, const std::string& inner) {
-    std::string o = NSString::stringByStandardizingPath(outer);
-    std::string i = NSString::stringByStandardizingPath(inner);
-    return i == o || (i.size() > o.size() && i.compare(0, o.size(), o) == 0 && (o == "/" || i[o.size()] == '/'));
-}
-
 } // namespace
 
 std::shared_ptr<NSFileManager> NSFileManager::defaultManager() {
@@ -304,39 +175,51 @@ std::shared_ptr<NSFileManager> NSFileManager::defaultManager() {
 }
 
 bool NSFileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) const {
+    Descriptor item = reached(path);
     struct stat st{};
-    if (::stat(hostOf(path).c_str(), &st) != 0) return false;
+    if (!item || ::fstat(item.get(), &st) != 0) return false;
     if (isDirectory) *isDirectory = S_ISDIR(st.st_mode);
     return true;
 }
 
-bool NSFileManager::isReadableFileAtPath(const std::string& path) const { return ::access(hostOf(path).c_str(), R_OK) == 0; }
-bool NSFileManager::isWritableFileAtPath(const std::string& path) const { return ::access(hostOf(path).c_str(), W_OK) == 0; }
-bool NSFileManager::isExecutableFileAtPath(const std::string& path) const { return ::access(hostOf(path).c_str(), X_OK) == 0; }
+namespace {
+bool accessible(const std::string& path, int mode) {
+    Descriptor item = reached(path);
+    return item && ::access(DeviceRoot::procPath(item.get()).c_str(), mode) == 0;
+}
+} // namespace
+
+bool NSFileManager::isReadableFileAtPath(const std::string& path) const { return accessible(path, R_OK); }
+bool NSFileManager::isWritableFileAtPath(const std::string& path) const { return accessible(path, W_OK); }
+bool NSFileManager::isExecutableFileAtPath(const std::string& path) const { return accessible(path, X_OK); }
 
 bool NSFileManager::isDeletableFileAtPath(const std::string& path) const {
-    std::string host = hostOf(path);
+    auto parent = namedParentOf(path, nullptr, true);
     struct stat st{};
-    if (::lstat(host.c_str(), &st) != 0) return false;
-    std::string parent = NSString::stringByDeletingLastPathComponent(host);
-    if (parent.empty()) parent = ".";
-    return ::access(parent.c_str(), W_OK | X_OK) == 0;
+    if (!parent || ::fstatat(parent->folder.get(), parent->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    return ::access(DeviceRoot::procPath(parent->folder.get()).c_str(), W_OK | X_OK) == 0;
 }
+
+namespace {
+// The folder a device path leads to, open for reading; null with errnum set.
+DirHandle openFolder(const std::string& path, int& errnum) {
+    Descriptor fd = DeviceRoot::open(path, O_RDONLY | O_DIRECTORY);
+    DIR* dir = fd ? ::fdopendir(fd.get()) : nullptr;
+    if (!dir) {
+        errnum = errno;
+        return nullptr;
+    }
+    fd.release();
+    return DirHandle(dir);
+}
+} // namespace
 
 std::optional<std::vector<std::string>> NSFileManager::contentsOfDirectoryAtPath(const std::string& path, NSErrorPtr* error) const {
     int errnum = 0;
-    DirHandle dir = openDirectoryAt(AT_FDCWD, hostOf(path).c_str(), errnum);
+    DirHandle dir = openFolder(path, errnum);
     if (!dir) {
-        // The path names a folder only through a link: list the folder it leads to.
-        if (errnum == ELOOP || errnum == ENOTDIR) {
-            DIR* followed = ::opendir(hostOf(path).c_str());
-            if (followed) dir.reset(followed);
-            else errnum = errno;
-        }
-        if (!dir) {
-            fail(error, errnum, path, false);
-            return std::nullopt;
-        }
+        fail(error, errnum, path, false);
+        return std::nullopt;
     }
     std::vector<std::string> names;
     errno = 0;
@@ -352,18 +235,20 @@ std::optional<std::vector<std::string>> NSFileManager::contentsOfDirectoryAtPath
 
 std::shared_ptr<NSDirectoryEnumerator> NSFileManager::enumeratorAtPath(const std::string& path) const {
     // The folder itself may be reached through a link; only links below it are not followed.
-    DIR* dir = ::opendir(hostOf(path).c_str());
+    int errnum = 0;
+    DirHandle dir = openFolder(path, errnum);
     if (!dir) return nullptr;
-    return std::make_shared<POSIXDirectoryEnumerator>(DirHandle(dir));
+    return std::make_shared<POSIXDirectoryEnumerator>(std::move(dir));
 }
 
 std::optional<std::vector<std::string>> NSFileManager::subpathsOfDirectoryAtPath(const std::string& path, NSErrorPtr* error) const {
-    DIR* dir = ::opendir(hostOf(path).c_str());
+    int errnum = 0;
+    DirHandle dir = openFolder(path, errnum);
     if (!dir) {
-        fail(error, errno, path, false);
+        fail(error, errnum, path, false);
         return std::nullopt;
     }
-    POSIXDirectoryEnumerator enumerator{DirHandle(dir)};
+    POSIXDirectoryEnumerator enumerator{std::move(dir)};
     std::vector<std::string> paths;
     while (auto next = enumerator.nextObject()) paths.push_back(std::move(*next));
     return paths;
@@ -371,64 +256,69 @@ std::optional<std::vector<std::string>> NSFileManager::subpathsOfDirectoryAtPath
 
 bool NSFileManager::createDirectoryAtPath(const std::string& path, bool withIntermediateDirectories, const NSFileAttributes* attributes,
                                           NSErrorPtr* error) const {
-    std::string host = hostOf(path);
     mode_t mode = attributes && attributes->posixPermissions ? static_cast<mode_t>(*attributes->posixPermissions & 07777) : 0777;
     bool created = true;
-    while (host.size() > 1 && host.back() == '/') host.pop_back();
     if (!withIntermediateDirectories) {
-        if (::mkdir(host.c_str(), mode) != 0) return fail(error, errno, path, true);
+        auto parent = parentOf(path, error, true);
+        if (!parent) return false;
+        if (parent->name.empty()) return fail(error, EEXIST, path, true);
+        if (::mkdirat(parent->folder.get(), parent->name.c_str(), mode) != 0) return fail(error, errno, path, true);
     } else {
-        // Each missing folder from the top down; an existing folder (or a link to one) is fine.
-        std::string partial;
-        for (std::size_t i = 1; i <= host.size(); ++i) {
-            if (i != host.size() && host[i] != '/') continue;
-            partial.assign(host, 0, i);
-            if (partial.empty() || partial.back() == '/') continue;
-            created = ::mkdir(partial.c_str(), i == host.size() ? mode : 0777) == 0;
-            if (created) continue;
-            int e = errno;
-            struct stat st{};
-            if (e == EEXIST && ::stat(partial.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
-            std::string device = DeviceRoot::devicePath(partial);
-            return fail(error, e == EEXIST ? ENOTDIR : e, device.empty() ? path : device, true);
-        }
+        auto made = makeFolders(path, mode, error);
+        if (!made) return false;
+        created = *made;
     }
     // The attributes are those of the new folder: a folder that was already there keeps its own.
     if (attributes && created) {
-        if (int e = applyAttributes(*attributes, host)) return fail(error, e, path, true);
+        if (int e = applyAttributes(*attributes, path)) return fail(error, e, path, true);
     }
     return true;
 }
 
 bool NSFileManager::createFileAtPath(const std::string& path, const NSData* contents, const NSFileAttributes* attributes) const {
-    std::string host = hostOf(path);
+    auto parent = namedParentOf(path, nullptr, true);
+    if (!parent) return false;
     static const std::uint8_t none = 0;
-    if (NSAtomicWriteFile(host, contents ? contents->bytes() : &none, contents ? contents->length() : 0) != 0) return false;
-    return !attributes || applyAttributes(*attributes, host) == 0;
+    if (NSAtomicWriteFileAt(parent->folder.get(), parent->name, contents ? contents->bytes() : &none, contents ? contents->length() : 0) != 0) {
+        return false;
+    }
+    return !attributes || applyAttributes(*attributes, path) == 0;
 }
 
 std::shared_ptr<NSData> NSFileManager::contentsAtPath(const std::string& path) const { return NSData::dataWithContentsOfFile(path); }
 
 bool NSFileManager::copyItemAtPath(const std::string& source, const std::string& destination, NSErrorPtr* error) const {
+    auto from = namedParentOf(source, error, false);
+    if (!from) return false;
     struct stat st{};
-    if (::lstat(hostOf(source).c_str(), &st) != 0) return fail(error, errno, source, false);
-    if (::lstat(hostOf(destination).c_str(), &st) == 0) return fail(error, EEXIST, destination, true);
-    if (S_ISDIR(st.st_mode) && isSameOrInside(hostOf(source), hostOf(destination))) return fail(error, EINVAL, destination, true);
-    return copyItem(source, destination, error);
+    if (::fstatat(from->folder.get(), from->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return fail(error, errno, source, false);
+    auto to = namedParentOf(destination, error, true);
+    if (!to) return false;
+    struct stat existing{};
+    if (::fstatat(to->folder.get(), to->name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) return fail(error, EEXIST, destination, true);
+    if (S_ISDIR(st.st_mode) && isSameOrInside(DeviceRoot::hostPath(source), DeviceRoot::hostPath(destination))) {
+        return fail(error, EINVAL, destination, true);
+    }
+    return copyAt(from->folder.get(), from->name, to->folder.get(), to->name, source, destination, error);
 }
 
 bool NSFileManager::moveItemAtPath(const std::string& source, const std::string& destination, NSErrorPtr* error) const {
-    std::string sourceHost = hostOf(source);
-    std::string destinationHost = hostOf(destination);
+    auto from = namedParentOf(source, error, false);
+    if (!from) return false;
     struct stat st{};
-    if (::lstat(sourceHost.c_str(), &st) != 0) return fail(error, errno, source, false);
-    if (::renameat2(AT_FDCWD, sourceHost.c_str(), AT_FDCWD, destinationHost.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (::fstatat(from->folder.get(), from->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return fail(error, errno, source, false);
+    auto to = namedParentOf(destination, error, true);
+    if (!to) return false;
+    int f = from->folder.get(), t = to->folder.get();
+    const char* fromName = from->name.c_str();
+    const char* toName = to->name.c_str();
+    if (::renameat2(f, fromName, t, toName, RENAME_NOREPLACE) == 0) return true;
     int e = errno;
     if (e == EINVAL || e == ENOSYS) {
         // A file system without RENAME_NOREPLACE: check, then rename.
         struct stat existing{};
-        if (::lstat(destinationHost.c_str(), &existing) == 0) return fail(error, EEXIST, destination, true);
-        if (::rename(sourceHost.c_str(), destinationHost.c_str()) == 0) return true;
+        if (::fstatat(t, toName, &existing, AT_SYMLINK_NOFOLLOW) == 0) return fail(error, EEXIST, destination, true);
+        if (::renameat(f, fromName, t, toName) == 0) return true;
         e = errno;
     }
     if (e != EXDEV) return fail(error, e, e == EEXIST ? destination : source, true);
@@ -441,17 +331,16 @@ bool NSFileManager::moveItemAtPath(const std::string& source, const std::string&
 }
 
 bool NSFileManager::removeItemAtPath(const std::string& path, NSErrorPtr* error) const {
-    std::string host = hostOf(path);
-    std::string parent = NSString::stringByDeletingLastPathComponent(host);
-    std::string name = NSString::lastPathComponent(host);
-    if (name.empty() || name == "/" || name == "." || name == "..") return fail(error, EINVAL, path, true);
-    FileDescriptor parentFd(::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (parentFd.fd < 0) return fail(error, errno, path, true);
-    return removeAt(parentFd.fd, name, path, error);
+    auto parent = namedParentOf(path, error, true);
+    if (!parent) return false;
+    return removeAt(parent->folder.get(), parent->name, path, error);
 }
 
 bool NSFileManager::linkItemAtPath(const std::string& source, const std::string& destination, NSErrorPtr* error) const {
-    if (::link(hostOf(source).c_str(), hostOf(destination).c_str()) != 0) {
+    auto from = namedParentOf(source, error, true);
+    auto to = from ? namedParentOf(destination, error, true) : std::nullopt;
+    if (!to) return false;
+    if (::linkat(from->folder.get(), from->name.c_str(), to->folder.get(), to->name.c_str(), 0) != 0) {
         int e = errno;
         return fail(error, e, e == EEXIST ? destination : source, true);
     }
@@ -459,43 +348,40 @@ bool NSFileManager::linkItemAtPath(const std::string& source, const std::string&
 }
 
 bool NSFileManager::createSymbolicLinkAtPath(const std::string& path, const std::string& destination, NSErrorPtr* error) const {
-    // An absolute target is a device path: the link on the host leads to its host path.
-    std::string target = NSString::isAbsolutePath(destination) ? hostOf(destination) : destination;
-    if (::symlink(target.c_str(), hostOf(path).c_str()) != 0) return fail(error, errno, path, true);
+    // The target is kept as given: an absolute one is a device path, resolved inside the device.
+    auto parent = namedParentOf(path, error, true);
+    if (!parent) return false;
+    if (::symlinkat(destination.c_str(), parent->folder.get(), parent->name.c_str()) != 0) return fail(error, errno, path, true);
     return true;
 }
 
 std::optional<std::string> NSFileManager::destinationOfSymbolicLinkAtPath(const std::string& path, NSErrorPtr* error) const {
-    std::string host = hostOf(path);
-    std::string target(4096, '\0');
-    ssize_t n = ::readlink(host.c_str(), target.data(), target.size());
-    if (n < 0) {
-        fail(error, errno, path, false);
-        return std::nullopt;
-    }
-    target.resize(static_cast<std::size_t>(n));
-    if (NSString::isAbsolutePath(target)) {
-        std::string device = DeviceRoot::devicePath(target);
-        if (!device.empty()) return device;
-    }
+    auto parent = namedParentOf(path, error, false);
+    if (!parent) return std::nullopt;
+    int errnum = 0;
+    auto target = readLinkAt(parent->folder.get(), parent->name, errnum);
+    if (!target) fail(error, errnum, path, false);
     return target;
 }
 
 std::optional<NSFileAttributes> NSFileManager::attributesOfItemAtPath(const std::string& path, NSErrorPtr* error) const {
+    auto parent = parentOf(path, error, false);
+    if (!parent) return std::nullopt;
     int errnum = 0;
-    auto attributes = attributesAt(AT_FDCWD, hostOf(path).c_str(), errnum);
+    auto attributes = attributesAt(parent->folder.get(), parent->name.c_str(), errnum);
     if (!attributes) fail(error, errnum, path, false);
     return attributes;
 }
 
 bool NSFileManager::setAttributesOfItemAtPath(const NSFileAttributes& attributes, const std::string& path, NSErrorPtr* error) const {
-    if (int e = applyAttributes(attributes, hostOf(path))) return fail(error, e, path, true);
+    if (int e = applyAttributes(attributes, path)) return fail(error, e, path, true);
     return true;
 }
 
 std::optional<NSFileSystemAttributes> NSFileManager::attributesOfFileSystemForPath(const std::string& path, NSErrorPtr* error) const {
+    Descriptor item = reached(path);
     struct statvfs vfs{};
-    if (::statvfs(hostOf(path).c_str(), &vfs) != 0) {
+    if (!item || ::fstatvfs(item.get(), &vfs) != 0) {
         fail(error, errno, path, false);
         return std::nullopt;
     }
@@ -507,6 +393,6 @@ std::optional<NSFileSystemAttributes> NSFileManager::attributesOfFileSystemForPa
     return a;
 }
 
-std::string NSFileManager::fileSystemRepresentationWithPath(const std::string& path) const { return hostOf(path); }
+std::string NSFileManager::fileSystemRepresentationWithPath(const std::string& path) const { return DeviceRoot::hostPath(path); }
 
 std::string NSFileManager::stringWithFileSystemRepresentation(const std::string& hostPath) const { return DeviceRoot::devicePath(hostPath); }

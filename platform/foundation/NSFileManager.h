@@ -1,5 +1,6 @@
 #pragma once
-// The file manager, on real files below the device root. Paths are device paths.
+// The file manager, on real files below the device root. Paths are device paths, and links resolve
+// inside the device (see DeviceRoot); each call resolves its paths once and acts through descriptors.
 // Failures are NSErrors of NSCocoaErrorDomain with the POSIX error under NSUnderlyingErrorKey.
 
 #include "platform/foundation/NSData.h"
@@ -99,7 +100,7 @@ public:
     std::optional<NSFileSystemAttributes> attributesOfFileSystemForPath(const std::string& path, NSErrorPtr* error) const;
 
     std::string currentDirectoryPath() const { return "/"; }
-    // The host path for C APIs.
+    // The host path for C APIs, resolved inside the device (see DeviceRoot::hostPath).
     std::string fileSystemRepresentationWithPath(const std::string& path) const;
     // The device path of a host path below the device root.
     std::string stringWithFileSystemRepresentation(const std::string& hostPath) const;

@@ -1,6 +1,6 @@
 #include "platform/foundation/NSStream.h"
 
-#include "platform/foundation/NSString.h"
+#include "platform/foundation/DeviceRoot.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -58,9 +58,7 @@ void NSOutputStream::open() {
         setStatus(NSStreamStatusOpen);
         return;
     }
-    std::string host = NSString::fileSystemRepresentation(path_);
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append_ ? O_APPEND : O_TRUNC);
-    fd_ = ::open(host.c_str(), flags, 0644);
+    fd_ = DeviceRoot::open(path_, O_WRONLY | O_CREAT | (append_ ? O_APPEND : O_TRUNC), 0644).release();
     if (fd_ < 0) {
         fail(NSError::posixError(errno));
         return;
@@ -170,8 +168,7 @@ void NSInputStream::open() {
     std::lock_guard guard(mutex_);
     if (status_ != NSStreamStatusNotOpen) return;
     if (!data_) {
-        std::string host = NSString::fileSystemRepresentation(path_);
-        fd_ = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+        fd_ = DeviceRoot::open(path_, O_RDONLY).release();
         if (fd_ < 0) {
             fail(NSError::posixError(errno));
             return;

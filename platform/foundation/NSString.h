@@ -85,7 +85,8 @@ std::string pathWithComponents(const std::vector<std::string>& components);
 bool isAbsolutePath(std::string_view path);
 // Removes "." components, resolves ".." lexically and collapses repeated slashes.
 std::string stringByStandardizingPath(std::string_view path);
-// The host path of a device path, for C APIs (open(2), minizip, libplist).
+// The host path of a device path, for C APIs (open(2), minizip, libplist): every link on the way
+// resolved inside the device (DeviceRoot::hostPath says how, and what a link as the last name gives).
 std::string fileSystemRepresentation(std::string_view path);
 
 // Searching and comparing.

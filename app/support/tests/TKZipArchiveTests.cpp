@@ -1,5 +1,6 @@
 #include "app/support/TKZipArchive.h"
 
+#include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSCalendar.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/testsupport/ChildProcess.h"
@@ -116,7 +117,7 @@ TEST_F(TKZipArchiveTest, EmptyFolderGivesAnEmptyArchiveAndAMissingFolderNo) {
 TEST_F(TKZipArchiveTest, ALinkAtTheArchivePathIsReplacedNotWrittenThrough) {
     writeFile("/var/mobile/precious.txt", "keep me");
     writeFile("/tmp/Folder/a.txt", "a");
-    ASSERT_EQ(::symlink(host("/var/mobile/precious.txt").c_str(), host("/tmp/Folder.zip").c_str()), 0);
+    ASSERT_EQ(::symlink("../var/mobile/precious.txt", host("/tmp/Folder.zip").c_str()), 0);
     ASSERT_TRUE(TKZipArchive::createZipFileAtPathWithContentsOfDirectory("/tmp/Folder.zip", "/tmp/Folder"));
     EXPECT_EQ(readFile("/var/mobile/precious.txt"), "keep me");
     struct stat st{};
@@ -187,14 +188,15 @@ TEST_F(TKZipArchiveTest, AFailedWriteIsReportedAsNo) {
               }),
               0);
     // A source that fails while it is read (this process's memory at address 0) leaves a cut entry.
-    makeDirectory("/tmp/unreadable");
-    ASSERT_EQ(::symlink("/proc/self/mem", host("/tmp/unreadable/mem").c_str()), 0);
+    writeFile("/tmp/unreadable/mem", "");
+    DeviceRoot::mount("/tmp/unreadable/mem", "/proc/self/mem");
     TKZipArchive archive("/tmp/mem.zip");
     ASSERT_TRUE(archive.open());
     EXPECT_FALSE(archive.writeFile("/tmp/unreadable/mem"));
     archive.close();
     EXPECT_FALSE(TKZipArchive::createZipFileAtPathWithContentsOfDirectory("/tmp/mem2.zip", "/tmp/unreadable"));
     EXPECT_TRUE(log_->contains("[TKZipArchive] Failed to read \"/tmp/unreadable/mem\""));
+    DeviceRoot::mount("/tmp/unreadable/mem", "");
 
     // Nothing reaches the disk before the archive is finished: close is what fails.
     int status = runInChildProcess([] {
