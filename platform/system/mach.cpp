@@ -151,9 +151,3 @@ kern_return_t vm_map(vm_map_t targetTask, vm_address_t* address, vm_size_t size,
     if (kr != KERN_SUCCESS) return kr;
     return mprotect(target, size, hostProtection(curProtection)) == 0 ? KERN_SUCCESS : KERN_PROTECTION_FAILURE;
 }
-
-#include "platform/system/thread_status.h"
-
-kern_return_t thread_get_state(thread_t, thread_state_flavor_t, uint32_t*, mach_msg_type_number_t*) {
-    return KERN_FAILURE;
-}
