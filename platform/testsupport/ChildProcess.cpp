@@ -25,7 +25,8 @@ bool dropFilePrivileges() {
 }
 } // namespace
 
-int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileges) {
+namespace {
+int waitStatusOfChild(const std::function<int()>& body, bool withoutFilePrivileges) {
     std::fflush(nullptr);
     pid_t pid = ::fork();
     if (pid < 0) return -1;
@@ -39,5 +40,13 @@ int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileg
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
 }
+} // namespace
+
+int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileges) {
+    int status = waitStatusOfChild(body, withoutFilePrivileges);
+    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int runInChildProcessForWaitStatus(const std::function<int()>& body) { return waitStatusOfChild(body, false); }

@@ -9,3 +9,8 @@
 // first gives up the capabilities that let root read, write and search past file permissions, so
 // permission errors happen as they would for the device's user.
 int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileges = false);
+
+// Forks, runs `body` in the child (which exits with its result) and returns the child's raw wait
+// status, so that a test can tell which signal ended it (WIFSIGNALED, WTERMSIG); -1 when the child
+// could not be started.
+int runInChildProcessForWaitStatus(const std::function<int()>& body);
