@@ -56,9 +56,9 @@ vdcrash_error_t vdcrash_reporter_write_report(vdcrash_reporter_context_t* contex
 bool vdcrash_reporter_signal_callback(int signo, siginfo_t* info, ucontext_t* uap, void* context,
                                       VuderuCrashSignalHandlerCallback*) {
     auto* ctx = static_cast<vdcrash_reporter_context_t*>(context);
+    // A fault inside the reporter comes back here on this thread and ends the process: the chain
+    // raises it again with the default action.
     if (!claimCrash(ctx)) return false;
-    // A fault inside the reporter, and the signal raised again after it, now end the process.
-    resetMonitoredSignals();
 
     vdcrash_async_thread_state_t state;
     vdcrash_async_thread_state_mcontext_init(&state, &uap->uc_mcontext);
@@ -68,6 +68,9 @@ bool vdcrash_reporter_signal_callback(int signo, siginfo_t* info, ucontext_t* ua
     vdcrash_log_writer_crash_info_t crashInfo = {&signal, nullptr};
     vdcrash_error_t result = vdcrash_reporter_write_report(ctx, vd_mach_thread_self(), &crashInfo, &state);
     if (result == VDCRASH_ESUCCESS && ctx->signal_callback) ctx->signal_callback(info, uap, ctx->callback_context);
+    // Only now: a thread that faults while the report is written must reach claimCrash and wait,
+    // not end the process half-way through the file.
+    resetMonitoredSignals();
     return false;
 }
 
