@@ -1,5 +1,7 @@
 #include "platform/system/mach.h"
 
+#include "platform/system/mach_port.h"
+
 #include <atomic>
 #include <cerrno>
 #include <sys/mman.h>
@@ -53,13 +55,21 @@ thread_t mach_thread_self() { return static_cast<thread_t>(syscall(SYS_gettid));
 
 kern_return_t mach_port_deallocate(task_t task, mach_port_t name) {
     if (task != kOwnTask) return KERN_INVALID_ARGUMENT;
-    if (name >= kMemoryEntryBase && name < kMemoryEntryBase + kMemoryEntrySlots)
+    if (name >= kMemoryEntryBase && name < kMemoryEntryBase + kMemoryEntrySlots) {
         memoryEntries[name - kMemoryEntryBase].used.store(false, std::memory_order_release);
-    return KERN_SUCCESS;
+        return KERN_SUCCESS;
+    }
+    kern_return_t result = KERN_SUCCESS;
+    vdsys_port_deallocate(name, &result);
+    // The task and thread names hold no references here.
+    return result;
 }
 
-kern_return_t mach_port_mod_refs(task_t task, mach_port_t, int, int) {
-    return task == kOwnTask ? KERN_SUCCESS : KERN_INVALID_ARGUMENT;
+kern_return_t mach_port_mod_refs(task_t task, mach_port_t name, int right, int delta) {
+    if (task != kOwnTask) return KERN_INVALID_ARGUMENT;
+    kern_return_t result = KERN_SUCCESS;
+    vdsys_port_mod_refs(name, static_cast<mach_port_right_t>(right), delta, &result);
+    return result;
 }
 
 kern_return_t vm_read_overwrite(task_t task, vm_address_t address, vm_size_t size, vm_address_t data,

@@ -11,6 +11,7 @@
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/system/mach.h"
+#include "sdk/crashreporter/VuderuCrashMachExceptionServer.h"
 #include "sdk/crashreporter/VuderuCrashReporterConfig.h"
 
 #include <csignal>
@@ -19,8 +20,6 @@
 #include <string>
 #include <ucontext.h>
 
-class VuderuCrashMachExceptionServer;
-class VuderuCrashMachExceptionPortSet;
 
 // setCrashCallbacks: — called at crash time after the report is written (async-signal-safe code
 // only). `version` must be 0.
@@ -30,10 +29,6 @@ struct VuderuCrashReporterCallbacks {
     void (*handleSignal)(siginfo_t* info, ucontext_t* uap, void* context);
 };
 
-// The callback a Mach exception server hands each exception to.
-typedef kern_return_t (*VuderuCrashMachExceptionServerCallback)(task_t task, thread_t thread, exception_type_t type,
-                                                                 const mach_exception_data_type_t* code,
-                                                                 mach_msg_type_number_t code_count, void* context);
 
 class VuderuCrashReporter : public NSObject {
 public:
