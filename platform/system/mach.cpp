@@ -91,8 +91,16 @@ kern_return_t vm_read_overwrite(task_t task, vm_address_t address, vm_size_t siz
     return KERN_SUCCESS;
 }
 
+namespace {
+std::atomic<int> failingAllocations{0};
+}
+
+void vdsys_test_fail_vm_allocate(int calls) { failingAllocations.store(calls); }
+
 kern_return_t vm_allocate(task_t task, vm_address_t* address, vm_size_t size, int flags) {
     if (task != kOwnTask || !(flags & VM_FLAGS_ANYWHERE) || size == 0) return KERN_INVALID_ARGUMENT;
+    for (int left = failingAllocations.load(); left > 0;)
+        if (failingAllocations.compare_exchange_weak(left, left - 1)) return KERN_NO_SPACE;
     void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return KERN_NO_SPACE;
     *address = reinterpret_cast<vm_address_t>(p);

@@ -87,6 +87,8 @@ kern_return_t vm_read_overwrite(task_t task, vm_address_t address, vm_size_t siz
 
 kern_return_t vm_allocate(task_t task, vm_address_t* address, vm_size_t size, int flags);
 kern_return_t vm_deallocate(task_t task, vm_address_t address, vm_size_t size);
+// For tests: the next `calls` vm_allocate calls fail with KERN_NO_SPACE.
+void vdsys_test_fail_vm_allocate(int calls);
 kern_return_t vm_protect(task_t task, vm_address_t address, vm_size_t size, boolean_t setMaximum,
                          vm_prot_t newProtection);
 
