@@ -10,8 +10,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
+#include <dirent.h>
 #include <cstdlib>
 #include <mutex>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -170,4 +172,28 @@ TEST_F(VuderuCrashReporterCrashTimeTest, ALiveReportWithoutATemporaryFileFailsWi
     EXPECT_EQ(error->domain(), VuderuCrashReporterErrorDomain);
     EXPECT_EQ(error->code(), VuderuCrashReporterErrorOperatingSystem);
     EXPECT_EQ(error->localizedDescription(), "Failed to create temporary path");
+}
+
+TEST_F(VuderuCrashReporterCrashTimeTest, ALiveReportThatCanNotBeWrittenFailsAndLeavesNoFile) {
+    auto reporter = makeReporter();
+    const std::string folder = host(NSTemporaryDirectory());
+    int result = runInChildProcess([&] {
+        // Files of this process can't grow past 64 bytes: the report's writes fail.
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {64, 64};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 1;
+        NSErrorPtr error;
+        if (reporter->generateLiveReportAndReturnError(&error)) return 2;
+        if (!error || error->code() != VuderuCrashReporterErrorUnknown ||
+            error->localizedDescription() != "Failed to write the crash report to disk")
+            return 3;
+        return 0;
+    });
+    EXPECT_EQ(result, 0);
+    size_t left = 0;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(dir)) left += std::string(entry->d_name).rfind("live_crash_report.", 0) == 0;
+        closedir(dir);
+    }
+    EXPECT_EQ(left, 0u);
 }
