@@ -17,6 +17,8 @@ namespace {
 
 // Threads that can be suspended at once; the writer suspends every thread of the task.
 constexpr int kSlots = 1024;
+// task_threads lists at most this many threads (gathered on the stack first).
+constexpr mach_msg_type_number_t kListedThreads = 1024;
 // How long thread_suspend waits for a thread to answer.
 constexpr long kAcknowledgementNanoseconds = 250L * 1000 * 1000;
 
@@ -134,10 +136,9 @@ bool awaitRelease(Slot& slot, int32_t tid) {
     return true;
 }
 
-// Reads the numeric entries of /proc/self/task into `out` (when given, at most `capacity`); the
-// number of threads seen.
+// Reads the numeric entries of /proc/self/task into `out` (at most `capacity`); the number of
+// threads seen.
 mach_msg_type_number_t readThreadIds(int dir, thread_t* out, mach_msg_type_number_t capacity) {
-    lseek(dir, 0, SEEK_SET);
     mach_msg_type_number_t count = 0;
     alignas(8) char buffer[4096];
     for (;;) {
@@ -150,7 +151,7 @@ mach_msg_type_number_t readThreadIds(int dir, thread_t* out, mach_msg_type_numbe
             if (name[0] < '0' || name[0] > '9') continue;
             thread_t id = 0;
             for (; *name >= '0' && *name <= '9'; ++name) id = id * 10 + static_cast<thread_t>(*name - '0');
-            if (out && count < capacity) out[count] = id;
+            if (count < capacity) out[count] = id;
             ++count;
         }
     }
@@ -177,18 +178,17 @@ kern_return_t task_threads(task_t task, thread_act_array_t* threads, mach_msg_ty
     if (task != mach_task_self() || !threads || !count) return KERN_INVALID_ARGUMENT;
     int dir = open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return KERN_FAILURE;
-    mach_msg_type_number_t seen = readThreadIds(dir, nullptr, 0);
-    vm_address_t list = 0;
-    // Room for threads that start between the two reads; those past it are not listed.
-    mach_msg_type_number_t capacity = seen + 16;
-    if (seen == 0 || vm_allocate(task, &list, capacity * sizeof(thread_t), VM_FLAGS_ANYWHERE) != KERN_SUCCESS) {
-        close(dir);
-        return KERN_RESOURCE_SHORTAGE;
-    }
-    mach_msg_type_number_t listed = readThreadIds(dir, reinterpret_cast<thread_t*>(list), capacity);
+    thread_t ids[kListedThreads];
+    mach_msg_type_number_t seen = readThreadIds(dir, ids, kListedThreads);
     close(dir);
+    mach_msg_type_number_t listed = seen < kListedThreads ? seen : kListedThreads;
+    vm_address_t list = 0;
+    // Exactly the listed size, which is what the caller gives back.
+    if (listed == 0 || vm_allocate(task, &list, listed * sizeof(thread_t), VM_FLAGS_ANYWHERE) != KERN_SUCCESS)
+        return KERN_RESOURCE_SHORTAGE;
+    for (mach_msg_type_number_t i = 0; i < listed; ++i) reinterpret_cast<thread_t*>(list)[i] = ids[i];
     *threads = reinterpret_cast<thread_act_array_t>(list);
-    *count = listed < capacity ? listed : capacity;
+    *count = listed;
     return KERN_SUCCESS;
 }
 

@@ -20,8 +20,8 @@ int vdsys_thread_suspend_signal();
 // crash path installs nothing. Idempotent.
 void vdsys_thread_suspension_prepare();
 
-// Every thread of the task (the kernel's thread ids), in an array from vm_allocate that the
-// caller releases with vm_deallocate(task, list, count * sizeof(thread_t)).
+// Every thread of the task (the kernel's thread ids, at most 1024), in an array from vm_allocate
+// that the caller releases with vm_deallocate(task, list, count * sizeof(thread_t)).
 kern_return_t task_threads(task_t task, thread_act_array_t* threads, mach_msg_type_number_t* count);
 // Stops a thread of the own task other than the calling one. KERN_OPERATION_TIMED_OUT when it did
 // not answer in time, KERN_INVALID_ARGUMENT for the calling thread or one that is gone.

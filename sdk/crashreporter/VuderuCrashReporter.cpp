@@ -80,13 +80,8 @@ std::shared_ptr<VuderuCrashReporter> VuderuCrashReporter::initWithBundleConfigur
     std::string identifier = bundle ? bundle->bundleIdentifier() : std::string();
     if (identifier.empty()) {
         const char* name = getprogname();
-        if (!name || !*name) {
-            try {
-                NSException::raise(VuderuCrashReporterException, "Can not determine process identifier or process name");
-            } catch (const NSException&) {
-            }
-            return nullptr;
-        }
+        if (!name || !*name)
+            NSException::raise(VuderuCrashReporterException, "Can not determine process identifier or process name");
         NSLog("[VuderuCrashReporter] Warning -- bundle identifier, using process name %s", name);
         identifier = name;
     }

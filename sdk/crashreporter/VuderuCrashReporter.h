@@ -37,7 +37,7 @@ public:
     // init: the main bundle and the default configuration.
     static std::shared_ptr<VuderuCrashReporter> init();
     static std::shared_ptr<VuderuCrashReporter> initWithConfiguration(std::shared_ptr<VuderuCrashReporterConfig> config);
-    // Null (after raising and catching nothing) when neither the bundle nor the process has a name.
+    // Raises VuderuCrashReporterException when neither the bundle nor the process has a name.
     static std::shared_ptr<VuderuCrashReporter> initWithBundleConfiguration(const std::shared_ptr<NSBundle>& bundle,
                                                                             std::shared_ptr<VuderuCrashReporterConfig> config);
     // initWithApplicationIdentifier:appVersion:configuration: (designated)
