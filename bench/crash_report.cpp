@@ -26,13 +26,17 @@
 #include <unistd.h>
 #include <vector>
 
-// Every heap allocation of the process is counted while `counting` is set.
+// Every heap allocation of the process is counted while `counting` is set (not under the
+// sanitizer, whose allocator this would displace).
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+} // namespace
+#if !defined(__SANITIZE_ADDRESS__)
 extern "C" void* __libc_malloc(size_t);
 extern "C" void* __libc_calloc(size_t, size_t);
 extern "C" void* __libc_realloc(void*, size_t);
 namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
 void count() {
     if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
 }
@@ -49,6 +53,7 @@ extern "C" void* realloc(void* p, size_t size) {
     count();
     return __libc_realloc(p, size);
 }
+#endif
 
 namespace {
 
