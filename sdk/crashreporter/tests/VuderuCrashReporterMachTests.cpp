@@ -56,6 +56,17 @@ TEST_F(VuderuCrashReporterMachTest, ExceptionsAreForwardedOrWrittenWithTheirMach
         if (task_swap_exception_ports(mach_task_self(), EXC_MASK_BREAKPOINT, earlier, EXCEPTION_DEFAULT, 1, old.masks,
                                       &old.count, old.ports, old.behaviors, old.flavors) != KERN_SUCCESS)
             return 1;
+        static int callbackSignal = 0;
+        static bool contextZero = false;
+        VuderuCrashReporterCallbacks callbacks = {0, nullptr, [](siginfo_t* info, ucontext_t* uap, void*) {
+                                                      callbackSignal = info->si_signo;
+                                                      // The whole native machine context is there, zero-filled.
+                                                      const auto* bytes = reinterpret_cast<const unsigned char*>(&uap->uc_mcontext);
+                                                      contextZero = true;
+                                                      for (size_t i = 0; i < sizeof uap->uc_mcontext; ++i)
+                                                          contextZero = contextZero && bytes[i] == 0;
+                                                  }};
+        reporter->setCrashCallbacks(&callbacks);
         if (!reporter->enableCrashReporter()) return 2;
         if (!handlesSignal(SIGABRT) || handlesSignal(SIGSEGV)) return 3;
 
@@ -69,6 +80,7 @@ TEST_F(VuderuCrashReporterMachTest, ExceptionsAreForwardedOrWrittenWithTheirMach
 
         const mach_exception_data_type_t badAccess[2] = {1, 0x10};
         if (vdsys_mach_raise_exception(vd_mach_thread_self(), EXC_BAD_ACCESS, badAccess, 2) != KERN_FAILURE) return 6;
+        if (callbackSignal != 11 || !contextZero) return 8;
         return reporter->hasPendingCrashReport() ? 0 : 7;
     });
     ASSERT_EQ(result, 0);

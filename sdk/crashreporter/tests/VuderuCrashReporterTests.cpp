@@ -220,3 +220,22 @@ TEST_F(VuderuCrashReporterFrontTest, TheCrashCallbackRunsAfterTheReportIsWritten
     ASSERT_TRUE(report);
     EXPECT_EQ(report->signalInfo()->name(), "SIGBUS");
 }
+
+TEST_F(VuderuCrashReporterFrontTest, ABundleWithoutVersionGivesReportsAnEmptyVersion) {
+    writeFile("/Applications/Plain.app/Info.plist",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+              "<plist version=\"1.0\"><dict><key>CFBundleIdentifier</key><string>com.example.plain</string></dict></plist>\n");
+    auto bundle = NSBundle::bundleWithPath("/Applications/Plain.app");
+    ASSERT_TRUE(bundle);
+    auto reporter = VuderuCrashReporter::initWithBundleConfiguration(bundle, nullptr);
+    ASSERT_TRUE(reporter);
+    EXPECT_TRUE(log_->contains("[VuderuCrashReporter] Warning -- bundle version unavailable"));
+    EXPECT_EQ(reporter->crashReportDirectory(), "/var/mobile/Library/Caches/com.vuderu.crashreporter.data/com.example.plain");
+    NSDataPtr data = reporter->generateLiveReport();
+    ASSERT_TRUE(data);
+    auto report = VuderuCrashReport::initWithData(*data, nullptr);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->applicationInfo()->applicationIdentifier(), "com.example.plain");
+    EXPECT_EQ(report->applicationInfo()->applicationVersion(), "");
+}
