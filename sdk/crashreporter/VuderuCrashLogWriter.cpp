@@ -3,7 +3,6 @@
 #include "sdk/crashreporter/VuderuCrashLogWriter.h"
 
 #include "platform/system/dyld.h"
-#include "platform/system/sysctl.h"
 #include "platform/uikit/UIDevice.h"
 #include "sdk/crashreporter/VuderuCrashProcessInfo.h"
 #include "sdk/crashreporter/VuderuCrashSysctl.h"
