@@ -1,6 +1,9 @@
 #include "platform/foundation/NSException.h"
 
+#include <atomic>
+#include <cstdlib>
 #include <execinfo.h>
+#include <mutex>
 
 const std::string NSGenericException = "NSGenericException";
 const std::string NSRangeException = "NSRangeException";
@@ -19,3 +22,32 @@ NSException::NSException(std::string name, std::string reason, Value::Dictionary
 }
 
 void NSException::raise(std::string name, std::string reason) { throw NSException(std::move(name), std::move(reason)); }
+
+namespace {
+
+std::atomic<NSUncaughtExceptionHandler*> uncaughtExceptionHandler{nullptr};
+std::terminate_handler previousTerminateHandler = nullptr;
+
+// Runs when an exception escapes: an NSException goes to the uncaught exception handler first.
+[[noreturn]] void terminateWithUncaughtException() {
+    if (std::exception_ptr escaping = std::current_exception()) {
+        try {
+            std::rethrow_exception(escaping);
+        } catch (const NSException& exception) {
+            if (NSUncaughtExceptionHandler* handler = uncaughtExceptionHandler.load()) handler(exception);
+        } catch (...) {
+        }
+    }
+    if (previousTerminateHandler) previousTerminateHandler();
+    std::abort();
+}
+
+} // namespace
+
+NSUncaughtExceptionHandler* NSGetUncaughtExceptionHandler() { return uncaughtExceptionHandler.load(); }
+
+void NSSetUncaughtExceptionHandler(NSUncaughtExceptionHandler* handler) {
+    static std::once_flag installed;
+    std::call_once(installed, [] { previousTerminateHandler = std::set_terminate(terminateWithUncaughtException); });
+    uncaughtExceptionHandler.store(handler);
+}

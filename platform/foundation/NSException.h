@@ -39,3 +39,9 @@ private:
     std::vector<std::uintptr_t> callStack_;
     std::string what_;
 };
+
+// The function called with an NSException that escapes every handler, just before the process
+// ends (std::terminate with the exception still current). Null: none.
+typedef void NSUncaughtExceptionHandler(const NSException& exception);
+NSUncaughtExceptionHandler* NSGetUncaughtExceptionHandler();
+void NSSetUncaughtExceptionHandler(NSUncaughtExceptionHandler* handler);

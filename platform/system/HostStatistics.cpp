@@ -125,27 +125,7 @@ kern_return_t task_info(task_t task, int flavor, task_info_t info, mach_msg_type
     return copyOut(basic, info, count, TASK_BASIC_INFO_64_COUNT);
 }
 
-kern_return_t task_threads(task_t task, thread_act_array_t* threads, mach_msg_type_number_t* count) {
-    if (task != mach_task_self() || !threads || !count) return KERN_INVALID_ARGUMENT;
-    DIR* dir = opendir("/proc/self/task");
-    if (!dir) return KERN_FAILURE;
-    std::vector<thread_act_t> ids;
-    while (dirent* entry = readdir(dir)) {
-        if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-        ids.push_back(static_cast<thread_act_t>(std::strtoul(entry->d_name, nullptr, 10)));
-    }
-    closedir(dir);
-    vm_address_t address = 0;
-    if (vm_allocate(mach_task_self(), &address, std::max<std::size_t>(1, ids.size()) * sizeof(thread_act_t), VM_FLAGS_ANYWHERE) !=
-        KERN_SUCCESS) {
-        return KERN_RESOURCE_SHORTAGE;
-    }
-    auto list = reinterpret_cast<thread_act_t*>(address);
-    std::copy(ids.begin(), ids.end(), list);
-    *threads = list;
-    *count = static_cast<mach_msg_type_number_t>(ids.size());
-    return KERN_SUCCESS;
-}
+// task_threads is in ThreadSuspension.cpp, beside the calls that suspend the threads it lists.
 
 kern_return_t thread_info(thread_act_t thread, int flavor, thread_info_t info, mach_msg_type_number_t* count) {
     if (flavor != THREAD_BASIC_INFO) return KERN_INVALID_ARGUMENT;

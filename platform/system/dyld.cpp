@@ -1,5 +1,9 @@
 #include "platform/system/dyld.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dlfcn.h>
 #include <elf.h>
 #include <link.h>
 #include <mutex>
@@ -16,7 +20,9 @@ struct LoadedImage {
     std::string name;
 };
 
+// Guards the callbacks, the list last seen and the snapshot; never held while a callback runs.
 std::mutex lock;
+std::vector<vd_dyld_image_callback> addCallbacks;
 std::vector<vd_dyld_image_callback> removeCallbacks;
 
 std::string executablePath() {
@@ -51,6 +57,13 @@ std::vector<LoadedImage>& snapshot() {
     return images;
 }
 
+// The list as the callbacks last learnt it; empty until the first registration.
+std::vector<LoadedImage>& seen() {
+    static std::vector<LoadedImage> images;
+    return images;
+}
+bool tracking = false;
+
 // The names handed out, kept for the life of the process: a name must stay valid after the list
 // is read again (the device's loader keeps it as long as the image), and callers may hold it on
 // another thread meanwhile. The set's nodes never move.
@@ -59,16 +72,70 @@ const char* lastingName(const std::string& name) {
     return names->insert(name).first->c_str();
 }
 
+bool listed(const std::vector<LoadedImage>& images, uintptr_t header) {
+    return std::any_of(images.begin(), images.end(), [header](const LoadedImage& i) { return i.header == header; });
+}
+
+// Compares the loader's list with the one last seen and tells the callbacks what changed.
+void reportChanges() {
+    std::vector<LoadedImage> added, removed;
+    std::vector<vd_dyld_image_callback> onAdd, onRemove;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!tracking) return;
+        std::vector<LoadedImage> now = loadedImages();
+        for (const LoadedImage& image : now)
+            if (!listed(seen(), image.header)) added.push_back(image);
+        for (const LoadedImage& image : seen())
+            if (!listed(now, image.header)) removed.push_back(image);
+        seen() = std::move(now);
+        onAdd = addCallbacks;
+        onRemove = removeCallbacks;
+    }
+    for (const LoadedImage& image : removed)
+        for (vd_dyld_image_callback callback : onRemove)
+            callback(reinterpret_cast<const struct mach_header*>(image.header), image.slide);
+    for (const LoadedImage& image : added)
+        for (vd_dyld_image_callback callback : onAdd)
+            callback(reinterpret_cast<const struct mach_header*>(image.header), image.slide);
+}
+
+template <typename Function>
+Function nextDefinition(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+uintptr_t mainExecutableHeader() {
+    static const uintptr_t header = [] {
+        std::vector<LoadedImage> images = loadedImages();
+        return images.empty() ? uintptr_t(0) : images.front().header;
+    }();
+    return header;
+}
+
 } // namespace
 
 void _dyld_register_func_for_add_image(vd_dyld_image_callback callback) {
-    std::vector<LoadedImage> images = loadedImages();
+    std::vector<LoadedImage> images;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (!tracking) {
+            seen() = loadedImages();
+            tracking = true;
+        }
+        images = seen();
+        addCallbacks.push_back(callback);
+    }
     for (const LoadedImage& image : images)
         callback(reinterpret_cast<const struct mach_header*>(image.header), image.slide);
 }
 
 void _dyld_register_func_for_remove_image(vd_dyld_image_callback callback) {
     std::lock_guard<std::mutex> guard(lock);
+    if (!tracking) {
+        seen() = loadedImages();
+        tracking = true;
+    }
     removeCallbacks.push_back(callback);
 }
 
@@ -95,3 +162,48 @@ const char* _dyld_get_image_name(uint32_t index) {
     if (index >= snapshot().size()) snapshot() = loadedImages();
     return index < snapshot().size() ? lastingName(snapshot()[index].name) : nullptr;
 }
+
+int _NSGetExecutablePath(char* buf, uint32_t* bufsize) {
+    static const std::string path = executablePath();
+    if (!bufsize) return -1;
+    if (!buf || *bufsize < path.size() + 1) {
+        *bufsize = static_cast<uint32_t>(path.size() + 1);
+        return -1;
+    }
+    std::memcpy(buf, path.c_str(), path.size() + 1);
+    return 0;
+}
+
+const char* getprogname() { return program_invocation_short_name; }
+
+extern "C" {
+
+void* dlopen(const char* file, int mode) noexcept {
+    static auto next = nextDefinition<void* (*)(const char*, int)>("dlopen");
+    void* handle = next(file, mode);
+    int saved = errno;
+    reportChanges();
+    errno = saved;
+    return handle;
+}
+
+int dlclose(void* handle) noexcept {
+    static auto next = nextDefinition<int (*)(void*)>("dlclose");
+    int result = next(handle);
+    int saved = errno;
+    reportChanges();
+    errno = saved;
+    return result;
+}
+
+int dladdr(const void* address, Dl_info* info) noexcept {
+    static auto next = nextDefinition<int (*)(const void*, Dl_info*)>("dladdr");
+    int found = next(address, info);
+    if (found && reinterpret_cast<uintptr_t>(info->dli_fbase) == mainExecutableHeader()) {
+        static const char* path = lastingName(executablePath());
+        info->dli_fname = path;
+    }
+    return found;
+}
+
+} // extern "C"

@@ -1,6 +1,7 @@
 #include "platform/system/mach.h"
 
 #include "platform/system/MemoryRead.h"
+#include "platform/system/mach_port.h"
 
 #include <atomic>
 #include <cerrno>
@@ -50,13 +51,21 @@ thread_t mach_thread_self() { return static_cast<thread_t>(syscall(SYS_gettid));
 
 kern_return_t mach_port_deallocate(task_t task, mach_port_t name) {
     if (task != kOwnTask) return KERN_INVALID_ARGUMENT;
-    if (name >= kMemoryEntryBase && name < kMemoryEntryBase + kMemoryEntrySlots)
+    if (name >= kMemoryEntryBase && name < kMemoryEntryBase + kMemoryEntrySlots) {
         memoryEntries[name - kMemoryEntryBase].used.store(false, std::memory_order_release);
-    return KERN_SUCCESS;
+        return KERN_SUCCESS;
+    }
+    kern_return_t result = KERN_SUCCESS;
+    vdsys_port_deallocate(name, &result);
+    // The task and thread names hold no references here.
+    return result;
 }
 
-kern_return_t mach_port_mod_refs(task_t task, mach_port_t, int, int) {
-    return task == kOwnTask ? KERN_SUCCESS : KERN_INVALID_ARGUMENT;
+kern_return_t mach_port_mod_refs(task_t task, mach_port_t name, int right, int delta) {
+    if (task != kOwnTask) return KERN_INVALID_ARGUMENT;
+    kern_return_t result = KERN_SUCCESS;
+    vdsys_port_mod_refs(name, static_cast<mach_port_right_t>(right), delta, &result);
+    return result;
 }
 
 kern_return_t vm_read_overwrite(task_t task, vm_address_t address, vm_size_t size, vm_address_t data,
@@ -78,8 +87,16 @@ kern_return_t vm_read_overwrite(task_t task, vm_address_t address, vm_size_t siz
     return KERN_SUCCESS;
 }
 
+namespace {
+std::atomic<int> failingAllocations{0};
+}
+
+void vdsys_test_fail_vm_allocate(int calls) { failingAllocations.store(calls); }
+
 kern_return_t vm_allocate(task_t task, vm_address_t* address, vm_size_t size, int flags) {
     if (task != kOwnTask || !(flags & VM_FLAGS_ANYWHERE) || size == 0) return KERN_INVALID_ARGUMENT;
+    for (int left = failingAllocations.load(); left > 0;)
+        if (failingAllocations.compare_exchange_weak(left, left - 1)) return KERN_NO_SPACE;
     void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return KERN_NO_SPACE;
     *address = reinterpret_cast<vm_address_t>(p);
@@ -147,10 +164,4 @@ kern_return_t vm_map(vm_map_t targetTask, vm_address_t* address, vm_size_t size,
     kern_return_t kr = vm_read_overwrite(targetTask, entry.address + offset, size, *address, &copied);
     if (kr != KERN_SUCCESS) return kr;
     return mprotect(target, size, hostProtection(curProtection)) == 0 ? KERN_SUCCESS : KERN_PROTECTION_FAILURE;
-}
-
-#include "platform/system/thread_status.h"
-
-kern_return_t thread_get_state(thread_t, thread_state_flavor_t, uint32_t*, mach_msg_type_number_t*) {
-    return KERN_FAILURE;
 }

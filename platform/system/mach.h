@@ -29,6 +29,7 @@ typedef int cpu_type_t;
 typedef int cpu_subtype_t;
 typedef int exception_type_t;
 typedef int64_t mach_exception_data_type_t;
+typedef unsigned int mach_msg_type_number_t;
 
 enum : kern_return_t {
     KERN_SUCCESS = 0,
@@ -39,6 +40,7 @@ enum : kern_return_t {
     KERN_FAILURE = 5,
     KERN_RESOURCE_SHORTAGE = 6,
     KERN_INVALID_NAME = 15,
+    KERN_OPERATION_TIMED_OUT = 49,
 };
 
 constexpr mach_port_t MACH_PORT_NULL = 0;
@@ -85,6 +87,8 @@ kern_return_t vm_read_overwrite(task_t task, vm_address_t address, vm_size_t siz
 
 kern_return_t vm_allocate(task_t task, vm_address_t* address, vm_size_t size, int flags);
 kern_return_t vm_deallocate(task_t task, vm_address_t address, vm_size_t size);
+// For tests: the next `calls` vm_allocate calls fail with KERN_NO_SPACE.
+void vdsys_test_fail_vm_allocate(int calls);
 kern_return_t vm_protect(task_t task, vm_address_t address, vm_size_t size, boolean_t setMaximum,
                          vm_prot_t newProtection);
 

@@ -79,8 +79,9 @@ static_assert(sizeof(arm_thread_state64_t) == 272, "the 64-bit ARM thread state"
 static_assert(ARM_THREAD_STATE64_COUNT == 68 && ARM_THREAD_STATE32_COUNT == 17 && ARM_UNIFIED_THREAD_STATE_COUNT == 70,
               "the ARM state counts");
 
-// Linux gives no way to read the registers of another running thread of the own process short of
-// tracing it, so this stand-in answers KERN_FAILURE for every thread: callers take the state from
-// a signal's machine context or capture the calling thread instead.
+// The registers of a thread that thread_suspend stopped (thread_act.h), in the host's flavor
+// x86_THREAD_STATE64. Any other flavor, and a thread that is not suspended (the calling one
+// included), give KERN_FAILURE: callers take the calling thread's state from a signal's machine
+// context or capture it instead.
 kern_return_t thread_get_state(thread_t thread, thread_state_flavor_t flavor, uint32_t* state,
                                mach_msg_type_number_t* count);

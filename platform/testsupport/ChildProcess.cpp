@@ -27,7 +27,18 @@ bool dropFilePrivileges() {
 }
 } // namespace
 
-int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileges) {
+namespace {
+// The raw wait status of a child, -1 when there is none to wait for.
+int rawWaitStatus(pid_t pid) {
+    if (pid < 0) return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return status;
+}
+
+int waitStatusOfChild(const std::function<int()>& body, bool withoutFilePrivileges) {
     std::fflush(nullptr);
     pid_t pid = ::fork();
     if (pid < 0) return -1;
@@ -37,8 +48,17 @@ int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileg
         std::fflush(nullptr);
         ::_exit(result & 0xff);
     }
-    return waitForChildProcess(pid);
+    return rawWaitStatus(pid);
 }
+
+int exitStatusOf(int status) { return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+} // namespace
+
+int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileges) {
+    return exitStatusOf(waitStatusOfChild(body, withoutFilePrivileges));
+}
+
+int runInChildProcessForWaitStatus(const std::function<int()>& body) { return waitStatusOfChild(body, false); }
 
 pid_t startChildProcess(const std::function<int()>& body) {
     std::fflush(nullptr);
@@ -51,14 +71,7 @@ pid_t startChildProcess(const std::function<int()>& body) {
     return pid < 0 ? -1 : pid;
 }
 
-int waitForChildProcess(pid_t pid) {
-    if (pid < 0) return -1;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+int waitForChildProcess(pid_t pid) { return exitStatusOf(rawWaitStatus(pid)); }
 
 bool addressSpaceCanBeLimited() {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

@@ -25,3 +25,8 @@ pid_t startChildProcess(const std::function<int()>& body);
 // Waits for a child made by startChildProcess: its exit status (0-255), or -1 when a signal
 // ended it.
 int waitForChildProcess(pid_t pid);
+
+// Forks, runs `body` in the child (which exits with its result) and returns the child's raw wait
+// status, so that a test can tell which signal ended it (WIFSIGNALED, WTERMSIG); -1 when the child
+// could not be started.
+int runInChildProcessForWaitStatus(const std::function<int()>& body);

@@ -113,7 +113,10 @@ struct LoopbackExchange::Connection {
         if (broken) return false;
         if (!ssl || SSL_pending(ssl) == 0) {
             pollfd p{fd, POLLIN, 0};
-            int r = ::poll(&p, 1, kPollBoundMilliseconds);
+            int r;
+            // A signal (a thread suspension for a crash report) interrupts the wait, not the request.
+            while ((r = ::poll(&p, 1, kPollBoundMilliseconds)) < 0 && errno == EINTR) {
+            }
             if (r <= 0) return false;
         }
         char chunk[16384];

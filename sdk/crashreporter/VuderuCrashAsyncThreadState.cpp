@@ -152,6 +152,17 @@ void vdcrash_async_thread_state_mcontext_init(vdcrash_async_thread_state_t* stat
 }
 
 vdcrash_error_t vdcrash_async_thread_state_mach_thread_init(vdcrash_async_thread_state_t* state, thread_t thread) {
+#if defined(__x86_64__)
+    // This host's threads carry the host's flavor.
+    x86_thread_state64_t host{};
+    mach_msg_type_number_t hostCount = x86_THREAD_STATE64_COUNT;
+    if (thread_get_state(thread, x86_THREAD_STATE64, reinterpret_cast<uint32_t*>(&host), &hostCount) != KERN_SUCCESS)
+        return VDCRASH_EINTERNAL;
+    setup(state, x86_THREAD_STATE64);
+    state->regs.x86_64 = host;
+    state->valid_regs = allRegisters(kX86_64Count);
+    return VDCRASH_ESUCCESS;
+#endif
     arm_unified_thread_state_t unified{};
     mach_msg_type_number_t count = ARM_UNIFIED_THREAD_STATE_COUNT;
     if (thread_get_state(thread, ARM_THREAD_STATE, reinterpret_cast<uint32_t*>(&unified), &count) != KERN_SUCCESS)

@@ -25,7 +25,7 @@ TEST(VuderuCrashSysctl, StringsAndIntegersOfTheMachine) {
     EXPECT_GE(count, 1);
 
     errno = 0;
-    EXPECT_EQ(vdcrash_sysctl_string("sysctl.proc_native"), nullptr);
+    EXPECT_EQ(vdcrash_sysctl_string("no.such.string"), nullptr);
     EXPECT_EQ(errno, ENOENT);
     EXPECT_FALSE(vdcrash_sysctl_int("no.such.name", &count));
 }

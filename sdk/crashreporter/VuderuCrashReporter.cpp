@@ -1,0 +1,181 @@
+#include "sdk/crashreporter/VuderuCrashReporter.h"
+
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSException.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/system/dyld.h"
+#include "platform/system/thread_act.h"
+#include "sdk/crashreporter/VuderuCrashReporterContext.h"
+#include "sdk/crashreporter/VuderuCrashReporterError.h"
+
+#include <cassert>
+#include <cstring>
+#include <dlfcn.h>
+#include <mutex>
+
+namespace {
+
+const char* const kReportFolderName = "com.vuderu.crashreporter.data";
+const char* const kQueuedReportsName = "queued_reports";
+const char* const kPendingReportName = "live_report.vdcrash";
+constexpr uint16_t kDirectoryPermissions = 0755;
+
+std::mutex enableLock;
+
+void imageAddCallback(const struct mach_header* header, intptr_t) {
+    Dl_info info{};
+    if (dladdr(header, &info) == 0 || !info.dli_fname) {
+        NSLog("%s: dladdr(%p, ...) failed", "image_add_callback", static_cast<const void*>(header));
+        return;
+    }
+    vdcrash_nasync_image_list_append(&vdcrash_reporter_context().image_list, reinterpret_cast<vm_address_t>(header),
+                                     info.dli_fname);
+}
+
+void imageRemoveCallback(const struct mach_header* header, intptr_t) {
+    vdcrash_nasync_image_list_remove(&vdcrash_reporter_context().image_list, reinterpret_cast<vm_address_t>(header));
+}
+
+std::string replaceSlashes(std::string s) {
+    for (char& c : s)
+        if (c == '/') c = '_';
+    return s;
+}
+
+} // namespace
+
+vdcrash_reporter_context_t& vdcrash_reporter_context() {
+    static vdcrash_reporter_context_t* context = new vdcrash_reporter_context_t();
+    return *context;
+}
+
+void VuderuCrashReporter::initialize() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        vdcrash_nasync_image_list_init(&vdcrash_reporter_context().image_list, mach_task_self());
+        _dyld_register_func_for_add_image(imageAddCallback);
+        _dyld_register_func_for_remove_image(imageRemoveCallback);
+    });
+}
+
+std::shared_ptr<VuderuCrashReporter> VuderuCrashReporter::sharedReporter() {
+    static std::mutex lock;
+    static std::shared_ptr<VuderuCrashReporter> shared;
+    std::lock_guard<std::mutex> guard(lock);
+    if (!shared) shared = initWithBundleConfiguration(NSBundle::mainBundle(), VuderuCrashReporterConfig::defaultConfiguration());
+    return shared;
+}
+
+std::shared_ptr<VuderuCrashReporter> VuderuCrashReporter::init() {
+    return initWithConfiguration(VuderuCrashReporterConfig::defaultConfiguration());
+}
+
+std::shared_ptr<VuderuCrashReporter> VuderuCrashReporter::initWithConfiguration(std::shared_ptr<VuderuCrashReporterConfig> config) {
+    return initWithBundleConfiguration(NSBundle::mainBundle(), std::move(config));
+}
+
+std::shared_ptr<VuderuCrashReporter> VuderuCrashReporter::initWithBundleConfiguration(
+    const std::shared_ptr<NSBundle>& bundle, std::shared_ptr<VuderuCrashReporterConfig> config) {
+    std::string identifier = bundle ? bundle->bundleIdentifier() : std::string();
+    if (identifier.empty()) {
+        const char* name = getprogname();
+        if (!name || !*name)
+            NSException::raise(VuderuCrashReporterException, "Can not determine process identifier or process name");
+        NSLog("[VuderuCrashReporter] Warning -- bundle identifier, using process name %s", name);
+        identifier = name;
+    }
+    Value version = bundle ? bundle->objectForInfoDictionaryKey("CFBundleVersion") : Value();
+    std::string applicationVersion;
+    if (version.isString()) {
+        applicationVersion = version.stringValue();
+    } else {
+        NSLog("[VuderuCrashReporter] Warning -- bundle version unavailable");
+    }
+    return std::make_shared<VuderuCrashReporter>(identifier, applicationVersion, std::move(config));
+}
+
+VuderuCrashReporter::VuderuCrashReporter(std::string applicationIdentifier, std::string applicationVersion,
+                                         std::shared_ptr<VuderuCrashReporterConfig> config)
+    : config_(config ? std::move(config) : VuderuCrashReporterConfig::defaultConfiguration()),
+      applicationIdentifier_(std::move(applicationIdentifier)),
+      applicationVersion_(std::move(applicationVersion)) {
+    initialize();
+    std::vector<std::string> caches = NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSUserDomainMask, true);
+    std::string base = caches.empty() ? NSHomeDirectory() + "/Library/Caches" : caches.front();
+    crashReportDirectory_ = base + "/" + kReportFolderName + "/" + replaceSlashes(applicationIdentifier_);
+}
+
+std::string VuderuCrashReporter::queuedCrashReportDirectory() const { return crashReportDirectory_ + "/" + kQueuedReportsName; }
+
+std::string VuderuCrashReporter::crashReportPath() const { return crashReportDirectory_ + "/" + kPendingReportName; }
+
+bool VuderuCrashReporter::hasPendingCrashReport() const {
+    return NSFileManager::defaultManager()->fileExistsAtPath(crashReportPath());
+}
+
+NSDataPtr VuderuCrashReporter::loadPendingCrashReportDataAndReturnError(NSErrorPtr* error) const {
+    return NSData::dataWithContentsOfFile(crashReportPath(), error);
+}
+
+bool VuderuCrashReporter::purgePendingCrashReportAndReturnError(NSErrorPtr* error) const {
+    return NSFileManager::defaultManager()->removeItemAtPath(crashReportPath(), error);
+}
+
+bool VuderuCrashReporter::populateCrashReportDirectoryAndReturnError(NSErrorPtr* error) const {
+    auto manager = NSFileManager::defaultManager();
+    NSFileAttributes attributes;
+    attributes.posixPermissions = kDirectoryPermissions;
+    for (const std::string& path : {crashReportDirectory_, queuedCrashReportDirectory()}) {
+        if (manager->fileExistsAtPath(path)) continue;
+        if (!manager->createDirectoryAtPath(path, true, &attributes, error)) return false;
+    }
+    return true;
+}
+
+void VuderuCrashReporter::setCrashCallbacks(const VuderuCrashReporterCallbacks* callbacks) {
+    if (enabled_) NSException::raise(VuderuCrashReporterException, "The crash reporter has alread been enabled");
+    assert(callbacks->version == 0);
+    vdcrash_reporter_context_t& ctx = vdcrash_reporter_context();
+    ctx.callback_context = callbacks->context;
+    ctx.signal_callback = callbacks->handleSignal;
+}
+
+bool VuderuCrashReporter::enableCrashReporterAndReturnError(NSErrorPtr* error) {
+    vdcrash_reporter_context_t& ctx = vdcrash_reporter_context();
+    {
+        std::lock_guard<std::mutex> guard(enableLock);
+        if (ctx.enabled_once) {
+            vdcrash_populate_error(error, VuderuCrashReporterErrorResourceBusy,
+                                   "A VuderuCrashReporter instance has already been enabled");
+            return false;
+        }
+        ctx.enabled_once = true;
+    }
+    if (!populateCrashReportDirectoryAndReturnError(error)) return false;
+
+    const std::string path = NSFileManager::defaultManager()->fileSystemRepresentationWithPath(crashReportPath());
+    if (path.size() >= sizeof ctx.report_path) {
+        vdcrash_populate_error(error, VuderuCrashReporterErrorUnknown, "The crash report path is too long");
+        return false;
+    }
+    std::memcpy(ctx.report_path, path.c_str(), path.size() + 1);
+    vdcrash_log_writer_init(&ctx.writer, applicationIdentifier_, applicationVersion_,
+                            mapToAsyncSymbolicationStrategy(config_->symbolicationStrategy()), false);
+    // Suspending the other threads at crash time must install nothing.
+    vdsys_thread_suspension_prepare();
+
+    auto handler = VuderuCrashSignalHandler::sharedHandler();
+    if (config_->signalHandlerType() == VuderuCrashReporterSignalHandlerTypeBSD) {
+        for (int signo : vdcrash_monitored_signals)
+            if (!handler->registerHandlerForSignalCallbackContextError(signo, vdcrash_reporter_signal_callback, &ctx, error))
+                return false;
+    } else if (config_->signalHandlerType() == VuderuCrashReporterSignalHandlerTypeMach) {
+        if (!handler->registerHandlerForSignalCallbackContextError(SIGABRT, vdcrash_reporter_signal_callback, &ctx, error))
+            return false;
+        if (!enableMachModeAndReturnError(error)) return false;
+    }
+    NSSetUncaughtExceptionHandler(vdcrash_reporter_uncaught_exception_handler);
+    enabled_ = true;
+    return true;
+}

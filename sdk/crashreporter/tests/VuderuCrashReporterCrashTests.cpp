@@ -1,0 +1,166 @@
+// A table of children that crash with the reporter enabled; each pending report must decode with
+// exactly one crashed thread that has registers, numbered threads with frames, the signal's names,
+// the process facts and the images behind the frames.
+#include "CrashReporterFixture.h"
+
+#include "platform/foundation/NSException.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <csignal>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+volatile int* volatile nullTarget = nullptr;
+
+// The load is written out, so that neither the compiler nor the sanitizers stand in for the fault.
+__attribute__((noinline)) int readNull() {
+    int value;
+    __asm__ volatile("movl (%1), %0" : "=r"(value) : "r"(nullTarget) : "memory");
+    return value;
+}
+
+__attribute__((noinline)) int recurseThenFault(int depth) {
+    if (depth == 0) return readNull();
+    int below = recurseThenFault(depth - 1);
+    __asm__ volatile("" ::: "memory");
+    return below + 1;
+}
+
+__attribute__((noinline)) void throwUncaught() { throw NSException("VuderuTestException", "the test threw"); }
+
+// Threads that wait while another one faults.
+void faultWhileOthersWait() {
+    std::mutex lock;
+    std::condition_variable never;
+    std::vector<std::thread> waiting;
+    for (int i = 0; i < 3; ++i)
+        waiting.emplace_back([&] {
+            std::unique_lock<std::mutex> guard(lock);
+            never.wait(guard, [] { return false; });
+        });
+    std::thread([] { readNull(); }).join();
+}
+
+void faultInModule() {
+    void* module = dlopen(TANDREL_TEST_MODULE, RTLD_NOW | RTLD_LOCAL);
+    if (!module) return;
+    auto fault = reinterpret_cast<int (*)(volatile int*)>(dlsym(module, "vdtest_module_fault"));
+    if (fault) fault(nullptr);
+}
+
+struct CrashCase {
+    const char* name;
+    void (*crash)();
+    int hostSignal;
+    const char* signalName;
+    const char* codeName;
+};
+
+const CrashCase kCrashes[] = {
+    {.name = "null read", .crash = [] { readNull(); }, .hostSignal = SIGSEGV, .signalName = "SIGSEGV", .codeName = "SEGV_MAPERR"},
+    {.name = "abort", .crash = [] { abort(); }, .hostSignal = SIGABRT, .signalName = "SIGABRT", .codeName = "#0"},
+    {.name = "uncaught exception", .crash = [] { std::thread(throwUncaught).join(); }, .hostSignal = SIGABRT,
+     .signalName = "SIGABRT", .codeName = "#0"},
+    {.name = "deep stack", .crash = [] { recurseThenFault(700); }, .hostSignal = SIGSEGV, .signalName = "SIGSEGV",
+     .codeName = "SEGV_MAPERR"},
+    {.name = "second thread", .crash = faultWhileOthersWait, .hostSignal = SIGSEGV, .signalName = "SIGSEGV",
+     .codeName = "SEGV_MAPERR"},
+    {.name = "opened module", .crash = faultInModule, .hostSignal = SIGSEGV, .signalName = "SIGSEGV",
+     .codeName = "SEGV_MAPERR"},
+};
+
+void PrintTo(const CrashCase& c, std::ostream* os) { *os << c.name; }
+
+std::string executablePath() {
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+}
+
+} // namespace
+
+class VuderuCrashReporterCrashTest : public CrashReporterTest, public ::testing::WithParamInterface<CrashCase> {};
+
+TEST_P(VuderuCrashReporterCrashTest, ThePendingReportDescribesTheCrash) {
+    const CrashCase& c = GetParam();
+    EXPECT_EQ(killedBy(crashInChild(c.crash)), c.hostSignal);
+    auto report = pendingReport();
+    ASSERT_TRUE(report);
+
+    EXPECT_EQ(report->signalInfo()->name(), c.signalName);
+    EXPECT_EQ(report->signalInfo()->code(), c.codeName);
+    EXPECT_EQ(report->applicationInfo()->applicationIdentifier(), kIdentifier);
+    EXPECT_EQ(report->applicationInfo()->applicationVersion(), kVersion);
+    ASSERT_TRUE(report->processInfo());
+    EXPECT_EQ(report->processInfo()->parentProcessID(), static_cast<uint64_t>(getpid()));
+    EXPECT_NE(report->processInfo()->processID(), static_cast<uint64_t>(getpid()));
+    EXPECT_EQ(report->processInfo()->processPath(), executablePath());
+    EXPECT_TRUE(report->processInfo()->processName().has_value());
+    EXPECT_TRUE(report->processInfo()->parentProcessName().has_value());
+    EXPECT_TRUE(report->processInfo()->native());
+    ASSERT_TRUE(report->machineInfo());
+    EXPECT_EQ(report->machineInfo()->processorInfo()->type(), static_cast<uint64_t>(CPU_TYPE_X86_64));
+
+    // Exactly one crashed thread, with registers; every thread numbered in order; the others have
+    // frames (each was suspended and walked) but no registers.
+    std::shared_ptr<VuderuCrashReportThreadInfo> crashed;
+    int64_t expectedNumber = 0;
+    for (const auto& thread : report->threads()) {
+        EXPECT_EQ(thread->threadNumber(), expectedNumber++);
+        if (thread->crashed()) {
+            EXPECT_FALSE(crashed) << "two crashed threads";
+            crashed = thread;
+        } else {
+            EXPECT_TRUE(thread->registers().empty());
+            EXPECT_FALSE(thread->stackFrames().empty()) << "thread " << thread->threadNumber();
+        }
+    }
+    ASSERT_TRUE(crashed);
+    ASSERT_EQ(crashed->registers().size(), 21u);
+    EXPECT_EQ(crashed->registers()[0]->registerName(), "rip");
+    ASSERT_FALSE(crashed->stackFrames().empty());
+    EXPECT_EQ(crashed->stackFrames()[0]->instructionPointer(), crashed->registers()[0]->registerValue());
+    // Every frame's image is listed.
+    EXPECT_TRUE(report->imageForAddress(crashed->stackFrames()[0]->instructionPointer()));
+
+    const std::string name = c.name;
+    if (name == "deep stack") {
+        EXPECT_EQ(crashed->stackFrames().size(), 512u);
+    }
+    if (name == "second thread") {
+        EXPECT_NE(crashed->threadNumber(), 0) << "the main thread did not crash";
+        EXPECT_GE(report->threads().size(), 5u);
+    }
+    if (name == "uncaught exception") {
+        ASSERT_TRUE(report->exceptionInfo());
+        EXPECT_EQ(report->exceptionInfo()->exceptionName(), "VuderuTestException");
+        EXPECT_EQ(report->exceptionInfo()->exceptionReason(), "the test threw");
+        ASSERT_TRUE(report->exceptionInfo()->stackFrames().has_value());
+        EXPECT_FALSE(report->exceptionInfo()->stackFrames()->empty());
+    } else {
+        EXPECT_FALSE(report->exceptionInfo());
+    }
+    if (name == "opened module") {
+        auto image = report->imageForAddress(crashed->stackFrames()[0]->instructionPointer());
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->imageName(), TANDREL_TEST_MODULE);
+        ASSERT_TRUE(crashed->stackFrames()[0]->symbolInfo());
+        EXPECT_EQ(crashed->stackFrames()[0]->symbolInfo()->symbolName(), "vdtest_module_fault");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Crashes, VuderuCrashReporterCrashTest, ::testing::ValuesIn(kCrashes),
+                         [](const ::testing::TestParamInfo<CrashCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& ch : name)
+                                 if (ch == ' ') ch = '_';
+                             return name;
+                         });
