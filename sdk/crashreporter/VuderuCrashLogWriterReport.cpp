@@ -93,10 +93,13 @@ void lookUpSymbol(Report& report, uint64_t pc, FoundSymbol* symbol) {
     vdcrash_async_image_list_set_reading(report.images, false);
 }
 
-size_t writeFrame(File* file, Report& report, uint64_t pc) {
+// Every frame but the innermost holds a return address, which may lie just past the end of the
+// calling function (a call that never returns is often its last instruction): the symbol is looked
+// up for the byte before it, the call itself.
+size_t writeFrame(File* file, Report& report, uint64_t pc, bool returnAddress = false) {
     size_t n = packU64(file, 3, pc);
     FoundSymbol symbol;
-    lookUpSymbol(report, pc, &symbol);
+    lookUpSymbol(report, returnAddress && pc > 0 ? pc - 1 : pc, &symbol);
     if (symbol.found)
         n += packMessage(file, 6, [&](File* f) { return packString(f, 1, symbol.name) + packU64(f, 2, symbol.address); });
     return n;
@@ -115,7 +118,7 @@ size_t writeRegisters(File* file, const vdframe_cursor_t* cursor) {
 }
 
 // Walks a thread from `state` (or from the suspended thread's own registers when null), calling
-// `frame(pc)` for each frame and `first(cursor)` after the first step; NO when there are no
+// `frame(pc, returnAddress)` for each frame and `first(cursor)` after the first step; NO when there are no
 // registers to start from.
 template <typename OnFirst, typename OnFrame>
 bool walkThread(Report& report, thread_t thread, const vdcrash_async_thread_state_t* state, OnFirst&& first,
@@ -130,7 +133,7 @@ bool walkThread(Report& report, thread_t thread, const vdcrash_async_thread_stat
         if (count == 0) first(&cursor);
         vdcrash_greg_t pc = 0;
         if (vdframe_cursor_get_reg(&cursor, VDCRASH_REG_IP, &pc) != VDFRAME_ESUCCESS) break;
-        frame(static_cast<uint64_t>(pc));
+        frame(static_cast<uint64_t>(pc), count > 0);
     }
     vdframe_cursor_free(&cursor);
     return true;
@@ -145,7 +148,9 @@ size_t writeThread(File* file, Report& report, thread_t thread, uint32_t number,
         [&](const vdframe_cursor_t* cursor) {
             if (crashed) n += writeRegisters(file, cursor);
         },
-        [&](uint64_t pc) { n += packMessage(file, 2, [&](File* f) { return writeFrame(f, report, pc); }); });
+        [&](uint64_t pc, bool returnAddress) {
+            n += packMessage(file, 2, [&](File* f) { return writeFrame(f, report, pc, returnAddress); });
+        });
     return n;
 }
 
@@ -267,7 +272,7 @@ void gatherCrashedFrames(Report& report, thread_t crashed, thread_t self, const 
     if (crashed == self && !current_state) return;
     walkThread(
         report, crashed, crashed == self ? current_state : nullptr, [](const vdframe_cursor_t*) {},
-        [&](uint64_t pc) { report.crashed_pcs[report.crashed_pc_count++] = pc; });
+        [&](uint64_t pc, bool) { report.crashed_pcs[report.crashed_pc_count++] = pc; });
 }
 
 } // namespace
