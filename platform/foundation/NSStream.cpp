@@ -155,6 +155,17 @@ std::shared_ptr<NSInputStream> NSInputStream::inputStreamWithFileAtPath(const st
     return std::make_shared<NSInputStream>(path);
 }
 
+std::shared_ptr<NSInputStream> NSInputStream::inputStreamWithURL(const NSURLPtr& url) {
+    if (!url || !url->isFileURL()) return nullptr;
+    return std::make_shared<NSInputStream>(url->path());
+}
+
+std::shared_ptr<NSInputStream> NSInputStream::copy() const {
+    if (data_) return std::make_shared<NSInputStream>(data_);
+    if (!path_.empty()) return std::make_shared<NSInputStream>(path_);
+    return nullptr;
+}
+
 NSInputStream::NSInputStream(NSDataPtr data) : data_(std::move(data)) {}
 
 NSInputStream::NSInputStream(std::string path) : path_(std::move(path)) {}
