@@ -45,6 +45,7 @@ TEST(NKImageResponseSerializerTest, InflatesOnlySmallShallowStillImages) {
         // Not taken the JPEG way: inflated from the general decode instead.
         {"CMYK JPEG", "image/jpeg", TestImages::jpeg(16, 16, 9, 200, 9, true), 16, 16, 8, true},
         {"PNG sent as GIF", "image/gif", TestImages::png(8, 8), 8, 8, 8, true},
+        {"BMP", "image/bmp", TestImages::bmp(6, 4, 1, 2, 3), 6, 4, 8, true},
     };
     auto serializer = NKImageResponseSerializer::serializer();
     serializer->setImageScale(3);

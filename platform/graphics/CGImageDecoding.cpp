@@ -74,7 +74,7 @@ std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t leng
     case ImageType::PNG: single = createWithPNGData(bytes, length); break;
     case ImageType::JPEG: single = createWithJPEGData(bytes, length); break;
     case ImageType::GIF: return framesOfGIFData(bytes, length);
-    case ImageType::Unknown: break;
+    case ImageType::Unknown: single = createWithOtherImageData(bytes, length); break;
     }
     if (!single) return {};
     return {Frame{single, 0}};

@@ -1,6 +1,6 @@
 #pragma once
 // Decoding image files' bytes into bitmaps: PNG (through cairo), JPEG (libjpeg-turbo) and GIF
-// (giflib, every frame). Each bitmap keeps the form its file stored: bits per component (a 16-bit
+// (giflib, every frame); other types (TIFF, BMP, icons) through gdk-pixbuf's loaders. Each bitmap keeps the form its file stored: bits per component (a 16-bit
 // PNG says 16), colour model (a CMYK JPEG says CMYK, its pixels converted for display) and
 // whether it had alpha.
 
@@ -20,6 +20,8 @@ ImageType typeOfImageData(const std::uint8_t* bytes, std::size_t length);
 // nil when the bytes are not a complete image of that type.
 CGImageRef createWithPNGData(const std::uint8_t* bytes, std::size_t length);
 CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length);
+// Any other type gdk-pixbuf reads into 8-bit RGB(A).
+CGImageRef createWithOtherImageData(const std::uint8_t* bytes, std::size_t length);
 
 struct Frame {
     CGImageRef image;
@@ -29,7 +31,7 @@ struct Frame {
 // when the bytes are not a GIF.
 std::vector<Frame> framesOfGIFData(const std::uint8_t* bytes, std::size_t length);
 
-// Every frame of any image type above (one for PNG and JPEG); empty for anything else.
+// Every frame of any image type above (one for all but GIF); empty for anything else.
 std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t length);
 
 } // namespace CGImageDecoding

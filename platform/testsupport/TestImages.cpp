@@ -109,6 +109,38 @@ Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uin
 }
 
 namespace {
+void appendLittleEndian(Bytes& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+} // namespace
+
+Bytes bmp(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    constexpr std::uint32_t kHeaders = 14 + 40;
+    const std::uint32_t rowSize = (static_cast<std::uint32_t>(width) * 3 + 3) / 4 * 4;
+    const std::uint32_t imageSize = rowSize * static_cast<std::uint32_t>(height);
+    Bytes out = {'B', 'M'};
+    appendLittleEndian(out, kHeaders + imageSize, 4);
+    appendLittleEndian(out, 0, 4);
+    appendLittleEndian(out, kHeaders, 4);
+    appendLittleEndian(out, 40, 4);
+    appendLittleEndian(out, static_cast<std::uint32_t>(width), 4);
+    appendLittleEndian(out, static_cast<std::uint32_t>(height), 4);
+    appendLittleEndian(out, 1, 2);  // planes
+    appendLittleEndian(out, 24, 2); // bits per pixel
+    appendLittleEndian(out, 0, 4);  // no compression
+    appendLittleEndian(out, imageSize, 4);
+    appendLittleEndian(out, 2835, 4);
+    appendLittleEndian(out, 2835, 4);
+    appendLittleEndian(out, 0, 4);
+    appendLittleEndian(out, 0, 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) out.insert(out.end(), {blue, green, red});
+        out.resize(out.size() + (rowSize - static_cast<std::uint32_t>(width) * 3), 0);
+    }
+    return out;
+}
+
+namespace {
 struct GifOutput {
     Bytes bytes;
 };

@@ -1,6 +1,6 @@
 #pragma once
 // Image files made at test time, so tests need no binary fixtures: PNGs of any size and depth,
-// JPEGs in RGB or CMYK, GIFs of several frames.
+// JPEGs in RGB or CMYK, GIFs of several frames, BMPs.
 
 #include <cstdint>
 #include <vector>
@@ -18,6 +18,9 @@ Bytes png(int width, int height, int bitDepth = 8, PNGColour colour = PNGColour:
 // An RGB JPEG of one colour, or a CMYK one (Adobe-inverted, as Photoshop writes them) whose inks
 // make that colour.
 Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool cmyk = false);
+
+// A 24-bit uncompressed BMP of one colour.
+Bytes bmp(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
 struct GIFFrame {
     int left = 0, top = 0, width = 1, height = 1;

@@ -28,6 +28,7 @@ TEST(CGImageDecodingTest, DecodedBitmapsKeepTheFormTheirFileHad) {
          {90, 90, 90, 255}},
         {"RGB JPEG", TestImages::jpeg(16, 8, 200, 40, 40), 16, 8, {8, kCGColorSpaceModelRGB, none}, {200, 40, 40, 255}},
         {"CMYK JPEG", TestImages::jpeg(8, 8, 40, 200, 40, true), 8, 8, {8, kCGColorSpaceModelCMYK, none}, {40, 200, 40, 255}},
+        {"BMP through the fallback", TestImages::bmp(5, 3, 70, 80, 90), 5, 3, {8, kCGColorSpaceModelRGB, none}, {70, 80, 90, 255}},
     };
     for (const DecodeCase& c : cases) {
         SCOPED_TRACE(c.name);
