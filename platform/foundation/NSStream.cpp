@@ -209,7 +209,7 @@ long NSInputStream::read(std::uint8_t* buffer, std::size_t length) {
     if (status_ != NSStreamStatusOpen && status_ != NSStreamStatusReading) return -1;
     if (data_) {
         std::size_t n = std::min(length, data_->length() - position_);
-        std::memcpy(buffer, data_->bytes() + position_, n);
+        if (n > 0) std::memcpy(buffer, data_->bytes() + position_, n);
         position_ += n;
         if (n == 0) setStatus(NSStreamStatusAtEnd);
         return static_cast<long>(n);

@@ -54,6 +54,8 @@ TEST_F(NSInputStreamSubclassTest, CopiesStartAgainAndURLsOpenFiles) {
     auto data = NSInputStream::inputStreamWithData(NSData::dataWithString("data body"));
     EXPECT_EQ(readAll(*data), "data body");
     EXPECT_EQ(readAll(*data->copy()), "data body");
+    // Empty data has no bytes to point at: reading it must not touch them.
+    EXPECT_EQ(readAll(*NSInputStream::inputStreamWithData(NSData::data())), "");
 }
 
 TEST_F(NSInputStreamSubclassTest, SubclassesAreReadThroughTheBase) {
