@@ -94,3 +94,10 @@ std::shared_ptr<NKHTTPResponseSerializer> NKHTTPResponseSerializer::copy() const
     copy->acceptableContentTypes_ = acceptableContentTypes_;
     return copy;
 }
+
+bool NKHTTPResponseSerializer::refusesContentType(const NSURLResponsePtr& response, const NSDataPtr& data, NSErrorPtr* error) {
+    NSErrorPtr local;
+    NSErrorPtr* slot = error ? error : &local;
+    if (validateResponse(response, data, slot)) return false;
+    return NKErrorOrUnderlyingErrorHasCodeInDomain(*slot, NKNetworkingErrorDomain);
+}

@@ -40,6 +40,9 @@ public:
     virtual std::shared_ptr<NKHTTPResponseSerializer> copy() const;
 
 protected:
+    // The start every body-decoding subclass shares: validates into *error (a local slot when none
+    // is given) and answers true when the content type is refused, so the body must not be read.
+    bool refusesContentType(const NSURLResponsePtr& response, const NSDataPtr& data, NSErrorPtr* error);
     // A fresh instance of the receiver's class, for copy().
     virtual std::shared_ptr<NKHTTPResponseSerializer> makeEmpty() const;
 

@@ -1,5 +1,7 @@
 #include "netkit/NKURLResponseSerialization.h"
 
+#include "platform/net/NSURLError.h"
+
 const std::string NKNetworkingErrorDomain = "NKNetworkingErrorDomain";
 const std::string NKNetworkingOperationFailingURLResponseErrorKey = "NKNetworkingOperationFailingURLResponseErrorKey";
 
@@ -9,4 +11,11 @@ NSErrorPtr NKErrorWithUnderlyingError(const NSErrorPtr& error, const NSErrorPtr&
     Value::Dictionary userInfo = error->userInfo();
     userInfo[NSUnderlyingErrorKey] = Value(underlyingError);
     return NSError::errorWithDomain(error->domain(), error->code(), userInfo);
+}
+
+bool NKErrorOrUnderlyingErrorHasCodeInDomain(const NSErrorPtr& error, const std::string& domain) {
+    for (NSErrorPtr e = error; e; e = e->userInfoValue(NSUnderlyingErrorKey).objectAs<NSError>()) {
+        if (e->domain() == domain && e->code() == NSURLErrorCannotDecodeContentData) return true;
+    }
+    return false;
 }

@@ -23,3 +23,7 @@ public:
 // The error with the underlying error attached, unless it has one already; the underlying error
 // alone when there is no error.
 NSErrorPtr NKErrorWithUnderlyingError(const NSErrorPtr& error, const NSErrorPtr& underlyingError);
+
+// True when the error, or an error beneath it, has code -1016 (an unacceptable content type) in the
+// domain.
+bool NKErrorOrUnderlyingErrorHasCodeInDomain(const NSErrorPtr& error, const std::string& domain);

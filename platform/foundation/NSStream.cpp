@@ -156,6 +156,17 @@ std::shared_ptr<NSInputStream> NSInputStream::inputStreamWithFileAtPath(const st
     return std::make_shared<NSInputStream>(path);
 }
 
+std::shared_ptr<NSInputStream> NSInputStream::inputStreamWithURL(const NSURLPtr& url) {
+    if (!url || !url->isFileURL()) return nullptr;
+    return std::make_shared<NSInputStream>(url->path());
+}
+
+std::shared_ptr<NSInputStream> NSInputStream::copy() const {
+    if (data_) return std::make_shared<NSInputStream>(data_);
+    if (!path_.empty()) return std::make_shared<NSInputStream>(path_);
+    return nullptr;
+}
+
 NSInputStream::NSInputStream(NSDataPtr data) : data_(std::move(data)) {}
 
 NSInputStream::NSInputStream(std::string path) : path_(std::move(path)) {}
@@ -198,7 +209,7 @@ long NSInputStream::read(std::uint8_t* buffer, std::size_t length) {
     if (status_ != NSStreamStatusOpen && status_ != NSStreamStatusReading) return -1;
     if (data_) {
         std::size_t n = std::min(length, data_->length() - position_);
-        std::memcpy(buffer, data_->bytes() + position_, n);
+        if (n > 0) std::memcpy(buffer, data_->bytes() + position_, n);
         position_ += n;
         if (n == 0) setStatus(NSStreamStatusAtEnd);
         return static_cast<long>(n);

@@ -6,6 +6,7 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
 
 #include <cstdint>
@@ -95,6 +96,8 @@ class NSInputStream : public NSStream {
 public:
     static std::shared_ptr<NSInputStream> inputStreamWithData(const NSDataPtr& data);
     static std::shared_ptr<NSInputStream> inputStreamWithFileAtPath(const std::string& path);
+    // Over the file of a file URL; nil for any other URL.
+    static std::shared_ptr<NSInputStream> inputStreamWithURL(const NSURLPtr& url);
 
     explicit NSInputStream(NSDataPtr data);
     explicit NSInputStream(std::string path);
@@ -102,10 +105,18 @@ public:
 
     void open() override;
     void close() override;
-    bool hasBytesAvailable() const;
+    // Subclasses that make their own bytes override these two (and open and close).
+    virtual bool hasBytesAvailable() const;
     // The count of bytes read, 0 at the end, -1 on error.
-    long read(std::uint8_t* buffer, std::size_t length);
+    virtual long read(std::uint8_t* buffer, std::size_t length);
     Value propertyForKey(const std::string& key) const override;
+    // A new, unopened stream over the same bytes from their start (to send a body again); nil
+    // when the bytes cannot be had again.
+    virtual std::shared_ptr<NSInputStream> copy() const;
+
+protected:
+    // For subclasses that make their own bytes.
+    NSInputStream() = default;
 
 private:
     NSDataPtr data_;

@@ -33,7 +33,7 @@ CGImageRef adopt(cairo_surface_t* surface) {
 }
 } // namespace
 
-CGImage::CGImage(cairo_surface_t* surface) : surface_(surface) {}
+CGImage::CGImage(cairo_surface_t* surface, CGImageFormat format) : surface_(surface), format_(format) {}
 
 CGImage::~CGImage() { cairo_surface_destroy(surface_); }
 
@@ -76,4 +76,20 @@ CGImage::Pixel CGImage::pixelAt(int x, int y) const {
     p.green = unpremultiply((argb >> 8) & 0xff);
     p.blue = unpremultiply(argb & 0xff);
     return p;
+}
+
+CGImageRef CGImage::copy() const {
+    cairo_surface_flush(surface_);
+    cairo_surface_t* copy = cairo_image_surface_create(cairo_image_surface_get_format(surface_), width(), height());
+    if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(copy);
+        return nullptr;
+    }
+    const int stride = cairo_image_surface_get_stride(surface_);
+    if (stride == cairo_image_surface_get_stride(copy)) {
+        std::memcpy(cairo_image_surface_get_data(copy), cairo_image_surface_get_data(surface_),
+                    static_cast<std::size_t>(stride) * static_cast<std::size_t>(height()));
+    }
+    cairo_surface_mark_dirty(copy);
+    return std::make_shared<CGImage>(copy, format_);
 }

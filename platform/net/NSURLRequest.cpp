@@ -51,6 +51,9 @@ NSURLRequestPtr NSURLRequest::mutableCopy() const {
     auto copy = std::make_shared<NSURLRequest>(url_, cachePolicy_, timeout_);
     copy->method_ = method_;
     copy->handleCookies_ = handleCookies_;
+    copy->allowsCellularAccess_ = allowsCellularAccess_;
+    copy->usePipelining_ = usePipelining_;
+    copy->networkServiceType_ = networkServiceType_;
     copy->headers_ = headers_;
     copy->body_ = body_;
     copy->bodyStream_ = bodyStream_;

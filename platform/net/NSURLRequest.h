@@ -24,6 +24,14 @@ enum NSURLRequestCachePolicy : unsigned long {
     NSURLRequestReturnCacheDataDontLoad = 3,
 };
 
+enum NSURLRequestNetworkServiceType : unsigned long {
+    NSURLNetworkServiceTypeDefault = 0,
+    NSURLNetworkServiceTypeVoIP = 1,
+    NSURLNetworkServiceTypeVideo = 2,
+    NSURLNetworkServiceTypeBackground = 3,
+    NSURLNetworkServiceTypeVoice = 4,
+};
+
 inline constexpr NSTimeInterval NSURLRequestDefaultTimeoutInterval = 60;
 
 class NSURLRequest : public NSObject, public NSCoding {
@@ -51,6 +59,13 @@ public:
     void setTimeoutInterval(NSTimeInterval timeout) { timeout_ = timeout; }
     bool HTTPShouldHandleCookies() const { return handleCookies_; }
     void setHTTPShouldHandleCookies(bool handle) { handleCookies_ = handle; }
+    // Kept for the program that sets them; the loader has one network and does not pipeline.
+    bool allowsCellularAccess() const { return allowsCellularAccess_; }
+    void setAllowsCellularAccess(bool allows) { allowsCellularAccess_ = allows; }
+    bool HTTPShouldUsePipelining() const { return usePipelining_; }
+    void setHTTPShouldUsePipelining(bool pipelining) { usePipelining_ = pipelining; }
+    NSURLRequestNetworkServiceType networkServiceType() const { return networkServiceType_; }
+    void setNetworkServiceType(NSURLRequestNetworkServiceType type) { networkServiceType_ = type; }
 
     const NSHTTPHeaderFields& allHTTPHeaderFields() const { return headers_; }
     void setAllHTTPHeaderFields(NSHTTPHeaderFields fields) { headers_ = std::move(fields); }
@@ -75,6 +90,9 @@ private:
     NSURLRequestCachePolicy cachePolicy_;
     NSTimeInterval timeout_;
     bool handleCookies_ = true;
+    bool allowsCellularAccess_ = true;
+    bool usePipelining_ = false;
+    NSURLRequestNetworkServiceType networkServiceType_ = NSURLNetworkServiceTypeDefault;
     NSHTTPHeaderFields headers_;
     NSDataPtr body_;
     std::shared_ptr<NSInputStream> bodyStream_;

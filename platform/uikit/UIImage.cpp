@@ -1,5 +1,7 @@
 #include "platform/uikit/UIImage.h"
 
+#include "platform/graphics/CGImageDecoding.h"
+
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIGraphics.h"
@@ -50,12 +52,31 @@ UIImagePtr UIImage::imageWithContentsOfFile(const std::string& path) {
 }
 
 UIImagePtr UIImage::imageWithData(const NSData& data, CGFloat scale) {
-    auto bitmap = CGImage::createWithPNGData(data.vector());
-    return bitmap ? std::make_shared<UIImage>(bitmap, scale, "") : nullptr;
+    auto frames = CGImageDecoding::framesOfImageData(data.bytes(), data.length());
+    if (frames.empty()) return nullptr;
+    if (frames.size() == 1) return std::make_shared<UIImage>(frames.front().image, scale, "");
+    std::vector<UIImagePtr> images;
+    double duration = 0;
+    for (const auto& frame : frames) {
+        images.push_back(std::make_shared<UIImage>(frame.image, scale, ""));
+        duration += frame.delay;
+    }
+    return animatedImageWithImages(std::move(images), duration);
 }
 
-UIImagePtr UIImage::imageWithCGImage(CGImageRef image, CGFloat scale) {
-    return image ? std::make_shared<UIImage>(std::move(image), scale, "") : nullptr;
+UIImagePtr UIImage::imageWithCGImage(CGImageRef image, CGFloat scale, UIImageOrientation orientation) {
+    if (!image) return nullptr;
+    auto made = std::make_shared<UIImage>(std::move(image), scale, "");
+    made->orientation_ = orientation;
+    return made;
+}
+
+UIImagePtr UIImage::animatedImageWithImages(std::vector<UIImagePtr> images, double duration) {
+    if (images.empty() || !images.front()) return nullptr;
+    auto animated = std::make_shared<UIImage>(images.front()->CGImage(), images.front()->scale(), "");
+    animated->images_ = std::move(images);
+    animated->duration_ = duration;
+    return animated;
 }
 
 CGSize UIImage::size() const { return {image_->width() / scale_, image_->height() / scale_}; }

@@ -10,8 +10,21 @@
 #include <memory>
 #include <string>
 
+#include <vector>
+
 class UIImage;
 using UIImagePtr = std::shared_ptr<UIImage>;
+
+enum UIImageOrientation : int {
+    UIImageOrientationUp = 0,
+    UIImageOrientationDown = 1,
+    UIImageOrientationLeft = 2,
+    UIImageOrientationRight = 3,
+    UIImageOrientationUpMirrored = 4,
+    UIImageOrientationDownMirrored = 5,
+    UIImageOrientationLeftMirrored = 6,
+    UIImageOrientationRightMirrored = 7,
+};
 
 class UIImage : public NSObject {
 public:
@@ -21,12 +34,20 @@ public:
     static UIImagePtr imageNamed(const std::string& name);
     // A device path; nil when it is not a PNG image.
     static UIImagePtr imageWithContentsOfFile(const std::string& path);
+    // PNG, JPEG or GIF bytes (a GIF of several frames gives an animated image); nil for anything else.
     static UIImagePtr imageWithData(const NSData& data, CGFloat scale = 1);
-    static UIImagePtr imageWithCGImage(CGImageRef image, CGFloat scale = 1);
+    static UIImagePtr imageWithCGImage(CGImageRef image, CGFloat scale = 1,
+                                       UIImageOrientation orientation = UIImageOrientationUp);
+    // An image that shows the frames in turn over the duration; its own bitmap is the first frame's.
+    static UIImagePtr animatedImageWithImages(std::vector<UIImagePtr> images, double duration);
 
     CGSize size() const;
     CGFloat scale() const { return scale_; }
     const CGImageRef& CGImage() const { return image_; }
+    UIImageOrientation imageOrientation() const { return orientation_; }
+    // The frames of an animated image; empty for a still one.
+    const std::vector<UIImagePtr>& images() const { return images_; }
+    double duration() const { return duration_; }
     // The bundle name the image was loaded under; an image drawn from bundle images carries
     // their names joined by "+". The headless screen shows images by these names.
     const std::string& name() const { return name_; }
@@ -43,6 +64,9 @@ private:
     CGImageRef image_;
     CGFloat scale_;
     std::string name_;
+    UIImageOrientation orientation_ = UIImageOrientationUp;
+    std::vector<UIImagePtr> images_;
+    double duration_ = 0;
 };
 
 // The image as PNG bytes.

@@ -1,0 +1,214 @@
+#include "netkit/NKHTTPRequestOperationManager.h"
+#include "netkit/NKJSONRequestSerializer.h"
+#include "netkit/NKJSONResponseSerializer.h"
+#include "platform/net/NSURLError.h"
+#include "platform/security/CommonDigest.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/LoopbackHTTPServer.h"
+#include "platform/testsupport/RunLoopSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+constexpr double kWait = 20;
+
+class NKHTTPRequestOperationManagerTest : public DeviceTest {
+protected:
+    struct Outcome {
+        bool done = false;
+        int arguments = 0;
+        Value object;
+        NSErrorPtr error;
+        NKHTTPRequestOperationPtr operation;
+    };
+
+    NKHTTPRequestOperationManager::SuccessBlock onSuccess(const std::shared_ptr<Outcome>& outcome) {
+        return [outcome](const NKHTTPRequestOperationPtr& operation, const Value& object) {
+            outcome->operation = operation;
+            outcome->object = object;
+            outcome->arguments = 2;
+            outcome->done = true;
+        };
+    }
+    NKHTTPRequestOperationManager::FailureBlock onFailure(const std::shared_ptr<Outcome>& outcome) {
+        return [outcome](const NKHTTPRequestOperationPtr& operation, const NSErrorPtr& error) {
+            outcome->operation = operation;
+            outcome->error = error;
+            outcome->done = true;
+        };
+    }
+    void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kWait)); }
+};
+
+TEST_F(NKHTTPRequestOperationManagerTest, RelativePathsResolveBelowTheBase) {
+    LoopbackHTTPServer server;
+    server.route("/api/users", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"users":[1,2]})"));
+    server.route("/users", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, "[]"));
+    struct Case {
+        std::string base, expectedBase, path;
+        Value expected;
+    };
+    const Case cases[] = {
+        {server.url("/api"), server.url("/api/"), "/api/users", Value(Value::Dictionary{{"users", Value(Value::Array{1, 2})}})},
+        {server.url(""), server.url(""), "/users", Value(Value::Array{})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.base);
+        auto manager = std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString(c.base));
+        EXPECT_EQ(manager->baseURL()->absoluteString(), c.expectedBase);
+        auto outcome = std::make_shared<Outcome>();
+        ASSERT_TRUE(manager->GET("users", Value(), onSuccess(outcome), onFailure(outcome)));
+        wait(outcome);
+        EXPECT_FALSE(outcome->error);
+        EXPECT_EQ(outcome->object, c.expected);
+        EXPECT_EQ(server.requests().back().path, c.path);
+    }
+}
+
+TEST_F(NKHTTPRequestOperationManagerTest, HeadSucceedsWithTheOperationAlone) {
+    LoopbackHTTPServer server;
+    server.route("/h", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, ""));
+    auto manager = std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString(server.url("/")));
+    auto outcome = std::make_shared<Outcome>();
+    auto operation = manager->HEAD(
+        "h", Value(Value::Dictionary{{"q", "1"}}),
+        [outcome](const NKHTTPRequestOperationPtr& op) {
+            outcome->operation = op;
+            outcome->arguments = 1;
+            outcome->done = true;
+        },
+        onFailure(outcome));
+    wait(outcome);
+    EXPECT_EQ(outcome->arguments, 1);
+    EXPECT_EQ(outcome->operation, operation);
+    EXPECT_EQ(server.requests().back().method, "HEAD");
+    EXPECT_EQ(server.requests().back().target, "/h?q=1");
+}
+
+TEST_F(NKHTTPRequestOperationManagerTest, RequestsThatCannotBeBuiltFailWithoutATransfer) {
+    LoopbackHTTPServer server;
+    auto manager = std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString(server.url("/")));
+    struct Case {
+        const char* name;
+        std::shared_ptr<NKHTTPRequestSerializer> serializer;
+        std::string path;
+        Value parameters;
+        std::string domain;
+        long code;
+    };
+    const Case cases[] = {
+        {"unusable URL", NKHTTPRequestSerializer::serializer(), "http://bad host/", Value(), NSURLErrorDomain, NSURLErrorBadURL},
+        {"unencodable body", NKJSONRequestSerializer::serializer(), "p", Value(Value::Dictionary{{"x", std::nan("")}}),
+         NSCocoaErrorDomain, NSPropertyListWriteInvalidError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        manager->setRequestSerializer(c.serializer);
+        auto outcome = std::make_shared<Outcome>();
+        EXPECT_FALSE(manager->POST(c.path, c.parameters, onSuccess(outcome), onFailure(outcome)));
+        wait(outcome);
+        ASSERT_TRUE(outcome->error);
+        EXPECT_EQ(outcome->error->domain(), c.domain);
+        EXPECT_EQ(outcome->error->code(), c.code);
+        EXPECT_FALSE(outcome->operation);
+    }
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(NKHTTPRequestOperationManagerTest, CopiesShareNoSerializerAndArchivesKeepThem) {
+    auto manager = std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString("http://h/api"));
+    manager->setRequestSerializer(NKJSONRequestSerializer::serializerWithWritingOptions(1));
+    auto copy = manager->copy();
+    EXPECT_EQ(copy->baseURL()->absoluteString(), "http://h/api/");
+    EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
+    EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
+    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONRequestSerializer>(copy->requestSerializer()));
+    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
+    EXPECT_NE(copy->operationQueue(), manager->operationQueue());
+    EXPECT_NE(manager->description().find("baseURL: http://h/api/, operationQueue: "), std::string::npos);
+}
+
+std::string sha256(std::string_view bytes) {
+    unsigned char digest[CC_SHA256_DIGEST_LENGTH];
+    CC_SHA256(bytes.data(), static_cast<CC_LONG>(bytes.size()), digest);
+    std::string hex;
+    char two[3];
+    for (unsigned char byte : digest) {
+        std::snprintf(two, sizeof two, "%02x", byte);
+        hex += two;
+    }
+    return hex;
+}
+
+// Python's email package reads the posted body as a mail reader would; one line per part:
+// name, file name, content type and the SHA-256 of the bytes.
+const char* const kParseScript = R"(
+import email, email.policy, hashlib, sys
+head = b'Content-Type: ' + open(sys.argv[2], 'rb').read() + b'\r\n\r\n'
+message = email.message_from_bytes(head + open(sys.argv[1], 'rb').read(), policy=email.policy.HTTP)
+assert message.is_multipart() and not message.defects, message.defects
+for part in message.iter_parts():
+    payload = part.get_payload(decode=True) or b''
+    print(part.get_param('name', header='content-disposition'), part.get_filename(), part.get_content_type(),
+          hashlib.sha256(payload).hexdigest())
+)";
+
+std::string runParser(const std::string& folder, const std::string& body, const std::string& contentType) {
+    std::ofstream(folder + "/parse.py") << kParseScript;
+    std::ofstream(folder + "/body", std::ios::binary) << body;
+    std::ofstream(folder + "/type") << contentType;
+    std::string command = "python3 " + folder + "/parse.py " + folder + "/body " + folder + "/type 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    EXPECT_EQ(::pclose(pipe), 0) << out;
+    return out;
+}
+
+TEST_F(NKHTTPRequestOperationManagerTest, MultipartBodiesPostedThroughTheManagerParseAsMail) {
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7) % 256);
+    binary += "\r\n--Boundary+0000000000000000--\r\n";
+    writeFile("/tmp/photo.png", binary);
+    const std::string streamed(70000, 's');
+
+    LoopbackHTTPServer server;
+    server.route("/upload", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"ok":true})"));
+    auto manager = std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString(server.url("/")));
+    auto outcome = std::make_shared<Outcome>();
+    manager->POST(
+        "upload", Value(Value::Dictionary{{"title", "caf\xc3\xa9"}, {"tags", Value(Value::Array{"a", "b"})}}),
+        [&](NKMultipartFormData& form) {
+            NSErrorPtr error;
+            EXPECT_TRUE(form.appendPartWithFileURL(NSURL::fileURLWithPath("/tmp/photo.png"), "photo", &error));
+            form.appendPartWithFileData(NSData::dataWithString("{\"k\":1}"), "meta", "meta.json", "application/json");
+            form.appendPartWithInputStream(NSInputStream::inputStreamWithData(NSData::dataWithString(streamed)), "log", "log.txt",
+                                           static_cast<std::int64_t>(streamed.size()), "text/plain");
+        },
+        onSuccess(outcome), onFailure(outcome));
+    wait(outcome);
+    ASSERT_FALSE(outcome->error) << outcome->error->description();
+    EXPECT_EQ(outcome->object, Value(Value::Dictionary{{"ok", true}}));
+
+    const LoopbackRequest request = server.requests().back();
+    EXPECT_EQ(request.header("Content-Length").value_or(""), std::to_string(request.body.size()));
+    TemporaryFolder folder;
+    std::string parsed = runParser(folder.path(), request.body, request.header("Content-Type").value_or(""));
+    std::ostringstream expected;
+    expected << "tags[] None text/plain " << sha256("a") << "\n"
+             << "tags[] None text/plain " << sha256("b") << "\n"
+             << "title None text/plain " << sha256("caf\xc3\xa9") << "\n"
+             << "photo photo.png image/png " << sha256(binary) << "\n"
+             << "meta meta.json application/json " << sha256("{\"k\":1}") << "\n"
+             << "log log.txt text/plain " << sha256(streamed) << "\n";
+    EXPECT_EQ(parsed, expected.str());
+}
+
+} // namespace

@@ -1,0 +1,177 @@
+#include "platform/foundation/NSXMLParser.h"
+
+#include <expat.h>
+
+#include <climits>
+
+const std::string NSXMLParserErrorDomain = "NSXMLParserErrorDomain";
+
+namespace {
+// With namespaces processed expat joins URI and local name with this separator.
+constexpr char kNamespaceSeparator = '\x1f';
+
+struct ErrorMapping {
+    XML_Error expat;
+    NSXMLParserError code;
+};
+constexpr ErrorMapping kErrorCodes[] = {
+    {XML_ERROR_NO_MEMORY, NSXMLParserOutOfMemoryError},
+    {XML_ERROR_NO_ELEMENTS, NSXMLParserEmptyDocumentError},
+    {XML_ERROR_INVALID_TOKEN, NSXMLParserInvalidCharacterError},
+    {XML_ERROR_UNCLOSED_TOKEN, NSXMLParserUnfinishedTagError},
+    {XML_ERROR_PARTIAL_CHAR, NSXMLParserInvalidCharacterError},
+    {XML_ERROR_TAG_MISMATCH, NSXMLParserTagNameMismatchError},
+    {XML_ERROR_DUPLICATE_ATTRIBUTE, NSXMLParserAttributeRedefinedError},
+    {XML_ERROR_UNDEFINED_ENTITY, NSXMLParserUndeclaredEntityError},
+    {XML_ERROR_ABORTED, NSXMLParserDelegateAbortedParseError},
+};
+
+long codeForExpatError(XML_Error error) {
+    for (const auto& mapping : kErrorCodes) {
+        if (mapping.expat == error) return mapping.code;
+    }
+    return NSXMLParserInternalError;
+}
+} // namespace
+
+struct NSXMLParser::Expat {
+    NSXMLParser& owner;
+    XML_Parser parser;
+    bool inCDATA = false;
+    std::string cdata;
+
+    Expat(NSXMLParser& parserOwner, bool namespaces)
+        : owner(parserOwner), parser(namespaces ? XML_ParserCreateNS(nullptr, kNamespaceSeparator) : XML_ParserCreate(nullptr)) {
+        if (!parser) return;
+        XML_SetUserData(parser, this);
+        XML_SetElementHandler(parser, &Expat::startElement, &Expat::endElement);
+        XML_SetCharacterDataHandler(parser, &Expat::characters);
+        XML_SetCdataSectionHandler(parser, &Expat::startCDATA, &Expat::endCDATA);
+    }
+    ~Expat() {
+        if (parser) XML_ParserFree(parser);
+    }
+    Expat(const Expat&) = delete;
+    Expat& operator=(const Expat&) = delete;
+
+    static Expat& from(void* userData) { return *static_cast<Expat*>(userData); }
+
+    // Calls the delegate, if it is still there, with the parse position up to date.
+    template <class Call>
+    void tell(Call&& call) {
+        // expat finishes the token it stopped in (the end of an empty element): nothing more is told.
+        if (owner.aborted_) return;
+        owner.lineNumber_ = static_cast<long>(XML_GetCurrentLineNumber(parser));
+        owner.columnNumber_ = static_cast<long>(XML_GetCurrentColumnNumber(parser));
+        if (auto delegate = owner.delegate_.lock()) call(*delegate);
+    }
+
+    struct Names {
+        std::string element, namespaceURI, qualified;
+    };
+    Names namesOf(const XML_Char* raw) const {
+        std::string name(raw);
+        if (!owner.shouldProcessNamespaces_) return {name, "", name};
+        auto separator = name.find(kNamespaceSeparator);
+        if (separator == std::string::npos) return {name, "", name};
+        std::string local = name.substr(separator + 1);
+        return {local, name.substr(0, separator), local};
+    }
+
+    static void XMLCALL startElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
+        Expat& self = from(userData);
+        Names names = self.namesOf(name);
+        std::map<std::string, std::string> attributeMap;
+        for (int i = 0; attributes[i] && attributes[i + 1]; i += 2) {
+            attributeMap[self.namesOf(attributes[i]).element] = attributes[i + 1];
+        }
+        self.tell([&](NSXMLParserDelegate& d) {
+            d.parserDidStartElement(self.owner, names.element, names.namespaceURI, names.qualified, attributeMap);
+        });
+    }
+    static void XMLCALL endElement(void* userData, const XML_Char* name) {
+        Expat& self = from(userData);
+        Names names = self.namesOf(name);
+        self.tell([&](NSXMLParserDelegate& d) {
+            d.parserDidEndElement(self.owner, names.element, names.namespaceURI, names.qualified);
+        });
+    }
+    static void XMLCALL characters(void* userData, const XML_Char* text, int length) {
+        Expat& self = from(userData);
+        if (self.inCDATA) {
+            self.cdata.append(text, static_cast<std::size_t>(length));
+            return;
+        }
+        std::string characters(text, static_cast<std::size_t>(length));
+        self.tell([&](NSXMLParserDelegate& d) { d.parserFoundCharacters(self.owner, characters); });
+    }
+    static void XMLCALL startCDATA(void* userData) {
+        Expat& self = from(userData);
+        self.inCDATA = true;
+        self.cdata.clear();
+    }
+    static void XMLCALL endCDATA(void* userData) {
+        Expat& self = from(userData);
+        self.inCDATA = false;
+        NSData block(self.cdata.data(), self.cdata.size());
+        self.tell([&](NSXMLParserDelegate& d) { d.parserFoundCDATA(self.owner, block); });
+    }
+};
+
+NSXMLParser::NSXMLParser(NSDataPtr data) : data_(data ? std::move(data) : NSData::data()) {}
+
+NSXMLParser::~NSXMLParser() = default;
+
+void NSXMLParser::abortParsing() {
+    aborted_ = true;
+    if (expat_ && expat_->parser) XML_StopParser(expat_->parser, XML_FALSE);
+}
+
+void NSXMLParser::fail(long code, const std::string& description) {
+    Value::Dictionary userInfo;
+    userInfo[NSDebugDescriptionErrorKey] = description;
+    userInfo["NSXMLParserErrorMessage"] = description;
+    userInfo["NSXMLParserErrorLineNumber"] = Value(lineNumber_);
+    userInfo["NSXMLParserErrorColumn"] = Value(columnNumber_);
+    parserError_ = NSError::errorWithDomain(NSXMLParserErrorDomain, code, std::move(userInfo));
+    if (auto delegate = delegate_.lock()) delegate->parserParseErrorOccurred(*this, parserError_);
+}
+
+bool NSXMLParser::parse() {
+    if (parsed_) return false;
+    parsed_ = true;
+    // Holds the parser alive through delegate calls that drop their last reference to it.
+    std::shared_ptr<NSObject> keepAlive = weak_from_this().lock();
+    expat_ = std::make_unique<Expat>(*this, shouldProcessNamespaces_);
+    if (!expat_->parser) {
+        fail(NSXMLParserOutOfMemoryError, "out of memory");
+        return false;
+    }
+    if (auto delegate = delegate_.lock()) delegate->parserDidStartDocument(*this);
+    if (aborted_) {
+        fail(NSXMLParserDelegateAbortedParseError, "parsing aborted");
+        return false;
+    }
+    const std::uint8_t* bytes = data_->bytes();
+    std::size_t remaining = data_->length();
+    XML_Status status = XML_STATUS_OK;
+    // expat takes lengths as int: feed the document in pieces that fit.
+    constexpr std::size_t kPiece = INT_MAX / 2;
+    do {
+        std::size_t piece = remaining < kPiece ? remaining : kPiece;
+        remaining -= piece;
+        status = XML_Parse(expat_->parser, reinterpret_cast<const char*>(bytes), static_cast<int>(piece), remaining == 0);
+        bytes += piece;
+    } while (status == XML_STATUS_OK && remaining > 0);
+    lineNumber_ = static_cast<long>(XML_GetCurrentLineNumber(expat_->parser));
+    columnNumber_ = static_cast<long>(XML_GetCurrentColumnNumber(expat_->parser));
+    if (status != XML_STATUS_OK || aborted_) {
+        XML_Error error = aborted_ ? XML_ERROR_ABORTED : XML_GetErrorCode(expat_->parser);
+        std::string message = aborted_ ? "parsing aborted" : XML_ErrorString(error);
+        fail(codeForExpatError(error), message + " at line " + std::to_string(lineNumber_) + ", column " +
+                                           std::to_string(columnNumber_));
+        return false;
+    }
+    if (auto delegate = delegate_.lock()) delegate->parserDidEndDocument(*this);
+    return true;
+}

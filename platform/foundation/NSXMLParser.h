@@ -1,0 +1,97 @@
+#pragma once
+// An event-driven XML parser (expat underneath). parse() reads the whole document on the calling
+// thread and tells the delegate of each element, run of text and CDATA section as it meets them.
+// Namespace processing is off unless asked for: a prefixed name is reported as it stands.
+
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/NSObject.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+class NSXMLParser;
+
+extern const std::string NSXMLParserErrorDomain; // "NSXMLParserErrorDomain"
+
+// Codes of NSXMLParserErrorDomain that this parser reports.
+enum NSXMLParserError : long {
+    NSXMLParserInternalError = 1,
+    NSXMLParserOutOfMemoryError = 2,
+    NSXMLParserDocumentStartError = 3,
+    NSXMLParserEmptyDocumentError = 4,
+    NSXMLParserPrematureDocumentEndError = 5,
+    NSXMLParserInvalidCharacterError = 9,
+    NSXMLParserUndeclaredEntityError = 26,
+    NSXMLParserUnfinishedTagError = 40,
+    NSXMLParserAttributeRedefinedError = 42,
+    NSXMLParserTagNameMismatchError = 76,
+    NSXMLParserDelegateAbortedParseError = 512,
+};
+
+// Every method is optional; the defaults do nothing.
+class NSXMLParserDelegate {
+public:
+    virtual ~NSXMLParserDelegate() = default;
+    virtual void parserDidStartDocument(NSXMLParser&) {}
+    virtual void parserDidEndDocument(NSXMLParser&) {}
+    virtual void parserDidStartElement(NSXMLParser&, const std::string& /*elementName*/, const std::string& /*namespaceURI*/,
+                                       const std::string& /*qualifiedName*/,
+                                       const std::map<std::string, std::string>& /*attributes*/) {}
+    virtual void parserDidEndElement(NSXMLParser&, const std::string& /*elementName*/, const std::string& /*namespaceURI*/,
+                                     const std::string& /*qualifiedName*/) {}
+    // Text may come in several pieces for one run; entities are already replaced.
+    virtual void parserFoundCharacters(NSXMLParser&, const std::string& /*characters*/) {}
+    // The bytes of a CDATA section, in UTF-8.
+    virtual void parserFoundCDATA(NSXMLParser&, const NSData& /*CDATABlock*/) {}
+    virtual void parserParseErrorOccurred(NSXMLParser&, const NSErrorPtr& /*parseError*/) {}
+};
+
+class NSXMLParser : public NSObject {
+public:
+    // The document's bytes (UTF-8, UTF-16 with a byte-order mark, ISO-8859-1 or US-ASCII, as its
+    // declaration says).
+    explicit NSXMLParser(NSDataPtr data);
+    ~NSXMLParser() override;
+
+    const std::weak_ptr<NSXMLParserDelegate>& delegate() const { return delegate_; }
+    void setDelegate(std::weak_ptr<NSXMLParserDelegate> delegate) { delegate_ = std::move(delegate); }
+    // With namespaces processed, elements are reported by local name with their namespace URI and
+    // qualified name; without, by the name as written.
+    bool shouldProcessNamespaces() const { return shouldProcessNamespaces_; }
+    void setShouldProcessNamespaces(bool on) { shouldProcessNamespaces_ = on; }
+
+    // Runs the parse to the end: true when the document was well formed and nobody aborted it.
+    // A parser parses once; a second call answers false.
+    bool parse();
+    // From a delegate call: stops the parse, which then fails with
+    // NSXMLParserDelegateAbortedParseError.
+    void abortParsing();
+    // The error that ended the parse, or nil.
+    const NSErrorPtr& parserError() const { return parserError_; }
+    // Position of the parse (1-based line, 0-based column) during a delegate call, or where it
+    // stopped.
+    long lineNumber() const { return lineNumber_; }
+    long columnNumber() const { return columnNumber_; }
+
+    const NSDataPtr& data() const { return data_; }
+
+private:
+    struct Expat;
+    friend struct Expat;
+    void fail(long code, const std::string& description);
+
+    NSDataPtr data_;
+    std::weak_ptr<NSXMLParserDelegate> delegate_;
+    bool shouldProcessNamespaces_ = false;
+    bool parsed_ = false;
+    bool aborted_ = false;
+    NSErrorPtr parserError_;
+    long lineNumber_ = 0;
+    long columnNumber_ = 0;
+    std::unique_ptr<Expat> expat_;
+};
+
+using NSXMLParserPtr = std::shared_ptr<NSXMLParser>;

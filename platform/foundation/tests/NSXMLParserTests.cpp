@@ -1,0 +1,120 @@
+#include "platform/foundation/NSXMLParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Writes every event as one line, so a test compares the whole story at once.
+class Recorder : public NSXMLParserDelegate {
+public:
+    std::vector<std::string> events;
+    std::string abortAtElement;
+    NSErrorPtr reportedError;
+
+    void parserDidStartDocument(NSXMLParser&) override { events.push_back("start"); }
+    void parserDidEndDocument(NSXMLParser&) override { events.push_back("end"); }
+    void parserDidStartElement(NSXMLParser& parser, const std::string& name, const std::string& uri, const std::string& qName,
+                               const std::map<std::string, std::string>& attributes) override {
+        std::string line = "<" + name;
+        if (!uri.empty()) line += " {" + uri + "}" + qName;
+        for (const auto& [key, value] : attributes) line += " " + key + "=" + value;
+        events.push_back(line + "> @" + std::to_string(parser.lineNumber()));
+        if (name == abortAtElement) parser.abortParsing();
+    }
+    void parserDidEndElement(NSXMLParser&, const std::string& name, const std::string&, const std::string&) override {
+        events.push_back("</" + name + ">");
+    }
+    void parserFoundCharacters(NSXMLParser&, const std::string& text) override {
+        if (!events.empty() && events.back().rfind("text:", 0) == 0) {
+            events.back() += text;
+        } else {
+            events.push_back("text:" + text);
+        }
+    }
+    void parserFoundCDATA(NSXMLParser&, const NSData& block) override {
+        events.push_back("cdata:" + std::string(block.stringView()));
+    }
+    void parserParseErrorOccurred(NSXMLParser&, const NSErrorPtr& error) override { reportedError = error; }
+};
+
+struct Parse {
+    std::shared_ptr<NSXMLParser> parser;
+    std::shared_ptr<Recorder> recorder = std::make_shared<Recorder>();
+    bool ok = false;
+};
+
+Parse parse(const std::string& document, const std::string& abortAt = "", bool namespaces = false) {
+    Parse result;
+    result.parser = std::make_shared<NSXMLParser>(NSData::dataWithString(document));
+    result.parser->setDelegate(result.recorder);
+    result.parser->setShouldProcessNamespaces(namespaces);
+    result.recorder->abortAtElement = abortAt;
+    result.ok = result.parser->parse();
+    return result;
+}
+
+TEST(NSXMLParserTests, ReportsElementsAttributesTextAndCDATAInOrder) {
+    Parse p = parse("<?xml version=\"1.0\"?>\n<VAST version=\"2.0\">\n<Ad id=\"7\">a &amp; b<![CDATA[<x>&y]]></Ad></VAST>");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.parser->parserError(), nullptr);
+    std::vector<std::string> expected = {"start", "<VAST version=2.0> @2", "text:\n", "<Ad id=7> @3", "text:a & b",
+                                         "cdata:<x>&y", "</Ad>", "</VAST>", "end"};
+    EXPECT_EQ(p.recorder->events, expected);
+}
+
+TEST(NSXMLParserTests, PrefixedNamesStandAsWrittenUnlessNamespacesAreProcessed) {
+    const std::string document = "<v:VAST xmlns:v=\"urn:v\"><v:Ad/></v:VAST>";
+    Parse plain = parse(document);
+    ASSERT_TRUE(plain.ok);
+    EXPECT_EQ(plain.recorder->events[1], "<v:VAST xmlns:v=urn:v> @1");
+    Parse processed = parse(document, "", true);
+    ASSERT_TRUE(processed.ok);
+    EXPECT_EQ(processed.recorder->events[1], "<VAST {urn:v}VAST> @1");
+    EXPECT_EQ(processed.recorder->events[3], "</Ad>");
+}
+
+TEST(NSXMLParserTests, MalformedDocumentsFailWithCodeAndLine) {
+    struct Case {
+        const char* document;
+        long code;
+        long line;
+    };
+    const Case cases[] = {
+        {"<a>\n<b></a>", NSXMLParserTagNameMismatchError, 2},
+        {"", NSXMLParserEmptyDocumentError, 1},
+        {"<a>\n\n<b x=\"1\" x=\"2\"/></a>", NSXMLParserAttributeRedefinedError, 3},
+        {"<a>&nope;</a>", NSXMLParserUndeclaredEntityError, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.document);
+        Parse p = parse(c.document);
+        EXPECT_FALSE(p.ok);
+        ASSERT_NE(p.parser->parserError(), nullptr);
+        EXPECT_EQ(p.parser->parserError(), p.recorder->reportedError);
+        EXPECT_EQ(p.parser->parserError()->domain(), NSXMLParserErrorDomain);
+        EXPECT_EQ(p.parser->parserError()->code(), c.code);
+        EXPECT_EQ(p.parser->parserError()->userInfoValue("NSXMLParserErrorLineNumber").integerValue(), c.line);
+        EXPECT_EQ(p.recorder->events.back() == "end", false);
+    }
+}
+
+TEST(NSXMLParserTests, AbortFromTheDelegateStopsAtOnce) {
+    Parse p = parse("<a><b/><c/></a>", "b");
+    EXPECT_FALSE(p.ok);
+    ASSERT_NE(p.parser->parserError(), nullptr);
+    EXPECT_EQ(p.parser->parserError()->code(), NSXMLParserDelegateAbortedParseError);
+    std::vector<std::string> expected = {"start", "<a> @1", "<b> @1"};
+    EXPECT_EQ(p.recorder->events, expected);
+    EXPECT_FALSE(p.parser->parse());
+}
+
+TEST(NSXMLParserTests, DeclaredLatin1IsReportedAsUTF8) {
+    Parse p = parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>caf\xe9</a>");
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.recorder->events[2], "text:caf\xc3\xa9");
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+#include "platform/graphics/CGImageDecoding.h"
+
+#include <cairo.h>
+
+#include <cstring>
+
+namespace CGImageDecoding {
+namespace {
+constexpr std::uint8_t kPNGSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+constexpr std::uint8_t kJPEGSignature[] = {0xff, 0xd8, 0xff};
+
+// The header chunk follows the signature: length, "IHDR", width, height, bit depth, colour type.
+constexpr std::size_t kPNGBitDepthOffset = 24;
+constexpr std::size_t kPNGColourTypeOffset = 25;
+enum PNGColourType : std::uint8_t { kGray = 0, kRGB = 2, kPalette = 3, kGrayAlpha = 4, kRGBAlpha = 6 };
+
+bool beginsWith(const std::uint8_t* bytes, std::size_t length, const std::uint8_t* prefix, std::size_t prefixLength) {
+    return length >= prefixLength && std::memcmp(bytes, prefix, prefixLength) == 0;
+}
+
+struct ReadState {
+    const std::uint8_t* bytes;
+    std::size_t length;
+    std::size_t offset = 0;
+};
+
+cairo_status_t readBytes(void* closure, unsigned char* data, unsigned int length) {
+    auto* state = static_cast<ReadState*>(closure);
+    if (length > state->length - state->offset) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(data, state->bytes + state->offset, length);
+    state->offset += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+CGImageFormat pngFormat(const std::uint8_t* bytes) {
+    CGImageFormat format;
+    format.bitsPerComponent = bytes[kPNGBitDepthOffset];
+    format.bitmapInfo = kCGBitmapByteOrderDefault | kCGImageAlphaNone;
+    switch (bytes[kPNGColourTypeOffset]) {
+    case kGray: format.colorSpaceModel = kCGColorSpaceModelMonochrome; break;
+    case kGrayAlpha:
+        format.colorSpaceModel = kCGColorSpaceModelMonochrome;
+        format.bitmapInfo = kCGImageAlphaLast;
+        break;
+    case kPalette: format.colorSpaceModel = kCGColorSpaceModelIndexed; break;
+    case kRGBAlpha: format.bitmapInfo = kCGImageAlphaLast; break;
+    default: break;
+    }
+    return format;
+}
+} // namespace
+
+ImageType typeOfImageData(const std::uint8_t* bytes, std::size_t length) {
+    if (beginsWith(bytes, length, kPNGSignature, sizeof kPNGSignature)) return ImageType::PNG;
+    if (beginsWith(bytes, length, kJPEGSignature, sizeof kJPEGSignature)) return ImageType::JPEG;
+    if (length >= 6 && (std::memcmp(bytes, "GIF87a", 6) == 0 || std::memcmp(bytes, "GIF89a", 6) == 0)) return ImageType::GIF;
+    return ImageType::Unknown;
+}
+
+CGImageRef createWithPNGData(const std::uint8_t* bytes, std::size_t length) {
+    if (typeOfImageData(bytes, length) != ImageType::PNG || length <= kPNGColourTypeOffset) return nullptr;
+    ReadState state{bytes, length};
+    cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readBytes, &state);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    return std::make_shared<CGImage>(surface, pngFormat(bytes));
+}
+
+std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t length) {
+    CGImageRef single;
+    switch (typeOfImageData(bytes, length)) {
+    case ImageType::PNG: single = createWithPNGData(bytes, length); break;
+    case ImageType::JPEG: single = createWithJPEGData(bytes, length); break;
+    case ImageType::GIF: return framesOfGIFData(bytes, length);
+    case ImageType::Unknown: single = createWithOtherImageData(bytes, length); break;
+    }
+    if (!single) return {};
+    return {Frame{single, 0}};
+}
+
+} // namespace CGImageDecoding

@@ -1,0 +1,37 @@
+#pragma once
+// Decoding image files' bytes into bitmaps: PNG (through cairo), JPEG (libjpeg-turbo) and GIF
+// (giflib, every frame); other types (TIFF, BMP, icons) through gdk-pixbuf's loaders. Each bitmap keeps the form its file stored: bits per component (a 16-bit
+// PNG says 16), colour model (a CMYK JPEG says CMYK, its pixels converted for display) and
+// whether it had alpha.
+
+#include "platform/graphics/CGImage.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace CGImageDecoding {
+
+enum class ImageType { Unknown, PNG, JPEG, GIF };
+
+// The type the bytes begin like.
+ImageType typeOfImageData(const std::uint8_t* bytes, std::size_t length);
+
+// nil when the bytes are not a complete image of that type.
+CGImageRef createWithPNGData(const std::uint8_t* bytes, std::size_t length);
+CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length);
+// Any other type gdk-pixbuf reads into 8-bit RGB(A).
+CGImageRef createWithOtherImageData(const std::uint8_t* bytes, std::size_t length);
+
+struct Frame {
+    CGImageRef image;
+    double delay = 0; // seconds the frame stands
+};
+// Every frame of a GIF, each composed over the ones before as the file's disposal says; empty
+// when the bytes are not a GIF.
+std::vector<Frame> framesOfGIFData(const std::uint8_t* bytes, std::size_t length);
+
+// Every frame of any image type above (one for all but GIF); empty for anything else.
+std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t length);
+
+} // namespace CGImageDecoding

@@ -1,0 +1,108 @@
+// JPEG decoding with libjpeg-turbo, straight into the rows of a cairo surface. CMYK files (Adobe's
+// inverted form included) are converted for display and remembered as CMYK.
+#include "platform/graphics/CGImageDecoding.h"
+
+#include <cairo.h>
+
+#include <bit>
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace CGImageDecoding {
+namespace {
+// libjpeg's fatal errors leave through longjmp; nothing with a destructor lives between the
+// setjmp and the calls that may jump.
+struct JumpingErrorManager {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void jumpOut(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<JumpingErrorManager*>(info->err)->jump, 1);
+}
+
+void ignoreMessage(j_common_ptr) {}
+
+// Cairo's ARGB32 is one native-endian word: B, G, R, A in memory on a little-endian machine.
+constexpr J_COLOR_SPACE kCairoOrder = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+
+std::uint32_t rgbOfCMYK(unsigned c, unsigned m, unsigned y, unsigned k, bool inverted) {
+    if (!inverted) {
+        c = 255 - c;
+        m = 255 - m;
+        y = 255 - y;
+        k = 255 - k;
+    }
+    // Stored "inverted", each value is the light left: the colour is ink-free light times key.
+    std::uint32_t r = (c * k + 127) / 255, g = (m * k + 127) / 255, b = (y * k + 127) / 255;
+    return 0xff000000u | (r << 16) | (g << 8) | b;
+}
+
+void convertCMYKRow(unsigned char* row, JDIMENSION width, bool inverted) {
+    auto* pixels = reinterpret_cast<std::uint32_t*>(row);
+    for (JDIMENSION x = 0; x < width; ++x) {
+        const unsigned char* p = row + 4 * x;
+        pixels[x] = rgbOfCMYK(p[0], p[1], p[2], p[3], inverted);
+    }
+}
+
+CGColorSpaceModel modelOf(J_COLOR_SPACE space) {
+    switch (space) {
+    case JCS_GRAYSCALE: return kCGColorSpaceModelMonochrome;
+    case JCS_CMYK:
+    case JCS_YCCK: return kCGColorSpaceModelCMYK;
+    default: return kCGColorSpaceModelRGB;
+    }
+}
+
+bool decodeInto(jpeg_decompress_struct& info, JumpingErrorManager& errors, cairo_surface_t* volatile& surface,
+                CGColorSpaceModel& model) {
+    if (setjmp(errors.jump)) return false;
+    jpeg_read_header(&info, TRUE);
+    model = modelOf(info.jpeg_color_space);
+    const bool cmyk = model == kCGColorSpaceModelCMYK;
+    info.out_color_space = cmyk ? JCS_CMYK : kCairoOrder;
+    jpeg_start_decompress(&info);
+    surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(info.output_width),
+                                         static_cast<int>(info.output_height));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) return false;
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface));
+    while (info.output_scanline < info.output_height) {
+        unsigned char* row = data + stride * info.output_scanline;
+        JSAMPROW rows[] = {row};
+        if (jpeg_read_scanlines(&info, rows, 1) != 1) return false;
+        if (cmyk) convertCMYKRow(row, info.output_width, info.saw_Adobe_marker);
+    }
+    jpeg_finish_decompress(&info);
+    cairo_surface_mark_dirty(surface);
+    return true;
+}
+} // namespace
+
+CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length) {
+    if (typeOfImageData(bytes, length) != ImageType::JPEG) return nullptr;
+    jpeg_decompress_struct info{};
+    JumpingErrorManager errors{};
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = jumpOut;
+    errors.manager.output_message = ignoreMessage;
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
+    cairo_surface_t* volatile surface = nullptr;
+    CGColorSpaceModel model = kCGColorSpaceModelRGB;
+    bool decoded = decodeInto(info, errors, surface, model);
+    jpeg_destroy_decompress(&info);
+    if (!decoded) {
+        if (surface) cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    CGImageFormat format;
+    format.colorSpaceModel = model;
+    format.bitmapInfo = kCGBitmapByteOrderDefault | kCGImageAlphaNone;
+    return std::make_shared<CGImage>(surface, format);
+}
+
+} // namespace CGImageDecoding

@@ -1,0 +1,66 @@
+// Image types without a decoder of their own here (TIFF, BMP, icons, …) go through gdk-pixbuf's
+// loaders.
+#include "platform/graphics/CGImageDecoding.h"
+
+#include <cairo.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <memory>
+
+namespace CGImageDecoding {
+namespace {
+struct ObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <class T>
+using GObjectPtr = std::unique_ptr<T, ObjectUnref>;
+
+// gdk-pixbuf rows are R, G, B[, A] bytes, alpha not premultiplied; cairo wants premultiplied
+// native-endian ARGB words.
+void copyPixels(const GdkPixbuf* pixbuf, cairo_surface_t* surface) {
+    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+    const guchar* source = gdk_pixbuf_read_pixels(pixbuf);
+    const auto sourceStride = static_cast<std::size_t>(gdk_pixbuf_get_rowstride(pixbuf));
+    unsigned char* target = cairo_image_surface_get_data(surface);
+    const auto targetStride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface));
+    for (int y = 0; y < height; ++y) {
+        const guchar* in = source + sourceStride * static_cast<std::size_t>(y);
+        auto* out = reinterpret_cast<std::uint32_t*>(target + targetStride * static_cast<std::size_t>(y));
+        for (int x = 0; x < width; ++x, in += channels) {
+            std::uint32_t a = alpha ? in[3] : 255;
+            auto premultiply = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+            out[x] = (a << 24) | (premultiply(in[0]) << 16) | (premultiply(in[1]) << 8) | premultiply(in[2]);
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+}
+} // namespace
+
+CGImageRef createWithOtherImageData(const std::uint8_t* bytes, std::size_t length) {
+    if (length == 0) return nullptr;
+    GObjectPtr<GdkPixbufLoader> loader(gdk_pixbuf_loader_new());
+    GError* error = nullptr;
+    bool written = gdk_pixbuf_loader_write(loader.get(), bytes, length, &error);
+    if (error) g_clear_error(&error);
+    bool closed = gdk_pixbuf_loader_close(loader.get(), &error);
+    if (error) g_clear_error(&error);
+    GdkPixbuf* pixbuf = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader.get()) : nullptr;
+    if (!pixbuf || gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 ||
+        gdk_pixbuf_get_n_channels(pixbuf) < 3) {
+        return nullptr;
+    }
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    copyPixels(pixbuf, surface);
+    CGImageFormat format;
+    format.bitmapInfo = gdk_pixbuf_get_has_alpha(pixbuf) ? kCGImageAlphaLast : kCGImageAlphaNone;
+    return std::make_shared<CGImage>(surface, format);
+}
+
+} // namespace CGImageDecoding

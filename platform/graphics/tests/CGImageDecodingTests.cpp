@@ -1,0 +1,111 @@
+#include "platform/graphics/CGBitmapContext.h"
+#include "platform/graphics/CGImageDecoding.h"
+#include "platform/testsupport/TestImages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using CGImageDecoding::framesOfImageData;
+
+struct DecodeCase {
+    std::string name;
+    TestImages::Bytes bytes;
+    int width, height;
+    CGImageFormat format;
+    CGImage::Pixel centre;
+};
+
+TEST(CGImageDecodingTest, DecodedBitmapsKeepTheFormTheirFileHad) {
+    const CGBitmapInfo none = kCGImageAlphaNone;
+    const DecodeCase cases[] = {
+        {"8-bit RGBA PNG", TestImages::png(3, 2), 3, 2, {8, kCGColorSpaceModelRGB, kCGImageAlphaLast}, {10, 200, 30, 255}},
+        {"16-bit RGB PNG", TestImages::png(4, 4, 16, TestImages::PNGColour::RGB), 4, 4, {16, kCGColorSpaceModelRGB, none},
+         {10, 200, 30, 255}},
+        {"gray PNG", TestImages::png(2, 2, 8, TestImages::PNGColour::Gray, 90), 2, 2, {8, kCGColorSpaceModelMonochrome, none},
+         {90, 90, 90, 255}},
+        {"RGB JPEG", TestImages::jpeg(16, 8, 200, 40, 40), 16, 8, {8, kCGColorSpaceModelRGB, none}, {200, 40, 40, 255}},
+        {"CMYK JPEG", TestImages::jpeg(8, 8, 40, 200, 40, true), 8, 8, {8, kCGColorSpaceModelCMYK, none}, {40, 200, 40, 255}},
+        {"BMP through the fallback", TestImages::bmp(5, 3, 70, 80, 90), 5, 3, {8, kCGColorSpaceModelRGB, none}, {70, 80, 90, 255}},
+    };
+    for (const DecodeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto frames = framesOfImageData(c.bytes.data(), c.bytes.size());
+        ASSERT_EQ(frames.size(), 1u);
+        const CGImageRef& image = frames[0].image;
+        EXPECT_EQ(image->width(), c.width);
+        EXPECT_EQ(image->height(), c.height);
+        EXPECT_EQ(image->format(), c.format);
+        CGImage::Pixel pixel = image->pixelAt(c.width / 2, c.height / 2);
+        // JPEG is lossy: near enough.
+        EXPECT_NEAR(pixel.red, c.centre.red, 3);
+        EXPECT_NEAR(pixel.green, c.centre.green, 3);
+        EXPECT_NEAR(pixel.blue, c.centre.blue, 3);
+        EXPECT_EQ(pixel.alpha, c.centre.alpha);
+    }
+}
+
+TEST(CGImageDecodingTest, EveryGIFFrameIsComposedAsItsDisposalSays) {
+    // Frame 1 paints the left half red and stays; frame 2 paints the right half green and is
+    // cleared after; frame 3 paints a blue corner over what frame 2 left behind.
+    auto bytes = TestImages::gif(4, 2, {{.left = 0, .top = 0, .width = 2, .height = 2, .colourIndex = 1, .disposal = 1},
+                                        {.left = 2, .top = 0, .width = 2, .height = 2, .colourIndex = 2, .disposal = 2,
+                                         .delayHundredths = 25},
+                                        {.left = 3, .top = 1, .width = 1, .height = 1, .colourIndex = 3}});
+    auto frames = framesOfImageData(bytes.data(), bytes.size());
+    ASSERT_EQ(frames.size(), 3u);
+    const CGImage::Pixel red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, clear{};
+    EXPECT_EQ(frames[0].image->pixelAt(0, 0), red);
+    EXPECT_EQ(frames[0].image->pixelAt(3, 0), clear);
+    EXPECT_EQ(frames[1].image->pixelAt(0, 1), red);
+    EXPECT_EQ(frames[1].image->pixelAt(3, 0), green);
+    EXPECT_DOUBLE_EQ(frames[1].delay, 0.25);
+    EXPECT_EQ(frames[2].image->pixelAt(3, 0), clear);
+    EXPECT_EQ(frames[2].image->pixelAt(3, 1), blue);
+    EXPECT_EQ(frames[2].image->pixelAt(1, 1), red);
+}
+
+TEST(CGImageDecodingTest, DamagedOrUnknownBytesGiveNothing) {
+    auto png = TestImages::png(8, 8);
+    auto jpeg = TestImages::jpeg(8, 8, 1, 2, 3);
+    auto gif = TestImages::gif(2, 2, {{}});
+    const std::pair<std::string, TestImages::Bytes> cases[] = {
+        {"empty", {}},
+        {"text", {'h', 'e', 'l', 'l', 'o'}},
+        {"png cut short", TestImages::Bytes(png.begin(), png.begin() + 40)},
+        {"jpeg signature only", TestImages::Bytes(jpeg.begin(), jpeg.begin() + 3)},
+        {"gif cut short", TestImages::Bytes(gif.begin(), gif.begin() + 12)},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(framesOfImageData(bytes.data(), bytes.size()).empty());
+    }
+}
+
+TEST(CGImageDecodingTest, BitmapContextsRedrawInTheirOwnForm) {
+    auto png = std::make_shared<NSData>(TestImages::png(5, 3));
+    CGImageRef image = CGImageCreateWithPNGDataProvider(CGDataProviderCreateWithCFData(png), nullptr, true,
+                                                        kCGRenderingIntentDefault);
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(CGImageCreateWithJPEGDataProvider(CGDataProviderCreateWithCFData(png), nullptr, true, kCGRenderingIntentDefault));
+    const CGBitmapInfo info = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
+    auto rgb = CGColorSpaceCreateDeviceRGB();
+    EXPECT_FALSE(CGBitmapContextCreate(nullptr, 5, 3, 16, 0, rgb, info));
+    EXPECT_FALSE(CGBitmapContextCreate(nullptr, 5, 3, 8, 0, rgb, kCGImageAlphaLast));
+    EXPECT_FALSE(CGBitmapContextCreate(nullptr, 5, 3, 8, 0, std::make_shared<CGColorSpace>(kCGColorSpaceModelCMYK), info));
+    CGContextRef context = CGBitmapContextCreate(nullptr, 5, 3, 8, 0, rgb, info);
+    ASSERT_TRUE(context);
+    CGContextDrawImage(context, CGRectMake(0, 0, 5, 3), image);
+    CGImageRef drawn = CGBitmapContextCreateImage(context);
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(drawn->bitmapInfo(), info);
+    EXPECT_EQ(drawn->pixelAt(4, 2), (CGImage::Pixel{10, 200, 30, 255}));
+    CGImageRef copy = CGImageCreateCopy(image);
+    EXPECT_NE(copy, image);
+    EXPECT_EQ(copy->format(), image->format());
+    EXPECT_EQ(copy->pixelAt(0, 0), image->pixelAt(0, 0));
+}
+
+} // namespace

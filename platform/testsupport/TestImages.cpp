@@ -1,0 +1,182 @@
+#include "platform/testsupport/TestImages.h"
+
+#include <gif_lib.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include <jpeglib.h>
+
+namespace TestImages {
+namespace {
+
+void appendBigEndian(Bytes& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+void appendChunk(Bytes& out, const char* type, const Bytes& payload) {
+    appendBigEndian(out, static_cast<std::uint32_t>(payload.size()));
+    Bytes typed(type, type + 4);
+    typed.insert(typed.end(), payload.begin(), payload.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    appendBigEndian(out, static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+}
+
+int channelsOf(PNGColour colour) {
+    switch (colour) {
+    case PNGColour::Gray: return 1;
+    case PNGColour::RGB: return 3;
+    case PNGColour::RGBAlpha: return 4;
+    }
+    return 4;
+}
+
+} // namespace
+
+Bytes png(int width, int height, int bitDepth, PNGColour colour, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const int bytesPerSample = bitDepth / 8;
+    const std::uint8_t samples[] = {red, green, blue, 255};
+    Bytes pixel;
+    if (colour == PNGColour::Gray) {
+        for (int b = 0; b < bytesPerSample; ++b) pixel.push_back(red);
+    } else {
+        for (int c = 0; c < channelsOf(colour); ++c) {
+            for (int b = 0; b < bytesPerSample; ++b) pixel.push_back(samples[c]);
+        }
+    }
+    Bytes raw;
+    raw.reserve(static_cast<std::size_t>(height) * (1 + pixel.size() * static_cast<std::size_t>(width)));
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0); // no filter
+        for (int x = 0; x < width; ++x) raw.insert(raw.end(), pixel.begin(), pixel.end());
+    }
+    uLongf compressedLength = compressBound(static_cast<uLong>(raw.size()));
+    Bytes compressed(compressedLength);
+    if (compress(compressed.data(), &compressedLength, raw.data(), static_cast<uLong>(raw.size())) != Z_OK) {
+        throw std::runtime_error("png: compress failed");
+    }
+    compressed.resize(compressedLength);
+
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    Bytes header;
+    appendBigEndian(header, static_cast<std::uint32_t>(width));
+    appendBigEndian(header, static_cast<std::uint32_t>(height));
+    header.push_back(static_cast<std::uint8_t>(bitDepth));
+    header.push_back(static_cast<std::uint8_t>(colour));
+    header.insert(header.end(), {0, 0, 0}); // deflate, adaptive filtering, no interlace
+    appendChunk(out, "IHDR", header);
+    appendChunk(out, "IDAT", compressed);
+    appendChunk(out, "IEND", {});
+    return out;
+}
+
+Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool cmyk) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&info, &buffer, &length);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = cmyk ? 4 : 3;
+    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    Bytes row;
+    for (int x = 0; x < width; ++x) {
+        if (cmyk) {
+            // Inverted CMYK with full key: each ink value is the light its channel lets through.
+            row.insert(row.end(), {red, green, blue, 255});
+        } else {
+            row.insert(row.end(), {red, green, blue});
+        }
+    }
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    Bytes out(buffer, buffer + length);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}
+
+namespace {
+void appendLittleEndian(Bytes& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+} // namespace
+
+Bytes bmp(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    constexpr std::uint32_t kHeaders = 14 + 40;
+    const std::uint32_t rowSize = (static_cast<std::uint32_t>(width) * 3 + 3) / 4 * 4;
+    const std::uint32_t imageSize = rowSize * static_cast<std::uint32_t>(height);
+    Bytes out = {'B', 'M'};
+    appendLittleEndian(out, kHeaders + imageSize, 4);
+    appendLittleEndian(out, 0, 4);
+    appendLittleEndian(out, kHeaders, 4);
+    appendLittleEndian(out, 40, 4);
+    appendLittleEndian(out, static_cast<std::uint32_t>(width), 4);
+    appendLittleEndian(out, static_cast<std::uint32_t>(height), 4);
+    appendLittleEndian(out, 1, 2);  // planes
+    appendLittleEndian(out, 24, 2); // bits per pixel
+    appendLittleEndian(out, 0, 4);  // no compression
+    appendLittleEndian(out, imageSize, 4);
+    appendLittleEndian(out, 2835, 4);
+    appendLittleEndian(out, 2835, 4);
+    appendLittleEndian(out, 0, 4);
+    appendLittleEndian(out, 0, 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) out.insert(out.end(), {blue, green, red});
+        out.resize(out.size() + (rowSize - static_cast<std::uint32_t>(width) * 3), 0);
+    }
+    return out;
+}
+
+namespace {
+struct GifOutput {
+    Bytes bytes;
+};
+
+int writeToMemory(GifFileType* file, const GifByteType* data, int length) {
+    auto* output = static_cast<GifOutput*>(file->UserData);
+    output->bytes.insert(output->bytes.end(), data, data + length);
+    return length;
+}
+
+void check(int result, const char* step) {
+    if (result != GIF_OK) throw std::runtime_error(std::string("gif: ") + step + " failed");
+}
+} // namespace
+
+Bytes gif(int width, int height, const std::vector<GIFFrame>& frames) {
+    GifOutput output;
+    int error = 0;
+    GifFileType* file = EGifOpen(&output, writeToMemory, &error);
+    if (!file) throw std::runtime_error("gif: open failed");
+    GifColorType palette[4] = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    ColorMapObject* colours = GifMakeMapObject(4, palette);
+    EGifSetGifVersion(file, true);
+    check(EGifPutScreenDesc(file, width, height, 2, 0, colours), "screen");
+    for (const GIFFrame& frame : frames) {
+        GraphicsControlBlock control{frame.disposal, false, frame.delayHundredths, 0};
+        GifByteType extension[4];
+        EGifGCBToExtension(&control, extension);
+        check(EGifPutExtension(file, GRAPHICS_EXT_FUNC_CODE, 4, extension), "control");
+        check(EGifPutImageDesc(file, frame.left, frame.top, frame.width, frame.height, false, nullptr), "image");
+        std::vector<GifPixelType> line(static_cast<std::size_t>(frame.width), frame.colourIndex);
+        for (int y = 0; y < frame.height; ++y) check(EGifPutLine(file, line.data(), frame.width), "line");
+    }
+    GifFreeMapObject(colours);
+    check(EGifCloseFile(file, &error), "close");
+    return output.bytes;
+}
+
+} // namespace TestImages
