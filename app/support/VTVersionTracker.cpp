@@ -71,7 +71,9 @@ bool VTVersionTracker::startTrackingWithTrackBlock(dispatch_block_t trackBlock) 
 
 bool VTVersionTracker::stopTracking() {
     if (timerSource_) {
-        dispatch_source_set_timer(timerSource_, DISPATCH_TIME_NOW, DISPATCH_TIME_FOREVER, 0);
+        // Disarmed for good before it is cancelled: a timer re-armed to "now" would run one more
+        // check in the moment before the cancellation.
+        dispatch_source_set_timer(timerSource_, DISPATCH_TIME_FOREVER, DISPATCH_TIME_FOREVER, 0);
         dispatch_source_cancel(timerSource_);
         timerSource_.reset();
     }
