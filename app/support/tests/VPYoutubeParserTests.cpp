@@ -1,4 +1,4 @@
-#include "VPYoutubeParserFixture.h"
+#include "app/support/tests/VPYoutubeParserFixture.h"
 
 #include "platform/foundation/NSThread.h"
 #include "platform/testsupport/RunLoopSupport.h"

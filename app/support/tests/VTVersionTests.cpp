@@ -1,5 +1,5 @@
 #include "app/support/VTVersion.h"
-#include "VTVersionFixture.h"
+#include "app/support/tests/VTVersionFixture.h"
 
 #include "platform/foundation/NSJSONSerialization.h"
 #include "platform/uikit/UIApplication.h"

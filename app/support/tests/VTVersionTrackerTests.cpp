@@ -1,5 +1,5 @@
 #include "app/support/VTVersionTracker.h"
-#include "VTVersionFixture.h"
+#include "app/support/tests/VTVersionFixture.h"
 
 #include "platform/foundation/NSThread.h"
 #include "platform/testsupport/RunLoopSupport.h"
