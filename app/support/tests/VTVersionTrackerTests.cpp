@@ -142,4 +142,19 @@ TEST_F(VTVersionTrackerTimerTest, AnOptionalUpdateIsAnnouncedOnceFromTheFirstChe
     EXPECT_EQ(heard.count(), 1u);
 }
 
+TEST_F(VTVersionTrackerTimerTest, ANewIntervalRestartsTheTimerAndZeroMeansTheDefault) {
+    setLocalVersion("1.2");
+    serve({{200, kMandatory13}});
+    Announcements heard;
+    auto tracker = VTVersionTracker::initWithChannelServiceBaseUrlTimeIntervalAndHandler("release", baseUrl(), 10, heard.handler());
+    ASSERT_TRUE(runMainUntil([&] { return heard.count() == 1; }));
+    tracker->setCheckInterval(0);
+    EXPECT_EQ(tracker->checkInterval(), 1800u);
+    // Restarted: a check at once, and the next one 1800 seconds on.
+    ASSERT_TRUE(runMainUntil([&] { return heard.count() == 2; }));
+    clock_.advance(1800);
+    ASSERT_TRUE(runMainUntil([&] { return heard.count() == 3; }));
+    tracker->stopTracking();
+}
+
 } // namespace
