@@ -4,7 +4,7 @@ CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 DEVICE ?=
 
-.PHONY: deps configure build test run bench fuzz fuzz-foundation tsan clean
+.PHONY: deps configure build test run bench fuzz fuzz-foundation fuzz-app tsan clean
 
 deps:
 	@scripts/install-deps
@@ -42,11 +42,24 @@ fuzz-foundation:
 			-max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$fuzzer || exit 1; \
 	done
 
+# The video-page parser's and the version service's fuzz targets, the same way, on seeds made of the
+# replies the app's tests serve.
+APP_FUZZERS = video_information version_reply
+fuzz-app:
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(APP_FUZZERS:%=%_fuzzer) app_fuzz_seeds
+	@mkdir -p $(APP_FUZZERS:%=$(FUZZ_BUILD)/corpus/%)
+	@$(FUZZ_BUILD)/app/support/app_fuzz_seeds $(APP_FUZZERS:%=$(FUZZ_BUILD)/corpus/%)
+	@for fuzzer in $(APP_FUZZERS); do \
+		ASAN_OPTIONS=detect_leaks=1 $(FUZZ_BUILD)/app/support/$${fuzzer}_fuzzer \
+			-max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$fuzzer || exit 1; \
+	done
+
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DTANDREL_FUZZ=ON -DTANDREL_BENCH=OFF \
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" \
 		-DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address" >/dev/null
 	@$(MAKE) --no-print-directory fuzz-foundation
+	@$(MAKE) --no-print-directory fuzz-app
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vdcrash_report_fuzzer vdcrash_report_seeds
 	@mkdir -p $(FUZZ_BUILD)/corpus/crash_report
 	@$(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_seeds $(FUZZ_BUILD)/corpus/crash_report

@@ -2,9 +2,13 @@
 
 #include "app/TDBrowser.h"
 #include "app/TDImageScaling.h"
+#include "app/support/TDSites.h"
 #include "app/support/UIColor+Color.h"
+#include "app/support/VTVersionTracker.h"
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSThread.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
 
@@ -20,6 +24,8 @@ constexpr RGBA255 kTabBarTint{42, 42, 42, 255};
 constexpr RGBA255 kTabTitleHighlighted{91, 135, 255, 255};
 // The second tab sits under the options button and is never selected.
 constexpr std::size_t kOptionsTabIndex = 1;
+constexpr const char* kUpdateButtonTitle = "Update";
+constexpr const char* kCydiaPackagePage = "cydia://package/org.harborstack.tandrel";
 
 UIColorPtr color(const RGBA255& c) { return UIColor_Color::colorWithR255G255B255A255(c.red, c.green, c.blue, c.alpha); }
 } // namespace
@@ -70,11 +76,45 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
 
     window_->setRootViewController(tabBarController_);
 
-    // The first-launch welcome, the location feed for analytics, the analytics session and the
-    // update tracker start here, in that order, once they are part of the app.
+    // The first-launch welcome, the location feed for analytics and the analytics session start
+    // here, in that order, once they are part of the app.
+
+    std::weak_ptr<TDAppDelegate> weakSelf = self<TDAppDelegate>();
+    VTVersionTracker::beginTrackingVersionForChannelServiceBaseUrlTimeIntervalWithHandler(
+        kUpdateChannel, TDSites::versionServiceBaseURL(), kUpdateCheckInterval, [weakSelf](std::int32_t state, const VTVersionPtr& version) {
+            if (auto strongSelf = weakSelf.lock()) strongSelf->handleUpdateStateVersion(state, version);
+        });
     return true;
 }
 
 UIImagePtr TDAppDelegate::imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const {
     return TDImageWithImageScaledToSize(image, newSize);
+}
+
+void TDAppDelegate::handleUpdateStateVersion(std::int32_t state, const VTVersionPtr& version) {
+    auto offer = [this, state, version] {
+        if (state == VTVersionTrackerStateUpdateAvailable) {
+            UIAlertView::initWithTitle("Update Available!", "There is a newer version of Tandrel availabe. Update now?",
+                                       self<TDAppDelegate>(), "Later", {kUpdateButtonTitle})
+                ->show();
+        } else if (state == VTVersionTrackerStateMandatoryUpdate && version) {
+            version->install();
+        }
+    };
+    // The tracker calls from its own thread; a synchronous hop from the main thread would never end.
+    if (NSThread::isMainThread()) {
+        offer();
+    } else {
+        dispatch_sync(dispatch_get_main_queue(), offer);
+    }
+}
+
+void TDAppDelegate::alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) {
+    alertBtnTitle_ = alertView.buttonTitleAtIndex(buttonIndex);
+    if (alertBtnTitle_ == kUpdateButtonTitle) updateThroughCydia();
+}
+
+void TDAppDelegate::updateThroughCydia() {
+    NSLog("Updating through Cydia...");
+    UIApplication::sharedApplication()->openURL(NSURL::URLWithString(kCydiaPackagePage));
 }

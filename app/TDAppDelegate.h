@@ -2,11 +2,14 @@
 // The application delegate: builds the interface when the app has finished launching and owns it
 // for the life of the process.
 
+#include "app/support/VTVersion.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UITabBarController.h"
 #include "platform/uikit/UIWindow.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -15,8 +18,12 @@ extern const std::string startingPath; // "/"
 // The app's own folder for received, exported and downloaded files.
 extern const std::string TDAppFolderPath; // "/var/mobile/Tandrel"
 
-class TDAppDelegate : public UIResponder, public UIApplicationDelegate {
+class TDAppDelegate : public UIResponder, public UIApplicationDelegate, public UIAlertViewDelegate {
 public:
+    // The update tracker's channel and seconds between checks.
+    static constexpr const char* kUpdateChannel = "release";
+    static constexpr std::uint64_t kUpdateCheckInterval = 1800;
+
     // The tab icons' side, in points.
     static constexpr CGFloat kTabIconSide = 30;
 
@@ -28,6 +35,16 @@ public:
 
     UIImagePtr imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const;
 
+    // The update tracker's handler, called on the tracker's thread: it waits until the main queue
+    // has offered the update (state 2) or installed it (state 3).
+    void handleUpdateStateVersion(std::int32_t state, const VTVersionPtr& version);
+
+    // The alerts the delegate shows are told apart by the clicked button's title.
+    void alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) override;
+    // The "Update" button of any of them: the package manager's page of the app.
+    void updateThroughCydia();
+    const std::string& alertBtnTitle() const { return alertBtnTitle_; }
+
     std::shared_ptr<UIWindow> window() const { return window_; }
     void setWindow(std::shared_ptr<UIWindow> window) { window_ = std::move(window); }
     std::shared_ptr<UITabBarController> tabBarController() const { return tabBarController_; }
@@ -37,4 +54,5 @@ private:
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UITabBarController> tabBarController_;
+    std::string alertBtnTitle_;
 };

@@ -1,6 +1,8 @@
 #include "app/TDAirDropSheet.h"
 #include "app/TDAppDelegate.h"
 #include "app/TDBrowser.h"
+#include "app/support/TDSites.h"
+#include "app/support/VTVersionTracker.h"
 #include "platform/device/Driver.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -17,8 +19,11 @@ protected:
     void SetUp() override {
         DeviceTest::SetUp();
         UIApplication::sharedApplication()->reset();
+        // The launch's update check goes to a loopback port where nothing listens.
+        TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
     }
     void TearDown() override {
+        if (auto tracker = VTVersionTracker::tracker()) tracker->stopTracking();
         UIApplication::sharedApplication()->reset();
         DeviceTest::TearDown();
     }
