@@ -1,0 +1,245 @@
+#include "sdk/ads/VuderuAdResponse.h"
+
+#include "platform/foundation/NSString.h"
+#include "sdk/ads/VuderuAdManager.h"
+#include "sdk/ads/VuderuAdProtocolSchemas.h"
+#include "sdk/ads/VuderuAdUtil.h"
+#include "sdk/ads/VuderuAvroRecord.h"
+#include "sdk/analytics/VuderuLog.h"
+
+#include <limits>
+
+namespace {
+
+constexpr std::int64_t kBytesPerMegabyte = 1048576;
+constexpr std::int64_t kBytesPerKilobyte = 1024;
+constexpr std::int64_t kMillisecondsPerSecond = 1000;
+
+using Units = std::vector<VuderuAdUnitPtr>;
+
+struct SchemaText {
+    const std::string& (*json)();
+    const char* failure;
+};
+
+const SchemaText kSchemaTexts[] = {
+    {VuderuAdProtocolSchemas::adResponse, "Unable to parse ad response schema"},
+    {VuderuAdProtocolSchemas::adUnit, "Unable to parse ad unit schema"},
+    {VuderuAdProtocolSchemas::adFrame, "Unable to parse ad frame schema"},
+    {VuderuAdProtocolSchemas::callback, "Unable to parse callback schema"},
+    {VuderuAdProtocolSchemas::adSpaceLayout, "Unable to parse ad space layout schema"},
+    {VuderuAdProtocolSchemas::configuration, "Unable to parse configuration schema"},
+    {VuderuAdProtocolSchemas::screenOrientationType, "Unable to parse screen orienation schema"},
+};
+
+VuderuAdSpaceLayoutPtr readLayout(avro_datum_t datum, bool* ok) {
+    if (!datum) return nullptr;
+    VuderuAvroRecord record(datum);
+    auto layout = std::make_shared<VuderuAdSpaceLayout>();
+    std::int32_t width = 0, height = 0;
+    std::string fix, format, alignment;
+    *ok = record.int32("adWidth", "ad space width is not present", &width) && record.int32("adHeight", "ad space height is not present", &height) &&
+          record.string("fix", "fix is not present", &fix) && record.string("format", "format is not present", &format) &&
+          record.string("alignment", "alignment is not present", &alignment);
+    layout->setAdWidth(width);
+    layout->setAdHeight(height);
+    layout->setFix(std::move(fix));
+    layout->setFormat(std::move(format));
+    layout->setAlignment(std::move(alignment));
+    return layout;
+}
+
+// Event name to callback; a later record for the same event replaces an earlier one.
+bool readCallbacks(avro_datum_t list, VuderuAdCallbackTable* table) {
+    if (!list || !is_avro_array(list)) return true;
+    for (std::size_t i = 0, count = avro_array_size(list); i < count; ++i) {
+        avro_datum_t item = nullptr;
+        if (avro_array_get(list, static_cast<int64_t>(i), &item) != 0) return false;
+        VuderuAvroRecord record(item);
+        auto callback = std::make_shared<VuderuAdCallback>();
+        std::string event;
+        if (!record.string("event", "event is not present", &event)) return false;
+        callback->setEvent(event);
+        callback->setActions(record.strings("actions"));
+        (*table)[event] = callback;
+    }
+    return true;
+}
+
+VuderuAdFramePtr readFrame(avro_datum_t datum) {
+    VuderuAvroRecord record(datum);
+    auto frame = std::make_shared<VuderuAdFrame>();
+    std::int32_t binding = 0, caching = 0;
+    std::int64_t assetExpiration = 0;
+    std::string guid, display, content;
+    if (!record.int32("binding", "binding is not present", &binding) || !record.string("adGuid", "adLogGUID is not present", &guid) ||
+        !record.string("display", "display is not present", &display) || !record.string("content", "content is not present", &content) ||
+        !record.int32("cachingEnum", "cachingEnum is not present", &caching) ||
+        !record.int64("assetExpirationTimestampUTCMillis", "Asset expiration is not present", &assetExpiration)) {
+        return nullptr;
+    }
+    frame->setBinding(binding);
+    frame->setAdLogGUID(std::move(guid));
+    frame->setDisplay(std::move(display));
+    frame->setContent(std::move(content));
+    frame->setCachingEnum(caching);
+    frame->setAssetExpiration(assetExpiration / kMillisecondsPerSecond);
+    bool layoutOk = true;
+    frame->setAdSpaceLayout(readLayout(record.get("adSpaceLayout"), &layoutOk));
+    auto callbacks = std::make_shared<VuderuAdCallbackTable>();
+    if (!layoutOk || !readCallbacks(record.get("callbacks"), callbacks.get())) return nullptr;
+    frame->setAdCallbacks(callbacks);
+    frame->setCacheWhitelistedAssets(std::make_shared<const std::vector<std::string>>(record.strings("cacheWhitelistedAssets")));
+    frame->setCacheBlacklistedAssets(std::make_shared<const std::vector<std::string>>(record.strings("cacheBlacklistedAssets")));
+    return frame;
+}
+
+bool readFrames(avro_datum_t list, VuderuAdUnit* unit) {
+    if (!list || !is_avro_array(list)) return true;
+    for (std::size_t i = 0, count = avro_array_size(list); i < count; ++i) {
+        avro_datum_t item = nullptr;
+        if (avro_array_get(list, static_cast<int64_t>(i), &item) != 0) return false;
+        auto frame = readFrame(item);
+        if (!frame) return false;
+        unit->addAdFrame(frame);
+    }
+    return true;
+}
+
+bool readUnitValues(const VuderuAvroRecord& record, VuderuAdUnit* unit) {
+    std::int32_t combinable = 0, newCap = 0, prevCap = 0, prevCapType = 0, skippable = 0;
+    std::int64_t serveTime = 0, expirationTime = 0, closableTime = 0, preRenderTimeout = 0;
+    std::string groupId, idHash;
+    bool rewardable = false, autoPlay = false, mraid = false, preRender = false, renderTime = false;
+    bool ok = record.int32("combinable", "combinable is not present", &combinable) && record.string("groupId", "groupid is not present", &groupId) &&
+              record.string("idHash", "idHash is not present", &idHash) && record.int64("serveTime", "serveTime is not present", &serveTime) &&
+              record.int32("newCap", "newCap is not present", &newCap) && record.int32("previousCap", "newCap is not present", &prevCap) &&
+              record.int32("previousCapType", "newCap is not present", &prevCapType) &&
+              record.int64("expirationTime", "expirationTime is not present", &expirationTime) &&
+              record.int64("closableTime", "closableTime is not present", &closableTime) &&
+              record.boolean("rewardable", "rewardable is not present", &rewardable) &&
+              record.int64("preRenderTimeoutMillis", "preRenderTimeoutMillis is not present", &preRenderTimeout) &&
+              record.int32("preCacheAdSkippableTimeLimitMillis", "adSkippableTimelimit is not present", &skippable) &&
+              record.boolean("videoAutoPlay", "videoAutoPlay is not present", &autoPlay) &&
+              record.boolean("supportMRAID", "supportMRAID is not present", &mraid) && record.boolean("preRender", "preRender is not present", &preRender) &&
+              record.boolean("renderTime", "renderTime is not present", &renderTime);
+    if (!ok) return false;
+    unit->setCombinable(combinable);
+    unit->setGroupId(std::move(groupId));
+    unit->setIdHash(std::move(idHash));
+    unit->setServeTime(serveTime);
+    unit->setNewCap(newCap);
+    unit->setPrevCap(prevCap);
+    unit->setPrevCapType(prevCapType);
+    unit->setExpirationTime(expirationTime);
+    unit->setClosableTime(closableTime);
+    unit->setRewardable(rewardable);
+    unit->setPreRenderTimeoutMillis(preRenderTimeout);
+    unit->setPreCacheAdSkippableTimeLimit(skippable);
+    unit->setVideoAutoPlay(autoPlay);
+    unit->setSupportMRAID(mraid);
+    unit->setPreRender(preRender);
+    unit->setRenderTime(renderTime);
+    return true;
+}
+
+VuderuAdUnitPtr readUnit(avro_datum_t datum) {
+    VuderuAvroRecord record(datum);
+    auto unit = std::make_shared<VuderuAdUnit>();
+    std::string space;
+    std::int64_t expiration = 0;
+    if (!record.string("adSpace", "adSpaceDatum is not present", &space) || !record.int64("expiration", "expiration is not present", &expiration)) {
+        return nullptr;
+    }
+    unit->setAdSpace(std::move(space));
+    unit->setExpiration(expiration);
+    unit->setAdType(VuderuAdUnit::kAdTypeUnknown);
+    if (!readFrames(record.get("adFrames"), unit.get()) || !readUnitValues(record, unit.get())) return nullptr;
+    auto payload = record.stringMap("clientSideRtbPayload");
+    if (!payload.empty()) unit->setClientSideRtbPayload(std::move(payload));
+    avro_datum_t orientation = record.get("screenOrientation");
+    if (!orientation || !is_avro_enum(orientation)) {
+        VuderuLog("screenOrientationDatum is not present");
+        return nullptr;
+    }
+    const char* symbol = avro_enum_get_name(orientation);
+    unit->setScreenOrientation(VuderuAdUtil::screenOrientationStringToEnum(std::string(symbol ? symbol : "SO_UNKNOWN")));
+    return unit;
+}
+
+bool applyConfiguration(avro_datum_t datum) {
+    VuderuAvroRecord record(datum);
+    std::string url;
+    std::int32_t cacheSizeMb = 0, maxAssetSizeKb = 0;
+    if (!record.string("sdkAssetUrl", "sdkAssetUrlDatum is not present", &url) || !record.int32("cacheSizeMb", "cacheSize is not present", &cacheSizeMb) ||
+        !record.int32("maxAssetSizeKb", "maxAssetSize is not present", &maxAssetSizeKb)) {
+        return false;
+    }
+    auto manager = VuderuAdManager::instance();
+    std::string bundle = NSString::stringWithFormat("%@ios.zip", url);
+    if (manager->sdkAssetUrl() != bundle) {
+        manager->setSdkAssetUrlUpdated(true);
+        manager->setSdkAssetUrl(bundle);
+    }
+    if (auto bytes = VuderuAdResponse::limitInBytes(cacheSizeMb, kBytesPerMegabyte)) manager->setCacheSize(*bytes);
+    if (auto bytes = VuderuAdResponse::limitInBytes(maxAssetSizeKb, kBytesPerKilobyte)) manager->setMaxAssetSize(*bytes);
+    return true;
+}
+
+} // namespace
+
+struct VuderuAdResponse::Schemas {
+    std::vector<AvroSchema> parsed; // in the order of kSchemaTexts; the first is AdResponse
+};
+
+VuderuAdResponse::VuderuAdResponse() = default;
+VuderuAdResponse::~VuderuAdResponse() = default;
+
+bool VuderuAdResponse::initSchema() {
+    if (schemas_) return true;
+    auto schemas = std::make_unique<Schemas>();
+    for (const auto& text : kSchemaTexts) {
+        AvroSchema schema = avroSchemaFromJson(text.json());
+        if (!schema) {
+            VuderuLog("%s", text.failure);
+            return false;
+        }
+        schemas->parsed.push_back(std::move(schema));
+    }
+    schemas_ = std::move(schemas);
+    VuderuLog("Successfully parsed ad response schema");
+    return true;
+}
+
+std::optional<std::int32_t> VuderuAdResponse::limitInBytes(std::int32_t value, std::int64_t unit) {
+    if (value < 0) return std::nullopt;
+    std::int64_t bytes = static_cast<std::int64_t>(value) * unit;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(bytes, std::numeric_limits<std::int32_t>::max()));
+}
+
+std::optional<Units> VuderuAdResponse::parseAdResponse(const NSData& body) {
+    if (!initSchema()) return std::nullopt;
+    std::string error;
+    AvroDatum reply = avroReadUntrusted(schemas_->parsed.front().get(), body.bytes(), body.length(), &error);
+    if (!reply) {
+        VuderuLog("AdResponse: the reply of %lu bytes does not decode: %s", static_cast<unsigned long>(body.length()), error);
+        return std::nullopt;
+    }
+    VuderuAvroRecord response(reply.get());
+    for (const auto& text : response.strings("errors")) VuderuLog("Error in AdRequest: [%s]", text);
+    avro_datum_t configuration = response.get("configuration");
+    if (configuration && is_avro_union(configuration) && avro_union_discriminant(configuration) == 0) {
+        if (!applyConfiguration(avro_union_current_branch(configuration))) return std::nullopt;
+    }
+    Units units;
+    avro_datum_t list = response.get("adUnits");
+    if (!list || !is_avro_array(list)) return units;
+    for (std::size_t i = 0, count = avro_array_size(list); i < count; ++i) {
+        avro_datum_t item = nullptr;
+        if (avro_array_get(list, static_cast<int64_t>(i), &item) != 0) return std::nullopt;
+        auto unit = readUnit(item);
+        if (!unit) return std::nullopt;
+        units.push_back(unit);
+    }
+    return units;
+}
