@@ -102,7 +102,10 @@ AvroDatum avroReadUntrusted(avro_schema_t schema, const std::uint8_t* bytes, std
 }
 
 bool avroEncode(avro_schema_t schema, avro_datum_t datum, std::vector<std::uint8_t>* out, std::string* error) {
-    int64_t size = avro_size_data(nullptr, schema, datum);
+    // The library asks for a writer to size the data, though it writes nothing to it.
+    char scratch = 0;
+    AvroWriter sizing(avro_writer_memory(&scratch, 1));
+    int64_t size = sizing ? avro_size_data(sizing.get(), schema, datum) : -1;
     if (size < 0) {
         if (error) *error = lastError();
         return false;
