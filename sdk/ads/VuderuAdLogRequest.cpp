@@ -167,16 +167,19 @@ std::unique_ptr<VuderuAdLogRequest::Record> VuderuAdLogRequest::generateAdLogReq
 NSDataPtr VuderuAdLogRequest::dataRepresentation() {
     auto record = generateAdLogRequest();
     if (!record) return nullptr;
-    if (VuderuUtil::logLevel() > 1) {
-        std::string json;
-        if (avroJson(record->datum.get(), &json)) VuderuLog("Sending AdLogRequest of size %lu....", static_cast<unsigned long>(json.size()));
-        else VuderuLog("AdLogRequest ERROR: cannot get JSON AdRequest");
-    }
     std::vector<std::uint8_t> bytes;
     std::string error;
     if (!avroEncode(schemas_->parsed.front().get(), record->datum.get(), &bytes, &error)) {
         VuderuLog("Unable to validate= %s\n", error);
         return nullptr;
+    }
+    if (VuderuUtil::logLevel() > 1) {
+        std::string json;
+        if (avroJsonOfEncoded(schemas_->parsed.front().get(), bytes, &json)) {
+            VuderuLog("Sending AdLogRequest of size %lu....", static_cast<unsigned long>(json.size()));
+        } else {
+            VuderuLog("AdLogRequest ERROR: cannot get JSON AdRequest");
+        }
     }
     return std::make_shared<NSData>(std::move(bytes));
 }

@@ -121,9 +121,20 @@ bool avroEncode(avro_schema_t schema, avro_datum_t datum, std::vector<std::uint8
     return true;
 }
 
-bool avroJson(avro_datum_t datum, std::string* out) {
+bool avroJsonOfEncoded(avro_schema_t schema, const std::vector<std::uint8_t>& bytes, std::string* out) {
+    // Read back as a generic value: the library's JSON rendering of data built with the datum
+    // interface leaks a reference for every nested value.
+    struct IfaceRelease {
+        void operator()(avro_value_iface_t* iface) const { avro_value_iface_decref(iface); }
+    };
+    std::unique_ptr<avro_value_iface_t, IfaceRelease> iface(avro_generic_class_from_schema(schema));
+    if (!iface) return false;
+    avro_value_t value;
+    if (avro_generic_value_new(iface.get(), &value) != 0) return false;
+    std::unique_ptr<avro_value_t, void (*)(avro_value_t*)> owned(&value, avro_value_decref);
+    AvroReader reader(avro_reader_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<int64_t>(bytes.size())));
     char* json = nullptr;
-    if (avro_datum_to_json(datum, 1, &json) != 0 || !json) return false;
+    if (!reader || avro_value_read(reader.get(), &value) != 0 || avro_value_to_json(&value, 1, &json) != 0 || !json) return false;
     *out = json;
     std::free(json);
     return true;

@@ -54,8 +54,9 @@ std::size_t avroLargestAllocationOfLastRead();
 // error text) on failure.
 bool avroEncode(avro_schema_t schema, avro_datum_t datum, std::vector<std::uint8_t>* out, std::string* error);
 
-// The datum as one-line JSON, for the log; nullopt-like empty result and false on failure.
-bool avroJson(avro_datum_t datum, std::string* out);
+// Encoded data of the schema as one-line JSON, for the log; NO when it cannot be rendered (a
+// string that is not UTF-8).
+bool avroJsonOfEncoded(avro_schema_t schema, const std::vector<std::uint8_t>& bytes, std::string* out);
 
 // Owns a datum made by avro_* constructors; null when the constructor failed.
 inline AvroDatum avroOwn(avro_datum_t datum) { return AvroDatum(datum); }
