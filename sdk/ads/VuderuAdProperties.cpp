@@ -1,5 +1,6 @@
 #include "sdk/ads/VuderuAdProperties.h"
 
+#include "sdk/ads/VuderuAdCache.h"
 #include "sdk/analytics/VuderuSharedData.h"
 
 #include <mutex>
@@ -40,8 +41,10 @@ VuderuAdProperties::Dictionary VuderuAdProperties::userCookies() {
 
 void VuderuAdProperties::setKeywords(const std::optional<Dictionary>& keywords) {
     std::lock_guard guard(store().lock);
-    // Emptying the ad-unit cache on a change comes with the cache.
+    Dictionary previous = store().keywords;
     store().keywords = keywords.value_or(Dictionary{});
+    // No unit fetched for other keywords may be shown.
+    if (store().keywords != previous) VuderuAdCache::clearCache();
 }
 
 void VuderuAdProperties::clearKeywords() { setKeywords(std::nullopt); }
