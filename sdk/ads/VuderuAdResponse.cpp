@@ -143,6 +143,16 @@ bool readUnitValues(const VuderuAvroRecord& record, VuderuAdUnit* unit) {
     return true;
 }
 
+// The symbol of the enum's index, "SO_UNKNOWN" for an index outside the symbols: the reply's
+// index is taken as it came, and the library looks it up unchecked.
+std::string enumSymbol(avro_datum_t datum) {
+    int index = avro_enum_get(datum);
+    avro_schema_t schema = avro_datum_get_schema(datum);
+    if (!schema || index < 0 || index >= avro_schema_enum_number_of_symbols(schema)) return "SO_UNKNOWN";
+    const char* symbol = avro_schema_enum_get(schema, index);
+    return symbol ? symbol : "SO_UNKNOWN";
+}
+
 VuderuAdUnitPtr readUnit(avro_datum_t datum) {
     VuderuAvroRecord record(datum);
     auto unit = std::make_shared<VuderuAdUnit>();
@@ -162,8 +172,7 @@ VuderuAdUnitPtr readUnit(avro_datum_t datum) {
         VuderuLog("screenOrientationDatum is not present");
         return nullptr;
     }
-    const char* symbol = avro_enum_get_name(orientation);
-    unit->setScreenOrientation(VuderuAdUtil::screenOrientationStringToEnum(std::string(symbol ? symbol : "SO_UNKNOWN")));
+    unit->setScreenOrientation(VuderuAdUtil::screenOrientationStringToEnum(enumSymbol(orientation)));
     return unit;
 }
 

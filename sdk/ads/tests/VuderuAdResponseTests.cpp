@@ -108,11 +108,11 @@ TEST_F(AdResponseTest, EmptyReplyIsAnEmptyListNotNone) {
 }
 
 TEST_F(AdResponseTest, EnumIndexesOutsideTheSymbolsReadAsUnknown) {
-    for (std::int64_t index : {0, 1, 2, 3, 100}) {
+    for (std::int64_t index : {0, 1, 2, 3, 100, -1, -1000}) {
         SCOPED_TRACE(index);
         auto units = parse(response(1, false, 0, 0, {}, index));
         ASSERT_TRUE(units);
-        EXPECT_EQ(units->at(0)->screenOrientation(), index < 2 ? index : 2);
+        EXPECT_EQ(units->at(0)->screenOrientation(), index == 0 || index == 1 ? index : 2);
     }
 }
 
