@@ -8,6 +8,7 @@
 
 struct VuderuAdLogResponse::Schema {
     AvroSchema response;
+    AvroValueClass values;
 };
 
 VuderuAdLogResponse::VuderuAdLogResponse() = default;
@@ -20,7 +21,12 @@ bool VuderuAdLogResponse::initSchema() {
         VuderuLog("Unable to parse ad log response schema");
         return false;
     }
-    schema_ = std::make_unique<Schema>(Schema{std::move(schema)});
+    AvroValueClass values = avroValueClass(schema.get());
+    if (!values) {
+        VuderuLog("Unable to parse ad log response schema");
+        return false;
+    }
+    schema_ = std::make_unique<Schema>(Schema{std::move(schema), std::move(values)});
     VuderuLog("Successfully parsed ad log response schema");
     return true;
 }
@@ -28,12 +34,12 @@ bool VuderuAdLogResponse::initSchema() {
 std::shared_ptr<VuderuAdLogResponse> VuderuAdLogResponse::parseAdLogResponse(const NSData& body) {
     if (!initSchema()) return nullptr;
     std::string error;
-    AvroDatum reply = avroReadUntrusted(schema_->response.get(), body.bytes(), body.length(), &error);
-    if (!reply) {
+    AvroValue reply;
+    if (!avroReadUntrusted(schema_->values.get(), body.bytes(), body.length(), &reply, &error)) {
         VuderuLog("AdLogResponse: the reply of %lu bytes does not decode: %s", static_cast<unsigned long>(body.length()), error);
         return nullptr;
     }
-    VuderuAvroRecord record(reply.get());
+    VuderuAvroRecord record(*reply);
     std::string result;
     if (!record.string("result", "Result of adlog response is not present", &result)) return nullptr;
     result_ = std::move(result);

@@ -32,9 +32,10 @@ const SchemaText kSchemaTexts[] = {
     {VuderuAdProtocolSchemas::screenOrientationType, "Unable to parse screen orienation schema"},
 };
 
-VuderuAdSpaceLayoutPtr readLayout(avro_datum_t datum, bool* ok) {
-    if (!datum) return nullptr;
-    VuderuAvroRecord record(datum);
+using Record = VuderuAvroRecord;
+
+VuderuAdSpaceLayoutPtr readLayout(const avro_value_t& datum, bool* ok) {
+    Record record(datum);
     auto layout = std::make_shared<VuderuAdSpaceLayout>();
     std::int32_t width = 0, height = 0;
     std::string fix, format, alignment;
@@ -50,12 +51,11 @@ VuderuAdSpaceLayoutPtr readLayout(avro_datum_t datum, bool* ok) {
 }
 
 // Event name to callback; a later record for the same event replaces an earlier one.
-bool readCallbacks(avro_datum_t list, VuderuAdCallbackTable* table) {
-    if (!list || !is_avro_array(list)) return true;
-    for (std::size_t i = 0, count = avro_array_size(list); i < count; ++i) {
-        avro_datum_t item = nullptr;
-        if (avro_array_get(list, static_cast<int64_t>(i), &item) != 0) return false;
-        VuderuAvroRecord record(item);
+bool readCallbacks(const avro_value_t& list, VuderuAdCallbackTable* table) {
+    avro_value_t item;
+    for (std::size_t i = 0, count = Record::count(list, AVRO_ARRAY); i < count; ++i) {
+        if (!Record::item(list, i, &item)) return false;
+        Record record(item);
         auto callback = std::make_shared<VuderuAdCallback>();
         std::string event;
         if (!record.string("event", "event is not present", &event)) return false;
@@ -66,8 +66,8 @@ bool readCallbacks(avro_datum_t list, VuderuAdCallbackTable* table) {
     return true;
 }
 
-VuderuAdFramePtr readFrame(avro_datum_t datum) {
-    VuderuAvroRecord record(datum);
+VuderuAdFramePtr readFrame(const avro_value_t& datum) {
+    Record record(datum);
     auto frame = std::make_shared<VuderuAdFrame>();
     std::int32_t binding = 0, caching = 0;
     std::int64_t assetExpiration = 0;
@@ -84,21 +84,25 @@ VuderuAdFramePtr readFrame(avro_datum_t datum) {
     frame->setContent(std::move(content));
     frame->setCachingEnum(caching);
     frame->setAssetExpiration(assetExpiration / kMillisecondsPerSecond);
-    bool layoutOk = true;
-    frame->setAdSpaceLayout(readLayout(record.get("adSpaceLayout"), &layoutOk));
-    auto callbacks = std::make_shared<VuderuAdCallbackTable>();
-    if (!layoutOk || !readCallbacks(record.get("callbacks"), callbacks.get())) return nullptr;
-    frame->setAdCallbacks(callbacks);
+    // A frame without a layout is no error: it gets none.
+    avro_value_t layout, callbacks;
+    if (record.get("adSpaceLayout", &layout)) {
+        bool layoutOk = true;
+        frame->setAdSpaceLayout(readLayout(layout, &layoutOk));
+        if (!layoutOk) return nullptr;
+    }
+    auto table = std::make_shared<VuderuAdCallbackTable>();
+    if (record.get("callbacks", &callbacks) && !readCallbacks(callbacks, table.get())) return nullptr;
+    frame->setAdCallbacks(table);
     frame->setCacheWhitelistedAssets(std::make_shared<const std::vector<std::string>>(record.strings("cacheWhitelistedAssets")));
     frame->setCacheBlacklistedAssets(std::make_shared<const std::vector<std::string>>(record.strings("cacheBlacklistedAssets")));
     return frame;
 }
 
-bool readFrames(avro_datum_t list, VuderuAdUnit* unit) {
-    if (!list || !is_avro_array(list)) return true;
-    for (std::size_t i = 0, count = avro_array_size(list); i < count; ++i) {
-        avro_datum_t item = nullptr;
-        if (avro_array_get(list, static_cast<int64_t>(i), &item) != 0) return false;
+bool readFrames(const avro_value_t& list, VuderuAdUnit* unit) {
+    avro_value_t item;
+    for (std::size_t i = 0, count = Record::count(list, AVRO_ARRAY); i < count; ++i) {
+        if (!Record::item(list, i, &item)) return false;
         auto frame = readFrame(item);
         if (!frame) return false;
         unit->addAdFrame(frame);
@@ -106,7 +110,7 @@ bool readFrames(avro_datum_t list, VuderuAdUnit* unit) {
     return true;
 }
 
-bool readUnitValues(const VuderuAvroRecord& record, VuderuAdUnit* unit) {
+bool readUnitValues(const Record& record, VuderuAdUnit* unit) {
     std::int32_t combinable = 0, newCap = 0, prevCap = 0, prevCapType = 0, skippable = 0;
     std::int64_t serveTime = 0, expirationTime = 0, closableTime = 0, preRenderTimeout = 0;
     std::string groupId, idHash;
@@ -145,16 +149,18 @@ bool readUnitValues(const VuderuAvroRecord& record, VuderuAdUnit* unit) {
 
 // The symbol of the enum's index, "SO_UNKNOWN" for an index outside the symbols: the reply's
 // index is taken as it came, and the library looks it up unchecked.
-std::string enumSymbol(avro_datum_t datum) {
-    int index = avro_enum_get(datum);
-    avro_schema_t schema = avro_datum_get_schema(datum);
+std::optional<std::string> enumSymbol(const avro_value_t& value) {
+    auto* v = const_cast<avro_value_t*>(&value);
+    int index = 0;
+    if (avro_value_get_type(v) != AVRO_ENUM || avro_value_get_enum(v, &index) != 0) return std::nullopt;
+    avro_schema_t schema = avro_value_get_schema(v);
     if (!schema || index < 0 || index >= avro_schema_enum_number_of_symbols(schema)) return "SO_UNKNOWN";
     const char* symbol = avro_schema_enum_get(schema, index);
     return symbol ? symbol : "SO_UNKNOWN";
 }
 
-VuderuAdUnitPtr readUnit(avro_datum_t datum) {
-    VuderuAvroRecord record(datum);
+VuderuAdUnitPtr readUnit(const avro_value_t& datum) {
+    Record record(datum);
     auto unit = std::make_shared<VuderuAdUnit>();
     std::string space;
     std::int64_t expiration = 0;
@@ -164,20 +170,22 @@ VuderuAdUnitPtr readUnit(avro_datum_t datum) {
     unit->setAdSpace(std::move(space));
     unit->setExpiration(expiration);
     unit->setAdType(VuderuAdUnit::kAdTypeUnknown);
-    if (!readFrames(record.get("adFrames"), unit.get()) || !readUnitValues(record, unit.get())) return nullptr;
+    avro_value_t frames, orientation;
+    if (record.get("adFrames", &frames) && !readFrames(frames, unit.get())) return nullptr;
+    if (!readUnitValues(record, unit.get())) return nullptr;
     auto payload = record.stringMap("clientSideRtbPayload");
     if (!payload.empty()) unit->setClientSideRtbPayload(std::move(payload));
-    avro_datum_t orientation = record.get("screenOrientation");
-    if (!orientation || !is_avro_enum(orientation)) {
+    std::optional<std::string> symbol = record.get("screenOrientation", &orientation) ? enumSymbol(orientation) : std::nullopt;
+    if (!symbol) {
         VuderuLog("screenOrientationDatum is not present");
         return nullptr;
     }
-    unit->setScreenOrientation(VuderuAdUtil::screenOrientationStringToEnum(enumSymbol(orientation)));
+    unit->setScreenOrientation(VuderuAdUtil::screenOrientationStringToEnum(symbol));
     return unit;
 }
 
-bool applyConfiguration(avro_datum_t datum) {
-    VuderuAvroRecord record(datum);
+bool applyConfiguration(const avro_value_t& datum) {
+    Record record(datum);
     std::string url;
     std::int32_t cacheSizeMb = 0, maxAssetSizeKb = 0;
     if (!record.string("sdkAssetUrl", "sdkAssetUrlDatum is not present", &url) || !record.int32("cacheSizeMb", "cacheSize is not present", &cacheSizeMb) ||
@@ -199,6 +207,7 @@ bool applyConfiguration(avro_datum_t datum) {
 
 struct VuderuAdResponse::Schemas {
     std::vector<AvroSchema> parsed; // in the order of kSchemaTexts; the first is AdResponse
+    AvroValueClass response;        // values of AdResponse
 };
 
 VuderuAdResponse::VuderuAdResponse() = default;
@@ -215,6 +224,11 @@ bool VuderuAdResponse::initSchema() {
         }
         schemas->parsed.push_back(std::move(schema));
     }
+    schemas->response = avroValueClass(schemas->parsed.front().get());
+    if (!schemas->response) {
+        VuderuLog("%s", kSchemaTexts[0].failure);
+        return false;
+    }
     schemas_ = std::move(schemas);
     VuderuLog("Successfully parsed ad response schema");
     return true;
@@ -229,23 +243,24 @@ std::optional<std::int32_t> VuderuAdResponse::limitInBytes(std::int32_t value, s
 std::optional<Units> VuderuAdResponse::parseAdResponse(const NSData& body) {
     if (!initSchema()) return std::nullopt;
     std::string error;
-    AvroDatum reply = avroReadUntrusted(schemas_->parsed.front().get(), body.bytes(), body.length(), &error);
-    if (!reply) {
+    AvroValue reply;
+    if (!avroReadUntrusted(schemas_->response.get(), body.bytes(), body.length(), &reply, &error)) {
         VuderuLog("AdResponse: the reply of %lu bytes does not decode: %s", static_cast<unsigned long>(body.length()), error);
         return std::nullopt;
     }
-    VuderuAvroRecord response(reply.get());
+    Record response(*reply);
     for (const auto& text : response.strings("errors")) VuderuLog("Error in AdRequest: [%s]", text);
-    avro_datum_t configuration = response.get("configuration");
-    if (configuration && is_avro_union(configuration) && avro_union_discriminant(configuration) == 0) {
-        if (!applyConfiguration(avro_union_current_branch(configuration))) return std::nullopt;
+    avro_value_t configuration, branch, list, item;
+    int discriminant = -1;
+    if (response.get("configuration", &configuration) && avro_value_get_type(&configuration) == AVRO_UNION &&
+        avro_value_get_discriminant(&configuration, &discriminant) == 0 && discriminant == 0 &&
+        avro_value_get_current_branch(&configuration, &branch) == 0) {
+        if (!applyConfiguration(branch)) return std::nullopt;
     }
     Units units;
-    avro_datum_t list = response.get("adUnits");
-    if (!list || !is_avro_array(list)) return units;
-    for (std::size_t i = 0, count = avro_array_size(list); i < count; ++i) {
-        avro_datum_t item = nullptr;
-        if (avro_array_get(list, static_cast<int64_t>(i), &item) != 0) return std::nullopt;
+    if (!response.get("adUnits", &list)) return units;
+    for (std::size_t i = 0, count = Record::count(list, AVRO_ARRAY); i < count; ++i) {
+        if (!Record::item(list, i, &item)) return std::nullopt;
         auto unit = readUnit(item);
         if (!unit) return std::nullopt;
         units.push_back(unit);

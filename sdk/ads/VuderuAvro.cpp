@@ -9,25 +9,37 @@ namespace {
 
 // Room for the structures a decode makes whatever the bytes say (records, tables, schemas' data).
 constexpr std::size_t kFixedAllocationRoom = 64 * 1024;
+// A value takes more room than its bytes: an array's items sit side by side in one block that
+// doubles as it grows, each item (a record, a string's buffer record) a few dozen bytes for as
+// little as one byte of the body. The library does not survive a refused growth of such a block,
+// so the limit leaves room for any array the body can really hold.
+constexpr std::size_t kValueBytesPerBodyByte = 256;
 
 thread_local std::size_t allocationLimit = std::numeric_limits<std::size_t>::max();
 thread_local std::size_t largestGranted = 0;
-// The blocks the library holds that were allocated during the read under way on this thread.
-thread_local std::unordered_set<void*>* liveBlocks = nullptr;
+// What the library allocated (true) and freed (false) during the read under way on this thread,
+// in order: cheap to keep, and replayed only when a read fails.
+using BlockLog = std::vector<std::pair<std::uintptr_t, bool>>;
+thread_local BlockLog* blockLog = nullptr;
 
 void* limitedAllocator(void*, void* ptr, std::size_t, std::size_t nsize) {
     if (nsize == 0) {
-        if (liveBlocks && ptr) liveBlocks->erase(ptr);
+        if (blockLog && ptr) blockLog->emplace_back(reinterpret_cast<std::uintptr_t>(ptr), false);
         std::free(ptr);
         return nullptr;
     }
     if (nsize > allocationLimit) return nullptr;
+    // The old block is logged as freed before realloc may move it (and the entry taken back when
+    // it fails): its address is not touched once realloc has run.
+    const bool logged = blockLog && ptr;
+    if (logged) blockLog->emplace_back(reinterpret_cast<std::uintptr_t>(ptr), false);
     void* grown = std::realloc(ptr, nsize);
-    if (grown && nsize > largestGranted) largestGranted = nsize;
-    if (grown && liveBlocks) {
-        if (ptr) liveBlocks->erase(ptr);
-        liveBlocks->insert(grown);
+    if (!grown) {
+        if (logged) blockLog->pop_back();
+        return nullptr;
     }
+    if (nsize > largestGranted) largestGranted = nsize;
+    if (blockLog) blockLog->emplace_back(reinterpret_cast<std::uintptr_t>(grown), true);
     return grown;
 }
 
@@ -41,28 +53,35 @@ void installAllocator() {
 // the body); once everything the read made has been released, what is still held is freed here.
 class AllocationLimit {
 public:
-    explicit AllocationLimit(std::size_t limit) : previous_(allocationLimit), previousBlocks_(liveBlocks) {
+    explicit AllocationLimit(std::size_t limit) : previous_(allocationLimit), previousLog_(blockLog) {
         allocationLimit = limit;
-        liveBlocks = &blocks_;
+        log_.reserve(kExpectedBlocks);
+        blockLog = &log_;
     }
     ~AllocationLimit() {
         allocationLimit = previous_;
-        liveBlocks = previousBlocks_;
+        blockLog = previousLog_;
     }
     // After a failed read: what the library allocated for it and never released.
     void releaseAbandoned() {
-        for (void* block : blocks_) std::free(block);
-        blocks_.clear();
+        std::unordered_set<std::uintptr_t> live;
+        for (const auto& [block, allocated] : log_) {
+            if (allocated) live.insert(block);
+            else live.erase(block);
+        }
+        for (std::uintptr_t block : live) std::free(reinterpret_cast<void*>(block));
+        log_.clear();
     }
-    // After a successful read the datum owns what was allocated.
-    void keep() { blocks_.clear(); }
+    // After a successful read the value owns what was allocated.
+    void keep() { log_.clear(); }
     AllocationLimit(const AllocationLimit&) = delete;
     AllocationLimit& operator=(const AllocationLimit&) = delete;
 
 private:
     std::size_t previous_;
-    std::unordered_set<void*>* previousBlocks_;
-    std::unordered_set<void*> blocks_;
+    static constexpr std::size_t kExpectedBlocks = 1024;
+    BlockLog* previousLog_;
+    BlockLog log_;
 };
 
 std::string lastError() {
@@ -79,26 +98,40 @@ AvroSchema avroSchemaFromJson(std::string_view json) {
     return AvroSchema(schema);
 }
 
-AvroDatum avroReadUntrusted(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, std::string* error) {
+std::size_t avroAllocationLimitForBody(std::size_t length) { return length * kValueBytesPerBodyByte + kFixedAllocationRoom; }
+
+AvroValueClass avroValueClass(avro_schema_t schema) { return AvroValueClass(schema ? avro_generic_class_from_schema(schema) : nullptr); }
+
+bool AvroValue::make(avro_value_iface_t* iface) {
+    reset();
+    owned_ = iface && avro_generic_value_new(iface, &value_) == 0;
+    return owned_;
+}
+
+void AvroValue::reset() {
+    if (owned_) avro_value_decref(&value_);
+    owned_ = false;
+}
+
+bool avroReadUntrusted(avro_value_iface_t* iface, const std::uint8_t* bytes, std::size_t length, AvroValue* out, std::string* error) {
     installAllocator();
-    // The reader reads a copy, so the caller's buffer may go while the datum lives.
+    // The reader reads a copy, so the caller's buffer may go while the value lives.
     std::vector<char> copy(bytes, bytes + length);
     largestGranted = 0;
-    AllocationLimit limit(length + kFixedAllocationRoom);
-    avro_datum_t datum = nullptr;
+    AllocationLimit limit(avroAllocationLimitForBody(length));
     bool read = false;
-    {
+    if (out->make(iface)) {
         AvroReader reader(avro_reader_memory(copy.data(), static_cast<int64_t>(copy.size())));
-        read = reader && avro_read_data(reader.get(), schema, nullptr, &datum) == 0;
-        if (!read && error) *error = lastError();
+        read = reader && avro_value_read(reader.get(), out->get()) == 0;
     }
     if (read) {
         limit.keep();
-        return AvroDatum(datum);
+        return true;
     }
-    if (datum) avro_datum_decref(datum);
+    if (error) *error = lastError();
+    out->reset();
     limit.releaseAbandoned();
-    return nullptr;
+    return false;
 }
 
 bool avroEncode(avro_schema_t schema, avro_datum_t datum, std::vector<std::uint8_t>* out, std::string* error) {

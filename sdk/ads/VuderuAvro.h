@@ -40,11 +40,43 @@ using AvroWriter = std::unique_ptr<std::remove_pointer_t<avro_writer_t>, AvroWri
 // The schema of a one-line JSON text; defaults are taken as written, unchecked. Empty on failure.
 AvroSchema avroSchemaFromJson(std::string_view json);
 
-// Reads one record of the schema from untrusted bytes. While it runs, no single allocation the
-// library makes on this thread may exceed the body's length (plus room for the fixed structures
-// of the data), so that a length or count in the bytes cannot make it allocate beyond them.
-// Empty, with the library's error text in `error`, when the bytes do not decode.
-AvroDatum avroReadUntrusted(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, std::string* error);
+// A class of values of the generic interface for a schema, and one value of it; both owning.
+struct AvroValueClassRelease {
+    void operator()(avro_value_iface_t* iface) const {
+        if (iface) avro_value_iface_decref(iface);
+    }
+};
+using AvroValueClass = std::unique_ptr<avro_value_iface_t, AvroValueClassRelease>;
+AvroValueClass avroValueClass(avro_schema_t schema);
+
+class AvroValue {
+public:
+    AvroValue() = default;
+    ~AvroValue() { reset(); }
+    AvroValue(const AvroValue&) = delete;
+    AvroValue& operator=(const AvroValue&) = delete;
+
+    // A fresh value of the class; NO when it cannot be made.
+    bool make(avro_value_iface_t* iface);
+    void reset();
+    bool valid() const { return owned_; }
+    avro_value_t* get() { return &value_; }
+    const avro_value_t& operator*() const { return value_; }
+
+private:
+    avro_value_t value_{};
+    bool owned_ = false;
+};
+
+// The largest single allocation a read of a body of that length may make: proportional to the
+// body (what its items can really take as values) plus room for the fixed structures.
+std::size_t avroAllocationLimitForBody(std::size_t length);
+
+// Reads one value of the class from untrusted bytes into a fresh value. While it runs, no
+// single allocation the library makes on this thread may exceed the limit for the body, so that
+// a length or count in the bytes cannot make it allocate beyond what the bytes can hold. NO, with the library's error text in `error`, when the bytes do not
+// decode; the value is then empty.
+bool avroReadUntrusted(avro_value_iface_t* iface, const std::uint8_t* bytes, std::size_t length, AvroValue* out, std::string* error);
 
 // The largest single allocation the library was granted on this thread since the last
 // avroReadUntrusted began (diagnostics and tests).

@@ -9,72 +9,85 @@ bool missing(const char* text) {
     return false;
 }
 
+// The library's getters take the value by a non-const pointer; they do not change it.
+avro_value_t* mutableValue(const avro_value_t& value) { return const_cast<avro_value_t*>(&value); }
+
+bool ofType(const avro_value_t& value, avro_type_t type) { return avro_value_get_type(mutableValue(value)) == type; }
+
 } // namespace
 
-avro_datum_t VuderuAvroRecord::get(const char* name) const {
-    avro_datum_t field = nullptr;
-    if (!record_ || avro_record_get(record_, name, &field) != 0) return nullptr;
-    return field;
+bool VuderuAvroRecord::get(const char* name, avro_value_t* out) const {
+    return ofType(record_, AVRO_RECORD) && avro_value_get_by_name(mutableValue(record_), name, out, nullptr) == 0;
+}
+
+bool VuderuAvroRecord::text(const avro_value_t& value, std::string* out) {
+    const char* text = nullptr;
+    std::size_t size = 0;
+    if (!ofType(value, AVRO_STRING) || avro_value_get_string(mutableValue(value), &text, &size) != 0 || !text) return false;
+    // The size counts the terminating NUL.
+    out->assign(text, size ? size - 1 : 0);
+    return true;
 }
 
 bool VuderuAvroRecord::string(const char* name, const char* missingText, std::string* out) const {
-    avro_datum_t field = get(name);
-    char* text = nullptr;
-    if (!field || avro_string_get(field, &text) != 0 || !text) return missing(missingText);
-    *out = text;
+    avro_value_t field;
+    if (!get(name, &field) || !text(field, out)) return missing(missingText);
     return true;
 }
 
 bool VuderuAvroRecord::int32(const char* name, const char* missingText, std::int32_t* out) const {
-    avro_datum_t field = get(name);
+    avro_value_t field;
     int32_t value = 0;
-    if (!field || avro_int32_get(field, &value) != 0) return missing(missingText);
+    if (!get(name, &field) || !ofType(field, AVRO_INT32) || avro_value_get_int(&field, &value) != 0) return missing(missingText);
     *out = value;
     return true;
 }
 
 bool VuderuAvroRecord::int64(const char* name, const char* missingText, std::int64_t* out) const {
-    avro_datum_t field = get(name);
+    avro_value_t field;
     int64_t value = 0;
-    if (!field || avro_int64_get(field, &value) != 0) return missing(missingText);
+    if (!get(name, &field) || !ofType(field, AVRO_INT64) || avro_value_get_long(&field, &value) != 0) return missing(missingText);
     *out = value;
     return true;
 }
 
 bool VuderuAvroRecord::boolean(const char* name, const char* missingText, bool* out) const {
-    avro_datum_t field = get(name);
-    int8_t value = 0;
-    if (!field || avro_boolean_get(field, &value) != 0) return missing(missingText);
+    avro_value_t field;
+    int value = 0;
+    if (!get(name, &field) || !ofType(field, AVRO_BOOLEAN) || avro_value_get_boolean(&field, &value) != 0) return missing(missingText);
     *out = value != 0;
     return true;
 }
 
+std::size_t VuderuAvroRecord::count(const avro_value_t& list, avro_type_t type) {
+    std::size_t size = 0;
+    if (!ofType(list, type) || avro_value_get_size(mutableValue(list), &size) != 0) return 0;
+    return size;
+}
+
+bool VuderuAvroRecord::item(const avro_value_t& list, std::size_t index, avro_value_t* out, const char** key) {
+    return avro_value_get_by_index(mutableValue(list), index, out, key) == 0;
+}
+
 std::vector<std::string> VuderuAvroRecord::strings(const char* name) const {
     std::vector<std::string> list;
-    avro_datum_t field = get(name);
-    if (!field || !is_avro_array(field)) return list;
-    std::size_t count = avro_array_size(field);
-    for (std::size_t i = 0; i < count; ++i) {
-        avro_datum_t item = nullptr;
-        char* text = nullptr;
-        if (avro_array_get(field, static_cast<int64_t>(i), &item) == 0 && avro_string_get(item, &text) == 0 && text) list.emplace_back(text);
+    avro_value_t field, entry;
+    if (!get(name, &field)) return list;
+    for (std::size_t i = 0, n = count(field, AVRO_ARRAY); i < n; ++i) {
+        std::string value;
+        if (item(field, i, &entry) && text(entry, &value)) list.push_back(std::move(value));
     }
     return list;
 }
 
 std::map<std::string, std::string> VuderuAvroRecord::stringMap(const char* name) const {
     std::map<std::string, std::string> map;
-    avro_datum_t field = get(name);
-    if (!field || !is_avro_map(field)) return map;
-    std::size_t count = avro_map_size(field);
-    for (std::size_t i = 0; i < count; ++i) {
+    avro_value_t field, entry;
+    if (!get(name, &field)) return map;
+    for (std::size_t i = 0, n = count(field, AVRO_MAP); i < n; ++i) {
         const char* key = nullptr;
-        avro_datum_t value = nullptr;
-        char* text = nullptr;
-        if (avro_map_get_key(field, static_cast<int>(i), &key) == 0 && key && avro_map_get(field, key, &value) == 0 &&
-            avro_string_get(value, &text) == 0 && text) {
-            map[key] = text;
-        }
+        std::string value;
+        if (item(field, i, &entry, &key) && key && text(entry, &value)) map[key] = std::move(value);
     }
     return map;
 }

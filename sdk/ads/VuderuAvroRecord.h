@@ -1,6 +1,6 @@
 #pragma once
-// Field access on a decoded Avro record for the codec units: each read names the log line to
-// write when the field is missing or of another type.
+// Field access on a decoded Avro record (a value of the generic interface) for the codec units:
+// each read names the log line to write when the field is missing or of another type.
 
 #include "sdk/ads/VuderuAvro.h"
 
@@ -11,10 +11,10 @@
 
 class VuderuAvroRecord {
 public:
-    explicit VuderuAvroRecord(avro_datum_t record) : record_(record) {}
+    explicit VuderuAvroRecord(const avro_value_t& record) : record_(record) {}
 
-    // The field's datum, or null.
-    avro_datum_t get(const char* name) const;
+    // The field's value; NO when there is none.
+    bool get(const char* name, avro_value_t* out) const;
     // NO (after logging `missing`) when the field is absent or not of the type.
     bool string(const char* name, const char* missing, std::string* out) const;
     bool int32(const char* name, const char* missing, std::int32_t* out) const;
@@ -24,6 +24,12 @@ public:
     std::vector<std::string> strings(const char* name) const;
     std::map<std::string, std::string> stringMap(const char* name) const;
 
+    // The number of items of an array or map value (0 for anything else) and one item.
+    static std::size_t count(const avro_value_t& list, avro_type_t type);
+    static bool item(const avro_value_t& list, std::size_t index, avro_value_t* out, const char** key = nullptr);
+    // A string value's text; NO for anything else.
+    static bool text(const avro_value_t& value, std::string* out);
+
 private:
-    avro_datum_t record_;
+    avro_value_t record_;
 };

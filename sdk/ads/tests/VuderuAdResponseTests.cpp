@@ -161,7 +161,7 @@ TEST_F(AdResponseTest, HostileRepliesDecodeToNoneWithinTheBody) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(parse(c.bytes), std::nullopt);
         EXPECT_TRUE(loggedPrefix("AdResponse: the reply of " + std::to_string(c.bytes.size()) + " bytes does not decode: "));
-        EXPECT_LE(avroLargestAllocationOfLastRead(), c.bytes.size() + 64 * 1024);
+        EXPECT_LE(avroLargestAllocationOfLastRead(), avroAllocationLimitForBody(c.bytes.size()));
     }
     ASSERT_TRUE(parse(valid));
 }
