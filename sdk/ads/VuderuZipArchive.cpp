@@ -270,7 +270,8 @@ bool VuderuZipArchive::Extraction::writeFile(const std::string& name, const std:
     date.tm_mon = static_cast<int>(info.tmu_date.tm_mon);
     date.tm_year = static_cast<int>(info.tmu_date.tm_year) - 1900;
     date.tm_isdst = -1;
-    timespec times[2] = {timespecFromSeconds(static_cast<double>(std::mktime(&date))), timespecFromSeconds(static_cast<double>(std::mktime(&date)))};
+    const double modified = static_cast<double>(std::mktime(&date));
+    timespec times[2] = {timespecFromSeconds(modified), timespecFromSeconds(modified)};
     if (::futimens(out.get(), times) != 0) NSLog("Failed to set attributes");
     return true;
 }

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     }
     using namespace adresponse;
     const std::string ads = argv[1], logs = argv[2];
-    FrameSpec duplicate;
+    FrameShape duplicate;
     duplicate.duplicateCallback = true;
     bool ok = save(ads, "empty.avro", response(0, false)) && save(ads, "configuration.avro", response(0, true)) &&
               save(ads, "three_units.avro", response(3, true, 20, 2024, duplicate, 0)) &&

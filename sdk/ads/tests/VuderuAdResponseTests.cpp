@@ -54,9 +54,9 @@ TEST(AvroBytesTest, ZigZagVarintsAsWritten) {
 }
 
 TEST_F(AdResponseTest, DecodesUnitsFramesAndCallbacks) {
-    FrameSpec spec;
-    spec.duplicateCallback = true;
-    auto units = parse(response(2, false, 0, 0, spec, 1));
+    FrameShape shape;
+    shape.duplicateCallback = true;
+    auto units = parse(response(2, false, 0, 0, shape, 1));
     ASSERT_TRUE(units);
     ASSERT_EQ(units->size(), 2u);
     const auto& u = *units->at(0);
