@@ -65,6 +65,12 @@ fuzz: deps
 	@$(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_seeds $(FUZZ_BUILD)/corpus/crash_report
 	@ASAN_OPTIONS=detect_leaks=1 $(FUZZ_BUILD)/sdk/crashreporter/vdcrash_report_fuzzer \
 		-max_len=65536 -max_total_time=$(FUZZ_TIME) -print_final_stats=1 $(FUZZ_BUILD)/corpus/crash_report
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target vuderu_ad_response_fuzzer vuderu_sdk_log_response_fuzzer vuderu_ad_protocol_seeds
+	@mkdir -p $(FUZZ_BUILD)/corpus/ad_response $(FUZZ_BUILD)/corpus/sdk_log_response
+	@$(FUZZ_BUILD)/sdk/ads/vuderu_ad_protocol_seeds $(FUZZ_BUILD)/corpus/ad_response $(FUZZ_BUILD)/corpus/sdk_log_response
+	@for target in ad_response:vuderu_ad_response_fuzzer sdk_log_response:vuderu_sdk_log_response_fuzzer; do \
+		ASAN_OPTIONS=detect_leaks=1 $(FUZZ_BUILD)/sdk/ads/$${target#*:} -max_len=65536 -max_total_time=$(FUZZ_TIME) \
+			-print_final_stats=1 $(FUZZ_BUILD)/corpus/$${target%%:*} || exit 1; done
 
 # The threading tests under ThreadSanitizer (not part of CI).
 TSAN_TESTS ?= ^(Dispatch|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList)

@@ -1,0 +1,49 @@
+#pragma once
+// One thing that happened to an ad, named by the 36-name event vocabulary whose position is the
+// event id; an id-0 event keeps the raw name it arrived with.
+
+#include "platform/foundation/NSObject.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class VuderuAdEvent;
+using VuderuAdEventPtr = std::shared_ptr<VuderuAdEvent>;
+
+class VuderuAdEvent : public NSObject {
+public:
+    enum : std::int32_t { kUnknown = 0, kRequested = 1, kFilled = 3, kUnfilled = 4, kRendered = 5, kClicked = 7, kPrepared = 35 };
+    using ParamMap = std::map<std::string, std::string>;
+
+    static const std::vector<std::string>& adEventArrayInstance();
+    // Ids 0 to 35 only.
+    static const std::string& adEventEnumToString(std::int32_t eventId);
+    // 0 for nil and names outside the table.
+    static std::int32_t adEventStringToEnum(const std::optional<std::string>& name);
+
+    // The name is kept only for id 0; toBeSent starts clear.
+    VuderuAdEvent(std::int32_t eventId, std::optional<std::string> eventName, std::shared_ptr<ParamMap> paramsMap, std::int64_t timeOffset);
+
+    std::int32_t eventId() const { return eventId_; }
+    // The stored name of an id-0 event, else the vocabulary's name of the id.
+    std::string eventName() const;
+    std::int64_t sessionStartTimeOffset() const { return sessionStartTimeOffset_; }
+    const std::shared_ptr<ParamMap>& paramMap() const { return paramMap_; }
+    bool toBeSent() const { return toBeSent_; }
+    void setToBeSent(bool value) { toBeSent_ = value; }
+    // Becomes the map when there is none; otherwise its entries replace equal keys.
+    void addParams(const std::shared_ptr<ParamMap>& params);
+    bool compareWithAdEvent(const VuderuAdEvent& other) const;
+    std::string description() const override;
+
+private:
+    std::int32_t eventId_ = 0;
+    std::optional<std::string> storedName_;
+    std::int64_t sessionStartTimeOffset_ = 0;
+    std::shared_ptr<ParamMap> paramMap_;
+    bool toBeSent_ = false;
+};

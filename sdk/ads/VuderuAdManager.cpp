@@ -1,0 +1,120 @@
+#include "sdk/ads/VuderuAdManager.h"
+
+#include <algorithm>
+
+namespace {
+
+struct SizeCodes {
+    std::mutex lock;
+    std::map<std::string, std::int32_t> map;
+};
+
+SizeCodes& adSpaceDefaultConfigMap() {
+    static SizeCodes codes;
+    return codes;
+}
+
+} // namespace
+
+std::shared_ptr<VuderuAdManager> VuderuAdManager::instance() {
+    static const auto manager = std::make_shared<VuderuAdManager>();
+    return manager;
+}
+
+void VuderuAdManager::setupDefaultsForAdSpaceSize(const std::string& space, std::int32_t size) {
+    if (space.empty()) return;
+    auto& codes = adSpaceDefaultConfigMap();
+    std::lock_guard guard(codes.lock);
+    codes.map[space] = size;
+}
+
+bool VuderuAdManager::isTestAdSpace(const std::string& space) {
+    auto& codes = adSpaceDefaultConfigMap();
+    std::lock_guard guard(codes.lock);
+    return codes.map.count(space) > 0;
+}
+
+std::int32_t VuderuAdManager::adSizeForTestAdSpace(const std::string& space) {
+    auto& codes = adSpaceDefaultConfigMap();
+    std::lock_guard guard(codes.lock);
+    auto found = codes.map.find(space);
+    return found == codes.map.end() ? 0 : found->second;
+}
+
+bool VuderuAdManager::registerAdAdSpaceName(const IVuderuAdPtr& ad, const std::string& space) {
+    if (!ad) return false;
+    std::lock_guard guard(lock_);
+    return adSpaceToAdMap_.emplace(space, ad).second;
+}
+
+void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
+    std::lock_guard guard(lock_);
+    adSpaceToAdMap_.erase(space);
+}
+
+IVuderuAdPtr VuderuAdManager::adForSpace(const std::string& space) const {
+    std::lock_guard guard(lock_);
+    auto found = adSpaceToAdMap_.find(space);
+    return found == adSpaceToAdMap_.end() ? nullptr : found->second;
+}
+
+bool VuderuAdManager::isGuidActive(const std::string& guid) const {
+    if (guid.empty()) return false;
+    std::lock_guard guard(lock_);
+    return std::any_of(adSpaceToAdMap_.begin(), adSpaceToAdMap_.end(), [&](const auto& entry) { return entry.second->isGuidActive(guid); });
+}
+
+void VuderuAdManager::addPendingAd(const IVuderuAdPtr& ad) {
+    if (!ad) return;
+    std::lock_guard guard(lock_);
+    pendingAdArray_.push_back(ad);
+}
+
+IVuderuAdPtr VuderuAdManager::fetchPendingAdForSpace(const std::string& space) const {
+    std::lock_guard guard(lock_);
+    for (const auto& ad : pendingAdArray_) {
+        if (ad->adSpaceName() == space && ad->readyForDisplay()) return ad;
+    }
+    return nullptr;
+}
+
+void VuderuAdManager::removePendingAd(const IVuderuAdPtr& ad) {
+    std::lock_guard guard(lock_);
+    std::erase(pendingAdArray_, ad);
+}
+
+std::vector<IVuderuAdPtr> VuderuAdManager::pendingAdArray() const {
+    std::lock_guard guard(lock_);
+    return pendingAdArray_;
+}
+
+std::shared_ptr<NSObject> VuderuAdManager::vastManagerForAdGuid(const std::string& guid) const {
+    std::lock_guard guard(lock_);
+    auto found = adGuidToVuderuVASTManagerMap_.find(guid);
+    return found == adGuidToVuderuVASTManagerMap_.end() ? nullptr : found->second;
+}
+
+void VuderuAdManager::setVastManagerForAdGuid(const std::string& guid, std::shared_ptr<NSObject> manager) {
+    std::lock_guard guard(lock_);
+    if (manager) adGuidToVuderuVASTManagerMap_[guid] = std::move(manager);
+    else adGuidToVuderuVASTManagerMap_.erase(guid);
+}
+
+// Plain accessors, under the manager's lock: the ad response sets the limits on the main thread
+// while the cache's workers read them.
+#define VUDERU_AD_MANAGER_ACCESSORS(Type, getter, setter, member)                                                                  \
+    Type VuderuAdManager::getter() const {                                                                                         \
+        std::lock_guard guard(lock_);                                                                                              \
+        return member;                                                                                                             \
+    }                                                                                                                              \
+    void VuderuAdManager::setter(Type value) {                                                                                     \
+        std::lock_guard guard(lock_);                                                                                              \
+        member = std::move(value);                                                                                                 \
+    }
+VUDERU_AD_MANAGER_ACCESSORS(std::shared_ptr<UIViewController>, rvc, setRvc, rvc_)
+VUDERU_AD_MANAGER_ACCESSORS(std::string, sdkAssetUrl, setSdkAssetUrl, sdkAssetUrl_)
+VUDERU_AD_MANAGER_ACCESSORS(bool, sdkAssetUrlUpdated, setSdkAssetUrlUpdated, sdkAssetUrlUpdated_)
+VUDERU_AD_MANAGER_ACCESSORS(std::int32_t, cacheSize, setCacheSize, cacheSize_)
+VUDERU_AD_MANAGER_ACCESSORS(std::int32_t, maxAssetSize, setMaxAssetSize, maxAssetSize_)
+VUDERU_AD_MANAGER_ACCESSORS(VuderuAdManager::AssetDictionary, sdkAssetDictionary, setSdkAssetDictionary, sdkAssetDictionary_)
+#undef VUDERU_AD_MANAGER_ACCESSORS

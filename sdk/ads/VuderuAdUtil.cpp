@@ -1,0 +1,144 @@
+#include "sdk/ads/VuderuAdUtil.h"
+
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSObjCRuntime.h"
+#include "platform/foundation/NSString.h"
+#include "platform/system/DeviceProfile.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIViewController.h"
+#include "platform/uikit/UIWindow.h"
+#include "sdk/ads/VuderuAdManager.h"
+#include "sdk/ads/VuderuAdVocabulary.h"
+#include "sdk/ads/VuderuBuiltInImages.h"
+#include "sdk/analytics/VuderuUtil.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace {
+
+constexpr int kSystemVersion6 = 59999;
+constexpr double kRetinaScale = 2.0;
+
+const VuderuVocabulary& orientations() {
+    static const VuderuVocabulary table{{"PORTRAIT", "LANDSCAPE", "UNKNOWN"}};
+    return table;
+}
+
+struct UserAgent {
+    std::mutex lock;
+    std::string text;
+};
+
+UserAgent& userAgent() {
+    static UserAgent shared;
+    return shared;
+}
+
+// What the web view's "navigator.userAgent" answers on the device the profile describes.
+std::string webViewUserAgent() {
+    DeviceProfile profile = DeviceProfile::current();
+    std::string version = profile.systemVersion;
+    std::replace(version.begin(), version.end(), '.', '_');
+    std::string system = profile.model == "iPad" ? "CPU OS " : "CPU iPhone OS ";
+    return NSString::stringWithFormat("Mozilla/5.0 (%@; %@%@ like Mac OS X) AppleWebKit/600.1.4 (KHTML, like Gecko) Mobile/12A365",
+                                      profile.model, system, version);
+}
+
+struct PresentedControllers {
+    std::mutex lock;
+    std::map<std::weak_ptr<UIViewController>, std::weak_ptr<UIViewController>, std::owner_less<>> map;
+};
+
+PresentedControllers& presentedControllers() {
+    static PresentedControllers shared;
+    return shared;
+}
+
+} // namespace
+
+bool VuderuAdUtil::canDoSKAppStore() {
+    return NSClassFromString("SKStoreProductViewController") && VuderuUtil::getSystemVersionAsAnInteger() > kSystemVersion6;
+}
+
+bool VuderuAdUtil::isModalViewPresent() {
+    auto application = UIApplication::sharedApplication();
+    auto window = application ? application->keyWindow() : nullptr;
+    auto root = window ? window->rootViewController() : nullptr;
+    return root && UIViewController_VuderuAds::com_vuderu_ads_presentedViewController(root) != nullptr;
+}
+
+std::optional<std::string> VuderuAdUtil::getVuderuId() {
+    if (VuderuUtil::getSystemVersionAsAnInteger() <= kSystemVersion6) return std::nullopt;
+    return VuderuUtil::getVuderuId();
+}
+
+bool VuderuAdUtil::isAdTrackingEnabled() {
+    if (VuderuUtil::getSystemVersionAsAnInteger() <= kSystemVersion6) return true;
+    return VuderuUtil::isAdTrackingEnabled();
+}
+
+bool VuderuAdUtil::isRetinaDisplay() { return UIScreen::mainScreen()->scale() == kRetinaScale; }
+
+UIImagePtr VuderuAdUtil::getCorrectImageAsset(const std::string& name) {
+    std::string key = NSString::stringWithFormat(isRetinaDisplay() ? "%@_retina.png" : "%@.png", name);
+    auto assets = VuderuAdManager::instance()->sdkAssetDictionary();
+    if (assets) {
+        auto found = assets->find(key);
+        if (found != assets->end()) {
+            if (auto image = UIImage::imageWithContentsOfFile(found->second)) return image;
+        }
+    }
+    return getDefaultImage(name);
+}
+
+UIImagePtr VuderuAdUtil::getDefaultImage(const std::string& name) {
+    auto bytes = vuderuBuiltInImage(name);
+    if (!bytes) return nullptr;
+    return UIImage::imageWithData(NSData(bytes->data(), bytes->size()));
+}
+
+void VuderuAdUtil::initUserAgent() {
+    std::string text = webViewUserAgent();
+    std::lock_guard guard(userAgent().lock);
+    userAgent().text = std::move(text);
+}
+
+std::string VuderuAdUtil::getUserAgent() {
+    std::lock_guard guard(userAgent().lock);
+    return userAgent().text;
+}
+
+const std::vector<std::string>& VuderuAdUtil::screenOrientationArrayInstance() { return orientations().names; }
+
+const std::string& VuderuAdUtil::screenOrientationEnumToString(std::int32_t orientation) { return orientations().names.at(orientation); }
+
+std::int32_t VuderuAdUtil::screenOrientationStringToEnum(const std::optional<std::string>& orientation) {
+    return orientation ? orientations().indexOf(std::string_view(*orientation)) : orientations().unknownIndex();
+}
+
+std::int32_t VuderuAdUtil::getScreenOrientation() { return VuderuUtil::canvasInLandscape() ? kLandscape : kPortrait; }
+
+std::string VuderuAdUtil::cachePathDirectory() {
+    auto paths = NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSUserDomainMask, true);
+    return NSString::stringWithFormat("%@/VuderuFiles", paths.empty() ? std::string() : paths.front());
+}
+
+std::shared_ptr<UIViewController> UIViewController_VuderuAds::com_vuderu_ads_presentedViewController(
+    const std::shared_ptr<UIViewController>& controller) {
+    auto& store = presentedControllers();
+    std::lock_guard guard(store.lock);
+    auto found = store.map.find(controller);
+    return found == store.map.end() ? nullptr : found->second.lock();
+}
+
+void UIViewController_VuderuAds::setCom_vuderu_ads_presentedViewController(const std::shared_ptr<UIViewController>& controller,
+                                                                           const std::shared_ptr<UIViewController>& presented) {
+    auto& store = presentedControllers();
+    std::lock_guard guard(store.lock);
+    // Entries of controllers that are gone are dropped on the way.
+    std::erase_if(store.map, [](const auto& entry) { return entry.first.expired(); });
+    if (presented) store.map[controller] = presented;
+    else store.map.erase(controller);
+}
