@@ -9,6 +9,7 @@
 // and both tables are indexed by address then, so that naming a frame is a binary search.
 
 #include "platform/system/ElfSymbolIndex.h"
+#include "platform/system/ElfUnwindSample.h"
 #include "platform/system/mach.h"
 
 #include <cstddef>
@@ -49,6 +50,8 @@ struct vdelf_image {
     // The address indexes of .symtab and of the dynamic symbols (empty until registration).
     vdelf_symbol_index symtab_index;
     vdelf_symbol_index dynsym_index;
+    // A sample of the unwind table's index (empty until registration).
+    vdelf_unwind_sample unwind_sample;
 };
 
 // Reads the header, program headers, build-id note and dynamic section of a loaded image.

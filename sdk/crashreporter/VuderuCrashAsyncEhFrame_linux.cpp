@@ -264,7 +264,29 @@ bool searchIndex(task_t task, vm_address_t hdr, vm_address_t table, uint64_t low
 }
 
 // The FDE whose range holds `pc`, through the binary-search index of .eh_frame_hdr.
-vdcrash_error_t findFde(Windows& windows, vm_address_t hdr, vm_address_t pc, Fde* fde) {
+// The part of the index [low, high) that can hold `pc`'s entry, narrowed by the image's sample.
+void narrow(const vdelf_unwind_sample* sample, vm_address_t hdr, vm_address_t table, uint64_t count,
+            vm_address_t pc, uint64_t* low, uint64_t* high) {
+    if (!sample || !sample->starts || sample->table != table || sample->entries != count) return;
+    size_t first = 0, last = sample->count;  // the first sample that starts above the address
+    while (first < last) {
+        size_t middle = first + (last - first) / 2;
+        if (hdr + static_cast<int64_t>(sample->starts[middle]) <= pc)
+            first = middle + 1;
+        else
+            last = middle;
+    }
+    if (first == 0) {
+        *high = 0;  // below the first entry
+        return;
+    }
+    *low = (first - 1) * VDELF_UNWIND_SAMPLE_STRIDE;
+    uint64_t end = *low + VDELF_UNWIND_SAMPLE_STRIDE;
+    *high = end < count ? end : count;
+}
+
+vdcrash_error_t findFde(Windows& windows, vm_address_t hdr, const vdelf_unwind_sample* sample, vm_address_t pc,
+                        Fde* fde) {
     Stream s;
     openStream(s, windows, hdr);
     uint8_t version = byte(s), frameEncoding = byte(s), countEncoding = byte(s), tableEncoding = byte(s);
@@ -275,7 +297,9 @@ vdcrash_error_t findFde(Windows& windows, vm_address_t hdr, vm_address_t pc, Fde
         return VDCRASH_EINVALID_DATA;
     int32_t found[2] = {0, 0};
     bool any = false;
-    if (!searchIndex(windows.task, hdr, s.pos, 0, count, pc, found, &any)) return VDCRASH_EINTERNAL;
+    uint64_t low = 0, high = count;
+    narrow(sample, hdr, s.pos, count, pc, &low, &high);
+    if (!searchIndex(windows.task, hdr, s.pos, low, high, pc, found, &any)) return VDCRASH_EINTERNAL;
     if (!any) return VDCRASH_ENOTFOUND;
     if (!readFde(windows, hdr + static_cast<int64_t>(found[1]), fde)) return VDCRASH_EINVALID_DATA;
     return pc >= fde->begin && pc - fde->begin < fde->range ? VDCRASH_ESUCCESS : VDCRASH_ENOTFOUND;
@@ -386,11 +410,17 @@ bool execute(Windows& windows, const Fde& fde, vm_address_t at, vm_address_t end
 
 vdcrash_error_t vdcrash_async_eh_frame_find_row(task_t task, vm_address_t eh_frame_hdr, vm_address_t pc,
                                                 vdcrash_eh_frame_row_t* row) {
+    return vdcrash_async_eh_frame_find_row_sampled(task, eh_frame_hdr, nullptr, pc, row);
+}
+
+vdcrash_error_t vdcrash_async_eh_frame_find_row_sampled(task_t task, vm_address_t eh_frame_hdr,
+                                                        const vdelf_unwind_sample* sample, vm_address_t pc,
+                                                        vdcrash_eh_frame_row_t* row) {
     if (!eh_frame_hdr) return VDCRASH_ENOTFOUND;
     Windows windows;
     openWindows(windows, task);
     Fde fde;
-    vdcrash_error_t err = findFde(windows, eh_frame_hdr, pc, &fde);
+    vdcrash_error_t err = findFde(windows, eh_frame_hdr, sample, pc, &fde);
     if (err != VDCRASH_ESUCCESS) return err;
     vdcrash_async_memset(row, 0, sizeof *row);
     row->return_address_register = fde.cie.returnRegister;

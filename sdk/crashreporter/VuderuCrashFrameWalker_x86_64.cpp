@@ -40,17 +40,24 @@ void entryRow(vdcrash_eh_frame_row_t* row) {
 vdframe_error_t findRow(task_t task, vdcrash_async_image_list_t* images, vdcrash_greg_t pc, bool first,
                         vdcrash_eh_frame_row_t* row) {
     vm_address_t lookup = static_cast<vm_address_t>(first ? pc : pc - 1);
+    // Counted in as a reader for the whole lookup: the image's sample lives as long as its entry.
     vdcrash_async_image_list_set_reading(images, true);
     vdcrash_async_image_t* image = vdcrash_async_image_containing_address(images, lookup);
-    vm_address_t hdr = image && image->macho_image.elf ? image->macho_image.elf_image.eh_frame_hdr : 0;
-    vdcrash_async_image_list_set_reading(images, false);
+    vdframe_error_t result = VDFRAME_ESUCCESS;
     if (!image) {
-        if (!first) return VDFRAME_ENOTSUP;
-        entryRow(row);
-        return VDFRAME_ESUCCESS;
+        if (first)
+            entryRow(row);
+        else
+            result = VDFRAME_ENOTSUP;
+    } else {
+        const vdelf_image* elf = image->macho_image.elf ? &image->macho_image.elf_image : nullptr;
+        vm_address_t hdr = elf ? elf->eh_frame_hdr : 0;
+        const vdelf_unwind_sample* sample = elf ? &elf->unwind_sample : nullptr;
+        if (vdcrash_async_eh_frame_find_row_sampled(task, hdr, sample, lookup, row) != VDCRASH_ESUCCESS)
+            result = VDFRAME_ENOTSUP;
     }
-    return vdcrash_async_eh_frame_find_row(task, hdr, lookup, row) == VDCRASH_ESUCCESS ? VDFRAME_ESUCCESS
-                                                                                        : VDFRAME_ENOTSUP;
+    vdcrash_async_image_list_set_reading(images, false);
+    return result;
 }
 
 // The stack slots where a frame saved its caller's registers, read at once when they lie close
