@@ -285,21 +285,38 @@ void narrow(const vdelf_unwind_sample* sample, vm_address_t hdr, vm_address_t ta
     *high = end < count ? end : count;
 }
 
-vdcrash_error_t findFde(Windows& windows, vm_address_t hdr, const vdelf_unwind_sample* sample, vm_address_t pc,
-                        Fde* fde) {
+// The index's entries and their number, from the header of .eh_frame_hdr.
+vdcrash_error_t readIndexHeader(Windows& windows, vm_address_t hdr, vm_address_t* table, uint64_t* count) {
     Stream s;
     openStream(s, windows, hdr);
     uint8_t version = byte(s), frameEncoding = byte(s), countEncoding = byte(s), tableEncoding = byte(s);
     if (s.failed) return VDCRASH_EINTERNAL;
-    uint64_t frame = 0, count = 0;
-    if (version != 1 || !encoded(s, frameEncoding, hdr, &frame) || !encoded(s, countEncoding, hdr, &count) ||
+    uint64_t frame = 0;
+    if (version != 1 || !encoded(s, frameEncoding, hdr, &frame) || !encoded(s, countEncoding, hdr, count) ||
         tableEncoding != kEncDataRelSData4)
         return VDCRASH_EINVALID_DATA;
+    *table = s.pos;
+    return VDCRASH_ESUCCESS;
+}
+
+// The FDE whose range holds `pc`, through the binary-search index of .eh_frame_hdr. The image's
+// sample, when it has one, was taken from the same header (read-only memory): it is not read again.
+vdcrash_error_t findFde(Windows& windows, vm_address_t hdr, const vdelf_unwind_sample* sample, vm_address_t pc,
+                        Fde* fde) {
+    vm_address_t table = 0;
+    uint64_t count = 0;
+    if (sample && sample->starts) {
+        table = sample->table;
+        count = sample->entries;
+    } else {
+        vdcrash_error_t err = readIndexHeader(windows, hdr, &table, &count);
+        if (err != VDCRASH_ESUCCESS) return err;
+    }
     int32_t found[2] = {0, 0};
     bool any = false;
     uint64_t low = 0, high = count;
-    narrow(sample, hdr, s.pos, count, pc, &low, &high);
-    if (!searchIndex(windows.task, hdr, s.pos, low, high, pc, found, &any)) return VDCRASH_EINTERNAL;
+    narrow(sample, hdr, table, count, pc, &low, &high);
+    if (!searchIndex(windows.task, hdr, table, low, high, pc, found, &any)) return VDCRASH_EINTERNAL;
     if (!any) return VDCRASH_ENOTFOUND;
     if (!readFde(windows, hdr + static_cast<int64_t>(found[1]), fde)) return VDCRASH_EINVALID_DATA;
     return pc >= fde->begin && pc - fde->begin < fde->range ? VDCRASH_ESUCCESS : VDCRASH_ENOTFOUND;
