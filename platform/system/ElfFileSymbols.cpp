@@ -109,6 +109,10 @@ void indexSymtab(vdelf_image* image) {
 // The dynamic symbols are in the image's memory: read as the crash-time search would read them.
 void indexDynsym(vdelf_image* image) {
     if (!image->dynsym || image->dynsym_count == 0) return;
+    // A count that would reach past the image is not believed.
+    if (image->dynsym < image->header || image->dynsym >= image->image_end ||
+        (image->image_end - image->dynsym) / sizeof(Elf64_Sym) < image->dynsym_count)
+        return;
     std::vector<Elf64_Sym> symbols(image->dynsym_count);
     vm_size_t got = 0;
     if (vm_read_overwrite(image->task, image->dynsym, symbols.size() * sizeof(Elf64_Sym),

@@ -1,5 +1,7 @@
 #include "platform/system/ElfUnwindSample.h"
 
+#include "platform/system/ElfImage.h"
+
 #include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -25,8 +27,10 @@ size_t fixedSize(uint8_t encoding) {
 
 } // namespace
 
-void vdelf_nasync_unwind_sample_take(task_t task, uintptr_t eh_frame_hdr, vdelf_unwind_sample* sample) {
+void vdelf_nasync_unwind_sample_take(const vdelf_image* image, vdelf_unwind_sample* sample) {
     *sample = vdelf_unwind_sample{};
+    task_t task = image->task;
+    uintptr_t eh_frame_hdr = image->eh_frame_hdr;
     uint8_t header[4];
     if (!eh_frame_hdr || !readTask(task, eh_frame_hdr, header, sizeof header)) return;
     size_t frameSize = fixedSize(header[1]);
@@ -35,6 +39,7 @@ void vdelf_nasync_unwind_sample_take(task_t task, uintptr_t eh_frame_hdr, vdelf_
     uintptr_t countAt = eh_frame_hdr + sizeof header + frameSize;
     if (!readTask(task, countAt, &entries, sizeof entries) || entries == 0) return;
     uintptr_t table = countAt + sizeof entries;
+    if (table > image->image_end || (image->image_end - table) / (2 * sizeof(int32_t)) < entries) return;
     std::vector<int32_t> pairs(size_t(entries) * 2);
     if (!readTask(task, table, pairs.data(), pairs.size() * sizeof(int32_t))) return;
 

@@ -6,6 +6,8 @@
 
 #include "platform/system/mach.h"
 
+struct vdelf_image;
+
 #include <cstddef>
 #include <cstdint>
 
@@ -19,7 +21,8 @@ struct vdelf_unwind_sample {
     size_t mapping_size;
 };
 
-// Not async-signal-safe (registration time). Leaves the sample empty for an index laid out
-// otherwise than every linker of this host writes it.
-void vdelf_nasync_unwind_sample_take(task_t task, uintptr_t eh_frame_hdr, vdelf_unwind_sample* sample);
+// Not async-signal-safe (registration time). Leaves the sample empty for an image without an
+// index, an index laid out otherwise than every linker of this host writes it, or one that would
+// reach past the image.
+void vdelf_nasync_unwind_sample_take(const vdelf_image* image, vdelf_unwind_sample* sample);
 void vdelf_nasync_unwind_sample_free(vdelf_unwind_sample* sample);

@@ -61,7 +61,7 @@ vdcrash_error_t vdcrash_nasync_macho_init(vdcrash_async_macho_t* image, task_t t
     if (head.magic == VDELF_MAGIC) {
         if (vdelf_image_read(task, header, &image->elf_image) != VDELF_OK) return fail(VDCRASH_EINVAL);
         vdelf_nasync_map_file_symbols(&image->elf_image, image->name);
-        vdelf_nasync_unwind_sample_take(task, image->elf_image.eh_frame_hdr, &image->elf_image.unwind_sample);
+        vdelf_nasync_unwind_sample_take(&image->elf_image, &image->elf_image.unwind_sample);
         image->elf = true;
         image->m64 = image->elf_image.is64;
         image->byteorder = &vdcrash_async_byteorder_direct;
