@@ -1,5 +1,6 @@
 // The full symbol table of an image's file, mapped at registration time so that crash-time
-// lookups read it through the fault-free reads and allocate nothing.
+// lookups read it through the fault-free reads and allocate nothing; it and the dynamic symbols
+// are indexed by address then.
 #include "platform/system/ElfImage.h"
 
 #include <algorithm>
@@ -88,14 +89,51 @@ void mapSymbols(vdelf_image* image, int fd) {
     image->strtab_size = strtab.sh_size;
 }
 
+bool isDefinedCode(const Elf64_Sym& sym) {
+    unsigned type = ELF64_ST_TYPE(sym.st_info);
+    return sym.st_shndx != SHN_UNDEF && (type == STT_FUNC || type == STT_GNU_IFUNC);
+}
+
+void addCode(std::vector<vdelf_symbol_input>* code, const Elf64_Sym& sym) {
+    if (isDefinedCode(sym)) code->push_back({sym.st_value, sym.st_size, sym.st_name});
+}
+
+void indexSymtab(vdelf_image* image) {
+    if (!image->symtab) return;
+    std::vector<vdelf_symbol_input> code;
+    const auto* symbols = reinterpret_cast<const Elf64_Sym*>(image->symtab);
+    for (size_t i = 0; i < image->symtab_count; ++i) addCode(&code, symbols[i]);
+    vdelf_nasync_symbol_index_build(code.data(), code.size(), &image->symtab_index);
+}
+
+// The dynamic symbols are in the image's memory: read as the crash-time search would read them.
+void indexDynsym(vdelf_image* image) {
+    if (!image->dynsym || image->dynsym_count == 0) return;
+    // A count that would reach past the image is not believed.
+    if (image->dynsym < image->header || image->dynsym >= image->image_end ||
+        (image->image_end - image->dynsym) / sizeof(Elf64_Sym) < image->dynsym_count)
+        return;
+    std::vector<Elf64_Sym> symbols(image->dynsym_count);
+    vm_size_t got = 0;
+    if (vm_read_overwrite(image->task, image->dynsym, symbols.size() * sizeof(Elf64_Sym),
+                          reinterpret_cast<vm_address_t>(symbols.data()), &got) != KERN_SUCCESS)
+        return;
+    std::vector<vdelf_symbol_input> code;
+    for (const Elf64_Sym& sym : symbols) addCode(&code, sym);
+    vdelf_nasync_symbol_index_build(code.data(), code.size(), &image->dynsym_index);
+}
+
 } // namespace
 
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
-    if (!path || !*path || image->file_mapping) return;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    mapSymbols(image, fd);
-    close(fd);
+    if (image->file_mapping || image->dynsym_index.built) return;
+    int fd = path && *path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
+    if (fd >= 0) {
+        mapSymbols(image, fd);
+        close(fd);
+    }
+    indexSymtab(image);
+    indexDynsym(image);
 }
 
 void vdelf_nasync_unmap_file_symbols(vdelf_image* image) {
@@ -104,4 +142,6 @@ void vdelf_nasync_unmap_file_symbols(vdelf_image* image) {
     image->file_mapping_size = 0;
     image->symtab = image->strtab = 0;
     image->symtab_count = image->strtab_size = 0;
+    vdelf_nasync_symbol_index_free(&image->symtab_index);
+    vdelf_nasync_symbol_index_free(&image->dynsym_index);
 }

@@ -204,18 +204,27 @@ vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uin
         size_t count;
         uintptr_t strings;
         size_t stringsSize;
+        const vdelf_symbol_index* index;
     } tables[] = {
-        {image->symtab, image->symtab_count, image->strtab, image->strtab_size},
-        {image->dynsym, image->dynsym_count, image->dynstr, image->dynstr_size},
+        {image->symtab, image->symtab_count, image->strtab, image->strtab_size, &image->symtab_index},
+        {image->dynsym, image->dynsym_count, image->dynstr, image->dynstr_size, &image->dynsym_index},
     };
     vdelf_result result = VDELF_NOT_FOUND;
     for (const Table& table : tables) {
         if (!table.symbols || table.count == 0) continue;
-        SymbolSearch search{pc - image->bias, false, {}, 0};
-        result = searchTable(image->task, table.symbols, table.count, &search);
-        if (result != VDELF_OK) continue;
-        result = copyName(image->task, table.strings, table.stringsSize, search.best.st_name, name, nameSize);
-        if (result == VDELF_OK) *address = image->bias + search.best.st_value;
+        uint64_t value = 0;
+        uint32_t nameOffset = 0;
+        if (table.index->built) {
+            if (!vdelf_symbol_index_find(table.index, pc - image->bias, &value, &nameOffset)) continue;
+        } else {
+            SymbolSearch search{pc - image->bias, false, {}, 0};
+            result = searchTable(image->task, table.symbols, table.count, &search);
+            if (result != VDELF_OK) continue;
+            value = search.best.st_value;
+            nameOffset = search.best.st_name;
+        }
+        result = copyName(image->task, table.strings, table.stringsSize, nameOffset, name, nameSize);
+        if (result == VDELF_OK) *address = image->bias + value;
         return result;
     }
     return result;

@@ -5,8 +5,11 @@
 // names file-local functions too) when the image's file has one, else from the dynamic symbol
 // table, which -rdynamic fills with the executable's exported functions. Everything at crash time
 // is read through vm_read_overwrite, never by dereferencing: async-signal-safe. The full symbol
-// table is not loaded with the image: it is mapped from the file when the image is registered.
+// table is not loaded with the image: it is mapped from the file when the image is registered,
+// and both tables are indexed by address then, so that naming a frame is a binary search.
 
+#include "platform/system/ElfSymbolIndex.h"
+#include "platform/system/ElfUnwindSample.h"
 #include "platform/system/mach.h"
 
 #include <cstddef>
@@ -44,18 +47,25 @@ struct vdelf_image {
     size_t strtab_size;
     void* file_mapping;
     size_t file_mapping_size;
+    // The address indexes of .symtab and of the dynamic symbols (empty until registration).
+    vdelf_symbol_index symtab_index;
+    vdelf_symbol_index dynsym_index;
+    // A sample of the unwind table's index (empty until registration).
+    vdelf_unwind_sample unwind_sample;
 };
 
 // Reads the header, program headers, build-id note and dynamic section of a loaded image.
 vdelf_result vdelf_image_read(task_t task, uintptr_t header, vdelf_image* image);
 // Not async-signal-safe (registration time): maps the .symtab of the image's file at `path`,
-// when the file has one and is the file the image was loaded from (same build-id).
+// when the file has one and is the file the image was loaded from (same build-id), and indexes
+// it and the dynamic symbols by address. Unmapping frees the indexes too.
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path);
 void vdelf_nasync_unmap_file_symbols(vdelf_image* image);
 // The function symbol that holds `pc`: the one with the highest address at or below it whose
 // size reaches past it (a symbol without a size reaches to the next symbol). Its address in
 // memory and its name, cut to fit `nameSize` (NUL-terminated). The full symbol table is searched
-// when the image has one, else the dynamic symbols.
+// when the image has one, else (or when it names none) the dynamic symbols; through their
+// indexes when they have them.
 vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uintptr_t* address, char* name,
                                      size_t nameSize);
 // The address in memory of the defined symbol with exactly this name.

@@ -12,40 +12,67 @@ constexpr uint8_t kEncDataRel = 0x30;
 constexpr uint8_t kEncDataRelSData4 = 0x3B;  // the index of every linker of this host
 constexpr size_t kMaxAugmentation = 8;
 constexpr int kRememberDepth = 8;
-constexpr size_t kWindow = 128;
+constexpr size_t kWindow = 256;
+constexpr int kWindows = 3;          // the index, the FDE and its CIE
+constexpr size_t kTableBlock = 128;  // index entries read at once when the search has narrowed to them
 
-// A byte stream over task memory, read through a small window that never crosses a page, so
-// that the last bytes of a table are readable even when the page after it is not.
-struct Stream {
-    task_t task;
-    vm_address_t pos;
-    vm_address_t windowStart;
-    size_t windowLength;
-    bool failed;
-    uint8_t window[kWindow];
+// Windows onto task memory shared by every stream of one lookup, so that the FDE, its CIE and
+// their instructions cost a read each at most. A window never crosses a page, so that the last
+// bytes of a table are readable even when the page after it is not.
+struct Window {
+    vm_address_t start;
+    size_t length;
+    uint8_t bytes[kWindow];
 };
 
-void openStream(Stream& s, task_t task, vm_address_t at) {
-    s.task = task;
+struct Windows {
+    task_t task;
+    int next;
+    Window slots[kWindows];
+};
+
+void openWindows(Windows& w, task_t task) {
+    w.task = task;
+    w.next = 0;
+    for (Window& slot : w.slots) slot.length = 0;
+}
+
+// The window that holds `at`, read when none does; null when the memory can't be read.
+const Window* windowAt(Windows& w, vm_address_t at) {
+    for (const Window& slot : w.slots)
+        if (at >= slot.start && at - slot.start < slot.length) return &slot;
+    Window& slot = w.slots[w.next];
+    w.next = (w.next + 1) % kWindows;
+    size_t toPageEnd = vm_page_size - (at & (vm_page_size - 1));
+    size_t length = toPageEnd < kWindow ? toPageEnd : kWindow;
+    slot.length = 0;
+    if (vdcrash_async_read_addr(w.task, at, slot.bytes, length) != KERN_SUCCESS) return nullptr;
+    slot.start = at;
+    slot.length = length;
+    return &slot;
+}
+
+// A byte stream over task memory, read through the lookup's windows.
+struct Stream {
+    Windows* windows;
+    vm_address_t pos;
+    bool failed;
+};
+
+void openStream(Stream& s, Windows& windows, vm_address_t at) {
+    s.windows = &windows;
     s.pos = at;
-    s.windowStart = 0;
-    s.windowLength = 0;
     s.failed = false;
 }
 
 uint8_t byte(Stream& s) {
     if (s.failed) return 0;
-    if (s.pos < s.windowStart || s.pos >= s.windowStart + s.windowLength) {
-        size_t toPageEnd = vm_page_size - (s.pos & (vm_page_size - 1));
-        size_t length = toPageEnd < kWindow ? toPageEnd : kWindow;
-        if (vdcrash_async_read_addr(s.task, s.pos, s.window, length) != KERN_SUCCESS) {
-            s.failed = true;
-            return 0;
-        }
-        s.windowStart = s.pos;
-        s.windowLength = length;
+    const Window* window = windowAt(*s.windows, s.pos);
+    if (!window) {
+        s.failed = true;
+        return 0;
     }
-    return s.window[s.pos++ - s.windowStart];
+    return window->bytes[s.pos++ - window->start];
 }
 
 uint64_t unsignedBytes(Stream& s, int count) {
@@ -100,7 +127,8 @@ bool encoded(Stream& s, uint8_t encoding, vm_address_t dataBase, uint64_t* out) 
     }
     if (encoding & kEncIndirect) {
         uint64_t target = 0;
-        if (vdcrash_async_read_addr(s.task, static_cast<vm_address_t>(v), &target, sizeof target) != KERN_SUCCESS)
+        if (vdcrash_async_read_addr(s.windows->task, static_cast<vm_address_t>(v), &target, sizeof target) !=
+            KERN_SUCCESS)
             return false;
         v = target;
     }
@@ -129,9 +157,9 @@ struct Cie {
     vm_address_t end;
 };
 
-bool readCie(task_t task, vm_address_t at, Cie* cie) {
+bool readCie(Windows& windows, vm_address_t at, Cie* cie) {
     Stream s;
-    openStream(s, task, at);
+    openStream(s, windows, at);
     bool wide = false;
     if (!entryLength(s, &cie->end, &wide)) return false;
     if (unsignedBytes(s, wide ? 8 : 4) != 0) return false;  // not a CIE
@@ -189,15 +217,15 @@ struct Fde {
     vm_address_t end;
 };
 
-bool readFde(task_t task, vm_address_t at, Fde* fde) {
+bool readFde(Windows& windows, vm_address_t at, Fde* fde) {
     Stream s;
-    openStream(s, task, at);
+    openStream(s, windows, at);
     bool wide = false;
     if (!entryLength(s, &fde->end, &wide)) return false;
     vm_address_t idAt = s.pos;
     uint64_t cieOffset = unsignedBytes(s, wide ? 8 : 4);
     if (s.failed || cieOffset == 0 || cieOffset > idAt) return false;
-    if (!readCie(task, idAt - cieOffset, &fde->cie)) return false;
+    if (!readCie(windows, idAt - cieOffset, &fde->cie)) return false;
     if (!encoded(s, fde->cie.fdeEncoding, 0, &fde->begin)) return false;
     if (!encoded(s, fde->cie.fdeEncoding & kEncFormatMask, 0, &fde->range)) return false;
     if (fde->cie.hasAugmentationData) s.pos += uleb(s);
@@ -205,36 +233,92 @@ bool readFde(task_t task, vm_address_t at, Fde* fde) {
     return !s.failed && fde->instructions <= fde->end;
 }
 
-// The FDE whose range holds `pc`, through the binary-search index of .eh_frame_hdr.
-vdcrash_error_t findFde(task_t task, vm_address_t hdr, vm_address_t pc, Fde* fde) {
-    Stream s;
-    openStream(s, task, hdr);
-    uint8_t version = byte(s), frameEncoding = byte(s), countEncoding = byte(s), tableEncoding = byte(s);
-    if (s.failed) return VDCRASH_EINTERNAL;
-    uint64_t frame = 0, count = 0;
-    if (version != 1 || !encoded(s, frameEncoding, hdr, &frame) || !encoded(s, countEncoding, hdr, &count) ||
-        tableEncoding != kEncDataRelSData4)
-        return VDCRASH_EINVALID_DATA;
-    vm_address_t table = s.pos;
-    uint64_t low = 0, high = count;
-    int32_t found[2] = {0, 0};
-    bool any = false;
-    while (low < high) {
+// The last entry of the index [low, high) that starts at or below `pc`; false when the index
+// can't be read. Single entries are read until the range fits one block, which is read whole.
+bool searchIndex(task_t task, vm_address_t hdr, vm_address_t table, uint64_t low, uint64_t high, vm_address_t pc,
+                 int32_t found[2], bool* any) {
+    int32_t block[kTableBlock][2];
+    while (high - low > kTableBlock) {
         uint64_t middle = low + (high - low) / 2;
-        int32_t entry[2];
-        if (vdcrash_async_read_addr(task, table + middle * sizeof entry, entry, sizeof entry) != KERN_SUCCESS)
-            return VDCRASH_EINTERNAL;
-        if (hdr + static_cast<int64_t>(entry[0]) <= pc) {
-            found[0] = entry[0];
-            found[1] = entry[1];
-            any = true;
+        if (vdcrash_async_read_addr(task, table + middle * sizeof block[0], block[0], sizeof block[0]) != KERN_SUCCESS)
+            return false;
+        if (hdr + static_cast<int64_t>(block[0][0]) <= pc) {
+            found[0] = block[0][0];
+            found[1] = block[0][1];
+            *any = true;
             low = middle + 1;
         } else {
             high = middle;
         }
     }
+    if (low == high) return true;
+    if (vdcrash_async_read_addr(task, table + low * sizeof block[0], block, (high - low) * sizeof block[0]) !=
+        KERN_SUCCESS)
+        return false;
+    for (uint64_t i = 0; i < high - low && hdr + static_cast<int64_t>(block[i][0]) <= pc; ++i) {
+        found[0] = block[i][0];
+        found[1] = block[i][1];
+        *any = true;
+    }
+    return true;
+}
+
+// The FDE whose range holds `pc`, through the binary-search index of .eh_frame_hdr.
+// The part of the index [low, high) that can hold `pc`'s entry, narrowed by the image's sample.
+void narrow(const vdelf_unwind_sample* sample, vm_address_t hdr, vm_address_t table, uint64_t count,
+            vm_address_t pc, uint64_t* low, uint64_t* high) {
+    if (!sample || !sample->starts || sample->table != table || sample->entries != count) return;
+    size_t first = 0, last = sample->count;  // the first sample that starts above the address
+    while (first < last) {
+        size_t middle = first + (last - first) / 2;
+        if (hdr + static_cast<int64_t>(sample->starts[middle]) <= pc)
+            first = middle + 1;
+        else
+            last = middle;
+    }
+    if (first == 0) {
+        *high = 0;  // below the first entry
+        return;
+    }
+    *low = (first - 1) * VDELF_UNWIND_SAMPLE_STRIDE;
+    uint64_t end = *low + VDELF_UNWIND_SAMPLE_STRIDE;
+    *high = end < count ? end : count;
+}
+
+// The index's entries and their number, from the header of .eh_frame_hdr.
+vdcrash_error_t readIndexHeader(Windows& windows, vm_address_t hdr, vm_address_t* table, uint64_t* count) {
+    Stream s;
+    openStream(s, windows, hdr);
+    uint8_t version = byte(s), frameEncoding = byte(s), countEncoding = byte(s), tableEncoding = byte(s);
+    if (s.failed) return VDCRASH_EINTERNAL;
+    uint64_t frame = 0;
+    if (version != 1 || !encoded(s, frameEncoding, hdr, &frame) || !encoded(s, countEncoding, hdr, count) ||
+        tableEncoding != kEncDataRelSData4)
+        return VDCRASH_EINVALID_DATA;
+    *table = s.pos;
+    return VDCRASH_ESUCCESS;
+}
+
+// The FDE whose range holds `pc`, through the binary-search index of .eh_frame_hdr. The image's
+// sample, when it has one, was taken from the same header (read-only memory): it is not read again.
+vdcrash_error_t findFde(Windows& windows, vm_address_t hdr, const vdelf_unwind_sample* sample, vm_address_t pc,
+                        Fde* fde) {
+    vm_address_t table = 0;
+    uint64_t count = 0;
+    if (sample && sample->starts) {
+        table = sample->table;
+        count = sample->entries;
+    } else {
+        vdcrash_error_t err = readIndexHeader(windows, hdr, &table, &count);
+        if (err != VDCRASH_ESUCCESS) return err;
+    }
+    int32_t found[2] = {0, 0};
+    bool any = false;
+    uint64_t low = 0, high = count;
+    narrow(sample, hdr, table, count, pc, &low, &high);
+    if (!searchIndex(windows.task, hdr, table, low, high, pc, found, &any)) return VDCRASH_EINTERNAL;
     if (!any) return VDCRASH_ENOTFOUND;
-    if (!readFde(task, hdr + static_cast<int64_t>(found[1]), fde)) return VDCRASH_EINVALID_DATA;
+    if (!readFde(windows, hdr + static_cast<int64_t>(found[1]), fde)) return VDCRASH_EINVALID_DATA;
     return pc >= fde->begin && pc - fde->begin < fde->range ? VDCRASH_ESUCCESS : VDCRASH_ENOTFOUND;
 }
 
@@ -249,13 +333,13 @@ void setRule(vdcrash_eh_frame_row_t* row, uint64_t reg, vdcrash_eh_frame_rule_ki
 
 // Runs the call-frame instructions in [at, end) from `loc` until the row passes `target`.
 // `initial` is the row after the CIE's instructions (for DW_CFA_restore); null while they run.
-bool execute(task_t task, const Fde& fde, vm_address_t at, vm_address_t end, uint64_t loc, uint64_t target,
+bool execute(Windows& windows, const Fde& fde, vm_address_t at, vm_address_t end, uint64_t loc, uint64_t target,
              const vdcrash_eh_frame_row_t* initial, vdcrash_eh_frame_row_t* row) {
     vdcrash_eh_frame_row_t remembered[kRememberDepth];
     int depth = 0;
     const Cie& cie = fde.cie;
     Stream s;
-    openStream(s, task, at);
+    openStream(s, windows, at);
     auto unsignedOffset = [&] { return factored(uleb(s), cie.dataAlign); };
     auto signedOffset = [&] { return factored(static_cast<uint64_t>(sleb(s)), cie.dataAlign); };
     auto restore = [&](uint64_t reg) {
@@ -343,16 +427,24 @@ bool execute(task_t task, const Fde& fde, vm_address_t at, vm_address_t end, uin
 
 vdcrash_error_t vdcrash_async_eh_frame_find_row(task_t task, vm_address_t eh_frame_hdr, vm_address_t pc,
                                                 vdcrash_eh_frame_row_t* row) {
+    return vdcrash_async_eh_frame_find_row_sampled(task, eh_frame_hdr, nullptr, pc, row);
+}
+
+vdcrash_error_t vdcrash_async_eh_frame_find_row_sampled(task_t task, vm_address_t eh_frame_hdr,
+                                                        const vdelf_unwind_sample* sample, vm_address_t pc,
+                                                        vdcrash_eh_frame_row_t* row) {
     if (!eh_frame_hdr) return VDCRASH_ENOTFOUND;
+    Windows windows;
+    openWindows(windows, task);
     Fde fde;
-    vdcrash_error_t err = findFde(task, eh_frame_hdr, pc, &fde);
+    vdcrash_error_t err = findFde(windows, eh_frame_hdr, sample, pc, &fde);
     if (err != VDCRASH_ESUCCESS) return err;
     vdcrash_async_memset(row, 0, sizeof *row);
     row->return_address_register = fde.cie.returnRegister;
     row->signal_frame = fde.cie.signalFrame;
-    if (!execute(task, fde, fde.cie.instructions, fde.cie.end, 0, ~uint64_t(0), nullptr, row))
+    if (!execute(windows, fde, fde.cie.instructions, fde.cie.end, 0, ~uint64_t(0), nullptr, row))
         return VDCRASH_EINVALID_DATA;
     vdcrash_eh_frame_row_t initial = *row;
-    if (!execute(task, fde, fde.instructions, fde.end, fde.begin, pc, &initial, row)) return VDCRASH_EINVALID_DATA;
+    if (!execute(windows, fde, fde.instructions, fde.end, fde.begin, pc, &initial, row)) return VDCRASH_EINVALID_DATA;
     return VDCRASH_ESUCCESS;
 }

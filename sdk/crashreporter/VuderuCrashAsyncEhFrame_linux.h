@@ -6,6 +6,7 @@
 // this way. Everything is read through the fault-free task reads, into stack buffers:
 // async-signal-safe.
 
+#include "platform/system/ElfUnwindSample.h"
 #include "sdk/crashreporter/VuderuCrashAsync.h"
 
 // DWARF numbers 0 to 16 of x86-64: the sixteen general registers and the return address.
@@ -42,3 +43,8 @@ struct vdcrash_eh_frame_row_t {
 // be read.
 vdcrash_error_t vdcrash_async_eh_frame_find_row(task_t task, vm_address_t eh_frame_hdr, vm_address_t pc,
                                                 vdcrash_eh_frame_row_t* row);
+// The same with the image's sample of the index (may be null), which spares the search of the
+// index all but one read.
+vdcrash_error_t vdcrash_async_eh_frame_find_row_sampled(task_t task, vm_address_t eh_frame_hdr,
+                                                        const vdelf_unwind_sample* sample, vm_address_t pc,
+                                                        vdcrash_eh_frame_row_t* row);

@@ -3,18 +3,21 @@
 #include <cstdlib>
 #include <new>
 
+namespace {
+// An image goes with its node: when no reader can stand on it any more.
+void disposeImage(vdcrash_async_image_t* image) {
+    vdcrash_nasync_macho_free(&image->macho_image);
+    delete image;
+}
+} // namespace
+
 void vdcrash_nasync_image_list_init(vdcrash_async_image_list_t* list, task_t task) {
     list->task = task;
     mach_port_mod_refs(mach_task_self(), task, 0, 1);
-    list->list = new vdcrash_async_image_list_nodes();
+    list->list = new vdcrash_async_image_list_nodes(disposeImage);
 }
 
 void vdcrash_nasync_image_list_free(vdcrash_async_image_list_t* list) {
-    for (auto* n = list->list->next(nullptr); n; n = list->list->next(n)) {
-        vdcrash_async_image_t* image = n->value();
-        vdcrash_nasync_macho_free(&image->macho_image);
-        delete image;
-    }
     delete list->list;
     list->list = nullptr;
     mach_port_deallocate(mach_task_self(), list->task);

@@ -22,8 +22,9 @@ void vdcrash_nasync_image_list_init(vdcrash_async_image_list_t* list, task_t tas
 void vdcrash_nasync_image_list_free(vdcrash_async_image_list_t* list);
 // Lists the image whose header lies at `header`; one that can't be parsed is left out.
 void vdcrash_nasync_image_list_append(vdcrash_async_image_list_t* list, vm_address_t header, const char* name);
-// Unlists the first image with that header. The record stays allocated: a crash-time reader may
-// still hold it.
+// Unlists the first image with that header. The record (its name, symbol indexes and mappings)
+// is freed once no crash-time reader can hold it: at once when none is counted in, else at a
+// later change of the list or when the list is freed.
 void vdcrash_nasync_image_list_remove(vdcrash_async_image_list_t* list, vm_address_t header);
 
 void vdcrash_async_image_list_set_reading(vdcrash_async_image_list_t* list, bool enable);

@@ -9,7 +9,8 @@
 // A node that a writer removes while any reader is counted in keeps its own links untouched and
 // waits on a free list (linked through a field of its own), because a reader may still stand on
 // it and follow its next pointer. Free-list nodes are released or reused only while no reader is
-// counted in.
+// counted in. A list made with a disposer hands it each value whose node it releases (or
+// reuses), so that what the value owns lives exactly as long as a reader may reach it.
 
 #include <atomic>
 #include <cstdint>
@@ -37,7 +38,10 @@ public:
         node* freeNext_ = nullptr;
     };
 
+    using disposer = void (*)(V);
+
     async_list() = default;
+    explicit async_list(disposer dispose) : dispose_(dispose) {}
     async_list(const async_list&) = delete;
     async_list& operator=(const async_list&) = delete;
     ~async_list() {
@@ -154,6 +158,7 @@ private:
         if (free_ && readers_.load(std::memory_order_seq_cst) < 1) {
             n = free_;
             free_ = n->freeNext_;
+            if (dispose_) dispose_(n->value_);
         } else {
             void* memory = std::malloc(sizeof(node));
             if (!memory) std::abort();
@@ -174,11 +179,13 @@ private:
         }
     }
 
-    static void destroy(node* n) {
+    void destroy(node* n) {
+        if (dispose_) dispose_(n->value_);
         n->~node();
         std::free(n);
     }
 
+    disposer dispose_ = nullptr;
     std::atomic_flag spin_ = ATOMIC_FLAG_INIT;
     std::atomic<node*> head_{nullptr};
     node* tail_ = nullptr;

@@ -61,6 +61,7 @@ vdcrash_error_t vdcrash_nasync_macho_init(vdcrash_async_macho_t* image, task_t t
     if (head.magic == VDELF_MAGIC) {
         if (vdelf_image_read(task, header, &image->elf_image) != VDELF_OK) return fail(VDCRASH_EINVAL);
         vdelf_nasync_map_file_symbols(&image->elf_image, image->name);
+        vdelf_nasync_unwind_sample_take(&image->elf_image, &image->elf_image.unwind_sample);
         image->elf = true;
         image->m64 = image->elf_image.is64;
         image->byteorder = &vdcrash_async_byteorder_direct;
@@ -108,10 +109,12 @@ vdcrash_error_t vdcrash_nasync_macho_init(vdcrash_async_macho_t* image, task_t t
 }
 
 void vdcrash_nasync_macho_free(vdcrash_async_macho_t* image) {
-    if (image->elf)
+    if (image->elf) {
         vdelf_nasync_unmap_file_symbols(&image->elf_image);
-    else
+        vdelf_nasync_unwind_sample_free(&image->elf_image.unwind_sample);
+    } else {
         vdcrash_async_mobject_free(&image->load_cmds);
+    }
     free(image->name);
     image->name = nullptr;
     mach_port_deallocate(mach_task_self(), image->task);

@@ -3,12 +3,14 @@
 #include "sdk/crashreporter/VuderuCrashAsyncEhFrame_linux.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <ucontext.h>
 
 namespace {
 
 constexpr uint64_t kDwarfStackPointer = 7;
 constexpr uint64_t kFrameRecordSize = 16;  // saved frame pointer and return address
+constexpr size_t kSavedSlotsSpan = 128;
 
 // The callee-saved registers by DWARF number: rbx, rbp, r12 to r15. A register without a rule
 // keeps its value across a call only if it is one of these.
@@ -38,26 +40,64 @@ void entryRow(vdcrash_eh_frame_row_t* row) {
 vdframe_error_t findRow(task_t task, vdcrash_async_image_list_t* images, vdcrash_greg_t pc, bool first,
                         vdcrash_eh_frame_row_t* row) {
     vm_address_t lookup = static_cast<vm_address_t>(first ? pc : pc - 1);
+    // Counted in as a reader for the whole lookup: the image's sample lives as long as its entry.
     vdcrash_async_image_list_set_reading(images, true);
     vdcrash_async_image_t* image = vdcrash_async_image_containing_address(images, lookup);
-    vm_address_t hdr = image && image->macho_image.elf ? image->macho_image.elf_image.eh_frame_hdr : 0;
-    vdcrash_async_image_list_set_reading(images, false);
+    vdframe_error_t result = VDFRAME_ESUCCESS;
     if (!image) {
-        if (!first) return VDFRAME_ENOTSUP;
-        entryRow(row);
-        return VDFRAME_ESUCCESS;
+        if (first)
+            entryRow(row);
+        else
+            result = VDFRAME_ENOTSUP;
+    } else {
+        const vdelf_image* elf = image->macho_image.elf ? &image->macho_image.elf_image : nullptr;
+        vm_address_t hdr = elf ? elf->eh_frame_hdr : 0;
+        const vdelf_unwind_sample* sample = elf ? &elf->unwind_sample : nullptr;
+        if (vdcrash_async_eh_frame_find_row_sampled(task, hdr, sample, lookup, row) != VDCRASH_ESUCCESS)
+            result = VDFRAME_ENOTSUP;
     }
-    return vdcrash_async_eh_frame_find_row(task, hdr, lookup, row) == VDCRASH_ESUCCESS ? VDFRAME_ESUCCESS
-                                                                                        : VDFRAME_ENOTSUP;
+    vdcrash_async_image_list_set_reading(images, false);
+    return result;
+}
+
+// The stack slots where a frame saved its caller's registers, read at once when they lie close
+// together (they do: a function pushes them on entry).
+struct SavedSlots {
+    int64_t first;  // the lowest offset from the CFA
+    size_t length;  // 0 when the slots were not read together
+    uint8_t bytes[kSavedSlotsSpan];
+};
+
+void readSavedSlots(task_t task, const vdcrash_eh_frame_row_t& row, vdcrash_greg_t cfa, SavedSlots* slots) {
+    slots->length = 0;
+    int64_t low = INT64_MAX, high = INT64_MIN;
+    for (const vdcrash_eh_frame_rule_t& rule : row.rules) {
+        if (rule.kind != VDCRASH_EH_FRAME_RULE_OFFSET) continue;
+        if (rule.value < low) low = rule.value;
+        if (rule.value > high) high = rule.value;
+    }
+    if (low > high) return;
+    uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);  // no overflow for damaged tables
+    if (span > kSavedSlotsSpan - sizeof(vdcrash_greg_t)) return;
+    size_t length = static_cast<size_t>(span) + sizeof(vdcrash_greg_t);
+    if (vdcrash_async_task_memcpy(task, static_cast<vm_address_t>(cfa), low, slots->bytes, length) != VDCRASH_ESUCCESS)
+        return;
+    slots->first = low;
+    slots->length = length;
 }
 
 // The value a rule gives a register of the caller; NO when the value is lost.
 bool applyRule(task_t task, const vdcrash_eh_frame_rule_t& rule, uint64_t dwarf, vdcrash_greg_t cfa,
-               const vdcrash_async_thread_state_t* state, vdcrash_greg_t* value, bool* unreadable) {
+               const vdcrash_async_thread_state_t* state, const SavedSlots& slots, vdcrash_greg_t* value,
+               bool* unreadable) {
     switch (rule.kind) {
     case VDCRASH_EH_FRAME_RULE_UNSPECIFIED: return isCalleeSaved(dwarf) && registerValue(state, dwarf, value);
     case VDCRASH_EH_FRAME_RULE_SAME_VALUE: return registerValue(state, dwarf, value);
     case VDCRASH_EH_FRAME_RULE_OFFSET:
+        if (slots.length > 0) {
+            vdcrash_async_memcpy(value, slots.bytes + (rule.value - slots.first), sizeof *value);
+            return true;
+        }
         if (vdcrash_async_task_memcpy(task, static_cast<vm_address_t>(cfa), rule.value, value, sizeof *value) ==
             VDCRASH_ESUCCESS)
             return true;
@@ -110,9 +150,11 @@ vdframe_error_t vdframe_cursor_read_eh_frame(task_t task, vdcrash_async_image_li
 
     const vdcrash_eh_frame_rule_t& returnRule = row.rules[row.return_address_register];
     if (returnRule.kind == VDCRASH_EH_FRAME_RULE_UNDEFINED) return VDFRAME_ENOFRAME;  // the outermost frame
+    SavedSlots slots;
+    readSavedSlots(task, row, cfa, &slots);
     bool unreadable = false;
     vdcrash_greg_t returnAddress = 0;
-    if (!applyRule(task, returnRule, row.return_address_register, cfa, state, &returnAddress, &unreadable))
+    if (!applyRule(task, returnRule, row.return_address_register, cfa, state, slots, &returnAddress, &unreadable))
         return VDFRAME_EBADFRAME;
 
     next->thread_state = *state;
@@ -123,7 +165,7 @@ vdframe_error_t vdframe_cursor_read_eh_frame(task_t task, vdcrash_async_image_li
             !vdcrash_async_thread_state_map_dwarf_to_reg(state, dwarf, &reg))
             continue;
         vdcrash_greg_t value = 0;
-        if (applyRule(task, row.rules[dwarf], dwarf, cfa, state, &value, &unreadable))
+        if (applyRule(task, row.rules[dwarf], dwarf, cfa, state, slots, &value, &unreadable))
             vdcrash_async_thread_state_set_reg(&next->thread_state, reg, value);
     }
     if (unreadable) return VDFRAME_EBADFRAME;

@@ -151,3 +151,32 @@ TEST(AsyncLinkedList, SurvivesConcurrentWritersAndReaders) {
     EXPECT_EQ(remaining.size(), static_cast<size_t>(kWriters * 8));
     for (const Entry& e : remaining) EXPECT_GE(e.seq, kRounds - 8);
 }
+
+namespace {
+std::vector<int> disposed;
+void dispose(int value) { disposed.push_back(value); }
+} // namespace
+
+// A removed value is handed to the disposer only once no reader can stand on its node: at once
+// when none is counted in, else at the first change after the readers have left (or when the
+// list goes).
+TEST(AsyncLinkedList, RemovedValuesGoToTheDisposerOnceNoReaderCanReachThem) {
+    disposed.clear();
+    {
+        async_list<int> list(dispose);
+        list.nasync_append(1);
+        list.nasync_append(2);
+        list.nasync_append(3);
+        list.nasync_remove_node(find(list, 1));
+        EXPECT_EQ(disposed, (std::vector<int>{1}));
+
+        list.set_reading(true);
+        list.nasync_remove_node(find(list, 2));
+        EXPECT_EQ(disposed, (std::vector<int>{1})) << "a reader may still stand on it";
+        list.set_reading(false);
+        list.nasync_append(4);  // reuses the waiting node
+        EXPECT_EQ(disposed, (std::vector<int>{1, 2}));
+        EXPECT_EQ(values(list), (std::vector<int>{3, 4}));
+    }
+    EXPECT_EQ(disposed, (std::vector<int>{1, 2, 3, 4}));
+}

@@ -4,6 +4,7 @@
 #include "sdk/crashreporter/tests/ExecutableSymbols.h"
 #include "sdk/crashreporter/tests/HostCrashHarness.h"
 
+#include "sdk/crashreporter/VuderuCrashAsyncEhFrame_linux.h"
 #include "sdk/crashreporter/VuderuCrashAsyncSymbolication.h"
 
 #include "platform/foundation/NSThread.h"
@@ -221,5 +222,44 @@ TEST(VuderuCrashHostSymbols, NamesComeFromTheFullSymbolTableWithinEachSymbolsSiz
     ASSERT_NE(gap, 0u);
     name.clear();
     EXPECT_EQ(symbolAt(&images, reinterpret_cast<const void*>(gap), &name), VDCRASH_ENOTFOUND) << name;
+    vdcrash_nasync_image_list_free(&images);
+}
+
+namespace {
+bool sameRow(const vdcrash_eh_frame_row_t& a, const vdcrash_eh_frame_row_t& b) {
+    if (a.cfa_register != b.cfa_register || a.cfa_offset != b.cfa_offset ||
+        a.return_address_register != b.return_address_register || a.signal_frame != b.signal_frame)
+        return false;
+    for (size_t i = 0; i < VDCRASH_EH_FRAME_REGISTER_COUNT; ++i)
+        if (a.rules[i].kind != b.rules[i].kind || a.rules[i].value != b.rules[i].value) return false;
+    return true;
+}
+} // namespace
+
+// The sample of an image's unwind index taken at registration leads a lookup to the entry that a
+// search of the whole index finds, at every address of the image's code.
+TEST(VuderuCrashHostUnwind, SampledIndexLookupsMatchWholeIndexSearches) {
+    vdcrash_async_image_list_t images;
+    listProcessImages(&images);
+    for (const void* code : {code(abortOuter), reinterpret_cast<const void*>(&abort)}) {
+        vdcrash_async_image_t* image =
+            vdcrash_async_image_containing_address(&images, reinterpret_cast<vm_address_t>(code));
+        ASSERT_NE(image, nullptr);
+        const vdelf_image& elf = image->macho_image.elf_image;
+        ASSERT_NE(elf.unwind_sample.starts, nullptr) << image->macho_image.name;
+        size_t compared = 0;
+        for (vm_address_t pc = elf.text_start; pc < elf.text_end; pc += 251) {
+            vdcrash_eh_frame_row_t whole, sampled;
+            vdcrash_error_t wholeErr = vdcrash_async_eh_frame_find_row(mach_task_self(), elf.eh_frame_hdr, pc, &whole);
+            vdcrash_error_t sampledErr = vdcrash_async_eh_frame_find_row_sampled(mach_task_self(), elf.eh_frame_hdr,
+                                                                                 &elf.unwind_sample, pc, &sampled);
+            ASSERT_EQ(sampledErr, wholeErr) << std::hex << pc;
+            if (wholeErr == VDCRASH_ESUCCESS) {
+                ASSERT_TRUE(sameRow(whole, sampled)) << std::hex << pc;
+                ++compared;
+            }
+        }
+        EXPECT_GT(compared, 0u);
+    }
     vdcrash_nasync_image_list_free(&images);
 }
