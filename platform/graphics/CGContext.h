@@ -85,6 +85,8 @@ public:
     void fillEllipseInRect(const CGRect& rect);
     // Draws the whole image scaled into the rectangle.
     void drawImage(const CGRect& rect, const CGImage& image);
+    // Only the shadow the current path's fill would cast (nothing without a shadow).
+    void fillShadowOfPath();
     void drawLinearGradient(const CGGradient& gradient, CGPoint start, CGPoint end, unsigned options);
     // Later drawing gathers in a layer that is composited as one (with the shadow) at its end.
     void beginTransparencyLayer();
@@ -107,8 +109,8 @@ private:
     // Runs the drawing on the context, or, under a shadow, on a scratch bitmap whose blurred
     // alpha is composited beneath the drawing.
     void render(const std::function<void(cairo_t*)>& draw);
-    void renderWithShadow(const std::function<void(cairo_t*)>& draw);
-    void compositeWithShadow(const CGImage& drawn);
+    void renderWithShadow(const std::function<void(cairo_t*)>& draw, bool shadowOnly = false);
+    void compositeWithShadow(const CGImage& drawn, bool shadowOnly);
 
     CGImageRef target_;
     CGFloat scale_;

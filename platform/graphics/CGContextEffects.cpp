@@ -61,7 +61,13 @@ void CGContext::render(const std::function<void(cairo_t*)>& draw) {
     cairo_paint_with_alpha(cr_, state_.alpha);
 }
 
-void CGContext::renderWithShadow(const std::function<void(cairo_t*)>& draw) {
+void CGContext::fillShadowOfPath() {
+    cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+    if (state_.shadow.color.alpha <= 0) return cairo_new_path(cr_);
+    renderWithShadow([](cairo_t* c) { cairo_set_source_rgba(c, 0, 0, 0, 1), cairo_fill(c); }, true);
+}
+
+void CGContext::renderWithShadow(const std::function<void(cairo_t*)>& draw, bool shadowOnly) {
     if (state_.shadow.color.alpha <= 0) {
         draw(cr_);
         cairo_new_path(cr_);
@@ -84,10 +90,10 @@ void CGContext::renderWithShadow(const std::function<void(cairo_t*)>& draw) {
     draw(c);
     cairo_destroy(c);
     cairo_surface_flush(scratch->surface());
-    compositeWithShadow(*scratch);
+    compositeWithShadow(*scratch, shadowOnly);
 }
 
-void CGContext::compositeWithShadow(const CGImage& drawn) {
+void CGContext::compositeWithShadow(const CGImage& drawn, bool shadowOnly) {
     const auto& s = state_.shadow;
     int w = drawn.width(), h = drawn.height();
     auto alpha = blurredAlpha(drawn, s.blur * scale_);
@@ -109,8 +115,10 @@ void CGContext::compositeWithShadow(const CGImage& drawn) {
     cairo_new_path(cr_);
     cairo_set_source_surface(cr_, shadow->surface(), s.offset.width * scale_, s.offset.height * scale_);
     cairo_paint(cr_);
-    cairo_set_source_surface(cr_, drawn.surface(), 0, 0);
-    cairo_paint(cr_);
+    if (!shadowOnly) {
+        cairo_set_source_surface(cr_, drawn.surface(), 0, 0);
+        cairo_paint(cr_);
+    }
     cairo_restore(cr_);
 }
 
