@@ -29,8 +29,16 @@ void UINavigationBar::drawRect(const CGRect&) {
     NSStringDrawInRect(item->title(), CGRectMake(60, (b.size.height - h) / 2, b.size.width - 120, h), title);
     NSStringAttributes button{UIFont::systemFontOfSize(17), tintColor_ ? tintColor_ : UIColor::colorWithRed(0, 122 / 255.0, 1, 1),
                               NSTextAlignmentLeft};
-    if (auto left = item->leftBarButtonItem())
-        NSStringDrawInRect(left->title(), CGRectMake(8, (b.size.height - h) / 2, b.size.width / 3, h), button);
+    std::string leftTitle;
+    if (auto left = item->leftBarButtonItem()) {
+        leftTitle = left->title();
+    } else if (auto stack = navigation->viewControllers(); stack.size() > 1) {
+        // The back button names the controller below: its back item's title, else its own.
+        auto below = stack[stack.size() - 2]->navigationItem();
+        auto back = below->backBarButtonItem();
+        leftTitle = "< " + (back && !back->title().empty() ? back->title() : below->title());
+    }
+    if (!leftTitle.empty()) NSStringDrawInRect(leftTitle, CGRectMake(8, (b.size.height - h) / 2, b.size.width / 3, h), button);
     if (auto right = item->rightBarButtonItem()) {
         button.alignment = NSTextAlignmentRight;
         NSStringDrawInRect(right->title(), CGRectMake(b.size.width * 2 / 3 - 8, (b.size.height - h) / 2, b.size.width / 3, h), button);
