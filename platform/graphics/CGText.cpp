@@ -14,6 +14,12 @@
 #include <cmath>
 #include <mutex>
 
+#if defined(__SANITIZE_ADDRESS__)
+// Fontconfig keeps its configuration and match caches for the life of the process, partly from
+// a thread Pango starts, in ways leak checks cannot trace back to it.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif
+
 #ifndef TANDREL_FONT_DIR
 #define TANDREL_FONT_DIR "/usr/share/fonts/truetype/dejavu"
 #endif
