@@ -3,6 +3,7 @@
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIView.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -23,20 +24,23 @@ void CALayer::setFrame(const CGRect& frame) {
     position_ = {f.origin.x + f.size.width * anchorPoint_.x, f.origin.y + f.size.height * anchorPoint_.y};
 }
 
-bool CALayer::display() {
+bool CALayer::display(CGFloat minimumScale) {
+    CGFloat scale = std::max(contentsScale_, minimumScale);
     bool keeps = !view_ || view_->keepsDrawing();
     bool redrawOnResize = view_ && view_->contentMode() == UIViewContentModeRedraw && backingSize_ != bounds_.size;
-    if (keeps && !needsDisplay_ && !redrawOnResize && (backing_ || drewNothing_)) return backing_ != nullptr;
+    if (keeps && !needsDisplay_ && !redrawOnResize && scale == backingScale_ && (backing_ || drewNothing_))
+        return backing_ != nullptr;
+    backingScale_ = scale;
     needsDisplay_ = false;
     drewNothing_ = true;
     backing_ = nullptr;
     auto delegate = delegate_.lock();
     CALayerDelegate* drawer = delegate ? delegate.get() : view_;
     if (!drawer || CGRectIsEmpty(bounds_)) return false;
-    auto image = CGImage::createWithSize(static_cast<int>(std::ceil(bounds_.size.width * contentsScale_)),
-                                         static_cast<int>(std::ceil(bounds_.size.height * contentsScale_)));
+    auto image = CGImage::createWithSize(static_cast<int>(std::ceil(bounds_.size.width * scale)),
+                                         static_cast<int>(std::ceil(bounds_.size.height * scale)));
     if (!image) return false;
-    auto context = std::make_shared<CGContext>(image, contentsScale_);
+    auto context = std::make_shared<CGContext>(image, scale);
     context->translateCTM(-bounds_.origin.x, -bounds_.origin.y);
     int runsBefore = baseDrawRectRuns;
     drawer->drawLayerInContext(*this, *context);

@@ -87,8 +87,9 @@ public:
     void setView(UIView* view) { view_ = view; }
     // What drawing left, and at what size in points; nil before drawing or when nothing drew.
     const CGImageRef& backingImage() const { return backing_; }
-    // Draws the backing image again when it is marked or has none yet; false when nothing draws.
-    bool display();
+    // Draws the backing image again when it is marked, has none yet or was drawn at another scale
+    // (the contents scale, or the given one when larger); false when nothing draws.
+    bool display(CGFloat minimumScale = 1);
 
 private:
     CGRect bounds_;
@@ -114,4 +115,5 @@ private:
     bool drewNothing_ = false;
     CGImageRef backing_;
     CGSize backingSize_;
+    CGFloat backingScale_ = 0;
 };

@@ -46,10 +46,10 @@ void paintShadowSource(CALayer& layer, CGContext& c) {
 void paintContent(CALayer& layer, CGContext& c, const UIView* view) {
     auto b = layer.bounds();
     if (layer.contents()) return c.drawImage(b, *layer.contents());
-    layer.setContentsScale(std::max(layer.contentsScale(), c.scale()));
-    if (!layer.display()) return;
+    if (!layer.display(c.scale())) return;
     auto image = layer.backingImage();
-    CGSize drawn{image->width() / layer.contentsScale(), image->height() / layer.contentsScale()};
+    CGFloat scale = std::max(layer.contentsScale(), c.scale());
+    CGSize drawn{image->width() / scale, image->height() / scale};
     c.drawImage(UIViewContentModeRect(view ? view->contentMode() : UIViewContentModeScaleToFill, drawn, b), *image);
 }
 
