@@ -123,6 +123,22 @@ const std::vector<DisplayCase>& displayCases() {
              root.addSubview(v);
          },
          {{30, 50, red}, {40, 52, red}, {50, 60, white}, {60, 50, white}}},
+        {"a shadow path casts its own shape: a curl darker below the corners than the middle",
+         [](UIView& root) {
+             auto v = box(CGRectMake(10, 10, 80, 60), UIColor::whiteColor());
+             auto curl = CGPath::create();
+             curl->moveToPoint({0, 50});
+             curl->addLineToPoint({80, 50});
+             curl->addLineToPoint({80, 70});
+             curl->addCurveToPoint({50, 50}, {30, 50}, {0, 70});
+             curl->closeSubpath();
+             v->layer()->setShadowPath(curl);
+             v->layer()->setShadowOpacity(0.4f);
+             v->layer()->setShadowOffset({0, 4});
+             v->layer()->setShadowRadius(3);
+             root.addSubview(v);
+         },
+         {{13, 78, {190, 190, 190, 255}, 40}, {50, 78, white}, {50, 40, white}}},
         {"drawRect with an even-odd hole",
          [](UIView& root) { root.addSubview(std::make_shared<HoleView>(CGRectMake(0, 0, 100, 100))); },
          {{3, 3, red}, {50, 50, white}}},
