@@ -79,6 +79,10 @@ const std::vector<Driver::Command>& Driver::commands() {
              d.advance(*parseSeconds(seconds));
              return true;
          }},
+        {"screenshot", "FILE", "write the screen as a PNG image at the screen's scale", A::Text, "",
+         [](Driver& d, const std::string& file) { return d.screenshot(file); }},
+        {"pixel", "X,Y", "the red, green, blue and alpha of the screen at a point", A::Text, "",
+         [](Driver& d, const std::string& point) { return d.pixel(point); }},
         {"help", "", "this list", A::None, "",
          [](Driver& d, const std::string&) {
              d.lastSaid_ = help();

@@ -44,6 +44,10 @@ public:
     bool completeSheet(const std::string& activityType);
     bool cancelSheet();
     bool pullToRefresh();
+    // The display: the screen as a PNG file (a host path; nothing is written on failure), and
+    // one pixel at a point given as "X,Y" in points, said back as "X,Y: R G B A".
+    bool screenshot(const std::string& file);
+    bool pixel(const std::string& point);
     // Lets time pass: the platform clock moves on (manual clock) or the main loop runs for that long.
     void advance(double seconds);
     // Runs the main loop until nothing is left to do now.

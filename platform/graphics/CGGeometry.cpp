@@ -106,3 +106,11 @@ std::string NSStringFromCGSize(CGSize s) { return NSString::stringWithFormat("{%
 std::string NSStringFromCGRect(const CGRect& r) {
     return "{" + NSStringFromCGPoint(r.origin) + ", " + NSStringFromCGSize(r.size) + "}";
 }
+
+CGRect CGRectIntegral(const CGRect& r) {
+    auto s = CGRectStandardize(r);
+    if (CGRectIsEmpty(s)) return CGRectMake(std::floor(s.origin.x), std::floor(s.origin.y), 0, 0);
+    CGFloat x0 = std::floor(s.origin.x), y0 = std::floor(s.origin.y);
+    CGFloat x1 = std::ceil(s.origin.x + s.size.width), y1 = std::ceil(s.origin.y + s.size.height);
+    return CGRectMake(x0, y0, x1 - x0, y1 - y0);
+}

@@ -66,3 +66,6 @@ CGRect CGRectApplyAffineTransform(const CGRect& r, const CGAffineTransform& t);
 std::string NSStringFromCGPoint(CGPoint p);   // "{x, y}"
 std::string NSStringFromCGSize(CGSize s);     // "{w, h}"
 std::string NSStringFromCGRect(const CGRect& r); // "{{x, y}, {w, h}}"
+
+// The smallest rectangle with whole-number edges that holds the rectangle.
+CGRect CGRectIntegral(const CGRect& r);

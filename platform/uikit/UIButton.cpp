@@ -1,5 +1,8 @@
 #include "platform/uikit/UIButton.h"
 
+#include "platform/uikit/NSStringDrawing.h"
+#include "platform/uikit/UIGraphics.h"
+
 UIButton::UIButton(UIButtonType type) : type_(type), titleLabel_(std::make_shared<UILabel>()) {}
 
 std::shared_ptr<UIButton> UIButton::buttonWithType(UIButtonType type) { return std::make_shared<UIButton>(type); }
@@ -52,4 +55,22 @@ std::optional<UIScreenMention> UIButton::screenMention() const {
     if (!currentTitle().empty()) return UIScreenMention{currentTitle(), true};
     auto image = currentBackgroundImage() ? currentBackgroundImage() : currentImage();
     return UIScreenMention{UIScreenDescription::imageName(image), true};
+}
+
+void UIButton::drawRect(const CGRect&) {
+    auto b = bounds();
+    if (auto background = currentBackgroundImage()) background->drawInRect(b);
+    auto image = currentImage();
+    std::string title = currentTitle();
+    NSStringAttributes attributes{titleLabel_->font(), titleLabel_->textColor(), NSTextAlignmentCenter};
+    if (!titleColorForState(state()) && type_ == UIButtonTypeSystem)
+        attributes.foregroundColor = UIColor::colorWithRed(0, 122 / 255.0, 1, 1);
+    CGSize text = title.empty() ? CGSizeZero : NSStringBoundingRectWithSize(title, b.size, 0, attributes).size;
+    CGSize picture = image ? image->size() : CGSizeZero;
+    // Image then title, centred together.
+    CGFloat x = CGRectGetMidX(b) - (picture.width + text.width) / 2;
+    if (image) image->drawInRect(CGRectMake(x, CGRectGetMidY(b) - picture.height / 2, picture.width, picture.height));
+    if (!title.empty())
+        NSStringDrawInRect(title, CGRectMake(x + picture.width, CGRectGetMidY(b) - text.height / 2, text.width + 1, text.height),
+                           attributes);
 }

@@ -41,6 +41,10 @@ public:
     const std::shared_ptr<UILabel>& titleLabel() const { return titleLabel_; }
 
     CGSize sizeThatFits(CGSize size) const override;
+    // Shows what it holds (the display paints it afresh each time).
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
+
     // A tap finds a button by its title or its image's name; other lines name it by its
     // accessibility label, title or image, in that order.
     void describeToScreen(UIScreenDescription& screen) override;

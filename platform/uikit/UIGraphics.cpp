@@ -1,5 +1,6 @@
 #include "platform/uikit/UIGraphics.h"
 
+#include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIScreen.h"
 
 #include <cmath>
@@ -9,6 +10,7 @@ namespace {
 struct ImageContext {
     CGContextRef context;
     std::string drawnNames;
+    bool pushed = false; // not an image context of its own
 };
 
 std::vector<ImageContext>& stack() {
@@ -40,7 +42,7 @@ void UIGraphicsBeginImageContext(CGSize size) { UIGraphicsBeginImageContextWithO
 CGContextRef UIGraphicsGetCurrentContext() { return stack().empty() ? nullptr : stack().back().context; }
 
 UIImagePtr UIGraphicsGetImageFromCurrentImageContext() {
-    if (stack().empty() || !stack().back().context) return nullptr;
+    if (stack().empty() || !stack().back().context || stack().back().pushed) return nullptr;
     auto& top = stack().back();
     auto copy = CGImage::createWithSize(top.context->target()->width(), top.context->target()->height());
     {
@@ -51,7 +53,26 @@ UIImagePtr UIGraphicsGetImageFromCurrentImageContext() {
 }
 
 void UIGraphicsEndImageContext() {
-    if (!stack().empty()) stack().pop_back();
+    if (!stack().empty() && !stack().back().pushed) stack().pop_back();
+}
+
+void UIGraphicsPushContext(const CGContextRef& context) { stack().push_back({context, {}, true}); }
+
+void UIGraphicsPopContext() {
+    if (!stack().empty() && stack().back().pushed) stack().pop_back();
+}
+
+void UIColor::setFill() const {
+    if (auto c = UIGraphicsGetCurrentContext()) c->setFillColor(r_, g_, b_, a_);
+}
+
+void UIColor::setStroke() const {
+    if (auto c = UIGraphicsGetCurrentContext()) c->setStrokeColor(r_, g_, b_, a_);
+}
+
+void UIColor::set() const {
+    setFill();
+    setStroke();
 }
 
 void UIGraphicsNoteDrawnImageName(const std::string& name) {

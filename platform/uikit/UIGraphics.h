@@ -15,5 +15,9 @@ CGContextRef UIGraphicsGetCurrentContext();
 UIImagePtr UIGraphicsGetImageFromCurrentImageContext();
 void UIGraphicsEndImageContext();
 
+// Makes a context the current one (for drawing code that asks for it) until the matching pop.
+void UIGraphicsPushContext(const CGContextRef& context);
+void UIGraphicsPopContext();
+
 // Notes a named image drawn into the current context (what the image it makes will be called).
 void UIGraphicsNoteDrawnImageName(const std::string& name);

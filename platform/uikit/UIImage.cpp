@@ -81,10 +81,40 @@ UIImagePtr UIImage::animatedImageWithImages(std::vector<UIImagePtr> images, doub
 
 CGSize UIImage::size() const { return {image_->width() / scale_, image_->height() / scale_}; }
 
+std::shared_ptr<UIImage> UIImage::resizableImageWithCapInsets(const UIEdgeInsets& insets) const {
+    auto copy = std::make_shared<UIImage>(image_, scale_, name_);
+    copy->capInsets_ = insets;
+    return copy;
+}
+
+namespace {
+// Nine pieces: each cap keeps its size, the middle row and column stretch.
+void drawNinePieces(CGContext& context, const CGImage& image, CGFloat scale, const UIEdgeInsets& caps, const CGRect& rect) {
+    CGFloat sw = image.width() / scale, sh = image.height() / scale;
+    CGFloat sx[4] = {0, caps.left, sw - caps.right, sw}, sy[4] = {0, caps.top, sh - caps.bottom, sh};
+    CGFloat r = CGRectGetMaxX(rect), b = CGRectGetMaxY(rect);
+    CGFloat dx[4] = {rect.origin.x, rect.origin.x + caps.left, r - caps.right, r};
+    CGFloat dy[4] = {rect.origin.y, rect.origin.y + caps.top, b - caps.bottom, b};
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col) {
+            CGFloat pw = sx[col + 1] - sx[col], ph = sy[row + 1] - sy[row];
+            CGFloat qw = dx[col + 1] - dx[col], qh = dy[row + 1] - dy[row];
+            if (pw <= 0 || ph <= 0 || qw <= 0 || qh <= 0) continue;
+            // The whole image scaled so that the piece lands on its place, clipped to that place.
+            context.saveGState();
+            context.clipToRect(CGRectMake(dx[col], dy[row], qw, qh));
+            CGFloat fx = qw / pw, fy = qh / ph;
+            context.drawImage(CGRectMake(dx[col] - sx[col] * fx, dy[row] - sy[row] * fy, sw * fx, sh * fy), image);
+            context.restoreGState();
+        }
+}
+} // namespace
+
 void UIImage::drawInRect(const CGRect& rect) const {
     auto context = UIGraphicsGetCurrentContext();
     if (!context) return;
-    context->drawImage(rect, *image_);
+    if (capInsets_ == UIEdgeInsetsZero) context->drawImage(rect, *image_);
+    else drawNinePieces(*context, *image_, scale_, capInsets_, CGRectStandardize(rect));
     UIGraphicsNoteDrawnImageName(name_);
 }
 

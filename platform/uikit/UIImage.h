@@ -6,6 +6,7 @@
 #include "platform/foundation/NSObject.h"
 #include "platform/graphics/CGGeometry.h"
 #include "platform/graphics/CGImage.h"
+#include "platform/uikit/UIGeometry.h"
 
 #include <memory>
 #include <string>
@@ -52,6 +53,10 @@ public:
     // their names joined by "+". The headless screen shows images by these names.
     const std::string& name() const { return name_; }
 
+    // The same image drawn with its corners (the insets, in points) kept and the middle stretched.
+    std::shared_ptr<UIImage> resizableImageWithCapInsets(const UIEdgeInsets& insets) const;
+    const UIEdgeInsets& capInsets() const { return capInsets_; }
+
     // Draws into the current image context, stretched over the rectangle.
     void drawInRect(const CGRect& rect) const;
     void drawAtPoint(CGPoint point) const;
@@ -67,6 +72,7 @@ private:
     UIImageOrientation orientation_ = UIImageOrientationUp;
     std::vector<UIImagePtr> images_;
     double duration_ = 0;
+    UIEdgeInsets capInsets_;
 };
 
 // The image as PNG bytes.

@@ -16,6 +16,10 @@ public:
     UIImagePtr highlightedImage() const { return highlightedImage_; }
     void setHighlightedImage(UIImagePtr image) { highlightedImage_ = std::move(image); }
     CGSize sizeThatFits(CGSize size) const override;
+    // Shows what it holds (the display paints it afresh each time).
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
+
     // Named by its image.
     std::optional<UIScreenMention> screenMention() const override { return UIScreenMention{UIScreenDescription::imageName(image_), false}; }
 

@@ -1,14 +1,25 @@
 #include "platform/uikit/UILabel.h"
 
 #include "platform/foundation/NSString.h"
+#include "platform/uikit/UIGraphics.h"
+
+#include <cmath>
 
 UILabel::UILabel() : UILabel(CGRectZero) {}
 
 UILabel::UILabel(const CGRect& frame) : UIView(frame) { setUserInteractionEnabled(false); }
 
-CGSize UILabel::sizeThatFits(CGSize) const {
-    CGFloat size = font_->pointSize();
-    return {static_cast<CGFloat>(NSString::lengthUTF16(text_)) * size / 2, text_.empty() ? 0 : size * 1.2};
+CGSize UILabel::sizeThatFits(CGSize size) const {
+    auto style = UIFontTextStyle(font_, alignment_, lines_);
+    auto measured = CGTextMeasure(text_, style, lines_ == 1 ? 0 : size.width);
+    return {std::ceil(measured.width), std::ceil(measured.height)};
+}
+
+void UILabel::drawRect(const CGRect&) {
+    auto c = UIGraphicsGetCurrentContext();
+    if (!c || text_.empty()) return;
+    c->setFillColor(textColor_->red(), textColor_->green(), textColor_->blue(), textColor_->alpha());
+    c->drawText(text_, UIFontTextStyle(font_, alignment_, lines_), bounds());
 }
 
 void UILabel::describeToScreen(UIScreenDescription& screen) {

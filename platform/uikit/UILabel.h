@@ -1,13 +1,12 @@
 #pragma once
 // A line (or lines) of text.
 
+#include "platform/uikit/NSStringDrawing.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIView.h"
 
 #include <string>
-
-enum NSTextAlignment : long { NSTextAlignmentLeft = 0, NSTextAlignmentCenter = 1, NSTextAlignmentRight = 2 };
 
 class UILabel : public UIView {
 public:
@@ -25,8 +24,12 @@ public:
     long numberOfLines() const { return lines_; }
     void setNumberOfLines(long lines) { lines_ = lines; }
 
-    // An estimate: the headless screen has no font metrics, so a character is half the point size wide.
+    // Measured with the font: one line unless numberOfLines allows more (0: any number), lines
+    // broken to fit the given width; whole points, rounded up.
     CGSize sizeThatFits(CGSize size) const override;
+    // The text in its colour, centred vertically, as many lines as fit and numberOfLines allows.
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
     // A tap finds a label by its text.
     void describeToScreen(UIScreenDescription& screen) override;
 

@@ -16,6 +16,9 @@ public:
     void setBarStyle(UIBarStyle style) { barStyle_ = style; }
     bool isTranslucent() const { return translucent_; }
     void setTranslucent(bool translucent) { translucent_ = translucent; }
+    // The bar tint and, from the controller on top, its title and bar button titles.
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
 
 private:
     UIColorPtr barTintColor_;

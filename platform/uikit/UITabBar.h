@@ -20,6 +20,9 @@ public:
     void setTintColor(UIColorPtr color) { tintColor_ = std::move(color); }
     // The frame, in the bar's coordinates, of the item at the index (items share the width).
     CGRect frameForItemAtIndex(std::size_t index) const;
+    // The bar tint and each item's image and title, the selected one in the tint colour.
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
 
 private:
     std::vector<std::shared_ptr<UITabBarItem>> items_;

@@ -58,7 +58,8 @@ void UITableViewCell::layoutSubviews() {
         x += size.width + kMargin;
     }
     CGFloat width = std::max<CGFloat>(0, contentWidth - x - kMargin);
-    if (style_ == UITableViewCellStyleSubtitle && detailTextLabel_) {
+    // A subtitle cell without a subtitle centres its title, as a default cell does.
+    if (style_ == UITableViewCellStyleSubtitle && detailTextLabel_ && !detailTextLabel_->text().empty()) {
         textLabel_->setFrame(CGRectMake(x, 4, width, 22));
         detailTextLabel_->setFrame(CGRectMake(x, 26, width, 15));
     } else {

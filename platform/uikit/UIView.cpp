@@ -17,28 +17,24 @@ std::vector<UIViewAnimationRecord>& animationRecords() {
 
 UIView::UIView() : UIView(CGRectZero) {}
 
-UIView::UIView(const CGRect& frame) : layer_(std::make_shared<CALayer>()) { setFrame(frame); }
-
-UIView::~UIView() = default;
-
-CGRect UIView::frame() const {
-    CGRect local = CGRectMake(-bounds_.size.width / 2, -bounds_.size.height / 2, bounds_.size.width, bounds_.size.height);
-    return CGRectOffset(CGRectApplyAffineTransform(local, transform_), center_.x, center_.y);
+UIView::UIView(const CGRect& frame) : layer_(std::make_shared<CALayer>()) {
+    layer_->setView(this);
+    setFrame(frame);
 }
 
+UIView::~UIView() { layer_->setView(nullptr); }
+
+CGRect UIView::frame() const { return layer_->frame(); }
+
 void UIView::setFrame(const CGRect& frame) {
-    auto f = CGRectStandardize(frame);
-    // As on the platform, a frame set under a transform other than the identity only moves the view.
-    if (CGAffineTransformIsIdentity(transform_) && (f.size != bounds_.size)) {
-        bounds_.size = f.size;
-        needsLayout_ = true;
-    }
-    center_ = CGPointMake(CGRectGetMidX(f), CGRectGetMidY(f));
+    auto before = layer_->bounds().size;
+    layer_->setFrame(frame);
+    if (layer_->bounds().size != before) needsLayout_ = true;
 }
 
 void UIView::setBounds(const CGRect& bounds) {
-    if (bounds.size != bounds_.size) needsLayout_ = true;
-    bounds_ = bounds;
+    if (bounds.size != layer_->bounds().size) needsLayout_ = true;
+    layer_->setBounds(bounds);
 }
 
 std::shared_ptr<UIWindow> UIView::window() const {
@@ -148,23 +144,29 @@ UIViewPtr UIView::hitTestWithEvent(CGPoint point, const std::shared_ptr<UIEvent>
 }
 
 bool UIView::pointInsideWithEvent(CGPoint point, const std::shared_ptr<UIEvent>&) const {
-    return CGRectContainsPoint(bounds_, point);
+    return CGRectContainsPoint(bounds(), point);
 }
 
 namespace {
+// The point of the view's coordinates that its layer's anchor point names.
+CGPoint anchorInBounds(const UIView& v) {
+    auto b = v.bounds();
+    auto a = v.layer()->anchorPoint();
+    return {b.origin.x + b.size.width * a.x, b.origin.y + b.size.height * a.y};
+}
+
 // A point of the view's coordinates in its superview's.
 CGPoint toSuperview(const UIView& v, CGPoint p) {
-    auto b = v.bounds();
-    CGPoint fromCenter{p.x - (b.origin.x + b.size.width / 2), p.y - (b.origin.y + b.size.height / 2)};
-    auto t = CGPointApplyAffineTransform(fromCenter, v.transform());
+    auto anchor = anchorInBounds(v);
+    auto t = CGPointApplyAffineTransform({p.x - anchor.x, p.y - anchor.y}, v.transform());
     return {t.x + v.center().x, t.y + v.center().y};
 }
 
 CGPoint fromSuperview(const UIView& v, CGPoint p) {
-    auto b = v.bounds();
+    auto anchor = anchorInBounds(v);
     CGPoint rel{p.x - v.center().x, p.y - v.center().y};
     auto t = CGPointApplyAffineTransform(rel, CGAffineTransformInvert(v.transform()));
-    return {t.x + b.origin.x + b.size.width / 2, t.y + b.origin.y + b.size.height / 2};
+    return {t.x + anchor.x, t.y + anchor.y};
 }
 
 // A point of the view's coordinates in the coordinates of its topmost ancestor.
@@ -223,7 +225,7 @@ void UIView::layoutSubviews() {
     }
 }
 
-CGSize UIView::sizeThatFits(CGSize) const { return bounds_.size; }
+CGSize UIView::sizeThatFits(CGSize) const { return bounds().size; }
 
 void UIView::sizeToFit() {
     auto f = frame();
@@ -241,17 +243,30 @@ void UIView::animateWithDuration(double duration, const Animations& animations) 
 }
 
 void UIView::animateWithDuration(double duration, const Animations& animations, Completion completion) {
-    animateWithDuration(duration, 0, 0, animations, std::move(completion));
+    animateWithDuration(duration, 0, 0, animations, completion);
 }
+
+namespace {
+void runAnimation(const UIViewAnimationRecord& record, const UIView::Animations& animations, const UIView::Completion& completion) {
+    {
+        std::lock_guard<std::mutex> guard(animationLock);
+        animationRecords().push_back(record);
+    }
+    if (animations) animations();
+    if (completion)
+        NSRunLoop::mainRunLoop()->performAfterDelay(record.delay + record.duration, [completion] { completion(true); });
+}
+} // namespace
 
 void UIView::animateWithDuration(double duration, double delay, unsigned long options, const Animations& animations,
                                  Completion completion) {
-    {
-        std::lock_guard<std::mutex> guard(animationLock);
-        animationRecords().push_back({duration, delay, options, static_cast<bool>(completion)});
-    }
-    if (animations) animations();
-    if (completion) NSRunLoop::mainRunLoop()->performAfterDelay(delay + duration, [completion] { completion(true); });
+    runAnimation({duration, delay, options, static_cast<bool>(completion)}, animations, completion);
+}
+
+void UIView::animateWithDuration(double duration, double delay, double springDamping, double initialSpringVelocity,
+                                 unsigned long options, const Animations& animations, Completion completion) {
+    runAnimation({duration, delay, options, static_cast<bool>(completion), true, springDamping, initialSpringVelocity},
+                 animations, completion);
 }
 
 std::vector<UIViewAnimationRecord> UIView::recordedAnimations() {

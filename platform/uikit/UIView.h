@@ -1,6 +1,6 @@
 #pragma once
-// Views: geometry, look and order of a headless view tree. Nothing is drawn; the tree records
-// what the screen would show, and the driver reads it.
+// Views: geometry, look and order of a headless view tree. The tree records what the screen
+// shows, the driver reads it, and the view's layer paints it (renderInContext).
 
 #include "platform/graphics/CGGeometry.h"
 #include "platform/uikit/CALayer.h"
@@ -29,29 +29,58 @@ enum UIViewAnimationOptions : unsigned long {
     UIViewAnimationOptionCurveLinear = 3 << 16,
 };
 
-// One block animation as the view system received it.
+// One block animation as the view system received it; a spring animation has its damping ratio
+// and initial velocity.
 struct UIViewAnimationRecord {
     double duration = 0;
     double delay = 0;
     unsigned long options = 0;
     bool hasCompletion = false;
+    bool spring = false;
+    double springDamping = 0;
+    double initialSpringVelocity = 0;
 };
 
-class UIView : public UIResponder {
+enum UIViewContentMode : long {
+    UIViewContentModeScaleToFill = 0,
+    UIViewContentModeScaleAspectFit = 1,
+    UIViewContentModeScaleAspectFill = 2,
+    UIViewContentModeRedraw = 3,
+    UIViewContentModeCenter = 4,
+    UIViewContentModeTop = 5,
+    UIViewContentModeBottom = 6,
+    UIViewContentModeLeft = 7,
+    UIViewContentModeRight = 8,
+    UIViewContentModeTopLeft = 9,
+    UIViewContentModeTopRight = 10,
+    UIViewContentModeBottomLeft = 11,
+    UIViewContentModeBottomRight = 12,
+};
+// Where content of the size goes inside the bounds under the mode (Redraw stretches, as ScaleToFill).
+CGRect UIViewContentModeRect(UIViewContentMode mode, CGSize content, const CGRect& bounds);
+
+enum UIViewTintAdjustmentMode : long {
+    UIViewTintAdjustmentModeAutomatic = 0,
+    UIViewTintAdjustmentModeNormal = 1,
+    UIViewTintAdjustmentModeDimmed = 2,
+};
+
+class UIView : public UIResponder, public CALayerDelegate {
 public:
     UIView();
     explicit UIView(const CGRect& frame);
     ~UIView() override;
 
-    // Geometry. The frame is derived from center, bounds and transform, as on the platform.
+    // Geometry, kept by the layer. The frame is derived from center (the layer's position), bounds,
+    // transform and the layer's anchor point, as on the platform.
     CGRect frame() const;
     void setFrame(const CGRect& frame);
-    CGRect bounds() const { return bounds_; }
+    CGRect bounds() const { return layer_->bounds(); }
     void setBounds(const CGRect& bounds);
-    CGPoint center() const { return center_; }
-    void setCenter(CGPoint center) { center_ = center; }
-    CGAffineTransform transform() const { return transform_; }
-    void setTransform(const CGAffineTransform& transform) { transform_ = transform; }
+    CGPoint center() const { return layer_->position(); }
+    void setCenter(CGPoint center) { layer_->setPosition(center); }
+    CGAffineTransform transform() const { return layer_->affineTransform(); }
+    void setTransform(const CGAffineTransform& transform) { layer_->setAffineTransform(transform); }
 
     // Look.
     CGFloat alpha() const { return alpha_; }
@@ -69,6 +98,19 @@ public:
     void setTag(long tag) { tag_ = tag; }
     const std::string& accessibilityLabel() const { return accessibilityLabel_; }
     void setAccessibilityLabel(std::string label) { accessibilityLabel_ = std::move(label); }
+
+    // Drawing. drawRect draws the content into the current context (UIGraphicsGetCurrentContext)
+    // in the view's coordinates; the layer keeps what it drew until setNeedsDisplay. A view that
+    // does not override it draws nothing and keeps no image. A view whose content follows many
+    // properties answers false to keepsDrawing and draws afresh every time it is painted.
+    virtual void drawRect(const CGRect& rect);
+    void drawLayerInContext(CALayer& layer, CGContext& context) override;
+    void setNeedsDisplay() { layer_->setNeedsDisplay(); }
+    virtual bool keepsDrawing() const { return true; }
+    UIViewContentMode contentMode() const { return contentMode_; }
+    void setContentMode(UIViewContentMode mode) { contentMode_ = mode; }
+    UIViewTintAdjustmentMode tintAdjustmentMode() const { return tintAdjustmentMode_; }
+    void setTintAdjustmentMode(UIViewTintAdjustmentMode mode) { tintAdjustmentMode_ = mode; }
 
     // The tree.
     std::shared_ptr<UIView> superview() const { return superview_.lock(); }
@@ -133,6 +175,9 @@ public:
     static void animateWithDuration(double duration, const Animations& animations, Completion completion);
     static void animateWithDuration(double duration, double delay, unsigned long options, const Animations& animations,
                                     Completion completion);
+    // A spring animation: recorded with its damping ratio and initial velocity; values change at once.
+    static void animateWithDuration(double duration, double delay, double springDamping, double initialSpringVelocity,
+                                    unsigned long options, const Animations& animations, Completion completion);
     // Every animation since the last clear, for tests.
     static std::vector<UIViewAnimationRecord> recordedAnimations();
     static void clearRecordedAnimations();
@@ -140,9 +185,6 @@ public:
 private:
     void childrenMovedToWindow();
 
-    CGRect bounds_;
-    CGPoint center_;
-    CGAffineTransform transform_ = CGAffineTransformIdentity;
     CGFloat alpha_ = 1;
     bool hidden_ = false;
     UIColorPtr backgroundColor_;
@@ -155,4 +197,6 @@ private:
     std::vector<UIViewPtr> subviews_;
     std::weak_ptr<UIViewController> controller_;
     bool needsLayout_ = true;
+    UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
+    UIViewTintAdjustmentMode tintAdjustmentMode_ = UIViewTintAdjustmentModeAutomatic;
 };

@@ -5,9 +5,16 @@
 
 class UIViewController;
 
+// Windows stand in front of those of a lower level.
+inline constexpr CGFloat UIWindowLevelNormal = 0;
+inline constexpr CGFloat UIWindowLevelStatusBar = 1000;
+inline constexpr CGFloat UIWindowLevelAlert = 2000;
+
 class UIWindow : public UIView {
 public:
     using UIView::UIView;
+    CGFloat windowLevel() const { return windowLevel_; }
+    void setWindowLevel(CGFloat level) { windowLevel_ = level; }
 
     std::shared_ptr<UIViewController> rootViewController() const { return rootViewController_; }
     // The root controller's view fills the window; it appears at once when the window is visible.
@@ -24,4 +31,5 @@ public:
 private:
     std::shared_ptr<UIViewController> rootViewController_;
     bool visible_ = false;
+    CGFloat windowLevel_ = UIWindowLevelNormal;
 };

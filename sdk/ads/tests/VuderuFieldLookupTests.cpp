@@ -85,7 +85,10 @@ TEST_F(FieldLookupTest, UserCookiesEncodeEachKeyAndValue) {
 }
 
 TEST_F(FieldLookupTest, DeviceIdentifiersInTheirOrder) {
-    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("fids", false), "");
+    // The device has a vendor identifier of its own from the first use on.
+    auto own = VuderuUtil::getIdentifierForVendor();
+    ASSERT_TRUE(own);
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("fids", false), "6:" + *own);
     registerVendorIdentifier("VENDOR-1");
     EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("fids", false), "6:VENDOR-1");
     auto raw = Lookup::getDataValuesForFieldType(Lookup::kFids);

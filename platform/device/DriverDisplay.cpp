@@ -1,0 +1,64 @@
+// The driver's view of the stand-in display: screenshots and single pixels.
+
+#include "platform/device/Driver.h"
+
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIDisplay.h"
+#include "platform/uikit/UIScreen.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+namespace {
+std::optional<CGPoint> parsePoint(const std::string& text) {
+    auto parts = NSString::componentsSeparatedByString(text, ",");
+    if (parts.size() != 2) return std::nullopt;
+    CGFloat values[2];
+    for (int i = 0; i < 2; ++i) {
+        std::string part = NSString::stringByTrimmingWhitespace(parts[static_cast<std::size_t>(i)]);
+        char* end = nullptr;
+        values[i] = std::strtod(part.c_str(), &end);
+        if (part.empty() || end != part.c_str() + part.size() || !std::isfinite(values[i])) return std::nullopt;
+    }
+    return CGPoint{values[0], values[1]};
+}
+} // namespace
+
+bool Driver::screenshot(const std::string& file) {
+    auto bitmap = UIDisplaySnapshot();
+    if (!bitmap) return fail("the screen has no size");
+    auto png = bitmap->pngData();
+    // Written beside the target and renamed, so a failed write leaves no file behind.
+    std::string partial = file + ".partial";
+    std::FILE* out = std::fopen(partial.c_str(), "wb");
+    if (!out) return fail("cannot write " + file + ": " + std::strerror(errno));
+    bool written = std::fwrite(png.data(), 1, png.size(), out) == png.size();
+    written = std::fclose(out) == 0 && written;
+    if (!written || std::rename(partial.c_str(), file.c_str()) != 0) {
+        int error = errno;
+        std::remove(partial.c_str());
+        return fail("cannot write " + file + ": " + std::strerror(error));
+    }
+    lastSaid_ = NSString::stringWithFormat("screenshot %@: %d by %d pixels", file, bitmap->width(), bitmap->height());
+    return true;
+}
+
+bool Driver::pixel(const std::string& text) {
+    auto point = parsePoint(text);
+    if (!point) return fail("pixel needs a point as X,Y");
+    auto screen = UIScreen::mainScreen();
+    auto bounds = screen->bounds();
+    if (!CGRectContainsPoint(bounds, *point))
+        return fail(NSString::stringWithFormat("%@ lies outside the screen (%g by %g points)", text, bounds.size.width,
+                                               bounds.size.height));
+    auto bitmap = UIDisplaySnapshot();
+    if (!bitmap) return fail("the screen has no size");
+    auto p = bitmap->pixelAt(static_cast<int>(std::floor(point->x * screen->scale())),
+                             static_cast<int>(std::floor(point->y * screen->scale())));
+    lastSaid_ = NSString::stringWithFormat("%g,%g: %d %d %d %d", point->x, point->y, p.red, p.green, p.blue, p.alpha);
+    return true;
+}

@@ -1,0 +1,8 @@
+#pragma once
+// The stand-in display: what the screen shows, painted into a bitmap.
+
+#include "platform/graphics/CGImage.h"
+
+// Every visible window, lower levels first (the system's alert window in front), over black, at
+// the main screen's size and scale. There is no status bar.
+CGImageRef UIDisplaySnapshot();
