@@ -1,5 +1,6 @@
 #include "platform/uikit/UIScreenDescription.h"
 
+#include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -98,9 +99,16 @@ bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenRep
     auto b = view->bounds();
     CGPoint center{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
     CGPoint inRoot = view->convertPointToView(center, nullptr);
+    auto window = std::dynamic_pointer_cast<UIWindow>(root);
+    // A real touch first: whatever responder or recognizer lies in front takes it.
+    if (window) {
+        UIFingers fingers(window);
+        fingers.tap(inRoot);
+        if (fingers.taken()) return true;
+    }
     auto hit = root->hitTestWithEvent(inRoot, nullptr);
     if (!hit) hit = view;
-    auto touch = std::make_shared<UITouch>(std::dynamic_pointer_cast<UIWindow>(root), hit, inRoot);
+    auto touch = std::make_shared<UITouch>(window, hit, inRoot);
     auto event = std::make_shared<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone, std::vector<std::shared_ptr<UITouch>>{touch});
     for (auto v = hit; v; v = v->superview()) {
         switch (v->tapWithEvent(event, reply)) {
