@@ -44,6 +44,13 @@ public:
     bool completeSheet(const std::string& activityType);
     bool cancelSheet();
     bool pullToRefresh();
+    // Fingers on the screen (points from the top left, "X,Y"): a touch; a drag in STEPS moves (10
+    // by default); two fingers turning by DEGREES about a point (clockwise for positive); and the
+    // device turned to portrait, upside-down, left or right.
+    bool touchAt(const std::string& point);
+    bool drag(const std::string& arguments);
+    bool twist(const std::string& arguments);
+    bool rotate(const std::string& orientation);
     // Lets time pass: the platform clock moves on (manual clock) or the main loop runs for that long.
     void advance(double seconds);
     // Runs the main loop until nothing is left to do now.
@@ -54,6 +61,8 @@ public:
 
     // What the screen shows.
     std::shared_ptr<UIWindow> window() const;
+    // The window a finger reaches first.
+    std::shared_ptr<UIWindow> frontWindow() const;
     // The full-screen controller on top (following presentations), and the sheet over it if any.
     std::shared_ptr<UIViewController> topViewController() const;
     std::shared_ptr<UIActivityViewController> visibleSheet() const;
@@ -70,6 +79,8 @@ private:
     // A command that the elements on screen take; `nothing` is the error when none does.
     bool act(const std::string& command, const std::string& argument, const std::string& nothing);
     bool fail(const std::string& message);
+    // A point on the screen, or nullopt with lastError set (`what` names it in the error).
+    std::optional<CGPoint> screenPoint(const std::string& text, const std::string& usage);
 
     std::string lastError_;
     std::string lastSaid_;

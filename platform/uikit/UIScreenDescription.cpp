@@ -99,16 +99,23 @@ bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenRep
     auto b = view->bounds();
     CGPoint center{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
     CGPoint inRoot = view->convertPointToView(center, nullptr);
-    auto window = std::dynamic_pointer_cast<UIWindow>(root);
-    // A real touch first: whatever responder or recognizer lies in front takes it.
-    if (window) {
-        UIFingers fingers(window);
-        fingers.tap(inRoot);
-        if (fingers.taken()) return true;
-    }
-    auto hit = root->hitTestWithEvent(inRoot, nullptr);
-    if (!hit) hit = view;
-    auto touch = std::make_shared<UITouch>(window, hit, inRoot);
+    if (auto window = std::dynamic_pointer_cast<UIWindow>(root)) return touchAt(window, inRoot, reply);
+    return offerTap(root->hitTestWithEvent(inRoot, nullptr), view, nullptr, inRoot, reply);
+}
+
+bool UIScreenDescription::touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply) {
+    UIFingers fingers(window);
+    fingers.tap(point);
+    if (fingers.taken()) return true;
+    auto hit = fingers.touches().front()->view();
+    if (!hit) return reply.refuse("nothing to tap there");
+    return offerTap(hit, hit, window, point, reply);
+}
+
+bool UIScreenDescription::offerTap(std::shared_ptr<UIView> hit, const std::shared_ptr<UIView>& fallback,
+                                   const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply) {
+    if (!hit) hit = fallback;
+    auto touch = std::make_shared<UITouch>(window, hit, point);
     auto event = std::make_shared<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone, std::vector<std::shared_ptr<UITouch>>{touch});
     for (auto v = hit; v; v = v->superview()) {
         switch (v->tapWithEvent(event, reply)) {

@@ -78,6 +78,9 @@ public:
     // A tap on the view as a finger would make it: it lands on whatever is front-most at the view's
     // center and goes up the superviews until one takes it (UIView::tapWithEvent).
     static bool touch(const std::shared_ptr<UIView>& view, UIScreenReply& reply);
+    // The same at a point of the window (the driver's touch): a real touch first (UIFingers), then,
+    // when no responder or recognizer took it, the tap offered up from the view hit there.
+    static bool touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply);
     // A row or tab number: digits only, and small enough to be one.
     static std::optional<long> index(const std::string& text);
     // How the screen names an image: its bundle name, or "image".
@@ -96,6 +99,9 @@ private:
         std::string hint;
     };
     const Target* find(const std::string& name, bool command) const;
+    // A tap offered to the hit view (or the fallback) and up its superviews (tapWithEvent).
+    static bool offerTap(std::shared_ptr<UIView> hit, const std::shared_ptr<UIView>& fallback,
+                         const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply);
     bool covered(UIScreenReply& reply) const;
 
     std::vector<std::string> lines_;

@@ -1,0 +1,120 @@
+#include "platform/device/Driver.h"
+
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIFingers.h"
+#include "platform/uikit/UIScreen.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+// The fingers' distance from the centre of a twist, and the degrees of each of its moves.
+constexpr CGFloat kTwistRadius = 40;
+constexpr CGFloat kTwistStepDegrees = 5;
+constexpr int kDefaultDragSteps = 10;
+constexpr int kMaxSteps = 1000;
+
+std::optional<double> number(const std::string& s) {
+    if (s.empty()) return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    for (auto& w : NSString::componentsSeparatedByString(text, " "))
+        if (!w.empty()) out.push_back(w);
+    return out;
+}
+} // namespace
+
+std::shared_ptr<UIWindow> Driver::frontWindow() const { return window(); }
+
+std::optional<CGPoint> Driver::screenPoint(const std::string& text, const std::string& usage) {
+    auto comma = text.find(',');
+    auto x = comma == std::string::npos ? std::nullopt : number(text.substr(0, comma));
+    auto y = comma == std::string::npos ? std::nullopt : number(text.substr(comma + 1));
+    if (!x || !y) return fail("not a point: " + UIScreenDescription::quoted(text) + " (" + usage + ")"), std::nullopt;
+    auto screen = UIScreen::mainScreen()->bounds();
+    if (*x < 0 || *y < 0 || *x >= screen.size.width || *y >= screen.size.height) {
+        char size[64];
+        std::snprintf(size, sizeof size, "%g by %g points", screen.size.width, screen.size.height);
+        return fail(text + " lies off the screen (" + size + ")"), std::nullopt;
+    }
+    return CGPointMake(*x, *y);
+}
+
+namespace {
+// A finger cannot reach the app while an alert stands in front of it.
+bool alertInFront() { return !UIApplication::sharedApplication()->visibleAlerts().empty(); }
+constexpr const char* kAlertInFront = "an alert is in front of the screen: press one of its buttons";
+} // namespace
+
+bool Driver::touchAt(const std::string& text) {
+    auto args = words(text);
+    if (args.size() != 1) return fail("touch needs one point: X,Y");
+    auto point = screenPoint(args[0], "touch X,Y");
+    if (!point) return false;
+    auto w = frontWindow();
+    if (!w) return fail("no window on screen");
+    if (alertInFront()) return fail(kAlertInFront);
+    UIScreenReply reply;
+    bool done = UIScreenDescription::touchAt(w, *point, reply);
+    lastSaid_ = reply.said;
+    return done || fail(reply.error);
+}
+
+bool Driver::drag(const std::string& text) {
+    const std::string usage = "drag X,Y X,Y [STEPS]";
+    auto args = words(text);
+    if (args.size() < 2 || args.size() > 3) return fail("drag needs two points: " + usage);
+    auto from = screenPoint(args[0], usage);
+    if (!from) return false;
+    auto to = screenPoint(args[1], usage);
+    if (!to) return false;
+    int steps = kDefaultDragSteps;
+    if (args.size() == 3) {
+        auto n = UIScreenDescription::index(args[2]);
+        if (!n || *n < 1 || *n > kMaxSteps) return fail("the steps of a drag are a whole number from 1 to 1000");
+        steps = static_cast<int>(*n);
+    }
+    auto w = frontWindow();
+    if (!w) return fail("no window on screen");
+    if (alertInFront()) return fail(kAlertInFront);
+    UIFingers(w).drag(*from, *to, steps);
+    return true;
+}
+
+bool Driver::twist(const std::string& text) {
+    const std::string usage = "twist X,Y DEGREES";
+    auto args = words(text);
+    if (args.size() != 2) return fail("twist needs a point and an angle: " + usage);
+    auto centre = screenPoint(args[0], usage);
+    if (!centre) return false;
+    auto degrees = number(args[1]);
+    if (!degrees || std::fabs(*degrees) > 3600) return fail("the angle of a twist is a number of degrees, at most 3600 either way");
+    auto w = frontWindow();
+    if (!w) return fail("no window on screen");
+    if (alertInFront()) return fail(kAlertInFront);
+    int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(*degrees) / kTwistStepDegrees)));
+    UIFingers(w).twist(*centre, kTwistRadius, *degrees, steps);
+    return true;
+}
+
+bool Driver::rotate(const std::string& text) {
+    static const std::pair<const char*, UIDeviceOrientation> names[] = {
+        {"portrait", UIDeviceOrientationPortrait},
+        {"upside-down", UIDeviceOrientationPortraitUpsideDown},
+        {"left", UIDeviceOrientationLandscapeLeft},
+        {"right", UIDeviceOrientationLandscapeRight},
+    };
+    for (auto& [name, orientation] : names)
+        if (text == name) {
+            UIApplication::sharedApplication()->rotateDevice(orientation);
+            return true;
+        }
+    return fail("rotate portrait, upside-down, left or right");
+}
