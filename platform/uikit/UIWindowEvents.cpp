@@ -96,6 +96,8 @@ void takeFromViews(const std::shared_ptr<UIEvent>& event) {
 void UIWindow::sendEvent(const std::shared_ptr<UIEvent>& event) {
     if (!event || event->type() != UIEventTypeTouches) return;
     auto keep = self<UIWindow>();
+    // As the display pass before an event would: touches land on views where the screen shows them.
+    layoutIfNeeded();
     const auto& touches = event->allTouches();
     for (auto& t : touches) {
         if (t->phase() != UITouchPhaseBegan || t->view()) continue;

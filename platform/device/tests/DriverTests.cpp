@@ -1,4 +1,6 @@
 #include "platform/device/Driver.h"
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/uikit/UIDevice.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIApplication.h"
@@ -269,4 +271,35 @@ TEST_F(DriverTest, AFullScreenPresentationHidesTheScreenBeneathAndASheetDoesNot)
     screen = driver_.screen();
     EXPECT_NE(screen.find("rows 0-10 of 30:"), std::string::npos) << screen;
     EXPECT_NE(screen.find("tabs: *\"List\" | \"Other\"\nsheet: activity\n"), std::string::npos) << screen;
+}
+
+TEST_F(DriverTest, FingersTouchDragAndTurnTheDevice) {
+    EXPECT_EQ(driver_.execute("touch 100,170"), "");
+    EXPECT_EQ(driver_.execute("touch 296,170"), "");
+    EXPECT_EQ(driver_.execute("drag 100,170 100,300"), ""); // across rows: selects nothing
+    EXPECT_EQ(table_->journal, (std::vector<std::string>{"select 2", "accessory 2"}));
+    // A touch where nothing takes it (the strip under the status bar) is told so.
+    EXPECT_EQ(driver_.execute("touch 240,5"), "error: nothing to tap there\n");
+
+    std::vector<std::string> posted;
+    auto center = NSNotificationCenter::defaultCenter();
+    std::vector<std::shared_ptr<NSObject>> tokens;
+    for (auto name : {UIApplicationWillChangeStatusBarOrientationNotification,
+                      UIApplicationDidChangeStatusBarOrientationNotification, UIDeviceOrientationDidChangeNotification})
+        tokens.push_back(center->addObserverForName(name, nullptr, nullptr, [&posted](const auto& n) { posted.push_back(n->name()); }));
+    EXPECT_EQ(driver_.execute("rotate left"), "");
+    EXPECT_EQ(posted, (std::vector<std::string>{UIApplicationWillChangeStatusBarOrientationNotification,
+                                                UIApplicationDidChangeStatusBarOrientationNotification,
+                                                UIDeviceOrientationDidChangeNotification}));
+    EXPECT_EQ(UIApplication::sharedApplication()->statusBarOrientation(), UIInterfaceOrientationLandscapeRight);
+    EXPECT_EQ(UIApplication::sharedApplication()->statusBarFrame(), CGRectMake(0, 0, 20, 568));
+    EXPECT_EQ(driver_.execute("rotate upside"), "error: rotate portrait, upside-down, left or right\n");
+    EXPECT_EQ(driver_.execute("twist 160,300 x"), "error: the angle of a twist is a number of degrees, at most 3600 either way\n");
+    for (auto& t : tokens) center->removeObserver(t);
+    DeviceProfile::reset();
+
+    auto alert = UIAlertView::initWithTitle("Error", "It failed.", nullptr, "OK");
+    alert->show();
+    EXPECT_EQ(driver_.execute("touch 100,170"), "error: an alert is in front of the screen: press one of its buttons\n");
+    EXPECT_EQ(table_->journal.size(), 2u);
 }
