@@ -3,7 +3,10 @@
 
 #include "platform/uikit/UIView.h"
 
+#include <map>
+
 enum UIBarStyle : long { UIBarStyleDefault = 0, UIBarStyleBlack = 1 };
+enum UIBarMetrics : long { UIBarMetricsDefault = 0, UIBarMetricsLandscapePhone = 1 };
 
 class UINavigationBar : public UIView {
 public:
@@ -16,10 +19,17 @@ public:
     void setBarStyle(UIBarStyle style) { barStyle_ = style; }
     bool isTranslucent() const { return translucent_; }
     void setTranslucent(bool translucent) { translucent_ = translucent; }
+    // The image behind the bar for the metrics (nil for none).
+    UIImagePtr backgroundImageForBarMetrics(UIBarMetrics metrics) const {
+        auto it = backgroundImages_.find(metrics);
+        return it == backgroundImages_.end() ? nullptr : it->second;
+    }
+    void setBackgroundImageForBarMetrics(UIImagePtr image, UIBarMetrics metrics) { backgroundImages_[metrics] = std::move(image); }
 
 private:
     UIColorPtr barTintColor_;
     UIColorPtr tintColor_;
     UIBarStyle barStyle_ = UIBarStyleDefault;
     bool translucent_ = true;
+    std::map<UIBarMetrics, UIImagePtr> backgroundImages_;
 };
