@@ -135,7 +135,7 @@ std::shared_ptr<UIAlertView> Driver::visibleAlert() const {
 
 UIScreenDescription Driver::describe() const {
     UIScreenDescription description;
-    description.describeWindow(window());
+    description.describeWindow(window(), otherWindows());
     // The alerts stand above every window, the last shown in front.
     for (auto& alert : UIApplication::sharedApplication()->visibleAlerts()) description.describeView(alert);
     return description;

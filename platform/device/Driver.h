@@ -61,8 +61,10 @@ public:
 
     // What the screen shows.
     std::shared_ptr<UIWindow> window() const;
-    // The window a finger reaches first.
-    std::shared_ptr<UIWindow> frontWindow() const;
+    // The app's visible windows in front of window() (shown after it), the front-most first.
+    std::vector<std::shared_ptr<UIWindow>> otherWindows() const;
+    // The window a finger at the point reaches first: the front-most visible window with a view there.
+    std::shared_ptr<UIWindow> frontWindow(CGPoint point) const;
     // The full-screen controller on top (following presentations), and the sheet over it if any.
     std::shared_ptr<UIViewController> topViewController() const;
     std::shared_ptr<UIActivityViewController> visibleSheet() const;

@@ -23,6 +23,12 @@ std::optional<double> number(const std::string& s) {
     return value;
 }
 
+// A point of the screen in a window's coordinates.
+CGPoint inWindow(const std::shared_ptr<UIWindow>& window, CGPoint p) {
+    auto f = window->frame();
+    return {p.x - f.origin.x, p.y - f.origin.y};
+}
+
 std::vector<std::string> words(const std::string& text) {
     std::vector<std::string> out;
     for (auto& w : NSString::componentsSeparatedByString(text, " "))
@@ -31,7 +37,23 @@ std::vector<std::string> words(const std::string& text) {
 }
 } // namespace
 
-std::shared_ptr<UIWindow> Driver::frontWindow() const { return window(); }
+std::vector<std::shared_ptr<UIWindow>> Driver::otherWindows() const {
+    auto main = window();
+    std::vector<std::shared_ptr<UIWindow>> out;
+    auto windows = UIApplication::sharedApplication()->windows();
+    // Windows shown after the app's window stand in front of it.
+    for (auto it = windows.rbegin(); it != windows.rend() && *it != main; ++it)
+        if (!(*it)->isHidden() && (*it)->isVisible()) out.push_back(*it);
+    return out;
+}
+
+std::shared_ptr<UIWindow> Driver::frontWindow(CGPoint point) const {
+    for (auto& other : otherWindows()) {
+        other->layoutIfNeeded();
+        if (other->hitTestWithEvent(inWindow(other, point), nullptr)) return other;
+    }
+    return window();
+}
 
 std::optional<CGPoint> Driver::screenPoint(const std::string& text, const std::string& usage) {
     auto comma = text.find(',');
@@ -58,11 +80,11 @@ bool Driver::touchAt(const std::string& text) {
     if (args.size() != 1) return fail("touch needs one point: X,Y");
     auto point = screenPoint(args[0], "touch X,Y");
     if (!point) return false;
-    auto w = frontWindow();
+    auto w = frontWindow(*point);
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
     UIScreenReply reply;
-    bool done = UIScreenDescription::touchAt(w, *point, reply);
+    bool done = UIScreenDescription::touchAt(w, inWindow(w, *point), reply);
     lastSaid_ = reply.said;
     return done || fail(reply.error);
 }
@@ -81,10 +103,10 @@ bool Driver::drag(const std::string& text) {
         if (!n || *n < 1 || *n > kMaxSteps) return fail("the steps of a drag are a whole number from 1 to 1000");
         steps = static_cast<int>(*n);
     }
-    auto w = frontWindow();
+    auto w = frontWindow(*from);
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
-    UIFingers(w).drag(*from, *to, steps);
+    UIFingers(w).drag(inWindow(w, *from), inWindow(w, *to), steps);
     return true;
 }
 
@@ -96,11 +118,11 @@ bool Driver::twist(const std::string& text) {
     if (!centre) return false;
     auto degrees = number(args[1]);
     if (!degrees || std::fabs(*degrees) > 3600) return fail("the angle of a twist is a number of degrees, at most 3600 either way");
-    auto w = frontWindow();
+    auto w = frontWindow(*centre);
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
     int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(*degrees) / kTwistStepDegrees)));
-    UIFingers(w).twist(*centre, kTwistRadius, *degrees, steps);
+    UIFingers(w).twist(inWindow(w, *centre), kTwistRadius, *degrees, steps);
     return true;
 }
 

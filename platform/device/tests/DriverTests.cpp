@@ -5,6 +5,8 @@
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
 #include "platform/uikit/UITabBarController.h"
 #include "platform/uikit/UITableViewController.h"
 
@@ -302,4 +304,47 @@ TEST_F(DriverTest, FingersTouchDragAndTurnTheDevice) {
     alert->show();
     EXPECT_EQ(driver_.execute("touch 100,170"), "error: an alert is in front of the screen: press one of its buttons\n");
     EXPECT_EQ(table_->journal.size(), 2u);
+}
+
+TEST_F(DriverTest, APopoverIsAScreenInFrontAndOtherViewsAreOutlined) {
+    // A bubble added straight to the window, holding a navigation controller's view.
+    auto inner = std::make_shared<NamesTable>(std::vector<std::string>{"received.txt"});
+    inner->setTitle("Received");
+    auto popoverNav = UINavigationController::initWithRootViewController(inner);
+    auto bubble = std::make_shared<UIView>(CGRectMake(10, 80, 300, 300));
+    popoverNav->view()->setFrame(bubble->bounds());
+    bubble->addSubview(popoverNav->view());
+    window_->addSubview(bubble);
+
+    std::string screen = driver_.screen();
+    auto main = screen.find("nav: \"Items\"");
+    auto popover = screen.find("popover:\nnav: \"Received\"\nrows 0-0 of 1:\n  0: received.txt  [go]\n");
+    EXPECT_NE(main, std::string::npos) << screen;
+    EXPECT_NE(popover, std::string::npos) << screen;
+    EXPECT_LT(main, popover);
+    // Commands reach the popover while it is in front; the screen beneath is out of reach.
+    EXPECT_EQ(driver_.execute("row 0"), "");
+    EXPECT_EQ(inner->journal, (std::vector<std::string>{"select 0"}));
+    EXPECT_EQ(driver_.execute("tap item 3"),
+              "error: a popover is in front of the screen: act on it, or touch outside it to close it\n");
+    EXPECT_TRUE(table_->journal.empty());
+    bubble->removeFromSuperview();
+
+    // Views of the window's own and of another window, front window first.
+    auto status = std::make_shared<UIView>(CGRectMake(0, 0, 320, 64));
+    auto message = std::make_shared<UILabel>(CGRectMake(10, 20, 300, 30));
+    message->setText("Exporting song");
+    status->addSubview(message);
+    window_->addSubview(status);
+    auto front = std::make_shared<UIWindow>(CGRectMake(0, 500, 320, 68));
+    auto picture = std::make_shared<UIImageView>(CGRectMake(0, 0, 40, 40));
+    picture->setImage(std::make_shared<UIImage>(CGImageRef{}, 1, "Logo"));
+    front->addSubview(picture);
+    front->makeKeyAndVisible();
+    window_->makeKeyWindow();
+    screen = driver_.screen();
+    EXPECT_NE(screen.find("views:\n  (Logo)\n  \"Exporting song\"\n"), std::string::npos) << screen;
+    // An image is tapped by its name, as a finger at its centre (which nothing takes).
+    EXPECT_EQ(driver_.execute("tap Logo"), "error: nothing to tap there\n");
+    EXPECT_EQ(driver_.execute("tap Exporting song"), "error: nothing to tap there\n");
 }
