@@ -30,6 +30,17 @@ void UITouch::moveTo(CGPoint locationInWindow, UITouchPhase phase, double timest
     timestamp_ = timestamp;
 }
 
+std::vector<std::shared_ptr<UIGestureRecognizer>> UITouch::gestureRecognizers() const {
+    std::vector<std::shared_ptr<UIGestureRecognizer>> out;
+    for (auto& r : recognizers_)
+        if (auto g = r.lock()) out.push_back(g);
+    return out;
+}
+
+void UITouch::setGestureRecognizers(const std::vector<std::shared_ptr<UIGestureRecognizer>>& recognizers) {
+    recognizers_.assign(recognizers.begin(), recognizers.end());
+}
+
 UIEvent::UIEvent(UIEventType type, UIEventSubtype subtype, std::vector<std::shared_ptr<UITouch>> touches)
     : type_(type), subtype_(subtype), timestamp_(PlatformClock::monotonic()), touches_(std::move(touches)) {}
 
@@ -43,7 +54,7 @@ std::vector<std::shared_ptr<UITouch>> UIEvent::touchesForView(const std::shared_
 std::vector<std::shared_ptr<UITouch>> UIEvent::touchesForGestureRecognizer(const UIGestureRecognizer* recognizer) const {
     std::vector<std::shared_ptr<UITouch>> out;
     for (auto& t : touches_) {
-        auto& rs = t->gestureRecognizers();
+        auto rs = t->gestureRecognizers();
         if (std::any_of(rs.begin(), rs.end(), [&](auto& r) { return r.get() == recognizer; })) out.push_back(t);
     }
     return out;

@@ -37,16 +37,14 @@ public:
     long tapCount() const { return tapCount_; }
     double timestamp() const { return timestamp_; }
     // The recognizers this touch is delivered to (those of its view and the view's superviews).
-    const std::vector<std::shared_ptr<UIGestureRecognizer>>& gestureRecognizers() const { return recognizers_; }
+    std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers() const;
 
     // The system's side: the finger moves (the previous location is kept), changes phase, lands.
     void moveTo(CGPoint locationInWindow, UITouchPhase phase, double timestamp);
     void setPhase(UITouchPhase phase) { phase_ = phase; }
     void setTapCount(long count) { tapCount_ = count; }
     void setView(const std::shared_ptr<UIView>& view) { view_ = view; }
-    void setGestureRecognizers(std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers) {
-        recognizers_ = std::move(recognizers);
-    }
+    void setGestureRecognizers(const std::vector<std::shared_ptr<UIGestureRecognizer>>& recognizers);
     // A recognizer took the touch: its view got touchesCancelled and hears no more of it.
     bool isCancelledForView() const { return cancelledForView_; }
     void setCancelledForView() { cancelledForView_ = true; }
@@ -62,7 +60,8 @@ private:
     UITouchPhase phase_ = UITouchPhaseBegan;
     long tapCount_ = 1;
     double timestamp_;
-    std::vector<std::shared_ptr<UIGestureRecognizer>> recognizers_;
+    // Weak: a recognizer keeps its touches until it resets.
+    std::vector<std::weak_ptr<UIGestureRecognizer>> recognizers_;
     bool cancelledForView_ = false;
     unsigned unhandled_ = 0;
 };

@@ -15,6 +15,13 @@ UIFingers::UIFingers(std::shared_ptr<UIWindow> window)
     : window_(std::move(window)), event_(std::make_shared<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone)),
       time_(PlatformClock::monotonic()) {}
 
+UIFingers::~UIFingers() {
+    bool down = std::any_of(touches_.begin(), touches_.end(), [](auto& t) {
+        return t->phase() != UITouchPhaseEnded && t->phase() != UITouchPhaseCancelled;
+    });
+    if (down && window_) cancel();
+}
+
 void UIFingers::send(UITouchPhase phase, const std::vector<CGPoint>& points) {
     time_ += kStep;
     for (std::size_t i = 0; i < touches_.size(); ++i) {

@@ -14,6 +14,12 @@ class UIWindow;
 class UIFingers {
 public:
     explicit UIFingers(std::shared_ptr<UIWindow> window);
+    // Fingers still down when the object goes are cancelled, so no view or recognizer waits on them.
+    ~UIFingers();
+    UIFingers(const UIFingers&) = delete;
+    UIFingers& operator=(const UIFingers&) = delete;
+    UIFingers(UIFingers&&) = default;
+    UIFingers& operator=(UIFingers&&) = default;
 
     // Fingers land at the points (window coordinates); the tap count is the touches' count.
     void down(const std::vector<CGPoint>& points, long tapCount = 1);

@@ -79,7 +79,7 @@ void excludeOthers(const UIEvent& event, UIGestureRecognizer& winner, const Reco
 void takeFromViews(const std::shared_ptr<UIEvent>& event) {
     for (auto& t : event->allTouches()) {
         if (t->isCancelledForView()) continue;
-        auto& rs = t->gestureRecognizers();
+        auto rs = t->gestureRecognizers();
         bool taken = std::any_of(rs.begin(), rs.end(), [](auto& g) {
             auto s = g->state();
             return g->cancelsTouchesInView() &&

@@ -175,3 +175,14 @@ TEST(UIControlTracking, ADisabledControlLetsTheTouchPassUp) {
     EXPECT_EQ(back->log, (std::vector<std::string>{"began 150,120", "ended 150,120"}));
     EXPECT_FALSE(control->isHighlighted());
 }
+
+TEST(UITouch, FingersLeftDownAreCancelledWhenTheyGo) {
+    auto window = makeWindow();
+    auto view = std::make_shared<Recorder>(CGRectMake(0, 0, 320, 568));
+    window->addSubview(view);
+    {
+        UIFingers fingers(window);
+        fingers.down({{10, 10}});
+    }
+    EXPECT_EQ(view->log, (std::vector<std::string>{"began 10,10", "cancelled 10,10"}));
+}
