@@ -57,7 +57,7 @@ const std::vector<Driver::Command>& Driver::commands() {
         {"refresh", "", "pull the table down to refresh", A::None, "nothing on screen refreshes when pulled down"},
         {"touch", "X,Y", "touch the screen at a point (points from the top left)", A::Text, "",
          [](Driver& d, const std::string& point) { return d.touchAt(point); }},
-        {"drag", "X,Y X,Y [STEPS]", "drag a finger from one point to another", A::Text, "",
+        {"drag", "X,Y X,Y [STEPS]", "drag a finger from one point (or shown TEXT) to another", A::Text, "",
          [](Driver& d, const std::string& arguments) { return d.drag(arguments); }},
         {"twist", "X,Y DEGREES", "turn two fingers about a point (clockwise for positive degrees)", A::Text, "",
          [](Driver& d, const std::string& arguments) { return d.twist(arguments); }},

@@ -46,7 +46,8 @@ public:
     bool pullToRefresh();
     // Fingers on the screen (points from the top left, "X,Y"): a touch; a drag in STEPS moves (10
     // by default); two fingers turning by DEGREES about a point (clockwise for positive); and the
-    // device turned to portrait, upside-down, left or right.
+    // device turned to portrait, upside-down, left or right. The ends of a drag and the centre of a
+    // twist may name what the screen shows instead ("Title" in quotes when it has spaces).
     bool touchAt(const std::string& point);
     bool drag(const std::string& arguments);
     bool twist(const std::string& arguments);
@@ -83,6 +84,8 @@ private:
     bool fail(const std::string& message);
     // A point on the screen, or nullopt with lastError set (`what` names it in the error).
     std::optional<CGPoint> screenPoint(const std::string& text, const std::string& usage);
+    // A point, or what the screen shows by that text, title or image name (its view's centre).
+    std::optional<CGPoint> endpoint(const std::string& text, const std::string& usage);
 
     std::string lastError_;
     std::string lastSaid_;

@@ -29,10 +29,25 @@ CGPoint inWindow(const std::shared_ptr<UIWindow>& window, CGPoint p) {
     return {p.x - f.origin.x, p.y - f.origin.y};
 }
 
+// Words separated by spaces; a double-quoted run ("Top bar") is one word.
 std::vector<std::string> words(const std::string& text) {
     std::vector<std::string> out;
-    for (auto& w : NSString::componentsSeparatedByString(text, " "))
-        if (!w.empty()) out.push_back(w);
+    std::string word;
+    bool quoted = false, any = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (c == ' ' && !quoted) {
+            if (any) out.push_back(word);
+            word.clear();
+            any = false;
+        } else {
+            word += c;
+            any = true;
+        }
+    }
+    if (any) out.push_back(word);
     return out;
 }
 } // namespace
@@ -53,6 +68,19 @@ std::shared_ptr<UIWindow> Driver::frontWindow(CGPoint point) const {
         if (other->hitTestWithEvent(inWindow(other, point), nullptr)) return other;
     }
     return window();
+}
+
+std::optional<CGPoint> Driver::endpoint(const std::string& text, const std::string& usage) {
+    if (text.find(',') != std::string::npos) return screenPoint(text, usage);
+    // A thing the screen shows: the centre of its view.
+    auto view = describe().place(text);
+    if (!view) return fail("nothing on screen shows " + UIScreenDescription::quoted(text) + " (" + usage + ")"), std::nullopt;
+    auto b = view->bounds();
+    auto p = view->convertPointToView({b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2}, nullptr);
+    auto root = view;
+    while (auto parent = root->superview()) root = parent;
+    auto f = root->frame();
+    return screenPoint(std::to_string(p.x + f.origin.x) + "," + std::to_string(p.y + f.origin.y), usage);
 }
 
 std::optional<CGPoint> Driver::screenPoint(const std::string& text, const std::string& usage) {
@@ -93,9 +121,9 @@ bool Driver::drag(const std::string& text) {
     const std::string usage = "drag X,Y X,Y [STEPS]";
     auto args = words(text);
     if (args.size() < 2 || args.size() > 3) return fail("drag needs two points: " + usage);
-    auto from = screenPoint(args[0], usage);
+    auto from = endpoint(args[0], usage);
     if (!from) return false;
-    auto to = screenPoint(args[1], usage);
+    auto to = endpoint(args[1], usage);
     if (!to) return false;
     int steps = kDefaultDragSteps;
     if (args.size() == 3) {
@@ -114,7 +142,7 @@ bool Driver::twist(const std::string& text) {
     const std::string usage = "twist X,Y DEGREES";
     auto args = words(text);
     if (args.size() != 2) return fail("twist needs a point and an angle: " + usage);
-    auto centre = screenPoint(args[0], usage);
+    auto centre = endpoint(args[0], usage);
     if (!centre) return false;
     auto degrees = number(args[1]);
     if (!degrees || std::fabs(*degrees) > 3600) return fail("the angle of a twist is a number of degrees, at most 3600 either way");

@@ -87,7 +87,22 @@ std::shared_ptr<UIViewController> UIScreenDescription::embeddedController(const 
     return nullptr;
 }
 
+void UIScreenDescription::addPlace(const std::shared_ptr<UIView>& view) {
+    auto mention = view->screenMention();
+    if (mention && !mention->text.empty()) places_.push_back({mention->text, view, layers_.size() - 1});
+    if (!view->accessibilityLabel().empty()) places_.push_back({view->accessibilityLabel(), view, layers_.size() - 1});
+}
+
+std::shared_ptr<UIView> UIScreenDescription::place(const std::string& text) const {
+    for (std::size_t layer = layers_.size(); layer-- > 0;)
+        for (auto& p : places_)
+            if (p.layer == layer && p.name == text)
+                if (auto view = p.view.lock()) return view;
+    return nullptr;
+}
+
 void UIScreenDescription::addPictureTarget(const std::shared_ptr<UIView>& view) {
+    addPlace(view);
     auto mention = view->screenMention();
     if (!mention || mention->pressable || mention->isText || mention->text.empty() || mention->text == "image") return;
     addTappable(mention->text, [view](UIScreenReply& reply) { return touch(view, reply); });

@@ -81,6 +81,10 @@ public:
     // themselves as well, so what they show can be tapped.
     void outlineViews(const std::vector<std::shared_ptr<UIView>>& frontFirst);
 
+    // Where a thing the screen shows by that text, title or image name (its screenMention) lies:
+    // its view, front-most layer first, or nil.
+    std::shared_ptr<UIView> place(const std::string& text) const;
+
     // Acting on what was described: the first target of the front-most layer.
     bool tap(const std::string& text, UIScreenReply& reply) const;
     // nullopt when no element on screen takes the command at all.
@@ -124,6 +128,14 @@ private:
     // A view added straight to a window that holds a controller's view (a popover's bubble).
     static std::shared_ptr<UIViewController> embeddedController(const std::shared_ptr<UIView>& view);
 
+    struct Place {
+        std::string name;
+        std::weak_ptr<UIView> view;
+        std::size_t layer;
+    };
+    void addPlace(const std::shared_ptr<UIView>& view);
+
     std::vector<const UIViewController*> describing_;
+    std::vector<Place> places_;
     bool outlined_ = false;
 };

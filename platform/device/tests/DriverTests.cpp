@@ -7,6 +7,7 @@
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UIPanGestureRecognizer.h"
 #include "platform/uikit/UITabBarController.h"
 #include "platform/uikit/UITableViewController.h"
 
@@ -347,4 +348,22 @@ TEST_F(DriverTest, APopoverIsAScreenInFrontAndOtherViewsAreOutlined) {
     // An image is tapped by its name, as a finger at its centre (which nothing takes).
     EXPECT_EQ(driver_.execute("tap Logo"), "error: nothing to tap there\n");
     EXPECT_EQ(driver_.execute("tap Exporting song"), "error: nothing to tap there\n");
+}
+
+TEST_F(DriverTest, ADragMayStartOnWhatTheScreenShows) {
+    auto pad = std::make_shared<UIView>(CGRectMake(0, 300, 320, 100));
+    auto handle = std::make_shared<UILabel>(CGRectMake(100, 20, 120, 40)); // centre (160, 340) on screen
+    handle->setText("Drag me");
+    pad->addSubview(handle);
+    window_->addSubview(pad);
+    std::vector<CGPoint> translations;
+    auto target = std::make_shared<NSObject>();
+    pad->addGestureRecognizer(std::make_shared<UIPanGestureRecognizer>(target, [&](NSObject&, UIGestureRecognizer& g) {
+        if (g.state() == UIGestureRecognizerStateEnded)
+            translations.push_back(static_cast<UIPanGestureRecognizer&>(g).translationInView(nullptr));
+    }));
+    EXPECT_EQ(driver_.execute("drag \"Drag me\" 200,440 4"), "");
+    EXPECT_EQ(translations, (std::vector<CGPoint>{{40, 100}}));
+    EXPECT_EQ(driver_.execute("drag Nowhere 200,440"), "error: nothing on screen shows \"Nowhere\" (drag X,Y X,Y [STEPS])\n");
+    EXPECT_EQ(translations.size(), 1u);
 }
