@@ -56,6 +56,14 @@ const std::vector<Driver::Command>& Driver::commands() {
         {"back", "", "the navigation bar's back button", A::None, "there is no back button"},
         {"tab", "N|TITLE", "select a tab", A::OptionalText, "no tab bar on screen"},
         {"refresh", "", "pull the table down to refresh", A::None, "nothing on screen refreshes when pulled down"},
+        {"touch", "X,Y", "touch the screen at a point (points from the top left)", A::Text, "",
+         [](Driver& d, const std::string& point) { return d.touchAt(point); }},
+        {"drag", "X,Y X,Y [STEPS]", "drag a finger from one point (or shown TEXT) to another", A::Text, "",
+         [](Driver& d, const std::string& arguments) { return d.drag(arguments); }},
+        {"twist", "X,Y DEGREES", "turn two fingers about a point (clockwise for positive degrees)", A::Text, "",
+         [](Driver& d, const std::string& arguments) { return d.twist(arguments); }},
+        {"rotate", "portrait|upside-down|left|right", "turn the device", A::Text, "",
+         [](Driver& d, const std::string& orientation) { return d.rotate(orientation); }},
         {"shake", "", "shake the device", A::None, "", [](Driver& d, const std::string&) { return d.shake(); }},
         {"open", "URL [SOURCE]", "hand the app a URL, as the system does", A::Text, "",
          [](Driver& d, const std::string& argument) {
@@ -139,7 +147,7 @@ std::shared_ptr<UIAlertView> Driver::visibleAlert() const {
 
 UIScreenDescription Driver::describe() const {
     UIScreenDescription description;
-    description.describeWindow(window());
+    description.describeWindow(window(), otherWindows());
     // The alerts stand above every window, the last shown in front.
     for (auto& alert : UIApplication::sharedApplication()->visibleAlerts()) description.describeView(alert);
     return description;

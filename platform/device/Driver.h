@@ -48,6 +48,14 @@ public:
     // one pixel at a point given as "X,Y" in points, said back as "X,Y: R G B A".
     bool screenshot(const std::string& file);
     bool pixel(const std::string& point);
+    // Fingers on the screen (points from the top left, "X,Y"): a touch; a drag in STEPS moves (10
+    // by default); two fingers turning by DEGREES about a point (clockwise for positive); and the
+    // device turned to portrait, upside-down, left or right. The ends of a drag and the centre of a
+    // twist may name what the screen shows instead ("Title" in quotes when it has spaces).
+    bool touchAt(const std::string& point);
+    bool drag(const std::string& arguments);
+    bool twist(const std::string& arguments);
+    bool rotate(const std::string& orientation);
     // Lets time pass: the platform clock moves on (manual clock) or the main loop runs for that long.
     void advance(double seconds);
     // Runs the main loop until nothing is left to do now.
@@ -58,6 +66,10 @@ public:
 
     // What the screen shows.
     std::shared_ptr<UIWindow> window() const;
+    // The app's visible windows in front of window() (shown after it), the front-most first.
+    std::vector<std::shared_ptr<UIWindow>> otherWindows() const;
+    // The window a finger at the point reaches first: the front-most visible window with a view there.
+    std::shared_ptr<UIWindow> frontWindow(CGPoint point) const;
     // The full-screen controller on top (following presentations), and the sheet over it if any.
     std::shared_ptr<UIViewController> topViewController() const;
     std::shared_ptr<UIActivityViewController> visibleSheet() const;
@@ -74,6 +86,10 @@ private:
     // A command that the elements on screen take; `nothing` is the error when none does.
     bool act(const std::string& command, const std::string& argument, const std::string& nothing);
     bool fail(const std::string& message);
+    // A point on the screen, or nullopt with lastError set (`what` names it in the error).
+    std::optional<CGPoint> screenPoint(const std::string& text, const std::string& usage);
+    // A point, or what the screen shows by that text, title or image name (its view's centre).
+    std::optional<CGPoint> endpoint(const std::string& text, const std::string& usage);
 
     std::string lastError_;
     std::string lastSaid_;

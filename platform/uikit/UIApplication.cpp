@@ -159,6 +159,9 @@ void UIApplication::reset() {
     shakeToEdit_ = true;
     openedURLs_.clear();
     alerts_.clear();
+    statusBarHidden_ = false;
+    statusBarAnimation_ = UIStatusBarAnimationNone;
+    statusBarStyle_ = UIStatusBarStyleDefault;
     std::map<UIBackgroundTaskIdentifier, std::function<void()>> tasks;
     {
         std::lock_guard<std::mutex> guard(backgroundLock_);

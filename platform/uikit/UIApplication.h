@@ -4,6 +4,8 @@
 
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
+#include "platform/graphics/CGGeometry.h"
+#include "platform/system/DeviceProfile.h"
 #include "platform/uikit/UIResponder.h"
 
 #include <atomic>
@@ -44,6 +46,27 @@ enum UIInterfaceOrientationMask : unsigned long {
     UIInterfaceOrientationMaskAllButUpsideDown = UIInterfaceOrientationMaskPortrait | UIInterfaceOrientationMaskLandscape,
     UIInterfaceOrientationMaskAll = UIInterfaceOrientationMaskAllButUpsideDown | UIInterfaceOrientationMaskPortraitUpsideDown,
 };
+
+enum UIStatusBarStyle : long {
+    UIStatusBarStyleDefault = 0,
+    UIStatusBarStyleLightContent = 1,
+    UIStatusBarStyleBlackTranslucent = 1,
+    UIStatusBarStyleBlackOpaque = 2,
+};
+
+enum UIStatusBarAnimation : long {
+    UIStatusBarAnimationNone = 0,
+    UIStatusBarAnimationFade = 1,
+    UIStatusBarAnimationSlide = 2,
+};
+
+// Turning the device posts these, in this order (object: the application; userInfo
+// UIApplicationStatusBarOrientationUserInfoKey: the new orientation for "will", the old for "did").
+inline constexpr const char* UIApplicationWillChangeStatusBarOrientationNotification =
+    "UIApplicationWillChangeStatusBarOrientationNotification";
+inline constexpr const char* UIApplicationDidChangeStatusBarOrientationNotification =
+    "UIApplicationDidChangeStatusBarOrientationNotification";
+inline constexpr const char* UIApplicationStatusBarOrientationUserInfoKey = "UIApplicationStatusBarOrientationUserInfoKey";
 
 // Background tasks: work the app asks the system to let finish after it leaves the foreground.
 using UIBackgroundTaskIdentifier = std::uint64_t;
@@ -88,6 +111,23 @@ public:
     // the interface landscape right); face up, face down and unknown leave the status bar in
     // portrait.
     UIInterfaceOrientation statusBarOrientation() const;
+
+    // The status bar: hidden or not (the last change's animation is kept for tests), its style,
+    // and its frame in screen coordinates: a 20-point strip along the interface's top edge, empty
+    // while hidden.
+    static constexpr CGFloat kStatusBarHeight = 20;
+    bool isStatusBarHidden() const { return statusBarHidden_; }
+    void setStatusBarHidden(bool hidden) { setStatusBarHiddenWithAnimation(hidden, UIStatusBarAnimationNone); }
+    void setStatusBarHiddenWithAnimation(bool hidden, UIStatusBarAnimation animation);
+    UIStatusBarAnimation lastStatusBarAnimation() const { return statusBarAnimation_; }
+    UIStatusBarStyle statusBarStyle() const { return statusBarStyle_; }
+    void setStatusBarStyle(UIStatusBarStyle style) { statusBarStyle_ = style; }
+    void setStatusBarStyleAnimated(UIStatusBarStyle style, bool) { statusBarStyle_ = style; }
+    CGRect statusBarFrame() const;
+
+    // The device turns (the driver's rotate): when the interface orientation changes the status
+    // bar's will- and did-change notifications are posted, then UIDevice's orientation change.
+    void rotateDevice(UIDeviceOrientation orientation);
 
     // While an alert is on screen the system's alert window (class name
     // "_UIAlertNormalizingOverlayWindow") is the key window; the window that was key before it
@@ -140,6 +180,9 @@ private:
     std::shared_ptr<UIWindow> alertWindow_;
     std::weak_ptr<UIWindow> windowUnderAlerts_;
     bool shakeToEdit_ = true;
+    bool statusBarHidden_ = false;
+    UIStatusBarAnimation statusBarAnimation_ = UIStatusBarAnimationNone;
+    UIStatusBarStyle statusBarStyle_ = UIStatusBarStyleDefault;
     std::vector<NSURLPtr> openedURLs_;
     std::vector<std::string> schemes_ = {"http", "https", "mailto", "tel", "sms", "itms", "itms-apps", "cydia"};
     std::vector<std::shared_ptr<UIAlertView>> alerts_;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+class UIView;
+
 enum UIBarButtonItemStyle : long {
     UIBarButtonItemStylePlain = 0,
     UIBarButtonItemStyleBordered = 1,
@@ -47,10 +49,18 @@ public:
     // What a tap does: the action with its target, when the item is enabled and the target lives.
     void performAction();
 
+    // The view that shows the item in its bar (key "view"): made by the bar that lays the item
+    // out, nil while the item is in no bar on screen. A finger on it performs the action.
+    std::shared_ptr<UIView> view() const { return shownIn_.lock() ? view_ : nullptr; }
+    // The bar's side: the item's view, made on first use, now shown in the bar.
+    std::shared_ptr<UIView> viewForBar(const std::shared_ptr<UIView>& bar);
+
 private:
     UIBarButtonItemStyle style_ = UIBarButtonItemStylePlain;
     long systemItem_ = -1;
     std::weak_ptr<NSObject> target_;
     Action action_;
     UIColorPtr tintColor_;
+    std::shared_ptr<UIView> view_;
+    std::weak_ptr<UIView> shownIn_;
 };

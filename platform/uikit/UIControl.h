@@ -63,6 +63,22 @@ public:
     // A tap sends touch down and touch up inside; a disabled control refuses it.
     TapOutcome tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply) override;
 
+    // Tracking a touch: down (and down repeat for a second tap), drag inside or outside with
+    // enter and exit as the finger crosses the bounds, up inside or outside, cancel; highlighted
+    // while the finger is inside. A disabled control lets its touches pass up the chain.
+    bool isTracking() const { return tracking_; }
+    bool isTouchInside() const { return touchInside_; }
+    virtual bool beginTrackingWithTouch(UITouch& touch, const std::shared_ptr<UIEvent>& event);
+    virtual bool continueTrackingWithTouch(UITouch& touch, const std::shared_ptr<UIEvent>& event);
+    virtual void endTrackingWithTouch(UITouch* touch, const std::shared_ptr<UIEvent>& event);
+    virtual void cancelTrackingWithEvent(const std::shared_ptr<UIEvent>& event);
+    void touchesBeganWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    void touchesMovedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    void touchesEndedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    void touchesCancelledWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    // A superview's one-finger tap recognizer leaves the control its own tap.
+    bool gestureRecognizerShouldBegin(UIGestureRecognizer& recognizer) override;
+
 private:
     struct Registration {
         std::weak_ptr<NSObject> target;
@@ -74,5 +90,7 @@ private:
     bool enabled_ = true;
     bool selected_ = false;
     bool highlighted_ = false;
+    bool tracking_ = false;
+    bool touchInside_ = false;
     UIControlContentHorizontalAlignment horizontalAlignment_ = UIControlContentHorizontalAlignmentCenter;
 };

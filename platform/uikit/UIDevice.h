@@ -12,6 +12,9 @@
 #include <mutex>
 #include <string>
 
+// Posted by UIApplication::rotateDevice (object: the device).
+inline constexpr const char* UIDeviceOrientationDidChangeNotification = "UIDeviceOrientationDidChangeNotification";
+
 enum UIUserInterfaceIdiom : long { UIUserInterfaceIdiomPhone = 0, UIUserInterfaceIdiomPad = 1 };
 
 class UIDevice : public NSObject, public NSDynamicMessaging {
@@ -25,6 +28,15 @@ public:
     UIUserInterfaceIdiom userInterfaceIdiom() const;
     // The device runs apps in the background.
     bool isMultitaskingSupported() const { return true; }
+
+    // The way the device is held (the device profile's); rotation notifications are counted on
+    // and off, and posted whenever the device turns.
+    UIDeviceOrientation orientation() const { return DeviceProfile::current().orientation; }
+    void beginGeneratingDeviceOrientationNotifications() { ++orientationObservers_; }
+    void endGeneratingDeviceOrientationNotifications() {
+        if (orientationObservers_ > 0) --orientationObservers_;
+    }
+    bool isGeneratingDeviceOrientationNotifications() const { return orientationObservers_ > 0; }
 
     // The battery is read only while monitoring is on (off at start); read from any thread.
     bool isBatteryMonitoringEnabled() const { return batteryMonitoringEnabled_.load(); }
@@ -49,4 +61,5 @@ private:
     std::mutex vendorLock_;
     std::shared_ptr<NSUUID> vendorIdentifier_;
     std::atomic<bool> batteryMonitoringEnabled_{false};
+    std::atomic<long> orientationObservers_{0};
 };

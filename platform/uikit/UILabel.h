@@ -32,6 +32,11 @@ public:
     bool keepsDrawing() const override { return false; }
     // A tap finds a label by its text.
     void describeToScreen(UIScreenDescription& screen) override;
+    // Named by its text in the outline of views.
+    std::optional<UIScreenMention> screenMention() const override {
+        if (text_.empty()) return std::nullopt;
+        return UIScreenMention{text_, false, true};
+    }
 
 private:
     std::string text_;

@@ -3,7 +3,10 @@
 
 #include "platform/uikit/UIView.h"
 
+#include <map>
+
 enum UIBarStyle : long { UIBarStyleDefault = 0, UIBarStyleBlack = 1 };
+enum UIBarMetrics : long { UIBarMetricsDefault = 0, UIBarMetricsLandscapePhone = 1 };
 
 class UINavigationBar : public UIView {
 public:
@@ -19,10 +22,17 @@ public:
     // The bar tint and, from the controller on top, its title and bar button titles.
     void drawRect(const CGRect& rect) override;
     bool keepsDrawing() const override { return false; }
+    // The image behind the bar for the metrics (nil for none).
+    UIImagePtr backgroundImageForBarMetrics(UIBarMetrics metrics) const {
+        auto it = backgroundImages_.find(metrics);
+        return it == backgroundImages_.end() ? nullptr : it->second;
+    }
+    void setBackgroundImageForBarMetrics(UIImagePtr image, UIBarMetrics metrics) { backgroundImages_[metrics] = std::move(image); }
 
 private:
     UIColorPtr barTintColor_;
     UIColorPtr tintColor_;
     UIBarStyle barStyle_ = UIBarStyleDefault;
     bool translucent_ = true;
+    std::map<UIBarMetrics, UIImagePtr> backgroundImages_;
 };

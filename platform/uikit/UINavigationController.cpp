@@ -7,7 +7,7 @@ UINavigationController::UINavigationController() : navigationBar_(std::make_shar
 std::shared_ptr<UINavigationController> UINavigationController::initWithRootViewController(
     const std::shared_ptr<UIViewController>& root) {
     auto nav = std::make_shared<UINavigationController>();
-    if (root) nav->setViewControllersAnimated({root}, false);
+    if (root) nav->replaceStack({root}, false);
     return nav;
 }
 
@@ -22,7 +22,8 @@ void UINavigationController::loadView() {
 void UINavigationController::viewWillLayoutSubviews() {
     auto b = view()->bounds();
     navigationBar_->setFrame(CGRectMake(0, kStatusBarHeight, b.size.width, kNavigationBarHeight));
-    CGFloat top = kStatusBarHeight + kNavigationBarHeight;
+    CGFloat top = navigationBarHidden_ ? 0 : kStatusBarHeight + kNavigationBarHeight;
+    layoutBarItems();
     if (auto controller = topViewController())
         controller->view()->setFrame(CGRectMake(0, top, b.size.width, std::max<CGFloat>(0, b.size.height - top)));
 }
@@ -54,8 +55,7 @@ void UINavigationController::showTop(const std::shared_ptr<UIViewController>& ol
     if (visible && top) top->endAppearanceTransition();
 }
 
-void UINavigationController::setViewControllersAnimated(const std::vector<std::shared_ptr<UIViewController>>& controllers,
-                                                        bool animated) {
+void UINavigationController::replaceStack(const std::vector<std::shared_ptr<UIViewController>>& controllers, bool animated) {
     auto old = topViewController();
     auto keep = childViewControllers();
     for (auto& c : keep) c->removeFromParentViewController();
@@ -63,7 +63,7 @@ void UINavigationController::setViewControllersAnimated(const std::vector<std::s
     showTop(old, animated);
 }
 
-void UINavigationController::pushViewControllerAnimated(const std::shared_ptr<UIViewController>& controller, bool animated) {
+void UINavigationController::push(const std::shared_ptr<UIViewController>& controller, bool animated) {
     if (!controller) return;
     auto old = topViewController();
     addChildViewController(controller);
@@ -81,7 +81,7 @@ std::shared_ptr<UIViewController> UINavigationController::popViewControllerAnima
 void UINavigationController::popToRootViewControllerAnimated(bool animated) {
     auto stack = childViewControllers();
     if (stack.size() < 2) return;
-    setViewControllersAnimated({stack.front()}, animated);
+    replaceStack({stack.front()}, animated);
 }
 
 namespace {
@@ -95,6 +95,7 @@ std::string barItemText(const UIBarButtonItem& item) {
 void UINavigationController::describeToScreen(UIScreenDescription& screen) {
     auto top = topViewController();
     if (!top) return;
+    if (navigationBarHidden_) return screen.describeViewController(top);
     auto item = top->navigationItem();
     auto stack = viewControllers();
     std::string previous = stack.size() > 1 ? stack[stack.size() - 2]->navigationItem()->title() : "";

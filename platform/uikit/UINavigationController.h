@@ -4,6 +4,7 @@
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UIViewController.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,8 +18,26 @@ public:
     static std::shared_ptr<UINavigationController> initWithRootViewController(const std::shared_ptr<UIViewController>& root);
 
     std::vector<std::shared_ptr<UIViewController>> viewControllers() const { return childViewControllers(); }
+    // Both run through the hooks registered for the process (below).
     void setViewControllersAnimated(const std::vector<std::shared_ptr<UIViewController>>& controllers, bool animated);
     void pushViewControllerAnimated(const std::shared_ptr<UIViewController>& controller, bool animated);
+
+    // Hooks around push and set-view-controllers for every navigation controller of the process:
+    // a hook gets the controller, the arguments, and `original`, which does what the platform
+    // does. Registered once at start-up; a later hook wraps the earlier one.
+    using PushHook = std::function<void(UINavigationController& nav, const std::shared_ptr<UIViewController>& pushed,
+                                        bool animated, const std::function<void()>& original)>;
+    using SetViewControllersHook =
+        std::function<void(UINavigationController& nav, const std::vector<std::shared_ptr<UIViewController>>& controllers,
+                           bool animated, const std::function<void()>& original)>;
+    static void addPushHook(PushHook hook);
+    static void addSetViewControllersHook(SetViewControllersHook hook);
+    static void removeHooks();
+
+    // The bar can be hidden (it then takes no room and is not on screen).
+    bool isNavigationBarHidden() const { return navigationBarHidden_; }
+    void setNavigationBarHidden(bool hidden) { setNavigationBarHiddenAnimated(hidden, false); }
+    void setNavigationBarHiddenAnimated(bool hidden, bool animated);
     // The controller popped, or nil when only the root is left.
     std::shared_ptr<UIViewController> popViewControllerAnimated(bool animated);
     void popToRootViewControllerAnimated(bool animated);
@@ -38,5 +57,11 @@ public:
 
 private:
     void showTop(const std::shared_ptr<UIViewController>& old, bool animated);
+    void replaceStack(const std::vector<std::shared_ptr<UIViewController>>& controllers, bool animated);
+    void push(const std::shared_ptr<UIViewController>& controller, bool animated);
+    // The top controller's left and right items get their views in the bar, 8 points in from its ends.
+    void layoutBarItems();
+    bool navigationBarHidden_ = false;
+    std::vector<UIViewPtr> barItemViews_;
     std::shared_ptr<UINavigationBar> navigationBar_;
 };

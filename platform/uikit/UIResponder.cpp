@@ -35,3 +35,24 @@ void UIResponder::motionEndedWithEvent(UIEventSubtype motion, const std::shared_
 void UIResponder::motionCancelledWithEvent(UIEventSubtype motion, const std::shared_ptr<UIEvent>& event) {
     if (auto next = nextResponder()) next->motionCancelledWithEvent(motion, event);
 }
+
+namespace {
+void passUp(const UIResponder& responder, const UITouchSet& touches,
+            void (UIResponder::*handler)(const UITouchSet&, const std::shared_ptr<UIEvent>&), const std::shared_ptr<UIEvent>& event) {
+    if (auto next = responder.nextResponder()) return ((*next).*handler)(touches, event);
+    for (auto& t : touches) t->setUnhandled();
+}
+} // namespace
+
+void UIResponder::touchesBeganWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    passUp(*this, touches, &UIResponder::touchesBeganWithEvent, event);
+}
+void UIResponder::touchesMovedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    passUp(*this, touches, &UIResponder::touchesMovedWithEvent, event);
+}
+void UIResponder::touchesEndedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    passUp(*this, touches, &UIResponder::touchesEndedWithEvent, event);
+}
+void UIResponder::touchesCancelledWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    passUp(*this, touches, &UIResponder::touchesCancelledWithEvent, event);
+}

@@ -1,5 +1,5 @@
 #pragma once
-// The responder chain: first responder and motion events.
+// The responder chain: first responder, touches and motion events.
 
 #include "platform/foundation/NSObject.h"
 #include "platform/uikit/UIEvent.h"
@@ -17,6 +17,13 @@ public:
     bool isFirstResponder() const;
     // The process's one first responder (the device has one key window), or nil.
     static std::shared_ptr<UIResponder> currentFirstResponder();
+
+    // Touches travel up the chain until a responder handles them (overrides without calling the
+    // base); past the last responder they are marked unhandled.
+    virtual void touchesBeganWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event);
+    virtual void touchesMovedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event);
+    virtual void touchesEndedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event);
+    virtual void touchesCancelledWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event);
 
     // Motion events travel up the chain until a responder handles them.
     virtual void motionBeganWithEvent(UIEventSubtype motion, const std::shared_ptr<UIEvent>& event);

@@ -1,5 +1,6 @@
 #include "platform/uikit/UIScreenDescription.h"
 
+#include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -36,7 +37,8 @@ void UIScreenDescription::beginLayer(std::string name, std::string hint) {
     layers_.push_back({std::move(name), std::move(hint)});
 }
 
-void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window) {
+void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window,
+                                         const std::vector<std::shared_ptr<UIWindow>>& inFront) {
     if (!window) return;
     window->layoutIfNeeded();
     auto subviews = window->subviews();
@@ -48,7 +50,81 @@ void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window
             controller->modalPresentationStyle() != UIModalPresentationOverFullScreen)
             first = i;
     }
-    for (std::size_t i = first; i < subviews.size(); ++i) describeView(subviews[i]);
+    // Controllers' views in order; a controller shown inside a view of the window's own (a
+    // popover) as a screen of its own in front; the other views of the window in the outline.
+    std::vector<std::shared_ptr<UIView>> loose;
+    for (std::size_t i = first; i < subviews.size(); ++i) {
+        auto& view = subviews[i];
+        if (view->viewController()) {
+            describeView(view);
+        } else if (auto embedded = embeddedController(view); embedded && !view->isHidden() && view->alpha() >= kInvisibleAlpha) {
+            addLine("popover:");
+            beginLayer("a popover", "act on it, or touch outside it to close it");
+            describeViewController(embedded);
+        } else {
+            loose.insert(loose.begin(), view);
+        }
+    }
+    for (auto& front : inFront) {
+        front->layoutIfNeeded();
+        auto views = front->subviews();
+        outlineViews({views.rbegin(), views.rend()});
+    }
+    outlineViews(loose);
+}
+
+std::shared_ptr<UIViewController> UIScreenDescription::embeddedController(const std::shared_ptr<UIView>& view) {
+    // Breadth first: the outermost controller's view inside.
+    std::vector<std::shared_ptr<UIView>> level = view->subviews();
+    while (!level.empty()) {
+        std::vector<std::shared_ptr<UIView>> next;
+        for (auto& v : level) {
+            if (auto c = v->viewController()) return c;
+            next.insert(next.end(), v->subviews().begin(), v->subviews().end());
+        }
+        level = std::move(next);
+    }
+    return nullptr;
+}
+
+void UIScreenDescription::addPlace(const std::shared_ptr<UIView>& view) {
+    auto mention = view->screenMention();
+    if (mention && !mention->text.empty()) places_.push_back({mention->text, view, layers_.size() - 1});
+    if (!view->accessibilityLabel().empty()) places_.push_back({view->accessibilityLabel(), view, layers_.size() - 1});
+}
+
+std::shared_ptr<UIView> UIScreenDescription::place(const std::string& text) const {
+    for (std::size_t layer = layers_.size(); layer-- > 0;)
+        for (auto& p : places_)
+            if (p.layer == layer && p.name == text)
+                if (auto view = p.view.lock()) return view;
+    return nullptr;
+}
+
+void UIScreenDescription::addPictureTarget(const std::shared_ptr<UIView>& view) {
+    addPlace(view);
+    auto mention = view->screenMention();
+    if (!mention || mention->pressable || mention->isText || mention->text.empty() || mention->text == "image") return;
+    addTappable(mention->text, [view](UIScreenReply& reply) { return touch(view, reply); });
+}
+
+void UIScreenDescription::outlineViews(const std::vector<std::shared_ptr<UIView>>& frontFirst) {
+    for (auto& view : frontFirst) outlineView(view, 0);
+}
+
+void UIScreenDescription::outlineView(const std::shared_ptr<UIView>& view, std::size_t depth) {
+    if (!view || view->isHidden() || view->alpha() < kInvisibleAlpha) return;
+    view->describeToScreen(*this);
+    addPictureTarget(view);
+    auto mention = view->screenMention();
+    if (mention && !mention->text.empty()) {
+        if (!outlined_) addLine("views:");
+        outlined_ = true;
+        addLine(std::string(2 * (depth + 1), ' ') + mention->bracketed());
+        ++depth;
+    }
+    auto subviews = view->subviews();
+    for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) outlineView(*it, depth);
 }
 
 void UIScreenDescription::describeViewController(const std::shared_ptr<UIViewController>& controller) {
@@ -64,6 +140,7 @@ void UIScreenDescription::describeView(const std::shared_ptr<UIView>& view) {
     // A child controller's view: the controller speaks for it (and for its bars).
     if (owner && !std::count(describing_.begin(), describing_.end(), owner.get())) return describeViewController(owner);
     view->describeToScreen(*this);
+    addPictureTarget(view);
     auto subviews = view->subviews();
     for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) describeView(*it);
 }
@@ -98,9 +175,23 @@ bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenRep
     auto b = view->bounds();
     CGPoint center{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
     CGPoint inRoot = view->convertPointToView(center, nullptr);
-    auto hit = root->hitTestWithEvent(inRoot, nullptr);
-    if (!hit) hit = view;
-    auto touch = std::make_shared<UITouch>(std::dynamic_pointer_cast<UIWindow>(root), hit, inRoot);
+    if (auto window = std::dynamic_pointer_cast<UIWindow>(root)) return touchAt(window, inRoot, reply);
+    return offerTap(root->hitTestWithEvent(inRoot, nullptr), view, nullptr, inRoot, reply);
+}
+
+bool UIScreenDescription::touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply) {
+    UIFingers fingers(window);
+    fingers.tap(point);
+    if (fingers.taken()) return true;
+    auto hit = fingers.touches().front()->view();
+    if (!hit) return reply.refuse("nothing to tap there");
+    return offerTap(hit, hit, window, point, reply);
+}
+
+bool UIScreenDescription::offerTap(std::shared_ptr<UIView> hit, const std::shared_ptr<UIView>& fallback,
+                                   const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply) {
+    if (!hit) hit = fallback;
+    auto touch = std::make_shared<UITouch>(window, hit, point);
     auto event = std::make_shared<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone, std::vector<std::shared_ptr<UITouch>>{touch});
     for (auto v = hit; v; v = v->superview()) {
         switch (v->tapWithEvent(event, reply)) {

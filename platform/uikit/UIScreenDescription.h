@@ -34,12 +34,16 @@ struct UIScreenReply {
     }
 };
 
-// How a view is named inside another view's line (a cell's accessory, an alert's picture):
-// something to press reads "[text]", a picture "(text)".
+// How a view is named inside another view's line (a cell's accessory, an alert's picture) and in
+// the outline of views: something to press reads "[text]", a picture "(text)", a text "\"text\"".
 struct UIScreenMention {
     std::string text;
     bool pressable = false;
-    std::string bracketed() const { return pressable ? "[" + text + "]" : "(" + text + ")"; }
+    bool isText = false;
+    std::string bracketed() const {
+        if (isText) return "\"" + text + "\"";
+        return pressable ? "[" + text + "]" : "(" + text + ")";
+    }
 };
 
 class UIScreenDescription {
@@ -66,9 +70,20 @@ public:
     // screen. A controller describes itself (by default its view); a view describes itself, then
     // its visible subviews front-most first; a view that is a controller's root view is described
     // by that controller.
-    void describeWindow(const std::shared_ptr<UIWindow>& window);
+    // Windows in front of it (the front-most first) add their views to the outline, before the
+    // window's own views outside its controllers.
+    void describeWindow(const std::shared_ptr<UIWindow>& window, const std::vector<std::shared_ptr<UIWindow>>& inFront = {});
     void describeViewController(const std::shared_ptr<UIViewController>& controller);
     void describeView(const std::shared_ptr<UIView>& view);
+    // Views outside any controller (added straight to a window, or in another window), front-most
+    // first: after a "views:" line (written once), each visible view that shows a text or an image
+    // (its screenMention) gets a line, indented under the shown view it lies in; the views describe
+    // themselves as well, so what they show can be tapped.
+    void outlineViews(const std::vector<std::shared_ptr<UIView>>& frontFirst);
+
+    // Where a thing the screen shows by that text, title or image name (its screenMention) lies:
+    // its view, front-most layer first, or nil.
+    std::shared_ptr<UIView> place(const std::string& text) const;
 
     // Acting on what was described: the first target of the front-most layer.
     bool tap(const std::string& text, UIScreenReply& reply) const;
@@ -78,6 +93,9 @@ public:
     // A tap on the view as a finger would make it: it lands on whatever is front-most at the view's
     // center and goes up the superviews until one takes it (UIView::tapWithEvent).
     static bool touch(const std::shared_ptr<UIView>& view, UIScreenReply& reply);
+    // The same at a point of the window (the driver's touch): a real touch first (UIFingers), then,
+    // when no responder or recognizer took it, the tap offered up from the view hit there.
+    static bool touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply);
     // A row or tab number: digits only, and small enough to be one.
     static std::optional<long> index(const std::string& text);
     // How the screen names an image: its bundle name, or "image".
@@ -96,10 +114,28 @@ private:
         std::string hint;
     };
     const Target* find(const std::string& name, bool command) const;
+    // A tap offered to the hit view (or the fallback) and up its superviews (tapWithEvent).
+    static bool offerTap(std::shared_ptr<UIView> hit, const std::shared_ptr<UIView>& fallback,
+                         const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply);
     bool covered(UIScreenReply& reply) const;
 
     std::vector<std::string> lines_;
     std::vector<Target> targets_;
     std::vector<Layer> layers_{Layer{}};
+    void outlineView(const std::shared_ptr<UIView>& view, std::size_t depth);
+    // A picture (an image view) can be tapped by its image's name.
+    void addPictureTarget(const std::shared_ptr<UIView>& view);
+    // A view added straight to a window that holds a controller's view (a popover's bubble).
+    static std::shared_ptr<UIViewController> embeddedController(const std::shared_ptr<UIView>& view);
+
+    struct Place {
+        std::string name;
+        std::weak_ptr<UIView> view;
+        std::size_t layer;
+    };
+    void addPlace(const std::shared_ptr<UIView>& view);
+
     std::vector<const UIViewController*> describing_;
+    std::vector<Place> places_;
+    bool outlined_ = false;
 };

@@ -326,3 +326,31 @@ bool UITableView::scroll(const std::string& where, UIScreenReply& reply) {
     layoutIfNeeded();
     return true;
 }
+
+std::optional<NSIndexPath> UITableView::rowOfTouch(const UITouch& touch) {
+    return indexPathForRowAtPoint(touch.locationInView(self<UIView>()));
+}
+
+void UITableView::touchesBeganWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    touchedRow_ = touches.empty() ? std::nullopt : rowOfTouch(*touches.front());
+    if (!touchedRow_) UIView::touchesBeganWithEvent(touches, event);
+}
+
+void UITableView::touchesMovedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    if (!touchedRow_) UIView::touchesMovedWithEvent(touches, event);
+}
+
+void UITableView::touchesEndedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    auto began = touchedRow_;
+    touchedRow_.reset();
+    if (!began) return UIView::touchesEndedWithEvent(touches, event);
+    auto ended = rowOfTouch(*touches.front());
+    if (!ended || ended->row != began->row || ended->section != began->section) return;
+    UIScreenReply reply;
+    tapRow(std::to_string(ended->row), reply);
+}
+
+void UITableView::touchesCancelledWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    if (!touchedRow_) return UIView::touchesCancelledWithEvent(touches, event);
+    touchedRow_.reset();
+}

@@ -116,8 +116,15 @@ public:
     void describeToScreen(UIScreenDescription& screen) override;
     // A tap on a row selects it.
     TapOutcome tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply) override;
+    // A touch that ends on a row (where it began) selects the row; touches off the rows pass up.
+    void touchesBeganWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    void touchesMovedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    void touchesEndedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    void touchesCancelledWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
 
 private:
+    std::optional<NSIndexPath> rowOfTouch(const UITouch& touch);
+    std::optional<NSIndexPath> touchedRow_;
     // What the driver's commands do, as a finger would: the row is scrolled on screen first.
     std::shared_ptr<UITableViewCell> showRow(const std::string& row, UIScreenReply& reply);
     bool tapRow(const std::string& row, UIScreenReply& reply);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class UIGestureRecognizer;
 class UIView;
 class UIViewController;
 class UIWindow;
@@ -131,6 +132,13 @@ public:
     virtual UIViewPtr hitTestWithEvent(CGPoint point, const std::shared_ptr<UIEvent>& event);
     virtual bool pointInsideWithEvent(CGPoint point, const std::shared_ptr<UIEvent>& event) const;
 
+    // Touches: the recognizers that watch this view's touches and its subviews', in the order
+    // added; whether a recognizer touching this view (its own, or a superview's over it) may begin.
+    void addGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+    void removeGestureRecognizer(const std::shared_ptr<UIGestureRecognizer>& recognizer);
+    const std::vector<std::shared_ptr<UIGestureRecognizer>>& gestureRecognizers() const { return gestureRecognizers_; }
+    virtual bool gestureRecognizerShouldBegin(UIGestureRecognizer&) { return true; }
+
     // Coordinate conversion; a nil view stands for the window (the view's topmost ancestor).
     CGPoint convertPointToView(CGPoint point, const UIViewPtr& view) const;
     CGPoint convertPointFromView(CGPoint point, const UIViewPtr& view) const;
@@ -199,4 +207,5 @@ private:
     bool needsLayout_ = true;
     UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
     UIViewTintAdjustmentMode tintAdjustmentMode_ = UIViewTintAdjustmentModeAutomatic;
+    std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
 };

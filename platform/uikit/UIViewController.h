@@ -1,6 +1,7 @@
 #pragma once
 // View controllers: lazy views, appearance callbacks, containment and modal presentation.
 
+#include "platform/foundation/NSKeyValueObserving.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UIResponder.h"
@@ -24,7 +25,16 @@ enum UIModalPresentationStyle : long {
     UIModalPresentationOverFullScreen = 5,
 };
 
-class UIViewController : public UIResponder {
+enum UIRectEdge : unsigned long {
+    UIRectEdgeNone = 0,
+    UIRectEdgeTop = 1 << 0,
+    UIRectEdgeLeft = 1 << 1,
+    UIRectEdgeBottom = 1 << 2,
+    UIRectEdgeRight = 1 << 3,
+    UIRectEdgeAll = UIRectEdgeTop | UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight,
+};
+
+class UIViewController : public UIResponder, public NSKeyValueObserving {
 public:
     using Completion = std::function<void()>;
 
@@ -77,6 +87,24 @@ public:
     UIModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
     void setModalPresentationStyle(UIModalPresentationStyle style) { modalPresentationStyle_ = style; }
 
+    // Sizes a container (a popover) gives the controller's view. Both are observable: their
+    // setters announce "preferredContentSize" and "contentSizeForViewInPopover". Each setter runs
+    // through the content-size hooks registered for the process (below).
+    CGSize preferredContentSize() const { return preferredContentSize_; }
+    void setPreferredContentSize(CGSize size);
+    CGSize contentSizeForViewInPopover() const { return contentSizeForViewInPopover_; }
+    void setContentSizeForViewInPopover(CGSize size);
+    // A hook around one of the setters: it gets the controller and the size, and `original` sets
+    // it as the platform would. Registered once at start-up; a later hook wraps the earlier one.
+    using ContentSizeHook = std::function<void(UIViewController& controller, CGSize size, const std::function<void(CGSize)>& original)>;
+    static void addPreferredContentSizeHook(ContentSizeHook hook);
+    static void addContentSizeForViewInPopoverHook(ContentSizeHook hook);
+    static void removeContentSizeHooks();
+    bool isModalInPopover() const { return modalInPopover_; }
+    void setModalInPopover(bool modal) { modalInPopover_ = modal; }
+    unsigned long edgesForExtendedLayout() const { return edgesForExtendedLayout_; }
+    void setEdgesForExtendedLayout(unsigned long edges) { edgesForExtendedLayout_ = edges; }
+
     bool isEditing() const { return editing_; }
     virtual void setEditingAnimated(bool editing, bool animated);
     // The system edit item, toggling editing ("Edit" / "Done").
@@ -111,6 +139,10 @@ private:
     UIModalPresentationStyle modalPresentationStyle_ = UIModalPresentationFullScreen;
     Appearance appearance_ = Appearance::Disappeared;
     bool editing_ = false;
+    CGSize preferredContentSize_ = CGSizeZero;
+    CGSize contentSizeForViewInPopover_ = CGSizeZero;
+    bool modalInPopover_ = false;
+    unsigned long edgesForExtendedLayout_ = UIRectEdgeAll;
     std::shared_ptr<UIBarButtonItem> editButtonItem_;
 
     friend class UINavigationController;

@@ -25,6 +25,11 @@ public:
     bool isKeyWindow() const;
     bool isVisible() const { return visible_; }
 
+    // Touches: each lands on the view hit-tested where it began and goes to the recognizers of
+    // that view and its superviews first, then (unless a recognizer took it) up the view's
+    // responder chain. When every touch of the event has ended, the recognizers start afresh.
+    void sendEvent(const std::shared_ptr<UIEvent>& event);
+
     void layoutSubviews() override;
     std::shared_ptr<UIResponder> nextResponder() const override;
 

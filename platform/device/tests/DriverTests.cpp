@@ -1,9 +1,14 @@
 #include "platform/device/Driver.h"
 #include "platform/net/SCNetworkReachability.h"
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/uikit/UIDevice.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UIPanGestureRecognizer.h"
 #include "platform/uikit/UITabBarController.h"
 #include "platform/uikit/UITableViewController.h"
 
@@ -294,4 +299,96 @@ TEST_F(DriverTest, NetworkTellsTheDeviceWhichNetworkItHasAndScheduledTargetsHear
     EXPECT_EQ(heard.size(), 2u);
     EXPECT_EQ(SCNetworkReachabilityDeviceNetwork(), SCDeviceNetwork::WiFi);
     SCNetworkReachabilityUnscheduleFromRunLoop(target, NSRunLoop::mainRunLoop(), NSDefaultRunLoopMode);
+}
+
+TEST_F(DriverTest, FingersTouchDragAndTurnTheDevice) {
+    EXPECT_EQ(driver_.execute("touch 100,170"), "");
+    EXPECT_EQ(driver_.execute("touch 296,170"), "");
+    EXPECT_EQ(driver_.execute("drag 100,170 100,300"), ""); // across rows: selects nothing
+    EXPECT_EQ(table_->journal, (std::vector<std::string>{"select 2", "accessory 2"}));
+    // A touch where nothing takes it (the strip under the status bar) is told so.
+    EXPECT_EQ(driver_.execute("touch 240,5"), "error: nothing to tap there\n");
+
+    std::vector<std::string> posted;
+    auto center = NSNotificationCenter::defaultCenter();
+    std::vector<std::shared_ptr<NSObject>> tokens;
+    for (auto name : {UIApplicationWillChangeStatusBarOrientationNotification,
+                      UIApplicationDidChangeStatusBarOrientationNotification, UIDeviceOrientationDidChangeNotification})
+        tokens.push_back(center->addObserverForName(name, nullptr, nullptr, [&posted](const auto& n) { posted.push_back(n->name()); }));
+    EXPECT_EQ(driver_.execute("rotate left"), "");
+    EXPECT_EQ(posted, (std::vector<std::string>{UIApplicationWillChangeStatusBarOrientationNotification,
+                                                UIApplicationDidChangeStatusBarOrientationNotification,
+                                                UIDeviceOrientationDidChangeNotification}));
+    EXPECT_EQ(UIApplication::sharedApplication()->statusBarOrientation(), UIInterfaceOrientationLandscapeRight);
+    EXPECT_EQ(UIApplication::sharedApplication()->statusBarFrame(), CGRectMake(0, 0, 20, 568));
+    EXPECT_EQ(driver_.execute("rotate upside"), "error: rotate portrait, upside-down, left or right\n");
+    EXPECT_EQ(driver_.execute("twist 160,300 x"), "error: the angle of a twist is a number of degrees, at most 3600 either way\n");
+    for (auto& t : tokens) center->removeObserver(t);
+    DeviceProfile::reset();
+
+    auto alert = UIAlertView::initWithTitle("Error", "It failed.", nullptr, "OK");
+    alert->show();
+    EXPECT_EQ(driver_.execute("touch 100,170"), "error: an alert is in front of the screen: press one of its buttons\n");
+    EXPECT_EQ(table_->journal.size(), 2u);
+}
+
+TEST_F(DriverTest, APopoverIsAScreenInFrontAndOtherViewsAreOutlined) {
+    // A bubble added straight to the window, holding a navigation controller's view.
+    auto inner = std::make_shared<NamesTable>(std::vector<std::string>{"received.txt"});
+    inner->setTitle("Received");
+    auto popoverNav = UINavigationController::initWithRootViewController(inner);
+    auto bubble = std::make_shared<UIView>(CGRectMake(10, 80, 300, 300));
+    popoverNav->view()->setFrame(bubble->bounds());
+    bubble->addSubview(popoverNav->view());
+    window_->addSubview(bubble);
+
+    std::string screen = driver_.screen();
+    auto main = screen.find("nav: \"Items\"");
+    auto popover = screen.find("popover:\nnav: \"Received\"\nrows 0-0 of 1:\n  0: received.txt  [go]\n");
+    EXPECT_NE(main, std::string::npos) << screen;
+    EXPECT_NE(popover, std::string::npos) << screen;
+    EXPECT_LT(main, popover);
+    // Commands reach the popover while it is in front; the screen beneath is out of reach.
+    EXPECT_EQ(driver_.execute("row 0"), "");
+    EXPECT_EQ(inner->journal, (std::vector<std::string>{"select 0"}));
+    EXPECT_EQ(driver_.execute("tap item 3"),
+              "error: a popover is in front of the screen: act on it, or touch outside it to close it\n");
+    EXPECT_TRUE(table_->journal.empty());
+    bubble->removeFromSuperview();
+
+    // Views of the window's own and of another window, front window first.
+    auto status = std::make_shared<UIView>(CGRectMake(0, 0, 320, 64));
+    auto message = std::make_shared<UILabel>(CGRectMake(10, 20, 300, 30));
+    message->setText("Exporting song");
+    status->addSubview(message);
+    window_->addSubview(status);
+    auto front = std::make_shared<UIWindow>(CGRectMake(0, 500, 320, 68));
+    auto picture = std::make_shared<UIImageView>(CGRectMake(0, 0, 40, 40));
+    picture->setImage(std::make_shared<UIImage>(CGImageRef{}, 1, "Logo"));
+    front->addSubview(picture);
+    front->makeKeyAndVisible();
+    window_->makeKeyWindow();
+    screen = driver_.screen();
+    EXPECT_NE(screen.find("views:\n  (Logo)\n  \"Exporting song\"\n"), std::string::npos) << screen;
+    // An image is tapped by its name, as a finger at its centre (which nothing takes).
+    EXPECT_EQ(driver_.execute("tap Logo"), "error: nothing to tap there\n");
+    EXPECT_EQ(driver_.execute("tap Exporting song"), "error: nothing to tap there\n");
+}
+
+TEST_F(DriverTest, ADragMayStartOnWhatTheScreenShows) {
+    auto pad = std::make_shared<UIView>(CGRectMake(0, 300, 320, 100));
+    auto handle = std::make_shared<UILabel>(CGRectMake(100, 20, 120, 40)); // centre (160, 340) on screen
+    handle->setText("Drag me");
+    pad->addSubview(handle);
+    window_->addSubview(pad);
+    std::vector<CGPoint> translations;
+    auto target = std::make_shared<NSObject>();
+    pad->addGestureRecognizer(std::make_shared<UIPanGestureRecognizer>(target, [&](NSObject&, UIGestureRecognizer& g) {
+        if (g.state() == UIGestureRecognizerStateEnded)
+            translations.push_back(static_cast<UIPanGestureRecognizer&>(g).translationInView(nullptr));
+    }));
+    EXPECT_EQ(driver_.execute("drag \"Drag me\" 200,440 4"), "");
+    EXPECT_EQ(translations, (std::vector<CGPoint>{{40, 100}}));
+    EXPECT_EQ(driver_.execute("drag Nowhere 200,440"), "error: nothing on screen shows \"Nowhere\" (drag X,Y X,Y [STEPS])\n");
+    EXPECT_EQ(translations.size(), 1u);
 }

@@ -1,3 +1,4 @@
+#include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSObjCRuntime.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/uikit/UIAlertOverlayWindow.h"
@@ -139,3 +140,39 @@ TEST(UIApplicationBackgroundTasks, BeginEndAndExpireInOrder) {
 }
 
 } // namespace
+
+TEST_F(ApplicationTest, StatusBarHidesWithItsAnimationAndFramesTheInterfacesTop) {
+    auto app = UIApplication::sharedApplication();
+    EXPECT_EQ(app->statusBarFrame(), CGRectMake(0, 0, 320, 20));
+    app->setStatusBarHiddenWithAnimation(true, UIStatusBarAnimationSlide);
+    EXPECT_TRUE(app->isStatusBarHidden());
+    EXPECT_EQ(app->lastStatusBarAnimation(), UIStatusBarAnimationSlide);
+    EXPECT_EQ(app->statusBarFrame(), CGRectZero);
+    app->setStatusBarHidden(false);
+    app->setStatusBarStyle(UIStatusBarStyleLightContent);
+    EXPECT_EQ(app->statusBarStyle(), UIStatusBarStyleLightContent);
+    const std::pair<UIDeviceOrientation, CGRect> frames[] = {
+        {UIDeviceOrientationPortraitUpsideDown, CGRectMake(0, 548, 320, 20)},
+        {UIDeviceOrientationLandscapeLeft, CGRectMake(0, 0, 20, 568)},
+        {UIDeviceOrientationLandscapeRight, CGRectMake(300, 0, 20, 568)},
+    };
+    for (auto& [device, frame] : frames) {
+        app->rotateDevice(device);
+        EXPECT_EQ(app->statusBarFrame(), frame) << device;
+    }
+    // Face up keeps the interface as it was: the device's notice only.
+    std::vector<std::string> posted;
+    auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+        "", nullptr, nullptr, [&](const auto& n) { posted.push_back(n->name()); });
+    app->rotateDevice(UIDeviceOrientationPortrait);
+    app->rotateDevice(UIDeviceOrientationFaceUp);
+    NSNotificationCenter::defaultCenter()->removeObserver(token);
+    EXPECT_EQ(posted, (std::vector<std::string>{UIApplicationWillChangeStatusBarOrientationNotification,
+                                                UIApplicationDidChangeStatusBarOrientationNotification,
+                                                UIDeviceOrientationDidChangeNotification,
+                                                UIDeviceOrientationDidChangeNotification}));
+    EXPECT_EQ(UIDevice::currentDevice()->orientation(), UIDeviceOrientationFaceUp);
+    app->reset();
+    EXPECT_FALSE(app->isStatusBarHidden());
+    EXPECT_EQ(app->statusBarStyle(), UIStatusBarStyleDefault);
+}

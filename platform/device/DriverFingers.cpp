@@ -1,0 +1,170 @@
+#include "platform/device/Driver.h"
+
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIFingers.h"
+#include "platform/uikit/UIScreen.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+// The fingers' distance from the centre of a twist, and the degrees of each of its moves.
+constexpr CGFloat kTwistRadius = 40;
+constexpr CGFloat kTwistStepDegrees = 5;
+constexpr int kDefaultDragSteps = 10;
+constexpr int kMaxSteps = 1000;
+
+std::optional<double> number(const std::string& s) {
+    if (s.empty()) return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// A point of the screen in a window's coordinates.
+CGPoint inWindow(const std::shared_ptr<UIWindow>& window, CGPoint p) {
+    auto f = window->frame();
+    return {p.x - f.origin.x, p.y - f.origin.y};
+}
+
+// Words separated by spaces; a double-quoted run ("Top bar") is one word.
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    std::string word;
+    bool quoted = false, any = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (c == ' ' && !quoted) {
+            if (any) out.push_back(word);
+            word.clear();
+            any = false;
+        } else {
+            word += c;
+            any = true;
+        }
+    }
+    if (any) out.push_back(word);
+    return out;
+}
+} // namespace
+
+std::vector<std::shared_ptr<UIWindow>> Driver::otherWindows() const {
+    auto main = window();
+    std::vector<std::shared_ptr<UIWindow>> out;
+    auto windows = UIApplication::sharedApplication()->windows();
+    // Windows shown after the app's window stand in front of it.
+    for (auto it = windows.rbegin(); it != windows.rend() && *it != main; ++it)
+        if (!(*it)->isHidden() && (*it)->isVisible()) out.push_back(*it);
+    return out;
+}
+
+std::shared_ptr<UIWindow> Driver::frontWindow(CGPoint point) const {
+    for (auto& other : otherWindows()) {
+        other->layoutIfNeeded();
+        if (other->hitTestWithEvent(inWindow(other, point), nullptr)) return other;
+    }
+    return window();
+}
+
+std::optional<CGPoint> Driver::endpoint(const std::string& text, const std::string& usage) {
+    if (text.find(',') != std::string::npos) return screenPoint(text, usage);
+    // A thing the screen shows: the centre of its view.
+    auto view = describe().place(text);
+    if (!view) return fail("nothing on screen shows " + UIScreenDescription::quoted(text) + " (" + usage + ")"), std::nullopt;
+    auto b = view->bounds();
+    auto p = view->convertPointToView({b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2}, nullptr);
+    auto root = view;
+    while (auto parent = root->superview()) root = parent;
+    auto f = root->frame();
+    return screenPoint(std::to_string(p.x + f.origin.x) + "," + std::to_string(p.y + f.origin.y), usage);
+}
+
+std::optional<CGPoint> Driver::screenPoint(const std::string& text, const std::string& usage) {
+    auto comma = text.find(',');
+    auto x = comma == std::string::npos ? std::nullopt : number(text.substr(0, comma));
+    auto y = comma == std::string::npos ? std::nullopt : number(text.substr(comma + 1));
+    if (!x || !y) return fail("not a point: " + UIScreenDescription::quoted(text) + " (" + usage + ")"), std::nullopt;
+    auto screen = UIScreen::mainScreen()->bounds();
+    if (*x < 0 || *y < 0 || *x >= screen.size.width || *y >= screen.size.height) {
+        char size[64];
+        std::snprintf(size, sizeof size, "%g by %g points", screen.size.width, screen.size.height);
+        return fail(text + " lies off the screen (" + size + ")"), std::nullopt;
+    }
+    return CGPointMake(*x, *y);
+}
+
+namespace {
+// A finger cannot reach the app while an alert stands in front of it.
+bool alertInFront() { return !UIApplication::sharedApplication()->visibleAlerts().empty(); }
+constexpr const char* kAlertInFront = "an alert is in front of the screen: press one of its buttons";
+} // namespace
+
+bool Driver::touchAt(const std::string& text) {
+    auto args = words(text);
+    if (args.size() != 1) return fail("touch needs one point: X,Y");
+    auto point = screenPoint(args[0], "touch X,Y");
+    if (!point) return false;
+    auto w = frontWindow(*point);
+    if (!w) return fail("no window on screen");
+    if (alertInFront()) return fail(kAlertInFront);
+    UIScreenReply reply;
+    bool done = UIScreenDescription::touchAt(w, inWindow(w, *point), reply);
+    lastSaid_ = reply.said;
+    return done || fail(reply.error);
+}
+
+bool Driver::drag(const std::string& text) {
+    const std::string usage = "drag X,Y X,Y [STEPS]";
+    auto args = words(text);
+    if (args.size() < 2 || args.size() > 3) return fail("drag needs two points: " + usage);
+    auto from = endpoint(args[0], usage);
+    if (!from) return false;
+    auto to = endpoint(args[1], usage);
+    if (!to) return false;
+    int steps = kDefaultDragSteps;
+    if (args.size() == 3) {
+        auto n = UIScreenDescription::index(args[2]);
+        if (!n || *n < 1 || *n > kMaxSteps) return fail("the steps of a drag are a whole number from 1 to 1000");
+        steps = static_cast<int>(*n);
+    }
+    auto w = frontWindow(*from);
+    if (!w) return fail("no window on screen");
+    if (alertInFront()) return fail(kAlertInFront);
+    UIFingers(w).drag(inWindow(w, *from), inWindow(w, *to), steps);
+    return true;
+}
+
+bool Driver::twist(const std::string& text) {
+    const std::string usage = "twist X,Y DEGREES";
+    auto args = words(text);
+    if (args.size() != 2) return fail("twist needs a point and an angle: " + usage);
+    auto centre = endpoint(args[0], usage);
+    if (!centre) return false;
+    auto degrees = number(args[1]);
+    if (!degrees || std::fabs(*degrees) > 3600) return fail("the angle of a twist is a number of degrees, at most 3600 either way");
+    auto w = frontWindow(*centre);
+    if (!w) return fail("no window on screen");
+    if (alertInFront()) return fail(kAlertInFront);
+    int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(*degrees) / kTwistStepDegrees)));
+    UIFingers(w).twist(inWindow(w, *centre), kTwistRadius, *degrees, steps);
+    return true;
+}
+
+bool Driver::rotate(const std::string& text) {
+    static const std::pair<const char*, UIDeviceOrientation> names[] = {
+        {"portrait", UIDeviceOrientationPortrait},
+        {"upside-down", UIDeviceOrientationPortraitUpsideDown},
+        {"left", UIDeviceOrientationLandscapeLeft},
+        {"right", UIDeviceOrientationLandscapeRight},
+    };
+    for (auto& [name, orientation] : names)
+        if (text == name) {
+            UIApplication::sharedApplication()->rotateDevice(orientation);
+            return true;
+        }
+    return fail("rotate portrait, upside-down, left or right");
+}
