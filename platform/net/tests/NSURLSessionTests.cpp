@@ -83,6 +83,11 @@ public:
         body += std::string(data->stringView());
         changed.notify_all();
     }
+    void URLSessionTaskNeedNewBodyStream(const NSURLSessionPtr&, const NSURLSessionTaskPtr&, BodyStreamHandler handler) override {
+        note("stream");
+        handler(NSInputStream::inputStreamWithData(NSData::dataWithString("streamed")));
+    }
+    void URLSessionDidFinishEventsForBackgroundURLSession(const NSURLSessionPtr&) override { note("background done"); }
     void URLSessionTaskDidSendBodyData(const NSURLSessionPtr&, const NSURLSessionTaskPtr&, long long, long long total, long long expected) override {
         note("sent " + std::to_string(total) + "/" + std::to_string(expected));
     }
@@ -295,6 +300,49 @@ TEST_F(NSURLSessionTest, UploadFromDataSendsTheBodyAndReportsProgress) {
     ASSERT_TRUE(recorder_->waitForCompletions(1));
     EXPECT_EQ(server.requests().at(0).body, "payload");
     EXPECT_EQ(events().front(), "sent 7/7");
+}
+
+TEST_F(NSURLSessionTest, UploadsFromAFileAndFromAStreamAskedAtEveryStart) {
+    LoopbackHTTPServer server;
+    server.route("/up", LoopbackHTTPServer::fixed(200, {}, "ok"));
+    server.route("/again", LoopbackHTTPServer::redirect(307, "/up"));
+    writeFile("/var/mobile/Documents/body.txt", "from a file");
+    auto request = requestFor(server.url("/up"));
+    request->setHTTPMethod("PUT");
+    auto session = makeSession();
+    auto fromFile = session->uploadTaskWithRequestFromFile(request, NSURL::fileURLWithPath("/var/mobile/Documents/body.txt"));
+    fromFile->resume();
+    ASSERT_TRUE(recorder_->waitForCompletions(1));
+    EXPECT_EQ(server.requests().at(0).body, "from a file");
+    EXPECT_EQ(fromFile->countOfBytesExpectedToSend(), 11);
+
+    auto missing = session->uploadTaskWithRequestFromFile(request, NSURL::fileURLWithPath("/var/mobile/Documents/none.txt"));
+    missing->resume();
+    ASSERT_TRUE(recorder_->waitForCompletions(2));
+    EXPECT_EQ(missing->error()->code(), NSURLErrorFileDoesNotExist);
+
+    auto streamedRequest = requestFor(server.url("/again"));
+    streamedRequest->setHTTPMethod("POST");
+    {
+        std::lock_guard guard(recorder_->mutex);
+        recorder_->events.clear();
+    }
+    session->uploadTaskWithStreamedRequest(streamedRequest)->resume();
+    ASSERT_TRUE(recorder_->waitForCompletions(3));
+    auto all = events();
+    EXPECT_EQ(std::count(all.begin(), all.end(), "stream"), 2);  // the start and the resend after 307
+    EXPECT_EQ(server.requests().back().body, "streamed");
+}
+
+TEST_F(NSURLSessionTest, ABackgroundSessionTellsWhenItsLastTaskEndsInTheBackground) {
+    LoopbackHTTPServer server;
+    server.route("/ok", LoopbackHTTPServer::fixed(200, {}, "ok"));
+    session_ = NSURLSession::sessionWithConfiguration(NSURLSessionConfiguration::backgroundSessionConfiguration("sync"), recorder_, nullptr);
+    NSURLSession::setApplicationInBackground(true);
+    session_->dataTaskWithRequest(requestFor(server.url("/ok")))->resume();
+    ASSERT_TRUE(recorder_->waitFor([&] { return !recorder_->events.empty() && recorder_->events.back() == "background done"; }));
+    NSURLSession::setApplicationInBackground(false);
+    EXPECT_EQ(events(), (Events{"response 200", "data", "complete", "background done"}));
 }
 
 TEST_F(NSURLSessionTest, DownloadGoesToATemporaryFileThatIsDeletedAfterwards) {
