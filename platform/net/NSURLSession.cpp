@@ -235,3 +235,7 @@ void NSURLSession::becomeInvalidIfDone() {
         }
     });
 }
+
+// A data task that becomes a download makes its download task on the network thread.
+template std::shared_ptr<NSURLSessionDownloadTask> NSURLSession::makeTask<NSURLSessionDownloadTask>(NSURLSessionTask::Kind,
+                                                                                                   const NSURLRequestPtr&);

@@ -83,6 +83,10 @@ protected:
     // The request as sent: the session's headers and time-out, the upload's body.
     NSURLRequestPtr prepare(const NSURLRequestPtr& request);
     void completeSuccessfully();
+    // Hands the running transfer to a new download task; false when the session makes no more tasks.
+    bool becomeDownload(const std::shared_ptr<NSHTTPURLResponse>& response);
+    // Ends the task without telling the delegate (a data task that became a download).
+    void retire();
 
     // Download side (NSURLSessionDownloadTask), on the network thread.
     bool openDownloadFile(const std::shared_ptr<NSHTTPURLResponse>& response);
@@ -121,6 +125,8 @@ protected:
     bool keepFile_ = false;  // handed over as resume data
     long long written_ = 0;
     bool fromResumeData_ = false;
+    // The download task a data task's transfer now feeds (response disposition "become download").
+    std::shared_ptr<NSURLSessionTask> becameDownload_;
 };
 
 class NSURLSessionDataTask : public NSURLSessionTask {

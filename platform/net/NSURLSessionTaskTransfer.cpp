@@ -228,11 +228,53 @@ URLTransferClient::HeadDisposition NSURLSessionTask::receiveDataHead(const std::
         }
         return HeadDisposition::Abort;
     }
-    // Becoming a download is not offered here: such a task goes on as a data task.
+    // A task that cannot become a download (the session is being invalidated) goes on as it is.
+    if (disposition == NSURLSessionResponseBecomeDownload) becomeDownload(response);
     return HeadDisposition::Deliver;
 }
 
-bool NSURLSessionTask::transferDidReceiveData(URLTransfer&, const NSDataPtr& data) {
+bool NSURLSessionTask::becomeDownload(const std::shared_ptr<NSHTTPURLResponse>& response) {
+    auto session = this->session();
+    auto download = session->makeTask<NSURLSessionDownloadTask>(Kind::Download, originalRequest_);
+    if (!download) return false;
+    {
+        std::lock_guard guard(download->mutex_);
+        download->state_ = NSURLSessionTaskStateRunning;
+        download->started_ = true;
+        download->response_ = response;
+        download->currentRequest_ = currentRequest();
+    }
+    // The download task steers the transfer from now on (cancel, suspend); this task stays its client.
+    download->transfer_ = transfer_;
+    if (!download->openDownloadFile(response)) {
+        download->transfer_.reset();
+        download->finishOnLoop(download->errorFor(NSURLErrorCannotCreateFile, "The download's file cannot be created."));
+        return false;
+    }
+    becameDownload_ = download;
+    auto self = std::static_pointer_cast<NSURLSessionDataTask>(strongSelf());
+    if (auto delegate = session->responder(NSURLSessionSelector::DidBecomeDownloadTask)) {
+        session->enqueue([session, self, delegate, download] {
+            delegate->URLSessionDataTaskDidBecomeDownloadTask(session, self, std::static_pointer_cast<NSURLSessionDownloadTask>(download));
+        });
+    }
+    retire();
+    return true;
+}
+
+void NSURLSessionTask::retire() {
+    auto self = strongSelf();
+    auto session = this->session();
+    if (!moveState(NSURLSessionTaskStateCompleted)) return;
+    {
+        std::lock_guard guard(mutex_);
+        session_.reset();
+    }
+    if (session) session->taskDidComplete(self);
+}
+
+bool NSURLSessionTask::transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) {
+    if (becameDownload_) return becameDownload_->transferDidReceiveData(transfer, data);
     auto session = this->session();
     if (isCanceled() || !session) return false;
     {
@@ -270,8 +312,12 @@ bool NSURLSessionTask::transferDidSendBodyData(URLTransfer&, long long totalSent
 
 // MARK: - The end
 
-void NSURLSessionTask::transferDidComplete(URLTransfer&, const URLTransferOutcome& outcome) {
+void NSURLSessionTask::transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& outcome) {
     auto self = strongSelf();
+    if (auto download = std::move(becameDownload_)) {
+        download->transferDidComplete(transfer, outcome);
+        return;
+    }
     transfer_.reset();
     if (isCanceled()) return;
     if (outcome.succeeded() && followUp_) {

@@ -88,6 +88,10 @@ public:
         handler(NSInputStream::inputStreamWithData(NSData::dataWithString("streamed")));
     }
     void URLSessionDidFinishEventsForBackgroundURLSession(const NSURLSessionPtr&) override { note("background done"); }
+    void URLSessionDataTaskDidBecomeDownloadTask(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr& data,
+                                                 const NSURLSessionDownloadTaskPtr& download) override {
+        note("became download " + std::to_string(download->taskIdentifier() - data->taskIdentifier()));
+    }
     void URLSessionTaskDidSendBodyData(const NSURLSessionPtr&, const NSURLSessionTaskPtr&, long long, long long total, long long expected) override {
         note("sent " + std::to_string(total) + "/" + std::to_string(expected));
     }
@@ -198,6 +202,18 @@ TEST_F(NSURLSessionTest, ResponseDispositionCancelEndsTheTaskAsCancelled) {
     task->resume();
     ASSERT_TRUE(recorder_->waitForCompletions(1));
     EXPECT_EQ(events(), (Events{"response 200", "complete -999"}));
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
+}
+
+TEST_F(NSURLSessionTest, ADataTaskBecomesADownload) {
+    LoopbackHTTPServer server;
+    server.route("/r", LoopbackHTTPServer::fixed(200, {}, "to a file"));
+    recorder_->disposition = NSURLSessionResponseBecomeDownload;
+    auto task = makeSession()->dataTaskWithRequest(requestFor(server.url("/r")));
+    task->resume();
+    ASSERT_TRUE(recorder_->waitForCompletions(1));
+    EXPECT_EQ(events(), (Events{"response 200", "became download 1", "write", "finished", "complete"}));
+    EXPECT_EQ(recorder_->downloaded, "to a file");
     EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
 }
 
