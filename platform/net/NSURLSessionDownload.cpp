@@ -2,7 +2,7 @@
 // resumed request is answered with its range), which the delegate gets when the download ends
 // and which is deleted afterwards unless the delegate moved it.
 
-#include "platform/net/NSURLSession.h"
+#include "platform/net/NSURLSessionAsk.h"
 
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSFileManager.h"
@@ -115,4 +115,46 @@ void NSURLSessionTask::discardDownloadFile() {
     file_.reset();
     if (!keepFile_ && !filePath_.empty()) NSFileManager::defaultManager()->removeItemAtPath(filePath_, nullptr);
     filePath_.clear();
+}
+
+// MARK: - A data task that becomes a download
+
+bool NSURLSessionTask::becomeDownload(const std::shared_ptr<NSHTTPURLResponse>& response) {
+    auto session = this->session();
+    auto download = session->makeTask<NSURLSessionDownloadTask>(Kind::Download, originalRequest_);
+    if (!download) return false;
+    {
+        std::lock_guard guard(download->mutex_);
+        download->state_ = NSURLSessionTaskStateRunning;
+        download->started_ = true;
+        download->response_ = response;
+        download->currentRequest_ = currentRequest();
+    }
+    // The download task steers the transfer from now on (cancel, suspend); this task stays its client.
+    download->transfer_ = transfer_;
+    if (!download->openDownloadFile(response)) {
+        download->transfer_.reset();
+        download->finishOnLoop(download->errorFor(NSURLErrorCannotCreateFile, "The download's file cannot be created."));
+        return false;
+    }
+    becameDownload_ = download;
+    auto self = std::static_pointer_cast<NSURLSessionDataTask>(strongSelf());
+    if (auto delegate = session->responder(NSURLSessionSelector::DidBecomeDownloadTask)) {
+        session->enqueue([session, self, delegate, download] {
+            delegate->URLSessionDataTaskDidBecomeDownloadTask(session, self, std::static_pointer_cast<NSURLSessionDownloadTask>(download));
+        });
+    }
+    retire();
+    return true;
+}
+
+void NSURLSessionTask::retire() {
+    auto self = strongSelf();
+    auto session = this->session();
+    if (!moveState(NSURLSessionTaskStateCompleted)) return;
+    {
+        std::lock_guard guard(mutex_);
+        session_.reset();
+    }
+    if (session) session->taskDidComplete(self);
 }

@@ -1,7 +1,7 @@
 // The task's transfer, on the session's network thread: the task is the transfer's client, and
 // asks its delegate (on the delegate queue) whatever the transfer must wait for.
 
-#include "platform/net/NSURLSession.h"
+#include "platform/net/NSURLSessionAsk.h"
 
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
@@ -9,55 +9,6 @@
 #include "platform/net/NSURLError.h"
 #include "platform/net/URLLoader.h"
 #include "platform/net/URLRedirect.h"
-#include "platform/security/SecTrust.h"
-
-namespace {
-
-constexpr int kDefaultHTTPSPort = 443;
-
-// What the delegate answered, and whether every copy of its handler is gone.
-template <class Answer>
-struct Reply {
-    std::optional<Answer> value;
-    bool dropped = false;
-};
-
-// Held by the handler's copies; the last one to go marks the reply dropped.
-template <class Answer>
-struct ReplyGuard {
-    std::shared_ptr<Reply<Answer>> reply;
-    std::shared_ptr<void> boardKeeper;
-    std::mutex& mutex;
-    std::condition_variable& changed;
-    ~ReplyGuard() {
-        std::lock_guard guard(mutex);
-        reply->dropped = true;
-        changed.notify_all();
-    }
-    void answer(Answer given) {
-        std::lock_guard guard(mutex);
-        if (!reply->value) reply->value = std::move(given);
-        changed.notify_all();
-    }
-};
-
-} // namespace
-
-template <class Answer>
-Answer NSURLSession::ask(const NSURLSessionTask& task, Answer fallback, std::function<void(std::function<void(Answer)>)> call) {
-    auto board = board_;
-    auto reply = std::make_shared<Reply<Answer>>();
-    std::shared_ptr<ReplyGuard<Answer>> guard(new ReplyGuard<Answer>{reply, board, board->mutex, board->changed});
-    std::function<void(Answer)> handler = [guard](Answer given) { guard->answer(std::move(given)); };
-    guard.reset();
-    enqueue([call = std::move(call), handler = std::move(handler)]() mutable {
-        call(handler);
-        handler = nullptr;
-    });
-    std::unique_lock lock(board->mutex);
-    board->changed.wait(lock, [&] { return reply->value || reply->dropped || task.isCanceled(); });
-    return reply->value.value_or(fallback);
-}
 
 // MARK: - Starting
 
@@ -137,47 +88,6 @@ void NSURLSessionTask::setPausedOnLoop(bool paused) {
     if (transfer_) transfer_->setPaused(paused);
 }
 
-// MARK: - Trust
-
-bool NSURLSessionTask::transferShouldTrustServer(URLTransfer& transfer, const SecTrustRef& trust, long* refusal) {
-    auto session = this->session();
-    if (isCanceled() || !session) return false;
-    const NSURLPtr& url = transfer.request()->URL();
-    auto space = std::make_shared<NSURLProtectionSpace>(url->host(), url->port().value_or(kDefaultHTTPSPort), NSURLProtectionSpaceHTTPS,
-                                                        "", NSURLAuthenticationMethodServerTrust, trust);
-    auto challenge = std::make_shared<NSURLAuthenticationChallenge>(space, nullptr, 0, nullptr, nullptr,
-                                                                    std::weak_ptr<NSURLAuthenticationChallengeSender>());
-    using Decision = std::pair<NSURLSessionAuthChallengeDisposition, NSURLCredentialPtr>;
-    Decision decision{NSURLSessionAuthChallengePerformDefaultHandling, nullptr};
-    const Decision cancelled{NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr};
-    auto self = strongSelf();
-    if (auto delegate = session->responder(NSURLSessionSelector::DidReceiveChallenge)) {
-        decision = session->ask<Decision>(*this, cancelled, [session, challenge, delegate](auto handler) {
-            delegate->URLSessionDidReceiveChallenge(session, challenge, [handler](auto disposition, const auto& credential) {
-                handler(Decision{disposition, credential});
-            });
-        });
-    } else if (auto taskDelegate = session->responder(NSURLSessionSelector::TaskDidReceiveChallenge)) {
-        decision = session->ask<Decision>(*this, cancelled, [session, self, challenge, taskDelegate](auto handler) {
-            taskDelegate->URLSessionTaskDidReceiveChallenge(session, self, challenge, [handler](auto disposition, const auto& credential) {
-                handler(Decision{disposition, credential});
-            });
-        });
-    }
-    if (isCanceled()) return false;
-    *refusal = NSURLErrorServerCertificateUntrusted;
-    switch (decision.first) {
-    case NSURLSessionAuthChallengeUseCredential:
-        if (decision.second && decision.second->serverTrust()) return true;
-        break;  // no trust credential: the system decides
-    case NSURLSessionAuthChallengePerformDefaultHandling:
-    case NSURLSessionAuthChallengeRejectProtectionSpace: break;
-    case NSURLSessionAuthChallengeCancelAuthenticationChallenge: *refusal = NSURLErrorCancelled; return false;
-    }
-    SecTrustResultType result = kSecTrustResultInvalid;
-    return SecTrustEvaluate(trust, &result) == errSecSuccess && (result == kSecTrustResultProceed || result == kSecTrustResultUnspecified);
-}
-
 // MARK: - The response
 
 URLTransferClient::HeadDisposition NSURLSessionTask::transferDidReceiveHead(URLTransfer&, const std::shared_ptr<NSHTTPURLResponse>& response) {
@@ -231,46 +141,6 @@ URLTransferClient::HeadDisposition NSURLSessionTask::receiveDataHead(const std::
     // A task that cannot become a download (the session is being invalidated) goes on as it is.
     if (disposition == NSURLSessionResponseBecomeDownload) becomeDownload(response);
     return HeadDisposition::Deliver;
-}
-
-bool NSURLSessionTask::becomeDownload(const std::shared_ptr<NSHTTPURLResponse>& response) {
-    auto session = this->session();
-    auto download = session->makeTask<NSURLSessionDownloadTask>(Kind::Download, originalRequest_);
-    if (!download) return false;
-    {
-        std::lock_guard guard(download->mutex_);
-        download->state_ = NSURLSessionTaskStateRunning;
-        download->started_ = true;
-        download->response_ = response;
-        download->currentRequest_ = currentRequest();
-    }
-    // The download task steers the transfer from now on (cancel, suspend); this task stays its client.
-    download->transfer_ = transfer_;
-    if (!download->openDownloadFile(response)) {
-        download->transfer_.reset();
-        download->finishOnLoop(download->errorFor(NSURLErrorCannotCreateFile, "The download's file cannot be created."));
-        return false;
-    }
-    becameDownload_ = download;
-    auto self = std::static_pointer_cast<NSURLSessionDataTask>(strongSelf());
-    if (auto delegate = session->responder(NSURLSessionSelector::DidBecomeDownloadTask)) {
-        session->enqueue([session, self, delegate, download] {
-            delegate->URLSessionDataTaskDidBecomeDownloadTask(session, self, std::static_pointer_cast<NSURLSessionDownloadTask>(download));
-        });
-    }
-    retire();
-    return true;
-}
-
-void NSURLSessionTask::retire() {
-    auto self = strongSelf();
-    auto session = this->session();
-    if (!moveState(NSURLSessionTaskStateCompleted)) return;
-    {
-        std::lock_guard guard(mutex_);
-        session_.reset();
-    }
-    if (session) session->taskDidComplete(self);
 }
 
 bool NSURLSessionTask::transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) {
