@@ -127,6 +127,25 @@ TEST_F(NKURLSessionManagerTest, DataTasksEndWithTheHandlerAndTheCompletionKeys) 
     }
 }
 
+TEST_F(NKURLSessionManagerTest, AnEmptyBodyAndUploadProgressShowWhatTheSessionReported) {
+    LoopbackHTTPServer server;
+    server.route("/empty", LoopbackHTTPServer::fixed(204, {}, ""));
+    auto request = requestFor(server.url("/empty"));
+    request->setHTTPMethod("POST");
+    NSProgressPtr progress;
+    auto outcome = std::make_shared<Outcome>();
+    auto task = manager_->uploadTaskWithRequestFromData(request, NSData::dataWithString(std::string(3000, 'u')), &progress, recordInto(outcome));
+    task->resume();
+    finish(outcome);
+    EXPECT_EQ(outcome->error, nullptr);
+    auto data = outcome->notification->userInfo().at(NKNetworkingTaskDidCompleteResponseDataKey).objectAs<NSData>();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->length(), 0u);
+    EXPECT_EQ(progress->totalUnitCount(), 3000);
+    EXPECT_EQ(progress->completedUnitCount(), 3000);
+    EXPECT_EQ(manager_->uploadProgressForTask(task), nullptr);  // the task's delegate is gone with its completion
+}
+
 TEST_F(NKURLSessionManagerTest, DownloadsAreMovedToTheirDestination) {
     LoopbackHTTPServer server;
     server.route("/file", LoopbackHTTPServer::fixed(200, {}, "file body"));
