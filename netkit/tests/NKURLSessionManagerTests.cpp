@@ -286,6 +286,7 @@ TEST_F(NKURLSessionManagerTest, TaskListsAndUploadProgress) {
     server.route("/silent", LoopbackHTTPServer::silent());
     auto request = requestFor(server.url("/silent"));
     request->setHTTPMethod("POST");
+    request->setHTTPBodyStream(NSInputStream::inputStreamWithData(NSData::dataWithLength(1234)));
     request->setValueForHTTPHeaderField("1234", "Content-Length");
     NSProgressPtr progress;
     auto outcome = std::make_shared<Outcome>();
