@@ -4,13 +4,11 @@
 #include "platform/net/NSCachedURLResponse.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/URLLoader.h"
+#include "platform/net/URLRedirect.h"
 
 namespace {
 
-constexpr int kMaximumRedirects = 16;
 constexpr long kHTTPStatusUnauthorized = 401;
-
-bool isRedirectStatus(long status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
 
 } // namespace
 
@@ -122,21 +120,8 @@ URLTransferClient::HeadDisposition NSURLConnection::transferDidReceiveHead(URLTr
 }
 
 NSURLRequestPtr NSURLConnection::redirectFor(const std::shared_ptr<NSHTTPURLResponse>& response) {
-    long status = response->statusCode();
-    auto location = response->valueForHTTPHeaderField("Location");
-    if (!isRedirectStatus(status) || !location || location->empty()) return nullptr;
-    NSURLPtr target = NSURL::URLWithString(*location, request_->URL());
-    if (!target) return nullptr;
-    auto next = request_->mutableCopy();
-    next->setURL(target->absoluteURL());
-    bool becomesGet = status == 303 || ((status == 301 || status == 302) && request_->HTTPMethod() == "POST");
-    if (becomesGet) {
-        next->setHTTPMethod(request_->HTTPMethod() == "HEAD" ? "HEAD" : "GET");
-        next->setHTTPBody(nullptr);
-        next->setHTTPBodyStream(nullptr);
-        next->setValueForHTTPHeaderField("", "Content-Type");
-        next->setValueForHTTPHeaderField("", "Content-Length");
-    }
+    auto next = URLRedirectRequest(request_, response);
+    if (!next) return nullptr;
     auto delegate = delegate_;
     NSURLRequestPtr answer = delegate ? delegate->connectionWillSendRequestRedirectResponse(strongSelf(), next, response) : next;
     return isCancelled() ? nullptr : answer;
@@ -163,7 +148,7 @@ void NSURLConnection::transferDidComplete(URLTransfer&, const URLTransferOutcome
     transfer_.reset();
     if (state_ != State::Loading) return;
     if (outcome.succeeded() && followUp_) {
-        if (++redirects_ > kMaximumRedirects) {
+        if (++redirects_ > kURLMaximumRedirects) {
             fail(errorFor(NSURLErrorHTTPTooManyRedirects, "too many HTTP redirects"));
             return;
         }

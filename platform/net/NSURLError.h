@@ -18,9 +18,12 @@ enum : long {
     NSURLErrorCannotDecodeRawData = -1015,
     NSURLErrorCannotDecodeContentData = -1016,
     NSURLErrorCannotParseResponse = -1017,
+    NSURLErrorRequestBodyStreamExhausted = -1021,
     NSURLErrorFileDoesNotExist = -1100,
     NSURLErrorSecureConnectionFailed = -1200,
     NSURLErrorServerCertificateHasBadDate = -1201,
     NSURLErrorServerCertificateUntrusted = -1202,
+    NSURLErrorCannotCreateFile = -3000,
+    NSURLErrorCannotOpenFile = -3001,
     NSURLErrorCannotWriteToFile = -3003,
 };

@@ -59,7 +59,7 @@ void URLTransfer::armIdleTimer(double delay) {
 }
 
 void URLTransfer::idleTimerFired() {
-    if (!live()) return;
+    if (!live() || paused_) return;
     double idle = PlatformClock::monotonic() - lastActivity_;
     if (idle < timeout_) {
         armIdleTimer(timeout_ - idle);
@@ -75,6 +75,20 @@ void URLTransfer::abandon() {
     if (!setState(URLTransferState::Abandoned)) return;
     pending_ = {};
     if (loader_) loader_->remove(keepAlive);
+}
+
+void URLTransfer::setPaused(bool paused) {
+    if (!live() || paused == paused_ || state_ == URLTransferState::Created) return;
+    auto keepAlive = shared_from_this();
+    paused_ = paused;
+    curl_easy_pause(curl_->easy, paused ? CURLPAUSE_ALL : CURLPAUSE_CONT);
+    if (paused) {
+        if (idleTimer_) idleTimer_->invalidate();
+        idleTimer_.reset();
+    } else if (live()) {
+        noteActivity();
+        armIdleTimer(timeout_);
+    }
 }
 
 // MARK: - The head

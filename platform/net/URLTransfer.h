@@ -69,6 +69,10 @@ public:
     void start(const std::shared_ptr<URLLoader>& loader);
     // Stops the exchange without an outcome; safe inside the client's own callbacks.
     void abandon();
+    // Holds the exchange where it is (no bytes either way, no time-out) until resumed. On the
+    // loader's run loop, outside the client's callbacks.
+    void setPaused(bool paused);
+    bool paused() const { return paused_; }
     URLTransferState state() const { return state_; }
     const NSURLRequestPtr& request() const { return request_; }
     // The failure to report when the client stops the exchange from one of its callbacks.
@@ -118,6 +122,7 @@ private:
     double timeout_ = 0;
     double lastActivity_ = 0;
     std::shared_ptr<NSTimer> idleTimer_;
+    bool paused_ = false;
     long long streamedBytes_ = 0;
     long long uploaded_ = 0;  // body bytes read from a body stream (curl's count includes chunk framing)
     // Body bytes curl handed over in its small pieces since the last delivery: one delivery per
