@@ -3,6 +3,7 @@
 #include "netkit/NKURLSessionManager.h"
 
 #include "netkit/NKHTTPResponseSerializer.h"
+#include "netkit/NKJSONResponseSerializer.h"
 #include "netkit/NKNetworkReachabilityManager.h"
 #include "platform/dispatch/DispatchSemaphore.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
@@ -35,8 +36,7 @@ void NKURLSessionManager::setUp(const NSURLSessionConfigurationPtr& configuratio
     auto chosen = configuration ? configuration : NSURLSessionConfiguration::defaultSessionConfiguration();
     operationQueue_ = std::make_shared<NSOperationQueue>();
     operationQueue_->setMaxConcurrentOperationCount(NSOperationQueueDefaultMaxConcurrentOperationCount);
-    // The JSON serializer is the designed default; the plain HTTP one stands in until it is built.
-    responseSerializer_ = NKHTTPResponseSerializer::serializer();
+    responseSerializer_ = NKJSONResponseSerializer::serializer();
     sessionConfiguration_ = chosen;
     session_ = NSURLSession::sessionWithConfiguration(sessionConfiguration_, std::static_pointer_cast<NSURLSessionDelegate>(self<NKURLSessionManager>()),
                                                       operationQueue_);

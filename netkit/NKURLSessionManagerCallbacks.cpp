@@ -76,8 +76,11 @@ void NKURLSessionManager::URLSessionTaskNeedNewBodyStream(const NSURLSessionPtr&
     if (taskNeedNewBodyStream) {
         stream = taskNeedNewBodyStream(session, task);
     } else if (task->originalRequest()) {
-        // Streams here cannot be copied: the request's own stream is handed over as it is.
-        stream = task->originalRequest()->HTTPBodyStream();
+        // A fresh copy of the request's stream, which starts again from its first byte; a stream
+        // that cannot be copied is handed over as it is.
+        auto original = task->originalRequest()->HTTPBodyStream();
+        stream = original ? original->copy() : nullptr;
+        if (!stream) stream = original;
     }
     if (handler) handler(stream);
 }

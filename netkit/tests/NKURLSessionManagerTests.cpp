@@ -91,6 +91,8 @@ protected:
 };
 
 TEST_F(NKURLSessionManagerTest, DataTasksEndWithTheHandlerAndTheCompletionKeys) {
+    // Plain bodies: the HTTP serializer instead of the default JSON one.
+    manager_->setResponseSerializer(NKHTTPResponseSerializer::serializer());
     LoopbackHTTPServer server;
     server.route("/ok", LoopbackHTTPServer::fixed(200, {{"Content-Type", "text/plain"}}, "body"));
     server.route("/missing", LoopbackHTTPServer::fixed(404, {}, "nope"));
@@ -265,11 +267,13 @@ TEST_F(NKURLSessionManagerTest, ATaskMadeOnTheSessionReachesOnlyTheHooks) {
 
 TEST_F(NKURLSessionManagerTest, ServerTrustGoesThroughTheSecurityPolicyOrTheHook) {
     LoopbackHTTPServer server(ca_.issue("localhost"));
-    server.route("/s", LoopbackHTTPServer::fixed(200, {}, "secret"));
+    server.route("/s", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"secret":1})"));
     auto outcome = std::make_shared<Outcome>();
     manager_->dataTaskWithRequest(requestFor(server.url("/s")), recordInto(outcome))->resume();
     finish(outcome);
     EXPECT_EQ(outcome->error, nullptr);
+    // The designed default serializer reads the JSON body.
+    EXPECT_TRUE(outcome->object.isDictionary());
 
     manager_->sessionDidReceiveAuthenticationChallenge = [](const auto&, const auto&, NSURLCredentialPtr*) {
         return NSURLSessionAuthChallengeCancelAuthenticationChallenge;
