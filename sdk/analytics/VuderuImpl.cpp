@@ -74,16 +74,6 @@ VuderuImpl::VuderuImpl() : startTime_(NSDate::date()) {
 
 VuderuImpl::~VuderuImpl() = default;
 
-void VuderuImpl::setupForApiKey(const std::string& apiKey) {
-    {
-        std::lock_guard lock(lock_);
-        apiKey_ = apiKey;
-        startTime_ = NSDate::date();
-    }
-    // The sender may have been set up before any key was known; it sets up for this one.
-    if (queue_) dispatch_async(queue_, [] { VuderuDataSender::setupForCurrentKeyIfNeeded(); });
-}
-
 void VuderuImpl::resetStartDate() {
     std::lock_guard lock(lock_);
     startTime_ = NSDate::date();

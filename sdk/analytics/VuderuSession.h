@@ -19,6 +19,8 @@
 #include <optional>
 #include <string>
 
+class VuderuImpl;
+
 class VuderuSession : public NSObject, public NSCoding {
 public:
     static constexpr std::int32_t kSerializationVersion = 2;
@@ -33,6 +35,12 @@ public:
     void encodeWithCoder(NSCoder& coder) const override;
     // The session an archive holds, nil when it holds none or one of another version.
     static std::shared_ptr<VuderuSession> fromArchive(const Value& archived);
+
+    // ---- The current session object: the session front, once set up for a key.
+    static void setupCurrentSessionWithKey(const std::optional<std::string>& apiKey);
+    static std::shared_ptr<VuderuImpl> currentSession();
+    // Drains and drops the front, forgets it, and drops the report sender.
+    static void cleanup();
 
     // ---- Files and saved sessions (class level)
     // A new session; a session left in the current-session file goes to the saved sessions first.

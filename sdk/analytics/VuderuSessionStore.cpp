@@ -15,10 +15,14 @@
 #include "sdk/crashreporter/VuderuCrashReporter.h"
 
 #include <atomic>
+#include <mutex>
 
 namespace {
 
 std::atomic<int> gMaxSessions{VuderuSession::kDefaultMaxSessions};
+
+std::mutex gCurrentSessionLock;
+std::shared_ptr<VuderuImpl> gCurrentSession;
 
 std::string sessionFilePath(const char* name) {
     auto keyHash = static_cast<std::int32_t>(static_cast<std::uint32_t>(NSString::hash(VuderuImpl::instance()->apiKey())));
@@ -47,6 +51,26 @@ void attachPendingCrashReport(VuderuSession& leftOver) {
 }
 
 } // namespace
+
+void VuderuSession::setupCurrentSessionWithKey(const std::optional<std::string>& apiKey) {
+    std::lock_guard lock(gCurrentSessionLock);
+    gCurrentSession = VuderuImpl::instance();
+    gCurrentSession->setupForApiKey(apiKey);
+}
+
+std::shared_ptr<VuderuImpl> VuderuSession::currentSession() {
+    std::lock_guard lock(gCurrentSessionLock);
+    return gCurrentSession;
+}
+
+void VuderuSession::cleanup() {
+    VuderuImpl::cleanup();
+    {
+        std::lock_guard lock(gCurrentSessionLock);
+        gCurrentSession.reset();
+    }
+    VuderuDataSender::cleanup();
+}
 
 std::string VuderuSession::sessionsFilePath() { return sessionFilePath("vuderuStored"); }
 

@@ -35,6 +35,8 @@ protected:
         storage->setAppVersion("2.5");
         storage->setMacAddressEnabled(false);
         VuderuImpl::instance()->setupForApiKey(kKey);
+        // The front's own session stays out of the way: these tests make their sessions themselves.
+        dispatch_sync(VuderuImpl::instance()->queue(), [] { VuderuSession::removeCurrentSessionFile(); });
     }
     void TearDown() override {
         VuderuImpl::cleanup();
