@@ -7,9 +7,11 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
+#include "sdk/analytics/Vuderu.h"
 
 const std::string startingPath = "/";
 const std::string TDAppFolderPath = "/var/mobile/Tandrel";
+const std::string TDAnalyticsApplicationKey = "TNDRL7K2Q9X4M1B8C5VW";
 
 namespace {
 struct RGBA255 {
@@ -70,9 +72,25 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
 
     window_->setRootViewController(tabBarController_);
 
-    // The first-launch welcome, the location feed for analytics, the analytics session and the
-    // update tracker start here, in that order, once they are part of the app.
+    // The first-launch welcome starts here, before the location feed, once it is part of the app.
+
+    locationManager_ = std::make_shared<CLLocationManager>();
+    locationManager_->setDelegate(self<TDAppDelegate>());
+    locationManager_->startUpdatingLocation();
+
+    Vuderu::setCrashReportingEnabled(true);
+    Vuderu::startSession(Value(TDAnalyticsApplicationKey));
+
+    // The update tracker starts here, last, once it is part of the app.
     return true;
+}
+
+void TDAppDelegate::locationManagerDidUpdateLocations(CLLocationManager& manager, const std::vector<std::shared_ptr<CLLocation>>&) {
+    auto location = manager.location();
+    if (!location) return;
+    Vuderu::setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(location->coordinate().latitude, location->coordinate().longitude,
+                                                                   static_cast<float>(location->horizontalAccuracy()),
+                                                                   static_cast<float>(location->verticalAccuracy()));
 }
 
 UIImagePtr TDAppDelegate::imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const {

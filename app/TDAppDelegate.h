@@ -2,6 +2,7 @@
 // The application delegate: builds the interface when the app has finished launching and owns it
 // for the life of the process.
 
+#include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UITabBarController.h"
@@ -14,8 +15,10 @@
 extern const std::string startingPath; // "/"
 // The app's own folder for received, exported and downloaded files.
 extern const std::string TDAppFolderPath; // "/var/mobile/Tandrel"
+// The key the analytics service issued for the app.
+extern const std::string TDAnalyticsApplicationKey;
 
-class TDAppDelegate : public UIResponder, public UIApplicationDelegate {
+class TDAppDelegate : public UIResponder, public UIApplicationDelegate, public CLLocationManagerDelegate {
 public:
     // The tab icons' side, in points.
     static constexpr CGFloat kTabIconSide = 30;
@@ -25,6 +28,9 @@ public:
     static std::string registeredClassName();
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application, const Value& launchOptions) override;
+
+    // Every update reports the manager's current location to analytics, whatever it was given.
+    void locationManagerDidUpdateLocations(CLLocationManager& manager, const std::vector<std::shared_ptr<CLLocation>>& locations) override;
 
     UIImagePtr imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const;
 
@@ -37,4 +43,5 @@ private:
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UITabBarController> tabBarController_;
+    std::shared_ptr<CLLocationManager> locationManager_;
 };

@@ -70,6 +70,8 @@ public:
     // Stops the exchange without an outcome; safe inside the client's own callbacks.
     void abandon();
     URLTransferState state() const { return state_; }
+    // Transfers started and not yet ended, in the whole process (the driver's settle waits on it).
+    static int inFlightCount();
     const NSURLRequestPtr& request() const { return request_; }
     // The failure to report when the client stops the exchange from one of its callbacks.
     void setClientError(NSErrorPtr error) { clientError_ = std::move(error); }
