@@ -7,20 +7,10 @@ collector="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
 device="$work/device"
-received="$work/received"
-mkdir -p "$received" "$device/var/mobile/Documents"
+mkdir -p "$device/var/mobile/Documents"
 printf 'Pack the charger.\n' > "$device/var/mobile/Documents/Notes.txt"
-
-# The collector runs until its input closes; its first line is its port.
-mkfifo "$work/collector.in"
-"$collector" "$received" < "$work/collector.in" > "$work/collector.out" 2> "$work/collector.err" &
-collector_pid=$!
-exec 3> "$work/collector.in"
-trap 'exec 3>&-; wait "$collector_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-for _ in $(seq 1 100); do [ -s "$work/collector.out" ] && break; sleep 0.05; done
-port="$(head -n 1 "$work/collector.out")"
+source "$here/analytics_collector.bash"
 fail() { echo "FAILED: $*" >&2; cat "$work/err" >&2 2>/dev/null || true; exit 1; }
-[ -n "$port" ] || fail "the collector did not start"
 
 cat > "$work/script" <<'SCRIPT'
 network wifi
