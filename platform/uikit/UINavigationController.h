@@ -1,13 +1,27 @@
 #pragma once
 // A stack of controllers under a navigation bar.
 
+#include "platform/foundation/NSKeyValueObserving.h"
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UIViewController.h"
 
 #include <memory>
 #include <vector>
 
-class UINavigationController : public UIViewController {
+class UINavigationController;
+
+class UINavigationControllerDelegate {
+public:
+    virtual ~UINavigationControllerDelegate() = default;
+    // Around every change of the top controller.
+    virtual void navigationControllerWillShowViewControllerAnimated(UINavigationController&, const std::shared_ptr<UIViewController>&,
+                                                                    bool) {}
+    virtual void navigationControllerDidShowViewControllerAnimated(UINavigationController&, const std::shared_ptr<UIViewController>&,
+                                                                   bool) {}
+};
+
+// The "delegate" slot is key-value observable; the controller does not keep its delegate alive.
+class UINavigationController : public UIViewController, public NSKeyValueObserving {
 public:
     // The bar's height and the status bar's above it, in points.
     static constexpr CGFloat kNavigationBarHeight = 44;
@@ -26,6 +40,12 @@ public:
     // The top controller, or what it presents.
     std::shared_ptr<UIViewController> visibleViewController() const;
     const std::shared_ptr<UINavigationBar>& navigationBar() const { return navigationBar_; }
+    std::shared_ptr<UINavigationControllerDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<UINavigationControllerDelegate>& delegate) {
+        willChangeValueForKey("delegate");
+        delegate_ = delegate;
+        didChangeValueForKey("delegate");
+    }
 
     void loadView() override;
     void viewWillLayoutSubviews() override;
@@ -38,5 +58,6 @@ public:
 
 private:
     void showTop(const std::shared_ptr<UIViewController>& old, bool animated);
+    std::weak_ptr<UINavigationControllerDelegate> delegate_;
     std::shared_ptr<UINavigationBar> navigationBar_;
 };

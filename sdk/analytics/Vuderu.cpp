@@ -9,6 +9,7 @@
 #include "sdk/analytics/VuderuImpl.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuNetworkUtil.h"
+#include "sdk/analytics/VuderuPageViewDelegate.h"
 #include "sdk/analytics/VuderuProtocolData.h"
 #include "sdk/analytics/VuderuSession.h"
 #include "sdk/analytics/VuderuUtil.h"
@@ -220,4 +221,16 @@ void Vuderu::logPageView() {
     guarded([] {
         if (auto front = session()) front->maybeIncrementPageView();
     });
+}
+
+void Vuderu::logAllPageViews(const std::shared_ptr<UIViewController>& target) {
+    guarded([&] { VuderuPageViewDelegateOld::createDelegateOnTarget(target); });
+}
+
+void Vuderu::logAllPageViewsForTarget(const std::shared_ptr<UIViewController>& target) {
+    guarded([&] { VuderuPageViewDelegate::createDelegateOnTarget(target); });
+}
+
+void Vuderu::stopLogPageViewsForTarget(const std::shared_ptr<UIViewController>& target) {
+    VuderuPageViewDelegate::destroyDelegateOnTarget(target);
 }

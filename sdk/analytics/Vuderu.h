@@ -10,8 +10,11 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/Value.h"
 
+#include <memory>
 #include <optional>
 #include <string>
+
+class UIViewController;
 
 class Vuderu {
 public:
@@ -44,6 +47,10 @@ public:
     static void logErrorMessageException(const Value& errorID, const Value& message, const std::optional<NSException>& exception);
     static void logErrorMessageError(const Value& errorID, const Value& message, const NSErrorPtr& error);
     static void logPageView();
+    // Page views of a navigation or tab-bar controller, counted as it shows or selects controllers.
+    static void logAllPageViews(const std::shared_ptr<UIViewController>& target);
+    static void logAllPageViewsForTarget(const std::shared_ptr<UIViewController>& target);
+    static void stopLogPageViewsForTarget(const std::shared_ptr<UIViewController>& target);
 
     static void setUserID(const Value& userID);
     static void setAge(int years);
