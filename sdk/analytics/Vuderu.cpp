@@ -1,6 +1,8 @@
 #include "sdk/analytics/Vuderu.h"
 
 #include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/NSObjCRuntime.h"
+#include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
 #include "sdk/analytics/VuderuFileCache.h"
@@ -165,6 +167,11 @@ void Vuderu::setAppVersion(const Value& version) {
 
 void Vuderu::setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(double latitude, double longitude, float horizontal, float vertical) {
     guarded([&] {
+        // Kept for the ad side, when the platform has locations at all.
+        if (NSClassFromString(CLLocation::kClassName)) {
+            VuderuGlobalVariableStorage::sharedInstance()->setLocation(std::make_shared<CLLocation>(
+                CLLocationCoordinate2D{latitude, longitude}, 0, static_cast<double>(horizontal), static_cast<double>(vertical), NSDate::date()));
+        }
         if (auto front = session()) front->setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(latitude, longitude, horizontal, vertical);
     });
 }

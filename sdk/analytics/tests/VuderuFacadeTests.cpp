@@ -5,6 +5,7 @@
 #include "platform/foundation/PlatformClock.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
 #include "sdk/analytics/Vuderu.h"
@@ -97,6 +98,18 @@ TEST_F(VuderuFacadeTest, BecomingActiveResumesOrStartsANewSession) {
         EXPECT_EQ(after != before, row.newSession) << row.pause;
         EXPECT_FALSE(after->isPaused());
     }
+}
+
+TEST_F(VuderuFacadeTest, ALocationIsKeptAndReachesTheSession) {
+    Vuderu::startSession(Value("KEY"));
+    Vuderu::setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(48.8566, 2.3522, 5, 10);
+    auto kept = std::dynamic_pointer_cast<CLLocation>(VuderuGlobalVariableStorage::sharedInstance()->location());
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->coordinate().latitude, 48.8566);
+    EXPECT_EQ(kept->verticalAccuracy(), 10.0);
+    auto session = current();
+    EXPECT_EQ(session->latitude(), 48.856);
+    EXPECT_EQ(session->accuracy(), 7.5f);
 }
 
 TEST_F(VuderuFacadeTest, ALargeContinueSettingIsNotOverflowed) {
