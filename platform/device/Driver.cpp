@@ -43,10 +43,17 @@ std::shared_ptr<CLLocation> parseLocation(const std::string& argument) {
     return std::make_shared<CLLocation>(CLLocationCoordinate2D{numbers[0], numbers[1]}, 0, horizontal, vertical, NSDate::date());
 }
 
-// A read through a null pointer the compiler cannot see through: the fault a crash test wants.
+// A read through a null pointer. The load is written out, so that neither the compiler nor the
+// sanitizers stand in for the fault.
 [[gnu::noinline]] void faultByNullRead() {
-    volatile int* volatile address = nullptr;
-    (void)*address;
+    const int* volatile address = nullptr;
+#if defined(__x86_64__)
+    int value;
+    __asm__ volatile("movl (%1), %0" : "=r"(value) : "r"(address) : "memory");
+    (void)value;
+#else
+    (void)*static_cast<const volatile int*>(address);
+#endif
 }
 
 // A whole, finite, non-negative number of seconds: anything else would wait for ever or not at all.
