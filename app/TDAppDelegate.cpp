@@ -11,9 +11,11 @@
 #include "platform/foundation/NSThread.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
+#include "sdk/analytics/Vuderu.h"
 
 const std::string startingPath = "/";
 const std::string TDAppFolderPath = "/var/mobile/Tandrel";
+const std::string TDAnalyticsApplicationKey = "TNDRL7K2Q9X4M1B8C5VW";
 
 namespace {
 struct RGBA255 {
@@ -76,8 +78,14 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
 
     window_->setRootViewController(tabBarController_);
 
-    // The first-launch welcome, the location feed for analytics and the analytics session start
-    // here, in that order, once they are part of the app.
+    // The first-launch welcome starts here, before the location feed, once it is part of the app.
+
+    locationManager_ = std::make_shared<CLLocationManager>();
+    locationManager_->setDelegate(self<TDAppDelegate>());
+    locationManager_->startUpdatingLocation();
+
+    Vuderu::setCrashReportingEnabled(true);
+    Vuderu::startSession(Value(TDAnalyticsApplicationKey));
 
     std::weak_ptr<TDAppDelegate> weakSelf = self<TDAppDelegate>();
     VTVersionTracker::beginTrackingVersionForChannelServiceBaseUrlTimeIntervalWithHandler(
@@ -85,6 +93,14 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
             if (auto strongSelf = weakSelf.lock()) strongSelf->handleUpdateStateVersion(state, version);
         });
     return true;
+}
+
+void TDAppDelegate::locationManagerDidUpdateLocations(CLLocationManager& manager, const std::vector<std::shared_ptr<CLLocation>>&) {
+    auto location = manager.location();
+    if (!location) return;
+    Vuderu::setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(location->coordinate().latitude, location->coordinate().longitude,
+                                                                   static_cast<float>(location->horizontalAccuracy()),
+                                                                   static_cast<float>(location->verticalAccuracy()));
 }
 
 UIImagePtr TDAppDelegate::imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const {

@@ -4,6 +4,7 @@
 
 #include "app/support/VTVersion.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UITabBarController.h"
@@ -17,8 +18,10 @@
 extern const std::string startingPath; // "/"
 // The app's own folder for received, exported and downloaded files.
 extern const std::string TDAppFolderPath; // "/var/mobile/Tandrel"
+// The key the analytics service issued for the app.
+extern const std::string TDAnalyticsApplicationKey;
 
-class TDAppDelegate : public UIResponder, public UIApplicationDelegate, public UIAlertViewDelegate {
+class TDAppDelegate : public UIResponder, public UIApplicationDelegate, public UIAlertViewDelegate, public CLLocationManagerDelegate {
 public:
     // The update tracker's channel and seconds between checks.
     static constexpr const char* kUpdateChannel = "release";
@@ -32,6 +35,9 @@ public:
     static std::string registeredClassName();
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application, const Value& launchOptions) override;
+
+    // Every update reports the manager's current location to analytics, whatever it was given.
+    void locationManagerDidUpdateLocations(CLLocationManager& manager, const std::vector<std::shared_ptr<CLLocation>>& locations) override;
 
     UIImagePtr imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const;
 
@@ -55,4 +61,5 @@ private:
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UITabBarController> tabBarController_;
     std::string alertBtnTitle_;
+    std::shared_ptr<CLLocationManager> locationManager_;
 };

@@ -1,6 +1,7 @@
 #include "app/TDBrowser.h"
 
 #include "app/TDAirDropSheet.h"
+#include "sdk/analytics/Vuderu.h"
 #include "app/TDImageScaling.h"
 #include "app/support/TKZipArchive.h"
 #include "platform/foundation/NSFileManager.h"
@@ -186,8 +187,7 @@ void TDBrowser::tableViewCommitEditingStyleForRowAtIndexPath(UITableView& tableV
 
 void TDBrowser::presentAirDropSheetForPath(const std::string& path, std::function<void()> completion) {
     auto sheet = TDAirDropSheet::sheetForFileAtPath(path);
-    // The sent-file analytics event is logged here, before the sheet shows, once the analytics
-    // facade is part of the app.
+    Vuderu::logEvent(Value("File sent through AirDrop"));
     if (auto tabs = tabBarController()) tabs->presentViewControllerAnimatedCompletion(sheet, true, std::move(completion));
 }
 

@@ -4,6 +4,7 @@
 #include "app/support/TDSites.h"
 #include "app/support/VTVersionTracker.h"
 #include "platform/device/Driver.h"
+#include "platform/testsupport/AnalyticsCollector.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIButton.h"
@@ -30,6 +31,8 @@ protected:
 
     // Launches the app as the system does and settles the main loop.
     std::shared_ptr<TDAppDelegate> launch() {
+        // The analytics session the app starts reports to loopback, where nothing answers.
+        setenv("TANDREL_VUDERU_HOST", AnalyticsCollector::refusedHostAndPort().c_str(), 1);
         auto app = UIApplication::sharedApplication();
         auto delegate = std::make_shared<TDAppDelegate>();
         app->setDelegate(delegate);

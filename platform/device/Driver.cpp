@@ -5,9 +5,13 @@
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/net/SCNetworkReachability.h"
+#include "platform/net/URLTransfer.h"
+#include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIApplicationLifeCycle.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 
@@ -16,6 +20,41 @@ namespace {
 constexpr int kMaxDrainPasses = 10000;
 // The source application of a URL handed over without one: the browser, as for a bookmarklet.
 constexpr const char* kDefaultSourceApplication = "com.apple.mobilesafari";
+
+// How long `settle` lets uploads run, in real time, unless told; and its polling step.
+constexpr double kDefaultSettleSeconds = 10;
+constexpr double kSettleStepSeconds = 0.05;
+constexpr int kSettleQuietPasses = 4;
+
+// "LAT LON [HACC VACC]": finite numbers, latitude within ±90 and longitude within ±180.
+std::shared_ptr<CLLocation> parseLocation(const std::string& argument) {
+    std::vector<double> numbers;
+    for (const auto& part : NSString::componentsSeparatedByString(argument, " ")) {
+        if (part.empty()) continue;
+        char* end = nullptr;
+        double value = std::strtod(part.c_str(), &end);
+        if (end != part.c_str() + part.size() || !std::isfinite(value)) return nullptr;
+        numbers.push_back(value);
+    }
+    if (numbers.size() != 2 && numbers.size() != 4) return nullptr;
+    if (std::fabs(numbers[0]) > 90 || std::fabs(numbers[1]) > 180) return nullptr;
+    double horizontal = numbers.size() == 4 ? numbers[2] : 0;
+    double vertical = numbers.size() == 4 ? numbers[3] : 0;
+    return std::make_shared<CLLocation>(CLLocationCoordinate2D{numbers[0], numbers[1]}, 0, horizontal, vertical, NSDate::date());
+}
+
+// A read through a null pointer. The load is written out, so that neither the compiler nor the
+// sanitizers stand in for the fault.
+[[gnu::noinline]] void faultByNullRead() {
+    const int* volatile address = nullptr;
+#if defined(__x86_64__)
+    int value;
+    __asm__ volatile("movl (%1), %0" : "=r"(value) : "r"(address) : "memory");
+    (void)value;
+#else
+    (void)*static_cast<const volatile int*>(address);
+#endif
+}
 
 // A whole, finite, non-negative number of seconds: anything else would wait for ever or not at all.
 std::optional<double> parseSeconds(const std::string& s) {
@@ -96,7 +135,42 @@ const std::vector<Driver::Command>& Driver::commands() {
              d.lastSaid_ = help();
              return true;
          }},
-        {"quit", "", "end the app", A::None, "", [](Driver&, const std::string&) { return true; }},
+        {"background", "", "send the app to the background", A::None, "",
+         [](Driver&, const std::string&) {
+             UIApplicationMoveToBackground();
+             return true;
+         }},
+        {"foreground", "", "bring the app back to the foreground", A::None, "",
+         [](Driver&, const std::string&) {
+             UIApplicationMoveToForeground();
+             return true;
+         }},
+        {"location", "LAT LON [HACC VACC]", "move the device (accuracies in metres)", A::Text, "",
+         [](Driver& d, const std::string& argument) {
+             auto location = parseLocation(argument);
+             if (!location) return d.fail("a location is LAT LON [HACC VACC]: latitude -90..90, longitude -180..180");
+             CLLocationManager::deviceDidUpdateLocation(location);
+             return true;
+         }},
+        {"settle", "[SECONDS]", "run in real time until no transfer is in flight (10 s at most unless given)", A::OptionalText, "",
+         [](Driver& d, const std::string& argument) {
+             auto bound = argument.empty() ? std::optional<double>(kDefaultSettleSeconds) : parseSeconds(argument);
+             if (!bound) return d.fail("settle takes a number of seconds");
+             return d.settle(*bound);
+         }},
+        // Hidden (no summary): ends the app by a real fault, for the crash reporter's road.
+        {"crash", "segv", "", A::Text, "",
+         [](Driver& d, const std::string& kind) {
+             if (kind != "segv") return d.fail("crash segv is the only crash");
+             faultByNullRead();
+             return d.fail("the null read did not fault");
+         }},
+        {"quit", "", "end the app", A::None, "",
+         [](Driver& d, const std::string&) {
+             UIApplicationWillTerminate();
+             d.drain();
+             return true;
+         }},
     };
     return table;
 }
@@ -212,6 +286,21 @@ void Driver::drain() {
     }
 }
 
+bool Driver::settle(double seconds) {
+    auto loop = NSRunLoop::mainRunLoop();
+    // Real time, whatever the clock: queued work hands uploads to the main loop, so the loop runs
+    // once more after the last transfer ends.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    int quietPasses = 0;
+    while (quietPasses < kSettleQuietPasses && std::chrono::steady_clock::now() < deadline) {
+        drain();
+        loop->runOnce(kSettleStepSeconds);
+        quietPasses = URLTransfer::inFlightCount() > 0 ? 0 : quietPasses + 1;
+    }
+    if (quietPasses < kSettleQuietPasses) return fail("transfers still in flight after " + NSString::stringWithFormat("%g", seconds) + " s");
+    return true;
+}
+
 void Driver::advance(double seconds) {
     drain();
     if (PlatformClock::isManual()) {
@@ -225,6 +314,7 @@ void Driver::advance(double seconds) {
 std::string Driver::help() {
     std::string out = "commands:\n";
     for (auto& c : commands()) {
+        if (c.summary.empty()) continue;
         std::string call = c.name + (c.usage.empty() ? "" : " " + c.usage);
         call.resize(std::max<std::size_t>(call.size() + 1, 23), ' ');
         out += "  " + call + c.summary + "\n";

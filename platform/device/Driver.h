@@ -58,6 +58,9 @@ public:
     bool rotate(const std::string& orientation);
     // Lets time pass: the platform clock moves on (manual clock) or the main loop runs for that long.
     void advance(double seconds);
+    // Runs the main loop in real time until no URL transfer has been in flight for a few passes,
+    // at most `seconds`; an error when some are still running then.
+    bool settle(double seconds);
     // Runs the main loop until nothing is left to do now.
     void drain();
     const std::string& lastError() const { return lastError_; }

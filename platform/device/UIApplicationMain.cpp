@@ -7,6 +7,7 @@
 #include "platform/foundation/PlatformClock.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIApplicationLifeCycle.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -189,6 +190,7 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     }
     application->setDelegate(delegate);
     delegate->applicationDidFinishLaunchingWithOptions(*application, Value());
+    UIApplicationDidFinishLaunchingBecomeActive();
 
     Driver driver;
     driver.drain();

@@ -8,6 +8,8 @@
 #include "platform/net/URLTransferCurl.h"
 #include "platform/security/SecPolicy.h"
 
+#include <atomic>
+
 namespace {
 
 std::string statusLineVersion(const std::string& line) {
@@ -29,10 +31,19 @@ URLTransfer::URLTransfer(NSURLRequestPtr request, std::shared_ptr<URLTransferCli
 
 URLTransfer::~URLTransfer() = default;
 
+namespace {
+std::atomic<int> gInFlight{0};
+} // namespace
+
+int URLTransfer::inFlightCount() { return gInFlight.load(); }
+
 bool URLTransfer::setState(URLTransferState state) {
     if (!live()) return false;
+    const bool started = state_ != URLTransferState::Created;
     state_ = state;
+    if (!started && live()) ++gInFlight;
     if (!live()) {
+        if (started) --gInFlight;
         client_.reset();  // the client is held only while the exchange runs
         if (idleTimer_) idleTimer_->invalidate();
         idleTimer_.reset();

@@ -74,6 +74,8 @@ public:
     void setPaused(bool paused);
     bool paused() const { return paused_; }
     URLTransferState state() const { return state_; }
+    // Transfers started and not yet ended, in the whole process (the driver's settle waits on it).
+    static int inFlightCount();
     const NSURLRequestPtr& request() const { return request_; }
     // The failure to report when the client stops the exchange from one of its callbacks.
     void setClientError(NSErrorPtr error) { clientError_ = std::move(error); }

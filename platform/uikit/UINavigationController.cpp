@@ -42,6 +42,8 @@ std::shared_ptr<UIViewController> UINavigationController::visibleViewController(
 void UINavigationController::showTop(const std::shared_ptr<UIViewController>& old, bool animated) {
     auto top = topViewController();
     if (old == top) return;
+    auto d = delegate();
+    if (d && top) d->navigationControllerWillShowViewControllerAnimated(*this, top, animated);
     bool visible = isViewVisible();
     if (visible && old) old->beginAppearanceTransition(false, animated);
     if (visible && top) top->beginAppearanceTransition(true, animated);
@@ -53,6 +55,7 @@ void UINavigationController::showTop(const std::shared_ptr<UIViewController>& ol
     }
     if (visible && old) old->endAppearanceTransition();
     if (visible && top) top->endAppearanceTransition();
+    if (d && top) d->navigationControllerDidShowViewControllerAnimated(*this, top, animated);
 }
 
 void UINavigationController::replaceStack(const std::vector<std::shared_ptr<UIViewController>>& controllers, bool animated) {

@@ -1,6 +1,7 @@
 #pragma once
 // A stack of controllers under a navigation bar.
 
+#include "platform/foundation/NSKeyValueObserving.h"
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UIViewController.h"
 
@@ -8,6 +9,19 @@
 #include <memory>
 #include <vector>
 
+class UINavigationController;
+
+class UINavigationControllerDelegate {
+public:
+    virtual ~UINavigationControllerDelegate() = default;
+    // Around every change of the top controller.
+    virtual void navigationControllerWillShowViewControllerAnimated(UINavigationController&, const std::shared_ptr<UIViewController>&,
+                                                                    bool) {}
+    virtual void navigationControllerDidShowViewControllerAnimated(UINavigationController&, const std::shared_ptr<UIViewController>&,
+                                                                   bool) {}
+};
+
+// The "delegate" slot is key-value observable; the controller does not keep its delegate alive.
 class UINavigationController : public UIViewController {
 public:
     // The bar's height and the status bar's above it, in points.
@@ -45,6 +59,12 @@ public:
     // The top controller, or what it presents.
     std::shared_ptr<UIViewController> visibleViewController() const;
     const std::shared_ptr<UINavigationBar>& navigationBar() const { return navigationBar_; }
+    std::shared_ptr<UINavigationControllerDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<UINavigationControllerDelegate>& delegate) {
+        willChangeValueForKey("delegate");
+        delegate_ = delegate;
+        didChangeValueForKey("delegate");
+    }
 
     void loadView() override;
     void viewWillLayoutSubviews() override;
@@ -63,5 +83,6 @@ private:
     void layoutBarItems();
     bool navigationBarHidden_ = false;
     std::vector<UIViewPtr> barItemViews_;
+    std::weak_ptr<UINavigationControllerDelegate> delegate_;
     std::shared_ptr<UINavigationBar> navigationBar_;
 };

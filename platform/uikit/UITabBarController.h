@@ -1,6 +1,7 @@
 #pragma once
 // Controllers side by side, one tab bar item each.
 
+#include "platform/foundation/NSKeyValueObserving.h"
 #include "platform/uikit/UITabBar.h"
 #include "platform/uikit/UIViewController.h"
 
@@ -16,8 +17,16 @@ public:
         return true;
     }
     virtual void tabBarControllerDidSelectViewController(UITabBarController&, const std::shared_ptr<UIViewController>&) {}
+    // Rearranging the tabs (the "More" editor).
+    virtual void tabBarControllerWillBeginCustomizingViewControllers(UITabBarController&,
+                                                                     const std::vector<std::shared_ptr<UIViewController>>&) {}
+    virtual void tabBarControllerWillEndCustomizingViewControllersChanged(UITabBarController&,
+                                                                          const std::vector<std::shared_ptr<UIViewController>>&, bool) {}
+    virtual void tabBarControllerDidEndCustomizingViewControllersChanged(UITabBarController&,
+                                                                         const std::vector<std::shared_ptr<UIViewController>>&, bool) {}
 };
 
+// The "delegate" slot is key-value observable; the controller does not keep its delegate alive.
 class UITabBarController : public UIViewController {
 public:
     static constexpr CGFloat kTabBarHeight = 49;
@@ -34,7 +43,11 @@ public:
     std::shared_ptr<UIViewController> selectedViewController() const;
     const std::shared_ptr<UITabBar>& tabBar() const { return tabBar_; }
     std::shared_ptr<UITabBarControllerDelegate> delegate() const { return delegate_.lock(); }
-    void setDelegate(const std::shared_ptr<UITabBarControllerDelegate>& delegate) { delegate_ = delegate; }
+    void setDelegate(const std::shared_ptr<UITabBarControllerDelegate>& delegate) {
+        willChangeValueForKey("delegate");
+        delegate_ = delegate;
+        didChangeValueForKey("delegate");
+    }
 
     // What a tap on the item at the index does: nothing for a disabled item; asks the delegate,
     // selects, and tells the delegate. A tap on the selected navigation tab pops it to its root.

@@ -132,6 +132,12 @@ void VuderuEventLog::mergePendingEventLog() {
     for (const auto& event : pending) putEventIntoLog(event);
 }
 
+VuderuEventLog::EventList VuderuEventLog::takePendingEventLog() {
+    EventList pending = std::move(pendingEventLog_);
+    pendingEventLog_.clear();
+    return pending;
+}
+
 void VuderuEventLog::mergeValidPendingEventLog(const std::shared_ptr<NSDate>& resumeTime) {
     if (!resumeTime) return;
     EventList stay;

@@ -43,6 +43,8 @@ public:
     void endTimedEvents(const std::shared_ptr<NSDate>& endTime);
     void putEventIntoLog(const std::shared_ptr<VuderuEvent>& event);
     void mergePendingEventLog();
+    // Empties the pending list and hands over what it held (to a new session).
+    EventList takePendingEventLog();
     // Places the pending events that started before the app came back; the others stay.
     void mergeValidPendingEventLog(const std::shared_ptr<NSDate>& resumeTime);
 

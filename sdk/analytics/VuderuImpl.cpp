@@ -38,7 +38,11 @@ void VuderuImpl::cleanup() {
     if (!instance) return;
     if (instance->queue_) {
         auto drained = dispatch_semaphore_create(0);
-        dispatch_async(instance->queue_, [drained] { dispatch_semaphore_signal(drained); });
+        dispatch_async(instance->queue_, [drained] {
+            dispatch_semaphore_signal(drained);
+            // Wakes the main loop below, whose time limit never comes on a stopped (manual) clock.
+            dispatch_async(dispatch_get_main_queue(), [] {});
+        });
         // The queued work may wait for the main thread (uploads start there), so it keeps running.
         while (dispatch_semaphore_wait(drained, DISPATCH_TIME_NOW) != 0) {
             NSRunLoop::currentRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode, NSDate::dateWithTimeIntervalSinceNow(kCleanupPollSeconds));
@@ -73,16 +77,6 @@ VuderuImpl::VuderuImpl() : startTime_(NSDate::date()) {
 }
 
 VuderuImpl::~VuderuImpl() = default;
-
-void VuderuImpl::setupForApiKey(const std::string& apiKey) {
-    {
-        std::lock_guard lock(lock_);
-        apiKey_ = apiKey;
-        startTime_ = NSDate::date();
-    }
-    // The sender may have been set up before any key was known; it sets up for this one.
-    if (queue_) dispatch_async(queue_, [] { VuderuDataSender::setupForCurrentKeyIfNeeded(); });
-}
 
 void VuderuImpl::resetStartDate() {
     std::lock_guard lock(lock_);

@@ -3,19 +3,27 @@
 // and the owner of the serial queue "com.Vuderu.Analytics.Session" on which all session work and
 // all report sending run. Its creation sets up the report sender on that queue.
 //
-// This holds the front's data and background-task support, which the report sender and the ad
-// side read: the application key and start time of the current session, whether the device
-// supports background tasks, and the queue. Session creation and the forwarding of session
-// operations come with the session.
+// Setters and records reach the session without waiting; the end of a session and the getters
+// wait for the queue (never call them from the queue). Without a session the queued operations do
+// nothing and the getters answer 0 or nil. The report sender and the ad side also read the key and
+// start time of the current session, whether the device supports background tasks, and the queue.
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/NSException.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/Value.h"
 
 #include <cstdint>
 #include <memory>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
+
+class VuderuSession;
 
 class VuderuImpl : public NSObject {
 public:
@@ -33,15 +41,61 @@ public:
     VuderuImpl();
     ~VuderuImpl() override;
 
-    // The key and start of the current session: set on the caller's thread, read from any.
-    void setupForApiKey(const std::string& apiKey);
+    // Archives the current session, if any, and (for a key) makes the next one, which takes over
+    // the old one's pending events. The key and start are set on the caller's thread, read from any.
+    void setupForApiKey(const std::optional<std::string>& apiKey);
     void resetStartDate();
     std::string apiKey() const;
     std::shared_ptr<NSDate> startTime() const;
     bool isBackgroundSupported() const { return isBackgroundSupported_; }
     const dispatch_queue_t& queue() const { return queue_; }
 
+    // The session operations.
+    void setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(double latitude, double longitude, float horizontal, float vertical);
+    void setEventLoggingEnabled(bool enabled);
+    void setUserID(const std::optional<std::string>& userID);
+    void setSessionReportsOnCloseEnabled(bool enabled);
+    void setSessionReportsOnPauseEnabled(bool enabled);
+    void setCrashReportingEnabled(bool enabled);
+    void maybeIncrementPageView();
+    void setGenderAsString(const std::optional<std::string>& gender);
+    void setAgeInYears(int years);
+    void recordEventWithParameters(const std::string& name, const Value& parameters);
+    void recordEventWithParametersTimed(const std::string& name, const Value& parameters, bool timed);
+    void endTimedEventWithParameters(const std::string& name, const Value& parameters);
+    void recordErrorMessageExceptionLiveReport(const std::string& errorString, const std::string& message,
+                                               const std::optional<NSException>& exception, const NSDataPtr& liveReport);
+    void recordErrorMessageErrorLiveReport(const std::string& errorString, const std::string& message, const NSErrorPtr& error,
+                                           const NSDataPtr& liveReport);
+    void recordErrorMessageExceptionStringErrorTypeLiveReport(const std::string& errorString, const std::string& message,
+                                                              const std::string& exceptionString, std::int32_t errorType,
+                                                              const NSDataPtr& liveReport);
+    void recordPurchaseItem(const Value& item);
+    // Keeps the app running in the background until the pause is recorded.
+    void pauseSession();
+    void markSessionAsResuming();
+    void resumeSession();
+    void endSessionAsync();
+    // Returns once every operation queued before it has run and the session has ended.
+    void endSession();
+    void sendSessionsToServerForCreateSession();
+
+    double latitude() const;
+    double longitude() const;
+    double accuracy() const;
+    int gender() const;
+    std::shared_ptr<NSDate> age() const;
+    int pageViewCount() const;
+    std::shared_ptr<NSDate> pauseTime() const;
+    // The current session, read through the queue.
+    std::shared_ptr<VuderuSession> session() const;
+
 private:
+    // Runs the work on the queue (directly without one) against the session, when there is one.
+    void async(std::function<void(VuderuSession&)> work);
+    void sync(const std::function<void(VuderuSession&)>& work) const;
+
+    std::shared_ptr<VuderuSession> session_; // touched only on the queue
     mutable std::mutex lock_;
     std::string apiKey_;
     std::shared_ptr<NSDate> startTime_;

@@ -4,7 +4,9 @@
 #include "platform/uikit/UIDevice.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
+#include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIApplicationLifeCycle.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
@@ -391,4 +393,58 @@ TEST_F(DriverTest, ADragMayStartOnWhatTheScreenShows) {
     EXPECT_EQ(translations, (std::vector<CGPoint>{{40, 100}}));
     EXPECT_EQ(driver_.execute("drag Nowhere 200,440"), "error: nothing on screen shows \"Nowhere\" (drag X,Y X,Y [STEPS])\n");
     EXPECT_EQ(translations.size(), 1u);
+}
+
+namespace {
+
+struct LocationListener : NSObject, CLLocationManagerDelegate {
+    std::vector<std::shared_ptr<CLLocation>> heard;
+    void locationManagerDidUpdateLocations(CLLocationManager&, const std::vector<std::shared_ptr<CLLocation>>& locations) override {
+        heard.insert(heard.end(), locations.begin(), locations.end());
+    }
+};
+
+} // namespace
+
+TEST_F(DriverTest, LocationMovesTheDeviceAndUpdatingManagersHear) {
+    auto manager = std::make_shared<CLLocationManager>();
+    auto listener = std::make_shared<LocationListener>();
+    manager->setDelegate(listener);
+    EXPECT_EQ(driver_.execute("location 1 2"), "");
+    EXPECT_TRUE(listener->heard.empty()) << "not updating yet";
+    manager->startUpdatingLocation();
+    EXPECT_EQ(driver_.execute("location 48.8566 2.3522 5 10"), "");
+    ASSERT_EQ(listener->heard.size(), 1u);
+    EXPECT_EQ(manager->location()->coordinate().latitude, 48.8566);
+    EXPECT_EQ(manager->location()->horizontalAccuracy(), 5.0);
+    EXPECT_EQ(manager->location()->verticalAccuracy(), 10.0);
+    for (const char* bad : {"location 91 0", "location 1", "location 1 2 3", "location a b", "location 1 nan"}) {
+        EXPECT_EQ(driver_.execute(bad).rfind("error: ", 0), 0u) << bad;
+    }
+    EXPECT_EQ(listener->heard.size(), 1u);
+    CLLocationManager::reset();
+}
+
+TEST_F(DriverTest, BackgroundAndForegroundPostTheLifeCycle) {
+    std::vector<std::string> posted;
+    auto center = NSNotificationCenter::defaultCenter();
+    std::vector<std::shared_ptr<NSObject>> tokens;
+    for (const auto& name : {UIApplicationWillResignActiveNotification, UIApplicationDidEnterBackgroundNotification,
+                             UIApplicationWillEnterForegroundNotification, UIApplicationDidBecomeActiveNotification,
+                             UIApplicationWillTerminateNotification}) {
+        tokens.push_back(center->addObserverForName(name, nullptr, nullptr, [&posted, name](const auto&) { posted.push_back(name); }));
+    }
+    EXPECT_EQ(driver_.execute("foreground"), "") << "already in the foreground: nothing";
+    EXPECT_EQ(driver_.execute("background"), "");
+    EXPECT_EQ(UIApplication::sharedApplication()->applicationState(), UIApplicationStateBackground);
+    EXPECT_EQ(driver_.execute("foreground"), "");
+    bool quit = false;
+    driver_.execute("quit", &quit);
+    EXPECT_TRUE(quit);
+    EXPECT_EQ(posted, (std::vector<std::string>{UIApplicationWillResignActiveNotification, UIApplicationDidEnterBackgroundNotification,
+                                                UIApplicationWillEnterForegroundNotification, UIApplicationDidBecomeActiveNotification,
+                                                UIApplicationWillTerminateNotification}));
+    for (const auto& token : tokens) center->removeObserver(token);
+    EXPECT_EQ(driver_.execute("help").find("crash"), std::string::npos) << "crash is not listed";
+    EXPECT_EQ(driver_.execute("settle 1"), "") << "nothing in flight";
 }

@@ -1,0 +1,171 @@
+// The facade's settings, user facts, life-cycle handlers and teardown.
+
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/uikit/UIApplication.h"
+#include "sdk/analytics/Vuderu.h"
+#include "sdk/analytics/VuderuFileCache.h"
+#include "sdk/analytics/VuderuGlobalVariableStorage.h"
+#include "sdk/analytics/VuderuImpl.h"
+#include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuNetworkUtil.h"
+#include "sdk/analytics/VuderuProtocolData.h"
+#include "sdk/analytics/VuderuSession.h"
+#include "sdk/analytics/VuderuUtil.h"
+
+namespace {
+
+template <class Work>
+void guarded(Work&& work) {
+    try {
+        work();
+    } catch (...) {
+        VuderuUtil::handleException(std::current_exception());
+    }
+}
+
+std::shared_ptr<VuderuImpl> session() { return VuderuSession::currentSession(); }
+
+std::shared_ptr<VuderuGlobalVariableStorage> settings() { return VuderuGlobalVariableStorage::sharedInstance(); }
+
+std::optional<std::string> optionalString(const Value& value) {
+    return value.isString() ? std::optional<std::string>(value.string()) : std::nullopt;
+}
+
+} // namespace
+
+// Defined with the start-up sequence: the token the life-cycle observers are registered under.
+const std::shared_ptr<NSObject>& vuderuLifeCycleObserver();
+
+void Vuderu::setUserID(const Value& userID) {
+    guarded([&] {
+        auto id = optionalString(userID);
+        if (auto front = session()) front->setUserID(id);
+        VuderuLog("Vuderu: setUserID[%@]", userID);
+        settings()->setUserID(id);
+    });
+}
+
+void Vuderu::setAge(int years) {
+    guarded([&] {
+        settings()->setAge(years);
+        if (auto front = session()) front->setAgeInYears(years);
+    });
+}
+
+void Vuderu::setGender(const Value& gender) {
+    if (!gender.isString()) {
+        VuderuLog("Vuderu: setGender failed -- gender must be of NSString type.");
+        return;
+    }
+    guarded([&] {
+        if (auto front = session()) front->setGenderAsString(gender.string());
+        VuderuLog("Vuderu: setGender[%@]", gender);
+        settings()->setGender(gender.string());
+    });
+}
+
+void Vuderu::setEventLoggingEnabled(bool enabled) {
+    guarded([&] {
+        settings()->setEventLoggingEnabled(enabled);
+        if (auto front = session()) front->setEventLoggingEnabled(enabled);
+    });
+}
+
+void Vuderu::setSessionReportsOnCloseEnabled(bool enabled) {
+    guarded([&] {
+        settings()->setSessionReportsOnCloseEnabled(enabled);
+        if (auto front = session()) front->setSessionReportsOnCloseEnabled(enabled);
+    });
+}
+
+void Vuderu::setSessionReportsOnPauseEnabled(bool enabled) {
+    guarded([&] {
+        settings()->setSessionReportsOnPauseEnabled(enabled);
+        if (auto front = session()) front->setSessionReportsOnPauseEnabled(enabled);
+    });
+}
+
+void Vuderu::setCrashReportingEnabled(bool enabled) {
+    if (auto front = session()) front->setCrashReportingEnabled(enabled);
+    settings()->setCrashReportingEnabled(enabled);
+}
+
+void Vuderu::setBackgroundSessionEnabled(bool enabled) {
+    guarded([&] {
+        VuderuLog("Vuderu: Background session enabled[%d]", static_cast<int>(enabled));
+        settings()->setBackgroundSessionEnabled(enabled);
+    });
+}
+
+void Vuderu::setServerURL(const Value& url) {
+    guarded([&] { VuderuNetworkUtil::setServerURL(url.stringValue()); });
+}
+void Vuderu::setAppCloudServerToStaging(bool staging) {
+    guarded([&] { VuderuNetworkUtil::setAppCloudServerToStaging(staging); });
+}
+void Vuderu::setSecureTransportEnabled(bool enabled) {
+    guarded([&] { VuderuNetworkUtil::setSecureTransportEnabled(enabled); });
+}
+void Vuderu::setShowErrorInLogEnabled(bool enabled) { VuderuUtil::setShowErrorInLogEnabled(enabled); }
+
+void Vuderu::setVuderuOptOut(bool optOut) {
+    bool wasOptedOut = VuderuUtil::hasUserOptedOut();
+    VuderuUtil::setVuderuOptOut(optOut);
+    if (wasOptedOut || !optOut) return;
+    settings()->setOptOutSessionPending(true);
+    if (auto front = session()) front->endSessionAsync();
+}
+
+bool Vuderu::hasUserOptedOut() { return VuderuUtil::hasUserOptedOut(); }
+
+void Vuderu::endSession() {
+    guarded([] {
+        if (auto front = session()) front->endSession();
+    });
+}
+
+void Vuderu::pauseSession() {
+    guarded([] {
+        settings()->setPauseTime(NSDate::date());
+        if (auto front = session()) front->pauseSession();
+    });
+}
+
+void Vuderu::pauseBackgroundSession() {
+    if (VuderuUtil::getSystemVersionAsAnInteger() >= VuderuUtil::kSystemVersionDispatch &&
+        UIApplication::sharedApplication()->applicationState() != UIApplicationStateBackground) {
+        return;
+    }
+    pauseSession();
+}
+
+void Vuderu::applicationWillResignActive() {
+    if (!settings()->backgroundSessionEnabled()) pauseSession();
+}
+
+void Vuderu::applicationWillEnterForeground() {
+    guarded([] {
+        if (auto front = session()) front->markSessionAsResuming();
+    });
+}
+
+void Vuderu::applicationDidBecomeActive() {
+    guarded([] {
+        auto store = settings();
+        std::int64_t elapsed = VuderuProtocolData::timeIntervalFromTo(store->pauseTime(), NSDate::date());
+        // In 64 bits: any setting, however large, compares as the seconds it names.
+        std::int64_t allowed = static_cast<std::int64_t>(store->pauseSecondsBeforeStartingNewSession()) * 1000;
+        if (allowed < elapsed) {
+            createAndSendSession();
+        } else if (auto front = session()) {
+            front->resumeSession();
+        }
+    });
+}
+
+void Vuderu::shutdown() {
+    NSNotificationCenter::defaultCenter()->removeObserver(vuderuLifeCycleObserver());
+    VuderuSession::cleanup();
+    VuderuFileCache::cleanup();
+    VuderuGlobalVariableStorage::cleanup();
+}

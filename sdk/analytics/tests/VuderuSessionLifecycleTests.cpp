@@ -1,0 +1,272 @@
+#include "platform/foundation/NSKeyedArchiver.h"
+#include "platform/foundation/PlatformClock.h"
+#include "platform/testsupport/ChildProcess.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "sdk/analytics/VuderuAutoIncrement.h"
+#include "sdk/analytics/VuderuSession.h"
+#include "sdk/analytics/tests/VuderuReportReader.h"
+#include "sdk/analytics/tests/VuderuSenderFixture.h"
+#include "sdk/crashreporter/VuderuCrashReporter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+using namespace sender_fixture;
+constexpr double kStart = 1767225600.0;
+
+class VuderuSessionLifecycleTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        PlatformClock::setManual(kStart);
+        VuderuAutoIncrement::instance()->resetAll();
+        sender_ = launch("http://" + AnalyticsCollector::refusedHostAndPort() + AnalyticsCollector::kPath);
+        // The front's own session stays out of the way: these tests make their sessions themselves.
+        onQueue([] { VuderuSession::removeCurrentSessionFile(); });
+    }
+    void TearDown() override {
+        VuderuSession::setMaxSessions(VuderuSession::kDefaultMaxSessions);
+        endLaunch();
+        VuderuGlobalVariableStorage::cleanup();
+        PlatformClock::setAutomatic();
+        DeviceTest::TearDown();
+    }
+
+    std::shared_ptr<VuderuSession> newSession() {
+        std::shared_ptr<VuderuSession> session;
+        onQueue([&] { session = VuderuSession::sessionWithApiKeyStartTime(kKey, NSDate::date()); });
+        return session;
+    }
+    std::vector<Report> sentReports() {
+        std::vector<Report> out;
+        for (const std::string& report : storedReports(sender_)) out.push_back(readReport({report.begin(), report.end()}));
+        return out;
+    }
+    static std::vector<SessionRecord> savedRecords() {
+        std::vector<SessionRecord> out;
+        onQueue([&] {
+            for (const Value& record : VuderuSession::savedSessions()) {
+                ReportReader reader(record.data());
+                out.push_back(readSessionRecord(reader));
+            }
+        });
+        return out;
+    }
+    // A saved record of a session of its own.
+    static Value aRecord() { return Value(std::make_shared<VuderuSession>(kKey, "0.9", NSDate::date())->data()->vector()); }
+    static std::vector<std::string> eventNames(const SessionRecord& record) {
+        std::vector<std::string> names;
+        for (const auto& event : record.events) names.push_back(event.name);
+        return names;
+    }
+
+    std::shared_ptr<VuderuDataSender> sender_;
+};
+
+// A launch that ends without its session ending: the next launch reports what it left.
+TEST_F(VuderuSessionLifecycleTest, AKilledRunsSessionIsSavedBeforeTheNewOne) {
+    pid_t child = startChildProcess([] {
+        auto session = VuderuSession::sessionWithApiKeyStartTime(kKey, NSDate::date());
+        session->recordEventWithParameters("Before kill", Value());
+        session->setUserID("killed");
+        session->setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(1, 2, 3, 4);
+        raise(SIGKILL);
+        return 0;
+    });
+    ASSERT_EQ(waitForChildProcess(child), -1);
+    auto session = newSession();
+    auto saved = savedRecords();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(eventNames(saved[0]), std::vector<std::string>{"Before kill"});
+    EXPECT_EQ(saved[0].userID, "killed");
+    EXPECT_TRUE(saved[0].errors.empty());
+    EXPECT_TRUE(session->events().eventLog().empty());
+}
+
+TEST_F(VuderuSessionLifecycleTest, APendingCrashReportRidesWithTheLeftOverSessionAndIsPurged) {
+    auto reporter = std::make_shared<VuderuCrashReporter>("com.tandrel.test", "1.0", std::make_shared<VuderuCrashReporterConfig>(0, 3));
+    ASSERT_TRUE(reporter->populateCrashReportDirectoryAndReturnError(nullptr));
+    ASSERT_TRUE(runInChildProcess([] {
+                    VuderuSession::sessionWithApiKeyStartTime(kKey, NSDate::date())->recordErrorMessageErrorLiveReport("e", "m", nullptr, nullptr);
+                    return 0;
+                }) == 0);
+    ASSERT_TRUE(NSData::dataWithString("vdcrash\x01 body")->writeToFile(reporter->crashReportPath(), true));
+    auto storage = VuderuGlobalVariableStorage::sharedInstance();
+    storage->setCrashReportingEnabled(true);
+    storage->setVuderuCrashReporter(reporter);
+
+    newSession();
+    auto saved = savedRecords();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].totalErrors, 2);
+    ASSERT_EQ(saved[0].errors.size(), 2u);
+    EXPECT_EQ(saved[0].errors[1].type, 3);
+    EXPECT_EQ(saved[0].errors[1].id, saved[0].errors[0].id + 1);
+    EXPECT_EQ(saved[0].errors[1].report, "vdcrash\x01 body");
+    EXPECT_FALSE(reporter->hasPendingCrashReport());
+}
+
+TEST_F(VuderuSessionLifecycleTest, PausesAreSummedAndEachPauseReports) {
+    auto session = newSession();
+    onQueue([&] {
+        session->setSessionReportsOnPauseEnabled(true);
+        session->recordEventWithParameters("first", Value());
+        PlatformClock::advance(1);
+        session->pauseSession();
+        PlatformClock::advance(2);
+        session->resumeSession();
+        session->recordEventWithParameters("second", Value());
+        PlatformClock::advance(1);
+        session->pauseSession();
+        PlatformClock::advance(3.5);
+        session->markSessionAsResuming();
+        session->resumeSession();
+    });
+    EXPECT_EQ(session->totalPauseIntervalMillis(), 5500);
+    EXPECT_EQ(session->sessionLength(), 4000);
+    auto reports = sentReports();
+    ASSERT_EQ(reports.size(), 2u);
+    ASSERT_EQ(reports[0].sessions.size(), 1u);
+    EXPECT_EQ(eventNames(reports[0].sessions[0]), std::vector<std::string>{"first"});
+    EXPECT_EQ(eventNames(reports[1].sessions.at(0)), (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(reports[1].sessions[0].pause, 2000);
+    EXPECT_TRUE(savedRecords().empty());
+}
+
+// Archiving at a new session: what it adds to the saved sessions, and where paused events go.
+TEST_F(VuderuSessionLifecycleTest, ArchivingAndEventsLoggedWhilePaused) {
+    struct Row {
+        const char* name;
+        bool reportsOnPause;
+        bool eventWhilePaused; // logged before the app comes back: it stays with the old session
+        std::size_t savedAfter;
+    };
+    const Row rows[] = {
+        {"reported at pause, no events: the saved sessions stay", true, false, 1},
+        {"reported at pause, with events: added again", true, true, 2},
+        {"not reported at pause: added", false, false, 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::shared_ptr<VuderuSession> next;
+        onQueue([&] {
+            VuderuSession::setSavedSessions({aRecord()});
+            auto session = std::make_shared<VuderuSession>(kKey, "1.0", NSDate::date());
+            session->setSessionReportsOnPauseEnabled(row.reportsOnPause);
+            // The pause-time send fails before it replaces the saved sessions (opted out and pending
+            // a last report is not the point here: a saved response stops the send).
+            VuderuGlobalVariableStorage::sharedInstance()->setSavedResponseUrl("/nonexistent");
+            session->pauseSession();
+            VuderuGlobalVariableStorage::sharedInstance()->setSavedResponseUrl(std::nullopt);
+            if (row.eventWhilePaused) session->recordEventWithParameters("old", Value());
+            PlatformClock::advance(1);
+            session->markSessionAsResuming();
+            PlatformClock::advance(1);
+            session->recordEventWithParameters("new", Value());
+            session->archiveSession();
+            next = session->sessionWithNewEventsWithApiKeyStartTime(kKey, NSDate::date());
+        });
+        auto saved = savedRecords();
+        EXPECT_EQ(saved.size(), row.savedAfter);
+        ASSERT_EQ(next->events().eventLog().size(), 1u);
+        EXPECT_EQ(next->events().eventLog()[0]->name(), "new");
+        EXPECT_EQ(next->startTime()->timeIntervalSince1970(), next->events().eventLog()[0]->started()->timeIntervalSince1970());
+        if (row.eventWhilePaused) {
+            EXPECT_EQ(eventNames(saved.back()), std::vector<std::string>{"old"});
+        }
+    }
+}
+
+TEST_F(VuderuSessionLifecycleTest, FactsAgeGenderAndPageViews) {
+    setenv("TZ", "UTC", 1);
+    auto session = newSession();
+    struct AgeRow {
+        int years;
+        double expected; // 0: unset
+    };
+    for (const AgeRow& row : {AgeRow{0, 0}, AgeRow{151, 0}, AgeRow{30, 820454400.0}}) {
+        onQueue([&] { session->setAgeInYears(row.years); });
+        if (row.expected == 0) {
+            EXPECT_EQ(session->age(), nullptr) << row.years;
+        } else {
+            ASSERT_NE(session->age(), nullptr);
+            EXPECT_EQ(session->age()->timeIntervalSince1970(), row.expected);
+        }
+    }
+    for (const auto& [given, expected] : std::vector<std::pair<std::string, int>>{{"M", -1}, {"m", 1}, {"f", 0}, {"x", -1}}) {
+        session->setGenderAsString(given);
+        EXPECT_EQ(session->gender(), expected) << given;
+    }
+    session->maybeIncrementPageView();
+    PlatformClock::advance(0.1);
+    session->maybeIncrementPageView();
+    EXPECT_EQ(session->pageViewCount(), 1);
+    PlatformClock::advance(0.5);
+    session->maybeIncrementPageView();
+    EXPECT_EQ(session->pageViewCount(), 2);
+    unsetenv("TZ");
+}
+
+TEST_F(VuderuSessionLifecycleTest, LocationPrecisionSaturates) {
+    const std::pair<double, double> rows[] = {{48.85669, 48.856}, {-2.35229, -2.352}, {1e300, 2147483.647}, {-1e300, -2147483.648},
+                                              {std::nan(""), 0}};
+    for (const auto& [given, expected] : rows) EXPECT_EQ(VuderuSession::reduceLocationPrecision(given), expected) << given;
+}
+
+TEST_F(VuderuSessionLifecycleTest, SavedSessionsAreBounded) {
+    auto session = newSession();
+    onQueue([&] {
+        for (int i = 0; i < 51; ++i) {
+            PlatformClock::advance(1);
+            VuderuSession::addToSavedSessions(*std::make_shared<VuderuSession>(kKey, "1.0", NSDate::date()));
+        }
+    });
+    auto saved = savedRecords();
+    ASSERT_EQ(saved.size(), 50u);
+    EXPECT_EQ(saved.front().start, static_cast<std::int64_t>((kStart + 2) * 1000));
+    onQueue([&] {
+        VuderuSession::setSavedSessions(Value::Array(3, Value(Value::Data{9})));
+        VuderuSession::setMaxSessions(2);
+        VuderuSession::addToSavedSessions(*session);
+    });
+    onQueue([&] {
+        auto records = VuderuSession::savedSessions();
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].data(), Value::Data{9});
+        EXPECT_GT(records[1].data().size(), 1u);
+    });
+}
+
+TEST_F(VuderuSessionLifecycleTest, AnArchiveOfAnotherVersionReadsAsAbsent) {
+    auto session = newSession();
+    NSCoder coder;
+    session->encodeWithCoder(coder);
+    for (const auto& [version, readable] : std::vector<std::pair<int, bool>>{{0, true}, {1, false}, {2, true}, {3, false}}) {
+        NSCoder changed(coder.fields());
+        changed.encodeIntForKey(version, "serializationVersion");
+        auto read = std::make_shared<VuderuSession>(changed);
+        EXPECT_EQ(VuderuSession::fromArchive(Value(read)) != nullptr, readable) << version;
+    }
+}
+
+TEST_F(VuderuSessionLifecycleTest, OptedOutDiscardsSavedSessionsAndSendsThePendingReportOnce) {
+    auto session = newSession();
+    VuderuUtil::setVuderuOptOut(true);
+    auto storage = VuderuGlobalVariableStorage::sharedInstance();
+    storage->setOptOutSessionPending(true);
+    onQueue([&] {
+        VuderuSession::setSavedSessions({aRecord()});
+        session->sendSessionsToServerIncludingCurrentSession(true);
+        VuderuSession::setSavedSessions({aRecord()});
+        session->sendSessionsToServerIncludingCurrentSession(true);
+    });
+    EXPECT_EQ(sentReports().size(), 1u);
+    EXPECT_FALSE(storage->optOutSessionPending());
+    EXPECT_TRUE(savedRecords().empty());
+}
+
+} // namespace
