@@ -36,27 +36,9 @@ struct NetworkThread {
 
 const NetworkThread& networkThread() {
     static NetworkThread network = [] {
-        std::mutex mutex;
-        std::condition_variable ready;
         NetworkThread made;
-        bool running = false;
-        made.thread = std::make_shared<NSThread>([&] {
-            NSThread::currentThread()->setName(kNetworkThreadName);
-            auto runLoop = NSRunLoop::currentRunLoop();
-            {
-                // Notified under the lock: the waiter's condition variable lives on its stack.
-                std::lock_guard guard(mutex);
-                made.runLoop = runLoop;
-                running = true;
-                ready.notify_all();
-            }
-            // The loop never runs out of work to wait for: it serves every connection of the process.
-            for (;;) runLoop->run();
-        });
-        made.thread->setName(kNetworkThreadName);
-        made.thread->start();
-        std::unique_lock lock(mutex);
-        ready.wait(lock, [&] { return running; });
+        made.thread = NSThread::startServiceThread(kNetworkThreadName);
+        made.runLoop = made.thread->runLoop();
         return made;
     }();
     return network;

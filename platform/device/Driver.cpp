@@ -1,5 +1,6 @@
 #include "platform/device/Driver.h"
 
+#include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
@@ -289,13 +290,14 @@ void Driver::drain() {
 bool Driver::settle(double seconds) {
     auto loop = NSRunLoop::mainRunLoop();
     // Real time, whatever the clock: queued work hands uploads to the main loop, so the loop runs
-    // once more after the last transfer ends.
+    // on until no transfer is in flight and no queue has work, several passes in a row.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     int quietPasses = 0;
     while (quietPasses < kSettleQuietPasses && std::chrono::steady_clock::now() < deadline) {
         drain();
         loop->runOnce(kSettleStepSeconds);
-        quietPasses = URLTransfer::inFlightCount() > 0 ? 0 : quietPasses + 1;
+        bool quiet = URLTransfer::inFlightCount() == 0 && WorkerPool::shared().isIdle();
+        quietPasses = quiet ? quietPasses + 1 : 0;
     }
     if (quietPasses < kSettleQuietPasses) return fail("transfers still in flight after " + NSString::stringWithFormat("%g", seconds) + " s");
     return true;

@@ -47,6 +47,11 @@ void WorkerPool::afterForkInChild() {
 WorkerPool::WorkerPool()
     : maxThreads_(std::max<std::size_t>(kMinimumThreads, kThreadsPerCore * std::max(1u, std::thread::hardware_concurrency()))) {}
 
+bool WorkerPool::isIdle() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return tasks_.empty() && idle_ == threads_;
+}
+
 void WorkerPool::submit(std::function<void()> task) {
     bool spawn = false;
     {

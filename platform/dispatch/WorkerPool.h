@@ -14,6 +14,9 @@ public:
     // Runs the task on some worker thread, in submission order as threads become free.
     void submit(std::function<void()> task);
     std::size_t maximumThreads() const { return maxThreads_; }
+    // Whether no task waits and none runs: every queue's work so far is done (timers still due
+    // later do not count).
+    bool isIdle();
 
     // The instance if it was made, for the fork handlers. A forked child has none of the
     // parent's workers: it starts new ones for the tasks it submits.

@@ -77,6 +77,28 @@ void NSThread::detachNewThread(std::function<void()> block, const std::string& n
     thread->start();
 }
 
+std::shared_ptr<NSThread> NSThread::startServiceThread(const std::string& name) {
+    std::mutex mutex;
+    std::condition_variable ready;
+    bool running = false;
+    auto thread = std::make_shared<NSThread>([&] {
+        auto loop = NSRunLoop::currentRunLoop();
+        {
+            // Notified under the lock: the waiter's condition variable lives on its stack.
+            std::lock_guard guard(mutex);
+            running = true;
+            ready.notify_all();
+        }
+        // The loop never runs out of work to wait for: it serves the whole process.
+        for (;;) loop->run();
+    });
+    thread->setName(name);
+    thread->start();
+    std::unique_lock lock(mutex);
+    ready.wait(lock, [&] { return running; });
+    return thread;
+}
+
 void NSThread::start() {
     {
         std::lock_guard<std::mutex> guard(state_->mutex);

@@ -16,6 +16,9 @@ public:
     static std::shared_ptr<NSThread> mainThread();
     // Starts a detached thread that runs the block.
     static void detachNewThread(std::function<void()> block, const std::string& name = {});
+    // Starts a thread that runs its run loop for the rest of the process, and returns it once the
+    // loop is bound to it: the home of a service every caller shares (a network thread).
+    static std::shared_ptr<NSThread> startServiceThread(const std::string& name);
 
     explicit NSThread(std::function<void()> block);
     void start();

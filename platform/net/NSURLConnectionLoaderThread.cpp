@@ -37,26 +37,7 @@ private:
 } // namespace
 
 std::shared_ptr<NSRunLoop> NSURLConnection::loaderRunLoop() {
-    static std::shared_ptr<NSRunLoop> runLoop = [] {
-        std::mutex mutex;
-        std::condition_variable ready;
-        std::shared_ptr<NSRunLoop> loop;
-        NSThread::detachNewThread(
-            [&] {
-                auto current = NSRunLoop::currentRunLoop();
-                {
-                    // Notified under the lock: the waiter's condition variable lives on its stack.
-                    std::lock_guard guard(mutex);
-                    loop = current;
-                    ready.notify_all();
-                }
-                for (;;) current->run();
-            },
-            "com.apple.NSURLConnectionLoader");
-        std::unique_lock lock(mutex);
-        ready.wait(lock, [&] { return loop != nullptr; });
-        return loop;
-    }();
+    static std::shared_ptr<NSRunLoop> runLoop = NSThread::startServiceThread("com.apple.NSURLConnectionLoader")->runLoop();
     return runLoop;
 }
 

@@ -10,26 +10,8 @@ namespace {
 
 std::atomic<bool> applicationInBackground{false};
 
-std::shared_ptr<NSRunLoop> startNetworkThread() {
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::shared_ptr<NSRunLoop> loop;
-    // The thread serves for the rest of the process, like the loader of its run loop.
-    NSThread::detachNewThread(
-        [&] {
-            auto current = NSRunLoop::currentRunLoop();
-            {
-                std::lock_guard guard(mutex);
-                loop = current;
-                ready.notify_all();
-            }
-            for (;;) current->run();
-        },
-        "com.apple.NSURLSession-work");
-    std::unique_lock lock(mutex);
-    ready.wait(lock, [&] { return loop != nullptr; });
-    return loop;
-}
+// The thread serves for the rest of the process, like the loader of its run loop.
+std::shared_ptr<NSRunLoop> startNetworkThread() { return NSThread::startServiceThread("com.apple.NSURLSession-work")->runLoop(); }
 
 } // namespace
 

@@ -32,9 +32,9 @@ printf 'settle\n' > "$work/script"
 
 python3 - "$here/analytics_decode.py" "$received" "$work/record" <<'PY'
 import glob, importlib.util, os, sys
-spec = importlib.util.spec_from_file_location("decode", sys.argv[1])
-decode = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(decode)
+found = importlib.util.spec_from_file_location("decode", sys.argv[1])
+decode = importlib.util.module_from_spec(found)
+found.loader.exec_module(decode)
 reports = [decode.report(open(p, "rb").read()) for p in sorted(glob.glob(os.path.join(sys.argv[2], "*.body")))]
 crashed = [s for r in reports for s in r["sessions"] if any(e["type"] == 3 for e in s["errors"])]
 if len(crashed) != 1:

@@ -33,9 +33,9 @@ run settle
 
 python3 - "$here/analytics_decode.py" "$received" <<'PY'
 import glob, importlib.util, os, sys
-spec = importlib.util.spec_from_file_location("decode", sys.argv[1])
-decode = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(decode)
+found = importlib.util.spec_from_file_location("decode", sys.argv[1])
+decode = importlib.util.module_from_spec(found)
+found.loader.exec_module(decode)
 reports = [decode.report(open(p, "rb").read()) for p in sorted(glob.glob(os.path.join(sys.argv[2], "*.body")))]
 sessions = [s for r in reports for s in r["sessions"]]
 killed = [s for s in sessions if s["latitude"] == 1.5]

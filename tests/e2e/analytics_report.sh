@@ -33,9 +33,9 @@ grep -q '^error:' "$work/out" && fail "a command failed: $(grep '^error:' "$work
 
 python3 - "$here/analytics_decode.py" "$received/0001.body" "$received/0002.body" <<'PY'
 import importlib.util, sys
-spec = importlib.util.spec_from_file_location("decode", sys.argv[1])
-decode = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(decode)
+found = importlib.util.spec_from_file_location("decode", sys.argv[1])
+decode = importlib.util.module_from_spec(found)
+found.loader.exec_module(decode)
 launch = decode.report(open(sys.argv[2], "rb").read())
 pause = decode.report(open(sys.argv[3], "rb").read())
 
