@@ -128,6 +128,8 @@ void PVPopoverBackgroundView::setViewController(const std::shared_ptr<UIViewCont
     contentView_ = controller->view();
     contentView_->setFrame(CGRectIntegral(CGRectMake(0, 0, bounds().size.width, kInstallHeight)));
     addSubview(contentView_);
+    // Lays a navigation controller's bar out, so that its height can be read.
+    contentView_->layoutIfNeeded();
     auto navigation = std::dynamic_pointer_cast<UINavigationController>(controller);
     navigationBarHeight_ = navigation ? static_cast<float>(navigation->navigationBar()->bounds().size.height) : 0;
     contentView_->setFrame(CGRectIntegral(innerRect()));
