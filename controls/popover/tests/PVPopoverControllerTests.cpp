@@ -263,3 +263,24 @@ TEST_F(PVPopoverControllerTest, TheIOS6BubbleOnSystemSixPointOne) {
 }
 
 } // namespace
+
+#include "controls/popover/PVStoryboardPopoverSegue.h"
+
+namespace {
+
+TEST_F(PopoverTest, ASeguePresentsItsDestinationFromTheSendingView) {
+    auto destination = contentOfSize(200, 100);
+    auto segue = std::make_shared<PVStoryboardPopoverSegue>("files", nullptr, destination);
+    segue->perform();
+    auto sender = std::make_shared<UIView>(CGRectMake(150, 100, 20, 20));
+    window->addSubview(sender);
+    auto popover = segue->popoverControllerWithSenderPermittedArrowDirectionsAnimated(sender, PVPopoverArrowDirectionUp, false);
+    EXPECT_FALSE(popover->isPopoverVisible());
+    segue->perform();
+    ASSERT_TRUE(popover->isPopoverVisible());
+    EXPECT_EQ(popover->contentViewController(), destination);
+    expectRect(popover->backgroundView()->frame(), CGRectMake(60, 120, 200, 113));
+    popover->dismissPopoverAnimated(false);
+}
+
+} // namespace
