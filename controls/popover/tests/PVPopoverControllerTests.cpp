@@ -284,3 +284,25 @@ TEST_F(PopoverTest, ASeguePresentsItsDestinationFromTheSendingView) {
 }
 
 } // namespace
+
+#include "platform/uikit/UIScreenDescription.h"
+
+namespace {
+
+TEST_F(PopoverTest, TheDriverReadsTheShownPopoverAsAScreenInFront) {
+    auto list = std::make_shared<UIViewController>();
+    list->setTitle("Received");
+    list->setPreferredContentSize(CGSizeMake(200, 200));
+    auto popover = PVPopoverController::initWithContentViewController(UINavigationController::initWithRootViewController(list));
+    popover->presentPopoverFromRectInViewPermittedArrowDirectionsAnimated(CGRectMake(150, 100, 20, 20), window,
+                                                                          PVPopoverArrowDirectionUp, false);
+    UIScreenDescription screen;
+    screen.describeWindow(window);
+    EXPECT_NE(screen.text().find("popover:\nnav: \"Received\""), std::string::npos) << screen.text();
+    popover->dismissPopoverAnimated(false);
+    UIScreenDescription after;
+    after.describeWindow(window);
+    EXPECT_EQ(after.text().find("popover:"), std::string::npos) << after.text();
+}
+
+} // namespace
