@@ -155,3 +155,46 @@ TEST(PVPopoverBackgroundViewTest, DrawsOnlyForItsOwnLayer) {
 }
 
 } // namespace
+
+namespace {
+
+CGImageRef paintInnerView(const std::shared_ptr<PVPopoverBackgroundInnerView>& view) {
+    auto bitmap = CGImage::createWithSize(50, 50);
+    auto context = std::make_shared<CGContext>(bitmap, 1);
+    view->layer()->renderInContext(*context);
+    return bitmap;
+}
+
+TEST(PVPopoverBackgroundInnerViewTest, FramedCornersAndTheFlatOutline) {
+    struct Case {
+        const char* name;
+        float border;
+        bool defaultAppearance;
+        bool topCornerBlue;   // the bubble's gradient continued into the corner
+        bool topCornerRed;    // the outline runs square through the corner
+        bool bottomCornerRed;
+    } cases[] = {
+        {"framed", 6, false, true, false, false},
+        {"flat: square top, rounded bottom", 0, false, false, true, false},
+        {"default appearance: square", 6, true, false, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto view = std::make_shared<PVPopoverBackgroundInnerView>(CGRectMake(0, 0, 50, 50));
+        view->setBorderWidth(c.border);
+        view->setWantsDefaultContentAppearance(c.defaultAppearance);
+        view->setInnerCornerRadius(8);
+        view->setInnerStrokeColor(UIColor::redColor());
+        view->setGradientTopColor(UIColor::blueColor());
+        view->setGradientBottomColor(UIColor::blueColor());
+        view->setGradientHeight(50);
+        view->setInnerShadowColor(UIColor::clearColor());
+        auto image = paintInnerView(view);
+        auto top = image->pixelAt(0, 0), bottom = image->pixelAt(0, 49);
+        EXPECT_EQ(top.blue > 200 && top.red < 50, c.topCornerBlue);
+        EXPECT_EQ(top.red > 200, c.topCornerRed);
+        EXPECT_EQ(bottom.red > 200, c.bottomCornerRed);
+    }
+}
+
+} // namespace
