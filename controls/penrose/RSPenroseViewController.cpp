@@ -134,6 +134,7 @@ void RSPenroseViewController::addButtonsToTopLeftRight(const std::string& top, c
 
 void RSPenroseViewController::addButtonsToPenroseViewWithTitles(const std::vector<std::string>& titles) {
     if (titles.empty()) return;
+    view(); // the triangle is built with the view
     float width = (static_cast<float>(penroseView_->frame().size.width) - kRowInset) / static_cast<float>(titles.size());
     std::vector<std::shared_ptr<UIButton>> buttons;
     for (std::size_t k = 0; k < titles.size(); ++k) {
@@ -145,6 +146,7 @@ void RSPenroseViewController::addButtonsToPenroseViewWithTitles(const std::vecto
 }
 
 void RSPenroseViewController::addButtonsToPenroseView(const std::vector<std::shared_ptr<UIButton>>& buttons) {
+    view();
     for (auto& button : buttons) {
         button->addTargetActionForControlEvents(
             self(), [](NSObject& target, UIControl& sender, UIEvent*) {
@@ -176,6 +178,7 @@ void RSPenroseViewController::insertOverlayBelowContainer() {
 }
 
 void RSPenroseViewController::repositionPenroseViewToOrigin(bool origin) {
+    view();
     insertOverlayBelowContainer();
     auto app = UIApplication::sharedApplication();
     CGFloat targetY;
@@ -206,6 +209,7 @@ void RSPenroseViewController::repositionPenroseViewToOrigin(bool origin) {
 }
 
 void RSPenroseViewController::toggleOverlayBackground() {
+    view();
     overlayBackground_->removeFromSuperview();
     if (!disableOverlay_ && penroseRevealed_) view()->insertSubviewBelowSubview(overlayBackground_, penroseViewContainer_);
 }

@@ -154,3 +154,14 @@ TEST_F(PenroseTest, WithoutBarButtonsAPanSelectsNothing) {
     EXPECT_EQ(menu_->calls, (Calls{"show"}));
     EXPECT_EQ(menu_->penroseView()->currentSide(), 0);
 }
+
+TEST_F(PenroseTest, CallsBeforeTheViewLoadsBuildItFirst) {
+    menu_->addButtonsToPenroseViewWithTitles({"One", "Two"});
+    EXPECT_TRUE(menu_->isViewLoaded());
+    EXPECT_EQ(menu_->menuButtons().size(), 2u);
+    auto other = std::make_shared<RecordingPenrose>();
+    other->toggleOverlayBackground();
+    other->showPenroseView();
+    EXPECT_TRUE(other->penroseRevealed());
+    EXPECT_EQ(other->penroseViewContainer()->frame().origin.y, kDropped);
+}
