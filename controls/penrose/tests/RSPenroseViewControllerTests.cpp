@@ -1,11 +1,5 @@
 #include "RSPenroseTestSupport.h"
 
-#include "platform/system/DeviceProfile.h"
-#include "platform/uikit/UIScreen.h"
-
-#include <cmath>
-#include <numbers>
-
 namespace {
 using Calls = std::vector<std::string>;
 } // namespace
