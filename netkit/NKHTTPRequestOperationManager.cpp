@@ -1,5 +1,6 @@
 #include "netkit/NKHTTPRequestOperationManager.h"
 
+#include "netkit/NKBaseURL.h"
 #include "netkit/NKJSONResponseSerializer.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
@@ -11,28 +12,21 @@ const char* const kRequestSerializerKey = "requestSerializer";
 const char* const kResponseSerializerKey = "responseSerializer";
 const bool registered =
     (NSKeyedUnarchiver::registerClass<NKHTTPRequestOperationManager>("NKHTTPRequestOperationManager"), true);
-
-NSURLPtr normalizedBaseURL(NSURLPtr url) {
-    if (!url) return url;
-    std::string absolute = url->absoluteString();
-    if (!url->path().empty() && !absolute.empty() && absolute.back() != '/') return url->URLByAppendingPathComponent("");
-    return url;
-}
 } // namespace
 
 NKHTTPRequestOperationManager::NKHTTPRequestOperationManager(NSURLPtr baseURL)
-    : baseURL_(normalizedBaseURL(std::move(baseURL))), requestSerializer_(NKHTTPRequestSerializer::serializer()),
+    : baseURL_(NKNormalizedBaseURL(std::move(baseURL))), requestSerializer_(NKHTTPRequestSerializer::serializer()),
       responseSerializer_(NKJSONResponseSerializer::serializer()), operationQueue_(std::make_shared<NSOperationQueue>()),
       securityPolicy_(NKSecurityPolicy::defaultPolicy()) {}
 
 NKHTTPRequestOperationManager::NKHTTPRequestOperationManager(const NSCoder& coder)
-    : NKHTTPRequestOperationManager(coder.decodeObjectForKey(kBaseURLKey).objectAs<NSURL>()) {
+    : NKHTTPRequestOperationManager(NKDecodeBaseURL(coder, kBaseURLKey)) {
     requestSerializer_ = coder.decodeObjectForKey(kRequestSerializerKey).objectAs<NKHTTPRequestSerializer>();
     responseSerializer_ = coder.decodeObjectForKey(kResponseSerializerKey).objectAs<NKHTTPResponseSerializer>();
 }
 
 void NKHTTPRequestOperationManager::encodeWithCoder(NSCoder& coder) const {
-    coder.encodeObjectForKey(baseURL_ ? Value(baseURL_) : Value(), kBaseURLKey);
+    NKEncodeBaseURL(coder, baseURL_, kBaseURLKey);
     coder.encodeObjectForKey(requestSerializer_ ? Value(requestSerializer_) : Value(), kRequestSerializerKey);
     coder.encodeObjectForKey(responseSerializer_ ? Value(responseSerializer_) : Value(), kResponseSerializerKey);
 }

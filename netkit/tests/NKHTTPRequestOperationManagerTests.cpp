@@ -1,8 +1,10 @@
+#include "MultipartMailReader.h"
 #include "netkit/NKHTTPRequestOperationManager.h"
 #include "netkit/NKJSONRequestSerializer.h"
 #include "netkit/NKJSONResponseSerializer.h"
+#include "platform/foundation/NSKeyedArchiver.h"
+#include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/net/NSURLError.h"
-#include "platform/security/CommonDigest.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -132,44 +134,12 @@ TEST_F(NKHTTPRequestOperationManagerTest, CopiesShareNoSerializerAndArchivesKeep
     EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
     EXPECT_NE(copy->operationQueue(), manager->operationQueue());
     EXPECT_NE(manager->description().find("baseURL: http://h/api/, operationQueue: "), std::string::npos);
-}
 
-std::string sha256(std::string_view bytes) {
-    unsigned char digest[CC_SHA256_DIGEST_LENGTH];
-    CC_SHA256(bytes.data(), static_cast<CC_LONG>(bytes.size()), digest);
-    std::string hex;
-    char two[3];
-    for (unsigned char byte : digest) {
-        std::snprintf(two, sizeof two, "%02x", byte);
-        hex += two;
-    }
-    return hex;
-}
-
-// Python's email package reads the posted body as a mail reader would; one line per part:
-// name, file name, content type and the SHA-256 of the bytes.
-const char* const kParseScript = R"(
-import email, email.policy, hashlib, sys
-head = b'Content-Type: ' + open(sys.argv[2], 'rb').read() + b'\r\n\r\n'
-message = email.message_from_bytes(head + open(sys.argv[1], 'rb').read(), policy=email.policy.HTTP)
-assert message.is_multipart() and not message.defects, message.defects
-for part in message.iter_parts():
-    payload = part.get_payload(decode=True) or b''
-    print(part.get_param('name', header='content-disposition'), part.get_filename(), part.get_content_type(),
-          hashlib.sha256(payload).hexdigest())
-)";
-
-std::string runParser(const std::string& folder, const std::string& body, const std::string& contentType) {
-    std::ofstream(folder + "/parse.py") << kParseScript;
-    std::ofstream(folder + "/body", std::ios::binary) << body;
-    std::ofstream(folder + "/type") << contentType;
-    std::string command = "python3 " + folder + "/parse.py " + folder + "/body " + folder + "/type 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string out;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    EXPECT_EQ(::pclose(pipe), 0) << out;
-    return out;
+    auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(std::static_pointer_cast<NSObject>(manager)));
+    auto decoded = NSKeyedUnarchiver::unarchiveObjectWithData(*data).objectAs<NKHTTPRequestOperationManager>();
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->baseURL()->absoluteString(), "http://h/api/");
+    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONRequestSerializer>(decoded->requestSerializer()));
 }
 
 TEST_F(NKHTTPRequestOperationManagerTest, MultipartBodiesPostedThroughTheManagerParseAsMail) {
@@ -200,14 +170,14 @@ TEST_F(NKHTTPRequestOperationManagerTest, MultipartBodiesPostedThroughTheManager
     const LoopbackRequest request = server.requests().back();
     EXPECT_EQ(request.header("Content-Length").value_or(""), std::to_string(request.body.size()));
     TemporaryFolder folder;
-    std::string parsed = runParser(folder.path(), request.body, request.header("Content-Type").value_or(""));
+    std::string parsed = readMultipartAsMail(folder.path(), request.body, request.header("Content-Type").value_or(""));
     std::ostringstream expected;
-    expected << "tags[] None text/plain " << sha256("a") << "\n"
-             << "tags[] None text/plain " << sha256("b") << "\n"
-             << "title None text/plain " << sha256("caf\xc3\xa9") << "\n"
-             << "photo photo.png image/png " << sha256(binary) << "\n"
-             << "meta meta.json application/json " << sha256("{\"k\":1}") << "\n"
-             << "log log.txt text/plain " << sha256(streamed) << "\n";
+    expected << "tags[] None text/plain " << sha256Hex("a") << "\n"
+             << "tags[] None text/plain " << sha256Hex("b") << "\n"
+             << "title None text/plain " << sha256Hex("caf\xc3\xa9") << "\n"
+             << "photo photo.png image/png " << sha256Hex(binary) << "\n"
+             << "meta meta.json application/json " << sha256Hex("{\"k\":1}") << "\n"
+             << "log log.txt text/plain " << sha256Hex(streamed) << "\n";
     EXPECT_EQ(parsed, expected.str());
 }
 

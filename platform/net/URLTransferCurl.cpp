@@ -135,6 +135,8 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, &URLTransferCallbacks::read);
         curl_easy_setopt(easy, CURLOPT_READDATA, this);
+        // Large streamed bodies go out in blocks as large as the receive side's, not curl's 64 KiB.
+        curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, kURLTransferReceiveBufferSize);
         std::string length = request_->valueForHTTPHeaderField("Content-Length");
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(length.empty() ? -1 : NSString::longLongValue(length)));

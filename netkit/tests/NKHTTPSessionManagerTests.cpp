@@ -1,0 +1,255 @@
+#include "MultipartMailReader.h"
+#include "netkit/NKHTTPSessionManager.h"
+#include "netkit/NKJSONRequestSerializer.h"
+#include "netkit/NKJSONResponseSerializer.h"
+#include "netkit/NKPropertyListRequestSerializer.h"
+#include "platform/foundation/NSKeyedArchiver.h"
+#include "platform/foundation/NSKeyedUnarchiver.h"
+#include "platform/net/NSURLError.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/LoopbackHTTPServer.h"
+#include "platform/testsupport/RunLoopSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+namespace {
+
+constexpr double kWait = 20;
+
+class NKHTTPSessionManagerTest : public DeviceTest {
+protected:
+    struct Outcome {
+        bool done = false;
+        int arguments = 0;
+        Value object;
+        NSErrorPtr error;
+        NSURLSessionDataTaskPtr task;
+    };
+
+    void TearDown() override {
+        for (const auto& manager : managers_) manager->invalidateSessionCancelingTasks(true);
+        managers_.clear();
+        DeviceTest::TearDown();
+    }
+    std::shared_ptr<NKHTTPSessionManager> make(const std::string& base) {
+        auto manager = NKHTTPSessionManager::managerWithBaseURL(base.empty() ? nullptr : NSURL::URLWithString(base));
+        managers_.push_back(manager);
+        return manager;
+    }
+    NKHTTPSessionManager::SuccessBlock onSuccess(const std::shared_ptr<Outcome>& outcome) {
+        return [outcome](const NSURLSessionDataTaskPtr& task, const Value& object) {
+            outcome->task = task;
+            outcome->object = object;
+            outcome->arguments = 2;
+            outcome->done = true;
+        };
+    }
+    NKHTTPSessionManager::FailureBlock onFailure(const std::shared_ptr<Outcome>& outcome) {
+        return [outcome](const NSURLSessionDataTaskPtr& task, const NSErrorPtr& error) {
+            outcome->task = task;
+            outcome->error = error;
+            outcome->done = true;
+        };
+    }
+    void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kWait)); }
+
+    std::vector<std::shared_ptr<NKHTTPSessionManager>> managers_;
+};
+
+TEST_F(NKHTTPSessionManagerTest, RelativePathsResolveBelowTheBase) {
+    LoopbackHTTPServer server;
+    server.route("/api/users", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"users":[1,2]})"));
+    server.route("/users", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, "[]"));
+    struct Case {
+        std::string base, expectedBase, path, requested;
+        Value expected;
+    };
+    const Value users(Value::Dictionary{{"users", Value(Value::Array{1, 2})}});
+    const Case cases[] = {
+        {server.url("/api"), server.url("/api/"), "users", "/api/users", users},
+        {server.url(""), server.url(""), "users", "/users", Value(Value::Array{})},
+        {"http://elsewhere.invalid/api", "http://elsewhere.invalid/api/", server.url("/api/users"), "/api/users", users},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.base);
+        auto manager = make(c.base);
+        EXPECT_EQ(manager->baseURL()->absoluteString(), c.expectedBase);
+        auto outcome = std::make_shared<Outcome>();
+        auto task = manager->GET(c.path, Value(), onSuccess(outcome), onFailure(outcome));
+        ASSERT_TRUE(task);
+        wait(outcome);
+        EXPECT_FALSE(outcome->error);
+        EXPECT_EQ(outcome->task, task);
+        EXPECT_EQ(outcome->object, c.expected);
+        EXPECT_EQ(server.requests().back().path, c.requested);
+    }
+}
+
+TEST_F(NKHTTPSessionManagerTest, EachVerbSendsItsMethodAndHeadSucceedsWithTheTaskAlone) {
+    LoopbackHTTPServer server;
+    server.route("/v", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"ok":1})"));
+    auto manager = make(server.url("/"));
+    using Verb = NSURLSessionDataTaskPtr (NKHTTPSessionManager::*)(const std::string&, const Value&, NKHTTPSessionManager::SuccessBlock,
+                                                                   NKHTTPSessionManager::FailureBlock);
+    const std::pair<const char*, Verb> verbs[] = {{"GET", &NKHTTPSessionManager::GET},     {"POST", &NKHTTPSessionManager::POST},
+                                                  {"PUT", &NKHTTPSessionManager::PUT},     {"PATCH", &NKHTTPSessionManager::PATCH},
+                                                  {"DELETE", &NKHTTPSessionManager::DELETE}};
+    for (const auto& [method, verb] : verbs) {
+        SCOPED_TRACE(method);
+        auto outcome = std::make_shared<Outcome>();
+        ((*manager).*verb)("v", Value(Value::Dictionary{{"q", "1"}}), onSuccess(outcome), onFailure(outcome));
+        wait(outcome);
+        EXPECT_EQ(outcome->arguments, 2);
+        EXPECT_EQ(outcome->object, Value(Value::Dictionary{{"ok", 1}}));
+        EXPECT_EQ(server.requests().back().method, method);
+    }
+
+    auto outcome = std::make_shared<Outcome>();
+    auto task = manager->HEAD(
+        "v", Value(Value::Dictionary{{"q", "1"}}),
+        [outcome](const NSURLSessionDataTaskPtr& t) {
+            outcome->task = t;
+            outcome->arguments = 1;
+            outcome->done = true;
+        },
+        onFailure(outcome));
+    wait(outcome);
+    EXPECT_EQ(outcome->arguments, 1);
+    EXPECT_EQ(outcome->task, task);
+    EXPECT_EQ(server.requests().back().method, "HEAD");
+    EXPECT_EQ(server.requests().back().target, "/v?q=1");
+}
+
+TEST_F(NKHTTPSessionManagerTest, RequestsThatCannotBeBuiltFailWithoutATransfer) {
+    LoopbackHTTPServer server;
+    auto manager = make(server.url("/"));
+    struct Case {
+        const char* name;
+        std::shared_ptr<NKHTTPRequestSerializer> serializer;
+        std::string path;
+        Value parameters;
+        bool multipart;
+        std::string domain;
+        long code;
+    };
+    const Case cases[] = {
+        {"unusable URL", NKHTTPRequestSerializer::serializer(), "http://bad host/", Value(), false, NSURLErrorDomain, NSURLErrorBadURL},
+        {"unusable URL, multipart", NKHTTPRequestSerializer::serializer(), "http://bad host/", Value(), true, NSURLErrorDomain,
+         NSURLErrorBadURL},
+        {"unencodable JSON", NKJSONRequestSerializer::serializer(), "p", Value(Value::Dictionary{{"x", std::nan("")}}), false,
+         NSCocoaErrorDomain, NSPropertyListWriteInvalidError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        manager->setRequestSerializer(c.serializer);
+        auto outcome = std::make_shared<Outcome>();
+        NSURLSessionDataTaskPtr task =
+            c.multipart ? manager->POST(c.path, c.parameters, [](NKMultipartFormData&) {}, onSuccess(outcome), onFailure(outcome))
+                        : manager->POST(c.path, c.parameters, onSuccess(outcome), onFailure(outcome));
+        EXPECT_FALSE(task);
+        wait(outcome);
+        ASSERT_TRUE(outcome->error);
+        EXPECT_EQ(outcome->error->domain(), c.domain);
+        EXPECT_EQ(outcome->error->code(), c.code);
+        EXPECT_FALSE(outcome->task);
+    }
+    EXPECT_TRUE(manager->tasks().empty());
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(NKHTTPSessionManagerTest, ABodyTheResponseSerializerRefusesCallsTheFailureBlock) {
+    LoopbackHTTPServer server;
+    server.route("/page", LoopbackHTTPServer::fixed(200, {{"Content-Type", "text/html"}}, "<html></html>"));
+    auto manager = make(server.url("/"));
+    auto outcome = std::make_shared<Outcome>();
+    auto task = manager->GET("page", Value(), onSuccess(outcome), onFailure(outcome));
+    wait(outcome);
+    EXPECT_EQ(outcome->arguments, 0);
+    ASSERT_TRUE(outcome->error);
+    EXPECT_EQ(outcome->error->domain(), NKNetworkingErrorDomain);
+    EXPECT_EQ(outcome->error->code(), NSURLErrorCannotDecodeContentData);
+    EXPECT_EQ(outcome->task, task);
+}
+
+TEST_F(NKHTTPSessionManagerTest, CopiesShareNoSerializer) {
+    auto manager = make("http://h/api");
+    manager->setRequestSerializer(NKPropertyListRequestSerializer::serializer());
+    auto copy = std::dynamic_pointer_cast<NKHTTPSessionManager>(manager->copy());
+    ASSERT_TRUE(copy);
+    managers_.push_back(copy);
+    EXPECT_EQ(copy->baseURL()->absoluteString(), "http://h/api/");
+    EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
+    EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
+    EXPECT_TRUE(std::dynamic_pointer_cast<NKPropertyListRequestSerializer>(copy->requestSerializer()));
+    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
+    EXPECT_TRUE(copy->sessionConfiguration()->isEqual(manager->sessionConfiguration().get()));
+    EXPECT_NE(copy->session(), manager->session());
+    EXPECT_NE(manager->description().find("baseURL: http://h/api/, session: <"), std::string::npos);
+}
+
+TEST_F(NKHTTPSessionManagerTest, ArchivesKeepTheBaseTheConfigurationAndTheSerializers) {
+    auto manager = NKHTTPSessionManager::managerWithBaseURL(NSURL::URLWithString("http://h/api"),
+                                                            NSURLSessionConfiguration::backgroundSessionConfiguration("com.sample.sync"));
+    managers_.push_back(manager);
+    manager->setRequestSerializer(NKJSONRequestSerializer::serializer());
+    auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(std::static_pointer_cast<NSObject>(manager)));
+    auto decoded = NSKeyedUnarchiver::unarchiveObjectWithData(*data).objectAs<NKHTTPSessionManager>();
+    ASSERT_TRUE(decoded);
+    managers_.push_back(decoded);
+    EXPECT_EQ(decoded->baseURL()->absoluteString(), "http://h/api/");
+    EXPECT_EQ(decoded->sessionConfiguration()->identifier(), "com.sample.sync");
+    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONRequestSerializer>(decoded->requestSerializer()));
+    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(decoded->responseSerializer()));
+
+    // An archive that names the configuration only by its identifier.
+    NSCoder coder(Value::Dictionary{{"baseURL", Value(NSURL::URLWithString("http://h/"))}, {"identifier", "com.sample.other"}});
+    auto byIdentifier = NKHTTPSessionManager::managerWithCoder(coder);
+    managers_.push_back(byIdentifier);
+    EXPECT_TRUE(byIdentifier->sessionConfiguration()->isBackground());
+    EXPECT_EQ(byIdentifier->sessionConfiguration()->identifier(), "com.sample.other");
+    EXPECT_EQ(byIdentifier->baseURL()->absoluteString(), "http://h/");
+    EXPECT_FALSE(byIdentifier->requestSerializer());
+}
+
+TEST_F(NKHTTPSessionManagerTest, MultipartBodiesPostedThroughTheManagerParseAsMail) {
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7) % 256);
+    binary += "\r\n--Boundary+0000000000000000--\r\n";
+    writeFile("/tmp/photo.png", binary);
+    const std::string streamed(70000, 's');
+
+    LoopbackHTTPServer server;
+    server.route("/upload", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"ok":true})"));
+    auto manager = make(server.url("/"));
+    auto outcome = std::make_shared<Outcome>();
+    auto task = manager->POST(
+        "upload", Value(Value::Dictionary{{"title", "caf\xc3\xa9"}}),
+        [&](NKMultipartFormData& form) {
+            NSErrorPtr error;
+            EXPECT_TRUE(form.appendPartWithFileURL(NSURL::fileURLWithPath("/tmp/photo.png"), "photo", &error));
+            form.appendPartWithFileData(NSData::dataWithString("{\"k\":1}"), "meta", "meta.json", "application/json");
+            form.appendPartWithInputStream(NSInputStream::inputStreamWithData(NSData::dataWithString(streamed)), "log", "log.txt",
+                                           static_cast<std::int64_t>(streamed.size()), "text/plain");
+        },
+        onSuccess(outcome), onFailure(outcome));
+    ASSERT_TRUE(std::dynamic_pointer_cast<NSURLSessionUploadTask>(task));
+    wait(outcome);
+    ASSERT_FALSE(outcome->error) << outcome->error->description();
+    EXPECT_EQ(outcome->object, Value(Value::Dictionary{{"ok", true}}));
+
+    const LoopbackRequest request = server.requests().back();
+    EXPECT_EQ(request.header("Content-Length").value_or(""), std::to_string(request.body.size()));
+    TemporaryFolder folder;
+    std::string parsed = readMultipartAsMail(folder.path(), request.body, request.header("Content-Type").value_or(""));
+    std::ostringstream expected;
+    expected << "title None text/plain " << sha256Hex("caf\xc3\xa9") << "\n"
+             << "photo photo.png image/png " << sha256Hex(binary) << "\n"
+             << "meta meta.json application/json " << sha256Hex("{\"k\":1}") << "\n"
+             << "log log.txt text/plain " << sha256Hex(streamed) << "\n";
+    EXPECT_EQ(parsed, expected.str());
+}
+
+} // namespace
