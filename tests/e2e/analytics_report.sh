@@ -36,8 +36,10 @@ import importlib.util, sys
 found = importlib.util.spec_from_file_location("decode", sys.argv[1])
 decode = importlib.util.module_from_spec(found)
 found.loader.exec_module(decode)
-launch = decode.report(open(sys.argv[2], "rb").read())
-pause = decode.report(open(sys.argv[3], "rb").read())
+# Uploads run side by side, so the two reports may arrive in either order: the launch report is
+# the one without sessions.
+reports = sorted((decode.report(open(path, "rb").read()) for path in sys.argv[2:4]), key=lambda r: len(r["sessions"]))
+launch, pause = reports
 
 def check(what, got, expected):
     if got != expected:
