@@ -45,139 +45,137 @@ const char* const kSdkAssetsEntry = "sdk_player_assets";
 
 std::string field(std::int32_t number) { return VuderuFieldLookup::getStringValueForFieldTypeEncodeForUrl(number, false).value_or(""); }
 
-// The nested schemas, taken from the request's own so that every record matches it.
-struct Shapes {
-    avro_schema_t request;
-    avro_schema_t reportedIds, reportedId, location, bindings, container, orientation, testAds, keywords, caps, cap, bcat;
-    avro_schema_t targeting, personas, origins, payload;
-
-    explicit Shapes(avro_schema_t schema) : request(schema) {
-        auto fieldOf = [](avro_schema_t record, const char* name) { return record ? avro_schema_record_field_get(record, name) : nullptr; };
-        auto items = [](avro_schema_t array) { return array ? avro_schema_array_items(array) : nullptr; };
-        reportedIds = fieldOf(request, "adReportedIds");
-        reportedId = items(reportedIds);
-        location = fieldOf(request, "location");
-        bindings = fieldOf(request, "bindings");
-        container = fieldOf(request, "adViewContainer");
-        orientation = fieldOf(container, "screenOrientation");
-        testAds = fieldOf(request, "testAds");
-        keywords = fieldOf(request, "keywords");
-        caps = fieldOf(request, "frequencyCapInfos");
-        cap = items(caps);
-        bcat = fieldOf(request, "bcat");
-        targeting = fieldOf(request, "targetingOverride");
-        personas = fieldOf(targeting, "personas");
-        origins = fieldOf(request, "origins");
-        payload = fieldOf(request, "clientSideRtbPayload");
+// Sets the fields of one record value of the generic interface; the first failure is kept.
+class Fields {
+public:
+    explicit Fields(avro_value_t record) : record_(record) {}
+    bool ok() const { return ok_; }
+    avro_value_t sub(const char* name) {
+        avro_value_t out{};
+        if (ok_ && avro_value_get_by_name(&record_, name, &out, nullptr) != 0) ok_ = false;
+        return out;
     }
-    bool complete() const {
-        for (auto schema : {reportedId, location, bindings, orientation, testAds, keywords, cap, bcat, personas, origins, payload}) {
-            if (!schema) return false;
+    Fields& text(const char* name, const std::string& value) {
+        avro_value_t f = sub(name);
+        if (ok_ && avro_value_set_string_len(&f, value.c_str(), value.size() + 1) != 0) ok_ = false;
+        return *this;
+    }
+    Fields& int32(const char* name, std::int32_t value) {
+        avro_value_t f = sub(name);
+        if (ok_ && avro_value_set_int(&f, value) != 0) ok_ = false;
+        return *this;
+    }
+    Fields& int64(const char* name, std::int64_t value) {
+        avro_value_t f = sub(name);
+        if (ok_ && avro_value_set_long(&f, value) != 0) ok_ = false;
+        return *this;
+    }
+    Fields& real(const char* name, float value) {
+        avro_value_t f = sub(name);
+        if (ok_ && avro_value_set_float(&f, value) != 0) ok_ = false;
+        return *this;
+    }
+    Fields& flag(const char* name, bool value) {
+        avro_value_t f = sub(name);
+        if (ok_ && avro_value_set_boolean(&f, value ? 1 : 0) != 0) ok_ = false;
+        return *this;
+    }
+    Fields& symbol(const char* name, int value) {
+        avro_value_t f = sub(name);
+        if (ok_ && avro_value_set_enum(&f, value) != 0) ok_ = false;
+        return *this;
+    }
+    Fields& strings(const char* name, const std::vector<std::string>& values) {
+        avro_value_t list = sub(name), item;
+        for (const auto& value : values) {
+            if (ok_ && (avro_value_append(&list, &item, nullptr) != 0 || avro_value_set_string_len(&item, value.c_str(), value.size() + 1) != 0)) ok_ = false;
         }
-        return true;
+        return *this;
     }
-};
+    Fields& stringMap(const char* name, const std::map<std::string, std::string>& entries) {
+        avro_value_t map = sub(name), item;
+        for (const auto& [key, value] : entries) {
+            if (ok_ && (avro_value_add(&map, key.c_str(), &item, nullptr, nullptr) != 0 ||
+                        avro_value_set_string_len(&item, value.c_str(), value.size() + 1) != 0)) {
+                ok_ = false;
+            }
+        }
+        return *this;
+    }
+    void fail() { ok_ = false; }
 
-bool set(avro_datum_t record, const char* name, const AvroDatum& value) { return value && avro_record_set(record, name, value.get()) == 0; }
-AvroDatum text(const std::string& value) { return avroOwn(avro_string(value.c_str())); }
-AvroDatum flag(bool value) { return avroOwn(avro_boolean(value ? 1 : 0)); }
+private:
+    avro_value_t record_;
+    bool ok_ = true;
+};
 
 bool failed(const char* format) {
     VuderuLog(format, avro_strerror());
     return false;
 }
 
-AvroDatum stringMap(avro_schema_t schema, const std::map<std::string, std::string>& entries) {
-    AvroDatum map = avroOwn(avro_map(schema));
-    if (!map) return nullptr;
-    for (const auto& [key, value] : entries) {
-        AvroDatum item = text(value);
-        if (!item || avro_map_set(map.get(), key.c_str(), item.get()) != 0) return nullptr;
-    }
-    return map;
-}
-
-AvroDatum stringArray(avro_schema_t schema, const std::vector<std::string>& entries) {
-    AvroDatum array = avroOwn(avro_array(schema));
-    if (!array) return nullptr;
-    for (const auto& entry : entries) {
-        AvroDatum item = text(entry);
-        if (!item || avro_array_append_datum(array.get(), item.get()) != 0) return nullptr;
-    }
-    return array;
-}
-
 // The device identifiers, "<type>:<id>", split at the first ":".
-AvroDatum reportedIds(const Shapes& shapes) {
-    AvroDatum list = avroOwn(avro_array(shapes.reportedIds));
-    if (!list) return nullptr;
+bool reportedIds(Fields& request) {
+    avro_value_t list = request.sub("adReportedIds"), item;
     for (const auto& entry : VuderuFieldLookup::getDataValuesForFieldType(VuderuFieldLookup::kFids)) {
         const auto* bytes = reinterpret_cast<const char*>(entry->bytes());
         const void* colon = std::memchr(bytes, ':', entry->length());
         if (!colon || colon == bytes) continue;
         std::size_t at = static_cast<std::size_t>(static_cast<const char*>(colon) - bytes);
-        AvroDatum id = avroOwn(avro_record(shapes.reportedId));
-        if (!id || !set(id.get(), "type", avroOwn(avro_int32(std::atoi(std::string(bytes, at).c_str())))) ||
-            !set(id.get(), "id", avroOwn(avro_bytes(bytes + at + 1, static_cast<int64_t>(entry->length() - at - 1)))) ||
-            avro_array_append_datum(list.get(), id.get()) != 0) {
-            failed("Unable to create AdReportedId datum structure: %s");
-            return nullptr;
+        if (!request.ok() || avro_value_append(&list, &item, nullptr) != 0) return failed("Unable to create AdReportedId datum structure: %s");
+        Fields id(item);
+        avro_value_t idBytes = id.int32("type", std::atoi(std::string(bytes, at).c_str())).sub("id");
+        if (!id.ok() || avro_value_set_bytes(&idBytes, const_cast<char*>(bytes + at + 1), entry->length() - at - 1) != 0) {
+            return failed("Unable to create AdReportedId datum structure: %s");
         }
     }
-    return list;
+    return true;
 }
 
-AvroDatum location(const Shapes& shapes) {
-    AvroDatum record = avroOwn(avro_record(shapes.location));
-    if (!record || !set(record.get(), "lat", avroOwn(avro_float(std::strtof(field(VuderuFieldLookup::kLatitude).c_str(), nullptr)))) ||
-        !set(record.get(), "lon", avroOwn(avro_float(std::strtof(field(VuderuFieldLookup::kLongitude).c_str(), nullptr))))) {
-        failed("Unable to create Location datum structure: %s");
-        return nullptr;
+bool location(Fields& request) {
+    Fields record(request.sub("location"));
+    if (!request.ok() || !record.real("lat", std::strtof(field(VuderuFieldLookup::kLatitude).c_str(), nullptr))
+                              .real("lon", std::strtof(field(VuderuFieldLookup::kLongitude).c_str(), nullptr))
+                              .ok()) {
+        return failed("Unable to create Location datum structure: %s");
     }
-    return record;
+    return true;
 }
 
-AvroDatum container(const Shapes& shapes, const CGRect& bounds) {
+bool container(Fields& request, const CGRect& bounds) {
     CGRect screen = UIScreen::mainScreen()->bounds();
-    AvroDatum record = avroOwn(avro_record(shapes.container));
-    if (!record || !set(record.get(), "viewWidth", avroOwn(avro_int32(static_cast<std::int32_t>(bounds.size.width)))) ||
-        !set(record.get(), "viewHeight", avroOwn(avro_int32(static_cast<std::int32_t>(bounds.size.height)))) ||
-        !set(record.get(), "screenWidth", avroOwn(avro_int32(static_cast<std::int32_t>(screen.size.width)))) ||
-        !set(record.get(), "screenHeight", avroOwn(avro_int32(static_cast<std::int32_t>(screen.size.height)))) ||
-        !set(record.get(), "density", avroOwn(avro_float(VuderuUtil::isRetina() ? 2.0f : 1.0f))) ||
-        !set(record.get(), "screenOrientation", avroOwn(avro_enum(shapes.orientation, VuderuAdUtil::getScreenOrientation())))) {
-        failed("Unable to create AdViewContainer datum structure: %s");
-        return nullptr;
+    Fields record(request.sub("adViewContainer"));
+    if (!request.ok() || !record.int32("viewWidth", static_cast<std::int32_t>(bounds.size.width))
+                              .int32("viewHeight", static_cast<std::int32_t>(bounds.size.height))
+                              .int32("screenWidth", static_cast<std::int32_t>(screen.size.width))
+                              .int32("screenHeight", static_cast<std::int32_t>(screen.size.height))
+                              .real("density", VuderuUtil::isRetina() ? 2.0f : 1.0f)
+                              .symbol("screenOrientation", VuderuAdUtil::getScreenOrientation())
+                              .ok()) {
+        return failed("Unable to create AdViewContainer datum structure: %s");
     }
-    return record;
+    return true;
 }
 
-AvroDatum testAds(const Shapes& shapes, const std::string& space) {
-    AvroDatum record = avroOwn(avro_record(shapes.testAds));
-    if (!record || !set(record.get(), "adspacePlacement", avroOwn(avro_int32(VuderuAdManager::adSizeForTestAdSpace(space))))) {
-        failed("Unable to create TestAds datum structure: %s");
-        return nullptr;
+bool testAds(Fields& request, const std::string& space) {
+    Fields record(request.sub("testAds"));
+    if (!request.ok() || !record.int32("adspacePlacement", VuderuAdManager::adSizeForTestAdSpace(space)).ok()) {
+        return failed("Unable to create TestAds datum structure: %s");
     }
-    return record;
+    return true;
 }
 
-AvroDatum frequencyCaps(const Shapes& shapes) {
-    AvroDatum list = avroOwn(avro_array(shapes.caps));
-    if (!list) return nullptr;
+bool frequencyCaps(Fields& request) {
+    avro_value_t list = request.sub("frequencyCapInfos"), item;
     for (const auto& info : VuderuFreqCapManager::getAllFreqCapInfoObjects()) {
-        AvroDatum record = avroOwn(avro_record(shapes.cap));
-        if (!record || !set(record.get(), "idHash", text(info->idHash)) ||
-            !set(record.get(), "serveTime", avroOwn(avro_int64(info->serveTime))) ||
-            !set(record.get(), "expirationTime", avroOwn(avro_int64(info->expirationTime))) ||
-            !set(record.get(), "views", avroOwn(avro_int32(info->views))) || !set(record.get(), "newCap", avroOwn(avro_int32(info->newCap))) ||
-            !set(record.get(), "previousCap", avroOwn(avro_int32(info->prevCap))) ||
-            !set(record.get(), "previousCapType", avroOwn(avro_int32(info->prevCapType))) ||
-            avro_array_append_datum(list.get(), record.get()) != 0) {
-            failed("Unable to create Frequency cap info datum structure: %s");
-            return nullptr;
+        if (!request.ok() || avro_value_append(&list, &item, nullptr) != 0 ||
+            !Fields(item).text("idHash", info->idHash).int64("serveTime", info->serveTime).int64("expirationTime", info->expirationTime)
+                 .int32("views", info->views).int32("newCap", info->newCap).int32("previousCap", info->prevCap)
+                 .int32("previousCapType", info->prevCapType).ok()) {
+            return failed("Unable to create Frequency cap info datum structure: %s");
         }
     }
-    return list;
+    return true;
 }
 
 // "VUDERU_VIEWER" and the test connector's ad id, when a connector with an id is there.
@@ -187,15 +185,6 @@ std::vector<std::string> blockedCategories() {
     Value id = NSObjectPerformSelector(connector.object(), "testAdID");
     if (!id.isString() || id.string().empty()) return {};
     return {"VUDERU_VIEWER", id.string()};
-}
-
-AvroDatum targeting(const Shapes& shapes) {
-    AvroDatum record = avroOwn(avro_record(shapes.targeting));
-    if (!record || !set(record.get(), "ageRange", avroOwn(avro_int32(-2))) || !set(record.get(), "gender", avroOwn(avro_int32(-2))) ||
-        !set(record.get(), "personas", avroOwn(avro_array(shapes.personas)))) {
-        return nullptr;
-    }
-    return record;
 }
 
 std::vector<std::string> origins() {
@@ -208,15 +197,6 @@ std::vector<std::string> origins() {
     return names;
 }
 
-AvroDatum bindings(const Shapes& shapes) {
-    AvroDatum list = avroOwn(avro_array(shapes.bindings));
-    for (std::int32_t binding = 1; list && binding <= 6; ++binding) {
-        AvroDatum item = avroOwn(avro_int32(binding));
-        if (!item || avro_array_append_datum(list.get(), item.get()) != 0) return nullptr;
-    }
-    return list;
-}
-
 struct RequestInput {
     const std::string& space;
     const CGRect& bounds;
@@ -224,46 +204,42 @@ struct RequestInput {
     const std::map<std::string, std::string>& payload;
 };
 
-AvroDatum buildRequest(const Shapes& shapes, const RequestInput& in) {
-    AvroDatum ids = reportedIds(shapes);
-    AvroDatum where = ids ? location(shapes) : nullptr;
-    AvroDatum view = where ? container(shapes, in.bounds) : nullptr;
-    AvroDatum test = view ? testAds(shapes, in.space) : nullptr;
-    AvroDatum caps = test ? frequencyCaps(shapes) : nullptr;
-    if (!caps) return nullptr;
-    AvroDatum bcat = stringArray(shapes.bcat, blockedCategories());
-    if (!bcat) VuderuLog("Unable to add bcat: %s", avro_strerror());
-    AvroDatum r = avroOwn(avro_record(shapes.request));
-    auto* d = r.get();
-    bool ok = r && set(d, "apiKey", text(field(VuderuFieldLookup::kApiKey))) &&
-              set(d, "agentVersion", text(field(VuderuFieldLookup::kAgentVersion))) && set(d, "adSpaceName", text(in.space)) &&
-              set(d, "sessionId", avroOwn(avro_int64(std::strtoll(field(VuderuFieldLookup::kSessionId).c_str(), nullptr, 10)))) &&
-              set(d, "adReportedIds", ids) && set(d, "location", where) &&
-              set(d, "testDevice", flag(std::atoi(field(VuderuFieldLookup::kTestDevice).c_str()) != 0)) &&
-              set(d, "bindings", bindings(shapes)) && set(d, "adViewContainer", view) &&
-              set(d, "locale", text(field(VuderuFieldLookup::kLocale))) && set(d, "timezone", text(field(VuderuFieldLookup::kTimeZone))) &&
-              set(d, "osVersion", text(field(VuderuFieldLookup::kOsVersion))) &&
-              set(d, "devicePlatform", text(field(VuderuFieldLookup::kDevicePlatform))) && set(d, "testAds", test) &&
-              set(d, "keywords", stringMap(shapes.keywords, VuderuAdProperties::keywords())) && set(d, "refresh", flag(in.space.empty())) &&
-              set(d, "canDoSKAppStore", flag(VuderuAdUtil::canDoSKAppStore())) &&
-              set(d, "networkStatus", avroOwn(avro_int32(VuderuNetworkUtil::networkStatus()))) && set(d, "frequencyCapInfos", caps) &&
-              set(d, "adTrackingEnabled", flag(VuderuAdUtil::isAdTrackingEnabled())) &&
-              set(d, "preferredLanguage", text(VuderuUtil::preferredLanguage())) && set(d, "bcat", bcat) &&
-              set(d, "userAgent", text(VuderuAdUtil::getUserAgent())) && set(d, "targetingOverride", targeting(shapes)) &&
-              set(d, "sendConfiguration", flag(VuderuAdRequest::shouldSendConfiguration(in.space))) &&
-              set(d, "origins", stringArray(shapes.origins, origins())) && set(d, "renderTime", flag(in.renderStage)) &&
-              set(d, "clientSideRtbPayload", stringMap(shapes.payload, in.payload));
-    if (!ok) {
-        failed("Unable to create Ad Request datum structure: %s");
-        return nullptr;
+// Fills a fresh request value; every field is set.
+bool buildRequest(avro_value_t record, const RequestInput& in) {
+    Fields r(record);
+    r.text("apiKey", field(VuderuFieldLookup::kApiKey)).text("agentVersion", field(VuderuFieldLookup::kAgentVersion))
+        .text("adSpaceName", in.space).int64("sessionId", std::strtoll(field(VuderuFieldLookup::kSessionId).c_str(), nullptr, 10));
+    if (!reportedIds(r) || !location(r)) return false;
+    r.flag("testDevice", std::atoi(field(VuderuFieldLookup::kTestDevice).c_str()) != 0);
+    avro_value_t bindings = r.sub("bindings"), item;
+    for (std::int32_t binding = 1; r.ok() && binding <= 6; ++binding) {
+        if (avro_value_append(&bindings, &item, nullptr) != 0 || avro_value_set_int(&item, binding) != 0) r.fail();
     }
-    return r;
+    if (!container(r, in.bounds)) return false;
+    r.text("locale", field(VuderuFieldLookup::kLocale)).text("timezone", field(VuderuFieldLookup::kTimeZone))
+        .text("osVersion", field(VuderuFieldLookup::kOsVersion)).text("devicePlatform", field(VuderuFieldLookup::kDevicePlatform));
+    if (!testAds(r, in.space)) return false;
+    r.stringMap("keywords", VuderuAdProperties::keywords()).flag("refresh", in.space.empty())
+        .flag("canDoSKAppStore", VuderuAdUtil::canDoSKAppStore()).int32("networkStatus", VuderuNetworkUtil::networkStatus());
+    if (!frequencyCaps(r)) return false;
+    r.flag("adTrackingEnabled", VuderuAdUtil::isAdTrackingEnabled()).text("preferredLanguage", VuderuUtil::preferredLanguage());
+    const bool before = r.ok();
+    r.strings("bcat", blockedCategories());
+    if (before && !r.ok()) VuderuLog("Unable to add bcat: %s", avro_strerror());
+    r.text("userAgent", VuderuAdUtil::getUserAgent());
+    Fields targeting(r.sub("targetingOverride"));
+    if (r.ok() && !targeting.int32("ageRange", -2).int32("gender", -2).ok()) r.fail();
+    r.flag("sendConfiguration", VuderuAdRequest::shouldSendConfiguration(in.space)).strings("origins", origins())
+        .flag("renderTime", in.renderStage).stringMap("clientSideRtbPayload", in.payload);
+    if (!r.ok()) return failed("Unable to create Ad Request datum structure: %s");
+    return true;
 }
 
 } // namespace
 
 struct VuderuAdRequest::Schemas {
     std::vector<AvroSchema> parsed;  // in the order of kSchemaTexts
+    AvroValueClass requestClass;     // values of the request's schema
 };
 
 VuderuAdRequest::VuderuAdRequest() = default;
@@ -285,6 +261,11 @@ bool VuderuAdRequest::initSchema() {
         }
         schemas->parsed.push_back(std::move(schema));
     }
+    schemas->requestClass = avroValueClass(schemas->parsed.front().get());
+    if (!schemas->requestClass) {
+        VuderuLog("%s", kSchemaTexts[0].failure);
+        return false;
+    }
     schemas_ = std::move(schemas);
     VuderuLog("Successfully parsed ad request schema");
     return true;
@@ -303,20 +284,26 @@ NSDataPtr VuderuAdRequest::encodedAdRequestForSpace(const std::string& space, co
                                                     const std::map<std::string, std::string>& payload) {
     if (!initSchema()) return nullptr;
     avro_schema_t schema = schemas_->parsed.front().get();
-    Shapes shapes(schema);
-    if (!shapes.complete()) {
-        VuderuLog("Unable to create Ad Request datum structure: %s", "schema without its records");
+    AvroValue record;
+    if (!record.make(schemas_->requestClass.get())) {
+        failed("Unable to create Ad Request datum structure: %s");
         return nullptr;
     }
-    AvroDatum record = buildRequest(shapes, RequestInput{space, viewContainerBounds, renderStage, payload});
-    if (!record) return nullptr;
+    if (!buildRequest(*record, RequestInput{space, viewContainerBounds, renderStage, payload})) return nullptr;
     VuderuLog("Successfully created ad request.");
+    // Written into a buffer of the size the library computes for the value.
+    std::size_t size = 0;
     std::vector<std::uint8_t> bytes;
-    std::string error;
-    if (!avroEncode(schema, record.get(), &bytes, &error)) {
-        VuderuLog("Unable to validate= %s\n", error);
+    AvroWriter writer;
+    if (avro_value_sizeof(record.get(), &size) == 0) {
+        bytes.resize(size);
+        writer.reset(avro_writer_memory(reinterpret_cast<const char*>(bytes.data()), static_cast<int64_t>(size)));
+    }
+    if (!writer || avro_value_write(writer.get(), record.get()) != 0) {
+        VuderuLog("Unable to validate= %s\n", avro_strerror());
         return nullptr;
     }
+    bytes.resize(static_cast<std::size_t>(avro_writer_tell(writer.get())));
     // The JSON form serves the log alone: a text it cannot render (not UTF-8) stops nothing.
     if (VuderuUtil::logLevel() > 1) {
         std::string json;
