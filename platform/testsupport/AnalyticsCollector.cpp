@@ -2,6 +2,9 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <fstream>
+#include <sstream>
+#include <zlib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -30,7 +33,10 @@ AnalyticsCollector::AnalyticsCollector(bool https) {
     } else {
         server_ = std::make_unique<LoopbackHTTPServer>();
     }
-    server_->route(kPath, [this](LoopbackExchange& exchange) { handle(exchange); });
+    defaults_[kPath] = CollectorAnswer::ok();
+    for (const char* path : {kAdsPath, kAdLogPath}) defaults_[path] = CollectorAnswer::ad({});
+    for (const auto& [path, unused] : defaults_) server_->route(path, [this](LoopbackExchange& exchange) { handle(exchange); });
+    server_->setFallback([this](LoopbackExchange& exchange) { handleFile(exchange); });
 }
 
 AnalyticsCollector::~AnalyticsCollector() {
@@ -50,14 +56,23 @@ std::vector<std::uint8_t> AnalyticsCollector::rootCertificateDER() const {
     return authority_ ? authority_->rootDER() : std::vector<std::uint8_t>{};
 }
 
-void AnalyticsCollector::script(std::vector<CollectorAnswer> answers) {
+void AnalyticsCollector::script(std::vector<CollectorAnswer> answers) { script(kPath, std::move(answers)); }
+
+void AnalyticsCollector::script(const std::string& path, std::vector<CollectorAnswer> answers) {
     std::lock_guard lock(mutex_);
-    script_.assign(answers.begin(), answers.end());
+    scripts_[path].assign(answers.begin(), answers.end());
 }
 
-void AnalyticsCollector::setDefaultAnswer(CollectorAnswer answer) {
+void AnalyticsCollector::setDefaultAnswer(CollectorAnswer answer) { setDefaultAnswer(kPath, std::move(answer)); }
+
+void AnalyticsCollector::setDefaultAnswer(const std::string& path, CollectorAnswer answer) {
     std::lock_guard lock(mutex_);
-    default_ = std::move(answer);
+    defaults_[path] = std::move(answer);
+}
+
+void AnalyticsCollector::serveFiles(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    folder_ = folder;
 }
 
 void AnalyticsCollector::setReleasedAnswer(CollectorAnswer answer) {
@@ -105,11 +120,39 @@ void AnalyticsCollector::releaseStalls() {
     changed_.notify_all();
 }
 
-CollectorAnswer AnalyticsCollector::nextAnswer() {
-    if (script_.empty()) return default_;
-    CollectorAnswer next = script_.front();
-    script_.pop_front();
+CollectorAnswer AnalyticsCollector::nextAnswer(const std::string& path) {
+    auto& script = scripts_[path];
+    if (script.empty()) return defaults_[path];
+    CollectorAnswer next = script.front();
+    script.pop_front();
     return next;
+}
+
+void AnalyticsCollector::handleFile(LoopbackExchange& exchange) {
+    const LoopbackRequest& request = exchange.request();
+    std::string folder;
+    {
+        std::lock_guard lock(mutex_);
+        requests_.push_back(request);
+        folder = folder_;
+    }
+    changed_.notify_all();
+    std::string contents;
+    bool found = false;
+    if (request.method == "GET" && !folder.empty() && request.path.find("..") == std::string::npos) {
+        std::ifstream file(folder + request.path, std::ios::binary);
+        if (file) {
+            std::ostringstream read;
+            read << file.rdbuf();
+            contents = read.str();
+            found = true;
+        }
+    }
+    if (found) {
+        LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/octet-stream"}}, contents)(exchange);
+    } else {
+        LoopbackHTTPServer::fixed(404, {{"Content-Type", "text/plain"}}, "not found")(exchange);
+    }
 }
 
 void AnalyticsCollector::handle(LoopbackExchange& exchange) {
@@ -117,7 +160,7 @@ void AnalyticsCollector::handle(LoopbackExchange& exchange) {
     {
         std::unique_lock lock(mutex_);
         requests_.push_back(exchange.request());
-        planned = nextAnswer();
+        planned = nextAnswer(exchange.request().path);
         if (planned.kind == CollectorAnswer::Kind::Stall) {
             const std::uint64_t held = releases_;
             ++stalled_;
@@ -137,9 +180,13 @@ void AnalyticsCollector::handle(LoopbackExchange& exchange) {
 void AnalyticsCollector::answer(LoopbackExchange& exchange, const CollectorAnswer& answer) {
     switch (answer.kind) {
         case CollectorAnswer::Kind::Status:
-        case CollectorAnswer::Kind::Stall:
-            LoopbackHTTPServer::fixed(answer.status, {{"Content-Type", "application/octet-stream"}}, answer.body)(exchange);
+        case CollectorAnswer::Kind::Stall: {
+            LoopbackHTTPServer::Headers headers{{"Content-Type", "application/octet-stream"}};
+            if (answer.checksum == CollectorAnswer::Checksum::Correct) headers.emplace_back("fm-checksum", checksumText(answer.body));
+            if (answer.checksum == CollectorAnswer::Checksum::Wrong) headers.emplace_back("fm-checksum", checksumText(answer.body + "x"));
+            LoopbackHTTPServer::fixed(answer.status, headers, answer.body)(exchange);
             break;
+        }
         case CollectorAnswer::Kind::DropMidBody:
             LoopbackHTTPServer::truncated(answer.status, 64, "partial")(exchange);
             break;
@@ -147,6 +194,11 @@ void AnalyticsCollector::answer(LoopbackExchange& exchange, const CollectorAnswe
             exchange.closeAfterResponse();
             break;
     }
+}
+
+std::string AnalyticsCollector::checksumText(const std::string& body) {
+    const auto crc = static_cast<std::uint32_t>(::crc32(0L, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+    return std::to_string(static_cast<std::int32_t>(crc));
 }
 
 std::string AnalyticsCollector::cookieChunk(const std::vector<std::pair<std::string, std::string>>& cookies) {

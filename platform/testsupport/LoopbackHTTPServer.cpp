@@ -264,6 +264,11 @@ void LoopbackHTTPServer::route(const std::string& path, Handler handler) {
     routes_[path] = std::move(handler);
 }
 
+void LoopbackHTTPServer::setFallback(Handler handler) {
+    std::lock_guard guard(mutex_);
+    fallback_ = std::move(handler);
+}
+
 std::vector<LoopbackRequest> LoopbackHTTPServer::requests() const {
     std::lock_guard guard(mutex_);
     return requests_;
@@ -356,7 +361,7 @@ void LoopbackHTTPServer::serve(int fd, int number) {
             std::lock_guard guard(mutex_);
             requests_.push_back(*request);
             auto it = routes_.find(request->path);
-            if (it != routes_.end()) handler = it->second;
+            handler = it != routes_.end() ? it->second : fallback_;
         }
         if (!handler) handler = fixed(404, {{"Content-Type", "text/plain"}}, "not found");
         LoopbackExchange exchange(*connection, std::move(*request));

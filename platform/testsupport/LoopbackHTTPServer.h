@@ -89,8 +89,10 @@ public:
     std::string url(const std::string& path) const;
     std::string urlWithHost(const std::string& host, const std::string& path) const;
 
-    // The handler for a path (without query); unknown paths get 404 "not found".
+    // The handler for a path (without query); unknown paths go to the fallback, or get 404
+    // "not found" without one.
     void route(const std::string& path, Handler handler);
+    void setFallback(Handler handler);
     std::vector<LoopbackRequest> requests() const;
     std::size_t requestCount() const;
     int connectionCount() const;
@@ -132,6 +134,7 @@ private:
     std::thread acceptThread_;
     mutable std::mutex mutex_;
     std::map<std::string, Handler> routes_;
+    Handler fallback_;
     std::vector<LoopbackRequest> requests_;
     std::vector<std::thread> connectionThreads_;
     std::vector<int> openFds_;

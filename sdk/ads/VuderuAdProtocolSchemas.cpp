@@ -24,6 +24,7 @@ const std::string kInt = R"("int")";
 const std::string kLong = R"("long")";
 const std::string kBoolean = R"("boolean")";
 const std::string kNullText = R"("null")";
+const std::string kFloat = R"("float")";
 
 } // namespace
 
@@ -83,6 +84,64 @@ const std::string& adResponse() {
     static const std::string text = record("AdResponse", kV10,
                                            field("adUnits", arrayOf(adUnit())) + "," + field("errors", arrayOf(kString), "[]") + "," +
                                                field("configuration", "[" + configuration() + R"(,"null"])", kNullText));
+    return text;
+}
+
+const std::string& adReportedIdV10() {
+    static const std::string text = record("AdReportedId", kV10, field("type", kInt) + "," + field("id", R"("bytes")"));
+    return text;
+}
+
+const std::string& location() {
+    static const std::string text = record("Location", kV10, field("lat", kFloat, "0.0") + "," + field("lon", kFloat, "0.0"));
+    return text;
+}
+
+const std::string& adViewContainer() {
+    static const std::string text = record("AdViewContainer", kV10,
+                                           field("viewWidth", kInt, "0") + "," + field("viewHeight", kInt, "0") + "," +
+                                               field("screenWidth", kInt, "0") + "," + field("screenHeight", kInt, "0") + "," +
+                                               field("density", kFloat, "1.0") + "," +
+                                               field("screenOrientation", screenOrientationType(), R"("UNKNOWN")"));
+    return text;
+}
+
+const std::string& testAds() {
+    static const std::string text = record("TestAds", kV10, field("adspacePlacement", kInt, "0"));
+    return text;
+}
+
+const std::string& frequencyCapInfo() {
+    static const std::string text = record("FrequencyCapInfo", kV10,
+                                           field("idHash", kString, kNullText) + "," + field("serveTime", kLong) + "," +
+                                               field("expirationTime", kLong) + "," + field("views", kInt) + "," + field("newCap", kInt) +
+                                               "," + field("previousCap", kInt) + "," + field("previousCapType", kInt));
+    return text;
+}
+
+const std::string& targetingOverride() {
+    static const std::string text = record("TargetingOverride", kV10,
+                                           field("ageRange", kInt, "-2") + "," + field("gender", kInt, "-2") + "," +
+                                               field("personas", arrayOf(kInt), "[]"));
+    return text;
+}
+
+const std::string& adRequest() {
+    static const std::string text = record(
+        "AdRequest", kV10,
+        field("apiKey", kString) + "," + field("agentVersion", kString, kNullText) + "," + field("adSpaceName", kString) + "," +
+            field("sessionId", kLong) + "," + field("adReportedIds", arrayOf(adReportedIdV10())) + "," +
+            field("location", location(), kNullText) + "," + field("testDevice", kBoolean, "false") + "," +
+            field("bindings", arrayOf(kInt)) + "," + field("adViewContainer", adViewContainer(), kNullText) + "," +
+            field("locale", kString, kNullText) + "," + field("timezone", kString, kNullText) + "," +
+            field("osVersion", kString, kNullText) + "," + field("devicePlatform", kString, kNullText) + "," +
+            field("testAds", testAds(), kNullText) + "," + field("keywords", mapOf(kString), "[]") + "," +
+            field("refresh", kBoolean, "false") + "," + field("canDoSKAppStore", kBoolean, "false") + "," +
+            field("networkStatus", kInt, "1") + "," + field("frequencyCapInfos", arrayOf(frequencyCapInfo())) + "," +
+            field("adTrackingEnabled", kBoolean) + "," + field("preferredLanguage", kString) + "," + field("bcat", arrayOf(kString)) +
+            "," + field("userAgent", kString, kNullText) + "," + field("targetingOverride", targetingOverride(), "[]") + "," +
+            field("sendConfiguration", kBoolean, "false") + "," + field("origins", arrayOf(kString), "[]") + "," +
+            field("renderTime", kBoolean, "false") + "," + field("clientSideRtbPayload", mapOf(kString), "{}"));
     return text;
 }
 

@@ -7,6 +7,16 @@
 
 namespace VuderuAdProtocolSchemas {
 
+// Ad request, namespace com.vuderu.adServer.networking.protocol.v10; the records it declares
+// inline at their first use are also given alone.
+const std::string& adRequest();
+const std::string& adReportedIdV10();
+const std::string& location();
+const std::string& adViewContainer();
+const std::string& testAds();
+const std::string& frequencyCapInfo();
+const std::string& targetingOverride();
+
 // Ad response, namespace com.vuderu.adServer.networking.protocol.v10.
 const std::string& adResponse();
 const std::string& adUnit();

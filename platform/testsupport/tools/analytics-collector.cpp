@@ -1,16 +1,22 @@
-// A stand-in analytics collector for end-to-end runs.
+// A stand-in analytics collector and ad server for end-to-end runs.
 //
-//   analytics-collector [--https] [--script FILE] FOLDER
+//   analytics-collector [--https] [--script FILE] [--files FOLDER] FOLDER
 //
 // Prints its port on the first line of standard output, writes the body of each request it
-// receives to FOLDER as NNNN.body (0001 first), and answers from the script: one answer a line,
+// receives to FOLDER as NNNN.body (0001 first) and its method, target and headers as
+// NNNN.head, and answers from the script: one answer a line, for "/aas.do" unless the line
+// starts with another path ("/v10/getAds.do", "/postAdLog.do"),
 //   ok                      200 with an empty body
 //   cookies KEY=VALUE ...   200 with a cookie chunk
 //   status CODE [BODY]      that status with that body
+//   ad CODE FILE            that status with the file's bytes and their "fm-checksum"
+//   ad-wrong-checksum CODE FILE, ad-no-checksum CODE FILE
+//                           the same with a wrong checksum, or none
 //   stall                   held until "release" is read on standard input
 //   drop                    a promised body cut short
 //   drop-before-answer      the connection closed without an answer
-// then 200 with an empty body for the rest. With --https the test CA's root certificate is
+// then each path's default (200, empty; on the ad paths with the checksum "0"). GET of other
+// paths serves the files of the --files folder. With --https the test CA's root certificate is
 // written to FOLDER/root.der. It ends at "quit" or at the end of standard input.
 
 #include "platform/testsupport/AnalyticsCollector.h"
@@ -18,6 +24,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -42,6 +49,17 @@ bool parseAnswer(const std::string& line, CollectorAnswer& answer) {
         std::string body;
         std::getline(words >> std::ws, body);
         answer = CollectorAnswer::withStatus(code, body);
+    } else if (kind == "ad" || kind == "ad-wrong-checksum" || kind == "ad-no-checksum") {
+        int code = 0;
+        std::string path;
+        if (!(words >> code >> path)) return false;
+        std::ifstream file(path, std::ios::binary);
+        if (!file) return false;
+        std::ostringstream body;
+        body << file.rdbuf();
+        answer = CollectorAnswer::ad(body.str(), code);
+        if (kind == "ad-wrong-checksum") answer = answer.withChecksum(CollectorAnswer::Checksum::Wrong);
+        if (kind == "ad-no-checksum") answer = answer.withChecksum(CollectorAnswer::Checksum::Absent);
     } else if (kind == "cookies") {
         std::vector<std::pair<std::string, std::string>> cookies;
         std::string item;
@@ -57,6 +75,12 @@ bool parseAnswer(const std::string& line, CollectorAnswer& answer) {
     return true;
 }
 
+std::string head(const LoopbackRequest& request) {
+    std::string text = request.method + " " + request.target + "\n";
+    for (const auto& [name, value] : request.headers) text += name + ": " + value + "\n";
+    return text;
+}
+
 void writeFile(const std::string& path, const std::string& contents) {
     std::ofstream out(path, std::ios::binary);
     out << contents;
@@ -66,25 +90,27 @@ void writeFile(const std::string& path, const std::string& contents) {
 
 int main(int argc, char** argv) {
     bool https = false;
-    std::string scriptPath, folder;
+    std::string scriptPath, folder, files;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         if (argument == "--https") {
             https = true;
         } else if (argument == "--script" && i + 1 < argc) {
             scriptPath = argv[++i];
+        } else if (argument == "--files" && i + 1 < argc) {
+            files = argv[++i];
         } else if (folder.empty()) {
             folder = argument;
         } else {
-            std::cerr << "usage: analytics-collector [--https] [--script FILE] FOLDER\n";
+            std::cerr << "usage: analytics-collector [--https] [--script FILE] [--files FOLDER] FOLDER\n";
             return 2;
         }
     }
     if (folder.empty()) {
-        std::cerr << "usage: analytics-collector [--https] [--script FILE] FOLDER\n";
+        std::cerr << "usage: analytics-collector [--https] [--script FILE] [--files FOLDER] FOLDER\n";
         return 2;
     }
-    std::vector<CollectorAnswer> answers;
+    std::map<std::string, std::vector<CollectorAnswer>> answers;
     if (!scriptPath.empty()) {
         std::ifstream script(scriptPath);
         if (!script) {
@@ -94,17 +120,24 @@ int main(int argc, char** argv) {
         std::string line;
         while (std::getline(script, line)) {
             if (line.empty() || line[0] == '#') continue;
+            std::string path = AnalyticsCollector::kPath;
+            if (line[0] == '/') {
+                auto space = line.find(' ');
+                path = line.substr(0, space);
+                line = space == std::string::npos ? std::string() : line.substr(space + 1);
+            }
             CollectorAnswer answer;
             if (!parseAnswer(line, answer)) {
                 std::cerr << "analytics-collector: bad script line: " << line << "\n";
                 return 2;
             }
-            answers.push_back(answer);
+            answers[path].push_back(answer);
         }
     }
 
     AnalyticsCollector collector(https);
-    collector.script(answers);
+    for (auto& [path, list] : answers) collector.script(path, std::move(list));
+    if (!files.empty()) collector.serveFiles(files);
     if (https) {
         auto root = collector.rootCertificateDER();
         writeFile(folder + "/root.der", std::string(root.begin(), root.end()));
@@ -121,6 +154,8 @@ int main(int argc, char** argv) {
                 char name[32];
                 std::snprintf(name, sizeof name, "/%04zu.body", written + 1);
                 writeFile(folder + name, requests[written].body);
+                std::snprintf(name, sizeof name, "/%04zu.head", written + 1);
+                writeFile(folder + name, head(requests[written]));
             }
         }
     });

@@ -2,6 +2,8 @@
 """The ad protocol as another Avro implementation sees it (Debian's python3-avro), with schemas
 written from the protocol's tables by hand, not taken from the SDK.
 
+  check-request IN            decodes an AdRequest field by field, prints it as JSON (bytes as
+                              hex) and fails unless re-encoding gives the same bytes
   encode-response OUT         writes an AdResponse: three units, a duplicate callback event, an
                               empty payload and a configuration
   check-log-request IN        decodes an SdkLogRequest field by field, prints it as JSON (bytes as
@@ -60,6 +62,40 @@ AD_RESPONSE = {
         field("errors", array("string")),
         field("configuration", [{"type": "record", "name": "Configuration", "fields": [
             field("sdkAssetUrl", "string"), field("cacheSizeMb", "int"), field("maxAssetSizeKb", "int")]}, "null"])]}
+
+def with_default(name, type_, default):
+    return {"name": name, "type": type_, "default": default}
+
+
+ORIENTATION = {"type": "enum", "name": "ScreenOrientationType", "symbols": ["PORTRAIT", "LANDSCAPE", "UNKNOWN"]}
+
+# Defaults that do not match their types are the servers' own; they play no part in the bytes,
+# so they are left out here (this implementation checks them).
+AD_REQUEST = {
+    "type": "record", "name": "AdRequest", "namespace": V10, "fields": [
+        field("apiKey", "string"), field("agentVersion", "string"), field("adSpaceName", "string"),
+        field("sessionId", "long"),
+        field("adReportedIds", array({"type": "record", "name": "AdReportedId", "fields": [
+            field("type", "int"), field("id", "bytes")]})),
+        field("location", {"type": "record", "name": "Location", "fields": [
+            with_default("lat", "float", 0.0), with_default("lon", "float", 0.0)]}),
+        with_default("testDevice", "boolean", False), field("bindings", array("int")),
+        field("adViewContainer", {"type": "record", "name": "AdViewContainer", "fields": [
+            field("viewWidth", "int"), field("viewHeight", "int"), field("screenWidth", "int"), field("screenHeight", "int"),
+            field("density", "float"), field("screenOrientation", ORIENTATION)]}),
+        field("locale", "string"), field("timezone", "string"), field("osVersion", "string"), field("devicePlatform", "string"),
+        field("testAds", {"type": "record", "name": "TestAds", "fields": [field("adspacePlacement", "int")]}),
+        field("keywords", string_map()), field("refresh", "boolean"), field("canDoSKAppStore", "boolean"),
+        field("networkStatus", "int"),
+        field("frequencyCapInfos", array({"type": "record", "name": "FrequencyCapInfo", "fields": [
+            field("idHash", "string"), field("serveTime", "long"), field("expirationTime", "long"), field("views", "int"),
+            field("newCap", "int"), field("previousCap", "int"), field("previousCapType", "int")]})),
+        field("adTrackingEnabled", "boolean"), field("preferredLanguage", "string"), field("bcat", array("string")),
+        field("userAgent", "string"),
+        field("targetingOverride", {"type": "record", "name": "TargetingOverride", "fields": [
+            field("ageRange", "int"), field("gender", "int"), field("personas", array("int"))]}),
+        field("sendConfiguration", "boolean"), field("origins", array("string")), field("renderTime", "boolean"),
+        field("clientSideRtbPayload", string_map())]}
 
 AD_REPORTED_ID = {"type": "record", "name": "AdReportedId", "fields": [field("type", "int"), field("id", "bytes")]}
 
@@ -134,6 +170,19 @@ def check_log_request(path):
     return 0
 
 
+def check_request(path):
+    data = open(path, "rb").read()
+    schema = parse(AD_REQUEST)
+    request = avro.io.DatumReader(schema).read(avro.io.BinaryDecoder(io.BytesIO(data)))
+    if encode(schema, request) != data:
+        print("re-encoding differs", file=sys.stderr)
+        return 1
+    shown = dict(request)
+    shown["adReportedIds"] = [{"type": r["type"], "id": r["id"].hex()} for r in request["adReportedIds"]]
+    print(json.dumps(shown, sort_keys=True))
+    return 0
+
+
 def encode_log_response(path, result, errors):
     with open(path, "wb") as f:
         f.write(encode(parse(SDK_LOG_RESPONSE), {"result": result, "errors": errors}))
@@ -143,6 +192,8 @@ def main(argv):
     if argv[1] == "encode-response":
         encode_response(argv[2])
         return 0
+    if argv[1] == "check-request":
+        return check_request(argv[2])
     if argv[1] == "check-log-request":
         return check_log_request(argv[2])
     if argv[1] == "encode-log-response":
