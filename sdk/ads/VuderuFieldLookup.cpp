@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSLocale.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/NSTimeZone.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/uikit/UIDevice.h"
 #include "sdk/ads/AdLogManager.h"
@@ -12,6 +13,7 @@
 #include "sdk/analytics/VuderuConstants.h"
 #include "sdk/analytics/VuderuGlobalVariableStorage.h"
 #include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuImpl.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <cstdlib>
@@ -57,9 +59,33 @@ std::optional<std::string> identifierText() {
     return text;
 }
 
-// The facts of the analytics core's current session. The core does not keep a current session
-// object yet, so these fields have no value until it does.
-std::optional<std::string> sessionFact(std::int32_t) { return std::nullopt; }
+std::optional<std::string> fixed(double value) { return NSString::stringWithFormat("%f", value); }
+
+// The facts of the analytics core's session owner (its start, location, gender and age setting), and
+// the local time zone.
+std::optional<std::string> sessionFact(std::int32_t field) {
+    using F = VuderuFieldLookup;
+    if (field == F::kTimeZone) return NSTimeZone::localTimeZone()->name();
+    auto owner = VuderuImpl::instance();
+    switch (field) {
+    case F::kSessionId:
+    case F::kSessionOffset: {
+        auto start = owner->startTime();
+        if (!start) return std::nullopt;
+        double started = start->timeIntervalSince1970();
+        return decimal(milliseconds(field == F::kSessionId ? started : PlatformClock::now() - started));
+    }
+    case F::kLatitude: return fixed(owner->latitude());
+    case F::kLongitude: return fixed(owner->longitude());
+    case F::kAccuracy: return fixed(owner->accuracy());
+    case F::kGender: return NSString::stringWithFormat("%d", owner->gender());
+    case F::kAge: {
+        auto age = owner->age();
+        return age ? std::optional(decimal(milliseconds(age->timeIntervalSince1970()))) : std::nullopt;
+    }
+    default: return std::nullopt;
+    }
+}
 
 std::optional<std::string> valueOf(std::int32_t field, const IVuderuAd* ad, const VuderuAdEvent* event) {
     using F = VuderuFieldLookup;

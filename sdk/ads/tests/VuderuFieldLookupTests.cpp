@@ -1,11 +1,14 @@
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/testsupport/ScopedTimeZone.h"
 #include "sdk/ads/AdLogManager.h"
 #include "sdk/ads/VuderuAdProperties.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/ads/VuderuFieldLookup.h"
 #include "sdk/ads/tests/DynamicFakes.h"
 #include "sdk/analytics/VuderuGlobalVariableStorage.h"
+#include "sdk/analytics/VuderuImpl.h"
+#include "sdk/analytics/tests/VuderuSenderFixture.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <gtest/gtest.h>
@@ -126,4 +129,29 @@ TEST_F(FieldLookupTest, PlainFacts) {
     std::set<std::string> randoms;
     for (int i = 0; i < 4; ++i) randoms.insert(*Lookup::getStringValueForFieldEncodeForUrl("rand", false));
     EXPECT_GT(randoms.size(), 1u);
+}
+
+TEST_F(FieldLookupTest, SessionFactsComeFromTheSessionOwner) {
+    ScopedTimeZone zone("Europe/Paris");
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("tz", false), "Europe/Paris");
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("tz", true), "Europe%2FParis");
+
+    PlatformClock::setManual(1767225600.0);
+    auto owner = VuderuImpl::instance();
+    owner->setupForApiKey("FIELDKEY");
+    // The owner's location is zero until it is told one, and it has no age setting.
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("lat", false), "0.000000");
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("a", false), std::nullopt);
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("sid", false), "1767225600000");
+    PlatformClock::advance(2.5);
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("so", false), "2500");
+    owner->setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(1.5, -2.25, 5, 10);
+    EXPECT_NE(owner->latitude(), 0.0);
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("lat", false), NSString::stringWithFormat("%f", owner->latitude()));
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("lon", false), NSString::stringWithFormat("%f", owner->longitude()));
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("acc", false), NSString::stringWithFormat("%f", owner->accuracy()));
+    EXPECT_EQ(Lookup::getStringValueForFieldEncodeForUrl("g", false), NSString::stringWithFormat("%d", owner->gender()));
+
+    sender_fixture::endLaunch();
+    PlatformClock::setAutomatic();
 }
