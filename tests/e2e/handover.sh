@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Files handed to the app, as AirDrop does: into the inbox, then saved into the app folder with
+# "File saved" on a green bar; the file handed over stays as it was on this machine. A name clash
+# flashes "Unable to save file"; a missing file or a folder is refused. A hand-over at launch is
+# saved before the first command.
+set -euo pipefail
+tandrel="$1"
+work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+device="$work/device"
+mkdir -p "$device/var/mobile/Documents" "$device/tmp" "$device/Applications"
+printf 'holiday pictures' > "$work/photos.zip"
+printf 'minutes' > "$work/minutes.txt"
+mkdir "$work/folder"
+
+cat > "$work/script" <<SCRIPT
+screen
+wait 1
+wait 1
+wait 1
+wait 1
+wait 1
+handover $work/photos.zip
+wait 0.3
+wait 0.5
+pixel 300,30
+wait 1
+wait 1
+wait 1
+wait 1
+wait 1
+handover $work/photos.zip
+wait 0.3
+wait 0.5
+pixel 300,30
+wait 1
+wait 1
+wait 1
+wait 1
+wait 1
+handover /no/such/file
+handover $work/folder
+SCRIPT
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+"$tandrel" --device "$device" --handover "$work/minutes.txt" --script "$work/script" > "$work/out" 2> "$work/err"
+cat "$work/out"
+expect() { grep -qF -- "$1" "$work/out" || fail "the output never shows: $1"; }
+
+# At launch: saved before the first command, and flashed.
+sed '/^> handover/,$d' "$work/out" | grep -qF 'progress: "File saved"' || fail "the launch hand-over did not flash"
+[ "$(cat "$device/var/mobile/Tandrel/minutes.txt")" = "minutes" ] || fail "the launch hand-over was not saved"
+# The first hand-over: saved, the inbox copy gone, the bar green.
+expect 'progress: "File saved"'
+expect "300,30: 0 255 0 255"
+[ "$(ls -A "$device/var/mobile/Documents/Inbox")" = "photos.zip" ] || fail "the inbox holds more than the clashing copy"
+[ "$(cat "$device/var/mobile/Tandrel/photos.zip")" = "holiday pictures" ] || fail "the file was not saved"
+# The second of the same name clashes: red, and its inbox copy (a free name) is kept.
+expect 'progress: "Unable to save file"'
+expect "300,30: 255 0 0 255"
+[ -f "$device/var/mobile/Documents/Inbox/photos.zip" ] || fail "the clashing inbox copy was removed"
+[ "$(cat "$work/photos.zip")" = "holiday pictures" ] || fail "the file of this machine changed"
+[ "$(cat "$work/minutes.txt")" = "minutes" ] || fail "the launch file of this machine changed"
+expect "error: cannot read /no/such/file: No such file or directory"
+expect "error: $work/folder is not a file (only files can be handed over)"
+[ ! -e "$device/var/mobile/Documents/Inbox/folder" ] || fail "a folder was handed over"
+
+# A missing file at launch is refused before the app starts.
+if "$tandrel" --device "$device" --handover /no/such/file --script /dev/null > "$work/out2" 2> "$work/err2"; then
+    fail "a missing file at launch was accepted"
+fi
+grep -qF "tandrel: cannot read /no/such/file" "$work/err2" || fail "no clear error for a missing file at launch"
+echo "handover: ok"
