@@ -1,6 +1,7 @@
 #include "app/TDBrowser.h"
 
 #include "app/TDAirDropSheet.h"
+#include "app/TDFolderListing.h"
 #include "sdk/analytics/Vuderu.h"
 #include "app/TDImageScaling.h"
 #include "app/support/TKZipArchive.h"
@@ -12,12 +13,9 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITabBarController.h"
 
-#include <algorithm>
-#include <unordered_set>
 
 namespace {
 constexpr const char* kCellIdentifier = "Cell";
-constexpr const char* kRecycleBinName = "$RECYCLE.BIN";
 constexpr const char* kZipFolder = "/tmp";
 constexpr const char* kFooterCredit = "Tandrel — made with care for jailbroken devices";
 
@@ -38,21 +36,11 @@ std::shared_ptr<TDBrowser> TDBrowser::initWithPath(const std::string& path) {
 
 void TDBrowser::readListing() {
     setTitle(NSString::lastPathComponent(path_));
-    hiddenFiles_.clear();
-    NSErrorPtr error;
-    auto contents = NSFileManager::defaultManager()->contentsOfDirectoryAtPath(path_, &error);
-    files_ = contents ? std::move(*contents) : std::vector<std::string>{};
-    for (auto& name : files_) {
-        if (NSString::hasPrefix(name, ".")) {
-            NSLog("Removed %@ from array", name);
-            hiddenFiles_.push_back(name);
-        }
-    }
-    // One pass over the names with a set, so a folder of many hidden names costs no more than its listing.
-    std::unordered_set<std::string> hidden(hiddenFiles_.begin(), hiddenFiles_.end());
-    std::erase_if(files_, [&](const std::string& name) { return hidden.count(name) > 0 || name == kRecycleBinName; });
-    if (!contents) {
-        NSLog("ERROR: %@", error);
+    auto listing = TDReadFolderListing(path_);
+    files_ = std::move(listing.files);
+    hiddenFiles_ = std::move(listing.hiddenFiles);
+    if (!listing.readable) {
+        NSLog("ERROR: %@", listing.error);
         for (auto& fallback : kListingFallbacks)
             if (path_ == fallback.path) files_ = {fallback.entry};
     }
