@@ -1,7 +1,11 @@
 #include "app/TDBrowser.h"
 
 #include "app/TDAirDropSheet.h"
+#include "app/TDAppDelegate.h"
 #include "app/TDFolderListing.h"
+#include "app/TDReceived.h"
+#include "app/support/UIColor+Color.h"
+#include "platform/uikit/UIDevice.h"
 #include "sdk/analytics/Vuderu.h"
 #include "app/TDImageScaling.h"
 #include "app/support/TKZipArchive.h"
@@ -66,8 +70,10 @@ void TDBrowser::viewDidLoad() {
     tableViewFooter_->setTextColor(UIColor::darkGrayColor());
     table->setTableFooterView(tableViewFooter_);
 
-    // The received-files button takes the navigation bar's right side once the received-files
-    // list and its popover are part of the app.
+    auto receivedImage = imageWithImageScaledToSize(UIImage::imageNamed("received"), CGSizeMake(kReceivedButtonSide, kReceivedButtonSide));
+    navigationItem()->setRightBarButtonItem(UIBarButtonItem::initWithImage(
+        receivedImage, UIBarButtonItemStyleBordered, self<TDBrowser>(),
+        [](NSObject& target, UIBarButtonItem&) { static_cast<TDBrowser&>(target).showReceivedFiles(); }));
 }
 
 void TDBrowser::viewDidAppear(bool animated) {
@@ -177,6 +183,20 @@ void TDBrowser::presentAirDropSheetForPath(const std::string& path, std::functio
     auto sheet = TDAirDropSheet::sheetForFileAtPath(path);
     Vuderu::logEvent(Value("File sent through AirDrop"));
     if (auto tabs = tabBarController()) tabs->presentViewControllerAnimatedCompletion(sheet, true, std::move(completion));
+}
+
+void TDBrowser::showReceivedFiles() {
+    auto content = UINavigationController::initWithRootViewController(TDReceived::initWithPath(TDAppFolderPath));
+    content->navigationBar()->setBarTintColor(UIColor_Color::colorWithR255G255B255A255(42, 42, 42, 255));
+    importedFiles_ = PVPopoverController::initWithContentViewController(content);
+    // Anchored in the Files tab's navigation view, under the bar button.
+    auto nav = navigationController();
+    auto inView = nav ? nav->view() : view();
+    bool pad = NSString::hasPrefix(UIDevice::currentDevice()->model(), "iPad");
+    CGFloat x = view()->bounds().size.width - (pad ? kPopoverAnchorInsetPad : kPopoverAnchorInset);
+    importedFiles_->presentPopoverFromRectInViewPermittedArrowDirectionsAnimatedOptions(
+        CGRectMake(x, 0, kPopoverAnchorSide, kPopoverAnchorSide), inView, PVPopoverArrowDirectionUp, true,
+        PVPopoverAnimationOptionFadeWithScale);
 }
 
 UIImagePtr TDBrowser::imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const {

@@ -2,7 +2,8 @@
 # Files handed to the app, as AirDrop does: into the inbox, then saved into the app folder with
 # "File saved" on a green bar; the file handed over stays as it was on this machine. A name clash
 # flashes "Unable to save file"; a missing file or a folder is refused. A hand-over at launch is
-# saved before the first command.
+# saved before the first command. The Files screen's "received" button lists the saved files in
+# a popover, where Edit and a swipe delete them.
 set -euo pipefail
 tandrel="$1"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
@@ -40,6 +41,9 @@ wait 1
 wait 1
 handover /no/such/file
 handover $work/folder
+tap received
+tap Edit
+delete 0
 SCRIPT
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
@@ -55,7 +59,7 @@ sed '/^> handover/,$d' "$work/out" | grep -qF 'progress: "File saved"' || fail "
 expect 'progress: "File saved"'
 expect "300,30: 0 255 0 255"
 [ "$(ls -A "$device/var/mobile/Documents/Inbox")" = "photos.zip" ] || fail "the inbox holds more than the clashing copy"
-[ "$(cat "$device/var/mobile/Tandrel/photos.zip")" = "holiday pictures" ] || fail "the file was not saved"
+expect "  0: photos.zip"
 # The second of the same name clashes: red, and its inbox copy (a free name) is kept.
 expect 'progress: "Unable to save file"'
 expect "300,30: 255 0 0 255"
@@ -71,4 +75,9 @@ if "$tandrel" --device "$device" --handover /no/such/file --script /dev/null > "
     fail "a missing file at launch was accepted"
 fi
 grep -qF "tandrel: cannot read /no/such/file" "$work/err2" || fail "no clear error for a missing file at launch"
+# The received files in the popover: listed, and deleted from the disk through Edit.
+expect 'nav: "Received Files" | right: [Edit]'
+expect "  1: minutes.txt"
+expect 'nav: "Received Files" | right: [Done]'
+[ ! -e "$device/var/mobile/Tandrel/photos.zip" ] || fail "the deleted received file is still there"
 echo "handover: ok"
