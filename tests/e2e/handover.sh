@@ -80,4 +80,12 @@ expect 'nav: "Received Files" | right: [Edit]'
 expect "  1: minutes.txt"
 expect 'nav: "Received Files" | right: [Done]'
 [ ! -e "$device/var/mobile/Tandrel/photos.zip" ] || fail "the deleted received file is still there"
+# A URL at launch reaches the app with its sender; --source names another.
+"$tandrel" --device "$device" --open "tandrel://www.youtube.com/watch?v=abc" --script /dev/null > "$work/out3" 2> "$work/err3"
+grep -qF "URL: tandrel://www.youtube.com/watch?v=abc" "$work/err3" || fail "the URL given at launch never reached the app"
+grep -qF "Source: com.apple.mobilesafari" "$work/err3" || fail "the launch URL's default sender is wrong"
+printf 'more' > "$work/more.txt"
+"$tandrel" --device "$device" --handover "$work/more.txt" --source com.example.mail --script /dev/null > "$work/out4" 2> "$work/err4"
+grep -qF "Source: com.example.mail" "$work/err4" || fail "--source did not name the sender"
+[ "$(cat "$device/var/mobile/Tandrel/more.txt")" = "more" ] || fail "the second launch hand-over was not saved"
 echo "handover: ok"
