@@ -42,6 +42,7 @@ wait 1
 handover /no/such/file
 handover $work/folder
 tap received
+wait 1
 tap Edit
 delete 0
 SCRIPT
