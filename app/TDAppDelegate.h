@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // The folder the first Files screen shows.
@@ -20,6 +21,10 @@ extern const std::string startingPath; // "/"
 extern const std::string TDAppFolderPath; // "/var/mobile/Tandrel"
 // The key the analytics service issued for the app.
 extern const std::string TDAnalyticsApplicationKey;
+// Where the system puts the files it hands to the app.
+extern const std::string TDInboxPath; // "/var/mobile/Documents/Inbox"
+// The outside audio-import library; with it a received song may be passed on.
+extern const std::string TDBridgeImportLibraryPath;
 
 class TDAppDelegate : public UIResponder, public UIApplicationDelegate, public UIAlertViewDelegate, public CLLocationManagerDelegate {
 public:
@@ -45,6 +50,13 @@ public:
     // has offered the update (state 2) or installed it (state 3).
     void handleUpdateStateVersion(std::int32_t state, const VTVersionPtr& version);
 
+    // A URL the system hands over: a file (AirDrop, another app's document) is saved into the app
+    // folder; a video page's address is a Clipvane request. True when the URL was handled.
+    std::optional<bool> applicationOpenURLSourceApplicationAnnotation(UIApplication& application, const NSURLPtr& url,
+                                                                      const std::string& sourceApplication,
+                                                                      const Value& annotation) override;
+    const std::string& musicFilePath() const { return musicFilePath_; }
+
     // The alerts the delegate shows are told apart by the clicked button's title.
     void alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) override;
     // The "Update" button of any of them: the package manager's page of the app.
@@ -60,6 +72,10 @@ private:
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UITabBarController> tabBarController_;
+    bool saveReceivedFile(const NSURLPtr& url);
+    void offerImportOfSong(const std::string& path);
+
     std::string alertBtnTitle_;
+    std::string musicFilePath_;
     std::shared_ptr<CLLocationManager> locationManager_;
 };

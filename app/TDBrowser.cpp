@@ -1,6 +1,11 @@
 #include "app/TDBrowser.h"
 
 #include "app/TDAirDropSheet.h"
+#include "app/TDAppDelegate.h"
+#include "app/TDFolderListing.h"
+#include "app/TDReceived.h"
+#include "app/support/UIColor+Color.h"
+#include "platform/uikit/UIDevice.h"
 #include "sdk/analytics/Vuderu.h"
 #include "app/TDImageScaling.h"
 #include "app/support/TKZipArchive.h"
@@ -12,12 +17,9 @@
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UITabBarController.h"
 
-#include <algorithm>
-#include <unordered_set>
 
 namespace {
 constexpr const char* kCellIdentifier = "Cell";
-constexpr const char* kRecycleBinName = "$RECYCLE.BIN";
 constexpr const char* kZipFolder = "/tmp";
 constexpr const char* kFooterCredit = "Tandrel — made with care for jailbroken devices";
 
@@ -38,21 +40,11 @@ std::shared_ptr<TDBrowser> TDBrowser::initWithPath(const std::string& path) {
 
 void TDBrowser::readListing() {
     setTitle(NSString::lastPathComponent(path_));
-    hiddenFiles_.clear();
-    NSErrorPtr error;
-    auto contents = NSFileManager::defaultManager()->contentsOfDirectoryAtPath(path_, &error);
-    files_ = contents ? std::move(*contents) : std::vector<std::string>{};
-    for (auto& name : files_) {
-        if (NSString::hasPrefix(name, ".")) {
-            NSLog("Removed %@ from array", name);
-            hiddenFiles_.push_back(name);
-        }
-    }
-    // One pass over the names with a set, so a folder of many hidden names costs no more than its listing.
-    std::unordered_set<std::string> hidden(hiddenFiles_.begin(), hiddenFiles_.end());
-    std::erase_if(files_, [&](const std::string& name) { return hidden.count(name) > 0 || name == kRecycleBinName; });
-    if (!contents) {
-        NSLog("ERROR: %@", error);
+    auto listing = TDReadFolderListing(path_);
+    files_ = std::move(listing.files);
+    hiddenFiles_ = std::move(listing.hiddenFiles);
+    if (!listing.readable) {
+        NSLog("ERROR: %@", listing.error);
         for (auto& fallback : kListingFallbacks)
             if (path_ == fallback.path) files_ = {fallback.entry};
     }
@@ -78,8 +70,10 @@ void TDBrowser::viewDidLoad() {
     tableViewFooter_->setTextColor(UIColor::darkGrayColor());
     table->setTableFooterView(tableViewFooter_);
 
-    // The received-files button takes the navigation bar's right side once the received-files
-    // list and its popover are part of the app.
+    auto receivedImage = imageWithImageScaledToSize(UIImage::imageNamed("received"), CGSizeMake(kReceivedButtonSide, kReceivedButtonSide));
+    navigationItem()->setRightBarButtonItem(UIBarButtonItem::initWithImage(
+        receivedImage, UIBarButtonItemStyleBordered, self<TDBrowser>(),
+        [](NSObject& target, UIBarButtonItem&) { static_cast<TDBrowser&>(target).showReceivedFiles(); }));
 }
 
 void TDBrowser::viewDidAppear(bool animated) {
@@ -189,6 +183,20 @@ void TDBrowser::presentAirDropSheetForPath(const std::string& path, std::functio
     auto sheet = TDAirDropSheet::sheetForFileAtPath(path);
     Vuderu::logEvent(Value("File sent through AirDrop"));
     if (auto tabs = tabBarController()) tabs->presentViewControllerAnimatedCompletion(sheet, true, std::move(completion));
+}
+
+void TDBrowser::showReceivedFiles() {
+    auto content = UINavigationController::initWithRootViewController(TDReceived::initWithPath(TDAppFolderPath));
+    content->navigationBar()->setBarTintColor(UIColor_Color::colorWithR255G255B255A255(42, 42, 42, 255));
+    importedFiles_ = PVPopoverController::initWithContentViewController(content);
+    // Anchored in the Files tab's navigation view, under the bar button.
+    auto nav = navigationController();
+    auto inView = nav ? nav->view() : view();
+    bool pad = NSString::hasPrefix(UIDevice::currentDevice()->model(), "iPad");
+    CGFloat x = view()->bounds().size.width - (pad ? kPopoverAnchorInsetPad : kPopoverAnchorInset);
+    importedFiles_->presentPopoverFromRectInViewPermittedArrowDirectionsAnimatedOptions(
+        CGRectMake(x, 0, kPopoverAnchorSide, kPopoverAnchorSide), inView, PVPopoverArrowDirectionUp, true,
+        PVPopoverAnimationOptionFadeWithScale);
 }
 
 UIImagePtr TDBrowser::imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const {

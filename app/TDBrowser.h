@@ -3,6 +3,7 @@
 // another browser; a file's row, or its send button, offers the file through the AirDrop-only
 // sheet; a folder's zip button packs it into "/tmp/<name>.zip" and offers that; a swipe deletes.
 
+#include "controls/popover/PVPopoverController.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIRefreshControl.h"
 #include "platform/uikit/UITableViewController.h"
@@ -51,6 +52,16 @@ public:
     // Pull-to-refresh redraws the rows; the listing is not read again.
     void refreshTriggered(UIRefreshControl& sender);
 
+    // The app folder's received files in a popover under the bar button.
+    void showReceivedFiles();
+    const std::shared_ptr<PVPopoverController>& importedFiles() const { return importedFiles_; }
+
+    // The received-files button's image side and the popover anchor's distance from the right edge.
+    static constexpr CGFloat kReceivedButtonSide = 29;
+    static constexpr CGFloat kPopoverAnchorInset = 55;
+    static constexpr CGFloat kPopoverAnchorInsetPad = 60;
+    static constexpr CGFloat kPopoverAnchorSide = 50;
+
     UIImagePtr imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const;
 
 private:
@@ -63,4 +74,6 @@ private:
     std::vector<std::string> files_;
     std::vector<std::string> hiddenFiles_;
     std::shared_ptr<UILabel> tableViewFooter_;
+    // Kept while shown, until the next showing replaces it.
+    std::shared_ptr<PVPopoverController> importedFiles_;
 };

@@ -1,6 +1,7 @@
 #include "app/TDAirDropSheet.h"
 #include "app/TDAppDelegate.h"
 #include "app/TDBrowser.h"
+#include "app/TDReceived.h"
 #include "app/support/TDSites.h"
 #include "app/support/VTVersionTracker.h"
 #include "platform/device/Driver.h"
@@ -334,3 +335,36 @@ TEST_F(BrowserTest, AnExistingAppFolderIsLeftUntouched) {
     launch();
     EXPECT_EQ(readFile("/var/mobile/Tandrel/received.txt"), "kept");
 }
+
+namespace {
+TEST_F(BrowserTest, TheReceivedButtonShowsTheAppFolderInAPopoverUnderIt) {
+    writeFile("/var/mobile/Tandrel/notes.txt", "notes");
+    auto browser = open("/var/mobile");
+    auto button = browser->navigationItem()->rightBarButtonItem();
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->style(), UIBarButtonItemStyleBordered);
+    EXPECT_TRUE(driver_.tap("received")) << driver_.lastError();
+    driver_.drain();
+
+    auto popover = browser->importedFiles();
+    ASSERT_NE(popover, nullptr);
+    EXPECT_TRUE(popover->isPopoverVisible());
+    EXPECT_EQ(popover->backgroundView()->arrowDirection(), PVPopoverArrowDirectionUp);
+    auto content = std::dynamic_pointer_cast<UINavigationController>(popover->contentViewController());
+    ASSERT_NE(content, nullptr);
+    auto tint = content->navigationBar()->barTintColor();
+    ASSERT_NE(tint, nullptr);
+    EXPECT_NEAR(tint->red() * 255, 42, 0.01);
+    auto list = std::dynamic_pointer_cast<TDReceived>(content->topViewController());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->path(), "/var/mobile/Tandrel");
+    EXPECT_EQ(list->files(), std::vector<std::string>{"notes.txt"});
+
+    // Each showing makes a new popover, which replaces the one kept before.
+    popover->dismissPopoverAnimatedOptions(false, 0);
+    driver_.drain();
+    browser->showReceivedFiles();
+    driver_.drain();
+    EXPECT_NE(browser->importedFiles(), popover);
+}
+} // namespace

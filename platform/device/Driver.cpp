@@ -1,5 +1,6 @@
 #include "platform/device/Driver.h"
 
+#include "platform/device/HandOver.h"
 #include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSRunLoop.h"
@@ -109,6 +110,14 @@ const std::vector<Driver::Command>& Driver::commands() {
          [](Driver& d, const std::string& argument) {
              auto parts = NSString::componentsSeparatedByString(argument, " ");
              return d.openURL(parts[0], parts.size() > 1 ? parts[1] : kDefaultSourceApplication);
+         }},
+        {"handover", "PATH [SOURCE]", "hand the app a file of this machine, as AirDrop does (into its inbox, then opened)",
+         A::Text, "",
+         [](Driver& d, const std::string& argument) {
+             auto parts = NSString::componentsSeparatedByString(argument, " ");
+             std::string error;
+             if (!HandOver::handOverFile(parts[0], parts.size() > 1 ? parts[1] : HandOver::kAirDropSource, error)) return d.fail(error);
+             return true;
          }},
         {"press", "TITLE", "press an alert's button", A::OptionalText, "no alert on screen"},
         {"airdrop", "", "send what the activity sheet offers through AirDrop", A::None, "no activity sheet on screen"},

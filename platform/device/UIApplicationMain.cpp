@@ -1,9 +1,11 @@
 #include "platform/device/UIApplicationMain.h"
 
 #include "platform/device/Driver.h"
+#include "platform/device/HandOver.h"
 #include "platform/device/SampleDevice.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSURL.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/uikit/UIApplication.h"
@@ -23,11 +25,19 @@ constexpr std::size_t kReadChunk = 4096;
 // How long one wait of the main loop lasts when nothing happens; anything that happens ends it.
 constexpr double kIdleWaitSeconds = 1.0;
 constexpr mode_t kDeviceFolderMode = 0755;
+// The sender of a URL opened at launch without one: the browser, as for a bookmarklet.
+constexpr const char* kDefaultURLSource = "com.apple.mobilesafari";
+constexpr const char* UIApplicationLaunchOptionsURLKey = "UIApplicationLaunchOptionsURLKey";
+constexpr const char* UIApplicationLaunchOptionsSourceApplicationKey = "UIApplicationLaunchOptionsSourceApplicationKey";
 
 struct Options {
     std::string device;
     std::string script;
     std::string model;
+    // A launch by a hand-over: a file of this machine put into the app's inbox, or a URL.
+    std::string handover;
+    std::string openURL;
+    std::string source;
     bool sample = false;
     bool help = false;
     std::string error;
@@ -44,10 +54,15 @@ Options parse(int argc, char** argv) {
         if (a == "--device") value(o.device);
         else if (a == "--script") value(o.script);
         else if (a == "--model") value(o.model);
+        else if (a == "--handover") value(o.handover);
+        else if (a == "--open") value(o.openURL);
+        else if (a == "--source") value(o.source);
         else if (a == "--sample") o.sample = true;
         else if (a == "--help" || a == "-h") o.help = true;
         else o.error = "unknown option " + a;
     }
+    if (!o.handover.empty() && !o.openURL.empty()) o.error = "--handover and --open cannot go together";
+    if (!o.source.empty() && o.handover.empty() && o.openURL.empty()) o.error = "--source goes with --handover or --open";
     if (!o.model.empty() && o.model != "iPhone" && o.model != "iPad") o.error = "--model is iPhone or iPad";
     return o;
 }
@@ -84,6 +99,28 @@ std::string deviceFolder(const Options& options) {
         return "";
     }
     return given;
+}
+
+struct LaunchURL {
+    NSURLPtr url;
+    std::string source;
+    std::string error;
+};
+
+// The URL a hand-over at launch opens the app with; a file is first copied into the inbox.
+LaunchURL launchURLFor(const Options& options) {
+    LaunchURL launch;
+    if (!options.handover.empty()) {
+        auto copy = HandOver::copyIntoInbox(options.handover, launch.error);
+        if (!copy) return launch;
+        launch.url = NSURL::fileURLWithPath(*copy);
+        launch.source = options.source.empty() ? HandOver::kAirDropSource : options.source;
+    } else if (!options.openURL.empty()) {
+        launch.url = NSURL::URLWithString(options.openURL);
+        if (!launch.url) launch.error = "not a URL: " + options.openURL;
+        launch.source = options.source.empty() ? kDefaultURLSource : options.source;
+    }
+    return launch;
 }
 
 // Runs one command and prints what it says and the screen after it; false when it quits.
@@ -170,7 +207,8 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     auto options = parse(argc, argv);
     if (options.help || !options.error.empty()) {
         if (!options.error.empty()) std::cerr << "tandrel: " << options.error << "\n";
-        std::cerr << "usage: tandrel [--device DIR] [--sample] [--model iPhone|iPad] [--script FILE]\n" << Driver::help();
+        std::cerr << "usage: tandrel [--device DIR] [--sample] [--model iPhone|iPad] [--script FILE]\n"
+                     "               [--handover PATH | --open URL] [--source ID]\n" << Driver::help();
         return options.error.empty() ? 0 : 2;
     }
     std::string root = deviceFolder(options);
@@ -189,7 +227,19 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
         return 1;
     }
     application->setDelegate(delegate);
-    delegate->applicationDidFinishLaunchingWithOptions(*application, Value());
+    auto launchURL = launchURLFor(options);
+    if (!launchURL.error.empty()) {
+        std::cerr << "tandrel: " << launchURL.error << "\n";
+        return 1;
+    }
+    // The app opened by a hand-over is told so at launch, and then handed the URL.
+    Value launchOptions;
+    if (launchURL.url) {
+        launchOptions = Value(Value::Dictionary{{UIApplicationLaunchOptionsURLKey, Value(launchURL.url->absoluteString())},
+                                                {UIApplicationLaunchOptionsSourceApplicationKey, Value(launchURL.source)}});
+    }
+    bool launched = delegate->applicationDidFinishLaunchingWithOptions(*application, launchOptions);
+    if (launched && launchURL.url) application->handleOpenURL(launchURL.url, launchURL.source);
     UIApplicationDidFinishLaunchingBecomeActive();
 
     Driver driver;

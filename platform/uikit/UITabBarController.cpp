@@ -83,6 +83,11 @@ void UITabBarController::tabBarDidSelectItemAtIndex(std::size_t index) {
 
 void UITabBarController::describeToScreen(UIScreenDescription& screen) {
     screen.describeViewController(selectedViewController());
+    // Views the app laid over the tabs (a progress bar) speak too; the tab bar is described below.
+    if (isViewLoaded()) {
+        for (const auto& view : view()->subviews())
+            if (view != tabBar_ && !view->viewController()) screen.describeView(view);
+    }
     auto& items = tabBar_->items();
     std::string line = "tabs:";
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -1,0 +1,139 @@
+#include "app/TDAppDelegate.h"
+#include "controls/progress/PBProgressIndicator.h"
+#include "platform/foundation/NSURL.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/RunLoopSupport.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIViewController.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace {
+namespace fs = std::filesystem;
+
+const std::string kInbox = "/var/mobile/Documents/Inbox";
+const std::string kAppFolder = "/var/mobile/Tandrel";
+const std::string kBridgeLibrary = "/Library/MobileSubstrate/DynamicLibraries/BridgeImport.dylib";
+
+class HandOverTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        UIApplication::sharedApplication()->reset();
+        clock_.emplace();
+        window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
+        window_->setRootViewController(std::make_shared<UIViewController>());
+        window_->makeKeyAndVisible();
+        delegate_ = std::make_shared<TDAppDelegate>();
+        UIApplication::sharedApplication()->setDelegate(delegate_);
+        // Made now, over this test's window.
+        PBProgressIndicator::sharedIndicator();
+    }
+    void TearDown() override {
+        clock_.reset();
+        UIApplication::sharedApplication()->reset();
+        DeviceTest::TearDown();
+    }
+
+    // Back to an empty inbox and app folder, with no flash under way and no alert on screen.
+    void freshFolders() {
+        // The flash's steps are each timed from the one before.
+        for (int second = 0; second < 5; ++second) clock_->advance(1);
+        fs::remove_all(host(kInbox));
+        fs::remove_all(host(kAppFolder));
+        makeDirectory(kInbox);
+        makeDirectory(kAppFolder);
+        UIApplication::sharedApplication()->reset();
+        UIApplication::sharedApplication()->setDelegate(delegate_);
+        log_->clear();
+    }
+    bool exists(const std::string& devicePath) const { return fs::exists(host(devicePath)); }
+    std::shared_ptr<UIAlertView> alertTitled(const std::string& title) const {
+        for (const auto& alert : UIApplication::sharedApplication()->visibleAlerts())
+            if (alert->title() == title) return alert;
+        return nullptr;
+    }
+
+    std::optional<ManualClock> clock_;
+    std::shared_ptr<UIWindow> window_;
+    std::shared_ptr<TDAppDelegate> delegate_;
+};
+
+TEST_F(HandOverTest, FilesAreSavedIntoTheAppFolderAndOnlyTheInboxCopyIsRemoved) {
+    struct Case {
+        const char* name;
+        std::string handedPath;     // the file URL's path
+        bool writeHanded;           // the handed-over file exists
+        bool nameTaken;             // the app folder already holds that name
+        bool library;               // the import library is installed
+        bool handled;
+        const char* flash;          // the bar's message 0.8 s on, or null for no flash
+        bool handedKept;
+        bool importOffered;
+    };
+    const Case cases[] = {
+        {"new name from the inbox", kInbox + "/report.pdf", true, false, false, true, "File saved", false, false},
+        {"taken name", kInbox + "/report.pdf", true, true, false, false, "Unable to save file", true, false},
+        {"missing file", kInbox + "/gone.pdf", false, false, false, false, nullptr, false, false},
+        {"file outside the inbox", "/var/mobile/Media/notes.txt", true, false, false, true, "File saved", true, false},
+        {"inbox path leading out of it", kInbox + "/../keep.txt", true, false, false, true, "File saved", true, false},
+        {"a file named like a video page", kInbox + "/youtube.mp4", true, false, false, true, "File saved", false, false},
+        {"song with the import library", kInbox + "/song.m4a", true, false, true, true, "File saved", false, true},
+        {"song with an upper-case extension", kInbox + "/song.M4A", true, false, true, true, "File saved", false, false},
+        {"song without the import library", kInbox + "/song.m4a", true, false, false, true, "File saved", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        freshFolders();
+        fs::remove(host(kBridgeLibrary));
+        if (c.library) writeFile(kBridgeLibrary, "library");
+        const std::string name = fs::path(c.handedPath).filename();
+        const std::string saved = kAppFolder + "/" + name;
+        if (c.writeHanded) writeFile(c.handedPath, "handed over");
+        if (c.nameTaken) writeFile(saved, "already here");
+
+        bool handled = UIApplication::sharedApplication()->handleOpenURL(NSURL::fileURLWithPath(c.handedPath), "com.apple.sharingd");
+        EXPECT_EQ(handled, c.handled);
+        EXPECT_TRUE(log_->contains("Source: com.apple.sharingd"));
+        if (!c.flash) {
+            EXPECT_FALSE(PBProgressIndicator::sharedIndicator()->isFlashing());
+            EXPECT_FALSE(exists(saved));
+            continue;
+        }
+        // The flash starts 0.3 s on and shows its message half a second later.
+        clock_->advance(0.3 + 1e-6);
+        clock_->advance(0.5 + 1e-6);
+        EXPECT_EQ(PBProgressIndicator::sharedIndicator()->titleLabel()->text(), c.flash);
+        EXPECT_EQ(exists(c.handedPath), c.handedKept);
+        if (c.writeHanded && c.handedKept) {
+            EXPECT_EQ(readFile(c.handedPath), "handed over");
+        }
+        ASSERT_TRUE(exists(saved));
+        EXPECT_EQ(readFile(saved), c.nameTaken ? "already here" : "handed over");
+
+        auto alert = alertTitled("Tandrel");
+        EXPECT_EQ(alert != nullptr, c.importOffered);
+        if (alert) {
+            EXPECT_EQ(alert->message(), "Audio file detected\nWhat would you like to do?");
+            EXPECT_EQ(alert->buttonTitleAtIndex(alert->cancelButtonIndex()), "Save");
+            EXPECT_EQ(alert->buttonTitleAtIndex(alert->firstOtherButtonIndex()), "Import");
+            EXPECT_EQ(alert->delegate(), delegate_);
+            EXPECT_EQ(delegate_->musicFilePath(), saved);
+            EXPECT_TRUE(log_->contains("Bridge detected"));
+        }
+        bool song = name == "song.m4a";
+        EXPECT_EQ(log_->contains("Bridge not installed, ignoring..."), song && !c.library);
+    }
+}
+
+TEST_F(HandOverTest, OtherURLsAreNotSavedEvenWhenTheyNameAVideoPage) {
+    freshFolders();
+    writeFile(kInbox + "/x", "x");
+    EXPECT_FALSE(UIApplication::sharedApplication()->handleOpenURL(NSURL::URLWithString("tandrel://www.youtube.com/watch?v=abc"),
+                                                                   "com.apple.mobilesafari"));
+    EXPECT_FALSE(PBProgressIndicator::sharedIndicator()->isFlashing());
+    EXPECT_TRUE(exists(kInbox + "/x"));
+}
+} // namespace
