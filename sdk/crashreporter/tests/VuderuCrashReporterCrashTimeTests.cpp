@@ -18,7 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Counts the heap allocations of the whole process while `counting` is set. The C library's own
 // allocator does the work.
 extern "C" void* __libc_malloc(size_t);
@@ -128,7 +128,7 @@ TEST_F(VuderuCrashReporterCrashTimeTest, AReportPastTheSizeLimitIsWrittenAgainWi
     }
 }
 
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 TEST_F(VuderuCrashReporterCrashTimeTest, WritingTheCrashReportAllocatesNothing) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
