@@ -4,6 +4,7 @@
 // calls and writes them. The two take turns, several passes of N messages each; the medians of
 // each one's passes are printed with their ratio (aim: at most 1.2).
 
+#include "bench/Alternation.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/uikit/UIScreen.h"
 #include "sdk/ads/VuderuAdProperties.h"
@@ -195,19 +196,6 @@ std::size_t peerEncode(avro_value_iface_t* iface, const std::map<std::string, st
     return written;
 }
 
-template <class F>
-double seconds(F&& f) {
-    auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 } // namespace
 
 int main() {
@@ -258,21 +246,12 @@ int main() {
     auto runPeer = [&] {
         for (int i = 0; i < kMessages; ++i) peerBytes = peerEncode(iface, facts.payload, buffer);
     };
-    std::vector<double> ours, peer;
-    for (int pass = 0; pass < kPasses; ++pass) {
-        if (pass % 2 == 0) {
-            ours.push_back(seconds(runOurs));
-            peer.push_back(seconds(runPeer));
-        } else {
-            peer.push_back(seconds(runPeer));
-            ours.push_back(seconds(runOurs));
-        }
-    }
+    auto medians = alternate(kPasses, runOurs, runPeer);
     avro_value_iface_decref(iface);
     avro_schema_decref(schema);
     DeviceRoot::setRoot("/");
     std::filesystem::remove_all(root);
-    double oursSeconds = median(ours), peerSeconds = median(peer);
+    double oursSeconds = medians.ours, peerSeconds = medians.peer;
     std::printf("ad request (%zu device ids, 3 caps, 5 keywords) built and encoded %d times, %d passes each, alternating; medians:\n"
                 "  VuderuAdRequest: %8.1f us/request (%zu bytes)   generic value interface: %8.1f us/request (%zu bytes)   "
                 "time ratio ours/generic: %.2f (aim <= 1.2)\n",

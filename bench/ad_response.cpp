@@ -3,6 +3,7 @@
 // message) that copies the same fields out. The two take turns, several passes of N messages
 // each; the medians of each one's passes are printed with their ratio (aim: at most 1.2).
 
+#include "bench/Alternation.h"
 #include "sdk/ads/VuderuAdProtocolSchemas.h"
 #include "sdk/ads/VuderuAdResponse.h"
 #include "sdk/ads/tests/AvroBytes.h"
@@ -188,19 +189,6 @@ std::size_t peerDecode(avro_value_iface_t* iface, const std::string& bytes) {
     return out.size();
 }
 
-template <class F>
-double seconds(F&& f) {
-    auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 } // namespace
 
 int main() {
@@ -218,19 +206,10 @@ int main() {
     auto runPeer = [&] {
         for (int i = 0; i < kMessages; ++i) peerUnits = peerDecode(iface, reply);
     };
-    std::vector<double> ours, peer;
-    for (int pass = 0; pass < kPasses; ++pass) {
-        if (pass % 2 == 0) {
-            ours.push_back(seconds(runOurs));
-            peer.push_back(seconds(runPeer));
-        } else {
-            peer.push_back(seconds(runPeer));
-            ours.push_back(seconds(runOurs));
-        }
-    }
+    auto medians = alternate(kPasses, runOurs, runPeer);
     avro_value_iface_decref(iface);
     avro_schema_decref(schema);
-    double oursSeconds = median(ours), peerSeconds = median(peer);
+    double oursSeconds = medians.ours, peerSeconds = medians.peer;
     std::printf("ad reply of %zu bytes (5 units x 3 frames x 4 callbacks) decoded %d times, %d passes each, alternating; medians:\n"
                 "  VuderuAdResponse: %8.1f us/reply   generic value interface: %8.1f us/reply   time ratio ours/generic: %.2f (aim <= 1.2)  %s\n",
                 reply.size(), kMessages, kPasses, oursSeconds / kMessages * 1e6, peerSeconds / kMessages * 1e6, oursSeconds / peerSeconds,

@@ -6,6 +6,7 @@
 //
 // Usage: bench_crash_report MODULE — MODULE is a small shared object, copied 200 times and opened.
 
+#include "bench/Alternation.h"
 #include "platform/system/dyld.h"
 #include "sdk/crashreporter/VuderuCrashLogWriter.h"
 
@@ -78,11 +79,6 @@ __attribute__((noinline)) int park(int depth) {
     parkChanged.notify_all();
     parkChanged.wait(guard, [] { return released; });
     return 0;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 struct Write {

@@ -2,6 +2,7 @@
 // turns, several passes each, and the medians of each one's passes are printed in MB/s with their
 // ratio; the checksums must agree.
 
+#include "bench/Alternation.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <zlib.h>
@@ -17,19 +18,6 @@ namespace {
 constexpr std::size_t kBytes = 64u << 20;
 constexpr int kPasses = 9;
 
-template <class F>
-double seconds(F&& f) {
-    auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 } // namespace
 
 int main() {
@@ -43,19 +31,9 @@ int main() {
     volatile unsigned long theirs = 0;
     auto runOurs = [&] { ours = VuderuUtil::dataChecksum(buffer.data(), buffer.size()); };
     auto runZlib = [&] { theirs = crc32(0, buffer.data(), static_cast<uInt>(buffer.size())); };
-    std::vector<double> oursPasses, zlibPasses;
-    for (int pass = 0; pass < kPasses; ++pass) {
-        // Flip the order every pass so neither side always runs on the warmer cache.
-        if (pass % 2 == 0) {
-            oursPasses.push_back(seconds(runOurs));
-            zlibPasses.push_back(seconds(runZlib));
-        } else {
-            zlibPasses.push_back(seconds(runZlib));
-            oursPasses.push_back(seconds(runOurs));
-        }
-    }
-    double oursSeconds = median(oursPasses);
-    double zlibSeconds = median(zlibPasses);
+    auto medians = alternate(kPasses, runOurs, runZlib);
+    double oursSeconds = medians.ours;
+    double zlibSeconds = medians.peer;
     double mb = static_cast<double>(kBytes) / (1 << 20);
     bool same = static_cast<std::uint32_t>(ours) == static_cast<std::uint32_t>(theirs);
     std::printf("crc32 over %.0f MB, %d passes each, alternating; medians:\n"

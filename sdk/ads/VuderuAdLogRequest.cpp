@@ -11,12 +11,7 @@
 
 namespace {
 
-struct SchemaText {
-    const std::string& (*json)();
-    const char* failure;
-};
-
-const SchemaText kSchemaTexts[] = {
+const AvroSchemaText kSchemaTexts[] = {
     {VuderuAdProtocolSchemas::sdkLogRequest, "Unable to parse ad log request schema"},
     {VuderuAdProtocolSchemas::sdkAdLog, "Unable to parse ad log schema"},
     {VuderuAdProtocolSchemas::sdkAdEvent, "Unable to parse ad event schema"},
@@ -120,14 +115,7 @@ VuderuAdLogRequest::~VuderuAdLogRequest() = default;
 bool VuderuAdLogRequest::initSchema() {
     if (schemas_) return true;
     auto schemas = std::make_unique<Schemas>();
-    for (const auto& text : kSchemaTexts) {
-        AvroSchema schema = avroSchemaFromJson(text.json());
-        if (!schema) {
-            VuderuLog("%s", text.failure);
-            return false;
-        }
-        schemas->parsed.push_back(std::move(schema));
-    }
+    if (!avroParseSchemas(kSchemaTexts, schemas->parsed)) return false;
     schemas_ = std::move(schemas);
     VuderuLog("Successfully parsed ad log request schema");
     return true;

@@ -16,13 +16,8 @@
 
 namespace {
 
-struct SchemaText {
-    const std::string& (*json)();
-    const char* failure;
-};
-
 // The first is the request's own; the records follow in the order they are declared in it.
-const SchemaText kSchemaTexts[] = {
+const AvroSchemaText kSchemaTexts[] = {
     {VuderuAdProtocolSchemas::adRequest, "Unable to parse ad request schema"},
     {VuderuAdProtocolSchemas::adReportedIdV10, "Unable to parse vuderu id schema"},
     {VuderuAdProtocolSchemas::frequencyCapInfo, "Unable to parse frequency cap info schema"},
@@ -58,14 +53,7 @@ VuderuAdRequest::~VuderuAdRequest() {
 bool VuderuAdRequest::initSchema() {
     if (schemas_) return true;
     auto schemas = std::make_unique<Schemas>();
-    for (const auto& text : kSchemaTexts) {
-        AvroSchema schema = avroSchemaFromJson(text.json());
-        if (!schema) {
-            VuderuLog("%s", text.failure);
-            return false;
-        }
-        schemas->parsed.push_back(std::move(schema));
-    }
+    if (!avroParseSchemas(kSchemaTexts, schemas->parsed)) return false;
     schemas->requestClass = avroValueClass(schemas->parsed.front().get());
     if (!schemas->requestClass) {
         VuderuLog("%s", kSchemaTexts[0].failure);

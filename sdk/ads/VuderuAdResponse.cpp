@@ -17,12 +17,7 @@ constexpr std::int64_t kMillisecondsPerSecond = 1000;
 
 using Units = std::vector<VuderuAdUnitPtr>;
 
-struct SchemaText {
-    const std::string& (*json)();
-    const char* failure;
-};
-
-const SchemaText kSchemaTexts[] = {
+const AvroSchemaText kSchemaTexts[] = {
     {VuderuAdProtocolSchemas::adResponse, "Unable to parse ad response schema"},
     {VuderuAdProtocolSchemas::adUnit, "Unable to parse ad unit schema"},
     {VuderuAdProtocolSchemas::adFrame, "Unable to parse ad frame schema"},
@@ -216,14 +211,7 @@ VuderuAdResponse::~VuderuAdResponse() = default;
 bool VuderuAdResponse::initSchema() {
     if (schemas_) return true;
     auto schemas = std::make_unique<Schemas>();
-    for (const auto& text : kSchemaTexts) {
-        AvroSchema schema = avroSchemaFromJson(text.json());
-        if (!schema) {
-            VuderuLog("%s", text.failure);
-            return false;
-        }
-        schemas->parsed.push_back(std::move(schema));
-    }
+    if (!avroParseSchemas(kSchemaTexts, schemas->parsed)) return false;
     schemas->response = avroValueClass(schemas->parsed.front().get());
     if (!schemas->response) {
         VuderuLog("%s", kSchemaTexts[0].failure);

@@ -1,5 +1,7 @@
 #include "sdk/ads/VuderuAvro.h"
 
+#include "sdk/analytics/VuderuLog.h"
+
 #include <cstdlib>
 #include <limits>
 #include <mutex>
@@ -96,6 +98,18 @@ AvroSchema avroSchemaFromJson(std::string_view json) {
     avro_schema_t schema = nullptr;
     if (avro_schema_from_json_length(json.data(), json.size(), &schema) != 0) return nullptr;
     return AvroSchema(schema);
+}
+
+bool avroParseSchemas(std::span<const AvroSchemaText> texts, std::vector<AvroSchema>& parsed) {
+    for (const auto& text : texts) {
+        AvroSchema schema = avroSchemaFromJson(text.json());
+        if (!schema) {
+            VuderuLog("%s", text.failure);
+            return false;
+        }
+        parsed.push_back(std::move(schema));
+    }
+    return true;
 }
 
 std::size_t avroAllocationLimitForBody(std::size_t length) { return length * kValueBytesPerBodyByte + kFixedAllocationRoom; }

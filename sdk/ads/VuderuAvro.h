@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,15 @@ using AvroWriter = std::unique_ptr<std::remove_pointer_t<avro_writer_t>, AvroWri
 
 // The schema of a one-line JSON text; defaults are taken as written, unchecked. Empty on failure.
 AvroSchema avroSchemaFromJson(std::string_view json);
+
+// One schema text of a message and the log line when it does not parse.
+struct AvroSchemaText {
+    const std::string& (*json)();
+    const char* failure;
+};
+// Parses the texts in order into `parsed` (a message's own schema first, its records after); on the
+// first that fails, logs its line and answers false.
+bool avroParseSchemas(std::span<const AvroSchemaText> texts, std::vector<AvroSchema>& parsed);
 
 // A class of values of the generic interface for a schema, and one value of it; both owning.
 struct AvroValueClassRelease {
