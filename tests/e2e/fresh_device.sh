@@ -22,4 +22,8 @@ grep -qF 'item: file:///tmp/Trip.zip' "$work/out" || fail "the zip was not offer
 grep -qF 'alert: "Error"' "$work/out" && fail "zipping failed"
 listing="$(unzip -l "$device/tmp/Trip.zip")"
 grep -q 'Itinerary.txt' <<< "$listing" || fail "the zip lacks Itinerary.txt"
+# A device folder with nothing in it gets the app's temporary folder too.
+mkdir "$work/bare"
+"$tandrel" --device "$work/bare" --script /dev/null > /dev/null 2>&1 || fail "the bare device did not run"
+[ -d "$work/bare/var/mobile/tmp" ] || fail "the temporary folder was not made"
 echo "fresh device: ok"
