@@ -1,5 +1,6 @@
 #include "app/TDAppDelegate.h"
 #include "controls/progress/PBProgressIndicator.h"
+#include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -125,6 +126,43 @@ TEST_F(HandOverTest, FilesAreSavedIntoTheAppFolderAndOnlyTheInboxCopyIsRemoved) 
         }
         bool song = name == "song.m4a";
         EXPECT_EQ(log_->contains("Bridge not installed, ignoring..."), song && !c.library);
+    }
+}
+
+TEST_F(HandOverTest, ImportHandsTheSavedSongToTheImportAppWhileSaveKeepsItOnly) {
+    const std::string metadata = "/var/mobile/tmp/BridgeImportMetadata.plist";
+    writeFile(kBridgeLibrary, "library");
+    writeFile("/Applications/Bridge.app/Info.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>com.example.bridge</string>
+<key>CFBundleURLTypes</key><array><dict><key>CFBundleURLSchemes</key><array><string>bridgeAPIvA</string></array></dict></array>
+</dict></plist>
+)");
+    for (const bool import : {false, true}) {
+        SCOPED_TRACE(import ? "Import" : "Save");
+        freshFolders();
+        fs::remove_all(host("/var/mobile/tmp"));
+        makeDirectory("/var/mobile/tmp");
+        writeFile(kInbox + "/song.m4a", "song");
+        ASSERT_TRUE(UIApplication::sharedApplication()->handleOpenURL(NSURL::fileURLWithPath(kInbox + "/song.m4a"), "com.apple.sharingd"));
+        auto alert = alertTitled("Tandrel");
+        ASSERT_TRUE(alert);
+        alert->clickButtonAtIndex(import ? alert->firstOtherButtonIndex() : alert->cancelButtonIndex());
+
+        const auto& opened = UIApplication::sharedApplication()->openedURLs();
+        EXPECT_EQ(log_->contains("Importing /var/mobile/Tandrel/song.m4a..."), import);
+        EXPECT_EQ(exists(metadata), import);
+        EXPECT_EQ(readFile(kAppFolder + "/song.m4a"), "song");
+        if (!import) {
+            EXPECT_TRUE(opened.empty());
+            continue;
+        }
+        ASSERT_EQ(opened.size(), 1u);
+        EXPECT_EQ(opened[0]->absoluteString(), "bridgeAPIvA://" + metadata);
+        auto plist = NSPropertyListSerialization::propertyListWithContentsOfFile(metadata);
+        ASSERT_TRUE(plist);
+        EXPECT_EQ((*plist)["Contents"], Value(kAppFolder + "/song.m4a"));
+        EXPECT_TRUE((*plist)["Multi"].isInteger());
+        EXPECT_EQ((*plist)["Multi"].integerValue(-1), 0);
     }
 }
 

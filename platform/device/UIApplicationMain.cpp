@@ -214,8 +214,10 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     std::string root = deviceFolder(options);
     if (root.empty()) return 1;
     DeviceRoot::setRoot(root);
-    // Every device has its /tmp (the Files tab zips into it); a device folder made by hand may not.
-    ::mkdir(DeviceRoot::hostPath("/tmp").c_str(), kDeviceFolderMode);
+    // Every device has its /tmp (the Files tab zips into it) and the app's temporary folder
+    // NSTemporaryDirectory(); a device folder made by hand may not.
+    for (const std::string& folder : {std::string("/tmp"), std::string("/var"), NSHomeDirectory(), NSTemporaryDirectory()})
+        ::mkdir(DeviceRoot::hostPath(folder).c_str(), kDeviceFolderMode);
     if (!options.model.empty()) DeviceProfile::update([&](DeviceProfile& p) { p.model = options.model; });
     // A script runs on the manual clock, so its waits are exact and its screens repeatable.
     if (!options.script.empty()) PlatformClock::setManual();

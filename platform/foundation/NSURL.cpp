@@ -43,7 +43,8 @@ NSURL::Parts parse(const std::string& s) {
             if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.')) ok = false;
         }
         if (ok) {
-            p.scheme = NSString::lowercaseString(s.substr(0, colon));
+            p.schemeAsWritten = s.substr(0, colon);
+            p.scheme = NSString::lowercaseString(p.schemeAsWritten);
             i = colon + 1;
         }
     }
@@ -146,6 +147,7 @@ NSURL::Parts resolve(const NSURL::Parts& r, const NSURL::Parts& base) {
         }
     }
     t.scheme = base.scheme;
+    t.schemeAsWritten = base.schemeAsWritten;
     t.fragment = r.fragment;
     return t;
 }
@@ -154,7 +156,7 @@ NSURL::Parts resolve(const NSURL::Parts& r, const NSURL::Parts& base) {
 
 std::string NSURL::Parts::compose() const {
     std::string out;
-    if (!scheme.empty()) out += scheme + ":";
+    if (!scheme.empty()) out += (schemeAsWritten.empty() ? scheme : schemeAsWritten) + ":";
     if (hasAuthority) {
         out += "//";
         if (!user.empty() || !password.empty()) out += user + (password.empty() ? "" : ":" + password) + "@";

@@ -53,7 +53,8 @@ public:
     std::size_t hash() const override;
 
     struct Parts {
-        std::string scheme;
+        std::string scheme;           // lower case, for comparing
+        std::string schemeAsWritten;  // as the text had it, for the URL's text
         bool hasAuthority = false;
         std::string user, password, host;
         std::optional<int> port;

@@ -5,6 +5,7 @@
 #include "platform/system/DeviceProfile.h"
 #include "platform/uikit/UIAlertOverlayWindow.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/InstalledApplications.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -74,7 +75,10 @@ std::vector<std::shared_ptr<UIWindow>> UIApplication::windows() const {
 bool UIApplication::canOpenURL(const NSURLPtr& url) const {
     if (!url) return false;
     auto scheme = NSString::lowercaseString(url->scheme());
-    return std::find(schemes_.begin(), schemes_.end(), scheme) != schemes_.end();
+    if (scheme.empty()) return false;
+    for (const auto& own : schemes_)
+        if (NSString::lowercaseString(own) == scheme) return true;
+    return InstalledApplications::handlesScheme(scheme);
 }
 
 bool UIApplication::openURL(const NSURLPtr& url) {

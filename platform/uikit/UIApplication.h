@@ -142,7 +142,8 @@ public:
     bool applicationSupportsShakeToEdit() const { return shakeToEdit_; }
     void setApplicationSupportsShakeToEdit(bool supports) { shakeToEdit_ = supports; }
 
-    // Another app takes the URL when one is installed for its scheme; the device records it.
+    // Another app takes the URL when the system or an installed app (InstalledApplications) has
+    // its scheme, compared without case; the device records it.
     bool canOpenURL(const NSURLPtr& url) const;
     bool openURL(const NSURLPtr& url);
     const std::vector<NSURLPtr>& openedURLs() const { return openedURLs_; }

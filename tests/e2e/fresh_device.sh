@@ -7,8 +7,9 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 device="$work/device"
 # The app folder is made before the rows are counted, so the order read here is the app's.
-# The SDK keeps its data under Library at launch: made first too, so the order is known.
-mkdir -p "$device/var/mobile/Trip" "$device/var/mobile/Tandrel" "$device/var/mobile/Library"
+# The SDK keeps its data under Library and the binary makes the temporary folder tmp at launch:
+# made first too, so the order is known.
+mkdir -p "$device/var/mobile/Trip" "$device/var/mobile/Tandrel" "$device/var/mobile/Library" "$device/var/mobile/tmp"
 printf 'Day 1: Lisbon\n' > "$device/var/mobile/Trip/Itinerary.txt"
 
 printf 'tap var\ntap mobile\naccessory %s\n' \
@@ -21,4 +22,8 @@ grep -qF 'item: file:///tmp/Trip.zip' "$work/out" || fail "the zip was not offer
 grep -qF 'alert: "Error"' "$work/out" && fail "zipping failed"
 listing="$(unzip -l "$device/tmp/Trip.zip")"
 grep -q 'Itinerary.txt' <<< "$listing" || fail "the zip lacks Itinerary.txt"
+# A device folder with nothing in it gets the app's temporary folder too.
+mkdir "$work/bare"
+"$tandrel" --device "$work/bare" --script /dev/null > /dev/null 2>&1 || fail "the bare device did not run"
+[ -d "$work/bare/var/mobile/tmp" ] || fail "the temporary folder was not made"
 echo "fresh device: ok"

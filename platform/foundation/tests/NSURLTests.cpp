@@ -18,6 +18,12 @@ TEST(NSURLTest, ComponentsOfNetworkURLs) {
     EXPECT_EQ(url->lastPathComponent(), "b c.mp4");
     EXPECT_EQ(url->pathExtension(), "mp4");
     EXPECT_FALSE(url->isFileURL());
+    // The scheme compares in lower case but the URL's text keeps it as written.
+    EXPECT_EQ(url->absoluteString(), "HTTP://user:pw@Example.com:8080/a/b%20c.mp4?x=1&y=2#frag");
+    auto relative = NSURL::URLWithString("c.plist", NSURL::URLWithString("bridgeAPIvA:///tmp/b"));
+    ASSERT_TRUE(relative);
+    EXPECT_EQ(relative->scheme(), "bridgeapiva");
+    EXPECT_EQ(relative->absoluteString(), "bridgeAPIvA:///tmp/c.plist");
 
     auto bare = NSURL::URLWithString("https://h");
     EXPECT_EQ(bare->path(), "");
