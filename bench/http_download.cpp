@@ -5,6 +5,7 @@
 //   bench_http_download --download URL FILE  downloads URL into FILE (a host path) and reports
 //   bench_http_download [BYTES]              both in one process
 
+#include "bench/LoopbackListener.h"
 #include "netkit/NKHTTPRequestOperation.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSRunLoop.h"
@@ -70,23 +71,6 @@ void serveConnection(int fd, unsigned long long bytes) {
     while (::recv(fd, buffer, sizeof buffer, 0) > 0) {
     }
     ::close(fd);
-}
-
-int listenOnLoopback(int* port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
-        std::perror("listen");
-        std::exit(1);
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    *port = ntohs(address.sin_port);
-    return fd;
 }
 
 void acceptForever(int listenFd, unsigned long long bytes) {

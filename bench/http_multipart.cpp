@@ -7,6 +7,7 @@
 //   bench_http_multipart --post URL FILE      posts FILE (a host path) as the form's "file" part
 //   bench_http_multipart [BYTES]              both in one process, over a generated file
 
+#include "bench/LoopbackListener.h"
 #include "netkit/NKHTTPSessionManager.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSRunLoop.h"
@@ -83,23 +84,6 @@ void serveConnection(int fd) {
     while (::recv(fd, block.data(), block.size(), 0) > 0) {
     }
     ::close(fd);
-}
-
-int listenOnLoopback(int* port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
-        std::perror("listen");
-        std::exit(1);
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    *port = ntohs(address.sin_port);
-    return fd;
 }
 
 void acceptForever(int listenFd) {
