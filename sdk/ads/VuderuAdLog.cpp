@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace {
 
@@ -24,6 +25,15 @@ constexpr const char* kTransmittedEventsKey = "transmittedEvents";
 constexpr const char* kClicked = "clicked";
 // Events an ad should raise once; a second sendable one in a transfer is reported.
 constexpr const char* kOnceOnlyEvents[] = {"rendered", "requested", "renderFailed", "filled", "unfilled", "adClosed", "videoCompleted", "videoStart"};
+
+// The event's name, or "" for an id outside the vocabulary (which a caller should never make).
+std::string nameOf(const VuderuAdEvent& event) {
+    try {
+        return event.eventName();
+    } catch (const std::out_of_range&) {
+        return {};
+    }
+}
 
 std::int64_t templateNumber(std::int32_t field) {
     auto text = VuderuFieldLookup::getStringValueForFieldTypeEncodeForUrl(field, false);
@@ -106,7 +116,7 @@ std::optional<VuderuAdLog::EventList> VuderuAdLog::eventsWithTransferIdentifier(
 void VuderuAdLog::scrubPendingEvents() {
     bool clickedKept = false;
     std::erase_if(adEvents_, [&](const VuderuAdEventPtr& event) {
-        if (!event->toBeSent() || event->eventName() != kClicked) return false;
+        if (!event->toBeSent() || nameOf(*event) != kClicked) return false;
         if (!clickedKept) {
             clickedKept = true;
             return false;
@@ -117,7 +127,7 @@ void VuderuAdLog::scrubPendingEvents() {
     for (const char* name : kOnceOnlyEvents) {
         int count = 0;
         for (const auto& event : adEvents_) {
-            if (event->toBeSent() && event->eventName() == name && ++count > 1) {
+            if (event->toBeSent() && nameOf(*event) == name && ++count > 1) {
                 VuderuLog("Found duplicate %@ event in adlog %@", std::string(name), describe());
             }
         }
