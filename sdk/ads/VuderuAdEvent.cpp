@@ -1,6 +1,19 @@
 #include "sdk/ads/VuderuAdEvent.h"
 
+#include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSString.h"
+
+#include <mutex>
+
+namespace {
+
+constexpr const char* kEventIdKey = "eventId";
+constexpr const char* kEventNameKey = "eventName";
+constexpr const char* kOffsetKey = "sessionStartTimeOffset";
+constexpr const char* kParamMapKey = "paramMap";
+constexpr const char* kToBeSentKey = "toBeSent";
+
+} // namespace
 
 const std::vector<std::string>& VuderuAdEvent::adEventArrayInstance() {
     static const std::vector<std::string> names{
@@ -51,4 +64,43 @@ bool VuderuAdEvent::compareWithAdEvent(const VuderuAdEvent& other) const {
 std::string VuderuAdEvent::description() const {
     return NSString::stringWithFormat("    ** [%@ %@(%d), T:%llu] %@", NSObject::description(), eventName(), eventId_,
                                       static_cast<unsigned long long>(sessionStartTimeOffset_), toBeSent_ ? "" : "SKIPPED");
+}
+
+void VuderuAdEvent::encodeWithCoder(NSCoder& coder) const {
+    coder.encodeInt32ForKey(eventId_, kEventIdKey);
+    coder.encodeObjectForKey(storedName_ ? Value(*storedName_) : Value(), kEventNameKey);
+    coder.encodeInt64ForKey(sessionStartTimeOffset_, kOffsetKey);
+    Value params;
+    if (paramMap_) {
+        Value::Dictionary entries;
+        for (const auto& [key, value] : *paramMap_) entries.emplace(key, Value(value));
+        params = Value(std::move(entries));
+    }
+    coder.encodeObjectForKey(params, kParamMapKey);
+    coder.encodeBoolForKey(toBeSent_, kToBeSentKey);
+}
+
+std::shared_ptr<VuderuAdEvent> VuderuAdEvent::initWithCoder(const NSCoder& coder) {
+    Value name = coder.decodeObjectForKey(kEventNameKey);
+    Value params = coder.decodeObjectForKey(kParamMapKey);
+    std::shared_ptr<ParamMap> paramMap;
+    if (params.isDictionary()) {
+        paramMap = std::make_shared<ParamMap>();
+        for (const auto& [key, value] : params.dictionary()) (*paramMap)[key] = value.stringValue();
+    }
+    std::int32_t eventId = coder.decodeInt32ForKey(kEventIdKey);
+    // An id outside the table reads as an unknown event rather than failing every lookup of its name.
+    if (eventId < 0 || static_cast<std::size_t>(eventId) >= adEventArrayInstance().size()) eventId = kUnknown;
+    auto event = std::make_shared<VuderuAdEvent>(eventId,
+                                                 name.isString() ? std::optional(name.string()) : std::nullopt, std::move(paramMap),
+                                                 coder.decodeInt64ForKey(kOffsetKey));
+    event->toBeSent_ = coder.decodeBoolForKey(kToBeSentKey);
+    return event;
+}
+
+void VuderuAdEvent::registerForCoding() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        NSKeyedUnarchiver::registerClass("VuderuAdEvent", [](const NSCoder& coder) -> std::shared_ptr<NSObject> { return initWithCoder(coder); });
+    });
 }

@@ -1,7 +1,8 @@
 #pragma once
 // One thing that happened to an ad, named by the 36-name event vocabulary whose position is the
-// event id; an id-0 event keeps the raw name it arrived with.
+// event id; an id-0 event keeps the raw name it arrived with. Archived with keyed coding.
 
+#include "platform/foundation/NSCoder.h"
 #include "platform/foundation/NSObject.h"
 
 #include <cstdint>
@@ -14,9 +15,13 @@
 class VuderuAdEvent;
 using VuderuAdEventPtr = std::shared_ptr<VuderuAdEvent>;
 
-class VuderuAdEvent : public NSObject {
+class VuderuAdEvent : public NSObject, public NSCoding {
 public:
-    enum : std::int32_t { kUnknown = 0, kRequested = 1, kFilled = 3, kUnfilled = 4, kRendered = 5, kClicked = 7, kPrepared = 35 };
+    enum : std::int32_t {
+        kUnknown = 0, kRequested = 1, kFilled = 3, kUnfilled = 4, kRendered = 5, kRenderFailed = 6, kClicked = 7, kVideoStart = 8,
+        kVideoCompleted = 9, kAdClosed = 19, kEventListenerAdded = 23, kCapExhausted = 27, kCapNotExhausted = 28,
+        kSendUrlStatusResult = 34, kPrepared = 35
+    };
     using ParamMap = std::map<std::string, std::string>;
 
     static const std::vector<std::string>& adEventArrayInstance();
@@ -39,6 +44,13 @@ public:
     void addParams(const std::shared_ptr<ParamMap>& params);
     bool compareWithAdEvent(const VuderuAdEvent& other) const;
     std::string description() const override;
+
+    // Keys "eventId", "eventName" (only an id-0 event's name), "sessionStartTimeOffset",
+    // "paramMap" and "toBeSent".
+    void encodeWithCoder(NSCoder& coder) const override;
+    static std::shared_ptr<VuderuAdEvent> initWithCoder(const NSCoder& coder);
+    // Makes events decodable; idempotent.
+    static void registerForCoding();
 
 private:
     std::int32_t eventId_ = 0;

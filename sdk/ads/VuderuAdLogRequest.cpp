@@ -130,7 +130,7 @@ std::unique_ptr<VuderuAdLogRequest::Record> VuderuAdLogRequest::generateAdLogReq
     if (!reportedIds || !adLogs || !appendReportedIds(shapes, reportedIds.get())) return nullptr;
     for (const auto& log : adLogsArray_) {
         if (!log) continue;
-        const auto* events = log->eventsWithTransferIdentifier(transferIdentifier_);
+        const auto events = log->eventsWithTransferIdentifier(transferIdentifier_);
         if (!events || events->empty()) {
             VuderuLog("AdLogRequest: Empty adevent array found for guid %@", log->GUID().value_or("(null)"));
             continue;

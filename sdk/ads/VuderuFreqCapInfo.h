@@ -1,17 +1,15 @@
 #pragma once
-// One frequency-cap record, keyed by the ad's cap hash, and the store of them. Here the
-// records and the store's map operations; persistence and the cap actions build on them.
+// One frequency-cap record, keyed by the ad's cap hash: the cap the server last served for it and
+// the views counted since. Archived with keyed coding under the field names.
 
+#include "platform/foundation/NSCoder.h"
 #include "sdk/ads/VuderuAdUnit.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
-class VuderuFreqCapInfo : public NSObject {
+class VuderuFreqCapInfo : public NSObject, public NSCoding {
 public:
     VuderuFreqCapInfo() = default;
     // The unit's cap values, views 0.
@@ -27,21 +25,14 @@ public:
     std::int32_t prevCapType = 0;
 
     std::string description() const override;
+
+    void encodeWithCoder(NSCoder& coder) const override;
+    // nil without a hash.
+    static std::shared_ptr<VuderuFreqCapInfo> initWithCoder(const NSCoder& coder);
+    static void registerForCoding();
 };
 using VuderuFreqCapInfoPtr = std::shared_ptr<VuderuFreqCapInfo>;
 
-class VuderuFreqCapManager {
-public:
-    // Ignored without a hash; a record whose newCap is -1 removes the hash's record.
-    static void storeFreqCapInfo(const VuderuFreqCapInfoPtr& info);
-    // The stored record itself, or nil.
-    static VuderuFreqCapInfoPtr getFreqCapInfo(const std::string& idHash);
-    static std::vector<VuderuFreqCapInfoPtr> getAllFreqCapInfoObjects();
-    static void removeFreqCapInfo(const std::string& idHash);
-    // Merges a served batch: a hash served again starts counting from 0, -1 removes it, and
-    // several units of one hash leave the largest cap.
-    static void storeFreqCapInfoForAdUnits(const std::vector<VuderuAdUnitPtr>& units);
-    static void discardExpiredFreqCapObjects();
-    // Now, in whole seconds times 1000, is at or past the time.
-    static bool hasFrequencyCapExpired(std::int64_t expirationTime);
-};
+
+// The store of the records, for the callers that always reached it through this header.
+#include "sdk/ads/VuderuFreqCapManager.h"

@@ -47,9 +47,9 @@ TEST(VuderuAdLog, TransfersAndManagerLookup) {
     log->logAdEvent(std::make_shared<VuderuAdEvent>(5, std::nullopt, nullptr, 1));
     log->pushEventsForTransferWithIdentifier("t1");
     EXPECT_TRUE(log->adEvents().empty());
-    ASSERT_NE(log->eventsWithTransferIdentifier("t1"), nullptr);
+    ASSERT_TRUE(log->eventsWithTransferIdentifier("t1"));
     EXPECT_EQ(log->eventsWithTransferIdentifier("t1")->size(), 1u);
-    EXPECT_EQ(log->eventsWithTransferIdentifier("t2"), nullptr);
+    EXPECT_FALSE(log->eventsWithTransferIdentifier("t2"));
     EXPECT_TRUE(log->discardEventsWithTransferIdentifier("t1"));
     EXPECT_FALSE(log->discardEventsWithTransferIdentifier("t1"));
 
