@@ -106,6 +106,8 @@ TEST(NSXMLParserTests, AbortFromTheDelegateStopsAtOnce) {
     EXPECT_FALSE(p.ok);
     ASSERT_NE(p.parser->parserError(), nullptr);
     EXPECT_EQ(p.parser->parserError()->code(), NSXMLParserDelegateAbortedParseError);
+    // The delegate hears of the abort as of any error.
+    EXPECT_EQ(p.recorder->reportedError, p.parser->parserError());
     std::vector<std::string> expected = {"start", "<a> @1", "<b> @1"};
     EXPECT_EQ(p.recorder->events, expected);
     EXPECT_FALSE(p.parser->parse());
