@@ -1,5 +1,10 @@
 #include "platform/foundation/NSXMLParser.h"
 
+// The installed expat is built with DTD support, which is where its amplification guard lives;
+// this declares that part of its interface.
+#ifndef XML_DTD
+#define XML_DTD
+#endif
 #include <expat.h>
 
 #include <climits>
@@ -9,6 +14,9 @@ const std::string NSXMLParserErrorDomain = "NSXMLParserErrorDomain";
 namespace {
 // With namespaces processed expat joins URI and local name with this separator.
 constexpr char kNamespaceSeparator = '\x1f';
+// expat's own defaults, set here so that no build of expat runs without them.
+constexpr float kMaximumAmplification = 100.0f;
+constexpr unsigned long long kAmplificationThreshold = 8 * 1024 * 1024;
 
 struct ErrorMapping {
     XML_Error expat;
@@ -47,6 +55,14 @@ struct NSXMLParser::Expat {
         XML_SetElementHandler(parser, &Expat::startElement, &Expat::endElement);
         XML_SetCharacterDataHandler(parser, &Expat::characters);
         XML_SetCdataSectionHandler(parser, &Expat::startCDATA, &Expat::endCDATA);
+        // No handler for external entities: they are never fetched. Parameter entities and
+        // external DTD subsets stay unread.
+        XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+#if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 4)
+        // Both answer false only for a nil parser or a value out of range.
+        XML_SetBillionLaughsAttackProtectionMaximumAmplification(parser, kMaximumAmplification);
+        XML_SetBillionLaughsAttackProtectionActivationThreshold(parser, kAmplificationThreshold);
+#endif
     }
     ~Expat() {
         if (parser) XML_ParserFree(parser);

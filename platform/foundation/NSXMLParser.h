@@ -31,7 +31,7 @@ enum NSXMLParserError : long {
     NSXMLParserDelegateAbortedParseError = 512,
 };
 
-// Every method is optional; the defaults do nothing.
+// Every method is optional; the defaults do nothing, but for CDATA (below).
 class NSXMLParserDelegate {
 public:
     virtual ~NSXMLParserDelegate() = default;
@@ -42,18 +42,26 @@ public:
                                        const std::map<std::string, std::string>& /*attributes*/) {}
     virtual void parserDidEndElement(NSXMLParser&, const std::string& /*elementName*/, const std::string& /*namespaceURI*/,
                                      const std::string& /*qualifiedName*/) {}
-    // Text may come in several pieces for one run; entities are already replaced.
+    // Text comes in expat's pieces: a run of text may be split at line ends and buffer edges, and
+    // each entity or character reference is a piece of its own, already replaced ("&amp;" is "&").
     virtual void parserFoundCharacters(NSXMLParser&, const std::string& /*characters*/) {}
-    // The bytes of a CDATA section, in UTF-8.
-    virtual void parserFoundCDATA(NSXMLParser&, const NSData& /*CDATABlock*/) {}
+    // The bytes of a CDATA section, in UTF-8, in one block. A delegate that does not take CDATA
+    // gets the section as one piece of text.
+    virtual void parserFoundCDATA(NSXMLParser& parser, const NSData& CDATABlock) {
+        parserFoundCharacters(parser, std::string(CDATABlock.stringView()));
+    }
     virtual void parserParseErrorOccurred(NSXMLParser&, const NSErrorPtr& /*parseError*/) {}
 };
 
+// Documents are untrusted: no external entity or DTD is ever loaded, and expat's limits on entity
+// amplification stay on, so a document that expands past them fails instead of filling memory.
 class NSXMLParser : public NSObject {
 public:
     // The document's bytes (UTF-8, UTF-16 with a byte-order mark, ISO-8859-1 or US-ASCII, as its
     // declaration says).
     explicit NSXMLParser(NSDataPtr data);
+    // initWithData:
+    static std::shared_ptr<NSXMLParser> initWithData(NSDataPtr data) { return std::make_shared<NSXMLParser>(std::move(data)); }
     ~NSXMLParser() override;
 
     const std::weak_ptr<NSXMLParserDelegate>& delegate() const { return delegate_; }

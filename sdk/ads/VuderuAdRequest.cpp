@@ -7,6 +7,7 @@
 #include "sdk/ads/VuderuAdResponse.h"
 #include "sdk/ads/VuderuAvro.h"
 #include "sdk/ads/VuderuContentLoadingManager.h"
+#include "sdk/ads/VuderuVASTUtil.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuNetworkUtil.h"
 #include "sdk/analytics/VuderuUtil.h"
@@ -186,6 +187,7 @@ void VuderuAdRequest::requestSuccessfulWithResponse(const VuderuHttpAsyncTaskPtr
         return;
     }
     adUnits_ = std::move(*units);
+    if (startVASTParsing(running)) return;
     if (running.delegate) running.delegate->requestSuccessfulWithParams(adUnits_, running.params);
 }
 
@@ -211,4 +213,75 @@ void VuderuAdRequest::requestDidCancelWithResponse(const VuderuHttpAsyncTaskPtr&
     auto self = std::move(keepAlive_);
     finish(task);
     VuderuLog("AdRequest: Request was cancelled");
+}
+
+bool VuderuAdRequest::startVASTParsing(const Running& running) {
+    std::vector<std::pair<std::string, std::string>> documents;  // frame GUID, document
+    for (const auto& unit : adUnits_) {
+        for (const auto& frame : unit->adFrames()) {
+            if (!frame || VuderuVASTUtil::detectVASTVersion(frame->display()) <= 0) continue;
+            unit->setAdType(VuderuAdUnit::kAdTypeVideo);
+            unit->setVastParsed(false);
+            parsingVAST_.emplace_back(frame->adLogGUID(), unit);
+            documents.emplace_back(frame->adLogGUID(), frame->display());
+        }
+    }
+    if (documents.empty()) return false;
+    vastOutcome_ = running;
+    // Every video unit is marked before the first parser starts: a document without wrappers
+    // is parsed, and reported, before the next parser exists.
+    auto self = shared_from_this();
+    for (const auto& [guid, document] : documents) {
+        VuderuVASTXMLParser::initWithAdGUIDWithDelegate(guid, self)->parse(document);
+    }
+    return true;
+}
+
+VuderuAdUnitPtr VuderuAdRequest::takeVASTUnit(const std::string& adGuid, bool wholeUnit) {
+    auto entry = std::find_if(parsingVAST_.begin(), parsingVAST_.end(), [&](const auto& e) { return e.first == adGuid; });
+    if (entry == parsingVAST_.end()) return nullptr;
+    VuderuAdUnitPtr unit = entry->second;
+    parsingVAST_.erase(entry);
+    if (wholeUnit) std::erase_if(parsingVAST_, [&](const auto& e) { return e.second == unit; });
+    return unit;
+}
+
+void VuderuAdRequest::parseSuccessful(const std::string& adGuid) {
+    auto unit = takeVASTUnit(adGuid, false);
+    if (!unit) return;
+    bool waiting = std::any_of(parsingVAST_.begin(), parsingVAST_.end(), [&](const auto& e) { return e.second == unit; });
+    if (!waiting) unit->setVastParsed(true);
+    reportWhenEveryVideoUnitIsParsed();
+}
+
+void VuderuAdRequest::parseDidFail(const std::string& adGuid) { removeUnitAfterVAST(adGuid, false); }
+
+void VuderuAdRequest::parsetDidCancel(const std::string& adGuid) { removeUnitAfterVAST(adGuid, true); }
+
+void VuderuAdRequest::removeUnitAfterVAST(const std::string& adGuid, bool cancelled) {
+    auto unit = takeVASTUnit(adGuid, true);
+    if (!unit) return;
+    std::erase(adUnits_, unit);
+    if (!adUnits_.empty()) {
+        reportWhenEveryVideoUnitIsParsed();
+        return;
+    }
+    if (vastReported_) return;
+    vastReported_ = true;
+    if (!vastOutcome_.delegate) return;
+    if (cancelled) {
+        vastOutcome_.delegate->requestDidCancel();
+    } else {
+        vastOutcome_.delegate->requestDidFailError(vastOutcome_.params, nullptr);
+    }
+}
+
+void VuderuAdRequest::reportWhenEveryVideoUnitIsParsed() {
+    if (vastReported_) return;
+    bool parsed = std::all_of(adUnits_.begin(), adUnits_.end(), [](const VuderuAdUnitPtr& unit) {
+        return unit->adType() != VuderuAdUnit::kAdTypeVideo || unit->vastParsed();
+    });
+    if (!parsed) return;
+    vastReported_ = true;
+    if (vastOutcome_.delegate) vastOutcome_.delegate->requestSuccessfulWithParams(adUnits_, vastOutcome_.params);
 }

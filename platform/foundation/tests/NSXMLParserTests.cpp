@@ -106,6 +106,8 @@ TEST(NSXMLParserTests, AbortFromTheDelegateStopsAtOnce) {
     EXPECT_FALSE(p.ok);
     ASSERT_NE(p.parser->parserError(), nullptr);
     EXPECT_EQ(p.parser->parserError()->code(), NSXMLParserDelegateAbortedParseError);
+    // The delegate hears of the abort as of any error.
+    EXPECT_EQ(p.recorder->reportedError, p.parser->parserError());
     std::vector<std::string> expected = {"start", "<a> @1", "<b> @1"};
     EXPECT_EQ(p.recorder->events, expected);
     EXPECT_FALSE(p.parser->parse());
@@ -115,6 +117,70 @@ TEST(NSXMLParserTests, DeclaredLatin1IsReportedAsUTF8) {
     Parse p = parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>caf\xe9</a>");
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.recorder->events[2], "text:caf\xc3\xa9");
+}
+
+// Keeps every piece of text as it came, and takes no CDATA of its own.
+class PieceRecorder : public NSXMLParserDelegate {
+public:
+    std::vector<std::string> pieces;
+    NSErrorPtr reportedError;
+    void parserFoundCharacters(NSXMLParser&, const std::string& text) override { pieces.push_back(text); }
+    void parserParseErrorOccurred(NSXMLParser&, const NSErrorPtr& error) override { reportedError = error; }
+};
+
+struct PieceParse {
+    std::shared_ptr<PieceRecorder> recorder = std::make_shared<PieceRecorder>();
+    bool ok = false;
+};
+
+PieceParse parsePieces(const std::string& document) {
+    PieceParse result;
+    auto parser = NSXMLParser::initWithData(NSData::dataWithString(document));
+    parser->setDelegate(result.recorder);
+    result.ok = parser->parse();
+    return result;
+}
+
+TEST(NSXMLParserTests, TextArrivesInPiecesWithEachReferenceApart) {
+    struct Case {
+        const char* document;
+        std::vector<std::string> pieces;
+    } cases[] = {
+        {"<a>a?x=1&amp;y=2</a>", {"a?x=1", "&", "y=2"}},
+        {"<a>p&#65;q</a>", {"p", "A", "q"}},
+        {"<a>one\ntwo</a>", {"one", "\n", "two"}},
+        // Without a CDATA method of its own the delegate hears the section as one piece.
+        {"<a>x<![CDATA[http://h/p?a=1&b=<2>]]>y</a>", {"x", "http://h/p?a=1&b=<2>", "y"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.document);
+        PieceParse p = parsePieces(c.document);
+        EXPECT_TRUE(p.ok);
+        EXPECT_EQ(p.recorder->pieces, c.pieces);
+    }
+}
+
+TEST(NSXMLParserTests, NoExternalEntityIsLoadedAndAmplificationFails) {
+    // A file the document names must not come back as text.
+    PieceParse external = parsePieces("<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><a>[&x;]</a>");
+    std::string text;
+    for (const auto& piece : external.recorder->pieces) text += piece;
+    EXPECT_EQ(text, "[]");
+    PieceParse dtd = parsePieces("<!DOCTYPE a SYSTEM \"http://127.0.0.1:1/a.dtd\"><a>t</a>");
+    EXPECT_TRUE(dtd.ok);
+
+    std::string laughs = "<!DOCTYPE a [<!ENTITY l0 \"lollollollollol\">";
+    for (int level = 1; level <= 9; ++level) {
+        std::string previous = "&l" + std::to_string(level - 1) + ";";
+        std::string value;
+        for (int i = 0; i < 10; ++i) value += previous;
+        laughs += "<!ENTITY l" + std::to_string(level) + " \"" + value + "\">";
+    }
+    laughs += "]><a>&l9;</a>";
+    PieceParse amplified = parsePieces(laughs);
+    EXPECT_FALSE(amplified.ok);
+    ASSERT_NE(amplified.recorder->reportedError, nullptr);
+    EXPECT_EQ(amplified.recorder->reportedError->domain(), NSXMLParserErrorDomain);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
-// Writes the fuzzers' seed corpora: ad responses and ad-log responses as the tests write them,
-// into the two folders given as arguments.
+// Writes the fuzzers' seed corpora: ad responses, ad-log responses and VAST documents as the
+// tests write them, into the three folders given as arguments.
 #include "../tests/AdResponseBytes.h"
+#include "../tests/VASTDocuments.h"
 
 #include <cstdio>
 #include <string>
@@ -12,11 +13,30 @@ bool save(const std::string& folder, const std::string& name, const std::string&
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     return std::fclose(out) == 0 && ok;
 }
+bool saveVASTDocuments(const std::string& folder) {
+    using namespace vastdoc;
+    Ad v3 = inlineAd("v3");
+    v3.attributes = "id=\"v3\" sequence=\"2\"";
+    v3.linear.attributes = "skipoffset=\"00:00:05\"";
+    v3.linear.mediaFiles.push_back({"apiFramework=\"VPAID\" type=\"video/mp4\" bitrate=\"500\"", cdata("http://media.example/v.mp4")});
+    Ad cdataAd = inlineAd("cd");
+    cdataAd.impressions = {cdata("http://t.example/imp?a=1&b=2"), "a?x=1&amp;y=2"};
+    cdataAd.linear.tracking.push_back({"", "http://t.example/no-event"});
+    cdataAd.extra = element("Tracking", "event=\"start\"", "http://t.example/stray");
+    std::string entities = document("2.0", {inlineAd("e")});
+    entities = "<!DOCTYPE VAST [<!ENTITY u \"http://t.example/\">]>" + entities.substr(entities.find('\n') + 1);
+    return save(folder, "v1_inline.xml", document("1.0", {inlineAd("a1")})) &&
+           save(folder, "v2_wrapper.xml", document("2.0", {wrapperAd("r", "http://127.0.0.1:1/b.xml")})) &&
+           save(folder, "v3_inline.xml", document("3.0", {v3, inlineAd("second")})) &&
+           save(folder, "cdata.xml", document("2.0", {cdataAd})) &&
+           save(folder, "entities.xml", entities);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s AD_RESPONSE_FOLDER SDK_LOG_RESPONSE_FOLDER\n", argv[0]);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s AD_RESPONSE_FOLDER SDK_LOG_RESPONSE_FOLDER VAST_DOCUMENT_FOLDER\n", argv[0]);
         return 2;
     }
     using namespace adresponse;
@@ -28,5 +48,5 @@ int main(int argc, char** argv) {
               save(ads, "landscape.avro", response(1, false, 0, 0, {}, 1)) &&
               save(logs, "success.avro", AvroBytes().s("success").strings({}).str()) &&
               save(logs, "errors.avro", AvroBytes().s("failure").strings({"bad request", "retry"}).str());
-    return ok ? 0 : 1;
+    return ok && saveVASTDocuments(argv[3]) ? 0 : 1;
 }

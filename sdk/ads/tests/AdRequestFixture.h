@@ -21,17 +21,18 @@ struct RecordedOutcome {
     std::size_t units = 0;
     Value params;
     NSErrorPtr error;
+    std::vector<VuderuAdUnitPtr> reported;  // the units of a success
 };
 
 class RecordingAdRequestDelegate : public VuderuAdRequestDelegate {
 public:
     void requestSuccessfulWithParams(const std::vector<VuderuAdUnitPtr>& units, const Value& params) override {
-        outcomes.push_back({RecordedOutcome::Kind::Success, units.size(), params, nullptr});
+        outcomes.push_back({RecordedOutcome::Kind::Success, units.size(), params, nullptr, units});
     }
     void requestDidFailError(const Value& params, const NSErrorPtr& error) override {
-        outcomes.push_back({RecordedOutcome::Kind::Failure, 0, params, error});
+        outcomes.push_back({RecordedOutcome::Kind::Failure, 0, params, error, {}});
     }
-    void requestDidCancel() override { outcomes.push_back({RecordedOutcome::Kind::Cancel, 0, Value(), nullptr}); }
+    void requestDidCancel() override { outcomes.push_back({RecordedOutcome::Kind::Cancel, 0, Value(), nullptr, {}}); }
     std::vector<RecordedOutcome> outcomes;
 };
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace adresponse {
 
@@ -14,10 +15,11 @@ struct FrameShape {
     std::int64_t assetExpirationMillis = 1999;
     bool layout = true; // the schema requires one; a foreign writer might not
     bool duplicateCallback = false;
+    std::string display = "<html/>";
 };
 
 inline AvroBytes& frame(AvroBytes& out, const FrameShape& shape) {
-    out.l(2).s("<html/>").s("content");
+    out.l(2).s(shape.display).s("content");
     out.l(320).l(50).s("both").s("banner").s("b-c");
     out.l(shape.duplicateCallback ? 3 : 2);
     out.s("clicked").strings({"directOpen", "sendUrl"});
@@ -51,6 +53,17 @@ inline std::string response(int units, bool configuration, std::int64_t cacheSiz
     out.strings({"first error"});
     if (configuration) out.l(0).s("https://assets.example/sdk/").l(cacheSizeMb).l(maxAssetSizeKb);
     else out.l(1);
+    return out.str();
+}
+
+// One unit per shape, each of one frame, without a configuration.
+inline std::string response(const std::vector<FrameShape>& units) {
+    AvroBytes out;
+    out.l(static_cast<std::int64_t>(units.size()));
+    for (std::size_t i = 0; i < units.size(); ++i) unit(out, units[i], 1, i == 0);
+    out.end();
+    out.strings({"first error"});
+    out.l(1);
     return out.str();
 }
 
