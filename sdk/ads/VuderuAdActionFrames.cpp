@@ -21,15 +21,13 @@ std::string formatOf(const VuderuAdFramePtr& frame) {
     return frame && frame->adSpaceLayout() ? frame->adSpaceLayout()->format() : std::string();
 }
 
-VuderuAdFramePtr frameAtOffset(const VuderuAdUnitPtr& unit, const std::string& offset, bool* invalid) {
+// The frame the offset names, moving the unit's cursor; nil for an offset that is no frame.
+VuderuAdFramePtr frameAtOffset(const VuderuAdUnitPtr& unit, const std::string& offset) {
     if (!unit) return nullptr;
     if (offset == "next") return unit->nextAdFrame();
     if (offset == "previous") return unit->prevAdFrame();
     auto index = VuderuAdActionSteps::wholeInteger(offset);
-    if (!index || *index < INT32_MIN || *index > INT32_MAX) {
-        *invalid = true;
-        return nullptr;
-    }
+    if (!index || *index < INT32_MIN || *index > INT32_MAX) return nullptr;
     return unit->gotoAdFrame(static_cast<std::int32_t>(*index));
 }
 
@@ -78,10 +76,11 @@ void nextFrame(const VuderuAdActionCall& call) {
         call.handler->resumeFrame();
         return call.ok();
     }
-    bool invalid = false;
-    auto frame = frameAtOffset(call.handler->activeAdUnit(), *offset, &invalid);
+    // The frame shown before the unit's cursor moves.
+    bool fromBanner = formatOf(call.handler->adFrame()) == "banner";
+    auto frame = frameAtOffset(call.handler->activeAdUnit(), *offset);
     if (!frame) return call.fail();
-    if (formatOf(call.handler->adFrame()) == "banner" && !call.handler->isShownModallyForViewController() && formatOf(frame) == "takeover") {
+    if (fromBanner && !call.handler->isShownModallyForViewController() && formatOf(frame) == "takeover") {
         if (auto delegate = VuderuAds::getAdDelegate()) delegate->spaceWillExpand(call.space());
     }
     NSErrorPtr error;
