@@ -3,6 +3,7 @@
 // keeps one document per frame GUID; a document that answers these questions gets its URLs fired.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,9 +15,12 @@ public:
                           kTrackingClose = 16 };
     enum : std::int32_t { kClickTracking = 2 };
 
+    // nil where the document has no such list.
+    using UrlList = std::shared_ptr<std::vector<std::string>>;
+
     virtual ~IVuderuVASTTracking() = default;
-    virtual std::vector<std::string> getImpressionUrls() const = 0;
-    virtual std::vector<std::string> getErrorUrls() const = 0;
-    virtual std::vector<std::string> getTrackingEventUrls(std::int32_t trackingEvent) const = 0;
-    virtual std::optional<std::string> getVideoClickUrl(std::int32_t clickKind) const = 0;
+    virtual UrlList getImpressionUrls() const = 0;
+    virtual UrlList getErrorUrls() const = 0;
+    virtual std::optional<std::vector<std::string>> getTrackingEventUrls(std::int32_t trackingEvent) const = 0;
+    virtual std::optional<std::string> getVideoClickUrl(std::int64_t clickKind) const = 0;
 };

@@ -79,11 +79,7 @@ void VuderuAdAction::asyncNotifyAdStateCompletedWithLogGuidForEventAsFireForget(
         NSThread::detachNewThread([params] { sendAdStateCompleted(params); }, "VuderuAdStateCompleted");
         return;
     }
-    auto recorder = std::make_shared<VuderuAdHttptaskDelegate>();
-    recorder->setAdLogGUID(guid);
-    recorder->setUrlString(url);
-    recorder->setEventString(event);
-    recorder->setNeedLogging(true);
+    auto recorder = std::make_shared<VuderuAdHttptaskDelegate>(guid, true, url, event);
     VuderuHttpAsyncTask::HeaderFields headers;
     headers["Content-Type"] = kTrackingContentType;
     VuderuHttpAsyncTask::sendMethod("GET", url, nullptr, headers, recorder, true);

@@ -19,6 +19,10 @@ std::int64_t sessionOffset() {
 
 } // namespace
 
+VuderuAdHttptaskDelegate::VuderuAdHttptaskDelegate(std::optional<std::string> adLogGUID, bool needLogging, std::string urlString,
+                                                   std::string eventString)
+    : adLogGUID_(std::move(adLogGUID)), needLogging_(needLogging), urlString_(std::move(urlString)), eventString_(std::move(eventString)) {}
+
 void VuderuAdHttptaskDelegate::requestSuccessfulWithResponse(const VuderuHttpAsyncTaskPtr&, const VuderuHTTPResponsePtr& response) {
     if (needLogging_) logResponse(response);
 }

@@ -1,16 +1,17 @@
 #pragma once
-// Records the outcome of a fired tracking URL as a "sendUrlStatusResult" event in the ad log of
-// a GUID: the status code ("0" when no response came), the URL and the event that fired it.
+// Records the outcome of a fired tracking URL in the ad log of its frame: one sendable
+// "sendUrlStatusResult" event with the HTTP status ("0" without a response), the URL and the
+// event that fired it. A GUID without a stored log drops the event (logged).
 
+#include "platform/foundation/NSObject.h"
 #include "sdk/analytics/VuderuHttpAsyncTask.h"
 
-#include <memory>
 #include <optional>
 #include <string>
 
 class VuderuAdHttptaskDelegate : public NSObject, public VuderuHttpAsyncTaskDelegate {
 public:
-    VuderuAdHttptaskDelegate() = default;
+    VuderuAdHttptaskDelegate(std::optional<std::string> adLogGUID, bool needLogging, std::string urlString, std::string eventString);
 
     const std::optional<std::string>& adLogGUID() const { return adLogGUID_; }
     void setAdLogGUID(std::optional<std::string> value) { adLogGUID_ = std::move(value); }
@@ -21,12 +22,11 @@ public:
     const std::string& eventString() const { return eventString_; }
     void setEventString(std::string value) { eventString_ = std::move(value); }
 
+    void logResponse(const VuderuHTTPResponsePtr& response);
+
     void requestSuccessfulWithResponse(const VuderuHttpAsyncTaskPtr& task, const VuderuHTTPResponsePtr& response) override;
     void requestDidFailWithResponse(const VuderuHttpAsyncTaskPtr& task, const VuderuHTTPResponsePtr& response) override;
     void requestDidCancelWithResponse(const VuderuHttpAsyncTaskPtr& task, const VuderuHTTPResponsePtr& response) override;
-
-    // Appends the status event to the GUID's log; dropped (and logged) when there is no log.
-    void logResponse(const VuderuHTTPResponsePtr& response);
 
 private:
     std::optional<std::string> adLogGUID_;

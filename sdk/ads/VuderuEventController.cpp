@@ -52,19 +52,24 @@ struct TrackedEvent {
     std::vector<std::string> (*urls)(const IVuderuVASTTracking&);
 };
 
+std::vector<std::string> listOf(const IVuderuVASTTracking::UrlList& list) { return list ? *list : std::vector<std::string>{}; }
+
+std::vector<std::string> trackingUrls(const IVuderuVASTTracking& vast, std::int32_t trackingEvent) {
+    return vast.getTrackingEventUrls(trackingEvent).value_or(std::vector<std::string>{});
+}
+
 const TrackedEvent kTrackedEvents[] = {
-    {kRenderFailed, "VAST VIDEO ERROR LINK: %@", [](const IVuderuVASTTracking& v) { return v.getErrorUrls(); }},
-    {kVideoStart, "VAST VIDEO IMPRESSION LINK: %@", [](const IVuderuVASTTracking& v) { return v.getImpressionUrls(); }},
+    {kRenderFailed, "VAST VIDEO ERROR LINK: %@", [](const IVuderuVASTTracking& v) { return listOf(v.getErrorUrls()); }},
+    {kVideoStart, "VAST VIDEO IMPRESSION LINK: %@", [](const IVuderuVASTTracking& v) { return listOf(v.getImpressionUrls()); }},
     {kVideoCompleted, "VAST VIDEO COMPLETED LINK: %@",
-     [](const IVuderuVASTTracking& v) { return v.getTrackingEventUrls(IVuderuVASTTracking::kTrackingComplete); }},
-    {kAdClosed, "VAST VIDEO CLOSED LINK: %@",
-     [](const IVuderuVASTTracking& v) { return v.getTrackingEventUrls(IVuderuVASTTracking::kTrackingClose); }},
+     [](const IVuderuVASTTracking& v) { return trackingUrls(v, IVuderuVASTTracking::kTrackingComplete); }},
+    {kAdClosed, "VAST VIDEO CLOSED LINK: %@", [](const IVuderuVASTTracking& v) { return trackingUrls(v, IVuderuVASTTracking::kTrackingClose); }},
     {kVideoFirstQuartile, "VAST VIDEO FIRST QUARTILE LINK: %@",
-     [](const IVuderuVASTTracking& v) { return v.getTrackingEventUrls(IVuderuVASTTracking::kTrackingFirstQuartile); }},
+     [](const IVuderuVASTTracking& v) { return trackingUrls(v, IVuderuVASTTracking::kTrackingFirstQuartile); }},
     {kVideoMidpoint, "VAST VIDEO MIDPOINT LINK: %@",
-     [](const IVuderuVASTTracking& v) { return v.getTrackingEventUrls(IVuderuVASTTracking::kTrackingMidpoint); }},
+     [](const IVuderuVASTTracking& v) { return trackingUrls(v, IVuderuVASTTracking::kTrackingMidpoint); }},
     {kVideoThirdQuartile, "VAST VIDEO THIRD QUARTILE LINK: %@",
-     [](const IVuderuVASTTracking& v) { return v.getTrackingEventUrls(IVuderuVASTTracking::kTrackingThirdQuartile); }},
+     [](const IVuderuVASTTracking& v) { return trackingUrls(v, IVuderuVASTTracking::kTrackingThirdQuartile); }},
     {kVideoClicked, "VAST VIDEO CLICKED LINK: %@",
      [](const IVuderuVASTTracking& v) {
          auto url = v.getVideoClickUrl(IVuderuVASTTracking::kClickTracking);

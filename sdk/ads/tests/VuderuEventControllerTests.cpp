@@ -157,16 +157,20 @@ public:
     std::map<std::string, std::vector<std::string>> urls;
     mutable std::map<std::string, int> asked;
 
-    std::vector<std::string> answer(const std::string& key) const {
+    // nil for a question without URLs.
+    UrlList answer(const std::string& key) const {
         ++asked[key];
-        return urls.count(key) ? urls.at(key) : std::vector<std::string>{};
+        return urls.count(key) ? std::make_shared<std::vector<std::string>>(urls.at(key)) : nullptr;
     }
-    std::vector<std::string> getImpressionUrls() const override { return answer("impression"); }
-    std::vector<std::string> getErrorUrls() const override { return answer("error"); }
-    std::vector<std::string> getTrackingEventUrls(std::int32_t event) const override { return answer("tracking" + std::to_string(event)); }
-    std::optional<std::string> getVideoClickUrl(std::int32_t kind) const override {
+    UrlList getImpressionUrls() const override { return answer("impression"); }
+    UrlList getErrorUrls() const override { return answer("error"); }
+    std::optional<std::vector<std::string>> getTrackingEventUrls(std::int32_t event) const override {
+        auto list = answer("tracking" + std::to_string(event));
+        return list ? std::optional<std::vector<std::string>>(*list) : std::nullopt;
+    }
+    std::optional<std::string> getVideoClickUrl(std::int64_t kind) const override {
         auto list = answer("click" + std::to_string(kind));
-        return list.empty() ? std::nullopt : std::optional<std::string>(list.front());
+        return list ? std::optional<std::string>(list->front()) : std::nullopt;
     }
 };
 
