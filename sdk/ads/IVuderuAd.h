@@ -17,10 +17,6 @@ public:
 
     // The unit being shown, or nil.
     virtual VuderuAdUnitPtr activeAdUnit() const = 0;
-    // Every unit of the view, the active one first.
-    virtual std::vector<VuderuAdUnitPtr> allAdUnitsList() const = 0;
-    // The frame being shown, or nil.
-    virtual VuderuAdFramePtr adFrame() const = 0;
     // Whether the frame with this GUID is part of what the view shows.
     virtual bool isGuidActive(const std::string& guid) const = 0;
     // The view has prepared its ad and may be shown.
@@ -28,14 +24,29 @@ public:
     // The ad space's name.
     virtual std::string adSpaceName() const = 0;
 
+    // What the event and action engine reads and asks. The bodies here are those of a view that
+    // shows one unit and offers none of these features; the ad-space view overrides them all.
+
+    // Every unit of the view, the active one first.
+    virtual std::vector<VuderuAdUnitPtr> allAdUnitsList() const {
+        auto unit = activeAdUnit();
+        return unit ? std::vector<VuderuAdUnitPtr>{unit} : std::vector<VuderuAdUnitPtr>{};
+    }
+    // The frame being shown, or nil.
+    virtual VuderuAdFramePtr adFrame() const {
+        auto unit = activeAdUnit();
+        return unit ? unit->curAdFrame() : nullptr;
+    }
     // Fetches between minimum and maximum further units into the view; nil when too few came.
-    virtual std::shared_ptr<std::vector<VuderuAdUnitPtr>> appendAdUnitsMaximum(std::int32_t minimum, std::int32_t maximum) = 0;
-    // MRAID expand with the action's parameters, and collapse.
-    virtual bool processExpandAction(const std::map<std::string, std::string>& params) = 0;
-    virtual bool processCollapseAction() = 0;
+    virtual std::shared_ptr<std::vector<VuderuAdUnitPtr>> appendAdUnitsMaximum(std::int32_t /*minimum*/, std::int32_t /*maximum*/) {
+        return nullptr;
+    }
+    // MRAID expand with the action's parameters, and collapse; false when nothing changed.
+    virtual bool processExpandAction(const std::map<std::string, std::string>& /*params*/) { return false; }
+    virtual bool processCollapseAction() { return false; }
     // The page told the view it finished loading.
-    virtual void windowOnLoadCalledAction() = 0;
+    virtual void windowOnLoadCalledAction() {}
     // The in-app store page of an app id.
-    virtual void openSKAppstore(const Value& appId) = 0;
+    virtual void openSKAppstore(const Value& /*appId*/) {}
 };
 using IVuderuAdPtr = std::shared_ptr<IVuderuAd>;

@@ -13,7 +13,6 @@
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/ads/VuderuFreqCapInfo.h"
-#include "sdk/ads/tests/QuietAd.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <gtest/gtest.h>
@@ -154,8 +153,10 @@ void cacheUnit(const std::string& space, const std::string& groupId = {}) {
     VuderuAdCache::addAdUnitForKey(unit, VuderuCacheKey(space, VuderuAdUtil::getScreenOrientation()));
 }
 
-class ReadyAd : public QuietAd {
+class ReadyAd : public IVuderuAd {
 public:
+    VuderuAdUnitPtr activeAdUnit() const override { return nullptr; }
+    bool isGuidActive(const std::string&) const override { return false; }
     bool readyForDisplay() const override { return true; }
     std::string adSpaceName() const override { return "space"; }
 };

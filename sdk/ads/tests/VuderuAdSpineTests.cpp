@@ -1,12 +1,11 @@
 #include "sdk/ads/AdLogManager.h"
 #include "sdk/ads/VuderuAdManager.h"
-#include "sdk/ads/tests/QuietAd.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class FakeAd : public QuietAd {
+class FakeAd : public IVuderuAd {
 public:
     FakeAd(std::string space, std::string guid, bool ready) : space_(std::move(space)), guid_(std::move(guid)), ready_(ready) {}
     VuderuAdUnitPtr activeAdUnit() const override { return nullptr; }

@@ -6,7 +6,6 @@
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/ads/VuderuFieldLookup.h"
 #include "sdk/ads/tests/DynamicFakes.h"
-#include "sdk/ads/tests/QuietAd.h"
 #include "sdk/analytics/VuderuGlobalVariableStorage.h"
 #include "sdk/analytics/VuderuImpl.h"
 #include "sdk/analytics/tests/VuderuSenderFixture.h"
@@ -20,7 +19,7 @@ namespace {
 
 using Lookup = VuderuFieldLookup;
 
-class FrameAd : public QuietAd {
+class FrameAd : public IVuderuAd {
 public:
     explicit FrameAd(const std::string& guid) : unit_(std::make_shared<VuderuAdUnit>()) {
         auto frame = std::make_shared<VuderuAdFrame>();
