@@ -45,6 +45,10 @@ void UIAlertView::show() {
     UIApplication::sharedApplication()->alertDidShow(self<UIAlertView>());
 }
 
+std::shared_ptr<UIWindow> UIAlertView::window() const {
+    return visible_ ? UIApplication::sharedApplication()->alertWindow() : nullptr;
+}
+
 void UIAlertView::dismissWithClickedButtonIndexAnimated(long index, bool) {
     if (!visible_) return;
     auto keep = self<UIAlertView>();

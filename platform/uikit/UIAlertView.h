@@ -47,6 +47,8 @@ public:
     void setAccessoryView(const UIViewPtr& view);
 
     void show();
+    // While shown, the system's alert window holds the alert.
+    std::shared_ptr<UIWindow> window() const;
     bool isVisible() const { return visible_; }
     void dismissWithClickedButtonIndexAnimated(long index, bool animated);
     // What a tap on a button does: the delegate hears of the click, then the alert goes.

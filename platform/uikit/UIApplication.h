@@ -158,6 +158,8 @@ public:
     // The alerts on screen, the last shown on top.
     const std::vector<std::shared_ptr<UIAlertView>>& visibleAlerts() const { return alerts_; }
     void alertDidShow(const std::shared_ptr<UIAlertView>& alert);
+    // The system's alert window while an alert shows, else nil.
+    std::shared_ptr<UIWindow> alertWindow() const { return alertWindow_; }
     void alertDidDismiss(const UIAlertView* alert);
 
     // A new background task; the handler runs if the system's time for it runs out first. Any

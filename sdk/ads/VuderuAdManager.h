@@ -43,6 +43,18 @@ public:
     void removePendingAd(const IVuderuAdPtr& ad);
     std::vector<IVuderuAdPtr> pendingAdArray() const;
 
+    // Valid cached units for the space in the current screen orientation.
+    std::size_t adUnitCountForSpace(const std::string& space) const;
+    // Requests for the next ad of a space (the notification and time-out values are the ad
+    // manager's table) and the refresh timer, delay in seconds. Taking a unit into a new ad view
+    // needs the ad-space view: until it exists these answer no ad and start no timer.
+    IVuderuAdPtr prepareAdForSpaceViewContainerNotification(const std::string& space, const std::shared_ptr<NSObject>& container,
+                                                           std::int64_t notification);
+    IVuderuAdPtr showNewAdForSpaceViewContainerTimeout(const std::string& space, const std::shared_ptr<NSObject>& container,
+                                                      std::int64_t timeout);
+    void delayNewAdForSpaceGuidViewContainerDelay(const std::string& space, const std::string& guid,
+                                                  const std::shared_ptr<NSObject>& container, std::int64_t delay);
+
     // Parsed VAST documents per frame GUID.
     std::shared_ptr<NSObject> vastManagerForAdGuid(const std::string& guid) const;
     void setVastManagerForAdGuid(const std::string& guid, std::shared_ptr<NSObject> manager);

@@ -5,6 +5,7 @@
 // the first step of that path that is missing.
 
 #include "platform/foundation/NSObject.h"
+#include "sdk/ads/IVuderuVASTTracking.h"
 #include "sdk/ads/VuderuVASTRecords.h"
 
 #include <cstdint>
@@ -13,7 +14,7 @@
 #include <string>
 #include <vector>
 
-class VuderuVASTManager : public NSObject {
+class VuderuVASTManager : public NSObject, public IVuderuVASTTracking {
 public:
     struct Fields {
         std::int32_t version = 0;  // the document's VAST major version
@@ -25,12 +26,12 @@ public:
     const VuderuVASTAdList& vuderuVASTAds() const { return fields_.vuderuVASTAds; }
 
     std::optional<std::string> getMediaFileUrl() const;
-    VuderuVASTStringList getImpressionUrls() const;
-    VuderuVASTStringList getErrorUrls() const;
+    VuderuVASTStringList getImpressionUrls() const override;
+    VuderuVASTStringList getErrorUrls() const override;
     // A VuderuVASTVideoClick kind.
-    std::optional<std::string> getVideoClickUrl(std::int64_t clickKind) const;
+    std::optional<std::string> getVideoClickUrl(std::int64_t clickKind) const override;
     // A VuderuVASTTrackingEvent, looked up by its name.
-    std::optional<std::vector<std::string>> getTrackingEventUrls(std::int32_t trackingEvent) const;
+    std::optional<std::vector<std::string>> getTrackingEventUrls(std::int32_t trackingEvent) const override;
 
 private:
     VuderuVASTAdTypePtr firstAdType() const;
