@@ -167,5 +167,8 @@ void PSActionSheet::receivedRotate() {
 void PSActionSheet::describeToScreen(UIScreenDescription& screen) {
     screen.beginLayer("an action sheet", "tap one of its buttons, or touch outside it to cancel");
     UIView::describeToScreen(screen);
-    screen.addLine(strTitle_.empty() ? std::string("action sheet:") : "action sheet: \"" + strTitle_ + "\"");
+    std::string line = strTitle_.empty() ? std::string("action sheet:") : "action sheet: \"" + strTitle_ + "\"";
+    for (auto& title : aButtons_) line += " [" + title + "]";
+    if (!strCancel_.empty()) line += " [" + strCancel_ + "]";
+    screen.addLine(line);
 }

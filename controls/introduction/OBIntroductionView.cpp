@@ -175,3 +175,14 @@ void OBIntroductionView::showPanelAtPageControl() {
     ContentScrollView_->setContentOffsetAnimated({page * W, 0}, true);
     notifyChange();
 }
+
+void OBIntroductionView::describeToScreen(UIScreenDescription& screen) {
+    UIView::describeToScreen(screen);
+    std::string header = HeaderLabel_ && !HeaderLabel_->isHidden() ? " \"" + HeaderLabel_->text() + "\"" : "";
+    screen.addLine("introduction:" + header);
+    auto panel = panelShownAt(CurrentPanelIndex_);
+    if (!panel) return;
+    std::string line = "  ";
+    if (!panel->Title().empty()) line += "\"" + panel->Title() + "\" ";
+    screen.addLine(line + "\"" + panel->Description() + "\"");
+}

@@ -78,6 +78,8 @@ public:
     const std::shared_ptr<UIPageControl>& PageControl() const { return PageControl_; }
     const std::shared_ptr<UIButton>& SkipButton() const { return SkipButton_; }
 
+    // Lines for the driver: the header and the shown panel's title and text.
+    void describeToScreen(UIScreenDescription& screen) override;
     void scrollViewDidScroll(UIScrollView& scrollView) override;
     void scrollViewDidEndDecelerating(UIScrollView& scrollView) override;
 

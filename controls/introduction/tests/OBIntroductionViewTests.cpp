@@ -114,7 +114,15 @@ TEST_F(IntroductionTest, ATallPictureShrinksSoThePageFitsAboveTheFooter) {
 
 TEST_F(IntroductionTest, SwipingLeftToRightChangesPagesAndPastTheLastFinishes) {
     auto view = show(OBIntroductionView::kLeftToRight);
+    auto screen = [&] {
+        UIScreenDescription description;
+        description.describeWindow(window_);
+        return description.text();
+    };
+    EXPECT_NE(screen().find("introduction: \"Welcome\"\n  \"A\" \"Some words.\"\n"), std::string::npos) << screen();
     swipe(view, UIScrollViewSwipe::Left);
+    EXPECT_NE(screen().find("  \"B\" \"Some words.\"\n"), std::string::npos) << screen();
+    EXPECT_NE(screen().find("page 2 of 3\n"), std::string::npos) << screen();
     EXPECT_EQ(view->CurrentPanelIndex(), 1);
     EXPECT_EQ(view->PageControl()->currentPage(), 1);
     EXPECT_EQ(view->panelViews()[1]->alpha(), 1);
