@@ -37,11 +37,9 @@ std::optional<UIScrollViewSwipe> UIScrollViewSwipeFromName(const std::string& na
 }
 
 UIScrollView::UIScrollView(const CGRect& frame) : UIView(frame), pan_(std::make_shared<UIPanGestureRecognizer>()) {
-    // Touches on the content stay with it until the pan recognizes, so buttons inside still work.
+    // One finger scrolls; a second one makes the gesture something else (a twist or a pinch).
     pan_->setMaximumNumberOfTouches(1);
 }
-
-UIScrollView::~UIScrollView() { ++settleGeneration_; }
 
 void UIScrollView::didMoveToSuperview() {
     UIView::didMoveToSuperview();

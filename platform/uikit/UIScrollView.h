@@ -40,7 +40,6 @@ public:
     static constexpr CGFloat kFlickSpeed = 300;
 
     explicit UIScrollView(const CGRect& frame);
-    ~UIScrollView() override;
 
     // A table or a collection view measures its content itself and answers here.
     virtual CGSize contentSize() { return contentSize_; }
