@@ -101,6 +101,8 @@ const std::vector<Driver::Command>& Driver::commands() {
          [](Driver& d, const std::string& point) { return d.touchAt(point); }},
         {"drag", "X,Y X,Y [STEPS]", "drag a finger from one point (or shown TEXT) to another", A::Text, "",
          [](Driver& d, const std::string& arguments) { return d.drag(arguments); }},
+        {"swipe", "left|right|up|down [TEXT]", "swipe a finger across what scrolls (across TEXT when given)", A::Text, "",
+         [](Driver& d, const std::string& arguments) { return d.swipe(arguments); }},
         {"twist", "X,Y DEGREES", "turn two fingers about a point (clockwise for positive degrees)", A::Text, "",
          [](Driver& d, const std::string& arguments) { return d.twist(arguments); }},
         {"rotate", "portrait|upside-down|left|right", "turn the device", A::Text, "",

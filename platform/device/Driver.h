@@ -55,6 +55,9 @@ public:
     bool touchAt(const std::string& point);
     bool drag(const std::string& arguments);
     bool twist(const std::string& arguments);
+    // A finger swiping left, right, up or down: across the innermost view on screen that scrolls
+    // that way, or from the centre of what shows TEXT.
+    bool swipe(const std::string& arguments);
     bool rotate(const std::string& orientation);
     // Lets time pass: the platform clock moves on (manual clock) or the main loop runs for that long.
     void advance(double seconds);

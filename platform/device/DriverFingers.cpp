@@ -4,7 +4,9 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIScrollView.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -13,6 +15,9 @@ namespace {
 constexpr CGFloat kTwistRadius = 40;
 constexpr CGFloat kTwistStepDegrees = 5;
 constexpr int kDefaultDragSteps = 10;
+// A swipe from what the screen shows: this far, in a few quick moves (a flick).
+constexpr CGFloat kSwipeDistance = 160;
+constexpr int kSwipeMoves = 6;
 constexpr int kMaxSteps = 1000;
 
 std::optional<double> number(const std::string& s) {
@@ -135,6 +140,36 @@ bool Driver::drag(const std::string& text) {
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
     UIFingers(w).drag(inWindow(w, *from), inWindow(w, *to), steps);
+    return true;
+}
+
+bool Driver::swipe(const std::string& text) {
+    const std::string usage = "swipe left|right|up|down [TEXT]";
+    auto args = words(text);
+    auto direction = args.empty() ? std::nullopt : UIScrollViewSwipeFromName(args[0]);
+    if (!direction || args.size() > 2) return fail("swipe left, right, up or down, across TEXT when given: " + usage);
+    if (alertInFront()) return fail(kAlertInFront);
+    if (args.size() == 1) {
+        UIScreenReply reply;
+        auto done = describe().performInnermost("swipe", args[0], reply);
+        if (!done) return fail("nothing on screen scrolls");
+        return *done || fail(reply.error);
+    }
+    auto from = endpoint(args[1], usage);
+    if (!from) return false;
+    auto screen = UIScreen::mainScreen()->bounds();
+    CGPoint to = *from;
+    switch (*direction) {
+    case UIScrollViewSwipe::Left: to.x -= kSwipeDistance; break;
+    case UIScrollViewSwipe::Right: to.x += kSwipeDistance; break;
+    case UIScrollViewSwipe::Up: to.y -= kSwipeDistance; break;
+    case UIScrollViewSwipe::Down: to.y += kSwipeDistance; break;
+    }
+    to.x = std::clamp<CGFloat>(to.x, 0, screen.size.width - 1);
+    to.y = std::clamp<CGFloat>(to.y, 0, screen.size.height - 1);
+    auto w = frontWindow(*from);
+    if (!w) return fail("no window on screen");
+    UIFingers(w).drag(inWindow(w, *from), inWindow(w, to), kSwipeMoves);
     return true;
 }
 

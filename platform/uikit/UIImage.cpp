@@ -79,7 +79,34 @@ UIImagePtr UIImage::animatedImageWithImages(std::vector<UIImagePtr> images, doub
     return animated;
 }
 
-CGSize UIImage::size() const { return {image_->width() / scale_, image_->height() / scale_}; }
+namespace {
+bool turnsSideways(UIImageOrientation o) {
+    return o == UIImageOrientationLeft || o == UIImageOrientationRight || o == UIImageOrientationLeftMirrored ||
+           o == UIImageOrientationRightMirrored;
+}
+
+// From the bitmap's points to the shown image's, for an image shown W by H points.
+CGAffineTransform orientationTransform(UIImageOrientation o, CGFloat w, CGFloat h) {
+    switch (o) {
+    case UIImageOrientationUp: return {1, 0, 0, 1, 0, 0};
+    case UIImageOrientationDown: return {-1, 0, 0, -1, w, h};
+    case UIImageOrientationLeft: return {0, -1, 1, 0, 0, h};
+    case UIImageOrientationRight: return {0, 1, -1, 0, w, 0};
+    case UIImageOrientationUpMirrored: return {-1, 0, 0, 1, w, 0};
+    case UIImageOrientationDownMirrored: return {1, 0, 0, -1, 0, h};
+    case UIImageOrientationLeftMirrored: return {0, 1, 1, 0, 0, 0};
+    case UIImageOrientationRightMirrored: return {0, -1, -1, 0, w, h};
+    }
+    return {};
+}
+} // namespace
+
+// The size as shown: an image turned a quarter has its sides swapped.
+CGSize UIImage::size() const {
+    CGFloat w = image_->width() / scale_, h = image_->height() / scale_;
+    if (turnsSideways(orientation_)) return {h, w};
+    return {w, h};
+}
 
 std::shared_ptr<UIImage> UIImage::resizableImageWithCapInsets(const UIEdgeInsets& insets) const {
     auto copy = std::make_shared<UIImage>(image_, scale_, name_);
@@ -113,8 +140,18 @@ void drawNinePieces(CGContext& context, const CGImage& image, CGFloat scale, con
 void UIImage::drawInRect(const CGRect& rect) const {
     auto context = UIGraphicsGetCurrentContext();
     if (!context) return;
-    if (capInsets_ == UIEdgeInsetsZero) context->drawImage(rect, *image_);
-    else drawNinePieces(*context, *image_, scale_, capInsets_, CGRectStandardize(rect));
+    if (orientation_ != UIImageOrientationUp && capInsets_ == UIEdgeInsetsZero) {
+        // Drawn turned (or mirrored) as the orientation says, into the rectangle as shown.
+        auto shown = size();
+        context->saveGState();
+        context->translateCTM(rect.origin.x, rect.origin.y);
+        context->scaleCTM(rect.size.width / shown.width, rect.size.height / shown.height);
+        context->concatCTM(orientationTransform(orientation_, shown.width, shown.height));
+        context->drawImage(CGRectMake(0, 0, image_->width() / scale_, image_->height() / scale_), *image_);
+        context->restoreGState();
+    } else if (capInsets_ == UIEdgeInsetsZero) {
+        context->drawImage(rect, *image_);
+    } else drawNinePieces(*context, *image_, scale_, capInsets_, CGRectStandardize(rect));
     UIGraphicsNoteDrawnImageName(name_);
 }
 

@@ -169,6 +169,23 @@ std::optional<bool> UIScreenDescription::perform(const std::string& command, con
     return std::nullopt;
 }
 
+std::optional<bool> UIScreenDescription::performInnermost(const std::string& command, const std::string& argument,
+                                                         UIScreenReply& reply) const {
+    std::optional<std::string> firstRefusal;
+    for (auto it = targets_.rbegin(); it != targets_.rend(); ++it) {
+        if (it->layer != layers_.size() - 1 || !it->command || it->name != command) continue;
+        UIScreenReply attempt;
+        if (it->action(argument, attempt)) {
+            reply = attempt;
+            return true;
+        }
+        if (!firstRefusal) firstRefusal = attempt.error;
+    }
+    if (firstRefusal) return reply.refuse(*firstRefusal);
+    if (layers_.size() > 1) return covered(reply);
+    return std::nullopt;
+}
+
 bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenReply& reply) {
     auto root = view;
     while (auto parent = root->superview()) root = parent;

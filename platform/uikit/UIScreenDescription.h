@@ -89,6 +89,9 @@ public:
     bool tap(const std::string& text, UIScreenReply& reply) const;
     // nullopt when no element on screen takes the command at all.
     std::optional<bool> perform(const std::string& command, const std::string& argument, UIScreenReply& reply) const;
+    // The same from the last target added (the innermost, front-most) back: the first that acts
+    // wins; when all refuse, the innermost's reason stands.
+    std::optional<bool> performInnermost(const std::string& command, const std::string& argument, UIScreenReply& reply) const;
 
     // A tap on the view as a finger would make it: it lands on whatever is front-most at the view's
     // center and goes up the superviews until one takes it (UIView::tapWithEvent).

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <set>
 
-UITableView::UITableView(const CGRect& frame, UITableViewStyle style) : UIView(frame), style_(style) {}
+UITableView::UITableView(const CGRect& frame, UITableViewStyle style) : UIScrollView(frame), style_(style) {}
 
 void UITableView::setDataSource(const std::shared_ptr<UITableViewDataSource>& dataSource) {
     dataSource_ = dataSource;
@@ -100,13 +100,6 @@ CGRect UITableView::rectForRowAtIndexPath(const NSIndexPath& indexPath) {
 CGSize UITableView::contentSize() {
     CGFloat footer = footer_ ? footer_->frame().size.height : 0;
     return {bounds().size.width, headerHeight() + static_cast<CGFloat>(totalRows()) * rowHeight_ + footer};
-}
-
-void UITableView::setContentOffset(CGPoint offset) {
-    auto b = bounds();
-    b.origin = offset;
-    setBounds(b);
-    setNeedsLayout();
 }
 
 void UITableView::setTableHeaderView(const UIViewPtr& view) {
@@ -233,7 +226,7 @@ void UITableView::scrollToRowAtIndexPath(const NSIndexPath& indexPath, UITableVi
 }
 
 void UITableView::describeToScreen(UIScreenDescription& screen) {
-    UIView::describeToScreen(screen);
+    UIScrollView::describeToScreen(screen);
     layoutIfNeeded();
     auto visible = indexPathsForVisibleRows();
     if (visible.empty()) {

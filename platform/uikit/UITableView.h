@@ -2,8 +2,8 @@
 // Tables: rows from a data source, cells only for the rows on screen, reused by identifier.
 
 #include "platform/uikit/NSIndexPath.h"
+#include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITableViewCell.h"
-#include "platform/uikit/UIView.h"
 
 #include <map>
 #include <memory>
@@ -46,7 +46,7 @@ public:
     virtual void tableViewCommitEditingStyleForRowAtIndexPath(UITableView&, UITableViewCellEditingStyle, const NSIndexPath&) {}
 };
 
-class UITableViewDelegate {
+class UITableViewDelegate : public UIScrollViewDelegate {
 public:
     virtual ~UITableViewDelegate() = default;
     virtual void tableViewDidSelectRowAtIndexPath(UITableView&, const NSIndexPath&) {}
@@ -56,7 +56,7 @@ public:
     }
 };
 
-class UITableView : public UIView {
+class UITableView : public UIScrollView {
 public:
     static constexpr CGFloat kDefaultRowHeight = 44;
 
@@ -66,7 +66,10 @@ public:
     std::shared_ptr<UITableViewDataSource> dataSource() const { return dataSource_.lock(); }
     void setDataSource(const std::shared_ptr<UITableViewDataSource>& dataSource);
     std::shared_ptr<UITableViewDelegate> delegate() const { return delegate_.lock(); }
-    void setDelegate(const std::shared_ptr<UITableViewDelegate>& delegate) { delegate_ = delegate; }
+    void setDelegate(const std::shared_ptr<UITableViewDelegate>& delegate) {
+        delegate_ = delegate;
+        UIScrollView::setDelegate(delegate);
+    }
     CGFloat rowHeight() const { return rowHeight_; }
     void setRowHeight(CGFloat height);
 
@@ -96,9 +99,8 @@ public:
     std::optional<NSIndexPath> indexPathForSelectedRow() const { return selected_; }
     void scrollToRowAtIndexPath(const NSIndexPath& indexPath, UITableViewScrollPosition position, bool animated);
 
-    CGPoint contentOffset() const { return bounds().origin; }
-    void setContentOffset(CGPoint offset);
-    CGSize contentSize();
+    // The header, the rows and the footer, measured from the data source.
+    CGSize contentSize() override;
 
     UIViewPtr tableHeaderView() const { return header_; }
     void setTableHeaderView(const UIViewPtr& view);

@@ -11,6 +11,7 @@
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIPanGestureRecognizer.h"
+#include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITabBarController.h"
 #include "platform/uikit/UITableViewController.h"
 
@@ -393,6 +394,36 @@ TEST_F(DriverTest, ADragMayStartOnWhatTheScreenShows) {
     EXPECT_EQ(translations, (std::vector<CGPoint>{{40, 100}}));
     EXPECT_EQ(driver_.execute("drag Nowhere 200,440"), "error: nothing on screen shows \"Nowhere\" (drag X,Y X,Y [STEPS])\n");
     EXPECT_EQ(translations.size(), 1u);
+}
+
+TEST_F(DriverTest, SwipeReachesTheInnermostViewThatScrollsThatWay) {
+    // A paging strip of three pages over the table, which scrolls only up and down.
+    auto strip = std::make_shared<UIScrollView>(CGRectMake(0, 300, 320, 100));
+    strip->setContentSize(CGSizeMake(960, 100));
+    strip->setPagingEnabled(true);
+    auto label = std::make_shared<UILabel>(CGRectMake(340, 20, 120, 40));
+    label->setText("Second page");
+    strip->addSubview(label);
+    window_->addSubview(strip);
+    EXPECT_EQ(driver_.execute("swipe left"), "");
+    EXPECT_EQ(strip->contentOffset().x, 320);
+    EXPECT_EQ(driver_.execute("swipe right \"Second page\""), "");
+    EXPECT_EQ(strip->contentOffset().x, 0);
+    // Up and down pass the strip by and reach the table.
+    EXPECT_EQ(driver_.execute("swipe up"), "");
+    EXPECT_GT(table_->tableView()->contentOffset().y, 0);
+    EXPECT_EQ(strip->contentOffset().x, 0);
+
+    auto before = table_->tableView()->contentOffset();
+    EXPECT_EQ(driver_.execute("swipe sideways"),
+              "error: swipe left, right, up or down, across TEXT when given: swipe left|right|up|down [TEXT]\n");
+    EXPECT_EQ(driver_.execute("swipe"), "error: swipe what?\n");
+    EXPECT_EQ(driver_.execute("swipe left Nowhere"),
+              "error: nothing on screen shows \"Nowhere\" (swipe left|right|up|down [TEXT])\n");
+    EXPECT_EQ(strip->contentOffset().x, 0);
+    EXPECT_EQ(table_->tableView()->contentOffset(), before);
+    strip->removeFromSuperview();
+    EXPECT_EQ(driver_.execute("swipe left"), "error: nothing on screen scrolls sideways\n");
 }
 
 namespace {
