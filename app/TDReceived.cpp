@@ -4,6 +4,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/NSURL.h"
 #include "platform/uikit/UINavigationController.h"
 #include "sdk/analytics/Vuderu.h"
 
@@ -70,7 +71,12 @@ void TDReceived::tableViewDidSelectRowAtIndexPath(UITableView& tableView, const 
         return;
     }
     Vuderu::logEvent(Value("File sent through AirDrop"));
-    // The document menu that offers the file to other apps opens here once the platform has it.
+    docController_ = UIDocumentInteractionController::interactionControllerWithURL(NSURL::fileURLWithPath(fullPath));
+    docController_->setDelegate(self<TDReceived>());
+    docController_->setName(NSString::lastPathComponent(fullPath));
+    CGRect bounds = view()->bounds();
+    docController_->presentOptionsMenuFromRectInViewAnimated(
+        CGRectMake(bounds.size.width / 2, bounds.size.height / 2, kMenuAnchorSide, kMenuAnchorSide), view(), true);
 }
 
 void TDReceived::tableViewCommitEditingStyleForRowAtIndexPath(UITableView& tableView, UITableViewCellEditingStyle editingStyle,

@@ -4,6 +4,7 @@
 // or the edit button deletes an entry (a folder with its contents), and pulling down reads the
 // folder again. Every level is titled "Received Files".
 
+#include "platform/uikit/UIDocumentInteractionController.h"
 #include "platform/uikit/UIRefreshControl.h"
 #include "platform/uikit/UITableViewController.h"
 
@@ -11,9 +12,11 @@
 #include <string>
 #include <vector>
 
-class TDReceived : public UITableViewController {
+class TDReceived : public UITableViewController, public UIDocumentInteractionControllerDelegate {
 public:
     static constexpr const char* kTitle = "Received Files";
+    // The document menu's anchor: a square of this side at the centre of the list.
+    static constexpr CGFloat kMenuAnchorSide = 50;
 
     TDReceived() : UITableViewController(UITableViewStylePlain) {}
     // The list of a folder, its listing read. An unreadable folder lists nothing.
@@ -25,6 +28,9 @@ public:
     void setFiles(std::vector<std::string> files) { files_ = std::move(files); }
     const std::vector<std::string>& hiddenFiles() const { return hiddenFiles_; }
     void setHiddenFiles(std::vector<std::string> hiddenFiles) { hiddenFiles_ = std::move(hiddenFiles); }
+
+    // The document menu last shown, or nil.
+    const std::shared_ptr<UIDocumentInteractionController>& docController() const { return docController_; }
 
     void viewDidLoad() override;
     void didReceiveMemoryWarning() override { UITableViewController::didReceiveMemoryWarning(); }
@@ -45,4 +51,6 @@ private:
     std::string path_;
     std::vector<std::string> files_;
     std::vector<std::string> hiddenFiles_;
+    // The menu last shown, kept while it is on screen.
+    std::shared_ptr<UIDocumentInteractionController> docController_;
 };

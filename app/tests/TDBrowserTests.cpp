@@ -5,6 +5,7 @@
 #include "app/support/TDSites.h"
 #include "app/support/VTVersionTracker.h"
 #include "platform/device/Driver.h"
+#include "platform/system/DeviceProfile.h"
 #include "platform/testsupport/AnalyticsCollector.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -366,5 +367,32 @@ TEST_F(BrowserTest, TheReceivedButtonShowsTheAppFolderInAPopoverUnderIt) {
     browser->showReceivedFiles();
     driver_.drain();
     EXPECT_NE(browser->importedFiles(), popover);
+}
+// The arrow points at the middle of a 50-point square under the button: 55 points in from the
+// right edge, 60 on an iPad; the button's image is "received" redrawn at 29 points.
+TEST_F(BrowserTest, TheReceivedPopoversArrowPointsUnderTheButton) {
+    struct Case {
+        const char* model;
+        CGFloat inset;
+    } cases[] = {{"iPhone", 55}, {"iPad mini", 60}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        DeviceProfile::update([&](DeviceProfile& profile) { profile.model = c.model; });
+        auto browser = open("/var/mobile");
+        auto image = browser->navigationItem()->rightBarButtonItem()->image();
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->size().width, 29);
+        EXPECT_EQ(image->size().height, 29);
+        browser->showReceivedFiles();
+        driver_.drain();
+        auto bubble = browser->importedFiles()->backgroundView();
+        ASSERT_NE(bubble, nullptr);
+        CGRect arrow = bubble->convertRectToView(bubble->arrowRect(), nullptr);
+        CGFloat width = browser->view()->bounds().size.width;
+        EXPECT_NEAR(CGRectGetMidX(arrow), width - c.inset + 25, 0.5) << NSStringFromCGRect(arrow);
+        browser->importedFiles()->dismissPopoverAnimated(false);
+        UIApplication::sharedApplication()->reset();
+    }
+    DeviceProfile::reset();
 }
 } // namespace

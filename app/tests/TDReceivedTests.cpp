@@ -2,7 +2,10 @@
 #include "platform/uikit/NSIndexPath.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreenDescription.h"
+#include "platform/uikit/UIWindow.h"
 
 #include <filesystem>
 
@@ -83,5 +86,60 @@ TEST_F(ReceivedTest, DeletingRemovesAFolderWithItsContents) {
     list_->tableViewCommitEditingStyleForRowAtIndexPath(*list_->tableView(), UITableViewCellEditingStyleInsert,
                                                         NSIndexPath::indexPathForRowInSection(0, 0));
     EXPECT_EQ(readFile("/var/mobile/Tandrel/song.m4a"), "song");
+}
+} // namespace
+
+namespace {
+TEST_F(ReceivedTest, AFilesRowOffersItToOtherAppsFromTheCentreOfTheList) {
+    writeFile("/Applications/Player.app/Info.plist", R"(<plist version="1.0"><dict>
+<key>CFBundleIdentifier</key><string>com.example.player</string><key>CFBundleDisplayName</key><string>Player</string>
+<key>CFBundleDocumentTypes</key><array><dict><key>LSItemContentTypes</key><array><string>public.audio</string></array></dict></array>
+</dict></plist>)");
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->setRootViewController(nav_);
+    window->makeKeyAndVisible();
+    window->layoutIfNeeded();
+
+    list_->tableViewDidSelectRowAtIndexPath(*list_->tableView(), NSIndexPath::indexPathForRowInSection(rowOf(list_, "song.m4a"), 0));
+    UIScreenDescription screen;
+    screen.describeWindow(window);
+    EXPECT_NE(screen.text().find("menu: \"song.m4a\" file:///var/mobile/Tandrel/song.m4a offers: AirDrop, Open in Player"),
+              std::string::npos)
+        << screen.text();
+
+    UIScreenReply reply;
+    EXPECT_TRUE(*screen.perform("complete", "Open in Player", reply)) << reply.error;
+    auto& handed = UIApplication::sharedApplication()->handedDocuments();
+    ASSERT_EQ(handed.size(), 1u);
+    EXPECT_EQ(handed[0].application, "com.example.player");
+    EXPECT_EQ(handed[0].url->path(), "/var/mobile/Tandrel/song.m4a");
+    UIApplication::sharedApplication()->reset();
+}
+
+TEST_F(ReceivedTest, TheMenuIsAnchoredAtTheListsCentreAndAFolderOpensNoMenu) {
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->setRootViewController(nav_);
+    window->makeKeyAndVisible();
+    window->layoutIfNeeded();
+    list_->tableViewDidSelectRowAtIndexPath(*list_->tableView(), NSIndexPath::indexPathForRowInSection(rowOf(list_, "song.m4a"), 0));
+    auto menu = list_->docController();
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(menu->isMenuVisible());
+    EXPECT_EQ(menu->name(), "song.m4a");
+    EXPECT_EQ(menu->delegate().get(), static_cast<UIDocumentInteractionControllerDelegate*>(list_.get()));
+    EXPECT_EQ(menu->presentedView(), list_->view());
+    CGRect bounds = list_->view()->bounds();
+    EXPECT_EQ(NSStringFromCGRect(menu->presentedRect()),
+              NSStringFromCGRect(CGRectMake(bounds.size.width / 2, bounds.size.height / 2, 50, 50)));
+    UIScreenDescription screen;
+    screen.describeWindow(window);
+    UIScreenReply reply;
+    EXPECT_TRUE(*screen.perform("cancel", "", reply));
+    EXPECT_FALSE(menu->isMenuVisible());
+    EXPECT_TRUE(UIApplication::sharedApplication()->handedDocuments().empty());
+
+    list_->tableViewDidSelectRowAtIndexPath(*list_->tableView(), NSIndexPath::indexPathForRowInSection(rowOf(list_, "album"), 0));
+    EXPECT_EQ(list_->docController(), menu) << "a folder opens no menu";
+    EXPECT_FALSE(menu->isMenuVisible());
 }
 } // namespace

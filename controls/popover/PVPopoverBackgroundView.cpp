@@ -171,8 +171,24 @@ void PVPopoverBackgroundView::setNeedsDisplay() {
 }
 
 void PVPopoverBackgroundView::touchesBeganWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>&) {
+    touchedOutside_ = false;
     if (touches.empty()) return;
     auto self = std::static_pointer_cast<PVPopoverBackgroundView>(shared_from_this());
     if (isTouchedAtPoint(touches.front()->locationInView(self))) return;
+    touchedOutside_ = true;
     if (auto delegate = delegate_.lock()) delegate->popoverBackgroundViewDidTouchOutside(self);
+}
+
+void PVPopoverBackgroundView::touchesMovedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    if (!touchedOutside_) UIView::touchesMovedWithEvent(touches, event);
+}
+
+void PVPopoverBackgroundView::touchesEndedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    if (!touchedOutside_) UIView::touchesEndedWithEvent(touches, event);
+    touchedOutside_ = false;
+}
+
+void PVPopoverBackgroundView::touchesCancelledWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) {
+    if (!touchedOutside_) UIView::touchesCancelledWithEvent(touches, event);
+    touchedOutside_ = false;
 }

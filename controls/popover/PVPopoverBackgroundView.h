@@ -73,6 +73,10 @@ public:
     void setNeedsDisplay();
 
     void touchesBeganWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    // A touch that began outside the bubble (and closed it) is the bubble's to its end.
+    void touchesMovedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    void touchesEndedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    void touchesCancelledWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
     // Paints the bubble for the layer named "parent" only.
     void drawLayerInContext(CALayer& layer, CGContext& context) override;
 
@@ -89,6 +93,7 @@ private:
     unsigned long arrowDirection_ = PVPopoverArrowDirectionDown;
     UIViewPtr contentView_;
     std::weak_ptr<PVPopoverBackgroundViewDelegate> delegate_;
+    bool touchedOutside_ = false;
 };
 
 // The closed path of the bubble's body and arrow in rectangle r (the outer rectangle inset by

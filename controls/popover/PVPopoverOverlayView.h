@@ -27,6 +27,10 @@ public:
     bool isPassthroughView(const UIViewPtr& view) const;
 
     void touchesBeganWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    // The overlay catches the whole touch: none of it reaches the screen beneath.
+    void touchesMovedWithEvent(const UITouchSet&, const std::shared_ptr<UIEvent>&) override {}
+    void touchesEndedWithEvent(const UITouchSet&, const std::shared_ptr<UIEvent>&) override {}
+    void touchesCancelledWithEvent(const UITouchSet&, const std::shared_ptr<UIEvent>&) override {}
     UIViewPtr hitTestWithEvent(CGPoint point, const std::shared_ptr<UIEvent>& event) override;
     void accessibilityElementDidBecomeFocused();
 

@@ -122,10 +122,11 @@ const std::vector<Driver::Command>& Driver::commands() {
              return true;
          }},
         {"press", "TITLE", "press an alert's button", A::OptionalText, "no alert on screen"},
-        {"airdrop", "", "send what the activity sheet offers through AirDrop", A::None, "no activity sheet on screen"},
-        {"complete", "TYPE", "complete the activity sheet with another activity type", A::OptionalText,
-         "no activity sheet on screen"},
-        {"cancel", "", "cancel the activity sheet", A::None, "no activity sheet on screen"},
+        {"airdrop", "", "send what the activity sheet or the document menu offers through AirDrop", A::None,
+         "no activity sheet or document menu on screen"},
+        {"complete", "TYPE|ENTRY", "complete the activity sheet with another activity type, or choose a document menu entry",
+         A::OptionalText, "no activity sheet or document menu on screen"},
+        {"cancel", "", "cancel the activity sheet or the document menu", A::None, "no activity sheet or document menu on screen"},
         {"network", "none|wifi|cellular|measured", "set the device's network (measured: this machine's own)", A::Text, "",
          [](Driver& d, const std::string& name) {
              auto network = SCDeviceNetworkFromName(name);
@@ -246,6 +247,8 @@ std::string Driver::screen() {
     std::string out = "screen: " + (content ? content->className() : std::string("none")) + "\n";
     out += description.text();
     for (auto& url : UIApplication::sharedApplication()->openedURLs()) out += "opened: " + url->absoluteString() + "\n";
+    for (auto& handed : UIApplication::sharedApplication()->handedDocuments())
+        out += "handed: " + handed.application + " " + (handed.url ? handed.url->absoluteString() : std::string()) + "\n";
     return out;
 }
 
@@ -276,8 +279,10 @@ bool Driver::scroll(const std::string& where) { return act("scroll", where, "no 
 bool Driver::back() { return act("back", "", "there is no back button"); }
 bool Driver::selectTab(const std::string& titleOrIndex) { return act("tab", titleOrIndex, "no tab bar on screen"); }
 bool Driver::pressAlertButton(const std::string& title) { return act("press", title, "no alert on screen"); }
-bool Driver::completeSheet(const std::string& activityType) { return act("complete", activityType, "no activity sheet on screen"); }
-bool Driver::cancelSheet() { return act("cancel", "", "no activity sheet on screen"); }
+bool Driver::completeSheet(const std::string& activityType) {
+    return act("complete", activityType, "no activity sheet or document menu on screen");
+}
+bool Driver::cancelSheet() { return act("cancel", "", "no activity sheet or document menu on screen"); }
 bool Driver::pullToRefresh() { return act("refresh", "", "nothing on screen refreshes when pulled down"); }
 
 bool Driver::shake() {

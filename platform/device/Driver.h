@@ -41,6 +41,7 @@ public:
     bool shake();
     bool openURL(const std::string& url, const std::string& sourceApplication);
     bool pressAlertButton(const std::string& title);
+    // The activity sheet's or the document menu's choice (an activity type, a menu entry), or cancel.
     bool completeSheet(const std::string& activityType);
     bool cancelSheet();
     bool pullToRefresh();

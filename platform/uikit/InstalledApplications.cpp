@@ -55,6 +55,8 @@ std::vector<InstalledApplication> InstalledApplications::all() {
         app.displayName = firstString(*info, {"CFBundleDisplayName", "CFBundleName"}, name.substr(0, name.size() - kBundleSuffix.size()));
         app.urlSchemes = collect(*info, "CFBundleURLTypes", "CFBundleURLSchemes");
         app.documentTypes = collect(*info, "CFBundleDocumentTypes", "CFBundleTypeName");
+        app.documentContentTypes = collect(*info, "CFBundleDocumentTypes", "LSItemContentTypes");
+        app.documentExtensions = collect(*info, "CFBundleDocumentTypes", "CFBundleTypeExtensions");
         apps.push_back(std::move(app));
     }
     return apps;

@@ -12,6 +12,8 @@ struct InstalledApplication {
     std::string displayName;     // CFBundleDisplayName, else CFBundleName, else NAME
     std::vector<std::string> urlSchemes;     // every CFBundleURLTypes entry's CFBundleURLSchemes
     std::vector<std::string> documentTypes;  // every CFBundleDocumentTypes entry's CFBundleTypeName
+    std::vector<std::string> documentContentTypes;  // … its LSItemContentTypes (type identifiers)
+    std::vector<std::string> documentExtensions;    // … its CFBundleTypeExtensions ("*" for any)
 };
 
 class InstalledApplications {

@@ -162,6 +162,7 @@ void UIApplication::reset() {
     windowUnderAlerts_.reset();
     shakeToEdit_ = true;
     openedURLs_.clear();
+    handedDocuments_.clear();
     alerts_.clear();
     statusBarHidden_ = false;
     statusBarAnimation_ = UIStatusBarAnimationNone;

@@ -147,6 +147,14 @@ public:
     bool canOpenURL(const NSURLPtr& url) const;
     bool openURL(const NSURLPtr& url);
     const std::vector<NSURLPtr>& openedURLs() const { return openedURLs_; }
+    // Documents the app handed to another app or to AirDrop (a document menu's choice): the
+    // receiver's identifier and the document's URL, in the order handed.
+    struct HandedDocument {
+        std::string application;
+        NSURLPtr url;
+    };
+    void recordHandedDocument(const std::string& application, const NSURLPtr& url) { handedDocuments_.push_back({application, url}); }
+    const std::vector<HandedDocument>& handedDocuments() const { return handedDocuments_; }
     // The URL schemes of the apps installed beside this one.
     void setInstalledSchemes(std::vector<std::string> schemes) { schemes_ = std::move(schemes); }
 
@@ -187,6 +195,7 @@ private:
     UIStatusBarAnimation statusBarAnimation_ = UIStatusBarAnimationNone;
     UIStatusBarStyle statusBarStyle_ = UIStatusBarStyleDefault;
     std::vector<NSURLPtr> openedURLs_;
+    std::vector<HandedDocument> handedDocuments_;
     std::vector<std::string> schemes_ = {"http", "https", "mailto", "tel", "sms", "itms", "itms-apps", "cydia"};
     std::vector<std::shared_ptr<UIAlertView>> alerts_;
     mutable std::mutex backgroundLock_;

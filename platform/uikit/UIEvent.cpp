@@ -7,7 +7,7 @@
 #include <algorithm>
 
 UITouch::UITouch(const std::shared_ptr<UIWindow>& window, const std::shared_ptr<UIView>& view, CGPoint locationInWindow)
-    : window_(window), view_(view), location_(locationInWindow), previous_(locationInWindow),
+    : window_(window), view_(view), landed_(view != nullptr), location_(locationInWindow), previous_(locationInWindow),
       timestamp_(PlatformClock::monotonic()) {}
 
 namespace {

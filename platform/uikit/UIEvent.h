@@ -43,7 +43,12 @@ public:
     void moveTo(CGPoint locationInWindow, UITouchPhase phase, double timestamp);
     void setPhase(UITouchPhase phase) { phase_ = phase; }
     void setTapCount(long count) { tapCount_ = count; }
-    void setView(const std::shared_ptr<UIView>& view) { view_ = view; }
+    void setView(const std::shared_ptr<UIView>& view) {
+        view_ = view;
+        landed_ = landed_ || view;
+    }
+    // The window hit-tested the touch onto a view, which may have gone since (a popover closed by it).
+    bool hasLanded() const { return landed_; }
     void setGestureRecognizers(const std::vector<std::shared_ptr<UIGestureRecognizer>>& recognizers);
     // A recognizer took the touch: its view got touchesCancelled and hears no more of it.
     bool isCancelledForView() const { return cancelledForView_; }
@@ -55,6 +60,7 @@ public:
 private:
     std::weak_ptr<UIWindow> window_;
     std::weak_ptr<UIView> view_;
+    bool landed_ = false;
     CGPoint location_;
     CGPoint previous_;
     UITouchPhase phase_ = UITouchPhaseBegan;

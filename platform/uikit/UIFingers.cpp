@@ -82,6 +82,6 @@ void UIFingers::twist(CGPoint centre, CGFloat radius, CGFloat degrees, int steps
 
 bool UIFingers::taken() const {
     return !touches_.empty() && std::all_of(touches_.begin(), touches_.end(), [](auto& t) {
-        return t->isCancelledForView() || (t->view() && !t->wasUnhandledIn(UITouchPhaseEnded));
+        return t->isCancelledForView() || (t->hasLanded() && !t->wasUnhandledIn(UITouchPhaseEnded));
     });
 }

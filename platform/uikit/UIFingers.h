@@ -35,7 +35,8 @@ public:
     void twist(CGPoint centre, CGFloat radius, CGFloat degrees, int steps);
 
     const UITouchSet& touches() const { return touches_; }
-    // True when a responder handled the lifted touches or a recognizer took them.
+    // True when a responder handled the lifted touches (or the view they landed on went with them)
+    // or a recognizer took them.
     bool taken() const;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UIScreenDescription.h"
 
 namespace {
 
@@ -156,6 +157,38 @@ TEST_F(PVPopoverControllerTest, ATouchInTheBubblesShadowMarginDismisses) {
     CGRect frame = six->backgroundView()->frame();
     UIFingers(window).tap({frame.origin.x + 2, frame.origin.y + frame.size.height / 2});
     EXPECT_FALSE(six->isPopoverVisible());
+}
+
+// The touch that closes the popover is the popover's from landing to lifting: the finger (and the
+// driver's touch) reads it as taken, and nothing beneath hears of it.
+TEST_F(PVPopoverControllerTest, TheTouchThatClosesThePopoverIsTakenWhole) {
+    auto beneath = std::make_shared<TouchRecorder>(CGRectMake(0, 400, 320, 168));
+    window->insertSubviewAtIndex(beneath, 0);
+    PVPopoverController::setDefaultTheme(PVPopoverTheme::themeForIOS6());
+    auto shadowed = PVPopoverController::initWithContentViewController(contentOfSize(200, 100));
+    struct Case {
+        const char* name;
+        CGPoint (*point)(const CGRect& bubble);
+    } cases[] = {
+        {"on the overlay", [](const CGRect&) { return CGPoint{20, 500}; }},
+        {"in the bubble's shadow margin",
+         [](const CGRect& bubble) { return CGPoint{bubble.origin.x + 2, bubble.origin.y + bubble.size.height / 2}; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        shadowed->presentPopoverFromRectInViewPermittedArrowDirectionsAnimated(anchor, window, PVPopoverArrowDirectionUp, false);
+        CGPoint point = c.point(shadowed->backgroundView()->frame());
+        UIFingers fingers(window);
+        fingers.tap(point);
+        EXPECT_FALSE(shadowed->isPopoverVisible());
+        EXPECT_TRUE(fingers.taken());
+        EXPECT_EQ(beneath->touches, 0);
+
+        shadowed->presentPopoverFromRectInViewPermittedArrowDirectionsAnimated(anchor, window, PVPopoverArrowDirectionUp, false);
+        UIScreenReply reply;
+        EXPECT_TRUE(UIScreenDescription::touchAt(window, point, reply)) << reply.error;
+        EXPECT_FALSE(shadowed->isPopoverVisible());
+    }
 }
 
 TEST_F(PVPopoverControllerTest, APushInsideAShownNavigationControllerResizesIt) {
