@@ -53,6 +53,7 @@ void UIView::setAlpha(CGFloat alpha) {
 void UIView::setHidden(bool hidden) {
     hidden_ = hidden;
     layer_->setHidden(hidden);
+    if (auto window = dynamic_cast<UIWindow*>(this); window && !hidden) window->didUnhide();
 }
 
 void UIView::setBackgroundColor(UIColorPtr color) {

@@ -33,6 +33,12 @@ void UIWindow::makeKeyAndVisible() {
     }
 }
 
+void UIWindow::didUnhide() {
+    if (visible_) return;
+    visible_ = true;
+    UIApplication::sharedApplication()->windowDidBecomeVisible(self<UIWindow>());
+}
+
 void UIWindow::makeKeyWindow() { UIApplication::sharedApplication()->setKeyWindow(self<UIWindow>()); }
 
 bool UIWindow::isKeyWindow() const { return UIApplication::sharedApplication()->keyWindow().get() == this; }
