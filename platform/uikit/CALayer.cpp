@@ -1,5 +1,6 @@
 #include "platform/uikit/CALayer.h"
 
+#include "platform/foundation/NSRunLoop.h"
 #include "platform/uikit/CATransaction.h"
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIView.h"
@@ -34,7 +35,7 @@ void CALayer::setFrame(const CGRect& frame) {
 }
 
 void CALayer::willChange(const char* key, CAAnimationValue from) {
-    if (view_ || CATransaction::disableActions() || superlayer_.expired()) return;
+    if (view_ || fresh_ || CATransaction::disableActions() || superlayer_.expired()) return;
     auto action = CABasicAnimation::animationWithKeyPath(key);
     action->setFromValue(std::move(from));
     addAnimation(action, key);
@@ -114,7 +115,15 @@ void CALayer::insertSublayerAtIndex(const std::shared_ptr<CALayer>& layer, std::
     }
     index = std::min(index, sublayers_.size());
     sublayers_.insert(sublayers_.begin() + static_cast<std::ptrdiff_t>(index), layer);
+    bool joins = layer->superlayer_.expired();
     layer->superlayer_ = self<CALayer>();
+    if (joins && !layer->view_ && !layer->fresh_) {
+        layer->fresh_ = true;
+        std::weak_ptr<CALayer> weak = layer;
+        NSRunLoop::mainRunLoop()->performAfterDelay(0, [weak] {
+            if (auto l = weak.lock()) l->fresh_ = false;
+        });
+    }
 }
 
 void CALayer::insertSublayerAbove(const std::shared_ptr<CALayer>& layer, const std::shared_ptr<CALayer>& sibling) {

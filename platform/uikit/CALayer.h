@@ -6,9 +6,11 @@
 // subviews' order; renderInContext paints the layer with all its sublayers.
 //
 // Changing an animatable property (position, bounds, anchor point, opacity, hidden, background,
-// contents, transforms, corner radius) of a layer that sits in a layer tree and backs no view adds
-// an implicit animation under the property's name, unless the current transaction disables
-// actions (CATransaction). Animations are recorded (CAAnimation.h); model values never move.
+// contents, transforms, corner radius, a shape's path) of a layer that sits in a layer tree and
+// backs no view adds an implicit animation under the property's name, unless the current
+// transaction disables actions (CATransaction). As on the device, a layer just put into a tree
+// takes its first values without them until the main run loop's next pass. Animations are
+// recorded (CAAnimation.h); model values never move.
 
 #include "platform/foundation/NSObject.h"
 #include "platform/graphics/CGContext.h"
@@ -199,6 +201,8 @@ private:
     CGPathRef shadowPath_;
     UIView* view_ = nullptr;
     bool needsDisplay_ = true;
+    // Put into a tree during the current pass of the main run loop: no implicit actions yet.
+    bool fresh_ = false;
     bool drewNothing_ = false;
     CGImageRef backing_;
     CGSize backingSize_;

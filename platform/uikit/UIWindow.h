@@ -36,6 +36,9 @@ public:
     // responder chain. When every touch of the event has ended, the recognizers start afresh.
     void sendEvent(const std::shared_ptr<UIEvent>& event);
 
+    // A rect of another window (nil: the screen) in this window's coordinates.
+    CGRect convertRectFromWindow(const CGRect& rect, const std::shared_ptr<UIWindow>& window) const;
+
     void layoutSubviews() override;
     std::shared_ptr<UIResponder> nextResponder() const override;
 

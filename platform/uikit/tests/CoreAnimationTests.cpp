@@ -67,6 +67,9 @@ TEST(CALayerAnimation, ImplicitActionsUnlessDisabledOrBackingAView) {
     layer->setOpacity(0.5f); // not in a tree yet: no action
     EXPECT_TRUE(layer->animationKeys().empty());
     root->addSublayer(layer);
+    layer->setPosition({5, 5}); // just put into the tree: no action until the next pass
+    EXPECT_TRUE(layer->animationKeys().empty());
+    drainMain();
     layer->setPosition({10, 10});
     layer->setOpacity(1);
     EXPECT_EQ(layer->animationKeys(), (std::vector<std::string>{"position", "opacity"}));
