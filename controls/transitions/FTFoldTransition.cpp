@@ -92,6 +92,11 @@ void FTFoldTransition::perform(Completion completion) {
 
     auto hidden = sourceView()->superview() ? sourceView() : destinationView();
     auto container = hidden->superview();
+    // Neither view is on screen: there is nothing to fold over, and nothing finished.
+    if (!container) {
+        if (completion) completion(false);
+        return;
+    }
     hidden->setHidden(true);
     CGRect converted;
     auto host = std::make_shared<UIView>(hostFrame(hidden, container, &converted));
