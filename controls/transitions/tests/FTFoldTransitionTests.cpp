@@ -1,7 +1,9 @@
+#include "controls/transitions/FTAnimation.h"
 #include "controls/transitions/FTFoldGeometry.h"
 #include "controls/transitions/FTFoldSegue.h"
 #include "controls/transitions/FTFoldTransition.h"
 #include "controls/transitions/UINavigationController+FTFoldTransition.h"
+#include "controls/transitions/UIView+FTAnimation.h"
 #include "controls/transitions/UIViewController+FTFoldTransition.h"
 #include "controls/transitions/tests/TransitionTestSupport.h"
 #include "platform/foundation/NSException.h"
@@ -317,4 +319,21 @@ TEST_F(FoldTest, ADismissedNavigationControllerFoldsBelowTheStatusBar) {
         t->setPresentedController(c.presented);
         EXPECT_EQ(t->calculateRect(), c.rect);
     }
+}
+
+TEST_F(FoldTest, SnapshotsKeepTheirInsetsTransparentAndSiblingOrderIsRead) {
+    setScale(1);
+    views({100, 100});
+    auto image = FTAnimation::renderImageFromView(source_, CGRectMake(50, 0, 50, 100), UIEdgeInsets{0, 1, 0, 1});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), CGSizeMake(52, 100));
+    auto pixels = image->CGImage();
+    EXPECT_EQ(pixels->pixelAt(0, 50).alpha, 0);
+    EXPECT_EQ(pixels->pixelAt(51, 50).alpha, 0);
+    EXPECT_EQ(pixels->pixelAt(1, 50), (CGImage::Pixel{255, 0, 0, 255}));
+
+    container_->addSubview(destination_);
+    EXPECT_TRUE(UIView_FTAnimation::isAboveSiblingView(destination_, source_));
+    EXPECT_TRUE(UIView_FTAnimation::isBelowSiblingView(source_, destination_));
+    EXPECT_FALSE(UIView_FTAnimation::subViewIsAboveSubView(source_, destination_));
 }
