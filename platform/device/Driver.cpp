@@ -188,8 +188,8 @@ const std::vector<Driver::Command>& Driver::commands() {
     return table;
 }
 
-// The app's window, also while the system's alert window is key above it.
-std::shared_ptr<UIWindow> Driver::window() const { return UIApplication::sharedApplication()->keyWindowUnderAlerts(); }
+// The app's window, also while another window or the system's alert window is key above it.
+std::shared_ptr<UIWindow> Driver::window() const { return UIApplication::sharedApplication()->appWindow(); }
 
 // Presented controllers show their views in the window, above the root controller's.
 std::shared_ptr<UIViewController> Driver::topViewController() const {
