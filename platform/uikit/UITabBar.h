@@ -1,19 +1,25 @@
 #pragma once
 // The bar of a tab bar controller: one item per controller.
 
+#include "platform/foundation/NSKeyValueObserving.h"
 #include "platform/uikit/UITabBarItem.h"
 #include "platform/uikit/UIView.h"
 
 #include <memory>
 #include <vector>
 
-class UITabBar : public UIView {
+// The selected item is observable (key "selectedItem").
+class UITabBar : public UIView, public NSKeyValueObserving {
 public:
     using UIView::UIView;
     const std::vector<std::shared_ptr<UITabBarItem>>& items() const { return items_; }
     void setItems(std::vector<std::shared_ptr<UITabBarItem>> items) { items_ = std::move(items); }
     std::shared_ptr<UITabBarItem> selectedItem() const { return selectedItem_; }
-    void setSelectedItem(std::shared_ptr<UITabBarItem> item) { selectedItem_ = std::move(item); }
+    void setSelectedItem(std::shared_ptr<UITabBarItem> item) {
+        willChangeValueForKey("selectedItem");
+        selectedItem_ = std::move(item);
+        didChangeValueForKey("selectedItem");
+    }
     UIColorPtr barTintColor() const { return barTintColor_; }
     void setBarTintColor(UIColorPtr color) { barTintColor_ = std::move(color); }
     UIColorPtr tintColor() const { return tintColor_; }
