@@ -11,6 +11,8 @@
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
+#include "platform/uikit/UIComposeSheet.h"
+#include "platform/system/DeviceProfile.h"
 
 #include <algorithm>
 #include <chrono>
@@ -123,7 +125,18 @@ const std::vector<Driver::Command>& Driver::commands() {
         {"airdrop", "", "send what the activity sheet offers through AirDrop", A::None, "no activity sheet on screen"},
         {"complete", "TYPE", "complete the activity sheet with another activity type", A::OptionalText,
          "no activity sheet on screen"},
-        {"cancel", "", "cancel the activity sheet", A::None, "no activity sheet on screen"},
+        {"cancel", "", "cancel the activity sheet or a compose sheet", A::None, "no sheet on screen"},
+        {"send", "", "send what the compose sheet shows (recorded; nothing leaves the machine)", A::None,
+         "no compose sheet on screen"},
+        {"accounts", "LIST|none", "the accounts the device is signed in to: mail,sms,facebook,twitter or none", A::Text, "",
+         [](Driver& d, const std::string& list) {
+             std::string error;
+             auto accounts = DeviceAccounts::parse(list, error);
+             if (!accounts) return d.fail(error);
+             DeviceProfile::update([&](DeviceProfile& p) { p.accounts = *accounts; });
+             d.lastSaid_ = "accounts: " + accounts->description();
+             return true;
+         }},
         {"network", "none|wifi|cellular|measured", "set the device's network (measured: this machine's own)", A::Text, "",
          [](Driver& d, const std::string& name) {
              auto network = SCDeviceNetworkFromName(name);
@@ -244,6 +257,7 @@ std::string Driver::screen() {
     std::string out = "screen: " + (content ? content->className() : std::string("none")) + "\n";
     out += description.text();
     for (auto& url : UIApplication::sharedApplication()->openedURLs()) out += "opened: " + url->absoluteString() + "\n";
+    for (auto& sent : UIComposeSheet::sentSummaries()) out += "sent: " + sent + "\n";
     return out;
 }
 
@@ -275,7 +289,7 @@ bool Driver::back() { return act("back", "", "there is no back button"); }
 bool Driver::selectTab(const std::string& titleOrIndex) { return act("tab", titleOrIndex, "no tab bar on screen"); }
 bool Driver::pressAlertButton(const std::string& title) { return act("press", title, "no alert on screen"); }
 bool Driver::completeSheet(const std::string& activityType) { return act("complete", activityType, "no activity sheet on screen"); }
-bool Driver::cancelSheet() { return act("cancel", "", "no activity sheet on screen"); }
+bool Driver::cancelSheet() { return act("cancel", "", "no sheet on screen"); }
 bool Driver::pullToRefresh() { return act("refresh", "", "nothing on screen refreshes when pulled down"); }
 
 bool Driver::shake() {
