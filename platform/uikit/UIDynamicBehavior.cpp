@@ -9,9 +9,10 @@ UISnapBehavior::UISnapBehavior(std::shared_ptr<UIView> item, CGPoint snapToPoint
     : item_(std::move(item)), snapPoint_(snapToPoint) {}
 
 void UISnapBehavior::settle() {
-    if (!item_) return;
-    item_->setCenter(snapPoint_);
-    if (auto animator = dynamicAnimator()) animator->recordPlacement(item_, snapPoint_);
+    auto item = item_.lock();
+    if (!item) return;
+    item->setCenter(snapPoint_);
+    if (auto animator = dynamicAnimator()) animator->recordPlacement(item, snapPoint_);
 }
 
 UIAttachmentBehavior::UIAttachmentBehavior(std::shared_ptr<UIView> item, CGPoint attachedToAnchor)
@@ -23,15 +24,31 @@ void UIAttachmentBehavior::setAnchorPoint(CGPoint anchor) {
 }
 
 void UIAttachmentBehavior::settle() {
-    if (!item_) return;
-    item_->setCenter(anchorPoint_);
-    if (auto animator = dynamicAnimator()) animator->recordPlacement(item_, anchorPoint_);
+    auto item = item_.lock();
+    if (!item) return;
+    item->setCenter(anchorPoint_);
+    if (auto animator = dynamicAnimator()) animator->recordPlacement(item, anchorPoint_);
+}
+
+UIDynamicItemBehavior::UIDynamicItemBehavior(const std::vector<std::shared_ptr<UIView>>& items) {
+    for (auto& item : items) addItem(item);
+}
+
+std::vector<std::shared_ptr<UIView>> UIDynamicItemBehavior::items() const {
+    std::vector<std::shared_ptr<UIView>> alive;
+    for (auto& weak : items_)
+        if (auto item = weak.lock()) alive.push_back(item);
+    return alive;
 }
 
 void UIDynamicItemBehavior::addItem(std::shared_ptr<UIView> item) {
-    if (item && std::find(items_.begin(), items_.end(), item) == items_.end()) items_.push_back(std::move(item));
+    if (!item) return;
+    // Gone items leave their places to new ones.
+    std::erase_if(items_, [](const std::weak_ptr<UIView>& weak) { return weak.expired(); });
+    auto same = [&](const std::weak_ptr<UIView>& weak) { return weak.lock() == item; };
+    if (std::none_of(items_.begin(), items_.end(), same)) items_.push_back(item);
 }
 
 void UIDynamicItemBehavior::removeItem(const std::shared_ptr<UIView>& item) {
-    items_.erase(std::remove(items_.begin(), items_.end(), item), items_.end());
+    std::erase_if(items_, [&](const std::weak_ptr<UIView>& weak) { return weak.expired() || weak.lock() == item; });
 }

@@ -161,11 +161,13 @@ TEST_F(OptionsButtonTest, ATabChangeOrATurnClosesOnlyAnOpenMenu) {
 TEST_F(OptionsButtonTest, TheButtonTakesItsObserversWithItWhenItGoes) {
     open();
     std::weak_ptr<OPOptionsButton> gone = button_;
+    std::weak_ptr<OPOptionItem> item = button_->items()[0];
     button_->buttonPressed();
     settle();
     button_->removeFromSuperview();
     button_.reset();
     EXPECT_TRUE(gone.expired());
+    EXPECT_TRUE(item.expired()) << "an option and its spring do not hold each other";
     bar_->setSelectedItem(bar_->items()[2]);
     NSNotificationCenter::defaultCenter()->postNotificationName(UIDeviceOrientationDidChangeNotification);
     EXPECT_EQ(indexIn(bar_), 0u);

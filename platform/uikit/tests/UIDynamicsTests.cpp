@@ -87,3 +87,16 @@ TEST_F(Dynamics, ABehaviourMovedToAnotherAnimatorLeavesTheFirst) {
     drainMain();
     EXPECT_EQ(item->center(), CGPointMake(1, 2));
 }
+
+TEST_F(Dynamics, ABehaviourDoesNotKeepItsItemAlive) {
+    auto held = std::make_shared<UIView>(CGRectMake(0, 0, 10, 10));
+    std::weak_ptr<UIView> gone = held;
+    auto attachment = std::make_shared<UIAttachmentBehavior>(held, CGPointMake(5, 5));
+    auto properties = std::make_shared<UIDynamicItemBehavior>(std::vector<std::shared_ptr<UIView>>{held});
+    animator->addBehavior(attachment);
+    held.reset();
+    EXPECT_TRUE(gone.expired());
+    EXPECT_TRUE(properties->items().empty());
+    drainMain();
+    EXPECT_TRUE(animator->placements().empty()) << "a gone item is left out";
+}
