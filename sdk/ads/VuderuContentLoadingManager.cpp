@@ -79,7 +79,8 @@ VuderuContentLoadingManager::VuderuContentLoadingManager()
     : cachesDirectoryPath_(VuderuAdUtil::cachePathDirectory()),
       indexPath_(NSString::stringByAppendingPathComponent(cachesDirectoryPath_, kLocalAssetLookup)),
       httpLoadOperationsQueue_(std::make_shared<NSOperationQueue>()),
-      fileLoadOperationsQueue_(std::make_shared<NSOperationQueue>()) {
+      fileLoadOperationsQueue_(std::make_shared<NSOperationQueue>()),
+      indexQueue_(dispatch_queue_create("com.Vuderu.ContentLoadingManager.index")) {
     httpLoadOperationsQueue_->setName("ContentFileHttpLoadingQueue");
     httpLoadOperationsQueue_->setMaxConcurrentOperationCount(kQueueWidth);
     fileLoadOperationsQueue_->setName("ContentFileLocalLoadingQueue");

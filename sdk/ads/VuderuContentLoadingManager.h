@@ -2,7 +2,7 @@
 // The disk cache of ad media and of the SDK's player-asset bundle. Given an asset URL it answers
 // whether a current copy is on disk or starts a download into a folder per resource under the
 // cache root R ("VuderuFiles" in Caches), keeps an index of what it stores in
-// R/local_asset_info_lookup.plist (written atomically after every change), evicts the least
+// R/local_asset_info_lookup.plist (rewritten atomically after changes), evicts the least
 // recently used assets past the ad manager's cacheSize, and sweeps expired ones when the app
 // leaves or comes back to the foreground.
 //
@@ -14,6 +14,7 @@
 // delegate on the main thread.
 
 #include "platform/dispatch/NSOperationQueue.h"
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
 #include "sdk/ads/VuderuContentLoadOperationDelegate.h"
@@ -89,8 +90,12 @@ public:
     bool isCachedFilesSizeInLimits();
     std::uint64_t getDirectoryFileSize(const std::string& directory);
     void cancelAllLoads();
+    // Schedules the index file's rewrite: changes that come in a burst share one write, made soon
+    // after on the index queue from a copy taken under the index lock, in the order of the changes.
     void writeAssetsInfoToDisk();
     void writeAssetInfoToDisk(const Value::Dictionary& info, const std::string& diskPath);
+    // Returns once every scheduled rewrite of the index file is done.
+    void flushAssetsInfoWrites();
     void saveAssetCachingInfo(const std::shared_ptr<VuderuLoadOperation>& operation, const std::string& status);
 
     void loadOperationDidFinishLoading(const std::shared_ptr<VuderuLoadOperation>& operation) override;
@@ -141,6 +146,8 @@ private:
 
     mutable std::recursive_mutex indexLock_;
     Value::Dictionary localAssetInfo_;
+    dispatch_queue_t indexQueue_;
+    bool indexWriteScheduled_ = false;
     // Resources whose "downloadInProgress" entry this run wrote.
     std::set<std::string> startedThisRun_;
 

@@ -78,10 +78,33 @@ bool VuderuContentLoadingManager::isLoadPending(const std::string& resourceId) c
            stringOf(found->second.dictionary(), "downloadStatus") == kVuderuFileDownloadInProgress && startedThisRun_.count(resourceId) > 0;
 }
 
-void VuderuContentLoadingManager::writeAssetsInfoToDisk() { writeAssetInfoToDisk(localAssetInfo_, indexPath_); }
+void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
+    std::lock_guard guard(indexLock_);
+    std::weak_ptr<NSObject> owner = weak_from_this();
+    if (owner.expired()) {
+        // Not shared (a manager made on the stack): nothing can outlive the call, so write now.
+        writeAssetInfoToDisk(localAssetInfo_, indexPath_);
+        return;
+    }
+    if (indexWriteScheduled_) return;
+    indexWriteScheduled_ = true;
+    std::weak_ptr<VuderuContentLoadingManager> weak = std::static_pointer_cast<VuderuContentLoadingManager>(owner.lock());
+    dispatch_async(indexQueue_, [weak] {
+        auto manager = weak.lock();
+        if (!manager) return;
+        Value::Dictionary snapshot;
+        {
+            std::lock_guard guard(manager->indexLock_);
+            manager->indexWriteScheduled_ = false;
+            snapshot = manager->localAssetInfo_;
+        }
+        manager->writeAssetInfoToDisk(snapshot, manager->indexPath_);
+    });
+}
+
+void VuderuContentLoadingManager::flushAssetsInfoWrites() { dispatch_sync(indexQueue_, [] {}); }
 
 void VuderuContentLoadingManager::writeAssetInfoToDisk(const Value::Dictionary& info, const std::string& diskPath) {
-    std::lock_guard guard(indexLock_);
     auto files = NSFileManager::defaultManager();
     std::string folder = NSString::stringByDeletingLastPathComponent(diskPath);
     if (!files->fileExistsAtPath(folder)) files->createDirectoryAtPath(folder, true, nullptr, nullptr);
@@ -262,6 +285,7 @@ void VuderuContentLoadingManager::registerForNotifications() {
 void VuderuContentLoadingManager::appWillTerminate(const std::shared_ptr<NSNotification>&) {
     VuderuLog("VuderuContentLoadingManager: app terminate called");
     cancelAllLoads();
+    flushAssetsInfoWrites();
 }
 
 void VuderuContentLoadingManager::appWillBackground(const std::shared_ptr<NSNotification>&) {

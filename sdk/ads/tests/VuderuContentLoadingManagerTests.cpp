@@ -157,6 +157,7 @@ TEST_F(AssetCacheTest, PlistlibReadsTheIndexKeysAndTypes) {
     const std::string url = server_.url("/v/k1.mp4");
     lookup(url);
     waitFor(1);
+    manager_->flushAssetsInfoWrites();
     writeFile("/tmp/read.py",
               "import plistlib, sys\n"
               "d = plistlib.load(open(sys.argv[1], 'rb'))\n"
@@ -180,6 +181,7 @@ TEST_F(AssetCacheTest, UnreadableIndexStartsEmptyAndIsRewritten) {
     EXPECT_TRUE(manager_->localAssetInfo().empty());
     lookup(server_.url("/v/k2.mp4"));
     waitFor(1);
+    manager_->flushAssetsInfoWrites();
     auto reread = std::make_shared<VuderuContentLoadingManager>();
     EXPECT_EQ(reread->localAssetInfo().size(), 1u);
     // Read back, an entry still downloading in another run is not pending in this one.
