@@ -138,6 +138,8 @@ private:
     void endLoad(const std::shared_ptr<VuderuLoadOperation>& operation, Outcome outcome);
     void refuseLoad(const std::string& url, const std::string& resourceId, const Value::Dictionary& tags, const DelegateRef& delegate);
     void touchEntry(const std::string& resourceId);
+    // Whether the folder is that of a resource whose download runs.
+    bool isLoadingInto(const std::string& directory) const;
 
     std::string cachesDirectoryPath_;
     std::string indexPath_;

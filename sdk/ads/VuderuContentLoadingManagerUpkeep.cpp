@@ -251,8 +251,14 @@ std::uint64_t VuderuContentLoadingManager::getDirectoryFileSize(const std::strin
         if (attributes->fileType == NSFileTypeDirectory) total += getDirectoryFileSize(path);
         else if (attributes->fileType == NSFileTypeRegular && attributes->fileSize) total += *attributes->fileSize;
     }
-    if (!listed) files->removeItemAtPath(directory, nullptr);
+    // A download makes its resource's folder just before its file: that empty folder stays.
+    if (!listed && !isLoadingInto(directory)) files->removeItemAtPath(directory, nullptr);
     return total;
+}
+
+bool VuderuContentLoadingManager::isLoadingInto(const std::string& directory) const {
+    std::lock_guard guard(stateLock_);
+    return pendingLoads_.count(NSString::lastPathComponent(directory)) > 0;
 }
 
 void VuderuContentLoadingManager::cancelAllLoads() {
