@@ -101,6 +101,8 @@ int fillCache(const std::string& prefix, int count, const std::string& deviceFol
     }
     auto loop = NSRunLoop::mainRunLoop();
     while (delegate->done + delegate->failed < count) loop->runOnce(0.05);
+    // As when the app ends: the index is on disk before the process goes.
+    cache->flushAssetsInfoWrites();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("asset cache: %d of %d assets in %.3f s (%zu index entries)\n", delegate->done.load(), count, seconds,
                 cache->localAssetInfo().size());

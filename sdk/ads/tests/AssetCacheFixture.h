@@ -71,6 +71,8 @@ protected:
     }
     void TearDown() override {
         server_.stop();
+        // The index is written on its queue: done before the device goes.
+        manager_->flushAssetsInfoWrites();
         DeviceTest::TearDown();
     }
 
