@@ -50,6 +50,8 @@ public:
     static constexpr int kMaxEvictionsPerDownload = 25;
     static constexpr double kInProgressExpirySeconds = 86400;
     static constexpr long kQueueWidth = 3;
+    // How long the index file waits for more changes before it is rewritten.
+    static constexpr double kIndexWriteDelaySeconds = 0.1;
 
     static void setup();
     // Made on first use; registers for the application's notifications on the main thread.
@@ -90,8 +92,8 @@ public:
     bool isCachedFilesSizeInLimits();
     std::uint64_t getDirectoryFileSize(const std::string& directory);
     void cancelAllLoads();
-    // Schedules the index file's rewrite: changes that come in a burst share one write, made soon
-    // after on the index queue from a copy taken under the index lock, in the order of the changes.
+    // Schedules the index file's rewrite: the changes of the next tenth of a second share one
+    // write, made on the index queue from a copy taken under the index lock.
     void writeAssetsInfoToDisk();
     void writeAssetInfoToDisk(const Value::Dictionary& info, const std::string& diskPath);
     // Returns once every scheduled rewrite of the index file is done.
@@ -138,6 +140,8 @@ private:
     void endLoad(const std::shared_ptr<VuderuLoadOperation>& operation, Outcome outcome);
     void refuseLoad(const std::string& url, const std::string& resourceId, const Value::Dictionary& tags, const DelegateRef& delegate);
     void touchEntry(const std::string& resourceId);
+    // On the index queue: writes a copy of the index when it changed since the last write.
+    void writeIndexIfChanged();
     // Whether the folder is that of a resource whose download runs.
     bool isLoadingInto(const std::string& directory) const;
 
@@ -150,6 +154,7 @@ private:
     Value::Dictionary localAssetInfo_;
     dispatch_queue_t indexQueue_;
     bool indexWriteScheduled_ = false;
+    bool indexDirty_ = false;
     // Resources whose "downloadInProgress" entry this run wrote.
     std::set<std::string> startedThisRun_;
 

@@ -86,23 +86,31 @@ void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
         writeAssetInfoToDisk(localAssetInfo_, indexPath_);
         return;
     }
+    indexDirty_ = true;
     if (indexWriteScheduled_) return;
     indexWriteScheduled_ = true;
     std::weak_ptr<VuderuContentLoadingManager> weak = std::static_pointer_cast<VuderuContentLoadingManager>(owner.lock());
-    dispatch_async(indexQueue_, [weak] {
-        auto manager = weak.lock();
-        if (!manager) return;
-        Value::Dictionary snapshot;
-        {
-            std::lock_guard guard(manager->indexLock_);
-            manager->indexWriteScheduled_ = false;
-            snapshot = manager->localAssetInfo_;
-        }
-        manager->writeAssetInfoToDisk(snapshot, manager->indexPath_);
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(kIndexWriteDelaySeconds * NSEC_PER_SEC)), indexQueue_, [weak] {
+        if (auto manager = weak.lock()) manager->writeIndexIfChanged();
     });
 }
 
-void VuderuContentLoadingManager::flushAssetsInfoWrites() { dispatch_sync(indexQueue_, [] {}); }
+void VuderuContentLoadingManager::writeIndexIfChanged() {
+    Value::Dictionary snapshot;
+    {
+        std::lock_guard guard(indexLock_);
+        indexWriteScheduled_ = false;
+        if (!indexDirty_) return;
+        indexDirty_ = false;
+        snapshot = localAssetInfo_;
+    }
+    writeAssetInfoToDisk(snapshot, indexPath_);
+}
+
+void VuderuContentLoadingManager::flushAssetsInfoWrites() {
+    auto self = this->self<VuderuContentLoadingManager>();
+    dispatch_sync(indexQueue_, [self] { self->writeIndexIfChanged(); });
+}
 
 void VuderuContentLoadingManager::writeAssetInfoToDisk(const Value::Dictionary& info, const std::string& diskPath) {
     auto files = NSFileManager::defaultManager();
