@@ -24,8 +24,9 @@ void UITabBar::setItems(std::vector<std::shared_ptr<UITabBarItem>> items) {
     placeItemViews();
 }
 
+// Observers hear every set, the same item again included, as with the device's automatic
+// notifications.
 void UITabBar::setSelectedItem(std::shared_ptr<UITabBarItem> item) {
-    if (item == selectedItem_) return;
     willChangeValueForKey("selectedItem");
     selectedItem_ = std::move(item);
     didChangeValueForKey("selectedItem");

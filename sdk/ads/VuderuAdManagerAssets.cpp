@@ -1,18 +1,13 @@
-#include "platform/foundation/NSObjCRuntime.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuContentLoadingManager.h"
-
-namespace {
-
-const char* const kMediaFileUrlSelector = "getMediaFileUrl";
-
-} // namespace
+#include "sdk/ads/VuderuVASTManager.h"
 
 std::optional<std::string> VuderuAdManager::getMediaAssetUrlFromAdFrame(const VuderuAdFramePtr& frame) {
     if (!frame) return std::nullopt;
     if (auto vast = instance()->vastManagerForAdGuid(frame->adLogGUID())) {
-        Value url = NSObjectPerformSelector(vast, kMediaFileUrlSelector);
-        return url.isString() && !url.string().empty() ? std::optional<std::string>(url.string()) : std::nullopt;
+        auto manager = std::dynamic_pointer_cast<VuderuVASTManager>(vast);
+        auto url = manager ? manager->getMediaFileUrl() : std::nullopt;
+        return url && !url->empty() ? url : std::nullopt;
     }
     if (frame->binding() == VuderuAdFrame::kVideo) return frame->display();
     return std::nullopt;

@@ -1,8 +1,8 @@
 // The ad manager's media-asset queries: a frame's media URL from its VAST document or its video
 // display, a unit's from its first frame that has one.
 
-#include "DynamicFakes.h"
 #include "sdk/ads/VuderuAdManager.h"
+#include "sdk/ads/VuderuVASTBuilders.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,31 @@ VuderuAdFramePtr frame(const std::string& guid, std::int32_t binding, const std:
     return made;
 }
 
+// A parsed VAST document whose first linear creative has the given media URL (none: no media file).
+VuderuVASTManagerPtr vastDocument(std::optional<std::string> mediaUrl) {
+    VuderuVASTLinearBuilder linear;
+    if (mediaUrl) {
+        VuderuVASTMediaFileBuilder media;
+        media.withMediaFileUrl(*mediaUrl);
+        linear.withLinearMediaFile(media.build());
+    }
+    VuderuVASTCreativeBuilder creative;
+    creative.withCreativeLinear(linear.build(nullptr));
+    VuderuVASTAdTypeBuilder adType;
+    adType.withCreatives(std::make_shared<std::vector<VuderuVASTCreativePtr>>(std::vector<VuderuVASTCreativePtr>{creative.build(nullptr)}));
+    VuderuVASTAdBuilder ad;
+    ad.withAdType(adType.build());
+    VuderuVASTManagerBuilder manager;
+    manager.withVersion(2).withVuderuVASTAds(std::make_shared<std::vector<VuderuVASTAdPtr>>(std::vector<VuderuVASTAdPtr>{ad.build()}));
+    return manager.build();
+}
+
 } // namespace
 
 TEST(VuderuAdManagerAssets, MediaUrlsOfFramesAndUnits) {
     auto manager = VuderuAdManager::instance();
-    manager->setVastManagerForAdGuid("vast", std::make_shared<FakeDynamicObject>(std::map<std::string, Value>{{"getMediaFileUrl", "http://m/v.mp4"}}));
-    manager->setVastManagerForAdGuid("vast-without-media", std::make_shared<FakeDynamicObject>(std::map<std::string, Value>{{"getMediaFileUrl", Value()}}));
+    manager->setVastManagerForAdGuid("vast", vastDocument("http://m/v.mp4"));
+    manager->setVastManagerForAdGuid("vast-without-media", vastDocument(std::nullopt));
     struct Case {
         const char* name;
         VuderuAdFramePtr frame;
