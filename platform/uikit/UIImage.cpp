@@ -1,6 +1,8 @@
 #include "platform/uikit/UIImage.h"
 
 #include "platform/graphics/CGImageDecoding.h"
+#include "platform/graphics/CGImageEncoding.h"
+#include "platform/graphics/CGImageProperties.h"
 
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSString.h"
@@ -8,6 +10,13 @@
 
 #include <map>
 #include <mutex>
+
+namespace {
+UIImageOrientation orientationOfImageData(const std::uint8_t* bytes, std::size_t length) {
+    if (CGImageDecoding::typeOfImageData(bytes, length) != CGImageDecoding::ImageType::JPEG) return UIImageOrientationUp;
+    return UIImageOrientationFromEXIF(CGImageProperties::propertiesOfImageData(bytes, length).orientation);
+}
+} // namespace
 
 UIImage::UIImage(CGImageRef image, CGFloat scale, std::string name)
     : image_(std::move(image)), scale_(scale > 0 ? scale : 1), name_(std::move(name)) {}
@@ -45,7 +54,10 @@ UIImagePtr UIImage::loadBundleImage(const std::string& base) {
 
 UIImagePtr UIImage::imageWithContentsOfFile(const std::string& path) {
     auto bitmap = CGImage::createWithPNGFile(NSString::fileSystemRepresentation(path));
-    if (!bitmap) return nullptr;
+    if (!bitmap) {
+        auto data = NSData::dataWithContentsOfFile(path);
+        return data ? imageWithData(*data) : nullptr;
+    }
     std::string stem = NSString::stringByDeletingPathExtension(NSString::lastPathComponent(path));
     CGFloat scale = NSString::hasSuffix(stem, "@2x") ? 2 : 1;
     return std::make_shared<UIImage>(bitmap, scale, "");
@@ -54,7 +66,8 @@ UIImagePtr UIImage::imageWithContentsOfFile(const std::string& path) {
 UIImagePtr UIImage::imageWithData(const NSData& data, CGFloat scale) {
     auto frames = CGImageDecoding::framesOfImageData(data.bytes(), data.length());
     if (frames.empty()) return nullptr;
-    if (frames.size() == 1) return std::make_shared<UIImage>(frames.front().image, scale, "");
+    if (frames.size() == 1)
+        return imageWithCGImage(frames.front().image, scale, orientationOfImageData(data.bytes(), data.length()));
     std::vector<UIImagePtr> images;
     double duration = 0;
     for (const auto& frame : frames) {
@@ -79,7 +92,34 @@ UIImagePtr UIImage::animatedImageWithImages(std::vector<UIImagePtr> images, doub
     return animated;
 }
 
-CGSize UIImage::size() const { return {image_->width() / scale_, image_->height() / scale_}; }
+namespace {
+bool turnsSideways(UIImageOrientation o) {
+    return o == UIImageOrientationLeft || o == UIImageOrientationRight || o == UIImageOrientationLeftMirrored ||
+           o == UIImageOrientationRightMirrored;
+}
+
+// From the bitmap's points to the shown image's, for an image shown W by H points.
+CGAffineTransform orientationTransform(UIImageOrientation o, CGFloat w, CGFloat h) {
+    switch (o) {
+    case UIImageOrientationUp: return {1, 0, 0, 1, 0, 0};
+    case UIImageOrientationDown: return {-1, 0, 0, -1, w, h};
+    case UIImageOrientationLeft: return {0, -1, 1, 0, 0, h};
+    case UIImageOrientationRight: return {0, 1, -1, 0, w, 0};
+    case UIImageOrientationUpMirrored: return {-1, 0, 0, 1, w, 0};
+    case UIImageOrientationDownMirrored: return {1, 0, 0, -1, 0, h};
+    case UIImageOrientationLeftMirrored: return {0, 1, 1, 0, 0, 0};
+    case UIImageOrientationRightMirrored: return {0, -1, -1, 0, w, h};
+    }
+    return {};
+}
+} // namespace
+
+// The size as shown: an image turned a quarter has its sides swapped.
+CGSize UIImage::size() const {
+    CGFloat w = image_->width() / scale_, h = image_->height() / scale_;
+    if (turnsSideways(orientation_)) return {h, w};
+    return {w, h};
+}
 
 std::shared_ptr<UIImage> UIImage::resizableImageWithCapInsets(const UIEdgeInsets& insets) const {
     auto copy = std::make_shared<UIImage>(image_, scale_, name_);
@@ -113,8 +153,18 @@ void drawNinePieces(CGContext& context, const CGImage& image, CGFloat scale, con
 void UIImage::drawInRect(const CGRect& rect) const {
     auto context = UIGraphicsGetCurrentContext();
     if (!context) return;
-    if (capInsets_ == UIEdgeInsetsZero) context->drawImage(rect, *image_);
-    else drawNinePieces(*context, *image_, scale_, capInsets_, CGRectStandardize(rect));
+    if (orientation_ != UIImageOrientationUp && capInsets_ == UIEdgeInsetsZero) {
+        // Drawn turned (or mirrored) as the orientation says, into the rectangle as shown.
+        auto shown = size();
+        context->saveGState();
+        context->translateCTM(rect.origin.x, rect.origin.y);
+        context->scaleCTM(rect.size.width / shown.width, rect.size.height / shown.height);
+        context->concatCTM(orientationTransform(orientation_, shown.width, shown.height));
+        context->drawImage(CGRectMake(0, 0, image_->width() / scale_, image_->height() / scale_), *image_);
+        context->restoreGState();
+    } else if (capInsets_ == UIEdgeInsetsZero) {
+        context->drawImage(rect, *image_);
+    } else drawNinePieces(*context, *image_, scale_, capInsets_, CGRectStandardize(rect));
     UIGraphicsNoteDrawnImageName(name_);
 }
 
@@ -132,4 +182,31 @@ std::string UIImage::description() const {
 NSDataPtr UIImagePNGRepresentation(const UIImagePtr& image) {
     if (!image) return nullptr;
     return std::make_shared<NSData>(image->CGImage()->pngData());
+}
+
+NSDataPtr UIImageJPEGRepresentation(const UIImagePtr& image, double compressionQuality) {
+    if (!image || !image->CGImage()) return nullptr;
+    auto bytes = CGImageEncoding::jpegData(*image->CGImage(), compressionQuality,
+                                           UIImageOrientationToEXIF(image->imageOrientation()));
+    if (bytes.empty()) return nullptr;
+    return std::make_shared<NSData>(std::move(bytes));
+}
+
+namespace {
+// Indexed by EXIF's number less one.
+constexpr UIImageOrientation kEXIFOrientations[] = {
+    UIImageOrientationUp,          UIImageOrientationUpMirrored,    UIImageOrientationDown,
+    UIImageOrientationDownMirrored, UIImageOrientationLeftMirrored, UIImageOrientationRight,
+    UIImageOrientationRightMirrored, UIImageOrientationLeft};
+} // namespace
+
+UIImageOrientation UIImageOrientationFromEXIF(int exifOrientation) {
+    if (exifOrientation < 1 || exifOrientation > 8) return UIImageOrientationUp;
+    return kEXIFOrientations[exifOrientation - 1];
+}
+
+int UIImageOrientationToEXIF(UIImageOrientation orientation) {
+    for (int i = 0; i < 8; ++i)
+        if (kEXIFOrientations[i] == orientation) return i + 1;
+    return 1;
 }
