@@ -48,7 +48,7 @@ bool compress(jpeg_compress_struct& info, JumpingErrorManager& errors, cairo_sur
 }
 } // namespace
 
-std::vector<std::uint8_t> jpegData(const CGImage& image, double quality, int exifOrientation) {
+std::vector<std::uint8_t> jpegData(const CGImage& image, double quality, int exifOrientation, const std::string& exifDate) {
     // Transparent pixels go onto white first, as a JPEG has no alpha.
     cairo_surface_t* opaque = cairo_image_surface_create(CAIRO_FORMAT_RGB24, image.width(), image.height());
     cairo_t* cr = cairo_create(opaque);
@@ -63,7 +63,8 @@ std::vector<std::uint8_t> jpegData(const CGImage& image, double quality, int exi
         return {};
     }
     std::vector<std::uint8_t> exif;
-    if (exifOrientation > 1 && exifOrientation <= 8) exif = CGImageProperties::exifBlockWithOrientation(exifOrientation);
+    if ((exifOrientation > 1 && exifOrientation <= 8) || !exifDate.empty())
+        exif = CGImageProperties::exifBlock(exifOrientation >= 1 && exifOrientation <= 8 ? exifOrientation : 1, exifDate);
 
     jpeg_compress_struct info{};
     JumpingErrorManager errors{};

@@ -152,7 +152,7 @@ Properties propertiesOfImageFile(const std::string& hostPath) {
     return propertiesOfImageData(whole.data(), whole.size());
 }
 
-std::vector<std::uint8_t> exifBlockWithOrientation(int orientation) {
+std::vector<std::uint8_t> exifBlock(int orientation, const std::string& dateTimeOriginal) {
     std::unique_ptr<ExifData, ExifFree> data(exif_data_new());
     if (!data) return {};
     exif_data_set_byte_order(data.get(), EXIF_BYTE_ORDER_MOTOROLA);
@@ -161,6 +161,14 @@ std::vector<std::uint8_t> exifBlockWithOrientation(int orientation) {
     exif_entry_initialize(entry, EXIF_TAG_ORIENTATION);
     exif_set_short(entry->data, EXIF_BYTE_ORDER_MOTOROLA, static_cast<ExifShort>(orientation));
     exif_entry_unref(entry);
+    if (dateTimeOriginal.size() == 19) {
+        // Initialised with the current time in a buffer of the text and its terminating zero.
+        ExifEntry* date = exif_entry_new();
+        exif_content_add_entry(data->ifd[EXIF_IFD_EXIF], date);
+        exif_entry_initialize(date, EXIF_TAG_DATE_TIME_ORIGINAL);
+        if (date->data && date->size >= 20) std::memcpy(date->data, dateTimeOriginal.c_str(), 20);
+        exif_entry_unref(date);
+    }
     unsigned char* bytes = nullptr;
     unsigned int size = 0;
     exif_data_save_data(data.get(), &bytes, &size);

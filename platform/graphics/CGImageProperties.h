@@ -24,7 +24,8 @@ Properties propertiesOfImageData(const std::uint8_t* bytes, std::size_t length);
 // The same for a host file, reading only what the headers need.
 Properties propertiesOfImageFile(const std::string& hostPath);
 
-// An EXIF block ("Exif\0\0" and the TIFF data) holding only the orientation.
-std::vector<std::uint8_t> exifBlockWithOrientation(int orientation);
+// An EXIF block ("Exif\0\0" and the TIFF data) holding the orientation and, when given, the
+// date taken.
+std::vector<std::uint8_t> exifBlock(int orientation, const std::string& dateTimeOriginal = {});
 
 } // namespace CGImageProperties

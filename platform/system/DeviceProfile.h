@@ -34,6 +34,8 @@ struct DeviceProfile {
     float batteryLevel = 1.0f;             // 0..1, -1 when unknown
     UIDeviceBatteryState batteryState = UIDeviceBatteryStateFull;
     UIDeviceOrientation orientation = UIDeviceOrientationPortrait;
+    // The user's answer to the photo library's access request (the driver's "photos deny|allow").
+    bool photoLibraryAccessDenied = false;
 
     // A copy of the current profile.
     static DeviceProfile current();
