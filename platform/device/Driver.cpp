@@ -1,5 +1,7 @@
 #include "platform/device/Driver.h"
 
+#include "platform/system/DeviceProfile.h"
+
 #include "platform/device/HandOver.h"
 #include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/NSDate.h"
@@ -129,6 +131,12 @@ const std::vector<Driver::Command>& Driver::commands() {
              auto network = SCDeviceNetworkFromName(name);
              if (!network) return d.fail("no network named " + name + " (none, wifi, cellular or measured)");
              SCNetworkReachabilitySetDeviceNetwork(*network);
+             return true;
+         }},
+        {"photos", "deny|allow", "answer the app's request for the photo library", A::Text, "",
+         [](Driver& d, const std::string& answer) {
+             if (answer != "deny" && answer != "allow") return d.fail("photos takes deny or allow");
+             DeviceProfile::update([&](DeviceProfile& p) { p.photoLibraryAccessDenied = answer == "deny"; });
              return true;
          }},
         {"wait", "SECONDS", "let time pass", A::Seconds, "",
