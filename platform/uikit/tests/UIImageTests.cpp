@@ -1,4 +1,5 @@
 #include "platform/system/DeviceProfile.h"
+#include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIImage.h"
 
@@ -127,4 +128,18 @@ TEST(UIImage, JPEGKeepsItsOrientationThroughEXIF) {
         EXPECT_EQ(back->size(), halvesImage(orientation)->size());
     }
     EXPECT_FALSE(UIImageJPEGRepresentation(nullptr, 1));
+}
+
+TEST(UIImage, APatternColourFillsWithTheImageRepeated) {
+    auto tile = halvesImage(UIImageOrientationUp); // 4 × 2: red, then blue
+    UIGraphicsBeginImageContextWithOptions({12, 4}, true, 1);
+    UIColor::colorWithPatternImage(tile)->setFill();
+    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, 12, 4));
+    auto filled = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    for (int x : {0, 4, 8}) {
+        SCOPED_TRACE(x);
+        EXPECT_TRUE(isRed(filled->CGImage()->pixelAt(x, 3)));
+        EXPECT_FALSE(isRed(filled->CGImage()->pixelAt(x + 2, 3)));
+    }
 }
