@@ -457,3 +457,12 @@ TEST_F(DriverTest, PhotosAnswersThePhotoLibrarysAccessRequest) {
     EXPECT_FALSE(DeviceProfile::current().photoLibraryAccessDenied);
     EXPECT_EQ(driver_.execute("photos maybe"), "error: photos takes deny or allow\n");
 }
+
+TEST_F(DriverTest, CameraNamesWhatTheCamerasSee) {
+    writeFile("/seen.png", "");
+    EXPECT_EQ(driver_.execute("camera " + host("/seen.png")), "");
+    EXPECT_EQ(DeviceProfile::current().cameraImagePath, host("/seen.png"));
+    EXPECT_EQ(driver_.execute("camera pattern"), "");
+    EXPECT_EQ(DeviceProfile::current().cameraImagePath, "");
+    EXPECT_EQ(driver_.execute("camera /no/such/file.png"), "error: no image file at /no/such/file.png\n");
+}
