@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -229,4 +232,22 @@ TEST_F(ALAssetsLibraryTest, ChangesPostTheChangedAlbumsURLsFromTheWatchThread) {
     NSNotificationCenter::defaultCenter()->removeObserver(observer);
 }
 
+} // namespace
+
+namespace {
+// Links in the camera's folder resolve inside the device: one that leads out of it, a loop and
+// an odd name neither escape nor repeat the library.
+TEST_F(ALAssetsLibraryTest, LinksAndOddNamesStayInsideTheDevice) {
+    const std::string folder = host("/var/mobile/Media/DCIM/100APPLE");
+    ASSERT_EQ(::symlink("/etc/hostname", (folder + "/Outside.JPG").c_str()), 0);
+    ASSERT_EQ(::symlink("/var/mobile/Media/DCIM", (folder + "/Loop").c_str()), 0);
+    ASSERT_TRUE(SampleMedia::writePhoto("/var/mobile/Media/DCIM/100APPLE/é \"odd\" name?.JPG", *SampleMedia::picture(20, 20, "Odd"),
+                                        SampleMedia::PhotoFormat::JPEG));
+    auto assets = assetsOf(groups(ALAssetsGroupSavedPhotos).at(0));
+    std::vector<std::string> names;
+    for (const auto& asset : assets) names.push_back(asset->defaultRepresentation()->filename());
+    EXPECT_EQ(assets.size(), 6u) << ::testing::PrintToString(names);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Outside.JPG"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "é \"odd\" name?.JPG"), 1);
+}
 } // namespace
