@@ -1,5 +1,9 @@
 #include "platform/device/Driver.h"
 
+#include "platform/system/DeviceProfile.h"
+
+#include <unistd.h>
+
 #include "platform/device/HandOver.h"
 #include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/NSDate.h"
@@ -145,6 +149,19 @@ const std::vector<Driver::Command>& Driver::commands() {
              auto network = SCDeviceNetworkFromName(name);
              if (!network) return d.fail("no network named " + name + " (none, wifi, cellular or measured)");
              SCNetworkReachabilitySetDeviceNetwork(*network);
+             return true;
+         }},
+        {"photos", "deny|allow", "answer the app's request for the photo library", A::Text, "",
+         [](Driver& d, const std::string& answer) {
+             if (answer != "deny" && answer != "allow") return d.fail("photos takes deny or allow");
+             DeviceProfile::update([&](DeviceProfile& p) { p.photoLibraryAccessDenied = answer == "deny"; });
+             return true;
+         }},
+        {"camera", "pattern|PATH", "what the cameras see: a test pattern naming the camera, or an image file of this machine",
+         A::Text, "",
+         [](Driver& d, const std::string& what) {
+             if (what != "pattern" && ::access(what.c_str(), R_OK) != 0) return d.fail("no image file at " + what);
+             DeviceProfile::update([&](DeviceProfile& p) { p.cameraImagePath = what == "pattern" ? std::string() : what; });
              return true;
          }},
         {"wait", "SECONDS", "let time pass", A::Seconds, "",

@@ -1,8 +1,12 @@
 #include "platform/device/SampleDevice.h"
 
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/media/SampleMedia.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -10,8 +14,28 @@
 
 namespace {
 constexpr mode_t kFolderMode = 0755;
-// Left in the folder when the tree is complete, so a half-made device is made again.
+// Left in the folder when the tree is complete, so a half-made device is made again. It names the
+// tree's edition: a device of an older edition (placeholder photos, no videos or songs) is remade.
 constexpr const char* kMarker = "/.tandrel-sample-device";
+constexpr const char* kEdition = "media 2\n";
+// The placeholder photos of the first edition, which no real media replaces by name.
+const char* const kPlaceholders[] = {"/var/mobile/Media/DCIM/100APPLE/IMG_0002.JPG"};
+
+bool isCurrentEdition(const std::string& root) {
+    std::ifstream in(root + kMarker, std::ios::binary);
+    const std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return contents == kEdition;
+}
+
+// The photos, videos, album and songs, drawn and encoded here, written through the device's paths.
+bool makeMedia(const std::string& root) {
+    for (const char* placeholder : kPlaceholders) ::unlink((root + placeholder).c_str());
+    const std::string previous = DeviceRoot::root();
+    DeviceRoot::setRoot(root);
+    const bool made = SampleMedia::makeLibrary();
+    DeviceRoot::setRoot(previous);
+    return made;
+}
 
 bool makeFolders(const std::string& path) {
     for (std::size_t i = 1; i <= path.size(); ++i) {
@@ -38,7 +62,7 @@ std::string SampleDevice::defaultFolder() {
 }
 
 bool SampleDevice::ensureAt(const std::string& root) {
-    if (::access((root + kMarker).c_str(), F_OK) == 0) return true;
+    if (isCurrentEdition(root)) return true;
     const std::vector<std::string> folders = {
         "/Applications/Preferences.app", "/Applications/MobileSafari.app", "/System/Library/Frameworks/UIKit.framework",
         "/System/Library/CoreServices", "/Library/Preferences", "/var/mobile/Media/DCIM/100APPLE",
@@ -50,8 +74,6 @@ bool SampleDevice::ensureAt(const std::string& root) {
         {"/Applications/MobileSafari.app/Info.plist", "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict/></plist>\n"},
         {"/System/Library/CoreServices/SystemVersion.plist",
          "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict><key>ProductVersion</key><string>8.0</string></dict></plist>\n"},
-        {"/var/mobile/Media/DCIM/100APPLE/IMG_0001.JPG", std::string("\xff\xd8\xff\xe0 sample photo\xff\xd9", 18)},
-        {"/var/mobile/Media/DCIM/100APPLE/IMG_0002.JPG", std::string("\xff\xd8\xff\xe0 another photo\xff\xd9", 19)},
         {"/var/mobile/Documents/Notes.txt", "Pack the charger.\nSend the slides to Anna.\n"},
         {"/var/mobile/Documents/Budget.csv", "item,amount\nrent,800\nfood,250\n"},
         {"/var/mobile/Documents/Trip/Itinerary.txt", "Day 1: Lisbon\nDay 2: Porto\n"},
@@ -64,5 +86,6 @@ bool SampleDevice::ensureAt(const std::string& root) {
         if (!writeFile(root + path, contents)) return false;
     // A link to nowhere, as a real device has a few.
     ::symlink("/var/mobile/Media/Removed", (root + "/var/mobile/Media/Old Photos").c_str());
-    return writeFile(root + kMarker, "");
+    if (!makeMedia(root)) return false;
+    return writeFile(root + kMarker, kEdition);
 }

@@ -41,7 +41,15 @@ CGAffineTransform CGContext::getCTM() const {
     return {m.xx / scale_, m.yx / scale_, m.xy / scale_, m.yy / scale_, m.x0 / scale_, m.y0 / scale_};
 }
 
-void CGContext::setFillColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) { state_.fill = {red, green, blue, alpha}; }
+void CGContext::setFillColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+    state_.fill = {red, green, blue, alpha};
+    state_.fillPattern = nullptr;
+}
+
+void CGContext::setFillPattern(const CGImageRef& image, CGFloat imageScale) {
+    state_.fillPattern = image;
+    state_.fillPatternScale = imageScale > 0 ? imageScale : 1;
+}
 void CGContext::setStrokeColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
     state_.stroke = {red, green, blue, alpha};
 }
@@ -120,16 +128,33 @@ bool CGContext::isPathEmpty() const {
 
 namespace {
 void setSource(cairo_t* c, const CGColorComponents& color) { cairo_set_source_rgba(c, color.red, color.green, color.blue, color.alpha); }
+
+struct FillSource {
+    CGColorComponents color;
+    CGImageRef pattern;
+    CGFloat patternScale;
+};
+
+void setFillSource(cairo_t* c, const FillSource& fill) {
+    if (!fill.pattern) return setSource(c, fill.color);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(fill.pattern->surface());
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
+    cairo_matrix_t matrix;
+    cairo_matrix_init_scale(&matrix, fill.patternScale, fill.patternScale);
+    cairo_pattern_set_matrix(pattern, &matrix);
+    cairo_set_source(c, pattern);
+    cairo_pattern_destroy(pattern);
+}
 } // namespace
 
 void CGContext::fillPath() {
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
-    render([color = state_.fill](cairo_t* c) { setSource(c, color), cairo_fill(c); });
+    render([fill = FillSource{state_.fill, state_.fillPattern, state_.fillPatternScale}](cairo_t* c) { setFillSource(c, fill), cairo_fill(c); });
 }
 
 void CGContext::eoFillPath() {
     cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_EVEN_ODD);
-    render([color = state_.fill](cairo_t* c) { setSource(c, color), cairo_fill(c); });
+    render([fill = FillSource{state_.fill, state_.fillPattern, state_.fillPatternScale}](cairo_t* c) { setFillSource(c, fill), cairo_fill(c); });
 }
 
 void CGContext::strokePath() {

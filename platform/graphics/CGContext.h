@@ -50,6 +50,8 @@ public:
     // User space to the context's points (the bitmap's scale left out).
     CGAffineTransform getCTM() const;
     void setFillColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha);
+    // Fills paint the image repeated (a pattern colour) until the next fill colour.
+    void setFillPattern(const CGImageRef& image, CGFloat imageScale);
     void setStrokeColor(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha);
     void setLineWidth(CGFloat width);
     // The opacity every later drawing is composited with.
@@ -102,6 +104,9 @@ private:
     };
     struct State {
         CGColorComponents fill{0, 0, 0, 1};
+        // When set, fills paint this bitmap repeated from the origin, a pixel 1/scale points.
+        CGImageRef fillPattern;
+        CGFloat fillPatternScale = 1;
         CGColorComponents stroke{0, 0, 0, 1};
         Shadow shadow;
         CGFloat alpha = 1;

@@ -48,17 +48,36 @@ CGImageFormat pngFormat(const std::uint8_t* bytes) {
     }
     return format;
 }
+// An ISO media file whose "ftyp" box names a HEIF still-image brand.
+bool isHEIFBrand(const std::uint8_t* bytes, std::size_t length) {
+    if (length < 12 || std::memcmp(bytes + 4, "ftyp", 4) != 0) return false;
+    static const char* const kBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"};
+    for (const char* brand : kBrands)
+        if (std::memcmp(bytes + 8, brand, 4) == 0) return true;
+    return false;
+}
+
+// Width and height follow the "IHDR" tag as big-endian words.
+std::int64_t bigEndianWord(const std::uint8_t* p) {
+    return (std::int64_t{p[0]} << 24) | (std::int64_t{p[1]} << 16) | (std::int64_t{p[2]} << 8) | std::int64_t{p[3]};
+}
 } // namespace
 
 ImageType typeOfImageData(const std::uint8_t* bytes, std::size_t length) {
     if (beginsWith(bytes, length, kPNGSignature, sizeof kPNGSignature)) return ImageType::PNG;
     if (beginsWith(bytes, length, kJPEGSignature, sizeof kJPEGSignature)) return ImageType::JPEG;
     if (length >= 6 && (std::memcmp(bytes, "GIF87a", 6) == 0 || std::memcmp(bytes, "GIF89a", 6) == 0)) return ImageType::GIF;
+    if (isHEIFBrand(bytes, length)) return ImageType::HEIF;
     return ImageType::Unknown;
+}
+
+bool isWithinPixelBound(std::int64_t width, std::int64_t height) {
+    return width > 0 && height > 0 && width <= kMaximumImagePixels / height;
 }
 
 CGImageRef createWithPNGData(const std::uint8_t* bytes, std::size_t length) {
     if (typeOfImageData(bytes, length) != ImageType::PNG || length <= kPNGColourTypeOffset) return nullptr;
+    if (!isWithinPixelBound(bigEndianWord(bytes + 16), bigEndianWord(bytes + 20))) return nullptr;
     ReadState state{bytes, length};
     cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readBytes, &state);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -74,6 +93,7 @@ std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t leng
     case ImageType::PNG: single = createWithPNGData(bytes, length); break;
     case ImageType::JPEG: single = createWithJPEGData(bytes, length); break;
     case ImageType::GIF: return framesOfGIFData(bytes, length);
+    case ImageType::HEIF: single = createWithHEIFData(bytes, length); break;
     case ImageType::Unknown: single = createWithOtherImageData(bytes, length); break;
     }
     if (!single) return {};

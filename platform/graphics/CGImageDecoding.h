@@ -1,6 +1,6 @@
 #pragma once
-// Decoding image files' bytes into bitmaps: PNG (through cairo), JPEG (libjpeg-turbo) and GIF
-// (giflib, every frame); other types (TIFF, BMP, icons) through gdk-pixbuf's loaders. Each bitmap keeps the form its file stored: bits per component (a 16-bit
+// Decoding image files' bytes into bitmaps: PNG (through cairo), JPEG (libjpeg-turbo), HEIF/HEIC
+// (libheif, its rotation and mirroring applied) and GIF (giflib, every frame); other types (TIFF, BMP, icons) through gdk-pixbuf's loaders. Each bitmap keeps the form its file stored: bits per component (a 16-bit
 // PNG says 16), colour model (a CMYK JPEG says CMYK, its pixels converted for display) and
 // whether it had alpha.
 
@@ -12,7 +12,12 @@
 
 namespace CGImageDecoding {
 
-enum class ImageType { Unknown, PNG, JPEG, GIF };
+enum class ImageType { Unknown, PNG, JPEG, GIF, HEIF };
+
+// No decoder makes a bitmap of more pixels than this: a photo of a hostile or damaged header gives
+// nil instead of gigabytes.
+constexpr std::int64_t kMaximumImagePixels = 64LL * 1024 * 1024;
+bool isWithinPixelBound(std::int64_t width, std::int64_t height);
 
 // The type the bytes begin like.
 ImageType typeOfImageData(const std::uint8_t* bytes, std::size_t length);
@@ -20,6 +25,10 @@ ImageType typeOfImageData(const std::uint8_t* bytes, std::size_t length);
 // nil when the bytes are not a complete image of that type.
 CGImageRef createWithPNGData(const std::uint8_t* bytes, std::size_t length);
 CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length);
+// A JPEG decoded at the smallest DCT scale (1/8, 1/4, 1/2 or 1) whose sides still reach
+// minimumSide pixels on the shorter side: thumbnails without decoding every pixel.
+CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int minimumSide);
+CGImageRef createWithHEIFData(const std::uint8_t* bytes, std::size_t length);
 // Any other type gdk-pixbuf reads into 8-bit RGB(A).
 CGImageRef createWithOtherImageData(const std::uint8_t* bytes, std::size_t length);
 

@@ -4,11 +4,13 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace CGImageDecoding {
 namespace {
@@ -17,6 +19,7 @@ namespace {
 struct JumpingErrorManager {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
+    bool truncated = false;
 };
 
 [[noreturn]] void jumpOut(j_common_ptr info) {
@@ -24,6 +27,13 @@ struct JumpingErrorManager {
 }
 
 void ignoreMessage(j_common_ptr) {}
+
+// A file that ends before its last scan decodes with grey where the data was missing; that is a
+// damaged photo, not a picture. Other warnings (stray bytes between markers) are let through.
+void noteTruncation(j_common_ptr info, int level) {
+    auto* errors = reinterpret_cast<JumpingErrorManager*>(info->err);
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) errors->truncated = true;
+}
 
 // Cairo's ARGB32 is one native-endian word: B, G, R, A in memory on a little-endian machine.
 constexpr J_COLOR_SPACE kCairoOrder = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
@@ -57,10 +67,21 @@ CGColorSpaceModel modelOf(J_COLOR_SPACE space) {
     }
 }
 
+// The smallest of libjpeg's 1/8, 1/4, 1/2 and 1 that keeps the shorter side at minimumSide.
+unsigned denominatorFor(const jpeg_decompress_struct& info, int minimumSide) {
+    const auto shorter = static_cast<long>(std::min(info.image_width, info.image_height));
+    long denominator = 8;
+    while (denominator > 1 && minimumSide > 0 && (shorter + denominator - 1) / denominator < minimumSide) denominator /= 2;
+    return minimumSide > 0 ? static_cast<unsigned>(denominator) : 1;
+}
+
 bool decodeInto(jpeg_decompress_struct& info, JumpingErrorManager& errors, cairo_surface_t* volatile& surface,
-                CGColorSpaceModel& model) {
+                CGColorSpaceModel& model, int minimumSide) {
     if (setjmp(errors.jump)) return false;
     jpeg_read_header(&info, TRUE);
+    if (!isWithinPixelBound(info.image_width, info.image_height)) return false;
+    info.scale_num = 1;
+    info.scale_denom = denominatorFor(info, minimumSide);
     model = modelOf(info.jpeg_color_space);
     const bool cmyk = model == kCGColorSpaceModelCMYK;
     info.out_color_space = cmyk ? JCS_CMYK : kCairoOrder;
@@ -78,22 +99,25 @@ bool decodeInto(jpeg_decompress_struct& info, JumpingErrorManager& errors, cairo
     }
     jpeg_finish_decompress(&info);
     cairo_surface_mark_dirty(surface);
-    return true;
+    return !errors.truncated;
 }
 } // namespace
 
-CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length) {
+CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length) { return createWithJPEGData(bytes, length, 0); }
+
+CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int minimumSide) {
     if (typeOfImageData(bytes, length) != ImageType::JPEG) return nullptr;
     jpeg_decompress_struct info{};
     JumpingErrorManager errors{};
     info.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = jumpOut;
     errors.manager.output_message = ignoreMessage;
+    errors.manager.emit_message = noteTruncation;
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
     cairo_surface_t* volatile surface = nullptr;
     CGColorSpaceModel model = kCGColorSpaceModelRGB;
-    bool decoded = decodeInto(info, errors, surface, model);
+    bool decoded = decodeInto(info, errors, surface, model, minimumSide);
     jpeg_destroy_decompress(&info);
     if (!decoded) {
         if (surface) cairo_surface_destroy(surface);

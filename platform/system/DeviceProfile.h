@@ -50,6 +50,14 @@ struct DeviceProfile {
     UIDeviceBatteryState batteryState = UIDeviceBatteryStateFull;
     UIDeviceOrientation orientation = UIDeviceOrientationPortrait;
     DeviceAccounts accounts;
+    // The user's answer to the photo library's access request (the driver's "photos deny|allow").
+    bool photoLibraryAccessDenied = false;
+    // The cameras: 0, 1 (a back camera with flash and focus) or 2 (and a front one without); whether
+    // a camera grants its configuration lock; what the cameras see (a host image file; empty: a
+    // test pattern naming the camera).
+    int cameraCount = 2;
+    bool cameraLockGranted = true;
+    std::string cameraImagePath;
 
     // A copy of the current profile.
     static DeviceProfile current();

@@ -19,7 +19,8 @@ public:
     static UIColorPtr colorWithRed(double red, double green, double blue, double alpha);
     static UIColorPtr colorWithWhite(double white, double alpha);
     static UIColorPtr colorWithHue(double hue, double saturation, double brightness, double alpha);
-    // Paints the image repeated; drawn as its average colour where a flat colour is needed.
+    // Fills paint the image repeated; drawn as its average colour where a flat colour is needed
+    // (strokes, text).
     static UIColorPtr colorWithPatternImage(std::shared_ptr<UIImage> image);
 
     static UIColorPtr blackColor();

@@ -63,7 +63,10 @@ void UIGraphicsPopContext() {
 }
 
 void UIColor::setFill() const {
-    if (auto c = UIGraphicsGetCurrentContext()) c->setFillColor(r_, g_, b_, a_);
+    auto c = UIGraphicsGetCurrentContext();
+    if (!c) return;
+    if (pattern_ && pattern_->CGImage()) c->setFillPattern(pattern_->CGImage(), pattern_->scale());
+    else c->setFillColor(r_, g_, b_, a_);
 }
 
 void UIColor::setStroke() const {

@@ -1,6 +1,8 @@
 #include "platform/uikit/UIImage.h"
 
 #include "platform/graphics/CGImageDecoding.h"
+#include "platform/graphics/CGImageEncoding.h"
+#include "platform/graphics/CGImageProperties.h"
 
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSString.h"
@@ -8,6 +10,13 @@
 
 #include <map>
 #include <mutex>
+
+namespace {
+UIImageOrientation orientationOfImageData(const std::uint8_t* bytes, std::size_t length) {
+    if (CGImageDecoding::typeOfImageData(bytes, length) != CGImageDecoding::ImageType::JPEG) return UIImageOrientationUp;
+    return UIImageOrientationFromEXIF(CGImageProperties::propertiesOfImageData(bytes, length).orientation);
+}
+} // namespace
 
 UIImage::UIImage(CGImageRef image, CGFloat scale, std::string name)
     : image_(std::move(image)), scale_(scale > 0 ? scale : 1), name_(std::move(name)) {}
@@ -45,7 +54,10 @@ UIImagePtr UIImage::loadBundleImage(const std::string& base) {
 
 UIImagePtr UIImage::imageWithContentsOfFile(const std::string& path) {
     auto bitmap = CGImage::createWithPNGFile(NSString::fileSystemRepresentation(path));
-    if (!bitmap) return nullptr;
+    if (!bitmap) {
+        auto data = NSData::dataWithContentsOfFile(path);
+        return data ? imageWithData(*data) : nullptr;
+    }
     std::string stem = NSString::stringByDeletingPathExtension(NSString::lastPathComponent(path));
     CGFloat scale = NSString::hasSuffix(stem, "@2x") ? 2 : 1;
     return std::make_shared<UIImage>(bitmap, scale, "");
@@ -54,7 +66,8 @@ UIImagePtr UIImage::imageWithContentsOfFile(const std::string& path) {
 UIImagePtr UIImage::imageWithData(const NSData& data, CGFloat scale) {
     auto frames = CGImageDecoding::framesOfImageData(data.bytes(), data.length());
     if (frames.empty()) return nullptr;
-    if (frames.size() == 1) return std::make_shared<UIImage>(frames.front().image, scale, "");
+    if (frames.size() == 1)
+        return imageWithCGImage(frames.front().image, scale, orientationOfImageData(data.bytes(), data.length()));
     std::vector<UIImagePtr> images;
     double duration = 0;
     for (const auto& frame : frames) {
@@ -169,4 +182,31 @@ std::string UIImage::description() const {
 NSDataPtr UIImagePNGRepresentation(const UIImagePtr& image) {
     if (!image) return nullptr;
     return std::make_shared<NSData>(image->CGImage()->pngData());
+}
+
+NSDataPtr UIImageJPEGRepresentation(const UIImagePtr& image, double compressionQuality) {
+    if (!image || !image->CGImage()) return nullptr;
+    auto bytes = CGImageEncoding::jpegData(*image->CGImage(), compressionQuality,
+                                           UIImageOrientationToEXIF(image->imageOrientation()));
+    if (bytes.empty()) return nullptr;
+    return std::make_shared<NSData>(std::move(bytes));
+}
+
+namespace {
+// Indexed by EXIF's number less one.
+constexpr UIImageOrientation kEXIFOrientations[] = {
+    UIImageOrientationUp,          UIImageOrientationUpMirrored,    UIImageOrientationDown,
+    UIImageOrientationDownMirrored, UIImageOrientationLeftMirrored, UIImageOrientationRight,
+    UIImageOrientationRightMirrored, UIImageOrientationLeft};
+} // namespace
+
+UIImageOrientation UIImageOrientationFromEXIF(int exifOrientation) {
+    if (exifOrientation < 1 || exifOrientation > 8) return UIImageOrientationUp;
+    return kEXIFOrientations[exifOrientation - 1];
+}
+
+int UIImageOrientationToEXIF(UIImageOrientation orientation) {
+    for (int i = 0; i < 8; ++i)
+        if (kEXIFOrientations[i] == orientation) return i + 1;
+    return 1;
 }

@@ -33,9 +33,11 @@ public:
 
     // nil when the bundle has no such image.
     static UIImagePtr imageNamed(const std::string& name);
-    // A device path; nil when it is not a PNG image.
+    // A device path; nil when it is not an image imageWithData: reads ("@2x" PNGs at scale 2).
     static UIImagePtr imageWithContentsOfFile(const std::string& path);
-    // PNG, JPEG or GIF bytes (a GIF of several frames gives an animated image); nil for anything else.
+    // PNG, JPEG, HEIC or GIF bytes (a GIF of several frames gives an animated image); nil for
+    // anything else, damaged data or a bitmap beyond the decoders' pixel bound. A JPEG's EXIF
+    // orientation becomes the image's orientation; its bitmap stays as stored.
     static UIImagePtr imageWithData(const NSData& data, CGFloat scale = 1);
     static UIImagePtr imageWithCGImage(CGImageRef image, CGFloat scale = 1,
                                        UIImageOrientation orientation = UIImageOrientationUp);
@@ -77,3 +79,9 @@ private:
 
 // The image as PNG bytes.
 NSDataPtr UIImagePNGRepresentation(const UIImagePtr& image);
+// The image as JPEG bytes (quality 0–1): the bitmap as stored, its orientation written as EXIF.
+NSDataPtr UIImageJPEGRepresentation(const UIImagePtr& image, double compressionQuality);
+
+// EXIF's orientation numbers (1–8) and the image orientations they stand for.
+UIImageOrientation UIImageOrientationFromEXIF(int exifOrientation);
+int UIImageOrientationToEXIF(UIImageOrientation orientation);

@@ -24,4 +24,19 @@ done
 printf 'screen\n' | "$tandrel" --device "$work/missing" --sample > "$work/out"
 [ -f "$work/missing/var/mobile/Documents/Notes.txt" ] || fail "no sample device made in the folder"
 grep -qF 'Applications' "$work/out" || fail "the sample device's root is not listed"
+# Real media: photos that decode, videos and tagged songs.
+media="$work/missing/var/mobile/Media"
+for f in DCIM/100APPLE/IMG_0001.JPG DCIM/100APPLE/IMG_0003.HEIC DCIM/100APPLE/IMG_0004.MOV Albums/Holidays/Beach.JPG \
+         iTunes_Control/Music/F01/Evening.mp3; do
+    [ "$(stat -c %s "$media/$f")" -gt 1000 ] || fail "the sample device has no real $f"
+done
+
+# A sample device of the first edition (placeholder photos) is remade with the media.
+old="$work/old"
+mkdir -p "$old/var/mobile/Media/DCIM/100APPLE"
+printf '\xff\xd8\xff\xe0 another photo\xff\xd9' > "$old/var/mobile/Media/DCIM/100APPLE/IMG_0002.JPG"
+: > "$old/.tandrel-sample-device"
+printf 'quit\n' | "$tandrel" --device "$old" --sample > /dev/null
+[ ! -e "$old/var/mobile/Media/DCIM/100APPLE/IMG_0002.JPG" ] || fail "the placeholder photo stayed"
+[ -s "$old/var/mobile/Media/DCIM/100APPLE/IMG_0005.MP4" ] || fail "the older sample device was not remade"
 echo "device folder: ok"

@@ -1,4 +1,5 @@
 #include "platform/device/Driver.h"
+#include "platform/system/DeviceProfile.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIDevice.h"
@@ -478,4 +479,21 @@ TEST_F(DriverTest, BackgroundAndForegroundPostTheLifeCycle) {
     for (const auto& token : tokens) center->removeObserver(token);
     EXPECT_EQ(driver_.execute("help").find("crash"), std::string::npos) << "crash is not listed";
     EXPECT_EQ(driver_.execute("settle 1"), "") << "nothing in flight";
+}
+
+TEST_F(DriverTest, PhotosAnswersThePhotoLibrarysAccessRequest) {
+    EXPECT_EQ(driver_.execute("photos deny"), "");
+    EXPECT_TRUE(DeviceProfile::current().photoLibraryAccessDenied);
+    EXPECT_EQ(driver_.execute("photos allow"), "");
+    EXPECT_FALSE(DeviceProfile::current().photoLibraryAccessDenied);
+    EXPECT_EQ(driver_.execute("photos maybe"), "error: photos takes deny or allow\n");
+}
+
+TEST_F(DriverTest, CameraNamesWhatTheCamerasSee) {
+    writeFile("/seen.png", "");
+    EXPECT_EQ(driver_.execute("camera " + host("/seen.png")), "");
+    EXPECT_EQ(DeviceProfile::current().cameraImagePath, host("/seen.png"));
+    EXPECT_EQ(driver_.execute("camera pattern"), "");
+    EXPECT_EQ(DeviceProfile::current().cameraImagePath, "");
+    EXPECT_EQ(driver_.execute("camera /no/such/file.png"), "error: no image file at /no/such/file.png\n");
 }

@@ -1,0 +1,131 @@
+#include "platform/media/AudioTranscoding.h"
+
+#include "platform/media/MediaWriter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libswresample/swresample.h>
+}
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace AudioTranscoding {
+namespace {
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+
+struct InputClose {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct OutputFree {
+    void operator()(AVFormatContext* context) const {
+        if (context->pb) avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
+struct CodecFree {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFree {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFree {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ResamplerFree {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+using Input = std::unique_ptr<AVFormatContext, InputClose>;
+
+Result copyPackets(AVFormatContext& input, int streamIndex, const std::string& outputPath, const std::atomic<bool>& cancelled) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "ipod", outputPath.c_str()) < 0 || !raw) return Result::Failed;
+    std::unique_ptr<AVFormatContext, OutputFree> output(raw);
+    AVStream* in = input.streams[streamIndex];
+    AVStream* out = avformat_new_stream(output.get(), nullptr);
+    if (!out || avcodec_parameters_copy(out->codecpar, in->codecpar) < 0) return Result::Failed;
+    out->codecpar->codec_tag = 0;
+    out->time_base = in->time_base;
+    if (avio_open(&output->pb, outputPath.c_str(), AVIO_FLAG_WRITE) < 0) return Result::Failed;
+    bool ok = avformat_write_header(output.get(), nullptr) >= 0;
+    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    while (ok && !cancelled && av_read_frame(&input, packet.get()) >= 0) {
+        if (packet->stream_index == streamIndex) {
+            av_packet_rescale_ts(packet.get(), in->time_base, out->time_base);
+            packet->stream_index = 0;
+            packet->pos = -1;
+            ok = av_interleaved_write_frame(output.get(), packet.get()) >= 0;
+        }
+        av_packet_unref(packet.get());
+    }
+    if (ok && !cancelled) ok = av_write_trailer(output.get()) >= 0;
+    if (cancelled) return Result::Cancelled;
+    return ok ? Result::Completed : Result::Failed;
+}
+
+Result reencode(AVFormatContext& input, int streamIndex, const AVCodec* codec, const std::string& outputPath,
+                const std::atomic<bool>& cancelled) {
+    std::unique_ptr<AVCodecContext, CodecFree> decoder(avcodec_alloc_context3(codec));
+    if (!decoder || avcodec_parameters_to_context(decoder.get(), input.streams[streamIndex]->codecpar) < 0 ||
+        avcodec_open2(decoder.get(), codec, nullptr) < 0)
+        return Result::Failed;
+    AVChannelLayout stereo;
+    av_channel_layout_default(&stereo, kChannels);
+    SwrContext* rawResampler = nullptr;
+    if (swr_alloc_set_opts2(&rawResampler, &stereo, AV_SAMPLE_FMT_FLT, kRate, &decoder->ch_layout, decoder->sample_fmt,
+                            decoder->sample_rate, 0, nullptr) < 0)
+        return Result::Failed;
+    std::unique_ptr<SwrContext, ResamplerFree> resampler(rawResampler);
+    if (swr_init(resampler.get()) < 0) return Result::Failed;
+    auto writer = MediaWriter::forAudio(outputPath, MediaWriter::AudioCodec::AAC, kRate, kChannels);
+    if (!writer) return Result::Failed;
+    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    std::vector<float> samples;
+    auto convert = [&](const AVFrame* in) {
+        const int room = swr_get_out_samples(resampler.get(), in ? in->nb_samples : 0);
+        if (room <= 0) return true;
+        samples.resize(static_cast<std::size_t>(room) * kChannels);
+        auto* outPlane = reinterpret_cast<std::uint8_t*>(samples.data());
+        const int made = swr_convert(resampler.get(), &outPlane, room, in ? const_cast<const std::uint8_t**>(in->extended_data) : nullptr,
+                                     in ? in->nb_samples : 0);
+        return made >= 0 && writer->appendSamples(samples.data(), static_cast<std::size_t>(made));
+    };
+    auto drain = [&] {
+        while (avcodec_receive_frame(decoder.get(), frame.get()) == 0)
+            if (!convert(frame.get())) return false;
+        return true;
+    };
+    bool ok = true;
+    while (ok && !cancelled && av_read_frame(&input, packet.get()) >= 0) {
+        if (packet->stream_index == streamIndex) ok = avcodec_send_packet(decoder.get(), packet.get()) >= 0 && drain();
+        av_packet_unref(packet.get());
+    }
+    if (cancelled) return Result::Cancelled; // the writer removes its file
+    ok = ok && avcodec_send_packet(decoder.get(), nullptr) >= 0 && drain() && convert(nullptr) && writer->finish();
+    return ok ? Result::Completed : Result::Failed;
+}
+} // namespace
+
+Result transcodeToAACInMPEG4(const std::string& sourceHostPath, const std::string& outputHostPath, const std::atomic<bool>& cancelled) {
+    av_log_set_level(AV_LOG_ERROR);
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, sourceHostPath.c_str(), nullptr, nullptr) < 0) return Result::Failed;
+    Input input(raw);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0) return Result::Failed;
+    const AVCodec* codec = nullptr;
+    const int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (stream < 0 || !codec) return Result::Failed;
+    Result result = input->streams[stream]->codecpar->codec_id == AV_CODEC_ID_AAC
+                        ? copyPackets(*input, stream, outputHostPath, cancelled)
+                        : reencode(*input, stream, codec, outputHostPath, cancelled);
+    if (result != Result::Completed) std::remove(outputHostPath.c_str());
+    return result;
+}
+
+} // namespace AudioTranscoding

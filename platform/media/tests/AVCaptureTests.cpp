@@ -1,0 +1,115 @@
+#include "platform/media/AVCaptureSession.h"
+#include "platform/graphics/CGImageProperties.h"
+#include "platform/system/DeviceProfile.h"
+#include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/RunLoopSupport.h"
+#include "platform/uikit/UIImage.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace {
+
+class AVCaptureTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        DeviceProfile::reset();
+    }
+
+    // A running session on the camera with a still output; the JPEG it captures with the
+    // connection turned so.
+    NSDataPtr capture(const AVCaptureDevicePtr& camera, AVCaptureVideoOrientation orientation) {
+        auto session = std::make_shared<AVCaptureSession>();
+        session->setSessionPreset(AVCaptureSessionPresetPhoto);
+        session->addInput(AVCaptureDeviceInput::deviceInputWithDevice(camera, nullptr));
+        auto output = std::make_shared<AVCaptureStillImageOutput>();
+        output->setOutputSettings({{AVVideoCodecKey, AVVideoCodecJPEG}});
+        session->addOutput(output);
+        session->startRunning();
+        auto connections = output->connections();
+        EXPECT_EQ(connections.size(), 1u);
+        if (connections.empty()) return nullptr;
+        connections[0]->setVideoOrientation(orientation);
+        std::atomic<bool> done{false};
+        NSDataPtr jpeg;
+        output->captureStillImageAsynchronouslyFromConnection(connections[0], [&](const CMSampleBufferRef& buffer, const NSErrorPtr&) {
+            jpeg = AVCaptureStillImageOutput::jpegStillImageNSDataRepresentation(buffer);
+            done = true;
+        });
+        EXPECT_TRUE(runMainUntil([&] { return done.load(); }));
+        return jpeg;
+    }
+};
+
+TEST_F(AVCaptureTest, TheProfileSaysWhichCamerasThereAreAndWhatTheyCanDo) {
+    auto cameras = AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo);
+    ASSERT_EQ(cameras.size(), 2u);
+    EXPECT_EQ(cameras[0]->position(), AVCaptureDevicePositionBack);
+    EXPECT_TRUE(cameras[0]->hasFlash());
+    EXPECT_FALSE(cameras[1]->hasFlash());
+    EXPECT_FALSE(cameras[1]->isFocusPointOfInterestSupported());
+    EXPECT_EQ(AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo)[0], cameras[0]) << "state lives on";
+
+    ASSERT_TRUE(cameras[0]->lockForConfiguration(nullptr));
+    cameras[0]->setFlashMode(AVCaptureFlashModeOn);
+    cameras[0]->setFocusPointOfInterest({0.25, 0.75});
+    cameras[0]->unlockForConfiguration();
+    cameras[0]->setFlashMode(AVCaptureFlashModeOff); // unlocked: ignored
+    EXPECT_TRUE(cameras[0]->isFlashActive());
+    EXPECT_EQ(cameras[0]->focusPointOfInterest().x, 0.25);
+
+    DeviceProfile::update([](DeviceProfile& p) { p.cameraLockGranted = false; p.cameraCount = 1; });
+    auto one = AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo);
+    ASSERT_EQ(one.size(), 1u);
+    NSErrorPtr error;
+    EXPECT_FALSE(one[0]->lockForConfiguration(&error));
+    EXPECT_TRUE(error);
+
+    DeviceProfile::update([](DeviceProfile& p) { p.cameraCount = 0; });
+    EXPECT_FALSE(AVCaptureDevice::defaultDeviceWithMediaType(AVMediaTypeVideo));
+    error = nullptr;
+    EXPECT_FALSE(AVCaptureDeviceInput::deviceInputWithDevice(nullptr, &error));
+    EXPECT_TRUE(error);
+}
+
+TEST_F(AVCaptureTest, StillsAreTheCurrentFrameAsJPEGTurnedByTheConnection) {
+    auto camera = AVCaptureDevice::defaultDeviceWithMediaType(AVMediaTypeVideo);
+    struct Case {
+        AVCaptureVideoOrientation orientation;
+        int exif;
+    };
+    for (const Case c : {Case{AVCaptureVideoOrientationPortrait, 6}, Case{AVCaptureVideoOrientationLandscapeRight, 1},
+                         Case{AVCaptureVideoOrientationLandscapeLeft, 3}, Case{AVCaptureVideoOrientationPortraitUpsideDown, 8}}) {
+        SCOPED_TRACE(c.orientation);
+        auto jpeg = capture(camera, c.orientation);
+        ASSERT_TRUE(jpeg);
+        auto headers = CGImageProperties::propertiesOfImageData(jpeg->bytes(), jpeg->length());
+        EXPECT_EQ(headers.orientation, c.exif);
+        EXPECT_EQ(headers.pixelWidth, 1632);
+    }
+    // A named image replaces the pattern.
+    auto file = host("/frame.png");
+    writeFile("/frame.png", "");
+    auto picture = UIImagePNGRepresentation(UIImage::imageWithCGImage(CGImage::createWithSize(40, 30)));
+    writeFile("/frame.png", std::string(reinterpret_cast<const char*>(picture->bytes()), picture->length()));
+    DeviceProfile::update([&](DeviceProfile& p) { p.cameraImagePath = file; });
+    auto jpeg = capture(camera, AVCaptureVideoOrientationLandscapeRight);
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(CGImageProperties::propertiesOfImageData(jpeg->bytes(), jpeg->length()).pixelWidth, 40);
+}
+
+TEST_F(AVCaptureTest, APreviewLayerRecordsItsSessionAndGravity) {
+    auto session = std::make_shared<AVCaptureSession>();
+    session->addInput(AVCaptureDeviceInput::deviceInputWithDevice(AVCaptureDevice::defaultDeviceWithMediaType(AVMediaTypeVideo), nullptr));
+    auto layer = AVCaptureVideoPreviewLayer::layerWithSession(session);
+    layer->setVideoGravity(AVLayerVideoGravityResizeAspectFill);
+    EXPECT_EQ(layer->session(), session);
+    EXPECT_EQ(layer->videoGravity(), AVLayerVideoGravityResizeAspectFill);
+    ASSERT_TRUE(layer->connection());
+    layer->connection()->setVideoOrientation(AVCaptureVideoOrientationLandscapeLeft);
+    EXPECT_EQ(session->videoConnection()->videoOrientation(), AVCaptureVideoOrientationLandscapeLeft);
+}
+
+} // namespace
