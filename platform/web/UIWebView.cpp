@@ -53,7 +53,7 @@ void UIWebView::drainNavigations() {
     while (!pendingNavigations_.empty()) {
         auto [url, type, subframe] = pendingNavigations_.front();
         pendingNavigations_.pop_front();
-        auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(url));
+        auto request = NSURLRequest::requestWithURL(NSURL::URLWithNavigationText(url));
         if (!request->URL()) {
             console_.push_back("navigation to an invalid URL ignored: " + url);
             continue;
