@@ -49,7 +49,8 @@ void UIWebView::pageNavigation(const std::string& url, long type, bool subframe)
 void UIWebView::drainNavigations() {
     if (draining_) return;
     draining_ = true;
-    auto keep = weakSelf<UIWebView>();
+    // A delegate may let the view go while it answers.
+    auto keep = self<UIWebView>();
     while (!pendingNavigations_.empty()) {
         auto [url, type, subframe] = pendingNavigations_.front();
         pendingNavigations_.pop_front();
@@ -58,9 +59,7 @@ void UIWebView::drainNavigations() {
             console_.push_back("navigation to an invalid URL ignored: " + url);
             continue;
         }
-        bool allowed = askPolicy(request, static_cast<UIWebViewNavigationType>(type));
-        if (keep.expired()) return;
-        if (!allowed) continue;
+        if (!askPolicy(request, static_cast<UIWebViewNavigationType>(type))) continue;
         if (subframe) loadSubframe(request);
         else navigate(Navigation{request, {}, false, static_cast<UIWebViewNavigationType>(type)}, false);
     }

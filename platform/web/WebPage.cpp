@@ -10,6 +10,7 @@
 namespace {
 
 thread_local std::string scratch;
+thread_local std::vector<WebNode*> scratchNodes;
 
 WebPage& page(duk_context* context) { return *static_cast<WebPage*>(WebScriptEngine::of(context).owner()); }
 
@@ -31,10 +32,10 @@ const char* textArgument(duk_context* context, duk_idx_t index, duk_size_t* leng
     return duk_require_lstring(context, index, length);
 }
 
-void pushIds(duk_context* context, const std::vector<WebNode*>& nodes) {
+void pushIds(duk_context* context) {
     duk_push_array(context);
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        duk_push_int(context, nodes[i]->id);
+    for (std::size_t i = 0; i < scratchNodes.size(); ++i) {
+        duk_push_int(context, scratchNodes[i]->id);
         duk_put_prop_index(context, -2, static_cast<duk_uarridx_t>(i));
     }
 }
@@ -155,7 +156,8 @@ duk_ret_t nativeById(duk_context* c) {
 
 duk_ret_t nativeByTag(duk_context* c) {
     WebNode* from = nodeArgument(c, 0);
-    pushIds(c, page(c).document().elementsByTagName(from, duk_require_string(c, 1)));
+    scratchNodes = page(c).document().elementsByTagName(from, duk_require_string(c, 1));
+    pushIds(c);
     return 1;
 }
 

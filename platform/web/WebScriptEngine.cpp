@@ -10,7 +10,9 @@
 namespace {
 
 // Each block carries its size in front, aligned for anything, so that frees and reallocations
-// can be counted against the cap.
+// can be counted against the cap. The engine checks the clock only every so many instructions,
+// which a loop of a few long native calls (a big join) never reaches: allocations past the
+// deadline fail as well, so such a loop ends with the script's out-of-memory error.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 
 std::size_t& blockSize(void* block) { return *static_cast<std::size_t*>(block); }
@@ -21,7 +23,7 @@ struct WebScriptEngineHooks {
     static void* allocate(void* udata, duk_size_t size) {
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         if (size == 0) return nullptr;
-        if (engine.used_ + size > engine.cap_) return nullptr;
+        if (engine.used_ + size > engine.cap_ || engine.pastDeadline()) return nullptr;
         void* block = std::malloc(size + kHeader);
         if (!block) return nullptr;
         blockSize(block) = size;
@@ -45,7 +47,7 @@ struct WebScriptEngineHooks {
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         void* block = static_cast<char*>(pointer) - kHeader;
         std::size_t old = blockSize(block);
-        if (size > old && engine.used_ + (size - old) > engine.cap_) return nullptr;
+        if (size > old && (engine.used_ + (size - old) > engine.cap_ || engine.pastDeadline())) return nullptr;
         void* grown = std::realloc(block, size + kHeader);
         if (!grown) return nullptr;
         blockSize(grown) = size;
@@ -127,14 +129,16 @@ WebScriptEngine::Outcome WebScriptEngine::evaluate(const std::string& source, co
     ++depth_;
     EvaluateArguments arguments{&source, &fileName};
     Outcome outcome;
-    if (duk_safe_call(context_, &evaluateSafely, &arguments, 0, 1) == DUK_EXEC_SUCCESS) {
+    bool succeeded = duk_safe_call(context_, &evaluateSafely, &arguments, 0, 1) == DUK_EXEC_SUCCESS;
+    // Reading the answer allocates: the outermost evaluation's deadline no longer applies to it.
+    outcome.timedOut = timedOut_;
+    if (--depth_ == 0) timedOut_ = false;
+    if (succeeded) {
         outcome.value = valueText(context_);
     } else {
         outcome.threw = true;
         outcome.error = duk_safe_to_string(context_, -1);
     }
     duk_pop(context_);
-    outcome.timedOut = timedOut_;
-    if (--depth_ == 0) timedOut_ = false;
     return outcome;
 }
