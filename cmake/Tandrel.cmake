@@ -64,3 +64,30 @@ function(tandrel_test_executable name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 300)
 endfunction()
+
+# tandrel_embed(sources_var SYMBOL FILE [SIZE bytes]): a C++ source, written at configure time,
+# that holds the file's bytes unchanged as `const char SYMBOL[]` (with a NUL after them) and their
+# number as `SYMBOL_length`; the source is appended to sources_var. With SIZE, a file of any other
+# length stops the configuration: it is not the file the build was made to embed.
+function(tandrel_embed sources_var symbol file)
+  cmake_parse_arguments(ARG "" "SIZE" "" ${ARGN})
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "${file} is missing (scripts/install-deps installs the script dependencies)")
+  endif()
+  file(SIZE ${file} size)
+  if(DEFINED ARG_SIZE AND NOT size EQUAL ARG_SIZE)
+    message(FATAL_ERROR "${file} has ${size} bytes, not ${ARG_SIZE}: it is not the file this build embeds")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+  file(READ ${file} hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\\\x\\1" escaped "${hex}")
+  set(output ${CMAKE_CURRENT_BINARY_DIR}/embedded/${symbol}.cpp)
+  set(text "// Made by the build from ${file}; do not edit.\n#include <cstddef>\n\nextern const char ${symbol}[];\nextern const std::size_t ${symbol}_length;\nconst char ${symbol}[] =\n    \"${escaped}\";\nconst std::size_t ${symbol}_length = ${size};\n")
+  if(EXISTS ${output})
+    file(READ ${output} old)
+  endif()
+  if(NOT "${old}" STREQUAL "${text}")
+    file(WRITE ${output} "${text}")
+  endif()
+  set(${sources_var} ${${sources_var}} ${output} PARENT_SCOPE)
+endfunction()

@@ -181,6 +181,23 @@ NSURLPtr NSURL::URLWithString(const std::string& string, const NSURLPtr& baseURL
     return std::make_shared<NSURL>(string, baseURL ? baseURL->absoluteURL() : nullptr, std::move(parts));
 }
 
+NSURLPtr NSURL::URLWithNavigationText(const std::string& string) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned char c : string) {
+        if (c == '%' || allowedInURL(c)) {
+            text += static_cast<char>(c);
+        } else {
+            text += '%';
+            text += kHex[c >> 4];
+            text += kHex[c & 15];
+        }
+    }
+    Parts parts = parse(text);
+    if (parts.scheme.empty()) return nullptr;
+    return std::make_shared<NSURL>(text, nullptr, std::move(parts));
+}
+
 NSURLPtr NSURL::fileURLWithPath(const std::string& path) {
     struct stat st{};
     bool isDirectory = ::stat(DeviceRoot::hostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

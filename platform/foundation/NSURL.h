@@ -16,6 +16,10 @@ class NSURL : public NSObject {
 public:
     static NSURLPtr URLWithString(const std::string& string);
     static NSURLPtr URLWithString(const std::string& string, const NSURLPtr& baseURL);
+    // An absolute URL as a web page's navigation hands it over: characters a URL cannot hold are
+    // percent-escaped (as UTF-8 bytes), and a '%' that starts no escape (escape()'s "%u20AC")
+    // stays as written, as browsers keep it. Nil without a scheme.
+    static NSURLPtr URLWithNavigationText(const std::string& string);
     // A file URL for a device path; "file:///path", percent-escaped; folders end in "/".
     static NSURLPtr fileURLWithPath(const std::string& path);
     static NSURLPtr fileURLWithPath(const std::string& path, bool isDirectory);

@@ -3,17 +3,16 @@
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSObjCRuntime.h"
 #include "platform/foundation/NSString.h"
-#include "platform/system/DeviceProfile.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
+#include "platform/web/UIWebView.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuAdVocabulary.h"
 #include "sdk/ads/VuderuBuiltInImages.h"
 #include "sdk/analytics/VuderuUtil.h"
 
-#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -34,16 +33,6 @@ struct UserAgent {
 UserAgent& userAgent() {
     static UserAgent shared;
     return shared;
-}
-
-// What the web view's "navigator.userAgent" answers on the device the profile describes.
-std::string webViewUserAgent() {
-    DeviceProfile profile = DeviceProfile::current();
-    std::string version = profile.systemVersion;
-    std::replace(version.begin(), version.end(), '.', '_');
-    std::string system = profile.model == "iPad" ? "CPU OS " : "CPU iPhone OS ";
-    return NSString::stringWithFormat("Mozilla/5.0 (%@; %@%@ like Mac OS X) AppleWebKit/600.1.4 (KHTML, like Gecko) Mobile/12A365",
-                                      profile.model, system, version);
 }
 
 struct PresentedControllers {
@@ -100,7 +89,7 @@ UIImagePtr VuderuAdUtil::getDefaultImage(const std::string& name) {
 }
 
 void VuderuAdUtil::initUserAgent() {
-    std::string text = webViewUserAgent();
+    std::string text = UIWebView::userAgent();
     std::lock_guard guard(userAgent().lock);
     userAgent().text = std::move(text);
 }

@@ -38,6 +38,16 @@ TEST(NSURLTest, RefusesTextAURLCannotHold) {
     EXPECT_TRUE(NSURL::URLWithString("tandrel://http://www.youtube.com/watch?v=abc"));
 }
 
+// What a page navigates to keeps escape()'s "%uXXXX" as written; what a URL cannot hold is escaped.
+TEST(NSURLTest, NavigationTextKeepsBarePercents) {
+    auto url = NSURL::URLWithNavigationText("vuderu://vuderucall?event=note&text=caf%E9%20%u20AC x\xC3\xA9");
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->absoluteString(), "vuderu://vuderucall?event=note&text=caf%E9%20%u20AC%20x%C3%A9");
+    EXPECT_EQ(url->query(), "event=note&text=caf%E9%20%u20AC%20x%C3%A9");
+    EXPECT_EQ(url->host(), "vuderucall");
+    EXPECT_FALSE(NSURL::URLWithNavigationText("no/scheme"));
+}
+
 TEST(NSURLTest, ResolvesRelativeReferences) {
     auto base = NSURL::URLWithString("http://a/b/c/d;p?q");
     const std::pair<const char*, const char*> cases[] = {

@@ -1,0 +1,170 @@
+#pragma once
+// The web view: loads pages (HTML strings, http(s), device files, about:blank) and runs their
+// scripts for real, headless, each page in a fresh script heap with its memory capped and every
+// evaluation (page script, handler, timer, the app's evaluations) on a budget of real time, so
+// that a hostile page stops itself and the app goes on. Pages are not laid out or painted: the
+// view paints its background colour and the body's, and describes the page's text, links and
+// images to the driver. Callbacks come each on a later main-loop pass, in the order the
+// platform's delegate expects: policy, start (with the new page's globals in place), the page's
+// scripts, window.onload, finish.
+
+#include "platform/foundation/NSError.h"
+#include "platform/foundation/NSURL.h"
+#include "platform/net/NSURLRequest.h"
+#include "platform/uikit/UIView.h"
+#include "platform/web/WebPage.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class NSTimer;
+class UIWebView;
+
+enum UIWebViewNavigationType : long {
+    UIWebViewNavigationTypeLinkClicked = 0,
+    UIWebViewNavigationTypeFormSubmitted = 1,
+    UIWebViewNavigationTypeBackForward = 2,
+    UIWebViewNavigationTypeReload = 3,
+    UIWebViewNavigationTypeFormResubmitted = 4,
+    UIWebViewNavigationTypeOther = 5,
+};
+
+enum UIDataDetectorTypes : unsigned long {
+    UIDataDetectorTypeNone = 0,
+    UIDataDetectorTypePhoneNumber = 1 << 0,
+    UIDataDetectorTypeLink = 1 << 1,
+    UIDataDetectorTypeAll = ~0ul,
+};
+
+class UIWebViewDelegate {
+public:
+    virtual ~UIWebViewDelegate() = default;
+    virtual bool webViewShouldStartLoadWithRequestNavigationType(UIWebView&, const NSURLRequestPtr&, UIWebViewNavigationType) {
+        return true;
+    }
+    virtual void webViewDidStartLoad(UIWebView&) {}
+    virtual void webViewDidFinishLoad(UIWebView&) {}
+    virtual void webViewDidFailLoadWithError(UIWebView&, const NSErrorPtr&) {}
+};
+
+class UIWebView : public UIView, private WebPageHost {
+public:
+    static constexpr double kEvaluationBudget = 1.0;
+    static constexpr std::size_t kHeapCap = 64u << 20;
+
+    explicit UIWebView(const CGRect& frame = CGRect{});
+    ~UIWebView() override;
+
+    std::shared_ptr<UIWebViewDelegate> delegate() const { return delegate_.lock(); }
+    void setDelegate(const std::shared_ptr<UIWebViewDelegate>& delegate) { delegate_ = delegate; }
+
+    // A nil base URL stands for "about:blank".
+    void loadHTMLStringBaseURL(const std::string& html, const NSURLPtr& baseURL);
+    void loadRequest(const NSURLRequestPtr& request);
+    void stopLoading();
+    bool isLoading() const { return loading_; }
+    bool canGoBack() const { return historyIndex_ > 0; }
+    void goBack();
+    // The main frame's current request.
+    NSURLRequestPtr request() const { return request_; }
+
+    // Runs the script in the page now and answers its value: strings as they are, numbers and
+    // booleans as text, "" for undefined, null, objects, thrown errors and overruns.
+    std::string stringByEvaluatingJavaScriptFromString(const std::string& script);
+
+    // Flags kept for the app; they change nothing here.
+    bool scalesPageToFit() const { return scalesPageToFit_; }
+    void setScalesPageToFit(bool value) { scalesPageToFit_ = value; }
+    bool allowsInlineMediaPlayback() const { return allowsInlineMediaPlayback_; }
+    void setAllowsInlineMediaPlayback(bool value) { allowsInlineMediaPlayback_ = value; }
+    bool mediaPlaybackRequiresUserAction() const { return mediaPlaybackRequiresUserAction_; }
+    void setMediaPlaybackRequiresUserAction(bool value) { mediaPlaybackRequiresUserAction_ = value; }
+    unsigned long dataDetectorTypes() const { return dataDetectorTypes_; }
+    void setDataDetectorTypes(unsigned long types) { dataDetectorTypes_ = types; }
+    bool isOpaque() const { return opaque_; }
+    void setOpaque(bool opaque) { opaque_ = opaque; }
+    CGSize sizeThatFits(CGSize size) const override;
+
+    // What "navigator.userAgent" answers, from the device's profile.
+    static std::string userAgent();
+
+    // Budgets (tests set smaller ones); they apply from the next page load on.
+    void setEvaluationBudget(double seconds) { budget_ = seconds; }
+    double evaluationBudget() const { return budget_; }
+    void setHeapCap(std::size_t bytes) { heapCap_ = bytes; }
+    std::size_t heapBytes() const { return page_->engine().heapBytes(); }
+    std::size_t peakHeapBytes() const { return page_->engine().peakHeapBytes(); }
+
+    // The page as the driver and tests see it.
+    const std::vector<std::string>& consoleLines() const { return console_; }
+    std::string pageURL() const { return page_->url(); }
+    std::string visibleText() const;
+    // The body's background colour when the page sets one.
+    UIColorPtr pageBackgroundColor() const;
+    // Clicks the element of that id or alt, or the link or button of that text.
+    bool clickNamed(const std::string& text, UIScreenReply& reply);
+    // Clicks the topmost absolutely placed element that holds the point (view coordinates), else the body.
+    void clickAt(CGPoint point);
+
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
+    void describeToScreen(UIScreenDescription& screen) override;
+    TapOutcome tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply) override;
+
+private:
+    struct Navigation {
+        NSURLRequestPtr request;
+        std::string html;
+        bool fromString = false;
+        UIWebViewNavigationType type = UIWebViewNavigationTypeOther;
+    };
+    // Loads (UIWebViewLoading.cpp).
+    void navigate(Navigation navigation, bool askPolicy);
+    void beginPage(const Navigation& navigation, unsigned long generation);
+    void receiveContent(const std::string& text, unsigned long generation);
+    void runScripts(unsigned long generation);
+    void finishLoad(unsigned long generation);
+    void failLoad(const NSErrorPtr& error, unsigned long generation);
+    void loadSubframe(const NSURLRequestPtr& request);
+    bool askPolicy(const NSURLRequestPtr& request, UIWebViewNavigationType type);
+    void later(std::function<void(UIWebView&)> step);
+
+    // The page's way out (WebPageHost).
+    void pageConsoleLine(const std::string& line) override;
+    void pageNavigation(const std::string& url, long type, bool subframe) override;
+    long pageTimerStart(double seconds, bool repeats) override;
+    void pageTimerStop(long timer) override;
+    void stopTimers();
+    // Runs the navigations scripts started, in order, once the running script has returned.
+    void drainNavigations();
+    void afterEvaluation();
+    void makePage(const std::string& url);
+
+    std::weak_ptr<UIWebViewDelegate> delegate_;
+    std::unique_ptr<WebPage> page_;
+    NSURLRequestPtr request_;
+    std::vector<std::string> console_;
+    struct PendingNavigation {
+        std::string url;
+        long type;
+        bool subframe;
+    };
+    std::deque<PendingNavigation> pendingNavigations_;
+    bool draining_ = false;
+    std::map<long, std::shared_ptr<NSTimer>> timers_;
+    long nextTimer_ = 1;
+    unsigned long generation_ = 0;
+    bool loading_ = false;
+    std::vector<Navigation> history_;
+    long historyIndex_ = -1;
+    double budget_ = kEvaluationBudget;
+    std::size_t heapCap_ = kHeapCap;
+    bool scalesPageToFit_ = false;
+    bool allowsInlineMediaPlayback_ = false;
+    bool mediaPlaybackRequiresUserAction_ = true;
+    unsigned long dataDetectorTypes_ = UIDataDetectorTypePhoneNumber;
+    bool opaque_ = true;
+};

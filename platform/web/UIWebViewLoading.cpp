@@ -1,0 +1,218 @@
+#include "platform/web/UIWebView.h"
+
+#include "platform/dispatch/NSOperationQueue.h"
+#include "platform/dispatch/dispatch.h"
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSStringEncoding.h"
+#include "platform/net/NSURLConnection.h"
+#include "platform/net/NSURLError.h"
+#include "platform/net/NSURLResponse.h"
+
+namespace {
+
+bool isSupported(const std::string& scheme) {
+    return scheme == "http" || scheme == "https" || scheme == "file" || scheme == "about";
+}
+
+NSErrorPtr urlError(long code, const std::string& url) {
+    return NSError::errorWithDomain(NSURLErrorDomain, code, {{"NSErrorFailingURLStringKey", Value(url)}});
+}
+
+// A body in its declared charset, else as UTF-8 when it is that, else as Latin-1 (which every
+// byte string is).
+std::string decodeBody(const NSDataPtr& data, const NSURLResponsePtr& response) {
+    if (!data) return {};
+    if (response && !response->textEncodingName().empty()) {
+        CFStringEncoding declared = CFStringConvertIANACharSetNameToEncoding(response->textEncodingName());
+        if (declared != kCFStringEncodingInvalidId)
+            if (auto text = NSString::initWithBytes(data->bytes(), data->length(), CFStringConvertEncodingToNSStringEncoding(declared)))
+                return *text;
+    }
+    if (auto text = NSString::initWithBytes(data->bytes(), data->length(), NSUTF8StringEncoding)) return *text;
+    return NSString::initWithBytes(data->bytes(), data->length(), NSISOLatin1StringEncoding).value_or(std::string());
+}
+
+} // namespace
+
+void UIWebView::later(std::function<void(UIWebView&)> step) {
+    auto weak = weakSelf<UIWebView>();
+    dispatch_async(dispatch_get_main_queue(), [weak, step = std::move(step)] {
+        if (auto view = weak.lock()) step(*view);
+    });
+}
+
+void UIWebView::loadHTMLStringBaseURL(const std::string& html, const NSURLPtr& baseURL) {
+    auto url = baseURL ? baseURL : NSURL::URLWithString("about:blank");
+    navigate(Navigation{NSURLRequest::requestWithURL(url), html, true, UIWebViewNavigationTypeOther}, true);
+}
+
+void UIWebView::loadRequest(const NSURLRequestPtr& request) {
+    if (!request) return;
+    navigate(Navigation{request, {}, false, UIWebViewNavigationTypeOther}, true);
+}
+
+void UIWebView::goBack() {
+    if (!canGoBack()) return;
+    Navigation back = history_[static_cast<std::size_t>(--historyIndex_)];
+    back.type = UIWebViewNavigationTypeBackForward;
+    navigate(back, true);
+}
+
+void UIWebView::stopLoading() {
+    ++generation_;
+    if (!loading_) return;
+    loading_ = false;
+    std::string url = page_->url();
+    later([url](UIWebView& view) {
+        if (auto d = view.delegate()) d->webViewDidFailLoadWithError(view, urlError(NSURLErrorCancelled, url));
+    });
+}
+
+// A new main-frame load supersedes the one in progress, which fails as cancelled.
+void UIWebView::navigate(Navigation navigation, bool askFirst) {
+    if (loading_) stopLoading();
+    unsigned long generation = ++generation_;
+    later([navigation, askFirst, generation](UIWebView& view) {
+        if (view.generation_ != generation) return;
+        if (askFirst && !view.askPolicy(navigation.request, navigation.type)) return;
+        if (view.generation_ != generation) return;
+        auto url = navigation.request->URL();
+        if (!navigation.fromString && (!url || !isSupported(url->scheme()))) {
+            view.later([navigation, generation](UIWebView& v) {
+                if (v.generation_ != generation) return;
+                auto d = v.delegate();
+                auto u = navigation.request->URL();
+                if (d) d->webViewDidFailLoadWithError(v, urlError(NSURLErrorUnsupportedURL, u ? u->absoluteString() : ""));
+            });
+            return;
+        }
+        view.later([navigation, generation](UIWebView& v) { v.beginPage(navigation, generation); });
+    });
+}
+
+void UIWebView::beginPage(const Navigation& navigation, unsigned long generation) {
+    if (generation_ != generation) return;
+    auto url = navigation.request->URL();
+    makePage(url->absoluteString());
+    request_ = navigation.request;
+    if (navigation.type != UIWebViewNavigationTypeBackForward) {
+        history_.resize(static_cast<std::size_t>(historyIndex_ + 1));
+        history_.push_back(navigation);
+        historyIndex_ = static_cast<long>(history_.size()) - 1;
+    }
+    loading_ = true;
+    if (auto d = delegate()) d->webViewDidStartLoad(*this);
+    if (generation_ != generation) return;
+    if (navigation.fromString || url->scheme() == "about") {
+        std::string html = navigation.fromString ? navigation.html : std::string();
+        later([html, generation](UIWebView& v) { v.receiveContent(html, generation); });
+    } else if (url->isFileURL()) {
+        NSErrorPtr error;
+        auto data = NSData::dataWithContentsOfFile(url->path(), &error);
+        std::string text = decodeBody(data, nullptr);
+        bool missing = !data;
+        std::string failing = url->absoluteString();
+        later([text, missing, failing, generation](UIWebView& v) {
+            if (missing) v.failLoad(urlError(NSURLErrorFileDoesNotExist, failing), generation);
+            else v.receiveContent(text, generation);
+        });
+    } else {
+        auto request = navigation.request->mutableCopy();
+        if (request->valueForHTTPHeaderField("User-Agent").empty()) request->setValueForHTTPHeaderField(userAgent(), "User-Agent");
+        auto weak = weakSelf<UIWebView>();
+        // An HTTP error's body is shown as any page is.
+        NSURLConnection::sendAsynchronousRequest(request, NSOperationQueue::mainQueue(),
+                                                 [weak, generation](const NSURLResponsePtr& response, const NSDataPtr& data, const NSErrorPtr& error) {
+                                                     auto view = weak.lock();
+                                                     if (!view) return;
+                                                     if (error && !data) view->failLoad(error, generation);
+                                                     else view->receiveContent(decodeBody(data, response), generation);
+                                                 });
+    }
+}
+
+void UIWebView::receiveContent(const std::string& text, unsigned long generation) {
+    if (generation_ != generation) return;
+    page_->document().parse(text);
+    later([generation](UIWebView& v) { v.runScripts(generation); });
+}
+
+void UIWebView::runScripts(unsigned long generation) {
+    if (generation_ != generation) return;
+    WebDocument& document = page_->document();
+    // The scripts of the page as parsed; those that scripts add later do not run, as with innerHTML.
+    std::vector<int> scripts;
+    for (auto* node : document.elementsByTagName(document.root(), "script")) scripts.push_back(node->id);
+    int index = 0;
+    for (int id : scripts) {
+        WebNode* script = document.node(id);
+        const std::string* type = script->attribute("type");
+        if (type && !type->empty() && *type != "text/javascript" && *type != "application/javascript") continue;
+        std::string source;
+        std::string name = "script " + std::to_string(++index);
+        if (const std::string* src = script->attribute("src")) {
+            auto url = NSURL::URLWithString(page_->resolve(*src));
+            NSURLResponsePtr response;
+            NSErrorPtr error;
+            NSDataPtr data;
+            if (url && url->isFileURL()) data = NSData::dataWithContentsOfFile(url->path(), &error);
+            else if (url && (url->scheme() == "http" || url->scheme() == "https"))
+                data = NSURLConnection::sendSynchronousRequest(NSURLRequest::requestWithURL(url), &response, &error);
+            auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
+            if (!data || (http && http->statusCode() >= 400)) {
+                console_.push_back("script not loaded: " + *src);
+                continue;
+            }
+            source = decodeBody(data, response);
+            name = *src;
+        } else {
+            source = document.textContent(script);
+        }
+        page_->evaluate(source, name, budget_);
+        afterEvaluation();
+        if (generation_ != generation) return;
+    }
+    later([generation](UIWebView& v) {
+        if (v.generation_ != generation) return;
+        v.page_->fireLoad(v.budget_);
+        v.afterEvaluation();
+        v.later([generation](UIWebView& w) { w.finishLoad(generation); });
+    });
+}
+
+void UIWebView::finishLoad(unsigned long generation) {
+    if (generation_ != generation) return;
+    loading_ = false;
+    if (auto d = delegate()) d->webViewDidFinishLoad(*this);
+}
+
+void UIWebView::failLoad(const NSErrorPtr& error, unsigned long generation) {
+    if (generation_ != generation) return;
+    loading_ = false;
+    if (auto d = delegate()) d->webViewDidFailLoadWithError(*this, error);
+}
+
+// A subframe reports its start and its end; what it holds is not run.
+void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
+    later([request](UIWebView& view) {
+        if (auto d = view.delegate()) d->webViewDidStartLoad(view);
+        auto url = request->URL();
+        auto finish = [request](UIWebView& v, const NSErrorPtr& error) {
+            auto d = v.delegate();
+            if (!d) return;
+            if (error) d->webViewDidFailLoadWithError(v, error);
+            else d->webViewDidFinishLoad(v);
+        };
+        if (!isSupported(url->scheme())) {
+            view.later([finish, url](UIWebView& v) { finish(v, urlError(NSURLErrorUnsupportedURL, url->absoluteString())); });
+        } else if (url->scheme() == "http" || url->scheme() == "https") {
+            auto weak = view.weakSelf<UIWebView>();
+            NSURLConnection::sendAsynchronousRequest(request, NSOperationQueue::mainQueue(),
+                                                     [weak, finish](const NSURLResponsePtr&, const NSDataPtr& data, const NSErrorPtr& error) {
+                                                         if (auto v = weak.lock()) finish(*v, data ? nullptr : error);
+                                                     });
+        } else {
+            view.later([finish](UIWebView& v) { finish(v, nullptr); });
+        }
+    });
+}

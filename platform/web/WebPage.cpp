@@ -1,0 +1,270 @@
+#include "platform/web/WebPage.h"
+
+#include "platform/foundation/NSURL.h"
+
+#include <duktape.h>
+
+// The natives below run inside Duktape, whose errors unwind by longjmp: they keep no C++ object
+// alive across a call that may throw. Texts are built in the page's scratch string (a member,
+// not a local) and ids are read from the tree itself.
+namespace {
+
+thread_local std::string scratch;
+thread_local std::vector<WebNode*> scratchNodes;
+
+WebPage& page(duk_context* context) { return *static_cast<WebPage*>(WebScriptEngine::of(context).owner()); }
+
+WebNode* nodeArgument(duk_context* context, duk_idx_t index) {
+    WebNode* node = page(context).document().node(static_cast<long>(duk_require_number(context, index)));
+    if (!node) (void)duk_type_error(context, "not a node of this page");
+    return node;
+}
+
+WebNode* elementArgument(duk_context* context, duk_idx_t index) {
+    WebNode* node = nodeArgument(context, index);
+    if (node->kind != WebNode::Kind::Element) (void)duk_type_error(context, "not an element");
+    return node;
+}
+
+void pushText(duk_context* context, const std::string& text) { duk_push_lstring(context, text.data(), text.size()); }
+
+const char* textArgument(duk_context* context, duk_idx_t index, duk_size_t* length) {
+    return duk_require_lstring(context, index, length);
+}
+
+void pushIds(duk_context* context) {
+    duk_push_array(context);
+    for (std::size_t i = 0; i < scratchNodes.size(); ++i) {
+        duk_push_int(context, scratchNodes[i]->id);
+        duk_put_prop_index(context, -2, static_cast<duk_uarridx_t>(i));
+    }
+}
+
+duk_ret_t nativeKind(duk_context* c) {
+    static const int kinds[] = {9, 1, 3, 8};
+    duk_push_int(c, kinds[static_cast<int>(nodeArgument(c, 0)->kind)]);
+    return 1;
+}
+
+duk_ret_t nativeName(duk_context* c) {
+    pushText(c, nodeArgument(c, 0)->name);
+    return 1;
+}
+
+duk_ret_t nativeParent(duk_context* c) {
+    WebNode* node = nodeArgument(c, 0);
+    duk_push_int(c, node->parent ? node->parent->id : -1);
+    return 1;
+}
+
+duk_ret_t nativeChildren(duk_context* c) {
+    WebNode* node = nodeArgument(c, 0);
+    duk_push_array(c);
+    for (std::size_t i = 0; i < node->children.size(); ++i) {
+        duk_push_int(c, node->children[i]->id);
+        duk_put_prop_index(c, -2, static_cast<duk_uarridx_t>(i));
+    }
+    return 1;
+}
+
+// An IFRAME with a source that enters the document loads as a subframe.
+void noticeFrames(WebPage& page, WebNode* node) {
+    if (!page.document().isConnected(node)) return;
+    auto check = [&](WebNode* element) {
+        const std::string* src = element->kind == WebNode::Kind::Element && element->name == "iframe" ? element->attribute("src") : nullptr;
+        if (src && !src->empty()) page.host().pageNavigation(page.resolve(*src), 5, true);
+    };
+    check(node);
+    for (auto* d : page.document().descendants(node)) check(d);
+}
+
+duk_ret_t nativeInsert(duk_context* c) {
+    WebNode* parent = nodeArgument(c, 0);
+    WebNode* child = nodeArgument(c, 1);
+    WebNode* before = duk_get_number(c, 2) < 0 ? nullptr : nodeArgument(c, 2);
+    if (!page(c).document().insertBefore(parent, child, before)) (void)duk_error(c, DUK_ERR_ERROR, "HierarchyRequestError");
+    noticeFrames(page(c), child);
+    return 0;
+}
+
+duk_ret_t nativeRemove(duk_context* c) {
+    page(c).document().detach(nodeArgument(c, 0));
+    return 0;
+}
+
+duk_ret_t nativeGetAttr(duk_context* c) {
+    WebNode* node = elementArgument(c, 0);
+    const std::string* value = node->attribute(duk_require_string(c, 1));
+    if (value) pushText(c, *value);
+    else duk_push_null(c);
+    return 1;
+}
+
+duk_ret_t nativeSetAttr(duk_context* c) {
+    WebNode* node = elementArgument(c, 0);
+    duk_size_t length = 0;
+    const char* value = textArgument(c, 2, &length);
+    if (!page(c).document().spend(length)) (void)duk_range_error(c, "the page holds too much");
+    scratch.assign(duk_require_string(c, 1));
+    node->setAttribute(scratch, std::string(value, length));
+    if (scratch == "src" && node->name == "iframe") noticeFrames(page(c), node);
+    return 0;
+}
+
+duk_ret_t nativeRemoveAttr(duk_context* c) {
+    elementArgument(c, 0)->removeAttribute(duk_require_string(c, 1));
+    return 0;
+}
+
+duk_ret_t nativeGetHTML(duk_context* c) {
+    WebNode* node = elementArgument(c, 0);
+    scratch = page(c).document().innerHTML(node);
+    pushText(c, scratch);
+    return 1;
+}
+
+duk_ret_t nativeSetHTML(duk_context* c) {
+    WebNode* node = elementArgument(c, 0);
+    duk_size_t length = 0;
+    const char* html = textArgument(c, 1, &length);
+    if (!page(c).document().spend(length)) (void)duk_range_error(c, "the page holds too much");
+    page(c).document().setInnerHTML(node, std::string_view(html, length));
+    noticeFrames(page(c), node);
+    return 0;
+}
+
+duk_ret_t nativeGetText(duk_context* c) {
+    scratch = page(c).document().textContent(nodeArgument(c, 0));
+    pushText(c, scratch);
+    return 1;
+}
+
+duk_ret_t nativeSetText(duk_context* c) {
+    WebNode* node = nodeArgument(c, 0);
+    duk_size_t length = 0;
+    const char* text = textArgument(c, 1, &length);
+    if (!page(c).document().spend(length)) (void)duk_range_error(c, "the page holds too much");
+    page(c).document().setTextContent(node, std::string(text, length));
+    return 0;
+}
+
+duk_ret_t nativeById(duk_context* c) {
+    WebNode* node = page(c).document().elementById(duk_require_string(c, 0));
+    duk_push_int(c, node ? node->id : -1);
+    return 1;
+}
+
+duk_ret_t nativeByTag(duk_context* c) {
+    WebNode* from = nodeArgument(c, 0);
+    scratchNodes = page(c).document().elementsByTagName(from, duk_require_string(c, 1));
+    pushIds(c);
+    return 1;
+}
+
+duk_ret_t nativePart(duk_context* c) {
+    WebDocument& document = page(c).document();
+    scratch.assign(duk_require_string(c, 0));
+    WebNode* node = scratch == "html" ? document.documentElement() : scratch == "head" ? document.head() : document.body();
+    duk_push_int(c, node ? node->id : -1);
+    return 1;
+}
+
+duk_ret_t createNode(duk_context* c, WebNode::Kind kind) {
+    duk_size_t length = 0;
+    const char* text = textArgument(c, 0, &length);
+    WebNode* node = page(c).document().create(kind, std::string(text, length));
+    if (!node) (void)duk_range_error(c, "the page holds too many nodes");
+    duk_push_int(c, node->id);
+    return 1;
+}
+
+duk_ret_t nativeCreate(duk_context* c) { return createNode(c, WebNode::Kind::Element); }
+duk_ret_t nativeCreateText(duk_context* c) { return createNode(c, WebNode::Kind::Text); }
+
+duk_ret_t nativeNavigate(duk_context* c) {
+    WebPage& p = page(c);
+    p.host().pageNavigation(p.resolve(duk_require_string(c, 0)), static_cast<long>(duk_require_number(c, 1)), false);
+    return 0;
+}
+
+duk_ret_t nativeURL(duk_context* c) {
+    pushText(c, page(c).url());
+    return 1;
+}
+
+duk_ret_t nativeSetTimer(duk_context* c) {
+    double milliseconds = duk_require_number(c, 0);
+    if (!(milliseconds >= 0)) milliseconds = 0;
+    duk_push_number(c, static_cast<double>(page(c).host().pageTimerStart(milliseconds / 1000, duk_to_boolean(c, 1))));
+    return 1;
+}
+
+duk_ret_t nativeClearTimer(duk_context* c) {
+    page(c).host().pageTimerStop(static_cast<long>(duk_require_number(c, 0)));
+    return 0;
+}
+
+duk_ret_t nativeLog(duk_context* c) {
+    page(c).host().pageConsoleLine(duk_safe_to_string(c, 0));
+    return 0;
+}
+
+struct Native {
+    const char* name;
+    duk_c_function function;
+    duk_idx_t arguments;
+};
+
+const Native kNatives[] = {
+    {"kind", nativeKind, 1},         {"name", nativeName, 1},         {"parent", nativeParent, 1},
+    {"children", nativeChildren, 1}, {"insert", nativeInsert, 3},     {"remove", nativeRemove, 1},
+    {"getAttr", nativeGetAttr, 2},   {"setAttr", nativeSetAttr, 3},   {"removeAttr", nativeRemoveAttr, 2},
+    {"getHTML", nativeGetHTML, 1},   {"setHTML", nativeSetHTML, 2},   {"getText", nativeGetText, 1},
+    {"setText", nativeSetText, 2},   {"byId", nativeById, 1},         {"byTag", nativeByTag, 2},
+    {"part", nativePart, 1},         {"create", nativeCreate, 1},     {"createText", nativeCreateText, 1},
+    {"navigate", nativeNavigate, 2}, {"url", nativeURL, 0},           {"setTimer", nativeSetTimer, 2},
+    {"clearTimer", nativeClearTimer, 1}, {"log", nativeLog, 1},
+};
+
+} // namespace
+
+WebPage::WebPage(WebPageHost& host, std::string url, std::size_t heapCap, const std::string& userAgent)
+    : host_(host), url_(std::move(url)), engine_(heapCap) {
+    engine_.setOwner(this);
+    duk_context* c = engine_.context();
+    duk_push_object(c);
+    for (const Native& native : kNatives) {
+        duk_push_c_function(c, native.function, native.arguments);
+        duk_put_prop_string(c, -2, native.name);
+    }
+    duk_put_global_string(c, "__native");
+    pushText(c, userAgent);
+    duk_put_global_string(c, "__userAgent");
+    auto outcome = engine_.evaluate(prelude(), "prelude", 10);
+    if (outcome.threw) host_.pageConsoleLine("page set-up failed: " + outcome.error);
+}
+
+std::string WebPage::resolve(const std::string& reference) const {
+    auto base = NSURL::URLWithString(url_);
+    auto resolved = base ? NSURL::URLWithString(reference, base) : nullptr;
+    if (resolved) return resolved->absoluteString();
+    return reference;
+}
+
+WebScriptEngine::Outcome WebPage::evaluate(const std::string& source, const std::string& fileName, double budgetSeconds) {
+    auto outcome = engine_.evaluate(source, fileName, budgetSeconds);
+    if (outcome.timedOut) host_.pageConsoleLine("script stopped: it ran past its time budget (" + fileName + ")");
+    else if (outcome.threw) host_.pageConsoleLine(outcome.error);
+    if (outcome.timedOut) outcome.value.clear();
+    return outcome;
+}
+
+void WebPage::click(const WebNode* node, double budgetSeconds) {
+    evaluate("__tandrel.click(" + std::to_string(node->id) + ")", "click", budgetSeconds);
+}
+
+void WebPage::fireTimer(long timer, double budgetSeconds) {
+    evaluate("__tandrel.timer(" + std::to_string(timer) + ")", "timer", budgetSeconds);
+}
+
+void WebPage::fireLoad(double budgetSeconds) { evaluate("__tandrel.load()", "onload", budgetSeconds); }

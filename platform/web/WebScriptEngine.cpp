@@ -1,0 +1,144 @@
+#include "platform/web/WebScriptEngine.h"
+
+#include "platform/foundation/NSLog.h"
+
+#include <duktape.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Each block carries its size in front, aligned for anything, so that frees and reallocations
+// can be counted against the cap. The engine checks the clock only every so many instructions,
+// which a loop of a few long native calls (a big join) never reaches: allocations past the
+// deadline fail as well, so such a loop ends with the script's out-of-memory error.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+std::size_t& blockSize(void* block) { return *static_cast<std::size_t*>(block); }
+
+} // namespace
+
+struct WebScriptEngineHooks {
+    static void* allocate(void* udata, duk_size_t size) {
+        auto& engine = *static_cast<WebScriptEngine*>(udata);
+        if (size == 0) return nullptr;
+        if (engine.used_ + size > engine.cap_ || engine.pastDeadline()) return nullptr;
+        void* block = std::malloc(size + kHeader);
+        if (!block) return nullptr;
+        blockSize(block) = size;
+        engine.used_ += size;
+        if (engine.used_ > engine.peak_) engine.peak_ = engine.used_;
+        return static_cast<char*>(block) + kHeader;
+    }
+    static void release(void* udata, void* pointer) {
+        if (!pointer) return;
+        auto& engine = *static_cast<WebScriptEngine*>(udata);
+        void* block = static_cast<char*>(pointer) - kHeader;
+        engine.used_ -= blockSize(block);
+        std::free(block);
+    }
+    static void* reallocate(void* udata, void* pointer, duk_size_t size) {
+        if (!pointer) return allocate(udata, size);
+        if (size == 0) {
+            release(udata, pointer);
+            return nullptr;
+        }
+        auto& engine = *static_cast<WebScriptEngine*>(udata);
+        void* block = static_cast<char*>(pointer) - kHeader;
+        std::size_t old = blockSize(block);
+        if (size > old && (engine.used_ + (size - old) > engine.cap_ || engine.pastDeadline())) return nullptr;
+        void* grown = std::realloc(block, size + kHeader);
+        if (!grown) return nullptr;
+        blockSize(grown) = size;
+        engine.used_ = engine.used_ - old + size;
+        if (engine.used_ > engine.peak_) engine.peak_ = engine.used_;
+        return static_cast<char*>(grown) + kHeader;
+    }
+    // Reached only for an error thrown outside any protected call, which this file never makes.
+    static void fatal(void*, const char* message) {
+        NSLog("web view script engine: fatal error: %@", std::string(message ? message : ""));
+        std::abort();
+    }
+};
+
+extern "C" int tandrel_duk_exec_timeout_check(void* udata) {
+    return udata && static_cast<WebScriptEngine*>(udata)->pastDeadline() ? 1 : 0;
+}
+
+WebScriptEngine::WebScriptEngine(std::size_t heapCap) : cap_(heapCap) {
+    context_ = duk_create_heap(&WebScriptEngineHooks::allocate, &WebScriptEngineHooks::reallocate,
+                               &WebScriptEngineHooks::release, this, &WebScriptEngineHooks::fatal);
+    if (!context_) std::abort();
+}
+
+WebScriptEngine::~WebScriptEngine() { duk_destroy_heap(context_); }
+
+WebScriptEngine& WebScriptEngine::of(duk_context* context) {
+    duk_memory_functions functions;
+    duk_get_memory_functions(context, &functions);
+    return *static_cast<WebScriptEngine*>(functions.udata);
+}
+
+bool WebScriptEngine::pastDeadline() {
+    if (depth_ == 0) return false;
+    if (!timedOut_ && std::chrono::steady_clock::now() > deadline_) timedOut_ = true;
+    return timedOut_;
+}
+
+namespace {
+
+struct EvaluateArguments {
+    const std::string* source;
+    const std::string* fileName;
+};
+
+duk_ret_t evaluateSafely(duk_context* context, void* udata) {
+    auto& arguments = *static_cast<EvaluateArguments*>(udata);
+    duk_push_lstring(context, arguments.source->data(), arguments.source->size());
+    duk_push_lstring(context, arguments.fileName->data(), arguments.fileName->size());
+    duk_compile(context, DUK_COMPILE_EVAL);
+    duk_call(context, 0);
+    return 1;
+}
+
+std::string valueText(duk_context* context) {
+    switch (duk_get_type(context, -1)) {
+    case DUK_TYPE_STRING: {
+        duk_size_t length = 0;
+        const char* text = duk_get_lstring(context, -1, &length);
+        return std::string(text, length);
+    }
+    case DUK_TYPE_NUMBER:
+    case DUK_TYPE_BOOLEAN:
+        return duk_safe_to_string(context, -1);
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+WebScriptEngine::Outcome WebScriptEngine::evaluate(const std::string& source, const std::string& fileName,
+                                                   double budgetSeconds) {
+    if (depth_ == 0) {
+        timedOut_ = false;
+        deadline_ = std::chrono::steady_clock::now() +
+                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(budgetSeconds));
+    }
+    ++depth_;
+    EvaluateArguments arguments{&source, &fileName};
+    Outcome outcome;
+    bool succeeded = duk_safe_call(context_, &evaluateSafely, &arguments, 0, 1) == DUK_EXEC_SUCCESS;
+    // Reading the answer allocates: the outermost evaluation's deadline no longer applies to it.
+    outcome.timedOut = timedOut_;
+    if (--depth_ == 0) timedOut_ = false;
+    if (succeeded) {
+        outcome.value = valueText(context_);
+    } else {
+        outcome.threw = true;
+        outcome.error = duk_safe_to_string(context_, -1);
+    }
+    duk_pop(context_);
+    return outcome;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// One page's script engine: a Duktape heap of its own, its memory capped (past the cap a script
+// gets an out-of-memory error) and every evaluation bounded by a budget of real time (an overrun
+// stops the script with a RangeError that the page cannot outrun: the check stays tripped until
+// the evaluation returns).
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+struct duk_hthread;
+using duk_context = duk_hthread;
+
+class WebScriptEngine {
+public:
+    explicit WebScriptEngine(std::size_t heapCap);
+    ~WebScriptEngine();
+    WebScriptEngine(const WebScriptEngine&) = delete;
+    WebScriptEngine& operator=(const WebScriptEngine&) = delete;
+
+    // The outcome of one evaluation: its value as the bridge answers it (strings as they are,
+    // numbers and booleans as text, "" for anything else), or the error it threw.
+    struct Outcome {
+        std::string value;
+        bool threw = false;
+        bool timedOut = false;
+        std::string error;
+    };
+    // Runs the source as a global program; nested evaluations share the outermost one's deadline.
+    Outcome evaluate(const std::string& source, const std::string& fileName, double budgetSeconds);
+
+    duk_context* context() const { return context_; }
+    // The engine that owns the context (for native functions).
+    static WebScriptEngine& of(duk_context* context);
+    // Whatever the engine's owner hangs on it for its native functions.
+    void* owner() const { return owner_; }
+    void setOwner(void* owner) { owner_ = owner; }
+
+    std::size_t heapBytes() const { return used_; }
+    std::size_t heapCap() const { return cap_; }
+    std::size_t peakHeapBytes() const { return peak_; }
+    bool isEvaluating() const { return depth_ > 0; }
+
+    // The engine's own check, made every so many instructions: true once past the deadline.
+    bool pastDeadline();
+
+private:
+    friend struct WebScriptEngineHooks;
+
+    std::size_t cap_;
+    std::size_t used_ = 0;
+    std::size_t peak_ = 0;
+    duk_context* context_ = nullptr;
+    void* owner_ = nullptr;
+    int depth_ = 0;
+    bool timedOut_ = false;
+    std::chrono::steady_clock::time_point deadline_;
+};

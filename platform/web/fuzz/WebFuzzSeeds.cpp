@@ -1,0 +1,32 @@
+// Writes the page fuzzer's seed corpus: small pages with scripts, frames, links and styles.
+#include <cstdio>
+#include <string>
+
+namespace {
+bool save(const std::string& folder, const std::string& name, const std::string& bytes) {
+    FILE* out = std::fopen((folder + "/" + name).c_str(), "wb");
+    if (!out) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    return std::fclose(out) == 0 && ok;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s PAGE_FOLDER\n", argv[0]);
+        return 2;
+    }
+    std::string folder = argv[1];
+    bool ok = save(folder, "plain.html", "<html><head><title>t</title></head><body><p>Hello &amp; welcome</p></body></html>") &&
+              save(folder, "script.html",
+                   "<body style='background-color:#123456'><div id='a' style='position:absolute;left:0px;top:0px;width:50px;height:50px'>"
+                   "</div><script>var d = document.getElementById('a'); d.addEventListener('click', function (e) {"
+                   " e.target.innerHTML = '<b>' + e.target.id + '</b>'; }); window.onload = function () {"
+                   " setTimeout(function () { console.log(document.body.innerHTML); }, 0); };</script></body>") &&
+              save(folder, "frames.html",
+                   "<body><a href='/next'>next</a><script>var f = document.createElement('iframe');"
+                   " f.src = 'vuderu://vuderucall?event=x&v=%u00e9'; document.documentElement.appendChild(f);"
+                   " document.documentElement.removeChild(f); location.href = 'about:blank';</script></body>") &&
+              save(folder, "broken.html", std::string("<div><p>\xC3\x28<script>var x = '\0'; <!-- ", 36));
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,78 @@
+#pragma once
+// A recording delegate and a fixture that loads pages and waits for their end on the main loop.
+
+#include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/RunLoopSupport.h"
+#include "platform/web/UIWebView.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Writes every callback, with the console lines the page wrote since the last one in between:
+// "policy URL TYPE", "start", "finish", "fail CODE", "console TEXT".
+class RecordingWebDelegate : public UIWebViewDelegate {
+public:
+    std::vector<std::string> events;
+    bool allow = true;
+    // Runs at the start of each page load (the loader's injection point).
+    std::function<void(UIWebView&)> onStart;
+    std::function<bool(UIWebView&, const NSURLRequestPtr&, UIWebViewNavigationType)> onPolicy;
+
+    bool webViewShouldStartLoadWithRequestNavigationType(UIWebView& view, const NSURLRequestPtr& request,
+                                                         UIWebViewNavigationType type) override {
+        flush(view);
+        events.push_back("policy " + request->URL()->absoluteString() + " " + std::to_string(type));
+        return onPolicy ? onPolicy(view, request, type) : allow;
+    }
+    void webViewDidStartLoad(UIWebView& view) override {
+        flush(view);
+        events.push_back("start");
+        if (onStart) onStart(view);
+    }
+    void webViewDidFinishLoad(UIWebView& view) override {
+        flush(view);
+        events.push_back("finish");
+    }
+    void webViewDidFailLoadWithError(UIWebView& view, const NSErrorPtr& error) override {
+        flush(view);
+        events.push_back("fail " + std::to_string(error->code()));
+    }
+    void flush(UIWebView& view) {
+        const auto& lines = view.consoleLines();
+        for (; seen_ < lines.size(); ++seen_) events.push_back("console " + lines[seen_]);
+    }
+    // True once the main frame's load ended (finish or fail).
+    bool ended() const {
+        for (const auto& e : events)
+            if (e == "finish" || e.rfind("fail", 0) == 0) return true;
+        return false;
+    }
+
+private:
+    std::size_t seen_ = 0;
+};
+
+class WebViewTest : public DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        view = std::make_shared<UIWebView>(CGRectMake(0, 0, 320, 480));
+        delegate = std::make_shared<RecordingWebDelegate>();
+        view->setDelegate(delegate);
+    }
+    // Loads the page as a string and waits until it finished or failed.
+    void loadPage(const std::string& html) {
+        view->loadHTMLStringBaseURL(html, NSURL::URLWithString("http://ads.example/page.html"));
+        waitForEnd();
+    }
+    void waitForEnd() {
+        ASSERT_TRUE(runMainUntil([&] { return delegate->ended(); }));
+        drainMain();
+        delegate->flush(*view);
+    }
+    std::string eval(const std::string& script) { return view->stringByEvaluatingJavaScriptFromString(script); }
+
+    std::shared_ptr<UIWebView> view;
+    std::shared_ptr<RecordingWebDelegate> delegate;
+};
