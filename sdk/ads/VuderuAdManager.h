@@ -4,6 +4,7 @@
 // SDK's player-asset bundle and the asset-cache limits, and the per-space test size codes.
 // Taking, preparing, showing and refreshing ads build on these.
 
+#include "platform/foundation/NSError.h"
 #include "sdk/ads/IVuderuAd.h"
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+class NSTimer;
 class UIViewController;
 
 class VuderuAdManager : public NSObject {
@@ -55,6 +57,15 @@ public:
     void delayNewAdForSpaceGuidViewContainerDelay(const std::string& space, const std::string& guid,
                                                   const std::shared_ptr<NSObject>& container, std::int64_t delay);
 
+    // Whether a refresh timer was ever set up for the space.
+    bool timerStartedForSpace(const std::string& space) const;
+    // The cache's reports: units arrived for the space (prepared with the same value), or none
+    // could be had (the delegate hears the error; with value 0 also as a render failure).
+    void adsAvailableForSpaceViewContainerTimeout(const std::string& space, const std::shared_ptr<NSObject>& container,
+                                                  std::int64_t timeout);
+    void adsNotAvailableForSpaceViewContainerTimeoutError(const std::string& space, const std::shared_ptr<NSObject>& container,
+                                                          std::int64_t timeout, const NSErrorPtr& error);
+
     // Parsed VAST documents per frame GUID.
     std::shared_ptr<NSObject> vastManagerForAdGuid(const std::string& guid) const;
     void setVastManagerForAdGuid(const std::string& guid, std::shared_ptr<NSObject> manager);
@@ -79,6 +90,7 @@ private:
     mutable std::mutex lock_;
     std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_;
     std::vector<IVuderuAdPtr> pendingAdArray_;
+    std::map<std::string, std::shared_ptr<NSTimer>> adSpaceToTimerMap_;
     std::map<std::string, std::shared_ptr<NSObject>> adGuidToVuderuVASTManagerMap_;
     std::shared_ptr<UIViewController> rvc_;
     std::string sdkAssetUrl_;

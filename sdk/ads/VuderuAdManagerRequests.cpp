@@ -1,5 +1,6 @@
 #include "sdk/ads/VuderuAdCache.h"
 #include "sdk/ads/VuderuAdManager.h"
+#include "sdk/ads/VuderuAds.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/analytics/VuderuLog.h"
 
@@ -24,4 +25,22 @@ IVuderuAdPtr VuderuAdManager::showNewAdForSpaceViewContainerTimeout(const std::s
 void VuderuAdManager::delayNewAdForSpaceGuidViewContainerDelay(const std::string& space, const std::string& guid,
                                                                const std::shared_ptr<NSObject>&, std::int64_t delay) {
     VuderuLog("VuderuAdManager: no refresh timer for space %@ (guid %@, delay %lld)", space, guid, static_cast<long long>(delay));
+}
+
+bool VuderuAdManager::timerStartedForSpace(const std::string& space) const {
+    std::lock_guard guard(lock_);
+    return adSpaceToTimerMap_.count(space) > 0;
+}
+
+void VuderuAdManager::adsAvailableForSpaceViewContainerTimeout(const std::string& space, const std::shared_ptr<NSObject>& container,
+                                                               std::int64_t timeout) {
+    prepareAdForSpaceViewContainerNotification(space, container, timeout);
+}
+
+void VuderuAdManager::adsNotAvailableForSpaceViewContainerTimeoutError(const std::string& space, const std::shared_ptr<NSObject>&,
+                                                                       std::int64_t timeout, const NSErrorPtr& error) {
+    auto delegate = VuderuAds::getAdDelegate();
+    if (!delegate) return;
+    delegate->spaceDidFailToReceiveAdError(space, error);
+    if (timeout == 0) delegate->spaceDidFailToRenderError(space, error);
 }
