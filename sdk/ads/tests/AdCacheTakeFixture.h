@@ -81,6 +81,9 @@ protected:
         });
     }
     void TearDown() override {
+        if (HasFailure()) {
+            for (const auto& line : log_->lines()) std::fprintf(stderr, "%s\n", line.c_str());
+        }
         VuderuAdCache::setFetchStarter(nullptr);
         VuderuAdCache::clearCache();
         VuderuUtil::setLogLevel(1);
