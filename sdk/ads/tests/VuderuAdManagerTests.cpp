@@ -2,6 +2,7 @@
 #include "sdk/ads/tests/TestAdSpaceView.h"
 
 #include "sdk/ads/AdLogManager.h"
+#include <atomic>
 #include "sdk/ads/VuderuAdManager.h"
 
 namespace {
@@ -184,4 +185,22 @@ TEST_F(AdManagerTest, TheRefreshTimerShowsANewAdQuietlyUntilTheSpaceIsDeregister
     clock.advance(30);
     EXPECT_EQ(manager_->adForSpace("banner"), nullptr);
     EXPECT_TRUE(manager_->timerStartedForSpace("banner"));
+}
+
+// Prepares on two workers append to the pending list while the main thread shows what is ready.
+TEST_F(AdManagerTest, RacePreparesOnWorkersWhileMainShows) {
+    for (int i = 0; i < 60; ++i) VuderuAdCache::addAdUnits({servedUnit("race", 0, "g" + std::to_string(i))});
+    std::atomic<int> done{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 2; ++w) {
+        workers.emplace_back([&] {
+            for (int n = 0; n < 20; ++n) manager_->prepareAdForSpaceViewContainerNotification("race", container_, 0);
+            ++done;
+        });
+    }
+    runMainUntil([&] { return done == 2; });
+    for (auto& t : workers) t.join();
+    drainMain();
+    EXPECT_TRUE(manager_->pendingAdArray().empty());
+    EXPECT_NE(manager_->adForSpace("race"), nullptr);
 }
