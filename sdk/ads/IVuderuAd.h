@@ -2,6 +2,7 @@
 // The ad-space view as the ad serving core sees it. The view itself belongs to the presentation
 // side; this face grows with the operations the core calls.
 
+#include "platform/foundation/NSError.h"
 #include "platform/foundation/Value.h"
 #include "sdk/ads/VuderuAdUnit.h"
 
@@ -10,6 +11,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+class UIView;
 
 class IVuderuAd {
 public:
@@ -48,5 +51,37 @@ public:
     virtual void windowOnLoadCalledAction() {}
     // The in-app store page of an app id.
     virtual void openSKAppstore(const Value& /*appId*/) {}
+
+    // What the ad manager asks of a view it made for a taken unit.
+
+    // The space the view is for.
+    virtual std::string space() const { return adSpaceName(); }
+    // The view or view controller the ad goes into.
+    virtual void updateViewContainer(const std::shared_ptr<NSObject>& /*container*/) {}
+    virtual void addAdUnit(const VuderuAdUnitPtr& /*unit*/) {}
+    // An interface orientation (1 to 4).
+    virtual void setInitialOrientation(std::int64_t /*orientation*/) {}
+    // The ad manager's time-out and notification value the view was made with.
+    virtual std::int64_t notificationFlag() const { return 0; }
+    virtual void setNotificationFlag(std::int64_t /*flag*/) {}
+    virtual bool displayWhenReady() const { return false; }
+    virtual void setDisplayWhenReady(bool /*value*/) {}
+    // Starts preparing the active unit's frame; the view calls the manager's adReadyForDisplay
+    // when it is ready. NO with an error when it cannot.
+    virtual bool prepareAdForDisplay(NSErrorPtr* /*error*/) { return false; }
+    virtual void renderView() {}
+    virtual bool adRendered() const { return false; }
+    // NO for a banner in the expanded state, a rendered takeover, or while in the background.
+    virtual bool canBeRefreshed() const { return true; }
+    virtual void removeAd() {}
+    // The host view the ad lives in, and the view of its container (a controller's view).
+    virtual std::shared_ptr<UIView> parentView() const { return nullptr; }
+    virtual std::shared_ptr<UIView> parentViewContainersView() const { return nullptr; }
+    // The view the ad draws in, added to the parent view when shown.
+    virtual std::shared_ptr<UIView> adView() const { return nullptr; }
+    virtual bool activeFrameTakeover() const {
+        auto frame = adFrame();
+        return frame && frame->adSpaceLayout() && frame->adSpaceLayout()->isTakeover();
+    }
 };
 using IVuderuAdPtr = std::shared_ptr<IVuderuAd>;

@@ -1,19 +1,59 @@
 #pragma once
-// The served ad units per ad space and screen orientation, dropped when they expire. Here: the
-// store under the class lock (validation, choosing, storing, insertion, replacement, removals,
-// lookups by GUID, counts and copies); takes that wait for the server build on it.
+// The served ad units per ad space and screen orientation, dropped when they expire: the store
+// under the class lock (validation, choosing, storing, insertion, replacement, removals, lookups
+// by GUID, counts and copies), and takes that fetch from the ad server when a key runs dry while
+// at most one thread waits for its fetch. The cache hears every ad request's outcome and passes
+// it on to the ad manager on the main thread.
 
+#include "platform/foundation/NSCondition.h"
+#include "platform/graphics/CGGeometry.h"
+#include "sdk/ads/VuderuAdRequest.h"
 #include "sdk/ads/VuderuAdUnit.h"
 #include "sdk/ads/VuderuCacheKey.h"
 #include "sdk/ads/VuderuCacheRetrievalPolicy.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
-class VuderuAdCache : public NSObject {
+class NSOperationQueue;
+
+class VuderuAdCache : public NSObject, public VuderuAdRequestDelegate {
 public:
     using UnitList = std::vector<VuderuAdUnitPtr>;
+    using Container = std::shared_ptr<NSObject>;
+
+    static std::shared_ptr<VuderuAdCache> instance();
+
+    // A take: chooses by the policy; when the key has no valid unit, starts a server fetch and
+    // waits for it up to the policy's time-out (0: not at all). While one take waits, another
+    // that needs a fetch gets error 103 and starts none. The wait ends at the deadline or when
+    // that take's own fetch has reported.
+    static VuderuAdUnitPtr adUnitForKeyViewContainerCacheRetrievalPolicyError(const VuderuCacheKey& key, const Container& container,
+                                                                             const VuderuCacheRetrievalPolicy& policy, NSErrorPtr* error);
+    // A configuration fetch: a take for the empty space name that waits 1 ms and reports nothing.
+    static void refreshCache(const Container& container);
+    // Whether a take (time-out as given, 2 for 0; units stay) produces a unit.
+    static bool isAdAvailableForKeyViewTimeoutError(const VuderuCacheKey& key, const Container& view, std::int64_t timeout,
+                                                    NSErrorPtr* error);
+
+    // The server fetch of a take and the render-time fetch of a unit whose frame has binding 6.
+    void fetchAdUnitsFromServer(const Value& params);
+    void fetchRealTimeAdFromserverRelatedToAdWithViewContainerTimeout(const VuderuAdUnitPtr& unit, const Container& container,
+                                                                     std::int64_t timeout);
+
+    void requestSuccessfulWithParams(const std::vector<VuderuAdUnitPtr>& units, const Value& params) override;
+    void requestDidFailError(const Value& params, const NSErrorPtr& error) override;
+    void requestDidCancel() override {}
+
+    // Drops the unit and stores and sends an "unfilled" log for its first frame.
+    static void removeAndReportAdUnit(const VuderuAdUnitPtr& unit);
+
+    // What a fetch does with its parameters; the ad request by default. Tests stand in for the
+    // server here to drive outcomes from their own threads.
+    using FetchStarter = std::function<void(const std::shared_ptr<VuderuAdCache>& cache, const Value& params)>;
+    static void setFetchStarter(FetchStarter starter);
 
     // The key's units after dropping the expired ones; nil when the key has no list.
     static std::shared_ptr<UnitList> validatedCachedAdUnitsForKey(const VuderuCacheKey& key);
@@ -40,8 +80,26 @@ public:
     static void clearCache();
 
     static bool isTakeover(const VuderuAdUnitPtr& unit);
+    std::int32_t loadAdPredicate() const;
     template <class T>
     static T firstElementFromArray(const std::vector<T>& array) {
         return array.empty() ? T() : array.front();
     }
+
+private:
+    void enqueueFetch(Value params);
+    void notifyAdDidLoad(const Value& params);
+    void notifyRequestFailed(const Value& params, const NSErrorPtr& error);
+    // Signals the waiting take when this is its fetch.
+    void fetchReported(const Value& params);
+
+    std::shared_ptr<NSOperationQueue> operationQueue_;
+    std::mutex operationQueueLock_;
+    NSCondition loadAdCondition_;
+    // Under the condition's lock: loads a waiting take may still start, and the fetch the
+    // waiting take waits for (0: none) with whether it has reported.
+    std::int32_t loadAdPredicate_ = 1;
+    std::int64_t nextFetchId_ = 1;
+    std::int64_t waitingFetchId_ = 0;
+    bool waitingFetchReported_ = false;
 };

@@ -4,6 +4,8 @@
 
 #include "platform/foundation/NSError.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 class VuderuAdDelegate {
@@ -12,6 +14,9 @@ public:
 
     virtual void spaceDidReceiveAd(const std::string& /*space*/) {}
     virtual void spaceDidFailToReceiveAdError(const std::string& /*space*/, const NSErrorPtr& /*error*/) {}
+    // Questions before an ad is shown; nil: the delegate does not answer them.
+    virtual std::optional<bool> spaceShouldDisplayInterstitial(const std::string& /*space*/, bool /*interstitial*/) { return std::nullopt; }
+    virtual std::optional<bool> spaceShouldDisplayForType(const std::string& /*space*/, std::int32_t /*type*/) { return std::nullopt; }
     virtual void spaceDidRenderInterstitial(const std::string& /*space*/, bool /*interstitial*/) {}
     virtual void spaceDidFailToRenderError(const std::string& /*space*/, const NSErrorPtr& /*error*/) {}
     virtual void spaceWillDismissInterstitial(const std::string& /*space*/, bool /*interstitial*/) {}

@@ -1,5 +1,7 @@
 #include "sdk/ads/VuderuAdManager.h"
 
+#include "platform/foundation/NSTimer.h"
+
 #include <algorithm>
 
 namespace {
@@ -49,7 +51,14 @@ bool VuderuAdManager::registerAdAdSpaceName(const IVuderuAdPtr& ad, const std::s
 
 void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
     std::lock_guard guard(lock_);
-    adSpaceToAdMap_.erase(space);
+    auto found = adSpaceToAdMap_.find(space);
+    if (found == adSpaceToAdMap_.end()) return;
+    IVuderuAdPtr ad = found->second;  // alive until the call ends
+    adSpaceToAdMap_.erase(found);
+    // The timer's entry stays: the space keeps counting as refreshed.
+    auto timer = adSpaceToTimerMap_.find(space);
+    if (timer != adSpaceToTimerMap_.end() && timer->second) timer->second->invalidate();
+    ad->removeAd();
 }
 
 IVuderuAdPtr VuderuAdManager::adForSpace(const std::string& space) const {

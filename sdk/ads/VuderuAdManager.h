@@ -4,9 +4,11 @@
 // SDK's player-asset bundle and the asset-cache limits, and the per-space test size codes.
 // Taking, preparing, showing and refreshing ads build on these.
 
+#include "platform/foundation/NSError.h"
 #include "sdk/ads/IVuderuAd.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,10 +16,22 @@
 #include <string>
 #include <vector>
 
+class NSTimer;
 class UIViewController;
+
+class UIView;
+class VuderuCacheKey;
 
 class VuderuAdManager : public NSObject {
 public:
+    // The presentation side registers how a view for a taken unit is made (for a container and a
+    // space) and the ad type of a frame that the host's delegate is asked with.
+    using AdViewMaker = std::function<IVuderuAdPtr(const std::shared_ptr<NSObject>& container, const std::string& space)>;
+    using AdTypeOf = std::function<std::int32_t(const VuderuAdFramePtr& frame)>;
+    static void registerAdViewMaker(AdViewMaker maker, AdTypeOf adType);
+    // The registered ad type of the frame; 0 when none is registered.
+    static std::int32_t getAdType(const VuderuAdFramePtr& frame);
+
     static constexpr std::int32_t kDefaultCacheSize = 20000000;
     static constexpr std::int32_t kDefaultMaxAssetSize = 2000000;
 
@@ -55,6 +69,37 @@ public:
     void delayNewAdForSpaceGuidViewContainerDelay(const std::string& space, const std::string& guid,
                                                   const std::shared_ptr<NSObject>& container, std::int64_t delay);
 
+    // Whether a refresh timer was ever set up for the space.
+    bool timerStartedForSpace(const std::string& space) const;
+    // The cache's reports: units arrived for the space (prepared with the same value), or none
+    // could be had (the delegate hears the error; with value 0 also as a render failure).
+    void adsAvailableForSpaceViewContainerTimeout(const std::string& space, const std::shared_ptr<NSObject>& container,
+                                                  std::int64_t timeout);
+    void adsNotAvailableForSpaceViewContainerTimeoutError(const std::string& space, const std::shared_ptr<NSObject>& container,
+                                                          std::int64_t timeout, const NSErrorPtr& error);
+
+    // Keeps the root view controller and fetches the server's configuration with its view.
+    void initialize(const std::shared_ptr<UIViewController>& rootViewController);
+    // The view reports its ad prepared (main thread): the host hears of it, and it is shown
+    // when it was meant to be.
+    void adReadyForDisplay(const IVuderuAdPtr& ad);
+    // Shows the ad in place of the space's current one; YES when shown.
+    bool displayAd(const IVuderuAdPtr& ad);
+    // Starts a background fetch when the space's key has no valid unit.
+    void refreshIfEmptyAdSpaceViewContainer(const std::string& space, const std::shared_ptr<NSObject>& container);
+    // The refresh timer's firing.
+    void refreshActiveAdSpace(const std::shared_ptr<NSTimer>& timer);
+    bool isAdAvailableForSpaceViewTimeout(const std::string& space, const std::shared_ptr<NSObject>& view, std::int64_t timeout);
+    // Units for an ad that shows several, from the cache only; nil when too few are cached.
+    std::shared_ptr<std::vector<VuderuAdUnitPtr>> fetchAdUnitsForSpaceMinimumMaximum(const std::string& space, std::int32_t minimum,
+                                                                                    std::int32_t maximum);
+    // One take of a unit for the key; `waiting` tells whether it is held back for its asset.
+    VuderuAdUnitPtr fetchCachedAdUnitForKeyViewContainerTimeoutWaitingOnAdUnit(const VuderuCacheKey& key,
+                                                                               const std::shared_ptr<NSObject>& container,
+                                                                               std::int64_t timeout, bool* waiting);
+    // Starts the video downloads of the space's upcoming frames.
+    void primeVideoCacheForSpace(const std::string& space);
+
     // Parsed VAST documents per frame GUID.
     std::shared_ptr<NSObject> vastManagerForAdGuid(const std::string& guid) const;
     void setVastManagerForAdGuid(const std::string& guid, std::shared_ptr<NSObject> manager);
@@ -86,9 +131,22 @@ public:
     void setSdkAssetDictionary(AssetDictionary value);
 
 private:
-    mutable std::mutex lock_;
+    IVuderuAdPtr takeAndPrepare(const std::string& space, const std::shared_ptr<NSObject>& container, std::int64_t value, bool show);
+    IVuderuAdPtr prepareTakenUnit(const std::string& space, const std::shared_ptr<NSObject>& container, const VuderuAdUnitPtr& unit,
+                                  std::int64_t value, bool show);
+    void reportNoUnit(const VuderuCacheKey& key, std::int64_t value, bool waiting, bool show);
+    // Whether the host's delegate lets the ad be shown.
+    bool delegateAllowsDisplay(const IVuderuAdPtr& ad);
+    bool isPending(const IVuderuAdPtr& ad) const;
+    // Whether the active unit's media must be in the asset cache and is not.
+    bool activeAssetMissing(const IVuderuAdPtr& ad) const;
+
+    // Recursive: showing deregisters and registers while holding it.
+    mutable std::recursive_mutex lock_;
+    std::shared_ptr<UIView> StubView_;
     std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_;
     std::vector<IVuderuAdPtr> pendingAdArray_;
+    std::map<std::string, std::shared_ptr<NSTimer>> adSpaceToTimerMap_;
     std::map<std::string, std::shared_ptr<NSObject>> adGuidToVuderuVASTManagerMap_;
     std::shared_ptr<UIViewController> rvc_;
     std::string sdkAssetUrl_;

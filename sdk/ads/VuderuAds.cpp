@@ -1,6 +1,9 @@
 #include "sdk/ads/VuderuAds.h"
 
+#include "sdk/ads/VuderuAdProperties.h"
+#include "sdk/ads/VuderuAdsImpl.h"
 #include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuNetworkUtil.h"
 
 #include <atomic>
 #include <mutex>
@@ -36,3 +39,84 @@ void VuderuAds::enableTestAds(bool enabled) {
 }
 
 bool VuderuAds::isTestDevice() { return state().testAds; }
+
+void VuderuAds::initialize(const std::shared_ptr<UIViewController>& rootViewController) {
+    if (!rootViewController) {
+        VuderuLog("rvc can not be nil");
+        return;
+    }
+    auto impl = VuderuAdsImpl::instance();
+    impl->forward([impl, rootViewController] { impl->forwarded_initialize(rootViewController); });
+}
+
+void VuderuAds::fetchAdForSpaceFrameSize(const Space& space, const CGRect& frame, std::int32_t size) {
+    auto impl = VuderuAdsImpl::instance();
+    impl->forward([impl, space, frame, size] { impl->forwarded_fetchAdForSpaceFrameSize(space, frame, size); });
+}
+
+bool VuderuAds::adReadyForSpace(const Space& space) { return VuderuAdsImpl::instance()->adReadyForSpace(space); }
+
+void VuderuAds::displayAdForSpaceOnView(const Space& space, const std::shared_ptr<UIView>& view) {
+    auto impl = VuderuAdsImpl::instance();
+    impl->forward([impl, space, view] { impl->forwarded_displayAdForSpaceOnView(space, view); });
+}
+
+void VuderuAds::displayAdForSpaceModallyForViewController(const Space& space, const std::shared_ptr<UIViewController>& controller) {
+    auto impl = VuderuAdsImpl::instance();
+    impl->forward([impl, space, controller] { impl->forwarded_displayAdForSpaceModallyForViewController(space, controller); });
+}
+
+bool VuderuAds::isAdAvailableForSpaceViewSizeTimeout(const Space& space, const std::shared_ptr<UIView>& view, std::int32_t size,
+                                                     std::int64_t timeout) {
+    return VuderuAdsImpl::instance()->isAdAvailableForSpaceViewSizeTimeout(space, view, size, timeout);
+}
+
+bool VuderuAds::showAdForSpaceViewSizeTimeout(const Space& space, const std::shared_ptr<UIView>& view, std::int32_t size, std::int64_t timeout) {
+    return VuderuAdsImpl::instance()->showAdForSpaceViewSizeTimeout(space, view, size, timeout);
+}
+
+void VuderuAds::fetchAndDisplayAdForSpaceViewSize(const Space& space, const std::shared_ptr<UIView>& view, std::int32_t size) {
+    auto impl = VuderuAdsImpl::instance();
+    impl->forward([impl, space, view, size] { impl->forwarded_fetchAndDisplayAdForSpaceViewSize(space, view, size); });
+}
+
+void VuderuAds::removeAdFromSpace(const Space& space) {
+    auto impl = VuderuAdsImpl::instance();
+    impl->forward([impl, space] { impl->forwarded_removeAdFromSpace(space); });
+}
+
+void VuderuAds::setUserCookies(const std::optional<Dictionary>& cookies) {
+    if (!cookies) {
+        VuderuLog("User cookies can not be nil. If you would like to clear cookies, please call clearUserCookies.");
+        return;
+    }
+    VuderuAdProperties::setUserCookies(cookies);
+}
+
+void VuderuAds::clearUserCookies() { VuderuAdProperties::clearUserCookies(); }
+
+void VuderuAds::setKeywordsForTargeting(const std::optional<Dictionary>& keywords) {
+    if (!keywords) {
+        VuderuLog("Keywords can not be nil. If you would like to clear keywords, please call clearKeywords.");
+        return;
+    }
+    VuderuAdProperties::setKeywords(keywords);
+}
+
+void VuderuAds::clearKeywords() { VuderuAdProperties::clearKeywords(); }
+
+void VuderuAds::addCustomAdNetworkWithProperties(const std::optional<std::string>& networkClass, const std::shared_ptr<NSObject>& properties) {
+    if (!networkClass) {
+        VuderuLog("Custom ad network is nil. Network will not be added.");
+        return;
+    }
+    if (!properties) {
+        VuderuLog("Custom ad network properties is nil. Ad Network can not be instantiated without properties. Network will not be added.");
+        return;
+    }
+    // Outside ad networks are not carried by this system: the network is noted and not added.
+    VuderuLog("VuderuAdNetworkPluginManager: custom ad network %@ is not available", *networkClass);
+}
+
+void VuderuAds::setAdLogServerUrl(const std::string& url) { VuderuNetworkUtil::setAdLogServerUrl(url); }
+void VuderuAds::setAdServerUrl(const std::string& url) { VuderuNetworkUtil::setAdServerUrl(url); }

@@ -16,6 +16,7 @@ struct FrameShape {
     bool layout = true; // the schema requires one; a foreign writer might not
     bool duplicateCallback = false;
     std::string display = "<html/>";
+    std::int64_t unitExpirationMillis = 1700000000000;  // 0: never
 };
 
 inline AvroBytes& frame(AvroBytes& out, const FrameShape& shape) {
@@ -32,7 +33,7 @@ inline AvroBytes& frame(AvroBytes& out, const FrameShape& shape) {
 
 // An AdUnit record with one frame; `orientation` is the enum index.
 inline AvroBytes& unit(AvroBytes& out, const FrameShape& shape, std::int64_t orientation, bool payload) {
-    out.s("space").l(1700000000000).l(1);
+    out.s("space").l(shape.unitExpirationMillis).l(1);
     frame(out, shape).end();
     out.l(1).s("group").s("hash").l(1600000000000).l(3).l(-1).l(0).l(1800000000000).l(42).s("adomain.example").l(5000).b(true);
     out.l(10000).l(20000).b(false).b(true).b(true).b(false);

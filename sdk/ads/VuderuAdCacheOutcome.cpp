@@ -1,0 +1,128 @@
+// What the ad-unit cache does with the outcome of each fetch: stores served units and their
+// caps, resolves render-time units, wakes the take that waits for the fetch, and tells the ad
+// manager on the main thread.
+
+#include "sdk/ads/VuderuAdCache.h"
+
+#include "platform/dispatch/dispatch.h"
+#include "sdk/ads/AdLogManager.h"
+#include "sdk/ads/VuderuAdAction.h"
+#include "sdk/ads/VuderuAdError.h"
+#include "sdk/ads/VuderuAdEvent.h"
+#include "sdk/ads/VuderuAdLog.h"
+#include "sdk/ads/VuderuAdManager.h"
+#include "sdk/ads/VuderuFreqCapManager.h"
+#include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuUtil.h"
+
+namespace {
+
+std::shared_ptr<VuderuCacheKey> keyOf(const Value& params) { return params["cacheKey"].objectAs<VuderuCacheKey>(); }
+
+VuderuAdCache::Container containerOf(const Value& params) {
+    const Value& container = params["viewContainer"];
+    return container.isObject() ? container.object() : nullptr;
+}
+
+// Whether the frame answers "unfilled" with an action naming "nextAdUnit".
+bool unfilledNamesNextAdUnit(const VuderuAdFramePtr& frame) {
+    if (!frame || !frame->adCallbacks()) return false;
+    auto found = frame->adCallbacks()->find(VuderuAdEvent::adEventEnumToString(VuderuAdEvent::kUnfilled));
+    if (found == frame->adCallbacks()->end() || !found->second) return false;
+    for (const auto& action : found->second->actions()) {
+        std::string name;
+        VuderuUtil::createParamKeysDictFromUrlParams(action, &name, nullptr);
+        if (VuderuAdAction::adActionStringToEnum(name) == VuderuAdAction::kNextAdUnit) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void VuderuAdCache::fetchReported(const Value& params) {
+    loadAdCondition_.lock();
+    const Value& fetchId = params["fetchId"];
+    if (waitingFetchId_ != 0 && fetchId.isInteger() && fetchId.integerValue() == waitingFetchId_) waitingFetchReported_ = true;
+    loadAdCondition_.signal();
+    loadAdCondition_.unlock();
+}
+
+void VuderuAdCache::notifyAdDidLoad(const Value& params) {
+    fetchReported(params);
+    const Value& timeout = params["timeout"];
+    if (!timeout.isInteger() || timeout.integerValue() == 1) return;
+    auto key = keyOf(params);
+    auto container = containerOf(params);
+    const std::int64_t value = timeout.integerValue();
+    if (!key) return;
+    dispatch_async(dispatch_get_main_queue(), [key, container, value] {
+        auto manager = VuderuAdManager::instance();
+        if (validatedCacheCountForKey(*key) > 0) {
+            manager->adsAvailableForSpaceViewContainerTimeout(key->adSpace(), container, value);
+        } else {
+            manager->adsNotAvailableForSpaceViewContainerTimeoutError(
+                key->adSpace(), container, value,
+                VuderuAdError::adErrorWithCodeDescription(kVuderuAdErrorNoAds, "VuderuAds: No ads available from server for this space."));
+        }
+    });
+}
+
+void VuderuAdCache::notifyRequestFailed(const Value& params, const NSErrorPtr& error) {
+    fetchReported(params);
+    const Value& timeout = params["timeout"];
+    if (!timeout.isInteger() || timeout.integerValue() == 1) return;
+    auto key = keyOf(params);
+    auto container = containerOf(params);
+    const std::int64_t value = timeout.integerValue();
+    if (!key) return;
+    NSErrorPtr reported = error ? error
+                                : NSErrorPtr(VuderuAdError::adErrorWithCodeDescription(kVuderuAdErrorRequestFailed,
+                                                                                       "VuderuAds: Ad request to server failed."));
+    dispatch_async(dispatch_get_main_queue(), [key, container, value, reported] {
+        VuderuAdManager::instance()->adsNotAvailableForSpaceViewContainerTimeoutError(key->adSpace(), container, value, reported);
+    });
+}
+
+void VuderuAdCache::removeAndReportAdUnit(const VuderuAdUnitPtr& unit) {
+    removeAdUnit(unit);
+    auto frame = unit ? firstElementFromArray(unit->adFrames()) : nullptr;
+    auto logManager = AdLogManager::instance();
+    logManager->storeAdLog(VuderuAdLog::adLogWithAdEventId(VuderuAdEvent::kUnfilled,
+                                                           frame ? std::optional<std::string>(frame->adLogGUID()) : std::nullopt));
+    logManager->sendAdLogsAsync();
+}
+
+void VuderuAdCache::requestSuccessfulWithParams(const std::vector<VuderuAdUnitPtr>& units, const Value& params) {
+    auto key = keyOf(params);
+    auto manager = VuderuAdManager::instance();
+    const bool refreshed = key && manager->timerStartedForSpace(key->adSpace());
+    if (params["requestTime"].stringValue() == "renderTime") {
+        auto old = params["adUnit"].objectAs<VuderuAdUnit>();
+        if (!units.empty()) {
+            findAndReplaceWithNewAdUnit(old, units.front());
+            notifyAdDidLoad(params);
+        } else {
+            removeAndReportAdUnit(old);
+            auto first = old ? firstElementFromArray(old->adFrames()) : nullptr;
+            const bool next = unfilledNamesNextAdUnit(first);
+            const bool banner = first && first->adSpaceLayout() && first->adSpaceLayout()->format() == "banner";
+            if (next) {
+                notifyAdDidLoad(params);
+            } else if (!(banner && refreshed)) {
+                notifyRequestFailed(params, VuderuAdError::adErrorWithCodeDescription(
+                                                kVuderuAdErrorNoAds, "VuderuAds: No render time ad received for this space."));
+            }
+        }
+    } else if (!units.empty()) {
+        addAdUnits(units);
+        VuderuFreqCapManager::storeFreqCapInfoForAdUnits(units);
+        notifyAdDidLoad(params);
+    } else if (!manager->sdkAssetUrlUpdated() && !refreshed) {
+        notifyRequestFailed(params, nullptr);
+    }
+}
+
+void VuderuAdCache::requestDidFailError(const Value& params, const NSErrorPtr& error) {
+    removeAndReportAdUnit(params["adUnit"].objectAs<VuderuAdUnit>());
+    notifyRequestFailed(params, error);
+}

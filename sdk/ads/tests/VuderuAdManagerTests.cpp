@@ -1,0 +1,206 @@
+#include "sdk/ads/tests/AdCacheTakeFixture.h"
+#include "sdk/ads/tests/TestAdSpaceView.h"
+
+#include "sdk/ads/AdLogManager.h"
+#include <atomic>
+#include "sdk/ads/VuderuAdManager.h"
+
+namespace {
+
+class AdManagerTest : public AdCacheTakeTest {
+protected:
+    void SetUp() override {
+        AdCacheTakeTest::SetUp();
+        // A take that refills after a show waits 1 ms on the calling thread: the real clock.
+        clock_.reset();
+        TestAdSpaceView::registerWithManager();
+    }
+    static std::shared_ptr<TestAdSpaceView> view(const IVuderuAdPtr& ad) { return std::dynamic_pointer_cast<TestAdSpaceView>(ad); }
+    std::shared_ptr<VuderuAdManager> manager_ = VuderuAdManager::instance();
+    std::shared_ptr<UIView> container_ = std::make_shared<UIView>(CGRect{{0, 0}, {320, 50}});
+};
+
+class DelegateWithQuestions : public RecordingHostDelegate {
+public:
+    std::optional<bool> forType;
+    std::optional<bool> interstitial;
+    std::optional<bool> spaceShouldDisplayForType(const std::string&, std::int32_t) override { return forType; }
+    std::optional<bool> spaceShouldDisplayInterstitial(const std::string&, bool) override { return interstitial; }
+};
+
+} // namespace
+
+TEST_F(AdManagerTest, AFetchThenAShowReusesTheReadyPendingAd) {
+    VuderuAdCache::addAdUnits({servedUnit("banner", 0, "g1"), servedUnit("banner", 0, "g2")});
+    auto fetched = manager_->prepareAdForSpaceViewContainerNotification("banner", container_, 2);
+    ASSERT_NE(fetched, nullptr);
+    drainMain();
+    EXPECT_EQ(delegate_->calls(), (std::vector<std::string>{"spaceDidReceiveAd(banner)"}));
+    EXPECT_EQ(manager_->adForSpace("banner"), nullptr);
+
+    auto other = std::make_shared<UIView>(CGRect{{0, 0}, {300, 250}});
+    EXPECT_EQ(manager_->showNewAdForSpaceViewContainerTimeout("banner", other, 0), fetched);
+    drainMain();
+    EXPECT_EQ(delegate_->calls(),
+              (std::vector<std::string>{"spaceDidReceiveAd(banner)", "spaceDidReceiveAd(banner)", "spaceDidRender(banner,NO)"}));
+    EXPECT_EQ(manager_->adForSpace("banner"), fetched);
+    EXPECT_EQ(view(fetched)->container(), other);
+    ASSERT_EQ(other->subviews().size(), 1u);
+    EXPECT_TRUE(manager_->pendingAdArray().empty());
+    // Only the first unit was taken.
+    EXPECT_EQ(VuderuAdCache::validatedCacheCountForKey(VuderuCacheKey("banner", 0)), 1u);
+    EXPECT_NE(AdLogManager::instance()->getAdLog("g1"), nullptr);
+}
+
+TEST_F(AdManagerTest, ShowingReplacesTheSpacesAdAndRefillsAnEmptyKey) {
+    VuderuAdCache::addAdUnits({servedUnit("banner", 0, "g1"), servedUnit("banner", 0, "g2")});
+    auto first = manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 0);
+    drainMain();
+    auto second = manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 0);
+    drainMain();
+    EXPECT_EQ(manager_->adForSpace("banner"), second);
+    EXPECT_TRUE(view(first)->removed);
+    EXPECT_EQ(view(first)->notificationFlag(), 3);
+    // The key ran dry with the second show: a background fetch for the space was started.
+    Value refill = fetch(1);
+    EXPECT_EQ(refill["cacheKey"].objectAs<VuderuCacheKey>()->adSpace(), "banner");
+    EXPECT_EQ(refill["timeout"].integerValue(), 1);
+}
+
+TEST_F(AdManagerTest, TheDelegatesQuestionsDecideAndTheAdStaysPending) {
+    struct Case {
+        std::optional<bool> forType, interstitial;
+        bool shown;
+    };
+    for (const Case& c : std::vector<Case>{{false, std::nullopt, false}, {false, true, true}, {true, false, false}, {std::nullopt, std::nullopt, true}}) {
+        VuderuAdCache::clearCache();
+        manager_->deRegisterAdForSpace("banner");
+        for (const auto& ad : manager_->pendingAdArray()) manager_->removePendingAd(ad);
+        auto delegate = std::make_shared<DelegateWithQuestions>();
+        delegate->forType = c.forType;
+        delegate->interstitial = c.interstitial;
+        VuderuAds::setAdDelegate(delegate);
+        VuderuAdCache::addAdUnits({servedUnit("banner", 0, "g1"), servedUnit("banner", 0, "g2")});
+        auto ad = manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 0);
+        drainMain();
+        EXPECT_EQ(manager_->adForSpace("banner") == ad, c.shown);
+        EXPECT_EQ(manager_->pendingAdArray().size(), c.shown ? 0u : 1u);
+    }
+}
+
+TEST_F(AdManagerTest, AFailedRefreshStaysSilentWhileTheCurrentAdHasRendered) {
+    VuderuAdCache::addAdUnits({servedUnit("banner", 0, "g1"), servedUnit("banner", 0, "g2"), servedUnit("banner", 0, "g3")});
+    manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 0);
+    drainMain();
+    auto shown = manager_->adForSpace("banner");
+    TestAdSpaceView::registerWithManager(true);
+    EXPECT_EQ(manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 3), nullptr);
+    drainMain();
+    EXPECT_EQ(delegate_->calls(), (std::vector<std::string>{"spaceDidReceiveAd(banner)", "spaceDidRender(banner,NO)"}));
+    EXPECT_EQ(manager_->adForSpace("banner"), shown);
+    // The same failure in a show reports the view's own error; a fetch reports 104.
+    manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 0);
+    EXPECT_EQ(delegate_->calls().back(), "spaceDidFailToReceiveAd(banner,105)");
+}
+
+TEST_F(AdManagerTest, WithoutAViewMakerAPreparationFailsWith104) {
+    VuderuAdManager::registerAdViewMaker(nullptr, nullptr);
+    VuderuAdCache::addAdUnits({servedUnit("banner", 0, "g1"), servedUnit("banner", 0, "g2")});
+    EXPECT_EQ(manager_->prepareAdForSpaceViewContainerNotification("banner", container_, 2), nullptr);
+    EXPECT_EQ(delegate_->calls(), (std::vector<std::string>{"spaceDidFailToReceiveAd(banner,104)"}));
+    EXPECT_EQ(delegate_->texts().back(), "VuderuAds: No ads available for this space.");
+    EXPECT_TRUE(logged("VuderuAdManager: no ad view can be made for space banner"));
+    EXPECT_TRUE(manager_->pendingAdArray().empty());
+}
+
+TEST_F(AdManagerTest, AShowWithNothingCachedReportsByItsValue) {
+    // Each show's fetch brings units of another space only, which the manager hears as 104.
+    struct Case {
+        std::int64_t value;
+        std::vector<std::string> calls;
+    };
+    const std::vector<Case> cases = {
+        {0, {"spaceDidFailToReceiveAd(s,104)", "spaceDidFailToRender(s,104)"}},
+        {3, {"spaceDidFailToReceiveAd(s,104)"}},
+        {1000, {"spaceDidFailToReceiveAd(s,nil)", "spaceDidFailToRender(s,104)", "spaceDidFailToReceiveAd(s,104)"}},
+    };
+    std::size_t fetches = 0;
+    for (const Case& c : cases) {
+        auto delegate = std::make_shared<RecordingHostDelegate>();
+        VuderuAds::setAdDelegate(delegate);
+        std::thread show([&] { manager_->showNewAdForSpaceViewContainerTimeout("s", container_, c.value); });
+        Value params = fetch(++fetches);
+        VuderuAdCache::instance()->requestSuccessfulWithParams({servedUnit("elsewhere", 0, "e")}, params);
+        show.join();
+        drainMain();
+        EXPECT_EQ(delegate->calls(), c.calls) << c.value;
+    }
+}
+
+TEST_F(AdManagerTest, ExtraUnitsComeFromTheCacheOnlyAndNeedTheMinimum) {
+    struct Case {
+        std::size_t cached;
+        std::int32_t minimum, maximum;
+        std::optional<std::size_t> answered;
+    };
+    for (const Case& c : std::vector<Case>{{2, 3, 5, 2}, {1, 3, 5, std::nullopt}, {2, 0, 5, std::nullopt}, {3, 1, 2, 2}, {0, 1, 4, 0}}) {
+        VuderuAdCache::clearCache();
+        for (std::size_t i = 0; i < c.cached; ++i) VuderuAdCache::addAdUnits({servedUnit("multi", 0, "g" + std::to_string(i))});
+        auto units = manager_->fetchAdUnitsForSpaceMinimumMaximum("multi", c.minimum, c.maximum);
+        EXPECT_EQ(units ? std::optional<std::size_t>(units->size()) : std::nullopt, c.answered) << c.cached << " " << c.minimum;
+    }
+    EXPECT_EQ(fetchCount(), 0u);
+}
+
+TEST_F(AdManagerTest, TheRefreshTimerShowsANewAdQuietlyUntilTheSpaceIsDeregistered) {
+    ManualClock clock;
+    VuderuAdCache::addAdUnits({servedUnit("banner", 0, "g1"), servedUnit("banner", 0, "g2"), servedUnit("banner", 0, "g3"),
+                               servedUnit("banner", 0, "g4")});
+    auto first = manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 0);
+    drainMain();
+    manager_->delayNewAdForSpaceGuidViewContainerDelay("banner", "other", container_, 30);
+    EXPECT_FALSE(manager_->timerStartedForSpace("banner"));
+    manager_->delayNewAdForSpaceGuidViewContainerDelay("banner", "g1", container_, 30);
+    EXPECT_TRUE(manager_->timerStartedForSpace("banner"));
+    clock.advance(29);
+    EXPECT_EQ(manager_->adForSpace("banner"), first);
+    clock.advance(1);
+    auto second = manager_->adForSpace("banner");
+    ASSERT_NE(second, first);
+    EXPECT_EQ(second->adFrame()->adLogGUID(), "g2");
+    // A refresh asks nothing and tells only of the render.
+    EXPECT_EQ(delegate_->calls(), (std::vector<std::string>{"spaceDidReceiveAd(banner)", "spaceDidRender(banner,NO)", "spaceDidRender(banner,NO)"}));
+    // Showing deregistered the old ad and with it its timer; the new ad's frame sets up its own.
+    clock.advance(30);
+    EXPECT_EQ(manager_->adForSpace("banner"), second);
+    manager_->delayNewAdForSpaceGuidViewContainerDelay("banner", "g2", container_, 30);
+    // An attempt that cannot refresh leaves the timer running.
+    view(second)->refreshable = false;
+    clock.advance(30);
+    EXPECT_EQ(manager_->adForSpace("banner"), second);
+    view(second)->refreshable = true;
+    clock.advance(30);
+    EXPECT_EQ(manager_->adForSpace("banner")->adFrame()->adLogGUID(), "g3");
+    manager_->deRegisterAdForSpace("banner");
+    clock.advance(30);
+    EXPECT_EQ(manager_->adForSpace("banner"), nullptr);
+    EXPECT_TRUE(manager_->timerStartedForSpace("banner"));
+}
+
+// Prepares on two workers append to the pending list while the main thread shows what is ready.
+TEST_F(AdManagerTest, RacePreparesOnWorkersWhileMainShows) {
+    for (int i = 0; i < 60; ++i) VuderuAdCache::addAdUnits({servedUnit("race", 0, "g" + std::to_string(i))});
+    std::atomic<int> done{0};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 2; ++w) {
+        workers.emplace_back([&] {
+            for (int n = 0; n < 20; ++n) manager_->prepareAdForSpaceViewContainerNotification("race", container_, 0);
+            ++done;
+        });
+    }
+    runMainUntil([&] { return done == 2; });
+    for (auto& t : workers) t.join();
+    drainMain();
+    EXPECT_TRUE(manager_->pendingAdArray().empty());
+    EXPECT_NE(manager_->adForSpace("race"), nullptr);
+}
