@@ -6,6 +6,7 @@
 #include "sdk/ads/VuderuAdAction.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuEventController.h"
+#include "sdk/ads/VuderuVASTBuilders.h"
 #include "sdk/ads/tests/RecordingAdHandler.h"
 #include "sdk/analytics/VuderuNetworkUtil.h"
 
@@ -218,4 +219,44 @@ TEST_F(EventControllerTest, ALoopFiresItsEventsVASTURLsOnceOnItsFirstCall) {
     }
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{"/click", "/complete", "/error", "/imp1", "/imp2", "/q1"}));
+}
+
+// The same with a document as the parser builds it: each tracked event's URLs reach the tracker
+// once however many calls its loop makes.
+TEST_F(EventControllerTest, AParsedDocumentsTrackingURLsAreCalledOncePerEvent) {
+    LoopbackHTTPServer server;
+    using Urls = std::vector<std::string>;
+    auto tracking = std::make_shared<std::map<std::string, Urls>>();
+    (*tracking)["firstQuartile"] = {server.url("/q1")};
+    (*tracking)["midpoint"] = {server.url("/mid")};
+    (*tracking)["complete"] = {server.url("/complete")};
+    VuderuVASTLinearBuilder linear;
+    linear.withLinearTrackingEventMap(tracking).withLinearVideoClickAndUrl(VuderuVASTVideoClickTracking, server.url("/click"));
+    VuderuVASTCreativeBuilder creative;
+    creative.withCreativeLinear(linear.build(nullptr));
+    VuderuVASTAdTypeBuilder adType;
+    adType.withImpressionUrls(std::make_shared<Urls>(Urls{server.url("/imp")}))
+        .withErrorUrls(std::make_shared<Urls>(Urls{server.url("/error")}))
+        .withCreatives(std::make_shared<std::vector<VuderuVASTCreativePtr>>(std::vector<VuderuVASTCreativePtr>{creative.build(nullptr)}));
+    VuderuVASTAdBuilder ad;
+    ad.withAdType(adType.build());
+    VuderuVASTManagerBuilder document;
+    document.withVersion(2).withVuderuVASTAds(std::make_shared<std::vector<VuderuVASTAdPtr>>(std::vector<VuderuVASTAdPtr>{ad.build()}));
+    VuderuAdManager::instance()->setVastManagerForAdGuid("g1", document.build());
+
+    const char* events[] = {"videoStart", "videoFirstQuartile", "videoMidpoint", "videoCompleted", "renderFailed", "videoClicked"};
+    for (auto* event : events) {
+        SCOPED_TRACE(event);
+        setCallback(frame(), event, {"doCollapse", "adFullyLoaded", "doCollapse"});
+        runLoop(event, handler_, frame());
+    }
+    ASSERT_TRUE(runMainUntil([&] { return server.handledCount() >= 6; }));
+    std::vector<std::string> paths;
+    for (auto& request : server.requests()) {
+        paths.push_back(request.path);
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_EQ(request.header("Content-Type").value_or(""), "application/octet-stream");
+    }
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"/click", "/complete", "/error", "/imp", "/mid", "/q1"}));
 }
