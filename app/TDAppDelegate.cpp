@@ -2,6 +2,7 @@
 
 #include "app/TDBrowser.h"
 #include "app/TDImageScaling.h"
+#include "app/TDWelcome.h"
 #include "app/support/BridgeConnect.h"
 #include "app/support/TDSites.h"
 #include "app/support/UIColor+Color.h"
@@ -10,6 +11,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSThread.h"
+#include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
 #include "sdk/analytics/Vuderu.h"
@@ -80,7 +82,7 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
 
     window_->setRootViewController(tabBarController_);
 
-    // The first-launch welcome starts here, before the location feed, once it is part of the app.
+    showWelcomeOnFirstLaunch();
 
     locationManager_ = std::make_shared<CLLocationManager>();
     locationManager_->setDelegate(self<TDAppDelegate>());
@@ -95,6 +97,16 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
             if (auto strongSelf = weakSelf.lock()) strongSelf->handleUpdateStateVersion(state, version);
         });
     return true;
+}
+
+void TDAppDelegate::showWelcomeOnFirstLaunch() {
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    // Any value under the key, whatever it is, means the welcome has been shown.
+    if (!defaults->objectForKey(kIntroShowKey).isNull()) return;
+    tabBarController_->presentModalViewControllerAnimated(std::make_shared<TDWelcome>(), true);
+    // Recorded at once, so a welcome that is interrupted is not shown again.
+    defaults->setObjectForKey(Value("Done"), kIntroShowKey);
+    defaults->synchronize();
 }
 
 void TDAppDelegate::locationManagerDidUpdateLocations(CLLocationManager& manager, const std::vector<std::shared_ptr<CLLocation>>&) {

@@ -32,6 +32,9 @@ public:
     static constexpr const char* kUpdateChannel = "release";
     static constexpr std::uint64_t kUpdateCheckInterval = 1800;
 
+    // The user-defaults key that is set once the first-launch welcome has been shown.
+    static constexpr const char* kIntroShowKey = "introShow";
+
     // The tab icons' side, in points.
     static constexpr CGFloat kTabIconSide = 30;
 
@@ -69,6 +72,7 @@ public:
 
 private:
     std::shared_ptr<UINavigationController> makeFilesTab();
+    void showWelcomeOnFirstLaunch();
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UITabBarController> tabBarController_;

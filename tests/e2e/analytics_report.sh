@@ -13,6 +13,7 @@ source "$here/analytics_collector.bash"
 fail() { echo "FAILED: $*" >&2; cat "$work/err" >&2 2>/dev/null || true; exit 1; }
 
 cat > "$work/script" <<'SCRIPT'
+tap Skip
 network wifi
 location 48.8566 2.3522 5 10
 tap var
