@@ -3,7 +3,6 @@
 #include "app/TDBrowser.h"
 #include "app/TDImageScaling.h"
 #include "app/TDWelcome.h"
-#include "app/support/BridgeConnect.h"
 #include "app/support/TDSites.h"
 #include "app/support/UIColor+Color.h"
 #include "app/support/VTVersionTracker.h"
@@ -30,8 +29,6 @@ constexpr RGBA255 kTabTitleHighlighted{91, 135, 255, 255};
 // The second tab sits under the options button and is never selected.
 constexpr std::size_t kOptionsTabIndex = 1;
 constexpr const char* kUpdateButtonTitle = "Update";
-constexpr const char* kImportButtonTitle = "Import";
-constexpr const char* kCydiaPackagePage = "cydia://package/org.harborstack.tandrel";
 
 UIColorPtr color(const RGBA255& c) { return UIColor_Color::colorWithR255G255B255A255(c.red, c.green, c.blue, c.alpha); }
 } // namespace
@@ -137,21 +134,4 @@ void TDAppDelegate::handleUpdateStateVersion(std::int32_t state, const VTVersion
     } else {
         dispatch_sync(dispatch_get_main_queue(), offer);
     }
-}
-
-void TDAppDelegate::alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) {
-    alertBtnTitle_ = alertView.buttonTitleAtIndex(buttonIndex);
-    if (alertBtnTitle_ == kUpdateButtonTitle) {
-        updateThroughCydia();
-    } else if (alertBtnTitle_ == kImportButtonTitle) {
-        // The song is in the app folder already; the import app is handed its path. Whether the
-        // hand-over started is not told: "Save" would have kept the file just the same.
-        NSLog("Importing %@...", musicFilePath_);
-        BridgeConnect::importFileAtPath(musicFilePath_);
-    }
-}
-
-void TDAppDelegate::updateThroughCydia() {
-    NSLog("Updating through Cydia...");
-    UIApplication::sharedApplication()->openURL(NSURL::URLWithString(kCydiaPackagePage));
 }

@@ -60,8 +60,18 @@ public:
                                                                       const Value& annotation) override;
     const std::string& musicFilePath() const { return musicFilePath_; }
 
+    // The options menu's items, by index.
+    enum : std::int64_t { kOptionClean = 0, kOptionWebSite, kOptionAbout, kOptionTwitter, kOptionShare, kOptionCount };
+    // An item chosen: Clean's confirmation, the maker's home page, About, the maker's profile or
+    // the share circle. Any other index does nothing.
+    void optionChosenAtIndex(std::int64_t index);
+    // The maker's profile in Tweetbot, else in Twitter, else on Twitter's mobile web site.
+    void openMakerProfile();
+
     // The alerts the delegate shows are told apart by the clicked button's title.
     void alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) override;
+    // "Clean": empties the app folder, keeping the folder.
+    void cleanAppFolder();
     // The "Update" button of any of them: the package manager's page of the app.
     void updateThroughCydia();
     const std::string& alertBtnTitle() const { return alertBtnTitle_; }
