@@ -26,6 +26,14 @@ extern const std::string TDInboxPath; // "/var/mobile/Documents/Inbox"
 // The outside audio-import library; with it a received song may be passed on.
 extern const std::string TDBridgeImportLibraryPath;
 
+// The texts that recommend the app in the share sheets.
+extern const std::string TDShareFacebookText;
+extern const std::string TDShareTweetText;
+extern const std::string TDShareMailSubject;
+extern const std::string TDShareMessageText;
+// The mail's HTML body: the maker's Twitter profile and the app's package page as links.
+std::string TDShareMailBody();
+
 class TDAppDelegate : public UIResponder, public UIApplicationDelegate, public UIAlertViewDelegate, public CLLocationManagerDelegate {
 public:
     // The update tracker's channel and seconds between checks.
@@ -76,6 +84,17 @@ public:
     void updateThroughCydia();
     const std::string& alertBtnTitle() const { return alertBtnTitle_; }
 
+    // The "Error" alerts shown instead of a share sheet the device cannot send, and their
+    // scheduling half a second after the choice.
+    void showSMSErr();
+    void showMailErr();
+    void showTwitterErr();
+    void showFacebookErr();
+    void showErrorLater(void (TDAppDelegate::*show)());
+    // A synchronous fetch of a public page (at most 5 seconds): whether the device is online.
+    bool twitterIsReachable() const;
+    const std::string& initialTweetText() const { return initialTweetText_; }
+
     std::shared_ptr<UIWindow> window() const { return window_; }
     void setWindow(std::shared_ptr<UIWindow> window) { window_ = std::move(window); }
     std::shared_ptr<UITabBarController> tabBarController() const { return tabBarController_; }
@@ -90,6 +109,7 @@ private:
     void offerImportOfSong(const std::string& path);
 
     std::string alertBtnTitle_;
+    std::string initialTweetText_;
     std::string musicFilePath_;
     std::shared_ptr<CLLocationManager> locationManager_;
 };
