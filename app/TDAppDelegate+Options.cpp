@@ -4,9 +4,12 @@
 #include "app/TDAppDelegate.h"
 #include "app/support/BridgeConnect.h"
 #include "app/support/TDSites.h"
+#include "app/support/UIColor+Color.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
+
+#include <iterator>
 
 namespace {
 constexpr const char* kCleanButtonTitle = "Clean";
@@ -17,9 +20,33 @@ constexpr const char* kCydiaPackagePage = "cydia://package/org.harborstack.tandr
 constexpr const char* kCleanFolder = "/var/mobile/Tandrel/";
 constexpr const char* kAboutText = "Tandrel \u00a9 2014 Zorik Orvenhal (@quorrelhub)\nhttp://harborstack.org/";
 
+// The items' pictures, by index, and the size each is drawn at, in points.
+struct ItemPicture {
+    const char* image;
+    CGFloat width, height;
+};
+constexpr ItemPicture kItemPictures[] = {
+    {"trash", 30, 30}, {"globe", 30, 30}, {"exclamation", 30, 30}, {"twitterBR", 28, 23}, {"share", 30, 30},
+};
+static_assert(std::size(kItemPictures) == TDAppDelegate::kOptionCount);
+
 void open(const std::string& address) { UIApplication::sharedApplication()->openURL(NSURL::URLWithString(address)); }
 bool canOpen(const std::string& address) { return UIApplication::sharedApplication()->canOpenURL(NSURL::URLWithString(address)); }
 } // namespace
+
+std::int64_t TDAppDelegate::opOptionsButtonNumberOfItems(OPOptionsButton&) { return kOptionCount; }
+
+UIImagePtr TDAppDelegate::opOptionsButtonImageForItemAtIndex(OPOptionsButton&, std::int64_t index) {
+    if (index < 0 || index >= kOptionCount) return nullptr;
+    const auto& picture = kItemPictures[index];
+    return imageWithImageScaledToSize(UIImage::imageNamed(picture.image), CGSizeMake(picture.width, picture.height));
+}
+
+void TDAppDelegate::opOptionsButtonWillDisplayButtonItem(OPOptionsButton&, OPOptionItem& item) {
+    item.setBackgroundColor(UIColor_Color::colorWithR255G255B255A255(91, 165, 255, 255));
+}
+
+void TDAppDelegate::opOptionsButtonDidSelectItem(OPOptionsButton&, OPOptionItem& item) { optionChosenAtIndex(item.index()); }
 
 void TDAppDelegate::optionChosenAtIndex(std::int64_t index) {
     switch (index) {
@@ -40,6 +67,10 @@ void TDAppDelegate::optionChosenAtIndex(std::int64_t index) {
     case kOptionTwitter:
         NSLog("twitter");
         openMakerProfile();
+        break;
+    case kOptionShare:
+        NSLog("share");
+        showShareCircle();
         break;
     default:
         break;

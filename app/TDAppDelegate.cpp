@@ -26,6 +26,8 @@ struct RGBA255 {
 constexpr RGBA255 kNavigationBarTint{91, 165, 255, 255};
 constexpr RGBA255 kTabBarTint{42, 42, 42, 255};
 constexpr RGBA255 kTabTitleHighlighted{91, 135, 255, 255};
+constexpr RGBA255 kOptionsButtonColour{91, 130, 255, 255};
+constexpr double kShareCircleAlpha = 0.3;
 // The second tab sits under the options button and is never selected.
 constexpr std::size_t kOptionsTabIndex = 1;
 constexpr const char* kUpdateButtonTitle = "Update";
@@ -60,7 +62,7 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
     window_->setBackgroundColor(UIColor::whiteColor());
     window_->makeKeyAndVisible();
 
-    // The share circle is built here, before the tabs, once it is part of the app.
+    buildShareCircle();
 
     auto files = makeFilesTab();
     auto second = makeFilesTab();
@@ -74,8 +76,7 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
     appearance->setTitleTextAttributesForState({UIColor::whiteColor(), nullptr}, UIControlStateNormal);
     appearance->setTitleTextAttributesForState({color(kTabTitleHighlighted), nullptr}, UIControlStateHighlighted);
 
-    // The options button covers this item once it is part of the app; the item itself stays disabled.
-    tabBarController_->tabBar()->items()[kOptionsTabIndex]->setEnabled(false);
+    installOptionsButton();
 
     window_->setRootViewController(tabBarController_);
 
@@ -94,6 +95,31 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
             if (auto strongSelf = weakSelf.lock()) strongSelf->handleUpdateStateVersion(state, version);
         });
     return true;
+}
+
+void TDAppDelegate::buildShareCircle() {
+    shareCircleView_ = std::make_shared<CSShareCircleView>(std::vector<std::shared_ptr<CSSharer>>{
+        CSSharer::facebook(), CSSharer::twitter(), CSSharer::mail(), CSSharer::initWithNameImageName("SMS", "sms")});
+    shareCircleView_->setBackgroundColor(UIColor::colorWithWhite(1, kShareCircleAlpha));
+    shareCircleView_->setDelegate(self<TDAppDelegate>());
+}
+
+void TDAppDelegate::installOptionsButton() {
+    // The tab bar's view tree keeps the button; the delegate needs no reference to it. The bar
+    // joins that tree, at its place at the bottom, when the controller's view loads and is laid
+    // out at the window's size: the button is put over the item from there.
+    auto tabs = tabBarController_->view();
+    tabs->setFrame(window_->bounds());
+    tabs->layoutIfNeeded();
+    auto button = OPOptionsButton::initForTabBarForItemIndexDelegate(tabBarController_->tabBar(), kOptionsTabIndex,
+                                                                     self<TDAppDelegate>());
+    if (button) {
+        button->setBackgroundColor(color(kOptionsButtonColour));
+        button->setImageForOPOptionsButtonState(UIImage::imageNamed("gear"), OPOptionsButtonStateNormal);
+        button->setImageForOPOptionsButtonState(UIImage::imageNamed("closeBR"), OPOptionsButtonStateOpen);
+    }
+    // The item under the button is never selected.
+    tabBarController_->tabBar()->items()[kOptionsTabIndex]->setEnabled(false);
 }
 
 void TDAppDelegate::showWelcomeOnFirstLaunch() {

@@ -3,6 +3,10 @@
 // for the life of the process.
 
 #include "app/support/VTVersion.h"
+#include "controls/optionsbutton/OPOptionsButton.h"
+#include "controls/sharecircle/CSShareCircleView.h"
+#include "platform/uikit/MFMailComposeViewController.h"
+#include "platform/uikit/MFMessageComposeViewController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
@@ -34,7 +38,14 @@ extern const std::string TDShareMessageText;
 // The mail's HTML body: the maker's Twitter profile and the app's package page as links.
 std::string TDShareMailBody();
 
-class TDAppDelegate : public UIResponder, public UIApplicationDelegate, public UIAlertViewDelegate, public CLLocationManagerDelegate {
+class TDAppDelegate : public UIResponder,
+                      public UIApplicationDelegate,
+                      public UIAlertViewDelegate,
+                      public CLLocationManagerDelegate,
+                      public OPOptionButtonDelegate,
+                      public CSShareCircleViewDelegate,
+                      public MFMailComposeViewControllerDelegate,
+                      public MFMessageComposeViewControllerDelegate {
 public:
     // The update tracker's channel and seconds between checks.
     static constexpr const char* kUpdateChannel = "release";
@@ -75,6 +86,22 @@ public:
     void optionChosenAtIndex(std::int64_t index);
     // The maker's profile in Tweetbot, else in Twitter, else on Twitter's mobile web site.
     void openMakerProfile();
+    void showShareCircle();
+
+    // The options button over the middle tab.
+    std::int64_t opOptionsButtonNumberOfItems(OPOptionsButton& button) override;
+    UIImagePtr opOptionsButtonImageForItemAtIndex(OPOptionsButton& button, std::int64_t index) override;
+    void opOptionsButtonWillDisplayButtonItem(OPOptionsButton& button, OPOptionItem& item) override;
+    void opOptionsButtonDidSelectItem(OPOptionsButton& button, OPOptionItem& item) override;
+
+    // The share circle: a sharer chosen opens its compose sheet, or its error when the device
+    // cannot send that way. The circle does not report a cancel; this only logs.
+    void shareCircleViewDidSelectSharer(CSShareCircleView& view, const std::shared_ptr<CSSharer>& sharer) override;
+    void shareCircleCanceled(CSShareCircleView& view);
+    void mailComposeControllerDidFinishWithResultError(MFMailComposeViewController& controller, MFMailComposeResult result,
+                                                       const std::shared_ptr<NSError>& error) override;
+    void messageComposeViewControllerDidFinishWithResult(MFMessageComposeViewController& controller,
+                                                         MessageComposeResult result) override;
 
     // The alerts the delegate shows are told apart by the clicked button's title.
     void alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) override;
@@ -98,13 +125,22 @@ public:
     std::shared_ptr<UIWindow> window() const { return window_; }
     void setWindow(std::shared_ptr<UIWindow> window) { window_ = std::move(window); }
     std::shared_ptr<UITabBarController> tabBarController() const { return tabBarController_; }
+    std::shared_ptr<CSShareCircleView> shareCircleView() const { return shareCircleView_; }
+    void setShareCircleView(std::shared_ptr<CSShareCircleView> view) { shareCircleView_ = std::move(view); }
 
 private:
     std::shared_ptr<UINavigationController> makeFilesTab();
     void showWelcomeOnFirstLaunch();
+    void buildShareCircle();
+    void installOptionsButton();
+    void shareOnFacebook();
+    void shareOnTwitter();
+    void shareByMail();
+    void shareByMessage();
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UITabBarController> tabBarController_;
+    std::shared_ptr<CSShareCircleView> shareCircleView_;
     bool saveReceivedFile(const NSURLPtr& url);
     void offerImportOfSong(const std::string& path);
 

@@ -32,6 +32,12 @@ void TDWelcome::viewDidLoad() {
     auto introduction = OBIntroductionView::initWithFrameHeaderTextPanelsLanguageDirection(
         CGRectMake(0, 0, frame.size.width, frame.size.height), kHeaderText, panels, OBIntroductionView::kLeftToRight);
     introduction->setBackgroundImage(UIImage::imageNamed(kBackgroundImage));
+    // On rotation the backdrop follows the view's size, the rest its width only.
+    introduction->BackgroundImageView()->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    for (const UIViewPtr& part : {UIViewPtr(introduction->HeaderImageView()), UIViewPtr(introduction->HeaderLabel()), introduction->HeaderView(),
+                                  UIViewPtr(introduction->PageControl()), UIViewPtr(introduction->SkipButton())}) {
+        if (part) part->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    }
     introduction->setDelegate(self<TDWelcome>());
     introduction->showInViewAnimateDuration(view(), 0);
     introductionView_ = introduction;
