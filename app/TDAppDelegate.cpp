@@ -126,7 +126,12 @@ void TDAppDelegate::showWelcomeOnFirstLaunch() {
     auto defaults = NSUserDefaults::standardUserDefaults();
     // Any value under the key, whatever it is, means the welcome has been shown.
     if (!defaults->objectForKey(kIntroShowKey).isNull()) return;
-    tabBarController_->presentModalViewControllerAnimated(std::make_shared<TDWelcome>(), true);
+    // As on the device, a presentation asked for during launch happens once launch is over: the
+    // welcome's view loads after the analytics session has started, so its event is recorded.
+    std::weak_ptr<UITabBarController> tabs = tabBarController_;
+    dispatch_async(dispatch_get_main_queue(), [tabs] {
+        if (auto strongTabs = tabs.lock()) strongTabs->presentModalViewControllerAnimated(std::make_shared<TDWelcome>(), true);
+    });
     // Recorded at once, so a welcome that is interrupted is not shown again.
     defaults->setObjectForKey(Value("Done"), kIntroShowKey);
     defaults->synchronize();

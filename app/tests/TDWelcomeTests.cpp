@@ -23,6 +23,7 @@ protected:
         auto delegate = std::make_shared<TDAppDelegate>();
         app->setDelegate(delegate);
         EXPECT_TRUE(delegate->applicationDidFinishLaunchingWithOptions(*app, Value()));
+        drainMain();
         return delegate;
     }
 
