@@ -2,7 +2,7 @@
 
 #include "app/TDBrowser.h"
 #include "app/TDImageScaling.h"
-#include "app/support/BridgeConnect.h"
+#include "app/TDWelcome.h"
 #include "app/support/TDSites.h"
 #include "app/support/UIColor+Color.h"
 #include "app/support/VTVersionTracker.h"
@@ -10,6 +10,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSThread.h"
+#include "platform/foundation/NSUserDefaults.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
 #include "sdk/analytics/Vuderu.h"
@@ -25,11 +26,11 @@ struct RGBA255 {
 constexpr RGBA255 kNavigationBarTint{91, 165, 255, 255};
 constexpr RGBA255 kTabBarTint{42, 42, 42, 255};
 constexpr RGBA255 kTabTitleHighlighted{91, 135, 255, 255};
+constexpr RGBA255 kOptionsButtonColour{91, 130, 255, 255};
+constexpr double kShareCircleAlpha = 0.3;
 // The second tab sits under the options button and is never selected.
 constexpr std::size_t kOptionsTabIndex = 1;
 constexpr const char* kUpdateButtonTitle = "Update";
-constexpr const char* kImportButtonTitle = "Import";
-constexpr const char* kCydiaPackagePage = "cydia://package/org.harborstack.tandrel";
 
 UIColorPtr color(const RGBA255& c) { return UIColor_Color::colorWithR255G255B255A255(c.red, c.green, c.blue, c.alpha); }
 } // namespace
@@ -61,7 +62,7 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
     window_->setBackgroundColor(UIColor::whiteColor());
     window_->makeKeyAndVisible();
 
-    // The share circle is built here, before the tabs, once it is part of the app.
+    buildShareCircle();
 
     auto files = makeFilesTab();
     auto second = makeFilesTab();
@@ -75,12 +76,11 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
     appearance->setTitleTextAttributesForState({UIColor::whiteColor(), nullptr}, UIControlStateNormal);
     appearance->setTitleTextAttributesForState({color(kTabTitleHighlighted), nullptr}, UIControlStateHighlighted);
 
-    // The options button covers this item once it is part of the app; the item itself stays disabled.
-    tabBarController_->tabBar()->items()[kOptionsTabIndex]->setEnabled(false);
+    installOptionsButton();
 
     window_->setRootViewController(tabBarController_);
 
-    // The first-launch welcome starts here, before the location feed, once it is part of the app.
+    showWelcomeOnFirstLaunch();
 
     locationManager_ = std::make_shared<CLLocationManager>();
     locationManager_->setDelegate(self<TDAppDelegate>());
@@ -95,6 +95,46 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
             if (auto strongSelf = weakSelf.lock()) strongSelf->handleUpdateStateVersion(state, version);
         });
     return true;
+}
+
+void TDAppDelegate::buildShareCircle() {
+    shareCircleView_ = std::make_shared<CSShareCircleView>(std::vector<std::shared_ptr<CSSharer>>{
+        CSSharer::facebook(), CSSharer::twitter(), CSSharer::mail(), CSSharer::initWithNameImageName("SMS", "sms")});
+    shareCircleView_->setBackgroundColor(UIColor::colorWithWhite(1, kShareCircleAlpha));
+    shareCircleView_->setDelegate(self<TDAppDelegate>());
+}
+
+void TDAppDelegate::installOptionsButton() {
+    // The tab bar's view tree keeps the button; the delegate needs no reference to it. The bar
+    // joins that tree, at its place at the bottom, when the controller's view loads and is laid
+    // out at the window's size: the button is put over the item from there.
+    auto tabs = tabBarController_->view();
+    tabs->setFrame(window_->bounds());
+    tabs->layoutIfNeeded();
+    auto button = OPOptionsButton::initForTabBarForItemIndexDelegate(tabBarController_->tabBar(), kOptionsTabIndex,
+                                                                     self<TDAppDelegate>());
+    if (button) {
+        button->setBackgroundColor(color(kOptionsButtonColour));
+        button->setImageForOPOptionsButtonState(UIImage::imageNamed("gear"), OPOptionsButtonStateNormal);
+        button->setImageForOPOptionsButtonState(UIImage::imageNamed("closeBR"), OPOptionsButtonStateOpen);
+    }
+    // The item under the button is never selected.
+    tabBarController_->tabBar()->items()[kOptionsTabIndex]->setEnabled(false);
+}
+
+void TDAppDelegate::showWelcomeOnFirstLaunch() {
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    // Any value under the key, whatever it is, means the welcome has been shown.
+    if (!defaults->objectForKey(kIntroShowKey).isNull()) return;
+    // As on the device, a presentation asked for during launch happens once launch is over: the
+    // welcome's view loads after the analytics session has started, so its event is recorded.
+    std::weak_ptr<UITabBarController> tabs = tabBarController_;
+    dispatch_async(dispatch_get_main_queue(), [tabs] {
+        if (auto strongTabs = tabs.lock()) strongTabs->presentModalViewControllerAnimated(std::make_shared<TDWelcome>(), true);
+    });
+    // Recorded at once, so a welcome that is interrupted is not shown again.
+    defaults->setObjectForKey(Value("Done"), kIntroShowKey);
+    defaults->synchronize();
 }
 
 void TDAppDelegate::locationManagerDidUpdateLocations(CLLocationManager& manager, const std::vector<std::shared_ptr<CLLocation>>&) {
@@ -125,21 +165,4 @@ void TDAppDelegate::handleUpdateStateVersion(std::int32_t state, const VTVersion
     } else {
         dispatch_sync(dispatch_get_main_queue(), offer);
     }
-}
-
-void TDAppDelegate::alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) {
-    alertBtnTitle_ = alertView.buttonTitleAtIndex(buttonIndex);
-    if (alertBtnTitle_ == kUpdateButtonTitle) {
-        updateThroughCydia();
-    } else if (alertBtnTitle_ == kImportButtonTitle) {
-        // The song is in the app folder already; the import app is handed its path. Whether the
-        // hand-over started is not told: "Save" would have kept the file just the same.
-        NSLog("Importing %@...", musicFilePath_);
-        BridgeConnect::importFileAtPath(musicFilePath_);
-    }
-}
-
-void TDAppDelegate::updateThroughCydia() {
-    NSLog("Updating through Cydia...");
-    UIApplication::sharedApplication()->openURL(NSURL::URLWithString(kCydiaPackagePage));
 }

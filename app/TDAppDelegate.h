@@ -3,6 +3,10 @@
 // for the life of the process.
 
 #include "app/support/VTVersion.h"
+#include "controls/optionsbutton/OPOptionsButton.h"
+#include "controls/sharecircle/CSShareCircleView.h"
+#include "platform/uikit/MFMailComposeViewController.h"
+#include "platform/uikit/MFMessageComposeViewController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
@@ -26,11 +30,29 @@ extern const std::string TDInboxPath; // "/var/mobile/Documents/Inbox"
 // The outside audio-import library; with it a received song may be passed on.
 extern const std::string TDBridgeImportLibraryPath;
 
-class TDAppDelegate : public UIResponder, public UIApplicationDelegate, public UIAlertViewDelegate, public CLLocationManagerDelegate {
+// The texts that recommend the app in the share sheets.
+extern const std::string TDShareFacebookText;
+extern const std::string TDShareTweetText;
+extern const std::string TDShareMailSubject;
+extern const std::string TDShareMessageText;
+// The mail's HTML body: the maker's Twitter profile and the app's package page as links.
+std::string TDShareMailBody();
+
+class TDAppDelegate : public UIResponder,
+                      public UIApplicationDelegate,
+                      public UIAlertViewDelegate,
+                      public CLLocationManagerDelegate,
+                      public OPOptionButtonDelegate,
+                      public CSShareCircleViewDelegate,
+                      public MFMailComposeViewControllerDelegate,
+                      public MFMessageComposeViewControllerDelegate {
 public:
     // The update tracker's channel and seconds between checks.
     static constexpr const char* kUpdateChannel = "release";
     static constexpr std::uint64_t kUpdateCheckInterval = 1800;
+
+    // The user-defaults key that is set once the first-launch welcome has been shown.
+    static constexpr const char* kIntroShowKey = "introShow";
 
     // The tab icons' side, in points.
     static constexpr CGFloat kTabIconSide = 30;
@@ -57,25 +79,73 @@ public:
                                                                       const Value& annotation) override;
     const std::string& musicFilePath() const { return musicFilePath_; }
 
+    // The options menu's items, by index.
+    enum : std::int64_t { kOptionClean = 0, kOptionWebSite, kOptionAbout, kOptionTwitter, kOptionShare, kOptionCount };
+    // An item chosen: Clean's confirmation, the maker's home page, About, the maker's profile or
+    // the share circle. Any other index does nothing.
+    void optionChosenAtIndex(std::int64_t index);
+    // The maker's profile in Tweetbot, else in Twitter, else on Twitter's mobile web site.
+    void openMakerProfile();
+    void showShareCircle();
+
+    // The options button over the middle tab.
+    std::int64_t opOptionsButtonNumberOfItems(OPOptionsButton& button) override;
+    UIImagePtr opOptionsButtonImageForItemAtIndex(OPOptionsButton& button, std::int64_t index) override;
+    void opOptionsButtonWillDisplayButtonItem(OPOptionsButton& button, OPOptionItem& item) override;
+    void opOptionsButtonDidSelectItem(OPOptionsButton& button, OPOptionItem& item) override;
+
+    // The share circle: a sharer chosen opens its compose sheet, or its error when the device
+    // cannot send that way. The circle does not report a cancel; this only logs.
+    void shareCircleViewDidSelectSharer(CSShareCircleView& view, const std::shared_ptr<CSSharer>& sharer) override;
+    void shareCircleCanceled(CSShareCircleView& view);
+    void mailComposeControllerDidFinishWithResultError(MFMailComposeViewController& controller, MFMailComposeResult result,
+                                                       const std::shared_ptr<NSError>& error) override;
+    void messageComposeViewControllerDidFinishWithResult(MFMessageComposeViewController& controller,
+                                                         MessageComposeResult result) override;
+
     // The alerts the delegate shows are told apart by the clicked button's title.
     void alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) override;
+    // "Clean": empties the app folder, keeping the folder.
+    void cleanAppFolder();
     // The "Update" button of any of them: the package manager's page of the app.
     void updateThroughCydia();
     const std::string& alertBtnTitle() const { return alertBtnTitle_; }
 
+    // The "Error" alerts shown instead of a share sheet the device cannot send, and their
+    // scheduling half a second after the choice.
+    void showSMSErr();
+    void showMailErr();
+    void showTwitterErr();
+    void showFacebookErr();
+    void showErrorLater(void (TDAppDelegate::*show)());
+    // A synchronous fetch of a public page (at most 5 seconds): whether the device is online.
+    bool twitterIsReachable() const;
+    const std::string& initialTweetText() const { return initialTweetText_; }
+
     std::shared_ptr<UIWindow> window() const { return window_; }
     void setWindow(std::shared_ptr<UIWindow> window) { window_ = std::move(window); }
     std::shared_ptr<UITabBarController> tabBarController() const { return tabBarController_; }
+    std::shared_ptr<CSShareCircleView> shareCircleView() const { return shareCircleView_; }
+    void setShareCircleView(std::shared_ptr<CSShareCircleView> view) { shareCircleView_ = std::move(view); }
 
 private:
     std::shared_ptr<UINavigationController> makeFilesTab();
+    void showWelcomeOnFirstLaunch();
+    void buildShareCircle();
+    void installOptionsButton();
+    void shareOnFacebook();
+    void shareOnTwitter();
+    void shareByMail();
+    void shareByMessage();
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UITabBarController> tabBarController_;
+    std::shared_ptr<CSShareCircleView> shareCircleView_;
     bool saveReceivedFile(const NSURLPtr& url);
     void offerImportOfSong(const std::string& path);
 
     std::string alertBtnTitle_;
+    std::string initialTweetText_;
     std::string musicFilePath_;
     std::shared_ptr<CLLocationManager> locationManager_;
 };

@@ -11,6 +11,7 @@ namespace {
 std::mutex lock;
 std::string videoSite;  // empty: the production hosts
 std::string makerSite;
+std::string probeURL;  // empty: the public page
 
 std::string current(const std::string& override, const char* host) {
     std::lock_guard<std::mutex> guard(lock);
@@ -25,10 +26,10 @@ bool set(std::string& slot, const std::string& origin) {
     return true;
 }
 
-void loadVariable(const char* name, bool (*setter)(const std::string&)) {
+void loadVariable(const char* name, bool (*setter)(const std::string&), const char* what = "origin") {
     const char* value = std::getenv(name);
     if (!value || !*value) return;
-    if (!setter(value)) NSLog("%s is not an http(s) origin, ignored: %s", name, value);
+    if (!setter(value)) NSLog("%s is not an http(s) %s, ignored: %s", name, what, value);
 }
 } // namespace
 
@@ -61,9 +62,26 @@ std::string bookmarkletInstallerURL() {
 bool setVideoSiteOrigin(const std::string& origin) { return set(videoSite, origin); }
 bool setMakerSiteOrigin(const std::string& origin) { return set(makerSite, origin); }
 
+std::string reachabilityProbeURL() {
+    std::lock_guard<std::mutex> guard(lock);
+    return probeURL.empty() ? std::string(kReachabilityProbePage) : probeURL;
+}
+
+bool setReachabilityProbeURL(const std::string& text) {
+    if (!text.empty()) {
+        auto url = NSURL::URLWithString(text);
+        if (!url || (url->scheme() != "http" && url->scheme() != "https") || url->host().empty()) return false;
+        if (url->resourceSpecifier().rfind("//", 0) != 0) return false;
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    probeURL = text;
+    return true;
+}
+
 void loadFromEnvironment() {
     loadVariable("TANDREL_VIDEO_SITE", setVideoSiteOrigin);
     loadVariable("TANDREL_MAKER_SITE", setMakerSiteOrigin);
+    loadVariable("TANDREL_PROBE_URL", setReachabilityProbeURL, "URL");
 }
 
 } // namespace TDSites

@@ -5,6 +5,7 @@
 #include "app/support/TDSites.h"
 #include "app/support/VTVersionTracker.h"
 #include "platform/device/Driver.h"
+#include "platform/foundation/NSUserDefaults.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/testsupport/AnalyticsCollector.h"
 #include "platform/testsupport/DeviceTest.h"
@@ -24,6 +25,8 @@ protected:
         UIApplication::sharedApplication()->reset();
         // The launch's update check goes to a loopback port where nothing listens.
         TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
+        // The welcome has been seen: the Files tab is on top at launch.
+        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("Done"), TDAppDelegate::kIntroShowKey);
     }
     void TearDown() override {
         if (auto tracker = VTVersionTracker::tracker()) tracker->stopTracking();

@@ -13,6 +13,7 @@ source "$here/analytics_collector.bash"
 fail() { echo "FAILED: $*" >&2; cat "$work/err" >&2 2>/dev/null || true; exit 1; }
 
 cat > "$work/script" <<'SCRIPT'
+tap Skip
 network wifi
 location 48.8566 2.3522 5 10
 tap var
@@ -55,8 +56,8 @@ check("device properties", sorted(pause["device"]), ["device.arch", "device.mode
 check("device.arch", pause["device"]["device.arch"]["value"], "arm64")
 check("sessions", len(pause["sessions"]), 1)
 s = pause["sessions"][0]
-check("event counts", s["eventCounts"], {"File sent through AirDrop": 1})
-check("events", [e["name"] for e in s["events"]], ["File sent through AirDrop"])
+check("event counts", s["eventCounts"], {"Welcome screen did show": 1, "File sent through AirDrop": 1})
+check("events", [e["name"] for e in s["events"]], ["Welcome screen did show", "File sent through AirDrop"])
 check("event duration", s["events"][0]["duration"], 0)
 check("latitude", s["latitude"], 48.856)
 check("longitude", s["longitude"], 2.352)

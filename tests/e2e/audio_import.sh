@@ -19,6 +19,7 @@ PLIST
 printf 'song' > "$work/song.m4a"
 
 cat > "$work/script" <<SCRIPT
+tap Skip
 handover $work/song.m4a
 press Import
 screen

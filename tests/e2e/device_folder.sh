@@ -21,7 +21,7 @@ for how in "--device $work/missing" "TANDREL_DEVICE=$work/missing"; do
     [ ! -s "$work/out" ] || fail "$how: the app started"
 done
 
-printf 'screen\n' | "$tandrel" --device "$work/missing" --sample > "$work/out"
+printf 'tap Skip\nscreen\n' | "$tandrel" --device "$work/missing" --sample > "$work/out"
 [ -f "$work/missing/var/mobile/Documents/Notes.txt" ] || fail "no sample device made in the folder"
 grep -qF 'Applications' "$work/out" || fail "the sample device's root is not listed"
 # Real media: photos that decode, videos and tagged songs.

@@ -10,6 +10,7 @@ device="$work/device"
 mkdir -p "$device/var/mobile/Documents" "$device/tmp" "$device/Applications"
 
 cat > "$work/script" <<SCRIPT
+tap Skip
 screenshot $work/screen.png
 pixel 20,40
 pixel 20,540

@@ -15,6 +15,7 @@ printf 'old' > "$device/var/mobile/Documents/Old.txt"
 printf 'hidden' > "$device/var/mobile/Documents/.hidden"
 
 cat > "$work/script" <<'SCRIPT'
+tap Skip
 # browse down to the documents
 tap var
 tap mobile

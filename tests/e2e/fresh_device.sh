@@ -12,7 +12,7 @@ device="$work/device"
 mkdir -p "$device/var/mobile/Trip" "$device/var/mobile/Tandrel" "$device/var/mobile/Library" "$device/var/mobile/tmp"
 printf 'Day 1: Lisbon\n' > "$device/var/mobile/Trip/Itinerary.txt"
 
-printf 'tap var\ntap mobile\naccessory %s\n' \
+printf 'tap Skip\ntap var\ntap mobile\naccessory %s\n' \
     "$(ls -f "$device/var/mobile" | grep -v '^\.' | grep -nx Trip | cut -d: -f1 | awk '{print $1 - 1}')" > "$work/script"
 "$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err"
 cat "$work/out"

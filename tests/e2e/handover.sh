@@ -15,6 +15,7 @@ printf 'minutes' > "$work/minutes.txt"
 mkdir "$work/folder"
 
 cat > "$work/script" <<SCRIPT
+tap Skip
 screen
 wait 1
 wait 1

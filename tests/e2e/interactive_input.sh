@@ -6,7 +6,7 @@ tandrel="$1"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/device/var/mobile"
-printf 'frobnicate\ntap var\nhelp\nquit\ntap mobile\n' | "$tandrel" --device "$work/device" > "$work/out"
+printf 'tap Skip\nfrobnicate\ntap var\nhelp\nquit\ntap mobile\n' | "$tandrel" --device "$work/device" > "$work/out"
 cat "$work/out"
 fail() { echo "FAILED: $*" >&2; exit 1; }
 grep -q 'tandrel>' "$work/out" && fail "a prompt was printed"
@@ -16,7 +16,7 @@ grep -qF 'accessory N' "$work/out" || fail "help was not printed"
 grep -qF 'nav: "mobile"' "$work/out" && fail "a command after quit ran"
 # The sample device is made when no device is given.
 home="$work/home"
-printf 'screen\n' | HOME="$home" XDG_DATA_HOME= TANDREL_DEVICE= "$tandrel" > "$work/sample"
+printf 'tap Skip\nscreen\n' | HOME="$home" XDG_DATA_HOME= TANDREL_DEVICE= "$tandrel" > "$work/sample"
 [ -d "$home/.local/share/tandrel/device/var/mobile/Documents" ] || fail "no sample device"
 grep -qF 'Applications' "$work/sample" || fail "the sample device's root is not listed"
 echo "standard input: ok"

@@ -25,6 +25,7 @@ app_plist com.example.player Player public.audio > "$device/Applications/Player.
 printf 'meeting notes' > "$work/notes.txt"
 
 cat > "$work/script" <<SCRIPT
+tap Skip
 wait 1
 wait 1
 wait 1

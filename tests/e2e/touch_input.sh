@@ -18,6 +18,7 @@ centre_of() { # folder, name
     echo $((64 + 44 * (row - 1) + 22))
 }
 cat > "$work/script" <<SCRIPT
+tap Skip
 tap var
 tap mobile
 tap Documents

@@ -55,4 +55,30 @@ TEST(TDSitesTest, ProductionAddressesUnlessTheEnvironmentMovesThem) {
     ::unsetenv("TANDREL_MAKER_SITE");
 }
 
+TEST(TDSitesTest, TheProbeMovesToAnyHTTPURLFromTheEnvironment) {
+    EXPECT_EQ(TDSites::reachabilityProbeURL(), TDSites::kReachabilityProbePage);
+    struct Case {
+        const char* text;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"http://127.0.0.1:8123/", true},
+        {"https://127.0.0.1:8123/page?q=1", true},
+        {"ftp://127.0.0.1/", false},
+        {"http:127.0.0.1", false},
+        {"http://", false},
+        {"127.0.0.1:8123", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        NSLogCapture log;
+        ::setenv("TANDREL_PROBE_URL", c.text, 1);
+        TDSites::loadFromEnvironment();
+        EXPECT_EQ(TDSites::reachabilityProbeURL(), c.taken ? c.text : TDSites::kReachabilityProbePage);
+        EXPECT_EQ(log.contains(std::string("TANDREL_PROBE_URL is not an http(s) URL, ignored: ") + c.text), !c.taken);
+        TDSites::setReachabilityProbeURL("");
+    }
+    ::unsetenv("TANDREL_PROBE_URL");
+}
+
 } // namespace
