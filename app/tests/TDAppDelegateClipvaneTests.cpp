@@ -154,6 +154,16 @@ TEST_F(ClipvaneTest, AFailedDownloadSaysSoAndLeavesAnEarlierFileAsItWas) {
     }
 }
 
+TEST_F(ClipvaneTest, AnAppFolderThatCannotBeWrittenFailsTheDownload) {
+    serveVideo({"medium"});
+    server_.route("/stream/medium", LoopbackHTTPServer::fixed(200, {}, kBody));
+    open("tandrel://http://www.youtube.com/watch?v=abc");
+    fs::remove_all(host(kAppFolder));
+    chooseAndWait("Medium Quality");
+    EXPECT_EQ(outcome(), "Download Failed");
+    EXPECT_FALSE(fs::exists(host(kAppFolder)));
+}
+
 TEST_F(ClipvaneTest, TitlesBecomeOneNameInTheAppFolder) {
     struct Case {
         std::string title;
