@@ -135,6 +135,8 @@ SCRIPT
 cat "$work/err" >> "$work/out"
 cat "$work/out"
 shows "screen: TDYouTube"
+shows 'nav: "Clipvane" | right: [Done]'
+shows 'alert: "" buttons: image: egg'
 shows "Finished showing easter egg's view xD"
 installer="opened: $origin/Tandrel/egg.php?bookmark=javascript:window.location='tandrel://'+document.URL;"
 ! sed -n '/^> wait 1$/q;p' "$work/out" | grep -qF "opened:" || fail "a page was opened before Setup's second passed"
