@@ -1,6 +1,6 @@
 # tandrel_library(NAME target DEPS ... [TEST_DEPS ...] [EXTRA_SOURCES ...] [EXCLUDE file ...]):
 # one library of the sources in the calling folder and its subfolders (controls/popover/, …),
-# except tests/ and fuzz/ folders, files named in EXCLUDE (relative to the folder), and
+# except tests/ and fuzz/ folders, files named in EXCLUDE (relative to the folder; tests too), and
 # subfolders with a CMakeLists.txt of their own (libraries of their own, like app/support/).
 # The tests/*.cpp of the same folders become one test executable, NAME_tests, linked with the
 # test support. DEPS names what the library's own code calls, nothing more.
@@ -9,6 +9,7 @@ function(tandrel_library)
   tandrel_folder_sources(sources test_sources ${CMAKE_CURRENT_SOURCE_DIR})
   foreach(excluded ${ARG_EXCLUDE})
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+    list(REMOVE_ITEM test_sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
   endforeach()
   if(sources OR ARG_EXTRA_SOURCES)
     add_library(${ARG_NAME} STATIC ${sources} ${ARG_EXTRA_SOURCES})

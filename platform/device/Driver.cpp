@@ -11,6 +11,8 @@
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
+#include "platform/uikit/UIComposeSheet.h"
+#include "platform/system/DeviceProfile.h"
 
 #include <algorithm>
 #include <chrono>
@@ -128,7 +130,18 @@ const std::vector<Driver::Command>& Driver::commands() {
          "no activity sheet or document menu on screen"},
         {"complete", "TYPE|ENTRY", "complete the activity sheet with another activity type, or choose a document menu entry",
          A::OptionalText, "no activity sheet or document menu on screen"},
-        {"cancel", "", "cancel the activity sheet or the document menu", A::None, "no activity sheet or document menu on screen"},
+        {"cancel", "", "cancel the activity sheet, the document menu or a compose sheet", A::None, "no sheet on screen"},
+        {"send", "", "send what the compose sheet shows (recorded; nothing leaves the machine)", A::None,
+         "no compose sheet on screen"},
+        {"accounts", "LIST|none", "the accounts the device is signed in to: mail,sms,facebook,twitter or none", A::Text, "",
+         [](Driver& d, const std::string& list) {
+             std::string error;
+             auto accounts = DeviceAccounts::parse(list, error);
+             if (!accounts) return d.fail(error);
+             DeviceProfile::update([&](DeviceProfile& p) { p.accounts = *accounts; });
+             d.lastSaid_ = "accounts: " + accounts->description();
+             return true;
+         }},
         {"network", "none|wifi|cellular|measured", "set the device's network (measured: this machine's own)", A::Text, "",
          [](Driver& d, const std::string& name) {
              auto network = SCDeviceNetworkFromName(name);
@@ -198,8 +211,8 @@ const std::vector<Driver::Command>& Driver::commands() {
     return table;
 }
 
-// The app's window, also while the system's alert window is key above it.
-std::shared_ptr<UIWindow> Driver::window() const { return UIApplication::sharedApplication()->keyWindowUnderAlerts(); }
+// The app's window, also while another window or the system's alert window is key above it.
+std::shared_ptr<UIWindow> Driver::window() const { return UIApplication::sharedApplication()->appWindow(); }
 
 // Presented controllers show their views in the window, above the root controller's.
 std::shared_ptr<UIViewController> Driver::topViewController() const {
@@ -259,6 +272,7 @@ std::string Driver::screen() {
     for (auto& url : UIApplication::sharedApplication()->openedURLs()) out += "opened: " + url->absoluteString() + "\n";
     for (auto& handed : UIApplication::sharedApplication()->handedDocuments())
         out += "handed: " + handed.application + " " + (handed.url ? handed.url->absoluteString() : std::string()) + "\n";
+    for (auto& sent : UIComposeSheet::sentSummaries()) out += "sent: " + sent + "\n";
     return out;
 }
 
@@ -292,7 +306,7 @@ bool Driver::pressAlertButton(const std::string& title) { return act("press", ti
 bool Driver::completeSheet(const std::string& activityType) {
     return act("complete", activityType, "no activity sheet or document menu on screen");
 }
-bool Driver::cancelSheet() { return act("cancel", "", "no activity sheet or document menu on screen"); }
+bool Driver::cancelSheet() { return act("cancel", "", "no sheet on screen"); }
 bool Driver::pullToRefresh() { return act("refresh", "", "nothing on screen refreshes when pulled down"); }
 
 bool Driver::shake() {

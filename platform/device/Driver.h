@@ -76,7 +76,8 @@ public:
 
     // What the screen shows.
     std::shared_ptr<UIWindow> window() const;
-    // The app's visible windows in front of window() (shown after it), the front-most first.
+    // The windows on screen in front of window() (a higher level, or the same level shown after
+    // it), the front-most first.
     std::vector<std::shared_ptr<UIWindow>> otherWindows() const;
     // The window a finger at the point reaches first: the front-most visible window with a view there.
     std::shared_ptr<UIWindow> frontWindow(CGPoint point) const;

@@ -58,13 +58,7 @@ std::vector<std::string> words(const std::string& text) {
 } // namespace
 
 std::vector<std::shared_ptr<UIWindow>> Driver::otherWindows() const {
-    auto main = window();
-    std::vector<std::shared_ptr<UIWindow>> out;
-    auto windows = UIApplication::sharedApplication()->windows();
-    // Windows shown after the app's window stand in front of it.
-    for (auto it = windows.rbegin(); it != windows.rend() && *it != main; ++it)
-        if (!(*it)->isHidden() && (*it)->isVisible()) out.push_back(*it);
-    return out;
+    return UIApplication::sharedApplication()->windowsInFrontOf(window());
 }
 
 std::shared_ptr<UIWindow> Driver::frontWindow(CGPoint point) const {
@@ -77,15 +71,10 @@ std::shared_ptr<UIWindow> Driver::frontWindow(CGPoint point) const {
 
 std::optional<CGPoint> Driver::endpoint(const std::string& text, const std::string& usage) {
     if (text.find(',') != std::string::npos) return screenPoint(text, usage);
-    // A thing the screen shows: the centre of its view.
-    auto view = describe().place(text);
-    if (!view) return fail("nothing on screen shows " + UIScreenDescription::quoted(text) + " (" + usage + ")"), std::nullopt;
-    auto b = view->bounds();
-    auto p = view->convertPointToView({b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2}, nullptr);
-    auto root = view;
-    while (auto parent = root->superview()) root = parent;
-    auto f = root->frame();
-    return screenPoint(std::to_string(p.x + f.origin.x) + "," + std::to_string(p.y + f.origin.y), usage);
+    // A thing the screen shows: the centre of its view or layer.
+    auto p = describe().placePoint(text);
+    if (!p) return fail("nothing on screen shows " + UIScreenDescription::quoted(text) + " (" + usage + ")"), std::nullopt;
+    return screenPoint(std::to_string(p->x) + "," + std::to_string(p->y), usage);
 }
 
 std::optional<CGPoint> Driver::screenPoint(const std::string& text, const std::string& usage) {

@@ -38,6 +38,7 @@ struct Options {
     std::string handover;
     std::string openURL;
     std::string source;
+    std::string accounts;
     bool sample = false;
     bool help = false;
     std::string error;
@@ -57,6 +58,7 @@ Options parse(int argc, char** argv) {
         else if (a == "--handover") value(o.handover);
         else if (a == "--open") value(o.openURL);
         else if (a == "--source") value(o.source);
+        else if (a == "--accounts") value(o.accounts);
         else if (a == "--sample") o.sample = true;
         else if (a == "--help" || a == "-h") o.help = true;
         else o.error = "unknown option " + a;
@@ -64,6 +66,7 @@ Options parse(int argc, char** argv) {
     if (!o.handover.empty() && !o.openURL.empty()) o.error = "--handover and --open cannot go together";
     if (!o.source.empty() && o.handover.empty() && o.openURL.empty()) o.error = "--source goes with --handover or --open";
     if (!o.model.empty() && o.model != "iPhone" && o.model != "iPad") o.error = "--model is iPhone or iPad";
+    if (!o.accounts.empty() && !DeviceAccounts::parse(o.accounts, o.error)) o.error = "--accounts: " + o.error;
     return o;
 }
 
@@ -208,7 +211,7 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     if (options.help || !options.error.empty()) {
         if (!options.error.empty()) std::cerr << "tandrel: " << options.error << "\n";
         std::cerr << "usage: tandrel [--device DIR] [--sample] [--model iPhone|iPad] [--script FILE]\n"
-                     "               [--handover PATH | --open URL] [--source ID]\n" << Driver::help();
+                     "               [--handover PATH | --open URL] [--source ID] [--accounts mail,sms,facebook,twitter|none]\n" << Driver::help();
         return options.error.empty() ? 0 : 2;
     }
     std::string root = deviceFolder(options);
@@ -219,6 +222,11 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     for (const std::string& folder : {std::string("/tmp"), std::string("/var"), NSHomeDirectory(), NSTemporaryDirectory()})
         ::mkdir(DeviceRoot::hostPath(folder).c_str(), kDeviceFolderMode);
     if (!options.model.empty()) DeviceProfile::update([&](DeviceProfile& p) { p.model = options.model; });
+    if (!options.accounts.empty()) {
+        std::string unused;
+        auto accounts = DeviceAccounts::parse(options.accounts, unused);
+        DeviceProfile::update([&](DeviceProfile& p) { p.accounts = *accounts; });
+    }
     // A script runs on the manual clock, so its waits are exact and its screens repeatable.
     if (!options.script.empty()) PlatformClock::setManual();
 

@@ -3,8 +3,10 @@
 #include "platform/foundation/DevicePathWalk.h"
 #include "platform/foundation/NSString.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
@@ -300,4 +302,18 @@ std::vector<std::string> NSSearchPathForDirectoriesInDomains(NSSearchPathDirecto
     default: return {};
     }
     return {NSString::stringByAppendingPathComponent(expandTilde ? NSHomeDirectory() : "~", relative)};
+}
+
+namespace {
+std::atomic<std::int64_t> freeSpaceOverrideBytes{-1};
+} // namespace
+
+void DeviceRoot::setFreeSpaceOverride(std::optional<std::uint64_t> bytes) {
+    freeSpaceOverrideBytes = bytes ? static_cast<std::int64_t>(std::min<std::uint64_t>(*bytes, INT64_MAX)) : -1;
+}
+
+std::optional<std::uint64_t> DeviceRoot::freeSpaceOverride() {
+    std::int64_t bytes = freeSpaceOverrideBytes;
+    if (bytes < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(bytes);
 }

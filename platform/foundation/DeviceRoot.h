@@ -10,6 +10,7 @@
 // otherwise walks the path one component at a time (openat with O_NOFOLLOW, readlinkat). Callers
 // act through the descriptors these calls return (*at calls), so a path is resolved once per call.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,11 @@ public:
     // The folder is held open from its first use until the next setRoot.
     static std::string root();
     static void setRoot(const std::string& hostFolder);
+
+    // The free space the device's file system reports (attributesOfFileSystemForPath:): the host's
+    // own figure unless a test or the binary sets one, as a full or nearly full disk.
+    static void setFreeSpaceOverride(std::optional<std::uint64_t> bytes);
+    static std::optional<std::uint64_t> freeSpaceOverride();
 
     // Shows a host folder at a device path whatever the root is: the application's bundle lives
     // in the repository, not in each test's fresh device. A later mount of the same device path

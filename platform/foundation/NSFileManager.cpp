@@ -387,7 +387,7 @@ std::optional<NSFileSystemAttributes> NSFileManager::attributesOfFileSystemForPa
     }
     NSFileSystemAttributes a;
     a.systemSize = static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize;
-    a.systemFreeSize = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+    a.systemFreeSize = DeviceRoot::freeSpaceOverride().value_or(static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize);
     a.systemNodes = vfs.f_files;
     a.systemFreeNodes = vfs.f_ffree;
     return a;

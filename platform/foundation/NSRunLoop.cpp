@@ -1,5 +1,6 @@
 #include "platform/foundation/NSRunLoop.h"
 
+#include "platform/foundation/NSPort.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
 
@@ -70,6 +71,7 @@ struct NSRunLoop::Impl {
         int fd;
         int events;
         bool inEpoll; // a source waiting for nothing is kept out of epoll, or a hang-up would spin
+        bool keepsLoopRunning;
         std::shared_ptr<std::function<void(int, int)>> handler;
     };
 
@@ -81,6 +83,7 @@ struct NSRunLoop::Impl {
     std::deque<std::function<void()>> performs;
     std::vector<std::shared_ptr<NSTimer>> timers;
     std::map<SourceId, Source> sources;
+    std::vector<std::shared_ptr<NSPort>> ports;
     struct DelayedPerform {
         const NSObject* target;
         std::string selector;
@@ -210,10 +213,26 @@ void NSRunLoop::removeTimer(const NSTimer* timer) {
     list.erase(std::remove_if(list.begin(), list.end(), [timer](const auto& t) { return t.get() == timer; }), list.end());
 }
 
-NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler) {
+void NSRunLoop::addPort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode&) {
+    if (!port) return;
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    if (std::find(impl_->ports.begin(), impl_->ports.end(), port) == impl_->ports.end()) impl_->ports.push_back(port);
+}
+
+void NSRunLoop::removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode&) {
+    {
+        std::lock_guard<std::mutex> guard(impl_->mutex);
+        std::erase(impl_->ports, port);
+    }
+    // A run() waiting on this port alone must see that it is gone.
+    wakeUp();
+}
+
+NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler,
+                                                 bool keepsLoopRunning) {
     std::lock_guard<std::mutex> guard(impl_->mutex);
     SourceId id = impl_->nextSource++;
-    Impl::Source source{fd, events, false, std::make_shared<std::function<void(int, int)>>(std::move(handler))};
+    Impl::Source source{fd, events, false, keepsLoopRunning, std::make_shared<std::function<void(int, int)>>(std::move(handler))};
     // One source per descriptor: epoll refuses a second registration of the same one.
     if (!impl_->watch(id, source)) {
         std::fprintf(stderr, "NSRunLoop: cannot watch descriptor %d: errno %d\n", fd, errno);
@@ -340,8 +359,14 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
     return didWork;
 }
 
+bool NSRunLoop::hasScheduledWork() const {
+    std::lock_guard<std::mutex> guard(impl_->mutex);
+    if (!impl_->performs.empty() || !impl_->ports.empty() || !impl_->timers.empty()) return true;
+    return std::any_of(impl_->sources.begin(), impl_->sources.end(), [](const auto& entry) { return entry.second.keepsLoopRunning; });
+}
+
 void NSRunLoop::run() {
-    while (!impl_->stopRequested.exchange(false)) runPass(-1, std::nan(""));
+    while (!impl_->stopRequested.exchange(false) && hasScheduledWork()) runPass(-1, std::nan(""));
 }
 
 void NSRunLoop::runUntilDate(const std::shared_ptr<NSDate>& limitDate) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+class NSPort;
 class NSTimer;
 
 using NSRunLoopMode = std::string;
@@ -43,17 +44,26 @@ public:
 
     void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode = NSDefaultRunLoopMode);
 
+    // Ports keep run() going while they are added; adding one twice counts once. Thread-safe.
+    void addPort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode& mode);
+    void removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode& mode);
+
     // Watches a descriptor for the given events; the handler gets the descriptor and the events
     // that are ready (a hang-up or error shows as the events watched for, so the handler's read or
     // write meets it). Thread-safe; the handler always runs on this loop's thread. One source per
     // descriptor and loop; 0 when the descriptor cannot be watched. Remove the source before
-    // closing the descriptor.
-    SourceId addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler);
+    // closing the descriptor. A source that does not keep the loop running is served while the
+    // loop runs for other reasons (a URL loader's idle sockets and timer), but run() does not
+    // wait for it alone.
+    SourceId addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler,
+                               bool keepsLoopRunning = true);
     void updateFileDescriptor(SourceId source, int events);
     void removeFileDescriptor(SourceId source);
 
-    // Runs until stop() is called (or forever). A stop() that comes before the loop runs ends the
-    // next run at once, so a stop from another thread is never lost.
+    // Runs for as long as anything is scheduled in the loop: a port, a source that keeps it
+    // running, a timer or a queued perform; returns once none is left (at once when there is
+    // nothing), or when stop() is called. A stop() that comes before the loop runs ends the next
+    // run at once, so a stop from another thread is never lost.
     void run();
     // Runs until the date has passed or stop() is called.
     void runUntilDate(const std::shared_ptr<NSDate>& limitDate);
@@ -74,6 +84,8 @@ private:
     // One pass; `realTimeout` < 0 waits without a real-time bound, `limitWall` (platform wall
     // seconds, NaN for none) bounds the wait on the platform clock. True when anything was done.
     bool runPass(double realTimeout, double limitWall);
+    // Whether a port, a source that keeps the loop running, a timer or a perform is there.
+    bool hasScheduledWork() const;
     void removeTimer(const NSTimer* timer);
     // Makes this loop the calling thread's run loop (a thread made by NSThread gets its loop
     // before it starts, so that performs queued meanwhile are not lost).

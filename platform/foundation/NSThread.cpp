@@ -1,5 +1,7 @@
 #include "platform/foundation/NSThread.h"
 
+#include "platform/foundation/NSPort.h"
+
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/ScopedAlternateSignalStack.h"
 
@@ -89,7 +91,8 @@ std::shared_ptr<NSThread> NSThread::startServiceThread(const std::string& name) 
             running = true;
             ready.notify_all();
         }
-        // The loop never runs out of work to wait for: it serves the whole process.
+        // The port keeps the loop running for good: it serves the whole process.
+        loop->addPort(NSPort::port(), NSDefaultRunLoopMode);
         for (;;) loop->run();
     });
     thread->setName(name);

@@ -20,6 +20,7 @@ enum : long {
     NSURLErrorCannotParseResponse = -1017,
     NSURLErrorRequestBodyStreamExhausted = -1021,
     NSURLErrorFileDoesNotExist = -1100,
+    NSURLErrorDataLengthExceedsMaximum = -1103,
     NSURLErrorSecureConnectionFailed = -1200,
     NSURLErrorServerCertificateHasBadDate = -1201,
     NSURLErrorServerCertificateUntrusted = -1202,

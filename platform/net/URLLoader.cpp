@@ -1,5 +1,6 @@
 #include "platform/net/URLLoader.h"
 
+#include "platform/foundation/NSPort.h"
 #include "platform/net/URLTransferCurl.h"
 
 #include <sys/timerfd.h>
@@ -38,6 +39,7 @@ URLLoader::~URLLoader() = default;
 
 void URLLoader::setUp(const std::shared_ptr<NSRunLoop>& loop) {
     runLoop_ = loop;
+    port_ = NSPort::port();
     multi_ = std::make_unique<Multi>();
     multi_->handle = curl_multi_init();
     curl_multi_setopt(multi_->handle, CURLMOPT_SOCKETFUNCTION, &URLLoader::socketCallback);
@@ -50,7 +52,7 @@ void URLLoader::setUp(const std::shared_ptr<NSRunLoop>& loop) {
         std::uint64_t expirations;
         [[maybe_unused]] auto n = ::read(self->timerFd_, &expirations, sizeof expirations);
         self->drive(CURL_SOCKET_TIMEOUT, 0);
-    });
+    }, false);
 }
 
 int URLLoader::socketCallback(void*, int socket, int what, void* userp, void*) {
@@ -74,7 +76,7 @@ int URLLoader::socketCallback(void*, int socket, int what, void* userp, void*) {
             if (ready & NSRunLoop::Readable) flags |= CURL_CSELECT_IN;
             if (ready & NSRunLoop::Writable) flags |= CURL_CSELECT_OUT;
             self->drive(fd, flags);
-        });
+        }, false);
     }
     return 0;
 }
@@ -121,6 +123,7 @@ void URLLoader::collect() {
         if (it == multi_->active.end()) continue;
         auto transfer = it->second;
         multi_->active.erase(it);
+        keepLoopRunningWhileActive();
         curl_multi_remove_handle(multi_->handle, easy);
         transfer->deliverPending();
         ++depth_;
@@ -136,11 +139,18 @@ void URLLoader::collect() {
 
 void URLLoader::add(const std::shared_ptr<URLTransfer>& transfer) {
     multi_->active[transfer->curl_->easy] = transfer;
+    keepLoopRunningWhileActive();
     curl_multi_add_handle(multi_->handle, transfer->curl_->easy);
+}
+
+void URLLoader::keepLoopRunningWhileActive() {
+    if (multi_->active.empty()) runLoop_->removePort(port_, NSDefaultRunLoopMode);
+    else runLoop_->addPort(port_, NSDefaultRunLoopMode);
 }
 
 void URLLoader::remove(const std::shared_ptr<URLTransfer>& transfer) {
     if (multi_->active.erase(transfer->curl_->easy) == 0) return;
+    keepLoopRunningWhileActive();
     if (depth_ > 0) {
         retired_.push_back(transfer);
     } else {

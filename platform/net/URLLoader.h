@@ -3,7 +3,8 @@
 // of that run loop, so every transfer callback (and so every delegate call of a connection or a
 // session task on it) runs on the run loop's thread, and a client that takes its time slows its
 // transfer down instead of letting data pile up in memory. Transfers on one loader share its
-// connections (keep-alive).
+// connections (keep-alive). While a transfer runs, the loader keeps its run loop running (as a
+// scheduled connection does); its idle sockets and timer alone do not.
 
 #include "platform/foundation/NSRunLoop.h"
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class NSPort;
 class URLTransfer;
 
 class URLLoader : public std::enable_shared_from_this<URLLoader> {
@@ -35,6 +37,7 @@ private:
     // A transfer holding body bytes to deliver once curl returns.
     void needsFlush(const std::shared_ptr<URLTransfer>& transfer) { unflushed_.push_back(transfer); }
     bool insideCurl() const { return depth_ > 0; }
+    void keepLoopRunningWhileActive();
 
     void drive(int socket, int flags);
     void flush();
@@ -45,6 +48,7 @@ private:
 
     std::unique_ptr<Multi> multi_;
     std::shared_ptr<NSRunLoop> runLoop_;
+    std::shared_ptr<NSPort> port_;
     int timerFd_ = -1;
     NSRunLoop::SourceId timerSource_ = 0;
     std::map<int, NSRunLoop::SourceId> sockets_;

@@ -4,6 +4,7 @@
 // the tests change it.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 enum UIDeviceBatteryState : long {
@@ -23,6 +24,20 @@ enum UIDeviceOrientation : long {
     UIDeviceOrientationFaceDown = 6,
 };
 
+// The accounts the device is signed in to, which decide what its compose sheets can do.
+struct DeviceAccounts {
+    bool mail = true;
+    bool sms = true;
+    bool facebook = true;
+    bool twitter = true;
+
+    // "mail,sms,facebook,twitter" (any of them, in any order) or "none"; nullopt with the
+    // reason in `error` for anything else.
+    static std::optional<DeviceAccounts> parse(const std::string& list, std::string& error);
+    // The list in that form ("none" when empty).
+    std::string description() const;
+};
+
 struct DeviceProfile {
     std::string model = "iPhone";          // "iPhone" or "iPad"
     std::string name = "Tandrel Device";
@@ -34,6 +49,7 @@ struct DeviceProfile {
     float batteryLevel = 1.0f;             // 0..1, -1 when unknown
     UIDeviceBatteryState batteryState = UIDeviceBatteryStateFull;
     UIDeviceOrientation orientation = UIDeviceOrientationPortrait;
+    DeviceAccounts accounts;
 
     // A copy of the current profile.
     static DeviceProfile current();

@@ -1,7 +1,9 @@
-// The display: a layer and the layers of its view's subviews painted into a context.
+// The display: a layer and its sublayers painted into a context. A 3D transform is drawn by its
+// 2D part, so a page turned to 90 degrees about y shows as a line, as it would face-on.
 
 #include "platform/uikit/CALayer.h"
 
+#include "platform/uikit/CAShapeLayer.h"
 #include "platform/uikit/UIView.h"
 
 #include <algorithm>
@@ -15,18 +17,44 @@ CGPathRef roundedBounds(const CGRect& bounds, CGFloat radius) {
     return path;
 }
 
-void paintLayer(CALayer& layer, CGContext& c);
-
-// A subview's layer, the context in its superview's coordinates.
-void paintSublayer(CALayer& layer, CGContext& c) {
+// From a sublayer's coordinates into its superlayer's (the superlayer's sublayer transform included).
+void enterSublayer(const CALayer& parent, const CALayer& layer, CGContext& c) {
+    if (!CATransform3DIsIdentity(parent.sublayerTransform())) {
+        auto pb = parent.bounds();
+        auto pa = parent.anchorPoint();
+        CGFloat cx = pb.origin.x + pb.size.width * pa.x, cy = pb.origin.y + pb.size.height * pa.y;
+        c.translateCTM(cx, cy);
+        c.concatCTM(CATransform3DGetAffineTransform(parent.sublayerTransform()));
+        c.translateCTM(-cx, -cy);
+    }
     auto b = layer.bounds();
     auto anchor = layer.anchorPoint();
-    c.saveGState();
     c.translateCTM(layer.position().x, layer.position().y);
     c.concatCTM(layer.affineTransform());
     c.translateCTM(-b.origin.x - b.size.width * anchor.x, -b.origin.y - b.size.height * anchor.y);
+}
+
+void paintLayer(CALayer& layer, CGContext& c);
+
+void paintSublayer(const CALayer& parent, CALayer& layer, CGContext& c) {
+    c.saveGState();
+    enterSublayer(parent, layer, c);
     paintLayer(layer, c);
     c.restoreGState();
+}
+
+// A mask clips by its shape's path, or else by its frame.
+void clipToMask(const CALayer& layer, CALayer& mask, CGContext& c) {
+    c.saveGState();
+    enterSublayer(layer, mask, c);
+    auto shape = dynamic_cast<CAShapeLayer*>(&mask);
+    auto path = shape && shape->path() ? shape->path() : roundedBounds(mask.bounds(), 0);
+    auto ctm = c.getCTM();
+    c.restoreGState();
+    auto inLayer = path->copy();
+    inLayer->applyTransform(CGAffineTransformConcat(ctm, CGAffineTransformInvert(c.getCTM())));
+    c.addPath(*inLayer);
+    c.clip();
 }
 
 void paintShadowSource(CALayer& layer, CGContext& c) {
@@ -46,37 +74,22 @@ void paintShadowSource(CALayer& layer, CGContext& c) {
 void paintContent(CALayer& layer, CGContext& c, const UIView* view) {
     auto b = layer.bounds();
     if (layer.contents()) return c.drawImage(b, *layer.contents());
+    if (!view) return layer.drawInContext(c);
     if (!layer.display(c.scale())) return;
     auto image = layer.backingImage();
     CGFloat scale = std::max(layer.contentsScale(), c.scale());
     CGSize drawn{image->width() / scale, image->height() / scale};
-    c.drawImage(UIViewContentModeRect(view ? view->contentMode() : UIViewContentModeScaleToFill, drawn, b), *image);
+    c.drawImage(UIViewContentModeRect(view->contentMode(), drawn, b), *image);
 }
 
-// The layer in its own coordinates: background, clipping, shadow, drawing, border, subviews.
-void paintLayer(CALayer& layer, CGContext& c) {
-    UIView* view = layer.view();
-    CGFloat alpha = view ? view->alpha() : 1;
-    if ((view && view->isHidden()) || alpha <= 0) return;
+void paintLook(CALayer& layer, CGContext& c, CGFloat radius) {
     auto b = layer.bounds();
-    CGFloat radius = std::max(0.0, layer.cornerRadius());
-    c.saveGState();
-    if (alpha < 1) {
-        c.setAlpha(alpha);
-        c.beginTransparencyLayer();
-    }
-    if (layer.masksToBounds() || (view && view->clipsToBounds())) {
-        c.addPath(*roundedBounds(b, radius));
-        c.clip();
-    }
-    bool shadow = layer.shadowOpacity() > 0 && layer.shadowColor();
-    if (shadow) paintShadowSource(layer, c);
-    if (auto background = view ? view->backgroundColor() : nullptr; background && background->alpha() > 0) {
+    if (auto background = layer.backgroundColor(); background && background->alpha() > 0) {
         setFill(c, *background);
         c.addPath(*roundedBounds(b, radius));
         c.fillPath();
     }
-    paintContent(layer, c, view);
+    paintContent(layer, c, layer.view());
     if (layer.borderWidth() > 0 && layer.borderColor()) {
         const auto& color = *layer.borderColor();
         CGFloat w = layer.borderWidth();
@@ -85,10 +98,31 @@ void paintLayer(CALayer& layer, CGContext& c) {
         c.addPath(*roundedBounds(CGRectInset(b, w / 2, w / 2), std::max(0.0, radius - w / 2)));
         c.strokePath();
     }
-    if (view) {
-        auto children = view->subviews();
-        for (auto& child : children) paintSublayer(*child->layer(), c);
+}
+
+// The layer in its own coordinates: clipping, shadow, background, content, border, sublayers.
+void paintLayer(CALayer& layer, CGContext& c) {
+    UIView* view = layer.view();
+    CGFloat alpha = layer.opacity();
+    if (layer.isHidden() || alpha <= 0) return;
+    auto b = layer.bounds();
+    CGFloat radius = std::max(0.0, layer.cornerRadius());
+    c.saveGState();
+    if (alpha < 1) {
+        c.setAlpha(alpha);
+        c.beginTransparencyLayer();
     }
+    if (auto mask = layer.mask()) clipToMask(layer, *mask, c);
+    if (layer.masksToBounds() || (view && view->clipsToBounds())) {
+        c.addPath(*roundedBounds(b, radius));
+        c.clip();
+    }
+    bool own = layer.paintsOwnLook();
+    bool shadow = own && layer.shadowOpacity() > 0 && layer.shadowColor();
+    if (shadow) paintShadowSource(layer, c);
+    if (own) paintLook(layer, c, radius);
+    auto children = layer.sublayers();
+    for (auto& child : children) paintSublayer(layer, *child, c);
     if (shadow && !layer.shadowPath()) c.endTransparencyLayer();
     if (alpha < 1) c.endTransparencyLayer();
     c.restoreGState();

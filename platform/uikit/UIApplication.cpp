@@ -53,10 +53,51 @@ std::shared_ptr<UIApplicationDelegate> UIApplication::makeDelegate(const std::st
 }
 
 void UIApplication::setKeyWindow(const std::shared_ptr<UIWindow>& window) {
+    auto old = keyWindow_.lock();
     keyWindow_ = window;
+    if (old != window) {
+        if (old) old->resignKeyWindow();
+        if (window) window->becomeKeyWindow();
+    }
+    windowDidBecomeVisible(window);
+}
+
+void UIApplication::windowDidBecomeVisible(const std::shared_ptr<UIWindow>& window) {
+    if (!window || window == alertWindow_) return;
+    windows_.erase(std::remove_if(windows_.begin(), windows_.end(), [](auto& w) { return w.expired(); }), windows_.end());
     for (auto& w : windows_)
         if (w.lock() == window) return;
     windows_.push_back(window);
+}
+
+namespace {
+bool onScreen(const UIWindow& w) { return w.isVisible() && !w.isHidden(); }
+} // namespace
+
+std::shared_ptr<UIWindow> UIApplication::appWindow() const {
+    for (auto& w : windows())
+        if (onScreen(*w)) return w;
+    return keyWindowUnderAlerts();
+}
+
+std::vector<std::shared_ptr<UIWindow>> UIApplication::windowsInFrontOf(const std::shared_ptr<UIWindow>& window) const {
+    auto all = windows();
+    auto self = std::find(all.begin(), all.end(), window);
+    std::vector<std::pair<std::size_t, std::shared_ptr<UIWindow>>> front;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        auto& w = all[i];
+        if (w == window || !onScreen(*w)) continue;
+        bool later = self == all.end() || i > static_cast<std::size_t>(self - all.begin());
+        CGFloat level = window ? window->windowLevel() : UIWindowLevelNormal;
+        if (w->windowLevel() > level || (w->windowLevel() == level && later)) front.emplace_back(i, w);
+    }
+    std::stable_sort(front.begin(), front.end(), [](auto& a, auto& b) {
+        if (a.second->windowLevel() != b.second->windowLevel()) return a.second->windowLevel() > b.second->windowLevel();
+        return a.first > b.first;
+    });
+    std::vector<std::shared_ptr<UIWindow>> out;
+    for (auto& [i, w] : front) out.push_back(w);
+    return out;
 }
 
 std::shared_ptr<UIWindow> UIApplication::keyWindowUnderAlerts() const {

@@ -136,8 +136,17 @@ public:
     void setKeyWindow(const std::shared_ptr<UIWindow>& window);
     // The key window, or while the alert window is key, the window under it: the app's screen.
     std::shared_ptr<UIWindow> keyWindowUnderAlerts() const;
-    // The app's windows; the system's alert window is not among them.
+    // The app's windows, in the order they were first shown or made key; the system's alert
+    // window is not among them. A window the app releases leaves the list (and the screen).
     std::vector<std::shared_ptr<UIWindow>> windows() const;
+    // A window shown (made visible or unhidden) joins the list.
+    void windowDidBecomeVisible(const std::shared_ptr<UIWindow>& window);
+    // The app's own window: the first of its windows still on screen (else the key window under
+    // the alerts). The screen text describes it; windows in front of it are outlined.
+    std::shared_ptr<UIWindow> appWindow() const;
+    // The windows on screen in front of the given one, the front-most first: a higher level, or
+    // the same level shown later.
+    std::vector<std::shared_ptr<UIWindow>> windowsInFrontOf(const std::shared_ptr<UIWindow>& window) const;
 
     bool applicationSupportsShakeToEdit() const { return shakeToEdit_; }
     void setApplicationSupportsShakeToEdit(bool supports) { shakeToEdit_ = supports; }

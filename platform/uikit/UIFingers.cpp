@@ -22,6 +22,14 @@ UIFingers::~UIFingers() {
     if (down && window_) cancel();
 }
 
+// A screen frame passes between two steps: views laid out anew meanwhile are, before the next.
+void UIFingers::deliver() {
+    event_->setTouches(touches_, time_);
+    if (!window_) return;
+    window_->layoutIfNeeded();
+    window_->sendEvent(event_);
+}
+
 void UIFingers::send(UITouchPhase phase, const std::vector<CGPoint>& points) {
     time_ += kStep;
     for (std::size_t i = 0; i < touches_.size(); ++i) {
@@ -30,8 +38,7 @@ void UIFingers::send(UITouchPhase phase, const std::vector<CGPoint>& points) {
         CGPoint p = i < points.size() ? points[i] : t->locationInView(nullptr);
         t->moveTo(p, phase, time_);
     }
-    event_->setTouches(touches_, time_);
-    if (window_) window_->sendEvent(event_);
+    deliver();
 }
 
 void UIFingers::down(const std::vector<CGPoint>& points, long tapCount) {
@@ -45,8 +52,7 @@ void UIFingers::down(const std::vector<CGPoint>& points, long tapCount) {
         t->setTapCount(tapCount);
         touches_.push_back(t);
     }
-    event_->setTouches(touches_, time_);
-    if (window_) window_->sendEvent(event_);
+    deliver();
 }
 
 void UIFingers::move(const std::vector<CGPoint>& points) { send(UITouchPhaseMoved, points); }

@@ -41,6 +41,7 @@ public:
 
 private:
     void send(UITouchPhase phase, const std::vector<CGPoint>& points);
+    void deliver();
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UIEvent> event_;

@@ -1,5 +1,6 @@
 #include "platform/uikit/UIScreenDescription.h"
 
+#include "platform/uikit/CATextLayer.h"
 #include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
@@ -89,16 +90,82 @@ std::shared_ptr<UIViewController> UIScreenDescription::embeddedController(const 
 
 void UIScreenDescription::addPlace(const std::shared_ptr<UIView>& view) {
     auto mention = view->screenMention();
-    if (mention && !mention->text.empty()) places_.push_back({mention->text, view, layers_.size() - 1});
-    if (!view->accessibilityLabel().empty()) places_.push_back({view->accessibilityLabel(), view, layers_.size() - 1});
+    if (mention && !mention->text.empty()) places_.push_back({mention->text, view, layers_.size() - 1, {}});
+    if (!view->accessibilityLabel().empty()) places_.push_back({view->accessibilityLabel(), view, layers_.size() - 1, {}});
+}
+
+const UIScreenDescription::Place* UIScreenDescription::findPlace(const std::string& text) const {
+    for (std::size_t layer = layers_.size(); layer-- > 0;)
+        for (auto& p : places_)
+            if (p.layer == layer && p.name == text && !p.view.expired()) return &p;
+    return nullptr;
 }
 
 std::shared_ptr<UIView> UIScreenDescription::place(const std::string& text) const {
-    for (std::size_t layer = layers_.size(); layer-- > 0;)
-        for (auto& p : places_)
-            if (p.layer == layer && p.name == text)
-                if (auto view = p.view.lock()) return view;
-    return nullptr;
+    auto p = findPlace(text);
+    return p ? p->view.lock() : nullptr;
+}
+
+namespace {
+// A point of a layer in screen points: through the layer tree to its root (a window's layer).
+CGPoint screenPointOf(const CALayer& layer, CGPoint p) {
+    auto inRoot = layer.convertPointToLayer(p, nullptr);
+    auto root = &layer;
+    while (auto parent = root->superlayer()) root = parent.get();
+    if (auto window = root->view()) {
+        auto f = window->frame();
+        return {inRoot.x + f.origin.x, inRoot.y + f.origin.y};
+    }
+    return inRoot;
+}
+
+CGPoint centreOf(const CALayer& layer) {
+    auto b = layer.bounds();
+    return screenPointOf(layer, {b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2});
+}
+} // namespace
+
+std::optional<CGPoint> UIScreenDescription::placePoint(const std::string& text) const {
+    auto p = findPlace(text);
+    if (!p) return std::nullopt;
+    if (auto drawn = p->drawn.lock()) return centreOf(*drawn);
+    auto view = p->view.lock();
+    return centreOf(*view->layer());
+}
+
+void UIScreenDescription::describeLayers(const std::shared_ptr<CALayer>& layer, std::size_t depth, bool outline) {
+    auto children = layer->sublayers();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        auto& child = *it;
+        if (child->view() || child->isHidden() || child->opacity() < kInvisibleAlpha) continue;
+        auto name = child->screenName();
+        auto host = layer;
+        while (host && !host->view()) host = host->superlayer();
+        if (!name.empty() && host) {
+            auto view = host->view()->self<UIView>();
+            if (outline) {
+                if (!outlined_) addLine("views:");
+                outlined_ = true;
+                auto textLayer = dynamic_cast<CATextLayer*>(child.get());
+                bool text = textLayer && !textLayer->string().empty();
+                addLine(std::string(2 * (depth + 1), ' ') + UIScreenMention{name, false, text}.bracketed());
+            }
+            places_.push_back({name, view, layers_.size() - 1, child});
+            std::weak_ptr<CALayer> weak = child;
+            addTappable(name, [weak](UIScreenReply& reply) {
+                auto drawn = weak.lock();
+                if (!drawn) return reply.refuse("it is gone");
+                auto root = drawn;
+                while (auto parent = root->superlayer()) root = parent;
+                auto window = root->view() ? std::dynamic_pointer_cast<UIWindow>(root->view()->self<UIView>()) : nullptr;
+                if (!window) return reply.refuse("it is not on screen");
+                auto p = centreOf(*drawn);
+                auto f = window->frame();
+                return touchAt(window, {p.x - f.origin.x, p.y - f.origin.y}, reply);
+            });
+        }
+        describeLayers(child, name.empty() ? depth : depth + 1, outline);
+    }
 }
 
 void UIScreenDescription::addPictureTarget(const std::shared_ptr<UIView>& view) {
@@ -123,6 +190,7 @@ void UIScreenDescription::outlineView(const std::shared_ptr<UIView>& view, std::
         addLine(std::string(2 * (depth + 1), ' ') + mention->bracketed());
         ++depth;
     }
+    describeLayers(view->layer(), depth, true);
     auto subviews = view->subviews();
     for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) outlineView(*it, depth);
 }
@@ -141,6 +209,7 @@ void UIScreenDescription::describeView(const std::shared_ptr<UIView>& view) {
     if (owner && !std::count(describing_.begin(), describing_.end(), owner.get())) return describeViewController(owner);
     view->describeToScreen(*this);
     addPictureTarget(view);
+    describeLayers(view->layer(), 0, false);
     auto subviews = view->subviews();
     for (auto it = subviews.rbegin(); it != subviews.rend(); ++it) describeView(*it);
 }

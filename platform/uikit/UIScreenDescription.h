@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+class CALayer;
 class UIView;
 class UIViewController;
 class UIWindow;
@@ -84,6 +85,9 @@ public:
     // Where a thing the screen shows by that text, title or image name (its screenMention) lies:
     // its view, front-most layer first, or nil.
     std::shared_ptr<UIView> place(const std::string& text) const;
+    // The centre, in screen points, of what shows that text: a view's, or a named or text layer's
+    // (layers inside views are outlined and tappable by their names too).
+    std::optional<CGPoint> placePoint(const std::string& text) const;
 
     // Acting on what was described: the first target of the front-most layer.
     bool tap(const std::string& text, UIScreenReply& reply) const;
@@ -135,8 +139,12 @@ private:
         std::string name;
         std::weak_ptr<UIView> view;
         std::size_t layer;
+        std::weak_ptr<CALayer> drawn;
     };
     void addPlace(const std::shared_ptr<UIView>& view);
+    // The named and text layers drawn inside a view (outside its subviews), front-most first.
+    void describeLayers(const std::shared_ptr<CALayer>& layer, std::size_t depth, bool outline);
+    const Place* findPlace(const std::string& text) const;
 
     std::vector<const UIViewController*> describing_;
     std::vector<Place> places_;

@@ -10,6 +10,37 @@ CGRect UITabBar::frameForItemAtIndex(std::size_t index) const {
     return CGRectMake(width * static_cast<CGFloat>(index), 0, width, bounds().size.height);
 }
 
+void UITabBar::setItems(std::vector<std::shared_ptr<UITabBarItem>> items) {
+    for (auto& v : itemViews_) v->removeFromSuperview();
+    itemViews_.clear();
+    items_ = std::move(items);
+    for (auto& item : items_) {
+        auto view = std::make_shared<UIView>();
+        view->setUserInteractionEnabled(false);
+        addSubview(view);
+        itemViews_.push_back(view);
+        item->setView(view, std::static_pointer_cast<UITabBar>(self<UIView>()));
+    }
+    placeItemViews();
+}
+
+// Observers hear every set, the same item again included, as with the device's automatic
+// notifications.
+void UITabBar::setSelectedItem(std::shared_ptr<UITabBarItem> item) {
+    willChangeValueForKey("selectedItem");
+    selectedItem_ = std::move(item);
+    didChangeValueForKey("selectedItem");
+}
+
+void UITabBar::placeItemViews() {
+    for (std::size_t i = 0; i < itemViews_.size(); ++i) itemViews_[i]->setFrame(frameForItemAtIndex(i));
+}
+
+void UITabBar::layoutSubviews() {
+    placeItemViews();
+    UIView::layoutSubviews();
+}
+
 void UITabBar::drawRect(const CGRect&) {
     auto c = UIGraphicsGetCurrentContext();
     if (!c) return;

@@ -1,5 +1,7 @@
 #include "platform/uikit/UITabBarItem.h"
 
+#include "platform/uikit/UITabBar.h"
+
 std::shared_ptr<UITabBarItem> UITabBarItem::initWithTitleImageTag(const std::string& title, UIImagePtr image, long tag) {
     auto item = std::make_shared<UITabBarItem>();
     item->setTitle(title);
@@ -17,4 +19,14 @@ UITextAttributes UITabBarItem::effectiveTitleTextAttributesForState(unsigned lon
     auto own = titleTextAttributesForState(state);
     auto proxy = appearance()->titleTextAttributesForState(state);
     return {own.textColor ? own.textColor : proxy.textColor, own.font ? own.font : proxy.font};
+}
+
+std::shared_ptr<UIView> UITabBarItem::view() const {
+    if (auto bar = bar_.lock()) bar->placeItemViews();
+    return view_.lock();
+}
+
+void UITabBarItem::setView(const std::shared_ptr<UIView>& view, const std::shared_ptr<UITabBar>& bar) {
+    view_ = view;
+    bar_ = bar;
 }

@@ -4,6 +4,9 @@
 
 #include "platform/uikit/UIBarItem.h"
 
+class UITabBar;
+class UIView;
+
 class UITabBarItem : public UIBarItem {
 public:
     UITabBarItem() = default;
@@ -15,10 +18,17 @@ public:
     const std::string& badgeValue() const { return badgeValue_; }
     void setBadgeValue(std::string value) { badgeValue_ = std::move(value); }
 
+    // The item's view in the bar that shows it (key "view"), placed on the bar's current width;
+    // nil until the item is in a bar.
+    std::shared_ptr<UIView> view() const;
+    void setView(const std::shared_ptr<UIView>& view, const std::shared_ptr<UITabBar>& bar);
+
     // The item's own attributes for the state, else the appearance proxy's.
     UITextAttributes effectiveTitleTextAttributesForState(unsigned long state) const;
 
 private:
     UIImagePtr selectedImage_;
     std::string badgeValue_;
+    std::weak_ptr<UIView> view_;
+    std::weak_ptr<UITabBar> bar_;
 };

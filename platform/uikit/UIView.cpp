@@ -5,15 +5,9 @@
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
-#include <mutex>
 
-namespace {
-std::mutex animationLock;
-std::vector<UIViewAnimationRecord>& animationRecords() {
-    static std::vector<UIViewAnimationRecord> records;
-    return records;
-}
-} // namespace
+// Block animations (UIViewAnimations.cpp) learn which properties of which views a block changed.
+void UIViewAnimationNoteChange(const UIView* view, const char* property);
 
 UIView::UIView() : UIView(CGRectZero) {}
 
@@ -28,13 +22,93 @@ CGRect UIView::frame() const { return layer_->frame(); }
 
 void UIView::setFrame(const CGRect& frame) {
     auto before = layer_->bounds().size;
+    UIViewAnimationNoteChange(this, "frame");
     layer_->setFrame(frame);
-    if (layer_->bounds().size != before) needsLayout_ = true;
+    boundsSizeChanged(before);
 }
 
 void UIView::setBounds(const CGRect& bounds) {
-    if (bounds.size != layer_->bounds().size) needsLayout_ = true;
+    auto before = layer_->bounds().size;
+    UIViewAnimationNoteChange(this, "bounds");
     layer_->setBounds(bounds);
+    boundsSizeChanged(before);
+}
+
+void UIView::setCenter(CGPoint center) {
+    UIViewAnimationNoteChange(this, "frame");
+    layer_->setPosition(center);
+}
+
+void UIView::setTransform(const CGAffineTransform& transform) {
+    UIViewAnimationNoteChange(this, "transform");
+    layer_->setAffineTransform(transform);
+}
+
+void UIView::setAlpha(CGFloat alpha) {
+    UIViewAnimationNoteChange(this, "alpha");
+    alpha_ = alpha;
+    layer_->setOpacity(static_cast<float>(alpha));
+}
+
+void UIView::setHidden(bool hidden) {
+    hidden_ = hidden;
+    layer_->setHidden(hidden);
+    if (auto window = dynamic_cast<UIWindow*>(this); window && !hidden) window->didUnhide();
+}
+
+void UIView::setBackgroundColor(UIColorPtr color) {
+    UIViewAnimationNoteChange(this, "backgroundColor");
+    backgroundColor_ = color;
+    layer_->setBackgroundColor(std::move(color));
+}
+
+void UIView::boundsSizeChanged(CGSize before) {
+    auto after = layer_->bounds().size;
+    if (after == before) return;
+    needsLayout_ = true;
+    if (!autoresizesSubviews_) return;
+    auto children = subviews_;
+    for (auto& child : children) child->autoresize(before, after);
+}
+
+namespace {
+// Shares a change of the superview's length among the flexible parts, each by its current length
+// (evenly when they are all empty).
+void share(CGFloat delta, bool flexLead, bool flexSize, bool flexTrail, CGFloat& lead, CGFloat& size, CGFloat trail) {
+    int count = flexLead + flexSize + flexTrail;
+    if (count == 0 || delta == 0) return;
+    CGFloat total = (flexLead ? lead : 0) + (flexSize ? size : 0) + (flexTrail ? trail : 0);
+    auto part = [&](bool flexible, CGFloat length) {
+        if (!flexible) return 0.0;
+        return total > 0 ? delta * length / total : delta / count;
+    };
+    CGFloat dLead = part(flexLead, lead), dSize = part(flexSize, size);
+    lead += dLead;
+    size += dSize;
+}
+} // namespace
+
+void UIView::autoresize(CGSize superBefore, CGSize superAfter) {
+    auto m = autoresizingMask_;
+    if (m == UIViewAutoresizingNone) return;
+    auto f = frame();
+    CGFloat right = superBefore.width - f.origin.x - f.size.width;
+    CGFloat bottom = superBefore.height - f.origin.y - f.size.height;
+    share(superAfter.width - superBefore.width, m & UIViewAutoresizingFlexibleLeftMargin, m & UIViewAutoresizingFlexibleWidth,
+          m & UIViewAutoresizingFlexibleRightMargin, f.origin.x, f.size.width, right);
+    share(superAfter.height - superBefore.height, m & UIViewAutoresizingFlexibleTopMargin,
+          m & UIViewAutoresizingFlexibleHeight, m & UIViewAutoresizingFlexibleBottomMargin, f.origin.y, f.size.height, bottom);
+    if (f == frame()) return;
+    // Under a transform only the size of the bounds and the centre follow.
+    if (CGAffineTransformIsIdentity(transform())) return setFrame(f);
+    auto b = bounds();
+    auto old = frame();
+    b.size.width += f.size.width - old.size.width;
+    b.size.height += f.size.height - old.size.height;
+    setBounds(b);
+    auto c = center();
+    setCenter({c.x + f.origin.x - old.origin.x + (f.size.width - old.size.width) / 2,
+               c.y + f.origin.y - old.origin.y + (f.size.height - old.size.height) / 2});
 }
 
 std::shared_ptr<UIWindow> UIView::window() const {
@@ -61,6 +135,7 @@ void UIView::insertSubviewAtIndex(const UIViewPtr& view, std::size_t index) {
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
     view->superview_ = self<UIView>();
+    placeLayerOf(view);
     view->needsLayout_ = true;
     view->didMoveToSuperview();
     view->childrenMovedToWindow();
@@ -95,6 +170,7 @@ void UIView::removeFromSuperview() {
     willMoveToSuperview(nullptr);
     auto& siblings = parent->subviews_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), keep), siblings.end());
+    layer_->removeFromSuperlayer();
     superview_.reset();
     didMoveToSuperview();
     childrenMovedToWindow();
@@ -104,12 +180,22 @@ void UIView::bringSubviewToFront(const UIViewPtr& view) {
     auto it = std::find(subviews_.begin(), subviews_.end(), view);
     if (it == subviews_.end()) return;
     std::rotate(it, it + 1, subviews_.end());
+    placeLayerOf(view);
 }
 
 void UIView::sendSubviewToBack(const UIViewPtr& view) {
     auto it = std::find(subviews_.begin(), subviews_.end(), view);
     if (it == subviews_.end()) return;
     std::rotate(subviews_.begin(), it, it + 1);
+    placeLayerOf(view);
+}
+
+void UIView::placeLayerOf(const UIViewPtr& view) {
+    auto it = std::find(subviews_.begin(), subviews_.end(), view);
+    if (it == subviews_.end()) return;
+    if (it + 1 != subviews_.end()) layer_->insertSublayerBelow(view->layer(), (*(it + 1))->layer());
+    else if (it != subviews_.begin()) layer_->insertSublayerAbove(view->layer(), (*(it - 1))->layer());
+    else layer_->addSublayer(view->layer());
 }
 
 bool UIView::isDescendantOfView(const UIView* view) const {
@@ -236,47 +322,6 @@ void UIView::sizeToFit() {
 std::shared_ptr<UIResponder> UIView::nextResponder() const {
     if (auto controller = controller_.lock()) return controller;
     return superview_.lock();
-}
-
-void UIView::animateWithDuration(double duration, const Animations& animations) {
-    animateWithDuration(duration, 0, 0, animations, nullptr);
-}
-
-void UIView::animateWithDuration(double duration, const Animations& animations, Completion completion) {
-    animateWithDuration(duration, 0, 0, animations, completion);
-}
-
-namespace {
-void runAnimation(const UIViewAnimationRecord& record, const UIView::Animations& animations, const UIView::Completion& completion) {
-    {
-        std::lock_guard<std::mutex> guard(animationLock);
-        animationRecords().push_back(record);
-    }
-    if (animations) animations();
-    if (completion)
-        NSRunLoop::mainRunLoop()->performAfterDelay(record.delay + record.duration, [completion] { completion(true); });
-}
-} // namespace
-
-void UIView::animateWithDuration(double duration, double delay, unsigned long options, const Animations& animations,
-                                 Completion completion) {
-    runAnimation({duration, delay, options, static_cast<bool>(completion)}, animations, completion);
-}
-
-void UIView::animateWithDuration(double duration, double delay, double springDamping, double initialSpringVelocity,
-                                 unsigned long options, const Animations& animations, Completion completion) {
-    runAnimation({duration, delay, options, static_cast<bool>(completion), true, springDamping, initialSpringVelocity},
-                 animations, completion);
-}
-
-std::vector<UIViewAnimationRecord> UIView::recordedAnimations() {
-    std::lock_guard<std::mutex> guard(animationLock);
-    return animationRecords();
-}
-
-void UIView::clearRecordedAnimations() {
-    std::lock_guard<std::mutex> guard(animationLock);
-    animationRecords().clear();
 }
 
 void UIView::describeToScreen(UIScreenDescription& screen) {

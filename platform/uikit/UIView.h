@@ -42,6 +42,17 @@ struct UIViewAnimationRecord {
     double initialSpringVelocity = 0;
 };
 
+// Which of a view's margins and sizes follow its superview's size changes.
+enum UIViewAutoresizing : unsigned long {
+    UIViewAutoresizingNone = 0,
+    UIViewAutoresizingFlexibleLeftMargin = 1 << 0,
+    UIViewAutoresizingFlexibleWidth = 1 << 1,
+    UIViewAutoresizingFlexibleRightMargin = 1 << 2,
+    UIViewAutoresizingFlexibleTopMargin = 1 << 3,
+    UIViewAutoresizingFlexibleHeight = 1 << 4,
+    UIViewAutoresizingFlexibleBottomMargin = 1 << 5,
+};
+
 enum UIViewContentMode : long {
     UIViewContentModeScaleToFill = 0,
     UIViewContentModeScaleAspectFit = 1,
@@ -79,17 +90,22 @@ public:
     CGRect bounds() const { return layer_->bounds(); }
     void setBounds(const CGRect& bounds);
     CGPoint center() const { return layer_->position(); }
-    void setCenter(CGPoint center) { layer_->setPosition(center); }
+    void setCenter(CGPoint center);
     CGAffineTransform transform() const { return layer_->affineTransform(); }
-    void setTransform(const CGAffineTransform& transform) { layer_->setAffineTransform(transform); }
+    void setTransform(const CGAffineTransform& transform);
+    // A size change of the bounds moves and resizes the subviews by their masks when set (the default).
+    unsigned long autoresizingMask() const { return autoresizingMask_; }
+    void setAutoresizingMask(unsigned long mask) { autoresizingMask_ = mask; }
+    bool autoresizesSubviews() const { return autoresizesSubviews_; }
+    void setAutoresizesSubviews(bool autoresizes) { autoresizesSubviews_ = autoresizes; }
 
-    // Look.
+    // Look; alpha, hidden and background are the layer's opacity, hidden and background too.
     CGFloat alpha() const { return alpha_; }
-    void setAlpha(CGFloat alpha) { alpha_ = alpha; }
+    void setAlpha(CGFloat alpha);
     bool isHidden() const { return hidden_; }
-    void setHidden(bool hidden) { hidden_ = hidden; }
+    void setHidden(bool hidden);
     UIColorPtr backgroundColor() const { return backgroundColor_; }
-    void setBackgroundColor(UIColorPtr color) { backgroundColor_ = std::move(color); }
+    void setBackgroundColor(UIColorPtr color);
     bool clipsToBounds() const { return clipsToBounds_; }
     void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
@@ -176,7 +192,11 @@ public:
     virtual TapOutcome tapWithEvent(const std::shared_ptr<UIEvent>& event, UIScreenReply& reply);
 
     // Block animations: the model values change at once; the completion runs on the main run
-    // loop once delay plus duration have passed on the platform clock.
+    // loop once delay plus duration have passed on the platform clock. Inside the block,
+    // setAnimationDelay sets the block's delay. A block whose changes of a view's frame, bounds,
+    // centre, transform, alpha or background are all overtaken by a later block's changes of the
+    // same properties completes at the next pass with finished false; one only partly overtaken
+    // completes on time with finished false.
     using Animations = std::function<void()>;
     using Completion = std::function<void(bool finished)>;
     static void animateWithDuration(double duration, const Animations& animations);
@@ -187,11 +207,16 @@ public:
     static void animateWithDuration(double duration, double delay, double springDamping, double initialSpringVelocity,
                                     unsigned long options, const Animations& animations, Completion completion);
     // Every animation since the last clear, for tests.
+    static void setAnimationDelay(double delay);
     static std::vector<UIViewAnimationRecord> recordedAnimations();
     static void clearRecordedAnimations();
 
 private:
     void childrenMovedToWindow();
+    // The subview's layer goes where its place among the subviews puts it among the sublayers.
+    void placeLayerOf(const UIViewPtr& view);
+    void boundsSizeChanged(CGSize before);
+    void autoresize(CGSize superBefore, CGSize superAfter);
 
     CGFloat alpha_ = 1;
     bool hidden_ = false;
@@ -205,6 +230,8 @@ private:
     std::vector<UIViewPtr> subviews_;
     std::weak_ptr<UIViewController> controller_;
     bool needsLayout_ = true;
+    unsigned long autoresizingMask_ = UIViewAutoresizingNone;
+    bool autoresizesSubviews_ = true;
     UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
     UIViewTintAdjustmentMode tintAdjustmentMode_ = UIViewTintAdjustmentModeAutomatic;
     std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;

@@ -87,6 +87,9 @@ public:
     void dismissModalViewControllerAnimated(bool animated) { dismissViewControllerAnimatedCompletion(animated, nullptr); }
     UIModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
     void setModalPresentationStyle(UIModalPresentationStyle style) { modalPresentationStyle_ = style; }
+    // The view reaches under the status bar (the layout rule of systems before iOS 7); kept only.
+    bool wantsFullScreenLayout() const { return wantsFullScreenLayout_; }
+    void setWantsFullScreenLayout(bool wants) { wantsFullScreenLayout_ = wants; }
 
     // Sizes a container (a popover) gives the controller's view. Both are observable: their
     // setters announce "preferredContentSize" and "contentSizeForViewInPopover". Each setter runs
@@ -138,6 +141,7 @@ private:
     std::shared_ptr<UIViewController> presented_;
     std::weak_ptr<UIViewController> presenting_;
     UIModalPresentationStyle modalPresentationStyle_ = UIModalPresentationFullScreen;
+    bool wantsFullScreenLayout_ = false;
     Appearance appearance_ = Appearance::Disappeared;
     bool editing_ = false;
     CGSize preferredContentSize_ = CGSizeZero;

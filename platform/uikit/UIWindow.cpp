@@ -33,6 +33,12 @@ void UIWindow::makeKeyAndVisible() {
     }
 }
 
+void UIWindow::didUnhide() {
+    if (visible_) return;
+    visible_ = true;
+    UIApplication::sharedApplication()->windowDidBecomeVisible(self<UIWindow>());
+}
+
 void UIWindow::makeKeyWindow() { UIApplication::sharedApplication()->setKeyWindow(self<UIWindow>()); }
 
 bool UIWindow::isKeyWindow() const { return UIApplication::sharedApplication()->keyWindow().get() == this; }
@@ -43,3 +49,9 @@ void UIWindow::layoutSubviews() {
 }
 
 std::shared_ptr<UIResponder> UIWindow::nextResponder() const { return UIApplication::sharedApplication(); }
+
+CGRect UIWindow::convertRectFromWindow(const CGRect& rect, const std::shared_ptr<UIWindow>& window) const {
+    auto onScreen = window ? CGRectOffset(rect, window->frame().origin.x, window->frame().origin.y) : rect;
+    auto f = frame();
+    return CGRectOffset(onScreen, -f.origin.x, -f.origin.y);
+}

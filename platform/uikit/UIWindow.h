@@ -23,12 +23,21 @@ public:
     void makeKeyAndVisible();
     void makeKeyWindow();
     bool isKeyWindow() const;
+    // Shown: made key and visible, or unhidden after being made (several windows show at once).
     bool isVisible() const { return visible_; }
+    // Key status passes from one window to another: the one losing it is told first.
+    virtual void becomeKeyWindow() {}
+    virtual void resignKeyWindow() {}
+    // Unhiding a window shows it (UIView::setHidden calls this).
+    void didUnhide();
 
     // Touches: each lands on the view hit-tested where it began and goes to the recognizers of
     // that view and its superviews first, then (unless a recognizer took it) up the view's
     // responder chain. When every touch of the event has ended, the recognizers start afresh.
     void sendEvent(const std::shared_ptr<UIEvent>& event);
+
+    // A rect of another window (nil: the screen) in this window's coordinates.
+    CGRect convertRectFromWindow(const CGRect& rect, const std::shared_ptr<UIWindow>& window) const;
 
     void layoutSubviews() override;
     std::shared_ptr<UIResponder> nextResponder() const override;

@@ -59,6 +59,16 @@ public:
     std::shared_ptr<NSObject> vastManagerForAdGuid(const std::string& guid) const;
     void setVastManagerForAdGuid(const std::string& guid, std::shared_ptr<NSObject> manager);
 
+    // Media assets of served ads (VuderuAdManagerAssets.cpp). A frame's media URL is the media
+    // file of the VAST manager stored for its GUID (asked by its "getMediaFileUrl" message), else
+    // its display string when it is a video frame, else nil; a unit's is that of its first frame
+    // that has one.
+    static std::optional<std::string> getMediaAssetUrlFromAdFrame(const VuderuAdFramePtr& frame);
+    static std::optional<std::string> getMediaAssetUrlFromAdUnit(const VuderuAdUnitPtr& unit);
+    // Whether a pending ad's active unit needs the asset of this resource id (the asset cache
+    // keeps such files).
+    static bool isPendingAdAsset(const std::string& resourceId);
+
     std::shared_ptr<UIViewController> rvc() const;
     void setRvc(std::shared_ptr<UIViewController> value);
     std::string sdkAssetUrl() const;

@@ -1,14 +1,33 @@
 #pragma once
-// The disk cache of ad media and of the SDK's player-asset bundle. Here its root folder, its
-// constants and the index of stored assets read at start; lookups, downloads and eviction build
-// on them.
+// The disk cache of ad media and of the SDK's player-asset bundle. Given an asset URL it answers
+// whether a current copy is on disk or starts a download into a folder per resource under the
+// cache root R ("VuderuFiles" in Caches), keeps an index of what it stores in
+// R/local_asset_info_lookup.plist (rewritten atomically after changes), evicts the least
+// recently used assets past the ad manager's cacheSize, and sweeps expired ones when the app
+// leaves or comes back to the foreground.
+//
+// Threads: lookups come from any thread; downloads end on the load queues' workers or on the
+// main thread (see the load operations) and report there. Every read and change of the index
+// takes the index lock. Each download's outcome goes to the delegates of the calls that asked
+// for it (a request for a resource already downloading joins that download); `delegate` still
+// answers the latest caller. A URL the cache will not load fails at once, to its caller's
+// delegate on the main thread.
 
+#include "platform/dispatch/NSOperationQueue.h"
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "sdk/ads/VuderuContentLoadOperationDelegate.h"
+#include "sdk/ads/VuderuPreCachingDelegate.h"
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 extern const std::string kLRURemovableFileType;
 extern const std::string kExpiryOnlyRemovalFileType;
@@ -18,22 +37,129 @@ extern const std::string kVuderuFileDownloadCompleted;
 extern const std::string kLocalAssetLookup;
 extern const std::string kLocalAssetCacheDirectory;
 extern const std::string kSDKAssetCacheDirectory;
+extern const std::string VUDERU_BURNED_IN_CACHE_BUSTER;
 extern const std::string kVuderuSDKAssetsResourceId;
 
-class VuderuContentLoadingManager : public NSObject {
+class NSNotification;
+class VuderuLoadOperation;
+
+class VuderuContentLoadingManager : public NSObject, public VuderuContentLoadOperationDelegate {
 public:
-    static std::shared_ptr<VuderuContentLoadingManager> instance();
+    using DelegateRef = std::weak_ptr<VuderuPreCachingDelegate>;
+    using OptionalKey = std::optional<std::string>;
+    static constexpr int kMaxEvictionsPerDownload = 25;
+    static constexpr double kInProgressExpirySeconds = 86400;
+    static constexpr long kQueueWidth = 3;
+    // How long the index file waits for more changes before it is rewritten.
+    static constexpr double kIndexWriteDelaySeconds = 0.1;
+
+    static void setup();
+    // Made on first use; registers for the application's notifications on the main thread.
+    static std::shared_ptr<VuderuContentLoadingManager> sharedInstance();
+    static std::shared_ptr<VuderuContentLoadingManager> instance() { return sharedInstance(); }
     VuderuContentLoadingManager();
 
-    // R: "VuderuFiles" in the caches directory, fetched once.
+    // Lookup or download (cachedAssetForPath:withResourceId:startDownloadIfNotCached:...): the
+    // asset when a current copy is on disk, else nil (and perhaps a download, reported later).
+    VuderuCachedAssetPtr cachedAssetForPath(const std::string& url, const OptionalKey& resourceId, bool startDownloadIfNotCached,
+                                            bool cbEmbedded, const OptionalKey& altCBKey, double expiryTime,
+                                            const Value::Dictionary& tags, const DelegateRef& delegate);
+    // No resource id, start YES, key embedded, no alternative key.
+    VuderuCachedAssetPtr cachedAssetForPath(const std::string& url, double expiryTime, const Value::Dictionary& tags,
+                                            const DelegateRef& delegate);
+    bool isAssetPreCached(const std::string& url, const OptionalKey& resourceId, bool cbEmbedded, const OptionalKey& altCBKey,
+                          const std::string& removalType);
+    // Starts one download; false when it started nothing (a URL it will not load, or a download of
+    // the resource already running, which the delegate then joins).
+    bool loadAsset(const std::string& resourceId, const std::string& url, double expiryTime, bool cbEmbedded,
+                   const OptionalKey& altCBKey, const Value::Dictionary& tags, const std::string& savePath,
+                   const std::string& removalType, const DelegateRef& delegate);
+
+    std::string getResourceId(const std::string& url) const;
+    bool isLoadPending(const std::string& resourceId) const;
+    void removeCachedassetForPath(const VuderuCachedAssetPtr& asset);
+    void deleteAssetForPath(const std::string& path, const std::string& resourceId);
+    std::string cacheBustForResource(const std::string& resourceId) const;
+    OptionalKey getCachedAssetLocalCbKey(const std::string& resourceId) const;
+    void updateCBKeyForResource(const std::string& resourceId, const OptionalKey& cbKey);
+    bool writeCachedAssetForPath(const std::string& path, const NSData& data, const OptionalKey& cbKey, bool checkDir = true);
+    bool cachedAssetExistsInCachesDirForPath(const std::string& path) const;
+    std::string cachedAssetCachedPathForPath(const std::string& path) const;
+
+    void removeOldestAsset();
+    void removeExpiredAssets();
+    void removeOldCachesDirectory();
+    bool isCachedFilesSizeInLimits();
+    std::uint64_t getDirectoryFileSize(const std::string& directory);
+    void cancelAllLoads();
+    // Schedules the index file's rewrite: the changes of the next tenth of a second share one
+    // write, made on the index queue from a copy taken under the index lock.
+    void writeAssetsInfoToDisk();
+    void writeAssetInfoToDisk(const Value::Dictionary& info, const std::string& diskPath);
+    // Returns once every scheduled rewrite of the index file is done.
+    void flushAssetsInfoWrites();
+    void saveAssetCachingInfo(const std::shared_ptr<VuderuLoadOperation>& operation, const std::string& status);
+
+    void loadOperationDidFinishLoading(const std::shared_ptr<VuderuLoadOperation>& operation) override;
+    void loadOperationDidFailLoading(const std::shared_ptr<VuderuLoadOperation>& operation) override;
+    void loadOperationDidCancel(const std::shared_ptr<VuderuLoadOperation>& operation) override;
+
+    void registerForNotifications();
+    void appWillTerminate(const std::shared_ptr<NSNotification>& notification);
+    void appWillBackground(const std::shared_ptr<NSNotification>& notification);
+    void appWillResume(const std::shared_ptr<NSNotification>& notification);
+
+    // R, fetched once.
     const std::string& cachesDirectoryPath() const { return cachesDirectoryPath_; }
-    // Resource id to its entry ("cachedAssetPath", "cbKey", "cachedTime", ...); a copy.
+    // A copy of the index: resource id to its entry.
     Value::Dictionary localAssetInfo() const;
     // The entry of one resource, or null.
     Value localAssetInfoForResourceId(const std::string& resourceId) const;
+    bool diskNotFree() const;
+    // Resource id to {"assetUrl", "cbEmbedded", "altCBKey"} of each running HTTP download.
+    Value::Dictionary httpLoadOperations() const;
+    Value::Dictionary fileLoadOperations() const;
+    const std::shared_ptr<NSOperationQueue>& httpLoadOperationsQueue() const { return httpLoadOperationsQueue_; }
+    const std::shared_ptr<NSOperationQueue>& fileLoadOperationsQueue() const { return fileLoadOperationsQueue_; }
+    std::shared_ptr<VuderuPreCachingDelegate> delegate() const;
+    void setDelegate(DelegateRef delegate);
 
 private:
-    mutable std::mutex lock_;
+    enum class Outcome { Done, Failed, Cancelled };
+    struct PendingLoad {
+        std::string assetUrl;
+        bool cbEmbedded = false;
+        std::string altCBKey;
+        bool http = true;
+        std::vector<DelegateRef> delegates;
+    };
+    std::string pathForAsset(const std::string& resourceId, const std::string& fileName, const std::string& removalType) const;
+    VuderuCachedAssetPtr assetFromEntry(const std::string& url, const Value::Dictionary& entry, const Value::Dictionary& tags) const;
+    VuderuCachedAssetPtr assetFromOperation(const std::shared_ptr<VuderuLoadOperation>& operation) const;
+    // Ends a download: the entry goes (or is completed), the callers hear.
+    void endLoad(const std::shared_ptr<VuderuLoadOperation>& operation, Outcome outcome);
+    void refuseLoad(const std::string& url, const std::string& resourceId, const Value::Dictionary& tags, const DelegateRef& delegate);
+    void touchEntry(const std::string& resourceId);
+    // On the index queue: writes a copy of the index when it changed since the last write.
+    void writeIndexIfChanged();
+    // Whether the folder is that of a resource whose download runs.
+    bool isLoadingInto(const std::string& directory) const;
+
     std::string cachesDirectoryPath_;
+    std::string indexPath_;
+    std::shared_ptr<NSOperationQueue> httpLoadOperationsQueue_;
+    std::shared_ptr<NSOperationQueue> fileLoadOperationsQueue_;
+
+    mutable std::recursive_mutex indexLock_;
     Value::Dictionary localAssetInfo_;
+    dispatch_queue_t indexQueue_;
+    bool indexWriteScheduled_ = false;
+    bool indexDirty_ = false;
+    // Resources whose "downloadInProgress" entry this run wrote.
+    std::set<std::string> startedThisRun_;
+
+    mutable std::mutex stateLock_;
+    bool diskNotFree_ = false;
+    std::map<std::string, PendingLoad> pendingLoads_;
+    DelegateRef delegate_;
 };

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <dirent.h>
 
 namespace {
@@ -129,6 +131,24 @@ TEST_F(PropertyListFileTest, WritesAtomicallyAndReadsBack) {
     while (dirent* e = readdir(dir)) entries += e->d_name[0] != '.';
     closedir(dir);
     EXPECT_EQ(entries, 2);
+}
+
+// Another reader of the XML form: Python's plistlib sees the dictionary, its dates to the second
+// and its other kinds as we wrote them.
+TEST_F(PropertyListFileTest, XMLWithDatesIsReadByPlistlib) {
+    Value dict = Value::Dictionary{{"when", Value(Value::Date{1700000000.25})},
+                                   {"entry", Value::Dictionary{{"path", "/a b/<c>&"}, {"count", 3}, {"flag", true}}}};
+    ASSERT_TRUE(NSWritePropertyListToFile(dict, "/tmp/dates.plist", true));
+    writeFile("/tmp/read.py", "import plistlib, sys\n"
+                              "d = plistlib.load(open(sys.argv[1], 'rb'))\n"
+                              "e = d['entry']\n"
+                              "print(d['when'].isoformat(), type(e['path']).__name__, e['path'], e['count'], e['flag'])\n");
+    FILE* pipe = ::popen(("python3 '" + host("/tmp/read.py") + "' '" + host("/tmp/dates.plist") + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[256] = {};
+    std::string out = std::fgets(line, sizeof line, pipe) ? line : "";
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_EQ(out, "2023-11-14T22:13:20 str /a b/<c>& 3 True\n");
 }
 
 TEST_F(PropertyListFileTest, FailedWriteKeepsTheOldFileAndReportsTheError) {

@@ -1,4 +1,5 @@
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSPort.h"
 #include "platform/foundation/NSThread.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -27,6 +29,7 @@ public:
                 loop_ = loop;
             }
             ready_.notify_all();
+            loop->addPort(port_, NSDefaultRunLoopMode);
             loop->run();
         });
         std::unique_lock<std::mutex> lock(mutex_);
@@ -42,6 +45,7 @@ private:
     std::mutex mutex_;
     std::condition_variable ready_;
     std::shared_ptr<NSRunLoop> loop_;
+    std::shared_ptr<NSPort> port_ = NSPort::port();
     std::thread thread_;
 };
 
@@ -137,6 +141,82 @@ TEST(NSRunLoopTest, StopEndsRunEvenWhenItComesFirst) {
     });
     loop->run();
     EXPECT_EQ(ran, 1);
+}
+
+// A worker stays in run() while its port is added and leaves once it is removed, whether from
+// inside the loop or from another thread; with nothing scheduled, run() returns at once.
+TEST(NSRunLoopTest, RunReturnsOnceNothingIsScheduled) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::shared_ptr<NSRunLoop> loop;
+    auto port = NSPort::port();
+    bool returned = false;
+    int performed = 0;
+    std::thread worker([&] {
+        auto own = NSRunLoop::currentRunLoop();
+        own->run(); // nothing yet: returns at once
+        own->addPort(port, NSDefaultRunLoopMode);
+        own->performBlock([&] { ++performed; });
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            loop = own;
+        }
+        changed.notify_all();
+        own->run();
+        std::lock_guard<std::mutex> guard(mutex);
+        returned = true;
+        changed.notify_all();
+    });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return loop != nullptr; });
+    }
+    // Still inside the loop: a perform reaches it after the first one ran.
+    std::promise<int> seen;
+    loop->performBlock([&] { seen.set_value(performed); });
+    EXPECT_EQ(seen.get_future().get(), 1);
+    loop->removePort(port, NSDefaultRunLoopMode);
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        EXPECT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return returned; }));
+    }
+    worker.join();
+}
+
+TEST(NSRunLoopTest, PortRemovedFromInsideTheLoopEndsRunAfterThatPass) {
+    auto loop = NSRunLoop::mainRunLoop();
+    auto port = NSPort::port();
+    loop->addPort(port, NSDefaultRunLoopMode);
+    loop->addPort(port, NSDefaultRunLoopMode); // counts once
+    int after = 0;
+    loop->performBlock([&] {
+        loop->removePort(port, NSDefaultRunLoopMode);
+        loop->performBlock([&] { ++after; }); // still scheduled: run() serves it before it returns
+    });
+    loop->run();
+    EXPECT_EQ(after, 1);
+}
+
+// Descriptors that do not keep the loop running (idle sockets) are served only while something
+// else does.
+TEST(NSRunLoopTest, SourcesThatDoNotKeepTheLoopRunningLetRunReturn) {
+    Pipe pipe;
+    auto loop = NSRunLoop::mainRunLoop();
+    int reads = 0;
+    auto source = loop->addFileDescriptor(pipe.read, NSRunLoop::Readable, [&](int fd, int) {
+        char byte;
+        while (::read(fd, &byte, 1) == 1) ++reads;
+    }, false);
+    loop->run();
+    EXPECT_EQ(reads, 0);
+    auto port = NSPort::port();
+    loop->addPort(port, NSDefaultRunLoopMode);
+    ASSERT_EQ(::write(pipe.write, "x", 1), 1);
+    EXPECT_TRUE(runMainUntil([&] { return reads == 1; }));
+    loop->removePort(port, NSDefaultRunLoopMode);
+    loop->run();
+    EXPECT_EQ(reads, 1);
+    loop->removeFileDescriptor(source);
 }
 
 TEST(NSRunLoopTest, RunOnceWithNothingToDoReturnsFalse) {

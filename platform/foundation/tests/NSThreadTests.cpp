@@ -1,4 +1,5 @@
 #include "platform/foundation/NSThread.h"
+#include "platform/foundation/NSPort.h"
 
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -88,7 +89,10 @@ TEST(NSThreadTest, StartedThreadReportsItsStateAndCancellation) {
 }
 
 TEST(NSThreadTest, PerformOnAThreadRunningItsLoopIncludingBeforeItStarted) {
-    auto thread = std::make_shared<NSThread>([] { NSRunLoop::currentRunLoop()->run(); });
+    auto thread = std::make_shared<NSThread>([] {
+        NSRunLoop::currentRunLoop()->addPort(NSPort::port(), NSDefaultRunLoopMode);
+        NSRunLoop::currentRunLoop()->run();
+    });
     thread->setName("NetKit");
     std::vector<int> order;
     // Queued before the thread runs: kept by the thread's loop, run in order once it does.

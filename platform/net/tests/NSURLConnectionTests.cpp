@@ -398,3 +398,26 @@ TEST_F(NSURLConnectionTest, SynchronousAndAsynchronousRequests) {
 }
 
 } // namespace
+
+// A connection scheduled in a worker's run loop keeps that loop's run() going until it has ended,
+// twice on the same loop (the second on the first one's kept-alive connection, whose idle socket
+// does not hold the loop).
+TEST_F(NSURLConnectionTest, AConnectionKeepsItsWorkerLoopRunningUntilItEnds) {
+    LoopbackHTTPServer server;
+    server.route("/a", LoopbackHTTPServer::fixed(200, {}, std::string(5000, 'a')));
+    std::vector<std::string> outcomes;
+    std::thread worker([&] {
+        auto loop = NSRunLoop::currentRunLoop();
+        for (int i = 0; i < 2; ++i) {
+            auto delegate = std::make_shared<RecordingDelegate>();
+            auto connection = std::make_shared<NSURLConnection>(NSURLRequest::requestWithURL(NSURL::URLWithString(server.url("/a"))), delegate);
+            connection->scheduleInRunLoop(loop, NSDefaultRunLoopMode);
+            connection->start();
+            loop->run();
+            outcomes.push_back(delegate->events.back() + " " + std::to_string(delegate->body->length()));
+        }
+    });
+    worker.join();
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"finish 5000", "finish 5000"}));
+    EXPECT_EQ(server.connectionCount(), 1);
+}

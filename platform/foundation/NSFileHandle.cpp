@@ -1,0 +1,91 @@
+#include "platform/foundation/NSFileHandle.h"
+
+#include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSException.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+std::shared_ptr<NSFileHandle> openHandle(const std::string& path, int flags) {
+    auto descriptor = DeviceRoot::open(path, flags);
+    if (!descriptor) return nullptr;
+    return std::make_shared<NSFileHandle>(descriptor.release());
+}
+
+} // namespace
+
+std::shared_ptr<NSFileHandle> NSFileHandle::fileHandleForWritingAtPath(const std::string& path) {
+    return openHandle(path, O_WRONLY);
+}
+
+std::shared_ptr<NSFileHandle> NSFileHandle::fileHandleForReadingAtPath(const std::string& path) {
+    return openHandle(path, O_RDONLY);
+}
+
+NSFileHandle::NSFileHandle(int fileDescriptor) : fd_(fileDescriptor) {}
+
+NSFileHandle::~NSFileHandle() { closeFile(); }
+
+void NSFileHandle::fail(const char* operation, int errnum) const {
+    NSException::raise(NSFileHandleOperationException,
+                       std::string("*** -[NSFileHandle ") + operation + "]: " + std::strerror(errnum));
+}
+
+void NSFileHandle::writeData(const NSData& data) { writeBytes(data.bytes(), data.length()); }
+
+void NSFileHandle::writeBytes(const void* bytes, std::size_t length) {
+    if (fd_ < 0) fail("writeData:", EBADF);
+    const auto* at = static_cast<const char*>(bytes);
+    while (length > 0) {
+        ssize_t written = ::write(fd_, at, length);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            fail("writeData:", errno);
+        }
+        at += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+NSDataPtr NSFileHandle::readDataToEndOfFile() {
+    if (fd_ < 0) fail("readDataToEndOfFile", EBADF);
+    std::vector<std::uint8_t> bytes;
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd_, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            fail("readDataToEndOfFile", errno);
+        }
+        if (got == 0) break;
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    return std::make_shared<NSData>(std::move(bytes));
+}
+
+std::uint64_t NSFileHandle::offsetInFile() const {
+    off_t at = fd_ < 0 ? -1 : ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0) fail("offsetInFile", fd_ < 0 ? EBADF : errno);
+    return static_cast<std::uint64_t>(at);
+}
+
+std::uint64_t NSFileHandle::seekToEndOfFile() {
+    off_t at = fd_ < 0 ? -1 : ::lseek(fd_, 0, SEEK_END);
+    if (at < 0) fail("seekToEndOfFile", fd_ < 0 ? EBADF : errno);
+    return static_cast<std::uint64_t>(at);
+}
+
+void NSFileHandle::synchronizeFile() {
+    if (fd_ < 0) fail("synchronizeFile", EBADF);
+    if (::fsync(fd_) != 0 && errno != EINVAL) fail("synchronizeFile", errno);
+}
+
+void NSFileHandle::closeFile() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+}
