@@ -2,6 +2,7 @@
 
 #include "app/TDBrowser.h"
 #include "app/TDYouTube.h"
+#include "controls/transitions/UIViewController+FTFoldTransition.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/uikit/UIImageView.h"
@@ -11,9 +12,11 @@ void TDBrowser::motionEndedWithEvent(UIEventSubtype motion, const std::shared_pt
     if (motion != UIEventSubtypeMotionShake) return;
     auto clipvane = UINavigationController::initWithRootViewController(std::make_shared<TDYouTube>());
     std::weak_ptr<TDBrowser> weakSelf = self<TDBrowser>();
-    presentViewControllerAnimatedCompletion(clipvane, true, [weakSelf] {
-        if (auto strongSelf = weakSelf.lock()) strongSelf->showEasterEggAlert();
-    });
+    UIViewController_FTFoldTransition::presentViewControllerFoldStyleCompletion(self<TDBrowser>(), clipvane, FTFoldStyleReverse,
+                                                                               [weakSelf](bool) {
+                                                                                   if (auto strongSelf = weakSelf.lock())
+                                                                                       strongSelf->showEasterEggAlert();
+                                                                               });
 }
 
 void TDBrowser::showEasterEggAlert() {

@@ -118,13 +118,15 @@ grep -qF "Video lookup failed: " "$work/err" "$work/out" || fail "the lookup's r
 # opens the installer page a second after the screen closed.
 cat > "$work/shake" <<SCRIPT
 shake
-expect Clipvane
+screen
+wait 0.5
 screen
 wait 2
 tap Done
 wait 2
 screen
 shake
+wait 0.5
 wait 2
 tap Setup
 screen
