@@ -33,10 +33,9 @@ std::optional<bool> TDAppDelegate::applicationOpenURLSourceApplicationAnnotation
           NSString::lastPathComponent(url->path()));
     // A file is always a file, whatever its name; only other URLs can be Clipvane requests.
     if (!url->isFileURL()) {
-        if (url->absoluteString().find(kClipvaneMarker) != std::string::npos) {
-            NSLog("Clipvane request %@ is not handled yet", url);
-        }
-        return false;
+        if (url->absoluteString().find(kClipvaneMarker) == std::string::npos) return false;
+        requestClipvaneVideo(url);
+        return true;
     }
     return saveReceivedFile(url);
 }

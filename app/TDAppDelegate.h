@@ -7,6 +7,7 @@
 #include "controls/sharecircle/CSShareCircleView.h"
 #include "platform/uikit/MFMailComposeViewController.h"
 #include "platform/uikit/MFMessageComposeViewController.h"
+#include "controls/actionsheet/PSActionSheet.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
@@ -15,6 +16,7 @@
 #include "platform/uikit/UIWindow.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,6 +104,25 @@ public:
                                                        const std::shared_ptr<NSError>& error) override;
     void messageComposeViewControllerDidFinishWithResult(MFMessageComposeViewController& controller,
                                                          MessageComposeResult result) override;
+    // Clipvane: the bookmarklet hands over a video page's address; the video's streams are looked
+    // up, a sheet offers their qualities and the chosen one is downloaded into the app folder.
+    void requestClipvaneVideo(const NSURLPtr& url);
+    // The choice's timer: downloads the oldest choice not yet started.
+    void downloadEasterEggVid();
+    // Downloads into a hidden file beside the destination that replaces it only once complete;
+    // the bar shows the progress and the outcome.
+    void downloadVideoFromURLToPath(const std::string& address, const std::string& path);
+    // The bookmarklet installer page on the maker's site, in the browser.
+    void installBookmark();
+    // The file a video's download goes to: its title made safe as one name in the app folder
+    // ("/" and NUL replaced, leading dots dropped), the video id when no title is left, ".mov".
+    static std::string videoDestinationPath(const std::string& title, const std::string& videoID);
+
+    const Value::Dictionary& availableVideos() const { return availableVideos_; }
+    const std::vector<std::string>& videoQualities() const { return videoQualities_; }
+    const std::vector<std::string>& videoURLS() const { return videoURLS_; }
+    const std::shared_ptr<PSActionSheet>& videoDLSheet() const { return videoDLSheet_; }
+    std::int64_t clickedInt() const { return clickedInt_; }
 
     // The alerts the delegate shows are told apart by the clicked button's title.
     void alertViewClickedButtonAtIndex(UIAlertView& alertView, long buttonIndex) override;
@@ -143,6 +164,20 @@ private:
     std::shared_ptr<CSShareCircleView> shareCircleView_;
     bool saveReceivedFile(const NSURLPtr& url);
     void offerImportOfSong(const std::string& path);
+
+    // The request's state, replaced by each request; a choice takes its address and path at once.
+    struct ClipvaneDownload {
+        std::string address;
+        std::string path;
+    };
+    void chooseVideoQuality(int index);
+    Value::Dictionary availableVideos_;
+    std::vector<std::string> videoQualities_;
+    std::vector<std::string> videoURLS_;
+    std::shared_ptr<PSActionSheet> videoDLSheet_;
+    std::int64_t clickedInt_ = 0;
+    std::string videoID_;
+    std::deque<ClipvaneDownload> chosenDownloads_;
 
     std::string alertBtnTitle_;
     std::string initialTweetText_;

@@ -4,6 +4,7 @@
 // sheet; a folder's zip button packs it into "/tmp/<name>.zip" and offers that; a swipe deletes.
 
 #include "controls/popover/PVPopoverController.h"
+#include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIRefreshControl.h"
 #include "platform/uikit/UITableViewController.h"
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-class TDBrowser : public UITableViewController {
+class TDBrowser : public UITableViewController, public UIAlertViewDelegate {
 public:
     // The accessory images' size and the footer's height, in points.
     static constexpr CGFloat kAccessoryImageSide = 26;
@@ -62,12 +63,20 @@ public:
     static constexpr CGFloat kPopoverAnchorInsetPad = 60;
     static constexpr CGFloat kPopoverAnchorSide = 50;
 
+    // A shake brings up the Clipvane screen and, once it is up, the egg for a moment.
+    void motionEndedWithEvent(UIEventSubtype motion, const std::shared_ptr<UIEvent>& event) override;
+    void dismissAlert(const std::shared_ptr<UIAlertView>& alertView);
+    static constexpr double kEggAlertSeconds = 2.0;
+    static constexpr CGFloat kEggWidth = 50;
+    static constexpr CGFloat kEggHeight = 69;
+
     UIImagePtr imageWithImageScaledToSize(const UIImagePtr& image, CGSize newSize) const;
 
 private:
     // Reads the folder's listing into files and hiddenFiles, and sets the title.
     void readListing();
     std::string fullPathOfRow(long row) const;
+    void showEasterEggAlert();
     void presentAirDropSheetForPath(const std::string& path, std::function<void()> completion);
 
     std::string path_;

@@ -1,4 +1,5 @@
 #include "app/TDAppDelegate.h"
+#include "app/support/TDSites.h"
 #include "controls/progress/PBProgressIndicator.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSURL.h"
@@ -169,8 +170,13 @@ TEST_F(HandOverTest, ImportHandsTheSavedSongToTheImportAppWhileSaveKeepsItOnly) 
 TEST_F(HandOverTest, OtherURLsAreNotSavedEvenWhenTheyNameAVideoPage) {
     freshFolders();
     writeFile(kInbox + "/x", "x");
-    EXPECT_FALSE(UIApplication::sharedApplication()->handleOpenURL(NSURL::URLWithString("tandrel://www.youtube.com/watch?v=abc"),
-                                                                   "com.apple.mobilesafari"));
+    EXPECT_FALSE(UIApplication::sharedApplication()->handleOpenURL(NSURL::URLWithString("tandrel://example.com/x"), "com.apple.mobilesafari"));
+    // A video page is a Clipvane request; the video site here is a loopback port where nothing listens.
+    ASSERT_TRUE(TDSites::setVideoSiteOrigin("http://127.0.0.1:1"));
+    EXPECT_TRUE(UIApplication::sharedApplication()->handleOpenURL(NSURL::URLWithString("tandrel://www.youtube.com/watch?v=abc"),
+                                                                  "com.apple.mobilesafari"));
+    TDSites::setVideoSiteOrigin("");
+    EXPECT_TRUE(alertTitled("Error"));
     EXPECT_FALSE(PBProgressIndicator::sharedIndicator()->isFlashing());
     EXPECT_TRUE(exists(kInbox + "/x"));
 }

@@ -33,6 +33,8 @@ constexpr const char* kDefaultSourceApplication = "com.apple.mobilesafari";
 constexpr double kDefaultSettleSeconds = 10;
 constexpr double kSettleStepSeconds = 0.05;
 constexpr int kSettleQuietPasses = 4;
+// How long `expect` waits for its text, in real time, unless told.
+constexpr double kDefaultExpectSeconds = 10;
 
 // "LAT LON [HACC VACC]": finite numbers, latitude within ±90 and longitude within ±180.
 std::shared_ptr<CLLocation> parseLocation(const std::string& argument) {
@@ -201,6 +203,14 @@ const std::vector<Driver::Command>& Driver::commands() {
              if (!bound) return d.fail("settle takes a number of seconds");
              return d.settle(*bound);
          }},
+        {"expect", "TEXT [SECONDS]", "run in real time until the screen shows TEXT (10 s at most unless given)", A::Text, "",
+         [](Driver& d, const std::string& argument) {
+             // A last word that is a number of seconds is the bound, unless it is all there is.
+             auto space = argument.rfind(' ');
+             auto bound = space == std::string::npos ? std::nullopt : parseSeconds(argument.substr(space + 1));
+             std::string text = bound ? NSString::stringByTrimmingWhitespace(argument.substr(0, space)) : argument;
+             return d.expect(text, bound.value_or(kDefaultExpectSeconds));
+         }},
         // Hidden (no summary): ends the app by a real fault, for the crash reporter's road.
         {"crash", "segv", "", A::Text, "",
          [](Driver& d, const std::string& kind) {
@@ -348,6 +358,22 @@ bool Driver::settle(double seconds) {
     }
     if (quietPasses < kSettleQuietPasses) return fail("transfers still in flight after " + NSString::stringWithFormat("%g", seconds) + " s");
     return true;
+}
+
+bool Driver::expect(const std::string& text, double seconds) {
+    auto loop = NSRunLoop::mainRunLoop();
+    // Downloads and update checks finish on other threads and hand their results to the main
+    // loop, so the loop runs in real time whatever the clock.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        drain();
+        std::string shown = screen();
+        if (shown.find(text) != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return fail(UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) +
+                        " s; the screen shows:\n" + NSString::stringByTrimmingWhitespaceAndNewlines(shown));
+        loop->runOnce(kSettleStepSeconds);
+    }
 }
 
 void Driver::advance(double seconds) {

@@ -65,6 +65,9 @@ public:
     // Runs the main loop in real time until no URL transfer has been in flight for a few passes,
     // at most `seconds`; an error when some are still running then.
     bool settle(double seconds);
+    // Runs the main loop in real time until the screen text holds `text`, at most `seconds`; an
+    // error with the screen as it then was when it never does.
+    bool expect(const std::string& text, double seconds);
     // Runs the main loop until nothing is left to do now.
     void drain();
     const std::string& lastError() const { return lastError_; }

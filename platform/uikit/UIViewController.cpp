@@ -109,6 +109,12 @@ std::shared_ptr<UITabBarController> UIViewController::tabBarController() const {
 void UIViewController::presentViewControllerAnimatedCompletion(const std::shared_ptr<UIViewController>& controller,
                                                                bool animated, Completion completion) {
     if (!controller) return;
+    // A child presents through its outermost container, as on the device: the window's root
+    // controller, or the presented controller it sits in.
+    if (auto parent = parentViewController()) {
+        while (auto outer = parent->parentViewController()) parent = outer;
+        return parent->presentViewControllerAnimatedCompletion(controller, animated, std::move(completion));
+    }
     if (presented_) {
         NSLog("Warning: Attempt to present %@ on %@ which is already presenting %@", controller, self<UIViewController>(),
               presented_);

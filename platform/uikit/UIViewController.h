@@ -75,7 +75,8 @@ public:
     std::shared_ptr<UITabBarController> tabBarController() const;
 
     // Modal presentation. The presented controller's view covers the window; the completion runs
-    // on the main run loop once the presentation is done.
+    // on the main run loop once the presentation is done. A child controller (in a navigation or
+    // tab bar controller) presents from its outermost container, which then is the presenting one.
     std::shared_ptr<UIViewController> presentedViewController() const { return presented_; }
     std::shared_ptr<UIViewController> presentingViewController() const { return presenting_.lock(); }
     void presentViewControllerAnimatedCompletion(const std::shared_ptr<UIViewController>& controller, bool animated,

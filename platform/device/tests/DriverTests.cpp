@@ -1,5 +1,6 @@
 #include "platform/device/Driver.h"
 #include "platform/system/DeviceProfile.h"
+#include "platform/dispatch/dispatch.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIDevice.h"
@@ -17,6 +18,8 @@
 #include "platform/uikit/UITableViewController.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 class NamesTable : public UITableViewController {
@@ -496,4 +499,19 @@ TEST_F(DriverTest, CameraNamesWhatTheCamerasSee) {
     EXPECT_EQ(driver_.execute("camera pattern"), "");
     EXPECT_EQ(DeviceProfile::current().cameraImagePath, "");
     EXPECT_EQ(driver_.execute("camera /no/such/file.png"), "error: no image file at /no/such/file.png\n");
+}
+
+// expect waits, in real time, for what another thread hands to the main loop; a text that never
+// comes is an error with the bound and the screen, and a last word that is a number is the bound.
+TEST_F(DriverTest, ExpectWaitsForTheScreenToShowAText) {
+    EXPECT_EQ(driver_.execute("expect item 3"), "") << "already on screen";
+    std::thread worker([table = table_] {
+        dispatch_async(dispatch_get_main_queue(), [table] { table->setTitle("Arrived 2"); });
+    });
+    EXPECT_EQ(driver_.execute("expect Arrived 2 5"), "");
+    worker.join();
+    auto reply = driver_.execute("expect Never shown 0.1");
+    EXPECT_EQ(reply.rfind("error: \"Never shown\" not on screen after 0.1 s; the screen shows:\nscreen: NamesTable\n", 0), 0u) << reply;
+    EXPECT_EQ(driver_.execute("expect"), "error: expect what?\n");
+    EXPECT_EQ(driver_.execute("expect 3"), "") << "a lone number is the text: row 3 shows it";
 }

@@ -1,0 +1,185 @@
+// Clipvane: a video page's address handed over by the bookmarklet becomes a quality sheet and a
+// download into the app folder.
+
+#include "app/TDAppDelegate.h"
+#include "app/support/TDSites.h"
+#include "app/support/VPYoutubeParser.h"
+#include "controls/progress/PBProgressIndicator.h"
+#include "netkit/NKHTTPRequestOperation.h"
+#include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSStream.h"
+#include "platform/foundation/NSString.h"
+#include "platform/foundation/NSTimer.h"
+#include "platform/net/NSData+NSURLLoading.h"
+#include "platform/net/NSHTTPURLResponse.h"
+#include "platform/net/NSURLRequest.h"
+
+#include <atomic>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+// "tandrel://", which the bookmarklet puts before the page's address.
+constexpr std::size_t kSchemePrefixLength = 10;
+constexpr double kDownloadDelay = 1.0;
+constexpr double kSheetButtonRound = 2.0;
+constexpr const char* kVideoExtension = ".mov";
+// A name longer than this, with the extension, would not fit in a folder entry.
+constexpr std::size_t kMaxNameBytes = 250;
+
+struct VideoQuality {
+    const char* key;
+    const char* label;
+    const char* log;
+};
+constexpr VideoQuality kVideoQualities[] = {
+    {"hd720", "High Quality", "High quality link: %@"},
+    {"medium", "Medium Quality", "Medium quality link: %@"},
+    {"small", "Low Quality", "Low quality link: %@"},
+};
+
+void replaceAll(std::string& text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) text.replace(at, from.size(), to);
+}
+
+// Cuts UTF-8 text to at most `bytes` bytes without splitting a character.
+std::string truncatedUTF8(std::string text, std::size_t bytes) {
+    if (text.size() <= bytes) return text;
+    std::size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    return text;
+}
+
+// A hidden name in the app folder of its own for each download, so two downloads never share one.
+std::string temporaryDownloadPath() {
+    static std::atomic<unsigned> counter{0};
+    return NSString::stringByAppendingPathComponent(
+        TDAppFolderPath, ".clipvane-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".download");
+}
+
+bool succeeded(const NKHTTPRequestOperation& operation) {
+    if (operation.isCancelled() || operation.error()) return false;
+    auto response = operation.response();
+    return response && response->statusCode() >= 200 && response->statusCode() <= 299;
+}
+
+// rename(2) replaces an earlier file of the name in one step.
+bool replaceItem(const std::string& destination, const std::string& source) {
+    auto fileManager = NSFileManager::defaultManager();
+    return ::rename(fileManager->fileSystemRepresentationWithPath(source).c_str(),
+                    fileManager->fileSystemRepresentationWithPath(destination).c_str()) == 0;
+}
+} // namespace
+
+std::string TDAppDelegate::videoDestinationPath(const std::string& title, const std::string& videoID) {
+    std::string name = title;
+    replaceAll(name, "/", "_");
+    replaceAll(name, std::string(1, '\0'), "_");
+    name.erase(0, name.find_first_not_of('.') == std::string::npos ? name.size() : name.find_first_not_of('.'));
+    if (name.empty()) name = videoID;
+    return NSString::stringByAppendingPathComponent(TDAppFolderPath, truncatedUTF8(name, kMaxNameBytes) + kVideoExtension);
+}
+
+void TDAppDelegate::requestClipvaneVideo(const NSURLPtr& url) {
+    std::string address = url->absoluteString();
+    address = address.size() > kSchemePrefixLength ? address.substr(kSchemePrefixLength) : std::string();
+    replaceAll(address, "http//", "http://");
+    replaceAll(address, "http://m.", "http://www.");
+    NSLog("YouTube video url detected, nsurl: %@", url);
+    NSLog("YouTube URL: %@", address);
+
+    auto pageURL = NSURL::URLWithString(address);
+    videoID_ = VPYoutubeParser::youtubeIDFromYoutubeURL(pageURL).value_or("");
+    NSErrorPtr error;
+    auto videos = VPYoutubeParser::h264videosWithYoutubeURL(pageURL, &error);
+    if (!videos && error) NSLog("Video lookup failed: %@", error->localizedDescription());
+    availableVideos_ = videos.value_or(Value::Dictionary{});
+    const Value moreInfo = Value(availableVideos_)[VPYoutubeMoreInfoKey];
+    NSLog("Video meta-info: %@", moreInfo);
+
+    videoQualities_.clear();
+    videoURLS_.clear();
+    for (const auto& quality : kVideoQualities) {
+        auto stream = availableVideos_.find(quality.key);
+        if (stream == availableVideos_.end() || !stream->second.isString()) continue;
+        videoQualities_.push_back(quality.label);
+        videoURLS_.push_back(stream->second.string());
+        NSLog(quality.log, stream->second);
+    }
+    // A sheet with nothing but Cancel would leave the user guessing.
+    if (videoQualities_.empty()) {
+        videoDLSheet_.reset();
+        UIAlertView::initWithTitle("Error", "This video cannot be downloaded.", nullptr, "OK")->show();
+        return;
+    }
+
+    videoDLSheet_ = PSActionSheet::init();
+    videoDLSheet_->setNAnimationType(PSActionSheet::kFade);
+    videoDLSheet_->setDButtonRound(kSheetButtonRound);
+    const std::string thumbnail = moreInfo["iurl"].stringValue();
+    if (auto data = thumbnail.empty() ? nullptr : NSData_NSURLLoading::dataWithContentsOfURL(NSURL::URLWithString(thumbnail)))
+        videoDLSheet_->setIImage(UIImage::imageWithData(*data));
+    videoDLSheet_->setNContentMode(PSActionSheet::kContentImage);
+    std::weak_ptr<TDAppDelegate> weakSelf = self<TDAppDelegate>();
+    videoDLSheet_->showCCancelButtonsResult(moreInfo["title"].stringValue(), "Cancel", videoQualities_, [weakSelf](int index) {
+        if (auto strongSelf = weakSelf.lock()) strongSelf->chooseVideoQuality(index);
+    });
+}
+
+void TDAppDelegate::chooseVideoQuality(int index) {
+    if (index == PSActionSheet::kCancelIndex || index < 0 || static_cast<std::size_t>(index) >= videoURLS_.size()) return;
+    NSLog("Choosed quality: %@", videoQualities_[index]);
+    NSLog("Download Link: %@", videoURLS_[index]);
+    clickedInt_ = index;
+    // The choice is taken now: another request within the second replaces the request's state.
+    const std::string title = Value(availableVideos_)[VPYoutubeMoreInfoKey]["title"].stringValue();
+    chosenDownloads_.push_back({videoURLS_[index], videoDestinationPath(title, videoID_)});
+    std::weak_ptr<TDAppDelegate> weakSelf = self<TDAppDelegate>();
+    NSTimer::scheduledTimerWithTimeInterval(kDownloadDelay, false, [weakSelf](const std::shared_ptr<NSTimer>&) {
+        if (auto strongSelf = weakSelf.lock()) strongSelf->downloadEasterEggVid();
+    });
+}
+
+void TDAppDelegate::downloadEasterEggVid() {
+    // Every choice waits the same time, so the timers fire in the order of the choices.
+    if (chosenDownloads_.empty()) return;
+    auto download = chosenDownloads_.front();
+    chosenDownloads_.pop_front();
+    downloadVideoFromURLToPath(download.address, download.path);
+}
+
+void TDAppDelegate::downloadVideoFromURLToPath(const std::string& address, const std::string& path) {
+    PBProgressIndicator::show();
+    PBProgressIndicator::updateMessage("Downloading Video");
+    PBProgressIndicator::updateProgress(0);
+
+    auto operation = NKHTTPRequestOperation::initWithRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(address)));
+    if (!operation) {
+        PBProgressIndicator::showErrorMessage("Download Failed");
+        return;
+    }
+    const std::string partial = temporaryDownloadPath();
+    operation->setOutputStream(NSOutputStream::outputStreamToFileAtPath(partial, false));
+    operation->setDownloadProgressBlock([](std::uint64_t, long long totalBytesRead, long long totalBytesExpectedToRead) {
+        PBProgressIndicator::updateProgress(static_cast<float>(totalBytesRead) / static_cast<float>(totalBytesExpectedToRead));
+    });
+    // The operation holds its completion block until the block has run; the block only looks at it.
+    std::weak_ptr<NKHTTPRequestOperation> weakOperation = operation;
+    operation->setCompletionBlock([weakOperation, partial, path] {
+        auto finished = weakOperation.lock();
+        if (finished && succeeded(*finished) && replaceItem(path, partial)) {
+            PBProgressIndicator::showSuccessMessage("Download Complete");
+            return;
+        }
+        if (finished && finished->error()) NSLog("Download failed: %@", finished->error()->localizedDescription());
+        NSFileManager::defaultManager()->removeItemAtPath(partial, nullptr);
+        PBProgressIndicator::showErrorMessage("Download Failed");
+    });
+    operation->start();
+}
+
+void TDAppDelegate::installBookmark() {
+    UIApplication::sharedApplication()->openURL(NSURL::URLWithString(TDSites::bookmarkletInstallerURL()));
+}

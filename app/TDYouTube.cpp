@@ -1,0 +1,73 @@
+#include "app/TDYouTube.h"
+
+#include "app/support/TDSites.h"
+#include "app/support/UIColor+Color.h"
+#include "controls/flatbutton/FlatButton.h"
+#include "platform/foundation/NSTimer.h"
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIBarButtonItem.h"
+#include "platform/uikit/UIImageView.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationController.h"
+
+namespace {
+constexpr const char* kScreenTitle = "Clipvane";
+constexpr std::int64_t kBarTint[] = {91, 165, 255, 255};
+constexpr const char* kExplanation =
+    "Congratulations, you unlocked Clipvane!\n"
+    "Download YouTube videos using Safari on your iOS device with simple steps.\n"
+    "You can even share downloaded videos using Tandrel afterward!";
+} // namespace
+
+void TDYouTube::viewDidLoad() {
+    UIViewController::viewDidLoad();
+    const CGFloat W = view()->bounds().size.width;
+    const CGFloat H = view()->bounds().size.height;
+
+    setTitle(kScreenTitle);
+    if (auto nav = navigationController()) {
+        nav->navigationBar()->setBarTintColor(
+            UIColor_Color::colorWithR255G255B255A255(kBarTint[0], kBarTint[1], kBarTint[2], kBarTint[3]));
+        nav->navigationBar()->setTintColor(UIColor::blackColor());
+    }
+    view()->setBackgroundColor(UIColor::whiteColor());
+
+    auto logo = std::make_shared<UIImageView>(UIImage::imageNamed("youtube-logo"));
+    logo->setFrame(CGRectMake(0, 0, W, kLogoHeight));
+
+    auto label = std::make_shared<UILabel>(CGRectMake(0, H / 2, kLabelWidth, kLabelHeight));
+    label->setNumberOfLines(0);
+    label->setFont(UIFont::systemFontOfSize(kLabelFontSize));
+    label->setTextAlignment(NSTextAlignmentCenter);
+    label->setText(kExplanation);
+
+    const CGRect setupFrame = CGRectMake(W / 2 - kButtonWidth / 2, H - kButtonBottomInset, kButtonWidth, kButtonHeight);
+    auto setup = FlatButton::initWithFrameWithBackgroundColor(setupFrame, UIColor::redColor());
+    setup->setTitleForState("Setup", UIControlStateNormal);
+    setup->setTitleColorForState(UIColor::whiteColor(), UIControlStateNormal);
+    setup->layer()->setCornerRadius(kButtonCornerRadius);
+    setup->addTargetActionForControlEvents(
+        self<TDYouTube>(), [](NSObject& target, UIControl&, UIEvent*) { static_cast<TDYouTube&>(target).setBtnPressed(); },
+        UIControlEventTouchUpInside);
+
+    navigationItem()->setRightBarButtonItem(UIBarButtonItem::initWithTitle(
+        "Done", UIBarButtonItemStyleBordered, self<TDYouTube>(),
+        [](NSObject& target, UIBarButtonItem&) { static_cast<TDYouTube&>(target).popEasterEggView(); }));
+
+    view()->addSubview(label);
+    view()->addSubview(setup);
+    view()->addSubview(logo);
+}
+
+void TDYouTube::setBtnPressed() {
+    dismissViewControllerAnimatedCompletion(true, nullptr);
+    // The timer holds the screen until it has opened the page.
+    auto me = self<TDYouTube>();
+    NSTimer::scheduledTimerWithTimeInterval(kInstallerDelay, false, [me](const std::shared_ptr<NSTimer>&) { me->openEggURL(); });
+}
+
+void TDYouTube::openEggURL() {
+    UIApplication::sharedApplication()->openURL(NSURL::URLWithString(TDSites::bookmarkletInstallerURL()));
+}
+
+void TDYouTube::popEasterEggView() { dismissViewControllerAnimatedCompletion(true, nullptr); }

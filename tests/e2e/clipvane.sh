@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Clipvane against a loopback video site: the bookmarklet's address gives a sheet of the video's
+# qualities with its title and thumbnail; a choice downloads the stream into the app folder a
+# second later. A body cut short says "Download Failed" and leaves an earlier file of the name
+# as it was; a title with "/" and ".." lands inside the app folder; a page without streams shows
+# the "Error" alert. Then the Files tab's shake, its egg and the setup screen's two buttons, and
+# the update check at launch.
+set -euo pipefail
+tandrel="$1"
+here="$(cd "$(dirname "$0")" && pwd)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
+server=""
+cleanup() {
+    if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+device="$work/device"
+app="$device/var/mobile/Tandrel"
+site="$work/site"
+mkdir -p "$device/var/mobile" "$device/tmp" "$device/Applications" "$site/get_video_info" "$site/stream"
+# A first launch past the welcome, before the site starts recording.
+printf 'tap Skip\n' > "$work/welcome"
+"$tandrel" --device "$device" --script "$work/welcome" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the first launch failed"; }
+
+exec 3< <(exec python3 "$here/tools/fixture_site.py" "$work")
+server=$!
+read -r port <&3 || fail "the fixture site did not start"
+origin="http://127.0.0.1:$port"
+export TANDREL_VIDEO_SITE="$origin" TANDREL_MAKER_SITE="$origin"
+
+# The site's reply for a video: a query string whose stream map holds one query string per stream.
+video_info() { # ID TITLE QUALITY...
+    python3 - "$origin" "$@" <<'PY'
+import sys, urllib.parse
+q = lambda s: urllib.parse.quote(s, safe="")
+origin, vid, title, qualities = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
+itags = {"hd720": "22", "medium": "18", "small": "36"}
+mp4 = 'video/mp4; codecs="avc1.42001E, mp4a.40.2"'
+streams = ["url=%s&quality=%s&type=%s&itag=%s" % (q(q("%s/stream/%s-%s?k=1" % (origin, vid, name))), q(q(name)), q(q(mp4)), itags[name])
+           for name in qualities]
+more = "&title=%s" % q(title) if title else ""
+print("status=ok&url_encoded_fmt_stream_map=%s%s&iurl=%s&length_seconds=42" % (q(",".join(streams)), more, q(origin + "/thumb.png")), end="")
+PY
+}
+# Small first: the sheet orders the qualities itself.
+video_info vid42 "My Video" small hd720 medium > "$site/get_video_info/vid42"
+video_info cut1 "My Video" hd720 > "$site/get_video_info/cut1"
+video_info dots "../../etc/My/Video" small > "$site/get_video_info/dots"
+video_info nolen "" small > "$site/get_video_info/nolen"
+printf 'status=fail&reason=Invalid+parameters.' > "$site/get_video_info/bad"
+head -c 300000 /dev/urandom > "$site/stream/vid42-medium"
+head -c 200000 /dev/urandom > "$site/stream/cut1-hd720"
+touch "$site/stream/cut1-hd720.cut"
+head -c 1000 /dev/urandom > "$site/stream/dots-small"
+head -c 50000 /dev/urandom > "$site/stream/nolen-small"
+touch "$site/stream/nolen-small.nolength"
+cp "$here/../../resources/egg@2x.png" "$site/thumb.png"
+
+# Each download: the choice, the sheet's fade and the second's wait, the transfer, then the
+# flash that ends it (it begins 0.3 s on and shows its message half a second later).
+download() { # ID LABEL
+    cat <<SCRIPT
+open tandrel://http//m.youtube.com/watch?v=$1&feature=share
+screen
+tap $2
+wait 0.5
+wait 0.5
+expect Downloading Video
+settle
+wait 0.3
+wait 0.5
+screen
+wait 3
+SCRIPT
+}
+{
+    download vid42 "Medium Quality"
+    download cut1 "High Quality"
+    download dots "Low Quality"
+    download nolen "Low Quality"
+    echo "open tandrel://http://www.youtube.com/watch?v=bad"
+    echo "screen"
+} > "$work/script"
+
+"$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the app failed"; }
+cat "$work/out"
+shows() { grep -qF -- "$1" "$work/out" || fail "the output never shows: $1"; }
+
+# The sheet: title, thumbnail and the qualities in the designed order.
+shows 'action sheet: "My Video" [High Quality] [Medium Quality] [Low Quality] [Cancel]'
+grep -q '"path": "/thumb.png"' "$work/requests" || fail "the thumbnail was not fetched"
+shows 'progress: "Downloading Video"'
+shows 'progress: "Download Complete"'
+cmp "$site/stream/vid42-medium" "$app/My Video.mov" || fail "the download differs from the served body"
+python3 - "$work/requests" <<'PY' || fail "the video-information request is not as designed"
+import json, sys
+rows = [json.loads(line) for line in open(sys.argv[1])]
+info = [r for r in rows if r["path"] == "/get_video_info" and "video_id=vid42" in r["query"]]
+assert info, rows
+assert "Mozilla" in info[0]["headers"].get("User-Agent", ""), info[0]
+stream = [r for r in rows if r["path"] == "/stream/vid42-medium"]
+assert stream and "signature=18" in stream[0]["query"], stream
+PY
+
+# The cut body (the same title, later): "Download Failed"; the comparison above, made after it,
+# shows the earlier file kept, and the folder's listing below that no partial file is left.
+shows 'progress: "Download Failed"'
+# The title with "/" and "..", and the missing title (the video id), both inside the app folder.
+cmp "$site/stream/dots-small" "$app/_.._etc_My_Video.mov" || fail "the title with slashes was not saved inside the app folder"
+cmp "$site/stream/nolen-small" "$app/nolen.mov" || fail "the body without a length was not saved under the video id"
+[ "$(ls -A "$app" | sort | tr '\n' '|')" = "My Video.mov|_.._etc_My_Video.mov|nolen.mov|" ] || fail "the app folder holds: $(ls -A "$app")"
+[ ! -e "$device/etc" ] || fail "a download left the app folder"
+# The page without streams.
+shows 'alert: "Error" "This video cannot be downloaded." buttons: [OK]'
+grep -qF "Video lookup failed: " "$work/err" "$work/out" || fail "the lookup's reason was not logged"
+
+# The Files tab's shake: the Clipvane screen, the egg for two seconds; Done opens nothing, Setup
+# opens the installer page a second after the screen closed.
+cat > "$work/shake" <<SCRIPT
+shake
+screen
+wait 0.5
+screen
+wait 2
+tap Done
+wait 2
+screen
+shake
+wait 0.5
+wait 2
+tap Setup
+screen
+wait 1
+screen
+SCRIPT
+"$tandrel" --device "$device" --script "$work/shake" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the app failed"; }
+cat "$work/err" >> "$work/out"
+cat "$work/out"
+shows "screen: TDYouTube"
+shows 'nav: "Clipvane" | right: [Done]'
+shows 'alert: "" buttons: image: egg'
+shows "Finished showing easter egg's view xD"
+installer="opened: $origin/Tandrel/egg.php?bookmark=javascript:window.location='tandrel://'+document.URL;"
+! sed -n '/^> wait 1$/q;p' "$work/out" | grep -qF "opened:" || fail "a page was opened before Setup's second passed"
+sed -n '/^> wait 1$/,$p' "$work/out" | grep -qF -- "$installer" || fail "Setup did not open the installer page"
+# The update check at launch: a newer optional version is offered, a mandatory one installed.
+mkdir -p "$site/Tandrel/track"
+printf '{"version":{"number":"1.1","install_url":"cydia://package/org.harborstack.tandrel?v=1.1"}}' > "$site/Tandrel/track/release"
+printf 'expect Update Available!\n' > "$work/update"
+"$tandrel" --device "$device" --script "$work/update" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the optional update was not offered"; }
+shows 'alert: "Update Available!" "There is a newer version of Tandrel availabe. Update now?" buttons: [Later] [Update]'
+printf '{"version":{"number":"2.0","install_url":"cydia://package/org.harborstack.tandrel?v=2.0","mandatory":true}}' > "$site/Tandrel/track/release"
+printf 'expect opened: cydia://package/org.harborstack.tandrel?v=2.0\n' > "$work/update"
+"$tandrel" --device "$device" --script "$work/update" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the mandatory update was not installed"; }
+! grep -qF "Update Available!" "$work/out" || fail "a mandatory update was offered instead of installed"
+grep -qF '"path": "/Tandrel/track/release"' "$work/requests" || fail "the version service was not asked"
+echo "clipvane: all checks passed"
