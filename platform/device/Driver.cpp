@@ -99,6 +99,7 @@ const std::vector<Driver::Command>& Driver::commands() {
         {"tap", "TEXT", "tap what the screen shows as TEXT (a row, a button, a bar button, a tab, an alert button)",
          A::Text, "", [](Driver& d, const std::string& text) { return d.tap(text); }},
         {"row", "N", "tap row N (scrolled on screen first)", A::RowNumber, "no table on screen"},
+        {"item", "N", "touch grid item N (scrolled on screen first)", A::RowNumber, "no grid on screen"},
         {"accessory", "N", "tap the accessory button of row N", A::RowNumber, "no table on screen"},
         {"delete", "N", "swipe row N and delete it", A::RowNumber, "no table on screen"},
         {"scroll", "down|up|N", "scroll the table a screen down or up, or to row N", A::Text, "no table on screen"},

@@ -10,6 +10,9 @@ struct NSIndexPath {
     long row = 0;
 
     static NSIndexPath indexPathForRowInSection(long row, long section) { return {section, row}; }
+    // Collection views number their items as tables number their rows.
+    static NSIndexPath indexPathForItemInSection(long item, long section) { return {section, item}; }
+    long item() const { return row; }
     auto operator<=>(const NSIndexPath&) const = default;
     std::string description() const;
 };
