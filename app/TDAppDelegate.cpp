@@ -2,6 +2,7 @@
 
 #include "app/TDBrowser.h"
 #include "app/TDImageScaling.h"
+#include "app/TDMedia.h"
 #include "app/TDWelcome.h"
 #include "app/support/TDSites.h"
 #include "app/support/UIColor+Color.h"
@@ -66,11 +67,14 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
 
     auto files = makeFilesTab();
     auto second = makeFilesTab();
-    // The Media tab joins the two Files tabs here once its screen is part of the app.
+    auto media = UINavigationController::initWithRootViewController(std::make_shared<TDMedia>());
+    media->tabBarItem()->setImage(imageWithImageScaledToSize(UIImage::imageNamed("media"), CGSizeMake(kTabIconSide, kTabIconSide)));
+    media->tabBarItem()->setTitle("Media");
+    media->navigationBar()->setBarTintColor(color(kNavigationBarTint));
 
     tabBarController_ = std::make_shared<UITabBarController>();
     tabBarController_->tabBar()->setBarTintColor(color(kTabBarTint));
-    tabBarController_->setViewControllersAnimated({files, second}, true);
+    tabBarController_->setViewControllersAnimated({files, second, media}, true);
 
     auto appearance = UITabBarItem::appearance();
     appearance->setTitleTextAttributesForState({UIColor::whiteColor(), nullptr}, UIControlStateNormal);

@@ -320,7 +320,9 @@ TEST_F(BrowserTest, StartUpBuildsTheTabBarWithTheFilesTabs) {
                         .textColor->isEqual(UIColor::colorWithRed(91 / 255.0, 135 / 255.0, 1, 1).get()));
     }
     EXPECT_TRUE(tabs->tabBar()->barTintColor()->isEqual(UIColor::colorWithRed(42 / 255.0, 42 / 255.0, 42 / 255.0, 1).get()));
-    for (auto& controller : tabs->viewControllers()) {
+    auto controllers = tabs->viewControllers();
+    ASSERT_EQ(controllers.size(), 3u);
+    for (auto& controller : {controllers[0], controllers[1]}) {
         auto nav = std::dynamic_pointer_cast<UINavigationController>(controller);
         ASSERT_TRUE(nav);
         EXPECT_TRUE(nav->navigationBar()->barTintColor()->isEqual(UIColor::colorWithRed(91 / 255.0, 165 / 255.0, 1, 1).get()));
@@ -328,7 +330,7 @@ TEST_F(BrowserTest, StartUpBuildsTheTabBarWithTheFilesTabs) {
         EXPECT_EQ(std::dynamic_pointer_cast<TDBrowser>(nav->topViewController())->path(), "/");
     }
     std::string screen = driver_.screen();
-    EXPECT_NE(screen.find("tabs: *\"Files\" | \"Files\" (disabled)"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("tabs: *\"Files\" | \"Files\" (disabled) | \"Media\""), std::string::npos) << screen;
     // The disabled tab cannot be selected.
     EXPECT_FALSE(driver_.selectTab("1"));
     EXPECT_EQ(tabs->selectedIndex(), 0u);
