@@ -4,6 +4,7 @@
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UIImage.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UIGeometry.h"
 
 #include <map>
 #include <memory>
@@ -33,6 +34,11 @@ public:
     UIImagePtr imageForState(unsigned long state) const;
     void setBackgroundImageForState(UIImagePtr image, unsigned long state);
     UIImagePtr backgroundImageForState(unsigned long state) const;
+    // Recorded: the colour a system button's image is drawn in, and the image's insets.
+    UIColorPtr tintColor() const { return tintColor_; }
+    void setTintColor(UIColorPtr color) { tintColor_ = std::move(color); }
+    UIEdgeInsets imageEdgeInsets() const { return imageEdgeInsets_; }
+    void setImageEdgeInsets(const UIEdgeInsets& insets) { imageEdgeInsets_ = insets; }
 
     // For the current state, falling back to the normal state's.
     std::string currentTitle() const { return titleForState(state()); }
@@ -61,4 +67,6 @@ private:
     std::map<unsigned long, UIImagePtr> images_;
     std::map<unsigned long, UIImagePtr> backgroundImages_;
     std::shared_ptr<UILabel> titleLabel_;
+    UIColorPtr tintColor_;
+    UIEdgeInsets imageEdgeInsets_{};
 };
