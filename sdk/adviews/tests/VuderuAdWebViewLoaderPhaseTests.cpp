@@ -68,3 +68,30 @@ TEST_F(WebViewLoaderTest, AnMRAIDTakeoverGetsAnInterstitialAdapter) {
     EXPECT_EQ(eval("typeof window.mraid"), "object");
     EXPECT_EQ(eval("document.body.innerHTML"), "<p>1</p>");
 }
+
+// A render that leaves the body empty is applied again after a second, and the page goes on.
+TEST_F(WebViewLoaderTest, AnEmptyRenderIsRetriedOnceAfterASecond) {
+    ad->addUnit("{\"a\":1}");
+    makeLoader();
+    ManualClock clock;
+    loader->loadHTMLDisablePreRendering("<body></body>", false);
+    // The first render has run once the page holds its result.
+    for (int i = 0; i < 200 && eval("typeof renderedHogan") != "string"; ++i) clock.advance(0.001);
+    EXPECT_EQ(completed, 0);
+    clock.advance(0.9);
+    EXPECT_EQ(completed, 0);
+    clock.advance(0.2);
+    EXPECT_EQ(completed, 1);
+}
+
+TEST_F(WebViewLoaderTest, APageWithItsOwnMRAIDScriptHidesTheNativeClose) {
+    if (VuderuUtil::getSystemVersionAsAnInteger() <= 39999) GTEST_SKIP() << "the device's system has no MRAID";
+    ad->addUnit("", 2, "takeover");
+    ad->units[0]->setSupportMRAID(true);
+    makeLoader();
+    loadHTML("<head><script type='text/x-none' src='lib/mraid.js'></script></head>"
+             "<body><div id='vuderu_interstitial_close'>x</div></body>");
+    loader->finalizeWindowOnLoadCalledAction();
+    EXPECT_TRUE(loader->isMraidAdLoaded());
+    EXPECT_EQ(eval("document.getElementById('vuderu_interstitial_close').style.display"), "none");
+}
