@@ -245,3 +245,28 @@ TEST_F(AssetTakeTest, DisplayRefusesAnAdWhoseVideoIsNotCachedWith116) {
     ASSERT_EQ(delegate_->calls(), std::vector<std::string>{"spaceDidFailToRender(video,116)"});
     EXPECT_EQ(delegate_->texts().back(), "VuderuAds: space [video] current ad has expired and cannot be displayed");
 }
+
+TEST_F(AssetTakeTest, HeldBackRequestsRecordedOnWorkersWhileMainEndsWaitsAreNeitherLostNorDoubled) {
+    constexpr int kWorkers = 4, kEach = 50;
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w) {
+        workers.emplace_back([&, w] {
+            for (int i = 0; i < kEach; ++i) {
+                manager_->addToPendingAssetToPrepareAdRequestsMap(missing_, videoUnit("w" + std::to_string(w), missing_, -1),
+                                                                  VuderuCacheKey::withSpace("video"), container_, 2);
+            }
+        });
+    }
+    std::size_t failures = 0;
+    auto countFailures = [&] {
+        std::size_t n = 0;
+        for (const auto& call : delegate_->calls()) n += call == "spaceDidFailToReceiveAd(video,nil)";
+        return n;
+    };
+    for (int round = 0; round < 200; ++round) manager_->assetPreCachingCancelledMainThread(assetFor(missing_));
+    for (auto& worker : workers) worker.join();
+    manager_->assetPreCachingCancelledMainThread(assetFor(missing_));
+    failures = countFailures();
+    EXPECT_EQ(failures, static_cast<std::size_t>(kWorkers * kEach)) << "each held-back take ends once";
+    EXPECT_TRUE(manager_->pendingAssetRequests(missing_).empty());
+}
