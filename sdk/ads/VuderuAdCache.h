@@ -5,6 +5,7 @@
 // at most one thread waits for its fetch. The cache hears every ad request's outcome and passes
 // it on to the ad manager on the main thread.
 
+#include "sdk/ads/VuderuPreCachingDelegate.h"
 #include "platform/foundation/NSCondition.h"
 #include "platform/graphics/CGGeometry.h"
 #include "sdk/ads/VuderuAdRequest.h"
@@ -19,12 +20,22 @@
 
 class NSOperationQueue;
 
-class VuderuAdCache : public NSObject, public VuderuAdRequestDelegate {
+class VuderuAdCache : public NSObject, public VuderuAdRequestDelegate, public VuderuPreCachingDelegate {
 public:
     using UnitList = std::vector<VuderuAdUnitPtr>;
     using Container = std::shared_ptr<NSObject>;
 
     static std::shared_ptr<VuderuAdCache> instance();
+
+    // The SDK's player-asset bundle (VuderuAdCacheBundle.cpp): asked of the asset cache after a
+    // reply that announced a new one, unpacked when it arrives.
+    void fetchSdkAssetBundle();
+    void assetPreCachingDone(const VuderuCachedAssetPtr& asset) override;
+    void assetPreCachingFailed(const VuderuCachedAssetPtr& asset) override;
+    void assetPreCachingCancelled(const VuderuCachedAssetPtr& asset) override;
+    // Unpacks the bundle beside its file and hands the player images found to the ad manager;
+    // an archive that does not open changes nothing.
+    void unzipAssetPreCachingFile(const VuderuCachedAssetPtr& asset);
 
     // A take: chooses by the policy; when the key has no valid unit, starts a server fetch and
     // waits for it up to the policy's time-out (0: not at all). While one take waits, another

@@ -120,6 +120,7 @@ void VuderuAdCache::requestSuccessfulWithParams(const std::vector<VuderuAdUnitPt
     } else if (!manager->sdkAssetUrlUpdated() && !refreshed) {
         notifyRequestFailed(params, nullptr);
     }
+    if (manager->sdkAssetUrlUpdated()) fetchSdkAssetBundle();
 }
 
 void VuderuAdCache::requestDidFailError(const Value& params, const NSErrorPtr& error) {

@@ -6,6 +6,8 @@
 
 #include "platform/foundation/NSError.h"
 #include "sdk/ads/IVuderuAd.h"
+#include "sdk/ads/VuderuCacheKey.h"
+#include "sdk/ads/VuderuPreCachingDelegate.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,9 +22,8 @@ class NSTimer;
 class UIViewController;
 
 class UIView;
-class VuderuCacheKey;
 
-class VuderuAdManager : public NSObject {
+class VuderuAdManager : public NSObject, public VuderuPreCachingDelegate {
 public:
     // The presentation side registers how a view for a taken unit is made (for a container and a
     // space) and the ad type of a frame that the host's delegate is asked with.
@@ -100,6 +101,33 @@ public:
     // Starts the video downloads of the space's upcoming frames.
     void primeVideoCacheForSpace(const std::string& space);
 
+    // Takes held back until their unit's asset is in the asset cache (VuderuAdManagerAssetTakes.cpp).
+    struct PrepareRequest {
+        VuderuAdUnitPtr adUnit;
+        VuderuCacheKey cacheKey;
+        std::shared_ptr<NSObject> viewContainer;
+        std::int64_t timeout = 0;
+    };
+    void addToPendingAssetToPrepareAdRequestsMap(const std::string& assetUrl, const VuderuAdUnitPtr& unit, const VuderuCacheKey& key,
+                                                 const std::shared_ptr<NSObject>& container, std::int64_t timeout);
+    std::vector<PrepareRequest> pendingAssetRequests(const std::string& assetUrl) const;
+    // Held-back requests are not tied to a space's lifetime: this leaves them alone.
+    void removeAllPendingRequestsForSpace(const std::string& space);
+    // The asset cache's reports, any thread: each carries on on the main thread.
+    void assetPreCachingDone(const VuderuCachedAssetPtr& asset) override;
+    void assetPreCachingFailed(const VuderuCachedAssetPtr& asset) override;
+    void assetPreCachingCancelled(const VuderuCachedAssetPtr& asset) override;
+    void assetPreCachingDoneMainThread(const VuderuCachedAssetPtr& asset);
+    void assetPreCachingFailedMainThread(const VuderuCachedAssetPtr& asset);
+    void assetPreCachingCancelledMainThread(const VuderuCachedAssetPtr& asset);
+    // The end of the wait for an asset: its held-back units are dropped and their takes rerun.
+    void assetDownloadTimeoutForAsset(const std::string& assetUrl);
+    // The unit's media asset that must be cached before it is shown; with the restriction, a
+    // frame that only prefers caching (value 2) needs none.
+    static std::optional<std::string> getCacheableAssetFromAdUnitRestrictCacheOnly(const VuderuAdUnitPtr& unit, bool restrictCacheOnly);
+    // Whether the asset cache holds the URL's file (LRU-removable, key embedded).
+    static bool isAssetCached(const std::string& url);
+
     // Parsed VAST documents per frame GUID.
     std::shared_ptr<NSObject> vastManagerForAdGuid(const std::string& guid) const;
     void setVastManagerForAdGuid(const std::string& guid, std::shared_ptr<NSObject> manager);
@@ -154,4 +182,8 @@ private:
     std::int32_t cacheSize_ = kDefaultCacheSize;
     std::int32_t maxAssetSize_ = kDefaultMaxAssetSize;
     AssetDictionary sdkAssetDictionary_;
+    // Changed only under lock_: takes run on callers' threads, the asset reports on the main one.
+    std::map<std::string, std::vector<PrepareRequest>> pendingAssetsToAdPrepareRequests_;
+    std::vector<PrepareRequest> takePendingAssetRequests(const std::string& assetUrl);
+    void dropHeldBackUnits(const std::string& assetUrl);
 };

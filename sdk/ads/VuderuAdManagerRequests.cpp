@@ -136,22 +136,6 @@ void VuderuAdManager::reportNoUnit(const VuderuCacheKey& key, std::int64_t value
     }
 }
 
-VuderuAdUnitPtr VuderuAdManager::fetchCachedAdUnitForKeyViewContainerTimeoutWaitingOnAdUnit(const VuderuCacheKey& key,
-                                                                                            const std::shared_ptr<NSObject>& container,
-                                                                                            std::int64_t timeout, bool* waiting) {
-    auto policy = VuderuCacheRetrievalPolicy::defaultPolicy();
-    policy->setTimeout(timeout);
-    policy->setRemoveFromCache(true);
-    if (waiting) *waiting = false;
-    return VuderuAdCache::adUnitForKeyViewContainerCacheRetrievalPolicyError(key, container, *policy, nullptr);
-}
-
-// Units whose video must be cached before they are shown are gated by the asset cache; without
-// it no unit has such an asset, so nothing is held back, primed or refused here.
-void VuderuAdManager::primeVideoCacheForSpace(const std::string&) {}
-
-bool VuderuAdManager::activeAssetMissing(const IVuderuAdPtr&) const { return false; }
-
 bool VuderuAdManager::timerStartedForSpace(const std::string& space) const {
     std::lock_guard guard(lock_);
     return adSpaceToTimerMap_.count(space) > 0;
