@@ -1,5 +1,6 @@
 #include "app/TDAirDropSheet.h"
 #include "app/TDAppDelegate.h"
+#include "platform/foundation/NSUserDefaults.h"
 #include "app/TDMedia.h"
 #include "app/TDMusic.h"
 #include "app/TDMusicExporter.h"
@@ -26,6 +27,7 @@ protected:
         UIApplication::sharedApplication()->reset();
         TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
         setenv("TANDREL_VUDERU_HOST", AnalyticsCollector::refusedHostAndPort().c_str(), 1);
+        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("Done"), TDAppDelegate::kIntroShowKey);
         auto app = UIApplication::sharedApplication();
         delegate_ = std::make_shared<TDAppDelegate>();
         app->setDelegate(delegate_);

@@ -147,7 +147,11 @@ void UIViewController::presentModalViewControllerAnimated(const std::shared_ptr<
 }
 
 void UIViewController::dismissViewControllerAnimatedCompletion(bool animated, Completion completion) {
-    if (presented_) return dismissPresented(animated, std::move(completion));
+    // A child's presentations are its outermost container's, so the nearest container presenting
+    // one dismisses it.
+    for (std::shared_ptr<UIViewController> c = self<UIViewController>(); c; c = c->parentViewController()) {
+        if (c->presented_) return c->dismissPresented(animated, std::move(completion));
+    }
     // A presented controller (or a child of one) asks its presenter.
     for (std::shared_ptr<UIViewController> c = self<UIViewController>(); c; c = c->parentViewController()) {
         if (auto presenter = c->presentingViewController()) return presenter->dismissPresented(animated, std::move(completion));
