@@ -5,6 +5,7 @@
 
 #include "platform/testsupport/DeviceTest.h"
 #include "sdk/ads/AdLogManager.h"
+#include "sdk/ads/VuderuAdCache.h"
 #include "sdk/ads/VuderuAdAction.h"
 #include "sdk/ads/VuderuAdDelegate.h"
 #include "sdk/ads/VuderuAds.h"
@@ -25,6 +26,8 @@ class AdActionTest : public DeviceTest {
 protected:
     void SetUp() override {
         DeviceTest::SetUp();
+        // The actions are tested here, not the ad server: a refill the manager starts goes nowhere.
+        VuderuAdCache::setFetchStarter([](const std::shared_ptr<VuderuAdCache>&, const Value&) {});
         makeView();
     }
     // A fresh view, unit, event and delegate.
@@ -38,6 +41,7 @@ protected:
         VuderuAds::setAdDelegate(delegate_);
     }
     void TearDown() override {
+        VuderuAdCache::setFetchStarter(nullptr);
         VuderuAds::setAdDelegate(nullptr);
         DeviceTest::TearDown();
     }
