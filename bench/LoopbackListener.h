@@ -1,12 +1,15 @@
 #pragma once
-// A listening TCP socket on 127.0.0.1 at a port the system picks, for the benchmarks' own servers.
+// A listening TCP socket on 127.0.0.1 at a port the system picks, for the benchmarks' own servers,
+// and writing a whole buffer to a connection.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 // The listening socket; its port in `port`. Ends the program when the system refuses one.
 inline int listenOnLoopback(int* port) {
@@ -25,3 +28,17 @@ inline int listenOnLoopback(int* port) {
     *port = ntohs(address.sin_port);
     return fd;
 }
+
+// Sends every byte, retrying interrupted and short sends; false once the peer is gone.
+inline bool sendAll(int fd, const char* data, std::size_t length) {
+    while (length > 0) {
+        ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+inline bool sendAll(int fd, const std::string& text) { return sendAll(fd, text.data(), text.size()); }

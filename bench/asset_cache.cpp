@@ -30,17 +30,6 @@ namespace {
 constexpr std::int32_t kMaxAssetSize = 16 << 20;
 constexpr double kExpirySeconds = 3600;
 
-bool sendAll(int fd, const char* data, std::size_t length) {
-    while (length > 0) {
-        ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Answers each request of a kept-alive connection with the same generated body.
 void serveConnection(int fd, const std::string& response) {
     std::string pending;

@@ -33,19 +33,6 @@ namespace {
 constexpr unsigned long long kDefaultBytes = 1ull << 30;
 constexpr std::size_t kReceiveBlock = 1 << 20;
 
-bool sendAll(int fd, const std::string& text) {
-    const char* data = text.data();
-    std::size_t length = text.size();
-    while (length > 0) {
-        ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
