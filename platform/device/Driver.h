@@ -13,6 +13,7 @@
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,12 @@ public:
     // error beginning with "error: ". `quit` becomes true for the quit command.
     std::string execute(const std::string& line, bool* quit = nullptr);
     static std::string help();
+
+    // Commands a host program adds to the table before its driver runs (NAME takes the rest of
+    // the line); help lists them after the driver's own. `run` answers through the reply: what it
+    // says back, or why it refused. A name the table already has is not added again.
+    using HostCommand = std::function<bool(Driver& driver, const std::string& argument, UIScreenReply& reply)>;
+    static void addHostCommand(std::string name, std::string usage, std::string summary, HostCommand run);
 
     // Acting. Each returns false (and sets lastError) when there is nothing to act on; while a
     // sheet or an alert is up, only it can be acted on.
@@ -93,7 +100,10 @@ public:
 
 private:
     struct Command;
+    struct HostEntry;
     static const std::vector<Command>& commands();
+    static std::vector<HostEntry>& hostCommands();
+    bool runHostCommand(const HostEntry& entry, const std::string& argument);
     // A command that the elements on screen take; `nothing` is the error when none does.
     bool act(const std::string& command, const std::string& argument, const std::string& nothing);
     bool fail(const std::string& message);
