@@ -8,6 +8,7 @@
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/ads/VuderuEventController.h"
+#include "sdk/analytics/Vuderu.h"
 
 #include <thread>
 
@@ -97,6 +98,13 @@ bool keywords(const Words& words, UIScreenReply& reply) {
     return true;
 }
 
+bool logLevel(const Words& words, UIScreenReply& reply) {
+    auto level = int32(words[0]);
+    if (!level || *level < 0) return reply.refuse("the log level is a whole number from 0: " + words[0]);
+    Vuderu::setLogLevel(*level);
+    return true;
+}
+
 } // namespace
 
 void registerBuiltInSubcommands() {
@@ -111,6 +119,7 @@ void registerBuiltInSubcommands() {
     addAdsSubcommand({"fetchdisplay", "SPACE [SIZE]", "fetch an ad and display it in the container", 1, 2, fetchDisplay});
     addAdsSubcommand({"remove", "SPACE", "remove the space's ad", 1, 1, remove});
     addAdsSubcommand({"event", "SPACE EVENT", "raise an ad event on the space's shown ad and run its actions", 2, 2, event});
+    addAdsSubcommand({"loglevel", "N", "the SDK's log level (diagnostics at 2 and above, on standard error)", 1, 1, logLevel});
     addAdsSubcommand({"keywords", "K=V...|clear", "set the targeting keywords, or clear them", 1, kMany, keywords});
 }
 

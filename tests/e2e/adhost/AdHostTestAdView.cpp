@@ -5,6 +5,7 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIScreenDescription.h"
 #include "sdk/adviews/VuderuAd.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuEventController.h"
@@ -13,6 +14,17 @@
 
 namespace {
 constexpr CGFloat kLabelHeight = 20;
+
+// The view the test ad draws in: its label's text is its line of the screen.
+class TestAdContent : public UIView {
+public:
+    explicit TestAdContent(const CGRect& frame) : UIView(frame) {}
+    void describeToScreen(UIScreenDescription& screen) override {
+        UIView::describeToScreen(screen);
+        if (label && !label->text().empty()) screen.addLine(label->text());
+    }
+    std::shared_ptr<UILabel> label;
+};
 } // namespace
 
 AdHostTestAdView::AdHostTestAdView(std::shared_ptr<NSObject> container, std::string space)
@@ -54,10 +66,12 @@ void AdHostTestAdView::renderView() {
     auto parent = parentView();
     CGRect bounds = parent ? parent->bounds() : CGRect{{0, 0}, {320, 50}};
     if (!view_) {
-        view_ = std::make_shared<UIView>(CGRect{{0, 0}, bounds.size});
-        view_->setBackgroundColor(UIColor::lightGrayColor());
+        auto content = std::make_shared<TestAdContent>(CGRect{{0, 0}, bounds.size});
+        content->setBackgroundColor(UIColor::lightGrayColor());
         label_ = std::make_shared<UILabel>(CGRect{{0, 0}, {bounds.size.width, kLabelHeight}});
-        view_->addSubview(label_);
+        content->label = label_;
+        content->addSubview(label_);
+        view_ = content;
     }
     label_->setText(label());
     rendered_ = true;
