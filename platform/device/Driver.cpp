@@ -131,6 +131,7 @@ const std::vector<Driver::Command>& Driver::commands() {
              return true;
          }},
         {"press", "TITLE", "press an alert's button", A::OptionalText, "no alert on screen"},
+        {"seek", "SECONDS", "scrub the movie on screen to SECONDS, as a viewer's finger does", A::Seconds, "no movie on screen"},
         {"airdrop", "", "send what the activity sheet or the document menu offers through AirDrop", A::None,
          "no activity sheet or document menu on screen"},
         {"complete", "TYPE|ENTRY", "complete the activity sheet with another activity type, or choose a document menu entry",
