@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PlatformClock.h"
+#include "sdk/adviews/VuderuAdNetworkAdMobPlugin.h"
 #include "sdk/adviews/VuderuAdNetworkCustomBasePlugin.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/analytics/VuderuLog.h"
@@ -46,9 +47,23 @@ Tables& tables() {
     return shared;
 }
 
+template <class Plugin>
+VuderuAdNetworkBasePluginPtr makePlugin() {
+    return std::make_shared<Plugin>();
+}
+
+// The plugin classes the system carries.
+const std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory>& builtInFactories() {
+    static const std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory> factories = {
+        {"VuderuAdNetworkAdMobPlugin", &makePlugin<VuderuAdNetworkAdMobPlugin>},
+    };
+    return factories;
+}
+
 void createLocked(Tables& t) {
     if (t.created) return;
     t.created = true;
+    for (const auto& [className, factory] : builtInFactories()) t.factories.emplace(className, factory);
     for (const auto& network : kBuiltInNetworks) {
         t.networkNames.emplace_back(network.name);
         t.pluginClassNames.emplace_back(network.pluginClassName);
@@ -163,6 +178,7 @@ void VuderuAdNetworkPluginManager::addCustomPluginWithProperties(const Class& ne
 
 void VuderuAdNetworkPluginManager::registerPluginClass(const std::string& className, PluginFactory factory) {
     std::lock_guard guard(tables().lock);
+    createLocked(tables());
     if (factory) {
         tables().factories[className] = std::move(factory);
     } else {

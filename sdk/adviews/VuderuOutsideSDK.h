@@ -13,6 +13,11 @@
 namespace VuderuOutsideSDK {
 
 Value rectValue(const CGRect& rect);
+// An object argument; nil travels as null.
+template <class T>
+Value objectValue(const std::shared_ptr<T>& object) {
+    return object ? Value(std::static_pointer_cast<NSObject>(object)) : Value();
+}
 // CGRectZero for anything that is not a rectangle's text.
 CGRect rectFromValue(const Value& value);
 

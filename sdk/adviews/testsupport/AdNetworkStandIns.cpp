@@ -72,6 +72,7 @@ std::string describe(const Value& value) {
     if (value.isBool()) return value.boolValue() ? "YES" : "NO";
     if (value.isNull()) return "nil";
     if (value.isObject()) {
+        if (!value.object()) return "nil";
         if (std::dynamic_pointer_cast<NSBlock>(value.object())) return "<block>";
         return "<" + value.object()->className() + ">";
     }
