@@ -132,8 +132,8 @@ const std::vector<Driver::Command>& Driver::commands() {
          }},
         {"press", "TITLE", "press an alert's button", A::OptionalText, "no alert on screen"},
         {"seek", "SECONDS", "scrub the movie on screen to SECONDS, as a viewer's finger does", A::Seconds, "no movie on screen"},
-        {"airdrop", "", "send what the activity sheet or the document menu offers through AirDrop", A::None,
-         "no activity sheet or document menu on screen"},
+        {"airdrop", "[FILE]", "send what the activity sheet or the document menu offers through AirDrop (FILE: a PNG of the image sent)",
+         A::OptionalText, "", [](Driver& d, const std::string& file) { return d.airDrop(file); }},
         {"complete", "TYPE|ENTRY", "complete the activity sheet with another activity type, or choose a document menu entry",
          A::OptionalText, "no activity sheet or document menu on screen"},
         {"cancel", "", "cancel the activity sheet, the document menu or a compose sheet", A::None, "no sheet on screen"},
@@ -340,6 +340,11 @@ bool Driver::tap(const std::string& text) {
     bool done = describe().tap(text, reply);
     lastSaid_ = reply.said;
     return done || fail(reply.error);
+}
+
+bool Driver::airDrop(const std::string& file) {
+    if (!file.empty() && !writeSheetImage(file)) return false;
+    return act("airdrop", "", "no activity sheet or document menu on screen");
 }
 
 bool Driver::tapRow(long row) { return act("row", std::to_string(row), "no table on screen"); }
