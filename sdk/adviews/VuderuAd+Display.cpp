@@ -227,6 +227,7 @@ void VuderuAd::removeAd() {
         if (adFrame_->frameClosed()) return;
         adFrame_->setFrameClosed(true);
     }
+    holdUntilNextPass();
     NSNotificationCenter::defaultCenter()->removeObserver(this);
     removeLoadingView();
     if (!adFrame_ || adFrame_->binding() != VuderuAdFrame::kVideo) countAndProcess(VuderuAdEvent::kAdClosed, "-[VuderuAd removeAd]");
@@ -254,6 +255,7 @@ void VuderuAd::removeAd() {
 
 void VuderuAd::removeTakeoverWindows() {
     auto keep = self<VuderuAd>();
+    holdUntilNextPass();
     fullscreenRemoveWindows();
     const std::int32_t type = getAdType(adFrame_);
     if (type != 6 && type != 7) processCollapseAction();

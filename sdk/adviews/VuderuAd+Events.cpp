@@ -78,6 +78,7 @@ void VuderuAd::processAdEvent(std::int32_t event) {
 
 bool VuderuAd::failureRoad(const NSErrorPtr& error, bool sendReport, const VuderuAdFramePtr& verifyFrame) {
     auto keep = self<VuderuAd>();
+    holdUntilNextPass();
     auto manager = VuderuAdManager::instance();
     const bool verifying = verifyFrame != nullptr;
     Value::Dictionary params{{"maxAds", Value(static_cast<unsigned long>(manager->adUnitCountForSpace(space_)))}};

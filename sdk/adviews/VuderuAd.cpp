@@ -3,6 +3,7 @@
 
 #include "sdk/adviews/VuderuAd.h"
 
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
@@ -95,6 +96,10 @@ VuderuAd::~VuderuAd() {
     }
     if (webViewLoader_) webViewLoader_->invalidate();
     if (loadingViewTimer_) loadingViewTimer_->invalidate();
+}
+
+void VuderuAd::holdUntilNextPass() {
+    dispatch_async(dispatch_get_main_queue(), [held = self<VuderuAd>()] {});
 }
 
 void VuderuAd::updateViewContainer(const std::shared_ptr<NSObject>& container) {

@@ -196,6 +196,9 @@ protected:
 
 private:
     void setUp(const std::shared_ptr<NSObject>& container, const std::string& space);
+    // Keeps this view, its loader and web view alive until the main loop's current pass has
+    // ended: removal can drop the last owner while the loader or the page is still calling in.
+    void holdUntilNextPass();
     long unusedTagInKeyWindow() const;
     // One controller's whole run of an event: every action id it ran, logged as it goes.
     std::vector<std::int32_t> runEventToExhaustion(const std::string& event, const VuderuAdFramePtr& frame, Value::Dictionary& params);

@@ -224,3 +224,27 @@ TEST_F(AdSpaceViewTest, RegisteredMakerMakesAdSpaceViewsForTheManager) {
     EXPECT_EQ(VuderuAdManager::getAdType(makeFrame({.guid = "g", .binding = 4, .format = "takeover"})), 7);
     VuderuAdManager::registerAdViewMaker(nullptr, nullptr);
 }
+
+TEST_F(AdSpaceViewTest, ClosingFromThePageKeepsTheViewAliveUntilTheCallHasEnded) {
+    auto unit = makeUnit({{.guid = "t", .binding = VuderuAdFrame::kNothing, .format = "takeover"}});
+    std::weak_ptr<VuderuAd> weak;
+    VuderuAdWebViewLoader* loader = nullptr;
+    UIWebView* page = nullptr;
+    {
+        auto ad = VuderuAd::initWithViewContainerAdSpace(host, "space");
+        ad->addAdUnit(unit);
+        ASSERT_TRUE(ad->loadAdFrameError(unit->curAdFrame(), nullptr));
+        ASSERT_TRUE(VuderuAdManager::instance()->registerAdAdSpaceName(ad, "space"));
+        weak = ad;
+        loader = ad->webViewLoader().get();
+        page = ad->webView().get();
+    }
+    // The manager holds the only reference; the page's close makes the view deregister itself.
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString("vuderu://vuderucall?event=adWillClose"));
+    EXPECT_FALSE(loader->webViewShouldStartLoadWithRequestNavigationType(*page, request, UIWebViewNavigationTypeOther));
+    EXPECT_EQ(VuderuAdManager::instance()->adForSpace("space"), nullptr);
+    EXPECT_EQ(delegate->calls, (Calls{"spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
+    EXPECT_FALSE(weak.expired());
+    drainMain();
+    EXPECT_TRUE(weak.expired());
+}
