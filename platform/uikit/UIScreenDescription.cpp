@@ -265,9 +265,9 @@ bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenRep
     return offerTap(root->hitTestWithEvent(inRoot, nullptr), view, nullptr, inRoot, reply);
 }
 
-bool UIScreenDescription::touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply) {
+bool UIScreenDescription::touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply, long tapCount) {
     UIFingers fingers(window);
-    fingers.tap(point);
+    fingers.tap(point, tapCount);
     if (fingers.taken()) return true;
     auto hit = fingers.touches().front()->view();
     if (!hit) return reply.refuse("nothing to tap there");
