@@ -104,7 +104,7 @@ constexpr const char* kAlertInFront = "an alert is in front of the screen: press
 bool Driver::touchAt(const std::string& text) {
     auto args = words(text);
     if (args.empty() || args.size() > 2) return fail("touch needs one point and may take a tap count: touch X,Y [TAPS]");
-    auto point = screenPoint(args[0], "touch X,Y [TAPS]");
+    auto point = screenPoint(args[0], "touch X,Y");
     if (!point) return false;
     std::optional<long> taps;
     if (args.size() == 2) {
