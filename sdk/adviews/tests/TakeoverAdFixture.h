@@ -5,6 +5,7 @@
 
 #include "platform/device/Driver.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/system/DeviceProfile.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreen.h"
@@ -85,6 +86,7 @@ protected:
     void TearDown() override {
         VuderuAdFullscreenController::instance()->removeWindows();
         UIApplication::sharedApplication()->reset();
+        DeviceProfile::reset();
         DeviceTest::TearDown();
     }
     // "R G B A" of the pixel at the point, as the driver reads it.
