@@ -68,6 +68,8 @@ void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window
     }
     for (auto& front : inFront) {
         front->layoutIfNeeded();
+        // A window in front may name itself (its controller) before its views.
+        front->describeToScreen(*this);
         auto views = front->subviews();
         outlineViews({views.rbegin(), views.rend()});
     }

@@ -1,6 +1,7 @@
 #include "sdk/adviews/TapDetectingWindow.h"
 
 #include "platform/foundation/NSNotificationCenter.h"
+#include "platform/uikit/UIViewController.h"
 #include "sdk/adviews/VuderuAdWindowBasedMraidViewController.h"
 
 namespace {
@@ -65,4 +66,12 @@ void TapDetectingWindow::touchesEndedWithEvent(const UITouchSet& touches, const 
     if (ended) NSNotificationCenter::defaultCenter()->postNotificationName(kVuderuTapWindowTouchEvent, {}, {{"touch", ended}});
     // On along the chain, so the touch still reads as unhandled where nothing took it.
     UIWindow::touchesEndedWithEvent(touches, event);
+}
+
+void TapDetectingWindow::describeToScreen(UIScreenDescription& screen) {
+    UIWindow::describeToScreen(screen);
+    auto controller = rootViewController();
+    for (const auto& view : subviews())
+        if (!controller) controller = view->viewController();
+    screen.addLine("window: " + (controller ? controller->className() : className()));
 }

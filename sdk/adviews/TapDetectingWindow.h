@@ -37,6 +37,8 @@ public:
     // The observer's answer for the point; NO when it is gone or takes no taps.
     bool forwardTap(CGPoint point);
     void touchesEndedWithEvent(const UITouchSet& touches, const std::shared_ptr<UIEvent>& event) override;
+    // In front of the app's window the screen text names the controller shown in it.
+    void describeToScreen(UIScreenDescription& screen) override;
 
 private:
     void cancelPendingForward();

@@ -93,6 +93,9 @@ TEST_F(WindowBasedTest, TheMraidWindowStandsAboveTheOrdinaryOneAndBothAboveTheSt
     EXPECT_EQ(VuderuAdWindowBasedViewController::takeoverWindow()->windowLevel(), UIWindowLevelStatusBar + 1);
     EXPECT_EQ(VuderuAdWindowBasedMraidViewController::takeoverWindow()->windowLevel(), UIWindowLevelStatusBar + 2);
     EXPECT_EQ(windowsInFront(app), (std::vector<std::string>{"mraid", "ordinary"}));
+    auto screen = driver.screen();
+    EXPECT_LT(screen.find("window: VuderuAdWindowBasedMraidViewController"), screen.find("window: VuderuAdWindowBasedViewController"))
+        << "front first: " << screen;
     EXPECT_EQ(VuderuAdWindowBasedMraidViewController::takeoverWindow()->rootViewController().get(), static_cast<UIViewController*>(mraid.get()));
     EXPECT_EQ(VuderuAdWindowBasedViewController::userWindow(), app);
     EXPECT_EQ(VuderuAdWindowBasedMraidViewController::userWindow(), VuderuAdWindowBasedViewController::takeoverWindow())
@@ -176,6 +179,8 @@ TEST_F(WindowBasedTest, AReusedMraidControllerShowsTheSecondPage) {
     EXPECT_EQ(window->viewToObserve(), second->webView());
     EXPECT_TRUE(window->isKeyWindow());
     auto screen = driver.screen();
+    EXPECT_NE(screen.find("window: VuderuAdWindowBasedMraidViewController"), std::string::npos) << screen;
+    EXPECT_LT(screen.find("window: VuderuAdWindowBasedMraidViewController"), screen.find("second page")) << screen;
     EXPECT_NE(screen.find("second page"), std::string::npos) << screen;
     EXPECT_EQ(screen.find("first page"), std::string::npos) << screen;
     // The close corner now closes the second ad.
