@@ -106,7 +106,7 @@ const std::vector<Driver::Command>& Driver::commands() {
         {"back", "", "the navigation bar's back button", A::None, "there is no back button"},
         {"tab", "N|TITLE", "select a tab", A::OptionalText, "no tab bar on screen"},
         {"refresh", "", "pull the table down to refresh", A::None, "nothing on screen refreshes when pulled down"},
-        {"touch", "X,Y", "touch the screen at a point (points from the top left)", A::Text, "",
+        {"touch", "X,Y [TAPS]", "touch the screen at a point (points from the top left), TAPS times in a row", A::Text, "",
          [](Driver& d, const std::string& point) { return d.touchAt(point); }},
         {"drag", "X,Y X,Y [STEPS]", "drag a finger from one point (or shown TEXT) to another", A::Text, "",
          [](Driver& d, const std::string& arguments) { return d.drag(arguments); }},
