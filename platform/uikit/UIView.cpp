@@ -129,8 +129,9 @@ void UIView::insertSubviewAtIndex(const UIViewPtr& view, std::size_t index) {
     if (view->superview().get() == this) {
         subviews_.erase(std::find(subviews_.begin(), subviews_.end(), view));
     } else {
+        // A move tells the view of its new superview only, as one change.
         view->willMoveToSuperview(self<UIView>());
-        view->removeFromSuperview();
+        view->detachFromSuperview();
     }
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
@@ -164,16 +165,23 @@ void UIView::insertSubviewAboveSubview(const UIViewPtr& view, const UIViewPtr& s
 }
 
 void UIView::removeFromSuperview() {
-    auto parent = superview_.lock();
-    if (!parent) return;
+    if (!superview_.lock()) return;
     auto keep = self<UIView>();
     willMoveToSuperview(nullptr);
+    if (!detachFromSuperview()) return;
+    didMoveToSuperview();
+    childrenMovedToWindow();
+}
+
+bool UIView::detachFromSuperview() {
+    auto parent = superview_.lock();
+    if (!parent) return false;
+    auto keep = self<UIView>();
     auto& siblings = parent->subviews_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), keep), siblings.end());
     layer_->removeFromSuperlayer();
     superview_.reset();
-    didMoveToSuperview();
-    childrenMovedToWindow();
+    return true;
 }
 
 void UIView::bringSubviewToFront(const UIViewPtr& view) {
