@@ -91,11 +91,19 @@ class AdServer:
             def do_POST(self):
                 record = server.record("POST", self)
                 status, body = server.post(record)
+                if status is None:
+                    # A dropped connection, as a network that is gone leaves a request.
+                    self.close_connection = True
+                    self.connection.shutdown(2)
+                    return
                 self.answer(status, body, checksum=True)
 
             def answer(self, status, body, checksum=False):
                 self.send_response(status)
                 self.send_header("Content-Length", str(len(body)))
+                # One request a connection: a dropped one is then not retried on a fresh connection.
+                self.send_header("Connection", "close")
+                self.close_connection = True
                 if checksum:
                     self.send_header("fm-checksum", signed_crc(body))
                 self.end_headers()
@@ -132,7 +140,8 @@ class AdServer:
             return 200, checker.encode(LOG_RESPONSE, {"result": "success", "errors": []})
         return 200, b""
 
-    def answer_space(self, space, status, body):
+    def answer_space(self, space, status, body=b""):
+        """Queues an answer for the space's next request; status None drops the connection."""
         with self.lock:
             self.answers.setdefault(space, []).append((status, body))
 
