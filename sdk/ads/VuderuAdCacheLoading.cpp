@@ -115,8 +115,10 @@ VuderuAdUnitPtr VuderuAdCache::adUnitForKeyViewContainerCacheRetrievalPolicyErro
 
     unit = cachedAdUnitForKeyCacheRetrievalPolicy(key, policy);
     logPicked(unit);
-    // The ad manager hears of the fetch only now that this take has chosen.
-    if (heldReport) dispatch_async(dispatch_get_main_queue(), std::move(heldReport));
+    // The ad manager hears of the fetch only now that this take has chosen, and not at all when
+    // the take answered the reply's last unit: the arrival would then read as "no ads" (104)
+    // after an ad was had.
+    if (heldReport && !(unit && validatedCacheCountForKey(key) == 0)) dispatch_async(dispatch_get_main_queue(), std::move(heldReport));
     return unit;
 }
 
