@@ -7,6 +7,7 @@
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
 #include "sdk/ads/VuderuAdSpaceLayout.h"
 
+#include <charconv>
 #include <fstream>
 #include <sstream>
 
@@ -16,7 +17,8 @@ namespace {
 // loader's calls as screen lines.
 class PageAd : public IVuderuAd, public IVuderuAdWebViewLoaderConnector {
 public:
-    PageAd() {
+    explicit PageAd(std::int64_t preRenderTimeoutMillis) {
+        unit_->setPreRenderTimeoutMillis(preRenderTimeoutMillis);
         auto frame = std::make_shared<VuderuAdFrame>();
         frame->setBinding(VuderuAdFrame::kWebPage);
         frame->setAdLogGUID("page");
@@ -61,7 +63,7 @@ bool readFile(const std::string& path, std::string& contents) {
     return static_cast<bool>(in) || in.eof();
 }
 
-bool loadPage(const std::string& argument, UIScreenReply& reply) {
+bool loadPage(const std::string& argument, std::int64_t preRenderTimeoutMillis, UIScreenReply& reply) {
     NSURLPtr url;
     std::string html;
     if (argument.rfind("http://", 0) == 0 || argument.rfind("https://", 0) == 0) {
@@ -75,7 +77,7 @@ bool loadPage(const std::string& argument, UIScreenReply& reply) {
     auto container = AdHost::shared().container();
     Page& page = current();
     if (page.loader) page.loader->invalidate();
-    page.ad = std::make_shared<PageAd>();
+    page.ad = std::make_shared<PageAd>(preRenderTimeoutMillis);
     page.loader = VuderuAdWebViewLoader::initWithAd(page.ad);
     page.loader->setAdLoadCompleteHandler([] { AdHost::shared().record("page loaded"); });
     page.loader->setRenderFailedErrorHandler([](const NSErrorPtr& error) {
@@ -96,10 +98,21 @@ bool loadPage(const std::string& argument, UIScreenReply& reply) {
 } // namespace
 
 void AdHostPage::registerCommand() {
-    Driver::addHostCommand("page", "URL|PATH",
-                           "load a page (an http(s) URL, or an HTML file of this machine) through the ad web view loader over the container",
+    Driver::addHostCommand("page", "URL|PATH [PRERENDER_MS]",
+                           "load a page (an http(s) URL, or an HTML file of this machine) through the ad web view loader over the "
+                           "container; its ad unit's pre-render time-out in ms (none unless given)",
                            [](Driver&, const std::string& argument, UIScreenReply& reply) {
                                if (argument.empty()) return reply.refuse("page what? A URL or a file path");
-                               return loadPage(argument, reply);
+                               // A last word of digits is the time-out; paths with blanks stay whole.
+                               auto blank = argument.rfind(' ');
+                               std::int64_t timeout = 0;
+                               std::string target = argument;
+                               if (blank != std::string::npos) {
+                                   auto word = argument.substr(blank + 1);
+                                   auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), timeout);
+                                   if (error == std::errc() && end == word.data() + word.size() && timeout >= 0) target = argument.substr(0, blank);
+                                   else timeout = 0;
+                               }
+                               return loadPage(target, timeout, reply);
                            });
 }

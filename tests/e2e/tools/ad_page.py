@@ -44,6 +44,18 @@ def main(adhost):
         tail = out[out.rfind("> page " + looping):]
         if "After the loop" not in tail or "ads help: this list" not in tail:
             fail("the looping page did not leave the next commands answered:\n" + tail[-3000:])
+        # The pre-render time-out of a page whose subframe never arrives stops the load, and is
+        # armed only when the unit has one.
+        stalled = os.path.join(work, "stalled.html")
+        with open(stalled, "w") as f:
+            f.write('<html><body><p>Waiting</p><script>var frame = document.createElement("iframe"); frame.src = "%s";'
+                    ' document.body.appendChild(frame);</script></body></html>' % server.url("/stall"))
+        timed = Run(adhost, device, ["ads loglevel 2", "page %s 300" % stalled, "wait 1", "ads help"], server).check()
+        if "Webview loading timed out" not in timed.err:
+            fail("the pre-render time-out did not fire:\n" + timed.err[-3000:])
+        untimed = Run(adhost, device, ["ads loglevel 2", "page " + stalled, "wait 1", "ads help"], server).check()
+        if "Webview loading timed out" in untimed.err:
+            fail("a page without a pre-render time-out was timed out")
         print("ad page: text, link, touch, colour, looping page and missing file as expected")
     finally:
         server.close()

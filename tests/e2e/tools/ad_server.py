@@ -58,6 +58,16 @@ def response(units, configuration=None):
     return checker.encode(AD_RESPONSE, {"adUnits": units, "errors": [], "configuration": configuration})
 
 
+class QuietServer(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    block_on_close = False
+
+    def handle_error(self, request, client_address):
+        # A client that went away (the ad host ended, a stalled answer released late) is no fault.
+        if not isinstance(sys.exc_info()[1], (BrokenPipeError, ConnectionResetError)):
+            super().handle_error(request, client_address)
+
+
 class Recorded:
     def __init__(self, method, path, headers, body):
         self.method, self.path, self.headers, self.body = method, path, headers, body
@@ -74,6 +84,8 @@ class AdServer:
         self.answers = {}  # space -> list of (status, body)
         self.files = {}  # path -> bytes
         self.requests = []
+        # GETs of /stall wait for this (at most a minute), as a server that does not answer.
+        self.release = threading.Event()
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -85,6 +97,8 @@ class AdServer:
             def do_GET(self):
                 record = server.record("GET", self)
                 path = record.path.split("?")[0]
+                if path == "/stall":
+                    server.release.wait(60)
                 body = b"" if path == "/track" else server.files.get(path)
                 self.answer(200 if body is not None else 404, body if body is not None else b"not found")
 
@@ -109,7 +123,7 @@ class AdServer:
                 self.end_headers()
                 self.wfile.write(body)
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.httpd = QuietServer(("127.0.0.1", 0), Handler)
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
@@ -159,6 +173,7 @@ class AdServer:
             return [r for r in self.requests if r.method == "GET" and r.path.startswith(prefix)]
 
     def close(self):
+        self.release.set()
         self.httpd.shutdown()
         self.httpd.server_close()
 
