@@ -78,10 +78,6 @@ public:
     void renderWebView();
     void renderPreRenderedWebview();
     void renderNonPreRenderedWebView();
-    void prepareNetworkView();
-    void renderNetworkView();
-    void prepareVideoView();
-    void renderVideoView();
     void processWebViewFullLoadComplete();
     void notifyReadyForDisplay();
     bool disablePreRendering() const;
