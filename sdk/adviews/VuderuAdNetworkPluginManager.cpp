@@ -4,6 +4,8 @@
 #include "platform/foundation/PlatformClock.h"
 #include "sdk/adviews/VuderuAdNetworkAdMobPlugin.h"
 #include "sdk/adviews/VuderuAdNetworkCustomBasePlugin.h"
+#include "sdk/adviews/VuderuAdNetworkInMobiPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkMillennialPlugin.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/analytics/VuderuLog.h"
 
@@ -56,6 +58,8 @@ VuderuAdNetworkBasePluginPtr makePlugin() {
 const std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory>& builtInFactories() {
     static const std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory> factories = {
         {"VuderuAdNetworkAdMobPlugin", &makePlugin<VuderuAdNetworkAdMobPlugin>},
+        {"VuderuAdNetworkInMobiPlugin", &makePlugin<VuderuAdNetworkInMobiPlugin>},
+        {"VuderuAdNetworkMillennialPlugin", [] { return VuderuAdNetworkBasePluginPtr(VuderuAdNetworkMillennialPlugin::create()); }},
     };
     return factories;
 }
