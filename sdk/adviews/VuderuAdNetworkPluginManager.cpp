@@ -5,6 +5,7 @@
 #include "sdk/adviews/VuderuAdNetworkAdMobPlugin.h"
 #include "sdk/adviews/VuderuAdNetworkCustomBasePlugin.h"
 #include "sdk/adviews/VuderuAdNetworkGreystripePlugin.h"
+#include "sdk/adviews/VuderuAdNetworkIAdPlugin.h"
 #include "sdk/adviews/VuderuAdNetworkInMobiPlugin.h"
 #include "sdk/adviews/VuderuAdNetworkJumptapPlugin.h"
 #include "sdk/adviews/VuderuAdNetworkMillennialPlugin.h"
@@ -62,6 +63,7 @@ const std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory>& builtI
     static const std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory> factories = {
         {"VuderuAdNetworkAdMobPlugin", &makePlugin<VuderuAdNetworkAdMobPlugin>},
         {"VuderuAdNetworkInMobiPlugin", &makePlugin<VuderuAdNetworkInMobiPlugin>},
+        {"VuderuAdNetworkIAdPlugin", &makePlugin<VuderuAdNetworkIAdPlugin>},
         {"VuderuAdNetworkMobclixPlugin", &makePlugin<VuderuAdNetworkMobclixPlugin>},
         {"VuderuAdNetworkJumptapPlugin", &makePlugin<VuderuAdNetworkJumptapPlugin>},
         {"VuderuAdNetworkGreystripePlugin", &makePlugin<VuderuAdNetworkGreystripePlugin>},

@@ -281,6 +281,11 @@ Value StandInClass::performSelectorWithArguments(std::string_view selector, cons
         interstitial->core.fetchInterstitial(argument(1).stringValue(), argument(2).objectAs<NSBlock>());
         return Value();
     }
+    if (selector == "requestInterstitialAdPresentation:") {
+        auto current = AdNetworkStandInState::currentObject("ADInterstitialAd");
+        auto interstitial = std::dynamic_pointer_cast<StandInObject>(current);
+        return Value(interstitial && interstitial->core.presentLoaded(argument(0).objectAs<UIViewController>()));
+    }
     if (selector == "displayForApid:fromViewController:withOrientation:onCompletion:") {
         auto interstitial = std::dynamic_pointer_cast<StandInObject>(AdNetworkStandInState::interstitialForApid(argument(0).stringValue()));
         bool shown = interstitial && interstitial->core.presentLoaded(argument(1).objectAs<UIViewController>());

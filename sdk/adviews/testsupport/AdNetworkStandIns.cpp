@@ -53,7 +53,13 @@ void setCurrent(const std::string& network, const std::shared_ptr<NSObject>& obj
     std::lock_guard guard(state().lock);
     state().current[network] = object;
     auto core = coreOf(object.get());
+    if (core) state().current[core->className()] = object;
     if (core && network == "millennial media" && !core->isBanner()) state().millennialInterstitials.push_back(object);
+}
+
+std::shared_ptr<NSObject> currentObject(const std::string& network) {
+    std::lock_guard guard(state().lock);
+    return state().current[network].lock();
 }
 
 std::shared_ptr<NSObject> interstitialForApid(const std::string& apid) {
