@@ -54,7 +54,7 @@ fuzz: deps
 	$(call fuzz_group,platform/web,web_fuzz_seeds,web_page)
 
 # The threading tests under ThreadSanitizer (not part of CI).
-TSAN_TESTS ?= ^(Dispatch|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList|NSURLSession|NKURLSessionManager|ProgressBarTest.RequestsRacing|SCNetworkReachability|VuderuDataSender|FreqCapTest.CountingWhileSaving|AdCacheTakeTest.Race|AdManagerTest.Race)
+TSAN_TESTS ?= ^(Dispatch|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList|NSURLSession|NKURLSessionManager|ProgressBarTest.RequestsRacing|SCNetworkReachability|VuderuDataSender|FreqCapTest.CountingWhileSaving|AdCacheTakeTest.Race|AdManagerTest.Race|PluginManagerTest.Registrations)
 tsan:
 	@$(MAKE) --no-print-directory build BUILD=build-tsan CMAKE_ARGS="-DTANDREL_TSAN=ON -DTANDREL_BENCH=OFF"
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 600 -R '$(TSAN_TESTS)'
