@@ -119,9 +119,16 @@ void APAssetsViewController::reloadData() {
         return;
     }
     view->reloadData();
-    if (view->contentOffset().x != 0 || view->contentOffset().y != 0) return;
-    // The first load shows the newest assets: the last full screen of the content, never past
-    // its end (nor above its start when it fits on one screen).
+    // The first load shows the newest assets, once the view has its size on screen.
+    if (view->contentOffset().x == 0 && view->contentOffset().y == 0) scrollToEndPending_ = true;
+}
+
+void APAssetsViewController::viewDidLayoutSubviews() {
+    UICollectionViewController::viewDidLayoutSubviews();
+    if (!scrollToEndPending_) return;
+    scrollToEndPending_ = false;
+    // The last full screen of the content: never past its end, nor above its start when it fits.
+    auto view = collectionView();
     CGFloat height = view->collectionViewLayout()->contentSize(static_cast<long>(assets.size()), view->bounds().size.width).height;
     view->setContentOffset(CGPointMake(0, std::max<CGFloat>(0, height - view->bounds().size.height)));
 }

@@ -29,6 +29,7 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewDidLayoutSubviews() override;
     void willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration);
 
     void setupAssets();
@@ -52,4 +53,6 @@ private:
     void setupButtons();
     void setupToolbar();
     ALAssetPtr assetAt(const NSIndexPath& indexPath) const;
+
+    bool scrollToEndPending_ = false;
 };
