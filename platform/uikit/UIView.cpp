@@ -1,6 +1,7 @@
 #include "platform/uikit/UIView.h"
 
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -312,7 +313,17 @@ void UIView::layoutIfNeeded() {
     for (auto& s : children) s->layoutIfNeeded();
 }
 
+void UIView::addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint) {
+    if (constraint) constraints_.push_back(constraint);
+    setNeedsLayout();
+}
+
+void UIView::addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
+    for (auto& c : constraints) addConstraint(c);
+}
+
 void UIView::layoutSubviews() {
+    if (!constraints_.empty()) NSLayoutConstraintLayOut(*this);
     if (auto controller = controller_.lock()) {
         controller->viewWillLayoutSubviews();
         controller->viewDidLayoutSubviews();

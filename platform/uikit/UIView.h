@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class NSLayoutConstraint;
 class UIGestureRecognizer;
 class UIView;
 class UIViewController;
@@ -169,6 +170,13 @@ public:
     virtual void layoutSubviews();
     virtual CGSize sizeThatFits(CGSize size) const;
     void sizeToFit();
+    // Constraints (see NSLayoutConstraint): the ones this view holds place its subviews at its
+    // layout. A view laid out by its superview's constraints answers false here.
+    void addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint);
+    void addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+    const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints() const { return constraints_; }
+    bool translatesAutoresizingMaskIntoConstraints() const { return translatesAutoresizingMask_; }
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates) { translatesAutoresizingMask_ = translates; }
 
     // Hooks of the tree.
     virtual void willMoveToSuperview(const UIViewPtr&) {}
@@ -256,4 +264,6 @@ private:
     UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
     UIViewTintAdjustmentMode tintAdjustmentMode_ = UIViewTintAdjustmentModeAutomatic;
     std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
+    std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
+    bool translatesAutoresizingMask_ = true;
 };
