@@ -34,8 +34,6 @@ public:
     const ALAssetPtr& videoAsset() const { return videoAsset_; }
     const NSURLPtr& vidSendURL() const { return vidSendURL_; }
 
-private:
-    std::shared_ptr<UIButton> makeButton(CGFloat y, const std::string& imageName, void (TDVideos::*action)());
 
     std::shared_ptr<UIButton> videoFromCamera_;
     std::shared_ptr<UIButton> videoFromLibrary_;

@@ -98,7 +98,7 @@ public:
     // The ad's page loaded its own MRAID script (and draws its own close control).
     virtual bool mraidAdLoaded() const { return false; }
     // The user closed an MRAID ad (a tap in its close corner).
-    virtual void processMRAIDCloseEvent() {}
+    virtual bool processMRAIDCloseEvent() { return false; }
     // Takes every window and controller the ad put on screen away.
     virtual void removeTakeoverWindows() {}
 };

@@ -5,6 +5,7 @@
 #include "sdk/ads/VuderuAdDelegate.h"
 #include "sdk/ads/VuderuAdError.h"
 #include "sdk/ads/VuderuAdManager.h"
+#include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuUtil.h"
@@ -149,7 +150,7 @@ Value VuderuAdNetworkGreystripePlugin::greystripeBannerAutoload(const Value::Arr
 Value VuderuAdNetworkGreystripePlugin::greystripeBannerDisplayViewController(const Value::Array&) {
     auto container = adContainer();
     auto parent = container ? container->parentViewController() : nullptr;
-    if (auto presented = parent ? UIViewController_VuderuAds::com_vuderu_ads_presentedViewController(parent) : nullptr)
+    if (auto presented = parent ? UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(parent) : nullptr)
         return Value(presented);
     if (auto root = VuderuAdManager::instance()->rvc()) return Value(root);
     auto delegate = getVuderuAdDelegate();
