@@ -22,10 +22,16 @@
 class RecordingVideoAd : public RecordingAdHandler, public IVuderuAdVideoPlayerConnector {
 public:
     bool responding = false;
+    // Runs after each of the three ends is recorded (the ad-space view drops its player there).
+    std::function<void()> onEnd;
 
-    void videoDidFailToLoad(const std::string& space) override { calls.push_back("videoDidFailToLoad(" + space + ")"); }
-    void videoDidFinish(const std::string& space) override { calls.push_back("videoDidFinish(" + space + ")"); }
-    void videoDidNotFinish(const std::string& space) override { calls.push_back("videoDidNotFinish(" + space + ")"); }
+    void videoDidFailToLoad(const std::string& space) override { ended("videoDidFailToLoad(" + space + ")"); }
+    void videoDidFinish(const std::string& space) override { ended("videoDidFinish(" + space + ")"); }
+    void videoDidNotFinish(const std::string& space) override { ended("videoDidNotFinish(" + space + ")"); }
+    void ended(const std::string& call) {
+        calls.push_back(call);
+        if (onEnd) onEnd();
+    }
     void processClick() override { calls.push_back("processClick"); }
     bool activelyRespondingToAction() const override { return responding; }
     void setActivelyRespondingToAction(bool value) override {

@@ -127,6 +127,27 @@ TEST_F(VideoPlayerTest, CloseWhilePlayingReportsProgressAndDidNotFinish) {
     EXPECT_EQ(events().size(), 4u);
 }
 
+TEST_F(VideoPlayerTest, TheAdMayDropThePlayerInItsEndCallbacks) {
+    struct Case {
+        const char* name;
+        bool close;  // else played to the end
+        const char* call;
+    } cases[] = {{"closed", true, "videoDidNotFinish(space)"}, {"completed", false, "videoDidFinish(space)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ad->calls.clear();
+        play();
+        playFor(1);
+        std::weak_ptr<VuderuVideoPlayer> weak = player;
+        ad->onEnd = [this] { player = nullptr; };
+        if (c.close) player->pauseMovieViaCloseButton();
+        else playFor(10);
+        ad->onEnd = nullptr;
+        EXPECT_EQ(weak.lock(), nullptr);
+        EXPECT_EQ(ad->calls, (Lines{c.call, "removeTakeoverWindows"}));
+    }
+}
+
 TEST_F(VideoPlayerTest, ACloseToConfirmWaitsPausedUntilResumed) {
     setCallback(frame(), "adWillClose", {"notifyUser?message=Leave%3F"});
     play();
