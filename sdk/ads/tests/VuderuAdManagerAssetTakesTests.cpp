@@ -5,6 +5,7 @@
 #include "sdk/ads/tests/AdCacheTakeFixture.h"
 #include "sdk/ads/tests/TestAdSpaceView.h"
 
+#include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "sdk/ads/VuderuAdManager.h"
@@ -269,4 +270,34 @@ TEST_F(AssetTakeTest, HeldBackRequestsRecordedOnWorkersWhileMainEndsWaitsAreNeit
     failures = countFailures();
     EXPECT_EQ(failures, static_cast<std::size_t>(kWorkers * kEach)) << "each held-back take ends once";
     EXPECT_TRUE(manager_->pendingAssetRequests(missing_).empty());
+}
+
+// Once the asset cache has found too little free disk for the largest allowed asset, nothing
+// must be cached first: a video unit is taken and shown without waiting, nothing is held back,
+// passed over or downloaded, and the display check does not refuse it.
+TEST_F(AssetTakeTest, WithTheDiskNotFreeNoUnitWaitsForItsAsset) {
+    DeviceRoot::setFreeSpaceOverride(static_cast<std::uint64_t>(manager_->maxAssetSize()) - 1);
+    auto cache = VuderuContentLoadingManager::sharedInstance();
+    EXPECT_FALSE(cache->cachedAssetForPath(missing_, PlatformClock::now() + 3600, {}, {}));
+    ASSERT_TRUE(cache->diskNotFree());
+
+    auto video = videoUnit("video-1", missing_, 0, "g");
+    VuderuAdCache::addAdUnits({video, servedUnit("video", 0, "same-group", 0, "g")});
+    EXPECT_EQ(VuderuAdManager::getCacheableAssetFromAdUnitRestrictCacheOnly(video, true), std::nullopt);
+    bool waiting = true;
+    EXPECT_EQ(take(0, &waiting), video);
+    EXPECT_FALSE(waiting);
+    EXPECT_TRUE(manager_->pendingAssetRequests(missing_).empty());
+    EXPECT_FALSE(loading(missing_));
+
+    // The group's other unit stays cached, so the display's refill starts no take.
+    auto ad = std::make_shared<TestAdSpaceView>(container_, "video");
+    ad->addAdUnit(video);
+    ad->setNotificationFlag(2);
+    manager_->addPendingAd(ad);
+    EXPECT_TRUE(manager_->displayAd(ad));
+    EXPECT_EQ(manager_->adForSpace("video"), ad);
+    EXPECT_EQ(delegate_->calls(), std::vector<std::string>{"spaceDidRender(video,NO)"});
+    EXPECT_FALSE(loading(missing_));
+    DeviceRoot::setFreeSpaceOverride(std::nullopt);
 }

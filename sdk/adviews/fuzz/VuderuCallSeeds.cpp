@@ -21,6 +21,6 @@ int main(int argc, char** argv) {
               save(folder, "escaped.txt", "event=logEvent&guid=g1&name=Zo%u00EB+%u2713&bytes=%C3%A9%E9&plus=%2B") &&
               save(folder, "surrogates.txt", "event=x&v=%uD83D%uDE00&lone=%uD800&cut=%u12&pct=%") &&
               save(folder, "noevent.txt", "guid=unknown&=empty&novalue&a=b=c?d=e") &&
-              save(folder, "raw.txt", std::string("event=\xff\xfe&v=\0x", 16));
+              save(folder, "raw.txt", std::string("event=\xff\xfe&v=\0x", 13));
     return ok ? 0 : 1;
 }

@@ -40,7 +40,8 @@ std::string AdHostAppDelegate::registeredClassName() {
 
 void AdHostAppDelegate::setKeepsTestViews(bool keep) { keepsTestViews = keep; }
 
-// The one place the maker is chosen: the test view until the real ad-space view registers here.
+// The one place the maker is chosen: the test view until the real ad-space view registers here,
+// as `if (!keepsTestViews) return VuderuAd::registerMaker();` before the test view's line.
 void AdHostAppDelegate::registerAdViewMaker() { AdHostTestAdView::registerMaker(); }
 
 bool AdHostAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) {

@@ -57,7 +57,7 @@ def main(adhost):
             "ads fetchdisplay capped", "settle", "expect spaceDidRender capped 20", "ads event capped rendered",
             "ads show banner 3000", "expect show banner 3000: YES 20", "settle",
             "ads keywords a=b", "ads show banner 3000", "settle", "expect ad in banner: binding 2 guid g-show2 20",
-            "background", "settle"], server).check()
+            "background", "settle", "quit"], server).check()
 
         for path in ("/vast/inline.xml", "/media/inline.mp4", "/imp/wrapper", "/imp/inline"):
             if not server.gets(path):

@@ -38,8 +38,14 @@ def main(adhost):
         callbacks = {"rendered": [action("sendUrlAsync", url=server.url("/track?g=%{guid}")), "logEvent", "sendAdLogs"],
                      "clicked": ["sendAdLogs"]}
         server.answer_space("banner", 200, response([unit("banner", [frame("g-banner", 3, server.url("/video.mp4"), callbacks, caching=1)])]))
-        run = Run(adhost, device, ["network wifi", "settle", "ads fetchdisplay banner 7", "settle", "expect spaceDidRender banner 20",
-                                   "ads event banner rendered", "settle", "ads event banner clicked", "settle"], server).check()
+        bad = ["ads fetch banner x", "ads nonsense", "ads keywords novalue", "ads show banner"]
+        run = Run(adhost, device, ["network wifi", "settle"] + bad + ["ads fetchdisplay banner 7", "settle", "expect spaceDidRender banner 20",
+                                   "ads event banner rendered", "settle", "ads event banner clicked", "settle"], server).check(
+            expect_errors=["the size is a whole number: x", 'no ads command "nonsense"', "a keyword is KEY=VALUE: novalue",
+                           "usage: ads show SPACE TIMEOUT [SIZE]"])
+        # A bad command gives its error and changes nothing: no request went out for it.
+        errors = [line for line in run.out.splitlines() if line.startswith("error:")]
+        check("the errors of the bad commands", len(errors), len(bad))
 
         spaces = [r["adSpaceName"] for r in server.ad_requests()]
         check("the spaces asked for first", spaces[:2], ["", "banner"])

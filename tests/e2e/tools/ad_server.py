@@ -82,7 +82,7 @@ class AdServer:
     def __init__(self):
         self.lock = threading.Lock()
         self.answers = {}  # space -> list of (status, body)
-        self.files = {}  # path -> bytes
+        self.files = {}  # path -> bytes, or a list of answers (bytes or None for 404) given in turn
         self.requests = []
         # GETs of /stall wait for this (at most a minute), as a server that does not answer.
         self.release = threading.Event()
@@ -99,7 +99,7 @@ class AdServer:
                 path = record.path.split("?")[0]
                 if path == "/stall":
                     server.release.wait(60)
-                body = b"" if path == "/track" else server.files.get(path)
+                body = b"" if path == "/track" else server.file(path)
                 self.answer(200 if body is not None else 404, body if body is not None else b"not found")
 
             def do_POST(self):
@@ -127,6 +127,14 @@ class AdServer:
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
+
+    def file(self, path):
+        """A served file's bytes, or None (404). A list is a sequence of answers, the last kept."""
+        with self.lock:
+            body = self.files.get(path)
+            if isinstance(body, list):
+                return body.pop(0) if len(body) > 1 else body[0]
+            return body
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.port, path)
