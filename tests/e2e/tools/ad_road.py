@@ -39,7 +39,8 @@ def main(adhost):
                      "clicked": ["sendAdLogs"]}
         server.answer_space("banner", 200, response([unit("banner", [frame("g-banner", 3, server.url("/video.mp4"), callbacks, caching=1)])]))
         run = Run(adhost, device, ["network wifi", "settle", "ads fetchdisplay banner 7", "settle", "expect spaceDidRender banner 20",
-                                   "ads event banner rendered", "settle", "ads event banner clicked", "settle"], server).check()
+                                   "ads event banner rendered", "settle", "ads event banner clicked", "settle"], server,
+                  extra_args=["--test-views"]).check()
 
         spaces = [r["adSpaceName"] for r in server.ad_requests()]
         check("the spaces asked for first", spaces[:2], ["", "banner"])
