@@ -209,6 +209,9 @@ void VuderuAd::renderWebView() {
 void VuderuAd::renderPreRenderedWebview() {
     if (!fullscreenShowForAd())
         if (auto web = webView()) addSubview(web);
+    // A frame switched to after the first render skips preparation: the page it replaces goes
+    // now, not with the next switch.
+    cleanPreviousView();
     countAndProcess(VuderuAdEvent::kRendered, "-[VuderuAd renderPreRenderedWebview]");
 }
 

@@ -248,3 +248,19 @@ TEST_F(AdSpaceViewTest, ClosingFromThePageKeepsTheViewAliveUntilTheCallHasEnded)
     drainMain();
     EXPECT_TRUE(weak.expired());
 }
+
+TEST_F(AdSpaceViewTest, FrameSwitchedToAfterTheFirstRenderReplacesThePreviousPage) {
+    auto unit = makeUnit({{.guid = "f1"}, {.guid = "f2"}});
+    auto ad = makeAd({unit});
+    prepareUntilReady(ad);
+    ad->renderView();
+    auto first = ad->webView();
+    ASSERT_TRUE(ad->loadAdFrameError(unit->nextAdFrame(), nullptr));
+    auto second = ad->webView();
+    ASSERT_NE(first, second);
+    ASSERT_TRUE(runMainUntil([&] { return second->superview() == ad; }));
+    EXPECT_EQ(ad->subviews(), (std::vector<UIViewPtr>{second}));
+    EXPECT_FALSE(first->superview());
+    EXPECT_FALSE(ad->previousWebViewLoader());
+    EXPECT_TRUE(hasEvent("f2", "rendered"));
+}

@@ -7,6 +7,7 @@
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScreenDescription.h"
+#include "sdk/adviews/VuderuAd.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/analytics/Vuderu.h"
 
@@ -40,9 +41,11 @@ std::string AdHostAppDelegate::registeredClassName() {
 
 void AdHostAppDelegate::setKeepsTestViews(bool keep) { keepsTestViews = keep; }
 
-// The one place the maker is chosen: the test view until the real ad-space view registers here,
-// as `if (!keepsTestViews) return VuderuAd::registerMaker();` before the test view's line.
-void AdHostAppDelegate::registerAdViewMaker() { AdHostTestAdView::registerMaker(); }
+// The one place the maker is chosen: the ad-space view, or the test view with --test-views.
+void AdHostAppDelegate::registerAdViewMaker() {
+    if (keepsTestViews) AdHostTestAdView::registerMaker();
+    else VuderuAd::registerAsAdViewMaker();
+}
 
 bool AdHostAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) {
     // The ad road makes the main thread wait on the clock (the configuration take's 1 ms, a

@@ -72,11 +72,13 @@ bool runAds(const std::string& argument, UIScreenReply& reply) {
 }
 
 void registerBuiltInSubcommands();
+void registerAdSpaceSubcommands();
 
 void registerAll() {
     static std::once_flag once;
     std::call_once(once, [] {
         registerBuiltInSubcommands();
+        registerAdSpaceSubcommands();
         Driver::addHostCommand("ads", "SUBCOMMAND ...", "drive the ads facade (ads help lists its commands)",
                                [](Driver&, const std::string& argument, UIScreenReply& reply) { return runAds(argument, reply); });
     });

@@ -40,7 +40,8 @@ def main(adhost):
         server.answer_space("banner", 200, response([unit("banner", [frame("g-banner", 3, server.url("/video.mp4"), callbacks, caching=1)])]))
         bad = ["ads fetch banner x", "ads nonsense", "ads keywords novalue", "ads show banner"]
         run = Run(adhost, device, ["network wifi", "settle"] + bad + ["ads fetchdisplay banner 7", "settle", "expect spaceDidRender banner 20",
-                                   "ads event banner rendered", "settle", "ads event banner clicked", "settle"], server).check(
+                                   "ads event banner rendered", "settle", "ads event banner clicked", "settle"], server,
+                  extra_args=["--test-views"]).check(
             expect_errors=["the size is a whole number: x", 'no ads command "nonsense"', "a keyword is KEY=VALUE: novalue",
                            "usage: ads show SPACE TIMEOUT [SIZE]"])
         # A bad command gives its error and changes nothing: no request went out for it.

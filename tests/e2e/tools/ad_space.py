@@ -1,0 +1,152 @@
+"""Served HTML ads through the ad-space view: the ad host runs scripts against the loopback ad
+server and the screen, its pixels and the server's records are checked."""
+import json
+import re
+import shutil
+import sys
+import tempfile
+import urllib.parse
+
+from ad_server import AdServer, Run, fail, fresh_device, frame, response, unit
+
+BODY = (51, 102, 204)
+WHITE = (255, 255, 255)
+
+
+def body_colour_page(text):
+    return ('<html><body style="background-color:#3366cc">%s</body></html>' % text)
+
+
+def banner_frame(guid, display, callbacks=None, content=None, binding=2):
+    made = frame(guid, binding, display, callbacks)
+    made["adSpaceLayout"].update({"fix": "width", "alignment": "b-c", "adWidth": 320, "adHeight": 50})
+    if content is not None:
+        made["content"] = json.dumps(content)
+    return made
+
+
+def pixels(out):
+    """Every `pixel X,Y` answer, in order, as (r, g, b)."""
+    return [tuple(int(v) for v in m.groups()) for m in re.finditer(r"^\d+,\d+: (\d+) (\d+) (\d+) \d+$", out, re.M)]
+
+
+def last_screen(out):
+    return out.rsplit("screen: ", 1)[-1]
+
+
+def records(out):
+    """The ad host's recorded lines, as the last screen lists them."""
+    return [line[len("ads: "):] for line in last_screen(out).splitlines() if line.startswith("ads: ")]
+
+
+def expect_in_order(what, lines, wanted):
+    at = 0
+    for line in lines:
+        if at < len(wanted) and line.startswith(wanted[at]):
+            at += 1
+    if at < len(wanted):
+        fail("%s: %r not found in order in %r" % (what, wanted[at], lines))
+
+
+class Scenario:
+    def __init__(self, adhost):
+        self.adhost = adhost
+        self.work = tempfile.mkdtemp(prefix="tandrel-adspace-")
+        self.server = AdServer()
+        self.device = fresh_device(self.work)
+        self.server.answer_space("", 200, response([], {"sdkAssetUrl": self.server.url("/sdk/"), "cacheSizeMb": 20,
+                                                        "maxAssetSizeKb": 2024}))
+
+    def run(self, lines, expect_errors=()):
+        return Run(self.adhost, self.device, ["network wifi", "settle"] + lines, self.server).check(expect_errors)
+
+    def close(self):
+        self.server.close()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+
+def templated_banner_and_click(adhost):
+    s = Scenario(adhost)
+    try:
+        land = s.server.url("/land")
+        # The page's own script survives the template's rendering of the body: it listens on the document.
+        page = ('<html><head><script>document.addEventListener("click",function(e){if(e.target.id==="open"){'
+                'e.preventDefault();vuderuadapter.executeCall("open","url","%s");}});</script></head>'
+                '<body style="background-color:#3366cc">{{title}} <a id="open" href="#">Open</a></body></html>' % land)
+        callbacks = {"open": ["directOpen?%{eventParams}&native=true"], "rendered": ["logEvent"], "clicked": ["logEvent", "sendAdLogs"]}
+        s.server.answer_space("banner", 200, response([unit("banner", [banner_frame("g-banner", page, callbacks,
+                                                                                   {"title": "Hello ad"})])]))
+        run = s.run(["ads fetchdisplay banner", "expect spaceDidRender", "expect Hello ad", "pixel 160,545", "pixel 160,500",
+                     "tap Open", "settle", "screen"])
+        check_pixels = pixels(run.out)
+        if check_pixels != [BODY, WHITE]:
+            fail("the banner's pixels are %r, not the body colour at the bottom and white above" % check_pixels)
+        if "opened: " + land not in run.out:
+            fail("the click did not open %s:\n%s" % (land, last_screen(run.out)))
+        expect_in_order("the click's callbacks", records(run.out),
+                        ["spaceDidRender banner", "spaceDidReceiveClick banner", "spaceWillLeaveApplication banner"])
+        types = [event["type"] for request in s.server.log_requests() for log in request["sdkAdLogs"]
+                 if log["adLogGUID"] == "g-banner" for event in log["sdkAdEvents"]]
+        for name in ("filled", "rendered", "clicked"):
+            if name not in types:
+                fail("the ad-log upload lacks the frame's %r event: %r" % (name, types))
+    finally:
+        s.close()
+
+
+def closed_port_page(adhost):
+    s = Scenario(adhost)
+    try:
+        s.server.answer_space("banner", 200, response([unit("banner", [banner_frame("g-page", "http://127.0.0.1:9/ad.html",
+                                                                                   binding=1)])]))
+        run = s.run(["ads fetchdisplay banner", "expect spaceDidFailToReceiveAd 20", "ads modal", "screen"],
+                    expect_errors=["usage: ads modal SPACE"])
+        expect_in_order("the closed port", records(run.out), ["spaceDidFailToReceiveAd banner error 114"])
+        if "error: usage: ads modal SPACE" not in run.out:
+            fail("ads modal without a space gave no clear error")
+    finally:
+        s.close()
+
+
+def modal_banner(adhost):
+    s = Scenario(adhost)
+    try:
+        s.server.answer_space("m", 200, response([unit("m", [banner_frame("g-modal", body_colour_page("Modal ad"))])]))
+        run = s.run(["ads fetch m", "settle", "expect spaceDidReceiveAd", "ads modal m", "expect Modal ad", "screen"])
+        expect_in_order("the modal banner", records(run.out), ["spaceDidReceiveAd m", "spaceDidRender m"])
+    finally:
+        s.close()
+
+
+def covered_banner(adhost):
+    s = Scenario(adhost)
+    try:
+        first = banner_frame("g-first", body_colour_page("First frame"), {"rendered": ["nextFrame?offset=next&delay=2"]})
+        second = banner_frame("g-second", body_colour_page("Second frame"))
+        s.server.answer_space("banner", 200, response([unit("banner", [first, second])]))
+        run = s.run(["ads loglevel 2", "ads fetchdisplay banner", "expect spaceDidRender", "ads cover", "wait 2", "ads uncover",
+                     "wait 1", "screen", "rotate left", "wait 1", "pixel 284,295", "pixel 284,250"])
+        log = run.err
+        hidden = [m.start() for m in re.finditer(r"Reporting state hidden to ad", log)]
+        if len(hidden) != 1:
+            fail("the covered banner reported hidden %d times" % len(hidden))
+        default = log.find("Reporting state default to ad", hidden[0])
+        switched = log.find("Next ad frame index [1]")
+        if default < 0 or switched < default:
+            fail("the banner switched frames while covered, or reported no default state before the switch")
+        if "Second frame" not in run.out.split("> screen")[-1] or "First frame" in run.out.split("> screen")[-1]:
+            fail("once uncovered the banner did not show its second frame alone:\n%s" % run.out.split("> screen")[-1])
+        if pixels(run.out) != [BODY, WHITE]:
+            fail("after the turn the banner is not at the new bottom: %r" % pixels(run.out))
+    finally:
+        s.close()
+
+
+def main(adhost):
+    templated_banner_and_click(adhost)
+    closed_port_page(adhost)
+    print("ad space: templated banner, click out of the app and closed port as expected")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
