@@ -39,7 +39,10 @@ public:
     std::int64_t initialOrientation() const override { return orientation; }
     std::shared_ptr<UIViewController> parentViewController() const override { return parent; }
     bool mraidAdLoaded() const override { return mraid; }
-    void processMRAIDCloseEvent() override { calls.push_back("processMRAIDCloseEvent"); }
+    bool processMRAIDCloseEvent() override {
+        calls.push_back("processMRAIDCloseEvent");
+        return true;
+    }
     void removeTakeoverWindows() override {
         calls.push_back("removeTakeoverWindows");
         VuderuAdFullscreenController::instance()->removeWindows();
