@@ -97,7 +97,7 @@ public:
     virtual bool isShownModallyForViewController() const { return parentViewController() != nullptr; }
     // The ad's page loaded its own MRAID script (and draws its own close control).
     virtual bool mraidAdLoaded() const { return false; }
-    // The user closed an MRAID ad (a tap in its close corner).
+    // The user closed an MRAID ad (a tap in its close corner); whether the ad acted on it.
     virtual bool processMRAIDCloseEvent() { return false; }
     // Takes every window and controller the ad put on screen away.
     virtual void removeTakeoverWindows() {}

@@ -2,6 +2,7 @@
 
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIViewController.h"
+#include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/ads/VuderuAdDelegate.h"
 #include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/ads/VuderuAdUtil.h"

@@ -201,3 +201,27 @@ TEST_F(BeforeSixTest, TheRequestedOrientationAloneTurnsTheContent) {
         }
     }
 }
+
+namespace {
+// The system version decides both the full-screen layout (below 7.0) and the turning rule
+// (the requested orientation alone below 6.0, the pair table from 6.0).
+class SystemVersionTest : public AdViewControllerTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        AdViewControllerTest::SetUp();
+        DeviceProfile::update([](DeviceProfile& p) { p.systemVersion = GetParam(); });
+    }
+};
+} // namespace
+
+TEST_P(SystemVersionTest, VersionsChooseTheLayoutAndTheTurningRule) {
+    const std::string version = GetParam();
+    turnDevice(3);
+    auto ad = takeover();
+    ad->orientation = 1;
+    auto controller = VuderuAdViewController::initWithAd(ad);
+    EXPECT_EQ(controller->wantsFullScreenLayout(), version < "7.0");
+    EXPECT_EQ(ad->webView()->transform(), version < "6.0" ? CGAffineTransformIdentity : VuderuAdContentGeometry::turn(-kPi / 2, -124));
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, SystemVersionTest, ::testing::Values("5.1", "6.1", "7.0"));
