@@ -3,7 +3,11 @@
 #include "platform/foundation/NSURL.h"
 
 std::shared_ptr<UIActivityViewController> TDAirDropSheet::sheetForFileAtPath(const std::string& path) {
-    auto sheet = UIActivityViewController::initWithActivityItemsApplicationActivities({Value(NSURL::fileURLWithPath(path))}, {});
+    return sheetForItem(Value(NSURL::fileURLWithPath(path)));
+}
+
+std::shared_ptr<UIActivityViewController> TDAirDropSheet::sheetForItem(const Value& item) {
+    auto sheet = UIActivityViewController::initWithActivityItemsApplicationActivities({item}, {});
     sheet->setExcludedActivityTypes(excludedActivityTypes());
     return sheet;
 }

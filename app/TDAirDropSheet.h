@@ -1,7 +1,8 @@
 #pragma once
-// The AirDrop-only activity sheet: one file URL, every system activity but AirDrop excluded.
-// Every screen that sends a file builds its sheet here.
+// The AirDrop-only activity sheet: one item (a file URL, an image, a library URL), every system
+// activity but AirDrop excluded. Every screen that sends something builds its sheet here.
 
+#include "platform/foundation/Value.h"
 #include "platform/uikit/UIActivityViewController.h"
 
 #include <memory>
@@ -11,6 +12,7 @@
 class TDAirDropSheet {
 public:
     static std::shared_ptr<UIActivityViewController> sheetForFileAtPath(const std::string& path);
+    static std::shared_ptr<UIActivityViewController> sheetForItem(const Value& item);
     // The thirteen excluded activity types, in the order the sheet is given them.
     static const std::vector<std::string>& excludedActivityTypes();
 };

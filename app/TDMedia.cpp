@@ -1,29 +1,61 @@
 #include "app/TDMedia.h"
 
+#include "app/TDDrag.h"
 #include "app/TDMusic.h"
+#include "app/TDPhoto.h"
 #include "app/TDVideos.h"
+#include "controls/flatbutton/UIButton+Curled.h"
+#include "platform/uikit/UIColor.h"
 
 namespace {
 enum : int { kMusicIndex = 0, kPhotosIndex = 1, kVideosIndex = 2 };
 
-// The Drag hint and Photos screens are not part of the app yet: their panels stay blank.
-std::shared_ptr<UIViewController> blankPanel() { return std::make_shared<UIViewController>(); }
+constexpr CGFloat kPanelButtonSide = 96;
+
+std::shared_ptr<UIViewController> makeVideosPanel() { return std::make_shared<TDVideos>(); }
+
+std::shared_ptr<UIButton> panelButton(const CGRect& frame, const std::string& imageName, const std::shared_ptr<NSObject>& target,
+                                      TDMedia::PanelAction action) {
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setFrame(frame);
+    button->setContentMode(UIViewContentModeScaleToFill);
+    UIButton_Curled::setImageBorderWidthShadowDepthControlPointXOffsetControlPointYOffsetForState(
+        *button, UIImage::imageNamed(imageName), 5, 10, 30, 70, UIControlStateNormal);
+    button->addTargetActionForControlEvents(
+        target, [action = std::move(action)](NSObject& t, UIControl&, UIEvent*) { action(t); }, UIControlEventTouchUpInside);
+    button->layer()->setBorderColor(UIColor::blackColor());
+    button->layer()->setBorderWidth(1);
+    return button;
+}
 } // namespace
 
 void TDMedia::viewDidLoad() {
     RSPenroseViewController::viewDidLoad();
     setTitle("Media");
     addButtonsToTopLeftRight("Music", "Photos", "Videos");
-    setMainController(blankPanel());
+    setMainController(std::make_shared<TDDrag>());
     penroseView()->selectSide(0);
 }
 
 void TDMedia::didSelectPenroseButtonAtIndex(int index) {
     switch (index) {
     case kMusicIndex: setMainController(std::make_shared<TDMusic>()); break;
-    case kPhotosIndex: setMainController(blankPanel()); break;
-    case kVideosIndex: setMainController(std::make_shared<TDVideos>()); break;
+    case kPhotosIndex: setMainController(std::make_shared<TDPhoto>()); break;
+    case kVideosIndex: setMainController(makeVideosPanel()); break;
     default: return;
     }
     penroseView()->selectSide(index);
+}
+
+TDMedia::PanelButtons TDMedia::addPanelButtons(UIView& view, const std::shared_ptr<NSObject>& target, PanelAction camera,
+                                               PanelAction library) {
+    const CGRect bounds = view.bounds();
+    const CGFloat w = bounds.size.width, h = bounds.size.height;
+    PanelButtons buttons;
+    buttons.camera = panelButton(CGRectMake(w / 2 - 48, h / 5, kPanelButtonSide, kPanelButtonSide), "camera", target, std::move(camera));
+    buttons.library = panelButton(CGRectMake(w / 2 - 48, h - h / 2, kPanelButtonSide, kPanelButtonSide), "library", target,
+                                  std::move(library));
+    view.addSubview(buttons.camera);
+    view.addSubview(buttons.library);
+    return buttons;
 }

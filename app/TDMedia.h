@@ -1,13 +1,26 @@
 #pragma once
-// The Media tab: a triangle menu whose Music, Photos and Videos buttons switch the panel below it.
-// Every choice, and every turn of the triangle, makes a fresh panel, so none keeps its state.
+// The Media tab: a triangle menu whose Music, Photos and Videos buttons switch the panel below it;
+// the Drag hint shows before the first choice. Every choice, and every turn of the triangle, makes
+// a fresh panel, so none keeps its state.
 
 #include "controls/penrose/RSPenroseViewController.h"
+#include "platform/uikit/UIButton.h"
 
+#include <functional>
 #include <memory>
 
 class TDMedia : public RSPenroseViewController {
 public:
     void viewDidLoad() override;
     void didSelectPenroseButtonAtIndex(int index) override;
+
+    // The Photos and Videos panels' two curled picture buttons: "camera" at the top calling
+    // `camera`, "library" below it calling `library` (on touch-up-inside, with the live target).
+    struct PanelButtons {
+        std::shared_ptr<UIButton> camera;
+        std::shared_ptr<UIButton> library;
+    };
+    using PanelAction = std::function<void(NSObject& target)>;
+    static PanelButtons addPanelButtons(UIView& view, const std::shared_ptr<NSObject>& target, PanelAction camera,
+                                        PanelAction library);
 };

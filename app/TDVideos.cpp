@@ -1,14 +1,12 @@
 #include "app/TDVideos.h"
 
 #include "app/TDAirDropSheet.h"
-#include "controls/flatbutton/UIButton+Curled.h"
+#include "app/TDMedia.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/uikit/UITabBarController.h"
 #include "sdk/analytics/Vuderu.h"
 
 namespace {
-constexpr CGFloat kButtonSide = 96;
-constexpr double kBorderWidth = 5, kShadowDepth = 10, kControlPointX = 30, kControlPointY = 70;
 // The sheet opens a second after the picker closes, once its dismissal is over.
 constexpr double kSendDelay = 1.0;
 constexpr char kPickVideoTitle[] = "Pick Video";
@@ -24,26 +22,11 @@ void sendLater(const std::weak_ptr<TDVideos>& weak) {
 
 void TDVideos::viewDidLoad() {
     UIViewController::viewDidLoad();
-    const CGRect bounds = view()->bounds();
-    const CGFloat h = bounds.size.height;
-    videoFromCamera_ = makeButton(h / 5, "camera", &TDVideos::loadCamera);
-    videoFromLibrary_ = makeButton(h - h / 2, "library", &TDVideos::loadLibrary);
-    view()->addSubview(videoFromCamera_);
-    view()->addSubview(videoFromLibrary_);
-}
-
-std::shared_ptr<UIButton> TDVideos::makeButton(CGFloat y, const std::string& imageName, void (TDVideos::*action)()) {
-    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
-    button->setFrame(CGRectMake(view()->bounds().size.width / 2 - kButtonSide / 2, y, kButtonSide, kButtonSide));
-    button->setContentMode(UIViewContentModeScaleToFill);
-    UIButton_Curled::setImageBorderWidthShadowDepthControlPointXOffsetControlPointYOffsetForState(
-        *button, UIImage::imageNamed(imageName), kBorderWidth, kShadowDepth, kControlPointX, kControlPointY, UIControlStateNormal);
-    button->addTargetActionForControlEvents(
-        self<TDVideos>(), [action](NSObject& target, UIControl&, UIEvent*) { (static_cast<TDVideos&>(target).*action)(); },
-        UIControlEventTouchUpInside);
-    button->layer()->setBorderColor(UIColor::blackColor());
-    button->layer()->setBorderWidth(1);
-    return button;
+    auto buttons = TDMedia::addPanelButtons(
+        *view(), self<TDVideos>(), [](NSObject& target) { static_cast<TDVideos&>(target).loadCamera(); },
+        [](NSObject& target) { static_cast<TDVideos&>(target).loadLibrary(); });
+    videoFromCamera_ = buttons.camera;
+    videoFromLibrary_ = buttons.library;
 }
 
 void TDVideos::loadCamera() {
@@ -92,8 +75,7 @@ void TDVideos::sendVidAfterTimer() {
 
 void TDVideos::airDropVideo(const NSURLPtr& url) {
     if (!url) return;
-    auto sheet = UIActivityViewController::initWithActivityItemsApplicationActivities({Value(url)}, {});
-    sheet->setExcludedActivityTypes(TDAirDropSheet::excludedActivityTypes());
+    auto sheet = TDAirDropSheet::sheetForItem(Value(url));
     if (auto tabs = tabBarController())
         tabs->presentViewControllerAnimatedCompletion(sheet, true, [] { Vuderu::logEvent(Value(kVideoSentEvent)); });
 }

@@ -35,8 +35,6 @@ public:
     const NSURLPtr& vidSendURL() const { return vidSendURL_; }
 
 private:
-    std::shared_ptr<UIButton> makeButton(CGFloat y, const std::string& imageName, void (TDVideos::*action)());
-
     std::shared_ptr<UIButton> videoFromCamera_;
     std::shared_ptr<UIButton> videoFromLibrary_;
     std::shared_ptr<APAssetsPickerController> picker_;

@@ -38,6 +38,8 @@ public:
     void willRotateToInterfaceOrientation(UIInterfaceOrientation orientation, double duration);
     void didReceiveMemoryWarning() override;
     bool prefersStatusBarHidden() const { return true; }
+    // The driver: the camera's state, the photo under review and the controls on screen.
+    void describeToScreen(UIScreenDescription& screen) override;
 
     UIColorPtr darkGreyColor() const;
     UIColorPtr redColor() const;

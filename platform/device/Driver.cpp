@@ -131,8 +131,9 @@ const std::vector<Driver::Command>& Driver::commands() {
              return true;
          }},
         {"press", "TITLE", "press an alert's button", A::OptionalText, "no alert on screen"},
-        {"airdrop", "", "send what the activity sheet or the document menu offers through AirDrop", A::None,
-         "no activity sheet or document menu on screen"},
+        {"seek", "SECONDS", "scrub the movie on screen to SECONDS, as a viewer's finger does", A::Seconds, "no movie on screen"},
+        {"airdrop", "[FILE]", "send what the activity sheet or the document menu offers through AirDrop (FILE: a PNG of the image sent)",
+         A::OptionalText, "", [](Driver& d, const std::string& file) { return d.airDrop(file); }},
         {"complete", "TYPE|ENTRY", "complete the activity sheet with another activity type, or choose a document menu entry",
          A::OptionalText, "no activity sheet or document menu on screen"},
         {"cancel", "", "cancel the activity sheet, the document menu or a compose sheet", A::None, "no sheet on screen"},
@@ -229,6 +230,33 @@ const std::vector<Driver::Command>& Driver::commands() {
     return table;
 }
 
+struct Driver::HostEntry {
+    std::string name;
+    std::string usage;
+    std::string summary;
+    HostCommand run;
+};
+
+std::vector<Driver::HostEntry>& Driver::hostCommands() {
+    static std::vector<HostEntry> added;
+    return added;
+}
+
+void Driver::addHostCommand(std::string name, std::string usage, std::string summary, HostCommand run) {
+    auto& table = commands();
+    auto& added = hostCommands();
+    auto same = [&](const auto& c) { return c.name == name; };
+    if (std::any_of(table.begin(), table.end(), same) || std::any_of(added.begin(), added.end(), same)) return;
+    added.push_back({std::move(name), std::move(usage), std::move(summary), std::move(run)});
+}
+
+bool Driver::runHostCommand(const HostEntry& entry, const std::string& argument) {
+    UIScreenReply reply;
+    bool done = entry.run(*this, argument, reply);
+    lastSaid_ = reply.said;
+    return done || fail(reply.error);
+}
+
 // The app's window, also while another window or the system's alert window is key above it.
 std::shared_ptr<UIWindow> Driver::window() const { return UIApplication::sharedApplication()->appWindow(); }
 
@@ -314,6 +342,11 @@ bool Driver::tap(const std::string& text) {
     return done || fail(reply.error);
 }
 
+bool Driver::airDrop(const std::string& file) {
+    if (!file.empty() && !writeSheetImage(file)) return false;
+    return act("airdrop", "", "no activity sheet or document menu on screen");
+}
+
 bool Driver::tapRow(long row) { return act("row", std::to_string(row), "no table on screen"); }
 bool Driver::tapAccessory(long row) { return act("accessory", std::to_string(row), "no table on screen"); }
 bool Driver::deleteRow(long row) { return act("delete", std::to_string(row), "no table on screen"); }
@@ -389,12 +422,14 @@ void Driver::advance(double seconds) {
 
 std::string Driver::help() {
     std::string out = "commands:\n";
-    for (auto& c : commands()) {
-        if (c.summary.empty()) continue;
-        std::string call = c.name + (c.usage.empty() ? "" : " " + c.usage);
+    auto line = [&](const std::string& name, const std::string& usage, const std::string& summary) {
+        if (summary.empty()) return;
+        std::string call = name + (usage.empty() ? "" : " " + usage);
         call.resize(std::max<std::size_t>(call.size() + 1, 23), ' ');
-        out += "  " + call + c.summary + "\n";
-    }
+        out += "  " + call + summary + "\n";
+    };
+    for (auto& c : commands()) line(c.name, c.usage, c.summary);
+    for (auto& c : hostCommands()) line(c.name, c.usage, c.summary);
     out += "Rows count from 0. tap finds only what is on screen: scroll brings the later rows of a table on\n"
            "screen. While a sheet or an alert is up, commands reach it alone.\n";
     return out;
@@ -414,16 +449,20 @@ std::string Driver::execute(const std::string& rawLine, bool* quit) {
 
     auto& table = commands();
     auto command = std::find_if(table.begin(), table.end(), [&](const Command& c) { return c.name == name; });
+    auto& added = hostCommands();
+    auto host = std::find_if(added.begin(), added.end(), [&](const HostEntry& c) { return c.name == name; });
     bool ok = false;
     using A = Command::Argument;
-    if (command == table.end()) ok = fail("unknown command " + UIScreenDescription::quoted(name) + " (help lists the commands)");
+    if (command == table.end() && host != added.end()) ok = runHostCommand(*host, argument);
+    else if (command == table.end()) ok = fail("unknown command " + UIScreenDescription::quoted(name) + " (help lists the commands)");
     else if (command->argument == A::Text && argument.empty()) ok = fail(name + " what?");
     else if (command->argument == A::RowNumber && !UIScreenDescription::index(argument)) ok = fail(name + " needs a row number");
     else if (command->argument == A::Seconds && !parseSeconds(argument)) ok = fail(name + " needs a number of seconds");
     else if (command->run) ok = command->run(*this, argument);
     else ok = act(command->name, argument, command->nothing);
 
-    if (command != table.end() && command->name != "screen" && command->name != "help" && command->name != "quit") drain();
+    if ((command != table.end() && command->name != "screen" && command->name != "help" && command->name != "quit") || host != added.end())
+        drain();
     if (!ok) return "error: " + lastError_ + "\n";
     if (!lastSaid_.empty() && lastSaid_.back() != '\n') return lastSaid_ + "\n";
     return lastSaid_;

@@ -13,6 +13,7 @@
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,12 @@ public:
     // error beginning with "error: ". `quit` becomes true for the quit command.
     std::string execute(const std::string& line, bool* quit = nullptr);
     static std::string help();
+
+    // Commands a host program adds to the table before its driver runs (NAME takes the rest of
+    // the line); help lists them after the driver's own. `run` answers through the reply: what it
+    // says back, or why it refused. A name the table already has is not added again.
+    using HostCommand = std::function<bool(Driver& driver, const std::string& argument, UIScreenReply& reply)>;
+    static void addHostCommand(std::string name, std::string usage, std::string summary, HostCommand run);
 
     // Acting. Each returns false (and sets lastError) when there is nothing to act on; while a
     // sheet or an alert is up, only it can be acted on.
@@ -44,6 +51,10 @@ public:
     // The activity sheet's or the document menu's choice (an activity type, a menu entry), or cancel.
     bool completeSheet(const std::string& activityType);
     bool cancelSheet();
+    // AirDrop's choice of the sheet or menu on screen; with a FILE (a host path), the image the
+    // activity sheet sends is written there first as PNG, upright, at its scale, as the receiving
+    // device gets it.
+    bool airDrop(const std::string& file);
     bool pullToRefresh();
     // The display: the screen as a PNG file (a host path; nothing is written on failure), and
     // one pixel at a point given as "X,Y" in points, said back as "X,Y: R G B A".
@@ -93,10 +104,17 @@ public:
 
 private:
     struct Command;
+    struct HostEntry;
     static const std::vector<Command>& commands();
+    static std::vector<HostEntry>& hostCommands();
+    bool runHostCommand(const HostEntry& entry, const std::string& argument);
     // A command that the elements on screen take; `nothing` is the error when none does.
     bool act(const std::string& command, const std::string& argument, const std::string& nothing);
     bool fail(const std::string& message);
+    // The activity sheet's first image item as PNG at a host path.
+    bool writeSheetImage(const std::string& file);
+    // Bytes at a host path, written beside it and renamed, so a failed write leaves no file behind.
+    bool writeHostFile(const std::string& file, const std::vector<unsigned char>& bytes);
     // A point on the screen, or nullopt with lastError set (`what` names it in the error).
     std::optional<CGPoint> screenPoint(const std::string& text, const std::string& usage);
     // A point, or what the screen shows by that text, title or image name (its view's centre).

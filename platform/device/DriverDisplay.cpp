@@ -4,6 +4,7 @@
 
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIDisplay.h"
+#include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIScreen.h"
 
 #include <cerrno>
@@ -31,20 +32,41 @@ std::optional<CGPoint> parsePoint(const std::string& text) {
 bool Driver::screenshot(const std::string& file) {
     auto bitmap = UIDisplaySnapshot();
     if (!bitmap) return fail("the screen has no size");
-    auto png = bitmap->pngData();
-    // Written beside the target and renamed, so a failed write leaves no file behind.
+    if (!writeHostFile(file, bitmap->pngData())) return false;
+    lastSaid_ = NSString::stringWithFormat("screenshot %@: %d by %d pixels", file, bitmap->width(), bitmap->height());
+    return true;
+}
+
+bool Driver::writeHostFile(const std::string& file, const std::vector<unsigned char>& bytes) {
     std::string partial = file + ".partial";
     std::FILE* out = std::fopen(partial.c_str(), "wb");
     if (!out) return fail("cannot write " + file + ": " + std::strerror(errno));
-    bool written = std::fwrite(png.data(), 1, png.size(), out) == png.size();
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     written = std::fclose(out) == 0 && written;
     if (!written || std::rename(partial.c_str(), file.c_str()) != 0) {
         int error = errno;
         std::remove(partial.c_str());
         return fail("cannot write " + file + ": " + std::strerror(error));
     }
-    lastSaid_ = NSString::stringWithFormat("screenshot %@: %d by %d pixels", file, bitmap->width(), bitmap->height());
     return true;
+}
+
+bool Driver::writeSheetImage(const std::string& file) {
+    auto sheet = visibleSheet();
+    if (!sheet) return fail("no activity sheet on screen: only a sheet's image can be written");
+    for (auto& item : sheet->activityItems()) {
+        auto image = item.objectAs<UIImage>();
+        if (!image) continue;
+        // Drawn upright: what the image shows, whatever its bitmap's turn.
+        if (image->imageOrientation() != UIImageOrientationUp) {
+            UIGraphicsBeginImageContextWithOptions(image->size(), false, image->scale());
+            image->drawInRect(CGRectMake(0, 0, image->size().width, image->size().height));
+            image = UIGraphicsGetImageFromCurrentImageContext();
+            UIGraphicsEndImageContext();
+        }
+        return writeHostFile(file, image->CGImage()->pngData());
+    }
+    return fail("the sheet sends no image");
 }
 
 bool Driver::pixel(const std::string& text) {

@@ -44,7 +44,7 @@ PangoFontMap* fontMap() {
     return map;
 }
 
-// Weight and slant read from the designed name ("HelveticaNeue-Thin", "Avenir-BlackOblique").
+// Weight and slant read from the designed name ("Helvetica", "HelveticaNeue-Thin", "Avenir-BlackOblique").
 PangoFontDescription* describe(const CGTextStyle& style) {
     const std::string& name = style.fontName;
     auto has = [&name](const char* word) { return NSString::containsString(name, word); };

@@ -12,6 +12,12 @@ constexpr long kHTTPStatusUnauthorized = 401;
 
 } // namespace
 
+bool NSURLConnection::canHandleRequest(const NSURLRequestPtr& request) {
+    if (!request || !request->URL()) return false;
+    const std::string scheme = NSString::lowercaseString(request->URL()->scheme());
+    return scheme == "http" || scheme == "https" || scheme == "file";
+}
+
 NSURLConnection::NSURLConnection(NSURLRequestPtr request, std::shared_ptr<NSURLConnectionDataDelegate> delegate)
     : originalRequest_(std::move(request)), request_(originalRequest_), delegate_(std::move(delegate)) {}
 

@@ -46,6 +46,9 @@ public:
     static NSURLConnectionPtr connectionWithRequest(const NSURLRequestPtr& request,
                                                     const std::shared_ptr<NSURLConnectionDataDelegate>& delegate);
 
+    // Whether a connection can load the request: http, https and file URLs.
+    static bool canHandleRequest(const NSURLRequestPtr& request);
+
     // Only the first run loop counts; modes are accepted for the design's sake.
     void scheduleInRunLoop(const std::shared_ptr<NSRunLoop>& runLoop, const std::string& mode);
     void unscheduleFromRunLoop(const std::shared_ptr<NSRunLoop>& runLoop, const std::string& mode);

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/uikit/UIImage.h"
 
 #include <algorithm>
 
@@ -57,9 +58,14 @@ bool UIActivityViewController::finishWithActivityType(const std::string& activit
 }
 
 namespace {
+// A URL by its text, an image by its size in points and its scale ("image 320×568 @2").
 std::string itemText(const Value& item) {
-    auto url = item.objectAs<NSURL>();
-    return url ? url->absoluteString() : item.description();
+    if (auto url = item.objectAs<NSURL>()) return url->absoluteString();
+    if (auto image = item.objectAs<UIImage>()) {
+        auto size = image->size();
+        return NSString::stringWithFormat("image %g\u00d7%g @%g", size.width, size.height, image->scale());
+    }
+    return item.description();
 }
 } // namespace
 

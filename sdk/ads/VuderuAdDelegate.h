@@ -5,8 +5,11 @@
 #include "platform/foundation/NSError.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+class UIViewController;
 
 class VuderuAdDelegate {
 public:
@@ -27,4 +30,20 @@ public:
     virtual void spaceDidCollapse(const std::string& /*space*/) {}
     virtual void spaceDidReceiveClick(const std::string& /*space*/) {}
     virtual void videoDidFinish(const std::string& /*space*/) {}
+
+    // The outside ad networks' credentials and the controller they present from; nullopt: the
+    // delegate does not answer the key.
+    using Key = std::optional<std::string>;
+    virtual Key zidUvovAdMobPublisherID() { return std::nullopt; }
+    virtual Key zidUvovInMobiAppKey() { return std::nullopt; }
+    virtual Key zidUvovMillennialAppKey() { return std::nullopt; }
+    virtual Key zidUvovMillennialInterstitalAppKey() { return std::nullopt; }
+    virtual Key zidUvovMobclixApplicationID() { return std::nullopt; }
+    virtual Key zidUvovJumptapPublisherID() { return std::nullopt; }
+    virtual Key zidUvovJumptapSiteID() { return std::nullopt; }
+    virtual Key zidUvovJumptapBannerAdSpotID() { return std::nullopt; }
+    virtual Key zidUvovJumptapLeaderboardAdSpotID() { return std::nullopt; }
+    virtual Key zidUvovJumptapMediumRectangleAdSpotID() { return std::nullopt; }
+    virtual Key zidUvovGreystripeApplicationID() { return std::nullopt; }
+    virtual std::optional<std::shared_ptr<UIViewController>> zidUvovRootViewController() { return std::nullopt; }
 };

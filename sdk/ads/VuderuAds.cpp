@@ -1,5 +1,6 @@
 #include "sdk/ads/VuderuAds.h"
 
+#include "platform/foundation/NSObjCRuntime.h"
 #include "sdk/ads/VuderuAdProperties.h"
 #include "sdk/ads/VuderuAdsImpl.h"
 #include "sdk/analytics/VuderuLog.h"
@@ -14,6 +15,7 @@ struct FacadeState {
     std::mutex lock;
     std::weak_ptr<VuderuAdDelegate> delegate;
     std::atomic<bool> testAds{false};
+    std::atomic<VuderuAds::CustomAdNetworkHandler> customAdNetworkHandler{nullptr};
 };
 
 FacadeState& state() {
@@ -105,8 +107,12 @@ void VuderuAds::setKeywordsForTargeting(const std::optional<Dictionary>& keyword
 
 void VuderuAds::clearKeywords() { VuderuAdProperties::clearKeywords(); }
 
+void VuderuAds::setCustomAdNetworkHandler(CustomAdNetworkHandler handler) { state().customAdNetworkHandler = handler; }
+
 void VuderuAds::addCustomAdNetworkWithProperties(const std::optional<std::string>& networkClass, const std::shared_ptr<NSObject>& properties) {
-    if (!networkClass) {
+    // A name no class is registered under is no class at all.
+    Class classObject = networkClass ? NSClassFromString(*networkClass) : nullptr;
+    if (!classObject) {
         VuderuLog("Custom ad network is nil. Network will not be added.");
         return;
     }
@@ -114,7 +120,10 @@ void VuderuAds::addCustomAdNetworkWithProperties(const std::optional<std::string
         VuderuLog("Custom ad network properties is nil. Ad Network can not be instantiated without properties. Network will not be added.");
         return;
     }
-    // Outside ad networks are not carried by this system: the network is noted and not added.
+    if (auto handler = state().customAdNetworkHandler.load()) {
+        handler(classObject, properties);
+        return;
+    }
     VuderuLog("VuderuAdNetworkPluginManager: custom ad network %@ is not available", *networkClass);
 }
 

@@ -45,8 +45,13 @@ public:
     static void clearUserCookies();
     static void setKeywordsForTargeting(const std::optional<Dictionary>& keywords);
     static void clearKeywords();
-    // A custom network (by class name) with its properties; the plugin manager takes both.
+    // A custom network (the name its class is registered under, NSClassFromString) with its
+    // properties (a VuderuCustomAdNetworkProperties); the plugin manager takes both.
     static void addCustomAdNetworkWithProperties(const std::optional<std::string>& networkClass, const std::shared_ptr<NSObject>& properties);
+    // The presentation side's receiver of custom networks (the plugin manager); until one is
+    // set a custom network is noted and not added.
+    using CustomAdNetworkHandler = void (*)(const std::shared_ptr<NSObject>& networkClass, const std::shared_ptr<NSObject>& properties);
+    static void setCustomAdNetworkHandler(CustomAdNetworkHandler handler);
     static void setAdLogServerUrl(const std::string& url);
     static void setAdServerUrl(const std::string& url);
 };

@@ -1,13 +1,260 @@
 #pragma once
-// The ad-space view. Only its class operations live here so far.
+// The ad-space view: shows the ads of one ad space. It keeps the space's units (the first is the
+// active one), prepares and renders the active unit's current frame by its binding, places
+// itself in the host's container, follows visibility and orientation on every heartbeat, raises
+// ad events and carries out the actions aimed at it, answers the page bridge and the MRAID
+// states, and takes the user out of the ad.
+//
+// One class over several files: VuderuAd.cpp (creation, units, tear-down), VuderuAd+Display.cpp
+// (prepare, load, render, removal), VuderuAd+Events.cpp (events, failure roads, bridge, delayed
+// switches), VuderuAd+Placement.cpp (layout, heartbeat, loading overlay), VuderuAd+Links.cpp
+// (links, URLs, the store page) and VuderuAd+Presenters.cpp (the full-screen controller and the
+// view state it hands work to).
 
+#include "platform/foundation/NSTimer.h"
+#include "platform/foundation/Value.h"
+#include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIView.h"
+#include "platform/web/UIWebView.h"
+#include "sdk/adviews/IVuderuAdWebViewLoaderConnector.h"
+#include "sdk/ads/IVuderuEventControllerHandler.h"
 #include "sdk/ads/VuderuAdFrame.h"
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
-class VuderuAd {
+class UIViewController;
+class VuderuAdViewState;
+class VuderuAdWebViewLoader;
+
+class VuderuAd : public UIView, public IVuderuEventControllerHandler, public IVuderuAdWebViewLoaderConnector {
 public:
+    // MRAID view states as the page hears them.
+    enum ViewState : std::int32_t { kViewStateHidden = -1, kViewStateDefault = 0, kViewStateExpanded = 2 };
+    // The ad manager's value that silences the dismiss callbacks.
+    static constexpr std::int32_t kNotificationSilent = 3;
+
+    // container: a UIView or a UIViewController.
+    static std::shared_ptr<VuderuAd> initWithViewContainerAdSpace(const std::shared_ptr<NSObject>& container, const std::string& space);
+    ~VuderuAd() override;
+
     // The ad type of a frame, by binding and takeover layout: 1 or 2 for a page or HTML (banner,
     // takeover), 4 or 3 for binding 3, 6 or 7 for binding 4, 4 or 5 for any other binding.
     static std::int32_t getAdType(const VuderuAdFramePtr& frame);
+    // Makes this view the one the ad manager creates for every ad space it shows.
+    static void registerAsAdViewMaker();
+
+    // Container.
+    void updateViewContainer(const std::shared_ptr<NSObject>& container) override;
+    bool isShownModallyForViewController() const override { return parentViewController_ != nullptr; }
+    std::shared_ptr<NSObject> parentViewContainer() const override;
+    std::shared_ptr<UIView> parentViewContainersView() const override;
+    std::shared_ptr<UIView> parentView() const override { return parentView_; }
+    std::shared_ptr<UIViewController> parentViewController() const { return parentViewController_; }
+    std::shared_ptr<UIView> adView() const override;
+
+    // Units.
+    void addAdUnit(const VuderuAdUnitPtr& unit) override;
+    std::shared_ptr<std::vector<VuderuAdUnitPtr>> appendAdUnitsMaximum(std::int32_t minimum, std::int32_t maximum) override;
+    VuderuAdUnitPtr activeAdUnit() const override;
+    std::vector<VuderuAdUnitPtr> allAdUnitsList() const override;
+    bool setActiveAdUnit(const std::string& guid) override;
+    bool isGuidActive(const std::string& guid) const override;
+    bool isWebViewNewAdRequest(bool remember) override;
+
+    // Preparing, loading and rendering.
+    bool canBeRefreshed() const override;
+    bool prepareAdForDisplay(NSErrorPtr* error) override;
+    bool loadAdFrameError(const VuderuAdFramePtr& frame, NSErrorPtr* error) override;
+    bool displayAdFrame(NSErrorPtr* error);
+    void prepareView();
+    void renderView() override;
+    void prepareWebView();
+    void renderWebView();
+    void renderPreRenderedWebview();
+    void renderNonPreRenderedWebView();
+    void prepareNetworkView();
+    void renderNetworkView();
+    void prepareVideoView();
+    void renderVideoView();
+    void processWebViewFullLoadComplete();
+    void notifyReadyForDisplay();
+    bool disablePreRendering() const;
+    void cleanPreviousView();
+    void removeAd() override;
+    void removeTakeoverWindows();
+    bool activeFrameTakeover() const override;
+
+    // Placement and visibility.
+    void adjustAdFrame();
+    void alwaysSetFrame(const CGRect& frame);
+    void willMoveToSuperview(const UIViewPtr& superview) override;
+    UIViewPtr hitTestWithEvent(CGPoint point, const std::shared_ptr<UIEvent>& event) override;
+    void handleHeartBeat();
+    void updateToOrientationOnRotation();
+    void checkAdLocation();
+    void showLoadingView();
+    void removeLoadingView();
+
+    // Events and the failure roads.
+    void processAdEvent(std::int32_t event);
+    bool processRenderFailureSendReport(const NSErrorPtr& error, bool sendReport);
+    bool processRenderFailedError(const NSErrorPtr& error);
+    bool processVerificationFailure(const VuderuAdFramePtr& frame);
+    bool processAdNetworkErrorAfterAdRendered();
+    void processRendered();
+    void processClick();
+    void reportClick();
+    void reportSpaceWillCollapse();
+    void reportSpaceDidCollapse();
+    void reportSpaceWillLeaveApplication();
+    void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) override;
+
+    // Delayed frame switches.
+    void loadAdFrameWithDelayFrameOffset(std::int64_t delay, std::string& offset) override;
+    void nextAdFrameWithDelay(const Value::Dictionary& params);
+    void resumeFrame() override;
+
+    // The page bridge and the MRAID state.
+    bool processWebLoaderEventParamsStringParams(const std::string& event, const std::string& paramsString,
+                                                 std::map<std::string, std::string>& processed) override;
+    void applyProcessedParamsForEvent(const std::map<std::string, std::string>& processed, const std::string& event) override;
+    bool processMRAIDCloseEvent();
+    void processAdWillClose();
+    void resumeSession();
+    void reportCurrentViewStateToAd() override;
+    void reportCurrentViewStateToAdAsExpanded();
+    void reportCurrentViewStateToAdAsDefault();
+    bool processExpandAction(const std::map<std::string, std::string>& params) override;
+    bool processCollapseAction() override;
+    void windowOnLoadCalledAction() override;
+
+    // Links, URLs and the store page.
+    void linkProcessedForAdAction(const std::optional<std::string>& url, const std::string& adAction) override;
+    void linkNotProcessedForAdAction(const NSErrorPtr& error, const std::string& adAction) override;
+    bool openUrlInNativeBrowserParams(const NSURLPtr& url, Value::Dictionary& params) override;
+    void openUrlInExternalWebView(const NSURLRequestPtr& request);
+    bool openAppUrlFromExWebView(const NSURLPtr& url, bool fromExWebView) override;
+    void openSKAppstore(const Value& appId) override;
+    static std::optional<std::int64_t> parseAppIdFromItunesUrl(const NSURLPtr& url);
+    void externalAdDidClose();
+    void externalAdViewDidCloseDismissAd(bool dismiss);
+    void externalAdDidCloseForceDismissUI(bool force);
+    void skAppStoreDidLoad();
+    void skAppStoreDidFinish();
+    void skAppStoreDidFailToLoad();
+    void subscribeToSKAppStoreVuderuNotifications();
+    void desubscribeFromSKAppStoreVuderuNotifications();
+    // The host name App Store links are recognised by.
+    static const std::string& appStoreHost();
+
+    // Properties.
+    std::string space() const override { return space_; }
+    std::string adSpaceName() const override { return space_; }
+    VuderuAdFramePtr adFrame() const override { return adFrame_; }
+    std::shared_ptr<UIWebView> webView() const;
+    const std::shared_ptr<VuderuAdWebViewLoader>& webViewLoader() const { return webViewLoader_; }
+    const std::shared_ptr<VuderuAdWebViewLoader>& previousWebViewLoader() const { return previousWebViewLoader_; }
+    const std::string& webviewGuid() const { return webviewGuid_; }
+    const std::string& currentOrientation() const { return currentOrientation_; }
+    std::shared_ptr<UIAlertView> alertView() const override { return alertView_; }
+    void setAlertView(const std::shared_ptr<UIAlertView>& alert) override { alertView_ = alert; }
+    const UIViewPtr& loadingView() const { return loadingView_; }
+    const UIViewPtr& spinner() const { return spinner_; }
+    const std::optional<Value::Dictionary>& nextAdFrameWithDelayParams() const { return nextAdFrameWithDelayParams_; }
+    bool refreshTimerPaused() const { return refreshTimerPaused_; }
+    std::int64_t notificationFlag() const override { return notificationFlag_; }
+    void setNotificationFlag(std::int64_t flag) override { notificationFlag_ = static_cast<std::int32_t>(flag); }
+    void setNotificationFlag(std::int32_t flag) override { notificationFlag_ = flag; }
+    bool webViewPrepared() const { return webViewPrepared_; }
+    bool readyForDisplay() const override { return readyForDisplay_; }
+    bool displayWhenReady() const override { return displayWhenReady_; }
+    void setDisplayWhenReady(bool value) override { displayWhenReady_ = value; }
+    bool adRendered() const override { return adRendered_; }
+    bool isLoadingAdComponents() const { return isLoadingAdComponents_; }
+    void setIsLoadingAdComponents(bool loading) override { isLoadingAdComponents_ = loading; }
+    std::int64_t initialOrientation() const { return initialOrientation_; }
+    void setInitialOrientation(std::int64_t orientation) override { initialOrientation_ = orientation; }
+    bool appStoreInvoked() const { return appStoreInvoked_; }
+    bool activelyRespondingToAction() const { return activelyRespondingToAction_; }
+    void setActivelyRespondingToAction(bool value) { activelyRespondingToAction_ = value; }
+    const std::shared_ptr<VuderuAdViewState>& adViewState() const { return adViewState_; }
+    const NSURLPtr& itunesURL() const { return itunesURL_; }
+    bool mraidAdLoaded() const;
+    void setMraidAdLoaded(bool loaded) override;
+    // The view state's current value (hidden, default or expanded).
+    std::int32_t currentViewState() const;
+    void setCurrentViewState(std::int32_t state);
+
+protected:
+    VuderuAd() = default;
+
+private:
+    void setUp(const std::shared_ptr<NSObject>& container, const std::string& space);
+    // Keeps this view, its loader and web view alive until the main loop's current pass has
+    // ended: removal can drop the last owner while the loader or the page is still calling in.
+    void holdUntilNextPass();
+    long unusedTagInKeyWindow() const;
+    // One controller's whole run of an event: every action id it ran, logged as it goes.
+    std::vector<std::int32_t> runEventToExhaustion(const std::string& event, const VuderuAdFramePtr& frame, Value::Dictionary& params);
+    void countAndProcess(std::int32_t event, const char* location);
+    void logResultAction(std::int32_t action, const Value::Dictionary& params) const;
+    bool runBridgeEvent(const std::string& event, const std::string& paramsString, Value::Dictionary* processed);
+    void applyProcessedFlags(bool reportClickFlag, bool processClickFlag, bool closeProcessed, bool willCollapse, bool willLeave,
+                             const std::string& event);
+    void showPageAlert();
+    bool failureRoad(const NSErrorPtr& error, bool sendReport, const VuderuAdFramePtr& verifyFrame);
+    std::string showingFrameId() const;
+    std::string delayedSwitchSelector(const Value::Dictionary& params) const;
+    CGRect loadingOverlayFrame() const;
+    void observeNotifications();
+    bool isAppStoreURL(const NSURLPtr& url) const;
+
+    // The full-screen controller and the view state this view hands work to.
+    bool fullscreenShowForAd();
+    void fullscreenRemoveWindows();
+    void fullscreenRemoveExtAdWindow();
+    bool fullscreenPresentsController() const;
+    void makeViewState();
+    bool viewStateExpand(const std::map<std::string, std::string>& params);
+    bool viewStateCollapse();
+    UIViewPtr makeSpinner(const CGRect& frame) const;
+    void stopSpinner();
+
+    mutable std::recursive_mutex lock_;
+    std::shared_ptr<UIView> parentView_;
+    std::shared_ptr<UIViewController> parentViewController_;
+    std::string space_;
+    std::shared_ptr<std::vector<VuderuAdUnitPtr>> activeAdUnitsList_;
+    std::string webviewGuid_;
+    std::string currentOrientation_;
+    VuderuAdFramePtr adFrame_;
+    std::shared_ptr<UIAlertView> alertView_;
+    UIViewPtr loadingView_;
+    UIViewPtr spinner_;
+    UIViewPtr loadingTextView_;
+    std::shared_ptr<NSTimer> loadingViewTimer_;
+    std::optional<Value::Dictionary> nextAdFrameWithDelayParams_;
+    bool refreshTimerPaused_ = true;
+    std::int32_t notificationFlag_ = -1;
+    bool webViewPrepared_ = false;
+    bool readyForDisplay_ = false;
+    bool displayWhenReady_ = false;
+    bool adRendered_ = false;
+    bool isLoadingAdComponents_ = false;
+    std::int64_t initialOrientation_ = 0;
+    bool appStoreInvoked_ = false;
+    bool activelyRespondingToAction_ = false;
+    std::shared_ptr<VuderuAdWebViewLoader> webViewLoader_;
+    std::shared_ptr<VuderuAdWebViewLoader> previousWebViewLoader_;
+    std::shared_ptr<VuderuAdViewState> adViewState_;
+    NSURLPtr itunesURL_;
+    // Until the view state is there to hold it.
+    std::int32_t viewStateValue_ = kViewStateDefault;
 };
+using VuderuAdPtr = std::shared_ptr<VuderuAd>;

@@ -49,6 +49,7 @@ public:
     bool supportMRAID() const { return supportMRAID_; }
     bool isMraidStatusChecked() const { return mraidStatusChecked_; }
     bool isMraidAdLoaded() const { return mraidAdLoaded_; }
+    void setMraidAdLoaded(bool loaded) { mraidAdLoaded_ = loaded; }
     bool disablePreRendering() const { return disablePreRendering_; }
     std::int32_t webViewLoading() const { return webViewLoading_; }
     const std::shared_ptr<UIWebView>& webView() const { return webView_; }

@@ -28,6 +28,38 @@ TEST(NSObjCRuntimeTest, ClassesAreFoundOnlyOnceRegistered) {
     EXPECT_EQ(NSClassFromString("Answering"), nullptr);
 }
 
+class Echoing : public NSObject, public NSDynamicMessaging {
+public:
+    bool respondsToSelector(std::string_view selector) const override { return selector == "echo:" || selector == "run:"; }
+    Value performSelector(std::string_view) override { return Value(); }
+    Value performSelectorWithArguments(std::string_view selector, const Value::Array& arguments) override {
+        if (selector == "run:") arguments.at(0).objectAs<NSBlock>()->invoke({Value("done")});
+        return arguments.empty() ? Value() : arguments[0];
+    }
+};
+
+TEST(NSObjCRuntimeTest, RegisteredClassesKnowTheirNameAndProtocols) {
+    auto cls = std::make_shared<NSClassOf<Echoing>>();
+    NSRegisterClass("Echoing", cls, {"EchoProtocol"});
+    EXPECT_EQ(NSStringFromClass(cls), "Echoing");
+    EXPECT_TRUE(NSClassConformsToProtocol(cls, "EchoProtocol"));
+    EXPECT_FALSE(NSClassConformsToProtocol(cls, "OtherProtocol"));
+    EXPECT_FALSE(NSClassConformsToProtocol(std::make_shared<NSClassOf<Echoing>>(), "EchoProtocol"));
+    EXPECT_EQ(NSStringFromClass(nullptr), "");
+
+    auto instance = NSObjectPerformSelector(cls, "alloc").objectAs<NSObject>();
+    ASSERT_TRUE(std::dynamic_pointer_cast<Echoing>(instance));
+    EXPECT_EQ(NSObjectSendMessage(instance, "echo:", {Value(7)}), Value(7));
+    EXPECT_TRUE(NSObjectSendMessage(instance, "unknown:", {Value(7)}).isNull());
+    EXPECT_TRUE(NSObjectSendMessage(nullptr, "echo:", {Value(7)}).isNull());
+    std::string heard;
+    auto block = std::make_shared<NSBlock>([&](const Value::Array& arguments) { heard = arguments[0].string(); });
+    NSObjectSendMessage(instance, "run:", {Value(block)});
+    EXPECT_EQ(heard, "done");
+    NSUnregisterClass("Echoing");
+    EXPECT_FALSE(NSClassConformsToProtocol(cls, "EchoProtocol"));
+}
+
 TEST(NSLocaleTest, PreferredLanguagesFollowTheEnvironment) {
     struct Case {
         const char* language;

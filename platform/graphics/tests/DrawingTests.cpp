@@ -189,6 +189,8 @@ TEST(CGText, MeasuresAlikeOnEveryRunAndDrawsInsideItsRectangle) {
     EXPECT_GT(size.width, 20);
     EXPECT_LT(size.width, 60);
     EXPECT_NEAR(size.height, 20, 2);
+    // Plain "Helvetica" (the video countdown's font) is the regular face as well.
+    EXPECT_EQ(CGTextMeasure("Files", {"Helvetica", 17, 0, 1}, 0), size);
     CGTextStyle bold{"Avenir-Black", 17, 0, 1};
     EXPECT_GT(CGTextMeasure("Files", bold, 0).width, size.width); // a heavier face is wider
     CGTextStyle many{"HelveticaNeue", 17, 0, 0};

@@ -191,3 +191,17 @@ TEST_F(NSURLConnectionEdgeTest, OlderChallengeCallsConcernHTTPAuthenticationUnle
 }
 
 } // namespace
+
+TEST(NSURLConnectionCanHandle, HttpHttpsAndFileOnly) {
+    struct Case {
+        const char* url;
+        bool handled;
+    } cases[] = {{"http://example.org/a", true}, {"HTTPS://example.org/", true}, {"file:///tmp/clip.mp4", true},
+                 {"ftp://example.org/a", false}, {"itms-apps://itunes.apple.com/app/id1", false}, {"vuderu://vuderucall", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        EXPECT_EQ(NSURLConnection::canHandleRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(c.url))), c.handled);
+    }
+    EXPECT_FALSE(NSURLConnection::canHandleRequest(nullptr));
+    EXPECT_FALSE(NSURLConnection::canHandleRequest(NSURLRequest::requestWithURL(nullptr)));
+}

@@ -1,3 +1,4 @@
+#include "platform/foundation/NSObjCRuntime.h"
 #include "sdk/ads/tests/AdCacheTakeFixture.h"
 #include "sdk/ads/tests/TestAdSpaceView.h"
 
@@ -134,8 +135,10 @@ TEST_F(AdsFacadeTest, LogLinesFollowTheirLevels) {
     EXPECT_FALSE(logged("rvc can not be nil"));
     VuderuUtil::setLogLevel(2);
     VuderuAds::addCustomAdNetworkWithProperties(std::nullopt, nullptr);
-    VuderuAds::addCustomAdNetworkWithProperties("Net", nullptr);
     EXPECT_TRUE(logged("Custom ad network is nil. Network will not be added."));
+    NSRegisterClass("Net", std::make_shared<NSObject>());
+    VuderuAds::addCustomAdNetworkWithProperties("Net", nullptr);
+    NSUnregisterClass("Net");
     EXPECT_TRUE(logged("Custom ad network properties is nil. Ad Network can not be instantiated without properties. Network will not be added."));
     VuderuAds::enableTestAds(false);
 }

@@ -1,0 +1,250 @@
+// The ad-space view's own road: frames by binding, the ad type, its units, preparing the active
+// unit and removal.
+
+#include "sdk/adviews/tests/AdSpaceViewFixture.h"
+
+#include "platform/uikit/UIAlertView.h"
+#include "sdk/ads/VuderuAdError.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+std::int64_t codeOf(const NSErrorPtr& error) { return error ? error->code() : 0; }
+
+} // namespace
+
+TEST_F(AdSpaceViewTest, FramesAreLoadedByTheirBinding) {
+    struct Case {
+        std::int32_t binding;
+        std::string format;
+        std::string display;
+        bool result;
+        std::int64_t code;
+    };
+    const Case cases[] = {
+        {1, "banner", "http://127.0.0.1:9/ad.html", true, 0},
+        {2, "banner", "<html><body>ad</body></html>", true, 0},
+        {5, "banner", "notifyUser?message=Hello", true, 0},
+        {6, "banner", "", true, 0},
+        {7, "takeover", "", false, 111},
+        {42, "banner", "", false, 111},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.binding);
+        auto unit = makeUnit({{.guid = "g", .binding = c.binding, .format = c.format, .display = c.display}});
+        auto ad = makeAd({unit});
+        // A takeover that fails is also taken from the ad manager's registry.
+        VuderuAdManager::instance()->registerAdAdSpaceName(ad, "space");
+        NSErrorPtr error;
+        EXPECT_EQ(ad->loadAdFrameError(unit->curAdFrame(), &error), c.result);
+        EXPECT_EQ(codeOf(error), c.code);
+        EXPECT_EQ(ad->adFrame(), unit->curAdFrame());
+        ASSERT_TRUE(ad->webViewLoader());
+        EXPECT_EQ(ad->webViewLoader()->adURL() != nullptr, c.binding == 1);
+        EXPECT_TRUE(ad->subviews().empty());
+        EXPECT_EQ(c.binding == 5, ad->alertView() != nullptr);
+        EXPECT_EQ(VuderuAdManager::instance()->adForSpace("space") == nullptr, c.binding == 7);
+        if (auto alert = ad->alertView()) alert->dismissWithClickedButtonIndexAnimated(1, false);
+        VuderuAdManager::instance()->deRegisterAdForSpace("space");
+    }
+}
+
+TEST_F(AdSpaceViewTest, FramesTheViewCannotShowYetFailOrOnlyLog) {
+    VuderuUtil::setLogLevel(2);
+    auto network = makeUnit({{.guid = "n", .binding = VuderuAdFrame::kNetworkView}});
+    auto ad = makeAd({network});
+    NSErrorPtr error;
+    EXPECT_FALSE(ad->loadAdFrameError(network->curAdFrame(), &error));
+    EXPECT_EQ(codeOf(error), 109);
+    EXPECT_EQ(error->localizedDescription(), "VuderuAds: Ad Network could not satisfy request");
+    EXPECT_TRUE(hasEvent("n", "renderFailed"));
+
+    auto video = makeUnit({{.guid = "v", .binding = VuderuAdFrame::kVideo}});
+    auto videoAd = makeAd({video});
+    error = nullptr;
+    EXPECT_TRUE(videoAd->loadAdFrameError(video->curAdFrame(), &error));
+    EXPECT_TRUE(log_->contains("Binding 3 is not a known type for preparing"));
+    EXPECT_FALSE(videoAd->readyForDisplay());
+    VuderuUtil::setLogLevel(1);
+}
+
+TEST_F(AdSpaceViewTest, PageOnAClosedPortFailsToReceiveWith114AndAnHTMLFrameBecomesReady) {
+    auto page = makeUnit({{.guid = "p", .binding = VuderuAdFrame::kWebPage, .display = "http://127.0.0.1:9/ad.html"}});
+    auto ad = makeAd({page});
+    NSErrorPtr error;
+    ASSERT_TRUE(ad->prepareAdForDisplay(&error));
+    ASSERT_TRUE(runMainUntil([&] { return !delegate->calls.empty(); }));
+    EXPECT_EQ(delegate->calls, (Calls{"spaceDidFailToReceiveAd(space,114)"}));
+    EXPECT_FALSE(ad->readyForDisplay());
+
+    delegate->calls.clear();
+    auto html = makeUnit({{.guid = "h"}});
+    auto other = makeAd({html}, "other");
+    prepareUntilReady(other);
+    EXPECT_TRUE(hasEvent("h", "prepared"));
+    EXPECT_TRUE(runMainUntil([&] { return !delegate->calls.empty(); }));
+    EXPECT_EQ(delegate->calls, (Calls{"spaceDidReceiveAd(other)"}));
+    other->renderView();
+    EXPECT_TRUE(other->adRendered());
+    ASSERT_EQ(other->subviews().size(), 1u);
+    EXPECT_EQ(other->subviews()[0], other->webView());
+    EXPECT_TRUE(hasEvent("h", "rendered"));
+}
+
+TEST_F(AdSpaceViewTest, AdTypeFollowsBindingAndTakeover) {
+    const std::int32_t expected[][3] = {{1, 1, 2}, {2, 1, 2}, {3, 4, 3}, {4, 6, 7}, {5, 4, 5}, {6, 4, 5}, {0, 4, 5}};
+    for (const auto& row : expected) {
+        EXPECT_EQ(VuderuAd::getAdType(makeFrame({.guid = "g", .binding = row[0], .format = "banner"})), row[1]) << row[0];
+        EXPECT_EQ(VuderuAd::getAdType(makeFrame({.guid = "g", .binding = row[0], .format = "takeover"})), row[2]) << row[0];
+    }
+    EXPECT_EQ(VuderuAd::getAdType(nullptr), 4);
+}
+
+TEST_F(AdSpaceViewTest, SettingTheActiveUnitMovesItToTheFrontKeepingTheOthersInOrder) {
+    auto a = makeUnit({{.guid = "a1"}});
+    auto b = makeUnit({{.guid = "b1"}});
+    auto c = makeUnit({{.guid = "c1"}, {.guid = "c2"}});
+    auto ad = makeAd({a, b, c});
+    EXPECT_TRUE(ad->setActiveAdUnit("c2"));
+    EXPECT_EQ(ad->allAdUnitsList(), (std::vector<VuderuAdUnitPtr>{c, a, b}));
+    EXPECT_TRUE(ad->setActiveAdUnit("c1"));
+    EXPECT_EQ(ad->activeAdUnit(), c);
+    EXPECT_FALSE(ad->setActiveAdUnit("zz"));
+    EXPECT_EQ(ad->allAdUnitsList(), (std::vector<VuderuAdUnitPtr>{c, a, b}));
+    EXPECT_TRUE(ad->isGuidActive("a1"));
+    EXPECT_FALSE(ad->isGuidActive("c2"));
+    EXPECT_FALSE(ad->isGuidActive(""));
+}
+
+TEST_F(AdSpaceViewTest, PreparingWithoutAnActiveUnitOrFrame) {
+    auto ad = makeAd({});
+    NSErrorPtr error;
+    EXPECT_FALSE(ad->prepareAdForDisplay(&error));
+    EXPECT_EQ(codeOf(error), 105);
+    EXPECT_EQ(error->localizedDescription(), "Ad unit is not active");
+
+    auto empty = makeAd({std::make_shared<VuderuAdUnit>()});
+    error = nullptr;
+    EXPECT_FALSE(empty->prepareAdForDisplay(&error));
+    EXPECT_FALSE(error);
+
+    error = nullptr;
+    EXPECT_FALSE(ad->loadAdFrameError(nullptr, &error));
+    EXPECT_EQ(codeOf(error), 107);
+    EXPECT_EQ(error->localizedDescription(), "Ad frame is not active");
+}
+
+TEST_F(AdSpaceViewTest, FilledRoadVerifiesTheAdAndGoesOnAsUrlVerified) {
+    auto unit = makeUnit({{.guid = "g",
+                           .callbacks = {{"filled", {"verifyUrl?url=http%3A%2F%2Fexample.com"}}}}});
+    auto ad = makeAd({unit});
+    prepareUntilReady(ad);
+    ASSERT_TRUE(runMainUntil([&] { return !delegate->calls.empty(); }));
+    const auto seen = events("g");
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[0], "filled");
+    EXPECT_EQ(seen[1], "urlVerified");
+    EXPECT_TRUE(hasEvent("g", "prepared"));
+    EXPECT_EQ(delegate->calls, (Calls{"spaceDidReceiveAd(space)"}));
+}
+
+TEST_F(AdSpaceViewTest, FilledRoadThatCannotVerifyFailsWith106UnlessTheFailureIsHandled) {
+    auto unit = makeUnit({{.guid = "g", .callbacks = {{"filled", {"verifyUrl?url=nosuchscheme%3A%2F%2Fx"}}}}});
+    auto ad = makeAd({unit});
+    NSErrorPtr error;
+    EXPECT_FALSE(ad->prepareAdForDisplay(&error));
+    EXPECT_EQ(codeOf(error), 106);
+    EXPECT_EQ(error->localizedDescription(), "Could not verify ad for device");
+    EXPECT_TRUE(hasEvent("g", "urlNotVerified"));
+    EXPECT_FALSE(ad->webViewLoader());
+
+    auto handled = makeUnit({{.guid = "h",
+                              .callbacks = {{"filled", {"verifyUrl?url=nosuchscheme%3A%2F%2Fx"}},
+                                            {"urlNotVerified", {"notifyUser?message=Sorry"}}}}});
+    auto other = makeAd({handled}, "other");
+    error = nullptr;
+    EXPECT_TRUE(other->prepareAdForDisplay(&error));
+    EXPECT_FALSE(error);
+    ASSERT_TRUE(other->alertView());
+    other->alertView()->dismissWithClickedButtonIndexAnimated(1, false);
+}
+
+TEST_F(AdSpaceViewTest, RemovingTwiceSendsOneDismissPairAndSilencedRemovalSendsNone) {
+    auto unit = makeUnit({{.guid = "g", .format = "takeover"}});
+    auto ad = makeAd({unit});
+    ASSERT_TRUE(ad->loadAdFrameError(unit->curAdFrame(), nullptr));
+    host->addSubview(ad);
+    ad->removeAd();
+    ad->removeAd();
+    EXPECT_EQ(delegate->calls, (Calls{"spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
+    EXPECT_FALSE(ad->superview());
+    EXPECT_EQ(events("g"), (Calls{"adClosed"}));
+
+    delegate->calls.clear();
+    auto silent = makeUnit({{.guid = "s"}});
+    auto quiet = makeAd({silent});
+    ASSERT_TRUE(quiet->loadAdFrameError(silent->curAdFrame(), nullptr));
+    host->addSubview(quiet);
+    quiet->setNotificationFlag(std::int32_t{3});
+    quiet->removeAd();
+    EXPECT_TRUE(delegate->calls.empty());
+    EXPECT_FALSE(quiet->superview());
+    EXPECT_TRUE(silent->curAdFrame()->frameClosed());
+}
+
+TEST_F(AdSpaceViewTest, RemovalDismissesTheUsersAlertWithoutAnsweringForTheUser) {
+    auto unit = makeUnit({{.guid = "g",
+                           .callbacks = {{"clicked", {"notifyUser?message=Leave%3F"}},
+                                         {"userConfirmed", {"logEvent?name=confirmed"}},
+                                         {"userCanceled", {"logEvent?name=canceled"}}}}});
+    auto ad = makeAd({unit});
+    ASSERT_TRUE(ad->loadAdFrameError(unit->curAdFrame(), nullptr));
+    ad->processClick();
+    auto alert = ad->alertView();
+    ASSERT_TRUE(alert);
+    ASSERT_TRUE(alert->isVisible());
+    ad->removeAd();
+    drainMain();
+    EXPECT_FALSE(alert->isVisible());
+    EXPECT_FALSE(ad->alertView());
+    EXPECT_FALSE(hasEvent("g", "userConfirmed"));
+    EXPECT_FALSE(hasEvent("g", "userCanceled"));
+}
+
+TEST_F(AdSpaceViewTest, ViewTagIsBelowTheRangeAndFreeInTheKeyWindow) {
+    auto ad = makeAd({});
+    EXPECT_GE(ad->tag(), 0);
+    EXPECT_LT(ad->tag(), 25000);
+    EXPECT_EQ(window->viewWithTag(ad->tag()), nullptr);
+}
+
+TEST_F(AdSpaceViewTest, RegisteredMakerMakesAdSpaceViewsForTheManager) {
+    VuderuAd::registerAsAdViewMaker();
+    EXPECT_EQ(VuderuAdManager::getAdType(makeFrame({.guid = "g", .binding = 4, .format = "takeover"})), 7);
+    VuderuAdManager::registerAdViewMaker(nullptr, nullptr);
+}
+
+TEST_F(AdSpaceViewTest, ClosingFromThePageKeepsTheViewAliveUntilTheCallHasEnded) {
+    auto unit = makeUnit({{.guid = "t", .binding = VuderuAdFrame::kNothing, .format = "takeover"}});
+    std::weak_ptr<VuderuAd> weak;
+    VuderuAdWebViewLoader* loader = nullptr;
+    UIWebView* page = nullptr;
+    {
+        auto ad = VuderuAd::initWithViewContainerAdSpace(host, "space");
+        ad->addAdUnit(unit);
+        ASSERT_TRUE(ad->loadAdFrameError(unit->curAdFrame(), nullptr));
+        ASSERT_TRUE(VuderuAdManager::instance()->registerAdAdSpaceName(ad, "space"));
+        weak = ad;
+        loader = ad->webViewLoader().get();
+        page = ad->webView().get();
+    }
+    // The manager holds the only reference; the page's close makes the view deregister itself.
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString("vuderu://vuderucall?event=adWillClose"));
+    EXPECT_FALSE(loader->webViewShouldStartLoadWithRequestNavigationType(*page, request, UIWebViewNavigationTypeOther));
+    EXPECT_EQ(VuderuAdManager::instance()->adForSpace("space"), nullptr);
+    EXPECT_EQ(delegate->calls, (Calls{"spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
+    EXPECT_FALSE(weak.expired());
+    drainMain();
+    EXPECT_TRUE(weak.expired());
+}
