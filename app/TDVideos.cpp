@@ -75,8 +75,7 @@ void TDVideos::sendVidAfterTimer() {
 
 void TDVideos::airDropVideo(const NSURLPtr& url) {
     if (!url) return;
-    auto sheet = UIActivityViewController::initWithActivityItemsApplicationActivities({Value(url)}, {});
-    sheet->setExcludedActivityTypes(TDAirDropSheet::excludedActivityTypes());
+    auto sheet = TDAirDropSheet::sheetForItem(Value(url));
     if (auto tabs = tabBarController())
         tabs->presentViewControllerAnimatedCompletion(sheet, true, [] { Vuderu::logEvent(Value(kVideoSentEvent)); });
 }

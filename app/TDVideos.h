@@ -34,7 +34,7 @@ public:
     const ALAssetPtr& videoAsset() const { return videoAsset_; }
     const NSURLPtr& vidSendURL() const { return vidSendURL_; }
 
-
+private:
     std::shared_ptr<UIButton> videoFromCamera_;
     std::shared_ptr<UIButton> videoFromLibrary_;
     std::shared_ptr<APAssetsPickerController> picker_;
