@@ -23,7 +23,7 @@ def main(adhost):
         # The first download fails; the next one finds the bundle.
         server.files["/sdk/ios.zip"] = [None, only_close.getvalue()]
         server.answer_space("", 200, response([], {"sdkAssetUrl": server.url("/sdk/"), "cacheSizeMb": 20, "maxAssetSizeKb": 2024}))
-        Run(adhost, device, ["network wifi", "settle", "ads fetch banner", "settle"], server).check()
+        Run(adhost, device, ["network wifi", "settle", "ads fetch banner", "settle"], server, extra_args=["--test-views"]).check()
 
         check("the bundle downloads", len(server.gets("/sdk/ios.zip")), 2)
         files = glob.glob(os.path.join(device, "**", "Caches", "VuderuFiles"), recursive=True)
