@@ -108,6 +108,8 @@ const std::vector<Driver::Command>& Driver::commands() {
         {"refresh", "", "pull the table down to refresh", A::None, "nothing on screen refreshes when pulled down"},
         {"touch", "X,Y [TAPS]", "touch the screen at a point (points from the top left), TAPS times in a row", A::Text, "",
          [](Driver& d, const std::string& point) { return d.touchAt(point); }},
+        {"hold", "X,Y [SECONDS]", "press a finger on the screen at a point (or shown TEXT) for a while (1 s unless given)", A::Text, "",
+         [](Driver& d, const std::string& arguments) { return d.hold(arguments); }},
         {"drag", "X,Y X,Y [STEPS]", "drag a finger from one point (or shown TEXT) to another", A::Text, "",
          [](Driver& d, const std::string& arguments) { return d.drag(arguments); }},
         {"swipe", "left|right|up|down [TEXT]", "swipe a finger across what scrolls (across TEXT when given)", A::Text, "",

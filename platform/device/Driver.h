@@ -68,6 +68,8 @@ public:
     // twist may name what the screen shows instead ("Title" in quotes when it has spaces).
     bool touchAt(const std::string& point);
     bool drag(const std::string& arguments);
+    // A finger pressed at a point (or what shows TEXT) while SECONDS pass (1 by default), then lifted.
+    bool hold(const std::string& arguments);
     bool twist(const std::string& arguments);
     // A finger swiping left, right, up or down: across the innermost view on screen that scrolls
     // that way, or from the centre of what shows TEXT.

@@ -23,6 +23,8 @@ constexpr int kMaxSteps = 1000;
 // A second touch at the same point this soon after the one before is a double tap.
 constexpr double kDoubleTapInterval = 0.35;
 constexpr long kMaxTaps = 10;
+constexpr double kDefaultHoldSeconds = 1;
+constexpr double kMaxHoldSeconds = 60;
 
 std::optional<double> number(const std::string& s) {
     if (s.empty()) return std::nullopt;
@@ -144,6 +146,28 @@ bool Driver::drag(const std::string& text) {
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
     UIFingers(w).drag(inWindow(w, *from), inWindow(w, *to), steps);
+    return true;
+}
+
+bool Driver::hold(const std::string& text) {
+    const std::string usage = "hold X,Y [SECONDS]";
+    auto args = words(text);
+    if (args.empty() || args.size() > 2) return fail("hold needs a point and at most a number of seconds: " + usage);
+    auto point = endpoint(args[0], usage);
+    if (!point) return false;
+    double seconds = kDefaultHoldSeconds;
+    if (args.size() == 2) {
+        auto given = number(args[1]);
+        if (!given || *given < 0 || *given > kMaxHoldSeconds) return fail("a hold lasts from 0 to 60 seconds: " + usage);
+        seconds = *given;
+    }
+    auto w = frontWindow(*point);
+    if (!w) return fail("no window on screen");
+    if (alertInFront()) return fail(kAlertInFront);
+    UIFingers fingers(w);
+    fingers.down({inWindow(w, *point)});
+    advance(seconds);
+    fingers.up();
     return true;
 }
 

@@ -65,6 +65,9 @@ public:
     virtual void setTitle(const std::string& title);
     std::shared_ptr<UINavigationItem> navigationItem();
     std::shared_ptr<UITabBarItem> tabBarItem();
+    // The items a navigation controller's toolbar shows while this controller is on top.
+    const std::vector<std::shared_ptr<UIBarButtonItem>>& toolbarItems() const { return toolbarItems_; }
+    void setToolbarItems(std::vector<std::shared_ptr<UIBarButtonItem>> items) { toolbarItems_ = std::move(items); }
     void setTabBarItem(std::shared_ptr<UITabBarItem> item) { tabBarItem_ = std::move(item); }
 
     // Containment.
@@ -174,6 +177,7 @@ private:
     bool modalInPopover_ = false;
     unsigned long edgesForExtendedLayout_ = UIRectEdgeAll;
     std::shared_ptr<UIBarButtonItem> editButtonItem_;
+    std::vector<std::shared_ptr<UIBarButtonItem>> toolbarItems_;
 
     friend class UINavigationController;
     friend class UITabBarController;

@@ -4,6 +4,7 @@
 #include "platform/uikit/UIViewController.h"
 #include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/ads/VuderuAdDelegate.h"
+#include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/analytics/VuderuLog.h"
 
