@@ -3,6 +3,7 @@
 #include "app/TDDrag.h"
 #include "app/TDMusic.h"
 #include "app/TDPhoto.h"
+#include "app/TDVideos.h"
 #include "controls/flatbutton/UIButton+Curled.h"
 #include "platform/uikit/UIColor.h"
 
@@ -10,9 +11,6 @@ namespace {
 enum : int { kMusicIndex = 0, kPhotosIndex = 1, kVideosIndex = 2 };
 
 constexpr CGFloat kPanelButtonSide = 96;
-
-// The Videos panel: an empty screen until the video screen is built.
-std::shared_ptr<UIViewController> makeVideosPanel() { return std::make_shared<UIViewController>(); }
 
 std::shared_ptr<UIButton> panelButton(const CGRect& frame, const std::string& imageName, const std::shared_ptr<NSObject>& target,
                                       TDMedia::PanelAction action) {
@@ -41,7 +39,7 @@ void TDMedia::didSelectPenroseButtonAtIndex(int index) {
     switch (index) {
     case kMusicIndex: setMainController(std::make_shared<TDMusic>()); break;
     case kPhotosIndex: setMainController(std::make_shared<TDPhoto>()); break;
-    case kVideosIndex: setMainController(makeVideosPanel()); break;
+    case kVideosIndex: setMainController(std::make_shared<TDVideos>()); break;
     default: return;
     }
     penroseView()->selectSide(index);

@@ -2,9 +2,14 @@
 
 #include "pickers/photopicker/PSPhotoCell.h"
 #include "pickers/resize/UIImage+ResizeGeometry.h"
-#include "platform/foundation/NSLog.h"
-#include "platform/foundation/NSUserDefaults.h"
+#include "platform/dispatch/dispatch.h"
+#include "platform/foundation/NSNotificationCenter.h"
+#include "platform/uikit/UIApplicationLifeCycle.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UILongPressGestureRecognizer.h"
+#include "platform/uikit/UIPanGestureRecognizer.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UITapGestureRecognizer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,38 +17,77 @@
 namespace {
 constexpr CGFloat kBarHeight = 44;
 constexpr CGFloat kAlbumRowHeight = 50;
-
-UIColorPtr pickerBlue(double alpha) { return UIColor::colorWithRed(57 / 255.0, 185 / 255.0, 238 / 255.0, alpha); }
+constexpr CGFloat kJumpSide = 40;
+constexpr double kLongPressSeconds = 0.3;
 
 AssetHelperPtr helper() { return AssetHelper::sharedAssetHelper(); }
+
+template <class Method>
+UIControl::Action action(Method method) {
+    return [method](NSObject& target, UIControl&, UIEvent*) { (static_cast<PSImagePickerController&>(target).*method)(); };
+}
 } // namespace
 
+UIColorPtr PSImagePickerController::pickerBlue(double alpha) {
+    return UIColor::colorWithRed(57 / 255.0, 185 / 255.0, 238 / 255.0, alpha);
+}
+
+PSImagePickerController::~PSImagePickerController() { NSNotificationCenter::defaultCenter()->removeObserver(this); }
+
+// The screen as its interface file lays it out: the grid above the bar, the jump buttons at the
+// grid's right edge, the backdrop over the grid, the album list and the bar in front.
 void PSImagePickerController::loadView() {
-    auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 568));
+    auto view = std::make_shared<UIView>(UIScreen::mainScreen()->bounds());
     setView(view);
-    auto b = view->bounds();
+    const CGRect b = view->bounds();
     auto layout = std::make_shared<UICollectionViewFlowLayout>();
+    layout->minimumInteritemSpacing = 2;
+    layout->minimumLineSpacing = 4;
     cvPhotoList = std::make_shared<UICollectionView>(CGRectMake(0, 0, b.size.width, b.size.height - kBarHeight), layout);
+    cvPhotoList->setBackgroundColor(UIColor::whiteColor());
+    btUp = UIButton::buttonWithType(UIButtonTypeCustom);
+    btUp->setFrame(CGRectMake(b.size.width - kJumpSide - 10, 10, kJumpSide, kJumpSide));
+    btUp->setTitleForState("Up", UIControlStateNormal);
+    btDown = UIButton::buttonWithType(UIButtonTypeCustom);
+    btDown->setFrame(CGRectMake(b.size.width - kJumpSide - 10, b.size.height - kBarHeight - kJumpSide - 10, kJumpSide, kJumpSide));
+    btDown->setTitleForState("Down", UIControlStateNormal);
+    vDimmed = std::make_shared<UIView>(b);
+    vDimmed->setBackgroundColor(UIColor::blackColor());
+    vDimmed->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     tvAlbumList = std::make_shared<UITableView>(CGRectMake(0, 0, b.size.width, 0), UITableViewStylePlain);
+    buildBottomMenu(b);
+    for (const UIViewPtr& item : std::vector<UIViewPtr>{cvPhotoList, btUp, btDown, vDimmed, tvAlbumList, vBottomMenu})
+        view->addSubview(item);
+}
+
+void PSImagePickerController::buildBottomMenu(const CGRect& b) {
     vBottomMenu = std::make_shared<UIView>(CGRectMake(0, b.size.height - kBarHeight, b.size.width, kBarHeight));
     btCancel = UIButton::buttonWithType(UIButtonTypeCustom);
     btCancel->setFrame(CGRectMake(0, 0, 70, kBarHeight));
     btCancel->setTitleForState("Cancel", UIControlStateNormal);
+    ivLine2 = std::make_shared<UIImageView>(CGRectMake(70, 8, 1, kBarHeight - 16));
     btSelectAlbum = UIButton::buttonWithType(UIButtonTypeCustom);
-    btSelectAlbum->setFrame(CGRectMake(70, 0, 120, kBarHeight));
-    lbSelectCount = std::make_shared<UILabel>(CGRectMake(190, 0, 60, kBarHeight));
+    btSelectAlbum->setFrame(CGRectMake(71, 0, 120, kBarHeight));
+    // The arrow mark keeps to the album button's right end when the button widens.
+    ivShowMark = std::make_shared<UIImageView>(UIImage::imageNamed("PSShowMark"));
+    ivShowMark->setFrame(CGRectMake(120 - 16, (kBarHeight - 12) / 2, 12, 12));
+    ivShowMark->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin);
+    ivShowMark->setUserInteractionEnabled(false);
+    btSelectAlbum->addSubview(ivShowMark);
+    ivLine1 = std::make_shared<UIImageView>(CGRectMake(191, 8, 1, kBarHeight - 16));
+    lbSelectCount = std::make_shared<UILabel>(CGRectMake(192, 0, 58, kBarHeight));
+    lbSelectCount->setTextAlignment(NSTextAlignmentCenter);
     btOK = UIButton::buttonWithType(UIButtonTypeCustom);
     btOK->setFrame(CGRectMake(250, 0, 70, kBarHeight));
     btOK->setTitleForState("OK", UIControlStateNormal);
-    for (const UIViewPtr& item : std::vector<UIViewPtr>{btCancel, btSelectAlbum, lbSelectCount, btOK}) vBottomMenu->addSubview(item);
-    view->addSubview(cvPhotoList);
-    view->addSubview(tvAlbumList);
-    view->addSubview(vBottomMenu);
+    for (const UIViewPtr& item : std::vector<UIViewPtr>{btCancel, ivLine2, btSelectAlbum, ivLine1, lbSelectCount, btOK})
+        vBottomMenu->addSubview(item);
 }
 
 void PSImagePickerController::viewDidLoad() {
     UIViewController::viewDidLoad();
     initBottomMenu();
+    initControls();
     cvPhotoList->registerCellFactoryForReuseIdentifier([](const CGRect& frame) { return std::make_shared<PSPhotoCell>(frame); },
                                                        PSPhotoCell::kReuseIdentifier);
     const CGFloat side = nColumnCount == 2 ? 158 : nColumnCount == 3 ? 104 : nColumnCount == 4 ? 77 : 0;
@@ -53,33 +97,74 @@ void PSImagePickerController::viewDidLoad() {
     tvAlbumList->setDataSource(me());
     tvAlbumList->setDelegate(me());
     tvAlbumList->setRowHeight(kAlbumRowHeight);
-    auto size = view()->frame().size;
+    const CGSize size = view()->frame().size;
     tvAlbumList->setFrame(CGRectMake(0, vBottomMenu->frame().origin.y, size.width, size.height));
     tvAlbumList->setAlpha(0);
     readAlbumList(true);
+    // The album read answers later, so it is reversed as well.
     helper()->bReverse = true;
+
+    std::shared_ptr<NSObject> target = me();
+    if (nMaxCount != 1) {
+        selectionPan_ = std::make_shared<UIPanGestureRecognizer>(
+            target, [](NSObject& t, UIGestureRecognizer& g) { static_cast<PSImagePickerController&>(t).onPanForSelection(g); });
+        selectionPan_->setDelegate(me());
+        view()->addGestureRecognizer(selectionPan_);
+    }
+    auto press = std::make_shared<UILongPressGestureRecognizer>(
+        target, [](NSObject& t, UIGestureRecognizer& g) { static_cast<PSImagePickerController&>(t).onLongTapForPreview(g); });
+    press->setMinimumPressDuration(kLongPressSeconds);
+    view()->addGestureRecognizer(press);
+
+    std::weak_ptr<NSObject> observer = target;
+    NSNotificationCenter::defaultCenter()->addObserver(observer, UIApplicationWillEnterForegroundNotification, nullptr,
+                                                       [this](const std::shared_ptr<NSNotification>&) { handleEnterForeground(); });
 }
 
 void PSImagePickerController::initBottomMenu() {
     vBottomMenu->setBackgroundColor(pickerBlue(0.98));
     btSelectAlbum->setTitleColorForState(UIColor::whiteColor(), UIControlStateNormal);
     btSelectAlbum->setTitleColorForState(UIColor::whiteColor(), UIControlStateDisabled);
-    lbSelectCount->setTextColor(UIColor::whiteColor());
+    auto line = UIColor::colorWithPatternImage(UIImage::imageNamed("line.png"));
+    ivLine1->setBackgroundColor(line);
+    ivLine2->setBackgroundColor(line);
     auto target = me();
-    btOK->addTargetActionForControlEvents(target, [](NSObject& t, UIControl&, UIEvent*) { static_cast<PSImagePickerController&>(t).onSelectPhoto(); },
-                                          UIControlEventTouchUpInside);
-    btCancel->addTargetActionForControlEvents(target, [](NSObject& t, UIControl&, UIEvent*) { static_cast<PSImagePickerController&>(t).onCancel(); },
-                                              UIControlEventTouchUpInside);
-    btSelectAlbum->addTargetActionForControlEvents(
-        target, [](NSObject& t, UIControl&, UIEvent*) { static_cast<PSImagePickerController&>(t).onSelectAlbum(); }, UIControlEventTouchUpInside);
+    btOK->addTargetActionForControlEvents(target, action(&PSImagePickerController::onSelectPhoto), UIControlEventTouchUpInside);
+    btCancel->addTargetActionForControlEvents(target, action(&PSImagePickerController::onCancel), UIControlEventTouchUpInside);
+    btSelectAlbum->addTargetActionForControlEvents(target, action(&PSImagePickerController::onSelectAlbum), UIControlEventTouchUpInside);
     if (isMultiSelect()) {
+        lbSelectCount->setTextColor(UIColor::whiteColor());
         updateCounter();
         return;
     }
     btOK->setHidden(true);
+    ivLine1->setHidden(true);
     lbSelectCount->setHidden(true);
     auto frame = btSelectAlbum->frame();
     btSelectAlbum->setFrame(CGRectMake(frame.origin.x, frame.origin.y, frame.size.width + 60, frame.size.height));
+}
+
+void PSImagePickerController::initControls() {
+    for (const auto& button : {btUp, btDown}) {
+        button->setBackgroundColor(pickerBlue(0.9));
+        button->setClipsToBounds(true);
+        button->layer()->setCornerRadius(button->frame().size.height * 0.5 - 1);
+    }
+    auto target = me();
+    btUp->addTargetActionForControlEvents(target, action(&PSImagePickerController::onUp), UIControlEventTouchUpInside);
+    btDown->addTargetActionForControlEvents(target, action(&PSImagePickerController::onDown), UIControlEventTouchUpInside);
+    // Hairlines above the first and below the last album.
+    const CGFloat width = tvAlbumList->frame().size.width;
+    for (bool header : {true, false}) {
+        auto hairline = std::make_shared<UIImageView>(CGRectMake(0, 0, width, 0.5));
+        hairline->setBackgroundColor(pickerBlue(1));
+        if (header) tvAlbumList->setTableHeaderView(hairline);
+        else tvAlbumList->setTableFooterView(hairline);
+    }
+    vDimmed->setAlpha(0);
+    vDimmed->setFrame(view()->frame());
+    vDimmed->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(
+        target, [](NSObject& t, UIGestureRecognizer& g) { static_cast<PSImagePickerController&>(t).onTapOnDimmedView(g); }));
 }
 
 void PSImagePickerController::updateCounter() {
@@ -93,52 +178,10 @@ void PSImagePickerController::updateCounter() {
 void PSImagePickerController::viewDidDisappear(bool animated) {
     UIViewController::viewDidDisappear(animated);
     if (nResultType == 0) helper()->clearData();
+    NSNotificationCenter::defaultCenter()->removeObserver(this, UIApplicationWillEnterForegroundNotification, nullptr);
 }
 
-void PSImagePickerController::readAlbumList(bool) {
-    auto weak = std::weak_ptr<PSImagePickerController>(me());
-    helper()->getGroupList([weak](const std::vector<ALAssetsGroupPtr>& groups) {
-        auto self = weak.lock();
-        if (!self) return;
-        self->tvAlbumList->reloadData();
-        long index = std::max(0L, self->getSelectedGroupIndex(groups));
-        if (index < static_cast<long>(groups.size()))
-            self->tvAlbumList->selectRowAtIndexPath(NSIndexPath{0, index}, false, UITableViewScrollPositionTop);
-        auto info = helper()->getGroupInfo(index);
-        if (info.count("name") && info["name"].isString()) self->btSelectAlbum->setTitleForState(info["name"].string(), UIControlStateNormal);
-        self->showPhotosInGroup(index);
-        if (groups.size() == 1) self->btSelectAlbum->setEnabled(false);
-        auto frame = self->tvAlbumList->frame();
-        CGFloat height = std::min<CGFloat>(kAlbumRowHeight * static_cast<CGFloat>(groups.size()), 200);
-        self->tvAlbumList->setFrame(CGRectMake(frame.origin.x, frame.origin.y, frame.size.width, height));
-    });
-}
-
-long PSImagePickerController::getSelectedGroupIndex(const std::vector<ALAssetsGroupPtr>& groups) const {
-    auto remembered = loadSelectedGroup();
-    if (!remembered) return -1;
-    for (std::size_t i = 0; i < groups.size(); ++i) {
-        auto name = groups[i]->valueForProperty(ALAssetsGroupPropertyName);
-        if (name.isString() && name.string() == *remembered) return static_cast<long>(i);
-    }
-    return -1;
-}
-
-void PSImagePickerController::saveSelectedGroup(long index) {
-    auto group = helper()->getGroupAtIndex(index);
-    if (!group) return;
-    auto name = group->valueForProperty(ALAssetsGroupPropertyName);
-    auto defaults = NSUserDefaults::standardUserDefaults();
-    defaults->setObjectForKey(name, kSelectedAlbumKey);
-    defaults->synchronize();
-    NSLog("[[ASSETHELPER getGroupAtIndex:nIndex] valueForProperty:ALAssetsGroupPropertyName] : %@", name);
-}
-
-std::optional<std::string> PSImagePickerController::loadSelectedGroup() const {
-    auto value = NSUserDefaults::standardUserDefaults()->stringForKey(kSelectedAlbumKey);
-    NSLog("---------> %@", value ? *value : std::string("(null)"));
-    return value;
-}
+void PSImagePickerController::handleEnterForeground() { readAlbumList(false); }
 
 void PSImagePickerController::showPhotosInGroup(long index) {
     if (isMultiSelect()) {
@@ -151,9 +194,27 @@ void PSImagePickerController::showPhotosInGroup(long index) {
         auto self = weak.lock();
         if (!self) return;
         self->cvPhotoList->reloadData();
+        self->cvPhotoList->setAlpha(0.3);
+        UIView::animateWithDuration(0.2, [self] {
+            UIView::setAnimationDelay(0.1);
+            self->cvPhotoList->setAlpha(1);
+        });
         if (!photos.empty()) self->cvPhotoList->scrollToItemAtIndexPath({0, 0}, UICollectionViewScrollPositionTop, false);
+        self->btUp->setAlpha(0);
+        self->showJumpButtons();
     });
     saveSelectedGroup(index);
+}
+
+// Once the reloaded grid knows its content size: the down button shows when there is more below.
+void PSImagePickerController::showJumpButtons() {
+    auto weak = std::weak_ptr<PSImagePickerController>(me());
+    dispatch_async(dispatch_get_main_queue(), [weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        const bool more = self->cvPhotoList->contentSize().height >= self->cvPhotoList->frame().size.height;
+        self->btDown->setAlpha(more ? 1 : 0);
+    });
 }
 
 long PSImagePickerController::collectionViewNumberOfItemsInSection(UICollectionView&, long) {
@@ -175,13 +236,21 @@ UICollectionViewCellPtr PSImagePickerController::collectionViewCellForItemAtInde
 }
 
 void PSImagePickerController::collectionViewDidSelectItemAtIndexPath(UICollectionView& view, const NSIndexPath& indexPath) {
+    // The picker keeps its own selection (the dimmed cells); the grid's is not used.
+    view.deselectItemAtIndexPath(indexPath, false);
+    toggleItem(indexPath);
+}
+
+void PSImagePickerController::toggleItem(const NSIndexPath& indexPath) {
     long item = indexPath.item();
     if (!isMultiSelect()) {
-        Value picked = nResultType != 0 ? Value(helper()->getAssetAtIndex(item)) : Value(helper()->getImageAtIndex(item, AssetHelperImageFullScreen));
-        if (auto d = delegate.lock()) d->didSelectPhotosFromPSImagePickerController(*this, {picked});
+        std::vector<Value> picked;
+        if (nResultType != 0) picked.emplace_back(helper()->getAssetAtIndex(item));
+        else picked.emplace_back(helper()->getImageAtIndex(item, AssetHelperImageFullScreen));
+        if (auto d = delegate.lock()) d->didSelectPhotosFromPSImagePickerController(*this, picked);
         return;
     }
-    auto cell = std::dynamic_pointer_cast<PSPhotoCell>(view.cellForItemAtIndexPath(indexPath));
+    auto cell = std::dynamic_pointer_cast<PSPhotoCell>(cvPhotoList->cellForItemAtIndexPath(indexPath));
     // An unsigned comparison: -1 sets no limit.
     if (!dSelected->count(item) && dSelected->size() < static_cast<unsigned long>(nMaxCount)) {
         (*dSelected)[item] = nextOrder_++;
@@ -212,36 +281,4 @@ void PSImagePickerController::onSelectPhoto() {
 
 void PSImagePickerController::onCancel() {
     if (auto d = delegate.lock()) d->didCancelPSImagePickerController();
-}
-
-void PSImagePickerController::onSelectAlbum() {
-    auto bar = vBottomMenu->frame();
-    auto list = tvAlbumList->frame();
-    if (list.origin.y != bar.origin.y) return hideBottomMenu();
-    tvAlbumList->setFrame(CGRectMake(0, bar.origin.y - list.size.height, list.size.width, list.size.height));
-    tvAlbumList->setAlpha(1);
-}
-
-void PSImagePickerController::hideBottomMenu() {
-    auto list = tvAlbumList->frame();
-    tvAlbumList->setFrame(CGRectMake(0, vBottomMenu->frame().origin.y, list.size.width, list.size.height));
-    tvAlbumList->setAlpha(0);
-}
-
-long PSImagePickerController::tableViewNumberOfRowsInSection(UITableView&, long) { return helper()->getGroupCount(); }
-
-std::shared_ptr<UITableViewCell> PSImagePickerController::tableViewCellForRowAtIndexPath(UITableView& tableView, const NSIndexPath& indexPath) {
-    auto cell = tableView.dequeueReusableCellWithIdentifier("PSAlbumCell");
-    if (!cell) cell = UITableViewCell::initWithStyleReuseIdentifier(UITableViewCellStyleValue1, "PSAlbumCell");
-    auto info = helper()->getGroupInfo(indexPath.row);
-    cell->textLabel()->setText(info.count("name") && info["name"].isString() ? info["name"].string() : "");
-    cell->detailTextLabel()->setText(std::to_string(info.count("count") ? info["count"].integerValue() : 0));
-    return cell;
-}
-
-void PSImagePickerController::tableViewDidSelectRowAtIndexPath(UITableView&, const NSIndexPath& indexPath) {
-    showPhotosInGroup(indexPath.row);
-    auto info = helper()->getGroupInfo(indexPath.row);
-    if (info.count("name") && info["name"].isString()) btSelectAlbum->setTitleForState(info["name"].string(), UIControlStateNormal);
-    hideBottomMenu();
 }

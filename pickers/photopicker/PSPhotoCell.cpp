@@ -10,6 +10,11 @@ const std::shared_ptr<UIImageView>& PSPhotoCell::photo() {
     return ivPhoto_;
 }
 
+void PSPhotoCell::setSelectMode(bool selected) {
+    photo()->setAlpha(selected ? 0.2 : 1.0);
+    setAccessibilityLabel(selected ? "photo (chosen)" : "photo");
+}
+
 void PSPhotoCell::layoutSubviews() {
     UICollectionViewCell::layoutSubviews();
     photo()->setFrame(CGRectMake(0, 0, bounds().size.width, bounds().size.height));

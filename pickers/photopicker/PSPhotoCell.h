@@ -1,5 +1,6 @@
 #pragma once
-// A cell of the photo picker's grid: the photo, dimmed while it is selected.
+// A cell of the photo picker's grid: the photo, dimmed while it is selected (and named so on the
+// screen).
 #include "platform/uikit/UICollectionViewCell.h"
 #include "platform/uikit/UIImageView.h"
 
@@ -8,7 +9,7 @@ public:
     static constexpr char kReuseIdentifier[] = "PSPhotoCell";
     explicit PSPhotoCell(const CGRect& frame);
     const std::shared_ptr<UIImageView>& photo();
-    void setSelectMode(bool selected) { photo()->setAlpha(selected ? 0.2 : 1.0); }
+    void setSelectMode(bool selected);
     void layoutSubviews() override;
 
 private:

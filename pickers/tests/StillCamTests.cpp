@@ -4,6 +4,7 @@
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIGraphics.h"
+#include "platform/uikit/UIScreenDescription.h"
 
 #include <gtest/gtest.h>
 
@@ -196,3 +197,33 @@ TEST_F(StillCamTest, CapturedOrientationFollowsCameraAndInterface) {
 }
 
 } // namespace
+
+TEST_F(StillCamTest, TheScreenShowsTheCameraStateAndTheControlsOnIt) {
+    auto text = [](const std::shared_ptr<StillCam>& camera) {
+        UIScreenDescription screen;
+        screen.describeViewController(camera);
+        return screen.text();
+    };
+    const struct {
+        int cameras;
+        const char* lines;
+    } cases[] = {
+        {2, "camera: live, \"Back Camera\", flash off\n  controls: [Previous] [CAPTURE] [Lightening] [CameraRotate]\n"},
+        {1, "camera: live, \"Back Camera\", flash off\n  controls: [Previous] [CAPTURE] [Lightening] [CameraRotate] (dimmed)\n"},
+        // The set-up stops before the controls; the owner hears nil.
+        {0, "camera: no camera\n"},
+    };
+    for (const auto& c : cases) {
+        auto camera = open(c.cameras);
+        EXPECT_EQ(text(camera).rfind(c.lines, 0), 0u) << text(camera);
+    }
+
+    auto camera = open(2);
+    camera->flashBtnPressed();
+    EXPECT_EQ(text(camera).rfind("camera: live, \"Back Camera\", flash on\n", 0), 0u) << text(camera);
+    captureAndWait(*camera);
+    EXPECT_EQ(text(camera).rfind("camera: review, \"Back Camera\", flash on\n  photo: ", 0), 0u) << text(camera);
+    EXPECT_NE(text(camera).find("  controls: [Previous] [Download]\n"), std::string::npos) << text(camera);
+    camera->saveBtnPressed();
+    EXPECT_NE(text(camera).find("  photo: 320\u00d7568 @2, cropped\n"), std::string::npos) << text(camera);
+}

@@ -60,12 +60,16 @@ public:
     // one pixel at a point given as "X,Y" in points, said back as "X,Y: R G B A".
     bool screenshot(const std::string& file);
     bool pixel(const std::string& point);
-    // Fingers on the screen (points from the top left, "X,Y"): a touch; a drag in STEPS moves (10
+    // Fingers on the screen (points from the top left, "X,Y"): a touch, "X,Y TAPS" with its tap
+    // count (a touch at the point of the one before, within the double-tap interval, counts one
+    // more than it without TAPS); a drag in STEPS moves (10
     // by default); two fingers turning by DEGREES about a point (clockwise for positive); and the
     // device turned to portrait, upside-down, left or right. The ends of a drag and the centre of a
     // twist may name what the screen shows instead ("Title" in quotes when it has spaces).
     bool touchAt(const std::string& point);
     bool drag(const std::string& arguments);
+    // A finger pressed at a point (or what shows TEXT) while SECONDS pass (1 by default), then lifted.
+    bool hold(const std::string& arguments);
     bool twist(const std::string& arguments);
     // A finger swiping left, right, up or down: across the innermost view on screen that scrolls
     // that way, or from the centre of what shows TEXT.
@@ -122,4 +126,11 @@ private:
 
     std::string lastError_;
     std::string lastSaid_;
+    // The last touch, for counting the taps of the next one.
+    struct LastTouch {
+        CGPoint point;
+        double time = 0;
+        long taps = 0;
+    };
+    std::optional<LastTouch> lastTouch_;
 };

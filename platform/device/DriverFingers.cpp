@@ -1,6 +1,7 @@
 #include "platform/device/Driver.h"
 
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/PlatformClock.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UIScreen.h"
@@ -19,6 +20,11 @@ constexpr int kDefaultDragSteps = 10;
 constexpr CGFloat kSwipeDistance = 160;
 constexpr int kSwipeMoves = 6;
 constexpr int kMaxSteps = 1000;
+// A second touch at the same point this soon after the one before is a double tap.
+constexpr double kDoubleTapInterval = 0.35;
+constexpr long kMaxTaps = 10;
+constexpr double kDefaultHoldSeconds = 1;
+constexpr double kMaxHoldSeconds = 60;
 
 std::optional<double> number(const std::string& s) {
     if (s.empty()) return std::nullopt;
@@ -99,14 +105,25 @@ constexpr const char* kAlertInFront = "an alert is in front of the screen: press
 
 bool Driver::touchAt(const std::string& text) {
     auto args = words(text);
-    if (args.size() != 1) return fail("touch needs one point: X,Y");
+    if (args.empty() || args.size() > 2) return fail("touch needs one point and may take a tap count: touch X,Y [TAPS]");
     auto point = screenPoint(args[0], "touch X,Y");
     if (!point) return false;
+    std::optional<long> taps;
+    if (args.size() == 2) {
+        taps = UIScreenDescription::index(args[1]);
+        if (!taps || *taps < 1 || *taps > kMaxTaps) return fail("the taps of a touch are a whole number from 1 to 10");
+    }
     auto w = frontWindow(*point);
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
+    double now = PlatformClock::monotonic();
+    if (!taps) {
+        bool again = lastTouch_ && lastTouch_->point == *point && now - lastTouch_->time <= kDoubleTapInterval;
+        taps = again ? lastTouch_->taps + 1 : 1;
+    }
+    lastTouch_ = LastTouch{*point, now, *taps};
     UIScreenReply reply;
-    bool done = UIScreenDescription::touchAt(w, inWindow(w, *point), reply);
+    bool done = UIScreenDescription::touchAt(w, inWindow(w, *point), reply, *taps);
     lastSaid_ = reply.said;
     return done || fail(reply.error);
 }
@@ -129,6 +146,28 @@ bool Driver::drag(const std::string& text) {
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
     UIFingers(w).drag(inWindow(w, *from), inWindow(w, *to), steps);
+    return true;
+}
+
+bool Driver::hold(const std::string& text) {
+    const std::string usage = "hold X,Y [SECONDS]";
+    auto args = words(text);
+    if (args.empty() || args.size() > 2) return fail("hold needs a point and at most a number of seconds: " + usage);
+    auto point = endpoint(args[0], usage);
+    if (!point) return false;
+    double seconds = kDefaultHoldSeconds;
+    if (args.size() == 2) {
+        auto given = number(args[1]);
+        if (!given || *given < 0 || *given > kMaxHoldSeconds) return fail("a hold lasts from 0 to 60 seconds: " + usage);
+        seconds = *given;
+    }
+    auto w = frontWindow(*point);
+    if (!w) return fail("no window on screen");
+    if (alertInFront()) return fail(kAlertInFront);
+    UIFingers fingers(w);
+    fingers.down({inWindow(w, *point)});
+    advance(seconds);
+    fingers.up();
     return true;
 }
 

@@ -66,6 +66,13 @@ pid_t currentTid() { return ::gettid(); }
 thread_local std::shared_ptr<NSRunLoop> threadLoop;
 } // namespace
 
+struct NSRunLoop::DelayedPerform {
+    const NSObject* target;
+    std::string selector;
+    Value argument;
+    std::weak_ptr<NSTimer> timer;
+};
+
 struct NSRunLoop::Impl {
     struct Source {
         int fd;
@@ -84,11 +91,6 @@ struct NSRunLoop::Impl {
     std::vector<std::shared_ptr<NSTimer>> timers;
     std::map<SourceId, Source> sources;
     std::vector<std::shared_ptr<NSPort>> ports;
-    struct DelayedPerform {
-        const NSObject* target;
-        std::string selector;
-        std::weak_ptr<NSTimer> timer;
-    };
     std::vector<DelayedPerform> delayedPerforms;
     SourceId nextSource = 1;
     std::atomic<bool> stopRequested{false};
@@ -166,6 +168,12 @@ std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, std:
 
 std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, const NSObject* target,
                                                      const std::string& selector, std::function<void()> block) {
+    return performAfterDelay(delay, target, selector, Value(), std::move(block));
+}
+
+std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, const NSObject* target,
+                                                     const std::string& selector, const Value& argument,
+                                                     std::function<void()> block) {
     auto timer = performAfterDelay(delay, std::move(block));
     std::lock_guard<std::mutex> guard(impl_->mutex);
     auto& list = impl_->delayedPerforms;
@@ -176,18 +184,27 @@ std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, cons
                                   return !t || !t->isValid();
                               }),
                list.end());
-    list.push_back({target, selector, timer});
+    list.push_back({target, selector, argument, timer});
     return timer;
 }
 
 void NSRunLoop::cancelPerformRequests(const NSObject* target, const std::string& selector) {
+    cancelMatching([&](const DelayedPerform& p) {
+        return p.target == target && (selector.empty() || p.selector == selector);
+    });
+}
+
+void NSRunLoop::cancelPerformRequests(const NSObject* target, const std::string& selector, const Value& argument) {
+    cancelMatching([&](const DelayedPerform& p) {
+        return p.target == target && p.selector == selector && p.argument == argument;
+    });
+}
+
+void NSRunLoop::cancelMatching(const std::function<bool(const DelayedPerform&)>& matches) {
     std::vector<std::shared_ptr<NSTimer>> cancelled;
     {
         std::lock_guard<std::mutex> guard(impl_->mutex);
         auto& list = impl_->delayedPerforms;
-        auto matches = [&](const Impl::DelayedPerform& p) {
-            return p.target == target && (selector.empty() || p.selector == selector);
-        };
         for (const auto& p : list) {
             if (!matches(p)) continue;
             if (auto timer = p.timer.lock()) cancelled.push_back(timer);

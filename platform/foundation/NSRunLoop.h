@@ -6,6 +6,7 @@
 
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/Value.h"
 
 #include <cstdint>
 #include <functional>
@@ -38,9 +39,15 @@ public:
     // argument matters) so that cancelPerformRequests can find it.
     std::shared_ptr<NSTimer> performAfterDelay(NSTimeInterval delay, const NSObject* target, const std::string& selector,
                                                std::function<void()> block);
-    // +cancelPreviousPerformRequestsWithTarget:(selector:object:): cancels the pending delayed
-    // performs of the target on this loop, those of one selector when it is given.
+    // The same with the perform's argument, for cancelling by an equal argument.
+    std::shared_ptr<NSTimer> performAfterDelay(NSTimeInterval delay, const NSObject* target, const std::string& selector,
+                                               const Value& argument, std::function<void()> block);
+    // +cancelPreviousPerformRequestsWithTarget:(selector:): cancels the pending delayed performs
+    // of the target on this loop, those of one selector when it is given, whatever their argument.
     void cancelPerformRequests(const NSObject* target, const std::string& selector = {});
+    // +cancelPreviousPerformRequestsWithTarget:selector:object:: only those of the target and
+    // selector whose argument equals the given one (a perform made without one has a null argument).
+    void cancelPerformRequests(const NSObject* target, const std::string& selector, const Value& argument);
 
     void addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode& mode = NSDefaultRunLoopMode);
 
@@ -87,6 +94,8 @@ private:
     // Whether a port, a source that keeps the loop running, a timer or a perform is there.
     bool hasScheduledWork() const;
     void removeTimer(const NSTimer* timer);
+    struct DelayedPerform;
+    void cancelMatching(const std::function<bool(const DelayedPerform&)>& matches);
     // Makes this loop the calling thread's run loop (a thread made by NSThread gets its loop
     // before it starts, so that performs queued meanwhile are not lost).
     void bindToCurrentThread();

@@ -94,7 +94,8 @@ void UIImagePickerController::useVideo() {
     if (!clip_) return;
     auto keep = std::static_pointer_cast<UIImagePickerController>(shared_from_this());
     if (auto delegate = delegate_.lock())
-        delegate->imagePickerControllerDidFinishPickingMediaWithInfo(*this, {{UIImagePickerControllerMediaURL, clip_}});
+        delegate->imagePickerControllerDidFinishPickingMediaWithInfo(*this, {{UIImagePickerControllerMediaURL, Value(clip_)},
+                                                                             {UIImagePickerControllerMediaType, Value(kUTTypeMovie)}});
 }
 
 void UIImagePickerController::cancel() {

@@ -6,6 +6,7 @@
 // or dismisses the screen when the delegate does not take it. Only the camera source is offered.
 
 #include "platform/foundation/NSURL.h"
+#include "platform/foundation/Value.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIViewController.h"
 
@@ -29,7 +30,9 @@ class UIImagePickerController;
 class UIImagePickerControllerDelegate {
 public:
     virtual ~UIImagePickerControllerDelegate() = default;
-    virtual void imagePickerControllerDidFinishPickingMediaWithInfo(UIImagePickerController&, const std::map<std::string, NSURLPtr>&) {}
+    // The clip's URL (an NSURL) under UIImagePickerControllerMediaURL and its type ("public.movie")
+    // under UIImagePickerControllerMediaType.
+    virtual void imagePickerControllerDidFinishPickingMediaWithInfo(UIImagePickerController&, const Value::Dictionary&) {}
     // Not implemented: the picker goes away by itself.
     virtual void imagePickerControllerDidCancel(UIImagePickerController& picker);
 };

@@ -30,8 +30,9 @@ std::shared_ptr<UIApplication> UIApplication::sharedApplication() {
     return application;
 }
 
-UIInterfaceOrientation UIApplication::statusBarOrientation() const {
-    long o = DeviceProfile::current().orientation;
+UIInterfaceOrientation UIApplication::statusBarOrientation() const { return interfaceOrientationFor(DeviceProfile::current().orientation); }
+
+UIInterfaceOrientation UIApplication::interfaceOrientationFor(long o) {
     return o >= UIInterfaceOrientationPortrait && o <= UIInterfaceOrientationLandscapeLeft ? static_cast<UIInterfaceOrientation>(o)
                                                                                           : UIInterfaceOrientationPortrait;
 }

@@ -111,6 +111,8 @@ public:
     // the interface landscape right); face up, face down and unknown leave the status bar in
     // portrait.
     UIInterfaceOrientation statusBarOrientation() const;
+    // The status bar's orientation for a device orientation.
+    static UIInterfaceOrientation interfaceOrientationFor(long deviceOrientation);
 
     // The status bar: hidden or not (the last change's animation is kept for tests), its style,
     // and its frame in screen coordinates: a 20-point strip along the interface's top edge, empty

@@ -2,6 +2,7 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIViewController.h"
 
 void UIApplication::setStatusBarHiddenWithAnimation(bool hidden, UIStatusBarAnimation animation) {
     statusBarHidden_ = hidden;
@@ -22,8 +23,11 @@ CGRect UIApplication::statusBarFrame() const {
 
 void UIApplication::rotateDevice(UIDeviceOrientation orientation) {
     auto before = statusBarOrientation();
+    auto after = interfaceOrientationFor(orientation);
+    // Controllers that turn hear of it before the status bar moves, and after.
+    if (after != before) UIViewController::deviceWillTurn(before, after);
     DeviceProfile::update([&](DeviceProfile& p) { p.orientation = orientation; });
-    auto after = statusBarOrientation();
+    after = statusBarOrientation();
     auto center = NSNotificationCenter::defaultCenter();
     auto me = std::static_pointer_cast<UIApplication>(self<UIResponder>());
     if (after != before) {
@@ -31,6 +35,7 @@ void UIApplication::rotateDevice(UIDeviceOrientation orientation) {
                                      {{UIApplicationStatusBarOrientationUserInfoKey, static_cast<long>(after)}});
         center->postNotificationName(UIApplicationDidChangeStatusBarOrientationNotification, me,
                                      {{UIApplicationStatusBarOrientationUserInfoKey, static_cast<long>(before)}});
+        UIViewController::deviceDidTurn(before, after);
     }
     center->postNotificationName(UIDeviceOrientationDidChangeNotification, UIDevice::currentDevice());
 }

@@ -10,6 +10,7 @@ const char* systemTitle(UIBarButtonSystemItem item) {
     case UIBarButtonSystemItemAdd: return "Add";
     case UIBarButtonSystemItemAction: return "Action";
     case UIBarButtonSystemItemRefresh: return "Refresh";
+    case UIBarButtonSystemItemFlexibleSpace: return "";
     }
     return "";
 }

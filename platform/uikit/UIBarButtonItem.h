@@ -23,6 +23,7 @@ enum UIBarButtonSystemItem : long {
     UIBarButtonSystemItemAdd = 4,
     UIBarButtonSystemItemAction = 9,
     UIBarButtonSystemItemRefresh = 13,
+    UIBarButtonSystemItemFlexibleSpace = 5,
 };
 
 class UIBarButtonItem : public UIBarItem {

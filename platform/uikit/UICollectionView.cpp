@@ -19,6 +19,29 @@ void UICollectionView::registerCellFactoryForReuseIdentifier(CellFactory factory
     factories_[identifier] = std::move(factory);
 }
 
+void UICollectionView::setCollectionViewLayoutAnimated(const UICollectionViewFlowLayoutPtr& layout, bool) {
+    if (!layout) return;
+    layout_ = layout;
+    setNeedsLayout();
+}
+
+void UICollectionView::registerSupplementaryFactoryForKindWithReuseIdentifier(SupplementaryFactory factory, const std::string& kind,
+                                                                              const std::string& identifier) {
+    supplementaryFactories_[kind + "/" + identifier] = std::move(factory);
+}
+
+UIViewPtr UICollectionView::dequeueReusableSupplementaryViewOfKindWithReuseIdentifierForIndexPath(const std::string& kind,
+                                                                                                const std::string& identifier,
+                                                                                                const NSIndexPath&) {
+    auto key = kind + "/" + identifier;
+    if (auto waiting = supplementaryPool_.find(key); waiting != supplementaryPool_.end()) return waiting->second;
+    auto factory = supplementaryFactories_.find(key);
+    if (factory == supplementaryFactories_.end()) return nullptr;
+    auto view = factory->second(CGRectMake(0, 0, width(), layout_->footerReferenceSize.height));
+    supplementaryPool_[key] = view;
+    return view;
+}
+
 UICollectionViewCellPtr UICollectionView::dequeueReusableCellWithReuseIdentifierForIndexPath(const std::string& identifier,
                                                                                              const NSIndexPath&) {
     auto& pool = reusePool_[identifier];
@@ -173,6 +196,12 @@ bool UICollectionView::touchItem(long item, UIScreenReply& reply) {
     if (cell && !cell->isUserInteractionEnabled()) return reply.refuse("item " + std::to_string(item) + " is disabled");
     if (!allowsSelection_) return true;
     auto d = delegate();
+    // The finger goes down (a highlight when the delegate allows it) and up again before the
+    // selection changes.
+    if (d && d->collectionViewShouldHighlightItemAtIndexPath(*this, indexPath)) {
+        d->collectionViewDidHighlightItemAtIndexPath(*this, indexPath);
+        d->collectionViewDidUnhighlightItemAtIndexPath(*this, indexPath);
+    }
     if (selected_.count(indexPath) && allowsMultipleSelection_) {
         if (d && !d->collectionViewShouldDeselectItemAtIndexPath(*this, indexPath)) return true;
         deselectItemAtIndexPath(indexPath, false);
@@ -196,17 +225,9 @@ UIView::TapOutcome UICollectionView::tapWithEvent(const std::shared_ptr<UIEvent>
     return touchItem(indexPath->item(), reply) ? TapOutcome::Taken : TapOutcome::Refused;
 }
 
-namespace {
-void collectLabelTexts(const UIViewPtr& view, std::string& out) {
-    if (auto label = std::dynamic_pointer_cast<UILabel>(view); label && !label->text().empty())
-        out += (out.empty() ? "" : " ") + label->text();
-    for (auto& sub : view->subviews()) collectLabelTexts(sub, out);
-}
-} // namespace
-
 std::string UICollectionView::itemText(const UICollectionViewCellPtr& cell) const {
     std::string text = cell->accessibilityLabel();
-    if (text.empty()) collectLabelTexts(cell, text);
+    if (text.empty()) text = UILabelTextsInView(cell);
     if (text.empty()) text = "image";
     if (cell->isSelected()) text += " [selected]";
     if (!cell->isUserInteractionEnabled()) text += " [disabled]";
@@ -219,16 +240,13 @@ void UICollectionView::describeToScreen(UIScreenDescription& screen) {
     auto visible = indexPathsForVisibleItems();
     if (visible.empty()) {
         screen.addLine("items: none");
+        if (background_) screen.addLine("background: " + UILabelTextsInView(background_));
     } else {
         screen.addLine("items " + std::to_string(visible.front().item()) + "-" + std::to_string(visible.back().item()) + " of " +
                        std::to_string(numberOfItemsInSection(0)) + ":");
     }
     for (auto& indexPath : visible) screen.addLine("  " + std::to_string(indexPath.item()) + ": " + itemText(cellForItemAtIndexPath(indexPath)));
-    if (footer_) {
-        std::string text;
-        collectLabelTexts(footer_, text);
-        screen.addLine("footer: " + text);
-    }
+    if (footer_) screen.addLine("footer: " + UILabelTextsInView(footer_));
     auto me = self<UICollectionView>();
     screen.addCommand("item", [me](const std::string& item, UIScreenReply& reply) {
         auto index = UIScreenDescription::index(item);

@@ -45,6 +45,10 @@ public:
     virtual void collectionViewDidSelectItemAtIndexPath(UICollectionView&, const NSIndexPath&) {}
     virtual bool collectionViewShouldDeselectItemAtIndexPath(UICollectionView&, const NSIndexPath&) { return true; }
     virtual void collectionViewDidDeselectItemAtIndexPath(UICollectionView&, const NSIndexPath&) {}
+    // Around a touch on an item: the highlight while the finger is down.
+    virtual bool collectionViewShouldHighlightItemAtIndexPath(UICollectionView&, const NSIndexPath&) { return true; }
+    virtual void collectionViewDidHighlightItemAtIndexPath(UICollectionView&, const NSIndexPath&) {}
+    virtual void collectionViewDidUnhighlightItemAtIndexPath(UICollectionView&, const NSIndexPath&) {}
 };
 
 class UICollectionView : public UIScrollView {
@@ -54,6 +58,8 @@ public:
     UICollectionView(const CGRect& frame, UICollectionViewFlowLayoutPtr layout);
 
     const UICollectionViewFlowLayoutPtr& collectionViewLayout() const { return layout_; }
+    // The items move to their places in the new layout; the headless view has nothing to animate.
+    void setCollectionViewLayoutAnimated(const UICollectionViewFlowLayoutPtr& layout, bool animated);
     std::shared_ptr<UICollectionViewDataSource> dataSource() const { return dataSource_.lock(); }
     void setDataSource(const std::shared_ptr<UICollectionViewDataSource>& dataSource);
     std::shared_ptr<UICollectionViewDelegate> delegate() const { return delegate_.lock(); }
@@ -64,6 +70,14 @@ public:
 
     // The cells handed out under the identifier are made by the factory when none waits for reuse.
     void registerCellFactoryForReuseIdentifier(CellFactory factory, const std::string& identifier);
+    // The same for supplementary views (the section footer) of a kind.
+    using SupplementaryFactory = std::function<UIViewPtr(const CGRect& frame)>;
+    void registerSupplementaryFactoryForKindWithReuseIdentifier(SupplementaryFactory factory, const std::string& kind,
+                                                                const std::string& identifier);
+    // The view shown for the kind until now when it was made under the identifier, else a new one
+    // from the factory; nil for an unregistered identifier.
+    UIViewPtr dequeueReusableSupplementaryViewOfKindWithReuseIdentifierForIndexPath(const std::string& kind, const std::string& identifier,
+                                                                                   const NSIndexPath& indexPath);
     // A waiting cell (prepared for reuse) or a new one; a plain cell for an unregistered identifier.
     UICollectionViewCellPtr dequeueReusableCellWithReuseIdentifierForIndexPath(const std::string& identifier,
                                                                               const NSIndexPath& indexPath);
@@ -111,6 +125,8 @@ private:
     std::weak_ptr<UICollectionViewDataSource> dataSource_;
     std::weak_ptr<UICollectionViewDelegate> delegate_;
     std::map<std::string, CellFactory> factories_;
+    std::map<std::string, SupplementaryFactory> supplementaryFactories_;
+    std::map<std::string, UIViewPtr> supplementaryPool_;
     std::map<std::string, std::vector<UICollectionViewCellPtr>> reusePool_;
     std::map<NSIndexPath, UICollectionViewCellPtr> visible_;
     std::set<NSIndexPath> selected_;

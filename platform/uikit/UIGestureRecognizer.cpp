@@ -86,3 +86,22 @@ void UIGestureRecognizer::sendActions() {
     for (auto& r : registrations)
         if (auto target = r.target.lock()) r.action(*target, *this);
 }
+
+void UIGestureRecognizer::beginBetweenEvents() {
+    auto keep = self<UIGestureRecognizer>();
+    setState(UIGestureRecognizerStateBegan);
+    if (state_ != UIGestureRecognizerStateBegan && state_ != UIGestureRecognizerStateChanged) return;
+    auto event = std::make_shared<UIEvent>(UIEventTypeTouches, UIEventSubtypeNone);
+    for (auto& t : touches_) {
+        for (auto& other : t->gestureRecognizers()) {
+            if (!other || other.get() == this || other->state() != UIGestureRecognizerStatePossible) continue;
+            auto mine = delegate(), theirs = other->delegate();
+            bool together = (mine && mine->gestureRecognizerShouldRecognizeSimultaneouslyWith(*this, *other)) ||
+                            (theirs && theirs->gestureRecognizerShouldRecognizeSimultaneouslyWith(*other, *this));
+            if (!together) other->setState(UIGestureRecognizerStateFailed);
+        }
+        if (!cancelsTouchesInView_ || t->isCancelledForView()) continue;
+        t->setCancelledForView();
+        if (auto v = t->view()) v->touchesCancelledWithEvent({t}, event);
+    }
+}

@@ -82,6 +82,10 @@ public:
 
 protected:
     const UITouchSet& touches() const { return touches_; }
+    // Begins between touch events (on a timer): as the window does for one that begins during an
+    // event, the others sharing its touches fail, unless they may recognize with it, and the
+    // touches leave their views.
+    void beginBetweenEvents();
 
 private:
     struct Registration {

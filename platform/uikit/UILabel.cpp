@@ -26,3 +26,17 @@ void UILabel::describeToScreen(UIScreenDescription& screen) {
     UIView::describeToScreen(screen);
     screen.addTappable(text_, [view = self<UIView>()](UIScreenReply& reply) { return UIScreenDescription::touch(view, reply); });
 }
+
+namespace {
+void collectLabelTexts(const UIViewPtr& view, std::string& out) {
+    if (auto label = std::dynamic_pointer_cast<UILabel>(view); label && !label->text().empty())
+        out += (out.empty() ? "" : " ") + label->text();
+    for (auto& sub : view->subviews()) collectLabelTexts(sub, out);
+}
+} // namespace
+
+std::string UILabelTextsInView(const UIViewPtr& view) {
+    std::string text;
+    if (view) collectLabelTexts(view, text);
+    return text;
+}

@@ -45,3 +45,7 @@ private:
     NSTextAlignment alignment_ = NSTextAlignmentLeft;
     long lines_ = 1;
 };
+
+// The texts of the labels in the view's tree (the view first, then its subviews in order), joined
+// by spaces: how the driver reads a message made of labels.
+std::string UILabelTextsInView(const UIViewPtr& view);

@@ -98,7 +98,10 @@ std::string barItemText(const UIBarButtonItem& item) {
 void UINavigationController::describeToScreen(UIScreenDescription& screen) {
     auto top = topViewController();
     if (!top) return;
-    if (navigationBarHidden_) return screen.describeViewController(top);
+    if (navigationBarHidden_) {
+        screen.describeViewController(top);
+        return describeToolbar(screen);
+    }
     auto item = top->navigationItem();
     auto stack = viewControllers();
     std::string previous = stack.size() > 1 ? stack[stack.size() - 2]->navigationItem()->title() : "";
@@ -129,4 +132,28 @@ void UINavigationController::describeToScreen(UIScreenDescription& screen) {
         screen.addTappable("Back", back);
     }
     screen.describeViewController(top);
+    describeToolbar(screen);
+}
+
+void UINavigationController::setToolbarHiddenAnimated(bool hidden, bool) {
+    willChangeValueForKey("toolbarHidden");
+    toolbarHidden_ = hidden;
+    didChangeValueForKey("toolbarHidden");
+}
+
+void UINavigationController::describeToolbar(UIScreenDescription& screen) {
+    auto top = topViewController();
+    if (toolbarHidden_ || !top) return;
+    std::string line = "toolbar:";
+    for (auto& item : top->toolbarItems()) {
+        if (item->title().empty()) continue;
+        // An item without a target is a caption: its text alone.
+        line += " " + (item->target() ? barItemText(*item) : item->title());
+        if (!item->isEnabled() || !item->target()) continue;
+        screen.addTappable(item->title(), [item](UIScreenReply&) {
+            item->performAction();
+            return true;
+        });
+    }
+    screen.addLine(line);
 }

@@ -52,6 +52,10 @@ public:
     bool isNavigationBarHidden() const { return navigationBarHidden_; }
     void setNavigationBarHidden(bool hidden) { setNavigationBarHiddenAnimated(hidden, false); }
     void setNavigationBarHiddenAnimated(bool hidden, bool animated);
+    // The toolbar at the bottom shows the top controller's toolbar items; hidden until shown.
+    bool isToolbarHidden() const { return toolbarHidden_; }
+    void setToolbarHidden(bool hidden) { setToolbarHiddenAnimated(hidden, false); }
+    void setToolbarHiddenAnimated(bool hidden, bool animated);
     // The controller popped, or nil when only the root is left.
     std::shared_ptr<UIViewController> popViewControllerAnimated(bool animated);
     void popToRootViewControllerAnimated(bool animated);
@@ -70,7 +74,8 @@ public:
     void viewWillLayoutSubviews() override;
 
     // The driver: the bar of the top controller as one line ("nav:", title, back, left and right
-    // buttons, which a tap finds), the "back" command, then the top controller.
+    // buttons, which a tap finds), the "back" command, then the top controller, then the toolbar
+    // while it shows ("toolbar:" and the titles of its items).
     void describeToScreen(UIScreenDescription& screen) override;
 
     std::shared_ptr<UIViewController> childForAppearance() const override { return topViewController(); }
@@ -81,7 +86,9 @@ private:
     void push(const std::shared_ptr<UIViewController>& controller, bool animated);
     // The top controller's left and right items get their views in the bar, 8 points in from its ends.
     void layoutBarItems();
+    void describeToolbar(UIScreenDescription& screen);
     bool navigationBarHidden_ = false;
+    bool toolbarHidden_ = true;
     std::vector<UIViewPtr> barItemViews_;
     std::weak_ptr<UINavigationControllerDelegate> delegate_;
     std::shared_ptr<UINavigationBar> navigationBar_;

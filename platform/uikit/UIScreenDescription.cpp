@@ -68,6 +68,8 @@ void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window
     }
     for (auto& front : inFront) {
         front->layoutIfNeeded();
+        // A window in front may name itself (its controller) before its views.
+        front->describeToScreen(*this);
         auto views = front->subviews();
         outlineViews({views.rbegin(), views.rend()});
     }
@@ -265,9 +267,9 @@ bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenRep
     return offerTap(root->hitTestWithEvent(inRoot, nullptr), view, nullptr, inRoot, reply);
 }
 
-bool UIScreenDescription::touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply) {
+bool UIScreenDescription::touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply, long tapCount) {
     UIFingers fingers(window);
-    fingers.tap(point);
+    fingers.tap(point, tapCount);
     if (fingers.taken()) return true;
     auto hit = fingers.touches().front()->view();
     if (!hit) return reply.refuse("nothing to tap there");

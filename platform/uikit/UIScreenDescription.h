@@ -102,7 +102,7 @@ public:
     static bool touch(const std::shared_ptr<UIView>& view, UIScreenReply& reply);
     // The same at a point of the window (the driver's touch): a real touch first (UIFingers), then,
     // when no responder or recognizer took it, the tap offered up from the view hit there.
-    static bool touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply);
+    static bool touchAt(const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply, long tapCount = 1);
     // A row or tab number: digits only, and small enough to be one.
     static std::optional<long> index(const std::string& text);
     // How the screen names an image: its bundle name, or "image".

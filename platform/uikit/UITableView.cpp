@@ -1,5 +1,7 @@
 #include "platform/uikit/UITableView.h"
 
+#include "platform/uikit/UILabel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -45,6 +47,37 @@ void UITableView::reloadSectionsWithRowAnimation(const std::vector<long>&, UITab
     // The headless table has nothing to animate; the sections' rows are read again like all others.
     lastRowAnimation_ = animation;
     reloadData();
+}
+
+void UITableView::insertRowsAtIndexPathsWithRowAnimation(const std::vector<NSIndexPath>& rows, UITableViewRowAnimation animation) {
+    reloadRowsAtIndexPathsWithRowAnimation(rows, animation);
+}
+
+void UITableView::deleteRowsAtIndexPathsWithRowAnimation(const std::vector<NSIndexPath>& rows, UITableViewRowAnimation animation) {
+    reloadRowsAtIndexPathsWithRowAnimation(rows, animation);
+}
+
+void UITableView::reloadRowsAtIndexPathsWithRowAnimation(const std::vector<NSIndexPath>&, UITableViewRowAnimation animation) {
+    lastRowAnimation_ = animation;
+    if (updateDepth_ > 0) {
+        reloadAfterUpdates_ = true;
+        return;
+    }
+    reloadData();
+}
+
+void UITableView::endUpdates() {
+    if (updateDepth_ > 0 && --updateDepth_ == 0 && reloadAfterUpdates_) {
+        reloadAfterUpdates_ = false;
+        reloadData();
+    }
+}
+
+void UITableView::setBackgroundView(const UIViewPtr& view) {
+    if (background_) background_->removeFromSuperview();
+    background_ = view;
+    if (view) insertSubviewAtIndex(view, 0);
+    setNeedsLayout();
 }
 
 void UITableView::loadCountsIfNeeded() {
@@ -121,6 +154,7 @@ void UITableView::layoutSubviews() {
     auto b = bounds();
     long rows = totalRows();
     CGFloat top = headerHeight();
+    if (background_) background_->setFrame(b);
     if (header_) header_->setFrame(CGRectMake(0, 0, b.size.width, header_->frame().size.height));
     if (footer_)
         footer_->setFrame(CGRectMake(0, top + static_cast<CGFloat>(rows) * rowHeight_, b.size.width, footer_->frame().size.height));
@@ -152,7 +186,7 @@ void UITableView::layoutSubviews() {
             cell = source->tableViewCellForRowAtIndexPath(*this, indexPath);
             if (!cell) cell = UITableViewCell::initWithStyleReuseIdentifier(UITableViewCellStyleDefault, "");
             visible_[indexPath] = cell;
-            insertSubviewAtIndex(cell, 0);
+            insertSubviewAtIndex(cell, background_ ? 1 : 0);
         }
         cell->setSelectedAnimated(selected_ == indexPath, false);
         cell->setFrame(CGRectMake(0, top + static_cast<CGFloat>(globalRow(indexPath)) * rowHeight_, b.size.width, rowHeight_));
@@ -231,6 +265,7 @@ void UITableView::describeToScreen(UIScreenDescription& screen) {
     auto visible = indexPathsForVisibleRows();
     if (visible.empty()) {
         screen.addLine("rows: none");
+        if (background_) screen.addLine("background: " + UILabelTextsInView(background_));
     } else {
         screen.addLine("rows " + std::to_string(visible.front().row) + "-" + std::to_string(visible.back().row) + " of " +
                        std::to_string(totalRows()) + ":");

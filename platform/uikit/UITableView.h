@@ -26,6 +26,11 @@ enum UITableViewRowAnimation : long {
     UITableViewRowAnimationAutomatic = 100,
 };
 
+enum UITableViewCellSeparatorStyle : long {
+    UITableViewCellSeparatorStyleNone = 0,
+    UITableViewCellSeparatorStyleSingleLine = 1,
+};
+
 enum UITableViewScrollPosition : long {
     UITableViewScrollPositionNone = 0,
     UITableViewScrollPositionTop = 1,
@@ -79,7 +84,14 @@ public:
     // Reads the row counts again; the cells on screen are asked for anew at the next layout.
     void reloadData();
     void reloadSectionsWithRowAnimation(const std::vector<long>& sections, UITableViewRowAnimation animation);
-    // The animation of the last section reload (tests read it).
+    // Row changes: the headless table reads its counts again, as for a reload, and keeps the
+    // animation. Between beginUpdates and endUpdates they wait for the end of the batch.
+    void insertRowsAtIndexPathsWithRowAnimation(const std::vector<NSIndexPath>& rows, UITableViewRowAnimation animation);
+    void deleteRowsAtIndexPathsWithRowAnimation(const std::vector<NSIndexPath>& rows, UITableViewRowAnimation animation);
+    void reloadRowsAtIndexPathsWithRowAnimation(const std::vector<NSIndexPath>& rows, UITableViewRowAnimation animation);
+    void beginUpdates() { ++updateDepth_; }
+    void endUpdates();
+    // The animation of the last section or row change (tests read it).
     std::optional<UITableViewRowAnimation> lastRowAnimation() const { return lastRowAnimation_; }
 
     long numberOfSections();
@@ -101,6 +113,12 @@ public:
 
     // The header, the rows and the footer, measured from the data source.
     CGSize contentSize() override;
+
+    // Behind the rows, the size of the table wherever it is scrolled.
+    UIViewPtr backgroundView() const { return background_; }
+    void setBackgroundView(const UIViewPtr& view);
+    UITableViewCellSeparatorStyle separatorStyle() const { return separatorStyle_; }
+    void setSeparatorStyle(UITableViewCellSeparatorStyle style) { separatorStyle_ = style; }
 
     UIViewPtr tableHeaderView() const { return header_; }
     void setTableHeaderView(const UIViewPtr& view);
@@ -153,6 +171,10 @@ private:
     std::optional<NSIndexPath> selected_;
     std::optional<UITableViewRowAnimation> lastRowAnimation_;
     UIViewPtr header_;
+    UIViewPtr background_;
+    UITableViewCellSeparatorStyle separatorStyle_ = UITableViewCellSeparatorStyleSingleLine;
+    int updateDepth_ = 0;
+    bool reloadAfterUpdates_ = false;
     UIViewPtr footer_;
     bool editing_ = false;
 };

@@ -57,7 +57,8 @@ public:
     UITableViewCellSelectionStyle selectionStyle() const { return selectionStyle_; }
     void setSelectionStyle(UITableViewCellSelectionStyle style) { selectionStyle_ = style; }
     bool isSelected() const { return selected_; }
-    void setSelectedAnimated(bool selected, bool) { selected_ = selected; }
+    // A subclass may restyle itself; it lets the base record the state first.
+    virtual void setSelectedAnimated(bool selected, bool) { selected_ = selected; }
     bool isHighlighted() const { return highlighted_; }
     void setHighlighted(bool highlighted) { highlighted_ = highlighted; }
 

@@ -1,6 +1,7 @@
 #include "platform/uikit/UIView.h"
 
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -129,8 +130,9 @@ void UIView::insertSubviewAtIndex(const UIViewPtr& view, std::size_t index) {
     if (view->superview().get() == this) {
         subviews_.erase(std::find(subviews_.begin(), subviews_.end(), view));
     } else {
+        // A move tells the view of its new superview only, as one change.
         view->willMoveToSuperview(self<UIView>());
-        view->removeFromSuperview();
+        view->detachFromSuperview();
     }
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), view);
@@ -164,16 +166,23 @@ void UIView::insertSubviewAboveSubview(const UIViewPtr& view, const UIViewPtr& s
 }
 
 void UIView::removeFromSuperview() {
-    auto parent = superview_.lock();
-    if (!parent) return;
+    if (!superview_.lock()) return;
     auto keep = self<UIView>();
     willMoveToSuperview(nullptr);
+    if (!detachFromSuperview()) return;
+    didMoveToSuperview();
+    childrenMovedToWindow();
+}
+
+bool UIView::detachFromSuperview() {
+    auto parent = superview_.lock();
+    if (!parent) return false;
+    auto keep = self<UIView>();
     auto& siblings = parent->subviews_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), keep), siblings.end());
     layer_->removeFromSuperlayer();
     superview_.reset();
-    didMoveToSuperview();
-    childrenMovedToWindow();
+    return true;
 }
 
 void UIView::bringSubviewToFront(const UIViewPtr& view) {
@@ -304,7 +313,17 @@ void UIView::layoutIfNeeded() {
     for (auto& s : children) s->layoutIfNeeded();
 }
 
+void UIView::addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint) {
+    if (constraint) constraints_.push_back(constraint);
+    setNeedsLayout();
+}
+
+void UIView::addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints) {
+    for (auto& c : constraints) addConstraint(c);
+}
+
 void UIView::layoutSubviews() {
+    if (!constraints_.empty()) NSLayoutConstraintLayOut(*this);
     if (auto controller = controller_.lock()) {
         controller->viewWillLayoutSubviews();
         controller->viewDidLayoutSubviews();

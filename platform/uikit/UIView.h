@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+class NSLayoutConstraint;
 class UIGestureRecognizer;
 class UIView;
 class UIViewController;
@@ -33,6 +34,8 @@ enum UIViewAnimationOptions : unsigned long {
 // One block animation as the view system received it; a spring animation has its damping ratio
 // and initial velocity.
 struct UIViewAnimationRecord {
+    // The id given to beginAnimations (empty for block animations).
+    std::string animationID;
     double duration = 0;
     double delay = 0;
     unsigned long options = 0;
@@ -167,6 +170,13 @@ public:
     virtual void layoutSubviews();
     virtual CGSize sizeThatFits(CGSize size) const;
     void sizeToFit();
+    // Constraints (see NSLayoutConstraint): the ones this view holds place its subviews at its
+    // layout. A view laid out by its superview's constraints answers false here.
+    void addConstraint(const std::shared_ptr<NSLayoutConstraint>& constraint);
+    void addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints);
+    const std::vector<std::shared_ptr<NSLayoutConstraint>>& constraints() const { return constraints_; }
+    bool translatesAutoresizingMaskIntoConstraints() const { return translatesAutoresizingMask_; }
+    void setTranslatesAutoresizingMaskIntoConstraints(bool translates) { translatesAutoresizingMask_ = translates; }
 
     // Hooks of the tree.
     virtual void willMoveToSuperview(const UIViewPtr&) {}
@@ -206,13 +216,32 @@ public:
     // A spring animation: recorded with its damping ratio and initial velocity; values change at once.
     static void animateWithDuration(double duration, double delay, double springDamping, double initialSpringVelocity,
                                     unsigned long options, const Animations& animations, Completion completion);
-    // Every animation since the last clear, for tests.
+    // Inside a block or between beginAnimations and commitAnimations: the animation's delay.
     static void setAnimationDelay(double delay);
+
+    // The older calls: beginAnimations opens an animation under an id (and a context passed back
+    // untouched), the set calls describe it, and changes made until commitAnimations change the
+    // model values at once. After delay plus duration on the platform clock the did-stop action
+    // runs with the delegate (when it still lives; the delegate is not kept alive), the id, whether
+    // the animation finished (false when later animations took over all or part of its changes)
+    // and the context. Animations may nest; each commit ends the innermost. Set calls outside an
+    // animation do nothing.
+    using AnimationDidStop =
+        std::function<void(NSObject& delegate, const std::string& animationID, bool finished, void* context)>;
+    static void beginAnimationsContext(const std::string& animationID, void* context);
+    static void setAnimationDuration(double duration);
+    static void setAnimationDelegate(const std::shared_ptr<NSObject>& delegate);
+    static void setAnimationDidStopSelector(AnimationDidStop didStop);
+    static void commitAnimations();
+
+    // Every animation since the last clear, for tests.
     static std::vector<UIViewAnimationRecord> recordedAnimations();
     static void clearRecordedAnimations();
 
 private:
     void childrenMovedToWindow();
+    // Takes the view out of its superview without telling it; false when it had none.
+    bool detachFromSuperview();
     // The subview's layer goes where its place among the subviews puts it among the sublayers.
     void placeLayerOf(const UIViewPtr& view);
     void boundsSizeChanged(CGSize before);
@@ -235,4 +264,6 @@ private:
     UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
     UIViewTintAdjustmentMode tintAdjustmentMode_ = UIViewTintAdjustmentModeAutomatic;
     std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
+    std::vector<std::shared_ptr<NSLayoutConstraint>> constraints_;
+    bool translatesAutoresizingMask_ = true;
 };

@@ -41,6 +41,8 @@ void UIViewController::beginAppearanceTransition(bool isAppearing, bool animated
     if (isAppearing) {
         if (appearance_ == Appearance::Appeared || appearance_ == Appearance::Appearing) return;
         appearance_ = Appearance::Appearing;
+        // Coming on screen, it stands as the interface stands.
+        interfaceOrientation_ = UIInterfaceOrientationUnknown;
         view();
         viewWillAppear(animated);
     } else {

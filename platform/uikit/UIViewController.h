@@ -2,6 +2,7 @@
 // View controllers: lazy views, appearance callbacks, containment and modal presentation.
 
 #include "platform/foundation/NSKeyValueObserving.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UIResponder.h"
@@ -64,6 +65,9 @@ public:
     virtual void setTitle(const std::string& title);
     std::shared_ptr<UINavigationItem> navigationItem();
     std::shared_ptr<UITabBarItem> tabBarItem();
+    // The items a navigation controller's toolbar shows while this controller is on top.
+    const std::vector<std::shared_ptr<UIBarButtonItem>>& toolbarItems() const { return toolbarItems_; }
+    void setToolbarItems(std::vector<std::shared_ptr<UIBarButtonItem>> items) { toolbarItems_ = std::move(items); }
     void setTabBarItem(std::shared_ptr<UITabBarItem> item) { tabBarItem_ = std::move(item); }
 
     // Containment.
@@ -87,6 +91,27 @@ public:
     void dismissModalViewControllerAnimated(bool animated) { dismissViewControllerAnimatedCompletion(animated, nullptr); }
     UIModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
     void setModalPresentationStyle(UIModalPresentationStyle style) { modalPresentationStyle_ = style; }
+    // The older names of the same presentation: what this controller presented.
+    std::shared_ptr<UIViewController> modalViewController() const { return presented_; }
+
+    // Rotation. When the device turns, each controller on screen (a window's root controller and
+    // what it presents, in that order) whose shouldAutorotate and
+    // shouldAutorotateToInterfaceOrientation both answer YES hears willRotate, then
+    // willAnimateRotation, then (after the status bar turned) didRotate, and takes the new
+    // interface orientation; one that does not turn keeps the orientation it had. The views
+    // themselves are not turned: the screen stays as the device profile draws it.
+    UIInterfaceOrientation interfaceOrientation() const;
+    virtual bool shouldAutorotate() const { return true; }
+    virtual bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation) { return true; }
+    virtual void willRotateToInterfaceOrientationDuration(UIInterfaceOrientation, double) {}
+    virtual void willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation, double) {}
+    virtual void didRotateFromInterfaceOrientation(UIInterfaceOrientation) {}
+    // The system asks the controller on screen whether the status bar shows; kept only.
+    virtual bool prefersStatusBarHidden() const { return false; }
+    // The device turned from one interface orientation to another (UIApplication::rotateDevice).
+    static void deviceWillTurn(UIInterfaceOrientation from, UIInterfaceOrientation to);
+    static void deviceDidTurn(UIInterfaceOrientation from, UIInterfaceOrientation to);
+
     // The view reaches under the status bar (the layout rule of systems before iOS 7); kept only.
     bool wantsFullScreenLayout() const { return wantsFullScreenLayout_; }
     void setWantsFullScreenLayout(bool wants) { wantsFullScreenLayout_ = wants; }
@@ -143,12 +168,16 @@ private:
     UIModalPresentationStyle modalPresentationStyle_ = UIModalPresentationFullScreen;
     bool wantsFullScreenLayout_ = false;
     Appearance appearance_ = Appearance::Disappeared;
+    // Unknown until the controller first stays behind a turn of the device: it follows the status bar till then.
+    UIInterfaceOrientation interfaceOrientation_ = UIInterfaceOrientationUnknown;
+    bool turning_ = false;
     bool editing_ = false;
     CGSize preferredContentSize_ = CGSizeZero;
     CGSize contentSizeForViewInPopover_ = CGSizeZero;
     bool modalInPopover_ = false;
     unsigned long edgesForExtendedLayout_ = UIRectEdgeAll;
     std::shared_ptr<UIBarButtonItem> editButtonItem_;
+    std::vector<std::shared_ptr<UIBarButtonItem>> toolbarItems_;
 
     friend class UINavigationController;
     friend class UITabBarController;

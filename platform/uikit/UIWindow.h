@@ -34,7 +34,8 @@ public:
     // Touches: each lands on the view hit-tested where it began and goes to the recognizers of
     // that view and its superviews first, then (unless a recognizer took it) up the view's
     // responder chain. When every touch of the event has ended, the recognizers start afresh.
-    void sendEvent(const std::shared_ptr<UIEvent>& event);
+    // A subclass overriding it delivers through the base first, as the system's windows do.
+    virtual void sendEvent(const std::shared_ptr<UIEvent>& event);
 
     // A rect of another window (nil: the screen) in this window's coordinates.
     CGRect convertRectFromWindow(const CGRect& rect, const std::shared_ptr<UIWindow>& window) const;

@@ -13,6 +13,8 @@
 #include <vector>
 
 class UIView;
+class UIViewController;
+class UIWebView;
 
 class IVuderuAd {
 public:
@@ -83,5 +85,21 @@ public:
         auto frame = adFrame();
         return frame && frame->adSpaceLayout() && frame->adSpaceLayout()->isTakeover();
     }
+
+    // What the full-screen, takeover and modal controllers read and ask.
+
+    // The web view the ad's page runs in (its web view loader's), or nil.
+    virtual std::shared_ptr<UIWebView> webView() const { return nullptr; }
+    // The interface orientation (1 to 4) the ad was requested in; 0 when unknown.
+    virtual std::int64_t initialOrientation() const { return 0; }
+    // The host's view controller when the ad is to be shown modally over it, else nil.
+    virtual std::shared_ptr<UIViewController> parentViewController() const { return nullptr; }
+    virtual bool isShownModallyForViewController() const { return parentViewController() != nullptr; }
+    // The ad's page loaded its own MRAID script (and draws its own close control).
+    virtual bool mraidAdLoaded() const { return false; }
+    // The user closed an MRAID ad (a tap in its close corner).
+    virtual bool processMRAIDCloseEvent() { return false; }
+    // Takes every window and controller the ad put on screen away.
+    virtual void removeTakeoverWindows() {}
 };
 using IVuderuAdPtr = std::shared_ptr<IVuderuAd>;

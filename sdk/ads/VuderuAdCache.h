@@ -101,8 +101,10 @@ private:
     void enqueueFetch(Value params);
     void notifyAdDidLoad(const Value& params);
     void notifyRequestFailed(const Value& params, const NSErrorPtr& error);
-    // Signals the waiting take when this is its fetch.
-    void fetchReported(const Value& params);
+    // Signals the waiting take when this is its fetch, and hands the ad manager's part of the
+    // report (nil: none) to the main thread: at once, or, for the waiting take's own fetch, once
+    // that take has chosen its unit, so the arrival report cannot take the unit from under it.
+    void fetchReported(const Value& params, std::function<void()> onMainThread);
 
     std::shared_ptr<NSOperationQueue> operationQueue_;
     std::mutex operationQueueLock_;
@@ -113,4 +115,6 @@ private:
     std::int64_t nextFetchId_ = 1;
     std::int64_t waitingFetchId_ = 0;
     bool waitingFetchReported_ = false;
+    // The ad manager's part of the waiting take's own report, sent once that take has chosen.
+    std::function<void()> heldReport_;
 };

@@ -4,6 +4,7 @@
 #include "sdk/ads/VuderuAdCache.h"
 
 #include "platform/dispatch/NSOperationQueue.h"
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/uikit/UIView.h"
 #include "sdk/ads/VuderuAdError.h"
@@ -106,12 +107,18 @@ VuderuAdUnitPtr VuderuAdCache::adUnitForKeyViewContainerCacheRetrievalPolicyErro
         }
     }
     cache->waitingFetchId_ = 0;
+    auto heldReport = std::move(cache->heldReport_);
+    cache->heldReport_ = nullptr;
     ++cache->loadAdPredicate_;
     condition.unlock();
     if (timedOut) VuderuLog("Load AdUnit Timed out");
 
     unit = cachedAdUnitForKeyCacheRetrievalPolicy(key, policy);
     logPicked(unit);
+    // The ad manager hears of the fetch only now that this take has chosen, and not at all when
+    // the take answered the reply's last unit: the arrival would then read as "no ads" (104)
+    // after an ad was had.
+    if (heldReport && !(unit && validatedCacheCountForKey(key) == 0)) dispatch_async(dispatch_get_main_queue(), std::move(heldReport));
     return unit;
 }
 

@@ -39,23 +39,27 @@ bool unfilledNamesNextAdUnit(const VuderuAdFramePtr& frame) {
 
 } // namespace
 
-void VuderuAdCache::fetchReported(const Value& params) {
+void VuderuAdCache::fetchReported(const Value& params, std::function<void()> onMainThread) {
     loadAdCondition_.lock();
     const Value& fetchId = params["fetchId"];
-    if (waitingFetchId_ != 0 && fetchId.isInteger() && fetchId.integerValue() == waitingFetchId_) waitingFetchReported_ = true;
+    const bool own = waitingFetchId_ != 0 && fetchId.isInteger() && fetchId.integerValue() == waitingFetchId_;
+    if (own) {
+        waitingFetchReported_ = true;
+        heldReport_ = std::move(onMainThread);
+        onMainThread = nullptr;
+    }
     loadAdCondition_.signal();
     loadAdCondition_.unlock();
+    if (onMainThread) dispatch_async(dispatch_get_main_queue(), std::move(onMainThread));
 }
 
 void VuderuAdCache::notifyAdDidLoad(const Value& params) {
-    fetchReported(params);
     const Value& timeout = params["timeout"];
-    if (!timeout.isInteger() || timeout.integerValue() == 1) return;
     auto key = keyOf(params);
+    if (!timeout.isInteger() || timeout.integerValue() == 1 || !key) return fetchReported(params, nullptr);
     auto container = containerOf(params);
     const std::int64_t value = timeout.integerValue();
-    if (!key) return;
-    dispatch_async(dispatch_get_main_queue(), [key, container, value] {
+    fetchReported(params, [key, container, value] {
         auto manager = VuderuAdManager::instance();
         if (validatedCacheCountForKey(*key) > 0) {
             manager->adsAvailableForSpaceViewContainerTimeout(key->adSpace(), container, value);
@@ -68,17 +72,15 @@ void VuderuAdCache::notifyAdDidLoad(const Value& params) {
 }
 
 void VuderuAdCache::notifyRequestFailed(const Value& params, const NSErrorPtr& error) {
-    fetchReported(params);
     const Value& timeout = params["timeout"];
-    if (!timeout.isInteger() || timeout.integerValue() == 1) return;
     auto key = keyOf(params);
+    if (!timeout.isInteger() || timeout.integerValue() == 1 || !key) return fetchReported(params, nullptr);
     auto container = containerOf(params);
     const std::int64_t value = timeout.integerValue();
-    if (!key) return;
     NSErrorPtr reported = error ? error
                                 : NSErrorPtr(VuderuAdError::adErrorWithCodeDescription(kVuderuAdErrorRequestFailed,
                                                                                        "VuderuAds: Ad request to server failed."));
-    dispatch_async(dispatch_get_main_queue(), [key, container, value, reported] {
+    fetchReported(params, [key, container, value, reported] {
         VuderuAdManager::instance()->adsNotAvailableForSpaceViewContainerTimeoutError(key->adSpace(), container, value, reported);
     });
 }

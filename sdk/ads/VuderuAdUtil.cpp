@@ -8,6 +8,7 @@
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 #include "platform/web/UIWebView.h"
+#include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuAdVocabulary.h"
 #include "sdk/ads/VuderuBuiltInImages.h"
@@ -35,16 +36,6 @@ UserAgent& userAgent() {
     return shared;
 }
 
-struct PresentedControllers {
-    std::mutex lock;
-    std::map<std::weak_ptr<UIViewController>, std::weak_ptr<UIViewController>, std::owner_less<>> map;
-};
-
-PresentedControllers& presentedControllers() {
-    static PresentedControllers shared;
-    return shared;
-}
-
 } // namespace
 
 bool VuderuAdUtil::canDoSKAppStore() {
@@ -55,7 +46,7 @@ bool VuderuAdUtil::isModalViewPresent() {
     auto application = UIApplication::sharedApplication();
     auto window = application ? application->keyWindow() : nullptr;
     auto root = window ? window->rootViewController() : nullptr;
-    return root && UIViewController_VuderuAds::com_vuderu_ads_presentedViewController(root) != nullptr;
+    return root && UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(root) != nullptr;
 }
 
 std::optional<std::string> VuderuAdUtil::getVuderuId() {
@@ -112,22 +103,4 @@ std::int32_t VuderuAdUtil::getScreenOrientation() { return VuderuUtil::canvasInL
 std::string VuderuAdUtil::cachePathDirectory() {
     auto paths = NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSUserDomainMask, true);
     return NSString::stringWithFormat("%@/VuderuFiles", paths.empty() ? std::string() : paths.front());
-}
-
-std::shared_ptr<UIViewController> UIViewController_VuderuAds::com_vuderu_ads_presentedViewController(
-    const std::shared_ptr<UIViewController>& controller) {
-    auto& store = presentedControllers();
-    std::lock_guard guard(store.lock);
-    auto found = store.map.find(controller);
-    return found == store.map.end() ? nullptr : found->second.lock();
-}
-
-void UIViewController_VuderuAds::setCom_vuderu_ads_presentedViewController(const std::shared_ptr<UIViewController>& controller,
-                                                                           const std::shared_ptr<UIViewController>& presented) {
-    auto& store = presentedControllers();
-    std::lock_guard guard(store.lock);
-    // Entries of controllers that are gone are dropped on the way.
-    std::erase_if(store.map, [](const auto& entry) { return entry.first.expired(); });
-    if (presented) store.map[controller] = presented;
-    else store.map.erase(controller);
 }

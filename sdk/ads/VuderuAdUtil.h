@@ -43,11 +43,3 @@ public:
     // "VuderuFiles" in the user caches directory.
     static std::string cachePathDirectory();
 };
-
-// The view controller an ad presents from a host's controller; set by the presentation side,
-// held weakly.
-namespace UIViewController_VuderuAds {
-std::shared_ptr<UIViewController> com_vuderu_ads_presentedViewController(const std::shared_ptr<UIViewController>& controller);
-void setCom_vuderu_ads_presentedViewController(const std::shared_ptr<UIViewController>& controller,
-                                               const std::shared_ptr<UIViewController>& presented);
-} // namespace UIViewController_VuderuAds

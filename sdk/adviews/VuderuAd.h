@@ -120,7 +120,7 @@ public:
     bool processWebLoaderEventParamsStringParams(const std::string& event, const std::string& paramsString,
                                                  std::map<std::string, std::string>& processed) override;
     void applyProcessedParamsForEvent(const std::map<std::string, std::string>& processed, const std::string& event) override;
-    bool processMRAIDCloseEvent();
+    bool processMRAIDCloseEvent() override;
     void processAdWillClose();
     void resumeSession();
     void reportCurrentViewStateToAd() override;

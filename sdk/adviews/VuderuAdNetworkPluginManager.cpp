@@ -4,6 +4,12 @@
 #include "platform/foundation/PlatformClock.h"
 #include "sdk/adviews/VuderuAdNetworkAdMobPlugin.h"
 #include "sdk/adviews/VuderuAdNetworkCustomBasePlugin.h"
+#include "sdk/adviews/VuderuAdNetworkGreystripePlugin.h"
+#include "sdk/adviews/VuderuAdNetworkIAdPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkInMobiPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkJumptapPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkMillennialPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkMobclixPlugin.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/analytics/VuderuLog.h"
 
@@ -56,6 +62,12 @@ VuderuAdNetworkBasePluginPtr makePlugin() {
 const std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory>& builtInFactories() {
     static const std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory> factories = {
         {"VuderuAdNetworkAdMobPlugin", &makePlugin<VuderuAdNetworkAdMobPlugin>},
+        {"VuderuAdNetworkInMobiPlugin", &makePlugin<VuderuAdNetworkInMobiPlugin>},
+        {"VuderuAdNetworkIAdPlugin", &makePlugin<VuderuAdNetworkIAdPlugin>},
+        {"VuderuAdNetworkMobclixPlugin", &makePlugin<VuderuAdNetworkMobclixPlugin>},
+        {"VuderuAdNetworkJumptapPlugin", &makePlugin<VuderuAdNetworkJumptapPlugin>},
+        {"VuderuAdNetworkGreystripePlugin", &makePlugin<VuderuAdNetworkGreystripePlugin>},
+        {"VuderuAdNetworkMillennialPlugin", [] { return VuderuAdNetworkBasePluginPtr(VuderuAdNetworkMillennialPlugin::create()); }},
     };
     return factories;
 }

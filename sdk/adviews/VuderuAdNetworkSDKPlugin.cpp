@@ -3,6 +3,7 @@
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIViewController.h"
 #include "sdk/ads/VuderuAdDelegate.h"
+#include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/analytics/VuderuLog.h"
 
@@ -32,7 +33,7 @@ void VuderuAdNetworkSDKPlugin::adoptPresentedRootViewController() {
     auto container = adContainer();
     auto parent = container ? container->parentViewController() : nullptr;
     if (!parent) return;
-    if (auto presented = UIViewController_VuderuAds::com_vuderu_ads_presentedViewController(parent))
+    if (auto presented = UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(parent))
         VuderuOutsideSDK::send(currentBannerObject_, "setRootViewController:", {VuderuOutsideSDK::objectValue(presented)});
 }
 

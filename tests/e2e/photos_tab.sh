@@ -41,7 +41,8 @@ drawbox=x=0:y=0:w=640:h=40:c=white:t=fill,drawbox=x=0:y=440:w=640:h=40:c=black:t
 
 # The welcome on a fresh device, when there is one, is skipped first; the triangle's tip peeks out
 # below the navigation bar. The grid lists the camera roll's photos newest first: item 2 is the
-# oldest, the upright photo whose EXIF turns its landscape bitmap right.
+# oldest, the upright photo whose EXIF turns its landscape bitmap right. A long press on the first
+# photo previews it; a drag down sends the preview away.
 cat > "$work/script" <<SCRIPT
 tap Skip
 tab Media
@@ -50,6 +51,9 @@ wait 1
 tap Photos
 wait 1
 tap library
+wait 1
+hold 80,80
+drag 160,250 160,420
 wait 1
 screen
 item 2
@@ -76,6 +80,9 @@ expect() { grep -qF -- "$1" "$work/out" || fail "the screens never show: $1"; }
 expect 'hint: "Drag the triangle from the top"'
 expect 'screen: PSImagePickerController'
 expect 'items 0-2 of 3:'
+expect 'bar: [Cancel] [Camera Roll]'
+expect 'preview: image 640×480 @1'
+grep -qF 'preview:' <<< "$(sed -n '/^> screen/,/^> item 2/p' "$work/out")" && fail "the preview stayed after the drag"
 expect 'sent through AirDrop: image 480×640 @1'
 expect 'camera: live, "Back Camera", flash off'
 expect 'controls: [Previous] [CAPTURE] [Lightening] [CameraRotate]'

@@ -12,6 +12,7 @@
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
+#include "platform/uikit/UILongPressGestureRecognizer.h"
 #include "platform/uikit/UIPanGestureRecognizer.h"
 #include "platform/uikit/UIScrollView.h"
 #include "platform/uikit/UITabBarController.h"
@@ -398,6 +399,31 @@ TEST_F(DriverTest, ADragMayStartOnWhatTheScreenShows) {
     EXPECT_EQ(translations, (std::vector<CGPoint>{{40, 100}}));
     EXPECT_EQ(driver_.execute("drag Nowhere 200,440"), "error: nothing on screen shows \"Nowhere\" (drag X,Y X,Y [STEPS])\n");
     EXPECT_EQ(translations.size(), 1u);
+}
+
+TEST_F(DriverTest, HoldKeepsTheFingerDownForTheGivenTime) {
+    ManualClock clock;
+    auto pad = std::make_shared<UIView>(CGRectMake(0, 300, 320, 100));
+    auto handle = std::make_shared<UILabel>(CGRectMake(100, 20, 120, 40)); // centre (160, 340) on screen
+    handle->setText("Press me");
+    pad->addSubview(handle);
+    window_->addSubview(pad);
+    std::vector<UIGestureRecognizerState> states;
+    auto target = std::make_shared<NSObject>();
+    pad->addGestureRecognizer(std::make_shared<UILongPressGestureRecognizer>(
+        target, [&](NSObject&, UIGestureRecognizer& g) { states.push_back(g.state()); }));
+    EXPECT_EQ(driver_.execute("hold \"Press me\""), "");
+    EXPECT_EQ(states, (std::vector<UIGestureRecognizerState>{UIGestureRecognizerStateBegan, UIGestureRecognizerStateEnded}));
+    EXPECT_EQ(driver_.execute("hold 160,340 0.2"), "") << "shorter than the press's half second";
+    EXPECT_EQ(states.size(), 2u);
+    const std::pair<const char*, const char*> errors[] = {
+        {"hold", "error: hold what?\n"},
+        {"hold 160,340 61", "error: a hold lasts from 0 to 60 seconds: hold X,Y [SECONDS]\n"},
+        {"hold 160,340 soon", "error: a hold lasts from 0 to 60 seconds: hold X,Y [SECONDS]\n"},
+        {"hold 400,10", "error: 400,10 lies off the screen (320 by 568 points)\n"},
+    };
+    for (const auto& [command, error] : errors) EXPECT_EQ(driver_.execute(command), error) << command;
+    EXPECT_EQ(states.size(), 2u);
 }
 
 TEST_F(DriverTest, SwipeReachesTheInnermostViewThatScrollsThatWay) {

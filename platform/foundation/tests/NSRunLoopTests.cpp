@@ -352,3 +352,26 @@ TEST(NSRunLoopTest, CancelPerformRequestsCancelsByTargetAndSelector) {
     clock.advance(1);
     EXPECT_EQ(ran.size(), 2u);
 }
+
+TEST(NSRunLoopTest, CancelPerformRequestsWithAnArgumentCancelsOnlyAnEqualOne) {
+    ManualClock clock;
+    auto loop = NSRunLoop::mainRunLoop();
+    auto target = std::make_shared<NSObject>();
+    std::vector<std::string> ran;
+    auto params = [](const char* offset) { return Value(Value::Dictionary{{"adFrameId", "7"}, {"offset", offset}}); };
+    loop->performAfterDelay(1, target.get(), "nextAdFrameWithDelay:", params("next"), [&] { ran.push_back("next"); });
+    loop->performAfterDelay(1, target.get(), "nextAdFrameWithDelay:", params("2"), [&] { ran.push_back("2"); });
+    loop->performAfterDelay(1, target.get(), "other:", params("next"), [&] { ran.push_back("other"); });
+    loop->performAfterDelay(1, target.get(), "nextAdFrameWithDelay:", [&] { ran.push_back("none"); });
+    // An equal dictionary built apart from the one given finds the perform.
+    loop->cancelPerformRequests(target.get(), "nextAdFrameWithDelay:", params("next"));
+    clock.advance(1);
+    EXPECT_EQ(ran, (std::vector<std::string>{"2", "other", "none"}));
+
+    ran.clear();
+    loop->performAfterDelay(1, target.get(), "nextAdFrameWithDelay:", params("2"), [&] { ran.push_back("2"); });
+    loop->performAfterDelay(1, target.get(), "nextAdFrameWithDelay:", [&] { ran.push_back("none"); });
+    loop->cancelPerformRequests(target.get(), "nextAdFrameWithDelay:", Value());
+    clock.advance(1);
+    EXPECT_EQ(ran, (std::vector<std::string>{"2"}));
+}

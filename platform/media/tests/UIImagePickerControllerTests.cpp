@@ -14,9 +14,11 @@ namespace {
 
 struct PickDelegate : UIImagePickerControllerDelegate {
     std::vector<NSURLPtr> picked;
+    std::vector<std::string> types;
     int cancels = 0;
-    void imagePickerControllerDidFinishPickingMediaWithInfo(UIImagePickerController&, const std::map<std::string, NSURLPtr>& info) override {
-        picked.push_back(info.at(UIImagePickerControllerMediaURL));
+    void imagePickerControllerDidFinishPickingMediaWithInfo(UIImagePickerController&, const Value::Dictionary& info) override {
+        picked.push_back(info.at(UIImagePickerControllerMediaURL).objectAs<NSURL>());
+        types.push_back(info.at(UIImagePickerControllerMediaType).stringValue());
     }
     void imagePickerControllerDidCancel(UIImagePickerController&) override { ++cancels; }
 };
@@ -56,6 +58,7 @@ TEST_F(ImagePickerCameraTest, ClipLastsTheClockTimeFromRecordToStop) {
     picker->useVideo();
     ASSERT_EQ(delegate->picked.size(), 1u);
     EXPECT_EQ(delegate->picked[0], picker->clipURL());
+    EXPECT_EQ(delegate->types, std::vector<std::string>{"public.movie"});
 }
 
 TEST_F(ImagePickerCameraTest, CancelTellsTheDelegateAndUseNeedsAClip) {

@@ -1,3 +1,4 @@
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIWindow.h"
@@ -133,4 +134,57 @@ TEST(UIButton, StateValuesFallBackToNormal) {
     button->setEnabled(false);
     EXPECT_EQ(button->state(), UIControlStateHighlighted | UIControlStateDisabled);
     EXPECT_EQ(button->currentTitle(), "Go");
+}
+
+namespace {
+// Records the superviews it is told it moves to, and lets touches through outside its subviews.
+struct PassThroughView : UIView {
+    using UIView::UIView;
+    std::vector<UIView*> moves;
+    void willMoveToSuperview(const UIViewPtr& superview) override { moves.push_back(superview.get()); }
+    UIViewPtr hitTestWithEvent(CGPoint point, const std::shared_ptr<UIEvent>& event) override {
+        for (auto& s : subviews())
+            if (CGRectContainsPoint(s->frame(), point)) return UIView::hitTestWithEvent(point, event);
+        return nullptr;
+    }
+};
+} // namespace
+
+TEST(UIView, SubclassesHearOfTheirNewSuperviewAndChooseWhatTheyTake) {
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+    auto host = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
+    auto other = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
+    window->addSubview(host);
+    window->addSubview(other);
+    auto beneath = std::make_shared<UIButton>();
+    beneath->setFrame(CGRectMake(0, 400, 100, 80));
+    host->addSubview(beneath);
+    auto ad = std::make_shared<PassThroughView>(CGRectMake(0, 380, 320, 100));
+    auto content = std::make_shared<UIView>(CGRectMake(110, 0, 100, 100));
+    ad->addSubview(content);
+
+    // Moving between superviews is one change, told once; removal tells of none.
+    host->addSubview(ad);
+    other->addSubview(ad);
+    ad->removeFromSuperview();
+    EXPECT_EQ(ad->moves, (std::vector<UIView*>{host.get(), other.get(), nullptr}));
+
+    host->addSubview(ad);
+    other->removeFromSuperview();
+    EXPECT_EQ(window->hitTestWithEvent({150, 420}, nullptr), content);
+    EXPECT_EQ(window->hitTestWithEvent({50, 420}, nullptr), beneath);
+}
+
+TEST(UIView, TheKeyWindowFindsAViewByTagAnywhereInItsTree) {
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+    window->makeKeyAndVisible();
+    auto outer = std::make_shared<UIView>(), inner = std::make_shared<UIView>();
+    window->addSubview(outer);
+    outer->addSubview(inner);
+    inner->setTag(24999);
+    auto key = UIApplication::sharedApplication()->keyWindow();
+    ASSERT_EQ(key, window);
+    EXPECT_EQ(key->viewWithTag(24999), inner);
+    EXPECT_FALSE(key->viewWithTag(17));
+    UIApplication::sharedApplication()->reset();
 }

@@ -178,3 +178,35 @@ TEST_F(AdCacheTakeTest, RaceAWaitingTakeAgainstConcurrentFetchOutcomes) {
     ASSERT_NE(take.unit, nullptr);
     EXPECT_EQ(take.unit->curAdFrame()->adLogGUID(), "mine");
 }
+
+// The arrival report of a waiting take's own fetch reaches the ad manager only once the take has
+// chosen: the main loop running right after the reply cannot take the unit from under the take.
+// With the reply's last unit taken the host hears no "no ads" either; a unit left over is
+// reported as usual.
+TEST_F(AdCacheTakeTest, AWaitingTakeChoosesBeforeTheManagerHearsOfItsOwnReply) {
+    struct Case {
+        std::vector<std::string> served;
+        // What the host hears: nothing, or the failure of the manager's take of the unit left
+        // over (no view maker in these tests).
+        long failures;
+    };
+    for (const Case& c : {Case{{"g1"}, 0}, Case{{"g1", "g2"}, 1}}) {
+        VuderuAdCache::clearCache();
+        const std::size_t heard = delegate_->calls().size();
+        const VuderuCacheKey key("banner", 0);
+        WorkerTake take(key, policy(3000));
+        Value params = fetch(fetchCount() + 1);
+        std::vector<VuderuAdUnitPtr> units;
+        for (const auto& guid : c.served) units.push_back(servedUnit("banner", 0, guid));
+        VuderuAdCache::instance()->requestSuccessfulWithParams(units, params);
+        drainMain();
+        take.join();
+        drainMain();
+        ASSERT_NE(take.unit, nullptr) << c.served.size() << " units served";
+        EXPECT_EQ(take.unit->curAdFrame()->adLogGUID(), "g1");
+        EXPECT_EQ(VuderuAdCache::validatedCacheCountForKey(key), 0u);
+        auto calls = delegate_->calls();
+        EXPECT_EQ(std::count(calls.begin() + static_cast<std::ptrdiff_t>(heard), calls.end(), "spaceDidFailToReceiveAd(banner,104)"),
+                  c.failures);
+    }
+}

@@ -58,7 +58,6 @@ TEST_F(PluginManagerTest, LookupsTellWhyNoPluginCame) {
         {"admob", "Ad from admob not available"},
         {"NoSuch", "VuderuZidUvov getPlugin not found: nosuch"},
         {"dazazorur", "AdNetwork error: Include dazazorur SDK in your project to use the ad network"},
-        {"Jumptap", "AdNetwork error: Include jumptap SDK in your project to use the ad network"},
     };
     for (const Case& c : cases) {
         log_->clear();

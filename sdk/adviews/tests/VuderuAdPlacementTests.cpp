@@ -95,7 +95,6 @@ TEST_F(AdSpaceViewPlacementTest, CoveredBannerReportsHiddenOnceAndSwitchesAtOnce
     ad->loadAdFrameWithDelayFrameOffset(5, next);
     auto cover = std::make_shared<UIViewController>();
     root->presentViewControllerAnimatedCompletion(cover, false, nullptr);
-    UIViewController_VuderuAds::setCom_vuderu_ads_presentedViewController(root, cover);
     heartBeat();
     heartBeat();
     EXPECT_EQ(states(), before + "hidden;");
@@ -103,7 +102,6 @@ TEST_F(AdSpaceViewPlacementTest, CoveredBannerReportsHiddenOnceAndSwitchesAtOnce
     clock.advance(10);
     EXPECT_EQ(ad->adFrame()->adLogGUID(), "g1");
     cover->dismissViewControllerAnimatedCompletion(false, nullptr);
-    UIViewController_VuderuAds::setCom_vuderu_ads_presentedViewController(root, nullptr);
     drainMain();
     heartBeat();
     EXPECT_EQ(states(), before + "hidden;default;");

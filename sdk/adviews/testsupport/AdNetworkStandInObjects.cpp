@@ -34,6 +34,14 @@ const std::map<std::string, std::string>& millennialNotifications() {
     return names;
 }
 
+// The size a banner class gives itself when it is made without a frame.
+CGSize naturalSize(const std::string& className) {
+    static const std::map<std::string, CGSize> sizes = {
+        {"GSLeaderboardAdView", {728, 90}}, {"GSMediumRectangleAdView", {300, 250}}, {"GSMobileBannerAdView", {300, 50}}};
+    auto found = sizes.find(className);
+    return found == sizes.end() ? CGSizeZero : found->second;
+}
+
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 std::shared_ptr<UIViewController> topController(std::shared_ptr<UIViewController> controller) {
@@ -65,6 +73,8 @@ Value StandInCore::receive(std::string_view selector, const Value::Array& argume
     note(line(className_, selector, arguments));
     auto argument = [&](std::size_t index) { return index < arguments.size() ? arguments[index] : Value(); };
     if (startsWith(selector, "init")) {
+        auto view = std::dynamic_pointer_cast<UIView>(owner());
+        if (view && view->frame().size == CGSizeZero) view->setFrame(CGRect{CGPointZero, naturalSize(className_)});
         if (startsWith(selector, "initWithFrame:")) {
             if (auto view = std::dynamic_pointer_cast<UIView>(owner())) view->setFrame(VuderuOutsideSDK::rectFromValue(argument(0)));
             if (selector == "initWithFrame:apid:rootViewController:") apid_ = argument(1).stringValue();
@@ -270,6 +280,11 @@ Value StandInClass::performSelectorWithArguments(std::string_view selector, cons
         auto interstitial = std::make_shared<StandInObject>(road_, name_);
         interstitial->core.fetchInterstitial(argument(1).stringValue(), argument(2).objectAs<NSBlock>());
         return Value();
+    }
+    if (selector == "requestInterstitialAdPresentation:") {
+        auto current = AdNetworkStandInState::currentObject("ADInterstitialAd");
+        auto interstitial = std::dynamic_pointer_cast<StandInObject>(current);
+        return Value(interstitial && interstitial->core.presentLoaded(argument(0).objectAs<UIViewController>()));
     }
     if (selector == "displayForApid:fromViewController:withOrientation:onCompletion:") {
         auto interstitial = std::dynamic_pointer_cast<StandInObject>(AdNetworkStandInState::interstitialForApid(argument(0).stringValue()));

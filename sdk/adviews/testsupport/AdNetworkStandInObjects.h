@@ -97,6 +97,7 @@ void note(const std::string& line);
 AdNetworkStandIns::Outcome outcomeFor(const std::string& network);
 // The object the network's callbacks fired by name go to.
 void setCurrent(const std::string& network, const std::shared_ptr<NSObject>& object);
+std::shared_ptr<NSObject> currentObject(const std::string& network);
 // A Millennial interstitial by its APID.
 std::shared_ptr<NSObject> interstitialForApid(const std::string& apid);
 // How a message's argument reads in the journal.

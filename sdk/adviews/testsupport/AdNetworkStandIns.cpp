@@ -1,6 +1,9 @@
 #include "sdk/adviews/testsupport/AdNetworkStandIns.h"
 
 #include "sdk/adviews/testsupport/AdNetworkStandInObjects.h"
+#include "sdk/adviews/testsupport/StandInCustomNetwork.h"
+
+#include <sstream>
 
 #include <algorithm>
 #include <map>
@@ -53,7 +56,13 @@ void setCurrent(const std::string& network, const std::shared_ptr<NSObject>& obj
     std::lock_guard guard(state().lock);
     state().current[network] = object;
     auto core = coreOf(object.get());
+    if (core) state().current[core->className()] = object;
     if (core && network == "millennial media" && !core->isBanner()) state().millennialInterstitials.push_back(object);
+}
+
+std::shared_ptr<NSObject> currentObject(const std::string& network) {
+    std::lock_guard guard(state().lock);
+    return state().current[network].lock();
 }
 
 std::shared_ptr<NSObject> interstitialForApid(const std::string& apid) {
@@ -153,4 +162,44 @@ void AdNetworkStandIns::reset() {
     state().outcomes.clear();
     state().current.clear();
     state().millennialInterstitials.clear();
+}
+
+bool AdNetworkStandIns::command(const std::string& line, std::string* reply) {
+    auto refuse = [&](std::string why) {
+        if (reply) *reply = std::move(why);
+        return false;
+    };
+    std::istringstream words(line);
+    std::string network, verb, argument;
+    words >> network >> verb;
+    if (network == "millennial" && verb == "media") words >> verb;
+    words >> argument;
+    if (network == "custom") return StandInCustomNetwork::report(verb, reply);
+    if (!knowsNetwork(network)) return refuse("no ad network \"" + network + "\" (" + [] {
+        std::string all;
+        for (const auto& name : networks()) all += (all.empty() ? "" : ", ") + name;
+        return all + ", custom";
+    }() + ")");
+    if (verb.empty()) return refuse("sdk " + network + " needs ok, fail, never, refuse or a callback");
+    Outcome outcome;
+    try {
+        if (verb == "ok") {
+            if (!argument.empty()) outcome.seconds = std::stod(argument);
+        } else if (verb == "fail") {
+            outcome.kind = Outcome::Kind::Fail;
+            if (!argument.empty()) outcome.code = std::stol(argument);
+        } else if (verb == "never") {
+            outcome.kind = Outcome::Kind::Never;
+        } else if (verb == "refuse") {
+            outcome.kind = Outcome::Kind::Refuse;
+        } else {
+            return fireCallback(network, verb, reply);
+        }
+    } catch (const std::exception&) {
+        return refuse("\"" + argument + "\" is not a number");
+    }
+    if (outcome.seconds < 0) return refuse("a load cannot end before it starts");
+    setOutcome(network, outcome);
+    if (reply) *reply = network + " " + verb;
+    return true;
 }

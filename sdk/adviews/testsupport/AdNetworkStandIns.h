@@ -41,6 +41,12 @@ public:
     // reason) when the network, the callback or a current object is missing.
     static bool fireCallback(const std::string& network, const std::string& callback, std::string* reason = nullptr);
 
+    // One line of the driver's `sdk` command: "NETWORK ok [SECONDS]" (0.5 by default), "NETWORK fail
+    // [CODE]", "NETWORK never", "NETWORK refuse" (its objects cannot be made), "NETWORK CALLBACK"
+    // (fireCallback), or "custom REPORT" (the host's network reports). NO with the reason in
+    // `reply` for anything else.
+    static bool command(const std::string& line, std::string* reply);
+
     // The journal, one line per message: "GADBannerView setAdUnitID: \"pub-1\"".
     static std::vector<std::string> journal();
     static void clearJournal();

@@ -6,6 +6,7 @@
 
 #include "tests/e2e/adhost/AdHostAppDelegate.h"
 #include "tests/e2e/adhost/AdHostCommands.h"
+#include "tests/e2e/adhost/AdHostPage.h"
 
 #include "platform/device/UIApplicationMain.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     }
     passed.push_back(nullptr);
     AdHostCommands::registerAll();
+    AdHostPage::registerCommand();
     int status = UIApplicationMain(static_cast<int>(passed.size()) - 1, passed.data(), "", AdHostAppDelegate::registeredClassName());
     // Worker threads (takes, transfers, queues) may still run; the process ends here without
     // destroying the static objects they use.

@@ -58,6 +58,16 @@ def response(units, configuration=None):
     return checker.encode(AD_RESPONSE, {"adUnits": units, "errors": [], "configuration": configuration})
 
 
+class QuietServer(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    block_on_close = False
+
+    def handle_error(self, request, client_address):
+        # A client that went away (the ad host ended, a stalled answer released late) is no fault.
+        if not isinstance(sys.exc_info()[1], (BrokenPipeError, ConnectionResetError)):
+            super().handle_error(request, client_address)
+
+
 class Recorded:
     def __init__(self, method, path, headers, body):
         self.method, self.path, self.headers, self.body = method, path, headers, body
@@ -74,6 +84,8 @@ class AdServer:
         self.answers = {}  # space -> list of (status, body)
         self.files = {}  # path -> bytes
         self.requests = []
+        # GETs of /stall wait for this (at most a minute), as a server that does not answer.
+        self.release = threading.Event()
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -85,23 +97,33 @@ class AdServer:
             def do_GET(self):
                 record = server.record("GET", self)
                 path = record.path.split("?")[0]
+                if path == "/stall":
+                    server.release.wait(60)
                 body = b"" if path == "/track" else server.files.get(path)
                 self.answer(200 if body is not None else 404, body if body is not None else b"not found")
 
             def do_POST(self):
                 record = server.record("POST", self)
                 status, body = server.post(record)
+                if status is None:
+                    # A dropped connection, as a network that is gone leaves a request.
+                    self.close_connection = True
+                    self.connection.shutdown(2)
+                    return
                 self.answer(status, body, checksum=True)
 
             def answer(self, status, body, checksum=False):
                 self.send_response(status)
                 self.send_header("Content-Length", str(len(body)))
+                # One request a connection: a dropped one is then not retried on a fresh connection.
+                self.send_header("Connection", "close")
+                self.close_connection = True
                 if checksum:
                     self.send_header("fm-checksum", signed_crc(body))
                 self.end_headers()
                 self.wfile.write(body)
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.httpd = QuietServer(("127.0.0.1", 0), Handler)
         self.port = self.httpd.server_address[1]
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
@@ -132,7 +154,8 @@ class AdServer:
             return 200, checker.encode(LOG_RESPONSE, {"result": "success", "errors": []})
         return 200, b""
 
-    def answer_space(self, space, status, body):
+    def answer_space(self, space, status, body=b""):
+        """Queues an answer for the space's next request; status None drops the connection."""
         with self.lock:
             self.answers.setdefault(space, []).append((status, body))
 
@@ -150,6 +173,7 @@ class AdServer:
             return [r for r in self.requests if r.method == "GET" and r.path.startswith(prefix)]
 
     def close(self):
+        self.release.set()
         self.httpd.shutdown()
         self.httpd.server_close()
 

@@ -1,0 +1,44 @@
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIViewController.h"
+#include "platform/uikit/UIWindow.h"
+
+namespace {
+// The length the system gives a rotation's animation.
+constexpr double kRotationDuration = 0.4;
+
+// The controllers on screen: each visible window's root controller and the chain it presents.
+std::vector<std::shared_ptr<UIViewController>> controllersOnScreen() {
+    std::vector<std::shared_ptr<UIViewController>> out;
+    for (auto& window : UIApplication::sharedApplication()->windows()) {
+        if (!window->isVisible() || window->isHidden()) continue;
+        for (auto c = window->rootViewController(); c; c = c->presentedViewController()) out.push_back(c);
+    }
+    return out;
+}
+} // namespace
+
+UIInterfaceOrientation UIViewController::interfaceOrientation() const {
+    if (interfaceOrientation_ != UIInterfaceOrientationUnknown) return interfaceOrientation_;
+    return UIApplication::sharedApplication()->statusBarOrientation();
+}
+
+void UIViewController::deviceWillTurn(UIInterfaceOrientation from, UIInterfaceOrientation to) {
+    for (auto& c : controllersOnScreen()) {
+        if (!c->shouldAutorotate() || !c->shouldAutorotateToInterfaceOrientation(to)) {
+            if (c->interfaceOrientation_ == UIInterfaceOrientationUnknown) c->interfaceOrientation_ = from;
+            continue;
+        }
+        c->turning_ = true;
+        c->willRotateToInterfaceOrientationDuration(to, kRotationDuration);
+        c->interfaceOrientation_ = to;
+        c->willAnimateRotationToInterfaceOrientationDuration(to, kRotationDuration);
+    }
+}
+
+void UIViewController::deviceDidTurn(UIInterfaceOrientation from, UIInterfaceOrientation) {
+    for (auto& c : controllersOnScreen()) {
+        if (!c->turning_) continue;
+        c->turning_ = false;
+        c->didRotateFromInterfaceOrientation(from);
+    }
+}

@@ -1,0 +1,66 @@
+"""Pages in the ad host's web view loader, against the loopback server (ad_page.sh)."""
+import os
+import shutil
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from ad_server import AdServer, Run, fail, fresh_device  # noqa: E402
+
+FIRST = b"""<html><body style="background-color: #00ff00"><p>The first page</p><a href="/second.html">Onwards</a>
+<div id="button" style="position:absolute; left:20px; top:200px; width:120px; height:40px">Press me</div>
+<div id="out">not pressed</div>
+<script>document.getElementById('button').addEventListener('click', function () {
+  document.getElementById('out').textContent = 'pressed once';
+});</script></body></html>"""
+SECOND = b"<html><body><p>The second page</p></body></html>"
+LOOPING = "<html><body><p>Before the loop</p><script>for (;;) {}</script><p>After the loop</p></body></html>"
+
+
+def main(adhost):
+    work = tempfile.mkdtemp(prefix="tandrel-adpage-")
+    server = AdServer()
+    try:
+        device = fresh_device(work)
+        server.files["/first.html"] = FIRST
+        server.files["/second.html"] = SECOND
+        looping = os.path.join(work, "looping.html")
+        with open(looping, "w") as f:
+            f.write(LOOPING)
+        run = Run(adhost, device, [
+            "page /no/such/file",
+            "page " + server.url("/first.html"), "expect The first page",
+            "pixel 300,300",
+            "touch 30,210", "expect pressed once",
+            "tap Onwards", "expect The second page",
+            "page " + looping, "screen", "ads help"], server).check(expect_errors=["no page file at /no/such/file"])
+        out = run.out
+        if "error: no page file at /no/such/file" not in out:
+            fail("a missing file gave no clear error:\n" + out[:2000])
+        if "300,300: 0 255 0 255" not in out:
+            fail("pixel did not read the body's colour:\n" + out[-3000:])
+        if not server.gets("/second.html"):
+            fail("the link was not followed")
+        tail = out[out.rfind("> page " + looping):]
+        if "After the loop" not in tail or "ads help: this list" not in tail:
+            fail("the looping page did not leave the next commands answered:\n" + tail[-3000:])
+        # The pre-render time-out of a page whose subframe never arrives stops the load, and is
+        # armed only when the unit has one.
+        stalled = os.path.join(work, "stalled.html")
+        with open(stalled, "w") as f:
+            f.write('<html><body><p>Waiting</p><script>var frame = document.createElement("iframe"); frame.src = "%s";'
+                    ' document.body.appendChild(frame);</script></body></html>' % server.url("/stall"))
+        timed = Run(adhost, device, ["ads loglevel 2", "page %s 300" % stalled, "wait 1", "ads help"], server).check()
+        if "Webview loading timed out" not in timed.err:
+            fail("the pre-render time-out did not fire:\n" + timed.err[-3000:])
+        untimed = Run(adhost, device, ["ads loglevel 2", "page " + stalled, "wait 1", "ads help"], server).check()
+        if "Webview loading timed out" in untimed.err:
+            fail("a page without a pre-render time-out was timed out")
+        print("ad page: text, link, touch, colour, looping page and missing file as expected")
+    finally:
+        server.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
