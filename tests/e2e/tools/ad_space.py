@@ -148,12 +148,50 @@ def covered_banner(adhost):
         s.close()
 
 
+def takeover_frame(guid, page):
+    made = frame(guid, 2, page, layout_format="takeover")
+    made["adSpaceLayout"].update({"fix": "both", "adWidth": 320, "adHeight": 480})
+    return made
+
+
+def takeovers(adhost):
+    s = Scenario(adhost)
+    try:
+        plain = takeover_frame("g-take", body_colour_page("Takeover ad"))
+        s.server.answer_space("t", 200, response([unit("t", [plain])]))
+        mraid_page = ('<html><head><script src="mraid.js"></script></head>'
+                      '<body style="background-color:#3366cc">MRAID takeover</body></html>')
+        mraid_unit = unit("u", [takeover_frame("g-mraid", mraid_page)])
+        mraid_unit["supportMRAID"] = True
+        s.server.answer_space("u", 200, response([mraid_unit]))
+        run = s.run(["ads fetchdisplay t", "expect spaceDidRender", "expect close advertisement", "pixel 160,300",
+                     "tap close advertisement", "wait 1", "screen",
+                     "ads fetchdisplay u", "expect spaceDidRender u", "expect MRAID takeover", "wait 3", "touch 250,35", "screen",
+                     "touch 285,35", "wait 1", "screen"])
+        if pixels(run.out) != [BODY]:
+            fail("the takeover does not cover the screen: %r" % pixels(run.out))
+        screens = run.out.split("> screen")
+        after_plain, after_wide, after_mraid = screens[1], screens[2], screens[3]
+        for shown, space in ((after_plain, "t"), (after_mraid, "u")):
+            if not shown.lstrip().startswith("screen: AdHostViewController") or ("ad in %s: none" % space) not in shown:
+                fail("the takeover of %s was not removed with the app window in front:\n%s" % (space, shown))
+        if "ad in u: binding 2 guid g-mraid" not in after_wide:
+            fail("a touch outside the MRAID close corner closed the takeover:\n%s" % after_wide)
+        expect_in_order("the takeovers", records(run.out),
+                        ["spaceDidRender t interstitial YES", "spaceWillDismiss t interstitial YES", "spaceDidDismiss t interstitial YES",
+                         "spaceDidRender u interstitial YES", "spaceWillDismiss u interstitial YES",
+                         "spaceDidDismiss u interstitial YES"])
+    finally:
+        s.close()
+
+
 def main(adhost):
     templated_banner_and_click(adhost)
     closed_port_page(adhost)
     modal_banner(adhost)
     covered_banner(adhost)
-    print("ad space: templated banner, click out of the app, closed port, modal banner, covered banner as expected")
+    takeovers(adhost)
+    print("ad space: templated banner, click out of the app, closed port, modal banner, covered banner, takeovers as expected")
 
 
 if __name__ == "__main__":
