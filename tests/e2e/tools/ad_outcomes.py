@@ -57,7 +57,7 @@ def main(adhost):
             "ads fetchdisplay capped", "settle", "expect spaceDidRender capped 20", "ads event capped rendered",
             "ads show banner 3000", "expect show banner 3000: YES 20", "settle",
             "ads keywords a=b", "ads show banner 3000", "settle", "expect ad in banner: binding 2 guid g-show2 20",
-            "background", "settle"], server).check()
+            "background", "settle"], server, extra_args=["--test-views"]).check()
 
         for path in ("/vast/inline.xml", "/media/inline.mp4", "/imp/wrapper", "/imp/inline"):
             if not server.gets(path):
@@ -72,7 +72,7 @@ def main(adhost):
         check("the keywords of the banner requests", [r["keywords"] for r in banner[:3]], [{}, {}, {"a": "b"}])
 
         before = len(server.ad_requests("capped"))
-        Run(adhost, device, ["network wifi", "settle", "ads fetch capped", "settle"], server).check()
+        Run(adhost, device, ["network wifi", "settle", "ads fetch capped", "settle"], server, extra_args=["--test-views"]).check()
         capped = server.ad_requests("capped")[before:]
         check("requests for capped after the relaunch", len(capped), 1)
         caps = [(c["idHash"], c["views"], c["newCap"]) for c in capped[0]["frequencyCapInfos"]]
@@ -83,7 +83,7 @@ def main(adhost):
         # as a network that is gone would.
         server.answer_space("broken", None)
         third = Run(adhost, device, ["network wifi", "settle", "ads fetchdisplay broken", "settle", "network none",
-                                     "ads fetchdisplay broken", "settle"], server).check()
+                                     "ads fetchdisplay broken", "settle"], server, extra_args=["--test-views"]).check()
         for shown in ("spaceDidFailToReceiveAd broken error 117", "spaceDidFailToRender broken error 117",
                       "spaceDidFailToReceiveAd broken error 102"):
             screen_has(third, shown)
