@@ -191,17 +191,13 @@ std::string VuderuAd::showingFrameId() const {
     return NSString::stringWithFormat("%@_%d", frame ? frame->adLogGUID() : std::string(), unit ? unit->curAdFrameIndex() : 0);
 }
 
-std::string VuderuAd::delayedSwitchSelector(const Value::Dictionary& params) const {
-    return "nextAdFrameWithDelay:" + textOf(params, "adFrameId") + "|" + textOf(params, "offset");
-}
-
 void VuderuAd::loadAdFrameWithDelayFrameOffset(std::int64_t delay, std::string& offset) {
     Value::Dictionary params{{"adFrameId", showingFrameId()}, {"offset", std::string(offset)}};
     nextAdFrameWithDelayParams_ = params;
     refreshTimerPaused_ = false;
     std::weak_ptr<VuderuAd> weak = self<VuderuAd>();
-    NSRunLoop::mainRunLoop()->performAfterDelay(static_cast<double>(static_cast<std::int32_t>(delay)), this, delayedSwitchSelector(params),
-                                                [weak, params] {
+    NSRunLoop::mainRunLoop()->performAfterDelay(static_cast<double>(static_cast<std::int32_t>(delay)), this, kNextAdFrameWithDelaySelector,
+                                                Value(params), [weak, params] {
                                                     if (auto ad = weak.lock()) ad->nextAdFrameWithDelay(params);
                                                 });
 }

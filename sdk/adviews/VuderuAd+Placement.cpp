@@ -5,6 +5,8 @@
 #include "sdk/adviews/VuderuAd.h"
 
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/uikit/UIActivityIndicatorView.h"
+#include "platform/uikit/UITextView.h"
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
 #include "sdk/ads/VuderuAdAlignment.h"
 #include "sdk/ads/VuderuAdUtil.h"
@@ -115,7 +117,7 @@ void VuderuAd::checkAdLocation() {
             reportCurrentViewStateToAd();
         }
         refreshTimerPaused_ = true;
-        NSRunLoop::mainRunLoop()->cancelPerformRequests(this, delayedSwitchSelector(params));
+        NSRunLoop::mainRunLoop()->cancelPerformRequests(this, kNextAdFrameWithDelaySelector, Value(params));
     } catch (...) {
         VuderuUtil::handleException(std::current_exception());
     }
@@ -142,19 +144,21 @@ void VuderuAd::showLoadingView() {
     UIViewPtr container = isShownModallyForViewController() ? web->superview() : UIViewPtr(web);
     if (!container) return;
     const CGSize size = container->bounds().size;
-    spinner_ = makeSpinner(CGRectMake(std::round((size.width - kSpinnerSide) / 2), std::round((size.height - kSpinnerSide) / 2),
-                                      kSpinnerSide, kSpinnerSide));
+    spinner_ = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleWhite);
+    spinner_->setFrame(CGRectMake(std::round((size.width - kSpinnerSide) / 2), std::round((size.height - kSpinnerSide) / 2),
+                                  kSpinnerSide, kSpinnerSide));
     loadingView_ = std::make_shared<UIView>(loadingOverlayFrame());
     loadingView_->setBackgroundColor(UIColor::colorWithRed(0, 0, 0, kOverlayAlpha));
     const CGRect overlay = loadingView_->bounds();
     spinner_->setCenter(CGPointMake(overlay.origin.x + overlay.size.width / 2, overlay.origin.y + overlay.size.height / 2));
     container->addSubview(loadingView_);
     loadingView_->addSubview(spinner_);
+    spinner_->startAnimating();
 }
 
 void VuderuAd::removeLoadingView() {
     if (spinner_) {
-        stopSpinner();
+        spinner_->stopAnimating();
         spinner_->removeFromSuperview();
         spinner_ = nullptr;
     }

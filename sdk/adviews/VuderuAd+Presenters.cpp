@@ -1,15 +1,22 @@
 // What the ad-space view hands to others: the full-screen controller that shows takeovers and
-// modal ads, the view state that expands and collapses MRAID banners, and the overlay's spinner.
+// modal ads, and the view state that expands and collapses MRAID banners.
 
 #include "sdk/adviews/VuderuAd.h"
 
-bool VuderuAd::fullscreenShowForAd() { return false; }
+#include "platform/uikit/UIViewController.h"
+#include "sdk/adviews/VuderuAdFullscreenController.h"
+#include "sdk/ads/UIViewController+VuderuExtensions.h"
 
-void VuderuAd::fullscreenRemoveWindows() {}
+bool VuderuAd::fullscreenShowForAd() { return VuderuAdFullscreenController::instance()->showFullscreenViewForAd(self<VuderuAd>()); }
 
-void VuderuAd::fullscreenRemoveExtAdWindow() {}
+void VuderuAd::fullscreenRemoveWindows() { VuderuAdFullscreenController::instance()->removeWindows(); }
 
-bool VuderuAd::fullscreenPresentsController() const { return false; }
+void VuderuAd::fullscreenRemoveExtAdWindow() { VuderuAdFullscreenController::instance()->removeExtAdWindow(); }
+
+bool VuderuAd::fullscreenPresentsController() const {
+    auto controller = std::dynamic_pointer_cast<UIViewController>(VuderuAdFullscreenController::instance()->adViewController());
+    return controller && UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(controller) != nullptr;
+}
 
 void VuderuAd::makeViewState() {}
 
@@ -20,7 +27,3 @@ void VuderuAd::setCurrentViewState(std::int32_t state) { viewStateValue_ = state
 bool VuderuAd::viewStateExpand(const std::map<std::string, std::string>&) { return true; }
 
 bool VuderuAd::viewStateCollapse() { return true; }
-
-UIViewPtr VuderuAd::makeSpinner(const CGRect& frame) const { return std::make_shared<UIView>(frame); }
-
-void VuderuAd::stopSpinner() {}

@@ -7,6 +7,7 @@
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/arc4random.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
 #include "platform/uikit/UIDevice.h"

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+class UIActivityIndicatorView;
+class UITextView;
 class UIViewController;
 class VuderuAdViewState;
 class VuderuAdWebViewLoader;
@@ -38,6 +40,8 @@ public:
     enum ViewState : std::int32_t { kViewStateHidden = -1, kViewStateDefault = 0, kViewStateExpanded = 2 };
     // The ad manager's value that silences the dismiss callbacks.
     static constexpr std::int32_t kNotificationSilent = 3;
+    // The delayed frame switch, as it is scheduled and cancelled with its parameters.
+    static constexpr const char* kNextAdFrameWithDelaySelector = "nextAdFrameWithDelay:";
 
     // container: a UIView or a UIViewController.
     static std::shared_ptr<VuderuAd> initWithViewContainerAdSpace(const std::shared_ptr<NSObject>& container, const std::string& space);
@@ -55,7 +59,7 @@ public:
     std::shared_ptr<NSObject> parentViewContainer() const override;
     std::shared_ptr<UIView> parentViewContainersView() const override;
     std::shared_ptr<UIView> parentView() const override { return parentView_; }
-    std::shared_ptr<UIViewController> parentViewController() const { return parentViewController_; }
+    std::shared_ptr<UIViewController> parentViewController() const override { return parentViewController_; }
     std::shared_ptr<UIView> adView() const override;
 
     // Units.
@@ -83,7 +87,7 @@ public:
     bool disablePreRendering() const;
     void cleanPreviousView();
     void removeAd() override;
-    void removeTakeoverWindows();
+    void removeTakeoverWindows() override;
     bool activeFrameTakeover() const override;
 
     // Placement and visibility.
@@ -153,7 +157,7 @@ public:
     std::string space() const override { return space_; }
     std::string adSpaceName() const override { return space_; }
     VuderuAdFramePtr adFrame() const override { return adFrame_; }
-    std::shared_ptr<UIWebView> webView() const;
+    std::shared_ptr<UIWebView> webView() const override;
     const std::shared_ptr<VuderuAdWebViewLoader>& webViewLoader() const { return webViewLoader_; }
     const std::shared_ptr<VuderuAdWebViewLoader>& previousWebViewLoader() const { return previousWebViewLoader_; }
     const std::string& webviewGuid() const { return webviewGuid_; }
@@ -161,7 +165,7 @@ public:
     std::shared_ptr<UIAlertView> alertView() const override { return alertView_; }
     void setAlertView(const std::shared_ptr<UIAlertView>& alert) override { alertView_ = alert; }
     const UIViewPtr& loadingView() const { return loadingView_; }
-    const UIViewPtr& spinner() const { return spinner_; }
+    const std::shared_ptr<UIActivityIndicatorView>& spinner() const { return spinner_; }
     const std::optional<Value::Dictionary>& nextAdFrameWithDelayParams() const { return nextAdFrameWithDelayParams_; }
     bool refreshTimerPaused() const { return refreshTimerPaused_; }
     std::int64_t notificationFlag() const override { return notificationFlag_; }
@@ -174,14 +178,14 @@ public:
     bool adRendered() const override { return adRendered_; }
     bool isLoadingAdComponents() const { return isLoadingAdComponents_; }
     void setIsLoadingAdComponents(bool loading) override { isLoadingAdComponents_ = loading; }
-    std::int64_t initialOrientation() const { return initialOrientation_; }
+    std::int64_t initialOrientation() const override { return initialOrientation_; }
     void setInitialOrientation(std::int64_t orientation) override { initialOrientation_ = orientation; }
     bool appStoreInvoked() const { return appStoreInvoked_; }
     bool activelyRespondingToAction() const { return activelyRespondingToAction_; }
     void setActivelyRespondingToAction(bool value) { activelyRespondingToAction_ = value; }
     const std::shared_ptr<VuderuAdViewState>& adViewState() const { return adViewState_; }
     const NSURLPtr& itunesURL() const { return itunesURL_; }
-    bool mraidAdLoaded() const;
+    bool mraidAdLoaded() const override;
     void setMraidAdLoaded(bool loaded) override;
     // The view state's current value (hidden, default or expanded).
     std::int32_t currentViewState() const;
@@ -206,7 +210,6 @@ private:
     void showPageAlert();
     bool failureRoad(const NSErrorPtr& error, bool sendReport, const VuderuAdFramePtr& verifyFrame);
     std::string showingFrameId() const;
-    std::string delayedSwitchSelector(const Value::Dictionary& params) const;
     CGRect loadingOverlayFrame() const;
     void observeNotifications();
     bool isAppStoreURL(const NSURLPtr& url) const;
@@ -219,8 +222,6 @@ private:
     void makeViewState();
     bool viewStateExpand(const std::map<std::string, std::string>& params);
     bool viewStateCollapse();
-    UIViewPtr makeSpinner(const CGRect& frame) const;
-    void stopSpinner();
 
     mutable std::recursive_mutex lock_;
     std::shared_ptr<UIView> parentView_;
@@ -232,8 +233,8 @@ private:
     VuderuAdFramePtr adFrame_;
     std::shared_ptr<UIAlertView> alertView_;
     UIViewPtr loadingView_;
-    UIViewPtr spinner_;
-    UIViewPtr loadingTextView_;
+    std::shared_ptr<UIActivityIndicatorView> spinner_;
+    std::shared_ptr<UITextView> loadingTextView_;
     std::shared_ptr<NSTimer> loadingViewTimer_;
     std::optional<Value::Dictionary> nextAdFrameWithDelayParams_;
     bool refreshTimerPaused_ = true;

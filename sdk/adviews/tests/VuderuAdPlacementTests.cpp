@@ -4,6 +4,7 @@
 #include "sdk/adviews/tests/AdSpaceViewFixture.h"
 
 #include "platform/foundation/NSNotificationCenter.h"
+#include "platform/uikit/UIActivityIndicatorView.h"
 #include "sdk/ads/VuderuAdAlignment.h"
 #include "sdk/ads/VuderuAdUtil.h"
 
@@ -147,10 +148,14 @@ TEST_F(AdSpaceViewPlacementTest, LoadingOverlayCoversTheScreenWithTheSpinnerInIt
     ASSERT_TRUE(ad->spinner());
     EXPECT_EQ(ad->spinner()->superview(), overlay);
     EXPECT_EQ(ad->spinner()->frame().size, CGSizeMake(25, 25));
+    EXPECT_EQ(ad->spinner()->activityIndicatorViewStyle(), UIActivityIndicatorViewStyleWhite);
+    EXPECT_TRUE(ad->spinner()->isAnimating());
+    auto spinner = ad->spinner();
     EXPECT_EQ(ad->spinner()->center(), CGPointMake(overlay->bounds().size.width / 2, overlay->bounds().size.height / 2));
     ad->showLoadingView();
     EXPECT_EQ(ad->loadingView(), overlay);
     ad->removeLoadingView();
     EXPECT_FALSE(ad->loadingView());
+    EXPECT_FALSE(spinner->isAnimating());
     EXPECT_FALSE(overlay->superview());
 }

@@ -3,6 +3,7 @@
 
 #include "sdk/adviews/tests/AdSpaceViewFixture.h"
 
+#include "platform/foundation/arc4random.h"
 #include "platform/uikit/UIAlertView.h"
 #include "sdk/ads/VuderuAdError.h"
 
@@ -212,11 +213,17 @@ TEST_F(AdSpaceViewTest, RemovalDismissesTheUsersAlertWithoutAnsweringForTheUser)
     EXPECT_FALSE(hasEvent("g", "userCanceled"));
 }
 
-TEST_F(AdSpaceViewTest, ViewTagIsBelowTheRangeAndFreeInTheKeyWindow) {
+TEST_F(AdSpaceViewTest, ViewTagDrawnIntoACollisionIsDrawnAgain) {
+    auto taken = std::make_shared<UIView>(CGRectMake(0, 0, 10, 10));
+    taken->setTag(7);
+    host->addSubview(taken);
+    std::vector<std::uint32_t> draws{7, 25007, 50012};
+    std::size_t next = 0;
+    PlatformRandom::setSource([&] { return draws[std::min(next++, draws.size() - 1)]; });
     auto ad = makeAd({});
-    EXPECT_GE(ad->tag(), 0);
-    EXPECT_LT(ad->tag(), 25000);
-    EXPECT_EQ(window->viewWithTag(ad->tag()), nullptr);
+    PlatformRandom::setSource(nullptr);
+    EXPECT_EQ(ad->tag(), 12);
+    EXPECT_EQ(next, 3u);
 }
 
 TEST_F(AdSpaceViewTest, RegisteredMakerMakesAdSpaceViewsForTheManager) {

@@ -112,8 +112,14 @@ def modal_banner(adhost):
     s = Scenario(adhost)
     try:
         s.server.answer_space("m", 200, response([unit("m", [banner_frame("g-modal", body_colour_page("Modal ad"))])]))
-        run = s.run(["ads fetch m", "settle", "expect spaceDidReceiveAd", "ads modal m", "expect Modal ad", "screen"])
-        expect_in_order("the modal banner", records(run.out), ["spaceDidReceiveAd m", "spaceDidRender m"])
+        run = s.run(["ads fetch m", "settle", "expect spaceDidReceiveAd", "ads modal m", "expect Modal ad", "pixel 20,100",
+                     "pixel 160,284", "touch 297,22", "wait 1", "screen"])
+        if pixels(run.out) != [(85, 85, 85), BODY]:
+            fail("the modal banner is not centred on dark grey: %r" % pixels(run.out))
+        expect_in_order("the modal banner", records(run.out),
+                        ["spaceDidReceiveAd m", "spaceDidRender m", "spaceWillDismiss m", "spaceDidDismiss m"])
+        if "ad in m: none" not in last_screen(run.out):
+            fail("the modal banner's close button left the ad:\n%s" % last_screen(run.out))
     finally:
         s.close()
 
@@ -125,7 +131,7 @@ def covered_banner(adhost):
         second = banner_frame("g-second", body_colour_page("Second frame"))
         s.server.answer_space("banner", 200, response([unit("banner", [first, second])]))
         run = s.run(["ads loglevel 2", "ads fetchdisplay banner", "expect spaceDidRender", "ads cover", "wait 2", "ads uncover",
-                     "wait 1", "screen", "rotate left", "wait 1", "pixel 284,295", "pixel 284,250"])
+                     "wait 1", "screen", "pixel 160,545", "pixel 160,500"])
         log = run.err
         hidden = [m.start() for m in re.finditer(r"Reporting state hidden to ad", log)]
         if len(hidden) != 1:
@@ -137,7 +143,44 @@ def covered_banner(adhost):
         if "Second frame" not in run.out.split("> screen")[-1] or "First frame" in run.out.split("> screen")[-1]:
             fail("once uncovered the banner did not show its second frame alone:\n%s" % run.out.split("> screen")[-1])
         if pixels(run.out) != [BODY, WHITE]:
-            fail("after the turn the banner is not at the new bottom: %r" % pixels(run.out))
+            fail("the second frame is not at the bottom: %r" % pixels(run.out))
+    finally:
+        s.close()
+
+
+def takeover_frame(guid, page):
+    made = frame(guid, 2, page, layout_format="takeover")
+    made["adSpaceLayout"].update({"fix": "both", "adWidth": 320, "adHeight": 480})
+    return made
+
+
+def takeovers(adhost):
+    s = Scenario(adhost)
+    try:
+        plain = takeover_frame("g-take", body_colour_page("Takeover ad"))
+        s.server.answer_space("t", 200, response([unit("t", [plain])]))
+        mraid_page = ('<html><head><script src="mraid.js"></script></head>'
+                      '<body style="background-color:#3366cc">MRAID takeover</body></html>')
+        mraid_unit = unit("u", [takeover_frame("g-mraid", mraid_page)])
+        mraid_unit["supportMRAID"] = True
+        s.server.answer_space("u", 200, response([mraid_unit]))
+        run = s.run(["ads fetchdisplay t", "expect spaceDidRender", "expect close advertisement", "pixel 160,300",
+                     "tap close advertisement", "wait 1", "screen",
+                     "ads fetchdisplay u", "expect spaceDidRender u", "expect MRAID takeover", "wait 3", "touch 250,35", "screen",
+                     "touch 285,35", "wait 1", "screen"])
+        if pixels(run.out) != [BODY]:
+            fail("the takeover does not cover the screen: %r" % pixels(run.out))
+        screens = run.out.split("> screen")
+        after_plain, after_wide, after_mraid = screens[1], screens[2], screens[3]
+        for shown, space in ((after_plain, "t"), (after_mraid, "u")):
+            if not shown.lstrip().startswith("screen: AdHostViewController") or ("ad in %s: none" % space) not in shown:
+                fail("the takeover of %s was not removed with the app window in front:\n%s" % (space, shown))
+        if "ad in u: binding 2 guid g-mraid" not in after_wide:
+            fail("a touch outside the MRAID close corner closed the takeover:\n%s" % after_wide)
+        expect_in_order("the takeovers", records(run.out),
+                        ["spaceDidRender t interstitial YES", "spaceWillDismiss t interstitial YES", "spaceDidDismiss t interstitial YES",
+                         "spaceDidRender u interstitial YES", "spaceWillDismiss u interstitial YES",
+                         "spaceDidDismiss u interstitial YES"])
     finally:
         s.close()
 
@@ -145,7 +188,10 @@ def covered_banner(adhost):
 def main(adhost):
     templated_banner_and_click(adhost)
     closed_port_page(adhost)
-    print("ad space: templated banner, click out of the app and closed port as expected")
+    modal_banner(adhost)
+    covered_banner(adhost)
+    takeovers(adhost)
+    print("ad space: templated banner, click out of the app, closed port, modal banner, covered banner, takeovers as expected")
 
 
 if __name__ == "__main__":
