@@ -40,7 +40,6 @@ public:
     const NSURLRequestPtr& currentRequest() const { return currentRequest_; }
     const std::shared_ptr<VuderuAdExternalWebView>& extAdView() const { return extAdView_; }
     bool shouldAutorotate() const { return true; }
-    bool shouldAutorotateToInterfaceOrientation(long) const { return true; }
 
 protected:
     std::shared_ptr<IVuderuAdExternalViewConnector> connector() const;
