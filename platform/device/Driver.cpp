@@ -135,17 +135,6 @@ const std::vector<Driver::Command>& Driver::commands() {
          }},
         {"press", "TITLE", "press an alert's button", A::OptionalText, "no alert on screen"},
         {"seek", "SECONDS", "scrub the movie on screen to SECONDS, as a viewer's finger does", A::Seconds, "no movie on screen"},
-        {"store", "ok [SECONDS]|fail|never", "how the in-app store answers loads (ok after 1 s unless given)", A::Text, "",
-         [](Driver& d, const std::string& argument) {
-             auto parts = NSString::componentsSeparatedByString(argument, " ");
-             auto seconds = parts.size() == 2 ? parseSeconds(parts[1]) : std::optional<double>(SKStoreProductViewController::kDefaultAnswerSeconds);
-             using Answer = SKStoreProductViewController::Answer;
-             if (parts[0] == "ok" && seconds) SKStoreProductViewController::setAnswer(Answer::Ok, *seconds);
-             else if (parts[0] == "fail" && parts.size() == 1) SKStoreProductViewController::setAnswer(Answer::Fail);
-             else if (parts[0] == "never" && parts.size() == 1) SKStoreProductViewController::setAnswer(Answer::Never);
-             else return d.fail("store takes ok [SECONDS], fail or never");
-             return true;
-         }},
         {"airdrop", "[FILE]", "send what the activity sheet or the document menu offers through AirDrop (FILE: a PNG of the image sent)",
          A::OptionalText, "", [](Driver& d, const std::string& file) { return d.airDrop(file); }},
         {"complete", "TYPE|ENTRY", "complete the activity sheet with another activity type, or choose a document menu entry",
@@ -180,6 +169,17 @@ const std::vector<Driver::Command>& Driver::commands() {
          [](Driver& d, const std::string& what) {
              if (what != "pattern" && ::access(what.c_str(), R_OK) != 0) return d.fail("no image file at " + what);
              DeviceProfile::update([&](DeviceProfile& p) { p.cameraImagePath = what == "pattern" ? std::string() : what; });
+             return true;
+         }},
+        {"store", "ok [SECONDS]|fail|never", "how the in-app store answers loads (ok after 1 s unless given)", A::Text, "",
+         [](Driver& d, const std::string& argument) {
+             auto parts = NSString::componentsSeparatedByString(argument, " ");
+             auto seconds = parts.size() == 2 ? parseSeconds(parts[1]) : std::optional<double>(SKStoreProductViewController::kDefaultAnswerSeconds);
+             using Answer = SKStoreProductViewController::Answer;
+             if (parts[0] == "ok" && seconds) SKStoreProductViewController::setAnswer(Answer::Ok, *seconds);
+             else if (parts[0] == "fail" && parts.size() == 1) SKStoreProductViewController::setAnswer(Answer::Fail);
+             else if (parts[0] == "never" && parts.size() == 1) SKStoreProductViewController::setAnswer(Answer::Never);
+             else return d.fail("store takes ok [SECONDS], fail or never");
              return true;
          }},
         {"wait", "SECONDS", "let time pass", A::Seconds, "",

@@ -24,7 +24,8 @@ void UIWindow::setRootViewController(const std::shared_ptr<UIViewController>& co
 
 void UIWindow::makeKeyAndVisible() {
     makeKeyWindow();
-    if (visible_) return;
+    // A window hidden after it was first shown comes back.
+    if (visible_) return setHidden(false);
     visible_ = true;
     setHidden(false);
     if (rootViewController_) {

@@ -176,3 +176,15 @@ TEST_F(ApplicationTest, StatusBarHidesWithItsAnimationAndFramesTheInterfacesTop)
     EXPECT_FALSE(app->isStatusBarHidden());
     EXPECT_EQ(app->statusBarStyle(), UIStatusBarStyleDefault);
 }
+
+TEST_F(ApplicationTest, AWindowHiddenAfterItShowedComesBackWhenMadeKeyAndVisible) {
+    auto app = UIApplication::sharedApplication();
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    window->setHidden(true);
+    auto other = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    other->makeKeyAndVisible();
+    window->makeKeyAndVisible();
+    EXPECT_FALSE(window->isHidden());
+    EXPECT_EQ(app->keyWindow(), window);
+}
