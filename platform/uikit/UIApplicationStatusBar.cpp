@@ -2,6 +2,13 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIViewController.h"
+#include "platform/uikit/UIWindow.h"
+
+namespace {
+// How long the interface takes to turn.
+constexpr double kRotationDuration = 0.4;
+} // namespace
 
 void UIApplication::setStatusBarHiddenWithAnimation(bool hidden, UIStatusBarAnimation animation) {
     statusBarHidden_ = hidden;
@@ -27,10 +34,17 @@ void UIApplication::rotateDevice(UIDeviceOrientation orientation) {
     auto center = NSNotificationCenter::defaultCenter();
     auto me = std::static_pointer_cast<UIApplication>(self<UIResponder>());
     if (after != before) {
+        auto window = keyWindow();
+        auto root = window ? window->rootViewController() : nullptr;
         center->postNotificationName(UIApplicationWillChangeStatusBarOrientationNotification, me,
                                      {{UIApplicationStatusBarOrientationUserInfoKey, static_cast<long>(after)}});
+        if (root) {
+            root->willRotateToInterfaceOrientationDuration(after, kRotationDuration);
+            root->willAnimateRotationToInterfaceOrientationDuration(after, kRotationDuration);
+        }
         center->postNotificationName(UIApplicationDidChangeStatusBarOrientationNotification, me,
                                      {{UIApplicationStatusBarOrientationUserInfoKey, static_cast<long>(before)}});
+        if (root) root->didRotateFromInterfaceOrientation(before);
     }
     center->postNotificationName(UIDeviceOrientationDidChangeNotification, UIDevice::currentDevice());
 }

@@ -201,3 +201,24 @@ std::shared_ptr<UIResponder> UIViewController::nextResponder() const {
 void UIViewController::describeToScreen(UIScreenDescription& screen) {
     if (isViewLoaded()) screen.describeView(view_);
 }
+
+namespace {
+// The controllers on screen under this one: the child a container shows, then the presented one.
+template <class Call>
+void forwardRotation(const UIViewController& controller, Call call) {
+    if (auto child = controller.childForAppearance()) call(*child);
+    if (auto presented = controller.presentedViewController()) call(*presented);
+}
+} // namespace
+
+void UIViewController::willRotateToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration) {
+    forwardRotation(*this, [&](UIViewController& c) { c.willRotateToInterfaceOrientationDuration(orientation, duration); });
+}
+
+void UIViewController::willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration) {
+    forwardRotation(*this, [&](UIViewController& c) { c.willAnimateRotationToInterfaceOrientationDuration(orientation, duration); });
+}
+
+void UIViewController::didRotateFromInterfaceOrientation(UIInterfaceOrientation from) {
+    forwardRotation(*this, [&](UIViewController& c) { c.didRotateFromInterfaceOrientation(from); });
+}

@@ -2,6 +2,7 @@
 // View controllers: lazy views, appearance callbacks, containment and modal presentation.
 
 #include "platform/foundation/NSKeyValueObserving.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UINavigationItem.h"
 #include "platform/uikit/UIResponder.h"
@@ -55,6 +56,13 @@ public:
     virtual void viewDidLayoutSubviews() {}
     virtual void didReceiveMemoryWarning() {}
     bool isViewVisible() const { return appearance_ == Appearance::Appeared; }
+
+    // Rotation, around a change of the interface orientation: sent to the key window's root
+    // controller; the base passes each on to the child a container shows and to what the
+    // controller presents.
+    virtual void willRotateToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration);
+    virtual void willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration);
+    virtual void didRotateFromInterfaceOrientation(UIInterfaceOrientation from);
 
     // Sends the appearance callbacks to this controller and to the children it shows.
     void beginAppearanceTransition(bool isAppearing, bool animated);
