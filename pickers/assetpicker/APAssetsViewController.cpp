@@ -82,7 +82,8 @@ void APAssetsViewController::viewWillAppear(bool animated) {
     setupAssets();
 }
 
-void APAssetsViewController::willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double) {
+void APAssetsViewController::willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration) {
+    UICollectionViewController::willAnimateRotationToInterfaceOrientationDuration(orientation, duration);
     collectionView()->setCollectionViewLayoutAnimated(collectionViewFlowLayoutOfOrientation(orientation), true);
 }
 

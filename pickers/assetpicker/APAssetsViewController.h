@@ -30,7 +30,7 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidLayoutSubviews() override;
-    void willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration);
+    void willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration) override;
 
     void setupAssets();
     void reloadData();

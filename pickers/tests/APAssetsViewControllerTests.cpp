@@ -83,6 +83,17 @@ TEST_F(APAssetsGridTest, TheLayoutFollowsTheOrientationOnPhonesOnly) {
     EXPECT_EQ(APAssetsViewController::collectionViewFlowLayoutOfOrientation(UIInterfaceOrientationPortrait)->columnsForWidth(320), 4);
 }
 
+TEST_F(APAssetsGridTest, TurningThePhoneRelaysTheGridOut) {
+    TestMediaLibrary::make();
+    auto grid = openAlbum("Camera Roll");
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(driver_.execute("rotate left"), "");
+    EXPECT_EQ(grid->collectionView()->collectionViewLayout()->sectionInset.left, 2);
+    EXPECT_EQ(grid->collectionView()->collectionViewLayout()->minimumInteritemSpacing, 3);
+    EXPECT_EQ(driver_.execute("rotate portrait"), "");
+    EXPECT_EQ(grid->collectionView()->collectionViewLayout()->sectionInset.left, 0);
+}
+
 TEST_F(APAssetsGridTest, TheGridShowsTheAlbumWithItsFooterAndVideoLengths) {
     TestMediaLibrary::make();
     auto grid = openAlbum("Camera Roll");

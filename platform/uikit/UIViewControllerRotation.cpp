@@ -6,12 +6,14 @@ namespace {
 // The length the system gives a rotation's animation.
 constexpr double kRotationDuration = 0.4;
 
-// The controllers on screen: each visible window's root controller and the chain it presents.
+// The controllers on screen: each visible window's root controller and the chain it presents,
+// each followed by the children its containers show.
 std::vector<std::shared_ptr<UIViewController>> controllersOnScreen() {
     std::vector<std::shared_ptr<UIViewController>> out;
     for (auto& window : UIApplication::sharedApplication()->windows()) {
         if (!window->isVisible() || window->isHidden()) continue;
-        for (auto c = window->rootViewController(); c; c = c->presentedViewController()) out.push_back(c);
+        for (auto c = window->rootViewController(); c; c = c->presentedViewController())
+            for (auto shown = c; shown; shown = shown->childForAppearance()) out.push_back(shown);
     }
     return out;
 }
