@@ -18,12 +18,16 @@ bool VuderuAd::fullscreenPresentsController() const {
     return controller && UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(controller) != nullptr;
 }
 
-void VuderuAd::makeViewState() {}
+void VuderuAd::makeViewState() { adViewState_ = VuderuAdViewState::initWithAd(self<VuderuAd>()); }
 
-std::int32_t VuderuAd::currentViewState() const { return viewStateValue_; }
+std::int32_t VuderuAd::currentViewState() const { return adViewState_ ? adViewState_->currentViewState() : kViewStateDefault; }
 
-void VuderuAd::setCurrentViewState(std::int32_t state) { viewStateValue_ = state; }
+void VuderuAd::setCurrentViewState(std::int32_t state) {
+    if (adViewState_) adViewState_->setCurrentViewState(state);
+}
 
-bool VuderuAd::viewStateExpand(const std::map<std::string, std::string>&) { return true; }
+bool VuderuAd::viewStateExpand(const std::map<std::string, std::string>& params) {
+    return adViewState_ && adViewState_->processExpandAction(params);
+}
 
-bool VuderuAd::viewStateCollapse() { return true; }
+bool VuderuAd::viewStateCollapse() { return adViewState_ && adViewState_->processCollapseAction(); }

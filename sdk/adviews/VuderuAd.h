@@ -17,6 +17,7 @@
 #include "platform/uikit/UIView.h"
 #include "platform/web/UIWebView.h"
 #include "sdk/adviews/IVuderuAdWebViewLoaderConnector.h"
+#include "sdk/adviews/VuderuAdViewState.h"
 #include "sdk/ads/IVuderuEventControllerHandler.h"
 #include "sdk/ads/VuderuAdFrame.h"
 
@@ -31,10 +32,12 @@
 class UIActivityIndicatorView;
 class UITextView;
 class UIViewController;
-class VuderuAdViewState;
 class VuderuAdWebViewLoader;
 
-class VuderuAd : public UIView, public IVuderuEventControllerHandler, public IVuderuAdWebViewLoaderConnector {
+class VuderuAd : public UIView,
+                 public IVuderuEventControllerHandler,
+                 public IVuderuAdWebViewLoaderConnector,
+                 public IVuderuAdViewStateOwner {
 public:
     // MRAID view states as the page hears them.
     enum ViewState : std::int32_t { kViewStateHidden = -1, kViewStateDefault = 0, kViewStateExpanded = 2 };
@@ -92,7 +95,7 @@ public:
 
     // Placement and visibility.
     void adjustAdFrame();
-    void alwaysSetFrame(const CGRect& frame);
+    void alwaysSetFrame(const CGRect& frame) override;
     void willMoveToSuperview(const UIViewPtr& superview) override;
     UIViewPtr hitTestWithEvent(CGPoint point, const std::shared_ptr<UIEvent>& event) override;
     void handleHeartBeat();
@@ -251,7 +254,5 @@ private:
     std::shared_ptr<VuderuAdWebViewLoader> previousWebViewLoader_;
     std::shared_ptr<VuderuAdViewState> adViewState_;
     NSURLPtr itunesURL_;
-    // Until the view state is there to hold it.
-    std::int32_t viewStateValue_ = kViewStateDefault;
 };
 using VuderuAdPtr = std::shared_ptr<VuderuAd>;
