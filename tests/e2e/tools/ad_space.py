@@ -185,13 +185,42 @@ def takeovers(adhost):
         s.close()
 
 
+def mraid_banner(adhost):
+    s = Scenario(adhost)
+    try:
+        page = ('<html><head><script src="mraid.js"></script><script>document.addEventListener("click",function(e){'
+                'if(e.target.id==="x"){e.preventDefault();mraid.addEventListener("stateChange",function(st){'
+                'document.getElementById("st").innerHTML=st;});mraid.expand();}'
+                'if(e.target.id==="c"){e.preventDefault();mraid.close();}});</script></head>'
+                '<body style="background-color:#3366cc"><a id="x" href="#">Expand</a> <a id="c" href="#">Close</a> '
+                '<span id="st">start</span></body></html>')
+        made = unit("banner", [banner_frame("g-mraid", page, {"expand": ["doExpand?w=300&h=250"]})])
+        made["supportMRAID"] = True
+        s.server.answer_space("banner", 200, response([made]))
+        run = s.run(["ads fetchdisplay banner", "expect spaceDidRender", "wait 3", "tap Expand", "wait 1", "screen", "tap Close",
+                     "wait 1", "screen", "pixel 160,545", "pixel 160,500"])
+        expanded, collapsed = run.out.split("> screen")[1], run.out.split("> screen")[2]
+        if "expanded" not in expanded:
+            fail("the page did not hear it was expanded:\n%s" % expanded)
+        if "default" not in collapsed:
+            fail("the page did not hear it was back to default:\n%s" % collapsed)
+        if pixels(run.out) != [BODY, WHITE]:
+            fail("the collapsed banner is not back at the bottom: %r" % pixels(run.out))
+        expect_in_order("the MRAID banner", records(run.out),
+                        ["spaceWillExpand banner", "spaceWillCollapse banner", "spaceDidCollapse banner"])
+    finally:
+        s.close()
+
+
 def main(adhost):
     templated_banner_and_click(adhost)
     closed_port_page(adhost)
     modal_banner(adhost)
     covered_banner(adhost)
     takeovers(adhost)
-    print("ad space: templated banner, click out of the app, closed port, modal banner, covered banner, takeovers as expected")
+    mraid_banner(adhost)
+    print("ad space: templated banner, click out of the app, closed port, modal banner, covered banner, takeovers, "
+          "MRAID expand and collapse as expected")
 
 
 if __name__ == "__main__":
