@@ -49,7 +49,7 @@ private:
 };
 
 // One frame: its GUID, binding, layout format and display text, and its callbacks per event.
-struct FrameSpec {
+struct FrameDescription {
     std::string guid;
     std::int32_t binding = VuderuAdFrame::kHTML;
     std::string format = "banner";
@@ -82,19 +82,19 @@ protected:
         DeviceTest::TearDown();
     }
 
-    static VuderuAdFramePtr makeFrame(const FrameSpec& spec) {
+    static VuderuAdFramePtr makeFrame(const FrameDescription& described) {
         auto frame = std::make_shared<VuderuAdFrame>();
-        frame->setAdLogGUID(spec.guid);
-        frame->setBinding(spec.binding);
-        frame->setDisplay(spec.display);
+        frame->setAdLogGUID(described.guid);
+        frame->setBinding(described.binding);
+        frame->setDisplay(described.display);
         auto layout = std::make_shared<VuderuAdSpaceLayout>();
-        layout->setFormat(spec.format);
+        layout->setFormat(described.format);
         layout->setAdWidth(320);
-        layout->setAdHeight(spec.format == "takeover" ? 480 : 50);
+        layout->setAdHeight(described.format == "takeover" ? 480 : 50);
         layout->setFix("width");
         layout->setAlignment("b-c");
         frame->setAdSpaceLayout(layout);
-        for (const auto& [event, actions] : spec.callbacks) setCallback(frame, event, actions);
+        for (const auto& [event, actions] : described.callbacks) setCallback(frame, event, actions);
         return frame;
     }
     static void setCallback(const VuderuAdFramePtr& frame, const std::string& event, std::vector<std::string> actions) {
@@ -105,11 +105,11 @@ protected:
         (*table)[event] = callback;
         frame->setAdCallbacks(table);
     }
-    static VuderuAdUnitPtr makeUnit(const std::vector<FrameSpec>& frames) {
+    static VuderuAdUnitPtr makeUnit(const std::vector<FrameDescription>& frames) {
         auto unit = std::make_shared<VuderuAdUnit>();
         unit->setAdType(VuderuAdUnit::kAdTypeNonVideo);
         unit->setPreRender(true);
-        for (const auto& spec : frames) unit->addAdFrame(makeFrame(spec));
+        for (const auto& described : frames) unit->addAdFrame(makeFrame(described));
         return unit;
     }
     // A view in the host's root view for the space, holding the units.
