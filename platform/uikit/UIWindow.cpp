@@ -12,6 +12,7 @@ void UIWindow::setRootViewController(const std::shared_ptr<UIViewController>& co
     if (controller) {
         auto view = controller->view();
         view->setFrame(bounds());
+        rootFittedSize_ = bounds().size;
         addSubview(view);
         setNeedsLayout();
     }
@@ -44,8 +45,13 @@ void UIWindow::makeKeyWindow() { UIApplication::sharedApplication()->setKeyWindo
 
 bool UIWindow::isKeyWindow() const { return UIApplication::sharedApplication()->keyWindow().get() == this; }
 
+// The root controller's view fills the window when it becomes the root and whenever the window
+// changes size; between those, a frame the controller gives its view stays.
 void UIWindow::layoutSubviews() {
-    if (rootViewController_ && rootViewController_->isViewLoaded()) rootViewController_->view()->setFrame(bounds());
+    if (rootViewController_ && rootViewController_->isViewLoaded() && rootFittedSize_ != bounds().size) {
+        rootViewController_->view()->setFrame(bounds());
+        rootFittedSize_ = bounds().size;
+    }
     UIView::layoutSubviews();
 }
 

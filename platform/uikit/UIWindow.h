@@ -45,6 +45,8 @@ public:
 
 private:
     std::shared_ptr<UIViewController> rootViewController_;
+    // The window size the root controller's view was last fitted to.
+    CGSize rootFittedSize_{};
     bool visible_ = false;
     CGFloat windowLevel_ = UIWindowLevelNormal;
 };
