@@ -46,15 +46,20 @@ std::int32_t VuderuAdManager::adSizeForTestAdSpace(const std::string& space) {
 bool VuderuAdManager::registerAdAdSpaceName(const IVuderuAdPtr& ad, const std::string& space) {
     if (!ad) return false;
     std::lock_guard guard(lock_);
+    std::lock_guard registry(registryLock_);
     return adSpaceToAdMap_.emplace(space, ad).second;
 }
 
 void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
     std::lock_guard guard(lock_);
-    auto found = adSpaceToAdMap_.find(space);
-    if (found == adSpaceToAdMap_.end()) return;
-    IVuderuAdPtr ad = found->second;  // alive until the call ends
-    adSpaceToAdMap_.erase(found);
+    IVuderuAdPtr ad;  // alive until the call ends
+    {
+        std::lock_guard registry(registryLock_);
+        auto found = adSpaceToAdMap_.find(space);
+        if (found == adSpaceToAdMap_.end()) return;
+        ad = found->second;
+        adSpaceToAdMap_.erase(found);
+    }
     // The timer's entry stays: the space keeps counting as refreshed.
     auto timer = adSpaceToTimerMap_.find(space);
     if (timer != adSpaceToTimerMap_.end() && timer->second) timer->second->invalidate();
@@ -62,15 +67,20 @@ void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
 }
 
 IVuderuAdPtr VuderuAdManager::adForSpace(const std::string& space) const {
-    std::lock_guard guard(lock_);
+    std::lock_guard registry(registryLock_);
     auto found = adSpaceToAdMap_.find(space);
     return found == adSpaceToAdMap_.end() ? nullptr : found->second;
 }
 
 bool VuderuAdManager::isGuidActive(const std::string& guid) const {
     if (guid.empty()) return false;
-    std::lock_guard guard(lock_);
-    return std::any_of(adSpaceToAdMap_.begin(), adSpaceToAdMap_.end(), [&](const auto& entry) { return entry.second->isGuidActive(guid); });
+    // The ads are asked outside every lock: the ad logs ask this while holding their own.
+    std::vector<IVuderuAdPtr> registered;
+    {
+        std::lock_guard registry(registryLock_);
+        for (const auto& entry : adSpaceToAdMap_) registered.push_back(entry.second);
+    }
+    return std::any_of(registered.begin(), registered.end(), [&](const IVuderuAdPtr& ad) { return ad->isGuidActive(guid); });
 }
 
 void VuderuAdManager::addPendingAd(const IVuderuAdPtr& ad) {
@@ -98,26 +108,26 @@ std::vector<IVuderuAdPtr> VuderuAdManager::pendingAdArray() const {
 }
 
 std::shared_ptr<NSObject> VuderuAdManager::vastManagerForAdGuid(const std::string& guid) const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(valuesLock_);
     auto found = adGuidToVuderuVASTManagerMap_.find(guid);
     return found == adGuidToVuderuVASTManagerMap_.end() ? nullptr : found->second;
 }
 
 void VuderuAdManager::setVastManagerForAdGuid(const std::string& guid, std::shared_ptr<NSObject> manager) {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(valuesLock_);
     if (manager) adGuidToVuderuVASTManagerMap_[guid] = std::move(manager);
     else adGuidToVuderuVASTManagerMap_.erase(guid);
 }
 
-// Plain accessors, under the manager's lock: the ad response sets the limits on the main thread
-// while the cache's workers read them.
+// Plain accessors, under the values' lock: the ad response sets the limits on the main thread
+// while the cache's workers read them, some from inside the cache's lock.
 #define VUDERU_AD_MANAGER_ACCESSORS(Type, getter, setter, member)                                                                  \
     Type VuderuAdManager::getter() const {                                                                                         \
-        std::lock_guard guard(lock_);                                                                                              \
+        std::lock_guard guard(valuesLock_);                                                                                        \
         return member;                                                                                                             \
     }                                                                                                                              \
     void VuderuAdManager::setter(Type value) {                                                                                     \
-        std::lock_guard guard(lock_);                                                                                              \
+        std::lock_guard guard(valuesLock_);                                                                                        \
         member = std::move(value);                                                                                                 \
     }
 VUDERU_AD_MANAGER_ACCESSORS(std::shared_ptr<UIViewController>, rvc, setRvc, rvc_)

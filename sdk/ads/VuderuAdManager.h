@@ -171,6 +171,14 @@ private:
 
     // Recursive: showing deregisters and registers while holding it.
     mutable std::recursive_mutex lock_;
+    // Guards the plain values below (the VAST map, the bundle and cache settings) and is held
+    // for nothing else: the cache's filters read them while holding the cache's lock, which the
+    // manager takes while holding lock_, so these must not wait for lock_.
+    mutable std::mutex valuesLock_;
+    // Guards the map of registered ads alongside lock_ (changes take both), so that reading it
+    // never waits for lock_: the ad logs ask which GUIDs are shown while holding their own lock,
+    // which the manager takes while holding lock_. Held for nothing else.
+    mutable std::mutex registryLock_;
     std::shared_ptr<UIView> StubView_;
     std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_;
     std::vector<IVuderuAdPtr> pendingAdArray_;

@@ -212,6 +212,9 @@ bool VuderuContentLoadingManager::loadAsset(const std::string& resourceId, const
         return false;
     }
     auto self = this->self<VuderuContentLoadingManager>();
+    // Read before taking the state lock: the ad manager asks whether the disk is free while it
+    // holds its own lock, so the two locks are never taken in the other order.
+    const std::int32_t maxAssetSize = VuderuAdManager::instance()->maxAssetSize();
     std::shared_ptr<VuderuLoadOperation> operation;
     {
         std::lock_guard guard(stateLock_);
@@ -225,7 +228,7 @@ bool VuderuContentLoadingManager::loadAsset(const std::string& resourceId, const
         pendingLoads_[resourceId] = pending;
         if (http) {
             auto load = std::make_shared<VuderuHttpLoadOperation>(resourceId, loadUrl, expiryTime, tags, self, savePath, cacheKey);
-            load->setMaxAssetSize(VuderuAdManager::instance()->maxAssetSize());
+            load->setMaxAssetSize(maxAssetSize);
             operation = load;
         } else {
             operation = std::make_shared<VuderuFileLoadOperation>(resourceId, loadUrl, expiryTime, tags, self, savePath);
