@@ -4,6 +4,7 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIScreen.h"
+#include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuUtil.h"
 
@@ -13,7 +14,7 @@ constexpr CGFloat kWindowLevelAboveStatusBar = 2;
 
 // The browser window and the key window it replaced, once for the process.
 struct BrowserWindows {
-    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<TapDetectingWindow> window;
     std::weak_ptr<UIWindow> previousKeyWindow;
 };
 BrowserWindows& browserWindows() {
@@ -100,11 +101,12 @@ void VuderuAdExternalViewController::loadAdWithRequest(const IVuderuAdPtr& ad, c
 
 void VuderuAdExternalViewController::vuderuAdExternalWebViewDidFinishLoad(VuderuAdExternalWebView&) {
     auto keep = self<UIViewController>();
-    if (parentVC_ && !parentVC_->presentedViewController()) {
-        parentVC_->presentViewControllerAnimatedCompletion(keep, true, nullptr);
+    auto presented = parentVC_ ? UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(parentVC_) : nullptr;
+    if (parentVC_ && !presented) {
+        UIViewController_VuderuExtensions::com_vuderu_ads_presentViewController(parentVC_, keep, true);
     } else {
         VuderuLog("%s: parentVC is already presenting a VC %@", std::string("-[VuderuAdExternalViewController vuderuAdExternalWebViewDidFinishLoad:]"),
-                  parentVC_ && parentVC_->presentedViewController() ? parentVC_->presentedViewController()->className() : std::string("(null)"));
+                  presented ? presented->className() : std::string("(null)"));
     }
     if (auto c = connector()) {
         c->setActivelyRespondingToAction(false);
@@ -113,12 +115,13 @@ void VuderuAdExternalViewController::vuderuAdExternalWebViewDidFinishLoad(Vuderu
 }
 
 void VuderuAdExternalViewController::removeWindow() {
-    if (auto presenting = presentingViewController()) presenting->dismissViewControllerAnimatedCompletion(false, nullptr);
+    auto presenting = UIViewController_VuderuExtensions::com_vuderu_ads_presentingViewController(self<UIViewController>());
+    if (presenting) UIViewController_VuderuExtensions::com_vuderu_ads_dismissViewControllerAnimated(presenting, false);
 }
 
 // The window-based browser.
 
-std::shared_ptr<UIWindow> VuderuAdExternalWindowBasedViewController::browserWindow() { return browserWindows().window; }
+std::shared_ptr<TapDetectingWindow> VuderuAdExternalWindowBasedViewController::browserWindow() { return browserWindows().window; }
 
 std::shared_ptr<VuderuAdExternalWindowBasedViewController> VuderuAdExternalWindowBasedViewController::initWithAdRequest(
     const IVuderuAdPtr& ad, const NSURLRequestPtr& request) {
@@ -144,7 +147,7 @@ void VuderuAdExternalWindowBasedViewController::createWindow() {
     auto& windows = browserWindows();
     if (windows.window) return;
     if (!windows.previousKeyWindow.lock()) windows.previousKeyWindow = UIApplication::sharedApplication()->keyWindow();
-    windows.window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
+    windows.window = std::make_shared<TapDetectingWindow>(UIScreen::mainScreen()->bounds());
     windows.window->setRootViewController(self<UIViewController>());
     windows.window->setWindowLevel(UIWindowLevelStatusBar + kWindowLevelAboveStatusBar);
 }
@@ -156,8 +159,10 @@ void VuderuAdExternalWindowBasedViewController::loadAdWithRequest(const IVuderuA
     openingAppUrl_ = false;
     ad_ = ad;
     currentRequest_ = request;
-    // Hidden while the page loads.
+    // The window watches the browser view for taps, and stays hidden while the page loads.
     if (auto window = browserWindows().window) {
+        window->setViewToObserve(extAdView_);
+        window->setControllerThatObserves(extAdView_);
         window->setHidden(false);
         window->setHidden(true);
     }

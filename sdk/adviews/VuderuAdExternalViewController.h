@@ -11,23 +11,26 @@
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
+#include "sdk/adviews/TapDetectingWindow.h"
 #include "sdk/adviews/IVuderuAdExternalViewConnector.h"
+#include "sdk/adviews/IVuderuAdExternalViewController.h"
 #include "sdk/adviews/VuderuAdExternalWebView.h"
 #include "sdk/ads/IVuderuAd.h"
 
 #include <memory>
 
 // What both controllers share: the page, the ad, and the browser view's news.
-class VuderuAdExternalBrowserController : public UIViewController, public VuderuAdExternalWebViewDelegate, public UIAlertViewDelegate {
+class VuderuAdExternalBrowserController : public UIViewController,
+                                          public VuderuAdExternalWebViewDelegate,
+                                          public IVuderuAdExternalViewController,
+                                          public UIAlertViewDelegate {
 public:
     static inline const std::string kFailureMessage = "Unable to load URL. Please try later.";
     static inline const std::string kFailureButton = "Continue";
     static constexpr CGFloat kAlertLevelAboveStatusBar = 1000;
 
-    virtual void loadAdWithRequest(const IVuderuAdPtr& ad, const NSURLRequestPtr& request) = 0;
-    virtual void removeWindow() = 0;
-    std::shared_ptr<UIViewController> parentVC() const { return parentVC_; }
-    void setParentVC(const std::shared_ptr<UIViewController>& controller) { parentVC_ = controller; }
+    std::shared_ptr<UIViewController> parentVC() const override { return parentVC_; }
+    void setParentVC(const std::shared_ptr<UIViewController>& controller) override { parentVC_ = controller; }
 
     void vuderuAdExternalWebViewDidCloseWithResult(VuderuAdExternalWebView& view, std::int32_t result) override;
     bool vuderuAdExternalWebViewOpenAppUrl(VuderuAdExternalWebView& view, const NSURLPtr& url) override;
@@ -82,5 +85,5 @@ public:
     void adjustToOrientation(long) {}
     void createWindow();
     // The browser window kept for the process, or nil.
-    static std::shared_ptr<UIWindow> browserWindow();
+    static std::shared_ptr<TapDetectingWindow> browserWindow();
 };

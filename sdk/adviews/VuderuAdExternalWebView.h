@@ -11,6 +11,7 @@
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UIView.h"
 #include "platform/web/UIWebView.h"
+#include "sdk/adviews/TapDetectingWindow.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,7 +30,7 @@ public:
     virtual void vuderuAdExternalWebViewDidFailLoad(VuderuAdExternalWebView& view) = 0;
 };
 
-class VuderuAdExternalWebView : public UIView, public UIWebViewDelegate, public UINavigationBarDelegate {
+class VuderuAdExternalWebView : public UIView, public UIWebViewDelegate, public UINavigationBarDelegate, public TapDetectingWindowDelegate {
 public:
     static constexpr double kLoadTimeout = 8.0;
     static constexpr double kLoadTimeoutAfterReturn = 5.0;
@@ -45,7 +46,7 @@ public:
     void webViewLoadTimerCompleted();
     void createNavigationBar();
     // The tap-watching window's question: the browser takes no taps of its own.
-    bool userDidTapView(CGPoint point);
+    bool userDidTapView(CGPoint point) override;
 
     bool webViewShouldStartLoadWithRequestNavigationType(UIWebView& webView, const NSURLRequestPtr& request,
                                                          UIWebViewNavigationType type) override;

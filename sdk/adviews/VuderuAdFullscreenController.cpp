@@ -1,5 +1,6 @@
 #include "sdk/adviews/VuderuAdFullscreenController.h"
 
+#include "sdk/adviews/VuderuAdExternalViewController.h"
 #include "sdk/adviews/VuderuAdMraidViewController.h"
 #include "sdk/adviews/VuderuAdViewController.h"
 #include "sdk/adviews/VuderuAdWindowBasedMraidViewController.h"
@@ -57,6 +58,22 @@ bool VuderuAdFullscreenController::showFullscreenViewForVideoAd(const IVuderuAdP
     if (!takeoverLayout(*ad)) return false;
     if (ad->isShownModallyForViewController()) keepAndPresent(VuderuAdViewController::initWithAd(ad), ad);
     else adViewController_ = VuderuAdWindowBasedViewController::initWithAd(ad);
+    return true;
+}
+
+bool VuderuAdFullscreenController::showFullscreenViewForAdWithRequest(const IVuderuAdPtr& ad, const NSURLRequestPtr& request) {
+    if (extAdViewController_) {
+        extAdViewController_->loadAdWithRequest(ad, request);
+        return true;
+    }
+    if (ad && ad->isShownModallyForViewController()) {
+        auto controller = VuderuAdExternalViewController::initWithAdRequest(ad, request);
+        auto takeover = std::dynamic_pointer_cast<UIViewController>(adViewController_);
+        controller->setParentVC(takeover ? takeover : ad->parentViewController());
+        extAdViewController_ = controller;
+    } else {
+        extAdViewController_ = VuderuAdExternalWindowBasedViewController::initWithAdRequest(ad, request);
+    }
     return true;
 }
 

@@ -18,6 +18,9 @@ public:
     bool showFullscreenViewForAd(const IVuderuAdPtr& ad);
     // A video; NO for a banner layout.
     bool showFullscreenViewForVideoAd(const IVuderuAdPtr& ad);
+    // A page in the in-app browser: presented over the takeover (or the host's controller) for a
+    // modal ad, in a window of its own otherwise; a kept browser loads the page instead. Always YES.
+    bool showFullscreenViewForAdWithRequest(const IVuderuAdPtr& ad, const NSURLRequestPtr& request);
 
     // The external controller, then the takeover controller.
     void removeWindows();

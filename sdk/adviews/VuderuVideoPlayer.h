@@ -19,6 +19,7 @@
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
 #include "platform/media/MPMoviePlayerController.h"
+#include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImage.h"
@@ -110,7 +111,7 @@ public:
     const std::shared_ptr<UIButton>& playButton() const { return playButton_; }
     const std::shared_ptr<UIButton>& clickThruButton() const { return clickThruButton_; }
     const std::shared_ptr<UIView>& loadingView() const { return loadingView_; }
-    const std::shared_ptr<UIView>& spinner() const { return spinner_; }
+    const std::shared_ptr<UIActivityIndicatorView>& spinner() const { return spinner_; }
     const std::shared_ptr<VuderuCircleCounterView>& circleView() const { return circleView_; }
     bool playbackStarted() const { return playbackStarted_; }
     double maxPlaybackTimeAllowed() const { return maxPlaybackTimeAllowed_; }
@@ -140,7 +141,7 @@ private:
     void closeWhileLoading();
     // The interface orientation the overlay is laid out for.
     long layoutOrientation() const;
-    std::shared_ptr<UIView> makeSpinner(const CGRect& frame) const;
+    std::shared_ptr<UIActivityIndicatorView> makeSpinner(const CGRect& frame) const;
     void layOutCloseView(long orientation);
 
     MPMoviePlayerControllerPtr player_;
@@ -152,7 +153,7 @@ private:
     std::shared_ptr<UIButton> closeButton_;
     std::shared_ptr<UIButton> playButton_;
     std::shared_ptr<UIView> loadingView_;
-    std::shared_ptr<UIView> spinner_;
+    std::shared_ptr<UIActivityIndicatorView> spinner_;
     bool playbackStarted_ = false;
     double maxPlaybackTimeAllowed_ = 0;
     std::int64_t lastPlaybackState_ = 0;

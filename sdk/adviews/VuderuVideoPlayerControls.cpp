@@ -194,9 +194,10 @@ void VuderuVideoPlayer::updatePlayImage(bool playing) {
 
 // The loading cover.
 
-std::shared_ptr<UIView> VuderuVideoPlayer::makeSpinner(const CGRect& frame) const {
-    // The white, large-looking indicator: a plain view until the platform offers its indicator.
-    auto spinner = std::make_shared<UIView>(frame);
+std::shared_ptr<UIActivityIndicatorView> VuderuVideoPlayer::makeSpinner(const CGRect& frame) const {
+    // The white indicator, drawn twice its size.
+    auto spinner = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleWhite);
+    spinner->setFrame(frame);
     spinner->setTransform(CGAffineTransformMakeScale(kSpinnerScale, kSpinnerScale));
     return spinner;
 }
@@ -217,11 +218,13 @@ void VuderuVideoPlayer::showLoadingView() {
     spinner_->setCenter(loadingView_->center());
     if (viewContainer_) viewContainer_->addSubview(loadingView_);
     loadingView_->addSubview(spinner_);
+    spinner_->startAnimating();
 }
 
 void VuderuVideoPlayer::removeLoadingView() {
     if (spinner_) {
         spinner_->removeFromSuperview();
+        spinner_->stopAnimating();
         spinner_ = nullptr;
     }
     if (loadingView_) {

@@ -64,6 +64,12 @@ TEST_F(VideoPlayerTest, CloseWhileLoadingReportsTheClosedLoadAndNeverProgress) {
     player = VuderuVideoPlayer::init();
     player->playVideoViewAdClosableTimeAutoPlay(NSURL::fileURLWithPath("/ads/video.mp4"), container, ad, 0, true);
     EXPECT_NE(player->loadingView(), nullptr);
+    // The cover's wheel turns while the video loads and stops with the cover.
+    auto spinner = player->spinner();
+    ASSERT_TRUE(spinner);
+    EXPECT_EQ(spinner->superview(), player->loadingView());
+    EXPECT_EQ(spinner->activityIndicatorViewStyle(), UIActivityIndicatorViewStyleWhite);
+    EXPECT_TRUE(spinner->isAnimating());
     player->pauseMovieViaCloseButton();
     drainMain();
     clock.advance(1);
@@ -71,6 +77,8 @@ TEST_F(VideoPlayerTest, CloseWhileLoadingReportsTheClosedLoadAndNeverProgress) {
     EXPECT_EQ(ad->calls, Lines{"removeTakeoverWindows"});
     EXPECT_EQ(player->player(), nullptr);
     EXPECT_EQ(player->loadingView(), nullptr);
+    EXPECT_FALSE(spinner->isAnimating());
+    EXPECT_EQ(spinner->superview(), nullptr);
 }
 
 TEST_F(VideoPlayerTest, CloseWhileLoadingThatCollapsesTellsTheDelegate) {
