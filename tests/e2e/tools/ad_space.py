@@ -11,6 +11,7 @@ from ad_server import AdServer, Run, fail, fresh_device, frame, response, unit
 
 BODY = (51, 102, 204)
 WHITE = (255, 255, 255)
+DIMMED = (204, 204, 204)
 
 
 def body_colour_page(text):
@@ -197,15 +198,20 @@ def mraid_banner(adhost):
         made = unit("banner", [banner_frame("g-mraid", page, {"expand": ["doExpand?w=300&h=250"]})])
         made["supportMRAID"] = True
         s.server.answer_space("banner", 200, response([made]))
-        run = s.run(["ads fetchdisplay banner", "expect spaceDidRender", "wait 3", "tap Expand", "wait 1", "screen", "tap Close",
+        run = s.run(["ads fetchdisplay banner", "expect spaceDidRender", "wait 3", "tap Expand", "wait 1", "screen",
+                     "pixel 160,284", "pixel 20,170", "pixel 5,284", "pixel 160,150", "tap Close",
                      "wait 1", "screen", "pixel 160,545", "pixel 160,500"])
         expanded, collapsed = run.out.split("> screen")[1], run.out.split("> screen")[2]
         if "expanded" not in expanded:
             fail("the page did not hear it was expanded:\n%s" % expanded)
         if "default" not in collapsed:
             fail("the page did not hear it was back to default:\n%s" % collapsed)
-        if pixels(run.out) != [BODY, WHITE]:
-            fail("the collapsed banner is not back at the bottom: %r" % pixels(run.out))
+        # Expanded: the page in a 300 by 250 rectangle in the middle of the screen, the host dimmed
+        # around it (black at 0.2 over white).
+        if pixels(run.out)[:4] != [BODY, BODY, DIMMED, DIMMED]:
+            fail("the expanded page is not a 300 by 250 rectangle over the dimmed host: %r" % pixels(run.out)[:4])
+        if pixels(run.out)[4:] != [BODY, WHITE]:
+            fail("the collapsed banner is not back at the bottom: %r" % pixels(run.out)[4:])
         expect_in_order("the MRAID banner", records(run.out),
                         ["spaceWillExpand banner", "spaceWillCollapse banner", "spaceDidCollapse banner"])
     finally:
