@@ -1,5 +1,6 @@
 #include "app/TDAirDropSheet.h"
 #include "app/TDAppDelegate.h"
+#include "app/tests/MediaTabTest.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "app/TDMedia.h"
 #include "app/TDMusic.h"
@@ -19,42 +20,10 @@
 #include <unistd.h>
 
 namespace {
-class MusicTest : public DeviceTest {
+class MusicTest : public MediaTabTest {
 protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        TestMediaLibrary::make();
-        UIApplication::sharedApplication()->reset();
-        TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
-        setenv("TANDREL_VUDERU_HOST", AnalyticsCollector::refusedHostAndPort().c_str(), 1);
-        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("Done"), TDAppDelegate::kIntroShowKey);
-        auto app = UIApplication::sharedApplication();
-        delegate_ = std::make_shared<TDAppDelegate>();
-        app->setDelegate(delegate_);
-        EXPECT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(*app, Value()));
-        driver_.drain();
-    }
-    void TearDown() override {
-        if (auto tracker = VTVersionTracker::tracker()) tracker->stopTracking();
-        UIApplication::sharedApplication()->reset();
-        DeviceTest::TearDown();
-    }
-
-    std::shared_ptr<TDMedia> media() {
-        EXPECT_TRUE(driver_.selectTab("Media"));
-        driver_.drain();
-        auto nav = std::dynamic_pointer_cast<UINavigationController>(delegate_->tabBarController()->selectedViewController());
-        return nav ? std::dynamic_pointer_cast<TDMedia>(nav->topViewController()) : nullptr;
-    }
-
     // The Music screen the menu's Music button makes.
-    std::shared_ptr<TDMusic> openMusic() {
-        auto tab = media();
-        if (!tab) return nullptr;
-        tab->didSelectPenroseButtonAtIndex(0);
-        driver_.drain();
-        return std::dynamic_pointer_cast<TDMusic>(tab->centerPanel());
-    }
+    std::shared_ptr<TDMusic> openMusic() { return openPanel<TDMusic>(kMusicPanel); }
 
     // Browses and picks the song; returns once the export has reported on the main thread.
     void pick(TDMusic& music, const MPMediaItemPtr& song) {
@@ -83,8 +52,6 @@ protected:
         return ::lstat(host(devicePath).c_str(), &st) == 0;
     }
 
-    std::shared_ptr<TDAppDelegate> delegate_;
-    Driver driver_;
 };
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "app/TDAirDropSheet.h"
 #include "app/TDAppDelegate.h"
+#include "app/tests/MediaTabTest.h"
 #include "app/TDDrag.h"
 #include "app/TDMedia.h"
 #include "app/TDMusic.h"
@@ -20,45 +21,9 @@
 #include <cmath>
 
 namespace {
-class PhotoTest : public DeviceTest {
+class PhotoTest : public MediaTabTest {
 protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        DeviceProfile::reset();
-        TestMediaLibrary::make();
-        UIApplication::sharedApplication()->reset();
-        TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
-        setenv("TANDREL_VUDERU_HOST", AnalyticsCollector::refusedHostAndPort().c_str(), 1);
-        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("Done"), TDAppDelegate::kIntroShowKey);
-        auto app = UIApplication::sharedApplication();
-        delegate_ = std::make_shared<TDAppDelegate>();
-        app->setDelegate(delegate_);
-        EXPECT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(*app, Value()));
-        driver_.drain();
-    }
-    void TearDown() override {
-        if (auto tracker = VTVersionTracker::tracker()) tracker->stopTracking();
-        AssetHelper::sharedAssetHelper()->clearData();
-        UIApplication::sharedApplication()->reset();
-        DeviceTest::TearDown();
-    }
-
-    std::shared_ptr<TDMedia> media() {
-        EXPECT_TRUE(driver_.selectTab("Media"));
-        driver_.drain();
-        auto nav = std::dynamic_pointer_cast<UINavigationController>(delegate_->tabBarController()->selectedViewController());
-        return nav ? std::dynamic_pointer_cast<TDMedia>(nav->topViewController()) : nullptr;
-    }
-
-    std::shared_ptr<TDPhoto> openPhoto() {
-        auto tab = media();
-        if (!tab) return nullptr;
-        tab->didSelectPenroseButtonAtIndex(1);
-        driver_.drain();
-        auto photo = std::dynamic_pointer_cast<TDPhoto>(tab->centerPanel());
-        if (photo) photo->view();
-        return photo;
-    }
+    std::shared_ptr<TDPhoto> openPhoto() { return openPanel<TDPhoto>(kPhotosPanel); }
 
     // The library picker the panel presented, once its albums have been read.
     std::shared_ptr<PSImagePickerController> openLibrary(TDPhoto& photo) {
@@ -79,8 +44,6 @@ protected:
         return sheet->activityItems()[0].objectAs<UIImage>();
     }
 
-    std::shared_ptr<TDAppDelegate> delegate_;
-    Driver driver_;
 };
 } // namespace
 

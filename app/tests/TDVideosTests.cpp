@@ -1,5 +1,6 @@
 #include "app/TDAirDropSheet.h"
 #include "app/TDAppDelegate.h"
+#include "app/tests/MediaTabTest.h"
 #include "app/TDMedia.h"
 #include "app/TDVideos.h"
 #include "app/support/TDSites.h"
@@ -19,44 +20,12 @@
 
 namespace {
 
-class VideosTest : public DeviceTest {
+class VideosTest : public MediaTabTest {
 protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        DeviceProfile::reset();
-        TestMediaLibrary::make();
-        UIApplication::sharedApplication()->reset();
-        TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
-        setenv("TANDREL_VUDERU_HOST", AnalyticsCollector::refusedHostAndPort().c_str(), 1);
-        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("Done"), TDAppDelegate::kIntroShowKey);
-        auto app = UIApplication::sharedApplication();
-        delegate_ = std::make_shared<TDAppDelegate>();
-        app->setDelegate(delegate_);
-        EXPECT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(*app, Value()));
-        driver_.drain();
-    }
-    void TearDown() override {
-        if (auto tracker = VTVersionTracker::tracker()) tracker->stopTracking();
-        UIApplication::sharedApplication()->reset();
-        DeviceTest::TearDown();
-    }
-
     // The Videos panel the menu's Videos button makes.
-    std::shared_ptr<TDVideos> openVideos() {
-        EXPECT_TRUE(driver_.selectTab("Media"));
-        driver_.drain();
-        auto nav = std::dynamic_pointer_cast<UINavigationController>(delegate_->tabBarController()->selectedViewController());
-        auto tab = nav ? std::dynamic_pointer_cast<TDMedia>(nav->topViewController()) : nullptr;
-        if (!tab) return nullptr;
-        tab->didSelectPenroseButtonAtIndex(2);
-        driver_.drain();
-        return std::dynamic_pointer_cast<TDVideos>(tab->centerPanel());
-    }
+    std::shared_ptr<TDVideos> openVideos() { return openPanel<TDVideos>(kVideosPanel); }
 
     std::string run(const std::string& command) { return driver_.execute(command); }
-
-    Driver driver_;
-    std::shared_ptr<TDAppDelegate> delegate_;
 };
 
 TEST_F(VideosTest, TwoCurledButtonsOneAboveTheOther) {
