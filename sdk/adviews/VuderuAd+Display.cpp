@@ -1,9 +1,9 @@
 // The road of one frame through the ad-space view: preparing the active unit, loading a frame
-// into a new web view loader, preparing and rendering it by its binding, and removal.
+// into a new web view loader, preparing and rendering it by its binding, and removal. Frames of
+// another ad network go through VuderuAd+Networks.cpp.
 //
-// Video frames (binding 3, and HTML frames that carry a VAST document) and ad-network frames
-// (binding 4) are not rendered by this view yet: a video frame is logged as a binding it cannot
-// prepare, and a network frame fails as when no network plugin is available.
+// Video frames (binding 3, and HTML frames that carry a VAST document) are not rendered by this
+// view yet: a video frame is logged as a binding it cannot prepare.
 
 #include "sdk/adviews/VuderuAd.h"
 
@@ -41,8 +41,6 @@ bool isWebFrame(const VuderuAdFramePtr& frame) {
     if (!frame) return false;
     return frame->binding() == VuderuAdFrame::kWebPage || (frame->binding() == VuderuAdFrame::kHTML && !hasVASTManager(frame));
 }
-
-const char* const kNetworkCouldNotSatisfy = "VuderuAds: Ad Network could not satisfy request";
 
 } // namespace
 
@@ -129,13 +127,7 @@ bool VuderuAd::displayAdFrame(NSErrorPtr* error) {
         prepareView();
         return true;
     case VuderuAdFrame::kVideo: prepareView(); return true;
-    case VuderuAdFrame::kNetworkView: {
-        VuderuLog("VuderuZidUvov: No ad available for networkProvider [%@] for adSpace [%@]", adFrame_->content(), space_);
-        auto failure = adError(kVuderuAdErrorNoNetworkPlugin, kNetworkCouldNotSatisfy);
-        if (processRenderFailureSendReport(failure, false)) return true;
-        setError(error, failure);
-        return false;
-    }
+    case VuderuAdFrame::kNetworkView: return displayNetworkFrame(error);
     case VuderuAdFrame::kAction: {
         std::int32_t action = 0;
         Value::Dictionary params;
@@ -155,12 +147,14 @@ bool VuderuAd::displayAdFrame(NSErrorPtr* error) {
 void VuderuAd::prepareView() {
     if (adRendered_) return renderView();
     if (isWebFrame(adFrame_)) return prepareWebView();
+    if (adFrame_ && adFrame_->binding() == VuderuAdFrame::kNetworkView) return prepareNetworkView();
     VuderuLog("Binding %d is not a known type for preparing", adFrame_ ? adFrame_->binding() : 0);
 }
 
 void VuderuAd::renderView() {
     adRendered_ = true;
     if (isWebFrame(adFrame_)) return renderWebView();
+    if (adFrame_ && adFrame_->binding() == VuderuAdFrame::kNetworkView) return renderNetworkView();
     VuderuLog("Binding %d is not a known type for rendering", adFrame_ ? adFrame_->binding() : 0);
 }
 
@@ -234,6 +228,7 @@ void VuderuAd::removeAd() {
     NSNotificationCenter::defaultCenter()->removeObserver(this);
     removeLoadingView();
     if (!adFrame_ || adFrame_->binding() != VuderuAdFrame::kVideo) countAndProcess(VuderuAdEvent::kAdClosed, "-[VuderuAd removeAd]");
+    dropNetworkPlugin();
     const std::string space = space_;
     const bool hadSuperview = superview() != nullptr;
     const bool takeover = activeFrameTakeover();

@@ -104,6 +104,7 @@ bool VuderuAd::failureRoad(const NSErrorPtr& error, bool sendReport, const Vuder
                 while (controller.processEventForEventHandlerCurrentFrameWithResultActionParams(event, keep, frame(), &action, params))
                     logResultAction(action, params);
             }
+            if (!verifying) dropNetworkPlugin();
             manager->removePendingAd(keep);
             break;
         default: break;

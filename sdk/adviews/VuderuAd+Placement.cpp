@@ -68,6 +68,7 @@ void VuderuAd::adjustAdFrame() {
     }
     setFrame(rect);
     if (web) web->setFrame(CGRectMake(0, 0, rect.size.width, rect.size.height));
+    if (!layout->isTakeover() && networkPlugin_) networkPlugin_->adjustAdBannerFrame();
 }
 
 void VuderuAd::willMoveToSuperview(const UIViewPtr& superview) {
@@ -90,7 +91,10 @@ void VuderuAd::updateToOrientationOnRotation() { checkAdLocation(); }
 
 void VuderuAd::checkAdLocation() {
     auto keep = self<VuderuAd>();
-    if (isShownModallyForViewController()) return;
+    if (isShownModallyForViewController()) {
+        if (!activeFrameTakeover() && networkPlugin_) networkPlugin_->adjustAdBannerFrame();
+        return;
+    }
     try {
         const std::int32_t state = currentViewState();
         const std::string canvas = VuderuUtil::getCanvasOrientation();

@@ -16,7 +16,9 @@
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIView.h"
 #include "platform/web/UIWebView.h"
+#include "sdk/adviews/IVuderuAdNetworkConnector.h"
 #include "sdk/adviews/IVuderuAdWebViewLoaderConnector.h"
+#include "sdk/adviews/VuderuAdNetworkBasePlugin.h"
 #include "sdk/adviews/VuderuAdViewState.h"
 #include "sdk/ads/IVuderuEventControllerHandler.h"
 #include "sdk/ads/VuderuAdFrame.h"
@@ -36,6 +38,7 @@ class VuderuAdWebViewLoader;
 
 class VuderuAd : public UIView,
                  public IVuderuEventControllerHandler,
+                 public IVuderuAdNetworkConnector,
                  public IVuderuAdWebViewLoaderConnector,
                  public IVuderuAdViewStateOwner {
 public:
@@ -79,9 +82,11 @@ public:
     bool prepareAdForDisplay(NSErrorPtr* error) override;
     bool loadAdFrameError(const VuderuAdFramePtr& frame, NSErrorPtr* error) override;
     bool displayAdFrame(NSErrorPtr* error);
-    void prepareView();
+    void prepareView() override;
     void renderView() override;
     void prepareWebView();
+    void prepareNetworkView();
+    void renderNetworkView();
     void renderWebView();
     void renderPreRenderedWebview();
     void renderNonPreRenderedWebView();
@@ -106,12 +111,12 @@ public:
 
     // Events and the failure roads.
     void processAdEvent(std::int32_t event);
-    bool processRenderFailureSendReport(const NSErrorPtr& error, bool sendReport);
+    bool processRenderFailureSendReport(const NSErrorPtr& error, bool sendReport) override;
     bool processRenderFailedError(const NSErrorPtr& error);
     bool processVerificationFailure(const VuderuAdFramePtr& frame);
-    bool processAdNetworkErrorAfterAdRendered();
-    void processRendered();
-    void processClick();
+    bool processAdNetworkErrorAfterAdRendered() override;
+    void processRendered() override;
+    void processClick() override;
     void reportClick();
     void reportSpaceWillCollapse();
     void reportSpaceDidCollapse();
@@ -131,8 +136,8 @@ public:
     void processAdWillClose();
     void resumeSession();
     void reportCurrentViewStateToAd() override;
-    void reportCurrentViewStateToAdAsExpanded();
-    void reportCurrentViewStateToAdAsDefault();
+    void reportCurrentViewStateToAdAsExpanded() override;
+    void reportCurrentViewStateToAdAsDefault() override;
     bool processExpandAction(const std::map<std::string, std::string>& params) override;
     bool processCollapseAction() override;
     void windowOnLoadCalledAction() override;
@@ -145,7 +150,7 @@ public:
     bool openAppUrlFromExWebView(const NSURLPtr& url, bool fromExWebView) override;
     void openSKAppstore(const Value& appId) override;
     static std::optional<std::int64_t> parseAppIdFromItunesUrl(const NSURLPtr& url);
-    void externalAdDidClose();
+    void externalAdDidClose() override;
     void externalAdViewDidCloseDismissAd(bool dismiss);
     void externalAdDidCloseForceDismissUI(bool force);
     void skAppStoreDidLoad();
@@ -187,6 +192,7 @@ public:
     bool activelyRespondingToAction() const { return activelyRespondingToAction_; }
     void setActivelyRespondingToAction(bool value) { activelyRespondingToAction_ = value; }
     const std::shared_ptr<VuderuAdViewState>& adViewState() const { return adViewState_; }
+    const VuderuAdNetworkBasePluginPtr& networkPlugin() const { return networkPlugin_; }
     const NSURLPtr& itunesURL() const { return itunesURL_; }
     bool mraidAdLoaded() const override;
     void setMraidAdLoaded(bool loaded) override;
@@ -216,6 +222,9 @@ private:
     CGRect loadingOverlayFrame() const;
     void observeNotifications();
     bool isAppStoreURL(const NSURLPtr& url) const;
+    // Cleans the network plugin up for this space and lets it go.
+    void dropNetworkPlugin();
+    bool displayNetworkFrame(NSErrorPtr* error);
 
     // The full-screen controller and the view state this view hands work to.
     bool fullscreenShowForAd();
@@ -253,6 +262,7 @@ private:
     std::shared_ptr<VuderuAdWebViewLoader> webViewLoader_;
     std::shared_ptr<VuderuAdWebViewLoader> previousWebViewLoader_;
     std::shared_ptr<VuderuAdViewState> adViewState_;
+    VuderuAdNetworkBasePluginPtr networkPlugin_;
     NSURLPtr itunesURL_;
 };
 using VuderuAdPtr = std::shared_ptr<VuderuAd>;
