@@ -2,8 +2,8 @@
 // into a new web view loader, preparing and rendering it by its binding, and removal. Frames of
 // another ad network go through VuderuAd+Networks.cpp.
 //
-// Video frames (binding 3, and HTML frames that carry a VAST document) are not rendered by this
-// view yet: a video frame is logged as a binding it cannot prepare.
+// Video frames (binding 3, and HTML frames that carry a VAST document) go through
+// VuderuAd+Video.cpp.
 
 #include "sdk/adviews/VuderuAd.h"
 
@@ -13,6 +13,7 @@
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIAlertView.h"
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
+#include "sdk/adviews/VuderuVideoPlayer.h"
 #include "sdk/ads/VuderuAdAction.h"
 #include "sdk/ads/VuderuAdError.h"
 #include "sdk/ads/VuderuAdEvent.h"
@@ -148,6 +149,7 @@ void VuderuAd::prepareView() {
     if (adRendered_) return renderView();
     if (isWebFrame(adFrame_)) return prepareWebView();
     if (adFrame_ && adFrame_->binding() == VuderuAdFrame::kNetworkView) return prepareNetworkView();
+    if (isVideoFrame(adFrame_)) return prepareVideoView();
     VuderuLog("Binding %d is not a known type for preparing", adFrame_ ? adFrame_->binding() : 0);
 }
 
@@ -155,6 +157,7 @@ void VuderuAd::renderView() {
     adRendered_ = true;
     if (isWebFrame(adFrame_)) return renderWebView();
     if (adFrame_ && adFrame_->binding() == VuderuAdFrame::kNetworkView) return renderNetworkView();
+    if (isVideoFrame(adFrame_)) return renderVideoView();
     VuderuLog("Binding %d is not a known type for rendering", adFrame_ ? adFrame_->binding() : 0);
 }
 
@@ -227,7 +230,12 @@ void VuderuAd::removeAd() {
     holdUntilNextPass();
     NSNotificationCenter::defaultCenter()->removeObserver(this);
     removeLoadingView();
-    if (!adFrame_ || adFrame_->binding() != VuderuAdFrame::kVideo) countAndProcess(VuderuAdEvent::kAdClosed, "-[VuderuAd removeAd]");
+    // A video stops with its player (which reports its end); a VAST video too, or it would play on.
+    if (isVideoFrame(adFrame_)) {
+        if (auto player = videoPlayer_) player->stopMovie();
+    } else {
+        countAndProcess(VuderuAdEvent::kAdClosed, "-[VuderuAd removeAd]");
+    }
     dropNetworkPlugin();
     const std::string space = space_;
     const bool hadSuperview = superview() != nullptr;

@@ -8,6 +8,7 @@
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UITextView.h"
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
+#include "sdk/adviews/VuderuVideoPlayer.h"
 #include "sdk/ads/VuderuAdAlignment.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/analytics/VuderuUtil.h"
@@ -142,6 +143,7 @@ CGRect VuderuAd::loadingOverlayFrame() const {
 }
 
 void VuderuAd::showLoadingView() {
+    if (auto player = videoPlayer_) return player->showLoadingView();
     if (loadingView_) return;
     auto web = webView();
     if (!web) return;
@@ -161,6 +163,7 @@ void VuderuAd::showLoadingView() {
 }
 
 void VuderuAd::removeLoadingView() {
+    if (auto player = videoPlayer_; player && !activelyRespondingToAction_) player->removeLoadingView();
     if (spinner_) {
         spinner_->stopAnimating();
         spinner_->removeFromSuperview();

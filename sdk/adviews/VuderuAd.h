@@ -8,15 +8,18 @@
 // One class over several files: VuderuAd.cpp (creation, units, tear-down), VuderuAd+Display.cpp
 // (prepare, load, render, removal), VuderuAd+Events.cpp (events, failure roads, bridge, delayed
 // switches), VuderuAd+Placement.cpp (layout, heartbeat, loading overlay), VuderuAd+Links.cpp
-// (links, URLs, the store page) and VuderuAd+Presenters.cpp (the full-screen controller and the
-// view state it hands work to).
+// (links, URLs, the store page), VuderuAd+Networks.cpp (frames of other ad networks),
+// VuderuAd+Video.cpp (video frames and their player) and VuderuAd+Presenters.cpp (the
+// full-screen controller and the view state it hands work to).
 
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIView.h"
 #include "platform/web/UIWebView.h"
+#include "sdk/adviews/IVuderuAdExternalViewConnector.h"
 #include "sdk/adviews/IVuderuAdNetworkConnector.h"
+#include "sdk/adviews/IVuderuAdVideoPlayerConnector.h"
 #include "sdk/adviews/IVuderuAdWebViewLoaderConnector.h"
 #include "sdk/adviews/VuderuAdNetworkBasePlugin.h"
 #include "sdk/adviews/VuderuAdViewState.h"
@@ -35,10 +38,14 @@ class UIActivityIndicatorView;
 class UITextView;
 class UIViewController;
 class VuderuAdWebViewLoader;
+class VuderuCachedAsset;
+class VuderuVideoPlayer;
 
 class VuderuAd : public UIView,
                  public IVuderuEventControllerHandler,
                  public IVuderuAdNetworkConnector,
+                 public IVuderuAdVideoPlayerConnector,
+                 public IVuderuAdExternalViewConnector,
                  public IVuderuAdWebViewLoaderConnector,
                  public IVuderuAdViewStateOwner {
 public:
@@ -87,6 +94,8 @@ public:
     void prepareWebView();
     void prepareNetworkView();
     void renderNetworkView();
+    void prepareVideoView();
+    void renderVideoView();
     void renderWebView();
     void renderPreRenderedWebview();
     void renderNonPreRenderedWebView();
@@ -106,8 +115,8 @@ public:
     void handleHeartBeat();
     void updateToOrientationOnRotation();
     void checkAdLocation();
-    void showLoadingView();
-    void removeLoadingView();
+    void showLoadingView() override;
+    void removeLoadingView() override;
 
     // Events and the failure roads.
     void processAdEvent(std::int32_t event);
@@ -116,6 +125,10 @@ public:
     bool processVerificationFailure(const VuderuAdFramePtr& frame);
     bool processAdNetworkErrorAfterAdRendered() override;
     void processRendered() override;
+    // What the video player reports.
+    void videoDidFailToLoad(const std::string& space) override;
+    void videoDidFinish(const std::string& space) override;
+    void videoDidNotFinish(const std::string& space) override;
     void processClick() override;
     void reportClick();
     void reportSpaceWillCollapse();
@@ -151,7 +164,7 @@ public:
     void openSKAppstore(const Value& appId) override;
     static std::optional<std::int64_t> parseAppIdFromItunesUrl(const NSURLPtr& url);
     void externalAdDidClose() override;
-    void externalAdViewDidCloseDismissAd(bool dismiss);
+    void externalAdViewDidCloseDismissAd(bool dismiss) override;
     void externalAdDidCloseForceDismissUI(bool force);
     void skAppStoreDidLoad();
     void skAppStoreDidFinish();
@@ -189,10 +202,11 @@ public:
     std::int64_t initialOrientation() const override { return initialOrientation_; }
     void setInitialOrientation(std::int64_t orientation) override { initialOrientation_ = orientation; }
     bool appStoreInvoked() const { return appStoreInvoked_; }
-    bool activelyRespondingToAction() const { return activelyRespondingToAction_; }
-    void setActivelyRespondingToAction(bool value) { activelyRespondingToAction_ = value; }
+    bool activelyRespondingToAction() const override { return activelyRespondingToAction_; }
+    void setActivelyRespondingToAction(bool value) override { activelyRespondingToAction_ = value; }
     const std::shared_ptr<VuderuAdViewState>& adViewState() const { return adViewState_; }
     const VuderuAdNetworkBasePluginPtr& networkPlugin() const { return networkPlugin_; }
+    const std::shared_ptr<VuderuVideoPlayer>& videoPlayer() const { return videoPlayer_; }
     const NSURLPtr& itunesURL() const { return itunesURL_; }
     bool mraidAdLoaded() const override;
     void setMraidAdLoaded(bool loaded) override;
@@ -225,6 +239,9 @@ private:
     // Cleans the network plugin up for this space and lets it go.
     void dropNetworkPlugin();
     bool displayNetworkFrame(NSErrorPtr* error);
+    // Whether the frame is a video the player renders: binding 3, or HTML with a VAST document.
+    static bool isVideoFrame(const VuderuAdFramePtr& frame);
+    bool fullscreenShowForVideoAd();
 
     // The full-screen controller and the view state this view hands work to.
     bool fullscreenShowForAd();
@@ -263,6 +280,8 @@ private:
     std::shared_ptr<VuderuAdWebViewLoader> previousWebViewLoader_;
     std::shared_ptr<VuderuAdViewState> adViewState_;
     VuderuAdNetworkBasePluginPtr networkPlugin_;
+    std::shared_ptr<VuderuVideoPlayer> videoPlayer_;
+    std::shared_ptr<VuderuCachedAsset> cachedAsset_;
     NSURLPtr itunesURL_;
 };
 using VuderuAdPtr = std::shared_ptr<VuderuAd>;
