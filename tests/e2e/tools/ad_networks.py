@@ -3,7 +3,7 @@ whose outside SDK is a stand-in, the stand-in's journal shows the plugin's calls
 that fails falls over to the next unit."""
 import sys
 
-from ad_server import fail, response, unit
+from ad_server import Run, fail, response, unit
 from ad_space import Scenario, banner_frame, body_colour_page, last_screen, pixels, records, expect_in_order
 
 BODY = (51, 102, 204)
@@ -43,21 +43,27 @@ def admob_banner(adhost):
 
 
 def failed_network_falls_over(adhost):
-    s = Scenario(adhost)
-    try:
-        serve_admob_then_html(s)
-        run = s.run(["ads key zidUvovAdMobPublisherID pub-1", "sdk admob fail 2", "ads fetchdisplay banner",
-                     "expect Unit B", "wait 1", "screen", "pixel 160,545"])
-        shown = last_screen(run.out)
-        if "ad in banner: binding 2 guid g-html" not in shown:
-            fail("the failed AdMob frame did not fall over to unit B:\n%s" % shown)
-        host = records(run.out)
-        if any(line.startswith("spaceDidFailTo") for line in host):
-            fail("the host heard of the network's failure: %r" % host)
-        if pixels(run.out) != [BODY]:
-            fail("unit B is not at the bottom: %r" % pixels(run.out))
-    finally:
-        s.close()
+    # The network's load fails, or the host runs without any outside SDK, as the shipped app does.
+    for setup, args in ((["sdk admob fail 2"], ()), ([], ("--no-networks",))):
+        s = Scenario(adhost)
+        try:
+            serve_admob_then_html(s)
+            lines = ["network wifi", "settle", "ads key zidUvovAdMobPublisherID pub-1"] + setup + [
+                "ads fetchdisplay banner", "expect Unit B", "wait 1", "screen", "pixel 160,545"]
+            run = Run(s.adhost, s.device, lines, s.server, extra_args=args).check()
+            what = " ".join(setup + list(args))
+            shown = last_screen(run.out)
+            if "ad in banner: binding 2 guid g-html" not in shown:
+                fail("%s: the AdMob frame did not fall over to unit B:\n%s" % (what, shown))
+            host = records(run.out)
+            if any(line.startswith("spaceDidFailTo") for line in host):
+                fail("%s: the host heard of the network's failure: %r" % (what, host))
+            if pixels(run.out) != [BODY]:
+                fail("%s: unit B is not at the bottom: %r" % (what, pixels(run.out)))
+            if args and sdk_lines(run.out):
+                fail("without the outside SDKs their journal is not empty: %r" % sdk_lines(run.out))
+        finally:
+            s.close()
 
 
 def network_without_its_key(adhost):
@@ -83,8 +89,8 @@ def main(adhost):
     admob_banner(adhost)
     failed_network_falls_over(adhost)
     network_without_its_key(adhost)
-    print("ad networks: the AdMob stand-in's banner, a failed network falling over to the next unit, a frame the network "
-          "cannot fill as expected")
+    print("ad networks: the AdMob stand-in's banner and its click, a failed or absent network falling over to the next unit, "
+          "a frame the network cannot fill as expected")
 
 
 if __name__ == "__main__":
