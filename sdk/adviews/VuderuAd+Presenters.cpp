@@ -9,12 +9,20 @@
 
 bool VuderuAd::fullscreenShowForAd() { return VuderuAdFullscreenController::instance()->showFullscreenViewForAd(self<VuderuAd>()); }
 
+bool VuderuAd::fullscreenShowForVideoAd() {
+    return VuderuAdFullscreenController::instance()->showFullscreenViewForVideoAd(self<VuderuAd>());
+}
+
 void VuderuAd::fullscreenRemoveWindows() { VuderuAdFullscreenController::instance()->removeWindows(); }
 
 void VuderuAd::fullscreenRemoveExtAdWindow() { VuderuAdFullscreenController::instance()->removeExtAdWindow(); }
 
+std::shared_ptr<UIViewController> VuderuAd::fullscreenAdViewController() const {
+    return std::dynamic_pointer_cast<UIViewController>(VuderuAdFullscreenController::instance()->adViewController());
+}
+
 bool VuderuAd::fullscreenPresentsController() const {
-    auto controller = std::dynamic_pointer_cast<UIViewController>(VuderuAdFullscreenController::instance()->adViewController());
+    auto controller = fullscreenAdViewController();
     return controller && UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(controller) != nullptr;
 }
 

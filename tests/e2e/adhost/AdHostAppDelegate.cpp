@@ -4,10 +4,12 @@
 #include "tests/e2e/adhost/AdHostTestAdView.h"
 
 #include "platform/foundation/PlatformClock.h"
+#include "platform/uikit/SKStoreProductViewController.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScreenDescription.h"
 #include "sdk/adviews/VuderuAd.h"
+#include "sdk/adviews/VuderuAdNetworkPluginManager.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/analytics/Vuderu.h"
 
@@ -45,6 +47,7 @@ void AdHostAppDelegate::setKeepsTestViews(bool keep) { keepsTestViews = keep; }
 void AdHostAppDelegate::registerAdViewMaker() {
     if (keepsTestViews) AdHostTestAdView::registerMaker();
     else VuderuAd::registerAsAdViewMaker();
+    VuderuAdNetworkPluginManager::registerWithAdsFacade();
 }
 
 bool AdHostAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) {
@@ -61,6 +64,8 @@ bool AdHostAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication&,
     AdHost::shared().setViews(root_, root_->view() ? root_->container() : nullptr);
 
     Vuderu::startSession(Value(AdHostAnalyticsKey));
+    // StoreKit is present in the host when the device profile has it: ads open App Store items in-app.
+    SKStoreProductViewController::registerClass();
     VuderuAds::setAdDelegate(adDelegate_);
     VuderuAds::initialize(root_);
     registerAdViewMaker();
