@@ -1,12 +1,11 @@
 // Taking the user out of the ad: where followed links ended, opening URLs with the application
-// or as an App Store page, and what happens when an external view closes.
-//
-// The in-app browser is not part of this view yet: a URL meant for it is logged and not opened.
+// or as an App Store page or in the in-app browser, and what happens when an external view closes.
 
 #include "sdk/adviews/VuderuAd.h"
 
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIApplication.h"
+#include "sdk/adviews/VuderuAdFullscreenController.h"
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
 #include "sdk/adviews/VuderuSKAppstoreController.h"
 #include "sdk/adviews/VuderuVideoPlayer.h"
@@ -75,9 +74,9 @@ void VuderuAd::linkNotProcessedForAdAction(const NSErrorPtr&, const std::string&
     }
 }
 
+// The in-app browser, in the full-screen controller's care.
 void VuderuAd::openUrlInExternalWebView(const NSURLRequestPtr& request) {
-    auto url = request ? request->URL() : nullptr;
-    VuderuLog("VuderuAds: no in-app browser to open [%@]", url ? url->absoluteString() : std::string());
+    VuderuAdFullscreenController::instance()->showFullscreenViewForAdWithRequest(self<VuderuAd>(), request);
 }
 
 bool VuderuAd::openUrlInNativeBrowserParams(const NSURLPtr& url, Value::Dictionary& params) {

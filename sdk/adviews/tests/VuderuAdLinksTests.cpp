@@ -8,6 +8,7 @@
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/SKStoreProductViewController.h"
 #include "platform/uikit/UIAlertView.h"
+#include "sdk/adviews/VuderuAdFullscreenController.h"
 #include "sdk/adviews/VuderuSKAppstoreController.h"
 
 namespace {
@@ -66,7 +67,7 @@ TEST_F(AdSpaceViewLinksTest, LinkResultsByAction) {
         {true, "http://127.0.0.1:9/land", "processRedirect", "userConfirmed", "", ""},
         {true, std::nullopt, "processRedirect", "", pageAlert, ""},
         {true, "http://127.0.0.1:9/land", "verifyUrl", "urlVerified", "", ""},
-        {true, "http://127.0.0.1:9/land", "directOpen", "", "", "no in-app browser to open [http://127.0.0.1:9/land]"},
+        {true, "http://127.0.0.1:9/land", "directOpen", "", "", ""},
         {true, std::nullopt, "directOpenNonAC", "", pageAlert, ""},
         {true, "http://127.0.0.1:9/land", "sendAdLogs", "", "", ""},
         {false, "http://127.0.0.1:9/land", "verifyUrl", "urlNotVerified", "", ""},
@@ -87,6 +88,10 @@ TEST_F(AdSpaceViewLinksTest, LinkResultsByAction) {
         EXPECT_EQ(takePageAlert(), c.alert);
         EXPECT_TRUE(c.logLine.empty() || log_->contains(c.logLine));
         EXPECT_EQ(ad->loadingView() == nullptr, c.action == "processRedirect");
+        // A direct open with a URL goes to the in-app browser.
+        auto fullscreen = VuderuAdFullscreenController::instance();
+        EXPECT_EQ(fullscreen->extAdViewController() != nullptr, c.processed && c.url && c.action == "directOpen");
+        fullscreen->removeWindows();
     }
     VuderuUtil::setLogLevel(1);
 }
