@@ -30,6 +30,8 @@ public:
     virtual void spaceDidCollapse(const std::string& /*space*/) {}
     virtual void spaceDidReceiveClick(const std::string& /*space*/) {}
     virtual void videoDidFinish(const std::string& /*space*/) {}
+    // A video ad ended before its end.
+    virtual void videoDidNotFinish(const std::string& /*space*/) {}
 
     // The outside ad networks' credentials and the controller they present from; nullopt: the
     // delegate does not answer the key.

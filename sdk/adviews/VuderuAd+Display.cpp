@@ -1,9 +1,9 @@
 // The road of one frame through the ad-space view: preparing the active unit, loading a frame
-// into a new web view loader, preparing and rendering it by its binding, and removal.
+// into a new web view loader, preparing and rendering it by its binding, and removal. Frames of
+// another ad network go through VuderuAd+Networks.cpp.
 //
-// Video frames (binding 3, and HTML frames that carry a VAST document) and ad-network frames
-// (binding 4) are not rendered by this view yet: a video frame is logged as a binding it cannot
-// prepare, and a network frame fails as when no network plugin is available.
+// Video frames (binding 3, and HTML frames that carry a VAST document) go through
+// VuderuAd+Video.cpp.
 
 #include "sdk/adviews/VuderuAd.h"
 
@@ -13,6 +13,7 @@
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIAlertView.h"
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
+#include "sdk/adviews/VuderuVideoPlayer.h"
 #include "sdk/ads/VuderuAdAction.h"
 #include "sdk/ads/VuderuAdError.h"
 #include "sdk/ads/VuderuAdEvent.h"
@@ -41,8 +42,6 @@ bool isWebFrame(const VuderuAdFramePtr& frame) {
     if (!frame) return false;
     return frame->binding() == VuderuAdFrame::kWebPage || (frame->binding() == VuderuAdFrame::kHTML && !hasVASTManager(frame));
 }
-
-const char* const kNetworkCouldNotSatisfy = "VuderuAds: Ad Network could not satisfy request";
 
 } // namespace
 
@@ -129,13 +128,7 @@ bool VuderuAd::displayAdFrame(NSErrorPtr* error) {
         prepareView();
         return true;
     case VuderuAdFrame::kVideo: prepareView(); return true;
-    case VuderuAdFrame::kNetworkView: {
-        VuderuLog("VuderuZidUvov: No ad available for networkProvider [%@] for adSpace [%@]", adFrame_->content(), space_);
-        auto failure = adError(kVuderuAdErrorNoNetworkPlugin, kNetworkCouldNotSatisfy);
-        if (processRenderFailureSendReport(failure, false)) return true;
-        setError(error, failure);
-        return false;
-    }
+    case VuderuAdFrame::kNetworkView: return displayNetworkFrame(error);
     case VuderuAdFrame::kAction: {
         std::int32_t action = 0;
         Value::Dictionary params;
@@ -155,12 +148,16 @@ bool VuderuAd::displayAdFrame(NSErrorPtr* error) {
 void VuderuAd::prepareView() {
     if (adRendered_) return renderView();
     if (isWebFrame(adFrame_)) return prepareWebView();
+    if (adFrame_ && adFrame_->binding() == VuderuAdFrame::kNetworkView) return prepareNetworkView();
+    if (isVideoFrame(adFrame_)) return prepareVideoView();
     VuderuLog("Binding %d is not a known type for preparing", adFrame_ ? adFrame_->binding() : 0);
 }
 
 void VuderuAd::renderView() {
     adRendered_ = true;
     if (isWebFrame(adFrame_)) return renderWebView();
+    if (adFrame_ && adFrame_->binding() == VuderuAdFrame::kNetworkView) return renderNetworkView();
+    if (isVideoFrame(adFrame_)) return renderVideoView();
     VuderuLog("Binding %d is not a known type for rendering", adFrame_ ? adFrame_->binding() : 0);
 }
 
@@ -233,7 +230,13 @@ void VuderuAd::removeAd() {
     holdUntilNextPass();
     NSNotificationCenter::defaultCenter()->removeObserver(this);
     removeLoadingView();
-    if (!adFrame_ || adFrame_->binding() != VuderuAdFrame::kVideo) countAndProcess(VuderuAdEvent::kAdClosed, "-[VuderuAd removeAd]");
+    // A video stops with its player (which reports its end); a VAST video too, or it would play on.
+    if (isVideoFrame(adFrame_)) {
+        if (auto player = videoPlayer_) player->stopMovie();
+    } else {
+        countAndProcess(VuderuAdEvent::kAdClosed, "-[VuderuAd removeAd]");
+    }
+    dropNetworkPlugin();
     const std::string space = space_;
     const bool hadSuperview = superview() != nullptr;
     const bool takeover = activeFrameTakeover();

@@ -4,6 +4,8 @@
 
 #include "sdk/adviews/VuderuAd.h"
 
+#include "sdk/adviews/VuderuVideoPlayer.h"
+
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
@@ -104,6 +106,7 @@ bool VuderuAd::failureRoad(const NSErrorPtr& error, bool sendReport, const Vuder
                 while (controller.processEventForEventHandlerCurrentFrameWithResultActionParams(event, keep, frame(), &action, params))
                     logResultAction(action, params);
             }
+            if (!verifying) dropNetworkPlugin();
             manager->removePendingAd(keep);
             break;
         default: break;
@@ -230,4 +233,6 @@ void VuderuAd::nextAdFrameWithDelay(const Value::Dictionary& params) {
 
 void VuderuAd::resumeFrame() {
     // Only a video frame resumes (its player carries on); web frames stay as they are.
+    if (!isVideoFrame(adFrame_)) return;
+    if (auto player = videoPlayer_) player->resumeMovie();
 }

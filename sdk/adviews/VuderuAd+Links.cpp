@@ -9,6 +9,7 @@
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIApplication.h"
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
+#include "sdk/adviews/VuderuVideoPlayer.h"
 #include "sdk/ads/VuderuAdAction.h"
 #include "sdk/ads/VuderuAdConnectionDelegate.h"
 #include "sdk/ads/VuderuAdEvent.h"
@@ -90,6 +91,7 @@ bool VuderuAd::openUrlInNativeBrowserParams(const NSURLPtr& url, Value::Dictiona
         auto appId = parseAppIdFromItunesUrl(url);
         if (appId && (!isShownModallyForViewController() || !fullscreenPresentsController())) {
             itunesURL_ = url;
+            if (auto player = videoPlayer_) player->removeLoadingView();
             openSKAppstore(Value(static_cast<long long>(*appId)));
             return true;
         }
@@ -172,7 +174,8 @@ void VuderuAd::skAppStoreDidFinish() {
     desubscribeFromSKAppStoreVuderuNotifications();
     appStoreInvoked_ = false;
     activelyRespondingToAction_ = false;
-    if (activeFrameTakeover() || isShownModallyForViewController()) processAdWillClose();
+    if (auto player = videoPlayer_) player->bringToFocus();
+    else if (activeFrameTakeover() || isShownModallyForViewController()) processAdWillClose();
 }
 
 void VuderuAd::skAppStoreDidFailToLoad() {
@@ -192,7 +195,11 @@ void VuderuAd::skAppStoreDidFailToLoad() {
         itunesURL_ = nullptr;
     }
     auto unit = activeAdUnit();
-    if (unit && unit->adType() != 0 && (activeFrameTakeover() || isShownModallyForViewController())) processAdWillClose();
+    if (unit && unit->adType() != 0) {
+        if (activeFrameTakeover() || isShownModallyForViewController()) processAdWillClose();
+    } else if (auto player = videoPlayer_) {
+        player->bringToFocus();
+    }
 }
 
 void VuderuAd::externalAdDidClose() { externalAdDidCloseForceDismissUI(false); }
@@ -201,7 +208,13 @@ void VuderuAd::externalAdViewDidCloseDismissAd(bool dismiss) {
     auto keep = self<VuderuAd>();
     fullscreenRemoveExtAdWindow();
     activelyRespondingToAction_ = false;
-    if (dismiss) externalAdDidCloseForceDismissUI(true);
+    auto player = videoPlayer_;
+    if (dismiss) {
+        if (player) player->pauseMovieViaCloseButton();
+        externalAdDidCloseForceDismissUI(true);
+    } else if (player) {
+        player->bringToFocus();
+    }
 }
 
 void VuderuAd::externalAdDidCloseForceDismissUI(bool force) {

@@ -8,6 +8,7 @@
 #include "platform/uikit/UIActivityIndicatorView.h"
 #include "platform/uikit/UITextView.h"
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
+#include "sdk/adviews/VuderuVideoPlayer.h"
 #include "sdk/ads/VuderuAdAlignment.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/analytics/VuderuUtil.h"
@@ -68,6 +69,7 @@ void VuderuAd::adjustAdFrame() {
     }
     setFrame(rect);
     if (web) web->setFrame(CGRectMake(0, 0, rect.size.width, rect.size.height));
+    if (!layout->isTakeover() && networkPlugin_) networkPlugin_->adjustAdBannerFrame();
 }
 
 void VuderuAd::willMoveToSuperview(const UIViewPtr& superview) {
@@ -90,7 +92,10 @@ void VuderuAd::updateToOrientationOnRotation() { checkAdLocation(); }
 
 void VuderuAd::checkAdLocation() {
     auto keep = self<VuderuAd>();
-    if (isShownModallyForViewController()) return;
+    if (isShownModallyForViewController()) {
+        if (!activeFrameTakeover() && networkPlugin_) networkPlugin_->adjustAdBannerFrame();
+        return;
+    }
     try {
         const std::int32_t state = currentViewState();
         const std::string canvas = VuderuUtil::getCanvasOrientation();
@@ -138,6 +143,7 @@ CGRect VuderuAd::loadingOverlayFrame() const {
 }
 
 void VuderuAd::showLoadingView() {
+    if (auto player = videoPlayer_) return player->showLoadingView();
     if (loadingView_) return;
     auto web = webView();
     if (!web) return;
@@ -157,6 +163,7 @@ void VuderuAd::showLoadingView() {
 }
 
 void VuderuAd::removeLoadingView() {
+    if (auto player = videoPlayer_; player && !activelyRespondingToAction_) player->removeLoadingView();
     if (spinner_) {
         spinner_->stopAnimating();
         spinner_->removeFromSuperview();

@@ -9,6 +9,10 @@
 
 bool VuderuAd::fullscreenShowForAd() { return VuderuAdFullscreenController::instance()->showFullscreenViewForAd(self<VuderuAd>()); }
 
+bool VuderuAd::fullscreenShowForVideoAd() {
+    return VuderuAdFullscreenController::instance()->showFullscreenViewForVideoAd(self<VuderuAd>());
+}
+
 void VuderuAd::fullscreenRemoveWindows() { VuderuAdFullscreenController::instance()->removeWindows(); }
 
 void VuderuAd::fullscreenRemoveExtAdWindow() { VuderuAdFullscreenController::instance()->removeExtAdWindow(); }

@@ -8,15 +8,20 @@
 // One class over several files: VuderuAd.cpp (creation, units, tear-down), VuderuAd+Display.cpp
 // (prepare, load, render, removal), VuderuAd+Events.cpp (events, failure roads, bridge, delayed
 // switches), VuderuAd+Placement.cpp (layout, heartbeat, loading overlay), VuderuAd+Links.cpp
-// (links, URLs, the store page) and VuderuAd+Presenters.cpp (the full-screen controller and the
-// view state it hands work to).
+// (links, URLs, the store page), VuderuAd+Networks.cpp (frames of other ad networks),
+// VuderuAd+Video.cpp (video frames and their player) and VuderuAd+Presenters.cpp (the
+// full-screen controller and the view state it hands work to).
 
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIView.h"
 #include "platform/web/UIWebView.h"
+#include "sdk/adviews/IVuderuAdExternalViewConnector.h"
+#include "sdk/adviews/IVuderuAdNetworkConnector.h"
+#include "sdk/adviews/IVuderuAdVideoPlayerConnector.h"
 #include "sdk/adviews/IVuderuAdWebViewLoaderConnector.h"
+#include "sdk/adviews/VuderuAdNetworkBasePlugin.h"
 #include "sdk/adviews/VuderuAdViewState.h"
 #include "sdk/ads/IVuderuEventControllerHandler.h"
 #include "sdk/ads/VuderuAdFrame.h"
@@ -33,9 +38,14 @@ class UIActivityIndicatorView;
 class UITextView;
 class UIViewController;
 class VuderuAdWebViewLoader;
+class VuderuCachedAsset;
+class VuderuVideoPlayer;
 
 class VuderuAd : public UIView,
                  public IVuderuEventControllerHandler,
+                 public IVuderuAdNetworkConnector,
+                 public IVuderuAdVideoPlayerConnector,
+                 public IVuderuAdExternalViewConnector,
                  public IVuderuAdWebViewLoaderConnector,
                  public IVuderuAdViewStateOwner {
 public:
@@ -79,9 +89,13 @@ public:
     bool prepareAdForDisplay(NSErrorPtr* error) override;
     bool loadAdFrameError(const VuderuAdFramePtr& frame, NSErrorPtr* error) override;
     bool displayAdFrame(NSErrorPtr* error);
-    void prepareView();
+    void prepareView() override;
     void renderView() override;
     void prepareWebView();
+    void prepareNetworkView();
+    void renderNetworkView();
+    void prepareVideoView();
+    void renderVideoView();
     void renderWebView();
     void renderPreRenderedWebview();
     void renderNonPreRenderedWebView();
@@ -101,17 +115,21 @@ public:
     void handleHeartBeat();
     void updateToOrientationOnRotation();
     void checkAdLocation();
-    void showLoadingView();
-    void removeLoadingView();
+    void showLoadingView() override;
+    void removeLoadingView() override;
 
     // Events and the failure roads.
     void processAdEvent(std::int32_t event);
-    bool processRenderFailureSendReport(const NSErrorPtr& error, bool sendReport);
+    bool processRenderFailureSendReport(const NSErrorPtr& error, bool sendReport) override;
     bool processRenderFailedError(const NSErrorPtr& error);
     bool processVerificationFailure(const VuderuAdFramePtr& frame);
-    bool processAdNetworkErrorAfterAdRendered();
-    void processRendered();
-    void processClick();
+    bool processAdNetworkErrorAfterAdRendered() override;
+    void processRendered() override;
+    // What the video player reports.
+    void videoDidFailToLoad(const std::string& space) override;
+    void videoDidFinish(const std::string& space) override;
+    void videoDidNotFinish(const std::string& space) override;
+    void processClick() override;
     void reportClick();
     void reportSpaceWillCollapse();
     void reportSpaceDidCollapse();
@@ -131,8 +149,8 @@ public:
     void processAdWillClose();
     void resumeSession();
     void reportCurrentViewStateToAd() override;
-    void reportCurrentViewStateToAdAsExpanded();
-    void reportCurrentViewStateToAdAsDefault();
+    void reportCurrentViewStateToAdAsExpanded() override;
+    void reportCurrentViewStateToAdAsDefault() override;
     bool processExpandAction(const std::map<std::string, std::string>& params) override;
     bool processCollapseAction() override;
     void windowOnLoadCalledAction() override;
@@ -145,8 +163,8 @@ public:
     bool openAppUrlFromExWebView(const NSURLPtr& url, bool fromExWebView) override;
     void openSKAppstore(const Value& appId) override;
     static std::optional<std::int64_t> parseAppIdFromItunesUrl(const NSURLPtr& url);
-    void externalAdDidClose();
-    void externalAdViewDidCloseDismissAd(bool dismiss);
+    void externalAdDidClose() override;
+    void externalAdViewDidCloseDismissAd(bool dismiss) override;
     void externalAdDidCloseForceDismissUI(bool force);
     void skAppStoreDidLoad();
     void skAppStoreDidFinish();
@@ -184,9 +202,11 @@ public:
     std::int64_t initialOrientation() const override { return initialOrientation_; }
     void setInitialOrientation(std::int64_t orientation) override { initialOrientation_ = orientation; }
     bool appStoreInvoked() const { return appStoreInvoked_; }
-    bool activelyRespondingToAction() const { return activelyRespondingToAction_; }
-    void setActivelyRespondingToAction(bool value) { activelyRespondingToAction_ = value; }
+    bool activelyRespondingToAction() const override { return activelyRespondingToAction_; }
+    void setActivelyRespondingToAction(bool value) override { activelyRespondingToAction_ = value; }
     const std::shared_ptr<VuderuAdViewState>& adViewState() const { return adViewState_; }
+    const VuderuAdNetworkBasePluginPtr& networkPlugin() const { return networkPlugin_; }
+    const std::shared_ptr<VuderuVideoPlayer>& videoPlayer() const { return videoPlayer_; }
     const NSURLPtr& itunesURL() const { return itunesURL_; }
     bool mraidAdLoaded() const override;
     void setMraidAdLoaded(bool loaded) override;
@@ -216,6 +236,12 @@ private:
     CGRect loadingOverlayFrame() const;
     void observeNotifications();
     bool isAppStoreURL(const NSURLPtr& url) const;
+    // Cleans the network plugin up for this space and lets it go.
+    void dropNetworkPlugin();
+    bool displayNetworkFrame(NSErrorPtr* error);
+    // Whether the frame is a video the player renders: binding 3, or HTML with a VAST document.
+    static bool isVideoFrame(const VuderuAdFramePtr& frame);
+    bool fullscreenShowForVideoAd();
 
     // The full-screen controller and the view state this view hands work to.
     bool fullscreenShowForAd();
@@ -253,6 +279,9 @@ private:
     std::shared_ptr<VuderuAdWebViewLoader> webViewLoader_;
     std::shared_ptr<VuderuAdWebViewLoader> previousWebViewLoader_;
     std::shared_ptr<VuderuAdViewState> adViewState_;
+    VuderuAdNetworkBasePluginPtr networkPlugin_;
+    std::shared_ptr<VuderuVideoPlayer> videoPlayer_;
+    std::shared_ptr<VuderuCachedAsset> cachedAsset_;
     NSURLPtr itunesURL_;
 };
 using VuderuAdPtr = std::shared_ptr<VuderuAd>;

@@ -43,6 +43,8 @@ public:
     void spaceWillCollapse(const std::string& s) override { calls.push_back("spaceWillCollapse(" + s + ")"); }
     void spaceDidCollapse(const std::string& s) override { calls.push_back("spaceDidCollapse(" + s + ")"); }
     void spaceDidReceiveClick(const std::string& s) override { calls.push_back("spaceDidReceiveClick(" + s + ")"); }
+    void videoDidFinish(const std::string& s) override { calls.push_back("videoDidFinish(" + s + ")"); }
+    void videoDidNotFinish(const std::string& s) override { calls.push_back("videoDidNotFinish(" + s + ")"); }
 
 private:
     static std::string yes(bool b) { return b ? "YES" : "NO"; }

@@ -30,6 +30,11 @@ void AdHost::record(std::string line) {
     records_.push_back(std::move(line));
 }
 
+void AdHost::recordSdk(std::string line) {
+    std::lock_guard guard(lock_);
+    sdkLines_.push_back(std::move(line));
+}
+
 std::vector<std::string> AdHost::records() const {
     std::lock_guard guard(lock_);
     return records_;
@@ -48,6 +53,10 @@ std::vector<std::string> AdHost::spaces() const {
 std::vector<std::string> AdHost::screenLines() const {
     std::vector<std::string> lines;
     for (auto& line : records()) lines.push_back("ads: " + line);
+    {
+        std::lock_guard guard(lock_);
+        for (auto& line : sdkLines_) lines.push_back("sdk: " + line);
+    }
     auto manager = VuderuAdManager::instance();
     for (auto& space : spaces()) {
         auto ad = manager->adForSpace(space);

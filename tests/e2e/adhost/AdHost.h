@@ -1,8 +1,8 @@
 #pragma once
 // The ad host's shared state: the root controller and the container view its ads go into, the
-// lines the screen lists (the ad delegate's calls in order, the answers of takes), and the spaces
-// the commands have named. Lines may be recorded from any thread; the screen reads them on the
-// main one.
+// lines the screen lists (the ad delegate's calls in order, the answers of takes, the outside
+// networks' journal), and the spaces the commands have named. Lines may be recorded from any
+// thread; the screen reads them on the main one.
 
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIViewController.h"
@@ -24,6 +24,8 @@ public:
     // One line of the screen's list of what happened.
     void record(std::string line);
     std::vector<std::string> records() const;
+    // One line of the outside ad-network SDKs' journal; the screen lists them as "sdk: LINE".
+    void recordSdk(std::string line);
 
     // The spaces the commands named, in the order first named: the screen shows each one's ad.
     void noteSpace(const std::string& space);
@@ -37,5 +39,6 @@ private:
     std::shared_ptr<UIViewController> root_;
     std::shared_ptr<UIView> container_;
     std::vector<std::string> records_;
+    std::vector<std::string> sdkLines_;
     std::vector<std::string> spaces_;
 };

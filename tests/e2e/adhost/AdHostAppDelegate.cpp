@@ -8,6 +8,7 @@
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScreenDescription.h"
 #include "sdk/adviews/VuderuAd.h"
+#include "sdk/adviews/VuderuAdNetworkPluginManager.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/analytics/Vuderu.h"
 
@@ -45,6 +46,7 @@ void AdHostAppDelegate::setKeepsTestViews(bool keep) { keepsTestViews = keep; }
 void AdHostAppDelegate::registerAdViewMaker() {
     if (keepsTestViews) AdHostTestAdView::registerMaker();
     else VuderuAd::registerAsAdViewMaker();
+    VuderuAdNetworkPluginManager::registerWithAdsFacade();
 }
 
 bool AdHostAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) {

@@ -73,12 +73,14 @@ bool runAds(const std::string& argument, UIScreenReply& reply) {
 
 void registerBuiltInSubcommands();
 void registerAdSpaceSubcommands();
+void registerNetworkSubcommands();
 
 void registerAll() {
     static std::once_flag once;
     std::call_once(once, [] {
         registerBuiltInSubcommands();
         registerAdSpaceSubcommands();
+        registerNetworkSubcommands();
         Driver::addHostCommand("ads", "SUBCOMMAND ...", "drive the ads facade (ads help lists its commands)",
                                [](Driver&, const std::string& argument, UIScreenReply& reply) { return runAds(argument, reply); });
     });

@@ -34,6 +34,8 @@ void addAdsSubcommand(Subcommand subcommand);
 // The `ads` command and the built-in subcommands (fetch, show, display, fetchdisplay, remove,
 // event, keywords), registered with the driver.
 void registerAll();
+// Registers the outside ad networks' stand-ins (unless told not to) and shows their journal.
+void startNetworkStandIns(bool registerStandIns);
 // Runs `ads ARGUMENT`.
 bool runAds(const std::string& argument, UIScreenReply& reply);
 // The usage lines of the `ads` table.

@@ -1,8 +1,9 @@
 // The ad host: a small application that calls the ads facade, run by the driver like the app.
 //
-//   adhost [--test-views] [the app's options: --device DIR, --script FILE, ...]
+//   adhost [--test-views] [--no-networks] [the app's options: --device DIR, --script FILE, ...]
 //
-// --test-views keeps the test ad-space view as the ad manager's maker.
+// --test-views keeps the test ad-space view as the ad manager's maker; --no-networks leaves every
+// outside ad network's class absent, as in the shipped app.
 
 #include "tests/e2e/adhost/AdHostAppDelegate.h"
 #include "tests/e2e/adhost/AdHostCommands.h"
@@ -26,12 +27,15 @@ constexpr double kExitSettleSeconds = 5;
 
 int main(int argc, char** argv) {
     std::vector<char*> passed;
+    bool networks = true;
     for (int i = 0; i < argc; ++i) {
         if (i > 0 && std::strcmp(argv[i], "--test-views") == 0) AdHostAppDelegate::setKeepsTestViews(true);
+        else if (i > 0 && std::strcmp(argv[i], "--no-networks") == 0) networks = false;
         else passed.push_back(argv[i]);
     }
     passed.push_back(nullptr);
     AdHostCommands::registerAll();
+    AdHostCommands::startNetworkStandIns(networks);
     AdHostPage::registerCommand();
     int status = UIApplicationMain(static_cast<int>(passed.size()) - 1, passed.data(), "", AdHostAppDelegate::registeredClassName());
     // An orderly end: the main loop runs until no transfer is in flight and no queue has work (a
