@@ -1,18 +1,19 @@
 // Taking the user out of the ad: where followed links ended, opening URLs with the application
 // or as an App Store page, and what happens when an external view closes.
 //
-// The in-app browser and the in-app store controllers are not part of this view yet: a URL meant
-// for the in-app browser is logged and not opened, and an App Store item is only announced.
+// The in-app browser is not part of this view yet: a URL meant for it is logged and not opened.
 
 #include "sdk/adviews/VuderuAd.h"
 
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIApplication.h"
 #include "sdk/adviews/VuderuAdWebViewLoader.h"
+#include "sdk/adviews/VuderuSKAppstoreController.h"
 #include "sdk/adviews/VuderuVideoPlayer.h"
 #include "sdk/ads/VuderuAdAction.h"
 #include "sdk/ads/VuderuAdConnectionDelegate.h"
 #include "sdk/ads/VuderuAdEvent.h"
+#include "sdk/ads/UIViewController+VuderuExtensions.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuUtil.h"
@@ -24,10 +25,6 @@
 namespace {
 
 enum : std::int32_t { kUrlVerified = 13, kUrlNotVerified = 14, kLaunchUrlFailed = 15, kUserConfirmed = 16, kAdWillClose = 18 };
-
-const char* const kStoreDidFinish = "VuderuSKAppstoreDidFinish";
-const char* const kStoreDidLoad = "VuderuSKAppstoreDidLoad";
-const char* const kStoreDidFailToLoad = "VuderuSKAppstoreDidFailToLoad";
 
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -142,7 +139,23 @@ void VuderuAd::openSKAppstore(const Value& appId) {
         return;
     }
     VuderuLog("%s, app ID %@", "-[VuderuAd openSKAppstore:]", appId.stringValue());
-    // The in-app store page itself is not presented by this view yet.
+    showLoadingView();
+    subscribeToSKAppStoreVuderuNotifications();
+    if (!isShownModallyForViewController()) {
+        VuderuSKAppstoreWindowsBasedController::sharedInstance()->openSKAppstore(appId);
+        return;
+    }
+    // The store page goes on the controller showing the ad, once whatever that presents is gone.
+    auto controller = fullscreenAdViewController();
+    if (!controller) controller = parentViewController();
+    auto presented = controller ? UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(controller) : nullptr;
+    if (!presented) {
+        VuderuSKAppstoreController::sharedInstance()->openSKAppstoreOnViewController(appId, controller);
+        return;
+    }
+    controller->dismissViewControllerAnimatedCompletion(false, [appId, controller] {
+        VuderuSKAppstoreController::sharedInstance()->openSKAppstoreOnViewController(appId, controller);
+    });
 }
 
 void VuderuAd::subscribeToSKAppStoreVuderuNotifications() {
@@ -153,14 +166,15 @@ void VuderuAd::subscribeToSKAppStoreVuderuNotifications() {
             if (auto ad = weak.lock()) ((*ad).*method)();
         };
     };
-    center->addObserver(weak, kStoreDidFinish, nullptr, call(&VuderuAd::skAppStoreDidFinish));
-    center->addObserver(weak, kStoreDidLoad, nullptr, call(&VuderuAd::skAppStoreDidLoad));
-    center->addObserver(weak, kStoreDidFailToLoad, nullptr, call(&VuderuAd::skAppStoreDidFailToLoad));
+    center->addObserver(weak, VuderuSKAppstoreDidFinish, nullptr, call(&VuderuAd::skAppStoreDidFinish));
+    center->addObserver(weak, VuderuSKAppstoreDidLoad, nullptr, call(&VuderuAd::skAppStoreDidLoad));
+    center->addObserver(weak, VuderuSKAppstoreDidFailToLoad, nullptr, call(&VuderuAd::skAppStoreDidFailToLoad));
 }
 
 void VuderuAd::desubscribeFromSKAppStoreVuderuNotifications() {
     auto center = NSNotificationCenter::defaultCenter();
-    for (const char* name : {kStoreDidFinish, kStoreDidLoad, kStoreDidFailToLoad}) center->removeObserver(this, name, nullptr);
+    for (const char* name : {VuderuSKAppstoreDidFinish, VuderuSKAppstoreDidLoad, VuderuSKAppstoreDidFailToLoad})
+        center->removeObserver(this, name, nullptr);
 }
 
 void VuderuAd::skAppStoreDidLoad() {

@@ -17,8 +17,12 @@ void VuderuAd::fullscreenRemoveWindows() { VuderuAdFullscreenController::instanc
 
 void VuderuAd::fullscreenRemoveExtAdWindow() { VuderuAdFullscreenController::instance()->removeExtAdWindow(); }
 
+std::shared_ptr<UIViewController> VuderuAd::fullscreenAdViewController() const {
+    return std::dynamic_pointer_cast<UIViewController>(VuderuAdFullscreenController::instance()->adViewController());
+}
+
 bool VuderuAd::fullscreenPresentsController() const {
-    auto controller = std::dynamic_pointer_cast<UIViewController>(VuderuAdFullscreenController::instance()->adViewController());
+    auto controller = fullscreenAdViewController();
     return controller && UIViewController_VuderuExtensions::com_vuderu_ads_presentedViewController(controller) != nullptr;
 }
 

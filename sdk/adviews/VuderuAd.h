@@ -248,6 +248,7 @@ private:
     void fullscreenRemoveWindows();
     void fullscreenRemoveExtAdWindow();
     bool fullscreenPresentsController() const;
+    std::shared_ptr<UIViewController> fullscreenAdViewController() const;
     void makeViewState();
     bool viewStateExpand(const std::map<std::string, std::string>& params);
     bool viewStateCollapse();

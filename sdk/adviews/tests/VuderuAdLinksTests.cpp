@@ -5,7 +5,10 @@
 
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSObjCRuntime.h"
+#include "platform/testsupport/RunLoopSupport.h"
+#include "platform/uikit/SKStoreProductViewController.h"
 #include "platform/uikit/UIAlertView.h"
+#include "sdk/adviews/VuderuSKAppstoreController.h"
 
 namespace {
 
@@ -37,9 +40,13 @@ protected:
         EXPECT_TRUE(ad->loadAdFrameError(unit->curAdFrame(), nullptr));
         return ad;
     }
-    void withStoreKit() { NSRegisterClass("SKStoreProductViewController", std::make_shared<NSObject>()); }
+    void withStoreKit() {
+        SKStoreProductViewController::reset();
+        SKStoreProductViewController::registerClass();
+    }
     void TearDown() override {
-        NSUnregisterClass("SKStoreProductViewController");
+        SKStoreProductViewController::unregisterClass();
+        SKStoreProductViewController::reset();
         AdSpaceViewTest::TearDown();
     }
     VuderuAdUnitPtr unit;
@@ -190,7 +197,6 @@ TEST_F(AdSpaceViewLinksTest, StorePageThatFailsFallsBackToTheApp) {
     auto ad = loadedAd("takeover");
     Value::Dictionary params;
     ASSERT_TRUE(ad->openUrlInNativeBrowserParams(NSURL::URLWithString("itms-apps://itunes.apple.com/app/id77"), params));
-    ad->subscribeToSKAppStoreVuderuNotifications();
     NSNotificationCenter::defaultCenter()->postNotificationName("VuderuSKAppstoreDidLoad");
     EXPECT_TRUE(ad->appStoreInvoked());
     NSNotificationCenter::defaultCenter()->postNotificationName("VuderuSKAppstoreDidFailToLoad");
@@ -201,4 +207,53 @@ TEST_F(AdSpaceViewLinksTest, StorePageThatFailsFallsBackToTheApp) {
               (Calls{"spaceWillLeaveApplication(space)", "spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
     NSNotificationCenter::defaultCenter()->postNotificationName("VuderuSKAppstoreDidLoad");
     EXPECT_FALSE(ad->appStoreInvoked());
+}
+
+// The store page opens from a window of its own for a banner and on the host's controller for an
+// ad shown modally; the ad's loading cover stays until the page is on screen, and closing the page
+// ends the ad's interest in the store's notices.
+TEST_F(AdSpaceViewLinksTest, StorePageOpensByHowTheAdIsShownAndEndsWithDone) {
+    withStoreKit();
+    ManualClock clock;
+    for (const bool modal : {false, true}) {
+        SCOPED_TRACE(modal ? "modal" : "banner");
+        unit = makeUnit({{.guid = "g", .binding = VuderuAdFrame::kNothing}});
+        auto ad = VuderuAd::initWithViewContainerAdSpace(modal ? std::shared_ptr<NSObject>(root) : std::shared_ptr<NSObject>(host), "space");
+        ad->addAdUnit(unit);
+        ads.push_back(ad);
+        ASSERT_TRUE(ad->loadAdFrameError(unit->curAdFrame(), nullptr));
+        if (modal) host->addSubview(ad->webView());
+        else ad->addSubview(ad->webView());
+        Value::Dictionary params;
+        ASSERT_TRUE(ad->openUrlInNativeBrowserParams(NSURL::URLWithString("https://itunes.apple.com/app/id6443123456"), params));
+        EXPECT_TRUE(ad->loadingView());
+        EXPECT_FALSE(ad->appStoreInvoked());
+        clock.advance(SKStoreProductViewController::kDefaultAnswerSeconds);
+        drainMain();
+        EXPECT_FALSE(ad->loadingView());
+        EXPECT_TRUE(ad->appStoreInvoked());
+        ASSERT_FALSE(SKStoreProductViewController::recordedLoads().empty());
+        EXPECT_EQ(SKStoreProductViewController::recordedLoads().back().begin()->second.integerValue(), 6443123456LL);
+
+        std::shared_ptr<SKStoreProductViewController> page;
+        if (modal) {
+            page = VuderuSKAppstoreController::sharedInstance()->skController();
+            EXPECT_EQ(root->presentedViewController(), page);
+            VuderuSKAppstoreController::sharedInstance()->productViewControllerDidFinish(page);
+        } else {
+            auto windows = VuderuSKAppstoreWindowsBasedController::sharedInstance();
+            page = windows->skController();
+            ASSERT_TRUE(windows->window());
+            VuderuSKAppstoreWindowsBasedController::sharedInstance()->productViewControllerDidFinish(page);
+        }
+        ASSERT_TRUE(page);
+        drainMain();
+        clock.advance(1);
+        EXPECT_FALSE(ad->appStoreInvoked());
+        EXPECT_TRUE(openedURLs().empty());
+        // Once finished, a later notice (another ad's page) leaves this ad alone.
+        NSNotificationCenter::defaultCenter()->postNotificationName(VuderuSKAppstoreDidLoad);
+        EXPECT_FALSE(ad->appStoreInvoked());
+        VuderuAdManager::instance()->deRegisterAdForSpace("space");
+    }
 }

@@ -133,3 +133,32 @@ TEST_F(AdSpaceViewVideoTest, HTMLFrameWithAVASTDocumentIsAVideoWithItsClickThrou
     EXPECT_NE(movie->playbackState(), MPMoviePlaybackStatePlaying);
     EXPECT_TRUE(hasEvent("x", "videoProgressed"));
 }
+
+// A paused video plays on when the frame's script resumes it (a close the user did not confirm)
+// and when the in-app browser closes without dismissing the ad.
+TEST_F(AdSpaceViewVideoTest, PausedVideoResumesWithTheFrameAndWhenTheBrowserCloses) {
+    auto ad = videoAd();
+    render(ad);
+    clock.advance(1);
+    auto player = ad->videoPlayer();
+    ASSERT_TRUE(player && player->player());
+    auto movie = player->player();
+    struct Case {
+        const char* name;
+        std::function<void()> resume;
+    };
+    const Case cases[] = {
+        {"resumeFrame", [&] { ad->resumeFrame(); }},
+        {"browser closed", [&] { ad->externalAdViewDidCloseDismissAd(false); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        player->pauseMovie();
+        drainMain();
+        ASSERT_NE(movie->playbackState(), MPMoviePlaybackStatePlaying);
+        c.resume();
+        drainMain();
+        EXPECT_EQ(movie->playbackState(), MPMoviePlaybackStatePlaying);
+        EXPECT_EQ(ad->videoPlayer(), player);
+    }
+}

@@ -4,6 +4,7 @@
 #include "tests/e2e/adhost/AdHostTestAdView.h"
 
 #include "platform/foundation/PlatformClock.h"
+#include "platform/uikit/SKStoreProductViewController.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScreenDescription.h"
@@ -63,6 +64,8 @@ bool AdHostAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication&,
     AdHost::shared().setViews(root_, root_->view() ? root_->container() : nullptr);
 
     Vuderu::startSession(Value(AdHostAnalyticsKey));
+    // StoreKit is present in the host when the device profile has it: ads open App Store items in-app.
+    SKStoreProductViewController::registerClass();
     VuderuAds::setAdDelegate(adDelegate_);
     VuderuAds::initialize(root_);
     registerAdViewMaker();

@@ -2,6 +2,9 @@
 
 #include "tests/e2e/adhost/AdHost.h"
 
+#include <map>
+#include <mutex>
+
 namespace {
 
 std::string yesNo(bool value) { return value ? "YES" : "NO"; }
@@ -14,6 +17,16 @@ std::string describe(const NSErrorPtr& error) {
 
 void record(const std::string& call, const std::string& space, const std::string& rest = "") {
     AdHost::shared().record(call + " " + space + (rest.empty() ? "" : " " + rest));
+}
+
+struct Keys {
+    std::mutex lock;
+    std::map<std::string, std::string> values;
+};
+
+Keys& keys() {
+    static Keys shared;
+    return shared;
 }
 
 } // namespace
@@ -56,3 +69,39 @@ void AdHostDelegate::spaceWillCollapse(const std::string& space) { record("space
 void AdHostDelegate::spaceDidCollapse(const std::string& space) { record("spaceDidCollapse", space); }
 void AdHostDelegate::spaceDidReceiveClick(const std::string& space) { record("spaceDidReceiveClick", space); }
 void AdHostDelegate::videoDidFinish(const std::string& space) { record("videoDidFinish", space); }
+
+void AdHostDelegate::videoDidNotFinish(const std::string& space) { record("videoDidNotFinish", space); }
+
+const std::vector<std::string>& AdHostDelegate::keyNames() {
+    static const std::vector<std::string> names = {
+        "zidUvovAdMobPublisherID",
+        "zidUvovInMobiAppKey",
+        "zidUvovMillennialAppKey",
+        "zidUvovMillennialInterstitalAppKey",
+        "zidUvovMobclixApplicationID",
+        "zidUvovJumptapPublisherID",
+        "zidUvovJumptapSiteID",
+        "zidUvovJumptapBannerAdSpotID",
+        "zidUvovJumptapLeaderboardAdSpotID",
+        "zidUvovJumptapMediumRectangleAdSpotID",
+        "zidUvovGreystripeApplicationID",
+    };
+    return names;
+}
+
+void AdHostDelegate::setKey(const std::string& name, const Key& value) {
+    std::lock_guard guard(keys().lock);
+    if (value) keys().values[name] = *value;
+    else keys().values.erase(name);
+}
+
+AdHostDelegate::Key AdHostDelegate::key(const std::string& name) {
+    std::lock_guard guard(keys().lock);
+    auto found = keys().values.find(name);
+    if (found == keys().values.end()) return std::nullopt;
+    return found->second;
+}
+
+std::optional<std::shared_ptr<UIViewController>> AdHostDelegate::zidUvovRootViewController() {
+    return AdHost::shared().rootViewController();
+}
