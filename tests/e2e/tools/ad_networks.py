@@ -1,6 +1,6 @@
 """Ads of other networks through the ad-space view: the ad host serves a frame naming a network
 whose outside SDK is a stand-in, the stand-in's journal shows the plugin's calls, and a network
-that fails falls over to the next unit."""
+that fails falls over to the next unit; a network of the host's own replaces the built-in one."""
 import sys
 
 from ad_server import Run, fail, response, unit
@@ -85,12 +85,33 @@ def network_without_its_key(adhost):
         s.close()
 
 
+def custom_network(adhost):
+    s = Scenario(adhost)
+    try:
+        network = banner_frame("g-inmobi", "", binding=4)
+        network["content"] = "InMobi"
+        s.server.answer_space("banner", 200, response([unit("banner", [network])]))
+        run = s.run(["ads custom InMobi", "ads fetchdisplay banner", "wait 1", "sdk custom networkDidReceiveAd", "wait 1", "screen",
+                     "pixel 160,545"])
+        journal = sdk_lines(run.out)
+        expect_in_order("the host's network", journal,
+                        ['custom getAd:withFrame:loadInterstitial: "banner"', "custom reports networkDidReceiveAd",
+                         'custom adWillDisplayForSpace:viewContainer:showInterstitial: "banner"'])
+        if "ad in banner: binding 4 guid g-inmobi" not in last_screen(run.out):
+            fail("the host's network's ad is not the space's ad:\n%s" % last_screen(run.out))
+        if pixels(run.out) in ([(255, 255, 255)], [BODY]):
+            fail("the host's network's view is not where the banner goes: %r" % pixels(run.out))
+    finally:
+        s.close()
+
+
 def main(adhost):
     admob_banner(adhost)
     failed_network_falls_over(adhost)
     network_without_its_key(adhost)
+    custom_network(adhost)
     print("ad networks: the AdMob stand-in's banner and its click, a failed or absent network falling over to the next unit, "
-          "a frame the network cannot fill as expected")
+          "a frame the network cannot fill, the host's own network as expected")
 
 
 if __name__ == "__main__":
