@@ -1,6 +1,7 @@
 """Served video ads through the ad-space view: the ad host plays them against the loopback ad
 server; the movie line, the screen's pixels, the delegate's records and the server's tracking
 requests are checked."""
+import glob
 import io
 import os
 import re
@@ -140,6 +141,11 @@ def vast_plays_through(adhost):
                      "wait 2", "pixel 240,160", "wait 4", "settle", "pixel 240,160", "screen", "wait 5", "settle", "screen"])
         if not s.server.gets("/media/video.mp4") or "movie: video.mp4 10.0 s" not in after(run.out, "screen"):
             fail("the served video was not fetched and shown as 10.0 s:\n%s" % after(run.out, "screen"))
+        video = s.server.files["/media/video.mp4"]
+        cached = [p for p in glob.glob(os.path.join(s.device, "**", "VuderuFiles", "asset_cache", "**"), recursive=True)
+                  if os.path.isfile(p) and open(p, "rb").read() == video]
+        if not cached:
+            fail("the video is not in the asset cache")
         at2 = after(run.out, "wait 2")
         if not 2.0 <= position(at2)[0] < 3.0 or "countdown: 8" not in at2:
             fail("after 2 s the movie is not near 2.0 s with the countdown at 8:\n%s" % at2)
