@@ -93,17 +93,19 @@ void VuderuVideoPlayer::gotoClickUrl() {
     auto keep = self<VuderuVideoPlayer>();
     VuderuLog("Click Through URL label hit");
     if (isPlayingOrSeeking()) pauseMovie();
+    // The ad responds to the click from here on; the click's own actions may finish that at once
+    // (a URL handed to another app), so this comes before they run and must not undo them.
+    auto connector = ad_.lock();
+    if (connector) connector->setActivelyRespondingToAction(true);
+    stopObservingFinish();
+    showLoadingView();
     Value::Dictionary params{{"url", Value(clickThruUrl_.value_or(std::string()))}};
     if (clickedURL_) params["vasturlclicked"] = Value("YES");
     reportEvent(kVideoClicked, params, "gotoClickUrl");
-    auto connector = ad_.lock();
     if (!clickedURL_) {
         if (connector) connector->processClick();
         clickedURL_ = true;
     }
-    if (connector) connector->setActivelyRespondingToAction(true);
-    stopObservingFinish();
-    showLoadingView();
 }
 
 void VuderuVideoPlayer::pauseMovieViaCloseButton() {

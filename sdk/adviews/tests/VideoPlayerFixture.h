@@ -24,6 +24,8 @@ public:
     bool responding = false;
     // Runs after each of the three ends is recorded (the ad-space view drops its player there).
     std::function<void()> onEnd;
+    // Runs when the click is counted, inside the click's own processing.
+    std::function<void()> onClick;
 
     void videoDidFailToLoad(const std::string& space) override { ended("videoDidFailToLoad(" + space + ")"); }
     void videoDidFinish(const std::string& space) override { ended("videoDidFinish(" + space + ")"); }
@@ -32,7 +34,10 @@ public:
         calls.push_back(call);
         if (onEnd) onEnd();
     }
-    void processClick() override { calls.push_back("processClick"); }
+    void processClick() override {
+        calls.push_back("processClick");
+        if (onClick) onClick();
+    }
     bool activelyRespondingToAction() const override { return responding; }
     void setActivelyRespondingToAction(bool value) override {
         responding = value;

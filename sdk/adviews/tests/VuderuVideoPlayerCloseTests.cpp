@@ -169,6 +169,25 @@ TEST_F(VideoPlayerTest, ACloseToConfirmWaitsPausedUntilResumed) {
     EXPECT_EQ(player->player()->playbackState(), MPMoviePlaybackStatePlaying);
 }
 
+// A click whose action hands its URL to another app finishes while the click is processed: the
+// ad is no longer responding to it, so coming back to the app resumes the video from under the
+// loading cover instead of leaving it paused there for good.
+TEST_F(VideoPlayerTest, AClickThatLeftTheAppResumesOnTheWayBack) {
+    play(true, 0, "http://example.org/more");
+    playFor(4);
+    ad->onClick = [&] { ad->setActivelyRespondingToAction(false); };
+    player->gotoClickUrl();
+    EXPECT_FALSE(ad->responding);
+    EXPECT_NE(player->loadingView(), nullptr);
+    EXPECT_EQ(player->player()->playbackState(), MPMoviePlaybackStatePaused);
+    UIApplicationMoveToBackground();
+    drainMain();
+    UIApplicationMoveToForeground();
+    drainMain();
+    EXPECT_EQ(player->loadingView(), nullptr);
+    EXPECT_EQ(player->player()->playbackState(), MPMoviePlaybackStatePlaying);
+}
+
 TEST_F(VideoPlayerTest, TheForegroundResumesOnlyWhenNothingIsPending) {
     struct Case {
         const char* name;

@@ -187,12 +187,18 @@ def click_out(adhost):
     try:
         s.serve_vast("video")
         run = s.run(["ads fetchdisplay video", "settle", "expect spaceDidRender video 20", "wait 6", "settle",
-                     "tap more_info", "settle", "screen"])
+                     "tap more_info", "settle", "screen", "background", "settle", "foreground", "settle", "screen"])
         check_pings("the pings up to the click", s.pings(), ["impression", "videoStart", "firstQuartile", "midpoint", "click"])
         clicked = after(run.out, "screen")
         if "opened: " + s.server.url("/landing.html") not in clicked:
             fail("the click did not open the click-through:\n%s" % clicked)
         check("the movie after the click", position(clicked)[1], "paused")
+        # The page went to another app: coming back, the video plays on from under its cover.
+        back = run.out.split("> screen")[-1]
+        check("the movie back in the app", position(back)[1], "playing")
+        # The takeover's own spinner stays behind the video; the player's cover is gone.
+        if back.count("(spinning)") >= clicked.count("(spinning)"):
+            fail("the loading cover is still up back in the app:\n%s" % back)
         expect_in_order("the clicked video", records(run.out), ["spaceDidRender video", "spaceDidReceiveClick video"])
     finally:
         s.close()
