@@ -221,15 +221,16 @@ Value::Array StandInCore::argumentsFor(const std::string& callback) const {
     return arguments;
 }
 
-void StandInCore::fire(const std::string& callback) {
+void StandInCore::fire(const std::string& callback, const std::string& apid) {
     if (callback.empty()) return;
     auto keep = owner();
     if (road_.style == AdNetworkRoad::Style::CompletionAndNotifications) {
         auto name = millennialNotifications().find(callback);
         if (name == millennialNotifications().end()) return;
-        note(className_ + " posts " + name->second + " " + describe(Value(apid_)));
+        const std::string& carried = apid.empty() ? apid_ : apid;
+        note(className_ + " posts " + name->second + " " + describe(Value(carried)));
         NSNotificationCenter::defaultCenter()->postNotificationName(name->second, Value(keep),
-                                                                    {{"MillennialMediaAPID", Value(apid_)}});
+                                                                    {{"MillennialMediaAPID", Value(carried)}});
         return;
     }
     note(className_ + " calls " + callback);

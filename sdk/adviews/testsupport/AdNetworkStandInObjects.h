@@ -22,8 +22,9 @@ public:
     const std::string& className() const { return className_; }
     bool isBanner() const { return banner_; }
     const std::string& apid() const { return apid_; }
-    // Runs one callback of the network by name, with the arguments its selector takes.
-    void fire(const std::string& callback);
+    // Runs one callback of the network by name, with the arguments its selector takes. Millennial's
+    // notices carry `apid` when one is given, else the object's own.
+    void fire(const std::string& callback, const std::string& apid = {});
     void fireAll(const std::vector<std::string>& callbacks);
     void tapped() { fireAll(road_.tapped); }
     // Millennial's interstitials are fetched and shown through class methods.

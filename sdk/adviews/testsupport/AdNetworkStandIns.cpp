@@ -120,7 +120,8 @@ AdNetworkStandIns::Outcome AdNetworkStandIns::outcome(const std::string& network
     return road ? AdNetworkStandInState::outcomeFor(road->network) : Outcome{};
 }
 
-bool AdNetworkStandIns::fireCallback(const std::string& network, const std::string& callback, std::string* reason) {
+bool AdNetworkStandIns::fireCallback(const std::string& network, const std::string& callback, std::string* reason,
+                                     const std::string& apid) {
     auto refuse = [&](std::string why) {
         if (reason) *reason = std::move(why);
         return false;
@@ -137,7 +138,9 @@ bool AdNetworkStandIns::fireCallback(const std::string& network, const std::stri
     }
     StandInCore* core = coreOf(object.get());
     if (!core) return refuse(road->title + " has no object to call back from");
-    core->fire(callback);
+    if (!apid.empty() && road->style != AdNetworkRoad::Style::CompletionAndNotifications)
+        return refuse(road->title + "'s callbacks carry no APID");
+    core->fire(callback, apid);
     return true;
 }
 
@@ -193,7 +196,7 @@ bool AdNetworkStandIns::command(const std::string& line, std::string* reply) {
         } else if (verb == "refuse") {
             outcome.kind = Outcome::Kind::Refuse;
         } else {
-            return fireCallback(network, verb, reply);
+            return fireCallback(network, verb, reply, argument);
         }
     } catch (const std::exception&) {
         return refuse("\"" + argument + "\" is not a number");

@@ -38,12 +38,14 @@ public:
     static void setOutcome(const std::string& network, Outcome outcome);
     static Outcome outcome(const std::string& network);
     // Runs a callback of the network's tables by name on its current object; NO (with the
-    // reason) when the network, the callback or a current object is missing.
-    static bool fireCallback(const std::string& network, const std::string& callback, std::string* reason = nullptr);
+    // reason) when the network, the callback or a current object is missing. `apid`, when not
+    // empty, is the APID Millennial's notice carries instead of the object's own.
+    static bool fireCallback(const std::string& network, const std::string& callback, std::string* reason = nullptr,
+                             const std::string& apid = {});
 
     // One line of the driver's `sdk` command: "NETWORK ok [SECONDS]" (0.5 by default), "NETWORK fail
     // [CODE]", "NETWORK never", "NETWORK refuse" (its objects cannot be made), "NETWORK CALLBACK"
-    // (fireCallback), or "custom REPORT" (the host's network reports). NO with the reason in
+    // (fireCallback; "millennial CALLBACK APID" posts the notice with another APID), or "custom REPORT" (the host's network reports). NO with the reason in
     // `reply` for anything else.
     static bool command(const std::string& line, std::string* reply);
 

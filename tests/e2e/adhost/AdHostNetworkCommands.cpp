@@ -41,7 +41,7 @@ bool key(const Words& words, UIScreenReply& reply) {
 void registerNetworkSubcommands() {
     addAdsSubcommand({"key", "NAME VALUE|none", "set what the host's delegate answers for an outside network's key", 2, 2, key});
     addAdsSubcommand({"custom", "NAME", "register a network of the host's own under the name through the ads facade", 1, 1, custom});
-    Driver::addHostCommand("sdk", "NETWORK ok [SECONDS]|fail [CODE]|never|refuse|CALLBACK, or custom REPORT",
+    Driver::addHostCommand("sdk", "NETWORK ok [SECONDS]|fail [CODE]|never|refuse|CALLBACK [APID], or custom REPORT",
                            "set how an outside ad network's stand-in answers, or fire one of its callbacks",
                            [](Driver&, const std::string& argument, UIScreenReply& reply) {
                                std::string said;
