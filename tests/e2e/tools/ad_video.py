@@ -241,27 +241,14 @@ def store_banner(s):
     s.server.answer_space("banner", 200, response([unit("banner", [made])]))
 
 
-def app_store(adhost):
-    s = Scenario(adhost)
-    try:
-        store_banner(s)
-        run = s.run(["ads fetchdisplay banner", "expect spaceDidRender", "expect Store ad", "tap Open", "wait 1", "settle",
-                     "screen", "tap Done", "settle", "screen"])
-        shown = after(run.out, "screen")
-        if "store: id 6443123456" not in shown or "opened: " in shown:
-            fail("the store page of 6443123456 is not up after 1 s:\n%s" % shown)
-        done = after(run.out, "screen", 1)
-        if "store: id" in done or "Store ad" not in done:
-            fail("Done did not return to the ad:\n%s" % done)
-        expect_in_order("the store click", records(run.out), ["spaceDidRender banner", "spaceDidReceiveClick banner"])
-    finally:
-        s.close()
+def store_never_loads(adhost):
+    """A store that never answers: after its 8 s wait the link goes to the system."""
     s = Scenario(adhost)
     try:
         store_banner(s)
         run = s.run(["store never", "ads fetchdisplay banner", "expect spaceDidRender", "expect Store ad", "tap Open",
                      "wait 9", "settle", "screen"])
-        if "opened: " + STORE_URL not in after(run.out, "wait 9") + last_screen(run.out):
+        if "opened: " + STORE_URL not in after(run.out, "wait 9"):
             fail("a store that never loads did not hand the link to the system:\n%s" % last_screen(run.out))
         expect_in_order("the store that never loads", records(run.out),
                         ["spaceDidRender banner", "spaceWillLeaveApplication banner"])
@@ -303,11 +290,11 @@ def main(adhost):
     click_out(adhost)
     native_video(adhost)
     in_app_browser(adhost)
-    # app_store(adhost)
+    store_never_loads(adhost)
     driver_errors(adhost)
     print("ad video: a VAST video played through with its pings in order, a scrub ahead undone, a click out and a close "
-          "before the end, a native video played through, a click into the in-app browser and back, a store page and its "
-          "fallback to the system, the driver's errors")
+          "before the end, a native video played through, a click into the in-app browser and back, a store that never "
+          "loads handing its link to the system, the driver's errors")
 
 
 if __name__ == "__main__":
