@@ -88,8 +88,8 @@ class Scenario:
         self.server.answer_space("", 200, response([], {"sdkAssetUrl": self.server.url("/sdk/"), "cacheSizeMb": 20,
                                                         "maxAssetSizeKb": 20240}))
 
-    def serve_vast(self, space):
-        made = takeover(frame("g-vast", 3, vast_document(self.server), callbacks(self.server), caching=1))
+    def serve_vast(self, space, native=True):
+        made = takeover(frame("g-vast", 3, vast_document(self.server), callbacks(self.server, native), caching=1))
         self.server.answer_space(space, 200, response([video_unit(space, made)]))
 
     def run(self, lines, expect_errors=()):
@@ -122,10 +122,11 @@ def position(text):
     return float(found.group(1)), found.group(2)
 
 
-def callbacks(server):
-    """The frame reports its start and its click to the server through its callbacks."""
+def callbacks(server, native=True):
+    """The frame reports its start and its click to the server through its callbacks; the click opens the
+    landing page in another app (native) or in the in-app browser."""
     return {"videoStart": ["sendUrlAsync?url=" + server.url("/track?e=videoStart").replace("?", "%3F").replace("=", "%3D")],
-            "videoClicked": ["directOpen?url=" + server.url("/landing.html") + "&native=true"]}
+            "videoClicked": ["directOpen?url=" + server.url("/landing.html") + ("&native=true" if native else "")]}
 
 
 def check_pings(what, got, wanted):
@@ -204,6 +205,68 @@ def click_out(adhost):
         s.close()
 
 
+def in_app_browser(adhost):
+    s = Scenario(adhost)
+    try:
+        s.serve_vast("video", native=False)
+        run = s.run(["ads fetchdisplay video", "settle", "expect spaceDidRender video 20", "wait 6", "settle",
+                     "tap more_info", "settle", "expect Landing page 10", "screen", "tap back", "settle", "screen",
+                     "wait 5", "settle", "screen"])
+        check_pings("the pings up to the click", s.pings(), ["impression", "videoStart", "firstQuartile", "midpoint", "click",
+                                                            "thirdQuartile", "complete"])
+        browsing = after(run.out, "screen")
+        if "opened: " in browsing or "Landing page" not in browsing or "[back]" not in browsing:
+            fail("the click did not show the landing page in the in-app browser:\n%s" % browsing)
+        back = after(run.out, "screen", 1)
+        if "Landing page" in back or position(back)[1] != "playing":
+            fail("back from the browser the video does not play on:\n%s" % back)
+        expect_in_order("the video clicked into the browser", records(run.out),
+                        ["spaceDidRender video", "spaceDidReceiveClick video", "videoDidFinish video", "spaceDidDismiss video"])
+        if "ad in video: none" not in last_screen(run.out) or "movie:" in last_screen(run.out):
+            fail("the takeover is not gone at the end:\n%s" % last_screen(run.out))
+    finally:
+        s.close()
+
+
+STORE_URL = "https://itunes.apple.com/app/id6443123456"
+
+
+def store_banner(s):
+    """A banner whose link opens the store page of app 6443123456 natively."""
+    page = ('<html><head><script>document.addEventListener("click",function(e){if(e.target.id==="open"){'
+            'e.preventDefault();vuderuadapter.executeCall("open","url","%s");}});</script></head>'
+            '<body style="background-color:#3366cc">Store ad <a id="open" href="#">Open</a></body></html>' % STORE_URL)
+    made = frame("g-store", 2, page, {"open": ["directOpen?%{eventParams}&native=true"]})
+    made["adSpaceLayout"].update({"fix": "width", "alignment": "b-c", "adWidth": 320, "adHeight": 50})
+    s.server.answer_space("banner", 200, response([unit("banner", [made])]))
+
+
+def store_never_loads(adhost):
+    """A store that never answers: after its 8 s wait the link goes to the system."""
+    s = Scenario(adhost)
+    try:
+        store_banner(s)
+        run = s.run(["store never", "ads fetchdisplay banner", "expect spaceDidRender", "expect Store ad", "tap Open",
+                     "wait 9", "settle", "screen"])
+        if "opened: " + STORE_URL not in after(run.out, "wait 9"):
+            fail("a store that never loads did not hand the link to the system:\n%s" % last_screen(run.out))
+        expect_in_order("the store that never loads", records(run.out),
+                        ["spaceDidRender banner", "spaceWillLeaveApplication banner"])
+    finally:
+        s.close()
+
+
+def driver_errors(adhost):
+    s = Scenario(adhost)
+    try:
+        run = s.run(["seek 3", "store maybe"], expect_errors=("no movie on screen", "store takes ok [SECONDS], fail or never"))
+        check("the errors of seek without a movie and of an unknown store answer",
+              [line for line in run.out.splitlines() if line.startswith("error:")],
+              ["error: no movie on screen", "error: store takes ok [SECONDS], fail or never"])
+    finally:
+        s.close()
+
+
 def native_video(adhost):
     s = Scenario(adhost)
     try:
@@ -226,8 +289,12 @@ def main(adhost):
     scrub_and_close(adhost)
     click_out(adhost)
     native_video(adhost)
+    in_app_browser(adhost)
+    store_never_loads(adhost)
+    driver_errors(adhost)
     print("ad video: a VAST video played through with its pings in order, a scrub ahead undone, a click out and a close "
-          "before the end, a native video played through")
+          "before the end, a native video played through, a click into the in-app browser and back, a store that never "
+          "loads handing its link to the system, the driver's errors")
 
 
 if __name__ == "__main__":
