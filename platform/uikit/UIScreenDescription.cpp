@@ -70,8 +70,15 @@ void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window
         front->layoutIfNeeded();
         // A window in front may name itself (its controller) before its views.
         front->describeToScreen(*this);
+        // A controller presented in that window (a store page, say) speaks for its view.
+        std::vector<std::shared_ptr<UIView>> outlined;
         auto views = front->subviews();
-        outlineViews({views.rbegin(), views.rend()});
+        for (auto it = views.rbegin(); it != views.rend(); ++it) {
+            auto controller = (*it)->viewController();
+            if (controller && controller->presentingViewController()) describeView(*it);
+            else outlined.push_back(*it);
+        }
+        outlineViews(outlined);
     }
     outlineViews(loose);
 }

@@ -6,6 +6,7 @@
 #include "platform/uikit/UIDisplay.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITabBarController.h"
+#include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +121,36 @@ TEST_F(WindowsTest, NamedAndTextLayersAreOutlinedAndServeAsEndpoints) {
     driver_.execute("tap Mail");
     EXPECT_EQ(driver_.execute("drag Mail 10,10 2"), "");
     EXPECT_EQ(touches_, (std::vector<std::string>{"circle 220,120", "circle 220,120"}));
+}
+
+namespace {
+// A page that names itself on the screen and closes by its "Done" button.
+class Page : public UIViewController {
+public:
+    void describeToScreen(UIScreenDescription& screen) override {
+        UIViewController::describeToScreen(screen);
+        screen.addLine("page: shown");
+        screen.addTappable("Done", [this](UIScreenReply&) {
+            dismissViewControllerAnimatedCompletion(false, nullptr);
+            return true;
+        });
+    }
+};
+} // namespace
+
+TEST_F(WindowsTest, AControllerPresentedInAWindowInFrontSpeaksForItsView) {
+    auto front = std::make_shared<UIWindow>(app_->bounds());
+    front->setWindowLevel(UIWindowLevelStatusBar + 2);
+    auto root = std::make_shared<UIViewController>();
+    front->setRootViewController(root);
+    front->setHidden(false);
+    EXPECT_EQ(driver_.screen().find("page:"), std::string::npos);
+
+    root->presentViewControllerAnimatedCompletion(std::make_shared<Page>(), false, nullptr);
+    auto screen = driver_.screen();
+    EXPECT_NE(screen.find("page: shown\n"), std::string::npos) << screen;
+    EXPECT_EQ(driver_.execute("tap Done"), "");
+    EXPECT_EQ(driver_.screen().find("page:"), std::string::npos) << driver_.screen();
 }
 
 TEST_F(WindowsTest, TabBarItemsHaveViewsAndTheSelectedItemIsObservable) {

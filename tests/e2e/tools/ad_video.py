@@ -249,6 +249,26 @@ def store_banner(s):
     s.server.answer_space("banner", 200, response([unit("banner", [made])]))
 
 
+def store_page(adhost):
+    """The store answers after its second: its page stands in front of the banner until Done."""
+    s = Scenario(adhost)
+    try:
+        store_banner(s)
+        run = s.run(["ads fetchdisplay banner", "expect spaceDidRender", "expect Store ad", "tap Open", "wait 1.5",
+                     "settle", "tap Done", "settle", "screen"])
+        shown = after(run.out, "settle", 1)
+        if "store: id 6443123456" not in shown:
+            fail("the store page did not show after its second:\n%s" % shown)
+        back = last_screen(run.out)
+        if "store: id" in back or "Store ad" not in back or "opened: " in back:
+            fail("Done did not return to the ad:\n%s" % back)
+        expect_in_order("the store page", records(run.out), ["spaceDidRender banner", "spaceDidReceiveClick banner"])
+        if any(r.startswith("spaceWillLeaveApplication") for r in records(run.out)):
+            fail("the store page in the app reported leaving it: %r" % records(run.out))
+    finally:
+        s.close()
+
+
 def store_never_loads(adhost):
     """A store that never answers: after its 8 s wait the link goes to the system."""
     s = Scenario(adhost)
@@ -298,11 +318,12 @@ def main(adhost):
     click_out(adhost)
     native_video(adhost)
     in_app_browser(adhost)
+    store_page(adhost)
     store_never_loads(adhost)
     driver_errors(adhost)
     print("ad video: a VAST video played through with its pings in order, a scrub ahead undone, a click out and a close "
-          "before the end, a native video played through, a click into the in-app browser and back, a store that never "
-          "loads handing its link to the system, the driver's errors")
+          "before the end, a native video played through, a click into the in-app browser and back, the store page and "
+          "back, a store that never loads handing its link to the system, the driver's errors")
 
 
 if __name__ == "__main__":
