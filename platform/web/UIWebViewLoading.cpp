@@ -134,6 +134,10 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
 void UIWebView::receiveContent(const std::string& text, unsigned long generation) {
     if (generation_ != generation) return;
     page_->document().parse(text);
+    // The page's own frames start loading as it is parsed, before its scripts run.
+    page_->noticeFrames(page_->document().root());
+    drainNavigations();
+    if (generation_ != generation) return;
     later([generation](UIWebView& v) { v.runScripts(generation); });
 }
 

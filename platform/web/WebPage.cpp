@@ -67,23 +67,12 @@ duk_ret_t nativeChildren(duk_context* c) {
     return 1;
 }
 
-// An IFRAME with a source that enters the document loads as a subframe.
-void noticeFrames(WebPage& page, WebNode* node) {
-    if (!page.document().isConnected(node)) return;
-    auto check = [&](WebNode* element) {
-        const std::string* src = element->kind == WebNode::Kind::Element && element->name == "iframe" ? element->attribute("src") : nullptr;
-        if (src && !src->empty()) page.host().pageNavigation(page.resolve(*src), 5, true);
-    };
-    check(node);
-    for (auto* d : page.document().descendants(node)) check(d);
-}
-
 duk_ret_t nativeInsert(duk_context* c) {
     WebNode* parent = nodeArgument(c, 0);
     WebNode* child = nodeArgument(c, 1);
     WebNode* before = duk_get_number(c, 2) < 0 ? nullptr : nodeArgument(c, 2);
     if (!page(c).document().insertBefore(parent, child, before)) (void)duk_error(c, DUK_ERR_ERROR, "HierarchyRequestError");
-    noticeFrames(page(c), child);
+    page(c).noticeFrames(child);
     return 0;
 }
 
@@ -107,7 +96,7 @@ duk_ret_t nativeSetAttr(duk_context* c) {
     if (!page(c).document().spend(length)) (void)duk_range_error(c, "the page holds too much");
     scratch.assign(duk_require_string(c, 1));
     node->setAttribute(scratch, std::string(value, length));
-    if (scratch == "src" && node->name == "iframe") noticeFrames(page(c), node);
+    if (scratch == "src" && node->name == "iframe") page(c).noticeFrames(node);
     return 0;
 }
 
@@ -129,7 +118,7 @@ duk_ret_t nativeSetHTML(duk_context* c) {
     const char* html = textArgument(c, 1, &length);
     if (!page(c).document().spend(length)) (void)duk_range_error(c, "the page holds too much");
     page(c).document().setInnerHTML(node, std::string_view(html, length));
-    noticeFrames(page(c), node);
+    page(c).noticeFrames(node);
     return 0;
 }
 
@@ -268,3 +257,13 @@ void WebPage::fireTimer(long timer, double budgetSeconds) {
 }
 
 void WebPage::fireLoad(double budgetSeconds) { evaluate("__tandrel.load()", "onload", budgetSeconds); }
+
+void WebPage::noticeFrames(WebNode* node) {
+    if (!document_.isConnected(node)) return;
+    auto check = [&](WebNode* element) {
+        const std::string* src = element->kind == WebNode::Kind::Element && element->name == "iframe" ? element->attribute("src") : nullptr;
+        if (src && !src->empty()) host_.pageNavigation(resolve(*src), 5, true);
+    };
+    check(node);
+    for (auto* d : document_.descendants(node)) check(d);
+}

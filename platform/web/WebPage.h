@@ -38,6 +38,9 @@ public:
     void click(const WebNode* node, double budgetSeconds);
     void fireTimer(long timer, double budgetSeconds);
     void fireLoad(double budgetSeconds);
+    // An IFRAME with a source that enters the document (parsed, inserted, or given its source)
+    // loads as a subframe: node and what lies under it.
+    void noticeFrames(WebNode* node);
 
     // The page's global code, written once, run in every fresh heap.
     static const char* prelude();

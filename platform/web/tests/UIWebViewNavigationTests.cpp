@@ -55,6 +55,24 @@ TEST_F(WebViewTest, AllowedFramesAndLinksLoad) {
     EXPECT_EQ(view->pageURL(), "http://ads.example/second.html");
 }
 
+// Frames written in the page's HTML start loading once it is parsed, before its scripts run;
+// a refused one loads nothing.
+TEST_F(WebViewTest, FramesWrittenInThePageLoadAsSubframes) {
+    delegate->onPolicy = [](UIWebView&, const NSURLRequestPtr& request, UIWebViewNavigationType) {
+        return request->URL()->path() != "/frames/ad.html";
+    };
+    view->loadHTMLStringBaseURL("<body><iframe src='frames/ad.html'></iframe><div><IFRAME SRC='about:blank'></IFRAME></div>"
+                                "<iframe></iframe><script>console.log('script ran')</script></body>",
+                                NSURL::URLWithString("http://ads.example/page.html"));
+    ASSERT_TRUE(runMainUntil([&] { return std::count(delegate->events.begin(), delegate->events.end(), "finish") == 2; }));
+    drainMain();
+    delegate->flush(*view);
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"policy http://ads.example/page.html 5", "start",
+                                                          "policy http://ads.example/frames/ad.html 5",
+                                                          "policy about:blank 5", "start", "console script ran", "finish",
+                                                          "finish"}));
+}
+
 TEST_F(WebViewTest, ClicksBubbleWithTheirTargetAndLinksCanBePrevented) {
     loadPage("<body><div id='outer'><span id='inner'>in</span></div><a id='link' href='/x'>x</a></body>");
     eval("var seen = [];"
