@@ -124,8 +124,9 @@ void APAssetsViewController::reloadData() {
     if (view->contentOffset().x == 0 && view->contentOffset().y == 0) scrollToEndPending_ = true;
 }
 
-void APAssetsViewController::viewDidLayoutSubviews() {
-    UICollectionViewController::viewDidLayoutSubviews();
+// Before the grid lays out its cells, so the first screen made is the newest one.
+void APAssetsViewController::viewWillLayoutSubviews() {
+    UICollectionViewController::viewWillLayoutSubviews();
     if (!scrollToEndPending_) return;
     scrollToEndPending_ = false;
     // The last full screen of the content: never past its end, nor above its start when it fits.

@@ -29,7 +29,7 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
-    void viewDidLayoutSubviews() override;
+    void viewWillLayoutSubviews() override;
     void willAnimateRotationToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration) override;
 
     void setupAssets();

@@ -52,8 +52,19 @@ void DispatchTimerThread::startThreadLocked() {
 }
 
 void DispatchTimerThread::prepareFork() {
-    firing_.lock();
-    mutex_.lock();
+    // The timer thread parks first (it may be starting, or firing); then both locks are taken in
+    // the order firing takes them, and again if the thread went on meanwhile.
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            parkedChanged_.wait(lock, [this] { return !threadRunning_ || parked_; });
+        }
+        firing_.lock();
+        mutex_.lock();
+        if (!threadRunning_ || parked_) return;
+        mutex_.unlock();
+        firing_.unlock();
+    }
 }
 
 void DispatchTimerThread::afterForkInParent() {
@@ -65,7 +76,9 @@ void DispatchTimerThread::afterForkInChild() {
     // The parent's timer thread does not exist here: the child starts its own when it next
     // schedules something. The condition may still count the lost thread as a waiter.
     new (&changed_) std::condition_variable();
+    new (&parkedChanged_) std::condition_variable();
     threadRunning_ = false;
+    parked_ = false;
     mutex_.unlock();
     firing_.unlock();
 }
@@ -153,10 +166,14 @@ void DispatchTimerThread::run() {
             return clockChanges_ != seenChanges || entries_.size() != seenCount ||
                    (byTime_.empty() ? DISPATCH_TIME_FOREVER : byTime_.begin()->first) != seenFirst;
         };
-        if (byTime_.empty() || PlatformClock::isManual()) {
+        const bool manual = PlatformClock::isManual();
+        parked_ = true;
+        parkedChanged_.notify_all();
+        if (byTime_.empty() || manual) {
             changed_.wait(lock, somethingChanged);
         } else {
             changed_.wait_for(lock, std::chrono::nanoseconds(std::min(seenFirst - now, DispatchClock::kLongestWaitNanoseconds)), somethingChanged);
         }
+        parked_ = false;
     }
 }

@@ -43,6 +43,10 @@ private:
     EntryId nextId_ = 1;
     std::uint64_t clockChanges_ = 0;
     bool threadRunning_ = false;
+    // The thread waits for a change, so it holds nothing another thread could need (a fork waits
+    // for this: a thread lost half-way through an allocation would leave its lock held).
+    bool parked_ = false;
+    std::condition_variable parkedChanged_;
 };
 
 // Registers (once) the fork handlers of the worker pool and the timer thread.

@@ -40,7 +40,9 @@ void WorkerPool::afterForkInParent() { mutex_.unlock(); }
 void WorkerPool::afterForkInChild() {
     threads_ = 0;
     idle_ = 0;
+    starting_ = 0;
     new (&available_) std::condition_variable();
+    new (&becameIdle_) std::condition_variable();
     mutex_.unlock();
 }
 
@@ -49,7 +51,14 @@ WorkerPool::WorkerPool()
 
 bool WorkerPool::isIdle() {
     std::lock_guard<std::mutex> guard(mutex_);
-    return tasks_.empty() && idle_ == threads_;
+    return idleLocked();
+}
+
+bool WorkerPool::idleLocked() const { return tasks_.empty() && idle_ == threads_ && starting_ == 0; }
+
+bool WorkerPool::waitUntilIdle(std::chrono::steady_clock::duration limit) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return becameIdle_.wait_for(lock, limit, [this] { return idleLocked(); });
 }
 
 void WorkerPool::submit(std::function<void()> task) {
@@ -62,6 +71,7 @@ void WorkerPool::submit(std::function<void()> task) {
             // for each task while the first ones are still starting.
             ++threads_;
             ++idle_;
+            ++starting_;
             spawn = true;
         }
     }
@@ -78,6 +88,8 @@ void WorkerPool::submit(std::function<void()> task) {
 
 void WorkerPool::work() {
     std::unique_lock<std::mutex> lock(mutex_);
+    --starting_;
+    if (idleLocked()) becameIdle_.notify_all();
     while (true) {
         available_.wait(lock, [this] { return !tasks_.empty(); });
         --idle_;
@@ -89,5 +101,6 @@ void WorkerPool::work() {
         task = nullptr;
         lock.lock();
         ++idle_;
+        if (idleLocked()) becameIdle_.notify_all();
     }
 }

@@ -2,6 +2,7 @@
 // The one pool of worker threads behind the global queues, serial queues and concurrent queues.
 // Threads are made on demand up to a few per core and then live as long as the process.
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -14,9 +15,11 @@ public:
     // Runs the task on some worker thread, in submission order as threads become free.
     void submit(std::function<void()> task);
     std::size_t maximumThreads() const { return maxThreads_; }
-    // Whether no task waits and none runs: every queue's work so far is done (timers still due
-    // later do not count).
+    // Whether no task waits and none runs, and no worker is still starting: every queue's work so
+    // far is done (timers still due later do not count).
     bool isIdle();
+    // Blocks until the pool is idle, or until `limit` has passed; whether it became idle.
+    bool waitUntilIdle(std::chrono::steady_clock::duration limit);
 
     // The instance if it was made, for the fork handlers. A forked child has none of the
     // parent's workers: it starts new ones for the tasks it submits.
@@ -28,11 +31,14 @@ public:
 private:
     WorkerPool();
     void work();
+    bool idleLocked() const;
 
     std::mutex mutex_;
     std::condition_variable available_;
+    std::condition_variable becameIdle_;
     std::deque<std::function<void()>> tasks_;
     std::size_t threads_ = 0;
     std::size_t idle_ = 0;
+    std::size_t starting_ = 0; // made, not yet waiting for work
     std::size_t maxThreads_;
 };

@@ -1,6 +1,9 @@
 #include "platform/testsupport/ChildProcess.h"
 
+#include "platform/dispatch/WorkerPool.h"
+
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sys/resource.h>
@@ -12,6 +15,16 @@
 namespace {
 // Exit status of a child whose privileges could not be dropped.
 constexpr int kCapabilityFailure = 250;
+constexpr auto kIdleBeforeForkLimit = std::chrono::seconds(5);
+
+// The child keeps only the forking thread. A worker half-way through an allocation at the fork
+// would leave the allocator's lock held for ever in the child (the sanitizers' allocator does not
+// guard against fork), so work already queued finishes first, a few seconds at most.
+pid_t forkQuietly() {
+    if (WorkerPool* pool = WorkerPool::existing()) pool->waitUntilIdle(kIdleBeforeForkLimit);
+    std::fflush(nullptr);
+    return ::fork();
+}
 
 bool dropFilePrivileges() {
     if (::geteuid() != 0) return true;
@@ -39,8 +52,7 @@ int rawWaitStatus(pid_t pid) {
 }
 
 int waitStatusOfChild(const std::function<int()>& body, bool withoutFilePrivileges) {
-    std::fflush(nullptr);
-    pid_t pid = ::fork();
+    pid_t pid = forkQuietly();
     if (pid < 0) return -1;
     if (pid == 0) {
         if (withoutFilePrivileges && !dropFilePrivileges()) ::_exit(kCapabilityFailure);
@@ -61,8 +73,7 @@ int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileg
 int runInChildProcessForWaitStatus(const std::function<int()>& body) { return waitStatusOfChild(body, false); }
 
 pid_t startChildProcess(const std::function<int()>& body) {
-    std::fflush(nullptr);
-    pid_t pid = ::fork();
+    pid_t pid = forkQuietly();
     if (pid == 0) {
         int result = body();
         std::fflush(nullptr);

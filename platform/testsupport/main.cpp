@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -13,17 +12,6 @@
 
 namespace {
 constexpr auto kWorkerFinishLimit = std::chrono::seconds(5);
-constexpr auto kWorkerPoll = std::chrono::milliseconds(5);
-
-// A test may end while a queue still runs work it started (a cache written behind, say). That
-// work finishes first, a few seconds at most, so the leak check never meets objects a worker is
-// half-way through building or freeing.
-void letWorkersFinish() {
-    WorkerPool* pool = WorkerPool::existing();
-    if (!pool) return;
-    const auto deadline = std::chrono::steady_clock::now() + kWorkerFinishLimit;
-    while (!pool->isIdle() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kWorkerPoll);
-}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -31,7 +19,10 @@ int main(int argc, char** argv) {
     // Death tests fork a fresh process that re-runs only the dying test: safe with threads.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     int result = RUN_ALL_TESTS();
-    letWorkersFinish();
+    // A test may end while a queue still runs work it started (a cache written behind, say). That
+    // work finishes first, a few seconds at most, so the leak check never meets objects a worker
+    // is half-way through building or freeing.
+    if (WorkerPool* pool = WorkerPool::existing()) pool->waitUntilIdle(kWorkerFinishLimit);
     // The platform's threads (the network thread, dispatch workers, the dispatch timer thread)
     // live as long as the process, as on the device. Destroying the process's static objects
     // under them would let them read freed memory, so the process ends without running those

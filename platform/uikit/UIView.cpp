@@ -306,7 +306,11 @@ CGRect UIView::convertRectFromView(const CGRect& rect, const UIViewPtr& view) co
 void UIView::layoutIfNeeded() {
     if (needsLayout_) {
         needsLayout_ = false;
+        // A controller hears of its view's layout before and after the view lays out its subviews.
+        auto controller = controller_.lock();
+        if (controller) controller->viewWillLayoutSubviews();
         layoutSubviews();
+        if (controller) controller->viewDidLayoutSubviews();
     }
     // A copy: layout may add or remove subviews.
     auto children = subviews_;
@@ -324,10 +328,6 @@ void UIView::addConstraints(const std::vector<std::shared_ptr<NSLayoutConstraint
 
 void UIView::layoutSubviews() {
     if (!constraints_.empty()) NSLayoutConstraintLayOut(*this);
-    if (auto controller = controller_.lock()) {
-        controller->viewWillLayoutSubviews();
-        controller->viewDidLayoutSubviews();
-    }
 }
 
 CGSize UIView::sizeThatFits(CGSize) const { return bounds().size; }
