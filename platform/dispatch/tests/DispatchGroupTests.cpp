@@ -1,3 +1,4 @@
+#include "platform/dispatch/WorkerPool.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -5,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -86,6 +88,25 @@ TEST(DispatchSemaphoreTest, SignalWakesWaitersOnePerSignal) {
 #define TANDREL_UNDER_CLANG_TSAN 1
 #endif
 #endif
+
+TEST(WorkerPoolTest, WaitingForIdleEndsWithTheLastTaskOrTheLimit) {
+    auto& pool = WorkerPool::shared();
+    ASSERT_TRUE(pool.waitUntilIdle(std::chrono::seconds(5)));
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    std::atomic<int> done{0};
+    for (int i = 0; i < 3; ++i)
+        pool.submit([released, &done] {
+            released.wait();
+            ++done;
+        });
+    EXPECT_FALSE(pool.isIdle());
+    EXPECT_FALSE(pool.waitUntilIdle(std::chrono::milliseconds(20)));
+    release.set_value();
+    EXPECT_TRUE(pool.waitUntilIdle(std::chrono::seconds(30)));
+    EXPECT_EQ(done.load(), 3);
+    EXPECT_TRUE(pool.isIdle());
+}
 
 TEST(DispatchForkTest, AForkedChildRunsQueuesAndTimersOfItsOwn) {
 #if defined(__SANITIZE_THREAD__) || defined(TANDREL_UNDER_CLANG_TSAN)

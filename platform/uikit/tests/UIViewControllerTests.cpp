@@ -46,6 +46,40 @@ TEST_F(ControllerTest, ViewLoadsLazilyOnce) {
     EXPECT_EQ(v->nextResponder(), c);
 }
 
+namespace {
+// A view and its controller that note their part of a layout pass.
+class JournalView : public UIView {
+public:
+    explicit JournalView(std::vector<std::string>* journal) : journal_(journal) {}
+    void layoutSubviews() override {
+        UIView::layoutSubviews();
+        journal_->push_back("view lays out");
+    }
+
+private:
+    std::vector<std::string>* journal_;
+};
+
+class LayoutController : public UIViewController {
+public:
+    explicit LayoutController(std::vector<std::string>* journal) : journal_(journal) {}
+    void loadView() override { setView(std::make_shared<JournalView>(journal_)); }
+    void viewWillLayoutSubviews() override { journal_->push_back("will lay out"); }
+    void viewDidLayoutSubviews() override { journal_->push_back("did lay out"); }
+
+private:
+    std::vector<std::string>* journal_;
+};
+} // namespace
+
+// What a controller does before its view lays out (scrolling, say) is what that layout sees.
+TEST_F(ControllerTest, AControllerHearsOfItsViewsLayoutBeforeAndAfter) {
+    auto controller = std::make_shared<LayoutController>(&journal_);
+    window_->setRootViewController(controller);
+    window_->layoutIfNeeded();
+    EXPECT_EQ(journal_, (std::vector<std::string>{"will lay out", "view lays out", "did lay out"}));
+}
+
 TEST_F(ControllerTest, NavigationStackSendsAppearanceInOrderAndLaysOutUnderTheBar) {
     auto root = make("root"), second = make("second");
     auto nav = UINavigationController::initWithRootViewController(root);
