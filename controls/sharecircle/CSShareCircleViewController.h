@@ -15,9 +15,9 @@ public:
 
     void loadView() override;
     void viewDidLoad() override;
-    void willRotateToInterfaceOrientationDuration(UIInterfaceOrientation, double) { shareCircleView_->invalidateLayout(); }
+    void willRotateToInterfaceOrientationDuration(UIInterfaceOrientation, double) override { shareCircleView_->invalidateLayout(); }
     unsigned long supportedInterfaceOrientations() const { return 30; }
-    bool shouldAutorotate() const { return true; }
+    bool shouldAutorotate() const override { return true; }
 
 private:
     std::shared_ptr<CSShareCircleView> shareCircleView_;

@@ -22,7 +22,7 @@ public:
     std::vector<ALAssetsGroupPtr> groups;
 
     void viewDidLoad() override;
-    bool shouldAutorotate() const { return true; }
+    bool shouldAutorotate() const override { return true; }
     unsigned long supportedInterfaceOrientations() const;
 
     void setupGroup();

@@ -35,9 +35,9 @@ public:
 
     void viewDidLoad() override;
     void viewDidAppear(bool animated) override;
-    void willRotateToInterfaceOrientation(UIInterfaceOrientation orientation, double duration);
+    void willRotateToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration) override;
     void didReceiveMemoryWarning() override;
-    bool prefersStatusBarHidden() const { return true; }
+    bool prefersStatusBarHidden() const override { return true; }
     // The driver: the camera's state, the photo under review and the controls on screen.
     void describeToScreen(UIScreenDescription& screen) override;
 

@@ -96,7 +96,7 @@ void StillCam::resizeImage() {
     isImageResized_ = result != nullptr;
 }
 
-void StillCam::willRotateToInterfaceOrientation(UIInterfaceOrientation orientation, double duration) {
+void StillCam::willRotateToInterfaceOrientationDuration(UIInterfaceOrientation orientation, double duration) {
     if (capturedImageV_->image()) {
         capturedImageV_->setBackgroundColor(UIColor::blackColor());
         view()->insertSubviewBelowSubview(rotationCover_, capturedImageV_);

@@ -71,7 +71,7 @@ public:
     void loadView() override;
     void viewDidLoad() override;
     void viewDidDisappear(bool animated) override;
-    bool prefersStatusBarHidden() const { return true; }
+    bool prefersStatusBarHidden() const override { return true; }
 
     void handleEnterForeground();
     void readAlbumList(bool atLoad);

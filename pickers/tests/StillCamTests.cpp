@@ -4,7 +4,9 @@
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIGraphics.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreenDescription.h"
+#include "platform/uikit/UIWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -226,4 +228,29 @@ TEST_F(StillCamTest, TheScreenShowsTheCameraStateAndTheControlsOnIt) {
     EXPECT_NE(text(camera).find("  controls: [Previous] [Download]\n"), std::string::npos) << text(camera);
     camera->saveBtnPressed();
     EXPECT_NE(text(camera).find("  photo: 320\u00d7568 @2, cropped\n"), std::string::npos) << text(camera);
+}
+
+// Turned while shown, the camera takes the new shape: its view and picture on their side, the
+// preview's video turned with the interface and the controls in their column.
+TEST_F(StillCamTest, TurningTheDeviceTurnsTheCameraAndItsControls) {
+    UIApplication::sharedApplication()->reset();
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    auto root = std::make_shared<UIViewController>();
+    window->setRootViewController(root);
+    window->makeKeyAndVisible();
+    auto camera = open(2);
+    root->presentViewControllerAnimatedCompletion(camera, false, nullptr);
+
+    UIApplication::sharedApplication()->rotateDevice(UIDeviceOrientationLandscapeLeft); // the interface turns landscape right
+    ASSERT_TRUE(runMainUntil([&] { return camera->captureBtn()->center().x == 568 - 28; }));
+    EXPECT_EQ(camera->view()->frame(), CGRectMake(0, 0, 568, 320));
+    EXPECT_EQ(camera->captureVideoPreviewLayer()->frame(), CGRectMake(0, 0, 568, 320));
+    EXPECT_EQ(camera->captureVideoPreviewLayer()->connection()->videoOrientation(), AVCaptureVideoOrientationLandscapeRight);
+    EXPECT_EQ(camera->captureBtn()->titleForState(UIControlStateNormal), "C\nA\nP\nT\nU\nR\nE");
+
+    UIApplication::sharedApplication()->rotateDevice(UIDeviceOrientationPortrait);
+    ASSERT_TRUE(runMainUntil([&] { return camera->captureBtn()->titleForState(UIControlStateNormal) == "CAPTURE"; }));
+    EXPECT_EQ(camera->view()->frame(), CGRectMake(0, 0, 320, 568));
+    EXPECT_EQ(camera->captureVideoPreviewLayer()->connection()->videoOrientation(), AVCaptureVideoOrientationPortrait);
+    UIApplication::sharedApplication()->reset();
 }

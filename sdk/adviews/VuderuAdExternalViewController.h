@@ -42,7 +42,7 @@ public:
     const IVuderuAdPtr& ad() const { return ad_; }
     const NSURLRequestPtr& currentRequest() const { return currentRequest_; }
     const std::shared_ptr<VuderuAdExternalWebView>& extAdView() const { return extAdView_; }
-    bool shouldAutorotate() const { return true; }
+    bool shouldAutorotate() const override { return true; }
 
 protected:
     std::shared_ptr<IVuderuAdExternalViewConnector> connector() const;
@@ -65,7 +65,7 @@ public:
     void removeWindow() override;
     void vuderuAdExternalWebViewDidFinishLoad(VuderuAdExternalWebView& view) override;
     bool isStatusBarHidden() const { return statusBarHidden_; }
-    bool prefersStatusBarHidden() const { return true; }
+    bool prefersStatusBarHidden() const override { return true; }
 
 private:
     bool statusBarHidden_ = false;

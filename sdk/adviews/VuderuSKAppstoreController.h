@@ -34,7 +34,7 @@ public:
     void loadingProductTimedout();
     // YES before system 7.0.
     static bool shouldAutoRotate();
-    bool prefersStatusBarHidden() const { return true; }
+    bool prefersStatusBarHidden() const override { return true; }
     void dynamicallySubclassSKController();
 
     const std::shared_ptr<SKStoreProductViewController>& skController() const { return skController_; }
