@@ -27,6 +27,9 @@ int main(int argc, char** argv) {
                    "<body><a href='/next'>next</a><script>var f = document.createElement('iframe');"
                    " f.src = 'vuderu://vuderucall?event=x&v=%u00e9'; document.documentElement.appendChild(f);"
                    " document.documentElement.removeChild(f); location.href = 'about:blank';</script></body>") &&
+              save(folder, "written-frames.html",
+                   "<body><iframe src='about:blank'></iframe><div><IFRAME SRC='frame.html'></IFRAME></div>"
+                   "<iframe src='vuderu://vuderucall?event=y'></iframe><iframe></iframe></body>") &&
               save(folder, "broken.html", std::string("<div><p>\xC3\x28<script>var x = '\0'; <!-- ", 36));
     return ok ? 0 : 1;
 }
