@@ -110,6 +110,40 @@ TEST_F(VuderuHttpAsyncTaskTest, ARefusedConnectionFailsWithItsErrorAndMarksTheNe
     EXPECT_FALSE(VuderuNetworkUtil::isNetworkLikelyNotReachable());
 }
 
+// A server that declares or sends more than an answer may hold fails the request; an answer of
+// exactly the most arrives whole.
+TEST_F(VuderuHttpAsyncTaskTest, AnAnswerLargerThanTheMostFailsTheRequest) {
+    const std::size_t most = VuderuConnectionDelegate::kMaxBodyBytes;
+    struct Row {
+        const char* name;
+        LoopbackHTTPServer::Handler handler;
+        const char* outcome;
+    };
+    const Row rows[] = {
+        {"declared too large", LoopbackHTTPServer::truncated(200, most + 1, "abc"), "fail"},
+        {"sent too large without a length", LoopbackHTTPServer::closeDelimited(200, {}, std::string(most + 1, 'x')), "fail"},
+        {"sent too large in chunks", LoopbackHTTPServer::chunked(200, {}, {std::string(most / 2, 'x'), std::string(most / 2 + 1, 'y')}), "fail"},
+        {"exactly the most", LoopbackHTTPServer::closeDelimited(200, {}, std::string(most, 'x')), "success"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        delegate_->calls.clear();
+        server_.route("/big", row.handler);
+        VuderuHttpAsyncTask::get(server_.url("/big"), delegate_);
+        const auto& call = runToOutcome();
+        EXPECT_EQ(call.kind, row.outcome);
+        if (std::string(row.outcome) == "success") {
+            EXPECT_EQ(call.response->body()->length(), most);
+            continue;
+        }
+        ASSERT_NE(call.response->error(), nullptr);
+        EXPECT_EQ(call.response->error()->domain(), NSURLErrorDomain);
+        EXPECT_EQ(call.response->error()->code(), NSURLErrorDataLengthExceedsMaximum);
+        EXPECT_EQ(call.response->body()->length(), 0u);
+        EXPECT_EQ(VuderuNetworkUtil::instance()->lastNetworkOperationError(), call.response->error());
+    }
+}
+
 TEST_F(VuderuHttpAsyncTaskTest, ACancelledTaskGivesNoCallback) {
     server_.route("/silent", LoopbackHTTPServer::silent());
     auto task = VuderuHttpAsyncTask::get(server_.url("/silent"), delegate_);
