@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
@@ -31,6 +32,11 @@ struct PacketFree {
 struct ScaleFree {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
+struct ImageFree {
+    void operator()(std::uint8_t* pixels) const { av_free(pixels); }
+};
+// Enough for the widest vector writes the scaler makes.
+constexpr int kScalerAlignment = 64;
 using Input = std::unique_ptr<AVFormatContext, InputClose>;
 
 Input openInput(const std::string& hostPath) {
@@ -64,12 +70,21 @@ CGImageRef toBitmap(const AVFrame& frame, int maximumSide) {
                                                                  static_cast<AVPixelFormat>(frame.format), width, height,
                                                                  AV_PIX_FMT_BGRA, SWS_AREA, nullptr, nullptr, nullptr));
     if (!scaler) return nullptr;
+    // The scaler writes whole vector widths past a row's end, more than a small picture's row
+    // holds: it fills a buffer aligned and padded for that, and the rows are copied out.
+    std::uint8_t* scaled[4] = {};
+    int scaledStrides[4] = {};
+    if (av_image_alloc(scaled, scaledStrides, width, height, AV_PIX_FMT_BGRA, kScalerAlignment) < 0) return nullptr;
+    std::unique_ptr<std::uint8_t, ImageFree> scaledOwner(scaled[0]);
+    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, scaled, scaledStrides);
     auto image = CGImage::createWithSize(width, height);
     if (!image) return nullptr;
     cairo_surface_flush(image->surface());
-    std::uint8_t* planes[] = {cairo_image_surface_get_data(image->surface())};
-    int strides[] = {cairo_image_surface_get_stride(image->surface())};
-    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    std::uint8_t* pixels = cairo_image_surface_get_data(image->surface());
+    const int stride = cairo_image_surface_get_stride(image->surface());
+    for (int row = 0; row < height; ++row)
+        std::memcpy(pixels + static_cast<std::ptrdiff_t>(row) * stride, scaled[0] + static_cast<std::ptrdiff_t>(row) * scaledStrides[0],
+                    static_cast<std::size_t>(width) * 4);
     cairo_surface_mark_dirty(image->surface());
     return image;
 }

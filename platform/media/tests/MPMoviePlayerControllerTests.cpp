@@ -263,4 +263,32 @@ TEST_F(MoviePlayerTest, ViewDrawsTheFrameAtThePositionAspectFit) {
     }
 }
 
+// Pictures narrower than the scaler's vector writes are drawn whole and nothing beside them is
+// written over (a 2 by 2 movie used to corrupt the heap once drawn).
+TEST_F(MoviePlayerTest, SmallPicturesAreDrawnWithoutWritingPastThem) {
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    const struct {
+        int width, height;
+    } sizes[] = {{2, 2}, {2, 16}, {6, 4}, {18, 2}};
+    for (const auto& size : sizes) {
+        const std::string name = "/movies/small-" + std::to_string(size.width) + "x" + std::to_string(size.height) + ".mp4";
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(TestVideos::make(host(name), {{"red", 1}}, size.width, size.height));
+        auto player = MPMoviePlayerController::initWithContentURL(NSURL::fileURLWithPath(name));
+        player->setShouldAutoplay(false);
+        player->prepareToPlay();
+        drainMain();
+        player->view()->setFrame(CGRectMake(0, 0, 100, 100));
+        window->addSubview(player->view());
+        for (double at : {0.0, 0.5}) {
+            player->setCurrentPlaybackTime(at);
+            auto pixel = UIDisplaySnapshot()->pixelAt(100, 100);
+            EXPECT_NEAR(pixel.red, 255, 24);
+            EXPECT_LT(pixel.blue, 24);
+        }
+        player->view()->removeFromSuperview();
+    }
+}
+
 } // namespace
