@@ -87,17 +87,23 @@ CGImageRef createWithPNGData(const std::uint8_t* bytes, std::size_t length) {
     return std::make_shared<CGImage>(surface, pngFormat(bytes));
 }
 
-std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t length) {
+std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t length, std::size_t maxFrames) {
+    if (maxFrames == 0) return {};
     CGImageRef single;
     switch (typeOfImageData(bytes, length)) {
     case ImageType::PNG: single = createWithPNGData(bytes, length); break;
     case ImageType::JPEG: single = createWithJPEGData(bytes, length); break;
-    case ImageType::GIF: return framesOfGIFData(bytes, length);
+    case ImageType::GIF: return framesOfGIFData(bytes, length, maxFrames);
     case ImageType::HEIF: single = createWithHEIFData(bytes, length); break;
     case ImageType::Unknown: single = createWithOtherImageData(bytes, length); break;
     }
     if (!single) return {};
     return {Frame{single, 0}};
+}
+
+CGImageRef firstFrameOfImageData(const std::uint8_t* bytes, std::size_t length) {
+    auto frames = framesOfImageData(bytes, length, 1);
+    return frames.empty() ? nullptr : frames.front().image;
 }
 
 } // namespace CGImageDecoding

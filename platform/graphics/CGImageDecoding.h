@@ -1,6 +1,7 @@
 #pragma once
 // Decoding image files' bytes into bitmaps: PNG (through cairo), JPEG (libjpeg-turbo), HEIF/HEIC
-// (libheif, its rotation and mirroring applied) and GIF (giflib, every frame); other types (TIFF, BMP, icons) through gdk-pixbuf's loaders. Each bitmap keeps the form its file stored: bits per component (a 16-bit
+// (libheif, its rotation and mirroring applied) and GIF (giflib, every frame); TIFF, BMP and icons
+// through gdk-pixbuf's loaders. Each bitmap keeps the form its file stored: bits per component (a 16-bit
 // PNG says 16), colour model (a CMYK JPEG says CMYK, its pixels converted for display) and
 // whether it had alpha.
 
@@ -29,18 +30,23 @@ CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length);
 // minimumSide pixels on the shorter side: thumbnails without decoding every pixel.
 CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int minimumSide);
 CGImageRef createWithHEIFData(const std::uint8_t* bytes, std::size_t length);
-// Any other type gdk-pixbuf reads into 8-bit RGB(A).
+// BMP, TIFF and icons (ICO, CUR, ICNS), told by their signatures, through gdk-pixbuf into 8-bit
+// RGB(A); nil for any other bytes (gdk-pixbuf's other loaders, SVG among them, are not offered).
 CGImageRef createWithOtherImageData(const std::uint8_t* bytes, std::size_t length);
 
 struct Frame {
     CGImageRef image;
     double delay = 0; // seconds the frame stands
 };
-// Every frame of a GIF, each composed over the ones before as the file's disposal says; empty
-// when the bytes are not a GIF.
-std::vector<Frame> framesOfGIFData(const std::uint8_t* bytes, std::size_t length);
+constexpr std::size_t kAllFrames = SIZE_MAX;
+// The frames of a GIF, at most maxFrames of them, each composed over the ones before as the file's
+// disposal says; empty when the bytes are not a whole GIF. All frames together hold at most
+// kMaximumImagePixels pixels: a longer animation ends early.
+std::vector<Frame> framesOfGIFData(const std::uint8_t* bytes, std::size_t length, std::size_t maxFrames = kAllFrames);
 
-// Every frame of any image type above (one for all but GIF); empty for anything else.
-std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t length);
+// The frames of any image type above (one for all but GIF); empty for anything else.
+std::vector<Frame> framesOfImageData(const std::uint8_t* bytes, std::size_t length, std::size_t maxFrames = kAllFrames);
+// The first frame alone, or nil.
+CGImageRef firstFrameOfImageData(const std::uint8_t* bytes, std::size_t length);
 
 } // namespace CGImageDecoding

@@ -5,13 +5,17 @@
 #include <cairo.h>
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
 namespace CGImageDecoding {
 namespace {
-// A bound on the logical screen, so a hostile header cannot ask for gigabytes per frame.
-constexpr long kMaxCanvasPixels = 64L * 1024 * 1024;
+// All frames of one file together hold at most this many composed pixels: a file of a few
+// kilobytes can otherwise ask for hundreds of full-canvas frames.
+constexpr std::int64_t kMaximumFramePixels = kMaximumImagePixels;
+constexpr std::int64_t kMinimumFrameCharge = 1024;
+const GraphicsControlBlock kNoControl{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
 constexpr double kSecondsPerDelayUnit = 0.01;
 
 struct MemorySource {
@@ -65,11 +69,10 @@ Rect frameRect(const GifImageDesc& desc, int width, int height) {
             clamp(desc.Top + desc.Height, height)};
 }
 
-void drawFrame(Canvas& canvas, int width, const SavedImage& frame, const ColorMapObject& colours, int transparent,
-               const Rect& r) {
-    const GifImageDesc& desc = frame.ImageDesc;
+void drawFrame(Canvas& canvas, int width, const GifImageDesc& desc, const GifByteType* indices, const ColorMapObject& colours,
+               int transparent, const Rect& r) {
     for (int y = r.top; y < r.bottom; ++y) {
-        const GifByteType* row = frame.RasterBits + static_cast<std::size_t>(y - desc.Top) * static_cast<std::size_t>(desc.Width);
+        const GifByteType* row = indices + static_cast<std::size_t>(y - desc.Top) * static_cast<std::size_t>(desc.Width);
         for (int x = r.left; x < r.right; ++x) {
             int index = row[x - desc.Left];
             if (index == transparent || index >= colours.ColorCount) continue;
@@ -80,6 +83,37 @@ void drawFrame(Canvas& canvas, int width, const SavedImage& frame, const ColorMa
     }
 }
 
+// The frame's colour indices in row order; an interlaced frame's rows arrive in four passes.
+bool readIndices(GifFileType* file, const GifImageDesc& desc, std::vector<GifByteType>& indices) {
+    const auto rowLength = static_cast<std::size_t>(desc.Width);
+    auto readRow = [&](int y) {
+        return DGifGetLine(file, indices.data() + static_cast<std::size_t>(y) * rowLength, desc.Width) == GIF_OK;
+    };
+    if (!desc.Interlace) {
+        for (int y = 0; y < desc.Height; ++y)
+            if (!readRow(y)) return false;
+        return true;
+    }
+    static constexpr int kPassStart[] = {0, 4, 2, 1}, kPassStep[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+        for (int y = kPassStart[pass]; y < desc.Height; y += kPassStep[pass])
+            if (!readRow(y)) return false;
+    return true;
+}
+
+// Reads an extension's blocks; a graphic control block sets how the next frame is shown.
+bool readExtension(GifFileType* file, GraphicsControlBlock& control) {
+    int code = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(file, &code, &block) != GIF_OK) return false;
+    if (code == GRAPHICS_EXT_FUNC_CODE && block && DGifExtensionToGCB(block[0], block + 1, &control) != GIF_OK)
+        control = kNoControl;
+    while (block) {
+        if (DGifGetExtensionNext(file, &block) != GIF_OK) return false;
+    }
+    return true;
+}
+
 void clearRect(Canvas& canvas, int width, const Rect& r) {
     for (int y = r.top; y < r.bottom; ++y) {
         std::fill_n(canvas.begin() + static_cast<std::ptrdiff_t>(y) * width + r.left, r.right - r.left, 0u);
@@ -87,32 +121,54 @@ void clearRect(Canvas& canvas, int width, const Rect& r) {
 }
 } // namespace
 
-std::vector<Frame> framesOfGIFData(const std::uint8_t* bytes, std::size_t length) {
-    if (typeOfImageData(bytes, length) != ImageType::GIF) return {};
+std::vector<Frame> framesOfGIFData(const std::uint8_t* bytes, std::size_t length, std::size_t maxFrames) {
+    if (typeOfImageData(bytes, length) != ImageType::GIF || maxFrames == 0) return {};
     MemorySource source{bytes, length};
     int error = 0;
     std::unique_ptr<GifFileType, GifCloser> file(DGifOpen(&source, readFromMemory, &error));
-    if (!file || DGifSlurp(file.get()) != GIF_OK || file->ImageCount < 1) return {};
+    if (!file) return {};
     const int width = file->SWidth;
     const int height = file->SHeight;
-    if (width <= 0 || height <= 0 || static_cast<long>(width) * height > kMaxCanvasPixels) return {};
+    if (!isWithinPixelBound(width, height)) return {};
 
+    // Frames are read one at a time and composed as they come, so only one frame's indices are held
+    // besides the canvas; each composed frame is charged against the budget (tiny canvases at a
+    // minimum, for each bitmap's own cost).
+    const std::int64_t charge = std::max<std::int64_t>(std::int64_t{width} * height, kMinimumFrameCharge);
+    std::int64_t budget = kMaximumFramePixels;
     Canvas canvas(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+    GraphicsControlBlock control = kNoControl;
+    std::vector<GifByteType> indices;
     std::vector<Frame> frames;
-    for (int i = 0; i < file->ImageCount; ++i) {
-        const SavedImage& frame = file->SavedImages[i];
-        const ColorMapObject* colours = frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : file->SColorMap;
-        if (!colours || !frame.RasterBits) return {};
-        GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
-        DGifSavedExtensionToGCB(file.get(), i, &control);
-        Rect r = frameRect(frame.ImageDesc, width, height);
+    for (;;) {
+        GifRecordType record;
+        if (DGifGetRecordType(file.get(), &record) != GIF_OK) return {};
+        if (record == TERMINATE_RECORD_TYPE) break;
+        if (record == EXTENSION_RECORD_TYPE) {
+            if (!readExtension(file.get(), control)) return {};
+            continue;
+        }
+        if (record != IMAGE_DESC_RECORD_TYPE) continue;
+        if (DGifGetImageDesc(file.get()) != GIF_OK) return {};
+        const GifImageDesc desc = file->Image;
+        if (!isWithinPixelBound(desc.Width, desc.Height)) return {};
+        indices.resize(static_cast<std::size_t>(desc.Width) * static_cast<std::size_t>(desc.Height));
+        if (!readIndices(file.get(), desc, indices)) return {};
+        const ColorMapObject* colours = desc.ColorMap ? desc.ColorMap : file->SColorMap;
+        if (!colours) return {};
+
+        Rect r = frameRect(desc, width, height);
         Canvas before = control.DisposalMode == DISPOSE_PREVIOUS ? canvas : Canvas();
-        drawFrame(canvas, width, frame, *colours, control.TransparentColor, r);
+        drawFrame(canvas, width, desc, indices.data(), *colours, control.TransparentColor, r);
         CGImageRef image = imageOfCanvas(canvas, width, height);
         if (!image) return {};
         frames.push_back(Frame{image, control.DelayTime * kSecondsPerDelayUnit});
         if (control.DisposalMode == DISPOSE_BACKGROUND) clearRect(canvas, width, r);
         if (control.DisposalMode == DISPOSE_PREVIOUS) canvas = std::move(before);
+        control = kNoControl;
+        budget -= charge;
+        // The frames so far stand; an animation longer than the budget ends early.
+        if (frames.size() == maxFrames || budget < charge) break;
     }
     return frames;
 }

@@ -1,11 +1,14 @@
-// Image types without a decoder of their own here (TIFF, BMP, icons, …) go through gdk-pixbuf's
-// loaders.
+// BMP, TIFF and icons go through gdk-pixbuf's loaders, each chosen by the file's signature: the
+// bytes never reach a loader for a type a photo library does not hold (SVG, XPM, …), and a header
+// announcing more pixels than the bound stops the loader before it allocates them.
 #include "platform/graphics/CGImageDecoding.h"
 
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace CGImageDecoding {
 namespace {
@@ -36,19 +39,48 @@ void copyPixels(const GdkPixbuf* pixbuf, cairo_surface_t* surface) {
     }
     cairo_surface_mark_dirty(surface);
 }
+struct Signature {
+    std::string_view bytes;
+    const char* loader;
+};
+const Signature kSignatures[] = {
+    {std::string_view("BM", 2), "bmp"},
+    {std::string_view("II*\0", 4), "tiff"},
+    {std::string_view("MM\0*", 4), "tiff"},
+    {std::string_view("\0\0\1\0", 4), "ico"},
+    {std::string_view("\0\0\2\0", 4), "ico"}, // cursors share the icon loader
+    {std::string_view("icns", 4), "icns"},
+};
+
+const char* loaderForSignature(const std::uint8_t* bytes, std::size_t length) {
+    for (const Signature& signature : kSignatures)
+        if (length >= signature.bytes.size() && std::memcmp(bytes, signature.bytes.data(), signature.bytes.size()) == 0)
+            return signature.loader;
+    return nullptr;
+}
+
+// A size of 0 × 0 asks the loader to stop with an error before it allocates the picture.
+void refuseOversizedPictures(GdkPixbufLoader* loader, gint width, gint height, gpointer) {
+    if (!isWithinPixelBound(width, height)) gdk_pixbuf_loader_set_size(loader, 0, 0);
+}
 } // namespace
 
 CGImageRef createWithOtherImageData(const std::uint8_t* bytes, std::size_t length) {
-    if (length == 0) return nullptr;
-    GObjectPtr<GdkPixbufLoader> loader(gdk_pixbuf_loader_new());
+    const char* type = loaderForSignature(bytes, length);
+    if (!type) return nullptr;
     GError* error = nullptr;
+    GObjectPtr<GdkPixbufLoader> loader(gdk_pixbuf_loader_new_with_type(type, &error));
+    if (error) g_clear_error(&error);
+    if (!loader) return nullptr;
+    g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(refuseOversizedPictures), nullptr);
     bool written = gdk_pixbuf_loader_write(loader.get(), bytes, length, &error);
     if (error) g_clear_error(&error);
     bool closed = gdk_pixbuf_loader_close(loader.get(), &error);
     if (error) g_clear_error(&error);
     GdkPixbuf* pixbuf = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader.get()) : nullptr;
     if (!pixbuf || gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB || gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 ||
-        gdk_pixbuf_get_n_channels(pixbuf) < 3) {
+        gdk_pixbuf_get_n_channels(pixbuf) < 3 ||
+        !isWithinPixelBound(gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf))) {
         return nullptr;
     }
     cairo_surface_t* surface =

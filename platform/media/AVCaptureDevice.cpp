@@ -76,8 +76,7 @@ CGImageRef AVCaptureDevice::currentFrame() const {
     if (!file.empty()) {
         std::ifstream in(file, std::ios::binary);
         std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        auto frames = CGImageDecoding::framesOfImageData(bytes.data(), bytes.size());
-        if (!frames.empty()) return frames.front().image;
+        if (auto image = CGImageDecoding::firstFrameOfImageData(bytes.data(), bytes.size())) return image;
     }
     return SampleMedia::picture(kSensorWidth, kSensorHeight, name_, position_ == AVCaptureDevicePositionFront ? 0.1 : 0.6);
 }

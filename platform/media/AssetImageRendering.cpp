@@ -31,8 +31,7 @@ CGImageRef decode(const Record& record, int minimumSide) {
     if (!data) return nullptr;
     if (CGImageDecoding::typeOfImageData(data->bytes(), data->length()) == CGImageDecoding::ImageType::JPEG)
         return CGImageDecoding::createWithJPEGData(data->bytes(), data->length(), minimumSide);
-    auto frames = CGImageDecoding::framesOfImageData(data->bytes(), data->length());
-    return frames.empty() ? nullptr : frames.front().image;
+    return CGImageDecoding::firstFrameOfImageData(data->bytes(), data->length());
 }
 
 // Draws the stored bitmap upright into a canvas of the size, scaled by `scale` and centred.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include <jpeglib.h>
 
@@ -170,9 +171,19 @@ Bytes gif(int width, int height, const std::vector<GIFFrame>& frames) {
         GifByteType extension[4];
         EGifGCBToExtension(&control, extension);
         check(EGifPutExtension(file, GRAPHICS_EXT_FUNC_CODE, 4, extension), "control");
-        check(EGifPutImageDesc(file, frame.left, frame.top, frame.width, frame.height, false, nullptr), "image");
-        std::vector<GifPixelType> line(static_cast<std::size_t>(frame.width), frame.colourIndex);
-        for (int y = 0; y < frame.height; ++y) check(EGifPutLine(file, line.data(), frame.width), "line");
+        check(EGifPutImageDesc(file, frame.left, frame.top, frame.width, frame.height, frame.interlaced, nullptr), "image");
+        std::vector<int> rows;
+        if (frame.interlaced) {
+            for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}})
+                for (int y = start; y < frame.height; y += step) rows.push_back(y);
+        } else {
+            for (int y = 0; y < frame.height; ++y) rows.push_back(y);
+        }
+        for (int y : rows) {
+            auto colour = static_cast<GifPixelType>(frame.striped ? 1 + y % 3 : frame.colourIndex);
+            std::vector<GifPixelType> line(static_cast<std::size_t>(frame.width), colour);
+            check(EGifPutLine(file, line.data(), frame.width), "line");
+        }
     }
     GifFreeMapObject(colours);
     check(EGifCloseFile(file, &error), "close");

@@ -27,6 +27,8 @@ struct GIFFrame {
     std::uint8_t colourIndex = 1;  // every pixel of the frame: 0 transparent, 1 red, 2 green, 3 blue
     int disposal = 1;              // 1 keep, 2 clear to background, 3 restore previous
     int delayHundredths = 10;
+    bool interlaced = false;       // rows stored in the four interlace passes
+    bool striped = false;          // row y painted with colour 1 + y % 3 instead of colourIndex
 };
 // A GIF89a of the given frames on a screen of the size, with the palette above.
 Bytes gif(int width, int height, const std::vector<GIFFrame>& frames);

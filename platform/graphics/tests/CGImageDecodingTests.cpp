@@ -84,6 +84,48 @@ TEST(CGImageDecodingTest, DamagedOrUnknownBytesGiveNothing) {
     }
 }
 
+TEST(CGImageDecodingTest, InterlacedGIFRowsLandWhereTheyBelong) {
+    auto bytes = TestImages::gif(1, 11, {{.width = 1, .height = 11, .interlaced = true, .striped = true}});
+    auto frames = framesOfImageData(bytes.data(), bytes.size());
+    ASSERT_EQ(frames.size(), 1u);
+    const CGImage::Pixel colours[] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}};
+    for (int y = 0; y < 11; ++y) EXPECT_EQ(frames[0].image->pixelAt(0, y), colours[y % 3]) << "row " << y;
+}
+
+// A file of a few bytes must not make the decoder hold what its header asks for.
+TEST(CGImageDecodingTest, HeadersAskingForTooManyPixelsGiveNothingOrFewerFrames) {
+    // 12000 × 12000 pixels announced in 154 bytes (gdk-pixbuf fills what is missing).
+    TestImages::Bytes bigBMP = TestImages::bmp(1, 1, 1, 2, 3);
+    const std::uint32_t side = 12000;
+    for (int i = 0; i < 4; ++i) {
+        bigBMP[18 + i] = static_cast<std::uint8_t>(side >> (8 * i));
+        bigBMP[22 + i] = static_cast<std::uint8_t>(side >> (8 * i));
+    }
+    EXPECT_TRUE(framesOfImageData(bigBMP.data(), bigBMP.size()).empty());
+    // A frame wider than any canvas.
+    auto wideFrame = TestImages::gif(2, 2, {{.width = 65535, .height = 1025}});
+    EXPECT_TRUE(framesOfImageData(wideFrame.data(), wideFrame.size()).empty());
+
+    // Ten one-pixel frames on a 4096 × 4096 canvas: four canvases reach the budget for all frames.
+    std::vector<TestImages::GIFFrame> tiny(10, TestImages::GIFFrame{});
+    auto many = TestImages::gif(4096, 4096, tiny);
+    EXPECT_EQ(framesOfImageData(many.data(), many.size()).size(), 4u);
+    EXPECT_EQ(framesOfImageData(many.data(), many.size(), 1).size(), 1u);
+    auto small = TestImages::gif(4, 4, tiny);
+    EXPECT_EQ(framesOfImageData(small.data(), small.size()).size(), 10u);
+    EXPECT_TRUE(CGImageDecoding::firstFrameOfImageData(many.data(), many.size()));
+}
+
+TEST(CGImageDecodingTest, OnlyTheTypesAPhotoLibraryHoldsReachTheFallbackLoaders) {
+    const std::string svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"><rect width="4" height="4"/></svg>)";
+    const std::string xpm = "/* XPM */\nstatic char *x[] = {\"1 1 1 1\", \"a c #ff0000\", \"a\"};\n";
+    for (const std::string& text : {svg, xpm}) {
+        SCOPED_TRACE(text);
+        TestImages::Bytes bytes(text.begin(), text.end());
+        EXPECT_TRUE(framesOfImageData(bytes.data(), bytes.size()).empty());
+    }
+}
+
 TEST(CGImageDecodingTest, BitmapContextsRedrawInTheirOwnForm) {
     auto png = std::make_shared<NSData>(TestImages::png(5, 3));
     CGImageRef image = CGImageCreateWithPNGDataProvider(CGDataProviderCreateWithCFData(png), nullptr, true,
