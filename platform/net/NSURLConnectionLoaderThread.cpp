@@ -3,6 +3,7 @@
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/foundation/NSThread.h"
 
+#include <atomic>
 #include <cassert>
 #include <condition_variable>
 #include <mutex>
@@ -15,26 +16,55 @@ public:
     using Done = std::function<void(const NSURLResponsePtr&, const NSDataPtr&, const NSErrorPtr&)>;
     explicit GatheringDelegate(Done done) : done_(std::move(done)) {}
 
-    void connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) override {
+    void connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) override {
         response_ = response;
         data_ = NSData::data();
+        const long long announced = response ? response->expectedContentLength() : NSURLResponseUnknownLength;
+        if (announced > static_cast<long long>(limit_)) failTooLarge(connection);
     }
-    void connectionDidReceiveData(const NSURLConnectionPtr&, const NSDataPtr& data) override {
+    void connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) override {
+        if (finished_) return;
         if (!data_) data_ = NSData::data();
+        if (data_->length() + data->length() > limit_) return failTooLarge(connection);
         data_->appendData(*data);
     }
     void connectionDidFinishLoading(const NSURLConnectionPtr&) override {
+        if (finished_) return;
+        finished_ = true;
         done_(response_, data_ ? data_ : NSData::data(), nullptr);
     }
-    void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) override { done_(response_, nullptr, error); }
+    void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) override {
+        if (finished_) return;
+        finished_ = true;
+        done_(response_, nullptr, error);
+    }
 
 private:
+    void failTooLarge(const NSURLConnectionPtr& connection) {
+        if (connection) connection->cancel();
+        data_.reset();
+        const std::string url = response_ && response_->URL() ? response_->URL()->absoluteString() : std::string();
+        connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum,
+                                                                        {{NSLocalizedDescriptionKey, Value("resource exceeds maximum size")},
+                                                                         {NSURLErrorFailingURLStringErrorKey, Value(url)}}));
+    }
+
     Done done_;
+    std::size_t limit_ = NSURLConnection::gatheredBodyLimit();
+    bool finished_ = false;
     NSURLResponsePtr response_;
     NSDataPtr data_;
 };
 
+std::atomic<std::size_t> gatheredLimit{NSURLConnection::kDefaultGatheredBodyLimit};
+
 } // namespace
+
+std::size_t NSURLConnection::gatheredBodyLimit() { return gatheredLimit.load(); }
+
+void NSURLConnection::setGatheredBodyLimit(std::size_t bytes) {
+    gatheredLimit = bytes == 0 ? kDefaultGatheredBodyLimit : bytes;
+}
 
 std::shared_ptr<NSRunLoop> NSURLConnection::loaderRunLoop() {
     static std::shared_ptr<NSRunLoop> runLoop = NSThread::startServiceThread("com.apple.NSURLConnectionLoader")->runLoop();

@@ -133,7 +133,9 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
 
 void UIWebView::receiveContent(const std::string& text, unsigned long generation) {
     if (generation_ != generation) return;
-    page_->document().parse(text);
+    if (!page_->document().parse(text))
+        return failLoad(urlError(NSURLErrorDataLengthExceedsMaximum, request() && request()->URL() ? request()->URL()->absoluteString() : ""),
+                        generation);
     // The page's own frames start loading as it is parsed, before its scripts run.
     page_->noticeFrames(page_->document().root());
     drainNavigations();

@@ -115,12 +115,15 @@ void WebDocument::ensureSkeleton() {
     if (!body()) insertBefore(html, make(WebNode::Kind::Element, "body"), nullptr);
 }
 
-void WebDocument::parse(std::string_view html) {
+bool WebDocument::parse(std::string_view html) {
+    const bool fits = html.size() <= kMaxParsedBytes;
     nodes_.clear();
     scriptNodes_ = scriptBytes_ = 0;
     make(WebNode::Kind::Document, {});
-    for (auto* node : parseInto(html, nullptr)) insertBefore(root(), node, nullptr);
+    if (fits)
+        for (auto* node : parseInto(html, nullptr)) insertBefore(root(), node, nullptr);
     ensureSkeleton();
+    return fits;
 }
 
 std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::string* context) {
@@ -138,7 +141,8 @@ std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::s
     std::vector<std::pair<const GumboNode*, WebNode*>> pending;
     const GumboVector& children = top->type == GUMBO_NODE_DOCUMENT ? top->v.document.children : top->v.element.children;
     for (unsigned i = children.length; i-- > 0;) pending.emplace_back(static_cast<const GumboNode*>(children.data[i]), nullptr);
-    while (!pending.empty()) {
+    std::size_t count = 0;
+    while (!pending.empty() && count < kMaxParsedNodes) {
         auto [source, parent] = pending.back();
         pending.pop_back();
         WebNode* node = nullptr;
@@ -166,6 +170,7 @@ std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::s
         default:
             continue;
         }
+        ++count;
         // Children are pushed in reverse, so each parent receives them in document order.
         if (parent) {
             node->parent = parent;
@@ -267,11 +272,13 @@ std::string WebDocument::innerHTML(const WebNode* node) const {
     return out;
 }
 
-void WebDocument::setInnerHTML(WebNode* node, std::string_view html) {
+bool WebDocument::setInnerHTML(WebNode* node, std::string_view html) {
+    if (html.size() > kMaxParsedBytes) return false;
     while (!node->children.empty()) detach(node->children.back());
     std::size_t before = nodes_.size();
     for (auto* made : parseInto(html, &node->name)) insertBefore(node, made, nullptr);
     scriptNodes_ += nodes_.size() - before;
+    return true;
 }
 
 std::string WebDocument::textContent(const WebNode* node) const {

@@ -33,9 +33,16 @@ public:
     static constexpr std::size_t kMaxNodes = 250000;
     static constexpr std::size_t kMaxScriptBytes = 64u << 20;
 
+    // What one parse (a page, or markup a script sets) reads and makes: the parser's own tree costs
+    // tens of bytes per byte of markup, so a page past this is refused, and nodes past the count
+    // are left out.
+    static constexpr std::size_t kMaxParsedBytes = 4u << 20;
+    static constexpr std::size_t kMaxParsedNodes = 250000;
+
     WebDocument();
-    // Replaces the tree with the parsed page (html, head and body always exist).
-    void parse(std::string_view html);
+    // Replaces the tree with the parsed page (html, head and body always exist); false, leaving
+    // an empty page, for markup past kMaxParsedBytes.
+    bool parse(std::string_view html);
 
     WebNode* root() const { return nodes_.front().get(); }
     WebNode* node(long id) const;
@@ -53,7 +60,8 @@ public:
     bool spend(std::size_t bytes);
 
     std::string innerHTML(const WebNode* node) const;
-    void setInnerHTML(WebNode* node, std::string_view html);
+    // False, changing nothing, for markup past kMaxParsedBytes.
+    bool setInnerHTML(WebNode* node, std::string_view html);
     std::string textContent(const WebNode* node) const;
     void setTextContent(WebNode* node, std::string text);
 

@@ -116,8 +116,8 @@ duk_ret_t nativeSetHTML(duk_context* c) {
     WebNode* node = elementArgument(c, 0);
     duk_size_t length = 0;
     const char* html = textArgument(c, 1, &length);
-    if (!page(c).document().spend(length)) (void)duk_range_error(c, "the page holds too much");
-    page(c).document().setInnerHTML(node, std::string_view(html, length));
+    if (!page(c).document().spend(length) || !page(c).document().setInnerHTML(node, std::string_view(html, length)))
+        (void)duk_range_error(c, "the page holds too much");
     page(c).noticeFrames(node);
     return 0;
 }

@@ -397,6 +397,55 @@ TEST_F(NSURLConnectionTest, SynchronousAndAsynchronousRequests) {
     EXPECT_EQ(error->code(), NSURLErrorCannotConnectToHost);
 }
 
+TEST_F(NSURLConnectionTest, AGatheredAnswerPastTheLimitFailsWithoutData) {
+    struct LimitGuard {
+        LimitGuard() { NSURLConnection::setGatheredBodyLimit(1024); }
+        ~LimitGuard() { NSURLConnection::setGatheredBodyLimit(0); }
+    } limit;
+    const std::string kilobyte(1024, 'k');
+    LoopbackHTTPServer server;
+    server.route("/fits", LoopbackHTTPServer::fixed(200, {}, kilobyte));
+    // Announced past the limit: refused before the body comes (most of it never does).
+    server.route("/announced", LoopbackHTTPServer::truncated(200, 1u << 30, "x"));
+    server.route("/grown", LoopbackHTTPServer::chunked(200, {}, {kilobyte, "1"}));
+    server.route("/endless", LoopbackHTTPServer::closeDelimited(200, {}, std::string(8192, 'e')));
+    struct Case {
+        const char* path;
+        bool fits;
+    };
+    for (const Case& c : {Case{"/fits", true}, Case{"/announced", false}, Case{"/grown", false}, Case{"/endless", false}}) {
+        SCOPED_TRACE(c.path);
+        NSURLResponsePtr response;
+        NSErrorPtr error;
+        auto data = NSURLConnection::sendSynchronousRequest(requestFor(server.url(c.path)), &response, &error);
+        if (c.fits) {
+            ASSERT_TRUE(data);
+            EXPECT_EQ(data->length(), 1024u);
+            continue;
+        }
+        EXPECT_FALSE(data);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), NSURLErrorDataLengthExceedsMaximum);
+
+        std::atomic<bool> called{false};
+        NSDataPtr asyncData = NSData::data();
+        NSErrorPtr asyncError;
+        int calls = 0;
+        NSURLConnection::sendAsynchronousRequest(requestFor(server.url(c.path)), NSOperationQueue::mainQueue(),
+                                                 [&](const NSURLResponsePtr&, const NSDataPtr& d, const NSErrorPtr& e) {
+                                                     asyncData = d;
+                                                     asyncError = e;
+                                                     ++calls;
+                                                     called = true;
+                                                 });
+        ASSERT_TRUE(runMainUntil([&] { return called.load(); }, kWait));
+        EXPECT_FALSE(asyncData);
+        ASSERT_TRUE(asyncError);
+        EXPECT_EQ(asyncError->code(), NSURLErrorDataLengthExceedsMaximum);
+        EXPECT_EQ(calls, 1);
+    }
+}
+
 } // namespace
 
 // A connection scheduled in a worker's run loop keeps that loop's run() going until it has ended,

@@ -1,3 +1,4 @@
+#include "platform/net/NSURLError.h"
 #include "platform/web/tests/WebViewTestSupport.h"
 
 #include <functional>
@@ -52,7 +53,20 @@ std::vector<HostileCase> hostileCases() {
         {"node flood", "<script>for (;;) document.body.appendChild(document.createElement('div'));</script>", nullptr,
          HostileCase::Overrun::Either},
         {"40,000 nested divs", nestedDivs(40000), nullptr, HostileCase::Overrun::No},
-        {"5 MB of text", "<p>" + std::string(5u << 20, 'w') + "</p>", nullptr, HostileCase::Overrun::No},
+        {"3 MB of text", "<p>" + std::string(3u << 20, 'w') + "</p>", nullptr, HostileCase::Overrun::No},
+        {"more elements than a parse makes", [] {
+             std::string html;
+             for (std::size_t i = 0; i < WebDocument::kMaxParsedNodes + 50000; ++i) html += "<br>";
+             return html;
+         }(), nullptr, HostileCase::Overrun::No},
+        {"innerHTML past the parse bound",
+         "<p id='p'>kept</p><script>var s = '<b>'; while (s.length < (5 << 20)) s += s; "
+         "try { document.getElementById('p').innerHTML = s; } catch (e) { console.log(e.name); }</script>",
+         [](UIWebView& v) {
+             EXPECT_EQ(v.stringByEvaluatingJavaScriptFromString("document.getElementById('p').textContent"), "kept");
+             EXPECT_EQ(v.consoleLines().back(), "RangeError");
+         },
+         HostileCase::Overrun::No},
         {"invalid UTF-8 and NULs", std::string("<p>\xC3\x28 \xFF\xFE bad\0\0 zero</p>", 24) + "<script>var x = '\xE9';</script>", nullptr, HostileCase::Overrun::No},
         {"unterminated script", "<p>text</p><script>var never = 1;", nullptr, HostileCase::Overrun::No},
         {"unterminated comment", "<p>text</p><!-- and then nothing", nullptr, HostileCase::Overrun::No},
@@ -109,4 +123,33 @@ TEST(WebDocument, NestingIsBoundedBeforeParsing) {
     for (int i = 0; i < 1000; ++i) list += "<li>item";
     document.parse(list + "</ul>");
     EXPECT_EQ(document.elementsByTagName(document.root(), "li").size(), 1000u);
+}
+
+// One parse reads at most kMaxParsedBytes of markup and makes at most kMaxParsedNodes nodes: the
+// parser's own tree costs tens of bytes for each byte of dense markup.
+TEST(WebDocument, ParsesAreBoundedInBytesAndNodes) {
+    WebDocument document;
+    EXPECT_FALSE(document.parse("<p>" + std::string(WebDocument::kMaxParsedBytes, 'w')));
+    EXPECT_EQ(document.textContent(document.body()), "");
+
+    std::string breaks;
+    for (std::size_t i = 0; i < WebDocument::kMaxParsedNodes + 1000; ++i) breaks += "<br>";
+    EXPECT_TRUE(document.parse(breaks));
+    const auto made = document.elementsByTagName(document.root(), "br").size();
+    EXPECT_LE(made, WebDocument::kMaxParsedNodes);
+    EXPECT_GE(made, WebDocument::kMaxParsedNodes - 3);  // html, head and body come first
+
+    document.parse("<p id='p'>kept</p>");
+    WebNode* p = document.elementById("p");
+    ASSERT_TRUE(p);
+    EXPECT_FALSE(document.setInnerHTML(p, std::string(WebDocument::kMaxParsedBytes + 1, 'x')));
+    EXPECT_EQ(document.textContent(p), "kept");
+}
+
+TEST_F(WebViewTest, APagePastTheParseBoundFailsAsTooLarge) {
+    loadPage("<p>" + std::string(WebDocument::kMaxParsedBytes, 'w') + "</p>");
+    EXPECT_EQ(delegate->events.back(), "fail " + std::to_string(NSURLErrorDataLengthExceedsMaximum));
+    EXPECT_EQ(view->visibleText(), "");
+    loadPage("<p>small</p>");
+    EXPECT_EQ(delegate->events.back(), "finish");
 }
