@@ -48,6 +48,7 @@ fuzz: deps
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS="$(FUZZ_FLAGS)" -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" \
 		-DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address" >/dev/null
 	$(call fuzz_group,platform/foundation,foundation_fuzz_seeds,property_list keyed_archive)
+	$(call fuzz_group,platform/graphics,graphics_fuzz_seeds,image_data)
 	$(call fuzz_group,app/support,app_fuzz_seeds,video_information version_reply)
 	$(call fuzz_group,sdk/crashreporter,vdcrash_report_seeds,vdcrash_report)
 	$(call fuzz_group,sdk/ads,vuderu_ad_protocol_seeds,vuderu_ad_response vuderu_sdk_log_response vuderu_vast_document)

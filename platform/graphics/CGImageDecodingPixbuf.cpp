@@ -6,7 +6,11 @@
 #include <cairo.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string_view>
 
@@ -59,6 +63,32 @@ const char* loaderForSignature(const std::uint8_t* bytes, std::size_t length) {
     return nullptr;
 }
 
+std::int64_t littleEndian(const std::uint8_t* p, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = (value << 8) | p[i];
+    return static_cast<std::int64_t>(value);
+}
+
+// The BMP loader sizes its buffers by the sizes the file gives its header and the offset of its
+// pixels: only header sizes the format has are let through, pixels that start after the headers
+// and inside the file, and a picture within the bound.
+bool isPlausibleBMP(const std::uint8_t* bytes, std::size_t length) {
+    constexpr std::size_t kFileHeader = 14;
+    if (length < kFileHeader + 12) return false;
+    const std::int64_t headerSize = littleEndian(bytes + kFileHeader, 4);
+    const std::int64_t pixelsAt = littleEndian(bytes + 10, 4);
+    if (pixelsAt < static_cast<std::int64_t>(kFileHeader) + headerSize || pixelsAt > static_cast<std::int64_t>(length)) return false;
+    if (headerSize == 12) return isWithinPixelBound(littleEndian(bytes + 18, 2), littleEndian(bytes + 20, 2));
+    static constexpr std::int64_t kInfoHeaderSizes[] = {16, 40, 52, 56, 64, 108, 124};
+    if (std::find(std::begin(kInfoHeaderSizes), std::end(kInfoHeaderSizes), headerSize) == std::end(kInfoHeaderSizes)) return false;
+    // Both sides are signed 32-bit values; a negative height means rows from the top.
+    auto side = [&](std::size_t at) {
+        const auto value = static_cast<std::int32_t>(static_cast<std::uint32_t>(littleEndian(bytes + at, 4)));
+        return value == INT32_MIN ? std::int64_t{0} : std::abs(std::int64_t{value});
+    };
+    return isWithinPixelBound(side(18), side(22));
+}
+
 // A size of 0 × 0 asks the loader to stop with an error before it allocates the picture.
 void refuseOversizedPictures(GdkPixbufLoader* loader, gint width, gint height, gpointer) {
     if (!isWithinPixelBound(width, height)) gdk_pixbuf_loader_set_size(loader, 0, 0);
@@ -67,7 +97,7 @@ void refuseOversizedPictures(GdkPixbufLoader* loader, gint width, gint height, g
 
 CGImageRef createWithOtherImageData(const std::uint8_t* bytes, std::size_t length) {
     const char* type = loaderForSignature(bytes, length);
-    if (!type) return nullptr;
+    if (!type || (std::strcmp(type, "bmp") == 0 && !isPlausibleBMP(bytes, length))) return nullptr;
     GError* error = nullptr;
     GObjectPtr<GdkPixbufLoader> loader(gdk_pixbuf_loader_new_with_type(type, &error));
     if (error) g_clear_error(&error);

@@ -71,7 +71,17 @@ TEST(CGImageDecodingTest, DamagedOrUnknownBytesGiveNothing) {
     auto png = TestImages::png(8, 8);
     auto jpeg = TestImages::jpeg(8, 8, 1, 2, 3);
     auto gif = TestImages::gif(2, 2, {{}});
+    // A header claiming 3 GB, which gdk-pixbuf's BMP loader would allocate for it.
+    auto hugeHeader = TestImages::bmp(2, 2, 1, 2, 3);
+    for (int i = 14; i < 18; ++i) hugeHeader[static_cast<std::size_t>(i)] = 0xb7;
     const std::pair<std::string, TestImages::Bytes> cases[] = {
+        {"bmp header of a size the format has not", hugeHeader},
+        {"bmp pixels beyond the file's end", [] {
+             auto bytes = TestImages::bmp(2, 2, 1, 2, 3);
+             bytes[12] = 0xfc;  // the pixels' offset near 4 GB
+             bytes[13] = 0xff;
+             return bytes;
+         }()},
         {"empty", {}},
         {"text", {'h', 'e', 'l', 'l', 'o'}},
         {"png cut short", TestImages::Bytes(png.begin(), png.begin() + 40)},
