@@ -28,6 +28,15 @@ struct JumpingErrorManager {
 
 void ignoreMessage(j_common_ptr) {}
 
+// Each scan of a progressive file is a pass over all of the picture's coefficients, and a file
+// may repeat scans without end: a few kilobytes could keep the decoder busy for minutes. Cameras
+// write about ten.
+constexpr int kMaximumScans = 500;
+
+void limitScans(j_common_ptr info) {
+    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaximumScans) jumpOut(info);
+}
+
 // A file that ends before its last scan decodes with grey where the data was missing; that is a
 // damaged photo, not a picture. Other warnings (stray bytes between markers) are let through.
 void noteTruncation(j_common_ptr info, int level) {
@@ -114,6 +123,9 @@ CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int
     errors.manager.output_message = ignoreMessage;
     errors.manager.emit_message = noteTruncation;
     jpeg_create_decompress(&info);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limitScans;
+    info.progress = &progress;
     jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
     cairo_surface_t* volatile surface = nullptr;
     CGColorSpaceModel model = kCGColorSpaceModelRGB;

@@ -109,6 +109,42 @@ Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uin
     return out;
 }
 
+Bytes manyScanJPEG(int side) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&info, &buffer, &length);
+    info.image_width = info.image_height = static_cast<JDIMENSION>(side);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    // The DC scan, then each AC coefficient in a band of its own, its bits sent one scan at a time.
+    constexpr int kFirstBit = 9;
+    std::vector<jpeg_scan_info> scans;
+    scans.push_back({1, {0}, 0, 0, 0, 0});
+    for (int coefficient = 1; coefficient < DCTSIZE2; ++coefficient) {
+        scans.push_back({1, {0}, coefficient, coefficient, 0, kFirstBit});
+        for (int bit = kFirstBit; bit > 0; --bit) scans.push_back({1, {0}, coefficient, coefficient, bit, bit - 1});
+    }
+    info.scan_info = scans.data();
+    info.num_scans = static_cast<int>(scans.size());
+    jpeg_start_compress(&info, TRUE);
+    Bytes row(static_cast<std::size_t>(side));
+    while (info.next_scanline < info.image_height) {
+        for (int x = 0; x < side; ++x) row[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>((x * 37 + static_cast<int>(info.next_scanline) * 11) & 0xff);
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    Bytes out(buffer, buffer + length);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}
+
 namespace {
 void appendLittleEndian(Bytes& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));

@@ -19,6 +19,9 @@ Bytes png(int width, int height, int bitDepth = 8, PNGColour colour = PNGColour:
 // make that colour.
 Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool cmyk = false);
 
+// A grey progressive JPEG of 631 scans (each AC coefficient in its own band, a bit per scan).
+Bytes manyScanJPEG(int side);
+
 // A 24-bit uncompressed BMP of one colour.
 Bytes bmp(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 

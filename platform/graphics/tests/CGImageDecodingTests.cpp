@@ -76,6 +76,7 @@ TEST(CGImageDecodingTest, DamagedOrUnknownBytesGiveNothing) {
     for (int i = 14; i < 18; ++i) hugeHeader[static_cast<std::size_t>(i)] = 0xb7;
     const std::pair<std::string, TestImages::Bytes> cases[] = {
         {"bmp header of a size the format has not", hugeHeader},
+        {"jpeg of more scans than any camera writes", TestImages::manyScanJPEG(16)},
         {"bmp pixels beyond the file's end", [] {
              auto bytes = TestImages::bmp(2, 2, 1, 2, 3);
              bytes[12] = 0xfc;  // the pixels' offset near 4 GB
