@@ -129,6 +129,9 @@ private:
     void finishLoad(unsigned long generation);
     void failLoad(const NSErrorPtr& error, unsigned long generation);
     void loadSubframe(const NSURLRequestPtr& request);
+    // Frame loads still under way fail as cancelled, at once; their answers, when they come, are
+    // dropped.
+    void cancelFrames();
     bool askPolicy(const NSURLRequestPtr& request, UIWebViewNavigationType type);
     void later(std::function<void(UIWebView&)> step);
 
@@ -158,6 +161,8 @@ private:
     long nextTimer_ = 1;
     unsigned long generation_ = 0;
     bool loading_ = false;
+    std::map<long, std::string> framesLoading_;  // each started frame load's URL, by its number
+    long nextFrame_ = 1;
     std::vector<Navigation> history_;
     long historyIndex_ = -1;
     double budget_ = kEvaluationBudget;

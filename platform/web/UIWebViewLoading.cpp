@@ -60,6 +60,7 @@ void UIWebView::goBack() {
 
 void UIWebView::stopLoading() {
     ++generation_;
+    cancelFrames();
     if (!loading_) return;
     loading_ = false;
     std::string url = page_->url();
@@ -71,6 +72,7 @@ void UIWebView::stopLoading() {
 // A new main-frame load supersedes the one in progress, which fails as cancelled.
 void UIWebView::navigate(Navigation navigation, bool askFirst) {
     if (loading_) stopLoading();
+    cancelFrames();
     unsigned long generation = ++generation_;
     later([navigation, askFirst, generation](UIWebView& view) {
         if (view.generation_ != generation) return;
@@ -198,12 +200,18 @@ void UIWebView::failLoad(const NSErrorPtr& error, unsigned long generation) {
     if (auto d = delegate()) d->webViewDidFailLoadWithError(*this, error);
 }
 
-// A subframe reports its start and its end; what it holds is not run.
+// A subframe reports its start and its end; what it holds is not run. A frame of a page that was
+// stopped or left before the frame started reports nothing.
 void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
-    later([request](UIWebView& view) {
-        if (auto d = view.delegate()) d->webViewDidStartLoad(view);
+    const unsigned long generation = generation_;
+    const long frame = nextFrame_++;
+    later([request, generation, frame](UIWebView& view) {
+        if (view.generation_ != generation) return;
         auto url = request->URL();
-        auto finish = [request](UIWebView& v, const NSErrorPtr& error) {
+        view.framesLoading_[frame] = url->absoluteString();
+        if (auto d = view.delegate()) d->webViewDidStartLoad(view);
+        auto finish = [frame](UIWebView& v, const NSErrorPtr& error) {
+            if (!v.framesLoading_.erase(frame)) return;
             auto d = v.delegate();
             if (!d) return;
             if (error) d->webViewDidFailLoadWithError(v, error);
@@ -221,4 +229,13 @@ void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
             view.later([finish](UIWebView& v) { finish(v, nullptr); });
         }
     });
+}
+
+void UIWebView::cancelFrames() {
+    for (const auto& [frame, url] : framesLoading_) {
+        later([url](UIWebView& v) {
+            if (auto d = v.delegate()) d->webViewDidFailLoadWithError(v, urlError(NSURLErrorCancelled, url));
+        });
+    }
+    framesLoading_.clear();
 }

@@ -1,6 +1,9 @@
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/web/tests/WebViewTestSupport.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
 const char* kOrderPage = "<html><head><script>console.log('script sees ' + typeof injected);"
@@ -132,4 +135,43 @@ TEST_F(WebViewTest, TimersRunOnThePlatformClock) {
     loadPage("<p>next</p>");
     clock.advance(1);
     EXPECT_EQ(view->consoleLines().size(), 4u);
+}
+
+// A frame still loading when its page is stopped or left fails as cancelled at once, so every
+// start the delegate heard has its end.
+TEST_F(WebViewTest, StoppingOrLeavingAPageCancelsItsFrameLoads) {
+    LoopbackHTTPServer server;
+    auto gate = std::make_shared<LoopbackGate>();
+    server.route("/frame", LoopbackHTTPServer::gated(200, {}, "frame body", 4, gate));
+    const std::string page = "<iframe src='" + server.url("/frame") + "'></iframe>";
+    auto framesUnderWay = [&](std::size_t requests) {
+        return runMainUntil([&] {
+            return server.requestCount() == requests && std::count(delegate->events.begin(), delegate->events.end(), "start") == 2 &&
+                   std::count(delegate->events.begin(), delegate->events.end(), "finish") == 1;
+        });
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> leave;
+        std::vector<std::string> heard;
+    };
+    const Case cases[] = {
+        {"stopped", [&] { view->stopLoading(); }, {"fail -999"}},
+        {"left for another page", [&] { view->loadHTMLStringBaseURL("<p>next</p>", nullptr); },
+         {"fail -999", "policy about:blank 5", "start", "finish"}},
+    };
+    std::size_t requests = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        delegate->events.clear();
+        delegate->allow = true;
+        view->loadHTMLStringBaseURL(page, nullptr);
+        ASSERT_TRUE(framesUnderWay(++requests));
+        delegate->events.clear();
+        c.leave();
+        ASSERT_TRUE(runMainUntil([&] { return delegate->events.size() >= c.heard.size(); }));
+        drainMain();
+        EXPECT_EQ(delegate->events, c.heard);
+    }
+    gate->cancel();
 }
