@@ -13,7 +13,25 @@ namespace {
 constexpr CGFloat kInvisibleAlpha = 0.01;
 } // namespace
 
-void UIScreenDescription::addLine(std::string line) { lines_.push_back(std::move(line)); }
+// A line shows control characters as escapes: a file name holding a line break cannot add a line
+// of its own to the screen, nor an escape sequence reach the terminal.
+std::string UIScreenDescription::printable(std::string line) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    if (std::none_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+        return line;
+    std::string out;
+    for (char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (byte < 0x20 || byte == 0x7f) out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xf];
+        else out += c;
+    }
+    return out;
+}
+
+void UIScreenDescription::addLine(std::string line) { lines_.push_back(printable(std::move(line))); }
 
 std::string UIScreenDescription::text() const {
     std::string out;

@@ -53,8 +53,9 @@ public:
     using Action = std::function<bool(const std::string& argument, UIScreenReply& reply)>;
     using TapAction = std::function<bool(UIScreenReply& reply)>;
 
-    // Screen text.
+    // Screen text; control characters in a line show as escapes ("\n", "\t", "\x1b").
     void addLine(std::string line);
+    static std::string printable(std::string line);
     std::string text() const;
 
     // Something `tap TEXT` finds by the text it shows.
