@@ -3,8 +3,10 @@
 #include <gif_lib.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -74,7 +76,11 @@ Bytes png(int width, int height, int bitDepth, PNGColour colour, std::uint8_t re
     return out;
 }
 
-Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool cmyk) {
+namespace {
+// Encodes a JPEG in memory: `prepare` sets the picture's form on the compressor (after the
+// defaults, before compression starts), `row` fills row y.
+Bytes encodeJPEG(int width, int height, int components, J_COLOR_SPACE space,
+                 const std::function<void(jpeg_compress_struct&)>& prepare, const std::function<void(Bytes&, int)>& row) {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
     info.err = jpeg_std_error(&errors);
@@ -84,22 +90,15 @@ Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uin
     jpeg_mem_dest(&info, &buffer, &length);
     info.image_width = static_cast<JDIMENSION>(width);
     info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = cmyk ? 4 : 3;
-    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    info.input_components = components;
+    info.in_color_space = space;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 100, TRUE);
+    prepare(info);
     jpeg_start_compress(&info, TRUE);
-    Bytes row;
-    for (int x = 0; x < width; ++x) {
-        if (cmyk) {
-            // Inverted CMYK with full key: each ink value is the light its channel lets through.
-            row.insert(row.end(), {red, green, blue, 255});
-        } else {
-            row.insert(row.end(), {red, green, blue});
-        }
-    }
+    Bytes line(static_cast<std::size_t>(width) * static_cast<std::size_t>(components));
     while (info.next_scanline < info.image_height) {
-        JSAMPROW rows[] = {row.data()};
+        row(line, static_cast<int>(info.next_scanline));
+        JSAMPROW rows[] = {line.data()};
         jpeg_write_scanlines(&info, rows, 1);
     }
     jpeg_finish_compress(&info);
@@ -108,19 +107,19 @@ Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uin
     std::free(buffer);
     return out;
 }
+} // namespace
+
+Bytes jpeg(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool cmyk) {
+    // Inverted CMYK with full key: each ink value is the light its channel lets through.
+    const Bytes pixel = cmyk ? Bytes{red, green, blue, 255} : Bytes{red, green, blue};
+    return encodeJPEG(
+        width, height, cmyk ? 4 : 3, cmyk ? JCS_CMYK : JCS_RGB, [](jpeg_compress_struct& info) { jpeg_set_quality(&info, 100, TRUE); },
+        [&](Bytes& line, int) {
+            for (std::size_t at = 0; at < line.size(); at += pixel.size()) std::copy(pixel.begin(), pixel.end(), line.begin() + static_cast<std::ptrdiff_t>(at));
+        });
+}
 
 Bytes manyScanJPEG(int side) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&info, &buffer, &length);
-    info.image_width = info.image_height = static_cast<JDIMENSION>(side);
-    info.input_components = 1;
-    info.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
     // The DC scan, then each AC coefficient in a band of its own, its bits sent one scan at a time.
     constexpr int kFirstBit = 9;
     std::vector<jpeg_scan_info> scans;
@@ -129,20 +128,15 @@ Bytes manyScanJPEG(int side) {
         scans.push_back({1, {0}, coefficient, coefficient, 0, kFirstBit});
         for (int bit = kFirstBit; bit > 0; --bit) scans.push_back({1, {0}, coefficient, coefficient, bit, bit - 1});
     }
-    info.scan_info = scans.data();
-    info.num_scans = static_cast<int>(scans.size());
-    jpeg_start_compress(&info, TRUE);
-    Bytes row(static_cast<std::size_t>(side));
-    while (info.next_scanline < info.image_height) {
-        for (int x = 0; x < side; ++x) row[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>((x * 37 + static_cast<int>(info.next_scanline) * 11) & 0xff);
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    Bytes out(buffer, buffer + length);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
+    return encodeJPEG(
+        side, side, 1, JCS_GRAYSCALE,
+        [&](jpeg_compress_struct& info) {
+            info.scan_info = scans.data();
+            info.num_scans = static_cast<int>(scans.size());
+        },
+        [](Bytes& line, int y) {
+            for (std::size_t x = 0; x < line.size(); ++x) line[x] = static_cast<std::uint8_t>((x * 37 + static_cast<std::size_t>(y) * 11) & 0xff);
+        });
 }
 
 namespace {
