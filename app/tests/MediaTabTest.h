@@ -6,6 +6,7 @@
 #include "app/TDMedia.h"
 #include "app/support/TDSites.h"
 #include "app/support/VTVersionTracker.h"
+#include "app/tests/LaunchedApp.h"
 #include "pickers/assethelper/AssetHelper.h"
 #include "platform/device/Driver.h"
 #include "platform/foundation/NSUserDefaults.h"
@@ -29,13 +30,7 @@ protected:
         DeviceProfile::reset();
         TestMediaLibrary::make();
         UIApplication::sharedApplication()->reset();
-        TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
-        setenv("TANDREL_VUDERU_HOST", AnalyticsCollector::refusedHostAndPort().c_str(), 1);
-        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("Done"), TDAppDelegate::kIntroShowKey);
-        auto app = UIApplication::sharedApplication();
-        delegate_ = std::make_shared<TDAppDelegate>();
-        app->setDelegate(delegate_);
-        EXPECT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(*app, Value()));
+        delegate_ = launchAppPastTheWelcome();
         driver_.drain();
     }
     void TearDown() override {

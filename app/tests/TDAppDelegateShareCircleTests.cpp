@@ -1,6 +1,7 @@
 #include "app/TDAppDelegate.h"
 #include "app/support/TDSites.h"
 #include "app/support/VTVersionTracker.h"
+#include "app/tests/LaunchedApp.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/testsupport/AnalyticsCollector.h"
@@ -16,13 +17,8 @@ protected:
     void SetUp() override {
         DeviceTest::SetUp();
         UIApplication::sharedApplication()->reset();
-        TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
-        setenv("TANDREL_VUDERU_HOST", AnalyticsCollector::refusedHostAndPort().c_str(), 1);
-        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("Done"), TDAppDelegate::kIntroShowKey);
-        auto app = UIApplication::sharedApplication();
-        delegate_ = std::make_shared<TDAppDelegate>();
-        app->setDelegate(delegate_);
-        ASSERT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(*app, Value()));
+        delegate_ = launchAppPastTheWelcome();
+        ASSERT_FALSE(HasFailure());
         drainMain();
     }
     void TearDown() override {

@@ -7,6 +7,7 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "app/support/TDSites.h"
 #include "app/support/VTVersionTracker.h"
+#include "app/tests/LaunchedApp.h"
 #include "controls/flatbutton/FlatButton.h"
 #include "platform/device/Driver.h"
 #include "platform/testsupport/AnalyticsCollector.h"
@@ -28,13 +29,8 @@ protected:
         DeviceTest::SetUp();
         UIApplication::sharedApplication()->reset();
         clock_.emplace();
-        TDSites::setMakerSiteOrigin("http://127.0.0.1:1");
-        setenv("TANDREL_VUDERU_HOST", AnalyticsCollector::refusedHostAndPort().c_str(), 1);
-        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("Done"), TDAppDelegate::kIntroShowKey);
-        auto app = UIApplication::sharedApplication();
-        delegate_ = std::make_shared<TDAppDelegate>();
-        app->setDelegate(delegate_);
-        ASSERT_TRUE(delegate_->applicationDidFinishLaunchingWithOptions(*app, Value()));
+        delegate_ = launchAppPastTheWelcome();
+        ASSERT_FALSE(HasFailure());
         driver_.drain();
     }
     void TearDown() override {

@@ -9,6 +9,7 @@
 #include "platform/uikit/UIViewController.h"
 #include "sdk/adviews/IVuderuAdNetworkConnector.h"
 #include "sdk/adviews/VuderuAdNetworkBasePlugin.h"
+#include "sdk/adviews/testsupport/KeyAnsweringAdDelegate.h"
 #include "sdk/ads/VuderuAdDelegate.h"
 #include "sdk/ads/VuderuAdSpaceLayout.h"
 #include "sdk/ads/VuderuAds.h"
@@ -57,7 +58,7 @@ private:
     VuderuAdFramePtr frame_;
 };
 
-class RecordingAdDelegate : public VuderuAdDelegate {
+class RecordingAdDelegate : public KeyAnsweringAdDelegate {
 public:
     explicit RecordingAdDelegate(std::vector<std::string>& calls) : calls_(calls) {}
     std::map<std::string, std::string> keys;
@@ -74,27 +75,18 @@ public:
         calls_.push_back("delegate spaceDidDismiss " + space + (interstitial ? " YES" : " NO"));
     }
 
-    Key zidUvovAdMobPublisherID() override { return key("zidUvovAdMobPublisherID"); }
-    Key zidUvovInMobiAppKey() override { return key("zidUvovInMobiAppKey"); }
-    Key zidUvovMillennialAppKey() override { return key("zidUvovMillennialAppKey"); }
-    Key zidUvovMillennialInterstitalAppKey() override { return key("zidUvovMillennialInterstitalAppKey"); }
-    Key zidUvovMobclixApplicationID() override { return key("zidUvovMobclixApplicationID"); }
-    Key zidUvovJumptapPublisherID() override { return key("zidUvovJumptapPublisherID"); }
-    Key zidUvovJumptapSiteID() override { return key("zidUvovJumptapSiteID"); }
-    Key zidUvovJumptapBannerAdSpotID() override { return key("zidUvovJumptapBannerAdSpotID"); }
-    Key zidUvovJumptapLeaderboardAdSpotID() override { return key("zidUvovJumptapLeaderboardAdSpotID"); }
-    Key zidUvovJumptapMediumRectangleAdSpotID() override { return key("zidUvovJumptapMediumRectangleAdSpotID"); }
-    Key zidUvovGreystripeApplicationID() override { return key("zidUvovGreystripeApplicationID"); }
     std::optional<std::shared_ptr<UIViewController>> zidUvovRootViewController() override {
         if (!root) return std::nullopt;
         return root;
     }
 
-private:
-    Key key(const std::string& name) const {
+protected:
+    Key answerKey(const std::string& name) override {
         auto found = keys.find(name);
         return found == keys.end() ? Key() : Key(found->second);
     }
+
+private:
     std::vector<std::string>& calls_;
 };
 

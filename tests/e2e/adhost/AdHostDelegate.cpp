@@ -72,23 +72,6 @@ void AdHostDelegate::videoDidFinish(const std::string& space) { record("videoDid
 
 void AdHostDelegate::videoDidNotFinish(const std::string& space) { record("videoDidNotFinish", space); }
 
-const std::vector<std::string>& AdHostDelegate::keyNames() {
-    static const std::vector<std::string> names = {
-        "zidUvovAdMobPublisherID",
-        "zidUvovInMobiAppKey",
-        "zidUvovMillennialAppKey",
-        "zidUvovMillennialInterstitalAppKey",
-        "zidUvovMobclixApplicationID",
-        "zidUvovJumptapPublisherID",
-        "zidUvovJumptapSiteID",
-        "zidUvovJumptapBannerAdSpotID",
-        "zidUvovJumptapLeaderboardAdSpotID",
-        "zidUvovJumptapMediumRectangleAdSpotID",
-        "zidUvovGreystripeApplicationID",
-    };
-    return names;
-}
-
 void AdHostDelegate::setKey(const std::string& name, const Key& value) {
     std::lock_guard guard(keys().lock);
     if (value) keys().values[name] = *value;

@@ -4,12 +4,12 @@
 // that does not implement them. Of the outside networks' keys it answers those `ads key` set;
 // the controller they present from is the root.
 
-#include "sdk/ads/VuderuAdDelegate.h"
+#include "sdk/adviews/testsupport/KeyAnsweringAdDelegate.h"
 
 #include <string>
 #include <vector>
 
-class AdHostDelegate : public VuderuAdDelegate {
+class AdHostDelegate : public KeyAnsweringAdDelegate {
 public:
     void spaceDidReceiveAd(const std::string& space) override;
     void spaceDidFailToReceiveAdError(const std::string& space, const NSErrorPtr& error) override;
@@ -27,20 +27,11 @@ public:
     void videoDidFinish(const std::string& space) override;
     void videoDidNotFinish(const std::string& space) override;
 
-    // The key names the delegate may answer; a value sets one, nullopt leaves it unanswered.
-    static const std::vector<std::string>& keyNames();
+    // The keys `ads key` sets (networkKeyNames); a value sets one, nullopt leaves it unanswered.
     static void setKey(const std::string& name, const Key& value);
     static Key key(const std::string& name);
-    Key zidUvovAdMobPublisherID() override { return key("zidUvovAdMobPublisherID"); }
-    Key zidUvovInMobiAppKey() override { return key("zidUvovInMobiAppKey"); }
-    Key zidUvovMillennialAppKey() override { return key("zidUvovMillennialAppKey"); }
-    Key zidUvovMillennialInterstitalAppKey() override { return key("zidUvovMillennialInterstitalAppKey"); }
-    Key zidUvovMobclixApplicationID() override { return key("zidUvovMobclixApplicationID"); }
-    Key zidUvovJumptapPublisherID() override { return key("zidUvovJumptapPublisherID"); }
-    Key zidUvovJumptapSiteID() override { return key("zidUvovJumptapSiteID"); }
-    Key zidUvovJumptapBannerAdSpotID() override { return key("zidUvovJumptapBannerAdSpotID"); }
-    Key zidUvovJumptapLeaderboardAdSpotID() override { return key("zidUvovJumptapLeaderboardAdSpotID"); }
-    Key zidUvovJumptapMediumRectangleAdSpotID() override { return key("zidUvovJumptapMediumRectangleAdSpotID"); }
-    Key zidUvovGreystripeApplicationID() override { return key("zidUvovGreystripeApplicationID"); }
     std::optional<std::shared_ptr<UIViewController>> zidUvovRootViewController() override;
+
+protected:
+    Key answerKey(const std::string& name) override { return key(name); }
 };

@@ -30,7 +30,7 @@ bool custom(const Words& words, UIScreenReply& reply) {
 }
 
 bool key(const Words& words, UIScreenReply& reply) {
-    const auto& names = AdHostDelegate::keyNames();
+    const auto& names = AdHostDelegate::networkKeyNames();
     if (std::find(names.begin(), names.end(), words[0]) == names.end()) return reply.refuse("no such network key: " + words[0]);
     AdHostDelegate::setKey(words[0], words[1] == "none" ? std::nullopt : std::optional<std::string>(words[1]));
     return true;
