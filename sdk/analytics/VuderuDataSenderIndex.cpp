@@ -1,5 +1,6 @@
 #include "sdk/analytics/VuderuDataSenderIndex.h"
 
+#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "sdk/analytics/VuderuUtil.h"
@@ -78,7 +79,7 @@ void VuderuDataSenderIndex::removeBlockInfoWithIdentifierForDataKey(const std::o
 void VuderuDataSenderIndex::setupForCurrentDataKey(const std::optional<std::string>& dataKey) {
     VuderuUtil::assertThreadIsNotMain();
     if (!dataKey) return;
-    bool removedKey = false;
+    bool changed = false;
     for (auto it = indexMap_.begin(); it != indexMap_.end();) {
         if (it->first == *dataKey) {
             ++it;
@@ -86,10 +87,18 @@ void VuderuDataSenderIndex::setupForCurrentDataKey(const std::optional<std::stri
         }
         for (const auto& block : it->second) block->deletePersistentData();
         it = indexMap_.erase(it);
-        removedKey = true;
+        changed = true;
+    }
+    // A removal deletes the block's file before it saves the index, so a process ended between
+    // the two leaves a record that no resend can ever send: forget those here.
+    if (auto current = indexMap_.find(*dataKey); current != indexMap_.end()) {
+        auto fileManager = NSFileManager::defaultManager();
+        const auto before = current->second.size();
+        std::erase_if(current->second, [&](const VuderuDataSenderBlockInfoPtr& block) { return !fileManager->fileExistsAtPath(block->path()); });
+        changed = changed || current->second.size() != before;
     }
     // Trimming runs at every start: a launch that never saw its last upload end never trimmed.
-    if (!discardOutdatedBlocksForDataKey(dataKey) && removedKey) saveState();
+    if (!discardOutdatedBlocksForDataKey(dataKey) && changed) saveState();
 }
 
 bool VuderuDataSenderIndex::discardOutdatedBlocksForDataKey(const std::optional<std::string>& dataKey) {

@@ -34,7 +34,8 @@ public:
     void saveState();
     void addBlockInfoForDataKey(const VuderuDataSenderBlockInfoPtr& block, const std::optional<std::string>& dataKey);
     void removeBlockInfoWithIdentifierForDataKey(const std::optional<std::string>& identifier, const std::optional<std::string>& dataKey);
-    // Drops every other key's blocks (files included), then trims the current key to the limit.
+    // Drops every other key's blocks (files included) and the current key's records whose file is
+    // gone, then trims the current key to the limit.
     void setupForCurrentDataKey(const std::optional<std::string>& dataKey);
     // Deletes the oldest blocks beyond the limit and saves; NO when there was nothing to cut.
     bool discardOutdatedBlocksForDataKey(const std::optional<std::string>& dataKey);

@@ -205,7 +205,9 @@ TEST_F(VuderuDataSenderTest, AnotherKeyAtStartDropsTheOldKeysBlocks) {
     EXPECT_EQ(collector_.requestCount(), 0u);
 }
 
-TEST_F(VuderuDataSenderTest, ABlockWhoseFileIsGoneIsSkippedAndKept) {
+// A process ended between a removal's file delete and its index save leaves such a record: the
+// launch keeps it, and the next start forgets it.
+TEST_F(VuderuDataSenderTest, ABlockWhoseFileIsGoneIsSkippedUntilTheNextStartForgetsIt) {
     auto sender = launch(refusedURL());
     send(sender, "gone");
     send(sender, "here");
@@ -219,6 +221,14 @@ TEST_F(VuderuDataSenderTest, ABlockWhoseFileIsGoneIsSkippedAndKept) {
     ASSERT_TRUE(settle(sender));
     EXPECT_EQ(collector_.bodies(), std::vector<std::string>{"here"});
     EXPECT_EQ(storedIdentifiers(sender), std::vector<std::string>{identifiers[0]});
+
+    endLaunch();
+    sender = launch(collector_.url());
+    EXPECT_TRUE(storedIdentifiers(sender).empty());
+    endLaunch();
+    sender = launch(collector_.url());
+    EXPECT_TRUE(storedIdentifiers(sender).empty());
+    EXPECT_EQ(collector_.requestCount(), 1u);
 }
 
 TEST_F(VuderuDataSenderTest, ReportsReachAnHTTPSCollectorTrustedThroughTheSystemAnchors) {
