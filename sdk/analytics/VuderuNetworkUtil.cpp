@@ -4,6 +4,7 @@
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuReachability.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
@@ -127,9 +128,14 @@ void VuderuNetworkUtil::setNetworkLikelyNotReachable() {
 bool VuderuNetworkUtil::isNetworkLikelyNotReachable() {
     if (!isNetworkReachable()) return true;
     auto error = instance()->lastNetworkOperationError();
-    // A connection error of the URL loading system counts as well: it is what a failed
-    // connection reports here, and the HTTP task records it for exactly this judgement.
-    return error && (error->domain() == kLikelyNotReachableDomain || error->domain() == NSURLErrorDomain);
+    if (!error) return false;
+    if (error->domain() == kLikelyNotReachableDomain) return true;
+    // Of the URL loading system's errors only those that mean no way to the host count: a refused
+    // TLS handshake, a bad answer or a cancel says nothing about the network.
+    if (error->domain() != NSURLErrorDomain) return false;
+    static constexpr long kNoNetworkCodes[] = {NSURLErrorNotConnectedToInternet, NSURLErrorNetworkConnectionLost, NSURLErrorCannotFindHost,
+                                               NSURLErrorDNSLookupFailed,        NSURLErrorCannotConnectToHost,   NSURLErrorTimedOut};
+    return std::find(std::begin(kNoNetworkCodes), std::end(kNoNetworkCodes), error->code()) != std::end(kNoNetworkCodes);
 }
 
 std::string VuderuNetworkUtil::serverURL() {

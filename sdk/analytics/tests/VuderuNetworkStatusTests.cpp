@@ -1,4 +1,5 @@
 #include "platform/foundation/NSNotificationCenter.h"
+#include "platform/net/NSURLError.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -163,6 +164,27 @@ TEST_F(VuderuNetworkUtilTest, LikelyNotReachableFollowsTheLastError) {
     // An HTTP status the server answered says nothing about the network.
     VuderuNetworkUtil::setLastNetworkOperationError(NSError::errorWithDomain("Failed to load url", 4));
     EXPECT_FALSE(VuderuNetworkUtil::isNetworkLikelyNotReachable());
+}
+
+// Only a URL-loading error that means no way to the host makes the network likely unreachable:
+// one failed upload for another reason must not turn the ad pages to the cache.
+TEST_F(VuderuNetworkUtilTest, OnlyURLErrorsOfAMissingNetworkCount) {
+    const struct {
+        long code;
+        bool likelyNotReachable;
+    } rows[] = {
+        {NSURLErrorNotConnectedToInternet, true}, {NSURLErrorNetworkConnectionLost, true}, {NSURLErrorCannotFindHost, true},
+        {NSURLErrorDNSLookupFailed, true},        {NSURLErrorCannotConnectToHost, true},   {NSURLErrorTimedOut, true},
+        {NSURLErrorBadServerResponse, false},     {NSURLErrorCancelled, false},            {NSURLErrorSecureConnectionFailed, false},
+        {NSURLErrorServerCertificateUntrusted, false}, {NSURLErrorBadURL, false},          {NSURLErrorCannotParseResponse, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.code);
+        VuderuNetworkUtil::setLastNetworkOperationError(NSError::errorWithDomain(NSURLErrorDomain, row.code));
+        EXPECT_TRUE(VuderuNetworkUtil::isNetworkReachable());
+        EXPECT_EQ(VuderuNetworkUtil::isNetworkLikelyNotReachable(), row.likelyNotReachable);
+    }
+    VuderuNetworkUtil::setLastNetworkOperationError(nullptr);
 }
 
 TEST_F(VuderuNetworkUtilTest, SecureTransportSwitchesTheThreeURLsAndBack) {
