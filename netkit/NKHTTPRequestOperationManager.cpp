@@ -69,7 +69,9 @@ NKHTTPRequestOperationPtr NKHTTPRequestOperationManager::enqueue(const NSURLRequ
 NKHTTPRequestOperationPtr NKHTTPRequestOperationManager::send(const std::string& method, const std::string& URLString,
                                                               const Value& parameters, SuccessBlock success, FailureBlock failure) {
     NSErrorPtr error;
-    NSURLRequestPtr request = requestSerializer_->requestWithMethod(method, resolvedURLString(URLString), parameters, &error);
+    auto serializer = requestSerializer_;
+    NSURLRequestPtr request = serializer ? serializer->requestWithMethod(method, resolvedURLString(URLString), parameters, &error) : nullptr;
+    if (!serializer) error = NKMissingRequestSerializerError();
     return enqueue(request, error, std::move(success), std::move(failure));
 }
 
@@ -94,8 +96,10 @@ NKHTTPRequestOperationPtr NKHTTPRequestOperationManager::POST(const std::string&
 NKHTTPRequestOperationPtr NKHTTPRequestOperationManager::POST(const std::string& URLString, const Value& parameters,
                                                               const BodyBlock& block, SuccessBlock success, FailureBlock failure) {
     NSErrorPtr error;
+    auto serializer = requestSerializer_;
     NSURLRequestPtr request =
-        requestSerializer_->multipartFormRequestWithMethod("POST", resolvedURLString(URLString), parameters, block, &error);
+        serializer ? serializer->multipartFormRequestWithMethod("POST", resolvedURLString(URLString), parameters, block, &error) : nullptr;
+    if (!serializer) error = NKMissingRequestSerializerError();
     return enqueue(request, error, std::move(success), std::move(failure));
 }
 

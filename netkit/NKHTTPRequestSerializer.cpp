@@ -1,6 +1,8 @@
 #include "netkit/NKHTTPRequestSerializer.h"
 
+#include "netkit/NKLocalizedString.h"
 #include "netkit/NKQueryStringPair.h"
+#include "netkit/NKURLResponseSerialization.h"
 #include "netkit/NKStreamingMultipartFormData.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSString.h"
@@ -23,6 +25,12 @@ NSErrorPtr badURLError(const std::string& URLString) {
     return NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorBadURL, std::move(userInfo));
 }
 } // namespace
+
+NSErrorPtr NKMissingRequestSerializerError() {
+    Value::Dictionary userInfo;
+    userInfo[NSLocalizedFailureReasonErrorKey] = NKLocalizedString("The manager has no request serializer");
+    return NSError::errorWithDomain(NKNetworkingErrorDomain, NSURLErrorBadURL, std::move(userInfo));
+}
 
 NKHTTPRequestSerializer::NKHTTPRequestSerializer() {
     mutableHTTPRequestHeaders_["Accept-Language"] = NKDefaultAcceptLanguage();

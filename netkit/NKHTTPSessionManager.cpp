@@ -128,7 +128,9 @@ NSURLSessionDataTaskPtr NKHTTPSessionManager::start(const NSURLRequestPtr& reque
 NSURLSessionDataTaskPtr NKHTTPSessionManager::send(const std::string& method, const std::string& URLString, const Value& parameters,
                                                    SuccessBlock success, FailureBlock failure) {
     NSErrorPtr error;
-    NSURLRequestPtr request = requestSerializer()->requestWithMethod(method, resolvedURLString(URLString), parameters, &error);
+    auto serializer = requestSerializer();
+    NSURLRequestPtr request = serializer ? serializer->requestWithMethod(method, resolvedURLString(URLString), parameters, &error) : nullptr;
+    if (!serializer) error = NKMissingRequestSerializerError();
     return start(request, error, false, std::move(success), std::move(failure));
 }
 
@@ -153,8 +155,10 @@ NSURLSessionDataTaskPtr NKHTTPSessionManager::POST(const std::string& URLString,
 NSURLSessionDataTaskPtr NKHTTPSessionManager::POST(const std::string& URLString, const Value& parameters, const BodyBlock& block,
                                                    SuccessBlock success, FailureBlock failure) {
     NSErrorPtr error;
+    auto serializer = requestSerializer();
     NSURLRequestPtr request =
-        requestSerializer()->multipartFormRequestWithMethod("POST", resolvedURLString(URLString), parameters, block, &error);
+        serializer ? serializer->multipartFormRequestWithMethod("POST", resolvedURLString(URLString), parameters, block, &error) : nullptr;
+    if (!serializer) error = NKMissingRequestSerializerError();
     return start(request, error, true, std::move(success), std::move(failure));
 }
 

@@ -12,3 +12,7 @@ public:
     virtual NSURLRequestPtr requestBySerializingRequest(const NSURLRequestPtr& request, const Value& parameters,
                                                         NSErrorPtr* error) = 0;
 };
+
+// What a manager left without a request serializer (an archive may hold none) fails each request
+// with, instead of building it.
+NSErrorPtr NKMissingRequestSerializerError();

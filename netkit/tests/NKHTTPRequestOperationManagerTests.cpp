@@ -108,12 +108,18 @@ TEST_F(NKHTTPRequestOperationManagerTest, RequestsThatCannotBeBuiltFailWithoutAT
         {"unusable URL", NKHTTPRequestSerializer::serializer(), "http://bad host/", Value(), NSURLErrorDomain, NSURLErrorBadURL},
         {"unencodable body", NKJSONRequestSerializer::serializer(), "p", Value(Value::Dictionary{{"x", std::nan("")}}),
          NSCocoaErrorDomain, NSPropertyListWriteInvalidError},
+        // What an archive without a serializer decodes to.
+        {"no serializer", nullptr, "p", Value(), NKNetworkingErrorDomain, NSURLErrorBadURL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         manager->setRequestSerializer(c.serializer);
         auto outcome = std::make_shared<Outcome>();
         EXPECT_FALSE(manager->POST(c.path, c.parameters, onSuccess(outcome), onFailure(outcome)));
+        if (!c.serializer) {
+            EXPECT_FALSE(manager->GET(c.path, c.parameters, nullptr, nullptr));
+            EXPECT_FALSE(manager->POST(c.path, c.parameters, [](NKMultipartFormData&) {}, nullptr, nullptr));
+        }
         wait(outcome);
         ASSERT_TRUE(outcome->error);
         EXPECT_EQ(outcome->error->domain(), c.domain);

@@ -141,6 +141,9 @@ TEST_F(NKHTTPSessionManagerTest, RequestsThatCannotBeBuiltFailWithoutATransfer) 
          NSURLErrorBadURL},
         {"unencodable JSON", NKJSONRequestSerializer::serializer(), "p", Value(Value::Dictionary{{"x", std::nan("")}}), false,
          NSCocoaErrorDomain, NSPropertyListWriteInvalidError},
+        // What an archive without a serializer decodes to.
+        {"no serializer", nullptr, "p", Value(), false, NKNetworkingErrorDomain, NSURLErrorBadURL},
+        {"no serializer, multipart", nullptr, "p", Value(), true, NKNetworkingErrorDomain, NSURLErrorBadURL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
