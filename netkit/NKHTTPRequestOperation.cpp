@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSString.h"
+#include "platform/net/NSURLError.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ dispatch_group_t http_request_operation_completion_group() {
 }
 
 constexpr long kHTTPStatusOK = 200;
+constexpr long kHTTPStatusPartialContent = 206;
 constexpr long kHTTPStatusRangeNotSatisfiable = 416;
 const char* const kSerializerKey = "responseSerializer";
 
@@ -140,12 +142,33 @@ void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionP
     if (isStale(connection)) return;
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
     auto request = this->request();
-    if (http && http->statusCode() == kHTTPStatusOK && request && !request->valueForHTTPHeaderField("Range").empty()) {
-        // The server sent the whole resource again (it ignored the range, or the resource changed
-        // since the ETag): what the stream holds is not a prefix of this body.
+    if (!http || !request || request->valueForHTTPHeaderField("Range").empty()) return;
+    std::optional<long long> partFrom = http->statusCode() == kHTTPStatusPartialContent ? contentRangeStart(*http) : std::nullopt;
+    if (http->statusCode() == kHTTPStatusOK || partFrom == 0) {
+        // The server sent the resource from its first byte again (it ignored the range, or the
+        // resource changed since the ETag): what the stream holds is not a prefix of this body.
         restartStreamAt(0);
         resetTotalBytesReadOnMainQueue();
+    } else if (http->statusCode() == kHTTPStatusPartialContent && partFrom != streamOffset()) {
+        // A part that does not start where the stream ends would leave a gap or a repeat in it.
+        connection->cancel();
+        Value::Dictionary userInfo;
+        userInfo[NSLocalizedDescriptionKey] = "The server's partial content does not continue the download";
+        if (auto url = request->URL()) userInfo[NSURLErrorFailingURLStringErrorKey] = url->absoluteString();
+        failWithError(NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorBadServerResponse, std::move(userInfo)));
     }
+}
+
+std::optional<long long> NKHTTPRequestOperation::contentRangeStart(const NSHTTPURLResponse& response) {
+    // "bytes FIRST-LAST/LENGTH" (the length may be "*").
+    auto contentRange = response.valueForHTTPHeaderField("Content-Range");
+    const std::string prefix = "bytes ";
+    if (!contentRange || contentRange->rfind(prefix, 0) != 0) return std::nullopt;
+    const std::size_t dash = contentRange->find('-', prefix.size());
+    if (dash == std::string::npos) return std::nullopt;
+    const std::string digits = contentRange->substr(prefix.size(), dash - prefix.size());
+    if (digits.empty() || digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    return std::stoll(digits);
 }
 
 bool NKHTTPRequestOperation::holdsWholeResource(const NSURLResponsePtr& response) const {

@@ -47,7 +47,8 @@ public:
 
     // A resumed download answered with the whole body (200 instead of 206) starts its output
     // again from the beginning instead of appending the body to what it holds; one answered 416
-    // with a length equal to what it holds is complete.
+    // with a length equal to what it holds is complete. A 206 must start where the output ends
+    // (one from the first byte starts it again); any other part fails the download.
     void connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) override;
 
 protected:
@@ -56,6 +57,8 @@ protected:
 private:
     // A 416 to a resumed download whose Content-Range length is what the stream already holds.
     bool holdsWholeResource(const NSURLResponsePtr& response) const;
+    // Where a partial answer's "Content-Range" says its body starts; nil when it says nothing usable.
+    static std::optional<long long> contentRangeStart(const NSHTTPURLResponse& response);
 
     std::shared_ptr<NKHTTPResponseSerializer> serializer_;
     std::optional<Value> responseObject_;

@@ -185,6 +185,8 @@ protected:
     void restartStreamAt(long long offset);
     // The archived state, response, error, body and count, applied to a new operation.
     void decodeRestFrom(const NSCoder& coder);
+    // Stores the error, closes and releases the stream and the connection, finishes.
+    void failWithError(const NSErrorPtr& error);
 
     std::shared_ptr<NSRecursiveLock> lock_;
     UIBackgroundTaskIdentifier backgroundTaskIdentifier_ = UIBackgroundTaskInvalid;
@@ -196,8 +198,6 @@ private:
         long long expected;
     };
     void queueProgress(const PendingProgress& entry);
-    // Stores the error, closes and releases the stream and the connection, finishes.
-    void failWithError(const NSErrorPtr& error);
     void deliverProgress();
     static void postNotification(const std::string& name, const std::shared_ptr<NKURLConnectionOperation>& operation);
 

@@ -2,6 +2,7 @@
 // download kept in memory.
 
 #include "netkit/NKHTTPRequestOperation.h"
+#include "platform/net/NSURLError.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -84,6 +85,55 @@ TEST_F(NKDownloadEdgeTest, APauseAfterTheLastByteResumesIntoACompleteDownload) {
         EXPECT_EQ(operation->response()->statusCode(), c.status);
         EXPECT_FALSE(operation->error());
         EXPECT_EQ(operation->totalBytesRead(), static_cast<long long>(c.file.size()));
+    }
+}
+
+// A resumed download continues only with a part that starts where its file ends; a part from
+// the first byte starts the file again, and any other part fails the download.
+TEST_F(NKDownloadEdgeTest, APartialAnswerMustContinueTheFile) {
+    struct Case {
+        const char* name;
+        std::string contentRange;
+        std::string part;
+        std::string file;
+        bool fails;
+    };
+    const std::string body(3000, 'b');
+    const Case cases[] = {
+        {"continues", "bytes 3000-3003/3004", "more", body + "more", false},
+        {"from the first byte", "bytes 0-2999/3000", std::string(3000, 'n'), std::string(3000, 'n'), false},
+        {"past the end", "bytes 3500-3503/3504", "late", body, true},
+        {"inside the file", "bytes 1000-1003/1004", "half", body, true},
+        {"no usable range", "items 1-2", "odd!", body, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        completed_ = false;
+        LoopbackHTTPServer server;
+        auto gate = std::make_shared<LoopbackGate>();
+        server.route("/v", [&](LoopbackExchange& exchange) {
+            exchange.sendHead(200, {{"ETag", "\"v1\""}, {"Transfer-Encoding", "chunked"}});
+            exchange.send("bb8\r\n" + body + "\r\n");
+            if (gate->wait()) exchange.send("0\r\n\r\n");
+            exchange.closeAfterResponse();
+        });
+        const std::string path = std::string(kFolder) + "/v.bin";
+        auto operation = start(server.url("/v"), NSOutputStream::outputStreamToFileAtPath(path, false));
+        ASSERT_TRUE(runMainUntil([&] { return operation->totalBytesRead() == 3000; }, kWait));
+        operation->pause();
+        gate->cancel();
+        server.route("/v", [&](LoopbackExchange& exchange) {
+            exchange.sendHead(206, {{"Content-Range", c.contentRange}, {"Content-Length", std::to_string(c.part.size())}});
+            exchange.send(c.part);
+            exchange.closeAfterResponse();
+        });
+        operation->resume();
+        ASSERT_TRUE(runMainUntil([&] { return completed_.load(); }, kWait));
+        EXPECT_EQ(readFile(path), c.file);
+        ASSERT_EQ(operation->error() != nullptr, c.fails);
+        if (c.fails) {
+            EXPECT_EQ(operation->error()->code(), NSURLErrorBadServerResponse);
+        }
     }
 }
 
