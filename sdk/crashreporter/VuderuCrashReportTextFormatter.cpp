@@ -54,6 +54,14 @@ const ImageArchitecture kImageArchitectures[] = {
     {kCPUTypeARM64, -1, "arm64-unknown"},
 };
 
+// The writer of this host's build says iPhone OS, but its images are x86 ELF, whose symbol names
+// carry no added underscore ("_ZN..." is a whole mangled name); iPhone OS itself never ran on x86.
+bool isHostELFImage(const VuderuCrashReport& report, const VuderuCrashReportBinaryImageInfo* image) {
+    if (!image || report.systemInfo()->operatingSystem() != 1) return false;
+    const auto& code = image->codeType();
+    return code && code->typeEncoding() == kTypeEncodingMach && (code->type() == kCPUTypeX86 || code->type() == kCPUTypeX86_64);
+}
+
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* fmt, ...) {
     char buffer[1024];
@@ -204,7 +212,7 @@ std::string VuderuCrashReportTextFormatter::formatStackFrameFrameIndexReportLp64
     std::string place;
     if (const auto& symbol = frame.symbolInfo()) {
         std::string name = symbol->symbolName();
-        if (name.size() >= 2 && name[0] == '_') {
+        if (name.size() >= 2 && name[0] == '_' && !isHostELFImage(report, image.get())) {
             int os = report.systemInfo()->operatingSystem();
             if (os == 0 || os == 1 || os == 2)
                 name.erase(0, 1);

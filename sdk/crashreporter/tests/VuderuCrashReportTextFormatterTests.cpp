@@ -163,6 +163,19 @@ const EdgeCase kEdgeCases[] = {
      "Thread 0:\n"
      "0   Tandrel                             0x0000000100000010 main + 16\n"
      "1   Tandrel                             0x0000000100000020 _ + 32\n\n"},
+    // This host's reports say iPhone OS over x86-64 ELF images, whose names are whole.
+    {"underscores of symbols in x86-64 images on iPhone OS",
+     [](Message& r) {
+         r.remove(4);
+         r.message(4, Message().u64(2, 0x1000).u64(1, 0x400000).str(3, "/usr/bin/tandrel").message(5, crashreport::processor(0x1000007, 3)));
+         r.remove(3);
+         r.message(3, Message().u32(1, 0).boolean(3, false).message(2, frame(0x400010, "_ZN6Widget4spinEv", 0x400000)).message(
+                          2, frame(0x400020, "main", 0x400000)));
+     },
+     "Thread 0:",
+     "Thread 0:\n"
+     "0   tandrel                             0x0000000000400010 _ZN6Widget4spinEv + 16\n"
+     "1   tandrel                             0x0000000000400020 main + 32\n\n"},
     {"no Mach code type and the unknown architecture",
      [](Message& r) {
          r.remove(4);
