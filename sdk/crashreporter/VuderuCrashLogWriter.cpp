@@ -127,11 +127,16 @@ vdcrash_error_t vdcrash_log_writer_write_to_fd(vdcrash_log_writer_t* writer, thr
                                                    VDCRASH_LOG_WRITER_DETAIL_NO_SYMBOLS};
     vdcrash_error_t result = VDCRASH_OUTPUT_ERR;
     for (vdcrash_log_writer_detail_t detail : details) {
-        if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) return VDCRASH_OUTPUT_ERR;
+        // Written over what the file holds and cut to length after: blocks reserved for the report
+        // on a disk that has filled up since stay the report's.
+        if (lseek(fd, 0, SEEK_SET) != 0) return VDCRASH_OUTPUT_ERR;
         vdcrash_async_file_t file;
         vdcrash_async_file_init(&file, fd, VDCRASH_REPORT_SIZE_LIMIT);
         result = vdcrash_log_writer_write(writer, crashed_thread, image_list, &file, crash_info, current_state, detail);
-        if (result == VDCRASH_ESUCCESS && vdcrash_async_file_flush(&file)) return VDCRASH_ESUCCESS;
+        if (result == VDCRASH_ESUCCESS && vdcrash_async_file_flush(&file)) {
+            off_t length = lseek(fd, 0, SEEK_CUR);
+            if (length >= 0 && ftruncate(fd, length) == 0) return VDCRASH_ESUCCESS;
+        }
         // A write was refused at the limit (or failed): try again with less.
         if (result == VDCRASH_ESUCCESS) result = VDCRASH_OUTPUT_ERR;
     }

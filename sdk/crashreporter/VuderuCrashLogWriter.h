@@ -105,7 +105,7 @@ vdcrash_error_t vdcrash_log_writer_write(vdcrash_log_writer_t* writer, thread_t 
 vdcrash_error_t vdcrash_log_writer_close(vdcrash_log_writer_t* writer);
 void vdcrash_log_writer_free(vdcrash_log_writer_t* writer);
 
-// Writes the report to `fd` (truncated first) under the 65536-byte limit. When the report does not
+// Writes the report to `fd` (from its start, cut to the report's length) under the 65536-byte limit. When the report does not
 // fit, it is written again with less detail; when even the smallest does not fit, or writing
 // fails, the error is returned and the descriptor holds no report (async-safe). The descriptor
 // stays open.

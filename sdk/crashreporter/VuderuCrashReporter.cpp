@@ -19,6 +19,7 @@ namespace {
 const char* const kReportFolderName = "com.vuderu.crashreporter.data";
 const char* const kQueuedReportsName = "queued_reports";
 const char* const kPendingReportName = "live_report.vdcrash";
+const char* const kReservedSuffix = ".reserved";
 constexpr uint16_t kDirectoryPermissions = 0755;
 
 std::mutex enableLock;
@@ -159,23 +160,34 @@ bool VuderuCrashReporter::enableCrashReporterAndReturnError(NSErrorPtr* error) {
         vdcrash_populate_error(error, VuderuCrashReporterErrorUnknown, "The crash report path is too long");
         return false;
     }
+    const std::string reserved = path + kReservedSuffix;
+    if (reserved.size() >= sizeof ctx.reserved_path) {
+        vdcrash_populate_error(error, VuderuCrashReporterErrorUnknown, "The crash report path is too long");
+        return false;
+    }
     std::memcpy(ctx.report_path, path.c_str(), path.size() + 1);
+    std::memcpy(ctx.reserved_path, reserved.c_str(), reserved.size() + 1);
+    // Without the reservation a crash still writes its report when the disk has room then.
+    if (!vdcrash_reporter_reserve_report_space(&ctx))
+        NSLog("[VuderuCrashReporter] Warning -- could not reserve space for a crash report at %s", reserved.c_str());
     vdcrash_log_writer_init(&ctx.writer, applicationIdentifier_, applicationVersion_,
                             mapToAsyncSymbolicationStrategy(config_->symbolicationStrategy()), false);
     // Suspending the other threads at crash time must install nothing.
     vdsys_thread_suspension_prepare();
 
     auto handler = VuderuCrashSignalHandler::sharedHandler();
-    if (config_->signalHandlerType() == VuderuCrashReporterSignalHandlerTypeBSD) {
+    const bool machMode = config_->signalHandlerType() == VuderuCrashReporterSignalHandlerTypeMach;
+    if (machMode || config_->signalHandlerType() == VuderuCrashReporterSignalHandlerTypeBSD) {
+        // This host's Mach exception ports never see a hardware fault (the kernel delivers those
+        // as signals only), so Mach mode catches the fault signals too, not SIGABRT alone; one
+        // crash still writes one report.
         for (int signo : vdcrash_monitored_signals)
             if (!handler->registerHandlerForSignalCallbackContextError(signo, vdcrash_reporter_signal_callback, &ctx, error))
                 return false;
-    } else if (config_->signalHandlerType() == VuderuCrashReporterSignalHandlerTypeMach) {
-        if (!handler->registerHandlerForSignalCallbackContextError(SIGABRT, vdcrash_reporter_signal_callback, &ctx, error))
-            return false;
-        if (!enableMachModeAndReturnError(error)) return false;
     }
+    if (machMode && !enableMachModeAndReturnError(error)) return false;
     NSSetUncaughtExceptionHandler(vdcrash_reporter_uncaught_exception_handler);
+    vdcrash_reporter_install_terminate_handler();
     enabled_ = true;
     return true;
 }

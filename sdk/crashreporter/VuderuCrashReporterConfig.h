@@ -9,7 +9,7 @@
 // How fatal errors reach the reporter.
 enum VuderuCrashReporterSignalHandlerType : uint64_t {
     VuderuCrashReporterSignalHandlerTypeBSD = 0,   // POSIX signal handlers
-    VuderuCrashReporterSignalHandlerTypeMach = 1,  // the Mach exception server, plus a SIGABRT handler
+    VuderuCrashReporterSignalHandlerTypeMach = 1,  // the Mach exception server, plus the signal handlers
     // Any other value installs no fatal-error handler (the uncaught exception hook only).
 };
 

@@ -5,8 +5,16 @@
 #include "platform/system/SignalTranslation.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cxxabi.h>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <typeinfo>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -38,18 +46,29 @@ void resetMonitoredSignals() {
 
 } // namespace
 
+bool vdcrash_reporter_reserve_report_space(const vdcrash_reporter_context_t* context) {
+    int fd = open(context->reserved_path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, kReportFileMode);
+    if (fd < 0) return false;
+    struct stat status {};
+    bool reserved = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && posix_fallocate(fd, 0, VDCRASH_REPORT_SIZE_LIMIT) == 0;
+    close(fd);
+    return reserved;
+}
+
 vdcrash_error_t vdcrash_reporter_write_report(vdcrash_reporter_context_t* context, thread_t crashed_thread,
                                               const vdcrash_log_writer_crash_info_t* crash_info,
                                               const vdcrash_async_thread_state_t* current_state) {
-    int fd = open(context->report_path, O_RDWR | O_CREAT | O_TRUNC, kReportFileMode);
+    // Into the space reserved at enable (or a new file of that name), and under the pending
+    // report's name only once whole: a report that cannot be written leaves the one before it.
+    int fd = open(context->reserved_path, O_RDWR | O_CREAT | O_CLOEXEC, kReportFileMode);
     if (fd < 0) return VDCRASH_EINTERNAL;
     vdcrash_error_t result =
         vdcrash_log_writer_write_to_fd(&context->writer, crashed_thread, &context->image_list, fd, crash_info, current_state);
     vdcrash_log_writer_close(&context->writer);
     bool closed = close(fd) == 0;
     if (result == VDCRASH_ESUCCESS && !closed) result = VDCRASH_EINTERNAL;
-    // A report that could not be written whole is not left pending.
-    if (result != VDCRASH_ESUCCESS) unlink(context->report_path);
+    if (result == VDCRASH_ESUCCESS && rename(context->reserved_path, context->report_path) != 0) result = VDCRASH_EINTERNAL;
+    if (result != VDCRASH_ESUCCESS) unlink(context->reserved_path);
     return result;
 }
 
@@ -74,13 +93,53 @@ bool vdcrash_reporter_signal_callback(int signo, siginfo_t* info, ucontext_t* ua
     return false;
 }
 
-void vdcrash_reporter_uncaught_exception_handler(const NSException& exception) {
+namespace {
+
+// Records the exception unless another thread's is already recorded; that thread ends the process.
+void recordUncaughtException(const NSException& exception) {
     vdcrash_reporter_context_t& ctx = vdcrash_reporter_context();
-    // Two exceptions escaping at once: the first is recorded, the other thread waits for the end.
     bool expected = false;
     if (ctx.exception_recorded.compare_exchange_strong(expected, true))
         vdcrash_log_writer_set_exception(&ctx.writer, exception);
     else
         for (;;) pause();
+}
+
+std::terminate_handler previousTerminateHandler = nullptr;
+
+std::string currentExceptionTypeName() {
+    const std::type_info* type = abi::__cxa_current_exception_type();
+    if (!type) return "unknown";
+    int status = 0;
+    std::unique_ptr<char, decltype(&std::free)> demangled(abi::__cxa_demangle(type->name(), nullptr, nullptr, &status), &std::free);
+    return status == 0 && demangled ? std::string(demangled.get()) : std::string(type->name());
+}
+
+[[noreturn]] void terminateWithCxxException() {
+    if (std::exception_ptr escaping = std::current_exception()) {
+        try {
+            std::rethrow_exception(escaping);
+        } catch (const NSException&) {
+            // The uncaught exception handler records it.
+        } catch (const std::exception& exception) {
+            recordUncaughtException(NSException(currentExceptionTypeName(), exception.what()));
+        } catch (...) {
+            recordUncaughtException(NSException(currentExceptionTypeName(), ""));
+        }
+    }
+    if (previousTerminateHandler) previousTerminateHandler();
     abort();
+}
+
+} // namespace
+
+void vdcrash_reporter_uncaught_exception_handler(const NSException& exception) {
+    // Two exceptions escaping at once: the first is recorded, the other thread waits for the end.
+    recordUncaughtException(exception);
+    abort();
+}
+
+void vdcrash_reporter_install_terminate_handler() {
+    static std::once_flag installed;
+    std::call_once(installed, [] { previousTerminateHandler = std::set_terminate(terminateWithCxxException); });
 }

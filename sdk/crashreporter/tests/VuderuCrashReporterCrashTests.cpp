@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -35,6 +36,7 @@ __attribute__((noinline)) int recurseThenFault(int depth) {
 }
 
 __attribute__((noinline)) void throwUncaught() { throw NSException("VuderuTestException", "the test threw"); }
+__attribute__((noinline)) void throwUncaughtStandard() { throw std::runtime_error("x"); }
 
 // Threads that wait while another one faults.
 void faultWhileOthersWait() {
@@ -62,13 +64,21 @@ struct CrashCase {
     int hostSignal;
     const char* signalName;
     const char* codeName;
+    uint64_t handlerType = VuderuCrashReporterSignalHandlerTypeBSD;
+    // The uncaught exception's name and reason, when one ended the process.
+    const char* exceptionName = nullptr;
+    const char* exceptionReason = nullptr;
 };
 
 const CrashCase kCrashes[] = {
     {.name = "null read", .crash = [] { readNull(); }, .hostSignal = SIGSEGV, .signalName = "SIGSEGV", .codeName = "SEGV_MAPERR"},
     {.name = "abort", .crash = [] { abort(); }, .hostSignal = SIGABRT, .signalName = "SIGABRT", .codeName = "#0"},
     {.name = "uncaught exception", .crash = [] { std::thread(throwUncaught).join(); }, .hostSignal = SIGABRT,
-     .signalName = "SIGABRT", .codeName = "#0"},
+     .signalName = "SIGABRT", .codeName = "#0", .exceptionName = "VuderuTestException", .exceptionReason = "the test threw"},
+    {.name = "uncaught standard exception", .crash = [] { std::thread(throwUncaughtStandard).join(); }, .hostSignal = SIGABRT,
+     .signalName = "SIGABRT", .codeName = "#0", .exceptionName = "std::runtime_error", .exceptionReason = "x"},
+    {.name = "null read in Mach mode", .crash = [] { readNull(); }, .hostSignal = SIGSEGV, .signalName = "SIGSEGV",
+     .codeName = "SEGV_MAPERR", .handlerType = VuderuCrashReporterSignalHandlerTypeMach},
     {.name = "deep stack", .crash = [] { recurseThenFault(700); }, .hostSignal = SIGSEGV, .signalName = "SIGSEGV",
      .codeName = "SEGV_MAPERR"},
     {.name = "second thread", .crash = faultWhileOthersWait, .hostSignal = SIGSEGV, .signalName = "SIGSEGV",
@@ -91,7 +101,7 @@ class VuderuCrashReporterCrashTest : public CrashReporterTest, public ::testing:
 
 TEST_P(VuderuCrashReporterCrashTest, ThePendingReportDescribesTheCrash) {
     const CrashCase& c = GetParam();
-    EXPECT_EQ(killedBy(crashInChild(c.crash)), c.hostSignal);
+    EXPECT_EQ(killedBy(crashInChild(c.crash, c.handlerType)), c.hostSignal);
     auto report = pendingReport();
     ASSERT_TRUE(report);
 
@@ -139,10 +149,10 @@ TEST_P(VuderuCrashReporterCrashTest, ThePendingReportDescribesTheCrash) {
         EXPECT_NE(crashed->threadNumber(), 0) << "the main thread did not crash";
         EXPECT_GE(report->threads().size(), 5u);
     }
-    if (name == "uncaught exception") {
+    if (c.exceptionName) {
         ASSERT_TRUE(report->exceptionInfo());
-        EXPECT_EQ(report->exceptionInfo()->exceptionName(), "VuderuTestException");
-        EXPECT_EQ(report->exceptionInfo()->exceptionReason(), "the test threw");
+        EXPECT_EQ(report->exceptionInfo()->exceptionName(), c.exceptionName);
+        EXPECT_EQ(report->exceptionInfo()->exceptionReason(), c.exceptionReason);
         ASSERT_TRUE(report->exceptionInfo()->stackFrames().has_value());
         EXPECT_FALSE(report->exceptionInfo()->stackFrames()->empty());
     } else {

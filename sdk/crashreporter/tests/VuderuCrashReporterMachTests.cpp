@@ -68,7 +68,7 @@ TEST_F(VuderuCrashReporterMachTest, ExceptionsAreForwardedOrWrittenWithTheirMach
                                                   }};
         reporter->setCrashCallbacks(&callbacks);
         if (!reporter->enableCrashReporter()) return 2;
-        if (!handlesSignal(SIGABRT) || handlesSignal(SIGSEGV)) return 3;
+        if (!handlesSignal(SIGABRT) || !handlesSignal(SIGSEGV)) return 3;
 
         mach_msg_id_t forwarded = 0;
         std::thread handler([&] { forwarded = answerOne(earlier); });
