@@ -24,6 +24,8 @@ const std::shared_ptr<NSObject>& vuderuLifeCycleObserver();
 namespace {
 
 constexpr double kHeartbeatSeconds = 1.0;
+// About what the system gives an app that is told it will terminate.
+constexpr double kTerminationUploadWaitSeconds = 5.0;
 
 std::mutex& startLock() {
     static std::mutex lock;
@@ -64,7 +66,12 @@ void observeLifeCycle() {
     auto center = NSNotificationCenter::defaultCenter();
     const auto& observer = vuderuLifeCycleObserver();
     center->removeObserver(observer);
-    center->addObserver(observer, UIApplicationWillTerminateNotification, nullptr, [](const auto&) { Vuderu::endSession(); });
+    center->addObserver(observer, UIApplicationWillTerminateNotification, nullptr, [](const auto&) {
+        Vuderu::endSession();
+        // The process ends when the notification returns: the end-of-session report's answer is
+        // waited for, or the next launch would post the same report again.
+        if (auto front = session()) front->waitForUploadsInFlight(kTerminationUploadWaitSeconds);
+    });
     center->addObserver(observer, UIApplicationWillResignActiveNotification, nullptr,
                         [](const auto&) { Vuderu::applicationWillResignActive(); });
     if (VuderuUtil::getSystemVersionAsAnInteger() >= VuderuUtil::kSystemVersionDispatch) {

@@ -1,10 +1,13 @@
 #include "sdk/analytics/VuderuImpl.h"
 
+#include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDevice.h"
 #include "sdk/analytics/VuderuDataSender.h"
 #include "sdk/analytics/VuderuUtil.h"
+
+#include <atomic>
 
 namespace {
 
@@ -50,6 +53,28 @@ void VuderuImpl::cleanup() {
     }
     std::lock_guard lock(instanceLock());
     if (storedInstance() == instance) storedInstance().reset();
+}
+
+bool VuderuImpl::waitForUploadsInFlight(double seconds) {
+    if (!queue_) return true;
+    auto deadline = NSDate::dateWithTimeIntervalSinceNow(seconds);
+    for (;;) {
+        // -1 until the queue has looked; then 1 when nothing runs.
+        auto idle = std::make_shared<std::atomic<int>>(-1);
+        dispatch_async(queue_, [idle] {
+            auto sender = VuderuDataSender::instance();
+            idle->store(!sender || sender->runningTasks().empty() ? 1 : 0);
+            // Wakes the main loop below, whose time limit never comes on a stopped (manual) clock.
+            dispatch_async(dispatch_get_main_queue(), [] {});
+        });
+        while (idle->load() < 0 && NSDate::date()->timeIntervalSinceDate(*deadline) < 0) {
+            NSRunLoop::currentRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode, NSDate::dateWithTimeIntervalSinceNow(kCleanupPollSeconds));
+        }
+        if (idle->load() == 1) return true;
+        if (NSDate::date()->timeIntervalSinceDate(*deadline) >= 0) return false;
+        // An upload runs: its answer reaches the main thread first.
+        NSRunLoop::currentRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode, NSDate::dateWithTimeIntervalSinceNow(kCleanupPollSeconds));
+    }
 }
 
 std::uint64_t VuderuImpl::registerBackgoundTask() {

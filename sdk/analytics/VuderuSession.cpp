@@ -12,6 +12,7 @@
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <cmath>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +30,7 @@ VuderuSession::VuderuSession(std::string apiKey, std::string appVersion, std::sh
     : apiKey_(std::move(apiKey)), appVersion_(std::move(appVersion)), startTime_(std::move(startDate)), eventLoggingEnabled_(true),
       sessionReportsOnCloseEnabled_(true) {
     (void)registered;
+    processID_ = ::getpid();
     wireEventLog();
     resetSessionData();
     VuderuLog("VuderuSession: Initialized session from scratch with startTime[%@]", startTime_);
@@ -46,6 +48,7 @@ VuderuSession::VuderuSession(const NSCoder& coder)
       longitude_(coder.decodeDoubleForKey("longitude")),
       accuracy_(coder.decodeFloatForKey("accuracy")),
       crashed_(coder.decodeBoolForKey("crashed")),
+      processID_(coder.decodeInt64ForKey("processID")),
       pageViewCount_(coder.decodeIntForKey("pageViewCount")),
       locale_(coder.decodeObjectForKey("locale").stringValue()),
       timeZone_(coder.decodeObjectForKey("timeZone").stringValue()),
@@ -84,6 +87,7 @@ void VuderuSession::encodeWithCoder(NSCoder& coder) const {
     coder.encodeFloatForKey(accuracy_, "accuracy");
     coder.encodeBoolForKey(crashed_, "crashed");
     if (crashReportData_) coder.encodeObjectForKey(Value(crashReportData_->vector()), "crashReportData");
+    coder.encodeInt64ForKey(processID_, "processID");
     coder.encodeObjectForKey(Value(userID()), "userID");
     coder.encodeIntForKey(pageViewCount_, "pageViewCount");
     coder.encodeObjectForKey(Value(locale_), "locale");
@@ -188,8 +192,9 @@ void VuderuSession::archiveSession() {
 
 void VuderuSession::endSession() {
     finishSession();
-    if (sessionReportsOnCloseEnabled_) sendSessionsToServerIncludingCurrentSession(true);
-    addToSavedSessions(*this);
+    // A session its own report carries is not saved again: the sender keeps that report until
+    // it is accepted, and a saved copy would reach the server once more with the next report.
+    if (!sessionReportsOnCloseEnabled_ || !sendSessionsToServerIncludingCurrentSession(true)) addToSavedSessions(*this);
     removeCurrentSessionFile();
     VuderuGlobalVariableStorage::sharedInstance()->savePersistentGlobalsToDisk();
 }

@@ -100,7 +100,8 @@ public:
 
     // ---- Reports
     void sendSessionsToServerForCreateSession() { sendSessionsToServerIncludingCurrentSession(false); }
-    void sendSessionsToServerIncludingCurrentSession(bool includeCurrent);
+    // YES when a report was handed to the sender (which then keeps it until it is accepted).
+    bool sendSessionsToServerIncludingCurrentSession(bool includeCurrent);
     // The session record; nil when the session cannot be written.
     NSDataPtr data();
     // The whole report around the records of the list (VuderuSession objects or record data).
@@ -127,6 +128,9 @@ public:
     bool crashed() const { return crashed_; }
     void setCrashed(bool crashed) { crashed_ = crashed; }
     const NSDataPtr& crashReportData() const { return crashReportData_; }
+    // The process that made the session (kept in its archive, not in its report record); 0 for an
+    // archive written before it was kept.
+    std::int64_t processID() const { return processID_; }
     void setCrashReportData(NSDataPtr data) { crashReportData_ = std::move(data); }
     std::string userID() const { return userID_.value_or(""); }
     std::int32_t pageViewCount() const { return pageViewCount_; }
@@ -162,6 +166,7 @@ private:
     float accuracy_ = 0;
     bool crashed_ = false;
     NSDataPtr crashReportData_;
+    std::int64_t processID_ = 0;
     std::optional<std::string> userID_;
     std::int32_t pageViewCount_ = 0;
     std::string locale_;

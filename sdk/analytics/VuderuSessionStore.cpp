@@ -12,6 +12,7 @@
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuSession.h"
 #include "sdk/analytics/VuderuUtil.h"
+#include "sdk/crashreporter/VuderuCrashReport.h"
 #include "sdk/crashreporter/VuderuCrashReporter.h"
 
 #include <atomic>
@@ -33,21 +34,38 @@ void archiveToFile(const Value& root, const std::string& path) {
     if (NSKeyedArchiver::archiveRootObjectToFile(root, path)) VuderuUtil::addSkipBackupAttributeToItemAtURL(NSURL::fileURLWithPath(path));
 }
 
-// The crash report the previous run left, attached to the session it interrupted and purged.
-void attachPendingCrashReport(VuderuSession& leftOver) {
+// The crash report a previous run left goes with the session of the process that crashed: the
+// left-over session when that process wrote it, otherwise a session of its own (the process
+// crashed before it had written its session, and the left-over one, if any, is an older run's).
+// Returns that own session, or nil.
+std::shared_ptr<VuderuSession> takePendingCrashReport(VuderuSession* leftOver, const std::string& apiKey) {
     auto storage = VuderuGlobalVariableStorage::sharedInstance();
-    if (!storage->crashReportingEnabled()) return;
+    if (!storage->crashReportingEnabled()) return nullptr;
     auto reporter = std::dynamic_pointer_cast<VuderuCrashReporter>(storage->vuderuCrashReporter());
-    if (!reporter || !reporter->hasPendingCrashReport()) return;
+    if (!reporter || !reporter->hasPendingCrashReport()) return nullptr;
     NSErrorPtr error;
-    NSDataPtr report = reporter->loadPendingCrashReportDataAndReturnError(&error);
-    leftOver.setCrashed(true);
-    if (report) {
-        leftOver.setCrashReportData(report);
-    } else {
-        VuderuLog("VuderuSession: Could not load crash report data: %@", error ? error->description() : std::string("nil"));
+    NSDataPtr data = reporter->loadPendingCrashReportDataAndReturnError(&error);
+    if (!data) VuderuLog("VuderuSession: Could not load crash report data: %@", error ? error->description() : std::string("nil"));
+    auto report = data ? VuderuCrashReport::initWithData(*data, nullptr) : nullptr;
+    const auto& process = report ? report->processInfo() : nullptr;
+    // What cannot be read for its process goes with the left-over session, as it always did.
+    const bool leftOversOwn =
+        leftOver && (!process || leftOver->processID() == 0 || static_cast<std::uint64_t>(leftOver->processID()) == process->processID());
+    if (leftOversOwn || (!leftOver && !data)) {
+        if (leftOver) {
+            leftOver->setCrashed(true);
+            if (data) leftOver->setCrashReportData(data);
+        }
+        return nullptr;
     }
-    reporter->purgePendingCrashReport();
+    if (!data) return nullptr;
+    std::shared_ptr<NSDate> start;
+    if (process) start = process->processStartTime();
+    if (!start && report && report->systemInfo()) start = report->systemInfo()->timestamp();
+    auto own = std::make_shared<VuderuSession>(apiKey, storage->appVersion(), start ? start : NSDate::date());
+    own->setCrashed(true);
+    own->setCrashReportData(data);
+    return own;
 }
 
 } // namespace
@@ -112,11 +130,18 @@ void VuderuSession::addToSavedSessions(VuderuSession& session) {
 }
 
 std::shared_ptr<VuderuSession> VuderuSession::sessionWithApiKeyStartTime(const std::string& apiKey, const std::shared_ptr<NSDate>& startTime) {
-    if (auto leftOver = fromArchive(VuderuUtil::safeUnarchiveObjectWithFile(currentSessionFilePath()))) {
-        attachPendingCrashReport(*leftOver);
+    auto leftOver = fromArchive(VuderuUtil::safeUnarchiveObjectWithFile(currentSessionFilePath()));
+    auto crashedOnItsOwn = takePendingCrashReport(leftOver.get(), apiKey);
+    if (leftOver) {
         addToSavedSessions(*leftOver);
         VuderuLog("VuderuSession: Add crashed former session");
     }
+    if (crashedOnItsOwn) addToSavedSessions(*crashedOnItsOwn);
+    // Purged once saved: a launch ended before this sends the report again rather than never.
+    auto storage = VuderuGlobalVariableStorage::sharedInstance();
+    if (auto reporter = std::dynamic_pointer_cast<VuderuCrashReporter>(storage->vuderuCrashReporter());
+        reporter && storage->crashReportingEnabled() && reporter->hasPendingCrashReport())
+        reporter->purgePendingCrashReport();
     removeCurrentSessionFile();
     auto session = std::make_shared<VuderuSession>(apiKey, VuderuGlobalVariableStorage::sharedInstance()->appVersion(), startTime);
     session->saveToDisk();
@@ -124,12 +149,12 @@ std::shared_ptr<VuderuSession> VuderuSession::sessionWithApiKeyStartTime(const s
     return session;
 }
 
-void VuderuSession::sendSessionsToServerIncludingCurrentSession(bool includeCurrent) {
+bool VuderuSession::sendSessionsToServerIncludingCurrentSession(bool includeCurrent) {
     auto storage = VuderuGlobalVariableStorage::sharedInstance();
     if (VuderuUtil::hasUserOptedOut() && !storage->optOutSessionPending()) {
         VuderuLog("VuderuSession: User is opted out, not sending session report");
         setSavedSessions({});
-        return;
+        return false;
     }
     try {
         VuderuLog("VuderuSession: Sending sessions to server, include current %@", std::string(includeCurrent ? "YES" : "NO"));
@@ -139,14 +164,17 @@ void VuderuSession::sendSessionsToServerIncludingCurrentSession(bool includeCurr
         }
         if (auto savedResponse = storage->savedResponseUrl()) {
             VuderuHTTPResponse::readFromURL(*savedResponse);
-            return;
+            return false;
         }
         storage->setOptOutSessionPending(false);
         NSDataPtr report = dataForSessions(sessions);
-        if (auto sender = VuderuDataSender::instance()) sender->sendSessionsData(report);
+        auto sender = VuderuDataSender::instance();
+        if (sender) sender->sendSessionsData(report);
         VuderuLog("VuderuSession: Scheduled send %lu session(s).", static_cast<unsigned long>(sessions.size()));
         setSavedSessions({});
+        return sender != nullptr;
     } catch (...) {
         VuderuUtil::handleException(std::current_exception());
     }
+    return false;
 }

@@ -51,6 +51,19 @@ TEST_F(VuderuImplSessionTest, EndSessionReturnsAfterEveryEarlierRecord) {
     EXPECT_EQ(saved[0].userID, "late");
 }
 
+// Ending reports the session once: it is not saved for the next report as well, and the wait
+// before the process ends lets the accepted upload delete its block.
+TEST_F(VuderuImplSessionTest, AnEndedSessionGoesOutInItsOwnReportOnceAndIsNotSavedAgain) {
+    AnalyticsCollector collector;
+    VuderuNetworkUtil::setServerURL(collector.url());
+    front_->recordEventWithParameters("last", Value());
+    front_->endSession();
+    EXPECT_TRUE(savedRecords().empty());
+    EXPECT_TRUE(front_->waitForUploadsInFlight(5));
+    EXPECT_EQ(collector.requestCount(), 1u);
+    EXPECT_TRUE(storedIdentifiers(VuderuDataSender::instance()).empty());
+}
+
 TEST_F(VuderuImplSessionTest, GettersWithoutASessionAnswerZeroOrNil) {
     front_->setupForApiKey(std::nullopt);
     EXPECT_EQ(front_->session(), nullptr);

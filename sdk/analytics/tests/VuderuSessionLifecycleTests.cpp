@@ -7,6 +7,7 @@
 #include "sdk/analytics/tests/VuderuReportReader.h"
 #include "sdk/analytics/tests/VuderuSenderFixture.h"
 #include "sdk/crashreporter/VuderuCrashReporter.h"
+#include "sdk/crashreporter/tests/CrashReportBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,68 @@ TEST_F(VuderuSessionLifecycleTest, APendingCrashReportRidesWithTheLeftOverSessio
     EXPECT_EQ(saved[0].errors[1].id, saved[0].errors[0].id + 1);
     EXPECT_EQ(saved[0].errors[1].report, "vdcrash\x01 body");
     EXPECT_FALSE(reporter->hasPendingCrashReport());
+}
+
+// A crash report goes with the session of the process that crashed, and with no other: a process
+// that crashed before it had written its session gets a session of its own.
+TEST_F(VuderuSessionLifecycleTest, APendingCrashReportGoesWithTheSessionOfItsOwnProcess) {
+    auto reporter = std::make_shared<VuderuCrashReporter>("com.tandrel.test", "1.0", std::make_shared<VuderuCrashReporterConfig>(0, 3));
+    ASSERT_TRUE(reporter->populateCrashReportDirectoryAndReturnError(nullptr));
+    auto storage = VuderuGlobalVariableStorage::sharedInstance();
+    storage->setCrashReportingEnabled(true);
+    storage->setVuderuCrashReporter(reporter);
+    const std::uint32_t kOtherProcess = 1;
+    constexpr std::int64_t kProcessStart = 1699999000;
+    struct Row {
+        const char* name;
+        bool leftOver;
+        bool crashOfTheLeftOversProcess;
+    };
+    const Row rows[] = {
+        {"the left-over session's process crashed", true, true},
+        {"a later process crashed before writing its session", true, false},
+        {"no session was left over", false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        onQueue([] { VuderuSession::setSavedSessions({}); });
+        pid_t child = 0;
+        if (row.leftOver) {
+            child = startChildProcess([] {
+                VuderuSession::sessionWithApiKeyStartTime(kKey, NSDate::date())->setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(1, 2, 3, 4);
+                return 0;
+            });
+            ASSERT_EQ(waitForChildProcess(child), 0);
+        }
+        auto crash = crashreport::sampleReport();
+        crash.remove(7);
+        crash.message(7, crashreport::Message()
+                             .str(1, "Tandrel")
+                             .u32(2, row.crashOfTheLeftOversProcess ? static_cast<std::uint32_t>(child) : kOtherProcess)
+                             .str(3, "/Applications/Tandrel.app/Tandrel")
+                             .str(4, "launchd")
+                             .u32(5, 1)
+                             .boolean(6, true)
+                             .u64(7, kProcessStart));
+        const std::string file = crashreport::encode(crash);
+        ASSERT_TRUE(NSData::dataWithString(file)->writeToFile(reporter->crashReportPath(), true));
+
+        newSession();
+        auto saved = savedRecords();
+        ASSERT_EQ(saved.size(), row.leftOver && !row.crashOfTheLeftOversProcess ? 2u : 1u);
+        const SessionRecord& crashed = saved.back();
+        ASSERT_FALSE(crashed.errors.empty());
+        EXPECT_EQ(crashed.errors.back().type, 3);
+        EXPECT_EQ(crashed.errors.back().report, file);
+        if (saved.size() == 2) {
+            EXPECT_EQ(saved[0].latitude, 1);
+            EXPECT_TRUE(saved[0].errors.empty());
+            EXPECT_EQ(crashed.start, kProcessStart * 1000);
+            EXPECT_TRUE(crashed.events.empty());
+        }
+        EXPECT_FALSE(reporter->hasPendingCrashReport());
+        onQueue([] { VuderuSession::removeCurrentSessionFile(); });
+    }
 }
 
 TEST_F(VuderuSessionLifecycleTest, PausesAreSummedAndEachPauseReports) {
