@@ -1,6 +1,5 @@
 #include "sdk/analytics/VuderuImpl.h"
 
-#include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDevice.h"
@@ -8,6 +7,7 @@
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <atomic>
+#include <chrono>
 
 namespace {
 
@@ -57,23 +57,22 @@ void VuderuImpl::cleanup() {
 
 bool VuderuImpl::waitForUploadsInFlight(double seconds) {
     if (!queue_) return true;
-    auto deadline = NSDate::dateWithTimeIntervalSinceNow(seconds);
+    // Uploads end on the network thread in real time, whatever the platform clock does (a stopped
+    // script clock included), so the bound is real time too.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    auto loop = NSRunLoop::currentRunLoop();
     for (;;) {
         // -1 until the queue has looked; then 1 when nothing runs.
         auto idle = std::make_shared<std::atomic<int>>(-1);
         dispatch_async(queue_, [idle] {
             auto sender = VuderuDataSender::instance();
             idle->store(!sender || sender->runningTasks().empty() ? 1 : 0);
-            // Wakes the main loop below, whose time limit never comes on a stopped (manual) clock.
-            dispatch_async(dispatch_get_main_queue(), [] {});
         });
-        while (idle->load() < 0 && NSDate::date()->timeIntervalSinceDate(*deadline) < 0) {
-            NSRunLoop::currentRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode, NSDate::dateWithTimeIntervalSinceNow(kCleanupPollSeconds));
-        }
+        while (idle->load() < 0 && std::chrono::steady_clock::now() < deadline) loop->runOnce(kCleanupPollSeconds);
         if (idle->load() == 1) return true;
-        if (NSDate::date()->timeIntervalSinceDate(*deadline) >= 0) return false;
-        // An upload runs: its answer reaches the main thread first.
-        NSRunLoop::currentRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode, NSDate::dateWithTimeIntervalSinceNow(kCleanupPollSeconds));
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        // An upload runs: its answer reaches this thread first.
+        loop->runOnce(kCleanupPollSeconds);
     }
 }
 

@@ -79,7 +79,7 @@ public:
     // Returns once every operation queued before it has run and the session has ended.
     void endSession();
     // On the main thread, which keeps running meanwhile: returns once no report upload is in
-    // flight, or after `seconds` on the platform clock. Called before the process ends, so that
+    // flight, or after `seconds` of real time. Called before the process ends, so that
     // an upload the server has accepted is not posted again at the next launch. NO at the bound.
     bool waitForUploadsInFlight(double seconds);
     void sendSessionsToServerForCreateSession();
