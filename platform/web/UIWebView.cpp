@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-UIWebView::UIWebView(const CGRect& frame) : UIView(frame) { makePage("about:blank"); }
+UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {}
 
 UIWebView::~UIWebView() { stopTimers(); }
 
@@ -30,14 +30,19 @@ void UIWebView::makePage(const std::string& url) {
     page_ = std::make_unique<WebPage>(host, url, heapCap_, userAgent());
 }
 
+WebPage& UIWebView::page() const {
+    if (!page_) const_cast<UIWebView*>(this)->makePage("about:blank");
+    return *page_;
+}
+
 std::string UIWebView::stringByEvaluatingJavaScriptFromString(const std::string& script) {
-    auto outcome = page_->evaluate(script, "evaluation", budget_);
+    auto outcome = page().evaluate(script, "evaluation", budget_);
     afterEvaluation();
     return outcome.threw ? std::string() : outcome.value;
 }
 
 void UIWebView::afterEvaluation() {
-    if (!page_->engine().isEvaluating()) drainNavigations();
+    if (!page().engine().isEvaluating()) drainNavigations();
 }
 
 void UIWebView::pageConsoleLine(const std::string& line) { console_.push_back(line); }

@@ -95,12 +95,12 @@ public:
     void setEvaluationBudget(double seconds) { budget_ = seconds; }
     double evaluationBudget() const { return budget_; }
     void setHeapCap(std::size_t bytes) { heapCap_ = bytes; }
-    std::size_t heapBytes() const { return page_->engine().heapBytes(); }
-    std::size_t peakHeapBytes() const { return page_->engine().peakHeapBytes(); }
+    std::size_t heapBytes() const { return page().engine().heapBytes(); }
+    std::size_t peakHeapBytes() const { return page().engine().peakHeapBytes(); }
 
     // The page as the driver and tests see it.
     const std::vector<std::string>& consoleLines() const { return console_; }
-    std::string pageURL() const { return page_->url(); }
+    std::string pageURL() const { return page().url(); }
     std::string visibleText() const;
     // The body's background colour when the page sets one.
     UIColorPtr pageBackgroundColor() const;
@@ -145,6 +145,9 @@ private:
     void drainNavigations();
     void afterEvaluation();
     void makePage(const std::string& url);
+    // The current page; a new view's blank page is made when first used, so that a view that
+    // loads a page at once never builds one for nothing.
+    WebPage& page() const;
 
     std::weak_ptr<UIWebViewDelegate> delegate_;
     std::unique_ptr<WebPage> page_;

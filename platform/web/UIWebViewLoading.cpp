@@ -63,7 +63,7 @@ void UIWebView::stopLoading() {
     cancelFrames();
     if (!loading_) return;
     loading_ = false;
-    std::string url = page_->url();
+    std::string url = page().url();
     later([url](UIWebView& view) {
         if (auto d = view.delegate()) d->webViewDidFailLoadWithError(view, urlError(NSURLErrorCancelled, url));
     });
@@ -135,11 +135,11 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
 
 void UIWebView::receiveContent(const std::string& text, unsigned long generation) {
     if (generation_ != generation) return;
-    if (!page_->document().parse(text))
+    if (!page().document().parse(text))
         return failLoad(urlError(NSURLErrorDataLengthExceedsMaximum, request() && request()->URL() ? request()->URL()->absoluteString() : ""),
                         generation);
     // The page's own frames start loading as it is parsed, before its scripts run.
-    page_->noticeFrames(page_->document().root());
+    page().noticeFrames(page().document().root());
     drainNavigations();
     if (generation_ != generation) return;
     later([generation](UIWebView& v) { v.runScripts(generation); });
@@ -147,7 +147,7 @@ void UIWebView::receiveContent(const std::string& text, unsigned long generation
 
 void UIWebView::runScripts(unsigned long generation) {
     if (generation_ != generation) return;
-    WebDocument& document = page_->document();
+    WebDocument& document = page().document();
     // The scripts of the page as parsed; those that scripts add later do not run, as with innerHTML.
     std::vector<int> scripts;
     for (auto* node : document.elementsByTagName(document.root(), "script")) scripts.push_back(node->id);
@@ -159,7 +159,7 @@ void UIWebView::runScripts(unsigned long generation) {
         std::string source;
         std::string name = "script " + std::to_string(++index);
         if (const std::string* src = script->attribute("src")) {
-            auto url = NSURL::URLWithString(page_->resolve(*src));
+            auto url = NSURL::URLWithString(page().resolve(*src));
             NSURLResponsePtr response;
             NSErrorPtr error;
             NSDataPtr data;
@@ -176,13 +176,13 @@ void UIWebView::runScripts(unsigned long generation) {
         } else {
             source = document.textContent(script);
         }
-        page_->evaluate(source, name, budget_);
+        page().evaluate(source, name, budget_);
         afterEvaluation();
         if (generation_ != generation) return;
     }
     later([generation](UIWebView& v) {
         if (v.generation_ != generation) return;
-        v.page_->fireLoad(v.budget_);
+        v.page().fireLoad(v.budget_);
         v.afterEvaluation();
         v.later([generation](UIWebView& w) { w.finishLoad(generation); });
     });
@@ -232,8 +232,8 @@ void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
 }
 
 void UIWebView::cancelFrames() {
-    for (const auto& [frame, url] : framesLoading_) {
-        later([url](UIWebView& v) {
+    for (const auto& entry : framesLoading_) {
+        later([url = entry.second](UIWebView& v) {
             if (auto d = v.delegate()) d->webViewDidFailLoadWithError(v, urlError(NSURLErrorCancelled, url));
         });
     }
