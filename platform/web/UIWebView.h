@@ -13,6 +13,7 @@
 #include "platform/net/NSURLRequest.h"
 #include "platform/uikit/UIView.h"
 #include "platform/web/WebPage.h"
+#include "platform/web/WebScriptBudget.h"
 
 #include <deque>
 #include <map>
@@ -95,6 +96,8 @@ public:
     void setEvaluationBudget(double seconds) { budget_ = seconds; }
     double evaluationBudget() const { return budget_; }
     void setHeapCap(std::size_t bytes) { heapCap_ = bytes; }
+    // The view's share of the main thread, over all its pages (tests give it their own stopwatch).
+    WebScriptBudget& scriptBudget() { return scriptBudget_; }
     std::size_t heapBytes() const { return page().engine().heapBytes(); }
     std::size_t peakHeapBytes() const { return page().engine().peakHeapBytes(); }
 
@@ -125,7 +128,11 @@ private:
     void navigate(Navigation navigation, bool askPolicy);
     void beginPage(const Navigation& navigation, unsigned long generation);
     void receiveContent(const std::string& text, unsigned long generation);
-    void runScripts(unsigned long generation);
+    // Runs the page's scripts from the index on, pausing while the page is past its share.
+    void runScripts(unsigned long generation, std::size_t from = 0);
+    void fireLoad(unsigned long generation);
+    // Runs the step after `seconds` on the platform clock, unless the page changed meanwhile.
+    void afterHold(double seconds, unsigned long generation, std::function<void(UIWebView&)> step);
     void finishLoad(unsigned long generation);
     void failLoad(const NSErrorPtr& error, unsigned long generation);
     void loadSubframe(const NSURLRequestPtr& request);
@@ -140,6 +147,12 @@ private:
     void pageNavigation(const std::string& url, long type, bool subframe) override;
     long pageTimerStart(double seconds, bool repeats) override;
     void pageTimerStop(long timer) override;
+    void pageScriptWillRun() override { scriptBudget_.scriptWillRun(); }
+    void pageScriptDidRun() override { scriptBudget_.scriptDidRun(); }
+    std::shared_ptr<NSTimer> armTimer(long id, double seconds, bool repeats);
+    // Whether the page's own work may start now; when not, says so (once a page) and answers the
+    // seconds it waits.
+    double holdPageWork();
     void stopTimers();
     // Runs the navigations scripts started, in order, once the running script has returned.
     void drainNavigations();
@@ -169,6 +182,9 @@ private:
     std::vector<Navigation> history_;
     long historyIndex_ = -1;
     double budget_ = kEvaluationBudget;
+    WebScriptBudget scriptBudget_;
+    bool holdReported_ = false;
+    std::vector<int> pageScripts_;  // the page's scripts as parsed, run in order
     std::size_t heapCap_ = kHeapCap;
     bool scalesPageToFit_ = false;
     bool allowsInlineMediaPlayback_ = false;

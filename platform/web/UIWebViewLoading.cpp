@@ -145,19 +145,23 @@ void UIWebView::receiveContent(const std::string& text, unsigned long generation
     later([generation](UIWebView& v) { v.runScripts(generation); });
 }
 
-void UIWebView::runScripts(unsigned long generation) {
+void UIWebView::runScripts(unsigned long generation, std::size_t from) {
     if (generation_ != generation) return;
     WebDocument& document = page().document();
     // The scripts of the page as parsed; those that scripts add later do not run, as with innerHTML.
-    std::vector<int> scripts;
-    for (auto* node : document.elementsByTagName(document.root(), "script")) scripts.push_back(node->id);
-    int index = 0;
-    for (int id : scripts) {
-        WebNode* script = document.node(id);
-        const std::string* type = script->attribute("type");
-        if (type && !type->empty() && *type != "text/javascript" && *type != "application/javascript") continue;
+    if (from == 0) {
+        pageScripts_.clear();
+        for (auto* node : document.elementsByTagName(document.root(), "script")) {
+            const std::string* type = node->attribute("type");
+            if (!type || type->empty() || *type == "text/javascript" || *type == "application/javascript") pageScripts_.push_back(node->id);
+        }
+    }
+    for (std::size_t index = from; index < pageScripts_.size(); ++index) {
+        if (double hold = holdPageWork(); hold > 0)
+            return afterHold(hold, generation, [generation, index](UIWebView& v) { v.runScripts(generation, index); });
+        WebNode* script = document.node(pageScripts_[index]);
         std::string source;
-        std::string name = "script " + std::to_string(++index);
+        std::string name = "script " + std::to_string(index + 1);
         if (const std::string* src = script->attribute("src")) {
             auto url = NSURL::URLWithString(page().resolve(*src));
             NSURLResponsePtr response;
@@ -180,12 +184,15 @@ void UIWebView::runScripts(unsigned long generation) {
         afterEvaluation();
         if (generation_ != generation) return;
     }
-    later([generation](UIWebView& v) {
-        if (v.generation_ != generation) return;
-        v.page().fireLoad(v.budget_);
-        v.afterEvaluation();
-        v.later([generation](UIWebView& w) { w.finishLoad(generation); });
-    });
+    later([generation](UIWebView& v) { v.fireLoad(generation); });
+}
+
+void UIWebView::fireLoad(unsigned long generation) {
+    if (generation_ != generation) return;
+    if (double hold = holdPageWork(); hold > 0) return afterHold(hold, generation, [generation](UIWebView& v) { v.fireLoad(generation); });
+    page().fireLoad(budget_);
+    afterEvaluation();
+    later([generation](UIWebView& w) { w.finishLoad(generation); });
 }
 
 void UIWebView::finishLoad(unsigned long generation) {

@@ -245,7 +245,10 @@ std::string WebPage::resolve(const std::string& reference) const {
 }
 
 WebScriptEngine::Outcome WebPage::evaluate(const std::string& source, const std::string& fileName, double budgetSeconds) {
+    const bool outermost = !engine_.isEvaluating();
+    if (outermost) host_.pageScriptWillRun();
     auto outcome = engine_.evaluate(source, fileName, budgetSeconds);
+    if (outermost) host_.pageScriptDidRun();
     if (outcome.timedOut) host_.pageConsoleLine("script stopped: it ran past its time budget (" + fileName + ")");
     else if (outcome.threw) host_.pageConsoleLine(outcome.error);
     if (outcome.timedOut) outcome.value.clear();

@@ -19,6 +19,9 @@ public:
     // A timer on the platform clock; its firing calls the page's timer function with its id.
     virtual long pageTimerStart(double seconds, bool repeats) = 0;
     virtual void pageTimerStop(long timer) = 0;
+    // Bracket each outermost evaluation, whatever started it, for the host's account of script time.
+    virtual void pageScriptWillRun() = 0;
+    virtual void pageScriptDidRun() = 0;
 };
 
 class WebPage {
