@@ -173,7 +173,7 @@ std::vector<Named> namedElements(const WebDocument& document) {
 bool UIWebView::clickNamed(const std::string& text, UIScreenReply& reply) {
     for (const auto& named : namedElements(page().document())) {
         if (named.name != text) continue;
-        page().click(named.node, budget_);
+        page().tap(named.node, budget_);
         afterEvaluation();
         return true;
     }
@@ -200,7 +200,7 @@ void UIWebView::clickAt(CGPoint point) {
         long layer = z ? std::strtol(z->c_str(), nullptr, 10) : 0;
         if (!hit || layer >= hitLayer) hit = node, hitLayer = layer;
     });
-    page().click(hit ? hit : body, budget_);
+    page().tap(hit ? hit : body, budget_);
     afterEvaluation();
 }
 

@@ -170,10 +170,15 @@ duk_ret_t createNode(duk_context* c, WebNode::Kind kind) {
 duk_ret_t nativeCreate(duk_context* c) { return createNode(c, WebNode::Kind::Element); }
 duk_ret_t nativeCreateText(duk_context* c) { return createNode(c, WebNode::Kind::Text); }
 
+// Answers true when the navigation stayed in the document (a link to a place in it).
 duk_ret_t nativeNavigate(duk_context* c) {
     WebPage& p = page(c);
-    p.host().pageNavigation(p.resolve(duk_require_string(c, 0)), static_cast<long>(duk_require_number(c, 1)), false);
-    return 0;
+    scratch = p.resolve(duk_require_string(c, 0));
+    const bool inDocument = p.isInDocument(scratch);
+    if (inDocument) p.moveInDocument(scratch);
+    else p.host().pageNavigation(scratch, static_cast<long>(duk_require_number(c, 1)), false);
+    duk_push_boolean(c, inDocument);
+    return 1;
 }
 
 duk_ret_t nativeURL(duk_context* c) {
@@ -255,9 +260,19 @@ WebScriptEngine::Outcome WebPage::evaluate(const std::string& source, const std:
     return outcome;
 }
 
-void WebPage::click(const WebNode* node, double budgetSeconds) {
-    evaluate("__tandrel.click(" + std::to_string(node->id) + ")", "click", budgetSeconds);
+void WebPage::tap(const WebNode* node, double budgetSeconds) {
+    evaluate("__tandrel.tap(" + std::to_string(node->id) + ")", "tap", budgetSeconds);
 }
+
+namespace {
+std::string_view withoutFragment(std::string_view url) { return url.substr(0, url.find('#')); }
+} // namespace
+
+bool WebPage::isInDocument(const std::string& url) const {
+    return url.find('#') != std::string::npos && withoutFragment(url) == withoutFragment(url_);
+}
+
+void WebPage::moveInDocument(const std::string& url) { url_ = url; }
 
 void WebPage::fireTimer(long timer, double budgetSeconds) {
     evaluate("__tandrel.timer(" + std::to_string(timer) + ")", "timer", budgetSeconds);

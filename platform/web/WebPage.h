@@ -37,8 +37,14 @@ public:
 
     // Runs page code; an error it throws becomes a console line.
     WebScriptEngine::Outcome evaluate(const std::string& source, const std::string& fileName, double budgetSeconds);
-    // The page's own events, each one evaluation.
-    void click(const WebNode* node, double budgetSeconds);
+    // A URL that differs from the page's only in its fragment (or adds one) names a place in this
+    // document: following it stays on the page and only moves the page's URL.
+    bool isInDocument(const std::string& url) const;
+    void moveInDocument(const std::string& url);
+
+    // The page's own events, each one evaluation. A tap is what a finger does: the touch events,
+    // then, unless they were prevented, the mouse events and the click.
+    void tap(const WebNode* node, double budgetSeconds);
     void fireTimer(long timer, double budgetSeconds);
     void fireLoad(double budgetSeconds);
     // An IFRAME with a source that enters the document (parsed, inserted, or given its source)
@@ -46,10 +52,11 @@ public:
     void noticeFrames(WebNode* node);
 
     // The page's global code, written once, run in every fresh heap.
-    static const char* prelude();
+    static const std::string& prelude();
 
 private:
-    void installNatives();
+    // The events part of the prelude (WebPageEvents.cpp).
+    static const char* preludeEvents();
 
     WebPageHost& host_;
     std::string url_;
