@@ -2,7 +2,8 @@
 // The web view: loads pages (HTML strings, http(s), device files, about:blank) and runs their
 // scripts for real, headless, each page in a fresh script heap with its memory capped and every
 // evaluation (page script, handler, timer, the app's evaluations) on a budget of real time, so
-// that a hostile page stops itself and the app goes on. Pages are not laid out or painted: the
+// that a hostile page stops itself and the app goes on; together they keep to a share of the main
+// thread (WebScriptBudget), past which the page's own work waits. Pages are not laid out or painted: the
 // view paints its background colour and the body's, and describes the page's text, links and
 // images to the driver. Callbacks come each on a later main-loop pass, in the order the
 // platform's delegate expects: policy, start (with the new page's globals in place), the page's
