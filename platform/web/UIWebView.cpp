@@ -126,6 +126,25 @@ void UIWebView::afterHold(double seconds, unsigned long generation, std::functio
     });
 }
 
+void UIWebView::pageImageRequested(long node) {
+    WebPage* owner = page_.get();
+    later([owner, node](UIWebView& v) { v.loadImage(owner, node); });
+}
+
+// An image's load is the page's own work: it waits while the page is past its share.
+void UIWebView::loadImage(WebPage* owner, long node) {
+    if (page_.get() != owner) return;
+    if (double hold = holdPageWork(); hold > 0) {
+        auto weak = weakSelf<UIWebView>();
+        NSRunLoop::mainRunLoop()->performAfterDelay(hold, [weak, owner, node] {
+            if (auto view = weak.lock()) view->loadImage(owner, node);
+        });
+        return;
+    }
+    page_->fireImageLoad(node, budget_);
+    afterEvaluation();
+}
+
 void UIWebView::pageTimerStop(long timer) {
     auto found = timers_.find(timer);
     if (found == timers_.end()) return;

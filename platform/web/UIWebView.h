@@ -148,6 +148,8 @@ private:
     void pageNavigation(const std::string& url, long type, bool subframe) override;
     long pageTimerStart(double seconds, bool repeats) override;
     void pageTimerStop(long timer) override;
+    void pageImageRequested(long node) override;
+    void loadImage(WebPage* owner, long node);
     void pageScriptWillRun() override { scriptBudget_.scriptWillRun(); }
     void pageScriptDidRun() override { scriptBudget_.scriptDidRun(); }
     std::shared_ptr<NSTimer> armTimer(long id, double seconds, bool repeats);

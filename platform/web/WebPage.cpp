@@ -97,6 +97,7 @@ duk_ret_t nativeSetAttr(duk_context* c) {
     scratch.assign(duk_require_string(c, 1));
     node->setAttribute(scratch, std::string(value, length));
     if (scratch == "src" && node->name == "iframe") page(c).noticeFrames(node);
+    if (scratch == "src" && node->name == "img" && length > 0) page(c).host().pageImageRequested(node->id);
     return 0;
 }
 
@@ -279,6 +280,10 @@ void WebPage::fireTimer(long timer, double budgetSeconds) {
 }
 
 void WebPage::fireLoad(double budgetSeconds) { evaluate("__tandrel.load()", "onload", budgetSeconds); }
+
+void WebPage::fireImageLoad(long node, double budgetSeconds) {
+    evaluate("__tandrel.image(" + std::to_string(node) + ")", "image", budgetSeconds);
+}
 
 void WebPage::noticeFrames(WebNode* node) {
     if (!document_.isConnected(node)) return;

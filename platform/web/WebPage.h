@@ -19,6 +19,9 @@ public:
     // A timer on the platform clock; its firing calls the page's timer function with its id.
     virtual long pageTimerStart(double seconds, bool repeats) = 0;
     virtual void pageTimerStop(long timer) = 0;
+    // A script gave an image element a source: the image loads (it is not fetched) on a later
+    // pass, where the host calls fireImageLoad.
+    virtual void pageImageRequested(long node) = 0;
     // Bracket each outermost evaluation, whatever started it, for the host's account of script time.
     virtual void pageScriptWillRun() = 0;
     virtual void pageScriptDidRun() = 0;
@@ -47,6 +50,7 @@ public:
     void tap(const WebNode* node, double budgetSeconds);
     void fireTimer(long timer, double budgetSeconds);
     void fireLoad(double budgetSeconds);
+    void fireImageLoad(long node, double budgetSeconds);
     // An IFRAME with a source that enters the document (parsed, inserted, or given its source)
     // loads as a subframe: node and what lies under it.
     void noticeFrames(WebNode* node);

@@ -166,12 +166,17 @@ function dispatchTap(id) {
     fire(target, 'mouseup', true, true);
     dispatchClick(id);
 }
-// The page's images have loaded (they are not fetched here), then the window.
+// An image loads once for each source it is given (images are not fetched here): the page's own
+// before the window, those scripts give a source, in the document or not, on a later pass.
+function loadImage(id) {
+    var image = wrap(id), source = N.getAttr(id, 'src');
+    if (!source || image.__loadedSource === source) return;
+    image.__loadedSource = source;
+    fire(image, 'load', false, false);
+}
 function dispatchLoad() {
     var images = N.byTag(0, 'img');
-    for (var i = 0; i < images.length; i++) {
-        if (N.getAttr(images[i], 'src')) fire(wrap(images[i]), 'load', false, false);
-    }
+    for (var i = 0; i < images.length; i++) loadImage(images[i]);
     fire(global, 'load', false, false);
 }
 )JS";

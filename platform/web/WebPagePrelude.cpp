@@ -215,7 +215,8 @@ Object.defineProperty(global, '__tandrel', { value: {
         if (!t.repeats) delete timers[id];
         try { t.callback.apply(global, t.extra); } catch (e) { report(e); }
     },
-    load: dispatchLoad
+    load: dispatchLoad,
+    image: loadImage
 } });
 )JS" + std::string(preludeEvents()) + R"JS(
 })(this, __native, __userAgent); delete this.__native; delete this.__userAgent;)JS";
