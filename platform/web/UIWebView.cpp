@@ -1,13 +1,15 @@
 #include "platform/web/UIWebView.h"
 
 #include "platform/dispatch/dispatch.h"
+#include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/system/DeviceProfile.h"
 
 #include <algorithm>
 
-UIWebView::UIWebView(const CGRect& frame) : UIView(frame) { makePage("about:blank"); }
+UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {}
 
 UIWebView::~UIWebView() { stopTimers(); }
 
@@ -25,19 +27,25 @@ CGSize UIWebView::sizeThatFits(CGSize) const { return bounds().size; }
 void UIWebView::makePage(const std::string& url) {
     stopTimers();
     pendingNavigations_.clear();
+    holdReported_ = false;
     page_.reset();
     WebPageHost& host = *this;
     page_ = std::make_unique<WebPage>(host, url, heapCap_, userAgent());
 }
 
+WebPage& UIWebView::page() const {
+    if (!page_) const_cast<UIWebView*>(this)->makePage("about:blank");
+    return *page_;
+}
+
 std::string UIWebView::stringByEvaluatingJavaScriptFromString(const std::string& script) {
-    auto outcome = page_->evaluate(script, "evaluation", budget_);
+    auto outcome = page().evaluate(script, "evaluation", budget_);
     afterEvaluation();
     return outcome.threw ? std::string() : outcome.value;
 }
 
 void UIWebView::afterEvaluation() {
-    if (!page_->engine().isEvaluating()) drainNavigations();
+    if (!page().engine().isEvaluating()) drainNavigations();
 }
 
 void UIWebView::pageConsoleLine(const std::string& line) { console_.push_back(line); }
@@ -73,18 +81,68 @@ bool UIWebView::askPolicy(const NSURLRequestPtr& request, UIWebViewNavigationTyp
 
 long UIWebView::pageTimerStart(double seconds, bool repeats) {
     long id = nextTimer_++;
+    // Browsers run a zero-delay repeating timer no faster than every few milliseconds.
+    timers_[id] = armTimer(id, repeats ? std::max(seconds, 0.004) : seconds, repeats);
+    return id;
+}
+
+// A timer that comes due while the page is past its share waits for the share to come back: a
+// repeating one moves its next firing, a one-shot one is armed again for then, keeping its order.
+std::shared_ptr<NSTimer> UIWebView::armTimer(long id, double seconds, bool repeats) {
     auto weak = weakSelf<UIWebView>();
     WebPage* owner = page_.get();
-    // Browsers run a zero-delay repeating timer no faster than every few milliseconds.
-    double interval = repeats ? std::max(seconds, 0.004) : seconds;
-    timers_[id] = NSTimer::scheduledTimerWithTimeInterval(interval, repeats, [weak, id, owner, repeats](const std::shared_ptr<NSTimer>&) {
+    return NSTimer::scheduledTimerWithTimeInterval(seconds, repeats, [weak, id, owner, repeats](const std::shared_ptr<NSTimer>& timer) {
         auto view = weak.lock();
         if (!view || view->page_.get() != owner) return;
+        if (double hold = view->holdPageWork(); hold > 0) {
+            if (repeats) timer->setFireDate(NSDate::dateWithTimeIntervalSinceNow(hold));
+            else view->timers_[id] = view->armTimer(id, hold, false);
+            return;
+        }
         if (!repeats) view->timers_.erase(id);
         view->page_->fireTimer(id, view->budget_);
         view->afterEvaluation();
     });
-    return id;
+}
+
+double UIWebView::holdPageWork() {
+    double hold = scriptBudget_.holdSeconds();
+    if (hold > 0 && !holdReported_) {
+        holdReported_ = true;
+        std::string line = NSString::stringWithFormat("web view: the page's scripts took more than their share of the main thread; "
+                                                      "its timers are held back (%@)",
+                                                      page().url());
+        NSLog("%@", line);
+        console_.push_back(line);
+    }
+    return hold;
+}
+
+void UIWebView::afterHold(double seconds, unsigned long generation, std::function<void(UIWebView&)> step) {
+    auto weak = weakSelf<UIWebView>();
+    NSRunLoop::mainRunLoop()->performAfterDelay(seconds, [weak, generation, step = std::move(step)] {
+        auto view = weak.lock();
+        if (view && view->generation_ == generation) step(*view);
+    });
+}
+
+void UIWebView::pageImageRequested(long node) {
+    WebPage* owner = page_.get();
+    later([owner, node](UIWebView& v) { v.loadImage(owner, node); });
+}
+
+// An image's load is the page's own work: it waits while the page is past its share.
+void UIWebView::loadImage(WebPage* owner, long node) {
+    if (page_.get() != owner) return;
+    if (double hold = holdPageWork(); hold > 0) {
+        auto weak = weakSelf<UIWebView>();
+        NSRunLoop::mainRunLoop()->performAfterDelay(hold, [weak, owner, node] {
+            if (auto view = weak.lock()) view->loadImage(owner, node);
+        });
+        return;
+    }
+    page_->fireImageLoad(node, budget_);
+    afterEvaluation();
 }
 
 void UIWebView::pageTimerStop(long timer) {

@@ -2,7 +2,8 @@
 // The web view: loads pages (HTML strings, http(s), device files, about:blank) and runs their
 // scripts for real, headless, each page in a fresh script heap with its memory capped and every
 // evaluation (page script, handler, timer, the app's evaluations) on a budget of real time, so
-// that a hostile page stops itself and the app goes on. Pages are not laid out or painted: the
+// that a hostile page stops itself and the app goes on; together they keep to a share of the main
+// thread (WebScriptBudget), past which the page's own work waits. Pages are not laid out or painted: the
 // view paints its background colour and the body's, and describes the page's text, links and
 // images to the driver. Callbacks come each on a later main-loop pass, in the order the
 // platform's delegate expects: policy, start (with the new page's globals in place), the page's
@@ -13,6 +14,7 @@
 #include "platform/net/NSURLRequest.h"
 #include "platform/uikit/UIView.h"
 #include "platform/web/WebPage.h"
+#include "platform/web/WebScriptBudget.h"
 
 #include <deque>
 #include <map>
@@ -95,12 +97,14 @@ public:
     void setEvaluationBudget(double seconds) { budget_ = seconds; }
     double evaluationBudget() const { return budget_; }
     void setHeapCap(std::size_t bytes) { heapCap_ = bytes; }
-    std::size_t heapBytes() const { return page_->engine().heapBytes(); }
-    std::size_t peakHeapBytes() const { return page_->engine().peakHeapBytes(); }
+    // The view's share of the main thread, over all its pages (tests give it their own stopwatch).
+    WebScriptBudget& scriptBudget() { return scriptBudget_; }
+    std::size_t heapBytes() const { return page().engine().heapBytes(); }
+    std::size_t peakHeapBytes() const { return page().engine().peakHeapBytes(); }
 
     // The page as the driver and tests see it.
     const std::vector<std::string>& consoleLines() const { return console_; }
-    std::string pageURL() const { return page_->url(); }
+    std::string pageURL() const { return page().url(); }
     std::string visibleText() const;
     // The body's background colour when the page sets one.
     UIColorPtr pageBackgroundColor() const;
@@ -125,7 +129,11 @@ private:
     void navigate(Navigation navigation, bool askPolicy);
     void beginPage(const Navigation& navigation, unsigned long generation);
     void receiveContent(const std::string& text, unsigned long generation);
-    void runScripts(unsigned long generation);
+    // Runs the page's scripts from the index on, pausing while the page is past its share.
+    void runScripts(unsigned long generation, std::size_t from = 0);
+    void fireLoad(unsigned long generation);
+    // Runs the step after `seconds` on the platform clock, unless the page changed meanwhile.
+    void afterHold(double seconds, unsigned long generation, std::function<void(UIWebView&)> step);
     void finishLoad(unsigned long generation);
     void failLoad(const NSErrorPtr& error, unsigned long generation);
     void loadSubframe(const NSURLRequestPtr& request);
@@ -140,11 +148,22 @@ private:
     void pageNavigation(const std::string& url, long type, bool subframe) override;
     long pageTimerStart(double seconds, bool repeats) override;
     void pageTimerStop(long timer) override;
+    void pageImageRequested(long node) override;
+    void loadImage(WebPage* owner, long node);
+    void pageScriptWillRun() override { scriptBudget_.scriptWillRun(); }
+    void pageScriptDidRun() override { scriptBudget_.scriptDidRun(); }
+    std::shared_ptr<NSTimer> armTimer(long id, double seconds, bool repeats);
+    // Whether the page's own work may start now; when not, says so (once a page) and answers the
+    // seconds it waits.
+    double holdPageWork();
     void stopTimers();
     // Runs the navigations scripts started, in order, once the running script has returned.
     void drainNavigations();
     void afterEvaluation();
     void makePage(const std::string& url);
+    // The current page; a new view's blank page is made when first used, so that a view that
+    // loads a page at once never builds one for nothing.
+    WebPage& page() const;
 
     std::weak_ptr<UIWebViewDelegate> delegate_;
     std::unique_ptr<WebPage> page_;
@@ -166,6 +185,9 @@ private:
     std::vector<Navigation> history_;
     long historyIndex_ = -1;
     double budget_ = kEvaluationBudget;
+    WebScriptBudget scriptBudget_;
+    bool holdReported_ = false;
+    std::vector<int> pageScripts_;  // the page's scripts as parsed, run in order
     std::size_t heapCap_ = kHeapCap;
     bool scalesPageToFit_ = false;
     bool allowsInlineMediaPlayback_ = false;

@@ -63,7 +63,7 @@ void UIWebView::stopLoading() {
     cancelFrames();
     if (!loading_) return;
     loading_ = false;
-    std::string url = page_->url();
+    std::string url = page().url();
     later([url](UIWebView& view) {
         if (auto d = view.delegate()) d->webViewDidFailLoadWithError(view, urlError(NSURLErrorCancelled, url));
     });
@@ -135,31 +135,35 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
 
 void UIWebView::receiveContent(const std::string& text, unsigned long generation) {
     if (generation_ != generation) return;
-    if (!page_->document().parse(text))
+    if (!page().document().parse(text))
         return failLoad(urlError(NSURLErrorDataLengthExceedsMaximum, request() && request()->URL() ? request()->URL()->absoluteString() : ""),
                         generation);
     // The page's own frames start loading as it is parsed, before its scripts run.
-    page_->noticeFrames(page_->document().root());
+    page().noticeFrames(page().document().root());
     drainNavigations();
     if (generation_ != generation) return;
     later([generation](UIWebView& v) { v.runScripts(generation); });
 }
 
-void UIWebView::runScripts(unsigned long generation) {
+void UIWebView::runScripts(unsigned long generation, std::size_t from) {
     if (generation_ != generation) return;
-    WebDocument& document = page_->document();
+    WebDocument& document = page().document();
     // The scripts of the page as parsed; those that scripts add later do not run, as with innerHTML.
-    std::vector<int> scripts;
-    for (auto* node : document.elementsByTagName(document.root(), "script")) scripts.push_back(node->id);
-    int index = 0;
-    for (int id : scripts) {
-        WebNode* script = document.node(id);
-        const std::string* type = script->attribute("type");
-        if (type && !type->empty() && *type != "text/javascript" && *type != "application/javascript") continue;
+    if (from == 0) {
+        pageScripts_.clear();
+        for (auto* node : document.elementsByTagName(document.root(), "script")) {
+            const std::string* type = node->attribute("type");
+            if (!type || type->empty() || *type == "text/javascript" || *type == "application/javascript") pageScripts_.push_back(node->id);
+        }
+    }
+    for (std::size_t index = from; index < pageScripts_.size(); ++index) {
+        if (double hold = holdPageWork(); hold > 0)
+            return afterHold(hold, generation, [generation, index](UIWebView& v) { v.runScripts(generation, index); });
+        WebNode* script = document.node(pageScripts_[index]);
         std::string source;
-        std::string name = "script " + std::to_string(++index);
+        std::string name = "script " + std::to_string(index + 1);
         if (const std::string* src = script->attribute("src")) {
-            auto url = NSURL::URLWithString(page_->resolve(*src));
+            auto url = NSURL::URLWithString(page().resolve(*src));
             NSURLResponsePtr response;
             NSErrorPtr error;
             NSDataPtr data;
@@ -176,16 +180,19 @@ void UIWebView::runScripts(unsigned long generation) {
         } else {
             source = document.textContent(script);
         }
-        page_->evaluate(source, name, budget_);
+        page().evaluate(source, name, budget_);
         afterEvaluation();
         if (generation_ != generation) return;
     }
-    later([generation](UIWebView& v) {
-        if (v.generation_ != generation) return;
-        v.page_->fireLoad(v.budget_);
-        v.afterEvaluation();
-        v.later([generation](UIWebView& w) { w.finishLoad(generation); });
-    });
+    later([generation](UIWebView& v) { v.fireLoad(generation); });
+}
+
+void UIWebView::fireLoad(unsigned long generation) {
+    if (generation_ != generation) return;
+    if (double hold = holdPageWork(); hold > 0) return afterHold(hold, generation, [generation](UIWebView& v) { v.fireLoad(generation); });
+    page().fireLoad(budget_);
+    afterEvaluation();
+    later([generation](UIWebView& w) { w.finishLoad(generation); });
 }
 
 void UIWebView::finishLoad(unsigned long generation) {
@@ -232,8 +239,8 @@ void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
 }
 
 void UIWebView::cancelFrames() {
-    for (const auto& [frame, url] : framesLoading_) {
-        later([url](UIWebView& v) {
+    for (const auto& entry : framesLoading_) {
+        later([url = entry.second](UIWebView& v) {
             if (auto d = v.delegate()) d->webViewDidFailLoadWithError(v, urlError(NSURLErrorCancelled, url));
         });
     }

@@ -108,7 +108,7 @@ UIColorPtr parseColor(std::string text) {
 } // namespace
 
 UIColorPtr UIWebView::pageBackgroundColor() const {
-    const WebNode* body = page_->document().body();
+    const WebNode* body = page().document().body();
     if (!body) return nullptr;
     if (auto value = styleValue(body, "background-color")) return parseColor(*value);
     if (auto value = styleValue(body, "background")) return parseColor(*value);
@@ -126,7 +126,7 @@ void UIWebView::drawRect(const CGRect& rect) {
 
 std::string UIWebView::visibleText() const {
     std::string text;
-    const WebNode* body = page_->document().body();
+    const WebNode* body = page().document().body();
     if (!body) return text;
     walkVisible(body, [&](const WebNode* node) {
         if (node->kind != WebNode::Kind::Text) return;
@@ -171,9 +171,9 @@ std::vector<Named> namedElements(const WebDocument& document) {
 } // namespace
 
 bool UIWebView::clickNamed(const std::string& text, UIScreenReply& reply) {
-    for (const auto& named : namedElements(page_->document())) {
+    for (const auto& named : namedElements(page().document())) {
         if (named.name != text) continue;
-        page_->click(named.node, budget_);
+        page().tap(named.node, budget_);
         afterEvaluation();
         return true;
     }
@@ -181,7 +181,7 @@ bool UIWebView::clickNamed(const std::string& text, UIScreenReply& reply) {
 }
 
 void UIWebView::clickAt(CGPoint point) {
-    const WebDocument& document = page_->document();
+    const WebDocument& document = page().document();
     const WebNode* body = document.body();
     if (!body) return;
     const WebNode* hit = nullptr;
@@ -200,7 +200,7 @@ void UIWebView::clickAt(CGPoint point) {
         long layer = z ? std::strtol(z->c_str(), nullptr, 10) : 0;
         if (!hit || layer >= hitLayer) hit = node, hitLayer = layer;
     });
-    page_->click(hit ? hit : body, budget_);
+    page().tap(hit ? hit : body, budget_);
     afterEvaluation();
 }
 
@@ -209,7 +209,7 @@ void UIWebView::describeToScreen(UIScreenDescription& screen) {
     screen.addLine("web: " + pageURL());
     if (std::string text = visibleText(); !text.empty()) screen.addLine("  " + text);
     auto me = weakSelf<UIWebView>();
-    for (const auto& named : namedElements(page_->document())) {
+    for (const auto& named : namedElements(page().document())) {
         if (named.link) screen.addLine("  [" + named.name + "]");
         else if (named.image) screen.addLine("  (" + named.name + ")");
         screen.addTappable(named.name, [me, name = named.name](UIScreenReply& reply) {

@@ -97,6 +97,7 @@ duk_ret_t nativeSetAttr(duk_context* c) {
     scratch.assign(duk_require_string(c, 1));
     node->setAttribute(scratch, std::string(value, length));
     if (scratch == "src" && node->name == "iframe") page(c).noticeFrames(node);
+    if (scratch == "src" && node->name == "img" && length > 0) page(c).host().pageImageRequested(node->id);
     return 0;
 }
 
@@ -170,10 +171,15 @@ duk_ret_t createNode(duk_context* c, WebNode::Kind kind) {
 duk_ret_t nativeCreate(duk_context* c) { return createNode(c, WebNode::Kind::Element); }
 duk_ret_t nativeCreateText(duk_context* c) { return createNode(c, WebNode::Kind::Text); }
 
+// Answers true when the navigation stayed in the document (a link to a place in it).
 duk_ret_t nativeNavigate(duk_context* c) {
     WebPage& p = page(c);
-    p.host().pageNavigation(p.resolve(duk_require_string(c, 0)), static_cast<long>(duk_require_number(c, 1)), false);
-    return 0;
+    scratch = p.resolve(duk_require_string(c, 0));
+    const bool inDocument = p.isInDocument(scratch);
+    if (inDocument) p.moveInDocument(scratch);
+    else p.host().pageNavigation(scratch, static_cast<long>(duk_require_number(c, 1)), false);
+    duk_push_boolean(c, inDocument);
+    return 1;
 }
 
 duk_ret_t nativeURL(duk_context* c) {
@@ -229,7 +235,11 @@ WebPage::WebPage(WebPageHost& host, std::string url, std::size_t heapCap, const 
     duk_put_global_string(c, "__native");
     pushText(c, userAgent);
     duk_put_global_string(c, "__userAgent");
-    auto outcome = engine_.evaluate(prelude(), "prelude", 10);
+    // Parsed once for the process: a fresh heap per page is the cost of isolation, a fresh parse
+    // of the same globals is not.
+    static const std::string compiledPrelude = WebScriptEngine::compile(prelude(), "prelude");
+    auto outcome = compiledPrelude.empty() ? engine_.evaluate(prelude(), "prelude", 10)
+                                           : engine_.runCompiled(compiledPrelude, "prelude", 10);
     if (outcome.threw) host_.pageConsoleLine("page set-up failed: " + outcome.error);
 }
 
@@ -241,22 +251,39 @@ std::string WebPage::resolve(const std::string& reference) const {
 }
 
 WebScriptEngine::Outcome WebPage::evaluate(const std::string& source, const std::string& fileName, double budgetSeconds) {
+    const bool outermost = !engine_.isEvaluating();
+    if (outermost) host_.pageScriptWillRun();
     auto outcome = engine_.evaluate(source, fileName, budgetSeconds);
+    if (outermost) host_.pageScriptDidRun();
     if (outcome.timedOut) host_.pageConsoleLine("script stopped: it ran past its time budget (" + fileName + ")");
     else if (outcome.threw) host_.pageConsoleLine(outcome.error);
     if (outcome.timedOut) outcome.value.clear();
     return outcome;
 }
 
-void WebPage::click(const WebNode* node, double budgetSeconds) {
-    evaluate("__tandrel.click(" + std::to_string(node->id) + ")", "click", budgetSeconds);
+void WebPage::tap(const WebNode* node, double budgetSeconds) {
+    evaluate("__tandrel.tap(" + std::to_string(node->id) + ")", "tap", budgetSeconds);
 }
+
+namespace {
+std::string_view withoutFragment(std::string_view url) { return url.substr(0, url.find('#')); }
+} // namespace
+
+bool WebPage::isInDocument(const std::string& url) const {
+    return url.find('#') != std::string::npos && withoutFragment(url) == withoutFragment(url_);
+}
+
+void WebPage::moveInDocument(const std::string& url) { url_ = url; }
 
 void WebPage::fireTimer(long timer, double budgetSeconds) {
     evaluate("__tandrel.timer(" + std::to_string(timer) + ")", "timer", budgetSeconds);
 }
 
 void WebPage::fireLoad(double budgetSeconds) { evaluate("__tandrel.load()", "onload", budgetSeconds); }
+
+void WebPage::fireImageLoad(long node, double budgetSeconds) {
+    evaluate("__tandrel.image(" + std::to_string(node) + ")", "image", budgetSeconds);
+}
 
 void WebPage::noticeFrames(WebNode* node) {
     if (!document_.isConnected(node)) return;

@@ -19,6 +19,12 @@ public:
     // A timer on the platform clock; its firing calls the page's timer function with its id.
     virtual long pageTimerStart(double seconds, bool repeats) = 0;
     virtual void pageTimerStop(long timer) = 0;
+    // A script gave an image element a source: the image loads (it is not fetched) on a later
+    // pass, where the host calls fireImageLoad.
+    virtual void pageImageRequested(long node) = 0;
+    // Bracket each outermost evaluation, whatever started it, for the host's account of script time.
+    virtual void pageScriptWillRun() = 0;
+    virtual void pageScriptDidRun() = 0;
 };
 
 class WebPage {
@@ -34,19 +40,27 @@ public:
 
     // Runs page code; an error it throws becomes a console line.
     WebScriptEngine::Outcome evaluate(const std::string& source, const std::string& fileName, double budgetSeconds);
-    // The page's own events, each one evaluation.
-    void click(const WebNode* node, double budgetSeconds);
+    // A URL that differs from the page's only in its fragment (or adds one) names a place in this
+    // document: following it stays on the page and only moves the page's URL.
+    bool isInDocument(const std::string& url) const;
+    void moveInDocument(const std::string& url);
+
+    // The page's own events, each one evaluation. A tap is what a finger does: the touch events,
+    // then, unless they were prevented, the mouse events and the click.
+    void tap(const WebNode* node, double budgetSeconds);
     void fireTimer(long timer, double budgetSeconds);
     void fireLoad(double budgetSeconds);
+    void fireImageLoad(long node, double budgetSeconds);
     // An IFRAME with a source that enters the document (parsed, inserted, or given its source)
     // loads as a subframe: node and what lies under it.
     void noticeFrames(WebNode* node);
 
     // The page's global code, written once, run in every fresh heap.
-    static const char* prelude();
+    static const std::string& prelude();
 
 private:
-    void installNatives();
+    // The events part of the prelude (WebPageEvents.cpp).
+    static const char* preludeEvents();
 
     WebPageHost& host_;
     std::string url_;

@@ -2,12 +2,11 @@
 
 // The page's globals over the native document (`N`, which the prelude hides again). Element
 // objects are made once per node and kept, so that listeners and expandos stay with the node.
-const char* WebPage::prelude() {
-    return R"JS((function (global, N, userAgent) {
+const std::string& WebPage::prelude() {
+    static const std::string text = R"JS((function (global, N, userAgent) {
 'use strict';
 var wrappers = {};
 var timers = {};
-var loadListeners = [];
 
 function wrap(id) {
     if (id === null || id === undefined || id < 0) return null;
@@ -131,8 +130,16 @@ getter(Element.prototype, 'children', function () {
     return this.childNodes.filter(function (n) { return n.nodeType === 1; });
 });
 Element.prototype.getAttribute = function (name) { return N.getAttr(this.__id, String(name).toLowerCase()); };
-Element.prototype.setAttribute = function (name, value) { N.setAttr(this.__id, String(name).toLowerCase(), String(value)); };
-Element.prototype.removeAttribute = function (name) { N.removeAttr(this.__id, String(name).toLowerCase()); };
+Element.prototype.setAttribute = function (name, value) {
+    name = String(name).toLowerCase();
+    N.setAttr(this.__id, name, String(value));
+    if (this.__handlers) delete this.__handlers[name];
+};
+Element.prototype.removeAttribute = function (name) {
+    name = String(name).toLowerCase();
+    N.removeAttr(this.__id, name);
+    if (this.__handlers) delete this.__handlers[name];
+};
 Element.prototype.hasAttribute = function (name) { return N.getAttr(this.__id, String(name).toLowerCase()) !== null; };
 Element.prototype.getElementsByTagName = function (tag) { return wrapAll(N.byTag(this.__id, String(tag))); };
 Element.prototype.click = function () { dispatchClick(this.__id); };
@@ -149,54 +156,15 @@ DocumentNode.prototype.createTextNode = function (text) { return wrap(N.createTe
 DocumentNode.prototype.getElementById = function (id) { return wrap(N.byId(String(id))); };
 DocumentNode.prototype.getElementsByTagName = function (tag) { return wrapAll(N.byTag(this.__id, String(tag))); };
 
-function Event(type, target) {
-    this.type = type;
-    this.target = target;
-    this.currentTarget = null;
-    this.defaultPrevented = false;
-    this.__stopped = false;
-}
-Event.prototype.preventDefault = function () { this.defaultPrevented = true; };
-Event.prototype.stopPropagation = function () { this.__stopped = true; };
-
-function report(error) {
-    N.log('Uncaught ' + (error && error.stack ? String(error) : String(error)));
-}
-function callListener(node, listener, event) {
-    try {
-        if (listener.call(node, event) === false) event.preventDefault();
-    } catch (e) {
-        report(e);
-    }
-}
-// A click bubbles from its target to the document; a link on the way navigates unless prevented.
-function dispatchClick(id) {
-    var target = wrap(id);
-    var event = new Event('click', target);
-    var path = [];
-    for (var at = id; at >= 0; at = N.parent(at)) path.push(wrap(at));
-    for (var i = 0; i < path.length && !event.__stopped; i++) {
-        var node = path[i];
-        event.currentTarget = node;
-        if (typeof node.onclick === 'function') callListener(node, node.onclick, event);
-        var list = node.__listeners && node.__listeners.click;
-        if (list) list = list.slice();
-        for (var j = 0; list && j < list.length; j++) callListener(node, list[j], event);
-    }
-    if (event.defaultPrevented) return;
-    for (var k = 0; k < path.length; k++) {
-        if (path[k].nodeType === 1 && N.name(path[k].__id) === 'a' && N.getAttr(path[k].__id, 'href') !== null) {
-            N.navigate(N.getAttr(path[k].__id, 'href'), 0);
-            return;
-        }
-    }
-}
-
 var document = wrap(0);
 var location = {};
-getter(location, 'href', function () { return N.url(); }, function (url) { N.navigate(String(url), 5); });
+getter(location, 'href', function () { return N.url(); }, function (url) { follow(String(url), 5); });
+getter(location, 'hash', function () {
+    var url = N.url(), at = url.indexOf('#');
+    return at < 0 || at === url.length - 1 ? '' : url.substring(at);
+}, function (hash) { follow('#' + String(hash).replace(/^#/, ''), 5); });
 location.toString = function () { return N.url(); };
-location.assign = function (url) { N.navigate(String(url), 5); };
+location.assign = function (url) { follow(String(url), 5); };
 location.replace = location.assign;
 
 function startTimer(repeats, callback, delay, extra) {
@@ -230,29 +198,27 @@ global.setInterval = function (f, d) { return startTimer(true, f, d, Array.proto
 global.clearTimeout = stopTimer;
 global.clearInterval = stopTimer;
 global.onload = null;
-global.addEventListener = function (type, listener) {
-    if (type === 'load' && typeof listener === 'function') loadListeners.push(listener);
-};
-global.removeEventListener = function (type, listener) {
-    var at = loadListeners.indexOf(listener);
-    if (type === 'load' && at >= 0) loadListeners.splice(at, 1);
+global.Image = function (width, height) {
+    var image = document.createElement('img');
+    if (width !== undefined) image.setAttribute('width', String(width));
+    if (height !== undefined) image.setAttribute('height', String(height));
+    return image;
 };
 
 // The web view's way in; hidden from enumeration.
 Object.defineProperty(global, '__tandrel', { value: {
     click: dispatchClick,
+    tap: dispatchTap,
     timer: function (id) {
         var t = timers[id];
         if (!t) return;
         if (!t.repeats) delete timers[id];
         try { t.callback.apply(global, t.extra); } catch (e) { report(e); }
     },
-    load: function () {
-        var event = new Event('load', document);
-        if (typeof global.onload === 'function') callListener(global, global.onload, event);
-        var list = loadListeners.slice();
-        for (var i = 0; i < list.length; i++) callListener(global, list[i], event);
-    }
+    load: dispatchLoad,
+    image: loadImage
 } });
+)JS" + std::string(preludeEvents()) + R"JS(
 })(this, __native, __userAgent); delete this.__native; delete this.__userAgent;)JS";
+    return text;
 }

@@ -89,16 +89,32 @@ bool WebScriptEngine::pastDeadline() {
 namespace {
 
 struct EvaluateArguments {
-    const std::string* source;
+    const std::string* source;  // source text, or bytecode from WebScriptEngine::compile
     const std::string* fileName;
+    bool compiled;
 };
 
 duk_ret_t evaluateSafely(duk_context* context, void* udata) {
     auto& arguments = *static_cast<EvaluateArguments*>(udata);
+    if (arguments.compiled) {
+        void* bytes = duk_push_fixed_buffer(context, arguments.source->size());
+        std::memcpy(bytes, arguments.source->data(), arguments.source->size());
+        duk_load_function(context);
+    } else {
+        duk_push_lstring(context, arguments.source->data(), arguments.source->size());
+        duk_push_lstring(context, arguments.fileName->data(), arguments.fileName->size());
+        duk_compile(context, DUK_COMPILE_EVAL);
+    }
+    duk_call(context, 0);
+    return 1;
+}
+
+duk_ret_t compileSafely(duk_context* context, void* udata) {
+    auto& arguments = *static_cast<EvaluateArguments*>(udata);
     duk_push_lstring(context, arguments.source->data(), arguments.source->size());
     duk_push_lstring(context, arguments.fileName->data(), arguments.fileName->size());
-    duk_compile(context, DUK_COMPILE_EVAL);
-    duk_call(context, 0);
+    duk_compile(context, 0);
+    duk_dump_function(context);
     return 1;
 }
 
@@ -119,15 +135,39 @@ std::string valueText(duk_context* context) {
 
 } // namespace
 
+std::string WebScriptEngine::compile(const std::string& source, const std::string& fileName) {
+    duk_context* context = duk_create_heap_default();
+    if (!context) return {};
+    EvaluateArguments arguments{&source, &fileName, false};
+    std::string bytecode;
+    if (duk_safe_call(context, &compileSafely, &arguments, 0, 1) == DUK_EXEC_SUCCESS) {
+        duk_size_t size = 0;
+        const void* bytes = duk_get_buffer_data(context, -1, &size);
+        bytecode.assign(static_cast<const char*>(bytes), size);
+    }
+    duk_destroy_heap(context);
+    return bytecode;
+}
+
 WebScriptEngine::Outcome WebScriptEngine::evaluate(const std::string& source, const std::string& fileName,
                                                    double budgetSeconds) {
+    return run(source, fileName, budgetSeconds, false);
+}
+
+WebScriptEngine::Outcome WebScriptEngine::runCompiled(const std::string& bytecode, const std::string& fileName,
+                                                      double budgetSeconds) {
+    return run(bytecode, fileName, budgetSeconds, true);
+}
+
+WebScriptEngine::Outcome WebScriptEngine::run(const std::string& source, const std::string& fileName, double budgetSeconds,
+                                              bool compiled) {
     if (depth_ == 0) {
         timedOut_ = false;
         deadline_ = std::chrono::steady_clock::now() +
                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(budgetSeconds));
     }
     ++depth_;
-    EvaluateArguments arguments{&source, &fileName};
+    EvaluateArguments arguments{&source, &fileName, compiled};
     Outcome outcome;
     bool succeeded = duk_safe_call(context_, &evaluateSafely, &arguments, 0, 1) == DUK_EXEC_SUCCESS;
     // Reading the answer allocates: the outermost evaluation's deadline no longer applies to it.

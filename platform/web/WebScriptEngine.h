@@ -28,6 +28,11 @@ public:
     };
     // Runs the source as a global program; nested evaluations share the outermost one's deadline.
     Outcome evaluate(const std::string& source, const std::string& fileName, double budgetSeconds);
+    // Code that every engine runs the same (a page's globals) is parsed once: compile() turns a
+    // program into bytecode (empty when it does not compile) and runCompiled() runs it as
+    // evaluate() runs source. Only bytecode from compile() may be given: it is trusted as is.
+    static std::string compile(const std::string& source, const std::string& fileName);
+    Outcome runCompiled(const std::string& bytecode, const std::string& fileName, double budgetSeconds);
 
     duk_context* context() const { return context_; }
     // The engine that owns the context (for native functions).
@@ -46,6 +51,7 @@ public:
 
 private:
     friend struct WebScriptEngineHooks;
+    Outcome run(const std::string& source, const std::string& fileName, double budgetSeconds, bool compiled);
 
     std::size_t cap_;
     std::size_t used_ = 0;

@@ -30,6 +30,12 @@ int main(int argc, char** argv) {
               save(folder, "written-frames.html",
                    "<body><iframe src='about:blank'></iframe><div><IFRAME SRC='frame.html'></IFRAME></div>"
                    "<iframe src='vuderu://vuderucall?event=y'></iframe><iframe></iframe></body>") &&
+              save(folder, "events.html",
+                   "<body onload=\"document.title = event.type\" onhashchange='console.log(location.hash)'>"
+                   "<div style='position:absolute;left:0px;top:0px;width:50px;height:50px' ontouchstart='this.x = 1'"
+                   " onclick=\"console.log(this.x, id); location.hash = 'top'\"><a href='#a' onclick='return false'>a</a></div>"
+                   "<a href=\"javascript:console.log('%41')\">js</a><img src='i.png' onload='this.alt = 1'>"
+                   "<script>setInterval(function () { document.body.setAttribute('onclick', 'if ('); }, 0);</script></body>") &&
               save(folder, "broken.html", std::string("<div><p>\xC3\x28<script>var x = '\0'; <!-- ", 36));
     return ok ? 0 : 1;
 }

@@ -240,3 +240,35 @@ TEST_F(AdSpaceViewEventsTest, OnlyTheThreeViewStatesReachThePage) {
     ad->reportCurrentViewStateToAdAsDefault();
     EXPECT_EQ(states(), before + "hidden;expanded;default;");
 }
+
+// A creative's inline handlers reach the ad: a tap on an MRAID banner's element whose onclick
+// calls mraid.expand() expands the ad, and its "#" link keeps the page instead of opening it.
+TEST_F(AdSpaceViewEventsTest, AnMRAIDBannerExpandsFromItsInlineOnclick) {
+    unit = makeUnit({{.guid = "m",
+                      .display = "<html><head><script src='mraid.js'></script></head><body><div id='expand' onclick='mraid.expand()'>Expand</div><a href='#'>Top</a></body></html>",
+                      .callbacks = {{"expand", {"doExpand"}}, {"didCompleteFullLoad", {"adFullyLoaded"}}}}});
+    unit->setSupportMRAID(true);
+    auto ad = makeAd({unit});
+    prepareUntilReady(ad);
+    ad->renderView();
+    host->addSubview(ad);
+    auto page = ad->webView();
+    auto state = [&] { return page->stringByEvaluatingJavaScriptFromString("mraid.getState()"); };
+    ASSERT_TRUE(runMainUntil([&] { return state() == "default"; })) << state();
+    drainMain();
+    const std::string url = page->pageURL();
+    delegate->calls.clear();
+
+    UIScreenReply reply;
+    ASSERT_TRUE(page->clickNamed("Top", reply)) << reply.error;
+    drainMain();
+    EXPECT_EQ(page->pageURL(), url + "#");
+    EXPECT_EQ(page->visibleText(), "Expand Top");
+    EXPECT_TRUE(delegate->calls.empty()) << delegate->calls.front();
+
+    ASSERT_TRUE(page->clickNamed("expand", reply)) << reply.error;
+    ASSERT_TRUE(runMainUntil([&] { return !delegate->calls.empty(); }));
+    EXPECT_EQ(delegate->calls.front(), "spaceWillExpand(space)");
+    EXPECT_EQ(state(), "expanded");
+    EXPECT_TRUE(hasEvent("m", "expand"));
+}

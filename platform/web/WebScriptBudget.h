@@ -1,0 +1,38 @@
+#pragma once
+// A web view's share of the main thread. Everything its pages' scripts do there (scripts, timers,
+// event handlers, the app's evaluations) is charged to one budget that refills at kShare of the
+// platform clock's time, up to one window's worth: a page may spend a quarter of each second,
+// however it splits its work. Each evaluation has its own limit as well, so a page that spends past
+// its share has overdrawn by at most one evaluation; until the share has come back, what the page
+// itself starts (timers, the load's scripts) waits, and the main thread goes on with its other work.
+//
+// Script time is read from a stopwatch, the platform clock unless a test gives its own, and the
+// refill follows the platform clock too: on the real clock a script's time is its real time, and
+// on a stepped clock, where time moves only between steps, scripts cost nothing and nothing waits.
+
+#include <functional>
+
+class WebScriptBudget {
+public:
+    static constexpr double kShare = 0.25;
+    static constexpr double kWindow = 1.0;
+    using Stopwatch = std::function<double()>;
+
+    WebScriptBudget();
+
+    // Brackets one outermost evaluation; its time is charged when it ends.
+    void scriptWillRun();
+    void scriptDidRun();
+    // Seconds on the platform clock until the page may start work of its own again; 0 for now.
+    double holdSeconds();
+
+    void setStopwatch(Stopwatch stopwatch);
+
+private:
+    void refill();
+
+    Stopwatch stopwatch_;
+    double balance_ = kShare * kWindow;
+    double refilledAt_;
+    double startedAt_ = 0;
+};

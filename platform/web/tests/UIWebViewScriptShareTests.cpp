@@ -1,0 +1,82 @@
+#include "platform/web/tests/WebViewTestSupport.h"
+
+#include <algorithm>
+
+namespace {
+
+// What one evaluation of the hostile banner's timer cost: 100,000 string concatenations.
+constexpr double kCallCost = 0.35;
+constexpr double kStep = 0.01;
+
+// A stopwatch under which every evaluation takes kCallCost of script time (each evaluation reads
+// it twice, at its start and its end).
+WebScriptBudget::Stopwatch costlyEvaluations() {
+    auto watch = std::make_shared<double>(0);
+    return [watch] { return *watch += kCallCost; };
+}
+
+std::size_t count(const std::vector<std::string>& lines, const std::string& line) {
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
+bool heldBack(const std::vector<std::string>& lines) {
+    return std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.find("timers are held back") != std::string::npos; });
+}
+
+} // namespace
+
+// A banner whose interval takes 0.35 s a call every 50 ms: its scripts keep to a quarter of the
+// main thread, so in every second the main thread is the page's for less than the second, and
+// the interval goes on at its share instead of stopping.
+TEST_F(WebViewTest, ABusyIntervalKeepsToItsShareOfTheMainThread) {
+    ManualClock clock;
+    loadPage("<script>setInterval(function () { console.log('run'); }, 50);</script>");
+    view->scriptBudget().setStopwatch(costlyEvaluations());
+
+    const int steps = static_cast<int>(10 / kStep);
+    const int stepsPerSecond = static_cast<int>(1 / kStep);
+    std::vector<std::size_t> runsAfter{0};
+    for (int step = 0; step < steps; ++step) {
+        clock.advance(kStep);
+        runsAfter.push_back(count(view->consoleLines(), "run"));
+    }
+    // Script time in any second: the full window, that second's share, and the one call that
+    // overdrew it.
+    const double mostInASecond = WebScriptBudget::kShare * WebScriptBudget::kWindow + WebScriptBudget::kShare + kCallCost;
+    ASSERT_LT(mostInASecond, 1.0);
+    for (int from = 0; from + stepsPerSecond <= steps; ++from) {
+        double scriptTime = static_cast<double>(runsAfter[static_cast<std::size_t>(from + stepsPerSecond)] - runsAfter[static_cast<std::size_t>(from)]) * kCallCost;
+        ASSERT_LE(scriptTime, mostInASecond + 1e-9) << "in the second from " << from * kStep << " s";
+    }
+    const double spent = static_cast<double>(runsAfter.back()) * kCallCost;
+    EXPECT_GE(spent, WebScriptBudget::kShare * 10 - kCallCost);
+    EXPECT_TRUE(heldBack(view->consoleLines()));
+
+    // What the app and the user do is not held back.
+    EXPECT_EQ(eval("6 * 7"), "42");
+    eval("document.body.addEventListener('click', function () { console.log('clicked'); });");
+    view->clickAt(CGPointMake(5, 5));
+    EXPECT_EQ(view->consoleLines().back(), "clicked");
+}
+
+// One-shot timers due while the page is past its share run once the share is back, in order; a
+// page's load waits the same way between its scripts and ends.
+TEST_F(WebViewTest, WorkHeldBackRunsLaterInOrder) {
+    ManualClock clock;
+    view->scriptBudget().setStopwatch(costlyEvaluations());
+    view->loadHTMLStringBaseURL("<script>console.log('one')</script><script>console.log('two')</script>"
+                                "<script>setTimeout(function () { console.log('a'); }, 0);"
+                                "setTimeout(function () { console.log('b'); }, 0);</script>",
+                                nullptr);
+    drainMain();
+    EXPECT_EQ(count(view->consoleLines(), "two"), 0u);
+    EXPECT_TRUE(heldBack(view->consoleLines()));
+    for (int step = 0; step < 2000 && !delegate->ended(); ++step) clock.advance(kStep);
+    ASSERT_TRUE(delegate->ended());
+    for (int step = 0; step < 2000 && count(view->consoleLines(), "b") == 0; ++step) clock.advance(kStep);
+    std::vector<std::string> page;
+    for (const auto& line : view->consoleLines())
+        if (!heldBack({line})) page.push_back(line);
+    EXPECT_EQ(page, (std::vector<std::string>{"one", "two", "a", "b"}));
+    EXPECT_EQ(delegate->events.back(), "finish");
+}
