@@ -188,11 +188,14 @@ std::string WholeFileWriter::temporaryHostPath() const { return DeviceRoot::proc
 int WholeFileWriter::commit(Sync sync, Existing existing) {
     if (temporary_.empty()) return EBADF;
     int e = 0;
-    if (sync == Sync::Durable && ::fsync(file_.get()) != 0) e = errno;
-    if (::close(file_.release()) != 0 && !e) e = errno;
+    if (file_) {
+        if (sync == Sync::Durable && ::fsync(file_.get()) != 0) e = errno;
+        if (::close(file_.release()) != 0 && !e) e = errno;
+    }
     if (!e) {
         e = existing == Existing::Keep ? renameKeepingExisting(folder_.get(), temporary_, name_)
                                        : (::renameat(folder_.get(), temporary_.c_str(), folder_.get(), name_.c_str()) == 0 ? 0 : errno);
+        if (e == EEXIST && existing == Existing::Keep) return e;
     }
     if (e) {
         discard();

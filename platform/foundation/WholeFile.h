@@ -44,8 +44,12 @@ public:
     // A host path reaching the temporary file, for libraries that open files by name.
     std::string temporaryHostPath() const;
 
+    // The name the file is to appear under, in the same folder, when another is wanted than the
+    // one begun with (the next free one of a numbered series, say).
+    void setFinalName(const std::string& name) { name_ = name; }
     // Closes the file, syncs it as asked and renames it onto the final name. Returns 0 or errno;
-    // on failure the temporary is gone and the final name untouched.
+    // on failure the temporary is gone and the final name untouched, except for EEXIST with
+    // Existing::Keep: the file is then kept for a commit under another name (or the destructor).
     int commit(Sync sync, Existing existing = Existing::Replace);
     // Removes the temporary; the final name is untouched.
     void discard();

@@ -82,9 +82,11 @@ TEST_F(WholeFileTest, EveryFailureLeavesTheOldFileAndNoTemporary) {
         ASSERT_EQ(abandoned.begin(kFolder + "/a.txt"), 0);
         NSWriteAll(abandoned.fd(), "partial", 7);
     }
-    WholeFileWriter kept;
-    ASSERT_EQ(kept.begin(kFolder + "/a.txt"), 0);
-    EXPECT_EQ(kept.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep), EEXIST);
+    {
+        WholeFileWriter kept;
+        ASSERT_EQ(kept.begin(kFolder + "/a.txt"), 0);
+        EXPECT_EQ(kept.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep), EEXIST);
+    }
     // A write past the file-size limit fails as a full disk would, half-way through.
     int status = runInChildProcess([&] {
         ::signal(SIGXFSZ, SIG_IGN);
@@ -99,13 +101,18 @@ TEST_F(WholeFileTest, EveryFailureLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(names(kFolder), std::set<std::string>{"a.txt"});
 }
 
-TEST_F(WholeFileTest, KeepingCommitPlacesAFileWhereNoneWas) {
+// A name taken meanwhile is never written over; the same file can then go under the next name.
+TEST_F(WholeFileTest, KeepingCommitMovesOnToAFreeName) {
+    writeFile(kFolder + "/b.txt", "other");
     WholeFileWriter writer;
     ASSERT_EQ(writer.begin(kFolder + "/b.txt"), 0);
     NSWriteAll(writer.fd(), "b", 1);
+    ASSERT_EQ(writer.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep), EEXIST);
+    writer.setFinalName("b-2.txt");
     ASSERT_EQ(writer.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep), 0);
-    EXPECT_EQ(readFile(kFolder + "/b.txt"), "b");
-    EXPECT_EQ(names(kFolder), std::set<std::string>{"b.txt"});
+    EXPECT_EQ(readFile(kFolder + "/b.txt"), "other");
+    EXPECT_EQ(readFile(kFolder + "/b-2.txt"), "b");
+    EXPECT_EQ(names(kFolder), (std::set<std::string>{"b.txt", "b-2.txt"}));
 }
 
 TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
