@@ -27,11 +27,13 @@ std::shared_ptr<URLLoader> URLLoader::forRunLoop(const std::shared_ptr<NSRunLoop
     static std::mutex mutex;
     static auto* loaders = new std::map<NSRunLoop*, std::shared_ptr<URLLoader>>();
     std::lock_guard guard(mutex);
-    auto& loader = (*loaders)[runLoop.get()];
-    if (!loader) {
-        loader = std::shared_ptr<URLLoader>(new URLLoader());
-        loader->setUp(runLoop);
-    }
+    auto found = loaders->find(runLoop.get());
+    if (found != loaders->end()) return found->second;
+    // Made whole before it is kept: an allocation that fails half-way (std::bad_alloc, to the
+    // caller) leaves no loader behind that later requests would find broken.
+    auto loader = std::shared_ptr<URLLoader>(new URLLoader());
+    loader->setUp(runLoop);
+    loaders->emplace(runLoop.get(), loader);
     return loader;
 }
 
