@@ -72,8 +72,8 @@ public:
     static bool createZipFileAtPathWithFilesAtPaths(const std::string& path, const std::vector<std::string>& paths);
     // Every regular file below the folder, named by its relative path. NO when the archive could
     // not be made, the folder not read, a file's path was refused by the system (too long, say),
-    // or any write to the archive failed: the caller should then remove the file. Items that are
-    // not regular files, that vanished or that may not be read are skipped and logged.
+    // or any write to the archive failed: the path then holds what it held before. Items that
+    // are not regular files, that vanished or that may not be read are skipped and logged.
     static bool createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath);
 
     static bool unzipFileAtPathToDestination(const std::string& path, const std::string& destination);
