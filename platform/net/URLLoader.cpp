@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <mutex>
+#include <new>
 
 struct URLLoader::Multi {
     CURLM* handle = nullptr;
@@ -44,6 +45,8 @@ void URLLoader::setUp(const std::shared_ptr<NSRunLoop>& loop) {
     port_ = NSPort::port();
     multi_ = std::make_unique<Multi>();
     multi_->handle = curl_multi_init();
+    // curl has nothing to make a multi handle of only when memory ran out.
+    if (!multi_->handle) throw std::bad_alloc();
     curl_multi_setopt(multi_->handle, CURLMOPT_SOCKETFUNCTION, &URLLoader::socketCallback);
     curl_multi_setopt(multi_->handle, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(multi_->handle, CURLMOPT_TIMERFUNCTION, &URLLoader::timerCallback);
