@@ -6,18 +6,16 @@
 #include "app/support/VPYoutubeParser.h"
 #include "controls/progress/PBProgressIndicator.h"
 #include "netkit/NKHTTPRequestOperation.h"
-#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSStream.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/net/NSData+NSURLLoading.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLRequest.h"
 
-#include <atomic>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 // "tandrel://", which the bookmarklet puts before the page's address.
@@ -52,25 +50,12 @@ std::string truncatedUTF8(std::string text, std::size_t bytes) {
     return text;
 }
 
-// A hidden name in the app folder of its own for each download, so two downloads never share one.
-std::string temporaryDownloadPath() {
-    static std::atomic<unsigned> counter{0};
-    return NSString::stringByAppendingPathComponent(
-        TDAppFolderPath, ".clipvane-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".download");
-}
-
 bool succeeded(const NKHTTPRequestOperation& operation) {
     if (operation.isCancelled() || operation.error()) return false;
     auto response = operation.response();
     return response && response->statusCode() >= 200 && response->statusCode() <= 299;
 }
 
-// rename(2) replaces an earlier file of the name in one step.
-bool replaceItem(const std::string& destination, const std::string& source) {
-    auto fileManager = NSFileManager::defaultManager();
-    return ::rename(fileManager->fileSystemRepresentationWithPath(source).c_str(),
-                    fileManager->fileSystemRepresentationWithPath(destination).c_str()) == 0;
-}
 } // namespace
 
 std::string TDAppDelegate::videoDestinationPath(const std::string& title, const std::string& videoID) {
@@ -160,21 +145,29 @@ void TDAppDelegate::downloadVideoFromURLToPath(const std::string& address, const
         PBProgressIndicator::showErrorMessage("Download Failed");
         return;
     }
-    const std::string partial = temporaryDownloadPath();
-    operation->setOutputStream(NSOutputStream::outputStreamToFileAtPath(partial, false));
+    // The video is written under a hidden temporary name beside its own and appears in the app
+    // folder only complete; an earlier file of the name is replaced then.
+    auto partial = std::make_shared<WholeFileWriter>();
+    if (partial->begin(path) != 0) {
+        PBProgressIndicator::showErrorMessage("Download Failed");
+        return;
+    }
+    const std::string partialPath = NSString::stringByAppendingPathComponent(NSString::stringByDeletingLastPathComponent(path),
+                                                                             partial->temporaryName());
+    operation->setOutputStream(NSOutputStream::outputStreamToFileAtPath(partialPath, false));
     operation->setDownloadProgressBlock([](std::uint64_t, long long totalBytesRead, long long totalBytesExpectedToRead) {
         PBProgressIndicator::updateProgress(static_cast<float>(totalBytesRead) / static_cast<float>(totalBytesExpectedToRead));
     });
     // The operation holds its completion block until the block has run; the block only looks at it.
     std::weak_ptr<NKHTTPRequestOperation> weakOperation = operation;
-    operation->setCompletionBlock([weakOperation, partial, path] {
+    operation->setCompletionBlock([weakOperation, partial] {
         auto finished = weakOperation.lock();
-        if (finished && succeeded(*finished) && replaceItem(path, partial)) {
+        if (finished && succeeded(*finished) && partial->commit(WholeFileWriter::Sync::None) == 0) {
             PBProgressIndicator::showSuccessMessage("Download Complete");
             return;
         }
         if (finished && finished->error()) NSLog("Download failed: %@", finished->error()->localizedDescription());
-        NSFileManager::defaultManager()->removeItemAtPath(partial, nullptr);
+        partial->discard();
         PBProgressIndicator::showErrorMessage("Download Failed");
     });
     operation->start();

@@ -12,6 +12,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSThread.h"
 #include "platform/foundation/NSUserDefaults.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreen.h"
 #include "sdk/analytics/Vuderu.h"
@@ -58,6 +59,9 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
 
     auto fileManager = NSFileManager::defaultManager();
     if (!fileManager->fileExistsAtPath(TDAppFolderPath)) fileManager->createDirectoryAtPath(TDAppFolderPath, true, nullptr, nullptr);
+    // What an earlier run was writing when it was killed: downloads, saves, inbox copies and the
+    // Files screen's zips.
+    for (const std::string& folder : {TDAppFolderPath, TDInboxPath, std::string(TDZipFolderPath)}) NSSweepTemporaryFiles(folder);
 
     window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
     window_->setBackgroundColor(UIColor::whiteColor());

@@ -20,7 +20,7 @@
 
 namespace {
 constexpr const char* kCellIdentifier = "Cell";
-constexpr const char* kZipFolder = "/tmp";
+constexpr const char* kZipFolder = TDZipFolderPath;
 constexpr const char* kFooterCredit = "Tandrel — made with care for jailbroken devices";
 
 // Folders that refuse to be listed but whose one entry leads on down the tree.

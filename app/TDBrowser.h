@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+// The folder the Files screen writes its zips into.
+inline constexpr const char* TDZipFolderPath = "/tmp";
+
 class TDBrowser : public UITableViewController, public UIAlertViewDelegate {
 public:
     // The accessory images' size and the footer's height, in points.

@@ -66,37 +66,36 @@ TKZipArchive::~TKZipArchive() {
 bool TKZipArchive::needsZip64(std::uint64_t size) { return size >= kZip64Threshold; }
 
 bool TKZipArchive::open() {
-    if (zip_) close();
-    std::string host = NSString::fileSystemRepresentation(path_);
-    // The new archive replaces what stands at the path. A symbolic link there (in a shared folder
-    // such as /tmp anyone can plant one) is replaced too, never written through.
-    struct stat existing{};
-    if (::lstat(host.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) ::unlink(host.c_str());
-    zip_ = zipOpen64(host.c_str(), APPEND_STATUS_CREATE);
-    if (!zip_) return false;
+    if (zip_) finish(false);
+    // The rename that publishes the archive replaces a symbolic link at the path (in a shared folder
+    // such as /tmp anyone can plant one) rather than writing through it.
+    if (output_.begin(path_) != 0) return false;
+    zip_ = zipOpen64(output_.temporaryHostPath().c_str(), APPEND_STATUS_CREATE);
+    if (!zip_) {
+        output_.discard();
+        return false;
+    }
     entries_ = 0;
     struct stat st{};
-    if (::stat(host.c_str(), &st) == 0) {
+    if (::fstat(output_.fd(), &st) == 0) {
         archiveDevice_ = st.st_dev;
         archiveInode_ = st.st_ino;
     }
     return true;
 }
 
-bool TKZipArchive::close() {
+bool TKZipArchive::close() { return finish(true); }
+
+bool TKZipArchive::finish(bool publish) {
     if (!zip_) return false;
     int result = zipClose(zip_, nullptr);
     zip_ = nullptr;
-    if (result != ZIP_OK) return false;
-    if (entries_ < TKZipClassicEntryLimit) return true;
-    ScopedDescriptor archive(::open(NSString::fileSystemRepresentation(path_).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st{};
-    // Only the file this object wrote, never one put in its place since.
-    if (!archive.valid() || ::fstat(archive.get(), &st) != 0 || static_cast<std::uint64_t>(st.st_dev) != archiveDevice_ ||
-        static_cast<std::uint64_t>(st.st_ino) != archiveInode_) {
+    bool whole = publish && result == ZIP_OK && (entries_ < TKZipClassicEntryLimit || TKZipAddZip64EndRecords(output_.fd(), entries_));
+    if (!whole) {
+        output_.discard();
         return false;
     }
-    return TKZipAddZip64EndRecords(archive.get(), entries_);
+    return output_.commit(WholeFileWriter::Sync::None) == 0;
 }
 
 void TKZipArchive::zipInfoSetDate(zip_fileinfo* zipInfo, const NSDate& date) const {
@@ -232,7 +231,7 @@ bool TKZipArchive::createZipFileAtPathWithFilesAtPaths(const std::string& path, 
             break;
         }
     }
-    return archive->close() && written;
+    return archive->finish(written);
 }
 
 bool TKZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath) {
@@ -242,7 +241,7 @@ bool TKZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string&
     auto enumerator = fileManager->enumeratorAtPath(directoryPath);
     if (!enumerator) {
         NSLog("[TKZipArchive] Cannot read the folder \"%@\"", directoryPath);
-        archive->close();
+        archive->finish(false);
         return false;
     }
     bool written = true;
@@ -256,7 +255,7 @@ bool TKZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string&
             break;
         }
     }
-    return archive->close() && written;
+    return archive->finish(written);
 }
 
 std::shared_ptr<NSDate> TKZipArchive::_dateWithMSDOSFormat(std::uint32_t msdosDateTime) {

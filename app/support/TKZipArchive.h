@@ -8,6 +8,7 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/WholeFile.h"
 
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
@@ -45,10 +46,11 @@ class TKZipArchive : public NSObject {
 public:
     // Keeps the path; creates nothing on disk.
     explicit TKZipArchive(std::string path);
-    // Finishes an archive that was left open, so that minizip's handle is not leaked.
+    // Drops an archive that was left open: minizip's handle is freed and the unfinished file goes.
     ~TKZipArchive() override;
 
-    // Creates a new archive at the path, replacing any file there.
+    // Begins a new archive for the path. It is written under a temporary name beside the path
+    // and replaces any file there only when close() finishes it whole.
     bool open();
     bool writeFile(const std::string& path) { return writeFileAtPathWithFileName(path, ""); }
     // Adds a regular file (a link to one is followed) as one entry named `fileName`, or after the
@@ -58,7 +60,8 @@ public:
     // The same, in the zip64 format whatever the file's size.
     bool writeFileAtPathWithFileNameZip64(const std::string& path, const std::string& fileName);
     bool writeDataFilename(const NSData* data, const std::string& filename);
-    // Finishes the archive; what minizip reports.
+    // Finishes the archive and puts it at its path; NO, with nothing at the path changed, when
+    // minizip reports a failure.
     bool close();
     // The six date fields of an entry's record, in the local time zone.
     void zipInfoSetDate(zip_fileinfo* zipInfo, const NSDate& date) const;
@@ -69,8 +72,8 @@ public:
     static bool createZipFileAtPathWithFilesAtPaths(const std::string& path, const std::vector<std::string>& paths);
     // Every regular file below the folder, named by its relative path. NO when the archive could
     // not be made, the folder not read, a file's path was refused by the system (too long, say),
-    // or any write to the archive failed: the caller should then remove the file. Items that are
-    // not regular files, that vanished or that may not be read are skipped and logged.
+    // or any write to the archive failed: the path then holds what it held before. Items that
+    // are not regular files, that vanished or that may not be read are skipped and logged.
     static bool createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath);
 
     static bool unzipFileAtPathToDestination(const std::string& path, const std::string& destination);
@@ -94,8 +97,11 @@ private:
     enum class WriteResult { Added, Skipped, Failed };
     WriteResult addFile(const std::string& path, const std::string& fileName, bool forceZip64);
     static WriteResult refusedSource(const std::string& path, int errnum);
+    // Closes the archive, and puts it at its path when `publish` and it is whole.
+    bool finish(bool publish);
 
     std::string path_;
+    WholeFileWriter output_;
     zipFile zip_ = nullptr;
     // Entries begun in the archive being written.
     std::uint64_t entries_ = 0;

@@ -3,14 +3,17 @@
 #include "controls/progress/PBProgressIndicator.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIViewController.h"
 
+#include <csignal>
 #include <filesystem>
 #include <optional>
+#include <sys/resource.h>
 
 namespace {
 namespace fs = std::filesystem;
@@ -128,6 +131,27 @@ TEST_F(HandOverTest, FilesAreSavedIntoTheAppFolderAndOnlyTheInboxCopyIsRemoved) 
         bool song = name == "song.m4a";
         EXPECT_EQ(log_->contains("Bridge not installed, ignoring..."), song && !c.library);
     }
+}
+
+// A disk that fills during the save (here a file-size limit, in a child): the bar says so, the app
+// folder holds nothing of the file, and the inbox copy stays.
+TEST_F(HandOverTest, ASaveThatFailsHalfWayLeavesNothingInTheAppFolder) {
+    constexpr rlim_t kFileSizeLimit = 64 * 1024;
+    freshFolders();
+    const std::string contents(4 * kFileSizeLimit, 'x');
+    writeFile(kInbox + "/movie.mov", contents);
+    int status = runInChildProcess([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{kFileSizeLimit, kFileSizeLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (UIApplication::sharedApplication()->handleOpenURL(NSURL::fileURLWithPath(kInbox + "/movie.mov"), "com.apple.sharingd")) return 1;
+        clock_->advance(0.3 + 1e-6);
+        clock_->advance(0.5 + 1e-6);
+        return PBProgressIndicator::sharedIndicator()->titleLabel()->text() == "Unable to save file" ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(fs::is_empty(host(kAppFolder)));
+    EXPECT_EQ(readFile(kInbox + "/movie.mov"), contents);
 }
 
 TEST_F(HandOverTest, ImportHandsTheSavedSongToTheImportAppWhileSaveKeepsItOnly) {

@@ -76,11 +76,27 @@ void WorkerPool::submit(std::function<void()> task) {
         }
     }
     if (spawn) {
-        std::thread([this] {
-            ScopedAlternateSignalStack alternateSignalStack;
-            ::pthread_setname_np(::pthread_self(), kWorkerName);
-            work();
-        }).detach();
+        try {
+            std::thread([this] {
+                ScopedAlternateSignalStack alternateSignalStack;
+                ::pthread_setname_np(::pthread_self(), kWorkerName);
+                work();
+            }).detach();
+        } catch (...) {
+            // No memory or no thread to be had: the running threads take the task in turn. With
+            // none running it could never run, and the submitter hears why instead.
+            {
+                std::lock_guard<std::mutex> guard(mutex_);
+                --threads_;
+                --idle_;
+                --starting_;
+                if (threads_ == 0) {
+                    tasks_.pop_back();
+                    throw;
+                }
+            }
+            available_.notify_one();
+        }
     } else {
         available_.notify_one();
     }

@@ -1,6 +1,9 @@
 #include "platform/foundation/FileItems.h"
 
+#include "platform/foundation/FileCopy.h"
 #include "platform/foundation/NSData.h"
+#include "platform/foundation/RegularFile.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/foundation/NSString.h"
 
 #include <cerrno>
@@ -13,26 +16,18 @@
 namespace FileItems {
 
 namespace {
-constexpr std::size_t kCopyBufferSize = 1 << 17;
-
+// The copy appears under its name whole or not at all, and never replaces what another writer put
+// there meanwhile.
 bool copyRegularFile(int sourceFolder, const std::string& sourceName, int destinationFolder, const std::string& destinationName,
                      const struct stat& st, const std::string& source, const std::string& destination, NSErrorPtr* error) {
-    Descriptor in(::openat(sourceFolder, sourceName.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!in) return fail(error, errno, source, false);
-    Descriptor out(::openat(destinationFolder, destinationName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, st.st_mode & 07777));
-    if (!out) return fail(error, errno, destination, true);
-    std::vector<std::uint8_t> buffer(kCopyBufferSize);
-    while (true) {
-        ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail(error, errno, source, false);
-        if (n == 0) break;
-        if (int e = NSWriteAll(out.get(), buffer.data(), static_cast<std::size_t>(n))) return fail(error, e, destination, true);
-    }
-    ::fchmod(out.get(), st.st_mode & 07777);
+    NSRegularFile in = NSOpenRegularFileAt(sourceFolder, sourceName, O_NOFOLLOW);
+    if (!in) return fail(error, in.errnum, source, false);
+    WholeFileWriter out;
+    if (int e = out.beginAt(destinationFolder, destinationName, st.st_mode & 07777)) return fail(error, e, destination, true);
+    if (int e = NSCopyFileContents(in.fd.get(), out.fd())) return fail(error, e, destination, true);
     timespec times[2] = {st.st_atim, st.st_mtim};
-    ::futimens(out.get(), times);
-    if (::close(out.release()) != 0) return fail(error, errno, destination, true);
+    ::futimens(out.fd(), times);
+    if (int e = out.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep)) return fail(error, e, destination, true);
     return true;
 }
 } // namespace

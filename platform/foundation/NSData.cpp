@@ -2,8 +2,9 @@
 
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/RegularFile.h"
+#include "platform/foundation/WholeFile.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -32,33 +33,24 @@ NSErrorPtr NSFileErrorWithErrno(int errnum, const std::string& path, bool writin
 }
 
 NSDataPtr NSData::dataWithContentsOfFile(const std::string& path, NSErrorPtr* error) {
-    int fd = DeviceRoot::open(path, O_RDONLY).release();
-    if (fd < 0) {
-        NSErrorSet(error, NSFileErrorWithErrno(errno, path, false));
-        return nullptr;
-    }
-    struct stat st{};
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        NSErrorSet(error, NSFileErrorWithErrno(EISDIR, path, false));
+    NSRegularFile file = NSOpenRegularFile(path);
+    if (!file) {
+        NSErrorSet(error, NSRegularFileError(file, path));
         return nullptr;
     }
     auto data = std::make_shared<NSData>();
-    if (st.st_size > 0) data->bytes_.reserve(static_cast<std::size_t>(st.st_size));
+    if (file.st.st_size > 0) data->bytes_.reserve(static_cast<std::size_t>(file.st.st_size));
     std::uint8_t buffer[65536];
     while (true) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        ssize_t n = ::read(file.fd.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            NSErrorSet(error, NSFileErrorWithErrno(e, path, false));
+            NSErrorSet(error, NSFileErrorWithErrno(errno, path, false));
             return nullptr;
         }
         if (n == 0) break;
         data->appendBytes(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
     return data;
 }
 
@@ -88,23 +80,7 @@ int NSAtomicWriteFile(const std::string& hostPath, const void* bytes, std::size_
 }
 
 int NSAtomicWriteFileAt(int folder, const std::string& name, const void* bytes, std::size_t length) {
-    if (name.empty()) return EISDIR;
-    static std::atomic<unsigned> sequence{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = name + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++);
-        fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0 && errno != EEXIST) return errno;
-    }
-    if (fd < 0) return EEXIST;
-    ::fchmod(fd, 0644);
-    int e = NSWriteAll(fd, bytes, length);
-    if (!e && ::fsync(fd) != 0) e = errno;
-    if (::close(fd) != 0 && !e) e = errno;
-    if (!e && ::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) e = errno;
-    if (e) ::unlinkat(folder, temp.c_str(), 0);
-    return e;
+    return NSWriteWholeFileAt(folder, name, bytes, length, WholeFileWriter::Sync::Durable);
 }
 
 bool NSData::writeToFile(const std::string& path, bool atomically) const {
@@ -115,13 +91,13 @@ bool NSData::writeToFile(const std::string& path, unsigned long options, NSError
     int e = 0;
     if (options & NSDataWritingAtomic) {
         auto parent = DeviceRoot::openParent(path);
-        if (!parent) {
-            e = errno;
-        } else if (options & NSDataWritingWithoutOverwriting) {
-            struct stat st{};
-            if (::fstatat(parent->folder.get(), parent->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) e = EEXIST;
+        WholeFileWriter writer;
+        e = parent ? writer.beginAt(parent->folder.get(), parent->name) : errno;
+        if (!e) e = NSWriteAll(writer.fd(), bytes_.data(), bytes_.size());
+        if (!e) {
+            auto existing = (options & NSDataWritingWithoutOverwriting) ? WholeFileWriter::Existing::Keep : WholeFileWriter::Existing::Replace;
+            e = writer.commit(WholeFileWriter::Sync::Durable, existing);
         }
-        if (!e) e = NSAtomicWriteFileAt(parent->folder.get(), parent->name, bytes_.data(), bytes_.size());
     } else {
         int flags = O_WRONLY | O_CREAT | ((options & NSDataWritingWithoutOverwriting) ? O_EXCL : O_TRUNC);
         DeviceRoot::Descriptor fd = DeviceRoot::open(path, flags, 0644);

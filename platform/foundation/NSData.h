@@ -27,7 +27,8 @@ public:
     static NSDataPtr dataWithBytes(const void* bytes, std::size_t length) { return std::make_shared<NSData>(bytes, length); }
     static NSDataPtr dataWithString(std::string_view s) { return std::make_shared<NSData>(s.data(), s.size()); }
     static NSDataPtr dataWithLength(std::size_t length) { return std::make_shared<NSData>(std::vector<std::uint8_t>(length)); }
-    // The contents of a device file, or nil (with the error) when it cannot be read.
+    // The contents of a device file, or nil (with the error) when it cannot be read. The file is
+    // opened without blocking: what is not a regular file is refused at once.
     static NSDataPtr dataWithContentsOfFile(const std::string& path, NSErrorPtr* error = nullptr);
 
     std::size_t length() const { return bytes_.size(); }
@@ -54,8 +55,9 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-// Writes bytes to a host path through a temporary file in the same folder, then rename(2); the
-// target is either the old or the complete new file, never a partial one. Returns 0 or errno.
+// Writes bytes to a host path through a temporary file in the same folder, synced, then renamed
+// (WholeFileWriter); the target is either the old or the complete new file, never a partial one.
+// Returns 0 or errno.
 int NSAtomicWriteFile(const std::string& hostPath, const void* bytes, std::size_t length);
 // The same for the item `name` in an open folder (see DeviceRoot::openParent); a link standing at
 // the name is replaced, not written through.

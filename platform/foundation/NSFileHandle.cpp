@@ -2,6 +2,7 @@
 
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSException.h"
+#include "platform/foundation/RegularFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -23,7 +24,8 @@ std::shared_ptr<NSFileHandle> NSFileHandle::fileHandleForWritingAtPath(const std
 }
 
 std::shared_ptr<NSFileHandle> NSFileHandle::fileHandleForReadingAtPath(const std::string& path) {
-    return openHandle(path, O_RDONLY);
+    NSRegularFile file = NSOpenRegularFile(path);
+    return file ? std::make_shared<NSFileHandle>(file.fd.release()) : nullptr;
 }
 
 NSFileHandle::NSFileHandle(int fileDescriptor) : fd_(fileDescriptor) {}

@@ -1,6 +1,7 @@
 #include "platform/foundation/NSStream.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/RegularFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -179,11 +180,12 @@ void NSInputStream::open() {
     std::lock_guard guard(mutex_);
     if (status_ != NSStreamStatusNotOpen) return;
     if (!data_) {
-        fd_ = DeviceRoot::open(path_, O_RDONLY).release();
-        if (fd_ < 0) {
-            fail(NSError::posixError(errno));
+        NSRegularFile file = NSOpenRegularFile(path_);
+        if (!file) {
+            fail(NSError::posixError(file.errnum));
             return;
         }
+        fd_ = file.fd.release();
     }
     setStatus(NSStreamStatusOpen);
 }

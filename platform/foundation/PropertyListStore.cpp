@@ -4,6 +4,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/StoreFile.h"
+#include "platform/foundation/WholeFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -52,7 +53,10 @@ private:
 } // namespace
 
 PropertyListStore::PropertyListStore(std::string devicePath, NSPropertyListFormat format)
-    : path_(std::move(devicePath)), format_(format) {}
+    : path_(std::move(devicePath)), format_(format) {
+    // Writes of a process killed half-way leave their temporaries beside the store.
+    NSSweepTemporaryFiles(NSString::stringByDeletingLastPathComponent(path_));
+}
 
 std::optional<Value::Dictionary> PropertyListStore::load(NSErrorPtr* readError) {
     NSErrorPtr error;

@@ -2,13 +2,17 @@
 // libheif; EXIF entries through libexif.
 #include "platform/graphics/CGImageProperties.h"
 
+#include "platform/foundation/RegularFile.h"
+
 #include <libexif/exif-data.h>
 #include <libheif/heif.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
 #include <memory>
 
 namespace CGImageProperties {
@@ -131,12 +135,26 @@ Properties propertiesOfImageData(const std::uint8_t* bytes, std::size_t length) 
     return out;
 }
 
+namespace {
+// Up to `length` more bytes of a file, fewer at its end.
+void appendFromFile(int fd, std::vector<std::uint8_t>& bytes, std::size_t length) {
+    std::uint8_t buffer[65536];
+    while (length > 0) {
+        ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, length));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        length -= static_cast<std::size_t>(n);
+    }
+}
+} // namespace
+
 Properties propertiesOfImageFile(const std::string& hostPath) {
-    std::ifstream in(hostPath, std::ios::binary);
-    if (!in) return {};
-    std::vector<std::uint8_t> head(kHeaderReadLength);
-    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
+    // Whatever stands at the path is opened without waiting: a FIFO named like a photo is no image.
+    NSRegularFile file = NSOpenRegularFileAt(AT_FDCWD, hostPath);
+    if (!file) return {};
+    std::vector<std::uint8_t> head;
+    appendFromFile(file.fd.get(), head, kHeaderReadLength);
     if (CGImageDecoding::typeOfImageData(head.data(), head.size()) == ImageType::HEIF) {
         Properties out;
         std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
@@ -148,7 +166,7 @@ Properties propertiesOfImageFile(const std::string& hostPath) {
     if (out.valid() || head.size() < kHeaderReadLength) return out;
     // Headers longer than the first read: the whole file.
     std::vector<std::uint8_t> whole(head);
-    whole.insert(whole.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    appendFromFile(file.fd.get(), whole, static_cast<std::size_t>(-1));
     return propertiesOfImageData(whole.data(), whole.size());
 }
 

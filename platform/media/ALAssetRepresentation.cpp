@@ -1,8 +1,8 @@
 #include "platform/media/ALAssetRepresentation.h"
 
-#include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/RegularFile.h"
 #include "platform/media/ALAsset.h"
 #include "platform/media/AssetImageRendering.h"
 
@@ -58,8 +58,8 @@ CGImageRef ALAssetRepresentation::fullScreenImage() const { return AssetImageRen
 
 std::size_t ALAssetRepresentation::getBytes(std::uint8_t* buffer, long long offset, std::size_t length) const {
     if (offset < 0) return 0;
-    DeviceRoot::Descriptor file = DeviceRoot::open(record_.devicePath, O_RDONLY);
+    NSRegularFile file = NSOpenRegularFile(record_.devicePath);
     if (!file) return 0;
-    ssize_t read = ::pread(file.get(), buffer, length, static_cast<off_t>(offset));
+    ssize_t read = ::pread(file.fd.get(), buffer, length, static_cast<off_t>(offset));
     return read > 0 ? static_cast<std::size_t>(read) : 0;
 }

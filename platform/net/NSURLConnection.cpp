@@ -6,9 +6,12 @@
 #include "platform/net/URLLoader.h"
 #include "platform/net/URLRedirect.h"
 
+#include <new>
+
 namespace {
 
 constexpr long kHTTPStatusUnauthorized = 401;
+constexpr const char* kOutOfMemoryDescription = "out of memory";
 
 } // namespace
 
@@ -60,7 +63,13 @@ bool NSURLConnection::setState(State state) {
 void NSURLConnection::start() {
     if (!setState(State::Started)) return;
     if (!runLoop_) runLoop_ = NSRunLoop::currentRunLoop();
-    loader_ = URLLoader::forRunLoop(runLoop_);
+    try {
+        loader_ = URLLoader::forRunLoop(runLoop_);
+    } catch (const std::bad_alloc&) {
+        // Out of memory is this request's failure, not the process's.
+        fail(errorFor(NSURLErrorUnknown, kOutOfMemoryDescription));
+        return;
+    }
     auto self = strongSelf();
     // Even on its own run loop the connection begins in a later pass: the delegate hears nothing
     // while the code that started it (which may hold its own locks) is still running.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <mutex>
+#include <new>
 
 struct URLLoader::Multi {
     CURLM* handle = nullptr;
@@ -27,11 +28,13 @@ std::shared_ptr<URLLoader> URLLoader::forRunLoop(const std::shared_ptr<NSRunLoop
     static std::mutex mutex;
     static auto* loaders = new std::map<NSRunLoop*, std::shared_ptr<URLLoader>>();
     std::lock_guard guard(mutex);
-    auto& loader = (*loaders)[runLoop.get()];
-    if (!loader) {
-        loader = std::shared_ptr<URLLoader>(new URLLoader());
-        loader->setUp(runLoop);
-    }
+    auto found = loaders->find(runLoop.get());
+    if (found != loaders->end()) return found->second;
+    // Made whole before it is kept: an allocation that fails half-way (std::bad_alloc, to the
+    // caller) leaves no loader behind that later requests would find broken.
+    auto loader = std::shared_ptr<URLLoader>(new URLLoader());
+    loader->setUp(runLoop);
+    loaders->emplace(runLoop.get(), loader);
     return loader;
 }
 
@@ -42,6 +45,8 @@ void URLLoader::setUp(const std::shared_ptr<NSRunLoop>& loop) {
     port_ = NSPort::port();
     multi_ = std::make_unique<Multi>();
     multi_->handle = curl_multi_init();
+    // curl has nothing to make a multi handle of only when memory ran out.
+    if (!multi_->handle) throw std::bad_alloc();
     curl_multi_setopt(multi_->handle, CURLMOPT_SOCKETFUNCTION, &URLLoader::socketCallback);
     curl_multi_setopt(multi_->handle, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(multi_->handle, CURLMOPT_TIMERFUNCTION, &URLLoader::timerCallback);

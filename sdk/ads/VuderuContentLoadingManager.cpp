@@ -5,6 +5,7 @@
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSThread.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/WholeFile.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuAdUtil.h"
 #include "sdk/ads/VuderuFileLoadOperation.h"
@@ -85,6 +86,8 @@ VuderuContentLoadingManager::VuderuContentLoadingManager()
     httpLoadOperationsQueue_->setMaxConcurrentOperationCount(kQueueWidth);
     fileLoadOperationsQueue_->setName("ContentFileLocalLoadingQueue");
     fileLoadOperationsQueue_->setMaxConcurrentOperationCount(kQueueWidth);
+    // Cache writes of a run killed half-way leave their temporaries behind.
+    NSSweepTemporaryFiles(cachesDirectoryPath_);
     // A missing or unreadable index is an empty one.
     auto index = NSPropertyListSerialization::propertyListWithContentsOfFile(indexPath_);
     if (index && index->isDictionary()) localAssetInfo_ = index->dictionary();

@@ -9,6 +9,7 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSObjCRuntime.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/system/NetworkInterfaces.h"
 #include "platform/system/sysctl.h"
 #include "platform/uikit/UIApplication.h"
@@ -677,6 +678,9 @@ std::string VuderuUtil::filePathDirectory() {
     std::string path = createdDirectory(NSString::stringByAppendingPathComponent(firstSearchPath(NSApplicationSupportDirectory),
                                                                                  kDataDirectoryName));
     addSkipBackupAttributeToItemAtURL(NSURL::fileURLWithPath(path, true));
+    // Once per run: what a killed run was writing here is of no use to anyone.
+    static std::once_flag swept;
+    std::call_once(swept, [&path] { NSSweepTemporaryFiles(path); });
     return path;
 }
 

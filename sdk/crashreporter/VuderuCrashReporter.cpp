@@ -4,6 +4,7 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/system/dyld.h"
 #include "platform/system/thread_act.h"
 #include "sdk/crashreporter/VuderuCrashReporterContext.h"
@@ -128,6 +129,8 @@ bool VuderuCrashReporter::populateCrashReportDirectoryAndReturnError(NSErrorPtr*
     NSFileAttributes attributes;
     attributes.posixPermissions = kDirectoryPermissions;
     for (const std::string& path : {crashReportDirectory_, queuedCrashReportDirectory()}) {
+        // Writes of a run killed half-way leave their temporaries behind.
+        NSSweepTemporaryFiles(path);
         if (manager->fileExistsAtPath(path)) continue;
         if (!manager->createDirectoryAtPath(path, true, &attributes, error)) return false;
     }

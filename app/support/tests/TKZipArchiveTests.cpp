@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
@@ -208,6 +209,11 @@ TEST_F(TKZipArchiveTest, AFailedWriteIsReportedAsNo) {
         return archive.close() ? 1 : 0;
     });
     EXPECT_EQ(status, 0);
+    // A failed archive is not at its path, nor is any piece of it left beside it.
+    for (const auto& entry : std::filesystem::directory_iterator(host("/tmp"))) {
+        const std::string name = entry.path().filename();
+        EXPECT_TRUE(entry.is_directory() || name == "mem.zip") << name;
+    }
 }
 
 TEST_F(TKZipArchiveTest, LargeFilesAreWrittenAsZip64Entries) {

@@ -1,9 +1,14 @@
 #include "platform/device/HandOver.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/uikit/UIApplication.h"
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 namespace fs = std::filesystem;
@@ -62,5 +67,40 @@ TEST_F(HandOverCopyTest, MissingFilesAndFoldersAreRefusedAndNothingReachesTheInb
         EXPECT_FALSE(HandOver::handOverFile(c.path, HandOver::kAirDropSource, error));
     }
     EXPECT_FALSE(fs::exists(host(HandOver::kInboxPath)) && !fs::is_empty(host(HandOver::kInboxPath)));
+}
+
+// A FIFO is refused at once rather than waited on, and a copy that fails half-way (the disk full)
+// leaves nothing in the inbox. Each runs in a child, so a hang ends at the alarm.
+TEST_F(HandOverCopyTest, SpecialFilesAndFailedCopiesLeaveTheInboxEmpty) {
+    constexpr unsigned kWatchdogSeconds = 10;
+    constexpr rlim_t kFileSizeLimit = 64 * 1024;
+    const std::string fifo = outside_.path() + "/pipe.mov";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string big = hostFile("big.mov", std::string(4 * kFileSizeLimit, 'x'));
+    struct Case {
+        std::string path;
+        bool fullDisk;
+        std::string error;
+    };
+    const Case cases[] = {
+        {fifo, false, fifo + " is not a file (only files can be handed over)"},
+        {big, true, "cannot copy " + big + ": File too large"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        int status = runInChildProcess([&] {
+            ::alarm(kWatchdogSeconds);
+            if (c.fullDisk) {
+                ::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{kFileSizeLimit, kFileSizeLimit};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            std::string error;
+            if (HandOver::copyIntoInbox(c.path, error)) return 1;
+            return error == c.error ? 0 : 2;
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_FALSE(fs::exists(host(HandOver::kInboxPath)) && !fs::is_empty(host(HandOver::kInboxPath)));
+    }
 }
 } // namespace

@@ -1,0 +1,73 @@
+#include "platform/foundation/FileCopy.h"
+
+#include "platform/foundation/NSData.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+constexpr std::size_t kBufferSize = 1 << 17;
+// copy_file_range is asked for at most this much at a time, so a signal or a kill is never far off.
+constexpr std::size_t kRangeChunk = 1 << 30;
+
+int readWriteRange(int from, int to, off_t offset, off_t length) {
+    std::vector<char> buffer(kBufferSize);
+    while (length > 0) {
+        ssize_t n = ::pread(from, buffer.data(), std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(length)), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return 0; // the file shrank while copied
+        if (::lseek(to, offset, SEEK_SET) < 0) return errno;
+        if (int e = NSWriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return e;
+        offset += n;
+        length -= n;
+    }
+    return 0;
+}
+
+// One stretch of data, at the same offset in both files. `kernelCopy` is cleared for good when the
+// kernel cannot copy between these two files.
+int copyRange(int from, int to, off_t offset, off_t length, bool& kernelCopy) {
+    while (length > 0 && kernelCopy) {
+        off_t in = offset, out = offset;
+        ssize_t n = ::copy_file_range(from, &in, to, &out, std::min<std::size_t>(kRangeChunk, static_cast<std::size_t>(length)), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF || errno == EPERM)) {
+            kernelCopy = false;
+            break;
+        }
+        if (n < 0) return errno;
+        if (n == 0) return 0;
+        offset += n;
+        length -= n;
+    }
+    return length > 0 ? readWriteRange(from, to, offset, length) : 0;
+}
+} // namespace
+
+int NSCopyFileContents(int from, int to) {
+    struct stat st{};
+    if (::fstat(from, &st) != 0) return errno;
+    const off_t size = st.st_size;
+    bool kernelCopy = true;
+    off_t offset = 0;
+    while (offset < size) {
+        off_t data = ::lseek(from, offset, SEEK_DATA);
+        if (data < 0 && errno == ENXIO) break; // nothing but a hole to the end
+        if (data < 0) {
+            // No SEEK_DATA here: the rest is taken as data.
+            if (int e = copyRange(from, to, offset, size - offset, kernelCopy)) return e;
+            break;
+        }
+        off_t hole = ::lseek(from, data, SEEK_HOLE);
+        if (hole < 0 || hole > size) hole = size;
+        if (int e = copyRange(from, to, data, hole - data, kernelCopy)) return e;
+        offset = hole;
+    }
+    // A hole at the end is the file's length and nothing more.
+    if (::ftruncate(to, size) != 0) return errno;
+    return 0;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Files that appear whole or not at all. A writer makes its file under a temporary name beside the
+// final one, writes it, syncs it as the caller asks and renames it onto the final name in one step:
+// a reader, a crash or a kill at any moment sees the old file (or none) or the complete new one,
+// never a piece. Every failure, and a writer that goes without committing, removes the temporary.
+//
+// Temporary names are hidden and say whose they are: ".tdpart-PID.START-N-NAME", the process's id
+// and start time, a sequence number and (cut to fit) the final name. A process killed mid-write
+// leaves its temporary behind; sweepTemporaryFiles removes those whose process no longer runs, and
+// each store or folder that receives such files sweeps itself when it is opened.
+
+#include "platform/foundation/DeviceRoot.h"
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+
+class WholeFileWriter {
+public:
+    // How far the file must reach the disk before it is presented. None is enough against kills
+    // (the kernel keeps what was written); Durable also survives a power loss: the data is synced
+    // before the rename and the folder after it.
+    enum class Sync { None, Durable };
+    // Whether a file already at the final name is replaced, or kept with EEXIST from commit().
+    enum class Existing { Replace, Keep };
+
+    WholeFileWriter() = default;
+    WholeFileWriter(WholeFileWriter&& other) noexcept;
+    WholeFileWriter& operator=(WholeFileWriter&& other) noexcept;
+    WholeFileWriter(const WholeFileWriter&) = delete;
+    WholeFileWriter& operator=(const WholeFileWriter&) = delete;
+    ~WholeFileWriter();
+
+    // Starts a file that is to appear as `name` in the open folder `folder` (a host folder
+    // descriptor, or AT_FDCWD with a host path as the name). Returns 0 or errno.
+    int beginAt(int folder, const std::string& name, mode_t mode = 0644);
+    // The same for a device path, its folder resolved inside the device.
+    int begin(const std::string& devicePath, mode_t mode = 0644);
+
+    bool isOpen() const { return bool(file_); }
+    // The temporary file, open for reading and writing.
+    int fd() const { return file_.get(); }
+    const std::string& temporaryName() const { return temporary_; }
+    // A host path reaching the temporary file, for libraries that open files by name.
+    std::string temporaryHostPath() const;
+
+    // The name the file is to appear under, in the same folder, when another is wanted than the
+    // one begun with (the next free one of a numbered series, say).
+    void setFinalName(const std::string& name) { name_ = name; }
+    // Closes the file, syncs it as asked and renames it onto the final name. Returns 0 or errno;
+    // on failure the temporary is gone and the final name untouched, except for EEXIST with
+    // Existing::Keep: the file is then kept for a commit under another name (or the destructor).
+    int commit(Sync sync, Existing existing = Existing::Replace);
+    // Removes the temporary; the final name is untouched.
+    void discard();
+
+private:
+    DeviceRoot::Descriptor folder_;
+    DeviceRoot::Descriptor file_;
+    std::string name_;
+    std::string temporary_;
+};
+
+// Writes bytes as a whole file at `name` in an open folder. Returns 0 or errno.
+int NSWriteWholeFileAt(int folder, const std::string& name, const void* bytes, std::size_t length, WholeFileWriter::Sync sync);
+
+// Whether a name is a temporary of a whole-file writer (or of the writers that came before it:
+// "NAME.tmp-PID-N" and ".clipvane-PID-N.download").
+bool NSIsTemporaryFileName(const std::string& name);
+// Removes, in a device folder, the temporaries of processes no longer running; those of running
+// processes are being written and stay. Returns how many were removed.
+std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder);
+std::size_t NSSweepTemporaryFilesAt(int folder);

@@ -1,0 +1,210 @@
+#include "platform/foundation/FileCopy.h"
+#include "platform/foundation/NSData.h"
+#include "platform/foundation/NSFileHandle.h"
+#include "platform/foundation/NSStream.h"
+#include "platform/foundation/RegularFile.h"
+#include "platform/foundation/WholeFile.h"
+#include "platform/testsupport/ChildProcess.h"
+#include "platform/testsupport/DeviceTest.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <set>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+class WholeFileTest : public DeviceTest {
+protected:
+    const std::string kFolder = "/var/mobile/Tandrel";
+
+    void SetUp() override {
+        DeviceTest::SetUp();
+        makeDirectory(kFolder);
+    }
+    std::set<std::string> names(const std::string& devicePath) const {
+        std::set<std::string> found;
+        DIR* dir = ::opendir(host(devicePath).c_str());
+        while (dirent* entry = dir ? ::readdir(dir) : nullptr) {
+            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..") found.insert(entry->d_name);
+        }
+        if (dir) ::closedir(dir);
+        return found;
+    }
+    // A temporary left as a process killed mid-write leaves it: made by a child that exits without
+    // cleaning up. Returns its name.
+    std::string temporaryOfDeadProcess(const std::string& finalName) {
+        int pipeEnds[2];
+        EXPECT_EQ(::pipe(pipeEnds), 0);
+        int status = runInChildProcess([&] {
+            WholeFileWriter writer;
+            if (writer.begin(kFolder + "/" + finalName) != 0) return 1;
+            std::string name = writer.temporaryName();
+            if (::write(pipeEnds[1], name.data(), name.size()) != static_cast<ssize_t>(name.size())) return 2;
+            ::_exit(0); // no destructor: as a kill would
+        });
+        EXPECT_EQ(status, 0);
+        ::close(pipeEnds[1]);
+        char buffer[512];
+        ssize_t n = ::read(pipeEnds[0], buffer, sizeof buffer);
+        ::close(pipeEnds[0]);
+        return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+    }
+};
+
+TEST_F(WholeFileTest, CommittedFileAppearsWholeAndTheTemporaryIsGone) {
+    writeFile(kFolder + "/a.txt", "old");
+    WholeFileWriter writer;
+    ASSERT_EQ(writer.begin(kFolder + "/a.txt", 0600), 0);
+    EXPECT_TRUE(NSIsTemporaryFileName(writer.temporaryName()));
+    EXPECT_EQ(writer.temporaryName()[0], '.') << "hidden from listings";
+    ASSERT_EQ(NSWriteAll(writer.fd(), "new", 3), 0);
+    EXPECT_EQ(readFile(kFolder + "/a.txt"), "old") << "nothing is presented before the commit";
+    ASSERT_EQ(writer.commit(WholeFileWriter::Sync::Durable), 0);
+    EXPECT_EQ(readFile(kFolder + "/a.txt"), "new");
+    EXPECT_EQ(names(kFolder), std::set<std::string>{"a.txt"});
+    struct stat st{};
+    ASSERT_EQ(::stat(host(kFolder + "/a.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_F(WholeFileTest, EveryFailureLeavesTheOldFileAndNoTemporary) {
+    writeFile(kFolder + "/a.txt", "old");
+    {
+        WholeFileWriter abandoned;
+        ASSERT_EQ(abandoned.begin(kFolder + "/a.txt"), 0);
+        NSWriteAll(abandoned.fd(), "partial", 7);
+    }
+    {
+        WholeFileWriter kept;
+        ASSERT_EQ(kept.begin(kFolder + "/a.txt"), 0);
+        EXPECT_EQ(kept.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep), EEXIST);
+    }
+    // A write past the file-size limit fails as a full disk would, half-way through.
+    int status = runInChildProcess([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        auto parent = DeviceRoot::openParent(kFolder + "/a.txt");
+        std::string big(8192, 'x');
+        return NSAtomicWriteFileAt(parent->folder.get(), parent->name, big.data(), big.size()) == EFBIG ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readFile(kFolder + "/a.txt"), "old");
+    EXPECT_EQ(names(kFolder), std::set<std::string>{"a.txt"});
+}
+
+// A name taken meanwhile is never written over; the same file can then go under the next name.
+TEST_F(WholeFileTest, KeepingCommitMovesOnToAFreeName) {
+    writeFile(kFolder + "/b.txt", "other");
+    WholeFileWriter writer;
+    ASSERT_EQ(writer.begin(kFolder + "/b.txt"), 0);
+    NSWriteAll(writer.fd(), "b", 1);
+    ASSERT_EQ(writer.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep), EEXIST);
+    writer.setFinalName("b-2.txt");
+    ASSERT_EQ(writer.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep), 0);
+    EXPECT_EQ(readFile(kFolder + "/b.txt"), "other");
+    EXPECT_EQ(readFile(kFolder + "/b-2.txt"), "b");
+    EXPECT_EQ(names(kFolder), (std::set<std::string>{"b.txt", "b-2.txt"}));
+}
+
+TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
+    const std::string dead = temporaryOfDeadProcess("movie.mov");
+    ASSERT_FALSE(dead.empty());
+    WholeFileWriter live;
+    ASSERT_EQ(live.begin(kFolder + "/live.txt"), 0);
+    // A dead process's names from the writers before this one, and user files that only look alike.
+    pid_t reaped = startChildProcess([] { return 0; });
+    waitForChildProcess(reaped);
+    const std::string r = std::to_string(reaped);
+    const std::vector<std::string> legacy = {"Prefs.plist.tmp-" + r + "-3", ".clipvane-" + r + "-1.download"};
+    const std::vector<std::string> userFiles = {"notes.tmp", ".tdpart-notes", "a.tmp-x-1", ".clipvane-1.download", "plain.txt"};
+    for (const auto& name : legacy) writeFile(kFolder + "/" + name, "x");
+    for (const auto& name : userFiles) writeFile(kFolder + "/" + name, "x");
+    makeDirectory(kFolder + "/.tdpart-" + r + ".0-1-folder");
+
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder), 3u);
+    std::set<std::string> expected(userFiles.begin(), userFiles.end());
+    expected.insert(live.temporaryName());
+    expected.insert(".tdpart-" + r + ".0-1-folder");
+    EXPECT_EQ(names(kFolder), expected);
+}
+
+// What is not a regular file is refused at once by every reader of outside files; a hang would
+// stop the child, which the alarm then ends.
+TEST_F(WholeFileTest, ReadersRefuseWhatIsNotARegularFileAtOnce) {
+    constexpr unsigned kWatchdogSeconds = 10;
+    ASSERT_EQ(::mkfifo(host("/tmp/fifo").c_str(), 0644), 0);
+    makeDirectory("/tmp/folder");
+    int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::string socketPath = host("/tmp/socket");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    writeFile("/tmp/regular", "bytes");
+    struct Case {
+        const char* path;
+        bool regular;
+        long code;
+    };
+    const Case cases[] = {{"/tmp/fifo", false, NSFileReadUnknownError},
+                          {"/tmp/socket", false, NSFileReadUnknownError},
+                          {"/tmp/folder", false, NSFileReadUnknownError},
+                          {"/dev-null-missing", false, NSFileReadNoSuchFileError},
+                          {"/tmp/regular", true, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        int status = runInChildProcess([&] {
+            ::alarm(kWatchdogSeconds);
+            NSErrorPtr error;
+            auto data = NSData::dataWithContentsOfFile(c.path, &error);
+            if (bool(data) != c.regular) return 1;
+            if (!c.regular && (!error || error->code() != c.code)) return 2;
+            auto stream = NSInputStream::inputStreamWithFileAtPath(c.path);
+            stream->open();
+            if ((stream->streamStatus() == NSStreamStatusOpen) != c.regular) return 3;
+            if (bool(NSFileHandle::fileHandleForReadingAtPath(c.path)) != c.regular) return 4;
+            return 0;
+        });
+        EXPECT_EQ(status, 0);
+    }
+    ::close(sock);
+}
+
+TEST_F(WholeFileTest, CopiesKeepHolesAndBytes) {
+    constexpr off_t kSize = 64 << 20;
+    const std::string source = host("/tmp/sparse"), copy = host("/tmp/copy");
+    {
+        DeviceRoot::Descriptor out(::open(source.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+        ASSERT_TRUE(out);
+        ASSERT_EQ(::pwrite(out.get(), "head", 4, 0), 4);
+        ASSERT_EQ(::pwrite(out.get(), "middle", 6, kSize / 2), 6);
+        ASSERT_EQ(::ftruncate(out.get(), kSize), 0);
+    }
+    DeviceRoot::Descriptor in(::open(source.c_str(), O_RDONLY));
+    DeviceRoot::Descriptor out(::open(copy.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+    ASSERT_EQ(NSCopyFileContents(in.get(), out.get()), 0);
+    struct stat a{}, b{};
+    ASSERT_EQ(::fstat(in.get(), &a), 0);
+    ASSERT_EQ(::fstat(out.get(), &b), 0);
+    EXPECT_EQ(b.st_size, kSize);
+    EXPECT_LE(b.st_blocks, a.st_blocks + 64) << "the holes stay holes";
+    char buffer[6];
+    ASSERT_EQ(::pread(out.get(), buffer, 6, kSize / 2), 6);
+    EXPECT_EQ(std::string(buffer, 6), "middle");
+    ASSERT_EQ(::pread(out.get(), buffer, 4, 0), 4);
+    EXPECT_EQ(std::string(buffer, 4), "head");
+    ASSERT_EQ(::pread(out.get(), buffer, 4, kSize / 4), 4);
+    EXPECT_EQ(std::string(buffer, 4), std::string(4, '\0'));
+}
+
+} // namespace
