@@ -106,20 +106,23 @@ void indexSymtab(vdelf_image* image) {
     vdelf_nasync_symbol_index_build(code.data(), code.size(), &image->symtab_index);
 }
 
-// The dynamic symbols are in the image's memory: read as the crash-time search would read them.
+// The dynamic symbols are in the image's memory, read in place where the loader mapped them.
 void indexDynsym(vdelf_image* image) {
     if (!image->dynsym || image->dynsym_count == 0) return;
     // A count that would reach past the image is not believed.
     if (image->dynsym < image->header || image->dynsym >= image->image_end ||
         (image->image_end - image->dynsym) / sizeof(Elf64_Sym) < image->dynsym_count)
         return;
-    std::vector<Elf64_Sym> symbols(image->dynsym_count);
-    vm_size_t got = 0;
-    if (vm_read_overwrite(image->task, image->dynsym, symbols.size() * sizeof(Elf64_Sym),
-                          reinterpret_cast<vm_address_t>(symbols.data()), &got) != KERN_SUCCESS)
-        return;
+    std::vector<Elf64_Sym> copy;
+    size_t bytes = image->dynsym_count * sizeof(Elf64_Sym);
+    const auto* symbols = static_cast<const Elf64_Sym*>(vdelf_nasync_in_place(image, image->dynsym, bytes));
+    if (!symbols) {
+        copy.resize(image->dynsym_count);
+        if (!vdelf_nasync_read(image, image->dynsym, copy.data(), bytes)) return;
+        symbols = copy.data();
+    }
     std::vector<vdelf_symbol_input> code;
-    for (const Elf64_Sym& sym : symbols) addCode(&code, sym);
+    for (size_t i = 0; i < image->dynsym_count; ++i) addCode(&code, symbols[i]);
     vdelf_nasync_symbol_index_build(code.data(), code.size(), &image->dynsym_index);
 }
 
