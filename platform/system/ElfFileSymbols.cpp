@@ -3,7 +3,11 @@
 // are indexed by address then.
 #include "platform/system/ElfImage.h"
 
+#include "platform/dispatch/dispatch.h"
+
 #include <algorithm>
+#include <atomic>
+#include <string>
 #include <cstring>
 #include <elf.h>
 #include <fcntl.h>
@@ -128,8 +132,25 @@ void indexDynsym(vdelf_image* image) {
 
 } // namespace
 
+namespace {
+
+// One queue for the mappings asked for later, made on first use and kept for the process (its
+// work may still run while static objects are destroyed at exit).
+std::atomic<bool> laterQueueMade{false};
+
+const dispatch_queue_t& laterQueue() {
+    static const auto* queue = [] {
+        auto* made = new dispatch_queue_t(dispatch_queue_create("com.tandrel.elf.symbols"));
+        laterQueueMade = true;
+        return made;
+    }();
+    return *queue;
+}
+
+} // namespace
+
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
-    if (image->file_mapping || image->dynsym_index.built) return;
+    if (__atomic_load_n(&image->symbols_ready, __ATOMIC_ACQUIRE)) return;
     int fd = path && *path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
     if (fd >= 0) {
         mapSymbols(image, fd);
@@ -137,9 +158,21 @@ void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
     }
     indexSymtab(image);
     indexDynsym(image);
+    __atomic_store_n(&image->symbols_ready, true, __ATOMIC_RELEASE);
+}
+
+void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path) {
+    dispatch_async(laterQueue(), [image, file = std::string(path ? path : "")] { vdelf_nasync_map_file_symbols(image, file.c_str()); });
+}
+
+void vdelf_nasync_wait_for_file_symbols() {
+    if (laterQueueMade) dispatch_sync(laterQueue(), [] {});
 }
 
 void vdelf_nasync_unmap_file_symbols(vdelf_image* image) {
+    // A mapping of this image still waiting on the queue is done first.
+    vdelf_nasync_wait_for_file_symbols();
+    __atomic_store_n(&image->symbols_ready, false, __ATOMIC_RELEASE);
     if (image->file_mapping) munmap(image->file_mapping, image->file_mapping_size);
     image->file_mapping = nullptr;
     image->file_mapping_size = 0;

@@ -216,6 +216,9 @@ vdelf_result copyName(task_t task, uintptr_t strings, size_t stringsSize, uint32
 vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uintptr_t* address, char* name,
                                      size_t nameSize) {
     if (pc < image->bias) return VDELF_NOT_FOUND;
+    // The file's table and the indexes only once they are complete; else the dynamic symbols alone.
+    const bool ready = __atomic_load_n(&image->symbols_ready, __ATOMIC_ACQUIRE);
+    const vdelf_symbol_index unindexed{};
     struct Table {
         uintptr_t symbols;
         size_t count;
@@ -223,8 +226,8 @@ vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uin
         size_t stringsSize;
         const vdelf_symbol_index* index;
     } tables[] = {
-        {image->symtab, image->symtab_count, image->strtab, image->strtab_size, &image->symtab_index},
-        {image->dynsym, image->dynsym_count, image->dynstr, image->dynstr_size, &image->dynsym_index},
+        {ready ? image->symtab : 0, ready ? image->symtab_count : 0, image->strtab, image->strtab_size, &image->symtab_index},
+        {image->dynsym, image->dynsym_count, image->dynstr, image->dynstr_size, ready ? &image->dynsym_index : &unindexed},
     };
     vdelf_result result = VDELF_NOT_FOUND;
     for (const Table& table : tables) {

@@ -64,6 +64,10 @@ struct vdelf_image {
     // The address indexes of .symtab and of the dynamic symbols (empty until registration).
     vdelf_symbol_index symtab_index;
     vdelf_symbol_index dynsym_index;
+    // Set (with release order) once .symtab and the indexes above are in place, and read (with
+    // acquire order) before any of them is used: they may be made on another thread after the
+    // image is listed. Until then only the dynamic symbols are searched, one by one.
+    bool symbols_ready;
     // A sample of the unwind table's index (empty until registration).
     vdelf_unwind_sample unwind_sample;
 };
@@ -80,6 +84,11 @@ const void* vdelf_nasync_in_place(const vdelf_image* image, uintptr_t address, s
 // when the file has one and is the file the image was loaded from (same build-id), and indexes
 // it and the dynamic symbols by address. Unmapping frees the indexes too.
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path);
+// The same on a background queue, so that listing an image costs little; the image must stay
+// where it is until vdelf_nasync_unmap_file_symbols, which waits for it.
+void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path);
+// Returns once every mapping asked for later is done.
+void vdelf_nasync_wait_for_file_symbols();
 void vdelf_nasync_unmap_file_symbols(vdelf_image* image);
 // The function symbol that holds `pc`: the one with the highest address at or below it whose
 // size reaches past it (a symbol without a size reaches to the next symbol). Its address in

@@ -5,11 +5,24 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 #include <elf.h>
 #include <sys/mman.h>
 
 namespace {
+
+// Named only by the file's full symbol table: file-local, never exported.
+__attribute__((noinline)) int localOnlyFunction(int x) {
+    __asm__ volatile("" ::: "memory");
+    return x * 3 + 1;
+}
+
+std::string nameAt(const vdelf_image& image, uintptr_t pc) {
+    uintptr_t address = 0;
+    char name[256];
+    return vdelf_find_symbol_by_pc(&image, pc, &address, name, sizeof name) == VDELF_OK ? name : "";
+}
 
 vdelf_image mainImage() {
     vdelf_image image{};
@@ -59,4 +72,24 @@ TEST(ElfImage, InPlaceReadsGiveWhatTheFaultFreeReadsGive) {
     vm_size_t got = 0;
     ASSERT_EQ(vm_read_overwrite(image.task, image.dynsym, bytes, reinterpret_cast<vm_address_t>(faultFree.data()), &got), KERN_SUCCESS);
     EXPECT_EQ(inPlace, faultFree);
+}
+
+// Symbols mapped later: until the file's table and the indexes are complete only the dynamic
+// symbols name a frame; once mapped, a file-local function has its name; unmapping waits for a
+// mapping still queued.
+TEST(ElfImage, SymbolsMappedLaterNameFramesOnceTheyAreComplete) {
+    vdelf_image image = mainImage();
+    const auto pc = reinterpret_cast<uintptr_t>(&localOnlyFunction) + 4;
+    EXPECT_EQ(localOnlyFunction(1), 4);
+    EXPECT_EQ(nameAt(image, pc).find("localOnlyFunction"), std::string::npos);
+
+    vdelf_nasync_map_file_symbols_later(&image, "/proc/self/exe");
+    vdelf_nasync_wait_for_file_symbols();
+    EXPECT_NE(nameAt(image, pc).find("localOnlyFunction"), std::string::npos) << nameAt(image, pc);
+
+    vdelf_nasync_map_file_symbols_later(&image, "/proc/self/exe");  // already mapped: nothing to do
+    vdelf_nasync_unmap_file_symbols(&image);
+    EXPECT_FALSE(image.symbols_ready);
+    EXPECT_EQ(image.file_mapping, nullptr);
+    EXPECT_EQ(nameAt(image, pc).find("localOnlyFunction"), std::string::npos);
 }
