@@ -3,7 +3,6 @@
 #include "platform/dispatch/WorkerPool.h"
 
 #include <algorithm>
-#include <sched.h>
 #include <zlib.h>
 
 namespace {
@@ -55,15 +54,8 @@ struct TKZipDeflater::Shared {
     unsigned running = 0;  // drainers on the pool
 };
 
-unsigned TKZipDeflater::availableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-    return 1;
-}
-
 TKZipDeflater::TKZipDeflater(zipFile zip, unsigned workers)
-    : zip_(zip), workers_(workers ? workers : availableCores()), limit_(kPiecesPerWorker * workers_),
+    : zip_(zip), workers_(workers ? workers : WorkerPool::availableCores()), limit_(kPiecesPerWorker * workers_),
       shared_(std::make_shared<Shared>()) {}
 
 TKZipDeflater::~TKZipDeflater() {

@@ -49,9 +49,6 @@ public:
     bool ok() const { return ok_; }
     unsigned workers() const { return workers_; }
 
-    // The cores this process may run on (its affinity), at least 1.
-    static unsigned availableCores();
-
 private:
     struct Piece;
     struct Entry;
