@@ -150,7 +150,7 @@ const dispatch_queue_t& laterQueue() {
 } // namespace
 
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
-    if (__atomic_load_n(&image->symbols_ready, __ATOMIC_ACQUIRE)) return;
+    if (vdelf_symbols_ready(image)) return;
     int fd = path && *path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
     if (fd >= 0) {
         mapSymbols(image, fd);
@@ -158,7 +158,7 @@ void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
     }
     indexSymtab(image);
     indexDynsym(image);
-    __atomic_store_n(&image->symbols_ready, true, __ATOMIC_RELEASE);
+    std::atomic_ref<bool>(image->symbols_ready).store(true, std::memory_order_release);
 }
 
 void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path) {
@@ -172,7 +172,7 @@ void vdelf_nasync_wait_for_file_symbols() {
 void vdelf_nasync_unmap_file_symbols(vdelf_image* image) {
     // A mapping of this image still waiting on the queue is done first.
     vdelf_nasync_wait_for_file_symbols();
-    __atomic_store_n(&image->symbols_ready, false, __ATOMIC_RELEASE);
+    std::atomic_ref<bool>(image->symbols_ready).store(false, std::memory_order_release);
     if (image->file_mapping) munmap(image->file_mapping, image->file_mapping_size);
     image->file_mapping = nullptr;
     image->file_mapping_size = 0;

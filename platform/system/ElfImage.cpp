@@ -1,5 +1,6 @@
 #include "platform/system/ElfImage.h"
 
+#include <atomic>
 #include <cstring>
 #include <elf.h>
 #include <vector>
@@ -95,6 +96,11 @@ bool isDefinedCode(const Elf64_Sym& sym) {
 }
 
 } // namespace
+
+bool vdelf_symbols_ready(const vdelf_image* image) {
+    // The flag is written once the tables are complete, by the thread that made them.
+    return std::atomic_ref<bool>(const_cast<bool&>(image->symbols_ready)).load(std::memory_order_acquire);
+}
 
 const void* vdelf_nasync_in_place(const vdelf_image* image, uintptr_t address, size_t length) {
     if (image->task != mach_task_self()) return nullptr;
@@ -217,7 +223,7 @@ vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uin
                                      size_t nameSize) {
     if (pc < image->bias) return VDELF_NOT_FOUND;
     // The file's table and the indexes only once they are complete; else the dynamic symbols alone.
-    const bool ready = __atomic_load_n(&image->symbols_ready, __ATOMIC_ACQUIRE);
+    const bool ready = vdelf_symbols_ready(image);
     const vdelf_symbol_index unindexed{};
     struct Table {
         uintptr_t symbols;

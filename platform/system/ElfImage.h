@@ -89,6 +89,8 @@ void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path);
 void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path);
 // Returns once every mapping asked for later is done.
 void vdelf_nasync_wait_for_file_symbols();
+// Whether the image's file symbols and indexes are complete (see symbols_ready); async-signal-safe.
+bool vdelf_symbols_ready(const vdelf_image* image);
 void vdelf_nasync_unmap_file_symbols(vdelf_image* image);
 // The function symbol that holds `pc`: the one with the highest address at or below it whose
 // size reaches past it (a symbol without a size reaches to the next symbol). Its address in
