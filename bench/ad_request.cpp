@@ -257,5 +257,6 @@ int main() {
                 "time ratio ours/generic: %.2f (aim <= 1.2)\n",
                 ids, kMessages, kPasses, oursSeconds / kMessages * 1e6, oursBytes, peerSeconds / kMessages * 1e6, peerBytes,
                 oursSeconds / peerSeconds);
+    printSpread(medians);
     return oursBytes > 0 && peerBytes > 0 ? 0 : 1;
 }

@@ -214,5 +214,6 @@ int main() {
                 "  VuderuAdResponse: %8.1f us/reply   generic value interface: %8.1f us/reply   time ratio ours/generic: %.2f (aim <= 1.2)  %s\n",
                 reply.size(), kMessages, kPasses, oursSeconds / kMessages * 1e6, peerSeconds / kMessages * 1e6, oursSeconds / peerSeconds,
                 oursUnits == 5 && peerUnits == 5 ? "both decoded 5 units" : "UNIT COUNTS DIFFER");
+    printSpread(medians);
     return oursUnits == 5 && peerUnits == 5 ? 0 : 1;
 }

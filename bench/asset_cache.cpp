@@ -14,9 +14,11 @@
 #include "sdk/ads/VuderuContentLoadingManager.h"
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,7 @@ namespace {
 
 constexpr std::int32_t kMaxAssetSize = 16 << 20;
 constexpr double kExpirySeconds = 3600;
+constexpr int kStallSeconds = 60;
 
 // Answers each request of a kept-alive connection with the same generated body.
 void serveConnection(int fd, const std::string& response) {
@@ -73,6 +76,18 @@ public:
 };
 
 int fillCache(const std::string& prefix, int count, const std::string& deviceFolder) {
+    // Nothing could be stored on a device that is not there: each download would fail unheard of.
+    struct stat folder;
+    int problem = ::stat(deviceFolder.c_str(), &folder) != 0 ? errno : (S_ISDIR(folder.st_mode) ? 0 : ENOTDIR);
+    if (problem != 0) {
+        std::fprintf(stderr, "bench_asset_cache: the device folder %s can't be used: %s\n", deviceFolder.c_str(),
+                     std::strerror(problem));
+        return 2;
+    }
+    if (count <= 0) {
+        std::fprintf(stderr, "bench_asset_cache: the number of assets must be a positive number, not %d\n", count);
+        return 2;
+    }
     DeviceRoot::setRoot(deviceFolder);
     // The free space the cache checks is that of the Documents folder.
     for (const auto& documents : NSSearchPathForDirectoriesInDomains(NSDocumentDirectory, NSUserDomainMask, true)) {
@@ -89,7 +104,19 @@ int fillCache(const std::string& prefix, int count, const std::string& deviceFol
                                   static_cast<double>(std::time(nullptr)) + kExpirySeconds, {}, delegate);
     }
     auto loop = NSRunLoop::mainRunLoop();
-    while (delegate->done + delegate->failed < count) loop->runOnce(0.05);
+    // Every wait ends: a minute without any download ending stops the run with what was heard.
+    int heard = 0;
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (delegate->done + delegate->failed < count) {
+        loop->runOnce(0.05);
+        if (delegate->done + delegate->failed != heard) {
+            heard = delegate->done + delegate->failed;
+            lastProgress = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - lastProgress > std::chrono::seconds(kStallSeconds)) {
+            std::fprintf(stderr, "bench_asset_cache: no download ended in %d s; %d of %d heard\n", kStallSeconds, heard, count);
+            return 1;
+        }
+    }
     // As when the app ends: the index is on disk before the process goes.
     cache->flushAssetsInfoWrites();
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

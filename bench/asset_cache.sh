@@ -2,26 +2,33 @@
 # Fills the ad asset cache with 200 assets of 256 KB (BENCH_ASSET_COUNT, BENCH_ASSET_BYTES) from one
 # loopback server (lookups, the load queue of three, the index and all; its limit above their
 # total), and downloads the same URLs with `curl --parallel --parallel-max 3` into files,
-# alternately; prints the medians of time and peak memory and their ratio.
+# alternately; prints the medians of time and peak memory and their ratio. Then the cost per
+# asset as the cache grows: 1000 assets of 16 KB beside 100 of them (BENCH_SCALE_SMALL,
+# BENCH_SCALE_LARGE), alternately; the ratio of the times should stay near the ratio of the counts.
 set -euo pipefail
 source "$(dirname "$0")/compare.bash"
 build="$1"
 bin="$build/bench/bench_asset_cache"
 count="${BENCH_ASSET_COUNT:-200}"
 bytes="${BENCH_ASSET_BYTES:-262144}"
-work="$(mktemp -d)"
-server=""
+work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-bench-XXXXXX")"
+servers=()
 cleanup() {
-  if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
+  for server in "${servers[@]}"; do kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-"$bin" --serve "$bytes" >"$work/port" &
-server=$!
-for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-port="$(head -n1 "$work/port")"
-prefix="http://127.0.0.1:$port/media/v/a"
+# serve BYTES NAME: starts a server of BYTES-long assets; its URL prefix goes into NAME.
+serve() {
+  local -n into="$2"
+  "$bin" --serve "$1" >"$work/port.$1" &
+  servers+=($!)
+  for _ in $(seq 1 100); do [ -s "$work/port.$1" ] && break; sleep 0.05; done
+  [ -s "$work/port.$1" ] || { echo "asset cache: the server did not start"; exit 1; }
+  into="http://127.0.0.1:$(head -n1 "$work/port.$1")/media/v/a"
+}
+serve "$bytes" prefix
 
 mkdir -p "$work/curl"
 for i in $(seq 0 $((count - 1))); do
@@ -43,3 +50,13 @@ bench_check_peer() {
 }
 echo "$count assets of $((bytes / 1024)) KB over loopback, three at a time:"
 bench_compare "asset cache" "curl --parallel-max 3" "at most 1.5"
+
+small="${BENCH_SCALE_SMALL:-100}"
+large="${BENCH_SCALE_LARGE:-1000}"
+serve 16384 scale_prefix
+ours=("$bin" --cache "$scale_prefix" "$large" "$work/device")
+peer=("$bin" --cache "$scale_prefix" "$small" "$work/curl")
+bench_check_ours() { :; }
+bench_check_peer() { :; }
+echo "$large assets of 16 KB beside $small of them (the cost per asset as the cache grows):"
+bench_compare "$large assets" "$small assets" "at most 12 for 1000 beside 100"

@@ -1,7 +1,9 @@
 # Shared by the bench/*.sh scripts. Every benchmark measures ours beside a peer tool the same way:
 # both run alternately in one run, BENCH_RUNS times each (at least 5; the order flips every round so
 # neither side always runs on a warmer machine), and the script prints each side's median wall time
-# and median peak memory, then the ratio of the medians. A single run of each, in a fixed order,
+# (with its fastest and slowest run), median CPU time (user and system: what a busy machine
+# changes least) and median peak memory, then the ratio of the medians and the
+# lowest and highest ratio of one round's pair. A single run of each, in a fixed order,
 # swings too much on a busy machine to be read.
 #
 # Usage, after sourcing (the caller owns the scratch folder $work and removes it):
@@ -22,21 +24,29 @@ bench_check_peer() { :; }
 
 # bench_run_once SIDE: one run of ${SIDE}[@]; appends its seconds and peak KiB to the side's lists.
 bench_run_once() {
-    local side="$1" start end seconds kilobytes
+    local side="$1" start end seconds kilobytes user system
     local -n command="$side"
     bench_before_each
     start="$EPOCHREALTIME"
-    /usr/bin/time -f '%M' -o "$bench_work/time" "${command[@]}" > "$bench_work/out.$side"
+    # What a run says on stderr (logs) is kept aside, and shown when it fails.
+    if ! /usr/bin/time -f '%M %U %S' -o "$bench_work/time" "${command[@]}" > "$bench_work/out.$side" 2> "$bench_work/err.$side"; then
+        echo "  ${command[0]} failed:"; tail -n 20 "$bench_work/err.$side"; exit 1
+    fi
     end="$EPOCHREALTIME"
-    kilobytes="$(tail -n 1 "$bench_work/time")"
+    read -r kilobytes user system < <(tail -n 1 "$bench_work/time")
     seconds="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')"
     "bench_check_$side"
     echo "$seconds" >> "$bench_work/seconds.$side"
     echo "$kilobytes" >> "$bench_work/kb.$side"
+    awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f\n", u + s }' >> "$bench_work/cpu.$side"
 }
 
 bench_median() { # file
     sort -g "$1" | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.4f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+bench_min_max() { # file: "min..max"
+    sort -g "$1" | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%s..%s", lo, hi }'
 }
 
 bench_compare() { # our label, peer label, [aim]
@@ -51,13 +61,16 @@ bench_compare() { # our label, peer label, [aim]
     bench_median_seconds_peer="$(bench_median "$bench_work/seconds.peer")"
     bench_median_kb_ours="$(bench_median "$bench_work/kb.ours")"
     bench_median_kb_peer="$(bench_median "$bench_work/kb.peer")"
-    printf '  %d runs each, alternating; medians:\n' "$BENCH_RUNS"
-    printf '  %-28s %9.4f s  peak %8.0f KiB   (runs: %s)\n' "$ours_label" "$bench_median_seconds_ours" \
-        "$bench_median_kb_ours" "$(paste -sd' ' "$bench_work/seconds.ours")"
-    printf '  %-28s %9.4f s  peak %8.0f KiB   (runs: %s)\n' "$peer_label" "$bench_median_seconds_peer" \
-        "$bench_median_kb_peer" "$(paste -sd' ' "$bench_work/seconds.peer")"
-    awk -v a="$bench_median_seconds_ours" -v b="$bench_median_seconds_peer" -v aim="$aim" 'BEGIN {
-        printf "  time ratio ours/peer (median): %.2f", (b > 0) ? a / b : 0
+    printf '  %d runs each, alternating; medians (min..max of the runs):\n' "$BENCH_RUNS"
+    printf '  %-28s %9.4f s  (%s)  cpu %6.2f s  peak %8.0f KiB\n' "$ours_label" "$bench_median_seconds_ours" \
+        "$(bench_min_max "$bench_work/seconds.ours")" "$(bench_median "$bench_work/cpu.ours")" "$bench_median_kb_ours"
+    printf '  %-28s %9.4f s  (%s)  cpu %6.2f s  peak %8.0f KiB\n' "$peer_label" "$bench_median_seconds_peer" \
+        "$(bench_min_max "$bench_work/seconds.peer")" "$(bench_median "$bench_work/cpu.peer")" "$bench_median_kb_peer"
+    paste "$bench_work/seconds.ours" "$bench_work/seconds.peer" | awk '$2 > 0 { printf "%.4f\n", $1 / $2 }' \
+        > "$bench_work/ratios"
+    awk -v a="$bench_median_seconds_ours" -v b="$bench_median_seconds_peer" -v aim="$aim" \
+        -v pairs="$(bench_min_max "$bench_work/ratios")" 'BEGIN {
+        printf "  time ratio ours/peer (median): %.2f   (pairs: %s)", (b > 0) ? a / b : 0, pairs
         if (aim != "") printf "   (aim: %s)", aim
         printf "\n"
     }'

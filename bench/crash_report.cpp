@@ -1,8 +1,10 @@
-// The crash-time report beside gdb: a process with 20 threads and 200 opened images writes its
-// crash report to a file N times (the other threads suspended, every stack walked, every image
-// listed), and gdb, attached to the same process in the same run, prints what a user would ask it
-// for: "thread apply all bt" and "info sharedlibrary". The two run alternately; the medians, our
-// worst time, the heap allocations counted during our writes and the ratio are printed.
+// The crash-time report beside two debuggers: a process with 20 threads and 200 opened images
+// writes its crash report to a file N times (the other threads suspended, every stack walked,
+// every image listed), and, attached to the same process in the same run, gdb prints what a user
+// would ask it for ("thread apply all bt" and "info sharedlibrary") and eu-stack the stacks of
+// every thread with their modules. The three take turns, the order changing every round; the
+// medians with their fastest and slowest runs, the heap allocations counted during our writes
+// and the ratios are printed. gdb's time is mostly its own start-up; eu-stack's is the unwinding.
 //
 // Usage: bench_crash_report MODULE — MODULE is a small shared object, copied 200 times and opened.
 
@@ -93,18 +95,23 @@ vdcrash_error_t writeReport(vdcrash_async_thread_state_t* state, void* context) 
     return vdcrash_log_writer_write_to_fd(w->writer, vd_mach_thread_self(), w->images, w->fd, w->info, state);
 }
 
-// gdb attached to this process; its wall time, or a negative value when it could not attach.
-double runGdb(std::string* failure) {
-    char output[] = "/tmp/bench-crash-gdb-XXXXXX";
+// A debugger attached to this process (its arguments, the process id appended where "{pid}"
+// stands); its wall time, or a negative value when it could not run or attach.
+double runDebugger(const std::vector<std::string>& command, std::string* failure) {
+    char output[] = "/tmp/bench-crash-debugger-XXXXXX";
     int fd = mkstemp(output);
     const std::string pid = std::to_string(getpid());
+    std::vector<std::string> arguments;
+    for (const std::string& a : command) arguments.push_back(a == "{pid}" ? pid : a);
+    std::vector<char*> argv;
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
     auto start = std::chrono::steady_clock::now();
     pid_t child = fork();
     if (child == 0) {
         dup2(fd, 1);
         dup2(fd, 2);
-        execlp("gdb", "gdb", "-nx", "-batch", "-p", pid.c_str(), "-ex", "thread apply all bt", "-ex", "info sharedlibrary",
-               static_cast<char*>(nullptr));
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     int status = 0;
@@ -117,14 +124,27 @@ double runGdb(std::string* failure) {
     unlink(output);
     const std::string out = text.str();
     if (!WIFEXITED(status) || WEXITSTATUS(status) == 127) {
-        *failure = "gdb could not be run";
+        *failure = command[0] + " could not be run";
         return -1;
     }
-    if (out.find("ptrace:") != std::string::npos || out.find("Could not attach") != std::string::npos) {
+    if (out.find("ptrace") != std::string::npos || out.find("Could not attach") != std::string::npos ||
+        out.find("Operation not permitted") != std::string::npos) {
         *failure = "ptrace is not allowed here";
         return -1;
     }
     return seconds;
+}
+
+struct Peer {
+    const char* label;
+    std::vector<std::string> command;
+    std::vector<double> runs;
+    std::string failure;
+};
+
+void printRuns(const char* label, const std::vector<double>& runs, const char* what) {
+    std::printf("  %-9s median %8.2f ms   (%.2f..%.2f ms)%s\n", label, median(runs) * 1e3,
+                *std::min_element(runs.begin(), runs.end()) * 1e3, *std::max_element(runs.begin(), runs.end()) * 1e3, what);
 }
 
 } // namespace
@@ -164,12 +184,15 @@ int main(int argc, char** argv) {
     vdcrash_log_writer_crash_info_t info = {&signal, nullptr};
     Write write = {&writer, &images, fd, &info};
 
-    std::vector<double> ours, gdbs;
+    std::vector<double> ours;
     ours.reserve(kRounds);
+    std::vector<Peer> peers = {
+        {"gdb:", {"gdb", "-nx", "-batch", "-p", "{pid}", "-ex", "thread apply all bt", "-ex", "info sharedlibrary"}, {}, {}},
+        {"eu-stack:", {"eu-stack", "-p", "{pid}", "-m"}, {}, {}},
+    };
     long mostAllocations = 0;
-    std::string gdbFailure;
     bool ok = true;
-    for (int round = 0; round < kRounds; ++round) {
+    auto runOurs = [&] {
         allocations = 0;
         counting = true;
         auto start = std::chrono::steady_clock::now();
@@ -178,23 +201,36 @@ int main(int argc, char** argv) {
         counting = false;
         ours.push_back(seconds);
         mostAllocations = std::max(mostAllocations, allocations.load());
-        if (gdbFailure.empty()) {
-            double seconds = runGdb(&gdbFailure);
-            if (seconds >= 0) gdbs.push_back(seconds);
-        }
+    };
+    auto runPeer = [&](Peer& peer) {
+        if (!peer.failure.empty()) return;
+        double seconds = runDebugger(peer.command, &peer.failure);
+        if (seconds >= 0) peer.runs.push_back(seconds);
+    };
+    for (int round = 0; round < kRounds; ++round) {
+        // Ours first, then last, in turn: neither side always runs on the warmer cache.
+        if (round % 2 == 0) runOurs();
+        for (Peer& peer : peers) runPeer(peer);
+        if (round % 2 == 1) runOurs();
     }
     off_t reportSize = lseek(fd, 0, SEEK_END);
     close(fd);
 
-    std::printf("crash report, %d threads, %zu opened images (%u images in all), report %lld bytes%s\n", kThreads,
-                opened.size(), _dyld_image_count(), static_cast<long long>(reportSize), ok ? "" : "  WRITE FAILED");
-    std::printf("  ours: median %8.2f ms   worst %8.2f ms   allocations while writing: %ld\n", median(ours) * 1e3,
-                *std::max_element(ours.begin(), ours.end()) * 1e3, mostAllocations);
-    if (gdbs.empty()) {
-        std::printf("  gdb:  not measured (%s)\n", gdbFailure.c_str());
-    } else {
-        std::printf("  gdb:  median %8.2f ms (thread apply all bt, info sharedlibrary)\n", median(gdbs) * 1e3);
-        std::printf("  ratio gdb / ours: %.1f\n", median(gdbs) / median(ours));
+    std::printf("crash report, %d threads, %zu opened images (%u images in all), report %lld bytes, %d rounds%s\n", kThreads,
+                opened.size(), _dyld_image_count(), static_cast<long long>(reportSize), kRounds, ok ? "" : "  WRITE FAILED");
+    char allocated[64];
+    std::snprintf(allocated, sizeof allocated, "   allocations while writing: %ld", mostAllocations);
+    printRuns("ours:", ours, allocated);
+    for (const Peer& peer : peers) {
+        if (peer.runs.empty()) {
+            std::printf("  %-9s not measured (%s)\n", peer.label, peer.failure.c_str());
+            continue;
+        }
+        printRuns(peer.label, peer.runs, "");
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < peer.runs.size() && i < ours.size(); ++i) ratios.push_back(peer.runs[i] / ours[i]);
+        std::printf("  ratio %s / ours (median): %.1f   (pairs: %.1f..%.1f)\n", peer.command[0].c_str(), median(peer.runs) / median(ours),
+                    *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
     }
 
     {

@@ -39,5 +39,6 @@ int main() {
     std::printf("crc32 over %.0f MB, %d passes each, alternating; medians:\n"
                 "  VuderuUtil dataChecksum: %8.1f MB/s   zlib crc32: %8.1f MB/s   throughput ratio ours/zlib: %.2f   %s\n", mb, kPasses,
                 mb / oursSeconds, mb / zlibSeconds, zlibSeconds / oursSeconds, same ? "checksums agree" : "CHECKSUMS DIFFER");
+    printSpread(medians);
     return same ? 0 : 1;
 }

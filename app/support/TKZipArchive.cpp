@@ -1,5 +1,6 @@
 #include "app/support/TKZipArchive.h"
 
+#include "app/support/TKZipDeflater.h"
 #include "app/support/TKZipEndRecords.h"
 
 #include "platform/foundation/ExtractionSafety.h"
@@ -21,11 +22,10 @@ const std::string TKZipArchiveErrorDomain = "TKZipArchiveErrorDomain";
 
 namespace {
 
-// Files are streamed through one buffer of this size; no file is held in memory whole. Larger
-// buffers measured no faster: deflate, not reading, is what takes the time.
-constexpr std::size_t kWriteBufferSize = 16384;
+// Files are read through one buffer of this size and deflated in pieces of a bounded number;
+// no file is held in memory whole.
+constexpr std::size_t kReadBufferSize = 65536;
 constexpr std::uint64_t kZip64Threshold = 0xFFFFFFFFull;
-constexpr int kDeflateMemoryLevel = 8;      // zlib's default
 // Made on Unix (upper byte 3), by the 3.0 format: other tools then read the upper half of the
 // external attributes as the file's mode, and take the names' bytes as they stand.
 constexpr uLong kVersionMadeBy = (3u << 8) | 30u;
@@ -60,8 +60,16 @@ bool isSkippable(int errnum) { return errnum == ENOENT || errnum == ENOTDIR || e
 TKZipArchive::TKZipArchive(std::string path) : path_(std::move(path)) {}
 
 TKZipArchive::~TKZipArchive() {
+    deflater_.reset();
     if (zip_) zipClose(zip_, nullptr);
 }
+
+TKZipDeflater& TKZipArchive::deflater() {
+    if (!deflater_) deflater_ = std::make_unique<TKZipDeflater>(zip_);
+    return *deflater_;
+}
+
+bool TKZipArchive::flushEntries() { return !deflater_ || deflater_->flush(); }
 
 bool TKZipArchive::needsZip64(std::uint64_t size) { return size >= kZip64Threshold; }
 
@@ -88,9 +96,12 @@ bool TKZipArchive::close() { return finish(true); }
 
 bool TKZipArchive::finish(bool publish) {
     if (!zip_) return false;
+    bool flushed = flushEntries();
+    deflater_.reset();
     int result = zipClose(zip_, nullptr);
     zip_ = nullptr;
-    bool whole = publish && result == ZIP_OK && (entries_ < TKZipClassicEntryLimit || TKZipAddZip64EndRecords(output_.fd(), entries_));
+    bool whole = publish && result == ZIP_OK && flushed &&
+                 (entries_ < TKZipClassicEntryLimit || TKZipAddZip64EndRecords(output_.fd(), entries_));
     if (!whole) {
         output_.discard();
         return false;
@@ -118,13 +129,6 @@ void TKZipArchive::zipInfoSetDate(zip_fileinfo* zipInfo, const NSDate& date) con
     zipInfo->tmz_date.tm_year = static_cast<uInt>(year);
 }
 
-namespace {
-int openEntry(zipFile zip, const std::string& name, const zip_fileinfo& info, bool zip64) {
-    return zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0,
-                                   -MAX_WBITS, kDeflateMemoryLevel, Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, nameFlags(name),
-                                   zip64 ? 1 : 0);
-}
-} // namespace
 
 TKZipArchive::WriteResult TKZipArchive::refusedSource(const std::string& path, int errnum) {
     if (isSkippable(errnum)) {
@@ -164,12 +168,14 @@ TKZipArchive::WriteResult TKZipArchive::addFile(const std::string& path, const s
     zipInfoSetDate(&info, NSDate(static_cast<double>(st.st_mtim.tv_sec)));
     info.external_fa = unixAttributes(st.st_mode);
 
-    if (openEntry(zip_, name, info, forceZip64 || needsZip64(static_cast<std::uint64_t>(st.st_size))) != ZIP_OK) {
+    // A write to the archive that failed for an earlier entry shows here at the latest.
+    if (!deflater().ok()) {
         NSLog("[TKZipArchive] Failed to add \"%@\" to the archive", path);
         return WriteResult::Failed;
     }
+    deflater().beginEntry({name, info, forceZip64 || needsZip64(static_cast<std::uint64_t>(st.st_size)), kVersionMadeBy, nameFlags(name)});
     ++entries_;
-    if (buffer_.size() != kWriteBufferSize) buffer_.resize(kWriteBufferSize);
+    if (buffer_.size() != kReadBufferSize) buffer_.resize(kReadBufferSize);
     WriteResult result = WriteResult::Added;
     while (true) {
         ssize_t n = ::read(source.get(), buffer_.data(), buffer_.size());
@@ -180,25 +186,25 @@ TKZipArchive::WriteResult TKZipArchive::addFile(const std::string& path, const s
             break;
         }
         if (n == 0) break;
-        if (zipWriteInFileInZip(zip_, buffer_.data(), static_cast<unsigned>(n)) != ZIP_OK) {
-            NSLog("[TKZipArchive] Failed to write \"%@\" to the archive", path);
-            result = WriteResult::Failed;
-            break;
-        }
+        deflater().addBytes(buffer_.data(), static_cast<std::size_t>(n));
     }
-    if (zipCloseFileInZip(zip_) != ZIP_OK && result == WriteResult::Added) {
-        NSLog("[TKZipArchive] Failed to write \"%@\" to the archive", path);
-        result = WriteResult::Failed;
-    }
+    deflater().endEntry();
     return result;
 }
 
+// One file at a time: its entry is in the archive when the answer comes.
 bool TKZipArchive::writeFileAtPathWithFileName(const std::string& path, const std::string& fileName) {
-    return addFile(path, fileName, false) == WriteResult::Added;
+    return addFile(path, fileName, false) == WriteResult::Added && entryWritten(path);
 }
 
 bool TKZipArchive::writeFileAtPathWithFileNameZip64(const std::string& path, const std::string& fileName) {
-    return addFile(path, fileName, true) == WriteResult::Added;
+    return addFile(path, fileName, true) == WriteResult::Added && entryWritten(path);
+}
+
+bool TKZipArchive::entryWritten(const std::string& path) {
+    if (flushEntries()) return true;
+    NSLog("[TKZipArchive] Failed to write \"%@\" to the archive", path);
+    return false;
 }
 
 bool TKZipArchive::writeDataFilename(const NSData* data, const std::string& filename) {
@@ -207,18 +213,12 @@ bool TKZipArchive::writeDataFilename(const NSData* data, const std::string& file
     std::memset(&info, 0, sizeof info);
     zipInfoSetDate(&info, *NSDate::date());
     info.external_fa = unixAttributes(kDataEntryMode);
-    if (openEntry(zip_, filename, info, needsZip64(data->length())) != ZIP_OK) return false;
+    if (!deflater().ok()) return false;
+    deflater().beginEntry({filename, info, needsZip64(data->length()), kVersionMadeBy, nameFlags(filename)});
     ++entries_;
-    bool ok = true;
-    const std::uint8_t* p = data->bytes();
-    std::size_t left = data->length();
-    while (ok && left) {
-        auto chunk = static_cast<unsigned>(std::min<std::size_t>(left, UINT_MAX / 2));
-        ok = zipWriteInFileInZip(zip_, p, chunk) == ZIP_OK;
-        p += chunk;
-        left -= chunk;
-    }
-    return zipCloseFileInZip(zip_) == ZIP_OK && ok;
+    deflater().addBytes(data->bytes(), data->length());
+    deflater().endEntry();
+    return flushEntries();
 }
 
 bool TKZipArchive::createZipFileAtPathWithFilesAtPaths(const std::string& path, const std::vector<std::string>& paths) {

@@ -42,6 +42,8 @@ public:
                                                                     const std::string& /*unzippedPath*/) {}
 };
 
+class TKZipDeflater;
+
 class TKZipArchive : public NSObject {
 public:
     // Keeps the path; creates nothing on disk.
@@ -95,7 +97,13 @@ public:
 
 private:
     enum class WriteResult { Added, Skipped, Failed };
+    // Hands the file's bytes to the deflater; its entry may be written later (see flushEntries).
     WriteResult addFile(const std::string& path, const std::string& fileName, bool forceZip64);
+    TKZipDeflater& deflater();
+    // Writes every entry handed over so far; false when a write to the archive failed.
+    bool flushEntries();
+    // flushEntries for the one file just added, logging a failure.
+    bool entryWritten(const std::string& path);
     static WriteResult refusedSource(const std::string& path, int errnum);
     // Closes the archive, and puts it at its path when `publish` and it is whole.
     bool finish(bool publish);
@@ -108,6 +116,8 @@ private:
     // The archive file itself, never to be added to itself.
     std::uint64_t archiveDevice_ = 0;
     std::uint64_t archiveInode_ = 0;
-    // The one buffer files are streamed through.
+    // The one buffer files are read through.
     std::vector<std::uint8_t> buffer_;
+    // Deflates the entries on every core and writes them in order.
+    std::unique_ptr<TKZipDeflater> deflater_;
 };

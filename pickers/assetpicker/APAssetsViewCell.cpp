@@ -38,10 +38,12 @@ void APAssetsViewCell::setEnabled(bool enabled) {
     setNeedsDisplay();
 }
 
-void APAssetsViewCell::bind(const ALAssetPtr& newAsset) {
+void APAssetsViewCell::bind(const ALAssetPtr& newAsset) { bind(newAsset, nullptr); }
+
+void APAssetsViewCell::bind(const ALAssetPtr& newAsset, CGImageRef decoded) {
     asset = newAsset;
     type = asset ? asset->valueForProperty(ALAssetPropertyType).stringValue() : std::string();
-    auto thumbnail = asset ? asset->thumbnail() : nullptr;
+    auto thumbnail = decoded ? decoded : asset ? asset->thumbnail() : nullptr;
     image = thumbnail ? UIImage::imageWithCGImage(thumbnail) : UIImage::imageNamed("APAssetsPickerEmpty");
     title.clear();
     if (type == ALAssetTypeVideo)

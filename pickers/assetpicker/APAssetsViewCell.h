@@ -25,6 +25,8 @@ public:
     std::string title;
 
     void bind(const ALAssetPtr& asset);
+    // The same with the asset's thumbnail already decoded (null: decode it here).
+    void bind(const ALAssetPtr& asset, CGImageRef thumbnail);
     void setSelected(bool selected) override;
 
     void drawRect(const CGRect& rect) override;

@@ -133,6 +133,23 @@ void APAssetsViewController::viewWillLayoutSubviews() {
     auto view = collectionView();
     CGFloat height = view->collectionViewLayout()->contentSize(static_cast<long>(assets.size()), view->bounds().size.width).height;
     view->setContentOffset(CGPointMake(0, std::max<CGFloat>(0, height - view->bounds().size.height)));
+    prefetchThumbnailsOfVisibleItems();
+}
+
+void APAssetsViewController::prefetchThumbnailsOfVisibleItems() {
+    auto view = collectionView();
+    const CGFloat top = view->contentOffset().y, bottom = top + view->bounds().size.height;
+    const CGFloat width = view->bounds().size.width;
+    std::vector<ALAssetPtr> shown;
+    for (long item = static_cast<long>(assets.size()) - 1; item >= 0; --item) {
+        CGRect frame = view->collectionViewLayout()->frameForItem(item, width);
+        if (frame.origin.y + frame.size.height <= top) break;  // the screen is the end of the grid
+        if (frame.origin.y < bottom) shown.push_back(assets[static_cast<std::size_t>(item)]);
+    }
+    auto thumbnails = ALAsset::thumbnailsOf(shown);
+    prefetched_.clear();
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        if (thumbnails[i]) prefetched_[shown[i].get()] = thumbnails[i];
 }
 
 void APAssetsViewController::assetsLibraryChanged(const std::shared_ptr<NSNotification>& notification) {
@@ -167,7 +184,13 @@ UICollectionViewCellPtr APAssetsViewController::collectionViewCellForItemAtIndex
         cell->setSelected(true);
         view.selectItemAtIndexPath(indexPath, false, UICollectionViewScrollPositionNone);
     }
-    cell->bind(asset);
+    auto prefetched = prefetched_.find(asset.get());
+    if (prefetched != prefetched_.end()) {
+        cell->bind(asset, prefetched->second);
+        prefetched_.erase(prefetched);
+    } else {
+        cell->bind(asset);
+    }
     return cell;
 }
 

@@ -8,6 +8,7 @@
 #include "platform/uikit/UICollectionViewController.h"
 
 #include <memory>
+#include <map>
 #include <vector>
 
 class APAssetsPickerController;
@@ -55,4 +56,8 @@ private:
     ALAssetPtr assetAt(const NSIndexPath& indexPath) const;
 
     bool scrollToEndPending_ = false;
+    // Thumbnails of the first screen's assets, decoded together on every core before its cells
+    // are made; each is taken by its cell.
+    std::map<const ALAsset*, CGImageRef> prefetched_;
+    void prefetchThumbnailsOfVisibleItems();
 };

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include <pthread.h>
+#include <sched.h>
 
 namespace {
 constexpr std::size_t kThreadsPerCore = 4;
@@ -32,6 +33,13 @@ WorkerPool& WorkerPool::shared() {
 }
 
 WorkerPool* WorkerPool::existing() { return poolInstance; }
+
+unsigned WorkerPool::availableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 void WorkerPool::prepareFork() { mutex_.lock(); }
 

@@ -15,6 +15,9 @@ public:
     // Runs the task on some worker thread, in submission order as threads become free.
     void submit(std::function<void()> task);
     std::size_t maximumThreads() const { return maxThreads_; }
+    // The cores this process may run on (its CPU affinity), at least 1: how many tasks of work
+    // that only computes are worth running at once.
+    static unsigned availableCores();
     // Whether no task waits and none runs, and no worker is still starting: every queue's work so
     // far is done (timers still due later do not count).
     bool isIdle();

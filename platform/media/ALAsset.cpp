@@ -3,6 +3,11 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSString.h"
 #include "platform/media/AssetImageRendering.h"
+#include "platform/dispatch/WorkerPool.h"
+#include "platform/dispatch/dispatch.h"
+
+#include <algorithm>
+#include <atomic>
 
 namespace {
 constexpr char kAssetURLPrefix[] = "assets-library://asset/asset.";
@@ -37,6 +42,17 @@ Value ALAsset::valueForProperty(const std::string& property) const {
 }
 
 CGImageRef ALAsset::thumbnail() const { return AssetImageRendering::thumbnail(record_); }
+
+std::vector<CGImageRef> ALAsset::thumbnailsOf(const std::vector<ALAssetPtr>& assets) {
+    std::vector<CGImageRef> thumbnails(assets.size());
+    std::atomic<std::size_t> next{0};
+    const std::size_t workers = std::min<std::size_t>(assets.size(), WorkerPool::availableCores());
+    dispatch_apply(workers, dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&](std::size_t) {
+        for (std::size_t i; (i = next.fetch_add(1)) < assets.size();)
+            if (assets[i]) thumbnails[i] = assets[i]->thumbnail();
+    });
+    return thumbnails;
+}
 
 CGImageRef ALAsset::aspectRatioThumbnail() const { return AssetImageRendering::aspectRatioThumbnail(record_); }
 

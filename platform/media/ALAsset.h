@@ -7,6 +7,7 @@
 #include "platform/media/ALAssetRepresentation.h"
 
 #include <memory>
+#include <vector>
 #include <string>
 
 inline constexpr char ALAssetPropertyType[] = "ALAssetPropertyType";
@@ -38,6 +39,9 @@ public:
 
     // Square, upright.
     CGImageRef thumbnail() const;
+    // The thumbnails of several assets, in their order, decoded on every core at once (no more
+    // at a time than there are cores).
+    static std::vector<CGImageRef> thumbnailsOf(const std::vector<ALAssetPtr>& assets);
     // Upright, in the picture's proportions.
     CGImageRef aspectRatioThumbnail() const;
     ALAssetRepresentationPtr defaultRepresentation() const;

@@ -3,7 +3,11 @@
 // are indexed by address then.
 #include "platform/system/ElfImage.h"
 
+#include "platform/dispatch/dispatch.h"
+
 #include <algorithm>
+#include <atomic>
+#include <string>
 #include <cstring>
 #include <elf.h>
 #include <fcntl.h>
@@ -106,27 +110,47 @@ void indexSymtab(vdelf_image* image) {
     vdelf_nasync_symbol_index_build(code.data(), code.size(), &image->symtab_index);
 }
 
-// The dynamic symbols are in the image's memory: read as the crash-time search would read them.
+// The dynamic symbols are in the image's memory, read in place where the loader mapped them.
 void indexDynsym(vdelf_image* image) {
     if (!image->dynsym || image->dynsym_count == 0) return;
     // A count that would reach past the image is not believed.
     if (image->dynsym < image->header || image->dynsym >= image->image_end ||
         (image->image_end - image->dynsym) / sizeof(Elf64_Sym) < image->dynsym_count)
         return;
-    std::vector<Elf64_Sym> symbols(image->dynsym_count);
-    vm_size_t got = 0;
-    if (vm_read_overwrite(image->task, image->dynsym, symbols.size() * sizeof(Elf64_Sym),
-                          reinterpret_cast<vm_address_t>(symbols.data()), &got) != KERN_SUCCESS)
-        return;
+    std::vector<Elf64_Sym> copy;
+    size_t bytes = image->dynsym_count * sizeof(Elf64_Sym);
+    const auto* symbols = static_cast<const Elf64_Sym*>(vdelf_nasync_in_place(image, image->dynsym, bytes));
+    if (!symbols) {
+        copy.resize(image->dynsym_count);
+        if (!vdelf_nasync_read(image, image->dynsym, copy.data(), bytes)) return;
+        symbols = copy.data();
+    }
     std::vector<vdelf_symbol_input> code;
-    for (const Elf64_Sym& sym : symbols) addCode(&code, sym);
+    for (size_t i = 0; i < image->dynsym_count; ++i) addCode(&code, symbols[i]);
     vdelf_nasync_symbol_index_build(code.data(), code.size(), &image->dynsym_index);
 }
 
 } // namespace
 
+namespace {
+
+// One queue for the mappings asked for later, made on first use and kept for the process (its
+// work may still run while static objects are destroyed at exit).
+std::atomic<bool> laterQueueMade{false};
+
+const dispatch_queue_t& laterQueue() {
+    static const auto* queue = [] {
+        auto* made = new dispatch_queue_t(dispatch_queue_create("com.tandrel.elf.symbols"));
+        laterQueueMade = true;
+        return made;
+    }();
+    return *queue;
+}
+
+} // namespace
+
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
-    if (image->file_mapping || image->dynsym_index.built) return;
+    if (vdelf_symbols_ready(image)) return;
     int fd = path && *path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
     if (fd >= 0) {
         mapSymbols(image, fd);
@@ -134,9 +158,21 @@ void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
     }
     indexSymtab(image);
     indexDynsym(image);
+    std::atomic_ref<bool>(image->symbols_ready).store(true, std::memory_order_release);
+}
+
+void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path) {
+    dispatch_async(laterQueue(), [image, file = std::string(path ? path : "")] { vdelf_nasync_map_file_symbols(image, file.c_str()); });
+}
+
+void vdelf_nasync_wait_for_file_symbols() {
+    if (laterQueueMade) dispatch_sync(laterQueue(), [] {});
 }
 
 void vdelf_nasync_unmap_file_symbols(vdelf_image* image) {
+    // A mapping of this image still waiting on the queue is done first.
+    vdelf_nasync_wait_for_file_symbols();
+    std::atomic_ref<bool>(image->symbols_ready).store(false, std::memory_order_release);
     if (image->file_mapping) munmap(image->file_mapping, image->file_mapping_size);
     image->file_mapping = nullptr;
     image->file_mapping_size = 0;

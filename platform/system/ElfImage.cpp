@@ -1,6 +1,9 @@
 #include "platform/system/ElfImage.h"
 
+#include <atomic>
+#include <cstring>
 #include <elf.h>
+#include <vector>
 
 namespace {
 
@@ -25,14 +28,14 @@ void readBuildId(vdelf_image* image, uintptr_t notes, size_t size) {
     size_t offset = 0;
     while (offset + sizeof(Elf64_Nhdr) <= size) {
         Elf64_Nhdr note;
-        if (!readTask(image->task, notes + offset, &note, sizeof note)) return;
+        if (!vdelf_nasync_read(image, notes + offset, &note, sizeof note)) return;
         size_t name = offset + sizeof note;
         size_t desc = name + align4(note.n_namesz);
         if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && note.n_descsz > 0) {
             uint32_t owner = 0;
-            if (!readTask(image->task, notes + name, &owner, sizeof owner) || owner != kGnuNoteName) return;
+            if (!vdelf_nasync_read(image, notes + name, &owner, sizeof owner) || owner != kGnuNoteName) return;
             size_t length = note.n_descsz < sizeof image->build_id ? note.n_descsz : sizeof image->build_id;
-            if (readTask(image->task, notes + desc, image->build_id, length)) image->build_id_length = length;
+            if (vdelf_nasync_read(image, notes + desc, image->build_id, length)) image->build_id_length = length;
             return;
         }
         offset = desc + align4(note.n_descsz);
@@ -43,20 +46,20 @@ void readBuildId(vdelf_image* image, uintptr_t notes, size_t size) {
 // the chain of the highest bucket to its end.
 size_t gnuHashSymbolCount(const vdelf_image* image, uintptr_t table) {
     uint32_t header[4];
-    if (!readTask(image->task, table, header, sizeof header)) return 0;
+    if (!vdelf_nasync_read(image, table, header, sizeof header)) return 0;
     uint32_t nbuckets = header[0], symoffset = header[1], bloomSize = header[2];
     uintptr_t buckets = table + sizeof header + size_t(bloomSize) * 8;
     uintptr_t chains = buckets + size_t(nbuckets) * 4;
     uint32_t highest = 0;
     for (uint32_t i = 0; i < nbuckets; ++i) {
         uint32_t bucket = 0;
-        if (!readTask(image->task, buckets + size_t(i) * 4, &bucket, sizeof bucket)) return 0;
+        if (!vdelf_nasync_read(image, buckets + size_t(i) * 4, &bucket, sizeof bucket)) return 0;
         if (bucket > highest) highest = bucket;
     }
     if (highest < symoffset) return symoffset;
     for (uint32_t index = highest;; ++index) {
         uint32_t chain = 0;
-        if (!readTask(image->task, chains + size_t(index - symoffset) * 4, &chain, sizeof chain)) return index;
+        if (!vdelf_nasync_read(image, chains + size_t(index - symoffset) * 4, &chain, sizeof chain)) return index;
         if (chain & 1) return size_t(index) + 1;
     }
 }
@@ -65,7 +68,7 @@ void readDynamic(vdelf_image* image, uintptr_t dynamic, size_t size) {
     uintptr_t hash = 0, gnuHash = 0;
     for (size_t offset = 0; offset + sizeof(Elf64_Dyn) <= size; offset += sizeof(Elf64_Dyn)) {
         Elf64_Dyn entry;
-        if (!readTask(image->task, dynamic + offset, &entry, sizeof entry) || entry.d_tag == DT_NULL) break;
+        if (!vdelf_nasync_read(image, dynamic + offset, &entry, sizeof entry) || entry.d_tag == DT_NULL) break;
         switch (entry.d_tag) {
         case DT_SYMTAB: image->dynsym = dynamicPointer(image, entry.d_un.d_ptr); break;
         case DT_STRTAB: image->dynstr = dynamicPointer(image, entry.d_un.d_ptr); break;
@@ -81,7 +84,7 @@ void readDynamic(vdelf_image* image, uintptr_t dynamic, size_t size) {
     }
     if (hash) {
         uint32_t words[2];
-        if (readTask(image->task, hash, words, sizeof words)) image->dynsym_count = words[1];
+        if (vdelf_nasync_read(image, hash, words, sizeof words)) image->dynsym_count = words[1];
     } else if (gnuHash) {
         image->dynsym_count = gnuHashSymbolCount(image, gnuHash);
     }
@@ -93,6 +96,29 @@ bool isDefinedCode(const Elf64_Sym& sym) {
 }
 
 } // namespace
+
+bool vdelf_symbols_ready(const vdelf_image* image) {
+    // The flag is written once the tables are complete, by the thread that made them.
+    return std::atomic_ref<bool>(const_cast<bool&>(image->symbols_ready)).load(std::memory_order_acquire);
+}
+
+const void* vdelf_nasync_in_place(const vdelf_image* image, uintptr_t address, size_t length) {
+    if (image->task != mach_task_self()) return nullptr;
+    for (size_t i = 0; i < image->readable_count; ++i) {
+        const vdelf_range& range = image->readable[i];
+        if (address >= range.start && address < range.end && length <= range.end - address)
+            return reinterpret_cast<const void*>(address);
+    }
+    return nullptr;
+}
+
+bool vdelf_nasync_read(const vdelf_image* image, uintptr_t address, void* out, size_t length) {
+    if (const void* in = vdelf_nasync_in_place(image, address, length)) {
+        std::memcpy(out, in, length);
+        return true;
+    }
+    return readTask(image->task, address, out, length);
+}
 
 vdelf_result vdelf_image_read(task_t task, uintptr_t header, vdelf_image* image) {
     *image = vdelf_image{};
@@ -107,41 +133,38 @@ vdelf_result vdelf_image_read(task_t task, uintptr_t header, vdelf_image* image)
     image->is64 = true;
     image->machine = ehdr.e_machine;
 
-    uintptr_t phdrs = header + ehdr.e_phoff;
+    // The program headers in one read: the loader has not vouched for anything yet.
+    std::vector<Elf64_Phdr> phdrs(ehdr.e_phnum);
+    uintptr_t phdrsAt = header + ehdr.e_phoff;
+    if (!phdrs.empty() && !readTask(task, phdrsAt, phdrs.data(), phdrs.size() * sizeof(Elf64_Phdr)))
+        return VDELF_UNREADABLE;
     bool haveBias = false;
     uint64_t lowestLoad = UINT64_MAX;
-    for (int pass = 0; pass < 2; ++pass) {
-        for (unsigned i = 0; i < ehdr.e_phnum; ++i) {
-            Elf64_Phdr ph;
-            if (!readTask(task, phdrs + i * sizeof ph, &ph, sizeof ph)) return VDELF_UNREADABLE;
-            if (pass == 0) {
-                if (ph.p_type == PT_PHDR) {
-                    image->bias = phdrs - ph.p_vaddr;
-                    haveBias = true;
-                } else if (ph.p_type == PT_LOAD && ph.p_vaddr < lowestLoad) {
-                    lowestLoad = ph.p_vaddr;
-                }
-                continue;
-            }
-            if (ph.p_type == PT_LOAD) {
-                uintptr_t start = image->bias + ph.p_vaddr;
-                if (start + ph.p_memsz > image->image_end) image->image_end = start + ph.p_memsz;
-                if ((ph.p_flags & PF_X) && !image->text_start) {
-                    image->text_start = start;
-                    image->text_end = start + ph.p_memsz;
-                }
-            }
+    for (const Elf64_Phdr& ph : phdrs) {
+        if (ph.p_type == PT_PHDR) {
+            image->bias = phdrsAt - ph.p_vaddr;
+            haveBias = true;
+        } else if (ph.p_type == PT_LOAD && ph.p_vaddr < lowestLoad) {
+            lowestLoad = ph.p_vaddr;
         }
-        if (pass == 0) {
-            if (lowestLoad == UINT64_MAX) return VDELF_BAD_FORMAT;
-            if (!haveBias) image->bias = header - lowestLoad;
+    }
+    if (lowestLoad == UINT64_MAX) return VDELF_BAD_FORMAT;
+    if (!haveBias) image->bias = header - lowestLoad;
+    for (const Elf64_Phdr& ph : phdrs) {
+        if (ph.p_type != PT_LOAD) continue;
+        uintptr_t start = image->bias + ph.p_vaddr;
+        if (start + ph.p_memsz > image->image_end) image->image_end = start + ph.p_memsz;
+        if ((ph.p_flags & PF_X) && !image->text_start) {
+            image->text_start = start;
+            image->text_end = start + ph.p_memsz;
         }
+        if ((ph.p_flags & PF_R) && ph.p_memsz > 0 && start + ph.p_memsz > start &&
+            image->readable_count < VDELF_READABLE_RANGES)
+            image->readable[image->readable_count++] = {start, start + ph.p_memsz};
     }
     if (!image->text_start) return VDELF_BAD_FORMAT;
 
-    for (unsigned i = 0; i < ehdr.e_phnum; ++i) {
-        Elf64_Phdr ph;
-        if (!readTask(task, phdrs + i * sizeof ph, &ph, sizeof ph)) return VDELF_UNREADABLE;
+    for (const Elf64_Phdr& ph : phdrs) {
         if (ph.p_type == PT_NOTE && !image->build_id_length) readBuildId(image, image->bias + ph.p_vaddr, ph.p_memsz);
         if (ph.p_type == PT_DYNAMIC) readDynamic(image, image->bias + ph.p_vaddr, ph.p_memsz);
         if (ph.p_type == PT_GNU_EH_FRAME) image->eh_frame_hdr = image->bias + ph.p_vaddr;
@@ -199,6 +222,9 @@ vdelf_result copyName(task_t task, uintptr_t strings, size_t stringsSize, uint32
 vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uintptr_t* address, char* name,
                                      size_t nameSize) {
     if (pc < image->bias) return VDELF_NOT_FOUND;
+    // The file's table and the indexes only once they are complete; else the dynamic symbols alone.
+    const bool ready = vdelf_symbols_ready(image);
+    const vdelf_symbol_index unindexed{};
     struct Table {
         uintptr_t symbols;
         size_t count;
@@ -206,8 +232,8 @@ vdelf_result vdelf_find_symbol_by_pc(const vdelf_image* image, uintptr_t pc, uin
         size_t stringsSize;
         const vdelf_symbol_index* index;
     } tables[] = {
-        {image->symtab, image->symtab_count, image->strtab, image->strtab_size, &image->symtab_index},
-        {image->dynsym, image->dynsym_count, image->dynstr, image->dynstr_size, &image->dynsym_index},
+        {ready ? image->symtab : 0, ready ? image->symtab_count : 0, image->strtab, image->strtab_size, &image->symtab_index},
+        {image->dynsym, image->dynsym_count, image->dynstr, image->dynstr_size, ready ? &image->dynsym_index : &unindexed},
     };
     vdelf_result result = VDELF_NOT_FOUND;
     for (const Table& table : tables) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
+#include <queue>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <utility>
@@ -15,23 +15,26 @@ constexpr size_t kNone = SIZE_MAX;
 // A sized symbol whose end would pass the address space never ends.
 bool ends(const vdelf_symbol_input& sym) { return sym.size > 0 && sym.value + sym.size > sym.value; }
 
-// Sweeps the points where the answer can change (every address and every end), in order.
+// Sweeps the points where the answer can change (every address and every end), in order. Sized
+// symbols that hold the current point wait in a heap, the highest address first; those that ended
+// are dropped lazily when they reach its top.
 class Sweep {
 public:
-    Sweep(const vdelf_symbol_input* symbols, size_t count) : symbols_(symbols) {
+    Sweep(const vdelf_symbol_input* symbols, size_t count) : symbols_(symbols), gone_(count, false) {
+        byValue_.reserve(count);
         for (size_t i = 0; i < count; ++i) {
-            byValue_.push_back(i);
-            points_.push_back(symbols[i].value);
-            if (ends(symbols[i])) {
-                byEnd_.push_back(i);
-                points_.push_back(symbols[i].value + symbols[i].size);
-            }
+            byValue_.push_back({symbols[i].value, i});
+            if (ends(symbols[i])) byEnd_.push_back({symbols[i].value + symbols[i].size, i});
         }
-        std::stable_sort(byValue_.begin(), byValue_.end(),
-                         [&](size_t a, size_t b) { return symbols[a].value < symbols[b].value; });
-        std::sort(byEnd_.begin(), byEnd_.end(), [&](size_t a, size_t b) { return end(a) < end(b); });
-        std::sort(points_.begin(), points_.end());
-        points_.erase(std::unique(points_.begin(), points_.end()), points_.end());
+        // By address, then in table order.
+        std::sort(byValue_.begin(), byValue_.end());
+        std::sort(byEnd_.begin(), byEnd_.end());
+        points_.reserve(byValue_.size() + byEnd_.size());
+        for (size_t a = 0, b = 0; a < byValue_.size() || b < byEnd_.size();) {
+            bool takeValue = b == byEnd_.size() || (a < byValue_.size() && byValue_[a].first <= byEnd_[b].first);
+            uint64_t next = takeValue ? byValue_[a++].first : byEnd_[b++].first;
+            if (points_.empty() || points_.back() != next) points_.push_back(next);
+        }
     }
 
     const std::vector<uint64_t>& points() const { return points_; }
@@ -39,35 +42,36 @@ public:
     // The symbol that holds the addresses from `point` to the next point; kNone when none does.
     size_t advanceTo(uint64_t point) {
         bool newUnsized = true;
-        for (; nextValue_ < byValue_.size() && symbols_[byValue_[nextValue_]].value == point; ++nextValue_) {
-            size_t i = byValue_[nextValue_];
+        for (; nextValue_ < byValue_.size() && byValue_[nextValue_].first == point; ++nextValue_) {
+            size_t i = byValue_[nextValue_].second;
             if (symbols_[i].size > 0) {
-                active_.insert(key(i));
+                active_.push(key(i));
             } else if (newUnsized) {
                 unsized_ = i;  // the first in table order at this address
                 newUnsized = false;
             }
         }
-        for (; nextEnd_ < byEnd_.size() && end(byEnd_[nextEnd_]) == point; ++nextEnd_) {
-            active_.erase(key(byEnd_[nextEnd_]));
+        for (; nextEnd_ < byEnd_.size() && byEnd_[nextEnd_].first == point; ++nextEnd_) {
+            gone_[byEnd_[nextEnd_].second] = true;
             barrier_ = point;
             ended_ = true;
         }
-        size_t sized = active_.empty() ? kNone : SIZE_MAX - active_.rbegin()->second;
+        while (!active_.empty() && gone_[SIZE_MAX - active_.top().second]) active_.pop();
+        size_t sized = active_.empty() ? kNone : SIZE_MAX - active_.top().second;
         if (sized != kNone && (unsized_ == kNone || symbols_[sized].value >= symbols_[unsized_].value)) return sized;
         if (unsized_ != kNone && !(ended_ && symbols_[unsized_].value < barrier_)) return unsized_;
         return kNone;
     }
 
 private:
-    uint64_t end(size_t i) const { return symbols_[i].value + symbols_[i].size; }
-    // Ordered so that the last is the highest address, the first in table order among equals.
+    // Ordered so that the greatest is the highest address, the first in table order among equals.
     std::pair<uint64_t, size_t> key(size_t i) const { return {symbols_[i].value, SIZE_MAX - i}; }
 
     const vdelf_symbol_input* symbols_;
-    std::vector<size_t> byValue_, byEnd_;
+    std::vector<std::pair<uint64_t, size_t>> byValue_, byEnd_;  // {address or end, table index}
     std::vector<uint64_t> points_;
-    std::set<std::pair<uint64_t, size_t>> active_;
+    std::priority_queue<std::pair<uint64_t, size_t>> active_;
+    std::vector<bool> gone_;  // by table index: the sized symbol has ended
     size_t nextValue_ = 0, nextEnd_ = 0;
     size_t unsized_ = kNone;
     uint64_t barrier_ = 0;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -13,6 +14,19 @@ namespace {
 constexpr size_t kPage = 4096;
 
 std::atomic<bool> processVmReadvDenied{false};
+
+// The own process id, asked for once (getpid is a system call on every read otherwise) and
+// forgotten in a child made by fork. 0 until first asked.
+std::atomic<pid_t> ownPid{0};
+[[maybe_unused]] const int forgetPidInChild = pthread_atfork(nullptr, nullptr, [] { ownPid.store(0, std::memory_order_relaxed); });
+
+pid_t currentPid() {
+    pid_t pid = ownPid.load(std::memory_order_relaxed);
+    if (pid != 0) return pid;
+    pid = getpid();
+    ownPid.store(pid, std::memory_order_relaxed);
+    return pid;
+}
 
 // The pipe is made once per process and reused; a reader that finds it in use (another thread,
 // or a signal handler that interrupted a read) makes one of its own for the call.
@@ -92,7 +106,7 @@ ssize_t vdsys_read_own_memory(uintptr_t address, void* data, size_t size) {
     if (!processVmReadvDenied.load(std::memory_order_relaxed)) {
         struct iovec local = {data, size};
         struct iovec remote = {reinterpret_cast<void*>(address), size};
-        ssize_t n = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+        ssize_t n = process_vm_readv(currentPid(), &local, 1, &remote, 1, 0);
         if (n >= 0 || (errno != EPERM && errno != ENOSYS)) return n;
         processVmReadvDenied.store(true, std::memory_order_relaxed);
     }

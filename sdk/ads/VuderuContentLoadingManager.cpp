@@ -81,7 +81,8 @@ VuderuContentLoadingManager::VuderuContentLoadingManager()
       indexPath_(NSString::stringByAppendingPathComponent(cachesDirectoryPath_, kLocalAssetLookup)),
       httpLoadOperationsQueue_(std::make_shared<NSOperationQueue>()),
       fileLoadOperationsQueue_(std::make_shared<NSOperationQueue>()),
-      indexQueue_(dispatch_queue_create("com.Vuderu.ContentLoadingManager.index")) {
+      indexQueue_(dispatch_queue_create("com.Vuderu.ContentLoadingManager.index")),
+      assetFolderPrefix_(NSString::stringByAppendingPathComponent(cachesDirectoryPath_, kLocalAssetCacheDirectory) + "/") {
     httpLoadOperationsQueue_->setName("ContentFileHttpLoadingQueue");
     httpLoadOperationsQueue_->setMaxConcurrentOperationCount(kQueueWidth);
     fileLoadOperationsQueue_->setName("ContentFileLocalLoadingQueue");
@@ -91,6 +92,12 @@ VuderuContentLoadingManager::VuderuContentLoadingManager()
     // A missing or unreadable index is an empty one.
     auto index = NSPropertyListSerialization::propertyListWithContentsOfFile(indexPath_);
     if (index && index->isDictionary()) localAssetInfo_ = index->dictionary();
+    // Whatever an earlier run left in asset_cache counts, listed in the index or not.
+    std::map<std::string, std::uint64_t> sizes;
+    std::uint64_t total = walkAssetFolder(NSString::stringByAppendingPathComponent(cachesDirectoryPath_, kLocalAssetCacheDirectory), &sizes);
+    std::lock_guard guard(sizeLock_);
+    storedBytesByPath_ = std::move(sizes);
+    storedBytes_ = total;
 }
 
 std::string VuderuContentLoadingManager::getResourceId(const std::string& url) const {
@@ -227,8 +234,6 @@ bool VuderuContentLoadingManager::loadAsset(const std::string& resourceId, const
             running->second.delegates.push_back(delegate);
             return false;
         }
-        PendingLoad pending{url, cbEmbedded, cacheKey, http, {delegate}};
-        pendingLoads_[resourceId] = pending;
         if (http) {
             auto load = std::make_shared<VuderuHttpLoadOperation>(resourceId, loadUrl, expiryTime, tags, self, savePath, cacheKey);
             load->setMaxAssetSize(maxAssetSize);
@@ -236,7 +241,10 @@ bool VuderuContentLoadingManager::loadAsset(const std::string& resourceId, const
         } else {
             operation = std::make_shared<VuderuFileLoadOperation>(resourceId, loadUrl, expiryTime, tags, self, savePath);
         }
+        pendingLoads_[resourceId] = PendingLoad{url, cbEmbedded, cacheKey, http, {delegate}, savePath, operation};
     }
+    // A download begins with an empty file at its path: what was stored there no longer counts.
+    if (http) forgetStoredFile(savePath);
     {
         const Value now(Value::Date{PlatformClock::now()});
         std::lock_guard guard(indexLock_);
@@ -297,6 +305,8 @@ void VuderuContentLoadingManager::loadOperationDidCancel(const std::shared_ptr<V
 void VuderuContentLoadingManager::endLoad(const std::shared_ptr<VuderuLoadOperation>& operation, Outcome outcome) {
     const std::string& resourceId = operation->resourceId();
     if (outcome != Outcome::Done) {
+        // The load removed its file.
+        forgetStoredFile(operation->savePath());
         std::lock_guard guard(indexLock_);
         if (localAssetInfo_.erase(resourceId) > 0) writeAssetsInfoToDisk();
         startedThisRun_.erase(resourceId);

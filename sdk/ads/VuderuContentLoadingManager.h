@@ -50,6 +50,8 @@ public:
     static constexpr int kMaxEvictionsPerDownload = 25;
     static constexpr double kInProgressExpirySeconds = 86400;
     static constexpr long kQueueWidth = 3;
+    // More than a download ever writes at once: a body past maxAssetSize stops within this.
+    static constexpr std::uint64_t kLargestWriteBytes = 1 << 20;
     // How long the index file waits for more changes before it is rewritten.
     static constexpr double kIndexWriteDelaySeconds = 0.1;
 
@@ -132,6 +134,8 @@ private:
         std::string altCBKey;
         bool http = true;
         std::vector<DelegateRef> delegates;
+        std::string savePath;
+        std::weak_ptr<VuderuLoadOperation> operation;
     };
     std::string pathForAsset(const std::string& resourceId, const std::string& fileName, const std::string& removalType) const;
     VuderuCachedAssetPtr assetFromEntry(const std::string& url, const Value::Dictionary& entry, const Value::Dictionary& tags) const;
@@ -144,6 +148,15 @@ private:
     void writeIndexIfChanged();
     // Whether the folder is that of a resource whose download runs.
     bool isLoadingInto(const std::string& directory) const;
+    // The stored files' sizes (see storedBytes_): taken from the folder once, then kept as files
+    // are completed, written and removed.
+    std::uint64_t walkAssetFolder(const std::string& directory, std::map<std::string, std::uint64_t>* sizes);
+    void noteStoredFile(const std::string& path);
+    void forgetStoredFile(const std::string& path);
+    // What the downloads running now have written so far (at most the load queue's width).
+    std::uint64_t bytesOfRunningLoads() const;
+    // Removes a resource's folder under asset_cache once it holds nothing and nothing loads into it.
+    void removeFolderIfEmpty(const std::string& directory);
 
     std::string cachesDirectoryPath_;
     std::string indexPath_;
@@ -157,6 +170,13 @@ private:
     bool indexDirty_ = false;
     // Resources whose "downloadInProgress" entry this run wrote.
     std::set<std::string> startedThisRun_;
+
+    // What asset_cache holds, file path to bytes, and their total: the size check reads these
+    // instead of walking the folder, so each download costs the same however full the cache is.
+    std::string assetFolderPrefix_;
+    mutable std::mutex sizeLock_;
+    std::map<std::string, std::uint64_t> storedBytesByPath_;
+    std::uint64_t storedBytes_ = 0;
 
     mutable std::mutex stateLock_;
     bool diskNotFree_ = false;

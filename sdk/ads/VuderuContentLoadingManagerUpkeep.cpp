@@ -140,6 +140,7 @@ void VuderuContentLoadingManager::saveAssetCachingInfo(const std::shared_ptr<Vud
             {"downloadStatus", status}};
     }
     updateCBKeyForResource(resourceId, http && !http->cbKey().empty() ? OptionalKey(http->cbKey()) : std::nullopt);
+    if (http && status == kVuderuFileDownloadCompleted) noteStoredFile(operation->savePath());
 }
 
 std::string VuderuContentLoadingManager::cacheBustForResource(const std::string& resourceId) const {
@@ -169,7 +170,9 @@ bool VuderuContentLoadingManager::writeCachedAssetForPath(const std::string& pat
     if (checkDir) {
         NSFileManager::defaultManager()->createDirectoryAtPath(NSString::stringByDeletingLastPathComponent(full), true, nullptr, nullptr);
     }
-    return data.writeToFile(full, true);
+    bool written = data.writeToFile(full, true);
+    noteStoredFile(full);
+    return written;
 }
 
 bool VuderuContentLoadingManager::cachedAssetExistsInCachesDirForPath(const std::string& path) const {
@@ -188,6 +191,8 @@ void VuderuContentLoadingManager::deleteAssetForPath(const std::string& path, co
     auto files = NSFileManager::defaultManager();
     if (!files->fileExistsAtPath(path)) return;
     files->removeItemAtPath(path, nullptr);
+    forgetStoredFile(path);
+    removeFolderIfEmpty(NSString::stringByDeletingLastPathComponent(path));
     std::lock_guard guard(indexLock_);
     localAssetInfo_.erase(resourceId);
     writeAssetsInfoToDisk();
@@ -239,12 +244,28 @@ void VuderuContentLoadingManager::removeOldCachesDirectory() {
 }
 
 bool VuderuContentLoadingManager::isCachedFilesSizeInLimits() {
-    std::uint64_t total = getDirectoryFileSize(NSString::stringByAppendingPathComponent(cachesDirectoryPath_, kLocalAssetCacheDirectory));
-    std::int32_t limit = VuderuAdManager::instance()->cacheSize();
-    return limit >= 0 && static_cast<std::uint64_t>(limit) >= total;
+    auto adManager = VuderuAdManager::instance();
+    std::int32_t limit = adManager->cacheSize();
+    if (limit < 0) return false;
+    std::uint64_t stored;
+    {
+        std::lock_guard guard(sizeLock_);
+        stored = storedBytes_;
+    }
+    if (stored > static_cast<std::uint64_t>(limit)) return false;
+    // The running downloads' partial files count too. At most a queue's width of them run, and a
+    // body is cut off once past maxAssetSize: with room for that, they need not be looked at.
+    std::int32_t maxAssetSize = adManager->maxAssetSize();
+    if (maxAssetSize > 0 &&
+        stored + static_cast<std::uint64_t>(kQueueWidth) * (static_cast<std::uint64_t>(maxAssetSize) + kLargestWriteBytes) <=
+            static_cast<std::uint64_t>(limit))
+        return true;
+    return stored + bytesOfRunningLoads() <= static_cast<std::uint64_t>(limit);
 }
 
-std::uint64_t VuderuContentLoadingManager::getDirectoryFileSize(const std::string& directory) {
+std::uint64_t VuderuContentLoadingManager::getDirectoryFileSize(const std::string& directory) { return walkAssetFolder(directory, nullptr); }
+
+std::uint64_t VuderuContentLoadingManager::walkAssetFolder(const std::string& directory, std::map<std::string, std::uint64_t>* sizes) {
     auto files = NSFileManager::defaultManager();
     auto names = files->contentsOfDirectoryAtPath(directory, nullptr);
     if (!names) return 0;
@@ -256,12 +277,71 @@ std::uint64_t VuderuContentLoadingManager::getDirectoryFileSize(const std::strin
         std::string path = NSString::stringByAppendingPathComponent(directory, name);
         auto attributes = files->attributesOfItemAtPath(path, nullptr);
         if (!attributes) continue;
-        if (attributes->fileType == NSFileTypeDirectory) total += getDirectoryFileSize(path);
-        else if (attributes->fileType == NSFileTypeRegular && attributes->fileSize) total += *attributes->fileSize;
+        if (attributes->fileType == NSFileTypeDirectory) {
+            total += walkAssetFolder(path, sizes);
+        } else if (attributes->fileType == NSFileTypeRegular && attributes->fileSize) {
+            total += *attributes->fileSize;
+            if (sizes) (*sizes)[path] = *attributes->fileSize;
+        }
     }
     // A download makes its resource's folder just before its file: that empty folder stays.
     if (!listed && !isLoadingInto(directory)) files->removeItemAtPath(directory, nullptr);
     return total;
+}
+
+void VuderuContentLoadingManager::noteStoredFile(const std::string& path) {
+    if (path.compare(0, assetFolderPrefix_.size(), assetFolderPrefix_) != 0) return;
+    auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath(path, nullptr);
+    std::uint64_t bytes = attributes && attributes->fileType == NSFileTypeRegular ? attributes->fileSize.value_or(0) : 0;
+    std::lock_guard guard(sizeLock_);
+    auto [found, added] = storedBytesByPath_.emplace(path, bytes);
+    if (!added) {
+        storedBytes_ -= found->second;
+        found->second = bytes;
+    }
+    storedBytes_ += bytes;
+}
+
+void VuderuContentLoadingManager::forgetStoredFile(const std::string& path) {
+    std::lock_guard guard(sizeLock_);
+    auto found = storedBytesByPath_.find(path);
+    if (found == storedBytesByPath_.end()) return;
+    storedBytes_ -= found->second;
+    storedBytesByPath_.erase(found);
+}
+
+std::uint64_t VuderuContentLoadingManager::bytesOfRunningLoads() const {
+    std::vector<std::string> running;
+    {
+        std::lock_guard guard(stateLock_);
+        for (const auto& [resourceId, pending] : pendingLoads_) {
+            auto operation = pending.operation.lock();
+            if (pending.http && operation && operation->isExecuting()) running.push_back(pending.savePath);
+        }
+    }
+    std::uint64_t total = 0;
+    auto files = NSFileManager::defaultManager();
+    for (const auto& path : running) {
+        if (path.compare(0, assetFolderPrefix_.size(), assetFolderPrefix_) != 0) continue;
+        {
+            // Completed a moment ago and already counted as stored.
+            std::lock_guard guard(sizeLock_);
+            if (storedBytesByPath_.count(path)) continue;
+        }
+        auto attributes = files->attributesOfItemAtPath(path, nullptr);
+        if (attributes && attributes->fileType == NSFileTypeRegular) total += attributes->fileSize.value_or(0);
+    }
+    return total;
+}
+
+void VuderuContentLoadingManager::removeFolderIfEmpty(const std::string& directory) {
+    if (directory.compare(0, assetFolderPrefix_.size(), assetFolderPrefix_) != 0 || isLoadingInto(directory)) return;
+    auto files = NSFileManager::defaultManager();
+    auto names = files->contentsOfDirectoryAtPath(directory, nullptr);
+    if (!names) return;
+    for (const auto& name : *names)
+        if (!name.empty() && name[0] != '.') return;
+    files->removeItemAtPath(directory, nullptr);
 }
 
 bool VuderuContentLoadingManager::isLoadingInto(const std::string& directory) const {

@@ -1,10 +1,14 @@
 #include "sdk/ads/VuderuHttpLoadOperation.h"
 
+#include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLError.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 const int MaxNumRetriesPerOperation = 2;
 
@@ -64,8 +68,11 @@ void VuderuHttpLoadOperation::openFile() {
     }
     auto files = NSFileManager::defaultManager();
     if (!files->createDirectoryAtPath(NSString::stringByDeletingLastPathComponent(savePath()), true, nullptr, nullptr)) return;
-    files->createFileAtPath(savePath(), nullptr, nullptr);
-    fileHandle_ = NSFileHandle::fileHandleForWritingAtPath(savePath());
+    // Whatever stood at the path goes, and the download's own new file takes its place: an empty
+    // file needs no temporary copy or flush of its own, the body is flushed when it is complete.
+    if (auto parent = DeviceRoot::openParent(savePath()); parent && !parent->name.empty()) ::unlinkat(parent->folder.get(), parent->name.c_str(), 0);
+    DeviceRoot::Descriptor fd = DeviceRoot::open(savePath(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd) fileHandle_ = std::make_shared<NSFileHandle>(fd.release());
 }
 
 void VuderuHttpLoadOperation::closeFile() {

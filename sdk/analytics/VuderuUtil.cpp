@@ -558,15 +558,10 @@ char* VuderuUtil::vuderuGetMacAddress(char* buffer, std::size_t bufferSize, cons
     if (!buffer || !interfaceName) return buffer;
     std::string hostName = NetworkInterfaceHostName(interfaceName);
     if (hostName.empty()) return buffer;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return buffer;
-    for (ifaddrs* a = list; a; a = a->ifa_next) {
-        if (!a->ifa_addr || !a->ifa_name || hostName != a->ifa_name || a->ifa_addr->sa_family != AF_PACKET) continue;
-        const auto* link = reinterpret_cast<const sockaddr_ll*>(a->ifa_addr);
-        if (link->sll_hatype != ARPHRD_ETHER) continue;
-        if (formatMacAddress(link->sll_addr, link->sll_halen, buffer, bufferSize)) break;
+    for (const HostInterfaceEntry& entry : HostNetworkFactsNow()->interfaces) {
+        if (!entry.link || entry.name != hostName || entry.hardwareType != ARPHRD_ETHER) continue;
+        if (formatMacAddress(entry.hardwareAddress.data(), entry.hardwareAddress.size(), buffer, bufferSize)) break;
     }
-    freeifaddrs(list);
     return buffer;
 }
 

@@ -13,6 +13,7 @@ void disposeImage(vdcrash_async_image_t* image) {
 
 void vdcrash_nasync_image_list_init(vdcrash_async_image_list_t* list, task_t task) {
     list->task = task;
+    list->symbols_later = false;
     mach_port_mod_refs(mach_task_self(), task, 0, 1);
     list->list = new vdcrash_async_image_list_nodes(disposeImage);
 }
@@ -25,7 +26,7 @@ void vdcrash_nasync_image_list_free(vdcrash_async_image_list_t* list) {
 
 void vdcrash_nasync_image_list_append(vdcrash_async_image_list_t* list, vm_address_t header, const char* name) {
     auto* image = new vdcrash_async_image_t();
-    if (vdcrash_nasync_macho_init(&image->macho_image, list->task, name, header) != VDCRASH_ESUCCESS) {
+    if (vdcrash_nasync_macho_init_with(&image->macho_image, list->task, name, header, list->symbols_later) != VDCRASH_ESUCCESS) {
         delete image;
         return;
     }

@@ -16,6 +16,9 @@ struct vdcrash_async_image_t {
 struct vdcrash_async_image_list_t {
     task_t task;
     vdcrash_async_image_list_nodes* list;
+    // Images appended from now on get their file symbols on a background queue (see
+    // vdcrash_nasync_macho_init_with): listing them costs little on the thread that loads them.
+    bool symbols_later;
 };
 
 void vdcrash_nasync_image_list_init(vdcrash_async_image_list_t* list, task_t task);

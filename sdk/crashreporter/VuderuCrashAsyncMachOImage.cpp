@@ -42,6 +42,11 @@ bool isDefinedSectionSymbol(uint8_t type) { return (type & kDefinedSectionMask) 
 
 vdcrash_error_t vdcrash_nasync_macho_init(vdcrash_async_macho_t* image, task_t task, const char* name,
                                           vm_address_t header) {
+    return vdcrash_nasync_macho_init_with(image, task, name, header, false);
+}
+
+vdcrash_error_t vdcrash_nasync_macho_init_with(vdcrash_async_macho_t* image, task_t task, const char* name,
+                                               vm_address_t header, bool symbolsLater) {
     vdcrash_async_memset(image, 0, sizeof *image);
     image->task = task;
     image->header_addr = header;
@@ -60,7 +65,10 @@ vdcrash_error_t vdcrash_nasync_macho_init(vdcrash_async_macho_t* image, task_t t
 
     if (head.magic == VDELF_MAGIC) {
         if (vdelf_image_read(task, header, &image->elf_image) != VDELF_OK) return fail(VDCRASH_EINVAL);
-        vdelf_nasync_map_file_symbols(&image->elf_image, image->name);
+        if (symbolsLater)
+            vdelf_nasync_map_file_symbols_later(&image->elf_image, image->name);
+        else
+            vdelf_nasync_map_file_symbols(&image->elf_image, image->name);
         vdelf_nasync_unwind_sample_take(&image->elf_image, &image->elf_image.unwind_sample);
         image->elf = true;
         image->m64 = image->elf_image.is64;

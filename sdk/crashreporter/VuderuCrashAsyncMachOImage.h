@@ -36,6 +36,10 @@ typedef void (*vdcrash_async_found_symbol_cb)(vm_address_t address, const char* 
 
 vdcrash_error_t vdcrash_nasync_macho_init(vdcrash_async_macho_t* image, task_t task, const char* name,
                                           vm_address_t header);
+// The same, with an ELF image's file symbols and their indexes made on a background queue when
+// `symbolsLater` (its dynamic symbols name its frames meanwhile).
+vdcrash_error_t vdcrash_nasync_macho_init_with(vdcrash_async_macho_t* image, task_t task, const char* name,
+                                               vm_address_t header, bool symbolsLater);
 void vdcrash_nasync_macho_free(vdcrash_async_macho_t* image);
 
 // Walks the load commands: the one after `previous` (the first with null), null at the end or

@@ -56,6 +56,9 @@ void VuderuCrashReporter::initialize() {
     static std::once_flag once;
     std::call_once(once, [] {
         vdcrash_nasync_image_list_init(&vdcrash_reporter_context().image_list, mach_task_self());
+        // The loaded images are listed at once; their full symbol tables follow in the background,
+        // so that the launch does not wait for them.
+        vdcrash_reporter_context().image_list.symbols_later = true;
         _dyld_register_func_for_add_image(imageAddCallback);
         _dyld_register_func_for_remove_image(imageRemoveCallback);
     });

@@ -1,6 +1,8 @@
 // Live reports: a report of the running process written to a temporary file and read back.
 #include "sdk/crashreporter/VuderuCrashReporter.h"
 
+#include "platform/system/ElfImage.h"
+
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
@@ -53,6 +55,10 @@ __attribute__((noinline)) NSDataPtr VuderuCrashReporter::generateLiveReportWithT
         vdcrash_populate_posix_error(error, errno, localized("Failed to create temporary path"));
         return nullptr;
     }
+
+    // A live report is not written in a hurry: it names frames with the full symbol tables, which
+    // may still be being mapped after the launch.
+    vdelf_nasync_wait_for_file_symbols();
 
     // From here on every path frees the writer and removes the temporary file.
     vdcrash_log_writer_t writer;

@@ -147,6 +147,22 @@ TEST_F(ALAssetsLibraryTest, ADamagedPhotoStaysListedWithoutImages) {
     EXPECT_FALSE(damaged->thumbnail());
     EXPECT_FALSE(damaged->defaultRepresentation()->fullScreenImage());
     EXPECT_FALSE(damaged->defaultRepresentation()->fullResolutionImage());
+
+    // Decoded together, every asset gets the thumbnail it gets alone, in its place; the damaged
+    // one none, and a missing asset none.
+    auto withMissing = assets;
+    withMissing.insert(withMissing.begin() + 2, nullptr);
+    auto together = ALAsset::thumbnailsOf(withMissing);
+    ASSERT_EQ(together.size(), withMissing.size());
+    for (std::size_t i = 0; i < withMissing.size(); ++i) {
+        auto alone = withMissing[i] ? withMissing[i]->thumbnail() : nullptr;
+        ASSERT_EQ(static_cast<bool>(together[i]), static_cast<bool>(alone)) << i;
+        if (!alone) continue;
+        EXPECT_EQ(together[i]->width(), alone->width()) << i;
+        for (int y : {0, 75, 149})
+            for (int x : {0, 75, 149}) EXPECT_EQ(together[i]->pixelAt(x, y).red, alone->pixelAt(x, y).red) << i;
+    }
+    EXPECT_TRUE(ALAsset::thumbnailsOf({}).empty());
 }
 
 TEST_F(ALAssetsLibraryTest, URLsLeadBackToTheirAssetAndGroup) {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <net/if.h>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -95,6 +96,24 @@ TEST(HostStatisticsTest, ThreadsOfTheTaskAndTheirUsage) {
     thread_basic_info info{};
     mach_msg_type_number_t infoCount = THREAD_BASIC_INFO_COUNT;
     EXPECT_NE(thread_info(0x7FFFFFFF, THREAD_BASIC_INFO, reinterpret_cast<thread_info_t>(&info), &infoCount), KERN_SUCCESS);
+}
+
+// The interfaces and routes are read once and kept while the kernel announces no change: asked
+// again, the same facts come back without reading the host.
+TEST(NetworkInterfacesTest, TheHostsNetworkIsReadOnceWhileNothingChanges) {
+    auto first = HostNetworkFactsNow();
+    auto second = HostNetworkFactsNow();
+    EXPECT_EQ(first.get(), second.get());
+    bool loopback = false;
+    for (const HostInterfaceEntry& entry : first->interfaces)
+        loopback = loopback || (entry.name == "lo" && (entry.flags & IFF_LOOPBACK) && entry.ipv4 == 0x7F000001);
+    EXPECT_TRUE(loopback);
+    // As many routes as the kernel lists.
+    std::ifstream routes("/proc/net/route");
+    std::string line;
+    std::size_t lines = 0;
+    while (std::getline(routes, line)) ++lines;
+    EXPECT_EQ(first->routes.size() + 1, lines);
 }
 
 TEST(NetworkInterfacesTest, OnlyThePrimaryNameIsMapped) {

@@ -83,6 +83,33 @@ TEST_F(AssetCacheTest, ManyDownloadsStayWithinTheLimit) {
     for (const auto& heard : delegate_->heard()) EXPECT_EQ(heard.outcome, "done");
 }
 
+// The size bound counts what an earlier run stored from the start, listed in the index or not,
+// without walking the folder again: removing an asset frees its share at once, a download's file
+// is counted when it completes, and a resource's folder goes with its last file.
+TEST_F(AssetCacheTest, TheSizeOfWhatIsStoredIsKeptFromTheStart) {
+    PlatformClock::setManual(5'000'000);
+    const std::string left = std::string(kRoot) + "/asset_cache/earlier/left.mp4";
+    writeFile(left, std::string(2500, 'e'));
+    auto adManager = VuderuAdManager::instance();
+    adManager->setCacheSize(3000);
+    auto fresh = std::make_shared<VuderuContentLoadingManager>();
+    EXPECT_TRUE(fresh->isCachedFilesSizeInLimits());
+
+    const std::string url = server_.url("/v/new.mp4");
+    fresh->cachedAssetForPath(url, std::nullopt, true, true, std::nullopt, PlatformClock::now() + 3600, {}, delegate_);
+    waitFor(1);
+    ASSERT_EQ(delegate_->heard().at(0).outcome, "done");
+    EXPECT_FALSE(fresh->isCachedFilesSizeInLimits()) << "2500 left by the earlier run and 1000 downloaded";
+
+    fresh->deleteAssetForPath(left, "earlier");
+    EXPECT_TRUE(fresh->isCachedFilesSizeInLimits());
+    EXPECT_FALSE(exists(std::string(kRoot) + "/asset_cache/earlier"));
+    adManager->setCacheSize(999);
+    EXPECT_FALSE(fresh->isCachedFilesSizeInLimits());
+    fresh->flushAssetsInfoWrites();
+    adManager->setCacheSize(VuderuAdManager::kDefaultCacheSize);
+}
+
 // Resigning active cancels the loads (the cancelled one says nothing and keeps its entry as
 // "downloadInProgress") and sweeps the expired; becoming active sweeps again and removes the
 // cache's former location in the SDK's data folder.

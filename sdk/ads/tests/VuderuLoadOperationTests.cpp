@@ -14,6 +14,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -78,6 +80,27 @@ protected:
 };
 
 } // namespace
+
+// A download replaces whatever stood at its path with a file of its own: a longer older file
+// leaves no tail, and a link there is replaced, never written through.
+TEST_F(LoadOperationTest, ADownloadReplacesWhatStoodAtItsPath) {
+    server_.route("/new", LoopbackHTTPServer::fixed(200, {}, std::string(150, 'n')));
+    writeFile(kSavePath, std::string(400, 'o'));
+    EXPECT_EQ(run(httpLoad("/new")).outcome, "finish");
+    EXPECT_EQ(readFile(kSavePath), std::string(150, 'n'));
+
+    delegate_ = std::make_shared<RecordingLoadDelegate>();
+    const std::string target = "/var/mobile/Documents/kept.txt";
+    writeFile(target, "kept");
+    ::unlink(host(kSavePath).c_str());
+    ASSERT_EQ(::symlink(host(target).c_str(), host(kSavePath).c_str()), 0);
+    EXPECT_EQ(run(httpLoad("/new")).outcome, "finish");
+    EXPECT_EQ(readFile(target), "kept");
+    EXPECT_EQ(readFile(kSavePath), std::string(150, 'n'));
+    struct stat st{};
+    ASSERT_EQ(::lstat(host(kSavePath).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+}
 
 // A body of at least 100 bytes is kept and reported on the worker thread; a shorter one, an error
 // status or a body past the size limit is deleted and reported on the main thread.

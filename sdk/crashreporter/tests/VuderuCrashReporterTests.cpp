@@ -5,6 +5,7 @@
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
+#include "platform/system/ElfImage.h"
 #include "platform/system/thread_act.h"
 #include "sdk/crashreporter/VuderuCrashAsync.h"
 #include "sdk/crashreporter/VuderuCrashReporterError.h"
@@ -170,12 +171,15 @@ TEST_F(VuderuCrashReporterFrontTest, ALiveReportOfAnotherThreadLeavesTheCallerOu
         changed.wait(guard, [&] { return release; });
     });
     while (other.load() == 0) std::this_thread::yield();
+    // Made, and its images' symbols mapped (on a worker that stays), before the threads are counted.
+    auto reporter = makeReporter();
+    vdelf_nasync_wait_for_file_symbols();
     thread_act_array_t list = nullptr;
     mach_msg_type_number_t threadCount = 0;
     ASSERT_EQ(task_threads(mach_task_self(), &list, &threadCount), KERN_SUCCESS);
     vm_deallocate(mach_task_self(), reinterpret_cast<vm_address_t>(list), threadCount * sizeof(thread_t));
 
-    NSDataPtr data = makeReporter()->generateLiveReportWithThread(other.load());
+    NSDataPtr data = reporter->generateLiveReportWithThread(other.load());
     {
         std::lock_guard<std::mutex> guard(lock);
         release = true;
