@@ -16,7 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kInbox = "/var/mobile/Documents/Inbox";
-const std::string kAppFolder = "/var/mobile/Tandrel";
 const std::string kBridgeLibrary = "/Library/MobileSubstrate/DynamicLibraries/BridgeImport.dylib";
 
 class HandOverTest : public DeviceTest {
@@ -44,9 +43,9 @@ protected:
         // The flash's steps are each timed from the one before.
         for (int second = 0; second < 5; ++second) clock_->advance(1);
         fs::remove_all(host(kInbox));
-        fs::remove_all(host(kAppFolder));
+        fs::remove_all(host(TDAppFolderPath));
         makeDirectory(kInbox);
-        makeDirectory(kAppFolder);
+        makeDirectory(TDAppFolderPath);
         UIApplication::sharedApplication()->reset();
         UIApplication::sharedApplication()->setDelegate(delegate_);
         log_->clear();
@@ -92,7 +91,7 @@ TEST_F(HandOverTest, FilesAreSavedIntoTheAppFolderAndOnlyTheInboxCopyIsRemoved) 
         fs::remove(host(kBridgeLibrary));
         if (c.library) writeFile(kBridgeLibrary, "library");
         const std::string name = fs::path(c.handedPath).filename();
-        const std::string saved = kAppFolder + "/" + name;
+        const std::string saved = TDAppFolderPath + "/" + name;
         if (c.writeHanded) writeFile(c.handedPath, "handed over");
         if (c.nameTaken) writeFile(saved, "already here");
 
@@ -152,7 +151,7 @@ TEST_F(HandOverTest, ImportHandsTheSavedSongToTheImportAppWhileSaveKeepsItOnly) 
         const auto& opened = UIApplication::sharedApplication()->openedURLs();
         EXPECT_EQ(log_->contains("Importing /var/mobile/Tandrel/song.m4a..."), import);
         EXPECT_EQ(exists(metadata), import);
-        EXPECT_EQ(readFile(kAppFolder + "/song.m4a"), "song");
+        EXPECT_EQ(readFile(TDAppFolderPath + "/song.m4a"), "song");
         if (!import) {
             EXPECT_TRUE(opened.empty());
             continue;
@@ -161,7 +160,7 @@ TEST_F(HandOverTest, ImportHandsTheSavedSongToTheImportAppWhileSaveKeepsItOnly) 
         EXPECT_EQ(opened[0]->absoluteString(), "bridgeAPIvA://" + metadata);
         auto plist = NSPropertyListSerialization::propertyListWithContentsOfFile(metadata);
         ASSERT_TRUE(plist);
-        EXPECT_EQ((*plist)["Contents"], Value(kAppFolder + "/song.m4a"));
+        EXPECT_EQ((*plist)["Contents"], Value(TDAppFolderPath + "/song.m4a"));
         EXPECT_TRUE((*plist)["Multi"].isInteger());
         EXPECT_EQ((*plist)["Multi"].integerValue(-1), 0);
     }

@@ -233,8 +233,8 @@ void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
 
 void UIWebView::cancelFrames() {
     for (const auto& [frame, url] : framesLoading_) {
-        later([url](UIWebView& v) {
-            if (auto d = v.delegate()) d->webViewDidFailLoadWithError(v, urlError(NSURLErrorCancelled, url));
+        later([frameURL = url](UIWebView& v) {
+            if (auto d = v.delegate()) d->webViewDidFailLoadWithError(v, urlError(NSURLErrorCancelled, frameURL));
         });
     }
     framesLoading_.clear();

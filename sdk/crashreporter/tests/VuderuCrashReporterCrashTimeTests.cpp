@@ -4,6 +4,7 @@
 
 #include "platform/foundation/DeviceRoot.h"
 #include "sdk/crashreporter/VuderuCrashReporterError.h"
+#include "sdk/crashreporter/tests/Faults.h"
 
 #include <gtest/gtest.h>
 
@@ -60,15 +61,6 @@ extern "C" int posix_memalign(void** out, size_t alignment, size_t size) {
 #endif
 
 namespace {
-
-volatile int* volatile nullTarget = nullptr;
-
-// The load is written out, so that neither the compiler nor the sanitizers stand in for the fault.
-__attribute__((noinline)) int readNull() {
-    int value;
-    __asm__ volatile("movl (%1), %0" : "=r"(value) : "r"(nullTarget) : "memory");
-    return value;
-}
 
 // Parks the calling thread `depth` frames deep until the process ends.
 __attribute__((noinline)) int parkDeep(int depth, std::atomic<int>* parked) {
