@@ -14,6 +14,7 @@ function(tandrel_library)
   if(sources OR ARG_EXTRA_SOURCES)
     add_library(${ARG_NAME} STATIC ${sources} ${ARG_EXTRA_SOURCES})
     target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS})
+    tandrel_unity(${ARG_NAME})
   else()
     # A folder with headers only still names its dependencies.
     add_library(${ARG_NAME} INTERFACE)

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr std::uint32_t kLinkLocalNetwork = 0xA9FE0000;  // 169.254.0.0/16, host order
+constexpr std::uint32_t kRoutesLinkLocalNetwork = 0xA9FE0000;  // 169.254.0.0/16, host order
 constexpr std::uint32_t kLinkLocalMask = 0xFFFF0000;
 constexpr std::uint32_t kLoopbackNetwork = 0x7F000000;   // 127.0.0.0/8, host order
 constexpr std::uint32_t kLoopbackMask = 0xFF000000;
@@ -90,7 +90,7 @@ bool interfaceIsUpAndNotLoopback(const std::vector<InterfaceAddress>& all, const
 
 SCNetworkReachabilityFlags SCNetworkReachabilityMeasureFlags(std::optional<std::uint32_t> address) {
     const std::vector<InterfaceAddress> all = interfaces();
-    const bool linkLocalTarget = address && (*address & kLinkLocalMask) == kLinkLocalNetwork && (*address & ~kLinkLocalMask) == 0;
+    const bool linkLocalTarget = address && (*address & kLinkLocalMask) == kRoutesLinkLocalNetwork && (*address & ~kLinkLocalMask) == 0;
     SCNetworkReachabilityFlags flags = 0;
     if (address && (*address & kLoopbackMask) == kLoopbackNetwork) return 0;
     if (address && *address != 0 && !linkLocalTarget) {
@@ -109,7 +109,7 @@ SCNetworkReachabilityFlags SCNetworkReachabilityMeasureFlags(std::optional<std::
     }
     if (linkLocalTarget) {
         for (const InterfaceAddress& item : all) {
-            if ((item.address & kLinkLocalMask) == kLinkLocalNetwork && (item.flags & IFF_UP) && !(item.flags & IFF_LOOPBACK)) {
+            if ((item.address & kLinkLocalMask) == kRoutesLinkLocalNetwork && (item.flags & IFF_UP) && !(item.flags & IFF_LOOPBACK)) {
                 flags |= kSCNetworkReachabilityFlagsIsDirect;
             }
         }

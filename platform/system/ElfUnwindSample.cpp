@@ -11,7 +11,7 @@ namespace {
 
 constexpr uint8_t kTableEncoding = 0x3B;  // data-relative signed 4-byte pairs
 
-bool readTask(task_t task, uintptr_t address, void* out, size_t length) {
+bool sampleReadTask(task_t task, uintptr_t address, void* out, size_t length) {
     vm_size_t got = 0;
     return vm_read_overwrite(task, address, length, reinterpret_cast<vm_address_t>(out), &got) == KERN_SUCCESS;
 }
@@ -32,16 +32,16 @@ void vdelf_nasync_unwind_sample_take(const vdelf_image* image, vdelf_unwind_samp
     task_t task = image->task;
     uintptr_t eh_frame_hdr = image->eh_frame_hdr;
     uint8_t header[4];
-    if (!eh_frame_hdr || !readTask(task, eh_frame_hdr, header, sizeof header)) return;
+    if (!eh_frame_hdr || !sampleReadTask(task, eh_frame_hdr, header, sizeof header)) return;
     size_t frameSize = fixedSize(header[1]);
     if (header[0] != 1 || header[3] != kTableEncoding || frameSize == 0 || header[2] != 0x03) return;
     uint32_t entries = 0;
     uintptr_t countAt = eh_frame_hdr + sizeof header + frameSize;
-    if (!readTask(task, countAt, &entries, sizeof entries) || entries == 0) return;
+    if (!sampleReadTask(task, countAt, &entries, sizeof entries) || entries == 0) return;
     uintptr_t table = countAt + sizeof entries;
     if (table > image->image_end || (image->image_end - table) / (2 * sizeof(int32_t)) < entries) return;
     std::vector<int32_t> pairs(size_t(entries) * 2);
-    if (!readTask(task, table, pairs.data(), pairs.size() * sizeof(int32_t))) return;
+    if (!sampleReadTask(task, table, pairs.data(), pairs.size() * sizeof(int32_t))) return;
 
     size_t count = (entries + VDELF_UNWIND_SAMPLE_STRIDE - 1) / VDELF_UNWIND_SAMPLE_STRIDE;
     size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));

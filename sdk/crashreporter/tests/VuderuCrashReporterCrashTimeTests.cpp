@@ -1,6 +1,7 @@
 // What the crash path must hold to: one crash at a time, a report that passes the size limit
 // written again smaller, no heap allocation while writing, and a live report that cleans up.
 #include "CrashReporterFixture.h"
+#include "platform/foundation/Sanitizers.h"
 
 #include "platform/foundation/DeviceRoot.h"
 #include "sdk/crashreporter/VuderuCrashReporterError.h"
@@ -19,7 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !TANDREL_ADDRESS_SANITIZER && !TANDREL_THREAD_SANITIZER
 // Counts the heap allocations of the whole process while `counting` is set. The C library's own
 // allocator does the work.
 extern "C" void* __libc_malloc(size_t);
@@ -120,7 +121,7 @@ TEST_F(VuderuCrashReporterCrashTimeTest, AReportPastTheSizeLimitIsWrittenAgainWi
     }
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !TANDREL_ADDRESS_SANITIZER && !TANDREL_THREAD_SANITIZER
 TEST_F(VuderuCrashReporterCrashTimeTest, WritingTheCrashReportAllocatesNothing) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
