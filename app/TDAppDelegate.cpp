@@ -32,7 +32,7 @@ constexpr RGBA255 kOptionsButtonColour{91, 130, 255, 255};
 constexpr double kShareCircleAlpha = 0.3;
 // The second tab sits under the options button and is never selected.
 constexpr std::size_t kOptionsTabIndex = 1;
-constexpr const char* kUpdateButtonTitle = "Update";
+constexpr const char* kLaunchUpdateButtonTitle = "Update";
 
 UIColorPtr color(const RGBA255& c) { return UIColor_Color::colorWithR255G255B255A255(c.red, c.green, c.blue, c.alpha); }
 } // namespace
@@ -161,7 +161,7 @@ void TDAppDelegate::handleUpdateStateVersion(std::int32_t state, const VTVersion
     auto offer = [this, state, version] {
         if (state == VTVersionTrackerStateUpdateAvailable) {
             UIAlertView::initWithTitle("Update Available!", "There is a newer version of Tandrel availabe. Update now?",
-                                       self<TDAppDelegate>(), "Later", {kUpdateButtonTitle})
+                                       self<TDAppDelegate>(), "Later", {kLaunchUpdateButtonTitle})
                 ->show();
         } else if (state == VTVersionTrackerStateMandatoryUpdate && version) {
             version->install();

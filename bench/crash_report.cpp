@@ -9,6 +9,7 @@
 // Usage: bench_crash_report MODULE — MODULE is a small shared object, copied 200 times and opened.
 
 #include "bench/Alternation.h"
+#include "platform/foundation/Sanitizers.h"
 #include "platform/system/dyld.h"
 #include "sdk/crashreporter/VuderuCrashLogWriter.h"
 
@@ -35,7 +36,7 @@ namespace {
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
 } // namespace
-#if !defined(__SANITIZE_ADDRESS__)
+#if !TANDREL_ADDRESS_SANITIZER
 extern "C" void* __libc_malloc(size_t);
 extern "C" void* __libc_calloc(size_t, size_t);
 extern "C" void* __libc_realloc(void*, size_t);

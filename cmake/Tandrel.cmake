@@ -14,6 +14,7 @@ function(tandrel_library)
   if(sources OR ARG_EXTRA_SOURCES)
     add_library(${ARG_NAME} STATIC ${sources} ${ARG_EXTRA_SOURCES})
     target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS})
+    tandrel_unity(${ARG_NAME})
   else()
     # A folder with headers only still names its dependencies.
     add_library(${ARG_NAME} INTERFACE)
@@ -55,12 +56,27 @@ function(tandrel_folder_sources sources_var tests_var folder)
   set(${tests_var} ${tests} PARENT_SCOPE)
 endfunction()
 
+# tandrel_unity(target): with TANDREL_UNITY, the target's sources compile in batches of a few files
+# each, one compiler run per batch: the headers are parsed once per batch and the templates they
+# instantiate are compiled once. Sources keep their helpers apart by naming them apart (a batch is
+# one translation unit); gcc's warning about a fixture in an unnamed namespace of an included file
+# says nothing about such a batch.
+function(tandrel_unity target)
+  if(TANDREL_UNITY)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${TANDREL_UNITY_BATCH})
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
+    endif()
+  endif()
+endfunction()
+
 # tandrel_test_executable(name SOURCES ... DEPS ...): a GoogleTest executable whose tests CTest runs
 # one process each, so every test starts with fresh singletons and a fresh device.
 function(tandrel_test_executable name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tandrel_testsupport GTest::gtest GTest::gmock)
+  tandrel_unity(${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 300)
 endfunction()
@@ -90,4 +106,42 @@ function(tandrel_embed sources_var symbol file)
     file(WRITE ${output} "${text}")
   endif()
   set(${sources_var} ${${sources_var}} ${output} PARENT_SCOPE)
+endfunction()
+
+# tandrel_fuzzers(SEEDS tool:Source DEPS ... FUZZERS name:Source ...): with TANDREL_FUZZ, the folder's
+# fuzz targets NAME_fuzzer (fuzz/Source.cpp, linked with libFuzzer's main) and the tool that writes
+# their seed corpora, one folder per fuzzer in the order given. Each fuzzer is also a test,
+# fuzz.NAME, that writes the seeds afresh and runs the fuzzer over them for FUZZ_SECONDS seconds (3
+# when unset): a target that no longer builds, or fails on its seeds, fails the build or the run.
+function(tandrel_fuzzers)
+  if(NOT TANDREL_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "SEEDS" "DEPS;FUZZERS" ${ARGN})
+  string(REPLACE ":" ";" seeds ${ARG_SEEDS})
+  list(GET seeds 0 seed_tool)
+  list(GET seeds 1 seed_source)
+  add_executable(${seed_tool} fuzz/${seed_source}.cpp)
+  target_link_libraries(${seed_tool} PRIVATE ${ARG_DEPS})
+  set(names)
+  foreach(pair ${ARG_FUZZERS})
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 name)
+    list(APPEND names ${name})
+  endforeach()
+  set(index 0)
+  foreach(pair ${ARG_FUZZERS})
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 name)
+    list(GET pair 1 source)
+    add_executable(${name}_fuzzer fuzz/${source}.cpp)
+    target_link_libraries(${name}_fuzzer PRIVATE ${ARG_DEPS})
+    target_link_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
+    add_test(NAME fuzz.${name}
+             COMMAND bash ${TANDREL_SOURCE_DIR}/scripts/run-fuzzer $<TARGET_FILE:${seed_tool}> ${index}
+                     $<TARGET_FILE:${name}_fuzzer> ${names})
+    set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz)
+    add_dependencies(tandrel-fuzzers ${name}_fuzzer ${seed_tool})
+    math(EXPR index "${index} + 1")
+  endforeach()
 endfunction()

@@ -4,7 +4,7 @@
 
 namespace {
 const char* const kSerializersKey = "responseSerializers";
-const bool registered = (NSKeyedUnarchiver::registerClass<NKCompoundResponseSerializer>("NKCompoundResponseSerializer"), true);
+const bool registeredNKCompoundResponseSerializer = (NSKeyedUnarchiver::registerClass<NKCompoundResponseSerializer>("NKCompoundResponseSerializer"), true);
 } // namespace
 
 NKCompoundResponseSerializer::NKCompoundResponseSerializer(const NSCoder& coder) : NKHTTPResponseSerializer(coder) {

@@ -23,7 +23,7 @@ constexpr long kHTTPStatusPartialContent = 206;
 constexpr long kHTTPStatusRangeNotSatisfiable = 416;
 const char* const kSerializerKey = "responseSerializer";
 
-const bool registered =
+const bool registeredNKHTTPRequestOperation =
     (NSKeyedUnarchiver::registerClass("NKHTTPRequestOperation",
                                       [](const NSCoder& coder) -> std::shared_ptr<NSObject> {
                                           return NKHTTPRequestOperation::initWithCoder(coder);

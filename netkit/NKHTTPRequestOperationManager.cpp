@@ -10,7 +10,7 @@ namespace {
 const char* const kBaseURLKey = "baseURL";
 const char* const kRequestSerializerKey = "requestSerializer";
 const char* const kResponseSerializerKey = "responseSerializer";
-const bool registered =
+const bool registeredNKHTTPRequestOperationManager =
     (NSKeyedUnarchiver::registerClass<NKHTTPRequestOperationManager>("NKHTTPRequestOperationManager"), true);
 } // namespace
 

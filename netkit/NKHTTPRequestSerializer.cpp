@@ -12,7 +12,7 @@ namespace {
 const char* const kHeadersKey = "mutableHTTPRequestHeaders";
 const char* const kStyleKey = "queryStringSerializationStyle";
 const char* const kAuthorization = "Authorization";
-const bool registered = (NSKeyedUnarchiver::registerClass<NKHTTPRequestSerializer>("NKHTTPRequestSerializer"), true);
+const bool registeredNKHTTPRequestSerializer = (NSKeyedUnarchiver::registerClass<NKHTTPRequestSerializer>("NKHTTPRequestSerializer"), true);
 
 std::string charsetName(NSStringEncoding encoding) {
     return CFStringConvertEncodingToIANACharSetName(CFStringConvertNSStringEncodingToEncoding(encoding));

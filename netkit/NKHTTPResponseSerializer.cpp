@@ -11,7 +11,7 @@ constexpr std::uint64_t kFirstSuccessCode = 200;
 constexpr std::uint64_t kSuccessCodeCount = 100;
 const char* const kStatusCodesKey = "acceptableStatusCodes";
 const char* const kContentTypesKey = "acceptableContentTypes";
-const bool registered = (NSKeyedUnarchiver::registerClass<NKHTTPResponseSerializer>("NKHTTPResponseSerializer"), true);
+const bool registeredNKHTTPResponseSerializer = (NSKeyedUnarchiver::registerClass<NKHTTPResponseSerializer>("NKHTTPResponseSerializer"), true);
 } // namespace
 
 NKHTTPResponseSerializer::NKHTTPResponseSerializer()

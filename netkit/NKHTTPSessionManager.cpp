@@ -12,7 +12,7 @@ const char* const kSessionConfigurationKey = "sessionConfiguration";
 const char* const kIdentifierKey = "identifier";
 const char* const kRequestSerializerKey = "requestSerializer";
 const char* const kResponseSerializerKey = "responseSerializer";
-const bool registered = (NSKeyedUnarchiver::registerClass("NKHTTPSessionManager",
+const bool registeredNKHTTPSessionManager = (NSKeyedUnarchiver::registerClass("NKHTTPSessionManager",
                                                           [](const NSCoder& coder) -> std::shared_ptr<NSObject> {
                                                               return NKHTTPSessionManager::managerWithCoder(coder);
                                                           }),

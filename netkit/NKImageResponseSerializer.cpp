@@ -10,7 +10,7 @@
 namespace {
 const char* const kImageScaleKey = "imageScale";
 const char* const kInflatesKey = "automaticallyInflatesResponseImage";
-const bool registered = (NSKeyedUnarchiver::registerClass<NKImageResponseSerializer>("NKImageResponseSerializer"), true);
+const bool registeredNKImageResponseSerializer = (NSKeyedUnarchiver::registerClass<NKImageResponseSerializer>("NKImageResponseSerializer"), true);
 
 // Decoding at once costs memory: only images up to this many pixels, of up to 8-bit components.
 constexpr std::size_t kMaxInflatedPixels = 1024 * 1024;

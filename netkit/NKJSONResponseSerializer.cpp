@@ -8,7 +8,7 @@
 
 namespace {
 const char* const kReadingOptionsKey = "readingOptions";
-const bool registered = (NSKeyedUnarchiver::registerClass<NKJSONResponseSerializer>("NKJSONResponseSerializer"), true);
+const bool registeredNKJSONResponseSerializer = (NSKeyedUnarchiver::registerClass<NKJSONResponseSerializer>("NKJSONResponseSerializer"), true);
 
 NSErrorPtr decodingError(const std::string& description, const std::string& reason) {
     Value::Dictionary userInfo;

@@ -5,7 +5,7 @@
 namespace {
 const char* const kFormatKey = "format";
 const char* const kReadOptionsKey = "readOptions";
-const bool registered =
+const bool registeredNKPropertyListResponseSerializer =
     (NSKeyedUnarchiver::registerClass<NKPropertyListResponseSerializer>("NKPropertyListResponseSerializer"), true);
 } // namespace
 

@@ -62,7 +62,7 @@ bool isLegalStateTransition(NKConnectionOperationState from, NKConnectionOperati
     }
 }
 
-const bool registered =
+const bool registeredNKURLConnectionOperation =
     (NSKeyedUnarchiver::registerClass("NKURLConnectionOperation",
                                       [](const NSCoder& coder) -> std::shared_ptr<NSObject> {
                                           return NKURLConnectionOperation::initWithCoder(coder);

@@ -4,7 +4,7 @@
 #include "platform/foundation/NSXMLParser.h"
 
 namespace {
-const bool registered = (NSKeyedUnarchiver::registerClass<NKXMLParserResponseSerializer>("NKXMLParserResponseSerializer"), true);
+const bool registeredNKXMLParserResponseSerializer = (NSKeyedUnarchiver::registerClass<NKXMLParserResponseSerializer>("NKXMLParserResponseSerializer"), true);
 } // namespace
 
 NKXMLParserResponseSerializer::NKXMLParserResponseSerializer() {

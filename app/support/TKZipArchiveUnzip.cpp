@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr unsigned kReadBufferSize = 4096;
+constexpr unsigned kUnzipReadBufferSize = 4096;
 constexpr uLong kFileTypeMask = 0xF000;
 constexpr uLong kSymbolicLinkType = 0xA000;
 constexpr mode_t kExtractedPermissionMask = 01777; // never set-user-ID or set-group-ID from an archive
@@ -86,7 +86,7 @@ Entry describeEntry(unzFile zip, const unz_file_info64& info) {
 class Extraction {
 public:
     Extraction(unzFile zip, ExtractionDestination destination, std::string destinationPath)
-        : zip_(zip), destination_(std::move(destination)), destinationPath_(std::move(destinationPath)), buffer_(kReadBufferSize, 0) {}
+        : zip_(zip), destination_(std::move(destination)), destinationPath_(std::move(destinationPath)), buffer_(kUnzipReadBufferSize, 0) {}
 
     bool itemExists(const Entry& entry) const { return entry.components && destination_.itemExists(*entry.components); }
 
@@ -148,7 +148,7 @@ bool Extraction::extractFolder(const Entry& entry) {
 bool Extraction::copyData(const Entry& entry, int fd) {
     std::uint64_t written = 0;
     while (true) {
-        int readBytes = unzReadCurrentFile(zip_, buffer_.data(), kReadBufferSize);
+        int readBytes = unzReadCurrentFile(zip_, buffer_.data(), kUnzipReadBufferSize);
         if (readBytes < 0) {
             NSLog("[TKZipArchive] Failed to read \"%@\" from the archive", entry.name);
             return false;
@@ -186,7 +186,7 @@ bool Extraction::extractFile(const Entry& entry) {
 std::optional<std::string> Extraction::readLinkTarget() {
     std::string target;
     while (true) {
-        int readBytes = unzReadCurrentFile(zip_, buffer_.data(), kReadBufferSize);
+        int readBytes = unzReadCurrentFile(zip_, buffer_.data(), kUnzipReadBufferSize);
         if (readBytes < 0) return std::nullopt;
         if (readBytes == 0) return target;
         target.append(buffer_.data(), static_cast<std::size_t>(readBytes));

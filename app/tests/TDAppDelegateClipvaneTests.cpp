@@ -22,7 +22,6 @@ using namespace vpfixture;
 namespace {
 namespace fs = std::filesystem;
 
-const std::string kAppFolder = "/var/mobile/Tandrel";
 const std::string kBody(5000, 'v');
 
 class ClipvaneTest : public DeviceTest {
@@ -31,7 +30,7 @@ protected:
         DeviceTest::SetUp();
         UIApplication::sharedApplication()->reset();
         clock_.emplace();
-        makeDirectory(kAppFolder);
+        makeDirectory(TDAppFolderPath);
         ASSERT_TRUE(TDSites::setVideoSiteOrigin(server_.url("")));
         window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
         window_->setRootViewController(std::make_shared<UIViewController>());
@@ -79,7 +78,7 @@ protected:
     }
     std::vector<std::string> appFolder() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(host(kAppFolder))) names.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(host(TDAppFolderPath))) names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -125,7 +124,7 @@ TEST_F(ClipvaneTest, TheMobilePageGivesASheetOfItsQualitiesAndAChoiceDownloadsAS
     ASSERT_TRUE(runMainUntil([&] { return streamRequests() == 1; }));
     EXPECT_EQ(PBProgressIndicator::sharedIndicator()->titleLabel()->text(), "Downloading Video");
     EXPECT_EQ(outcome(), "Download Complete");
-    EXPECT_EQ(readFile(kAppFolder + "/A Title.mov"), kBody);
+    EXPECT_EQ(readFile(TDAppFolderPath + "/A Title.mov"), kBody);
     EXPECT_EQ(appFolder(), (std::vector<std::string>{"A Title.mov"})) << "no temporary file left";
     EXPECT_TRUE(log_->contains("Choosed quality: Medium Quality"));
 }
@@ -142,13 +141,13 @@ TEST_F(ClipvaneTest, AFailedDownloadSaysSoAndLeavesAnEarlierFileAsItWas) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        writeFile(kAppFolder + "/A Title.mov", "earlier");
+        writeFile(TDAppFolderPath + "/A Title.mov", "earlier");
         serveVideo({"hd720"});
         server_.route("/stream/hd720", c.stream);
         open("tandrel://http://www.youtube.com/watch?v=abc");
         chooseAndWait("High Quality");
         EXPECT_EQ(outcome(), "Download Failed");
-        EXPECT_EQ(readFile(kAppFolder + "/A Title.mov"), "earlier");
+        EXPECT_EQ(readFile(TDAppFolderPath + "/A Title.mov"), "earlier");
         EXPECT_EQ(appFolder(), (std::vector<std::string>{"A Title.mov"})) << "the partial file is removed";
         for (int i = 0; i < 40; ++i) clock_->advance(0.1);
     }
@@ -158,10 +157,10 @@ TEST_F(ClipvaneTest, AnAppFolderThatCannotBeWrittenFailsTheDownload) {
     serveVideo({"medium"});
     server_.route("/stream/medium", LoopbackHTTPServer::fixed(200, {}, kBody));
     open("tandrel://http://www.youtube.com/watch?v=abc");
-    fs::remove_all(host(kAppFolder));
+    fs::remove_all(host(TDAppFolderPath));
     chooseAndWait("Medium Quality");
     EXPECT_EQ(outcome(), "Download Failed");
-    EXPECT_FALSE(fs::exists(host(kAppFolder)));
+    EXPECT_FALSE(fs::exists(host(TDAppFolderPath)));
 }
 
 TEST_F(ClipvaneTest, TitlesBecomeOneNameInTheAppFolder) {
@@ -170,15 +169,15 @@ TEST_F(ClipvaneTest, TitlesBecomeOneNameInTheAppFolder) {
         std::string path;
     };
     const Case cases[] = {
-        {"Plain", kAppFolder + "/Plain.mov"},
-        {"a/b/c", kAppFolder + "/a_b_c.mov"},
-        {"../../etc/passwd", kAppFolder + "/_.._etc_passwd.mov"},
-        {"..", kAppFolder + "/ID.mov"},
-        {"", kAppFolder + "/ID.mov"},
-        {".hidden", kAppFolder + "/hidden.mov"},
-        {std::string("nul\0inside", 10), kAppFolder + "/nul_inside.mov"},
-        {std::string(300, 'x'), kAppFolder + "/" + std::string(250, 'x') + ".mov"},
-        {std::string(249, 'x') + "\xC3\xA9", kAppFolder + "/" + std::string(249, 'x') + ".mov"},
+        {"Plain", TDAppFolderPath + "/Plain.mov"},
+        {"a/b/c", TDAppFolderPath + "/a_b_c.mov"},
+        {"../../etc/passwd", TDAppFolderPath + "/_.._etc_passwd.mov"},
+        {"..", TDAppFolderPath + "/ID.mov"},
+        {"", TDAppFolderPath + "/ID.mov"},
+        {".hidden", TDAppFolderPath + "/hidden.mov"},
+        {std::string("nul\0inside", 10), TDAppFolderPath + "/nul_inside.mov"},
+        {std::string(300, 'x'), TDAppFolderPath + "/" + std::string(250, 'x') + ".mov"},
+        {std::string(249, 'x') + "\xC3\xA9", TDAppFolderPath + "/" + std::string(249, 'x') + ".mov"},
     };
     for (const auto& c : cases) EXPECT_EQ(TDAppDelegate::videoDestinationPath(c.title, "ID"), c.path) << c.title;
 }
@@ -195,8 +194,8 @@ TEST_F(ClipvaneTest, ATitleWithSlashesAndDotsIsSavedInsideTheAppFolderAndAMissin
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fs::remove_all(host(kAppFolder));
-        makeDirectory(kAppFolder);
+        fs::remove_all(host(TDAppFolderPath));
+        makeDirectory(TDAppFolderPath);
         serveInformation(reply({{.quality = "small", .url = server_.url("/stream/small?k=1")}}, c.more));
         server_.route("/stream/small", LoopbackHTTPServer::fixed(200, {}, kBody));
         open("tandrel://http://www.youtube.com/watch?v=xyz");
@@ -245,7 +244,7 @@ TEST_F(ClipvaneTest, AChoiceKeepsItsVideoWhenAnotherRequestFollowsWithinTheSecon
     EXPECT_EQ(delegate_->videoURLS().size(), 1u);
     clock_->advance(0.5 + 1e-6);
     EXPECT_EQ(outcome(), "Download Complete");
-    EXPECT_EQ(readFile(kAppFolder + "/First.mov"), "first video");
+    EXPECT_EQ(readFile(TDAppFolderPath + "/First.mov"), "first video");
     EXPECT_EQ(appFolder(), (std::vector<std::string>{"First.mov"}));
 }
 

@@ -19,7 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kInbox = "/var/mobile/Documents/Inbox";
-const std::string kAppFolder = "/var/mobile/Tandrel";
 const std::string kBridgeLibrary = "/Library/MobileSubstrate/DynamicLibraries/BridgeImport.dylib";
 
 class HandOverTest : public DeviceTest {
@@ -47,9 +46,9 @@ protected:
         // The flash's steps are each timed from the one before.
         for (int second = 0; second < 5; ++second) clock_->advance(1);
         fs::remove_all(host(kInbox));
-        fs::remove_all(host(kAppFolder));
+        fs::remove_all(host(TDAppFolderPath));
         makeDirectory(kInbox);
-        makeDirectory(kAppFolder);
+        makeDirectory(TDAppFolderPath);
         UIApplication::sharedApplication()->reset();
         UIApplication::sharedApplication()->setDelegate(delegate_);
         log_->clear();
@@ -95,7 +94,7 @@ TEST_F(HandOverTest, FilesAreSavedIntoTheAppFolderAndOnlyTheInboxCopyIsRemoved) 
         fs::remove(host(kBridgeLibrary));
         if (c.library) writeFile(kBridgeLibrary, "library");
         const std::string name = fs::path(c.handedPath).filename();
-        const std::string saved = kAppFolder + "/" + name;
+        const std::string saved = TDAppFolderPath + "/" + name;
         if (c.writeHanded) writeFile(c.handedPath, "handed over");
         if (c.nameTaken) writeFile(saved, "already here");
 
@@ -150,7 +149,7 @@ TEST_F(HandOverTest, ASaveThatFailsHalfWayLeavesNothingInTheAppFolder) {
         return PBProgressIndicator::sharedIndicator()->titleLabel()->text() == "Unable to save file" ? 0 : 2;
     });
     EXPECT_EQ(status, 0);
-    EXPECT_TRUE(fs::is_empty(host(kAppFolder)));
+    EXPECT_TRUE(fs::is_empty(host(TDAppFolderPath)));
     EXPECT_EQ(readFile(kInbox + "/movie.mov"), contents);
 }
 
@@ -176,7 +175,7 @@ TEST_F(HandOverTest, ImportHandsTheSavedSongToTheImportAppWhileSaveKeepsItOnly) 
         const auto& opened = UIApplication::sharedApplication()->openedURLs();
         EXPECT_EQ(log_->contains("Importing /var/mobile/Tandrel/song.m4a..."), import);
         EXPECT_EQ(exists(metadata), import);
-        EXPECT_EQ(readFile(kAppFolder + "/song.m4a"), "song");
+        EXPECT_EQ(readFile(TDAppFolderPath + "/song.m4a"), "song");
         if (!import) {
             EXPECT_TRUE(opened.empty());
             continue;
@@ -185,7 +184,7 @@ TEST_F(HandOverTest, ImportHandsTheSavedSongToTheImportAppWhileSaveKeepsItOnly) 
         EXPECT_EQ(opened[0]->absoluteString(), "bridgeAPIvA://" + metadata);
         auto plist = NSPropertyListSerialization::propertyListWithContentsOfFile(metadata);
         ASSERT_TRUE(plist);
-        EXPECT_EQ((*plist)["Contents"], Value(kAppFolder + "/song.m4a"));
+        EXPECT_EQ((*plist)["Contents"], Value(TDAppFolderPath + "/song.m4a"));
         EXPECT_TRUE((*plist)["Multi"].isInteger());
         EXPECT_EQ((*plist)["Multi"].integerValue(-1), 0);
     }

@@ -11,7 +11,7 @@ namespace {
 // Single-precision constants of the animations, widened as the platform takes them.
 constexpr double kSpringDuration = 0.7f;
 constexpr double kSpringDamping = 0.6f;
-constexpr double kSpringVelocity = 0.5;
+constexpr double kCircleSpringVelocity = 0.5;
 constexpr double kSlideOutDuration = 0.3f;
 } // namespace
 
@@ -54,7 +54,7 @@ void CSShareCircleView::showAnimated(bool animated) {
     animating_ = true;
     std::weak_ptr<CSShareCircleView> weak = self<CSShareCircleView>();
     // The platform has spring animations on every system this runs on.
-    UIView::animateWithDuration(kSpringDuration, 0, kSpringDamping, kSpringVelocity, UIViewAnimationOptionCurveEaseIn,
+    UIView::animateWithDuration(kSpringDuration, 0, kSpringDamping, kCircleSpringVelocity, UIViewAnimationOptionCurveEaseIn,
                                 [disc, shown] { disc->setCenter(shown); },
                                 [weak](bool) {
                                     if (auto view = weak.lock()) view->animating_ = false;

@@ -6,6 +6,7 @@
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
+#include "platform/testsupport/LoopbackRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -18,14 +19,9 @@
 #include <future>
 
 namespace {
+using namespace loopback_requests;
 
-constexpr double kRequestTimeout = 5;
-constexpr double kWait = 10;
 const char* const kFolder = "/var/mobile/Tandrel";
-
-NSURLRequestPtr requestFor(const std::string& url) {
-    return NSURLRequest::requestWithURL(NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalCacheData, kRequestTimeout);
-}
 
 class NKDownloadEdgeTest : public DeviceTest {
 protected:

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr double kWait = 20;
+constexpr double kManagerWait = 20;
 
 class NKHTTPRequestOperationManagerTest : public DeviceTest {
 protected:
@@ -45,7 +45,7 @@ protected:
             outcome->done = true;
         };
     }
-    void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kWait)); }
+    void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kManagerWait)); }
 };
 
 TEST_F(NKHTTPRequestOperationManagerTest, RelativePathsResolveBelowTheBase) {

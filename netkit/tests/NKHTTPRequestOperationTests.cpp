@@ -4,18 +4,14 @@
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
+#include "platform/testsupport/LoopbackRequests.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
 namespace {
-
-constexpr double kWait = 10;
-
-NSURLRequestPtr requestFor(const std::string& url) {
-    return NSURLRequest::requestWithURL(NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalCacheData, 5);
-}
+using namespace loopback_requests;
 
 class NKHTTPRequestOperationTest : public DeviceTest {
 protected:

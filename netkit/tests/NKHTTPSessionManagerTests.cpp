@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr double kWait = 20;
+constexpr double kManagerWait = 20;
 
 class NKHTTPSessionManagerTest : public DeviceTest {
 protected:
@@ -54,7 +54,7 @@ protected:
             outcome->done = true;
         };
     }
-    void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kWait)); }
+    void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kManagerWait)); }
 
     std::vector<std::shared_ptr<NKHTTPSessionManager>> managers_;
 };

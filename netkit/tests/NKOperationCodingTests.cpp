@@ -5,6 +5,7 @@
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
+#include "platform/testsupport/ArchivedCopy.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +13,13 @@
 
 namespace {
 
-template <class T>
-std::shared_ptr<T> roundTrip(const std::shared_ptr<T>& object) {
-    auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(object));
-    return NSKeyedUnarchiver::unarchiveObjectWithData(*data).template objectAs<T>();
-}
-
 class NKOperationCodingTest : public DeviceTest {};
 
 TEST_F(NKOperationCodingTest, SerializerKeepsItsSetsButNotItsEncoding) {
     auto serializer = NKHTTPResponseSerializer::serializer();
     serializer->setStringEncoding(NSASCIIStringEncoding);
     serializer->setAcceptableContentTypes(std::set<std::string>{"text/html", "application/json"});
-    auto decoded = roundTrip(serializer);
+    auto decoded = archivedCopy(serializer);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->acceptableContentTypes(), serializer->acceptableContentTypes());
     EXPECT_TRUE(decoded->acceptableStatusCodes()->isEqual(serializer->acceptableStatusCodes().get()));
@@ -32,7 +27,7 @@ TEST_F(NKOperationCodingTest, SerializerKeepsItsSetsButNotItsEncoding) {
 
     serializer->setAcceptableStatusCodes(nullptr);
     serializer->setAcceptableContentTypes(std::nullopt);
-    decoded = roundTrip(serializer);
+    decoded = archivedCopy(serializer);
     EXPECT_FALSE(decoded->acceptableStatusCodes());
     EXPECT_FALSE(decoded->acceptableContentTypes());
 }
@@ -42,7 +37,7 @@ TEST_F(NKOperationCodingTest, RequestsAndResponsesRoundTrip) {
     request->setHTTPMethod("POST");
     request->setValueForHTTPHeaderField("bytes=10-", "Range");
     request->setHTTPBody(NSData::dataWithString("body"));
-    auto decoded = roundTrip(request);
+    auto decoded = archivedCopy(request);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->URL()->absoluteString(), "https://example.com/a?b=1");
     EXPECT_EQ(decoded->HTTPMethod(), "POST");
@@ -53,7 +48,7 @@ TEST_F(NKOperationCodingTest, RequestsAndResponsesRoundTrip) {
 
     auto response = std::make_shared<NSHTTPURLResponse>(NSURL::URLWithString("https://example.com/a"), 206, "HTTP/1.1",
                                                         NSHTTPHeaderFields{{"Content-Type", "text/plain; charset=utf-8"}, {"ETag", "x"}});
-    auto decodedResponse = roundTrip(response);
+    auto decodedResponse = archivedCopy(response);
     ASSERT_TRUE(decodedResponse);
     EXPECT_EQ(decodedResponse->statusCode(), 206);
     EXPECT_EQ(decodedResponse->MIMEType(), "text/plain");
@@ -73,7 +68,7 @@ TEST_F(NKOperationCodingTest, ArchivingPausesAndTheDecodedOperationIsReadyToResu
     operation->start();
     ASSERT_TRUE(runMainUntil([&] { return operation->totalBytesRead() == 1000; }, 10));
 
-    auto decoded = roundTrip(operation);
+    auto decoded = archivedCopy(operation);
     gate->cancel();
     EXPECT_TRUE(operation->isPaused()) << "archiving paused it";
     ASSERT_TRUE(decoded);
@@ -92,7 +87,7 @@ TEST_F(NKOperationCodingTest, AFinishedOperationKeepsItsErrorButDecodesReady) {
     operation->cancel();
     operation->start();
     ASSERT_TRUE(runMainUntil([&] { return completed.load(); }, 10));
-    auto decoded = roundTrip(operation);
+    auto decoded = archivedCopy(operation);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->state(), NKOperationReadyState) << "a finished state is not a legal move from ready";
     ASSERT_TRUE(decoded->error());

@@ -7,6 +7,7 @@
 #include "platform/foundation/NSXMLParser.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLError.h"
+#include "platform/testsupport/ArchivedCopy.h"
 
 #include <gtest/gtest.h>
 
@@ -117,17 +118,11 @@ TEST(NKResponseSerializersTest, CompoundTakesTheFirstObjectAndKeepsThePriorError
     EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
 }
 
-template <class T>
-std::shared_ptr<T> roundTrip(const std::shared_ptr<T>& serializer) {
-    return NSKeyedUnarchiver::unarchiveObjectWithData(*NSKeyedArchiver::archivedDataWithRootObject(Value(serializer)))
-        .template objectAs<T>();
-}
-
 TEST(NKResponseSerializersTest, ArchivingAndCopyingKeepOwnSettings) {
     auto json = NKJSONResponseSerializer::serializerWithReadingOptions(4);
     json->setRemovesKeysWithNullValues(true);
     json->setAcceptableStatusCodes(nullptr);
-    auto decoded = roundTrip(json);
+    auto decoded = archivedCopy(json);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->readingOptions(), 4u);
     EXPECT_FALSE(decoded->removesKeysWithNullValues());
@@ -138,17 +133,17 @@ TEST(NKResponseSerializersTest, ArchivingAndCopyingKeepOwnSettings) {
     EXPECT_TRUE(copied->acceptableStatusCodes());
 
     auto plist = NKPropertyListResponseSerializer::serializerWithFormat(NSPropertyListBinaryFormat_v1_0, 2);
-    auto decodedPlist = roundTrip(plist);
+    auto decodedPlist = archivedCopy(plist);
     ASSERT_TRUE(decodedPlist);
     EXPECT_EQ(decodedPlist->format(), NSPropertyListBinaryFormat_v1_0);
     EXPECT_EQ(decodedPlist->readOptions(), 2u);
 
     auto compound = NKCompoundResponseSerializer::compoundSerializerWithResponseSerializers({json, plist});
-    auto decodedCompound = roundTrip(compound);
+    auto decodedCompound = archivedCopy(compound);
     ASSERT_TRUE(decodedCompound);
     ASSERT_EQ(decodedCompound->responseSerializers().size(), 2u);
     EXPECT_TRUE(std::dynamic_pointer_cast<NKPropertyListResponseSerializer>(decodedCompound->responseSerializers()[1]));
-    EXPECT_TRUE(roundTrip(NKXMLParserResponseSerializer::serializer()));
+    EXPECT_TRUE(archivedCopy(NKXMLParserResponseSerializer::serializer()));
 }
 
 } // namespace

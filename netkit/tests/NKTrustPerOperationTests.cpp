@@ -7,15 +7,16 @@
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/testsupport/TestCertificates.h"
+#include "platform/testsupport/LoopbackRequests.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
 namespace {
+using namespace loopback_requests;
 
 constexpr double kRequestTimeout = 5;
-constexpr double kWait = 10;
 
 enum class Policy { Default, AllowInvalid, PinnedToServer, PinnedToOther };
 

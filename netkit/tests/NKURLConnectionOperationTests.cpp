@@ -9,6 +9,7 @@
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/testsupport/TestCertificates.h"
+#include "platform/testsupport/LoopbackRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +18,14 @@
 #include <atomic>
 
 namespace {
+using namespace loopback_requests;
 
-constexpr double kRequestTimeout = 5;
-constexpr double kWait = 10;
 const char* const kDownloadFolder = "/var/mobile/Tandrel";
 
 std::string bodyOfSize(std::size_t size) {
     std::string body(size, '\0');
     for (std::size_t i = 0; i < size; ++i) body[i] = static_cast<char>('a' + (i * 7 + i / 13) % 26);
     return body;
-}
-
-NSURLRequestPtr requestFor(const std::string& url, double timeout = kRequestTimeout) {
-    return NSURLRequest::requestWithURL(NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalCacheData, timeout);
 }
 
 class OperationTest : public DeviceTest {

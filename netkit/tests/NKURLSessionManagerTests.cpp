@@ -7,16 +7,14 @@
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/testsupport/TestCertificates.h"
+#include "platform/testsupport/LoopbackRequests.h"
 
 #include <gtest/gtest.h>
 
 #include <mutex>
 
 namespace {
-
-NSURLRequestPtr requestFor(const std::string& url) {
-    return NSURLRequest::requestWithURL(NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalCacheData, 5);
-}
+using namespace loopback_requests;
 
 // What a completion handler and the task-complete notification brought.
 struct Outcome {

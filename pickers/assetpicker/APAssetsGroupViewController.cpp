@@ -149,7 +149,7 @@ void APAssetsGroupViewController::assetsLibraryChanged(const std::shared_ptr<NSN
     };
     for (auto& [key, handler] : handlers)
         for (auto& url : urlsUnder(info, key))
-            onMainQueue<APAssetsGroupViewController>(weak, [handler, url](APAssetsGroupViewController& self) { (self.*handler)(url); });
+            onMainQueue<APAssetsGroupViewController>(weak, [method = handler, url](APAssetsGroupViewController& self) { (self.*method)(url); });
 }
 
 void APAssetsGroupViewController::updateAssetsGroupForURL(const NSURLPtr& url) {

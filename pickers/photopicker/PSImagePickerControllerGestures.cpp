@@ -8,7 +8,7 @@
 #include <cmath>
 
 namespace {
-constexpr double kSlide = 0.2;
+constexpr double kGestureSlide = 0.2;
 constexpr CGFloat kShowUpAfter = 50;
 
 // Edges included, at single precision, as the cells' frames are compared.
@@ -39,7 +39,7 @@ void PSImagePickerController::onDown() {
 void PSImagePickerController::scrollViewDidScroll(UIScrollView& scrollView) {
     if (&scrollView != cvPhotoList.get()) return;
     auto self = me();
-    UIView::animateWithDuration(kSlide, [self] {
+    UIView::animateWithDuration(kGestureSlide, [self] {
         const CGFloat y = self->cvPhotoList->contentOffset().y;
         self->btUp->setAlpha(y > kShowUpAfter ? 1 : 0);
         const bool below = y + self->cvPhotoList->frame().size.height < self->cvPhotoList->contentSize().height;
@@ -99,7 +99,7 @@ void PSImagePickerController::showPreview(long index) {
         static_cast<PSImagePickerController&>(t).onPanToClosePreview(static_cast<UIPanGestureRecognizer&>(g));
     }));
     auto self = me();
-    UIView::animateWithDuration(kSlide, [self] { self->vDimmed->setAlpha(1); });
+    UIView::animateWithDuration(kGestureSlide, [self] { self->vDimmed->setAlpha(1); });
 }
 
 void PSImagePickerController::onPanToClosePreview(UIPanGestureRecognizer& pan) {
@@ -120,7 +120,7 @@ void PSImagePickerController::onPanToClosePreview(UIPanGestureRecognizer& pan) {
     // Let go far enough, the preview slides off the way it was dragged; otherwise it snaps back.
     const bool away = pan.state() == UIGestureRecognizerStateEnded && vDimmed->alpha() < 0.7;
     UIView::animateWithDuration(
-        kSlide, 0, 0,
+        kGestureSlide, 0, 0,
         [self, preview, away, middle, height] {
             if (!away) {
                 self->vDimmed->setAlpha(1);

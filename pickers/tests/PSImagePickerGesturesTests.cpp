@@ -22,7 +22,7 @@
 
 namespace {
 
-class Owner : public PSImagePickerControllerDelegate {
+class GestureOwner : public PSImagePickerControllerDelegate {
 public:
     void didCancelPSImagePickerController() override {}
     void didSelectPhotosFromPSImagePickerController(PSImagePickerController&, const std::vector<Value>& result) override {
@@ -90,7 +90,7 @@ protected:
 
     ManualClock clock;
     std::shared_ptr<UIWindow> window;
-    std::shared_ptr<Owner> owner = std::make_shared<Owner>();
+    std::shared_ptr<GestureOwner> owner = std::make_shared<GestureOwner>();
 };
 
 TEST_F(PSImagePickerGestureTest, DraggingSidewaysTogglesEachCellOnceWhileUpAndDownScrolls) {

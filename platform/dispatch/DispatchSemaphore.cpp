@@ -2,7 +2,7 @@
 
 namespace {
 // What the platform returns for a wait that timed out (KERN_OPERATION_TIMED_OUT).
-constexpr long kTimedOut = 49;
+constexpr long kSemaphoreTimedOut = 49;
 } // namespace
 
 DispatchSemaphore::DispatchSemaphore(long value) : value_(value) {}
@@ -12,7 +12,7 @@ long DispatchSemaphore::wait(dispatch_time_t timeout) {
     ++waiters_;
     bool got = DispatchClock::waitUntil(state_, lock, timeout, [this] { return value_ > 0; });
     --waiters_;
-    if (!got) return kTimedOut;
+    if (!got) return kSemaphoreTimedOut;
     --value_;
     return 0;
 }

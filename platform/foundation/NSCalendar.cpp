@@ -8,7 +8,7 @@ const std::string NSCalendarIdentifierGregorian = "gregorian";
 const std::string NSGregorianCalendar = NSCalendarIdentifierGregorian;
 
 namespace {
-constexpr long kNanosecondsPerSecond = 1000000000L;
+constexpr long kCalendarNanosecondsPerSecond = 1000000000L;
 constexpr long kTmYearBase = 1900;
 // The common era; dates before year 1 are of era 0.
 constexpr long kEraCommon = 1;
@@ -25,10 +25,10 @@ std::shared_ptr<NSDateComponents> NSCalendar::componentsFromDate(unsigned long u
     double t = date.timeIntervalSince1970();
     double whole = std::floor(t);
     auto seconds = static_cast<time_t>(whole);
-    long nanoseconds = std::lround((t - whole) * kNanosecondsPerSecond);
-    if (nanoseconds >= kNanosecondsPerSecond) {
+    long nanoseconds = std::lround((t - whole) * kCalendarNanosecondsPerSecond);
+    if (nanoseconds >= kCalendarNanosecondsPerSecond) {
         seconds += 1;
-        nanoseconds -= kNanosecondsPerSecond;
+        nanoseconds -= kCalendarNanosecondsPerSecond;
     }
     // tzset first so that a change of TZ since the last call is seen.
     ::tzset();
@@ -64,6 +64,6 @@ std::shared_ptr<NSDate> NSCalendar::dateFromComponents(const NSDateComponents& c
     time_t seconds = ::mktime(&local); // mktime calls tzset itself
     // -1 is also one second before 1970: only an error when mktime says so.
     if (seconds == static_cast<time_t>(-1) && errno == EOVERFLOW) return nullptr;
-    double t = static_cast<double>(seconds) + static_cast<double>(valueOr(components.nanosecond(), 0)) / kNanosecondsPerSecond;
+    double t = static_cast<double>(seconds) + static_cast<double>(valueOr(components.nanosecond(), 0)) / kCalendarNanosecondsPerSecond;
     return NSDate::dateWithTimeIntervalSince1970(t);
 }

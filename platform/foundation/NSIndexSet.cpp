@@ -6,7 +6,7 @@
 #include <string>
 
 namespace {
-const bool registered = (NSKeyedUnarchiver::registerClass<NSIndexSet>("NSIndexSet"), true);
+const bool registeredNSIndexSet = (NSKeyedUnarchiver::registerClass<NSIndexSet>("NSIndexSet"), true);
 const char* const kRangesKey = "NSRanges";
 } // namespace
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kMaxDepth = 512;
+constexpr int kMaxDecodingDepth = 512;
 
 std::mutex& registryLock() {
     static std::mutex lock;
@@ -31,7 +31,7 @@ public:
     Reader(const std::uint8_t* p, std::size_t n) : p_(p), end_(p + n), reservable_(n) {}
 
     Value value(int depth) {
-        if (depth > kMaxDepth) corrupt("nested too deeply");
+        if (depth > kMaxDecodingDepth) corrupt("nested too deeply");
         switch (byte()) {
         case 0: return Value();
         case 1: return Value(false);

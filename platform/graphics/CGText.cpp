@@ -3,6 +3,7 @@
 // to one of those faces by its weight and slant. This is the one unit that knows Pango.
 
 #include "platform/graphics/CGContext.h"
+#include "platform/foundation/Sanitizers.h"
 
 #include "platform/foundation/NSString.h"
 
@@ -14,7 +15,7 @@
 #include <cmath>
 #include <mutex>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if TANDREL_ADDRESS_SANITIZER
 // Fontconfig keeps its configuration and match caches for the life of the process, partly from
 // a thread Pango starts, in ways leak checks cannot trace back to it. The HEVC encoder behind
 // HEIC encoding keeps a process-wide table alike.

@@ -47,7 +47,7 @@ NSHTTPHeaderFields decodeHeaders(const NSCoder& coder) {
     return fields;
 }
 
-const bool registered = (NSKeyedUnarchiver::registerClass<NSHTTPURLResponse>("NSHTTPURLResponse"), true);
+const bool registeredNSHTTPURLResponse = (NSKeyedUnarchiver::registerClass<NSHTTPURLResponse>("NSHTTPURLResponse"), true);
 
 } // namespace
 

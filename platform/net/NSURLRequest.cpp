@@ -5,7 +5,7 @@
 #include "platform/foundation/NSString.h"
 
 namespace {
-const bool registered = (NSKeyedUnarchiver::registerClass<NSURLRequest>("NSURLRequest"), true);
+const bool registeredNSURLRequest = (NSKeyedUnarchiver::registerClass<NSURLRequest>("NSURLRequest"), true);
 } // namespace
 
 NSURLRequest::NSURLRequest(NSURLPtr url, NSURLRequestCachePolicy cachePolicy, NSTimeInterval timeoutInterval)

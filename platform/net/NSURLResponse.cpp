@@ -4,7 +4,7 @@
 #include "platform/foundation/NSString.h"
 
 namespace {
-const bool registered = (NSKeyedUnarchiver::registerClass<NSURLResponse>("NSURLResponse"), true);
+const bool registeredNSURLResponse = (NSKeyedUnarchiver::registerClass<NSURLResponse>("NSURLResponse"), true);
 } // namespace
 
 NSURLResponse::NSURLResponse(NSURLPtr url, std::string MIMEType, long long expectedContentLength, std::string textEncodingName)

@@ -4,17 +4,17 @@
 
 namespace {
 
-const bool registered = (NSKeyedUnarchiver::registerClass<NSURLSessionConfiguration>("NSURLSessionConfiguration"), true);
+const bool registeredNSURLSessionConfiguration = (NSKeyedUnarchiver::registerClass<NSURLSessionConfiguration>("NSURLSessionConfiguration"), true);
 
 } // namespace
 
 NSURLSessionConfigurationPtr NSURLSessionConfiguration::defaultSessionConfiguration() {
-    (void)registered;
+    (void)registeredNSURLSessionConfiguration;
     return std::make_shared<NSURLSessionConfiguration>();
 }
 
 NSURLSessionConfigurationPtr NSURLSessionConfiguration::backgroundSessionConfiguration(const std::string& identifier) {
-    (void)registered;
+    (void)registeredNSURLSessionConfiguration;
     auto configuration = std::make_shared<NSURLSessionConfiguration>();
     configuration->identifier_ = identifier;
     configuration->background_ = true;

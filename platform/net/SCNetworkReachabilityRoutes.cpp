@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::uint32_t kLinkLocalNetwork = 0xA9FE0000;  // 169.254.0.0/16, host order
+constexpr std::uint32_t kRoutesLinkLocalNetwork = 0xA9FE0000;  // 169.254.0.0/16, host order
 constexpr std::uint32_t kLinkLocalMask = 0xFFFF0000;
 constexpr std::uint32_t kLoopbackNetwork = 0x7F000000;   // 127.0.0.0/8, host order
 constexpr std::uint32_t kLoopbackMask = 0xFF000000;
@@ -44,7 +44,7 @@ bool interfaceIsUpAndNotLoopback(const std::vector<HostInterfaceEntry>& all, con
 SCNetworkReachabilityFlags SCNetworkReachabilityMeasureFlags(std::optional<std::uint32_t> address) {
     const auto facts = HostNetworkFactsNow();
     const std::vector<HostInterfaceEntry>& all = facts->interfaces;
-    const bool linkLocalTarget = address && (*address & kLinkLocalMask) == kLinkLocalNetwork && (*address & ~kLinkLocalMask) == 0;
+    const bool linkLocalTarget = address && (*address & kLinkLocalMask) == kRoutesLinkLocalNetwork && (*address & ~kLinkLocalMask) == 0;
     SCNetworkReachabilityFlags flags = 0;
     if (address && (*address & kLoopbackMask) == kLoopbackNetwork) return 0;
     if (address && *address != 0 && !linkLocalTarget) {
@@ -63,7 +63,7 @@ SCNetworkReachabilityFlags SCNetworkReachabilityMeasureFlags(std::optional<std::
     }
     if (linkLocalTarget) {
         for (const HostInterfaceEntry& item : all) {
-            if ((item.ipv4 & kLinkLocalMask) == kLinkLocalNetwork && (item.flags & IFF_UP) && !(item.flags & IFF_LOOPBACK)) {
+            if ((item.ipv4 & kLinkLocalMask) == kRoutesLinkLocalNetwork && (item.flags & IFF_UP) && !(item.flags & IFF_LOOPBACK)) {
                 flags |= kSCNetworkReachabilityFlagsIsDirect;
             }
         }

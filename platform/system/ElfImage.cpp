@@ -8,7 +8,7 @@
 namespace {
 
 constexpr size_t kSymbolBatch = 64;
-constexpr uint32_t kGnuNoteName = 0x00554e47;  // "GNU\0"
+constexpr uint32_t kImageGnuNoteName = 0x00554e47;  // "GNU\0"
 
 bool readTask(task_t task, uintptr_t address, void* out, size_t length) {
     vm_size_t got = 0;
@@ -33,7 +33,7 @@ void readBuildId(vdelf_image* image, uintptr_t notes, size_t size) {
         size_t desc = name + align4(note.n_namesz);
         if (note.n_type == NT_GNU_BUILD_ID && note.n_namesz == 4 && note.n_descsz > 0) {
             uint32_t owner = 0;
-            if (!vdelf_nasync_read(image, notes + name, &owner, sizeof owner) || owner != kGnuNoteName) return;
+            if (!vdelf_nasync_read(image, notes + name, &owner, sizeof owner) || owner != kImageGnuNoteName) return;
             size_t length = note.n_descsz < sizeof image->build_id ? note.n_descsz : sizeof image->build_id;
             if (vdelf_nasync_read(image, notes + desc, image->build_id, length)) image->build_id_length = length;
             return;
@@ -90,7 +90,7 @@ void readDynamic(vdelf_image* image, uintptr_t dynamic, size_t size) {
     }
 }
 
-bool isDefinedCode(const Elf64_Sym& sym) {
+bool isDefinedCodeSymbol(const Elf64_Sym& sym) {
     unsigned type = ELF64_ST_TYPE(sym.st_info);
     return sym.st_shndx != SHN_UNDEF && (type == STT_FUNC || type == STT_GNU_IFUNC);
 }
@@ -183,7 +183,7 @@ struct SymbolSearch {
 };
 
 void consider(SymbolSearch* search, const Elf64_Sym& sym) {
-    if (!isDefinedCode(sym) || sym.st_value > search->address) return;
+    if (!isDefinedCodeSymbol(sym) || sym.st_value > search->address) return;
     if (sym.st_size > 0 && search->address - sym.st_value >= sym.st_size) {
         if (sym.st_value + sym.st_size > search->barrier) search->barrier = sym.st_value + sym.st_size;
         return;

@@ -1,4 +1,5 @@
 #include "platform/testsupport/ChildProcess.h"
+#include "platform/foundation/Sanitizers.h"
 
 #include "platform/dispatch/WorkerPool.h"
 
@@ -85,17 +86,7 @@ pid_t startChildProcess(const std::function<int()>& body) {
 int waitForChildProcess(pid_t pid) { return exitStatusOf(rawWaitStatus(pid)); }
 
 bool addressSpaceCanBeLimited() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-    return false;
-#else
-    return true;
-#endif
-#else
-    return true;
-#endif
+    return !TANDREL_ADDRESS_SANITIZER && !TANDREL_THREAD_SANITIZER;
 }
 
 bool limitAddressSpace(std::size_t extraBytes) {

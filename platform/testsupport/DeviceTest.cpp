@@ -49,6 +49,8 @@ TemporaryFolder::TemporaryFolder() {
 TemporaryFolder::~TemporaryFolder() { removeHostTree(path_); }
 
 void DeviceTest::SetUp() {
+    // A table test may start afresh for each row; the device of the row before goes first.
+    if (!root_.empty()) removeHostTree(root_);
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tandrel-device-XXXXXX";
     char* made = ::mkdtemp(pattern.data());

@@ -1,4 +1,5 @@
 #include "platform/dispatch/WorkerPool.h"
+#include "platform/foundation/Sanitizers.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if TANDREL_ADDRESS_SANITIZER
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     // under them would let them read freed memory, so the process ends without running those
     // destructors — after the leak check that would otherwise run at exit.
     std::fflush(nullptr);
-#if defined(__SANITIZE_ADDRESS__)
+#if TANDREL_ADDRESS_SANITIZER
     __lsan_do_leak_check();
 #endif
     std::quick_exit(result);

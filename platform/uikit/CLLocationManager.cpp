@@ -20,7 +20,7 @@ DeviceLocation& device() {
 
 // The class object "CLLocation", found by code that looks the class up by name.
 class CLLocationClass : public NSObject {};
-const bool registered = (NSRegisterClass(CLLocation::kClassName, std::make_shared<CLLocationClass>()), true);
+const bool registeredCLLocationManager = (NSRegisterClass(CLLocation::kClassName, std::make_shared<CLLocationClass>()), true);
 
 } // namespace
 
@@ -28,7 +28,7 @@ CLLocation::CLLocation(CLLocationCoordinate2D coordinate, double altitude, doubl
                        std::shared_ptr<NSDate> timestamp)
     : coordinate_(coordinate), altitude_(altitude), horizontalAccuracy_(horizontalAccuracy), verticalAccuracy_(verticalAccuracy),
       timestamp_(timestamp ? std::move(timestamp) : NSDate::date()) {
-    (void)registered;
+    (void)registeredCLLocationManager;
 }
 
 void CLLocationManager::startUpdatingLocation() {

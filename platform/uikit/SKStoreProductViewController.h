@@ -65,8 +65,8 @@ public:
     std::string className() const override;
 
     // The subclass's answers, or the platform's.
-    virtual bool shouldAutorotate() const;
-    virtual bool prefersStatusBarHidden() const;
+    bool shouldAutorotate() const override;
+    bool prefersStatusBarHidden() const override;
 
     // What "Done" does.
     void done();

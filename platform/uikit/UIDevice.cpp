@@ -47,7 +47,7 @@ public:
         return selector == "currentDevice" ? Value(UIDevice::currentDevice()) : Value();
     }
 };
-const bool registered = (NSRegisterClass("UIDevice", std::make_shared<UIDeviceClass>()), true);
+const bool registeredUIDevice = (NSRegisterClass("UIDevice", std::make_shared<UIDeviceClass>()), true);
 } // namespace
 
 std::string UIDevice::vendorIdentifiersPath() { return kVendorIdentifiersPath; }

@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kAvroBinary = "avro/binary";
 constexpr const char* kChecksumHeader = "fm-checksum";
 
-bool hasDispatch() {
+bool senderHasDispatch() {
     return VuderuUtil::getSystemVersionAsAnInteger() >= VuderuUtil::kSystemVersionDispatch;
 }
 
@@ -77,7 +77,7 @@ void AdLogManager::sendSerializedAdLogsData(const NSDataPtr& data, const std::st
                                                 std::dynamic_pointer_cast<VuderuHttpAsyncTaskDelegate>(self<AdLogManager>()), false);
     task->setTag(identifier);
     registerNewTask(task);
-    if (!hasDispatch()) {
+    if (!senderHasDispatch()) {
         task->startInRunLoop(NSRunLoop::currentRunLoop());
         return;
     }
@@ -132,7 +132,7 @@ void AdLogManager::removeAdLogsWithTransferIdentifier(const std::string& identif
     deleteBlock(identifier);
     auto manager = self<AdLogManager>();
     auto remove = [manager, identifier] { manager->performRemoveAdLogsWithTransferIdentifier(identifier); };
-    if (hasDispatch()) dispatch_async(dispatch_get_main_queue(), remove);
+    if (senderHasDispatch()) dispatch_async(dispatch_get_main_queue(), remove);
     else remove();
 }
 

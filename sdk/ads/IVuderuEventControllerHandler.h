@@ -17,9 +17,9 @@ public:
 
     // The host's view or, when the ad is shown modally, its view controller.
     virtual std::shared_ptr<NSObject> parentViewContainer() const = 0;
-    virtual bool isShownModallyForViewController() const = 0;
-    virtual bool adRendered() const = 0;
-    virtual bool displayWhenReady() const = 0;
+    bool isShownModallyForViewController() const override = 0;
+    bool adRendered() const override = 0;
+    bool displayWhenReady() const override = 0;
     virtual void setNotificationFlag(std::int32_t flag) = 0;
     virtual void setIsLoadingAdComponents(bool loading) = 0;
     virtual void setMraidAdLoaded(bool loaded) = 0;

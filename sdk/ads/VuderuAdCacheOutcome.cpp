@@ -17,7 +17,7 @@
 
 namespace {
 
-std::shared_ptr<VuderuCacheKey> keyOf(const Value& params) { return params["cacheKey"].objectAs<VuderuCacheKey>(); }
+std::shared_ptr<VuderuCacheKey> outcomeKeyOf(const Value& params) { return params["cacheKey"].objectAs<VuderuCacheKey>(); }
 
 VuderuAdCache::Container containerOf(const Value& params) {
     const Value& container = params["viewContainer"];
@@ -55,7 +55,7 @@ void VuderuAdCache::fetchReported(const Value& params, std::function<void()> onM
 
 void VuderuAdCache::notifyAdDidLoad(const Value& params) {
     const Value& timeout = params["timeout"];
-    auto key = keyOf(params);
+    auto key = outcomeKeyOf(params);
     if (!timeout.isInteger() || timeout.integerValue() == 1 || !key) return fetchReported(params, nullptr);
     auto container = containerOf(params);
     const std::int64_t value = timeout.integerValue();
@@ -73,7 +73,7 @@ void VuderuAdCache::notifyAdDidLoad(const Value& params) {
 
 void VuderuAdCache::notifyRequestFailed(const Value& params, const NSErrorPtr& error) {
     const Value& timeout = params["timeout"];
-    auto key = keyOf(params);
+    auto key = outcomeKeyOf(params);
     if (!timeout.isInteger() || timeout.integerValue() == 1 || !key) return fetchReported(params, nullptr);
     auto container = containerOf(params);
     const std::int64_t value = timeout.integerValue();
@@ -95,7 +95,7 @@ void VuderuAdCache::removeAndReportAdUnit(const VuderuAdUnitPtr& unit) {
 }
 
 void VuderuAdCache::requestSuccessfulWithParams(const std::vector<VuderuAdUnitPtr>& units, const Value& params) {
-    auto key = keyOf(params);
+    auto key = outcomeKeyOf(params);
     auto manager = VuderuAdManager::instance();
     const bool refreshed = key && manager->timerStartedForSpace(key->adSpace());
     if (params["requestTime"].stringValue() == "renderTime") {

@@ -19,7 +19,8 @@ class VuderuAdEvent : public NSObject, public NSCoding {
 public:
     enum : std::int32_t {
         kUnknown = 0, kRequested = 1, kFilled = 3, kUnfilled = 4, kRendered = 5, kRenderFailed = 6, kClicked = 7, kVideoStart = 8,
-        kVideoCompleted = 9, kAdClosed = 19, kEventListenerAdded = 23, kCapExhausted = 27, kCapNotExhausted = 28,
+        kVideoCompleted = 9, kUrlVerified = 13, kUrlNotVerified = 14, kLaunchUrlFailed = 15, kUserConfirmed = 16,
+        kUserCanceled = 17, kAdWillClose = 18, kAdClosed = 19, kEventListenerAdded = 23, kCapExhausted = 27, kCapNotExhausted = 28,
         kSendUrlStatusResult = 34, kPrepared = 35
     };
     using ParamMap = std::map<std::string, std::string>;

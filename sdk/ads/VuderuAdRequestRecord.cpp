@@ -85,7 +85,7 @@ private:
     bool ok_ = true;
 };
 
-bool failed(const char* format) {
+bool recordFailed(const char* format) {
     VuderuLog(format, avro_strerror());
     return false;
 }
@@ -98,11 +98,11 @@ bool reportedIds(Fields& request) {
         const void* colon = std::memchr(bytes, ':', entry->length());
         if (!colon || colon == bytes) continue;
         std::size_t at = static_cast<std::size_t>(static_cast<const char*>(colon) - bytes);
-        if (!request.ok() || avro_value_append(&list, &item, nullptr) != 0) return failed("Unable to create AdReportedId datum structure: %s");
+        if (!request.ok() || avro_value_append(&list, &item, nullptr) != 0) return recordFailed("Unable to create AdReportedId datum structure: %s");
         Fields id(item);
         avro_value_t idBytes = id.int32("type", std::atoi(std::string(bytes, at).c_str())).sub("id");
         if (!id.ok() || avro_value_set_bytes(&idBytes, const_cast<char*>(bytes + at + 1), entry->length() - at - 1) != 0) {
-            return failed("Unable to create AdReportedId datum structure: %s");
+            return recordFailed("Unable to create AdReportedId datum structure: %s");
         }
     }
     return true;
@@ -113,7 +113,7 @@ bool location(Fields& request) {
     if (!request.ok() || !record.real("lat", std::strtof(field(VuderuFieldLookup::kLatitude).c_str(), nullptr))
                               .real("lon", std::strtof(field(VuderuFieldLookup::kLongitude).c_str(), nullptr))
                               .ok()) {
-        return failed("Unable to create Location datum structure: %s");
+        return recordFailed("Unable to create Location datum structure: %s");
     }
     return true;
 }
@@ -128,7 +128,7 @@ bool container(Fields& request, const CGRect& bounds) {
                               .real("density", VuderuUtil::isRetina() ? 2.0f : 1.0f)
                               .symbol("screenOrientation", VuderuAdUtil::getScreenOrientation())
                               .ok()) {
-        return failed("Unable to create AdViewContainer datum structure: %s");
+        return recordFailed("Unable to create AdViewContainer datum structure: %s");
     }
     return true;
 }
@@ -136,7 +136,7 @@ bool container(Fields& request, const CGRect& bounds) {
 bool testAds(Fields& request, const std::string& space) {
     Fields record(request.sub("testAds"));
     if (!request.ok() || !record.int32("adspacePlacement", VuderuAdManager::adSizeForTestAdSpace(space)).ok()) {
-        return failed("Unable to create TestAds datum structure: %s");
+        return recordFailed("Unable to create TestAds datum structure: %s");
     }
     return true;
 }
@@ -148,7 +148,7 @@ bool frequencyCaps(Fields& request) {
             !Fields(item).text("idHash", info->idHash).int64("serveTime", info->serveTime).int64("expirationTime", info->expirationTime)
                  .int32("views", info->views).int32("newCap", info->newCap).int32("previousCap", info->prevCap)
                  .int32("previousCapType", info->prevCapType).ok()) {
-            return failed("Unable to create Frequency cap info datum structure: %s");
+            return recordFailed("Unable to create Frequency cap info datum structure: %s");
         }
     }
     return true;
@@ -201,7 +201,7 @@ bool fillAdRequestRecord(avro_value_t record, const VuderuAdRequestInput& in) {
     if (r.ok() && !targeting.int32("ageRange", -2).int32("gender", -2).ok()) r.fail();
     r.flag("sendConfiguration", VuderuAdRequest::shouldSendConfiguration(in.space)).strings("origins", origins())
         .flag("renderTime", in.renderStage).stringMap("clientSideRtbPayload", in.payload);
-    if (!r.ok()) return failed("Unable to create Ad Request datum structure: %s");
+    if (!r.ok()) return recordFailed("Unable to create Ad Request datum structure: %s");
     return true;
 }
 

@@ -17,7 +17,7 @@ constexpr std::int64_t kMillisecondsPerSecond = 1000;
 
 using Units = std::vector<VuderuAdUnitPtr>;
 
-const AvroSchemaText kSchemaTexts[] = {
+const AvroSchemaText kResponseSchemaTexts[] = {
     {VuderuAdProtocolSchemas::adResponse, "Unable to parse ad response schema"},
     {VuderuAdProtocolSchemas::adUnit, "Unable to parse ad unit schema"},
     {VuderuAdProtocolSchemas::adFrame, "Unable to parse ad frame schema"},
@@ -201,7 +201,7 @@ bool applyConfiguration(const avro_value_t& datum) {
 } // namespace
 
 struct VuderuAdResponse::Schemas {
-    std::vector<AvroSchema> parsed; // in the order of kSchemaTexts; the first is AdResponse
+    std::vector<AvroSchema> parsed; // in the order of kResponseSchemaTexts; the first is AdResponse
     AvroValueClass response;        // values of AdResponse
 };
 
@@ -211,10 +211,10 @@ VuderuAdResponse::~VuderuAdResponse() = default;
 bool VuderuAdResponse::initSchema() {
     if (schemas_) return true;
     auto schemas = std::make_unique<Schemas>();
-    if (!avroParseSchemas(kSchemaTexts, schemas->parsed)) return false;
+    if (!avroParseSchemas(kResponseSchemaTexts, schemas->parsed)) return false;
     schemas->response = avroValueClass(schemas->parsed.front().get());
     if (!schemas->response) {
-        VuderuLog("%s", kSchemaTexts[0].failure);
+        VuderuLog("%s", kResponseSchemaTexts[0].failure);
         return false;
     }
     schemas_ = std::move(schemas);

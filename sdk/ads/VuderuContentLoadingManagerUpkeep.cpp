@@ -17,7 +17,7 @@
 
 namespace {
 
-std::string stringOf(const Value::Dictionary& entry, const std::string& key) {
+std::string upkeepStringOf(const Value::Dictionary& entry, const std::string& key) {
     auto found = entry.find(key);
     return found != entry.end() && found->second.isString() ? found->second.string() : std::string();
 }
@@ -75,7 +75,7 @@ bool VuderuContentLoadingManager::isLoadPending(const std::string& resourceId) c
     std::lock_guard guard(indexLock_);
     auto found = localAssetInfo_.find(resourceId);
     return found != localAssetInfo_.end() && found->second.isDictionary() &&
-           stringOf(found->second.dictionary(), "downloadStatus") == kVuderuFileDownloadInProgress && startedThisRun_.count(resourceId) > 0;
+           upkeepStringOf(found->second.dictionary(), "downloadStatus") == kVuderuFileDownloadInProgress && startedThisRun_.count(resourceId) > 0;
 }
 
 void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
@@ -203,9 +203,9 @@ void VuderuContentLoadingManager::removeOldestAsset() {
     {
         std::lock_guard guard(indexLock_);
         for (const auto& [resourceId, value] : localAssetInfo_) {
-            if (!value.isDictionary() || stringOf(value.dictionary(), "removalType") != kLRURemovableFileType) continue;
+            if (!value.isDictionary() || upkeepStringOf(value.dictionary(), "removalType") != kLRURemovableFileType) continue;
             candidates.emplace_back(secondsOf(value.dictionary(), "lastAccessTime").value_or(0), resourceId,
-                                    stringOf(value.dictionary(), "cachedAssetPath"));
+                                    upkeepStringOf(value.dictionary(), "cachedAssetPath"));
         }
     }
     std::sort(candidates.begin(), candidates.end());
@@ -223,9 +223,9 @@ void VuderuContentLoadingManager::removeExpiredAssets() {
     {
         std::lock_guard guard(indexLock_);
         for (const auto& [resourceId, value] : localAssetInfo_) {
-            if (!value.isDictionary() || stringOf(value.dictionary(), "removalType") == kUpdateOnlyRemovableFileType) continue;
+            if (!value.isDictionary() || upkeepStringOf(value.dictionary(), "removalType") == kUpdateOnlyRemovableFileType) continue;
             auto expiry = secondsOf(value.dictionary(), "expiryTime");
-            if (!expiry || *expiry < now) expired.emplace_back(stringOf(value.dictionary(), "cachedAssetPath"), resourceId);
+            if (!expiry || *expiry < now) expired.emplace_back(upkeepStringOf(value.dictionary(), "cachedAssetPath"), resourceId);
         }
     }
     for (const auto& [path, resourceId] : expired) deleteAssetForPath(path, resourceId);

@@ -23,11 +23,9 @@
 
 namespace {
 
-enum : std::int32_t { kUrlVerified = 13, kUrlNotVerified = 14, kUserConfirmed = 16, kUserCanceled = 17 };
-
 const std::string& eventName(std::int32_t event) { return VuderuAdEvent::adEventEnumToString(event); }
 
-std::string textOf(const Value::Dictionary& params, const std::string& key) {
+std::string eventTextOf(const Value::Dictionary& params, const std::string& key) {
     auto found = params.find(key);
     return found == params.end() ? std::string() : found->second.stringValue();
 }
@@ -47,7 +45,7 @@ std::string formatOf(const VuderuAdFramePtr& frame) {
 } // namespace
 
 void VuderuAd::logResultAction(std::int32_t action, const Value::Dictionary& params) const {
-    VuderuLog("Result Action %@ with Param Status %@ with Params %@", VuderuAdAction::adActionEnumToString(action), textOf(params, "status"),
+    VuderuLog("Result Action %@ with Param Status %@ with Params %@", VuderuAdAction::adActionEnumToString(action), eventTextOf(params, "status"),
               Value(params).description());
 }
 
@@ -85,7 +83,7 @@ bool VuderuAd::failureRoad(const NSErrorPtr& error, bool sendReport, const Vuder
     const bool verifying = verifyFrame != nullptr;
     Value::Dictionary params{{"maxAds", Value(static_cast<unsigned long>(manager->adUnitCountForSpace(space_)))}};
     VuderuEventController controller;
-    std::string event = eventName(verifying ? std::int32_t{kUrlNotVerified} : std::int32_t{VuderuAdEvent::kRenderFailed});
+    std::string event = eventName(verifying ? std::int32_t{VuderuAdEvent::kUrlNotVerified} : std::int32_t{VuderuAdEvent::kRenderFailed});
     const char* location = verifying ? "-[VuderuAd processVerificationFailure:]" : "-[VuderuAd processRenderFailure:sendReport:]";
     VuderuUtil::incrementCounterLocationName(event, location);
     bool handled = false;
@@ -99,9 +97,9 @@ bool VuderuAd::failureRoad(const NSErrorPtr& error, bool sendReport, const Vuder
         case VuderuAdAction::kNextFrame:
         case VuderuAdAction::kDirectOpen: handled = true; break;
         case VuderuAdAction::kNextAdUnit:
-            handled = textOf(params, "status") == "ok";
+            handled = eventTextOf(params, "status") == "ok";
             if (handled) {
-                event = eventName(kUrlVerified);
+                event = eventName(VuderuAdEvent::kUrlVerified);
                 VuderuUtil::incrementCounterLocationName(event, location);
                 while (controller.processEventForEventHandlerCurrentFrameWithResultActionParams(event, keep, frame(), &action, params))
                     logResultAction(action, params);
@@ -185,7 +183,7 @@ void VuderuAd::alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index
         dispatch_async(dispatch_get_main_queue(), [held = alertView_] {});
         alertView_ = nullptr;
     }
-    countAndProcess(index == 0 ? kUserConfirmed : kUserCanceled, "-[VuderuAd alertView:didDismissWithButtonIndex:]");
+    countAndProcess(index == 0 ? VuderuAdEvent::kUserConfirmed : VuderuAdEvent::kUserCanceled, "-[VuderuAd alertView:didDismissWithButtonIndex:]");
 }
 
 std::string VuderuAd::showingFrameId() const {
@@ -210,10 +208,10 @@ void VuderuAd::nextAdFrameWithDelay(const Value::Dictionary& params) {
     refreshTimerPaused_ = true;
     nextAdFrameWithDelayParams_.reset();
     if (!params.count("adFrameId") || !params.count("offset")) return;
-    if (textOf(params, "adFrameId") != showingFrameId()) return;
+    if (eventTextOf(params, "adFrameId") != showingFrameId()) return;
     auto unit = activeAdUnit();
     if (!unit) return;
-    const std::string offset = textOf(params, "offset");
+    const std::string offset = eventTextOf(params, "offset");
     VuderuAdFramePtr frame;
     if (offset == "next") {
         frame = unit->nextAdFrame();

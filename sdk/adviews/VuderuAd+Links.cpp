@@ -23,8 +23,6 @@
 
 namespace {
 
-enum : std::int32_t { kUrlVerified = 13, kUrlNotVerified = 14, kLaunchUrlFailed = 15, kUserConfirmed = 16, kAdWillClose = 18 };
-
 bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -44,14 +42,14 @@ void VuderuAd::linkProcessedForAdAction(const std::optional<std::string>& url, c
     switch (VuderuAdAction::adActionStringToEnum(adAction)) {
     case VuderuAdAction::kProcessRedirect:
         if (url) {
-            countAndProcess(kUserConfirmed, "-[VuderuAd linkProcessed:forAdAction:]");
+            countAndProcess(VuderuAdEvent::kUserConfirmed, "-[VuderuAd linkProcessed:forAdAction:]");
             if (webViewLoader_) webViewLoader_->loadExternalURL(NSURL::URLWithString(*url));
         } else {
             showPageAlert();
         }
         removeLoadingView();
         break;
-    case VuderuAdAction::kVerifyUrl: countAndProcess(kUrlVerified, "-[VuderuAd linkProcessed:forAdAction:]"); break;
+    case VuderuAdAction::kVerifyUrl: countAndProcess(VuderuAdEvent::kUrlVerified, "-[VuderuAd linkProcessed:forAdAction:]"); break;
     case VuderuAdAction::kDirectOpen:
     case VuderuAdAction::kDirectOpenNonAC:
         if (url) openUrlInExternalWebView(NSURLRequest::requestWithURL(NSURL::URLWithString(*url)));
@@ -65,7 +63,7 @@ void VuderuAd::linkNotProcessedForAdAction(const NSErrorPtr&, const std::string&
     auto keep = self<VuderuAd>();
     VuderuLog("Link not processed for ad action %@", adAction);
     switch (VuderuAdAction::adActionStringToEnum(adAction)) {
-    case VuderuAdAction::kVerifyUrl: countAndProcess(kUrlNotVerified, "-[VuderuAd linkNotProcessed:forAdAction:]"); break;
+    case VuderuAdAction::kVerifyUrl: countAndProcess(VuderuAdEvent::kUrlNotVerified, "-[VuderuAd linkNotProcessed:forAdAction:]"); break;
     case VuderuAdAction::kProcessRedirect:
         showPageAlert();
         removeLoadingView();
@@ -98,7 +96,7 @@ bool VuderuAd::openUrlInNativeBrowserParams(const NSURLPtr& url, Value::Dictiona
         params["callback"] = "willLeaveApplication";
     } else {
         VuderuLog("Unable to launch URL %@", url->absoluteString());
-        countAndProcess(kLaunchUrlFailed, "-[VuderuAd openUrlInNativeBrowser:params:]");
+        countAndProcess(VuderuAdEvent::kLaunchUrlFailed, "-[VuderuAd openUrlInNativeBrowser:params:]");
     }
     activelyRespondingToAction_ = false;
     return true;
@@ -203,7 +201,7 @@ void VuderuAd::skAppStoreDidFailToLoad() {
             reportSpaceWillLeaveApplication();
         } else {
             VuderuLog("Unable to launch URL %@", itunesURL_->absoluteString());
-            countAndProcess(kLaunchUrlFailed, "-[VuderuAd skAppStoreDidFailToLoad]");
+            countAndProcess(VuderuAdEvent::kLaunchUrlFailed, "-[VuderuAd skAppStoreDidFailToLoad]");
         }
         itunesURL_ = nullptr;
     }
@@ -233,10 +231,10 @@ void VuderuAd::externalAdViewDidCloseDismissAd(bool dismiss) {
 void VuderuAd::externalAdDidCloseForceDismissUI(bool force) {
     auto keep = self<VuderuAd>();
     fullscreenRemoveExtAdWindow();
-    VuderuUtil::incrementCounterLocationName(VuderuAdEvent::adEventEnumToString(kAdWillClose), "-[VuderuAd externalAdDidCloseForceDismissUI:]");
+    VuderuUtil::incrementCounterLocationName(VuderuAdEvent::adEventEnumToString(VuderuAdEvent::kAdWillClose), "-[VuderuAd externalAdDidCloseForceDismissUI:]");
     auto unit = activeAdUnit();
     Value::Dictionary params;
-    const auto actions = runEventToExhaustion(VuderuAdEvent::adEventEnumToString(kAdWillClose), unit ? unit->curAdFrame() : nullptr, params);
+    const auto actions = runEventToExhaustion(VuderuAdEvent::adEventEnumToString(VuderuAdEvent::kAdWillClose), unit ? unit->curAdFrame() : nullptr, params);
     const bool moved = std::any_of(actions.begin(), actions.end(), [](std::int32_t action) {
         return action == VuderuAdAction::kNotifyUser || action == VuderuAdAction::kNextFrame || action == VuderuAdAction::kNextAdUnit;
     });

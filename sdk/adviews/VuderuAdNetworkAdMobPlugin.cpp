@@ -1,4 +1,5 @@
 #include "sdk/adviews/VuderuAdNetworkAdMobPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkCallArguments.h"
 
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIViewController.h"
@@ -8,9 +9,6 @@
 
 namespace {
 const char* const kAdMobSizeNames[] = {"IAB_LEADERBOARD", "IAB_BANNER", "BANNER", "IAB_MRECT"};
-NSErrorPtr errorOf(const Value::Array& arguments, std::size_t index) {
-    return index < arguments.size() ? arguments[index].objectAs<NSError>() : nullptr;
-}
 } // namespace
 
 VuderuAdNetworkAdMobPlugin::~VuderuAdNetworkAdMobPlugin() { clearDelegates(); }
@@ -120,7 +118,7 @@ Value VuderuAdNetworkAdMobPlugin::adViewDidReceiveAd(const Value::Array&) {
 }
 
 Value VuderuAdNetworkAdMobPlugin::adViewDidFailToReceiveAdWithError(const Value::Array& arguments) {
-    failed(errorOf(arguments, 1));
+    failed(VuderuAdNetworkErrorArgument(arguments, 1));
     return Value();
 }
 
@@ -149,7 +147,7 @@ Value VuderuAdNetworkAdMobPlugin::interstitialDidReceiveAd(const Value::Array&) 
 
 Value VuderuAdNetworkAdMobPlugin::interstitialDidFailToReceiveAdWithError(const Value::Array& arguments) {
     VuderuLog("Failed to receive AdMob Interstitial");
-    failed(errorOf(arguments, 1));
+    failed(VuderuAdNetworkErrorArgument(arguments, 1));
     return Value();
 }
 

@@ -1,4 +1,5 @@
 #include "sdk/adviews/VuderuAdNetworkInMobiPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkCallArguments.h"
 
 #include "platform/foundation/NSString.h"
 #include "sdk/ads/VuderuAdDelegate.h"
@@ -12,10 +13,7 @@ struct InMobiSize {
 constexpr InMobiSize kInMobiSizes[] = {{{728, 90}, 11}, {{468, 60}, 12}, {{320, 50}, 15}, {{300, 250}, 10}, {{120, 600}, 13}};
 constexpr long kDefaultSizeId = 15;
 
-NSErrorPtr errorOf(const Value::Array& arguments, std::size_t index) {
-    return index < arguments.size() ? arguments[index].objectAs<NSError>() : nullptr;
-}
-void prepare(IVuderuAdNetworkConnector& view) { view.prepareView(); }
+void prepareInMobi(IVuderuAdNetworkConnector& view) { view.prepareView(); }
 void click(IVuderuAdNetworkConnector& view) { view.processClick(); }
 void closed(IVuderuAdNetworkConnector& view) { view.externalAdDidClose(); }
 } // namespace
@@ -87,7 +85,7 @@ bool VuderuAdNetworkInMobiPlugin::getAdViewParentViewShowTakeoverAdContainer(con
         VuderuOutsideSDK::send(currentBannerObject_, "setDelegate:", {self});
     }
     if (adReady_) {
-        withContainer(prepare);
+        withContainer(prepareInMobi);
     } else {
         VuderuOutsideSDK::send(takeover ? currentInterstitial_ : currentBannerObject_, takeover ? "loadInterstitial" : "loadBanner");
     }
@@ -140,7 +138,7 @@ const VuderuAdNetworkBasePlugin::SelectorTable& VuderuAdNetworkInMobiPlugin::out
 Value VuderuAdNetworkInMobiPlugin::bannerDidReceiveAd(const Value::Array&) {
     // A banner that loads again while shown changes nothing.
     if (!adReady_) {
-        withContainer(prepare);
+        withContainer(prepareInMobi);
         adReady_ = true;
     }
     return Value();
@@ -148,7 +146,7 @@ Value VuderuAdNetworkInMobiPlugin::bannerDidReceiveAd(const Value::Array&) {
 
 Value VuderuAdNetworkInMobiPlugin::bannerDidFailToReceiveAdWithError(const Value::Array& arguments) {
     adReady_ = false;
-    failed(errorOf(arguments, 1));
+    failed(VuderuAdNetworkErrorArgument(arguments, 1));
     return Value();
 }
 
@@ -181,14 +179,14 @@ Value VuderuAdNetworkInMobiPlugin::bannerWillLeaveApplication(const Value::Array
 
 Value VuderuAdNetworkInMobiPlugin::interstitialDidReceiveAd(const Value::Array&) {
     adReady_ = true;
-    withContainer(prepare);
+    withContainer(prepareInMobi);
     return Value();
 }
 
 Value VuderuAdNetworkInMobiPlugin::interstitialDidFailToReceiveAdWithError(const Value::Array& arguments) {
     adReady_ = false;
     VuderuLog("Failed to receive inMobi Interstitial");
-    failed(errorOf(arguments, 1));
+    failed(VuderuAdNetworkErrorArgument(arguments, 1));
     return Value();
 }
 
@@ -226,7 +224,7 @@ Value VuderuAdNetworkInMobiPlugin::interstitialDidInteractWithParams(const Value
 
 Value VuderuAdNetworkInMobiPlugin::interstitialDidFailToPresentScreenWithError(const Value::Array& arguments) {
     VuderuLog("Failed to receive inMobi Interstitial");
-    auto error = errorOf(arguments, 1);
+    auto error = VuderuAdNetworkErrorArgument(arguments, 1);
     withContainer([&](IVuderuAdNetworkConnector& view) { view.processRenderFailureSendReport(error, true); });
     return Value();
 }

@@ -1,4 +1,5 @@
 #include "sdk/adviews/VuderuAdNetworkJumptapPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkCallArguments.h"
 
 #include "sdk/ads/VuderuAdDelegate.h"
 #include "sdk/analytics/VuderuLog.h"
@@ -12,9 +13,6 @@ using SizeClass = VuderuAdNetworkJumptapPlugin::SizeClass;
 std::atomic<SizeClass> latestSize{SizeClass::None};
 std::atomic<bool> latestInterstitial{false};
 
-NSErrorPtr errorOf(const Value::Array& arguments, std::size_t index) {
-    return index < arguments.size() ? arguments[index].objectAs<NSError>() : nullptr;
-}
 Value keyValue(const std::optional<std::string>& key) { return key ? Value(*key) : Value(); }
 } // namespace
 
@@ -177,7 +175,7 @@ Value VuderuAdNetworkJumptapPlugin::endAdInteraction(const Value::Array&) {
 }
 
 Value VuderuAdNetworkJumptapPlugin::adWidgetDidFailToShowAd(const Value::Array& arguments) {
-    failed(errorOf(arguments, 1));
+    failed(VuderuAdNetworkErrorArgument(arguments, 1));
     return Value();
 }
 

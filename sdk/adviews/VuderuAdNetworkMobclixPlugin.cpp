@@ -1,4 +1,5 @@
 #include "sdk/adviews/VuderuAdNetworkMobclixPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkCallArguments.h"
 
 #include "platform/uikit/UIViewController.h"
 #include "sdk/ads/VuderuAdDelegate.h"
@@ -6,12 +7,6 @@
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <atomic>
-
-namespace {
-NSErrorPtr errorOf(const Value::Array& arguments, std::size_t index) {
-    return index < arguments.size() ? arguments[index].objectAs<NSError>() : nullptr;
-}
-} // namespace
 
 VuderuAdNetworkMobclixPlugin::~VuderuAdNetworkMobclixPlugin() { clearDelegates(); }
 
@@ -154,7 +149,7 @@ Value VuderuAdNetworkMobclixPlugin::adViewDidFinishTouchThrough(const Value::Arr
 }
 
 Value VuderuAdNetworkMobclixPlugin::adViewDidFailLoadWithError(const Value::Array& arguments) {
-    auto error = errorOf(arguments, 1);
+    auto error = VuderuAdNetworkErrorArgument(arguments, 1);
     VuderuLog("Failed to load Mobclix banner with error %@", error ? error->description() : std::string("(null)"));
     failed(error);
     return Value();
@@ -169,7 +164,7 @@ Value VuderuAdNetworkMobclixPlugin::fullScreenAdViewControllerDidFinishLoad(cons
 
 Value VuderuAdNetworkMobclixPlugin::fullScreenAdViewControllerDidFailToLoadWithError(const Value::Array& arguments) {
     VuderuLog("failed to get mobclix interstitial");
-    failed(errorOf(arguments, 1));
+    failed(VuderuAdNetworkErrorArgument(arguments, 1));
     return Value();
 }
 

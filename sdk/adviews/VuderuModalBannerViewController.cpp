@@ -13,8 +13,8 @@
 using namespace VuderuAdContentGeometry;
 
 namespace {
-constexpr CGFloat kPi = std::numbers::pi_v<CGFloat>;
-constexpr std::int32_t kVideoBinding = 3;
+constexpr CGFloat kModalPi = std::numbers::pi_v<CGFloat>;
+constexpr std::int32_t kModalVideoBinding = 3;
 // The close button's distance from the top and right edges.
 constexpr CGFloat kCloseMargin = 10;
 } // namespace
@@ -98,7 +98,7 @@ void VuderuModalBannerViewController::didRotateFromInterfaceOrientation(UIInterf
 }
 
 void VuderuModalBannerViewController::adjustViewForCurrentUserInterface() {
-    if (adFrame_ && adFrame_->binding() == kVideoBinding && !VuderuUtil::isIPad()) adjustToOrientation(interfaceOrientation());
+    if (adFrame_ && adFrame_->binding() == kModalVideoBinding && !VuderuUtil::isIPad()) adjustToOrientation(interfaceOrientation());
     else centerAdView();
 }
 
@@ -107,8 +107,8 @@ void VuderuModalBannerViewController::adjustToOrientation(std::int64_t orientati
     adView_->setTransform(CGAffineTransformIdentity);
     auto bounds = view()->bounds();
     CGFloat offset = offsetOf(bounds);
-    if (orientation == UIInterfaceOrientationPortrait) adView_->setTransform(turn(-kPi / 2, -offset));
-    else if (orientation == UIInterfaceOrientationPortraitUpsideDown) adView_->setTransform(turn(kPi / 2, offset));
+    if (orientation == UIInterfaceOrientationPortrait) adView_->setTransform(turn(-kModalPi / 2, -offset));
+    else if (orientation == UIInterfaceOrientationPortraitUpsideDown) adView_->setTransform(turn(kModalPi / 2, offset));
     fillRect(*adView_, bounds);
 }
 

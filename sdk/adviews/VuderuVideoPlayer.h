@@ -163,7 +163,6 @@ private:
     bool initialVideoFirstQuartile_ = true;
     bool initialVideoMidpoint_ = true;
     bool initialVideoThirdQuartile_ = true;
-    bool initialVideoStart_ = true;
     bool autoPlay_ = false;
     bool closeButtonCanShowAlways_ = false;
     bool clickThruButtonCanShowAlways_ = false;

@@ -14,7 +14,6 @@
 namespace {
 // Events of a video ad, by their numbers in the event vocabulary.
 constexpr std::int32_t kVideoProgressed = 10;
-constexpr std::int32_t kAdWillClose = 18;
 constexpr std::int32_t kLoadingVideoClosed = 29;
 constexpr std::int32_t kVideoFirstQuartile = 30;
 constexpr std::int32_t kVideoMidpoint = 31;
@@ -113,7 +112,7 @@ void VuderuVideoPlayer::pauseMovieViaCloseButton() {
     if (!playbackStarted_) return closeWhileLoading();
     if (isPlayingOrSeeking()) pauseMovie();
     Value::Dictionary params;
-    auto actions = reportEvent(kAdWillClose, params, "pauseMovieViaCloseButton");
+    auto actions = reportEvent(VuderuAdEvent::kAdWillClose, params, "pauseMovieViaCloseButton");
     if (ran(actions, {VuderuAdAction::kNotifyUser})) {
         // The user is asked to confirm; the ad resumes the video when the answer is no.
         waitingCloseConfirm_ = true;

@@ -11,7 +11,7 @@
 
 namespace {
 
-bool hasDispatch() {
+bool baseHasDispatch() {
     return VuderuUtil::getSystemVersionAsAnInteger() >= VuderuUtil::kSystemVersionDispatch;
 }
 
@@ -23,7 +23,7 @@ bool hasDispatch() {
 } // namespace
 
 VuderuDataSenderBase::VuderuDataSenderBase(dispatch_queue_t queue) {
-    if (hasDispatch()) {
+    if (baseHasDispatch()) {
         queue_ = std::move(queue);
         backgroundTask_ = UIBackgroundTaskInvalid;
     }
@@ -79,7 +79,7 @@ void VuderuDataSenderBase::networkStatusChanged(const std::shared_ptr<NSNotifica
     const bool reachable = VuderuNetworkUtil::isNetworkReachable();
     VuderuLog("VuderuSession: networkStatusChanged to %@ reachable", reachable ? "" : "not");
     if (!reachable) return;
-    if (!hasDispatch() || !queue_) {
+    if (!baseHasDispatch() || !queue_) {
         performRetransmitNotSentBlocks();
         return;
     }
@@ -90,7 +90,7 @@ void VuderuDataSenderBase::networkStatusChanged(const std::shared_ptr<NSNotifica
 }
 
 void VuderuDataSenderBase::performRetransmitNotSentBlocks() {
-    if (hasDispatch() && UIApplication::sharedApplication()->applicationState() == UIApplicationStateBackground) {
+    if (baseHasDispatch() && UIApplication::sharedApplication()->applicationState() == UIApplicationStateBackground) {
         VuderuLog("Vuderu: application is in background, skipping sending data.");
         return;
     }
@@ -98,7 +98,7 @@ void VuderuDataSenderBase::performRetransmitNotSentBlocks() {
 }
 
 void VuderuDataSenderBase::startBackgroundTaskTrackingIfNeeded() {
-    if (!hasDispatch() || !VuderuImpl::instance()->isBackgroundSupported() || backgroundTask_ != UIBackgroundTaskInvalid) return;
+    if (!baseHasDispatch() || !VuderuImpl::instance()->isBackgroundSupported() || backgroundTask_ != UIBackgroundTaskInvalid) return;
     VuderuLog("Vuderu: start background task");
     auto application = UIApplication::sharedApplication();
     auto began = std::make_shared<UIBackgroundTaskIdentifier>(UIBackgroundTaskInvalid);
@@ -119,7 +119,7 @@ void VuderuDataSenderBase::startBackgroundTaskTrackingIfNeeded() {
 }
 
 void VuderuDataSenderBase::stopBackgroundTasksTracking() {
-    if (!hasDispatch() || !VuderuImpl::instance()->isBackgroundSupported() || backgroundTask_ == UIBackgroundTaskInvalid) return;
+    if (!baseHasDispatch() || !VuderuImpl::instance()->isBackgroundSupported() || backgroundTask_ == UIBackgroundTaskInvalid) return;
     VuderuLog("Vuderu: stop background task");
     UIApplication::sharedApplication()->endBackgroundTask(backgroundTask_);
     backgroundTask_ = UIBackgroundTaskInvalid;

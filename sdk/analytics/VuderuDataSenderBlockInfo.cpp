@@ -11,7 +11,7 @@ constexpr const char* kIdentifierKey = "identifier";
 constexpr const char* kDataSizeKey = "dataSize";
 constexpr const char* kCreationDateKey = "creationDate";
 
-const bool registered = (NSKeyedUnarchiver::registerClass("VuderuDataSenderBlockInfo",
+const bool registeredVuderuDataSenderBlockInfo = (NSKeyedUnarchiver::registerClass("VuderuDataSenderBlockInfo",
                                                           [](const NSCoder& coder) -> std::shared_ptr<NSObject> {
                                                               return VuderuDataSenderBlockInfo::initWithCoder(coder);
                                                           }),
@@ -23,7 +23,7 @@ VuderuDataSenderBlockInfo::VuderuDataSenderBlockInfo(std::string identifier, std
     : identifier_(std::move(identifier)), dataSize_(dataSize), creationDate_(std::move(creationDate)) {}
 
 std::shared_ptr<VuderuDataSenderBlockInfo> VuderuDataSenderBlockInfo::initWithData(const NSDataPtr& data) {
-    (void)registered;
+    (void)registeredVuderuDataSenderBlockInfo;
     auto block = std::make_shared<VuderuDataSenderBlockInfo>(VuderuUtil::generateCFUUID(), 0, nullptr);
     const std::string path = block->path();
     if (block->identifier_.empty() || path.empty() || (data && !data->writeToFile(path, true))) {

@@ -10,7 +10,7 @@ namespace {
 constexpr const char* kIndexKey = "index";
 constexpr const char* kSentReportSuccessfulKey = "VuderuSentReportSuccessfulKey";
 
-const bool registered = (NSKeyedUnarchiver::registerClass<VuderuDataSenderIndex>("VuderuDataSenderIndex"), true);
+const bool registeredVuderuDataSenderIndex = (NSKeyedUnarchiver::registerClass<VuderuDataSenderIndex>("VuderuDataSenderIndex"), true);
 
 } // namespace
 
@@ -20,7 +20,7 @@ std::string VuderuDataSenderIndex::indexFilePath() {
 
 std::shared_ptr<VuderuDataSenderIndex> VuderuDataSenderIndex::instantiatedIndex() {
     VuderuUtil::assertThreadIsNotMain();
-    (void)registered;
+    (void)registeredVuderuDataSenderIndex;
     if (auto index = VuderuUtil::safeUnarchiveObjectWithFile(indexFilePath()).objectAs<VuderuDataSenderIndex>()) return index;
     return std::make_shared<VuderuDataSenderIndex>();
 }

@@ -6,7 +6,7 @@
 #include "sdk/analytics/VuderuProtocolData.h"
 
 namespace {
-const bool registered = (NSKeyedUnarchiver::registerClass<VuderuError>("VuderuError"), true);
+const bool registeredVuderuError = (NSKeyedUnarchiver::registerClass<VuderuError>("VuderuError"), true);
 
 NSDataPtr dataOf(const Value& v) {
     if (v.isData()) return std::make_shared<NSData>(v.data());

@@ -36,7 +36,7 @@ void VuderuEvent::encodeWithCoder(NSCoder& coder) const {
 
 namespace {
 // Events are read back from session archives by name.
-const bool registered = (NSKeyedUnarchiver::registerClass<VuderuEvent>("VuderuEvent"), true);
+const bool registeredVuderuEvent = (NSKeyedUnarchiver::registerClass<VuderuEvent>("VuderuEvent"), true);
 } // namespace
 
 Value::Dictionary VuderuEvent::parameters() const {

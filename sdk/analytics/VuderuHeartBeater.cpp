@@ -5,7 +5,7 @@
 #include <mutex>
 
 namespace {
-std::mutex& classLock() {
+std::mutex& heartBeaterClassLock() {
     static std::mutex lock;
     return lock;
 }
@@ -13,7 +13,7 @@ std::shared_ptr<VuderuHeartBeater> gInstance;
 } // namespace
 
 std::shared_ptr<VuderuHeartBeater> VuderuHeartBeater::createAndStartInstance(NSTimeInterval seconds) {
-    std::lock_guard<std::mutex> guard(classLock());
+    std::lock_guard<std::mutex> guard(heartBeaterClassLock());
     if (!gInstance) {
         gInstance = std::make_shared<VuderuHeartBeater>();
         gInstance->start(seconds);
@@ -22,7 +22,7 @@ std::shared_ptr<VuderuHeartBeater> VuderuHeartBeater::createAndStartInstance(NST
 }
 
 std::shared_ptr<VuderuHeartBeater> VuderuHeartBeater::instance() {
-    std::lock_guard<std::mutex> guard(classLock());
+    std::lock_guard<std::mutex> guard(heartBeaterClassLock());
     return gInstance;
 }
 

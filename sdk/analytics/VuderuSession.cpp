@@ -20,7 +20,7 @@ constexpr int kMinAgeYears = 1;
 constexpr int kMaxAgeYears = 150;
 constexpr double kPageViewSpacingSeconds = 0.3;
 
-const bool registered = (NSKeyedUnarchiver::registerClass<VuderuSession>("VuderuSession"), true);
+const bool registeredVuderuSession = (NSKeyedUnarchiver::registerClass<VuderuSession>("VuderuSession"), true);
 
 Value dateValue(const std::shared_ptr<NSDate>& date) { return date ? Value(date->value()) : Value(); }
 
@@ -29,7 +29,7 @@ Value dateValue(const std::shared_ptr<NSDate>& date) { return date ? Value(date-
 VuderuSession::VuderuSession(std::string apiKey, std::string appVersion, std::shared_ptr<NSDate> startDate)
     : apiKey_(std::move(apiKey)), appVersion_(std::move(appVersion)), startTime_(std::move(startDate)), eventLoggingEnabled_(true),
       sessionReportsOnCloseEnabled_(true) {
-    (void)registered;
+    (void)registeredVuderuSession;
     processID_ = ::getpid();
     wireEventLog();
     resetSessionData();
@@ -98,7 +98,7 @@ void VuderuSession::encodeWithCoder(NSCoder& coder) const {
 }
 
 std::shared_ptr<VuderuSession> VuderuSession::fromArchive(const Value& archived) {
-    (void)registered;
+    (void)registeredVuderuSession;
     auto session = archived.objectAs<VuderuSession>();
     if (!session) return nullptr;
     // Version 2 and archives that carry no version are read; any other version is not ours.

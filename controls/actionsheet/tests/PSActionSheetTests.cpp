@@ -7,6 +7,7 @@
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/testsupport/DrawnImages.h"
 
 #include <gtest/gtest.h>
 
@@ -71,13 +72,7 @@ protected:
     std::vector<int> chosen_;
 };
 
-UIImagePtr picture(CGFloat w, CGFloat h) {
-    UIGraphicsBeginImageContextWithOptions(CGSizeMake(w, h), false, 1);
-    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, w, h));
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    return image;
-}
+using drawn_images::filledImage;
 } // namespace
 
 TEST_F(ActionSheetTest, LayoutOfTitleContentColumnAndCancel) {
@@ -101,7 +96,7 @@ TEST_F(ActionSheetTest, LayoutOfTitleContentColumnAndCancel) {
         SCOPED_TRACE(c.name);
         sheet_ = PSActionSheet::init();
         sheet_->setNContentMode(c.content);
-        sheet_->setIImage(picture(480, 360));
+        sheet_->setIImage(filledImage(480, 360));
         sheet_->setDLocation(PSActionSheetLocation{48.85, 2.35, 600});
         show(c.title ? "Quality" : "", c.cancel ? "Cancel" : "", c.buttons);
         auto column = sheet_->buttonColumn();

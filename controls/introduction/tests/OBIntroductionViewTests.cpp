@@ -7,6 +7,7 @@
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
+#include "platform/testsupport/DrawnImages.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +25,7 @@ public:
     }
 };
 
-UIImagePtr picture(CGFloat w, CGFloat h) {
-    UIGraphicsBeginImageContextWithOptions(CGSizeMake(w, h), false, 1);
-    UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, w, h));
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    return image;
-}
+using drawn_images::filledImage;
 
 class IntroductionTest : public ::testing::Test {
 protected:
@@ -47,7 +42,7 @@ protected:
     std::shared_ptr<OBIntroductionView> show(std::int32_t direction) {
         OBIntroductionView::Panels panels;
         for (const char* t : {"A", "B", "C"})
-            panels.push_back(OBIntroductionPanel::initWithimageTitleDescription(picture(100, 80), t, "Some words."));
+            panels.push_back(OBIntroductionPanel::initWithimageTitleDescription(filledImage(100, 80), t, "Some words."));
         auto view = OBIntroductionView::initWithFrameHeaderTextPanelsLanguageDirection(window_->bounds(), "Welcome", panels, direction);
         view->setDelegate(listener_);
         view->showInViewAnimateDuration(window_->rootViewController()->view(), 0);
@@ -65,8 +60,8 @@ protected:
 } // namespace
 
 TEST_F(IntroductionTest, PagesLayOutUnderTheHeaderWithTheFooterBelow) {
-    auto untitled = OBIntroductionPanel::initWithimageDescription(picture(100, 80), "Just words.");
-    auto titled = OBIntroductionPanel::initWithimageTitleDescription(picture(400, 50), "Title", "Words.");
+    auto untitled = OBIntroductionPanel::initWithimageDescription(filledImage(100, 80), "Just words.");
+    auto titled = OBIntroductionPanel::initWithimageTitleDescription(filledImage(400, 50), "Title", "Words.");
     auto view = OBIntroductionView::initWithFrameHeaderTextPanels(CGRectMake(0, 0, 320, 480), "Hello", {untitled, titled});
     EXPECT_EQ(view->HeaderLabel()->text(), "Hello");
     EXPECT_FALSE(view->HeaderLabel()->isHidden());
@@ -100,7 +95,7 @@ TEST_F(IntroductionTest, ATallPictureShrinksSoThePageFitsAboveTheFooter) {
     // Title and text take more than the 63 points the 310-point picture leaves.
     std::string words;
     for (int i = 0; i < 12; ++i) words += "A picture taller than the screen, and words under it. ";
-    auto tall = OBIntroductionPanel::initWithimageTitleDescription(picture(200, 600), "Tall", words);
+    auto tall = OBIntroductionPanel::initWithimageTitleDescription(filledImage(200, 600), "Tall", words);
     auto view = OBIntroductionView::initWithFrameHeaderTextPanels(CGRectMake(0, 0, 320, 480), "Hi", {tall});
     auto page = view->panelViews()[0];
     EXPECT_EQ(page->frame().size.height, 480 - 70 - 37);

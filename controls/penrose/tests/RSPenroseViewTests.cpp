@@ -29,7 +29,7 @@ Pixel drawnAt(RSPenroseView& view, CGPoint p) {
     return bitmap->pixelAt(static_cast<int>(p.x), static_cast<int>(p.y));
 }
 
-void expectTurn(const CGAffineTransform& t, double degrees) {
+void expectTurnDegrees(const CGAffineTransform& t, double degrees) {
     double radians = degrees * std::numbers::pi / 180;
     EXPECT_NEAR(t.a, std::cos(radians), 1e-6);
     EXPECT_NEAR(t.b, std::sin(radians), 1e-6);
@@ -80,7 +80,7 @@ TEST(RSPenroseView, SelectingASideSnapsToItsAbsoluteAngleWhenItCanRotate) {
         view->setTransform(CGAffineTransformMakeRotation(1));
         view->selectSide(row.side);
         EXPECT_EQ(view->currentSide(), row.side);
-        expectTurn(view->transform(), row.degrees);
+        expectTurnDegrees(view->transform(), row.degrees);
         EXPECT_EQ(view->layer()->anchorPoint().y, 0.38);
     }
 }

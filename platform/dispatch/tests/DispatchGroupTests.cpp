@@ -1,4 +1,5 @@
 #include "platform/dispatch/WorkerPool.h"
+#include "platform/foundation/Sanitizers.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -83,12 +84,6 @@ TEST(DispatchSemaphoreTest, SignalWakesWaitersOnePerSignal) {
     EXPECT_NE(dispatch_semaphore_wait(semaphore, DISPATCH_TIME_NOW), 0);
 }
 
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define TANDREL_UNDER_CLANG_TSAN 1
-#endif
-#endif
-
 TEST(WorkerPoolTest, WaitingForIdleEndsWithTheLastTaskOrTheLimit) {
     auto& pool = WorkerPool::shared();
     ASSERT_TRUE(pool.waitUntilIdle(std::chrono::seconds(5)));
@@ -109,7 +104,7 @@ TEST(WorkerPoolTest, WaitingForIdleEndsWithTheLastTaskOrTheLimit) {
 }
 
 TEST(DispatchForkTest, AForkedChildRunsQueuesAndTimersOfItsOwn) {
-#if defined(__SANITIZE_THREAD__) || defined(TANDREL_UNDER_CLANG_TSAN)
+#if TANDREL_THREAD_SANITIZER
     GTEST_SKIP() << "ThreadSanitizer does not support threads in the child of a multi-threaded fork";
 #endif
     // The parent's workers and timer thread exist and are busy when it forks.

@@ -1,5 +1,6 @@
 // Damaged and hostile property lists are refused with an error; none may end the process.
 #include "platform/foundation/NSPropertyListSerialization.h"
+#include "platform/foundation/tests/BinaryPropertyListBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,27 +15,8 @@ namespace {
 // Arrays and dictionaries may nest this deep in a property list, and no deeper.
 constexpr std::size_t kDepthLimit = 512;
 
-std::string bigEndian(std::uint64_t value, unsigned bytes) {
-    std::string out;
-    for (unsigned i = bytes; i-- > 0;) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    return out;
-}
-
-// A binary list of the given objects (already encoded), with four-byte offsets.
-std::string bplist(const std::vector<std::string>& objects, std::uint64_t root = 0, unsigned referenceSize = 1,
-                   std::uint64_t count = UINT64_MAX) {
-    std::string out = "bplist00";
-    std::vector<std::uint64_t> offsets;
-    for (const std::string& object : objects) {
-        offsets.push_back(out.size());
-        out += object;
-    }
-    const std::uint64_t table = out.size();
-    for (std::uint64_t offset : offsets) out += bigEndian(offset, 4);
-    out += std::string(6, '\0') + char(4) + static_cast<char>(referenceSize);
-    out += bigEndian(count == UINT64_MAX ? objects.size() : count, 8) + bigEndian(root, 8) + bigEndian(table, 8);
-    return out;
-}
+using binary_plist::bigEndian;
+using binary_plist::bplist;
 
 // Objects with fewer than 15 elements or characters, one-byte references.
 std::string marker(unsigned kind, std::size_t length) { return std::string(1, static_cast<char>(kind << 4 | length)); }

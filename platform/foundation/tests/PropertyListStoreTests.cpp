@@ -1,5 +1,6 @@
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/PropertyListStore.h"
+#include "platform/foundation/tests/BinaryPropertyListBytes.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 
@@ -16,25 +17,8 @@ class PropertyListStoreTest : public DeviceTest {};
 
 const std::string kStorePath = "/var/mobile/Library/Preferences/store.plist";
 
-std::string bigEndian(std::uint64_t value, unsigned bytes) {
-    std::string out;
-    for (unsigned i = bytes; i-- > 0;) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    return out;
-}
-
-// A binary list of one-byte-referenced objects with four-byte offsets.
-std::string bplist(const std::vector<std::string>& objects, unsigned referenceSize = 1) {
-    std::string out = "bplist00";
-    std::vector<std::uint64_t> offsets;
-    for (const std::string& object : objects) {
-        offsets.push_back(out.size());
-        out += object;
-    }
-    const std::uint64_t table = out.size();
-    for (std::uint64_t offset : offsets) out += bigEndian(offset, 4);
-    out += std::string(6, '\0') + char(4) + static_cast<char>(referenceSize);
-    return out + bigEndian(objects.size(), 8) + bigEndian(0, 8) + bigEndian(table, 8);
-}
+using binary_plist::bigEndian;
+using binary_plist::bplist;
 
 // A dictionary whose only value is a UTF-16 string holding U+0000.
 std::string listWithNulInString() {
@@ -46,7 +30,7 @@ std::string listNestedDeep(std::size_t depth) {
     std::vector<std::string> objects;
     for (std::size_t i = 0; i < depth; ++i) objects.push_back("\xA1" + bigEndian(i + 1, 2));
     objects.push_back("\xA0");
-    return bplist(objects, 2);
+    return bplist(objects, 0, 2);
 }
 
 TEST_F(PropertyListStoreTest, HostileFilesAreMovedAsideAndTheStoreGoesOn) {

@@ -11,12 +11,12 @@
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/testsupport/TestCertificates.h"
+#include "platform/testsupport/LoopbackRequests.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-constexpr double kWait = 10;
+using namespace loopback_requests;
 
 // Records the outcome and what the older challenge calls saw.
 class OutcomeDelegate : public NSURLConnectionDataDelegate {

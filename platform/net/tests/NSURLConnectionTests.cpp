@@ -9,6 +9,7 @@
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/testsupport/TestCertificates.h"
+#include "platform/testsupport/LoopbackRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -16,14 +17,9 @@
 #include <mutex>
 
 namespace {
+using namespace loopback_requests;
 
 // Short, explicit time-outs: no test waits on a default one.
-constexpr double kRequestTimeout = 5;
-constexpr double kWait = 10;
-
-NSURLRequestPtr requestFor(const std::string& url, double timeout = kRequestTimeout) {
-    return NSURLRequest::requestWithURL(NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalCacheData, timeout);
-}
 
 // Records every callback as text, in order, and answers as configured.
 class RecordingDelegate : public NSURLConnectionDataDelegate {

@@ -6,6 +6,7 @@
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/TestCertificates.h"
+#include "platform/testsupport/LoopbackRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +15,9 @@
 #include <mutex>
 
 namespace {
+using namespace loopback_requests;
 
-constexpr double kRequestTimeout = 5;
-constexpr auto kWait = std::chrono::seconds(10);
-
-NSURLRequestPtr requestFor(const std::string& url) {
-    return NSURLRequest::requestWithURL(NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalCacheData, kRequestTimeout);
-}
+constexpr auto kWaitFor = std::chrono::seconds(10);
 
 // Records the delegate calls as text, in order, and answers as configured.
 class Recorder : public NSURLSessionDelegate {
@@ -50,7 +47,7 @@ public:
     }
     bool waitFor(const std::function<bool()>& done) {
         std::unique_lock lock(mutex);
-        return changed.wait_for(lock, kWait, done);
+        return changed.wait_for(lock, kWaitFor, done);
     }
     bool waitForCompletions(int count) { return waitFor([&] { return completed >= count; }); }
 
@@ -396,7 +393,7 @@ TEST_F(NSURLSessionTest, ResumeDataResumesWithRangeAndIfRange) {
         });
         {
             std::unique_lock lock(mutex);
-            ASSERT_TRUE(given.wait_for(lock, kWait, [&] { return answered; }));
+            ASSERT_TRUE(given.wait_for(lock, kWaitFor, [&] { return answered; }));
         }
         ASSERT_TRUE(resumeData);
         ASSERT_TRUE(recorder_->waitForCompletions(1));
@@ -466,7 +463,7 @@ TEST_F(NSURLSessionTest, TasksAreListedOnTheDelegateQueue) {
         given.notify_all();
     });
     std::unique_lock lock(mutex);
-    ASSERT_TRUE(given.wait_for(lock, kWait, [&] { return answered; }));
+    ASSERT_TRUE(given.wait_for(lock, kWaitFor, [&] { return answered; }));
     EXPECT_EQ(counts[0], 1u);
     EXPECT_EQ(counts[1], 0u);
     EXPECT_EQ(counts[2], 1u);

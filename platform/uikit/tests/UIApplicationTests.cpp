@@ -41,7 +41,7 @@ TEST_F(ApplicationTest, StatusBarFollowsTheDeviceOrientation) {
         {UIDeviceOrientationUnknown, UIInterfaceOrientationPortrait},
     };
     for (const auto& [device, interface] : cases) {
-        DeviceProfile::update([&](DeviceProfile& p) { p.orientation = device; });
+        DeviceProfile::update([orientation = device](DeviceProfile& p) { p.orientation = orientation; });
         EXPECT_EQ(UIApplication::sharedApplication()->statusBarOrientation(), interface) << device;
     }
 }

@@ -5,6 +5,8 @@
 #include "platform/uikit/UITapGestureRecognizer.h"
 #include "platform/uikit/UIWindow.h"
 
+#include "platform/uikit/tests/GestureStates.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -49,10 +51,7 @@ protected:
     std::shared_ptr<Recorder> view_;
 };
 
-constexpr auto B = UIGestureRecognizerStateBegan;
-constexpr auto C = UIGestureRecognizerStateChanged;
-constexpr auto E = UIGestureRecognizerStateEnded;
-constexpr auto X = UIGestureRecognizerStateCancelled;
+using namespace gesture_states;
 } // namespace
 
 TEST_F(GestureTest, PanBeginsAfterTenPointsAndReportsTheTranslation) {

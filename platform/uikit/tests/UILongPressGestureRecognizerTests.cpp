@@ -4,13 +4,15 @@
 #include "platform/uikit/UIPanGestureRecognizer.h"
 #include "platform/uikit/UIWindow.h"
 
+#include "platform/uikit/tests/GestureStates.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
-class Recorder : public UIView {
+class PressedView : public UIView {
 public:
     using UIView::UIView;
     std::vector<std::string> log;
@@ -23,7 +25,7 @@ class LongPressTest : public ::testing::Test {
 protected:
     void SetUp() override {
         window_ = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
-        view_ = std::make_shared<Recorder>(CGRectMake(0, 100, 320, 300));
+        view_ = std::make_shared<PressedView>(CGRectMake(0, 100, 320, 300));
         window_->addSubview(view_);
         press_ = std::make_shared<UILongPressGestureRecognizer>(target_, [this](NSObject&, UIGestureRecognizer& g) {
             states_.push_back(g.state());
@@ -35,16 +37,14 @@ protected:
 
     ManualClock clock_;
     std::shared_ptr<UIWindow> window_;
-    std::shared_ptr<Recorder> view_;
+    std::shared_ptr<PressedView> view_;
     std::shared_ptr<NSObject> target_ = std::make_shared<NSObject>();
     std::shared_ptr<UILongPressGestureRecognizer> press_;
     std::vector<UIGestureRecognizerState> states_;
     std::vector<CGPoint> points_;
 };
 
-constexpr auto B = UIGestureRecognizerStateBegan;
-constexpr auto C = UIGestureRecognizerStateChanged;
-constexpr auto E = UIGestureRecognizerStateEnded;
+using namespace gesture_states;
 } // namespace
 
 TEST_F(LongPressTest, BeginsOnceTheFingerStayedDownLongEnoughThenFollowsItUntilItLifts) {

@@ -3,6 +3,7 @@
 #include "sdk/ads/VuderuAdLogRequest.h"
 #include "sdk/ads/VuderuAdLogResponse.h"
 #include "sdk/ads/VuderuAvro.h"
+#include "sdk/ads/tests/AdLogBuilders.h"
 #include "sdk/ads/tests/AvroBytes.h"
 #include "sdk/ads/tests/DynamicFakes.h"
 #include "sdk/analytics/VuderuGlobalVariableStorage.h"
@@ -12,10 +13,9 @@
 
 namespace {
 
-VuderuAdEventPtr event(std::int32_t id, bool toBeSent, std::int64_t offset, VuderuAdEvent::ParamMap params = {}) {
-    auto e = std::make_shared<VuderuAdEvent>(id, std::nullopt, std::make_shared<VuderuAdEvent::ParamMap>(std::move(params)), offset);
-    e->setToBeSent(toBeSent);
-    return e;
+// An event with parameters and no raw name.
+VuderuAdEventPtr paramEvent(std::int32_t id, bool toBeSent, std::int64_t offset, VuderuAdEvent::ParamMap params = {}) {
+    return adlog_builders::event(id, toBeSent, offset, std::nullopt, std::move(params));
 }
 
 VuderuAdLogPtr logWith(std::optional<std::string> guid, std::vector<VuderuAdEventPtr> events, const std::string& transfer) {
@@ -63,9 +63,9 @@ std::string requestAround(const std::string& adLogs) {
 
 TEST_F(AdLogCodecTest, RequestBytesAsWritten) {
     std::vector<VuderuAdLogPtr> logs = {
-        logWith("g", {event(5, true, 7, {{"a", "1"}}), event(7, false, 8)}, "t"),
-        logWith(std::nullopt, {event(3, true, 0)}, "t"),
-        logWith("other transfer", {event(3, true, 0)}, "u"),
+        logWith("g", {paramEvent(5, true, 7, {{"a", "1"}}), paramEvent(7, false, 8)}, "t"),
+        logWith(std::nullopt, {paramEvent(3, true, 0)}, "t"),
+        logWith("other transfer", {paramEvent(3, true, 0)}, "u"),
     };
     VuderuUtil::setLogLevel(2);
     auto body = VuderuAdLogRequest(logs, "t").dataRepresentation();
@@ -82,14 +82,14 @@ TEST_F(AdLogCodecTest, RequestBytesAsWritten) {
 }
 
 TEST_F(AdLogCodecTest, BatchWithoutEventsForTheTransferSendsNoLogs) {
-    std::vector<VuderuAdLogPtr> logs = {logWith("g", {event(5, true, 1)}, "other")};
+    std::vector<VuderuAdLogPtr> logs = {logWith("g", {paramEvent(5, true, 1)}, "other")};
     auto body = VuderuAdLogRequest(logs, "t").dataRepresentation();
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(body->stringView(), requestAround(std::string(1, '\0')));
 }
 
 TEST_F(AdLogCodecTest, TextsJsonCannotRenderStillGoOut) {
-    std::vector<VuderuAdLogPtr> logs = {logWith("g", {event(5, true, 1, {{"keyword", "caf\xe9"}})}, "t")};
+    std::vector<VuderuAdLogPtr> logs = {logWith("g", {paramEvent(5, true, 1, {{"keyword", "caf\xe9"}})}, "t")};
     VuderuUtil::setLogLevel(2);
     auto body = VuderuAdLogRequest(logs, "t").dataRepresentation();
     ASSERT_NE(body, nullptr);

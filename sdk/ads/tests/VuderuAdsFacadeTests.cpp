@@ -76,7 +76,7 @@ TEST_F(AdsFacadeTest, ShowNormalisesItsTimeOut) {
     const std::vector<std::pair<std::int64_t, std::int64_t>> cases = {{-5, 0}, {1, 1000}, {999, 1000}, {1000, 1000}, {30000, 30000}};
     std::size_t fetches = 0;
     for (const auto& [given, passed] : cases) {
-        std::thread show([&] { VuderuAds::showAdForSpaceViewSizeTimeout("s", view_, 3, given); });
+        std::thread show([this, timeout = given] { VuderuAds::showAdForSpaceViewSizeTimeout("s", view_, 3, timeout); });
         Value params = fetch(++fetches);
         EXPECT_EQ(params["timeout"].integerValue(), passed) << given;
         VuderuAdCache::instance()->requestSuccessfulWithParams({servedUnit("elsewhere", 0, "e")}, params);

@@ -46,7 +46,7 @@ private:
     std::weak_ptr<IVuderuAdNetworkConnector> container_;
 };
 
-std::int64_t codeOf(const NSErrorPtr& error) { return error ? error->code() : 0; }
+std::int64_t errorCodeOf(const NSErrorPtr& error) { return error ? error->code() : 0; }
 
 } // namespace
 
@@ -103,7 +103,7 @@ TEST_F(AdSpaceViewNetworkTest, DisplayAsksThePluginAndFailsWithoutAnAdView) {
         auto ad = makeAd({unit}, space);
         NSErrorPtr error;
         EXPECT_EQ(ad->loadAdFrameError(unit->curAdFrame(), &error), c.result);
-        EXPECT_EQ(codeOf(error), c.code);
+        EXPECT_EQ(errorCodeOf(error), c.code);
         if (error) {
             EXPECT_EQ(error->localizedDescription(), "VuderuAds: Ad Network could not satisfy request");
         }

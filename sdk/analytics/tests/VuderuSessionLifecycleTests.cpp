@@ -17,13 +17,13 @@
 namespace {
 
 using namespace sender_fixture;
-constexpr double kStart = 1767225600.0;
+constexpr double kLifecycleStart = 1767225600.0;
 
 class VuderuSessionLifecycleTest : public DeviceTest {
 protected:
     void SetUp() override {
         DeviceTest::SetUp();
-        PlatformClock::setManual(kStart);
+        PlatformClock::setManual(kLifecycleStart);
         VuderuAutoIncrement::instance()->resetAll();
         sender_ = launch("http://" + AnalyticsCollector::refusedHostAndPort() + AnalyticsCollector::kPath);
         // The front's own session stays out of the way: these tests make their sessions themselves.
@@ -290,7 +290,7 @@ TEST_F(VuderuSessionLifecycleTest, SavedSessionsAreBounded) {
     });
     auto saved = savedRecords();
     ASSERT_EQ(saved.size(), 50u);
-    EXPECT_EQ(saved.front().start, static_cast<std::int64_t>((kStart + 2) * 1000));
+    EXPECT_EQ(saved.front().start, static_cast<std::int64_t>((kLifecycleStart + 2) * 1000));
     onQueue([&] {
         VuderuSession::setSavedSessions(Value::Array(3, Value(Value::Data{9})));
         VuderuSession::setMaxSessions(2);

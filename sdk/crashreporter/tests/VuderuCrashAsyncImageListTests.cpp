@@ -5,6 +5,7 @@
 
 #include "MachOFixture.h"
 #include "platform/system/dyld.h"
+#include "sdk/crashreporter/tests/FoundImage.h"
 
 #include <gtest/gtest.h>
 
@@ -38,14 +39,6 @@ protected:
     vdcrash_async_image_list_t list_{};
 };
 
-struct Found {
-    vm_address_t address;
-    std::string name;
-};
-void record(vm_address_t address, const char* name, void* ctx) {
-    *static_cast<std::optional<Found>*>(ctx) = Found{address, name};
-}
-
 } // namespace
 
 TEST_F(ProcessImages, TheExecutableIsListedWithItsTextSegmentAndBuildId) {
@@ -78,9 +71,9 @@ TEST_F(ProcessImages, FunctionsOfTheTestBinaryAreNamedFromItsDynamicSymbols) {
     ASSERT_NE(image, nullptr);
     vdcrash_async_symbol_cache_t cache;
     vdcrash_async_symbol_cache_init(&cache);
-    std::optional<Found> found;
+    std::optional<FoundImage> found;
     EXPECT_EQ(vdcrash_async_find_symbol(&image->macho_image, VDCRASH_ASYNC_SYMBOL_STRATEGY_ALL, &cache, start + 4,
-                                        record, &found),
+                                        recordFoundImage, &found),
               VDCRASH_ESUCCESS);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->name, "vdcrash_test_exported_function");
@@ -91,7 +84,7 @@ TEST_F(ProcessImages, FunctionsOfTheTestBinaryAreNamedFromItsDynamicSymbols) {
     vdcrash_async_image_t* libc = vdcrash_async_image_containing_address(&list_, libcWrite);
     ASSERT_NE(libc, nullptr);
     EXPECT_EQ(vdcrash_async_find_symbol(&libc->macho_image, VDCRASH_ASYNC_SYMBOL_STRATEGY_SYMBOL_TABLE, &cache,
-                                        libcWrite, record, &found),
+                                        libcWrite, recordFoundImage, &found),
               VDCRASH_ESUCCESS);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->address, libcWrite);

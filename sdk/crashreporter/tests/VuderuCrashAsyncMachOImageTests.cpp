@@ -4,6 +4,7 @@
 #include "sdk/crashreporter/VuderuCrashAsyncSymbolication.h"
 
 #include "MachOFixture.h"
+#include "sdk/crashreporter/tests/FoundImage.h"
 
 #include <gtest/gtest.h>
 
@@ -12,15 +13,6 @@
 #include <sys/mman.h>
 
 namespace {
-
-struct Found {
-    vm_address_t address;
-    std::string name;
-};
-
-void record(vm_address_t address, const char* name, void* ctx) {
-    *static_cast<std::optional<Found>*>(ctx) = Found{address, name};
-}
 
 class MachOImage {
 public:
@@ -36,12 +28,12 @@ public:
 };
 
 // The symbol for an address with a strategy: {error, found symbol}.
-std::pair<vdcrash_error_t, std::optional<Found>> lookup(const vdcrash_async_macho_t& image, uint32_t strategy,
+std::pair<vdcrash_error_t, std::optional<FoundImage>> lookup(const vdcrash_async_macho_t& image, uint32_t strategy,
                                                         vm_address_t pc) {
     vdcrash_async_symbol_cache_t cache;
     vdcrash_async_symbol_cache_init(&cache);
-    std::optional<Found> found;
-    vdcrash_error_t err = vdcrash_async_find_symbol(&image, strategy, &cache, pc, record, &found);
+    std::optional<FoundImage> found;
+    vdcrash_error_t err = vdcrash_async_find_symbol(&image, strategy, &cache, pc, recordFoundImage, &found);
     vdcrash_async_symbol_cache_free(&cache);
     return {err, found};
 }

@@ -65,7 +65,7 @@ const char* const kSampleText =
     "       0x200000000 -        0x200000fff  libobjc.A.dylib \?\?\?  <\?\?\?> /usr/lib/libobjc.A.dylib\n";
 
 // The text from the first `from` through the next empty line (or to the end).
-std::string section(const std::string& text, const std::string& from) {
+std::string sectionOf(const std::string& text, const std::string& from) {
     size_t start = text.find(from);
     if (start == std::string::npos) return "<missing>";
     size_t end = text.find("\n\n", start);
@@ -258,7 +258,7 @@ TEST_P(VuderuCrashReportTextFormatterEdgeTest, RendersThePartAsDesigned) {
     const EdgeCase& c = GetParam();
     Message report = sampleReport();
     c.change(report);
-    EXPECT_EQ(section(render(report), c.from), c.expected);
+    EXPECT_EQ(sectionOf(render(report), c.from), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(EdgeCases, VuderuCrashReportTextFormatterEdgeTest, ::testing::ValuesIn(kEdgeCases),

@@ -4,6 +4,7 @@
 #include "CrashReporterFixture.h"
 
 #include "platform/foundation/NSException.h"
+#include "sdk/crashreporter/tests/Faults.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,6 @@
 #include <vector>
 
 namespace {
-
-volatile int* volatile nullTarget = nullptr;
-
-// The load is written out, so that neither the compiler nor the sanitizers stand in for the fault.
-__attribute__((noinline)) int readNull() {
-    int value;
-    __asm__ volatile("movl (%1), %0" : "=r"(value) : "r"(nullTarget) : "memory");
-    return value;
-}
 
 __attribute__((noinline)) int recurseThenFault(int depth) {
     if (depth == 0) return readNull();

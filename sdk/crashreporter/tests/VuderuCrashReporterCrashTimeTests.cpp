@@ -1,9 +1,11 @@
 // What the crash path must hold to: one crash at a time, a report that passes the size limit
 // written again smaller, no heap allocation while writing, and a live report that cleans up.
 #include "CrashReporterFixture.h"
+#include "platform/foundation/Sanitizers.h"
 
 #include "platform/foundation/DeviceRoot.h"
 #include "sdk/crashreporter/VuderuCrashReporterError.h"
+#include "sdk/crashreporter/tests/Faults.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !TANDREL_ADDRESS_SANITIZER && !TANDREL_THREAD_SANITIZER
 // Counts the heap allocations of the whole process while `counting` is set. The C library's own
 // allocator does the work.
 extern "C" void* __libc_malloc(size_t);
@@ -60,15 +62,6 @@ extern "C" int posix_memalign(void** out, size_t alignment, size_t size) {
 #endif
 
 namespace {
-
-volatile int* volatile nullTarget = nullptr;
-
-// The load is written out, so that neither the compiler nor the sanitizers stand in for the fault.
-__attribute__((noinline)) int readNull() {
-    int value;
-    __asm__ volatile("movl (%1), %0" : "=r"(value) : "r"(nullTarget) : "memory");
-    return value;
-}
 
 // Parks the calling thread `depth` frames deep until the process ends.
 __attribute__((noinline)) int parkDeep(int depth, std::atomic<int>* parked) {
@@ -128,7 +121,7 @@ TEST_F(VuderuCrashReporterCrashTimeTest, AReportPastTheSizeLimitIsWrittenAgainWi
     }
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !TANDREL_ADDRESS_SANITIZER && !TANDREL_THREAD_SANITIZER
 TEST_F(VuderuCrashReporterCrashTimeTest, WritingTheCrashReportAllocatesNothing) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);

@@ -6,6 +6,7 @@
 // outside ad network's class absent, as in the shipped app.
 
 #include "tests/e2e/adhost/AdHostAppDelegate.h"
+#include "platform/foundation/Sanitizers.h"
 #include "tests/e2e/adhost/AdHostCommands.h"
 #include "tests/e2e/adhost/AdHostPage.h"
 
@@ -17,7 +18,7 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if TANDREL_ADDRESS_SANITIZER
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
     // answers stays held by its connection.
     Driver().settle(kExitSettleSeconds);
     std::fflush(nullptr);
-#if defined(__SANITIZE_ADDRESS__)
+#if TANDREL_ADDRESS_SANITIZER
     // The static objects stay, so the leak check runs here rather than at exit.
     __lsan_do_leak_check();
 #endif
