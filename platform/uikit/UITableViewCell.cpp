@@ -21,11 +21,17 @@ UITableViewCell::UITableViewCell(UITableViewCellStyle style, std::string reuseId
 std::shared_ptr<UITableViewCell> UITableViewCell::initWithStyleReuseIdentifier(UITableViewCellStyle style,
                                                                                const std::string& reuseIdentifier) {
     auto cell = std::make_shared<UITableViewCell>(style, reuseIdentifier);
-    cell->addSubview(cell->contentView_);
-    cell->contentView_->addSubview(cell->imageView_);
-    cell->contentView_->addSubview(cell->textLabel_);
-    if (cell->detailTextLabel_) cell->contentView_->addSubview(cell->detailTextLabel_);
+    cell->attachParts();
     return cell;
+}
+
+// A subclass made with its constructor gets its parts at its first layout, before it is painted.
+void UITableViewCell::attachParts() {
+    if (contentView_->superview()) return;
+    insertSubviewAtIndex(contentView_, 0);
+    contentView_->addSubview(imageView_);
+    contentView_->addSubview(textLabel_);
+    if (detailTextLabel_) contentView_->addSubview(detailTextLabel_);
 }
 
 void UITableViewCell::setAccessoryView(const UIViewPtr& view) {
@@ -42,6 +48,7 @@ void UITableViewCell::prepareForReuse() {
 }
 
 void UITableViewCell::layoutSubviews() {
+    attachParts();
     auto b = bounds();
     CGFloat contentWidth = b.size.width;
     if (accessoryView_) {

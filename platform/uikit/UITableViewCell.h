@@ -69,6 +69,8 @@ public:
     void layoutSubviews() override;
 
 private:
+    void attachParts();
+
     UITableViewCellStyle style_;
     std::string reuseIdentifier_;
     std::shared_ptr<UIView> contentView_;
