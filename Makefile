@@ -4,7 +4,7 @@ CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 DEVICE ?=
 
-.PHONY: deps configure build test run bench fuzz tsan clean
+.PHONY: deps configure build test run bench screens fuzz tsan clean
 
 deps:
 	@scripts/install-deps
@@ -23,6 +23,10 @@ run: build
 
 bench: build
 	@bench/run $(BUILD)
+
+# The gallery: one PNG of every screen in $(BUILD)/screens.
+screens: build
+	@scripts/screens $(BUILD) $(BUILD)/screens
 
 # Fuzzing: a separate clang build with libFuzzer and AddressSanitizer. Each parser of outside input
 # has a fuzz target, run FUZZ_TIME seconds on seeds that our own writers (or the tests' servers)
