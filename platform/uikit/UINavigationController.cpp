@@ -21,8 +21,12 @@ void UINavigationController::loadView() {
 
 void UINavigationController::viewWillLayoutSubviews() {
     auto b = view()->bounds();
-    navigationBar_->setFrame(CGRectMake(0, kStatusBarHeight, b.size.width, kNavigationBarHeight));
-    CGFloat top = navigationBarHidden_ ? 0 : kStatusBarHeight + kNavigationBarHeight;
+    // The bar stands below the status bar only where the view reaches under it: inside a popover
+    // or a sheet lower on the screen it starts at the view's top.
+    CGFloat statusBar = kStatusBarHeight;
+    if (view()->window() && view()->convertPointToView({0, 0}, nullptr).y >= kStatusBarHeight) statusBar = 0;
+    navigationBar_->setFrame(CGRectMake(0, statusBar, b.size.width, kNavigationBarHeight));
+    CGFloat top = navigationBarHidden_ ? 0 : statusBar + kNavigationBarHeight;
     layoutBarItems();
     if (auto controller = topViewController())
         controller->view()->setFrame(CGRectMake(0, top, b.size.width, std::max<CGFloat>(0, b.size.height - top)));
