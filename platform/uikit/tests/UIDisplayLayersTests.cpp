@@ -91,10 +91,13 @@ struct DisplayLayersTest : ::testing::Test {
         UITabBarItem::appearance()->setTitleTextAttributesForState({}, UIControlStateNormal);
         UITabBarItem::appearance()->setTitleTextAttributesForState({}, UIControlStateHighlighted);
         UIApplication::sharedApplication()->reset();
+        keep_.reset();
     }
 
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UIViewController> root_;
+    // A controller whose view is shown without a parent controller holding it.
+    std::shared_ptr<UIViewController> keep_;
 };
 } // namespace
 
@@ -163,6 +166,24 @@ TEST_F(DisplayLayersTest, EachLayerShowsOverWhatItCovers) {
              t.root_->view()->addSubview(cell);
          },
          {{CGRectMake(0, 100, 200, 44), kBlack, 40}}},
+        {"a cell draws its chevron",
+         [](DisplayLayersTest& t) {
+             auto cell = UITableViewCell::initWithStyleReuseIdentifier(UITableViewCellStyleDefault, "plain");
+             cell->setBackgroundColor(UIColor::whiteColor());
+             cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+             cell->setFrame(CGRectMake(0, 100, 320, 44));
+             t.root_->view()->addSubview(cell);
+         },
+         {{CGRectMake(290, 110, 20, 24), {199, 199, 199}, 20}}},
+        {"a navigation bar lower on the screen starts at its view's top",
+         [](DisplayLayersTest& t) {
+             auto navigation = UINavigationController::initWithRootViewController(std::make_shared<UIViewController>());
+             navigation->navigationBar()->setBarTintColor(UIColor::blackColor());
+             navigation->view()->setFrame(CGRectMake(0, 200, 320, 300));
+             t.root_->view()->addSubview(navigation->view());
+             t.keep_ = navigation;
+         },
+         {{at(160, 195), kRed}, {at(160, 203), kBlack}, {at(160, 240), kBlack}}},
         {"a view that calls the base's drawRect keeps what it drew after",
          [](DisplayLayersTest& t) { t.root_->view()->addSubview(std::make_shared<SuperCallingView>(CGRectMake(100, 100, 20, 20))); },
          {{at(105, 105), kRed}}},
@@ -176,7 +197,8 @@ TEST_F(DisplayLayersTest, EachLayerShowsOverWhatItCovers) {
         ASSERT_TRUE(screen);
         for (const auto& probe : c.probes) {
             auto r = probe.where;
-            EXPECT_TRUE(shows(*screen, probe)) << "no (" << probe.colour.red << ", " << probe.colour.green << ", "
+            auto first = screen->pixelAt(static_cast<int>(r.origin.x * 2), static_cast<int>(r.origin.y * 2));
+            EXPECT_TRUE(shows(*screen, probe)) << "(" << int(first.red) << ", " << int(first.green) << ", " << int(first.blue) << ") where there should be (" << probe.colour.red << ", " << probe.colour.green << ", "
                                                << probe.colour.blue << ") at " << r.origin.x << "," << r.origin.y;
         }
     }
