@@ -198,8 +198,10 @@ TEST_F(DisplayLayersTest, EachLayerShowsOverWhatItCovers) {
         for (const auto& probe : c.probes) {
             auto r = probe.where;
             auto first = screen->pixelAt(static_cast<int>(r.origin.x * 2), static_cast<int>(r.origin.y * 2));
-            EXPECT_TRUE(shows(*screen, probe)) << "(" << int(first.red) << ", " << int(first.green) << ", " << int(first.blue) << ") where there should be (" << probe.colour.red << ", " << probe.colour.green << ", "
-                                               << probe.colour.blue << ") at " << r.origin.x << "," << r.origin.y;
+            EXPECT_TRUE(shows(*screen, probe))
+                << "(" << int(first.red) << ", " << int(first.green) << ", " << int(first.blue) << ") where there should be ("
+                << probe.colour.red << ", " << probe.colour.green << ", " << probe.colour.blue << ") at " << r.origin.x << ","
+                << r.origin.y;
         }
     }
 }
