@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 TEST_JOBS ?= $(shell echo $$(( $$(nproc) * 2 )))
 DEVICE ?=
 
-.PHONY: deps configure build test run bench fuzz tsan clean
+.PHONY: deps configure build test run bench screens fuzz tsan clean
 
 deps:
 	@scripts/install-deps
@@ -26,6 +26,10 @@ run: build
 
 bench: build
 	@bench/run $(BUILD)
+
+# The gallery: one PNG of every screen in $(BUILD)/screens.
+screens: build
+	@scripts/screens $(BUILD) $(BUILD)/screens
 
 # Fuzzing: a clang build with libFuzzer, and coverage instrumentation and AddressSanitizer everywhere.
 # Each parser of outside input has a fuzz target (a CTest test labelled fuzz), run FUZZ_TIME seconds

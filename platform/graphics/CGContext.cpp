@@ -196,6 +196,23 @@ void CGContext::fillEllipseInRect(const CGRect& rect) {
     fillPath();
 }
 
+void CGContext::fillImageMask(const CGRect& rect, const CGImage& image) {
+    if (image.width() <= 0 || image.height() <= 0 || CGRectIsEmpty(rect)) return;
+    auto r = CGRectStandardize(rect);
+    cairo_new_path(cr_);
+    render([&](cairo_t* c) {
+        cairo_save(c);
+        cairo_set_source_rgba(c, state_.fill.red, state_.fill.green, state_.fill.blue, state_.fill.alpha);
+        cairo_translate(c, r.origin.x, r.origin.y);
+        cairo_scale(c, r.size.width / image.width(), r.size.height / image.height());
+        cairo_pattern_t* mask = cairo_pattern_create_for_surface(image.surface());
+        cairo_pattern_set_filter(mask, CAIRO_FILTER_GOOD);
+        cairo_mask(c, mask);
+        cairo_pattern_destroy(mask);
+        cairo_restore(c);
+    });
+}
+
 void CGContext::drawImage(const CGRect& rect, const CGImage& image) {
     if (image.width() <= 0 || image.height() <= 0 || CGRectIsEmpty(rect)) return;
     auto r = CGRectStandardize(rect);

@@ -87,6 +87,9 @@ public:
     void fillEllipseInRect(const CGRect& rect);
     // Draws the whole image scaled into the rectangle.
     void drawImage(const CGRect& rect, const CGImage& image);
+    // Paints the fill colour through the image's alpha, stretched to the rectangle: the image as a
+    // template, as bars draw their button images in their tint.
+    void fillImageMask(const CGRect& rect, const CGImage& image);
     // Only the shadow the current path's fill would cast (nothing without a shadow).
     void fillShadowOfPath();
     void drawLinearGradient(const CGGradient& gradient, CGPoint start, CGPoint end, unsigned options);

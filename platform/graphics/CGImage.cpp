@@ -61,6 +61,21 @@ std::vector<std::uint8_t> CGImage::pngData() const {
     return out;
 }
 
+bool CGImage::isTransparent() const {
+    cairo_surface_flush(surface_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    int stride = cairo_image_surface_get_stride(surface_);
+    for (int y = 0; y < height(); ++y) {
+        const unsigned char* row = data + y * stride;
+        for (int x = 0; x < width(); ++x) {
+            std::uint32_t argb;
+            std::memcpy(&argb, row + 4 * x, sizeof argb);
+            if (argb >> 24) return false;
+        }
+    }
+    return true;
+}
+
 CGImage::Pixel CGImage::pixelAt(int x, int y) const {
     if (x < 0 || y < 0 || x >= width() || y >= height()) return {};
     cairo_surface_flush(surface_);

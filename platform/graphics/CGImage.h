@@ -82,6 +82,8 @@ public:
     };
     // Un-premultiplied components of the pixel at (x, y); transparent outside the image.
     Pixel pixelAt(int x, int y) const;
+    // True when no pixel has any coverage.
+    bool isTransparent() const;
 
     cairo_surface_t* surface() const { return surface_; }
 

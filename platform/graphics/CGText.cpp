@@ -1,6 +1,8 @@
 // Text through Pango over cairo. Fonts come from a private fontconfig configuration that sees only
-// the DejaVu Sans faces, so text measures the same on every machine; each designed font name maps
-// to one of those faces by its weight and slant. This is the one unit that knows Pango.
+// the Liberation Sans faces, so text measures the same on every machine; their widths match the
+// device's Helvetica, so a label sized for a text on the device holds it here too. Each designed
+// font name maps to one of those faces by its weight and slant (there is no thin face: thin and
+// light names take the regular one). This is the one unit that knows Pango.
 
 #include "platform/graphics/CGContext.h"
 #include "platform/foundation/Sanitizers.h"
@@ -23,7 +25,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 #endif
 
 #ifndef TANDREL_FONT_DIR
-#define TANDREL_FONT_DIR "/usr/share/fonts/truetype/dejavu"
+#define TANDREL_FONT_DIR "/usr/share/fonts/truetype/liberation2"
 #endif
 
 namespace {
@@ -32,8 +34,8 @@ std::mutex textLock;
 PangoFontMap* fontMap() {
     static PangoFontMap* map = [] {
         FcConfig* config = FcConfigCreate();
-        for (const char* face : {"DejaVuSans.ttf", "DejaVuSans-Bold.ttf", "DejaVuSans-Oblique.ttf",
-                                 "DejaVuSans-BoldOblique.ttf", "DejaVuSans-ExtraLight.ttf"}) {
+        for (const char* face : {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
+                                 "LiberationSans-BoldItalic.ttf"}) {
             std::string path = std::string(TANDREL_FONT_DIR) + "/" + face;
             FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(path.c_str()));
         }
@@ -50,12 +52,11 @@ PangoFontDescription* describe(const CGTextStyle& style) {
     const std::string& name = style.fontName;
     auto has = [&name](const char* word) { return NSString::containsString(name, word); };
     PangoWeight weight = PANGO_WEIGHT_NORMAL;
-    if (has("Thin") || has("Light") || has("Ultra")) weight = PANGO_WEIGHT_ULTRALIGHT;
     if (has("Bold") || has("Heavy") || has("Black") || has("Demi")) weight = PANGO_WEIGHT_BOLD;
     PangoFontDescription* d = pango_font_description_new();
-    pango_font_description_set_family(d, "DejaVu Sans");
+    pango_font_description_set_family(d, "Liberation Sans");
     pango_font_description_set_weight(d, weight);
-    pango_font_description_set_style(d, has("Italic") || has("Oblique") ? PANGO_STYLE_OBLIQUE : PANGO_STYLE_NORMAL);
+    pango_font_description_set_style(d, has("Italic") || has("Oblique") ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     pango_font_description_set_absolute_size(d, std::max(1.0, style.pointSize) * PANGO_SCALE);
     return d;
 }

@@ -3,7 +3,10 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/graphics/CGImageEncoding.h"
 
+#include "platform/uikit/UIView.h"
+
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // EXIF's orientation of a sensor frame taken with the device held so.
@@ -103,4 +106,34 @@ std::shared_ptr<AVCaptureVideoPreviewLayer> AVCaptureVideoPreviewLayer::layerWit
     auto layer = std::make_shared<AVCaptureVideoPreviewLayer>();
     layer->session_ = session;
     return layer;
+}
+
+void AVCaptureVideoPreviewLayer::drawInContext(CGContext& context) {
+    auto link = connection();
+    if (!session_ || !session_->isRunning() || !link || !link->input()) return;
+    auto frame = link->input()->device()->currentFrame();
+    if (!frame) return;
+    // The sensor lies on its side: held upright, its frame turns a quarter clockwise.
+    double turn = 0;
+    switch (link->videoOrientation()) {
+    case AVCaptureVideoOrientationPortrait: turn = M_PI / 2; break;
+    case AVCaptureVideoOrientationPortraitUpsideDown: turn = -M_PI / 2; break;
+    case AVCaptureVideoOrientationLandscapeLeft: turn = M_PI; break;
+    case AVCaptureVideoOrientationLandscapeRight: break;
+    }
+    bool sideways = turn == M_PI / 2 || turn == -M_PI / 2;
+    CGSize upright{static_cast<CGFloat>(sideways ? frame->height() : frame->width()),
+                   static_cast<CGFloat>(sideways ? frame->width() : frame->height())};
+    auto mode = gravity_ == AVLayerVideoGravityResizeAspectFill ? UIViewContentModeScaleAspectFill
+                : gravity_ == AVLayerVideoGravityResize         ? UIViewContentModeScaleToFill
+                                                                : UIViewContentModeScaleAspectFit;
+    auto b = bounds();
+    auto shown = UIViewContentModeRect(mode, upright, b);
+    context.saveGState();
+    context.clipToRect(b);
+    context.translateCTM(CGRectGetMidX(shown), CGRectGetMidY(shown));
+    context.rotateCTM(turn);
+    CGFloat w = sideways ? shown.size.height : shown.size.width, h = sideways ? shown.size.width : shown.size.height;
+    context.drawImage(CGRectMake(-w / 2, -h / 2, w, h), *frame);
+    context.restoreGState();
 }

@@ -3,7 +3,8 @@
 // output), connections between them, and whether it runs. The still output captures the
 // camera's current frame as a JPEG whose EXIF orientation follows the connection's video
 // orientation, completing on its capture queue. The preview layer records its session, gravity
-// and connection.
+// and connection, and shows the camera's current frame while the session runs, turned as the
+// connection's orientation holds it.
 
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSError.h"
@@ -129,6 +130,7 @@ public:
     const std::string& videoGravity() const { return gravity_; }
     void setVideoGravity(const std::string& gravity) { gravity_ = gravity; }
     AVCaptureConnectionPtr connection() const { return session_ ? session_->videoConnection() : nullptr; }
+    void drawInContext(CGContext& context) override;
 
 private:
     AVCaptureSessionPtr session_;

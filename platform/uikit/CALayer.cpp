@@ -210,7 +210,9 @@ bool CALayer::display(CGFloat minimumScale) {
     int runsBefore = baseDrawRectRuns;
     drawer->drawLayerInContext(*this, *context);
     context.reset();
-    if (baseDrawRectRuns != runsBefore) return false;
+    // The base's drawRect ran: a view that does not draw, unless an override called it and then
+    // drew its own content after it.
+    if (baseDrawRectRuns != runsBefore && image->isTransparent()) return false;
     drewNothing_ = false;
     backing_ = image;
     backingSize_ = bounds_.size;

@@ -142,6 +142,9 @@ public:
     // Paints the layer and its sublayers into the context, in the context's current coordinates
     // (the layer's bounds origin at the context's origin).
     void renderInContext(CGContext& context);
+    // The same, leaving out the sublayers behind `first` (one of its sublayers): what a screen
+    // covered by a presentation no longer shows.
+    void renderInContextFromSublayer(CGContext& context, const CALayer* first);
     // Draws the layer's own content in its coordinates when it has no contents image and backs no
     // view; the kinds of layer (shape, text, gradient) override it.
     virtual void drawInContext(CGContext&) {}

@@ -34,7 +34,7 @@ void enterSublayer(const CALayer& parent, const CALayer& layer, CGContext& c) {
     c.translateCTM(-b.origin.x - b.size.width * anchor.x, -b.origin.y - b.size.height * anchor.y);
 }
 
-void paintLayer(CALayer& layer, CGContext& c);
+void paintLayer(CALayer& layer, CGContext& c, const CALayer* first = nullptr);
 
 void paintSublayer(const CALayer& parent, CALayer& layer, CGContext& c) {
     c.saveGState();
@@ -100,8 +100,9 @@ void paintLook(CALayer& layer, CGContext& c, CGFloat radius) {
     }
 }
 
-// The layer in its own coordinates: clipping, shadow, background, content, border, sublayers.
-void paintLayer(CALayer& layer, CGContext& c) {
+// The layer in its own coordinates: clipping, shadow, background, content, border, sublayers (from
+// `first` on, when given).
+void paintLayer(CALayer& layer, CGContext& c, const CALayer* first) {
     UIView* view = layer.view();
     CGFloat alpha = layer.opacity();
     if (layer.isHidden() || alpha <= 0) return;
@@ -122,7 +123,9 @@ void paintLayer(CALayer& layer, CGContext& c) {
     if (shadow) paintShadowSource(layer, c);
     if (own) paintLook(layer, c, radius);
     auto children = layer.sublayers();
-    for (auto& child : children) paintSublayer(layer, *child, c);
+    auto from = std::find_if(children.begin(), children.end(), [first](auto& child) { return child.get() == first; });
+    if (from == children.end()) from = children.begin();
+    for (auto it = from; it != children.end(); ++it) paintSublayer(layer, **it, c);
     if (shadow && !layer.shadowPath()) c.endTransparencyLayer();
     if (alpha < 1) c.endTransparencyLayer();
     c.restoreGState();
@@ -130,3 +133,5 @@ void paintLayer(CALayer& layer, CGContext& c) {
 } // namespace
 
 void CALayer::renderInContext(CGContext& context) { paintLayer(*this, context); }
+
+void CALayer::renderInContextFromSublayer(CGContext& context, const CALayer* first) { paintLayer(*this, context, first); }

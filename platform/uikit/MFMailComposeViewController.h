@@ -43,6 +43,7 @@ public:
     }
 
     std::string summary() const override;
+    UIComposeSheetLook look() const override;
 
 protected:
     void didFinish(bool sent) override;

@@ -34,6 +34,7 @@ public:
     void setRecipients(std::vector<std::string> recipients) { recipients_ = std::move(recipients); }
 
     std::string summary() const override;
+    UIComposeSheetLook look() const override;
 
 protected:
     void didFinish(bool sent) override;

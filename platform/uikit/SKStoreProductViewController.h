@@ -71,6 +71,10 @@ public:
     // What "Done" does.
     void done();
     void describeToScreen(UIScreenDescription& screen) override;
+    // The page as the store draws it: its bar with "Done", the app's icon, name and price, and its
+    // screenshots.
+    void loadView() override;
+    const std::string& itemIdentifier() const { return itemId_; }
 
 private:
     std::weak_ptr<SKStoreProductViewControllerDelegate> delegate_;

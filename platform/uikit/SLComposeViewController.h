@@ -36,6 +36,7 @@ public:
     void setCompletionHandler(CompletionHandler handler) { completion_ = std::move(handler); }
 
     std::string summary() const override;
+    UIComposeSheetLook look() const override;
 
     explicit SLComposeViewController(std::string serviceType) : serviceType_(std::move(serviceType)) {}
 

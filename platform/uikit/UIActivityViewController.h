@@ -48,6 +48,9 @@ public:
     // The driver: the sheet's items, exclusions and offers as lines, and a layer of its own with
     // the commands airdrop, complete TYPE and cancel (and its Cancel button).
     void describeToScreen(UIScreenDescription& screen) override;
+    // The sheet's view: the screen beneath dimmed, the AirDrop panel and a row of the other
+    // activities offered, and the Cancel button at the foot.
+    void loadView() override;
 
 private:
     std::vector<Value> items_;

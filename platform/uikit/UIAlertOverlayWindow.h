@@ -14,4 +14,7 @@ public:
     std::string className() const override { return kClassName; }
     // The class object registered under kClassName.
     static Class classObject();
+    // What lies beneath is dimmed and the front-most alert painted over it.
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
 };

@@ -58,7 +58,18 @@ public:
     // own, whose buttons a tap or "press TITLE" finds; nothing beneath is reachable while it shows.
     void describeToScreen(UIScreenDescription& screen) override;
 
+    // The look: a rounded box in the middle of the screen, sized by its texts and accessory, with
+    // the buttons in a row (two) or stacked (one, or more than two), the cancel button in bold.
+    // The alert window dims what lies beneath and paints the front-most alert.
+    CGRect frameOnScreen() const;
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
+    void layoutSubviews() override;
+
 private:
+    struct Metrics;
+    Metrics measure() const;
+
     std::string title_;
     std::string message_;
     std::weak_ptr<UIAlertViewDelegate> delegate_;

@@ -6,7 +6,18 @@
 #include "platform/uikit/UIViewController.h"
 
 #include <string>
+#include <utility>
 #include <vector>
+
+// What a sheet shows: its bar (Cancel, the title, the send button), its fields ("To:" and the
+// value) over the body. A card floats over the dimmed screen it came from; the others fill it.
+struct UIComposeSheetLook {
+    std::string title;
+    std::string sendTitle;
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::string body;
+    bool card = false;
+};
 
 class UIComposeSheet : public UIViewController {
 public:
@@ -22,6 +33,11 @@ public:
 
     // "compose: SUMMARY", and a layer of its own answering send and cancel (and its buttons).
     void describeToScreen(UIScreenDescription& screen) override;
+
+    virtual UIComposeSheetLook look() const = 0;
+    // A view that draws the look.
+    void loadView() override;
+    bool showsPresenterWhenPresented() const override { return look().card; }
 
 protected:
     UIComposeSheet();

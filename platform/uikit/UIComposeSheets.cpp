@@ -77,3 +77,35 @@ void SLComposeViewController::didFinish(bool sent) {
     if (presentingViewController()) dismissViewControllerAnimatedCompletion(true, nullptr);
     if (handler) handler(sent ? SLComposeViewControllerResultDone : SLComposeViewControllerResultCancelled);
 }
+
+namespace {
+// A mail body written in HTML shows its text: tags dropped, the common entities read.
+std::string htmlText(const std::string& html) {
+    std::string out;
+    bool inTag = false;
+    for (char ch : html) {
+        if (ch == '<') inTag = true;
+        else if (ch == '>') inTag = false;
+        else if (!inTag) out += ch;
+    }
+    for (auto [entity, text] : {std::pair{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&nbsp;", " "}})
+        out = NSString::stringByReplacingOccurrencesOfString(out, entity, text);
+    return out;
+}
+} // namespace
+
+UIComposeSheetLook MFMailComposeViewController::look() const {
+    return {subject_.empty() ? "New Message" : subject_, "Send",
+            {{"To:", NSString::componentsJoinedByString(to_, ", ")}, {"Cc/Bcc:", ""}, {"Subject:", subject_}},
+            html_ ? htmlText(body_) : body_};
+}
+
+UIComposeSheetLook MFMessageComposeViewController::look() const {
+    return {"New Message", "Send", {{"To:", NSString::componentsJoinedByString(recipients_, ", ")}}, body_};
+}
+
+UIComposeSheetLook SLComposeViewController::look() const {
+    std::string body = text_;
+    for (auto& url : urls_) body += "\n" + url->absoluteString();
+    return {serviceType_ == SLServiceTypeFacebook ? "Facebook" : "Twitter", "Post", {}, body, true};
+}

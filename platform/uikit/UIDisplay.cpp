@@ -3,10 +3,24 @@
 #include "platform/graphics/CGContext.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+// The layer of the last full-screen presentation: what lies behind it is out of sight.
+const CALayer* firstShownLayer(const UIWindow& window) {
+    const auto& views = window.subviews();
+    for (auto it = views.rbegin(); it != views.rend(); ++it) {
+        auto controller = (*it)->viewController();
+        if (controller && controller->presentingViewController() && !controller->showsPresenterWhenPresented())
+            return (*it)->layer().get();
+    }
+    return nullptr;
+}
+} // namespace
 
 CGImageRef UIDisplaySnapshot() {
     auto screen = UIScreen::mainScreen();
@@ -27,12 +41,14 @@ CGImageRef UIDisplaySnapshot() {
     context->setFillColor(0, 0, 0, 1);
     context->fillRect(CGRectMake(0, 0, size.width, size.height));
     for (auto& [level, window] : windows) {
-        if (!window->isVisible() || window->isHidden()) continue;
+        // The system's alert window is never made visible by the app; it is up while it exists.
+        bool shown = window == app->alertWindow() || window->isVisible();
+        if (!shown || window->isHidden()) continue;
         window->layoutIfNeeded();
         auto f = window->frame();
         context->saveGState();
         context->translateCTM(f.origin.x, f.origin.y);
-        window->layer()->renderInContext(*context);
+        window->layer()->renderInContextFromSublayer(*context, firstShownLayer(*window));
         context->restoreGState();
     }
     return bitmap;

@@ -3,6 +3,6 @@
 
 #include "platform/graphics/CGImage.h"
 
-// Every visible window, lower levels first (the system's alert window in front), over black, at
-// the main screen's size and scale. There is no status bar.
+// Every visible window, lower levels first (the system's alert window, dimming the screen under
+// its alert, in front), over black, at the main screen's size and scale. There is no status bar.
 CGImageRef UIDisplaySnapshot();

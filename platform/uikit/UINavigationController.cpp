@@ -1,5 +1,6 @@
 #include "platform/uikit/UINavigationController.h"
 
+#include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIScreen.h"
 
 UINavigationController::UINavigationController() : navigationBar_(std::make_shared<UINavigationBar>()) {}
@@ -11,8 +12,31 @@ std::shared_ptr<UINavigationController> UINavigationController::initWithRootView
     return nav;
 }
 
+namespace {
+// The navigation controller's view: where its bar stands below the status bar, the bar's colour
+// reaches up behind the status bar, as the device draws it.
+class UINavigationContainerView : public UIView {
+public:
+    UINavigationContainerView(const CGRect& frame, const std::shared_ptr<UINavigationBar>& bar) : UIView(frame), bar_(bar) {}
+    bool keepsDrawing() const override { return false; }
+    void drawRect(const CGRect&) override {
+        auto bar = bar_.lock();
+        auto c = UIGraphicsGetCurrentContext();
+        if (!bar || !c || bar->isHidden() || bar->superview().get() != this) return;
+        auto top = bar->frame().origin.y;
+        if (top <= 0) return;
+        auto tint = bar->barTintColor() ? bar->barTintColor() : UIColor::colorWithRed(247 / 255.0, 247 / 255.0, 247 / 255.0, 1);
+        tint->setFill();
+        c->fillRect(CGRectMake(0, 0, bounds().size.width, top));
+    }
+
+private:
+    std::weak_ptr<UINavigationBar> bar_;
+};
+} // namespace
+
 void UINavigationController::loadView() {
-    auto container = std::make_shared<UIView>(UIScreen::mainScreen()->bounds());
+    auto container = std::make_shared<UINavigationContainerView>(UIScreen::mainScreen()->bounds(), navigationBar_);
     container->addSubview(navigationBar_);
     setView(container);
     if (auto top = topViewController()) container->addSubview(top->view());
@@ -21,8 +45,12 @@ void UINavigationController::loadView() {
 
 void UINavigationController::viewWillLayoutSubviews() {
     auto b = view()->bounds();
-    navigationBar_->setFrame(CGRectMake(0, kStatusBarHeight, b.size.width, kNavigationBarHeight));
-    CGFloat top = navigationBarHidden_ ? 0 : kStatusBarHeight + kNavigationBarHeight;
+    // The bar stands below the status bar only where the view reaches under it: inside a popover
+    // or a sheet lower on the screen it starts at the view's top.
+    CGFloat statusBar = kStatusBarHeight;
+    if (view()->window() && view()->convertPointToView({0, 0}, nullptr).y >= kStatusBarHeight) statusBar = 0;
+    navigationBar_->setFrame(CGRectMake(0, statusBar, b.size.width, kNavigationBarHeight));
+    CGFloat top = navigationBarHidden_ ? 0 : statusBar + kNavigationBarHeight;
     layoutBarItems();
     if (auto controller = topViewController())
         controller->view()->setFrame(CGRectMake(0, top, b.size.width, std::max<CGFloat>(0, b.size.height - top)));

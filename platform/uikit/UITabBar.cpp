@@ -56,7 +56,15 @@ void UITabBar::drawRect(const CGRect&) {
             auto s = image->size();
             image->drawInRect(CGRectMake(CGRectGetMidX(frame) - s.width / 2, frame.origin.y + 4, s.width, s.height));
         }
-        auto attributes = item->titleTextAttributesForState(selected ? UIControlStateSelected : UIControlStateNormal);
+        // The selected item takes the highlighted state's attributes (then the selected state's),
+        // each item its own before the appearance proxy's.
+        auto attributes = item->effectiveTitleTextAttributesForState(UIControlStateNormal);
+        if (selected) {
+            auto chosen = item->effectiveTitleTextAttributesForState(UIControlStateHighlighted);
+            if (!chosen.textColor) chosen = item->effectiveTitleTextAttributesForState(UIControlStateSelected);
+            if (!chosen.font) chosen.font = attributes.font;
+            attributes = chosen;
+        }
         auto color = attributes.textColor ? attributes.textColor
                      : selected && tintColor_ ? tintColor_
                                               : UIColor::colorWithWhite(0.57, 1);

@@ -6,7 +6,11 @@
 #include <cmath>
 #include <set>
 
-UITableView::UITableView(const CGRect& frame, UITableViewStyle style) : UIScrollView(frame), style_(style) {}
+// A plain table is white behind its rows; a grouped one shows the system's grey between its sections.
+UITableView::UITableView(const CGRect& frame, UITableViewStyle style) : UIScrollView(frame), style_(style) {
+    setBackgroundColor(style == UITableViewStylePlain ? UIColor::whiteColor()
+                                                      : UIColor::colorWithRed(239 / 255.0, 239 / 255.0, 244 / 255.0, 1));
+}
 
 void UITableView::setDataSource(const std::shared_ptr<UITableViewDataSource>& dataSource) {
     dataSource_ = dataSource;

@@ -67,8 +67,13 @@ public:
     // and the accessory (">", "[i]", "(checked)", or the accessory view as its line names it).
     virtual std::string screenText() const;
     void layoutSubviews() override;
+    // The accessory the cell draws itself: the chevron or the check mark.
+    void drawRect(const CGRect& rect) override;
+    bool keepsDrawing() const override { return false; }
 
 private:
+    void attachParts();
+
     UITableViewCellStyle style_;
     std::string reuseIdentifier_;
     std::shared_ptr<UIView> contentView_;

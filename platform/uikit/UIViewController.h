@@ -91,6 +91,9 @@ public:
     void dismissModalViewControllerAnimated(bool animated) { dismissViewControllerAnimatedCompletion(animated, nullptr); }
     UIModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
     void setModalPresentationStyle(UIModalPresentationStyle style) { modalPresentationStyle_ = style; }
+    // Whether the screen beneath stays in sight while this controller is presented (a sheet over
+    // a dimmed screen); a full-screen presentation hides what it covers from the display.
+    virtual bool showsPresenterWhenPresented() const { return modalPresentationStyle_ == UIModalPresentationOverFullScreen; }
     // The older names of the same presentation: what this controller presented.
     std::shared_ptr<UIViewController> modalViewController() const { return presented_; }
 

@@ -1,4 +1,5 @@
 #include "platform/media/AVCaptureSession.h"
+#include "platform/graphics/CGContext.h"
 #include "platform/graphics/CGImageProperties.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/testsupport/DeviceTest.h"
@@ -110,6 +111,53 @@ TEST_F(AVCaptureTest, APreviewLayerRecordsItsSessionAndGravity) {
     ASSERT_TRUE(layer->connection());
     layer->connection()->setVideoOrientation(AVCaptureVideoOrientationLandscapeLeft);
     EXPECT_EQ(session->videoConnection()->videoOrientation(), AVCaptureVideoOrientationLandscapeLeft);
+}
+
+TEST_F(AVCaptureTest, APreviewLayerShowsTheLiveFrameTurnedAsTheConnectionHoldsIt) {
+    // The camera sees a landscape picture, red on its left half and blue on its right.
+    auto seen = CGImage::createWithSize(40, 20);
+    {
+        CGContext c(seen, 1);
+        c.setFillColor(1, 0, 0, 1);
+        c.fillRect(CGRectMake(0, 0, 20, 20));
+        c.setFillColor(0, 0, 1, 1);
+        c.fillRect(CGRectMake(20, 0, 20, 20));
+    }
+    auto bytes = seen->pngData();
+    writeFile("/camera.png", std::string(bytes.begin(), bytes.end()));
+    DeviceProfile::update([&](DeviceProfile& p) { p.cameraImagePath = host("/camera.png"); });
+    using Pixel = CGImage::Pixel;
+    const Pixel red{255, 0, 0, 255}, blue{0, 0, 255, 255}, none{};
+    struct Case {
+        const char* name;
+        bool running;
+        AVCaptureVideoOrientation orientation;
+        CGSize size;
+        Pixel first, second; // at a quarter and three quarters of the longer side
+    };
+    const Case cases[] = {
+        {"held upright, the frame turns a quarter clockwise", true, AVCaptureVideoOrientationPortrait, {20, 40}, red, blue},
+        {"held as the sensor lies, it shows as it is", true, AVCaptureVideoOrientationLandscapeRight, {40, 20}, red, blue},
+        {"held the other way round, it turns half", true, AVCaptureVideoOrientationLandscapeLeft, {40, 20}, blue, red},
+        {"a stopped session shows nothing", false, AVCaptureVideoOrientationPortrait, {20, 40}, none, none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto session = std::make_shared<AVCaptureSession>();
+        session->addInput(AVCaptureDeviceInput::deviceInputWithDevice(AVCaptureDevice::defaultDeviceWithMediaType(AVMediaTypeVideo), nullptr));
+        if (c.running) session->startRunning();
+        auto layer = AVCaptureVideoPreviewLayer::layerWithSession(session);
+        layer->setVideoGravity(AVLayerVideoGravityResizeAspectFill);
+        layer->setFrame(CGRectMake(0, 0, c.size.width, c.size.height));
+        layer->connection()->setVideoOrientation(c.orientation);
+        auto shown = CGImage::createWithSize(static_cast<int>(c.size.width), static_cast<int>(c.size.height));
+        CGContext context(shown, 1);
+        layer->renderInContext(context);
+        bool tall = c.size.height > c.size.width;
+        int w = shown->width(), h = shown->height();
+        EXPECT_EQ(tall ? shown->pixelAt(w / 2, h / 4) : shown->pixelAt(w / 4, h / 2), c.first);
+        EXPECT_EQ(tall ? shown->pixelAt(w / 2, h * 3 / 4) : shown->pixelAt(w * 3 / 4, h / 2), c.second);
+    }
 }
 
 } // namespace

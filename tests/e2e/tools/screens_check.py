@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Checks the gallery's pictures (scripts/screens): screens_check.py OUT_DIR looks at the key pixels
+of each layer a screen must show. Points and areas are in screen points (the pictures are at scale 2).
+screens_check.py FILE X,Y [X,Y ...] prints the pixels at the points instead."""
+import struct
+import sys
+import zlib
+
+SCALE = 2
+
+
+def read_png(path):
+    data = open(path, "rb").read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise SystemExit("%s is not a PNG" % path)
+    pos, idat, width, height = 8, b"", 0, 0
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            if depth != 8 or colour not in (2, 6) or interlace:
+                raise SystemExit("%s: only 8-bit RGB(A) PNGs without interlacing are read" % path)
+            channels = 4 if colour == 6 else 3
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            left = line[i - channels] if i >= channels else 0
+            up, corner = previous[i], previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 255
+            elif kind == 2:
+                line[i] = (line[i] + up) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 255
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                line[i] = (line[i] + (left if pa <= pb and pa <= pc else up if pb <= pc else corner)) & 255
+        rows.append(line)
+        previous = line
+    return width, channels, rows
+
+
+# What each picture must show: a colour at a point, or somewhere in an area (x, y, width, height).
+BLUE_BUTTON = (0, 122, 255)
+PANEL = (248, 248, 248)
+DIMMED_WHITE = (153, 153, 153)
+CHECKS = [
+    ("welcome", "the welcome's backdrop", (160, 100), (48, 86, 143), 15),
+    ("files", "the navigation bar's tint", (20, 40), (91, 165, 255), 2),
+    ("files", "the bar's tint behind the status bar", (20, 10), (91, 165, 255), 2),
+    ("files", "the received button's image in the bar's black tint", (300, 42), (0, 0, 0), 10),
+    ("files", "the selected tab's title in its highlighted colour", (0, 548, 106, 14), (91, 135, 255), 30),
+    ("files", "the Media tab's title in white", (213, 548, 107, 14), (255, 255, 255), 10),
+    ("progress", "the progress bar's success colour", (160, 10), (0, 255, 0), 10),
+    ("received", "the received file's row in the popover", (20, 115, 100, 30), (0, 0, 0), 40),
+    ("received", "the popover's bar starts at its top", (200, 70), (42, 42, 42), 3),
+    ("received-menu", "the document menu's AirDrop entry", (100, 455, 120, 30), BLUE_BUTTON, 40),
+    ("alert-music-error", "the screen dimmed round the alert", (5, 300), (153, 153, 153), 4),
+    ("alert-music-error", "the alert's box", (30, 300), PANEL, 3),
+    ("alert-music-error", "the alert's button", (100, 305, 120, 30), BLUE_BUTTON, 40),
+    ("alert-clean", "the alert's two buttons side by side", (170, 300, 110, 40), BLUE_BUTTON, 40),
+    ("files-sheet", "the screen dimmed over the sheet", (5, 200), DIMMED_WHITE, 4),
+    ("files-sheet", "the sheet's Cancel button", (20, 540), PANEL, 3),
+    ("files-sheet", "the Cancel button's title", (100, 520, 120, 40), BLUE_BUTTON, 40),
+    ("compose-mail", "the mail sheet's bar", (160, 30), (247, 247, 247), 3),
+    ("compose-mail", "the mail sheet covers the screen", (160, 400), (255, 255, 255), 3),
+    ("compose-facebook", "the screen dimmed round the card", (5, 300), (153, 153, 153), 40),
+    ("compose-facebook", "the card", (20, 200), PANEL, 3),
+    ("music-picker", "the song list hides the Music panel", (160, 300), (255, 255, 255), 3),
+    ("music-picker", "the bar's colour behind the status bar hides the parked triangle", (160, 10), (247, 247, 247), 3),
+    ("video-albums", "the picker hides the Videos panel", (160, 300), (255, 255, 255), 3),
+    ("video-albums", "the camera roll's poster", (50, 110), (246, 252, 228), 20),
+    ("video-albums", "the album's name", (100, 85, 120, 30), (0, 0, 0), 40),
+    ("video-albums", "the album's chevron", (285, 85, 20, 30), (199, 199, 199), 20),
+    ("video-grid", "a video's thumbnail", (40, 100), (219, 161, 4), 25),
+    ("video-grid", "the video band's white duration", (0, 130, 80, 20), (255, 255, 255), 20),
+    ("video-grid-chosen", "the check mark of the chosen video", (50, 70, 28, 28), BLUE_BUTTON, 40),
+    ("camera", "the live picture's test pattern", (100, 300), (237, 15, 131), 20),
+    ("store", "the app's icon", (60, 130), (89, 140, 230), 10),
+    ("store", "the Done button", (250, 20, 70, 44), BLUE_BUTTON, 40),
+    ("browser", "the browser's back button", (0, 0, 100, 44), BLUE_BUTTON, 40),
+    ("browser", "the browser's close button", (220, 0, 100, 44), BLUE_BUTTON, 40),
+]
+
+
+def near(pixel, colour, tolerance):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel[:3], colour))
+
+
+def pixel_at(picture, x, y):
+    width, channels, rows = picture
+    px, py = int(x * SCALE), int(y * SCALE)
+    values = list(rows[py][px * channels:(px + 1) * channels])
+    return values + ([255] if channels == 3 else [])
+
+
+def check(folder):
+    pictures, failures = {}, []
+    for name, what, where, colour, tolerance in CHECKS:
+        if name not in pictures:
+            pictures[name] = read_png("%s/%s.png" % (folder, name))
+        picture = pictures[name]
+        if len(where) == 2:
+            got = pixel_at(picture, *where)
+            if not near(got, colour, tolerance):
+                failures.append("%s: %s: %s at %s, not %s" % (name, what, tuple(got[:3]), where, colour))
+            continue
+        x, y, w, h = where
+        found = any(near(pixel_at(picture, x + i / SCALE, y + j / SCALE), colour, tolerance)
+                    for j in range(int(h * SCALE)) for i in range(int(w * SCALE)))
+        if not found:
+            failures.append("%s: %s: no %s in %s" % (name, what, colour, where))
+    for failure in failures:
+        print("FAILED: " + failure, file=sys.stderr)
+    print("screens: %d checks of %d pictures, %d failed" % (len(CHECKS), len(pictures), len(failures)))
+    return not failures
+
+
+def main():
+    if len(sys.argv) == 2:
+        sys.exit(0 if check(sys.argv[1]) else 1)
+    picture = read_png(sys.argv[1])
+    for point in sys.argv[2:]:
+        x, y = (float(v) for v in point.split(","))
+        print("%s: %d %d %d %d" % (point, *pixel_at(picture, x, y)))
+
+
+main()
