@@ -18,7 +18,7 @@ constexpr CGFloat kPadding = 16;
 constexpr CGFloat kTopPadding = 20;
 constexpr CGFloat kTextGap = 4;
 constexpr CGFloat kButtonHeight = 44;
-constexpr CGFloat kCornerRadius = 7;
+constexpr CGFloat kAlertCornerRadius = 7;
 constexpr CGFloat kTitleSize = 17;
 constexpr CGFloat kMessageSize = 13;
 constexpr CGFloat kDimAlpha = 0.4;
@@ -83,7 +83,7 @@ void UIAlertView::drawRect(const CGRect&) {
     auto m = measure();
     auto b = bounds();
     auto box = CGPath::create();
-    box->addRoundedRect(b, UIRectCornerAllCorners, {kCornerRadius, kCornerRadius});
+    box->addRoundedRect(b, UIRectCornerAllCorners, {kAlertCornerRadius, kAlertCornerRadius});
     c->setFillColor(kBoxWhite, kBoxWhite, kBoxWhite, 1);
     c->addPath(*box);
     c->fillPath();

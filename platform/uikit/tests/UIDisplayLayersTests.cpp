@@ -32,7 +32,7 @@ constexpr Colour kWhite{255, 255, 255}, kRed{255, 0, 0}, kBlack{0, 0, 0};
 constexpr Colour kPanel{248, 248, 248}, kDimmedWhite{153, 153, 153}, kDimmedRed{153, 0, 0}, kButton{0, 122, 255};
 
 // A colour at a point, or somewhere in an area, of the screen (in points).
-struct Probe {
+struct AreaProbe {
     CGRect where;
     Colour colour;
     int tolerance = 3;
@@ -42,7 +42,7 @@ bool near(const CGImage::Pixel& p, const Colour& c, int tolerance) {
     return std::abs(p.red - c.red) <= tolerance && std::abs(p.green - c.green) <= tolerance && std::abs(p.blue - c.blue) <= tolerance;
 }
 
-bool shows(const CGImage& screen, const Probe& probe) {
+bool shows(const CGImage& screen, const AreaProbe& probe) {
     auto r = probe.where;
     for (int y = static_cast<int>(r.origin.y * 2); y < static_cast<int>((r.origin.y + std::max(r.size.height, 0.5)) * 2); ++y)
         for (int x = static_cast<int>(r.origin.x * 2); x < static_cast<int>((r.origin.x + std::max(r.size.width, 0.5)) * 2); ++x)
@@ -105,7 +105,7 @@ TEST_F(DisplayLayersTest, EachLayerShowsOverWhatItCovers) {
     struct Case {
         const char* name;
         std::function<void(DisplayLayersTest&)> setUp;
-        std::vector<Probe> probes;
+        std::vector<AreaProbe> probes;
     };
     const Case cases[] = {
         {"an alert's box and buttons over the dimmed screen",
