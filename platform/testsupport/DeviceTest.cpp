@@ -1,9 +1,11 @@
 #include "platform/testsupport/DeviceTest.h"
 
+#include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/PlatformClock.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <ftw.h>
@@ -12,6 +14,11 @@
 #include <unistd.h>
 
 namespace {
+// How long a test's leftover queue work may run at the end of the test.
+constexpr auto kQueueFinishLimit = std::chrono::seconds(2);
+// The device after a test: a file, beneath which no path resolves.
+const char* const kNoDevice = "/dev/null";
+
 int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
     ::chmod(path, 0700);
     ::remove(path);
@@ -70,7 +77,11 @@ void DeviceTest::TearDown() {
     log_.reset();
     NSUserDefaults::resetStandardUserDefaults();
     if (PlatformClock::isManual()) PlatformClock::setAutomatic();
-    DeviceRoot::setRoot("/");
+    // Queue work the test started (a session saved behind, a cache trimmed) ends on this device.
+    if (WorkerPool* pool = WorkerPool::existing()) pool->waitUntilIdle(kQueueFinishLimit);
+    // What still reaches for the device afterwards finds none, since nothing resolves beneath a
+    // file: late work neither writes into the host's own folders nor brings the removed root back.
+    DeviceRoot::setRoot(kNoDevice);
     removeHostTree(root_);
 }
 
