@@ -87,6 +87,14 @@ struct NSRunLoop::Impl {
     int epollFd = -1;
     std::atomic<pid_t> owner{0};
     std::uint64_t clockObserver = 0;
+    // The clock may ask for the next due timer while the loop goes: it asks through this, which
+    // the loop clears on its way out.
+    struct DueTimes {
+        std::mutex mutex;
+        Impl* impl = nullptr;
+    };
+    std::shared_ptr<DueTimes> dueTimes = std::make_shared<DueTimes>();
+    std::uint64_t dueTimeSource = 0;
     std::deque<std::function<void()>> performs;
     std::vector<std::shared_ptr<NSTimer>> timers;
     std::map<SourceId, Source> sources;
@@ -120,10 +128,28 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
     if (::epoll_ctl(impl_->epollFd, EPOLL_CTL_ADD, impl_->waker->fd, &ev) != 0) fatal("epoll_ctl");
     // A change of manual time must make every loop re-examine its timers.
     impl_->clockObserver = PlatformClock::addObserver([waker = impl_->waker] { waker->wake(); });
+    impl_->dueTimes->impl = impl_.get();
+    impl_->dueTimeSource = PlatformClock::addDueTimeSource([dueTimes = impl_->dueTimes](double after) {
+        double earliest = std::numeric_limits<double>::infinity();
+        std::lock_guard<std::mutex> alive(dueTimes->mutex);
+        Impl* d = dueTimes->impl;
+        if (!d) return earliest;
+        std::lock_guard<std::mutex> guard(d->mutex);
+        for (const auto& timer : d->timers) {
+            const double at = timer->scheduledFireTime();
+            if (at > after) earliest = std::min(earliest, at);
+        }
+        return earliest;
+    });
     impl_->owner = currentTid();
 }
 
 NSRunLoop::~NSRunLoop() {
+    PlatformClock::removeDueTimeSource(impl_->dueTimeSource);
+    {
+        std::lock_guard<std::mutex> guard(impl_->dueTimes->mutex);
+        impl_->dueTimes->impl = nullptr;
+    }
     PlatformClock::removeObserver(impl_->clockObserver);
     ::close(impl_->epollFd);
 }
