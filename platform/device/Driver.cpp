@@ -11,6 +11,7 @@
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/RunLoopActivity.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/net/URLTransfer.h"
 #include "platform/uikit/CLLocationManager.h"
@@ -437,7 +438,8 @@ bool Driver::expect(const std::string& text, double seconds) {
         std::string shown = screenText(false, true);
         if (shown.find(text) != std::string::npos) return true;
         const bool realTimeLeft = std::chrono::steady_clock::now() < realDeadline;
-        const bool inFlight = URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle();
+        const bool inFlight =
+            URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle() || RunLoopActivity::busyServiceLoops() > 0;
         if (manual && !(inFlight && realTimeLeft) && SteppedClock::stepToward(deviceLimit, 0)) continue;
         if (!realTimeLeft || (manual && !inFlight))
             return fail(UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) +

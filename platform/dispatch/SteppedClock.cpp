@@ -4,6 +4,7 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/RunLoopActivity.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,8 +15,9 @@ namespace {
 constexpr double kToleranceSeconds = 1e-6;
 // Enough passes to finish any chain of follow-up work, few enough to stop a loop that re-queues itself.
 constexpr int kMaxSettlePasses = 100000;
-// The pool is looked at again this often while main-loop work may be what it waits for.
-constexpr double kPoolSliceSeconds = 0.01;
+// The pool and the service threads are looked at again this often while main-loop work may be
+// what they wait for.
+constexpr double kSliceSeconds = 0.01;
 // A timer repeating every nanosecond must not turn one wait into a billion steps; past this many,
 // the rest of the time passes in one move (a repeating timer then fires once for the missed times).
 constexpr int kMaxStepsPerAdvance = 100000;
@@ -31,16 +33,20 @@ bool settle(double patience) {
     for (int pass = 0; pass < kMaxSettlePasses; ++pass) {
         if (loop->runOnce(0)) continue;
         // The pool's last task may have queued main-loop work just before it became idle.
-        if (pool.isIdle()) {
+        const bool poolIdle = pool.isIdle();
+        if (poolIdle && RunLoopActivity::busyServiceLoops() == 0) {
             if (loop->runOnce(0)) continue;
             return true;
         }
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero()) return false;
-        pool.waitUntilIdle(std::min<Clock::duration>(
-            left, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kPoolSliceSeconds))));
+        const auto slice = std::min<Clock::duration>(
+            left, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kSliceSeconds)));
+        // A service thread hands its results to the main loop, which wakes this wait.
+        if (!poolIdle) pool.waitUntilIdle(slice);
+        else loop->runOnce(std::chrono::duration<double>(slice).count());
     }
-    return pool.isIdle();
+    return pool.isIdle() && RunLoopActivity::busyServiceLoops() == 0;
 }
 
 namespace {

@@ -13,9 +13,10 @@ namespace SteppedClock {
 // How long, in real time, settle() waits at most for the worker pool by default.
 inline constexpr double kDefaultPatienceSeconds = 2;
 
-// Runs the main loop and lets the worker pool finish, again and again, until neither has anything
-// to do now (work due later on the clock does not count). `patience` bounds the real time spent
-// waiting for the pool; false when the pool was still busy then (a task blocked on the outside).
+// Runs the main loop and lets the worker pool and the service threads' run loops finish, again and
+// again, until none has anything to do now (work due later on the clock does not count).
+// `patience` bounds the real time spent waiting for them; false when they were still busy then
+// (a task blocked on the outside).
 bool settle(double patience = kDefaultPatienceSeconds);
 
 // One step towards `limit` (a monotonic time): to the next due timer when it is at or before the

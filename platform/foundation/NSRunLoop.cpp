@@ -3,6 +3,7 @@
 #include "platform/foundation/NSPort.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/RunLoopActivity.h"
 
 #include <algorithm>
 #include <atomic>
@@ -64,6 +65,15 @@ struct Waker {
 pid_t currentTid() { return ::gettid(); }
 
 thread_local std::shared_ptr<NSRunLoop> threadLoop;
+
+// Performs queued on service loops and not yet run, plus service loops in the middle of a pass.
+std::atomic<int> serviceActivity{0};
+} // namespace
+
+int RunLoopActivity::busyServiceLoops() { return serviceActivity.load(); }
+
+namespace {
+bool isServiceLoop(const NSRunLoop* loop) { return loop != NSRunLoop::mainRunLoop().get(); }
 } // namespace
 
 struct NSRunLoop::DelayedPerform {
@@ -145,6 +155,7 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
 }
 
 NSRunLoop::~NSRunLoop() {
+    if (isServiceLoop(this)) serviceActivity -= static_cast<int>(impl_->performs.size());
     PlatformClock::removeDueTimeSource(impl_->dueTimeSource);
     {
         std::lock_guard<std::mutex> guard(impl_->dueTimes->mutex);
@@ -181,6 +192,7 @@ void NSRunLoop::performBlock(std::function<void()> block) {
     {
         std::lock_guard<std::mutex> guard(impl_->mutex);
         impl_->performs.push_back(std::move(block));
+        if (isServiceLoop(this)) ++serviceActivity;
     }
     impl_->waker->wake();
 }
@@ -338,6 +350,16 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
         if (errno != EINTR) fatal("epoll_wait");
         count = 0;
     }
+    // A service loop counts as busy from here to the end of the pass.
+    struct ServicePass {
+        bool service;
+        explicit ServicePass(bool isService) : service(isService) {
+            if (service) ++serviceActivity;
+        }
+        ~ServicePass() {
+            if (service) --serviceActivity;
+        }
+    } servicePass(isServiceLoop(this));
 
     bool didWork = false;
     for (int i = 0; i < count; ++i) {
@@ -397,6 +419,7 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
             d.performs.pop_front();
         }
         block();
+        if (servicePass.service) --serviceActivity;
         didWork = true;
     }
     return didWork;
