@@ -1,11 +1,14 @@
 #include "platform/uikit/UIScreenDescription.h"
 
 #include "platform/uikit/CATextLayer.h"
+#include "platform/uikit/UIControl.h"
+#include "platform/uikit/UITapGestureRecognizer.h"
 #include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace {
@@ -81,9 +84,52 @@ std::string UIScreenDescription::printable(std::string line) {
 
 void UIScreenDescription::addLine(std::string line) { lines_.push_back(printable(std::move(line))); }
 
+namespace {
+// Whether the line shows the name as a word of its own (not inside a longer word).
+bool mentions(const std::string& line, const std::string& name) {
+    auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    for (auto at = line.find(name); at != std::string::npos; at = line.find(name, at + 1)) {
+        const bool startsWord = at == 0 || !word(line[at - 1]) || !word(name.front());
+        const std::size_t end = at + name.size();
+        const bool endsWord = end == line.size() || !word(line[end]) || !word(name.back());
+        if (startsWord && endsWord) return true;
+    }
+    return false;
+}
+// Whether a tap on a picture or a text does anything: the view or one around it is a control or
+// recognizes taps. (A label or a picture alone lets the touch fall through to nothing.)
+bool takesTaps(std::shared_ptr<UIView> view) {
+    for (; view; view = view->superview()) {
+        if (std::dynamic_pointer_cast<UIControl>(view)) return true;
+        for (const auto& recognizer : view->gestureRecognizers())
+            if (std::dynamic_pointer_cast<UITapGestureRecognizer>(recognizer)) return true;
+    }
+    return false;
+}
+} // namespace
+
 std::string UIScreenDescription::text() const {
     std::string out;
     for (auto& line : lines_) out += line + "\n";
+    // Whatever `tap` reaches shows on the screen: what no line names yet (a panel's buttons, a
+    // menu's options) is listed last, from the front-most layer, where taps land, each as its
+    // view is mentioned ("[button]", "(picture)", "\"text\"").
+    std::vector<std::string> unnamed;
+    for (const auto& target : targets_) {
+        if (target.command || target.layer != layers_.size() - 1) continue;
+        if (std::find(unnamed.begin(), unnamed.end(), target.name) != unnamed.end()) continue;
+        const std::string shown = printable(target.name);
+        if (std::any_of(lines_.begin(), lines_.end(), [&](const std::string& line) { return mentions(line, shown); })) continue;
+        unnamed.push_back(target.name);
+    }
+    std::string also;
+    for (const auto& name : unnamed) {
+        auto view = place(name);
+        auto mention = view ? view->screenMention() : std::nullopt;
+        if (!mention || mention->text != name) also += " [" + printable(name) + "]";
+        else if (mention->pressable || takesTaps(view)) also += " " + printable(mention->bracketed());
+    }
+    if (!also.empty()) out += "also:" + also + "\n";
     return out;
 }
 
@@ -243,10 +289,18 @@ void UIScreenDescription::describeLayers(const std::shared_ptr<CALayer>& layer, 
     }
 }
 
+bool UIScreenDescription::centreOnScreen(const UIView& view) {
+    auto w = view.window();
+    if (!w) return true;
+    auto b = view.bounds();
+    return CGRectContainsPoint(w->bounds(), view.convertPointToView(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)), w));
+}
+
 void UIScreenDescription::addPictureTarget(const std::shared_ptr<UIView>& view) {
     addPlace(view);
     auto mention = view->screenMention();
     if (!mention || mention->pressable || mention->isText || mention->text.empty() || mention->text == "image") return;
+    if (!centreOnScreen(*view)) return;
     addTappable(mention->text, [view](UIScreenReply& reply) { return touch(view, reply); });
 }
 
