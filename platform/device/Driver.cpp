@@ -432,6 +432,9 @@ bool Driver::expect(const std::string& text, double seconds) {
     const bool manual = PlatformClock::isManual();
     const double deviceLimit = PlatformClock::monotonic() + seconds;
     const auto realDeadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    // Time steps on only after a few quiet looks in a row: a transfer's end reaches the main loop
+    // through other threads a moment after it stops counting as in flight.
+    int quietLooks = kSettleQuietPasses;
     for (;;) {
         SteppedClock::settle(0);
         // An opened or handed line already shown still counts: it happened.
@@ -440,8 +443,10 @@ bool Driver::expect(const std::string& text, double seconds) {
         const bool realTimeLeft = std::chrono::steady_clock::now() < realDeadline;
         const bool inFlight =
             URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle() || RunLoopActivity::busyServiceLoops() > 0;
-        if (manual && !(inFlight && realTimeLeft) && SteppedClock::stepToward(deviceLimit, 0)) continue;
-        if (!realTimeLeft || (manual && !inFlight))
+        quietLooks = inFlight ? 0 : quietLooks + 1;
+        const bool settled = quietLooks >= kSettleQuietPasses || !realTimeLeft;
+        if (manual && settled && SteppedClock::stepToward(deviceLimit, 0)) continue;
+        if (!realTimeLeft || (manual && settled))
             return fail(UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) +
                         " s; the screen shows:\n" + NSString::stringByTrimmingWhitespaceAndNewlines(shown));
         loop->runOnce(kSettleStepSeconds);
