@@ -8,6 +8,7 @@
 
 #include "platform/uikit/UIActivityViewController.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreenDescription.h"
 #include "platform/uikit/UIViewController.h"
@@ -125,6 +126,8 @@ private:
     bool writeSheetImage(const std::string& file);
     // Bytes at a host path, written beside it and renamed, so a failed write leaves no file behind.
     bool writeHostFile(const std::string& file, const std::vector<unsigned char>& bytes);
+    // Fingers on the window whose steps let time pass through advance().
+    UIFingers fingersOn(const std::shared_ptr<UIWindow>& window);
     // A point on the screen, or nullopt with lastError set (`what` names it in the error).
     std::optional<CGPoint> screenPoint(const std::string& text, const std::string& usage);
     // A point, or what the screen shows by that text, title or image name (its view's centre).

@@ -101,3 +101,22 @@ TEST_F(DriverTimeTest, AnswersShowControlsAsEscapes) {
     EXPECT_EQ(driver_.execute("tap \xe2\x80\xae" "fdp.exe\x1b[2J"),
               "error: nothing on screen shows \"\\u202efdp.exe\\x1b[2J\"\n");
 }
+
+// A gesture takes its time on the script clock, one screen frame per step, so what a timer does
+// meanwhile (a long press, an animation) happens during it; a hold lasts as long as it says.
+TEST_F(DriverTimeTest, GesturesLetTheirStepsTimePass) {
+    const struct {
+        const char* line;
+        double seconds;
+    } cases[] = {
+        {"drag 100,300 100,400 10", 12.0 / 60},  // down, ten moves, up
+        {"swipe up 100,300", 8.0 / 60},          // down, six moves, up
+        {"hold 100,300 2", 2 + 2.0 / 60},        // down, two seconds, up
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const double before = elapsed();
+        EXPECT_EQ(driver_.execute(c.line), "");
+        EXPECT_NEAR(elapsed() - before, c.seconds, kTolerance);
+    }
+}
