@@ -75,6 +75,12 @@ TEST_F(ScreenWalkTest, EveryNameAScreenListsCanBeTapped) {
         {"the Music panel", panel("Music"), {"Browse", "Send"}},
         {"the Photos panel", panel("Photos"), {"library", "camera"}},
         {"the Videos panel", panel("Videos"), {"library", "camera"}},
+        {"the video camera", [&] {
+             auto path = panel("Videos");
+             path.insert(path.end(), {"tap camera", "wait 1"});
+             return path;
+         }(), {"Record", "Cancel"}},
+        {"the Clipvane screen", {"shake", "wait 3"}, {"Setup"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.screen);
