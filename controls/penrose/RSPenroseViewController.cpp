@@ -7,6 +7,7 @@
 #include "platform/uikit/UIRotationGestureRecognizer.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
+#include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
 #include <string>
@@ -15,6 +16,8 @@ namespace {
 // Where the menu parks: the container's y at the top, or this far above the bottom edge.
 constexpr float kParkedTopY = -215;
 constexpr float kParkedBottomInset = 44;
+// How far above the lower edge of the parked container a tap on the triangle lands.
+constexpr CGFloat kParkedTipInset = 10;
 // The triangle sits in its container this high, so that its top edge is 0.4 points above it.
 constexpr CGRect kPenroseFrame{{0, -34}, {RSPenroseView::kWidth, RSPenroseView::kHeight}};
 constexpr double kPanelFadeDuration = 0.5;
@@ -221,6 +224,18 @@ void RSPenroseViewController::describeToScreen(UIScreenDescription& screen) {
         if (side >= 0 && static_cast<std::size_t>(side) < menuButtons_.size())
             line += ", " + UIScreenDescription::quoted(menuButtons_[static_cast<std::size_t>(side)]->currentTitle());
         screen.addLine(line);
+        // Parked, the bars lie above the screen and only the lower end of the triangle's container
+        // peeks out below the top edge, as the triangle's line says: a tap there drops the menu.
+        if (!penroseRevealed_ && penroseViewContainer_) {
+            screen.addTappable("triangle", [weak = std::weak_ptr<UIView>(penroseViewContainer_)](UIScreenReply& reply) {
+                auto container = weak.lock();
+                auto window = container ? container->window() : nullptr;
+                if (!window) return reply.refuse("the triangle is not on screen");
+                auto b = container->bounds();
+                CGPoint tip = CGPointMake(CGRectGetMidX(b), CGRectGetMaxY(b) - kParkedTipInset);
+                return UIScreenDescription::touchAt(window, container->convertPointToView(tip, std::static_pointer_cast<UIView>(window)), reply);
+            });
+        }
     }
     UIViewController::describeToScreen(screen);
 }

@@ -5,18 +5,19 @@
 #include <unistd.h>
 
 #include "platform/device/HandOver.h"
+#include "platform/dispatch/SteppedClock.h"
 #include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/RunLoopActivity.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/net/URLTransfer.h"
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/SKStoreProductViewController.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
-#include "platform/uikit/UIComposeSheet.h"
 #include "platform/system/DeviceProfile.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ constexpr const char* kDefaultSourceApplication = "com.apple.mobilesafari";
 constexpr double kDefaultSettleSeconds = 10;
 constexpr double kSettleStepSeconds = 0.05;
 constexpr int kSettleQuietPasses = 4;
-// How long `expect` waits for its text, in real time, unless told.
+// How long `expect` waits for its text (device time on a manual clock, real time for transfers), unless told.
 constexpr double kDefaultExpectSeconds = 10;
 
 // "LAT LON [HACC VACC]": finite numbers, latitude within ±90 and longitude within ±180.
@@ -219,7 +220,7 @@ const std::vector<Driver::Command>& Driver::commands() {
              if (!bound) return d.fail("settle takes a number of seconds");
              return d.settle(*bound);
          }},
-        {"expect", "TEXT [SECONDS]", "run in real time until the screen shows TEXT (10 s at most unless given)", A::Text, "",
+        {"expect", "TEXT [SECONDS]", "let time pass until the screen shows TEXT (10 s at most unless given)", A::Text, "",
          [](Driver& d, const std::string& argument) {
              // A last word that is a number of seconds is the bound, unless it is all there is.
              auto space = argument.rfind(' ');
@@ -323,16 +324,30 @@ UIScreenDescription Driver::describe() const {
     return description;
 }
 
-std::string Driver::screen() {
+std::string Driver::screen() { return screenText(true, false); }
+
+std::string Driver::screenText(bool markShown, bool allEvents) {
     if (!window()) return "(no window)\n";
     auto description = describe();
     auto content = contentViewController();
     std::string out = "screen: " + (content ? content->className() : std::string("none")) + "\n";
     out += description.text();
-    for (auto& url : UIApplication::sharedApplication()->openedURLs()) out += "opened: " + url->absoluteString() + "\n";
-    for (auto& handed : UIApplication::sharedApplication()->handedDocuments())
-        out += "handed: " + handed.application + " " + (handed.url ? handed.url->absoluteString() : std::string()) + "\n";
-    for (auto& sent : UIComposeSheet::sentSummaries()) out += "sent: " + sent + "\n";
+    // What the app opened or handed on shows once, under the screen that follows it (the lists
+    // only grow, unless a test empties them).
+    auto application = UIApplication::sharedApplication();
+    const auto& opened = application->openedURLs();
+    const auto& handed = application->handedDocuments();
+    if (openedShown_ > opened.size()) openedShown_ = 0;
+    if (handedShown_ > handed.size()) handedShown_ = 0;
+    for (auto i = allEvents ? 0 : openedShown_; i < opened.size(); ++i)
+        out += UIScreenDescription::printable("opened: " + opened[i]->absoluteString()) + "\n";
+    for (auto i = allEvents ? 0 : handedShown_; i < handed.size(); ++i)
+        out += UIScreenDescription::printable("handed: " + handed[i].application + " " +
+                                              (handed[i].url ? handed[i].url->absoluteString() : std::string())) + "\n";
+    if (markShown) {
+        openedShown_ = opened.size();
+        handedShown_ = handed.size();
+    }
     return out;
 }
 
@@ -411,28 +426,34 @@ bool Driver::settle(double seconds) {
 bool Driver::expect(const std::string& text, double seconds) {
     auto loop = NSRunLoop::mainRunLoop();
     // Downloads and update checks finish on other threads and hand their results to the main
-    // loop, so the loop runs in real time whatever the clock.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    // loop: while one is in flight the loop runs in real time (at most `seconds` of it). Otherwise,
+    // on a manual clock, time steps from one due timer to the next, up to `seconds` of device time,
+    // so that what a timer brings can appear; on the real clock the loop simply runs.
+    const bool manual = PlatformClock::isManual();
+    const double deviceLimit = PlatformClock::monotonic() + seconds;
+    const auto realDeadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    // Time steps on only after a few quiet looks in a row: a transfer's end reaches the main loop
+    // through other threads a moment after it stops counting as in flight.
+    int quietLooks = kSettleQuietPasses;
     for (;;) {
-        drain();
-        std::string shown = screen();
+        SteppedClock::settle(0);
+        // An opened or handed line already shown still counts: it happened.
+        std::string shown = screenText(false, true);
         if (shown.find(text) != std::string::npos) return true;
-        if (std::chrono::steady_clock::now() >= deadline)
+        const bool realTimeLeft = std::chrono::steady_clock::now() < realDeadline;
+        const bool inFlight =
+            URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle() || RunLoopActivity::busyServiceLoops() > 0;
+        quietLooks = inFlight ? 0 : quietLooks + 1;
+        const bool settled = quietLooks >= kSettleQuietPasses || !realTimeLeft;
+        if (manual && settled && SteppedClock::stepToward(deviceLimit, 0)) continue;
+        if (!realTimeLeft || (manual && settled))
             return fail(UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) +
                         " s; the screen shows:\n" + NSString::stringByTrimmingWhitespaceAndNewlines(shown));
         loop->runOnce(kSettleStepSeconds);
     }
 }
 
-void Driver::advance(double seconds) {
-    drain();
-    if (PlatformClock::isManual()) {
-        PlatformClock::advance(seconds);
-        drain();
-    } else {
-        NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(seconds));
-    }
-}
+void Driver::advance(double seconds) { SteppedClock::advance(seconds); }
 
 std::string Driver::help() {
     std::string out = "commands:\n";
@@ -475,9 +496,24 @@ std::string Driver::execute(const std::string& rawLine, bool* quit) {
     else if (command->run) ok = command->run(*this, argument);
     else ok = act(command->name, argument, command->nothing);
 
+    // What the command posted to the queues runs before the next command, and before time moves on.
     if ((command != table.end() && command->name != "screen" && command->name != "help" && command->name != "quit") || host != added.end())
-        drain();
-    if (!ok) return "error: " + lastError_ + "\n";
-    if (!lastSaid_.empty() && lastSaid_.back() != '\n') return lastSaid_ + "\n";
-    return lastSaid_;
+        SteppedClock::settle();
+    if (!ok) return "error: " + printableLines(lastError_) + "\n";
+    std::string said = printableLines(lastSaid_);
+    if (!said.empty() && said.back() != '\n') said += "\n";
+    return said;
+}
+
+// What a command says names files, pages and songs: each of its lines is made printable.
+std::string Driver::printableLines(const std::string& text) {
+    std::string out;
+    for (std::size_t start = 0; start < text.size();) {
+        auto end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        out += UIScreenDescription::printable(text.substr(start, end - start));
+        if (end < text.size()) out += '\n';
+        start = end + 1;
+    }
+    return out;
 }

@@ -8,6 +8,7 @@
 
 #include "platform/uikit/UIActivityViewController.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UINavigationController.h"
 #include "platform/uikit/UIScreenDescription.h"
 #include "platform/uikit/UIViewController.h"
@@ -21,13 +22,16 @@
 
 class Driver {
 public:
-    // The screen of the application's key window, as text.
+    // The screen of the application's key window, as text, with the URLs the app opened and the
+    // documents it handed on since the screen was last shown this way.
     std::string screen();
 
     // One command line; returns what the command says back (empty when it just acted), or an
     // error beginning with "error: ". `quit` becomes true for the quit command.
     std::string execute(const std::string& line, bool* quit = nullptr);
     static std::string help();
+    // Text with every line made printable (UIScreenDescription::printable), its line breaks kept.
+    static std::string printableLines(const std::string& text);
 
     // Commands a host program adds to the table before its driver runs (NAME takes the rest of
     // the line); help lists them after the driver's own. `run` answers through the reply: what it
@@ -75,13 +79,16 @@ public:
     // that way, or from the centre of what shows TEXT.
     bool swipe(const std::string& arguments);
     bool rotate(const std::string& orientation);
-    // Lets time pass: the platform clock moves on (manual clock) or the main loop runs for that long.
+    // Lets time pass as on a device (SteppedClock): from due timer to due timer on a manual clock,
+    // with the queues settled after each; the main loop runs that long on the real clock.
     void advance(double seconds);
     // Runs the main loop in real time until no URL transfer has been in flight for a few passes,
     // at most `seconds`; an error when some are still running then.
     bool settle(double seconds);
-    // Runs the main loop in real time until the screen text holds `text`, at most `seconds`; an
-    // error with the screen as it then was when it never does.
+    // Waits until the screen text holds `text`: on a manual clock time steps from timer to timer
+    // for at most `seconds` (in real time while a transfer or queued work is under way, at most
+    // `seconds` of it); on the real clock the main loop runs that long. An error with the screen as
+    // it then was when the text never shows.
     bool expect(const std::string& text, double seconds);
     // Runs the main loop until nothing is left to do now.
     void drain();
@@ -119,13 +126,21 @@ private:
     bool writeSheetImage(const std::string& file);
     // Bytes at a host path, written beside it and renamed, so a failed write leaves no file behind.
     bool writeHostFile(const std::string& file, const std::vector<unsigned char>& bytes);
+    // Fingers on the window whose steps let time pass through advance().
+    UIFingers fingersOn(const std::shared_ptr<UIWindow>& window);
     // A point on the screen, or nullopt with lastError set (`what` names it in the error).
     std::optional<CGPoint> screenPoint(const std::string& text, const std::string& usage);
     // A point, or what the screen shows by that text, title or image name (its view's centre).
     std::optional<CGPoint> endpoint(const std::string& text, const std::string& usage);
 
+    // The screen text; `markShown` makes the opened and handed lines it lists old news, and
+    // `allEvents` lists those already shown too.
+    std::string screenText(bool markShown, bool allEvents);
+
     std::string lastError_;
     std::string lastSaid_;
+    std::size_t openedShown_ = 0;
+    std::size_t handedShown_ = 0;
     // The last touch, for counting the taps of the next one.
     struct LastTouch {
         CGPoint point;

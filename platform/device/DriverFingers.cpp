@@ -63,6 +63,13 @@ std::vector<std::string> words(const std::string& text) {
 }
 } // namespace
 
+// Fingers whose every step takes its time on the platform clock, as every command that lets time pass.
+UIFingers Driver::fingersOn(const std::shared_ptr<UIWindow>& window) {
+    UIFingers fingers(window);
+    fingers.setPassTime([this](double seconds) { advance(seconds); });
+    return fingers;
+}
+
 std::vector<std::shared_ptr<UIWindow>> Driver::otherWindows() const {
     return UIApplication::sharedApplication()->windowsInFrontOf(window());
 }
@@ -145,7 +152,7 @@ bool Driver::drag(const std::string& text) {
     auto w = frontWindow(*from);
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
-    UIFingers(w).drag(inWindow(w, *from), inWindow(w, *to), steps);
+    fingersOn(w).drag(inWindow(w, *from), inWindow(w, *to), steps);
     return true;
 }
 
@@ -164,7 +171,7 @@ bool Driver::hold(const std::string& text) {
     auto w = frontWindow(*point);
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
-    UIFingers fingers(w);
+    UIFingers fingers = fingersOn(w);
     fingers.down({inWindow(w, *point)});
     advance(seconds);
     fingers.up();
@@ -197,7 +204,7 @@ bool Driver::swipe(const std::string& text) {
     to.y = std::clamp<CGFloat>(to.y, 0, screen.size.height - 1);
     auto w = frontWindow(*from);
     if (!w) return fail("no window on screen");
-    UIFingers(w).drag(inWindow(w, *from), inWindow(w, to), kSwipeMoves);
+    fingersOn(w).drag(inWindow(w, *from), inWindow(w, to), kSwipeMoves);
     return true;
 }
 
@@ -213,7 +220,7 @@ bool Driver::twist(const std::string& text) {
     if (!w) return fail("no window on screen");
     if (alertInFront()) return fail(kAlertInFront);
     int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(*degrees) / kTwistStepDegrees)));
-    UIFingers(w).twist(inWindow(w, *centre), kTwistRadius, *degrees, steps);
+    fingersOn(w).twist(inWindow(w, *centre), kTwistRadius, *degrees, steps);
     return true;
 }
 

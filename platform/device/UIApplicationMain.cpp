@@ -3,6 +3,7 @@
 #include "platform/device/Driver.h"
 #include "platform/device/HandOver.h"
 #include "platform/device/SampleDevice.h"
+#include "platform/dispatch/SteppedClock.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSURL.h"
@@ -128,7 +129,7 @@ LaunchURL launchURLFor(const Options& options) {
 
 // Runs one command and prints what it says and the screen after it; false when it quits.
 bool runCommand(Driver& driver, const std::string& line, bool echo) {
-    if (echo) std::cout << "> " << line << "\n";
+    if (echo) std::cout << "> " << UIScreenDescription::printable(line) << "\n";
     bool quit = false;
     std::string said = driver.execute(line, &quit);
     if (quit) return false;
@@ -149,13 +150,19 @@ int runLines(Driver& driver, std::istream& in, bool echo) {
     return 0;
 }
 
-int runScript(Driver& driver, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        std::cerr << "tandrel: cannot read " << path << ": " << std::strerror(errno) << "\n";
-        return 1;
+// The script's file, opened before the app launches so that a mistyped path is an error at once.
+bool openScript(const std::string& path, std::ifstream& in) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::cerr << "tandrel: cannot read the script " << path << ": it is a folder\n";
+        return false;
     }
-    return runLines(driver, in, true);
+    in.open(path);
+    if (!in) {
+        std::cerr << "tandrel: cannot read the script " << path << ": " << std::strerror(errno) << "\n";
+        return false;
+    }
+    return true;
 }
 
 // Standard input is a source of the main run loop, so timers and queued work go on while the app
@@ -214,6 +221,8 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
                      "               [--handover PATH | --open URL] [--source ID] [--accounts mail,sms,facebook,twitter|none]\n" << Driver::help();
         return options.error.empty() ? 0 : 2;
     }
+    std::ifstream script;
+    if (!options.script.empty() && !openScript(options.script, script)) return 1;
     std::string root = deviceFolder(options);
     if (root.empty()) return 1;
     DeviceRoot::setRoot(root);
@@ -253,11 +262,12 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     UIApplicationDidFinishLaunchingBecomeActive();
 
     Driver driver;
-    driver.drain();
+    // What the launch queued runs before the first screen.
+    SteppedClock::settle();
     int status = 0;
     if (!options.script.empty()) {
         std::cout << driver.screen();
-        status = runScript(driver, options.script);
+        status = runLines(driver, script, true);
     } else {
         std::cout << driver.screen();
         status = runStandardInput(driver);

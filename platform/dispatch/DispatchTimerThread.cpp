@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <new>
 #include <thread>
 #include <vector>
@@ -37,6 +39,15 @@ DispatchTimerThread::DispatchTimerThread() {
             ++clockChanges_;
         }
         changed_.notify_all();
+    });
+    PlatformClock::addDueTimeSource([this](double after) {
+        const auto afterNanoseconds = static_cast<dispatch_time_t>(std::max(0.0, std::floor(after * static_cast<double>(NSEC_PER_SEC))));
+        std::lock_guard<std::mutex> guard(mutex_);
+        auto next = byTime_.upper_bound(afterNanoseconds);
+        // Entries are whole nanoseconds; one that rounds to `after` itself is not ahead of it.
+        while (next != byTime_.end() && static_cast<double>(next->first) / static_cast<double>(NSEC_PER_SEC) <= after) ++next;
+        return next == byTime_.end() ? std::numeric_limits<double>::infinity()
+                                     : static_cast<double>(next->first) / static_cast<double>(NSEC_PER_SEC);
     });
     installDispatchForkHandlers();
 }

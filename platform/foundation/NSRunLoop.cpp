@@ -3,6 +3,7 @@
 #include "platform/foundation/NSPort.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/RunLoopActivity.h"
 
 #include <algorithm>
 #include <atomic>
@@ -64,6 +65,15 @@ struct Waker {
 pid_t currentTid() { return ::gettid(); }
 
 thread_local std::shared_ptr<NSRunLoop> threadLoop;
+
+// Performs queued on service loops and not yet run, plus service loops in the middle of a pass.
+std::atomic<int> serviceActivity{0};
+} // namespace
+
+int RunLoopActivity::busyServiceLoops() { return serviceActivity.load(); }
+
+namespace {
+bool isServiceLoop(const NSRunLoop* loop) { return loop != NSRunLoop::mainRunLoop().get(); }
 } // namespace
 
 struct NSRunLoop::DelayedPerform {
@@ -87,6 +97,14 @@ struct NSRunLoop::Impl {
     int epollFd = -1;
     std::atomic<pid_t> owner{0};
     std::uint64_t clockObserver = 0;
+    // The clock may ask for the next due timer while the loop goes: it asks through this, which
+    // the loop clears on its way out.
+    struct DueTimes {
+        std::mutex mutex;
+        Impl* impl = nullptr;
+    };
+    std::shared_ptr<DueTimes> dueTimes = std::make_shared<DueTimes>();
+    std::uint64_t dueTimeSource = 0;
     std::deque<std::function<void()>> performs;
     std::vector<std::shared_ptr<NSTimer>> timers;
     std::map<SourceId, Source> sources;
@@ -120,10 +138,29 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
     if (::epoll_ctl(impl_->epollFd, EPOLL_CTL_ADD, impl_->waker->fd, &ev) != 0) fatal("epoll_ctl");
     // A change of manual time must make every loop re-examine its timers.
     impl_->clockObserver = PlatformClock::addObserver([waker = impl_->waker] { waker->wake(); });
+    impl_->dueTimes->impl = impl_.get();
+    impl_->dueTimeSource = PlatformClock::addDueTimeSource([dueTimes = impl_->dueTimes](double after) {
+        double earliest = std::numeric_limits<double>::infinity();
+        std::lock_guard<std::mutex> alive(dueTimes->mutex);
+        Impl* d = dueTimes->impl;
+        if (!d) return earliest;
+        std::lock_guard<std::mutex> guard(d->mutex);
+        for (const auto& timer : d->timers) {
+            const double at = timer->scheduledFireTime();
+            if (at > after) earliest = std::min(earliest, at);
+        }
+        return earliest;
+    });
     impl_->owner = currentTid();
 }
 
 NSRunLoop::~NSRunLoop() {
+    if (isServiceLoop(this)) serviceActivity -= static_cast<int>(impl_->performs.size());
+    PlatformClock::removeDueTimeSource(impl_->dueTimeSource);
+    {
+        std::lock_guard<std::mutex> guard(impl_->dueTimes->mutex);
+        impl_->dueTimes->impl = nullptr;
+    }
     PlatformClock::removeObserver(impl_->clockObserver);
     ::close(impl_->epollFd);
 }
@@ -155,6 +192,7 @@ void NSRunLoop::performBlock(std::function<void()> block) {
     {
         std::lock_guard<std::mutex> guard(impl_->mutex);
         impl_->performs.push_back(std::move(block));
+        if (isServiceLoop(this)) ++serviceActivity;
     }
     impl_->waker->wake();
 }
@@ -312,6 +350,16 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
         if (errno != EINTR) fatal("epoll_wait");
         count = 0;
     }
+    // A service loop counts as busy from here to the end of the pass.
+    struct ServicePass {
+        bool service;
+        explicit ServicePass(bool isService) : service(isService) {
+            if (service) ++serviceActivity;
+        }
+        ~ServicePass() {
+            if (service) --serviceActivity;
+        }
+    } servicePass(isServiceLoop(this));
 
     bool didWork = false;
     for (int i = 0; i < count; ++i) {
@@ -371,6 +419,7 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
             d.performs.pop_front();
         }
         block();
+        if (servicePass.service) --serviceActivity;
         didWork = true;
     }
     return didWork;

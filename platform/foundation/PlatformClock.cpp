@@ -1,7 +1,9 @@
 #include "platform/foundation/PlatformClock.h"
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -16,6 +18,11 @@ std::uint64_t nextToken = 1;
 std::map<std::uint64_t, std::function<void()>>& observers() {
     // Never destroyed: run loops of threads still ending while the process exits unregister here.
     static auto* list = new std::map<std::uint64_t, std::function<void()>>();
+    return *list;
+}
+
+std::map<std::uint64_t, std::function<double(double)>>& dueTimeSources() {
+    static auto* list = new std::map<std::uint64_t, std::function<double(double)>>();
     return *list;
 }
 
@@ -64,18 +71,34 @@ void PlatformClock::setAutomatic() {
     for (auto& observer : toCall) observer();
 }
 
-void PlatformClock::advance(double seconds) {
+namespace {
+// Changes manual time under the lock, then tells every observer (outside it). Nothing in automatic mode.
+void changeManualTime(const std::function<void()>& change) {
     std::vector<std::function<void()>> toCall;
     {
         std::lock_guard<std::mutex> guard(lock);
         if (!manual) return;
-        if (seconds > 0) {
-            manualWall += seconds;
-            manualMonotonic += seconds;
-        }
+        change();
         for (auto& [token, observer] : observers()) toCall.push_back(observer);
     }
     for (auto& observer : toCall) observer();
+}
+} // namespace
+
+void PlatformClock::advance(double seconds) {
+    changeManualTime([seconds] {
+        if (seconds <= 0) return;
+        manualWall += seconds;
+        manualMonotonic += seconds;
+    });
+}
+
+void PlatformClock::advanceTo(double monotonicSeconds) {
+    changeManualTime([monotonicSeconds] {
+        if (!(monotonicSeconds > manualMonotonic)) return;
+        manualWall += monotonicSeconds - manualMonotonic;
+        manualMonotonic = monotonicSeconds;
+    });
 }
 
 std::uint64_t PlatformClock::addObserver(std::function<void()> observer) {
@@ -88,4 +111,28 @@ std::uint64_t PlatformClock::addObserver(std::function<void()> observer) {
 void PlatformClock::removeObserver(std::uint64_t token) {
     std::lock_guard<std::mutex> guard(lock);
     observers().erase(token);
+}
+
+std::uint64_t PlatformClock::addDueTimeSource(std::function<double(double after)> nextDueAfter) {
+    std::lock_guard<std::mutex> guard(lock);
+    std::uint64_t token = nextToken++;
+    dueTimeSources()[token] = std::move(nextDueAfter);
+    return token;
+}
+
+void PlatformClock::removeDueTimeSource(std::uint64_t token) {
+    std::lock_guard<std::mutex> guard(lock);
+    dueTimeSources().erase(token);
+}
+
+double PlatformClock::nextDueAfter(double after) {
+    std::vector<std::function<double(double)>> sources;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (auto& [token, source] : dueTimeSources()) sources.push_back(source);
+    }
+    // Sources take their own locks (a run loop's, the timer thread's): never under the clock's.
+    double earliest = std::numeric_limits<double>::infinity();
+    for (auto& source : sources) earliest = std::min(earliest, source(after));
+    return earliest;
 }

@@ -44,6 +44,9 @@ CGSize UIButton::sizeThatFits(CGSize size) const {
 
 void UIButton::describeToScreen(UIScreenDescription& screen) {
     UIView::describeToScreen(screen);
+    // A tap lands at the button's centre: off the screen (a menu parked above the top edge) no
+    // finger reaches it.
+    if (!UIScreenDescription::centreOnScreen(*this)) return;
     auto touch = [view = self<UIView>()](UIScreenReply& reply) { return UIScreenDescription::touch(view, reply); };
     screen.addTappable(currentTitle(), touch);
     auto image = currentBackgroundImage() ? currentBackgroundImage() : currentImage();

@@ -30,8 +30,14 @@ void UIFingers::deliver() {
     window_->sendEvent(event_);
 }
 
+double UIFingers::nextStepTime() {
+    if (passTime_) passTime_(kStep);
+    // The clock may have moved further meanwhile (a finger held down for a while).
+    return std::max(time_ + kStep, PlatformClock::monotonic());
+}
+
 void UIFingers::send(UITouchPhase phase, const std::vector<CGPoint>& points) {
-    time_ += kStep;
+    time_ = nextStepTime();
     for (std::size_t i = 0; i < touches_.size(); ++i) {
         auto& t = touches_[i];
         if (t->phase() == UITouchPhaseEnded || t->phase() == UITouchPhaseCancelled) continue;
@@ -42,7 +48,7 @@ void UIFingers::send(UITouchPhase phase, const std::vector<CGPoint>& points) {
 }
 
 void UIFingers::down(const std::vector<CGPoint>& points, long tapCount) {
-    time_ += kStep;
+    time_ = nextStepTime();
     // The fingers already down stay where they are.
     for (auto& t : touches_)
         if (t->phase() != UITouchPhaseEnded && t->phase() != UITouchPhaseCancelled) t->setPhase(UITouchPhaseStationary);

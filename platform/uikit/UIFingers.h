@@ -6,6 +6,7 @@
 
 #include "platform/uikit/UIEvent.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,11 @@ public:
     void drag(CGPoint from, CGPoint to, int steps);
     void twist(CGPoint centre, CGFloat radius, CGFloat degrees, int steps);
 
+    // Lets each step's time pass before the step: the driver moves the platform clock by it, so
+    // that timers (a long press, an animation) see the gesture take its time. Without it the steps
+    // keep their own time and the clock stands still.
+    void setPassTime(std::function<void(double seconds)> passTime) { passTime_ = std::move(passTime); }
+
     const UITouchSet& touches() const { return touches_; }
     // True when a responder handled the lifted touches (or the view they landed on went with them)
     // or a recognizer took them.
@@ -47,4 +53,7 @@ private:
     std::shared_ptr<UIEvent> event_;
     UITouchSet touches_;
     double time_;
+    std::function<void(double)> passTime_;
+    // The time of the next step.
+    double nextStepTime();
 };

@@ -24,6 +24,7 @@ void UILabel::drawRect(const CGRect&) {
 
 void UILabel::describeToScreen(UIScreenDescription& screen) {
     UIView::describeToScreen(screen);
+    if (!UIScreenDescription::centreOnScreen(*this)) return;
     screen.addTappable(text_, [view = self<UIView>()](UIScreenReply& reply) { return UIScreenDescription::touch(view, reply); });
 }
 

@@ -1,11 +1,14 @@
 #include "platform/uikit/UIScreenDescription.h"
 
 #include "platform/uikit/CATextLayer.h"
+#include "platform/uikit/UIControl.h"
+#include "platform/uikit/UITapGestureRecognizer.h"
 #include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace {
@@ -13,29 +16,120 @@ namespace {
 constexpr CGFloat kInvisibleAlpha = 0.01;
 } // namespace
 
+namespace {
+constexpr char kHex[] = "0123456789abcdef";
+
+// The length of the well-formed UTF-8 sequence at `i` (shortest form, no surrogate, at most
+// U+10FFFF), or 0; its code point in `codePoint`.
+std::size_t utf8Sequence(const std::string& s, std::size_t i, char32_t& codePoint) {
+    const auto at = [&](std::size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
+    const unsigned lead = at(i);
+    std::size_t length;
+    unsigned low = 0x80, high = 0xbf;
+    if (lead >= 0xc2 && lead <= 0xdf) length = 2, codePoint = lead & 0x1f;
+    else if (lead >= 0xe0 && lead <= 0xef) length = 3, codePoint = lead & 0x0f;
+    else if (lead >= 0xf0 && lead <= 0xf4) length = 4, codePoint = lead & 0x07;
+    else return 0;
+    if (lead == 0xe0) low = 0xa0;
+    else if (lead == 0xed) high = 0x9f;
+    else if (lead == 0xf0) low = 0x90;
+    else if (lead == 0xf4) high = 0x8f;
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned byte = at(i + k);
+        if (byte < (k == 1 ? low : 0x80u) || byte > (k == 1 ? high : 0xbfu)) return 0;
+        codePoint = (codePoint << 6) | (byte & 0x3f);
+    }
+    return length;
+}
+
+// Characters that act on a terminal or on the direction of the text around them: C1 controls and
+// the bidirectional embeddings, overrides and isolates.
+bool invisibleControl(char32_t c) {
+    return (c >= 0x80 && c <= 0x9f) || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+} // namespace
+
 // A line shows control characters as escapes: a file name holding a line break cannot add a line
-// of its own to the screen, nor an escape sequence reach the terminal.
+// of its own to the screen, nor an escape sequence reach the terminal, nor a direction override
+// turn the rest of the line around. A byte that is not part of UTF-8 text shows as "\xNN".
 std::string UIScreenDescription::printable(std::string line) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    if (std::none_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
-        return line;
+    if (std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) return line;
     std::string out;
-    for (char c : line) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\r') out += "\\r";
-        else if (byte < 0x20 || byte == 0x7f) out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xf];
-        else out += c;
+    for (std::size_t i = 0; i < line.size();) {
+        const auto byte = static_cast<unsigned char>(line[i]);
+        if (byte >= 0x20 && byte < 0x7f) {
+            out += line[i++];
+            continue;
+        }
+        char32_t codePoint = 0;
+        const std::size_t length = byte < 0x80 ? 0 : utf8Sequence(line, i, codePoint);
+        if (length == 0) {
+            if (byte == '\n') out += "\\n";
+            else if (byte == '\t') out += "\\t";
+            else if (byte == '\r') out += "\\r";
+            else out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xf];
+            ++i;
+            continue;
+        }
+        if (invisibleControl(codePoint)) {
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(codePoint >> shift) & 0xf];
+        } else {
+            out.append(line, i, length);
+        }
+        i += length;
     }
     return out;
 }
 
 void UIScreenDescription::addLine(std::string line) { lines_.push_back(printable(std::move(line))); }
 
+namespace {
+// Whether the line shows the name as a word of its own (not inside a longer word).
+bool mentions(const std::string& line, const std::string& name) {
+    auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    for (auto at = line.find(name); at != std::string::npos; at = line.find(name, at + 1)) {
+        const bool startsWord = at == 0 || !word(line[at - 1]) || !word(name.front());
+        const std::size_t end = at + name.size();
+        const bool endsWord = end == line.size() || !word(line[end]) || !word(name.back());
+        if (startsWord && endsWord) return true;
+    }
+    return false;
+}
+// Whether a tap on a picture or a text does anything: the view or one around it is a control or
+// recognizes taps. (A label or a picture alone lets the touch fall through to nothing.)
+bool takesTaps(std::shared_ptr<UIView> view) {
+    for (; view; view = view->superview()) {
+        if (std::dynamic_pointer_cast<UIControl>(view)) return true;
+        for (const auto& recognizer : view->gestureRecognizers())
+            if (std::dynamic_pointer_cast<UITapGestureRecognizer>(recognizer)) return true;
+    }
+    return false;
+}
+} // namespace
+
 std::string UIScreenDescription::text() const {
     std::string out;
     for (auto& line : lines_) out += line + "\n";
+    // Whatever `tap` reaches shows on the screen: what no line names yet (a panel's buttons, a
+    // menu's options) is listed last, from the front-most layer, where taps land, each as its
+    // view is mentioned ("[button]", "(picture)", "\"text\"").
+    std::vector<std::string> unnamed;
+    for (const auto& target : targets_) {
+        if (target.command || target.layer != layers_.size() - 1) continue;
+        if (std::find(unnamed.begin(), unnamed.end(), target.name) != unnamed.end()) continue;
+        const std::string shown = printable(target.name);
+        if (std::any_of(lines_.begin(), lines_.end(), [&](const std::string& line) { return mentions(line, shown); })) continue;
+        unnamed.push_back(target.name);
+    }
+    std::string also;
+    for (const auto& name : unnamed) {
+        auto view = place(name);
+        auto mention = view ? view->screenMention() : std::nullopt;
+        if (!mention || mention->text != name) also += " [" + printable(name) + "]";
+        else if (mention->pressable || takesTaps(view)) also += " " + printable(mention->bracketed());
+    }
+    if (!also.empty()) out += "also:" + also + "\n";
     return out;
 }
 
@@ -195,10 +289,18 @@ void UIScreenDescription::describeLayers(const std::shared_ptr<CALayer>& layer, 
     }
 }
 
+bool UIScreenDescription::centreOnScreen(const UIView& view) {
+    auto w = view.window();
+    if (!w) return true;
+    auto b = view.bounds();
+    return CGRectContainsPoint(w->bounds(), view.convertPointToView(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)), w));
+}
+
 void UIScreenDescription::addPictureTarget(const std::shared_ptr<UIView>& view) {
     addPlace(view);
     auto mention = view->screenMention();
     if (!mention || mention->pressable || mention->isText || mention->text.empty() || mention->text == "image") return;
+    if (!centreOnScreen(*view)) return;
     addTappable(mention->text, [view](UIScreenReply& reply) { return touch(view, reply); });
 }
 

@@ -53,7 +53,8 @@ public:
     using Action = std::function<bool(const std::string& argument, UIScreenReply& reply)>;
     using TapAction = std::function<bool(UIScreenReply& reply)>;
 
-    // Screen text; control characters in a line show as escapes ("\n", "\t", "\x1b").
+    // Screen text; control characters in a line show as escapes ("\n", "\t", "\x1b"). What `tap`
+    // reaches in the front-most layer and no line names is listed last, on an "also:" line.
     void addLine(std::string line);
     static std::string printable(std::string line);
     std::string text() const;
@@ -109,6 +110,8 @@ public:
     // How the screen names an image: its bundle name, or "image".
     static std::string imageName(const UIImagePtr& image);
     static std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+    // Whether a finger can land on the view: its centre lies within its window.
+    static bool centreOnScreen(const UIView& view);
 
 private:
     struct Target {

@@ -59,28 +59,23 @@ head -c 50000 /dev/urandom > "$site/stream/nolen-small"
 touch "$site/stream/nolen-small.nolength"
 cp "$here/../../resources/egg@2x.png" "$site/thumb.png"
 
-# Each download: the choice, the sheet's fade and the second's wait, the transfer, then the
-# flash that ends it (it begins 0.3 s on and shows its message half a second later).
-download() { # ID LABEL
+# Each download: the choice; the transfer starts a second after the sheet has faded and ends in
+# the bar's flash, whose message shows 0.8 s later and which is gone 2.5 s after that.
+download() { # ID LABEL OUTCOME
     cat <<SCRIPT
 open tandrel://http//m.youtube.com/watch?v=$1&feature=share
 screen
 tap $2
-wait 0.5
-wait 0.5
 expect Downloading Video
-settle
-wait 0.3
-wait 0.5
-screen
+expect $3 15
 wait 3
 SCRIPT
 }
 {
-    download vid42 "Medium Quality"
-    download cut1 "High Quality"
-    download dots "Low Quality"
-    download nolen "Low Quality"
+    download vid42 "Medium Quality" "Download Complete"
+    download cut1 "High Quality" "Download Failed"
+    download dots "Low Quality" "Download Complete"
+    download nolen "Low Quality" "Download Complete"
     echo "open tandrel://http://www.youtube.com/watch?v=bad"
     echo "screen"
 } > "$work/script"
@@ -88,6 +83,7 @@ SCRIPT
 "$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the app failed"; }
 cat "$work/out"
 shows() { grep -qF -- "$1" "$work/out" || fail "the output never shows: $1"; }
+! grep -q '^error:' "$work/out" || fail "a command failed: $(grep -A3 '^error:' "$work/out")"
 
 # The sheet: title, thumbnail and the qualities in the designed order.
 shows 'action sheet: "My Video" [High Quality] [Medium Quality] [Low Quality] [Cancel]'

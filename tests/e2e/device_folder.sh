@@ -21,6 +21,17 @@ for how in "--device $work/missing" "TANDREL_DEVICE=$work/missing"; do
     [ ! -s "$work/out" ] || fail "$how: the app started"
 done
 
+# A script that cannot be read is an error before the app starts (and makes no device).
+mkdir "$work/folder"
+for script in "$work/no-such-script" "$work/folder"; do
+    status=0
+    "$tandrel" --device "$work/missing" --sample --script "$script" > "$work/out" 2> "$work/err" || status=$?
+    [ "$status" -ne 0 ] || fail "--script $script: exit status 0"
+    grep -qF "tandrel: cannot read the script $script" "$work/err" || fail "--script $script: no clear message: $(cat "$work/err")"
+    [ ! -s "$work/out" ] || fail "--script $script: the app started"
+    [ ! -e "$work/missing" ] || fail "--script $script: the device was made"
+done
+
 printf 'tap Skip\nscreen\n' | "$tandrel" --device "$work/missing" --sample > "$work/out"
 [ -f "$work/missing/var/mobile/Documents/Notes.txt" ] || fail "no sample device made in the folder"
 grep -qF 'Applications' "$work/out" || fail "the sample device's root is not listed"

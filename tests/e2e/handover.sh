@@ -14,32 +14,19 @@ printf 'holiday pictures' > "$work/photos.zip"
 printf 'minutes' > "$work/minutes.txt"
 mkdir "$work/folder"
 
+# The bar shows its message 0.8 s after a hand-over and is gone 2.5 s later.
 cat > "$work/script" <<SCRIPT
 tap Skip
-screen
 wait 1
-wait 1
-wait 1
-wait 1
-wait 1
+wait 3
 handover $work/photos.zip
-wait 0.3
-wait 0.5
+wait 1
 pixel 300,30
-wait 1
-wait 1
-wait 1
-wait 1
-wait 1
+wait 3
 handover $work/photos.zip
-wait 0.3
-wait 0.5
+wait 1
 pixel 300,30
-wait 1
-wait 1
-wait 1
-wait 1
-wait 1
+wait 3
 handover /no/such/file
 handover $work/folder
 tap received

@@ -10,7 +10,7 @@ mkdir "$device"
 "$tandrel" --device "$device" --sample < /dev/null > /dev/null 2>&1
 
 # The welcome on a fresh device, when there is one, is skipped first; the triangle's tip peeks out
-# below the navigation bar. The export runs in real time: settle lets it finish.
+# below the navigation bar. The export runs in real time: expect waits for its flash.
 cat > "$work/script" <<'SCRIPT'
 tap Skip
 tab Media
@@ -22,12 +22,8 @@ tap Send
 tap Dismiss
 tap Browse
 row 0
-settle 3
-settle 3
-wait 0.5
-wait 0.5
-wait 0.5
-wait 2
+expect Exported Successfully
+wait 3
 tap Send
 SCRIPT
 "$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err"

@@ -21,7 +21,7 @@ centre="160,284"
 
 # The menu opens over a darkened Files tab; each item is chosen in its turn. A closing menu keeps
 # the button disabled until its overlay has faded, a step that starts a moment after the choice:
-# two waits let both pass before the next opening.
+# a wait lets both pass before the next opening.
 cat > "$work/script" <<SCRIPT
 tap Skip
 pixel 20,300
@@ -31,22 +31,18 @@ pixel 20,300
 tap trash
 press Clean
 wait 1
-wait 1
 tap gear
 wait 1
 tap globe
-wait 1
 wait 1
 tap gear
 wait 1
 tap exclamation
 press Close
 wait 1
-wait 1
 tap gear
 wait 1
 tap twitterBR
-wait 1
 wait 1
 tap gear
 wait 1

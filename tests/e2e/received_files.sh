@@ -26,15 +26,10 @@ printf 'meeting notes' > "$work/notes.txt"
 
 cat > "$work/script" <<SCRIPT
 tap Skip
-wait 1
-wait 1
-wait 1
-wait 1
-wait 1
+wait 5
 pixel 3,300
 handover $work/notes.txt
-wait 0.3
-wait 0.5
+wait 1
 pixel 160,30
 wait 5
 tap received

@@ -272,7 +272,7 @@ TEST_F(DriverTest, AFullScreenPresentationHidesTheScreenBeneathAndASheetDoesNot)
     page->view()->addSubview(close);
     table_->presentViewControllerAnimatedCompletion(page, false, nullptr);
     std::string screen = driver_.screen();
-    EXPECT_EQ(screen, "screen: UIViewController\n") << screen;
+    EXPECT_EQ(screen, "screen: UIViewController\nalso: [Close]\n") << screen;
     EXPECT_EQ(driver_.execute("tap item 1"), "error: nothing on screen shows \"item 1\"\n");
     EXPECT_EQ(driver_.execute("tap Close"), "");
     EXPECT_EQ(closed, 1);

@@ -15,7 +15,12 @@ TEST(UIScreenDescriptionTest, ControlCharactersShowAsEscapes) {
         {"tab\there\rback", "tab\\there\\rback"},
         {"esc\x1b[31mred\x7f", "esc\\x1b[31mred\\x7f"},
         {std::string("nul\0byte", 8), "nul\\x00byte"},
-        {"caf\xc3\xa9 \xe2\x80\xae", "caf\xc3\xa9 \xe2\x80\xae"},  // text beyond ASCII stands as it is
+        {"caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x8e\xb5", "caf\xc3\xa9 \xe6\x97\xa5 \xf0\x9f\x8e\xb5"},  // text beyond ASCII stands
+        {"csi\xc2\x9b" "31m \xc2\x85next \xc2\xa0", "csi\\u009b31m \\u0085next \xc2\xa0"},           // C1 controls, not NBSP
+        {"txt.\xe2\x80\xaegnp \xe2\x81\xa6" "a\xe2\x81\xa9 \xe2\x80\x8e",
+         "txt.\\u202egnp \\u2066a\\u2069 \xe2\x80\x8e"},                                         // overrides, isolates
+        {"bad \xff\xc3 \xc0\xaf \xed\xa0\x80 \xe2\x80", "bad \\xff\\xc3 \\xc0\\xaf \\xed\\xa0\\x80 \\xe2\\x80"}, // not UTF-8
+        {"end \xf4\x90\x80\x80", "end \\xf4\\x90\\x80\\x80"},                                   // past U+10FFFF
     };
     for (const auto& c : cases) {
         UIScreenDescription description;

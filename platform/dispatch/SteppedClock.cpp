@@ -1,0 +1,85 @@
+#include "platform/dispatch/SteppedClock.h"
+
+#include "platform/dispatch/WorkerPool.h"
+#include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/RunLoopActivity.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+// A timer this close past the limit was meant for it: the sums that make due times and limits
+// (now + 0.3, then + 0.5, then + 0.2 against now + 1) differ in their last digits.
+constexpr double kToleranceSeconds = 1e-6;
+// Enough passes to finish any chain of follow-up work, few enough to stop a loop that re-queues itself.
+constexpr int kMaxSettlePasses = 100000;
+// The pool and the service threads are looked at again this often while main-loop work may be
+// what they wait for.
+constexpr double kSliceSeconds = 0.01;
+// A timer repeating every nanosecond must not turn one wait into a billion steps; past this many,
+// the rest of the time passes in one move (a repeating timer then fires once for the missed times).
+constexpr int kMaxStepsPerAdvance = 100000;
+} // namespace
+
+namespace SteppedClock {
+
+bool settle(double patience) {
+    using Clock = std::chrono::steady_clock;
+    auto loop = NSRunLoop::mainRunLoop();
+    auto& pool = WorkerPool::shared();
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(patience));
+    for (int pass = 0; pass < kMaxSettlePasses; ++pass) {
+        if (loop->runOnce(0)) continue;
+        // The pool's last task may have queued main-loop work just before it became idle.
+        const bool poolIdle = pool.isIdle();
+        if (poolIdle && RunLoopActivity::busyServiceLoops() == 0) {
+            if (loop->runOnce(0)) continue;
+            return true;
+        }
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) return false;
+        const auto slice = std::min<Clock::duration>(
+            left, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kSliceSeconds)));
+        // A service thread hands its results to the main loop, which wakes this wait.
+        if (!poolIdle) pool.waitUntilIdle(slice);
+        else loop->runOnce(std::chrono::duration<double>(slice).count());
+    }
+    return pool.isIdle() && RunLoopActivity::busyServiceLoops() == 0;
+}
+
+namespace {
+// Moves to the next due timer at or before the limit, else to the limit; then settles. Once the
+// pool keeps a task past the patience (blocked on the outside), later steps do not wait for it.
+bool step(double limit, double& patience) {
+    if (!PlatformClock::isManual()) return false;
+    const double now = PlatformClock::monotonic();
+    const double next = PlatformClock::nextDueAfter(now);
+    // A timer a rounding past the limit still belongs to this wait, even once the clock reached it.
+    if (next <= limit + kToleranceSeconds) PlatformClock::advanceTo(next);
+    else if (now < limit) PlatformClock::advanceTo(limit);
+    else return false;
+    if (!settle(patience)) patience = 0;
+    return true;
+}
+} // namespace
+
+bool stepToward(double limit, double patience) { return step(limit, patience); }
+
+void advance(double seconds) {
+    double patience = kDefaultPatienceSeconds;
+    if (!settle(patience)) patience = 0;
+    if (!PlatformClock::isManual()) {
+        NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(seconds));
+        settle(patience);
+        return;
+    }
+    const double limit = PlatformClock::monotonic() + seconds;
+    for (int steps = 0; steps < kMaxStepsPerAdvance; ++steps)
+        if (!step(limit, patience)) return;
+    PlatformClock::advanceTo(limit);
+    settle(patience);
+}
+
+} // namespace SteppedClock
