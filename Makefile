@@ -48,7 +48,7 @@ fuzz: deps
 		ctest -L fuzz --output-on-failure --timeout $$(( $(FUZZ_TIME) + 300 ))
 
 # The threading tests under ThreadSanitizer (not part of CI).
-TSAN_TESTS ?= ^(Dispatch|WorkerPoolTest|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList|NSURLSession|NKURLSessionManager|ProgressBarTest.RequestsRacing|SCNetworkReachability|VuderuDataSender|FreqCapTest.CountingWhileSaving|AdCacheTakeTest.Race|AdCacheTakeTest.AWaitingTakeChooses|AdManagerTest.Race|PluginManagerTest.Registrations)
+TSAN_TESTS ?= ^(Dispatch|WorkerPoolTest|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList|NSURLSession|NKURLSessionManager|ProgressBarTest.RequestsRacing|SCNetworkReachability|VuderuDataSender|FreqCapTest.CountingWhileSaving|AdCacheTakeTest.Race|AdCacheTakeTest.AWaitingTakeChooses|AdManagerTest.Race|AdServingRoadTest|PluginManagerTest.Registrations)
 tsan:
 	@$(MAKE) --no-print-directory build BUILD=build-tsan CMAKE_ARGS="-DTANDREL_TSAN=ON -DTANDREL_BENCH=OFF"
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 600 -R '$(TSAN_TESTS)'

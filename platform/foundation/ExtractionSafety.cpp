@@ -1,5 +1,6 @@
 #include "platform/foundation/ExtractionSafety.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
@@ -60,6 +61,20 @@ int ScopedDescriptor::release() {
     int fd = fd_;
     fd_ = -1;
     return fd;
+}
+
+ExtractionBudget::ExtractionBudget(std::uint64_t archiveBytes, std::uint64_t maximumBytes, std::uint64_t maximumRatio)
+    : limit_(maximumBytes) {
+    // Ratio 0 sets no ratio; a product past the byte limit (or past 64 bits) leaves that limit.
+    if (maximumRatio != 0 && archiveBytes <= maximumBytes / maximumRatio)
+        limit_ = std::min(limit_, std::max(archiveBytes * maximumRatio, kRatioFloorBytes));
+}
+
+bool ExtractionBudget::charge(std::uint64_t declaredBytes) {
+    const std::uint64_t blocks = declaredBytes / kBlockBytes + (declaredBytes % kBlockBytes != 0 || declaredBytes == 0 ? 1 : 0);
+    if (blocks > (limit_ - charged_) / kBlockBytes) return false;
+    charged_ += blocks * kBlockBytes;
+    return true;
 }
 
 timespec timespecFromSeconds(double seconds) {

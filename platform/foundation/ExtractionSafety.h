@@ -6,6 +6,7 @@
 // one that stood in the folder before. Links an archive carries are made only when their targets
 // stay inside the folder. Paths handed in are host paths; components are the checked ones.
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -46,6 +47,28 @@ std::optional<std::vector<std::string>> extractionComponentsOfName(std::string_v
 // the destination. A ".." after a name would climb from wherever that name leads, which may be
 // another link.
 bool extractionLinkTargetStaysInside(const std::vector<std::string>& components, std::string_view target);
+
+// What one extraction may put on disk: at most `maximumBytes`, and at most `maximumRatio` times
+// the archive's own size, whichever is less (ratio 0: no ratio). The ratio bounds large archives
+// only: any archive may unpack kRatioFloorBytes, or its few small files would not fit. Every file and folder is charged before it is made,
+// at its declared size rounded up to whole blocks (one block at least): neither a bomb of a few
+// huge entries nor one of countless empty ones gets past it. A writer holds each file to its
+// declared size.
+class ExtractionBudget {
+public:
+    static constexpr std::uint64_t kBlockBytes = 4096;
+    static constexpr std::uint64_t kRatioFloorBytes = 1024 * 1024;
+
+    ExtractionBudget(std::uint64_t archiveBytes, std::uint64_t maximumBytes, std::uint64_t maximumRatio);
+    // NO, charging nothing, when the item would take the extraction past its limit.
+    bool charge(std::uint64_t declaredBytes);
+    std::uint64_t limit() const { return limit_; }
+    std::uint64_t charged() const { return charged_; }
+
+private:
+    std::uint64_t limit_;
+    std::uint64_t charged_ = 0;
+};
 
 // What resolving an entry's path found in its way.
 enum class ExtractionRefusal {

@@ -137,13 +137,27 @@ void AdLogManager::removeAdLogsWithTransferIdentifier(const std::string& identif
 }
 
 void AdLogManager::performRemoveAdLogsWithTransferIdentifier(const std::string& identifier) {
+    std::vector<VuderuAdLogPtr> confirmed;
     {
         std::lock_guard guard(lock_);
-        std::erase_if(adLogsMap_, [&](const auto& entry) {
-            if (!entry.second->discardEventsWithTransferIdentifier(identifier) || !entry.second->isComplete()) return false;
-            VuderuLog("AdLogManager: remove %@", entry.second->description());
-            return true;
-        });
+        for (const auto& [guid, log] : adLogsMap_) {
+            if (log->discardEventsWithTransferIdentifier(identifier)) confirmed.push_back(log);
+        }
+    }
+    // Whether a log is complete asks the ads on screen and the unit cache, under their own locks:
+    // never while this manager's lock is held.
+    std::vector<VuderuAdLogPtr> complete;
+    for (const auto& log : confirmed) {
+        if (log->isComplete()) complete.push_back(log);
+    }
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& log : complete) {
+            auto found = adLogsMap_.find(log->GUID());
+            if (found == adLogsMap_.end() || found->second != log) continue;
+            VuderuLog("AdLogManager: remove %@", log->description());
+            adLogsMap_.erase(found);
+        }
     }
     saveLogManager();
 }

@@ -7,6 +7,7 @@
 
 #include "sdk/ads/VuderuPreCachingDelegate.h"
 #include "platform/foundation/NSCondition.h"
+#include "platform/foundation/NSDate.h"
 #include "platform/graphics/CGGeometry.h"
 #include "sdk/ads/VuderuAdRequest.h"
 #include "sdk/ads/VuderuAdUnit.h"
@@ -105,6 +106,10 @@ private:
     // report (nil: none) to the main thread: at once, or, for the waiting take's own fetch, once
     // that take has chosen its unit, so the arrival report cannot take the unit from under it.
     void fetchReported(const Value& params, std::function<void()> onMainThread);
+    // A waiting take's wait for its own fetch, entered and left with the condition's lock held;
+    // YES when the deadline ended it.
+    bool waitOnCondition(const std::shared_ptr<NSDate>& deadline);
+    bool waitTurningMainRunLoop(const std::shared_ptr<NSDate>& deadline);
 
     std::shared_ptr<NSOperationQueue> operationQueue_;
     std::mutex operationQueueLock_;

@@ -15,6 +15,17 @@ constexpr double kBundleLifetimeSeconds = 31536000;
 const char* const kPlayerImages[] = {"closeX.png",       "closeX_retina.png",       "pause_button.png", "pause_button_retina.png",
                                      "play_button.png",  "play_button_retina.png",  "more_info.png",    "more_info_retina.png"};
 
+// The bundle holds a few player images: what it unpacks is bounded in all and by its ratio to
+// the download, so that a bomb served in its place fills no disk.
+constexpr std::uint64_t kBundleMaximumBytes = 16 * 1024 * 1024;
+constexpr std::uint64_t kBundleMaximumRatio = 20;
+
+// Entries the archive refuses (outside the folder, past the bound, damaged) are logged.
+class BundleUnzipLog : public VuderuZipArchiveDelegate {
+public:
+    void ErrorMessage(const std::string& message) override { VuderuLogAbove(0, "%s: %@", "unzipAssetPreCachingFile", message); }
+};
+
 std::string withoutBundleName(std::string path) {
     const std::string name = "ios.zip";
     for (auto at = path.find(name); at != std::string::npos; at = path.find(name, at)) path.erase(at, name.size());
@@ -55,6 +66,8 @@ void VuderuAdCache::unzipAssetPreCachingFile(const VuderuCachedAssetPtr& asset) 
     asset->setCachedAssetPathMinusFile(withoutBundleName(asset->cachedAssetPath()));
     const std::string folder = asset->cachedAssetPathMinusFile();
     auto archive = std::make_shared<VuderuZipArchive>();
+    archive->setDelegate(std::make_shared<BundleUnzipLog>());
+    archive->setExtractionLimits(kBundleMaximumBytes, kBundleMaximumRatio);
     if (!archive->UnzipOpenFile(asset->cachedAssetPath())) return;
     archive->UnzipFileToOverWrite(folder, true);
     archive->UnzipCloseFile();

@@ -6,6 +6,9 @@
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSDate.h"
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSThread.h"
+#include "platform/foundation/NSTimer.h"
 #include "platform/uikit/UIView.h"
 #include "sdk/ads/VuderuAdError.h"
 #include "sdk/ads/VuderuFreqCapManager.h"
@@ -99,13 +102,7 @@ VuderuAdUnitPtr VuderuAdCache::adUnitForKeyViewContainerCacheRetrievalPolicyErro
                                           {"fetchId", Value(static_cast<long long>(fetchId))}});
     // Another fetch's signal or a spurious wake-up resumes the wait; only this take's own fetch
     // or the deadline ends it.
-    bool timedOut = false;
-    while (deadline && !cache->waitingFetchReported_) {
-        if (!condition.waitUntilDate(deadline) && !cache->waitingFetchReported_) {
-            timedOut = true;
-            break;
-        }
-    }
+    const bool timedOut = deadline && (NSThread::isMainThread() ? cache->waitTurningMainRunLoop(deadline) : cache->waitOnCondition(deadline));
     cache->waitingFetchId_ = 0;
     auto heldReport = std::move(cache->heldReport_);
     cache->heldReport_ = nullptr;
@@ -120,6 +117,33 @@ VuderuAdUnitPtr VuderuAdCache::adUnitForKeyViewContainerCacheRetrievalPolicyErro
     // after an ad was had.
     if (heldReport && !(unit && validatedCacheCountForKey(key) == 0)) dispatch_async(dispatch_get_main_queue(), std::move(heldReport));
     return unit;
+}
+
+bool VuderuAdCache::waitOnCondition(const std::shared_ptr<NSDate>& deadline) {
+    while (!waitingFetchReported_) {
+        if (!loadAdCondition_.waitUntilDate(deadline) && !waitingFetchReported_) return true;
+    }
+    return false;
+}
+
+bool VuderuAdCache::waitTurningMainRunLoop(const std::shared_ptr<NSDate>& deadline) {
+    // The request's connection, its reply and any VAST documents it fetches all run in the main
+    // run loop: a take made there keeps that loop turning while it waits, with the condition's
+    // lock let go so that the reply can report. A timer at the deadline ends the last pass.
+    auto main = NSRunLoop::mainRunLoop();
+    auto alarm = main->performAfterDelay(std::max(0.0, deadline->timeIntervalSinceNow()), [] {});
+    bool timedOut = false;
+    while (!waitingFetchReported_) {
+        if (deadline->timeIntervalSinceNow() <= 0) {
+            timedOut = true;
+            break;
+        }
+        loadAdCondition_.unlock();
+        main->runModeBeforeDate(NSDefaultRunLoopMode, deadline);
+        loadAdCondition_.lock();
+    }
+    alarm->invalidate();
+    return timedOut;
 }
 
 void VuderuAdCache::refreshCache(const Container& container) {

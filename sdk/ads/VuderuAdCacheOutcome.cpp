@@ -4,6 +4,8 @@
 
 #include "sdk/ads/VuderuAdCache.h"
 
+#include "platform/foundation/NSRunLoop.h"
+
 #include "platform/dispatch/dispatch.h"
 #include "sdk/ads/AdLogManager.h"
 #include "sdk/ads/VuderuAdAction.h"
@@ -50,6 +52,8 @@ void VuderuAdCache::fetchReported(const Value& params, std::function<void()> onM
     }
     loadAdCondition_.signal();
     loadAdCondition_.unlock();
+    // A take waiting on the main thread waits in the main run loop, not on the condition.
+    if (own) NSRunLoop::mainRunLoop()->wakeUp();
     if (onMainThread) dispatch_async(dispatch_get_main_queue(), std::move(onMainThread));
 }
 

@@ -101,6 +101,15 @@ void VuderuAdLog::logAdEvent(const VuderuAdEventPtr& event) {
     if (!event) return;
     {
         std::lock_guard guard(lock_);
+        std::size_t held = adEvents_.size();
+        for (const auto& [identifier, events] : transmittedEvents_) held += events.size();
+        if (held >= kMaximumEvents) {
+            if (!reportedFull_)
+                VuderuLogAbove(0, "VuderuAdLog: the log of %@ holds %d events; later events are dropped", GUID_.value_or("(null)"),
+                               static_cast<int>(kMaximumEvents));
+            reportedFull_ = true;
+            return;
+        }
         adEvents_.push_back(event);
     }
     if (VuderuUtil::logLevel() >= 2) VuderuLog("******* logAdEvent: %@\n %@\n********************", event, description());

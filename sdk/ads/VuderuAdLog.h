@@ -41,7 +41,10 @@ public:
     EventList adEvents() const;
     TransferMap transmittedEvents() const;
 
-    // Appends the event; nil is ignored.
+    // Events one GUID may hold, pending and awaiting confirmation together: an ad whose actions
+    // the server scripts to repeat keeps its log, and the archive, within bounds.
+    static constexpr std::size_t kMaximumEvents = 200;
+    // Appends the event; nil is ignored, and so is an event past kMaximumEvents (logged once).
     void logAdEvent(const VuderuAdEventPtr& event);
     // The events stored for the transfer, or nil.
     std::optional<EventList> eventsWithTransferIdentifier(const std::string& identifier) const;
@@ -82,4 +85,5 @@ private:
     std::optional<std::string> GUID_;
     EventList adEvents_;
     TransferMap transmittedEvents_;
+    bool reportedFull_ = false;
 };

@@ -69,7 +69,8 @@ VuderuAdUnitPtr VuderuAdManager::fetchCachedAdUnitForKeyViewContainerTimeoutWait
         }
         const std::int32_t limit = unit->preCacheAdSkippableTimeLimit();
         if (limit == 0) {
-            state->skipGroup = unit->groupId();
+            // An empty group id is no group: the units after it are not its fellows.
+            if (!unit->groupId().empty()) state->skipGroup = unit->groupId();
             return;
         }
         *stop = true;

@@ -195,12 +195,8 @@ void VuderuAdRequest::requestDidFailWithResponse(const VuderuHttpAsyncTaskPtr& t
     auto self = std::move(keepAlive_);
     VuderuLog("AdRequest: Could not connect to server: %@", response && response->error() ? response->error()->description() : "(null)");
     Running running = finish(task);
-    // A reply with a status other than success is the server's answer, not a lost connection.
-    if (response && !response->error() && response->statusCode() != 0) {
-        VuderuLog("AdRequest: bad response from server");
-        fail(running, "AdRequest: bad response from server");
-        return;
-    }
+    // A refused status and a lost connection take one road: the cache names the failure 117
+    // unless the network is gone.
     if (!running.delegate) return;
     NSErrorPtr error;
     if (!VuderuNetworkUtil::isNetworkReachable()) {

@@ -198,6 +198,27 @@ bool applyConfiguration(const avro_value_t& datum) {
     return true;
 }
 
+// NO, logged, for a reply that would cost more decoded than it may.
+bool affordable(avro_schema_t schema, const NSData& body) {
+    AvroItemCounts counts;
+    // A body the walk cannot follow is left to the decoder, which says why.
+    if (!avroCountItems(schema, body.bytes(), body.length(), &counts)) return true;
+    const std::size_t units = counts["AdUnit"], frames = counts["AdFrame"], callbacks = counts["Callback"];
+    std::size_t items = 0;
+    for (const auto& [name, count] : counts) items += count;
+    const std::size_t others = items - units - frames - callbacks;
+    const std::size_t cost = units * VuderuAdResponse::kUnitCost + frames * VuderuAdResponse::kFrameCost +
+                             callbacks * VuderuAdResponse::kCallbackCost + others * VuderuAdResponse::kItemCost;
+    const std::size_t allowed = VuderuAdResponse::kAllowedBytes + body.length() * VuderuAdResponse::kAllowedBytesPerBodyByte;
+    if (units <= VuderuAdResponse::kMaximumUnits && cost <= allowed) return true;
+    VuderuLog("AdResponse: a reply of %lu bytes with %lu units, %lu frames, %lu callbacks and %lu other items would take %lu bytes "
+              "(at most %lu units and %lu bytes); it is refused",
+              static_cast<unsigned long>(body.length()), static_cast<unsigned long>(units), static_cast<unsigned long>(frames),
+              static_cast<unsigned long>(callbacks), static_cast<unsigned long>(others), static_cast<unsigned long>(cost),
+              static_cast<unsigned long>(VuderuAdResponse::kMaximumUnits), static_cast<unsigned long>(allowed));
+    return false;
+}
+
 } // namespace
 
 struct VuderuAdResponse::Schemas {
@@ -230,6 +251,7 @@ std::optional<std::int32_t> VuderuAdResponse::limitInBytes(std::int32_t value, s
 
 std::optional<Units> VuderuAdResponse::parseAdResponse(const NSData& body) {
     if (!initSchema()) return std::nullopt;
+    if (!affordable(schemas_->parsed.front().get(), body)) return std::nullopt;
     std::string error;
     AvroValue reply;
     if (!avroReadUntrusted(schemas_->response.get(), body.bytes(), body.length(), &reply, &error)) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -81,6 +82,13 @@ private:
 // The largest single allocation a read of a body of that length may make: proportional to the
 // body (what its items can really take as values) plus room for the fixed structures.
 std::size_t avroAllocationLimitForBody(std::size_t length);
+
+// Items of every array and map in a value, by the items' type name (a record's own name, else
+// "string", "int", ...).
+using AvroItemCounts = std::map<std::string, std::size_t>;
+// Walks one value of the schema in the bytes without decoding it and counts its items. NO when
+// the bytes do not hold such a value (cut short, a union branch or count out of range).
+bool avroCountItems(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, AvroItemCounts* counts);
 
 // Reads one value of the class from untrusted bytes into a fresh value. While it runs, no
 // single allocation the library makes on this thread may exceed the limit for the body, so that

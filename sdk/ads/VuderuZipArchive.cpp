@@ -168,6 +168,10 @@ bool VuderuZipArchive::UnzipCloseFile() {
     return unzClose(zip) == UNZ_OK;
 }
 
+void VuderuZipArchive::setExtractionLimits(std::uint64_t maximumBytes, std::uint64_t maximumRatio) {
+    extractionLimits_ = std::make_pair(maximumBytes, maximumRatio);
+}
+
 void VuderuZipArchive::OutputErrorMessage(const std::string& message) const {
     if (delegate_) delegate_->ErrorMessage(message);
 }
@@ -189,8 +193,9 @@ std::shared_ptr<NSDate> VuderuZipArchive::Date1980() {
 // written beneath it, or refused and told to the delegate.
 class VuderuZipArchive::Extraction {
 public:
-    Extraction(const VuderuZipArchive& archive, void* zip, ExtractionDestination destination, std::string path)
-        : archive_(archive), zip_(zip), destination_(std::move(destination)), path_(std::move(path)), buffer_(kReadBufferSize) {}
+    Extraction(const VuderuZipArchive& archive, void* zip, ExtractionDestination destination, std::string path, ExtractionBudget budget)
+        : archive_(archive), zip_(zip), destination_(std::move(destination)), path_(std::move(path)), budget_(budget),
+          buffer_(kReadBufferSize) {}
 
     // NO when the entry was refused or could not be written completely.
     bool extractCurrentEntry(const unz_file_info64& info, bool overwrite);
@@ -210,6 +215,7 @@ private:
     void* zip_;
     ExtractionDestination destination_;
     std::string path_;
+    ExtractionBudget budget_;
     std::vector<char> buffer_;
 };
 
@@ -222,6 +228,9 @@ bool VuderuZipArchive::Extraction::extractCurrentEntry(const unz_file_info64& in
     auto components = extractionComponentsOfName(name);
     // Only a folder entry may name the destination itself.
     if (!components || (components->empty() && !isFolder)) return refuse(name, "it leads outside \"" + path_ + "\"");
+    // Charged before anything is made; the writer holds each file to the size charged.
+    if (!budget_.charge(isFolder ? 0 : info.uncompressed_size))
+        return refuse(name, "it would unpack past the limit of " + std::to_string(budget_.limit()) + " bytes");
     ExtractionRefusal refusal = ExtractionRefusal::None;
     int errnum = 0;
     if (isFolder) {
@@ -304,7 +313,11 @@ bool VuderuZipArchive::UnzipFileToOverWrite(const std::string& path, bool overwr
         OutputErrorMessage("Failed to open \"" + path + "\": " + std::strerror(errnum));
         return false;
     }
-    Extraction extraction(*this, zip, std::move(*destination), path);
+    struct stat archive{};
+    const std::uint64_t archiveBytes = ::fstat(reader_->file.get(), &archive) == 0 ? static_cast<std::uint64_t>(archive.st_size) : 0;
+    ExtractionBudget budget = extractionLimits_ ? ExtractionBudget(archiveBytes, extractionLimits_->first, extractionLimits_->second)
+                                                : ExtractionBudget(archiveBytes, UINT64_MAX, 0);
+    Extraction extraction(*this, zip, std::move(*destination), path, budget);
     if (unzGoToFirstFile(zip) != UNZ_OK) OutputErrorMessage("Failed");
     bool success = true;
     int next = UNZ_OK;

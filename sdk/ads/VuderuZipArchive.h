@@ -7,8 +7,10 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSObject.h"
 
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <string>
 
 // Told of extraction failures and asked before an existing file is replaced; both optional.
@@ -40,6 +42,10 @@ public:
     bool UnzipOpenFilePassword(const std::string& zipFile, const std::string& password);
     // Extracts every entry; YES when every entry was extracted and the end was reached.
     bool UnzipFileToOverWrite(const std::string& path, bool overwrite);
+    // Bounds what the next extractions may write in all: at most `maximumBytes`, and at most
+    // `maximumRatio` times the archive's size (0: no ratio). An entry past the bound is refused,
+    // and so is every later one that does not fit. Unbounded until set.
+    void setExtractionLimits(std::uint64_t maximumBytes, std::uint64_t maximumRatio);
     bool UnzipCloseFile();
 
     void OutputErrorMessage(const std::string& message) const;
@@ -55,5 +61,6 @@ private:
     std::unique_ptr<Writer> writer_;
     std::unique_ptr<Reader> reader_;
     std::string password_;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> extractionLimits_;  // bytes, ratio
     std::shared_ptr<VuderuZipArchiveDelegate> delegate_;
 };

@@ -82,6 +82,12 @@ bool VuderuAd::loadAdFrameError(const VuderuAdFramePtr& frame, NSErrorPtr* error
         setError(error, adError(kVuderuAdErrorFrameNotActive, "Ad frame is not active"));
         return false;
     }
+    if (++frameLoadsWithoutPause_ > kMaximumFrameLoadsWithoutPause) {
+        if (frameLoadsWithoutPause_ == kMaximumFrameLoadsWithoutPause + 1)
+            VuderuLogAbove(0, "VuderuAd: space %@ loaded %d frames without a pause or a touch; its frame loop stops", space_,
+                           kMaximumFrameLoadsWithoutPause);
+        return false;
+    }
     frame->setFrameClosed(false);
     adFrame_ = frame;
     webViewPrepared_ = false;
@@ -176,9 +182,13 @@ void VuderuAd::prepareWebView() {
 }
 
 void VuderuAd::processWebViewFullLoadComplete() {
-    std::lock_guard guard(lock_);
-    if (readyForDisplay_ || !webViewPrepared_) return;
-    if (webViewLoader_ && !webViewLoader_->isMraidStatusChecked() && !disablePreRendering()) return;
+    {
+        // The lock decides alone: the ready event runs the frame's actions and the ad log, which
+        // take locks of their own.
+        std::lock_guard guard(lock_);
+        if (readyForDisplay_ || !webViewPrepared_) return;
+        if (webViewLoader_ && !webViewLoader_->isMraidStatusChecked() && !disablePreRendering()) return;
+    }
     notifyReadyForDisplay();
 }
 

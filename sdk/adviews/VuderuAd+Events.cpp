@@ -153,6 +153,7 @@ void VuderuAd::processRendered() {
 }
 
 void VuderuAd::processClick() {
+    frameLoadsWithoutPause_ = 0;
     reportClick();
     countAndProcess(VuderuAdEvent::kClicked, "-[VuderuAd processClick]");
 }
@@ -205,6 +206,7 @@ void VuderuAd::loadAdFrameWithDelayFrameOffset(std::int64_t delay, std::string& 
 
 void VuderuAd::nextAdFrameWithDelay(const Value::Dictionary& params) {
     auto keep = self<VuderuAd>();
+    frameLoadsWithoutPause_ = 0;
     refreshTimerPaused_ = true;
     nextAdFrameWithDelayParams_.reset();
     if (!params.count("adFrameId") || !params.count("offset")) return;

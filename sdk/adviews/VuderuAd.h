@@ -55,6 +55,9 @@ public:
     static constexpr std::int32_t kNotificationSilent = 3;
     // The delayed frame switch, as it is scheduled and cancelled with its parameters.
     static constexpr const char* kNextAdFrameWithDelaySelector = "nextAdFrameWithDelay:";
+    // Frames one view loads in a row with neither a timed pause nor a touch between them: past
+    // this a frame loop the server scripts (each frame's "rendered" moving to the next) stops.
+    static constexpr std::int32_t kMaximumFrameLoadsWithoutPause = 100;
 
     // container: a UIView or a UIViewController.
     static std::shared_ptr<VuderuAd> initWithViewContainerAdSpace(const std::shared_ptr<NSObject>& container, const std::string& space);
@@ -273,6 +276,7 @@ private:
     bool readyForDisplay_ = false;
     bool displayWhenReady_ = false;
     bool adRendered_ = false;
+    std::int32_t frameLoadsWithoutPause_ = 0;
     bool isLoadingAdComponents_ = false;
     std::int64_t initialOrientation_ = 0;
     bool appStoreInvoked_ = false;

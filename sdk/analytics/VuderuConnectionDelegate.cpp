@@ -64,7 +64,9 @@ void VuderuConnectionDelegate::connectionDidFinishLoading(const NSURLConnectionP
     done_ = true;
     const long status = response_ ? response_->statusCode() : 0;
     if (status < kFirstSuccessStatus || status > kLastSuccessStatus) {
-        VuderuNetworkUtil::setLastNetworkOperationError(NSError::errorWithDomain(kFailedToLoadDomain, kFailedToLoadCode));
+        // The response carries the failure too: its receiver tells a refused status from success by it.
+        error_ = NSError::errorWithDomain(kFailedToLoadDomain, kFailedToLoadCode);
+        VuderuNetworkUtil::setLastNetworkOperationError(error_);
         if (httpTaskDelegate_) httpTaskDelegate_->requestDidFailWithResponse(httpTask_, constructResponse());
         return;
     }

@@ -641,7 +641,14 @@ std::optional<NSFileSystemAttributes> documentsFileSystem() {
     auto paths = NSSearchPathForDirectoriesInDomains(NSDocumentDirectory, NSUserDomainMask, true);
     NSErrorPtr error;
     std::optional<NSFileSystemAttributes> attributes;
-    if (!paths.empty()) attributes = NSFileManager::defaultManager()->attributesOfFileSystemForPath(paths.back(), &error);
+    if (!paths.empty()) {
+        // A device not yet given its Documents folder still has the file system it would be on:
+        // the nearest folder above it that exists answers for it.
+        auto files = NSFileManager::defaultManager();
+        std::string path = paths.back();
+        while (path.size() > 1 && !files->fileExistsAtPath(path)) path = NSString::stringByDeletingLastPathComponent(path);
+        attributes = files->attributesOfFileSystemForPath(path.empty() ? "/" : path, &error);
+    }
     if (!attributes) {
         if (!error) error = NSError::posixError(ENOENT);
         logIf(NSString::stringWithFormat("Error Obtaining System Memory Info: Domain = %@, Code = %ld", error->domain(), error->code()));

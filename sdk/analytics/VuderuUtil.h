@@ -51,6 +51,16 @@ public:
     static void handleException(const Value& object);
     // What a catch (...) caught.
     static void handleException(const std::exception_ptr& caught);
+    // Runs the work at a public entry of the SDK: whatever it throws is handed to
+    // handleException and goes no further.
+    template <class Work>
+    static void guarded(Work&& work) {
+        try {
+            work();
+        } catch (...) {
+            handleException(std::current_exception());
+        }
+    }
 
     // The object archived in the file; nil for an empty path, a missing file or a damaged
     // archive, which is deleted (and reported to handleException) so that it cannot fail again;

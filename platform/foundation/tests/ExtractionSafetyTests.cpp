@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -54,6 +56,36 @@ TEST(ExtractionSafetyNames, LinkTargetsMustStayInside) {
     };
     for (const Case& c : cases) EXPECT_EQ(extractionLinkTargetStaysInside(c.link, c.target), c.inside) << c.target;
     EXPECT_FALSE(extractionLinkTargetStaysInside({"l"}, std::string_view("a\0b", 3)));
+}
+
+TEST(ExtractionSafetyBudget, TheLesserLimitHoldsAndEveryItemTakesABlock) {
+    constexpr std::uint64_t kBlock = ExtractionBudget::kBlockBytes;
+    struct Case {
+        const char* what;
+        std::uint64_t archive, maximum, ratio;
+        std::uint64_t limit;
+    };
+    const Case cases[] = {
+        {"the ratio is the lesser", 100000, 64 << 20, 100, 10000000},
+        {"a small archive may unpack the floor", 1000, 64 << 20, 100, ExtractionBudget::kRatioFloorBytes},
+        {"the byte limit is the lesser", 1 << 20, 1 << 20, 100, 1 << 20},
+        {"the byte limit is below the floor", 1000, 8 * kBlock, 100, 8 * kBlock},
+        {"no ratio", 1000, 1 << 20, 0, 1 << 20},
+        {"a product past 64 bits", std::uint64_t{1} << 62, 1 << 20, 16, 1 << 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ExtractionBudget(c.archive, c.maximum, c.ratio).limit(), c.limit);
+    }
+    ExtractionBudget budget(1 << 20, 10 * kBlock, 0);
+    EXPECT_TRUE(budget.charge(0));  // an empty file or a folder: one block
+    EXPECT_TRUE(budget.charge(kBlock + 1));
+    EXPECT_EQ(budget.charged(), 3 * kBlock);
+    EXPECT_FALSE(budget.charge(7 * kBlock + 1));
+    EXPECT_EQ(budget.charged(), 3 * kBlock);
+    EXPECT_TRUE(budget.charge(7 * kBlock));
+    EXPECT_FALSE(budget.charge(0));
+    EXPECT_FALSE(budget.charge(std::numeric_limits<std::uint64_t>::max()));
 }
 
 TEST(ExtractionSafetyTime, SecondsKeepTheirFractions) {

@@ -1,6 +1,7 @@
 // Ad logs: the push that scrubs repeated clicks, copies, the archive, and when a log may go.
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "sdk/ads/VuderuAdCache.h"
@@ -73,6 +74,21 @@ TEST(VuderuAdLog, RestoringATransferPutsItsEventsBeforeLaterOnes) {
     EXPECT_EQ(names(adLog->adEvents()), (Names{"requested", "rendered", "clicked"}));
     EXPECT_TRUE(adLog->transmittedEvents().empty());
     EXPECT_FALSE(adLog->restoreEventsWithTransferIdentifier("t"));
+}
+
+TEST(VuderuAdLog, AGuidHoldsABoundedNumberOfEventsPendingAndInTransfer) {
+    NSLogCapture capture;
+    VuderuUtil::setLogLevel(1);
+    auto adLog = log(1, "loop");
+    for (std::size_t i = 0; i < VuderuAdLog::kMaximumEvents / 2; ++i) adLog->logAdEvent(event(5));
+    adLog->pushEventsForTransferWithIdentifier("unconfirmed");
+    for (std::size_t i = 0; i < VuderuAdLog::kMaximumEvents; ++i) adLog->logAdEvent(event(5));
+    EXPECT_EQ(adLog->adEvents().size() + adLog->eventsWithTransferIdentifier("unconfirmed")->size(), VuderuAdLog::kMaximumEvents);
+    EXPECT_EQ(capture.count("VuderuAdLog: the log of loop holds 200 events; later events are dropped"), 1u);
+    // A confirmed transfer makes room again.
+    EXPECT_TRUE(adLog->discardEventsWithTransferIdentifier("unconfirmed"));
+    adLog->logAdEvent(event(7));
+    EXPECT_EQ(names(adLog->adEvents()).back(), "clicked");
 }
 
 TEST(VuderuAdLog, ACopyIsASnapshot) {

@@ -87,6 +87,17 @@ TEST_F(AssetTakeTest, AnUnskippableMissingAssetPassesOverItsWholeGroup) {
     EXPECT_TRUE(manager_->pendingAssetRequests(missing_).empty());
 }
 
+TEST_F(AssetTakeTest, AnUnskippableMissingAssetWithoutGroupPassesOverItselfAlone) {
+    // Servers send "" for a unit of no group: the next ungrouped unit is still a candidate.
+    VuderuAdCache::addAdUnits({videoUnit("gated", missing_, 0, ""), servedUnit("video", 0, "ungrouped", 0, "")});
+    bool waiting = true;
+    auto unit = take(5, &waiting);
+    ASSERT_TRUE(unit);
+    EXPECT_EQ(unit->adFrames().front()->adLogGUID(), "ungrouped");
+    EXPECT_FALSE(waiting);
+    EXPECT_EQ(cached(), 1u);
+}
+
 TEST_F(AssetTakeTest, AHeldBackTakeWaitsWholeSecondsOfItsLimitOrForever) {
     struct Case {
         std::int32_t limit;

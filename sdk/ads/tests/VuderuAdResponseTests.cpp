@@ -1,5 +1,6 @@
 #include "platform/testsupport/DeviceTest.h"
 #include "sdk/ads/VuderuAdManager.h"
+#include "sdk/ads/VuderuAdProtocolSchemas.h"
 #include "sdk/ads/VuderuAdResponse.h"
 #include "sdk/ads/VuderuAvro.h"
 #include "sdk/ads/tests/AdResponseBytes.h"
@@ -164,4 +165,48 @@ TEST_F(AdResponseTest, HostileRepliesDecodeToNoneWithinTheBody) {
         EXPECT_LE(avroLargestAllocationOfLastRead(), avroAllocationLimitForBody(c.bytes.size()));
     }
     ASSERT_TRUE(parse(valid));
+}
+
+TEST_F(AdResponseTest, RecordsAreCountedWithoutDecoding) {
+    VuderuAdResponse decoder;
+    ASSERT_TRUE(decoder.initSchema());
+    AvroSchema schema = avroSchemaFromJson(VuderuAdProtocolSchemas::adResponse());
+    const std::string bytes = response(2, false);
+    AvroItemCounts counts;
+    ASSERT_TRUE(avroCountItems(schema.get(), reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), &counts));
+    EXPECT_EQ(counts["AdUnit"], 2u);
+    EXPECT_EQ(counts["AdFrame"], 2u);
+    EXPECT_EQ(counts["Callback"], 4u);
+    EXPECT_FALSE(avroCountItems(schema.get(), reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size() - 1, &counts));
+}
+
+TEST_F(AdResponseTest, RepliesThatWouldCostMoreThanTheyMayAreRefusedBeforeDecoding) {
+    FrameShape large;
+    large.display = "<html>" + std::string(4000, 'x') + "</html>";
+    struct Case {
+        const char* what;
+        int units;
+        FrameShape shape;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"a real reply", 20, FrameShape{}, true},
+        {"hundreds of small units", 400, FrameShape{}, true},
+        {"the most units, each with a page", 1000, large, true},
+        {"one unit more", 1001, large, false},
+        {"thousands of small units", 3000, FrameShape{}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        log_->clear();
+        const std::string bytes = response(c.units, false, 20, 2024, c.shape);
+        auto units = parse(bytes);
+        EXPECT_EQ(units.has_value(), c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(units->size(), static_cast<std::size_t>(c.units));
+        } else {
+            EXPECT_TRUE(loggedPrefix("AdResponse: a reply of " + std::to_string(bytes.size()) + " bytes with " + std::to_string(c.units) + " units"));
+            EXPECT_FALSE(loggedPrefix("AdResponse: the reply of"));
+        }
+    }
 }

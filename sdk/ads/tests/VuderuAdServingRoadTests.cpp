@@ -1,12 +1,15 @@
 // Takes against the loopback ad server: the real ad request, its reply decoded into units, the
 // cache waking the waiting take, the manager showing the test view.
 
+#include "platform/net/SCNetworkReachability.h"
+#include "sdk/ads/tests/AdCacheTakeFixture.h"
 #include "sdk/ads/tests/AdRequestFixture.h"
 #include "sdk/ads/tests/AdResponseBytes.h"
 #include "sdk/ads/tests/TestAdSpaceView.h"
 
 #include "sdk/ads/VuderuAdCache.h"
 #include "sdk/ads/VuderuAds.h"
+#include "sdk/ads/VuderuAdsImpl.h"
 
 #include <atomic>
 #include <thread>
@@ -57,4 +60,77 @@ TEST_F(AdServingRoadTest, AWorkerThreadsTakeWaitsForTheServersReplyAndTheAdIsSho
     EXPECT_TRUE(runMainUntil([&] { return counter_->rendered > 0; }, 30));
     EXPECT_NE(VuderuAdManager::instance()->adForSpace("space"), nullptr);
     EXPECT_GE(collector_.requestCount(), 1u);
+}
+
+TEST_F(AdServingRoadTest, AMainThreadTakeGetsTheReplyItWaitsFor) {
+    collector_.script(AnalyticsCollector::kAdsPath, {CollectorAnswer::ad(adresponse::response(1, false, 20, 2024, neverExpiring(), 0))});
+    VuderuAdsImpl::instance();
+    ASSERT_TRUE(runMainUntil([] { return VuderuAdsImpl::instance()->isStateInitialized(); }));
+    // The request's connection runs in the main run loop, which the take itself keeps turning.
+    EXPECT_TRUE(VuderuAds::showAdForSpaceViewSizeTimeout("space", container_, 0, 3000));
+    ASSERT_TRUE(runMainUntil([] { return VuderuAdManager::instance()->adForSpace("space") != nullptr; }, 30));
+    auto shown = VuderuAdManager::instance()->adForSpace("space");
+    EXPECT_EQ(shown->adFrame()->adLogGUID(), "guid-1");
+    // The refill after the show may ask again; the take itself did not time out.
+    EXPECT_GE(collector_.requestCount(), 1u);
+}
+
+// The host's delegate throws from every report: the facade's queries still answer, and nothing
+// reaches the host's call.
+class ThrowingDelegate : public RecordingHostDelegate {
+public:
+    void spaceDidFailToReceiveAdError(const std::string& space, const NSErrorPtr& error) override {
+        RecordingHostDelegate::spaceDidFailToReceiveAdError(space, error);
+        throw std::runtime_error("host delegate failed");
+    }
+};
+
+TEST_F(AdServingRoadTest, FailedFetchesReachTheHostAsTheirErrors) {
+    struct Row {
+        const char* name;
+        std::optional<CollectorAnswer> answer;  // none: nothing listens at the server's address
+        SCDeviceNetwork network;
+        std::string call;
+        std::string text;
+    };
+    const Row rows[] = {
+        {"500 reply", CollectorAnswer::ad("server error", 500), SCDeviceNetwork::WiFi, "spaceDidFailToReceiveAd(space,117)",
+         "VuderuAds: Ad request to server failed."},
+        {"refused while reachable", std::nullopt, SCDeviceNetwork::WiFi, "spaceDidFailToReceiveAd(space,117)",
+         "VuderuAds: Ad request to server failed."},
+        {"refused while unreachable", std::nullopt, SCDeviceNetwork::None, "spaceDidFailToReceiveAd(space,102)",
+         "VuderuAds: Network not reachable"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SCNetworkReachabilitySetDeviceNetwork(row.network);
+        VuderuNetworkUtil::initNetworkReachability();
+        ASSERT_TRUE(runMainUntil([&] { return VuderuNetworkUtil::isNetworkReachable() == (row.network != SCDeviceNetwork::None); }));
+        if (row.answer) {
+            VuderuNetworkUtil::setAdServerUrl(collector_.urlFor(AnalyticsCollector::kAdsPath));
+            collector_.script(AnalyticsCollector::kAdsPath, {*row.answer});
+        } else {
+            VuderuNetworkUtil::setAdServerUrl("http://" + AnalyticsCollector::refusedHostAndPort() + AnalyticsCollector::kAdsPath);
+        }
+        auto delegate = std::make_shared<RecordingHostDelegate>();
+        VuderuAds::setAdDelegate(delegate);
+        VuderuAdManager::instance()->showNewAdForSpaceViewContainerTimeout("space", container_, 0);
+        ASSERT_TRUE(runMainUntil([&] { return !delegate->calls().empty(); }, 30));
+        EXPECT_EQ(delegate->calls().front(), row.call);
+        EXPECT_EQ(delegate->texts().front(), row.text);
+    }
+    SCNetworkReachabilitySetDeviceNetwork(SCDeviceNetwork::Measured);
+}
+
+TEST_F(AdServingRoadTest, ADelegateThatThrowsNeverReachesTheHostsCall) {
+    auto delegate = std::make_shared<ThrowingDelegate>();
+    VuderuAds::setAdDelegate(delegate);
+    VuderuUtil::setLogLevel(2);
+    VuderuUtil::setShowErrorInLogEnabled(true);
+    EXPECT_FALSE(VuderuAds::isAdAvailableForSpaceViewSizeTimeout("space", nullptr, 0, 0));
+    EXPECT_FALSE(VuderuAds::showAdForSpaceViewSizeTimeout("", container_, 0, 0));
+    EXPECT_NO_THROW(VuderuAds::fetchAndDisplayAdForSpaceViewSize("", container_, 0));
+    EXPECT_TRUE(runMainUntil([&] { return delegate->calls().size() >= 3; }, 30));
+    VuderuUtil::setShowErrorInLogEnabled(false);
+    EXPECT_TRUE(logged("Vuderu: Caught Error in Vuderu Analytics Code"));
 }

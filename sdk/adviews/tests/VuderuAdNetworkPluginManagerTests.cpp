@@ -127,8 +127,8 @@ TEST_F(PluginManagerTest, RefusedRegistrationsLeaveTheTablesAlone) {
     }
 }
 
+// Linking the ad views registered the manager with the facade: no call of the host's is needed.
 TEST_F(PluginManagerTest, TheFacadeHandsCustomNetworksToTheManager) {
-    VuderuAdNetworkPluginManager::registerWithAdsFacade();
     TestCustomNetwork::registerClass("HostZeta");
     testNetwork().name = "Zeta";
     VuderuAds::addCustomAdNetworkWithProperties("HostZeta", std::make_shared<TestProperties>());

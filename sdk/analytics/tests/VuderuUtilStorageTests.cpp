@@ -1,3 +1,4 @@
+#include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSString.h"
@@ -79,10 +80,17 @@ TEST_F(VuderuUtilStorageTest, TheVendorIdentifierIsTheDevices) {
 }
 
 TEST_F(VuderuUtilStorageTest, DiskFiguresComeFromTheDocumentsFileSystem) {
-    std::uint64_t size = VuderuUtil::getDiskSize();
-    std::uint64_t free = VuderuUtil::getFreeDiskspace();
-    EXPECT_GT(size, 0u);
-    EXPECT_LE(free, size);
+    // With its Documents folder, and on a device that has none yet (the nearest folder answers).
+    for (bool withDocuments : {true, false}) {
+        SCOPED_TRACE(withDocuments);
+        auto documents = NSSearchPathForDirectoriesInDomains(NSDocumentDirectory, NSUserDomainMask, true).back();
+        if (!withDocuments) NSFileManager::defaultManager()->removeItemAtPath(NSString::stringByDeletingLastPathComponent(documents), nullptr);
+        std::uint64_t size = VuderuUtil::getDiskSize();
+        std::uint64_t free = VuderuUtil::getFreeDiskspace();
+        EXPECT_GT(size, 0u);
+        EXPECT_GT(free, 0u);
+        EXPECT_LE(free, size);
+    }
 }
 
 TEST_F(VuderuUtilStorageTest, TheMacAddressIsUsedOnlyWhenAllowed) {

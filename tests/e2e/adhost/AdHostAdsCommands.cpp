@@ -10,6 +10,8 @@
 #include "sdk/ads/VuderuEventController.h"
 #include "sdk/analytics/Vuderu.h"
 
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace AdHostCommands {
@@ -105,6 +107,25 @@ bool logLevel(const Words& words, UIScreenReply& reply) {
     return true;
 }
 
+// The process's resident memory now and at its peak, in kilobytes, as the kernel counts them.
+bool memory(const Words&, UIScreenReply& reply) {
+    std::ifstream status("/proc/self/status");
+    std::string line, now = "?", peak = "?";
+    while (std::getline(status, line)) {
+        std::istringstream fields(line);
+        std::string name, value;
+        fields >> name >> value;
+        if (name == "VmRSS:") now = value;
+        if (name == "VmHWM:") peak = value;
+    }
+    reply.said = "memory: " + now + " KB, peak " + peak + " KB";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // A sanitizer's shadow memory and quarantine count too: such figures bound nothing.
+    reply.said += " (sanitized)";
+#endif
+    return true;
+}
+
 } // namespace
 
 void registerBuiltInSubcommands() {
@@ -120,6 +141,7 @@ void registerBuiltInSubcommands() {
     addAdsSubcommand({"remove", "SPACE", "remove the space's ad", 1, 1, remove});
     addAdsSubcommand({"event", "SPACE EVENT", "raise an ad event on the space's shown ad and run its actions", 2, 2, event});
     addAdsSubcommand({"loglevel", "N", "the SDK's log level (diagnostics at 2 and above, on standard error)", 1, 1, logLevel});
+    addAdsSubcommand({"memory", "", "the host's resident memory now and at its peak", 0, 0, memory});
     addAdsSubcommand({"keywords", "K=V...|clear", "set the targeting keywords, or clear them", 1, kMany, keywords});
 }
 

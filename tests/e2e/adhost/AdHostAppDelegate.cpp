@@ -8,8 +8,6 @@
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIScreenDescription.h"
-#include "sdk/adviews/VuderuAd.h"
-#include "sdk/adviews/VuderuAdNetworkPluginManager.h"
 #include "sdk/ads/VuderuAds.h"
 #include "sdk/analytics/Vuderu.h"
 
@@ -43,11 +41,10 @@ std::string AdHostAppDelegate::registeredClassName() {
 
 void AdHostAppDelegate::setKeepsTestViews(bool keep) { keepsTestViews = keep; }
 
-// The one place the maker is chosen: the ad-space view, or the test view with --test-views.
+// The host starts the ads as the README says any host does: linking the ad views gave it the
+// ad-space view and the plugins. Only --test-views puts the test view in its place.
 void AdHostAppDelegate::registerAdViewMaker() {
     if (keepsTestViews) AdHostTestAdView::registerMaker();
-    else VuderuAd::registerAsAdViewMaker();
-    VuderuAdNetworkPluginManager::registerWithAdsFacade();
 }
 
 bool AdHostAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) {
