@@ -136,6 +136,9 @@ function(tandrel_fuzzers)
     list(GET pair 1 source)
     add_executable(${name}_fuzzer fuzz/${source}.cpp)
     target_link_libraries(${name}_fuzzer PRIVATE ${ARG_DEPS})
+    # The target's own code carries the coverage libFuzzer steers by, also where the libraries
+    # were built without it (CI's sanitizer build).
+    target_compile_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
     target_link_options(${name}_fuzzer PRIVATE -fsanitize=fuzzer)
     add_test(NAME fuzz.${name}
              COMMAND bash ${TANDREL_SOURCE_DIR}/scripts/run-fuzzer $<TARGET_FILE:${seed_tool}> ${index}

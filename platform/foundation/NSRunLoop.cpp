@@ -363,7 +363,10 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
 
     bool didWork = false;
     for (int i = 0; i < count; ++i) {
-        if (events[i].data.u64 == kWakeUpId) {
+        // The kernel's event record is packed: its identifier is read by value, never bound to a
+        // reference at an address it is not aligned for.
+        const std::uint64_t id = events[i].data.u64;
+        if (id == kWakeUpId) {
             d.waker->drain();
             continue;
         }
@@ -372,7 +375,7 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
         int ready = 0;
         {
             std::lock_guard<std::mutex> guard(d.mutex);
-            auto it = d.sources.find(events[i].data.u64);
+            auto it = d.sources.find(id);
             if (it == d.sources.end()) continue;
             fd = it->second.fd;
             // Errors and hang-ups are reported as the events the source waits for, so that the

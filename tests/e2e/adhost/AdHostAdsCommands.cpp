@@ -119,7 +119,7 @@ bool memory(const Words&, UIScreenReply& reply) {
         if (name == "VmHWM:") peak = value;
     }
     reply.said = "memory: " + now + " KB, peak " + peak + " KB";
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if TANDREL_ADDRESS_SANITIZER || TANDREL_THREAD_SANITIZER
     // A sanitizer's shadow memory and quarantine count too: such figures bound nothing.
     reply.said += " (sanitized)";
 #endif
