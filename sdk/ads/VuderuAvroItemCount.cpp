@@ -3,6 +3,8 @@
 
 #include "sdk/ads/VuderuAvro.h"
 
+#include <limits>
+
 namespace {
 
 // The protocol's schemas nest a few levels; bytes cannot take the walk deeper than the schema.
@@ -73,12 +75,13 @@ private:
             if (!varint(&count)) return false;
             if (count == 0) return true;
             if (count < 0) {
-                if (!varint(nullptr)) return false;
+                // The most negative count has no positive one: no reply holds that many items.
+                if (count == std::numeric_limits<std::int64_t>::min() || !varint(nullptr)) return false;
                 count = -count;
             }
             // Every item of the protocol's types takes a byte at least: a count past what is
             // left is a lie, and walking it would only spin.
-            if (count < 0 || static_cast<std::uint64_t>(count) > static_cast<std::uint64_t>(end_ - at_)) return false;
+            if (static_cast<std::uint64_t>(count) > static_cast<std::uint64_t>(end_ - at_)) return false;
             (*counts_)[name] += static_cast<std::size_t>(count);
             for (std::int64_t i = 0; i < count; ++i) {
                 if ((keyed && !sized()) || !value(items, depth + 1)) return false;

@@ -180,6 +180,14 @@ TEST_F(AdResponseTest, RecordsAreCountedWithoutDecoding) {
     EXPECT_FALSE(avroCountItems(schema.get(), reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size() - 1, &counts));
 }
 
+TEST_F(AdResponseTest, ABlockCountWithoutAPositiveCounterpartIsRefused) {
+    AvroSchema schema = avroSchemaFromJson(R"({"type": "array", "items": "int"})");
+    // The zigzag varint of the most negative 64-bit count, then a block size and one item.
+    const std::uint8_t bytes[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x02, 0x02, 0x00};
+    AvroItemCounts counts;
+    EXPECT_FALSE(avroCountItems(schema.get(), bytes, sizeof bytes, &counts));
+}
+
 TEST_F(AdResponseTest, RepliesThatWouldCostMoreThanTheyMayAreRefusedBeforeDecoding) {
     FrameShape large;
     large.display = "<html>" + std::string(4000, 'x') + "</html>";

@@ -4,6 +4,7 @@
 #include "tests/e2e/adhost/AdHostCommands.h"
 
 #include "platform/dispatch/dispatch.h"
+#include "platform/foundation/Sanitizers.h"
 #include "sdk/ads/IVuderuEventControllerHandler.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuAds.h"
