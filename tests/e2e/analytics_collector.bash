@@ -1,6 +1,12 @@
-# Sourced by the analytics scripts: starts the stand-in collector on loopback, writing what it
-# receives to $received, with its port in $port. It ends with the script (its input closes).
-# Needs $collector and $work.
+# Sourced by the analytics scripts: makes the script's folder $work (removed when it ends) with a
+# fresh device in $device, starts the stand-in collector on loopback, writing what it receives to
+# $received, with its port in $port, points the app at it, and gives fail(). The collector ends
+# with the script (its input closes). Needs $collector.
+work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
+device="$work/device"
+mkdir -p "$device/var/mobile/Documents"
+# Says why, with what the app said on its error output when a script keeps it in $work/err.
+fail() { echo "FAILED: $*" >&2; cat "$work/err" >&2 2>/dev/null || true; exit 1; }
 received="$work/received"
 mkdir -p "$received"
 mkfifo "$work/collector.in"
@@ -13,3 +19,4 @@ trap 'exec 3>&-; wait "$collector_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 1 200); do [ -s "$work/collector.out" ] && break; sleep 0.05; done
 port="$(head -n 1 "$work/collector.out")"
 [ -n "$port" ] || { echo "FAILED: the collector did not start" >&2; exit 1; }
+export TANDREL_VUDERU_HOST="127.0.0.1:$port"

@@ -6,12 +6,7 @@ tandrel="$1"
 collector="$2"
 formatter="$3"
 here="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
-device="$work/device"
-mkdir -p "$device/var/mobile"
 source "$here/analytics_collector.bash"
-export TANDREL_VUDERU_HOST="127.0.0.1:$port"
-fail() { echo "FAILED: $*" >&2; exit 1; }
 
 printf 'help\n' > "$work/help"
 "$tandrel" --device "$device" --script "$work/help" > "$work/help.out" 2>&1 || fail "help failed"

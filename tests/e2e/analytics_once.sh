@@ -8,12 +8,7 @@ set -euo pipefail
 tandrel="$1"
 collector="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
-device="$work/device"
-mkdir -p "$device/var/mobile"
 source "$here/analytics_collector.bash"
-export TANDREL_VUDERU_HOST="127.0.0.1:$port"
-fail() { echo "FAILED: $*" >&2; exit 1; }
 run() { printf '%s\n' "$@" > "$work/script"; "$tandrel" --device "$device" --script "$work/script" > "$work/out" 2>&1 || fail "tandrel failed: $(tail -n 5 "$work/out")"; }
 
 # Sent to the background, then killed once it has answered what came after.

@@ -5,12 +5,7 @@ set -euo pipefail
 tandrel="$1"
 collector="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
-device="$work/device"
-mkdir -p "$device/var/mobile"
 source "$here/analytics_collector.bash"
-export TANDREL_VUDERU_HOST="127.0.0.1:$port"
-fail() { echo "FAILED: $*" >&2; exit 1; }
 run() { printf '%s\n' "$@" > "$work/script"; "$tandrel" --device "$device" --script "$work/script" > "$work/out" 2>&1 || fail "tandrel failed"; }
 
 # 1. Killed: the location is saved with the session; help shows once the commands before it ran.

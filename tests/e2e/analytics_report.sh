@@ -5,12 +5,8 @@ set -euo pipefail
 tandrel="$1"
 collector="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
-device="$work/device"
-mkdir -p "$device/var/mobile/Documents"
-printf 'Pack the charger.\n' > "$device/var/mobile/Documents/Notes.txt"
 source "$here/analytics_collector.bash"
-fail() { echo "FAILED: $*" >&2; cat "$work/err" >&2 2>/dev/null || true; exit 1; }
+printf 'Pack the charger.\n' > "$device/var/mobile/Documents/Notes.txt"
 
 cat > "$work/script" <<'SCRIPT'
 tap Skip

@@ -51,4 +51,4 @@ for file in "${stored[@]}"; do
     mv "$work/saved" "$device"
     echo "FIFO at ${file#"$device"}: the run ended"
 done
-echo "special_files: ok"
+echo "nonregular_files: ok"
