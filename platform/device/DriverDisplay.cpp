@@ -3,6 +3,7 @@
 #include "platform/device/Driver.h"
 
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/uikit/UIDisplay.h"
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIScreen.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 
 namespace {
@@ -38,16 +40,9 @@ bool Driver::screenshot(const std::string& file) {
 }
 
 bool Driver::writeHostFile(const std::string& file, const std::vector<unsigned char>& bytes) {
-    std::string partial = file + ".partial";
-    std::FILE* out = std::fopen(partial.c_str(), "wb");
-    if (!out) return fail("cannot write " + file + ": " + std::strerror(errno));
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    written = std::fclose(out) == 0 && written;
-    if (!written || std::rename(partial.c_str(), file.c_str()) != 0) {
-        int error = errno;
-        std::remove(partial.c_str());
+    // A picture appears whole or not at all, like every file the platform writes.
+    if (int error = NSWriteWholeFileAt(AT_FDCWD, file, bytes.data(), bytes.size(), WholeFileWriter::Sync::None))
         return fail("cannot write " + file + ": " + std::strerror(error));
-    }
     return true;
 }
 
