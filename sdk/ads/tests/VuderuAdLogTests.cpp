@@ -25,7 +25,11 @@ VuderuAdLogPtr roundTrip(const VuderuAdLogPtr& source) {
 
 } // namespace
 
-TEST(VuderuAdLog, PushKeepsOneSendableClickAndEmptiesThePendingList) {
+// A log reads the session and the device's identifiers from the SDK's stores: each test has a
+// device of its own, never the host's folders.
+class VuderuAdLogTest : public DeviceTest {};
+
+TEST_F(VuderuAdLogTest, PushKeepsOneSendableClickAndEmptiesThePendingList) {
     struct Row {
         const char* name;
         std::vector<VuderuAdEventPtr> events;
@@ -51,7 +55,7 @@ TEST(VuderuAdLog, PushKeepsOneSendableClickAndEmptiesThePendingList) {
     }
 }
 
-TEST(VuderuAdLog, PushUnderTheSameIdentifierReplacesAndNilDoesNothing) {
+TEST_F(VuderuAdLogTest, PushUnderTheSameIdentifierReplacesAndNilDoesNothing) {
     auto adLog = log(1, "g", {event(5)});
     adLog->pushEventsForTransferWithIdentifier(std::nullopt);
     EXPECT_EQ(adLog->adEvents().size(), 1u);
@@ -66,7 +70,7 @@ TEST(VuderuAdLog, PushUnderTheSameIdentifierReplacesAndNilDoesNothing) {
     EXPECT_FALSE(adLog->discardEventsWithTransferIdentifier(std::nullopt));
 }
 
-TEST(VuderuAdLog, RestoringATransferPutsItsEventsBeforeLaterOnes) {
+TEST_F(VuderuAdLogTest, RestoringATransferPutsItsEventsBeforeLaterOnes) {
     auto adLog = log(1, "g", {event(1), event(5)});
     adLog->pushEventsForTransferWithIdentifier("t");
     adLog->logAdEvent(event(7));
@@ -76,7 +80,7 @@ TEST(VuderuAdLog, RestoringATransferPutsItsEventsBeforeLaterOnes) {
     EXPECT_FALSE(adLog->restoreEventsWithTransferIdentifier("t"));
 }
 
-TEST(VuderuAdLog, AGuidHoldsABoundedNumberOfEventsPendingAndInTransfer) {
+TEST_F(VuderuAdLogTest, AGuidHoldsABoundedNumberOfEventsPendingAndInTransfer) {
     NSLogCapture capture;
     VuderuUtil::setLogLevel(1);
     auto adLog = log(1, "loop");
@@ -91,7 +95,7 @@ TEST(VuderuAdLog, AGuidHoldsABoundedNumberOfEventsPendingAndInTransfer) {
     EXPECT_EQ(names(adLog->adEvents()).back(), "clicked");
 }
 
-TEST(VuderuAdLog, ACopyIsASnapshot) {
+TEST_F(VuderuAdLogTest, ACopyIsASnapshot) {
     auto source = log(10, "g", {event(1)});
     source->pushEventsForTransferWithIdentifier("t");
     source->logAdEvent(event(5));
@@ -110,7 +114,7 @@ TEST(VuderuAdLog, ACopyIsASnapshot) {
     EXPECT_EQ(names(*copy->eventsWithTransferIdentifier("t")), Names{"requested"});
 }
 
-TEST(VuderuAdLog, TheArchiveKeepsEverythingButTheSerialNumber) {
+TEST_F(VuderuAdLogTest, TheArchiveKeepsEverythingButTheSerialNumber) {
     struct Row {
         const char* name;
         std::optional<std::string> guid;
@@ -142,7 +146,7 @@ TEST(VuderuAdLog, TheArchiveKeepsEverythingButTheSerialNumber) {
     }
 }
 
-TEST(VuderuAdLog, AnOfferedLogFromTheCurrentSessionHoldsOneSendableEvent) {
+TEST_F(VuderuAdLogTest, AnOfferedLogFromTheCurrentSessionHoldsOneSendableEvent) {
     PlatformClock::setManual(1000.25);
     VuderuImpl::instance()->resetStartDate();
     PlatformClock::advance(1000.25);
@@ -157,7 +161,7 @@ TEST(VuderuAdLog, AnOfferedLogFromTheCurrentSessionHoldsOneSendableEvent) {
 
 // A log counted complete is removed with whatever it still holds: each of the four conditions
 // alone keeps it.
-TEST(VuderuAdLog, CompleteOnlyWhenAllFourConditionsHold) {
+TEST_F(VuderuAdLogTest, CompleteOnlyWhenAllFourConditionsHold) {
     struct Row {
         const char* name;
         bool pendingEvent, pendingTransfer, shown, cached;
@@ -188,7 +192,7 @@ TEST(VuderuAdLog, CompleteOnlyWhenAllFourConditionsHold) {
     }
 }
 
-TEST(VuderuAdLog, TheCompletenessDiagnosticNamesEachCondition) {
+TEST_F(VuderuAdLogTest, TheCompletenessDiagnosticNamesEachCondition) {
     VuderuUtil::setLogLevel(2);
     NSLogCapture capture;
     auto adLog = log(1, "g", {event(5)});
