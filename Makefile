@@ -5,6 +5,7 @@ JOBS ?= $(shell nproc)
 # Most tests spend their time waiting on the clock or on loopback peers, so twice as many run at
 # once as there are cores.
 TEST_JOBS ?= $(shell echo $$(( $$(nproc) * 2 )))
+CTEST_ARGS ?=
 DEVICE ?=
 
 .PHONY: deps configure build test run bench screens fuzz tsan clean
@@ -19,7 +20,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j $(TEST_JOBS) --timeout 600
+	@cd $(BUILD) && ctest --output-on-failure -j $(TEST_JOBS) --timeout 600 $(CTEST_ARGS)
 
 run: build
 	@$(BUILD)/app/tandrel $(if $(DEVICE),--device $(DEVICE),)
