@@ -79,7 +79,7 @@ void TDAppDelegate::requestClipvaneVideo(const NSURLPtr& url) {
     videoID_ = VPYoutubeParser::youtubeIDFromYoutubeURL(pageURL).value_or("");
     NSErrorPtr error;
     auto videos = VPYoutubeParser::h264videosWithYoutubeURL(pageURL, &error);
-    if (!videos && error) NSLog("Video lookup failed: %@", error->localizedDescription());
+    if (error) NSLog("Video lookup failed: %@", error->localizedDescription());
     availableVideos_ = videos.value_or(Value::Dictionary{});
     const Value moreInfo = Value(availableVideos_)[VPYoutubeMoreInfoKey];
     NSLog("Video meta-info: %@", moreInfo);

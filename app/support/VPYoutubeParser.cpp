@@ -111,7 +111,7 @@ void VPYoutubeParser::h264videosWithYoutubeURLCompleteBlock(const NSURLPtr& url,
     dispatch_async(queue, [youtubeID, block = std::move(block)] {
         NSErrorPtr error;
         auto videos = h264videosWithYoutubeID(youtubeID, &error);
-        dispatch_async(dispatch_get_main_queue(), [videos, error, block] { block(videos, videos ? nullptr : error); });
+        dispatch_async(dispatch_get_main_queue(), [videos, error, block] { block(videos, error); });
     });
 }
 

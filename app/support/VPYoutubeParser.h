@@ -5,7 +5,8 @@
 // A lookup asks the site's video-information service (TDSites.h says where) and decodes the
 // query-encoded reply and its stream map. The reply is hostile input: anything it lacks or
 // garbles skips the stream concerned, and a lookup that gives nothing says why, as an error of
-// VPYoutubeParserErrorDomain.
+// VPYoutubeParserErrorDomain: nil when the reply could not be had or read, the empty dictionary
+// (with VPYoutubeParserErrorNoPlayableStream) when it lists streams but none is a plain MP4 one.
 
 #include "app/support/NSString+QueryString.h"
 #include "platform/foundation/NSError.h"
@@ -28,7 +29,7 @@ enum VPYoutubeParserErrorCode : long {
     VPYoutubeParserErrorTransport = 1002,         // the request failed (underlying error attached)
     VPYoutubeParserErrorReplyNotUTF8 = 1003,      // the reply body is not UTF-8 text
     VPYoutubeParserErrorNoStreamMap = 1004,       // no stream map and not a live video
-    VPYoutubeParserErrorNoPlayableStream = 1005,  // every stream was filtered out
+    VPYoutubeParserErrorNoPlayableStream = 1005,  // every stream was filtered out (the result is empty)
     VPYoutubeParserErrorThumbnailNotImage = 1006, // the thumbnail reply is not an image
 };
 // The thumbnail and details lookups' error when there is no video id.
@@ -52,15 +53,17 @@ public:
     static std::optional<std::string> youtubeIDFromYoutubeURL(const NSURLPtr& url);
 
     // Synchronous lookups. The result maps each quality to its stream's address and holds
-    // "moreInfo", or holds only "live" for a live video; nullopt with the reason otherwise.
+    // "moreInfo", or holds only "live" for a live video; it is empty, with the reason, when every
+    // stream was filtered out, and nullopt with the reason otherwise.
     static std::optional<Value::Dictionary> h264videosWithYoutubeID(const std::optional<std::string>& youtubeID,
                                                                     NSErrorPtr* error = nullptr);
     static std::optional<Value::Dictionary> h264videosWithYoutubeURL(const NSURLPtr& url, NSErrorPtr* error = nullptr);
     // The decoding of a video-information reply, a function of its bytes alone.
     static std::optional<Value::Dictionary> h264videosFromVideoInformation(std::string_view body, NSErrorPtr* error = nullptr);
 
-    // The lookup on a serial queue of its own; the block gets the result or the reason on the
-    // main queue (at once, on the caller's thread, when the address gives no id).
+    // The lookup on a serial queue of its own; the block gets what the synchronous lookup gives,
+    // the result and the reason, on the main queue (at once, on the caller's thread, when the
+    // address gives no id).
     using StreamsBlock = std::function<void(const std::optional<Value::Dictionary>& videos, const NSErrorPtr& error)>;
     static void h264videosWithYoutubeURLCompleteBlock(const NSURLPtr& url, StreamsBlock block);
 

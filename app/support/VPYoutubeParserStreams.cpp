@@ -72,9 +72,11 @@ std::optional<Value::Dictionary> VPYoutubeParser::h264videosFromVideoInformation
         // The first stream of each quality wins.
         if (stream) videos.emplace(stream->quality, stream->address);
     }
+    // A map whose every stream was filtered out gives the empty result, not nil: the reply was read,
+    // it just offers nothing to download. The reason still goes to the caller.
     if (videos.empty()) {
         NSErrorSet(error, replyError(VPYoutubeParserErrorNoPlayableStream, "The video has no MP4 stream"));
-        return std::nullopt;
+        return videos;
     }
     Value::Dictionary moreInfo;
     for (const char* key : kMoreInfoKeys) {

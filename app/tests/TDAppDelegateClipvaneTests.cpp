@@ -210,14 +210,18 @@ TEST_F(ClipvaneTest, APageWithoutTheThreeQualitiesShowsAnErrorInsteadOfASheet) {
     struct Case {
         const char* name;
         std::string body;
+        std::string reason; // the lookup's logged reason, none when the lookup gave a result
     };
     const Case cases[] = {
-        {"unparsable page", "status=fail&reason=nope"},
-        {"live video", "status=ok&live_playback=1&hlsvp=" + enc("http://live/x.m3u8")},
-        {"other qualities only", reply({{.quality = "hd1080", .url = "http://cdn/big"}})},
+        {"unparsable page", "status=fail&reason=nope", "The video information lists no streams"},
+        {"live video", "status=ok&live_playback=1&hlsvp=" + enc("http://live/x.m3u8"), ""},
+        {"other qualities only", reply({{.quality = "hd1080", .url = "http://cdn/big"}}), ""},
+        {"no MP4 stream: the empty result", reply({{.quality = "medium", .url = "http://cdn/webm", .type = "video/webm"}}),
+         "The video has no MP4 stream"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        log_->clear();
         UIApplication::sharedApplication()->reset();
         UIApplication::sharedApplication()->setDelegate(delegate_);
         serveInformation(c.body);
@@ -227,8 +231,11 @@ TEST_F(ClipvaneTest, APageWithoutTheThreeQualitiesShowsAnErrorInsteadOfASheet) {
         ASSERT_EQ(alerts.size(), 1u);
         EXPECT_EQ(alerts[0]->title(), "Error");
         EXPECT_EQ(alerts[0]->message(), "This video cannot be downloaded.");
+        EXPECT_EQ(log_->count("Video lookup failed: "), c.reason.empty() ? 0u : 1u);
+        if (!c.reason.empty()) {
+            EXPECT_TRUE(log_->contains("Video lookup failed: " + c.reason));
+        }
     }
-    EXPECT_TRUE(log_->contains("Video lookup failed: "));
 }
 
 // Two requests within the second: each choice downloads its own video under its own title.

@@ -53,8 +53,9 @@ TEST_F(VPYoutubeParserTest, StreamLookupsForEachReplyKind) {
         {"live without address", "status=ok&live_playback=1", std::nullopt, VPYoutubeParserErrorNoStreamMap},
         {"empty map, not live", "status=ok&url_encoded_fmt_stream_map=&title=x", std::nullopt, VPYoutubeParserErrorNoStreamMap},
         {"no map", "status=fail&reason=Invalid+parameters.", std::nullopt, VPYoutubeParserErrorNoStreamMap},
-        {"all filtered", reply({{.quality = "hd720", .url = "http://cdn/webm", .type = "video/webm"}}), std::nullopt,
-         VPYoutubeParserErrorNoPlayableStream},
+        {"all filtered: the empty result, with the reason",
+         reply({{.quality = "hd720", .url = "http://cdn/webm", .type = "video/webm"}, {.quality = "medium", .url = "http://cdn/3d", .extra = "&stereo3d=1"}}),
+         Value::Dictionary{}, VPYoutubeParserErrorNoPlayableStream},
         {"bad UTF-8", "title=\xC3\x28&" + reply({{.quality = "small", .url = "http://cdn/s"}}), std::nullopt,
          VPYoutubeParserErrorReplyNotUTF8},
     };
@@ -118,6 +119,19 @@ TEST_F(VPYoutubeParserTest, AsynchronousLookupAnswersOnTheMainQueue) {
     EXPECT_FALSE(error);
     ASSERT_TRUE(result);
     EXPECT_EQ((*result)["medium"], Value("http://cdn/m&signature=18"));
+
+    // A map of no MP4 stream gives the empty result and its reason, as the synchronous lookup does.
+    serve(reply({{.quality = "hd720", .url = "http://cdn/webm", .type = "video/webm"}}));
+    called = false;
+    VPYoutubeParser::h264videosWithYoutubeURLCompleteBlock(NSURL::URLWithString(kPage), [&](const auto& videos, const auto& e) {
+        called = true;
+        result = videos;
+        error = e;
+    });
+    ASSERT_TRUE(runMainUntil([&] { return called; }));
+    EXPECT_EQ(result, Value::Dictionary{});
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), VPYoutubeParserErrorNoPlayableStream);
 
     // A failed lookup hands its reason over; an address without id answers at once.
     serve("status=fail");
