@@ -4,16 +4,18 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSString.h"
 #include "platform/media/ALAssetRepresentation.h"
 #include "platform/media/CIFilter.h"
 #include "platform/uikit/UIDevice.h"
 
 #include <algorithm>
 #include <mutex>
-#include <sstream>
 
 namespace {
 constexpr long kSavedPhotosType = 16;
+// The version the empty save is made from, compared as a string.
+constexpr char kSaveNothingSystemVersion[] = "5";
 
 bool isCameraRoll(const ALAssetsGroupPtr& group) {
     return group->valueForProperty(ALAssetsGroupPropertyType).integerValue() == kSavedPhotosType;
@@ -49,17 +51,14 @@ AssetHelperPtr AssetHelper::sharedAssetHelper() {
     return shared;
 }
 
-bool AssetHelper::systemVersionAtLeast(const std::string& version, long major) {
-    std::istringstream in(version);
-    long first = 0;
-    if (!(in >> first)) return false;
-    return first >= major;
+bool AssetHelper::systemVersionNotBelow(const std::string& version, const std::string& other) {
+    return NSString::compare(version, other) != NSOrderedAscending;
 }
 
 void AssetHelper::initAsset() {
     if (assetsLibrary) return;
     assetsLibrary = std::make_shared<ALAssetsLibrary>();
-    if (systemVersionAtLeast(UIDevice::currentDevice()->systemVersion(), 5))
+    if (systemVersionNotBelow(UIDevice::currentDevice()->systemVersion(), kSaveNothingSystemVersion))
         assetsLibrary->writeImageToSavedPhotosAlbumMetadataCompletionBlock(nullptr, {}, [](const NSURLPtr&, const NSErrorPtr&) {});
 }
 

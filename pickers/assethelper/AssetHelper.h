@@ -35,11 +35,12 @@ public:
 
     static AssetHelperPtr sharedAssetHelper();
 
-    // Makes the library once; from system version 5 on, it also asks it to save nothing, which
-    // brings up the library's access prompt early.
+    // Makes the library once; unless the system version sorts below "5", it also asks it to save
+    // nothing, which brings up the library's access prompt early.
     void initAsset();
-    // Whether the dotted version is at least the major number, compared part by part as numbers.
-    static bool systemVersionAtLeast(const std::string& version, long major);
+    // Whether the version does not sort below the other as plain strings, character by character:
+    // "10.3" sorts below "5" and so skips the save, "8.1" does not. Callers rely on that order.
+    static bool systemVersionNotBelow(const std::string& version, const std::string& other);
 
     // Every album, camera roll first (after the reversal when bReverse is set).
     void getGroupList(GroupsBlock result);

@@ -44,12 +44,22 @@ protected:
     AssetHelperPtr helper;
 };
 
-TEST(AssetHelperVersion, TheSystemVersionIsComparedAsANumber) {
-    struct Case {
+// initAsset makes its empty save unless the system version sorts below "5" as a plain string.
+TEST(AssetHelperVersion, TheSystemVersionIsComparedAsAString) {
+    const struct {
         const char* version;
-        bool atLeastFive;
-    } cases[] = {{"10.3", true}, {"8.1", true}, {"5.0", true}, {"5", true}, {"4.3.2", false}, {"", false}, {"beta", false}};
-    for (const auto& c : cases) EXPECT_EQ(AssetHelper::systemVersionAtLeast(c.version, 5), c.atLeastFive) << c.version;
+        bool saves;
+    } cases[] = {
+        {"8.1", true},    // '8' after '5'
+        {"10.3", false},  // '1' before '5', though 10 is more than 5
+        {"12.0", false},
+        {"5", true},      // the same string is not lower
+        {"5.0", true},    // longer with the same start sorts after
+        {"4.3.2", false},
+        {"", false},      // the empty string sorts first
+        {"50", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AssetHelper::systemVersionNotBelow(c.version, "5"), c.saves) << c.version;
 }
 
 TEST_F(AssetHelperTest, TheCameraRollLeadsTheAlbumListReversedOrNot) {
