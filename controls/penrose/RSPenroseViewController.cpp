@@ -1,5 +1,6 @@
 #include "controls/penrose/RSPenroseViewController.h"
 
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDevice.h"
@@ -114,7 +115,9 @@ void RSPenroseViewController::setMainController(const std::shared_ptr<UIViewCont
         });
 }
 
-void RSPenroseViewController::setMainControllerWithStoryboardID(const std::string&) {}
+void RSPenroseViewController::setMainControllerWithStoryboardID(const std::string& identifier) {
+    NSLog("RSPenroseViewController: there are no storyboards; no panel is made for the identifier %@", identifier);
+}
 
 void RSPenroseViewController::addButtonsToTopLeftRight(const std::string& top, const std::string& left,
                                                        const std::string& right) {

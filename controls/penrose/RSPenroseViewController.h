@@ -40,7 +40,8 @@ public:
     void describeToScreen(UIScreenDescription& screen) override;
 
     void setMainController(const std::shared_ptr<UIViewController>& controller);
-    // There are no storyboards: nothing to instantiate, so nothing changes.
+    // There are no storyboards here, so no controller can be made from an identifier: the call
+    // is logged and the centre panel stays as it is.
     void setMainControllerWithStoryboardID(const std::string& identifier);
 
     void addButtonsToTopLeftRight(const std::string& top, const std::string& left, const std::string& right);

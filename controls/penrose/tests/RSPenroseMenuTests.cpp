@@ -2,6 +2,7 @@
 
 #include "RSPenroseTestSupport.h"
 
+#include "platform/foundation/NSLog.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/uikit/UIDisplay.h"
 #include "platform/uikit/UIScreen.h"
@@ -177,6 +178,31 @@ TEST_F(PenroseTest, SwappingThePanelFadesTheOldOneOut) {
     EXPECT_EQ(second->view()->superview(), menu_->centerPanelContainer());
     EXPECT_EQ(menu_->centerPanel(), second);
     EXPECT_EQ(menu_->childViewControllers().size(), 1u);
+}
+
+// No storyboard holds a panel here: an identifier is logged and whatever panel is shown stays.
+TEST_F(PenroseTest, AStoryboardIdentifierIsLoggedAndLeavesThePanelAsItIs) {
+    const struct {
+        const char* name;
+        bool panel;
+    } cases[] = {{"no panel yet", false}, {"a panel shown", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        menu_ = std::make_shared<RecordingPenrose>();
+        show();
+        auto panel = c.panel ? std::make_shared<UIViewController>() : nullptr;
+        if (panel) menu_->setMainController(panel);
+        settle();
+        const auto shown = menu_->centerPanelContainer()->subviews();
+        NSLogCapture log;
+        menu_->setMainControllerWithStoryboardID("Music");
+        settle();
+        EXPECT_EQ(log.lines(),
+                  std::vector<std::string>{"RSPenroseViewController: there are no storyboards; no panel is made for the identifier Music"});
+        EXPECT_EQ(menu_->centerPanel(), panel);
+        EXPECT_EQ(menu_->centerPanelContainer()->subviews(), shown);
+        EXPECT_EQ(menu_->childViewControllers().size(), c.panel ? 1u : 0u);
+    }
 }
 
 TEST_F(PenroseTest, PanelSetBeforeTheViewLoadsIsShownWhenItDoes) {
