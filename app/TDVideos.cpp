@@ -33,6 +33,7 @@ void TDVideos::loadCamera() {
     vidSendURL_ = nullptr;
     vidPicker_ = std::make_shared<UIImagePickerController>();
     vidPicker_->setDelegate(self<TDVideos>());
+    vidPicker_->setAllowsEditing(true);
     vidPicker_->setSourceType(UIImagePickerControllerSourceTypeCamera);
     vidPicker_->setMediaTypes({kUTTypeMovie});
     presentViewControllerAnimatedCompletion(vidPicker_, true, nullptr);

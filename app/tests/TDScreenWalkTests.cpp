@@ -80,6 +80,11 @@ TEST_F(ScreenWalkTest, EveryNameAScreenListsCanBeTapped) {
              path.insert(path.end(), {"tap camera", "wait 1"});
              return path;
          }(), {"Record", "Cancel"}},
+        {"the video camera's trim step", [&] {
+             auto path = panel("Videos");
+             path.insert(path.end(), {"tap camera", "wait 1", "tap Record", "wait 1", "tap Stop"});
+             return path;
+         }(), {"Use Video", "Retake"}},
         {"the Clipvane screen", {"shake", "wait 3"}, {"Setup"}},
     };
     for (const auto& c : cases) {

@@ -26,6 +26,15 @@ protected:
     std::shared_ptr<TDVideos> openVideos() { return openPanel<TDVideos>(kVideosPanel); }
 
     std::string run(const std::string& command) { return driver_.execute(command); }
+
+    // The length in seconds of the clip file the visible sheet offers (-1 for none), and its URL.
+    double offeredClipSeconds(NSURLPtr* offered = nullptr) {
+        auto sheet = driver_.visibleSheet();
+        auto url = sheet && !sheet->activityItems().empty() ? sheet->activityItems()[0].objectAs<NSURL>() : nullptr;
+        if (offered) *offered = url;
+        auto properties = url && url->isFileURL() ? VideoFile::propertiesOfFile(host(url->path())) : std::nullopt;
+        return properties ? properties->duration : -1;
+    }
 };
 
 TEST_F(VideosTest, TwoCurledButtonsOneAboveTheOther) {
@@ -82,6 +91,7 @@ TEST_F(VideosTest, ALibraryVideoIsOfferedByItsLibraryURLASecondAfterDone) {
 }
 
 TEST_F(VideosTest, ARecordingIsOfferedAsItsClipFileASecondAfterUseVideo) {
+    ManualClock clock;
     auto videos = openVideos();
     ASSERT_TRUE(videos);
     videos->loadCamera();
@@ -89,9 +99,12 @@ TEST_F(VideosTest, ARecordingIsOfferedAsItsClipFileASecondAfterUseVideo) {
     ASSERT_TRUE(videos->vidPicker());
     EXPECT_EQ(videos->vidPicker()->sourceType(), UIImagePickerControllerSourceTypeCamera);
     EXPECT_EQ(videos->vidPicker()->mediaTypes(), std::vector<std::string>{"public.movie"});
+    EXPECT_TRUE(videos->vidPicker()->allowsEditing());
     EXPECT_EQ(run("tap Record"), "");
     driver_.advance(2);
     EXPECT_EQ(run("tap Stop"), "");
+    EXPECT_NE(driver_.screen().find("video camera: trim, keeping 0.0 s to 2.0 s of 2.0 s\nalso: [Use Video] [Retake]"), std::string::npos)
+        << driver_.screen();
     EXPECT_EQ(run("tap Use Video"), "");
     driver_.drain();
     EXPECT_FALSE(videos->vidPicker()->presentingViewController()) << "closed without waiting";
@@ -99,17 +112,46 @@ TEST_F(VideosTest, ARecordingIsOfferedAsItsClipFileASecondAfterUseVideo) {
 
     driver_.advance(1.0);
     driver_.drain();
-    auto sheet = driver_.visibleSheet();
-    ASSERT_TRUE(sheet);
-    auto url = sheet->activityItems().at(0).objectAs<NSURL>();
-    ASSERT_TRUE(url && url->isFileURL());
+    NSURLPtr url;
+    EXPECT_NEAR(offeredClipSeconds(&url), 2, 0.2);
+    ASSERT_TRUE(url);
     EXPECT_EQ(url, videos->vidSendURL());
-    auto properties = VideoFile::propertiesOfFile(host(url->path()));
-    ASSERT_TRUE(properties);
-    EXPECT_NEAR(properties->duration, 2, 0.2);
 
     videos->loadCamera();
     EXPECT_FALSE(videos->vidSendURL()) << "a new recording starts without the old clip";
+}
+
+// The camera picker's trim step: a finger on the trim bar (300 points for the two-second clip,
+// from x 10) moves the nearer end; Retake starts again. The sheet offers what was kept.
+TEST_F(VideosTest, TheTrimStepDecidesWhatTheRecordingSends) {
+    const struct {
+        const char* name;
+        std::vector<std::string> trim;
+        const char* kept;
+        double seconds;
+    } cases[] = {
+        {"the start dragged to the middle", {"drag 12,62 160,62"}, "keeping 1.0 s to 2.0 s of 2.0 s", 1},
+        {"the end dragged to a quarter", {"drag 308,62 85,62"}, "keeping 0.0 s to 0.5 s of 2.0 s", 0.5},
+        {"retaken, then a second", {"tap Retake", "tap Record", "wait 1", "tap Stop"}, "keeping 0.0 s to 1.0 s of 1.0 s", 1},
+    };
+    ManualClock clock;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto videos = openVideos();
+        ASSERT_TRUE(videos);
+        videos->loadCamera();
+        driver_.drain();
+        EXPECT_EQ(run("tap Record"), "");
+        driver_.advance(2);
+        EXPECT_EQ(run("tap Stop"), "");
+        for (const auto& command : c.trim) EXPECT_EQ(run(command), "") << command;
+        EXPECT_NE(driver_.screen().find(std::string("video camera: trim, ") + c.kept), std::string::npos) << driver_.screen();
+        EXPECT_EQ(run("tap Use Video"), "");
+        driver_.advance(1.0);
+        driver_.drain();
+        EXPECT_NEAR(offeredClipSeconds(), c.seconds, 0.15);
+        EXPECT_EQ(run("cancel"), "");
+    }
 }
 
 TEST_F(VideosTest, ADeniedLibraryShowsTheNoAccessMessageAndSendsNothing) {

@@ -7,14 +7,35 @@
 #include "platform/media/AVCaptureDevice.h"
 #include "platform/media/MediaWriter.h"
 #include "platform/uikit/UIGraphics.h"
+#include "platform/uikit/UIPanGestureRecognizer.h"
+#include "platform/uikit/UIScreenDescription.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 
 void UIImagePickerControllerDelegate::imagePickerControllerDidCancel(UIImagePickerController& picker) {
     picker.dismissViewControllerAnimatedCompletion(true, nullptr);
 }
+
+namespace {
+// The trim bar across the top, the clip's picture under it, the kept range framed in yellow.
+constexpr CGFloat kTrimBarInset = 10;
+constexpr CGFloat kTrimBarY = 40;
+constexpr CGFloat kTrimBarHeight = 44;
+constexpr CGFloat kKeptBorderWidth = 3;
+constexpr CGFloat kReviewY = 120;
+constexpr int kClipWidth = 640;
+constexpr int kClipHeight = 480;
+
+int frameCount(double seconds) {
+    return std::max(1, static_cast<int>(std::lround(seconds * UIImagePickerController::kFramesPerSecond)));
+}
+double frameTime(int frames) { return static_cast<double>(frames) / UIImagePickerController::kFramesPerSecond; }
+// Room for the rounding of a range measured on the bar.
+constexpr double kTimeSlack = 1e-9;
+} // namespace
 
 bool UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceType type) {
     return type == UIImagePickerControllerSourceTypeCamera && !AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo).empty();
@@ -36,23 +57,67 @@ void UIImagePickerController::viewDidLoad() {
     UIViewController::viewDidLoad();
     view()->setBackgroundColor(UIColor::blackColor());
     const CGFloat width = view()->bounds().size.width;
+    addTrimStep();
     cancelBtn_ = addButton("Cancel", 10, &UIImagePickerController::cancel);
+    retakeBtn_ = addButton("Retake", 10, &UIImagePickerController::retake);
     recordBtn_ = addButton("Record", width / 2 - 45, &UIImagePickerController::record);
     stopBtn_ = addButton("Stop", width / 2 - 45, &UIImagePickerController::stop);
     useBtn_ = addButton("Use Video", width - 100, &UIImagePickerController::useVideo);
     showButtons();
 }
 
+void UIImagePickerController::addTrimStep() {
+    const CGFloat width = view()->bounds().size.width;
+    reviewView_ = std::make_shared<UIImageView>(CGRectMake(0, kReviewY, width, width * kClipHeight / kClipWidth));
+    view()->addSubview(reviewView_);
+    trimBar_ = std::make_shared<UIView>(CGRectMake(kTrimBarInset, kTrimBarY, width - 2 * kTrimBarInset, kTrimBarHeight));
+    trimBar_->setBackgroundColor(UIColor::darkGrayColor());
+    keptRange_ = std::make_shared<UIView>(trimBar_->bounds());
+    keptRange_->setBackgroundColor(UIColor::clearColor());
+    keptRange_->layer()->setBorderColor(UIColor::yellowColor());
+    keptRange_->layer()->setBorderWidth(kKeptBorderWidth);
+    keptRange_->setUserInteractionEnabled(false);
+    trimBar_->addSubview(keptRange_);
+    trimBar_->addGestureRecognizer(std::make_shared<UIPanGestureRecognizer>(
+        shared_from_this(), [](NSObject& target, UIGestureRecognizer& pan) { static_cast<UIImagePickerController&>(target).panTrimBar(pan); }));
+    view()->addSubview(trimBar_);
+}
+
 void UIImagePickerController::showButtons() {
     if (!recordBtn_) return;
-    recordBtn_->setHidden(isRecording());
+    const bool trimming = isTrimming();
+    recordBtn_->setHidden(isRecording() || trimming);
     stopBtn_->setHidden(!isRecording());
     useBtn_->setHidden(isRecording() || !clip_);
-    cancelBtn_->setHidden(isRecording());
+    cancelBtn_->setHidden(isRecording() || trimming);
+    retakeBtn_->setHidden(!trimming);
+    reviewView_->setImage(trimming ? picture_ : nullptr);
+    reviewView_->setHidden(!trimming);
+    trimBar_->setHidden(!trimming);
+    layOutTrimBar();
+}
+
+void UIImagePickerController::layOutTrimBar() {
+    if (!keptRange_ || clipDuration_ <= 0) return;
+    const CGRect bar = trimBar_->bounds();
+    const CGFloat x = bar.size.width * trimStart_ / clipDuration_;
+    keptRange_->setFrame(CGRectMake(x, 0, bar.size.width * trimEnd_ / clipDuration_ - x, bar.size.height));
+}
+
+void UIImagePickerController::describeToScreen(UIScreenDescription& screen) {
+    std::string line = "video camera: ";
+    line += isRecording() ? "recording" : isTrimming() ? "trim" : "live";
+    if (isTrimming()) {
+        char range[96];
+        std::snprintf(range, sizeof range, ", keeping %.1f s to %.1f s of %.1f s", trimStart_, trimEnd_, clipDuration_);
+        line += range;
+    }
+    screen.addLine(line);
+    UIViewController::describeToScreen(screen);
 }
 
 void UIImagePickerController::record() {
-    if (isRecording()) return;
+    if (isRecording() || isTrimming()) return;
     recordStart_ = PlatformClock::monotonic();
     clip_ = nullptr;
     showButtons();
@@ -62,40 +127,98 @@ void UIImagePickerController::stop() {
     if (!isRecording()) return;
     const double seconds = std::max(0.0, PlatformClock::monotonic() - *recordStart_);
     recordStart_.reset();
-    const std::string path = writeClip(seconds);
+    picture_ = cameraPicture();
+    const std::string path = picture_ ? writeClip(picture_, seconds) : std::string();
     clip_ = path.empty() ? nullptr : NSURL::fileURLWithPath(path);
     if (!clip_) NSLog("Video capture failed");
+    clipDuration_ = clip_ ? frameTime(frameCount(seconds)) : 0;
+    trimStart_ = 0;
+    trimEnd_ = clipDuration_;
     showButtons();
 }
 
-std::string UIImagePickerController::writeClip(double seconds) const {
+UIImagePtr UIImagePickerController::cameraPicture() const {
     auto cameras = AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo);
-    if (cameras.empty()) return {};
+    auto seen = cameras.empty() ? nullptr : cameras[0]->currentFrame();
+    if (!seen) return nullptr;
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(kClipWidth, kClipHeight), true, 1);
+    UIImage::imageWithCGImage(seen)->drawInRect(CGRectMake(0, 0, kClipWidth, kClipHeight));
+    auto drawn = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return drawn;
+}
+
+std::string UIImagePickerController::writeClip(const UIImagePtr& picture, double seconds) const {
     static std::atomic<int> counter{0};
     const std::string path = "/tmp/capture-" + std::to_string(++counter) + ".mov";
     NSFileManager::defaultManager()->createDirectoryAtPath("/tmp", true, nullptr, nullptr);
-    auto writer = MediaWriter::forVideo(DeviceRoot::hostPath(path), 640, 480, kFramesPerSecond);
+    auto writer = MediaWriter::forVideo(DeviceRoot::hostPath(path), kClipWidth, kClipHeight, kFramesPerSecond);
     if (!writer) return {};
-    // What the camera sees, at the clip's size.
-    auto seen = cameras[0]->currentFrame();
-    if (!seen) return {};
-    UIGraphicsBeginImageContextWithOptions(CGSizeMake(640, 480), true, 1);
-    UIImage::imageWithCGImage(seen)->drawInRect(CGRectMake(0, 0, 640, 480));
-    auto drawn = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    if (!drawn) return {};
-    const int frames = std::max(1, static_cast<int>(std::lround(seconds * kFramesPerSecond)));
+    const int frames = frameCount(seconds);
     for (int i = 0; i < frames; ++i)
-        if (!writer->appendFrame(*drawn->CGImage())) return {};
+        if (!writer->appendFrame(*picture->CGImage())) return {};
     return writer->finish() ? path : std::string();
 }
 
+bool UIImagePickerController::setTrimRange(double start, double end) {
+    if (!isTrimming() || !(start >= 0) || !(end <= clipDuration_ + kTimeSlack) || end - start < frameTime(1) - kTimeSlack) return false;
+    trimStart_ = start;
+    trimEnd_ = std::min(end, clipDuration_);
+    layOutTrimBar();
+    return true;
+}
+
+// A finger moves the end of the kept range nearer to where it landed, never closer than a frame
+// to the other end.
+void UIImagePickerController::panTrimBar(UIGestureRecognizer& gesture) {
+    auto& pan = static_cast<UIPanGestureRecognizer&>(gesture);
+    const CGFloat width = trimBar_->bounds().size.width;
+    if (!isTrimming() || width <= 0) return;
+    auto timeAt = [&](CGFloat x) { return std::clamp(static_cast<double>(x / width), 0.0, 1.0) * clipDuration_; };
+    const CGPoint at = pan.locationInView(trimBar_);
+    if (pan.state() == UIGestureRecognizerStateBegan) {
+        const double landed = timeAt(at.x - pan.translationInView(trimBar_).x);
+        draggingStart_ = std::abs(landed - trimStart_) < std::abs(landed - trimEnd_);
+    }
+    if (pan.state() != UIGestureRecognizerStateBegan && pan.state() != UIGestureRecognizerStateChanged) return;
+    if (draggingStart_) setTrimRange(std::min(timeAt(at.x), trimEnd_ - frameTime(1)), trimEnd_);
+    else setTrimRange(trimStart_, std::max(timeAt(at.x), trimStart_ + frameTime(1)));
+}
+
+NSURLPtr UIImagePickerController::keptClip() {
+    if (!isTrimming() || (trimStart_ == 0 && trimEnd_ == clipDuration_)) return clip_;
+    const std::string path = writeClip(picture_, trimEnd_ - trimStart_);
+    if (path.empty()) {
+        NSLog("Video trimming failed");
+        return nullptr;
+    }
+    // The whole clip was the picker's own; the trimmed one takes its place.
+    NSFileManager::defaultManager()->removeItemAtPath(clip_->path(), nullptr);
+    clip_ = NSURL::fileURLWithPath(path);
+    clipDuration_ = frameTime(frameCount(trimEnd_ - trimStart_));
+    trimStart_ = 0;
+    trimEnd_ = clipDuration_;
+    layOutTrimBar();
+    return clip_;
+}
+
 void UIImagePickerController::useVideo() {
-    if (!clip_) return;
+    if (!clip_ || isRecording()) return;
     auto keep = std::static_pointer_cast<UIImagePickerController>(shared_from_this());
+    auto url = keptClip();
+    if (!url) return;
     if (auto delegate = delegate_.lock())
-        delegate->imagePickerControllerDidFinishPickingMediaWithInfo(*this, {{UIImagePickerControllerMediaURL, Value(clip_)},
+        delegate->imagePickerControllerDidFinishPickingMediaWithInfo(*this, {{UIImagePickerControllerMediaURL, Value(url)},
                                                                              {UIImagePickerControllerMediaType, Value(kUTTypeMovie)}});
+}
+
+void UIImagePickerController::retake() {
+    if (!isTrimming()) return;
+    NSFileManager::defaultManager()->removeItemAtPath(clip_->path(), nullptr);
+    clip_ = nullptr;
+    picture_ = nullptr;
+    clipDuration_ = trimStart_ = trimEnd_ = 0;
+    showButtons();
 }
 
 void UIImagePickerController::cancel() {

@@ -4,10 +4,17 @@
 // platform clock's time between them, H.264 in a QuickTime file under the device's /tmp. Use
 // Video hands its URL to the delegate (UIImagePickerControllerMediaURL); Cancel tells the delegate,
 // or dismisses the screen when the delegate does not take it. Only the camera source is offered.
+//
+// With allowsEditing on, Stop leads to the trim step instead: the clip's picture under a trim bar
+// holding the whole clip, with Retake (the clip is dropped and the camera comes back) and Use
+// Video. Dragging a finger along the bar moves the end of the kept range nearer to where it
+// landed; Use Video then hands over a new clip of the kept length in place of the whole one.
 
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
 #include "platform/uikit/UIButton.h"
+#include "platform/uikit/UIGestureRecognizer.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UIViewController.h"
 
 #include <map>
@@ -48,35 +55,65 @@ public:
     void setMediaTypes(std::vector<std::string> types) { mediaTypes_ = std::move(types); }
     void setDelegate(std::weak_ptr<UIImagePickerControllerDelegate> delegate) { delegate_ = std::move(delegate); }
     std::shared_ptr<UIImagePickerControllerDelegate> delegate() const { return delegate_.lock(); }
+    bool allowsEditing() const { return allowsEditing_; }
+    void setAllowsEditing(bool allows) { allowsEditing_ = allows; }
 
     void viewDidLoad() override;
+    // The camera's state ("live", "recording" or "trim") and, in the trim step, the kept range.
+    void describeToScreen(UIScreenDescription& screen) override;
 
-    // What the four buttons do.
+    // What the five buttons do.
     void record();
     void stop();
     void useVideo();
     void cancel();
+    void retake();
 
     bool isRecording() const { return recordStart_.has_value(); }
+    // A finished clip waits in the trim step (editing allowed only).
+    bool isTrimming() const { return allowsEditing_ && clip_ && !isRecording(); }
+    // The finished clip's length and the range of it Use Video keeps, in seconds.
+    double clipDuration() const { return clipDuration_; }
+    double trimStart() const { return trimStart_; }
+    double trimEnd() const { return trimEnd_; }
+    // What the trim bar's handles do: false, and nothing changes, outside the trim step, outside
+    // the clip or for a range shorter than one frame.
+    bool setTrimRange(double start, double end);
+    const UIViewPtr& trimBar() const { return trimBar_; }
     // The finished clip's URL (nil before Stop or when writing failed).
     const NSURLPtr& clipURL() const { return clip_; }
     const std::shared_ptr<UIButton>& recordButton() const { return recordBtn_; }
     const std::shared_ptr<UIButton>& stopButton() const { return stopBtn_; }
     const std::shared_ptr<UIButton>& useButton() const { return useBtn_; }
     const std::shared_ptr<UIButton>& cancelButton() const { return cancelBtn_; }
+    const std::shared_ptr<UIButton>& retakeButton() const { return retakeBtn_; }
 
     static constexpr int kFramesPerSecond = 10;
 
 private:
     void showButtons();
     std::shared_ptr<UIButton> addButton(const std::string& title, CGFloat x, void (UIImagePickerController::*action)());
-    // Writes the clip; the device path, empty on failure.
-    std::string writeClip(double seconds) const;
+    void addTrimStep();
+    void layOutTrimBar();
+    void panTrimBar(UIGestureRecognizer& gesture);
+    // What the camera sees, at the clip's size; nil without a camera.
+    UIImagePtr cameraPicture() const;
+    // Writes a clip of the picture; the device path, empty on failure.
+    std::string writeClip(const UIImagePtr& picture, double seconds) const;
+    // The clip Use Video hands over: the whole one, or a new one of the kept length.
+    NSURLPtr keptClip();
 
     UIImagePickerControllerSourceType sourceType_ = UIImagePickerControllerSourceTypePhotoLibrary;
     std::vector<std::string> mediaTypes_;
     std::weak_ptr<UIImagePickerControllerDelegate> delegate_;
+    bool allowsEditing_ = false;
     std::optional<double> recordStart_;
     NSURLPtr clip_;
-    std::shared_ptr<UIButton> recordBtn_, stopBtn_, useBtn_, cancelBtn_;
+    UIImagePtr picture_;
+    double clipDuration_ = 0, trimStart_ = 0, trimEnd_ = 0;
+    // The handle a drag along the bar moves: the range's start or its end.
+    bool draggingStart_ = false;
+    std::shared_ptr<UIButton> recordBtn_, stopBtn_, useBtn_, cancelBtn_, retakeBtn_;
+    std::shared_ptr<UIImageView> reviewView_;
+    UIViewPtr trimBar_, keptRange_;
 };

@@ -2,7 +2,7 @@
 # The Media tab's Videos screen through the real binary on the sample device: the library button
 # picks one video (a second one is refused) and, a second after Done, the AirDrop sheet offers its
 # library URL; the camera button records a clip of the time between Record and Stop and offers the
-# clip's file; a denied library shows the no-access message.
+# clip's file, or the part of it its trim step keeps; a denied library shows the no-access message.
 set -euo pipefail
 tandrel="$1"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
@@ -33,6 +33,15 @@ wait 1
 tap Record
 wait 2
 tap Stop
+tap Use Video
+wait 1
+cancel
+touch 160,225
+wait 1
+tap Record
+wait 2
+tap Stop
+drag 308,62 160,62
 tap Use Video
 wait 1
 cancel
@@ -67,6 +76,14 @@ codec="$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -o
 [ "$codec" = h264 ] || fail "the clip is not H.264: $codec"
 duration="$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 "$device$clip")"
 awk -v d="$duration" 'BEGIN { exit !(d >= 1.8 && d <= 2.2) }' || fail "the clip lasts $duration seconds, not 2"
+
+# The second recording's end dragged to the bar's middle: the sheet offers a clip of its first second.
+expect 'video camera: trim, keeping 0.0 s to 2.0 s of 2.0 s'
+after 'drag 308,62 160,62' | grep -qF 'video camera: trim, keeping 0.0 s to 1.0 s of 2.0 s' || fail "the drag did not trim the clip"
+trimmed="$(grep -oE 'item: file:///tmp/[^ ]+\.mov' "$work/out" | sed 's|item: file://||' | sed -n 2p || true)"
+[ -n "$trimmed" ] && [ "$trimmed" != "$clip" ] || fail "no sheet with the trimmed clip"
+duration="$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 "$device$trimmed")"
+awk -v d="$duration" 'BEGIN { exit !(d >= 0.85 && d <= 1.15) }' || fail "the trimmed clip lasts $duration seconds, not 1"
 
 expect 'background: This app does not have access to your photos or videos. You can enable access in Privacy Settings.'
 echo "videos tab: ok"

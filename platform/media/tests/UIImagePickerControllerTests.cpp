@@ -68,6 +68,84 @@ TEST_F(ImagePickerCameraTest, CancelTellsTheDelegateAndUseNeedsAClip) {
     EXPECT_EQ(delegate->cancels, 1);
 }
 
+TEST_F(ImagePickerCameraTest, WithoutEditingStopGoesBackToTheCameraWithUseVideo) {
+    ManualClock clock;
+    EXPECT_FALSE(picker->allowsEditing());
+    picker->record();
+    clock.advance(1);
+    picker->stop();
+    EXPECT_FALSE(picker->isTrimming());
+    EXPECT_FALSE(picker->recordButton()->isHidden());
+    EXPECT_FALSE(picker->cancelButton()->isHidden());
+    EXPECT_TRUE(picker->retakeButton()->isHidden());
+    EXPECT_TRUE(picker->trimBar()->isHidden());
+    EXPECT_FALSE(picker->setTrimRange(0, 0.5)) << "no trimming without editing";
+}
+
+// With editing allowed, Stop leads to the trim step: Retake or Use Video, with the kept range.
+TEST_F(ImagePickerCameraTest, TheTrimStepHandsOverTheKeptRangeOrRetakes) {
+    const struct {
+        const char* name;
+        double start, end;    // the range asked for; start < 0 asks for none (the whole clip)
+        bool accepted;        // whether the range is taken
+        bool retake;          // Retake instead of Use Video
+        double handedSeconds; // the handed clip's length (-1: nothing handed)
+        bool sameFile;        // the whole clip is handed as it was recorded
+    } cases[] = {
+        {.name = "the whole clip", .start = -1, .end = 0, .accepted = true, .retake = false, .handedSeconds = 2, .sameFile = true},
+        {.name = "the start trimmed", .start = 1.5, .end = 2, .accepted = true, .retake = false, .handedSeconds = 0.5, .sameFile = false},
+        {.name = "the end trimmed", .start = 0, .end = 0.8, .accepted = true, .retake = false, .handedSeconds = 0.8, .sameFile = false},
+        {.name = "shorter than a frame", .start = 1, .end = 1.05, .accepted = false, .retake = false, .handedSeconds = 2, .sameFile = true},
+        {.name = "past the clip's end", .start = 0, .end = 2.5, .accepted = false, .retake = false, .handedSeconds = 2, .sameFile = true},
+        {.name = "before its start", .start = -0.5, .end = 1, .accepted = false, .retake = false, .handedSeconds = 2, .sameFile = true},
+        {.name = "retaken", .start = 0, .end = 1, .accepted = true, .retake = true, .handedSeconds = -1, .sameFile = false},
+    };
+    picker->setAllowsEditing(true);
+    ManualClock clock;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        delegate->picked.clear();
+        picker->record();
+        clock.advance(2);
+        picker->stop();
+        ASSERT_TRUE(picker->isTrimming());
+        EXPECT_TRUE(picker->recordButton()->isHidden());
+        EXPECT_TRUE(picker->cancelButton()->isHidden());
+        EXPECT_FALSE(picker->retakeButton()->isHidden());
+        EXPECT_FALSE(picker->useButton()->isHidden());
+        EXPECT_FALSE(picker->trimBar()->isHidden());
+        EXPECT_EQ(picker->trimStart(), 0);
+        EXPECT_DOUBLE_EQ(picker->trimEnd(), 2);
+        const std::string recorded = picker->clipURL()->path();
+
+        if (c.start >= 0 || c.end > 0) {
+            EXPECT_EQ(picker->setTrimRange(c.start, c.end), c.accepted);
+        }
+        if (c.retake) {
+            picker->retake();
+            EXPECT_FALSE(picker->isTrimming());
+            EXPECT_FALSE(picker->clipURL());
+            EXPECT_FALSE(picker->recordButton()->isHidden());
+            EXPECT_TRUE(picker->useButton()->isHidden());
+            EXPECT_FALSE(std::filesystem::exists(DeviceRoot::hostPath(recorded))) << "the dropped clip is removed";
+        } else {
+            picker->useVideo();
+        }
+        if (c.handedSeconds < 0) {
+            EXPECT_TRUE(delegate->picked.empty());
+            continue;
+        }
+        ASSERT_EQ(delegate->picked.size(), 1u);
+        const std::string handed = delegate->picked[0]->path();
+        EXPECT_EQ(handed == recorded, c.sameFile);
+        EXPECT_EQ(std::filesystem::exists(DeviceRoot::hostPath(recorded)), c.sameFile) << "a trimmed clip replaces the whole one";
+        auto properties = VideoFile::propertiesOfFile(DeviceRoot::hostPath(handed));
+        ASSERT_TRUE(properties.has_value());
+        EXPECT_NEAR(properties->duration, c.handedSeconds, 0.15);
+        picker->retake(); // ready for the next case
+    }
+}
+
 TEST_F(ImagePickerCameraTest, OnlyTheCameraSourceExistsAndOnlyWithACamera) {
     EXPECT_TRUE(UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypeCamera));
     EXPECT_FALSE(UIImagePickerController::isSourceTypeAvailable(UIImagePickerControllerSourceTypePhotoLibrary));
