@@ -1,7 +1,8 @@
 #pragma once
-// The Media tab's Videos panel: the top button records a video with the system camera screen,
-// the lower one picks one video from the photo library; either is offered through the AirDrop
-// sheet a second later (a recording as its file, a library video as its library URL).
+// The Media tab's Videos panel: the top button records a video with the system camera screen
+// (editing allowed, so a recording can be trimmed before it is used), the lower one picks one
+// video from the photo library; either is offered through the AirDrop sheet a second later (a
+// recording as its file, a library video as its library URL).
 
 #include "pickers/assetpicker/APAssetsPickerController.h"
 #include "platform/media/UIImagePickerController.h"
