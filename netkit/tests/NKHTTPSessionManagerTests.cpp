@@ -177,20 +177,47 @@ TEST_F(NKHTTPSessionManagerTest, ABodyTheResponseSerializerRefusesCallsTheFailur
     EXPECT_EQ(outcome->task, task);
 }
 
-TEST_F(NKHTTPSessionManagerTest, CopiesShareNoSerializer) {
-    auto manager = make("http://h/api");
-    manager->setRequestSerializer(NKPropertyListRequestSerializer::serializer());
-    auto copy = std::dynamic_pointer_cast<NKHTTPSessionManager>(manager->copy());
-    ASSERT_TRUE(copy);
-    managers_.push_back(copy);
-    EXPECT_EQ(copy->baseURL()->absoluteString(), "http://h/api/");
-    EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
-    EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
-    EXPECT_TRUE(std::dynamic_pointer_cast<NKPropertyListRequestSerializer>(copy->requestSerializer()));
-    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
-    EXPECT_TRUE(copy->sessionConfiguration()->isEqual(manager->sessionConfiguration().get()));
-    EXPECT_NE(copy->session(), manager->session());
-    EXPECT_NE(manager->description().find("baseURL: http://h/api/, session: <"), std::string::npos);
+// A manager an application derives to add its own behaviour.
+class AppSessionManager : public NKHTTPSessionManager {
+public:
+    static std::shared_ptr<AppSessionManager> withBaseURL(const std::string& base) {
+        std::shared_ptr<AppSessionManager> manager(new AppSessionManager());
+        manager->setUpWithBaseURL(NSURL::URLWithString(base), nullptr);
+        return manager;
+    }
+
+protected:
+    std::shared_ptr<NKURLSessionManager> makeEmpty() const override { return std::shared_ptr<AppSessionManager>(new AppSessionManager()); }
+};
+
+TEST_F(NKHTTPSessionManagerTest, CopiesKeepTheClassAndShareNoSerializer) {
+    struct Case {
+        const char* name;
+        std::shared_ptr<NKHTTPSessionManager> manager;
+        const char* className;
+    };
+    const Case cases[] = {
+        {"manager", NKHTTPSessionManager::managerWithBaseURL(NSURL::URLWithString("http://h/api")), "NKHTTPSessionManager"},
+        {"subclass", AppSessionManager::withBaseURL("http://h/api"), "AppSessionManager"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto& manager = c.manager;
+        managers_.push_back(manager);
+        manager->setRequestSerializer(NKPropertyListRequestSerializer::serializer());
+        auto copy = std::dynamic_pointer_cast<NKHTTPSessionManager>(manager->copy());
+        ASSERT_TRUE(copy);
+        managers_.push_back(copy);
+        EXPECT_EQ(copy->className(), c.className);
+        EXPECT_EQ(copy->baseURL()->absoluteString(), "http://h/api/");
+        EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
+        EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
+        EXPECT_TRUE(std::dynamic_pointer_cast<NKPropertyListRequestSerializer>(copy->requestSerializer()));
+        EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
+        EXPECT_TRUE(copy->sessionConfiguration()->isEqual(manager->sessionConfiguration().get()));
+        EXPECT_NE(copy->session(), manager->session());
+        EXPECT_NE(manager->description().find("baseURL: http://h/api/, session: <"), std::string::npos);
+    }
 }
 
 TEST_F(NKHTTPSessionManagerTest, ArchivesKeepTheBaseTheConfigurationAndTheSerializers) {
