@@ -282,4 +282,47 @@ TEST_F(NKHTTPSessionManagerTest, MultipartBodiesPostedThroughTheManagerParseAsMa
     EXPECT_EQ(parsed, expected.str());
 }
 
+TEST_F(NKHTTPSessionManagerTest, AStreamPartOfAnotherLengthThanDeclaredFailsTheUpload) {
+    LoopbackHTTPServer server;
+    server.route("/upload", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"ok":true})"));
+    auto manager = make(server.url("/"));
+    constexpr std::size_t kDeclared = 70000;
+    struct Case {
+        const char* name;
+        std::size_t given;
+        const char* reason;  // empty: the upload succeeds
+    };
+    const Case cases[] = {
+        {"exact", kDeclared, ""},
+        {"short", kDeclared - 3, "Body part \"log\" (log.txt) ended after 69997 of its 70000 declared bytes"},
+        {"long", kDeclared + 3, "Body part \"log\" (log.txt) has more than its 70000 declared bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = server.requestCount();
+        auto outcome = std::make_shared<Outcome>();
+        manager->POST(
+            "upload", Value(Value::Dictionary{{"title", "t"}}),
+            [&](NKMultipartFormData& form) {
+                form.appendPartWithInputStream(NSInputStream::inputStreamWithData(NSData::dataWithString(std::string(c.given, 's'))), "log",
+                                               "log.txt", static_cast<std::int64_t>(kDeclared), "text/plain");
+            },
+            onSuccess(outcome), onFailure(outcome));
+        wait(outcome);
+        if (*c.reason == '\0') {
+            ASSERT_FALSE(outcome->error) << outcome->error->description();
+            ASSERT_EQ(server.requestCount(), before + 1);
+            const LoopbackRequest request = server.requests().back();
+            EXPECT_EQ(request.header("Content-Length").value_or(""), std::to_string(request.body.size()));
+            continue;
+        }
+        ASSERT_TRUE(outcome->error);
+        EXPECT_EQ(outcome->error->domain(), NKNetworkingErrorDomain);
+        EXPECT_EQ(outcome->error->code(), NSURLErrorRequestBodyStreamExhausted);
+        EXPECT_EQ(outcome->error->localizedDescription(), c.reason);
+        // The server never saw a whole request: the body was cut before its announced end.
+        EXPECT_EQ(server.requestCount(), before);
+    }
+}
+
 } // namespace
