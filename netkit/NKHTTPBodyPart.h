@@ -4,6 +4,11 @@
 // last part, the closing boundary. Each phase remembers how far it was read, so any buffer size
 // reads the same bytes. Phase changes happen on the main thread, where the body stream is opened
 // and scheduled; a reader on another thread waits for the main loop to make them.
+//
+// The request's Content-Length counts each body at its declared length, so a body must give
+// exactly that many bytes: one that ends early, or still has bytes once the declared length is
+// read, fails the part (error()) before the bytes after it are read, so the transfer is cut short
+// instead of sending a body of another length than announced.
 
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSObject.h"
@@ -42,8 +47,11 @@ public:
     // Every byte this part puts on the wire.
     std::uint64_t contentLength() const;
     bool hasBytesAvailable();
-    // Bytes of as many phases as fit; -1 when the body's stream fails.
+    // Bytes of as many phases as fit; -1 when the body's stream fails or its length is not the
+    // declared one.
     long read(std::uint8_t* buffer, std::size_t length);
+    // Why read() failed: the body's length, or else its stream's own error.
+    NSErrorPtr error();
     // A fresh part (phase 1, new streams for data and files) with the same contents; a stream
     // body is shared. The boundary flags are not copied.
     std::shared_ptr<NKHTTPBodyPart> copy() const;
@@ -55,6 +63,10 @@ private:
     std::string closingLine() const;
     std::vector<std::uint8_t> encoded(const std::string& text) const;
     long readData(const std::vector<std::uint8_t>& data, std::uint8_t* buffer, std::size_t length);
+    long readBody(std::uint8_t* buffer, std::size_t length);
+    // "name" (file name) from the Content-Disposition, for errors.
+    std::string displayName() const;
+    long failWithLength(bool tooLong);
     void transitionToNextPhase();
     void changePhase();
 
@@ -68,4 +80,7 @@ private:
     std::string boundary_;
     Body body_;
     std::uint64_t bodyContentLength_;
+    std::uint64_t bodyBytesRead_ = 0;
+    bool passComplete_ = false;
+    NSErrorPtr lengthError_;
 };

@@ -17,7 +17,7 @@ const bool registeredNKHTTPRequestOperationManager =
 NKHTTPRequestOperationManager::NKHTTPRequestOperationManager(NSURLPtr baseURL)
     : baseURL_(NKNormalizedBaseURL(std::move(baseURL))), requestSerializer_(NKHTTPRequestSerializer::serializer()),
       responseSerializer_(NKJSONResponseSerializer::serializer()), operationQueue_(std::make_shared<NSOperationQueue>()),
-      securityPolicy_(NKSecurityPolicy::defaultPolicy()) {}
+      securityPolicy_(NKSecurityPolicy::defaultPolicy()), reachabilityManager_(NKNetworkReachabilityManager::sharedManager()) {}
 
 NKHTTPRequestOperationManager::NKHTTPRequestOperationManager(const NSCoder& coder)
     : NKHTTPRequestOperationManager(NKDecodeBaseURL(coder, kBaseURLKey)) {
@@ -118,8 +118,14 @@ NKHTTPRequestOperationPtr NKHTTPRequestOperationManager::DELETE(const std::strin
     return send("DELETE", URLString, parameters, std::move(success), std::move(failure));
 }
 
+std::shared_ptr<NKHTTPRequestOperationManager> NKHTTPRequestOperationManager::makeEmpty() const {
+    return std::make_shared<NKHTTPRequestOperationManager>();
+}
+
 std::shared_ptr<NKHTTPRequestOperationManager> NKHTTPRequestOperationManager::copy() const {
-    auto copy = std::make_shared<NKHTTPRequestOperationManager>(baseURL_);
+    auto copy = makeEmpty();
+    // Already normalized, so it is stored as it stands.
+    copy->baseURL_ = baseURL_;
     copy->requestSerializer_ = requestSerializer_ ? requestSerializer_->copy() : nullptr;
     copy->responseSerializer_ = responseSerializer_ ? responseSerializer_->copy() : nullptr;
     return copy;

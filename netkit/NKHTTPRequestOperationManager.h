@@ -1,11 +1,14 @@
 #pragma once
 // The front of the operation-based HTTP client: a base URL, a request and a response serializer,
 // credential and trust settings, and an operation queue. Each verb method builds the request,
-// wraps it in an NKHTTPRequestOperation with the caller's blocks and enqueues it.
+// wraps it in an NKHTTPRequestOperation with the caller's blocks and enqueues it. The reachability
+// manager (the shared one by default) is held for the owner: the manager neither starts nor reads
+// it, so operations are enqueued whatever it reports.
 
 #include "netkit/NKHTTPRequestOperation.h"
 #include "netkit/NKHTTPRequestSerializer.h"
 #include "netkit/NKHTTPResponseSerializer.h"
+#include "netkit/NKNetworkReachabilityManager.h"
 #include "netkit/NKSecurityPolicy.h"
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/foundation/NSCoder.h"
@@ -42,6 +45,8 @@ public:
     void setCredential(NSURLCredentialPtr credential) { credential_ = std::move(credential); }
     const std::shared_ptr<NKSecurityPolicy>& securityPolicy() const { return securityPolicy_; }
     void setSecurityPolicy(std::shared_ptr<NKSecurityPolicy> policy) { securityPolicy_ = std::move(policy); }
+    const std::shared_ptr<NKNetworkReachabilityManager>& reachabilityManager() const { return reachabilityManager_; }
+    void setReachabilityManager(std::shared_ptr<NKNetworkReachabilityManager> manager) { reachabilityManager_ = std::move(manager); }
 
     // A new operation, not enqueued, with the manager's settings and the blocks.
     NKHTTPRequestOperationPtr HTTPRequestOperationWithRequest(const NSURLRequestPtr& request, SuccessBlock success,
@@ -62,9 +67,14 @@ public:
     NKHTTPRequestOperationPtr DELETE(const std::string& URLString, const Value& parameters, SuccessBlock success,
                                      FailureBlock failure);
 
-    // A manager with the same base URL and copies of both serializers; everything else default.
+    // A manager of the same class with the same base URL and copies of both serializers;
+    // everything else (queue, credential, policy, reachability manager) its default.
     std::shared_ptr<NKHTTPRequestOperationManager> copy() const;
     std::string description() const override;
+
+protected:
+    // A fresh instance of the receiver's class, for copy(): a subclass answers one of its own.
+    virtual std::shared_ptr<NKHTTPRequestOperationManager> makeEmpty() const;
 
 private:
     std::string resolvedURLString(const std::string& URLString) const;
@@ -80,4 +90,5 @@ private:
     bool shouldUseCredentialStorage_ = true;
     NSURLCredentialPtr credential_;
     std::shared_ptr<NKSecurityPolicy> securityPolicy_;
+    std::shared_ptr<NKNetworkReachabilityManager> reachabilityManager_;
 };

@@ -58,8 +58,14 @@ void NKHTTPSessionManager::encodeWithCoder(NSCoder& coder) const {
     coder.encodeObjectForKey(response ? Value(response) : Value(), kResponseSerializerKey);
 }
 
+std::shared_ptr<NKURLSessionManager> NKHTTPSessionManager::makeEmpty() const {
+    return std::shared_ptr<NKHTTPSessionManager>(new NKHTTPSessionManager());
+}
+
 std::shared_ptr<NKURLSessionManager> NKHTTPSessionManager::copy() const {
-    auto copy = managerWithBaseURL(baseURL_, session()->configuration());
+    // makeEmpty answers the receiver's class, which is this one or one of its subclasses.
+    auto copy = std::static_pointer_cast<NKHTTPSessionManager>(makeEmpty());
+    copy->setUpWithBaseURL(baseURL_, session()->configuration());
     auto request = requestSerializer();
     auto response = responseSerializer();
     copy->setRequestSerializer(request ? request->copy() : nullptr);

@@ -26,8 +26,8 @@ public:
     // configuration of that identifier.
     static std::shared_ptr<NKHTTPSessionManager> managerWithCoder(const NSCoder& coder);
     void encodeWithCoder(NSCoder& coder) const override;
-    // Same base URL and configuration, copies of both serializers; hooks, queues and policy are not
-    // carried over.
+    // A manager of the same class with the same base URL and configuration and copies of both
+    // serializers; hooks, queues and policy are not carried over.
     std::shared_ptr<NKURLSessionManager> copy() const override;
     std::string description() const override;
 
@@ -52,6 +52,7 @@ public:
 protected:
     NKHTTPSessionManager() = default;
     void setUpWithBaseURL(const NSURLPtr& baseURL, const NSURLSessionConfigurationPtr& configuration);
+    std::shared_ptr<NKURLSessionManager> makeEmpty() const override;
 
 private:
     std::string resolvedURLString(const std::string& URLString) const;

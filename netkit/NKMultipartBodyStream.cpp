@@ -61,7 +61,7 @@ long NKMultipartBodyStream::read(std::uint8_t* buffer, std::size_t length) {
         }
         long n = currentPart_->read(buffer + total, length - total);
         if (n < 0) {
-            NSErrorPtr error = currentPart_->inputStream()->streamError();
+            NSErrorPtr error = currentPart_->error();
             failWith(error ? error : NSError::posixError(EIO));
             return -1;
         }

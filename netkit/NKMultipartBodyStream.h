@@ -1,8 +1,9 @@
 #pragma once
 // The body stream of a multipart request: the bytes of its parts in order, read by the URL
 // loader like any input stream. It stays open once all is read (reads then give 0); a part whose
-// stream fails puts it in the error status with that stream's error, and the read fails, so an
-// upload never goes out truncated under the announced length.
+// stream fails, or whose body is not as long as it declared, puts it in the error status with the
+// part's error, and the read fails, so an upload never goes out with another length than the
+// announced one.
 
 #include "netkit/NKHTTPBodyPart.h"
 #include "platform/foundation/NSStream.h"

@@ -16,12 +16,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <future>
 
 namespace {
 using namespace loopback_requests;
 
 const char* const kFolder = "/var/mobile/Tandrel";
+const char* const kDownloadPath = "/var/mobile/Tandrel/v.bin";
 
 class NKDownloadEdgeTest : public DeviceTest {
 protected:
@@ -35,6 +37,31 @@ protected:
         if (stream) operation->setOutputStream(stream);
         operation->setCompletionBlock([this] { completed_ = true; });
         operation->start();
+        return operation;
+    }
+
+    // Downloads the body of "/v" into kDownloadPath up to its last byte, with the end of the
+    // chunked answer held back so that the transfer has not ended, and pauses there. The server's
+    // next route for "/v" answers the resume. Nil when the body never arrived.
+    NKHTTPRequestOperationPtr pauseAfterTheLastByte(LoopbackHTTPServer& server, const std::string& body) {
+        completed_ = false;
+        auto gate = std::make_shared<LoopbackGate>();
+        server.route("/v", [gate, body](LoopbackExchange& exchange) {
+            char size[32];
+            std::snprintf(size, sizeof size, "%zx\r\n", body.size());
+            exchange.sendHead(200, {{"ETag", "\"v1\""}, {"Transfer-Encoding", "chunked"}});
+            exchange.send(size + body + "\r\n");
+            if (gate->wait()) exchange.send("0\r\n\r\n");
+            exchange.closeAfterResponse();
+        });
+        auto operation = start(server.url("/v"), NSOutputStream::outputStreamToFileAtPath(kDownloadPath, false));
+        const auto expected = static_cast<long long>(body.size());
+        if (!runMainUntil([&] { return operation->totalBytesRead() == expected; }, kWait)) {
+            ADD_FAILURE() << "the body never arrived";
+            return nullptr;
+        }
+        operation->pause();
+        gate->cancel();
         return operation;
     }
 
@@ -58,26 +85,14 @@ TEST_F(NKDownloadEdgeTest, APauseAfterTheLastByteResumesIntoACompleteDownload) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        completed_ = false;
         LoopbackHTTPServer server;
-        auto gate = std::make_shared<LoopbackGate>();
-        // The whole body, and the end of the chunked body held back: the transfer has not ended.
-        server.route("/v", [&](LoopbackExchange& exchange) {
-            exchange.sendHead(200, {{"ETag", "\"v1\""}, {"Transfer-Encoding", "chunked"}});
-            exchange.send("bb8\r\n" + body + "\r\n");
-            if (gate->wait()) exchange.send("0\r\n\r\n");
-            exchange.closeAfterResponse();
-        });
-        const std::string path = std::string(kFolder) + "/v.bin";
-        auto operation = start(server.url("/v"), NSOutputStream::outputStreamToFileAtPath(path, false));
-        ASSERT_TRUE(runMainUntil([&] { return operation->totalBytesRead() == 3000; }, kWait));
-        operation->pause();
+        auto operation = pauseAfterTheLastByte(server, body);
+        ASSERT_TRUE(operation);
         ASSERT_EQ(operation->request()->valueForHTTPHeaderField("Range"), "bytes=3000-");
-        gate->cancel();
         server.route("/v", LoopbackHTTPServer::rangeResource(c.resource, "\"v2\"", true));
         operation->resume();
         ASSERT_TRUE(runMainUntil([&] { return completed_.load(); }, kWait));
-        EXPECT_EQ(readFile(path), c.file);
+        EXPECT_EQ(readFile(kDownloadPath), c.file);
         EXPECT_EQ(operation->response()->statusCode(), c.status);
         EXPECT_FALSE(operation->error());
         EXPECT_EQ(operation->totalBytesRead(), static_cast<long long>(c.file.size()));
@@ -104,20 +119,9 @@ TEST_F(NKDownloadEdgeTest, APartialAnswerMustContinueTheFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        completed_ = false;
         LoopbackHTTPServer server;
-        auto gate = std::make_shared<LoopbackGate>();
-        server.route("/v", [&](LoopbackExchange& exchange) {
-            exchange.sendHead(200, {{"ETag", "\"v1\""}, {"Transfer-Encoding", "chunked"}});
-            exchange.send("bb8\r\n" + body + "\r\n");
-            if (gate->wait()) exchange.send("0\r\n\r\n");
-            exchange.closeAfterResponse();
-        });
-        const std::string path = std::string(kFolder) + "/v.bin";
-        auto operation = start(server.url("/v"), NSOutputStream::outputStreamToFileAtPath(path, false));
-        ASSERT_TRUE(runMainUntil([&] { return operation->totalBytesRead() == 3000; }, kWait));
-        operation->pause();
-        gate->cancel();
+        auto operation = pauseAfterTheLastByte(server, body);
+        ASSERT_TRUE(operation);
         server.route("/v", [&](LoopbackExchange& exchange) {
             exchange.sendHead(206, {{"Content-Range", c.contentRange}, {"Content-Length", std::to_string(c.part.size())}});
             exchange.send(c.part);
@@ -125,7 +129,7 @@ TEST_F(NKDownloadEdgeTest, APartialAnswerMustContinueTheFile) {
         });
         operation->resume();
         ASSERT_TRUE(runMainUntil([&] { return completed_.load(); }, kWait));
-        EXPECT_EQ(readFile(path), c.file);
+        EXPECT_EQ(readFile(kDownloadPath), c.file);
         ASSERT_EQ(operation->error() != nullptr, c.fails);
         if (c.fails) {
             EXPECT_EQ(operation->error()->code(), NSURLErrorBadServerResponse);

@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -129,16 +132,76 @@ TEST_F(NKHTTPRequestOperationManagerTest, RequestsThatCannotBeBuiltFailWithoutAT
     EXPECT_EQ(server.requestCount(), 0u);
 }
 
-TEST_F(NKHTTPRequestOperationManagerTest, CopiesShareNoSerializerAndArchivesKeepThem) {
+std::shared_ptr<NKNetworkReachabilityManager> loopbackReachability() {
+    sockaddr_in loopback{};
+    loopback.sin_family = AF_INET;
+    loopback.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return NKNetworkReachabilityManager::managerForAddress(reinterpret_cast<const sockaddr*>(&loopback));
+}
+
+// A manager an application derives to add its own behaviour.
+class AppAPIManager : public NKHTTPRequestOperationManager {
+public:
+    using NKHTTPRequestOperationManager::NKHTTPRequestOperationManager;
+
+protected:
+    std::shared_ptr<NKHTTPRequestOperationManager> makeEmpty() const override { return std::make_shared<AppAPIManager>(); }
+};
+
+TEST_F(NKHTTPRequestOperationManagerTest, CopiesKeepTheClassAndTheBaseAndResetTheRest) {
+    struct Case {
+        const char* name;
+        std::shared_ptr<NKHTTPRequestOperationManager> manager;
+        const char* className;
+    };
+    const Case cases[] = {
+        {"manager", std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString("http://h/api")), "NKHTTPRequestOperationManager"},
+        {"subclass", std::make_shared<AppAPIManager>(NSURL::URLWithString("http://h/api")), "AppAPIManager"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto& manager = c.manager;
+        EXPECT_EQ(manager->reachabilityManager(), NKNetworkReachabilityManager::sharedManager());
+        manager->setRequestSerializer(NKJSONRequestSerializer::serializerWithWritingOptions(1));
+        manager->setShouldUseCredentialStorage(false);
+        manager->setCredential(NSURLCredential::credentialWithUser("u", "p", NSURLCredentialPersistenceNone));
+        manager->setSecurityPolicy(NKSecurityPolicy::policyWithPinningMode(NKSSLPinningModeCertificate));
+        manager->setReachabilityManager(loopbackReachability());
+
+        auto copy = manager->copy();
+        EXPECT_EQ(copy->className(), c.className);
+        EXPECT_EQ(copy->baseURL()->absoluteString(), "http://h/api/");
+        EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
+        EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
+        EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONRequestSerializer>(copy->requestSerializer()));
+        EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
+        EXPECT_NE(copy->operationQueue(), manager->operationQueue());
+        EXPECT_TRUE(copy->shouldUseCredentialStorage());
+        EXPECT_FALSE(copy->credential());
+        EXPECT_EQ(copy->securityPolicy()->SSLPinningMode(), NKSSLPinningModeNone);
+        EXPECT_EQ(copy->reachabilityManager(), NKNetworkReachabilityManager::sharedManager());
+        EXPECT_NE(copy->description().find(std::string("<") + c.className + ": "), std::string::npos);
+    }
+}
+
+TEST_F(NKHTTPRequestOperationManagerTest, TheReachabilityManagerIsHeldButNeverStarted) {
+    LoopbackHTTPServer server;
+    server.route("/p", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, "{}"));
+    auto manager = std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString(server.url("/")));
+    auto reachability = loopbackReachability();
+    manager->setReachabilityManager(reachability);
+    auto outcome = std::make_shared<Outcome>();
+    manager->GET("p", Value(), onSuccess(outcome), onFailure(outcome));
+    wait(outcome);
+    EXPECT_FALSE(outcome->error);
+    EXPECT_EQ(manager->reachabilityManager(), reachability);
+    // Only a started manager ever learns a status.
+    EXPECT_EQ(reachability->networkReachabilityStatus(), NKNetworkReachabilityStatusUnknown);
+}
+
+TEST_F(NKHTTPRequestOperationManagerTest, ArchivesKeepTheBaseAndTheSerializers) {
     auto manager = std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString("http://h/api"));
     manager->setRequestSerializer(NKJSONRequestSerializer::serializerWithWritingOptions(1));
-    auto copy = manager->copy();
-    EXPECT_EQ(copy->baseURL()->absoluteString(), "http://h/api/");
-    EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
-    EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
-    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONRequestSerializer>(copy->requestSerializer()));
-    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
-    EXPECT_NE(copy->operationQueue(), manager->operationQueue());
     EXPECT_NE(manager->description().find("baseURL: http://h/api/, operationQueue: "), std::string::npos);
 
     auto data = NSKeyedArchiver::archivedDataWithRootObject(Value(std::static_pointer_cast<NSObject>(manager)));

@@ -177,20 +177,47 @@ TEST_F(NKHTTPSessionManagerTest, ABodyTheResponseSerializerRefusesCallsTheFailur
     EXPECT_EQ(outcome->task, task);
 }
 
-TEST_F(NKHTTPSessionManagerTest, CopiesShareNoSerializer) {
-    auto manager = make("http://h/api");
-    manager->setRequestSerializer(NKPropertyListRequestSerializer::serializer());
-    auto copy = std::dynamic_pointer_cast<NKHTTPSessionManager>(manager->copy());
-    ASSERT_TRUE(copy);
-    managers_.push_back(copy);
-    EXPECT_EQ(copy->baseURL()->absoluteString(), "http://h/api/");
-    EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
-    EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
-    EXPECT_TRUE(std::dynamic_pointer_cast<NKPropertyListRequestSerializer>(copy->requestSerializer()));
-    EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
-    EXPECT_TRUE(copy->sessionConfiguration()->isEqual(manager->sessionConfiguration().get()));
-    EXPECT_NE(copy->session(), manager->session());
-    EXPECT_NE(manager->description().find("baseURL: http://h/api/, session: <"), std::string::npos);
+// A manager an application derives to add its own behaviour.
+class AppSessionManager : public NKHTTPSessionManager {
+public:
+    static std::shared_ptr<AppSessionManager> withBaseURL(const std::string& base) {
+        std::shared_ptr<AppSessionManager> manager(new AppSessionManager());
+        manager->setUpWithBaseURL(NSURL::URLWithString(base), nullptr);
+        return manager;
+    }
+
+protected:
+    std::shared_ptr<NKURLSessionManager> makeEmpty() const override { return std::shared_ptr<AppSessionManager>(new AppSessionManager()); }
+};
+
+TEST_F(NKHTTPSessionManagerTest, CopiesKeepTheClassAndShareNoSerializer) {
+    struct Case {
+        const char* name;
+        std::shared_ptr<NKHTTPSessionManager> manager;
+        const char* className;
+    };
+    const Case cases[] = {
+        {"manager", NKHTTPSessionManager::managerWithBaseURL(NSURL::URLWithString("http://h/api")), "NKHTTPSessionManager"},
+        {"subclass", AppSessionManager::withBaseURL("http://h/api"), "AppSessionManager"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto& manager = c.manager;
+        managers_.push_back(manager);
+        manager->setRequestSerializer(NKPropertyListRequestSerializer::serializer());
+        auto copy = std::dynamic_pointer_cast<NKHTTPSessionManager>(manager->copy());
+        ASSERT_TRUE(copy);
+        managers_.push_back(copy);
+        EXPECT_EQ(copy->className(), c.className);
+        EXPECT_EQ(copy->baseURL()->absoluteString(), "http://h/api/");
+        EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
+        EXPECT_NE(copy->responseSerializer(), manager->responseSerializer());
+        EXPECT_TRUE(std::dynamic_pointer_cast<NKPropertyListRequestSerializer>(copy->requestSerializer()));
+        EXPECT_TRUE(std::dynamic_pointer_cast<NKJSONResponseSerializer>(copy->responseSerializer()));
+        EXPECT_TRUE(copy->sessionConfiguration()->isEqual(manager->sessionConfiguration().get()));
+        EXPECT_NE(copy->session(), manager->session());
+        EXPECT_NE(manager->description().find("baseURL: http://h/api/, session: <"), std::string::npos);
+    }
 }
 
 TEST_F(NKHTTPSessionManagerTest, ArchivesKeepTheBaseTheConfigurationAndTheSerializers) {
@@ -253,6 +280,49 @@ TEST_F(NKHTTPSessionManagerTest, MultipartBodiesPostedThroughTheManagerParseAsMa
              << "meta meta.json application/json " << sha256Hex("{\"k\":1}") << "\n"
              << "log log.txt text/plain " << sha256Hex(streamed) << "\n";
     EXPECT_EQ(parsed, expected.str());
+}
+
+TEST_F(NKHTTPSessionManagerTest, AStreamPartOfAnotherLengthThanDeclaredFailsTheUpload) {
+    LoopbackHTTPServer server;
+    server.route("/upload", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"ok":true})"));
+    auto manager = make(server.url("/"));
+    constexpr std::size_t kDeclared = 70000;
+    struct Case {
+        const char* name;
+        std::size_t given;
+        const char* reason;  // empty: the upload succeeds
+    };
+    const Case cases[] = {
+        {"exact", kDeclared, ""},
+        {"short", kDeclared - 3, "Body part \"log\" (log.txt) ended after 69997 of its 70000 declared bytes"},
+        {"long", kDeclared + 3, "Body part \"log\" (log.txt) has more than its 70000 declared bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = server.requestCount();
+        auto outcome = std::make_shared<Outcome>();
+        manager->POST(
+            "upload", Value(Value::Dictionary{{"title", "t"}}),
+            [&](NKMultipartFormData& form) {
+                form.appendPartWithInputStream(NSInputStream::inputStreamWithData(NSData::dataWithString(std::string(c.given, 's'))), "log",
+                                               "log.txt", static_cast<std::int64_t>(kDeclared), "text/plain");
+            },
+            onSuccess(outcome), onFailure(outcome));
+        wait(outcome);
+        if (*c.reason == '\0') {
+            ASSERT_FALSE(outcome->error) << outcome->error->description();
+            ASSERT_EQ(server.requestCount(), before + 1);
+            const LoopbackRequest request = server.requests().back();
+            EXPECT_EQ(request.header("Content-Length").value_or(""), std::to_string(request.body.size()));
+            continue;
+        }
+        ASSERT_TRUE(outcome->error);
+        EXPECT_EQ(outcome->error->domain(), NKNetworkingErrorDomain);
+        EXPECT_EQ(outcome->error->code(), NSURLErrorRequestBodyStreamExhausted);
+        EXPECT_EQ(outcome->error->localizedDescription(), c.reason);
+        // The server never saw a whole request: the body was cut before its announced end.
+        EXPECT_EQ(server.requestCount(), before);
+    }
 }
 
 } // namespace

@@ -162,24 +162,48 @@ TEST_F(NKMultipartFormDataTest, FileURLsThatCannotBeReadAddNoPart) {
 
 TEST_F(NKMultipartFormDataTest, AFailingPartFailsTheBodyInsteadOfTruncatingIt) {
     writeFile("/tmp/gone.txt", "soon gone");
+    writeFile("/tmp/grows.txt", "small");
+    auto streamPart = [](std::string given, std::int64_t declared) {
+        return [given, declared](NKStreamingMultipartFormData& form) {
+            form.appendPartWithInputStream(NSInputStream::inputStreamWithData(NSData::dataWithString(given)), "s", "s.bin", declared,
+                                           "application/octet-stream");
+        };
+    };
     struct Case {
         const char* name;
         std::function<void(NKStreamingMultipartFormData&)> append;
         long code;
+        const char* description;  // empty: the stream's own error, not checked
+        bool readACopyAfterTheBody = false;
     };
     const Case cases[] = {
         {"stream fails midway",
          [](NKStreamingMultipartFormData& form) {
              form.appendPartWithInputStream(std::make_shared<FailingStream>("half"), "s", "s.bin", 8, "application/octet-stream");
          },
-         EIO},
+         EIO, ""},
         {"file removed before sending",
          [this](NKStreamingMultipartFormData& form) {
              NSErrorPtr error;
              ASSERT_TRUE(form.appendPartWithFileURL(NSURL::fileURLWithPath("/tmp/gone.txt"), "f", &error));
              std::remove(host("/tmp/gone.txt").c_str());
          },
-         ENOENT},
+         ENOENT, ""},
+        {"stream shorter than declared", streamPart("1234567", 8), NSURLErrorRequestBodyStreamExhausted,
+         "Body part \"s\" (s.bin) ended after 7 of its 8 declared bytes"},
+        {"stream longer than declared", streamPart("123456789", 8), NSURLErrorRequestBodyStreamExhausted,
+         "Body part \"s\" (s.bin) has more than its 8 declared bytes"},
+        {"empty stream declared with bytes", streamPart("", 8), NSURLErrorRequestBodyStreamExhausted,
+         "Body part \"s\" (s.bin) ended after 0 of its 8 declared bytes"},
+        {"file grown after appending",
+         [this](NKStreamingMultipartFormData& form) {
+             NSErrorPtr error;
+             ASSERT_TRUE(form.appendPartWithFileURL(NSURL::fileURLWithPath("/tmp/grows.txt"), "f", &error));
+             writeFile("/tmp/grows.txt", "no longer small");
+         },
+         NSURLErrorRequestBodyStreamExhausted, "Body part \"f\" (grows.txt) has more than its 5 declared bytes"},
+        {"stream already read by the first sending", streamPart("12345678", 8), NSURLErrorRequestBodyStreamExhausted,
+         "Body part \"s\" (s.bin) ended after 0 of its 8 declared bytes", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -188,15 +212,25 @@ TEST_F(NKMultipartFormDataTest, AFailingPartFailsTheBodyInsteadOfTruncatingIt) {
         c.append(*form);
         form->appendPartWithFormData(NSData::dataWithString("after"), "z");
         auto body = form->requestByFinalizingMultipartFormData()->HTTPBodyStream();
+        if (c.readACopyAfterTheBody) {
+            auto again = body->copy();
+            EXPECT_EQ(readAll(*body, 64).size(), std::dynamic_pointer_cast<NKMultipartBodyStream>(body)->contentLength());
+            body = again;
+        }
         body->open();
         std::uint8_t buffer[64];
+        std::size_t read = 0;
         long n;
-        while ((n = body->read(buffer, sizeof buffer)) > 0) {
-        }
+        while ((n = body->read(buffer, sizeof buffer)) > 0) read += static_cast<std::size_t>(n);
         EXPECT_EQ(n, -1);
+        EXPECT_LT(read, std::dynamic_pointer_cast<NKMultipartBodyStream>(body)->contentLength());
         EXPECT_EQ(body->streamStatus(), NSStreamStatusError);
         ASSERT_TRUE(body->streamError());
         EXPECT_EQ(body->streamError()->code(), c.code);
+        if (*c.description) {
+            EXPECT_EQ(body->streamError()->domain(), NKNetworkingErrorDomain);
+            EXPECT_EQ(body->streamError()->localizedDescription(), c.description);
+        }
         EXPECT_EQ(body->read(buffer, sizeof buffer), -1);
     }
 }
