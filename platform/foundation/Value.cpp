@@ -200,3 +200,14 @@ std::string Value::description() const {
     describe(*this, 0, false, out);
     return out;
 }
+
+std::string Value::descriptionInStringsFileFormat() const {
+    if (!isDictionary()) return description();
+    std::string out;
+    for (const auto& [key, value] : dictionary()) {
+        out += quoted(key) + " = ";
+        describe(value, 0, true, out);
+        out += ";\n";
+    }
+    return out;
+}

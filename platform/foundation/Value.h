@@ -92,6 +92,9 @@ public:
     // The text NSLog prints for %@: a string as it stands, numbers as numbers, collections in
     // the property-list style.
     std::string description() const;
+    // A dictionary as a strings file holds it: one `key = value;` line per entry and no braces;
+    // anything else as its description.
+    std::string descriptionInStringsFileFormat() const;
 
 private:
     std::variant<std::monostate, bool, std::int64_t, double, std::string, Data, Date, Array, Dictionary,

@@ -1,14 +1,17 @@
 #include "sdk/analytics/VuderuDataSender.h"
 
 #include "platform/foundation/NSException.h"
+#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
 #include "sdk/analytics/VuderuConstants.h"
 #include "sdk/analytics/VuderuImpl.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuNetworkUtil.h"
+#include "sdk/analytics/VuderuSession.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <mutex>
+#include <set>
 
 namespace {
 
@@ -73,7 +76,28 @@ void VuderuDataSender::setup() {
     VuderuUtil::assertThreadIsNotMain();
     setupDataKey_ = dataKey();
     dataIndex_->setupForCurrentDataKey(setupDataKey_);
+    removeUnindexedBlocks();
     retransmitNotSentBlocks();
+}
+
+// A block the index no longer names (the index was damaged and read as empty, or the process
+// ended between writing a block and saving the index) would otherwise stay on disk for good. The
+// ad-log sender keeps its blocks in the same directory under names of the same form, so a file
+// goes only when it holds one of our payloads, a whole report; a writer's temporary has a name of
+// its own and is never one of these.
+void VuderuDataSender::removeUnindexedBlocks() {
+    std::set<std::string> indexed;
+    for (const auto& [key, blocks] : dataIndex_->indexMap()) {
+        for (const auto& block : blocks) indexed.insert(block->identifier());
+    }
+    const std::string folder = VuderuUtil::filePathDirectory();
+    auto fileManager = NSFileManager::defaultManager();
+    for (const std::string& name : fileManager->contentsOfDirectoryAtPath(folder, nullptr).value_or(std::vector<std::string>{})) {
+        if (!VuderuDataSenderBlockInfo::isBlockFileName(name) || indexed.count(name)) continue;
+        const std::string path = folder + "/" + name;
+        NSDataPtr data = NSData::dataWithContentsOfFile(path);
+        if (data && VuderuSession::isReportData(*data)) fileManager->removeItemAtPath(path, nullptr);
+    }
 }
 
 void VuderuDataSender::sendSessionsData(const NSDataPtr& data) {

@@ -55,6 +55,8 @@ public:
     void didCompleteAllTasks() override;
 
 private:
+    void removeUnindexedBlocks();
+
     std::shared_ptr<VuderuDataSenderIndex> dataIndex_;
     std::optional<std::string> setupDataKey_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
+#include "platform/foundation/NSUUID.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuUtil.h"
 
@@ -52,6 +53,11 @@ void VuderuDataSenderBlockInfo::encodeWithCoder(NSCoder& coder) const {
 std::string VuderuDataSenderBlockInfo::path() const {
     if (identifier_.empty()) return {};
     return VuderuUtil::filePathDirectory() + "/" + identifier_;
+}
+
+bool VuderuDataSenderBlockInfo::isBlockFileName(const std::string& name) {
+    auto identifier = NSUUID::initWithUUIDString(name);
+    return identifier && identifier->UUIDString() == name;
 }
 
 NSDataPtr VuderuDataSenderBlockInfo::data() const {

@@ -28,6 +28,9 @@ public:
     const std::shared_ptr<NSDate>& creationDate() const { return creationDate_; }
     // The payload file; empty when there is no identifier.
     std::string path() const;
+    // Whether a file name is one a block's payload is stored under: an identifier as blocks are
+    // given them (every sender's blocks are named alike).
+    static bool isBlockFileName(const std::string& name);
 
     // nil when the file is missing.
     NSDataPtr data() const;

@@ -29,6 +29,7 @@ Value::Dictionary VuderuKeychainWrapper::setupSearchForKey(const std::string& ke
 }
 
 NSDataPtr VuderuKeychainWrapper::dataForKey(const std::string& key) const {
+    if (key.empty()) return nullptr;
     Value::Dictionary query = setupSearchForKey(key);
     query[kSecMatchLimit] = Value(kSecMatchLimitOne);
     query[kSecReturnData] = Value(true);
@@ -67,7 +68,7 @@ bool VuderuKeychainWrapper::setDataForKey(const NSDataPtr& data, const std::stri
 }
 
 bool VuderuKeychainWrapper::updateValueDataForKey(const NSDataPtr& data, const std::string& key) {
-    if (!data) return false;
+    if (key.empty() || !data) return false;
     return SecItemUpdate(setupSearchForKey(key), Value::Dictionary{{kSecValueData, Value(data->vector())}}) == errSecSuccess;
 }
 
@@ -80,4 +81,7 @@ bool VuderuKeychainWrapper::setObjectForKey(const Value& object, const std::stri
     return setDataForKey(NSKeyedArchiver::archivedDataWithRootObject(object), key);
 }
 
-void VuderuKeychainWrapper::removeObjectForKey(const std::string& key) { SecItemDelete(setupSearchForKey(key)); }
+void VuderuKeychainWrapper::removeObjectForKey(const std::string& key) {
+    if (key.empty()) return;
+    SecItemDelete(setupSearchForKey(key));
+}

@@ -24,10 +24,11 @@ public:
     const std::string& identifier() const { return identifier_; }
     void setIdentifier(std::string identifier) { identifier_ = std::move(identifier); }
 
-    // Class and service; account and generic attribute too for a non-empty key.
+    // Class and service; account and generic attribute too for a non-empty key. Without a key the
+    // query matches every item of the service, so the item operations below refuse an empty key.
     Value::Dictionary setupSearchForKey(const std::string& key) const;
 
-    // nil when there is no such item (or the keychain fails).
+    // nil when there is no such item (or the keychain fails) and for an empty key.
     NSDataPtr dataForKey(const std::string& key) const;
     std::optional<std::string> stringForKey(const std::string& key) const;
     // The item's data unarchived; null when absent or not an archive.
@@ -39,7 +40,7 @@ public:
     bool setStringForKey(const std::string& string, const std::string& key);
     // NO for a null object or an empty key.
     bool setObjectForKey(const Value& object, const std::string& key);
-    // With an empty key the query has no account and so matches every item of the service.
+    // Nothing for an empty key.
     void removeObjectForKey(const std::string& key);
 
 private:

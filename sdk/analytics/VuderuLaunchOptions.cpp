@@ -22,17 +22,25 @@ std::optional<std::string> optionText(const Value& value) {
     return std::nullopt;
 }
 
-// Keys whose value is kept as a one-element array, under the key or a flag of it.
+// Keys whose value is kept as a one-element array, under the key or a flag of it; the first two
+// log what the options hold once their value is in.
 struct KnownKey {
     const char* key;
     const char* storedAs;
+    const char* logFormat;
 };
 constexpr KnownKey kWrapped[] = {
-    {"UIApplicationLaunchOptionsURLKey", "UIApplicationLaunchOptionsURLKey"},
-    {"UIApplicationLaunchOptionsSourceApplicationKey", "UIApplicationLaunchOptionsSourceApplicationKey"},
-    {"UIApplicationLaunchOptionsRemoteNotificationKey", "UIApplicationLaunchOptionsRemoteNotificationKeyFlag"},
-    {"UIApplicationLaunchOptionsLocationKey", "UIApplicationLaunchOptionsLocationKeyFlag"},
+    {"UIApplicationLaunchOptionsURLKey", "UIApplicationLaunchOptionsURLKey",
+     "VuderuSession: Getting launchOptions from UIApplicationLaunchOptionsURLKey[%@] "},
+    {"UIApplicationLaunchOptionsSourceApplicationKey", "UIApplicationLaunchOptionsSourceApplicationKey",
+     "VuderuSession: Getting launchOptions from UIApplicationLaunchOptionsSourceApplicationKey[%@] "},
+    {"UIApplicationLaunchOptionsRemoteNotificationKey", "UIApplicationLaunchOptionsRemoteNotificationKeyFlag", nullptr},
+    {"UIApplicationLaunchOptionsLocationKey", "UIApplicationLaunchOptionsLocationKeyFlag", nullptr},
 };
+
+std::string storedOptionsText(const VuderuGlobalVariableStorage& settings) {
+    return Value(settings.launchOptions()).descriptionInStringsFileFormat();
+}
 
 } // namespace
 
@@ -40,11 +48,14 @@ void Vuderu::setLaunchOptions(const Value& launchOptions) {
     if (launchOptions.isNull()) return;
     auto settings = VuderuGlobalVariableStorage::sharedInstance();
     const std::size_t before = settings->launchOptions().size();
-    VuderuLog("VuderuSession: Setting launchOptions [%@], count %lu ", Value(settings->launchOptions()), static_cast<unsigned long>(before));
+    VuderuLog("VuderuSession: Setting launchOptions [%@], count %lu ", storedOptionsText(*settings), static_cast<unsigned long>(before));
     if (launchOptions.isDictionary()) {
         const auto& options = launchOptions.dictionary();
         for (const KnownKey& known : kWrapped) {
-            if (auto found = options.find(known.key); found != options.end()) settings->setLaunchOptionForKey(known.storedAs, {found->second});
+            auto found = options.find(known.key);
+            if (found == options.end()) continue;
+            settings->setLaunchOptionForKey(known.storedAs, {found->second});
+            if (known.logFormat) VuderuLog(known.logFormat, storedOptionsText(*settings));
         }
         if (auto found = options.find("UIApplicationLaunchOptionsNewsstandDownloadsKey"); found != options.end()) {
             settings->setLaunchOptionForKey(found->first, found->second.isArray() ? found->second.array() : Value::Array{found->second});

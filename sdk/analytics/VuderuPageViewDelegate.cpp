@@ -43,6 +43,11 @@ void guarded(Work&& work) {
 
 void countPageView() { VuderuImpl::instance()->maybeIncrementPageView(); }
 
+// The controllers of a customizing call, printed with %@ as the array they are.
+Value controllersValue(const std::vector<std::shared_ptr<UIViewController>>& controllers) {
+    return Value(Value::Array(controllers.begin(), controllers.end()));
+}
+
 } // namespace
 
 void VuderuPageViewDelegate::createDelegateOnTarget(const std::shared_ptr<UIViewController>& target) { make(target, false); }
@@ -71,6 +76,11 @@ VuderuPageViewDelegate::~VuderuPageViewDelegate() {
 std::shared_ptr<UINavigationControllerDelegate> VuderuPageViewDelegate::navigationDelegate() const { return navigationDelegate_.lock(); }
 std::shared_ptr<UITabBarControllerDelegate> VuderuPageViewDelegate::tabBarDelegate() const { return tabBarDelegate_.lock(); }
 
+std::shared_ptr<NSObject> VuderuPageViewDelegate::passedOnDelegate() const {
+    if (std::dynamic_pointer_cast<UINavigationController>(target_)) return std::dynamic_pointer_cast<NSObject>(navigationDelegate());
+    return std::dynamic_pointer_cast<NSObject>(tabBarDelegate());
+}
+
 void VuderuPageViewDelegate::install() {
     auto me = self<VuderuPageViewDelegate>();
     if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(target_)) {
@@ -82,7 +92,7 @@ void VuderuPageViewDelegate::install() {
         if (old_) retainedTabBarDelegate_ = tabs->delegate();
         tabs->setDelegate(me);
     }
-    VuderuLog("%s: delegate[%@] created", prefix(), target_);
+    VuderuLog("%s: delegate[%@] created", prefix(), passedOnDelegate());
     if (old_) return;
     std::weak_ptr<VuderuPageViewDelegate> weak = me;
     if (auto* observed = dynamic_cast<NSKeyValueObserving*>(target_.get())) {
@@ -110,7 +120,7 @@ void VuderuPageViewDelegate::adoptNewDelegate() {
 }
 
 void VuderuPageViewDelegate::restoreDelegate() {
-    VuderuLog("%s: delegate[%@] destroyed", prefix(), target_);
+    VuderuLog("%s: delegate[%@] destroyed", prefix(), passedOnDelegate());
     if (observation_) {
         if (auto* observed = dynamic_cast<NSKeyValueObserving*>(target_.get())) observed->removeObserver(observation_);
         observation_ = 0;
@@ -161,8 +171,7 @@ void VuderuPageViewDelegate::tabBarControllerDidSelectViewController(UITabBarCon
 void VuderuPageViewDelegate::tabBarControllerWillBeginCustomizingViewControllers(
     UITabBarController& controller, const std::vector<std::shared_ptr<UIViewController>>& controllers) {
     guarded([&] {
-        VuderuLog("%s: tabBarController [%@], viewController [%lu]", prefix(), controller.description(),
-                  static_cast<unsigned long>(controllers.size()));
+        VuderuLog("%s: tabBarController [%@], viewController [%@]", prefix(), controller.description(), controllersValue(controllers));
         if (auto d = tabBarDelegate()) d->tabBarControllerWillBeginCustomizingViewControllers(controller, controllers);
     });
 }
@@ -170,8 +179,8 @@ void VuderuPageViewDelegate::tabBarControllerWillBeginCustomizingViewControllers
 void VuderuPageViewDelegate::tabBarControllerWillEndCustomizingViewControllersChanged(
     UITabBarController& controller, const std::vector<std::shared_ptr<UIViewController>>& controllers, bool changed) {
     guarded([&] {
-        VuderuLog("%s: tabBarController [%@], viewController [%lu], changed [%d]", prefix(), controller.description(),
-                  static_cast<unsigned long>(controllers.size()), static_cast<int>(changed));
+        VuderuLog("%s: tabBarController [%@], viewController [%@], changed [%d]", prefix(), controller.description(),
+                  controllersValue(controllers), static_cast<int>(changed));
         if (auto d = tabBarDelegate()) d->tabBarControllerWillEndCustomizingViewControllersChanged(controller, controllers, changed);
     });
 }
@@ -179,8 +188,8 @@ void VuderuPageViewDelegate::tabBarControllerWillEndCustomizingViewControllersCh
 void VuderuPageViewDelegate::tabBarControllerDidEndCustomizingViewControllersChanged(
     UITabBarController& controller, const std::vector<std::shared_ptr<UIViewController>>& controllers, bool changed) {
     guarded([&] {
-        VuderuLog("%s: tabBarController [%@], viewControllers [%lu], changed [%d]", prefix(), controller.description(),
-                  static_cast<unsigned long>(controllers.size()), static_cast<int>(changed));
+        VuderuLog("%s: tabBarController [%@], viewControllers [%@], changed [%d]", prefix(), controller.description(),
+                  controllersValue(controllers), static_cast<int>(changed));
         if (auto d = tabBarDelegate()) d->tabBarControllerDidEndCustomizingViewControllersChanged(controller, controllers, changed);
     });
 }

@@ -50,6 +50,8 @@ private:
     void restoreDelegate();
     std::shared_ptr<UINavigationControllerDelegate> navigationDelegate() const;
     std::shared_ptr<UITabBarControllerDelegate> tabBarDelegate() const;
+    // The delegate calls are passed on to, for the log; nil when there is none.
+    std::shared_ptr<NSObject> passedOnDelegate() const;
     const char* prefix() const { return old_ ? "VuderuPageViewDelegateOld" : "VuderuPageViewDelegate"; }
 
     std::shared_ptr<UIViewController> target_;

@@ -106,6 +106,9 @@ public:
     NSDataPtr data();
     // The whole report around the records of the list (VuderuSession objects or record data).
     NSDataPtr dataForSessions(const Value::Array& sessions);
+    // Whether bytes are a whole report as dataForSessions writes it: the report header first and,
+    // last, the checksum of everything before it.
+    static bool isReportData(const NSData& data);
     // 0 not tracked, 1 new or changed since the last report, 2 unchanged.
     static int updateIfTrackedAndChangedPropertyValueForPropertyKey(const std::string& value, const std::string& key);
     std::shared_ptr<NSDate> initialTimestamp() const;

@@ -13,6 +13,8 @@
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <array>
+#include <cstdint>
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -232,6 +234,17 @@ NSDataPtr VuderuSession::dataForSessions(const Value::Array& sessions) {
     appendCookies(*data);
     P::appendIntToData(VuderuUtil::dataChecksum(*data), *data);
     return data;
+}
+
+bool VuderuSession::isReportData(const NSData& data) {
+    constexpr std::size_t kChecksumLength = 4;
+    constexpr std::size_t kHeaderLength = std::size(kHeader) * 2;
+    if (data.length() < kHeaderLength + kChecksumLength || data.length() > static_cast<std::size_t>(INT32_MAX)) return false;
+    for (std::size_t i = 0; i < std::size(kHeader); ++i) {
+        if (P::getInt16FromDataAtIndex(data, static_cast<std::int32_t>(i * 2)) != kHeader[i]) return false;
+    }
+    const std::size_t checked = data.length() - kChecksumLength;
+    return P::getInt32FromDataAtIndex(data, static_cast<std::int32_t>(checked)) == VuderuUtil::dataChecksum(data.bytes(), checked);
 }
 
 std::shared_ptr<NSDate> VuderuSession::initialTimestamp() const { return VuderuInitialTimestamp::initialTimestamp(apiKey_, startTime_); }

@@ -94,6 +94,34 @@ TEST_F(TKKeychainTest, FailuresCarryTheKeychainStatusOrMissingArgumentCode) {
     EXPECT_FALSE(TKKeychain::allAccounts());
 }
 
+// An empty service or account is a name like any other: it reaches its own item only, never every
+// item of the keychain or of a service.
+TEST_F(TKKeychainTest, EmptyNamesReachOnlyTheirOwnItem) {
+    ASSERT_TRUE(TKKeychain::setPasswordForServiceAccount("a", "svc", "ann"));
+    ASSERT_TRUE(TKKeychain::setPasswordForServiceAccount("b", "svc", "bob"));
+    ASSERT_TRUE(TKKeychain::setPasswordForServiceAccount("c", "other", "ann"));
+    const struct {
+        const char* service;
+        const char* account;
+    } cases[] = {{"svc", ""}, {"", "ann"}, {"", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("service \"") + c.service + "\", account \"" + c.account + "\"");
+        NSErrorPtr error;
+        EXPECT_FALSE(TKKeychain::deletePasswordForServiceAccountError(c.service, c.account, &error));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), errSecItemNotFound);
+        EXPECT_FALSE(TKKeychain::passwordForServiceAccount(c.service, c.account));
+        EXPECT_EQ(TKKeychain::allAccounts()->size(), 3u);
+
+        ASSERT_TRUE(TKKeychain::setPasswordForServiceAccount("empty", c.service, c.account));
+        EXPECT_EQ(TKKeychain::passwordForServiceAccount(c.service, c.account), "empty");
+        EXPECT_EQ(TKKeychain::allAccounts()->size(), 4u) << "stored beside the others";
+        EXPECT_TRUE(TKKeychain::deletePasswordForServiceAccount(c.service, c.account));
+        EXPECT_EQ(TKKeychain::allAccounts()->size(), 3u);
+    }
+    EXPECT_EQ(TKKeychain::passwordForServiceAccount("svc", "ann"), "a");
+}
+
 TEST_F(TKKeychainTest, AccessibilityIsGivenToNewItemsOnceSet) {
     auto accessibilityOf = [](const std::string& account) {
         Value result;

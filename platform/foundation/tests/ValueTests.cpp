@@ -24,6 +24,10 @@ TEST(ValueTest, NumbersCompareByValueAndConvert) {
     EXPECT_EQ(Value(d)["a"][1].string(), "x");
     EXPECT_TRUE(Value(d)["missing"].isNull());
     EXPECT_EQ(Value(d).description(), "{\n    a = (\n        1,\n        x\n    );\n}");
+    d["b c"] = "y";
+    EXPECT_EQ(Value(d).descriptionInStringsFileFormat(), "a = (\n    1,\n    x\n);\n\"b c\" = y;\n");
+    EXPECT_EQ(Value(Value::Dictionary{}).descriptionInStringsFileFormat(), "");
+    EXPECT_EQ(Value(Value::Array{1}).descriptionInStringsFileFormat(), Value(Value::Array{1}).description());
 }
 
 TEST(ValueTest, RealsReadAsTheirShortDecimalText) {

@@ -1,10 +1,15 @@
+#include "platform/foundation/WholeFile.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/security/SecCertificate.h"
 #include "platform/security/SecTrust.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "sdk/analytics/VuderuSession.h"
 #include "sdk/analytics/tests/VuderuSenderFixture.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
 
 namespace {
 
@@ -229,6 +234,64 @@ TEST_F(VuderuDataSenderTest, ABlockWhoseFileIsGoneIsSkippedUntilTheNextStartForg
     sender = launch(collector_.url());
     EXPECT_TRUE(storedIdentifiers(sender).empty());
     EXPECT_EQ(collector_.requestCount(), 1u);
+}
+
+// At start the sender removes the reports its index does not name. The directory is shared with
+// the ad-log sender, whose blocks are named the same way, and with a live writer's temporaries:
+// only our own payloads under a block's name go.
+TEST_F(VuderuDataSenderTest, AtStartReportsTheIndexDoesNotNameAreRemovedAndNothingElse) {
+    const NSDataPtr report = std::make_shared<VuderuSession>(kKey, "1.0", NSDate::date())->dataForSessions({});
+    ASSERT_TRUE(VuderuSession::isReportData(*report));
+    const std::string folder = VuderuUtil::filePathDirectory() + "/";
+    auto lower = [](std::string name) {
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return name;
+    };
+    struct File {
+        const char* name;
+        std::string file;
+        NSDataPtr bytes;
+        bool removed;
+    };
+    for (const bool damagedIndex : {true, false}) {
+        SCOPED_TRACE(damagedIndex ? "damaged index" : "whole index");
+        auto sender = launch(refusedURL());
+        onQueue([&] { sender->sendSessionsData(report); });
+        ASSERT_TRUE(settle(sender));
+        const auto indexed = storedIdentifiers(sender);
+        ASSERT_EQ(indexed.size(), 1u);
+        endLaunch();
+        if (damagedIndex) {
+            ASSERT_TRUE(NSData::dataWithString("not an archive")->writeToFile(VuderuDataSenderIndex::indexFilePath(), true));
+        }
+
+        const File files[] = {
+            {"our report, unnamed", VuderuUtil::generateCFUUID(), report, true},
+            {"the ad-log sender's block", VuderuUtil::generateCFUUID(), NSData::dataWithString("\x02\x0c ad log request"), false},
+            {"a report under another name", lower(VuderuUtil::generateCFUUID()), report, false},
+            {"another file of the directory", "vuderuResponse7", report, false},
+        };
+        for (const File& f : files) {
+            ASSERT_TRUE(f.bytes->writeToFile(folder + f.file, true)) << f.name;
+        }
+        const std::string liveName = VuderuUtil::generateCFUUID();
+        WholeFileWriter live;
+        ASSERT_EQ(live.begin(folder + liveName), 0);
+        ASSERT_EQ(NSWriteAll(live.fd(), report->bytes(), report->length()), 0);
+
+        sender = launch(refusedURL());
+        auto fileManager = NSFileManager::defaultManager();
+        for (const File& f : files) {
+            EXPECT_EQ(fileManager->fileExistsAtPath(folder + f.file), !f.removed) << f.name;
+        }
+        EXPECT_EQ(fileManager->fileExistsAtPath(folder + indexed[0]), !damagedIndex) << "the stored report";
+        EXPECT_EQ(storedIdentifiers(sender), damagedIndex ? std::vector<std::string>{} : indexed);
+        EXPECT_TRUE(fileManager->fileExistsAtPath(folder + live.temporaryName())) << "a live writer's temporary";
+        EXPECT_EQ(live.commit(WholeFileWriter::Sync::None), 0);
+        endLaunch();
+        for (const std::string& name : {indexed[0], liveName}) fileManager->removeItemAtPath(folder + name, nullptr);
+        for (const File& f : files) fileManager->removeItemAtPath(folder + f.file, nullptr);
+    }
 }
 
 TEST_F(VuderuDataSenderTest, ReportsReachAnHTTPSCollectorTrustedThroughTheSystemAnchors) {

@@ -145,6 +145,44 @@ TEST_F(VuderuFacadeTest, LaunchOptionsWithoutKnownKeysAreParsedWhole) {
     EXPECT_EQ(stored["UIApplicationLaunchOptionsLocationKeyFlag"], Value(Value::Array{Value(true)}));
 }
 
+// The URL and source-application keys each log what the options hold once their value is in.
+TEST_F(VuderuFacadeTest, LaunchOptionsLogWhatTheyHold) {
+    const std::string url = "UIApplicationLaunchOptionsURLKey";
+    const std::string source = "UIApplicationLaunchOptionsSourceApplicationKey";
+    const std::string urlEntry = url + " = (\n    \"tandrel://open\"\n);\n";
+    const std::string sourceEntry = source + " = (\n    com.example.app\n);\n";
+    const std::string getting = "VuderuSession: Getting launchOptions from ";
+    const struct {
+        const char* name;
+        Value::Dictionary options;
+        std::vector<std::string> lines;
+        std::vector<std::string> absent;
+    } cases[] = {
+        {"url", {{url, "tandrel://open"}}, {getting + url + "[" + urlEntry + "] "}, {getting + source}},
+        {"source", {{source, "com.example.app"}}, {getting + source + "[" + sourceEntry + "] "}, {getting + url}},
+        {"both", {{url, "tandrel://open"}, {source, "com.example.app"}},
+         {getting + url + "[" + urlEntry + "] ", getting + source + "[" + sourceEntry + urlEntry + "] "}, {}},
+        {"neither", {{"UIApplicationLaunchOptionsRemoteNotificationKey", "n"}}, {}, {getting}},
+    };
+    VuderuUtil::setLogLevel(2);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VuderuGlobalVariableStorage::cleanup();
+        NSLogCapture log;
+        Vuderu::setLaunchOptions(Value(c.options));
+        for (const auto& line : c.lines) {
+            EXPECT_EQ(log.count(line), 1u) << line;
+        }
+        for (const auto& text : c.absent) {
+            EXPECT_FALSE(log.contains(text)) << text;
+        }
+    }
+    // The count line shows the options held before, in the same form.
+    NSLogCapture log;
+    Vuderu::setLaunchOptions(Value(Value::Dictionary{{"other", "x"}}));
+    EXPECT_TRUE(log.contains("VuderuSession: Setting launchOptions [UIApplicationLaunchOptionsRemoteNotificationKeyFlag = (\n    n\n);\n], count 1 "));
+}
+
 TEST_F(VuderuFacadeTest, OptingOutEndsTheSessionWithOneLastReportPending) {
     Vuderu::startSession(Value("KEY"));
     Vuderu::setVuderuOptOut(true);

@@ -58,9 +58,32 @@ TEST_F(VuderuKeychainWrapperTest, ValuesAreReplacedAndSurviveANewWrapper) {
     EXPECT_EQ(again->stringForKey("K"), std::nullopt);
     EXPECT_TRUE(again->setStringForKey("x", "K"));
     EXPECT_EQ(itemsOfService(again->identifier()), 2u);
-    // No key: the query matches every item of the service.
-    again->removeObjectForKey("");
-    EXPECT_EQ(itemsOfService(again->identifier()), 0u);
+}
+
+// A query without a key reaches every item of the service, so an empty key names no item: it
+// reads nothing, updates nothing and removes nothing.
+TEST_F(VuderuKeychainWrapperTest, AnItemOperationReachesOnlyItsOwnKey) {
+    auto keychain = VuderuKeychainWrapper::keychainWrapperWithIdentifier("com.vuderu.analytics");
+    const struct {
+        const char* key;
+        std::optional<std::string> read;
+        bool updated;
+        std::size_t itemsLeft;
+    } cases[] = {
+        {"", std::nullopt, false, 2},
+        {"missing", std::nullopt, false, 2},
+        {"A", "a", true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        ASSERT_TRUE(keychain->setStringForKey("a", "A"));
+        ASSERT_TRUE(keychain->setStringForKey("b", "B"));
+        EXPECT_EQ(keychain->stringForKey(c.key), c.read);
+        EXPECT_EQ(keychain->updateValueDataForKey(NSData::dataWithString("new"), c.key), c.updated);
+        keychain->removeObjectForKey(c.key);
+        EXPECT_EQ(itemsOfService(keychain->identifier()), c.itemsLeft);
+        EXPECT_EQ(keychain->stringForKey("B"), "b") << "another key's item is untouched";
+    }
 }
 
 TEST_F(VuderuKeychainWrapperTest, TheOptOutChoiceIsKeptAcrossLaunches) {

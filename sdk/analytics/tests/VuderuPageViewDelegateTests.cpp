@@ -1,3 +1,4 @@
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/uikit/UINavigationController.h"
@@ -8,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using namespace sender_fixture;
@@ -15,12 +18,24 @@ using namespace sender_fixture;
 struct HostDelegate : NSObject, UINavigationControllerDelegate, UITabBarControllerDelegate {
     int shown = 0;
     int selected = 0;
+    int customizing = 0;
     bool allow = true;
     void navigationControllerDidShowViewControllerAnimated(UINavigationController&, const std::shared_ptr<UIViewController>&, bool) override {
         ++shown;
     }
     bool tabBarControllerShouldSelectViewController(UITabBarController&, const std::shared_ptr<UIViewController>&) override { return allow; }
     void tabBarControllerDidSelectViewController(UITabBarController&, const std::shared_ptr<UIViewController>&) override { ++selected; }
+    void tabBarControllerWillBeginCustomizingViewControllers(UITabBarController&, const std::vector<std::shared_ptr<UIViewController>>&) override {
+        ++customizing;
+    }
+    void tabBarControllerWillEndCustomizingViewControllersChanged(UITabBarController&, const std::vector<std::shared_ptr<UIViewController>>&,
+                                                                  bool) override {
+        ++customizing;
+    }
+    void tabBarControllerDidEndCustomizingViewControllersChanged(UITabBarController&, const std::vector<std::shared_ptr<UIViewController>>&,
+                                                                 bool) override {
+        ++customizing;
+    }
 };
 
 class VuderuPageViewDelegateTest : public DeviceTest {
@@ -37,6 +52,7 @@ protected:
         VuderuPageViewDelegate::destroyDelegateOnTarget(navigation_);
         VuderuPageViewDelegate::destroyDelegateOnTarget(tabs_);
         endLaunch();
+        VuderuUtil::setLogLevel(1);
         VuderuGlobalVariableStorage::cleanup();
         PlatformClock::setAutomatic();
         DeviceTest::TearDown();
@@ -127,6 +143,46 @@ TEST_F(VuderuPageViewDelegateTest, ASecondRegistrationIsIgnored) {
     push();
     EXPECT_EQ(host->shown, 1);
     EXPECT_EQ(pageViews(), 1);
+}
+
+// The lines name the delegate calls pass on to, and print a customizing call's controllers as the
+// array they are.
+TEST_F(VuderuPageViewDelegateTest, LogLinesShowTheDelegateAndTheCustomizedControllers) {
+    VuderuUtil::setLogLevel(2);
+    NSLogCapture log;
+    Vuderu::logAllPageViewsForTarget(navigation_);
+    EXPECT_TRUE(log.contains("VuderuPageViewDelegate: delegate[(null)] created"));
+    auto host = std::make_shared<HostDelegate>();
+    tabs_->setDelegate(host);
+    Vuderu::logAllPageViewsForTarget(tabs_);
+    EXPECT_TRUE(log.contains("VuderuPageViewDelegate: delegate[" + host->description() + "] created"));
+
+    auto proxy = tabs_->delegate();
+    const auto controllers = tabs_->viewControllers();
+    ASSERT_EQ(controllers.size(), 2u);
+    const std::string array = "(\n    " + controllers[0]->description() + ",\n    " + controllers[1]->description() + "\n)";
+    const std::string tabBar = "VuderuPageViewDelegate: tabBarController [" + tabs_->description() + "], ";
+    const struct {
+        std::function<void()> call;
+        std::string line;
+    } cases[] = {
+        {[&] { proxy->tabBarControllerWillBeginCustomizingViewControllers(*tabs_, controllers); }, tabBar + "viewController [" + array + "]"},
+        {[&] { proxy->tabBarControllerWillEndCustomizingViewControllersChanged(*tabs_, controllers, true); },
+         tabBar + "viewController [" + array + "], changed [1]"},
+        {[&] { proxy->tabBarControllerDidEndCustomizingViewControllersChanged(*tabs_, controllers, false); },
+         tabBar + "viewControllers [" + array + "], changed [0]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        log.clear();
+        c.call();
+        EXPECT_TRUE(log.contains(c.line));
+    }
+    EXPECT_EQ(host->customizing, 3) << "each passed on";
+    EXPECT_EQ(pageViews(), 0) << "customizing never counts";
+
+    Vuderu::stopLogPageViewsForTarget(tabs_);
+    EXPECT_TRUE(log.contains("VuderuPageViewDelegate: delegate[" + host->description() + "] destroyed"));
 }
 
 TEST_F(VuderuPageViewDelegateTest, TheOldProxyKeepsTheDelegateItFound) {
