@@ -19,10 +19,12 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 class NSTimer;
+class NSURLConnection;
 class UIWebView;
 
 enum UIWebViewNavigationType : long {
@@ -56,6 +58,18 @@ class UIWebView : public UIView, private WebPageHost {
 public:
     static constexpr double kEvaluationBudget = 1.0;
     static constexpr std::size_t kHeapCap = 64u << 20;
+    // What one page may have under way or waiting at a time; past these what it asks for is dropped,
+    // and its console says so once.
+    static constexpr std::size_t kMaxImageFetches = 6;
+    static constexpr std::size_t kMaxImagesWaiting = 256;
+    static constexpr std::size_t kMaxFrameLoads = 16;
+    static constexpr std::size_t kMaxPendingNavigations = 256;
+    static constexpr std::size_t kMaxTimers = 1000;
+    // What a page's console keeps: lines past the count or the bytes are dropped, and a long line
+    // is cut.
+    static constexpr std::size_t kMaxConsoleLines = 1000;
+    static constexpr std::size_t kMaxConsoleBytes = 256u << 10;
+    static constexpr std::size_t kMaxConsoleLineBytes = 4u << 10;
 
     explicit UIWebView(const CGRect& frame = CGRect{});
     ~UIWebView() override;
@@ -136,7 +150,8 @@ private:
     void afterHold(double seconds, unsigned long generation, std::function<void(UIWebView&)> step);
     void finishLoad(unsigned long generation);
     void failLoad(const NSErrorPtr& error, unsigned long generation);
-    void loadSubframe(const NSURLRequestPtr& request);
+    // Loads the frame; its element (when there is one) hears the load's end as its load event.
+    void loadSubframe(const NSURLRequestPtr& request, long frame, const std::string& source);
     // Frame loads still under way fail as cancelled, at once; their answers, when they come, are
     // dropped.
     void cancelFrames();
@@ -145,11 +160,25 @@ private:
 
     // The page's way out (WebPageHost).
     void pageConsoleLine(const std::string& line) override;
-    void pageNavigation(const std::string& url, long type, bool subframe) override;
+    void keepConsoleLine(std::string line);
+    // Says once a page, in the log and its console, that it asked for more than it is given.
+    void reportBound(const std::string& what);
+    void pageNavigation(const std::string& url, long type, long frame) override;
     long pageTimerStart(double seconds, bool repeats) override;
     void pageTimerStop(long timer) override;
-    void pageImageRequested(long node) override;
-    void loadImage(WebPage* owner, long node);
+    void pageImageRequested(long node, const std::string& source, const std::string& url) override;
+    // The page's images and frames (UIWebViewResources.cpp): image fetches start a few at a time,
+    // and their outcomes and the frames' reach the page as events on a later pass, within its share.
+    void startImageLoads(WebPage* owner);
+    // Fetches on the main run loop, counting the body's bytes and keeping none; `done` hears the
+    // HTTP status (200 for other schemes), the bytes and the error of a failed load.
+    std::shared_ptr<NSURLConnection> fetchDiscarding(const NSURLRequestPtr& request,
+                                                     std::function<void(long, long long, const NSErrorPtr&)> done);
+    void imageLoaded(WebPage* owner, long node, unsigned long load, bool loaded);
+    void resourceDone(WebPage* owner, long node, const std::string& source, bool loaded);
+    void fireResourceEvents(WebPage* owner);
+    void forgetPageImage(long node);
+    void cancelImageLoads();
     void pageScriptWillRun() override { scriptBudget_.scriptWillRun(); }
     void pageScriptDidRun() override { scriptBudget_.scriptDidRun(); }
     std::shared_ptr<NSTimer> armTimer(long id, double seconds, bool repeats);
@@ -169,10 +198,13 @@ private:
     std::unique_ptr<WebPage> page_;
     NSURLRequestPtr request_;
     std::vector<std::string> console_;
+    std::size_t consoleLinesKept_ = 0;  // the current page's
+    std::size_t consoleBytesKept_ = 0;
     struct PendingNavigation {
         std::string url;
         long type;
-        bool subframe;
+        long frame;  // the IFRAME element it loads in; -1 for the main frame
+        std::string source;  // that element's source then
     };
     std::deque<PendingNavigation> pendingNavigations_;
     bool draining_ = false;
@@ -188,6 +220,30 @@ private:
     WebScriptBudget scriptBudget_;
     bool holdReported_ = false;
     std::vector<int> pageScripts_;  // the page's scripts as parsed, run in order
+    // The current page's image loads: one per element, the latest source it was given.
+    struct ImageLoad {
+        std::string source;
+        std::string url;
+        unsigned long number = 0;  // tells this load's answer from an earlier one's
+        std::shared_ptr<NSURLConnection> connection;  // while it is fetched
+    };
+    struct ResourceOutcome {
+        long node;
+        std::string source;
+        bool loaded;
+    };
+    std::map<long, ImageLoad> imageLoads_;
+    std::deque<long> imagesWaiting_;
+    std::size_t imagesFetching_ = 0;
+    unsigned long nextImageLoad_ = 1;
+    std::deque<ResourceOutcome> resourceOutcomes_;
+    bool resourceEventsScheduled_ = false;
+    // The images of the page as parsed, which its window's load waits for.
+    std::set<long> pageImages_;
+    bool collectingPageImages_ = false;
+    bool windowLoadWaits_ = false;
+    // Lines said once a page about what it asked for past its bounds.
+    std::set<std::string> boundsReported_;
     std::size_t heapCap_ = kHeapCap;
     bool scalesPageToFit_ = false;
     bool allowsInlineMediaPlayback_ = false;

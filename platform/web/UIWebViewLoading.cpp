@@ -138,7 +138,10 @@ void UIWebView::receiveContent(const std::string& text, unsigned long generation
     if (!page().document().parse(text))
         return failLoad(urlError(NSURLErrorDataLengthExceedsMaximum, request() && request()->URL() ? request()->URL()->absoluteString() : ""),
                         generation);
-    // The page's own frames start loading as it is parsed, before its scripts run.
+    // The page's own images and frames start loading as it is parsed, before its scripts run.
+    collectingPageImages_ = true;
+    page().noticeImages(page().document().root());
+    collectingPageImages_ = false;
     page().noticeFrames(page().document().root());
     drainNavigations();
     if (generation_ != generation) return;
@@ -172,7 +175,7 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
                 data = NSURLConnection::sendSynchronousRequest(NSURLRequest::requestWithURL(url), &response, &error);
             auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
             if (!data || (http && http->statusCode() >= 400)) {
-                console_.push_back("script not loaded: " + *src);
+                keepConsoleLine("script not loaded: " + *src);
                 continue;
             }
             source = decodeBody(data, response);
@@ -189,6 +192,10 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
 
 void UIWebView::fireLoad(unsigned long generation) {
     if (generation_ != generation) return;
+    if (!pageImages_.empty()) {
+        windowLoadWaits_ = true;
+        return;
+    }
     if (double hold = holdPageWork(); hold > 0) return afterHold(hold, generation, [generation](UIWebView& v) { v.fireLoad(generation); });
     page().fireLoad(budget_);
     afterEvaluation();
@@ -207,18 +214,23 @@ void UIWebView::failLoad(const NSErrorPtr& error, unsigned long generation) {
     if (auto d = delegate()) d->webViewDidFailLoadWithError(*this, error);
 }
 
-// A subframe reports its start and its end; what it holds is not run. A frame of a page that was
-// stopped or left before the frame started reports nothing.
-void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
+// A subframe reports its start and its end, and its element hears its load event; what it holds
+// is not run. A frame of a page that was stopped or left before the frame started reports nothing.
+void UIWebView::loadSubframe(const NSURLRequestPtr& request, long frame, const std::string& source) {
     const unsigned long generation = generation_;
-    const long frame = nextFrame_++;
-    later([request, generation, frame](UIWebView& view) {
+    const long number = nextFrame_++;
+    WebPage* owner = page_.get();
+    later([request, generation, number, owner, frame, source](UIWebView& view) {
         if (view.generation_ != generation) return;
+        if (view.framesLoading_.size() >= kMaxFrameLoads)
+            return view.reportBound("web view: the page started more frames at once than are loaded; further ones are dropped");
         auto url = request->URL();
-        view.framesLoading_[frame] = url->absoluteString();
+        view.framesLoading_[number] = url->absoluteString();
         if (auto d = view.delegate()) d->webViewDidStartLoad(view);
-        auto finish = [frame](UIWebView& v, const NSErrorPtr& error) {
-            if (!v.framesLoading_.erase(frame)) return;
+        auto finish = [number, owner, frame, source](UIWebView& v, const NSErrorPtr& error) {
+            if (!v.framesLoading_.erase(number)) return;
+            // A frame's element hears "load" whatever the frame's own outcome.
+            if (frame >= 0 && v.page_.get() == owner) v.resourceDone(owner, frame, source, true);
             auto d = v.delegate();
             if (!d) return;
             if (error) d->webViewDidFailLoadWithError(v, error);
@@ -227,11 +239,11 @@ void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
         if (!isSupported(url->scheme())) {
             view.later([finish, url](UIWebView& v) { finish(v, urlError(NSURLErrorUnsupportedURL, url->absoluteString())); });
         } else if (url->scheme() == "http" || url->scheme() == "https") {
+            // What the frame holds is not kept: its answer's end is all that counts.
             auto weak = view.weakSelf<UIWebView>();
-            NSURLConnection::sendAsynchronousRequest(request, NSOperationQueue::mainQueue(),
-                                                     [weak, finish](const NSURLResponsePtr&, const NSDataPtr& data, const NSErrorPtr& error) {
-                                                         if (auto v = weak.lock()) finish(*v, data ? nullptr : error);
-                                                     });
+            view.fetchDiscarding(request, [weak, finish](long, long long, const NSErrorPtr& error) {
+                if (auto v = weak.lock()) finish(*v, error);
+            });
         } else {
             view.later([finish](UIWebView& v) { finish(v, nullptr); });
         }

@@ -1,0 +1,169 @@
+#include "platform/web/UIWebView.h"
+
+#include "platform/foundation/NSRunLoop.h"
+#include "platform/net/NSURLConnection.h"
+
+// A page's images load as a browser loads them: each source an element is given is fetched (a
+// few at a time; a newer source replaces the element's load under way), and its load or error
+// event reaches the page on a later pass once the answer is in. The bytes are counted, not kept:
+// nothing here draws them. A frame's element hears its load event the same way. The events are
+// the page's own work, so they wait while the page is past its share of the main thread, and the
+// window's load waits for the images the page was parsed with.
+
+namespace {
+
+// Past this many bytes the resource is there: the rest is not read.
+constexpr long long kEnoughBytes = 1 << 20;
+
+// Counts what arrives and keeps none of it. HTTP errors count as answers here; the caller decides
+// what an answer with an error status or no body means.
+class DiscardingFetch : public NSURLConnectionDataDelegate {
+public:
+    using Done = std::function<void(long status, long long bytes, const NSErrorPtr& error)>;
+    explicit DiscardingFetch(Done done) : done_(std::move(done)) {}
+
+    void connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) override {
+        if (auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response)) status_ = http->statusCode();
+    }
+    void connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) override {
+        bytes_ += static_cast<long long>(data ? data->length() : 0);
+        if (bytes_ >= kEnoughBytes) {
+            connection->cancel();
+            finish(nullptr);
+        }
+    }
+    void connectionDidFinishLoading(const NSURLConnectionPtr&) override { finish(nullptr); }
+    void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) override { finish(error); }
+
+private:
+    void finish(const NSErrorPtr& error) {
+        if (auto done = std::move(done_)) done(status_, bytes_, error);
+        done_ = nullptr;
+    }
+
+    Done done_;
+    long status_ = 200;
+    long long bytes_ = 0;
+};
+
+} // namespace
+
+std::shared_ptr<NSURLConnection> UIWebView::fetchDiscarding(const NSURLRequestPtr& request,
+                                                          std::function<void(long, long long, const NSErrorPtr&)> done) {
+    auto withAgent = request->mutableCopy();
+    if (withAgent->valueForHTTPHeaderField("User-Agent").empty()) withAgent->setValueForHTTPHeaderField(userAgent(), "User-Agent");
+    return NSURLConnection::connectionWithRequest(withAgent, std::make_shared<DiscardingFetch>(std::move(done)));
+}
+
+void UIWebView::pageImageRequested(long node, const std::string& source, const std::string& url) {
+    if (collectingPageImages_) pageImages_.insert(node);
+    auto found = imageLoads_.find(node);
+    if (found == imageLoads_.end()) {
+        if (imagesWaiting_.size() >= kMaxImagesWaiting) {
+            reportBound("web view: the page asked for more images at once than are loaded; further ones are dropped");
+            forgetPageImage(node);
+            return;
+        }
+        found = imageLoads_.emplace(node, ImageLoad{}).first;
+        imagesWaiting_.push_back(node);
+    } else if (found->second.connection) {
+        found->second.connection->cancel();
+        found->second.connection = nullptr;
+        --imagesFetching_;
+        imagesWaiting_.push_back(node);
+    }
+    found->second.source = source;
+    found->second.url = url;
+    found->second.number = nextImageLoad_++;
+    WebPage* owner = page_.get();
+    later([owner](UIWebView& v) { v.startImageLoads(owner); });
+}
+
+void UIWebView::startImageLoads(WebPage* owner) {
+    if (page_.get() != owner) return;
+    // Answers not yet given to the page hold back further fetches, so that what waits stays bounded.
+    while (imagesFetching_ < kMaxImageFetches && !imagesWaiting_.empty() && resourceOutcomes_.size() < kMaxImagesWaiting) {
+        long node = imagesWaiting_.front();
+        imagesWaiting_.pop_front();
+        auto found = imageLoads_.find(node);
+        if (found == imageLoads_.end() || found->second.connection) continue;
+        ImageLoad& load = found->second;
+        auto url = NSURL::URLWithString(load.url);
+        auto request = url ? NSURLRequest::requestWithURL(url) : nullptr;
+        if (url && url->scheme() == "data") {
+            imageLoaded(owner, node, load.number, true);
+            continue;
+        }
+        if (!request || !NSURLConnection::canHandleRequest(request)) {
+            imageLoaded(owner, node, load.number, false);
+            continue;
+        }
+        auto weak = weakSelf<UIWebView>();
+        const unsigned long number = load.number;
+        ++imagesFetching_;
+        // An image is there when an answer that is not an HTTP error brought some bytes.
+        load.connection = fetchDiscarding(request, [weak, owner, node, number](long status, long long bytes, const NSErrorPtr& error) {
+            if (auto view = weak.lock()) view->imageLoaded(owner, node, number, !error && status < 400 && bytes > 0);
+        });
+    }
+}
+
+void UIWebView::imageLoaded(WebPage* owner, long node, unsigned long number, bool loaded) {
+    if (page_.get() != owner) return;
+    auto found = imageLoads_.find(node);
+    if (found == imageLoads_.end() || found->second.number != number) return;
+    if (found->second.connection) --imagesFetching_;
+    std::string source = std::move(found->second.source);
+    imageLoads_.erase(found);
+    resourceDone(owner, node, source, loaded);
+    later([owner](UIWebView& v) { v.startImageLoads(owner); });
+}
+
+void UIWebView::resourceDone(WebPage* owner, long node, const std::string& source, bool loaded) {
+    resourceOutcomes_.push_back({node, source, loaded});
+    if (resourceEventsScheduled_) return;
+    resourceEventsScheduled_ = true;
+    later([owner](UIWebView& v) { v.fireResourceEvents(owner); });
+}
+
+void UIWebView::fireResourceEvents(WebPage* owner) {
+    if (page_.get() != owner) return;
+    auto keep = self<UIWebView>();
+    while (!resourceOutcomes_.empty() && page_.get() == owner) {
+        if (double hold = holdPageWork(); hold > 0) {
+            auto weak = weakSelf<UIWebView>();
+            NSRunLoop::mainRunLoop()->performAfterDelay(hold, [weak, owner] {
+                if (auto view = weak.lock()) view->fireResourceEvents(owner);
+            });
+            return;
+        }
+        ResourceOutcome outcome = std::move(resourceOutcomes_.front());
+        resourceOutcomes_.pop_front();
+        page_->fireResourceEvent(outcome.node, outcome.source, outcome.loaded, budget_);
+        afterEvaluation();
+        if (page_.get() == owner) forgetPageImage(outcome.node);
+    }
+    if (page_.get() != owner) return;
+    resourceEventsScheduled_ = false;
+    later([owner](UIWebView& v) { v.startImageLoads(owner); });
+}
+
+// The window's load waits for the page's own images until each has had its event (or was dropped).
+void UIWebView::forgetPageImage(long node) {
+    if (!pageImages_.erase(node) || !pageImages_.empty() || !windowLoadWaits_) return;
+    windowLoadWaits_ = false;
+    const unsigned long generation = generation_;
+    later([generation](UIWebView& v) { v.fireLoad(generation); });
+}
+
+void UIWebView::cancelImageLoads() {
+    for (auto& [node, load] : imageLoads_)
+        if (load.connection) load.connection->cancel();
+    imageLoads_.clear();
+    imagesWaiting_.clear();
+    imagesFetching_ = 0;
+    resourceOutcomes_.clear();
+    resourceEventsScheduled_ = false;
+    pageImages_.clear();
+    windowLoadWaits_ = false;
+}
