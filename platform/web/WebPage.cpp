@@ -134,8 +134,8 @@ duk_ret_t nativeSetText(duk_context* c) {
     WebNode* node = nodeArgument(c, 0);
     duk_size_t length = 0;
     const char* text = textArgument(c, 1, &length);
-    if (!page(c).document().spend(length)) (void)duk_range_error(c, "the page holds too much");
-    page(c).document().setTextContent(node, std::string(text, length));
+    if (!page(c).document().spend(length) || !page(c).document().setTextContent(node, std::string(text, length)))
+        (void)duk_range_error(c, "the page holds too much");
     return 0;
 }
 
