@@ -5,6 +5,7 @@
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/foundation/PlatformClock.h"
 #include "platform/system/DeviceProfile.h"
 
 #include <algorithm>
@@ -53,6 +54,11 @@ void UIWebView::afterEvaluation() {
 
 // What the page writes is kept up to its bounds, so that a page that logs in a loop costs no
 // more than a page that logs a little.
+void UIWebView::pageScriptDidRun() {
+    WebScriptBudget::allViews().charge(scriptBudget_.scriptDidRun());
+    lastRanAt_ = PlatformClock::monotonic();
+}
+
 void UIWebView::pageConsoleLine(const std::string& line) {
     const std::size_t size = std::min(line.size(), kMaxConsoleLineBytes);
     if (consoleLinesKept_ >= kMaxConsoleLines || consoleBytesKept_ + size > kMaxConsoleBytes) {
@@ -141,7 +147,15 @@ std::shared_ptr<NSTimer> UIWebView::armTimer(long id, double seconds, bool repea
 }
 
 double UIWebView::holdPageWork() {
-    double hold = scriptBudget_.holdSeconds();
+    // While all views together are past their share, the view whose page ran longest ago goes
+    // first once it is back (the later a page last ran, the later within a short stagger), so
+    // that busy pages take turns instead of the first one's keeping the others waiting.
+    double shared = WebScriptBudget::allViews().holdSeconds();
+    if (shared > 0) {
+        const double since = PlatformClock::monotonic() - lastRanAt_;
+        shared += kTurnStagger * std::clamp(1 - since / kTurnMemory, 0.0, 1.0);
+    }
+    double hold = std::max(scriptBudget_.holdSeconds(), shared);
     if (hold > 0 && !holdReported_) {
         holdReported_ = true;
         std::string line = NSString::stringWithFormat("web view: the page's scripts took more than their share of the main thread; "

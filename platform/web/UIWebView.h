@@ -111,7 +111,8 @@ public:
     void setEvaluationBudget(double seconds) { budget_ = seconds; }
     double evaluationBudget() const { return budget_; }
     void setHeapCap(std::size_t bytes) { heapCap_ = bytes; }
-    // The view's share of the main thread, over all its pages (tests give it their own stopwatch).
+    // The view's share of the main thread, over all its pages (tests give it their own stopwatch);
+    // its pages keep to WebScriptBudget::allViews() as well.
     WebScriptBudget& scriptBudget() { return scriptBudget_; }
     std::size_t heapBytes() const { return page().engine().heapBytes(); }
     std::size_t peakHeapBytes() const { return page().engine().peakHeapBytes(); }
@@ -180,7 +181,7 @@ private:
     void forgetPageImage(long node);
     void cancelImageLoads();
     void pageScriptWillRun() override { scriptBudget_.scriptWillRun(); }
-    void pageScriptDidRun() override { scriptBudget_.scriptDidRun(); }
+    void pageScriptDidRun() override;
     std::shared_ptr<NSTimer> armTimer(long id, double seconds, bool repeats);
     // Whether the page's own work may start now; when not, says so (once a page) and answers the
     // seconds it waits.
@@ -219,6 +220,10 @@ private:
     double budget_ = kEvaluationBudget;
     WebScriptBudget scriptBudget_;
     bool holdReported_ = false;
+    // When the view's pages last ran script, for the turns views take while all are held back.
+    static constexpr double kTurnStagger = 0.01;
+    static constexpr double kTurnMemory = 10;
+    double lastRanAt_ = -kTurnMemory;
     std::vector<int> pageScripts_;  // the page's scripts as parsed, run in order
     // The current page's image loads: one per element, the latest source it was given.
     struct ImageLoad {
