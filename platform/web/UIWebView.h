@@ -106,6 +106,9 @@ public:
 
     // What "navigator.userAgent" answers, from the device's profile.
     static std::string userAgent();
+    // Whether pages' images are fetched over http(s) (yes unless set otherwise): a fuzzer's pages,
+    // whose frames its delegate refuses, keep to this machine with their images failing at once.
+    static void setFetchesImagesFromNetwork(bool fetches);
 
     // Budgets (tests set smaller ones); they apply from the next page load on.
     void setEvaluationBudget(double seconds) { budget_ = seconds; }

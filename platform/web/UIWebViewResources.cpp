@@ -3,6 +3,8 @@
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/net/NSURLConnection.h"
 
+#include <atomic>
+
 // A page's images load as a browser loads them: each source an element is given is fetched (a
 // few at a time; a newer source replaces the element's load under way), and its load or error
 // event reaches the page on a later pass once the answer is in. The bytes are counted, not kept:
@@ -46,7 +48,11 @@ private:
     long long bytes_ = 0;
 };
 
+std::atomic<bool> imagesFromNetwork{true};
+
 } // namespace
+
+void UIWebView::setFetchesImagesFromNetwork(bool fetches) { imagesFromNetwork = fetches; }
 
 std::shared_ptr<NSURLConnection> UIWebView::fetchDiscarding(const NSURLRequestPtr& request,
                                                           std::function<void(long, long long, const NSErrorPtr&)> done) {
@@ -94,7 +100,7 @@ void UIWebView::startImageLoads(WebPage* owner) {
             imageLoaded(owner, node, load.number, true);
             continue;
         }
-        if (!request || !NSURLConnection::canHandleRequest(request)) {
+        if (!request || !NSURLConnection::canHandleRequest(request) || (!imagesFromNetwork && !url->isFileURL())) {
             imageLoaded(owner, node, load.number, false);
             continue;
         }

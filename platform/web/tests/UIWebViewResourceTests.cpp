@@ -112,3 +112,29 @@ TEST_F(WebViewTest, ResourcesOfElementsGoneOrPagesLeftAreNotHeard) {
     drainMain();
     EXPECT_EQ(view->consoleLines(), std::vector<std::string>{});
 }
+
+// An image's event is the page's own work: while the page is past its share it waits, and the
+// window's load waits for it.
+TEST_F(WebViewTest, AnImageEventWaitsForThePagesShare) {
+    LoopbackHTTPServer server;
+    server.route("/pixel.gif", LoopbackHTTPServer::fixed(200, {{"Content-Type", "image/gif"}}, std::string(kPixel, sizeof kPixel - 1)));
+    ManualClock clock;
+    auto watch = std::make_shared<double>(0);
+    view->scriptBudget().setStopwatch([watch] { return *watch += 0.35; });
+    view->loadHTMLStringBaseURL("<body onload=\"console.log('window')\"><img src='pixel.gif' onload=\"console.log('image')\">"
+                                "<script>console.log('script')</script></body>",
+                                NSURL::URLWithString(server.url("/page.html")));
+    auto said = [&](const std::string& text) {
+        const auto& lines = view->consoleLines();
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    ASSERT_TRUE(runMainUntil([&] { return said("held back"); }));
+    EXPECT_FALSE(said("image"));
+    EXPECT_FALSE(delegate->ended());
+    for (int step = 0; step < 100 && !delegate->ended(); ++step) clock.advance(0.05);
+    ASSERT_TRUE(delegate->ended());
+    std::vector<std::string> page;
+    for (const auto& line : view->consoleLines())
+        if (line.find("held back") == std::string::npos) page.push_back(line);
+    EXPECT_EQ(page, (std::vector<std::string>{"script", "image", "window"}));
+}
