@@ -12,7 +12,10 @@
 
 UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {}
 
-UIWebView::~UIWebView() { stopTimers(); }
+UIWebView::~UIWebView() {
+    stopTimers();
+    cancelImageLoads();
+}
 
 std::string UIWebView::userAgent() {
     DeviceProfile profile = DeviceProfile::current();

@@ -93,7 +93,7 @@ void UIWebView::startImageLoads(WebPage* owner) {
         imagesWaiting_.pop_front();
         auto found = imageLoads_.find(node);
         if (found == imageLoads_.end() || found->second.connection) continue;
-        ImageLoad& load = found->second;
+        const ImageLoad& load = found->second;
         auto url = NSURL::URLWithString(load.url);
         auto request = url ? NSURLRequest::requestWithURL(url) : nullptr;
         if (url && url->scheme() == "data") {
@@ -106,11 +106,15 @@ void UIWebView::startImageLoads(WebPage* owner) {
         }
         auto weak = weakSelf<UIWebView>();
         const unsigned long number = load.number;
-        ++imagesFetching_;
         // An image is there when an answer that is not an HTTP error brought some bytes.
-        load.connection = fetchDiscarding(request, [weak, owner, node, number](long status, long long bytes, const NSErrorPtr& error) {
+        auto connection = fetchDiscarding(request, [weak, owner, node, number](long status, long long bytes, const NSErrorPtr& error) {
             if (auto view = weak.lock()) view->imageLoaded(owner, node, number, !error && status < 400 && bytes > 0);
         });
+        // Looked up again: a connection that answered at once has taken the load away already.
+        if (auto again = imageLoads_.find(node); again != imageLoads_.end() && again->second.number == number) {
+            again->second.connection = std::move(connection);
+            ++imagesFetching_;
+        }
     }
 }
 
