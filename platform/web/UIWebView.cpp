@@ -31,6 +31,7 @@ CGSize UIWebView::sizeThatFits(CGSize) const { return bounds().size; }
 void UIWebView::makePage(const std::string& url) {
     stopTimers();
     cancelImageLoads();
+    fetchedScript_.reset();
     pendingNavigations_.clear();
     holdReported_ = false;
     boundsReported_.clear();

@@ -12,6 +12,7 @@
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/net/NSURLRequest.h"
+#include "platform/net/NSURLResponse.h"
 #include "platform/uikit/UIView.h"
 #include "platform/web/WebPage.h"
 #include "platform/web/WebScriptBudget.h"
@@ -19,6 +20,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -56,6 +58,16 @@ public:
 
 class UIWebView : public UIView, private WebPageHost {
 public:
+    // What a fetch of the page's brought: the response, its HTTP status (200 for other schemes),
+    // the body it kept, the bytes that came and the error of a failed load.
+    struct Fetched {
+        NSURLResponsePtr response;
+        long status = 200;
+        std::string body;
+        long long bytes = 0;
+        NSErrorPtr error;
+    };
+
     static constexpr double kEvaluationBudget = 1.0;
     static constexpr std::size_t kHeapCap = 64u << 20;
     // What one page may have under way or waiting at a time; past these what it asks for is dropped,
@@ -65,6 +77,8 @@ public:
     static constexpr std::size_t kMaxFrameLoads = 16;
     static constexpr std::size_t kMaxPendingNavigations = 256;
     static constexpr std::size_t kMaxTimers = 1000;
+    static constexpr std::size_t kMaxScriptBytes = 4u << 20;
+    static constexpr std::size_t kMaxHistory = 50;
     // What a page's console keeps: lines past the count or the bytes are dropped, and a long line
     // is cut.
     static constexpr std::size_t kMaxConsoleLines = 1000;
@@ -149,6 +163,7 @@ private:
     void receiveContent(const std::string& text, unsigned long generation);
     // Runs the page's scripts from the index on, pausing while the page is past its share.
     void runScripts(unsigned long generation, std::size_t from = 0);
+    void fetchScript(unsigned long generation, std::size_t index, const NSURLPtr& url);
     void fireLoad(unsigned long generation);
     // Runs the step after `seconds` on the platform clock, unless the page changed meanwhile.
     void afterHold(double seconds, unsigned long generation, std::function<void(UIWebView&)> step);
@@ -174,10 +189,9 @@ private:
     // The page's images and frames (UIWebViewResources.cpp): image fetches start a few at a time,
     // and their outcomes and the frames' reach the page as events on a later pass, within its share.
     void startImageLoads(WebPage* owner);
-    // Fetches on the main run loop, counting the body's bytes and keeping none; `done` hears the
-    // HTTP status (200 for other schemes), the bytes and the error of a failed load.
-    std::shared_ptr<NSURLConnection> fetchDiscarding(const NSURLRequestPtr& request,
-                                                     std::function<void(long, long long, const NSErrorPtr&)> done);
+    // Fetches on the main run loop: keeps up to `keep` bytes of the body (past them the load fails
+    // as too large), or with 0 only counts them.
+    std::shared_ptr<NSURLConnection> fetch(const NSURLRequestPtr& request, std::size_t keep, std::function<void(const Fetched&)> done);
     void imageLoaded(WebPage* owner, long node, unsigned long load, bool loaded);
     void resourceDone(WebPage* owner, long node, const std::string& source, bool loaded);
     void fireResourceEvents(WebPage* owner);
@@ -228,6 +242,12 @@ private:
     static constexpr double kTurnMemory = 10;
     double lastRanAt_ = -kTurnMemory;
     std::vector<int> pageScripts_;  // the page's scripts as parsed, run in order
+    // A script fetched from the network, for its turn: its index, and its text or nothing.
+    struct FetchedScript {
+        std::size_t index;
+        std::optional<std::string> source;
+    };
+    std::optional<FetchedScript> fetchedScript_;
     // The current page's image loads: one per element, the latest source it was given.
     struct ImageLoad {
         std::string source;

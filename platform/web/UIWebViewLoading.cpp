@@ -100,6 +100,8 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
     if (navigation.type != UIWebViewNavigationTypeBackForward) {
         history_.resize(static_cast<std::size_t>(historyIndex_ + 1));
         history_.push_back(navigation);
+        // A view that loads page after page (an ad that refreshes) keeps only the latest ones.
+        if (history_.size() > kMaxHistory) history_.erase(history_.begin());
         historyIndex_ = static_cast<long>(history_.size()) - 1;
     }
     loading_ = true;
@@ -167,18 +169,22 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
         std::string name = "script " + std::to_string(index + 1);
         if (const std::string* src = script->attribute("src")) {
             auto url = NSURL::URLWithString(page().resolve(*src));
-            NSURLResponsePtr response;
             NSErrorPtr error;
-            NSDataPtr data;
-            if (url && url->isFileURL()) data = NSData::dataWithContentsOfFile(url->path(), &error);
-            else if (url && (url->scheme() == "http" || url->scheme() == "https"))
-                data = NSURLConnection::sendSynchronousRequest(NSURLRequest::requestWithURL(url), &response, &error);
-            auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
-            if (!data || (http && http->statusCode() >= 400)) {
+            std::optional<std::string> fetched;
+            if (url && url->isFileURL()) {
+                if (auto data = NSData::dataWithContentsOfFile(url->path(), &error); data && data->length() <= kMaxScriptBytes)
+                    fetched = decodeBody(data, nullptr);
+            } else if (url && (url->scheme() == "http" || url->scheme() == "https")) {
+                // Fetched without holding the main thread: the page's load goes on when it is in.
+                if (!fetchedScript_ || fetchedScript_->index != index) return fetchScript(generation, index, url);
+                fetched = std::move(fetchedScript_->source);
+                fetchedScript_.reset();
+            }
+            if (!fetched) {
                 keepConsoleLine("script not loaded: " + *src);
                 continue;
             }
-            source = decodeBody(data, response);
+            source = std::move(*fetched);
             name = *src;
         } else {
             source = document.textContent(script);
@@ -188,6 +194,18 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
         if (generation_ != generation) return;
     }
     later([generation](UIWebView& v) { v.fireLoad(generation); });
+}
+
+void UIWebView::fetchScript(unsigned long generation, std::size_t index, const NSURLPtr& url) {
+    auto weak = weakSelf<UIWebView>();
+    fetch(NSURLRequest::requestWithURL(url), kMaxScriptBytes, [weak, generation, index](const Fetched& answer) {
+        auto view = weak.lock();
+        if (!view || view->generation_ != generation) return;
+        FetchedScript script{index, std::nullopt};
+        if (!answer.error && answer.status < 400) script.source = decodeBody(NSData::dataWithString(answer.body), answer.response);
+        view->fetchedScript_ = std::move(script);
+        view->runScripts(generation, index);
+    });
 }
 
 void UIWebView::fireLoad(unsigned long generation) {
@@ -241,8 +259,8 @@ void UIWebView::loadSubframe(const NSURLRequestPtr& request, long frame, const s
         } else if (url->scheme() == "http" || url->scheme() == "https") {
             // What the frame holds is not kept: its answer's end is all that counts.
             auto weak = view.weakSelf<UIWebView>();
-            view.fetchDiscarding(request, [weak, finish](long, long long, const NSErrorPtr& error) {
-                if (auto v = weak.lock()) finish(*v, error);
+            view.fetch(request, 0, [weak, finish](const Fetched& answer) {
+                if (auto v = weak.lock()) finish(*v, answer.error);
             });
         } else {
             view.later([finish](UIWebView& v) { finish(v, nullptr); });

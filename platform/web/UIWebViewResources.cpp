@@ -8,44 +8,53 @@
 // A page's images load as a browser loads them: each source an element is given is fetched (a
 // few at a time; a newer source replaces the element's load under way), and its load or error
 // event reaches the page on a later pass once the answer is in. The bytes are counted, not kept:
-// nothing here draws them. A frame's element hears its load event the same way. The events are
+// nothing here draws them. (The page's scripts are fetched here as well, their text kept.) A frame's element hears its load event the same way. The events are
 // the page's own work, so they wait while the page is past its share of the main thread, and the
 // window's load waits for the images the page was parsed with.
 
 namespace {
 
-// Past this many bytes the resource is there: the rest is not read.
+// Past this many bytes a resource whose body is only counted is there: the rest is not read.
 constexpr long long kEnoughBytes = 1 << 20;
 
-// Counts what arrives and keeps none of it. HTTP errors count as answers here; the caller decides
-// what an answer with an error status or no body means.
-class DiscardingFetch : public NSURLConnectionDataDelegate {
+// Keeps the body up to its bound (past it the load fails as too large), or only counts it. HTTP
+// errors count as answers here; the caller decides what an error status or an empty body means.
+class BoundedFetch : public NSURLConnectionDataDelegate {
 public:
-    using Done = std::function<void(long status, long long bytes, const NSErrorPtr& error)>;
-    explicit DiscardingFetch(Done done) : done_(std::move(done)) {}
+    BoundedFetch(std::size_t keep, std::function<void(const UIWebView::Fetched&)> done) : keep_(keep), done_(std::move(done)) {}
 
     void connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) override {
-        if (auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response)) status_ = http->statusCode();
+        fetched_.response = response;
+        if (auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response)) fetched_.status = http->statusCode();
     }
     void connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) override {
-        bytes_ += static_cast<long long>(data ? data->length() : 0);
-        if (bytes_ >= kEnoughBytes) {
+        const std::size_t length = data ? data->length() : 0;
+        fetched_.bytes += static_cast<long long>(length);
+        if (keep_ == 0) {
+            if (fetched_.bytes < kEnoughBytes) return;
             connection->cancel();
-            finish(nullptr);
+            return finish(nullptr);
         }
+        if (fetched_.body.size() + length > keep_) {
+            connection->cancel();
+            fetched_.body.clear();
+            return finish(NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum, {}));
+        }
+        fetched_.body.append(reinterpret_cast<const char*>(data->bytes()), length);
     }
     void connectionDidFinishLoading(const NSURLConnectionPtr&) override { finish(nullptr); }
     void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) override { finish(error); }
 
 private:
     void finish(const NSErrorPtr& error) {
-        if (auto done = std::move(done_)) done(status_, bytes_, error);
+        fetched_.error = error;
+        if (auto done = std::move(done_)) done(fetched_);
         done_ = nullptr;
     }
 
-    Done done_;
-    long status_ = 200;
-    long long bytes_ = 0;
+    std::size_t keep_;
+    std::function<void(const UIWebView::Fetched&)> done_;
+    UIWebView::Fetched fetched_;
 };
 
 std::atomic<bool> imagesFromNetwork{true};
@@ -54,11 +63,11 @@ std::atomic<bool> imagesFromNetwork{true};
 
 void UIWebView::setFetchesImagesFromNetwork(bool fetches) { imagesFromNetwork = fetches; }
 
-std::shared_ptr<NSURLConnection> UIWebView::fetchDiscarding(const NSURLRequestPtr& request,
-                                                          std::function<void(long, long long, const NSErrorPtr&)> done) {
+std::shared_ptr<NSURLConnection> UIWebView::fetch(const NSURLRequestPtr& request, std::size_t keep,
+                                                std::function<void(const Fetched&)> done) {
     auto withAgent = request->mutableCopy();
     if (withAgent->valueForHTTPHeaderField("User-Agent").empty()) withAgent->setValueForHTTPHeaderField(userAgent(), "User-Agent");
-    return NSURLConnection::connectionWithRequest(withAgent, std::make_shared<DiscardingFetch>(std::move(done)));
+    return NSURLConnection::connectionWithRequest(withAgent, std::make_shared<BoundedFetch>(keep, std::move(done)));
 }
 
 void UIWebView::pageImageRequested(long node, const std::string& source, const std::string& url) {
@@ -107,8 +116,8 @@ void UIWebView::startImageLoads(WebPage* owner) {
         auto weak = weakSelf<UIWebView>();
         const unsigned long number = load.number;
         // An image is there when an answer that is not an HTTP error brought some bytes.
-        auto connection = fetchDiscarding(request, [weak, owner, node, number](long status, long long bytes, const NSErrorPtr& error) {
-            if (auto view = weak.lock()) view->imageLoaded(owner, node, number, !error && status < 400 && bytes > 0);
+        auto connection = fetch(request, 0, [weak, owner, node, number](const Fetched& answer) {
+            if (auto view = weak.lock()) view->imageLoaded(owner, node, number, !answer.error && answer.status < 400 && answer.bytes > 0);
         });
         // Looked up again: a connection that answered at once has taken the load away already.
         if (auto again = imageLoads_.find(node); again != imageLoads_.end() && again->second.number == number) {

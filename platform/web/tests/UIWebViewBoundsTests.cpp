@@ -108,3 +108,18 @@ TEST(WebDocument, NodesScriptsMakeOverAndOverAreBounded) {
     EXPECT_TRUE(document.setTextContent(body, ""));
     EXPECT_EQ(document.textContent(body), "");
 }
+
+// A view that loads page after page (an ad that refreshes for hours) keeps the latest pages of its
+// history only.
+TEST_F(WebViewTest, HistoryKeepsTheLatestPages) {
+    const std::size_t pages = UIWebView::kMaxHistory + 10;
+    for (std::size_t i = 1; i <= pages; ++i) loadPage("<p>page " + std::to_string(i) + "</p>");
+    std::size_t back = 0;
+    while (view->canGoBack()) {
+        view->goBack();
+        waitForEnd();
+        ++back;
+    }
+    EXPECT_EQ(back, UIWebView::kMaxHistory - 1);
+    EXPECT_EQ(view->visibleText(), "page " + std::to_string(pages - UIWebView::kMaxHistory + 1));
+}

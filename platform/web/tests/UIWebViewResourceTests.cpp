@@ -138,3 +138,24 @@ TEST_F(WebViewTest, AnImageEventWaitsForThePagesShare) {
         if (line.find("held back") == std::string::npos) page.push_back(line);
     EXPECT_EQ(page, (std::vector<std::string>{"script", "image", "window"}));
 }
+
+// A page's script from the network is fetched without holding the main thread: while its server
+// holds the answer the app goes on, and the page's scripts then run in their order. A script that
+// fails, or is past the bound, is not run.
+TEST_F(WebViewTest, ScriptsFromTheNetworkDoNotHoldTheMainThread) {
+    LoopbackHTTPServer server;
+    auto gate = std::make_shared<LoopbackGate>();
+    server.route("/slow.js", LoopbackHTTPServer::gated(200, {}, "console.log('slow script');", 4, gate));
+    server.route("/big.js", LoopbackHTTPServer::fixed(200, {}, "//" + std::string(UIWebView::kMaxScriptBytes, 'x')));
+    view->loadHTMLStringBaseURL("<script>console.log('first')</script><script src='slow.js'></script><script src='missing.js'></script>"
+                                "<script src='big.js'></script><script>console.log('last')</script>",
+                                NSURL::URLWithString(server.url("/page.html")));
+    ASSERT_TRUE(runMainUntil([&] { return gate->waiting() > 0; }));
+    EXPECT_EQ(eval("6 * 7"), "42");
+    EXPECT_EQ(view->consoleLines(), std::vector<std::string>{"first"});
+    gate->release(100);
+    waitForEnd();
+    EXPECT_EQ(view->consoleLines(), (std::vector<std::string>{"first", "slow script", "script not loaded: missing.js",
+                                                              "script not loaded: big.js", "last"}));
+    EXPECT_EQ(delegate->events.back(), "finish");
+}
