@@ -64,7 +64,9 @@ void UIWebView::pageScriptDidRun() {
 }
 
 void UIWebView::pageConsoleLine(const std::string& line) {
-    const std::size_t size = std::min(line.size(), kMaxConsoleLineBytes);
+    std::size_t size = std::min(line.size(), kMaxConsoleLineBytes);
+    // A long line is cut between characters, not inside one.
+    while (size < line.size() && size > 0 && (static_cast<unsigned char>(line[size]) & 0xC0) == 0x80) --size;
     if (consoleLinesKept_ >= kMaxConsoleLines || consoleBytesKept_ + size > kMaxConsoleBytes) {
         reportBound("web view: the page wrote more to its console than is kept; further lines are dropped");
         return;
