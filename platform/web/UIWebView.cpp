@@ -161,12 +161,13 @@ double UIWebView::holdPageWork() {
         const double since = PlatformClock::monotonic() - lastRanAt_;
         shared += kTurnStagger * std::clamp(1 - since / kTurnMemory, 0.0, 1.0);
     }
-    double hold = std::max(scriptBudget_.holdSeconds(), shared);
+    const double own = scriptBudget_.holdSeconds();
+    const double hold = std::max(own, shared);
     if (hold > 0 && !holdReported_) {
         holdReported_ = true;
-        std::string line = NSString::stringWithFormat("web view: the page's scripts took more than their share of the main thread; "
+        std::string line = NSString::stringWithFormat("web view: %@ took more than their share of the main thread; "
                                                       "its timers are held back (%@)",
-                                                      page().url());
+                                                      own > 0 ? "the page's scripts" : "the scripts of all web views", page().url());
         NSLog("%@", line);
         keepConsoleLine(line);
     }
