@@ -5,13 +5,17 @@
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/foundation/PlatformClock.h"
 #include "platform/system/DeviceProfile.h"
 
 #include <algorithm>
 
 UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {}
 
-UIWebView::~UIWebView() { stopTimers(); }
+UIWebView::~UIWebView() {
+    stopTimers();
+    cancelImageLoads();
+}
 
 std::string UIWebView::userAgent() {
     DeviceProfile profile = DeviceProfile::current();
@@ -26,8 +30,12 @@ CGSize UIWebView::sizeThatFits(CGSize) const { return bounds().size; }
 
 void UIWebView::makePage(const std::string& url) {
     stopTimers();
+    cancelImageLoads();
+    fetchedScript_.reset();
     pendingNavigations_.clear();
     holdReported_ = false;
+    boundsReported_.clear();
+    consoleLinesKept_ = consoleBytesKept_ = 0;
     page_.reset();
     WebPageHost& host = *this;
     page_ = std::make_unique<WebPage>(host, url, heapCap_, userAgent());
@@ -48,10 +56,45 @@ void UIWebView::afterEvaluation() {
     if (!page().engine().isEvaluating()) drainNavigations();
 }
 
-void UIWebView::pageConsoleLine(const std::string& line) { console_.push_back(line); }
+// What the page writes is kept up to its bounds, so that a page that logs in a loop costs no
+// more than a page that logs a little.
+void UIWebView::pageScriptDidRun() {
+    WebScriptBudget::allViews().charge(scriptBudget_.scriptDidRun());
+    lastRanAt_ = PlatformClock::monotonic();
+}
 
-void UIWebView::pageNavigation(const std::string& url, long type, bool subframe) {
-    pendingNavigations_.push_back({url, type, subframe});
+void UIWebView::pageConsoleLine(const std::string& line) {
+    std::size_t size = std::min(line.size(), kMaxConsoleLineBytes);
+    // A long line is cut between characters, not inside one.
+    while (size < line.size() && size > 0 && (static_cast<unsigned char>(line[size]) & 0xC0) == 0x80) --size;
+    if (consoleLinesKept_ >= kMaxConsoleLines || consoleBytesKept_ + size > kMaxConsoleBytes) {
+        reportBound("web view: the page wrote more to its console than is kept; further lines are dropped");
+        return;
+    }
+    ++consoleLinesKept_;
+    consoleBytesKept_ += size;
+    keepConsoleLine(line.size() > size ? line.substr(0, size) + "…" : line);
+}
+
+// The view keeps the lines of the pages it has shown, down to the last page's worth once past two.
+void UIWebView::keepConsoleLine(std::string line) {
+    if (console_.size() >= 2 * kMaxConsoleLines)
+        console_.erase(console_.begin(), console_.end() - static_cast<std::ptrdiff_t>(kMaxConsoleLines));
+    console_.push_back(std::move(line));
+}
+
+void UIWebView::reportBound(const std::string& what) {
+    if (!boundsReported_.insert(what).second) return;
+    std::string line = what + " (" + page().url() + ")";
+    NSLog("%@", line);
+    keepConsoleLine(std::move(line));
+}
+
+void UIWebView::pageNavigation(const std::string& url, long type, long frame) {
+    if (pendingNavigations_.size() >= kMaxPendingNavigations)
+        return reportBound("web view: the page started more navigations at once than are followed; further ones are dropped");
+    const std::string* source = frame >= 0 ? page().document().node(frame)->attribute("src") : nullptr;
+    pendingNavigations_.push_back({url, type, frame, source ? *source : std::string()});
 }
 
 void UIWebView::drainNavigations() {
@@ -60,15 +103,15 @@ void UIWebView::drainNavigations() {
     // A delegate may let the view go while it answers.
     auto keep = self<UIWebView>();
     while (!pendingNavigations_.empty()) {
-        auto [url, type, subframe] = pendingNavigations_.front();
+        auto [url, type, frame, source] = pendingNavigations_.front();
         pendingNavigations_.pop_front();
         auto request = NSURLRequest::requestWithURL(NSURL::URLWithNavigationText(url));
         if (!request->URL()) {
-            console_.push_back("navigation to an invalid URL ignored: " + url);
+            keepConsoleLine("navigation to an invalid URL ignored: " + url);
             continue;
         }
         if (!askPolicy(request, static_cast<UIWebViewNavigationType>(type))) continue;
-        if (subframe) loadSubframe(request);
+        if (frame >= 0) loadSubframe(request, frame, source);
         else navigate(Navigation{request, {}, false, static_cast<UIWebViewNavigationType>(type)}, false);
     }
     draining_ = false;
@@ -81,6 +124,10 @@ bool UIWebView::askPolicy(const NSURLRequestPtr& request, UIWebViewNavigationTyp
 
 long UIWebView::pageTimerStart(double seconds, bool repeats) {
     long id = nextTimer_++;
+    if (timers_.size() >= kMaxTimers) {
+        reportBound("web view: the page started more timers than are kept; further ones never fire");
+        return id;
+    }
     // Browsers run a zero-delay repeating timer no faster than every few milliseconds.
     timers_[id] = armTimer(id, repeats ? std::max(seconds, 0.004) : seconds, repeats);
     return id;
@@ -106,14 +153,23 @@ std::shared_ptr<NSTimer> UIWebView::armTimer(long id, double seconds, bool repea
 }
 
 double UIWebView::holdPageWork() {
-    double hold = scriptBudget_.holdSeconds();
+    // While all views together are past their share, the view whose page ran longest ago goes
+    // first once it is back (the later a page last ran, the later within a short stagger), so
+    // that busy pages take turns instead of the first one's keeping the others waiting.
+    double shared = WebScriptBudget::allViews().holdSeconds();
+    if (shared > 0) {
+        const double since = PlatformClock::monotonic() - lastRanAt_;
+        shared += kTurnStagger * std::clamp(1 - since / kTurnMemory, 0.0, 1.0);
+    }
+    const double own = scriptBudget_.holdSeconds();
+    const double hold = std::max(own, shared);
     if (hold > 0 && !holdReported_) {
         holdReported_ = true;
-        std::string line = NSString::stringWithFormat("web view: the page's scripts took more than their share of the main thread; "
+        std::string line = NSString::stringWithFormat("web view: %@ took more than their share of the main thread; "
                                                       "its timers are held back (%@)",
-                                                      page().url());
+                                                      own > 0 ? "the page's scripts" : "the scripts of all web views", page().url());
         NSLog("%@", line);
-        console_.push_back(line);
+        keepConsoleLine(line);
     }
     return hold;
 }
@@ -124,25 +180,6 @@ void UIWebView::afterHold(double seconds, unsigned long generation, std::functio
         auto view = weak.lock();
         if (view && view->generation_ == generation) step(*view);
     });
-}
-
-void UIWebView::pageImageRequested(long node) {
-    WebPage* owner = page_.get();
-    later([owner, node](UIWebView& v) { v.loadImage(owner, node); });
-}
-
-// An image's load is the page's own work: it waits while the page is past its share.
-void UIWebView::loadImage(WebPage* owner, long node) {
-    if (page_.get() != owner) return;
-    if (double hold = holdPageWork(); hold > 0) {
-        auto weak = weakSelf<UIWebView>();
-        NSRunLoop::mainRunLoop()->performAfterDelay(hold, [weak, owner, node] {
-            if (auto view = weak.lock()) view->loadImage(owner, node);
-        });
-        return;
-    }
-    page_->fireImageLoad(node, budget_);
-    afterEvaluation();
 }
 
 void UIWebView::pageTimerStop(long timer) {

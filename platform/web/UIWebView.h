@@ -12,6 +12,7 @@
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/net/NSURLRequest.h"
+#include "platform/net/NSURLResponse.h"
 #include "platform/uikit/UIView.h"
 #include "platform/web/WebPage.h"
 #include "platform/web/WebScriptBudget.h"
@@ -19,10 +20,13 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 class NSTimer;
+class NSURLConnection;
 class UIWebView;
 
 enum UIWebViewNavigationType : long {
@@ -54,8 +58,32 @@ public:
 
 class UIWebView : public UIView, private WebPageHost {
 public:
+    // What a fetch of the page's brought: the response, its HTTP status (200 for other schemes),
+    // the body it kept, the bytes that came and the error of a failed load.
+    struct Fetched {
+        NSURLResponsePtr response;
+        long status = 200;
+        std::string body;
+        long long bytes = 0;
+        NSErrorPtr error;
+    };
+
     static constexpr double kEvaluationBudget = 1.0;
     static constexpr std::size_t kHeapCap = 64u << 20;
+    // What one page may have under way or waiting at a time; past these what it asks for is dropped,
+    // and its console says so once.
+    static constexpr std::size_t kMaxImageFetches = 6;
+    static constexpr std::size_t kMaxImagesWaiting = 256;
+    static constexpr std::size_t kMaxFrameLoads = 16;
+    static constexpr std::size_t kMaxPendingNavigations = 256;
+    static constexpr std::size_t kMaxTimers = 1000;
+    static constexpr std::size_t kMaxScriptBytes = 4u << 20;
+    static constexpr std::size_t kMaxHistory = 50;
+    // What a page's console keeps: lines past the count or the bytes are dropped, and a long line
+    // is cut.
+    static constexpr std::size_t kMaxConsoleLines = 1000;
+    static constexpr std::size_t kMaxConsoleBytes = 256u << 10;
+    static constexpr std::size_t kMaxConsoleLineBytes = 4u << 10;
 
     explicit UIWebView(const CGRect& frame = CGRect{});
     ~UIWebView() override;
@@ -92,12 +120,16 @@ public:
 
     // What "navigator.userAgent" answers, from the device's profile.
     static std::string userAgent();
+    // Whether pages' images are fetched over http(s) (yes unless set otherwise): a fuzzer's pages,
+    // whose frames its delegate refuses, keep to this machine with their images failing at once.
+    static void setFetchesImagesFromNetwork(bool fetches);
 
     // Budgets (tests set smaller ones); they apply from the next page load on.
     void setEvaluationBudget(double seconds) { budget_ = seconds; }
     double evaluationBudget() const { return budget_; }
     void setHeapCap(std::size_t bytes) { heapCap_ = bytes; }
-    // The view's share of the main thread, over all its pages (tests give it their own stopwatch).
+    // The view's share of the main thread, over all its pages (tests give it their own stopwatch);
+    // its pages keep to WebScriptBudget::allViews() as well.
     WebScriptBudget& scriptBudget() { return scriptBudget_; }
     std::size_t heapBytes() const { return page().engine().heapBytes(); }
     std::size_t peakHeapBytes() const { return page().engine().peakHeapBytes(); }
@@ -131,12 +163,14 @@ private:
     void receiveContent(const std::string& text, unsigned long generation);
     // Runs the page's scripts from the index on, pausing while the page is past its share.
     void runScripts(unsigned long generation, std::size_t from = 0);
+    void fetchScript(unsigned long generation, std::size_t index, const NSURLPtr& url);
     void fireLoad(unsigned long generation);
     // Runs the step after `seconds` on the platform clock, unless the page changed meanwhile.
     void afterHold(double seconds, unsigned long generation, std::function<void(UIWebView&)> step);
     void finishLoad(unsigned long generation);
     void failLoad(const NSErrorPtr& error, unsigned long generation);
-    void loadSubframe(const NSURLRequestPtr& request);
+    // Loads the frame; its element (when there is one) hears the load's end as its load event.
+    void loadSubframe(const NSURLRequestPtr& request, long frame, const std::string& source);
     // Frame loads still under way fail as cancelled, at once; their answers, when they come, are
     // dropped.
     void cancelFrames();
@@ -145,13 +179,26 @@ private:
 
     // The page's way out (WebPageHost).
     void pageConsoleLine(const std::string& line) override;
-    void pageNavigation(const std::string& url, long type, bool subframe) override;
+    void keepConsoleLine(std::string line);
+    // Says once a page, in the log and its console, that it asked for more than it is given.
+    void reportBound(const std::string& what);
+    void pageNavigation(const std::string& url, long type, long frame) override;
     long pageTimerStart(double seconds, bool repeats) override;
     void pageTimerStop(long timer) override;
-    void pageImageRequested(long node) override;
-    void loadImage(WebPage* owner, long node);
+    void pageImageRequested(long node, const std::string& source, const std::string& url) override;
+    // The page's images and frames (UIWebViewResources.cpp): image fetches start a few at a time,
+    // and their outcomes and the frames' reach the page as events on a later pass, within its share.
+    void startImageLoads(WebPage* owner);
+    // Fetches on the main run loop: keeps up to `keep` bytes of the body (past them the load fails
+    // as too large), or with 0 only counts them.
+    std::shared_ptr<NSURLConnection> fetch(const NSURLRequestPtr& request, std::size_t keep, std::function<void(const Fetched&)> done);
+    void imageLoaded(WebPage* owner, long node, unsigned long load, bool loaded);
+    void resourceDone(WebPage* owner, long node, const std::string& source, bool loaded);
+    void fireResourceEvents(WebPage* owner);
+    void forgetPageImage(long node);
+    void cancelImageLoads();
     void pageScriptWillRun() override { scriptBudget_.scriptWillRun(); }
-    void pageScriptDidRun() override { scriptBudget_.scriptDidRun(); }
+    void pageScriptDidRun() override;
     std::shared_ptr<NSTimer> armTimer(long id, double seconds, bool repeats);
     // Whether the page's own work may start now; when not, says so (once a page) and answers the
     // seconds it waits.
@@ -169,10 +216,13 @@ private:
     std::unique_ptr<WebPage> page_;
     NSURLRequestPtr request_;
     std::vector<std::string> console_;
+    std::size_t consoleLinesKept_ = 0;  // the current page's
+    std::size_t consoleBytesKept_ = 0;
     struct PendingNavigation {
         std::string url;
         long type;
-        bool subframe;
+        long frame;  // the IFRAME element it loads in; -1 for the main frame
+        std::string source;  // that element's source then
     };
     std::deque<PendingNavigation> pendingNavigations_;
     bool draining_ = false;
@@ -187,7 +237,41 @@ private:
     double budget_ = kEvaluationBudget;
     WebScriptBudget scriptBudget_;
     bool holdReported_ = false;
+    // When the view's pages last ran script, for the turns views take while all are held back.
+    static constexpr double kTurnStagger = 0.01;
+    static constexpr double kTurnMemory = 10;
+    double lastRanAt_ = -kTurnMemory;
     std::vector<int> pageScripts_;  // the page's scripts as parsed, run in order
+    // A script fetched from the network, for its turn: its index, and its text or nothing.
+    struct FetchedScript {
+        std::size_t index;
+        std::optional<std::string> source;
+    };
+    std::optional<FetchedScript> fetchedScript_;
+    // The current page's image loads: one per element, the latest source it was given.
+    struct ImageLoad {
+        std::string source;
+        std::string url;
+        unsigned long number = 0;  // tells this load's answer from an earlier one's
+        std::shared_ptr<NSURLConnection> connection;  // while it is fetched
+    };
+    struct ResourceOutcome {
+        long node;
+        std::string source;
+        bool loaded;
+    };
+    std::map<long, ImageLoad> imageLoads_;
+    std::deque<long> imagesWaiting_;
+    std::size_t imagesFetching_ = 0;
+    unsigned long nextImageLoad_ = 1;
+    std::deque<ResourceOutcome> resourceOutcomes_;
+    bool resourceEventsScheduled_ = false;
+    // The images of the page as parsed, which its window's load waits for.
+    std::set<long> pageImages_;
+    bool collectingPageImages_ = false;
+    bool windowLoadWaits_ = false;
+    // Lines said once a page about what it asked for past its bounds.
+    std::set<std::string> boundsReported_;
     std::size_t heapCap_ = kHeapCap;
     bool scalesPageToFit_ = false;
     bool allowsInlineMediaPlayback_ = false;

@@ -100,6 +100,8 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
     if (navigation.type != UIWebViewNavigationTypeBackForward) {
         history_.resize(static_cast<std::size_t>(historyIndex_ + 1));
         history_.push_back(navigation);
+        // A view that loads page after page (an ad that refreshes) keeps only the latest ones.
+        if (history_.size() > kMaxHistory) history_.erase(history_.begin());
         historyIndex_ = static_cast<long>(history_.size()) - 1;
     }
     loading_ = true;
@@ -138,7 +140,10 @@ void UIWebView::receiveContent(const std::string& text, unsigned long generation
     if (!page().document().parse(text))
         return failLoad(urlError(NSURLErrorDataLengthExceedsMaximum, request() && request()->URL() ? request()->URL()->absoluteString() : ""),
                         generation);
-    // The page's own frames start loading as it is parsed, before its scripts run.
+    // The page's own images and frames start loading as it is parsed, before its scripts run.
+    collectingPageImages_ = true;
+    page().noticeImages(page().document().root());
+    collectingPageImages_ = false;
     page().noticeFrames(page().document().root());
     drainNavigations();
     if (generation_ != generation) return;
@@ -164,18 +169,22 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
         std::string name = "script " + std::to_string(index + 1);
         if (const std::string* src = script->attribute("src")) {
             auto url = NSURL::URLWithString(page().resolve(*src));
-            NSURLResponsePtr response;
             NSErrorPtr error;
-            NSDataPtr data;
-            if (url && url->isFileURL()) data = NSData::dataWithContentsOfFile(url->path(), &error);
-            else if (url && (url->scheme() == "http" || url->scheme() == "https"))
-                data = NSURLConnection::sendSynchronousRequest(NSURLRequest::requestWithURL(url), &response, &error);
-            auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
-            if (!data || (http && http->statusCode() >= 400)) {
-                console_.push_back("script not loaded: " + *src);
+            std::optional<std::string> fetched;
+            if (url && url->isFileURL()) {
+                if (auto data = NSData::dataWithContentsOfFile(url->path(), &error); data && data->length() <= kMaxScriptBytes)
+                    fetched = decodeBody(data, nullptr);
+            } else if (url && (url->scheme() == "http" || url->scheme() == "https")) {
+                // Fetched without holding the main thread: the page's load goes on when it is in.
+                if (!fetchedScript_ || fetchedScript_->index != index) return fetchScript(generation, index, url);
+                fetched = std::move(fetchedScript_->source);
+                fetchedScript_.reset();
+            }
+            if (!fetched) {
+                keepConsoleLine("script not loaded: " + *src);
                 continue;
             }
-            source = decodeBody(data, response);
+            source = std::move(*fetched);
             name = *src;
         } else {
             source = document.textContent(script);
@@ -187,8 +196,24 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
     later([generation](UIWebView& v) { v.fireLoad(generation); });
 }
 
+void UIWebView::fetchScript(unsigned long generation, std::size_t index, const NSURLPtr& url) {
+    auto weak = weakSelf<UIWebView>();
+    fetch(NSURLRequest::requestWithURL(url), kMaxScriptBytes, [weak, generation, index](const Fetched& answer) {
+        auto view = weak.lock();
+        if (!view || view->generation_ != generation) return;
+        FetchedScript script{index, std::nullopt};
+        if (!answer.error && answer.status < 400) script.source = decodeBody(NSData::dataWithString(answer.body), answer.response);
+        view->fetchedScript_ = std::move(script);
+        view->runScripts(generation, index);
+    });
+}
+
 void UIWebView::fireLoad(unsigned long generation) {
     if (generation_ != generation) return;
+    if (!pageImages_.empty()) {
+        windowLoadWaits_ = true;
+        return;
+    }
     if (double hold = holdPageWork(); hold > 0) return afterHold(hold, generation, [generation](UIWebView& v) { v.fireLoad(generation); });
     page().fireLoad(budget_);
     afterEvaluation();
@@ -207,18 +232,23 @@ void UIWebView::failLoad(const NSErrorPtr& error, unsigned long generation) {
     if (auto d = delegate()) d->webViewDidFailLoadWithError(*this, error);
 }
 
-// A subframe reports its start and its end; what it holds is not run. A frame of a page that was
-// stopped or left before the frame started reports nothing.
-void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
+// A subframe reports its start and its end, and its element hears its load event; what it holds
+// is not run. A frame of a page that was stopped or left before the frame started reports nothing.
+void UIWebView::loadSubframe(const NSURLRequestPtr& request, long frame, const std::string& source) {
     const unsigned long generation = generation_;
-    const long frame = nextFrame_++;
-    later([request, generation, frame](UIWebView& view) {
+    const long number = nextFrame_++;
+    WebPage* owner = page_.get();
+    later([request, generation, number, owner, frame, source](UIWebView& view) {
         if (view.generation_ != generation) return;
+        if (view.framesLoading_.size() >= kMaxFrameLoads)
+            return view.reportBound("web view: the page started more frames at once than are loaded; further ones are dropped");
         auto url = request->URL();
-        view.framesLoading_[frame] = url->absoluteString();
+        view.framesLoading_[number] = url->absoluteString();
         if (auto d = view.delegate()) d->webViewDidStartLoad(view);
-        auto finish = [frame](UIWebView& v, const NSErrorPtr& error) {
-            if (!v.framesLoading_.erase(frame)) return;
+        auto finish = [number, owner, frame, source](UIWebView& v, const NSErrorPtr& error) {
+            if (!v.framesLoading_.erase(number)) return;
+            // A frame's element hears "load" whatever the frame's own outcome.
+            if (frame >= 0 && v.page_.get() == owner) v.resourceDone(owner, frame, source, true);
             auto d = v.delegate();
             if (!d) return;
             if (error) d->webViewDidFailLoadWithError(v, error);
@@ -227,11 +257,11 @@ void UIWebView::loadSubframe(const NSURLRequestPtr& request) {
         if (!isSupported(url->scheme())) {
             view.later([finish, url](UIWebView& v) { finish(v, urlError(NSURLErrorUnsupportedURL, url->absoluteString())); });
         } else if (url->scheme() == "http" || url->scheme() == "https") {
+            // What the frame holds is not kept: its answer's end is all that counts.
             auto weak = view.weakSelf<UIWebView>();
-            NSURLConnection::sendAsynchronousRequest(request, NSOperationQueue::mainQueue(),
-                                                     [weak, finish](const NSURLResponsePtr&, const NSDataPtr& data, const NSErrorPtr& error) {
-                                                         if (auto v = weak.lock()) finish(*v, data ? nullptr : error);
-                                                     });
+            view.fetch(request, 0, [weak, finish](const Fetched& answer) {
+                if (auto v = weak.lock()) finish(*v, answer.error);
+            });
         } else {
             view.later([finish](UIWebView& v) { finish(v, nullptr); });
         }

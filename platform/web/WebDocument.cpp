@@ -121,12 +121,12 @@ bool WebDocument::parse(std::string_view html) {
     scriptNodes_ = scriptBytes_ = 0;
     make(WebNode::Kind::Document, {});
     if (fits)
-        for (auto* node : parseInto(html, nullptr)) insertBefore(root(), node, nullptr);
+        for (auto* node : parseInto(html, nullptr, kMaxParsedNodes)) insertBefore(root(), node, nullptr);
     ensureSkeleton();
     return fits;
 }
 
-std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::string* context) {
+std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::string* context, std::size_t maxNodes) {
     std::string bounded = boundNesting(html);
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;
@@ -142,7 +142,7 @@ std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::s
     const GumboVector& children = top->type == GUMBO_NODE_DOCUMENT ? top->v.document.children : top->v.element.children;
     for (unsigned i = children.length; i-- > 0;) pending.emplace_back(static_cast<const GumboNode*>(children.data[i]), nullptr);
     std::size_t count = 0;
-    while (!pending.empty() && count < kMaxParsedNodes) {
+    while (!pending.empty() && count < maxNodes) {
         auto [source, parent] = pending.back();
         pending.pop_back();
         WebNode* node = nullptr;
@@ -273,10 +273,10 @@ std::string WebDocument::innerHTML(const WebNode* node) const {
 }
 
 bool WebDocument::setInnerHTML(WebNode* node, std::string_view html) {
-    if (html.size() > kMaxParsedBytes) return false;
+    if (html.size() > kMaxParsedBytes || scriptNodes_ >= kMaxNodes) return false;
     while (!node->children.empty()) detach(node->children.back());
     std::size_t before = nodes_.size();
-    for (auto* made : parseInto(html, &node->name)) insertBefore(node, made, nullptr);
+    for (auto* made : parseInto(html, &node->name, std::min(kMaxParsedNodes, kMaxNodes - scriptNodes_))) insertBefore(node, made, nullptr);
     scriptNodes_ += nodes_.size() - before;
     return true;
 }
@@ -289,13 +289,17 @@ std::string WebDocument::textContent(const WebNode* node) const {
     return out;
 }
 
-void WebDocument::setTextContent(WebNode* node, std::string text) {
+bool WebDocument::setTextContent(WebNode* node, std::string text) {
     if (node->kind == WebNode::Kind::Text || node->kind == WebNode::Kind::Comment) {
         node->data = std::move(text);
-        return;
+        return true;
     }
+    if (!text.empty() && scriptNodes_ >= kMaxNodes) return false;
     while (!node->children.empty()) detach(node->children.back());
-    if (!text.empty()) insertBefore(node, make(WebNode::Kind::Text, std::move(text)), nullptr);
+    if (text.empty()) return true;
+    ++scriptNodes_;
+    insertBefore(node, make(WebNode::Kind::Text, std::move(text)), nullptr);
+    return true;
 }
 
 WebNode* WebDocument::elementById(std::string_view id) const {

@@ -29,7 +29,8 @@ struct WebNode {
 class WebDocument {
 public:
     static constexpr int kMaxNesting = 512;
-    // What scripts may add to a page beyond what it was loaded with.
+    // What scripts may add to a page beyond what it was loaded with. Nodes a script drops stay in
+    // the arena until the page goes, so every node a script makes counts, whatever became of it.
     static constexpr std::size_t kMaxNodes = 250000;
     static constexpr std::size_t kMaxScriptBytes = 64u << 20;
 
@@ -60,10 +61,12 @@ public:
     bool spend(std::size_t bytes);
 
     std::string innerHTML(const WebNode* node) const;
-    // False, changing nothing, for markup past kMaxParsedBytes.
+    // False, changing nothing, for markup past kMaxParsedBytes or once scripts made kMaxNodes
+    // nodes (a parse stops at the allowance).
     bool setInnerHTML(WebNode* node, std::string_view html);
     std::string textContent(const WebNode* node) const;
-    void setTextContent(WebNode* node, std::string text);
+    // False, changing nothing, when the text needs a node past the allowance.
+    bool setTextContent(WebNode* node, std::string text);
 
     WebNode* elementById(std::string_view id) const;
     // Elements below `from` (not itself) with the tag, "*" for any, in document order.
@@ -78,7 +81,7 @@ private:
     WebNode* make(WebNode::Kind kind, std::string nameOrData);
     WebNode* child(const WebNode* parent, std::string_view name) const;
     void ensureSkeleton();
-    std::vector<WebNode*> parseInto(std::string_view html, const std::string* context);
+    std::vector<WebNode*> parseInto(std::string_view html, const std::string* context, std::size_t maxNodes);
 
     std::vector<std::unique_ptr<WebNode>> nodes_;
     std::size_t scriptNodes_ = 0;

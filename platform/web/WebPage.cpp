@@ -97,7 +97,7 @@ duk_ret_t nativeSetAttr(duk_context* c) {
     scratch.assign(duk_require_string(c, 1));
     node->setAttribute(scratch, std::string(value, length));
     if (scratch == "src" && node->name == "iframe") page(c).noticeFrames(node);
-    if (scratch == "src" && node->name == "img" && length > 0) page(c).host().pageImageRequested(node->id);
+    if (scratch == "src" && node->name == "img" && length > 0) page(c).noticeImage(node);
     return 0;
 }
 
@@ -119,6 +119,7 @@ duk_ret_t nativeSetHTML(duk_context* c) {
     const char* html = textArgument(c, 1, &length);
     if (!page(c).document().spend(length) || !page(c).document().setInnerHTML(node, std::string_view(html, length)))
         (void)duk_range_error(c, "the page holds too much");
+    page(c).noticeImages(node);
     page(c).noticeFrames(node);
     return 0;
 }
@@ -133,8 +134,8 @@ duk_ret_t nativeSetText(duk_context* c) {
     WebNode* node = nodeArgument(c, 0);
     duk_size_t length = 0;
     const char* text = textArgument(c, 1, &length);
-    if (!page(c).document().spend(length)) (void)duk_range_error(c, "the page holds too much");
-    page(c).document().setTextContent(node, std::string(text, length));
+    if (!page(c).document().spend(length) || !page(c).document().setTextContent(node, std::string(text, length)))
+        (void)duk_range_error(c, "the page holds too much");
     return 0;
 }
 
@@ -177,7 +178,7 @@ duk_ret_t nativeNavigate(duk_context* c) {
     scratch = p.resolve(duk_require_string(c, 0));
     const bool inDocument = p.isInDocument(scratch);
     if (inDocument) p.moveInDocument(scratch);
-    else p.host().pageNavigation(scratch, static_cast<long>(duk_require_number(c, 1)), false);
+    else p.host().pageNavigation(scratch, static_cast<long>(duk_require_number(c, 1)), -1);
     duk_push_boolean(c, inDocument);
     return 1;
 }
@@ -281,15 +282,28 @@ void WebPage::fireTimer(long timer, double budgetSeconds) {
 
 void WebPage::fireLoad(double budgetSeconds) { evaluate("__tandrel.load()", "onload", budgetSeconds); }
 
-void WebPage::fireImageLoad(long node, double budgetSeconds) {
-    evaluate("__tandrel.image(" + std::to_string(node) + ")", "image", budgetSeconds);
+void WebPage::fireResourceEvent(long node, const std::string& source, bool loaded, double budgetSeconds) {
+    WebNode* element = document_.node(node);
+    const std::string* now = element ? element->attribute("src") : nullptr;
+    if (!now || *now != source || (element->name == "iframe" && !document_.isConnected(element))) return;
+    evaluate("__tandrel.resource(" + std::to_string(node) + (loaded ? ", 'load')" : ", 'error')"), element->name, budgetSeconds);
+}
+
+void WebPage::noticeImage(WebNode* image) {
+    const std::string* src = image->attribute("src");
+    if (src && !src->empty()) host_.pageImageRequested(image->id, *src, resolve(*src));
+}
+
+void WebPage::noticeImages(WebNode* node) {
+    for (auto* d : document_.descendants(node))
+        if (d->kind == WebNode::Kind::Element && d->name == "img") noticeImage(d);
 }
 
 void WebPage::noticeFrames(WebNode* node) {
     if (!document_.isConnected(node)) return;
     auto check = [&](WebNode* element) {
         const std::string* src = element->kind == WebNode::Kind::Element && element->name == "iframe" ? element->attribute("src") : nullptr;
-        if (src && !src->empty()) host_.pageNavigation(resolve(*src), 5, true);
+        if (src && !src->empty()) host_.pageNavigation(resolve(*src), 5, element->id);
     };
     check(node);
     for (auto* d : document_.descendants(node)) check(d);

@@ -13,15 +13,16 @@ class WebPageHost {
 public:
     virtual ~WebPageHost() = default;
     virtual void pageConsoleLine(const std::string& line) = 0;
-    // A navigation the page's script started: an absolute URL, its navigation type, and whether
-    // it loads in a subframe (an IFRAME) rather than replacing the page.
-    virtual void pageNavigation(const std::string& url, long type, bool subframe) = 0;
+    // A navigation the page's script started: an absolute URL, its navigation type, and the
+    // IFRAME element it loads in as a subframe (-1 when it replaces the page).
+    virtual void pageNavigation(const std::string& url, long type, long frame) = 0;
     // A timer on the platform clock; its firing calls the page's timer function with its id.
     virtual long pageTimerStart(double seconds, bool repeats) = 0;
     virtual void pageTimerStop(long timer) = 0;
-    // A script gave an image element a source: the image loads (it is not fetched) on a later
-    // pass, where the host calls fireImageLoad.
-    virtual void pageImageRequested(long node) = 0;
+    // An image element was given a source (parsed with one, or a script set it): the host fetches
+    // its absolute URL and, once that loaded or failed, calls fireResourceEvent. `source` is the
+    // attribute's text, by which a later source tells a stale answer.
+    virtual void pageImageRequested(long node, const std::string& source, const std::string& url) = 0;
     // Bracket each outermost evaluation, whatever started it, for the host's account of script time.
     virtual void pageScriptWillRun() = 0;
     virtual void pageScriptDidRun() = 0;
@@ -50,10 +51,15 @@ public:
     void tap(const WebNode* node, double budgetSeconds);
     void fireTimer(long timer, double budgetSeconds);
     void fireLoad(double budgetSeconds);
-    void fireImageLoad(long node, double budgetSeconds);
+    // An image's or a frame's load or error event, for the element's source as it was when its
+    // load started; nothing when the element has another source since, or a frame left the document.
+    void fireResourceEvent(long node, const std::string& source, bool loaded, double budgetSeconds);
     // An IFRAME with a source that enters the document (parsed, inserted, or given its source)
     // loads as a subframe: node and what lies under it.
     void noticeFrames(WebNode* node);
+    // Images with a source below the node (made by a parse) start loading, in the document or not.
+    void noticeImages(WebNode* node);
+    void noticeImage(WebNode* image);
 
     // The page's global code, written once, run in every fresh heap.
     static const std::string& prelude();

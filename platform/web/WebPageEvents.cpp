@@ -166,17 +166,12 @@ function dispatchTap(id) {
     fire(target, 'mouseup', true, true);
     dispatchClick(id);
 }
-// An image loads once for each source it is given (images are not fetched here): the page's own
-// before the window, those scripts give a source, in the document or not, on a later pass.
-function loadImage(id) {
-    var image = wrap(id), source = N.getAttr(id, 'src');
-    if (!source || image.__loadedSource === source) return;
-    image.__loadedSource = source;
-    fire(image, 'load', false, false);
+// An image's or a frame's outcome, which the web view reports once the resource was fetched or
+// failed (the page's own images before the window's load); neither bubbles.
+function resourceEvent(id, type) {
+    fire(wrap(id), type, false, false);
 }
 function dispatchLoad() {
-    var images = N.byTag(0, 'img');
-    for (var i = 0; i < images.length; i++) loadImage(images[i]);
     fire(global, 'load', false, false);
 }
 )JS";

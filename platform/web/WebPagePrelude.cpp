@@ -216,7 +216,7 @@ Object.defineProperty(global, '__tandrel', { value: {
         try { t.callback.apply(global, t.extra); } catch (e) { report(e); }
     },
     load: dispatchLoad,
-    image: loadImage
+    resource: resourceEvent
 } });
 )JS" + std::string(preludeEvents()) + R"JS(
 })(this, __native, __userAgent); delete this.__native; delete this.__userAgent;)JS";

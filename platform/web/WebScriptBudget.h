@@ -6,6 +6,11 @@
 // its share has overdrawn by at most one evaluation; until the share has come back, what the page
 // itself starts (timers, the load's scripts) waits, and the main thread goes on with its other work.
 //
+// Web views are many on one screen (banners of several spaces, an expanded ad, the in-app browser),
+// so all views' pages together draw on one more budget, allViews(), that refills at kAllViewsShare:
+// however many views a creative or an app opens, their pages leave the main thread at least half of
+// each second. A frame's page runs no script here, so frames cost their page's view nothing more.
+//
 // Script time is read from a stopwatch, the platform clock unless a test gives its own, and the
 // refill follows the platform clock too: on the real clock a script's time is its real time, and
 // on a stepped clock, where time moves only between steps, scripts cost nothing and nothing waits.
@@ -15,24 +20,33 @@
 class WebScriptBudget {
 public:
     static constexpr double kShare = 0.25;
+    static constexpr double kAllViewsShare = 0.5;
     static constexpr double kWindow = 1.0;
     using Stopwatch = std::function<double()>;
 
-    WebScriptBudget();
+    explicit WebScriptBudget(double share = kShare);
 
-    // Brackets one outermost evaluation; its time is charged when it ends.
+    // The budget every web view's pages draw on as well as their own (main thread only).
+    static WebScriptBudget& allViews();
+
+    // Brackets one outermost evaluation; its time is charged when it ends, and answered.
     void scriptWillRun();
-    void scriptDidRun();
+    double scriptDidRun();
+    // Charges script time measured by another budget's stopwatch.
+    void charge(double seconds);
     // Seconds on the platform clock until the page may start work of its own again; 0 for now.
     double holdSeconds();
 
     void setStopwatch(Stopwatch stopwatch);
+    // Full again, as new (for tests that overdrew the shared budget on a clock of their own).
+    void refillCompletely();
 
 private:
     void refill();
 
+    double share_;
     Stopwatch stopwatch_;
-    double balance_ = kShare * kWindow;
+    double balance_;
     double refilledAt_;
     double startedAt_ = 0;
 };

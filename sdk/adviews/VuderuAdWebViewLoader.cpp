@@ -11,8 +11,10 @@
 #include "sdk/analytics/VuderuUtil.h"
 
 namespace {
+// The content hosts are the deployer's, so the stand-in for every endpoint's host stands in for
+// them as well: the web view fetches the close controls' images.
 std::string& contentHostValue() {
-    static std::string host = "content.vuderu.com";
+    static std::string host = VuderuNetworkUtil::hostOverride().value_or("content.vuderu.com");
     return host;
 }
 // A view that handles no loader calls, for an ad without a loader connector.

@@ -66,6 +66,8 @@ void VuderuAdWebViewLoader::webViewDidStartLoad(UIWebView&) {
     ++webViewLoading_;
     if (frameHasContent()) eval(std::string(VuderuAdScripts::hogan()));
     eval(std::string(VuderuAdScripts::bridge()));
+    if (supportMRAID_ && VuderuNetworkUtil::hostOverride())
+        eval("window.vuderuStaticContentHost = 'https://" + *VuderuNetworkUtil::hostOverride() + "';");
     if (supportMRAID_) eval(std::string(VuderuAdScripts::mraid()));
     eval(setupLine());
     eval(contentLine());

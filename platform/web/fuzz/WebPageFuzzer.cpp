@@ -10,7 +10,8 @@
 namespace {
 class EndDelegate : public UIWebViewDelegate {
 public:
-    // Frames the page names load, except from the network: a fuzzer stays on this machine.
+    // Frames the page names load, except from the network: a fuzzer stays on this machine (its
+    // images as well, which the web view is told not to fetch).
     bool webViewShouldStartLoadWithRequestNavigationType(UIWebView&, const NSURLRequestPtr& request, UIWebViewNavigationType) override {
         auto url = request->URL();
         return !url || (url->scheme() != "http" && url->scheme() != "https");
@@ -22,6 +23,7 @@ public:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    UIWebView::setFetchesImagesFromNetwork(false);
     auto view = std::make_shared<UIWebView>(CGRectMake(0, 0, 320, 480));
     auto delegate = std::make_shared<EndDelegate>();
     view->setDelegate(delegate);

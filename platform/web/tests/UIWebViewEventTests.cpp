@@ -52,14 +52,6 @@ const EventCase kEventCases[] = {
     {"a javascript: link runs in the page", "<a href=\"javascript:console.log('js%20link')\">Go</a>", "Go", {"js link"}, ""},
     {"the body's onload is the window's",
      "<body onload=\"console.log('body ' + (this === window) + ' ' + event.type)\"><p>x</p></body>", "", {"body true load"}, ""},
-    {"images load before the window",
-     "<body onload=\"console.log('window')\"><img src='a.png' onload=\"console.log('image ' + this.tagName)\"></body>", "",
-     {"image IMG", "window"}, ""},
-    {"an image a script gives a source loads on a later pass, once for each source",
-     "<script>var image = new Image(); image.onload = function () { console.log('pixel ' + image.src); };"
-     "image.src = 'one.gif'; console.log('set'); var shown = document.createElement('img'); document.body.appendChild(shown);"
-     "shown.setAttribute('onload', \"console.log('shown')\"); shown.src = 'two.gif';</script>",
-     "", {"set", "pixel one.gif", "shown"}, ""},
     {"a broken attribute is reported and the others run",
      "<div id='d' onclick='if (' onmousedown=\"console.log('mousedown')\">x</div>", "d",
      {"mousedown", "Uncaught SyntaxError: parse error (line 2, end of input)"}, ""},

@@ -80,3 +80,34 @@ TEST_F(WebViewTest, WorkHeldBackRunsLaterInOrder) {
     EXPECT_EQ(page, (std::vector<std::string>{"one", "two", "a", "b"}));
     EXPECT_EQ(delegate->events.back(), "finish");
 }
+
+// Many views on one screen, each with a busy banner: each keeps to its own share, and together
+// they keep to the share of all views, taking turns, so the main thread stays the app's for half
+// of the time however many views there are.
+TEST_F(WebViewTest, ManyBusyViewsTogetherKeepToTheShareOfAllViews) {
+    ManualClock clock;
+    constexpr int kViews = 6;
+    std::vector<std::shared_ptr<UIWebView>> views{view};
+    for (int i = 1; i < kViews; ++i) views.push_back(std::make_shared<UIWebView>(CGRectMake(0, 0, 320, 50)));
+    for (auto& v : views) {
+        v->loadHTMLStringBaseURL("<script>setInterval(function () { console.log('run'); }, 50);</script>", nullptr);
+        drainMain();
+        v->scriptBudget().setStopwatch(costlyEvaluations());
+    }
+    std::vector<std::size_t> runsAfter{0};
+    const int seconds = 10;
+    for (int step = 0; step < static_cast<int>(seconds / kStep); ++step) {
+        clock.advance(kStep);
+        std::size_t runs = 0;
+        for (auto& v : views) runs += count(v->consoleLines(), "run");
+        runsAfter.push_back(runs);
+    }
+    const double spent = static_cast<double>(runsAfter.back()) * kCallCost;
+    // Each view alone would spend its share: kViews quarters of each second, more than all of it.
+    ASSERT_GT(kViews * WebScriptBudget::kShare, 1.0);
+    EXPECT_LE(spent, WebScriptBudget::kAllViewsShare * (seconds + WebScriptBudget::kWindow) + kCallCost);
+    EXPECT_GE(spent, WebScriptBudget::kAllViewsShare * seconds - kCallCost);
+    // They take turns: none is kept waiting while the others run.
+    for (auto& v : views) EXPECT_GE(count(v->consoleLines(), "run") + 1, runsAfter.back() / kViews);
+    EXPECT_EQ(eval("6 * 7"), "42");
+}

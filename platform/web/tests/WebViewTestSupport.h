@@ -57,6 +57,8 @@ class WebViewTest : public DeviceTest {
 protected:
     void SetUp() override {
         DeviceTest::SetUp();
+        // What an earlier test's pages spent on a clock of its own is not this test's.
+        WebScriptBudget::allViews().refillCompletely();
         view = std::make_shared<UIWebView>(CGRectMake(0, 0, 320, 480));
         delegate = std::make_shared<RecordingWebDelegate>();
         view->setDelegate(delegate);

@@ -3,6 +3,7 @@
 // recording bridge for the MRAID adapter: `calls` holds each executeCall's arguments joined by
 // blanks, `heard` what the test's listeners heard.
 
+#include "platform/testsupport/AnalyticsCollector.h"
 #include "platform/web/tests/WebViewTestSupport.h"
 #include "sdk/adviews/VuderuAdScripts.h"
 
@@ -10,7 +11,10 @@ class AdPageScriptsTest : public WebViewTest {
 protected:
     void SetUp() override {
         WebViewTest::SetUp();
-        delegate->onStart = [](UIWebView& v) {
+        // The close button's image is fetched: from a loopback port where nothing listens.
+        staticHost = "http://" + AnalyticsCollector::refusedHostAndPort();
+        delegate->onStart = [host = staticHost](UIWebView& v) {
+            v.stringByEvaluatingJavaScriptFromString("window.vuderuStaticContentHost = '" + host + "';");
             v.stringByEvaluatingJavaScriptFromString(std::string(VuderuAdScripts::bridge()));
             v.stringByEvaluatingJavaScriptFromString(std::string(VuderuAdScripts::mraid()));
             v.stringByEvaluatingJavaScriptFromString(
@@ -27,4 +31,6 @@ protected:
     }
     // The console lines of the page since its load.
     std::vector<std::string> console() const { return view->consoleLines(); }
+
+    std::string staticHost;
 };

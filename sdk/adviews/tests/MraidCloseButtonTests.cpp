@@ -13,7 +13,7 @@ TEST_F(AdPageScriptsTest, CloseButtonIsPlacedAndShownWhenItShould) {
     eval("m.expand()");
     EXPECT_EQ(eval(std::string(kButton) + ".getAttribute('style')"),
               "position: absolute; top: 10px; right: 10px; width: 50px; height: 50px; z-index: 10000");
-    EXPECT_EQ(eval(std::string(kButton) + ".src"), "https://static.vuderu.com/adSpaceStyles/images/bttn-close-bw.png");
+    EXPECT_EQ(eval(std::string(kButton) + ".src"), staticHost + "/adSpaceStyles/images/bttn-close-bw.png");
     EXPECT_EQ(eval(std::string(kButton) + ".parentNode === document.body"), "true");
     eval("m.useCustomClose(true)");
     EXPECT_EQ(eval(std::string(kButton) + " === null"), "true");

@@ -14,6 +14,16 @@ FIRST = b"""<html><body style="background-color: #00ff00"><p>The first page</p><
   document.getElementById('out').textContent = 'pressed once';
 });</script></body></html>"""
 SECOND = b"<html><body><p>The second page</p></body></html>"
+# Images a creative adds by script: a tracking pixel outside the document and a broken image
+# written with innerHTML, whose handlers write what they heard into the page.
+PIXELS = b"""<html><body><p id="pixel">pixel waiting</p><p id="broken">broken waiting</p><div id="slot"></div>
+<script>var p = new Image(1, 1);
+p.onload = function () { document.getElementById('pixel').textContent = 'pixel counted'; };
+p.src = '/pixel.gif?imp=1';
+document.getElementById('slot').innerHTML =
+  "<img src='/missing.gif' onerror=\\"document.getElementById('broken').textContent = 'broken image ' + event.type\\">";
+</script></body></html>"""
+GIF = b"GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;"
 LOOPING = "<html><body><p>Before the loop</p><script>for (;;) {}</script><p>After the loop</p></body></html>"
 
 
@@ -24,6 +34,8 @@ def main(adhost):
         device = fresh_device(work)
         server.files["/first.html"] = FIRST
         server.files["/second.html"] = SECOND
+        server.files["/pixels.html"] = PIXELS
+        server.files["/pixel.gif"] = GIF
         looping = os.path.join(work, "looping.html")
         with open(looping, "w") as f:
             f.write(LOOPING)
@@ -33,6 +45,7 @@ def main(adhost):
             "pixel 300,300",
             "touch 30,210", "expect pressed once",
             "tap Onwards", "expect The second page",
+            "page " + server.url("/pixels.html"), "expect pixel counted", "expect broken image error",
             "page " + looping, "screen", "ads help"], server).check(expect_errors=["no page file at /no/such/file"])
         out = run.out
         if "error: no page file at /no/such/file" not in out:
@@ -41,6 +54,8 @@ def main(adhost):
             fail("pixel did not read the body's colour:\n" + out[-3000:])
         if not server.gets("/second.html"):
             fail("the link was not followed")
+        if not server.gets("/pixel.gif") or not server.gets("/missing.gif"):
+            fail("the images the page's script added were not fetched")
         tail = out[out.rfind("> page " + looping):]
         if "After the loop" not in tail or "ads help: this list" not in tail:
             fail("the looping page did not leave the next commands answered:\n" + tail[-3000:])
@@ -56,7 +71,7 @@ def main(adhost):
         untimed = Run(adhost, device, ["ads loglevel 2", "page " + stalled, "wait 1", "ads help"], server).check()
         if "Webview loading timed out" in untimed.err:
             fail("a page without a pre-render time-out was timed out")
-        print("ad page: text, link, touch, colour, looping page and missing file as expected")
+        print("ad page: text, link, touch, colour, script-added images, looping page and missing file as expected")
     finally:
         server.close()
         shutil.rmtree(work, ignore_errors=True)
