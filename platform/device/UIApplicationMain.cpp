@@ -17,10 +17,19 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <malloc.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// Under a bound on the address space (ulimit -v) the process keeps to one malloc arena: every
+// further arena reserves 64 MB of address space, which the work itself then runs short of.
+void fitAllocatorToAddressSpaceLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) ::mallopt(M_ARENA_MAX, 1);
+}
 constexpr const char* kPrompt = "tandrel> ";
 constexpr std::size_t kReadChunk = 4096;
 // How long one wait of the main loop lasts when nothing happens; anything that happens ends it.
@@ -214,6 +223,7 @@ int runStandardInput(Driver& driver) {
 } // namespace
 
 int UIApplicationMain(int argc, char** argv, const std::string&, const std::string& delegateClassName) {
+    fitAllocatorToAddressSpaceLimit();
     auto options = parse(argc, argv);
     if (options.help || !options.error.empty()) {
         if (!options.error.empty()) std::cerr << "tandrel: " << options.error << "\n";

@@ -55,11 +55,17 @@ DispatchTimerThread::DispatchTimerThread() {
 void DispatchTimerThread::startThreadLocked() {
     if (threadRunning_) return;
     threadRunning_ = true;
-    std::thread([this] {
-        ScopedAlternateSignalStack alternateSignalStack;
-        ::pthread_setname_np(::pthread_self(), kTimerThreadName);
-        run();
-    }).detach();
+    try {
+        std::thread([this] {
+            ScopedAlternateSignalStack alternateSignalStack;
+            ::pthread_setname_np(::pthread_self(), kTimerThreadName);
+            run();
+        }).detach();
+    } catch (const std::exception&) {
+        // No thread to be had (no memory for its stack): the entries wait, and fire when the
+        // platform clock is stepped or once a later schedule gets the thread started.
+        threadRunning_ = false;
+    }
 }
 
 void DispatchTimerThread::prepareFork() {
@@ -121,10 +127,10 @@ DispatchTimerThread::EntryId DispatchTimerThread::schedule(dispatch_time_t when,
     EntryId id;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        startThreadLocked();
         id = nextId_++;
         entries_[id] = {when, std::move(fire)};
         byTime_.emplace(when, id);
+        startThreadLocked();
     }
     changed_.notify_all();
     return id;

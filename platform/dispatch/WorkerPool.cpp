@@ -8,8 +8,12 @@
 #include <new>
 #include <thread>
 
+#include <fstream>
+
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 constexpr std::size_t kThreadsPerCore = 4;
@@ -19,6 +23,26 @@ constexpr std::size_t kMinimumThreads = 16;
 constexpr const char* kWorkerName = "dispatch-worker";
 
 std::atomic<WorkerPool*> poolInstance{nullptr};
+// What a bound on the address space must leave free after another worker's stack: the memory the
+// work itself, and the threads libraries start for their own (which abort when they cannot), need.
+constexpr std::size_t kAddressSpaceKeptFree = 48u << 20;
+constexpr std::size_t kDefaultStackSize = 8u << 20;
+
+// Whether the process's address space, when bounded (ulimit -v), has room for one more worker.
+// Each worker reserves a whole stack; a pool that grew until the bound was reached would leave
+// nothing for the work it runs.
+bool roomForAnotherWorker() {
+    rlimit bound{};
+    if (::getrlimit(RLIMIT_AS, &bound) != 0 || bound.rlim_cur == RLIM_INFINITY) return true;
+    rlimit stack{};
+    std::size_t stackSize = ::getrlimit(RLIMIT_STACK, &stack) == 0 && stack.rlim_cur != RLIM_INFINITY
+                                ? static_cast<std::size_t>(stack.rlim_cur)
+                                : kDefaultStackSize;
+    std::size_t pages = 0;
+    if (!(std::ifstream("/proc/self/statm") >> pages)) return true;
+    const std::size_t mapped = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return mapped + stackSize + kAddressSpaceKeptFree <= bound.rlim_cur;
+}
 } // namespace
 
 WorkerPool& WorkerPool::shared() {
@@ -71,6 +95,7 @@ bool WorkerPool::waitUntilIdle(std::chrono::steady_clock::duration limit) {
 
 void WorkerPool::submit(std::function<void()> task) {
     bool spawn = false;
+    bool first = false;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         tasks_.push_back(std::move(task));
@@ -81,10 +106,13 @@ void WorkerPool::submit(std::function<void()> task) {
             ++idle_;
             ++starting_;
             spawn = true;
+            first = threads_ == 1;
         }
     }
     if (spawn) {
         try {
+            // The first worker is always tried: without one nothing would ever run.
+            if (!first && !roomForAnotherWorker()) throw std::bad_alloc();
             std::thread([this] {
                 ScopedAlternateSignalStack alternateSignalStack;
                 ::pthread_setname_np(::pthread_self(), kWorkerName);

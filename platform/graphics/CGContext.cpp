@@ -4,13 +4,15 @@
 
 #include <cmath>
 
-CGContext::CGContext(CGImageRef target, CGFloat scale) : target_(std::move(target)), scale_(scale), cr_(cairo_create(target_->surface())) {
+// Without a target cairo makes a context in its error state, on which every call does nothing.
+CGContext::CGContext(CGImageRef target, CGFloat scale)
+    : target_(std::move(target)), scale_(scale), cr_(cairo_create(target_ ? target_->surface() : nullptr)) {
     cairo_scale(cr_, scale_, scale_);
 }
 
 CGContext::~CGContext() {
     cairo_destroy(cr_);
-    cairo_surface_flush(target_->surface());
+    if (target_) cairo_surface_flush(target_->surface());
 }
 
 void CGContext::saveGState() {

@@ -34,6 +34,7 @@ struct CGTextStyle {
 
 class CGContext : public NSObject {
 public:
+    // A context without a bitmap (one that could not be allocated) draws nothing.
     CGContext(CGImageRef target, CGFloat scale);
     ~CGContext() override;
 

@@ -73,8 +73,11 @@ void CGContext::renderWithShadow(const std::function<void(cairo_t*)>& draw, bool
         cairo_new_path(cr_);
         return;
     }
-    auto scratch = CGImage::createWithSize(target_->width(), target_->height());
-    if (!scratch) return;
+    auto scratch = target_ ? CGImage::createWithSize(target_->width(), target_->height()) : nullptr;
+    if (!scratch) {
+        cairo_new_path(cr_);
+        return;
+    }
     cairo_t* c = cairo_create(scratch->surface());
     cairo_matrix_t m;
     cairo_get_matrix(cr_, &m);

@@ -11,7 +11,6 @@
 namespace {
 
 constexpr long kHTTPStatusUnauthorized = 401;
-constexpr const char* kOutOfMemoryDescription = "out of memory";
 
 } // namespace
 
@@ -63,14 +62,16 @@ bool NSURLConnection::setState(State state) {
 void NSURLConnection::start() {
     if (!setState(State::Started)) return;
     if (!runLoop_) runLoop_ = NSRunLoop::currentRunLoop();
+    auto self = strongSelf();
     try {
         loader_ = URLLoader::forRunLoop(runLoop_);
     } catch (const std::bad_alloc&) {
-        // Out of memory is this request's failure, not the process's.
-        fail(errorFor(NSURLErrorUnknown, kOutOfMemoryDescription));
+        // Out of memory is this request's failure, not the process's; the delegate hears of it in
+        // a later pass like of any other outcome.
+        auto error = errorFor(NSURLErrorUnknown, kURLLoaderOutOfMemoryDescription);
+        runLoop_->performBlock([self, error] { self->fail(error); });
         return;
     }
-    auto self = strongSelf();
     // Even on its own run loop the connection begins in a later pass: the delegate hears nothing
     // while the code that started it (which may hold its own locks) is still running.
     runLoop_->performBlock([self] { self->beginOnLoop(); });

@@ -2,6 +2,8 @@
 
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/foundation/NSThread.h"
+#include "platform/net/NSURLError.h"
+#include "platform/net/URLLoader.h"
 
 #include <atomic>
 #include <cassert>
@@ -71,8 +73,31 @@ std::shared_ptr<NSRunLoop> NSURLConnection::loaderRunLoop() {
     return runLoop;
 }
 
+namespace {
+
+// The loader thread's run loop, or nil with the request's error when no thread could be started
+// for it (no memory for its stack, say): a later request tries again.
+std::shared_ptr<NSRunLoop> loaderRunLoopOrError(const NSURLRequestPtr& request, NSErrorPtr* error) {
+    try {
+        return NSURLConnection::loaderRunLoop();
+    } catch (const std::exception&) {
+        Value::Dictionary userInfo{{NSLocalizedDescriptionKey, Value(kURLLoaderOutOfMemoryDescription)}};
+        if (request && request->URL()) userInfo[NSURLErrorFailingURLStringErrorKey] = request->URL()->absoluteString();
+        *error = NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorUnknown, userInfo);
+        return nullptr;
+    }
+}
+
+} // namespace
+
 NSDataPtr NSURLConnection::sendSynchronousRequest(const NSURLRequestPtr& request, NSURLResponsePtr* response, NSErrorPtr* error) {
-    auto loop = loaderRunLoop();
+    NSErrorPtr unstarted;
+    auto loop = loaderRunLoopOrError(request, &unstarted);
+    if (!loop) {
+        if (response) response->reset();
+        NSErrorSet(error, unstarted);
+        return nullptr;
+    }
     assert(!loop->isCurrent() && "a synchronous request on the loader thread would never finish");
     struct Outcome {
         std::mutex mutex;
@@ -113,7 +138,13 @@ void NSURLConnection::sendAsynchronousRequest(const NSURLRequestPtr& request, co
                 run();
             }
         });
+    NSErrorPtr unstarted;
+    auto loop = loaderRunLoopOrError(request, &unstarted);
+    if (!loop) {
+        delegate->connectionDidFailWithError(nullptr, unstarted);
+        return;
+    }
     auto connection = std::make_shared<NSURLConnection>(request, delegate);
-    connection->scheduleInRunLoop(loaderRunLoop(), NSDefaultRunLoopMode);
+    connection->scheduleInRunLoop(loop, NSDefaultRunLoopMode);
     connection->start();
 }

@@ -5,6 +5,8 @@
 #include "platform/net/URLLoader.h"
 
 #include <atomic>
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -42,8 +44,34 @@ NSURLSession::NSURLSession(NSURLSessionConfigurationPtr configuration, std::shar
 NSURLSession::~NSURLSession() = default;
 
 void NSURLSession::setUp() {
-    runLoop_ = startNetworkThread();
-    loader_ = URLLoader::forRunLoop(runLoop_);
+    // Out of memory (or threads) here fails the session's tasks when they start, not the process.
+    try {
+        runLoop_ = startNetworkThread();
+    } catch (const std::exception&) {
+        return;
+    }
+    try {
+        loader_ = URLLoader::forRunLoop(runLoop_);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void NSURLSession::performOnLoop(std::function<void()> block) {
+    if (runLoop_) {
+        runLoop_->performBlock(std::move(block));
+    } else {
+        block();
+    }
+}
+
+const std::shared_ptr<URLLoader>& NSURLSession::loaderOnLoop() {
+    if (!loader_ && runLoop_) {
+        try {
+            loader_ = URLLoader::forRunLoop(runLoop_);
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    return loader_;
 }
 
 std::shared_ptr<NSURLSessionDelegate> NSURLSession::delegate() const {

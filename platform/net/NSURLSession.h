@@ -81,7 +81,12 @@ private:
 
     template <class Task>
     std::shared_ptr<Task> makeTask(NSURLSessionTask::Kind kind, const NSURLRequestPtr& request);
-    const std::shared_ptr<NSRunLoop>& runLoop() const { return runLoop_; }
+    // Runs the block on the network thread. A session whose thread could not be started (for want
+    // of memory) runs it at once: its tasks fail before any transfer, so nothing else runs them.
+    void performOnLoop(std::function<void()> block);
+    // The loader, made now if memory ran out when the session was made; nil while it still cannot
+    // be made. On the network thread.
+    const std::shared_ptr<URLLoader>& loaderOnLoop();
     const std::shared_ptr<URLLoader>& loader() const { return loader_; }
 
     // Runs the call on the delegate queue after every call enqueued before it.

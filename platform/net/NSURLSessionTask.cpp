@@ -107,9 +107,9 @@ void NSURLSessionTask::resume() {
     }
     auto self = strongSelf();
     if (first) {
-        session->runLoop()->performBlock([self] { self->startOnLoop(); });
+        session->performOnLoop([self] { self->startOnLoop(); });
     } else {
-        session->runLoop()->performBlock([self] { self->setPausedOnLoop(false); });
+        session->performOnLoop([self] { self->setPausedOnLoop(false); });
     }
 }
 
@@ -117,7 +117,7 @@ void NSURLSessionTask::suspend() {
     auto session = this->session();
     if (!session || !moveState(NSURLSessionTaskStateSuspended)) return;
     auto self = strongSelf();
-    session->runLoop()->performBlock([self] { self->setPausedOnLoop(true); });
+    session->performOnLoop([self] { self->setPausedOnLoop(true); });
 }
 
 void NSURLSessionTask::cancel() {
@@ -125,7 +125,7 @@ void NSURLSessionTask::cancel() {
     if (!session || !moveState(NSURLSessionTaskStateCanceling)) return;
     session->wakeAsks();
     auto self = strongSelf();
-    session->runLoop()->performBlock([self] {
+    session->performOnLoop([self] {
         if (auto transfer = std::move(self->transfer_)) transfer->abandon();
         self->finishOnLoop(self->errorFor(NSURLErrorCancelled, "cancelled"));
     });
@@ -157,7 +157,7 @@ void NSURLSessionDownloadTask::cancelByProducingResumeData(std::function<void(co
     }
     session->wakeAsks();
     auto self = std::static_pointer_cast<NSURLSessionDownloadTask>(strongSelf());
-    session->runLoop()->performBlock([self, session, handler] {
+    session->performOnLoop([self, session, handler] {
         if (auto transfer = std::move(self->transfer_)) transfer->abandon();
         Value resume = self->resumeDataValue();
         NSDataPtr data;

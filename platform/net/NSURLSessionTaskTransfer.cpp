@@ -15,6 +15,10 @@
 void NSURLSessionTask::startOnLoop() {
     if (isCanceled()) return;
     auto session = this->session();
+    if (session && !session->loaderOnLoop()) {
+        finishOnLoop(errorFor(NSURLErrorUnknown, kURLLoaderOutOfMemoryDescription));
+        return;
+    }
     if (kind_ == Kind::Download && !filePath_.empty() &&
         !NSFileManager::defaultManager()->fileExistsAtPath(filePath_)) {
         finishOnLoop(errorFor(NSURLErrorCannotOpenFile, "The resume data's file is gone."));
@@ -131,7 +135,7 @@ URLTransferClient::HeadDisposition NSURLSessionTask::receiveDataHead(const std::
         // Ends like cancel(): the transfer stops here and the task completes as cancelled.
         if (moveState(NSURLSessionTaskStateCanceling)) {
             auto keep = strongSelf();
-            session->runLoop()->performBlock([keep] {
+            session->performOnLoop([keep] {
                 keep->transfer_.reset();
                 keep->finishOnLoop(keep->errorFor(NSURLErrorCancelled, "cancelled"));
             });

@@ -6,6 +6,7 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <new>
 
@@ -16,13 +17,21 @@ struct URLLoader::Multi {
 
 namespace {
 
+std::atomic<int> lookUpsToFail{0};
+
 struct CurlGlobal {
     CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
 };
 
 } // namespace
 
+void URLLoader::failNextLookUpsForTesting(int count) { lookUpsToFail = count; }
+
 std::shared_ptr<URLLoader> URLLoader::forRunLoop(const std::shared_ptr<NSRunLoop>& runLoop) {
+    int failing = lookUpsToFail.load();
+    while (failing > 0) {
+        if (lookUpsToFail.compare_exchange_weak(failing, failing - 1)) throw std::bad_alloc();
+    }
     static CurlGlobal global;
     (void)global;
     static std::mutex mutex;
@@ -31,14 +40,25 @@ std::shared_ptr<URLLoader> URLLoader::forRunLoop(const std::shared_ptr<NSRunLoop
     auto found = loaders->find(runLoop.get());
     if (found != loaders->end()) return found->second;
     // Made whole before it is kept: an allocation that fails half-way (std::bad_alloc, to the
-    // caller) leaves no loader behind that later requests would find broken.
-    auto loader = std::shared_ptr<URLLoader>(new URLLoader());
-    loader->setUp(runLoop);
-    loaders->emplace(runLoop.get(), loader);
-    return loader;
+    // caller) leaves no loader behind that later requests would find broken. The slot is made
+    // first, so that a loader whose timer already is a source of the run loop is always kept.
+    auto slot = loaders->emplace(runLoop.get(), nullptr).first;
+    try {
+        auto loader = std::shared_ptr<URLLoader>(new URLLoader());
+        loader->setUp(runLoop);
+        slot->second = std::move(loader);
+    } catch (...) {
+        loaders->erase(slot);
+        throw;
+    }
+    return slot->second;
 }
 
-URLLoader::~URLLoader() = default;
+// Only a loader whose set-up failed ever ends; its timer never became a source of the run loop.
+URLLoader::~URLLoader() {
+    if (multi_ && multi_->handle) curl_multi_cleanup(multi_->handle);
+    if (timerFd_ >= 0) ::close(timerFd_);
+}
 
 void URLLoader::setUp(const std::shared_ptr<NSRunLoop>& loop) {
     runLoop_ = loop;

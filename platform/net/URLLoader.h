@@ -15,11 +15,19 @@
 class NSPort;
 class URLTransfer;
 
+// The description of the error of a request that could not start for want of memory (or of a
+// thread to load on).
+inline constexpr const char* kURLLoaderOutOfMemoryDescription = "out of memory";
+
 class URLLoader : public std::enable_shared_from_this<URLLoader> {
 public:
     // The loader of a run loop, made on first use; loaders live as long as the process, because
     // their run loops' sources call into them and a network thread may still serve at exit.
+    // Throws std::bad_alloc when memory runs out while making one; nothing half-made is kept.
     static std::shared_ptr<URLLoader> forRunLoop(const std::shared_ptr<NSRunLoop>& runLoop);
+    // The next `count` calls of forRunLoop throw std::bad_alloc as if memory had run out, so that a
+    // test can watch each caller turn it into its request's error.
+    static void failNextLookUpsForTesting(int count);
     ~URLLoader();
 
     const std::shared_ptr<NSRunLoop>& runLoop() const { return runLoop_; }

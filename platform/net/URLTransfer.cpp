@@ -9,6 +9,7 @@
 #include "platform/security/SecPolicy.h"
 
 #include <atomic>
+#include <new>
 
 namespace {
 
@@ -21,9 +22,15 @@ std::string statusLineVersion(const std::string& line) {
 
 std::shared_ptr<URLTransfer> URLTransfer::make(const NSURLRequestPtr& request, const std::shared_ptr<URLTransferClient>& client,
                                                URLTransferOutcome* refusal) {
-    std::shared_ptr<URLTransfer> transfer(new URLTransfer(request, client));
-    if (!transfer->configure(refusal)) return nullptr;
-    return transfer;
+    // Out of memory while the transfer is made is this request's failure, not its thread's.
+    try {
+        std::shared_ptr<URLTransfer> transfer(new URLTransfer(request, client));
+        if (!transfer->configure(refusal)) return nullptr;
+        return transfer;
+    } catch (const std::bad_alloc&) {
+        if (refusal) *refusal = {NSURLErrorUnknown, kURLLoaderOutOfMemoryDescription, nullptr};
+        return nullptr;
+    }
 }
 
 URLTransfer::URLTransfer(NSURLRequestPtr request, std::shared_ptr<URLTransferClient> client)

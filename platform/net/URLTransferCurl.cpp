@@ -8,6 +8,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <new>
+
 namespace {
 
 // A presented chain, leaf first, as certificates of their own.
@@ -94,6 +96,8 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
         return false;
     }
     CURL* easy = curl_->easy = curl_easy_init();
+    // curl makes no handle only when memory ran out; a request without one would never end.
+    if (!easy) throw std::bad_alloc();
     std::string text = url->absoluteString();
     // curl wants no fragment.
     text = text.substr(0, text.find('#'));
@@ -149,13 +153,17 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     }
 
-    curl_slist* list = nullptr;
-    for (const auto& [name, value] : request_->allHTTPHeaderFields()) {
-        list = curl_slist_append(list, (name + ": " + value).c_str());
-    }
+    // A header curl has no memory for fails the request rather than leaving the header out.
+    auto append = [this](const std::string& header) {
+        curl_slist* longer = curl_slist_append(curl_->headers.get(), header.c_str());
+        if (!longer) throw std::bad_alloc();
+        curl_->headers.release();
+        curl_->headers.reset(longer);
+    };
+    for (const auto& [name, value] : request_->allHTTPHeaderFields()) append(name + ": " + value);
     // No "Expect: 100-continue" pause before bodies.
-    if (request_->valueForHTTPHeaderField("Expect").empty()) list = curl_slist_append(list, "Expect:");
-    curl_->headers.reset(list);
+    if (request_->valueForHTTPHeaderField("Expect").empty()) append("Expect:");
+    curl_slist* list = curl_->headers.get();
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
     return true;
 }

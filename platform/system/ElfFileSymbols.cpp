@@ -14,6 +14,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <new>
 #include <vector>
 
 namespace {
@@ -152,12 +153,23 @@ const dispatch_queue_t& laterQueue() {
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
     if (vdelf_symbols_ready(image)) return;
     int fd = path && *path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
+    // Short of memory, the file's table goes unread or the tables are searched unindexed; the
+    // symbols are ready all the same.
     if (fd >= 0) {
-        mapSymbols(image, fd);
+        try {
+            mapSymbols(image, fd);
+        } catch (const std::bad_alloc&) {
+        }
         close(fd);
     }
-    indexSymtab(image);
-    indexDynsym(image);
+    try {
+        indexSymtab(image);
+    } catch (const std::bad_alloc&) {
+    }
+    try {
+        indexDynsym(image);
+    } catch (const std::bad_alloc&) {
+    }
     std::atomic_ref<bool>(image->symbols_ready).store(true, std::memory_order_release);
 }
 

@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #include <utility>
+#include <new>
 #include <vector>
 
 namespace {
@@ -80,20 +81,36 @@ private:
 
 } // namespace
 
+namespace {
+
+// The ranges of the index, in address order; false when memory ran out while they were found.
+bool sweepRanges(const vdelf_symbol_input* symbols, size_t count, std::vector<vdelf_symbol_range>* ranges) try {
+    Sweep sweep(symbols, count);
+    size_t previous = kNone;
+    for (uint64_t point : sweep.points()) {
+        size_t holder = sweep.advanceTo(point);
+        if (!ranges->empty() && holder == previous) continue;
+        vdelf_symbol_range range{point, 0, 0, 0};
+        if (holder != kNone) range = {point, symbols[holder].value, symbols[holder].name, 1};
+        ranges->push_back(range);
+        previous = holder;
+    }
+    return true;
+} catch (const std::bad_alloc&) {
+    return false;
+}
+
+} // namespace
+
 bool vdelf_nasync_symbol_index_build(const vdelf_symbol_input* symbols, size_t count, vdelf_symbol_index* index) {
     *index = vdelf_symbol_index{};
     index->built = true;
     if (count == 0) return true;
-    Sweep sweep(symbols, count);
     std::vector<vdelf_symbol_range> ranges;
-    size_t previous = kNone;
-    for (uint64_t point : sweep.points()) {
-        size_t holder = sweep.advanceTo(point);
-        if (!ranges.empty() && holder == previous) continue;
-        vdelf_symbol_range range{point, 0, 0, 0};
-        if (holder != kNone) range = {point, symbols[holder].value, symbols[holder].name, 1};
-        ranges.push_back(range);
-        previous = holder;
+    // Without the memory for an index the table is searched as it stands.
+    if (!sweepRanges(symbols, count, &ranges)) {
+        index->built = false;
+        return false;
     }
     size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     size_t bytes = (ranges.size() * sizeof(vdelf_symbol_range) + page - 1) & ~(page - 1);

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <thread>
 #include <sys/resource.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -17,15 +20,43 @@ namespace {
 // Exit status of a child whose privileges could not be dropped.
 constexpr int kCapabilityFailure = 250;
 constexpr auto kIdleBeforeForkLimit = std::chrono::seconds(5);
+constexpr auto kRestPollInterval = std::chrono::milliseconds(1);
 
-// The child keeps only the forking thread. A worker half-way through an allocation at the fork
-// would leave the allocator's lock held for ever in the child (the sanitizers' allocator does not
-// guard against fork), so work already queued finishes first, a few seconds at most.
-pid_t forkQuietly() {
+// Whether every thread of the process but the caller sleeps in the kernel (or is stopped or
+// gone): a thread asleep in a system call holds no lock of the user-space allocator.
+bool otherThreadsAtRest() {
+    const std::string self = std::to_string(::gettid());
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        const std::string tid = entry.path().filename();
+        if (tid == self) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;  // ended meanwhile
+        // The state follows the command name, which may hold spaces and parentheses of its own.
+        const auto close = line.rfind(')');
+        if (close == std::string::npos || close + 2 >= line.size()) continue;
+        const char state = line[close + 2];
+        if (state != 'S' && state != 'T' && state != 't' && state != 'Z' && state != 'X') return false;
+    }
+    return true;
+}
+} // namespace
+
+pid_t forkWithThreadsAtRest() {
+    // The child keeps only the forking thread. Another thread half-way through an allocation at
+    // the fork would leave the allocator's lock held for ever in the child (the sanitizers'
+    // allocator does not guard against fork): work already queued finishes first, then every
+    // other thread (servers of the test, network threads) is waited for until it sleeps, a few
+    // seconds at most.
+    const auto deadline = std::chrono::steady_clock::now() + kIdleBeforeForkLimit;
     if (WorkerPool* pool = WorkerPool::existing()) pool->waitUntilIdle(kIdleBeforeForkLimit);
+    while (!otherThreadsAtRest() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kRestPollInterval);
     std::fflush(nullptr);
     return ::fork();
 }
+
+namespace {
 
 bool dropFilePrivileges() {
     if (::geteuid() != 0) return true;
@@ -53,7 +84,7 @@ int rawWaitStatus(pid_t pid) {
 }
 
 int waitStatusOfChild(const std::function<int()>& body, bool withoutFilePrivileges) {
-    pid_t pid = forkQuietly();
+    pid_t pid = forkWithThreadsAtRest();
     if (pid < 0) return -1;
     if (pid == 0) {
         if (withoutFilePrivileges && !dropFilePrivileges()) ::_exit(kCapabilityFailure);
@@ -74,7 +105,7 @@ int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileg
 int runInChildProcessForWaitStatus(const std::function<int()>& body) { return waitStatusOfChild(body, false); }
 
 pid_t startChildProcess(const std::function<int()>& body) {
-    pid_t pid = forkQuietly();
+    pid_t pid = forkWithThreadsAtRest();
     if (pid == 0) {
         int result = body();
         std::fflush(nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 // Runs a piece of a test in a forked child, for what must not touch the test process itself:
-// resource limits, dropped privileges, calls that may block or crash.
+// resource limits, dropped privileges, calls that may block or crash. Every child here is forked
+// with the process's other threads at rest (forkWithThreadsAtRest below).
 
 #include <cstddef>
 #include <functional>
@@ -30,3 +31,8 @@ int waitForChildProcess(pid_t pid);
 // status, so that a test can tell which signal ended it (WIFSIGNALED, WTERMSIG); -1 when the child
 // could not be started.
 int runInChildProcessForWaitStatus(const std::function<int()>& body);
+
+// fork() for a test that runs its own child: first waits (a few seconds at most) until queued work
+// is done and every other thread of the process sleeps, so that the child finds no lock held by a
+// thread it does not have. The child should end with _exit.
+pid_t forkWithThreadsAtRest();

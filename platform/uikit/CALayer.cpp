@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace {
 // Counts the times the base drawRect ran: a view that does not override it drew nothing.
@@ -205,11 +206,16 @@ bool CALayer::display(CGFloat minimumScale) {
     auto image = CGImage::createWithSize(static_cast<int>(std::ceil(bounds_.size.width * scale)),
                                          static_cast<int>(std::ceil(bounds_.size.height * scale)));
     if (!image) return false;
-    auto context = std::make_shared<CGContext>(image, scale);
-    context->translateCTM(-bounds_.origin.x, -bounds_.origin.y);
     int runsBefore = baseDrawRectRuns;
-    drawer->drawLayerInContext(*this, *context);
-    context.reset();
+    try {
+        auto context = std::make_shared<CGContext>(image, scale);
+        context->translateCTM(-bounds_.origin.x, -bounds_.origin.y);
+        drawer->drawLayerInContext(*this, *context);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out while drawing: the layer shows nothing rather than a piece, until it is
+        // next marked for display.
+        return false;
+    }
     // The base's drawRect ran: a view that does not draw, unless an override called it and then
     // drew its own content after it.
     if (baseDrawRectRuns != runsBefore && image->isTransparent()) return false;
@@ -223,7 +229,12 @@ void UIView::drawRect(const CGRect&) { ++baseDrawRectRuns; }
 
 void UIView::drawLayerInContext(CALayer&, CGContext& context) {
     UIGraphicsPushContext(context.self<CGContext>());
-    drawRect(bounds());
+    try {
+        drawRect(bounds());
+    } catch (...) {
+        UIGraphicsPopContext();
+        throw;
+    }
     UIGraphicsPopContext();
 }
 

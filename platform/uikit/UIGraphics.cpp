@@ -45,6 +45,8 @@ UIImagePtr UIGraphicsGetImageFromCurrentImageContext() {
     if (stack().empty() || !stack().back().context || stack().back().pushed) return nullptr;
     auto& top = stack().back();
     auto copy = CGImage::createWithSize(top.context->target()->width(), top.context->target()->height());
+    // No memory for the picture: there is none to give.
+    if (!copy) return nullptr;
     {
         CGContext c(copy, 1);
         c.drawImage(CGRectMake(0, 0, copy->width(), copy->height()), *top.context->target());

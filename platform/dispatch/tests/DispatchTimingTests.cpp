@@ -1,5 +1,6 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/RunLoopSupport.h"
 
 #include <gtest/gtest.h>
@@ -194,4 +195,20 @@ TEST_F(DispatchTimingTest, FarOffTimesDoNotOverflow) {
     clock_.advance(365.0 * 24 * 3600);
     EXPECT_FALSE(ran);
     dispatch_source_cancel(source);
+}
+
+// Without memory for the timer thread's stack a timer still fires on the stepped clock, and the
+// process goes on.
+TEST_F(DispatchTimingTest, TimersWaitForTheClockWhenNoTimerThreadCanBeStarted) {
+    if (!addressSpaceCanBeLimited()) GTEST_SKIP() << "the sanitizers' shadow memory lies beyond any address-space limit";
+    constexpr std::size_t kAllowance = 2u << 20;  // less than a thread's stack
+    int status = runInChildProcess([&] {
+        if (!limitAddressSpace(kAllowance)) return 3;
+        bool ran = false;
+        dispatch_after(inSeconds(2), dispatch_get_main_queue(), [&] { ran = true; });
+        clock_.advance(2);
+        drainMain();
+        return ran ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
 }

@@ -1,11 +1,11 @@
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSUserDefaults.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -119,20 +119,15 @@ TEST_F(NSUserDefaultsTest, NonPropertyListValuesAreRefusedAndChangeNothing) {
 
 TEST_F(NSUserDefaultsTest, ASecondProcessSeesAndKeepsTheFirstOnesValues) {
     defaults()->setObjectForKey("parent", "before");
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // A separate process with its own instance, like a second launch.
-        NSUserDefaults::resetStandardUserDefaults();
-        auto d = NSUserDefaults::standardUserDefaults();
-        bool sawParent = d->stringForKey("before") == std::optional<std::string>("parent");
-        d->setObjectForKey("child", "written");
-        _exit(sawParent ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // A separate process with its own instance, like a second launch.
+    ASSERT_EQ(runInChildProcess([] {
+                  NSUserDefaults::resetStandardUserDefaults();
+                  auto d = NSUserDefaults::standardUserDefaults();
+                  bool sawParent = d->stringForKey("before") == std::optional<std::string>("parent");
+                  d->setObjectForKey("child", "written");
+                  return sawParent ? 0 : 1;
+              }),
+              0);
 
     EXPECT_FALSE(defaults()->stringForKey("written"));
     EXPECT_TRUE(defaults()->synchronize());

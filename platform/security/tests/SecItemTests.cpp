@@ -1,11 +1,11 @@
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/security/SecItem.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -189,17 +189,12 @@ TEST_F(SecItemTest, DeleteRemovesEveryMatch) {
 TEST_F(SecItemTest, AnotherProcessSeesTheStore) {
     auto stored = NSPropertyListSerialization::propertyListWithContentsOfFile(SecKeychainStorePath);
     ASSERT_TRUE(stored);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        bool ok = SecItemAdd(with(generic("child", "1"), {{kSecValueData, bytes("from child")}}), nullptr) == errSecSuccess &&
-                  SecItemDelete(generic("B", "1")) == errSecSuccess;
-        _exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(runInChildProcess([&] {
+                  bool ok = SecItemAdd(with(generic("child", "1"), {{kSecValueData, bytes("from child")}}), nullptr) == errSecSuccess &&
+                            SecItemDelete(generic("B", "1")) == errSecSuccess;
+                  return ok ? 0 : 1;
+              }),
+              0);
     EXPECT_EQ(secret("child", "1"), "from child");
     EXPECT_EQ(secret("B", "1"), "status -25300");
     EXPECT_EQ(secret("A", "1"), "a1");

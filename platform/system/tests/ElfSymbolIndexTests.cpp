@@ -1,6 +1,7 @@
 // The address index of a symbol table answers as a search of the whole table would: sizes
 // honoured, a symbol without a size reaching only to the next symbol, sized symbols winning ties.
 #include "platform/system/ElfSymbolIndex.h"
+#include "platform/testsupport/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,23 @@ TEST(ElfSymbolIndex, GivesTheHoldersAddress) {
     ASSERT_TRUE(vdelf_symbol_index_find(&index.index, 0x13f, &value, &name));
     EXPECT_EQ(value, 0x120u);
     EXPECT_EQ(name, 2u);
+}
+
+// Without the memory for an index the table is searched as it stands: the build says so, and the
+// process goes on.
+TEST(ElfSymbolIndex, IsLeftUnbuiltWhenMemoryRunsOut) {
+    if (!addressSpaceCanBeLimited()) GTEST_SKIP() << "the sanitizers' shadow memory lies beyond any address-space limit";
+    constexpr size_t kSymbols = 1u << 20;  // 24 MB of table, as much again for its ranges
+    constexpr size_t kAllowance = 8u << 20;
+    std::vector<vdelf_symbol_input> table(kSymbols);
+    for (size_t i = 0; i < kSymbols; ++i) table[i] = {0x1000 + 0x10 * i, 0x10, static_cast<uint32_t>(i)};
+    int status = runInChildProcess([&] {
+        if (!limitAddressSpace(kAllowance)) return 3;
+        vdelf_symbol_index index{};
+        if (vdelf_nasync_symbol_index_build(table.data(), table.size(), &index)) return 1;
+        return index.built || index.ranges ? 2 : 0;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "sdk/crashreporter/VuderuCrashSignalHandler.h"
 
 #include "platform/system/dyld.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/SeccompFilter.h"
 
 #include <cstdlib>
@@ -144,7 +145,7 @@ void listProcessImages(vdcrash_async_image_list_t* list) {
 HostCrashReport crashInAChild(void (*body)(), HostCrashOptions options) {
     int fds[2];
     if (pipe(fds) != 0) return {};
-    pid_t child = fork();
+    pid_t child = forkWithThreadsAtRest();
     if (child == 0) {
         close(fds[0]);
         runChild(fds[1], body, options);

@@ -50,10 +50,7 @@ bool enterPrivateMountNamespace() {
 }
 
 bool canMountPrivately() {
-    pid_t child = ::fork();
-    if (child == 0) _exit(enterPrivateMountNamespace() ? 0 : 1);
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return runInChildProcess([] { return enterPrivateMountNamespace() ? 0 : 1; }) == 0;
 }
 
 // Writes until the file system refuses another byte.
