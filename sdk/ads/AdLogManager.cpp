@@ -5,9 +5,11 @@
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
+#include "sdk/ads/VuderuAdLogRequest.h"
 #include "sdk/analytics/VuderuFileCache.h"
 #include "sdk/analytics/VuderuImpl.h"
 #include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuSession.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <algorithm>
@@ -57,6 +59,10 @@ std::shared_ptr<AdLogManager> AdLogManager::instance() {
     if (!made) made = create<AdLogManager>(makeQueue());
     storedInstance() = made;
     std::weak_ptr<AdLogManager> weak = made;
+    // Queued before anyone can ask for a send, so that no block of this run is written before it.
+    made->performOnQueue([weak] {
+        if (auto manager = weak.lock()) manager->removeUnindexedBlocks();
+    });
     dispatch_async(dispatch_get_main_queue(), [weak] {
         if (auto manager = weak.lock()) manager->registerForNotifications();
     });
@@ -136,6 +142,21 @@ void AdLogManager::deleteBlock(const std::string& identifier) {
     found->second->deletePersistentData();
     dataBlocksMap_.erase(found);
     unstoredBytes_.erase(identifier);
+}
+
+// A block the archive does not name (the archive was damaged and read as nothing, or the process
+// ended between writing a block and saving the archive) would otherwise stay on disk for good.
+// The report sender keeps its payloads in the same directory under names of the same form, so a
+// file goes only when its bytes are a whole ad-log request and not a report.
+void AdLogManager::removeUnindexedBlocks() {
+    std::set<std::string> indexed;
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& entry : dataBlocksMap_) indexed.insert(entry.first);
+    }
+    VuderuDataSenderBlockInfo::removeUnindexedBlockFiles(indexed, [](const NSData& data) {
+        return VuderuAdLogRequest::isRequestData(data) && !VuderuSession::isReportData(data);
+    });
 }
 
 void AdLogManager::saveLogManagerSync() {
