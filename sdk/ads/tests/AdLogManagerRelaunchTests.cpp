@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <csignal>
+#include <future>
 #include <sys/stat.h>
 
 namespace {
@@ -173,6 +174,37 @@ TEST_F(AdLogSenderTest, AtStartBlocksTheArchiveDoesNotNameAreRemovedAndNothingEl
         for (const std::string& name : {indexed[0], liveName}) fileManager->removeItemAtPath(folder + name, nullptr);
         for (const File& f : files) fileManager->removeItemAtPath(folder + f.file, nullptr);
     }
+}
+
+// The archive was saved after a send took its events and before their block was written, and the
+// process ended before the archive was saved again: the block is not in the archive, but a log
+// still holds its transfer. It is kept, posted and confirmed instead of removed with its events.
+TEST_F(AdLogSenderTest, ABlockMissingFromTheArchiveWhoseTransferALogHoldsIsSentAgain) {
+    VuderuNetworkUtil::setAdLogServerUrl("http://" + AnalyticsCollector::refusedHostAndPort() + AnalyticsCollector::kAdLogPath);
+    const std::string archivePath = VuderuFileCache::instance()->createFilePath(AdLogManager::kFileCachePrefix, true).value_or("");
+    manager()->storeAdLog(log(1, "a", {event(5)}));
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    dispatch_async(manager()->queue(), [released] { released.wait(); });
+    manager()->sendAdLogsAsync();
+    manager()->appWillTerminate();
+    const NSDataPtr archive = NSData::dataWithContentsOfFile(archivePath);
+    release.set_value();
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(archive);
+    ASSERT_EQ(blockFiles().size(), 1u);
+    AdLogManager::cleanup();
+    ASSERT_TRUE(archive->writeToFile(archivePath, true));
+
+    VuderuUtil::setLogLevel(2);
+    VuderuNetworkUtil::setAdLogServerUrl(collector_.urlFor(AnalyticsCollector::kAdLogPath));
+    collector_.setDefaultAnswer(AnalyticsCollector::kAdLogPath, result("success"));
+    relaunch();
+    ASSERT_EQ(collector_.requestCount(), 1u);
+    EXPECT_EQ(postedLogs(collector_.bodies()[0]), Logs{"a: rendered"});
+    EXPECT_TRUE(log_->contains("was missing from the archive; it is sent again"));
+    EXPECT_TRUE(blockFiles().empty());
+    EXPECT_EQ(manager()->getAdLog("a"), nullptr);
 }
 
 namespace {
