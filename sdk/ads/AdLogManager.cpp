@@ -5,9 +5,11 @@
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
+#include "sdk/ads/VuderuAdLogRequest.h"
 #include "sdk/analytics/VuderuFileCache.h"
 #include "sdk/analytics/VuderuImpl.h"
 #include "sdk/analytics/VuderuLog.h"
+#include "sdk/analytics/VuderuSession.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <algorithm>
@@ -36,6 +38,10 @@ dispatch_queue_t makeQueue() {
     return hasDispatch() ? dispatch_queue_create(AdLogManager::kQueueLabel) : nullptr;
 }
 
+// The report sender keeps its payloads in the same directory under names of the same form: a file
+// is ours only when its bytes are a whole ad-log request and not a report.
+bool isAdLogBlockData(const NSData& data) { return VuderuAdLogRequest::isRequestData(data) && !VuderuSession::isReportData(data); }
+
 void registerForCoding() {
     VuderuAdLog::registerForCoding();
     static std::once_flag once;
@@ -57,6 +63,10 @@ std::shared_ptr<AdLogManager> AdLogManager::instance() {
     if (!made) made = create<AdLogManager>(makeQueue());
     storedInstance() = made;
     std::weak_ptr<AdLogManager> weak = made;
+    // Queued before anyone can ask for a send, so that no block of this run is written before it.
+    made->performOnQueue([weak] {
+        if (auto manager = weak.lock()) manager->removeUnindexedBlocks();
+    });
     dispatch_async(dispatch_get_main_queue(), [weak] {
         if (auto manager = weak.lock()) manager->registerForNotifications();
     });
@@ -136,6 +146,39 @@ void AdLogManager::deleteBlock(const std::string& identifier) {
     found->second->deletePersistentData();
     dataBlocksMap_.erase(found);
     unstoredBytes_.erase(identifier);
+}
+
+// A block the archive does not name (the archive was damaged and read as nothing, or the process
+// ended between writing a block and saving the archive) would otherwise stay on disk for good: it
+// goes. One whose transfer a log still holds (the archive was saved between the send's start and
+// its block) carries exactly those events and is kept as a block, to be posted like any other.
+void AdLogManager::removeUnindexedBlocks() {
+    std::set<std::string> indexed, held;
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& entry : dataBlocksMap_) indexed.insert(entry.first);
+        for (const auto& entry : adLogsMap_) entry.second->storeTransferIdentifiersInSet(held);
+    }
+    std::set<std::string> kept = indexed;
+    kept.insert(held.begin(), held.end());
+    VuderuDataSenderBlockInfo::removeUnindexedBlockFiles(kept, isAdLogBlockData);
+
+    std::vector<VuderuDataSenderBlockInfoPtr> adopted;
+    for (const std::string& identifier : held) {
+        // Identifiers come from the archive: only a block's own form may become a path.
+        if (indexed.count(identifier) || !VuderuDataSenderBlockInfo::isBlockFileName(identifier)) continue;
+        NSDataPtr bytes = std::make_shared<VuderuDataSenderBlockInfo>(identifier, 0, nullptr)->data();
+        if (!bytes || !isAdLogBlockData(*bytes)) continue;
+        adopted.push_back(std::make_shared<VuderuDataSenderBlockInfo>(identifier, bytes->length(), NSDate::date()));
+    }
+    if (adopted.empty()) return;
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& block : adopted) dataBlocksMap_.emplace(block->identifier(), block);
+    }
+    for (const auto& block : adopted) VuderuLog("AdLogManager: block %@ was missing from the archive; it is sent again", block->identifier());
+    saveLogManagerSync();
+    retransmitNotSentBlocks();
 }
 
 void AdLogManager::saveLogManagerSync() {

@@ -86,6 +86,8 @@ private:
     // A block that can never be posted: it goes, and its events become pending again.
     void dropBlockReturningEvents(const std::string& identifier);
     void deleteBlock(const std::string& identifier);
+    // Block files left behind by a lost or stale archive; run on the queue, where blocks are written.
+    void removeUnindexedBlocks();
 
     mutable std::recursive_mutex lock_;
     std::map<std::optional<std::string>, VuderuAdLogPtr> adLogsMap_;

@@ -171,3 +171,13 @@ NSDataPtr VuderuAdLogRequest::dataRepresentation() {
     }
     return std::make_shared<NSData>(std::move(bytes));
 }
+
+bool VuderuAdLogRequest::isRequestData(const NSData& data) {
+    // Parsed once and only read afterwards, so concurrent checks may share them.
+    static const std::vector<AvroSchema>* schemas = [] {
+        auto* parsed = new std::vector<AvroSchema>;
+        if (!avroParseSchemas(kSchemaTexts, *parsed)) parsed->clear();
+        return parsed;
+    }();
+    return !schemas->empty() && avroIsWholeValue(schemas->front().get(), data.bytes(), data.length());
+}

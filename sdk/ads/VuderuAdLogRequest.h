@@ -22,6 +22,9 @@ public:
     // The encoded request, or nil on any failure (logged). The one-line JSON form serves only
     // the log; a text it cannot render (not UTF-8) does not stop the request.
     NSDataPtr dataRepresentation();
+    // Whether bytes are one whole request as dataRepresentation gives it, and nothing more: how a
+    // stored block of the ad-log manager is known among other files named alike.
+    static bool isRequestData(const NSData& data);
 
 private:
     struct Schemas;

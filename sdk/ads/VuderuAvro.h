@@ -89,6 +89,9 @@ using AvroItemCounts = std::map<std::string, std::size_t>;
 // Walks one value of the schema in the bytes without decoding it and counts its items. NO when
 // the bytes do not hold such a value (cut short, a union branch or count out of range).
 bool avroCountItems(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, AvroItemCounts* counts);
+// Whether the bytes hold exactly one value of the schema and nothing after it; walked like
+// avroCountItems, so stored bytes can be recognised without decoding them.
+bool avroIsWholeValue(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length);
 
 // Reads one value of the class from untrusted bytes into a fresh value. While it runs, no
 // single allocation the library makes on this thread may exceed the limit for the body, so that

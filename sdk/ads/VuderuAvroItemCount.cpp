@@ -44,6 +44,8 @@ public:
         }
     }
 
+    bool atEnd() const { return at_ == end_; }
+
 private:
     bool skip(std::uint64_t count) {
         if (count > static_cast<std::uint64_t>(end_ - at_)) return false;
@@ -99,4 +101,10 @@ private:
 bool avroCountItems(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, AvroItemCounts* counts) {
     counts->clear();
     return ItemWalk(bytes, length, counts).value(schema, 0);
+}
+
+bool avroIsWholeValue(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length) {
+    AvroItemCounts counts;
+    ItemWalk walk(bytes, length, &counts);
+    return walk.value(schema, 0) && walk.atEnd();
 }

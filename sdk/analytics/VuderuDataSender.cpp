@@ -1,7 +1,6 @@
 #include "sdk/analytics/VuderuDataSender.h"
 
 #include "platform/foundation/NSException.h"
-#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
 #include "sdk/analytics/VuderuConstants.h"
 #include "sdk/analytics/VuderuImpl.h"
@@ -90,14 +89,7 @@ void VuderuDataSender::removeUnindexedBlocks() {
     for (const auto& [key, blocks] : dataIndex_->indexMap()) {
         for (const auto& block : blocks) indexed.insert(block->identifier());
     }
-    const std::string folder = VuderuUtil::filePathDirectory();
-    auto fileManager = NSFileManager::defaultManager();
-    for (const std::string& name : fileManager->contentsOfDirectoryAtPath(folder, nullptr).value_or(std::vector<std::string>{})) {
-        if (!VuderuDataSenderBlockInfo::isBlockFileName(name) || indexed.count(name)) continue;
-        const std::string path = folder + "/" + name;
-        NSDataPtr data = NSData::dataWithContentsOfFile(path);
-        if (data && VuderuSession::isReportData(*data)) fileManager->removeItemAtPath(path, nullptr);
-    }
+    VuderuDataSenderBlockInfo::removeUnindexedBlockFiles(indexed, [](const NSData& data) { return VuderuSession::isReportData(data); });
 }
 
 void VuderuDataSender::sendSessionsData(const NSDataPtr& data) {

@@ -60,6 +60,18 @@ bool VuderuDataSenderBlockInfo::isBlockFileName(const std::string& name) {
     return identifier && identifier->UUIDString() == name;
 }
 
+void VuderuDataSenderBlockInfo::removeUnindexedBlockFiles(const std::set<std::string>& indexed,
+                                                          const std::function<bool(const NSData&)>& isOwnPayload) {
+    const std::string folder = VuderuUtil::filePathDirectory();
+    auto fileManager = NSFileManager::defaultManager();
+    for (const std::string& name : fileManager->contentsOfDirectoryAtPath(folder, nullptr).value_or(std::vector<std::string>{})) {
+        if (!isBlockFileName(name) || indexed.count(name)) continue;
+        const std::string path = folder + "/" + name;
+        NSDataPtr data = NSData::dataWithContentsOfFile(path);
+        if (data && isOwnPayload(*data)) fileManager->removeItemAtPath(path, nullptr);
+    }
+}
+
 NSDataPtr VuderuDataSenderBlockInfo::data() const {
     std::string file = path();
     if (file.empty()) return nullptr;

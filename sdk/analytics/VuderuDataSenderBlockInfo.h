@@ -9,7 +9,9 @@
 #include "platform/foundation/NSObject.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 class VuderuDataSenderBlockInfo : public NSObject, public NSCoding {
@@ -31,6 +33,12 @@ public:
     // Whether a file name is one a block's payload is stored under: an identifier as blocks are
     // given them (every sender's blocks are named alike).
     static bool isBlockFileName(const std::string& name);
+    // Removes the payload files of the data directory that a sender's index does not name and
+    // whose bytes `isOwnPayload` recognises. Senders share the directory and name their payloads
+    // alike, so a file is told apart by its content: each sender removes only its own. Run it
+    // where the sender writes its payloads, so that none of its own appears unnamed meanwhile;
+    // another sender's payload appears whole (it is renamed into place), never half written.
+    static void removeUnindexedBlockFiles(const std::set<std::string>& indexed, const std::function<bool(const NSData&)>& isOwnPayload);
 
     // nil when the file is missing.
     NSDataPtr data() const;

@@ -1,9 +1,15 @@
 // The ad-log manager across failures and launches: transfers that never became a block, blocks
 // without a file, a server that never confirms, launches killed mid-upload.
+#include "platform/foundation/WholeFile.h"
 #include "platform/testsupport/ChildProcess.h"
+#include "sdk/ads/VuderuAdLogRequest.h"
 #include "sdk/ads/tests/AdLogSenderFixture.h"
+#include "sdk/analytics/VuderuDataSenderIndex.h"
+#include "sdk/analytics/VuderuSession.h"
 
+#include <cctype>
 #include <csignal>
+#include <future>
 #include <sys/stat.h>
 
 namespace {
@@ -101,6 +107,104 @@ TEST_F(AdLogSenderTest, FiftyUnconfirmedBlocksStopNewOnes) {
     send();
     ASSERT_TRUE(settle());
     EXPECT_EQ(postedLogs(collector_.bodies().back()), Logs{"late: rendered"});
+}
+
+// At start the manager removes the block files its archive does not name. The directory is shared
+// with the report sender, whose payloads are named the same way, and with live writers'
+// temporaries: only whole ad-log requests under a block's name go.
+TEST_F(AdLogSenderTest, AtStartBlocksTheArchiveDoesNotNameAreRemovedAndNothingElse) {
+    VuderuNetworkUtil::setAdLogServerUrl("http://" + AnalyticsCollector::refusedHostAndPort() + AnalyticsCollector::kAdLogPath);
+    const std::string folder = VuderuUtil::filePathDirectory() + "/";
+    const NSDataPtr report = std::make_shared<VuderuSession>("KEY", "1.0", NSDate::date())->dataForSessions({});
+    auto lower = [](std::string name) {
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return name;
+    };
+    auto with = [](const NSData& data, std::size_t length, std::string tail) {
+        std::string bytes(reinterpret_cast<const char*>(data.bytes()), std::min(length, data.length()));
+        return NSData::dataWithString(bytes + tail);
+    };
+    struct File {
+        const char* name;
+        std::string file;
+        NSDataPtr bytes;
+        bool removed;
+    };
+    for (const bool damagedArchive : {true, false}) {
+        SCOPED_TRACE(damagedArchive ? "damaged archive" : "whole archive");
+        manager()->storeAdLog(log(1, "a", {event(5)}));
+        send();
+        ASSERT_TRUE(settle());
+        const auto indexed = blockIdentifiers();
+        ASSERT_EQ(indexed.size(), 1u);
+        const NSDataPtr block = NSData::dataWithContentsOfFile(folder + indexed[0]);
+        ASSERT_TRUE(block && VuderuAdLogRequest::isRequestData(*block));
+        ASSERT_FALSE(VuderuSession::isReportData(*block));
+        ASSERT_FALSE(VuderuAdLogRequest::isRequestData(*report));
+        AdLogManager::cleanup();
+        if (damagedArchive) {
+            auto archive = VuderuFileCache::instance()->createFilePath(AdLogManager::kFileCachePrefix, true);
+            ASSERT_TRUE(archive && NSData::dataWithString("not an archive")->writeToFile(*archive, true));
+        }
+
+        const File files[] = {
+            {"our block, unnamed", VuderuUtil::generateCFUUID(), block, true},
+            {"the report sender's report", VuderuUtil::generateCFUUID(), report, false},
+            {"the report sender's index", VuderuDataSenderIndex::kIndexFileName, block, false},
+            {"our block under another name", lower(VuderuUtil::generateCFUUID()), block, false},
+            {"a request with more after it", VuderuUtil::generateCFUUID(), with(*block, block->length(), "x"), false},
+            {"a request cut short", VuderuUtil::generateCFUUID(), with(*block, block->length() - 1, ""), false},
+            {"an empty file", VuderuUtil::generateCFUUID(), NSData::dataWithString(""), false},
+        };
+        for (const File& f : files) ASSERT_TRUE(f.bytes->writeToFile(folder + f.file, true)) << f.name;
+        const std::string liveName = VuderuUtil::generateCFUUID();
+        WholeFileWriter live;
+        ASSERT_EQ(live.begin(folder + liveName), 0);
+        ASSERT_EQ(NSWriteAll(live.fd(), block->bytes(), block->length()), 0);
+
+        relaunch();
+        auto fileManager = NSFileManager::defaultManager();
+        for (const File& f : files) EXPECT_EQ(fileManager->fileExistsAtPath(folder + f.file), !f.removed) << f.name;
+        EXPECT_EQ(fileManager->fileExistsAtPath(folder + indexed[0]), !damagedArchive) << "the archived block";
+        EXPECT_EQ(blockIdentifiers(), damagedArchive ? std::vector<std::string>{} : indexed);
+        EXPECT_TRUE(fileManager->fileExistsAtPath(folder + live.temporaryName())) << "a live writer's temporary";
+        EXPECT_EQ(live.commit(WholeFileWriter::Sync::None), 0);
+        AdLogManager::cleanup();
+        fileManager->removeItemAtPath(VuderuFileCache::instance()->createFilePath(AdLogManager::kFileCachePrefix, true).value_or(""), nullptr);
+        for (const std::string& name : {indexed[0], liveName}) fileManager->removeItemAtPath(folder + name, nullptr);
+        for (const File& f : files) fileManager->removeItemAtPath(folder + f.file, nullptr);
+    }
+}
+
+// The archive was saved after a send took its events and before their block was written, and the
+// process ended before the archive was saved again: the block is not in the archive, but a log
+// still holds its transfer. It is kept, posted and confirmed instead of removed with its events.
+TEST_F(AdLogSenderTest, ABlockMissingFromTheArchiveWhoseTransferALogHoldsIsSentAgain) {
+    VuderuNetworkUtil::setAdLogServerUrl("http://" + AnalyticsCollector::refusedHostAndPort() + AnalyticsCollector::kAdLogPath);
+    const std::string archivePath = VuderuFileCache::instance()->createFilePath(AdLogManager::kFileCachePrefix, true).value_or("");
+    manager()->storeAdLog(log(1, "a", {event(5)}));
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    dispatch_async(manager()->queue(), [released] { released.wait(); });
+    manager()->sendAdLogsAsync();
+    manager()->appWillTerminate();
+    const NSDataPtr archive = NSData::dataWithContentsOfFile(archivePath);
+    release.set_value();
+    ASSERT_TRUE(settle());
+    ASSERT_TRUE(archive);
+    ASSERT_EQ(blockFiles().size(), 1u);
+    AdLogManager::cleanup();
+    ASSERT_TRUE(archive->writeToFile(archivePath, true));
+
+    VuderuUtil::setLogLevel(2);
+    VuderuNetworkUtil::setAdLogServerUrl(collector_.urlFor(AnalyticsCollector::kAdLogPath));
+    collector_.setDefaultAnswer(AnalyticsCollector::kAdLogPath, result("success"));
+    relaunch();
+    ASSERT_EQ(collector_.requestCount(), 1u);
+    EXPECT_EQ(postedLogs(collector_.bodies()[0]), Logs{"a: rendered"});
+    EXPECT_TRUE(log_->contains("was missing from the archive; it is sent again"));
+    EXPECT_TRUE(blockFiles().empty());
+    EXPECT_EQ(manager()->getAdLog("a"), nullptr);
 }
 
 namespace {
