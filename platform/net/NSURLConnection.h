@@ -57,6 +57,9 @@ public:
 
     const NSURLRequestPtr& originalRequest() const { return originalRequest_; }
     NSURLRequestPtr currentRequest() const;
+    // Whether the connection waits for its server's name to be looked up, so that nothing of its
+    // request can have reached the server yet. On the thread of its run loop.
+    bool isLookingUpServerName() const { return transfer_ && transfer_->lookingUpServerName(); }
 
     // Loads on the URL loader thread and waits. The body (possibly empty) comes back whatever the
     // status; nil with the error when the load failed. Must not be called on the loader thread.
