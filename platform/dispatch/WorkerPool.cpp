@@ -19,6 +19,7 @@ constexpr std::size_t kMinimumThreads = 16;
 constexpr const char* kWorkerName = "dispatch-worker";
 
 std::atomic<WorkerPool*> poolInstance{nullptr};
+thread_local bool onWorkerThread = false;
 } // namespace
 
 WorkerPool& WorkerPool::shared() {
@@ -49,6 +50,7 @@ void WorkerPool::afterForkInChild() {
     threads_ = 0;
     idle_ = 0;
     starting_ = 0;
+    outsideWaits_ = 0;
     new (&available_) std::condition_variable();
     new (&becameIdle_) std::condition_variable();
     mutex_.unlock();
@@ -67,6 +69,31 @@ bool WorkerPool::idleLocked() const { return tasks_.empty() && idle_ == threads_
 bool WorkerPool::waitUntilIdle(std::chrono::steady_clock::duration limit) {
     std::unique_lock<std::mutex> lock(mutex_);
     return becameIdle_.wait_for(lock, limit, [this] { return idleLocked(); });
+}
+
+bool WorkerPool::quietLocked() const { return tasks_.empty() && idle_ + outsideWaits_ == threads_ && starting_ == 0; }
+
+bool WorkerPool::isQuiet() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return quietLocked();
+}
+
+bool WorkerPool::waitUntilQuiet(std::chrono::steady_clock::duration limit) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return becameIdle_.wait_for(lock, limit, [this] { return quietLocked(); });
+}
+
+void WorkerPool::beginOutsideWait() {
+    if (!onWorkerThread) return;
+    std::lock_guard<std::mutex> guard(mutex_);
+    ++outsideWaits_;
+    if (quietLocked()) becameIdle_.notify_all();
+}
+
+void WorkerPool::endOutsideWait() {
+    if (!onWorkerThread) return;
+    std::lock_guard<std::mutex> guard(mutex_);
+    --outsideWaits_;
 }
 
 void WorkerPool::submit(std::function<void()> task) {
@@ -111,6 +138,7 @@ void WorkerPool::submit(std::function<void()> task) {
 }
 
 void WorkerPool::work() {
+    onWorkerThread = true;
     std::unique_lock<std::mutex> lock(mutex_);
     --starting_;
     if (idleLocked()) becameIdle_.notify_all();

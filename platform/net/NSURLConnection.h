@@ -106,6 +106,9 @@ private:
     bool transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) override;
     bool transferDidSendBodyData(URLTransfer& transfer, long long totalSent, long long totalExpected) override;
     void transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& outcome) override;
+    void transferLookingUpServerName(URLTransfer&, bool lookingUp) override {
+        if (lookupObserver_) lookupObserver_(lookingUp);
+    }
 
     // The request a 3xx response leads to, as the delegate changed it; nil when it is not followed.
     NSURLRequestPtr redirectFor(const std::shared_ptr<NSHTTPURLResponse>& response);
@@ -130,6 +133,9 @@ private:
     int redirects_ = 0;
     long authenticationFailures_ = 0;
     long long bodyBytesSent_ = 0;
+    // Told when a transfer starts or stops waiting for a name lookup (a synchronous request's
+    // waiter); set before start.
+    std::function<void(bool)> lookupObserver_;
     Answer answer_ = Answer::None;
     NSURLCredentialPtr answerCredential_;
 };

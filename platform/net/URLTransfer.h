@@ -54,6 +54,8 @@ public:
     virtual bool transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) = 0;
     virtual bool transferDidSendBodyData(URLTransfer& transfer, long long totalSent, long long totalExpected) = 0;
     virtual void transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& outcome) = 0;
+    // The exchange starts or stops waiting for its server's name to be looked up.
+    virtual void transferLookingUpServerName(URLTransfer&, bool) {}
 };
 
 class URLTransfer : public std::enable_shared_from_this<URLTransfer> {
@@ -103,8 +105,9 @@ private:
     long readBody(std::uint8_t* buffer, std::size_t length);
     bool evaluateTrust(std::vector<SecCertificateRef> chain);
     bool checkReusedConnection();
-    void nameLookupStarted() { lookingUpName_ = true; }
-    void connectionSocketOpened() { lookingUpName_ = false; }
+    void nameLookupStarted() { setLookingUpName(true); }
+    void connectionSocketOpened() { setLookingUpName(false); }
+    void setLookingUpName(bool lookingUp);
     // Called by the loader once curl has ended the exchange.
     void complete(int curlCode);
     void finish(const URLTransferOutcome& outcome);
