@@ -126,6 +126,9 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
     curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &URLTransferCallbacks::prerequest);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    // A transfer that ends while its name is still being looked up (timed out, cancelled) leaves
+    // the lookup's thread to finish on its own instead of waiting for it on the loader's thread.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &URLTransferCallbacks::resolverStart);
     curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, this);
     curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &URLTransferCallbacks::socketOpened);
