@@ -32,8 +32,9 @@ bool settle(double patience) {
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(patience));
     for (int pass = 0; pass < kMaxSettlePasses; ++pass) {
         if (loop->runOnce(0)) continue;
-        // The pool's last task may have queued main-loop work just before it became idle.
-        const bool poolIdle = pool.isIdle();
+        // The pool's last task may have queued main-loop work just before it became idle. A task
+        // waiting on the outside for as long as it takes (a name lookup) is not waited for.
+        const bool poolIdle = pool.isQuiet();
         if (poolIdle && RunLoopActivity::busyServiceLoops() == 0) {
             if (loop->runOnce(0)) continue;
             return true;
@@ -43,10 +44,10 @@ bool settle(double patience) {
         const auto slice = std::min<Clock::duration>(
             left, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kSliceSeconds)));
         // A service thread hands its results to the main loop, which wakes this wait.
-        if (!poolIdle) pool.waitUntilIdle(slice);
+        if (!poolIdle) pool.waitUntilQuiet(slice);
         else loop->runOnce(std::chrono::duration<double>(slice).count());
     }
-    return pool.isIdle() && RunLoopActivity::busyServiceLoops() == 0;
+    return pool.isQuiet() && RunLoopActivity::busyServiceLoops() == 0;
 }
 
 namespace {

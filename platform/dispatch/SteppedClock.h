@@ -14,7 +14,8 @@ namespace SteppedClock {
 inline constexpr double kDefaultPatienceSeconds = 2;
 
 // Runs the main loop and lets the worker pool and the service threads' run loops finish, again and
-// again, until none has anything to do now (work due later on the clock does not count).
+// again, until none has anything to do now (work due later on the clock does not count, nor a task
+// in an outside wait of the pool, such as a name lookup).
 // `patience` bounds the real time spent waiting for them; false when they were still busy then
 // (a task blocked on the outside).
 bool settle(double patience = kDefaultPatienceSeconds);

@@ -43,6 +43,7 @@ bool roomForAnotherWorker() {
     const std::size_t mapped = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     return mapped + stackSize + kAddressSpaceKeptFree <= bound.rlim_cur;
 }
+thread_local bool onWorkerThread = false;
 } // namespace
 
 WorkerPool& WorkerPool::shared() {
@@ -73,6 +74,7 @@ void WorkerPool::afterForkInChild() {
     threads_ = 0;
     idle_ = 0;
     starting_ = 0;
+    outsideWaits_ = 0;
     new (&available_) std::condition_variable();
     new (&becameIdle_) std::condition_variable();
     mutex_.unlock();
@@ -91,6 +93,31 @@ bool WorkerPool::idleLocked() const { return tasks_.empty() && idle_ == threads_
 bool WorkerPool::waitUntilIdle(std::chrono::steady_clock::duration limit) {
     std::unique_lock<std::mutex> lock(mutex_);
     return becameIdle_.wait_for(lock, limit, [this] { return idleLocked(); });
+}
+
+bool WorkerPool::quietLocked() const { return tasks_.empty() && idle_ + outsideWaits_ == threads_ && starting_ == 0; }
+
+bool WorkerPool::isQuiet() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return quietLocked();
+}
+
+bool WorkerPool::waitUntilQuiet(std::chrono::steady_clock::duration limit) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return becameIdle_.wait_for(lock, limit, [this] { return quietLocked(); });
+}
+
+void WorkerPool::beginOutsideWait() {
+    if (!onWorkerThread) return;
+    std::lock_guard<std::mutex> guard(mutex_);
+    ++outsideWaits_;
+    if (quietLocked()) becameIdle_.notify_all();
+}
+
+void WorkerPool::endOutsideWait() {
+    if (!onWorkerThread) return;
+    std::lock_guard<std::mutex> guard(mutex_);
+    --outsideWaits_;
 }
 
 void WorkerPool::submit(std::function<void()> task) {
@@ -139,9 +166,10 @@ void WorkerPool::submit(std::function<void()> task) {
 }
 
 void WorkerPool::work() {
+    onWorkerThread = true;
     std::unique_lock<std::mutex> lock(mutex_);
     --starting_;
-    if (idleLocked()) becameIdle_.notify_all();
+    if (quietLocked()) becameIdle_.notify_all();
     while (true) {
         available_.wait(lock, [this] { return !tasks_.empty(); });
         --idle_;
@@ -153,6 +181,7 @@ void WorkerPool::work() {
         task = nullptr;
         lock.lock();
         ++idle_;
-        if (idleLocked()) becameIdle_.notify_all();
+        // Idle implies quiet: one notification serves the waits for either.
+        if (quietLocked()) becameIdle_.notify_all();
     }
 }

@@ -24,6 +24,15 @@ public:
     // Blocks until the pool is idle, or until `limit` has passed; whether it became idle.
     bool waitUntilIdle(std::chrono::steady_clock::duration limit);
 
+    // A task that waits on the outside for as long as the outside takes (a name lookup that may
+    // never be answered) marks the wait, so that letting the queues finish their work does not
+    // wait for it. Outside a worker thread the marks do nothing.
+    void beginOutsideWait();
+    void endOutsideWait();
+    // Idle but for tasks in an outside wait; and the wait for it.
+    bool isQuiet();
+    bool waitUntilQuiet(std::chrono::steady_clock::duration limit);
+
     // The instance if it was made, for the fork handlers. A forked child has none of the
     // parent's workers: it starts new ones for the tasks it submits.
     static WorkerPool* existing();
@@ -35,6 +44,7 @@ private:
     WorkerPool();
     void work();
     bool idleLocked() const;
+    bool quietLocked() const;
 
     std::mutex mutex_;
     std::condition_variable available_;
@@ -43,5 +53,6 @@ private:
     std::size_t threads_ = 0;
     std::size_t idle_ = 0;
     std::size_t starting_ = 0; // made, not yet waiting for work
+    std::size_t outsideWaits_ = 0;
     std::size_t maxThreads_;
 };

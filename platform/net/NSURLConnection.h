@@ -57,6 +57,9 @@ public:
 
     const NSURLRequestPtr& originalRequest() const { return originalRequest_; }
     NSURLRequestPtr currentRequest() const;
+    // Whether the connection waits for its server's name to be looked up, so that nothing of its
+    // request can have reached the server yet. On the thread of its run loop.
+    bool isLookingUpServerName() const { return transfer_ && transfer_->lookingUpServerName(); }
 
     // Loads on the URL loader thread and waits. The body (possibly empty) comes back whatever the
     // status; nil with the error when the load failed. Must not be called on the loader thread.
@@ -103,6 +106,9 @@ private:
     bool transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) override;
     bool transferDidSendBodyData(URLTransfer& transfer, long long totalSent, long long totalExpected) override;
     void transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& outcome) override;
+    void transferLookingUpServerName(URLTransfer&, bool lookingUp) override {
+        if (lookupObserver_) lookupObserver_(lookingUp);
+    }
 
     // The request a 3xx response leads to, as the delegate changed it; nil when it is not followed.
     NSURLRequestPtr redirectFor(const std::shared_ptr<NSHTTPURLResponse>& response);
@@ -127,6 +133,9 @@ private:
     int redirects_ = 0;
     long authenticationFailures_ = 0;
     long long bodyBytesSent_ = 0;
+    // Told when a transfer starts or stops waiting for a name lookup (a synchronous request's
+    // waiter); set before start.
+    std::function<void(bool)> lookupObserver_;
     Answer answer_ = Answer::None;
     NSURLCredentialPtr answerCredential_;
 };

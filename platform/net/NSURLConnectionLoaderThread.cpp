@@ -1,6 +1,7 @@
 #include "platform/net/NSURLConnection.h"
 
 #include "platform/dispatch/NSOperationQueue.h"
+#include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/NSThread.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/URLLoader.h"
@@ -103,6 +104,7 @@ NSDataPtr NSURLConnection::sendSynchronousRequest(const NSURLRequestPtr& request
         std::mutex mutex;
         std::condition_variable done;
         bool finished = false;
+        bool lookingUp = false;
         NSURLResponsePtr response;
         NSDataPtr data;
         NSErrorPtr error;
@@ -117,10 +119,26 @@ NSDataPtr NSURLConnection::sendSynchronousRequest(const NSURLRequestPtr& request
         outcome->done.notify_all();
     });
     auto connection = std::make_shared<NSURLConnection>(request, delegate);
+    connection->lookupObserver_ = [outcome](bool lookingUp) {
+        std::lock_guard guard(outcome->mutex);
+        outcome->lookingUp = lookingUp;
+        outcome->done.notify_all();
+    };
     connection->scheduleInRunLoop(loop, NSDefaultRunLoopMode);
     connection->start();
+    // A name lookup takes as long as the outside takes (an unanswered one, seconds): the caller's
+    // queue does not count as busy with it meanwhile.
+    auto& pool = WorkerPool::shared();
+    bool outsideWait = false;
     std::unique_lock lock(outcome->mutex);
-    outcome->done.wait(lock, [&] { return outcome->finished; });
+    while (!outcome->finished) {
+        outcome->done.wait(lock, [&] { return outcome->finished || outcome->lookingUp != outsideWait; });
+        if (outcome->finished || outcome->lookingUp == outsideWait) continue;
+        outsideWait = outcome->lookingUp;
+        if (outsideWait) pool.beginOutsideWait();
+        else pool.endOutsideWait();
+    }
+    if (outsideWait) pool.endOutsideWait();
     if (response) *response = outcome->response;
     NSErrorSet(error, outcome->error);
     return outcome->data;

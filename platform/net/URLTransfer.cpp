@@ -242,6 +242,14 @@ void URLTransfer::complete(int curlCode) {
     finish(outcome);
 }
 
+void URLTransfer::setLookingUpName(bool lookingUp) {
+    if (lookingUpName_ == lookingUp || !live()) return;
+    lookingUpName_ = lookingUp;
+    auto keepAlive = shared_from_this();
+    auto client = client_;
+    client->transferLookingUpServerName(*this, lookingUp);
+}
+
 void URLTransfer::finish(const URLTransferOutcome& outcome) {
     auto keepAlive = shared_from_this();
     auto client = client_;

@@ -54,6 +54,8 @@ public:
     virtual bool transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) = 0;
     virtual bool transferDidSendBodyData(URLTransfer& transfer, long long totalSent, long long totalExpected) = 0;
     virtual void transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& outcome) = 0;
+    // The exchange starts or stops waiting for its server's name to be looked up.
+    virtual void transferLookingUpServerName(URLTransfer&, bool) {}
 };
 
 class URLTransfer : public std::enable_shared_from_this<URLTransfer> {
@@ -74,6 +76,9 @@ public:
     void setPaused(bool paused);
     bool paused() const { return paused_; }
     URLTransferState state() const { return state_; }
+    // Whether the exchange waits for its server's name to be looked up: until that ends, nothing of
+    // the request can have reached the server. On the loader's run loop.
+    bool lookingUpServerName() const { return lookingUpName_ && live(); }
     // Transfers started and not yet ended, in the whole process (the driver's settle waits on it).
     static int inFlightCount();
     const NSURLRequestPtr& request() const { return request_; }
@@ -100,6 +105,9 @@ private:
     long readBody(std::uint8_t* buffer, std::size_t length);
     bool evaluateTrust(std::vector<SecCertificateRef> chain);
     bool checkReusedConnection();
+    void nameLookupStarted() { setLookingUpName(true); }
+    void connectionSocketOpened() { setLookingUpName(false); }
+    void setLookingUpName(bool lookingUp);
     // Called by the loader once curl has ended the exchange.
     void complete(int curlCode);
     void finish(const URLTransferOutcome& outcome);
@@ -125,6 +133,7 @@ private:
     double lastActivity_ = 0;
     std::shared_ptr<NSTimer> idleTimer_;
     bool paused_ = false;
+    bool lookingUpName_ = false;
     long long streamedBytes_ = 0;
     long long uploaded_ = 0;  // body bytes read from a body stream (curl's count includes chunk framing)
     // Body bytes curl handed over in its small pieces since the last delivery: one delivery per

@@ -82,6 +82,16 @@ struct URLTransferCallbacks {
     static int prerequest(void* userp, char*, char*, int, int) {
         return static_cast<URLTransfer*>(userp)->checkReusedConnection() ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
     }
+    // A name lookup begins (an address or a cached name may still end it at once); the socket of
+    // the connection to the address found ends it.
+    static int resolverStart(void*, void*, void* userp) {
+        static_cast<URLTransfer*>(userp)->nameLookupStarted();
+        return 0;
+    }
+    static int socketOpened(void* userp, curl_socket_t, curlsocktype) {
+        static_cast<URLTransfer*>(userp)->connectionSocketOpened();
+        return CURL_SOCKOPT_OK;
+    }
     static CURLcode sslContext(CURL*, void* sslContext, void* userp) {
         SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(sslContext), &URLTransferCallbacks::verify, userp);
         return CURLE_OK;
@@ -120,6 +130,13 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
     curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &URLTransferCallbacks::prerequest);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, this);
+    // A transfer that ends while its name is still being looked up (timed out, cancelled) leaves
+    // the lookup's thread to finish on its own instead of waiting for it on the loader's thread.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_FUNCTION, &URLTransferCallbacks::resolverStart);
+    curl_easy_setopt(easy, CURLOPT_RESOLVER_START_DATA, this);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &URLTransferCallbacks::socketOpened);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);  // the trust evaluation compares the host
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &URLTransferCallbacks::sslContext);

@@ -1,5 +1,7 @@
 #include "platform/system/ElfSymbolIndex.h"
 
+#include "platform/system/ReadOnlyCopy.h"
+
 #include <algorithm>
 #include <cstring>
 #include <queue>
@@ -112,15 +114,12 @@ bool vdelf_nasync_symbol_index_build(const vdelf_symbol_input* symbols, size_t c
         index->built = false;
         return false;
     }
-    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    size_t bytes = (ranges.size() * sizeof(vdelf_symbol_range) + page - 1) & ~(page - 1);
-    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) {
+    size_t bytes = 0;
+    void* memory = vdelf_nasync_read_only_copy(ranges.data(), ranges.size() * sizeof(vdelf_symbol_range), &bytes);
+    if (!memory) {
         index->built = false;
         return false;
     }
-    std::memcpy(memory, ranges.data(), ranges.size() * sizeof(vdelf_symbol_range));
-    mprotect(memory, bytes, PROT_READ);
     index->ranges = static_cast<const vdelf_symbol_range*>(memory);
     index->count = ranges.size();
     index->mapping_size = bytes;

@@ -1,6 +1,7 @@
 #include "platform/system/ElfUnwindSample.h"
 
 #include "platform/system/ElfImage.h"
+#include "platform/system/ReadOnlyCopy.h"
 
 #include <cstring>
 #include <sys/mman.h>
@@ -44,14 +45,12 @@ void vdelf_nasync_unwind_sample_take(const vdelf_image* image, vdelf_unwind_samp
     }
 
     size_t count = (entries + VDELF_UNWIND_SAMPLE_STRIDE - 1) / VDELF_UNWIND_SAMPLE_STRIDE;
-    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    size_t bytes = (count * sizeof(int32_t) + page - 1) & ~(page - 1);
-    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED) return;
-    auto* starts = static_cast<int32_t*>(memory);
+    std::vector<int32_t> starts(count);
     for (size_t i = 0; i < count; ++i) starts[i] = pairs[i * VDELF_UNWIND_SAMPLE_STRIDE * 2];
-    mprotect(memory, bytes, PROT_READ);
-    *sample = {starts, count, table, entries, bytes};
+    size_t bytes = 0;
+    void* memory = vdelf_nasync_read_only_copy(starts.data(), count * sizeof(int32_t), &bytes);
+    if (!memory) return;
+    *sample = {static_cast<const int32_t*>(memory), count, table, entries, bytes};
 }
 
 void vdelf_nasync_unwind_sample_free(vdelf_unwind_sample* sample) {

@@ -6,8 +6,10 @@
 #include "sdk/analytics/VuderuDataSender.h"
 #include "sdk/analytics/VuderuUtil.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <vector>
 
 namespace {
 
@@ -62,14 +64,24 @@ bool VuderuImpl::waitForUploadsInFlight(double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     auto loop = NSRunLoop::currentRunLoop();
     for (;;) {
-        // -1 until the queue has looked; then 1 when nothing runs.
-        auto idle = std::make_shared<std::atomic<int>>(-1);
-        dispatch_async(queue_, [idle] {
-            auto sender = VuderuDataSender::instance();
-            idle->store(!sender || sender->runningTasks().empty() ? 1 : 0);
+        // The sender's uploads, as the queue sees them; `looked` is set once `running` is filled.
+        auto looked = std::make_shared<std::atomic<bool>>(false);
+        auto running = std::make_shared<std::vector<VuderuHttpAsyncTaskPtr>>();
+        dispatch_async(queue_, [looked, running] {
+            if (auto sender = VuderuDataSender::instance()) *running = sender->runningTasks();
+            looked->store(true);
+            // Wakes the loop below at once rather than at the end of its slice.
+            dispatch_async(dispatch_get_main_queue(), [] {});
         });
-        while (idle->load() < 0 && std::chrono::steady_clock::now() < deadline) loop->runOnce(kCleanupPollSeconds);
-        if (idle->load() == 1) return true;
+        while (!looked->load() && std::chrono::steady_clock::now() < deadline) loop->runOnce(kCleanupPollSeconds);
+        if (!looked->load()) return false;
+        // An upload still waiting for its server's name cannot have reached the server: its
+        // report stays stored and goes with the next launch, so its lookup is not waited for.
+        // One not yet begun, connecting or sending may reach the server, and is.
+        const bool mayReachServer = std::any_of(running->begin(), running->end(), [](const VuderuHttpAsyncTaskPtr& task) {
+            return task->connection() && !task->connection()->isLookingUpServerName();
+        });
+        if (!mayReachServer) return true;
         if (std::chrono::steady_clock::now() >= deadline) return false;
         // An upload runs: its answer reaches this thread first.
         loop->runOnce(kCleanupPollSeconds);

@@ -78,9 +78,11 @@ public:
     void endSessionAsync();
     // Returns once every operation queued before it has run and the session has ended.
     void endSession();
-    // On the main thread, which keeps running meanwhile: returns once no report upload is in
-    // flight, or after `seconds` of real time. Called before the process ends, so that
-    // an upload the server has accepted is not posted again at the next launch. NO at the bound.
+    // On the main thread, which keeps running meanwhile: returns once no report upload that may
+    // reach its server is in flight, or after `seconds` of real time. Called before the process
+    // ends, so that an upload the server has accepted is not posted again at the next launch; an
+    // upload still waiting for its server's name is not waited for (its report stays stored for
+    // the next launch). NO at the bound.
     bool waitForUploadsInFlight(double seconds);
     void sendSessionsToServerForCreateSession();
 

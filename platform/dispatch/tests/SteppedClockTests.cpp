@@ -1,5 +1,6 @@
 #include "platform/dispatch/SteppedClock.h"
 
+#include "platform/dispatch/WorkerPool.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
@@ -123,4 +124,31 @@ TEST_F(SteppedClockTest, QueuesFinishBeforeTimeMovesOn) {
     SteppedClock::advance(5);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_NEAR(seen[0], 0.4, kTolerance);
+}
+
+// A task waiting on the outside for as long as it takes (a name lookup) does not hold settling up;
+// work queued beside it still finishes first, and the task counts again once its wait ends.
+TEST_F(SteppedClockTest, SettlingDoesNotWaitForATaskInAnOutsideWait) {
+    auto& pool = WorkerPool::shared();
+    auto marked = dispatch_semaphore_create(0);
+    auto release = dispatch_semaphore_create(0);
+    auto global = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0);
+    std::atomic<bool> ended{false};
+    dispatch_async(global, [&] {
+        pool.beginOutsideWait();
+        dispatch_semaphore_signal(marked);
+        dispatch_semaphore_wait(release, DISPATCH_TIME_FOREVER);
+        pool.endOutsideWait();
+        ended = true;
+    });
+    dispatch_semaphore_wait(marked, DISPATCH_TIME_FOREVER);
+    bool besideRan = false;
+    dispatch_async(global, [&] { dispatch_async(dispatch_get_main_queue(), [&besideRan] { besideRan = true; }); });
+    EXPECT_TRUE(SteppedClock::settle(10));
+    EXPECT_TRUE(besideRan);
+    EXPECT_FALSE(ended);
+    EXPECT_FALSE(pool.isIdle());
+    dispatch_semaphore_signal(release);
+    EXPECT_TRUE(pool.waitUntilIdle(std::chrono::seconds(10)));
+    EXPECT_TRUE(ended);
 }

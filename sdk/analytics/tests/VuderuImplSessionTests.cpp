@@ -64,6 +64,19 @@ TEST_F(VuderuImplSessionTest, AnEndedSessionGoesOutInItsOwnReportOnceAndIsNotSav
     EXPECT_TRUE(storedIdentifiers(VuderuDataSender::instance()).empty());
 }
 
+// An upload the server holds unanswered may have been accepted: quitting waits for it up to the
+// bound, and the report stays stored meanwhile.
+TEST_F(VuderuImplSessionTest, QuittingWaitsUpToTheBoundForAnUploadTheServerHolds) {
+    AnalyticsCollector collector;
+    collector.script({CollectorAnswer::stall()});
+    VuderuNetworkUtil::setServerURL(collector.url());
+    front_->endSession();
+    ASSERT_TRUE(runMainUntil([&] { return collector.stalledCount() == 1; }));
+    EXPECT_FALSE(front_->waitForUploadsInFlight(0.2));
+    EXPECT_EQ(storedIdentifiers(VuderuDataSender::instance()).size(), 1u);
+    collector.releaseStalls();
+}
+
 TEST_F(VuderuImplSessionTest, GettersWithoutASessionAnswerZeroOrNil) {
     front_->setupForApiKey(std::nullopt);
     EXPECT_EQ(front_->session(), nullptr);
