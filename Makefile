@@ -51,7 +51,7 @@ fuzz: deps
 # The threading tests under ThreadSanitizer (not part of CI), and the end-to-end scripts, which fail
 # when any process they start reports. Tests whose forked children start threads are left out:
 # ThreadSanitizer does not follow a multi-threaded fork.
-TSAN_TESTS ?= ^(Dispatch|WorkerPoolTest|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList|NSURLSession|NKURLSessionManager|NKHTTPSessionManager|NKDownloadEdge|ProgressBarTest.RequestsRacing|SCNetworkReachability|VuderuDataSender|VuderuHttpAsyncTask|FreqCapTest|AdCacheTakeTest|AdManagerTest|AssetTakeTest|AdsFacadeTest|AdServingRoadTest|PluginManagerTest|e2e\.)
+TSAN_TESTS ?= ^(Dispatch|WorkerPoolTest|NSRunLoop|NSTimer|NSThread|NSNotification|NSURLConnection|NSOperation|OperationTest|NKHTTPRequestOperation|NKOperationCoding|AsyncLinkedList|NSURLSession|NKURLSessionManager|NKHTTPSessionManager|NKDownloadEdge|ProgressBarTest.RequestsRacing|SCNetworkReachability|VuderuDataSender|VuderuHttpAsyncTask|VuderuNetworkUtil|FreqCapTest|AdCacheTakeTest|AdManagerTest|AssetTakeTest|AdsFacadeTest|AdServingRoadTest|PluginManagerTest|e2e\.)
 tsan:
 	@$(MAKE) --no-print-directory build BUILD=build-tsan CMAKE_ARGS="-DTANDREL_TSAN=ON -DTANDREL_BENCH=OFF"
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) --timeout 600 -R '$(TSAN_TESTS)'
