@@ -143,7 +143,9 @@ TEST_F(NKURLSessionManagerTest, AnEmptyBodyAndUploadProgressShowWhatTheSessionRe
     EXPECT_EQ(data->length(), 0u);
     EXPECT_EQ(progress->totalUnitCount(), 3000);
     EXPECT_EQ(progress->completedUnitCount(), 3000);
-    EXPECT_EQ(manager_->uploadProgressForTask(task), nullptr);  // the task's delegate is gone with its completion
+    // The task's delegate goes with its completion, on the session's queue: perhaps just after
+    // the handler and the notification reached the main loop.
+    EXPECT_TRUE(runMainUntil([&] { return manager_->uploadProgressForTask(task) == nullptr; }));
 }
 
 TEST_F(NKURLSessionManagerTest, DownloadsAreMovedToTheirDestination) {

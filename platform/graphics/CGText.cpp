@@ -23,6 +23,13 @@
 // HEIC encoding keeps a process-wide table alike.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libx265.so\n"; }
 #endif
+#if TANDREL_THREAD_SANITIZER
+// Pango loads fontconfig and matches fonts on threads of its own and hands the patterns over
+// through GLib's locks, which wait on futexes ThreadSanitizer does not see; it then takes every
+// read of a pattern fontconfig made there for a race. Our calls into Pango are serialised by
+// textLock and never touch those patterns themselves.
+extern "C" const char* __tsan_default_suppressions() { return "race:libfontconfig.so\n"; }
+#endif
 
 #ifndef TANDREL_FONT_DIR
 #define TANDREL_FONT_DIR "/usr/share/fonts/truetype/liberation2"

@@ -16,6 +16,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#if TANDREL_THREAD_SANITIZER
+// The forked children run the code under test, which starts threads of its own (the worker pool,
+// a sender's queue). ThreadSanitizer would end such a child at its first thread; forkQuietly lets
+// the parent's workers finish first, so the child starts from a quiet state.
+extern "C" const char* __tsan_default_options() { return "die_after_fork=0"; }
+#endif
+
 namespace {
 // Exit status of a child whose privileges could not be dropped.
 constexpr int kCapabilityFailure = 250;

@@ -51,18 +51,21 @@ bool VuderuAdManager::registerAdAdSpaceName(const IVuderuAdPtr& ad, const std::s
 }
 
 void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
-    std::lock_guard guard(lock_);
     IVuderuAdPtr ad;  // alive until the call ends
     {
-        std::lock_guard registry(registryLock_);
-        auto found = adSpaceToAdMap_.find(space);
-        if (found == adSpaceToAdMap_.end()) return;
-        ad = found->second;
-        adSpaceToAdMap_.erase(found);
+        std::lock_guard guard(lock_);
+        {
+            std::lock_guard registry(registryLock_);
+            auto found = adSpaceToAdMap_.find(space);
+            if (found == adSpaceToAdMap_.end()) return;
+            ad = found->second;
+            adSpaceToAdMap_.erase(found);
+        }
+        // The timer's entry stays: the space keeps counting as refreshed.
+        auto timer = adSpaceToTimerMap_.find(space);
+        if (timer != adSpaceToTimerMap_.end() && timer->second) timer->second->invalidate();
     }
-    // The timer's entry stays: the space keeps counting as refreshed.
-    auto timer = adSpaceToTimerMap_.find(space);
-    if (timer != adSpaceToTimerMap_.end() && timer->second) timer->second->invalidate();
+    // The removal runs the ad's events and the host's delegate: outside the manager's lock.
     ad->removeAd();
 }
 

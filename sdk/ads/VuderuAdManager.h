@@ -169,15 +169,16 @@ private:
     // Whether the active unit's media must be in the asset cache and is not.
     bool activeAssetMissing(const IVuderuAdPtr& ad) const;
 
-    // Recursive: showing deregisters and registers while holding it.
+    // Guards the tables below for one step at a time: never held while an ad, the cache, the ad
+    // logs or the host's delegate run, as they take locks of their own.
     mutable std::recursive_mutex lock_;
     // Guards the plain values below (the VAST map, the bundle and cache settings) and is held
-    // for nothing else: the cache's filters read them while holding the cache's lock, which the
-    // manager takes while holding lock_, so these must not wait for lock_.
+    // for nothing else: the cache's filters read them while holding the cache's lock, so these
+    // never wait for lock_.
     mutable std::mutex valuesLock_;
     // Guards the map of registered ads alongside lock_ (changes take both), so that reading it
-    // never waits for lock_: the ad logs ask which GUIDs are shown while holding their own lock,
-    // which the manager takes while holding lock_. Held for nothing else.
+    // never waits for lock_: the ad logs ask which GUIDs are shown while holding their own lock.
+    // Held for nothing else.
     mutable std::mutex registryLock_;
     std::shared_ptr<UIView> StubView_;
     std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_;

@@ -1,5 +1,6 @@
-// Showing prepared ads: the ready report, the swap of a space's ad under the manager's lock,
-// the refill after a show, and the refresh timer.
+// Showing prepared ads: the ready report, the swap of a space's ad, the refill after a show, and
+// the refresh timer. The manager's lock guards its tables one step at a time: the host's delegate,
+// the ads' events and the ad logs all run outside it, as they take locks of their own.
 
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
@@ -68,7 +69,6 @@ bool VuderuAdManager::delegateAllowsDisplay(const IVuderuAdPtr& ad) {
 
 bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
     if (!ad) return false;
-    std::lock_guard guard(lock_);
     const std::string space = ad->space();
     VuderuLog("Display ad for space %@", space);
     auto delegate = VuderuAds::getAdDelegate();
@@ -119,8 +119,10 @@ bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
     if (delegate) delegate->spaceDidRenderInterstitial(space, ad->activeFrameTakeover());
     std::shared_ptr<NSObject> container = ad->parentViewContainersView();
     if (!container) {
-        StubView_ = std::make_shared<UIView>(CGRect{});
-        container = StubView_;
+        auto stub = std::make_shared<UIView>(CGRect{});
+        std::lock_guard guard(lock_);
+        StubView_ = stub;
+        container = stub;
     }
     refreshIfEmptyAdSpaceViewContainer(space, container);
     return true;
@@ -134,12 +136,13 @@ void VuderuAdManager::refreshIfEmptyAdSpaceViewContainer(const std::string& spac
 
 void VuderuAdManager::delayNewAdForSpaceGuidViewContainerDelay(const std::string& space, const std::string& guid,
                                                                const std::shared_ptr<NSObject>& container, std::int64_t delay) {
-    std::lock_guard guard(lock_);
+    // The ad answers under its own lock, so it is asked before the manager's is taken.
     auto registered = adForSpace(space);
     if (!registered || !registered->isGuidActive(guid)) {
         VuderuLog("Not setting up refresh for adSpace [%@] as it is not an active ad.", space);
         return;
     }
+    std::lock_guard guard(lock_);
     auto existing = adSpaceToTimerMap_.find(space);
     if (existing != adSpaceToTimerMap_.end() && existing->second) existing->second->invalidate();
     std::weak_ptr<VuderuAdManager> weak = instance();
@@ -154,7 +157,7 @@ void VuderuAdManager::delayNewAdForSpaceGuidViewContainerDelay(const std::string
 }
 
 void VuderuAdManager::refreshActiveAdSpace(const std::shared_ptr<NSTimer>& timer) {
-    std::lock_guard guard(lock_);
+    // No lock: the show asks the ad, the cache and perhaps the server, and the user info is fixed.
     const std::string space = timer->userInfo()["adSpace"].stringValue();
     const Value& container = timer->userInfo()["viewContainer"];
     VuderuLog("Attempting to refresh ad for adSpace %@", space);

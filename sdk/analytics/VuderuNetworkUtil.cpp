@@ -21,7 +21,7 @@ constexpr long kLikelyNotReachableCode = 1;
 constexpr int kHighestPort = 65535;
 
 struct State {
-    std::recursive_mutex lock;  // the class lock: start and change (observers run inside it)
+    std::recursive_mutex lock;  // the class lock: start and change (observers run after it)
     bool started = false;
     std::atomic<bool> notReachable{false};
     std::atomic<int> statusCode{VuderuNetworkStatusNone};
@@ -102,10 +102,14 @@ void VuderuNetworkUtil::initNetworkReachability() {
 void VuderuNetworkUtil::updateNetworkStatus(const std::shared_ptr<NSNotification>& notification) {
     auto reachability = notification ? notification->object().objectAs<VuderuReachability>() : nullptr;
     State& s = state();
-    std::lock_guard lock(s.lock);
-    int status = reachability ? reachability->vuderuCurrentReachabilityStatus() : VuderuNotReachable;
-    VuderuLog("updated network status [%d] ======== ", status);
-    applyStatus(status);
+    {
+        std::lock_guard lock(s.lock);
+        int status = reachability ? reachability->vuderuCurrentReachabilityStatus() : VuderuNotReachable;
+        VuderuLog("updated network status [%d] ======== ", status);
+        applyStatus(status);
+    }
+    // The observers are the senders and perhaps the host: they run outside the class lock, and
+    // read the status the latest change left.
     NSNotificationCenter::defaultCenter()->postNotificationName(kVuderuNetworkStatusChangedNotification, Value(instance()));
 }
 

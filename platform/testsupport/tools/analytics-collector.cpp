@@ -21,6 +21,7 @@
 
 #include "platform/testsupport/AnalyticsCollector.h"
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
     }
     std::cout << collector.port() << std::endl;
 
-    bool done = false;
+    std::atomic<bool> done{false};
     std::size_t written = 0;
     std::thread writer([&] {
         while (!done) {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -91,10 +92,13 @@ protected:
         DeviceTest::TearDown();
     }
     // Blocks until the count-th fetch has started (the operation queue runs them) and answers its
-    // parameters.
+    // parameters; a fetch that never starts fails the test instead of hanging it.
     Value fetch(std::size_t count) {
         std::unique_lock lock(fetchLock_);
-        fetchStarted_.wait(lock, [&] { return fetches_.size() >= count; });
+        if (!fetchStarted_.wait_for(lock, std::chrono::seconds(60), [&] { return fetches_.size() >= count; })) {
+            ADD_FAILURE() << "fetch " << count << " never started";
+            return Value();
+        }
         return fetches_[count - 1];
     }
     std::size_t fetchCount() {

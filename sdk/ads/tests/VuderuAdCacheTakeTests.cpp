@@ -194,8 +194,10 @@ TEST_F(AdCacheTakeTest, AWaitingTakeChoosesBeforeTheManagerHearsOfItsOwnReply) {
         VuderuAdCache::clearCache();
         const std::size_t heard = delegate_->calls().size();
         const VuderuCacheKey key("banner", 0);
+        // Counted before the take starts: its fetch may start before the next line runs.
+        const std::size_t fetched = fetchCount();
         WorkerTake take(key, policy(3000));
-        Value params = fetch(fetchCount() + 1);
+        Value params = fetch(fetched + 1);
         std::vector<VuderuAdUnitPtr> units;
         for (const auto& guid : c.served) units.push_back(servedUnit("banner", 0, guid));
         VuderuAdCache::instance()->requestSuccessfulWithParams(units, params);

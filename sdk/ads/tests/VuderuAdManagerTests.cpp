@@ -2,8 +2,10 @@
 #include "sdk/ads/tests/TestAdSpaceView.h"
 
 #include "sdk/ads/AdLogManager.h"
-#include <atomic>
 #include "sdk/ads/VuderuAdManager.h"
+
+#include <atomic>
+#include <future>
 
 namespace {
 
@@ -28,7 +30,52 @@ public:
     std::optional<bool> spaceShouldDisplayInterstitial(const std::string&, bool) override { return interstitial; }
 };
 
+// Each display question and the render report wait for another thread to use the manager: a
+// host that hands work to its own threads from a delegate call. The wait is bounded, so a manager
+// that held its lock around the delegate counts a stuck call instead of hanging.
+class DelegateUsingTheManagerElsewhere : public RecordingHostDelegate {
+public:
+    std::atomic<int> answered{0};
+    std::atomic<int> stuck{0};
+    std::optional<bool> spaceShouldDisplayForType(const std::string&, std::int32_t) override {
+        useTheManagerElsewhere();
+        return true;
+    }
+    void spaceDidRenderInterstitial(const std::string& space, bool interstitial) override {
+        useTheManagerElsewhere();
+        RecordingHostDelegate::spaceDidRenderInterstitial(space, interstitial);
+    }
+
+private:
+    void useTheManagerElsewhere() {
+        auto done = std::make_shared<std::promise<void>>();
+        auto finished = done->get_future();
+        std::thread([done] {
+            VuderuAdManager::instance()->timerStartedForSpace("banner");
+            VuderuAdManager::instance()->pendingAdArray();
+            done->set_value();
+        }).detach();
+        if (finished.wait_for(std::chrono::seconds(10)) == std::future_status::ready) ++answered;
+        else ++stuck;
+    }
+};
+
 } // namespace
+
+TEST_F(AdManagerTest, TheHostsDelegateRunsOutsideTheManagersLock) {
+    auto delegate = std::make_shared<DelegateUsingTheManagerElsewhere>();
+    VuderuAds::setAdDelegate(delegate);
+    VuderuAdCache::addAdUnits({servedUnit("banner", 0, "g1"), servedUnit("banner", 0, "g2"), servedUnit("banner", 0, "g3")});
+    auto first = manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 0);
+    drainMain();
+    // The second show also replaces the first ad, whose removal runs outside the lock too.
+    auto second = manager_->showNewAdForSpaceViewContainerTimeout("banner", container_, 0);
+    drainMain();
+    EXPECT_EQ(manager_->adForSpace("banner"), second);
+    EXPECT_TRUE(view(first)->removed);
+    EXPECT_EQ(delegate->stuck, 0);
+    EXPECT_EQ(delegate->answered, 4);
+}
 
 TEST_F(AdManagerTest, AFetchThenAShowReusesTheReadyPendingAd) {
     VuderuAdCache::addAdUnits({servedUnit("banner", 0, "g1"), servedUnit("banner", 0, "g2")});

@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <thread>
 #include <netinet/in.h>
 
 namespace {
@@ -151,6 +155,31 @@ TEST_F(VuderuNetworkUtilTest, EveryCallbackUpdatesTheCodeAndPostsTheChange) {
         EXPECT_EQ(VuderuNetworkUtil::isNetworkReachable(), row.reachable);
         EXPECT_EQ(VuderuNetworkUtil::isNetworkLikelyNotReachable(), !row.reachable);
     }
+}
+
+// An observer that waits for another thread starting the utility (which takes its lock) is not
+// stuck: the change is posted after the lock is let go. The wait is bounded, so a post under the
+// lock counts a stuck observer instead of hanging.
+TEST_F(VuderuNetworkUtilTest, TheChangeIsPostedOutsideTheUtilitysLock) {
+    SCNetworkReachabilitySetDeviceNetwork(SCDeviceNetwork::WiFi);
+    VuderuNetworkUtil::initNetworkReachability();
+    std::atomic<int> answered{0};
+    std::atomic<int> stuck{0};
+    auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+        kVuderuNetworkStatusChangedNotification, nullptr, nullptr, [&](const std::shared_ptr<NSNotification>&) {
+            auto done = std::make_shared<std::promise<void>>();
+            auto finished = done->get_future();
+            std::thread([done] {
+                VuderuNetworkUtil::initNetworkReachability();
+                done->set_value();
+            }).detach();
+            ++(finished.wait_for(std::chrono::seconds(10)) == std::future_status::ready ? answered : stuck);
+        });
+    SCNetworkReachabilitySetDeviceNetwork(SCDeviceNetwork::Cellular);
+    EXPECT_TRUE(runMainUntil([&] { return answered + stuck > 0; }, 30));
+    NSNotificationCenter::defaultCenter()->removeObserver(token);
+    EXPECT_EQ(stuck, 0);
+    EXPECT_EQ(VuderuNetworkUtil::networkStatus(), 3);
 }
 
 TEST_F(VuderuNetworkUtilTest, LikelyNotReachableFollowsTheLastError) {
