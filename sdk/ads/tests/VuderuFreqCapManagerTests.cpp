@@ -11,9 +11,7 @@
 #include "sdk/ads/tests/AdRequestFixture.h"
 #include "sdk/analytics/VuderuFileCache.h"
 
-#include <cstdio>
 #include <fstream>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -172,13 +170,8 @@ protected:
         makeDirectory("/tmp");
         std::ofstream(host("/tmp/request.avro"), std::ios::binary) << requests[0].body;
         std::string command = "/usr/bin/python3 '" VUDERU_ADS_TESTS_DIR "/avro_checker.py' check-request '" + host("/tmp/request.avro") + "'";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return {};
         std::string text;
-        char chunk[4096];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-        ::pclose(pipe);
+        runShellCommand(command, &text);
         return text;
     }
 };
