@@ -99,15 +99,3 @@ bool limitAddressSpace(std::size_t extraBytes) {
     limit.rlim_cur = limit.rlim_max = mapped + extraBytes;
     return ::setrlimit(RLIMIT_AS, &limit) == 0;
 }
-
-int runShellCommand(const std::string& command, std::string* output) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    std::string text;
-    char chunk[4096];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-    int status = ::pclose(pipe);
-    if (output) *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}

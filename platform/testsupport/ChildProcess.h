@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <string>
 #include <sys/types.h>
 
 // Forks, runs `body` in the child and returns its result (0-255) as the child's exit status, or
@@ -31,7 +30,3 @@ int waitForChildProcess(pid_t pid);
 // status, so that a test can tell which signal ended it (WIFSIGNALED, WTERMSIG); -1 when the child
 // could not be started.
 int runInChildProcessForWaitStatus(const std::function<int()>& body);
-
-// Runs a shell command and waits for it: its exit status (0-255), or -1 when it did not exit
-// normally; its standard output in `output` when given.
-int runShellCommand(const std::string& command, std::string* output = nullptr);

@@ -1,5 +1,5 @@
 #include "platform/testsupport/ZipArchives.h"
-#include "platform/testsupport/ChildProcess.h"
+#include "platform/testsupport/ShellCommand.h"
 
 #include <fstream>
 

@@ -2,8 +2,8 @@
 // The archiver tests' fixture: a fresh device, shell and Python helpers, and archives made by
 // Python's zipfile (hostile ones included) to read back.
 
-#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/ShellCommand.h"
 #include "platform/testsupport/ZipArchives.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // What an ad request carries, read back by another Avro implementation (tests/avro_checker.py
 // on Debian's python3-avro) from the bytes the loopback ad server received.
 #include "platform/foundation/NSPropertyListSerialization.h"
-#include "platform/testsupport/ChildProcess.h"
+#include "platform/testsupport/ShellCommand.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuAdProperties.h"
 #include "sdk/ads/VuderuContentLoadingManager.h"

@@ -1,8 +1,8 @@
 // The protocol against another Avro implementation: Debian's python3-avro, with schemas written
 // from the protocol's tables on its own side (tests/avro_checker.py).
 #include "platform/foundation/PlatformClock.h"
-#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/ShellCommand.h"
 #include "sdk/ads/VuderuAdLogRequest.h"
 #include "sdk/ads/VuderuAdLogResponse.h"
 #include "sdk/ads/VuderuAdManager.h"

@@ -3,6 +3,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/testsupport/ChildProcess.h"
+#include "platform/testsupport/ShellCommand.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
 #include "sdk/ads/VuderuAdCache.h"
 #include "sdk/ads/VuderuAdManager.h"
