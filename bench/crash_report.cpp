@@ -9,8 +9,8 @@
 // Usage: bench_crash_report MODULE — MODULE is a small shared object, copied 200 times and opened.
 
 #include "bench/Alternation.h"
-#include "platform/foundation/Sanitizers.h"
 #include "platform/system/dyld.h"
+#include "platform/testsupport/CountedAllocations.h"
 #include "sdk/crashreporter/VuderuCrashLogWriter.h"
 
 #include <algorithm>
@@ -29,35 +29,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-// Every heap allocation of the process is counted while `counting` is set (not under the
-// sanitizer, whose allocator this would displace).
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-} // namespace
-#if !TANDREL_ADDRESS_SANITIZER
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-namespace {
-void count() {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
-}
-} // namespace
-extern "C" void* malloc(size_t size) {
-    count();
-    return __libc_malloc(size);
-}
-extern "C" void* calloc(size_t n, size_t size) {
-    count();
-    return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, size_t size) {
-    count();
-    return __libc_realloc(p, size);
-}
-#endif
 
 namespace {
 
@@ -194,14 +165,14 @@ int main(int argc, char** argv) {
     long mostAllocations = 0;
     bool ok = true;
     auto runOurs = [&] {
-        allocations = 0;
-        counting = true;
+        allocation_counting::allocations = 0;
+        allocation_counting::counting = true;
         auto start = std::chrono::steady_clock::now();
         ok = vdcrash_async_thread_state_current(writeReport, &write) == VDCRASH_ESUCCESS && ok;
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        counting = false;
+        allocation_counting::counting = false;
         ours.push_back(seconds);
-        mostAllocations = std::max(mostAllocations, allocations.load());
+        mostAllocations = std::max(mostAllocations, allocation_counting::allocations.load());
     };
     auto runPeer = [&](Peer& peer) {
         if (!peer.failure.empty()) return;

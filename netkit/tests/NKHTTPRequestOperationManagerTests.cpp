@@ -1,4 +1,4 @@
-#include "MultipartMailReader.h"
+#include "ManagerTest.h"
 #include "netkit/NKHTTPRequestOperationManager.h"
 #include "netkit/NKJSONRequestSerializer.h"
 #include "netkit/NKJSONResponseSerializer.h"
@@ -21,35 +21,7 @@
 
 namespace {
 
-constexpr double kManagerWait = 20;
-
-class NKHTTPRequestOperationManagerTest : public DeviceTest {
-protected:
-    struct Outcome {
-        bool done = false;
-        int arguments = 0;
-        Value object;
-        NSErrorPtr error;
-        NKHTTPRequestOperationPtr operation;
-    };
-
-    NKHTTPRequestOperationManager::SuccessBlock onSuccess(const std::shared_ptr<Outcome>& outcome) {
-        return [outcome](const NKHTTPRequestOperationPtr& operation, const Value& object) {
-            outcome->operation = operation;
-            outcome->object = object;
-            outcome->arguments = 2;
-            outcome->done = true;
-        };
-    }
-    NKHTTPRequestOperationManager::FailureBlock onFailure(const std::shared_ptr<Outcome>& outcome) {
-        return [outcome](const NKHTTPRequestOperationPtr& operation, const NSErrorPtr& error) {
-            outcome->operation = operation;
-            outcome->error = error;
-            outcome->done = true;
-        };
-    }
-    void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kManagerWait)); }
-};
+class NKHTTPRequestOperationManagerTest : public ManagerTest<NKHTTPRequestOperationPtr> {};
 
 TEST_F(NKHTTPRequestOperationManagerTest, RelativePathsResolveBelowTheBase) {
     LoopbackHTTPServer server;
@@ -83,15 +55,10 @@ TEST_F(NKHTTPRequestOperationManagerTest, HeadSucceedsWithTheOperationAlone) {
     auto outcome = std::make_shared<Outcome>();
     auto operation = manager->HEAD(
         "h", Value(Value::Dictionary{{"q", "1"}}),
-        [outcome](const NKHTTPRequestOperationPtr& op) {
-            outcome->operation = op;
-            outcome->arguments = 1;
-            outcome->done = true;
-        },
-        onFailure(outcome));
+        onHeadSuccess(outcome), onFailure(outcome));
     wait(outcome);
     EXPECT_EQ(outcome->arguments, 1);
-    EXPECT_EQ(outcome->operation, operation);
+    EXPECT_EQ(outcome->handle, operation);
     EXPECT_EQ(server.requests().back().method, "HEAD");
     EXPECT_EQ(server.requests().back().target, "/h?q=1");
 }
@@ -127,7 +94,7 @@ TEST_F(NKHTTPRequestOperationManagerTest, RequestsThatCannotBeBuiltFailWithoutAT
         ASSERT_TRUE(outcome->error);
         EXPECT_EQ(outcome->error->domain(), c.domain);
         EXPECT_EQ(outcome->error->code(), c.code);
-        EXPECT_FALSE(outcome->operation);
+        EXPECT_FALSE(outcome->handle);
     }
     EXPECT_EQ(server.requestCount(), 0u);
 }
@@ -212,11 +179,7 @@ TEST_F(NKHTTPRequestOperationManagerTest, ArchivesKeepTheBaseAndTheSerializers) 
 }
 
 TEST_F(NKHTTPRequestOperationManagerTest, MultipartBodiesPostedThroughTheManagerParseAsMail) {
-    std::string binary;
-    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7) % 256);
-    binary += "\r\n--Boundary+0000000000000000--\r\n";
-    writeFile("/tmp/photo.png", binary);
-    const std::string streamed(70000, 's');
+    const UploadParts parts = writeUploadParts();
 
     LoopbackHTTPServer server;
     server.route("/upload", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"ok":true})"));
@@ -224,30 +187,18 @@ TEST_F(NKHTTPRequestOperationManagerTest, MultipartBodiesPostedThroughTheManager
     auto outcome = std::make_shared<Outcome>();
     manager->POST(
         "upload", Value(Value::Dictionary{{"title", "caf\xc3\xa9"}, {"tags", Value(Value::Array{"a", "b"})}}),
-        [&](NKMultipartFormData& form) {
-            NSErrorPtr error;
-            EXPECT_TRUE(form.appendPartWithFileURL(NSURL::fileURLWithPath("/tmp/photo.png"), "photo", &error));
-            form.appendPartWithFileData(NSData::dataWithString("{\"k\":1}"), "meta", "meta.json", "application/json");
-            form.appendPartWithInputStream(NSInputStream::inputStreamWithData(NSData::dataWithString(streamed)), "log", "log.txt",
-                                           static_cast<std::int64_t>(streamed.size()), "text/plain");
-        },
+        [&](NKMultipartFormData& form) { appendUploadParts(form, parts); },
         onSuccess(outcome), onFailure(outcome));
     wait(outcome);
     ASSERT_FALSE(outcome->error) << outcome->error->description();
     EXPECT_EQ(outcome->object, Value(Value::Dictionary{{"ok", true}}));
 
-    const LoopbackRequest request = server.requests().back();
-    EXPECT_EQ(request.header("Content-Length").value_or(""), std::to_string(request.body.size()));
-    TemporaryFolder folder;
-    std::string parsed = readMultipartAsMail(folder.path(), request.body, request.header("Content-Type").value_or(""));
     std::ostringstream expected;
     expected << "tags[] None text/plain " << sha256Hex("a") << "\n"
              << "tags[] None text/plain " << sha256Hex("b") << "\n"
              << "title None text/plain " << sha256Hex("caf\xc3\xa9") << "\n"
-             << "photo photo.png image/png " << sha256Hex(binary) << "\n"
-             << "meta meta.json application/json " << sha256Hex("{\"k\":1}") << "\n"
-             << "log log.txt text/plain " << sha256Hex(streamed) << "\n";
-    EXPECT_EQ(parsed, expected.str());
+             << uploadPartsAsMail(parts);
+    EXPECT_EQ(readAsMail(server.requests().back()), expected.str());
 }
 
 } // namespace

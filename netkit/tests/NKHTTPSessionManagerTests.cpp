@@ -1,4 +1,4 @@
-#include "MultipartMailReader.h"
+#include "ManagerTest.h"
 #include "netkit/NKHTTPSessionManager.h"
 #include "netkit/NKJSONRequestSerializer.h"
 #include "netkit/NKJSONResponseSerializer.h"
@@ -17,18 +17,8 @@
 
 namespace {
 
-constexpr double kManagerWait = 20;
-
-class NKHTTPSessionManagerTest : public DeviceTest {
+class NKHTTPSessionManagerTest : public ManagerTest<NSURLSessionDataTaskPtr> {
 protected:
-    struct Outcome {
-        bool done = false;
-        int arguments = 0;
-        Value object;
-        NSErrorPtr error;
-        NSURLSessionDataTaskPtr task;
-    };
-
     void TearDown() override {
         for (const auto& manager : managers_) manager->invalidateSessionCancelingTasks(true);
         managers_.clear();
@@ -39,22 +29,6 @@ protected:
         managers_.push_back(manager);
         return manager;
     }
-    NKHTTPSessionManager::SuccessBlock onSuccess(const std::shared_ptr<Outcome>& outcome) {
-        return [outcome](const NSURLSessionDataTaskPtr& task, const Value& object) {
-            outcome->task = task;
-            outcome->object = object;
-            outcome->arguments = 2;
-            outcome->done = true;
-        };
-    }
-    NKHTTPSessionManager::FailureBlock onFailure(const std::shared_ptr<Outcome>& outcome) {
-        return [outcome](const NSURLSessionDataTaskPtr& task, const NSErrorPtr& error) {
-            outcome->task = task;
-            outcome->error = error;
-            outcome->done = true;
-        };
-    }
-    void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kManagerWait)); }
 
     std::vector<std::shared_ptr<NKHTTPSessionManager>> managers_;
 };
@@ -82,7 +56,7 @@ TEST_F(NKHTTPSessionManagerTest, RelativePathsResolveBelowTheBase) {
         ASSERT_TRUE(task);
         wait(outcome);
         EXPECT_FALSE(outcome->error);
-        EXPECT_EQ(outcome->task, task);
+        EXPECT_EQ(outcome->handle, task);
         EXPECT_EQ(outcome->object, c.expected);
         EXPECT_EQ(server.requests().back().path, c.requested);
     }
@@ -110,15 +84,10 @@ TEST_F(NKHTTPSessionManagerTest, EachVerbSendsItsMethodAndHeadSucceedsWithTheTas
     auto outcome = std::make_shared<Outcome>();
     auto task = manager->HEAD(
         "v", Value(Value::Dictionary{{"q", "1"}}),
-        [outcome](const NSURLSessionDataTaskPtr& t) {
-            outcome->task = t;
-            outcome->arguments = 1;
-            outcome->done = true;
-        },
-        onFailure(outcome));
+        onHeadSuccess(outcome), onFailure(outcome));
     wait(outcome);
     EXPECT_EQ(outcome->arguments, 1);
-    EXPECT_EQ(outcome->task, task);
+    EXPECT_EQ(outcome->handle, task);
     EXPECT_EQ(server.requests().back().method, "HEAD");
     EXPECT_EQ(server.requests().back().target, "/v?q=1");
 }
@@ -157,7 +126,7 @@ TEST_F(NKHTTPSessionManagerTest, RequestsThatCannotBeBuiltFailWithoutATransfer) 
         ASSERT_TRUE(outcome->error);
         EXPECT_EQ(outcome->error->domain(), c.domain);
         EXPECT_EQ(outcome->error->code(), c.code);
-        EXPECT_FALSE(outcome->task);
+        EXPECT_FALSE(outcome->handle);
     }
     EXPECT_TRUE(manager->tasks().empty());
     EXPECT_EQ(server.requestCount(), 0u);
@@ -174,7 +143,7 @@ TEST_F(NKHTTPSessionManagerTest, ABodyTheResponseSerializerRefusesCallsTheFailur
     ASSERT_TRUE(outcome->error);
     EXPECT_EQ(outcome->error->domain(), NKNetworkingErrorDomain);
     EXPECT_EQ(outcome->error->code(), NSURLErrorCannotDecodeContentData);
-    EXPECT_EQ(outcome->task, task);
+    EXPECT_EQ(outcome->handle, task);
 }
 
 // A manager an application derives to add its own behaviour.
@@ -245,11 +214,7 @@ TEST_F(NKHTTPSessionManagerTest, ArchivesKeepTheBaseTheConfigurationAndTheSerial
 }
 
 TEST_F(NKHTTPSessionManagerTest, MultipartBodiesPostedThroughTheManagerParseAsMail) {
-    std::string binary;
-    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7) % 256);
-    binary += "\r\n--Boundary+0000000000000000--\r\n";
-    writeFile("/tmp/photo.png", binary);
-    const std::string streamed(70000, 's');
+    const UploadParts parts = writeUploadParts();
 
     LoopbackHTTPServer server;
     server.route("/upload", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, R"({"ok":true})"));
@@ -257,29 +222,17 @@ TEST_F(NKHTTPSessionManagerTest, MultipartBodiesPostedThroughTheManagerParseAsMa
     auto outcome = std::make_shared<Outcome>();
     auto task = manager->POST(
         "upload", Value(Value::Dictionary{{"title", "caf\xc3\xa9"}}),
-        [&](NKMultipartFormData& form) {
-            NSErrorPtr error;
-            EXPECT_TRUE(form.appendPartWithFileURL(NSURL::fileURLWithPath("/tmp/photo.png"), "photo", &error));
-            form.appendPartWithFileData(NSData::dataWithString("{\"k\":1}"), "meta", "meta.json", "application/json");
-            form.appendPartWithInputStream(NSInputStream::inputStreamWithData(NSData::dataWithString(streamed)), "log", "log.txt",
-                                           static_cast<std::int64_t>(streamed.size()), "text/plain");
-        },
+        [&](NKMultipartFormData& form) { appendUploadParts(form, parts); },
         onSuccess(outcome), onFailure(outcome));
     ASSERT_TRUE(std::dynamic_pointer_cast<NSURLSessionUploadTask>(task));
     wait(outcome);
     ASSERT_FALSE(outcome->error) << outcome->error->description();
     EXPECT_EQ(outcome->object, Value(Value::Dictionary{{"ok", true}}));
 
-    const LoopbackRequest request = server.requests().back();
-    EXPECT_EQ(request.header("Content-Length").value_or(""), std::to_string(request.body.size()));
-    TemporaryFolder folder;
-    std::string parsed = readMultipartAsMail(folder.path(), request.body, request.header("Content-Type").value_or(""));
     std::ostringstream expected;
     expected << "title None text/plain " << sha256Hex("caf\xc3\xa9") << "\n"
-             << "photo photo.png image/png " << sha256Hex(binary) << "\n"
-             << "meta meta.json application/json " << sha256Hex("{\"k\":1}") << "\n"
-             << "log log.txt text/plain " << sha256Hex(streamed) << "\n";
-    EXPECT_EQ(parsed, expected.str());
+             << uploadPartsAsMail(parts);
+    EXPECT_EQ(readAsMail(server.requests().back()), expected.str());
 }
 
 TEST_F(NKHTTPSessionManagerTest, AStreamPartOfAnotherLengthThanDeclaredFailsTheUpload) {

@@ -1,12 +1,10 @@
 #include "platform/media/AudioTranscoding.h"
 
+#include "platform/media/MediaHandles.h"
 #include "platform/media/MediaWriter.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
@@ -19,33 +17,15 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kChannels = 2;
 
-struct InputClose {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct OutputFree {
-    void operator()(AVFormatContext* context) const {
-        if (context->pb) avio_closep(&context->pb);
-        avformat_free_context(context);
-    }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 struct ResamplerFree {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
-using Input = std::unique_ptr<AVFormatContext, InputClose>;
+using namespace MediaHandles;
 
 Result copyPackets(AVFormatContext& input, int streamIndex, const std::string& outputPath, const std::atomic<bool>& cancelled) {
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, "ipod", outputPath.c_str()) < 0 || !raw) return Result::Failed;
-    std::unique_ptr<AVFormatContext, OutputFree> output(raw);
+    Output output(raw);
     AVStream* in = input.streams[streamIndex];
     AVStream* out = avformat_new_stream(output.get(), nullptr);
     if (!out || avcodec_parameters_copy(out->codecpar, in->codecpar) < 0) return Result::Failed;
@@ -53,7 +33,7 @@ Result copyPackets(AVFormatContext& input, int streamIndex, const std::string& o
     out->time_base = in->time_base;
     if (avio_open(&output->pb, outputPath.c_str(), AVIO_FLAG_WRITE) < 0) return Result::Failed;
     bool ok = avformat_write_header(output.get(), nullptr) >= 0;
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    Packet packet(av_packet_alloc());
     while (ok && !cancelled && av_read_frame(&input, packet.get()) >= 0) {
         if (packet->stream_index == streamIndex) {
             av_packet_rescale_ts(packet.get(), in->time_base, out->time_base);
@@ -70,7 +50,7 @@ Result copyPackets(AVFormatContext& input, int streamIndex, const std::string& o
 
 Result reencode(AVFormatContext& input, int streamIndex, const AVCodec* codec, const std::string& outputPath,
                 const std::atomic<bool>& cancelled) {
-    std::unique_ptr<AVCodecContext, CodecFree> decoder(avcodec_alloc_context3(codec));
+    Codec decoder(avcodec_alloc_context3(codec));
     if (!decoder || avcodec_parameters_to_context(decoder.get(), input.streams[streamIndex]->codecpar) < 0 ||
         avcodec_open2(decoder.get(), codec, nullptr) < 0)
         return Result::Failed;
@@ -84,8 +64,8 @@ Result reencode(AVFormatContext& input, int streamIndex, const AVCodec* codec, c
     if (swr_init(resampler.get()) < 0) return Result::Failed;
     auto writer = MediaWriter::forAudio(outputPath, MediaWriter::AudioCodec::AAC, kRate, kChannels);
     if (!writer) return Result::Failed;
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    Packet packet(av_packet_alloc());
+    Frame frame(av_frame_alloc());
     std::vector<float> samples;
     auto convert = [&](const AVFrame* in) {
         const int room = swr_get_out_samples(resampler.get(), in ? in->nb_samples : 0);
@@ -113,11 +93,8 @@ Result reencode(AVFormatContext& input, int streamIndex, const AVCodec* codec, c
 } // namespace
 
 Result transcodeToAACInMPEG4(const std::string& sourceHostPath, const std::string& outputHostPath, const std::atomic<bool>& cancelled) {
-    av_log_set_level(AV_LOG_ERROR);
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, sourceHostPath.c_str(), nullptr, nullptr) < 0) return Result::Failed;
-    Input input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0) return Result::Failed;
+    Input input = openInput(sourceHostPath);
+    if (!input) return Result::Failed;
     const AVCodec* codec = nullptr;
     const int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (stream < 0 || !codec) return Result::Failed;

@@ -1,11 +1,10 @@
 #include "platform/media/VideoFile.h"
 
+#include "platform/media/MediaHandles.h"
+
 #include <cairo.h>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
 #include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
@@ -17,18 +16,6 @@ extern "C" {
 
 namespace VideoFile {
 namespace {
-struct InputClose {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 struct ScaleFree {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
@@ -37,16 +24,7 @@ struct ImageFree {
 };
 // Enough for the widest vector writes the scaler makes.
 constexpr int kScalerAlignment = 64;
-using Input = std::unique_ptr<AVFormatContext, InputClose>;
-
-Input openInput(const std::string& hostPath) {
-    av_log_set_level(AV_LOG_ERROR);
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, hostPath.c_str(), nullptr, nullptr) < 0) return nullptr;
-    Input input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0) return nullptr;
-    return input;
-}
+using namespace MediaHandles;
 
 // "2024-05-01T10:20:30.000000Z"
 std::optional<double> parseCreationTime(const char* text) {
@@ -116,15 +94,15 @@ CGImageRef frameOfFile(const std::string& hostPath, double seconds, int maximumS
     const AVCodec* codec = nullptr;
     const int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (stream < 0 || !codec) return nullptr;
-    std::unique_ptr<AVCodecContext, CodecFree> decoder(avcodec_alloc_context3(codec));
+    Codec decoder(avcodec_alloc_context3(codec));
     if (!decoder || avcodec_parameters_to_context(decoder.get(), input->streams[stream]->codecpar) < 0 ||
         avcodec_open2(decoder.get(), codec, nullptr) < 0)
         return nullptr;
     const AVRational base = input->streams[stream]->time_base;
     const auto target = static_cast<std::int64_t>(seconds / av_q2d(base));
     if (seconds > 0) av_seek_frame(input.get(), stream, target, AVSEEK_FLAG_BACKWARD);
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    Packet packet(av_packet_alloc());
+    Frame frame(av_frame_alloc());
     CGImageRef best;
     // The last frame that starts at or before the time; the first one when none does.
     auto take = [&]() {

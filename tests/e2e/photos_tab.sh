@@ -4,13 +4,9 @@
 # the image the sheet sends is the photo, upright and cropped as the screen showed it.
 set -euo pipefail
 tandrel="$1"
-work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-device="$work/device"
-mkdir "$device"
-"$tandrel" --device "$device" --sample < /dev/null > /dev/null 2>&1
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/sample_device.bash"
 
-fail() { echo "FAILED: $*" >&2; exit 1; }
 # The red, green and blue of one pixel of a PNG, as "R G B".
 pixel() {
     ffmpeg -v error -i "$1" -vf "crop=1:1:$2:$3" -f rawvideo -pix_fmt rgb24 - | od -An -tu1 | xargs
@@ -39,17 +35,10 @@ ffmpeg -v error -f lavfi -i "color=c=yellow:s=640x480,drawbox=x=0:y=0:w=320:h=24
 drawbox=x=320:y=0:w=320:h=240:c=lime:t=fill,drawbox=x=0:y=240:w=320:h=240:c=blue:t=fill,\
 drawbox=x=0:y=0:w=640:h=40:c=white:t=fill,drawbox=x=0:y=440:w=640:h=40:c=black:t=fill" -frames:v 1 "$work/frame.png"
 
-# The welcome on a fresh device, when there is one, is skipped first; the triangle's tip peeks out
-# below the navigation bar. The grid lists the camera roll's photos newest first: item 2 is the
-# oldest, the upright photo whose EXIF turns its landscape bitmap right. A long press on the first
-# photo previews it; a drag down sends the preview away.
-cat > "$work/script" <<SCRIPT
-tap Skip
-tab Media
-touch 160,110
-wait 1
-tap Photos
-wait 1
+# The grid lists the camera roll's photos newest first: item 2 is the oldest, the upright photo
+# whose EXIF turns its landscape bitmap right. A long press on the first photo previews it; a drag
+# down sends the preview away.
+{ media_screen Photos; cat <<SCRIPT; } > "$work/script"
 tap library
 wait 1
 hold 80,80
@@ -73,10 +62,8 @@ tap Previous
 wait 1
 screen
 SCRIPT
-"$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err"
-cat "$work/out"
+run_script
 
-expect() { grep -qF -- "$1" "$work/out" || fail "the screens never show: $1"; }
 expect 'hint: "Drag the triangle from the top"'
 expect 'screen: PSImagePickerController'
 expect 'items 0-2 of 3:'

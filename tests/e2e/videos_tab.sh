@@ -5,21 +5,12 @@
 # clip's file, or the part of it its trim step keeps; a denied library shows the no-access message.
 set -euo pipefail
 tandrel="$1"
-work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-device="$work/device"
-mkdir "$device"
-"$tandrel" --device "$device" --sample < /dev/null > /dev/null 2>&1
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/sample_device.bash"
 
 # The panel's two buttons are pictures without text: the camera's centre is at 160,225 and the
 # library's at 160,396 on the phone's screen.
-cat > "$work/script" <<'SCRIPT'
-tap Skip
-tab Media
-touch 160,110
-wait 1
-tap Videos
-wait 1
+{ media_screen Videos; cat <<'SCRIPT'; } > "$work/script"
 touch 160,396
 wait 1
 tap Camera Roll
@@ -49,11 +40,8 @@ photos deny
 touch 160,396
 wait 1
 SCRIPT
-"$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err"
-cat "$work/out"
+run_script
 
-fail() { echo "FAILED: $*" >&2; exit 1; }
-expect() { grep -qF -- "$1" "$work/out" || fail "the screens never show: $1"; }
 # What the screen shows after a command and before the next.
 after() { awk -v cmd="> $1" 'found && /^> /{exit} found{print} $0 == cmd{found=1}' "$work/out"; }
 

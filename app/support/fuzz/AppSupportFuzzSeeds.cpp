@@ -2,27 +2,24 @@
 // addresses as the tests serve them (first folder), version service replies (second folder).
 
 #include "app/support/tests/VPYoutubeReplies.h"
+#include "platform/foundation/fuzz/FuzzSeeds.h"
 
-#include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
-void writeSeeds(const std::string& folder, const std::vector<std::string>& seeds) {
-    for (std::size_t i = 0; i < seeds.size(); ++i) {
-        std::ofstream(folder + "/seed-" + std::to_string(i), std::ios::binary) << seeds[i];
-    }
+bool writeSeeds(const std::string& folder, const std::vector<std::string>& seeds) {
+    bool ok = true;
+    for (std::size_t i = 0; i < seeds.size(); ++i) ok = fuzz_seeds::save(folder, "seed-" + std::to_string(i), seeds[i]) && ok;
+    return ok;
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s VIDEO_INFORMATION_FOLDER VERSION_FOLDER\n", argv[0]);
-        return 2;
-    }
+    const auto folders = fuzz_seeds::folders(argc, argv, 2, "VIDEO_INFORMATION_FOLDER VERSION_FOLDER");
+    if (!folders) return 2;
     using namespace vpfixture;
-    writeSeeds(argv[1], {
+    bool ok = writeSeeds((*folders)[0], {
         reply({{.quality = "hd720", .url = "http://cdn/hd?a=1", .itag = "22"}, {.quality = "medium", .url = "http://cdn/m"},
                {.quality = "small", .url = "http://cdn/s", .itag = "36"}}),
         reply({{.quality = "medium", .url = "http://cdn/3d", .extra = "&stereo3d=1"},
@@ -36,13 +33,13 @@ int main(int argc, char** argv) {
         "https://youtube.googleapis.com/v/api7",
         "www.youtube.com/v/bare9",
     });
-    writeSeeds(argv[2], {
+    ok = writeSeeds((*folders)[1], {
         R"({"version":{"number":"1.3","install_url":"cydia://package/org.harborstack.tandrel","mandatory":true}})",
         R"({"version":{"number":"1.2b"}})",
         R"({"version":{"number":1.10,"mandatory":false}})",
         R"({"version":{"install_url":"cydia://x"}})",
         R"({"version":{"number":"1","mandatory":"yes"}})",
         R"([1,2])",
-    });
-    return 0;
+    }) && ok;
+    return ok ? 0 : 1;
 }

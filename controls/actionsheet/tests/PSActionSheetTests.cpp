@@ -1,6 +1,6 @@
 #include "controls/actionsheet/PSActionSheet.h"
 
-#include "platform/testsupport/RunLoopSupport.h"
+#include "platform/testsupport/ScreenTest.h"
 #include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIDisplay.h"
 #include "platform/uikit/UIFingers.h"
@@ -16,14 +16,10 @@
 #include <vector>
 
 namespace {
-class ActionSheetTest : public ::testing::Test {
+class ActionSheetTest : public ScreenTest {
 protected:
     void SetUp() override {
-        UIApplication::sharedApplication()->reset();
-        clock_.emplace();
-        window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
-        window_->setRootViewController(std::make_shared<UIViewController>());
-        window_->makeKeyAndVisible();
+        ScreenTest::SetUp();
         sheet_ = PSActionSheet::init();
     }
     void TearDown() override {
@@ -33,8 +29,7 @@ protected:
             settle();
         }
         sheet_.reset();
-        clock_.reset();
-        UIApplication::sharedApplication()->reset();
+        ScreenTest::TearDown();
     }
     void show(const std::string& title, const std::string& cancel, int buttons) {
         std::vector<std::string> titles;
@@ -61,13 +56,6 @@ protected:
         for (int i = 0; i < 20; ++i) clock_->advance(0.05);
     }
 
-    static CGImage::Pixel pixelAt(CGFloat x, CGFloat y) {
-        auto scale = UIScreen::mainScreen()->scale();
-        return UIDisplaySnapshot()->pixelAt(static_cast<int>(std::floor(x * scale)), static_cast<int>(std::floor(y * scale)));
-    }
-
-    std::optional<ManualClock> clock_;
-    std::shared_ptr<UIWindow> window_;
     std::shared_ptr<PSActionSheet> sheet_;
     std::vector<int> chosen_;
 };

@@ -4,35 +4,13 @@
 
 #include "controls/progress/PBProgressIndicator.h"
 #include "platform/media/AVSpeechSynthesizer.h"
-#include "platform/testsupport/RunLoopSupport.h"
-#include "platform/uikit/UIApplication.h"
-#include "platform/uikit/UIDisplay.h"
-#include "platform/uikit/UIScreen.h"
-#include "platform/uikit/UIViewController.h"
-#include "platform/uikit/UIWindow.h"
+#include "platform/testsupport/ScreenTest.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdlib>
-#include <memory>
-#include <optional>
-#include <string>
-
-class ProgressBarTest : public ::testing::Test {
+class ProgressBarTest : public ScreenTest {
 protected:
     void SetUp() override {
-        UIApplication::sharedApplication()->reset();
-        clock_.emplace();
-        window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
-        window_->setRootViewController(std::make_shared<UIViewController>());
-        window_->makeKeyAndVisible();
-        UIView::clearRecordedAnimations();
+        ScreenTest::SetUp();
         AVSpeechSynthesizer::clearAllSpokenUtterances();
-    }
-    void TearDown() override {
-        clock_.reset();
-        UIApplication::sharedApplication()->reset();
     }
 
     // A bar of its own, so that a test does not depend on the process's shared one.
@@ -41,25 +19,4 @@ protected:
         UIView::clearRecordedAnimations();
         return bar;
     }
-    // A microsecond past the time asked for, so that a step due exactly then has run whatever the
-    // rounding of the clock's start; the steps it schedules are timed from there.
-    void advance(double seconds) { clock_->advance(seconds + 1e-6); }
-    UIViewPtr content() const { return window_->subviews().front(); }
-
-    // The display's colour at a point of the screen (red, green, blue, alpha).
-    static CGImage::Pixel pixelAt(CGFloat x, CGFloat y) {
-        auto scale = UIScreen::mainScreen()->scale();
-        return UIDisplaySnapshot()->pixelAt(static_cast<int>(std::floor(x * scale)), static_cast<int>(std::floor(y * scale)));
-    }
-    static bool near(const CGImage::Pixel& p, int red, int green, int blue, int tolerance = 2) {
-        return std::abs(p.red - red) <= tolerance && std::abs(p.green - green) <= tolerance &&
-               std::abs(p.blue - blue) <= tolerance;
-    }
-
-    static std::string text(const CGImage::Pixel& p) {
-        return "(" + std::to_string(p.red) + ", " + std::to_string(p.green) + ", " + std::to_string(p.blue) + ")";
-    }
-
-    std::optional<ManualClock> clock_;
-    std::shared_ptr<UIWindow> window_;
 };

@@ -3,18 +3,15 @@
 #include "platform/foundation/NSIndexSet.h"
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
+#include "platform/foundation/fuzz/FuzzSeeds.h"
 
-#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 bool save(const std::string& folder, const std::string& name, const NSDataPtr& data) {
-    if (!data) return false;
-    FILE* out = std::fopen((folder + "/" + name).c_str(), "wb");
-    if (!out) return false;
-    bool ok = std::fwrite(data->bytes(), 1, data->length(), out) == data->length();
-    return std::fclose(out) == 0 && ok;
+    return data && fuzz_seeds::save(folder, name, std::string_view(reinterpret_cast<const char*>(data->bytes()), data->length()));
 }
 
 std::vector<Value> samples() {
@@ -33,12 +30,10 @@ std::vector<Value> samples() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s PROPERTY_LIST_FOLDER KEYED_ARCHIVE_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const std::string lists = argv[1];
-    const std::string archives = argv[2];
+    const auto folders = fuzz_seeds::folders(argc, argv, 2, "PROPERTY_LIST_FOLDER KEYED_ARCHIVE_FOLDER");
+    if (!folders) return 2;
+    const std::string lists = (*folders)[0];
+    const std::string archives = (*folders)[1];
     bool ok = true;
     int n = 0;
     for (const Value& sample : samples()) {

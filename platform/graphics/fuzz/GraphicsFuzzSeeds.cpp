@@ -1,5 +1,6 @@
 // Writes the image fuzzer's seed corpus: small pictures of every type the decoders take, made by
 // this program's own encoders or written byte by byte.
+#include "platform/foundation/fuzz/FuzzSeeds.h"
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/CGImageEncoding.h"
 
@@ -8,19 +9,13 @@
 #include <sanitizer/lsan_interface.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+using fuzz_seeds::save;
+
 namespace {
 using Bytes = std::vector<std::uint8_t>;
-
-bool save(const std::string& folder, const std::string& name, const Bytes& bytes) {
-    FILE* out = std::fopen((folder + "/" + name).c_str(), "wb");
-    if (!out) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    return std::fclose(out) == 0 && ok;
-}
 
 void little(Bytes& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
@@ -137,11 +132,9 @@ Bytes ico() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s IMAGE_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const std::string folder = argv[1];
+    const auto folders = fuzz_seeds::folders(argc, argv, 1, "IMAGE_FOLDER");
+    if (!folders) return 2;
+    const std::string folder = (*folders)[0];
     auto picture = quadrants(8, 6);
     const Bytes png = picture->pngData();
     const Bytes jpeg = CGImageEncoding::jpegData(*picture, 0.8, 6);

@@ -2,17 +2,13 @@
 // tests write them, into the three folders given as arguments.
 #include "../tests/AdResponseBytes.h"
 #include "../tests/VASTDocuments.h"
+#include "platform/foundation/fuzz/FuzzSeeds.h"
 
-#include <cstdio>
 #include <string>
 
+using fuzz_seeds::save;
+
 namespace {
-bool save(const std::string& folder, const std::string& name, const std::string& bytes) {
-    FILE* out = std::fopen((folder + "/" + name).c_str(), "wb");
-    if (!out) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    return std::fclose(out) == 0 && ok;
-}
 bool saveVASTDocuments(const std::string& folder) {
     using namespace vastdoc;
     Ad v3 = inlineAd("v3");
@@ -35,12 +31,10 @@ bool saveVASTDocuments(const std::string& folder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s AD_RESPONSE_FOLDER SDK_LOG_RESPONSE_FOLDER VAST_DOCUMENT_FOLDER\n", argv[0]);
-        return 2;
-    }
+    const auto folders = fuzz_seeds::folders(argc, argv, 3, "AD_RESPONSE_FOLDER SDK_LOG_RESPONSE_FOLDER VAST_DOCUMENT_FOLDER");
+    if (!folders) return 2;
     using namespace adresponse;
-    const std::string ads = argv[1], logs = argv[2];
+    const std::string ads = (*folders)[0], logs = (*folders)[1];
     FrameShape duplicate;
     duplicate.duplicateCallback = true;
     bool ok = save(ads, "empty.avro", response(0, false)) && save(ads, "configuration.avro", response(0, true)) &&
@@ -48,5 +42,5 @@ int main(int argc, char** argv) {
               save(ads, "landscape.avro", response(1, false, 0, 0, {}, 1)) &&
               save(logs, "success.avro", AvroBytes().s("success").strings({}).str()) &&
               save(logs, "errors.avro", AvroBytes().s("failure").strings({"bad request", "retry"}).str());
-    return ok && saveVASTDocuments(argv[3]) ? 0 : 1;
+    return ok && saveVASTDocuments((*folders)[2]) ? 0 : 1;
 }

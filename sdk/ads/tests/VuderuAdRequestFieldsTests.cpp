@@ -1,15 +1,14 @@
 // What an ad request carries, read back by another Avro implementation (tests/avro_checker.py
 // on Debian's python3-avro) from the bytes the loopback ad server received.
 #include "platform/foundation/NSPropertyListSerialization.h"
+#include "platform/testsupport/ShellCommand.h"
 #include "sdk/ads/VuderuAdManager.h"
 #include "sdk/ads/VuderuAdProperties.h"
 #include "sdk/ads/VuderuContentLoadingManager.h"
 #include "sdk/ads/VuderuFreqCapInfo.h"
 #include "sdk/ads/tests/AdRequestFixture.h"
 
-#include <cstdio>
 #include <fstream>
-#include <sys/wait.h>
 
 namespace {
 
@@ -24,14 +23,8 @@ protected:
         makeDirectory("/tmp");
         std::ofstream(host("/tmp/request.avro"), std::ios::binary) << requests[0].body;
         std::string command = "/usr/bin/python3 '" VUDERU_ADS_TESTS_DIR "/avro_checker.py' check-request '" + host("/tmp/request.avro") + "'";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return {};
         std::string text;
-        char chunk[4096];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-        int status = ::pclose(pipe);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+        EXPECT_EQ(runShellCommand(command, &text), 0) << text;
         return text;
     }
     // The SDK bundle's index entry, cached that many days before now.

@@ -2,6 +2,7 @@
 // from the protocol's tables on its own side (tests/avro_checker.py).
 #include "platform/foundation/PlatformClock.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/ShellCommand.h"
 #include "sdk/ads/VuderuAdLogRequest.h"
 #include "sdk/ads/VuderuAdLogResponse.h"
 #include "sdk/ads/VuderuAdManager.h"
@@ -11,10 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace {
 
@@ -26,16 +25,7 @@ protected:
     }
     // Runs the checker; its exit status, and its standard output in `output`.
     int checker(const std::string& arguments, std::string* output = nullptr) const {
-        std::string command = "/usr/bin/python3 '" VUDERU_ADS_TESTS_DIR "/avro_checker.py' " + arguments;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return -1;
-        std::string text;
-        char chunk[4096];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-        int status = ::pclose(pipe);
-        if (output) *output = text;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return runShellCommand("/usr/bin/python3 '" VUDERU_ADS_TESTS_DIR "/avro_checker.py' " + arguments, output);
     }
     NSData hostFile(const std::string& devicePath) const {
         std::ifstream in(host(devicePath), std::ios::binary);

@@ -3,6 +3,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/testsupport/ChildProcess.h"
+#include "platform/testsupport/ShellCommand.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
 #include "sdk/ads/VuderuAdCache.h"
 #include "sdk/ads/VuderuAdManager.h"
@@ -11,9 +12,7 @@
 #include "sdk/ads/tests/AdRequestFixture.h"
 #include "sdk/analytics/VuderuFileCache.h"
 
-#include <cstdio>
 #include <fstream>
-#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -172,13 +171,8 @@ protected:
         makeDirectory("/tmp");
         std::ofstream(host("/tmp/request.avro"), std::ios::binary) << requests[0].body;
         std::string command = "/usr/bin/python3 '" VUDERU_ADS_TESTS_DIR "/avro_checker.py' check-request '" + host("/tmp/request.avro") + "'";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return {};
         std::string text;
-        char chunk[4096];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-        ::pclose(pipe);
+        runShellCommand(command, &text);
         return text;
     }
 };

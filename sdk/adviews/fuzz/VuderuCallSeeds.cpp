@@ -1,22 +1,14 @@
 // Writes the page-call fuzzer's seed corpus: call parameters as pages write them with escape().
-#include <cstdio>
+#include "platform/foundation/fuzz/FuzzSeeds.h"
+
 #include <string>
 
-namespace {
-bool save(const std::string& folder, const std::string& name, const std::string& bytes) {
-    FILE* out = std::fopen((folder + "/" + name).c_str(), "wb");
-    if (!out) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    return std::fclose(out) == 0 && ok;
-}
-} // namespace
+using fuzz_seeds::save;
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s CALL_FOLDER\n", argv[0]);
-        return 2;
-    }
-    std::string folder = argv[1];
+    const auto folders = fuzz_seeds::folders(argc, argv, 1, "CALL_FOLDER");
+    if (!folders) return 2;
+    std::string folder = (*folders)[0];
     bool ok = save(folder, "event.txt", "event=clicked&guid=g1") &&
               save(folder, "escaped.txt", "event=logEvent&guid=g1&name=Zo%u00EB+%u2713&bytes=%C3%A9%E9&plus=%2B") &&
               save(folder, "surrogates.txt", "event=x&v=%uD83D%uDE00&lone=%uD800&cut=%u12&pct=%") &&

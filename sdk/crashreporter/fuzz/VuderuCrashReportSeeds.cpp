@@ -1,26 +1,17 @@
 // Writes the fuzzer's seed corpus: reports assembled with the crash-time encoder, whole and with
 // sections taken out, into the folder given as the only argument.
 #include "../tests/CrashReportBuilder.h"
+#include "platform/foundation/fuzz/FuzzSeeds.h"
 
-#include <cstdio>
 #include <string>
 
-namespace {
-bool save(const std::string& folder, const std::string& name, const std::string& bytes) {
-    FILE* out = std::fopen((folder + "/" + name).c_str(), "wb");
-    if (!out) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    return std::fclose(out) == 0 && ok;
-}
-} // namespace
+using fuzz_seeds::save;
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s CORPUS_FOLDER\n", argv[0]);
-        return 2;
-    }
+    const auto folders = fuzz_seeds::folders(argc, argv, 1, "CORPUS_FOLDER");
+    if (!folders) return 2;
     using crashreport::Message;
-    const std::string folder = argv[1];
+    const std::string folder = (*folders)[0];
     Message whole = crashreport::sampleReport();
     Message minimal = crashreport::sampleReport();
     minimal.remove(9).remove(8).remove(7).remove(5);

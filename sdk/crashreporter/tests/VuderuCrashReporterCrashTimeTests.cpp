@@ -1,7 +1,7 @@
 // What the crash path must hold to: one crash at a time, a report that passes the size limit
 // written again smaller, no heap allocation while writing, and a live report that cleans up.
 #include "CrashReporterFixture.h"
-#include "platform/foundation/Sanitizers.h"
+#include "platform/testsupport/CountedAllocations.h"
 
 #include "platform/foundation/DeviceRoot.h"
 #include "sdk/crashreporter/VuderuCrashReporterError.h"
@@ -19,47 +19,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-#if !TANDREL_ADDRESS_SANITIZER && !TANDREL_THREAD_SANITIZER
-// Counts the heap allocations of the whole process while `counting` is set. The C library's own
-// allocator does the work.
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-extern "C" void* __libc_memalign(size_t, size_t);
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-void count() {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
-}
-} // namespace
-extern "C" void* malloc(size_t size) {
-    count();
-    return __libc_malloc(size);
-}
-extern "C" void* calloc(size_t n, size_t size) {
-    count();
-    return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, size_t size) {
-    count();
-    return __libc_realloc(p, size);
-}
-extern "C" void* memalign(size_t alignment, size_t size) {
-    count();
-    return __libc_memalign(alignment, size);
-}
-extern "C" void* aligned_alloc(size_t alignment, size_t size) {
-    count();
-    return __libc_memalign(alignment, size);
-}
-extern "C" int posix_memalign(void** out, size_t alignment, size_t size) {
-    count();
-    *out = __libc_memalign(alignment, size);
-    return *out ? 0 : ENOMEM;
-}
-#endif
 
 namespace {
 
@@ -121,7 +80,7 @@ TEST_F(VuderuCrashReporterCrashTimeTest, AReportPastTheSizeLimitIsWrittenAgainWi
     }
 }
 
-#if !TANDREL_ADDRESS_SANITIZER && !TANDREL_THREAD_SANITIZER
+#if TANDREL_COUNTS_ALLOCATIONS
 TEST_F(VuderuCrashReporterCrashTimeTest, WritingTheCrashReportAllocatesNothing) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
@@ -130,8 +89,8 @@ TEST_F(VuderuCrashReporterCrashTimeTest, WritingTheCrashReportAllocatesNothing) 
     auto reporter = makeReporter();
     int status = runInChildProcessForWaitStatus([&] {
         VuderuCrashReporterCallbacks callbacks = {0, nullptr, [](siginfo_t*, ucontext_t*, void*) {
-                                                      counting = false;
-                                                      long seen = allocations.load();
+                                                      allocation_counting::counting = false;
+                                                      long seen = allocation_counting::allocations.load();
                                                       (void)!write(reportFd, &seen, sizeof seen);
                                                   }};
         reporter->setCrashCallbacks(&callbacks);
@@ -139,8 +98,8 @@ TEST_F(VuderuCrashReporterCrashTimeTest, WritingTheCrashReportAllocatesNothing) 
         std::atomic<int> parked{0};
         for (int i = 0; i < 4; ++i) std::thread([&] { parkDeep(20, &parked); }).detach();
         while (parked.load() < 4) std::this_thread::yield();
-        allocations = 0;
-        counting = true;
+        allocation_counting::allocations = 0;
+        allocation_counting::counting = true;
         readNull();
         return 2;
     });

@@ -1,0 +1,52 @@
+#pragma once
+// Owners of the libavformat/libavcodec handles the media readers open, and the one way an input
+// file is opened: probed for its streams, with the library's own chatter kept to errors.
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+#include <memory>
+#include <string>
+
+namespace MediaHandles {
+
+struct InputClose {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+// An output context, with the file it opened.
+struct OutputFree {
+    void operator()(AVFormatContext* context) const {
+        if (context->pb) avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
+struct CodecFree {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFree {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFree {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+
+using Input = std::unique_ptr<AVFormatContext, InputClose>;
+using Output = std::unique_ptr<AVFormatContext, OutputFree>;
+using Codec = std::unique_ptr<AVCodecContext, CodecFree>;
+using Frame = std::unique_ptr<AVFrame, FrameFree>;
+using Packet = std::unique_ptr<AVPacket, PacketFree>;
+
+// nil when the file cannot be opened or its streams cannot be found.
+inline Input openInput(const std::string& hostPath) {
+    av_log_set_level(AV_LOG_ERROR);
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, hostPath.c_str(), nullptr, nullptr) < 0) return nullptr;
+    Input input(raw);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0) return nullptr;
+    return input;
+}
+
+} // namespace MediaHandles
