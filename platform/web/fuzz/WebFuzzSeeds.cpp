@@ -1,22 +1,14 @@
 // Writes the page fuzzer's seed corpus: small pages with scripts, frames, links and styles.
-#include <cstdio>
+#include "platform/foundation/fuzz/FuzzSeeds.h"
+
 #include <string>
 
-namespace {
-bool save(const std::string& folder, const std::string& name, const std::string& bytes) {
-    FILE* out = std::fopen((folder + "/" + name).c_str(), "wb");
-    if (!out) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    return std::fclose(out) == 0 && ok;
-}
-} // namespace
+using fuzz_seeds::save;
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s PAGE_FOLDER\n", argv[0]);
-        return 2;
-    }
-    std::string folder = argv[1];
+    auto folders = fuzz_seeds::folders(argc, argv, 1, "PAGE_FOLDER");
+    if (!folders) return 2;
+    const std::string& folder = folders->front();
     bool ok = save(folder, "plain.html", "<html><head><title>t</title></head><body><p>Hello &amp; welcome</p></body></html>") &&
               save(folder, "script.html",
                    "<body style='background-color:#123456'><div id='a' style='position:absolute;left:0px;top:0px;width:50px;height:50px'>"

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSJSONSerialization.h"
+#include "platform/testsupport/ShellCommand.h"
 #include "sdk/ads/AdLogManager.h"
 #include "sdk/ads/tests/AdLogBuilders.h"
 #include "sdk/ads/tests/AdRequestFixture.h"
@@ -14,7 +15,6 @@
 #include <cstdio>
 #include <fstream>
 #include <set>
-#include <sys/wait.h>
 
 class AdLogSenderTest : public AdRequestTest {
 protected:
@@ -84,15 +84,10 @@ protected:
         makeDirectory("/tmp");
         std::ofstream(host("/tmp/log.avro"), std::ios::binary) << body;
         std::string command = "/usr/bin/python3 '" VUDERU_ADS_TESTS_DIR "/avro_checker.py' check-log-request '" + host("/tmp/log.avro") + "'";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return {"<undecodable>"};
         std::string text;
-        char chunk[4096];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-        int status = ::pclose(pipe);
+        int status = runShellCommand(command, &text);
         auto json = NSJSONSerialization::JSONObjectWithData(std::string_view(text));
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !json) return {"<undecodable>"};
+        if (status != 0 || !json) return {"<undecodable>"};
         std::vector<std::string> logs;
         for (const auto& log : (*json)["sdkAdLogs"].array()) {
             std::string line = log["adLogGUID"].string() + ":";
