@@ -151,6 +151,12 @@ bool isSameOrInside(const std::string& outer, const std::string& inner) {
 
 std::optional<bool> makeFolders(const std::string& path, mode_t mode, NSErrorPtr* error) {
     if (reached(path + "/")) return false;
+    // Most calls make one new folder in a folder that is there (a cache entry's own folder): one
+    // mkdirat then, instead of a walk from the root; the walk is for a parent that is missing.
+    if (auto parent = DeviceRoot::openParent(path); parent && !parent->name.empty() && parent->name != "." && parent->name != "..") {
+        if (::mkdirat(parent->folder.get(), parent->name.c_str(), mode) == 0) return true;
+        if (errno == EEXIST && reached(path + "/")) return false;
+    }
     auto names = NSString::pathComponents(path);
     std::string prefix;
     bool created = false;
