@@ -108,12 +108,16 @@ TEST_F(VPYoutubeParserTest, AsynchronousLookupAnswersOnTheMainQueue) {
     std::optional<Value::Dictionary> result;
     NSErrorPtr error;
     bool called = false, onMain = false;
-    VPYoutubeParser::h264videosWithYoutubeURLCompleteBlock(NSURL::URLWithString(kPage), [&](const auto& videos, const auto& e) {
-        called = true;
-        onMain = NSThread::isMainThread();
-        result = videos;
-        error = e;
-    });
+    auto lookUp = [&](const char* page) {
+        called = false;
+        VPYoutubeParser::h264videosWithYoutubeURLCompleteBlock(NSURL::URLWithString(page), [&](const auto& videos, const auto& e) {
+            called = true;
+            onMain = NSThread::isMainThread();
+            result = videos;
+            error = e;
+        });
+    };
+    lookUp(kPage);
     ASSERT_TRUE(runMainUntil([&] { return called; }));
     EXPECT_TRUE(onMain);
     EXPECT_FALSE(error);
@@ -122,12 +126,7 @@ TEST_F(VPYoutubeParserTest, AsynchronousLookupAnswersOnTheMainQueue) {
 
     // A map of no MP4 stream gives the empty result and its reason, as the synchronous lookup does.
     serve(reply({{.quality = "hd720", .url = "http://cdn/webm", .type = "video/webm"}}));
-    called = false;
-    VPYoutubeParser::h264videosWithYoutubeURLCompleteBlock(NSURL::URLWithString(kPage), [&](const auto& videos, const auto& e) {
-        called = true;
-        result = videos;
-        error = e;
-    });
+    lookUp(kPage);
     ASSERT_TRUE(runMainUntil([&] { return called; }));
     EXPECT_EQ(result, Value::Dictionary{});
     ASSERT_TRUE(error);
@@ -135,23 +134,13 @@ TEST_F(VPYoutubeParserTest, AsynchronousLookupAnswersOnTheMainQueue) {
 
     // A failed lookup hands its reason over; an address without id answers at once.
     serve("status=fail");
-    called = false;
-    VPYoutubeParser::h264videosWithYoutubeURLCompleteBlock(NSURL::URLWithString(kPage), [&](const auto& videos, const auto& e) {
-        called = true;
-        result = videos;
-        error = e;
-    });
+    lookUp(kPage);
     ASSERT_TRUE(runMainUntil([&] { return called; }));
     EXPECT_FALSE(result);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), VPYoutubeParserErrorNoStreamMap);
 
-    called = false;
-    VPYoutubeParser::h264videosWithYoutubeURLCompleteBlock(NSURL::URLWithString("http://youtu.be/"), [&](const auto& videos, const auto& e) {
-        called = true;
-        result = videos;
-        error = e;
-    });
+    lookUp("http://youtu.be/");
     EXPECT_TRUE(called);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), VPYoutubeParserErrorInvalidURL);
