@@ -9,23 +9,6 @@ tandrel="$1"
 collector="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/analytics_collector.bash"
-run() { printf '%s\n' "$@" > "$work/script"; "$tandrel" --device "$device" --script "$work/script" > "$work/out" 2>&1 || fail "tandrel failed: $(tail -n 5 "$work/out")"; }
-
-# Sent to the background, then killed once it has answered what came after.
-background_and_kill() {
-    rm -f "$work/app.in"
-    mkfifo "$work/app.in"
-    "$tandrel" --device "$device" < "$work/app.in" > "$work/killed.out" 2>&1 &
-    local app=$!
-    exec 4> "$work/app.in"
-    printf 'settle\nbackground\nsettle\nhelp\n' >&4
-    for _ in $(seq 1 400); do grep -qF 'accessory N' "$work/killed.out" && break; sleep 0.05; done
-    grep -qF 'accessory N' "$work/killed.out" || fail "the backgrounded run did not answer"
-    kill -KILL "$app"
-    wait "$app" 2>/dev/null || true
-    exec 4>&-
-}
-
 crash() {
     printf 'settle\ncrash segv\n' > "$work/script"
     set +e
@@ -37,7 +20,7 @@ crash() {
 
 run "location 1.5 1.5 1 1" quit
 run "location 2.5 2.5 1 1" quit
-background_and_kill
+run_then_kill settle background settle
 crash
 run "location 3.5 3.5 1 1" quit
 crash

@@ -6,19 +6,9 @@ tandrel="$1"
 collector="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/analytics_collector.bash"
-run() { printf '%s\n' "$@" > "$work/script"; "$tandrel" --device "$device" --script "$work/script" > "$work/out" 2>&1 || fail "tandrel failed"; }
 
 # 1. Killed: the location is saved with the session; help shows once the commands before it ran.
-mkfifo "$work/app.in"
-"$tandrel" --device "$device" < "$work/app.in" > "$work/killed.out" 2>&1 &
-app=$!
-exec 4> "$work/app.in"
-printf 'location 1.5 2.5 1 1\nsettle\nhelp\n' >&4
-for _ in $(seq 1 400); do grep -qF 'accessory N' "$work/killed.out" && break; sleep 0.05; done
-grep -qF 'accessory N' "$work/killed.out" || fail "the first run did not answer"
-kill -KILL "$app"
-wait "$app" 2>/dev/null || true
-exec 4>&-
+run_then_kill "location 1.5 2.5 1 1" settle
 
 # 2. The next launch reports the killed run's session.
 run settle
