@@ -1,6 +1,7 @@
 #include "MultipartMailReader.h"
 
 #include "platform/security/CommonDigest.h"
+#include "platform/testsupport/ShellCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -37,10 +38,7 @@ std::string readMultipartAsMail(const std::string& folder, const std::string& bo
     std::ofstream(folder + "/body", std::ios::binary) << body;
     std::ofstream(folder + "/type") << contentType;
     std::string command = "python3 " + folder + "/parse.py " + folder + "/body " + folder + "/type 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
     std::string out;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    EXPECT_EQ(::pclose(pipe), 0) << out;
+    EXPECT_EQ(runShellCommand(command, &out), 0) << out;
     return out;
 }
