@@ -1,6 +1,7 @@
 #pragma once
 // Owners of the libavformat/libavcodec handles the media readers open, and the one way an input
-// file is opened: probed for its streams, with the library's own chatter kept to errors.
+// file is opened: without waiting (a FIFO named like a song is no media), then probed for its
+// streams, with the library's own chatter kept to errors.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -8,6 +9,9 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "platform/foundation/RegularFile.h"
+
+#include <fcntl.h>
 #include <memory>
 #include <string>
 
@@ -39,11 +43,14 @@ using Codec = std::unique_ptr<AVCodecContext, CodecFree>;
 using Frame = std::unique_ptr<AVFrame, FrameFree>;
 using Packet = std::unique_ptr<AVPacket, PacketFree>;
 
-// nil when the file cannot be opened or its streams cannot be found.
+// nil when the file cannot be opened, is not a regular file or its streams cannot be found.
 inline Input openInput(const std::string& hostPath) {
     av_log_set_level(AV_LOG_ERROR);
+    // The library reopens what the checked descriptor holds, not whatever the path names by then.
+    NSRegularFile file = NSOpenRegularFileAt(AT_FDCWD, hostPath);
+    if (!file) return nullptr;
     AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, hostPath.c_str(), nullptr, nullptr) < 0) return nullptr;
+    if (avformat_open_input(&raw, DeviceRoot::procPath(file.fd.get()).c_str(), nullptr, nullptr) < 0) return nullptr;
     Input input(raw);
     if (avformat_find_stream_info(input.get(), nullptr) < 0) return nullptr;
     return input;

@@ -3,7 +3,9 @@
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSString.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/media/AVCaptureDevice.h"
 #include "platform/media/MediaWriter.h"
 #include "platform/uikit/UIGraphics.h"
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
@@ -28,6 +31,9 @@ constexpr CGFloat kKeptBorderWidth = 3;
 constexpr CGFloat kReviewY = 120;
 constexpr int kClipWidth = 640;
 constexpr int kClipHeight = 480;
+constexpr char kClipFolder[] = "/tmp";
+// Names taken by the clips of earlier runs are skipped, this many at most.
+constexpr int kClipNameTries = 1000;
 
 int frameCount(double seconds) {
     return std::max(1, static_cast<int>(std::lround(seconds * UIImagePickerController::kFramesPerSecond)));
@@ -150,14 +156,29 @@ UIImagePtr UIImagePickerController::cameraPicture() const {
 
 std::string UIImagePickerController::writeClip(const UIImagePtr& picture, double seconds) const {
     static std::atomic<int> counter{0};
-    const std::string path = "/tmp/capture-" + std::to_string(++counter) + ".mov";
-    NSFileManager::defaultManager()->createDirectoryAtPath("/tmp", true, nullptr, nullptr);
-    auto writer = MediaWriter::forVideo(DeviceRoot::hostPath(path), kClipWidth, kClipHeight, kFramesPerSecond);
-    if (!writer) return {};
-    const int frames = frameCount(seconds);
-    for (int i = 0; i < frames; ++i)
-        if (!writer->appendFrame(*picture->CGImage())) return {};
-    return writer->finish() ? path : std::string();
+    auto nextName = [] { return "capture-" + std::to_string(++counter) + ".mov"; };
+    NSFileManager::defaultManager()->createDirectoryAtPath(kClipFolder, true, nullptr, nullptr);
+    // Encoded under a temporary name, the clip appears whole or not at all, and never over a clip
+    // an earlier run left under the same number.
+    std::string name = nextName();
+    WholeFileWriter file;
+    if (file.begin(NSString::stringByAppendingPathComponent(kClipFolder, name)) != 0) return {};
+    {
+        auto writer = MediaWriter::forVideo(file.temporaryHostPath(), kClipWidth, kClipHeight, kFramesPerSecond);
+        if (!writer) return {};
+        const int frames = frameCount(seconds);
+        for (int i = 0; i < frames; ++i)
+            if (!writer->appendFrame(*picture->CGImage())) return {};
+        if (!writer->finish()) return {};
+    }
+    for (int tries = 0; tries < kClipNameTries; ++tries) {
+        const int e = file.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep);
+        if (e == 0) return NSString::stringByAppendingPathComponent(kClipFolder, name);
+        if (e != EEXIST) return {};
+        name = nextName();
+        file.setFinalName(name);
+    }
+    return {};
 }
 
 bool UIImagePickerController::setTrimRange(double start, double end) {

@@ -8,6 +8,7 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UISheetDrawing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,10 +22,7 @@ constexpr CGFloat kButtonHeight = 44;
 constexpr CGFloat kAlertCornerRadius = 7;
 constexpr CGFloat kTitleSize = 17;
 constexpr CGFloat kMessageSize = 13;
-constexpr CGFloat kDimAlpha = 0.4;
-constexpr CGFloat kBoxWhite = 0.97;
 constexpr CGFloat kSeparatorWhite = 0.8;
-constexpr CGFloat kButtonRed = 0, kButtonGreen = 122 / 255.0, kButtonBlue = 1;
 
 NSStringAttributes titleAttributes() { return {UIFont::boldSystemFontOfSize(kTitleSize), UIColor::blackColor(), NSTextAlignmentCenter}; }
 NSStringAttributes messageAttributes() { return {UIFont::systemFontOfSize(kMessageSize), UIColor::blackColor(), NSTextAlignmentCenter}; }
@@ -84,15 +82,13 @@ void UIAlertView::drawRect(const CGRect&) {
     auto b = bounds();
     auto box = CGPath::create();
     box->addRoundedRect(b, UIRectCornerAllCorners, {kAlertCornerRadius, kAlertCornerRadius});
-    c->setFillColor(kBoxWhite, kBoxWhite, kBoxWhite, 1);
+    UISheetDrawing::panelColor()->setFill();
     c->addPath(*box);
     c->fillPath();
     NSStringDrawInRect(title_, CGRectMake(kPadding, kTopPadding, kWidth - 2 * kPadding, m.titleHeight), titleAttributes());
     NSStringDrawInRect(message_, CGRectMake(kPadding, m.messageTop, kWidth - 2 * kPadding, m.messageHeight), messageAttributes());
     if (buttons_.empty()) return;
     // Hairlines above the buttons and between them; the texts in the system's blue.
-    c->setFillColor(kSeparatorWhite, kSeparatorWhite, kSeparatorWhite, 1);
-    auto blue = UIColor::colorWithRed(kButtonRed, kButtonGreen, kButtonBlue, 1);
     for (long i = 0; i < numberOfButtons(); ++i) {
         CGRect cell = m.inRow ? CGRectMake(kWidth / 2 * static_cast<CGFloat>(i), m.buttonsTop, kWidth / 2, kButtonHeight)
                               : CGRectMake(0, m.buttonsTop + kButtonHeight * static_cast<CGFloat>(i), kWidth, kButtonHeight);
@@ -100,21 +96,17 @@ void UIAlertView::drawRect(const CGRect&) {
         c->fillRect(CGRectMake(cell.origin.x, cell.origin.y, cell.size.width, 0.5));
         if (m.inRow && i > 0) c->fillRect(CGRectMake(cell.origin.x, cell.origin.y, 0.5, cell.size.height));
         auto font = i == cancelButtonIndex_ ? UIFont::boldSystemFontOfSize(kTitleSize) : UIFont::systemFontOfSize(kTitleSize);
-        NSStringAttributes attributes{font, blue, NSTextAlignmentCenter};
+        NSStringAttributes attributes{font, UISheetDrawing::buttonColor(), NSTextAlignmentCenter};
         CGFloat h = NSStringBoundingRectWithSize(buttons_[i], cell.size, 0, attributes).size.height;
-        c->saveGState();
-        c->setFillColor(kButtonRed, kButtonGreen, kButtonBlue, 1);
-        c->drawText(buttons_[i], UIFontTextStyle(font, NSTextAlignmentCenter, 1),
-                    CGRectMake(cell.origin.x + 4, cell.origin.y + (kButtonHeight - h) / 2, cell.size.width - 8, h));
-        c->restoreGState();
+        UISheetDrawing::drawLine(buttons_[i], CGRectMake(cell.origin.x + 4, cell.origin.y + (kButtonHeight - h) / 2, cell.size.width - 8, h),
+                                 font, attributes.foregroundColor, NSTextAlignmentCenter);
     }
 }
 
 void UIAlertOverlayWindow::drawRect(const CGRect&) {
     auto c = UIGraphicsGetCurrentContext();
     if (!c) return;
-    c->setFillColor(0, 0, 0, kDimAlpha);
-    c->fillRect(bounds());
+    UISheetDrawing::dim(bounds());
     const auto& alerts = UIApplication::sharedApplication()->visibleAlerts();
     if (alerts.empty()) return;
     // Only the last shown is on screen; the others wait behind it for their turn.

@@ -3,6 +3,7 @@
 #include "platform/uikit/NSStringDrawing.h"
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UINavigationController.h"
+#include "platform/uikit/UISheetDrawing.h"
 
 #include <algorithm>
 
@@ -19,13 +20,8 @@ constexpr CGFloat kEdge = 8;
 constexpr CGFloat kImageSide = 24;
 constexpr CGFloat kGap = 6;
 
-// One line of text, cut with an ellipsis where it does not fit.
-void drawLine(CGContext& c, const std::string& text, const CGRect& rect, const NSStringAttributes& attributes) {
-    const auto& color = *attributes.foregroundColor;
-    c.saveGState();
-    c.setFillColor(color.red(), color.green(), color.blue(), color.alpha());
-    c.drawText(text, UIFontTextStyle(attributes.font, attributes.alignment, 1), rect);
-    c.restoreGState();
+void drawLine(const std::string& text, const CGRect& rect, const NSStringAttributes& attributes) {
+    UISheetDrawing::drawLine(text, rect, attributes.font, attributes.foregroundColor, attributes.alignment);
 }
 
 // One side's button: its image as a template in the tint, or its title; the back button is its
@@ -46,7 +42,7 @@ CGFloat drawBarButton(CGContext& c, const UIBarButtonItem* item, const std::stri
     CGFloat w = std::min(slot.size.width, NSStringBoundingRectWithSize(title, slot.size, 0, attributes).size.width);
     CGFloat x = attributes.alignment == NSTextAlignmentRight ? CGRectGetMaxX(slot) - w : slot.origin.x;
     attributes.alignment = NSTextAlignmentLeft;
-    drawLine(c, title, CGRectMake(x, slot.origin.y, w + 1, slot.size.height), attributes);
+    drawLine(title, CGRectMake(x, slot.origin.y, w + 1, slot.size.height), attributes);
     return w;
 }
 } // namespace
@@ -94,7 +90,7 @@ void UINavigationBar::drawRect(const CGRect&) {
     }
     // The title is centred on the bar, pushed aside by the buttons when they reach into it.
     CGFloat side = std::max(leftWidth, rightWidth) + kEdge + kGap;
-    drawLine(*c, item->title(), CGRectMake(side, (b.size.height - h) / 2, b.size.width - 2 * side, h), title);
+    drawLine(item->title(), CGRectMake(side, (b.size.height - h) / 2, b.size.width - 2 * side, h), title);
 }
 
 void UINavigationBar::setItemsAnimated(std::vector<std::shared_ptr<UINavigationItem>> items, bool) {

@@ -15,6 +15,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -97,6 +98,7 @@ TEST_F(MoviePlayerTest, PlaysOnThePlatformClockAndEndsWithReasonZero) {
 
 TEST_F(MoviePlayerTest, WhatCannotBePlayedFinishesWithReasonOneAndTheError) {
     writeFile("/movies/notes.mp4", "these are not frames");
+    ASSERT_EQ(::mkfifo(host("/movies/pipe.mp4").c_str(), 0644), 0);
     LoopbackHTTPServer server;
     server.route("/missing.mp4", LoopbackHTTPServer::fixed(404, {}, "gone"));
     struct Case {
@@ -105,6 +107,7 @@ TEST_F(MoviePlayerTest, WhatCannotBePlayedFinishesWithReasonOneAndTheError) {
     } cases[] = {
         {"not media", NSURL::fileURLWithPath("/movies/notes.mp4")},
         {"no file", NSURL::fileURLWithPath("/movies/none.mp4")},
+        {"a FIFO, refused rather than waited on", NSURL::fileURLWithPath("/movies/pipe.mp4")},
         {"http 404", NSURL::URLWithString(server.url("/missing.mp4"))},
         {"no server", NSURL::URLWithString("http://127.0.0.1:1/clip.mp4")},
         {"other scheme", NSURL::URLWithString("ftp://example.org/clip.mp4")},

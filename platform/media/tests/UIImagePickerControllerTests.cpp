@@ -61,6 +61,29 @@ TEST_F(ImagePickerCameraTest, ClipLastsTheClockTimeFromRecordToStop) {
     EXPECT_EQ(delegate->types, std::vector<std::string>{"public.movie"});
 }
 
+// Clip numbers start again in each run: a name an earlier run's clip holds is skipped, not written
+// over, and only whole clips are left in the folder.
+TEST_F(ImagePickerCameraTest, AClipTakesTheNextFreeNameAndLeavesNothingElse) {
+    ManualClock clock;
+    auto take = [&] {
+        picker->record();
+        clock.advance(0.5);
+        picker->stop();
+        return picker->clipURL() ? picker->clipURL()->path() : std::string();
+    };
+    const std::string first = take();
+    ASSERT_EQ(first.rfind("/tmp/capture-", 0), 0u) << first;
+    const int number = std::stoi(first.substr(std::string("/tmp/capture-").size()));
+    auto named = [](int n) { return "/tmp/capture-" + std::to_string(n) + ".mov"; };
+    writeFile(named(number + 1), "an earlier run's clip");
+    writeFile(named(number + 2), "another");
+    EXPECT_EQ(take(), named(number + 3));
+    EXPECT_EQ(readFile(named(number + 1)), "an earlier run's clip");
+    EXPECT_EQ(readFile(named(number + 2)), "another");
+    for (const auto& entry : std::filesystem::directory_iterator(host("/tmp")))
+        EXPECT_EQ(entry.path().filename().string().rfind("capture-", 0), 0u) << entry.path();
+}
+
 TEST_F(ImagePickerCameraTest, CancelTellsTheDelegateAndUseNeedsAClip) {
     picker->useVideo();
     EXPECT_TRUE(delegate->picked.empty());
