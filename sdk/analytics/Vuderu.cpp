@@ -32,15 +32,6 @@ std::mutex& startLock() {
     return lock;
 }
 
-template <class Work>
-void guarded(Work&& work) {
-    try {
-        work();
-    } catch (...) {
-        VuderuUtil::handleException(std::current_exception());
-    }
-}
-
 bool isString(const Value& value, const char* message) {
     if (value.isString()) return true;
     VuderuLog(std::string_view(message));
@@ -117,7 +108,7 @@ void Vuderu::startSession(const Value& apiKey) {
     VuderuLog("Vuderu: Start session called with apiKey[%@]", apiKey);
     VuderuLogAbove(0, "Vuderu: Starting session on Agent Version [%@] ", getVuderuAgentVersion());
     if (settings->crashReportingEnabled()) enableCrashReporter(*settings);
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         if (!apiKey.isNull() && !apiKey.isString()) throw NSException(NSInvalidArgumentException, "apiKey must be of NSString type");
         if (apiKey.isString()) settings->setApiKey(apiKey.string());
         observeLifeCycle();
@@ -136,7 +127,7 @@ void Vuderu::startSessionWithOptions(const Value& apiKey, const Value& launchOpt
 }
 
 void Vuderu::createAndSendSession() {
-    guarded([] {
+    VuderuUtil::guarded([] {
         auto settings = VuderuGlobalVariableStorage::sharedInstance();
         std::string key = settings->apiKey();
         VuderuSession::setupCurrentSessionWithKey(key.empty() ? std::nullopt : std::optional<std::string>(key));
@@ -162,7 +153,7 @@ void Vuderu::setSessionContinueSeconds(int seconds) {
 void Vuderu::setMaxSessionsSaved(int maxSessions) { VuderuSession::setMaxSessions(maxSessions); }
 
 void Vuderu::setAppVersion(const Value& version) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         if (session()) {
             VuderuLogAbove(0, "Vuderu: Please call setAppVersion before startSession.");
             return;
@@ -173,7 +164,7 @@ void Vuderu::setAppVersion(const Value& version) {
 }
 
 void Vuderu::setLatitudeLongitudeHorizontalAccuracyVerticalAccuracy(double latitude, double longitude, float horizontal, float vertical) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         // Kept for the ad side, when the platform has locations at all.
         if (NSClassFromString(CLLocation::kClassName)) {
             VuderuGlobalVariableStorage::sharedInstance()->setLocation(std::make_shared<CLLocation>(
@@ -190,13 +181,13 @@ void Vuderu::logEventWithParameters(const Value& eventName, const Value& paramet
 void Vuderu::logEventTimed(const Value& eventName, bool timed) { logEventWithParametersTimed(eventName, Value(), timed); }
 void Vuderu::logEventWithParametersTimed(const Value& eventName, const Value& parameters, bool timed) {
     if (!isString(eventName, kEventNotLogged)) return;
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         if (auto front = session()) front->recordEventWithParametersTimed(eventName.string(), parameters, timed);
     });
 }
 void Vuderu::endTimedEventWithParameters(const Value& eventName, const Value& parameters) {
     if (!isString(eventName, kEventNotLogged)) return;
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         if (auto front = session()) front->endTimedEventWithParameters(eventName.string(), parameters);
     });
 }
@@ -207,7 +198,7 @@ void Vuderu::addOriginWithVersion(const Value& originName, const Value& originVe
 void Vuderu::addOriginWithVersionWithParameters(const Value& originName, const Value& originVersion, const Value& parameters) {
     if (!isString(originName, "Vuderu: Origin not added -- originName must be of NSString type.")) return;
     if (!isString(originVersion, "Vuderu: Origin not added -- originVersion must be of NSString type.")) return;
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         VuderuGlobalVariableStorage::sharedInstance()->recordOriginOriginVersionWithParameters(originName.string(), originVersion.string(),
                                                                                               parameters);
     });
@@ -216,7 +207,7 @@ void Vuderu::addOriginWithVersionWithParameters(const Value& originName, const V
 void Vuderu::logErrorMessageException(const Value& errorID, const Value& message, const std::optional<NSException>& exception) {
     if (!isString(errorID, "Vuderu: Error not logged -- errorId must be of NSString type.")) return;
     if (!isString(message, "Vuderu: Error not logged -- message must be of NSString type.")) return;
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         NSDataPtr report = liveReport();
         if (auto front = session()) front->recordErrorMessageExceptionLiveReport(errorID.string(), message.string(), exception, report);
     });
@@ -225,24 +216,24 @@ void Vuderu::logErrorMessageException(const Value& errorID, const Value& message
 void Vuderu::logErrorMessageError(const Value& errorID, const Value& message, const NSErrorPtr& error) {
     if (!isString(errorID, "Vuderu: Error not logged -- errorId must be of NSString type.")) return;
     if (!isString(message, "Vuderu: Error not logged -- message must be of NSString type.")) return;
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         NSDataPtr report = liveReport();
         if (auto front = session()) front->recordErrorMessageErrorLiveReport(errorID.string(), message.string(), error, report);
     });
 }
 
 void Vuderu::logPageView() {
-    guarded([] {
+    VuderuUtil::guarded([] {
         if (auto front = session()) front->maybeIncrementPageView();
     });
 }
 
 void Vuderu::logAllPageViews(const std::shared_ptr<UIViewController>& target) {
-    guarded([&] { VuderuPageViewDelegateOld::createDelegateOnTarget(target); });
+    VuderuUtil::guarded([&] { VuderuPageViewDelegateOld::createDelegateOnTarget(target); });
 }
 
 void Vuderu::logAllPageViewsForTarget(const std::shared_ptr<UIViewController>& target) {
-    guarded([&] { VuderuPageViewDelegate::createDelegateOnTarget(target); });
+    VuderuUtil::guarded([&] { VuderuPageViewDelegate::createDelegateOnTarget(target); });
 }
 
 void Vuderu::stopLogPageViewsForTarget(const std::shared_ptr<UIViewController>& target) {

@@ -14,15 +14,6 @@
 
 namespace {
 
-template <class Work>
-void guarded(Work&& work) {
-    try {
-        work();
-    } catch (...) {
-        VuderuUtil::handleException(std::current_exception());
-    }
-}
-
 std::shared_ptr<VuderuImpl> session() { return VuderuSession::currentSession(); }
 
 std::shared_ptr<VuderuGlobalVariableStorage> settings() { return VuderuGlobalVariableStorage::sharedInstance(); }
@@ -37,7 +28,7 @@ std::optional<std::string> optionalString(const Value& value) {
 const std::shared_ptr<NSObject>& vuderuLifeCycleObserver();
 
 void Vuderu::setUserID(const Value& userID) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         auto id = optionalString(userID);
         if (auto front = session()) front->setUserID(id);
         VuderuLog("Vuderu: setUserID[%@]", userID);
@@ -46,7 +37,7 @@ void Vuderu::setUserID(const Value& userID) {
 }
 
 void Vuderu::setAge(int years) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         settings()->setAge(years);
         if (auto front = session()) front->setAgeInYears(years);
     });
@@ -57,7 +48,7 @@ void Vuderu::setGender(const Value& gender) {
         VuderuLog("Vuderu: setGender failed -- gender must be of NSString type.");
         return;
     }
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         if (auto front = session()) front->setGenderAsString(gender.string());
         VuderuLog("Vuderu: setGender[%@]", gender);
         settings()->setGender(gender.string());
@@ -65,21 +56,21 @@ void Vuderu::setGender(const Value& gender) {
 }
 
 void Vuderu::setEventLoggingEnabled(bool enabled) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         settings()->setEventLoggingEnabled(enabled);
         if (auto front = session()) front->setEventLoggingEnabled(enabled);
     });
 }
 
 void Vuderu::setSessionReportsOnCloseEnabled(bool enabled) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         settings()->setSessionReportsOnCloseEnabled(enabled);
         if (auto front = session()) front->setSessionReportsOnCloseEnabled(enabled);
     });
 }
 
 void Vuderu::setSessionReportsOnPauseEnabled(bool enabled) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         settings()->setSessionReportsOnPauseEnabled(enabled);
         if (auto front = session()) front->setSessionReportsOnPauseEnabled(enabled);
     });
@@ -91,20 +82,20 @@ void Vuderu::setCrashReportingEnabled(bool enabled) {
 }
 
 void Vuderu::setBackgroundSessionEnabled(bool enabled) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         VuderuLog("Vuderu: Background session enabled[%d]", static_cast<int>(enabled));
         settings()->setBackgroundSessionEnabled(enabled);
     });
 }
 
 void Vuderu::setServerURL(const Value& url) {
-    guarded([&] { VuderuNetworkUtil::setServerURL(url.stringValue()); });
+    VuderuUtil::guarded([&] { VuderuNetworkUtil::setServerURL(url.stringValue()); });
 }
 void Vuderu::setAppCloudServerToStaging(bool staging) {
-    guarded([&] { VuderuNetworkUtil::setAppCloudServerToStaging(staging); });
+    VuderuUtil::guarded([&] { VuderuNetworkUtil::setAppCloudServerToStaging(staging); });
 }
 void Vuderu::setSecureTransportEnabled(bool enabled) {
-    guarded([&] { VuderuNetworkUtil::setSecureTransportEnabled(enabled); });
+    VuderuUtil::guarded([&] { VuderuNetworkUtil::setSecureTransportEnabled(enabled); });
 }
 void Vuderu::setShowErrorInLogEnabled(bool enabled) { VuderuUtil::setShowErrorInLogEnabled(enabled); }
 
@@ -119,13 +110,13 @@ void Vuderu::setVuderuOptOut(bool optOut) {
 bool Vuderu::hasUserOptedOut() { return VuderuUtil::hasUserOptedOut(); }
 
 void Vuderu::endSession() {
-    guarded([] {
+    VuderuUtil::guarded([] {
         if (auto front = session()) front->endSession();
     });
 }
 
 void Vuderu::pauseSession() {
-    guarded([] {
+    VuderuUtil::guarded([] {
         settings()->setPauseTime(NSDate::date());
         if (auto front = session()) front->pauseSession();
     });
@@ -144,13 +135,13 @@ void Vuderu::applicationWillResignActive() {
 }
 
 void Vuderu::applicationWillEnterForeground() {
-    guarded([] {
+    VuderuUtil::guarded([] {
         if (auto front = session()) front->markSessionAsResuming();
     });
 }
 
 void Vuderu::applicationDidBecomeActive() {
-    guarded([] {
+    VuderuUtil::guarded([] {
         auto store = settings();
         std::int64_t elapsed = VuderuProtocolData::timeIntervalFromTo(store->pauseTime(), NSDate::date());
         // In 64 bits: any setting, however large, compares as the seconds it names.

@@ -32,15 +32,6 @@ void make(const std::shared_ptr<UIViewController>& target, bool old) {
     proxies(old).back()->install();
 }
 
-template <class Work>
-void guarded(Work&& work) {
-    try {
-        work();
-    } catch (...) {
-        VuderuUtil::handleException(std::current_exception());
-    }
-}
-
 void countPageView() { VuderuImpl::instance()->maybeIncrementPageView(); }
 
 // The controllers of a customizing call, printed with %@ as the array they are.
@@ -131,7 +122,7 @@ void VuderuPageViewDelegate::restoreDelegate() {
 
 void VuderuPageViewDelegate::navigationControllerWillShowViewControllerAnimated(UINavigationController& controller,
                                                                                const std::shared_ptr<UIViewController>& shown, bool animated) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         VuderuLog("%s: navigation controller [%@], view controller [%@], animated [%d]", prefix(), controller.description(),
                   shown ? shown->description() : std::string("nil"), static_cast<int>(animated));
         if (auto d = navigationDelegate()) d->navigationControllerWillShowViewControllerAnimated(controller, shown, animated);
@@ -140,7 +131,7 @@ void VuderuPageViewDelegate::navigationControllerWillShowViewControllerAnimated(
 
 void VuderuPageViewDelegate::navigationControllerDidShowViewControllerAnimated(UINavigationController& controller,
                                                                               const std::shared_ptr<UIViewController>& shown, bool animated) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         if (auto d = navigationDelegate()) d->navigationControllerDidShowViewControllerAnimated(controller, shown, animated);
         VuderuLog("%s: Navigation View [%@], incremented pageViewCount", prefix(), controller.description());
         countPageView();
@@ -150,7 +141,7 @@ void VuderuPageViewDelegate::navigationControllerDidShowViewControllerAnimated(U
 bool VuderuPageViewDelegate::tabBarControllerShouldSelectViewController(UITabBarController& controller,
                                                                        const std::shared_ptr<UIViewController>& selected) {
     bool answer = true;
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         VuderuLog("%s: tabbar controller [%@] view controller [%@]", prefix(), controller.description(),
                   selected ? selected->description() : std::string("nil"));
         if (auto d = tabBarDelegate()) answer = d->tabBarControllerShouldSelectViewController(controller, selected);
@@ -160,7 +151,7 @@ bool VuderuPageViewDelegate::tabBarControllerShouldSelectViewController(UITabBar
 
 void VuderuPageViewDelegate::tabBarControllerDidSelectViewController(UITabBarController& controller,
                                                                     const std::shared_ptr<UIViewController>& selected) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         VuderuLog("%s:  tabBarController [%@], viewController [%@], incremented pageViewCount", prefix(), controller.description(),
                   selected ? selected->description() : std::string("nil"));
         if (auto d = tabBarDelegate()) d->tabBarControllerDidSelectViewController(controller, selected);
@@ -170,7 +161,7 @@ void VuderuPageViewDelegate::tabBarControllerDidSelectViewController(UITabBarCon
 
 void VuderuPageViewDelegate::tabBarControllerWillBeginCustomizingViewControllers(
     UITabBarController& controller, const std::vector<std::shared_ptr<UIViewController>>& controllers) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         VuderuLog("%s: tabBarController [%@], viewController [%@]", prefix(), controller.description(), controllersValue(controllers));
         if (auto d = tabBarDelegate()) d->tabBarControllerWillBeginCustomizingViewControllers(controller, controllers);
     });
@@ -178,7 +169,7 @@ void VuderuPageViewDelegate::tabBarControllerWillBeginCustomizingViewControllers
 
 void VuderuPageViewDelegate::tabBarControllerWillEndCustomizingViewControllersChanged(
     UITabBarController& controller, const std::vector<std::shared_ptr<UIViewController>>& controllers, bool changed) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         VuderuLog("%s: tabBarController [%@], viewController [%@], changed [%d]", prefix(), controller.description(),
                   controllersValue(controllers), static_cast<int>(changed));
         if (auto d = tabBarDelegate()) d->tabBarControllerWillEndCustomizingViewControllersChanged(controller, controllers, changed);
@@ -187,7 +178,7 @@ void VuderuPageViewDelegate::tabBarControllerWillEndCustomizingViewControllersCh
 
 void VuderuPageViewDelegate::tabBarControllerDidEndCustomizingViewControllersChanged(
     UITabBarController& controller, const std::vector<std::shared_ptr<UIViewController>>& controllers, bool changed) {
-    guarded([&] {
+    VuderuUtil::guarded([&] {
         VuderuLog("%s: tabBarController [%@], viewControllers [%@], changed [%d]", prefix(), controller.description(),
                   controllersValue(controllers), static_cast<int>(changed));
         if (auto d = tabBarDelegate()) d->tabBarControllerDidEndCustomizingViewControllersChanged(controller, controllers, changed);
