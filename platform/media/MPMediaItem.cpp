@@ -4,6 +4,7 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/RegularFile.h"
 #include "platform/media/ALAssetsLibraryStore.h"
 #include "platform/media/SongFile.h"
 #include "platform/media/VideoFile.h"
@@ -27,6 +28,9 @@ std::uint64_t persistentIDOf(const std::string& devicePath) {
 }
 
 std::optional<MPMediaItem::Song> songAt(const std::string& devicePath) {
+    // TagLib opens by path and picks the song's kind from its extension, so a descriptor cannot be
+    // handed to it: what stands at the path is checked first, and a FIFO or device is no song.
+    if (!NSOpenRegularFile(devicePath)) return std::nullopt;
     const std::string host = DeviceRoot::hostPath(devicePath);
     auto tags = SongFile::readTags(host);
     auto media = VideoFile::propertiesOfFile(host);

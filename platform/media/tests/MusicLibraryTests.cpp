@@ -1,3 +1,4 @@
+#include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/media/AVAssetExportSession.h"
 #include "platform/media/MPMediaItem.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -68,6 +70,15 @@ TEST_F(MusicLibraryTest, SongsComeWithTheirTagsArtworkAndStableURLs) {
     auto again = MPMediaItem::songWithAssetURL(NSURL::URLWithString(url));
     ASSERT_TRUE(again);
     EXPECT_EQ(again->title(), "Morning Tune");
+}
+
+// A FIFO or a folder named like a song is no song, and listing the library does not wait on it.
+TEST_F(MusicLibraryTest, WhatIsNotARegularFileIsNoSong) {
+    const std::string folder = std::string(kMusicFolder) + "/F00";
+    ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPath(folder, true, nullptr, nullptr));
+    ASSERT_EQ(::mkfifo(DeviceRoot::hostPath(folder + "/pipe.mp3").c_str(), 0644), 0);
+    ASSERT_TRUE(NSFileManager::defaultManager()->createDirectoryAtPath(folder + "/folder.m4a", false, nullptr, nullptr));
+    EXPECT_EQ(MPMediaItem::allSongs().size(), 3u);
 }
 
 TEST_F(MusicLibraryTest, MP3AndAACSongsExportAsAACInMPEG4OfTheirLength) {
