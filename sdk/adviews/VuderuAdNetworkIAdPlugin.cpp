@@ -1,4 +1,5 @@
 #include "sdk/adviews/VuderuAdNetworkIAdPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkCallArguments.h"
 
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIViewController.h"
@@ -130,7 +131,7 @@ Value VuderuAdNetworkIAdPlugin::bannerViewActionDidFinish(const Value::Array&) {
 }
 
 void VuderuAdNetworkIAdPlugin::failed(const Value::Array& arguments) {
-    auto error = arguments.size() > 1 ? arguments[1].objectAs<NSError>() : nullptr;
+    auto error = VuderuAdNetworkErrorArgument(arguments, 1);
     auto container = adContainer();
     if (!container) return;
     if (adRendered_) {

@@ -1,4 +1,5 @@
 #include "sdk/adviews/VuderuAdNetworkMillennialPlugin.h"
+#include "sdk/adviews/VuderuAdNetworkCallArguments.h"
 
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/uikit/UIApplication.h"
@@ -78,7 +79,7 @@ std::shared_ptr<NSBlock> VuderuAdNetworkMillennialPlugin::loadCompletion(bool in
         auto plugin = weak.lock();
         if (!plugin) return;
         bool success = !arguments.empty() && arguments[0].boolValue();
-        auto error = arguments.size() > 1 ? arguments[1].objectAs<NSError>() : nullptr;
+        auto error = VuderuAdNetworkErrorArgument(arguments, 1);
         if (error || !success) {
             interstitial ? plugin->reportInterstitialError(error) : plugin->reportBannerError(error);
             return;
@@ -138,7 +139,7 @@ void VuderuAdNetworkMillennialPlugin::renderAdViewParentViewShowTakeoverAdContai
     std::weak_ptr<VuderuAdNetworkMillennialPlugin> weak = self<VuderuAdNetworkMillennialPlugin>();
     auto shown = std::make_shared<NSBlock>([weak](const Value::Array& arguments) {
         bool success = !arguments.empty() && arguments[0].boolValue();
-        auto error = arguments.size() > 1 ? arguments[1].objectAs<NSError>() : nullptr;
+        auto error = VuderuAdNetworkErrorArgument(arguments, 1);
         VuderuLog("VuderuZidUvov: displayForApid %@", error ? error->description() : std::string("(null)"));
         auto plugin = weak.lock();
         if (plugin && (error || !success)) plugin->reportInterstitialError(error);

@@ -89,13 +89,7 @@ TEST_P(PageBoundTest, KeepsToItsBound) {
     EXPECT_EQ(eval("6 * 7"), "42");
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, PageBoundTest, ::testing::ValuesIn(boundCases()),
-                         [](const ::testing::TestParamInfo<BoundCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p; ++p)
-                                 if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Pages, PageBoundTest, ::testing::ValuesIn(boundCases()), CaseName());
 
 // Nodes a script drops stay until the page goes, so every node a script makes counts: text and
 // markup set over and over end at the allowance instead of filling memory.

@@ -79,13 +79,7 @@ TEST_P(InlineEventTest, RunsAsBrowsersRunThem) {
     EXPECT_EQ(view->pageURL(), c.url);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, InlineEventTest, ::testing::ValuesIn(kEventCases),
-                         [](const ::testing::TestParamInfo<EventCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p; ++p)
-                                 if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Pages, InlineEventTest, ::testing::ValuesIn(kEventCases), CaseName());
 
 // A handler set as a property replaces the attribute's until the attribute is set again; a
 // handler a host put on the window as the page started runs as well as the body's onload.

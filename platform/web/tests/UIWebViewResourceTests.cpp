@@ -84,13 +84,7 @@ TEST_P(ResourceEventTest, HearsItsOutcome) {
     for (const auto& request : server.requests()) EXPECT_EQ(request.header("User-Agent"), UIWebView::userAgent());
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, ResourceEventTest, ::testing::ValuesIn(kResourceCases),
-                         [](const ::testing::TestParamInfo<ResourceCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p; ++p)
-                                 if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Pages, ResourceEventTest, ::testing::ValuesIn(kResourceCases), CaseName());
 
 // A frame the page removes at once (the bridge's way of calling out) and an image whose page was
 // left are not heard from.

@@ -5,6 +5,7 @@
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/web/UIWebView.h"
 
+#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,4 +78,15 @@ protected:
 
     std::shared_ptr<UIWebView> view;
     std::shared_ptr<RecordingWebDelegate> delegate;
+};
+
+// A table case's name (its `name` field) as a test's name: its letters and digits.
+struct CaseName {
+    template <class Case>
+    std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+        std::string name;
+        for (const char* p = info.param.name; *p; ++p)
+            if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+        return name;
+    }
 };
