@@ -153,10 +153,11 @@ void WorkerPool::submit(std::function<void()> task) {
                 --threads_;
                 --idle_;
                 --starting_;
-                if (threads_ == 0) {
-                    tasks_.pop_back();
-                    throw;
-                }
+                if (threads_ == 0) tasks_.pop_back();
+                // The thread that was not made counted as starting: a running worker may have
+                // taken the task and gone idle meanwhile, and its notification came too early.
+                if (quietLocked()) becameIdle_.notify_all();
+                if (threads_ == 0) throw;
             }
             available_.notify_one();
         }

@@ -72,10 +72,6 @@ std::atomic<int> serviceActivity{0};
 
 int RunLoopActivity::busyServiceLoops() { return serviceActivity.load(); }
 
-namespace {
-bool isServiceLoop(const NSRunLoop* loop) { return loop != NSRunLoop::mainRunLoop().get(); }
-} // namespace
-
 struct NSRunLoop::DelayedPerform {
     const NSObject* target;
     std::string selector;
@@ -96,6 +92,8 @@ struct NSRunLoop::Impl {
     std::shared_ptr<Waker> waker = std::make_shared<Waker>();
     int epollFd = -1;
     std::atomic<pid_t> owner{0};
+    // Every loop but the main one is a service thread's, counted in serviceActivity.
+    bool service = true;
     std::uint64_t clockObserver = 0;
     // The clock may ask for the next due timer while the loop goes: it asks through this, which
     // the loop clears on its way out.
@@ -155,7 +153,7 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
 }
 
 NSRunLoop::~NSRunLoop() {
-    if (isServiceLoop(this)) serviceActivity -= static_cast<int>(impl_->performs.size());
+    if (impl_->service) serviceActivity -= static_cast<int>(impl_->performs.size());
     PlatformClock::removeDueTimeSource(impl_->dueTimeSource);
     {
         std::lock_guard<std::mutex> guard(impl_->dueTimes->mutex);
@@ -170,6 +168,7 @@ std::shared_ptr<NSRunLoop> NSRunLoop::mainRunLoop() {
     static auto* loop = [] {
         auto made = new std::shared_ptr<NSRunLoop>(std::make_shared<NSRunLoop>());
         (*made)->impl_->owner = ::getpid();
+        (*made)->impl_->service = false;
         return made;
     }();
     return *loop;
@@ -192,7 +191,7 @@ void NSRunLoop::performBlock(std::function<void()> block) {
     {
         std::lock_guard<std::mutex> guard(impl_->mutex);
         impl_->performs.push_back(std::move(block));
-        if (isServiceLoop(this)) ++serviceActivity;
+        if (impl_->service) ++serviceActivity;
     }
     impl_->waker->wake();
 }
@@ -359,7 +358,7 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
         ~ServicePass() {
             if (service) --serviceActivity;
         }
-    } servicePass(isServiceLoop(this));
+    } servicePass(d.service);
 
     bool didWork = false;
     for (int i = 0; i < count; ++i) {

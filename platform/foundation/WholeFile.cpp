@@ -40,10 +40,19 @@ std::optional<unsigned long long> startTimeOf(pid_t pid) {
 
 bool processRuns(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
-// This process's part of a temporary name; made again after a fork.
+// This process's part of a temporary name. The start time is read from /proc once per process,
+// not at every write; a child made by fork has another id and reads its own. The start time is
+// stored before the id it belongs to, so a thread that sees the id sees that process's time.
+std::atomic<pid_t> taggedPid{0};
+std::atomic<unsigned long long> taggedStartTime{0};
+
 std::string ownerTag() {
-    pid_t pid = ::getpid();
-    return std::to_string(pid) + "." + std::to_string(startTimeOf(pid).value_or(0));
+    const pid_t pid = ::getpid();
+    if (taggedPid.load(std::memory_order_acquire) != pid) {
+        taggedStartTime.store(startTimeOf(pid).value_or(0), std::memory_order_relaxed);
+        taggedPid.store(pid, std::memory_order_release);
+    }
+    return std::to_string(pid) + "." + std::to_string(taggedStartTime.load(std::memory_order_relaxed));
 }
 
 std::string makeTemporaryName(const std::string& name) {

@@ -116,10 +116,12 @@ TEST_F(WholeFileTest, KeepingCommitMovesOnToAFreeName) {
 }
 
 TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
-    const std::string dead = temporaryOfDeadProcess("movie.mov");
-    ASSERT_FALSE(dead.empty());
+    // The live writer begins first, so that a child made afterwards must not name its temporaries
+    // after its parent.
     WholeFileWriter live;
     ASSERT_EQ(live.begin(kFolder + "/live.txt"), 0);
+    const std::string dead = temporaryOfDeadProcess("movie.mov");
+    ASSERT_FALSE(dead.empty());
     // A dead process's names from the writers before this one, and user files that only look alike.
     pid_t reaped = startChildProcess([] { return 0; });
     waitForChildProcess(reaped);
