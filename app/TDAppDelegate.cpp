@@ -61,7 +61,7 @@ bool TDAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& appl
     if (!fileManager->fileExistsAtPath(TDAppFolderPath)) fileManager->createDirectoryAtPath(TDAppFolderPath, true, nullptr, nullptr);
     // What an earlier run was writing when it was killed: downloads, saves, inbox copies and the
     // Files screen's zips.
-    for (const std::string& folder : {TDAppFolderPath, TDInboxPath, std::string(TDZipFolderPath)}) NSSweepTemporaryFiles(folder);
+    for (const std::string& folder : {TDAppFolderPath, TDInboxPath, std::string(TDZipFolderPath)}) NSSweepTemporaryFiles(folder, NSTemporaryNames::Writers);
 
     window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
     window_->setBackgroundColor(UIColor::whiteColor());

@@ -37,7 +37,7 @@ std::optional<std::string> HandOver::copyIntoInbox(const std::string& hostPath, 
         return std::nullopt;
     }
     NSFileManager::defaultManager()->createDirectoryAtPath(kInboxPath, true, nullptr, nullptr);
-    NSSweepTemporaryFiles(kInboxPath);
+    NSSweepTemporaryFiles(kInboxPath, NSTemporaryNames::Writers);
     const std::string name = NSString::lastPathComponent(hostPath);
     // The copy appears in the inbox whole, under the first free name, or not at all.
     WholeFileWriter copy;

@@ -55,7 +55,7 @@ private:
 PropertyListStore::PropertyListStore(std::string devicePath, NSPropertyListFormat format)
     : path_(std::move(devicePath)), format_(format) {
     // Writes of a process killed half-way leave their temporaries beside the store.
-    NSSweepTemporaryFiles(NSString::stringByDeletingLastPathComponent(path_));
+    NSSweepTemporaryFiles(NSString::stringByDeletingLastPathComponent(path_), NSTemporaryNames::WritersAndEarlierStores);
 }
 
 std::optional<Value::Dictionary> PropertyListStore::load(NSErrorPtr* readError) {

@@ -81,7 +81,7 @@ struct Owner {
     std::optional<unsigned long long> startTime;
 };
 
-std::optional<Owner> ownerOf(const std::string& name) {
+std::optional<Owner> ownerOf(const std::string& name, NSTemporaryNames names) {
     if (name.rfind(kPrefix, 0) == 0) {
         std::string rest = name.substr(std::char_traits<char>::length(kPrefix));
         auto dot = rest.find('.'), dash = rest.find('-');
@@ -98,7 +98,7 @@ std::optional<Owner> ownerOf(const std::string& name) {
     if (name.rfind(clipvane, 0) == 0 && name.size() > clipvane.size() + download.size() &&
         name.compare(name.size() - download.size(), download.size(), download) == 0) {
         numbers = name.substr(clipvane.size(), name.size() - clipvane.size() - download.size());
-    } else if (auto at = name.rfind(atomic); at != std::string::npos && at > 0) {
+    } else if (auto at = name.rfind(atomic); names == NSTemporaryNames::WritersAndEarlierStores && at != std::string::npos && at > 0) {
         numbers = name.substr(at + atomic.size());
     } else {
         return std::nullopt;
@@ -228,15 +228,15 @@ int NSWriteWholeFileAt(int folder, const std::string& name, const void* bytes, s
     return writer.commit(sync);
 }
 
-bool NSIsTemporaryFileName(const std::string& name) { return ownerOf(name).has_value(); }
+bool NSIsTemporaryFileName(const std::string& name, NSTemporaryNames names) { return ownerOf(name, names).has_value(); }
 
-std::size_t NSSweepTemporaryFilesAt(int folder) {
+std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names) {
     int errnum = 0;
     FileItems::DirHandle dir = FileItems::openDirectoryAt(folder, ".", errnum);
     if (!dir) return 0;
     std::size_t removed = 0;
     while (dirent* entry = ::readdir(dir.get())) {
-        auto owner = ownerOf(entry->d_name);
+        auto owner = ownerOf(entry->d_name, names);
         if (!owner || ownerRuns(*owner)) continue;
         struct stat st{};
         // Only files: a folder or a link of such a name is nothing a writer made.
@@ -246,8 +246,8 @@ std::size_t NSSweepTemporaryFilesAt(int folder) {
     return removed;
 }
 
-std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder) {
+std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder, NSTemporaryNames names) {
     DeviceRoot::Descriptor folder = DeviceRoot::open(deviceFolder, O_RDONLY | O_DIRECTORY);
     if (!folder) return 0;
-    return NSSweepTemporaryFilesAt(folder.get());
+    return NSSweepTemporaryFilesAt(folder.get(), names);
 }

@@ -64,10 +64,15 @@ private:
 // Writes bytes as a whole file at `name` in an open folder. Returns 0 or errno.
 int NSWriteWholeFileAt(int folder, const std::string& name, const void* bytes, std::size_t length, WholeFileWriter::Sync sync);
 
-// Whether a name is a temporary of a whole-file writer (or of the writers that came before it:
-// "NAME.tmp-PID-N" and ".clipvane-PID-N.download").
-bool NSIsTemporaryFileName(const std::string& name);
+// Which temporary names a folder can hold. Every folder can hold the whole-file writer's own and
+// the earlier video download's hidden ".clipvane-PID-N.download". The earlier atomic writer's
+// "NAME.tmp-PID-N" stood only in stores the program alone writes (defaults, the SDK's files): in a
+// folder of the user's files such a name may be the user's own, and is never taken for one.
+enum class NSTemporaryNames { Writers, WritersAndEarlierStores };
+
+// Whether a name is a temporary of a whole-file writer (or of the writers that came before it).
+bool NSIsTemporaryFileName(const std::string& name, NSTemporaryNames names);
 // Removes, in a device folder, the temporaries of processes no longer running; those of running
 // processes are being written and stay. Returns how many were removed.
-std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder);
-std::size_t NSSweepTemporaryFilesAt(int folder);
+std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder, NSTemporaryNames names);
+std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names);

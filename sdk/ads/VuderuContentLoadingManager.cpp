@@ -88,7 +88,7 @@ VuderuContentLoadingManager::VuderuContentLoadingManager()
     fileLoadOperationsQueue_->setName("ContentFileLocalLoadingQueue");
     fileLoadOperationsQueue_->setMaxConcurrentOperationCount(kQueueWidth);
     // Cache writes of a run killed half-way leave their temporaries behind.
-    NSSweepTemporaryFiles(cachesDirectoryPath_);
+    NSSweepTemporaryFiles(cachesDirectoryPath_, NSTemporaryNames::WritersAndEarlierStores);
     // A missing or unreadable index is an empty one.
     auto index = NSPropertyListSerialization::propertyListWithContentsOfFile(indexPath_);
     if (index && index->isDictionary()) localAssetInfo_ = index->dictionary();

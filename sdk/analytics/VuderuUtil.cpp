@@ -682,7 +682,7 @@ std::string VuderuUtil::filePathDirectory() {
     addSkipBackupAttributeToItemAtURL(NSURL::fileURLWithPath(path, true));
     // Once per run: what a killed run was writing here is of no use to anyone.
     static std::once_flag swept;
-    std::call_once(swept, [&path] { NSSweepTemporaryFiles(path); });
+    std::call_once(swept, [&path] { NSSweepTemporaryFiles(path, NSTemporaryNames::WritersAndEarlierStores); });
     return path;
 }
 

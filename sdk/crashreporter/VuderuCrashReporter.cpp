@@ -133,7 +133,7 @@ bool VuderuCrashReporter::populateCrashReportDirectoryAndReturnError(NSErrorPtr*
     attributes.posixPermissions = kDirectoryPermissions;
     for (const std::string& path : {crashReportDirectory_, queuedCrashReportDirectory()}) {
         // Writes of a run killed half-way leave their temporaries behind.
-        NSSweepTemporaryFiles(path);
+        NSSweepTemporaryFiles(path, NSTemporaryNames::WritersAndEarlierStores);
         if (manager->fileExistsAtPath(path)) continue;
         if (!manager->createDirectoryAtPath(path, true, &attributes, error)) return false;
     }

@@ -63,7 +63,7 @@ TEST_F(WholeFileTest, CommittedFileAppearsWholeAndTheTemporaryIsGone) {
     writeFile(kFolder + "/a.txt", "old");
     WholeFileWriter writer;
     ASSERT_EQ(writer.begin(kFolder + "/a.txt", 0600), 0);
-    EXPECT_TRUE(NSIsTemporaryFileName(writer.temporaryName()));
+    EXPECT_TRUE(NSIsTemporaryFileName(writer.temporaryName(), NSTemporaryNames::Writers));
     EXPECT_EQ(writer.temporaryName()[0], '.') << "hidden from listings";
     ASSERT_EQ(NSWriteAll(writer.fd(), "new", 3), 0);
     EXPECT_EQ(readFile(kFolder + "/a.txt"), "old") << "nothing is presented before the commit";
@@ -126,16 +126,22 @@ TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
     pid_t reaped = startChildProcess([] { return 0; });
     waitForChildProcess(reaped);
     const std::string r = std::to_string(reaped);
-    const std::vector<std::string> legacy = {"Prefs.plist.tmp-" + r + "-3", ".clipvane-" + r + "-1.download"};
+    const std::string earlierDownload = ".clipvane-" + r + "-1.download", earlierStoreWrite = "Prefs.plist.tmp-" + r + "-3";
     const std::vector<std::string> userFiles = {"notes.tmp", ".tdpart-notes", "a.tmp-x-1", ".clipvane-1.download", "plain.txt"};
-    for (const auto& name : legacy) writeFile(kFolder + "/" + name, "x");
+    for (const auto& name : {earlierDownload, earlierStoreWrite}) writeFile(kFolder + "/" + name, "x");
     for (const auto& name : userFiles) writeFile(kFolder + "/" + name, "x");
     makeDirectory(kFolder + "/.tdpart-" + r + ".0-1-folder");
 
-    EXPECT_EQ(NSSweepTemporaryFiles(kFolder), 3u);
+    // In a folder of the user's files the earlier atomic writer's shape may be a name of the user's.
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::Writers), 2u);
     std::set<std::string> expected(userFiles.begin(), userFiles.end());
     expected.insert(live.temporaryName());
     expected.insert(".tdpart-" + r + ".0-1-folder");
+    expected.insert(earlierStoreWrite);
+    EXPECT_EQ(names(kFolder), expected);
+    // In a store it is what that writer left.
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::WritersAndEarlierStores), 1u);
+    expected.erase(earlierStoreWrite);
     EXPECT_EQ(names(kFolder), expected);
 }
 
