@@ -23,6 +23,7 @@ NSErrorPtr NSFileErrorWithErrno(int errnum, const std::string& path, bool writin
     case EEXIST: code = NSFileWriteFileExistsError; break;
     case ENOSPC: case EDQUOT: code = NSFileWriteOutOfSpaceError; break;
     case EROFS: code = NSFileWriteVolumeReadOnlyError; break;
+    case EFBIG: code = writing ? NSFileWriteUnknownError : NSFileReadTooLargeError; break;
     case ENAMETOOLONG: case EINVAL: code = writing ? NSFileWriteInvalidFileNameError : NSFileReadInvalidFileNameError; break;
     default: code = writing ? NSFileWriteUnknownError : NSFileReadUnknownError; break;
     }
@@ -32,12 +33,17 @@ NSErrorPtr NSFileErrorWithErrno(int errnum, const std::string& path, bool writin
     return NSError::errorWithDomain(NSCocoaErrorDomain, code, std::move(info));
 }
 
-NSDataPtr NSData::dataWithContentsOfFile(const std::string& path, NSErrorPtr* error) {
+NSDataPtr NSData::dataWithContentsOfFile(const std::string& path, NSErrorPtr* error, std::size_t maxLength) {
     NSRegularFile file = NSOpenRegularFile(path);
     if (!file) {
         NSErrorSet(error, NSRegularFileError(file, path));
         return nullptr;
     }
+    const auto tooLarge = [&] {
+        NSErrorSet(error, NSFileErrorWithErrno(EFBIG, path, false));
+        return nullptr;
+    };
+    if (file.st.st_size > 0 && static_cast<std::uint64_t>(file.st.st_size) > maxLength) return tooLarge();
     auto data = std::make_shared<NSData>();
     if (file.st.st_size > 0) data->bytes_.reserve(static_cast<std::size_t>(file.st.st_size));
     std::uint8_t buffer[65536];
@@ -49,6 +55,8 @@ NSDataPtr NSData::dataWithContentsOfFile(const std::string& path, NSErrorPtr* er
             return nullptr;
         }
         if (n == 0) break;
+        // The file may have grown since it was opened.
+        if (static_cast<std::size_t>(n) > maxLength - data->length()) return tooLarge();
         data->appendBytes(buffer, static_cast<std::size_t>(n));
     }
     return data;

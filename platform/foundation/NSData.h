@@ -6,6 +6,7 @@
 #include "platform/foundation/NSObject.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,8 +29,10 @@ public:
     static NSDataPtr dataWithString(std::string_view s) { return std::make_shared<NSData>(s.data(), s.size()); }
     static NSDataPtr dataWithLength(std::size_t length) { return std::make_shared<NSData>(std::vector<std::uint8_t>(length)); }
     // The contents of a device file, or nil (with the error) when it cannot be read. The file is
-    // opened without blocking: what is not a regular file is refused at once.
-    static NSDataPtr dataWithContentsOfFile(const std::string& path, NSErrorPtr* error = nullptr);
+    // opened without blocking: what is not a regular file is refused at once, and one of more than
+    // `maxLength` bytes with NSFileReadTooLargeError, before more than that is read.
+    static NSDataPtr dataWithContentsOfFile(const std::string& path, NSErrorPtr* error = nullptr,
+                                            std::size_t maxLength = std::numeric_limits<std::size_t>::max());
 
     std::size_t length() const { return bytes_.size(); }
     const std::uint8_t* bytes() const { return bytes_.data(); }

@@ -35,6 +35,7 @@ enum : long {
     NSFileReadInvalidFileNameError = 258,
     NSFileReadCorruptFileError = 259,
     NSFileReadNoSuchFileError = 260,
+    NSFileReadTooLargeError = 263,
     NSFileWriteUnknownError = 512,
     NSFileWriteNoPermissionError = 513,
     NSFileWriteInvalidFileNameError = 514,

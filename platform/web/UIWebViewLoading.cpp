@@ -172,7 +172,7 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
             NSErrorPtr error;
             std::optional<std::string> fetched;
             if (url && url->isFileURL()) {
-                if (auto data = NSData::dataWithContentsOfFile(url->path(), &error); data && data->length() <= kMaxScriptBytes)
+                if (auto data = NSData::dataWithContentsOfFile(url->path(), &error, kMaxScriptBytes))
                     fetched = decodeBody(data, nullptr);
             } else if (url && (url->scheme() == "http" || url->scheme() == "https")) {
                 // Fetched without holding the main thread: the page's load goes on when it is in.

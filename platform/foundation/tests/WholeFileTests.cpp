@@ -145,6 +145,27 @@ TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
     EXPECT_EQ(names(kFolder), expected);
 }
 
+// A read bounded by a length takes a file of that length and refuses a longer one without
+// gathering it.
+TEST_F(WholeFileTest, ABoundedReadRefusesALongerFile) {
+    writeFile("/tmp/five", "12345");
+    struct Case {
+        std::size_t maxLength;
+        bool read;
+    };
+    for (Case c : {Case{5, true}, Case{4, false}, Case{0, false}}) {
+        NSErrorPtr error;
+        auto data = NSData::dataWithContentsOfFile("/tmp/five", &error, c.maxLength);
+        EXPECT_EQ(bool(data), c.read) << c.maxLength;
+        if (c.read) {
+            EXPECT_EQ(data->length(), 5u);
+        } else {
+            ASSERT_TRUE(error) << c.maxLength;
+            EXPECT_EQ(error->code(), NSFileReadTooLargeError);
+        }
+    }
+}
+
 // What is not a regular file is refused at once by every reader of outside files; a hang would
 // stop the child, which the alarm then ends.
 TEST_F(WholeFileTest, ReadersRefuseWhatIsNotARegularFileAtOnce) {
