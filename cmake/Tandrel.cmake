@@ -13,11 +13,15 @@ function(tandrel_library)
   endforeach()
   if(sources OR ARG_EXTRA_SOURCES)
     add_library(${ARG_NAME} STATIC ${sources} ${ARG_EXTRA_SOURCES})
+    # Headers are included by their path from the tree's top ("netkit/NKQueryStringPair.h"), by the
+    # tree's own code and by a project that embeds the tree alike.
+    target_include_directories(${ARG_NAME} PUBLIC ${TANDREL_SOURCE_DIR})
     target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS})
     tandrel_unity(${ARG_NAME})
   else()
     # A folder with headers only still names its dependencies.
     add_library(${ARG_NAME} INTERFACE)
+    target_include_directories(${ARG_NAME} INTERFACE ${TANDREL_SOURCE_DIR})
     target_link_libraries(${ARG_NAME} INTERFACE ${ARG_DEPS})
   endif()
   if(test_sources)
@@ -56,14 +60,45 @@ function(tandrel_folder_sources sources_var tests_var folder)
   set(${tests_var} ${tests} PARENT_SCOPE)
 endfunction()
 
-# tandrel_unity(target): with TANDREL_UNITY, the target's sources compile in batches of a few files
-# each, one compiler run per batch: the headers are parsed once per batch and the templates they
-# instantiate are compiled once. Sources keep their helpers apart by naming them apart (a batch is
-# one translation unit); gcc's warning about a fixture in an unnamed namespace of an included file
-# says nothing about such a batch.
+# tandrel_unity(target): with TANDREL_UNITY, the target's sources compile in groups of a few files
+# each, one compiler run per group: the headers are parsed once per group and the templates they
+# instantiate are compiled once. A group is one translation unit, so a file's unnamed namespace is
+# shared with the others of its group. A file's group is a hash of its own path alone: adding or
+# removing a file never moves another, so two files that compile apart today never meet, and a new
+# file meets the same files in every build (scripts/check-file-local-names keeps file-local names
+# apart within a library anyway). gcc's warning about a fixture in an unnamed namespace of an
+# included file says nothing about such a group.
+set(TANDREL_UNITY_GROUPS 8)
+function(tandrel_unity_group source out_var)
+  # A source the build writes is named by its place in the build folder, whatever that is called.
+  string(FIND "${source}" "${CMAKE_BINARY_DIR}/" in_build)
+  if(in_build EQUAL 0)
+    file(RELATIVE_PATH relative ${CMAKE_BINARY_DIR} ${source})
+    set(relative "build/${relative}")
+  else()
+    file(RELATIVE_PATH relative ${TANDREL_SOURCE_DIR} ${source})
+  endif()
+  string(MD5 digest "${relative}")
+  string(SUBSTRING ${digest} 0 6 head)
+  math(EXPR group "0x${head} % ${TANDREL_UNITY_GROUPS}")
+  set(${out_var} "group${group}" PARENT_SCOPE)
+endfunction()
+
 function(tandrel_unity target)
   if(TANDREL_UNITY)
-    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${TANDREL_UNITY_BATCH})
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_MODE GROUP)
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    foreach(source ${sources})
+      if(NOT source MATCHES "\\.(c|cpp)$")
+        continue()
+      endif()
+      if(NOT IS_ABSOLUTE ${source})
+        set(source ${source_dir}/${source})
+      endif()
+      tandrel_unity_group(${source} group)
+      set_source_files_properties(${source} TARGET_DIRECTORY ${target} PROPERTIES UNITY_GROUP ${group})
+    endforeach()
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
       target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
     endif()
@@ -77,7 +112,9 @@ function(tandrel_test_executable name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tandrel_testsupport GTest::gtest GTest::gmock)
   tandrel_unity(${name})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  # Listing a program's tests starts it once; a loaded machine under ThreadSanitizer has taken 96 s
+  # for that, so the bound is far above it.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 600
                        PROPERTIES TIMEOUT 300)
 endfunction()
 

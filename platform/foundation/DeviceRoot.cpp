@@ -39,10 +39,12 @@ struct Folder {
     }
 };
 
+// No device until one is set: an empty host folder, beneath which nothing resolves. Work that runs
+// before a device is chosen, or that outlives a test's device, can then never reach the host's "/".
 Folder& rootStorage() {
     static Folder root = [] {
         const char* env = std::getenv("TANDREL_DEVICE");
-        return Folder{std::string(env && *env ? env : "/"), nullptr};
+        return Folder{std::string(env && *env ? env : ""), nullptr};
     }();
     return root;
 }
@@ -80,7 +82,7 @@ std::string lexicallyClamped(std::string_view path) {
 }
 
 std::string normalizedRoot(const std::string& folder) {
-    std::string r = folder.empty() ? "/" : folder;
+    std::string r = folder;
     while (r.size() > 1 && r.back() == '/') r.pop_back();
     return r;
 }
@@ -103,8 +105,14 @@ Base baseOf(std::string_view devicePath) {
         }
     }
     Folder& root = rootStorage();
+    if (root.host.empty()) return {false, nullptr, "", std::string(devicePath)};
     if (root.host == "/") return {true, nullptr, "/", std::string(devicePath)};
     return {false, root.held(), root.host, std::string(devicePath)};
+}
+
+// The error of a path beneath no device; a root folder that cannot be opened has left its own.
+void setNoDeviceError(const Base& base) {
+    if (base.host.empty()) errno = ENODEV;
 }
 
 // openat2 beneath the folder; ENOSYS where the kernel (or a sandbox's filter) lacks it.
@@ -230,13 +238,19 @@ void DeviceRoot::mount(const std::string& devicePath, const std::string& hostFol
 
 DeviceRoot::Descriptor DeviceRoot::open(std::string_view devicePath, int flags, mode_t mode) {
     Base base = baseOf(devicePath);
-    if (!base.identity && !base.fd) return {};
+    if (!base.identity && !base.fd) {
+        setNoDeviceError(base);
+        return {};
+    }
     return openBeneath(base, flags, mode);
 }
 
 std::optional<DeviceRoot::Parent> DeviceRoot::openParent(std::string_view devicePath) {
     Base base = baseOf(devicePath);
-    if (!base.identity && !base.fd) return std::nullopt;
+    if (!base.identity && !base.fd) {
+        setNoDeviceError(base);
+        return std::nullopt;
+    }
     Parent parent;
     Base folder = splitLast(base, parent.name);
     parent.folder = openBeneath(folder, O_PATH | O_DIRECTORY, 0);
@@ -247,6 +261,8 @@ std::optional<DeviceRoot::Parent> DeviceRoot::openParent(std::string_view device
 namespace {
 std::string resolvedHostPath(const Base& base) {
     if (base.identity) return base.path.empty() ? "/" : base.path;
+    // Without a device there is no host path: "" is refused by every C call.
+    if (base.host.empty()) return {};
     // A root that cannot be opened has nothing below it to reach: its plain path fails alike.
     if (!base.fd) return base.host + (base.path.empty() || base.path.front() == '/' ? "" : "/") + base.path;
     if (!walkForced && kernelHasOpenat2()) {
@@ -272,6 +288,7 @@ std::string DeviceRoot::devicePath(std::string_view hostPath) {
         }
         root = rootStorage().host;
     }
+    if (root.empty()) return {};
     if (root == "/") return std::string(hostPath);
     if (hostPath == root) return "/";
     if (hostPath.size() > root.size() && hostPath.substr(0, root.size()) == root && hostPath[root.size()] == '/') {

@@ -36,8 +36,11 @@ public:
         int fd_ = -1;
     };
 
-    // The host folder that stands for the device's "/". Initially $TANDREL_DEVICE, or "/".
-    // The folder is held open from its first use until the next setRoot.
+    // The host folder that stands for the device's "/". Initially $TANDREL_DEVICE, or none: until
+    // a device is set (and after setRoot("") takes it away) the root is "", no device path resolves
+    // (ENODEV) and hostPath gives "", so nothing can reach the host's own "/" by default. The host's
+    // "/" is the device only when set so explicitly. The folder is held open from its first use
+    // until the next setRoot.
     static std::string root();
     static void setRoot(const std::string& hostFolder);
 

@@ -16,8 +16,6 @@
 namespace {
 // How long a test's leftover queue work may run at the end of the test.
 constexpr auto kQueueFinishLimit = std::chrono::seconds(2);
-// The device after a test: a file, beneath which no path resolves.
-const char* const kNoDevice = "/dev/null";
 
 int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
     ::chmod(path, 0700);
@@ -79,9 +77,9 @@ void DeviceTest::TearDown() {
     if (PlatformClock::isManual()) PlatformClock::setAutomatic();
     // Queue work the test started (a session saved behind, a cache trimmed) ends on this device.
     if (WorkerPool* pool = WorkerPool::existing()) pool->waitUntilIdle(kQueueFinishLimit);
-    // What still reaches for the device afterwards finds none, since nothing resolves beneath a
-    // file: late work neither writes into the host's own folders nor brings the removed root back.
-    DeviceRoot::setRoot(kNoDevice);
+    // What still reaches for the device afterwards finds none: late work neither writes into the
+    // host's own folders nor brings the removed root back.
+    DeviceRoot::setRoot("");
     removeHostTree(root_);
 }
 

@@ -9,8 +9,8 @@ namespace loopback_requests {
 
 // What a request to the loopback server may take before it times out, and how long a test runs the
 // main loop for an outcome (a loaded machine included) before it gives up.
-inline constexpr double kRequestTimeout = 5;
-inline constexpr double kWait = 10;
+inline constexpr double kRequestTimeout = 30;
+inline constexpr double kWait = 60;
 
 // A request that bypasses every cache.
 inline NSURLRequestPtr requestFor(const std::string& url, double timeout = kRequestTimeout) {

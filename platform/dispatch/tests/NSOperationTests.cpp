@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr double kWait = 10;
+constexpr double kWait = 60;
 
 TEST(NSOperationTest, DependenciesOrderTheWork) {
     auto queue = std::make_shared<NSOperationQueue>();

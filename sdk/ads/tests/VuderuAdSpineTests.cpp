@@ -1,5 +1,6 @@
 #include "sdk/ads/AdLogManager.h"
 #include "sdk/ads/VuderuAdManager.h"
+#include "platform/testsupport/DeviceTest.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,9 @@ private:
     std::string space_, guid_;
     bool ready_;
 };
+
+// The managers are the SDK's singletons: they load and save their stores on the test's own device.
+class VuderuAdSpineTest : public DeviceTest {};
 
 } // namespace
 
@@ -39,7 +43,7 @@ TEST(VuderuAdEvent, NameKeptOnlyForUnknownId) {
     EXPECT_FALSE(clicked.toBeSent());
 }
 
-TEST(VuderuAdLog, TransfersAndManagerLookup) {
+TEST_F(VuderuAdSpineTest, AdLogTransfersAndManagerLookup) {
     auto log = std::make_shared<VuderuAdLog>(100, "guid");
     auto second = std::make_shared<VuderuAdLog>(100, std::nullopt);
     EXPECT_EQ(second->adLogId(), log->adLogId() + 1);
@@ -62,7 +66,7 @@ TEST(VuderuAdLog, TransfersAndManagerLookup) {
     EXPECT_EQ(manager->getAdLog("other"), nullptr);
 }
 
-TEST(VuderuAdManager, RegistryPendingListAndSizeCodes) {
+TEST_F(VuderuAdSpineTest, AdManagerRegistryPendingListAndSizeCodes) {
     auto manager = VuderuAdManager::instance();
     auto shown = std::make_shared<FakeAd>("s", "g1", true);
     EXPECT_TRUE(manager->registerAdAdSpaceName(shown, "s"));

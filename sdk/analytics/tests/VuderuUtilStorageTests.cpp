@@ -1,4 +1,5 @@
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/NSData.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSString.h"
@@ -11,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 namespace {
@@ -24,6 +27,32 @@ protected:
         DeviceTest::TearDown();
     }
 };
+
+// Work a test leaves running (a save behind, a queue that drains late) meets no device once the
+// test has ended, and none before a device is set: it can create nothing on the host.
+TEST(VuderuWithoutDeviceTest, WorkAfterItsDeviceIsGoneCreatesNothingOnTheHost) {
+    const std::string hostFolder = "/var/mobile/Library/Application Support/VuderuFiles";
+    struct stat st {};
+    const bool hostHadIt = ::stat(hostFolder.c_str(), &st) == 0;
+    for (const char* when : {"before a device is set", "after the test's device is gone"}) {
+        SCOPED_TRACE(when);
+        if (std::string(when).starts_with("after")) {
+            TemporaryFolder device;
+            DeviceRoot::setRoot(device.path());
+            EXPECT_TRUE(NSFileManager::defaultManager()->fileExistsAtPath(VuderuUtil::filePathDirectory()));
+            DeviceRoot::setRoot("");
+        }
+        std::string directory = VuderuUtil::filePathDirectory();
+        EXPECT_EQ(DeviceRoot::hostPath(directory), "");
+        EXPECT_FALSE(NSFileManager::defaultManager()->fileExistsAtPath(directory));
+        errno = 0;
+        EXPECT_FALSE(NSData::dataWithBytes("x", 1)->writeToFile(directory + "/late.archive", true));
+        EXPECT_FALSE(NSFileManager::defaultManager()->createDirectoryAtPath("/var/mobile/Library/Late", true, nullptr, nullptr));
+        if (!hostHadIt) {
+            EXPECT_NE(::stat(hostFolder.c_str(), &st), 0);
+        }
+    }
+}
 
 TEST_F(VuderuUtilStorageTest, TheDataDirectoryIsMadeInApplicationSupport) {
     std::string directory = VuderuUtil::filePathDirectory();
