@@ -1,6 +1,7 @@
 #include "platform/web/WebScriptEngine.h"
 
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/PlatformClock.h"
 
 #include <duktape.h>
 
@@ -63,7 +64,7 @@ struct WebScriptEngineHooks {
 };
 
 extern "C" int tandrel_duk_exec_timeout_check(void* udata) {
-    return udata && static_cast<WebScriptEngine*>(udata)->pastDeadline() ? 1 : 0;
+    return udata && static_cast<WebScriptEngine*>(udata)->checkpoint() ? 1 : 0;
 }
 
 WebScriptEngine::WebScriptEngine(std::size_t heapCap) : cap_(heapCap) {
@@ -82,8 +83,22 @@ WebScriptEngine& WebScriptEngine::of(duk_context* context) {
 
 bool WebScriptEngine::pastDeadline() {
     if (depth_ == 0) return false;
-    if (!timedOut_ && std::chrono::steady_clock::now() > deadline_) timedOut_ = true;
+    if (!timedOut_ && PlatformClock::monotonic() > deadline_) timedOut_ = true;
     return timedOut_;
+}
+
+// A fresh heap makes its first check at its first instruction, before any check's worth of work;
+// once the deadline passed, the engine checks at every instruction until the evaluation returns,
+// and those checks are no work.
+bool WebScriptEngine::checkpoint() {
+    const bool first = !checked_;
+    checked_ = true;
+    return spend(first || timedOut_ ? 0 : kCheckSeconds);
+}
+
+bool WebScriptEngine::spend(double seconds) {
+    if (depth_ > 0 && seconds > 0 && PlatformClock::isManual()) PlatformClock::advance(seconds);
+    return pastDeadline();
 }
 
 namespace {
@@ -163,8 +178,7 @@ WebScriptEngine::Outcome WebScriptEngine::run(const std::string& source, const s
                                               bool compiled) {
     if (depth_ == 0) {
         timedOut_ = false;
-        deadline_ = std::chrono::steady_clock::now() +
-                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(budgetSeconds));
+        deadline_ = PlatformClock::monotonic() + budgetSeconds;
     }
     ++depth_;
     EvaluateArguments arguments{&source, &fileName, compiled};
