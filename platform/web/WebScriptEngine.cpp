@@ -12,9 +12,12 @@ namespace {
 
 // Each block carries its size in front, aligned for anything, so that frees and reallocations
 // can be counted against the cap. The engine checks the clock only every so many instructions,
-// which a loop of a few long native calls (a big join) never reaches: allocations past the
-// deadline fail as well, so such a loop ends with the script's out-of-memory error.
+// which a loop of a few long native calls (a big join) never reaches: large allocations past the
+// deadline fail as well, so such a loop ends with the script's out-of-memory error. Small ones go
+// on, for the error the engine throws and the collector that makes room for it: failing those
+// would send the collector round and round.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
+constexpr std::size_t kLargeAllocationBytes = 4096;
 
 std::size_t& blockSize(void* block) { return *static_cast<std::size_t*>(block); }
 
@@ -24,7 +27,7 @@ struct WebScriptEngineHooks {
     static void* allocate(void* udata, duk_size_t size) {
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         if (size == 0) return nullptr;
-        if (engine.used_ + size > engine.cap_ || engine.pastDeadline()) return nullptr;
+        if (engine.used_ + size > engine.cap_ || (size >= kLargeAllocationBytes && engine.pastDeadline())) return nullptr;
         void* block = std::malloc(size + kHeader);
         if (!block) return nullptr;
         blockSize(block) = size;
@@ -48,7 +51,8 @@ struct WebScriptEngineHooks {
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         void* block = static_cast<char*>(pointer) - kHeader;
         std::size_t old = blockSize(block);
-        if (size > old && (engine.used_ + (size - old) > engine.cap_ || engine.pastDeadline())) return nullptr;
+        if (size > old && (engine.used_ + (size - old) > engine.cap_ || (size >= kLargeAllocationBytes && engine.pastDeadline())))
+            return nullptr;
         void* grown = std::realloc(block, size + kHeader);
         if (!grown) return nullptr;
         blockSize(grown) = size;

@@ -29,8 +29,8 @@ public:
     bool ended = false;
 };
 
-// A page's evaluations stop at the engine's first check (a few hundred thousand instructions).
-constexpr double kFuzzEvaluationBudget = WebScriptEngine::kCheckSeconds / 2;
+// A page's evaluations stop within two of the engine's checks (half a million instructions).
+constexpr double kFuzzEvaluationBudget = WebScriptEngine::kCheckSeconds * 1.5;
 // Every load of a bounded page ends within this much clock time: its scripts are bounded in count
 // and each in time, and its share brings the main thread back at a known rate. Past it the load is
 // hung (it waits for something that never comes).
