@@ -7,6 +7,8 @@
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/system/DeviceProfile.h"
+#include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIScreenDescription.h"
 
 #include <algorithm>
 
@@ -33,6 +35,8 @@ void UIWebView::makePage(const std::string& url) {
     cancelImageLoads();
     fetchedScript_.reset();
     pendingNavigations_.clear();
+    addedScripts_.clear();
+    addedScriptsRunning_ = false;
     holdReported_ = false;
     boundsReported_.clear();
     consoleLinesKept_ = consoleBytesKept_ = 0;
@@ -46,10 +50,18 @@ WebPage& UIWebView::page() const {
     return *page_;
 }
 
+// The app's evaluations are not held back (it waits for their answer), but they count against
+// the page's share like the page's own work, and while the page is past its share each is cut
+// short: what a page defines can run in them (a bridge object it redefined), and the app may
+// evaluate in a loop.
 std::string UIWebView::stringByEvaluatingJavaScriptFromString(const std::string& script) {
-    auto outcome = page().evaluate(script, "evaluation", budget_);
+    auto outcome = page().evaluate(script, "evaluation", evaluationLimit());
     afterEvaluation();
     return outcome.threw ? std::string() : outcome.value;
+}
+
+double UIWebView::evaluationLimit() const {
+    return const_cast<UIWebView*>(this)->pageHoldSeconds() > 0 ? std::min(budget_, kEvaluationBudgetPastShare) : budget_;
 }
 
 void UIWebView::afterEvaluation() {
@@ -59,7 +71,9 @@ void UIWebView::afterEvaluation() {
 // What the page writes is kept up to its bounds, so that a page that logs in a loop costs no
 // more than a page that logs a little.
 void UIWebView::pageScriptDidRun() {
-    WebScriptBudget::allViews().charge(scriptBudget_.scriptDidRun());
+    const double spent = scriptBudget_.scriptDidRun();
+    scriptSeconds_ += spent;
+    WebScriptBudget::allViews().charge(spent);
     lastRanAt_ = PlatformClock::monotonic();
 }
 
@@ -81,13 +95,25 @@ void UIWebView::keepConsoleLine(std::string line) {
     if (console_.size() >= 2 * kMaxConsoleLines)
         console_.erase(console_.begin(), console_.end() - static_cast<std::ptrdiff_t>(kMaxConsoleLines));
     console_.push_back(std::move(line));
+    if (consoleObserver_) consoleObserver_(UIScreenDescription::printable(console_.back()));
+}
+
+void UIWebView::pageViewport(double& width, double& height, double& scale) {
+    width = bounds().size.width;
+    height = bounds().size.height;
+    scale = UIScreen::mainScreen()->scale();
 }
 
 void UIWebView::reportBound(const std::string& what) {
     if (!boundsReported_.insert(what).second) return;
-    std::string line = what + " (" + page().url() + ")";
-    NSLog("%@", line);
-    keepConsoleLine(std::move(line));
+    logLine(what + " (" + page().url() + ")");
+}
+
+// The view's own lines about a page go to the log and the page's console; what the page chose (its
+// URL, its text) is escaped for the log, so that it cannot act on the terminal that shows it.
+void UIWebView::logLine(const std::string& line) {
+    NSLog("%@", UIScreenDescription::printable(line));
+    keepConsoleLine(line);
 }
 
 void UIWebView::pageNavigation(const std::string& url, long type, long frame) {
@@ -97,12 +123,18 @@ void UIWebView::pageNavigation(const std::string& url, long type, long frame) {
     pendingNavigations_.push_back({url, type, frame, source ? *source : std::string()});
 }
 
+// Navigations are the page's own work, and what the delegate does with them (an answer it
+// evaluates in the page, which may start the next navigation) is charged to the page's share as
+// well: a few are followed per pass, then the main loop goes on, and while the page is past its
+// share they wait for it.
 void UIWebView::drainNavigations() {
-    if (draining_) return;
+    if (draining_ || pendingNavigations_.empty()) return;
+    if (double hold = holdPageWork(); hold > 0) return scheduleDrain(hold);
     draining_ = true;
     // A delegate may let the view go while it answers.
     auto keep = self<UIWebView>();
-    while (!pendingNavigations_.empty()) {
+    for (std::size_t followed = 0; !pendingNavigations_.empty() && followed < kMaxNavigationsPerPass; ++followed) {
+        if (followed > 0 && pageHoldSeconds() > 0) break;
         auto [url, type, frame, source] = pendingNavigations_.front();
         pendingNavigations_.pop_front();
         auto request = NSURLRequest::requestWithURL(NSURL::URLWithNavigationText(url));
@@ -110,11 +142,35 @@ void UIWebView::drainNavigations() {
             keepConsoleLine("navigation to an invalid URL ignored: " + url);
             continue;
         }
-        if (!askPolicy(request, static_cast<UIWebViewNavigationType>(type))) continue;
+        if (refusesLocalLoad(request->URL(), frame >= 0 ? "frame" : "navigation")) continue;
+        const double startedAt = scriptBudget_.read();
+        const double scriptsBefore = scriptSeconds_;
+        const bool allowed = askPolicy(request, static_cast<UIWebViewNavigationType>(type));
+        chargeHostWork(scriptBudget_.read() - startedAt - (scriptSeconds_ - scriptsBefore));
+        if (!allowed) continue;
         if (frame >= 0) loadSubframe(request, frame, source);
         else navigate(Navigation{request, {}, false, static_cast<UIWebViewNavigationType>(type)}, false);
     }
     draining_ = false;
+    if (!pendingNavigations_.empty()) scheduleDrain(pageHoldSeconds());
+}
+
+void UIWebView::scheduleDrain(double seconds) {
+    if (drainScheduled_) return;
+    drainScheduled_ = true;
+    auto weak = weakSelf<UIWebView>();
+    NSRunLoop::mainRunLoop()->performAfterDelay(seconds, [weak] {
+        auto view = weak.lock();
+        if (!view) return;
+        view->drainScheduled_ = false;
+        if (!view->page_ || !view->page_->engine().isEvaluating()) view->drainNavigations();
+    });
+}
+
+void UIWebView::chargeHostWork(double seconds) {
+    if (!(seconds > 0)) return;
+    scriptBudget_.charge(seconds);
+    WebScriptBudget::allViews().charge(seconds);
 }
 
 bool UIWebView::askPolicy(const NSURLRequestPtr& request, UIWebViewNavigationType type) {
@@ -142,6 +198,9 @@ std::shared_ptr<NSTimer> UIWebView::armTimer(long id, double seconds, bool repea
         auto view = weak.lock();
         if (!view || view->page_.get() != owner) return;
         if (double hold = view->holdPageWork(); hold > 0) {
+            // The page's load, waiting for the same share, goes first: a busy timer cannot keep
+            // the load from ending.
+            hold += kTimerTurnAfterLoad;
             if (repeats) timer->setFireDate(NSDate::dateWithTimeIntervalSinceNow(hold));
             else view->timers_[id] = view->armTimer(id, hold, false);
             return;
@@ -152,7 +211,7 @@ std::shared_ptr<NSTimer> UIWebView::armTimer(long id, double seconds, bool repea
     });
 }
 
-double UIWebView::holdPageWork() {
+double UIWebView::pageHoldSeconds() {
     // While all views together are past their share, the view whose page ran longest ago goes
     // first once it is back (the later a page last ran, the later within a short stagger), so
     // that busy pages take turns instead of the first one's keeping the others waiting.
@@ -161,15 +220,17 @@ double UIWebView::holdPageWork() {
         const double since = PlatformClock::monotonic() - lastRanAt_;
         shared += kTurnStagger * std::clamp(1 - since / kTurnMemory, 0.0, 1.0);
     }
-    const double own = scriptBudget_.holdSeconds();
-    const double hold = std::max(own, shared);
+    return std::max(scriptBudget_.holdSeconds(), shared);
+}
+
+double UIWebView::holdPageWork() {
+    const double hold = pageHoldSeconds();
     if (hold > 0 && !holdReported_) {
         holdReported_ = true;
-        std::string line = NSString::stringWithFormat("web view: %@ took more than their share of the main thread; "
-                                                      "its timers are held back (%@)",
-                                                      own > 0 ? "the page's scripts" : "the scripts of all web views", page().url());
-        NSLog("%@", line);
-        keepConsoleLine(line);
+        const bool own = scriptBudget_.holdSeconds() > 0;
+        logLine(NSString::stringWithFormat("web view: %@ took more than their share of the main thread; "
+                                           "its timers are held back (%@)",
+                                           own ? "the page's scripts" : "the scripts of all web views", page().url()));
     }
     return hold;
 }

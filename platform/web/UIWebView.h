@@ -18,6 +18,7 @@
 #include "platform/web/WebScriptBudget.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -68,7 +69,10 @@ public:
         NSErrorPtr error;
     };
 
-    static constexpr double kEvaluationBudget = 1.0;
+    // Each evaluation's limit, and the shorter one of an evaluation made while the page is past its
+    // share of the main thread.
+    static constexpr double kEvaluationBudget = 0.5;
+    static constexpr double kEvaluationBudgetPastShare = 0.05;
     static constexpr std::size_t kHeapCap = 64u << 20;
     // What one page may have under way or waiting at a time; past these what it asks for is dropped,
     // and its console says so once.
@@ -76,7 +80,10 @@ public:
     static constexpr std::size_t kMaxImagesWaiting = 256;
     static constexpr std::size_t kMaxFrameLoads = 16;
     static constexpr std::size_t kMaxPendingNavigations = 256;
+    // Navigations followed in one main-loop pass; the rest wait for the next.
+    static constexpr std::size_t kMaxNavigationsPerPass = 16;
     static constexpr std::size_t kMaxTimers = 1000;
+    static constexpr std::size_t kMaxAddedScripts = 256;
     static constexpr std::size_t kMaxScriptBytes = 4u << 20;
     static constexpr std::size_t kMaxHistory = 50;
     // What a page's console keeps: lines past the count or the bytes are dropped, and a long line
@@ -84,6 +91,11 @@ public:
     static constexpr std::size_t kMaxConsoleLines = 1000;
     static constexpr std::size_t kMaxConsoleBytes = 256u << 10;
     static constexpr std::size_t kMaxConsoleLineBytes = 4u << 10;
+
+    // What the log and the console say of markup past what one parse reads.
+    static inline const std::string kParseBoundLine =
+        "web view: the markup is past what one parse reads (" + std::to_string(WebDocument::kMaxParsedBytes) + " bytes, " +
+        std::to_string(WebDocument::kMaxParsedNodes) + " nodes); it is refused";
 
     explicit UIWebView(const CGRect& frame = CGRect{});
     ~UIWebView() override;
@@ -120,9 +132,11 @@ public:
 
     // What "navigator.userAgent" answers, from the device's profile.
     static std::string userAgent();
-    // Whether pages' images are fetched over http(s) (yes unless set otherwise): a fuzzer's pages,
-    // whose frames its delegate refuses, keep to this machine with their images failing at once.
-    static void setFetchesImagesFromNetwork(bool fetches);
+    // Whether pages' images and scripts are fetched over http(s) (yes unless set otherwise): a
+    // fuzzer's pages, whose frames its delegate refuses, keep to this machine with their images
+    // failing and their scripts missing at once.
+    static void setFetchesFromNetwork(bool fetches);
+    static bool fetchesFromNetwork();
 
     // Budgets (tests set smaller ones); they apply from the next page load on.
     void setEvaluationBudget(double seconds) { budget_ = seconds; }
@@ -136,6 +150,10 @@ public:
 
     // The page as the driver and tests see it.
     const std::vector<std::string>& consoleLines() const { return console_; }
+    // Hears each line the page's console keeps (what the page logs, its uncaught errors, what the
+    // view says of it), escaped for a log, so that the app can log why a page shows nothing.
+    using ConsoleObserver = std::function<void(const std::string& line)>;
+    void setConsoleObserver(ConsoleObserver observer) { consoleObserver_ = std::move(observer); }
     std::string pageURL() const { return page().url(); }
     std::string visibleText() const;
     // The body's background colour when the page sets one.
@@ -183,6 +201,11 @@ private:
     // Says once a page, in the log and its console, that it asked for more than it is given.
     void reportBound(const std::string& what);
     void pageNavigation(const std::string& url, long type, long frame) override;
+    void pageMarkupRefused() override { reportBound(kParseBoundLine); }
+    void pageScriptAdded(long node) override;
+    void pageViewport(double& width, double& height, double& scale) override;
+    // Runs the scripts the page added, one at a time, each once its text is in (UIWebViewLoading.cpp).
+    void runAddedScripts(WebPage* owner);
     long pageTimerStart(double seconds, bool repeats) override;
     void pageTimerStop(long timer) override;
     void pageImageRequested(long node, const std::string& source, const std::string& url) override;
@@ -203,9 +226,19 @@ private:
     // Whether the page's own work may start now; when not, says so (once a page) and answers the
     // seconds it waits.
     double holdPageWork();
+    // The same, without saying so.
+    double pageHoldSeconds();
+    // The limit of an evaluation that starts now.
+    double evaluationLimit() const;
+    // Time the main thread spent for the page outside its scripts (its navigations' answers).
+    void chargeHostWork(double seconds);
+    // Refuses (and says so once a page) a file: URL that a page not loaded from a file asks for.
+    bool refusesLocalLoad(const NSURLPtr& url, const std::string& what);
+    void logLine(const std::string& line);
     void stopTimers();
     // Runs the navigations scripts started, in order, once the running script has returned.
     void drainNavigations();
+    void scheduleDrain(double seconds);
     void afterEvaluation();
     void makePage(const std::string& url);
     // The current page; a new view's blank page is made when first used, so that a view that
@@ -216,6 +249,10 @@ private:
     std::unique_ptr<WebPage> page_;
     NSURLRequestPtr request_;
     std::vector<std::string> console_;
+    ConsoleObserver consoleObserver_;
+    // Scripts the page added, waiting for their turn, and whether their turn is under way.
+    std::deque<long> addedScripts_;
+    bool addedScriptsRunning_ = false;
     std::size_t consoleLinesKept_ = 0;  // the current page's
     std::size_t consoleBytesKept_ = 0;
     struct PendingNavigation {
@@ -226,6 +263,10 @@ private:
     };
     std::deque<PendingNavigation> pendingNavigations_;
     bool draining_ = false;
+    bool drainScheduled_ = false;
+    // The script time charged so far (its stopwatch's seconds), to tell the delegate's own work
+    // from the page's scripts it ran.
+    double scriptSeconds_ = 0;
     std::map<long, std::shared_ptr<NSTimer>> timers_;
     long nextTimer_ = 1;
     unsigned long generation_ = 0;
@@ -239,6 +280,7 @@ private:
     bool holdReported_ = false;
     // When the view's pages last ran script, for the turns views take while all are held back.
     static constexpr double kTurnStagger = 0.01;
+    static constexpr double kTimerTurnAfterLoad = 0.001;
     static constexpr double kTurnMemory = 10;
     double lastRanAt_ = -kTurnMemory;
     std::vector<int> pageScripts_;  // the page's scripts as parsed, run in order

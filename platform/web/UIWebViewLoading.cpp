@@ -3,6 +3,7 @@
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSData.h"
+#include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSStringEncoding.h"
 #include "platform/net/NSURLConnection.h"
 #include "platform/net/NSURLError.h"
@@ -33,6 +34,20 @@ std::string decodeBody(const NSDataPtr& data, const NSURLResponsePtr& response) 
 }
 
 } // namespace
+
+// A page may load files only when it came from one itself: a served page (or one the app made from
+// a string) that could would show the user's files inside it.
+bool UIWebView::refusesLocalLoad(const NSURLPtr& url, const std::string& what) {
+    if (!url || !url->isFileURL()) return false;
+    auto pageURL = NSURL::URLWithString(page().url());
+    if (pageURL && pageURL->isFileURL()) return false;
+    if (boundsReported_.insert("local " + what).second)
+        logLine("web view: a page not loaded from a file may not load one; its " + what + " of " + url->absoluteString() +
+                " is refused, and any further ones (" + page().url() + ")");
+    else
+        keepConsoleLine(what + " of a local file refused: " + url->absoluteString());
+    return true;
+}
 
 void UIWebView::later(std::function<void(UIWebView&)> step) {
     auto weak = weakSelf<UIWebView>();
@@ -137,9 +152,11 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
 
 void UIWebView::receiveContent(const std::string& text, unsigned long generation) {
     if (generation_ != generation) return;
-    if (!page().document().parse(text))
+    if (!page().document().parse(text)) {
+        logLine(kParseBoundLine + " (" + page().url() + ")");
         return failLoad(urlError(NSURLErrorDataLengthExceedsMaximum, request() && request()->URL() ? request()->URL()->absoluteString() : ""),
                         generation);
+    }
     // The page's own images and frames start loading as it is parsed, before its scripts run.
     collectingPageImages_ = true;
     page().noticeImages(page().document().root());
@@ -171,10 +188,12 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
             auto url = NSURL::URLWithString(page().resolve(*src));
             NSErrorPtr error;
             std::optional<std::string> fetched;
-            if (url && url->isFileURL()) {
+            if (url && refusesLocalLoad(url, "script")) {
+                continue;
+            } else if (url && url->isFileURL()) {
                 if (auto data = NSData::dataWithContentsOfFile(url->path(), &error, kMaxScriptBytes))
                     fetched = decodeBody(data, nullptr);
-            } else if (url && (url->scheme() == "http" || url->scheme() == "https")) {
+            } else if (url && (url->scheme() == "http" || url->scheme() == "https") && fetchesFromNetwork()) {
                 // Fetched without holding the main thread: the page's load goes on when it is in.
                 if (!fetchedScript_ || fetchedScript_->index != index) return fetchScript(generation, index, url);
                 fetched = std::move(fetchedScript_->source);
@@ -189,11 +208,80 @@ void UIWebView::runScripts(unsigned long generation, std::size_t from) {
         } else {
             source = document.textContent(script);
         }
+        page().setCurrentScript(script->id);
         page().evaluate(source, name, budget_);
+        // What the script wrote stands in its place, and the scripts in it run next.
+        std::vector<int> written = page().insertWritten();
+        page().setCurrentScript(-1);
+        pageScripts_.insert(pageScripts_.begin() + static_cast<std::ptrdiff_t>(index + 1), written.begin(), written.end());
         afterEvaluation();
         if (generation_ != generation) return;
     }
+    page().fireContentLoaded(budget_);
+    afterEvaluation();
+    if (generation_ != generation) return;
     later([generation](UIWebView& v) { v.fireLoad(generation); });
+}
+
+void UIWebView::pageScriptAdded(long node) {
+    if (addedScripts_.size() >= kMaxAddedScripts)
+        return reportBound("web view: the page added more scripts at once than are run; further ones never run");
+    addedScripts_.push_back(node);
+    if (addedScriptsRunning_) return;
+    addedScriptsRunning_ = true;
+    WebPage* owner = page_.get();
+    later([owner](UIWebView& v) { v.runAddedScripts(owner); });
+}
+
+// Each added script is the page's own work: it waits while the page is past its share, its text is
+// fetched without holding the main thread, and its element hears load or error once it ran.
+void UIWebView::runAddedScripts(WebPage* owner) {
+    if (page_.get() != owner) return;
+    if (addedScripts_.empty()) {
+        addedScriptsRunning_ = false;
+        return;
+    }
+    if (double hold = holdPageWork(); hold > 0) {
+        auto weak = weakSelf<UIWebView>();
+        NSRunLoop::mainRunLoop()->performAfterDelay(hold, [weak, owner] {
+            if (auto view = weak.lock()) view->runAddedScripts(owner);
+        });
+        return;
+    }
+    const long node = addedScripts_.front();
+    const WebNode* element = page().document().node(node);
+    const std::string* src = element ? element->attribute("src") : nullptr;
+    const std::string source = src ? *src : std::string();
+    auto run = [owner, node, source](UIWebView& v, const std::optional<std::string>& text) {
+        if (v.page_.get() != owner) return;
+        v.addedScripts_.pop_front();
+        if (text) {
+            v.page().evaluate(*text, source.empty() ? "script" : source, v.evaluationLimit());
+            v.afterEvaluation();
+        } else {
+            v.keepConsoleLine("script not loaded: " + source);
+        }
+        if (v.page_.get() != owner) return;
+        if (!source.empty()) v.resourceDone(owner, node, source, text.has_value());
+        v.later([owner](UIWebView& w) { w.runAddedScripts(owner); });
+    };
+    if (source.empty()) return run(*this, element ? page().document().textContent(element) : std::string());
+    auto url = NSURL::URLWithString(page().resolve(source));
+    if (!url || refusesLocalLoad(url, "script")) return run(*this, std::nullopt);
+    if (url->isFileURL()) {
+        NSErrorPtr error;
+        auto data = NSData::dataWithContentsOfFile(url->path(), &error, kMaxScriptBytes);
+        return run(*this, data ? std::optional<std::string>(decodeBody(data, nullptr)) : std::nullopt);
+    }
+    if ((url->scheme() != "http" && url->scheme() != "https") || !fetchesFromNetwork()) return run(*this, std::nullopt);
+    auto weak = weakSelf<UIWebView>();
+    fetch(NSURLRequest::requestWithURL(url), kMaxScriptBytes, [weak, run](const Fetched& answer) {
+        auto view = weak.lock();
+        if (!view) return;
+        std::optional<std::string> text;
+        if (!answer.error && answer.status < 400) text = decodeBody(NSData::dataWithString(answer.body), answer.response);
+        run(*view, text);
+    });
 }
 
 void UIWebView::fetchScript(unsigned long generation, std::size_t index, const NSURLPtr& url) {

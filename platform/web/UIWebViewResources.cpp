@@ -57,11 +57,13 @@ private:
     UIWebView::Fetched fetched_;
 };
 
-std::atomic<bool> imagesFromNetwork{true};
+std::atomic<bool> resourcesFromNetwork{true};
 
 } // namespace
 
-void UIWebView::setFetchesImagesFromNetwork(bool fetches) { imagesFromNetwork = fetches; }
+void UIWebView::setFetchesFromNetwork(bool fetches) { resourcesFromNetwork = fetches; }
+
+bool UIWebView::fetchesFromNetwork() { return resourcesFromNetwork; }
 
 std::shared_ptr<NSURLConnection> UIWebView::fetch(const NSURLRequestPtr& request, std::size_t keep,
                                                 std::function<void(const Fetched&)> done) {
@@ -109,7 +111,8 @@ void UIWebView::startImageLoads(WebPage* owner) {
             imageLoaded(owner, node, load.number, true);
             continue;
         }
-        if (!request || !NSURLConnection::canHandleRequest(request) || (!imagesFromNetwork && !url->isFileURL())) {
+        if (!request || !NSURLConnection::canHandleRequest(request) || (!resourcesFromNetwork && !url->isFileURL()) ||
+            refusesLocalLoad(url, "image")) {
             imageLoaded(owner, node, load.number, false);
             continue;
         }

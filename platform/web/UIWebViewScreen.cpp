@@ -148,6 +148,29 @@ struct Named {
     bool image;
 };
 
+std::string fileNameOf(const std::string* source) {
+    if (!source) return {};
+    std::string path = source->substr(0, source->find_first_of("?#"));
+    if (path.rfind("data:", 0) == 0) return {};
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The link around the page's first image, which a banner's creative is: a tap that hits nothing
+// placed lands there.
+const WebNode* bannerLink(const WebNode* body) {
+    const WebNode* found = nullptr;
+    walkVisible(body, [&](const WebNode* node) {
+        if (found || node->kind != WebNode::Kind::Element || node->name != "img") return;
+        for (const WebNode* up = node->parent; up && up != body; up = up->parent)
+            if (up->kind == WebNode::Kind::Element && up->name == "a" && up->attribute("href")) {
+                found = node;
+                return;
+            }
+    });
+    return found;
+}
+
 std::vector<Named> namedElements(const WebDocument& document) {
     std::vector<Named> out;
     const WebNode* body = document.body();
@@ -157,6 +180,10 @@ std::vector<Named> namedElements(const WebDocument& document) {
         bool image = node->name == "img";
         if (const std::string* id = node->attribute("id"); id && !id->empty()) out.push_back({*id, node, false, image});
         if (const std::string* alt = node->attribute("alt"); alt && !alt->empty()) out.push_back({*alt, node, false, image});
+        else if (image && !node->attribute("id")) {
+            // An image named by nothing else is named by its file, as a banner's often is.
+            if (std::string file = fileNameOf(node->attribute("src")); !file.empty()) out.push_back({file, node, false, true});
+        }
         bool button = node->name == "button" || (node->name == "input" && node->attribute("type") &&
                                                  (*node->attribute("type") == "button" || *node->attribute("type") == "submit"));
         if (node->name == "a" || button) {
@@ -173,7 +200,7 @@ std::vector<Named> namedElements(const WebDocument& document) {
 bool UIWebView::clickNamed(const std::string& text, UIScreenReply& reply) {
     for (const auto& named : namedElements(page().document())) {
         if (named.name != text) continue;
-        page().tap(named.node, budget_);
+        page().tap(named.node, evaluationLimit());
         afterEvaluation();
         return true;
     }
@@ -200,7 +227,8 @@ void UIWebView::clickAt(CGPoint point) {
         long layer = z ? std::strtol(z->c_str(), nullptr, 10) : 0;
         if (!hit || layer >= hitLayer) hit = node, hitLayer = layer;
     });
-    page().tap(hit ? hit : body, budget_);
+    if (!hit) hit = bannerLink(body);
+    page().tap(hit ? hit : body, evaluationLimit());
     afterEvaluation();
 }
 

@@ -116,18 +116,22 @@ void WebDocument::ensureSkeleton() {
 }
 
 bool WebDocument::parse(std::string_view html) {
-    const bool fits = html.size() <= kMaxParsedBytes;
     nodes_.clear();
     scriptNodes_ = scriptBytes_ = 0;
     make(WebNode::Kind::Document, {});
-    if (fits)
-        for (auto* node : parseInto(html, nullptr, kMaxParsedNodes)) insertBefore(root(), node, nullptr);
+    auto made = parseInto(html, nullptr, kMaxParsedNodes);
+    if (made)
+        for (auto* node : *made) insertBefore(root(), node, nullptr);
     ensureSkeleton();
-    return fits;
+    return made.has_value();
 }
 
-std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::string* context, std::size_t maxNodes) {
-    std::string bounded = boundNesting(html);
+std::optional<std::vector<WebNode*>> WebDocument::parseInto(std::string_view html, const std::string* context, std::size_t maxNodes) {
+    lastParsedNodes_ = 0;
+    if (html.size() > kMaxParsedBytes) return std::nullopt;
+    std::size_t estimate = 0;
+    std::string bounded = boundNesting(html, kMaxNesting, &estimate);
+    if (estimate > maxNodes) return std::nullopt;
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;
     if (context) {
@@ -135,14 +139,21 @@ std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::s
         if (options.fragment_context == GUMBO_TAG_UNKNOWN) options.fragment_context = GUMBO_TAG_DIV;
     }
     std::unique_ptr<GumboOutput, GumboOutputDeleter> output(gumbo_parse_with_options(&options, bounded.data(), bounded.size()));
-    if (!output) return {};
+    if (!output) return std::nullopt;
+    const std::size_t before = nodes_.size();
     const GumboNode* top = context ? output->root : output->document;
     std::vector<WebNode*> made;
     std::vector<std::pair<const GumboNode*, WebNode*>> pending;
     const GumboVector& children = top->type == GUMBO_NODE_DOCUMENT ? top->v.document.children : top->v.element.children;
     for (unsigned i = children.length; i-- > 0;) pending.emplace_back(static_cast<const GumboNode*>(children.data[i]), nullptr);
     std::size_t count = 0;
-    while (!pending.empty() && count < maxNodes) {
+    while (!pending.empty()) {
+        // The parser adds a few elements markup leaves out (a table's body): past the bound all the
+        // parse made goes again.
+        if (count == maxNodes) {
+            nodes_.resize(before);
+            return std::nullopt;
+        }
         auto [source, parent] = pending.back();
         pending.pop_back();
         WebNode* node = nullptr;
@@ -150,6 +161,7 @@ std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::s
         case GUMBO_NODE_ELEMENT:
         case GUMBO_NODE_TEMPLATE: {
             node = make(WebNode::Kind::Element, gumboName(source->v.element));
+            node->scriptStarted = node->name == "script";
             const GumboVector& attributes = source->v.element.attributes;
             for (unsigned i = 0; i < attributes.length; ++i) {
                 auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
@@ -179,6 +191,7 @@ std::vector<WebNode*> WebDocument::parseInto(std::string_view html, const std::s
             made.push_back(node);
         }
     }
+    lastParsedNodes_ = count;
     return made;
 }
 
@@ -272,13 +285,27 @@ std::string WebDocument::innerHTML(const WebNode* node) const {
     return out;
 }
 
-bool WebDocument::setInnerHTML(WebNode* node, std::string_view html) {
-    if (html.size() > kMaxParsedBytes || scriptNodes_ >= kMaxNodes) return false;
-    while (!node->children.empty()) detach(node->children.back());
-    std::size_t before = nodes_.size();
-    for (auto* made : parseInto(html, &node->name, std::min(kMaxParsedNodes, kMaxNodes - scriptNodes_))) insertBefore(node, made, nullptr);
+std::optional<std::vector<WebNode*>> WebDocument::parseFragment(const WebNode* context, std::string_view html) {
+    if (html.size() > kMaxParsedBytes || scriptNodes_ >= kMaxNodes) return std::nullopt;
+    const std::size_t before = nodes_.size();
+    auto made = parseInto(html, &context->name, std::min(kMaxParsedNodes, kMaxNodes - scriptNodes_));
     scriptNodes_ += nodes_.size() - before;
+    return made;
+}
+
+bool WebDocument::setInnerHTML(WebNode* node, std::string_view html) {
+    auto made = parseFragment(node, html);
+    if (!made) return false;
+    while (!node->children.empty()) detach(node->children.back());
+    for (auto* top : *made) insertBefore(node, top, nullptr);
     return true;
+}
+
+std::optional<std::vector<WebNode*>> WebDocument::insertHTML(WebNode* parent, WebNode* before, std::string_view html) {
+    auto made = parseFragment(parent, html);
+    if (made)
+        for (auto* top : *made) insertBefore(parent, top, before);
+    return made;
 }
 
 std::string WebDocument::textContent(const WebNode* node) const {
@@ -317,11 +344,14 @@ std::vector<WebNode*> WebDocument::elementsByTagName(const WebNode* from, std::s
     return out;
 }
 
-std::string WebDocument::boundNesting(std::string_view html, int depth) {
+std::string WebDocument::boundNesting(std::string_view html, int depth, std::size_t* nodes) {
     std::string out;
     out.reserve(html.size());
     int open = 0;
     std::size_t i = 0;
+    // Each start tag makes at most one element, each comment one node and each run of text
+    // between tags one text node (the parser joins adjacent ones).
+    std::size_t estimate = 1;
     auto copyUntil = [&](std::string_view end) {
         std::size_t at = html.find(end, i);
         std::size_t stop = at == std::string_view::npos ? html.size() : at + end.size();
@@ -334,10 +364,12 @@ std::string WebDocument::boundNesting(std::string_view html, int depth) {
             if (next == std::string_view::npos) next = html.size();
             out.append(html.substr(i, next - i));
             i = next;
+            ++estimate;
             continue;
         }
         if (html.substr(i, 4) == "<!--") {
             copyUntil("-->");
+            ++estimate;
             continue;
         }
         bool closing = i + 1 < html.size() && html[i + 1] == '/';
@@ -345,10 +377,12 @@ std::string WebDocument::boundNesting(std::string_view html, int depth) {
         std::size_t nameEnd = nameStart;
         while (nameEnd < html.size() && std::isalnum(static_cast<unsigned char>(html[nameEnd]))) ++nameEnd;
         if (nameEnd == nameStart) {
+            ++estimate;  // a comment, or a "<" that is text
             if (html.substr(i, 2) == "<!" || html.substr(i, 2) == "<?") copyUntil(">");
             else out += html[i++];
             continue;
         }
+        if (!closing) ++estimate;
         std::string name = lower(html.substr(nameStart, nameEnd - nameStart));
         std::size_t tagEnd = html.find('>', nameEnd);
         tagEnd = tagEnd == std::string_view::npos ? html.size() : tagEnd + 1;
@@ -374,5 +408,6 @@ std::string WebDocument::boundNesting(std::string_view html, int depth) {
             i = stop;
         }
     }
+    if (nodes) *nodes = estimate;
     return out;
 }

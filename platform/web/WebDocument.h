@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +21,9 @@ struct WebNode {
     std::vector<std::pair<std::string, std::string>> attributes;
     WebNode* parent = nullptr;
     std::vector<WebNode*> children;
+    // A script element that has run or never will (parsed ones are run by the loader, or not at
+    // all); one a script made starts once it enters the document.
+    bool scriptStarted = false;
 
     const std::string* attribute(std::string_view key) const;
     void setAttribute(const std::string& key, std::string value);
@@ -34,15 +38,16 @@ public:
     static constexpr std::size_t kMaxNodes = 250000;
     static constexpr std::size_t kMaxScriptBytes = 64u << 20;
 
-    // What one parse (a page, or markup a script sets) reads and makes: the parser's own tree costs
-    // tens of bytes per byte of markup, so a page past this is refused, and nodes past the count
-    // are left out.
-    static constexpr std::size_t kMaxParsedBytes = 4u << 20;
-    static constexpr std::size_t kMaxParsedNodes = 250000;
+    // What one parse (a page, or markup a script sets) may read and make. The parser cannot be
+    // interrupted and its own tree costs tens of bytes per byte of dense markup, so these keep one
+    // parse to a fraction of a second and some tens of megabytes: markup past either is refused
+    // whole, its nodes counted before the parser sees it.
+    static constexpr std::size_t kMaxParsedBytes = 2u << 20;
+    static constexpr std::size_t kMaxParsedNodes = 50000;
 
     WebDocument();
     // Replaces the tree with the parsed page (html, head and body always exist); false, leaving
-    // an empty page, for markup past kMaxParsedBytes.
+    // an empty page, for markup past kMaxParsedBytes or kMaxParsedNodes.
     bool parse(std::string_view html);
 
     WebNode* root() const { return nodes_.front().get(); }
@@ -61,9 +66,14 @@ public:
     bool spend(std::size_t bytes);
 
     std::string innerHTML(const WebNode* node) const;
-    // False, changing nothing, for markup past kMaxParsedBytes or once scripts made kMaxNodes
-    // nodes (a parse stops at the allowance).
+    // False, changing nothing, for markup past kMaxParsedBytes or kMaxParsedNodes, or past what is
+    // left of the nodes scripts may make.
     bool setInnerHTML(WebNode* node, std::string_view html);
+    // Parses the markup in the parent's context and puts its nodes before `before` (at the end
+    // for nil); answers the top nodes, or nothing as setInnerHTML refuses.
+    std::optional<std::vector<WebNode*>> insertHTML(WebNode* parent, WebNode* before, std::string_view html);
+    // The nodes the last parse made (for what it cost).
+    std::size_t lastParsedNodes() const { return lastParsedNodes_; }
     std::string textContent(const WebNode* node) const;
     // False, changing nothing, when the text needs a node past the allowance.
     bool setTextContent(WebNode* node, std::string text);
@@ -74,16 +84,21 @@ public:
     // Every node below `from`, in document order.
     std::vector<WebNode*> descendants(const WebNode* from) const;
 
-    // The text with start tags deeper than `depth` left out (their text and end tags stay).
-    static std::string boundNesting(std::string_view html, int depth = kMaxNesting);
+    // The text with start tags deeper than `depth` left out (their text and end tags stay). With
+    // `nodes`, also counts the nodes the markup can make at most (elements, texts and comments).
+    static std::string boundNesting(std::string_view html, int depth = kMaxNesting, std::size_t* nodes = nullptr);
 
 private:
     WebNode* make(WebNode::Kind kind, std::string nameOrData);
     WebNode* child(const WebNode* parent, std::string_view name) const;
     void ensureSkeleton();
-    std::vector<WebNode*> parseInto(std::string_view html, const std::string* context, std::size_t maxNodes);
+    // A script's markup in the context's element, counted against the nodes scripts may make.
+    std::optional<std::vector<WebNode*>> parseFragment(const WebNode* context, std::string_view html);
+    // The top nodes made, or nothing (and no node made) for markup past the bounds.
+    std::optional<std::vector<WebNode*>> parseInto(std::string_view html, const std::string* context, std::size_t maxNodes);
 
     std::vector<std::unique_ptr<WebNode>> nodes_;
     std::size_t scriptNodes_ = 0;
     std::size_t scriptBytes_ = 0;
+    std::size_t lastParsedNodes_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include "platform/foundation/NSURL.h"
 
+#include <algorithm>
+
 #include <duktape.h>
 
 // The natives below run inside Duktape, whose errors unwind by longjmp: they keep no C++ object
@@ -67,13 +69,17 @@ duk_ret_t nativeChildren(duk_context* c) {
     return 1;
 }
 
+// Answers the inline scripts that entered the document with the node, for the caller to run.
 duk_ret_t nativeInsert(duk_context* c) {
     WebNode* parent = nodeArgument(c, 0);
     WebNode* child = nodeArgument(c, 1);
     WebNode* before = duk_get_number(c, 2) < 0 ? nullptr : nodeArgument(c, 2);
     if (!page(c).document().insertBefore(parent, child, before)) (void)duk_error(c, DUK_ERR_ERROR, "HierarchyRequestError");
     page(c).noticeFrames(child);
-    return 0;
+    scratchNodes.clear();
+    page(c).startScripts(child, scratchNodes);
+    pushIds(c);
+    return 1;
 }
 
 duk_ret_t nativeRemove(duk_context* c) {
@@ -98,6 +104,10 @@ duk_ret_t nativeSetAttr(duk_context* c) {
     node->setAttribute(scratch, std::string(value, length));
     if (scratch == "src" && node->name == "iframe") page(c).noticeFrames(node);
     if (scratch == "src" && node->name == "img" && length > 0) page(c).noticeImage(node);
+    if (scratch == "src" && node->name == "script" && length > 0) {
+        scratchNodes.clear();
+        page(c).startScripts(node, scratchNodes);
+    }
     return 0;
 }
 
@@ -113,14 +123,27 @@ duk_ret_t nativeGetHTML(duk_context* c) {
     return 1;
 }
 
+// What a parse takes on a device, by the nodes it made and the bytes it read: the parser cannot be
+// interrupted, so its time counts against the evaluation once it is done.
+constexpr double kParseSecondsPerNode = 2e-6;
+constexpr double kParseSecondsPerByte = 1e-7;
+
 duk_ret_t nativeSetHTML(duk_context* c) {
     WebNode* node = elementArgument(c, 0);
     duk_size_t length = 0;
     const char* html = textArgument(c, 1, &length);
-    if (!page(c).document().spend(length) || !page(c).document().setInnerHTML(node, std::string_view(html, length)))
+    WebPage& p = page(c);
+    if (!p.document().spend(length)) (void)duk_range_error(c, "the page holds too much");
+    const bool parsed = p.document().setInnerHTML(node, std::string_view(html, length));
+    const bool late = parsed && p.engine().spend(static_cast<double>(p.document().lastParsedNodes()) * kParseSecondsPerNode +
+                                                 static_cast<double>(length) * kParseSecondsPerByte);
+    if (!parsed) {
+        p.host().pageMarkupRefused();
         (void)duk_range_error(c, "the page holds too much");
-    page(c).noticeImages(node);
-    page(c).noticeFrames(node);
+    }
+    if (late) (void)duk_range_error(c, "the script ran past its time budget");
+    p.noticeImages(node);
+    p.noticeFrames(node);
     return 0;
 }
 
@@ -205,6 +228,41 @@ duk_ret_t nativeLog(duk_context* c) {
     return 0;
 }
 
+duk_ret_t nativeWrite(duk_context* c) {
+    duk_size_t length = 0;
+    const char* markup = textArgument(c, 0, &length);
+    if (!page(c).write(std::string_view(markup, length))) (void)duk_range_error(c, "the page holds too much");
+    return 0;
+}
+
+duk_ret_t nativeCurrentScript(duk_context* c) {
+    duk_push_number(c, static_cast<double>(page(c).currentScript()));
+    return 1;
+}
+
+duk_ret_t nativeReadyState(duk_context* c) {
+    pushText(c, page(c).readyState());
+    return 1;
+}
+
+duk_ret_t nativeListen(duk_context* c) {
+    scratch.assign(duk_require_string(c, 0));
+    page(c).noteListener(scratch);
+    return 0;
+}
+
+duk_ret_t nativeViewport(duk_context* c) {
+    double width = 0, height = 0, scale = 1;
+    page(c).host().pageViewport(width, height, scale);
+    duk_push_array(c);
+    const double values[] = {width, height, scale};
+    for (duk_uarridx_t i = 0; i < 3; ++i) {
+        duk_push_number(c, values[i]);
+        duk_put_prop_index(c, -2, i);
+    }
+    return 1;
+}
+
 struct Native {
     const char* name;
     duk_c_function function;
@@ -219,7 +277,9 @@ const Native kNatives[] = {
     {"setText", nativeSetText, 2},   {"byId", nativeById, 1},         {"byTag", nativeByTag, 2},
     {"part", nativePart, 1},         {"create", nativeCreate, 1},     {"createText", nativeCreateText, 1},
     {"navigate", nativeNavigate, 2}, {"url", nativeURL, 0},           {"setTimer", nativeSetTimer, 2},
-    {"clearTimer", nativeClearTimer, 1}, {"log", nativeLog, 1},
+    {"clearTimer", nativeClearTimer, 1}, {"log", nativeLog, 1},   {"write", nativeWrite, 1},
+    {"currentScript", nativeCurrentScript, 0}, {"readyState", nativeReadyState, 0}, {"listen", nativeListen, 1},
+    {"viewport", nativeViewport, 0},
 };
 
 } // namespace
@@ -257,7 +317,7 @@ WebScriptEngine::Outcome WebPage::evaluate(const std::string& source, const std:
     auto outcome = engine_.evaluate(source, fileName, budgetSeconds);
     if (outermost) host_.pageScriptDidRun();
     if (outcome.timedOut) host_.pageConsoleLine("script stopped: it ran past its time budget (" + fileName + ")");
-    else if (outcome.threw) host_.pageConsoleLine(outcome.error);
+    else if (outcome.threw) host_.pageConsoleLine("Uncaught " + outcome.error);
     if (outcome.timedOut) outcome.value.clear();
     return outcome;
 }
@@ -280,7 +340,10 @@ void WebPage::fireTimer(long timer, double budgetSeconds) {
     evaluate("__tandrel.timer(" + std::to_string(timer) + ")", "timer", budgetSeconds);
 }
 
-void WebPage::fireLoad(double budgetSeconds) { evaluate("__tandrel.load()", "onload", budgetSeconds); }
+void WebPage::fireLoad(double budgetSeconds) {
+    readyState_ = "complete";
+    evaluate("__tandrel.load()", "onload", budgetSeconds);
+}
 
 void WebPage::fireResourceEvent(long node, const std::string& source, bool loaded, double budgetSeconds) {
     WebNode* element = document_.node(node);
@@ -307,4 +370,82 @@ void WebPage::noticeFrames(WebNode* node) {
     };
     check(node);
     for (auto* d : document_.descendants(node)) check(d);
+}
+
+bool WebPage::write(std::string_view markup) {
+    if (!document_.spend(markup.size())) return false;
+    if (currentScript_ >= 0) {
+        if (written_.size() + markup.size() > WebDocument::kMaxParsedBytes) return false;
+        written_.append(markup);
+        return true;
+    }
+    WebNode* body = document_.body();
+    auto made = body ? document_.insertHTML(body, nullptr, markup) : std::nullopt;
+    if (!made) return false;
+    for (WebNode* top : *made) {
+        noticeImages(top);
+        if (top->kind == WebNode::Kind::Element && top->name == "img") noticeImage(top);
+        noticeFrames(top);
+        if (top->kind == WebNode::Kind::Element && top->name == "script") host_.pageScriptAdded(top->id);
+        for (WebNode* script : document_.elementsByTagName(top, "script")) host_.pageScriptAdded(script->id);
+    }
+    return true;
+}
+
+std::vector<int> WebPage::insertWritten() {
+    std::vector<int> scripts;
+    if (written_.empty()) return scripts;
+    std::string markup = std::move(written_);
+    written_.clear();
+    // A script in the head writes where the body begins, as the parser would leave the head for
+    // what a banner writes.
+    WebNode* script = document_.node(currentScript_);
+    WebNode* parent = script ? script->parent : nullptr;
+    WebNode* before = nullptr;
+    if (!parent || parent == document_.head() || parent == document_.documentElement() || parent == document_.root()) {
+        parent = document_.body();
+        before = parent && !parent->children.empty() ? parent->children.front() : nullptr;
+    } else {
+        auto at = std::find(parent->children.begin(), parent->children.end(), script);
+        if (at != parent->children.end() && ++at != parent->children.end()) before = *at;
+    }
+    auto made = parent ? document_.insertHTML(parent, before, markup) : std::nullopt;
+    if (!made) {
+        host_.pageMarkupRefused();
+        return scripts;
+    }
+    for (WebNode* top : *made) {
+        if (top->kind == WebNode::Kind::Element && top->name == "img") noticeImage(top);
+        noticeImages(top);
+        noticeFrames(top);
+        if (top->kind == WebNode::Kind::Element && top->name == "script") scripts.push_back(top->id);
+        for (WebNode* inner : document_.elementsByTagName(top, "script")) scripts.push_back(inner->id);
+    }
+    return scripts;
+}
+
+void WebPage::startScripts(WebNode* node, std::vector<WebNode*>& inlineScripts) {
+    if (!document_.isConnected(node)) return;
+    auto start = [&](WebNode* element) {
+        if (element->kind != WebNode::Kind::Element || element->name != "script" || element->scriptStarted) return;
+        const std::string* src = element->attribute("src");
+        if (src && !src->empty()) {
+            element->scriptStarted = true;
+            host_.pageScriptAdded(element->id);
+        } else if (!document_.textContent(element).empty()) {
+            element->scriptStarted = true;
+            inlineScripts.push_back(element);
+        }
+    };
+    start(node);
+    for (WebNode* d : document_.descendants(node)) start(d);
+}
+
+void WebPage::noteListener(const std::string& type) {
+    if (type == "DOMContentLoaded" || type == "readystatechange") listensForContentLoaded_ = true;
+}
+
+void WebPage::fireContentLoaded(double budgetSeconds) {
+    readyState_ = "interactive";
+    if (listensForContentLoaded_) evaluate("__tandrel.contentLoaded()", "DOMContentLoaded", budgetSeconds);
 }

@@ -8,6 +8,8 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class WebPageHost {
 public:
@@ -23,6 +25,13 @@ public:
     // its absolute URL and, once that loaded or failed, calls fireResourceEvent. `source` is the
     // attribute's text, by which a later source tells a stale answer.
     virtual void pageImageRequested(long node, const std::string& source, const std::string& url) = 0;
+    // Markup a script set was past what one parse reads, and was refused.
+    virtual void pageMarkupRefused() = 0;
+    // A script element a script added to the document (with a source, or written outside the
+    // page's own scripts): the host runs it on a later pass and fires its load or error event.
+    virtual void pageScriptAdded(long node) = 0;
+    // The page's viewport in points, and the screen's pixels per point.
+    virtual void pageViewport(double& width, double& height, double& scale) = 0;
     // Bracket each outermost evaluation, whatever started it, for the host's account of script time.
     virtual void pageScriptWillRun() = 0;
     virtual void pageScriptDidRun() = 0;
@@ -61,6 +70,27 @@ public:
     void noticeImages(WebNode* node);
     void noticeImage(WebNode* image);
 
+    // The page's own script that the loader runs now (-1 between them). What it writes with
+    // document.write is gathered, and insertWritten() parses it into the script's place once the
+    // script has run, answering the scripts the markup holds, in order (they run next).
+    void setCurrentScript(long node) { currentScript_ = node; }
+    long currentScript() const { return currentScript_; }
+    std::vector<int> insertWritten();
+    // document.write: gathered for the current script, else added to the end of the body with its
+    // scripts run by the host; false past the page's allowances.
+    bool write(std::string_view markup);
+    // Script elements entering the document start: those with a source go to the host, the others
+    // are answered for the caller to run at once.
+    void startScripts(WebNode* node, std::vector<WebNode*>& inlineScripts);
+    // "loading" while the page's own scripts run, "interactive" once they have, "complete" from the
+    // window's load on.
+    const std::string& readyState() const { return readyState_; }
+    void setReadyState(std::string state) { readyState_ = std::move(state); }
+    // Whether the page listens for the document's DOMContentLoaded (the loader fires it only then).
+    bool listensForContentLoaded() const { return listensForContentLoaded_; }
+    void noteListener(const std::string& type);
+    void fireContentLoaded(double budgetSeconds);
+
     // The page's global code, written once, run in every fresh heap.
     static const std::string& prelude();
 
@@ -72,4 +102,8 @@ private:
     std::string url_;
     WebScriptEngine engine_;
     WebDocument document_;
+    long currentScript_ = -1;
+    std::string written_;
+    std::string readyState_ = "loading";
+    bool listensForContentLoaded_ = false;
 };

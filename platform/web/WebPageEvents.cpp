@@ -122,7 +122,10 @@ function dispatch(target, event) {
         var list = listenerHost.__listeners && listenerHost.__listeners[event.type];
         if (list) list = list.slice();
         for (var j = 0; list && j < list.length && !event.__stoppedNow; j++) {
-            try { list[j].call(node, event); } catch (e) { report(e); }
+            try {
+                if (typeof list[j] === 'function') list[j].call(node, event);
+                else list[j].handleEvent(event);
+            } catch (e) { report(e); }
         }
     }
     event.currentTarget = null;
@@ -172,7 +175,12 @@ function resourceEvent(id, type) {
     fire(wrap(id), type, false, false);
 }
 function dispatchLoad() {
+    fire(document, 'readystatechange', false, false);
     fire(global, 'load', false, false);
+}
+function dispatchContentLoaded() {
+    fire(document, 'readystatechange', false, false);
+    fire(document, 'DOMContentLoaded', true, false);
 }
 )JS";
 }

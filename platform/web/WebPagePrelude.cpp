@@ -46,10 +46,21 @@ function sibling(id, step) {
     var at = c.indexOf(id) + step;
     return at >= 0 && at < c.length ? wrap(c[at]) : null;
 }
-Node.prototype.appendChild = function (child) { N.insert(this.__id, idOf(child), -1); return child; };
+// A script element a script puts into the document runs: one with a source once it is fetched,
+// an inline one at once, here.
+function runInserted(ids) {
+    for (var i = 0; i < ids.length; i++) {
+        try { (0, eval)(N.getText(ids[i])); } catch (e) { report(e); }
+    }
+}
+Node.prototype.appendChild = function (child) { runInserted(N.insert(this.__id, idOf(child), -1)); return child; };
 Node.prototype.insertBefore = function (child, before) {
-    N.insert(this.__id, idOf(child), before ? idOf(before) : -1);
+    runInserted(N.insert(this.__id, idOf(child), before ? idOf(before) : -1));
     return child;
+};
+Node.prototype.replaceChild = function (child, old) {
+    this.insertBefore(child, old);
+    return this.removeChild(old);
 };
 Node.prototype.removeChild = function (child) {
     if (N.parent(idOf(child)) !== this.__id) throw new Error('NotFoundError: not a child of this node');
@@ -58,7 +69,8 @@ Node.prototype.removeChild = function (child) {
 };
 Node.prototype.hasChildNodes = function () { return N.children(this.__id).length > 0; };
 Node.prototype.addEventListener = function (type, listener) {
-    if (typeof listener !== 'function') return;
+    if (typeof listener !== 'function' && !(listener && typeof listener.handleEvent === 'function')) return;
+    N.listen(String(type));
     var all = this.__listeners || (this.__listeners = {});
     var list = all[type] || (all[type] = []);
     if (list.indexOf(listener) < 0) list.push(listener);
@@ -143,6 +155,186 @@ Element.prototype.removeAttribute = function (name) {
 Element.prototype.hasAttribute = function (name) { return N.getAttr(this.__id, String(name).toLowerCase()) !== null; };
 Element.prototype.getElementsByTagName = function (tag) { return wrapAll(N.byTag(this.__id, String(tag))); };
 Element.prototype.click = function () { dispatchClick(this.__id); };
+getter(Element.prototype, 'text', function () { return N.getText(this.__id); },
+       function (text) { N.setText(this.__id, text === null || text === undefined ? '' : String(text)); });
+
+// Sizes: the root and the body fill the view; other elements have what their style says in pixels.
+function pixelsOf(id, property) {
+    var name = N.name(id);
+    if (name === 'html' || name === 'body') return N.viewport()[property === 'width' ? 0 : 1];
+    var all = parseStyle(N.getAttr(id, 'style'));
+    for (var i = all.length - 1; i >= 0; i--)
+        if (all[i][0] === property) return parseFloat(all[i][1]) || 0;
+    var attribute = N.getAttr(id, property);
+    return attribute !== null ? parseFloat(attribute) || 0 : 0;
+}
+['clientWidth', 'offsetWidth', 'scrollWidth'].forEach(function (name) {
+    getter(Element.prototype, name, function () { return pixelsOf(this.__id, 'width'); });
+});
+['clientHeight', 'offsetHeight', 'scrollHeight'].forEach(function (name) {
+    getter(Element.prototype, name, function () { return pixelsOf(this.__id, 'height'); });
+});
+
+// classList and dataset, over the element's attributes.
+function classesOf(id) {
+    var value = N.getAttr(id, 'class');
+    return value ? value.split(/\s+/).filter(function (c) { return c !== ''; }) : [];
+}
+function ClassList(id) { this.__id = id; }
+ClassList.prototype.contains = function (name) { return classesOf(this.__id).indexOf(String(name)) >= 0; };
+ClassList.prototype.item = function (index) { var all = classesOf(this.__id); return index < all.length ? all[index] : null; };
+ClassList.prototype.add = function () {
+    var all = classesOf(this.__id);
+    for (var i = 0; i < arguments.length; i++) if (all.indexOf(String(arguments[i])) < 0) all.push(String(arguments[i]));
+    N.setAttr(this.__id, 'class', all.join(' '));
+};
+ClassList.prototype.remove = function () {
+    var gone = Array.prototype.map.call(arguments, String);
+    N.setAttr(this.__id, 'class', classesOf(this.__id).filter(function (c) { return gone.indexOf(c) < 0; }).join(' '));
+};
+ClassList.prototype.toggle = function (name, force) {
+    var has = this.contains(name);
+    var want = force === undefined ? !has : !!force;
+    if (want && !has) this.add(name);
+    if (!want && has) this.remove(name);
+    return want;
+};
+ClassList.prototype.toString = function () { return N.getAttr(this.__id, 'class') || ''; };
+getter(ClassList.prototype, 'length', function () { return classesOf(this.__id).length; });
+getter(ClassList.prototype, 'value', function () { return this.toString(); });
+getter(Element.prototype, 'classList', function () { return this.__classList || (this.__classList = new ClassList(this.__id)); });
+function dataAttribute(key) {
+    return 'data-' + String(key).replace(/[A-Z]/g, function (c) { return '-' + c.toLowerCase(); });
+}
+getter(Element.prototype, 'dataset', function () {
+    if (this.__dataset) return this.__dataset;
+    var id = this.__id;
+    this.__dataset = new Proxy({}, {
+        get: function (target, key) {
+            if (typeof key !== 'string') return undefined;
+            var value = N.getAttr(id, dataAttribute(key));
+            return value === null ? undefined : value;
+        },
+        set: function (target, key, value) { N.setAttr(id, dataAttribute(key), String(value)); return true; },
+        has: function (target, key) { return N.getAttr(id, dataAttribute(key)) !== null; },
+        deleteProperty: function (target, key) { N.removeAttr(id, dataAttribute(key)); return true; }
+    });
+    return this.__dataset;
+});
+
+// Selectors: lists of compound selectors (tag, #id, .class, [attribute], [attribute OP value],
+// :first-child, :last-child) joined by descendant, child and sibling combinators, matched from the
+// right.
+var compiledSelectors = {};
+function selectorError(text) {
+    var error = new SyntaxError("'" + text + "' is not a valid selector");
+    error.name = 'SyntaxError';
+    return error;
+}
+function attributeTest(name, op, value) {
+    return function (id) {
+        var v = N.getAttr(id, name);
+        if (v === null) return false;
+        switch (op) {
+        case undefined: return true;
+        case '=': return v === value;
+        case '~=': return value !== '' && (' ' + v.replace(/\s+/g, ' ') + ' ').indexOf(' ' + value + ' ') >= 0;
+        case '^=': return value !== '' && v.indexOf(value) === 0;
+        case '$=': return value !== '' && v.slice(-value.length) === value;
+        case '*=': return value !== '' && v.indexOf(value) >= 0;
+        default: return v === value || v.indexOf(value + '-') === 0;
+        }
+    };
+}
+function elementSiblings(id) {
+    var parent = N.parent(id);
+    if (parent < 0) return [id];
+    return N.children(parent).filter(function (c) { return N.kind(c) === 1; });
+}
+function firstChildTest(id) { return elementSiblings(id)[0] === id; }
+function lastChildTest(id) { var all = elementSiblings(id); return all[all.length - 1] === id; }
+var selectorToken = /^\s*([>+~,])\s*|^(\s+)|^(\*|[a-zA-Z][\w-]*)|^#([\w-]+)|^\.([\w-]+)|^\[\s*([\w-]+)\s*(?:([~^$*|]?=)\s*(?:"([^"]*)"|'([^']*)'|([^\]\s]*))\s*)?\]|^:(first-child|last-child)/;
+function compileSelector(text) {
+    text = String(text).replace(/^\s+|\s+$/g, '');
+    if (Object.prototype.hasOwnProperty.call(compiledSelectors, text)) return compiledSelectors[text];
+    var groups = [], parts = [], compound = null, rest = text;
+    while (rest.length) {
+        var m = selectorToken.exec(rest);
+        if (!m) throw selectorError(text);
+        rest = rest.substring(m[0].length);
+        if (m[1] || m[2]) {
+            var combinator = m[1] || ' ';
+            if (!compound) throw selectorError(text);
+            if (combinator === ',') {
+                parts.push(compound);
+                groups.push(parts);
+                parts = [];
+            } else {
+                compound.next = combinator;
+                parts.push(compound);
+            }
+            compound = null;
+            continue;
+        }
+        if (!compound) compound = { tag: null, tests: [], next: null };
+        if (m[3]) compound.tag = m[3] === '*' ? null : m[3].toLowerCase();
+        else if (m[4]) compound.tests.push(attributeTest('id', '=', m[4]));
+        else if (m[5]) compound.tests.push(attributeTest('class', '~=', m[5]));
+        else if (m[6]) compound.tests.push(attributeTest(m[6].toLowerCase(), m[7], m[8] !== undefined ? m[8] : m[9] !== undefined ? m[9] : m[10]));
+        else compound.tests.push(m[11] === 'first-child' ? firstChildTest : lastChildTest);
+    }
+    if (!compound) throw selectorError(text);
+    parts.push(compound);
+    groups.push(parts);
+    return (compiledSelectors[text] = groups);
+}
+function matchesCompound(id, compound) {
+    if (N.kind(id) !== 1 || (compound.tag && N.name(id) !== compound.tag)) return false;
+    for (var i = 0; i < compound.tests.length; i++) if (!compound.tests[i](id)) return false;
+    return true;
+}
+function matchesFrom(id, parts, index) {
+    if (!matchesCompound(id, parts[index])) return false;
+    if (index === 0) return true;
+    var combinator = parts[index - 1].next, at;
+    if (combinator === '>') return (at = N.parent(id)) >= 0 && matchesFrom(at, parts, index - 1);
+    if (combinator === ' ') {
+        for (at = N.parent(id); at >= 0; at = N.parent(at)) if (matchesFrom(at, parts, index - 1)) return true;
+        return false;
+    }
+    var siblings = elementSiblings(id);
+    var before = siblings.slice(0, siblings.indexOf(id)).reverse();
+    if (combinator === '+') return before.length > 0 && matchesFrom(before[0], parts, index - 1);
+    for (var i = 0; i < before.length; i++) if (matchesFrom(before[i], parts, index - 1)) return true;
+    return false;
+}
+function matchesSelector(id, groups) {
+    for (var i = 0; i < groups.length; i++) if (matchesFrom(id, groups[i], groups[i].length - 1)) return true;
+    return false;
+}
+function selectAll(root, text, first) {
+    var groups = compileSelector(text), ids = N.byTag(root, '*'), out = [];
+    for (var i = 0; i < ids.length; i++) {
+        if (!matchesSelector(ids[i], groups)) continue;
+        if (first) return wrap(ids[i]);
+        out.push(wrap(ids[i]));
+    }
+    return first ? null : out;
+}
+function byClassNames(root, names) {
+    var wanted = String(names).split(/\s+/).filter(function (c) { return c !== ''; });
+    if (!wanted.length) return [];
+    return wrapAll(N.byTag(root, '*').filter(function (id) {
+        var all = classesOf(id);
+        return wanted.every(function (c) { return all.indexOf(c) >= 0; });
+    }));
+}
+Element.prototype.matches = function (text) { return matchesSelector(this.__id, compileSelector(text)); };
+Element.prototype.closest = function (text) {
+    var groups = compileSelector(text);
+    for (var at = this.__id; at >= 0 && N.kind(at) === 1; at = N.parent(at)) if (matchesSelector(at, groups)) return wrap(at);
+    return null;
+};
 
 function DocumentNode(id) { this.__id = id; this.nodeType = 9; }
 DocumentNode.prototype = Object.create(Node.prototype);
@@ -155,6 +347,20 @@ DocumentNode.prototype.createElement = function (tag) { return wrap(N.create(Str
 DocumentNode.prototype.createTextNode = function (text) { return wrap(N.createText(String(text))); };
 DocumentNode.prototype.getElementById = function (id) { return wrap(N.byId(String(id))); };
 DocumentNode.prototype.getElementsByTagName = function (tag) { return wrapAll(N.byTag(this.__id, String(tag))); };
+// What a script writes while the page loads stands in its place once it has run (and the scripts
+// in it run next); what it writes later is added to the end of the body.
+DocumentNode.prototype.write = function () { N.write(Array.prototype.map.call(arguments, String).join('')); };
+DocumentNode.prototype.writeln = function () { N.write(Array.prototype.map.call(arguments, String).join('') + '\n'); };
+DocumentNode.prototype.open = function () { return this; };
+DocumentNode.prototype.close = function () {};
+getter(DocumentNode.prototype, 'currentScript', function () { return wrap(N.currentScript()); });
+getter(DocumentNode.prototype, 'readyState', function () { return N.readyState(); });
+getter(DocumentNode.prototype, 'defaultView', function () { return global; });
+[Element.prototype, DocumentNode.prototype].forEach(function (proto) {
+    proto.querySelector = function (text) { return selectAll(this.__id, text, true); };
+    proto.querySelectorAll = function (text) { return selectAll(this.__id, text, false); };
+    proto.getElementsByClassName = function (names) { return byClassNames(this.__id, names); };
+});
 
 var document = wrap(0);
 var location = {};
@@ -185,6 +391,24 @@ function stopTimer(id) {
 
 global.window = global;
 global.self = global;
+// The page is the top window: there is no frame around it.
+global.top = global;
+global.parent = global;
+global.frames = global;
+global.frameElement = null;
+getter(global, 'innerWidth', function () { return N.viewport()[0]; });
+getter(global, 'innerHeight', function () { return N.viewport()[1]; });
+getter(global, 'outerWidth', function () { return N.viewport()[0]; });
+getter(global, 'outerHeight', function () { return N.viewport()[1]; });
+getter(global, 'devicePixelRatio', function () { return N.viewport()[2]; });
+global.screen = {};
+getter(global.screen, 'width', function () { return N.viewport()[0]; });
+getter(global.screen, 'height', function () { return N.viewport()[1]; });
+getter(global.screen, 'availWidth', function () { return N.viewport()[0]; });
+getter(global.screen, 'availHeight', function () { return N.viewport()[1]; });
+global.scrollX = global.scrollY = global.pageXOffset = global.pageYOffset = 0;
+global.scrollTo = global.scrollBy = function () {};
+global.getComputedStyle = function (element) { return element && element.style ? element.style : {}; };
 global.document = document;
 global.location = location;
 global.navigator = { userAgent: userAgent, appName: 'Netscape', platform: 'iPhone', language: 'en-us' };
@@ -216,6 +440,7 @@ Object.defineProperty(global, '__tandrel', { value: {
         try { t.callback.apply(global, t.extra); } catch (e) { report(e); }
     },
     load: dispatchLoad,
+    contentLoaded: dispatchContentLoaded,
     resource: resourceEvent
 } });
 )JS" + std::string(preludeEvents()) + R"JS(

@@ -13,7 +13,8 @@
 //
 // Script time is read from a stopwatch, the platform clock unless a test gives its own, and the
 // refill follows the platform clock too: on the real clock a script's time is its real time, and
-// on a stepped clock, where time moves only between steps, scripts cost nothing and nothing waits.
+// on a manual clock it is the time the script engine moved the clock by for the work it did
+// (WebScriptEngine), so that what waits, and for how long, is the same on any machine.
 
 #include <functional>
 
@@ -37,8 +38,10 @@ public:
     // Seconds on the platform clock until the page may start work of its own again; 0 for now.
     double holdSeconds();
 
+    // The stopwatch's reading now.
+    double read() const { return stopwatch_(); }
     void setStopwatch(Stopwatch stopwatch);
-    // Full again, as new (for tests that overdrew the shared budget on a clock of their own).
+    // Full again, as new (for tests and fuzz inputs, each of which starts with the whole budget).
     void refillCompletely();
 
 private:

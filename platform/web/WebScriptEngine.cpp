@@ -1,6 +1,7 @@
 #include "platform/web/WebScriptEngine.h"
 
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/PlatformClock.h"
 
 #include <duktape.h>
 
@@ -11,9 +12,12 @@ namespace {
 
 // Each block carries its size in front, aligned for anything, so that frees and reallocations
 // can be counted against the cap. The engine checks the clock only every so many instructions,
-// which a loop of a few long native calls (a big join) never reaches: allocations past the
-// deadline fail as well, so such a loop ends with the script's out-of-memory error.
+// which a loop of a few long native calls (a big join) never reaches: large allocations past the
+// deadline fail as well, so such a loop ends with the script's out-of-memory error. Small ones go
+// on, for the error the engine throws and the collector that makes room for it: failing those
+// would send the collector round and round.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
+constexpr std::size_t kLargeAllocationBytes = 4096;
 
 std::size_t& blockSize(void* block) { return *static_cast<std::size_t*>(block); }
 
@@ -23,7 +27,7 @@ struct WebScriptEngineHooks {
     static void* allocate(void* udata, duk_size_t size) {
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         if (size == 0) return nullptr;
-        if (engine.used_ + size > engine.cap_ || engine.pastDeadline()) return nullptr;
+        if (engine.used_ + size > engine.cap_ || (size >= kLargeAllocationBytes && engine.pastDeadline())) return nullptr;
         void* block = std::malloc(size + kHeader);
         if (!block) return nullptr;
         blockSize(block) = size;
@@ -47,7 +51,8 @@ struct WebScriptEngineHooks {
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         void* block = static_cast<char*>(pointer) - kHeader;
         std::size_t old = blockSize(block);
-        if (size > old && (engine.used_ + (size - old) > engine.cap_ || engine.pastDeadline())) return nullptr;
+        if (size > old && (engine.used_ + (size - old) > engine.cap_ || (size >= kLargeAllocationBytes && engine.pastDeadline())))
+            return nullptr;
         void* grown = std::realloc(block, size + kHeader);
         if (!grown) return nullptr;
         blockSize(grown) = size;
@@ -63,7 +68,7 @@ struct WebScriptEngineHooks {
 };
 
 extern "C" int tandrel_duk_exec_timeout_check(void* udata) {
-    return udata && static_cast<WebScriptEngine*>(udata)->pastDeadline() ? 1 : 0;
+    return udata && static_cast<WebScriptEngine*>(udata)->checkpoint() ? 1 : 0;
 }
 
 WebScriptEngine::WebScriptEngine(std::size_t heapCap) : cap_(heapCap) {
@@ -82,8 +87,22 @@ WebScriptEngine& WebScriptEngine::of(duk_context* context) {
 
 bool WebScriptEngine::pastDeadline() {
     if (depth_ == 0) return false;
-    if (!timedOut_ && std::chrono::steady_clock::now() > deadline_) timedOut_ = true;
+    if (!timedOut_ && PlatformClock::monotonic() > deadline_) timedOut_ = true;
     return timedOut_;
+}
+
+// A fresh heap makes its first check at its first instruction, before any check's worth of work;
+// once the deadline passed, the engine checks at every instruction until the evaluation returns,
+// and those checks are no work.
+bool WebScriptEngine::checkpoint() {
+    const bool first = !checked_;
+    checked_ = true;
+    return spend(first || timedOut_ ? 0 : kCheckSeconds);
+}
+
+bool WebScriptEngine::spend(double seconds) {
+    if (depth_ > 0 && seconds > 0 && PlatformClock::isManual()) PlatformClock::advance(seconds);
+    return pastDeadline();
 }
 
 namespace {
@@ -163,8 +182,7 @@ WebScriptEngine::Outcome WebScriptEngine::run(const std::string& source, const s
                                               bool compiled) {
     if (depth_ == 0) {
         timedOut_ = false;
-        deadline_ = std::chrono::steady_clock::now() +
-                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(budgetSeconds));
+        deadline_ = PlatformClock::monotonic() + budgetSeconds;
     }
     ++depth_;
     EvaluateArguments arguments{&source, &fileName, compiled};

@@ -1,10 +1,15 @@
 #pragma once
 // One page's script engine: a Duktape heap of its own, its memory capped (past the cap a script
-// gets an out-of-memory error) and every evaluation bounded by a budget of real time (an overrun
-// stops the script with a RangeError that the page cannot outrun: the check stays tripped until
-// the evaluation returns).
+// gets an out-of-memory error) and every evaluation bounded by a budget of time on the platform
+// clock (an overrun stops the script with a RangeError that the page cannot outrun: the check stays
+// tripped until the evaluation returns).
+//
+// On the real clock a script's time is the real time it takes. A manual clock stands still while
+// the main thread works, so there the engine moves it by the work it does: each of its checks,
+// made every so many instructions, moves the clock by kCheckSeconds, and natives that do bulk work
+// (a parse) move it by what they report (spend). A page's loop thus ends after the same number of
+// instructions on any machine, and its time shows on the clock as it would on a device.
 
-#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -46,8 +51,18 @@ public:
     std::size_t peakHeapBytes() const { return peak_; }
     bool isEvaluating() const { return depth_ > 0; }
 
-    // The engine's own check, made every so many instructions: true once past the deadline.
+    // What one check's worth of instructions (Duktape checks every 256 Ki instructions) takes on a
+    // device, for a manual clock.
+    static constexpr double kCheckSeconds = 0.005;
+
+    // True once the outermost evaluation is past its deadline.
     bool pastDeadline();
+    // The engine's own check, made every so many instructions: moves a manual clock by one check's
+    // worth, then answers pastDeadline().
+    bool checkpoint();
+    // Bulk work a native did that would take `seconds` on a device: moves a manual clock by as much
+    // (the real clock moved by itself), then answers pastDeadline().
+    bool spend(double seconds);
 
 private:
     friend struct WebScriptEngineHooks;
@@ -60,5 +75,6 @@ private:
     void* owner_ = nullptr;
     int depth_ = 0;
     bool timedOut_ = false;
-    std::chrono::steady_clock::time_point deadline_;
+    bool checked_ = false;
+    double deadline_ = 0;  // on PlatformClock::monotonic()
 };

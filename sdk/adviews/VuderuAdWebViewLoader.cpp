@@ -51,6 +51,8 @@ void VuderuAdWebViewLoader::setUp() {
         webView_->setMediaPlaybackRequiresUserAction(!unit->videoAutoPlay());
     }
     webView_->setDelegate(self<VuderuAdWebViewLoader>());
+    // The page's console (its uncaught errors above all) explains an ad that shows nothing.
+    webView_->setConsoleObserver([](const std::string& line) { VuderuLog("web view console: %@", line); });
     webView_->setClipsToBounds(true);
     webView_->setAutoresizesSubviews(true);
     webView_->setOpaque(false);

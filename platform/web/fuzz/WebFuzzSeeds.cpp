@@ -28,6 +28,11 @@ int main(int argc, char** argv) {
                    " onclick=\"console.log(this.x, id); location.hash = 'top'\"><a href='#a' onclick='return false'>a</a></div>"
                    "<a href=\"javascript:console.log('%41')\">js</a><img src='i.png' onload='this.alt = 1'>"
                    "<script>setInterval(function () { document.body.setAttribute('onclick', 'if ('); }, 0);</script></body>") &&
+              save(folder, "tag.html",
+                   "<div class='ad' data-id='1'><script>document.write('<a href=\"http://c.example/\"><img src=\"b.gif\"></a>');"
+                   "document.querySelector('div.ad > a img').classList.add('x'); var s = document.createElement('script');"
+                   "s.text = 'document.body.dataset.ok = top === window'; document.head.appendChild(s);"
+                   "document.addEventListener('DOMContentLoaded', function () { document.write('<p>late</p>'); });</script></div>") &&
               save(folder, "broken.html", std::string("<div><p>\xC3\x28<script>var x = '\0'; <!-- ", 36));
     return ok ? 0 : 1;
 }

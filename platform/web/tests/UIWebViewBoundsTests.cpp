@@ -55,7 +55,10 @@ std::vector<BoundCase> boundCases() {
          [](UIWebView& v, const RecordingWebDelegate& d, const LoopbackHTTPServer&) {
              EXPECT_EQ(linesWith(v.consoleLines(), "more frames at once than are loaded"), 1u);
              EXPECT_EQ(std::count(d.events.begin(), d.events.end(), "policy about:blank 5"), UIWebView::kMaxPendingNavigations);
-             EXPECT_EQ(std::count(d.events.begin(), d.events.end(), "start"), UIWebView::kMaxFrameLoads + 1);
+             // Frames that ended make room for others, a few navigations a pass.
+             const auto starts = static_cast<std::size_t>(std::count(d.events.begin(), d.events.end(), "start"));
+             EXPECT_GE(starts, UIWebView::kMaxFrameLoads + 1);
+             EXPECT_LE(starts, UIWebView::kMaxPendingNavigations + 1);
          }},
         {"a navigation flood", "for (var i = 0; i < 1000; i++) location.href = 'vuderu://vuderucall?event=e' + i;",
          "more navigations at once than are followed",

@@ -1,6 +1,8 @@
+#include "platform/dispatch/dispatch.h"
 #include "platform/net/NSURLError.h"
 #include "platform/web/tests/WebViewTestSupport.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -75,12 +77,18 @@ std::vector<HostileCase> hostileCases() {
 
 } // namespace
 
-class HostilePageTest : public WebViewTest, public ::testing::WithParamInterface<HostileCase> {};
+// On the manual clock a script's time is its work, so what a page gets done before its budget
+// runs out is the same on any machine.
+class HostilePageTest : public WebViewTest, public ::testing::WithParamInterface<HostileCase> {
+protected:
+    ManualClock clock;
+};
 
 // Each hostile page's load ends, its script stays under the heap cap, and the app goes on: the
 // same view answers, and a second view loads a page at once.
 TEST_P(HostilePageTest, LoadEndsAndTheAppGoesOn) {
     const HostileCase& c = GetParam();
+    useDeviceBudgets();
     view->setEvaluationBudget(kTestBudget);
     view->setHeapCap(kTestHeapCap);
     loadPage(c.html);
@@ -98,7 +106,7 @@ TEST_P(HostilePageTest, LoadEndsAndTheAppGoesOn) {
     auto secondDelegate = std::make_shared<RecordingWebDelegate>();
     second->setDelegate(secondDelegate);
     second->loadHTMLStringBaseURL("<p id='ok'>fine</p>", nullptr);
-    ASSERT_TRUE(runMainUntil([&] { return secondDelegate->ended(); }));
+    ASSERT_TRUE(stepMainUntil([&] { return secondDelegate->ended(); }));
     EXPECT_EQ(secondDelegate->events.back(), "finish");
     EXPECT_EQ(second->visibleText(), "fine");
 }
@@ -126,18 +134,26 @@ TEST(WebDocument, NestingIsBoundedBeforeParsing) {
 }
 
 // One parse reads at most kMaxParsedBytes of markup and makes at most kMaxParsedNodes nodes: the
-// parser's own tree costs tens of bytes for each byte of dense markup.
+// parser's own tree costs tens of bytes for each byte of dense markup, and it cannot be stopped,
+// so markup past either bound is refused whole, its nodes counted before it is parsed.
 TEST(WebDocument, ParsesAreBoundedInBytesAndNodes) {
     WebDocument document;
     EXPECT_FALSE(document.parse("<p>" + std::string(WebDocument::kMaxParsedBytes, 'w')));
     EXPECT_EQ(document.textContent(document.body()), "");
 
-    std::string breaks;
-    for (std::size_t i = 0; i < WebDocument::kMaxParsedNodes + 1000; ++i) breaks += "<br>";
-    EXPECT_TRUE(document.parse(breaks));
-    const auto made = document.elementsByTagName(document.root(), "br").size();
-    EXPECT_LE(made, WebDocument::kMaxParsedNodes);
-    EXPECT_GE(made, WebDocument::kMaxParsedNodes - 3);  // html, head and body come first
+    auto breaks = [](std::size_t count) {
+        std::string html;
+        for (std::size_t i = 0; i < count; ++i) html += "<br>";
+        return html;
+    };
+    EXPECT_FALSE(document.parse(breaks(WebDocument::kMaxParsedNodes + 1)));
+    EXPECT_EQ(document.elementsByTagName(document.root(), "br").size(), 0u);
+    EXPECT_TRUE(document.parse(breaks(WebDocument::kMaxParsedNodes - 10)));
+    EXPECT_EQ(document.elementsByTagName(document.root(), "br").size(), WebDocument::kMaxParsedNodes - 10);
+    // Text between tags counts too.
+    std::string items;
+    for (std::size_t i = 0; i < WebDocument::kMaxParsedNodes / 2 + 1; ++i) items += "<b>x";
+    EXPECT_FALSE(document.parse(items));
 
     document.parse("<p id='p'>kept</p>");
     WebNode* p = document.elementById("p");
@@ -152,4 +168,95 @@ TEST_F(WebViewTest, APagePastTheParseBoundFailsAsTooLarge) {
     EXPECT_EQ(view->visibleText(), "");
     loadPage("<p>small</p>");
     EXPECT_EQ(delegate->events.back(), "finish");
+}
+
+namespace {
+
+// A delegate's answer to each bridge call, as an ad SDK gives it: the page's own callComplete,
+// evaluated in the page, which the page may have redefined to call again.
+void answerBridgeCalls(RecordingWebDelegate& delegate, std::size_t& calls) {
+    delegate.onPolicy = [&calls](UIWebView& v, const NSURLRequestPtr& request, UIWebViewNavigationType) {
+        if (request->URL()->scheme() != "vuderu") return true;
+        ++calls;
+        v.stringByEvaluatingJavaScriptFromString("vuderuadapter.callComplete()");
+        return false;
+    };
+}
+
+} // namespace
+
+// A page whose callComplete calls again loops through the delegate for ever, but a few calls a
+// main-loop pass: the main loop's other work runs between them, and a new page ends the loop.
+TEST_F(WebViewTest, ABridgeThatCallsItselfLeavesTheMainLoopRunning) {
+    std::size_t calls = 0;
+    answerBridgeCalls(*delegate, calls);
+    loadPage("<script>window.vuderuadapter = { callComplete: function () { location.href = 'vuderu://vuderucall'; } };</script>");
+    eval("location.href = 'vuderu://vuderucall'");
+    EXPECT_EQ(calls, UIWebView::kMaxNavigationsPerPass);
+    for (int round = 1; round <= 3; ++round) {
+        bool answered = false;
+        dispatch_async(dispatch_get_main_queue(), [&] { answered = true; });
+        ASSERT_TRUE(runMainUntil([&] { return answered; }));
+        EXPECT_LE(calls, UIWebView::kMaxNavigationsPerPass * static_cast<std::size_t>(2 + 2 * round));
+    }
+    EXPECT_GT(calls, UIWebView::kMaxNavigationsPerPass);
+    loadPage("<p>next</p>");
+    const std::size_t after = calls;
+    drainMain();
+    EXPECT_EQ(calls, after);
+    EXPECT_EQ(view->visibleText(), "next");
+}
+
+// A callComplete that calls again and then spins until it is stopped: the navigations it starts
+// wait for the page's share, so over ten seconds the page has the main thread for its share (and
+// one call's overdraft), and each of the delegate's evaluations while the page is past its share
+// is cut short. Costs are counted on the manual clock, which the page's work moves.
+TEST_F(WebViewTest, ABridgeThatSpinsKeepsToItsShare) {
+    ManualClock clock;
+    useDeviceBudgets();
+    std::size_t calls = 0;
+    answerBridgeCalls(*delegate, calls);
+    loadPage("<script>window.vuderuadapter = { callComplete: function () {"
+             " location.href = 'vuderu://vuderucall'; for (;;) {} } };</script>");
+    eval("location.href = 'vuderu://vuderucall'");
+    const double start = PlatformClock::monotonic();
+    const double spin = UIWebView::kEvaluationBudget + WebScriptEngine::kCheckSeconds;
+    while (PlatformClock::monotonic() - start < 10) {
+        bool answered = false;
+        dispatch_async(dispatch_get_main_queue(), [&] { answered = true; });
+        ASSERT_TRUE(stepMainUntil([&] { return answered; }, 1));
+        SteppedClock::stepToward(PlatformClock::monotonic() + 0.1);
+    }
+    const double spent = static_cast<double>(calls) * UIWebView::kEvaluationBudget;
+    EXPECT_LE(spent, WebScriptBudget::kShare * (10 + WebScriptBudget::kWindow) + spin);
+    EXPECT_GE(calls, 3u);
+    // Past its share, what the app evaluates runs for a moment at most.
+    eval("vuderuadapter.callComplete()");
+    const double before = PlatformClock::monotonic();
+    eval("for (;;) {}");
+    EXPECT_LE(PlatformClock::monotonic() - before, UIWebView::kEvaluationBudgetPastShare + WebScriptEngine::kCheckSeconds + 1e-6);
+}
+
+// Markup past what one parse reads is refused whole with a log line, the element keeping what it
+// had; parses below the bound cost their evaluation the time they take, so a page that sets
+// markup in a loop is stopped by its budget.
+TEST_F(WebViewTest, ScriptMarkupIsBoundedInNodesAndTime) {
+    ManualClock clock;
+    useDeviceBudgets();
+    loadPage("<div id='d'>kept</div>");
+    eval("var many = new Array(60001).join('<i>x</i> ');"
+         "try { document.getElementById('d').innerHTML = many; } catch (e) { console.log(e.name); }");
+    EXPECT_EQ(eval("document.getElementById('d').textContent"), "kept");
+    EXPECT_EQ(view->consoleLines().back(), "RangeError");
+    EXPECT_EQ(log_->count(UIWebView::kParseBoundLine), 1u);
+
+    view->setEvaluationBudget(0.2);
+    loadPage("<div id='d'></div>");
+    eval("var some = new Array(5001).join('<i>x</i>'); var sets = 0;"
+         "for (;;) { document.getElementById('d').innerHTML = some; sets++; }");
+    EXPECT_NE(std::find(view->consoleLines().begin(), view->consoleLines().end(), "script stopped: it ran past its time budget (evaluation)"),
+              view->consoleLines().end());
+    const int sets = std::stoi(eval("String(sets)"));
+    EXPECT_GE(sets, 5);
+    EXPECT_LE(sets, 30);
 }

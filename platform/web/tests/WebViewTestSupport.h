@@ -1,6 +1,8 @@
 #pragma once
 // A recording delegate and a fixture that loads pages and waits for their end on the main loop.
 
+#include "platform/dispatch/SteppedClock.h"
+#include "platform/foundation/PlatformClock.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/web/UIWebView.h"
@@ -54,6 +56,20 @@ private:
     std::size_t seen_ = 0;
 };
 
+// Runs the main loop until the condition holds; on a manual clock, once nothing is left to do now,
+// also steps the clock to the next due timer (for at most `clockSeconds` of it), so that work held
+// back for a page's share goes on.
+inline bool stepMainUntil(const std::function<bool()>& condition, double clockSeconds = 60) {
+    if (!PlatformClock::isManual()) return runMainUntil(condition);
+    const double limit = PlatformClock::monotonic() + clockSeconds;
+    return runMainUntil([&] {
+        if (condition() || !SteppedClock::settle() || condition()) return condition();
+        const double next = PlatformClock::nextDueAfter(PlatformClock::monotonic());
+        if (next <= limit) SteppedClock::stepToward(next);
+        return condition();
+    });
+}
+
 class WebViewTest : public DeviceTest {
 protected:
     void SetUp() override {
@@ -61,6 +77,11 @@ protected:
         // What an earlier test's pages spent on a clock of its own is not this test's.
         WebScriptBudget::allViews().refillCompletely();
         view = std::make_shared<UIWebView>(CGRectMake(0, 0, 320, 480));
+        // Tests of the budgets set their own (on a clock they move); the others do not depend on the
+        // machine's speed: their scripts cost nothing of the share, and each evaluation may take as
+        // long as a busy machine needs.
+        view->scriptBudget().setStopwatch([] { return 0.0; });
+        view->setEvaluationBudget(kPatientEvaluationBudget);
         delegate = std::make_shared<RecordingWebDelegate>();
         view->setDelegate(delegate);
     }
@@ -70,11 +91,19 @@ protected:
         waitForEnd();
     }
     void waitForEnd() {
-        ASSERT_TRUE(runMainUntil([&] { return delegate->ended(); }));
+        ASSERT_TRUE(stepMainUntil([&] { return delegate->ended(); }));
         drainMain();
         delegate->flush(*view);
     }
     std::string eval(const std::string& script) { return view->stringByEvaluatingJavaScriptFromString(script); }
+
+    // Real time a test's evaluation may take on the busiest machine.
+    static constexpr double kPatientEvaluationBudget = 60;
+    // The view's budgets as a device has them, measured on the platform clock.
+    void useDeviceBudgets() {
+        view->scriptBudget().setStopwatch(nullptr);
+        view->setEvaluationBudget(UIWebView::kEvaluationBudget);
+    }
 
     std::shared_ptr<UIWebView> view;
     std::shared_ptr<RecordingWebDelegate> delegate;
