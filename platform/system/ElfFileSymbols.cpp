@@ -10,7 +10,7 @@
 #include <deque>
 #include <mutex>
 #include <pthread.h>
-#include <sched.h>
+#include <sys/resource.h>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -143,8 +143,8 @@ namespace {
 
 // The mappings asked for later wait for the launch to be over: a process that ends soon after it
 // starts (or crashes early, its frames then named by the dynamic symbols) never pays for them. They
-// are done on a thread of their own, at the lowest priority (it runs only on a core nothing else
-// wants), once kLaterSymbolsDelay has passed since the first was asked for, or at once by the
+// are done on a thread of their own, at the lowest priority (nice 19: it yields to everything
+// else), once kLaterSymbolsDelay has passed since the first was asked for, or at once by the
 // caller of vdelf_nasync_wait_for_file_symbols. The thread is not one of the worker pool's, so
 // whatever waits for the pool to be quiet does not wait for it.
 constexpr std::chrono::seconds kLaterSymbolsDelay{2};
@@ -159,10 +159,26 @@ struct LaterSymbols {
     std::chrono::steady_clock::time_point dueAt;
 };
 
+LaterSymbols* laterSymbolsMade = nullptr;
+
+// A fork waits for the lock, so that the child's copy is not held by a thread the child lacks; the
+// child has no thread and nothing running: what it asks for later gets a thread of its own.
+void laterSymbolsBeforeFork() { laterSymbolsMade->mutex.lock(); }
+void laterSymbolsAfterForkInParent() { laterSymbolsMade->mutex.unlock(); }
+void laterSymbolsAfterForkInChild() {
+    laterSymbolsMade->mutex.unlock();
+    laterSymbolsMade->threadMade = false;
+    laterSymbolsMade->running = 0;
+}
+
 // Made on first use and kept for the process: its thread may still run while static objects are
 // destroyed at exit.
 LaterSymbols& laterSymbols() {
-    static auto* later = new LaterSymbols();
+    static auto* later = [] {
+        laterSymbolsMade = new LaterSymbols();
+        pthread_atfork(laterSymbolsBeforeFork, laterSymbolsAfterForkInParent, laterSymbolsAfterForkInChild);
+        return laterSymbolsMade;
+    }();
     return *later;
 }
 
@@ -181,8 +197,9 @@ bool mapNextLater(LaterSymbols& later, std::unique_lock<std::mutex>& lock) {
 }
 
 void laterSymbolsThread() {
-    sched_param idle{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+    // The lowest priority short of SCHED_IDLE, which could leave the thread off a busy machine
+    // while it holds the lock that a fork or a new image waits for.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
     LaterSymbols& later = laterSymbols();
     std::unique_lock<std::mutex> lock(later.mutex);
     for (;;) {
