@@ -25,6 +25,8 @@ std::size_t NSWriteInPieces(int fd, const void* bytes, std::size_t length) {
     return written;
 }
 
+void NSStartWriteBack(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
+
 std::vector<std::string> NSSyncFilesTogether(const std::vector<std::string>& devicePaths) {
     std::vector<std::string> failed;
     std::vector<DeviceRoot::Descriptor> files;
@@ -37,7 +39,7 @@ std::vector<std::string> NSSyncFilesTogether(const std::vector<std::string>& dev
             continue;
         }
         // Only starts the write-back: every file of the group is on its way before any is waited for.
-        ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        NSStartWriteBack(fd.get());
         files.push_back(std::move(fd));
         opened.push_back(&path);
     }

@@ -23,6 +23,11 @@ inline constexpr std::size_t kNSFileWritePiece = 128 * 1024;
 // Answers the bytes written: all of them, or fewer with errno set (by the write that failed).
 std::size_t NSWriteInPieces(int fd, const void* bytes, std::size_t length);
 
+// Starts writing an open file's pages back to the disk without waiting for them: a file that is
+// complete goes on its way while others are still being written, and the sync of its group later
+// waits less.
+void NSStartWriteBack(int fd);
+
 // Syncs the files at the device paths, then the folders holding them (once each). Answers the
 // paths that could not be synced (a file removed meanwhile is not among them: it names nothing).
 std::vector<std::string> NSSyncFilesTogether(const std::vector<std::string>& devicePaths);

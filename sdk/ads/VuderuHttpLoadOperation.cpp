@@ -1,6 +1,7 @@
 #include "sdk/ads/VuderuHttpLoadOperation.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/FileWrites.h"
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
@@ -162,7 +163,8 @@ void VuderuHttpLoadOperation::connectionDidFinishLoading(const NSURLConnectionPt
     if (!connection_) return;
     leaveRunLoop();
     // Not synced here: the cache syncs the downloads completed together, before the index write
-    // that names them.
+    // that names them. Its write-back starts now, while the other downloads go on.
+    if (fileHandle_) NSStartWriteBack(fileHandle_->fileDescriptor());
     closeFile();
     connection_.reset();
     if (isCancelled()) {
