@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 template <class F>
@@ -31,10 +32,22 @@ struct AlternationMedians {
     double pairRatioMin, pairRatioMax;  // ours / peer within one round
 };
 
-// "min..max" of each side and of the rounds' ratios, for the line under the medians.
+// The machine's load averages (1, 5 and 15 minutes) and its cores, as every ratio is printed
+// beside them: a ratio read on a busy machine says less.
+inline void printMachineLoad() {
+    double one = 0, five = 0, fifteen = 0;
+    if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(file, "%lf %lf %lf", &one, &five, &fifteen) != 3) one = five = fifteen = 0;
+        std::fclose(file);
+    }
+    std::printf("  load: %.2f %.2f %.2f on %u cores\n", one, five, fifteen, std::thread::hardware_concurrency());
+}
+
+// "min..max" of each side and of the rounds' ratios, for the line under the medians, and the load.
 inline void printSpread(const AlternationMedians& m, double scale = 1, const char* unit = "s") {
     std::printf("  spread: ours %.4g..%.4g %s, peer %.4g..%.4g %s, ratio of a pair %.2f..%.2f\n", m.oursMin * scale,
                 m.oursMax * scale, unit, m.peerMin * scale, m.peerMax * scale, unit, m.pairRatioMin, m.pairRatioMax);
+    printMachineLoad();
 }
 
 // Runs `ours` and `peer` `passes` times each, alternately, and answers each one's median seconds.

@@ -74,4 +74,18 @@ bench_compare() { # our label, peer label, [aim]
         if (aim != "") printf "   (aim: %s)", aim
         printf "\n"
     }'
+    bench_print_load
+}
+
+# The machine's load averages and its cores, printed with every ratio: a ratio read on a busy
+# machine says less.
+bench_print_load() {
+    local one five fifteen rest
+    read -r one five fifteen rest < /proc/loadavg
+    printf '  load: %s %s %s on %s cores (this bench may use %s)\n' "$one" "$five" "$fifteen" "$(getconf _NPROCESSORS_ONLN)" "$(nproc)"
+}
+
+# The first CPU this process may run on: a one-core pass keeps to the CPU set it was started with.
+bench_first_cpu() {
+    python3 -c 'import os; print(min(os.sched_getaffinity(0)))'
 }

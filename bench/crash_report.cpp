@@ -204,6 +204,7 @@ int main(int argc, char** argv) {
         std::printf("  ratio %s / ours (median): %.1f   (pairs: %.1f..%.1f)\n", peer.command[0].c_str(), median(peer.runs) / median(ours),
                     *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
     }
+    printMachineLoad();
 
     {
         std::lock_guard<std::mutex> guard(parkLock);

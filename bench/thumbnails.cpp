@@ -4,10 +4,10 @@
 //                                             into a host folder, each one different; every
 //                                             fourth taken upright (EXIF orientation 6)
 //   bench_thumbnails --library DEVICE OUTPUT  every camera-roll photo of the device rooted at
-//                                             DEVICE through ALAsset's thumbnails (a few per
-//                                             core decoded together), each written
-//                                             to the host folder OUTPUT as a JPEG (as a
-//                                             thumbnailing tool would)
+//                                             DEVICE through ALAsset's thumbnail pipeline
+//                                             (one photo per core in flight), each encoded
+//                                             and written on its core to the host folder
+//                                             OUTPUT as a JPEG (as a thumbnailing tool would)
 //   bench_thumbnails --grid DEVICE            the asset picker on a phone-sized window, its
 //                                             Camera Roll opened and the screen painted; prints
 //                                             the time until that first screen of thumbnails
@@ -176,29 +176,20 @@ int thumbnailLibrary(const std::string& device, const std::string& output) {
         std::fprintf(stderr, "the device has no camera roll\n");
         return 1;
     }
-    int written = 0, failed = 0;
-    // A few per core at a time, decoded together: memory does not follow the number of photos.
-    const std::size_t batch = 2 * std::max(1u, std::thread::hardware_concurrency());
-    std::vector<ALAssetPtr> pending;
-    unsigned long first = 0;
-    auto writeBatch = [&] {
-        auto thumbnails = ALAsset::thumbnailsOf(pending);
-        for (std::size_t i = 0; i < thumbnails.size(); ++i) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/%04lu.jpg", first + i + 1);
-            if (thumbnails[i] && writeFile(output + name, CGImageEncoding::jpegData(*thumbnails[i], kPhotoQuality))) ++written;
-            else ++failed;
-        }
-        first += pending.size();
-        pending.clear();
-    };
+    // The library's pipeline: each core takes the next photo as soon as it is free, then decodes,
+    // scales, encodes and writes it; only the photos in flight (one per core) are in memory.
+    std::vector<ALAssetPtr> assets;
     group->enumerateAssetsUsingBlock([&](const ALAssetPtr& asset, unsigned long, bool*) {
-        if (!asset) return;
-        pending.push_back(asset);
-        if (pending.size() == batch) writeBatch();
+        if (asset) assets.push_back(asset);
     });
-    writeBatch();
-    std::printf("library: %d thumbnails in %.3f s (%d failed)\n", written, secondsSince(start), failed);
+    std::atomic<int> written{0}, failed{0};
+    ALAsset::eachThumbnailOf(assets, [&](std::size_t i, const CGImageRef& thumbnail) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/%04zu.jpg", i + 1);
+        if (thumbnail && writeFile(output + name, CGImageEncoding::jpegData(*thumbnail, kPhotoQuality))) ++written;
+        else ++failed;
+    });
+    std::printf("library: %d thumbnails in %.3f s (%d failed)\n", written.load(), secondsSince(start), failed.load());
     return failed || written == 0 ? 1 : 0;
 }
 

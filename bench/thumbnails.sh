@@ -2,8 +2,9 @@
 # A camera roll of 200 photos of 4032 × 3024 (BENCH_PHOTO_COUNT), made once per run: their square
 # thumbnails of 150 pixels through the photo library (ALAsset's thumbnail, each written as a JPEG),
 # beside `vipsthumbnail` cropping the same files to the same squares, alternately; prints the
-# medians and their ratio. Memory should not follow the number of photos: the peaks are also
-# taken for 50 of them (BENCH_PHOTO_FEW) and the differences printed. Last, the asset picker's
+# medians and their ratio; then beside as many `vipsthumbnail` processes as the bench may use
+# cores, each given its share of the photos. Memory should not follow the number of photos: the
+# peaks are also taken for 50 of them (BENCH_PHOTO_FEW) and the differences printed. Last, the asset picker's
 # time to its first screen: the Camera Roll's grid opened and painted with its thumbnails.
 set -euo pipefail
 source "$(dirname "$0")/compare.bash"
@@ -51,6 +52,13 @@ read -r -a peer <<< "$(thumbnail_command peer "$device")"
 echo "square thumbnails of 150 pixels from $count photos of 4032 x 3024:"
 bench_compare "photo library (ALAsset)" "vipsthumbnail" "at most 0.5 on 8 cores"
 many_ours="$bench_median_kb_ours" many_peer="$bench_median_kb_peer"
+
+# The same photos split among as many vipsthumbnail processes as this bench may use cores.
+cores="$(nproc)"
+peer=(sh -c 'cd "$1" && ls | xargs -P "$2" -n "$3" vipsthumbnail --size 150x150 --smartcrop centre -o "$4/%s.jpg[Q=90]"' sh
+      "$dcim" "$cores" "$(( (count + cores - 1) / cores ))" "$work/out")
+echo "the same beside $cores vipsthumbnail processes at once:"
+bench_compare "photo library (ALAsset)" "$cores x vipsthumbnail" "at most 1.0"
 
 # The peaks for the few photos: one run of each side.
 expected="$few"

@@ -188,6 +188,18 @@ protected:
     // Stores the error, closes and releases the stream and the connection, finishes.
     void failWithError(const NSErrorPtr& error);
 
+    // The plain properties' accessors: a field read (copied) or replaced under the lock.
+    template <class Field>
+    Field lockedRead(const Field& field) const {
+        std::lock_guard guard(*lock_);
+        return field;
+    }
+    template <class Field, class Given>
+    void lockedWrite(Field& field, Given&& given) {
+        std::lock_guard guard(*lock_);
+        field = std::forward<Given>(given);
+    }
+
     std::shared_ptr<NSRecursiveLock> lock_;
     UIBackgroundTaskIdentifier backgroundTaskIdentifier_ = UIBackgroundTaskInvalid;
 

@@ -1,6 +1,7 @@
 #include "platform/foundation/NSFileHandle.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/FileWrites.h"
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/RegularFile.h"
 
@@ -41,16 +42,8 @@ void NSFileHandle::writeData(const NSData& data) { writeBytes(data.bytes(), data
 
 void NSFileHandle::writeBytes(const void* bytes, std::size_t length) {
     if (fd_ < 0) fail("writeData:", EBADF);
-    const auto* at = static_cast<const char*>(bytes);
-    while (length > 0) {
-        ssize_t written = ::write(fd_, at, length);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            fail("writeData:", errno);
-        }
-        at += written;
-        length -= static_cast<std::size_t>(written);
-    }
+    // In the page cache's pieces (see FileWrites.h).
+    if (NSWriteInPieces(fd_, bytes, length) != length) fail("writeData:", errno);
 }
 
 NSDataPtr NSFileHandle::readDataToEndOfFile() {

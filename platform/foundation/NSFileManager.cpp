@@ -4,6 +4,7 @@
 #include "platform/foundation/FileItems.h"
 #include "platform/foundation/NSString.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -212,6 +213,17 @@ DirHandle openFolder(const std::string& path, int& errnum) {
     fd.release();
     return DirHandle(dir);
 }
+
+// About as many names as a folder holds, from its size, so that its listing is made in place
+// instead of being copied each time it outgrows its room: ext4, tmpfs and btrfs give a folder a
+// size of 16 to 32 bytes per entry of a short name. Room that is reserved and never filled costs
+// no memory (its pages are never touched); a folder that says less grows its listing as it goes.
+std::size_t likelyEntryCount(int folder) {
+    constexpr std::size_t kSmallestEntryBytes = 16, kMostReserved = std::size_t{1} << 22;
+    struct stat st{};
+    if (::fstat(folder, &st) != 0 || st.st_size <= 0) return 0;
+    return std::min(static_cast<std::size_t>(st.st_size) / kSmallestEntryBytes, kMostReserved);
+}
 } // namespace
 
 std::optional<std::vector<std::string>> NSFileManager::contentsOfDirectoryAtPath(const std::string& path, NSErrorPtr* error) const {
@@ -222,6 +234,7 @@ std::optional<std::vector<std::string>> NSFileManager::contentsOfDirectoryAtPath
         return std::nullopt;
     }
     std::vector<std::string> names;
+    names.reserve(likelyEntryCount(::dirfd(dir.get())));
     errno = 0;
     while (struct dirent* entry = ::readdir(dir.get())) {
         if (!isDotOrDotDot(entry->d_name)) names.emplace_back(entry->d_name);

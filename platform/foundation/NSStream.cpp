@@ -1,6 +1,7 @@
 #include "platform/foundation/NSStream.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/FileWrites.h"
 #include "platform/foundation/RegularFile.h"
 
 #include <fcntl.h>
@@ -90,16 +91,12 @@ long NSOutputStream::write(const std::uint8_t* buffer, std::size_t length) {
         memory_->appendBytes(buffer, length);
         return static_cast<long>(length);
     }
-    for (;;) {
-        ssize_t n = ::write(fd_, buffer, length);
-        if (n >= 0) {
-            offset_ += n;
-            return static_cast<long>(n);
-        }
-        if (errno == EINTR) continue;
-        fail(NSError::posixError(errno));
-        return -1;
-    }
+    // In the page cache's pieces (see FileWrites.h); what was written before a failure counts.
+    std::size_t n = NSWriteInPieces(fd_, buffer, length);
+    offset_ += static_cast<long long>(n);
+    if (n > 0 || length == 0) return static_cast<long>(n);
+    fail(NSError::posixError(errno));
+    return -1;
 }
 
 Value NSOutputStream::propertyForKey(const std::string& key) const {

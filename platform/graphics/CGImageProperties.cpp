@@ -20,8 +20,9 @@ namespace {
 using CGImageDecoding::ImageType;
 
 constexpr char kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
-// Enough for the markers before the first scan of any camera's JPEG; longer headers read the file.
-constexpr std::size_t kHeaderReadLength = 512 * 1024;
+// Enough for the markers before the first scan of most cameras' JPEGs (EXIF's segment holds at
+// most 64 KB); longer headers read on.
+constexpr std::size_t kFirstHeaderReadLength = 96 * 1024;
 
 int be16(const std::uint8_t* p) { return (p[0] << 8) | p[1]; }
 
@@ -136,16 +137,20 @@ Properties propertiesOfImageData(const std::uint8_t* bytes, std::size_t length) 
 }
 
 namespace {
-// Up to `length` more bytes of a file, fewer at its end.
-void appendFromFile(int fd, std::vector<std::uint8_t>& bytes, std::size_t length) {
-    std::uint8_t buffer[65536];
-    while (length > 0) {
-        ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, length));
+// Reads up to `length` more bytes of a file straight onto the end of the buffer; false at the
+// file's end (or on an error), when fewer came.
+bool extendFromFile(int fd, std::vector<std::uint8_t>& bytes, std::size_t length) {
+    const std::size_t start = bytes.size();
+    bytes.resize(start + length);
+    std::size_t filled = 0;
+    while (filled < length) {
+        ssize_t n = ::read(fd, bytes.data() + start + filled, length - filled);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        bytes.insert(bytes.end(), buffer, buffer + n);
-        length -= static_cast<std::size_t>(n);
+        if (n <= 0) break;
+        filled += static_cast<std::size_t>(n);
     }
+    bytes.resize(start + filled);
+    return filled == length;
 }
 } // namespace
 
@@ -153,8 +158,10 @@ Properties propertiesOfImageFile(const std::string& hostPath) {
     // Whatever stands at the path is opened without waiting: a FIFO named like a photo is no image.
     NSRegularFile file = NSOpenRegularFileAt(AT_FDCWD, hostPath);
     if (!file) return {};
+    // A camera's markers before the first scan fit in the first read; headers that reach past it
+    // (a large EXIF preview) are read on, the buffer doubling, until the frame header or the end.
     std::vector<std::uint8_t> head;
-    appendFromFile(file.fd.get(), head, kHeaderReadLength);
+    bool more = extendFromFile(file.fd.get(), head, kFirstHeaderReadLength);
     if (CGImageDecoding::typeOfImageData(head.data(), head.size()) == ImageType::HEIF) {
         Properties out;
         std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
@@ -162,12 +169,11 @@ Properties propertiesOfImageFile(const std::string& hostPath) {
             readHEIF(context.get(), out);
         return out.valid() ? out : Properties{};
     }
-    Properties out = propertiesOfImageData(head.data(), head.size());
-    if (out.valid() || head.size() < kHeaderReadLength) return out;
-    // Headers longer than the first read: the whole file.
-    std::vector<std::uint8_t> whole(head);
-    appendFromFile(file.fd.get(), whole, static_cast<std::size_t>(-1));
-    return propertiesOfImageData(whole.data(), whole.size());
+    for (;;) {
+        Properties out = propertiesOfImageData(head.data(), head.size());
+        if (out.valid() || !more) return out;
+        more = extendFromFile(file.fd.get(), head, head.size());
+    }
 }
 
 std::vector<std::uint8_t> exifBlock(int orientation, const std::string& dateTimeOriginal) {

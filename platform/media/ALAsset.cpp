@@ -45,13 +45,18 @@ CGImageRef ALAsset::thumbnail() const { return AssetImageRendering::thumbnail(re
 
 std::vector<CGImageRef> ALAsset::thumbnailsOf(const std::vector<ALAssetPtr>& assets) {
     std::vector<CGImageRef> thumbnails(assets.size());
+    eachThumbnailOf(assets, [&](std::size_t i, const CGImageRef& thumbnail) { thumbnails[i] = thumbnail; });
+    return thumbnails;
+}
+
+void ALAsset::eachThumbnailOf(const std::vector<ALAssetPtr>& assets, const ThumbnailTaker& take) {
     std::atomic<std::size_t> next{0};
     const std::size_t workers = std::min<std::size_t>(assets.size(), WorkerPool::availableCores());
+    if (workers == 0) return;
     dispatch_apply(workers, dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&](std::size_t) {
         for (std::size_t i; (i = next.fetch_add(1)) < assets.size();)
-            if (assets[i]) thumbnails[i] = assets[i]->thumbnail();
+            if (assets[i]) take(i, assets[i]->thumbnail());
     });
-    return thumbnails;
 }
 
 CGImageRef ALAsset::aspectRatioThumbnail() const { return AssetImageRendering::aspectRatioThumbnail(record_); }

@@ -6,6 +6,7 @@
 #include "platform/graphics/CGImage.h"
 #include "platform/media/ALAssetRepresentation.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 #include <string>
@@ -42,6 +43,13 @@ public:
     // The thumbnails of several assets, in their order, decoded on every core at once (no more
     // at a time than there are cores).
     static std::vector<CGImageRef> thumbnailsOf(const std::vector<ALAssetPtr>& assets);
+    // The same as a pipeline: each core takes the next asset as soon as it is free and hands its
+    // thumbnail (null when it could not be made; null assets are skipped) to `take` on that core,
+    // so whatever `take` does with it (encoding, writing) runs on every core too and no core
+    // waits for a slower one. At most one thumbnail per core is held at once; returns when every
+    // asset was taken. `take` is called concurrently.
+    using ThumbnailTaker = std::function<void(std::size_t index, const CGImageRef& thumbnail)>;
+    static void eachThumbnailOf(const std::vector<ALAssetPtr>& assets, const ThumbnailTaker& take);
     // Upright, in the picture's proportions.
     CGImageRef aspectRatioThumbnail() const;
     ALAssetRepresentationPtr defaultRepresentation() const;

@@ -1,5 +1,6 @@
 #include "platform/media/ALAssetsLibraryStore.h"
 
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
@@ -115,8 +116,15 @@ std::vector<Record> recordsUnder(const std::string& deviceFolder) {
     std::vector<Record> records;
     auto subpaths = NSFileManager::defaultManager()->subpathsOfDirectoryAtPath(deviceFolder, nullptr);
     if (!subpaths) return records;
-    for (const std::string& subpath : *subpaths)
-        if (auto record = recordOf(NSString::stringByAppendingPathComponent(deviceFolder, subpath))) records.push_back(*record);
+    // Each file's headers are read on every core at once: a roll of many photos is not read one
+    // file after the other.
+    std::vector<std::optional<Record>> found(subpaths->size());
+    dispatch_apply(found.size(), dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&](std::size_t i) {
+        found[i] = recordOf(NSString::stringByAppendingPathComponent(deviceFolder, (*subpaths)[i]));
+    });
+    records.reserve(found.size());
+    for (auto& record : found)
+        if (record) records.push_back(std::move(*record));
     std::sort(records.begin(), records.end(), [](const Record& a, const Record& b) {
         if (a.date != b.date) return a.date < b.date;
         if (a.name != b.name) return a.name < b.name;

@@ -1,13 +1,19 @@
-// The full symbol table of an image's file, mapped at registration time so that crash-time
-// lookups read it through the fault-free reads and allocate nothing; it and the dynamic symbols
-// are indexed by address then.
+// The full symbol table of an image's file, mapped at registration time (or after the launch, see
+// vdelf_nasync_map_file_symbols_later) so that crash-time lookups read it through the fault-free
+// reads and allocate nothing; it and the dynamic symbols are indexed by address then.
 #include "platform/system/ElfImage.h"
-
-#include "platform/dispatch/dispatch.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <pthread.h>
+#include <sys/resource.h>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <cstring>
 #include <elf.h>
 #include <fcntl.h>
@@ -135,17 +141,73 @@ void indexDynsym(vdelf_image* image) {
 
 namespace {
 
-// One queue for the mappings asked for later, made on first use and kept for the process (its
-// work may still run while static objects are destroyed at exit).
-std::atomic<bool> laterQueueMade{false};
+// The mappings asked for later wait for the launch to be over: a process that ends soon after it
+// starts (or crashes early, its frames then named by the dynamic symbols) never pays for them. They
+// are done on a thread of their own, at the lowest priority (nice 19: it yields to everything
+// else), once kLaterSymbolsDelay has passed since the first was asked for, or at once by the
+// caller of vdelf_nasync_wait_for_file_symbols. The thread is not one of the worker pool's, so
+// whatever waits for the pool to be quiet does not wait for it.
+constexpr std::chrono::seconds kLaterSymbolsDelay{2};
 
-const dispatch_queue_t& laterQueue() {
-    static const auto* queue = [] {
-        auto* made = new dispatch_queue_t(dispatch_queue_create("com.tandrel.elf.symbols"));
-        laterQueueMade = true;
-        return made;
+struct LaterSymbols {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::pair<vdelf_image*, std::string>> pending;
+    size_t running = 0;  // mappings taken from `pending` and not done yet
+    bool threadMade = false;
+    bool due = false;  // the delay has passed, or a caller waited for them
+    std::chrono::steady_clock::time_point dueAt;
+};
+
+LaterSymbols* laterSymbolsMade = nullptr;
+
+// A fork waits for the lock, so that the child's copy is not held by a thread the child lacks; the
+// child has no thread and nothing running: what it asks for later gets a thread of its own.
+void laterSymbolsBeforeFork() { laterSymbolsMade->mutex.lock(); }
+void laterSymbolsAfterForkInParent() { laterSymbolsMade->mutex.unlock(); }
+void laterSymbolsAfterForkInChild() {
+    laterSymbolsMade->mutex.unlock();
+    laterSymbolsMade->threadMade = false;
+    laterSymbolsMade->running = 0;
+}
+
+// Made on first use and kept for the process: its thread may still run while static objects are
+// destroyed at exit.
+LaterSymbols& laterSymbols() {
+    static auto* later = [] {
+        laterSymbolsMade = new LaterSymbols();
+        pthread_atfork(laterSymbolsBeforeFork, laterSymbolsAfterForkInParent, laterSymbolsAfterForkInChild);
+        return laterSymbolsMade;
     }();
-    return *queue;
+    return *later;
+}
+
+// Takes the next pending mapping and does it without the lock; false when none is pending.
+bool mapNextLater(LaterSymbols& later, std::unique_lock<std::mutex>& lock) {
+    if (later.pending.empty()) return false;
+    auto [image, path] = std::move(later.pending.front());
+    later.pending.pop_front();
+    ++later.running;
+    lock.unlock();
+    vdelf_nasync_map_file_symbols(image, path.c_str());
+    lock.lock();
+    --later.running;
+    later.changed.notify_all();
+    return true;
+}
+
+void laterSymbolsThread() {
+    // The lowest priority short of SCHED_IDLE, which could leave the thread off a busy machine
+    // while it holds the lock that a fork or a new image waits for.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    LaterSymbols& later = laterSymbols();
+    std::unique_lock<std::mutex> lock(later.mutex);
+    for (;;) {
+        while (!later.due && later.changed.wait_until(lock, later.dueAt) == std::cv_status::no_timeout) {
+        }
+        later.due = true;
+        if (!mapNextLater(later, lock)) later.changed.wait(lock);
+    }
 }
 
 } // namespace
@@ -174,16 +236,41 @@ void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
 }
 
 void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path) {
-    dispatch_async(laterQueue(), [image, file = std::string(path ? path : "")] { vdelf_nasync_map_file_symbols(image, file.c_str()); });
+    LaterSymbols& later = laterSymbols();
+    std::unique_lock<std::mutex> lock(later.mutex);
+    later.pending.emplace_back(image, path ? path : "");
+    if (!later.threadMade) {
+        later.dueAt = std::chrono::steady_clock::now() + kLaterSymbolsDelay;
+        try {
+            std::thread(laterSymbolsThread).detach();
+            later.threadMade = true;
+        } catch (const std::system_error&) {
+            // Without a thread of its own the mapping is done now, as it would be without "later".
+            mapNextLater(later, lock);
+            return;
+        }
+    }
+    later.changed.notify_all();
 }
 
 void vdelf_nasync_wait_for_file_symbols() {
-    if (laterQueueMade) dispatch_sync(laterQueue(), [] {});
+    LaterSymbols& later = laterSymbols();
+    std::unique_lock<std::mutex> lock(later.mutex);
+    later.due = true;
+    // The caller does what is pending itself: the thread's priority may keep it off a busy machine.
+    while (mapNextLater(later, lock)) {
+    }
+    later.changed.wait(lock, [&] { return later.running == 0; });
 }
 
 void vdelf_nasync_unmap_file_symbols(vdelf_image* image) {
-    // A mapping of this image still waiting on the queue is done first.
-    vdelf_nasync_wait_for_file_symbols();
+    {
+        // A mapping of this image still pending is dropped; one being done is waited for.
+        LaterSymbols& later = laterSymbols();
+        std::unique_lock<std::mutex> lock(later.mutex);
+        std::erase_if(later.pending, [&](const auto& entry) { return entry.first == image; });
+        later.changed.wait(lock, [&] { return later.running == 0; });
+    }
     std::atomic_ref<bool>(image->symbols_ready).store(false, std::memory_order_release);
     if (image->file_mapping) munmap(image->file_mapping, image->file_mapping_size);
     image->file_mapping = nullptr;

@@ -84,10 +84,13 @@ const void* vdelf_nasync_in_place(const vdelf_image* image, uintptr_t address, s
 // when the file has one and is the file the image was loaded from (same build-id), and indexes
 // it and the dynamic symbols by address. Unmapping frees the indexes too.
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path);
-// The same on a background queue, so that listing an image costs little; the image must stay
-// where it is until vdelf_nasync_unmap_file_symbols, which waits for it.
+// The same after the launch, so that listing an image costs little: on a background thread of
+// the lowest priority, a few seconds after the first such call (a process that ends or crashes
+// before then has its frames named by the dynamic symbols). The image must stay where it is until
+// vdelf_nasync_unmap_file_symbols, which drops a mapping still pending and waits for one running.
 void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path);
-// Returns once every mapping asked for later is done.
+// Returns once every mapping asked for later is done, doing those still pending on the caller's
+// thread.
 void vdelf_nasync_wait_for_file_symbols();
 // Whether the image's file symbols and indexes are complete (see symbols_ready); async-signal-safe.
 bool vdelf_symbols_ready(const vdelf_image* image);

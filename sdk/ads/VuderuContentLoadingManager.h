@@ -97,7 +97,8 @@ public:
     // Schedules the index file's rewrite: the changes of the next tenth of a second share one
     // write, made on the index queue from a copy taken under the index lock.
     void writeAssetsInfoToDisk();
-    void writeAssetInfoToDisk(const Value::Dictionary& info, const std::string& diskPath);
+    // Taken by value: a copy the caller no longer needs is moved into the property list, not copied.
+    void writeAssetInfoToDisk(Value::Dictionary info, const std::string& diskPath);
     // Returns once every scheduled rewrite of the index file is done.
     void flushAssetsInfoWrites();
     void saveAssetCachingInfo(const std::shared_ptr<VuderuLoadOperation>& operation, const std::string& status);
@@ -146,6 +147,10 @@ private:
     void touchEntry(const std::string& resourceId);
     // On the index queue: writes a copy of the index when it changed since the last write.
     void writeIndexIfChanged();
+    // Syncs the downloads completed since the last index write together, then writes the copy of
+    // the index taken with them: the index on disk names only assets that are whole there. An
+    // asset that could not be synced leaves the copy and the index.
+    void writeIndexAfterAssets(Value::Dictionary snapshot, std::vector<std::string> assets);
     // Whether the folder is that of a resource whose download runs.
     bool isLoadingInto(const std::string& directory) const;
     // The stored files' sizes (see storedBytes_): taken from the folder once, then kept as files
@@ -170,6 +175,9 @@ private:
     bool indexDirty_ = false;
     // Resources whose "downloadInProgress" entry this run wrote.
     std::set<std::string> startedThisRun_;
+    // The files of the downloads completed since the index was last written: a download is not
+    // synced on its own, its group is, right before the index write that names it.
+    std::vector<std::string> unsyncedAssets_;
 
     // What asset_cache holds, file path to bytes, and their total: the size check reads these
     // instead of walking the folder, so each download costs the same however full the cache is.

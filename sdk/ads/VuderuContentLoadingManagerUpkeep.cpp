@@ -1,6 +1,7 @@
 // The asset cache's upkeep: the index file and its entries, cache keys, eviction, expiry, the
 // size of what is stored, and the application's notifications.
 
+#include "platform/foundation/FileWrites.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
@@ -83,7 +84,9 @@ void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
     std::weak_ptr<NSObject> owner = weak_from_this();
     if (owner.expired()) {
         // Not shared (a manager made on the stack): nothing can outlive the call, so write now.
-        writeAssetInfoToDisk(localAssetInfo_, indexPath_);
+        std::vector<std::string> assets;
+        assets.swap(unsyncedAssets_);
+        writeIndexAfterAssets(localAssetInfo_, std::move(assets));
         return;
     }
     indexDirty_ = true;
@@ -97,14 +100,33 @@ void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
 
 void VuderuContentLoadingManager::writeIndexIfChanged() {
     Value::Dictionary snapshot;
+    std::vector<std::string> assets;
     {
         std::lock_guard guard(indexLock_);
         indexWriteScheduled_ = false;
         if (!indexDirty_) return;
         indexDirty_ = false;
         snapshot = localAssetInfo_;
+        assets.swap(unsyncedAssets_);
     }
-    writeAssetInfoToDisk(snapshot, indexPath_);
+    writeIndexAfterAssets(std::move(snapshot), std::move(assets));
+}
+
+void VuderuContentLoadingManager::writeIndexAfterAssets(Value::Dictionary snapshot, std::vector<std::string> assets) {
+    std::vector<std::string> failed = NSSyncFilesTogether(assets);
+    for (const std::string& path : failed) {
+        VuderuLog("Asset cache: %@ could not be synced; it is not kept", path);
+        for (auto it = snapshot.begin(); it != snapshot.end();) {
+            if (it->second.isDictionary() && upkeepStringOf(it->second.dictionary(), "cachedAssetPath") == path) {
+                const std::string resourceId = it->first;
+                it = snapshot.erase(it);
+                deleteAssetForPath(path, resourceId);
+            } else {
+                ++it;
+            }
+        }
+    }
+    writeAssetInfoToDisk(std::move(snapshot), indexPath_);
 }
 
 void VuderuContentLoadingManager::flushAssetsInfoWrites() {
@@ -112,11 +134,11 @@ void VuderuContentLoadingManager::flushAssetsInfoWrites() {
     dispatch_sync(indexQueue_, [self] { self->writeIndexIfChanged(); });
 }
 
-void VuderuContentLoadingManager::writeAssetInfoToDisk(const Value::Dictionary& info, const std::string& diskPath) {
+void VuderuContentLoadingManager::writeAssetInfoToDisk(Value::Dictionary info, const std::string& diskPath) {
     auto files = NSFileManager::defaultManager();
     std::string folder = NSString::stringByDeletingLastPathComponent(diskPath);
     if (!files->fileExistsAtPath(folder)) files->createDirectoryAtPath(folder, true, nullptr, nullptr);
-    NSPropertyListSerialization::writePropertyListToFile(Value(info), diskPath, true, NSPropertyListXMLFormat_v1_0);
+    NSPropertyListSerialization::writePropertyListToFile(Value(std::move(info)), diskPath, true, NSPropertyListXMLFormat_v1_0);
 }
 
 void VuderuContentLoadingManager::saveAssetCachingInfo(const std::shared_ptr<VuderuLoadOperation>& operation, const std::string& status) {
@@ -139,6 +161,9 @@ void VuderuContentLoadingManager::saveAssetCachingInfo(const std::shared_ptr<Vud
             {"removalType", removal != operation->tags().end() && removal->second.isString() ? removal->second : Value(kLRURemovableFileType)},
             {"downloadStatus", status}};
     }
+    // A download's file is synced with the others of its group before the index names it
+    // complete (see writeIndexAfterAssets).
+    if (http && status == kVuderuFileDownloadCompleted) unsyncedAssets_.push_back(operation->savePath());
     updateCBKeyForResource(resourceId, http && !http->cbKey().empty() ? OptionalKey(http->cbKey()) : std::nullopt);
     if (http && status == kVuderuFileDownloadCompleted) noteStoredFile(operation->savePath());
 }

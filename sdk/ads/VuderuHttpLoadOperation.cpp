@@ -1,6 +1,7 @@
 #include "sdk/ads/VuderuHttpLoadOperation.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/FileWrites.h"
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
@@ -69,7 +70,8 @@ void VuderuHttpLoadOperation::openFile() {
     auto files = NSFileManager::defaultManager();
     if (!files->createDirectoryAtPath(NSString::stringByDeletingLastPathComponent(savePath()), true, nullptr, nullptr)) return;
     // Whatever stood at the path goes, and the download's own new file takes its place: an empty
-    // file needs no temporary copy or flush of its own, the body is flushed when it is complete.
+    // file needs no temporary copy or flush of its own; the body is synced once it is complete,
+    // with the other downloads of its group, before the cache's index names it.
     if (auto parent = DeviceRoot::openParent(savePath()); parent && !parent->name.empty()) ::unlinkat(parent->folder.get(), parent->name.c_str(), 0);
     DeviceRoot::Descriptor fd = DeviceRoot::open(savePath(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd) fileHandle_ = std::make_shared<NSFileHandle>(fd.release());
@@ -160,14 +162,9 @@ void VuderuHttpLoadOperation::connectionDidReceiveData(const NSURLConnectionPtr&
 void VuderuHttpLoadOperation::connectionDidFinishLoading(const NSURLConnectionPtr&) {
     if (!connection_) return;
     leaveRunLoop();
-    bool written = true;
-    if (fileHandle_) {
-        try {
-            fileHandle_->synchronizeFile();
-        } catch (const NSException&) {
-            written = false;
-        }
-    }
+    // Not synced here: the cache syncs the downloads completed together, before the index write
+    // that names them. Its write-back starts now, while the other downloads go on.
+    if (fileHandle_) NSStartWriteBack(fileHandle_->fileDescriptor());
     closeFile();
     connection_.reset();
     if (isCancelled()) {
@@ -177,7 +174,7 @@ void VuderuHttpLoadOperation::connectionDidFinishLoading(const NSURLConnectionPt
     }
     auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath(savePath(), nullptr);
     std::uint64_t size = attributes && attributes->fileSize ? *attributes->fileSize : 0;
-    if (failed_ || !written || size < kMinimumAssetBytes) {
+    if (failed_ || size < kMinimumAssetBytes) {
         deleteFile();
         reportOnMainThread(Outcome::Failed);
     } else {

@@ -44,6 +44,18 @@ TEST_F(NSStreamTest, FileStreamTruncatesOrAppends) {
     }
 }
 
+// A write of several of the page cache's pieces (see FileWrites.h) is written whole and counted whole.
+TEST_F(NSStreamTest, AWriteOfManyPiecesIsWrittenWhole) {
+    std::string body;
+    for (int i = 0; body.size() < 300 * 1024 + 7; ++i) body += std::to_string(i) + ",";
+    auto stream = NSOutputStream::outputStreamToFileAtPath("/tmp/large.txt", false);
+    stream->open();
+    EXPECT_EQ(writeText(*stream, body), static_cast<long>(body.size()));
+    EXPECT_EQ(stream->fileCurrentOffset(), static_cast<long long>(body.size()));
+    stream->close();
+    EXPECT_EQ(readFile("/tmp/large.txt"), body);
+}
+
 TEST_F(NSStreamTest, MovingTheOffsetBackCutsTheFile) {
     auto stream = NSOutputStream::outputStreamToFileAtPath("/tmp/g.txt", true);
     stream->open();

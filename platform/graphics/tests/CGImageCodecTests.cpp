@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +64,51 @@ TEST(CGImageCodecTest, EncodedPhotosDecodeWithTheirPixelsAndHeaders) {
         EXPECT_TRUE(near(frames[0].image->pixelAt(8, 16), 255, 0, 0));
         EXPECT_TRUE(near(frames[0].image->pixelAt(56, 16), 0, 0, 255));
     }
+}
+
+// A file's headers are read as far as they reach: a frame header behind large application
+// segments (a camera's preview) is found however far in it stands; a file that ends before one
+// is no image.
+TEST(CGImageCodecTest, FileHeadersAreReadAsFarAsTheyReach) {
+    const auto jpeg = CGImageEncoding::jpegData(*halves(64, 32), 0.9, 6);
+    ASSERT_GT(jpeg.size(), 2u);
+    // `segments` APP15 segments of 64 KB each right after the start marker.
+    auto padded = [&](int segments) {
+        std::vector<std::uint8_t> bytes(jpeg.begin(), jpeg.begin() + 2);
+        for (int i = 0; i < segments; ++i) {
+            bytes.insert(bytes.end(), {0xFF, 0xEF, 0xFF, 0xFF});
+            bytes.insert(bytes.end(), 0xFFFF - 2, static_cast<std::uint8_t>(i));
+        }
+        bytes.insert(bytes.end(), jpeg.begin() + 2, jpeg.end());
+        return bytes;
+    };
+    const std::string path = ::testing::TempDir() + "headers-" + std::to_string(::getpid()) + ".jpg";
+    const auto large = padded(16);
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"headers within the first read", jpeg, true},
+        {"headers of about 200 KB", padded(3), true},
+        {"headers of about 1 MB", large, true},
+        {"ends within the large headers", std::vector<std::uint8_t>(large.begin(), large.begin() + 900000), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<std::streamsize>(c.bytes.size()));
+        }
+        auto headers = CGImageProperties::propertiesOfImageFile(path);
+        EXPECT_EQ(headers.valid(), c.valid);
+        if (!c.valid) continue;
+        EXPECT_EQ(headers.pixelWidth, 64);
+        EXPECT_EQ(headers.pixelHeight, 32);
+        EXPECT_EQ(headers.orientation, 6);
+    }
+    ::unlink(path.c_str());
 }
 
 TEST(CGImageCodecTest, ThumbnailsDecodeAtTheSmallestDCTScaleThatReachesTheSide) {

@@ -163,6 +163,18 @@ TEST_F(ALAssetsLibraryTest, ADamagedPhotoStaysListedWithoutImages) {
             for (int x : {0, 75, 149}) EXPECT_EQ(together[i]->pixelAt(x, y).red, alone->pixelAt(x, y).red) << i;
     }
     EXPECT_TRUE(ALAsset::thumbnailsOf({}).empty());
+
+    // As a pipeline, each asset's thumbnail is handed over once, with its index, on whichever
+    // core made it; a missing asset is skipped.
+    std::mutex takenLock;
+    std::vector<int> taken(withMissing.size(), 0);
+    ALAsset::eachThumbnailOf(withMissing, [&](std::size_t i, const CGImageRef& thumbnail) {
+        std::lock_guard<std::mutex> guard(takenLock);
+        ASSERT_LT(i, taken.size());
+        ++taken[i];
+        EXPECT_EQ(static_cast<bool>(thumbnail), static_cast<bool>(together[i])) << i;
+    });
+    for (std::size_t i = 0; i < withMissing.size(); ++i) EXPECT_EQ(taken[i], withMissing[i] ? 1 : 0) << i;
 }
 
 TEST_F(ALAssetsLibraryTest, URLsLeadBackToTheirAssetAndGroup) {
