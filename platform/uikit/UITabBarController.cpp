@@ -98,8 +98,8 @@ void UITabBarController::describeToScreen(UIScreenDescription& screen) {
     auto me = self<UITabBarController>();
     auto select = [me](const std::string& titleOrIndex, UIScreenReply& reply) { return me->selectTab(titleOrIndex, reply); };
     for (auto& item : items)
-        screen.addTappable(item->title(), [select, title = item->title()](UIScreenReply& reply) { return select(title, reply); });
-    screen.addCommand("tab", select);
+        screen.addTappable(item->title(), [select, title = item->title()](UIScreenReply& reply) { return select(title, reply); }, tabBar_);
+    screen.addCommand("tab", select, tabBar_);
 }
 
 // A number picks the item at that index; a title the first enabled item of that title, else the
