@@ -78,6 +78,8 @@ bool Walk::step() {
     return true;
 }
 
+bool stepToward(double limit, double patience) { return Walk(limit, patience).step(); }
+
 void advance(double seconds) {
     double patience = kDefaultPatienceSeconds;
     if (!settle(patience)) patience = 0;

@@ -50,6 +50,9 @@ private:
 // How long, in real time, settle() waits at most for the worker pool by default.
 inline constexpr double kDefaultPatienceSeconds = 2;
 
+// One step towards `limit` (a monotonic time), as the first step of a Walk there.
+bool stepToward(double limit, double patience = kDefaultPatienceSeconds);
+
 // Runs the main loop and lets the worker pool and the service threads' run loops finish, again and
 // again, until none has anything to do now (work due later on the clock does not count, nor a task
 // in an outside wait of the pool, such as a name lookup).
