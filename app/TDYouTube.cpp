@@ -3,7 +3,9 @@
 #include "app/support/TDSites.h"
 #include "app/support/UIColor+Color.h"
 #include "controls/flatbutton/FlatButton.h"
+#include "platform/foundation/NSString.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/uikit/UIScreenDescription.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIImageView.h"
@@ -71,3 +73,10 @@ void TDYouTube::openEggURL() {
 }
 
 void TDYouTube::popEasterEggView() { dismissViewControllerAnimatedCompletion(true, nullptr); }
+
+void TDYouTube::describeToScreen(UIScreenDescription& screen) {
+    std::string line = "message:";
+    for (const auto& part : NSString::componentsSeparatedByString(kExplanation, "\n")) line += " " + UIScreenDescription::quoted(part);
+    screen.addLine(line);
+    UIViewController::describeToScreen(screen);
+}

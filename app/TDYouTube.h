@@ -20,6 +20,8 @@ public:
 
     void viewDidLoad() override;
     void didReceiveMemoryWarning() override { UIViewController::didReceiveMemoryWarning(); }
+    // The screen text shows the message, a line of the label a quoted text.
+    void describeToScreen(UIScreenDescription& screen) override;
 
     // Setup: closes the screen, then opens the installer page a second later.
     void setBtnPressed();

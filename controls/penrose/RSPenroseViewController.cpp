@@ -237,7 +237,7 @@ void RSPenroseViewController::describeToScreen(UIScreenDescription& screen) {
                 auto b = container->bounds();
                 CGPoint tip = CGPointMake(CGRectGetMidX(b), CGRectGetMaxY(b) - kParkedTipInset);
                 return UIScreenDescription::touchAt(window, container->convertPointToView(tip, std::static_pointer_cast<UIView>(window)), reply);
-            });
+            }, penroseViewContainer_);
         }
     }
     UIViewController::describeToScreen(screen);

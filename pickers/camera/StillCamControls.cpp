@@ -38,6 +38,10 @@ void StillCam::loadControls() {
     captureBtn_->setTitleColorForState(darkGreyColor(), UIControlStateNormal);
     captureBtn_->titleLabel()->setFont(UIFont::systemFontOfSize(12.5));
     captureBtn_->titleLabel()->setNumberOfLines(0);
+    // Named by what they do, as a screen reader says them (the pictures' names say nothing).
+    const std::pair<const std::shared_ptr<UIButton>&, const char*> labels[] = {
+        {backBtn_, "Back"}, {captureBtn_, "Capture"}, {flashBtn_, "Flash"}, {switchCameraBtn_, "Switch Camera"}, {saveBtn_, "Save"}};
+    for (const auto& [button, label] : labels) button->setAccessibilityLabel(label);
 
     for (const auto& button : {backBtn_, captureBtn_, flashBtn_, switchCameraBtn_, saveBtn_}) {
         button->setBounds(CGRectMake(0, 0, 40, 40));

@@ -210,8 +210,8 @@ TEST_F(StillCamTest, TheScreenShowsTheCameraStateAndTheControlsOnIt) {
         int cameras;
         const char* lines;
     } cases[] = {
-        {2, "camera: live, \"Back Camera\", flash off\n  controls: [Previous] [CAPTURE] [Lightening] [CameraRotate]\n"},
-        {1, "camera: live, \"Back Camera\", flash off\n  controls: [Previous] [CAPTURE] [Lightening] [CameraRotate] (dimmed)\n"},
+        {2, "camera: live, \"Back Camera\", flash off\n  controls: [Back] [Capture] [Flash] [Switch Camera]\n"},
+        {1, "camera: live, \"Back Camera\", flash off\n  controls: [Back] [Capture] [Flash] [Switch Camera] (dimmed)\n"},
         // The set-up stops before the controls; the owner hears nil.
         {0, "camera: no camera\n"},
     };
@@ -225,7 +225,7 @@ TEST_F(StillCamTest, TheScreenShowsTheCameraStateAndTheControlsOnIt) {
     EXPECT_EQ(text(camera).rfind("camera: live, \"Back Camera\", flash on\n", 0), 0u) << text(camera);
     captureAndWait(*camera);
     EXPECT_EQ(text(camera).rfind("camera: review, \"Back Camera\", flash on\n  photo: ", 0), 0u) << text(camera);
-    EXPECT_NE(text(camera).find("  controls: [Previous] [Download]\n"), std::string::npos) << text(camera);
+    EXPECT_NE(text(camera).find("  controls: [Back] [Save]\n"), std::string::npos) << text(camera);
     camera->saveBtnPressed();
     EXPECT_NE(text(camera).find("  photo: 320\u00d7568 @2, cropped\n"), std::string::npos) << text(camera);
 }

@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 // Enough passes to finish any chain of follow-up work, few enough to stop a loop that re-queues itself.
@@ -43,10 +44,9 @@ std::shared_ptr<CLLocation> parseLocation(const std::string& argument) {
     std::vector<double> numbers;
     for (const auto& part : NSString::componentsSeparatedByString(argument, " ")) {
         if (part.empty()) continue;
-        char* end = nullptr;
-        double value = std::strtod(part.c_str(), &end);
-        if (end != part.c_str() + part.size() || !std::isfinite(value)) return nullptr;
-        numbers.push_back(value);
+        auto value = Driver::decimal(part);
+        if (!value) return nullptr;
+        numbers.push_back(*value);
     }
     if (numbers.size() != 2 && numbers.size() != 4) return nullptr;
     if (std::fabs(numbers[0]) > 90 || std::fabs(numbers[1]) > 180) return nullptr;
@@ -68,20 +68,28 @@ std::shared_ptr<CLLocation> parseLocation(const std::string& argument) {
 #endif
 }
 
-// A whole, finite, non-negative number of seconds: anything else would wait for ever or not at all.
+// A non-negative decimal number of seconds: anything else would wait for ever or not at all.
 std::optional<double> parseSeconds(const std::string& s) {
-    if (s.empty()) return std::nullopt;
-    char* end = nullptr;
-    double seconds = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size() || !std::isfinite(seconds) || seconds < 0) return std::nullopt;
+    auto seconds = Driver::decimal(s);
+    if (!seconds || *seconds < 0) return std::nullopt;
     return seconds;
 }
+
+// The error for a wait longer than the clock can count.
+std::string tooLong(double seconds) {
+    return NSString::stringWithFormat("%g s is longer than the device's clock can count (%.0f s from now at most)", seconds,
+                                      std::max(0.0, SteppedClock::kLatestTime - PlatformClock::monotonic()));
+}
+
+// A byte-order mark a script's editor put before its first line.
+constexpr std::string_view kByteOrderMark = "\xef\xbb\xbf";
 } // namespace
 
 // One command of the table: its name and help, what its argument must be, and either what it
 // does or, for commands the elements on screen take (run is null), the error when none does.
 struct Driver::Command {
-    enum class Argument { None, Text, OptionalText, RowNumber, Seconds };
+    // ExactText: the rest of the line as typed, its leading spaces kept (a name may begin with one).
+    enum class Argument { None, Text, ExactText, OptionalText, RowNumber, Seconds };
     std::string name;
     std::string usage;
     std::string summary;
@@ -98,8 +106,8 @@ const std::vector<Driver::Command>& Driver::commands() {
              d.lastSaid_ = d.screen();
              return true;
          }},
-        {"tap", "TEXT", "tap what the screen shows as TEXT (a row, a button, a bar button, a tab, an alert button)",
-         A::Text, "", [](Driver& d, const std::string& text) { return d.tap(text); }},
+        {"tap", "TEXT", "tap what the screen shows as TEXT, escapes as shown (a row, a button, a bar button, a tab, an alert button)",
+         A::ExactText, "", [](Driver& d, const std::string& text) { return d.tap(text); }},
         {"row", "N", "tap row N (scrolled on screen first)", A::RowNumber, "no table on screen"},
         {"item", "N", "touch grid item N (scrolled on screen first)", A::RowNumber, "no grid on screen"},
         {"accessory", "N", "tap the accessory button of row N", A::RowNumber, "no table on screen"},
@@ -183,11 +191,8 @@ const std::vector<Driver::Command>& Driver::commands() {
              else return d.fail("store takes ok [SECONDS], fail or never");
              return true;
          }},
-        {"wait", "SECONDS", "let time pass", A::Seconds, "",
-         [](Driver& d, const std::string& seconds) {
-             d.advance(*parseSeconds(seconds));
-             return true;
-         }},
+        {"wait", "SECONDS", "let time pass, and real-time work (a transfer) run for as long, as a person waits", A::Seconds, "",
+         [](Driver& d, const std::string& seconds) { return d.wait(*parseSeconds(seconds)); }},
         {"screenshot", "FILE", "write the screen as a PNG image at the screen's scale", A::Text, "",
          [](Driver& d, const std::string& file) { return d.screenshot(file); }},
         {"pixel", "X,Y", "the red, green, blue and alpha of the screen at a point", A::Text, "",
@@ -218,6 +223,7 @@ const std::vector<Driver::Command>& Driver::commands() {
          [](Driver& d, const std::string& argument) {
              auto bound = argument.empty() ? std::optional<double>(kDefaultSettleSeconds) : parseSeconds(argument);
              if (!bound) return d.fail("settle takes a number of seconds");
+             if (!SteppedClock::canWait(*bound)) return d.fail(tooLong(*bound));
              return d.settle(*bound);
          }},
         {"expect", "TEXT [SECONDS]", "let time pass until the screen shows TEXT (10 s at most unless given)", A::Text, "",
@@ -226,6 +232,7 @@ const std::vector<Driver::Command>& Driver::commands() {
              auto space = argument.rfind(' ');
              auto bound = space == std::string::npos ? std::nullopt : parseSeconds(argument.substr(space + 1));
              std::string text = bound ? NSString::stringByTrimmingWhitespace(argument.substr(0, space)) : argument;
+             if (bound && !SteppedClock::canWait(*bound)) return d.fail(tooLong(*bound));
              return d.expect(text, bound.value_or(kDefaultExpectSeconds));
          }},
         // Hidden (no summary): ends the app by a real fault, for the crash reporter's road.
@@ -326,7 +333,7 @@ UIScreenDescription Driver::describe() const {
 
 std::string Driver::screen() { return screenText(true, false); }
 
-std::string Driver::screenText(bool markShown, bool allEvents) {
+std::string Driver::screenText(bool markShown, bool sinceEarlier) {
     if (!window()) return "(no window)\n";
     auto description = describe();
     auto content = contentViewController();
@@ -339,9 +346,11 @@ std::string Driver::screenText(bool markShown, bool allEvents) {
     const auto& handed = application->handedDocuments();
     if (openedShown_ > opened.size()) openedShown_ = 0;
     if (handedShown_ > handed.size()) handedShown_ = 0;
-    for (auto i = allEvents ? 0 : openedShown_; i < opened.size(); ++i)
+    const std::size_t openedFrom = sinceEarlier ? std::min(openedShown_, std::min(previousCommand_.opened, opened.size())) : openedShown_;
+    const std::size_t handedFrom = sinceEarlier ? std::min(handedShown_, std::min(previousCommand_.handed, handed.size())) : handedShown_;
+    for (auto i = openedFrom; i < opened.size(); ++i)
         out += UIScreenDescription::printable("opened: " + opened[i]->absoluteString()) + "\n";
-    for (auto i = allEvents ? 0 : handedShown_; i < handed.size(); ++i)
+    for (auto i = handedFrom; i < handed.size(); ++i)
         out += UIScreenDescription::printable("handed: " + handed[i].application + " " +
                                               (handed[i].url ? handed[i].url->absoluteString() : std::string())) + "\n";
     if (markShown) {
@@ -366,7 +375,14 @@ bool Driver::act(const std::string& command, const std::string& argument, const 
 
 bool Driver::tap(const std::string& text) {
     UIScreenReply reply;
-    bool done = describe().tap(text, reply);
+    auto description = describe();
+    // The text as typed, spaces and all; else without the spaces around it.
+    const std::string trimmed = NSString::stringByTrimmingWhitespace(text);
+    bool done = description.tap(text, reply);
+    if (!done && trimmed != text) {
+        UIScreenReply again;
+        if ((done = description.tap(trimmed, again))) reply = again;
+    }
     lastSaid_ = reply.said;
     return done || fail(reply.error);
 }
@@ -423,34 +439,43 @@ bool Driver::settle(double seconds) {
     return true;
 }
 
-bool Driver::expect(const std::string& text, double seconds) {
+bool Driver::passTime(double seconds, const std::function<bool()>& done) {
     auto loop = NSRunLoop::mainRunLoop();
-    // Downloads and update checks finish on other threads and hand their results to the main
-    // loop: while one is in flight the loop runs in real time (at most `seconds` of it). Otherwise,
-    // on a manual clock, time steps from one due timer to the next, up to `seconds` of device time,
-    // so that what a timer brings can appear; on the real clock the loop simply runs.
+    // Downloads, exports and update checks run on other threads and hand their results to the
+    // main loop: while one is in flight the loop runs in real time (at most `seconds` of it) and
+    // the script clock stands. Otherwise, on a manual clock, time steps from one due timer to the
+    // next, up to `seconds` of device time; on the real clock the loop simply runs.
     const bool manual = PlatformClock::isManual();
-    const double deviceLimit = PlatformClock::monotonic() + seconds;
+    SteppedClock::Walk walk(PlatformClock::monotonic() + seconds, 0);
     const auto realDeadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     // Time steps on only after a few quiet looks in a row: a transfer's end reaches the main loop
     // through other threads a moment after it stops counting as in flight.
     int quietLooks = kSettleQuietPasses;
     for (;;) {
         SteppedClock::settle(0);
-        // An opened or handed line already shown still counts: it happened.
-        std::string shown = screenText(false, true);
-        if (shown.find(text) != std::string::npos) return true;
+        if (done && done()) return true;
         const bool realTimeLeft = std::chrono::steady_clock::now() < realDeadline;
         const bool inFlight =
             URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle() || RunLoopActivity::busyServiceLoops() > 0;
         quietLooks = inFlight ? 0 : quietLooks + 1;
         const bool settled = quietLooks >= kSettleQuietPasses || !realTimeLeft;
-        if (manual && settled && SteppedClock::stepToward(deviceLimit, 0)) continue;
-        if (!realTimeLeft || (manual && settled))
-            return fail(UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) +
-                        " s; the screen shows:\n" + NSString::stringByTrimmingWhitespaceAndNewlines(shown));
+        if (manual && settled && walk.step()) continue;
+        if (!realTimeLeft || (manual && settled)) return !done;
         loop->runOnce(kSettleStepSeconds);
     }
+}
+
+bool Driver::wait(double seconds) {
+    if (!SteppedClock::canWait(seconds)) return fail(tooLong(seconds));
+    return passTime(seconds, nullptr);
+}
+
+bool Driver::expect(const std::string& text, double seconds) {
+    // What the screen shows, with the lines printed under the command before this one and since.
+    auto shows = [&] { return screenText(false, true).find(text) != std::string::npos; };
+    if (passTime(seconds, shows)) return true;
+    // The screen itself follows under the command.
+    return fail(UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) + " s");
 }
 
 void Driver::advance(double seconds) { SteppedClock::advance(seconds); }
@@ -470,15 +495,50 @@ std::string Driver::help() {
     return out;
 }
 
+std::optional<double> Driver::decimal(const std::string& text) {
+    std::size_t i = 0;
+    auto digits = [&] {
+        std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i - start;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (digits() == 0) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    double value = std::strtod(text.c_str(), nullptr);
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::string Driver::withoutByteOrderMark(const std::string& line) {
+    return line.starts_with(kByteOrderMark) ? line.substr(kByteOrderMark.size()) : line;
+}
+
 std::string Driver::execute(const std::string& rawLine, bool* quit) {
-    std::string line = NSString::stringByTrimmingWhitespaceAndNewlines(rawLine);
+    std::string line = NSString::stringByTrimmingWhitespaceAndNewlines(withoutByteOrderMark(rawLine));
     if (quit) *quit = false;
     if (line.empty() || line[0] == '#') return "";
     auto space = line.find(' ');
     std::string name = line.substr(0, space);
-    std::string argument = space == std::string::npos ? "" : NSString::stringByTrimmingWhitespace(line.substr(space + 1));
+    std::string exactArgument = space == std::string::npos ? "" : line.substr(space + 1);
+    std::string argument = NSString::stringByTrimmingWhitespace(exactArgument);
     lastError_.clear();
     lastSaid_.clear();
+    // What the app opens or hands on from here is this command's; expect sees it, and the
+    // previous command's, but nothing older.
+    auto application = UIApplication::sharedApplication();
+    previousCommand_ = thisCommand_;
+    thisCommand_ = {application->openedURLs().size(), application->handedDocuments().size()};
     if (name == "exit") name = "quit";
     if (name == "quit" && quit) *quit = true;
 
@@ -490,10 +550,10 @@ std::string Driver::execute(const std::string& rawLine, bool* quit) {
     using A = Command::Argument;
     if (command == table.end() && host != added.end()) ok = runHostCommand(*host, argument);
     else if (command == table.end()) ok = fail("unknown command " + UIScreenDescription::quoted(name) + " (help lists the commands)");
-    else if (command->argument == A::Text && argument.empty()) ok = fail(name + " what?");
+    else if ((command->argument == A::Text || command->argument == A::ExactText) && argument.empty()) ok = fail(name + " what?");
     else if (command->argument == A::RowNumber && !UIScreenDescription::index(argument)) ok = fail(name + " needs a row number");
     else if (command->argument == A::Seconds && !parseSeconds(argument)) ok = fail(name + " needs a number of seconds");
-    else if (command->run) ok = command->run(*this, argument);
+    else if (command->run) ok = command->run(*this, command->argument == A::ExactText ? exactArgument : argument);
     else ok = act(command->name, argument, command->nothing);
 
     // What the command posted to the queues runs before the next command, and before time moves on.

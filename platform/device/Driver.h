@@ -29,6 +29,12 @@ public:
     // One command line; returns what the command says back (empty when it just acted), or an
     // error beginning with "error: ". `quit` becomes true for the quit command.
     std::string execute(const std::string& line, bool* quit = nullptr);
+    // The line without a byte-order mark before it (a script saved with one).
+    static std::string withoutByteOrderMark(const std::string& line);
+    // A number as a person writes it: decimal digits with an optional sign, point and exponent.
+    // Anything else (hexadecimal, inf, nan, spaces around it) is nullopt, as is a number too
+    // large for a double.
+    static std::optional<double> decimal(const std::string& text);
     static std::string help();
     // Text with every line made printable (UIScreenDescription::printable), its line breaks kept.
     static std::string printableLines(const std::string& text);
@@ -82,13 +88,16 @@ public:
     // Lets time pass as on a device (SteppedClock): from due timer to due timer on a manual clock,
     // with the queues settled after each; the main loop runs that long on the real clock.
     void advance(double seconds);
+    // A person's wait of `seconds`: time passes as advance() has it, and real-time work in flight
+    // (a transfer, an export, queued work) runs in real time for as long, at most, while the script
+    // clock stands (see passTime). An error for a wait the clock cannot count.
+    bool wait(double seconds);
     // Runs the main loop in real time until no URL transfer has been in flight for a few passes,
     // at most `seconds`; an error when some are still running then.
     bool settle(double seconds);
-    // Waits until the screen text holds `text`: on a manual clock time steps from timer to timer
-    // for at most `seconds` (in real time while a transfer or queued work is under way, at most
-    // `seconds` of it); on the real clock the main loop runs that long. An error with the screen as
-    // it then was when the text never shows.
+    // Waits until the screen text holds `text` (with the opened and handed lines printed since
+    // the previous command began), letting time pass as wait() does for at most `seconds`. An
+    // error when the text never shows.
     bool expect(const std::string& text, double seconds);
     // Runs the main loop until nothing is left to do now.
     void drain();
@@ -134,13 +143,25 @@ private:
     std::optional<CGPoint> endpoint(const std::string& text, const std::string& usage);
 
     // The screen text; `markShown` makes the opened and handed lines it lists old news, and
-    // `allEvents` lists those already shown too.
-    std::string screenText(bool markShown, bool allEvents);
+    // `sinceEarlier` lists those already shown under the previous command too.
+    std::string screenText(bool markShown, bool sinceEarlier);
+    // Lets up to `seconds` pass: on a manual clock from due timer to due timer, and whenever
+    // real-time work is in flight the main loop runs in real time for it (at most `seconds` of real
+    // time in all) while the clock stands; on the real clock the loop runs that long. Stops as soon
+    // as `done` holds (looked at after each step); true then, or, without `done`, at the end.
+    bool passTime(double seconds, const std::function<bool()>& done);
 
     std::string lastError_;
     std::string lastSaid_;
     std::size_t openedShown_ = 0;
     std::size_t handedShown_ = 0;
+    // How many URLs the app had opened and documents handed on when a command began.
+    struct EventCounts {
+        std::size_t opened = 0;
+        std::size_t handed = 0;
+    };
+    EventCounts previousCommand_;
+    EventCounts thisCommand_;
     // The last touch, for counting the taps of the next one.
     struct LastTouch {
         CGPoint point;

@@ -22,10 +22,9 @@ std::optional<CGPoint> parsePoint(const std::string& text) {
     if (parts.size() != 2) return std::nullopt;
     CGFloat values[2];
     for (int i = 0; i < 2; ++i) {
-        std::string part = NSString::stringByTrimmingWhitespace(parts[static_cast<std::size_t>(i)]);
-        char* end = nullptr;
-        values[i] = std::strtod(part.c_str(), &end);
-        if (part.empty() || end != part.c_str() + part.size() || !std::isfinite(values[i])) return std::nullopt;
+        auto value = Driver::decimal(NSString::stringByTrimmingWhitespace(parts[static_cast<std::size_t>(i)]));
+        if (!value) return std::nullopt;
+        values[i] = *value;
     }
     return CGPoint{values[0], values[1]};
 }

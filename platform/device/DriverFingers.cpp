@@ -16,9 +16,6 @@ namespace {
 constexpr CGFloat kTwistRadius = 40;
 constexpr CGFloat kTwistStepDegrees = 5;
 constexpr int kDefaultDragSteps = 10;
-// A swipe from what the screen shows: this far, in a few quick moves (a flick).
-constexpr CGFloat kSwipeDistance = 160;
-constexpr int kSwipeMoves = 6;
 constexpr int kMaxSteps = 1000;
 // A second touch at the same point this soon after the one before is a double tap.
 constexpr double kDoubleTapInterval = 0.35;
@@ -26,13 +23,7 @@ constexpr long kMaxTaps = 10;
 constexpr double kDefaultHoldSeconds = 1;
 constexpr double kMaxHoldSeconds = 60;
 
-std::optional<double> number(const std::string& s) {
-    if (s.empty()) return std::nullopt;
-    char* end = nullptr;
-    double value = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
+std::optional<double> number(const std::string& s) { return Driver::decimal(s); }
 
 // A point of the screen in a window's coordinates.
 CGPoint inWindow(const std::shared_ptr<UIWindow>& window, CGPoint p) {
@@ -185,26 +176,19 @@ bool Driver::swipe(const std::string& text) {
     if (!direction || args.size() > 2) return fail("swipe left, right, up or down, across TEXT when given: " + usage);
     if (alertInFront()) return fail(kAlertInFront);
     if (args.size() == 1) {
+        // The same flick across the innermost view on screen that scrolls that way.
         UIScreenReply reply;
+        reply.passTime = [this](double seconds) { advance(seconds); };
         auto done = describe().performInnermost("swipe", args[0], reply);
         if (!done) return fail("nothing on screen scrolls");
         return *done || fail(reply.error);
     }
     auto from = endpoint(args[1], usage);
     if (!from) return false;
-    auto screen = UIScreen::mainScreen()->bounds();
-    CGPoint to = *from;
-    switch (*direction) {
-    case UIScrollViewSwipe::Left: to.x -= kSwipeDistance; break;
-    case UIScrollViewSwipe::Right: to.x += kSwipeDistance; break;
-    case UIScrollViewSwipe::Up: to.y -= kSwipeDistance; break;
-    case UIScrollViewSwipe::Down: to.y += kSwipeDistance; break;
-    }
-    to.x = std::clamp<CGFloat>(to.x, 0, screen.size.width - 1);
-    to.y = std::clamp<CGFloat>(to.y, 0, screen.size.height - 1);
+    CGPoint to = UIScrollViewSwipeEnd(*direction, *from, UIScreen::mainScreen()->bounds());
     auto w = frontWindow(*from);
     if (!w) return fail("no window on screen");
-    fingersOn(w).drag(inWindow(w, *from), inWindow(w, to), kSwipeMoves);
+    fingersOn(w).drag(inWindow(w, *from), inWindow(w, to), kUIScrollViewSwipeMoves);
     return true;
 }
 

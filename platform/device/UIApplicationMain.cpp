@@ -137,15 +137,17 @@ LaunchURL launchURLFor(const Options& options) {
 }
 
 // Runs one command and prints what it says and the screen after it; false when it quits.
-bool runCommand(Driver& driver, const std::string& line, bool echo) {
+bool runCommand(Driver& driver, const std::string& rawLine, bool echo) {
+    const std::string line = Driver::withoutByteOrderMark(rawLine);
     if (echo) std::cout << "> " << UIScreenDescription::printable(line) << "\n";
     bool quit = false;
     std::string said = driver.execute(line, &quit);
     if (quit) return false;
     std::cout << said;
-    auto trimmed = line.find_first_not_of(" \t");
-    bool quiet = trimmed == std::string::npos || line[trimmed] == '#' || line.compare(trimmed, 6, "screen") == 0 ||
-                 line.compare(trimmed, 4, "help") == 0;
+    // Every command but screen and help is followed by the screen (screenshot too).
+    auto start = line.find_first_not_of(" \t");
+    std::string name = start == std::string::npos ? "" : line.substr(start, line.find_first_of(" \t\r", start) - start);
+    bool quiet = name.empty() || name[0] == '#' || name == "screen" || name == "help";
     if (!quiet) std::cout << driver.screen();
     std::cout << std::flush;
     return true;

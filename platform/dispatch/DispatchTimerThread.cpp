@@ -40,12 +40,18 @@ DispatchTimerThread::DispatchTimerThread() {
         }
         changed_.notify_all();
     });
-    PlatformClock::addDueTimeSource([this](double after) {
+    PlatformClock::addDueTimeSource([this](double after, double shortestRepeat) {
         const auto afterNanoseconds = static_cast<dispatch_time_t>(std::max(0.0, std::floor(after * static_cast<double>(NSEC_PER_SEC))));
+        const double shortestNanoseconds = shortestRepeat * static_cast<double>(NSEC_PER_SEC);
         std::lock_guard<std::mutex> guard(mutex_);
         auto next = byTime_.upper_bound(afterNanoseconds);
         // Entries are whole nanoseconds; one that rounds to `after` itself is not ahead of it.
-        while (next != byTime_.end() && static_cast<double>(next->first) / static_cast<double>(NSEC_PER_SEC) <= after) ++next;
+        auto skipped = [&](const auto& entry) {
+            if (static_cast<double>(entry.first) / static_cast<double>(NSEC_PER_SEC) <= after) return true;
+            const std::uint64_t repeat = entries_.at(entry.second).repeatNanoseconds;
+            return repeat != 0 && static_cast<double>(repeat) < shortestNanoseconds;
+        };
+        while (next != byTime_.end() && skipped(*next)) ++next;
         return next == byTime_.end() ? std::numeric_limits<double>::infinity()
                                      : static_cast<double>(next->first) / static_cast<double>(NSEC_PER_SEC);
     });
@@ -123,12 +129,12 @@ void installDispatchForkHandlers() {
     });
 }
 
-DispatchTimerThread::EntryId DispatchTimerThread::schedule(dispatch_time_t when, Fire fire) {
+DispatchTimerThread::EntryId DispatchTimerThread::schedule(dispatch_time_t when, Fire fire, std::uint64_t repeatNanoseconds) {
     EntryId id;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         id = nextId_++;
-        entries_[id] = {when, std::move(fire)};
+        entries_[id] = Entry{when, std::move(fire), repeatNanoseconds};
         byTime_.emplace(when, id);
         startThreadLocked();
     }
@@ -140,7 +146,7 @@ void DispatchTimerThread::cancel(EntryId entry) {
     std::lock_guard<std::mutex> guard(mutex_);
     auto it = entries_.find(entry);
     if (it == entries_.end()) return;
-    auto range = byTime_.equal_range(it->second.first);
+    auto range = byTime_.equal_range(it->second.when);
     for (auto i = range.first; i != range.second; ++i) {
         if (i->second == entry) {
             byTime_.erase(i);
@@ -158,7 +164,7 @@ void DispatchTimerThread::fireDue() {
         std::lock_guard<std::mutex> guard(mutex_);
         while (!byTime_.empty() && byTime_.begin()->first <= now) {
             auto entry = entries_.find(byTime_.begin()->second);
-            due.push_back(std::move(entry->second.second));
+            due.push_back(std::move(entry->second.fire));
             entries_.erase(entry);
             byTime_.erase(byTime_.begin());
         }

@@ -19,7 +19,9 @@ public:
 
     static DispatchTimerThread& shared();
 
-    EntryId schedule(dispatch_time_t when, Fire fire);
+    // `repeatNanoseconds` is the interval of the repeating timer the entry fires for (0 for a
+    // one-shot), so that time stepped past many of its intervals may leave it out (SteppedClock).
+    EntryId schedule(dispatch_time_t when, Fire fire, std::uint64_t repeatNanoseconds = 0);
     // After cancel returns the entry does not fire (unless it already began firing).
     void cancel(EntryId entry);
 
@@ -39,7 +41,12 @@ private:
     std::condition_variable changed_;
     std::mutex firing_; // keeps due entries firing in time order whichever thread fires them
     std::multimap<dispatch_time_t, EntryId> byTime_;
-    std::map<EntryId, std::pair<dispatch_time_t, Fire>> entries_;
+    struct Entry {
+        dispatch_time_t when;
+        Fire fire;
+        std::uint64_t repeatNanoseconds;
+    };
+    std::map<EntryId, Entry> entries_;
     EntryId nextId_ = 1;
     std::uint64_t clockChanges_ = 0;
     bool threadRunning_ = false;

@@ -18,9 +18,9 @@ constexpr int kMaxSettlePasses = 100000;
 // The pool and the service threads are looked at again this often while main-loop work may be
 // what they wait for.
 constexpr double kSliceSeconds = 0.01;
-// A timer repeating every nanosecond must not turn one wait into a billion steps; past this many,
-// the rest of the time passes in one move (a repeating timer then fires once for the missed times).
-constexpr int kMaxStepsPerAdvance = 100000;
+// A chain of one-shot timers each starting the next a moment later must not turn one wait into a
+// billion steps: past this many, the rest of the time passes in one move.
+constexpr std::int64_t kMaxStepsPerAdvance = 10 * SteppedClock::kExactSteps;
 } // namespace
 
 namespace SteppedClock {
@@ -50,23 +50,35 @@ bool settle(double patience) {
     return pool.isQuiet() && RunLoopActivity::busyServiceLoops() == 0;
 }
 
-namespace {
-// Moves to the next due timer at or before the limit, else to the limit; then settles. Once the
-// pool keeps a task past the patience (blocked on the outside), later steps do not wait for it.
-bool step(double limit, double& patience) {
+bool canWait(double seconds) {
+    return seconds >= 0 && seconds <= kLatestTime && PlatformClock::monotonic() + seconds <= kLatestTime;
+}
+
+Walk::Walk(double limit, double patience) : limit_(limit), patience_(patience) {}
+
+bool Walk::step() {
     if (!PlatformClock::isManual()) return false;
     const double now = PlatformClock::monotonic();
-    const double next = PlatformClock::nextDueAfter(now);
+    if (steps_ >= kMaxStepsPerAdvance) {
+        if (now >= limit_) return false;
+        PlatformClock::advanceTo(limit_);
+        settle(0);
+        return true;
+    }
+    // Past the exact steps, and again after as many more, the repeating timers too quick for the
+    // rest of the wait to be stepped through in as many steps are passed over.
+    if (steps_ > 0 && steps_ % kExactSteps == 0) shortestRepeat_ = std::max(shortestRepeat_, (limit_ - now) / kExactSteps);
+    ++steps_;
+    const double next = PlatformClock::nextDueAfter(now, shortestRepeat_);
     // A timer a rounding past the limit still belongs to this wait, even once the clock reached it.
-    if (next <= limit + kToleranceSeconds) PlatformClock::advanceTo(next);
-    else if (now < limit) PlatformClock::advanceTo(limit);
+    if (next <= limit_ + kToleranceSeconds) PlatformClock::advanceTo(next);
+    else if (now < limit_) PlatformClock::advanceTo(limit_);
     else return false;
-    if (!settle(patience)) patience = 0;
+    if (!settle(patience_)) patience_ = 0;
     return true;
 }
-} // namespace
 
-bool stepToward(double limit, double patience) { return step(limit, patience); }
+bool stepToward(double limit, double patience) { return Walk(limit, patience).step(); }
 
 void advance(double seconds) {
     double patience = kDefaultPatienceSeconds;
@@ -76,11 +88,9 @@ void advance(double seconds) {
         settle(patience);
         return;
     }
-    const double limit = PlatformClock::monotonic() + seconds;
-    for (int steps = 0; steps < kMaxStepsPerAdvance; ++steps)
-        if (!step(limit, patience)) return;
-    PlatformClock::advanceTo(limit);
-    settle(patience);
+    Walk walk(PlatformClock::monotonic() + seconds, patience);
+    while (walk.step()) {
+    }
 }
 
 } // namespace SteppedClock

@@ -137,13 +137,14 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
     // A change of manual time must make every loop re-examine its timers.
     impl_->clockObserver = PlatformClock::addObserver([waker = impl_->waker] { waker->wake(); });
     impl_->dueTimes->impl = impl_.get();
-    impl_->dueTimeSource = PlatformClock::addDueTimeSource([dueTimes = impl_->dueTimes](double after) {
+    impl_->dueTimeSource = PlatformClock::addDueTimeSource([dueTimes = impl_->dueTimes](double after, double shortestRepeat) {
         double earliest = std::numeric_limits<double>::infinity();
         std::lock_guard<std::mutex> alive(dueTimes->mutex);
         Impl* d = dueTimes->impl;
         if (!d) return earliest;
         std::lock_guard<std::mutex> guard(d->mutex);
         for (const auto& timer : d->timers) {
+            if (timer->repeats_ && timer->interval_ < shortestRepeat) continue;
             const double at = timer->scheduledFireTime();
             if (at > after) earliest = std::min(earliest, at);
         }

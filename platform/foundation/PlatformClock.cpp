@@ -21,8 +21,8 @@ std::map<std::uint64_t, std::function<void()>>& observers() {
     return *list;
 }
 
-std::map<std::uint64_t, std::function<double(double)>>& dueTimeSources() {
-    static auto* list = new std::map<std::uint64_t, std::function<double(double)>>();
+std::map<std::uint64_t, PlatformClock::DueTimeSource>& dueTimeSources() {
+    static auto* list = new std::map<std::uint64_t, PlatformClock::DueTimeSource>();
     return *list;
 }
 
@@ -113,7 +113,7 @@ void PlatformClock::removeObserver(std::uint64_t token) {
     observers().erase(token);
 }
 
-std::uint64_t PlatformClock::addDueTimeSource(std::function<double(double after)> nextDueAfter) {
+std::uint64_t PlatformClock::addDueTimeSource(DueTimeSource nextDueAfter) {
     std::lock_guard<std::mutex> guard(lock);
     std::uint64_t token = nextToken++;
     dueTimeSources()[token] = std::move(nextDueAfter);
@@ -125,14 +125,14 @@ void PlatformClock::removeDueTimeSource(std::uint64_t token) {
     dueTimeSources().erase(token);
 }
 
-double PlatformClock::nextDueAfter(double after) {
-    std::vector<std::function<double(double)>> sources;
+double PlatformClock::nextDueAfter(double after, double shortestRepeat) {
+    std::vector<DueTimeSource> sources;
     {
         std::lock_guard<std::mutex> guard(lock);
         for (auto& [token, source] : dueTimeSources()) sources.push_back(source);
     }
     // Sources take their own locks (a run loop's, the timer thread's): never under the clock's.
     double earliest = std::numeric_limits<double>::infinity();
-    for (auto& source : sources) earliest = std::min(earliest, source(after));
+    for (auto& source : sources) earliest = std::min(earliest, source(after, shortestRepeat));
     return earliest;
 }

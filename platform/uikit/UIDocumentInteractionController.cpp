@@ -121,10 +121,8 @@ public:
             auto me = weak.lock();
             if (!me) return reply.refuse("the document menu is gone");
             if (entry.empty()) return reply.refuse("complete which entry? (" + NSString::componentsJoinedByString(titles, ", ") + ")");
-            std::string url = me->URL() ? me->URL()->absoluteString() : "";
+            // The hand-over shows once, as a "handed:" line under the screen that follows.
             if (!me->chooseMenuEntry(entry)) return reply.refuse("the document menu does not offer " + UIScreenDescription::quoted(entry));
-            auto& handed = UIApplication::sharedApplication()->handedDocuments();
-            reply.said = "handed: " + (handed.empty() ? std::string() : handed.back().application) + " " + url;
             return true;
         };
         screen.addCommand("complete", choose);

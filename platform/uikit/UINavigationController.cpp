@@ -148,16 +148,16 @@ void UINavigationController::describeToScreen(UIScreenDescription& screen) {
             return true;
         };
         for (auto& name : {barItem->title(), barItem->accessibilityLabel(), UIScreenDescription::imageName(barItem->image())})
-            screen.addTappable(name, press);
+            screen.addTappable(name, press, navigationBar());
     }
     if (stack.size() > 1) {
         auto back = [me = self<UINavigationController>()](UIScreenReply&) {
             me->popViewControllerAnimated(true);
             return true;
         };
-        screen.addCommand("back", [back](const std::string&, UIScreenReply& reply) { return back(reply); });
-        screen.addTappable(previous, back);
-        screen.addTappable("Back", back);
+        screen.addCommand("back", [back](const std::string&, UIScreenReply& reply) { return back(reply); }, navigationBar());
+        screen.addTappable(previous, back, navigationBar());
+        screen.addTappable("Back", back, navigationBar());
     }
     screen.describeViewController(top);
     describeToolbar(screen);

@@ -9,8 +9,9 @@ void UIRefreshControl::pull() {
 
 void UIRefreshControl::describeToScreen(UIScreenDescription& screen) {
     UIControl::describeToScreen(screen);
+    // A pull is a finger on the table the control sits atop.
     screen.addCommand("refresh", [me = self<UIRefreshControl>()](const std::string&, UIScreenReply&) {
         me->pull();
         return true;
-    });
+    }, superview());
 }

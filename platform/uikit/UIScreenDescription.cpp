@@ -1,6 +1,8 @@
 #include "platform/uikit/UIScreenDescription.h"
 
+#include "platform/foundation/PrintableText.h"
 #include "platform/uikit/CATextLayer.h"
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
 #include "platform/uikit/UIFingers.h"
@@ -15,72 +17,6 @@ namespace {
 // A view this faint is not on screen for a finger or an eye.
 constexpr CGFloat kInvisibleAlpha = 0.01;
 } // namespace
-
-namespace {
-constexpr char kHex[] = "0123456789abcdef";
-
-// The length of the well-formed UTF-8 sequence at `i` (shortest form, no surrogate, at most
-// U+10FFFF), or 0; its code point in `codePoint`.
-std::size_t utf8Sequence(const std::string& s, std::size_t i, char32_t& codePoint) {
-    const auto at = [&](std::size_t k) { return k < s.size() ? static_cast<unsigned char>(s[k]) : 0u; };
-    const unsigned lead = at(i);
-    std::size_t length;
-    unsigned low = 0x80, high = 0xbf;
-    if (lead >= 0xc2 && lead <= 0xdf) length = 2, codePoint = lead & 0x1f;
-    else if (lead >= 0xe0 && lead <= 0xef) length = 3, codePoint = lead & 0x0f;
-    else if (lead >= 0xf0 && lead <= 0xf4) length = 4, codePoint = lead & 0x07;
-    else return 0;
-    if (lead == 0xe0) low = 0xa0;
-    else if (lead == 0xed) high = 0x9f;
-    else if (lead == 0xf0) low = 0x90;
-    else if (lead == 0xf4) high = 0x8f;
-    for (std::size_t k = 1; k < length; ++k) {
-        const unsigned byte = at(i + k);
-        if (byte < (k == 1 ? low : 0x80u) || byte > (k == 1 ? high : 0xbfu)) return 0;
-        codePoint = (codePoint << 6) | (byte & 0x3f);
-    }
-    return length;
-}
-
-// Characters that act on a terminal or on the direction of the text around them: C1 controls and
-// the bidirectional embeddings, overrides and isolates.
-bool invisibleControl(char32_t c) {
-    return (c >= 0x80 && c <= 0x9f) || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
-}
-} // namespace
-
-// A line shows control characters as escapes: a file name holding a line break cannot add a line
-// of its own to the screen, nor an escape sequence reach the terminal, nor a direction override
-// turn the rest of the line around. A byte that is not part of UTF-8 text shows as "\xNN".
-std::string UIScreenDescription::printable(std::string line) {
-    if (std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) return line;
-    std::string out;
-    for (std::size_t i = 0; i < line.size();) {
-        const auto byte = static_cast<unsigned char>(line[i]);
-        if (byte >= 0x20 && byte < 0x7f) {
-            out += line[i++];
-            continue;
-        }
-        char32_t codePoint = 0;
-        const std::size_t length = byte < 0x80 ? 0 : utf8Sequence(line, i, codePoint);
-        if (length == 0) {
-            if (byte == '\n') out += "\\n";
-            else if (byte == '\t') out += "\\t";
-            else if (byte == '\r') out += "\\r";
-            else out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xf];
-            ++i;
-            continue;
-        }
-        if (invisibleControl(codePoint)) {
-            out += "\\u";
-            for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(codePoint >> shift) & 0xf];
-        } else {
-            out.append(line, i, length);
-        }
-        i += length;
-    }
-    return out;
-}
 
 void UIScreenDescription::addLine(std::string line) { lines_.push_back(printable(std::move(line))); }
 
@@ -113,37 +49,77 @@ std::string UIScreenDescription::text() const {
     for (auto& line : lines_) out += line + "\n";
     // Whatever `tap` reaches shows on the screen: what no line names yet (a panel's buttons, a
     // menu's options) is listed last, from the front-most layer, where taps land, each as its
-    // view is mentioned ("[button]", "(picture)", "\"text\"").
-    std::vector<std::string> unnamed;
-    for (const auto& target : targets_) {
-        if (target.command || target.layer != layers_.size() - 1) continue;
-        if (std::find(unnamed.begin(), unnamed.end(), target.name) != unnamed.end()) continue;
-        const std::string shown = printable(target.name);
-        if (std::any_of(lines_.begin(), lines_.end(), [&](const std::string& line) { return mentions(line, shown); })) continue;
-        unnamed.push_back(target.name);
-    }
+    // view is mentioned ("[button]", "(picture)", "\"text\""). What stands covered is out of reach
+    // and not listed; a thing with several names (a button's title, image and label) once.
+    const std::size_t front = layers_.size() - 1;
+    auto namedByALine = [&](const std::string& name) {
+        const std::string shown = printable(name);
+        return std::any_of(lines_.begin(), lines_.end(), [&](const std::string& line) { return mentions(line, shown); });
+    };
+    std::vector<const Place*> mentioned;
+    for (const auto& p : places_)
+        if (p.layer == front && !p.view.expired() && namedByALine(p.name)) mentioned.push_back(&p);
+    std::vector<std::string> seen;
+    std::vector<const UIView*> listed;
     std::string also;
-    for (const auto& name : unnamed) {
-        auto view = place(name);
+    for (const auto& target : targets_) {
+        if (target.command || target.layer != front) continue;
+        if (std::find(seen.begin(), seen.end(), target.name) != seen.end()) continue;
+        seen.push_back(target.name);
+        if (namedByALine(target.name) || namedByLines(target, mentioned)) continue;
+        auto owner = target.view.lock();
+        if (owner && coverOf(owner)) continue;
+        auto view = place(target.name);
         auto mention = view ? view->screenMention() : std::nullopt;
-        if (!mention || mention->text != name) also += " [" + printable(name) + "]";
-        else if (mention->pressable || takesTaps(view)) also += " " + printable(mention->bracketed());
+        // Another name of a control (its image's, its title) lists the control by its own.
+        bool controlsName = false;
+        if (!view && owner) {
+            auto own = owner->screenMention();
+            if (own && own->pressable && !own->text.empty()) view = owner, mention = own, controlsName = true;
+        }
+        std::string item;
+        if (!mention || (mention->text != target.name && !controlsName)) item = " [" + printable(target.name) + "]";
+        else if (mention->pressable || takesTaps(view)) item = " " + printable(mention->bracketed());
+        else continue;
+        if (view) {
+            if (std::find(listed.begin(), listed.end(), view.get()) != listed.end()) continue;
+            listed.push_back(view.get());
+        }
+        also += item;
     }
     if (!also.empty()) out += "also:" + also + "\n";
     return out;
 }
 
-void UIScreenDescription::addTappable(std::string text, TapAction action) {
+bool UIScreenDescription::namedByLines(const Target& target, const std::vector<const Place*>& mentioned) const {
+    const auto owner = target.view.lock();
+    const auto placed = place(target.name);
+    for (const auto* p : mentioned) {
+        const auto named = p->view.lock();
+        if (!named) continue;
+        for (const auto& view : {placed, owner}) {
+            if (!view) continue;
+            // The same thing, or a part of a control the lines name (the mark inside a button).
+            if (view == named) return true;
+            if (std::dynamic_pointer_cast<UIControl>(named) && view->isDescendantOfView(named.get())) return true;
+            // A label for a thing whose own texts the lines show (a row's cell).
+            if (view->accessibilityLabel() == target.name && named->isDescendantOfView(view.get())) return true;
+        }
+    }
+    return false;
+}
+
+void UIScreenDescription::addTappable(std::string text, TapAction action, std::shared_ptr<UIView> where) {
     if (text.empty() || !action) return;
     targets_.push_back({std::move(text), false, [action = std::move(action)](const std::string&, UIScreenReply& reply) {
                             return action(reply);
                         },
-                        layers_.size() - 1});
+                        layers_.size() - 1, where ? where : currentView()});
 }
 
-void UIScreenDescription::addCommand(std::string command, Action action) {
+void UIScreenDescription::addCommand(std::string command, Action action, std::shared_ptr<UIView> where) {
     if (!action) return;
-    targets_.push_back({std::move(command), true, std::move(action), layers_.size() - 1});
+    targets_.push_back({std::move(command), true, std::move(action), layers_.size() - 1, where ? where : currentView()});
 }
 
 void UIScreenDescription::beginLayer(std::string name, std::string hint) {
@@ -181,7 +157,9 @@ void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window
     for (auto& front : inFront) {
         front->layoutIfNeeded();
         // A window in front may name itself (its controller) before its views.
+        describingViews_.push_back(front);
         front->describeToScreen(*this);
+        describingViews_.pop_back();
         // A controller presented in that window (a store page, say) speaks for its view.
         std::vector<std::shared_ptr<UIView>> outlined;
         auto views = front->subviews();
@@ -218,7 +196,7 @@ void UIScreenDescription::addPlace(const std::shared_ptr<UIView>& view) {
 const UIScreenDescription::Place* UIScreenDescription::findPlace(const std::string& text) const {
     for (std::size_t layer = layers_.size(); layer-- > 0;)
         for (auto& p : places_)
-            if (p.layer == layer && p.name == text && !p.view.expired()) return &p;
+            if (p.layer == layer && shows(p.name, text) && !p.view.expired()) return &p;
     return nullptr;
 }
 
@@ -283,7 +261,7 @@ void UIScreenDescription::describeLayers(const std::shared_ptr<CALayer>& layer, 
                 auto p = centreOf(*drawn);
                 auto f = window->frame();
                 return touchAt(window, {p.x - f.origin.x, p.y - f.origin.y}, reply);
-            });
+            }, view);
         }
         describeLayers(child, name.empty() ? depth : depth + 1, outline);
     }
@@ -301,7 +279,7 @@ void UIScreenDescription::addPictureTarget(const std::shared_ptr<UIView>& view) 
     auto mention = view->screenMention();
     if (!mention || mention->pressable || mention->isText || mention->text.empty() || mention->text == "image") return;
     if (!centreOnScreen(*view)) return;
-    addTappable(mention->text, [view](UIScreenReply& reply) { return touch(view, reply); });
+    addTappable(mention->text, [view](UIScreenReply& reply) { return touch(view, reply); }, view);
 }
 
 void UIScreenDescription::outlineViews(const std::vector<std::shared_ptr<UIView>>& frontFirst) {
@@ -310,7 +288,9 @@ void UIScreenDescription::outlineViews(const std::vector<std::shared_ptr<UIView>
 
 void UIScreenDescription::outlineView(const std::shared_ptr<UIView>& view, std::size_t depth) {
     if (!view || view->isHidden() || view->alpha() < kInvisibleAlpha) return;
+    describingViews_.push_back(view);
     view->describeToScreen(*this);
+    describingViews_.pop_back();
     addPictureTarget(view);
     auto mention = view->screenMention();
     if (mention && !mention->text.empty()) {
@@ -327,7 +307,9 @@ void UIScreenDescription::outlineView(const std::shared_ptr<UIView>& view, std::
 void UIScreenDescription::describeViewController(const std::shared_ptr<UIViewController>& controller) {
     if (!controller || std::count(describing_.begin(), describing_.end(), controller.get())) return;
     describing_.push_back(controller.get());
+    describingViews_.push_back(controller->isViewLoaded() ? controller->view() : currentView());
     controller->describeToScreen(*this);
+    describingViews_.pop_back();
     describing_.pop_back();
 }
 
@@ -336,7 +318,9 @@ void UIScreenDescription::describeView(const std::shared_ptr<UIView>& view) {
     auto owner = view->viewController();
     // A child controller's view: the controller speaks for it (and for its bars).
     if (owner && !std::count(describing_.begin(), describing_.end(), owner.get())) return describeViewController(owner);
+    describingViews_.push_back(view);
     view->describeToScreen(*this);
+    describingViews_.pop_back();
     addPictureTarget(view);
     describeLayers(view->layer(), 0, false);
     auto subviews = view->subviews();
@@ -345,8 +329,60 @@ void UIScreenDescription::describeView(const std::shared_ptr<UIView>& view) {
 
 const UIScreenDescription::Target* UIScreenDescription::find(const std::string& name, bool command) const {
     for (auto& target : targets_)
-        if (target.layer == layers_.size() - 1 && target.command == command && target.name == name) return &target;
+        if (target.layer == layers_.size() - 1 && target.command == command && (command ? target.name == name : shows(target.name, name)))
+            return &target;
     return nullptr;
+}
+
+bool UIScreenDescription::act(const Target& target, const std::string& argument, UIScreenReply& reply) {
+    // A finger meant for something covered meets what is in front of it, as on the device.
+    if (auto view = target.view.lock())
+        if (auto cover = coverOf(view)) return touchAt(cover->window, cover->point, reply);
+    return target.action(argument, reply);
+}
+
+namespace {
+// Whether `front` stands in front of `back` in their window: of the two branches from the view
+// both lie in, the later subview is drawn (and touched) first.
+bool standsInFront(const std::shared_ptr<UIView>& front, const std::shared_ptr<UIView>& back) {
+    std::vector<UIView*> backChain;
+    for (auto v = back; v; v = v->superview()) backChain.push_back(v.get());
+    std::shared_ptr<UIView> child; // the subview of `v` on the way up from `front`
+    for (auto v = front; v; child = v, v = v->superview()) {
+        auto common = std::find(backChain.begin(), backChain.end(), v.get());
+        if (common == backChain.end()) continue;
+        // One inside the other: neither covers the other.
+        if (!child || common == backChain.begin()) return false;
+        const UIView* backChild = *(common - 1);
+        const auto& siblings = v->subviews();
+        auto frontAt = std::find(siblings.begin(), siblings.end(), child);
+        auto backAt = std::find_if(siblings.begin(), siblings.end(), [&](const auto& s) { return s.get() == backChild; });
+        return frontAt > backAt;
+    }
+    return false;
+}
+} // namespace
+
+std::optional<UIScreenDescription::Cover> UIScreenDescription::coverOf(const std::shared_ptr<UIView>& view) {
+    auto window = view ? view->window() : nullptr;
+    if (!window || view == window) return std::nullopt;
+    // The part of the view a finger can see: within every ancestor that clips, and the window.
+    CGRect visible = view->convertRectToView(view->bounds(), window);
+    for (auto v = view->superview(); v && v != window; v = v->superview())
+        if (v->clipsToBounds()) visible = CGRectIntersection(visible, v->convertRectToView(v->bounds(), window));
+    visible = CGRectIntersection(visible, window->bounds());
+    if (CGRectIsEmpty(visible)) return std::nullopt;
+    const CGPoint point{CGRectGetMidX(visible), CGRectGetMidY(visible)};
+    const CGPoint onScreen{point.x + window->frame().origin.x, point.y + window->frame().origin.y};
+    for (auto& other : UIApplication::sharedApplication()->windowsInFrontOf(window)) {
+        const CGPoint inOther{onScreen.x - other->frame().origin.x, onScreen.y - other->frame().origin.y};
+        other->layoutIfNeeded();
+        if (other->hitTestWithEvent(inOther, nullptr)) return Cover{other, inOther};
+    }
+    auto hit = window->hitTestWithEvent(point, nullptr);
+    if (!hit || hit == view || hit->isDescendantOfView(view.get()) || view->isDescendantOfView(hit.get())) return std::nullopt;
+    if (!standsInFront(hit, view)) return std::nullopt;
+    return Cover{window, point};
 }
 
 bool UIScreenDescription::covered(UIScreenReply& reply) const {
@@ -355,14 +391,14 @@ bool UIScreenDescription::covered(UIScreenReply& reply) const {
 }
 
 bool UIScreenDescription::tap(const std::string& text, UIScreenReply& reply) const {
-    if (auto target = find(text, false)) return target->action("", reply);
+    if (auto target = find(text, false)) return act(*target, "", reply);
     if (layers_.size() > 1) return covered(reply);
     return reply.refuse("nothing on screen shows " + quoted(text));
 }
 
 std::optional<bool> UIScreenDescription::perform(const std::string& command, const std::string& argument,
                                                  UIScreenReply& reply) const {
-    if (auto target = find(command, true)) return target->action(argument, reply);
+    if (auto target = find(command, true)) return act(*target, argument, reply);
     if (layers_.size() > 1) return covered(reply);
     return std::nullopt;
 }
@@ -373,6 +409,7 @@ std::optional<bool> UIScreenDescription::performInnermost(const std::string& com
     for (auto it = targets_.rbegin(); it != targets_.rend(); ++it) {
         if (it->layer != layers_.size() - 1 || !it->command || it->name != command) continue;
         UIScreenReply attempt;
+        attempt.passTime = reply.passTime;
         if (it->action(argument, attempt)) {
             reply = attempt;
             return true;

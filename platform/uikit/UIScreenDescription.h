@@ -8,8 +8,12 @@
 //
 // Targets are searched in the order they were added, within the front-most layer only. A sheet or
 // an alert opens a layer of its own (beginLayer): while it is up, what lies beneath it is out of
-// reach, as it is for a finger on the device.
+// reach, as it is for a finger on the device. Each target belongs to a view (the one being
+// described when it was added, unless given): when something else stands in front of that view
+// where a finger would press it (an overlay), the target is not listed and acting on it lands a
+// finger there instead, on whatever is in front.
 
+#include "platform/foundation/PrintableText.h"
 #include "platform/uikit/UIEvent.h"
 #include "platform/uikit/UIImage.h"
 
@@ -28,6 +32,9 @@ class UIWindow;
 struct UIScreenReply {
     std::string said;
     std::string error;
+    // Lets the steps of a gesture an action makes take their time (the driver's clock); without
+    // it they take none.
+    std::function<void(double seconds)> passTime;
     // Sets the reason and returns false, for `return reply.refuse("...")`.
     bool refuse(std::string reason) {
         error = std::move(reason);
@@ -53,17 +60,20 @@ public:
     using Action = std::function<bool(const std::string& argument, UIScreenReply& reply)>;
     using TapAction = std::function<bool(UIScreenReply& reply)>;
 
-    // Screen text; control characters in a line show as escapes ("\n", "\t", "\x1b"). What `tap`
-    // reaches in the front-most layer and no line names is listed last, on an "also:" line.
+    // Screen text; control characters, invisible and line-breaking marks in a line show as escapes
+    // ("\n", "\t", "\x1b", "\u200b": PrintableText). What `tap` reaches in the front-most layer and
+    // no line names is listed last, on an "also:" line, each thing once, by its own name.
     void addLine(std::string line);
-    static std::string printable(std::string line);
+    static std::string printable(const std::string& line) { return PrintableText(line); }
     std::string text() const;
 
-    // Something `tap TEXT` finds by the text it shows.
-    void addTappable(std::string text, TapAction action);
+    // Something `tap TEXT` finds by the text it shows (typed as the screen shows it, escapes and
+    // all, or as it is). `where` is the view a finger presses for it: by default the view (or the
+    // controller's view) being described.
+    void addTappable(std::string text, TapAction action, std::shared_ptr<UIView> where = nullptr);
     // What a command (row, accessory, delete, back, tab, scroll, refresh, press, airdrop, …) does
     // on this element; the argument is the rest of the command line.
-    void addCommand(std::string command, Action action);
+    void addCommand(std::string command, Action action, std::shared_ptr<UIView> where = nullptr);
     // From here on, targets belong to a new front-most layer; `name` ("an alert") and `hint` (how
     // to answer it) explain why what lies beneath is out of reach.
     void beginLayer(std::string name, std::string hint);
@@ -112,19 +122,36 @@ public:
     static std::string quoted(const std::string& text) { return "\"" + text + "\""; }
     // Whether a finger can land on the view: its centre lies within its window.
     static bool centreOnScreen(const UIView& view);
+    // Where a finger pressing the view (at the middle of its part on screen) lands on something
+    // else that stands in front of it, in a window in front or above it in its own: that window
+    // and the point in it; nullopt when the view itself (or a part of it) is what the finger meets.
+    struct Cover {
+        std::shared_ptr<UIWindow> window;
+        CGPoint point;
+    };
+    static std::optional<Cover> coverOf(const std::shared_ptr<UIView>& view);
+    // Whether a name shown on the screen (escaped as the screen shows it) is what was typed.
+    static bool shows(const std::string& name, const std::string& typed) { return name == typed || printable(name) == typed; }
 
 private:
+    struct Place;
     struct Target {
         std::string name;
         bool command;
         Action action;
         std::size_t layer;
+        std::weak_ptr<UIView> view;
     };
     struct Layer {
         std::string name;
         std::string hint;
     };
     const Target* find(const std::string& name, bool command) const;
+    // Runs the target's action, or lands a finger in front of its view when something covers it.
+    static bool act(const Target& target, const std::string& argument, UIScreenReply& reply);
+    // Whether a name unmentioned by the lines belongs to something a line names already (the same
+    // view, one around it, or, for an accessibility label, one inside it).
+    bool namedByLines(const Target& target, const std::vector<const Place*>& mentioned) const;
     // A tap offered to the hit view (or the fallback) and up its superviews (tapWithEvent).
     static bool offerTap(std::shared_ptr<UIView> hit, const std::shared_ptr<UIView>& fallback,
                          const std::shared_ptr<UIWindow>& window, CGPoint point, UIScreenReply& reply);
@@ -151,6 +178,9 @@ private:
     const Place* findPlace(const std::string& text) const;
 
     std::vector<const UIViewController*> describing_;
+    // The views being described, innermost last: what targets added now belong to.
+    std::vector<std::shared_ptr<UIView>> describingViews_;
+    std::shared_ptr<UIView> currentView() const { return describingViews_.empty() ? nullptr : describingViews_.back(); }
     std::vector<Place> places_;
     bool outlined_ = false;
 };

@@ -11,8 +11,6 @@
 namespace {
 // A driver's swipe: the finger crosses this share of the visible width or height, in this many moves
 // (fast enough to count as a flick).
-constexpr CGFloat kSwipeShare = 0.6;
-constexpr int kSwipeMoves = 6;
 
 // The page a drag settles on along one axis: the page it started on, or its neighbour when the
 // drag went past half a page or left with a flick that way.
@@ -34,6 +32,19 @@ std::optional<UIScrollViewSwipe> UIScrollViewSwipeFromName(const std::string& na
     if (name == "up") return UIScrollViewSwipe::Up;
     if (name == "down") return UIScrollViewSwipe::Down;
     return std::nullopt;
+}
+
+CGPoint UIScrollViewSwipeEnd(UIScrollViewSwipe direction, CGPoint from, const CGRect& bounds) {
+    CGPoint to = from;
+    switch (direction) {
+    case UIScrollViewSwipe::Left: to.x -= kUIScrollViewSwipeDistance; break;
+    case UIScrollViewSwipe::Right: to.x += kUIScrollViewSwipeDistance; break;
+    case UIScrollViewSwipe::Up: to.y -= kUIScrollViewSwipeDistance; break;
+    case UIScrollViewSwipe::Down: to.y += kUIScrollViewSwipeDistance; break;
+    }
+    to.x = std::clamp<CGFloat>(to.x, CGRectGetMinX(bounds), CGRectGetMaxX(bounds) - 1);
+    to.y = std::clamp<CGFloat>(to.y, CGRectGetMinY(bounds), CGRectGetMaxY(bounds) - 1);
+    return to;
 }
 
 UIScrollView::UIScrollView(const CGRect& frame) : UIView(frame), pan_(std::make_shared<UIPanGestureRecognizer>()) {
@@ -165,17 +176,14 @@ bool UIScrollView::swipe(UIScrollViewSwipe direction, UIScreenReply& reply) {
         return reply.refuse(std::string("nothing on screen scrolls ") + (horizontal ? "sideways" : "up or down"));
     auto w = window();
     if (!w) return reply.refuse("the scroll view is not on screen");
-    auto b = bounds();
-    CGPoint centre = convertPointToView({b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2}, nullptr);
-    CGFloat half = (horizontal ? b.size.width : b.size.height) * kSwipeShare / 2;
-    CGPoint d{0, 0};
-    switch (direction) {
-    case UIScrollViewSwipe::Left: d.x = -half; break;
-    case UIScrollViewSwipe::Right: d.x = half; break;
-    case UIScrollViewSwipe::Up: d.y = -half; break;
-    case UIScrollViewSwipe::Down: d.y = half; break;
-    }
-    UIFingers(w).drag({centre.x - d.x, centre.y - d.y}, {centre.x + d.x, centre.y + d.y}, kSwipeMoves);
+    // A flick from the middle of what shows of the view, as a finger makes it: each move a frame
+    // of the driver's time, and on whatever stands in front there.
+    CGRect shown = CGRectIntersection(convertRectToView(bounds(), w), w->bounds());
+    if (CGRectIsEmpty(shown)) return reply.refuse("the scroll view is not on screen");
+    CGPoint from{CGRectGetMidX(shown), CGRectGetMidY(shown)};
+    UIFingers fingers(w);
+    fingers.setPassTime(reply.passTime);
+    fingers.drag(from, UIScrollViewSwipeEnd(direction, from, shown), kUIScrollViewSwipeMoves);
     return true;
 }
 

@@ -31,6 +31,11 @@ public:
 // The ways a finger moves over the screen; the content moves the other way.
 enum class UIScrollViewSwipe { Left, Right, Up, Down };
 std::optional<UIScrollViewSwipe> UIScrollViewSwipeFromName(const std::string& name);
+// A swipe is a flick of a finger: this far, in this many moves of a screen frame each.
+inline constexpr CGFloat kUIScrollViewSwipeDistance = 160;
+inline constexpr int kUIScrollViewSwipeMoves = 6;
+// The point a flick from `from` that way goes to, kept within `bounds`.
+CGPoint UIScrollViewSwipeEnd(UIScrollViewSwipe direction, CGPoint from, const CGRect& bounds);
 
 class UIScrollView : public UIView {
 public:

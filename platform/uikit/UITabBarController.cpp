@@ -97,9 +97,13 @@ void UITabBarController::describeToScreen(UIScreenDescription& screen) {
     screen.addLine(line);
     auto me = self<UITabBarController>();
     auto select = [me](const std::string& titleOrIndex, UIScreenReply& reply) { return me->selectTab(titleOrIndex, reply); };
-    for (auto& item : items)
-        screen.addTappable(item->title(), [select, title = item->title()](UIScreenReply& reply) { return select(title, reply); });
-    screen.addCommand("tab", select);
+    // Each item is pressed where it shows (the options button stands over the middle one); a tab
+    // named by number or title is the controller's own business.
+    for (auto& item : items) {
+        auto where = item->view() ? item->view() : std::shared_ptr<UIView>(tabBar_);
+        screen.addTappable(item->title(), [select, title = item->title()](UIScreenReply& reply) { return select(title, reply); }, where);
+    }
+    screen.addCommand("tab", select, view());
 }
 
 // A number picks the item at that index; a title the first enabled item of that title, else the

@@ -280,7 +280,7 @@ void UITableView::describeToScreen(UIScreenDescription& screen) {
         screen.addLine("  " + std::to_string(indexPath.row) + ": " + cell->screenText());
         screen.addTappable(cell->textLabel()->text(), [me, row = std::to_string(indexPath.row)](UIScreenReply& reply) {
             return me->tapRow(row, reply);
-        });
+        }, cell);
     }
     screen.addCommand("row", [me](const std::string& row, UIScreenReply& reply) { return me->tapRow(row, reply); });
     screen.addCommand("accessory", [me](const std::string& row, UIScreenReply& reply) { return me->tapAccessory(row, reply); });

@@ -136,6 +136,7 @@ SCRIPT
 cat "$work/err" >> "$work/out"
 cat "$work/out"
 shows "screen: TDYouTube"
+shows 'message: "Congratulations, you unlocked Clipvane!" "Download YouTube videos using Safari on your iOS device with simple steps." "You can even share downloaded videos using Tandrel afterward!"'
 shows 'nav: "Clipvane" | right: [Done]'
 shows 'alert: "" buttons: image: egg'
 shows "Finished showing easter egg's view xD"
@@ -153,4 +154,14 @@ printf 'expect opened: cydia://package/org.harborstack.tandrel?v=2.0\n' > "$work
 "$tandrel" --device "$device" --script "$work/update" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the mandatory update was not installed"; }
 ! grep -qF "Update Available!" "$work/out" || fail "a mandatory update was offered instead of installed"
 grep -qF '"path": "/Tandrel/track/release"' "$work/requests" || fail "the version service was not asked"
+
+# A slow download (3 MB over 3 s): a wait lets it run in real time as a person's wait would, and
+# the file is whole and the bar gone when the wait ends; a script without one stays quick.
+video_info slow3 "Slow Video" medium > "$site/get_video_info/slow3"
+head -c 3000000 /dev/urandom > "$site/stream/slow3-medium"
+echo 3 > "$site/stream/slow3-medium.slow"
+printf 'open tandrel://http//m.youtube.com/watch?v=slow3\ntap Medium Quality\nwait 10\n' > "$work/slow"
+"$tandrel" --device "$device" --script "$work/slow" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the slow download failed"; }
+cmp "$site/stream/slow3-medium" "$app/Slow Video.mov" || { cat "$work/out"; fail "the wait did not let the download finish"; }
+! sed -n '/^> wait 10$/,$p' "$work/out" | grep -qF 'Downloading Video' || fail "the bar still showed the download after the wait"
 echo "clipvane: all checks passed"

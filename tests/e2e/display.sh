@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The stand-in display through the real binary: a screenshot of the Files tab is a 640 by 1136 PNG
 # and single pixels read the navigation bar, the tab bar and a row; a point off the screen and a
-# file in a missing folder are refused and change nothing.
+# file in a missing folder are refused and change nothing. The screen follows a screenshot as it
+# does every command, and the script, saved with a byte-order mark, reads as one without.
 set -euo pipefail
 tandrel="$1"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
@@ -9,7 +10,8 @@ trap 'rm -rf "$work"' EXIT
 device="$work/device"
 mkdir -p "$device/var/mobile/Documents" "$device/tmp" "$device/Applications"
 
-cat > "$work/script" <<SCRIPT
+printf '\xef\xbb\xbf' > "$work/script"
+cat >> "$work/script" <<SCRIPT
 tap Skip
 screenshot $work/screen.png
 pixel 20,40
@@ -31,6 +33,8 @@ expect "screenshot $work/screen.png: 640 by 1136 pixels"
 header="$(od -An -tx1 -N24 "$work/screen.png" | tr -d ' \n')"
 [ "${header:0:16}" = "89504e470d0a1a0a" ] || fail "the screenshot is not a PNG"
 [ "${header:32:16}" = "0000028000000470" ] || fail "the screenshot is not 640 by 1136"
+grep -A1 -F "screenshot $work/screen.png: 640 by 1136 pixels" "$work/out" | grep -q '^screen: ' || fail "no screen followed the screenshot"
+! grep -q '^error' <<< "$(sed -n '1,/^> screenshot/p' "$work/out")" || fail "the first command, after the byte-order mark, failed"
 
 expect "20,40: 91 165 255 255"
 expect "20,540: 42 42 42 255"

@@ -103,4 +103,17 @@ port="$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$work/server.out" | head -1)"
 TANDREL_PROBE_URL="http://127.0.0.1:$port/" run "$work/online"
 grep -q '^compose: .*I love using Tandrel by @quorrelhub for sharing files & media using AirDrop!' "$work/online" \
     || fail "no tweet sheet with the text: $(grep compose "$work/online")"
+# Names act on what is in front: over a folder, with the menu open, its overlay covers the
+# navigation bar, so Back (and a row) reach the overlay, which closes the menu, and the folder stays.
+printf 'tap var\ntap gear\nwait 1\ntap Back\nwait 1\ntap gear\nwait 1\nrow 0\nwait 1\n' > "$work/script"
+run "$work/front"
+grep -q '^error:' "$work/front" && fail "a command failed over the menu: $(grep '^error:' "$work/front")"
+# What the Nth command of the script left on the screen.
+block() { awk -v n="$2" '/^> /{k++} k==n' "$1"; }
+block "$work/front" 3 | grep -qF 'trash' || fail "the menu did not open over the folder: $(block "$work/front" 3)"
+block "$work/front" 3 | grep -qF '[Back]' && fail "the covered Back button was listed: $(block "$work/front" 3)"
+for n in 5 9; do
+    grep -qF 'nav: "var"' <<< "$(block "$work/front" "$n")" || fail "command $((n - 1)) left the folder: $(block "$work/front" "$n")"
+    grep -qF 'trash' <<< "$(block "$work/front" "$n")" && fail "command $((n - 1)) left the menu open: $(block "$work/front" "$n")"
+done
 echo "options menu: ok"

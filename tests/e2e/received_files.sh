@@ -67,6 +67,7 @@ expect 'menu: "notes.txt" file:///var/mobile/Tandrel/notes.txt offers: AirDrop, 
 grep -qF "Open in Player" "$work/out" && fail "the audio app was offered a text file"
 expect 'error: the document menu does not offer "Player"'
 expect "handed: com.example.reader file:///var/mobile/Tandrel/notes.txt"
+[ "$(grep -c '^handed: ' "$work/out")" = 1 ] || fail "the hand-over was not shown once"
 after "complete Reader" | grep -qF "menu:" && fail "the menu stayed after its choice"
 # Edit and a swipe delete the file from the disk.
 expect 'nav: "Received Files" | right: [Done]'

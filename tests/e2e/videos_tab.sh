@@ -46,6 +46,8 @@ run_script
 after() { awk -v cmd="> $1" 'found && /^> /{exit} found{print} $0 == cmd{found=1}' "$work/out"; }
 
 expect 'nav: "Pick Video" | left: [Cancel] | right: [Done (disabled)]'
+# An album's row is named by what it shows, not again by its screen reader's label.
+grep -qF 'Roll2 Photos' "$work/out" && fail "an album's accessibility label was listed beside its row"
 expect 'nav: "Camera Roll" | back: [< Pick Video] | right: [Done (disabled)]'
 expect 'footer: 2 Videos'
 expect 'toolbar: 1 Video Selected'

@@ -9,6 +9,9 @@
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
+#include "platform/foundation/PlatformClock.h"
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UITapGestureRecognizer.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
@@ -179,10 +182,14 @@ TEST_F(DriverTest, OutOfRangeNumbersAreErrorsNotCrashes) {
     EXPECT_EQ(driver_.execute("row 99999999999999999999"), "error: row needs a row number\n");
     EXPECT_EQ(driver_.execute("accessory 99999999999999999999"), "error: accessory needs a row number\n");
     EXPECT_EQ(driver_.execute("tab 99999999999999999999"), "error: no tab \"99999999999999999999\"\n");
-    // A wait that is not a finite number of seconds would never end (or not start).
-    for (const char* bad : {"wait nan", "wait inf", "wait -1", "wait soon", "wait 2s", "wait"})
+    // A wait that is not a finite decimal number of seconds would never end (or not start), or
+    // not be what it seems (0x10 is not ten, nor sixteen).
+    for (const char* bad : {"wait nan", "wait inf", "wait -1", "wait soon", "wait 2s", "wait", "wait 0x10", "wait 1e", "wait .",
+                            "wait 1,5", "wait 1e999"})
         EXPECT_EQ(driver_.execute(bad), "error: wait needs a number of seconds\n") << bad;
     EXPECT_EQ(driver_.execute("wait 0.5"), "");
+    EXPECT_EQ(driver_.execute("wait 5e-1"), "");
+    EXPECT_EQ(driver_.execute("touch 0x10,170"), "error: not a point: \"0x10,170\" (touch X,Y)\n");
 }
 
 TEST_F(DriverTest, AViewTheDriverDoesNotKnowDescribesItselfAndIsTapped) {
@@ -536,8 +543,111 @@ TEST_F(DriverTest, ExpectWaitsForTheScreenToShowAText) {
     });
     EXPECT_EQ(driver_.execute("expect Arrived 2 5"), "");
     worker.join();
-    auto reply = driver_.execute("expect Never shown 0.1");
-    EXPECT_EQ(reply.rfind("error: \"Never shown\" not on screen after 0.1 s; the screen shows:\nscreen: NamesTable\n", 0), 0u) << reply;
+    // The screen is not in the error: it follows under the command anyway.
+    EXPECT_EQ(driver_.execute("expect Never shown 0.1"), "error: \"Never shown\" not on screen after 0.1 s\n");
     EXPECT_EQ(driver_.execute("expect"), "error: expect what?\n");
     EXPECT_EQ(driver_.execute("expect 3"), "") << "a lone number is the text: row 3 shows it";
+}
+
+// The bare swipe is the finger's flick from the middle of what scrolls: its six moves take their
+// frames on the script clock and scroll the table as far as the same flick made by a finger.
+TEST_F(DriverTest, ABareSwipeIsAFingerFlickOnTheScriptClock) {
+    ManualClock clock;
+    auto table = table_->tableView();
+    const CGFloat middle = (64 + 519) / 2.0; // between the navigation bar and the tab bar
+    std::vector<CGPoint> offsets;
+    for (const std::string& command : {std::string("swipe up"), "swipe up 160," + std::to_string(middle)}) {
+        SCOPED_TRACE(command);
+        table->setContentOffset(CGPointZero);
+        const double before = PlatformClock::monotonic();
+        EXPECT_EQ(driver_.execute(command), "");
+        EXPECT_NEAR(PlatformClock::monotonic() - before, 8.0 / 60, 1e-6) << "down, six moves, up";
+        offsets.push_back(table->contentOffset());
+    }
+    EXPECT_GT(offsets[0].y, 0);
+    EXPECT_EQ(offsets[0], offsets[1]);
+}
+
+namespace {
+// A dark overlay over everything but the tab bar, as the options fan lays one: a touch on it is
+// all it takes.
+std::shared_ptr<UIView> layOverlay(const std::shared_ptr<UITabBarController>& tabs, int& touches) {
+    auto overlay = std::make_shared<UIView>(tabs->view()->bounds());
+    overlay->setBackgroundColor(UIColor::blackColor());
+    overlay->setAlpha(0.7);
+    overlay->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(overlay, [&touches](NSObject&, UIGestureRecognizer&) { ++touches; }));
+    tabs->view()->insertSubviewBelowSubview(overlay, tabs->tabBar());
+    return overlay;
+}
+} // namespace
+
+// What an overlay covers is neither listed nor reached: a command naming it lands on the overlay,
+// as a finger on the same spot does; the tab bar in front of the overlay still answers.
+TEST_F(DriverTest, ANameUnderAnOverlayReachesTheOverlay) {
+    auto pushed = std::make_shared<NamesTable>(std::vector<std::string>{"inner 0", "inner 1"});
+    pushed->setTitle("Inner");
+    nav_->pushViewControllerAnimated(pushed, false);
+    EXPECT_NE(driver_.screen().find("also: [Back]"), std::string::npos) << driver_.screen();
+    int touches = 0;
+    auto overlay = layOverlay(tabs_, touches);
+    const auto screen = driver_.screen();
+    EXPECT_EQ(screen.find("[Back]"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("  0: inner 0"), std::string::npos) << "what is dimmed still shows: " << screen;
+    const char* commands[] = {"tap Back", "tap Items", "back", "tap inner 0", "row 1", "accessory 0", "touch 25,42"};
+    for (const char* command : commands) {
+        SCOPED_TRACE(command);
+        const int before = touches;
+        EXPECT_EQ(driver_.execute(command), "");
+        EXPECT_EQ(touches, before + 1);
+        EXPECT_EQ(nav_->topViewController(), pushed);
+        EXPECT_TRUE(pushed->journal.empty());
+    }
+    EXPECT_EQ(driver_.execute("tab Other"), "");
+    EXPECT_EQ(tabs_->selectedIndex(), 1u);
+    overlay->removeFromSuperview();
+    EXPECT_EQ(driver_.execute("tab List"), "");
+    EXPECT_EQ(driver_.execute("tap Back"), "");
+    EXPECT_EQ(nav_->topViewController(), table_);
+}
+
+// Every name the screen shows can be typed back as it shows: control characters, line breaks,
+// invisible and direction marks and stray bytes as their escapes, leading spaces kept.
+TEST_F(DriverTest, TapTakesANameAsTheScreenShowsIt) {
+    const struct {
+        const char* name;
+        const char* shown;
+    } cases[] = {
+        {"line\nbreak.txt", "line\\nbreak.txt"},
+        {"tab\there.txt", "tab\\there.txt"},
+        {" leading space.txt", " leading space.txt"},
+        {"\x1b[2Jclear", "\\x1b[2Jclear"},
+        {"next\xc2\x85line", "next\\u0085line"},
+        {"\xe2\x80\xae" "fdp.exe", "\\u202efdp.exe"},
+        {"bad\xff" "byte", "bad\\xffbyte"},
+        {"line\xe2\x80\xa8sep", "line\\u2028sep"},
+        {"zero\xe2\x80\x8bwidth", "zero\\u200bwidth"},
+        {"mark\xe2\x80\x8f", "mark\\u200f"},
+        {"arabic\xd8\x9cmark", "arabic\\u061cmark"},
+        {"\xef\xbb\xbf" "bom", "\\ufeffbom"},
+        {"caf\xc3\xa9 \xf0\x9f\x8e\xb5", "caf\xc3\xa9 \xf0\x9f\x8e\xb5"},
+    };
+    table_->names.clear();
+    for (const auto& c : cases) table_->names.push_back(c.name);
+    table_->tableView()->reloadData();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].shown);
+        EXPECT_EQ(driver_.execute("scroll " + std::to_string(i)), "");
+        const auto screen = driver_.screen();
+        EXPECT_NE(screen.find("  " + std::to_string(i) + ": " + cases[i].shown + "  [go]\n"), std::string::npos) << screen;
+        EXPECT_EQ(driver_.execute(std::string("tap ") + cases[i].shown), "");
+        ASSERT_FALSE(table_->journal.empty());
+        EXPECT_EQ(table_->journal.back(), "select " + std::to_string(i));
+    }
+    // Spaces around a name typed by mistake still find it, and a byte-order mark before a
+    // command (a script saved with one) is no part of it.
+    EXPECT_EQ(driver_.execute("scroll 0"), "");
+    EXPECT_EQ(driver_.execute("tap   tab\\there.txt  "), "");
+    EXPECT_EQ(table_->journal.back(), "select 1");
+    EXPECT_EQ(driver_.execute("\xef\xbb\xbftap line\\nbreak.txt"), "");
+    EXPECT_EQ(table_->journal.back(), "select 0");
 }

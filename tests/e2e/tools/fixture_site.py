@@ -4,7 +4,8 @@
 GET /PATH answers with the file FOLDER/site/PATH; when that is a folder, with its file named by
 the first value of the query (so one path can answer differently per video id). Beside a file, NAME.status
 gives another status, NAME.cut declares the whole length but sends only the first half and
-closes, NAME.nolength sends no Content-Length and ends the body by closing. Every request's
+closes, NAME.nolength sends no Content-Length and ends the body by closing, NAME.slow (holding a
+number of seconds) sends the body in even pieces over that long. Every request's
 path, query and headers go to FOLDER/requests, one JSON object a line. The chosen port is
 printed on the standard output once the server listens.
 
@@ -14,6 +15,7 @@ import http.server
 import json
 import os
 import sys
+import time
 import urllib.parse
 
 folder = sys.argv[1]
@@ -55,6 +57,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
             self.wfile.write(body)
             self.close_connection = True
+            return
+        if os.path.exists(local + ".slow"):
+            seconds = float(open(local + ".slow").read().strip())
+            self.send_response(status)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            pieces = 20
+            for i in range(pieces):
+                self.wfile.write(body[len(body) * i // pieces: len(body) * (i + 1) // pieces])
+                self.wfile.flush()
+                time.sleep(seconds / pieces)
             return
         self.answer(status, body)
 
