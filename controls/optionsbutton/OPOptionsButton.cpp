@@ -14,6 +14,9 @@ std::shared_ptr<OPOptionsButton> OPOptionsButton::initForTabBarForItemIndexDeleg
     button->tabBar_ = tabBar;
     button->locationIndexInTabBar_ = index;
     button->installTheButton();
+    // It keeps its share of the place over the item when the bar's screen turns.
+    button->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
+                                UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin);
     return button;
 }
 

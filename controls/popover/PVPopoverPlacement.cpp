@@ -28,11 +28,13 @@ CGSize keyWindowSize() {
     return window ? window->bounds().size : CGSizeZero;
 }
 
+// The interface's turn on the screen, as the window turns its controllers' views: a quarter turn
+// clockwise for orientation 3 (the device on its left side), back for 4.
 float rotationAngle(long orientation) {
     switch (orientation) {
     case UIInterfaceOrientationPortraitUpsideDown: return static_cast<float>(std::numbers::pi);
-    case UIInterfaceOrientationLandscapeLeft: return static_cast<float>(std::numbers::pi / 2);
-    case UIInterfaceOrientationLandscapeRight: return static_cast<float>(-std::numbers::pi / 2);
+    case UIInterfaceOrientationLandscapeRight: return static_cast<float>(std::numbers::pi / 2);
+    case UIInterfaceOrientationLandscapeLeft: return static_cast<float>(-std::numbers::pi / 2);
     default: return 0;
     }
 }
@@ -82,8 +84,8 @@ CGRect PVRectInWindowBounds(const CGRect& r, long orientation) {
     const CGFloat x = r.origin.x, y = r.origin.y, w = r.size.width, h = r.size.height;
     switch (orientation) {
     case UIInterfaceOrientationPortraitUpsideDown: return CGRectMake(W - x - w, H - y - h, w, h);
-    case UIInterfaceOrientationLandscapeRight: return CGRectMake(H - y - h, x, h, w);
-    case UIInterfaceOrientationLandscapeLeft: return CGRectMake(y, W - x - w, h, w);
+    case UIInterfaceOrientationLandscapeRight: return CGRectMake(y, W - x - w, h, w);
+    case UIInterfaceOrientationLandscapeLeft: return CGRectMake(H - y - h, x, h, w);
     default: return r;
     }
 }
@@ -231,8 +233,8 @@ CGRect PVPopoverController::rotateIntoInterface(const CGRect& q) {
     const CGFloat W = window.width, H = window.height, x = q.origin.x, y = q.origin.y, w = size.width, h = size.height;
     switch (orientation) {
     case UIInterfaceOrientationPortraitUpsideDown: return CGRectMake(W - x - w, H - y - h, w, h);
-    case UIInterfaceOrientationLandscapeLeft: return CGRectMake(W - y - w, x, w, h);
-    case UIInterfaceOrientationLandscapeRight: return CGRectMake(y, H - x - h, w, h);
+    case UIInterfaceOrientationLandscapeRight: return CGRectMake(W - y - w, x, w, h);
+    case UIInterfaceOrientationLandscapeLeft: return CGRectMake(y, H - x - h, w, h);
     default: return CGRectMake(x, y, w, h);
     }
 }

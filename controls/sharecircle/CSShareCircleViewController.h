@@ -16,7 +16,7 @@ public:
     void loadView() override;
     void viewDidLoad() override;
     void willRotateToInterfaceOrientationDuration(UIInterfaceOrientation, double) override { shareCircleView_->invalidateLayout(); }
-    unsigned long supportedInterfaceOrientations() const { return 30; }
+    unsigned long supportedInterfaceOrientations() const override { return 30; }
     bool shouldAutorotate() const override { return true; }
 
 private:

@@ -23,7 +23,7 @@ public:
 
     void viewDidLoad() override;
     bool shouldAutorotate() const override { return true; }
-    unsigned long supportedInterfaceOrientations() const;
+    unsigned long supportedInterfaceOrientations() const override;
 
     void setupGroup();
     void reloadData();

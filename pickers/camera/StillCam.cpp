@@ -1,11 +1,12 @@
 #include "pickers/camera/StillCam.h"
-
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/uikit/UIFont.h"
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
+
+#include <algorithm>
 
 std::vector<AVCaptureDevicePtr> StillCam::videoDevices() { return AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo); }
 
@@ -32,8 +33,9 @@ void StillCam::viewDidLoad() {
     auto v = view();
     v->setClipsToBounds(false);
     v->setBackgroundColor(UIColor::blackColor());
-    screenWidth_ = v->bounds().size.width;
-    screenHeight_ = v->bounds().size.height;
+    // The portrait size, whichever way the interface stands while the view loads.
+    screenWidth_ = std::min(v->bounds().size.width, v->bounds().size.height);
+    screenHeight_ = std::max(v->bounds().size.width, v->bounds().size.height);
     auto orientation = interfaceOrientation();
     if (isLandscape(orientation)) v->setFrame(CGRectMake(0, 0, screenHeight_, screenWidth_));
 

@@ -243,7 +243,9 @@ TEST_F(StillCamTest, TurningTheDeviceTurnsTheCameraAndItsControls) {
 
     UIApplication::sharedApplication()->rotateDevice(UIDeviceOrientationLandscapeLeft); // the interface turns landscape right
     ASSERT_TRUE(runMainUntil([&] { return camera->captureBtn()->center().x == 568 - 28; }));
-    EXPECT_EQ(camera->view()->frame(), CGRectMake(0, 0, 568, 320));
+    // On its side over the whole screen: 568 by 320 points within the window's upright 320 by 568.
+    EXPECT_EQ(camera->view()->bounds(), CGRectMake(0, 0, 568, 320));
+    EXPECT_EQ(camera->view()->frame(), CGRectMake(0, 0, 320, 568));
     EXPECT_EQ(camera->captureVideoPreviewLayer()->frame(), CGRectMake(0, 0, 568, 320));
     EXPECT_EQ(camera->captureVideoPreviewLayer()->connection()->videoOrientation(), AVCaptureVideoOrientationLandscapeRight);
     EXPECT_EQ(camera->captureBtn()->titleForState(UIControlStateNormal), "C\nA\nP\nT\nU\nR\nE");

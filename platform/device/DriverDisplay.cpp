@@ -67,7 +67,7 @@ bool Driver::pixel(const std::string& text) {
     auto point = parsePoint(text);
     if (!point) return fail("pixel needs a point as X,Y");
     auto screen = UIScreen::mainScreen();
-    auto bounds = screen->bounds();
+    auto bounds = screen->interfaceBounds();
     if (!CGRectContainsPoint(bounds, *point))
         return fail(NSString::stringWithFormat("%@ lies outside the screen (%g by %g points)", text, bounds.size.width,
                                                bounds.size.height));

@@ -27,6 +27,8 @@ std::optional<double> number(const std::string& s) { return Driver::decimal(s); 
 
 // A point of the screen in a window's coordinates.
 CGPoint inWindow(const std::shared_ptr<UIWindow>& window, CGPoint p) {
+    // The driver's points stand upright in the interface; windows keep the screen's coordinates.
+    p = UIScreen::mainScreen()->pointFromInterface(p);
     auto f = window->frame();
     return {p.x - f.origin.x, p.y - f.origin.y};
 }
@@ -86,7 +88,7 @@ std::optional<CGPoint> Driver::screenPoint(const std::string& text, const std::s
     auto x = comma == std::string::npos ? std::nullopt : number(text.substr(0, comma));
     auto y = comma == std::string::npos ? std::nullopt : number(text.substr(comma + 1));
     if (!x || !y) return fail("not a point: " + UIScreenDescription::quoted(text) + " (" + usage + ")"), std::nullopt;
-    auto screen = UIScreen::mainScreen()->bounds();
+    auto screen = UIScreen::mainScreen()->interfaceBounds();
     if (*x < 0 || *y < 0 || *x >= screen.size.width || *y >= screen.size.height) {
         char size[64];
         std::snprintf(size, sizeof size, "%g by %g points", screen.size.width, screen.size.height);
@@ -185,7 +187,7 @@ bool Driver::swipe(const std::string& text) {
     }
     auto from = endpoint(args[1], usage);
     if (!from) return false;
-    CGPoint to = UIScrollViewSwipeEnd(*direction, *from, UIScreen::mainScreen()->bounds());
+    CGPoint to = UIScrollViewSwipeEnd(*direction, *from, UIScreen::mainScreen()->interfaceBounds());
     auto w = frontWindow(*from);
     if (!w) return fail("no window on screen");
     fingersOn(w).drag(inWindow(w, *from), inWindow(w, to), kUIScrollViewSwipeMoves);

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <iostream>
 #include <malloc.h>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,6 +41,15 @@ constexpr const char* kDefaultURLSource = "com.apple.mobilesafari";
 constexpr const char* UIApplicationLaunchOptionsURLKey = "UIApplicationLaunchOptionsURLKey";
 constexpr const char* UIApplicationLaunchOptionsSourceApplicationKey = "UIApplicationLaunchOptionsSourceApplicationKey";
 
+// The device's orientation for a side it is held on, as the driver's rotate names them.
+std::optional<UIDeviceOrientation> heldOrientation(const std::string& side) {
+    if (side == "portrait") return UIDeviceOrientationPortrait;
+    if (side == "upside-down") return UIDeviceOrientationPortraitUpsideDown;
+    if (side == "left") return UIDeviceOrientationLandscapeLeft;
+    if (side == "right") return UIDeviceOrientationLandscapeRight;
+    return std::nullopt;
+}
+
 struct Options {
     std::string device;
     std::string script;
@@ -49,6 +59,8 @@ struct Options {
     std::string openURL;
     std::string source;
     std::string accounts;
+    // The side the device is held on at launch: portrait, upside-down, left or right.
+    std::string held;
     bool sample = false;
     bool help = false;
     std::string error;
@@ -69,6 +81,7 @@ Options parse(int argc, char** argv) {
         else if (a == "--open") value(o.openURL);
         else if (a == "--source") value(o.source);
         else if (a == "--accounts") value(o.accounts);
+        else if (a == "--orientation") value(o.held);
         else if (a == "--sample") o.sample = true;
         else if (a == "--help" || a == "-h") o.help = true;
         else o.error = "unknown option " + a;
@@ -77,6 +90,7 @@ Options parse(int argc, char** argv) {
     if (!o.source.empty() && o.handover.empty() && o.openURL.empty()) o.error = "--source goes with --handover or --open";
     if (!o.model.empty() && o.model != "iPhone" && o.model != "iPad") o.error = "--model is iPhone or iPad";
     if (!o.accounts.empty() && !DeviceAccounts::parse(o.accounts, o.error)) o.error = "--accounts: " + o.error;
+    if (!o.held.empty() && !heldOrientation(o.held)) o.error = "--orientation is portrait, upside-down, left or right";
     return o;
 }
 
@@ -230,7 +244,8 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     if (options.help || !options.error.empty()) {
         if (!options.error.empty()) std::cerr << "tandrel: " << options.error << "\n";
         std::cerr << "usage: tandrel [--device DIR] [--sample] [--model iPhone|iPad] [--script FILE]\n"
-                     "               [--handover PATH | --open URL] [--source ID] [--accounts mail,sms,facebook,twitter|none]\n" << Driver::help();
+                     "               [--handover PATH | --open URL] [--source ID] [--accounts mail,sms,facebook,twitter|none]\n"
+                     "               [--orientation portrait|upside-down|left|right]\n" << Driver::help();
         return options.error.empty() ? 0 : 2;
     }
     std::ifstream script;
@@ -258,6 +273,8 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
         return 1;
     }
     application->setDelegate(delegate);
+    // A device held sideways launches the app in that orientation when the app allows it.
+    if (!options.held.empty()) application->rotateDevice(*heldOrientation(options.held));
     auto launchURL = launchURLFor(options);
     if (!launchURL.error.empty()) {
         std::cerr << "tandrel: " << launchURL.error << "\n";

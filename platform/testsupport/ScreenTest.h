@@ -1,7 +1,9 @@
 #pragma once
-// A key window with a plain controller over the whole screen, the platform clock manual and no
-// animations recorded: where a control is shown, timed and its pixels read off the display.
+// A key window with a plain controller over the whole screen, on a fresh device, the platform
+// clock manual and no animations recorded: where a control is shown, timed and its pixels read off
+// the display, upright as the interface stands (turn it with turnDevice).
 
+#include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDisplay.h"
@@ -17,9 +19,10 @@
 #include <optional>
 #include <string>
 
-class ScreenTest : public ::testing::Test {
+class ScreenTest : public DeviceTest {
 protected:
     void SetUp() override {
+        DeviceTest::SetUp();
         UIApplication::sharedApplication()->reset();
         clock_.emplace();
         window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
@@ -29,7 +32,10 @@ protected:
     }
     void TearDown() override {
         clock_.reset();
+        // Held upright again for the next test.
+        DeviceProfile::update([](DeviceProfile& p) { p.orientation = UIDeviceOrientationPortrait; });
         UIApplication::sharedApplication()->reset();
+        DeviceTest::TearDown();
     }
 
     UIViewPtr content() const { return window_->subviews().front(); }
@@ -37,7 +43,13 @@ protected:
     // rounding of the clock's start; the steps it schedules are timed from there.
     void advance(double seconds) { clock_->advance(seconds + 1e-6); }
 
-    // The display's colour at a point of the screen (red, green, blue, alpha).
+    // Turns the device (the driver's rotate) and lets the turn's layout settle.
+    void turnDevice(UIDeviceOrientation orientation) {
+        UIApplication::sharedApplication()->rotateDevice(orientation);
+        window_->layoutIfNeeded();
+    }
+
+    // The display's colour at a point of the screen as the interface stands (red, green, blue, alpha).
     static CGImage::Pixel pixelAt(CGFloat x, CGFloat y) {
         auto scale = UIScreen::mainScreen()->scale();
         return UIDisplaySnapshot()->pixelAt(static_cast<int>(std::floor(x * scale)), static_cast<int>(std::floor(y * scale)));

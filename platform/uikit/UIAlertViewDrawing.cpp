@@ -64,7 +64,7 @@ UIAlertView::Metrics UIAlertView::measure() const {
 }
 
 CGRect UIAlertView::frameOnScreen() const {
-    auto screen = UIScreen::mainScreen()->bounds();
+    auto screen = UIScreen::mainScreen()->interfaceBounds();
     auto size = measure().size;
     return CGRectMake(std::round((screen.size.width - size.width) / 2), std::round((screen.size.height - size.height) / 2),
                       size.width, size.height);
@@ -115,6 +115,8 @@ void UIAlertOverlayWindow::drawRect(const CGRect&) {
     alert->layoutIfNeeded();
     auto f = alert->frame();
     c->saveGState();
+    // The alert stands upright in the interface, the window in the screen's coordinates.
+    c->concatCTM(CGAffineTransformInvert(UIScreen::mainScreen()->interfaceTransform()));
     c->translateCTM(f.origin.x, f.origin.y);
     alert->layer()->renderInContext(*c);
     c->restoreGState();

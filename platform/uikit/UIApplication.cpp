@@ -30,7 +30,12 @@ std::shared_ptr<UIApplication> UIApplication::sharedApplication() {
     return application;
 }
 
-UIInterfaceOrientation UIApplication::statusBarOrientation() const { return interfaceOrientationFor(DeviceProfile::current().orientation); }
+UIInterfaceOrientation UIApplication::statusBarOrientation() const {
+    // A device that was set to another orientation without a turn (a profile change) leads.
+    long device = DeviceProfile::current().orientation;
+    if (device == turnedAtDevice_.load()) return displayed_.load();
+    return interfaceOrientationFor(device);
+}
 
 UIInterfaceOrientation UIApplication::interfaceOrientationFor(long o) {
     return o >= UIInterfaceOrientationPortrait && o <= UIInterfaceOrientationLandscapeLeft ? static_cast<UIInterfaceOrientation>(o)
@@ -207,6 +212,8 @@ void UIApplication::reset() {
     handedDocuments_.clear();
     alerts_.clear();
     statusBarHidden_ = false;
+    displayed_ = UIInterfaceOrientationPortrait;
+    turnedAtDevice_ = -1;
     statusBarAnimation_ = UIStatusBarAnimationNone;
     statusBarStyle_ = UIStatusBarStyleDefault;
     std::map<UIBackgroundTaskIdentifier, std::function<void()>> tasks;

@@ -108,9 +108,16 @@ public:
 
     // The status bar follows the device's orientation (DeviceProfile): a device orientation of 1
     // to 4 is the interface orientation of the same number (the device turned to its left shows
-    // the interface landscape right); face up, face down and unknown leave the status bar in
-    // portrait.
+    // the interface landscape right); face up, face down and unknown leave the status bar where
+    // it stood. A turn that the screen's controller or the app refuses (rotateDevice) leaves it
+    // where it stood too, while the device stays so.
     UIInterfaceOrientation statusBarOrientation() const;
+    // The orientation the windows were turned to by the last turn of the device (portrait until
+    // the device turns): the display and the screen's points stand upright in it.
+    UIInterfaceOrientation displayedInterfaceOrientation() const { return displayed_.load(); }
+    // The orientations the app allows in a window: its delegate's answer, else the main bundle's
+    // "UISupportedInterfaceOrientations" (every orientation when the list is missing or empty).
+    unsigned long supportedInterfaceOrientationsForWindow(const std::shared_ptr<UIWindow>& window) const;
     // The status bar's orientation for a device orientation.
     static UIInterfaceOrientation interfaceOrientationFor(long deviceOrientation);
 
@@ -127,8 +134,13 @@ public:
     void setStatusBarStyleAnimated(UIStatusBarStyle style, bool) { statusBarStyle_ = style; }
     CGRect statusBarFrame() const;
 
-    // The device turns (the driver's rotate): when the interface orientation changes the status
-    // bar's will- and did-change notifications are posted, then UIDevice's orientation change.
+    // The device turns (the driver's rotate). The interface turns with it when the app and the
+    // controller in front of the screen's window allow the new orientation (a controller's
+    // shouldAutorotate, supportedInterfaceOrientations and shouldAutorotateToInterfaceOrientation,
+    // asked of the innermost child it shows): the controllers on screen hear of it, the windows
+    // turn their controllers' views (UIWindow::turnToInterfaceOrientation) and the status bar's
+    // will- and did-change notifications are posted. UIDevice's orientation change is posted in
+    // any case.
     void rotateDevice(UIDeviceOrientation orientation);
 
     // While an alert is on screen the system's alert window (class name
@@ -203,6 +215,10 @@ private:
     std::weak_ptr<UIWindow> windowUnderAlerts_;
     bool shakeToEdit_ = true;
     bool statusBarHidden_ = false;
+    // The interface orientation of the last turn, and the device orientation it was decided at.
+    std::atomic<UIInterfaceOrientation> displayed_{UIInterfaceOrientationPortrait};
+    // (-1: no turn yet, the status bar follows the device).
+    std::atomic<long> turnedAtDevice_{-1};
     UIStatusBarAnimation statusBarAnimation_ = UIStatusBarAnimationNone;
     UIStatusBarStyle statusBarStyle_ = UIStatusBarStyleDefault;
     std::vector<NSURLPtr> openedURLs_;

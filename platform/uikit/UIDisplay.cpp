@@ -24,7 +24,8 @@ const CALayer* firstShownLayer(const UIWindow& window) {
 
 CGImageRef UIDisplaySnapshot() {
     auto screen = UIScreen::mainScreen();
-    auto size = screen->bounds().size;
+    // Painted upright in the interface's orientation, as the device's screenshots are.
+    auto size = screen->interfaceBounds().size;
     CGFloat scale = screen->scale();
     auto bitmap = CGImage::createWithSize(static_cast<int>(std::lround(size.width * scale)),
                                           static_cast<int>(std::lround(size.height * scale)));
@@ -40,6 +41,7 @@ CGImageRef UIDisplaySnapshot() {
     auto context = std::make_shared<CGContext>(bitmap, scale);
     context->setFillColor(0, 0, 0, 1);
     context->fillRect(CGRectMake(0, 0, size.width, size.height));
+    context->concatCTM(screen->interfaceTransform());
     for (auto& [level, window] : windows) {
         // The system's alert window is never made visible by the app; it is up while it exists.
         bool shown = window == app->alertWindow() || window->isVisible();

@@ -6,12 +6,14 @@
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
 #include "platform/uikit/UIFingers.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 
 namespace {
 // A view this faint is not on screen for a finger or an eye.
@@ -130,6 +132,14 @@ void UIScreenDescription::describeWindow(const std::shared_ptr<UIWindow>& window
                                          const std::vector<std::shared_ptr<UIWindow>>& inFront) {
     if (!window) return;
     window->layoutIfNeeded();
+    // A turned interface says so first (the device's side is the driver's `rotate`).
+    static const char* const kTurnedInterfaces[] = {"", "", "upside down", "landscape, turned left", "landscape, turned right"};
+    auto displayed = UIApplication::sharedApplication()->displayedInterfaceOrientation();
+    if (displayed >= UIInterfaceOrientationPortraitUpsideDown && displayed <= UIInterfaceOrientationLandscapeLeft) {
+        auto size = UIScreen::mainScreen()->interfaceBounds().size;
+        addLine(std::string("orientation: ") + kTurnedInterfaces[displayed] + ", " + std::to_string(std::lround(size.width)) +
+                " by " + std::to_string(std::lround(size.height)) + " points");
+    }
     auto subviews = window->subviews();
     // A presentation over the whole screen hides what lies beneath it; a sheet leaves it in view.
     std::size_t first = 0;
@@ -206,16 +216,17 @@ std::shared_ptr<UIView> UIScreenDescription::place(const std::string& text) cons
 }
 
 namespace {
-// A point of a layer in screen points: through the layer tree to its root (a window's layer).
+// A point of a layer in the screen's points: through the layer tree to its root (a window's
+// layer), then into the screen's coordinates and upright in the interface's orientation.
 CGPoint screenPointOf(const CALayer& layer, CGPoint p) {
     auto inRoot = layer.convertPointToLayer(p, nullptr);
     auto root = &layer;
     while (auto parent = root->superlayer()) root = parent.get();
     if (auto window = root->view()) {
         auto f = window->frame();
-        return {inRoot.x + f.origin.x, inRoot.y + f.origin.y};
+        inRoot = {inRoot.x + f.origin.x, inRoot.y + f.origin.y};
     }
-    return inRoot;
+    return UIScreen::mainScreen()->pointToInterface(inRoot);
 }
 
 CGPoint centreOf(const CALayer& layer) {
@@ -258,7 +269,7 @@ void UIScreenDescription::describeLayers(const std::shared_ptr<CALayer>& layer, 
                 while (auto parent = root->superlayer()) root = parent;
                 auto window = root->view() ? std::dynamic_pointer_cast<UIWindow>(root->view()->self<UIView>()) : nullptr;
                 if (!window) return reply.refuse("it is not on screen");
-                auto p = centreOf(*drawn);
+                auto p = UIScreen::mainScreen()->pointFromInterface(centreOf(*drawn));
                 auto f = window->frame();
                 return touchAt(window, {p.x - f.origin.x, p.y - f.origin.y}, reply);
             }, view);

@@ -23,7 +23,7 @@ UIViewController::~UIViewController() = default;
 UIViewPtr UIViewController::view() {
     if (!view_) {
         loadView();
-        if (!view_) view_ = std::make_shared<UIView>(UIScreen::mainScreen()->bounds());
+        if (!view_) view_ = std::make_shared<UIView>(UIScreen::mainScreen()->interfaceBounds());
         view_->setViewController(self<UIViewController>());
         viewDidLoad();
     }
@@ -35,7 +35,8 @@ void UIViewController::setView(const UIViewPtr& view) {
     if (view_) view_->setViewController(self<UIViewController>());
 }
 
-void UIViewController::loadView() { setView(std::make_shared<UIView>(UIScreen::mainScreen()->bounds())); }
+// A view of the screen's size as the interface stands (568 by 320 when loaded in landscape).
+void UIViewController::loadView() { setView(std::make_shared<UIView>(UIScreen::mainScreen()->interfaceBounds())); }
 
 void UIViewController::beginAppearanceTransition(bool isAppearing, bool animated) {
     if (isAppearing) {
@@ -137,7 +138,7 @@ void UIViewController::presentViewControllerAnimatedCompletion(const std::shared
     if (coversPresenter) beginAppearanceTransition(false, animated);
     controller->beginAppearanceTransition(true, animated);
     auto presentedView = controller->view();
-    presentedView->setFrame(window->bounds());
+    window->fitControllerView(presentedView);
     window->addSubview(presentedView);
     if (coversPresenter) endAppearanceTransition();
     controller->endAppearanceTransition();

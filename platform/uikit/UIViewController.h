@@ -15,6 +15,7 @@
 #include <vector>
 
 class UINavigationController;
+class UIWindow;
 class UITabBarController;
 
 enum UIModalPresentationStyle : long {
@@ -97,13 +98,22 @@ public:
     // The older names of the same presentation: what this controller presented.
     std::shared_ptr<UIViewController> modalViewController() const { return presented_; }
 
-    // Rotation. When the device turns, each controller on screen (a window's root controller and
-    // what it presents, in that order) whose shouldAutorotate and
-    // shouldAutorotateToInterfaceOrientation both answer YES hears willRotate, then
-    // willAnimateRotation, then (after the status bar turned) didRotate, and takes the new
-    // interface orientation; one that does not turn keeps the orientation it had. The views
-    // themselves are not turned: the screen stays as the device profile draws it.
+    // Rotation. When the interface turns (UIApplication::rotateDevice), each controller on screen
+    // (a window's root controller and what it presents, in that order, each followed by the
+    // children it shows) whose shouldAutorotate and shouldAutorotateToInterfaceOrientation both
+    // answer YES hears willRotate, then willAnimateRotation (its window has turned its view by
+    // then), then (after the status bar turned) didRotate, and takes the new interface
+    // orientation; one that does not turn keeps the orientation it had.
     UIInterfaceOrientation interfaceOrientation() const;
+    // The orientations (a UIInterfaceOrientationMask) the controller's view may take: every one
+    // on a pad, all but upside down on a phone.
+    virtual unsigned long supportedInterfaceOrientations() const;
+    // Whether the controller turns to an orientation: shouldAutorotate, the orientation among
+    // supportedInterfaceOrientations and shouldAutorotateToInterfaceOrientation.
+    bool turnsToInterfaceOrientation(UIInterfaceOrientation orientation);
+    // The controller that decides a window's orientation: the front of the window's root
+    // controller's presentations, followed down through the children it shows.
+    static std::shared_ptr<UIViewController> decidingOrientationOfWindow(const UIWindow& window);
     virtual bool shouldAutorotate() const { return true; }
     virtual bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation) { return true; }
     virtual void willRotateToInterfaceOrientationDuration(UIInterfaceOrientation, double) {}

@@ -1,4 +1,5 @@
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -24,7 +25,26 @@ UIInterfaceOrientation UIViewController::interfaceOrientation() const {
     return UIApplication::sharedApplication()->statusBarOrientation();
 }
 
+unsigned long UIViewController::supportedInterfaceOrientations() const {
+    return UIDevice::currentDevice()->userInterfaceIdiom() == UIUserInterfaceIdiomPad ? UIInterfaceOrientationMaskAll
+                                                                                       : UIInterfaceOrientationMaskAllButUpsideDown;
+}
+
+bool UIViewController::turnsToInterfaceOrientation(UIInterfaceOrientation orientation) {
+    return shouldAutorotate() && (supportedInterfaceOrientations() & (1ul << orientation)) != 0 &&
+           shouldAutorotateToInterfaceOrientation(orientation);
+}
+
+std::shared_ptr<UIViewController> UIViewController::decidingOrientationOfWindow(const UIWindow& window) {
+    auto c = window.rootViewController();
+    if (!c) return nullptr;
+    while (c->presentedViewController()) c = c->presentedViewController();
+    while (auto shown = c->childForAppearance()) c = shown;
+    return c;
+}
+
 void UIViewController::deviceWillTurn(UIInterfaceOrientation from, UIInterfaceOrientation to) {
+    std::vector<std::shared_ptr<UIViewController>> turning;
     for (auto& c : controllersOnScreen()) {
         if (!c->shouldAutorotate() || !c->shouldAutorotateToInterfaceOrientation(to)) {
             if (c->interfaceOrientation_ == UIInterfaceOrientationUnknown) c->interfaceOrientation_ = from;
@@ -32,6 +52,16 @@ void UIViewController::deviceWillTurn(UIInterfaceOrientation from, UIInterfaceOr
         }
         c->turning_ = true;
         c->willRotateToInterfaceOrientationDuration(to, kRotationDuration);
+        turning.push_back(c);
+    }
+    // A window turns the views of its controllers when the controller in front allows it; a
+    // window without controllers stays as it was drawn.
+    for (auto& window : UIApplication::sharedApplication()->windows()) {
+        if (!window->isVisible() || window->isHidden()) continue;
+        auto decider = decidingOrientationOfWindow(*window);
+        if (decider && decider->turnsToInterfaceOrientation(to)) window->turnToInterfaceOrientation(to);
+    }
+    for (auto& c : turning) {
         c->interfaceOrientation_ = to;
         c->willAnimateRotationToInterfaceOrientationDuration(to, kRotationDuration);
     }

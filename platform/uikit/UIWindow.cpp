@@ -11,7 +11,10 @@ void UIWindow::setRootViewController(const std::shared_ptr<UIViewController>& co
     rootViewController_ = controller;
     if (controller) {
         auto view = controller->view();
-        view->setFrame(bounds());
+        auto displayed = UIApplication::sharedApplication()->displayedInterfaceOrientation();
+        if (displayed != interfaceOrientation_ && controller->turnsToInterfaceOrientation(displayed))
+            interfaceOrientation_ = displayed;
+        fitControllerView(view);
         rootFittedSize_ = bounds().size;
         addSubview(view);
         setNeedsLayout();
@@ -49,10 +52,37 @@ bool UIWindow::isKeyWindow() const { return UIApplication::sharedApplication()->
 // changes size; between those, a frame the controller gives its view stays.
 void UIWindow::layoutSubviews() {
     if (rootViewController_ && rootViewController_->isViewLoaded() && rootFittedSize_ != bounds().size) {
-        rootViewController_->view()->setFrame(bounds());
+        fitControllerView(rootViewController_->view());
         rootFittedSize_ = bounds().size;
     }
     UIView::layoutSubviews();
+}
+
+void UIWindow::fitControllerView(const UIViewPtr& view) const {
+    auto b = bounds();
+    bool sideways = interfaceOrientation_ == UIInterfaceOrientationLandscapeLeft ||
+                    interfaceOrientation_ == UIInterfaceOrientationLandscapeRight;
+    if (interfaceOrientation_ == UIInterfaceOrientationPortrait || interfaceOrientation_ == UIInterfaceOrientationUnknown) {
+        view->setTransform(CGAffineTransformIdentity);
+        view->setFrame(b);
+        return;
+    }
+    // Quarter and half turns, exactly: landscape right by π/2, landscape left by −π/2.
+    CGAffineTransform turn = interfaceOrientation_ == UIInterfaceOrientationLandscapeRight  ? CGAffineTransform{0, 1, -1, 0, 0, 0}
+                             : interfaceOrientation_ == UIInterfaceOrientationLandscapeLeft ? CGAffineTransform{0, -1, 1, 0, 0, 0}
+                                                                                            : CGAffineTransform{-1, 0, 0, -1, 0, 0};
+    view->setTransform(turn);
+    view->setBounds(CGRectMake(0, 0, sideways ? b.size.height : b.size.width, sideways ? b.size.width : b.size.height));
+    view->setCenter(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)));
+}
+
+void UIWindow::turnToInterfaceOrientation(UIInterfaceOrientation orientation) {
+    interfaceOrientation_ = orientation;
+    // The root controller's view and those of its presentations: the window's controller views.
+    for (auto& view : subviews())
+        if (auto controller = view->viewController(); controller && (controller == rootViewController_ || controller->presentingViewController()))
+            fitControllerView(view);
+    rootFittedSize_ = bounds().size;
 }
 
 std::shared_ptr<UIResponder> UIWindow::nextResponder() const { return UIApplication::sharedApplication(); }

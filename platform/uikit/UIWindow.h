@@ -1,6 +1,7 @@
 #pragma once
 // The application's window: the root of the view tree and of the controller hierarchy.
 
+#include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIView.h"
 
 class UIViewController;
@@ -40,6 +41,16 @@ public:
     // A rect of another window (nil: the screen) in this window's coordinates.
     CGRect convertRectFromWindow(const CGRect& rect, const std::shared_ptr<UIWindow>& window) const;
 
+    // The interface orientation the window shows its controllers' views in: the root
+    // controller's view and the views of what it presents stand turned by the orientation's
+    // angle about the window's centre, with bounds of the interface's size (568 by 320 in
+    // landscape on a 320 by 568 screen); the window itself keeps the screen's coordinates. A
+    // window takes the displayed orientation when it gets a root controller that allows it.
+    UIInterfaceOrientation interfaceOrientation() const { return interfaceOrientation_; }
+    void turnToInterfaceOrientation(UIInterfaceOrientation orientation);
+    // Places a controller's view over the whole window as the window's orientation stands.
+    void fitControllerView(const UIViewPtr& view) const;
+
     void layoutSubviews() override;
     std::shared_ptr<UIResponder> nextResponder() const override;
 
@@ -48,5 +59,6 @@ private:
     // The window size the root controller's view was last fitted to.
     CGSize rootFittedSize_{};
     bool visible_ = false;
+    UIInterfaceOrientation interfaceOrientation_ = UIInterfaceOrientationPortrait;
     CGFloat windowLevel_ = UIWindowLevelNormal;
 };

@@ -136,11 +136,12 @@ TEST_F(PVPopoverPlacementTest, TurnedInterfacesRotateAndMapTheBubble) {
         CGFloat angle;
         CGRect frame;
     } cases[] = {
-        // Interface landscape right: free box 10..558 by 30..310, bubble (184, 120, 200, 100) upright.
-        {UIDeviceOrientationLandscapeLeft, -M_PI / 2, {{120, 184}, {100, 200}}},
-        {UIDeviceOrientationLandscapeRight, M_PI / 2, {{100, 184}, {100, 200}}},
-        // Upside down: the status bar still takes 20 at the upright top.
-        {UIDeviceOrientationPortraitUpsideDown, M_PI, {{60, 224}, {200, 100}}},
+        // Free box 10..558 by 30..310, bubble (184, 120, 200, 100) upright; turned as the window
+        // turns the interface: clockwise with the device on its left side (interface 3).
+        {UIDeviceOrientationLandscapeLeft, M_PI / 2, {{100, 184}, {100, 200}}},
+        {UIDeviceOrientationLandscapeRight, -M_PI / 2, {{120, 184}, {100, 200}}},
+        // Upside down: the app's Info.plist leaves it out, and the bubble stays upright.
+        {UIDeviceOrientationPortraitUpsideDown, 0, {{60, 244}, {200, 100}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.device);
@@ -172,9 +173,9 @@ TEST_F(PVPopoverPlacementTest, RotationWhileShownRepositionsFromTheDelegatesAnch
     popover->setDelegate(reanchor);
     popover->presentPopoverFromRectInViewPermittedArrowDirectionsAnimated(CGRectMake(150, 100, 20, 20), window, 3, false);
     ASSERT_EQ(popover->backgroundView()->arrowDirection(), PVPopoverArrowDirectionUp);
-    UIApplication::sharedApplication()->rotateDevice(UIDeviceOrientationPortraitUpsideDown);
+    UIApplication::sharedApplication()->rotateDevice(UIDeviceOrientationLandscapeLeft);
     expectRect(reanchor->seen, CGRectMake(150, 100, 20, 20));
-    // The new anchor is the window's top left corner, the upright bottom right.
+    // The new anchor is the window's top left corner, the turned interface's bottom left.
     EXPECT_EQ(popover->backgroundView()->arrowDirection(), PVPopoverArrowDirectionDown);
     UIApplication::sharedApplication()->rotateDevice(UIDeviceOrientationPortrait);
 }

@@ -151,8 +151,9 @@ TEST_F(ApplicationTest, StatusBarHidesWithItsAnimationAndFramesTheInterfacesTop)
     app->setStatusBarHidden(false);
     app->setStatusBarStyle(UIStatusBarStyleLightContent);
     EXPECT_EQ(app->statusBarStyle(), UIStatusBarStyleLightContent);
+    // The app's Info.plist leaves out upside down: that turn keeps the bar at the top.
     const std::pair<UIDeviceOrientation, CGRect> frames[] = {
-        {UIDeviceOrientationPortraitUpsideDown, CGRectMake(0, 548, 320, 20)},
+        {UIDeviceOrientationPortraitUpsideDown, CGRectMake(0, 0, 320, 20)},
         {UIDeviceOrientationLandscapeLeft, CGRectMake(0, 0, 20, 568)},
         {UIDeviceOrientationLandscapeRight, CGRectMake(300, 0, 20, 568)},
     };

@@ -1,6 +1,7 @@
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
 
@@ -32,6 +33,7 @@ class RotationTest : public DeviceTest {
 protected:
     void SetUp() override {
         DeviceTest::SetUp();
+        DeviceProfile::update([](DeviceProfile& p) { p.orientation = UIDeviceOrientationPortrait; });
         UIApplication::sharedApplication()->reset();
     }
     void TearDown() override {
@@ -42,9 +44,10 @@ protected:
 };
 } // namespace
 
-// The root controller and what it presents turn in order; one that refuses stays as it stood,
-// and an orientation it refuses leaves the turning one where it was.
-TEST_F(RotationTest, ControllersOnScreenTurnWhenTheyMay) {
+// The controller in front decides whether the interface turns: one that refuses keeps every
+// controller as it stood; once it is gone the root turns, hearing its callbacks in order, and an
+// orientation it refuses (or face up) leaves it where it was.
+TEST_F(RotationTest, TheControllerInFrontDecidesTheTurn) {
     auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
     auto root = std::make_shared<TurningController>("root", true, journal_);
     auto still = std::make_shared<TurningController>("still", false, journal_);
@@ -54,23 +57,85 @@ TEST_F(RotationTest, ControllersOnScreenTurnWhenTheyMay) {
     auto app = UIApplication::sharedApplication();
 
     app->rotateDevice(UIDeviceOrientationLandscapeLeft);
+    EXPECT_TRUE(journal_.empty());
+    EXPECT_EQ(app->statusBarOrientation(), UIInterfaceOrientationPortrait);
+    EXPECT_EQ(app->displayedInterfaceOrientation(), UIInterfaceOrientationPortrait);
+    EXPECT_EQ(root->view()->bounds(), CGRectMake(0, 0, 320, 568));
+
+    root->dismissViewControllerAnimatedCompletion(false, nullptr);
+    app->rotateDevice(UIDeviceOrientationLandscapeLeft);
     EXPECT_EQ(journal_, (std::vector<std::string>{"root will 3 in 1 bar 1", "root animate 3 in 3 bar 1", "root did 1 in 3 bar 3"}));
     EXPECT_EQ(root->interfaceOrientation(), UIInterfaceOrientationLandscapeRight);
-    EXPECT_EQ(still->interfaceOrientation(), UIInterfaceOrientationPortrait);
+    EXPECT_EQ(app->displayedInterfaceOrientation(), UIInterfaceOrientationLandscapeRight);
 
     journal_.clear();
     app->rotateDevice(UIDeviceOrientationPortraitUpsideDown);
-    EXPECT_TRUE(journal_.empty());
-    EXPECT_EQ(root->interfaceOrientation(), UIInterfaceOrientationLandscapeRight);
     app->rotateDevice(UIDeviceOrientationFaceUp);
-    EXPECT_EQ(journal_, (std::vector<std::string>{"root will 1 in 3 bar 2", "root animate 1 in 1 bar 2", "root did 2 in 1 bar 1"}));
-    EXPECT_EQ(still->interfaceOrientation(), UIInterfaceOrientationPortrait);
+    EXPECT_TRUE(journal_.empty());
+    EXPECT_EQ(app->statusBarOrientation(), UIInterfaceOrientationLandscapeRight);
+    app->rotateDevice(UIDeviceOrientationPortrait);
+    EXPECT_EQ(journal_, (std::vector<std::string>{"root will 1 in 3 bar 3", "root animate 1 in 1 bar 3", "root did 3 in 1 bar 1"}));
 
-    // Shown again, a controller stands as the interface does.
-    root->dismissViewControllerAnimatedCompletion(false, nullptr);
+    // Presented while the interface is turned, a controller stands as the interface does.
     app->rotateDevice(UIDeviceOrientationLandscapeRight);
     root->presentViewControllerAnimatedCompletion(still, false, nullptr);
     EXPECT_EQ(still->interfaceOrientation(), UIInterfaceOrientationLandscapeLeft);
-    EXPECT_EQ(still->modalViewController(), nullptr);
+    EXPECT_EQ(still->view()->bounds(), CGRectMake(0, 0, 568, 320));
     EXPECT_EQ(root->modalViewController(), still);
+}
+
+namespace {
+class AnsweringDelegate : public UIApplicationDelegate {
+public:
+    explicit AnsweringDelegate(unsigned long mask) : mask_(mask) {}
+    bool applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) override { return true; }
+    std::optional<unsigned long> applicationSupportedInterfaceOrientationsForWindow(UIApplication&,
+                                                                                   const std::shared_ptr<UIWindow>&) override {
+        return mask_;
+    }
+
+private:
+    unsigned long mask_;
+};
+
+class EverySideController : public UIViewController {
+public:
+    unsigned long supportedInterfaceOrientations() const override { return UIInterfaceOrientationMaskAll; }
+};
+} // namespace
+
+// What the app allows bounds every turn: the orientations its Info.plist lists (portrait and
+// both landscapes), or its delegate's answer when it gives one; a phone's plain controller
+// refuses upside down of itself.
+TEST_F(RotationTest, TheAppsOrientationsBoundTheTurn) {
+    struct Case {
+        const char* what;
+        std::optional<unsigned long> delegateAnswer;
+        bool everySide;
+        UIDeviceOrientation device;
+        UIInterfaceOrientation shown;
+    } const cases[] = {
+        {"the Info.plist lists landscape", std::nullopt, false, UIDeviceOrientationLandscapeRight, UIInterfaceOrientationLandscapeLeft},
+        {"the Info.plist leaves out upside down", std::nullopt, true, UIDeviceOrientationPortraitUpsideDown,
+         UIInterfaceOrientationPortrait},
+        {"a phone's controller refuses upside down", UIInterfaceOrientationMaskAll, false,
+         UIDeviceOrientationPortraitUpsideDown, UIInterfaceOrientationPortrait},
+        {"the delegate allows upside down", UIInterfaceOrientationMaskAll, true, UIDeviceOrientationPortraitUpsideDown,
+         UIInterfaceOrientationPortraitUpsideDown},
+        {"the delegate answers portrait", UIInterfaceOrientationMaskPortrait, true, UIDeviceOrientationLandscapeLeft,
+         UIInterfaceOrientationPortrait},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        auto app = UIApplication::sharedApplication();
+        if (c.delegateAnswer) app->setDelegate(std::make_shared<AnsweringDelegate>(*c.delegateAnswer));
+        auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+        window->setRootViewController(c.everySide ? std::make_shared<EverySideController>() : std::make_shared<UIViewController>());
+        window->makeKeyAndVisible();
+        app->rotateDevice(c.device);
+        EXPECT_EQ(app->statusBarOrientation(), c.shown) << c.what;
+        EXPECT_EQ(app->displayedInterfaceOrientation(), c.shown) << c.what;
+        EXPECT_EQ(UIDevice::currentDevice()->orientation(), c.device) << c.what;
+        TearDown();
+    }
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Checks the gallery's pictures (scripts/screens): screens_check.py OUT_DIR looks at the key pixels
-of each layer a screen must show. Points and areas are in screen points (the pictures are at scale 2).
+of each layer a screen must show, the size of each turned picture and the lines the turned runs'
+screen texts must show. Points and areas are in screen points as the interface stands (the pictures
+are at scale 2, 568 by 320 points in landscape).
 screens_check.py FILE X,Y [X,Y ...] prints the pixels at the points instead."""
 import struct
 import sys
@@ -92,7 +94,65 @@ CHECKS = [
     ("store", "the Done button", (250, 20, 70, 44), BLUE_BUTTON, 40),
     ("browser", "the browser's back button", (0, 0, 100, 44), BLUE_BUTTON, 40),
     ("browser", "the browser's close button", (220, 0, 100, 44), BLUE_BUTTON, 40),
+    # Turned to landscape (568 by 320 points), upright either way.
+    ("welcome-left", "the welcome's backdrop across the landscape width", (548, 100), (55, 99, 161), 15),
+    ("welcome-left", "the Skip button at the landscape bottom right", (505, 292, 50, 20), BLUE_BUTTON, 40),
+    ("welcome-right", "the Skip button at the landscape bottom right", (505, 292, 50, 20), BLUE_BUTTON, 40),
+    ("files-left", "the navigation bar's tint", (20, 40), (91, 165, 255), 2),
+    ("files-left", "the received button at the landscape right", (548, 42), (0, 0, 0), 10),
+    ("files-left", "the tab bar along the landscape bottom", (5, 300), (42, 42, 42), 3),
+    ("files-left", "the gear over the middle tab", (284, 290), (91, 130, 255), 10),
+    ("files-right", "the received button at the landscape right", (548, 42), (0, 0, 0), 10),
+    ("files-right", "the gear over the middle tab", (284, 290), (91, 130, 255), 10),
+    ("files-upside-down", "a refused turn keeps the landscape bar", (20, 40), (91, 165, 255), 2),
+    ("received-left", "the popover's list, upright below the button", (300, 150), (255, 255, 255), 3),
+    ("received-left", "the popover's title in its dark bar", (340, 75, 120, 20), (0, 0, 0), 40),
+    ("received-left", "the screen dimmed beside the popover", (100, 250), (217, 217, 217), 4),
+    ("received-right", "the popover's list, upright below the button", (300, 150), (255, 255, 255), 3),
+    ("received-right", "the popover's title in its dark bar", (340, 75, 120, 20), (0, 0, 0), 40),
+    ("camera-left", "the back button atop the column at x 540", (540, 30), (173, 175, 255), 25),
+    ("camera-left", "the capture button in the column", (540, 140), (213, 149, 240), 25),
+    ("camera-right", "the back button atop the column at x 540", (540, 30), (255, 167, 182), 25),
+    ("video-grid-left", "the grid's side inset of 2", (1, 100), (255, 255, 255), 3),
+    ("video-grid-left", "the first thumbnail", (40, 100), (219, 161, 4), 25),
+    ("video-grid-left", "the spacing of 3 between thumbnails", (82.5, 100), (255, 255, 255), 3),
+    ("video-grid-left", "the second thumbnail after the spacing", (120, 100), (178, 201, 4), 25),
+    ("video-grid-right", "the grid's side inset of 2", (1, 100), (255, 255, 255), 3),
+    ("video-grid-right", "the spacing of 3 between thumbnails", (82.5, 100), (255, 255, 255), 3),
 ]
+
+
+# The turned pictures, in points: landscape is 568 by 320; a turn the phone refuses keeps the last.
+LANDSCAPE = (568, 320)
+SIZES = {
+    "welcome-left": LANDSCAPE, "welcome-right": LANDSCAPE, "files-left": LANDSCAPE, "files-right": LANDSCAPE,
+    "received-left": LANDSCAPE, "received-right": LANDSCAPE, "files-upside-down": LANDSCAPE,
+    "files-upright": (320, 568), "camera-left": LANDSCAPE, "camera-right": LANDSCAPE,
+    "video-grid-left": LANDSCAPE, "video-grid-right": LANDSCAPE,
+}
+
+# Lines a run's screen text must show (OUT_DIR/RUN.txt), with what they stand for.
+TEXTS = [
+    ("landscape", "the welcome launched on the device's left side", "orientation: landscape, turned left, 568 by 320 points"),
+    ("landscape", "the Files tab turned right", "orientation: landscape, turned right, 568 by 320 points"),
+    ("landscape", "the received files' popover", "popover:"),
+    ("landscape-right", "the welcome launched on the device's right side", "orientation: landscape, turned right, 568 by 320 points"),
+    ("camera-turned", "the camera turned left", "orientation: landscape, turned left, 568 by 320 points"),
+    ("camera-turned", "the camera turned right", "orientation: landscape, turned right, 568 by 320 points"),
+    ("grid-turned", "the asset grid turned", "orientation: landscape, turned left, 568 by 320 points"),
+]
+
+
+def check_turned(folder):
+    failures = []
+    for name, (width, height) in SIZES.items():
+        got_width, _, rows = read_png("%s/%s.png" % (folder, name))
+        if (got_width, len(rows)) != (width * SCALE, height * SCALE):
+            failures.append("%s: %d by %d pixels, not %d by %d" % (name, got_width, len(rows), width * SCALE, height * SCALE))
+    for run, what, line in TEXTS:
+        if line not in open("%s/%s.txt" % (folder, run), encoding="utf-8", errors="replace").read():
+            failures.append("%s: %s: the text never shows %r" % (run, what, line))
+    return failures
 
 
 def near(pixel, colour, tolerance):
@@ -122,9 +182,11 @@ def check(folder):
                     for j in range(int(h * SCALE)) for i in range(int(w * SCALE)))
         if not found:
             failures.append("%s: %s: no %s in %s" % (name, what, colour, where))
+    failures += check_turned(folder)
     for failure in failures:
         print("FAILED: " + failure, file=sys.stderr)
-    print("screens: %d checks of %d pictures, %d failed" % (len(CHECKS), len(pictures), len(failures)))
+    print("screens: %d checks of %d pictures, %d sizes and %d texts, %d failed" %
+          (len(CHECKS), len(pictures), len(SIZES), len(TEXTS), len(failures)))
     return not failures
 
 
