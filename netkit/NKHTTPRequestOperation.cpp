@@ -22,6 +22,8 @@ constexpr long kHTTPStatusOK = 200;
 constexpr long kHTTPStatusPartialContent = 206;
 constexpr long kHTTPStatusRangeNotSatisfiable = 416;
 const char* const kSerializerKey = "responseSerializer";
+// The "Range" value the operation set itself when it paused (absent when it never did).
+const char* const kResumeRangeKey = "resumeRange";
 
 const bool registeredNKHTTPRequestOperation =
     (NSKeyedUnarchiver::registerClass("NKHTTPRequestOperation",
@@ -125,7 +127,9 @@ void NKHTTPRequestOperation::pause() {
             request->setValueForHTTPHeaderField(*etag, "If-Range");
         }
     }
-    request->setValueForHTTPHeaderField(NSString::stringWithFormat("bytes=%llu-", offset), "Range");
+    std::string range = NSString::stringWithFormat("bytes=%llu-", offset);
+    request->setValueForHTTPHeaderField(range, "Range");
+    resumeRange_ = std::move(range);
     setRequest(request);
     NKURLConnectionOperation::pause();
 }
@@ -142,7 +146,8 @@ void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionP
     if (isStale(connection)) return;
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
     auto request = this->request();
-    if (!http || !request || request->valueForHTTPHeaderField("Range").empty()) return;
+    // A range the caller asked for is the caller's: its 206 is the answer it wanted.
+    if (!http || !request || !resumesDownload(*request)) return;
     std::optional<long long> partFrom = http->statusCode() == kHTTPStatusPartialContent ? contentRangeStart(*http) : std::nullopt;
     if (http->statusCode() == kHTTPStatusOK || partFrom == 0) {
         // The server sent the resource from its first byte again (it ignored the range, or the
@@ -175,7 +180,7 @@ bool NKHTTPRequestOperation::holdsWholeResource(const NSURLResponsePtr& response
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
     auto request = this->request();
     if (!http || http->statusCode() != kHTTPStatusRangeNotSatisfiable || !request) return false;
-    if (request->valueForHTTPHeaderField("Range").empty()) return false;
+    if (!resumesDownload(*request)) return false;
     // "bytes */LENGTH": the length of the whole resource.
     auto contentRange = http->valueForHTTPHeaderField("Content-Range");
     const std::string prefix = "bytes */";
@@ -189,6 +194,18 @@ void NKHTTPRequestOperation::encodeWithCoder(NSCoder& coder) const {
     NKURLConnectionOperation::encodeWithCoder(coder);
     auto serializer = responseSerializer();
     coder.encodeObjectForKey(serializer ? Value(serializer) : Value(), kSerializerKey);
+    if (auto range = resumeRange()) coder.encodeObjectForKey(Value(*range), kResumeRangeKey);
+}
+
+std::optional<std::string> NKHTTPRequestOperation::resumeRange() const {
+    std::lock_guard guard(const_cast<NKHTTPRequestOperation*>(this)->lock());
+    return resumeRange_;
+}
+
+bool NKHTTPRequestOperation::resumesDownload(const NSURLRequest& request) const {
+    const std::optional<std::string> own = resumeRange();
+    const std::string range = request.valueForHTTPHeaderField("Range");
+    return own && !range.empty() && range == *own;
 }
 
 NKHTTPRequestOperationPtr NKHTTPRequestOperation::initWithCoder(const NSCoder& coder) {
@@ -196,6 +213,7 @@ NKHTTPRequestOperationPtr NKHTTPRequestOperation::initWithCoder(const NSCoder& c
     if (!operation) return nullptr;
     operation->decodeRestFrom(coder);
     operation->setResponseSerializer(coder.decodeObjectForKey(kSerializerKey).objectAs<NKHTTPResponseSerializer>());
+    if (Value range = coder.decodeObjectForKey(kResumeRangeKey); range.isString()) operation->resumeRange_ = range.stringValue();
     return operation;
 }
 

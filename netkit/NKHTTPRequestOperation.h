@@ -48,7 +48,9 @@ public:
     // A resumed download answered with the whole body (200 instead of 206) starts its output
     // again from the beginning instead of appending the body to what it holds; one answered 416
     // with a length equal to what it holds is complete. A 206 must start where the output ends
-    // (one from the first byte starts it again); any other part fails the download.
+    // (one from the first byte starts it again); any other part fails the download. Only a range
+    // the operation set itself when it paused is checked: a caller's own "Range" request takes
+    // whatever part the server sends.
     void connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) override;
 
 protected:
@@ -60,7 +62,13 @@ private:
     // Where a partial answer's "Content-Range" says its body starts; nil when it says nothing usable.
     static std::optional<long long> contentRangeStart(const NSHTTPURLResponse& response);
 
+    // Whether the request's "Range" is the one the operation set when it paused.
+    bool resumesDownload(const NSURLRequest& request) const;
+    std::optional<std::string> resumeRange() const;
+
     std::shared_ptr<NKHTTPResponseSerializer> serializer_;
+    // Guarded by the operation's lock.
+    std::optional<std::string> resumeRange_;
     std::optional<Value> responseObject_;
     NSErrorPtr responseSerializationError_;
 };

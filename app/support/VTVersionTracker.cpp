@@ -82,18 +82,26 @@ bool VTVersionTracker::stopTracking() {
 }
 
 void VTVersionTracker::checkForUpdates() {
-    std::lock_guard<std::mutex> guard(checkLock_);
+    // The fetch and the handler run with no lock held: the handler may wait for the main thread,
+    // which may itself be asking the tracker something.
     NSLog("Checking for Application Updates");
     auto latest = VTVersion::latestRemoteVersionForChannelWithBaseUrl(channelName_, baseUrl_);
     auto current = VTVersion::currentLocalVersion();
     NSLog("Current Version: %@", current->versionString());
     NSLog("Latest Version: %@", latest ? latest->versionString() : std::string("(null)"));
-    if (latest && latest->compare(*current) == NSOrderedDescending) {
-        // An optional update is announced once; a mandatory one at every check.
-        if (currentState_ == VTVersionTrackerStateUpdateAvailable) return;
-        currentState_ = latest->mandatory() ? VTVersionTrackerStateMandatoryUpdate : VTVersionTrackerStateUpdateAvailable;
-        if (handler_) handler_(currentState_, latest);
-        return;
+    std::int32_t announce = VTVersionTrackerStateUnchecked;
+    {
+        // Only the change of state is one step, so that overlapping checks announce an optional
+        // update once.
+        std::lock_guard<std::mutex> guard(checkLock_);
+        if (latest && latest->compare(*current) == NSOrderedDescending) {
+            if (currentState_ != VTVersionTrackerStateUpdateAvailable) {
+                currentState_ = latest->mandatory() ? VTVersionTrackerStateMandatoryUpdate : VTVersionTrackerStateUpdateAvailable;
+                announce = currentState_;
+            }
+        } else {
+            currentState_ = VTVersionTrackerStateCurrent;
+        }
     }
-    currentState_ = VTVersionTrackerStateCurrent;
+    if (announce != VTVersionTrackerStateUnchecked && handler_) handler_(announce, latest);
 }

@@ -50,7 +50,7 @@ public:
     bool startTrackingWithTrackBlock(dispatch_block_t trackBlock);
     // Stops the timer and drops the track block (which holds the tracker); always true.
     bool stopTracking();
-    // One check; blocks for the request.
+    // One check; blocks for the request. Holds no lock across the request or the handler.
     void checkForUpdates();
 
     const std::string& channelName() const { return channelName_; }
@@ -67,6 +67,7 @@ private:
     Handler handler_;
     std::atomic<std::int32_t> currentState_{VTVersionTrackerStateUnchecked};
     dispatch_source_t timerSource_;
-    // One check at a time, so that a state is announced once even when checks overlap.
+    // Held only while a check changes the state (never across the fetch or the handler), so that
+    // an optional update is announced once even when checks overlap.
     std::mutex checkLock_;
 };

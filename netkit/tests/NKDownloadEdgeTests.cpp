@@ -137,6 +137,46 @@ TEST_F(NKDownloadEdgeTest, APartialAnswerMustContinueTheFile) {
     }
 }
 
+// A caller's own "Range" is no resume: the part the server sends is the answer, whatever it
+// says of the rest of the resource (only a range the operation set on a pause is checked).
+TEST_F(NKDownloadEdgeTest, ACallersOwnRangeTakesThePartTheServerSends) {
+    struct Case {
+        const char* name;
+        long status;
+        std::string contentRange;
+        std::string body;
+    };
+    const std::string part(100, 'p');
+    const Case cases[] = {
+        {"the part asked for", 206, "bytes 100-199/1000", part},
+        {"another part", 206, "bytes 300-399/1000", part},
+        {"the whole resource", 200, "", std::string(1000, 'w')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        completed_ = false;
+        LoopbackHTTPServer server;
+        server.route("/v", [&](LoopbackExchange& exchange) {
+            std::vector<std::pair<std::string, std::string>> headers{{"Content-Length", std::to_string(c.body.size())}};
+            if (!c.contentRange.empty()) headers.push_back({"Content-Range", c.contentRange});
+            exchange.sendHead(static_cast<int>(c.status), headers);
+            exchange.send(c.body);
+            exchange.closeAfterResponse();
+        });
+        auto request = requestFor(server.url("/v"))->mutableCopy();
+        request->setValueForHTTPHeaderField("bytes=100-199", "Range");
+        auto operation = NKHTTPRequestOperation::initWithRequest(request);
+        operation->setOutputStream(NSOutputStream::outputStreamToFileAtPath(kDownloadPath, false));
+        operation->setCompletionBlock([this] { completed_ = true; });
+        operation->start();
+        ASSERT_TRUE(runMainUntil([&] { return completed_.load(); }, kWait));
+        EXPECT_FALSE(operation->error());
+        EXPECT_EQ(operation->response()->statusCode(), c.status);
+        EXPECT_EQ(readFile(kDownloadPath), c.body);
+        EXPECT_EQ(server.requests().at(0).header("Range"), "bytes=100-199");
+    }
+}
+
 TEST_F(NKDownloadEdgeTest, APauseNeverWaitsForAStreamWrite) {
     // A named pipe that nobody reads: the network thread's write blocks once the pipe is full.
     const std::string path = std::string(kFolder) + "/pipe";

@@ -18,6 +18,12 @@ public:
     static constexpr size_t kMinimumSize = 65536;
 
     ScopedAlternateSignalStack() {
+        // A thread that has one large enough already (made when it was started) keeps it.
+        stack_t current{};
+        if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_size >= kMinimumSize) {
+            inherited_ = true;
+            return;
+        }
         size_t size = kMinimumSize;
 #ifdef _SC_SIGSTKSZ
         long wanted = sysconf(_SC_SIGSTKSZ);
@@ -61,10 +67,11 @@ public:
     ScopedAlternateSignalStack& operator=(const ScopedAlternateSignalStack&) = delete;
 
     // NO when the stack could not be made or installed (the thread then runs without one).
-    bool installed() const { return mapped_ != nullptr; }
+    bool installed() const { return mapped_ != nullptr || inherited_; }
 
 private:
     void* mapped_ = nullptr;
     size_t mappedSize_ = 0;
+    bool inherited_ = false;
     stack_t previous_{};
 };

@@ -9,6 +9,7 @@
 #include "sdk/analytics/VuderuSession.h"
 #include "sdk/analytics/VuderuUtil.h"
 
+#include <algorithm>
 #include <mutex>
 #include <set>
 
@@ -75,21 +76,38 @@ void VuderuDataSender::setup() {
     VuderuUtil::assertThreadIsNotMain();
     setupDataKey_ = dataKey();
     dataIndex_->setupForCurrentDataKey(setupDataKey_);
-    removeUnindexedBlocks();
+    adoptUnindexedBlocks();
     retransmitNotSentBlocks();
 }
 
 // A block the index no longer names (the index was damaged and read as empty, or the process
-// ended between writing a block and saving the index) would otherwise stay on disk for good. The
-// ad-log sender keeps its blocks in the same directory under names of the same form, so a file
-// goes only when it holds one of our payloads, a whole report; a writer's temporary has a name of
-// its own and is never one of these.
-void VuderuDataSender::removeUnindexedBlocks() {
+// ended between writing a block and saving the index) holds a whole report that was never
+// accepted: it is adopted under the current key and sent like any other. The ad-log sender keeps
+// its blocks in the same directory under names of the same form, so a file is adopted only when
+// it holds one of our payloads, a whole report; a writer's temporary has a name of its own and is
+// never one of these. Without a key nothing is adopted (and nothing removed) until one is known.
+void VuderuDataSender::adoptUnindexedBlocks() {
+    if (!setupDataKey_) return;
     std::set<std::string> indexed;
     for (const auto& [key, blocks] : dataIndex_->indexMap()) {
         for (const auto& block : blocks) indexed.insert(block->identifier());
     }
-    VuderuDataSenderBlockInfo::removeUnindexedBlockFiles(indexed, [](const NSData& data) { return VuderuSession::isReportData(data); });
+    for (const auto& block :
+         VuderuDataSenderBlockInfo::unindexedBlockFiles(indexed, [](const NSData& data) { return VuderuSession::isReportData(data); })) {
+        VuderuLog("VuderuSession: block %@ was missing from the index; it is sent again", block->identifier());
+        dataIndex_->addBlockInfoForDataKey(block, setupDataKey_);
+    }
+}
+
+bool VuderuDataSender::storedReportCarries(const Value::Data& record) const {
+    if (record.empty()) return false;
+    for (const auto& block : dataIndex_->notSentBlocksForDataKey(dataKey())) {
+        NSDataPtr report = block->data();
+        if (!report || report->length() < record.size()) continue;
+        const auto& bytes = report->vector();
+        if (std::search(bytes.begin(), bytes.end(), record.begin(), record.end()) != bytes.end()) return true;
+    }
+    return false;
 }
 
 void VuderuDataSender::sendSessionsData(const NSDataPtr& data) {
@@ -107,7 +125,9 @@ std::optional<std::string> VuderuDataSender::storeData(const NSDataPtr& data) {
     if (!key) return std::nullopt;
     auto block = VuderuDataSenderBlockInfo::initWithData(data);
     if (!block) return std::nullopt;
+    VuderuSession::fileStepDone();
     dataIndex_->addBlockInfoForDataKey(block, key);
+    VuderuSession::fileStepDone();
     return block->identifier();
 }
 

@@ -39,6 +39,8 @@ public:
     void sendDataWithIdentifier(const NSDataPtr& data, const std::optional<std::string>& identifier);
     void removeStoredDataWithIdentifier(const std::optional<std::string>& identifier);
     bool everSentReportSuccessfully() const { return dataIndex_->sentReportSuccessfully(); }
+    // Whether a stored report, not yet accepted, holds this session record (its exact bytes).
+    bool storedReportCarries(const Value::Data& record) const;
 
     void requestSuccessfulWithResponse(const VuderuHttpAsyncTaskPtr& task, const VuderuHTTPResponsePtr& response) override;
     void requestDidFailWithResponse(const VuderuHttpAsyncTaskPtr& task, const VuderuHTTPResponsePtr& response) override;
@@ -55,7 +57,7 @@ public:
     void didCompleteAllTasks() override;
 
 private:
-    void removeUnindexedBlocks();
+    void adoptUnindexedBlocks();
 
     std::shared_ptr<VuderuDataSenderIndex> dataIndex_;
     std::optional<std::string> setupDataKey_;

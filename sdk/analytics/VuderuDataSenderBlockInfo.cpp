@@ -60,16 +60,22 @@ bool VuderuDataSenderBlockInfo::isBlockFileName(const std::string& name) {
     return identifier && identifier->UUIDString() == name;
 }
 
-void VuderuDataSenderBlockInfo::removeUnindexedBlockFiles(const std::set<std::string>& indexed,
-                                                          const std::function<bool(const NSData&)>& isOwnPayload) {
+std::vector<std::shared_ptr<VuderuDataSenderBlockInfo>> VuderuDataSenderBlockInfo::unindexedBlockFiles(
+    const std::set<std::string>& indexed, const std::function<bool(const NSData&)>& isOwnPayload) {
+    std::vector<std::shared_ptr<VuderuDataSenderBlockInfo>> found;
     const std::string folder = VuderuUtil::filePathDirectory();
     auto fileManager = NSFileManager::defaultManager();
     for (const std::string& name : fileManager->contentsOfDirectoryAtPath(folder, nullptr).value_or(std::vector<std::string>{})) {
         if (!isBlockFileName(name) || indexed.count(name)) continue;
-        const std::string path = folder + "/" + name;
-        NSDataPtr data = NSData::dataWithContentsOfFile(path);
-        if (data && isOwnPayload(*data)) fileManager->removeItemAtPath(path, nullptr);
+        NSDataPtr data = NSData::dataWithContentsOfFile(folder + "/" + name);
+        if (data && isOwnPayload(*data)) found.push_back(std::make_shared<VuderuDataSenderBlockInfo>(name, data->length(), NSDate::date()));
     }
+    return found;
+}
+
+void VuderuDataSenderBlockInfo::removeUnindexedBlockFiles(const std::set<std::string>& indexed,
+                                                          const std::function<bool(const NSData&)>& isOwnPayload) {
+    for (const auto& block : unindexedBlockFiles(indexed, isOwnPayload)) NSFileManager::defaultManager()->removeItemAtPath(block->path(), nullptr);
 }
 
 NSDataPtr VuderuDataSenderBlockInfo::data() const {

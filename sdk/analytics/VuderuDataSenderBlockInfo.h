@@ -13,6 +13,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 class VuderuDataSenderBlockInfo : public NSObject, public NSCoding {
 public:
@@ -39,6 +40,9 @@ public:
     // where the sender writes its payloads, so that none of its own appears unnamed meanwhile;
     // another sender's payload appears whole (it is renamed into place), never half written.
     static void removeUnindexedBlockFiles(const std::set<std::string>& indexed, const std::function<bool(const NSData&)>& isOwnPayload);
+    // The same files as blocks (their size, and now as their date), for a sender that adopts them.
+    static std::vector<std::shared_ptr<VuderuDataSenderBlockInfo>> unindexedBlockFiles(const std::set<std::string>& indexed,
+                                                                                      const std::function<bool(const NSData&)>& isOwnPayload);
 
     // nil when the file is missing.
     NSDataPtr data() const;

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,10 @@ public:
     static std::string sessionsFilePath();
     static std::string currentSessionFilePath();
     static void removeCurrentSessionFile();
+    // Called after each file step of the set-up and of storing a report, so that a test can end
+    // the process there (nothing is called by default).
+    static void setFileStepObserverForTesting(std::function<void()> observer);
+    static void fileStepDone();
     // The value cut to three decimals toward zero; saturating, NaN giving 0.
     static double reduceLocationPrecision(double value);
     static std::string getAgentVersion();

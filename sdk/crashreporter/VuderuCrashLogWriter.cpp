@@ -60,6 +60,8 @@ vdcrash_error_t vdcrash_log_writer_init(vdcrash_log_writer_t* writer, const std:
                                         const std::string& app_version, uint32_t symbol_strategy,
                                         bool user_requested) {
     std::memset(writer, 0, sizeof *writer);
+    writer->capture = vdcrash_nasync_log_writer_capture_alloc();
+    if (!writer->capture) return VDCRASH_ENOMEM;
     writer->symbol_strategy = symbol_strategy;
     writer->report_info.user_requested = user_requested;
     makeUUID(writer->report_info.uuid);
@@ -114,13 +116,22 @@ void vdcrash_log_writer_free(vdcrash_log_writer_t* writer) {
     };
     for (char* s : strings) free(s);
     free(writer->uncaught_exception.callstack);
+    vdcrash_nasync_log_writer_capture_free(writer->capture);
     std::memset(writer, 0, sizeof *writer);
 }
 
 vdcrash_error_t vdcrash_log_writer_write_to_fd(vdcrash_log_writer_t* writer, thread_t crashed_thread,
                                                vdcrash_async_image_list_t* image_list, int fd,
                                                const vdcrash_log_writer_crash_info_t* crash_info,
-                                               const vdcrash_async_thread_state_t* current_state) {
+                                               const vdcrash_async_thread_state_t* current_state,
+                                               const vdcrash_log_writer_threads_t* threads) {
+    if (!threads) {
+        vdcrash_log_writer_threads_t own;
+        vdcrash_log_writer_suspend_threads(&own);
+        vdcrash_error_t result = vdcrash_log_writer_write_to_fd(writer, crashed_thread, image_list, fd, crash_info, current_state, &own);
+        vdcrash_log_writer_resume_threads(&own);
+        return result;
+    }
     const vdcrash_log_writer_detail_t details[] = {VDCRASH_LOG_WRITER_DETAIL_FULL,
                                                    VDCRASH_LOG_WRITER_DETAIL_CRASHED_FRAMES_ONLY,
                                                    VDCRASH_LOG_WRITER_DETAIL_FRAME_IMAGES_ONLY,
@@ -132,7 +143,7 @@ vdcrash_error_t vdcrash_log_writer_write_to_fd(vdcrash_log_writer_t* writer, thr
         if (lseek(fd, 0, SEEK_SET) != 0) return VDCRASH_OUTPUT_ERR;
         vdcrash_async_file_t file;
         vdcrash_async_file_init(&file, fd, VDCRASH_REPORT_SIZE_LIMIT);
-        result = vdcrash_log_writer_write(writer, crashed_thread, image_list, &file, crash_info, current_state, detail);
+        result = vdcrash_log_writer_write(writer, crashed_thread, image_list, &file, crash_info, current_state, detail, threads);
         if (result == VDCRASH_ESUCCESS && vdcrash_async_file_flush(&file)) {
             off_t length = lseek(fd, 0, SEEK_CUR);
             if (length >= 0 && ftruncate(fd, length) == 0) return VDCRASH_ESUCCESS;

@@ -1,6 +1,11 @@
 // Writing one report at crash time: the other threads suspended, every section a nested message
 // sized by a dry run of its writer and then written straight through the file writer. No heap, no
-// locks, fixed stack buffers only.
+// locks: fixed stack buffers and the copy space prepared with the writer.
+//
+// A dry run and its write must see the same data, or the size written before an entry is not its
+// length and the record does not decode: a thread that was not stopped in time goes on running,
+// and the full symbol tables may arrive in the background meanwhile. So what a thread, an image or
+// a symbol lookup gives is copied first, and the entry is sized and written from the copy.
 #include "sdk/crashreporter/VuderuCrashLogWriter.h"
 
 #include "platform/system/thread_act.h"
@@ -8,6 +13,7 @@
 #include "sdk/crashreporter/VuderuCrashFrameWalker.h"
 #include "sdk/crashreporter/VuderuCrashLogWriterEncoding.h"
 
+#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -28,6 +34,8 @@ struct Report {
     // ones written.
     uint64_t crashed_pcs[VDCRASH_MAX_FRAMES];
     uint32_t crashed_pc_count;
+    // Read once: the dry run and the write of the system info give the same time.
+    int64_t timestamp;
 };
 
 // A nested message: its size from a dry run of `write`, then key, size and content.
@@ -71,6 +79,37 @@ struct FoundSymbol {
     char name[VDCRASH_ASYNC_SYMBOL_NAME_BUFFER];
 };
 
+constexpr size_t kCapturedRegisterLimit = 64;
+
+struct CapturedFrame {
+    uint64_t pc;
+    FoundSymbol symbol;
+};
+
+struct CapturedRegister {
+    const char* name;
+    uint64_t value;
+};
+
+} // namespace
+
+// One thread's (or the exception's) registers and frames with their symbols, as they were when
+// copied.
+struct vdcrash_log_writer_capture_t {
+    uint32_t register_count;
+    CapturedRegister registers[kCapturedRegisterLimit];
+    uint32_t frame_count;
+    CapturedFrame frames[VDCRASH_MAX_FRAMES];
+};
+
+vdcrash_log_writer_capture_t* vdcrash_nasync_log_writer_capture_alloc() {
+    return static_cast<vdcrash_log_writer_capture_t*>(calloc(1, sizeof(vdcrash_log_writer_capture_t)));
+}
+
+void vdcrash_nasync_log_writer_capture_free(vdcrash_log_writer_capture_t* capture) { free(capture); }
+
+namespace {
+
 void holdSymbol(vm_address_t address, const char* name, void* ctx) {
     auto* symbol = static_cast<FoundSymbol*>(ctx);
     symbol->found = true;
@@ -96,23 +135,35 @@ void lookUpSymbol(Report& report, uint64_t pc, FoundSymbol* symbol) {
 // Every frame but the innermost holds a return address, which may lie just past the end of the
 // calling function (a call that never returns is often its last instruction): the symbol is looked
 // up for the byte before it, the call itself.
-size_t writeFrame(File* file, Report& report, uint64_t pc, bool returnAddress = false) {
-    size_t n = packU64(file, 3, pc);
-    FoundSymbol symbol;
-    lookUpSymbol(report, returnAddress && pc > 0 ? pc - 1 : pc, &symbol);
-    if (symbol.found)
-        n += packMessage(file, 6, [&](File* f) { return packString(f, 1, symbol.name) + packU64(f, 2, symbol.address); });
+void captureFrame(Report& report, vdcrash_log_writer_capture_t* capture, uint64_t pc, bool returnAddress) {
+    if (capture->frame_count >= VDCRASH_MAX_FRAMES) return;
+    CapturedFrame& frame = capture->frames[capture->frame_count++];
+    frame.pc = pc;
+    lookUpSymbol(report, returnAddress && pc > 0 ? pc - 1 : pc, &frame.symbol);
+}
+
+size_t writeFrame(File* file, const CapturedFrame& frame) {
+    size_t n = packU64(file, 3, frame.pc);
+    if (frame.symbol.found)
+        n += packMessage(file, 6, [&](File* f) { return packString(f, 1, frame.symbol.name) + packU64(f, 2, frame.symbol.address); });
     return n;
 }
 
-size_t writeRegisters(File* file, const vdframe_cursor_t* cursor) {
-    size_t n = 0;
-    for (size_t r = 0; r < vdframe_cursor_get_regcount(cursor); ++r) {
+void captureRegisters(vdcrash_log_writer_capture_t* capture, const vdframe_cursor_t* cursor) {
+    capture->register_count = 0;
+    for (size_t r = 0; r < vdframe_cursor_get_regcount(cursor) && r < kCapturedRegisterLimit; ++r) {
         auto regnum = static_cast<vdcrash_regnum_t>(r);
         vdcrash_greg_t value = 0;
         if (vdframe_cursor_get_reg(cursor, regnum, &value) != VDFRAME_ESUCCESS) value = 0;
-        const char* name = vdframe_cursor_get_regname(cursor, regnum);
-        n += packMessage(file, 4, [&](File* f) { return packString(f, 1, name) + packU64(f, 2, value); });
+        capture->registers[capture->register_count++] = {vdframe_cursor_get_regname(cursor, regnum), static_cast<uint64_t>(value)};
+    }
+}
+
+size_t writeRegisters(File* file, const vdcrash_log_writer_capture_t* capture) {
+    size_t n = 0;
+    for (uint32_t r = 0; r < capture->register_count; ++r) {
+        const CapturedRegister& reg = capture->registers[r];
+        n += packMessage(file, 4, [&](File* f) { return packString(f, 1, reg.name) + packU64(f, 2, reg.value); });
     }
     return n;
 }
@@ -139,18 +190,24 @@ bool walkThread(Report& report, thread_t thread, const vdcrash_async_thread_stat
     return true;
 }
 
-size_t writeThread(File* file, Report& report, thread_t thread, uint32_t number, bool crashed,
-                   const vdcrash_async_thread_state_t* state) {
-    size_t n = packU32(file, 1, number) + packBool(file, 3, crashed);
-    if (!crashed && report.detail != VDCRASH_LOG_WRITER_DETAIL_FULL) return n;
+// Copies a thread's registers (the crashed thread's) and frames into the writer's copy space.
+void captureThread(Report& report, thread_t thread, bool crashed, const vdcrash_async_thread_state_t* state) {
+    vdcrash_log_writer_capture_t* capture = report.writer->capture;
+    capture->register_count = 0;
+    capture->frame_count = 0;
+    if (!crashed && report.detail != VDCRASH_LOG_WRITER_DETAIL_FULL) return;
     walkThread(
         report, thread, state,
         [&](const vdframe_cursor_t* cursor) {
-            if (crashed) n += writeRegisters(file, cursor);
+            if (crashed) captureRegisters(capture, cursor);
         },
-        [&](uint64_t pc, bool returnAddress) {
-            n += packMessage(file, 2, [&](File* f) { return writeFrame(f, report, pc, returnAddress); });
-        });
+        [&](uint64_t pc, bool returnAddress) { captureFrame(report, capture, pc, returnAddress); });
+}
+
+size_t writeThread(File* file, const vdcrash_log_writer_capture_t* capture, uint32_t number, bool crashed) {
+    size_t n = packU32(file, 1, number) + packBool(file, 3, crashed) + writeRegisters(file, capture);
+    for (uint32_t i = 0; i < capture->frame_count; ++i)
+        n += packMessage(file, 2, [&](File* f) { return writeFrame(f, capture->frames[i]); });
     return n;
 }
 
@@ -164,17 +221,34 @@ bool holdsWrittenFrame(Report& report, const vdcrash_async_macho_t* image) {
     return false;
 }
 
-size_t writeImage(File* file, const vdcrash_async_macho_t* image) {
-    size_t n = packU64(file, 2, image->text_size) + packU64(file, 1, image->header_addr) + packString(file, 3, image->name);
+// What the binary image entry says of an image, copied from it.
+struct CapturedImage {
+    uint64_t text_size;
+    uint64_t header_addr;
+    const char* name;
+    bool has_uuid;
     uint8_t uuid[16];
-    if (vdcrash_async_macho_uuid(image, uuid)) {
-        VDCRASH_PROTOBUF_C_BINARY_DATA bytes = {sizeof uuid, uuid};
+    uint64_t type;
+    uint64_t subtype;
+};
+
+void captureImage(const vdcrash_async_macho_t* image, CapturedImage* captured) {
+    captured->text_size = image->text_size;
+    captured->header_addr = image->header_addr;
+    captured->name = image->name;
+    captured->has_uuid = vdcrash_async_macho_uuid(image, captured->uuid);
+    captured->type = static_cast<uint32_t>(vdcrash_async_macho_cpu_type(image));
+    captured->subtype = static_cast<uint32_t>(vdcrash_async_macho_cpu_subtype(image));
+}
+
+size_t writeImage(File* file, const CapturedImage& image) {
+    size_t n = packU64(file, 2, image.text_size) + packU64(file, 1, image.header_addr) + packString(file, 3, image.name);
+    if (image.has_uuid) {
+        VDCRASH_PROTOBUF_C_BINARY_DATA bytes = {sizeof image.uuid, const_cast<uint8_t*>(image.uuid)};
         n += vdcrash_writer_pack(file, 4, VDCRASH_PROTOBUF_C_TYPE_BYTES, &bytes);
     }
-    uint64_t type = static_cast<uint32_t>(vdcrash_async_macho_cpu_type(image));
-    uint64_t subtype = static_cast<uint32_t>(vdcrash_async_macho_cpu_subtype(image));
     n += packMessage(file, 5, [&](File* f) {
-        return packEnum(f, 1, kTypeEncodingMach) + packU64(f, 2, type) + packU64(f, 3, subtype);
+        return packEnum(f, 1, kTypeEncodingMach) + packU64(f, 2, image.type) + packU64(f, 3, image.subtype);
     });
     return n;
 }
@@ -186,18 +260,18 @@ size_t writeImages(File* file, Report& report) {
          image = vdcrash_async_image_list_next(report.images, image)) {
         if (report.detail >= VDCRASH_LOG_WRITER_DETAIL_FRAME_IMAGES_ONLY && !holdsWrittenFrame(report, &image->macho_image))
             continue;
-        n += packMessage(file, 4, [&](File* f) { return writeImage(f, &image->macho_image); });
+        CapturedImage captured;
+        captureImage(&image->macho_image, &captured);
+        n += packMessage(file, 4, [&](File* f) { return writeImage(f, captured); });
     }
     vdcrash_async_image_list_set_reading(report.images, false);
     return n;
 }
 
-size_t writeSystemInfo(File* file, const vdcrash_log_writer_t* w) {
+size_t writeSystemInfo(File* file, const vdcrash_log_writer_t* w, int64_t timestamp) {
     size_t n = packEnum(file, 1, kOperatingSystemIPhoneOS) + packString(file, 2, w->system_info.version);
     if (w->system_info.build) n += packString(file, 5, w->system_info.build);
     n += packEnum(file, 3, kArchitectureUnknown);
-    time_t now = time(nullptr);
-    int64_t timestamp = now == static_cast<time_t>(-1) ? 0 : static_cast<int64_t>(now);
     return n + vdcrash_writer_pack(file, 4, VDCRASH_PROTOBUF_C_TYPE_INT64, &timestamp);
 }
 
@@ -226,11 +300,19 @@ size_t writeReportInfo(File* file, const vdcrash_log_writer_t* w) {
            vdcrash_writer_pack(file, 2, VDCRASH_PROTOBUF_C_TYPE_BYTES, &uuid);
 }
 
-size_t writeException(File* file, Report& report) {
+void captureException(Report& report) {
     const auto& e = report.writer->uncaught_exception;
+    vdcrash_log_writer_capture_t* capture = report.writer->capture;
+    capture->register_count = 0;
+    capture->frame_count = 0;
+    for (size_t i = 0; i < e.callstack_count && i < VDCRASH_MAX_FRAMES; ++i) captureFrame(report, capture, e.callstack[i], false);
+}
+
+size_t writeException(File* file, const vdcrash_log_writer_t* w) {
+    const auto& e = w->uncaught_exception;
     size_t n = packString(file, 1, e.name) + packString(file, 2, e.reason);
-    for (size_t i = 0; i < e.callstack_count && i < VDCRASH_MAX_FRAMES; ++i)
-        n += packMessage(file, 3, [&](File* f) { return writeFrame(f, report, e.callstack[i]); });
+    for (uint32_t i = 0; i < w->capture->frame_count; ++i)
+        n += packMessage(file, 3, [&](File* f) { return writeFrame(f, w->capture->frames[i]); });
     return n;
 }
 
@@ -262,7 +344,8 @@ void writeThreads(File* file, Report& report, const thread_t* threads, mach_msg_
         if (thread == self && !current_state) continue;
         const vdcrash_async_thread_state_t* state = thread == self ? current_state : nullptr;
         bool isCrashed = thread == crashed;
-        packMessage(file, 3, [&](File* f) { return writeThread(f, report, thread, number, isCrashed, state); });
+        captureThread(report, thread, isCrashed, state);
+        packMessage(file, 3, [&](File* f) { return writeThread(f, report.writer->capture, number, isCrashed); });
         ++number;
     }
 }
@@ -277,50 +360,74 @@ void gatherCrashedFrames(Report& report, thread_t crashed, thread_t self, const 
 
 } // namespace
 
+void vdcrash_log_writer_suspend_threads(vdcrash_log_writer_threads_t* threads) {
+    threads->task = mach_task_self();
+    threads->self = vd_mach_thread_self();
+    threads->list = nullptr;
+    threads->count = 0;
+    if (task_threads(threads->task, &threads->list, &threads->count) != KERN_SUCCESS) {
+        threads->list = nullptr;
+        threads->count = 0;
+    }
+    for (mach_msg_type_number_t i = 0; i < threads->count; ++i)
+        if (threads->list[i] != threads->self) thread_suspend(threads->list[i]);
+}
+
+void vdcrash_log_writer_resume_threads(vdcrash_log_writer_threads_t* threads) {
+    for (mach_msg_type_number_t i = 0; i < threads->count; ++i) {
+        if (threads->list[i] != threads->self) thread_resume(threads->list[i]);
+        mach_port_deallocate(threads->task, threads->list[i]);
+    }
+    if (threads->list)
+        vm_deallocate(threads->task, reinterpret_cast<vm_address_t>(threads->list), threads->count * sizeof(thread_t));
+    threads->list = nullptr;
+    threads->count = 0;
+}
+
 vdcrash_error_t vdcrash_log_writer_write(vdcrash_log_writer_t* writer, thread_t crashed_thread,
                                          vdcrash_async_image_list_t* image_list, vdcrash_async_file_t* file,
                                          const vdcrash_log_writer_crash_info_t* crash_info,
                                          const vdcrash_async_thread_state_t* current_state,
-                                         vdcrash_log_writer_detail_t detail) {
-    task_t task = mach_task_self();
-    thread_t self = vd_mach_thread_self();
-    thread_act_array_t threads = nullptr;
-    mach_msg_type_number_t count = 0;
-    if (task_threads(task, &threads, &count) != KERN_SUCCESS) {
-        threads = nullptr;
-        count = 0;
+                                         vdcrash_log_writer_detail_t detail, const vdcrash_log_writer_threads_t* threads) {
+    if (!threads) {
+        vdcrash_log_writer_threads_t own;
+        vdcrash_log_writer_suspend_threads(&own);
+        vdcrash_error_t result = vdcrash_log_writer_write(writer, crashed_thread, image_list, file, crash_info, current_state, detail, &own);
+        vdcrash_log_writer_resume_threads(&own);
+        return result;
     }
-    for (mach_msg_type_number_t i = 0; i < count; ++i)
-        if (threads[i] != self) thread_suspend(threads[i]);
+    // A writer prepared without its copy space (it could not be had) writes nothing.
+    if (!writer->capture) return VDCRASH_ENOMEM;
+    thread_t self = threads->self;
 
     Report report;
     report.writer = writer;
     report.images = image_list;
     report.detail = detail;
-    report.task = task;
+    report.task = threads->task;
+    time_t now = time(nullptr);
+    report.timestamp = now == static_cast<time_t>(-1) ? 0 : static_cast<int64_t>(now);
     vdcrash_async_symbol_cache_init(&report.symbols);
     if (detail >= VDCRASH_LOG_WRITER_DETAIL_FRAME_IMAGES_ONLY) gatherCrashedFrames(report, crashed_thread, self, current_state);
 
     const char magic[] = {'v', 'd', 'c', 'r', 'a', 's', 'h', 1};
     vdcrash_async_file_write(file, magic, sizeof magic);
     packMessage(file, 9, [&](File* f) { return writeReportInfo(f, writer); });
-    packMessage(file, 1, [&](File* f) { return writeSystemInfo(f, writer); });
+    packMessage(file, 1, [&](File* f) { return writeSystemInfo(f, writer, report.timestamp); });
     packMessage(file, 8, [&](File* f) { return writeMachineInfo(f, writer); });
     packMessage(file, 2, [&](File* f) {
         return packString(f, 1, writer->application_info.app_identifier) +
                packString(f, 2, writer->application_info.app_version);
     });
     packMessage(file, 7, [&](File* f) { return writeProcessInfo(f, writer); });
-    writeThreads(file, report, threads, count, self, crashed_thread, current_state);
+    writeThreads(file, report, threads->list, threads->count, self, crashed_thread, current_state);
     writeImages(file, report);
-    if (writer->uncaught_exception.has_exception) packMessage(file, 5, [&](File* f) { return writeException(f, report); });
+    if (writer->uncaught_exception.has_exception) {
+        captureException(report);
+        packMessage(file, 5, [&](File* f) { return writeException(f, writer); });
+    }
     packMessage(file, 6, [&](File* f) { return writeSignal(f, crash_info); });
 
     vdcrash_async_symbol_cache_free(&report.symbols);
-    for (mach_msg_type_number_t i = 0; i < count; ++i) {
-        if (threads[i] != self) thread_resume(threads[i]);
-        mach_port_deallocate(task, threads[i]);
-    }
-    if (threads) vm_deallocate(task, reinterpret_cast<vm_address_t>(threads), count * sizeof(thread_t));
     return VDCRASH_ESUCCESS;
 }

@@ -4,6 +4,8 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSUUID.h"
+#include "platform/foundation/ThreadAlternateSignalStacks.h"
 #include "platform/foundation/WholeFile.h"
 #include "platform/system/dyld.h"
 #include "platform/system/thread_act.h"
@@ -11,6 +13,7 @@
 #include "sdk/crashreporter/VuderuCrashReporterError.h"
 
 #include <cassert>
+#include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
 #include <mutex>
@@ -21,6 +24,7 @@ const char* const kReportFolderName = "com.vuderu.crashreporter.data";
 const char* const kQueuedReportsName = "queued_reports";
 const char* const kPendingReportName = "live_report.vdcrash";
 const char* const kReservedSuffix = ".reserved";
+const char* const kQueuedReportSuffix = ".vdcrash";
 constexpr uint16_t kDirectoryPermissions = 0755;
 
 std::mutex enableLock;
@@ -115,8 +119,39 @@ std::string VuderuCrashReporter::queuedCrashReportDirectory() const { return cra
 
 std::string VuderuCrashReporter::crashReportPath() const { return crashReportDirectory_ + "/" + kPendingReportName; }
 
-bool VuderuCrashReporter::hasPendingCrashReport() const {
-    return NSFileManager::defaultManager()->fileExistsAtPath(crashReportPath());
+bool VuderuCrashReporter::hasPendingCrashReport() const { return !pendingCrashReportPaths().empty(); }
+
+std::vector<std::string> VuderuCrashReporter::pendingCrashReportPaths() const {
+    auto manager = NSFileManager::defaultManager();
+    std::vector<std::string> paths;
+    const std::string queued = queuedCrashReportDirectory();
+    for (const std::string& name : manager->contentsOfDirectoryAtPath(queued, nullptr).value_or(std::vector<std::string>{})) {
+        // Only what queuePendingCrashReport moved there: a writer's temporary is no report.
+        if (name.size() <= std::strlen(kQueuedReportSuffix) || name.front() == '.' ||
+            name.compare(name.size() - std::strlen(kQueuedReportSuffix), std::string::npos, kQueuedReportSuffix) != 0)
+            continue;
+        bool folder = false;
+        if (manager->fileExistsAtPath(queued + "/" + name, &folder) && !folder) paths.push_back(queued + "/" + name);
+    }
+    std::sort(paths.begin(), paths.end());
+    if (manager->fileExistsAtPath(crashReportPath())) paths.push_back(crashReportPath());
+    return paths;
+}
+
+bool VuderuCrashReporter::queuePendingCrashReportAndReturnError(NSErrorPtr* error) const {
+    auto manager = NSFileManager::defaultManager();
+    if (!manager->fileExistsAtPath(crashReportPath())) return true;
+    // A new name each time: the move never replaces a report queued before.
+    const std::string queued = queuedCrashReportDirectory() + "/" + NSUUID::UUID()->UUIDString() + kQueuedReportSuffix;
+    return manager->moveItemAtPath(crashReportPath(), queued, error);
+}
+
+NSDataPtr VuderuCrashReporter::loadCrashReportDataAtPathError(const std::string& path, NSErrorPtr* error) {
+    return NSData::dataWithContentsOfFile(path, error);
+}
+
+bool VuderuCrashReporter::purgeCrashReportAtPathError(const std::string& path, NSErrorPtr* error) {
+    return NSFileManager::defaultManager()->removeItemAtPath(path, error);
 }
 
 NSDataPtr VuderuCrashReporter::loadPendingCrashReportDataAndReturnError(NSErrorPtr* error) const {
@@ -160,6 +195,11 @@ bool VuderuCrashReporter::enableCrashReporterAndReturnError(NSErrorPtr* error) {
         ctx.enabled_once = true;
     }
     if (!populateCrashReportDirectoryAndReturnError(error)) return false;
+    // The report a previous run left goes aside before this run's handlers can write its own
+    // there; the session set-up takes every queued report.
+    if (NSErrorPtr queueError; !queuePendingCrashReportAndReturnError(&queueError))
+        NSLog("[VuderuCrashReporter] Warning -- could not queue the pending crash report: %s",
+              queueError ? queueError->description().c_str() : "unknown error");
 
     const std::string path = NSFileManager::defaultManager()->fileSystemRepresentationWithPath(crashReportPath());
     if (path.size() >= sizeof ctx.report_path) {
@@ -180,6 +220,8 @@ bool VuderuCrashReporter::enableCrashReporterAndReturnError(NSErrorPtr* error) {
                             mapToAsyncSymbolicationStrategy(config_->symbolicationStrategy()), false);
     // Suspending the other threads at crash time must install nothing.
     vdsys_thread_suspension_prepare();
+    // A stack overflow is reported on threads that libraries start, too.
+    vdsys_alternate_signal_stacks_for_all_threads();
 
     auto handler = VuderuCrashSignalHandler::sharedHandler();
     const bool machMode = config_->signalHandlerType() == VuderuCrashReporterSignalHandlerTypeMach;

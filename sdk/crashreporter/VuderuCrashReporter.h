@@ -4,7 +4,10 @@
 // which the next launch loads and purges. Live reports describe the running process on demand.
 //
 // Files (under the Caches folder): "com.vuderu.crashreporter.data"/<application identifier, every
-// "/" made "_">/"live_report.vdcrash", and the unused "queued_reports" folder beside it.
+// "/" made "_">/"live_report.vdcrash", and the "queued_reports" folder beside it. Enabling moves a
+// report left by an earlier run into that folder (under a name of its own) before the handlers
+// are installed, so that a crash early in this run never writes over it; every queued report and
+// the pending one are taken by the next session set-up, each on its own.
 
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSData.h"
@@ -19,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <ucontext.h>
+#include <vector>
 
 
 // setCrashCallbacks: — called at crash time after the report is written (async-signal-safe code
@@ -44,7 +48,14 @@ public:
     VuderuCrashReporter(std::string applicationIdentifier, std::string applicationVersion,
                         std::shared_ptr<VuderuCrashReporterConfig> config);
 
+    // YES when a report is pending or queued.
     bool hasPendingCrashReport() const;
+    // The queued reports (in name order) and then the pending one, when there are.
+    std::vector<std::string> pendingCrashReportPaths() const;
+    // Moves the pending report, when there is one, into the queued reports folder under a new name.
+    bool queuePendingCrashReportAndReturnError(NSErrorPtr* error) const;
+    static NSDataPtr loadCrashReportDataAtPathError(const std::string& path, NSErrorPtr* error);
+    static bool purgeCrashReportAtPathError(const std::string& path, NSErrorPtr* error);
     NSDataPtr loadPendingCrashReportDataAndReturnError(NSErrorPtr* error) const;
     NSDataPtr loadPendingCrashReportData() const { return loadPendingCrashReportDataAndReturnError(nullptr); }
     bool purgePendingCrashReportAndReturnError(NSErrorPtr* error) const;

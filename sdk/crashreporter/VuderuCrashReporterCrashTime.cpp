@@ -60,15 +60,20 @@ vdcrash_error_t vdcrash_reporter_write_report(vdcrash_reporter_context_t* contex
                                               const vdcrash_async_thread_state_t* current_state) {
     // Into the space reserved at enable (or a new file of that name), and under the pending
     // report's name only once whole: a report that cannot be written leaves the one before it.
+    // The other threads stay suspended until the report stands under its name, so that none of
+    // them (a session set-up taking reports, say) ever sees it half-way.
     int fd = open(context->reserved_path, O_RDWR | O_CREAT | O_CLOEXEC, kReportFileMode);
     if (fd < 0) return VDCRASH_EINTERNAL;
-    vdcrash_error_t result =
-        vdcrash_log_writer_write_to_fd(&context->writer, crashed_thread, &context->image_list, fd, crash_info, current_state);
+    vdcrash_log_writer_threads_t threads;
+    vdcrash_log_writer_suspend_threads(&threads);
+    vdcrash_error_t result = vdcrash_log_writer_write_to_fd(&context->writer, crashed_thread, &context->image_list, fd,
+                                                            crash_info, current_state, &threads);
     vdcrash_log_writer_close(&context->writer);
     bool closed = close(fd) == 0;
     if (result == VDCRASH_ESUCCESS && !closed) result = VDCRASH_EINTERNAL;
     if (result == VDCRASH_ESUCCESS && rename(context->reserved_path, context->report_path) != 0) result = VDCRASH_EINTERNAL;
     if (result != VDCRASH_ESUCCESS) unlink(context->reserved_path);
+    vdcrash_log_writer_resume_threads(&threads);
     return result;
 }
 

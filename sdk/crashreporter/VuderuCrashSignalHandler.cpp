@@ -2,15 +2,24 @@
 
 #include "sdk/crashreporter/VuderuCrashReporterError.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 using vdcrash::async::async_list;
 
 namespace {
 
 constexpr size_t kAlternateStackSize = 65536;
+// What the handler may use at most: writing a report stays well below the alternate stack's size
+// (its buffers are fixed; a thread's frames and symbols are copied into space prepared with the
+// writer, not onto the stack). A signal that arrives on a smaller alternate stack, one another
+// library gave its thread, is handled on a reserve stack of this size instead.
+constexpr size_t kHandlerStackNeed = kAlternateStackSize;
+constexpr size_t kReserveStackSize = 4 * kAlternateStackSize;
 
 using callback_list = async_list<vdcrash_signal_user_callback>;
 using action_list = async_list<vdcrash_signal_handler_action>;
@@ -89,6 +98,78 @@ bool previousActionCallback(int signo, siginfo_t* info, ucontext_t* uap, void*, 
     return true;
 }
 
+// The reserve stack, made when the handler is: one signal at a time runs on it.
+struct ReserveStack {
+    char* top = nullptr;
+    std::atomic<bool> taken{false};
+};
+ReserveStack& reserveStack() {
+    static ReserveStack* reserve = [] {
+        auto* made = new ReserveStack();
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        // A guard page below it: a handler that outgrows it faults instead of writing over memory.
+        void* mapped = mmap(nullptr, kReserveStackSize + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped != MAP_FAILED) {
+            mprotect(mapped, page, PROT_NONE);
+            made->top = static_cast<char*>(mapped) + page + kReserveStackSize;
+        }
+        return made;
+    }();
+    return *reserve;
+}
+
+// Whether the signal runs on an alternate stack too small for the handler.
+bool onASmallAlternateStack() {
+    stack_t current{};
+    return sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_ONSTACK) && current.ss_size < kHandlerStackNeed;
+}
+
+struct SignalCall {
+    int signo;
+    siginfo_t* info;
+    void* uap;
+};
+
+void handleSignal(int signo, siginfo_t* info, void* uapVoid);
+
+void handleSignalCall(void* call) {
+    auto* c = static_cast<SignalCall*>(call);
+    handleSignal(c->signo, c->info, c->uap);
+}
+
+// Calls `function(argument)` with the stack pointer at `top`, and returns on the stack it came from.
+__attribute__((noinline)) void callOnStack(char* top, void (*function)(void*), void* argument) {
+#if defined(__x86_64__)
+    __asm__ volatile(
+        "movq %%rsp, %%rbx\n\t"
+        "movq %0, %%rsp\n\t"
+        "andq $-16, %%rsp\n\t"
+        "movq %2, %%rdi\n\t"
+        "callq *%1\n\t"
+        "movq %%rbx, %%rsp\n\t"
+        :
+        : "r"(top), "r"(function), "r"(argument)
+        : "rax", "rbx", "rcx", "rdx", "rsi", "rdi", "r8", "r9", "r10", "r11", "memory", "cc", "xmm0", "xmm1", "xmm2",
+          "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
+#elif defined(__aarch64__)
+    __asm__ volatile(
+        "mov x19, sp\n\t"
+        "and x9, %0, #~15\n\t"
+        "mov sp, x9\n\t"
+        "mov x0, %2\n\t"
+        "blr %1\n\t"
+        "mov sp, x19\n\t"
+        :
+        : "r"(top), "r"(function), "r"(argument)
+        : "x0", "x1", "x2", "x3", "x4", "x5", "x6", "x7", "x8", "x9", "x10", "x11", "x12", "x13", "x14", "x15", "x16",
+          "x17", "x19", "x30", "memory", "cc", "v0", "v1", "v2", "v3", "v4", "v5", "v6", "v7", "v16", "v17", "v18", "v19",
+          "v20", "v21", "v22", "v23", "v24", "v25", "v26", "v27", "v28", "v29", "v30", "v31");
+#else
+    (void)top;
+    function(argument);
+#endif
+}
+
 } // namespace
 
 bool VuderuCrashSignalHandlerForward(VuderuCrashSignalHandlerCallback* next, int signo, siginfo_t* info,
@@ -98,6 +179,22 @@ bool VuderuCrashSignalHandlerForward(VuderuCrashSignalHandlerCallback* next, int
 }
 
 void vuderu_crash_signal_handler(int signo, siginfo_t* info, void* uapVoid) {
+    ReserveStack& reserve = reserveStack();
+    if (reserve.top && onASmallAlternateStack()) {
+        bool expected = false;
+        if (reserve.taken.compare_exchange_strong(expected, true)) {
+            SignalCall call = {signo, info, uapVoid};
+            callOnStack(reserve.top, handleSignalCall, &call);
+            reserve.taken.store(false);
+            return;
+        }
+    }
+    handleSignal(signo, info, uapVoid);
+}
+
+namespace {
+
+void handleSignal(int signo, siginfo_t* info, void* uapVoid) {
     // The interrupted code may be between a failing call and its look at errno.
     const int savedErrno = errno;
     if (iterateChain(signo, info, static_cast<ucontext_t*>(uapVoid), nullptr)) {
@@ -114,7 +211,11 @@ void vuderu_crash_signal_handler(int signo, siginfo_t* info, void* uapVoid) {
     errno = savedErrno;
 }
 
+} // namespace
+
 VuderuCrashSignalHandler::VuderuCrashSignalHandler() {
+    // Made now: the handler allocates nothing.
+    reserveStack();
     sigstk_.ss_sp = std::malloc(kAlternateStackSize);
     sigstk_.ss_size = sigstk_.ss_sp ? kAlternateStackSize : 0;
     sigstk_.ss_flags = 0;

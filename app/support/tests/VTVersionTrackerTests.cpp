@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -155,6 +158,33 @@ TEST_F(VTVersionTrackerTimerTest, ANewIntervalRestartsTheTimerAndZeroMeansTheDef
     clock_.advance(1800);
     ASSERT_TRUE(runMainUntil([&] { return heard.count() == 3; }));
     tracker->stopTracking();
+}
+
+// The handler may wait for another thread that asks the tracker for a check of its own (the app's
+// handler waits for the main thread): no lock of the tracker is held while it runs.
+TEST_F(VTVersionServiceTest, AHandlerMayWaitForAnotherThreadsCheck) {
+    setLocalVersion("1.2");
+    serve({{200, kMandatory13}});
+    auto inner = std::make_shared<std::promise<void>>();
+    std::future<void> innerDone = inner->get_future();
+    std::atomic<int> calls{0};
+    std::shared_ptr<VTVersionTracker> tracker;
+    std::atomic<bool> innerEnded{false};
+    tracker = std::make_shared<VTVersionTracker>("release", baseUrl(), 1800, [&](std::int32_t, const VTVersionPtr&) {
+        if (calls.fetch_add(1) > 0) return;
+        std::thread other([&, inner] {
+            tracker->checkForUpdates();
+            inner->set_value();
+        });
+        // Bounded, so that a tracker that still held its lock fails here instead of hanging.
+        innerEnded = innerDone.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+        if (innerEnded) other.join();
+        else other.detach();
+    });
+    std::thread([&] { tracker->checkForUpdates(); }).join();
+    EXPECT_TRUE(innerEnded);
+    EXPECT_EQ(calls.load(), 2);
+    EXPECT_EQ(tracker->currentState(), VTVersionTrackerStateMandatoryUpdate);
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 #include <cctype>
 
@@ -236,10 +238,11 @@ TEST_F(VuderuDataSenderTest, ABlockWhoseFileIsGoneIsSkippedUntilTheNextStartForg
     EXPECT_EQ(collector_.requestCount(), 1u);
 }
 
-// At start the sender removes the reports its index does not name. The directory is shared with
-// the ad-log sender, whose blocks are named the same way, and with a live writer's temporaries:
-// only our own payloads under a block's name go.
-TEST_F(VuderuDataSenderTest, AtStartReportsTheIndexDoesNotNameAreRemovedAndNothingElse) {
+// At start the sender adopts the reports its index does not name (written, never posted) and
+// sends them. The directory is shared with the ad-log sender, whose blocks are named the same way,
+// and with a live writer's temporaries: only our own payloads under a block's name are taken, and
+// no file is removed.
+TEST_F(VuderuDataSenderTest, AtStartReportsTheIndexDoesNotNameAreAdoptedAndNothingElse) {
     const NSDataPtr report = std::make_shared<VuderuSession>(kKey, "1.0", NSDate::date())->dataForSessions({});
     ASSERT_TRUE(VuderuSession::isReportData(*report));
     const std::string folder = VuderuUtil::filePathDirectory() + "/";
@@ -251,7 +254,7 @@ TEST_F(VuderuDataSenderTest, AtStartReportsTheIndexDoesNotNameAreRemovedAndNothi
         const char* name;
         std::string file;
         NSDataPtr bytes;
-        bool removed;
+        bool adopted;
     };
     for (const bool damagedIndex : {true, false}) {
         SCOPED_TRACE(damagedIndex ? "damaged index" : "whole index");
@@ -281,17 +284,35 @@ TEST_F(VuderuDataSenderTest, AtStartReportsTheIndexDoesNotNameAreRemovedAndNothi
 
         sender = launch(refusedURL());
         auto fileManager = NSFileManager::defaultManager();
+        std::set<std::string> expected{indexed[0]};
         for (const File& f : files) {
-            EXPECT_EQ(fileManager->fileExistsAtPath(folder + f.file), !f.removed) << f.name;
+            EXPECT_TRUE(fileManager->fileExistsAtPath(folder + f.file)) << f.name;
+            if (f.adopted) expected.insert(f.file);
         }
-        EXPECT_EQ(fileManager->fileExistsAtPath(folder + indexed[0]), !damagedIndex) << "the stored report";
-        EXPECT_EQ(storedIdentifiers(sender), damagedIndex ? std::vector<std::string>{} : indexed);
+        EXPECT_TRUE(fileManager->fileExistsAtPath(folder + indexed[0])) << "the stored report";
+        const auto stored = storedIdentifiers(sender);
+        EXPECT_EQ(std::set<std::string>(stored.begin(), stored.end()), expected);
         EXPECT_TRUE(fileManager->fileExistsAtPath(folder + live.temporaryName())) << "a live writer's temporary";
         EXPECT_EQ(live.commit(WholeFileWriter::Sync::None), 0);
         endLaunch();
         for (const std::string& name : {indexed[0], liveName}) fileManager->removeItemAtPath(folder + name, nullptr);
         for (const File& f : files) fileManager->removeItemAtPath(folder + f.file, nullptr);
     }
+}
+
+// An adopted report is posted like any other, once, and goes when it is accepted.
+TEST_F(VuderuDataSenderTest, AnAdoptedReportIsSentOnce) {
+    const NSDataPtr report = std::make_shared<VuderuSession>(kKey, "1.0", NSDate::date())->dataForSessions({});
+    ASSERT_TRUE(report->writeToFile(VuderuUtil::filePathDirectory() + "/" + VuderuUtil::generateCFUUID(), true));
+    auto sender = launch(collector_.url());
+    ASSERT_TRUE(runMainUntil([&] { return collector_.requestCount() == 1; }));
+    ASSERT_TRUE(settle(sender));
+    EXPECT_EQ(collector_.bodies(), std::vector<std::string>{std::string(report->stringView())});
+    EXPECT_TRUE(storedIdentifiers(sender).empty());
+    endLaunch();
+    sender = launch(collector_.url());
+    ASSERT_TRUE(settle(sender));
+    EXPECT_EQ(collector_.requestCount(), 1u);
 }
 
 TEST_F(VuderuDataSenderTest, ReportsReachAnHTTPSCollectorTrustedThroughTheSystemAnchors) {

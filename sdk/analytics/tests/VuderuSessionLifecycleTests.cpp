@@ -6,12 +6,16 @@
 #include "sdk/analytics/VuderuSession.h"
 #include "sdk/analytics/tests/VuderuReportReader.h"
 #include "sdk/analytics/tests/VuderuSenderFixture.h"
+#include "platform/foundation/NSFileManager.h"
+#include "sdk/crashreporter/VuderuCrashReport.h"
 #include "sdk/crashreporter/VuderuCrashReporter.h"
 #include "sdk/crashreporter/tests/CrashReportBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <functional>
 
 namespace {
@@ -170,6 +174,128 @@ TEST_F(VuderuSessionLifecycleTest, APendingCrashReportGoesWithTheSessionOfItsOwn
         }
         EXPECT_FALSE(reporter->hasPendingCrashReport());
         onQueue([] { VuderuSession::removeCurrentSessionFile(); });
+    }
+}
+
+// The reporter of these tests, in storage as the facade keeps it.
+std::shared_ptr<VuderuCrashReporter> useCrashReporter() {
+    auto reporter = std::make_shared<VuderuCrashReporter>("com.tandrel.test", "1.0", std::make_shared<VuderuCrashReporterConfig>(0, 3));
+    auto storage = VuderuGlobalVariableStorage::sharedInstance();
+    storage->setCrashReportingEnabled(true);
+    storage->setVuderuCrashReporter(reporter);
+    return reporter;
+}
+
+// A launch that enables crash reporting and crashes before its session set-up: the process id.
+pid_t crashBeforeTheSetUp(const std::function<void()>& first = [] {}) {
+    pid_t child = startChildProcess([first] {
+        first();
+        if (!useCrashReporter()->enableCrashReporter()) return 90;
+        abort();
+    });
+    return waitForChildProcess(child) == -1 ? child : 0;
+}
+
+// Launches that crash at their start, each on a device holding the crash of the launch before:
+// the next set-up takes every crash, once each, in a session of the process that crashed.
+TEST_F(VuderuSessionLifecycleTest, ACrashLoopReportsEveryCrashOnceInItsOwnSession) {
+    constexpr int kLaunches = 5;
+    std::vector<std::uint64_t> crashed;
+    for (int launch = 0; launch < kLaunches; ++launch) {
+        pid_t child = crashBeforeTheSetUp();
+        ASSERT_NE(child, 0) << "launch " << launch;
+        crashed.push_back(static_cast<std::uint64_t>(child));
+    }
+    auto reporter = useCrashReporter();
+    auto session = newSession();
+    EXPECT_FALSE(reporter->hasPendingCrashReport());
+    onQueue([&] { session->sendSessionsToServerIncludingCurrentSession(false); });
+    auto reports = sentReports();
+    ASSERT_EQ(reports.size(), 1u);
+    std::vector<std::uint64_t> reported;
+    for (const SessionRecord& record : reports[0].sessions) {
+        ASSERT_EQ(record.errors.size(), 1u);
+        EXPECT_EQ(record.errors[0].type, 3);
+        const std::string& file = record.errors[0].report;
+        auto crash = VuderuCrashReport::initWithData(NSData(std::vector<std::uint8_t>(file.begin(), file.end())), nullptr);
+        ASSERT_TRUE(crash && crash->processInfo());
+        reported.push_back(crash->processInfo()->processID());
+        // The session of the process that crashed: it starts when that process did.
+        EXPECT_EQ(record.start / 1000, static_cast<std::int64_t>(crash->processInfo()->processStartTime()->timeIntervalSince1970()));
+    }
+    std::sort(reported.begin(), reported.end());
+    std::sort(crashed.begin(), crashed.end());
+    EXPECT_EQ(reported, crashed);
+}
+
+// The launch after a crashed run, killed after each of its file steps (its set-up and the storing
+// of its report), then the next launch: the crashed run's session and its crash are reported once
+// each, whichever step the kill followed.
+TEST_F(VuderuSessionLifecycleTest, AKillAfterAnyFileStepOfALaunchHoldingACrashRepeatsAndLosesNothing) {
+    const std::string refused = "http://" + AnalyticsCollector::refusedHostAndPort() + AnalyticsCollector::kPath;
+    auto fileManager = NSFileManager::defaultManager();
+    for (int killAfter = 0;; ++killAfter) {
+        SCOPED_TRACE("killed after file step " + std::to_string(killAfter));
+        endLaunch();
+        VuderuGlobalVariableStorage::cleanup();
+        auto reporter = useCrashReporter();
+        fileManager->removeItemAtPath(VuderuUtil::filePathDirectory(), nullptr);
+        fileManager->removeItemAtPath(reporter->crashReportDirectory(), nullptr);
+        fileManager->createDirectoryAtPath(VuderuUtil::filePathDirectory(), true, nullptr, nullptr);
+        sender_ = launch(refused);
+        onQueue([] { VuderuSession::removeCurrentSessionFile(); });
+
+        // The crashed run: its session logged an event, then the process crashed.
+        ASSERT_NE(crashBeforeTheSetUp([] {
+                      auto session = VuderuSession::sessionWithApiKeyStartTime(kKey, NSDate::date());
+                      session->recordEventWithParameters("Before the crash", Value());
+                      session->saveToDisk();
+                  }),
+                  0);
+        NSDataPtr crashFile = NSData::dataWithContentsOfFile(reporter->crashReportPath());
+        ASSERT_TRUE(crashFile);
+
+        // The launch after it, killed after step `killAfter` (row 0: killed before its first);
+        // it says how many it made when it ends.
+        int status = -1;
+        if (killAfter > 0) {
+            pid_t child = startChildProcess([killAfter] {
+                int steps = 0;
+                VuderuSession::setFileStepObserverForTesting([&steps, killAfter] {
+                    if (++steps == killAfter) raise(SIGKILL);
+                });
+                useCrashReporter();
+                auto session = VuderuSession::sessionWithApiKeyStartTime(kKey, NSDate::date());
+                session->sendSessionsToServerIncludingCurrentSession(false);
+                return steps;
+            });
+            status = waitForChildProcess(child);
+        }
+
+        // The next launch reports what is left.
+        endLaunch();
+        useCrashReporter();
+        sender_ = launch(refused);
+        VuderuImpl::instance()->sendSessionsToServerForCreateSession();
+        onQueue([] {});
+        int sessionsWithTheEvent = 0, crashRecords = 0;
+        for (const Report& report : sentReports()) {
+            for (const SessionRecord& record : report.sessions) {
+                const auto names = eventNames(record);
+                sessionsWithTheEvent += static_cast<int>(std::count(names.begin(), names.end(), "Before the crash"));
+                for (const ErrorRecord& error : record.errors) {
+                    if (error.type != 3) continue;
+                    ++crashRecords;
+                    EXPECT_EQ(error.report, crashFile->stringView());
+                }
+            }
+        }
+        EXPECT_EQ(sessionsWithTheEvent, 1);
+        EXPECT_EQ(crashRecords, 1);
+        EXPECT_FALSE(reporter->hasPendingCrashReport());
+        // The row in which the launch ran to its end is the last.
+        if (status != -1 && killAfter > 0) break;
+        ASSERT_LT(killAfter, 20) << "the launch never ends";
     }
 }
 

@@ -8,10 +8,12 @@
 #include "sdk/crashreporter/VuderuCrashAsyncSymbolication.h"
 
 #include "platform/foundation/NSThread.h"
+#include "platform/foundation/ThreadAlternateSignalStacks.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <pthread.h>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -96,6 +98,28 @@ void overflowOnAPlatformThread() {
     NSThread::detachNewThread([] { overflowTheStack(0); }, "overflowing");
     for (;;) pause();
 }
+// A thread a library starts: plain pthread_create, no stack of the platform's.
+void overflowOnAPlainThread() {
+    vdsys_alternate_signal_stacks_for_all_threads();
+    pthread_t thread;
+    pthread_create(
+        &thread, nullptr,
+        [](void*) -> void* {
+            overflowTheStack(0);
+            return nullptr;
+        },
+        nullptr);
+    for (;;) pause();
+}
+// A thread whose library gave it an alternate stack far too small for a report.
+void faultOnASmallAlternateStack() {
+    static char small[4096];
+    stack_t stack{};
+    stack.ss_sp = small;
+    stack.ss_size = sizeof small;
+    sigaltstack(&stack, nullptr);
+    nullReadOuter();
+}
 
 } // namespace
 
@@ -166,6 +190,10 @@ TEST(VuderuCrashHostUnwindDeathTest, CrashesNameTheirCallersFrames) {
          {code(vdcrash_test_fault_after_pop), code(faultAfterPopOuter)}, {}},
         {"a stack overflow on a platform thread", overflowOnAPlatformThread, {.onABareThread = false}, SIGSEGV,
          {code(overflowTheStack), code(overflowTheStack)}, {}},
+        {"a stack overflow on a plain pthread", overflowOnAPlainThread, {.onABareThread = false}, SIGSEGV,
+         {code(overflowTheStack), code(overflowTheStack)}, {}},
+        {"a null read on a thread with a 4 KB alternate stack", faultOnASmallAlternateStack, {}, SIGSEGV,
+         {code(readThroughNull), code(nullReadOuter)}, {}},
         {"a null read with process_vm_readv denied", nullReadOuter, {.withoutProcessVmReadv = true}, SIGSEGV,
          {code(readThroughNull), code(nullReadOuter)}, {}},
         {"a fault in an application's signal handler", raiseOuter, {}, SIGSEGV,

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
@@ -166,3 +167,68 @@ INSTANTIATE_TEST_SUITE_P(Crashes, VuderuCrashReporterCrashTest, ::testing::Value
                                  if (ch == ' ') ch = '_';
                              return name;
                          });
+
+namespace {
+
+// Keeps changing its stack and calling into the library until the process ends.
+__attribute__((noinline)) int churn(int depth) {
+    volatile char frame[64];
+    frame[0] = static_cast<char>(depth);
+    if (depth > 0) return churn(depth - 1) + frame[0];
+    std::string text(static_cast<size_t>(frame[0] & 15) + 20, 'x');
+    return static_cast<int>(text.size());
+}
+
+} // namespace
+
+// A crash at once after enabling, while other threads run flat out and the full symbol tables
+// are still being read in the background: every record decodes whole. VDCRASH_EARLY_FAULTS sets
+// the number of crashes (a few in CI; 100 by hand).
+TEST_F(CrashReporterTest, EarlyFaultsOnABusyProcessLeaveRecordsThatDecode) {
+    const char* wanted = std::getenv("VDCRASH_EARLY_FAULTS");
+    const int faults = wanted ? std::max(1, std::atoi(wanted)) : 6;
+    for (int i = 0; i < faults; ++i) {
+        SCOPED_TRACE(i);
+        const int busyThreads = 2 + i % 4;
+        EXPECT_EQ(killedBy(crashInChild([busyThreads] {
+                      for (int t = 0; t < busyThreads; ++t)
+                          std::thread([t] {
+                              for (int round = 0;; ++round) churn((round + t) % 40);
+                          }).detach();
+                      readNull();
+                  })),
+                  SIGSEGV);
+        auto report = pendingReport();
+        ASSERT_TRUE(report);
+        int crashedThreads = 0;
+        for (const auto& thread : report->threads()) crashedThreads += thread->crashed() ? 1 : 0;
+        EXPECT_EQ(crashedThreads, 1);
+        EXPECT_GE(report->threads().size(), static_cast<size_t>(busyThreads + 1));
+        ASSERT_TRUE(makeReporter()->purgePendingCrashReport());
+    }
+}
+
+// A crash early in a launch never writes over the report an earlier run left: enabling moves that
+// one aside, and both stay to be taken.
+TEST_F(CrashReporterTest, ACrashLoopKeepsEveryReport) {
+    std::vector<uint64_t> crashedProcesses;
+    for (int launch = 0; launch < 3; ++launch) {
+        SCOPED_TRACE(launch);
+        EXPECT_EQ(killedBy(crashInChild([] { readNull(); })), SIGSEGV);
+    }
+    auto reporter = makeReporter();
+    const auto paths = reporter->pendingCrashReportPaths();
+    ASSERT_EQ(paths.size(), 3u);
+    EXPECT_EQ(paths.back(), reporter->crashReportPath()) << "the last crash is the pending one";
+    for (const std::string& path : paths) {
+        NSDataPtr data = VuderuCrashReporter::loadCrashReportDataAtPathError(path, nullptr);
+        ASSERT_TRUE(data) << path;
+        auto report = VuderuCrashReport::initWithData(*data, nullptr);
+        ASSERT_TRUE(report) << path;
+        crashedProcesses.push_back(report->processInfo()->processID());
+    }
+    std::sort(crashedProcesses.begin(), crashedProcesses.end());
+    EXPECT_EQ(std::unique(crashedProcesses.begin(), crashedProcesses.end()), crashedProcesses.end()) << "three processes";
+    for (const std::string& path : paths) EXPECT_TRUE(VuderuCrashReporter::purgeCrashReportAtPathError(path, nullptr));
+    EXPECT_FALSE(reporter->hasPendingCrashReport());
+}

@@ -4,6 +4,8 @@
 // test to read.
 #include "CrashReporterFixture.h"
 
+#include "platform/foundation/NSFileManager.h"
+
 #include "platform/foundation/NSString.h"
 
 #include <gtest/gtest.h>
@@ -72,11 +74,12 @@ TEST_F(VuderuCrashReporterFullDiskTest, ACrashOnAFullDiskLeavesAWholeReportOrThe
     struct Case {
         const char* name;
         bool blockReservation;  // a folder stands where the reserved file goes
-        const char* expected;   // "new": a whole report of this crash; otherwise the file's contents
+        bool newReport;         // a whole report of this crash is pending; otherwise none is
     };
+    // Either way the report an earlier run left is kept, queued aside at enable.
     const Case cases[] = {
-        {"the space reserved at enable takes the report", false, "new"},
-        {"without the reservation the unsent report is kept", true, "the unsent report"},
+        {"the space reserved at enable takes the report", false, true},
+        {"without the reservation the unsent report is kept", true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -84,7 +87,9 @@ TEST_F(VuderuCrashReporterFullDiskTest, ACrashOnAFullDiskLeavesAWholeReportOrThe
         const std::string reportPath = reporter->crashReportPath();
         const std::string folder = host(NSString::stringByDeletingLastPathComponent(reportPath));
         const std::string copy = "/copied.vdcrash";
+        const std::string copyOfQueued = "/copied-queued.vdcrash";
         removeHostTree(host(copy));
+        removeHostTree(host(copyOfQueued));
         int status = runInChildProcess([&]() -> int {
             if (!enterPrivateMountNamespace()) return 80;
             makeDirectory(NSString::stringByDeletingLastPathComponent(reportPath));
@@ -98,13 +103,18 @@ TEST_F(VuderuCrashReporterFullDiskTest, ACrashOnAFullDiskLeavesAWholeReportOrThe
                 readNull();
             });
             if (killedBy(crashed) != SIGSEGV) return 83;
-            writeFile(copy, readFile(reportPath));
+            std::string queued;
+            for (const std::string& path : reporter->pendingCrashReportPaths())
+                if (path != reportPath) queued += readFile(path);
+            writeFile(copyOfQueued, queued);
+            writeFile(copy, NSFileManager::defaultManager()->fileExistsAtPath(reportPath) ? readFile(reportPath) : "none");
             return 0;
         });
         ASSERT_EQ(status, 0);
+        EXPECT_EQ(readFile(copyOfQueued), "the unsent report");
         const std::string left = readFile(copy);
-        if (std::string(c.expected) != "new") {
-            EXPECT_EQ(left, c.expected);
+        if (!c.newReport) {
+            EXPECT_EQ(left, "none");
             continue;
         }
         NSErrorPtr error;
