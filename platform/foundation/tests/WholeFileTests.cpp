@@ -122,26 +122,35 @@ TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
     ASSERT_EQ(live.begin(kFolder + "/live.txt"), 0);
     const std::string dead = temporaryOfDeadProcess("movie.mov");
     ASSERT_FALSE(dead.empty());
-    // A dead process's names from the writers before this one, and user files that only look alike.
+    // A dead process's names from the writers before this one, and user files that only look alike:
+    // among them every temporary shape, with a dead process's id, that no writer marked.
     pid_t reaped = startChildProcess([] { return 0; });
     waitForChildProcess(reaped);
     const std::string r = std::to_string(reaped);
     const std::string earlierDownload = ".clipvane-" + r + "-1.download", earlierStoreWrite = "Prefs.plist.tmp-" + r + "-3";
-    const std::vector<std::string> userFiles = {"notes.tmp", ".tdpart-notes", "a.tmp-x-1", ".clipvane-1.download", "plain.txt"};
+    const std::vector<std::string> userFiles = {"notes.tmp",       ".tdpart-notes", "a.tmp-x-1", ".clipvane-1.download",
+                                                "plain.txt",       ".tdpart-" + r + ".0-1-report.pdf",
+                                                ".tdpart-" + r + ".12345-7-song.m4a"};
     for (const auto& name : {earlierDownload, earlierStoreWrite}) writeFile(kFolder + "/" + name, "x");
     for (const auto& name : userFiles) writeFile(kFolder + "/" + name, "x");
     makeDirectory(kFolder + "/.tdpart-" + r + ".0-1-folder");
+    // A file a writer published keeps no mark, even renamed again to a temporary's shape.
+    const std::string published = ".tdpart-" + r + ".0-2-published";
+    ASSERT_EQ(NSWriteWholeFileAt(AT_FDCWD, host(kFolder + "/" + published), "p", 1, WholeFileWriter::Sync::None), 0);
 
-    // In a folder of the user's files the earlier atomic writer's shape may be a name of the user's.
-    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::Writers), 2u);
+    // In a folder of the user's files only a writer's marked temporary goes.
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::Writers), 1u);
     std::set<std::string> expected(userFiles.begin(), userFiles.end());
     expected.insert(live.temporaryName());
     expected.insert(".tdpart-" + r + ".0-1-folder");
     expected.insert(earlierStoreWrite);
+    expected.insert(earlierDownload);
+    expected.insert(published);
     EXPECT_EQ(names(kFolder), expected);
-    // In a store it is what that writer left.
-    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::WritersAndEarlierStores), 1u);
-    expected.erase(earlierStoreWrite);
+    // In a store the program alone writes the names are what the writers left.
+    const std::vector<std::string> storeTemporaries = {earlierStoreWrite, earlierDownload, published, userFiles[5], userFiles[6]};
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::WritersAndEarlierStores), storeTemporaries.size());
+    for (const auto& name : storeTemporaries) expected.erase(name);
     EXPECT_EQ(names(kFolder), expected);
 }
 
