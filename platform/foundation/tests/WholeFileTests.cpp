@@ -245,4 +245,55 @@ TEST_F(WholeFileTest, CopiesKeepHolesAndBytes) {
     EXPECT_EQ(std::string(buffer, 4), std::string(4, '\0'));
 }
 
+// A source that changes size while it is copied fails the copy (the copy would hold zeros or miss
+// a part); one whose size reads 0 but has bytes, as the kernel's generated files do, is copied as
+// read.
+TEST_F(WholeFileTest, ACopyFailsWhenItsSourceChangesSizeAndTakesGeneratedFilesAsRead) {
+    constexpr off_t kStretch = 1 << 20;
+    const std::string source = host("/tmp/changing");
+    struct Case {
+        const char* what;
+        off_t sizeMeanwhile;
+    };
+    for (Case c : {Case{"truncated", kStretch}, Case{"grown", 4 * kStretch}, Case{"unchanged", 3 * kStretch}}) {
+        SCOPED_TRACE(c.what);
+        {
+            // Two stretches of data with a hole between them: the copy reports after each.
+            DeviceRoot::Descriptor out(::open(source.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+            ASSERT_TRUE(out);
+            std::string bytes(kStretch, 'd');
+            ASSERT_EQ(::pwrite(out.get(), bytes.data(), bytes.size(), 0), kStretch);
+            ASSERT_EQ(::pwrite(out.get(), bytes.data(), bytes.size(), 2 * kStretch), kStretch);
+        }
+        DeviceRoot::Descriptor in(::open(source.c_str(), O_RDONLY));
+        DeviceRoot::Descriptor out(::open(host("/tmp/copy").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+        bool changed = false;
+        const int e = NSCopyFileContents(in.get(), out.get(), [&](off_t) {
+            if (!changed) {
+                EXPECT_EQ(::truncate(source.c_str(), c.sizeMeanwhile), 0);
+            }
+            changed = true;
+        });
+        EXPECT_TRUE(changed);
+        EXPECT_EQ(e, c.sizeMeanwhile == 3 * kStretch ? 0 : ESTALE);
+        if (e) {
+            EXPECT_EQ(NSCopyFileErrorText(e), "it changed size while it was copied");
+        }
+    }
+
+    DeviceRoot::Descriptor generated(::open("/proc/self/cmdline", O_RDONLY));
+    ASSERT_TRUE(generated);
+    struct stat st{};
+    ASSERT_EQ(::fstat(generated.get(), &st), 0);
+    ASSERT_EQ(st.st_size, 0) << "a generated file's size reads 0";
+    char expected[4096];
+    const ssize_t length = ::pread(generated.get(), expected, sizeof expected, 0);
+    ASSERT_GT(length, 0);
+    DeviceRoot::Descriptor out(::open(host("/tmp/copy").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+    ASSERT_EQ(NSCopyFileContents(generated.get(), out.get()), 0);
+    char copied[4096];
+    ASSERT_EQ(::pread(out.get(), copied, sizeof copied, 0), length);
+    EXPECT_EQ(std::string(copied, static_cast<std::size_t>(length)), std::string(expected, static_cast<std::size_t>(length)));
+}
+
 } // namespace
