@@ -4,6 +4,7 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/StoreFile.h"
 #include "platform/foundation/WholeFile.h"
 #include "platform/system/dyld.h"
 #include "platform/system/thread_act.h"
@@ -120,7 +121,8 @@ bool VuderuCrashReporter::hasPendingCrashReport() const {
 }
 
 NSDataPtr VuderuCrashReporter::loadPendingCrashReportDataAndReturnError(NSErrorPtr* error) const {
-    return NSData::dataWithContentsOfFile(crashReportPath(), error);
+    // Bounded: a file far larger than any report is refused (NSFileReadTooLargeError) unread.
+    return NSDataWithContentsOfStoreFile(crashReportPath(), error);
 }
 
 bool VuderuCrashReporter::purgePendingCrashReportAndReturnError(NSErrorPtr* error) const {
