@@ -2,11 +2,7 @@
 // file or make a new one, and never write into or over what is not one: a FIFO, a device, a link
 // or a folder at FILE is refused and left exactly as it was.
 
-#include "platform/device/Driver.h"
-#include "platform/testsupport/DeviceTest.h"
-#include "platform/uikit/UIApplication.h"
-#include "platform/uikit/UIViewController.h"
-#include "platform/uikit/UIWindow.h"
+#include "platform/device/tests/DriverWindowTest.h"
 
 #include <gtest/gtest.h>
 
@@ -17,20 +13,12 @@
 #include <unistd.h>
 
 namespace {
-class DriverPictureFileTest : public DeviceTest {
+class DriverPictureFileTest : public DriverWindowTest {
 protected:
     void SetUp() override {
-        DeviceTest::SetUp();
-        UIApplication::sharedApplication()->reset();
-        window_ = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
-        window_->setRootViewController(std::make_shared<UIViewController>());
-        window_->makeKeyAndVisible();
+        DriverWindowTest::SetUp();
         makeDirectory("/scratch");
         scratch_ = host("/scratch");
-    }
-    void TearDown() override {
-        UIApplication::sharedApplication()->reset();
-        DeviceTest::TearDown();
     }
     static std::string contents(const std::string& hostPath) {
         std::ifstream in(hostPath, std::ios::binary);
@@ -39,8 +27,6 @@ protected:
         return all.str();
     }
 
-    Driver driver_;
-    std::shared_ptr<UIWindow> window_;
     std::string scratch_;
 };
 

@@ -86,6 +86,7 @@ TEST_F(PropertyListStoreTest, AHugeFileIsSetAsideUnreadAndTheStoreGoesOn) {
     writeFile("/var/mobile/archive.info", "");
     ASSERT_EQ(::truncate(host("/var/mobile/archive.info").c_str(), kHuge), 0);
     EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithFile("/var/mobile/archive.info").isNull());
+    EXPECT_TRUE(log_->contains("/var/mobile/archive.info is too large for an archive; ignored"));
     NSErrorPtr error;
     EXPECT_FALSE(NSDataWithContentsOfStoreFile("/var/mobile/archive.info", &error));
     ASSERT_TRUE(error);
