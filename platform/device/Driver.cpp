@@ -10,6 +10,7 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/RegularFile.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/foundation/RunLoopActivity.h"
 #include "platform/net/SCNetworkReachability.h"
@@ -24,6 +25,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
 #include <string_view>
 
 namespace {
@@ -134,12 +136,14 @@ const std::vector<Driver::Command>& Driver::commands() {
              auto parts = NSString::componentsSeparatedByString(argument, " ");
              return d.openURL(parts[0], parts.size() > 1 ? parts[1] : kDefaultSourceApplication);
          }},
-        {"handover", "PATH [SOURCE]", "hand the app a file of this machine, as AirDrop does (into its inbox, then opened)",
+        {"handover", "PATH [SOURCE]", "hand the app a file of this machine, as AirDrop does (into its inbox, then opened; quote a PATH with spaces)",
          A::Text, "",
          [](Driver& d, const std::string& argument) {
-             auto parts = NSString::componentsSeparatedByString(argument, " ");
+             auto parts = HandOver::commandWords(argument);
+             if (!parts || parts->empty() || parts->size() > 2)
+                 return d.fail("handover takes PATH [SOURCE], a PATH with spaces quoted as a shell quotes it ('My Report.pdf')");
              std::string error;
-             if (!HandOver::handOverFile(parts[0], parts.size() > 1 ? parts[1] : HandOver::kAirDropSource, error)) return d.fail(error);
+             if (!HandOver::handOverFile((*parts)[0], parts->size() > 1 ? (*parts)[1] : HandOver::kAirDropSource, error)) return d.fail(error);
              return true;
          }},
         {"press", "TITLE", "press an alert's button", A::OptionalText, "no alert on screen"},
@@ -176,7 +180,11 @@ const std::vector<Driver::Command>& Driver::commands() {
         {"camera", "pattern|PATH", "what the cameras see: a test pattern naming the camera, or an image file of this machine",
          A::Text, "",
          [](Driver& d, const std::string& what) {
-             if (what != "pattern" && ::access(what.c_str(), R_OK) != 0) return d.fail("no image file at " + what);
+             if (what != "pattern") {
+                 // Checked as the camera reads it: without waiting, and only a regular file.
+                 NSRegularFile image = NSOpenRegularFileAt(AT_FDCWD, what);
+                 if (!image) return d.fail(image.notRegular ? what + " is not an image file (only a regular file can be)" : "no image file at " + what);
+             }
              DeviceProfile::update([&](DeviceProfile& p) { p.cameraImagePath = what == "pattern" ? std::string() : what; });
              return true;
          }},

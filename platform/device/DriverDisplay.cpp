@@ -39,9 +39,10 @@ bool Driver::screenshot(const std::string& file) {
 }
 
 bool Driver::writeHostFile(const std::string& file, const std::vector<unsigned char>& bytes) {
-    // A picture appears whole or not at all, like every file the platform writes.
+    // A picture appears whole or not at all, like every file the platform writes, and only ever
+    // replaces a regular file: a device, a FIFO or a link named is left as it stands.
     if (int error = NSWriteWholeFileAt(AT_FDCWD, file, bytes.data(), bytes.size(), WholeFileWriter::Sync::None))
-        return fail("cannot write " + file + ": " + std::strerror(error));
+        return fail("cannot write " + file + ": " + NSWholeFileErrorText(error));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/RegularFile.h"
+#include "platform/foundation/PrintableText.h"
 #include "platform/foundation/WholeFile.h"
 #include "platform/uikit/UIApplication.h"
 
@@ -38,7 +39,10 @@ std::optional<std::string> HandOver::copyIntoInbox(const std::string& hostPath, 
     }
     NSFileManager::defaultManager()->createDirectoryAtPath(kInboxPath, true, nullptr, nullptr);
     NSSweepTemporaryFiles(kInboxPath, NSTemporaryNames::Writers);
-    const std::string name = NSString::lastPathComponent(hostPath);
+    // A name that is not UTF-8 could be neither shown nor saved by the app: its stray bytes become
+    // the escapes the screen shows for them.
+    std::string name = NSString::lastPathComponent(hostPath);
+    if (!NSString::isValidUTF8(name)) name = PrintableText(name);
     // The copy appears in the inbox whole, under the first free name, or not at all.
     WholeFileWriter copy;
     if (int e = copy.begin(NSString::stringByAppendingPathComponent(kInboxPath, name), kCopyMode)) {
@@ -46,7 +50,7 @@ std::optional<std::string> HandOver::copyIntoInbox(const std::string& hostPath, 
         return std::nullopt;
     }
     if (int e = NSCopyFileContents(source.fd.get(), copy.fd())) {
-        error = "cannot copy " + hostPath + ": " + std::strerror(e);
+        error = "cannot copy " + hostPath + ": " + NSCopyFileErrorText(e);
         return std::nullopt;
     }
     for (int number = 1; number <= kMaxNameNumber; ++number) {
@@ -67,4 +71,35 @@ bool HandOver::handOverFile(const std::string& hostPath, const std::string& sour
     if (!copy) return false;
     UIApplication::sharedApplication()->handleOpenURL(NSURL::fileURLWithPath(*copy), sourceApplication);
     return true;
+}
+
+std::optional<std::vector<std::string>> HandOver::commandWords(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote == '\'') {
+            if (c == '\'') quote = 0;
+            else word += c;
+        } else if (quote == '"') {
+            // Inside double quotes a backslash keeps only what the shell lets it keep.
+            if (c == '"') quote = 0;
+            else if (c == '\\' && i + 1 < text.size() && std::strchr("\\\"$`", text[i + 1])) word += text[++i];
+            else word += c;
+        } else if (c == ' ' || c == '\t') {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            inWord = true;
+            if (c == '\'' || c == '"') quote = c;
+            else if (c == '\\' && i + 1 < text.size()) word += text[++i];
+            else word += c;
+        }
+    }
+    if (quote) return std::nullopt;
+    if (inWord) words.push_back(word);
+    return words;
 }

@@ -1,10 +1,12 @@
 #include "platform/device/SampleDevice.h"
 
 #include "platform/foundation/DeviceRoot.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/media/SampleMedia.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
@@ -48,9 +50,8 @@ bool makeFolders(const std::string& path) {
 bool writeFile(const std::string& path, const std::string& contents) {
     auto slash = path.rfind('/');
     if (slash != std::string::npos && !makeFolders(path.substr(0, slash))) return false;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-    return static_cast<bool>(out);
+    // Whole or absent: a run killed while it lays out the device leaves no file cut short.
+    return NSWriteWholeFileAt(AT_FDCWD, path, contents.data(), contents.size(), WholeFileWriter::Sync::None) == 0;
 }
 } // namespace
 

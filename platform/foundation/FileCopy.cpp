@@ -3,6 +3,7 @@
 #include "platform/foundation/NSData.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +20,7 @@ int readWriteRange(int from, int to, off_t offset, off_t length) {
         ssize_t n = ::pread(from, buffer.data(), std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(length)), offset);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno;
-        if (n == 0) return 0; // the file shrank while copied
+        if (n == 0) return ESTALE; // the file shrank while copied
         if (::lseek(to, offset, SEEK_SET) < 0) return errno;
         if (int e = NSWriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return e;
         offset += n;
@@ -40,34 +41,72 @@ int copyRange(int from, int to, off_t offset, off_t length, bool& kernelCopy) {
             break;
         }
         if (n < 0) return errno;
-        if (n == 0) return 0;
+        if (n == 0) return ESTALE; // the file shrank while copied
         offset += n;
         length -= n;
     }
     return length > 0 ? readWriteRange(from, to, offset, length) : 0;
 }
+
+// A file whose size says nothing of its contents (0 for the kernel's generated files): read to its
+// end as it comes.
+int copyAsRead(int from, int to) {
+    std::vector<char> buffer(kBufferSize);
+    off_t offset = 0;
+    for (;;) {
+        ssize_t n = ::pread(from, buffer.data(), buffer.size(), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return 0;
+        if (int e = NSWriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return e;
+        offset += n;
+    }
+}
 } // namespace
 
-int NSCopyFileContents(int from, int to) {
+int NSCopyFileContents(int from, int to, const std::function<void(off_t copied)>& copied) {
     struct stat st{};
     if (::fstat(from, &st) != 0) return errno;
     const off_t size = st.st_size;
+    if (size == 0) {
+        if (int e = copyAsRead(from, to)) return e;
+        struct stat after{};
+        if (::fstat(from, &after) != 0) return errno;
+        // A file that grew from empty meanwhile is no generated one: its copy may have missed a part.
+        return after.st_size == 0 ? 0 : ESTALE;
+    }
     bool kernelCopy = true;
     off_t offset = 0;
     while (offset < size) {
         off_t data = ::lseek(from, offset, SEEK_DATA);
-        if (data < 0 && errno == ENXIO) break; // nothing but a hole to the end
+        if (data < 0 && errno == ENXIO) break; // nothing but a hole to the end (or the file shrank)
         if (data < 0) {
             // No SEEK_DATA here: the rest is taken as data.
             if (int e = copyRange(from, to, offset, size - offset, kernelCopy)) return e;
+            if (copied) copied(size);
             break;
         }
         off_t hole = ::lseek(from, data, SEEK_HOLE);
         if (hole < 0 || hole > size) hole = size;
         if (int e = copyRange(from, to, data, hole - data, kernelCopy)) return e;
         offset = hole;
+        if (copied) copied(offset);
     }
+    // The size it had when the copy began, and nothing past it: a source truncated or grown
+    // meanwhile would leave a copy padded with zeros or cut short.
+    struct stat after{};
+    if (::fstat(from, &after) != 0) return errno;
+    if (after.st_size != size) return ESTALE;
+    char past;
+    ssize_t more;
+    while ((more = ::pread(from, &past, 1, size)) < 0 && errno == EINTR) {}
+    if (more != 0) return more < 0 ? errno : ESTALE;
     // A hole at the end is the file's length and nothing more.
     if (::ftruncate(to, size) != 0) return errno;
     return 0;
+}
+
+std::string NSCopyFileErrorText(int errnum) {
+    if (errnum == ESTALE) return "it changed size while it was copied";
+    return std::strerror(errnum);
 }

@@ -39,27 +39,12 @@ NSDataPtr NSData::dataWithContentsOfFile(const std::string& path, NSErrorPtr* er
         NSErrorSet(error, NSRegularFileError(file, path));
         return nullptr;
     }
-    const auto tooLarge = [&] {
-        NSErrorSet(error, NSFileErrorWithErrno(EFBIG, path, false));
+    std::vector<std::uint8_t> bytes;
+    if (int e = NSReadRegularFile(file, maxLength, bytes)) {
+        NSErrorSet(error, NSFileErrorWithErrno(e, path, false));
         return nullptr;
-    };
-    if (file.st.st_size > 0 && static_cast<std::uint64_t>(file.st.st_size) > maxLength) return tooLarge();
-    auto data = std::make_shared<NSData>();
-    if (file.st.st_size > 0) data->bytes_.reserve(static_cast<std::size_t>(file.st.st_size));
-    std::uint8_t buffer[65536];
-    while (true) {
-        ssize_t n = ::read(file.fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            NSErrorSet(error, NSFileErrorWithErrno(errno, path, false));
-            return nullptr;
-        }
-        if (n == 0) break;
-        // The file may have grown since it was opened.
-        if (static_cast<std::size_t>(n) > maxLength - data->length()) return tooLarge();
-        data->appendBytes(buffer, static_cast<std::size_t>(n));
     }
-    return data;
+    return std::make_shared<NSData>(std::move(bytes));
 }
 
 void NSData::appendBytes(const void* bytes, std::size_t length) {

@@ -1,6 +1,7 @@
 #include "platform/foundation/NSKeyedUnarchiver.h"
 
 #include "platform/foundation/NSException.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/StoreFile.h"
 
 #include <algorithm>
@@ -150,7 +151,12 @@ Value NSKeyedUnarchiver::unarchiveObjectWithData(const NSData& data) {
 }
 
 Value NSKeyedUnarchiver::unarchiveObjectWithFile(const std::string& path) {
-    auto data = NSDataWithContentsOfStoreFile(path);
-    if (!data) return Value();
+    NSErrorPtr error;
+    auto data = NSDataWithContentsOfStoreFile(path, &error);
+    if (!data) {
+        // Far larger than any archive: damaged, never read into memory; it reads as nothing.
+        if (error && error->code() == NSFileReadTooLargeError) NSLog("NSKeyedUnarchiver: %@ is too large for an archive; ignored", path);
+        return Value();
+    }
     return unarchiveObjectWithData(*data);
 }

@@ -1,5 +1,7 @@
 #include "platform/foundation/NSLog.h"
 
+#include "platform/foundation/PrintableText.h"
+
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -29,8 +31,10 @@ void NSLogv(const std::string& message) {
     localtime_r(&tv.tv_sec, &tm);
     char stamp[64];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
+    // The line goes to a terminal: file names, titles and server text in it never reach it as
+    // controls, direction marks or broken UTF-8, but shown as escapes as on the screen.
     std::fprintf(stderr, "%s.%03ld Tandrel[%d] %s\n", stamp, static_cast<long>(tv.tv_usec / 1000), static_cast<int>(getpid()),
-                 message.c_str());
+                 PrintableText(message).c_str());
 }
 
 NSLogCapture::NSLogCapture(bool echo) : state_(new State) {

@@ -61,8 +61,16 @@ PropertyListStore::PropertyListStore(std::string devicePath, NSPropertyListForma
 std::optional<Value::Dictionary> PropertyListStore::load(NSErrorPtr* readError) {
     NSErrorPtr error;
     NSDataPtr data = NSDataWithContentsOfStoreFile(path_, &error);
+    const auto moveAside = [this](const std::string& why) {
+        std::string host = NSString::fileSystemRepresentation(path_);
+        NSLog("PropertyListStore: %@ %@; moved to %@", path_, why, path_ + kCorruptSuffix);
+        ::rename(host.c_str(), (host + kCorruptSuffix).c_str());
+        return Value::Dictionary{};
+    };
     if (!data) {
         if (!error || error->code() == NSFileReadNoSuchFileError) return Value::Dictionary{};
+        // Far larger than any store: damaged, and never read into memory.
+        if (error->code() == NSFileReadTooLargeError) return moveAside("is too large for a store");
         NSLog("PropertyListStore: cannot read %@: %@", path_, error->localizedDescription());
         NSErrorSet(readError, error);
         return std::nullopt;
@@ -70,11 +78,7 @@ std::optional<Value::Dictionary> PropertyListStore::load(NSErrorPtr* readError) 
     if (data->length() == 0) return Value::Dictionary{};
     auto plist = NSPropertyListSerialization::propertyListWithData(*data, NSPropertyListMutableContainersAndLeaves, nullptr, &error);
     if (plist && plist->isDictionary()) return std::move(plist->dictionary());
-    std::string host = NSString::fileSystemRepresentation(path_);
-    std::string aside = host + kCorruptSuffix;
-    NSLog("PropertyListStore: %@ is not a property list of a dictionary; moved to %@", path_, path_ + kCorruptSuffix);
-    ::rename(host.c_str(), aside.c_str());
-    return Value::Dictionary{};
+    return moveAside("is not a property list of a dictionary");
 }
 
 Value::Dictionary PropertyListStore::read() { return contents().value_or(Value::Dictionary{}); }

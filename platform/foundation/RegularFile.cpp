@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 NSRegularFile checked(DeviceRoot::Descriptor fd) {
@@ -37,6 +38,25 @@ NSRegularFile NSOpenRegularFile(const std::string& devicePath) { return checked(
 
 NSRegularFile NSOpenRegularFileAt(int folder, const std::string& path, int extraFlags) {
     return checked(DeviceRoot::Descriptor(::openat(folder, path.c_str(), kOpenFlags | extraFlags)));
+}
+
+int NSReadRegularFile(const NSRegularFile& file, std::size_t maxLength, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    if (file.st.st_size > 0 && static_cast<std::uint64_t>(file.st.st_size) > maxLength) return EFBIG;
+    if (file.st.st_size > 0) bytes.reserve(static_cast<std::size_t>(file.st.st_size));
+    std::uint8_t buffer[65536];
+    while (true) {
+        ssize_t n = ::read(file.fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return 0;
+        // The file may have grown since it was opened.
+        if (static_cast<std::size_t>(n) > maxLength - bytes.size()) {
+            bytes.clear();
+            return EFBIG;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
 }
 
 NSErrorPtr NSRegularFileError(const NSRegularFile& file, const std::string& path) {

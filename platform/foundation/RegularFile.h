@@ -7,8 +7,11 @@
 #include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSError.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 struct NSRegularFile {
     DeviceRoot::Descriptor fd; // open for reading, blocking mode restored; invalid on failure
@@ -23,6 +26,10 @@ struct NSRegularFile {
 NSRegularFile NSOpenRegularFile(const std::string& devicePath);
 // A host path (a file of this machine, outside the device), or a name in an open host folder.
 NSRegularFile NSOpenRegularFileAt(int folder, const std::string& path, int extraFlags = 0);
+// Reads an opened regular file to its end into `bytes`, refusing with EFBIG one of more than
+// `maxLength` bytes (by its size, or by what it yields, should it grow) before more is read.
+// Returns 0 or errno.
+int NSReadRegularFile(const NSRegularFile& file, std::size_t maxLength, std::vector<std::uint8_t>& bytes);
 // The error of a failed open: the file error of the open, or, for what is not a regular file,
 // EISDIR's for a folder and "…couldn't be opened because it is not a regular file." otherwise.
 NSErrorPtr NSRegularFileError(const NSRegularFile& file, const std::string& path);

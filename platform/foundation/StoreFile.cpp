@@ -1,5 +1,5 @@
 #include "platform/foundation/StoreFile.h"
 
-NSDataPtr NSDataWithContentsOfStoreFile(const std::string& devicePath, NSErrorPtr* error) {
-    return NSData::dataWithContentsOfFile(devicePath, error);
+NSDataPtr NSDataWithContentsOfStoreFile(const std::string& devicePath, NSErrorPtr* error, std::size_t maxLength) {
+    return NSData::dataWithContentsOfFile(devicePath, error, maxLength);
 }

@@ -6,8 +6,16 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSError.h"
 
+#include <cstddef>
 #include <string>
 
-// The bytes of a regular device file; null and a file error of NSCocoaErrorDomain otherwise
-// (NSFileReadNoSuchFileError when there is nothing at the path).
-NSDataPtr NSDataWithContentsOfStoreFile(const std::string& devicePath, NSErrorPtr* error = nullptr);
+// What a store may hold: far more than any store's contents, and little enough that a huge file
+// left at a store's path (a sparse file of gigabytes costs no disk) is refused at once instead of
+// read into memory.
+constexpr std::size_t kNSStoreFileMaxLength = 64u << 20;
+
+// The bytes of a regular device file of at most `maxLength` bytes; null and a file error of
+// NSCocoaErrorDomain otherwise (NSFileReadNoSuchFileError when there is nothing at the path,
+// NSFileReadTooLargeError for a longer file, which is not read).
+NSDataPtr NSDataWithContentsOfStoreFile(const std::string& devicePath, NSErrorPtr* error = nullptr,
+                                        std::size_t maxLength = kNSStoreFileMaxLength);

@@ -10,11 +10,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +24,10 @@ constexpr const char* kPrefix = ".tdpart-";
 constexpr std::size_t kMaxNameBytes = NAME_MAX;
 // The field of /proc/PID/stat holding the process's start time, counted after the command name.
 constexpr int kStartTimeField = 22;
+// The mark a writer sets on its temporary: an extended attribute holding the temporary's own name.
+// A name alone may be a user's file (anything can be handed over); a file whose mark names it was
+// made by a writer, and once renamed to its final name its mark no longer matches.
+constexpr const char* kPartialMark = "user.tandrel.partial";
 
 std::optional<unsigned long long> startTimeOf(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -58,8 +64,14 @@ std::string ownerTag() {
 std::string makeTemporaryName(const std::string& name) {
     static std::atomic<unsigned> sequence{0};
     std::string head = kPrefix + ownerTag() + "-" + std::to_string(sequence++) + "-";
-    std::string tail = name.substr(0, kMaxNameBytes > head.size() ? kMaxNameBytes - head.size() : 0);
-    return head + tail;
+    const std::size_t room = kMaxNameBytes > head.size() ? kMaxNameBytes - head.size() : 0;
+    if (name.size() <= room) return head + name;
+    // Cut to fit, keeping the extension: libraries that open the temporary by name choose the
+    // file's format by it.
+    const auto dot = name.rfind('.');
+    const std::size_t extension = dot == std::string::npos || dot == 0 ? 0 : name.size() - dot;
+    if (extension > 0 && extension < room) return head + name.substr(0, room - extension) + name.substr(dot);
+    return head + name.substr(0, room);
 }
 
 bool allDigits(const std::string& s) {
@@ -116,6 +128,22 @@ bool ownerRuns(const Owner& owner) {
     // A running process of the same id that started at another time took over a dead one's id.
     auto start = startTimeOf(owner.pid);
     return !start || *start == *owner.startTime;
+}
+
+bool carriesPartialMark(int folder, const std::string& name) {
+    const std::string path = DeviceRoot::procPath(folder) + "/" + name;
+    char value[NAME_MAX + 1];
+    const ssize_t n = ::lgetxattr(path.c_str(), kPartialMark, value, sizeof value);
+    return n >= 0 && std::string(value, static_cast<std::size_t>(n)) == name;
+}
+
+// What stands at a name that a replacing commit would take: nothing, or a regular file. A link
+// is never followed nor replaced, and a folder, FIFO, socket or device is nothing to replace.
+int replaceableTarget(int folder, const std::string& name) {
+    struct stat st{};
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? 0 : errno;
+    if (S_ISREG(st.st_mode)) return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
 }
 
 int syncFolder(int folder) {
@@ -176,6 +204,9 @@ int WholeFileWriter::beginAt(int folder, const std::string& name, mode_t mode) {
         if (fd < 0) return errno;
         // The mode asked for, whatever the umask.
         ::fchmod(fd, mode);
+        // Marked as the writer's own where the file system keeps extended attributes; an unmarked
+        // temporary a kill leaves is never swept from a folder of the user's files.
+        ::fsetxattr(fd, kPartialMark, temporary.data(), temporary.size(), 0);
         folder_ = std::move(held);
         file_ = DeviceRoot::Descriptor(fd);
         name_ = finalName;
@@ -201,6 +232,7 @@ int WholeFileWriter::commit(Sync sync, Existing existing) {
         if (sync == Sync::Durable && ::fsync(file_.get()) != 0) e = errno;
         if (::close(file_.release()) != 0 && !e) e = errno;
     }
+    if (!e && existing == Existing::Replace) e = replaceableTarget(folder_.get(), name_);
     if (!e) {
         e = existing == Existing::Keep ? renameKeepingExisting(folder_.get(), temporary_, name_)
                                        : (::renameat(folder_.get(), temporary_.c_str(), folder_.get(), name_.c_str()) == 0 ? 0 : errno);
@@ -211,6 +243,8 @@ int WholeFileWriter::commit(Sync sync, Existing existing) {
         return e;
     }
     temporary_.clear();
+    // The published file keeps no mark of the writer's (it would not match its name anyway).
+    ::lremovexattr((DeviceRoot::procPath(folder_.get()) + "/" + name_).c_str(), kPartialMark);
     if (sync == Sync::Durable) syncFolder(folder_.get());
     return 0;
 }
@@ -228,6 +262,11 @@ int NSWriteWholeFileAt(int folder, const std::string& name, const void* bytes, s
     return writer.commit(sync);
 }
 
+std::string NSWholeFileErrorText(int errnum) {
+    if (errnum == EINVAL || errnum == EISDIR) return "it is not a regular file (only a regular file is replaced)";
+    return std::strerror(errnum);
+}
+
 bool NSIsTemporaryFileName(const std::string& name, NSTemporaryNames names) { return ownerOf(name, names).has_value(); }
 
 std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names) {
@@ -241,6 +280,9 @@ std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names) {
         struct stat st{};
         // Only files: a folder or a link of such a name is nothing a writer made.
         if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+        // In a folder of the user's files a name proves nothing: only a writer's mark does. The
+        // stores the program alone writes take the names as they stand.
+        if (names == NSTemporaryNames::Writers && !carriesPartialMark(::dirfd(dir.get()), entry->d_name)) continue;
         if (::unlinkat(::dirfd(dir.get()), entry->d_name, 0) == 0) ++removed;
     }
     return removed;

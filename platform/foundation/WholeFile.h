@@ -5,9 +5,13 @@
 // never a piece. Every failure, and a writer that goes without committing, removes the temporary.
 //
 // Temporary names are hidden and say whose they are: ".tdpart-PID.START-N-NAME", the process's id
-// and start time, a sequence number and (cut to fit) the final name. A process killed mid-write
-// leaves its temporary behind; sweepTemporaryFiles removes those whose process no longer runs, and
-// each store or folder that receives such files sweeps itself when it is opened.
+// and start time, a sequence number and (cut to fit) the final name. Each temporary also carries a
+// mark, an extended attribute naming it, since a user's file can have any name. A process killed
+// mid-write leaves its temporary behind; NSSweepTemporaryFiles removes those whose process no
+// longer runs, and each store or folder that receives such files sweeps itself when it is opened.
+//
+// A writer replaces only a regular file: a folder (EISDIR), a symbolic link, a FIFO, a socket or a
+// device (EINVAL) at the final name is left as it stands, and the write fails.
 
 #include "platform/foundation/DeviceRoot.h"
 
@@ -47,7 +51,8 @@ public:
     // The name the file is to appear under, in the same folder, when another is wanted than the
     // one begun with (the next free one of a numbered series, say).
     void setFinalName(const std::string& name) { name_ = name; }
-    // Closes the file, syncs it as asked and renames it onto the final name. Returns 0 or errno;
+    // Closes the file, syncs it as asked and renames it onto the final name, which must be free or a
+    // regular file (EISDIR, EINVAL: see above). Returns 0 or errno;
     // on failure the temporary is gone and the final name untouched, except for EEXIST with
     // Existing::Keep: the file is then kept for a commit under another name (or the destructor).
     int commit(Sync sync, Existing existing = Existing::Replace);
@@ -73,6 +78,12 @@ enum class NSTemporaryNames { Writers, WritersAndEarlierStores };
 // Whether a name is a temporary of a whole-file writer (or of the writers that came before it).
 bool NSIsTemporaryFileName(const std::string& name, NSTemporaryNames names);
 // Removes, in a device folder, the temporaries of processes no longer running; those of running
-// processes are being written and stay. Returns how many were removed.
+// processes are being written and stay. In a folder of the user's files (Writers) only a temporary
+// carrying its writer's mark goes, so a user's file of any such name stays. Returns how many were
+// removed.
 std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder, NSTemporaryNames names);
 std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names);
+
+// The reason a write failed, for a message: the refusal of a target that is not a regular file
+// says so, any other error is strerror's text.
+std::string NSWholeFileErrorText(int errnum);

@@ -1,17 +1,19 @@
 #include "platform/media/AVCaptureDevice.h"
 
 #include "platform/foundation/NSData.h"
+#include "platform/foundation/RegularFile.h"
 #include "platform/graphics/CGImageDecoding.h"
 #include "platform/media/SampleMedia.h"
 #include "platform/system/DeviceProfile.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
 #include <mutex>
 
 namespace {
 constexpr int kSensorWidth = 1632, kSensorHeight = 1224;
+// What an image file the camera sees may weigh: far more than any photo, far less than memory.
+constexpr std::size_t kMaxCameraImageBytes = 64u << 20;
 
 std::mutex camerasLock;
 std::vector<AVCaptureDevicePtr> cameras; // as the profile last had them
@@ -74,9 +76,12 @@ void AVCaptureDevice::setExposureMode(AVCaptureExposureMode mode) {
 CGImageRef AVCaptureDevice::currentFrame() const {
     const std::string file = DeviceProfile::current().cameraImagePath;
     if (!file.empty()) {
-        std::ifstream in(file, std::ios::binary);
-        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (auto image = CGImageDecoding::firstFrameOfImageData(bytes.data(), bytes.size())) return image;
+        // A file of this machine, whatever stands there: opened without waiting (a FIFO or a
+        // device is refused, never read) and read only up to what a picture may weigh.
+        std::vector<std::uint8_t> bytes;
+        NSRegularFile picture = NSOpenRegularFileAt(AT_FDCWD, file);
+        if (picture && NSReadRegularFile(picture, kMaxCameraImageBytes, bytes) == 0)
+            if (auto image = CGImageDecoding::firstFrameOfImageData(bytes.data(), bytes.size())) return image;
     }
     return SampleMedia::picture(kSensorWidth, kSensorHeight, name_, position_ == AVCaptureDevicePositionFront ? 0.1 : 0.6);
 }

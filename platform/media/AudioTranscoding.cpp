@@ -1,5 +1,6 @@
 #include "platform/media/AudioTranscoding.h"
 
+#include "platform/foundation/WholeFile.h"
 #include "platform/media/MediaHandles.h"
 #include "platform/media/MediaWriter.h"
 
@@ -8,7 +9,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <vector>
 
@@ -98,10 +99,15 @@ Result transcodeToAACInMPEG4(const std::string& sourceHostPath, const std::strin
     const AVCodec* codec = nullptr;
     const int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
     if (stream < 0 || !codec) return Result::Failed;
+    // Written under a temporary name and presented whole: a song with no index (a quit, a kill,
+    // a full disk during the export) is never found at the output path.
+    WholeFileWriter file;
+    if (file.beginAt(AT_FDCWD, outputHostPath) != 0) return Result::Failed;
     Result result = input->streams[stream]->codecpar->codec_id == AV_CODEC_ID_AAC
-                        ? copyPackets(*input, stream, outputHostPath, cancelled)
-                        : reencode(*input, stream, codec, outputHostPath, cancelled);
-    if (result != Result::Completed) std::remove(outputHostPath.c_str());
+                        ? copyPackets(*input, stream, file.temporaryHostPath(), cancelled)
+                        : reencode(*input, stream, codec, file.temporaryHostPath(), cancelled);
+    // An output that appeared meanwhile is kept; the temporary goes with the writer.
+    if (result == Result::Completed && file.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep) != 0) return Result::Failed;
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/graphics/CGImageEncoding.h"
 #include "platform/media/MediaWriter.h"
 #include "platform/media/SongFile.h"
@@ -76,22 +77,28 @@ bool writePhoto(const std::string& devicePath, const CGImage& picture, PhotoForm
 
 bool writeVideo(const std::string& devicePath, int width, int height, double seconds, std::optional<double> creationTime) {
     constexpr int kFramesPerSecond = 10;
-    if (!makeParent(devicePath)) return false;
-    auto writer = MediaWriter::forVideo(DeviceRoot::hostPath(devicePath), width, height, kFramesPerSecond, creationTime);
-    if (!writer) return false;
-    const int frames = std::max(1, static_cast<int>(std::lround(seconds * kFramesPerSecond)));
-    for (int i = 0; i < frames; ++i) {
-        auto frame = picture(width, height, "Video " + std::to_string(i / kFramesPerSecond), i / static_cast<double>(frames));
-        if (!frame || !writer->appendFrame(*frame)) return false;
+    WholeFileWriter file;
+    if (!makeParent(devicePath) || file.begin(devicePath) != 0) return false;
+    {
+        auto writer = MediaWriter::forVideo(file.temporaryHostPath(), width, height, kFramesPerSecond, creationTime);
+        if (!writer) return false;
+        const int frames = std::max(1, static_cast<int>(std::lround(seconds * kFramesPerSecond)));
+        for (int i = 0; i < frames; ++i) {
+            auto frame = picture(width, height, "Video " + std::to_string(i / kFramesPerSecond), i / static_cast<double>(frames));
+            if (!frame || !writer->appendFrame(*frame)) return false;
+        }
+        if (!writer->finish()) return false;
     }
-    return writer->finish();
+    return file.commit(WholeFileWriter::Sync::None) == 0;
 }
 
 bool writeSong(const std::string& devicePath, double seconds, const std::string& title, const std::string& artist,
                const std::string& album, const std::string& artworkLabel) {
     constexpr int kRate = 44100;
-    if (!makeParent(devicePath)) return false;
-    const std::string host = DeviceRoot::hostPath(devicePath);
+    // Encoded and tagged under a temporary name: the library never holds half a song.
+    WholeFileWriter file;
+    if (!makeParent(devicePath) || file.begin(devicePath) != 0) return false;
+    const std::string host = file.temporaryHostPath();
     const bool mp3 = NSString::lowercaseString(NSString::pathExtension(devicePath)) == "mp3";
     {
         auto writer = MediaWriter::forAudio(host, mp3 ? MediaWriter::AudioCodec::MP3 : MediaWriter::AudioCodec::AAC, kRate, 2);
@@ -105,7 +112,7 @@ bool writeSong(const std::string& devicePath, double seconds, const std::string&
     SongFile::Tags tags{title, artist, album, "Sample", {}};
     if (!artworkLabel.empty())
         if (auto art = picture(300, 300, artworkLabel, 0.1)) tags.artwork = art->pngData();
-    return SongFile::writeTags(host, tags);
+    return SongFile::writeTags(host, tags) && file.commit(WholeFileWriter::Sync::None) == 0;
 }
 
 bool makeLibrary() {

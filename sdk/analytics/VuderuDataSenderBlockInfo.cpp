@@ -3,6 +3,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSUUID.h"
+#include "platform/foundation/StoreFile.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuUtil.h"
 
@@ -67,7 +68,8 @@ std::vector<std::shared_ptr<VuderuDataSenderBlockInfo>> VuderuDataSenderBlockInf
     auto fileManager = NSFileManager::defaultManager();
     for (const std::string& name : fileManager->contentsOfDirectoryAtPath(folder, nullptr).value_or(std::vector<std::string>{})) {
         if (!isBlockFileName(name) || indexed.count(name)) continue;
-        NSDataPtr data = NSData::dataWithContentsOfFile(folder + "/" + name);
+        const std::string path = folder + "/" + name;
+        NSDataPtr data = NSDataWithContentsOfStoreFile(path);
         if (data && isOwnPayload(*data)) found.push_back(std::make_shared<VuderuDataSenderBlockInfo>(name, data->length(), NSDate::date()));
     }
     return found;
@@ -81,7 +83,11 @@ void VuderuDataSenderBlockInfo::removeUnindexedBlockFiles(const std::set<std::st
 NSDataPtr VuderuDataSenderBlockInfo::data() const {
     std::string file = path();
     if (file.empty()) return nullptr;
-    return NSData::dataWithContentsOfFile(file);
+    NSErrorPtr error;
+    NSDataPtr data = NSDataWithContentsOfStoreFile(file, &error);
+    // A file far larger than any block is damaged: never read into memory, never sent.
+    if (!data && error && error->code() == NSFileReadTooLargeError) VuderuLog("Vuderu: Block [%@] is too large; ignored", identifier_);
+    return data;
 }
 
 bool VuderuDataSenderBlockInfo::setData(const NSDataPtr& data) {

@@ -6,6 +6,7 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSUUID.h"
 #include "platform/foundation/ThreadAlternateSignalStacks.h"
+#include "platform/foundation/StoreFile.h"
 #include "platform/foundation/WholeFile.h"
 #include "platform/system/dyld.h"
 #include "platform/system/thread_act.h"
@@ -155,7 +156,8 @@ bool VuderuCrashReporter::purgeCrashReportAtPathError(const std::string& path, N
 }
 
 NSDataPtr VuderuCrashReporter::loadPendingCrashReportDataAndReturnError(NSErrorPtr* error) const {
-    return NSData::dataWithContentsOfFile(crashReportPath(), error);
+    // Bounded: a file far larger than any report is refused (NSFileReadTooLargeError) unread.
+    return NSDataWithContentsOfStoreFile(crashReportPath(), error);
 }
 
 bool VuderuCrashReporter::purgePendingCrashReportAndReturnError(NSErrorPtr* error) const {

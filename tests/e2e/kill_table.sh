@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The kill table: the app is killed (SIGKILL) at random moments while it zips a folder, while a
-# large file is handed over to it and while it writes its defaults. After every kill no final name
-# holds a partial file: the zip is absent or tests clean, the inbox and app-folder copies are absent
-# or equal to the file handed over, the defaults read back whole. The next launch then sweeps every
-# temporary the killed run left.
+# large file is handed over to it, while it exports a song and while it writes its defaults. After
+# every kill no final name holds a partial file: the zip is absent or tests clean, the inbox and
+# app-folder copies are absent or equal to the file handed over, the exported song is absent or
+# plays to its end, the defaults read back whole. The next launch then sweeps every temporary the
+# killed run left.
 # KILL_TABLE_KILLS kills per scenario (3 by default) and files of KILL_TABLE_MB megabytes (2 by
-# default) keep CI short; KILL_TABLE_KILLS=50 KILL_TABLE_MB=500 is the full table, run by hand.
+# default) keep CI short; KILL_TABLE_KILLS=50 KILL_TABLE_MB=500 is the full table, run by hand (the
+# song lasts 30 s for each megabyte, up to an hour).
 set -euo pipefail
 tandrel="$1"
 kills="${KILL_TABLE_KILLS:-3}"
@@ -89,12 +91,42 @@ done
 echo "hand-over: $kills kills, every copy whole or absent ($midway left a temporary, swept at the next launch)"
 midway=0
 
+# --- a song export ------------------------------------------------------------------------------
+# An MP3 in the music library, exported to M4A into the app folder from the Media tab.
+music="$device/var/mobile/Media/iTunes_Control/Music/F00"
+mkdir -p "$music"
+seconds=$((megabytes * 30 > 3600 ? 3600 : megabytes * 30))
+ffmpeg -v error -f lavfi -i "sine=frequency=440:duration=$seconds" -ac 2 -b:a 128k -metadata title="Evening Song" \
+    "$music/Evening.mp3" < /dev/null
+song="$appFolder/Evening Song.m4a"
+printf '%s\n' "tap Skip" "tab Media" "touch 160,110" "wait 1" "tap Music" "wait 1" "tap Browse" "row 0" \
+    "expect Exported 600" "quit" > "$work/song.script"
+duration="$(timed_run --script "$work/song.script")"
+[ -s "$song" ] || fail "an unkilled export left no song"
+# A song is whole when its index is there and it plays to its end.
+whole_song() {
+    local length
+    length="$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 "$1" 2> /dev/null)" || return 1
+    awk -v l="$length" -v s="$seconds" 'BEGIN { exit !(l + 0.5 >= s) }'
+}
+whole_song "$song" || fail "an unkilled export is not whole"
+for ((kill = 1; kill <= kills; kill++)); do
+    rm -f "$song"
+    run_and_kill "$(moment "$duration")" --script "$work/song.script"
+    if [ -e "$song" ]; then whole_song "$song" || fail "song kill $kill: the exported song is not whole"; fi
+    relaunch_sweeps "$appFolder"
+done
+echo "song export: $kills kills, every song whole or absent ($midway left a temporary, swept at the next launch)"
+midway=0
+
 # --- a defaults write --------------------------------------------------------------------------
 # The app writes its defaults at a launch that has not shown the welcome yet. They are made as
-# large as the files above, so that every write of them takes a while.
+# large as the files above, so that every write of them takes a while, yet no larger than a store
+# may be (64 MB: a larger one is set aside as damaged).
 store="$preferences/org.harborstack.tandrel.plist"
+ballast=$((megabytes > 32 ? 32 : megabytes))
 fresh_defaults() {
-    python3 - "$store" "$megabytes" <<'PY'
+    python3 - "$store" "$ballast" <<'PY'
 import os, plistlib, sys
 path, megabytes = sys.argv[1], int(sys.argv[2])
 with open(path, "wb") as f:
@@ -102,7 +134,7 @@ with open(path, "wb") as f:
 PY
 }
 check_defaults() {
-    python3 - "$preferences" "$megabytes" <<'PY' || fail "defaults kill $1: a defaults file is not whole"
+    python3 - "$preferences" "$ballast" <<'PY' || fail "defaults kill $1: a defaults file is not whole"
 import os, plistlib, sys
 folder, megabytes = sys.argv[1], int(sys.argv[2])
 for name in os.listdir(folder):

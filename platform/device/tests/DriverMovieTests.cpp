@@ -1,6 +1,7 @@
 // The movie on screen as the driver reads and scrubs it.
 
 #include "platform/device/Driver.h"
+#include "platform/device/tests/DriverWindowTest.h"
 #include "platform/media/MPMoviePlayerController.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -11,22 +12,7 @@
 
 namespace {
 
-class DriverMovieTest : public DeviceTest {
-protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        UIApplication::sharedApplication()->reset();
-        window_ = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
-        window_->setRootViewController(std::make_shared<UIViewController>());
-        window_->makeKeyAndVisible();
-    }
-    void TearDown() override {
-        UIApplication::sharedApplication()->reset();
-        DeviceTest::TearDown();
-    }
-    Driver driver_;
-    std::shared_ptr<UIWindow> window_;
-};
+using DriverMovieTest = DriverWindowTest;
 
 TEST_F(DriverMovieTest, ScreenShowsTheMovieAndSeekScrubsIt) {
     ManualClock clock;

@@ -103,4 +103,44 @@ TEST_F(HandOverCopyTest, SpecialFilesAndFailedCopiesLeaveTheInboxEmpty) {
         EXPECT_FALSE(fs::exists(host(HandOver::kInboxPath)) && !fs::is_empty(host(HandOver::kInboxPath)));
     }
 }
+// A file the kernel generates reads as size 0 yet has bytes: it is handed over whole, as read. A
+// name that is not UTF-8 is saved under its escaped form rather than one the app cannot take.
+TEST_F(HandOverCopyTest, GeneratedFilesAreCopiedAsReadAndNamesThatAreNotUTF8AreEscaped) {
+    std::string error;
+    auto generated = HandOver::copyIntoInbox("/proc/self/cmdline", error);
+    ASSERT_TRUE(generated) << error;
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(readFile(*generated), expected);
+
+    auto latin1 = HandOver::copyIntoInbox(hostFile("caf\xe9 \x1b.txt", "bytes"), error);
+    ASSERT_TRUE(latin1) << error;
+    EXPECT_EQ(*latin1, std::string(HandOver::kInboxPath) + "/caf\\xe9 \\x1b.txt");
+    EXPECT_EQ(readFile(*latin1), "bytes");
+}
+
+// A handover's argument splits as a shell splits it, so a path with spaces can be named.
+TEST(HandOverCommandWords, SplitAndUnquoteAsAShellDoes) {
+    struct Case {
+        std::string text;
+        std::optional<std::vector<std::string>> words;
+    };
+    using W = std::vector<std::string>;
+    const Case cases[] = {
+        {"/a/b.pdf", W{"/a/b.pdf"}},
+        {"/a/b.pdf com.example.mail", W{"/a/b.pdf", "com.example.mail"}},
+        {"\"/a/My Report.pdf\"", W{"/a/My Report.pdf"}},
+        {"'/a/My Report.pdf' src", W{"/a/My Report.pdf", "src"}},
+        {"/a/My\\ Report.pdf", W{"/a/My Report.pdf"}},
+        {"/a/\"My \"'Report'.pdf", W{"/a/My Report.pdf"}},
+        {"\"say \\\"hi\\\" \\n\"", W{"say \"hi\" \\n"}},
+        {"'it\\'s", W{"it\\s"}},
+        {"it's", std::nullopt},
+        {"\"open", std::nullopt},
+        {"  ", W{}},
+        {"''", W{""}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(HandOver::commandWords(c.text), c.words) << c.text;
+}
 } // namespace

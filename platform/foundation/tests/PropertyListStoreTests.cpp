@@ -1,5 +1,6 @@
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/PropertyListStore.h"
+#include "platform/foundation/StoreFile.h"
 #include "platform/foundation/tests/BinaryPropertyListBytes.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
@@ -60,6 +61,36 @@ TEST_F(PropertyListStoreTest, HostileFilesAreMovedAsideAndTheStoreGoesOn) {
         EXPECT_EQ(Value(store.read())["after"].stringValue(), "kept");
         ::unlink(host(kStorePath).c_str());
     }
+}
+
+// A store file far larger than any store (a sparse file of 8 GB costs no disk) is refused by its
+// size, never read: it is set aside as damaged, with a log line, and the store goes on; a keyed
+// archive of that size reads as nothing.
+TEST_F(PropertyListStoreTest, AHugeFileIsSetAsideUnreadAndTheStoreGoesOn) {
+    constexpr off_t kHuge = 8LL << 30;
+    writeFile(kStorePath, "");
+    ASSERT_EQ(::truncate(host(kStorePath).c_str(), kHuge), 0);
+    log_->clear();
+    PropertyListStore store(kStorePath, NSPropertyListBinaryFormat_v1_0);
+    EXPECT_TRUE(store.read().empty());
+    struct stat aside{};
+    ASSERT_EQ(::stat(host(kStorePath + ".corrupt").c_str(), &aside), 0);
+    EXPECT_EQ(aside.st_size, kHuge);
+    EXPECT_TRUE(log_->contains(kStorePath + " is too large for a store; moved to " + kStorePath + ".corrupt"));
+    ASSERT_TRUE(store.update([](Value::Dictionary& d) {
+        d["after"] = "kept";
+        return true;
+    }));
+    EXPECT_EQ(Value(store.read())["after"].stringValue(), "kept");
+
+    writeFile("/var/mobile/archive.info", "");
+    ASSERT_EQ(::truncate(host("/var/mobile/archive.info").c_str(), kHuge), 0);
+    EXPECT_TRUE(NSKeyedUnarchiver::unarchiveObjectWithFile("/var/mobile/archive.info").isNull());
+    EXPECT_TRUE(log_->contains("/var/mobile/archive.info is too large for an archive; ignored"));
+    NSErrorPtr error;
+    EXPECT_FALSE(NSDataWithContentsOfStoreFile("/var/mobile/archive.info", &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSFileReadTooLargeError);
 }
 
 // A change that meets an empty file, or one that is set aside as damaged, is written.

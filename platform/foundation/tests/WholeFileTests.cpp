@@ -122,26 +122,35 @@ TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
     ASSERT_EQ(live.begin(kFolder + "/live.txt"), 0);
     const std::string dead = temporaryOfDeadProcess("movie.mov");
     ASSERT_FALSE(dead.empty());
-    // A dead process's names from the writers before this one, and user files that only look alike.
+    // A dead process's names from the writers before this one, and user files that only look alike:
+    // among them every temporary shape, with a dead process's id, that no writer marked.
     pid_t reaped = startChildProcess([] { return 0; });
     waitForChildProcess(reaped);
     const std::string r = std::to_string(reaped);
     const std::string earlierDownload = ".clipvane-" + r + "-1.download", earlierStoreWrite = "Prefs.plist.tmp-" + r + "-3";
-    const std::vector<std::string> userFiles = {"notes.tmp", ".tdpart-notes", "a.tmp-x-1", ".clipvane-1.download", "plain.txt"};
+    const std::vector<std::string> userFiles = {"notes.tmp",       ".tdpart-notes", "a.tmp-x-1", ".clipvane-1.download",
+                                                "plain.txt",       ".tdpart-" + r + ".0-1-report.pdf",
+                                                ".tdpart-" + r + ".12345-7-song.m4a"};
     for (const auto& name : {earlierDownload, earlierStoreWrite}) writeFile(kFolder + "/" + name, "x");
     for (const auto& name : userFiles) writeFile(kFolder + "/" + name, "x");
     makeDirectory(kFolder + "/.tdpart-" + r + ".0-1-folder");
+    // A file a writer published keeps no mark, even renamed again to a temporary's shape.
+    const std::string published = ".tdpart-" + r + ".0-2-published";
+    ASSERT_EQ(NSWriteWholeFileAt(AT_FDCWD, host(kFolder + "/" + published), "p", 1, WholeFileWriter::Sync::None), 0);
 
-    // In a folder of the user's files the earlier atomic writer's shape may be a name of the user's.
-    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::Writers), 2u);
+    // In a folder of the user's files only a writer's marked temporary goes.
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::Writers), 1u);
     std::set<std::string> expected(userFiles.begin(), userFiles.end());
     expected.insert(live.temporaryName());
     expected.insert(".tdpart-" + r + ".0-1-folder");
     expected.insert(earlierStoreWrite);
+    expected.insert(earlierDownload);
+    expected.insert(published);
     EXPECT_EQ(names(kFolder), expected);
-    // In a store it is what that writer left.
-    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::WritersAndEarlierStores), 1u);
-    expected.erase(earlierStoreWrite);
+    // In a store the program alone writes the names are what the writers left.
+    const std::vector<std::string> storeTemporaries = {earlierStoreWrite, earlierDownload, published, userFiles[5], userFiles[6]};
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::WritersAndEarlierStores), storeTemporaries.size());
+    for (const auto& name : storeTemporaries) expected.erase(name);
     EXPECT_EQ(names(kFolder), expected);
 }
 
@@ -234,6 +243,57 @@ TEST_F(WholeFileTest, CopiesKeepHolesAndBytes) {
     EXPECT_EQ(std::string(buffer, 4), "head");
     ASSERT_EQ(::pread(out.get(), buffer, 4, kSize / 4), 4);
     EXPECT_EQ(std::string(buffer, 4), std::string(4, '\0'));
+}
+
+// A source that changes size while it is copied fails the copy (the copy would hold zeros or miss
+// a part); one whose size reads 0 but has bytes, as the kernel's generated files do, is copied as
+// read.
+TEST_F(WholeFileTest, ACopyFailsWhenItsSourceChangesSizeAndTakesGeneratedFilesAsRead) {
+    constexpr off_t kStretch = 1 << 20;
+    const std::string source = host("/tmp/changing");
+    struct Case {
+        const char* what;
+        off_t sizeMeanwhile;
+    };
+    for (Case c : {Case{"truncated", kStretch}, Case{"grown", 4 * kStretch}, Case{"unchanged", 3 * kStretch}}) {
+        SCOPED_TRACE(c.what);
+        {
+            // Two stretches of data with a hole between them: the copy reports after each.
+            DeviceRoot::Descriptor out(::open(source.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+            ASSERT_TRUE(out);
+            std::string bytes(kStretch, 'd');
+            ASSERT_EQ(::pwrite(out.get(), bytes.data(), bytes.size(), 0), kStretch);
+            ASSERT_EQ(::pwrite(out.get(), bytes.data(), bytes.size(), 2 * kStretch), kStretch);
+        }
+        DeviceRoot::Descriptor in(::open(source.c_str(), O_RDONLY));
+        DeviceRoot::Descriptor out(::open(host("/tmp/copy").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+        bool changed = false;
+        const int e = NSCopyFileContents(in.get(), out.get(), [&](off_t) {
+            if (!changed) {
+                EXPECT_EQ(::truncate(source.c_str(), c.sizeMeanwhile), 0);
+            }
+            changed = true;
+        });
+        EXPECT_TRUE(changed);
+        EXPECT_EQ(e, c.sizeMeanwhile == 3 * kStretch ? 0 : ESTALE);
+        if (e) {
+            EXPECT_EQ(NSCopyFileErrorText(e), "it changed size while it was copied");
+        }
+    }
+
+    DeviceRoot::Descriptor generated(::open("/proc/self/cmdline", O_RDONLY));
+    ASSERT_TRUE(generated);
+    struct stat st{};
+    ASSERT_EQ(::fstat(generated.get(), &st), 0);
+    ASSERT_EQ(st.st_size, 0) << "a generated file's size reads 0";
+    char expected[4096];
+    const ssize_t length = ::pread(generated.get(), expected, sizeof expected, 0);
+    ASSERT_GT(length, 0);
+    DeviceRoot::Descriptor out(::open(host("/tmp/copy").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+    ASSERT_EQ(NSCopyFileContents(generated.get(), out.get()), 0);
+    char copied[4096];
+    ASSERT_EQ(::pread(out.get(), copied, sizeof copied, 0), length);
+    EXPECT_EQ(std::string(copied, static_cast<std::size_t>(length)), std::string(expected, static_cast<std::size_t>(length)));
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -99,6 +101,25 @@ TEST_F(AVCaptureTest, StillsAreTheCurrentFrameAsJPEGTurnedByTheConnection) {
     auto jpeg = capture(camera, AVCaptureVideoOrientationLandscapeRight);
     ASSERT_TRUE(jpeg);
     EXPECT_EQ(CGImageProperties::propertiesOfImageData(jpeg->bytes(), jpeg->length()).pixelWidth, 40);
+}
+
+// What the camera is told to see is read as the platform reads outside files: a FIFO is refused
+// without waiting for a writer, and a file larger than any picture (8 GB, sparse) is refused by its
+// size, unread; the camera then shows its pattern.
+TEST_F(AVCaptureTest, ACameraNeverWaitsOnOrReadsWithoutBoundWhatItIsShown) {
+    const std::string fifo = host("/seen.fifo"), huge = host("/seen.png");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    writeFile("/seen.png", "");
+    ASSERT_EQ(::truncate(huge.c_str(), 8LL << 30), 0);
+    auto camera = AVCaptureDevice::defaultDeviceWithMediaType(AVMediaTypeVideo);
+    for (const std::string& path : {fifo, huge}) {
+        SCOPED_TRACE(path);
+        DeviceProfile::update([&](DeviceProfile& p) { p.cameraImagePath = path; });
+        auto frame = camera->currentFrame();
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->width(), 1632) << "the pattern, at the sensor's size";
+    }
+    DeviceProfile::update([&](DeviceProfile& p) { p.cameraImagePath.clear(); });
 }
 
 TEST_F(AVCaptureTest, APreviewLayerRecordsItsSessionAndGravity) {

@@ -116,6 +116,9 @@ TEST_F(AdSpaceViewPlacementTest, ExpandedAdIsNeitherLaidOutAgainNorRefreshed) {
     host->addSubview(ad);
     ad->setCurrentViewState(VuderuAd::kViewStateExpanded);
     ad->setFrame(CGRectMake(1, 2, 3, 4));
+    // The host's view turns with the interface; without a resizing mask only the ad's own layout
+    // could move it.
+    ad->setAutoresizingMask(UIViewAutoresizingNone);
     UIApplication::sharedApplication()->rotateDevice(UIDeviceOrientationLandscapeLeft);
     EXPECT_EQ(ad->frame(), CGRectMake(1, 2, 3, 4));
     EXPECT_EQ(ad->currentOrientation(), "portrait");
