@@ -185,8 +185,9 @@ bool NSXMLParser::parse() {
     const std::uint8_t* bytes = data_->bytes();
     std::size_t remaining = data_->length();
     XML_Status status = XML_STATUS_OK;
-    // expat takes lengths as int: feed the document in pieces that fit.
-    constexpr std::size_t kPiece = INT_MAX / 2;
+    // expat takes lengths as int, and a parse stopped by a bound should not have read far past
+    // it: the document goes in pieces.
+    constexpr std::size_t kPiece = 256 * 1024;
     do {
         std::size_t piece = remaining < kPiece ? remaining : kPiece;
         remaining -= piece;
