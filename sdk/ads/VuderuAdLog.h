@@ -45,7 +45,7 @@ public:
     // the server scripts to repeat keeps its log, and the archive, within bounds.
     static constexpr std::size_t kMaximumEvents = 200;
     // Bytes of the events' names and parameters one GUID may hold, as counted by the events.
-    static constexpr std::size_t kMaximumBytes = 64 * 1024;
+    static constexpr std::size_t kMaximumBytes = 256 * 1024;
     // Appends the event; nil is ignored, and so is an event past kMaximumEvents or kMaximumBytes
     // (logged once), or one past its own bound.
     void logAdEvent(const VuderuAdEventPtr& event);

@@ -88,7 +88,7 @@ TEST_F(VuderuAdLogTest, AGuidHoldsABoundedNumberOfEventsPendingAndInTransfer) {
     adLog->pushEventsForTransferWithIdentifier("unconfirmed");
     for (std::size_t i = 0; i < VuderuAdLog::kMaximumEvents; ++i) adLog->logAdEvent(event(5));
     EXPECT_EQ(adLog->adEvents().size() + adLog->eventsWithTransferIdentifier("unconfirmed")->size(), VuderuAdLog::kMaximumEvents);
-    EXPECT_EQ(capture.count("VuderuAdLog: the log of loop holds 200 events or 65536 bytes; later events are dropped"), 1u);
+    EXPECT_EQ(capture.count("VuderuAdLog: the log of loop holds 200 events or 262144 bytes; later events are dropped"), 1u);
     // A confirmed transfer makes room again.
     EXPECT_TRUE(adLog->discardEventsWithTransferIdentifier("unconfirmed"));
     adLog->logAdEvent(event(7));
