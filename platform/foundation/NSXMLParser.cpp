@@ -47,6 +47,9 @@ struct NSXMLParser::Expat {
     XML_Parser parser;
     bool inCDATA = false;
     std::string cdata;
+    long depth = 0;
+    // Set when the document went past the parser's depth bound; the parse stops there.
+    bool tooDeep = false;
 
     Expat(NSXMLParser& parserOwner, bool namespaces)
         : owner(parserOwner), parser(namespaces ? XML_ParserCreateNS(nullptr, kNamespaceSeparator) : XML_ParserCreate(nullptr)) {
@@ -76,7 +79,7 @@ struct NSXMLParser::Expat {
     template <class Call>
     void tell(Call&& call) {
         // expat finishes the token it stopped in (the end of an empty element): nothing more is told.
-        if (owner.aborted_) return;
+        if (owner.aborted_ || tooDeep) return;
         owner.lineNumber_ = static_cast<long>(XML_GetCurrentLineNumber(parser));
         owner.columnNumber_ = static_cast<long>(XML_GetCurrentColumnNumber(parser));
         if (auto delegate = owner.delegate_.lock()) call(*delegate);
@@ -96,6 +99,11 @@ struct NSXMLParser::Expat {
 
     static void XMLCALL startElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
         Expat& self = from(userData);
+        if (++self.depth > self.owner.maximumDepth_) {
+            if (!self.tooDeep) XML_StopParser(self.parser, XML_FALSE);
+            self.tooDeep = true;
+            return;
+        }
         Names names = self.namesOf(name);
         std::map<std::string, std::string> attributeMap;
         for (int i = 0; attributes[i] && attributes[i + 1]; i += 2) {
@@ -107,6 +115,8 @@ struct NSXMLParser::Expat {
     }
     static void XMLCALL endElement(void* userData, const XML_Char* name) {
         Expat& self = from(userData);
+        --self.depth;
+        if (self.tooDeep) return;
         Names names = self.namesOf(name);
         self.tell([&](NSXMLParserDelegate& d) {
             d.parserDidEndElement(self.owner, names.element, names.namespaceURI, names.qualified);
@@ -168,11 +178,16 @@ bool NSXMLParser::parse() {
         fail(NSXMLParserDelegateAbortedParseError, "parsing aborted");
         return false;
     }
+    if (data_->length() > maximumLength_) {
+        fail(NSXMLParserInternalError, "document longer than " + std::to_string(maximumLength_) + " bytes");
+        return false;
+    }
     const std::uint8_t* bytes = data_->bytes();
     std::size_t remaining = data_->length();
     XML_Status status = XML_STATUS_OK;
-    // expat takes lengths as int: feed the document in pieces that fit.
-    constexpr std::size_t kPiece = INT_MAX / 2;
+    // expat takes lengths as int, and a parse stopped by a bound should not have read far past
+    // it: the document goes in pieces.
+    constexpr std::size_t kPiece = 256 * 1024;
     do {
         std::size_t piece = remaining < kPiece ? remaining : kPiece;
         remaining -= piece;
@@ -181,6 +196,11 @@ bool NSXMLParser::parse() {
     } while (status == XML_STATUS_OK && remaining > 0);
     lineNumber_ = static_cast<long>(XML_GetCurrentLineNumber(expat_->parser));
     columnNumber_ = static_cast<long>(XML_GetCurrentColumnNumber(expat_->parser));
+    if (expat_->tooDeep) {
+        fail(NSXMLParserInternalError, "document nested deeper than " + std::to_string(maximumDepth_) + " elements at line " +
+                                           std::to_string(lineNumber_) + ", column " + std::to_string(columnNumber_));
+        return false;
+    }
     if (status != XML_STATUS_OK || aborted_) {
         XML_Error error = aborted_ ? XML_ERROR_ABORTED : XML_GetErrorCode(expat_->parser);
         std::string message = aborted_ ? "parsing aborted" : XML_ErrorString(error);

@@ -55,8 +55,16 @@ public:
 
 // Documents are untrusted: no external entity or DTD is ever loaded, and expat's limits on entity
 // amplification stay on, so a document that expands past them fails instead of filling memory.
+// A parse is bounded in depth and length too: expat keeps a record per open element, so a
+// document of nothing but nested start tags would cost many times its size; past either bound the
+// parse fails with NSXMLParserInternalError before the delegate hears of the element or byte past it.
 class NSXMLParser : public NSObject {
 public:
+    // Open elements at once; the bound of common XML parsers, far past what real documents nest.
+    static constexpr long kDefaultMaximumDepth = 256;
+    // Bytes of a document; a caller that knows its documents are smaller sets a tighter bound.
+    static constexpr std::size_t kDefaultMaximumLength = 32 * 1024 * 1024;
+
     // The document's bytes (UTF-8, UTF-16 with a byte-order mark, ISO-8859-1 or US-ASCII, as its
     // declaration says).
     explicit NSXMLParser(NSDataPtr data);
@@ -70,6 +78,10 @@ public:
     // qualified name; without, by the name as written.
     bool shouldProcessNamespaces() const { return shouldProcessNamespaces_; }
     void setShouldProcessNamespaces(bool on) { shouldProcessNamespaces_ = on; }
+    long maximumDepth() const { return maximumDepth_; }
+    void setMaximumDepth(long depth) { maximumDepth_ = depth > 0 ? depth : kDefaultMaximumDepth; }
+    std::size_t maximumLength() const { return maximumLength_; }
+    void setMaximumLength(std::size_t length) { maximumLength_ = length > 0 ? length : kDefaultMaximumLength; }
 
     // Runs the parse to the end: true when the document was well formed and nobody aborted it.
     // A parser parses once; a second call answers false.
@@ -94,6 +106,8 @@ private:
     NSDataPtr data_;
     std::weak_ptr<NSXMLParserDelegate> delegate_;
     bool shouldProcessNamespaces_ = false;
+    long maximumDepth_ = kDefaultMaximumDepth;
+    std::size_t maximumLength_ = kDefaultMaximumLength;
     bool parsed_ = false;
     bool aborted_ = false;
     NSErrorPtr parserError_;

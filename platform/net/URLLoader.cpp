@@ -1,11 +1,13 @@
 #include "platform/net/URLLoader.h"
 
 #include "platform/foundation/NSPort.h"
+#include "platform/net/NSURLError.h"
 #include "platform/net/URLTransferCurl.h"
 
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <new>
@@ -71,6 +73,8 @@ void URLLoader::setUp(const std::shared_ptr<NSRunLoop>& loop) {
     curl_multi_setopt(multi_->handle, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(multi_->handle, CURLMOPT_TIMERFUNCTION, &URLLoader::timerCallback);
     curl_multi_setopt(multi_->handle, CURLMOPT_TIMERDATA, this);
+    // Idle connections kept for reuse hold descriptors too.
+    curl_multi_setopt(multi_->handle, CURLMOPT_MAXCONNECTS, static_cast<long>(kMaximumRunning));
     timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     URLLoader* self = this;  // loaders live as long as the process
     timerSource_ = runLoop_->addFileDescriptor(timerFd_, NSRunLoop::Readable, [self](int, int) {
@@ -148,6 +152,7 @@ void URLLoader::collect() {
         if (it == multi_->active.end()) continue;
         auto transfer = it->second;
         multi_->active.erase(it);
+        releaseSlot(transfer->hostKey());
         keepLoopRunningWhileActive();
         curl_multi_remove_handle(multi_->handle, easy);
         transfer->deliverPending();
@@ -159,26 +164,92 @@ void URLLoader::collect() {
     retired_.clear();
     for (auto& transfer : retired) curl_multi_remove_handle(multi_->handle, transfer->curl_->easy);
     retired.clear();
-    if (!retired_.empty()) collect();
+    if (!retired_.empty()) {
+        collect();
+        return;
+    }
+    startWaiting();
+}
+
+std::size_t URLLoader::runningCount() const { return multi_->active.size(); }
+
+bool URLLoader::hasRoomFor(const std::string& hostKey) const {
+    if (multi_->active.size() >= kMaximumRunning) return false;
+    auto running = runningPerHost_.find(hostKey);
+    return running == runningPerHost_.end() || running->second < kMaximumRunningPerHost;
 }
 
 void URLLoader::add(const std::shared_ptr<URLTransfer>& transfer) {
-    multi_->active[transfer->curl_->easy] = transfer;
+    if (hasRoomFor(transfer->hostKey())) {
+        launch(transfer);
+        return;
+    }
+    waiting_[transfer->hostKey()].push_back(transfer);
+    ++waitingCount_;
     keepLoopRunningWhileActive();
-    curl_multi_add_handle(multi_->handle, transfer->curl_->easy);
+}
+
+void URLLoader::launch(const std::shared_ptr<URLTransfer>& transfer) {
+    if (!transfer->launch()) {
+        transfer->finish({NSURLErrorUnknown, kURLLoaderOutOfMemoryDescription, nullptr});
+        return;
+    }
+    CURL* easy = transfer->curl_->easy;
+    multi_->active[easy] = transfer;
+    ++runningPerHost_[transfer->hostKey()];
+    keepLoopRunningWhileActive();
+    curl_multi_add_handle(multi_->handle, easy);
+    if (transfer->paused()) curl_easy_pause(easy, CURLPAUSE_ALL);
+}
+
+void URLLoader::releaseSlot(const std::string& hostKey) {
+    auto running = runningPerHost_.find(hostKey);
+    if (running == runningPerHost_.end()) return;
+    if (--running->second == 0) runningPerHost_.erase(running);
+}
+
+void URLLoader::startWaiting() {
+    // Only servers at their own bound are passed over, and there are few of those while the
+    // loader has room at all.
+    for (auto host = waiting_.begin(); host != waiting_.end() && multi_->active.size() < kMaximumRunning;) {
+        if (!hasRoomFor(host->first)) {
+            ++host;
+            continue;
+        }
+        auto transfer = std::move(host->second.front());
+        host->second.pop_front();
+        --waitingCount_;
+        if (host->second.empty()) host = waiting_.erase(host);
+        launch(transfer);
+    }
+    keepLoopRunningWhileActive();
 }
 
 void URLLoader::keepLoopRunningWhileActive() {
-    if (multi_->active.empty()) runLoop_->removePort(port_, NSDefaultRunLoopMode);
+    if (multi_->active.empty() && waitingCount_ == 0) runLoop_->removePort(port_, NSDefaultRunLoopMode);
     else runLoop_->addPort(port_, NSDefaultRunLoopMode);
 }
 
 void URLLoader::remove(const std::shared_ptr<URLTransfer>& transfer) {
-    if (multi_->active.erase(transfer->curl_->easy) == 0) return;
+    CURL* easy = transfer->curl_->easy;
+    if (!easy || multi_->active.erase(easy) == 0) {
+        auto host = waiting_.find(transfer->hostKey());
+        if (host == waiting_.end()) return;
+        auto& queue = host->second;
+        auto found = std::find(queue.begin(), queue.end(), transfer);
+        if (found == queue.end()) return;
+        queue.erase(found);
+        --waitingCount_;
+        if (queue.empty()) waiting_.erase(host);
+        keepLoopRunningWhileActive();
+        return;
+    }
+    releaseSlot(transfer->hostKey());
     keepLoopRunningWhileActive();
     if (depth_ > 0) {
         retired_.push_back(transfer);
     } else {
-        curl_multi_remove_handle(multi_->handle, transfer->curl_->easy);
+        curl_multi_remove_handle(multi_->handle, easy);
+        startWaiting();
     }
 }

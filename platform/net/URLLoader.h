@@ -8,7 +8,10 @@
 
 #include "platform/foundation/NSRunLoop.h"
 
+#include <cstddef>
+#include <deque>
 #include <map>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -21,6 +24,11 @@ inline constexpr const char* kURLLoaderOutOfMemoryDescription = "out of memory";
 
 class URLLoader : public std::enable_shared_from_this<URLLoader> {
 public:
+    // Exchanges running at once on a loader, in all and per server (scheme, host and port); the
+    // rest wait in order, each for a slot of its server, holding no connection or handle. A
+    // browser keeps about as many per server; the SDK's senders keep up to nine uploads going.
+    static constexpr std::size_t kMaximumRunning = 48;
+    static constexpr std::size_t kMaximumRunningPerHost = 10;
     // The loader of a run loop, made on first use; loaders live as long as the process, because
     // their run loops' sources call into them and a network thread may still serve at exit.
     // Throws std::bad_alloc when memory runs out while making one; nothing half-made is kept.
@@ -31,6 +39,9 @@ public:
     ~URLLoader();
 
     const std::shared_ptr<NSRunLoop>& runLoop() const { return runLoop_; }
+    // Exchanges on their connections, and those waiting for one (on the loader's run loop).
+    std::size_t runningCount() const;
+    std::size_t waitingCount() const { return waitingCount_; }
 
 private:
     friend class URLTransfer;
@@ -38,6 +49,7 @@ private:
 
     URLLoader() = default;
     void setUp(const std::shared_ptr<NSRunLoop>& runLoop);
+    // Runs the transfer at once when its server and the loader have room, else queues it.
     void add(const std::shared_ptr<URLTransfer>& transfer);
     // Takes a transfer that has not completed off the loader; its handle goes once curl returns
     // (curl forbids removing a handle inside its own callbacks).
@@ -46,6 +58,11 @@ private:
     void needsFlush(const std::shared_ptr<URLTransfer>& transfer) { unflushed_.push_back(transfer); }
     bool insideCurl() const { return depth_ > 0; }
     void keepLoopRunningWhileActive();
+    bool hasRoomFor(const std::string& hostKey) const;
+    void launch(const std::shared_ptr<URLTransfer>& transfer);
+    // Gives a freed slot of the server back; the queue moves on once curl has returned.
+    void releaseSlot(const std::string& hostKey);
+    void startWaiting();
 
     void drive(int socket, int flags);
     void flush();
@@ -62,5 +79,9 @@ private:
     std::map<int, NSRunLoop::SourceId> sockets_;
     std::vector<std::shared_ptr<URLTransfer>> retired_;
     std::vector<std::shared_ptr<URLTransfer>> unflushed_;
+    // Running exchanges per server, and the waiting ones per server in the order they came.
+    std::map<std::string, std::size_t> runningPerHost_;
+    std::map<std::string, std::deque<std::shared_ptr<URLTransfer>>> waiting_;
+    std::size_t waitingCount_ = 0;
     int depth_ = 0;
 };

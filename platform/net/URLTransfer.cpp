@@ -62,9 +62,21 @@ void URLTransfer::start(const std::shared_ptr<URLLoader>& loader) {
     if (state_ != URLTransferState::Created) return;
     loader_ = loader;
     setState(URLTransferState::Sending);
-    noteActivity();
-    armIdleTimer(timeout_);
     loader_->add(shared_from_this());
+}
+
+bool URLTransfer::launch() {
+    try {
+        prepareCurl();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    // The time-out counts from here: a wait in the loader's queue is no silence of the server's.
+    if (!paused_) {
+        noteActivity();
+        armIdleTimer(timeout_);
+    }
+    return true;
 }
 
 void URLTransfer::noteActivity() { lastActivity_ = PlatformClock::monotonic(); }
@@ -99,6 +111,8 @@ void URLTransfer::setPaused(bool paused) {
     if (!live() || paused == paused_ || state_ == URLTransferState::Created) return;
     auto keepAlive = shared_from_this();
     paused_ = paused;
+    // One still waiting for its connection is held as it launches.
+    if (!curl_->easy) return;
     curl_easy_pause(curl_->easy, paused ? CURLPAUSE_ALL : CURLPAUSE_CONT);
     if (paused) {
         if (idleTimer_) idleTimer_->invalidate();
@@ -138,12 +152,28 @@ bool URLTransfer::headerLine(const char* data, std::size_t length) {
     return true;
 }
 
+bool URLTransfer::bodyCodingIsIdentity(const NSHTTPURLResponse& response) const {
+    // A head without a body to read (HEAD, 204, 304) or whose body is followed elsewhere carries
+    // no content to decode.
+    if (request_->HTTPMethod() == "HEAD" || status_ == 204 || status_ == 304 || (status_ >= 300 && status_ < 400)) return true;
+    auto coding = response.valueForHTTPHeaderField("Content-Encoding");
+    if (!coding) return true;
+    std::string text = NSString::lowercaseString(NSString::stringByTrimmingWhitespace(*coding));
+    return text.empty() || text == "identity";
+}
+
 bool URLTransfer::endOfHead() {
     // An interim (1xx) head is followed by another.
     if (status_ >= 100 && status_ < 200) return true;
     auto keepAlive = shared_from_this();
     auto client = client_;
     auto response = std::make_shared<NSHTTPURLResponse>(request_->URL(), status_, version_, fields_);
+    if (!bodyCodingIsIdentity(*response)) {
+        // Nothing here asks for a coded body, and one handed on as it stands would be read as
+        // the content itself: the exchange fails before its client hears of the head.
+        contentRefusal_ = NSURLErrorCannotDecodeContentData;
+        return false;
+    }
     switch (client->transferDidReceiveHead(*this, response)) {
     case URLTransferClient::HeadDisposition::Deliver: return setState(URLTransferState::ReceivingBody);
     case URLTransferClient::HeadDisposition::Skip: return setState(URLTransferState::SkippingBody);
@@ -231,6 +261,9 @@ void URLTransfer::complete(int curlCode) {
     bool skipped = state_ == URLTransferState::SkippingBody && (code == CURLE_PARTIAL_FILE || code == CURLE_RECV_ERROR);
     if (code == CURLE_OK || skipped) {
         outcome = {};
+    } else if (contentRefusal_) {
+        outcome.code = contentRefusal_;
+        outcome.description = "cannot decode content data";
     } else if (trustRefusal_) {
         outcome.code = trustRefusal_;
         outcome.description = trustRefusal_ == NSURLErrorUserCancelledAuthentication ? "cancelled" : "The certificate for this server is invalid.";

@@ -94,11 +94,19 @@ private:
     // The one place the state changes; a finished state (completed, abandoned) is final.
     bool setState(URLTransferState state);
     bool configure(URLTransferOutcome* refusal);
+    // Sets up curl's handle for the request; throws std::bad_alloc when memory runs out.
+    void prepareCurl();
+    // Called by the loader as the exchange gets its connection; false when its handle could not
+    // be made.
+    bool launch();
+    // Scheme, host and port: the exchanges that share a server's connections.
+    const std::string& hostKey() const { return hostKey_; }
     bool live() const { return state_ != URLTransferState::Completed && state_ != URLTransferState::Abandoned; }
 
     // The curl callbacks' work.
     bool headerLine(const char* data, std::size_t length);
     bool endOfHead();
+    bool bodyCodingIsIdentity(const NSHTTPURLResponse& response) const;
     bool bodyData(const char* data, std::size_t length);
     void deliverPending();
     bool uploadProgress(long long uploaded, long long total);
@@ -117,6 +125,7 @@ private:
     void idleTimerFired();
 
     NSURLRequestPtr request_;
+    std::string hostKey_;
     std::shared_ptr<URLTransferClient> client_;
     std::shared_ptr<URLLoader> loader_;
     std::unique_ptr<Curl> curl_;
@@ -128,6 +137,8 @@ private:
     // Whether this exchange's own client has judged the TLS connection it runs on.
     bool trustDecided_ = false;
     long trustRefusal_ = 0;
+    // Set when the head names a content coding other than identity: the exchange fails with it.
+    long contentRefusal_ = 0;
     NSErrorPtr clientError_;
     double timeout_ = 0;
     double lastActivity_ = 0;

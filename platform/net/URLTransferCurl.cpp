@@ -105,6 +105,19 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
         if (refusal) *refusal = {NSURLErrorUnsupportedURL, "unsupported URL", nullptr};
         return false;
     }
+    long port = url->port().value_or(scheme == "https" ? 443 : 80);
+    hostKey_ = scheme + "://" + NSString::lowercaseString(url->host()) + ":" + std::to_string(port);
+    // curl's own time-outs follow the host's clock and average over windows; the transfer keeps
+    // its own (idleTimerFired).
+    timeout_ = request_->timeoutInterval() > 0 ? request_->timeoutInterval() : NSURLRequestDefaultTimeoutInterval;
+    return true;
+}
+
+// The handle is made when the exchange gets its connection, so that one waiting in the loader's
+// queue costs its request and little more.
+void URLTransfer::prepareCurl() {
+    if (curl_->easy) return;
+    NSURLPtr url = request_->URL();
     CURL* easy = curl_->easy = curl_easy_init();
     // curl makes no handle only when memory ran out; a request without one would never end.
     if (!easy) throw std::bad_alloc();
@@ -141,9 +154,6 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);  // the trust evaluation compares the host
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &URLTransferCallbacks::sslContext);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
-    // curl's own time-outs follow the host's clock and average over windows; the transfer keeps
-    // its own (idleTimerFired).
-    timeout_ = request_->timeoutInterval() > 0 ? request_->timeoutInterval() : NSURLRequestDefaultTimeoutInterval;
 
     const std::string& method = request_->HTTPMethod();
     if (request_->HTTPBody()) {
@@ -182,7 +192,6 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
     if (request_->valueForHTTPHeaderField("Expect").empty()) append("Expect:");
     curl_slist* list = curl_->headers.get();
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
-    return true;
 }
 
 bool URLTransfer::checkReusedConnection() {

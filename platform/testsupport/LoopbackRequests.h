@@ -1,6 +1,7 @@
 // Requests of the URL-loading tests, and how long a test waits for their outcome.
 #pragma once
 
+#include "platform/net/NSURLConnection.h"
 #include "platform/net/NSURLRequest.h"
 
 #include <string>
@@ -16,5 +17,22 @@ inline constexpr double kWait = 60;
 inline NSURLRequestPtr requestFor(const std::string& url, double timeout = kRequestTimeout) {
     return NSURLRequest::requestWithURL(NSURL::URLWithString(url), NSURLRequestReloadIgnoringLocalCacheData, timeout);
 }
+
+// Records a connection's response, its body and its outcome.
+class RecordingConnectionDelegate : public NSURLConnectionDataDelegate {
+public:
+    NSDataPtr body = NSData::data();
+    NSErrorPtr error;
+    bool done = false;
+    NSURLResponsePtr response;
+
+    void connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& r) override { response = r; }
+    void connectionDidReceiveData(const NSURLConnectionPtr&, const NSDataPtr& data) override { body->appendData(*data); }
+    void connectionDidFinishLoading(const NSURLConnectionPtr&) override { done = true; }
+    void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& e) override {
+        error = e;
+        done = true;
+    }
+};
 
 } // namespace loopback_requests

@@ -9,6 +9,7 @@
 #include "sdk/ads/IVuderuEventControllerHandler.h"
 #include "sdk/ads/VuderuAdEvent.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -56,6 +57,10 @@ public:
     // Fires a tracking GET ("Content-Type: application/octet-stream"). Recorded: its status lands
     // as "sendUrlStatusResult" in the GUID's log. Fire-and-forget: a synchronous GET on a thread
     // of its own, nothing recorded.
+    // Past kMaximumTrackingRequestsUnderWay requests not yet ended, a further one is dropped
+    // (logged): a tracker that never answers holds its requests until they time out.
+    static constexpr std::size_t kMaximumTrackingRequestsUnderWay = 1000;
+    static std::size_t trackingRequestsUnderWay();
     static void asyncNotifyAdStateCompletedWithLogGuidForEventAsFireForget(const std::string& url, const std::optional<std::string>& guid,
                                                                           const std::string& event, bool fireForget);
     // The fire-and-forget thread's body: GETs params["url"].

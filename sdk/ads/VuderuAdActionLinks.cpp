@@ -10,6 +10,9 @@
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIWindow.h"
 
+#include <atomic>
+#include <cstddef>
+
 namespace {
 
 constexpr double kFireAndForgetTimeout = 20;
@@ -71,15 +74,52 @@ void directOpenNonAC(const VuderuAdActionCall& call) {
 
 } // namespace VuderuAdActionSteps
 
+namespace {
+
+std::atomic<std::size_t> gTrackingRequestsUnderWay{0};
+// Set by the first request dropped while all are taken; cleared when one ends.
+std::atomic<bool> gReportedTrackingFull{false};
+
+// Held for as long as one tracking request is under way (its recorder, or its thread).
+struct TrackingRequestSlot {
+    TrackingRequestSlot() { ++gTrackingRequestsUnderWay; }
+    ~TrackingRequestSlot() {
+        --gTrackingRequestsUnderWay;
+        gReportedTrackingFull = false;
+    }
+    TrackingRequestSlot(const TrackingRequestSlot&) = delete;
+    TrackingRequestSlot& operator=(const TrackingRequestSlot&) = delete;
+};
+
+class SlottedTrackingRecorder : public VuderuAdHttptaskDelegate {
+public:
+    using VuderuAdHttptaskDelegate::VuderuAdHttptaskDelegate;
+
+private:
+    TrackingRequestSlot slot_;
+};
+
+} // namespace
+
+std::size_t VuderuAdAction::trackingRequestsUnderWay() { return gTrackingRequestsUnderWay.load(); }
+
 void VuderuAdAction::asyncNotifyAdStateCompletedWithLogGuidForEventAsFireForget(const std::string& url,
                                                                                 const std::optional<std::string>& guid,
                                                                                 const std::string& event, bool fireForget) {
-    if (fireForget) {
-        Params params{{"url", url}, {"attempts", 0}};
-        NSThread::detachNewThread([params] { sendAdStateCompleted(params); }, "VuderuAdStateCompleted");
+    // Trackers that never answer would otherwise pile requests up without end.
+    if (gTrackingRequestsUnderWay.load() >= kMaximumTrackingRequestsUnderWay) {
+        if (!gReportedTrackingFull.exchange(true))
+            VuderuLog("VuderuAds: %lu tracking requests are under way; the one to [%@] and later ones are dropped",
+                      static_cast<unsigned long>(kMaximumTrackingRequestsUnderWay), url);
         return;
     }
-    auto recorder = std::make_shared<VuderuAdHttptaskDelegate>(guid, true, url, event);
+    if (fireForget) {
+        Params params{{"url", url}, {"attempts", 0}};
+        auto slot = std::make_shared<TrackingRequestSlot>();
+        NSThread::detachNewThread([params, slot] { sendAdStateCompleted(params); }, "VuderuAdStateCompleted");
+        return;
+    }
+    auto recorder = std::make_shared<SlottedTrackingRecorder>(guid, true, url, event);
     VuderuHttpAsyncTask::HeaderFields headers;
     headers["Content-Type"] = kTrackingContentType;
     VuderuHttpAsyncTask::sendMethod("GET", url, nullptr, headers, recorder, true);

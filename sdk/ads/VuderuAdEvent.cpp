@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSString.h"
+#include "sdk/analytics/VuderuLog.h"
 
 #include <mutex>
 
@@ -36,11 +37,36 @@ std::int32_t VuderuAdEvent::adEventStringToEnum(const std::optional<std::string>
     return kUnknown;
 }
 
+namespace {
+
+std::size_t paramBytes(const VuderuAdEvent::ParamMap& params) {
+    std::size_t bytes = 0;
+    for (const auto& [key, value] : params) bytes += key.size() + value.size();
+    return bytes;
+}
+
+void reportDroppedParams(const std::string& eventName) {
+    VuderuLog("VuderuAdEvent: parameters of event %@ past %lu bytes are dropped", eventName,
+              static_cast<unsigned long>(VuderuAdEvent::kMaximumBytes));
+}
+
+} // namespace
+
 VuderuAdEvent::VuderuAdEvent(std::int32_t eventId, std::optional<std::string> eventName, std::shared_ptr<ParamMap> paramsMap,
                              std::int64_t timeOffset)
-    : eventId_(eventId), sessionStartTimeOffset_(timeOffset), paramMap_(std::move(paramsMap)) {
+    : eventId_(eventId), sessionStartTimeOffset_(timeOffset) {
     if (eventId == kUnknown) storedName_ = std::move(eventName);
+    if (paramsMap && fitsWithinBound(*paramsMap)) {
+        paramMap_ = std::move(paramsMap);
+    } else if (paramsMap) {
+        paramMap_ = std::make_shared<ParamMap>();
+        addParams(paramsMap);
+    }
 }
+
+bool VuderuAdEvent::fitsWithinBound(const ParamMap& params) const { return eventName().size() + paramBytes(params) <= kMaximumBytes; }
+
+std::size_t VuderuAdEvent::byteSize() const { return eventName().size() + (paramMap_ ? paramBytes(*paramMap_) : 0); }
 
 std::string VuderuAdEvent::eventName() const {
     if (eventId_ == kUnknown && storedName_) return *storedName_;
@@ -49,11 +75,21 @@ std::string VuderuAdEvent::eventName() const {
 
 void VuderuAdEvent::addParams(const std::shared_ptr<ParamMap>& params) {
     if (!params) return;
-    if (!paramMap_) {
-        paramMap_ = params;
-        return;
+    if (!paramMap_) paramMap_ = std::make_shared<ParamMap>();
+    // A pair that would take the event past its bound stays out; the others still come in.
+    std::size_t bytes = byteSize();
+    bool dropped = false;
+    for (const auto& [key, value] : *params) {
+        auto existing = paramMap_->find(key);
+        const std::size_t without = existing == paramMap_->end() ? bytes : bytes - key.size() - existing->second.size();
+        if (without + key.size() + value.size() > kMaximumBytes) {
+            dropped = true;
+            continue;
+        }
+        (*paramMap_)[key] = value;
+        bytes = without + key.size() + value.size();
     }
-    for (const auto& [key, value] : *params) (*paramMap_)[key] = value;
+    if (dropped) reportDroppedParams(eventName());
 }
 
 bool VuderuAdEvent::compareWithAdEvent(const VuderuAdEvent& other) const {

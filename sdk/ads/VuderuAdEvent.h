@@ -5,6 +5,7 @@
 #include "platform/foundation/NSCoder.h"
 #include "platform/foundation/NSObject.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -41,7 +42,11 @@ public:
     const std::shared_ptr<ParamMap>& paramMap() const { return paramMap_; }
     bool toBeSent() const { return toBeSent_; }
     void setToBeSent(bool value) { toBeSent_ = value; }
-    // Becomes the map when there is none; otherwise its entries replace equal keys.
+    // Bytes of the name and the parameters' keys and values an event may hold: a pair that
+    // would take it past them is dropped (logged), the event kept with the others.
+    static constexpr std::size_t kMaximumBytes = 4096;
+    std::size_t byteSize() const;
+    // Its entries replace equal keys (a map is made when there is none), within kMaximumBytes.
     void addParams(const std::shared_ptr<ParamMap>& params);
     bool compareWithAdEvent(const VuderuAdEvent& other) const;
     std::string description() const override;
@@ -54,6 +59,7 @@ public:
     static void registerForCoding();
 
 private:
+    bool fitsWithinBound(const ParamMap& params) const;
     std::int32_t eventId_ = 0;
     std::optional<std::string> storedName_;
     std::int64_t sessionStartTimeOffset_ = 0;

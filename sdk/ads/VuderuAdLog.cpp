@@ -102,11 +102,17 @@ void VuderuAdLog::logAdEvent(const VuderuAdEventPtr& event) {
     {
         std::lock_guard guard(lock_);
         std::size_t held = adEvents_.size();
-        for (const auto& [identifier, events] : transmittedEvents_) held += events.size();
-        if (held >= kMaximumEvents) {
+        std::size_t bytes = event->byteSize();
+        for (const auto& pending : adEvents_) bytes += pending->byteSize();
+        for (const auto& [identifier, events] : transmittedEvents_) {
+            held += events.size();
+            for (const auto& sent : events) bytes += sent->byteSize();
+        }
+        // Only an unknown event's own name can take it past its bound: it is no event to keep.
+        if (held >= kMaximumEvents || bytes > kMaximumBytes || event->byteSize() > VuderuAdEvent::kMaximumBytes) {
             if (!reportedFull_)
-                VuderuLogAbove(0, "VuderuAdLog: the log of %@ holds %d events; later events are dropped", GUID_.value_or("(null)"),
-                               static_cast<int>(kMaximumEvents));
+                VuderuLogAbove(0, "VuderuAdLog: the log of %@ holds %d events or %lu bytes; later events are dropped",
+                               GUID_.value_or("(null)"), static_cast<int>(kMaximumEvents), static_cast<unsigned long>(kMaximumBytes));
             reportedFull_ = true;
             return;
         }

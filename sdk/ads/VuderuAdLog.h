@@ -44,7 +44,10 @@ public:
     // Events one GUID may hold, pending and awaiting confirmation together: an ad whose actions
     // the server scripts to repeat keeps its log, and the archive, within bounds.
     static constexpr std::size_t kMaximumEvents = 200;
-    // Appends the event; nil is ignored, and so is an event past kMaximumEvents (logged once).
+    // Bytes of the events' names and parameters one GUID may hold, as counted by the events.
+    static constexpr std::size_t kMaximumBytes = 256 * 1024;
+    // Appends the event; nil is ignored, and so is an event past kMaximumEvents or kMaximumBytes
+    // (logged once), or one past its own bound.
     void logAdEvent(const VuderuAdEventPtr& event);
     // The events stored for the transfer, or nil.
     std::optional<EventList> eventsWithTransferIdentifier(const std::string& identifier) const;

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class NSTimer;
@@ -168,6 +169,9 @@ private:
     bool isPending(const IVuderuAdPtr& ad) const;
     // Whether the active unit's media must be in the asset cache and is not.
     bool activeAssetMissing(const IVuderuAdPtr& ad) const;
+    // Marks the space as being shown by this thread; false while another thread shows it.
+    bool beginShowOfSpace(const std::string& space);
+    void endShowOfSpace(const std::string& space);
 
     // Guards the tables below for one step at a time: never held while an ad, the cache, the ad
     // logs or the host's delegate run, as they take locks of their own.
@@ -181,6 +185,12 @@ private:
     // Held for nothing else.
     mutable std::mutex registryLock_;
     std::shared_ptr<UIView> StubView_;
+    // Spaces whose show runs, under lock_, with the showing thread and how deep it shows.
+    struct ShowOfSpace {
+        std::thread::id thread;
+        int depth = 0;
+    };
+    std::map<std::string, ShowOfSpace> spacesBeingShown_;
     std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_;
     std::vector<IVuderuAdPtr> pendingAdArray_;
     std::map<std::string, std::shared_ptr<NSTimer>> adSpaceToTimerMap_;

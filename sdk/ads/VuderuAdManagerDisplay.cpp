@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <thread>
 
 namespace {
 
@@ -67,10 +68,36 @@ bool VuderuAdManager::delegateAllowsDisplay(const IVuderuAdPtr& ad) {
     return allowed;
 }
 
+bool VuderuAdManager::beginShowOfSpace(const std::string& space) {
+    std::lock_guard guard(lock_);
+    auto [entry, added] = spacesBeingShown_.emplace(space, ShowOfSpace{std::this_thread::get_id(), 0});
+    if (!added && entry->second.thread != std::this_thread::get_id()) return false;
+    ++entry->second.depth;
+    return true;
+}
+
+void VuderuAdManager::endShowOfSpace(const std::string& space) {
+    std::lock_guard guard(lock_);
+    auto entry = spacesBeingShown_.find(space);
+    if (entry != spacesBeingShown_.end() && --entry->second.depth == 0) spacesBeingShown_.erase(entry);
+}
+
 bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
     if (!ad) return false;
     const std::string space = ad->space();
     VuderuLog("Display ad for space %@", space);
+    // One show of a space at a time, without the manager's lock held across the ads' and the
+    // host's code: a show that finds another thread showing the space leaves its ad pending for
+    // the next one. The showing thread itself may show again from inside (its delegate's calls).
+    if (!beginShowOfSpace(space)) {
+        VuderuLog("VuderuAds: space [%@] is being shown on another thread; the ad stays pending", space);
+        return false;
+    }
+    struct ShowEnds {
+        VuderuAdManager& manager;
+        const std::string& space;
+        ~ShowEnds() { manager.endShowOfSpace(space); }
+    } showEnds{*this, space};
     auto delegate = VuderuAds::getAdDelegate();
     if (ad->notificationFlag() != 3) {
         if (VuderuUtil::isKeyWindowAlertView()) {
@@ -112,7 +139,11 @@ bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
     logDisplay(ad);
     if (registered) registered->setNotificationFlag(3);
     deRegisterAdForSpace(space);
-    if (!registerAdAdSpaceName(ad, space)) VuderuLog("Duplicate registration for the same ad space. This should not happen.");
+    if (!registerAdAdSpaceName(ad, space)) {
+        // Another ad took the space meanwhile (a show outside this one): this one is not shown.
+        VuderuLog("Duplicate registration for the same ad space. This should not happen.");
+        return false;
+    }
     removePendingAd(ad);
     ad->renderView();
     if (auto parent = ad->parentView(); parent && ad->adView()) parent->addSubview(ad->adView());

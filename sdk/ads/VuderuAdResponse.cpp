@@ -198,24 +198,31 @@ bool applyConfiguration(const avro_value_t& datum) {
     return true;
 }
 
-// NO, logged, for a reply that would cost more decoded than it may.
-bool affordable(avro_schema_t schema, const NSData& body) {
+// NO, logged, for a reply that would cost more decoded than it may. `whole` tells whether the
+// walk found one value ending where the body ends (false also when it could not follow the body).
+bool affordable(avro_schema_t schema, const NSData& body, bool* whole) {
     AvroItemCounts counts;
     // A body the walk cannot follow is left to the decoder, which says why.
-    if (!avroCountItems(schema, body.bytes(), body.length(), &counts)) return true;
+    if (!avroCountItems(schema, body.bytes(), body.length(), &counts, whole)) return true;
     const std::size_t units = counts["AdUnit"], frames = counts["AdFrame"], callbacks = counts["Callback"];
+    const std::size_t actions = counts[std::string(kAvroFieldCountPrefix) + "actions"];
     std::size_t items = 0;
-    for (const auto& [name, count] : counts) items += count;
-    const std::size_t others = items - units - frames - callbacks;
+    for (const auto& [name, count] : counts) {
+        if (name.rfind(kAvroFieldCountPrefix, 0) != 0) items += count;
+    }
+    // An action is one of the "other" items (a string) that costs a request when it runs.
+    const std::size_t others = items - units - frames - callbacks - actions;
     const std::size_t cost = units * VuderuAdResponse::kUnitCost + frames * VuderuAdResponse::kFrameCost +
-                             callbacks * VuderuAdResponse::kCallbackCost + others * VuderuAdResponse::kItemCost;
+                             callbacks * VuderuAdResponse::kCallbackCost + actions * VuderuAdResponse::kActionCost +
+                             others * VuderuAdResponse::kItemCost;
     const std::size_t allowed = VuderuAdResponse::kAllowedBytes + body.length() * VuderuAdResponse::kAllowedBytesPerBodyByte;
-    if (units <= VuderuAdResponse::kMaximumUnits && cost <= allowed) return true;
-    VuderuLog("AdResponse: a reply of %lu bytes with %lu units, %lu frames, %lu callbacks and %lu other items would take %lu bytes "
-              "(at most %lu units and %lu bytes); it is refused",
+    if (units <= VuderuAdResponse::kMaximumUnits && actions <= VuderuAdResponse::kMaximumActions && cost <= allowed) return true;
+    VuderuLog("AdResponse: a reply of %lu bytes with %lu units, %lu frames, %lu callbacks, %lu actions and %lu other items would take "
+              "%lu bytes (at most %lu units, %lu actions and %lu bytes); it is refused",
               static_cast<unsigned long>(body.length()), static_cast<unsigned long>(units), static_cast<unsigned long>(frames),
-              static_cast<unsigned long>(callbacks), static_cast<unsigned long>(others), static_cast<unsigned long>(cost),
-              static_cast<unsigned long>(VuderuAdResponse::kMaximumUnits), static_cast<unsigned long>(allowed));
+              static_cast<unsigned long>(callbacks), static_cast<unsigned long>(actions), static_cast<unsigned long>(others),
+              static_cast<unsigned long>(cost), static_cast<unsigned long>(VuderuAdResponse::kMaximumUnits),
+              static_cast<unsigned long>(VuderuAdResponse::kMaximumActions), static_cast<unsigned long>(allowed));
     return false;
 }
 
@@ -251,11 +258,17 @@ std::optional<std::int32_t> VuderuAdResponse::limitInBytes(std::int32_t value, s
 
 std::optional<Units> VuderuAdResponse::parseAdResponse(const NSData& body) {
     if (!initSchema()) return std::nullopt;
-    if (!affordable(schemas_->parsed.front().get(), body)) return std::nullopt;
+    bool whole = false;
+    if (!affordable(schemas_->parsed.front().get(), body, &whole)) return std::nullopt;
     std::string error;
     AvroValue reply;
     if (!avroReadUntrusted(schemas_->response.get(), body.bytes(), body.length(), &reply, &error)) {
         VuderuLog("AdResponse: the reply of %lu bytes does not decode: %s", static_cast<unsigned long>(body.length()), error);
+        return std::nullopt;
+    }
+    if (!whole) {
+        // The decoder stops at the value's end: bytes after it would pass unread.
+        VuderuLog("AdResponse: the reply of %lu bytes holds more than one whole value; it is refused", static_cast<unsigned long>(body.length()));
         return std::nullopt;
     }
     Record response(*reply);

@@ -84,11 +84,14 @@ private:
 std::size_t avroAllocationLimitForBody(std::size_t length);
 
 // Items of every array and map in a value, by the items' type name (a record's own name, else
-// "string", "int", ...).
+// "string", "int", ...), and again by the record field that holds them, under the prefix below
+// ("field:actions").
 using AvroItemCounts = std::map<std::string, std::size_t>;
+inline constexpr const char* kAvroFieldCountPrefix = "field:";
 // Walks one value of the schema in the bytes without decoding it and counts its items. NO when
-// the bytes do not hold such a value (cut short, a union branch or count out of range).
-bool avroCountItems(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, AvroItemCounts* counts);
+// the bytes do not hold such a value (cut short, a union branch or count out of range). With
+// `whole`, tells whether the value ends where the bytes do.
+bool avroCountItems(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, AvroItemCounts* counts, bool* whole = nullptr);
 // Whether the bytes hold exactly one value of the schema and nothing after it; walked like
 // avroCountItems, so stored bytes can be recognised without decoding them.
 bool avroIsWholeValue(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length);

@@ -4,6 +4,7 @@
 #include "sdk/ads/VuderuAvro.h"
 
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -29,6 +30,8 @@ public:
         case AVRO_FIXED: return skip(static_cast<std::uint64_t>(avro_schema_fixed_size(schema)));
         case AVRO_RECORD:
             for (std::size_t i = 0, n = avro_schema_record_size(schema); i < n; ++i) {
+                const char* field = avro_schema_record_field_name(schema, static_cast<int>(i));
+                field_ = field ? field : "";
                 if (!value(avro_schema_record_field_get_by_index(schema, static_cast<int>(i)), depth + 1)) return false;
             }
             return true;
@@ -72,6 +75,7 @@ private:
     // Blocks of items up to an empty one; a negative count is followed by the block's size.
     bool blocks(avro_schema_t items, bool keyed, int depth) {
         const std::string name = avro_schema_type_name(items);
+        const std::string field = kAvroFieldCountPrefix + field_;
         while (true) {
             std::int64_t count = 0;
             if (!varint(&count)) return false;
@@ -85,6 +89,7 @@ private:
             // left is a lie, and walking it would only spin.
             if (static_cast<std::uint64_t>(count) > static_cast<std::uint64_t>(end_ - at_)) return false;
             (*counts_)[name] += static_cast<std::size_t>(count);
+            if (field.size() > std::char_traits<char>::length(kAvroFieldCountPrefix)) (*counts_)[field] += static_cast<std::size_t>(count);
             for (std::int64_t i = 0; i < count; ++i) {
                 if ((keyed && !sized()) || !value(items, depth + 1)) return false;
             }
@@ -94,13 +99,18 @@ private:
     const std::uint8_t* at_;
     const std::uint8_t* end_;
     AvroItemCounts* counts_;
+    // The record field whose value is being walked.
+    std::string field_;
 };
 
 } // namespace
 
-bool avroCountItems(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, AvroItemCounts* counts) {
+bool avroCountItems(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length, AvroItemCounts* counts, bool* whole) {
     counts->clear();
-    return ItemWalk(bytes, length, counts).value(schema, 0);
+    ItemWalk walk(bytes, length, counts);
+    const bool walked = walk.value(schema, 0);
+    if (whole) *whole = walked && walk.atEnd();
+    return walked;
 }
 
 bool avroIsWholeValue(avro_schema_t schema, const std::uint8_t* bytes, std::size_t length) {

@@ -16,6 +16,8 @@ void VuderuVASTXMLParser::parse(const std::string& text) {
     auto self = this->self<VuderuVASTXMLParser>();
     mainParser_ = NSXMLParser::initWithData(NSData::dataWithString(text));
     mainParser_->setDelegate(std::shared_ptr<NSXMLParserDelegate>(self));
+    mainParser_->setMaximumLength(kMaxDocumentLength);
+    droppedUrls_ = false;
     insideTag_.clear();
     taken_.clear();
     bool parsed = mainParser_->parse();

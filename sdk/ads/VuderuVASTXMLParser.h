@@ -15,6 +15,7 @@
 #include "sdk/ads/VuderuVASTBuilders.h"
 #include "sdk/analytics/VuderuHttpAsyncTask.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -34,6 +35,11 @@ class VuderuVASTXMLParser : public NSObject, public NSXMLParserDelegate, public 
 public:
     using DelegatePtr = std::shared_ptr<VuderuVASTXMLParserDelegate>;
     static constexpr std::int32_t kMaxWrapperFetches = 5;
+    // A document longer than this is refused (real ones take kilobytes); each list of URLs
+    // (impressions, errors, the trackings of one event) keeps its first kMaxUrlsPerList, the rest
+    // dropped with a log line, so that a document cannot fire requests by the thousand.
+    static constexpr std::size_t kMaxDocumentLength = 1024 * 1024;
+    static constexpr std::size_t kMaxUrlsPerList = 64;
 
     VuderuVASTXMLParser(std::string adGuid, DelegatePtr delegate);
     static std::shared_ptr<VuderuVASTXMLParser> initWithAdGUIDWithDelegate(std::string adGuid, DelegatePtr delegate);
@@ -89,6 +95,9 @@ private:
     void endAdType(bool inLine);
     void endCreative();
     void endTracking();
+    // Whether a list holding `held` URLs takes one more; logs the first drop of a document.
+    bool takesUrl(std::size_t held);
+    bool droppedUrls_ = false;
 
     std::string adGuid_;
     DelegatePtr delegate_;

@@ -2,6 +2,7 @@
 // text does.
 #include "sdk/ads/VuderuVASTUtil.h"
 #include "sdk/ads/VuderuVASTXMLParser.h"
+#include "sdk/analytics/VuderuLog.h"
 
 #include <algorithm>
 #include <functional>
@@ -57,7 +58,7 @@ const std::vector<VuderuVASTXMLParser::Element>& VuderuVASTXMLParser::elements()
     };
     auto file = [](std::optional<std::string> VuderuVASTXMLParser::*accumulator, VuderuVASTStringList VuderuVASTXMLParser::*list) {
         return [accumulator, list](VuderuVASTXMLParser& p) {
-            if (p.*accumulator) (p.*list)->push_back(*(p.*accumulator));
+            if (p.*accumulator && p.takesUrl((p.*list)->size())) (p.*list)->push_back(*(p.*accumulator));
             (p.*accumulator).reset();
         };
     };
@@ -208,8 +209,19 @@ void VuderuVASTXMLParser::endCreative() {
 
 void VuderuVASTXMLParser::endTracking() {
     // A Tracking element without an event has no key to be filed under: its URL is dropped.
-    if (mutableTrackingEventUrl_ && trackingString_) (*trackingEventsDic_)[*trackingString_].push_back(*mutableTrackingEventUrl_);
+    if (mutableTrackingEventUrl_ && trackingString_) {
+        auto& urls = (*trackingEventsDic_)[*trackingString_];
+        if (takesUrl(urls.size())) urls.push_back(*mutableTrackingEventUrl_);
+    }
     mutableTrackingEventUrl_.reset();
+}
+
+bool VuderuVASTXMLParser::takesUrl(std::size_t held) {
+    if (held < kMaxUrlsPerList) return true;
+    if (!droppedUrls_) VuderuLog("VuderuAds: VAST document lists more than %lu URLs for one purpose; the rest are dropped",
+                                 static_cast<unsigned long>(kMaxUrlsPerList));
+    droppedUrls_ = true;
+    return false;
 }
 
 void VuderuVASTXMLParser::returnToOwnContext() {

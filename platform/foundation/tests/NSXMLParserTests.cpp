@@ -184,3 +184,60 @@ TEST(NSXMLParserTests, NoExternalEntityIsLoadedAndAmplificationFails) {
 }
 
 } // namespace
+
+namespace {
+std::string nestedElements(std::size_t depth, bool closed) {
+    std::string document;
+    document.reserve(depth * (closed ? 7 : 3));
+    for (std::size_t i = 0; i < depth; ++i) document += "<a>";
+    if (closed) {
+        for (std::size_t i = 0; i < depth; ++i) document += "</a>";
+    }
+    return document;
+}
+
+long startsHeard(const Recorder& recorder) {
+    long starts = 0;
+    for (const auto& event : recorder.events) starts += event.rfind("<a>", 0) == 0 ? 1 : 0;
+    return starts;
+}
+} // namespace
+
+// Nesting and length are bounded: a document past either fails with the internal error, and the
+// delegate never hears of an element past the depth bound, however deep the document goes.
+TEST(NSXMLParserTests, DepthAndLengthAreBounded) {
+    const long bound = NSXMLParser::kDefaultMaximumDepth;
+    struct Case {
+        const char* name;
+        std::string document;
+        bool ok;
+        long starts;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"at the depth bound", nestedElements(bound, true), true, bound, ""},
+        {"one past it", nestedElements(bound + 1, true), false, bound, "nested deeper than 256 elements"},
+        {"a million open elements", nestedElements(1000000, false), false, bound, "nested deeper than 256 elements"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Parse p = parse(c.document);
+        EXPECT_EQ(p.ok, c.ok);
+        EXPECT_EQ(startsHeard(*p.recorder), c.starts);
+        if (c.ok) continue;
+        ASSERT_NE(p.parser->parserError(), nullptr);
+        EXPECT_EQ(p.parser->parserError()->code(), NSXMLParserInternalError);
+        EXPECT_NE(p.parser->parserError()->description().find(c.message), std::string::npos);
+        EXPECT_EQ(p.recorder->reportedError, p.parser->parserError());
+    }
+
+    auto parser = std::make_shared<NSXMLParser>(NSData::dataWithString("<a>" + std::string(100, 'x') + "</a>"));
+    auto recorder = std::make_shared<Recorder>();
+    parser->setDelegate(recorder);
+    parser->setMaximumLength(64);
+    EXPECT_FALSE(parser->parse());
+    ASSERT_NE(parser->parserError(), nullptr);
+    EXPECT_EQ(parser->parserError()->code(), NSXMLParserInternalError);
+    std::vector<std::string> nothingButTheStart = {"start"};
+    EXPECT_EQ(recorder->events, nothingButTheStart);
+}

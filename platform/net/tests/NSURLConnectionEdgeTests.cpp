@@ -18,22 +18,8 @@
 namespace {
 using namespace loopback_requests;
 
-// Records the outcome and what the older challenge calls saw.
-class OutcomeDelegate : public NSURLConnectionDataDelegate {
-public:
-    NSDataPtr body = NSData::data();
-    NSErrorPtr error;
-    bool done = false;
-    NSURLResponsePtr response;
-
-    void connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& r) override { response = r; }
-    void connectionDidReceiveData(const NSURLConnectionPtr&, const NSDataPtr& data) override { body->appendData(*data); }
-    void connectionDidFinishLoading(const NSURLConnectionPtr&) override { done = true; }
-    void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& e) override {
-        error = e;
-        done = true;
-    }
-};
+// The record of a connection's outcome.
+using OutcomeDelegate = RecordingConnectionDelegate;
 
 // A delegate of the older kind: answers challenges in connection:didReceiveAuthenticationChallenge:
 // with a fixed credential (or not at all), and may or may not implement the protection-space question.

@@ -17,6 +17,8 @@ struct FrameShape {
     bool duplicateCallback = false;
     std::string display = "<html/>";
     std::int64_t unitExpirationMillis = 1700000000000;  // 0: never
+    // Further actions of the "rendered" callback, each a tracking request.
+    std::size_t renderedTrackers = 0;
 };
 
 inline AvroBytes& frame(AvroBytes& out, const FrameShape& shape) {
@@ -24,7 +26,13 @@ inline AvroBytes& frame(AvroBytes& out, const FrameShape& shape) {
     out.l(320).l(50).s("both").s("banner").s("b-c");
     out.l(shape.duplicateCallback ? 3 : 2);
     out.s("clicked").strings({"directOpen", "sendUrl"});
-    out.s("rendered").strings({"track"});
+    if (shape.renderedTrackers == 0) {
+        out.s("rendered").strings({"track"});
+    } else {
+        out.s("rendered").l(static_cast<std::int64_t>(shape.renderedTrackers + 1)).s("track");
+        for (std::size_t i = 0; i < shape.renderedTrackers; ++i) out.s("sendUrlAsync?url=http://tracker.example/t");
+        out.end();
+    }
     if (shape.duplicateCallback) out.s("clicked").strings({"second"});
     out.end();
     out.s(shape.guid).l(1).l(shape.assetExpirationMillis).strings({"w1", "w2"}).strings({"b1"});

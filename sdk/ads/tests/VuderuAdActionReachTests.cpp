@@ -7,6 +7,7 @@
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/net/URLLoader.h"
 #include "platform/uikit/UIApplication.h"
 #include "sdk/ads/VuderuAdCache.h"
 #include "sdk/ads/VuderuAdConnectionDelegate.h"
@@ -86,6 +87,32 @@ TEST_F(AdActionTest, SendUrlAsyncLeavesTheStatusInTheFramesLog) {
         EXPECT_EQ(request.header("Content-Type").value_or(""), "application/octet-stream");
         EXPECT_TRUE(request.body.empty());
     }
+}
+
+// A tracker that never answers holds a bounded number of requests: the loader runs its share of
+// them, the rest wait without a connection, and past the SDK's bound further ones are dropped
+// with one log line.
+TEST_F(AdActionTest, TrackingRequestsToATrackerThatNeverAnswersAreBounded) {
+    VuderuUtil::setLogLevel(2);
+    LoopbackHTTPServer silent;
+    silent.route("/t", LoopbackHTTPServer::silent());
+    const std::size_t bound = A::kMaximumTrackingRequestsUnderWay;
+    for (std::size_t i = 0; i < bound + 50; ++i) {
+        A::asyncNotifyAdStateCompletedWithLogGuidForEventAsFireForget(silent.url("/t"), std::nullopt, "rendered", false);
+    }
+    EXPECT_EQ(A::trackingRequestsUnderWay(), bound);
+    auto loader = URLLoader::forRunLoop(NSRunLoop::mainRunLoop());
+    ASSERT_TRUE(runMainUntil([&] { return silent.requestCount() == URLLoader::kMaximumRunningPerHost; }));
+    EXPECT_EQ(loader->runningCount(), URLLoader::kMaximumRunningPerHost);
+    EXPECT_EQ(loader->waitingCount(), bound - URLLoader::kMaximumRunningPerHost);
+    std::size_t drops = 0;
+    for (const auto& line : log_->lines()) drops += line.find("tracking requests are under way") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(drops, 1u);
+    // With the tracker gone every request ends, the waiting ones refused at once.
+    silent.stop();
+    ASSERT_TRUE(runMainUntil([] { return A::trackingRequestsUnderWay() == 0; }, 60));
+    EXPECT_EQ(loader->waitingCount(), 0u);
+    EXPECT_EQ(silent.requestCount(), URLLoader::kMaximumRunningPerHost);
 }
 
 TEST_F(AdActionTest, AFireAndForgetTrackingURLIsFetchedOnItsOwnThread) {

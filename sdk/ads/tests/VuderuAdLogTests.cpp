@@ -88,11 +88,42 @@ TEST_F(VuderuAdLogTest, AGuidHoldsABoundedNumberOfEventsPendingAndInTransfer) {
     adLog->pushEventsForTransferWithIdentifier("unconfirmed");
     for (std::size_t i = 0; i < VuderuAdLog::kMaximumEvents; ++i) adLog->logAdEvent(event(5));
     EXPECT_EQ(adLog->adEvents().size() + adLog->eventsWithTransferIdentifier("unconfirmed")->size(), VuderuAdLog::kMaximumEvents);
-    EXPECT_EQ(capture.count("VuderuAdLog: the log of loop holds 200 events; later events are dropped"), 1u);
+    EXPECT_EQ(capture.count("VuderuAdLog: the log of loop holds 200 events or 262144 bytes; later events are dropped"), 1u);
     // A confirmed transfer makes room again.
     EXPECT_TRUE(adLog->discardEventsWithTransferIdentifier("unconfirmed"));
     adLog->logAdEvent(event(7));
     EXPECT_EQ(names(adLog->adEvents()).back(), "clicked");
+}
+
+// Bytes are bounded as well as events: a parameter that would take an event past its bound stays
+// out (the event is kept), and a log stops taking events at its byte bound.
+TEST_F(VuderuAdLogTest, EventsAndLogsAreBoundedInBytes) {
+    NSLogCapture capture;
+    VuderuUtil::setLogLevel(2);
+    const std::string large(64 * 1024, 'p');
+    auto clicked = std::make_shared<VuderuAdEvent>(VuderuAdEvent::kClicked, std::nullopt,
+                                                   std::make_shared<VuderuAdEvent::ParamMap>(VuderuAdEvent::ParamMap{{"a", "1"}, {"p", large}}), 0);
+    EXPECT_EQ(*clicked->paramMap(), (VuderuAdEvent::ParamMap{{"a", "1"}}));
+    clicked->addParams(std::make_shared<VuderuAdEvent::ParamMap>(VuderuAdEvent::ParamMap{{"b", "2"}, {"q", large}}));
+    EXPECT_EQ(*clicked->paramMap(), (VuderuAdEvent::ParamMap{{"a", "1"}, {"b", "2"}}));
+    EXPECT_LE(clicked->byteSize(), VuderuAdEvent::kMaximumBytes);
+    EXPECT_EQ(capture.count("VuderuAdEvent: parameters of event clicked past 4096 bytes are dropped"), 2u);
+
+    auto adLog = log(1, "bytes");
+    const std::string fitting(VuderuAdEvent::kMaximumBytes - 100, 'v');
+    for (int i = 0; i < 200; ++i) {
+        adLog->logAdEvent(std::make_shared<VuderuAdEvent>(
+            VuderuAdEvent::kClicked, std::nullopt, std::make_shared<VuderuAdEvent::ParamMap>(VuderuAdEvent::ParamMap{{"p", fitting}}), 0));
+    }
+    std::size_t bytes = 0;
+    for (const auto& held : adLog->adEvents()) bytes += held->byteSize();
+    EXPECT_LE(bytes, VuderuAdLog::kMaximumBytes);
+    EXPECT_EQ(adLog->adEvents().size(), VuderuAdLog::kMaximumBytes / (fitting.size() + 1 + 7));
+    // An unknown event whose own name is past the bound is no event to keep.
+    auto other = log(1, "named");
+    other->logAdEvent(std::make_shared<VuderuAdEvent>(VuderuAdEvent::kUnknown, std::string(8192, 'n'), nullptr, 0));
+    EXPECT_TRUE(other->adEvents().empty());
+    VuderuUtil::setLogLevel(1);
 }
 
 TEST_F(VuderuAdLogTest, ACopyIsASnapshot) {

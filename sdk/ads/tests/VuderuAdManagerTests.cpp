@@ -5,6 +5,7 @@
 #include "sdk/ads/VuderuAdManager.h"
 
 #include <atomic>
+#include <barrier>
 #include <future>
 
 namespace {
@@ -250,4 +251,68 @@ TEST_F(AdManagerTest, RacePreparesOnWorkersWhileMainShows) {
     drainMain();
     EXPECT_TRUE(manager_->pendingAdArray().empty());
     EXPECT_NE(manager_->adForSpace("race"), nullptr);
+}
+
+namespace {
+
+// A view that counts how many ads stand shown at once: rendering one adds it, removing it (which
+// takes its view out of the container) takes it away.
+class CountingShownView : public TestAdSpaceView {
+public:
+    CountingShownView(std::shared_ptr<NSObject> container, std::string space, std::atomic<int>& shown, std::atomic<int>& most)
+        : TestAdSpaceView(std::move(container), std::move(space)), shown_(shown), most_(most) {}
+    void renderView() override {
+        TestAdSpaceView::renderView();
+        int now = ++shown_;
+        int seen = most_.load();
+        while (now > seen && !most_.compare_exchange_weak(seen, now)) {}
+    }
+    void removeAd() override {
+        TestAdSpaceView::removeAd();
+        if (auto own = adView()) own->removeFromSuperview();
+        if (renders > 0) --shown_;
+    }
+
+private:
+    std::atomic<int>& shown_;
+    std::atomic<int>& most_;
+};
+
+} // namespace
+
+// Two threads each show a pending ad into the same space and container at the same moment, many
+// times over: one show at a time, so the container holds just the registered ad's view and never
+// more than one ad stands rendered.
+TEST_F(AdManagerTest, TwoThreadsShowingIntoOneSpaceLeaveOneRegisteredViewAtATime) {
+    constexpr int kPairs = 2000;
+    // A unit in the cache: no show starts a fetch to refill the key.
+    VuderuAdCache::addAdUnits({servedUnit("pair", 0, "cached")});
+    std::atomic<int> shown{0};
+    std::atomic<int> most{0};
+    std::barrier step(2);
+    std::vector<IVuderuAdPtr> made(2);
+    int mismatches = 0;
+    auto run = [&](int side) {
+        for (int pair = 0; pair < kPairs; ++pair) {
+            made[side] = std::make_shared<CountingShownView>(container_, "pair", shown, most);
+            manager_->addPendingAd(made[side]);
+            step.arrive_and_wait();
+            manager_->displayAd(made[side]);
+            step.arrive_and_wait();
+            if (side == 0) {
+                auto registered = manager_->adForSpace("pair");
+                const auto& views = container_->subviews();
+                if (!registered || views.size() != 1 || views.front() != registered->adView()) ++mismatches;
+                for (const auto& ad : made) manager_->removePendingAd(ad);
+            }
+            step.arrive_and_wait();
+        }
+    };
+    std::thread other(run, 1);
+    run(0);
+    other.join();
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(most.load(), 1);
+    EXPECT_EQ(shown.load(), 1);
+    manager_->deRegisterAdForSpace("pair");
 }

@@ -16,16 +16,18 @@ std::string replyWithNegativeChecksum() {
     }
 }
 
-// The body followed by the four bytes that bring its CRC-32 to 0 (CRC-32 is affine over GF(2)
-// in the appended bits: solved by elimination).
-std::string withChecksumZero(const std::string& body) {
+// The body with the four bytes at `at` (inside one of its strings, so that it stays one whole
+// value) chosen to bring its CRC-32 to 0 (CRC-32 is affine over GF(2) in those bits: solved by
+// elimination).
+std::string withChecksumZero(const std::string& body, std::size_t at) {
     auto crc = [](const std::string& bytes) { return static_cast<std::uint32_t>(VuderuUtil::dataChecksum(bytes.data(), bytes.size())); };
-    const std::string padded = body + std::string(4, '\0');
+    std::string padded = body;
+    padded.replace(at, 4, std::string(4, '\0'));
     const std::uint32_t base = crc(padded);
     std::uint64_t rows[32] = {};  // bit i: unknown i; bit 32: the right-hand side
     for (int i = 0; i < 32; ++i) {
         std::string flipped = padded;
-        flipped[body.size() + static_cast<std::size_t>(i / 8)] = static_cast<char>(1 << (i % 8));
+        flipped[at + static_cast<std::size_t>(i / 8)] = static_cast<char>(1 << (i % 8));
         const std::uint32_t column = crc(flipped) ^ base;
         for (int bit = 0; bit < 32; ++bit) rows[bit] |= static_cast<std::uint64_t>((column >> bit) & 1u) << i;
     }
@@ -46,7 +48,7 @@ std::string withChecksumZero(const std::string& body) {
             if ((r & 0xFFFFFFFFu) == (std::uint64_t{1} << i) && ((r >> 32) & 1u)) tail[static_cast<std::size_t>(i / 8)] |= static_cast<char>(1 << (i % 8));
         }
     }
-    return body + tail;
+    return padded.replace(at, 4, tail);
 }
 
 } // namespace
@@ -89,7 +91,7 @@ TEST_F(AdRequestTest, RepliesGiveExactlyOneOutcome) {
          "AdRequest: checksum do not match."},
         {"missing checksum", CollectorAnswer::ad(units).withChecksum(C::Absent), RecordedOutcome::Kind::Failure, 0,
          "AdRequest: checksum do not match."},
-        {"missing checksum, CRC 0", CollectorAnswer::ad(withChecksumZero(units)).withChecksum(C::Absent), RecordedOutcome::Kind::Success, 1,
+        {"missing checksum, CRC 0", CollectorAnswer::ad(withChecksumZero(units, units.find("first error") + 7)).withChecksum(C::Absent), RecordedOutcome::Kind::Success, 1,
          std::nullopt},
         {"204", CollectorAnswer::ad({}, 204), std::nullopt, 0, std::nullopt},
         {"200 empty", CollectorAnswer::ad({}), std::nullopt, 0, std::nullopt},

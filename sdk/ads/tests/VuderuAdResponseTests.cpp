@@ -218,3 +218,37 @@ TEST_F(AdResponseTest, RepliesThatWouldCostMoreThanTheyMayAreRefusedBeforeDecodi
         }
     }
 }
+
+// Actions are counted as what they may start: a request each. A reply past the bound on actions
+// is refused whole, and so is one with anything after its value.
+TEST_F(AdResponseTest, ActionsCountAndTheReplyMustBeOneWholeValue) {
+    struct Case {
+        const char* what;
+        int units;
+        std::size_t trackers;
+        std::string trailing;
+        bool accepted;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"a few trackers", 20, 5, "", true, ""},
+        {"the most actions", 1, VuderuAdResponse::kMaximumActions - 3, "", true, ""},
+        {"one action more", 1, VuderuAdResponse::kMaximumActions - 2, "", false, "actions"},
+        {"twenty thousand trackers", 1, 20000, "", false, "actions"},
+        {"a byte after the reply", 1, 0, std::string(1, '\0'), false, "holds more than one whole value"},
+        {"a mebibyte of noise after it", 1, 0, std::string(1 << 20, '\x7f'), false, "holds more than one whole value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        log_->clear();
+        FrameShape shape;
+        shape.renderedTrackers = c.trackers;
+        const std::string bytes = response(c.units, false, 20, 2024, shape) + c.trailing;
+        auto units = parse(bytes);
+        EXPECT_EQ(units.has_value(), c.accepted);
+        if (c.accepted) continue;
+        bool found = false;
+        for (const auto& line : log_->lines()) found = found || (line.rfind("AdResponse:", 0) == 0 && line.find(c.logged) != std::string::npos);
+        EXPECT_TRUE(found);
+    }
+}

@@ -134,3 +134,31 @@ TEST_F(AdServingRoadTest, ADelegateThatThrowsNeverReachesTheHostsCall) {
     VuderuUtil::setShowErrorInLogEnabled(false);
     EXPECT_TRUE(logged("Vuderu: Caught Error in Vuderu Analytics Code"));
 }
+
+// Replies that would start requests without bound, or that carry more than their one value, are
+// refused whole: the host hears 117 and no unit is kept.
+TEST_F(AdServingRoadTest, HostileRepliesAreRefusedWith117) {
+    adresponse::FrameShape trackers = neverExpiring();
+    trackers.renderedTrackers = 20000;
+    struct Row {
+        const char* name;
+        std::string body;
+    };
+    const Row rows[] = {
+        {"twenty thousand sendUrlAsync actions", adresponse::response(1, false, 20, 2024, trackers, 0)},
+        {"a mebibyte of noise after the reply", adresponse::response(1, false, 20, 2024, neverExpiring(), 0) + std::string(1 << 20, '\x7f')},
+    };
+    VuderuNetworkUtil::setAdServerUrl(collector_.urlFor(AnalyticsCollector::kAdsPath));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        VuderuAdCache::clearCache();
+        collector_.script(AnalyticsCollector::kAdsPath, {CollectorAnswer::ad(row.body)});
+        auto delegate = std::make_shared<RecordingHostDelegate>();
+        VuderuAds::setAdDelegate(delegate);
+        VuderuAdManager::instance()->showNewAdForSpaceViewContainerTimeout("space", container_, 0);
+        ASSERT_TRUE(runMainUntil([&] { return !delegate->calls().empty(); }, 30));
+        EXPECT_EQ(delegate->calls().front(), "spaceDidFailToReceiveAd(space,117)");
+        EXPECT_EQ(VuderuAdCache::validatedCacheCountForKey(VuderuCacheKey::withSpace("space")), 0u);
+        EXPECT_EQ(VuderuAdManager::instance()->adForSpace("space"), nullptr);
+    }
+}

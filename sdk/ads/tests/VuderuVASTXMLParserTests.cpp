@@ -1,5 +1,6 @@
 #include "sdk/ads/VuderuVASTUtil.h"
 #include "sdk/ads/tests/VASTParserFixture.h"
+#include "sdk/analytics/VuderuUtil.h"
 
 namespace {
 
@@ -224,3 +225,39 @@ TEST(VuderuVASTUtilTests, TheMediaFileChosenIsTheRichestSmallMp4) {
 }
 
 } // namespace
+
+// A document is bounded in nesting and length, and each of its lists of URLs in count: a deep or
+// long one fails (stores nothing), and URLs past a list's bound are dropped with a log line.
+TEST_F(VASTParserTest, DeepLongAndUrlHeavyDocumentsAreBounded) {
+    VuderuUtil::setLogLevel(2);
+    std::string deep = "<VAST version=\"2.0\">";
+    for (int i = 0; i < 1000000; ++i) deep += "<Ad>";
+    const std::string longer = vastdoc::document("2.0", {vastdoc::inlineAd()}) + "<!--" +
+                               std::string(VuderuVASTXMLParser::kMaxDocumentLength, 'x') + "-->";
+    for (const std::string* document : std::vector<const std::string*>{&deep, &longer}) {
+        delegate_->outcomes.clear();
+        start(*document);
+        EXPECT_EQ(delegate_->outcomes, std::vector<std::string>{"fail g1"});
+        EXPECT_EQ(stored(), nullptr);
+    }
+
+    vastdoc::Ad a = vastdoc::inlineAd();
+    a.impressions.clear();
+    a.linear.tracking.clear();
+    for (int i = 0; i < 5000; ++i) {
+        a.impressions.push_back("http://t.example/i" + std::to_string(i));
+        a.linear.tracking.push_back({"start", "http://t.example/s" + std::to_string(i)});
+    }
+    log_->clear();
+    delegate_->outcomes.clear();
+    auto ad = onlyAd(vastdoc::document("2.0", {a}));
+    ASSERT_NE(ad, nullptr);
+    ASSERT_EQ(ad->adType()->impressionUrls()->size(), VuderuVASTXMLParser::kMaxUrlsPerList);
+    EXPECT_EQ(ad->adType()->impressionUrls()->front(), "http://t.example/i0");
+    const auto& linear = ad->adType()->creatives()->front()->linear();
+    EXPECT_EQ(linear->trackingEventDic()->at("start").size(), VuderuVASTXMLParser::kMaxUrlsPerList);
+    std::size_t drops = 0;
+    for (const auto& line : log_->lines()) drops += line.find("the rest are dropped") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(drops, 1u);
+    VuderuUtil::setLogLevel(1);
+}
