@@ -125,7 +125,136 @@ struct NSRunLoop::Impl {
         source.inEpoll = true;
         return true;
     }
+
+    // The steps of a pass, in order: wait, serve the ready sources, fire the due timers, run the
+    // performs. Each takes the mutex only to copy out what it calls, never across a call.
+
+    // How long the pass may wait in epoll, in milliseconds (-1 for no bound).
+    int passTimeoutMs(double realTimeout, double limitWall) {
+        const bool manual = PlatformClock::isManual();
+        double nextTimer = std::numeric_limits<double>::infinity();
+        bool performsWaiting;
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            performsWaiting = !performs.empty();
+            for (const auto& timer : timers) nextTimer = std::min(nextTimer, timer->scheduledFireTime());
+        }
+        // The wait in seconds, infinity for none. Manual time only moves by advance(), which wakes
+        // the loop, so under a manual clock platform-time bounds never shorten the wait.
+        double wait = realTimeout < 0 ? std::numeric_limits<double>::infinity() : realTimeout;
+        if (performsWaiting) wait = 0;
+        const double nowMonotonic = PlatformClock::monotonic();
+        if (nextTimer <= nowMonotonic) wait = 0;
+        else if (!manual && std::isfinite(nextTimer)) wait = std::min(wait, nextTimer - nowMonotonic);
+        if (!std::isnan(limitWall)) {
+            const double nowWall = PlatformClock::now();
+            if (limitWall <= nowWall) wait = 0;
+            else if (!manual) wait = std::min(wait, limitWall - nowWall);
+        }
+        if (!std::isfinite(wait)) return -1;
+        constexpr double kMaxWaitMs = 24.0 * 3600 * 1000;
+        return static_cast<int>(std::ceil(std::min(std::max(wait, 0.0) * 1000, kMaxWaitMs)));
+    }
+
+    // The number of events epoll filled in; an interrupted wait has none.
+    int waitForEvents(epoll_event* events, int timeoutMs) const {
+        int count = ::epoll_wait(epollFd, events, kMaxEventsPerPass, timeoutMs);
+        if (count < 0) {
+            if (errno != EINTR) fatal("epoll_wait");
+            count = 0;
+        }
+        return count;
+    }
+
+    // Calls the handler of each source the events name; true when one was called.
+    bool serveReadySources(const epoll_event* events, int count) {
+        bool served = false;
+        for (int i = 0; i < count; ++i) {
+            // The kernel's event record is packed: its identifier is read by value, never bound to a
+            // reference at an address it is not aligned for.
+            const std::uint64_t id = events[i].data.u64;
+            if (id == kWakeUpId) {
+                waker->drain();
+                continue;
+            }
+            std::shared_ptr<std::function<void(int, int)>> handler;
+            int fd = -1;
+            int ready = 0;
+            {
+                std::lock_guard<std::mutex> guard(mutex);
+                auto it = sources.find(id);
+                if (it == sources.end()) continue;
+                fd = it->second.fd;
+                // Errors and hang-ups are reported as the events the source waits for, so that the
+                // handler's read or write sees the condition.
+                const std::uint32_t got = events[i].events;
+                if (got & (EPOLLIN | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Readable;
+                if (got & (EPOLLOUT | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Writable;
+                handler = it->second.handler;
+            }
+            if (ready == 0) continue;
+            (*handler)(fd, ready);
+            served = true;
+        }
+        return served;
+    }
+
+    // Fires the timers due on the platform clock, in the order of their fire times (ties in the
+    // order they were added); true when one fired.
+    bool fireDueTimers() {
+        std::vector<std::pair<double, std::shared_ptr<NSTimer>>> due;
+        {
+            const double now = PlatformClock::monotonic();
+            std::lock_guard<std::mutex> guard(mutex);
+            for (const auto& timer : timers) {
+                double at = timer->scheduledFireTime();
+                if (at <= now) due.emplace_back(at, timer);
+            }
+        }
+        std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [at, timer] : due) timer->fireFromRunLoop();
+        return !due.empty();
+    }
+
+    // Runs the performs queued before it starts, not those they queue, so that a perform that
+    // queues another does not starve the loop's other sources; true when one ran.
+    bool runQueuedPerforms() {
+        std::size_t toRun;
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            toRun = performs.size();
+        }
+        bool ran = false;
+        for (std::size_t i = 0; i < toRun; ++i) {
+            std::function<void()> block;
+            {
+                std::lock_guard<std::mutex> guard(mutex);
+                if (performs.empty()) break;
+                block = std::move(performs.front());
+                performs.pop_front();
+            }
+            block();
+            if (service) --serviceActivity;
+            ran = true;
+        }
+        return ran;
+    }
 };
+
+namespace {
+// A service loop counts as busy while it is in a pass.
+struct RunLoopServicePass {
+    bool service;
+    explicit RunLoopServicePass(bool isService) : service(isService) {
+        if (service) ++serviceActivity;
+    }
+    ~RunLoopServicePass() {
+        if (service) --serviceActivity;
+    }
+    RunLoopServicePass(const RunLoopServicePass&) = delete;
+    RunLoopServicePass& operator=(const RunLoopServicePass&) = delete;
+};
+} // namespace
 
 NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
     impl_->epollFd = ::epoll_create1(EPOLL_CLOEXEC);
@@ -316,114 +445,13 @@ void NSRunLoop::removeFileDescriptor(SourceId source) {
 
 bool NSRunLoop::runPass(double realTimeout, double limitWall) {
     Impl& d = *impl_;
-    const bool manual = PlatformClock::isManual();
-    double nextTimer = std::numeric_limits<double>::infinity();
-    bool performsWaiting;
-    {
-        std::lock_guard<std::mutex> guard(d.mutex);
-        performsWaiting = !d.performs.empty();
-        for (const auto& timer : d.timers) nextTimer = std::min(nextTimer, timer->scheduledFireTime());
-    }
-
-    // The wait in seconds, infinity for none. Manual time only moves by advance(), which wakes
-    // the loop, so under a manual clock platform-time bounds never shorten the wait.
-    double wait = realTimeout < 0 ? std::numeric_limits<double>::infinity() : realTimeout;
-    if (performsWaiting) wait = 0;
-    const double nowMonotonic = PlatformClock::monotonic();
-    if (nextTimer <= nowMonotonic) wait = 0;
-    else if (!manual && std::isfinite(nextTimer)) wait = std::min(wait, nextTimer - nowMonotonic);
-    if (!std::isnan(limitWall)) {
-        const double nowWall = PlatformClock::now();
-        if (limitWall <= nowWall) wait = 0;
-        else if (!manual) wait = std::min(wait, limitWall - nowWall);
-    }
-    int timeoutMs = -1;
-    if (std::isfinite(wait)) {
-        constexpr double kMaxWaitMs = 24.0 * 3600 * 1000;
-        timeoutMs = static_cast<int>(std::ceil(std::min(std::max(wait, 0.0) * 1000, kMaxWaitMs)));
-    }
-
     epoll_event events[kMaxEventsPerPass];
-    int count = ::epoll_wait(d.epollFd, events, kMaxEventsPerPass, timeoutMs);
-    if (count < 0) {
-        if (errno != EINTR) fatal("epoll_wait");
-        count = 0;
-    }
+    const int count = d.waitForEvents(events, d.passTimeoutMs(realTimeout, limitWall));
     // A service loop counts as busy from here to the end of the pass.
-    struct ServicePass {
-        bool service;
-        explicit ServicePass(bool isService) : service(isService) {
-            if (service) ++serviceActivity;
-        }
-        ~ServicePass() {
-            if (service) --serviceActivity;
-        }
-    } servicePass(d.service);
-
-    bool didWork = false;
-    for (int i = 0; i < count; ++i) {
-        // The kernel's event record is packed: its identifier is read by value, never bound to a
-        // reference at an address it is not aligned for.
-        const std::uint64_t id = events[i].data.u64;
-        if (id == kWakeUpId) {
-            d.waker->drain();
-            continue;
-        }
-        std::shared_ptr<std::function<void(int, int)>> handler;
-        int fd = -1;
-        int ready = 0;
-        {
-            std::lock_guard<std::mutex> guard(d.mutex);
-            auto it = d.sources.find(id);
-            if (it == d.sources.end()) continue;
-            fd = it->second.fd;
-            // Errors and hang-ups are reported as the events the source waits for, so that the
-            // handler's read or write sees the condition.
-            const std::uint32_t got = events[i].events;
-            if (got & (EPOLLIN | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Readable;
-            if (got & (EPOLLOUT | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Writable;
-            handler = it->second.handler;
-        }
-        if (ready == 0) continue;
-        (*handler)(fd, ready);
-        didWork = true;
-    }
-
-    // Due timers fire in the order of their fire times (ties in the order they were added).
-    std::vector<std::pair<double, std::shared_ptr<NSTimer>>> due;
-    {
-        const double now = PlatformClock::monotonic();
-        std::lock_guard<std::mutex> guard(d.mutex);
-        for (const auto& timer : d.timers) {
-            double at = timer->scheduledFireTime();
-            if (at <= now) due.emplace_back(at, timer);
-        }
-    }
-    std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto& [at, timer] : due) {
-        timer->fireFromRunLoop();
-        didWork = true;
-    }
-
-    // Only the performs queued before this point run in this pass: a perform that queues another
-    // does not starve the loop's other sources.
-    std::size_t toRun;
-    {
-        std::lock_guard<std::mutex> guard(d.mutex);
-        toRun = d.performs.size();
-    }
-    for (std::size_t i = 0; i < toRun; ++i) {
-        std::function<void()> block;
-        {
-            std::lock_guard<std::mutex> guard(d.mutex);
-            if (d.performs.empty()) break;
-            block = std::move(d.performs.front());
-            d.performs.pop_front();
-        }
-        block();
-        if (servicePass.service) --serviceActivity;
-        didWork = true;
-    }
+    const RunLoopServicePass servicePass(d.service);
+    bool didWork = d.serveReadySources(events, count);
+    didWork |= d.fireDueTimers();
+    didWork |= d.runQueuedPerforms();
     return didWork;
 }
 
