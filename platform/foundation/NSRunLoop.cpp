@@ -4,6 +4,8 @@
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/foundation/RunLoopActivity.h"
+#include "platform/foundation/SharedInstance.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <algorithm>
 #include <atomic>
@@ -88,7 +90,7 @@ struct NSRunLoop::Impl {
         std::shared_ptr<std::function<void(int, int)>> handler;
     };
 
-    std::mutex mutex;
+    Mutex mutex;
     std::shared_ptr<Waker> waker = std::make_shared<Waker>();
     int epollFd = -1;
     std::atomic<pid_t> owner{0};
@@ -98,21 +100,21 @@ struct NSRunLoop::Impl {
     // The clock may ask for the next due timer while the loop goes: it asks through this, which
     // the loop clears on its way out.
     struct DueTimes {
-        std::mutex mutex;
-        Impl* impl = nullptr;
+        Mutex mutex;
+        Impl* impl TD_GUARDED_BY(mutex) = nullptr;
     };
     std::shared_ptr<DueTimes> dueTimes = std::make_shared<DueTimes>();
     std::uint64_t dueTimeSource = 0;
-    std::deque<std::function<void()>> performs;
-    std::vector<std::shared_ptr<NSTimer>> timers;
-    std::map<SourceId, Source> sources;
-    std::vector<std::shared_ptr<NSPort>> ports;
-    std::vector<DelayedPerform> delayedPerforms;
-    SourceId nextSource = 1;
+    std::deque<std::function<void()>> performs TD_GUARDED_BY(mutex);
+    std::vector<std::shared_ptr<NSTimer>> timers TD_GUARDED_BY(mutex);
+    std::map<SourceId, Source> sources TD_GUARDED_BY(mutex);
+    std::vector<std::shared_ptr<NSPort>> ports TD_GUARDED_BY(mutex);
+    std::vector<DelayedPerform> delayedPerforms TD_GUARDED_BY(mutex);
+    SourceId nextSource TD_GUARDED_BY(mutex) = 1;
     std::atomic<bool> stopRequested{false};
 
     // Brings the epoll registration in line with the events the source waits for.
-    bool watch(SourceId id, Source& source) {
+    bool watch(SourceId id, Source& source) TD_REQUIRES(mutex) {
         if (source.events == 0) {
             if (source.inEpoll) ::epoll_ctl(epollFd, EPOLL_CTL_DEL, source.fd, nullptr);
             source.inEpoll = false;
@@ -135,7 +137,7 @@ struct NSRunLoop::Impl {
         double nextTimer = std::numeric_limits<double>::infinity();
         bool performsWaiting;
         {
-            std::lock_guard<std::mutex> guard(mutex);
+            MutexLock guard(mutex);
             performsWaiting = !performs.empty();
             for (const auto& timer : timers) nextTimer = std::min(nextTimer, timer->scheduledFireTime());
         }
@@ -181,7 +183,7 @@ struct NSRunLoop::Impl {
             int fd = -1;
             int ready = 0;
             {
-                std::lock_guard<std::mutex> guard(mutex);
+                MutexLock guard(mutex);
                 auto it = sources.find(id);
                 if (it == sources.end()) continue;
                 fd = it->second.fd;
@@ -205,7 +207,7 @@ struct NSRunLoop::Impl {
         std::vector<std::pair<double, std::shared_ptr<NSTimer>>> due;
         {
             const double now = PlatformClock::monotonic();
-            std::lock_guard<std::mutex> guard(mutex);
+            MutexLock guard(mutex);
             for (const auto& timer : timers) {
                 double at = timer->scheduledFireTime();
                 if (at <= now) due.emplace_back(at, timer);
@@ -221,14 +223,14 @@ struct NSRunLoop::Impl {
     bool runQueuedPerforms() {
         std::size_t toRun;
         {
-            std::lock_guard<std::mutex> guard(mutex);
+            MutexLock guard(mutex);
             toRun = performs.size();
         }
         bool ran = false;
         for (std::size_t i = 0; i < toRun; ++i) {
             std::function<void()> block;
             {
-                std::lock_guard<std::mutex> guard(mutex);
+                MutexLock guard(mutex);
                 if (performs.empty()) break;
                 block = std::move(performs.front());
                 performs.pop_front();
@@ -268,10 +270,10 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
     impl_->dueTimes->impl = impl_.get();
     impl_->dueTimeSource = PlatformClock::addDueTimeSource([dueTimes = impl_->dueTimes](double after) {
         double earliest = std::numeric_limits<double>::infinity();
-        std::lock_guard<std::mutex> alive(dueTimes->mutex);
+        MutexLock alive(dueTimes->mutex);
         Impl* d = dueTimes->impl;
         if (!d) return earliest;
-        std::lock_guard<std::mutex> guard(d->mutex);
+        MutexLock guard(d->mutex);
         for (const auto& timer : d->timers) {
             const double at = timer->scheduledFireTime();
             if (at > after) earliest = std::min(earliest, at);
@@ -282,10 +284,13 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
 }
 
 NSRunLoop::~NSRunLoop() {
-    if (impl_->service) serviceActivity -= static_cast<int>(impl_->performs.size());
+    if (impl_->service) {
+        MutexLock guard(impl_->mutex);
+        serviceActivity -= static_cast<int>(impl_->performs.size());
+    }
     PlatformClock::removeDueTimeSource(impl_->dueTimeSource);
     {
-        std::lock_guard<std::mutex> guard(impl_->dueTimes->mutex);
+        MutexLock guard(impl_->dueTimes->mutex);
         impl_->dueTimes->impl = nullptr;
     }
     PlatformClock::removeObserver(impl_->clockObserver);
@@ -294,12 +299,12 @@ NSRunLoop::~NSRunLoop() {
 
 std::shared_ptr<NSRunLoop> NSRunLoop::mainRunLoop() {
     // Never destroyed: other threads may post to the main loop while the process exits.
-    static auto* loop = [] {
-        auto made = new std::shared_ptr<NSRunLoop>(std::make_shared<NSRunLoop>());
-        (*made)->impl_->owner = ::getpid();
-        (*made)->impl_->service = false;
+    static NeverDestroyed<std::shared_ptr<NSRunLoop>> loop([] {
+        auto made = std::make_shared<NSRunLoop>();
+        made->impl_->owner = ::getpid();
+        made->impl_->service = false;
         return made;
-    }();
+    }());
     return *loop;
 }
 
@@ -318,7 +323,7 @@ bool NSRunLoop::isCurrent() const { return impl_->owner == currentTid(); }
 
 void NSRunLoop::performBlock(std::function<void()> block) {
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         impl_->performs.push_back(std::move(block));
         if (impl_->service) ++serviceActivity;
     }
@@ -341,7 +346,7 @@ std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, cons
                                                      const std::string& selector, const Value& argument,
                                                      std::function<void()> block) {
     auto timer = performAfterDelay(delay, std::move(block));
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     auto& list = impl_->delayedPerforms;
     // Performs that ran or were cancelled leave expired or invalid timers behind.
     list.erase(std::remove_if(list.begin(), list.end(),
@@ -369,7 +374,7 @@ void NSRunLoop::cancelPerformRequests(const NSObject* target, const std::string&
 void NSRunLoop::cancelMatching(const std::function<bool(const DelayedPerform&)>& matches) {
     std::vector<std::shared_ptr<NSTimer>> cancelled;
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         auto& list = impl_->delayedPerforms;
         for (const auto& p : list) {
             if (!matches(p)) continue;
@@ -383,7 +388,7 @@ void NSRunLoop::cancelMatching(const std::function<bool(const DelayedPerform&)>&
 void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode&) {
     if (!timer || !timer->attachToRunLoop(self<NSRunLoop>())) return;
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         if (std::find(impl_->timers.begin(), impl_->timers.end(), timer) != impl_->timers.end()) return;
         impl_->timers.push_back(timer);
     }
@@ -391,20 +396,20 @@ void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopM
 }
 
 void NSRunLoop::removeTimer(const NSTimer* timer) {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     auto& list = impl_->timers;
     list.erase(std::remove_if(list.begin(), list.end(), [timer](const auto& t) { return t.get() == timer; }), list.end());
 }
 
 void NSRunLoop::addPort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode&) {
     if (!port) return;
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     if (std::find(impl_->ports.begin(), impl_->ports.end(), port) == impl_->ports.end()) impl_->ports.push_back(port);
 }
 
 void NSRunLoop::removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode&) {
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         std::erase(impl_->ports, port);
     }
     // A run() waiting on this port alone must see that it is gone.
@@ -413,7 +418,7 @@ void NSRunLoop::removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopM
 
 NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler,
                                                  bool keepsLoopRunning) {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     SourceId id = impl_->nextSource++;
     Impl::Source source{fd, events, false, keepsLoopRunning, std::make_shared<std::function<void(int, int)>>(std::move(handler))};
     // One source per descriptor: epoll refuses a second registration of the same one.
@@ -426,7 +431,7 @@ NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::functi
 }
 
 void NSRunLoop::updateFileDescriptor(SourceId source, int events) {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     auto it = impl_->sources.find(source);
     if (it == impl_->sources.end()) return;
     it->second.events = events;
@@ -434,7 +439,7 @@ void NSRunLoop::updateFileDescriptor(SourceId source, int events) {
 }
 
 void NSRunLoop::removeFileDescriptor(SourceId source) {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     auto it = impl_->sources.find(source);
     if (it == impl_->sources.end()) return;
     // The descriptor may already be closed (epoll then forgot it by itself); events of a removed
@@ -456,7 +461,7 @@ bool NSRunLoop::runPass(double realTimeout, double limitWall) {
 }
 
 bool NSRunLoop::hasScheduledWork() const {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     if (!impl_->performs.empty() || !impl_->ports.empty() || !impl_->timers.empty()) return true;
     return std::any_of(impl_->sources.begin(), impl_->sources.end(), [](const auto& entry) { return entry.second.keepsLoopRunning; });
 }
@@ -475,7 +480,7 @@ void NSRunLoop::runUntilDate(const std::shared_ptr<NSDate>& limitDate) {
 
 bool NSRunLoop::runModeBeforeDate(const NSRunLoopMode&, const std::shared_ptr<NSDate>& limitDate) {
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         if (impl_->performs.empty() && impl_->timers.empty() && impl_->sources.empty()) return false;
     }
     runPass(-1, limitDate ? limitDate->timeIntervalSince1970() : PlatformClock::now());
