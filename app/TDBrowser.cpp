@@ -57,8 +57,8 @@ void TDBrowser::viewDidLoad() {
     auto refreshControl = std::make_shared<UIRefreshControl>();
     refreshControl->addTargetActionForControlEvents(
         self<TDBrowser>(),
-        [](NSObject& target, UIControl& sender, UIEvent*) {
-            static_cast<TDBrowser&>(target).refreshTriggered(static_cast<UIRefreshControl&>(sender));
+        [](TDBrowser& browser, UIControl& sender) {
+            browser.refreshTriggered(static_cast<UIRefreshControl&>(sender));
         },
         UIControlEventValueChanged);
     table->addSubview(refreshControl);
@@ -73,7 +73,7 @@ void TDBrowser::viewDidLoad() {
     auto receivedImage = imageWithImageScaledToSize(UIImage::imageNamed("received"), CGSizeMake(kReceivedButtonSide, kReceivedButtonSide));
     navigationItem()->setRightBarButtonItem(UIBarButtonItem::initWithImage(
         receivedImage, UIBarButtonItemStyleBordered, self<TDBrowser>(),
-        [](NSObject& target, UIBarButtonItem&) { static_cast<TDBrowser&>(target).showReceivedFiles(); }));
+        &TDBrowser::showReceivedFiles));
 }
 
 void TDBrowser::viewDidAppear(bool animated) {
@@ -110,7 +110,7 @@ std::shared_ptr<UITableViewCell> TDBrowser::tableViewCellForRowAtIndexPath(UITab
     button->setBackgroundColor(UIColor::clearColor());
     button->addTargetActionForControlEvents(
         self<TDBrowser>(),
-        [](NSObject& target, UIControl& sender, UIEvent* event) { static_cast<TDBrowser&>(target).checkButtonTappedEvent(sender, event); },
+        &TDBrowser::checkButtonTappedEvent,
         UIControlEventTouchUpInside);
     cell->setAccessoryView(button);
     cell->setSelectionStyle(UITableViewCellSelectionStyleBlue);

@@ -33,8 +33,8 @@ void TDReceived::viewDidLoad() {
     auto refreshControl = std::make_shared<UIRefreshControl>();
     refreshControl->addTargetActionForControlEvents(
         self<TDReceived>(),
-        [](NSObject& target, UIControl& sender, UIEvent*) {
-            static_cast<TDReceived&>(target).refreshTriggered(static_cast<UIRefreshControl&>(sender));
+        [](TDReceived& received, UIControl& sender) {
+            received.refreshTriggered(static_cast<UIRefreshControl&>(sender));
         },
         UIControlEventValueChanged);
     tableView()->addSubview(refreshControl);
