@@ -170,13 +170,7 @@ void TDBrowser::refreshTriggered(UIRefreshControl& sender) {
 
 void TDBrowser::tableViewCommitEditingStyleForRowAtIndexPath(UITableView& tableView, UITableViewCellEditingStyle editingStyle,
                                                            const NSIndexPath& indexPath) {
-    if (editingStyle != UITableViewCellEditingStyleDelete) return;
-    std::string fullPath = fullPathOfRow(indexPath.row);
-    if (fullPath.empty()) return;
-    NSLog("Removing %@", fullPath);
-    NSFileManager::defaultManager()->removeItemAtPath(fullPath, nullptr);
-    readListing();
-    tableView.reloadSectionsWithRowAnimation({0}, UITableViewRowAnimationFade);
+    TDCommitDeleteOfListedItem(tableView, editingStyle, [&] { return fullPathOfRow(indexPath.row); }, [this] { readListing(); });
 }
 
 void TDBrowser::presentAirDropSheetForPath(const std::string& path, std::function<void()> completion) {

@@ -81,11 +81,5 @@ void TDReceived::tableViewDidSelectRowAtIndexPath(UITableView& tableView, const 
 
 void TDReceived::tableViewCommitEditingStyleForRowAtIndexPath(UITableView& tableView, UITableViewCellEditingStyle editingStyle,
                                                             const NSIndexPath& indexPath) {
-    if (editingStyle != UITableViewCellEditingStyleDelete) return;
-    std::string fullPath = fullPathOfRow(indexPath.row);
-    if (fullPath.empty()) return;
-    NSLog("Removing %@", fullPath);
-    NSFileManager::defaultManager()->removeItemAtPath(fullPath, nullptr);
-    readListing();
-    tableView.reloadSectionsWithRowAnimation({0}, UITableViewRowAnimationFade);
+    TDCommitDeleteOfListedItem(tableView, editingStyle, [&] { return fullPathOfRow(indexPath.row); }, [this] { readListing(); });
 }
