@@ -57,8 +57,8 @@ void TDBrowser::viewDidLoad() {
     auto refreshControl = std::make_shared<UIRefreshControl>();
     refreshControl->addTargetActionForControlEvents(
         self<TDBrowser>(),
-        [](NSObject& target, UIControl& sender, UIEvent*) {
-            static_cast<TDBrowser&>(target).refreshTriggered(static_cast<UIRefreshControl&>(sender));
+        [](TDBrowser& browser, UIControl& sender) {
+            browser.refreshTriggered(static_cast<UIRefreshControl&>(sender));
         },
         UIControlEventValueChanged);
     table->addSubview(refreshControl);
@@ -73,7 +73,7 @@ void TDBrowser::viewDidLoad() {
     auto receivedImage = imageWithImageScaledToSize(UIImage::imageNamed("received"), CGSizeMake(kReceivedButtonSide, kReceivedButtonSide));
     navigationItem()->setRightBarButtonItem(UIBarButtonItem::initWithImage(
         receivedImage, UIBarButtonItemStyleBordered, self<TDBrowser>(),
-        [](NSObject& target, UIBarButtonItem&) { static_cast<TDBrowser&>(target).showReceivedFiles(); }));
+        &TDBrowser::showReceivedFiles));
 }
 
 void TDBrowser::viewDidAppear(bool animated) {
@@ -110,7 +110,7 @@ std::shared_ptr<UITableViewCell> TDBrowser::tableViewCellForRowAtIndexPath(UITab
     button->setBackgroundColor(UIColor::clearColor());
     button->addTargetActionForControlEvents(
         self<TDBrowser>(),
-        [](NSObject& target, UIControl& sender, UIEvent* event) { static_cast<TDBrowser&>(target).checkButtonTappedEvent(sender, event); },
+        &TDBrowser::checkButtonTappedEvent,
         UIControlEventTouchUpInside);
     cell->setAccessoryView(button);
     cell->setSelectionStyle(UITableViewCellSelectionStyleBlue);
@@ -170,13 +170,7 @@ void TDBrowser::refreshTriggered(UIRefreshControl& sender) {
 
 void TDBrowser::tableViewCommitEditingStyleForRowAtIndexPath(UITableView& tableView, UITableViewCellEditingStyle editingStyle,
                                                            const NSIndexPath& indexPath) {
-    if (editingStyle != UITableViewCellEditingStyleDelete) return;
-    std::string fullPath = fullPathOfRow(indexPath.row);
-    if (fullPath.empty()) return;
-    NSLog("Removing %@", fullPath);
-    NSFileManager::defaultManager()->removeItemAtPath(fullPath, nullptr);
-    readListing();
-    tableView.reloadSectionsWithRowAnimation({0}, UITableViewRowAnimationFade);
+    TDCommitDeleteOfListedItem(tableView, editingStyle, [&] { return fullPathOfRow(indexPath.row); }, [this] { readListing(); });
 }
 
 void TDBrowser::presentAirDropSheetForPath(const std::string& path, std::function<void()> completion) {

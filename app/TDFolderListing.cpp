@@ -3,6 +3,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
+#include "platform/uikit/UITableView.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -27,4 +28,15 @@ TDFolderListing TDReadFolderListing(const std::string& path) {
     std::unordered_set<std::string> hidden(listing.hiddenFiles.begin(), listing.hiddenFiles.end());
     std::erase_if(listing.files, [&](const std::string& name) { return hidden.count(name) > 0 || name == kRecycleBinName; });
     return listing;
+}
+
+void TDCommitDeleteOfListedItem(UITableView& tableView, UITableViewCellEditingStyle editingStyle,
+                                const std::function<std::string()>& pathOfRow, const std::function<void()>& readListing) {
+    if (editingStyle != UITableViewCellEditingStyleDelete) return;
+    std::string fullPath = pathOfRow();
+    if (fullPath.empty()) return;
+    NSLog("Removing %@", fullPath);
+    NSFileManager::defaultManager()->removeItemAtPath(fullPath, nullptr);
+    readListing();
+    tableView.reloadSectionsWithRowAnimation({0}, UITableViewRowAnimationFade);
 }

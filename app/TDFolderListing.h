@@ -4,9 +4,13 @@
 // without "$RECYCLE.BIN".
 
 #include "platform/foundation/NSError.h"
+#include "platform/uikit/UITableViewCell.h"
 
+#include <functional>
 #include <string>
 #include <vector>
+
+class UITableView;
 
 struct TDFolderListing {
     std::vector<std::string> files;
@@ -17,3 +21,9 @@ struct TDFolderListing {
 };
 
 TDFolderListing TDReadFolderListing(const std::string& path);
+
+// A file list's swipe to delete (the browser's and the received files'): the item at the row's
+// path is removed (logged), then the list is read again and the table reloaded. Nothing happens
+// for another editing style or a row without a path.
+void TDCommitDeleteOfListedItem(UITableView& tableView, UITableViewCellEditingStyle editingStyle,
+                                const std::function<std::string()>& pathOfRow, const std::function<void()>& readListing);

@@ -13,14 +13,14 @@ enum : int { kMusicIndex = 0, kPhotosIndex = 1, kVideosIndex = 2 };
 constexpr CGFloat kPanelButtonSide = 96;
 
 std::shared_ptr<UIButton> panelButton(const CGRect& frame, const std::string& imageName, const std::shared_ptr<NSObject>& target,
-                                      TDMedia::PanelAction action) {
+                                      UIControl::Action action) {
     auto button = UIButton::buttonWithType(UIButtonTypeCustom);
     button->setFrame(frame);
     button->setContentMode(UIViewContentModeScaleToFill);
     UIButton_Curled::setImageBorderWidthShadowDepthControlPointXOffsetControlPointYOffsetForState(
         *button, UIImage::imageNamed(imageName), 5, 10, 30, 70, UIControlStateNormal);
     button->addTargetActionForControlEvents(
-        target, [action = std::move(action)](NSObject& t, UIControl&, UIEvent*) { action(t); }, UIControlEventTouchUpInside);
+        target, std::move(action), UIControlEventTouchUpInside);
     button->layer()->setBorderColor(UIColor::blackColor());
     button->layer()->setBorderWidth(1);
     return button;
@@ -45,8 +45,8 @@ void TDMedia::didSelectPenroseButtonAtIndex(int index) {
     penroseView()->selectSide(index);
 }
 
-TDMedia::PanelButtons TDMedia::addPanelButtons(UIView& view, const std::shared_ptr<NSObject>& target, PanelAction camera,
-                                               PanelAction library) {
+TDMedia::PanelButtons TDMedia::addPanelButtons(UIView& view, const std::shared_ptr<NSObject>& target, UIControl::Action camera,
+                                               UIControl::Action library) {
     const CGRect bounds = view.bounds();
     const CGFloat w = bounds.size.width, h = bounds.size.height;
     PanelButtons buttons;

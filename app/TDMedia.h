@@ -20,7 +20,12 @@ public:
         std::shared_ptr<UIButton> camera;
         std::shared_ptr<UIButton> library;
     };
-    using PanelAction = std::function<void(NSObject& target)>;
-    static PanelButtons addPanelButtons(UIView& view, const std::shared_ptr<NSObject>& target, PanelAction camera,
-                                        PanelAction library);
+    // The two buttons call the target's own member functions.
+    template <class T>
+    static PanelButtons addPanelButtons(UIView& view, const std::shared_ptr<T>& target, void (T::*camera)(), void (T::*library)()) {
+        return addPanelButtons(view, std::shared_ptr<NSObject>(target), UITargetAction::erased<T, UIControl&, UIEvent*>(camera),
+                               UITargetAction::erased<T, UIControl&, UIEvent*>(library));
+    }
+    static PanelButtons addPanelButtons(UIView& view, const std::shared_ptr<NSObject>& target, UIControl::Action camera,
+                                        UIControl::Action library);
 };

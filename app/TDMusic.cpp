@@ -49,7 +49,7 @@ std::shared_ptr<FlatButton> TDMusic::makeButton(const CGRect& frame, UIColorPtr 
     auto button = FlatButton::initWithFrameWithBackgroundColor(frame, std::move(color));
     button->setTitleForState(title, UIControlStateNormal);
     button->addTargetActionForControlEvents(
-        self<TDMusic>(), [action](NSObject& target, UIControl&, UIEvent*) { (static_cast<TDMusic&>(target).*action)(); },
+        self<TDMusic>(), action,
         UIControlEventTouchUpInside);
     button->titleLabel()->setTextColor(UIColor::whiteColor());
     button->titleLabel()->setFont(UIFont::fontWithNameSize("Avenir-Black", 20));

@@ -9,8 +9,7 @@
 void TDPhoto::viewDidLoad() {
     UIViewController::viewDidLoad();
     auto buttons = TDMedia::addPanelButtons(
-        *view(), self<TDPhoto>(), [](NSObject& target) { static_cast<TDPhoto&>(target).loadCamera(); },
-        [](NSObject& target) { static_cast<TDPhoto&>(target).loadLibrary(); });
+        *view(), self<TDPhoto>(), &TDPhoto::loadCamera, &TDPhoto::loadLibrary);
     photoFromCamera_ = buttons.camera;
     photoFromLibrary_ = buttons.library;
 }

@@ -33,8 +33,8 @@ void TDReceived::viewDidLoad() {
     auto refreshControl = std::make_shared<UIRefreshControl>();
     refreshControl->addTargetActionForControlEvents(
         self<TDReceived>(),
-        [](NSObject& target, UIControl& sender, UIEvent*) {
-            static_cast<TDReceived&>(target).refreshTriggered(static_cast<UIRefreshControl&>(sender));
+        [](TDReceived& received, UIControl& sender) {
+            received.refreshTriggered(static_cast<UIRefreshControl&>(sender));
         },
         UIControlEventValueChanged);
     tableView()->addSubview(refreshControl);
@@ -81,11 +81,5 @@ void TDReceived::tableViewDidSelectRowAtIndexPath(UITableView& tableView, const 
 
 void TDReceived::tableViewCommitEditingStyleForRowAtIndexPath(UITableView& tableView, UITableViewCellEditingStyle editingStyle,
                                                             const NSIndexPath& indexPath) {
-    if (editingStyle != UITableViewCellEditingStyleDelete) return;
-    std::string fullPath = fullPathOfRow(indexPath.row);
-    if (fullPath.empty()) return;
-    NSLog("Removing %@", fullPath);
-    NSFileManager::defaultManager()->removeItemAtPath(fullPath, nullptr);
-    readListing();
-    tableView.reloadSectionsWithRowAnimation({0}, UITableViewRowAnimationFade);
+    TDCommitDeleteOfListedItem(tableView, editingStyle, [&] { return fullPathOfRow(indexPath.row); }, [this] { readListing(); });
 }

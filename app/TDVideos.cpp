@@ -23,8 +23,7 @@ void sendLater(const std::weak_ptr<TDVideos>& weak) {
 void TDVideos::viewDidLoad() {
     UIViewController::viewDidLoad();
     auto buttons = TDMedia::addPanelButtons(
-        *view(), self<TDVideos>(), [](NSObject& target) { static_cast<TDVideos&>(target).loadCamera(); },
-        [](NSObject& target) { static_cast<TDVideos&>(target).loadLibrary(); });
+        *view(), self<TDVideos>(), &TDVideos::loadCamera, &TDVideos::loadLibrary);
     videoFromCamera_ = buttons.camera;
     videoFromLibrary_ = buttons.library;
 }

@@ -49,12 +49,12 @@ void TDYouTube::viewDidLoad() {
     setup->setTitleColorForState(UIColor::whiteColor(), UIControlStateNormal);
     setup->layer()->setCornerRadius(kButtonCornerRadius);
     setup->addTargetActionForControlEvents(
-        self<TDYouTube>(), [](NSObject& target, UIControl&, UIEvent*) { static_cast<TDYouTube&>(target).setBtnPressed(); },
+        self<TDYouTube>(), &TDYouTube::setBtnPressed,
         UIControlEventTouchUpInside);
 
     navigationItem()->setRightBarButtonItem(UIBarButtonItem::initWithTitle(
         "Done", UIBarButtonItemStyleBordered, self<TDYouTube>(),
-        [](NSObject& target, UIBarButtonItem&) { static_cast<TDYouTube&>(target).popEasterEggView(); }));
+        &TDYouTube::popEasterEggView));
 
     view()->addSubview(label);
     view()->addSubview(setup);

@@ -3,16 +3,15 @@
 #include "app/support/TKZipDeflater.h"
 #include "app/support/TKZipEndRecords.h"
 
-#include "platform/foundation/ExtractionSafety.h"
 #include "platform/foundation/NSCalendar.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -141,21 +140,14 @@ TKZipArchive::WriteResult TKZipArchive::refusedSource(const std::string& path, i
 
 TKZipArchive::WriteResult TKZipArchive::addFile(const std::string& path, const std::string& fileName, bool forceZip64) {
     if (!zip_) return WriteResult::Failed;
-    std::string host = NSString::fileSystemRepresentation(path);
-    // Only regular files: a FIFO, socket or device would block or never end. The type is checked
-    // before opening, and opening does not wait, in case the item changes in between.
-    struct stat st{};
-    if (::stat(host.c_str(), &st) != 0) return refusedSource(path, errno);
-    if (!S_ISREG(st.st_mode)) {
+    // Only regular files: a FIFO, socket or device would block or never end.
+    NSRegularFile source = NSOpenRegularFile(path);
+    if (source.notRegular) {
         NSLog("[TKZipArchive] Skipped \"%@\": not a regular file", path);
         return WriteResult::Skipped;
     }
-    ScopedDescriptor source(::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!source.valid()) return refusedSource(path, errno);
-    if (::fstat(source.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        NSLog("[TKZipArchive] Skipped \"%@\": not a regular file", path);
-        return WriteResult::Skipped;
-    }
+    if (!source) return refusedSource(path, source.errnum);
+    const struct stat& st = source.st;
     if (static_cast<std::uint64_t>(st.st_dev) == archiveDevice_ && static_cast<std::uint64_t>(st.st_ino) == archiveInode_) {
         NSLog("[TKZipArchive] Skipped \"%@\": the archive being written", path);
         return WriteResult::Skipped;
@@ -178,7 +170,7 @@ TKZipArchive::WriteResult TKZipArchive::addFile(const std::string& path, const s
     if (buffer_.size() != kReadBufferSize) buffer_.resize(kReadBufferSize);
     WriteResult result = WriteResult::Added;
     while (true) {
-        ssize_t n = ::read(source.get(), buffer_.data(), buffer_.size());
+        ssize_t n = ::read(source.fd.get(), buffer_.data(), buffer_.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             NSLog("[TKZipArchive] Failed to read \"%@\": %s", path, std::strerror(errno));

@@ -86,11 +86,19 @@ public:
     // Every entry is written beneath the destination without following a symbolic link, whoever
     // made it: entries whose names or link targets lead outside, or whose path meets a link, are
     // refused (logged, and the result is NO). An archive whose entries overlap in the file is
-    // refused before anything is written (code -1), and an entry that inflates past its declared
-    // size is cut there.
+    // refused before anything is written (code -1); an entry that inflates past its declared size
+    // or fails its checksum is removed, and so is every entry that would take the unzip past its
+    // limits (see setUnzipLimits).
     static bool unzipFileAtPathToDestinationOverwritePasswordErrorDelegate(const std::string& path, const std::string& destination,
                                                                            bool overwrite, const std::string& password, NSErrorPtr* error,
                                                                            const std::shared_ptr<TKZipArchiveDelegate>& delegate);
+
+    // What one unzip may put on disk, in all: at most `maximumBytes`, and at most `maximumRatio`
+    // times the archive's size (0: no ratio), counted as ExtractionBudget counts. The defaults stop
+    // a zip bomb while any ordinary archive fits: real files rarely compress more than tenfold.
+    static constexpr std::uint64_t kUnzipMaximumBytes = 8ull << 30;
+    static constexpr std::uint64_t kUnzipMaximumRatio = 200;
+    static void setUnzipLimits(std::uint64_t maximumBytes, std::uint64_t maximumRatio);
 
     // A DOS date word as a date in the local time zone.
     static std::shared_ptr<NSDate> _dateWithMSDOSFormat(std::uint32_t msdosDateTime);

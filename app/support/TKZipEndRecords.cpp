@@ -1,5 +1,7 @@
 #include "app/support/TKZipEndRecords.h"
 
+#include "platform/foundation/ZipRecords.h"
+
 #include <array>
 #include <cerrno>
 #include <sys/stat.h>
@@ -7,30 +9,9 @@
 
 namespace {
 
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::size_t kEndSize = 22;
-constexpr std::size_t kZip64EndSize = 56;
-constexpr std::size_t kZip64LocatorSize = 20;
+using namespace ZipRecords;
 constexpr std::uint16_t kZip64Version = 45; // the format version that brought zip64
 constexpr std::uint16_t kMadeByUnix = (3u << 8) | kZip64Version;
-constexpr std::uint16_t kCountInZip64 = 0xFFFF;
-constexpr std::uint32_t kOffsetInZip64 = 0xFFFFFFFF;
-
-std::uint64_t le(const unsigned char* p, int bytes) {
-    std::uint64_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
-
-void put(unsigned char* p, std::uint64_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i, v >>= 8) p[i] = static_cast<unsigned char>(v & 0xFF);
-}
-
-bool readAt(int fd, unsigned char* into, std::size_t length, off_t at) {
-    return ::pread(fd, into, length, at) == static_cast<ssize_t>(length);
-}
 
 bool writeAt(int fd, const unsigned char* bytes, std::size_t length, off_t at) {
     while (length) {
@@ -49,15 +30,15 @@ bool TKZipAddZip64EndRecords(int fd, std::uint64_t entries) {
     if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) < kEndSize) return false;
     const auto endAt = static_cast<std::uint64_t>(st.st_size) - kEndSize;
     unsigned char end[kEndSize];
-    if (!readAt(fd, end, kEndSize, static_cast<off_t>(endAt))) return false;
+    if (!readAt(fd, end, kEndSize, endAt)) return false;
     // minizip writes no comment, so its end record is the last bytes of the file.
-    if (le(end, 4) != kEndSignature || le(end + 20, 2) != 0) return false;
-    const std::uint64_t count = le(end + 10, 2);
+    if (ZipRecords::read(end, 4) != kEndSignature || ZipRecords::read(end + 20, 2) != 0) return false;
+    const std::uint64_t count = ZipRecords::read(end + 10, 2);
     if (count != (entries & 0xFFFF) && count != kCountInZip64) return false;
 
     unsigned char locator[kZip64LocatorSize];
-    if (endAt >= kZip64LocatorSize && readAt(fd, locator, kZip64LocatorSize, static_cast<off_t>(endAt - kZip64LocatorSize)) &&
-        le(locator, 4) == kZip64LocatorSignature) {
+    if (endAt >= kZip64LocatorSize && readAt(fd, locator, kZip64LocatorSize, endAt - kZip64LocatorSize) &&
+        ZipRecords::read(locator, 4) == kZip64LocatorSignature) {
         // minizip wrote the zip64 records itself (a size or offset overflowed) with the full count;
         // only the classic counts must send readers there.
         put(end + 8, kCountInZip64, 2);
@@ -65,8 +46,8 @@ bool TKZipAddZip64EndRecords(int fd, std::uint64_t entries) {
         return writeAt(fd, end, kEndSize, static_cast<off_t>(endAt));
     }
 
-    const std::uint64_t directorySize = le(end + 12, 4);
-    const std::uint64_t directoryOffset = le(end + 16, 4);
+    const std::uint64_t directorySize = ZipRecords::read(end + 12, 4);
+    const std::uint64_t directoryOffset = ZipRecords::read(end + 16, 4);
     if (directoryOffset + directorySize != endAt) return false;
 
     std::array<unsigned char, kZip64EndSize + kZip64LocatorSize + kEndSize> tail{};
@@ -91,7 +72,7 @@ bool TKZipAddZip64EndRecords(int fd, std::uint64_t entries) {
     put(classic + 8, kCountInZip64, 2);
     put(classic + 10, kCountInZip64, 2);
     // Neither can overflow here, or minizip would have written the zip64 records itself.
-    put(classic + 12, directorySize >= kOffsetInZip64 ? kOffsetInZip64 : directorySize, 4);
-    put(classic + 16, directoryOffset >= kOffsetInZip64 ? kOffsetInZip64 : directoryOffset, 4);
+    put(classic + 12, directorySize >= kValueInZip64 ? kValueInZip64 : directorySize, 4);
+    put(classic + 16, directoryOffset >= kValueInZip64 ? kValueInZip64 : directoryOffset, 4);
     return writeAt(fd, tail.data(), tail.size(), static_cast<off_t>(endAt));
 }

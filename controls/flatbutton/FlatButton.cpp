@@ -33,10 +33,10 @@ void FlatButton::makeFlatWithBackgroundColor(const std::shared_ptr<UIButton>&, U
     myColor_ = color;
     setBackgroundColor(std::move(color));
     addTargetActionForControlEvents(
-        self(), [](NSObject& target, UIControl&, UIEvent*) { static_cast<FlatButton&>(target).wasPressed(); },
+        self<FlatButton>(), &FlatButton::wasPressed,
         UIControlEventTouchDown);
     addTargetActionForControlEvents(
-        self(), [](NSObject& target, UIControl&, UIEvent*) { static_cast<FlatButton&>(target).endedPress(); },
+        self<FlatButton>(), &FlatButton::endedPress,
         UIControlEventTouchUpInside);
 }
 

@@ -48,7 +48,7 @@ void OPOptionsButton::installTheButton() {
     setClipsToBounds(true);
     superview->addSubview(self<UIView>());
     addTargetActionForControlEvents(
-        self(), [](NSObject& target, UIControl&, UIEvent*) { static_cast<OPOptionsButton&>(target).buttonPressed(); },
+        self<OPOptionsButton>(), &OPOptionsButton::buttonPressed,
         UIControlEventTouchUpInside);
 
     dynamicsAnimator_ = std::make_shared<UIDynamicAnimator>(superview);
@@ -141,7 +141,7 @@ void OPOptionsButton::addBlackView() {
     overlay->setAlpha(0);
     std::weak_ptr<OPOptionsButton> weak = self<OPOptionsButton>();
     overlay->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(
-        self(), [](NSObject& target, UIGestureRecognizer&) { static_cast<OPOptionsButton&>(target).blackViewPressed(); }));
+        self<OPOptionsButton>(), &OPOptionsButton::blackViewPressed));
     blackView_ = overlay;
     superview->insertSubviewBelowSubview(overlay, bar);
     UIView::animateWithDuration(kFadeDuration, [overlay] { overlay->setAlpha(kOverlayAlpha); },

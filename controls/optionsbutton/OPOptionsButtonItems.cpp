@@ -43,9 +43,9 @@ std::shared_ptr<OPOptionItem> OPOptionsButton::createButtonItemAtIndex(std::int6
     auto item = std::make_shared<OPOptionItem>(index);
     std::weak_ptr<OPOptionItem> weakItem = item;
     item->addTargetActionForControlEvents(
-        self(),
-        [weakItem](NSObject& target, UIControl&, UIEvent*) {
-            if (auto chosen = weakItem.lock()) static_cast<OPOptionsButton&>(target).buttonItemPressed(chosen);
+        self<OPOptionsButton>(),
+        [weakItem](OPOptionsButton& button) {
+            if (auto chosen = weakItem.lock()) button.buttonItemPressed(chosen);
         },
         UIControlEventTouchUpInside);
     if (auto delegate = delegate_.lock()) {

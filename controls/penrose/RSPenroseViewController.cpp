@@ -35,10 +35,6 @@ constexpr float kRowInset = 50;
 constexpr CGFloat kRowLeft = 35;
 constexpr CGFloat kRowHeight = 40;
 
-template <void (RSPenroseViewController::*Action)(UIGestureRecognizer&)>
-void forward(NSObject& target, UIGestureRecognizer& sender) {
-    (static_cast<RSPenroseViewController&>(target).*Action)(sender);
-}
 
 std::shared_ptr<UIButton> titledButton(const std::string& title) {
     auto button = UIButton::buttonWithType(UIButtonTypeSystem);
@@ -63,7 +59,7 @@ void RSPenroseViewController::viewDidLoad() {
     overlayBackground_->setBackgroundColor(UIColor::colorWithWhite(0, 1));
     overlayBackground_->setAlpha(kOverlayAlpha);
     overlayBackground_->addGestureRecognizer(
-        std::make_shared<UITapGestureRecognizer>(self(), forward<&RSPenroseViewController::tapOverlayGesture>));
+        std::make_shared<UITapGestureRecognizer>(self<RSPenroseViewController>(), &RSPenroseViewController::tapOverlayGesture));
 
     buildPenroseContainer();
 }
@@ -77,11 +73,11 @@ void RSPenroseViewController::buildPenroseContainer() {
     root->addSubview(penroseViewContainer_);
     penroseViewContainer_->addSubview(penroseView_);
     penroseViewContainer_->addGestureRecognizer(
-        std::make_shared<UIPanGestureRecognizer>(self(), forward<&RSPenroseViewController::panPenroseGesture>));
+        std::make_shared<UIPanGestureRecognizer>(self<RSPenroseViewController>(), &RSPenroseViewController::panPenroseGesture));
     penroseViewContainer_->addGestureRecognizer(
-        std::make_shared<UITapGestureRecognizer>(self(), forward<&RSPenroseViewController::tapPenroseGesture>));
+        std::make_shared<UITapGestureRecognizer>(self<RSPenroseViewController>(), &RSPenroseViewController::tapPenroseGesture));
     penroseViewContainer_->addGestureRecognizer(
-        std::make_shared<UIRotationGestureRecognizer>(self(), forward<&RSPenroseViewController::rotatePenroseGesture>));
+        std::make_shared<UIRotationGestureRecognizer>(self<RSPenroseViewController>(), &RSPenroseViewController::rotatePenroseGesture));
 }
 
 void RSPenroseViewController::setSide(int side) {
@@ -155,8 +151,8 @@ void RSPenroseViewController::addButtonsToPenroseView(const std::vector<std::sha
     view();
     for (auto& button : buttons) {
         button->addTargetActionForControlEvents(
-            self(), [](NSObject& target, UIControl& sender, UIEvent*) {
-                static_cast<RSPenroseViewController&>(target).buttonClicked(static_cast<UIButton&>(sender));
+            self<RSPenroseViewController>(), [](RSPenroseViewController& menu, UIControl& sender) {
+                menu.buttonClicked(static_cast<UIButton&>(sender));
             },
             UIControlEventTouchUpInside);
         penroseView_->addSubview(button);

@@ -77,10 +77,9 @@ void APAssetsGroupViewController::setupButtons() {
     if (owner->showsCancelButton)
         navigationItem()->setLeftBarButtonItem(UIBarButtonItem::initWithTitle(
             APLocalizedString("Cancel"), UIBarButtonItemStylePlain, owner,
-            [](NSObject& target, UIBarButtonItem&) { static_cast<APAssetsPickerController&>(target).dismiss(); }));
-    auto done = UIBarButtonItem::initWithTitle(APLocalizedString("Done"), UIBarButtonItemStyleDone, owner, [](NSObject& target, UIBarButtonItem&) {
-        static_cast<APAssetsPickerController&>(target).finishPickingAssets();
-    });
+            &APAssetsPickerController::dismiss));
+    auto done = UIBarButtonItem::initWithTitle(APLocalizedString("Done"), UIBarButtonItemStyleDone, owner,
+                                               &APAssetsPickerController::finishPickingAssets);
     done->setEnabled(owner->countOfSelectedAssets() > 0);
     navigationItem()->setRightBarButtonItem(done);
 }

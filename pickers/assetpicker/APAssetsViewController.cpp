@@ -90,9 +90,8 @@ void APAssetsViewController::willAnimateRotationToInterfaceOrientationDuration(U
 void APAssetsViewController::setupButtons() {
     auto owner = picker();
     if (!owner) return;
-    auto done = UIBarButtonItem::initWithTitle(APLocalizedString("Done"), UIBarButtonItemStyleDone, owner, [](NSObject& target, UIBarButtonItem&) {
-        static_cast<APAssetsPickerController&>(target).finishPickingAssets();
-    });
+    auto done = UIBarButtonItem::initWithTitle(APLocalizedString("Done"), UIBarButtonItemStyleDone, owner,
+                                               &APAssetsPickerController::finishPickingAssets);
     done->setEnabled(owner->countOfSelectedAssets() > 0);
     navigationItem()->setRightBarButtonItem(done);
 }

@@ -50,8 +50,7 @@ void StillCam::viewDidLoad() {
     capturedImageV_->setUserInteractionEnabled(true);
     capturedImageV_->setContentMode(UIViewContentModeScaleAspectFill);
     v->insertSubviewAboveSubview(capturedImageV_, imageStreamV_);
-    auto tap = std::make_shared<UITapGestureRecognizer>(shared_from_this(), [](NSObject& target, UIGestureRecognizer& sender) {
-        auto& camera = static_cast<StillCam&>(target);
+    auto tap = std::make_shared<UITapGestureRecognizer>(self<StillCam>(), [](StillCam& camera, UIGestureRecognizer& sender) {
         camera.tapSent(sender.locationInView(camera.imageStreamV_));
     });
     tap->setNumberOfTapsRequired(1);

@@ -9,9 +9,7 @@
 std::shared_ptr<UIButton> StillCam::makeButton(void (StillCam::*action)()) {
     auto button = UIButton::buttonWithType(UIButtonTypeSystem);
     if (action)
-        button->addTargetActionForControlEvents(shared_from_this(), [action](NSObject& target, UIControl&, UIEvent*) {
-            (static_cast<StillCam&>(target).*action)();
-        }, UIControlEventTouchUpInside);
+        button->addTargetActionForControlEvents(self<StillCam>(), action, UIControlEventTouchUpInside);
     return button;
 }
 

@@ -22,10 +22,6 @@ constexpr double kLongPressSeconds = 0.3;
 
 AssetHelperPtr helper() { return AssetHelper::sharedAssetHelper(); }
 
-template <class Method>
-UIControl::Action action(Method method) {
-    return [method](NSObject& target, UIControl&, UIEvent*) { (static_cast<PSImagePickerController&>(target).*method)(); };
-}
 } // namespace
 
 UIColorPtr PSImagePickerController::pickerBlue(double alpha) {
@@ -104,15 +100,13 @@ void PSImagePickerController::viewDidLoad() {
     // The album read answers later, so it is reversed as well.
     helper()->bReverse = true;
 
-    std::shared_ptr<NSObject> target = me();
+    auto target = me();
     if (nMaxCount != 1) {
-        selectionPan_ = std::make_shared<UIPanGestureRecognizer>(
-            target, [](NSObject& t, UIGestureRecognizer& g) { static_cast<PSImagePickerController&>(t).onPanForSelection(g); });
+        selectionPan_ = std::make_shared<UIPanGestureRecognizer>(target, &PSImagePickerController::onPanForSelection);
         selectionPan_->setDelegate(me());
         view()->addGestureRecognizer(selectionPan_);
     }
-    auto press = std::make_shared<UILongPressGestureRecognizer>(
-        target, [](NSObject& t, UIGestureRecognizer& g) { static_cast<PSImagePickerController&>(t).onLongTapForPreview(g); });
+    auto press = std::make_shared<UILongPressGestureRecognizer>(target, &PSImagePickerController::onLongTapForPreview);
     press->setMinimumPressDuration(kLongPressSeconds);
     view()->addGestureRecognizer(press);
 
@@ -129,9 +123,9 @@ void PSImagePickerController::initBottomMenu() {
     ivLine1->setBackgroundColor(line);
     ivLine2->setBackgroundColor(line);
     auto target = me();
-    btOK->addTargetActionForControlEvents(target, action(&PSImagePickerController::onSelectPhoto), UIControlEventTouchUpInside);
-    btCancel->addTargetActionForControlEvents(target, action(&PSImagePickerController::onCancel), UIControlEventTouchUpInside);
-    btSelectAlbum->addTargetActionForControlEvents(target, action(&PSImagePickerController::onSelectAlbum), UIControlEventTouchUpInside);
+    btOK->addTargetActionForControlEvents(target, &PSImagePickerController::onSelectPhoto, UIControlEventTouchUpInside);
+    btCancel->addTargetActionForControlEvents(target, &PSImagePickerController::onCancel, UIControlEventTouchUpInside);
+    btSelectAlbum->addTargetActionForControlEvents(target, &PSImagePickerController::onSelectAlbum, UIControlEventTouchUpInside);
     if (isMultiSelect()) {
         lbSelectCount->setTextColor(UIColor::whiteColor());
         updateCounter();
@@ -151,8 +145,8 @@ void PSImagePickerController::initControls() {
         button->layer()->setCornerRadius(button->frame().size.height * 0.5 - 1);
     }
     auto target = me();
-    btUp->addTargetActionForControlEvents(target, action(&PSImagePickerController::onUp), UIControlEventTouchUpInside);
-    btDown->addTargetActionForControlEvents(target, action(&PSImagePickerController::onDown), UIControlEventTouchUpInside);
+    btUp->addTargetActionForControlEvents(target, &PSImagePickerController::onUp, UIControlEventTouchUpInside);
+    btDown->addTargetActionForControlEvents(target, &PSImagePickerController::onDown, UIControlEventTouchUpInside);
     // Hairlines above the first and below the last album.
     const CGFloat width = tvAlbumList->frame().size.width;
     for (bool header : {true, false}) {
@@ -163,8 +157,7 @@ void PSImagePickerController::initControls() {
     }
     vDimmed->setAlpha(0);
     vDimmed->setFrame(view()->frame());
-    vDimmed->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(
-        target, [](NSObject& t, UIGestureRecognizer& g) { static_cast<PSImagePickerController&>(t).onTapOnDimmedView(g); }));
+    vDimmed->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(target, &PSImagePickerController::onTapOnDimmedView));
 }
 
 void PSImagePickerController::updateCounter() {

@@ -95,8 +95,8 @@ void PSImagePickerController::showPreview(long index) {
     ivPreview->setAutoresizingMask(vDimmed->autoresizingMask());
     vDimmed->addSubview(ivPreview);
     ivPreview->setImage(AssetHelper::sharedAssetHelper()->getImageAtIndex(index, AssetHelperImageFullScreen));
-    vDimmed->addGestureRecognizer(std::make_shared<UIPanGestureRecognizer>(me(), [](NSObject& t, UIGestureRecognizer& g) {
-        static_cast<PSImagePickerController&>(t).onPanToClosePreview(static_cast<UIPanGestureRecognizer&>(g));
+    vDimmed->addGestureRecognizer(std::make_shared<UIPanGestureRecognizer>(me(), [](PSImagePickerController& picker, UIGestureRecognizer& g) {
+        picker.onPanToClosePreview(static_cast<UIPanGestureRecognizer&>(g));
     }));
     auto self = me();
     UIView::animateWithDuration(kGestureSlide, [self] { self->vDimmed->setAlpha(1); });

@@ -1,5 +1,7 @@
 #include "platform/foundation/NSNotificationCenter.h"
 
+#include "platform/foundation/SharedInstance.h"
+
 #include <algorithm>
 #include <atomic>
 
@@ -49,7 +51,7 @@ struct NSNotificationCenter::Registration {
 
 std::shared_ptr<NSNotificationCenter> NSNotificationCenter::defaultCenter() {
     // Never destroyed: observers unregister from destructors that may run at exit.
-    static auto* center = new std::shared_ptr<NSNotificationCenter>(std::make_shared<NSNotificationCenter>());
+    static NeverDestroyed<std::shared_ptr<NSNotificationCenter>> center(std::make_shared<NSNotificationCenter>());
     return *center;
 }
 

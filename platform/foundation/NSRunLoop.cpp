@@ -4,6 +4,8 @@
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/foundation/RunLoopActivity.h"
+#include "platform/foundation/SharedInstance.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <algorithm>
 #include <atomic>
@@ -88,7 +90,7 @@ struct NSRunLoop::Impl {
         std::shared_ptr<std::function<void(int, int)>> handler;
     };
 
-    std::mutex mutex;
+    Mutex mutex;
     std::shared_ptr<Waker> waker = std::make_shared<Waker>();
     int epollFd = -1;
     std::atomic<pid_t> owner{0};
@@ -98,21 +100,21 @@ struct NSRunLoop::Impl {
     // The clock may ask for the next due timer while the loop goes: it asks through this, which
     // the loop clears on its way out.
     struct DueTimes {
-        std::mutex mutex;
-        Impl* impl = nullptr;
+        Mutex mutex;
+        Impl* impl TD_GUARDED_BY(mutex) = nullptr;
     };
     std::shared_ptr<DueTimes> dueTimes = std::make_shared<DueTimes>();
     std::uint64_t dueTimeSource = 0;
-    std::deque<std::function<void()>> performs;
-    std::vector<std::shared_ptr<NSTimer>> timers;
-    std::map<SourceId, Source> sources;
-    std::vector<std::shared_ptr<NSPort>> ports;
-    std::vector<DelayedPerform> delayedPerforms;
-    SourceId nextSource = 1;
+    std::deque<std::function<void()>> performs TD_GUARDED_BY(mutex);
+    std::vector<std::shared_ptr<NSTimer>> timers TD_GUARDED_BY(mutex);
+    std::map<SourceId, Source> sources TD_GUARDED_BY(mutex);
+    std::vector<std::shared_ptr<NSPort>> ports TD_GUARDED_BY(mutex);
+    std::vector<DelayedPerform> delayedPerforms TD_GUARDED_BY(mutex);
+    SourceId nextSource TD_GUARDED_BY(mutex) = 1;
     std::atomic<bool> stopRequested{false};
 
     // Brings the epoll registration in line with the events the source waits for.
-    bool watch(SourceId id, Source& source) {
+    bool watch(SourceId id, Source& source) TD_REQUIRES(mutex) {
         if (source.events == 0) {
             if (source.inEpoll) ::epoll_ctl(epollFd, EPOLL_CTL_DEL, source.fd, nullptr);
             source.inEpoll = false;
@@ -125,7 +127,136 @@ struct NSRunLoop::Impl {
         source.inEpoll = true;
         return true;
     }
+
+    // The steps of a pass, in order: wait, serve the ready sources, fire the due timers, run the
+    // performs. Each takes the mutex only to copy out what it calls, never across a call.
+
+    // How long the pass may wait in epoll, in milliseconds (-1 for no bound).
+    int passTimeoutMs(double realTimeout, double limitWall) {
+        const bool manual = PlatformClock::isManual();
+        double nextTimer = std::numeric_limits<double>::infinity();
+        bool performsWaiting;
+        {
+            MutexLock guard(mutex);
+            performsWaiting = !performs.empty();
+            for (const auto& timer : timers) nextTimer = std::min(nextTimer, timer->scheduledFireTime());
+        }
+        // The wait in seconds, infinity for none. Manual time only moves by advance(), which wakes
+        // the loop, so under a manual clock platform-time bounds never shorten the wait.
+        double wait = realTimeout < 0 ? std::numeric_limits<double>::infinity() : realTimeout;
+        if (performsWaiting) wait = 0;
+        const double nowMonotonic = PlatformClock::monotonic();
+        if (nextTimer <= nowMonotonic) wait = 0;
+        else if (!manual && std::isfinite(nextTimer)) wait = std::min(wait, nextTimer - nowMonotonic);
+        if (!std::isnan(limitWall)) {
+            const double nowWall = PlatformClock::now();
+            if (limitWall <= nowWall) wait = 0;
+            else if (!manual) wait = std::min(wait, limitWall - nowWall);
+        }
+        if (!std::isfinite(wait)) return -1;
+        constexpr double kMaxWaitMs = 24.0 * 3600 * 1000;
+        return static_cast<int>(std::ceil(std::min(std::max(wait, 0.0) * 1000, kMaxWaitMs)));
+    }
+
+    // The number of events epoll filled in; an interrupted wait has none.
+    int waitForEvents(epoll_event* events, int timeoutMs) const {
+        int count = ::epoll_wait(epollFd, events, kMaxEventsPerPass, timeoutMs);
+        if (count < 0) {
+            if (errno != EINTR) fatal("epoll_wait");
+            count = 0;
+        }
+        return count;
+    }
+
+    // Calls the handler of each source the events name; true when one was called.
+    bool serveReadySources(const epoll_event* events, int count) {
+        bool served = false;
+        for (int i = 0; i < count; ++i) {
+            // The kernel's event record is packed: its identifier is read by value, never bound to a
+            // reference at an address it is not aligned for.
+            const std::uint64_t id = events[i].data.u64;
+            if (id == kWakeUpId) {
+                waker->drain();
+                continue;
+            }
+            std::shared_ptr<std::function<void(int, int)>> handler;
+            int fd = -1;
+            int ready = 0;
+            {
+                MutexLock guard(mutex);
+                auto it = sources.find(id);
+                if (it == sources.end()) continue;
+                fd = it->second.fd;
+                // Errors and hang-ups are reported as the events the source waits for, so that the
+                // handler's read or write sees the condition.
+                const std::uint32_t got = events[i].events;
+                if (got & (EPOLLIN | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Readable;
+                if (got & (EPOLLOUT | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Writable;
+                handler = it->second.handler;
+            }
+            if (ready == 0) continue;
+            (*handler)(fd, ready);
+            served = true;
+        }
+        return served;
+    }
+
+    // Fires the timers due on the platform clock, in the order of their fire times (ties in the
+    // order they were added); true when one fired.
+    bool fireDueTimers() {
+        std::vector<std::pair<double, std::shared_ptr<NSTimer>>> due;
+        {
+            const double now = PlatformClock::monotonic();
+            MutexLock guard(mutex);
+            for (const auto& timer : timers) {
+                double at = timer->scheduledFireTime();
+                if (at <= now) due.emplace_back(at, timer);
+            }
+        }
+        std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& [at, timer] : due) timer->fireFromRunLoop();
+        return !due.empty();
+    }
+
+    // Runs the performs queued before it starts, not those they queue, so that a perform that
+    // queues another does not starve the loop's other sources; true when one ran.
+    bool runQueuedPerforms() {
+        std::size_t toRun;
+        {
+            MutexLock guard(mutex);
+            toRun = performs.size();
+        }
+        bool ran = false;
+        for (std::size_t i = 0; i < toRun; ++i) {
+            std::function<void()> block;
+            {
+                MutexLock guard(mutex);
+                if (performs.empty()) break;
+                block = std::move(performs.front());
+                performs.pop_front();
+            }
+            block();
+            if (service) --serviceActivity;
+            ran = true;
+        }
+        return ran;
+    }
 };
+
+namespace {
+// A service loop counts as busy while it is in a pass.
+struct RunLoopServicePass {
+    bool service;
+    explicit RunLoopServicePass(bool isService) : service(isService) {
+        if (service) ++serviceActivity;
+    }
+    ~RunLoopServicePass() {
+        if (service) --serviceActivity;
+    }
+    RunLoopServicePass(const RunLoopServicePass&) = delete;
+    RunLoopServicePass& operator=(const RunLoopServicePass&) = delete;
+};
+} // namespace
 
 NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
     impl_->epollFd = ::epoll_create1(EPOLL_CLOEXEC);
@@ -139,10 +270,10 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
     impl_->dueTimes->impl = impl_.get();
     impl_->dueTimeSource = PlatformClock::addDueTimeSource([dueTimes = impl_->dueTimes](double after, double shortestRepeat) {
         double earliest = std::numeric_limits<double>::infinity();
-        std::lock_guard<std::mutex> alive(dueTimes->mutex);
+        MutexLock alive(dueTimes->mutex);
         Impl* d = dueTimes->impl;
         if (!d) return earliest;
-        std::lock_guard<std::mutex> guard(d->mutex);
+        MutexLock guard(d->mutex);
         for (const auto& timer : d->timers) {
             if (timer->repeats_ && timer->interval_ < shortestRepeat) continue;
             const double at = timer->scheduledFireTime();
@@ -154,10 +285,13 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
 }
 
 NSRunLoop::~NSRunLoop() {
-    if (impl_->service) serviceActivity -= static_cast<int>(impl_->performs.size());
+    if (impl_->service) {
+        MutexLock guard(impl_->mutex);
+        serviceActivity -= static_cast<int>(impl_->performs.size());
+    }
     PlatformClock::removeDueTimeSource(impl_->dueTimeSource);
     {
-        std::lock_guard<std::mutex> guard(impl_->dueTimes->mutex);
+        MutexLock guard(impl_->dueTimes->mutex);
         impl_->dueTimes->impl = nullptr;
     }
     PlatformClock::removeObserver(impl_->clockObserver);
@@ -166,12 +300,12 @@ NSRunLoop::~NSRunLoop() {
 
 std::shared_ptr<NSRunLoop> NSRunLoop::mainRunLoop() {
     // Never destroyed: other threads may post to the main loop while the process exits.
-    static auto* loop = [] {
-        auto made = new std::shared_ptr<NSRunLoop>(std::make_shared<NSRunLoop>());
-        (*made)->impl_->owner = ::getpid();
-        (*made)->impl_->service = false;
+    static NeverDestroyed<std::shared_ptr<NSRunLoop>> loop([] {
+        auto made = std::make_shared<NSRunLoop>();
+        made->impl_->owner = ::getpid();
+        made->impl_->service = false;
         return made;
-    }();
+    }());
     return *loop;
 }
 
@@ -190,7 +324,7 @@ bool NSRunLoop::isCurrent() const { return impl_->owner == currentTid(); }
 
 void NSRunLoop::performBlock(std::function<void()> block) {
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         impl_->performs.push_back(std::move(block));
         if (impl_->service) ++serviceActivity;
     }
@@ -213,7 +347,7 @@ std::shared_ptr<NSTimer> NSRunLoop::performAfterDelay(NSTimeInterval delay, cons
                                                      const std::string& selector, const Value& argument,
                                                      std::function<void()> block) {
     auto timer = performAfterDelay(delay, std::move(block));
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     auto& list = impl_->delayedPerforms;
     // Performs that ran or were cancelled leave expired or invalid timers behind.
     list.erase(std::remove_if(list.begin(), list.end(),
@@ -241,7 +375,7 @@ void NSRunLoop::cancelPerformRequests(const NSObject* target, const std::string&
 void NSRunLoop::cancelMatching(const std::function<bool(const DelayedPerform&)>& matches) {
     std::vector<std::shared_ptr<NSTimer>> cancelled;
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         auto& list = impl_->delayedPerforms;
         for (const auto& p : list) {
             if (!matches(p)) continue;
@@ -255,7 +389,7 @@ void NSRunLoop::cancelMatching(const std::function<bool(const DelayedPerform&)>&
 void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopMode&) {
     if (!timer || !timer->attachToRunLoop(self<NSRunLoop>())) return;
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         if (std::find(impl_->timers.begin(), impl_->timers.end(), timer) != impl_->timers.end()) return;
         impl_->timers.push_back(timer);
     }
@@ -263,20 +397,20 @@ void NSRunLoop::addTimer(const std::shared_ptr<NSTimer>& timer, const NSRunLoopM
 }
 
 void NSRunLoop::removeTimer(const NSTimer* timer) {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     auto& list = impl_->timers;
     list.erase(std::remove_if(list.begin(), list.end(), [timer](const auto& t) { return t.get() == timer; }), list.end());
 }
 
 void NSRunLoop::addPort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode&) {
     if (!port) return;
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     if (std::find(impl_->ports.begin(), impl_->ports.end(), port) == impl_->ports.end()) impl_->ports.push_back(port);
 }
 
 void NSRunLoop::removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopMode&) {
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         std::erase(impl_->ports, port);
     }
     // A run() waiting on this port alone must see that it is gone.
@@ -285,7 +419,7 @@ void NSRunLoop::removePort(const std::shared_ptr<NSPort>& port, const NSRunLoopM
 
 NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::function<void(int fd, int events)> handler,
                                                  bool keepsLoopRunning) {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     SourceId id = impl_->nextSource++;
     Impl::Source source{fd, events, false, keepsLoopRunning, std::make_shared<std::function<void(int, int)>>(std::move(handler))};
     // One source per descriptor: epoll refuses a second registration of the same one.
@@ -298,7 +432,7 @@ NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::functi
 }
 
 void NSRunLoop::updateFileDescriptor(SourceId source, int events) {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     auto it = impl_->sources.find(source);
     if (it == impl_->sources.end()) return;
     it->second.events = events;
@@ -306,7 +440,7 @@ void NSRunLoop::updateFileDescriptor(SourceId source, int events) {
 }
 
 void NSRunLoop::removeFileDescriptor(SourceId source) {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     auto it = impl_->sources.find(source);
     if (it == impl_->sources.end()) return;
     // The descriptor may already be closed (epoll then forgot it by itself); events of a removed
@@ -317,119 +451,18 @@ void NSRunLoop::removeFileDescriptor(SourceId source) {
 
 bool NSRunLoop::runPass(double realTimeout, double limitWall) {
     Impl& d = *impl_;
-    const bool manual = PlatformClock::isManual();
-    double nextTimer = std::numeric_limits<double>::infinity();
-    bool performsWaiting;
-    {
-        std::lock_guard<std::mutex> guard(d.mutex);
-        performsWaiting = !d.performs.empty();
-        for (const auto& timer : d.timers) nextTimer = std::min(nextTimer, timer->scheduledFireTime());
-    }
-
-    // The wait in seconds, infinity for none. Manual time only moves by advance(), which wakes
-    // the loop, so under a manual clock platform-time bounds never shorten the wait.
-    double wait = realTimeout < 0 ? std::numeric_limits<double>::infinity() : realTimeout;
-    if (performsWaiting) wait = 0;
-    const double nowMonotonic = PlatformClock::monotonic();
-    if (nextTimer <= nowMonotonic) wait = 0;
-    else if (!manual && std::isfinite(nextTimer)) wait = std::min(wait, nextTimer - nowMonotonic);
-    if (!std::isnan(limitWall)) {
-        const double nowWall = PlatformClock::now();
-        if (limitWall <= nowWall) wait = 0;
-        else if (!manual) wait = std::min(wait, limitWall - nowWall);
-    }
-    int timeoutMs = -1;
-    if (std::isfinite(wait)) {
-        constexpr double kMaxWaitMs = 24.0 * 3600 * 1000;
-        timeoutMs = static_cast<int>(std::ceil(std::min(std::max(wait, 0.0) * 1000, kMaxWaitMs)));
-    }
-
     epoll_event events[kMaxEventsPerPass];
-    int count = ::epoll_wait(d.epollFd, events, kMaxEventsPerPass, timeoutMs);
-    if (count < 0) {
-        if (errno != EINTR) fatal("epoll_wait");
-        count = 0;
-    }
+    const int count = d.waitForEvents(events, d.passTimeoutMs(realTimeout, limitWall));
     // A service loop counts as busy from here to the end of the pass.
-    struct ServicePass {
-        bool service;
-        explicit ServicePass(bool isService) : service(isService) {
-            if (service) ++serviceActivity;
-        }
-        ~ServicePass() {
-            if (service) --serviceActivity;
-        }
-    } servicePass(d.service);
-
-    bool didWork = false;
-    for (int i = 0; i < count; ++i) {
-        // The kernel's event record is packed: its identifier is read by value, never bound to a
-        // reference at an address it is not aligned for.
-        const std::uint64_t id = events[i].data.u64;
-        if (id == kWakeUpId) {
-            d.waker->drain();
-            continue;
-        }
-        std::shared_ptr<std::function<void(int, int)>> handler;
-        int fd = -1;
-        int ready = 0;
-        {
-            std::lock_guard<std::mutex> guard(d.mutex);
-            auto it = d.sources.find(id);
-            if (it == d.sources.end()) continue;
-            fd = it->second.fd;
-            // Errors and hang-ups are reported as the events the source waits for, so that the
-            // handler's read or write sees the condition.
-            const std::uint32_t got = events[i].events;
-            if (got & (EPOLLIN | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Readable;
-            if (got & (EPOLLOUT | EPOLLHUP | EPOLLERR)) ready |= it->second.events & Writable;
-            handler = it->second.handler;
-        }
-        if (ready == 0) continue;
-        (*handler)(fd, ready);
-        didWork = true;
-    }
-
-    // Due timers fire in the order of their fire times (ties in the order they were added).
-    std::vector<std::pair<double, std::shared_ptr<NSTimer>>> due;
-    {
-        const double now = PlatformClock::monotonic();
-        std::lock_guard<std::mutex> guard(d.mutex);
-        for (const auto& timer : d.timers) {
-            double at = timer->scheduledFireTime();
-            if (at <= now) due.emplace_back(at, timer);
-        }
-    }
-    std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (auto& [at, timer] : due) {
-        timer->fireFromRunLoop();
-        didWork = true;
-    }
-
-    // Only the performs queued before this point run in this pass: a perform that queues another
-    // does not starve the loop's other sources.
-    std::size_t toRun;
-    {
-        std::lock_guard<std::mutex> guard(d.mutex);
-        toRun = d.performs.size();
-    }
-    for (std::size_t i = 0; i < toRun; ++i) {
-        std::function<void()> block;
-        {
-            std::lock_guard<std::mutex> guard(d.mutex);
-            if (d.performs.empty()) break;
-            block = std::move(d.performs.front());
-            d.performs.pop_front();
-        }
-        block();
-        if (servicePass.service) --serviceActivity;
-        didWork = true;
-    }
+    const RunLoopServicePass servicePass(d.service);
+    bool didWork = d.serveReadySources(events, count);
+    didWork |= d.fireDueTimers();
+    didWork |= d.runQueuedPerforms();
     return didWork;
 }
 
 bool NSRunLoop::hasScheduledWork() const {
-    std::lock_guard<std::mutex> guard(impl_->mutex);
+    MutexLock guard(impl_->mutex);
     if (!impl_->performs.empty() || !impl_->ports.empty() || !impl_->timers.empty()) return true;
     return std::any_of(impl_->sources.begin(), impl_->sources.end(), [](const auto& entry) { return entry.second.keepsLoopRunning; });
 }
@@ -448,7 +481,7 @@ void NSRunLoop::runUntilDate(const std::shared_ptr<NSDate>& limitDate) {
 
 bool NSRunLoop::runModeBeforeDate(const NSRunLoopMode&, const std::shared_ptr<NSDate>& limitDate) {
     {
-        std::lock_guard<std::mutex> guard(impl_->mutex);
+        MutexLock guard(impl_->mutex);
         if (impl_->performs.empty() && impl_->timers.empty() && impl_->sources.empty()) return false;
     }
     runPass(-1, limitDate ? limitDate->timeIntervalSince1970() : PlatformClock::now());

@@ -4,6 +4,7 @@
 
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/ScopedAlternateSignalStack.h"
+#include "platform/foundation/SharedInstance.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -45,15 +46,15 @@ NSThread::NSThread(std::function<void()> block) : block_(std::move(block)), stat
 bool NSThread::isMainThread() { return ::gettid() == ::getpid(); }
 
 std::shared_ptr<NSThread> NSThread::mainThread() {
-    static auto* thread = [] {
-        auto made = new std::shared_ptr<NSThread>(std::make_shared<NSThread>(nullptr));
-        (*made)->main_ = true;
-        (*made)->state_->started = true;
-        (*made)->state_->executing = true;
-        (*made)->state_->tid = ::getpid();
-        (*made)->state_->runLoop = NSRunLoop::mainRunLoop();
+    static NeverDestroyed<std::shared_ptr<NSThread>> thread([] {
+        auto made = std::make_shared<NSThread>(nullptr);
+        made->main_ = true;
+        made->state_->started = true;
+        made->state_->executing = true;
+        made->state_->tid = ::getpid();
+        made->state_->runLoop = NSRunLoop::mainRunLoop();
         return made;
-    }();
+    }());
     return *thread;
 }
 

@@ -4,18 +4,13 @@
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/SharedInstance.h"
 
 #include <unistd.h>
 
 namespace {
 const std::string kPreferencesFolder = "/var/mobile/Library/Preferences";
 const std::string kPreferencesExtension = "plist";
-
-std::mutex sharedLock;
-std::shared_ptr<NSUserDefaults>& sharedInstance() {
-    static std::shared_ptr<NSUserDefaults> instance;
-    return instance;
-}
 
 void applyChange(Value::Dictionary& contents, const std::string& key, const Value& value) {
     if (value.isNull()) {
@@ -45,15 +40,11 @@ std::string NSUserDefaults::standardUserDefaultsPath() {
 }
 
 std::shared_ptr<NSUserDefaults> NSUserDefaults::standardUserDefaults() {
-    std::lock_guard<std::mutex> guard(sharedLock);
-    auto& instance = sharedInstance();
-    if (!instance) instance = std::make_shared<NSUserDefaults>(standardUserDefaultsPath());
-    return instance;
+    return SharedInstance<NSUserDefaults>::slot().getOrMake([] { return std::make_shared<NSUserDefaults>(standardUserDefaultsPath()); });
 }
 
 void NSUserDefaults::resetStandardUserDefaults() {
-    std::lock_guard<std::mutex> guard(sharedLock);
-    sharedInstance().reset();
+    SharedInstance<NSUserDefaults>::slot().take();
 }
 
 Value NSUserDefaults::objectForKey(const std::string& key) const {

@@ -1,5 +1,7 @@
 #include "platform/foundation/ZipEntryLayout.h"
 
+#include "platform/foundation/ZipRecords.h"
+
 #include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,30 +10,7 @@
 
 namespace {
 
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::size_t kEndSize = 22;
-constexpr std::size_t kMaximumComment = 0xFFFF;
-constexpr std::size_t kZip64LocatorSize = 20;
-constexpr std::size_t kZip64EndSize = 56;
-constexpr std::size_t kCentralSize = 46;
-constexpr std::size_t kLocalSize = 30;
-constexpr std::uint16_t kZip64ExtraId = 0x0001;
-constexpr std::uint32_t kInZip64 = 0xFFFFFFFF;
-
-std::uint64_t le(const unsigned char* p, int bytes) {
-    std::uint64_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-    return v;
-}
-
-bool readAt(int fd, unsigned char* into, std::size_t length, std::uint64_t at) {
-    return ::pread(fd, into, length, static_cast<off_t>(at)) == static_cast<ssize_t>(length);
-}
-
+using namespace ZipRecords;
 // The central directory as the end records describe it.
 struct Directory {
     std::uint64_t entries = 0;
@@ -50,7 +29,7 @@ bool readDirectory(int fd, std::uint64_t fileSize, Directory& directory) {
     std::size_t at = tailSize - kEndSize + 1;
     bool found = false;
     while (at-- > 0) {
-        if (le(&tail[at], 4) == kEndSignature && at + kEndSize + le(&tail[at + 20], 2) <= tailSize) {
+        if (ZipRecords::read(&tail[at], 4) == kEndSignature && at + kEndSize + ZipRecords::read(&tail[at + 20], 2) <= tailSize) {
             found = true;
             break;
         }
@@ -58,25 +37,25 @@ bool readDirectory(int fd, std::uint64_t fileSize, Directory& directory) {
     if (!found) return false;
     const unsigned char* end = &tail[at];
     std::uint64_t endAt = tailAt + at;
-    directory.entries = le(end + 10, 2);
-    directory.size = le(end + 12, 4);
-    directory.offset = le(end + 16, 4);
+    directory.entries = ZipRecords::read(end + 10, 2);
+    directory.size = ZipRecords::read(end + 12, 4);
+    directory.offset = ZipRecords::read(end + 16, 4);
     std::uint64_t directoryEnd = endAt;
 
     unsigned char locator[kZip64LocatorSize];
     if (endAt >= kZip64LocatorSize && readAt(fd, locator, kZip64LocatorSize, endAt - kZip64LocatorSize) &&
-        le(locator, 4) == kZip64LocatorSignature) {
+        ZipRecords::read(locator, 4) == kZip64LocatorSignature) {
         unsigned char record[kZip64EndSize];
-        std::uint64_t recordAt = le(locator + 8, 8);
+        std::uint64_t recordAt = ZipRecords::read(locator + 8, 8);
         // The locator's offset is the archive's own; with a prefix the record sits just before it.
         std::uint64_t expectedAt = endAt - kZip64LocatorSize - kZip64EndSize;
-        if (!readAt(fd, record, kZip64EndSize, recordAt) || le(record, 4) != kZip64EndSignature) {
-            if (recordAt > expectedAt || !readAt(fd, record, kZip64EndSize, expectedAt) || le(record, 4) != kZip64EndSignature) return false;
+        if (!readAt(fd, record, kZip64EndSize, recordAt) || ZipRecords::read(record, 4) != kZip64EndSignature) {
+            if (recordAt > expectedAt || !readAt(fd, record, kZip64EndSize, expectedAt) || ZipRecords::read(record, 4) != kZip64EndSignature) return false;
             recordAt = expectedAt;
         }
-        directory.entries = le(record + 32, 8);
-        directory.size = le(record + 40, 8);
-        directory.offset = le(record + 48, 8);
+        directory.entries = ZipRecords::read(record + 32, 8);
+        directory.size = ZipRecords::read(record + 40, 8);
+        directory.offset = ZipRecords::read(record + 48, 8);
         directoryEnd = recordAt;
     }
     if (directory.offset > directoryEnd || directory.size > directoryEnd - directory.offset) return false;
@@ -92,26 +71,26 @@ struct CentralRecord {
 };
 
 bool readCentralRecord(const unsigned char* p, std::size_t available, CentralRecord& record) {
-    if (available < kCentralSize || le(p, 4) != kCentralSignature) return false;
-    std::size_t nameLength = le(p + 28, 2), extraLength = le(p + 30, 2), commentLength = le(p + 32, 2);
+    if (available < kCentralSize || ZipRecords::read(p, 4) != kCentralSignature) return false;
+    std::size_t nameLength = ZipRecords::read(p + 28, 2), extraLength = ZipRecords::read(p + 30, 2), commentLength = ZipRecords::read(p + 32, 2);
     record.length = kCentralSize + nameLength + extraLength + commentLength;
     if (record.length > available) return false;
-    std::uint64_t uncompressed = le(p + 24, 4);
-    record.compressedSize = le(p + 20, 4);
-    record.localOffset = le(p + 42, 4);
-    if (uncompressed != kInZip64 && record.compressedSize != kInZip64 && record.localOffset != kInZip64) return true;
+    std::uint64_t uncompressed = ZipRecords::read(p + 24, 4);
+    record.compressedSize = ZipRecords::read(p + 20, 4);
+    record.localOffset = ZipRecords::read(p + 42, 4);
+    if (uncompressed != kValueInZip64 && record.compressedSize != kValueInZip64 && record.localOffset != kValueInZip64) return true;
     // The zip64 extra field holds, in this order, each value whose field above is full.
     const unsigned char* extra = p + kCentralSize + nameLength;
     for (std::size_t at = 0; at + 4 <= extraLength;) {
-        std::size_t id = le(extra + at, 2), size = le(extra + at + 2, 2);
+        std::size_t id = ZipRecords::read(extra + at, 2), size = ZipRecords::read(extra + at + 2, 2);
         if (at + 4 + size > extraLength) return false;
         if (id == kZip64ExtraId) {
             const unsigned char* value = extra + at + 4;
             std::size_t left = size;
             auto take = [&](std::uint64_t& field) {
-                if (field != kInZip64) return true;
+                if (field != kValueInZip64) return true;
                 if (left < 8) return false;
-                field = le(value, 8);
+                field = ZipRecords::read(value, 8);
                 value += 8, left -= 8;
                 return true;
             };
@@ -145,8 +124,8 @@ ZipEntryLayout zipEntryLayoutOfArchive(int fd) {
         at += record.length;
         unsigned char local[kLocalSize];
         std::uint64_t start = directory.prefix + record.localOffset;
-        if (start > fileSize || !readAt(fd, local, kLocalSize, start) || le(local, 4) != kLocalSignature) return ZipEntryLayout::Damaged;
-        std::uint64_t end = start + kLocalSize + le(local + 26, 2) + le(local + 28, 2) + record.compressedSize;
+        if (start > fileSize || !readAt(fd, local, kLocalSize, start) || ZipRecords::read(local, 4) != kLocalSignature) return ZipEntryLayout::Damaged;
+        std::uint64_t end = start + kLocalSize + ZipRecords::read(local + 26, 2) + ZipRecords::read(local + 28, 2) + record.compressedSize;
         if (end < start) return ZipEntryLayout::Damaged;
         if (end > directoryAt) return ZipEntryLayout::Overlapping;
         spans.emplace_back(start, end);

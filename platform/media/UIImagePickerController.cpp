@@ -52,9 +52,7 @@ std::shared_ptr<UIButton> UIImagePickerController::addButton(const std::string& 
     auto button = UIButton::buttonWithType(UIButtonTypeSystem);
     button->setTitleForState(title, UIControlStateNormal);
     button->setFrame(CGRectMake(x, view()->bounds().size.height - 60, 90, 44));
-    button->addTargetActionForControlEvents(shared_from_this(), [action](NSObject& target, UIControl&, UIEvent*) {
-        (static_cast<UIImagePickerController&>(target).*action)();
-    }, UIControlEventTouchUpInside);
+    button->addTargetActionForControlEvents(self<UIImagePickerController>(), action, UIControlEventTouchUpInside);
     view()->addSubview(button);
     return button;
 }
@@ -85,7 +83,7 @@ void UIImagePickerController::addTrimStep() {
     keptRange_->setUserInteractionEnabled(false);
     trimBar_->addSubview(keptRange_);
     trimBar_->addGestureRecognizer(std::make_shared<UIPanGestureRecognizer>(
-        shared_from_this(), [](NSObject& target, UIGestureRecognizer& pan) { static_cast<UIImagePickerController&>(target).panTrimBar(pan); }));
+        self<UIImagePickerController>(), &UIImagePickerController::panTrimBar));
     view()->addSubview(trimBar_);
 }
 

@@ -1,7 +1,13 @@
 #include "platform/testsupport/ZipArchives.h"
 #include "platform/testsupport/ShellCommand.h"
 
+#include "platform/foundation/ExtractionSafety.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace zip_archives {
 namespace {
@@ -74,6 +80,44 @@ bool makeArchive(const std::string& archiveHostPath, const std::vector<ArchiveEn
 
 bool craftHostileArchive(const std::string& archiveHostPath, const std::string& how, const std::string& scriptHostPath) {
     return runPython(scriptHostPath, kHostileScript, quoted(archiveHostPath) + " " + quoted(how)) == 0;
+}
+
+bool makeZipBomb(const std::string& archiveHostPath, const std::string& scriptHostPath) {
+    const char* script = "import zipfile, sys\nz = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+                         "z.writestr('a', b'\\0' * 100000)\nz.writestr('b', b'\\0' * 2000000)\nz.writestr('c', b'word')\n"
+                         "for i in range(300): z.writestr('e/%d' % i, b'')\nz.close()\n";
+    return runPython(scriptHostPath, script, quoted(archiveHostPath)) == 0;
+}
+
+ZipBombOutcome zipBombOutcome(std::uint64_t archiveBytes, std::uint64_t maximumBytes, std::uint64_t maximumRatio) {
+    constexpr std::uint64_t kBlocksOfA = 25, kBlocksOfB = 489, kBlocksOfC = 1;
+    const std::uint64_t limit =
+        maximumRatio ? std::min(maximumBytes, std::max(archiveBytes * maximumRatio, ExtractionBudget::kRatioFloorBytes)) : maximumBytes;
+    const std::uint64_t blocks = limit / ExtractionBudget::kBlockBytes;
+    const bool b = blocks >= kBlocksOfA + kBlocksOfB + kBlocksOfC;
+    const std::uint64_t left = blocks - kBlocksOfA - kBlocksOfC - (b ? kBlocksOfB : 0);
+    return {b, static_cast<std::size_t>(std::min<std::uint64_t>(300, left))};
+}
+
+std::vector<ZipBombLimits> zipBombLimitCases() {
+    return {
+        {"a byte limit below the bomb", 1 << 20, 0, false},
+        {"a ratio below the bomb", 64 << 20, 50, false},
+        {"limits above it all", 64 << 20, 1000, true},
+    };
+}
+
+void expectZipBombExtracted(const std::string& folderHostPath, const ZipBombOutcome& outcome) {
+    auto exists = [&](const std::string& name) {
+        struct stat st{};
+        return ::lstat((folderHostPath + "/" + name).c_str(), &st) == 0;
+    };
+    EXPECT_TRUE(exists("a"));
+    EXPECT_EQ(exists("b"), outcome.b);
+    EXPECT_TRUE(exists("c"));
+    std::size_t empty = 0;
+    for (int i = 0; i < 300; ++i) empty += exists("e/" + std::to_string(i)) ? 1 : 0;
+    EXPECT_EQ(empty, outcome.emptyFiles);
 }
 
 } // namespace zip_archives

@@ -3,6 +3,8 @@
 // what reads them: plain ones of given entries, and hostile ones whose records lie about where
 // an entry's bytes are or how far they inflate.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,5 +35,32 @@ bool makeArchive(const std::string& archiveHostPath, const std::vector<ArchiveEn
 //   "inflates"               deflated "a" declares 1000 bytes and inflates to 100000
 // The entries "a" and "b" each hold 5000 bytes where nothing else is said.
 bool craftHostileArchive(const std::string& archiveHostPath, const std::string& how, const std::string& scriptHostPath);
+
+// A small zip bomb at `archiveHostPath`: "a" 100 KB and "b" 2 MB of zeros, "c" a word, then 300
+// empty files "e/0" to "e/299", about 40 KB in all.
+bool makeZipBomb(const std::string& archiveHostPath, const std::string& scriptHostPath);
+
+// What an extraction of the bomb leaves under an ExtractionBudget of those limits, entries charged
+// in order and each at least a block ("a" 25, "b" 489, "c" 1, each empty file 1): "a" and "c"
+// always fit; whether "b" does, and how many of the empty files.
+struct ZipBombOutcome {
+    bool b;
+    std::size_t emptyFiles;
+    bool whole() const { return b && emptyFiles == 300; }
+};
+ZipBombOutcome zipBombOutcome(std::uint64_t archiveBytes, std::uint64_t maximumBytes, std::uint64_t maximumRatio);
+
+// Limits to extract the bomb under, with whether its 2 MB entry fits: a byte limit below the bomb,
+// a ratio below it, and limits above it all.
+struct ZipBombLimits {
+    const char* what;
+    std::uint64_t bytes, ratio;
+    bool b;
+};
+std::vector<ZipBombLimits> zipBombLimitCases();
+
+// Expects in the host folder what the outcome says: "a", "c", "b" as it says, and that many of the
+// empty files.
+void expectZipBombExtracted(const std::string& folderHostPath, const ZipBombOutcome& outcome);
 
 } // namespace zip_archives

@@ -3,6 +3,7 @@
 // and a target–action.
 
 #include "platform/uikit/UIBarItem.h"
+#include "platform/uikit/UITargetAction.h"
 
 #include <functional>
 #include <memory>
@@ -38,12 +39,33 @@ public:
     // The system items show their platform titles ("Edit", "Done", "Cancel", …).
     static std::shared_ptr<UIBarButtonItem> initWithBarButtonSystemItem(UIBarButtonSystemItem item,
                                                                         const std::shared_ptr<NSObject>& target, Action action);
+    // The same with the target as what it is (UITargetAction.h): a member function of T, or a
+    // callable taking a T& and, if it wants it, the item.
+    template <class T, class F>
+    static std::shared_ptr<UIBarButtonItem> initWithImage(UIImagePtr image, UIBarButtonItemStyle style, const std::shared_ptr<T>& target,
+                                                          F action) {
+        return initWithImage(std::move(image), style, std::shared_ptr<NSObject>(target), typed<T>(std::move(action)));
+    }
+    template <class T, class F>
+    static std::shared_ptr<UIBarButtonItem> initWithTitle(const std::string& title, UIBarButtonItemStyle style,
+                                                          const std::shared_ptr<T>& target, F action) {
+        return initWithTitle(title, style, std::shared_ptr<NSObject>(target), typed<T>(std::move(action)));
+    }
+    template <class T, class F>
+    static std::shared_ptr<UIBarButtonItem> initWithBarButtonSystemItem(UIBarButtonSystemItem item, const std::shared_ptr<T>& target,
+                                                                        F action) {
+        return initWithBarButtonSystemItem(item, std::shared_ptr<NSObject>(target), typed<T>(std::move(action)));
+    }
 
     UIBarButtonItemStyle style() const { return style_; }
     void setStyle(UIBarButtonItemStyle style) { style_ = style; }
     bool isSystemItem() const { return systemItem_ >= 0; }
     std::shared_ptr<NSObject> target() const { return target_.lock(); }
     void setTargetAction(const std::shared_ptr<NSObject>& target, Action action);
+    template <class T, class F>
+    void setTargetAction(const std::shared_ptr<T>& target, F action) {
+        setTargetAction(std::shared_ptr<NSObject>(target), typed<T>(std::move(action)));
+    }
     UIColorPtr tintColor() const { return tintColor_; }
     void setTintColor(UIColorPtr color) { tintColor_ = std::move(color); }
 
@@ -57,6 +79,11 @@ public:
     std::shared_ptr<UIView> viewForBar(const std::shared_ptr<UIView>& bar);
 
 private:
+    template <class T, class F>
+    static Action typed(F action) {
+        return UITargetAction::erased<T, UIBarButtonItem&>(std::move(action));
+    }
+
     UIBarButtonItemStyle style_ = UIBarButtonItemStylePlain;
     long systemItem_ = -1;
     std::weak_ptr<NSObject> target_;

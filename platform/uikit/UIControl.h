@@ -1,6 +1,7 @@
 #pragma once
 // Controls: state and target–action by control event.
 
+#include "platform/uikit/UITargetAction.h"
 #include "platform/uikit/UIView.h"
 
 #include <functional>
@@ -45,6 +46,13 @@ public:
 
     // The action runs for every event of the mask while the target lives.
     void addTargetActionForControlEvents(const std::shared_ptr<NSObject>& target, Action action, unsigned long events);
+    // The same with the target as what it is (UITargetAction.h): a member function of T, or a
+    // callable taking a T& and none, one or both of the control and the event.
+    template <class T, class F>
+    void addTargetActionForControlEvents(const std::shared_ptr<T>& target, F action, unsigned long events) {
+        addTargetActionForControlEvents(std::shared_ptr<NSObject>(target), UITargetAction::erased<T, UIControl&, UIEvent*>(std::move(action)),
+                                        events);
+    }
     // Removes every action of the target for the events (all targets for a nil target).
     void removeTargetForControlEvents(const NSObject* target, unsigned long events);
     unsigned long allControlEvents() const;

@@ -7,6 +7,7 @@
 #include "platform/foundation/NSObject.h"
 #include "platform/graphics/CGGeometry.h"
 #include "platform/uikit/UIEvent.h"
+#include "platform/uikit/UITargetAction.h"
 
 #include <functional>
 #include <memory>
@@ -42,8 +43,18 @@ public:
 
     UIGestureRecognizer() = default;
     UIGestureRecognizer(const std::shared_ptr<NSObject>& target, Action action) { addTargetAction(target, std::move(action)); }
+    // With the target as what it is (UITargetAction.h): a member function of T, or a callable
+    // taking a T& and, if it wants it, the recognizer.
+    template <class T, class F>
+    UIGestureRecognizer(const std::shared_ptr<T>& target, F action) {
+        addTargetAction(target, std::move(action));
+    }
 
     void addTargetAction(const std::shared_ptr<NSObject>& target, Action action);
+    template <class T, class F>
+    void addTargetAction(const std::shared_ptr<T>& target, F action) {
+        addTargetAction(std::shared_ptr<NSObject>(target), UITargetAction::erased<T, UIGestureRecognizer&>(std::move(action)));
+    }
     void removeTarget(const NSObject* target);
 
     UIGestureRecognizerState state() const { return state_; }

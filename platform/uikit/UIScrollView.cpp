@@ -57,8 +57,8 @@ void UIScrollView::didMoveToSuperview() {
     // The recognizer needs a strong reference to the view, which the constructor cannot give.
     if (panAttached_) return;
     panAttached_ = true;
-    pan_->addTargetAction(self<NSObject>(), [](NSObject& target, UIGestureRecognizer& recognizer) {
-        static_cast<UIScrollView&>(target).panned(static_cast<UIPanGestureRecognizer&>(recognizer));
+    pan_->addTargetAction(self<UIScrollView>(), [](UIScrollView& scrollView, UIGestureRecognizer& recognizer) {
+        scrollView.panned(static_cast<UIPanGestureRecognizer&>(recognizer));
     });
     pan_->setEnabled(scrollEnabled_);
     addGestureRecognizer(pan_);

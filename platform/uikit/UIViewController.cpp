@@ -184,8 +184,7 @@ void UIViewController::setEditingAnimated(bool editing, bool) {
 std::shared_ptr<UIBarButtonItem> UIViewController::editButtonItem() {
     if (!editButtonItem_) {
         editButtonItem_ = UIBarButtonItem::initWithBarButtonSystemItem(
-            UIBarButtonSystemItemEdit, self<UIViewController>(), [](NSObject& target, UIBarButtonItem&) {
-                auto& controller = static_cast<UIViewController&>(target);
+            UIBarButtonSystemItemEdit, self<UIViewController>(), [](UIViewController& controller) {
                 controller.setEditingAnimated(!controller.isEditing(), true);
             });
         editButtonItem_->setTitle(editing_ ? "Done" : "Edit");

@@ -4,6 +4,7 @@
 
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/SharedInstance.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
 #include "sdk/ads/VuderuAdLogRequest.h"
 #include "sdk/analytics/VuderuFileCache.h"
@@ -19,16 +20,6 @@ namespace {
 
 constexpr const char* kAdLogsKey = "adLogsMap";
 constexpr const char* kDataBlocksKey = "dataBlocksMap";
-
-std::mutex& instanceLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::shared_ptr<AdLogManager>& storedInstance() {
-    static auto* instance = new std::shared_ptr<AdLogManager>;
-    return *instance;
-}
 
 bool hasDispatch() {
     return VuderuUtil::getSystemVersionAsAnInteger() >= VuderuUtil::kSystemVersionDispatch;
@@ -55,30 +46,25 @@ void registerForCoding() {
 } // namespace
 
 std::shared_ptr<AdLogManager> AdLogManager::instance() {
-    std::lock_guard guard(instanceLock());
-    if (storedInstance()) return storedInstance();
-    registerForCoding();
-    std::shared_ptr<AdLogManager> made;
-    if (auto cache = VuderuFileCache::instance()) made = cache->get(kFileCachePrefix).objectAs<AdLogManager>();
-    if (!made) made = create<AdLogManager>(makeQueue());
-    storedInstance() = made;
-    std::weak_ptr<AdLogManager> weak = made;
-    // Queued before anyone can ask for a send, so that no block of this run is written before it.
-    made->performOnQueue([weak] {
-        if (auto manager = weak.lock()) manager->removeUnindexedBlocks();
+    return SharedInstance<AdLogManager>::slot().getOrMake([] {
+        registerForCoding();
+        std::shared_ptr<AdLogManager> made;
+        if (auto cache = VuderuFileCache::instance()) made = cache->get(kFileCachePrefix).objectAs<AdLogManager>();
+        if (!made) made = create<AdLogManager>(makeQueue());
+        std::weak_ptr<AdLogManager> weak = made;
+        // Queued before anyone can ask for a send, so that no block of this run is written before it.
+        made->performOnQueue([weak] {
+            if (auto manager = weak.lock()) manager->removeUnindexedBlocks();
+        });
+        dispatch_async(dispatch_get_main_queue(), [weak] {
+            if (auto manager = weak.lock()) manager->registerForNotifications();
+        });
+        return made;
     });
-    dispatch_async(dispatch_get_main_queue(), [weak] {
-        if (auto manager = weak.lock()) manager->registerForNotifications();
-    });
-    return made;
 }
 
 void AdLogManager::cleanup() {
-    std::shared_ptr<AdLogManager> gone;
-    {
-        std::lock_guard guard(instanceLock());
-        gone.swap(storedInstance());
-    }
+    std::shared_ptr<AdLogManager> gone = SharedInstance<AdLogManager>::slot().take();
     if (!gone) return;
     NSNotificationCenter::defaultCenter()->removeObserver(gone.get());
     if (gone->queue()) dispatch_sync(gone->queue(), [gone] { gone->cancelTasks(); });

@@ -27,7 +27,10 @@ class UIView;
 class VuderuAdManager : public NSObject, public VuderuPreCachingDelegate {
 public:
     // The presentation side registers how a view for a taken unit is made (for a container and a
-    // space) and the ad type of a frame that the host's delegate is asked with.
+    // space) and the ad type of a frame that the host's delegate is asked with. The ad library
+    // cannot name its views (they sit a layer above it): sdk/adviews/VuderuAdViewsStart.cpp fills
+    // this hook at load time through VuderuAd::registerAsAdViewMaker, in every program that links
+    // the ad views. Until then no ad view is made.
     using AdViewMaker = std::function<IVuderuAdPtr(const std::shared_ptr<NSObject>& container, const std::string& space)>;
     using AdTypeOf = std::function<std::int32_t(const VuderuAdFramePtr& frame)>;
     static void registerAdViewMaker(AdViewMaker maker, AdTypeOf adType);

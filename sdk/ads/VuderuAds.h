@@ -49,7 +49,8 @@ public:
     // properties (a VuderuCustomAdNetworkProperties); the plugin manager takes both.
     static void addCustomAdNetworkWithProperties(const std::optional<std::string>& networkClass, const std::shared_ptr<NSObject>& properties);
     // The presentation side's receiver of custom networks (the plugin manager); until one is
-    // set a custom network is noted and not added.
+    // set a custom network is noted and not added. sdk/adviews/VuderuAdViewsStart.cpp sets it at
+    // load time (VuderuAdNetworkPluginManager::registerWithAdsFacade).
     using CustomAdNetworkHandler = void (*)(const std::shared_ptr<NSObject>& networkClass, const std::shared_ptr<NSObject>& properties);
     static void setCustomAdNetworkHandler(CustomAdNetworkHandler handler);
     static void setAdLogServerUrl(const std::string& url);

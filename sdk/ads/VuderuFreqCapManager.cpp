@@ -4,6 +4,7 @@
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/SharedInstance.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
 #include "sdk/ads/VuderuAdCache.h"
 #include "sdk/ads/VuderuAdEvent.h"
@@ -24,11 +25,6 @@ constexpr const char* kMapKey = "freqCapInfoMap";
 std::recursive_mutex& classLock() {
     static std::recursive_mutex lock;
     return lock;
-}
-
-std::shared_ptr<VuderuFreqCapManager>& storedInstance() {
-    static auto* instance = new std::shared_ptr<VuderuFreqCapManager>;
-    return *instance;
 }
 
 void registerForCoding() {
@@ -56,15 +52,14 @@ void VuderuFreqCapManager::setup() { instance(); }
 
 std::shared_ptr<VuderuFreqCapManager> VuderuFreqCapManager::instance() {
     std::lock_guard guard(classLock());
-    if (!storedInstance()) {
+    return SharedInstance<VuderuFreqCapManager>::slot().getOrMake([] {
         auto made = loadOrCreate();
-        storedInstance() = made;
         std::weak_ptr<VuderuFreqCapManager> weak = made;
         dispatch_async(dispatch_get_main_queue(), [weak] {
             if (auto manager = weak.lock()) manager->registerForNotifications();
         });
-    }
-    return storedInstance();
+        return made;
+    });
 }
 
 VuderuFreqCapManager::~VuderuFreqCapManager() { NSNotificationCenter::defaultCenter()->removeObserver(this); }

@@ -5,7 +5,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSString.h"
-#include "platform/foundation/ZipEntryLayout.h"
+#include "platform/foundation/ZipExtraction.h"
 
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
@@ -23,10 +23,7 @@ namespace {
 
 constexpr int kWindowBits = 15;
 constexpr int kMemoryLevel = 8;
-constexpr unsigned kReadBufferSize = 4096;
-constexpr mode_t kNewFileMode = 0666;
 constexpr int kFirstYear = 1980;
-constexpr uLong kEncryptedFlag = 1;
 
 // Whether the minizip at hand encrypts. Built without it, it marks an entry as encrypted and
 // stores it in the clear: no reader opens such an archive, and the secret is in plain sight.
@@ -65,11 +62,6 @@ struct ZipCloser {
         if (zip) zipClose(zip, nullptr);
     }
 };
-struct UnzipCloser {
-    void operator()(void* zip) const {
-        if (zip) unzClose(zip);
-    }
-};
 
 } // namespace
 
@@ -78,8 +70,7 @@ struct VuderuZipArchive::Writer {
 };
 
 struct VuderuZipArchive::Reader {
-    ScopedDescriptor file;
-    std::unique_ptr<void, UnzipCloser> zip;
+    ZipArchiveFile archive;
 };
 
 VuderuZipArchive::VuderuZipArchive() = default;
@@ -140,18 +131,12 @@ bool VuderuZipArchive::CloseZipFile2() {
 
 bool VuderuZipArchive::UnzipOpenFile(const std::string& zipFile) {
     UnzipCloseFile();
-    auto reader = std::make_unique<Reader>();
-    reader->file = ScopedDescriptor(::open(NSString::fileSystemRepresentation(zipFile).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st{};
-    if (!reader->file.valid() || ::fstat(reader->file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    // minizip reads the very file opened here, whatever is put at the path meanwhile.
-    std::string byDescriptor = "/proc/self/fd/" + std::to_string(reader->file.get());
-    reader->zip.reset(unzOpen64(byDescriptor.c_str()));
-    if (!reader->zip) return false;
+    auto archive = ZipArchiveFile::open(zipFile, nullptr);
+    if (!archive) return false;
     unz_global_info64 global;
     std::memset(&global, 0, sizeof global);
-    if (unzGetGlobalInfo64(reader->zip.get(), &global) == UNZ_OK) NSLog("%d entries in the zip file", static_cast<int>(global.number_entry));
-    reader_ = std::move(reader);
+    if (unzGetGlobalInfo64(archive->zip(), &global) == UNZ_OK) NSLog("%d entries in the zip file", static_cast<int>(global.number_entry));
+    reader_ = std::make_unique<Reader>(Reader{std::move(*archive)});
     return true;
 }
 
@@ -163,9 +148,9 @@ bool VuderuZipArchive::UnzipOpenFilePassword(const std::string& zipFile, const s
 bool VuderuZipArchive::UnzipCloseFile() {
     password_.clear();
     if (!reader_) return true;
-    void* zip = reader_->zip.release();
+    bool closed = reader_->archive.close();
     reader_.reset();
-    return unzClose(zip) == UNZ_OK;
+    return closed;
 }
 
 void VuderuZipArchive::setExtractionLimits(std::uint64_t maximumBytes, std::uint64_t maximumRatio) {
@@ -189,160 +174,42 @@ std::shared_ptr<NSDate> VuderuZipArchive::Date1980() {
     return NSDate::dateWithTimeIntervalSince1970(static_cast<double>(std::mktime(&local)));
 }
 
-// One extraction into a destination held by a descriptor: the entry minizip stands on is
-// written beneath it, or refused and told to the delegate.
-class VuderuZipArchive::Extraction {
-public:
-    Extraction(const VuderuZipArchive& archive, void* zip, ExtractionDestination destination, std::string path, ExtractionBudget budget)
-        : archive_(archive), zip_(zip), destination_(std::move(destination)), path_(std::move(path)), budget_(budget),
-          buffer_(kReadBufferSize) {}
-
-    // NO when the entry was refused or could not be written completely.
-    bool extractCurrentEntry(const unz_file_info64& info, bool overwrite);
-
-private:
-    bool refuse(const std::string& name, const std::string& why) const {
-        archive_.OutputErrorMessage("Refused \"" + name + "\": " + why);
-        return false;
-    }
-    std::string devicePath(const std::vector<std::string>& components) const {
-        return NSString::stringByAppendingPathComponent(path_, NSString::componentsJoinedByString(components, "/"));
-    }
-    bool writeFile(const std::string& name, const std::vector<std::string>& components, const unz_file_info64& info);
-    void removeFile(const std::vector<std::string>& components) const;
-
-    const VuderuZipArchive& archive_;
-    void* zip_;
-    ExtractionDestination destination_;
-    std::string path_;
-    ExtractionBudget budget_;
-    std::vector<char> buffer_;
-};
-
-bool VuderuZipArchive::Extraction::extractCurrentEntry(const unz_file_info64& info, bool overwrite) {
-    std::vector<char> nameBuffer(info.size_filename + 1, 0);
-    unzGetCurrentFileInfo64(zip_, nullptr, nameBuffer.data(), static_cast<uLong>(nameBuffer.size()), nullptr, 0, nullptr, 0);
-    std::string name = nameBuffer.data();
-    bool isFolder = !name.empty() && (name.back() == '/' || name.back() == '\\');
-    std::replace(name.begin(), name.end(), '\\', '/');
-    auto components = extractionComponentsOfName(name);
-    // Only a folder entry may name the destination itself.
-    if (!components || (components->empty() && !isFolder)) return refuse(name, "it leads outside \"" + path_ + "\"");
-    // Charged before anything is made; the writer holds each file to the size charged.
-    if (!budget_.charge(isFolder ? 0 : info.uncompressed_size))
-        return refuse(name, "it would unpack past the limit of " + std::to_string(budget_.limit()) + " bytes");
-    ExtractionRefusal refusal = ExtractionRefusal::None;
-    int errnum = 0;
-    if (isFolder) {
-        if (destination_.folder(*components, components->size(), true, &refusal, &errnum).valid()) return true;
-        return refuse(name, refusal == ExtractionRefusal::SymbolicLink ? "a symbolic link stands in its way" : std::strerror(errnum));
-    }
-    bool exists = destination_.itemExists(*components);
-    if (exists && !overwrite && !archive_.OverWrite(devicePath(*components))) return true;
-    return writeFile(name, *components, info);
-}
-
-bool VuderuZipArchive::Extraction::writeFile(const std::string& name, const std::vector<std::string>& components, const unz_file_info64& info) {
-    ExtractionRefusal refusal = ExtractionRefusal::None;
-    int errnum = 0;
-    ScopedDescriptor out = destination_.createFile(components, kNewFileMode, &refusal, &errnum);
-    if (!out.valid()) return refuse(name, refusal == ExtractionRefusal::SymbolicLink ? "a symbolic link stands in its way" : std::strerror(errnum));
-    std::uint64_t written = 0;
-    while (true) {
-        int readBytes = unzReadCurrentFile(zip_, buffer_.data(), kReadBufferSize);
-        if (readBytes < 0) {
-            // What was written stays.
-            archive_.OutputErrorMessage("Failed to reading zip file");
-            return false;
-        }
-        if (readBytes == 0) break;
-        written += static_cast<std::uint64_t>(readBytes);
-        if (written > info.uncompressed_size) {
-            out = ScopedDescriptor();
-            removeFile(components);
-            return refuse(name, "it inflates past its declared size");
-        }
-        if (int e = NSWriteAll(out.get(), buffer_.data(), static_cast<std::size_t>(readBytes))) return refuse(name, std::strerror(e));
-    }
-    // minizip stops at the declared size; data that goes on, or that is damaged (or read with a
-    // wrong password), shows as a checksum error once all of it was read.
-    if (unzCloseCurrentFile(zip_) == UNZ_CRCERROR) {
-        out = ScopedDescriptor();
-        removeFile(components);
-        return refuse(name, "its data does not match its checksum");
-    }
-    std::tm date{};
-    date.tm_sec = static_cast<int>(info.tmu_date.tm_sec);
-    date.tm_min = static_cast<int>(info.tmu_date.tm_min);
-    date.tm_hour = static_cast<int>(info.tmu_date.tm_hour);
-    date.tm_mday = static_cast<int>(info.tmu_date.tm_mday);
-    date.tm_mon = static_cast<int>(info.tmu_date.tm_mon);
-    date.tm_year = static_cast<int>(info.tmu_date.tm_year) - 1900;
-    date.tm_isdst = -1;
-    const double modified = static_cast<double>(std::mktime(&date));
-    timespec times[2] = {timespecFromSeconds(modified), timespecFromSeconds(modified)};
-    if (::futimens(out.get(), times) != 0) NSLog("Failed to set attributes");
-    return true;
-}
-
-void VuderuZipArchive::Extraction::removeFile(const std::vector<std::string>& components) const {
-    ExtractionRefusal refusal = ExtractionRefusal::None;
-    int errnum = 0;
-    ScopedDescriptor parent = destination_.folder(components, components.size() - 1, false, &refusal, &errnum);
-    if (parent.valid()) ::unlinkat(parent.get(), components.back().c_str(), 0);
-}
-
 bool VuderuZipArchive::UnzipFileToOverWrite(const std::string& path, bool overwrite) {
-    void* zip = reader_ ? reader_->zip.get() : nullptr;
-    if (!zip) {
+    if (!reader_) {
         OutputErrorMessage("Failed");
         OutputErrorMessage("Error occurs");
         return false;
     }
+    const ZipArchiveFile& archive = reader_->archive;
     // Entries sharing bytes would inflate the same data again and again: nothing is written.
-    ZipEntryLayout layout = zipEntryLayoutOfArchive(reader_->file.get());
+    ZipEntryLayout layout = archive.layout();
     if (layout != ZipEntryLayout::Separate) {
         OutputErrorMessage(layout == ZipEntryLayout::Overlapping ? "Refused the archive: its entries overlap one another"
                                                                  : "Refused the archive: its records cannot be read");
         return false;
     }
-    NSFileManager::defaultManager()->createDirectoryAtPath(path, true, nullptr, nullptr);
     int errnum = 0;
-    auto destination = ExtractionDestination::open(NSString::fileSystemRepresentation(path), &errnum);
+    auto destination = ZipExtraction::openDestination(path, &errnum);
     if (!destination) {
         OutputErrorMessage("Failed to open \"" + path + "\": " + std::strerror(errnum));
         return false;
     }
-    struct stat archive{};
-    const std::uint64_t archiveBytes = ::fstat(reader_->file.get(), &archive) == 0 ? static_cast<std::uint64_t>(archive.st_size) : 0;
-    ExtractionBudget budget = extractionLimits_ ? ExtractionBudget(archiveBytes, extractionLimits_->first, extractionLimits_->second)
-                                                : ExtractionBudget(archiveBytes, UINT64_MAX, 0);
-    Extraction extraction(*this, zip, std::move(*destination), path, budget);
-    if (unzGoToFirstFile(zip) != UNZ_OK) OutputErrorMessage("Failed");
-    bool success = true;
-    int next = UNZ_OK;
-    do {
-        // The password serves encrypted entries only: a library built without encryption refuses
-        // any password, also for entries stored in the clear.
-        unz_file_info64 flags;
-        std::memset(&flags, 0, sizeof flags);
-        unzGetCurrentFileInfo64(zip, &flags, nullptr, 0, nullptr, 0, nullptr, 0);
-        bool encrypted = (flags.flag & kEncryptedFlag) != 0;
-        int opened = password_.empty() || !encrypted ? unzOpenCurrentFile(zip) : unzOpenCurrentFilePassword(zip, password_.c_str());
-        if (opened != UNZ_OK) {
-            OutputErrorMessage("Error occurs");
-            return false;
-        }
-        unz_file_info64 info;
-        std::memset(&info, 0, sizeof info);
-        if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
-            OutputErrorMessage("Error occurs while getting file info");
-            unzCloseCurrentFile(zip);
-            return false;
-        }
-        if (!extraction.extractCurrentEntry(info, overwrite)) success = false;
-        unzCloseCurrentFile(zip);
-        next = unzGoToNextFile(zip);
-    } while (next == UNZ_OK);
-    return success;
+    ExtractionBudget budget = extractionLimits_ ? ExtractionBudget(archive.size(), extractionLimits_->first, extractionLimits_->second)
+                                                : ExtractionBudget(archive.size(), UINT64_MAX, 0);
+    ZipExtraction::Hooks hooks;
+    hooks.problem = [this](ZipExtraction::Problem problem, const std::string& line) {
+        OutputErrorMessage(problem == ZipExtraction::Problem::ReadFailed ? "Failed to reading zip file" : line);
+    };
+    hooks.keepExisting = [this, overwrite](const ZipExtractionEntry&, const std::string& devicePath) {
+        return !overwrite && !OverWrite(devicePath);
+    };
+    if (unzGoToFirstFile(archive.zip()) != UNZ_OK) OutputErrorMessage("Failed");
+    ZipExtraction extraction(archive.zip(), std::move(*destination), path, budget, {.password = password_}, std::move(hooks));
+    switch (extraction.extractAll()) {
+    case ZipExtraction::Result::Complete: return true;
+    case ZipExtraction::Result::EntryRefused: return false;
+    case ZipExtraction::Result::Stopped: break;
+    }
+    OutputErrorMessage("Error occurs");
+    return false;
 }

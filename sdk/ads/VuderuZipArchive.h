@@ -56,7 +56,6 @@ public:
 private:
     struct Reader;
     struct Writer;
-    class Extraction;
 
     std::unique_ptr<Writer> writer_;
     std::unique_ptr<Reader> reader_;

@@ -1,6 +1,7 @@
 #include "sdk/adviews/IAdLink.h"
 
 #include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/SharedInstance.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIView.h"
 #include "sdk/adviews/VuderuOutsideSDK.h"
@@ -13,11 +14,7 @@ using VuderuOutsideSDK::send;
 } // namespace
 
 std::shared_ptr<IAdLink> IAdLink::instance() {
-    static std::mutex classLock;
-    static std::shared_ptr<IAdLink> shared;
-    std::lock_guard guard(classLock);
-    if (!shared) shared = std::make_shared<IAdLink>();
-    return shared;
+    return SharedInstance<IAdLink>::slot().getOrMake([] { return std::make_shared<IAdLink>(); });
 }
 
 template <class... Args>

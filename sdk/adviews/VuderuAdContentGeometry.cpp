@@ -1,11 +1,25 @@
 #include "sdk/adviews/VuderuAdContentGeometry.h"
 
+#include "platform/uikit/UIApplication.h"
+
 #include <cmath>
+#include <numbers>
 
 CGFloat VuderuAdContentGeometry::offsetOf(const CGRect& rect) { return std::floor((rect.size.height - rect.size.width) / 2); }
 
 CGAffineTransform VuderuAdContentGeometry::turn(CGFloat angle, CGFloat by) {
     return CGAffineTransformConcat(CGAffineTransformMakeTranslation(by, by), CGAffineTransformMakeRotation(angle));
+}
+
+CGAffineTransform VuderuAdContentGeometry::screenTurn(std::int64_t interfaceOrientation, const CGRect& screen) {
+    constexpr CGFloat kHalfTurn = std::numbers::pi_v<CGFloat>;
+    const CGFloat offset = offsetOf(screen);
+    switch (interfaceOrientation) {
+    case UIInterfaceOrientationPortraitUpsideDown: return turn(kHalfTurn);
+    case UIInterfaceOrientationLandscapeLeft: return turn(-kHalfTurn / 2, -offset);
+    case UIInterfaceOrientationLandscapeRight: return turn(kHalfTurn / 2, offset);
+    default: return CGAffineTransformIdentity;
+    }
 }
 
 void VuderuAdContentGeometry::fillRect(UIView& content, const CGRect& rect) {

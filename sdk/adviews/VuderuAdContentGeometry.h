@@ -12,6 +12,10 @@ namespace VuderuAdContentGeometry {
 CGFloat offsetOf(const CGRect& rect);
 // A rotation by the angle followed by a translation of (by, by) in the turned coordinates.
 CGAffineTransform turn(CGFloat angle, CGFloat by = 0);
+// The turn that shows content upright over a screen of those bounds (held in portrait) in the
+// interface orientation: none in portrait, a half turn upside down, a quarter turn with the
+// screen's offset either way in landscape.
+CGAffineTransform screenTurn(std::int64_t interfaceOrientation, const CGRect& screen);
 // The content covers the rectangle of its superview under whatever transform it has: a quarter
 // turn swaps the sides of its bounds, and the turn's translation is taken up by the centre.
 void fillRect(UIView& content, const CGRect& rect);

@@ -51,17 +51,15 @@ VuderuAdExternalWebView::~VuderuAdExternalWebView() {
 }
 
 void VuderuAdExternalWebView::createNavigationBar() {
-    auto target = self<NSObject>();
+    auto target = self<VuderuAdExternalWebView>();
     auto item = std::make_shared<UINavigationItem>("");
-    item->setRightBarButtonItem(UIBarButtonItem::initWithTitle("close", UIBarButtonItemStyleBordered, target, [](NSObject& t, UIBarButtonItem&) {
-        static_cast<VuderuAdExternalWebView&>(t).closeBrowsing(true);
-    }));
-    item->setLeftBarButtonItem(UIBarButtonItem::initWithTitle("back", UIBarButtonItemStyleBordered, target, [](NSObject& t, UIBarButtonItem&) {
-        static_cast<VuderuAdExternalWebView&>(t).goBackBrowsing();
-    }));
+    item->setRightBarButtonItem(UIBarButtonItem::initWithTitle("close", UIBarButtonItemStyleBordered, target,
+                                                               [](VuderuAdExternalWebView& view) { view.closeBrowsing(true); }));
+    item->setLeftBarButtonItem(
+        UIBarButtonItem::initWithTitle("back", UIBarButtonItemStyleBordered, target, &VuderuAdExternalWebView::goBackBrowsing));
     navigationBar_ = std::make_shared<UINavigationBar>(CGRectMake(0, 0, VuderuUtil::screenBounds().size.width, kNavigationBarHeight));
     navigationBar_->setBarStyle(UIBarStyleDefault);
-    navigationBar_->setDelegate(std::static_pointer_cast<VuderuAdExternalWebView>(target));
+    navigationBar_->setDelegate(target);
     navigationBar_->setItemsAnimated({item}, true);
     navigationBar_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     addSubview(navigationBar_);

@@ -111,15 +111,8 @@ void VuderuAdViewController::adjustToOrientation(std::int64_t orientation) {
 
 void VuderuAdViewController::adjustForOrientation(std::int64_t orientation) {
     if (!adView_) return;
-    adView_->setTransform(CGAffineTransformIdentity);
     auto screen = UIScreen::mainScreen()->bounds();
-    CGFloat offset = offsetOf(screen);
-    switch (orientation) {
-    case UIInterfaceOrientationPortraitUpsideDown: adView_->setTransform(turn(kPi)); break;
-    case UIInterfaceOrientationLandscapeLeft: adView_->setTransform(turn(-kPi / 2, -offset)); break;
-    case UIInterfaceOrientationLandscapeRight: adView_->setTransform(turn(kPi / 2, offset)); break;
-    default: break;
-    }
+    adView_->setTransform(screenTurn(orientation, screen));
     fillRect(*adView_, screen);
 }
 

@@ -9,12 +9,10 @@
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <cmath>
-#include <numbers>
 
 using namespace VuderuAdContentGeometry;
 
 namespace {
-constexpr CGFloat kPi = std::numbers::pi_v<CGFloat>;
 constexpr std::int32_t kVideoBinding = 3;
 constexpr CGFloat kSpinnerWheel = 22;
 constexpr CGFloat kSpinnerSide = 45;
@@ -139,15 +137,8 @@ void VuderuAdWindowBasedViewController::removeWindow() {
 void VuderuAdWindowBasedViewController::adjustToOrientation(std::int64_t orientation) {
     auto window = takeover().window;
     if (!window || !adView_) return;
-    adView_->setTransform(CGAffineTransformIdentity);
     auto screen = UIScreen::mainScreen()->bounds();
-    CGFloat offset = offsetOf(screen);
-    switch (orientation) {
-    case UIInterfaceOrientationPortraitUpsideDown: adView_->setTransform(turn(kPi)); break;
-    case UIInterfaceOrientationLandscapeLeft: adView_->setTransform(turn(-kPi / 2, -offset)); break;
-    case UIInterfaceOrientationLandscapeRight: adView_->setTransform(turn(kPi / 2, offset)); break;
-    default: break;
-    }
+    adView_->setTransform(screenTurn(orientation, screen));
     relayout(*window);
     fillRect(*adView_, screen);
     previousOrientation_ = VuderuUtil::getCanvasOrientation();

@@ -52,7 +52,7 @@ void VuderuModalBannerViewController::makeCloseButton() {
     closeButton_->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleBottomMargin);
     closeButton_->setEnabled(true);
     closeButton_->addTargetActionForControlEvents(
-        self(), [](NSObject& target, UIControl&, UIEvent*) { static_cast<VuderuModalBannerViewController&>(target).closeAd(); },
+        self<VuderuModalBannerViewController>(), &VuderuModalBannerViewController::closeAd,
         UIControlEventTouchUpInside);
     view()->addSubview(closeButton_);
 }

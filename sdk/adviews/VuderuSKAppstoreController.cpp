@@ -3,6 +3,7 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/SharedInstance.h"
 #include "platform/uikit/UIScreen.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuUtil.h"
@@ -25,15 +26,12 @@ Value itemNumber(const Value& itemId) { return Value(static_cast<long long>(item
 } // namespace
 
 std::shared_ptr<VuderuSKAppstoreController> VuderuSKAppstoreController::sharedInstance() {
-    static std::mutex lock;
-    static std::shared_ptr<VuderuSKAppstoreController> instance;
-    std::lock_guard guard(lock);
-    if (!instance) {
-        instance = std::make_shared<VuderuSKAppstoreController>();
+    return SharedInstance<VuderuSKAppstoreController>::slot().getOrMake([] {
+        auto instance = std::make_shared<VuderuSKAppstoreController>();
         if (instance->makeStorePage(kSubclassName, true) && VuderuUtil::getSystemVersionAsAnInteger() < kSystemVersion7)
             instance->setWantsFullScreenLayout(true);
-    }
-    return instance;
+        return instance;
+    });
 }
 
 bool VuderuSKAppstoreController::makeStorePage(const std::string& subclassName, bool statusBarHidden) {
@@ -131,18 +129,15 @@ void VuderuSKAppstoreController::finish(const std::function<void()>& afterDismis
 // The window-based controller.
 
 std::shared_ptr<VuderuSKAppstoreWindowsBasedController> VuderuSKAppstoreWindowsBasedController::sharedInstance() {
-    static std::mutex lock;
-    static std::shared_ptr<VuderuSKAppstoreWindowsBasedController> instance;
-    std::lock_guard guard(lock);
-    if (!instance) {
-        instance = std::make_shared<VuderuSKAppstoreWindowsBasedController>();
+    return SharedInstance<VuderuSKAppstoreWindowsBasedController>::slot().getOrMake([] {
+        auto instance = std::make_shared<VuderuSKAppstoreWindowsBasedController>();
         instance->window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
         instance->window_->setWindowLevel(UIWindowLevelStatusBar + kWindowLevelAboveStatusBar);
         instance->window_->setRootViewController(instance);
         instance->window_->setHidden(true);
         if (instance->makeStorePage(kWindowSubclassName, false)) instance->skController_->setWantsFullScreenLayout(true);
-    }
-    return instance;
+        return instance;
+    });
 }
 
 void VuderuSKAppstoreWindowsBasedController::dynamicallySubclassSKController() {

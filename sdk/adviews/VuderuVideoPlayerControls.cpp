@@ -103,7 +103,7 @@ void VuderuVideoPlayer::addOverlayView() {
     auto keep = self<VuderuVideoPlayer>();
     auto movieView = player_->view();
     const long o = layoutOrientation();
-    auto target = self<NSObject>();
+    auto target = self<VuderuVideoPlayer>();
     circleView_ = std::make_shared<VuderuCircleCounterView>(loadingTimerFrame(o));
     movieView->addSubview(circleView_);
     circleView_->setHidden(!playbackStarted_);
@@ -113,24 +113,20 @@ void VuderuVideoPlayer::addOverlayView() {
         playButton_->setBackgroundColor(UIColor::clearColor());
         playButton_->setTag(kPlayButtonTag);
         playButton_->setFrame(playButtonFrame(o));
-        playButton_->addTargetActionForControlEvents(target, [](NSObject& t, UIControl&, UIEvent*) {
-            static_cast<VuderuVideoPlayer&>(t).pauseMovie();
-        }, UIControlEventTouchUpInside);
+        playButton_->addTargetActionForControlEvents(target, &VuderuVideoPlayer::pauseMovie, UIControlEventTouchUpInside);
         playButton_->setImageForState(autoPlay_ ? vidPauseImage_ : vidPlayImage_, UIControlStateNormal);
         movieView->addSubview(playButton_);
         if (playbackStarted_ || autoPlay_) hidePlayerControls();
     }
 
     if (!closeView_) {
-        auto close = [](NSObject& t) { static_cast<VuderuVideoPlayer&>(t).pauseMovieViaCloseButton(); };
         closeView_ = std::make_shared<UIView>();
         closeView_->setBackgroundColor(UIColor::clearColor());
         closeView_->setUserInteractionEnabled(true);
-        closeView_->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(target, [close](NSObject& t, UIGestureRecognizer&) { close(t); }));
+        closeView_->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(target, &VuderuVideoPlayer::pauseMovieViaCloseButton));
         closeButton_ = UIButton::buttonWithType(UIButtonTypeCustom);
         closeButton_->setImageForState(vidCloseImage_, UIControlStateNormal);
-        closeButton_->addTargetActionForControlEvents(target, [close](NSObject& t, UIControl&, UIEvent*) { close(t); },
-                                                      UIControlEventTouchUpInside);
+        closeButton_->addTargetActionForControlEvents(target, &VuderuVideoPlayer::pauseMovieViaCloseButton, UIControlEventTouchUpInside);
         closeView_->addSubview(closeButton_);
         layOutCloseView(o);
         if (closableTime_ < 1) {
@@ -145,9 +141,7 @@ void VuderuVideoPlayer::addOverlayView() {
     if (checkValidClickThruUrl(clickThruUrl_)) {
         clickThruButton_ = UIButton::buttonWithType(UIButtonTypeCustom);
         clickThruButton_->setImageForState(vidMoreInfoImage_, UIControlStateNormal);
-        clickThruButton_->addTargetActionForControlEvents(target, [](NSObject& t, UIControl&, UIEvent*) {
-            static_cast<VuderuVideoPlayer&>(t).gotoClickUrl();
-        }, UIControlEventTouchUpInside);
+        clickThruButton_->addTargetActionForControlEvents(target, &VuderuVideoPlayer::gotoClickUrl, UIControlEventTouchUpInside);
         clickThruButton_->setFrame(clickThruButtonFrame(o));
         clickThruButton_->setHidden(true);
         movieView->addSubview(clickThruButton_);

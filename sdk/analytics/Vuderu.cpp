@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSObjCRuntime.h"
+#include "platform/foundation/SharedInstance.h"
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
@@ -90,7 +91,7 @@ NSDataPtr liveReport() {
 
 // Stands for the facade's class object with the notification center.
 const std::shared_ptr<NSObject>& vuderuLifeCycleObserver() {
-    static auto* observer = new std::shared_ptr<NSObject>(std::make_shared<NSObject>());
+    static NeverDestroyed<std::shared_ptr<NSObject>> observer(std::make_shared<NSObject>());
     return *observer;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/SharedInstance.h"
 #include "sdk/analytics/VuderuConstants.h"
 #include "sdk/analytics/VuderuImpl.h"
 #include "sdk/analytics/VuderuLog.h"
@@ -17,16 +18,6 @@ namespace {
 
 constexpr const char* kContentType = "application/octet-stream";
 
-std::mutex& instanceLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::shared_ptr<VuderuDataSender>& storedInstance() {
-    static auto* instance = new std::shared_ptr<VuderuDataSender>;
-    return *instance;
-}
-
 bool hasDispatch() {
     return VuderuUtil::getSystemVersionAsAnInteger() >= VuderuUtil::kSystemVersionDispatch;
 }
@@ -36,24 +27,13 @@ bool hasDispatch() {
 void VuderuDataSender::setupInstanceWithQueue(const dispatch_queue_t& queue) {
     VuderuUtil::assertThreadIsNotMain();
     std::shared_ptr<VuderuDataSender> made;
-    {
-        std::lock_guard lock(instanceLock());
-        if (storedInstance()) return;
-        made = create<VuderuDataSender>(hasDispatch() ? queue : nullptr);
-        storedInstance() = made;
-    }
-    made->setup();
+    SharedInstance<VuderuDataSender>::slot().getOrMake([&] { return made = create<VuderuDataSender>(hasDispatch() ? queue : nullptr); });
+    if (made) made->setup();
 }
 
-std::shared_ptr<VuderuDataSender> VuderuDataSender::instance() {
-    std::lock_guard lock(instanceLock());
-    return storedInstance();
-}
+std::shared_ptr<VuderuDataSender> VuderuDataSender::instance() { return SharedInstance<VuderuDataSender>::slot().get(); }
 
-void VuderuDataSender::cleanup() {
-    std::lock_guard lock(instanceLock());
-    storedInstance().reset();
-}
+void VuderuDataSender::cleanup() { SharedInstance<VuderuDataSender>::slot().take(); }
 
 std::optional<std::string> VuderuDataSender::dataKey() {
     std::string apiKey = VuderuImpl::instance()->apiKey();

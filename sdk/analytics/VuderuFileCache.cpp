@@ -3,22 +3,13 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSKeyedArchiver.h"
+#include "platform/foundation/SharedInstance.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 #include <mutex>
 
 namespace {
-
-std::mutex& instanceLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::shared_ptr<VuderuFileCache>& storedInstance() {
-    static auto* instance = new std::shared_ptr<VuderuFileCache>;
-    return *instance;
-}
 
 bool staysInDirectory(const std::string& part) {
     return part.find('/') == std::string::npos && part.find('\0') == std::string::npos;
@@ -28,20 +19,12 @@ bool staysInDirectory(const std::string& part) {
 
 std::shared_ptr<VuderuFileCache> VuderuFileCache::createInstanceWithApiKeyAgentVersion(const std::string& apiKey,
                                                                                       const std::string& agentVersion) {
-    std::lock_guard lock(instanceLock());
-    if (!storedInstance()) storedInstance() = std::make_shared<VuderuFileCache>(apiKey, agentVersion);
-    return storedInstance();
+    return SharedInstance<VuderuFileCache>::slot().getOrMake([&] { return std::make_shared<VuderuFileCache>(apiKey, agentVersion); });
 }
 
-std::shared_ptr<VuderuFileCache> VuderuFileCache::instance() {
-    std::lock_guard lock(instanceLock());
-    return storedInstance();
-}
+std::shared_ptr<VuderuFileCache> VuderuFileCache::instance() { return SharedInstance<VuderuFileCache>::slot().get(); }
 
-void VuderuFileCache::cleanup() {
-    std::lock_guard lock(instanceLock());
-    storedInstance().reset();
-}
+void VuderuFileCache::cleanup() { SharedInstance<VuderuFileCache>::slot().take(); }
 
 VuderuFileCache::VuderuFileCache(std::string apiKey, std::string agentVersion)
     : apiKey_(std::move(apiKey)), agentVersion_(std::move(agentVersion)) {}

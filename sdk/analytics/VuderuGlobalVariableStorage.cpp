@@ -5,20 +5,12 @@
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/foundation/SharedInstance.h"
 #include "sdk/analytics/VuderuConstants.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuUtil.h"
 
 namespace {
-
-std::mutex& classLock() {
-    static std::mutex lock;
-    return lock;
-}
-std::shared_ptr<VuderuGlobalVariableStorage>& shared() {
-    static std::shared_ptr<VuderuGlobalVariableStorage> instance;
-    return instance;
-}
 
 const char* const kOriginName = "originName";
 const char* const kOriginParameters = "parameters";
@@ -39,15 +31,10 @@ void lockedSet(std::mutex& lock, T& field, T value) {
 } // namespace
 
 std::shared_ptr<VuderuGlobalVariableStorage> VuderuGlobalVariableStorage::sharedInstance() {
-    std::lock_guard<std::mutex> guard(classLock());
-    if (!shared()) shared() = std::make_shared<VuderuGlobalVariableStorage>();
-    return shared();
+    return SharedInstance<VuderuGlobalVariableStorage>::slot().getOrMake([] { return std::make_shared<VuderuGlobalVariableStorage>(); });
 }
 
-void VuderuGlobalVariableStorage::cleanup() {
-    std::lock_guard<std::mutex> guard(classLock());
-    shared().reset();
-}
+void VuderuGlobalVariableStorage::cleanup() { SharedInstance<VuderuGlobalVariableStorage>::slot().take(); }
 
 VuderuGlobalVariableStorage::VuderuGlobalVariableStorage()
     : appVersion_(NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleVersion").stringValue()) {}

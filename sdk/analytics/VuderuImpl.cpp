@@ -1,6 +1,7 @@
 #include "sdk/analytics/VuderuImpl.h"
 
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/SharedInstance.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIDevice.h"
 #include "sdk/analytics/VuderuDataSender.h"
@@ -15,31 +16,14 @@ namespace {
 
 constexpr double kCleanupPollSeconds = 0.1;
 
-std::mutex& instanceLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-std::shared_ptr<VuderuImpl>& storedInstance() {
-    static auto* instance = new std::shared_ptr<VuderuImpl>;
-    return *instance;
-}
-
 } // namespace
 
 std::shared_ptr<VuderuImpl> VuderuImpl::instance() {
-    std::lock_guard lock(instanceLock());
-    auto& instance = storedInstance();
-    if (!instance) instance = std::make_shared<VuderuImpl>();
-    return instance;
+    return SharedInstance<VuderuImpl>::slot().getOrMake([] { return std::make_shared<VuderuImpl>(); });
 }
 
 void VuderuImpl::cleanup() {
-    std::shared_ptr<VuderuImpl> instance;
-    {
-        std::lock_guard lock(instanceLock());
-        instance = storedInstance();
-    }
+    std::shared_ptr<VuderuImpl> instance = SharedInstance<VuderuImpl>::slot().get();
     if (!instance) return;
     if (instance->queue_) {
         auto drained = dispatch_semaphore_create(0);
@@ -53,8 +37,7 @@ void VuderuImpl::cleanup() {
             NSRunLoop::currentRunLoop()->runModeBeforeDate(NSDefaultRunLoopMode, NSDate::dateWithTimeIntervalSinceNow(kCleanupPollSeconds));
         }
     }
-    std::lock_guard lock(instanceLock());
-    if (storedInstance() == instance) storedInstance().reset();
+    SharedInstance<VuderuImpl>::slot().takeIf(instance);
 }
 
 bool VuderuImpl::waitForUploadsInFlight(double seconds) {

@@ -1,5 +1,6 @@
 #include "sdk/analytics/VuderuNetworkUtil.h"
 
+#include "platform/foundation/SharedInstance.h"
 #include "platform/net/NSURLError.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuReachability.h"
@@ -69,7 +70,7 @@ void applyStatus(int status) {
 } // namespace
 
 std::shared_ptr<VuderuNetworkUtil> VuderuNetworkUtil::instance() {
-    static std::shared_ptr<VuderuNetworkUtil>* instance = new std::shared_ptr<VuderuNetworkUtil>(std::make_shared<VuderuNetworkUtil>());
+    static NeverDestroyed<std::shared_ptr<VuderuNetworkUtil>> instance(std::make_shared<VuderuNetworkUtil>());
     return *instance;
 }
 

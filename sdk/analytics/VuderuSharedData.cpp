@@ -1,15 +1,12 @@
 #include "sdk/analytics/VuderuSharedData.h"
 
 #include "platform/foundation/NSUserDefaults.h"
+#include "platform/foundation/SharedInstance.h"
 
 #include <mutex>
 
 std::shared_ptr<VuderuSharedData> VuderuSharedData::instance() {
-    static std::mutex lock;
-    static std::shared_ptr<VuderuSharedData> shared;
-    std::lock_guard<std::mutex> guard(lock);
-    if (!shared) shared = std::make_shared<VuderuSharedData>();
-    return shared;
+    return SharedInstance<VuderuSharedData>::slot().getOrMake([] { return std::make_shared<VuderuSharedData>(); });
 }
 
 void VuderuSharedData::storeAppCloudUserID(const std::string& userID) {

@@ -111,4 +111,41 @@ TEST_F(TKZipArchiveTest, ArchivesThatExpandBeyondWhatTheyDeclareAreRefused) {
     }
 }
 
+TEST_F(TKZipArchiveTest, UnzipStopsAtItsLimitInBytesAndRatio) {
+    ASSERT_TRUE(zip_archives::makeZipBomb(host("/tmp/bomb.zip"), host("/tmp/script.py")));
+    struct stat archived{};
+    ASSERT_EQ(::stat(host("/tmp/bomb.zip").c_str(), &archived), 0);
+    const auto size = static_cast<std::uint64_t>(archived.st_size);
+    auto cases = zip_archives::zipBombLimitCases();
+    cases.push_back({"the defaults", TKZipArchive::kUnzipMaximumBytes, TKZipArchive::kUnzipMaximumRatio, true});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        removeHostTree(host("/out"));
+        makeDirectory("/out");
+        TKZipArchive::setUnzipLimits(c.bytes, c.ratio);
+        const auto outcome = zip_archives::zipBombOutcome(size, c.bytes, c.ratio);
+        ASSERT_EQ(outcome.b, c.b);
+        EXPECT_EQ(TKZipArchive::unzipFileAtPathToDestination("/tmp/bomb.zip", "/out"), outcome.whole());
+        zip_archives::expectZipBombExtracted(host("/out"), outcome);
+        if (!outcome.b) {
+            EXPECT_TRUE(log_->contains("[TKZipArchive] Refused \"b\": it would unpack past the limit of "));
+        }
+    }
+    TKZipArchive::setUnzipLimits(TKZipArchive::kUnzipMaximumBytes, TKZipArchive::kUnzipMaximumRatio);
+}
+
+TEST_F(TKZipArchiveTest, TheDefaultLimitsStopABombOfOneLargeEntry) {
+    // 64 MB of zeros deflate to about 64 KB: a thousandfold, far past the default ratio.
+    const char* script = "import zipfile, sys\nz = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n"
+                         "z.writestr('small', b'kept')\n"
+                         "with z.open('big', 'w', force_zip64=True) as f:\n"
+                         "    for i in range(64): f.write(b'\\0' * (1 << 20))\n"
+                         "z.close()\n";
+    ASSERT_EQ(python(script, "'" + host("/tmp/big.zip") + "'"), 0);
+    EXPECT_FALSE(TKZipArchive::unzipFileAtPathToDestination("/tmp/big.zip", "/out"));
+    EXPECT_EQ(readFile("/out/small"), "kept");
+    EXPECT_FALSE(hostExists(host("/out/big")));
+    EXPECT_TRUE(log_->contains("[TKZipArchive] Refused \"big\": it would unpack past the limit of "));
+}
+
 } // namespace
