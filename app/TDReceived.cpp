@@ -9,7 +9,7 @@
 #include "sdk/analytics/Vuderu.h"
 
 namespace {
-constexpr const char* kCellIdentifier = "Cell";
+constexpr const char* kReceivedCellIdentifier = "Cell";
 } // namespace
 
 std::shared_ptr<TDReceived> TDReceived::initWithPath(const std::string& path) {
@@ -52,8 +52,8 @@ std::string TDReceived::fullPathOfRow(long row) const {
 }
 
 std::shared_ptr<UITableViewCell> TDReceived::tableViewCellForRowAtIndexPath(UITableView& tableView, const NSIndexPath& indexPath) {
-    auto cell = tableView.dequeueReusableCellWithIdentifier(kCellIdentifier);
-    if (!cell) cell = UITableViewCell::initWithStyleReuseIdentifier(UITableViewCellStyleSubtitle, kCellIdentifier);
+    auto cell = tableView.dequeueReusableCellWithIdentifier(kReceivedCellIdentifier);
+    if (!cell) cell = UITableViewCell::initWithStyleReuseIdentifier(UITableViewCellStyleSubtitle, kReceivedCellIdentifier);
     cell->textLabel()->setText(files_[static_cast<std::size_t>(indexPath.row)]);
     cell->setSelectionStyle(UITableViewCellSelectionStyleBlue);
     cell->setAccessoryType(UITableViewCellAccessoryNone);

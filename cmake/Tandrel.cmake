@@ -16,12 +16,14 @@ function(tandrel_library)
     # Headers are included by their path from the tree's top ("netkit/NKQueryStringPair.h"), by the
     # tree's own code and by a project that embeds the tree alike.
     target_include_directories(${ARG_NAME} PUBLIC ${TANDREL_SOURCE_DIR})
+    target_compile_features(${ARG_NAME} PUBLIC cxx_std_20)
     target_link_libraries(${ARG_NAME} PUBLIC ${ARG_DEPS})
     tandrel_unity(${ARG_NAME})
   else()
     # A folder with headers only still names its dependencies.
     add_library(${ARG_NAME} INTERFACE)
     target_include_directories(${ARG_NAME} INTERFACE ${TANDREL_SOURCE_DIR})
+    target_compile_features(${ARG_NAME} INTERFACE cxx_std_20)
     target_link_libraries(${ARG_NAME} INTERFACE ${ARG_DEPS})
   endif()
   if(test_sources)

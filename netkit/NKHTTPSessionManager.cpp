@@ -7,11 +7,11 @@
 #include "platform/foundation/NSString.h"
 
 namespace {
-const char* const kBaseURLKey = "baseURL";
+const char* const kHTTPSessionManagerBaseURLKey = "baseURL";
 const char* const kSessionConfigurationKey = "sessionConfiguration";
 const char* const kIdentifierKey = "identifier";
-const char* const kRequestSerializerKey = "requestSerializer";
-const char* const kResponseSerializerKey = "responseSerializer";
+const char* const kHTTPSessionManagerRequestSerializerKey = "requestSerializer";
+const char* const kHTTPSessionManagerResponseSerializerKey = "responseSerializer";
 const bool registeredNKHTTPSessionManager = (NSKeyedUnarchiver::registerClass("NKHTTPSessionManager",
                                                           [](const NSCoder& coder) -> std::shared_ptr<NSObject> {
                                                               return NKHTTPSessionManager::managerWithCoder(coder);
@@ -41,9 +41,9 @@ std::shared_ptr<NKHTTPSessionManager> NKHTTPSessionManager::managerWithCoder(con
         Value identifier = coder.decodeObjectForKey(kIdentifierKey);
         if (identifier.isString()) configuration = NSURLSessionConfiguration::backgroundSessionConfiguration(identifier.stringValue());
     }
-    auto manager = managerWithBaseURL(NKDecodeBaseURL(coder, kBaseURLKey), configuration);
-    manager->setRequestSerializer(coder.decodeObjectForKey(kRequestSerializerKey).objectAs<NKHTTPRequestSerializer>());
-    manager->setResponseSerializer(coder.decodeObjectForKey(kResponseSerializerKey).objectAs<NKHTTPResponseSerializer>());
+    auto manager = managerWithBaseURL(NKDecodeBaseURL(coder, kHTTPSessionManagerBaseURLKey), configuration);
+    manager->setRequestSerializer(coder.decodeObjectForKey(kHTTPSessionManagerRequestSerializerKey).objectAs<NKHTTPRequestSerializer>());
+    manager->setResponseSerializer(coder.decodeObjectForKey(kHTTPSessionManagerResponseSerializerKey).objectAs<NKHTTPResponseSerializer>());
     return manager;
 }
 
@@ -51,11 +51,11 @@ void NKHTTPSessionManager::encodeWithCoder(NSCoder& coder) const {
     // The superclass archives the configuration, which is always archivable here, so the
     // identifier alone is never needed.
     NKURLSessionManager::encodeWithCoder(coder);
-    NKEncodeBaseURL(coder, baseURL_, kBaseURLKey);
+    NKEncodeBaseURL(coder, baseURL_, kHTTPSessionManagerBaseURLKey);
     auto request = requestSerializer();
     auto response = responseSerializer();
-    coder.encodeObjectForKey(request ? Value(request) : Value(), kRequestSerializerKey);
-    coder.encodeObjectForKey(response ? Value(response) : Value(), kResponseSerializerKey);
+    coder.encodeObjectForKey(request ? Value(request) : Value(), kHTTPSessionManagerRequestSerializerKey);
+    coder.encodeObjectForKey(response ? Value(response) : Value(), kHTTPSessionManagerResponseSerializerKey);
 }
 
 std::shared_ptr<NKURLSessionManager> NKHTTPSessionManager::makeEmpty() const {

@@ -3,7 +3,7 @@
 #include "platform/foundation/NSKeyedUnarchiver.h"
 
 namespace {
-const char* const kFormatKey = "format";
+const char* const kPropertyListResponseSerializerFormatKey = "format";
 const char* const kReadOptionsKey = "readOptions";
 const bool registeredNKPropertyListResponseSerializer =
     (NSKeyedUnarchiver::registerClass<NKPropertyListResponseSerializer>("NKPropertyListResponseSerializer"), true);
@@ -14,13 +14,13 @@ NKPropertyListResponseSerializer::NKPropertyListResponseSerializer() {
 }
 
 NKPropertyListResponseSerializer::NKPropertyListResponseSerializer(const NSCoder& coder) : NKHTTPResponseSerializer(coder) {
-    format_ = static_cast<NSPropertyListFormat>(coder.decodeInt64ForKey(kFormatKey));
+    format_ = static_cast<NSPropertyListFormat>(coder.decodeInt64ForKey(kPropertyListResponseSerializerFormatKey));
     readOptions_ = static_cast<NSPropertyListReadOptions>(coder.decodeInt64ForKey(kReadOptionsKey));
 }
 
 void NKPropertyListResponseSerializer::encodeWithCoder(NSCoder& coder) const {
     NKHTTPResponseSerializer::encodeWithCoder(coder);
-    coder.encodeInt64ForKey(static_cast<std::int64_t>(format_), kFormatKey);
+    coder.encodeInt64ForKey(static_cast<std::int64_t>(format_), kPropertyListResponseSerializerFormatKey);
     coder.encodeInt64ForKey(static_cast<std::int64_t>(readOptions_), kReadOptionsKey);
 }
 

@@ -74,7 +74,7 @@ void load() {
 namespace UIViewController_PVPopover {
 
 namespace {
-bool isNavigation(const UIViewController& controller) {
+bool popoverIsNavigation(const UIViewController& controller) {
     return dynamic_cast<const UINavigationController*>(&controller) != nullptr;
 }
 } // namespace
@@ -83,13 +83,13 @@ void load() {
     UIViewController::addContentSizeForViewInPopoverHook(
         [](UIViewController& controller, CGSize size, const std::function<void(CGSize)>& original) {
             original(size);
-            if (isNavigation(controller)) return;
+            if (popoverIsNavigation(controller)) return;
             if (auto nav = controller.navigationController()) nav->setContentSizeForViewInPopover(size);
         });
     UIViewController::addPreferredContentSizeHook(
         [](UIViewController& controller, CGSize size, const std::function<void(CGSize)>& original) {
             original(size);
-            if (isNavigation(controller)) return;
+            if (popoverIsNavigation(controller)) return;
             if (auto nav = controller.navigationController()) nav->setPreferredContentSize(size);
         });
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-NSHTTPURLResponsePtr response(const std::string& contentType, long status = 200) {
+NSHTTPURLResponsePtr imageResponseSerializerResponse(const std::string& contentType, long status = 200) {
     NSHTTPHeaderFields fields;
     fields["Content-Type"] = contentType;
     return std::make_shared<NSHTTPURLResponse>(NSURL::URLWithString("http://example.com/i"), status, "HTTP/1.1", fields);
@@ -52,7 +52,7 @@ TEST(NKImageResponseSerializerTest, InflatesOnlySmallShallowStillImages) {
     for (const ImageCase& c : cases) {
         SCOPED_TRACE(c.name);
         NSErrorPtr error;
-        auto image = serializer->responseObjectForResponse(response(c.contentType), body(c.bytes), &error).objectAs<UIImage>();
+        auto image = serializer->responseObjectForResponse(imageResponseSerializerResponse(c.contentType), body(c.bytes), &error).objectAs<UIImage>();
         ASSERT_TRUE(image);
         EXPECT_FALSE(error);
         EXPECT_EQ(image->scale(), 3);
@@ -70,7 +70,7 @@ TEST(NKImageResponseSerializerTest, AnimatedGIFComesBackWithEveryFrame) {
         auto serializer = NKImageResponseSerializer::serializer();
         serializer->setAutomaticallyInflatesResponseImage(inflates);
         NSErrorPtr error;
-        auto image = serializer->responseObjectForResponse(response("image/gif"), body(bytes), &error).objectAs<UIImage>();
+        auto image = serializer->responseObjectForResponse(imageResponseSerializerResponse("image/gif"), body(bytes), &error).objectAs<UIImage>();
         ASSERT_TRUE(image);
         ASSERT_EQ(image->images().size(), 2u);
         EXPECT_EQ(image->images()[1]->CGImage()->pixelAt(0, 0), (CGImage::Pixel{0, 0, 255, 255}));
@@ -98,7 +98,7 @@ TEST(NKImageResponseSerializerTest, UndecodableBytesFailInsteadOfPassingForNothi
         auto serializer = NKImageResponseSerializer::serializer();
         serializer->setAutomaticallyInflatesResponseImage(c.inflates);
         NSErrorPtr error;
-        EXPECT_TRUE(serializer->responseObjectForResponse(response("image/png", c.status), body(c.bytes), &error).isNull());
+        EXPECT_TRUE(serializer->responseObjectForResponse(imageResponseSerializerResponse("image/png", c.status), body(c.bytes), &error).isNull());
         EXPECT_EQ(error ? error->code() : 0, c.code);
         EXPECT_EQ(error && error->underlyingError() ? error->underlyingError()->code() : 0, c.underlying);
         if (error) {
@@ -112,7 +112,7 @@ TEST(NKImageResponseSerializerTest, CompoundOfJSONAndImageTakesAPNG) {
         {NKJSONResponseSerializer::serializer(), NKImageResponseSerializer::serializer()});
     auto prior = NSError::errorWithDomain("prior", 7);
     NSErrorPtr error = prior;
-    auto image = compound->responseObjectForResponse(response("image/png"), body(TestImages::png(2, 2)), &error).objectAs<UIImage>();
+    auto image = compound->responseObjectForResponse(imageResponseSerializerResponse("image/png"), body(TestImages::png(2, 2)), &error).objectAs<UIImage>();
     ASSERT_TRUE(image);
     EXPECT_EQ(error, prior);
 }

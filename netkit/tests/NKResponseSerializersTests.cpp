@@ -13,13 +13,13 @@
 
 namespace {
 
-NSHTTPURLResponsePtr response(long status, const std::string& contentType) {
+NSHTTPURLResponsePtr responseSerializersResponse(long status, const std::string& contentType) {
     NSHTTPHeaderFields fields;
     fields["Content-Type"] = contentType;
     return std::make_shared<NSHTTPURLResponse>(NSURL::URLWithString("http://example.com/r"), status, "HTTP/1.1", fields);
 }
 
-NSDataPtr body(const std::string& text) { return NSData::dataWithString(text); }
+NSDataPtr responseSerializersBody(const std::string& text) { return NSData::dataWithString(text); }
 
 NSErrorPtr beneath(const NSErrorPtr& error) { return error ? error->underlyingError() : nullptr; }
 
@@ -59,8 +59,8 @@ TEST(NKJSONResponseSerializerTest, Table) {
     for (const JSONCase& c : cases) {
         SCOPED_TRACE(c.name);
         NSErrorPtr error;
-        Value object = NKJSONResponseSerializer::serializer()->responseObjectForResponse(response(c.status, c.contentType),
-                                                                                        body(c.body), &error);
+        Value object = NKJSONResponseSerializer::serializer()->responseObjectForResponse(responseSerializersResponse(c.status, c.contentType),
+                                                                                        responseSerializersBody(c.body), &error);
         EXPECT_EQ(object, c.expected);
         EXPECT_EQ(error ? error->code() : 0, c.errorCode);
         EXPECT_EQ(beneath(error) ? beneath(error)->code() : 0, c.underlyingCode);
@@ -71,30 +71,30 @@ TEST(NKJSONResponseSerializerTest, RemovesKeysWithNullValuesAtEveryDepth) {
     auto serializer = NKJSONResponseSerializer::serializer();
     serializer->setRemovesKeysWithNullValues(true);
     NSErrorPtr error;
-    Value object = serializer->responseObjectForResponse(response(200, "application/json"),
-                                                         body(R"({"a":null,"b":[null,{"c":null}]})"), &error);
+    Value object = serializer->responseObjectForResponse(responseSerializersResponse(200, "application/json"),
+                                                         responseSerializersBody(R"({"a":null,"b":[null,{"c":null}]})"), &error);
     EXPECT_FALSE(error);
     EXPECT_EQ(object, Value(Value::Dictionary{{"b", Value(Value::Array{Value(), Value(Value::Dictionary{})})}}));
 }
 
 TEST(NKResponseSerializersTest, XMLGivesAnUnrunParserAndPlistParses) {
     NSErrorPtr error;
-    Value parser = NKXMLParserResponseSerializer::serializer()->responseObjectForResponse(response(200, "text/xml"),
-                                                                                         body("<a/>"), &error);
+    Value parser = NKXMLParserResponseSerializer::serializer()->responseObjectForResponse(responseSerializersResponse(200, "text/xml"),
+                                                                                         responseSerializersBody("<a/>"), &error);
     ASSERT_TRUE(parser.objectAs<NSXMLParser>());
     EXPECT_TRUE(parser.objectAs<NSXMLParser>()->parse());
     EXPECT_TRUE(NKXMLParserResponseSerializer::serializer()
-                    ->responseObjectForResponse(response(200, "application/json"), body("<a/>"), &error)
+                    ->responseObjectForResponse(responseSerializersResponse(200, "application/json"), responseSerializersBody("<a/>"), &error)
                     .isNull());
     EXPECT_EQ(error->code(), NSURLErrorCannotDecodeContentData);
 
     auto plist = NKPropertyListResponseSerializer::serializer();
     error.reset();
     const std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key><integer>3</integer></dict></plist>";
-    EXPECT_EQ(plist->responseObjectForResponse(response(200, "application/x-plist"), body(xml), &error),
+    EXPECT_EQ(plist->responseObjectForResponse(responseSerializersResponse(200, "application/x-plist"), responseSerializersBody(xml), &error),
               Value(Value::Dictionary{{"k", 3}}));
     EXPECT_FALSE(error);
-    EXPECT_TRUE(plist->responseObjectForResponse(response(200, "application/x-plist"), body("nope"), &error).isNull());
+    EXPECT_TRUE(plist->responseObjectForResponse(responseSerializersResponse(200, "application/x-plist"), responseSerializersBody("nope"), &error).isNull());
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), NSPropertyListReadCorruptError);
 }
@@ -105,14 +105,14 @@ TEST(NKResponseSerializersTest, CompoundTakesTheFirstObjectAndKeepsThePriorError
     auto prior = NSError::errorWithDomain("prior", 1);
     NSErrorPtr error = prior;
     const std::string xml = "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><true/></array></plist>";
-    EXPECT_EQ(compound->responseObjectForResponse(response(200, "application/x-plist"), body(xml), &error),
+    EXPECT_EQ(compound->responseObjectForResponse(responseSerializersResponse(200, "application/x-plist"), responseSerializersBody(xml), &error),
               Value(Value::Array{true}));
     EXPECT_EQ(error, prior);
 
     // Nobody takes it: the body itself, with the compound's own validation.
     error.reset();
-    auto data = body("raw");
-    Value object = compound->responseObjectForResponse(response(404, "text/plain"), data, &error);
+    auto data = responseSerializersBody("raw");
+    Value object = compound->responseObjectForResponse(responseSerializersResponse(404, "text/plain"), data, &error);
     EXPECT_EQ(object.objectAs<NSData>(), data);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);

@@ -10,21 +10,21 @@
 #include <numbers>
 
 namespace {
-constexpr CGFloat kAlbumRowHeight = 50;
+constexpr CGFloat kAlbumsRowHeight = 50;
 constexpr CGFloat kMaxAlbumListHeight = 200;
 constexpr double kSlide = 0.2;
 
-AssetHelperPtr helper() { return AssetHelper::sharedAssetHelper(); }
+AssetHelperPtr albumsHelper() { return AssetHelper::sharedAssetHelper(); }
 
 std::string groupName(long index) {
-    auto info = helper()->getGroupInfo(index);
+    auto info = albumsHelper()->getGroupInfo(index);
     return info.count("name") && info["name"].isString() ? info["name"].string() : std::string();
 }
 } // namespace
 
 void PSImagePickerController::readAlbumList(bool) {
     auto weak = std::weak_ptr<PSImagePickerController>(me());
-    helper()->getGroupList([weak](const std::vector<ALAssetsGroupPtr>& groups) {
+    albumsHelper()->getGroupList([weak](const std::vector<ALAssetsGroupPtr>& groups) {
         auto self = weak.lock();
         if (!self) return;
         self->tvAlbumList->reloadData();
@@ -35,7 +35,7 @@ void PSImagePickerController::readAlbumList(bool) {
         self->showPhotosInGroup(index);
         if (groups.size() == 1) self->btSelectAlbum->setEnabled(false);
         auto frame = self->tvAlbumList->frame();
-        CGFloat height = std::min<CGFloat>(kAlbumRowHeight * static_cast<CGFloat>(groups.size()), kMaxAlbumListHeight);
+        CGFloat height = std::min<CGFloat>(kAlbumsRowHeight * static_cast<CGFloat>(groups.size()), kMaxAlbumListHeight);
         self->tvAlbumList->setFrame(CGRectMake(frame.origin.x, frame.origin.y, frame.size.width, height));
     });
 }
@@ -51,7 +51,7 @@ long PSImagePickerController::getSelectedGroupIndex(const std::vector<ALAssetsGr
 }
 
 void PSImagePickerController::saveSelectedGroup(long index) {
-    auto group = helper()->getGroupAtIndex(index);
+    auto group = albumsHelper()->getGroupAtIndex(index);
     if (!group) return;
     auto name = group->valueForProperty(ALAssetsGroupPropertyName);
     auto defaults = NSUserDefaults::standardUserDefaults();
@@ -92,13 +92,13 @@ void PSImagePickerController::hideBottomMenu() {
     });
 }
 
-long PSImagePickerController::tableViewNumberOfRowsInSection(UITableView&, long) { return helper()->getGroupCount(); }
+long PSImagePickerController::tableViewNumberOfRowsInSection(UITableView&, long) { return albumsHelper()->getGroupCount(); }
 
 std::shared_ptr<UITableViewCell> PSImagePickerController::tableViewCellForRowAtIndexPath(UITableView& tableView, const NSIndexPath& indexPath) {
     auto cell = tableView.dequeueReusableCellWithIdentifier(PSAlbumCell::kReuseIdentifier);
     auto album = std::dynamic_pointer_cast<PSAlbumCell>(cell);
     if (!album) album = std::make_shared<PSAlbumCell>();
-    auto info = helper()->getGroupInfo(indexPath.row);
+    auto info = albumsHelper()->getGroupInfo(indexPath.row);
     album->lbAlbumName()->setText(info.count("name") && info["name"].isString() ? info["name"].string() : "");
     album->lbCount()->setText(info.count("count") ? std::to_string(info["count"].integerValue()) : "");
     return album;

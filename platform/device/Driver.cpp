@@ -57,8 +57,12 @@ std::shared_ptr<CLLocation> parseLocation(const std::string& argument) {
     return std::make_shared<CLLocation>(CLLocationCoordinate2D{numbers[0], numbers[1]}, 0, horizontal, vertical, NSDate::date());
 }
 
+} // namespace
+
 // A read through a null pointer. The load is written out, so that neither the compiler nor the
-// sanitizers stand in for the fault.
+// sanitizers stand in for the fault. Exported, so that a crash report names it even when it is
+// written before the reporter has read the executable's full symbol table.
+[[gnu::noinline]] void faultByNullRead();
 [[gnu::noinline]] void faultByNullRead() {
     const int* volatile address = nullptr;
 #if defined(__x86_64__)
@@ -69,6 +73,8 @@ std::shared_ptr<CLLocation> parseLocation(const std::string& argument) {
     (void)*static_cast<const volatile int*>(address);
 #endif
 }
+
+namespace {
 
 // A non-negative decimal number of seconds: anything else would wait for ever or not at all.
 std::optional<double> parseSeconds(const std::string& s) {

@@ -153,7 +153,7 @@ std::optional<Value> fromPlist(plist_t node, std::string& problem, int depth = 0
     }
 }
 
-const char* typeName(const Value& v) {
+const char* propertyListSerializationTypeName(const Value& v) {
     switch (v.type()) {
     case Value::Type::Null: return "CFNull";
     case Value::Type::Object: return "object";
@@ -222,7 +222,7 @@ PlistNode toPlist(const Value& v, std::string& problem, int depth = 0) {
     }
     case Value::Type::Null:
     case Value::Type::Object:
-        problem = std::string("property lists cannot contain objects of type '") + typeName(v) + "'";
+        problem = std::string("property lists cannot contain objects of type '") + propertyListSerializationTypeName(v) + "'";
         return nullptr;
     }
     return nullptr;

@@ -9,7 +9,7 @@
 #include <vector>
 
 namespace {
-std::mutex lock;
+std::mutex platformClockLock;
 std::atomic<bool> manual{false};
 double manualWall = 0;
 double manualMonotonic = 0;
@@ -39,13 +39,13 @@ double hostMonotonic() {
 
 double PlatformClock::now() {
     if (!manual) return hostWall();
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(platformClockLock);
     return manualWall;
 }
 
 double PlatformClock::monotonic() {
     if (!manual) return hostMonotonic();
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(platformClockLock);
     return manualMonotonic;
 }
 
@@ -53,7 +53,7 @@ bool PlatformClock::isManual() { return manual; }
 
 void PlatformClock::setManual(double wallSeconds) {
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(platformClockLock);
         manualWall = wallSeconds < 0 ? hostWall() : wallSeconds;
         manualMonotonic = hostMonotonic();
         manual = true;
@@ -65,18 +65,18 @@ void PlatformClock::setAutomatic() {
     manual = false;
     std::vector<std::function<void()>> toCall;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(platformClockLock);
         for (auto& [token, observer] : observers()) toCall.push_back(observer);
     }
     for (auto& observer : toCall) observer();
 }
 
 namespace {
-// Changes manual time under the lock, then tells every observer (outside it). Nothing in automatic mode.
+// Changes manual time under the platformClockLock, then tells every observer (outside it). Nothing in automatic mode.
 void changeManualTime(const std::function<void()>& change) {
     std::vector<std::function<void()>> toCall;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(platformClockLock);
         if (!manual) return;
         change();
         for (auto& [token, observer] : observers()) toCall.push_back(observer);
@@ -102,33 +102,33 @@ void PlatformClock::advanceTo(double monotonicSeconds) {
 }
 
 std::uint64_t PlatformClock::addObserver(std::function<void()> observer) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(platformClockLock);
     std::uint64_t token = nextToken++;
     observers()[token] = std::move(observer);
     return token;
 }
 
 void PlatformClock::removeObserver(std::uint64_t token) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(platformClockLock);
     observers().erase(token);
 }
 
 std::uint64_t PlatformClock::addDueTimeSource(DueTimeSource nextDueAfter) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(platformClockLock);
     std::uint64_t token = nextToken++;
     dueTimeSources()[token] = std::move(nextDueAfter);
     return token;
 }
 
 void PlatformClock::removeDueTimeSource(std::uint64_t token) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(platformClockLock);
     dueTimeSources().erase(token);
 }
 
 double PlatformClock::nextDueAfter(double after, double shortestRepeat) {
     std::vector<DueTimeSource> sources;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(platformClockLock);
         for (auto& [token, source] : dueTimeSources()) sources.push_back(source);
     }
     // Sources take their own locks (a run loop's, the timer thread's): never under the clock's.

@@ -21,6 +21,7 @@ namespace {
 
 std::atomic<bool> alternateStacksForAllThreads{false};
 
+#ifndef VDSYS_SANITIZED_THREADS
 using PthreadCreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
 
 PthreadCreateFunction systemPthreadCreate() {
@@ -40,6 +41,7 @@ void* startWithAlternateSignalStack(void* context) {
     ScopedAlternateSignalStack stack;
     return start.start(start.argument);
 }
+#endif
 
 } // namespace
 

@@ -18,14 +18,14 @@ bool beginsWith(const std::uint8_t* bytes, std::size_t length, const std::uint8_
     return length >= prefixLength && std::memcmp(bytes, prefix, prefixLength) == 0;
 }
 
-struct ReadState {
+struct ImageDecodingReadState {
     const std::uint8_t* bytes;
     std::size_t length;
     std::size_t offset = 0;
 };
 
-cairo_status_t readBytes(void* closure, unsigned char* data, unsigned int length) {
-    auto* state = static_cast<ReadState*>(closure);
+cairo_status_t imageDecodingReadBytes(void* closure, unsigned char* data, unsigned int length) {
+    auto* state = static_cast<ImageDecodingReadState*>(closure);
     if (length > state->length - state->offset) return CAIRO_STATUS_READ_ERROR;
     std::memcpy(data, state->bytes + state->offset, length);
     state->offset += length;
@@ -78,8 +78,8 @@ bool isWithinPixelBound(std::int64_t width, std::int64_t height) {
 CGImageRef createWithPNGData(const std::uint8_t* bytes, std::size_t length) {
     if (typeOfImageData(bytes, length) != ImageType::PNG || length <= kPNGColourTypeOffset) return nullptr;
     if (!isWithinPixelBound(bigEndianWord(bytes + 16), bigEndianWord(bytes + 20))) return nullptr;
-    ReadState state{bytes, length};
-    cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readBytes, &state);
+    ImageDecodingReadState state{bytes, length};
+    cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(imageDecodingReadBytes, &state);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
         return nullptr;

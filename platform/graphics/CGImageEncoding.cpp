@@ -14,25 +14,25 @@
 
 namespace CGImageEncoding {
 namespace {
-struct JumpingErrorManager {
+struct ImageEncodingJumpingErrorManager {
     jpeg_error_mgr manager;
     std::jmp_buf jump;
 };
 
-[[noreturn]] void jumpOut(j_common_ptr info) { std::longjmp(reinterpret_cast<JumpingErrorManager*>(info->err)->jump, 1); }
+[[noreturn]] void imageEncodingJumpOut(j_common_ptr info) { std::longjmp(reinterpret_cast<ImageEncodingJumpingErrorManager*>(info->err)->jump, 1); }
 
-constexpr J_COLOR_SPACE kCairoOrder = std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+constexpr J_COLOR_SPACE kImageEncodingCairoOrder = std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
 constexpr int kAPP1 = JPEG_APP0 + 1;
 
 // Nothing with a destructor lives between the setjmp and the calls that may jump; the rows are
 // read straight from the surface (opaque pixels: premultiplied or not, the same bytes).
-bool compress(jpeg_compress_struct& info, JumpingErrorManager& errors, cairo_surface_t* surface, int quality,
+bool compress(jpeg_compress_struct& info, ImageEncodingJumpingErrorManager& errors, cairo_surface_t* surface, int quality,
               const std::vector<std::uint8_t>* exif) {
     if (setjmp(errors.jump)) return false;
     info.image_width = static_cast<JDIMENSION>(cairo_image_surface_get_width(surface));
     info.image_height = static_cast<JDIMENSION>(cairo_image_surface_get_height(surface));
     info.input_components = 4;
-    info.in_color_space = kCairoOrder;
+    info.in_color_space = kImageEncodingCairoOrder;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
@@ -67,9 +67,9 @@ std::vector<std::uint8_t> jpegData(const CGImage& image, double quality, int exi
         exif = CGImageProperties::exifBlock(exifOrientation >= 1 && exifOrientation <= 8 ? exifOrientation : 1, exifDate);
 
     jpeg_compress_struct info{};
-    JumpingErrorManager errors{};
+    ImageEncodingJumpingErrorManager errors{};
     info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = jumpOut;
+    errors.manager.error_exit = imageEncodingJumpOut;
     jpeg_create_compress(&info);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;

@@ -8,17 +8,17 @@
 
 namespace CGImageEncoding {
 namespace {
-struct ContextFree {
+struct HEIFEncodingContextFree {
     void operator()(heif_context* context) const { heif_context_free(context); }
 };
 struct EncoderRelease {
     void operator()(heif_encoder* encoder) const { heif_encoder_release(encoder); }
 };
-struct ImageRelease {
+struct HEIFEncodingImageRelease {
     void operator()(heif_image* image) const { heif_image_release(image); }
 };
 
-heif_error appendBytes(heif_context*, const void* data, size_t size, void* userdata) {
+heif_error heifEncodingAppendBytes(heif_context*, const void* data, size_t size, void* userdata) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(userdata);
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     out->insert(out->end(), bytes, bytes + size);
@@ -26,7 +26,7 @@ heif_error appendBytes(heif_context*, const void* data, size_t size, void* userd
 }
 
 // Un-premultiplied RGB of the surface's pixels, row by row into the plane.
-void copyPixels(cairo_surface_t* surface, std::uint8_t* plane, std::size_t planeStride) {
+void heifEncodingCopyPixels(cairo_surface_t* surface, std::uint8_t* plane, std::size_t planeStride) {
     cairo_surface_flush(surface);
     const int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
     const unsigned char* data = cairo_image_surface_get_data(surface);
@@ -46,7 +46,7 @@ void copyPixels(cairo_surface_t* surface, std::uint8_t* plane, std::size_t plane
 } // namespace
 
 std::vector<std::uint8_t> heifData(const CGImage& image, double quality) {
-    std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+    std::unique_ptr<heif_context, HEIFEncodingContextFree> context(heif_context_alloc());
     heif_encoder* rawEncoder = nullptr;
     if (!context || heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder).code != heif_error_Ok)
         return {};
@@ -56,17 +56,17 @@ std::vector<std::uint8_t> heifData(const CGImage& image, double quality) {
     if (heif_image_create(image.width(), image.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &rawImage).code !=
         heif_error_Ok)
         return {};
-    std::unique_ptr<heif_image, ImageRelease> planes(rawImage);
+    std::unique_ptr<heif_image, HEIFEncodingImageRelease> planes(rawImage);
     if (heif_image_add_plane(planes.get(), heif_channel_interleaved, image.width(), image.height(), 8).code != heif_error_Ok)
         return {};
     int stride = 0;
     std::uint8_t* plane = heif_image_get_plane(planes.get(), heif_channel_interleaved, &stride);
-    copyPixels(image.surface(), plane, static_cast<std::size_t>(stride));
+    heifEncodingCopyPixels(image.surface(), plane, static_cast<std::size_t>(stride));
     if (heif_context_encode_image(context.get(), planes.get(), encoder.get(), nullptr, nullptr).code != heif_error_Ok) return {};
     std::vector<std::uint8_t> out;
     heif_writer writer{};
     writer.writer_api_version = 1;
-    writer.write = appendBytes;
+    writer.write = heifEncodingAppendBytes;
     if (heif_context_write(context.get(), &writer, &out).code != heif_error_Ok) return {};
     return out;
 }

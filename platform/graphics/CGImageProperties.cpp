@@ -75,10 +75,10 @@ bool readJPEG(const std::uint8_t* bytes, std::size_t length, Properties& out) {
     return false;
 }
 
-struct ContextFree {
+struct ImagePropertiesContextFree {
     void operator()(heif_context* context) const { heif_context_free(context); }
 };
-struct HandleRelease {
+struct ImagePropertiesHandleRelease {
     void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
 };
 
@@ -87,7 +87,7 @@ struct HandleRelease {
 void readHEIF(heif_context* context, Properties& out) {
     heif_image_handle* raw = nullptr;
     if (heif_context_get_primary_image_handle(context, &raw).code != heif_error_Ok) return;
-    std::unique_ptr<heif_image_handle, HandleRelease> handle(raw);
+    std::unique_ptr<heif_image_handle, ImagePropertiesHandleRelease> handle(raw);
     out.pixelWidth = heif_image_handle_get_width(handle.get());
     out.pixelHeight = heif_image_handle_get_height(handle.get());
     out.type = ImageType::HEIF;
@@ -118,7 +118,7 @@ Properties propertiesOfImageData(const std::uint8_t* bytes, std::size_t length) 
         }
         break;
     case ImageType::HEIF: {
-        std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+        std::unique_ptr<heif_context, ImagePropertiesContextFree> context(heif_context_alloc());
         if (heif_context_read_from_memory_without_copy(context.get(), bytes, length, nullptr).code == heif_error_Ok)
             readHEIF(context.get(), out);
         break;
@@ -164,7 +164,7 @@ Properties propertiesOfImageFile(const std::string& hostPath) {
     bool more = extendFromFile(file.fd.get(), head, kFirstHeaderReadLength);
     if (CGImageDecoding::typeOfImageData(head.data(), head.size()) == ImageType::HEIF) {
         Properties out;
-        std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+        std::unique_ptr<heif_context, ImagePropertiesContextFree> context(heif_context_alloc());
         if (heif_context_read_from_file(context.get(), hostPath.c_str(), nullptr).code == heif_error_Ok)
             readHEIF(context.get(), out);
         return out.valid() ? out : Properties{};

@@ -106,8 +106,9 @@ private:
 
     static Value urlsOf(const std::set<std::string>& folders) {
         Value::Array urls;
+        urls.reserve(folders.size());
         for (const std::string& folder : folders)
-            urls.push_back(NSURL::URLWithString("assets-library://group/?id=" + ALAssetsLibraryStore::identifierOf(folder)));
+            urls.emplace_back(NSURL::URLWithString("assets-library://group/?id=" + ALAssetsLibraryStore::identifierOf(folder)));
         return urls;
     }
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kDefaultHTTPSPort = 443;
+constexpr int kURLSessionTaskTrustDefaultHTTPSPort = 443;
 
 } // namespace
 
@@ -16,7 +16,7 @@ bool NSURLSessionTask::transferShouldTrustServer(URLTransfer& transfer, const Se
     auto session = this->session();
     if (isCanceled() || !session) return false;
     const NSURLPtr& url = transfer.request()->URL();
-    auto space = std::make_shared<NSURLProtectionSpace>(url->host(), url->port().value_or(kDefaultHTTPSPort), NSURLProtectionSpaceHTTPS,
+    auto space = std::make_shared<NSURLProtectionSpace>(url->host(), url->port().value_or(kURLSessionTaskTrustDefaultHTTPSPort), NSURLProtectionSpaceHTTPS,
                                                         "", NSURLAuthenticationMethodServerTrust, trust);
     auto challenge = std::make_shared<NSURLAuthenticationChallenge>(space, nullptr, 0, nullptr, nullptr,
                                                                     std::weak_ptr<NSURLAuthenticationChallengeSender>());

@@ -21,7 +21,7 @@ struct LoadedImage {
 };
 
 // Guards the callbacks, the list last seen and the snapshot; never held while a callback runs.
-std::mutex lock;
+std::mutex dyldLock;
 std::vector<vd_dyld_image_callback> addCallbacks;
 std::vector<vd_dyld_image_callback> removeCallbacks;
 
@@ -81,7 +81,7 @@ void reportChanges() {
     std::vector<LoadedImage> added, removed;
     std::vector<vd_dyld_image_callback> onAdd, onRemove;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(dyldLock);
         if (!tracking) return;
         std::vector<LoadedImage> now = loadedImages();
         for (const LoadedImage& image : now)
@@ -118,7 +118,7 @@ uintptr_t mainExecutableHeader() {
 void _dyld_register_func_for_add_image(vd_dyld_image_callback callback) {
     std::vector<LoadedImage> images;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        std::lock_guard<std::mutex> guard(dyldLock);
         if (!tracking) {
             seen() = loadedImages();
             tracking = true;
@@ -131,7 +131,7 @@ void _dyld_register_func_for_add_image(vd_dyld_image_callback callback) {
 }
 
 void _dyld_register_func_for_remove_image(vd_dyld_image_callback callback) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(dyldLock);
     if (!tracking) {
         seen() = loadedImages();
         tracking = true;
@@ -140,25 +140,25 @@ void _dyld_register_func_for_remove_image(vd_dyld_image_callback callback) {
 }
 
 uint32_t _dyld_image_count() {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(dyldLock);
     snapshot() = loadedImages();
     return static_cast<uint32_t>(snapshot().size());
 }
 
 const struct mach_header* _dyld_get_image_header(uint32_t index) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(dyldLock);
     if (index >= snapshot().size()) snapshot() = loadedImages();
     return index < snapshot().size() ? reinterpret_cast<const struct mach_header*>(snapshot()[index].header) : nullptr;
 }
 
 intptr_t _dyld_get_image_vmaddr_slide(uint32_t index) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(dyldLock);
     if (index >= snapshot().size()) snapshot() = loadedImages();
     return index < snapshot().size() ? snapshot()[index].slide : 0;
 }
 
 const char* _dyld_get_image_name(uint32_t index) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(dyldLock);
     if (index >= snapshot().size()) snapshot() = loadedImages();
     return index < snapshot().size() ? lastingName(snapshot()[index].name) : nullptr;
 }

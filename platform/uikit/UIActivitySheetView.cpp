@@ -14,7 +14,7 @@ constexpr CGFloat kCancelHeight = 57;
 constexpr CGFloat kCornerRadius = 4;
 constexpr CGFloat kAirDropHeight = 110;
 constexpr CGFloat kRowHeight = 100;
-constexpr CGFloat kIconSide = 60;
+constexpr CGFloat kActivitySheetViewIconSide = 60;
 constexpr CGFloat kIconPitch = 76;
 
 // The last word of an activity type ("com.apple.UIKit.activity.Mail" shows as "Mail").
@@ -50,7 +50,7 @@ public:
         CGFloat y = panel.origin.y;
         if (airDrop) {
             // The AirDrop mark: rings about a dot, then the system's words beside it.
-            CGPoint centre{panel.origin.x + 16 + kIconSide / 2, y + kAirDropHeight / 2};
+            CGPoint centre{panel.origin.x + 16 + kActivitySheetViewIconSide / 2, y + kAirDropHeight / 2};
             auto grey = secondaryTextColor();
             c->setStrokeColor(grey->red(), grey->green(), grey->blue(), 1);
             c->setLineWidth(2);
@@ -58,7 +58,7 @@ public:
                 c->addEllipseInRect(CGRectMake(centre.x - r, centre.y - r, 2 * r, 2 * r));
                 c->strokePath();
             }
-            CGRect words = CGRectMake(centre.x + kIconSide / 2 + 12, y + 20, CGRectGetMaxX(panel) - centre.x - kIconSide / 2 - 24,
+            CGRect words = CGRectMake(centre.x + kActivitySheetViewIconSide / 2 + 12, y + 20, CGRectGetMaxX(panel) - centre.x - kActivitySheetViewIconSide / 2 - 24,
                                       kAirDropHeight - 40);
             drawParagraph("AirDrop. Share instantly with people nearby. If they do not appear automatically, ask them to "
                           "turn on AirDrop.",
@@ -71,9 +71,9 @@ public:
         }
         CGFloat x = panel.origin.x + 12;
         for (auto& type : offered) {
-            if (x + kIconSide > CGRectGetMaxX(panel)) break;
-            fillRoundedRect(CGRectMake(x, y + 12, kIconSide, kIconSide), 13, UIColor::whiteColor());
-            drawLine(activityName(type), CGRectMake(x - 8, y + 12 + kIconSide + 4, kIconSide + 16, 14),
+            if (x + kActivitySheetViewIconSide > CGRectGetMaxX(panel)) break;
+            fillRoundedRect(CGRectMake(x, y + 12, kActivitySheetViewIconSide, kActivitySheetViewIconSide), 13, UIColor::whiteColor());
+            drawLine(activityName(type), CGRectMake(x - 8, y + 12 + kActivitySheetViewIconSide + 4, kActivitySheetViewIconSide + 16, 14),
                      UIFont::systemFontOfSize(10), UIColor::blackColor(), NSTextAlignmentCenter);
             x += kIconPitch;
         }

@@ -5,9 +5,9 @@
 
 namespace {
 // The item's width in its bar: its title (about 9 points a letter) or image, with padding.
-constexpr CGFloat kPadding = 16;
+constexpr CGFloat kBarButtonItemViewPadding = 16;
 constexpr CGFloat kLetterWidth = 9;
-constexpr CGFloat kBarHeight = 44;
+constexpr CGFloat kBarButtonItemViewBarHeight = 44;
 
 // Shows a bar button item; a touch that ends inside performs the item's action.
 class UIBarButtonItemView : public UIControl {
@@ -26,10 +26,10 @@ private:
 
 std::shared_ptr<UIView> UIBarButtonItem::viewForBar(const std::shared_ptr<UIView>& bar) {
     if (!view_) view_ = std::make_shared<UIBarButtonItemView>(self<UIBarButtonItem>());
-    CGFloat width = kPadding;
+    CGFloat width = kBarButtonItemViewPadding;
     if (!title().empty()) width += kLetterWidth * static_cast<CGFloat>(title().size());
     else if (auto img = image()) width += img->size().width;
-    view_->setFrame(CGRectMake(0, 0, std::max(width, kBarHeight), kBarHeight));
+    view_->setFrame(CGRectMake(0, 0, std::max(width, kBarButtonItemViewBarHeight), kBarButtonItemViewBarHeight));
     static_cast<UIControl&>(*view_).setEnabled(isEnabled());
     shownIn_ = bar;
     return view_;

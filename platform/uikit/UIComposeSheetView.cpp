@@ -8,9 +8,9 @@
 #include "platform/uikit/UISheetDrawing.h"
 
 namespace {
-constexpr CGFloat kBarHeight = 64;
+constexpr CGFloat kComposeSheetViewBarHeight = 64;
 constexpr CGFloat kFieldHeight = 44;
-constexpr CGFloat kInset = 15;
+constexpr CGFloat kComposeSheetViewInset = 15;
 constexpr CGFloat kCardMargin = 8;
 constexpr CGFloat kCardTop = 40;
 constexpr CGFloat kCardHeight = 210;
@@ -31,20 +31,20 @@ public:
         if (look.card) return drawCard(*c, look, b);
         UIColor::whiteColor()->setFill();
         c->fillRect(b);
-        UISheetDrawing::drawBar(CGRectMake(0, 0, b.size.width, kBarHeight), "Cancel", look.title, look.sendTitle, true);
-        CGFloat y = kBarHeight;
+        UISheetDrawing::drawBar(CGRectMake(0, 0, b.size.width, kComposeSheetViewBarHeight), "Cancel", look.title, look.sendTitle, true);
+        CGFloat y = kComposeSheetViewBarHeight;
         auto font = UIFont::systemFontOfSize(15);
         for (auto& [label, value] : look.fields) {
-            CGRect row = CGRectMake(kInset, y, b.size.width - 2 * kInset, kFieldHeight);
+            CGRect row = CGRectMake(kComposeSheetViewInset, y, b.size.width - 2 * kComposeSheetViewInset, kFieldHeight);
             CGFloat labelWidth = NSStringBoundingRectWithSize(label, row.size, 0, {font, nullptr}).size.width + 4;
             UISheetDrawing::drawLine(label, row, font, UISheetDrawing::secondaryTextColor(), NSTextAlignmentLeft);
             UISheetDrawing::drawLine(value, CGRectMake(row.origin.x + labelWidth, y, row.size.width - labelWidth, kFieldHeight), font,
                                      UIColor::blackColor(), NSTextAlignmentLeft);
             y += kFieldHeight;
             UISheetDrawing::hairlineColor()->setFill();
-            c->fillRect(CGRectMake(kInset, y - 0.5, b.size.width - kInset, 0.5));
+            c->fillRect(CGRectMake(kComposeSheetViewInset, y - 0.5, b.size.width - kComposeSheetViewInset, 0.5));
         }
-        UISheetDrawing::drawParagraph(look.body, CGRectMake(kInset, y + 10, b.size.width - 2 * kInset, CGRectGetMaxY(b) - y - 20),
+        UISheetDrawing::drawParagraph(look.body, CGRectMake(kComposeSheetViewInset, y + 10, b.size.width - 2 * kComposeSheetViewInset, CGRectGetMaxY(b) - y - 20),
                                       font, UIColor::blackColor());
     }
 
@@ -59,7 +59,7 @@ private:
                                 look.sendTitle, true);
         c.restoreGState();
         UISheetDrawing::drawParagraph(look.body,
-                                      CGRectMake(card.origin.x + kInset, card.origin.y + kCardBar + 8, card.size.width - 2 * kInset,
+                                      CGRectMake(card.origin.x + kComposeSheetViewInset, card.origin.y + kCardBar + 8, card.size.width - 2 * kComposeSheetViewInset,
                                                  card.size.height - kCardBar - 16),
                                       UIFont::systemFontOfSize(15), UIColor::blackColor());
     }

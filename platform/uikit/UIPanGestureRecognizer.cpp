@@ -5,19 +5,19 @@
 #include <cmath>
 
 namespace {
-CGPoint inView(CGPoint windowPoint, const std::shared_ptr<UIView>& view) {
+CGPoint panGestureRecognizerInView(CGPoint windowPoint, const std::shared_ptr<UIView>& view) {
     return view ? view->convertPointFromView(windowPoint, nullptr) : windowPoint;
 }
 } // namespace
 
 CGPoint UIPanGestureRecognizer::translationInView(const std::shared_ptr<UIView>& view) const {
-    auto now = inView(locationInView(nullptr), view);
-    auto from = inView(origin_, view);
+    auto now = panGestureRecognizerInView(locationInView(nullptr), view);
+    auto from = panGestureRecognizerInView(origin_, view);
     return {now.x - from.x, now.y - from.y};
 }
 
 void UIPanGestureRecognizer::setTranslationInView(CGPoint translation, const std::shared_ptr<UIView>& view) {
-    auto now = inView(locationInView(nullptr), view);
+    auto now = panGestureRecognizerInView(locationInView(nullptr), view);
     CGPoint from{now.x - translation.x, now.y - translation.y};
     origin_ = view ? view->convertPointToView(from, nullptr) : from;
 }
@@ -25,8 +25,8 @@ void UIPanGestureRecognizer::setTranslationInView(CGPoint translation, const std
 CGPoint UIPanGestureRecognizer::velocityInView(const std::shared_ptr<UIView>& view) const {
     double dt = lastTime_ - previousTime_;
     if (dt <= 0) return CGPointZero;
-    auto now = inView(locationInView(nullptr), view);
-    auto before = inView(previous_, view);
+    auto now = panGestureRecognizerInView(locationInView(nullptr), view);
+    auto before = panGestureRecognizerInView(previous_, view);
     return {static_cast<CGFloat>((now.x - before.x) / dt), static_cast<CGFloat>((now.y - before.y) / dt)};
 }
 

@@ -6,7 +6,7 @@
 #include <cmath>
 
 namespace {
-constexpr CGFloat kMargin = 15;
+constexpr CGFloat kTableViewCellMargin = 15;
 constexpr CGFloat kDefaultRowHeight = 44;
 constexpr CGFloat kAccessoryWidth = 20;
 constexpr CGFloat kSubtitleBlock = 37;
@@ -65,20 +65,20 @@ void UITableViewCell::layoutSubviews() {
     CGFloat contentWidth = b.size.width;
     if (accessoryView_) {
         auto size = accessoryView_->frame().size;
-        CGFloat x = b.size.width - kMargin - size.width;
+        CGFloat x = b.size.width - kTableViewCellMargin - size.width;
         accessoryView_->setFrame(CGRectMake(x, (b.size.height - size.height) / 2, size.width, size.height));
         contentWidth = x;
     }
     contentView_->setFrame(CGRectMake(0, 0, contentWidth, b.size.height));
-    CGFloat x = kMargin;
+    CGFloat x = kTableViewCellMargin;
     if (auto image = imageView_->image()) {
         auto size = image->size();
-        imageView_->setFrame(CGRectMake(kMargin, (b.size.height - size.height) / 2, size.width, size.height));
-        x += size.width + kMargin;
+        imageView_->setFrame(CGRectMake(kTableViewCellMargin, (b.size.height - size.height) / 2, size.width, size.height));
+        x += size.width + kTableViewCellMargin;
     }
     // A drawn accessory (the chevron, the check mark) takes its room at the right.
     if (!accessoryView_ && accessoryType_ != UITableViewCellAccessoryNone) contentWidth -= kAccessoryWidth;
-    CGFloat width = std::max<CGFloat>(0, contentWidth - x - kMargin);
+    CGFloat width = std::max<CGFloat>(0, contentWidth - x - kTableViewCellMargin);
     // A subtitle cell without a subtitle centres its title, as a default cell does; with one, the
     // two lines stand together in the middle of the row.
     if (style_ == UITableViewCellStyleSubtitle && detailTextLabel_ && !detailTextLabel_->text().empty()) {
@@ -100,7 +100,7 @@ void UITableViewCell::drawRect(const CGRect&) {
     auto c = UIGraphicsGetCurrentContext();
     if (!c || accessoryView_) return;
     auto b = bounds();
-    CGFloat x = b.size.width - kMargin, y = b.size.height / 2;
+    CGFloat x = b.size.width - kTableViewCellMargin, y = b.size.height / 2;
     if (accessoryType_ == UITableViewCellAccessoryDisclosureIndicator) {
         c->setStrokeColor(kChevronGrey, kChevronGrey, kChevronGrey, 1);
         c->setLineWidth(2);

@@ -265,7 +265,7 @@ CGPoint fromSuperview(const UIView& v, CGPoint p) {
 }
 
 // A point of the view's coordinates in the coordinates of its topmost ancestor.
-CGPoint toRoot(const UIView* v, CGPoint p) {
+CGPoint viewToRoot(const UIView* v, CGPoint p) {
     while (auto parent = v->superview()) {
         p = toSuperview(*v, p);
         v = parent.get();
@@ -282,12 +282,12 @@ CGPoint fromRoot(const UIView* v, CGPoint p) {
 } // namespace
 
 CGPoint UIView::convertPointToView(CGPoint point, const UIViewPtr& view) const {
-    CGPoint root = toRoot(this, point);
+    CGPoint root = viewToRoot(this, point);
     return view ? fromRoot(view.get(), root) : root;
 }
 
 CGPoint UIView::convertPointFromView(CGPoint point, const UIViewPtr& view) const {
-    CGPoint root = view ? toRoot(view.get(), point) : point;
+    CGPoint root = view ? viewToRoot(view.get(), point) : point;
     return fromRoot(this, root);
 }
 

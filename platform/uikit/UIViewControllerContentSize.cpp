@@ -3,13 +3,13 @@
 #include <mutex>
 
 namespace {
-struct Hooks {
+struct ViewControllerContentSizeHooks {
     std::mutex lock;
     std::vector<UIViewController::ContentSizeHook> preferred;
     std::vector<UIViewController::ContentSizeHook> popover;
 };
-Hooks& hooks() {
-    static Hooks h;
+ViewControllerContentSizeHooks& viewControllerContentSizeHooks() {
+    static ViewControllerContentSizeHooks h;
     return h;
 }
 
@@ -22,15 +22,15 @@ void throughHooks(std::vector<UIViewController::ContentSizeHook> chain, UIViewCo
     call(size);
 }
 
-std::vector<UIViewController::ContentSizeHook> copyOf(std::vector<UIViewController::ContentSizeHook> Hooks::*which) {
-    std::lock_guard<std::mutex> guard(hooks().lock);
-    return hooks().*which;
+std::vector<UIViewController::ContentSizeHook> copyOf(std::vector<UIViewController::ContentSizeHook> ViewControllerContentSizeHooks::*which) {
+    std::lock_guard<std::mutex> guard(viewControllerContentSizeHooks().lock);
+    return viewControllerContentSizeHooks().*which;
 }
 } // namespace
 
 void UIViewController::setPreferredContentSize(CGSize size) {
     auto keep = self<UIViewController>();
-    throughHooks(copyOf(&Hooks::preferred), *this, size, [this](CGSize s) {
+    throughHooks(copyOf(&ViewControllerContentSizeHooks::preferred), *this, size, [this](CGSize s) {
         willChangeValueForKey("preferredContentSize");
         preferredContentSize_ = s;
         didChangeValueForKey("preferredContentSize");
@@ -39,7 +39,7 @@ void UIViewController::setPreferredContentSize(CGSize size) {
 
 void UIViewController::setContentSizeForViewInPopover(CGSize size) {
     auto keep = self<UIViewController>();
-    throughHooks(copyOf(&Hooks::popover), *this, size, [this](CGSize s) {
+    throughHooks(copyOf(&ViewControllerContentSizeHooks::popover), *this, size, [this](CGSize s) {
         willChangeValueForKey("contentSizeForViewInPopover");
         contentSizeForViewInPopover_ = s;
         didChangeValueForKey("contentSizeForViewInPopover");
@@ -47,17 +47,17 @@ void UIViewController::setContentSizeForViewInPopover(CGSize size) {
 }
 
 void UIViewController::addPreferredContentSizeHook(ContentSizeHook hook) {
-    std::lock_guard<std::mutex> guard(hooks().lock);
-    if (hook) hooks().preferred.push_back(std::move(hook));
+    std::lock_guard<std::mutex> guard(viewControllerContentSizeHooks().lock);
+    if (hook) viewControllerContentSizeHooks().preferred.push_back(std::move(hook));
 }
 
 void UIViewController::addContentSizeForViewInPopoverHook(ContentSizeHook hook) {
-    std::lock_guard<std::mutex> guard(hooks().lock);
-    if (hook) hooks().popover.push_back(std::move(hook));
+    std::lock_guard<std::mutex> guard(viewControllerContentSizeHooks().lock);
+    if (hook) viewControllerContentSizeHooks().popover.push_back(std::move(hook));
 }
 
 void UIViewController::removeContentSizeHooks() {
-    std::lock_guard<std::mutex> guard(hooks().lock);
-    hooks().preferred.clear();
-    hooks().popover.clear();
+    std::lock_guard<std::mutex> guard(viewControllerContentSizeHooks().lock);
+    viewControllerContentSizeHooks().preferred.clear();
+    viewControllerContentSizeHooks().popover.clear();
 }

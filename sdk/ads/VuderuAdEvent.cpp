@@ -64,9 +64,21 @@ VuderuAdEvent::VuderuAdEvent(std::int32_t eventId, std::optional<std::string> ev
     }
 }
 
-bool VuderuAdEvent::fitsWithinBound(const ParamMap& params) const { return eventName().size() + paramBytes(params) <= kMaximumBytes; }
+namespace {
+// The bytes of an event's name for its bound; an id the vocabulary does not know (a newer
+// server's) counts its stored name, or nothing, instead of failing the count.
+std::size_t adEventNameBytes(std::int32_t eventId, const std::optional<std::string>& storedName) {
+    const auto& names = VuderuAdEvent::adEventArrayInstance();
+    if (eventId >= 0 && static_cast<std::size_t>(eventId) < names.size() && !(eventId == 0 && storedName)) return names[eventId].size();
+    return storedName ? storedName->size() : 0;
+}
+} // namespace
 
-std::size_t VuderuAdEvent::byteSize() const { return eventName().size() + (paramMap_ ? paramBytes(*paramMap_) : 0); }
+bool VuderuAdEvent::fitsWithinBound(const ParamMap& params) const {
+    return adEventNameBytes(eventId_, storedName_) + paramBytes(params) <= kMaximumBytes;
+}
+
+std::size_t VuderuAdEvent::byteSize() const { return adEventNameBytes(eventId_, storedName_) + (paramMap_ ? paramBytes(*paramMap_) : 0); }
 
 std::string VuderuAdEvent::eventName() const {
     if (eventId_ == kUnknown && storedName_) return *storedName_;

@@ -55,7 +55,7 @@ VuderuAdLog::EventList decodedList(const Value& value) {
     return events;
 }
 
-std::string listText(const VuderuAdLog::EventList& events) {
+std::string adLogListText(const VuderuAdLog::EventList& events) {
     std::string text;
     for (const auto& event : events) text += "\n" + event->description();
     return text;
@@ -215,10 +215,10 @@ std::string VuderuAdLog::description() const {
 
 std::string VuderuAdLog::describe() const {
     std::string transmitted;
-    for (const auto& [identifier, events] : transmittedEvents_) transmitted += "\n" + identifier + ":" + listText(events);
+    for (const auto& [identifier, events] : transmittedEvents_) transmitted += "\n" + identifier + ":" + adLogListText(events);
     return NSString::stringWithFormat("** %@ [S:%llu, RS:%llu ID:%llu, GUID %@, {%@} transmitted {%@} ]**", NSObject::description(),
                                       static_cast<unsigned long long>(sessionId_), static_cast<unsigned long long>(requestedSessionId_),
-                                      static_cast<unsigned long long>(adLogId_), GUID_.value_or("(null)"), listText(adEvents_), transmitted);
+                                      static_cast<unsigned long long>(adLogId_), GUID_.value_or("(null)"), adLogListText(adEvents_), transmitted);
 }
 
 void VuderuAdLog::encodeWithCoder(NSCoder& coder) const {

@@ -10,9 +10,9 @@ std::string record(const std::string& name, const std::string& ns, const std::st
     return R"({"type":"record","name":")" + name + R"(",)" + ns + R"(,"fields":[)" + fields + "]}";
 }
 
-std::string field(const std::string& name, const std::string& type) { return R"({"name":")" + name + R"(","type":)" + type + "}"; }
+std::string adProtocolSchemasField(const std::string& name, const std::string& type) { return R"({"name":")" + name + R"(","type":)" + type + "}"; }
 
-std::string field(const std::string& name, const std::string& type, const std::string& defaultValue) {
+std::string adProtocolSchemasField(const std::string& name, const std::string& type, const std::string& defaultValue) {
     return R"({"name":")" + name + R"(","type":)" + type + R"(,"default":)" + defaultValue + "}";
 }
 
@@ -37,142 +37,142 @@ const std::string& screenOrientationType() {
 }
 
 const std::string& callback() {
-    static const std::string text = record("Callback", kV10, field("event", kString) + "," + field("actions", arrayOf(kString)));
+    static const std::string text = record("Callback", kV10, adProtocolSchemasField("event", kString) + "," + adProtocolSchemasField("actions", arrayOf(kString)));
     return text;
 }
 
 const std::string& adSpaceLayout() {
     static const std::string text = record("AdSpaceLayout", kV10,
-                                           field("adWidth", kInt) + "," + field("adHeight", kInt) + "," + field("fix", kString) + "," +
-                                               field("format", kString) + "," + field("alignment", kString));
+                                           adProtocolSchemasField("adWidth", kInt) + "," + adProtocolSchemasField("adHeight", kInt) + "," + adProtocolSchemasField("fix", kString) + "," +
+                                               adProtocolSchemasField("format", kString) + "," + adProtocolSchemasField("alignment", kString));
     return text;
 }
 
 const std::string& adFrame() {
     static const std::string text = record(
         "AdFrame", kV10,
-        field("binding", kInt) + "," + field("display", kString) + "," + field("content", kString) + "," +
-            field("adSpaceLayout", adSpaceLayout()) + "," + field("callbacks", arrayOf(callback())) + "," + field("adGuid", kString) + "," +
-            field("cachingEnum", kInt, "1") + "," + field("assetExpirationTimestampUTCMillis", kLong) + "," +
-            field("cacheWhitelistedAssets", arrayOf(kString), "[]") + "," + field("cacheBlacklistedAssets", arrayOf(kString), "[]"));
+        adProtocolSchemasField("binding", kInt) + "," + adProtocolSchemasField("display", kString) + "," + adProtocolSchemasField("content", kString) + "," +
+            adProtocolSchemasField("adSpaceLayout", adSpaceLayout()) + "," + adProtocolSchemasField("callbacks", arrayOf(callback())) + "," + adProtocolSchemasField("adGuid", kString) + "," +
+            adProtocolSchemasField("cachingEnum", kInt, "1") + "," + adProtocolSchemasField("assetExpirationTimestampUTCMillis", kLong) + "," +
+            adProtocolSchemasField("cacheWhitelistedAssets", arrayOf(kString), "[]") + "," + adProtocolSchemasField("cacheBlacklistedAssets", arrayOf(kString), "[]"));
     return text;
 }
 
 const std::string& adUnit() {
     static const std::string text = record(
         "AdUnit", kV10,
-        field("adSpace", kString) + "," + field("expiration", kLong) + "," + field("adFrames", arrayOf(adFrame())) + "," +
-            field("combinable", kInt, "0") + "," + field("groupId", kString) + "," + field("idHash", kString, kNullText) + "," +
-            field("serveTime", kLong) + "," + field("newCap", kInt, "-1") + "," + field("previousCap", kInt, "-1") + "," +
-            field("previousCapType", kInt, "0") + "," + field("expirationTime", kLong) + "," + field("price", kLong, "0") + "," +
-            field("adomain", kString, kNullText) + "," + field("closableTime", kLong, "0") + "," + field("rewardable", kBoolean, "false") +
-            "," + field("preRenderTimeoutMillis", kLong, "10000") + "," + field("preCacheAdSkippableTimeLimitMillis", kInt, "20000") + "," +
-            field("videoAutoPlay", kBoolean, "false") + "," + field("supportMRAID", kBoolean, "false") + "," +
-            field("preRender", kBoolean, "true") + "," + field("renderTime", kBoolean, "false") + "," +
-            field("clientSideRtbPayload", mapOf(kString), "{}") + "," + field("screenOrientation", screenOrientationType(), R"("UNKNOWN")"));
+        adProtocolSchemasField("adSpace", kString) + "," + adProtocolSchemasField("expiration", kLong) + "," + adProtocolSchemasField("adFrames", arrayOf(adFrame())) + "," +
+            adProtocolSchemasField("combinable", kInt, "0") + "," + adProtocolSchemasField("groupId", kString) + "," + adProtocolSchemasField("idHash", kString, kNullText) + "," +
+            adProtocolSchemasField("serveTime", kLong) + "," + adProtocolSchemasField("newCap", kInt, "-1") + "," + adProtocolSchemasField("previousCap", kInt, "-1") + "," +
+            adProtocolSchemasField("previousCapType", kInt, "0") + "," + adProtocolSchemasField("expirationTime", kLong) + "," + adProtocolSchemasField("price", kLong, "0") + "," +
+            adProtocolSchemasField("adomain", kString, kNullText) + "," + adProtocolSchemasField("closableTime", kLong, "0") + "," + adProtocolSchemasField("rewardable", kBoolean, "false") +
+            "," + adProtocolSchemasField("preRenderTimeoutMillis", kLong, "10000") + "," + adProtocolSchemasField("preCacheAdSkippableTimeLimitMillis", kInt, "20000") + "," +
+            adProtocolSchemasField("videoAutoPlay", kBoolean, "false") + "," + adProtocolSchemasField("supportMRAID", kBoolean, "false") + "," +
+            adProtocolSchemasField("preRender", kBoolean, "true") + "," + adProtocolSchemasField("renderTime", kBoolean, "false") + "," +
+            adProtocolSchemasField("clientSideRtbPayload", mapOf(kString), "{}") + "," + adProtocolSchemasField("screenOrientation", screenOrientationType(), R"("UNKNOWN")"));
     return text;
 }
 
 const std::string& configuration() {
     static const std::string text = record("Configuration", kV10,
-                                           field("sdkAssetUrl", kString) + "," + field("cacheSizeMb", kInt, "20") + "," +
-                                               field("maxAssetSizeKb", kInt, "2024"));
+                                           adProtocolSchemasField("sdkAssetUrl", kString) + "," + adProtocolSchemasField("cacheSizeMb", kInt, "20") + "," +
+                                               adProtocolSchemasField("maxAssetSizeKb", kInt, "2024"));
     return text;
 }
 
 const std::string& adResponse() {
     static const std::string text = record("AdResponse", kV10,
-                                           field("adUnits", arrayOf(adUnit())) + "," + field("errors", arrayOf(kString), "[]") + "," +
-                                               field("configuration", "[" + configuration() + R"(,"null"])", kNullText));
+                                           adProtocolSchemasField("adUnits", arrayOf(adUnit())) + "," + adProtocolSchemasField("errors", arrayOf(kString), "[]") + "," +
+                                               adProtocolSchemasField("configuration", "[" + configuration() + R"(,"null"])", kNullText));
     return text;
 }
 
 const std::string& adReportedIdV10() {
-    static const std::string text = record("AdReportedId", kV10, field("type", kInt) + "," + field("id", R"("bytes")"));
+    static const std::string text = record("AdReportedId", kV10, adProtocolSchemasField("type", kInt) + "," + adProtocolSchemasField("id", R"("bytes")"));
     return text;
 }
 
 const std::string& location() {
-    static const std::string text = record("Location", kV10, field("lat", kFloat, "0.0") + "," + field("lon", kFloat, "0.0"));
+    static const std::string text = record("Location", kV10, adProtocolSchemasField("lat", kFloat, "0.0") + "," + adProtocolSchemasField("lon", kFloat, "0.0"));
     return text;
 }
 
 const std::string& adViewContainer() {
     static const std::string text = record("AdViewContainer", kV10,
-                                           field("viewWidth", kInt, "0") + "," + field("viewHeight", kInt, "0") + "," +
-                                               field("screenWidth", kInt, "0") + "," + field("screenHeight", kInt, "0") + "," +
-                                               field("density", kFloat, "1.0") + "," +
-                                               field("screenOrientation", screenOrientationType(), R"("UNKNOWN")"));
+                                           adProtocolSchemasField("viewWidth", kInt, "0") + "," + adProtocolSchemasField("viewHeight", kInt, "0") + "," +
+                                               adProtocolSchemasField("screenWidth", kInt, "0") + "," + adProtocolSchemasField("screenHeight", kInt, "0") + "," +
+                                               adProtocolSchemasField("density", kFloat, "1.0") + "," +
+                                               adProtocolSchemasField("screenOrientation", screenOrientationType(), R"("UNKNOWN")"));
     return text;
 }
 
 const std::string& testAds() {
-    static const std::string text = record("TestAds", kV10, field("adspacePlacement", kInt, "0"));
+    static const std::string text = record("TestAds", kV10, adProtocolSchemasField("adspacePlacement", kInt, "0"));
     return text;
 }
 
 const std::string& frequencyCapInfo() {
     static const std::string text = record("FrequencyCapInfo", kV10,
-                                           field("idHash", kString, kNullText) + "," + field("serveTime", kLong) + "," +
-                                               field("expirationTime", kLong) + "," + field("views", kInt) + "," + field("newCap", kInt) +
-                                               "," + field("previousCap", kInt) + "," + field("previousCapType", kInt));
+                                           adProtocolSchemasField("idHash", kString, kNullText) + "," + adProtocolSchemasField("serveTime", kLong) + "," +
+                                               adProtocolSchemasField("expirationTime", kLong) + "," + adProtocolSchemasField("views", kInt) + "," + adProtocolSchemasField("newCap", kInt) +
+                                               "," + adProtocolSchemasField("previousCap", kInt) + "," + adProtocolSchemasField("previousCapType", kInt));
     return text;
 }
 
 const std::string& targetingOverride() {
     static const std::string text = record("TargetingOverride", kV10,
-                                           field("ageRange", kInt, "-2") + "," + field("gender", kInt, "-2") + "," +
-                                               field("personas", arrayOf(kInt), "[]"));
+                                           adProtocolSchemasField("ageRange", kInt, "-2") + "," + adProtocolSchemasField("gender", kInt, "-2") + "," +
+                                               adProtocolSchemasField("personas", arrayOf(kInt), "[]"));
     return text;
 }
 
 const std::string& adRequest() {
     static const std::string text = record(
         "AdRequest", kV10,
-        field("apiKey", kString) + "," + field("agentVersion", kString, kNullText) + "," + field("adSpaceName", kString) + "," +
-            field("sessionId", kLong) + "," + field("adReportedIds", arrayOf(adReportedIdV10())) + "," +
-            field("location", location(), kNullText) + "," + field("testDevice", kBoolean, "false") + "," +
-            field("bindings", arrayOf(kInt)) + "," + field("adViewContainer", adViewContainer(), kNullText) + "," +
-            field("locale", kString, kNullText) + "," + field("timezone", kString, kNullText) + "," +
-            field("osVersion", kString, kNullText) + "," + field("devicePlatform", kString, kNullText) + "," +
-            field("testAds", testAds(), kNullText) + "," + field("keywords", mapOf(kString), "[]") + "," +
-            field("refresh", kBoolean, "false") + "," + field("canDoSKAppStore", kBoolean, "false") + "," +
-            field("networkStatus", kInt, "1") + "," + field("frequencyCapInfos", arrayOf(frequencyCapInfo())) + "," +
-            field("adTrackingEnabled", kBoolean) + "," + field("preferredLanguage", kString) + "," + field("bcat", arrayOf(kString)) +
-            "," + field("userAgent", kString, kNullText) + "," + field("targetingOverride", targetingOverride(), "[]") + "," +
-            field("sendConfiguration", kBoolean, "false") + "," + field("origins", arrayOf(kString), "[]") + "," +
-            field("renderTime", kBoolean, "false") + "," + field("clientSideRtbPayload", mapOf(kString), "{}"));
+        adProtocolSchemasField("apiKey", kString) + "," + adProtocolSchemasField("agentVersion", kString, kNullText) + "," + adProtocolSchemasField("adSpaceName", kString) + "," +
+            adProtocolSchemasField("sessionId", kLong) + "," + adProtocolSchemasField("adReportedIds", arrayOf(adReportedIdV10())) + "," +
+            adProtocolSchemasField("location", location(), kNullText) + "," + adProtocolSchemasField("testDevice", kBoolean, "false") + "," +
+            adProtocolSchemasField("bindings", arrayOf(kInt)) + "," + adProtocolSchemasField("adViewContainer", adViewContainer(), kNullText) + "," +
+            adProtocolSchemasField("locale", kString, kNullText) + "," + adProtocolSchemasField("timezone", kString, kNullText) + "," +
+            adProtocolSchemasField("osVersion", kString, kNullText) + "," + adProtocolSchemasField("devicePlatform", kString, kNullText) + "," +
+            adProtocolSchemasField("testAds", testAds(), kNullText) + "," + adProtocolSchemasField("keywords", mapOf(kString), "[]") + "," +
+            adProtocolSchemasField("refresh", kBoolean, "false") + "," + adProtocolSchemasField("canDoSKAppStore", kBoolean, "false") + "," +
+            adProtocolSchemasField("networkStatus", kInt, "1") + "," + adProtocolSchemasField("frequencyCapInfos", arrayOf(frequencyCapInfo())) + "," +
+            adProtocolSchemasField("adTrackingEnabled", kBoolean) + "," + adProtocolSchemasField("preferredLanguage", kString) + "," + adProtocolSchemasField("bcat", arrayOf(kString)) +
+            "," + adProtocolSchemasField("userAgent", kString, kNullText) + "," + adProtocolSchemasField("targetingOverride", targetingOverride(), "[]") + "," +
+            adProtocolSchemasField("sendConfiguration", kBoolean, "false") + "," + adProtocolSchemasField("origins", arrayOf(kString), "[]") + "," +
+            adProtocolSchemasField("renderTime", kBoolean, "false") + "," + adProtocolSchemasField("clientSideRtbPayload", mapOf(kString), "{}"));
     return text;
 }
 
 const std::string& adReportedIdV2() {
-    static const std::string text = record("AdReportedId", kV2, field("type", kInt) + "," + field("id", R"("bytes")"));
+    static const std::string text = record("AdReportedId", kV2, adProtocolSchemasField("type", kInt) + "," + adProtocolSchemasField("id", R"("bytes")"));
     return text;
 }
 
 const std::string& sdkAdEvent() {
     static const std::string text =
-        record("SdkAdEvent", kV2, field("type", kString) + "," + field("params", mapOf(kString)) + "," + field("timeOffset", kLong));
+        record("SdkAdEvent", kV2, adProtocolSchemasField("type", kString) + "," + adProtocolSchemasField("params", mapOf(kString)) + "," + adProtocolSchemasField("timeOffset", kLong));
     return text;
 }
 
 const std::string& sdkAdLog() {
     static const std::string text = record("SdkAdLog", kV2,
-                                           field("sessionId", kLong) + "," + field("adLogGUID", kString) + "," +
-                                               field("sdkAdEvents", arrayOf(sdkAdEvent())));
+                                           adProtocolSchemasField("sessionId", kLong) + "," + adProtocolSchemasField("adLogGUID", kString) + "," +
+                                               adProtocolSchemasField("sdkAdEvents", arrayOf(sdkAdEvent())));
     return text;
 }
 
 const std::string& sdkLogRequest() {
     static const std::string text = record("SdkLogRequest", kV2,
-                                           field("apiKey", kString) + "," + field("adReportedIds", arrayOf(adReportedIdV2())) + "," +
-                                               field("sdkAdLogs", arrayOf(sdkAdLog())) + "," + field("agentTimestamp", kLong) + "," +
-                                               field("agentVersion", kString) + "," + field("testDevice", kBoolean, "false"));
+                                           adProtocolSchemasField("apiKey", kString) + "," + adProtocolSchemasField("adReportedIds", arrayOf(adReportedIdV2())) + "," +
+                                               adProtocolSchemasField("sdkAdLogs", arrayOf(sdkAdLog())) + "," + adProtocolSchemasField("agentTimestamp", kLong) + "," +
+                                               adProtocolSchemasField("agentVersion", kString) + "," + adProtocolSchemasField("testDevice", kBoolean, "false"));
     return text;
 }
 
 const std::string& sdkLogResponse() {
-    static const std::string text = record("SdkLogResponse", kV1, field("result", kString) + "," + field("errors", arrayOf(kString)));
+    static const std::string text = record("SdkLogResponse", kV1, adProtocolSchemasField("result", kString) + "," + adProtocolSchemasField("errors", arrayOf(kString)));
     return text;
 }
 

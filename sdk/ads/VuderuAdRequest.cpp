@@ -18,7 +18,7 @@
 namespace {
 
 // The first is the request's own; the records follow in the order they are declared in it.
-const AvroSchemaText kSchemaTexts[] = {
+const AvroSchemaText kAdRequestSchemaTexts[] = {
     {VuderuAdProtocolSchemas::adRequest, "Unable to parse ad request schema"},
     {VuderuAdProtocolSchemas::adReportedIdV10, "Unable to parse vuderu id schema"},
     {VuderuAdProtocolSchemas::frequencyCapInfo, "Unable to parse frequency cap info schema"},
@@ -31,7 +31,7 @@ const AvroSchemaText kSchemaTexts[] = {
 constexpr double kConfigurationLifetime = 604800;  // seven days
 const char* const kSdkAssetsEntry = "sdk_player_assets";
 
-bool failed(const char* format) {
+bool adRequestFailed(const char* format) {
     VuderuLog(format, avro_strerror());
     return false;
 }
@@ -39,7 +39,7 @@ bool failed(const char* format) {
 } // namespace
 
 struct VuderuAdRequest::Schemas {
-    std::vector<AvroSchema> parsed;  // in the order of kSchemaTexts
+    std::vector<AvroSchema> parsed;  // in the order of kAdRequestSchemaTexts
     AvroValueClass requestClass;     // values of the request's schema
 };
 
@@ -54,10 +54,10 @@ VuderuAdRequest::~VuderuAdRequest() {
 bool VuderuAdRequest::initSchema() {
     if (schemas_) return true;
     auto schemas = std::make_unique<Schemas>();
-    if (!avroParseSchemas(kSchemaTexts, schemas->parsed)) return false;
+    if (!avroParseSchemas(kAdRequestSchemaTexts, schemas->parsed)) return false;
     schemas->requestClass = avroValueClass(schemas->parsed.front().get());
     if (!schemas->requestClass) {
-        VuderuLog("%s", kSchemaTexts[0].failure);
+        VuderuLog("%s", kAdRequestSchemaTexts[0].failure);
         return false;
     }
     schemas_ = std::move(schemas);
@@ -80,7 +80,7 @@ NSDataPtr VuderuAdRequest::encodedAdRequestForSpace(const std::string& space, co
     avro_schema_t schema = schemas_->parsed.front().get();
     AvroValue record;
     if (!record.make(schemas_->requestClass.get())) {
-        failed("Unable to create Ad Request datum structure: %s");
+        adRequestFailed("Unable to create Ad Request datum structure: %s");
         return nullptr;
     }
     if (!fillAdRequestRecord(*record, VuderuAdRequestInput{space, viewContainerBounds, renderStage, payload})) return nullptr;

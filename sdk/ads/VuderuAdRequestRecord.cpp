@@ -19,7 +19,7 @@
 
 namespace {
 
-std::string field(std::int32_t number) { return VuderuFieldLookup::getStringValueForFieldTypeEncodeForUrl(number, false).value_or(""); }
+std::string adRequestRecordField(std::int32_t number) { return VuderuFieldLookup::getStringValueForFieldTypeEncodeForUrl(number, false).value_or(""); }
 
 // Sets the fields of one record value of the generic interface; the first failure is kept.
 class Fields {
@@ -110,8 +110,8 @@ bool reportedIds(Fields& request) {
 
 bool location(Fields& request) {
     Fields record(request.sub("location"));
-    if (!request.ok() || !record.real("lat", std::strtof(field(VuderuFieldLookup::kLatitude).c_str(), nullptr))
-                              .real("lon", std::strtof(field(VuderuFieldLookup::kLongitude).c_str(), nullptr))
+    if (!request.ok() || !record.real("lat", std::strtof(adRequestRecordField(VuderuFieldLookup::kLatitude).c_str(), nullptr))
+                              .real("lon", std::strtof(adRequestRecordField(VuderuFieldLookup::kLongitude).c_str(), nullptr))
                               .ok()) {
         return recordFailed("Unable to create Location datum structure: %s");
     }
@@ -177,17 +177,17 @@ std::vector<std::string> origins() {
 
 bool fillAdRequestRecord(avro_value_t record, const VuderuAdRequestInput& in) {
     Fields r(record);
-    r.text("apiKey", field(VuderuFieldLookup::kApiKey)).text("agentVersion", field(VuderuFieldLookup::kAgentVersion))
-        .text("adSpaceName", in.space).int64("sessionId", std::strtoll(field(VuderuFieldLookup::kSessionId).c_str(), nullptr, 10));
+    r.text("apiKey", adRequestRecordField(VuderuFieldLookup::kApiKey)).text("agentVersion", adRequestRecordField(VuderuFieldLookup::kAgentVersion))
+        .text("adSpaceName", in.space).int64("sessionId", std::strtoll(adRequestRecordField(VuderuFieldLookup::kSessionId).c_str(), nullptr, 10));
     if (!reportedIds(r) || !location(r)) return false;
-    r.flag("testDevice", std::atoi(field(VuderuFieldLookup::kTestDevice).c_str()) != 0);
+    r.flag("testDevice", std::atoi(adRequestRecordField(VuderuFieldLookup::kTestDevice).c_str()) != 0);
     avro_value_t bindings = r.sub("bindings"), item;
     for (std::int32_t binding = 1; r.ok() && binding <= 6; ++binding) {
         if (avro_value_append(&bindings, &item, nullptr) != 0 || avro_value_set_int(&item, binding) != 0) r.fail();
     }
     if (!container(r, in.bounds)) return false;
-    r.text("locale", field(VuderuFieldLookup::kLocale)).text("timezone", field(VuderuFieldLookup::kTimeZone))
-        .text("osVersion", field(VuderuFieldLookup::kOsVersion)).text("devicePlatform", field(VuderuFieldLookup::kDevicePlatform));
+    r.text("locale", adRequestRecordField(VuderuFieldLookup::kLocale)).text("timezone", adRequestRecordField(VuderuFieldLookup::kTimeZone))
+        .text("osVersion", adRequestRecordField(VuderuFieldLookup::kOsVersion)).text("devicePlatform", adRequestRecordField(VuderuFieldLookup::kDevicePlatform));
     if (!testAds(r, in.space)) return false;
     r.stringMap("keywords", VuderuAdProperties::keywords()).flag("refresh", in.space.empty())
         .flag("canDoSKAppStore", VuderuAdUtil::canDoSKAppStore()).int32("networkStatus", VuderuNetworkUtil::networkStatus());

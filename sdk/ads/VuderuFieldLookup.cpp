@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr double kMillisecondsPerSecond = 1000;
+constexpr double kFieldLookupMillisecondsPerSecond = 1000;
 
 const VuderuVocabulary& fields() {
     static const VuderuVocabulary table{{"fids", "av", "sid", "so", "guid", "lid", "arsid", "arso", "ats", "apik", "hid", "eso", "rand",
@@ -28,7 +28,7 @@ const VuderuVocabulary& fields() {
     return table;
 }
 
-std::int64_t milliseconds(double seconds) { return VuderuUtil::int64FromDouble(seconds * kMillisecondsPerSecond); }
+std::int64_t milliseconds(double seconds) { return VuderuUtil::int64FromDouble(seconds * kFieldLookupMillisecondsPerSecond); }
 
 std::string decimal(std::int64_t value) { return NSString::stringWithFormat("%lld", static_cast<long long>(value)); }
 

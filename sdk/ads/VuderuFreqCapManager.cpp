@@ -27,7 +27,7 @@ std::recursive_mutex& classLock() {
     return lock;
 }
 
-void registerForCoding() {
+void freqCapManagerRegisterForCoding() {
     VuderuFreqCapInfo::registerForCoding();
     static std::once_flag once;
     std::call_once(once, [] {
@@ -38,7 +38,7 @@ void registerForCoding() {
 }
 
 std::shared_ptr<VuderuFreqCapManager> loadOrCreate() {
-    registerForCoding();
+    freqCapManagerRegisterForCoding();
     auto cache = VuderuFileCache::instance();
     if (cache) {
         if (auto stored = cache->get(VuderuFreqCapManager::kFileCachePrefix).objectAs<VuderuFreqCapManager>()) return stored;

@@ -19,7 +19,7 @@ constexpr std::int32_t kVideoBinding = 3;
 constexpr std::int32_t kVideoAdType = 0;
 // The spinner's place is worked out for a 22-point wheel; its frame is larger.
 constexpr CGFloat kSpinnerWheel = 22;
-constexpr CGFloat kSpinnerSide = 45;
+constexpr CGFloat kAdViewControllerSpinnerSide = 45;
 
 // A turn of the content for the status bar's orientation s and the one the ad was requested in,
 // i; the offset's sign follows the angle's. Pairs not listed keep the content as it is.
@@ -95,7 +95,7 @@ void VuderuAdViewController::adjustViewForCurrentUserInterface() {
     if (spinner_) {
         auto content = adView_->frame().size;
         spinner_->setFrame(CGRectMake(std::round((content.width - kSpinnerWheel) / 2), std::round((content.height - kSpinnerWheel) / 2),
-                                      kSpinnerSide, kSpinnerSide));
+                                      kAdViewControllerSpinnerSide, kAdViewControllerSpinnerSide));
     }
 }
 

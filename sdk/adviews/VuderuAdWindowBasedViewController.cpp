@@ -13,9 +13,9 @@
 using namespace VuderuAdContentGeometry;
 
 namespace {
-constexpr std::int32_t kVideoBinding = 3;
-constexpr CGFloat kSpinnerWheel = 22;
-constexpr CGFloat kSpinnerSide = 45;
+constexpr std::int32_t kAdWindowBasedViewControllerVideoBinding = 3;
+constexpr CGFloat kAdWindowBasedViewControllerSpinnerWheel = 22;
+constexpr CGFloat kAdWindowBasedViewControllerSpinnerSide = 45;
 
 // The one takeover window of this class and the application's key window it covers (weakly:
 // the application owns its windows).
@@ -72,7 +72,7 @@ void VuderuAdWindowBasedViewController::keepAd(const IVuderuAdPtr& ad) {
 
 bool VuderuAdWindowBasedViewController::isVideo() const {
     if (!adFrame_) return false;
-    return VuderuAdManager::instance()->vastManagerForAdGuid(adFrame_->adLogGUID()) || adFrame_->binding() == kVideoBinding;
+    return VuderuAdManager::instance()->vastManagerForAdGuid(adFrame_->adLogGUID()) || adFrame_->binding() == kAdWindowBasedViewControllerVideoBinding;
 }
 
 void VuderuAdWindowBasedViewController::createWindow() {
@@ -91,8 +91,8 @@ void VuderuAdWindowBasedViewController::createWindow() {
     auto bounds = window->bounds();
     spinner_ = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleWhite);
     spinner_->setColor(UIColor::blackColor());
-    spinner_->setFrame(CGRectMake(std::round((bounds.size.width - kSpinnerWheel) / 2), std::round((bounds.size.height - kSpinnerWheel) / 2),
-                                  kSpinnerSide, kSpinnerSide));
+    spinner_->setFrame(CGRectMake(std::round((bounds.size.width - kAdWindowBasedViewControllerSpinnerWheel) / 2), std::round((bounds.size.height - kAdWindowBasedViewControllerSpinnerWheel) / 2),
+                                  kAdWindowBasedViewControllerSpinnerSide, kAdWindowBasedViewControllerSpinnerSide));
     own->addSubview(spinner_);
     spinner_->startAnimating();
 }

@@ -17,7 +17,7 @@ const char* const VuderuSKAppstoreDidFailToLoad = "VuderuSKAppstoreDidFailToLoad
 namespace {
 constexpr int kSystemVersion6 = 60000;
 constexpr int kSystemVersion7 = 70000;
-constexpr CGFloat kWindowLevelAboveStatusBar = 2;
+constexpr CGFloat kSKAppstoreControllerWindowLevelAboveStatusBar = 2;
 
 void post(const char* name) { NSNotificationCenter::defaultCenter()->postNotificationName(name); }
 
@@ -132,7 +132,7 @@ std::shared_ptr<VuderuSKAppstoreWindowsBasedController> VuderuSKAppstoreWindowsB
     return SharedInstance<VuderuSKAppstoreWindowsBasedController>::slot().getOrMake([] {
         auto instance = std::make_shared<VuderuSKAppstoreWindowsBasedController>();
         instance->window_ = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
-        instance->window_->setWindowLevel(UIWindowLevelStatusBar + kWindowLevelAboveStatusBar);
+        instance->window_->setWindowLevel(UIWindowLevelStatusBar + kSKAppstoreControllerWindowLevelAboveStatusBar);
         instance->window_->setRootViewController(instance);
         instance->window_->setHidden(true);
         if (instance->makeStorePage(kWindowSubclassName, false)) instance->skController_->setWantsFullScreenLayout(true);

@@ -16,7 +16,7 @@
 namespace {
 constexpr long kLandscapeRight = 3;
 constexpr long kLandscapeLeft = 4;
-constexpr CGFloat kSpinnerSide = 50;
+constexpr CGFloat kVideoPlayerControlsSpinnerSide = 50;
 constexpr CGFloat kSpinnerScale = 2;
 
 bool isLandscape(long orientation) { return orientation == kLandscapeRight || orientation == kLandscapeLeft; }
@@ -199,8 +199,8 @@ std::shared_ptr<UIActivityIndicatorView> VuderuVideoPlayer::makeSpinner(const CG
 void VuderuVideoPlayer::showLoadingView() {
     if (loadingView_) return;
     const CGRect container = viewContainer_ ? viewContainer_->frame() : CGRectZero;
-    spinner_ = makeSpinner(CGRectMake(std::round((container.size.width - kSpinnerSide) / 2),
-                                      std::round((container.size.height - kSpinnerSide) / 2), kSpinnerSide, kSpinnerSide));
+    spinner_ = makeSpinner(CGRectMake(std::round((container.size.width - kVideoPlayerControlsSpinnerSide) / 2),
+                                      std::round((container.size.height - kVideoPlayerControlsSpinnerSide) / 2), kVideoPlayerControlsSpinnerSide, kVideoPlayerControlsSpinnerSide));
     std::optional<std::string> orientation;
     if (!VuderuUtil::isIPad())
         orientation = VuderuUtil::canvasInLandscape()

@@ -14,7 +14,7 @@
 
 namespace {
 
-std::shared_ptr<VuderuImpl> session() { return VuderuSession::currentSession(); }
+std::shared_ptr<VuderuImpl> facadeSettingsSession() { return VuderuSession::currentSession(); }
 
 std::shared_ptr<VuderuGlobalVariableStorage> settings() { return VuderuGlobalVariableStorage::sharedInstance(); }
 
@@ -30,7 +30,7 @@ const std::shared_ptr<NSObject>& vuderuLifeCycleObserver();
 void Vuderu::setUserID(const Value& userID) {
     VuderuUtil::guarded([&] {
         auto id = optionalString(userID);
-        if (auto front = session()) front->setUserID(id);
+        if (auto front = facadeSettingsSession()) front->setUserID(id);
         VuderuLog("Vuderu: setUserID[%@]", userID);
         settings()->setUserID(id);
     });
@@ -39,7 +39,7 @@ void Vuderu::setUserID(const Value& userID) {
 void Vuderu::setAge(int years) {
     VuderuUtil::guarded([&] {
         settings()->setAge(years);
-        if (auto front = session()) front->setAgeInYears(years);
+        if (auto front = facadeSettingsSession()) front->setAgeInYears(years);
     });
 }
 
@@ -49,7 +49,7 @@ void Vuderu::setGender(const Value& gender) {
         return;
     }
     VuderuUtil::guarded([&] {
-        if (auto front = session()) front->setGenderAsString(gender.string());
+        if (auto front = facadeSettingsSession()) front->setGenderAsString(gender.string());
         VuderuLog("Vuderu: setGender[%@]", gender);
         settings()->setGender(gender.string());
     });
@@ -58,26 +58,26 @@ void Vuderu::setGender(const Value& gender) {
 void Vuderu::setEventLoggingEnabled(bool enabled) {
     VuderuUtil::guarded([&] {
         settings()->setEventLoggingEnabled(enabled);
-        if (auto front = session()) front->setEventLoggingEnabled(enabled);
+        if (auto front = facadeSettingsSession()) front->setEventLoggingEnabled(enabled);
     });
 }
 
 void Vuderu::setSessionReportsOnCloseEnabled(bool enabled) {
     VuderuUtil::guarded([&] {
         settings()->setSessionReportsOnCloseEnabled(enabled);
-        if (auto front = session()) front->setSessionReportsOnCloseEnabled(enabled);
+        if (auto front = facadeSettingsSession()) front->setSessionReportsOnCloseEnabled(enabled);
     });
 }
 
 void Vuderu::setSessionReportsOnPauseEnabled(bool enabled) {
     VuderuUtil::guarded([&] {
         settings()->setSessionReportsOnPauseEnabled(enabled);
-        if (auto front = session()) front->setSessionReportsOnPauseEnabled(enabled);
+        if (auto front = facadeSettingsSession()) front->setSessionReportsOnPauseEnabled(enabled);
     });
 }
 
 void Vuderu::setCrashReportingEnabled(bool enabled) {
-    if (auto front = session()) front->setCrashReportingEnabled(enabled);
+    if (auto front = facadeSettingsSession()) front->setCrashReportingEnabled(enabled);
     settings()->setCrashReportingEnabled(enabled);
 }
 
@@ -104,21 +104,21 @@ void Vuderu::setVuderuOptOut(bool optOut) {
     VuderuUtil::setVuderuOptOut(optOut);
     if (wasOptedOut || !optOut) return;
     settings()->setOptOutSessionPending(true);
-    if (auto front = session()) front->endSessionAsync();
+    if (auto front = facadeSettingsSession()) front->endSessionAsync();
 }
 
 bool Vuderu::hasUserOptedOut() { return VuderuUtil::hasUserOptedOut(); }
 
 void Vuderu::endSession() {
     VuderuUtil::guarded([] {
-        if (auto front = session()) front->endSession();
+        if (auto front = facadeSettingsSession()) front->endSession();
     });
 }
 
 void Vuderu::pauseSession() {
     VuderuUtil::guarded([] {
         settings()->setPauseTime(NSDate::date());
-        if (auto front = session()) front->pauseSession();
+        if (auto front = facadeSettingsSession()) front->pauseSession();
     });
 }
 
@@ -136,7 +136,7 @@ void Vuderu::applicationWillResignActive() {
 
 void Vuderu::applicationWillEnterForeground() {
     VuderuUtil::guarded([] {
-        if (auto front = session()) front->markSessionAsResuming();
+        if (auto front = facadeSettingsSession()) front->markSessionAsResuming();
     });
 }
 
@@ -148,7 +148,7 @@ void Vuderu::applicationDidBecomeActive() {
         std::int64_t allowed = static_cast<std::int64_t>(store->pauseSecondsBeforeStartingNewSession()) * 1000;
         if (allowed < elapsed) {
             createAndSendSession();
-        } else if (auto front = session()) {
+        } else if (auto front = facadeSettingsSession()) {
             front->resumeSession();
         }
     });

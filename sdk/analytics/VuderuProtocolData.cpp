@@ -10,7 +10,7 @@
 
 namespace {
 
-const std::string kMalformedData = "Malformed data";
+const std::string kProtocolDataMalformedData = "Malformed data";
 
 void appendBigEndian(std::uint64_t value, int bytes, NSMutableData& data) {
     std::uint8_t out[8];
@@ -42,7 +42,7 @@ std::int64_t milliseconds(double seconds) {
 
 std::uint64_t readBigEndian(const NSData& data, std::int32_t index, int bytes, const char* method) {
     if (index < 0 || static_cast<std::size_t>(index) + static_cast<std::size_t>(bytes) > data.length()) {
-        throw NSException(kMalformedData, NSString::stringWithFormat("%s: data len=%lu, ix=%d", method,
+        throw NSException(kProtocolDataMalformedData, NSString::stringWithFormat("%s: data len=%lu, ix=%d", method,
                                                                      static_cast<unsigned long>(data.length()), index));
     }
     std::uint64_t v = 0;

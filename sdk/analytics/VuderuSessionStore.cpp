@@ -1,6 +1,7 @@
 // The session's files (the current session, the saved session records), its creation over a
 // session left from the previous run, and the hand-over of reports to the sender.
 
+#include "platform/foundation/StoreFile.h"
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSString.h"
@@ -186,7 +187,7 @@ std::shared_ptr<VuderuSession> VuderuSession::sessionWithApiKeyStartTime(const s
     // Whatever a kill leaves of this, the next set-up takes each session and crash once: the
     // left-over session, the crashes' own sessions and the marker of the taken current-session
     // file are saved in one write; the current-session file and the crash reports go after it.
-    NSDataPtr currentFile = NSData::dataWithContentsOfFile(currentSessionFilePath());
+    NSDataPtr currentFile = NSDataWithContentsOfStoreFile(currentSessionFilePath());
     const std::string marker = currentFile ? takenSessionMarker(*currentFile) : std::string();
     Value::Array saved = savedSessionFileElements();
     const bool alreadyTaken = !marker.empty() && std::any_of(saved.begin(), saved.end(), [&](const Value& element) {

@@ -110,7 +110,7 @@ void vdcrash_nasync_log_writer_capture_free(vdcrash_log_writer_capture_t* captur
 
 namespace {
 
-void holdSymbol(vm_address_t address, const char* name, void* ctx) {
+void crashLogWriterReportHoldSymbol(vm_address_t address, const char* name, void* ctx) {
     auto* symbol = static_cast<FoundSymbol*>(ctx);
     symbol->found = true;
     symbol->address = address;
@@ -127,7 +127,7 @@ void lookUpSymbol(Report& report, uint64_t pc, FoundSymbol* symbol) {
     vdcrash_async_image_list_set_reading(report.images, true);
     vdcrash_async_image_t* image = vdcrash_async_image_containing_address(report.images, pc);
     if (image)
-        vdcrash_async_find_symbol(&image->macho_image, report.writer->symbol_strategy, &report.symbols, pc, holdSymbol,
+        vdcrash_async_find_symbol(&image->macho_image, report.writer->symbol_strategy, &report.symbols, pc, crashLogWriterReportHoldSymbol,
                                   symbol);
     vdcrash_async_image_list_set_reading(report.images, false);
 }

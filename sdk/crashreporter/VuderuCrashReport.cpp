@@ -17,7 +17,7 @@ constexpr uint8_t kFileVersion = 1;
 constexpr size_t kMaxMachExceptionCodes = 255;
 constexpr size_t kReportUUIDLength = 16;
 
-using Report = Vdcrash__CrashReport;
+using CrashReportReport = Vdcrash__CrashReport;
 
 // The English messages are their own keys in the main bundle's default string table.
 std::string localized(const char* text) { return NSBundle::mainBundle()->localizedStringForKey(text, "", ""); }
@@ -175,7 +175,7 @@ std::shared_ptr<VuderuCrashReportMachExceptionInfo> extractMachExceptionInfo(
     return std::make_shared<VuderuCrashReportMachExceptionInfo>(exception->type, std::move(codes));
 }
 
-bool extractThreadInfo(const Report* report, std::vector<std::shared_ptr<VuderuCrashReportThreadInfo>>* out,
+bool extractThreadInfo(const CrashReportReport* report, std::vector<std::shared_ptr<VuderuCrashReportThreadInfo>>* out,
                        NSErrorPtr* error) {
     if (report->n_threads == 0) return fail(error, localized("Crash report is missing thread state information"));
     for (size_t i = 0; i < report->n_threads; ++i) {
@@ -194,7 +194,7 @@ bool extractThreadInfo(const Report* report, std::vector<std::shared_ptr<VuderuC
     return true;
 }
 
-bool extractImageInfo(const Report* report, std::vector<std::shared_ptr<VuderuCrashReportBinaryImageInfo>>* out,
+bool extractImageInfo(const CrashReportReport* report, std::vector<std::shared_ptr<VuderuCrashReportBinaryImageInfo>>* out,
                       NSErrorPtr* error) {
     if (report->n_binary_images == 0) return fail(error, localized("Crash report is missing binary image information"));
     for (size_t i = 0; i < report->n_binary_images; ++i) {
@@ -260,7 +260,7 @@ bool VuderuCrashReport::decode(const NSData& data, NSErrorPtr* error) {
     decoded_ = vdcrash__crash_report__unpack(nullptr, data.length() - kFileHeaderLength,
                                              data.bytes() + kFileHeaderLength);
     if (!decoded_) return fail(error, localized("An unknown error occured decoding the crash report"));
-    const Report* report = decoded_;
+    const CrashReportReport* report = decoded_;
 
     if (report->report_info && report->report_info->has_uuid) {
         if (report->report_info->uuid.len != kReportUUIDLength)

@@ -15,7 +15,7 @@ const char* const kUnknown = "???";
 
 constexpr uint64_t kCPUTypeX86 = 7, kCPUTypeARM = 12, kCPUTypePowerPC = 18;
 constexpr uint64_t kCPUTypeX86_64 = 0x1000007, kCPUTypeARM64 = 0x100000C;
-constexpr int kTypeEncodingMach = 1;
+constexpr int kCrashReportTextFormatterTypeEncodingMach = 1;
 
 struct CodeType {
     std::string name;
@@ -59,7 +59,7 @@ const ImageArchitecture kImageArchitectures[] = {
 bool isHostELFImage(const VuderuCrashReport& report, const VuderuCrashReportBinaryImageInfo* image) {
     if (!image || report.systemInfo()->operatingSystem() != 1) return false;
     const auto& code = image->codeType();
-    return code && code->typeEncoding() == kTypeEncodingMach && (code->type() == kCPUTypeX86 || code->type() == kCPUTypeX86_64);
+    return code && code->typeEncoding() == kCrashReportTextFormatterTypeEncodingMach && (code->type() == kCPUTypeX86 || code->type() == kCPUTypeX86_64);
 }
 
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -82,7 +82,7 @@ std::string format(const char* fmt, ...) {
 CodeType codeTypeOf(const VuderuCrashReport& report) {
     for (const auto& image : report.images()) {
         const auto& code = image->codeType();
-        if (!code || code->typeEncoding() != kTypeEncodingMach) continue;
+        if (!code || code->typeEncoding() != kCrashReportTextFormatterTypeEncodingMach) continue;
         for (const KnownCodeType& known : kCodeTypes)
             if (known.type == code->type()) return {known.name, known.lp64};
     }
@@ -103,7 +103,7 @@ std::string operatingSystemName(int os) {
 
 std::string imageArchitecture(const VuderuCrashReportBinaryImageInfo& image) {
     const auto& code = image.codeType();
-    if (!code || code->typeEncoding() != kTypeEncodingMach) return kUnknown;
+    if (!code || code->typeEncoding() != kCrashReportTextFormatterTypeEncodingMach) return kUnknown;
     for (const ImageArchitecture& known : kImageArchitectures)
         if (known.type == code->type() && (known.subtype < 0 || static_cast<uint64_t>(known.subtype) == code->subtype()))
             return known.name;
@@ -161,7 +161,7 @@ std::string header(const VuderuCrashReport& report, const CodeType& codeType) {
 bool isARM(const VuderuCrashReport& report) {
     const auto& machine = report.machineInfo();
     const auto& processor = machine ? machine->processorInfo() : nullptr;
-    return processor && processor->typeEncoding() == kTypeEncodingMach && (processor->type() & 0xFFFFFF) == kCPUTypeARM;
+    return processor && processor->typeEncoding() == kCrashReportTextFormatterTypeEncodingMach && (processor->type() & 0xFFFFFF) == kCPUTypeARM;
 }
 
 std::string registers(const VuderuCrashReport& report, const VuderuCrashReportThreadInfo& thread, const CodeType& codeType) {

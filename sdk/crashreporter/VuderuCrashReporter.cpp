@@ -148,7 +148,8 @@ bool VuderuCrashReporter::queuePendingCrashReportAndReturnError(NSErrorPtr* erro
 }
 
 NSDataPtr VuderuCrashReporter::loadCrashReportDataAtPathError(const std::string& path, NSErrorPtr* error) {
-    return NSData::dataWithContentsOfFile(path, error);
+    // Bounded like the pending report: a file far larger than any report is refused unread.
+    return NSDataWithContentsOfStoreFile(path, error);
 }
 
 bool VuderuCrashReporter::purgeCrashReportAtPathError(const std::string& path, NSErrorPtr* error) {

@@ -31,7 +31,7 @@ vdcrash_error_t writeWithCurrentState(vdcrash_async_thread_state_t* state, void*
                                           live->fd, live->crash_info, state);
 }
 
-std::string localized(const std::string& key) {
+std::string crashReporterLiveReportLocalized(const std::string& key) {
     auto bundle = NSBundle::mainBundle();
     return bundle ? bundle->localizedStringForKey(key, "", "") : key;
 }
@@ -52,7 +52,7 @@ __attribute__((noinline)) NSDataPtr VuderuCrashReporter::generateLiveReportWithT
     path.push_back(0);
     int fd = mkstemp(path.data());
     if (fd < 0) {
-        vdcrash_populate_posix_error(error, errno, localized("Failed to create temporary path"));
+        vdcrash_populate_posix_error(error, errno, crashReporterLiveReportLocalized("Failed to create temporary path"));
         return nullptr;
     }
 
@@ -84,7 +84,7 @@ __attribute__((noinline)) NSDataPtr VuderuCrashReporter::generateLiveReportWithT
     } else {
         data = NSData::dataWithContentsOfFile(manager->stringWithFileSystemRepresentation(path.data()));
         if (!data)
-            vdcrash_populate_error(error, VuderuCrashReporterErrorUnknown, localized("Unable to open live crash report for reading"));
+            vdcrash_populate_error(error, VuderuCrashReporterErrorUnknown, crashReporterLiveReportLocalized("Unable to open live crash report for reading"));
     }
     vdcrash_log_writer_free(&writer);
     if (unlink(path.data()) != 0) NSLog("Failure occured deleting live crash report: %s", std::strerror(errno));

@@ -1,7 +1,7 @@
 #include "RSPenroseTestSupport.h"
 
 namespace {
-using Calls = std::vector<std::string>;
+using RSPenroseViewControllerCalls = std::vector<std::string>;
 } // namespace
 
 TEST_F(PenroseTest, BuildsTheMenuParkedOverThePanel) {
@@ -49,7 +49,7 @@ TEST_F(PenroseTest, TapOnTheTipDropsAndTapOnTheOverlayParks) {
     EXPECT_FALSE(statusBarHidden());
     settle();
     EXPECT_FALSE(overlayShown());
-    EXPECT_EQ(menu_->calls, (Calls{"show", "hide"}));
+    EXPECT_EQ(menu_->calls, (RSPenroseViewControllerCalls{"show", "hide"}));
 }
 
 TEST_F(PenroseTest, PanRulesMirrorForTheBottomSide) {
@@ -80,7 +80,7 @@ TEST_F(PenroseTest, PanRulesMirrorForTheBottomSide) {
         EXPECT_EQ(containerY(), row.revealed ? kDropped : row.side == 0 ? kParkedTop : kParkedBottom);
         EXPECT_EQ(statusBarHidden(), row.revealed);
         // The bars can turn, so every pan ends with the side it leaves selected.
-        EXPECT_EQ(menu_->calls, (Calls{row.revealed ? "show" : "hide", "select 0"}));
+        EXPECT_EQ(menu_->calls, (RSPenroseViewControllerCalls{row.revealed ? "show" : "hide", "select 0"}));
         settle();
         EXPECT_EQ(overlayShown(), row.revealed);
     }
@@ -145,7 +145,7 @@ TEST_F(PenroseTest, DisabledOverlayNeverEntersTheViewTree) {
 TEST_F(PenroseTest, WithoutBarButtonsAPanSelectsNothing) {
     show(0, false);
     panFrom({160, 40}, 100);
-    EXPECT_EQ(menu_->calls, (Calls{"show"}));
+    EXPECT_EQ(menu_->calls, (RSPenroseViewControllerCalls{"show"}));
     EXPECT_EQ(menu_->penroseView()->currentSide(), 0);
 }
 

@@ -131,7 +131,7 @@ const std::vector<DrawingCase>& drawingCases() {
     return cases;
 }
 
-bool near(const Pixel& a, const Pixel& b, int tolerance) {
+bool drawingNear(const Pixel& a, const Pixel& b, int tolerance) {
     return std::abs(a.red - b.red) <= tolerance && std::abs(a.green - b.green) <= tolerance &&
            std::abs(a.blue - b.blue) <= tolerance && std::abs(a.alpha - b.alpha) <= tolerance;
 }
@@ -152,7 +152,7 @@ TEST(CGContextDrawing, PixelsOfEachCase) {
             }
             for (const auto& probe : drawingCase.probes) {
                 auto got = bitmap->pixelAt(static_cast<int>(probe.x * scale), static_cast<int>(probe.y * scale));
-                EXPECT_TRUE(near(got, probe.expected, probe.tolerance))
+                EXPECT_TRUE(drawingNear(got, probe.expected, probe.tolerance))
                     << drawingCase.name << " at scale " << scale << ", point " << probe.x << "," << probe.y << ": "
                     << show(got) << " instead of " << show(probe.expected);
             }

@@ -41,8 +41,8 @@ TEST_F(SecTrustTest, CertificateRoundTripsThroughDER) {
     EXPECT_EQ(SecCertificateCopyData(cert)->vector(), identity.certificateDER);
     EXPECT_EQ(SecCertificateCopySubjectSummary(cert), "localhost");
     EXPECT_FALSE(SecCertificateCreateWithData(NSData::dataWithString("not a certificate")));
-    auto truncated = identity.certificateDER;
-    truncated.pop_back();
+    ASSERT_FALSE(identity.certificateDER.empty());
+    std::vector<unsigned char> truncated(identity.certificateDER.begin(), identity.certificateDER.end() - 1);
     EXPECT_FALSE(certificate(truncated));
 }
 

@@ -68,7 +68,7 @@ struct DisplayCase {
     std::vector<Probe> probes;
 };
 
-bool near(const Pixel& a, const Pixel& b, int tolerance) {
+bool displayNear(const Pixel& a, const Pixel& b, int tolerance) {
     return std::abs(a.red - b.red) <= tolerance && std::abs(a.green - b.green) <= tolerance &&
            std::abs(a.blue - b.blue) <= tolerance && std::abs(a.alpha - b.alpha) <= tolerance;
 }
@@ -165,7 +165,7 @@ TEST(UIDisplay, PixelsOfEachCase) {
         auto bitmap = paint(root);
         for (const auto& probe : displayCase.probes) {
             auto got = bitmap->pixelAt(probe.x * 2, probe.y * 2);
-            EXPECT_TRUE(near(got, probe.expected, probe.tolerance))
+            EXPECT_TRUE(displayNear(got, probe.expected, probe.tolerance))
                 << displayCase.name << " at " << probe.x << "," << probe.y << ": (" << int(got.red) << ", " << int(got.green)
                 << ", " << int(got.blue) << ", " << int(got.alpha) << ")";
         }

@@ -11,7 +11,7 @@
 
 namespace {
 // An app that opens the documents listed: type identifiers and extensions.
-std::string infoPlist(const std::string& identifier, const std::string& name, const std::string& contentTypes,
+std::string documentInteractionControllerInfoPlist(const std::string& identifier, const std::string& name, const std::string& contentTypes,
                       const std::string& extensions) {
     return R"(<?xml version="1.0" encoding="UTF-8"?>
 <plist version="1.0"><dict>
@@ -43,10 +43,10 @@ protected:
     void SetUp() override {
         DeviceTest::SetUp();
         UIApplication::sharedApplication()->reset();
-        writeFile("/Applications/Reader.app/Info.plist", infoPlist("com.example.reader", "Reader", "<string>public.text</string>", ""));
-        writeFile("/Applications/Player.app/Info.plist", infoPlist("com.example.player", "Player", "<string>public.audio</string>", ""));
-        writeFile("/Applications/Viewer.app/Info.plist", infoPlist("com.example.viewer", "Viewer", "", "<string>PDF</string>"));
-        writeFile("/Applications/Anything.app/Info.plist", infoPlist("com.example.anything", "Anything", "", "<string>*</string>"));
+        writeFile("/Applications/Reader.app/Info.plist", documentInteractionControllerInfoPlist("com.example.reader", "Reader", "<string>public.text</string>", ""));
+        writeFile("/Applications/Player.app/Info.plist", documentInteractionControllerInfoPlist("com.example.player", "Player", "<string>public.audio</string>", ""));
+        writeFile("/Applications/Viewer.app/Info.plist", documentInteractionControllerInfoPlist("com.example.viewer", "Viewer", "", "<string>PDF</string>"));
+        writeFile("/Applications/Anything.app/Info.plist", documentInteractionControllerInfoPlist("com.example.anything", "Anything", "", "<string>*</string>"));
         writeFile("/Applications/Importer.app/Info.plist",
                   R"(<plist version="1.0"><dict><key>CFBundleIdentifier</key><string>com.example.importer</string></dict></plist>)");
         window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));

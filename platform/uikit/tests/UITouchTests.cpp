@@ -9,7 +9,7 @@
 
 namespace {
 // Writes each touch phase it gets, with the location in its own coordinates.
-class Recorder : public UIView {
+class TouchRecorder : public UIView {
 public:
     using UIView::UIView;
     std::vector<std::string> log;
@@ -40,7 +40,7 @@ std::shared_ptr<UIWindow> makeWindow() { return std::make_shared<UIWindow>(CGRec
 
 TEST(UITouch, PhasesReachTheHitViewAndGoUpItsResponders) {
     auto window = makeWindow();
-    auto outer = std::make_shared<Recorder>(CGRectMake(100, 100, 200, 200));
+    auto outer = std::make_shared<TouchRecorder>(CGRectMake(100, 100, 200, 200));
     auto plain = std::make_shared<UIView>(CGRectMake(10, 10, 50, 50)); // handles nothing: passes up
     window->addSubview(outer);
     outer->addSubview(plain);
@@ -65,7 +65,7 @@ TEST(UITouch, PhasesReachTheHitViewAndGoUpItsResponders) {
 
 TEST(UITouch, HitTestOverridesChooseTheView) {
     auto window = makeWindow();
-    auto recorder = std::make_shared<Recorder>(CGRectMake(0, 0, 10, 10));
+    auto recorder = std::make_shared<TouchRecorder>(CGRectMake(0, 0, 10, 10));
     auto wide = std::make_shared<Redirect>(CGRectMake(0, 300, 320, 100));
     wide->target = recorder;
     window->addSubview(recorder);
@@ -73,7 +73,7 @@ TEST(UITouch, HitTestOverridesChooseTheView) {
     UIFingers(window).tap({160, 350});
     EXPECT_EQ(recorder->log, (std::vector<std::string>{"began 160,350", "ended 160,350"}));
     // Hidden and non-interactive views are passed over.
-    auto cover = std::make_shared<Recorder>(CGRectMake(0, 0, 320, 568));
+    auto cover = std::make_shared<TouchRecorder>(CGRectMake(0, 0, 320, 568));
     window->addSubview(cover);
     cover->setUserInteractionEnabled(false);
     UIFingers(window).tap({160, 350});
@@ -83,8 +83,8 @@ TEST(UITouch, HitTestOverridesChooseTheView) {
 
 TEST(UITouch, TwoFingersOnTwoViewsEachGetTheirOwn) {
     auto window = makeWindow();
-    auto left = std::make_shared<Recorder>(CGRectMake(0, 0, 160, 568));
-    auto right = std::make_shared<Recorder>(CGRectMake(160, 0, 160, 568));
+    auto left = std::make_shared<TouchRecorder>(CGRectMake(0, 0, 160, 568));
+    auto right = std::make_shared<TouchRecorder>(CGRectMake(160, 0, 160, 568));
     window->addSubview(left);
     window->addSubview(right);
     UIFingers fingers(window);
@@ -162,7 +162,7 @@ TEST(UIControlTracking, SendsTheEventsOfTheFingersPath) {
 
 TEST(UIControlTracking, ADisabledControlLetsTheTouchPassUp) {
     auto window = makeWindow();
-    auto back = std::make_shared<Recorder>(CGRectMake(0, 0, 320, 568));
+    auto back = std::make_shared<TouchRecorder>(CGRectMake(0, 0, 320, 568));
     auto control = std::make_shared<UIControl>(CGRectMake(100, 100, 100, 50));
     window->addSubview(back);
     back->addSubview(control);
@@ -178,7 +178,7 @@ TEST(UIControlTracking, ADisabledControlLetsTheTouchPassUp) {
 
 TEST(UITouch, FingersLeftDownAreCancelledWhenTheyGo) {
     auto window = makeWindow();
-    auto view = std::make_shared<Recorder>(CGRectMake(0, 0, 320, 568));
+    auto view = std::make_shared<TouchRecorder>(CGRectMake(0, 0, 320, 568));
     window->addSubview(view);
     {
         UIFingers fingers(window);

@@ -7,7 +7,7 @@
 namespace {
 
 using namespace adlog_builders;
-using Logs = std::vector<std::string>;
+using AdLogManagerSenderLogs = std::vector<std::string>;
 
 } // namespace
 
@@ -25,14 +25,14 @@ TEST_F(AdLogSenderTest, ASendPostsExactlyTheSendableEventsOfItsTransfer) {
     EXPECT_EQ(requests[0].header("accept"), "avro/binary");
     EXPECT_EQ(requests[0].header("fm-checksum"), AnalyticsCollector::checksumText(requests[0].body));
     // One sendable click leaves; a log whose events are all held back still travels, empty.
-    EXPECT_EQ(postedLogs(requests[0].body), (Logs{": unfilled", "g1: rendered custom{k=v} clicked", "g2:"}));
+    EXPECT_EQ(postedLogs(requests[0].body), (AdLogManagerSenderLogs{": unfilled", "g1: rendered custom{k=v} clicked", "g2:"}));
 
     // Later events go into the next transfer only.
     manager()->getAdLog("g2")->logAdEvent(event(3));
     send();
     ASSERT_TRUE(settle());
     ASSERT_EQ(collector_.requestCount(), 2u);
-    EXPECT_EQ(postedLogs(collector_.bodies()[1]), Logs{"g2: filled"});
+    EXPECT_EQ(postedLogs(collector_.bodies()[1]), AdLogManagerSenderLogs{"g2: filled"});
     EXPECT_EQ(blockIdentifiers().size(), 2u);
     EXPECT_EQ(blockFiles().size(), 2u);
 }
@@ -41,7 +41,7 @@ TEST_F(AdLogSenderTest, ASendWithNothingPendingStillPosts) {
     send();
     ASSERT_TRUE(settle());
     ASSERT_EQ(collector_.requestCount(), 1u);
-    EXPECT_EQ(postedLogs(collector_.bodies()[0]), Logs{});
+    EXPECT_EQ(postedLogs(collector_.bodies()[0]), AdLogManagerSenderLogs{});
 }
 
 TEST_F(AdLogSenderTest, AVerifiedSuccessDeletesTheBlockAndOnlyTheLogsItCompletes) {
@@ -117,7 +117,7 @@ TEST_F(AdLogSenderTest, RepliesThatConfirmNothingKeepEverythingForTheNextTrigger
         auto bodies = collector_.bodies();
         ASSERT_EQ(bodies.size(), before + posted + 1);
         for (std::size_t i = before; i < bodies.size(); ++i) EXPECT_EQ(bodies[i], bodies.back());
-        EXPECT_EQ(postedLogs(bodies.back()), Logs{std::string(row.name) + ": rendered"});
+        EXPECT_EQ(postedLogs(bodies.back()), AdLogManagerSenderLogs{std::string(row.name) + ": rendered"});
         EXPECT_TRUE(blockIdentifiers().empty());
         EXPECT_TRUE(blockFiles().empty());
         EXPECT_EQ(manager()->getAdLog(row.name), nullptr);
@@ -145,7 +145,7 @@ TEST_F(AdLogSenderTest, AnotherSuccessAndTheNextStartResendTheSameBytes) {
     ASSERT_TRUE(settle());
     auto bodies = collector_.bodies();
     ASSERT_EQ(bodies.size(), 4u);
-    EXPECT_EQ(postedLogs(bodies[2]), Logs{"a: clicked"});
+    EXPECT_EQ(postedLogs(bodies[2]), AdLogManagerSenderLogs{"a: clicked"});
     EXPECT_EQ(bodies[3], first);
     EXPECT_TRUE(blockIdentifiers().empty());
     EXPECT_EQ(manager()->getAdLog("a"), nullptr);

@@ -9,13 +9,13 @@
 namespace {
 
 using A = VuderuAdAction;
-using Calls = std::vector<std::string>;
+using AdActionCalls = std::vector<std::string>;
 
 struct Row {
     const char* action;
     std::optional<std::string> status;  // nil: no status set
     std::int32_t result;
-    Calls calls;
+    AdActionCalls calls;
     std::function<void(RecordingAdHandler&, VuderuAdUnit&, VuderuAdEvent&)> setup = nullptr;
 };
 
@@ -160,7 +160,7 @@ TEST_F(AdActionTest, ARenderedTakeoverGoingToABannerCollapsesWhenClosed) {
     execute("nextAdUnit?maxAds=1", params);
     EXPECT_EQ(params.at("callback").stringValue(), "willCollapse");
     execute("closeAd", params);
-    EXPECT_EQ(handler_->calls, (Calls{"setNotificationFlag(3)", "spaceWillCollapse(space)", "spaceDidCollapse(space)"}));
+    EXPECT_EQ(handler_->calls, (AdActionCalls{"setNotificationFlag(3)", "spaceWillCollapse(space)", "spaceDidCollapse(space)"}));
 
     // A unit that starts with a takeover does not collapse.
     handler_->units = {makeUnit({{"t1", "takeover"}})};

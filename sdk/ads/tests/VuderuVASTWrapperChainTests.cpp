@@ -4,7 +4,7 @@
 
 namespace {
 
-using Urls = std::vector<std::string>;
+using VASTWrapperChainUrls = std::vector<std::string>;
 
 // Wrapper documents are files that the loopback server hands out by name.
 class VASTWrapperChainTest : public VASTParserTest {
@@ -34,7 +34,7 @@ protected:
 TEST_F(VASTWrapperChainTest, AChainEndsInOneAdWithTheFirstIdAndTheUrlsOfEveryDocument) {
     serve("b.xml", vastdoc::document("2.0", {vastdoc::inlineAd("b")}));
     auto parser = chain(wrapperTo("r", "b.xml"));
-    EXPECT_EQ(delegate_->outcomes, Urls{"success g1"});
+    EXPECT_EQ(delegate_->outcomes, VASTWrapperChainUrls{"success g1"});
     EXPECT_EQ(fetches(), 1u);
     EXPECT_EQ(parser->currentWrapperDepth(), 1);
     auto manager = stored();
@@ -43,9 +43,9 @@ TEST_F(VASTWrapperChainTest, AChainEndsInOneAdWithTheFirstIdAndTheUrlsOfEveryDoc
     const auto& ad = manager->vuderuVASTAds()->front();
     EXPECT_EQ(ad->adId(), "r");
     EXPECT_EQ(ad->adType()->adFormatType(), VuderuVASTAdFormatWrapper);
-    EXPECT_EQ(*manager->getImpressionUrls(), (Urls{"http://t.example/imp?id=r", "http://t.example/imp?id=b"}));
+    EXPECT_EQ(*manager->getImpressionUrls(), (VASTWrapperChainUrls{"http://t.example/imp?id=r", "http://t.example/imp?id=b"}));
     EXPECT_EQ(manager->getTrackingEventUrls(VuderuVASTTrackingEventStart),
-              (Urls{"http://t.example/start?id=r", "http://t.example/start?id=b"}));
+              (VASTWrapperChainUrls{"http://t.example/start?id=r", "http://t.example/start?id=b"}));
     // The inline's creative takes the wrapper's place; the wrapper's click-through stays.
     ASSERT_EQ(ad->adType()->creatives()->size(), 1u);
     EXPECT_EQ(ad->adType()->creatives()->front()->depth(), 1);
@@ -107,7 +107,7 @@ TEST_F(VASTWrapperChainTest, EveryChainEndsOnceWithTheRightCall) {
         VuderuAdManager::instance()->setVastManagerForAdGuid("g1", nullptr);
         std::size_t before = fetches();
         chain(row.prepare());
-        EXPECT_EQ(delegate_->outcomes, Urls{row.outcome});
+        EXPECT_EQ(delegate_->outcomes, VASTWrapperChainUrls{row.outcome});
         EXPECT_EQ(fetches() - before, row.fetches);
         EXPECT_EQ(stored() != nullptr, row.outcome == "success g1");
     }
@@ -126,7 +126,7 @@ TEST_F(VASTWrapperChainTest, ACancelledFetchEndsTheChainOnce) {
     parser->requestDidFailWithResponse(task, nullptr);
     collector_.releaseStalls();
     drainMain();
-    EXPECT_EQ(delegate_->outcomes, Urls{"cancel g1"});
+    EXPECT_EQ(delegate_->outcomes, VASTWrapperChainUrls{"cancel g1"});
     EXPECT_EQ(stored(), nullptr);
 }
 

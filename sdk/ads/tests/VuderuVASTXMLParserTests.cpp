@@ -4,7 +4,7 @@
 
 namespace {
 
-using Urls = std::vector<std::string>;
+using VASTXMLParserUrls = std::vector<std::string>;
 using vastdoc::cdata;
 using vastdoc::element;
 
@@ -18,8 +18,8 @@ TEST_F(VASTParserTest, AVersionOneInLineAdRecordByRecord) {
     ASSERT_NE(adType, nullptr);
     EXPECT_EQ(adType->adFormatType(), VuderuVASTAdFormatInLine);
     EXPECT_EQ(adType->adTitle(), "A title");
-    EXPECT_EQ(*adType->impressionUrls(), Urls{"http://t.example/imp?id=a1"});
-    EXPECT_EQ(*adType->errorUrls(), Urls{"http://t.example/err?id=a1"});
+    EXPECT_EQ(*adType->impressionUrls(), VASTXMLParserUrls{"http://t.example/imp?id=a1"});
+    EXPECT_EQ(*adType->errorUrls(), VASTXMLParserUrls{"http://t.example/err?id=a1"});
     EXPECT_EQ(adType->vastAdTagURI(), "");
     ASSERT_NE(adType->adSystem(), nullptr);
     EXPECT_EQ(adType->adSystem()->value(), "Acme");
@@ -34,7 +34,7 @@ TEST_F(VASTParserTest, AVersionOneInLineAdRecordByRecord) {
     ASSERT_NE(linear, nullptr);
     EXPECT_EQ(linear->duration(), 30);
     EXPECT_EQ(linear->skipOffset(), 0);
-    std::map<std::string, Urls> tracking = {{"start", {"http://t.example/start?id=a1"}}, {"firstQuartile", {"http://t.example/q1?id=a1"}}};
+    std::map<std::string, VASTXMLParserUrls> tracking = {{"start", {"http://t.example/start?id=a1"}}, {"firstQuartile", {"http://t.example/q1?id=a1"}}};
     EXPECT_EQ(*linear->trackingEventDic(), tracking);
     std::map<std::int64_t, std::string> clicks = {{1, "http://click.example/a1"}, {2, "http://t.example/click?id=a1"}};
     EXPECT_EQ(linear->videoClickDic(), clicks);
@@ -50,7 +50,7 @@ TEST_F(VASTParserTest, AVersionOneInLineAdRecordByRecord) {
     EXPECT_TRUE(media->scalable());
     EXPECT_TRUE(media->maintainAspectRatio());
     EXPECT_EQ(stored()->getVideoClickUrl(VuderuVASTVideoClickThrough), "http://click.example/a1");
-    EXPECT_EQ(stored()->getTrackingEventUrls(VuderuVASTTrackingEventFirstQuartile), Urls{"http://t.example/q1?id=a1"});
+    EXPECT_EQ(stored()->getTrackingEventUrls(VuderuVASTTrackingEventFirstQuartile), VASTXMLParserUrls{"http://t.example/q1?id=a1"});
 }
 
 TEST_F(VASTParserTest, AVersionThreeAdWithSkipOffsetSequencesAndApiFramework) {
@@ -118,12 +118,12 @@ TEST_F(VASTParserTest, UrlsKeepEscapedAmpersandsAndComeThroughCDATA) {
     a.adSystem = element("AdSystem", "", cdata("CData System"));
     auto ad = onlyAd(vastdoc::document("2.0", {a}));
     ASSERT_NE(ad, nullptr);
-    EXPECT_EQ(*ad->adType()->impressionUrls(), (Urls{"a?x=1&amp;y=2", "http://t.example/imp?a=1&b=2", "http://t.example/lined"}));
-    EXPECT_EQ(*ad->adType()->errorUrls(), Urls{"http://t.example/err"});
+    EXPECT_EQ(*ad->adType()->impressionUrls(), (VASTXMLParserUrls{"a?x=1&amp;y=2", "http://t.example/imp?a=1&b=2", "http://t.example/lined"}));
+    EXPECT_EQ(*ad->adType()->errorUrls(), VASTXMLParserUrls{"http://t.example/err"});
     EXPECT_EQ(ad->adType()->adSystem()->value(), "CData System");
     const auto& linear = ad->adType()->creatives()->front()->linear();
     EXPECT_EQ(linear->duration(), 15);
-    EXPECT_EQ(linear->trackingEventDic()->at("complete"), Urls{"http://t.example/done?x=<1>"});
+    EXPECT_EQ(linear->trackingEventDic()->at("complete"), VASTXMLParserUrls{"http://t.example/done?x=<1>"});
     EXPECT_EQ(linear->videoClickDic().at(1), "http://click.example/?q=1&r=2");
     ASSERT_NE(linear->mediaFile(), nullptr);
     EXPECT_EQ(linear->mediaFile()->url(), "http://media.example/v.mp4");
@@ -140,11 +140,11 @@ TEST_F(VASTParserTest, TrackingAndMediaFilesOutsideTheirParentsAndTrackingWithou
     auto ad = onlyAd(vastdoc::document("2.0", {a}));
     ASSERT_NE(ad, nullptr);
     const auto& linear = ad->adType()->creatives()->front()->linear();
-    std::map<std::string, Urls> tracking = {{"start", {"http://t.example/start?id=a1"}}, {"firstQuartile", {"http://t.example/q1?id=a1"}}};
+    std::map<std::string, VASTXMLParserUrls> tracking = {{"start", {"http://t.example/start?id=a1"}}, {"firstQuartile", {"http://t.example/q1?id=a1"}}};
     EXPECT_EQ(*linear->trackingEventDic(), tracking);
     EXPECT_EQ(linear->mediaFile()->url(), "http://media.example/a1.mp4");
     EXPECT_EQ(linear->duration(), 30);
-    EXPECT_EQ(*ad->adType()->impressionUrls(), Urls{"http://t.example/imp?id=a1"});
+    EXPECT_EQ(*ad->adType()->impressionUrls(), VASTXMLParserUrls{"http://t.example/imp?id=a1"});
 }
 
 TEST_F(VASTParserTest, AWrapperIsNotFetchedWhenWrappersAreNotFollowed) {

@@ -16,11 +16,11 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using AdExternalWebViewLines = std::vector<std::string>;
 
 class RecordingBrowserController : public VuderuAdExternalWebViewDelegate {
 public:
-    Lines calls;
+    AdExternalWebViewLines calls;
     bool takesOver = false;
     void vuderuAdExternalWebViewDidCloseWithResult(VuderuAdExternalWebView&, std::int32_t result) override {
         calls.push_back("close " + std::to_string(result));
@@ -114,14 +114,14 @@ TEST_F(ExternalWebViewTest, BackOnTheFirstPageLeavesWithZeroAndCloseWithOne) {
     EXPECT_NE(screen.find("bar: \"\" | left: [back] | right: [close]"), std::string::npos) << screen;
     EXPECT_EQ(driver.execute("tap back"), "");
     EXPECT_EQ(driver.execute("tap close"), "");
-    EXPECT_EQ(controller->calls, (Lines{"openAppUrl /page.html", "finished", "close 0", "close 1"}));
+    EXPECT_EQ(controller->calls, (AdExternalWebViewLines{"openAppUrl /page.html", "finished", "close 0", "close 1"}));
 }
 
 TEST_F(ExternalWebViewTest, ALinkTheAdTakesOverLoadsNothing) {
     controller->takesOver = true;
     load("/page.html");
     drainMain();
-    EXPECT_EQ(controller->calls, Lines{"openAppUrl /page.html"});
+    EXPECT_EQ(controller->calls, AdExternalWebViewLines{"openAppUrl /page.html"});
     EXPECT_EQ(server.requestCount(), 0u);
     EXPECT_FALSE(browser->timing());
 }

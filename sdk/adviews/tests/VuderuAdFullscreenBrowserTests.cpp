@@ -8,12 +8,12 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using AdFullscreenBrowserLines = std::vector<std::string>;
 
 // An ad that records what the browser asks of it; modal when it has a parent controller.
 class RecordingLinkAd : public IVuderuAd, public IVuderuAdExternalViewConnector {
 public:
-    Lines calls;
+    AdFullscreenBrowserLines calls;
     std::shared_ptr<UIViewController> parent;
     VuderuAdUnitPtr activeAdUnit() const override { return nullptr; }
     bool isGuidActive(const std::string&) const override { return false; }
@@ -57,7 +57,7 @@ TEST_F(FullscreenBrowserTest, AModalAdsPageIsPresentedOnTheHostAndALaterPageReus
     ASSERT_TRUE(browser);
     EXPECT_EQ(browser->parentVC(), host);
     EXPECT_EQ(host->presentedViewController(), browser);
-    EXPECT_EQ(ad->calls, (Lines{"showLoadingView", "responding YES", "responding NO", "removeLoadingView"}));
+    EXPECT_EQ(ad->calls, (AdFullscreenBrowserLines{"showLoadingView", "responding YES", "responding NO", "removeLoadingView"}));
 
     ASSERT_TRUE(open(ad));
     EXPECT_EQ(fullscreen->extAdViewController(), browser) << "reused, not made again";

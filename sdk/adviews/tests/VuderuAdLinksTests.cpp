@@ -13,7 +13,7 @@
 
 namespace {
 
-using Calls = std::vector<std::string>;
+using AdLinksCalls = std::vector<std::string>;
 
 std::vector<std::string> openedURLs() {
     std::vector<std::string> urls;
@@ -110,7 +110,7 @@ TEST_F(AdSpaceViewLinksTest, AppStoreLinksOpenWithTheAppWithoutStoreKit) {
     Value::Dictionary params;
     EXPECT_TRUE(ad->openUrlInNativeBrowserParams(NSURL::URLWithString("http://itunes.apple.com/app/id123"), params));
     EXPECT_EQ(params["callback"].stringValue(), "willLeaveApplication");
-    EXPECT_EQ(openedURLs(), (Calls{"http://itunes.apple.com/app/id123"}));
+    EXPECT_EQ(openedURLs(), (AdLinksCalls{"http://itunes.apple.com/app/id123"}));
     EXPECT_FALSE(ad->itunesURL());
 }
 
@@ -134,7 +134,7 @@ TEST_F(AdSpaceViewLinksTest, WithStoreKitAppStoreItemsGoToTheStorePageById) {
             ASSERT_TRUE(ad->itunesURL());
             EXPECT_EQ(ad->itunesURL()->absoluteString(), url);
         } else {
-            EXPECT_EQ(openedURLs(), (Calls{url}));
+            EXPECT_EQ(openedURLs(), (AdLinksCalls{url}));
         }
     }
     VuderuUtil::setLogLevel(1);
@@ -156,13 +156,13 @@ TEST_F(AdSpaceViewLinksTest, AppURLsFromThePageOrTheBrowser) {
     EXPECT_FALSE(ad->openAppUrlFromExWebView(NSURL::URLWithString("http://example.com/page"), false));
     EXPECT_TRUE(openedURLs().empty());
     EXPECT_TRUE(ad->openAppUrlFromExWebView(NSURL::URLWithString("http://itunes.apple.com/app/id1"), true));
-    EXPECT_EQ(delegate->calls, (Calls{"spaceWillLeaveApplication(space)"}));
+    EXPECT_EQ(delegate->calls, (AdLinksCalls{"spaceWillLeaveApplication(space)"}));
     EXPECT_FALSE(unit->curAdFrame()->frameClicked());
     delegate->calls.clear();
     EXPECT_TRUE(ad->openAppUrlFromExWebView(NSURL::URLWithString("tel:5551234"), false));
-    EXPECT_EQ(delegate->calls, (Calls{"spaceDidReceiveClick(space)", "spaceWillLeaveApplication(space)"}));
+    EXPECT_EQ(delegate->calls, (AdLinksCalls{"spaceDidReceiveClick(space)", "spaceWillLeaveApplication(space)"}));
     EXPECT_TRUE(unit->curAdFrame()->frameClicked());
-    EXPECT_EQ(openedURLs(), (Calls{"http://itunes.apple.com/app/id1", "tel:5551234"}));
+    EXPECT_EQ(openedURLs(), (AdLinksCalls{"http://itunes.apple.com/app/id1", "tel:5551234"}));
 }
 
 TEST_F(AdSpaceViewLinksTest, ClosingAnExternalViewRemovesTheTakeoverUnlessAnActionMovedOn) {
@@ -206,10 +206,10 @@ TEST_F(AdSpaceViewLinksTest, StorePageThatFailsFallsBackToTheApp) {
     EXPECT_TRUE(ad->appStoreInvoked());
     NSNotificationCenter::defaultCenter()->postNotificationName("VuderuSKAppstoreDidFailToLoad");
     EXPECT_FALSE(ad->appStoreInvoked());
-    EXPECT_EQ(openedURLs(), (Calls{"itms-apps://itunes.apple.com/app/id77"}));
+    EXPECT_EQ(openedURLs(), (AdLinksCalls{"itms-apps://itunes.apple.com/app/id77"}));
     EXPECT_FALSE(ad->itunesURL());
     EXPECT_EQ(delegate->calls,
-              (Calls{"spaceWillLeaveApplication(space)", "spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
+              (AdLinksCalls{"spaceWillLeaveApplication(space)", "spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
     NSNotificationCenter::defaultCenter()->postNotificationName("VuderuSKAppstoreDidLoad");
     EXPECT_FALSE(ad->appStoreInvoked());
 }

@@ -9,7 +9,7 @@
 
 namespace {
 
-using Calls = std::vector<std::string>;
+using AdNetworkRoadCalls = std::vector<std::string>;
 
 // A plugin whose answers the test sets and whose calls it reads back.
 class ScriptedPlugin : public VuderuAdNetworkBasePlugin {
@@ -18,7 +18,7 @@ public:
         bool available = true;
         bool givesView = true;
     };
-    ScriptedPlugin(Script script, Calls& calls) : script_(script), calls_(calls) {}
+    ScriptedPlugin(Script script, AdNetworkRoadCalls& calls) : script_(script), calls_(calls) {}
 
     bool adIsAvailableParentViewOrientation(const std::string& space, const UIViewPtr& parent, std::int64_t) override {
         calls_.push_back("adIsAvailable " + space + (parent ? " web" : ""));
@@ -42,7 +42,7 @@ public:
 
 private:
     Script script_;
-    Calls& calls_;
+    AdNetworkRoadCalls& calls_;
     std::weak_ptr<IVuderuAdNetworkConnector> container_;
 };
 
@@ -69,7 +69,7 @@ protected:
         return unit;
     }
 
-    Calls calls;
+    AdNetworkRoadCalls calls;
     std::weak_ptr<ScriptedPlugin> made;
 };
 
@@ -80,7 +80,7 @@ TEST_F(AdSpaceViewNetworkTest, DisplayAsksThePluginAndFailsWithoutAnAdView) {
         std::string format;
         bool result;
         std::int64_t code;
-        Calls calls;
+        AdNetworkRoadCalls calls;
     };
     const Case cases[] = {
         {"gives a view", ScriptedPlugin::Script{}, "banner", true, 0, {"adIsAvailable SPACE web", "getAdView SPACE banner"}},
@@ -107,7 +107,7 @@ TEST_F(AdSpaceViewNetworkTest, DisplayAsksThePluginAndFailsWithoutAnAdView) {
         if (error) {
             EXPECT_EQ(error->localizedDescription(), "VuderuAds: Ad Network could not satisfy request");
         }
-        Calls expected;
+        AdNetworkRoadCalls expected;
         for (std::string call : c.calls) expected.push_back(call.replace(call.find("SPACE"), 5, space));
         EXPECT_EQ(calls, expected);
         EXPECT_EQ(ad->networkPlugin() != nullptr, c.script.has_value());
@@ -137,7 +137,7 @@ TEST_F(AdSpaceViewNetworkTest, PluginPreparesRendersPlacesAndIsCleanedUpOnRemova
 
     calls.clear();
     ad->renderView();
-    EXPECT_EQ(calls, (Calls{"renderAdView space web"}));
+    EXPECT_EQ(calls, (AdNetworkRoadCalls{"renderAdView space web"}));
     ASSERT_EQ(ad->subviews().size(), 1u);
     EXPECT_EQ(ad->subviews()[0], ad->webView());
     // "rendered" comes from the plugin once its banner is placed.
@@ -147,12 +147,12 @@ TEST_F(AdSpaceViewNetworkTest, PluginPreparesRendersPlacesAndIsCleanedUpOnRemova
 
     calls.clear();
     ad->adjustAdFrame();
-    EXPECT_EQ(calls, (Calls{"adjustAdBannerFrame"}));
+    EXPECT_EQ(calls, (AdNetworkRoadCalls{"adjustAdBannerFrame"}));
 
     calls.clear();
     plugin.reset();
     ad->removeAd();
-    EXPECT_EQ(calls, (Calls{"cleanupAdView space"}));
+    EXPECT_EQ(calls, (AdNetworkRoadCalls{"cleanupAdView space"}));
     EXPECT_FALSE(ad->networkPlugin());
     EXPECT_TRUE(made.expired());
     ad->removeAd();
@@ -167,7 +167,7 @@ TEST_F(AdSpaceViewNetworkTest, FailureFallingOverToTheNextUnitLetsThePluginGo) {
     NSErrorPtr error;
     EXPECT_TRUE(ad->loadAdFrameError(unit->curAdFrame(), &error));
     EXPECT_FALSE(error);
-    EXPECT_EQ(calls, (Calls{"adIsAvailable space web", "getAdView space banner", "cleanupAdView space"}));
+    EXPECT_EQ(calls, (AdNetworkRoadCalls{"adIsAvailable space web", "getAdView space banner", "cleanupAdView space"}));
     EXPECT_FALSE(ad->networkPlugin());
     EXPECT_TRUE(made.expired());
     EXPECT_TRUE(delegate->calls.empty());
@@ -191,5 +191,5 @@ TEST_F(AdSpaceViewNetworkTest, PlacementAdjustsOnlyBannersAndTheModalHeartbeatTo
     ASSERT_TRUE(modal->isShownModallyForViewController());
     calls.clear();
     modal->handleHeartBeat();
-    EXPECT_EQ(calls, (Calls{"adjustAdBannerFrame"}));
+    EXPECT_EQ(calls, (AdNetworkRoadCalls{"adjustAdBannerFrame"}));
 }

@@ -9,7 +9,7 @@
 
 namespace {
 
-using Calls = std::vector<std::string>;
+using AdCalls = std::vector<std::string>;
 
 std::int64_t codeOf(const NSErrorPtr& error) { return error ? error->code() : 0; }
 
@@ -69,7 +69,7 @@ TEST_F(AdSpaceViewTest, PageOnAClosedPortFailsToReceiveWith114AndAnHTMLFrameBeco
     NSErrorPtr error;
     ASSERT_TRUE(ad->prepareAdForDisplay(&error));
     ASSERT_TRUE(runMainUntil([&] { return !delegate->calls.empty(); }));
-    EXPECT_EQ(delegate->calls, (Calls{"spaceDidFailToReceiveAd(space,114)"}));
+    EXPECT_EQ(delegate->calls, (AdCalls{"spaceDidFailToReceiveAd(space,114)"}));
     EXPECT_FALSE(ad->readyForDisplay());
 
     delegate->calls.clear();
@@ -78,7 +78,7 @@ TEST_F(AdSpaceViewTest, PageOnAClosedPortFailsToReceiveWith114AndAnHTMLFrameBeco
     prepareUntilReady(other);
     EXPECT_TRUE(hasEvent("h", "prepared"));
     EXPECT_TRUE(runMainUntil([&] { return !delegate->calls.empty(); }));
-    EXPECT_EQ(delegate->calls, (Calls{"spaceDidReceiveAd(other)"}));
+    EXPECT_EQ(delegate->calls, (AdCalls{"spaceDidReceiveAd(other)"}));
     other->renderView();
     EXPECT_TRUE(other->adRendered());
     ASSERT_EQ(other->subviews().size(), 1u);
@@ -140,7 +140,7 @@ TEST_F(AdSpaceViewTest, FilledRoadVerifiesTheAdAndGoesOnAsUrlVerified) {
     EXPECT_EQ(seen[0], "filled");
     EXPECT_EQ(seen[1], "urlVerified");
     EXPECT_TRUE(hasEvent("g", "prepared"));
-    EXPECT_EQ(delegate->calls, (Calls{"spaceDidReceiveAd(space)"}));
+    EXPECT_EQ(delegate->calls, (AdCalls{"spaceDidReceiveAd(space)"}));
 }
 
 TEST_F(AdSpaceViewTest, FilledRoadThatCannotVerifyFailsWith106UnlessTheFailureIsHandled) {
@@ -171,9 +171,9 @@ TEST_F(AdSpaceViewTest, RemovingTwiceSendsOneDismissPairAndSilencedRemovalSendsN
     host->addSubview(ad);
     ad->removeAd();
     ad->removeAd();
-    EXPECT_EQ(delegate->calls, (Calls{"spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
+    EXPECT_EQ(delegate->calls, (AdCalls{"spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
     EXPECT_FALSE(ad->superview());
-    EXPECT_EQ(events("g"), (Calls{"adClosed"}));
+    EXPECT_EQ(events("g"), (AdCalls{"adClosed"}));
 
     delegate->calls.clear();
     auto silent = makeUnit({{.guid = "s"}});
@@ -243,7 +243,7 @@ TEST_F(AdSpaceViewTest, ClosingFromThePageKeepsTheViewAliveUntilTheCallHasEnded)
     auto request = NSURLRequest::requestWithURL(NSURL::URLWithString("vuderu://vuderucall?event=adWillClose"));
     EXPECT_FALSE(loader->webViewShouldStartLoadWithRequestNavigationType(*page, request, UIWebViewNavigationTypeOther));
     EXPECT_EQ(VuderuAdManager::instance()->adForSpace("space"), nullptr);
-    EXPECT_EQ(delegate->calls, (Calls{"spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
+    EXPECT_EQ(delegate->calls, (AdCalls{"spaceWillDismiss(space,YES)", "spaceDidDismiss(space,YES)"}));
     EXPECT_FALSE(weak.expired());
     drainMain();
     EXPECT_TRUE(weak.expired());

@@ -10,7 +10,7 @@
 
 namespace {
 
-using Calls = std::vector<std::string>;
+using AdVideoRoadCalls = std::vector<std::string>;
 
 } // namespace
 
@@ -72,7 +72,7 @@ TEST_F(AdSpaceViewVideoTest, NativeVideoPlaysInThePlayerAndRemovalStopsIt) {
     EXPECT_TRUE(player.expired());
     EXPECT_FALSE(hasEvent("v", "adClosed"));
     EXPECT_TRUE(hasEvent("v", "videoProgressed"));
-    EXPECT_EQ(delegate->calls, (Calls{"videoDidNotFinish(space)", "spaceWillDismiss(space,NO)", "spaceDidDismiss(space,NO)"}));
+    EXPECT_EQ(delegate->calls, (AdVideoRoadCalls{"videoDidNotFinish(space)", "spaceWillDismiss(space,NO)", "spaceDidDismiss(space,NO)"}));
 }
 
 TEST_F(AdSpaceViewVideoTest, VideoPlayedToItsEndTellsTheHostOnlyWhenRewardable) {
@@ -95,7 +95,7 @@ TEST_F(AdSpaceViewVideoTest, FileThatIsNotMediaFailsToRenderWith118) {
     auto ad = videoAd("/ads/not-media.mp4");
     render(ad);
     ASSERT_TRUE(runMainUntil([&] { return !ad->videoPlayer(); }));
-    EXPECT_EQ(delegate->calls, (Calls{"spaceDidFailToRender(space,118)"}));
+    EXPECT_EQ(delegate->calls, (AdVideoRoadCalls{"spaceDidFailToRender(space,118)"}));
 }
 
 TEST_F(AdSpaceViewVideoTest, HTMLFrameWithAVASTDocumentIsAVideoWithItsClickThrough) {

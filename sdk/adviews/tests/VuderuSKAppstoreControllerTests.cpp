@@ -15,7 +15,7 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using SKAppstoreControllerLines = std::vector<std::string>;
 
 class StoreControllerTest : public DeviceTest {
 protected:
@@ -47,7 +47,7 @@ protected:
     std::shared_ptr<UIViewController> root = std::make_shared<UIViewController>();
     std::shared_ptr<UIWindow> window;
     std::shared_ptr<NSObject> observer;
-    Lines posted;
+    SKAppstoreControllerLines posted;
     std::function<void()> onPost;
 };
 
@@ -59,13 +59,13 @@ TEST_F(StoreControllerTest, PresentedOnceLoadedAndDidLoadAfterThePresentation) {
     clock.advance(0.1);
     EXPECT_EQ(root->presentedViewController(), store->skController());
     clock.advance(1);
-    EXPECT_EQ(posted, Lines{"VuderuSKAppstoreDidLoad"});
+    EXPECT_EQ(posted, SKAppstoreControllerLines{"VuderuSKAppstoreDidLoad"});
     Driver driver;
     auto screen = driver.screen();
     EXPECT_NE(screen.find("store: id 12345"), std::string::npos) << screen;
     EXPECT_EQ(driver.execute("tap Done"), "");
     clock.advance(1);
-    EXPECT_EQ(posted, (Lines{"VuderuSKAppstoreDidLoad", "VuderuSKAppstoreDidFinish"}));
+    EXPECT_EQ(posted, (SKAppstoreControllerLines{"VuderuSKAppstoreDidLoad", "VuderuSKAppstoreDidFinish"}));
     EXPECT_EQ(root->presentedViewController(), nullptr);
 }
 
@@ -94,10 +94,10 @@ TEST_F(StoreControllerTest, ALoadAfterEightSecondsFailsOnceAndShowsNothing) {
     clock.advance(7.9);
     EXPECT_TRUE(posted.empty());
     clock.advance(0.1);
-    EXPECT_EQ(posted, Lines{"VuderuSKAppstoreDidFailToLoad"});
+    EXPECT_EQ(posted, SKAppstoreControllerLines{"VuderuSKAppstoreDidFailToLoad"});
     clock.advance(2);
     VuderuUtil::setLogLevel(1);
-    EXPECT_EQ(posted, Lines{"VuderuSKAppstoreDidFailToLoad"});
+    EXPECT_EQ(posted, SKAppstoreControllerLines{"VuderuSKAppstoreDidFailToLoad"});
     EXPECT_EQ(root->presentedViewController(), nullptr);
     auto lines = log_->lines();
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) { return l.find("Loading of app id 42 timed out") != std::string::npos; }));
@@ -108,7 +108,7 @@ TEST_F(StoreControllerTest, AFailedLoadOrABusyPresenterFails) {
     SKStoreProductViewController::setAnswer(SKStoreProductViewController::Answer::Fail);
     store->openSKAppstoreOnViewController(Value(1), root);
     clock.advance(1);
-    EXPECT_EQ(posted, Lines{"VuderuSKAppstoreDidFailToLoad"});
+    EXPECT_EQ(posted, SKAppstoreControllerLines{"VuderuSKAppstoreDidFailToLoad"});
 
     // A presenter that already shows a controller: the ad hears of the failure and falls back.
     SKStoreProductViewController::setAnswer(SKStoreProductViewController::Answer::Ok);
@@ -117,7 +117,7 @@ TEST_F(StoreControllerTest, AFailedLoadOrABusyPresenterFails) {
     posted.clear();
     store->openSKAppstoreOnViewController(Value(2), root);
     clock.advance(1);
-    EXPECT_EQ(posted, Lines{"VuderuSKAppstoreDidFailToLoad"});
+    EXPECT_EQ(posted, SKAppstoreControllerLines{"VuderuSKAppstoreDidFailToLoad"});
     EXPECT_EQ(root->presentedViewController(), other);
 }
 
@@ -129,12 +129,12 @@ TEST_F(StoreControllerTest, TheWindowIsHiddenBeforeDidFinish) {
     clock.advance(2);
     EXPECT_FALSE(store->window()->isHidden());
     EXPECT_EQ(store->presentedViewController(), store->skController());
-    EXPECT_EQ(posted, Lines{"VuderuSKAppstoreDidLoad"});
+    EXPECT_EQ(posted, SKAppstoreControllerLines{"VuderuSKAppstoreDidLoad"});
     bool hiddenWhenFinished = false;
     onPost = [&] { hiddenWhenFinished = store->window()->isHidden(); };
     store->skController()->done();
     clock.advance(1);
-    EXPECT_EQ(posted, (Lines{"VuderuSKAppstoreDidLoad", "VuderuSKAppstoreDidFinish"}));
+    EXPECT_EQ(posted, (SKAppstoreControllerLines{"VuderuSKAppstoreDidLoad", "VuderuSKAppstoreDidFinish"}));
     EXPECT_TRUE(hiddenWhenFinished);
 }
 
@@ -168,8 +168,8 @@ TEST_F(StoreControllerTest, WithoutTheSubclassNothingOpens) {
     EXPECT_EQ(store->skController(), nullptr);
     store->openSKAppstoreOnViewController(Value(1), root);
     VuderuUtil::setLogLevel(1);
-    EXPECT_EQ(posted, Lines{"VuderuSKAppstoreDidFailToLoad"});
-    EXPECT_EQ(log_->lines(), Lines{"-[VuderuSKAppstoreController openSKAppstore:onViewController:]: in-app controller is not intiialized"});
+    EXPECT_EQ(posted, SKAppstoreControllerLines{"VuderuSKAppstoreDidFailToLoad"});
+    EXPECT_EQ(log_->lines(), SKAppstoreControllerLines{"-[VuderuSKAppstoreController openSKAppstore:onViewController:]: in-app controller is not intiialized"});
     EXPECT_TRUE(SKStoreProductViewController::recordedLoads().empty());
 }
 

@@ -8,7 +8,7 @@
 #include <numbers>
 
 namespace {
-constexpr CGFloat kPi = std::numbers::pi_v<CGFloat>;
+constexpr CGFloat kWindowBasedTakeoverPi = std::numbers::pi_v<CGFloat>;
 
 // Counts the layout passes of the app's window.
 class LayoutCountingWindow : public UIWindow {
@@ -143,15 +143,15 @@ TEST_F(WindowBasedTest, APhoneVideoTurnsToLandscapeAndIgnoresPortraitTurns) {
             EXPECT_NEAR(got, want, 1e-9) << "the turned page fills the screen";
         EXPECT_EQ(page->bounds().size, CGSizeMake(568, 320));
     };
-    expectTurn(-kPi / 2, -offset);
+    expectTurn(-kWindowBasedTakeoverPi / 2, -offset);
     ASSERT_EQ(driver.execute("rotate left"), "");
-    expectTurn(kPi / 2, offset);
+    expectTurn(kWindowBasedTakeoverPi / 2, offset);
     ASSERT_EQ(driver.execute("rotate portrait"), "");
-    expectTurn(kPi / 2, offset);
+    expectTurn(kWindowBasedTakeoverPi / 2, offset);
     ASSERT_EQ(driver.execute("rotate upside-down"), "");
-    expectTurn(kPi / 2, offset);
+    expectTurn(kWindowBasedTakeoverPi / 2, offset);
     ASSERT_EQ(driver.execute("rotate right"), "");
-    expectTurn(-kPi / 2, -offset);
+    expectTurn(-kWindowBasedTakeoverPi / 2, -offset);
 
     // Not a video: left alone whatever the turn.
     VuderuAdFullscreenController::instance()->removeWindow();

@@ -187,11 +187,13 @@ TEST_F(WindowFactsTest, PortraitSupportComesFromTheInfoListThenTheDelegate) {
         EXPECT_EQ(VuderuUtil::isPortaitOrientationSupported(c.list, window_), c.supported) << c.name;
     }
 
-    // The app's own bundle lists no orientations: the delegate decides, for the window asked about.
+    // The delegate is asked about the window in question.
     auto delegate = std::make_shared<OrientationDelegate>(kLandscape);
     app->setDelegate(delegate);
-    EXPECT_FALSE(VuderuUtil::isPortaitOrientationSupportedForWindow(window_));
+    EXPECT_FALSE(VuderuUtil::isPortaitOrientationSupported(landscape, window_));
     EXPECT_EQ(delegate->asked_, window_);
+    // The app's own bundle lists portrait among its orientations: the delegate is not needed.
+    EXPECT_TRUE(VuderuUtil::isPortaitOrientationSupportedForWindow(window_));
     app->setDelegate(nullptr);
     EXPECT_TRUE(VuderuUtil::isPortaitOrientationSupportedForWindow(window_));
 }

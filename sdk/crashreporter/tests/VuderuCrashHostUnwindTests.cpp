@@ -28,8 +28,8 @@
 
 namespace {
 
-void nothing() {}
-void (*volatile opaqueCall)() = nothing;
+void crashHostUnwindNothing() {}
+void (*volatile opaqueCall)() = crashHostUnwindNothing;
 int* volatile nullPointer = nullptr;
 volatile int zero = 0;
 

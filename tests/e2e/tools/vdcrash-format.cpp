@@ -2,6 +2,7 @@
 //
 //   vdcrash-format FILE
 
+#include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSData.h"
 #include "sdk/crashreporter/VuderuCrashReport.h"
 #include "sdk/crashreporter/VuderuCrashReportTextFormatter.h"
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
         std::cerr << "usage: vdcrash-format FILE\n";
         return 2;
     }
+    // A tool of this machine, not of a device: the file it is given is a host path.
+    DeviceRoot::setRoot("/");
     NSDataPtr data = NSData::dataWithContentsOfFile(argv[1]);
     if (!data) {
         std::cerr << "vdcrash-format: cannot read " << argv[1] << "\n";
