@@ -10,6 +10,8 @@
 #include "platform/foundation/NSThread.h"
 #include "platform/foundation/ThreadAlternateSignalStacks.h"
 
+#include "platform/foundation/Sanitizers.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -207,6 +209,9 @@ TEST(VuderuCrashHostUnwindDeathTest, CrashesNameTheirCallersFrames) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        // The handler's move onto its reserve stack is a stack switch AddressSanitizer cannot follow:
+        // it takes the reserve for an overflowed stack. The row runs in the other builds.
+        if (TANDREL_ADDRESS_SANITIZER && c.body == faultOnASmallAlternateStack) continue;
         std::vector<std::string> expected = names(c.callers), interrupted = names(c.interrupted);
         ASSERT_FALSE(expected.front().empty()) << "the test's own function is in the symbol table";
         HostCrashReport report = crashInAChild(c.body, c.options);
