@@ -6,8 +6,6 @@
 
 namespace {
 
-const char kBannerPixel[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
-
 struct AdTagCase {
     const char* name;
     std::string html;
@@ -79,7 +77,7 @@ protected:
         server.route("/tag.js", LoopbackHTTPServer::fixed(200, {{"Content-Type", "text/javascript"}},
                                                           "window.tagRan = 'yes'; console.log('tag ran');"));
         server.route("/banner.gif", LoopbackHTTPServer::fixed(200, {{"Content-Type", "image/gif"}},
-                                                              std::string(kBannerPixel, sizeof kBannerPixel - 1)));
+                                                              onePixelGif()));
     }
     LoopbackHTTPServer server;
 };

@@ -5,8 +5,6 @@
 
 namespace {
 
-const char kPixel[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
-
 struct ResourceCase {
     const char* name;
     std::string html;
@@ -61,7 +59,7 @@ class ResourceEventTest : public WebViewTest, public ::testing::WithParamInterfa
 protected:
     void SetUp() override {
         WebViewTest::SetUp();
-        server.route("/pixel.gif", LoopbackHTTPServer::fixed(200, {{"Content-Type", "image/gif"}}, std::string(kPixel, sizeof kPixel - 1)));
+        server.route("/pixel.gif", LoopbackHTTPServer::fixed(200, {{"Content-Type", "image/gif"}}, onePixelGif()));
         server.route("/empty", LoopbackHTTPServer::fixed(204, {}, ""));
         server.route("/frame.html", LoopbackHTTPServer::fixed(200, {{"Content-Type", "text/html"}}, "<p>frame</p>"));
     }
@@ -111,7 +109,7 @@ TEST_F(WebViewTest, ResourcesOfElementsGoneOrPagesLeftAreNotHeard) {
 // window's load waits for it.
 TEST_F(WebViewTest, AnImageEventWaitsForThePagesShare) {
     LoopbackHTTPServer server;
-    server.route("/pixel.gif", LoopbackHTTPServer::fixed(200, {{"Content-Type", "image/gif"}}, std::string(kPixel, sizeof kPixel - 1)));
+    server.route("/pixel.gif", LoopbackHTTPServer::fixed(200, {{"Content-Type", "image/gif"}}, onePixelGif()));
     ManualClock clock;
     auto watch = std::make_shared<double>(0);
     view->scriptBudget().setStopwatch([watch] { return *watch += 0.35; });

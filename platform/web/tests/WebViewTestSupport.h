@@ -109,6 +109,12 @@ protected:
     std::shared_ptr<RecordingWebDelegate> delegate;
 };
 
+// The bytes of a one-pixel GIF, as a loopback server serves an image or a tracking pixel.
+inline std::string onePixelGif() {
+    static const char kGif[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+    return std::string(kGif, sizeof kGif - 1);
+}
+
 // A table case's name (its `name` field) as a test's name: its letters and digits.
 struct CaseName {
     template <class Case>
