@@ -23,6 +23,27 @@
 extern "C" const char* __tsan_default_options() { return "die_after_fork=0"; }
 #endif
 
+#if TANDREL_ADDRESS_SANITIZER && defined(__clang__) && __clang_major__ <= 16
+// clang's AddressSanitizer runtime before version 18 takes none of its own locks around fork(), so
+// a child forked while another thread is inside the allocator, the stack depot or the thread
+// registry inherits that lock held for ever. These are the runtime's own lock functions (the leak
+// checker stops the world with them); declared weak, so a runtime without them leaves them null
+// and the fork goes on without them.
+namespace __lsan {
+void LockThreadRegistry() __attribute__((weak));
+void UnlockThreadRegistry() __attribute__((weak));
+void LockAllocator() __attribute__((weak));
+void UnlockAllocator() __attribute__((weak));
+} // namespace __lsan
+namespace __sanitizer {
+void StackDepotLockAll() __attribute__((weak));
+void StackDepotUnlockAll() __attribute__((weak));
+} // namespace __sanitizer
+#define TANDREL_FORK_HOLDS_SANITIZER_LOCKS 1
+#else
+#define TANDREL_FORK_HOLDS_SANITIZER_LOCKS 0
+#endif
+
 namespace {
 // Exit status of a child whose privileges could not be dropped.
 constexpr int kCapabilityFailure = 250;
@@ -48,19 +69,43 @@ bool otherThreadsAtRest() {
     }
     return true;
 }
+
+// fork() with the sanitizer runtime's locks held across it, in the order its leak checker takes
+// them, so that parent and child each find them free afterwards.
+pid_t forkHoldingSanitizerLocks() {
+#if TANDREL_FORK_HOLDS_SANITIZER_LOCKS
+    const bool holds = __lsan::LockThreadRegistry && __lsan::UnlockThreadRegistry && __lsan::LockAllocator &&
+                       __lsan::UnlockAllocator && __sanitizer::StackDepotLockAll && __sanitizer::StackDepotUnlockAll;
+    if (holds) {
+        __lsan::LockThreadRegistry();
+        __lsan::LockAllocator();
+        __sanitizer::StackDepotLockAll();
+    }
+    const pid_t pid = ::fork();
+    if (holds) {
+        __sanitizer::StackDepotUnlockAll();
+        __lsan::UnlockAllocator();
+        __lsan::UnlockThreadRegistry();
+    }
+    return pid;
+#else
+    return ::fork();
+#endif
+}
 } // namespace
 
 pid_t forkWithThreadsAtRest() {
-    // The child keeps only the forking thread. Another thread half-way through an allocation at
-    // the fork would leave the allocator's lock held for ever in the child (the sanitizers'
-    // allocator does not guard against fork): work already queued finishes first, then every
-    // other thread (servers of the test, network threads) is waited for until it sleeps, a few
-    // seconds at most.
+    // The child keeps only the forking thread. Another thread half-way through an allocation or
+    // through a lock of ours at the fork would leave that lock held for ever in the child: work
+    // already queued finishes first, then every other thread (servers of the test, network
+    // threads) is waited for until it sleeps, a few seconds at most. The sanitizer runtime's own
+    // locks are held across the fork itself, which closes the moment between the wait and the
+    // fork for them.
     const auto deadline = std::chrono::steady_clock::now() + kIdleBeforeForkLimit;
     if (WorkerPool* pool = WorkerPool::existing()) pool->waitUntilIdle(kIdleBeforeForkLimit);
     while (!otherThreadsAtRest() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kRestPollInterval);
     std::fflush(nullptr);
-    return ::fork();
+    return forkHoldingSanitizerLocks();
 }
 
 namespace {
