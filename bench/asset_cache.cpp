@@ -63,16 +63,25 @@ void acceptForever(int listenFd, std::size_t bytes) {
     }
 }
 
+// Outcomes arrive on the load queue's threads: each wakes the main run loop that counts them, so
+// that the last one is seen at once rather than at the end of the loop's next wait.
 class CountingDelegate : public VuderuPreCachingDelegate {
 public:
     std::atomic<int> done{0};
     std::atomic<int> failed{0};
-    void assetPreCachingDone(const VuderuCachedAssetPtr&) override { ++done; }
+    void assetPreCachingDone(const VuderuCachedAssetPtr&) override {
+        ++done;
+        NSRunLoop::mainRunLoop()->wakeUp();
+    }
     void assetPreCachingFailed(const VuderuCachedAssetPtr& asset) override {
         std::fprintf(stderr, "failed: %s\n", asset->assetUrlPath().c_str());
         ++failed;
+        NSRunLoop::mainRunLoop()->wakeUp();
     }
-    void assetPreCachingCancelled(const VuderuCachedAssetPtr&) override { ++failed; }
+    void assetPreCachingCancelled(const VuderuCachedAssetPtr&) override {
+        ++failed;
+        NSRunLoop::mainRunLoop()->wakeUp();
+    }
 };
 
 int fillCache(const std::string& prefix, int count, const std::string& deviceFolder) {

@@ -250,7 +250,9 @@ void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path) {
             return;
         }
     }
-    later.changed.notify_all();
+    // Before the delay has passed the thread sleeps until it does: waking it for each image the
+    // launch registers would only send it back to sleep, a switch per image on a busy machine.
+    if (later.due) later.changed.notify_all();
 }
 
 void vdelf_nasync_wait_for_file_symbols() {

@@ -54,6 +54,8 @@ public:
     static constexpr std::uint64_t kLargestWriteBytes = 1 << 20;
     // How long the index file waits for more changes before it is rewritten.
     static constexpr double kIndexWriteDelaySeconds = 0.1;
+    // How many slices of a group of completed downloads are synced at once.
+    static constexpr std::size_t kAssetSyncSlices = 4;
 
     static void setup();
     // Made on first use; registers for the application's notifications on the main thread.
@@ -151,6 +153,8 @@ private:
     // the index taken with them: the index on disk names only assets that are whole there. An
     // asset that could not be synced leaves the copy and the index.
     void writeIndexAfterAssets(Value::Dictionary snapshot, std::vector<std::string> assets);
+    // Syncs the group (see NSSyncFilesTogether) in slices at once; answers the paths that failed.
+    std::vector<std::string> syncAssetGroup(std::vector<std::string> assets);
     // Whether the folder is that of a resource whose download runs.
     bool isLoadingInto(const std::string& directory) const;
     // The stored files' sizes (see storedBytes_): taken from the folder once, then kept as files
