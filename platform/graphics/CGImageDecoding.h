@@ -29,6 +29,10 @@ CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length);
 // A JPEG decoded at the smallest DCT scale (1/8, 1/4, 1/2 or 1) whose sides still reach
 // minimumSide pixels on the shorter side: thumbnails without decoding every pixel.
 CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int minimumSide);
+// The same from an open file, read from where it stands for at most `length` bytes in pieces of
+// 64 KiB: a photo's thumbnail without holding (or copying) the whole file. The descriptor stays
+// open; nil when the file is no complete JPEG.
+CGImageRef createWithJPEGFile(int fd, std::uint64_t length, int minimumSide);
 CGImageRef createWithHEIFData(const std::uint8_t* bytes, std::size_t length);
 // BMP, TIFF and icons (ICO, CUR, ICNS), told by their signatures, through gdk-pixbuf into 8-bit
 // RGB(A); nil for any other bytes (gdk-pixbuf's other loaders, SVG among them, are not offered).

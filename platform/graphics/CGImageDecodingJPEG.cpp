@@ -7,7 +7,11 @@
 #include <algorithm>
 #include <bit>
 #include <csetjmp>
+#include <cerrno>
 #include <cstdio>
+#include <memory>
+
+#include <unistd.h>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -110,12 +114,59 @@ bool decodeInto(jpeg_decompress_struct& info, JumpingErrorManager& errors, cairo
     cairo_surface_mark_dirty(surface);
     return !errors.truncated;
 }
-} // namespace
+// A file read in pieces of this size: the decoder holds one piece, never the whole file.
+constexpr std::size_t kJPEGFilePieceBytes = 64 * 1024;
 
-CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length) { return createWithJPEGData(bytes, length, 0); }
+struct JPEGFileSource {
+    jpeg_source_mgr manager;
+    int fd;
+    std::uint64_t left; // what the file held when it was opened: a file that grows is not followed
+    JOCTET piece[kJPEGFilePieceBytes];
+};
 
-CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int minimumSide) {
-    if (typeOfImageData(bytes, length) != ImageType::JPEG) return nullptr;
+void jpegFileSourceInit(j_decompress_ptr) {}
+
+// At the file's end (or a failed read) the decoder is handed an end-of-image marker and warned,
+// as libjpeg's own sources do, so a short file is noted as truncated.
+boolean jpegFileSourceFill(j_decompress_ptr info) {
+    auto* source = reinterpret_cast<JPEGFileSource*>(info->src);
+    ssize_t n = 0;
+    if (source->left > 0) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(source->left, sizeof source->piece));
+        do n = ::read(source->fd, source->piece, want);
+        while (n < 0 && errno == EINTR);
+    }
+    if (n <= 0) {
+        WARNMS(info, JWRN_JPEG_EOF);
+        static const JOCTET kEndOfImage[] = {0xff, JPEG_EOI};
+        source->manager.next_input_byte = kEndOfImage;
+        source->manager.bytes_in_buffer = sizeof kEndOfImage;
+        source->left = 0;
+        return TRUE;
+    }
+    source->left -= static_cast<std::uint64_t>(n);
+    source->manager.next_input_byte = source->piece;
+    source->manager.bytes_in_buffer = static_cast<std::size_t>(n);
+    return TRUE;
+}
+
+void jpegFileSourceSkip(j_decompress_ptr info, long count) {
+    auto& manager = *info->src;
+    while (count > static_cast<long>(manager.bytes_in_buffer)) {
+        count -= static_cast<long>(manager.bytes_in_buffer);
+        jpegFileSourceFill(info);
+    }
+    if (count > 0) {
+        manager.next_input_byte += count;
+        manager.bytes_in_buffer -= static_cast<std::size_t>(count);
+    }
+}
+
+void jpegFileSourceTerminate(j_decompress_ptr) {}
+
+// The decoder set up with its error handling, its source given by `attachSource`, and run.
+template <typename AttachSource>
+CGImageRef decodeJPEG(const AttachSource& attachSource, int minimumSide) {
     jpeg_decompress_struct info{};
     JumpingErrorManager errors{};
     info.err = jpeg_std_error(&errors.manager);
@@ -126,7 +177,7 @@ CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int
     jpeg_progress_mgr progress{};
     progress.progress_monitor = limitScans;
     info.progress = &progress;
-    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length));
+    attachSource(info);
     cairo_surface_t* volatile surface = nullptr;
     CGColorSpaceModel model = kCGColorSpaceModelRGB;
     bool decoded = decodeInto(info, errors, surface, model, minimumSide);
@@ -139,6 +190,35 @@ CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int
     format.colorSpaceModel = model;
     format.bitmapInfo = kCGBitmapByteOrderDefault | kCGImageAlphaNone;
     return std::make_shared<CGImage>(surface, format);
+}
+} // namespace
+
+CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length) { return createWithJPEGData(bytes, length, 0); }
+
+CGImageRef createWithJPEGData(const std::uint8_t* bytes, std::size_t length, int minimumSide) {
+    if (typeOfImageData(bytes, length) != ImageType::JPEG) return nullptr;
+    return decodeJPEG([&](jpeg_decompress_struct& info) { jpeg_mem_src(&info, bytes, static_cast<unsigned long>(length)); },
+                      minimumSide);
+}
+
+CGImageRef createWithJPEGFile(int fd, std::uint64_t length, int minimumSide) {
+    auto source = std::make_unique<JPEGFileSource>();
+    source->manager.init_source = jpegFileSourceInit;
+    source->manager.fill_input_buffer = jpegFileSourceFill;
+    source->manager.skip_input_data = jpegFileSourceSkip;
+    source->manager.resync_to_restart = jpeg_resync_to_restart;
+    source->manager.term_source = jpegFileSourceTerminate;
+    source->fd = fd;
+    source->left = length;
+    // The signature is checked before the decoder sees anything, as for bytes in memory.
+    ssize_t n;
+    do n = ::read(fd, source->piece, static_cast<std::size_t>(std::min<std::uint64_t>(length, sizeof source->piece)));
+    while (n < 0 && errno == EINTR);
+    if (n <= 0 || typeOfImageData(source->piece, static_cast<std::size_t>(n)) != ImageType::JPEG) return nullptr;
+    source->left -= static_cast<std::uint64_t>(n);
+    source->manager.next_input_byte = source->piece;
+    source->manager.bytes_in_buffer = static_cast<std::size_t>(n);
+    return decodeJPEG([&](jpeg_decompress_struct& info) { info.src = &source->manager; }, minimumSide);
 }
 
 } // namespace CGImageDecoding

@@ -1,7 +1,7 @@
 #include "platform/media/AssetImageRendering.h"
 
 #include "platform/foundation/DeviceRoot.h"
-#include "platform/foundation/NSData.h"
+#include "platform/foundation/RegularFile.h"
 #include "platform/graphics/CGImageDecoding.h"
 #include "platform/media/VideoFile.h"
 #include "platform/system/DeviceProfile.h"
@@ -10,6 +10,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include <unistd.h>
 
 namespace AssetImageRendering {
 namespace {
@@ -27,11 +32,16 @@ CGImageRef decode(const Record& record, int minimumSide) {
         if (minimumSide > 0 && shorter > minimumSide) side = static_cast<int>(std::ceil(static_cast<double>(longer) * minimumSide / shorter));
         return VideoFile::frameOfFile(DeviceRoot::hostPath(record.devicePath), 0, side);
     }
-    auto data = NSData::dataWithContentsOfFile(record.devicePath);
-    if (!data) return nullptr;
-    if (CGImageDecoding::typeOfImageData(data->bytes(), data->length()) == CGImageDecoding::ImageType::JPEG)
-        return CGImageDecoding::createWithJPEGData(data->bytes(), data->length(), minimumSide);
-    return CGImageDecoding::firstFrameOfImageData(data->bytes(), data->length());
+    NSRegularFile file = NSOpenRegularFile(record.devicePath);
+    if (!file) return nullptr;
+    // A JPEG is decoded as it is read, a piece at a time; any other kind is read whole first.
+    std::uint8_t head[16];
+    const ssize_t headLength = ::pread(file.fd.get(), head, sizeof head, 0);
+    if (headLength > 0 && CGImageDecoding::typeOfImageData(head, static_cast<std::size_t>(headLength)) == CGImageDecoding::ImageType::JPEG)
+        return CGImageDecoding::createWithJPEGFile(file.fd.get(), static_cast<std::uint64_t>(std::max<off_t>(file.st.st_size, 0)), minimumSide);
+    std::vector<std::uint8_t> bytes;
+    if (NSReadRegularFile(file, std::numeric_limits<std::size_t>::max(), bytes) != 0) return nullptr;
+    return CGImageDecoding::firstFrameOfImageData(bytes.data(), bytes.size());
 }
 
 // Draws the stored bitmap upright into a canvas of the size, scaled by `scale` and centred.

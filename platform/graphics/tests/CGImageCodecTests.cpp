@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -123,6 +124,66 @@ TEST(CGImageCodecTest, ThumbnailsDecodeAtTheSmallestDCTScaleThatReachesTheSide) 
         ASSERT_TRUE(image);
         EXPECT_EQ(image->width(), c.width);
         EXPECT_EQ(image->height(), c.height);
+    }
+}
+
+// Grain on every pixel, so that the file is several of the file decoder's 64 KiB pieces long.
+CGImageRef grainy(int width, int height) {
+    auto image = CGImage::createWithSize(width, height);
+    unsigned char* data = cairo_image_surface_get_data(image->surface());
+    const int stride = cairo_image_surface_get_stride(image->surface());
+    std::uint32_t state = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            reinterpret_cast<std::uint32_t*>(data + y * stride)[x] = 0xff000000u | (state >> 8);
+        }
+    cairo_surface_mark_dirty(image->surface());
+    return image;
+}
+
+// A JPEG read from its file a piece at a time decodes to the same pixels as the whole file in
+// memory; a file that ends early, or holds more than it did when it was measured, is no image.
+TEST(CGImageCodecTest, AJPEGFileDecodesAsItsBytesDoAndAShortOneGivesNothing) {
+    const auto jpeg = CGImageEncoding::jpegData(*grainy(640, 480), 0.95);
+    ASSERT_GT(jpeg.size(), 3u * 64 * 1024);
+    auto decodeFile = [](const std::vector<std::uint8_t>& bytes, std::uint64_t length, int minimumSide) {
+        std::FILE* file = std::tmpfile();
+        EXPECT_TRUE(file);
+        if (!file) return CGImageRef();
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+        std::fflush(file);
+        std::rewind(file);
+        auto image = CGImageDecoding::createWithJPEGFile(fileno(file), length, minimumSide);
+        std::fclose(file);
+        return image;
+    };
+    for (int minimumSide : {0, 60, 150}) {
+        SCOPED_TRACE(minimumSide);
+        auto fromMemory = CGImageDecoding::createWithJPEGData(jpeg.data(), jpeg.size(), minimumSide);
+        auto fromFile = decodeFile(jpeg, jpeg.size(), minimumSide);
+        ASSERT_TRUE(fromMemory && fromFile);
+        ASSERT_EQ(fromFile->width(), fromMemory->width());
+        ASSERT_EQ(fromFile->height(), fromMemory->height());
+        for (int y = 0; y < fromFile->height(); y += 7)
+            for (int x = 0; x < fromFile->width(); x += 5) ASSERT_EQ(fromFile->pixelAt(x, y), fromMemory->pixelAt(x, y));
+    }
+    const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() * 2 / 3));
+    const std::vector<std::uint8_t> png = TestImages::png(8, 8);
+    struct Case {
+        std::string name;
+        std::vector<std::uint8_t> bytes;
+        std::uint64_t length;
+    };
+    const Case cases[] = {
+        {"cut short", cut, cut.size()},
+        {"grown past the length measured", jpeg, jpeg.size() / 2},
+        {"a PNG", png, png.size()},
+        {"empty", {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(decodeFile(c.bytes, c.length, 150));
     }
 }
 
