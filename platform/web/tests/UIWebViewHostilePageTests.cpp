@@ -220,6 +220,17 @@ TEST(WebDocument, AParseHoldsAtMostFourTimesItsMarkup) {
     }
 }
 
+// The engine's own global is not the page's: through it a page could leave a finalizer that runs
+// its code when the page goes, outside any evaluation and its budget, and hang the app there.
+TEST_F(WebViewTest, APageRunsNoCodeWhenItGoes) {
+    ManualClock clock;
+    loadPage("<script>var kept = {}; try { Duktape.fin(kept, function () { for (;;) {} }); } catch (e) {}"
+             " console.log(typeof Duktape);</script>");
+    EXPECT_EQ(view->consoleLines().back(), "undefined");
+    loadPage("<p>next</p>");
+    EXPECT_EQ(view->visibleText(), "next");
+}
+
 TEST_F(WebViewTest, APagePastTheParseBoundFailsAsTooLarge) {
     loadPage("<p>" + std::string(WebDocument::kMaxParsedBytes, 'w') + "</p>");
     EXPECT_EQ(delegate->events.back(), "fail " + std::to_string(NSURLErrorDataLengthExceedsMaximum));
