@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
 
 namespace {
 
@@ -59,9 +63,137 @@ void escapeInto(std::string& out, std::string_view text, bool attribute) {
     }
 }
 
-struct GumboOutputDeleter {
-    void operator()(GumboOutput* output) const { gumbo_destroy_output(&kGumboDefaultOptions, output); }
+std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth, std::size_t* nodes);
+
+// Less than any node costs the parser (its node record alone is larger): the markup's count of
+// nodes is an estimate from above, so this stays well below what a node is likely to cost.
+constexpr std::size_t kParsedNodeLeastBytes = 64;
+
+// What a block of `size` bytes takes from the C heap: the allocator's chunk, its header included.
+std::size_t heapChunkBytes(std::size_t size) { return size == 0 ? 0 : std::max<std::size_t>(32, (size + 8 + 15) & ~std::size_t{15}); }
+
+std::size_t textHeapBytes(std::size_t length) { return length > std::string().capacity() ? heapChunkBytes(length + 1) : 0; }
+
+// What the copy of a parsed node will hold, itself included, before it is made: its texts, and
+// its attributes and children at their exact count.
+std::size_t copiedNodeBytes(const GumboNode& source, std::size_t nameLength) {
+    std::size_t bytes = sizeof(WebNode);
+    if (source.type != GUMBO_NODE_ELEMENT && source.type != GUMBO_NODE_TEMPLATE) return bytes + textHeapBytes(std::strlen(source.v.text.text));
+    const GumboVector& attributes = source.v.element.attributes;
+    bytes += textHeapBytes(nameLength) + heapChunkBytes(source.v.element.children.length * sizeof(WebNode*)) +
+             heapChunkBytes(attributes.length * sizeof(std::pair<std::string, std::string>));
+    for (unsigned i = 0; i < attributes.length; ++i) {
+        auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
+        bytes += textHeapBytes(std::strlen(attribute->name)) + textHeapBytes(std::strlen(attribute->value));
+    }
+    return bytes;
+}
+
+// One parse's account of what it holds: the parser's blocks, each linked in a list from its
+// header so that a parse given up midway frees all it made, and what is charged besides (the
+// bounded copy of the markup, the nodes made). Past the allowance the parser is left by longjmp
+// from its allocator: it is C, so no destructor is skipped, and nothing it made outlives the list.
+struct ParseMeter {
+    struct alignas(16) Block {
+        Block* previous;
+        Block* next;
+    };
+
+    explicit ParseMeter(std::size_t allowance) : allowance(allowance) {}
+    ParseMeter(const ParseMeter&) = delete;
+    ParseMeter& operator=(const ParseMeter&) = delete;
+    ~ParseMeter() { releaseAll(); }
+
+    bool fits(std::size_t bytes) const { return bytes <= allowance && held <= allowance - bytes; }
+    // False, charging nothing, when the bytes would take the parse past its allowance.
+    bool chargeWithin(std::size_t bytes) {
+        if (!fits(bytes)) return false;
+        charge(bytes);
+        return true;
+    }
+    void charge(std::size_t bytes) {
+        held += bytes;
+        peak = std::max(peak, held);
+    }
+    void uncharge(std::size_t bytes) { held -= bytes; }
+
+    static void* allocate(void* udata, std::size_t size) {
+        auto& meter = *static_cast<ParseMeter*>(udata);
+        if (!meter.fits(heapChunkBytes(sizeof(Block) + size)) && meter.parsing) std::longjmp(meter.bail, 1);
+        auto* block = static_cast<Block*>(std::malloc(sizeof(Block) + size));
+        if (!block) std::abort();
+        block->previous = nullptr;
+        block->next = meter.blocks;
+        if (meter.blocks) meter.blocks->previous = block;
+        meter.blocks = block;
+        meter.charge(blockBytes(block));
+        return block + 1;
+    }
+    static void release(void* udata, void* pointer) {
+        if (!pointer) return;
+        auto& meter = *static_cast<ParseMeter*>(udata);
+        auto* block = static_cast<Block*>(pointer) - 1;
+        (block->previous ? block->previous->next : meter.blocks) = block->next;
+        if (block->next) block->next->previous = block->previous;
+        meter.uncharge(blockBytes(block));
+        std::free(block);
+    }
+    void releaseAll() {
+        while (blocks) release(this, blocks + 1);
+    }
+    // The chunk the C heap gave the block (what it takes from memory, not what was asked).
+    static std::size_t blockBytes(Block* block) { return malloc_usable_size(block) + sizeof(void*); }
+
+    std::size_t allowance;
+    std::size_t held = 0;
+    std::size_t peak = 0;
+    Block* blocks = nullptr;
+    bool parsing = false;
+    std::jmp_buf bail;
 };
+
+// The parser's output, or nil when it held more than the meter allows (all it held is freed).
+GumboOutput* parseWithin(ParseMeter& meter, const GumboOptions& options, std::string_view markup) {
+    meter.parsing = true;
+    if (setjmp(meter.bail) != 0) {
+        meter.parsing = false;
+        meter.releaseAll();
+        return nullptr;
+    }
+    GumboOutput* output = gumbo_parse_with_options(&options, markup.data(), markup.size());
+    meter.parsing = false;
+    return output;
+}
+
+// Frees what the parser made for one node as soon as the node is copied, so that the parser's tree
+// shrinks as the document's grows; the node's children are freed on their own. What is left (the
+// document, the output) goes with the meter.
+void releaseGumboNode(ParseMeter& meter, GumboNode* node) {
+    switch (node->type) {
+    case GUMBO_NODE_ELEMENT:
+    case GUMBO_NODE_TEMPLATE: {
+        GumboVector& attributes = node->v.element.attributes;
+        for (unsigned i = 0; i < attributes.length; ++i) {
+            auto* attribute = static_cast<GumboAttribute*>(attributes.data[i]);
+            ParseMeter::release(&meter, const_cast<char*>(attribute->name));
+            ParseMeter::release(&meter, const_cast<char*>(attribute->value));
+            ParseMeter::release(&meter, attribute);
+        }
+        ParseMeter::release(&meter, attributes.data);
+        ParseMeter::release(&meter, node->v.element.children.data);
+        break;
+    }
+    case GUMBO_NODE_TEXT:
+    case GUMBO_NODE_CDATA:
+    case GUMBO_NODE_WHITESPACE:
+    case GUMBO_NODE_COMMENT:
+        ParseMeter::release(&meter, const_cast<char*>(node->v.text.text));
+        break;
+    default:
+        return;
+    }
+    ParseMeter::release(&meter, node);
+}
 
 } // namespace
 
@@ -87,16 +219,15 @@ void WebNode::removeAttribute(std::string_view key) {
 WebDocument::WebDocument() { parse({}); }
 
 WebNode* WebDocument::make(WebNode::Kind kind, std::string nameOrData) {
-    auto node = std::make_unique<WebNode>();
-    node->kind = kind;
-    node->id = static_cast<int>(nodes_.size());
-    (kind == WebNode::Kind::Element ? node->name : node->data) = std::move(nameOrData);
-    nodes_.push_back(std::move(node));
-    return nodes_.back().get();
+    WebNode& node = nodes_.emplace_back();
+    node.kind = kind;
+    node.id = static_cast<int>(nodes_.size() - 1);
+    (kind == WebNode::Kind::Element ? node.name : node.data) = std::move(nameOrData);
+    return &node;
 }
 
 WebNode* WebDocument::node(long id) const {
-    return id >= 0 && static_cast<std::size_t>(id) < nodes_.size() ? nodes_[static_cast<std::size_t>(id)].get() : nullptr;
+    return id >= 0 && static_cast<std::size_t>(id) < nodes_.size() ? const_cast<WebNode*>(&nodes_[static_cast<std::size_t>(id)]) : nullptr;
 }
 
 WebNode* WebDocument::child(const WebNode* parent, std::string_view name) const {
@@ -128,70 +259,95 @@ bool WebDocument::parse(std::string_view html) {
 
 std::optional<std::vector<WebNode*>> WebDocument::parseInto(std::string_view html, const std::string* context, std::size_t maxNodes) {
     lastParsedNodes_ = 0;
+    lastParsePeakBytes_ = 0;
     if (html.size() > kMaxParsedBytes) return std::nullopt;
+    ParseMeter meter(parseAllowance(html.size()));
     std::size_t estimate = 0;
-    std::string bounded = boundNesting(html, kMaxNesting, &estimate);
-    if (estimate > maxNodes) return std::nullopt;
+    // The markup as it stands, unless nesting had to be cut (a copy, charged as such).
+    std::optional<std::string> bounded = boundNestingIfNeeded(html, kMaxNesting, &estimate);
+    // No node costs the parser less than its node record: markup with more nodes than the
+    // allowance holds of those is refused before the parser sees it.
+    if (estimate > maxNodes || estimate > meter.allowance / kParsedNodeLeastBytes) return std::nullopt;
+    if (bounded && !meter.chargeWithin(heapChunkBytes(bounded->capacity() + 1))) {
+        lastParsePeakBytes_ = meter.peak;
+        return std::nullopt;
+    }
+    const std::string_view markup = bounded ? std::string_view(*bounded) : html;
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;
+    options.allocator = &ParseMeter::allocate;
+    options.deallocator = &ParseMeter::release;
+    options.userdata = &meter;
     if (context) {
         options.fragment_context = gumbo_tag_enum(context->c_str());
         if (options.fragment_context == GUMBO_TAG_UNKNOWN) options.fragment_context = GUMBO_TAG_DIV;
     }
-    std::unique_ptr<GumboOutput, GumboOutputDeleter> output(gumbo_parse_with_options(&options, bounded.data(), bounded.size()));
-    if (!output) return std::nullopt;
     const std::size_t before = nodes_.size();
-    const GumboNode* top = context ? output->root : output->document;
+    auto refuse = [&] {
+        nodes_.resize(before);
+        lastParsePeakBytes_ = meter.peak;
+        return std::nullopt;
+    };
+    GumboOutput* output = parseWithin(meter, options, markup);
+    if (!output) return refuse();
+    GumboNode* top = context ? output->root : output->document;
+    // The walk in document order keeps one frame per open element (the nesting is bounded), each
+    // the next of its children to copy; an element's own blocks go once its children are copied.
+    struct Frame {
+        GumboNode* source;
+        GumboVector* children;
+        unsigned next;
+        WebNode* node;  // nil at the top, whose nodes are answered
+    };
     std::vector<WebNode*> made;
-    std::vector<std::pair<const GumboNode*, WebNode*>> pending;
-    const GumboVector& children = top->type == GUMBO_NODE_DOCUMENT ? top->v.document.children : top->v.element.children;
-    for (unsigned i = children.length; i-- > 0;) pending.emplace_back(static_cast<const GumboNode*>(children.data[i]), nullptr);
+    std::vector<Frame> frames;
+    frames.push_back({top, top->type == GUMBO_NODE_DOCUMENT ? &top->v.document.children : &top->v.element.children, 0, nullptr});
     std::size_t count = 0;
-    while (!pending.empty()) {
-        // The parser adds a few elements markup leaves out (a table's body): past the bound all the
-        // parse made goes again.
-        if (count == maxNodes) {
-            nodes_.resize(before);
-            return std::nullopt;
+    while (!frames.empty()) {
+        Frame& frame = frames.back();
+        if (frame.next == frame.children->length) {
+            if (frame.node) releaseGumboNode(meter, frame.source);
+            frames.pop_back();
+            continue;
         }
-        auto [source, parent] = pending.back();
-        pending.pop_back();
+        auto* source = static_cast<GumboNode*>(frame.children->data[frame.next++]);
+        WebNode* parent = frame.node;
+        // The parser adds elements markup leaves out (a table's body, formatting elements made
+        // again): past the bound all the parse made goes again.
+        const bool element = source->type == GUMBO_NODE_ELEMENT || source->type == GUMBO_NODE_TEMPLATE;
+        const bool text = source->type == GUMBO_NODE_TEXT || source->type == GUMBO_NODE_CDATA || source->type == GUMBO_NODE_WHITESPACE;
+        if (!element && !text && source->type != GUMBO_NODE_COMMENT) continue;
+        std::string name = element ? gumboName(source->v.element) : std::string();
+        // A top node also takes a place in the answer and in the node it goes to, each grown by
+        // doubling. The copy is charged before it is made.
+        if (count == maxNodes || !meter.chargeWithin(copiedNodeBytes(*source, name.size()) + (parent ? 0 : 4 * sizeof(WebNode*))))
+            return refuse();
+        ++count;
         WebNode* node = nullptr;
-        switch (source->type) {
-        case GUMBO_NODE_ELEMENT:
-        case GUMBO_NODE_TEMPLATE: {
-            node = make(WebNode::Kind::Element, gumboName(source->v.element));
+        if (element) {
+            node = make(WebNode::Kind::Element, std::move(name));
             node->scriptStarted = node->name == "script";
             const GumboVector& attributes = source->v.element.attributes;
+            node->attributes.reserve(attributes.length);
             for (unsigned i = 0; i < attributes.length; ++i) {
                 auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
                 node->setAttribute(lower(attribute->name), attribute->value);
             }
-            const GumboVector& kids = source->v.element.children;
-            for (unsigned i = kids.length; i-- > 0;) pending.emplace_back(static_cast<const GumboNode*>(kids.data[i]), node);
-            break;
+            node->children.reserve(source->v.element.children.length);
+        } else {
+            node = make(text ? WebNode::Kind::Text : WebNode::Kind::Comment, source->v.text.text);
         }
-        case GUMBO_NODE_TEXT:
-        case GUMBO_NODE_CDATA:
-        case GUMBO_NODE_WHITESPACE:
-            node = make(WebNode::Kind::Text, source->v.text.text);
-            break;
-        case GUMBO_NODE_COMMENT:
-            node = make(WebNode::Kind::Comment, source->v.text.text);
-            break;
-        default:
-            continue;
-        }
-        ++count;
-        // Children are pushed in reverse, so each parent receives them in document order.
         if (parent) {
             node->parent = parent;
             parent->children.push_back(node);
         } else {
             made.push_back(node);
         }
+        if (element) frames.push_back({source, &source->v.element.children, 0, node});
+        else releaseGumboNode(meter, source);
     }
     lastParsedNodes_ = count;
+    lastParsePeakBytes_ = meter.peak;
     return made;
 }
 
@@ -345,24 +501,36 @@ std::vector<WebNode*> WebDocument::elementsByTagName(const WebNode* from, std::s
 }
 
 std::string WebDocument::boundNesting(std::string_view html, int depth, std::size_t* nodes) {
-    std::string out;
-    out.reserve(html.size());
+    std::optional<std::string> bounded = boundNestingIfNeeded(html, depth, nodes);
+    return bounded ? std::move(*bounded) : std::string(html);
+}
+
+namespace {
+
+// The text with start tags deeper than `depth` left out, or nothing when none is: the copy is
+// made at the first tag left out, until then the text as it stands is the answer.
+std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth, std::size_t* nodes) {
+    std::optional<std::string> cut;
     int open = 0;
     std::size_t i = 0;
     // Each start tag makes at most one element, each comment one node and each run of text
     // between tags one text node (the parser joins adjacent ones).
     std::size_t estimate = 1;
+    // Until a tag is left out, what is kept is the text up to `i`.
+    auto keep = [&](std::string_view piece) {
+        if (cut) cut->append(piece);
+    };
     auto copyUntil = [&](std::string_view end) {
         std::size_t at = html.find(end, i);
         std::size_t stop = at == std::string_view::npos ? html.size() : at + end.size();
-        out.append(html.substr(i, stop - i));
+        keep(html.substr(i, stop - i));
         i = stop;
     };
     while (i < html.size()) {
         if (html[i] != '<') {
             std::size_t next = html.find('<', i);
             if (next == std::string_view::npos) next = html.size();
-            out.append(html.substr(i, next - i));
+            keep(html.substr(i, next - i));
             i = next;
             ++estimate;
             continue;
@@ -379,7 +547,7 @@ std::string WebDocument::boundNesting(std::string_view html, int depth, std::siz
         if (nameEnd == nameStart) {
             ++estimate;  // a comment, or a "<" that is text
             if (html.substr(i, 2) == "<!" || html.substr(i, 2) == "<?") copyUntil(">");
-            else out += html[i++];
+            else keep(html.substr(i++, 1));
             continue;
         }
         if (!closing) ++estimate;
@@ -391,12 +559,17 @@ std::string WebDocument::boundNesting(std::string_view html, int depth, std::siz
             if (counted && open > 0) --open;
         } else if (counted) {
             if (open >= depth) {
+                if (!cut) {
+                    cut.emplace();
+                    cut->reserve(html.size());
+                    cut->append(html.substr(0, i));
+                }
                 i = tagEnd;
                 continue;
             }
             ++open;
         }
-        out.append(html.substr(i, tagEnd - i));
+        keep(html.substr(i, tagEnd - i));
         i = tagEnd;
         if (!closing && isRawText(name)) {
             // The raw text runs to its end tag, whatever it holds.
@@ -404,10 +577,12 @@ std::string WebDocument::boundNesting(std::string_view html, int depth, std::siz
             while ((end = html.find("</", end)) != std::string_view::npos && !equalsIgnoringCase(html.substr(end + 2, name.size()), name))
                 end += 2;
             std::size_t stop = end == std::string_view::npos ? html.size() : end;
-            out.append(html.substr(i, stop - i));
+            keep(html.substr(i, stop - i));
             i = stop;
         }
     }
     if (nodes) *nodes = estimate;
-    return out;
+    return cut;
 }
+
+} // namespace

@@ -296,6 +296,11 @@ WebPage::WebPage(WebPageHost& host, std::string url, std::size_t heapCap, const 
     duk_put_global_string(c, "__native");
     pushText(c, userAgent);
     duk_put_global_string(c, "__userAgent");
+    // The engine's own global reaches past the page: its finalizers would run page code when the
+    // page goes, outside any evaluation and its budget.
+    duk_push_global_object(c);
+    duk_del_prop_string(c, -1, "Duktape");
+    duk_pop(c);
     // Parsed once for the process: a fresh heap per page is the cost of isolation, a fresh parse
     // of the same globals is not.
     static const std::string compiledPrelude = WebScriptEngine::compile(prelude(), "prelude");

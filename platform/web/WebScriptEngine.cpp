@@ -2,11 +2,22 @@
 
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/Sanitizers.h"
 
 #include <duktape.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+
+#if TANDREL_ADDRESS_SANITIZER
+#include <sanitizer/asan_interface.h>
+#define TANDREL_POISON_ENGINE_BYTES(start, size) ASAN_POISON_MEMORY_REGION(start, size)
+#define TANDREL_UNPOISON_ENGINE_BYTES(start, size) ASAN_UNPOISON_MEMORY_REGION(start, size)
+#else
+#define TANDREL_POISON_ENGINE_BYTES(start, size) ((void)(start), (void)(size))
+#define TANDREL_UNPOISON_ENGINE_BYTES(start, size) ((void)(start), (void)(size))
+#endif
 
 namespace {
 
@@ -20,6 +31,10 @@ constexpr std::size_t kHeader = alignof(std::max_align_t);
 constexpr std::size_t kLargeAllocationBytes = 4096;
 
 std::size_t& blockSize(void* block) { return *static_cast<std::size_t*>(block); }
+// A free pooled block links the next free one of its size in its header, after its size.
+void*& nextFreeBlock(void* block) { return *reinterpret_cast<void**>(static_cast<char*>(block) + sizeof(std::size_t)); }
+std::size_t poolSizeIndex(std::size_t size) { return (size - 1) / 16; }
+std::size_t pooledPayloadBytes(std::size_t size) { return (poolSizeIndex(size) + 1) * 16; }
 
 } // namespace
 
@@ -27,6 +42,7 @@ struct WebScriptEngineHooks {
     static void* allocate(void* udata, duk_size_t size) {
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         if (size == 0) return nullptr;
+        if (size <= WebScriptEngine::kPooledBlockBytes) return engine.takePooled(size);
         if (engine.used_ + size > engine.cap_ || (size >= kLargeAllocationBytes && engine.pastDeadline())) return nullptr;
         void* block = std::malloc(size + kHeader);
         if (!block) return nullptr;
@@ -39,6 +55,7 @@ struct WebScriptEngineHooks {
         if (!pointer) return;
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         void* block = static_cast<char*>(pointer) - kHeader;
+        if (blockSize(block) <= WebScriptEngine::kPooledBlockBytes) return engine.returnPooled(block);
         engine.used_ -= blockSize(block);
         std::free(block);
     }
@@ -51,6 +68,20 @@ struct WebScriptEngineHooks {
         auto& engine = *static_cast<WebScriptEngine*>(udata);
         void* block = static_cast<char*>(pointer) - kHeader;
         std::size_t old = blockSize(block);
+        if (old <= WebScriptEngine::kPooledBlockBytes || size <= WebScriptEngine::kPooledBlockBytes) {
+            if (old <= WebScriptEngine::kPooledBlockBytes && size <= WebScriptEngine::kPooledBlockBytes &&
+                poolSizeIndex(old) == poolSizeIndex(size)) {
+                blockSize(block) = size;
+                TANDREL_POISON_ENGINE_BYTES(pointer, pooledPayloadBytes(size));
+                TANDREL_UNPOISON_ENGINE_BYTES(pointer, size);
+                return pointer;
+            }
+            void* moved = allocate(udata, size);
+            if (!moved) return nullptr;
+            std::memcpy(moved, pointer, std::min<std::size_t>(old, size));
+            release(udata, pointer);
+            return moved;
+        }
         if (size > old && (engine.used_ + (size - old) > engine.cap_ || (size >= kLargeAllocationBytes && engine.pastDeadline())))
             return nullptr;
         void* grown = std::realloc(block, size + kHeader);
@@ -77,7 +108,51 @@ WebScriptEngine::WebScriptEngine(std::size_t heapCap) : cap_(heapCap) {
     if (!context_) std::abort();
 }
 
-WebScriptEngine::~WebScriptEngine() { duk_destroy_heap(context_); }
+WebScriptEngine::~WebScriptEngine() {
+    duk_destroy_heap(context_);
+    while (slabs_) {
+        void* slab = slabs_;
+        TANDREL_UNPOISON_ENGINE_BYTES(slab, kSlabBytes);
+        slabs_ = *static_cast<void**>(slab);
+        std::free(slab);
+    }
+}
+
+void* WebScriptEngine::takePooled(std::size_t size) {
+    const std::size_t index = poolSizeIndex(size);
+    void* block = freeBlocks_[index];
+    if (block) {
+        freeBlocks_[index] = nextFreeBlock(block);
+    } else {
+        const std::size_t bytes = kHeader + pooledPayloadBytes(size);
+        if (slabLeft_ < bytes) {
+            if (used_ + kSlabBytes > cap_) return nullptr;
+            void* slab = std::malloc(kSlabBytes);
+            if (!slab) return nullptr;
+            used_ += kSlabBytes;
+            if (used_ > peak_) peak_ = used_;
+            *static_cast<void**>(slab) = slabs_;
+            slabs_ = slab;
+            // Blocks start aligned for anything, past the link.
+            slabNext_ = static_cast<char*>(slab) + kHeader;
+            slabLeft_ = kSlabBytes - kHeader;
+            TANDREL_POISON_ENGINE_BYTES(slabNext_, slabLeft_);
+        }
+        block = slabNext_;
+        slabNext_ += bytes;
+        slabLeft_ -= bytes;
+    }
+    TANDREL_UNPOISON_ENGINE_BYTES(block, kHeader + size);
+    blockSize(block) = size;
+    return static_cast<char*>(block) + kHeader;
+}
+
+void WebScriptEngine::returnPooled(void* block) {
+    const std::size_t size = blockSize(block);
+    TANDREL_POISON_ENGINE_BYTES(static_cast<char*>(block) + kHeader, pooledPayloadBytes(size));
+    nextFreeBlock(block) = freeBlocks_[poolSizeIndex(size)];
+    freeBlocks_[poolSizeIndex(size)] = block;
+}
 
 WebScriptEngine& WebScriptEngine::of(duk_context* context) {
     duk_memory_functions functions;
@@ -116,8 +191,9 @@ struct EvaluateArguments {
 duk_ret_t evaluateSafely(duk_context* context, void* udata) {
     auto& arguments = *static_cast<EvaluateArguments*>(udata);
     if (arguments.compiled) {
-        void* bytes = duk_push_fixed_buffer(context, arguments.source->size());
-        std::memcpy(bytes, arguments.source->data(), arguments.source->size());
+        // Read where it lies: loading copies what it needs into the heap.
+        duk_push_external_buffer(context);
+        duk_config_buffer(context, -1, const_cast<char*>(arguments.source->data()), arguments.source->size());
         duk_load_function(context);
     } else {
         duk_push_lstring(context, arguments.source->data(), arguments.source->size());

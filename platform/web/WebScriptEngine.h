@@ -68,8 +68,21 @@ private:
     friend struct WebScriptEngineHooks;
     Outcome run(const std::string& source, const std::string& fileName, double budgetSeconds, bool compiled);
 
+    // Small blocks, which a page makes by the thousand (objects, property tables, short strings),
+    // come from slabs of the engine's own, one free list per size; larger ones from the C heap.
+    // What the slabs take counts against the cap as a whole, and they go with the engine.
+    static constexpr std::size_t kPooledBlockBytes = 256;
+    static constexpr std::size_t kPoolSizes = kPooledBlockBytes / 16;
+    static constexpr std::size_t kSlabBytes = 32u << 10;
+    void* takePooled(std::size_t size);
+    void returnPooled(void* block);
+
     std::size_t cap_;
     std::size_t used_ = 0;
+    void* slabs_ = nullptr;  // each slab's first word links the one made before it
+    char* slabNext_ = nullptr;
+    std::size_t slabLeft_ = 0;
+    void* freeBlocks_[kPoolSizes] = {};
     std::size_t peak_ = 0;
     duk_context* context_ = nullptr;
     void* owner_ = nullptr;
