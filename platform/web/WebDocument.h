@@ -48,7 +48,7 @@ public:
     static constexpr std::size_t kMaxParsedBytes = 2u << 20;
     static constexpr std::size_t kMaxParsedNodes = 50000;
     static constexpr std::size_t kParseBytesPerMarkupByte = 4;
-    static constexpr std::size_t kParseSlackBytes = 1u << 20;
+    static constexpr std::size_t kParseSlackBytes = 4u << 20;
     static constexpr std::size_t parseAllowance(std::size_t markupBytes) {
         return kParseBytesPerMarkupByte * markupBytes + kParseSlackBytes;
     }
