@@ -51,19 +51,19 @@ NSHTTPURLResponsePtr NKHTTPRequestOperation::response() const {
 }
 
 std::shared_ptr<NKHTTPResponseSerializer> NKHTTPRequestOperation::responseSerializer() const {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     return serializer_;
 }
 
 void NKHTTPRequestOperation::setResponseSerializer(std::shared_ptr<NKHTTPResponseSerializer> serializer) {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     serializer_ = std::move(serializer);
     responseObject_.reset();
     responseSerializationError_.reset();
 }
 
 Value NKHTTPRequestOperation::responseObject() {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     if (!responseObject_ && isFinished() && !error()) {
         NSErrorPtr serializationError;
         responseObject_ = serializer_ ? serializer_->responseObjectForResponse(NKURLConnectionOperation::response(), responseData(),
@@ -75,12 +75,12 @@ Value NKHTTPRequestOperation::responseObject() {
 }
 
 NSErrorPtr NKHTTPRequestOperation::responseSerializationError() const {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     return responseSerializationError_;
 }
 
 NSErrorPtr NKHTTPRequestOperation::error() const {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     return responseSerializationError_ ? responseSerializationError_ : NKURLConnectionOperation::error();
 }
 
@@ -118,7 +118,7 @@ void NKHTTPRequestOperation::pause() {
     // stream before the download resumes. The stream itself is not asked (a memory stream would
     // copy its whole buffer to tell its length, and a stream in the middle of a write would make
     // the caller wait for it).
-    std::lock_guard guard(lock());
+    MutexLock guard(*lock_);
     outputStream();
     auto offset = static_cast<unsigned long long>(streamOffset());
     auto request = this->request()->mutableCopy();
@@ -198,7 +198,7 @@ void NKHTTPRequestOperation::encodeWithCoder(NSCoder& coder) const {
 }
 
 std::optional<std::string> NKHTTPRequestOperation::resumeRange() const {
-    std::lock_guard guard(const_cast<NKHTTPRequestOperation*>(this)->lock());
+    MutexLock guard(*lock_);
     return resumeRange_;
 }
 
@@ -213,7 +213,10 @@ NKHTTPRequestOperationPtr NKHTTPRequestOperation::initWithCoder(const NSCoder& c
     if (!operation) return nullptr;
     operation->decodeRestFrom(coder);
     operation->setResponseSerializer(coder.decodeObjectForKey(kSerializerKey).objectAs<NKHTTPResponseSerializer>());
-    if (Value range = coder.decodeObjectForKey(kResumeRangeKey); range.isString()) operation->resumeRange_ = range.stringValue();
+    if (Value range = coder.decodeObjectForKey(kResumeRangeKey); range.isString()) {
+        MutexLock guard(*operation->lock_);
+        operation->resumeRange_ = range.stringValue();
+    }
     return operation;
 }
 

@@ -66,9 +66,8 @@ private:
     bool resumesDownload(const NSURLRequest& request) const;
     std::optional<std::string> resumeRange() const;
 
-    std::shared_ptr<NKHTTPResponseSerializer> serializer_;
-    // Guarded by the operation's lock.
-    std::optional<std::string> resumeRange_;
-    std::optional<Value> responseObject_;
-    NSErrorPtr responseSerializationError_;
+    std::shared_ptr<NKHTTPResponseSerializer> serializer_ TD_GUARDED_BY(*lock_);
+    std::optional<std::string> resumeRange_ TD_GUARDED_BY(*lock_);
+    std::optional<Value> responseObject_ TD_GUARDED_BY(*lock_);
+    NSErrorPtr responseSerializationError_ TD_GUARDED_BY(*lock_);
 };

@@ -31,7 +31,10 @@ std::shared_ptr<NKHTTPSessionManager> NKHTTPSessionManager::managerWithBaseURL(N
 void NKHTTPSessionManager::setUpWithBaseURL(const NSURLPtr& baseURL, const NSURLSessionConfigurationPtr& configuration) {
     NKURLSessionManager::setUp(configuration);
     baseURL_ = NKNormalizedBaseURL(baseURL);
-    requestSerializer_ = NKHTTPRequestSerializer::serializer();
+    {
+        MutexLock guard(serializerMutex_);
+        requestSerializer_ = NKHTTPRequestSerializer::serializer();
+    }
     NKURLSessionManager::setResponseSerializer(NKJSONResponseSerializer::serializer());
 }
 
@@ -80,12 +83,12 @@ std::string NKHTTPSessionManager::description() const {
 }
 
 std::shared_ptr<NKHTTPRequestSerializer> NKHTTPSessionManager::requestSerializer() const {
-    std::lock_guard guard(serializerMutex_);
+    MutexLock guard(serializerMutex_);
     return requestSerializer_;
 }
 
 void NKHTTPSessionManager::setRequestSerializer(std::shared_ptr<NKHTTPRequestSerializer> serializer) {
-    std::lock_guard guard(serializerMutex_);
+    MutexLock guard(serializerMutex_);
     requestSerializer_ = std::move(serializer);
 }
 

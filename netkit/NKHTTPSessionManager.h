@@ -62,6 +62,6 @@ private:
                                  SuccessBlock success, FailureBlock failure);
 
     NSURLPtr baseURL_;
-    mutable std::mutex serializerMutex_;
-    std::shared_ptr<NKHTTPRequestSerializer> requestSerializer_;
+    mutable Mutex serializerMutex_;
+    std::shared_ptr<NKHTTPRequestSerializer> requestSerializer_ TD_GUARDED_BY(serializerMutex_);
 };

@@ -93,7 +93,7 @@ NKURLConnectionOperation::~NKURLConnectionOperation() {
 }
 
 void NKURLConnectionOperation::setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler) {
-    std::lock_guard<NSRecursiveLock> guard(*lock_);
+    MutexLock guard(*lock_);
     if (backgroundTaskIdentifier_ != UIBackgroundTaskInvalid) return;
     auto application = UIApplication::sharedApplication();
     std::weak_ptr<NKURLConnectionOperation> weakOperation = self<NKURLConnectionOperation>();
@@ -101,8 +101,13 @@ void NKURLConnectionOperation::setShouldExecuteAsBackgroundTaskWithExpirationHan
         if (handler) handler();
         if (auto operation = weakOperation.lock()) {
             operation->cancel();
-            application->endBackgroundTask(operation->backgroundTaskIdentifier_);
-            operation->backgroundTaskIdentifier_ = UIBackgroundTaskInvalid;
+            UIBackgroundTaskIdentifier task;
+            {
+                MutexLock guard(*operation->lock_);
+                task = operation->backgroundTaskIdentifier_;
+                operation->backgroundTaskIdentifier_ = UIBackgroundTaskInvalid;
+            }
+            if (task != UIBackgroundTaskInvalid) application->endBackgroundTask(task);
         }
     });
 }
@@ -130,7 +135,7 @@ void NKURLConnectionOperation::postNotification(const std::string& name, const s
 void NKURLConnectionOperation::setState(NKConnectionOperationState state) {
     // The legality test and the change happen under the lock: two threads moving the state at
     // once must not both pass the test on the same old state.
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     if (!isLegalStateTransition(state_, state, isCancelled())) return;
     std::string oldKey = keyPathFromOperationState(state_);
     std::string newKey = keyPathFromOperationState(state);
@@ -144,7 +149,7 @@ void NKURLConnectionOperation::setState(NKConnectionOperationState state) {
 bool NKURLConnectionOperation::isReady() const { return state_ == NKOperationReadyState && NSOperation::isReady(); }
 
 void NKURLConnectionOperation::start() {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     if (isCancelled()) {
         performOnNetworkThread(&NKURLConnectionOperation::cancelConnection);
     } else if (isReady()) {
@@ -156,7 +161,7 @@ void NKURLConnectionOperation::start() {
 void NKURLConnectionOperation::operationDidStart() {
     auto self = this->self<NKURLConnectionOperation>();
     {
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         if (!isCancelled()) {
             auto connection = std::make_shared<NSURLConnection>(request_, std::static_pointer_cast<NSURLConnectionDataDelegate>(self));
             connection_ = connection;
@@ -177,14 +182,14 @@ void NKURLConnectionOperation::operationDidStart() {
 
 void NKURLConnectionOperation::finish() {
     {
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         setState(NKOperationFinishedState);
     }
     postNotification(NKNetworkingOperationDidFinishNotification, self<NKURLConnectionOperation>());
 }
 
 void NKURLConnectionOperation::cancel() {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     if (isFinished() || isCancelled()) return;
     NSOperation::cancel();
     if (isExecuting()) performOnNetworkThread(&NKURLConnectionOperation::cancelConnection);
@@ -201,7 +206,7 @@ void NKURLConnectionOperation::cancelConnection() {
         failWithError(error);
     } else {
         {
-            std::lock_guard guard(*lock_);
+            MutexLock guard(*lock_);
             error_ = error;
         }
         finish();
@@ -210,7 +215,7 @@ void NKURLConnectionOperation::cancelConnection() {
 
 void NKURLConnectionOperation::pause() {
     if (isPaused() || isFinished() || isCancelled()) return;
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     // The transfer already ended and the operation is finishing: there is nothing left to pause.
     if (finishing_) return;
     if (isExecuting()) {
@@ -224,7 +229,7 @@ void NKURLConnectionOperation::pause() {
 }
 
 void NKURLConnectionOperation::operationDidPause() {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     if (connection_) connection_->cancel();
     // A chunk written while the pause took its offset: the stream ends where the pause said.
     if (strayBytes_ && outputStream_) outputStream_->setPropertyForKey(Value(streamOffset_.load()), NSStreamFileCurrentOffsetKey);
@@ -233,7 +238,7 @@ void NKURLConnectionOperation::operationDidPause() {
 
 void NKURLConnectionOperation::resume() {
     if (!isPaused()) return;
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     setState(NKOperationReadyState);
     start();
 }
@@ -241,7 +246,7 @@ void NKURLConnectionOperation::resume() {
 // MARK: - Completion
 
 void NKURLConnectionOperation::setCompletionBlock(std::function<void()> block) {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     if (!block) {
         NSOperation::setCompletionBlock(nullptr);
         return;
@@ -270,7 +275,9 @@ NKURLConnectionOperationPtr NKURLConnectionOperation::makeWithRequest(const NSUR
 NKURLConnectionOperationPtr NKURLConnectionOperation::copy() const {
     auto copy = makeWithRequest(request());
     if (!copy) return nullptr;
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
+    // The copy is not shared yet; its lock is taken for the analysis' sake.
+    MutexLock copyGuard(*copy->lock_);
     copy->uploadProgress_ = uploadProgress_;
     copy->downloadProgress_ = downloadProgress_;
     copy->authenticationChallenge_ = authenticationChallenge_;

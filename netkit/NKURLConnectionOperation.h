@@ -16,6 +16,7 @@
 #include "platform/foundation/NSStream.h"
 #include "platform/foundation/NSStringEncoding.h"
 #include "platform/foundation/NSThread.h"
+#include "platform/foundation/ThreadSafety.h"
 #include "platform/foundation/Value.h"
 #include "platform/net/NSURLConnection.h"
 #include "platform/net/NSURLCredential.h"
@@ -117,7 +118,7 @@ public:
     // runs out, the handler (may be empty) is called and the operation is cancelled. The task ends
     // on expiry or when the operation goes, not when it finishes. Only the first call begins one.
     void setShouldExecuteAsBackgroundTaskWithExpirationHandler(std::function<void()> handler);
-    UIBackgroundTaskIdentifier backgroundTaskIdentifier() const { return backgroundTaskIdentifier_; }
+    UIBackgroundTaskIdentifier backgroundTaskIdentifier() const;
 
     void setUploadProgressBlock(UploadProgressBlock block);
     void setDownloadProgressBlock(DownloadProgressBlock block);
@@ -190,18 +191,20 @@ protected:
 
     // The plain properties' accessors: a field read (copied) or replaced under the lock.
     template <class Field>
-    Field lockedRead(const Field& field) const {
-        std::lock_guard guard(*lock_);
-        return field;
+    Field lockedRead(Field NKURLConnectionOperation::*field) const {
+        MutexLock guard(*lock_);
+        return this->*field;
     }
     template <class Field, class Given>
-    void lockedWrite(Field& field, Given&& given) {
-        std::lock_guard guard(*lock_);
-        field = std::forward<Given>(given);
+    void lockedWrite(Field NKURLConnectionOperation::*field, Given&& given) {
+        MutexLock guard(*lock_);
+        this->*field = std::forward<Given>(given);
     }
 
+    // The operation's lock, which its subclasses' state shares. Recursive: the state machine's
+    // steps call each other with it held.
     std::shared_ptr<NSRecursiveLock> lock_;
-    UIBackgroundTaskIdentifier backgroundTaskIdentifier_ = UIBackgroundTaskInvalid;
+    UIBackgroundTaskIdentifier backgroundTaskIdentifier_ TD_GUARDED_BY(*lock_) = UIBackgroundTaskInvalid;
 
 private:
     struct PendingProgress {
@@ -214,37 +217,37 @@ private:
     static void postNotification(const std::string& name, const std::shared_ptr<NKURLConnectionOperation>& operation);
 
     std::set<std::string> runLoopModes_;
-    NSURLRequestPtr request_;
-    NSURLResponsePtr response_;
-    NSErrorPtr error_;
-    NSDataPtr responseData_;
-    std::optional<std::string> responseString_;
-    NSStringEncoding responseStringEncoding_ = 0;
+    NSURLRequestPtr request_ TD_GUARDED_BY(*lock_);
+    NSURLResponsePtr response_ TD_GUARDED_BY(*lock_);
+    NSErrorPtr error_ TD_GUARDED_BY(*lock_);
+    NSDataPtr responseData_ TD_GUARDED_BY(*lock_);
+    std::optional<std::string> responseString_ TD_GUARDED_BY(*lock_);
+    NSStringEncoding responseStringEncoding_ TD_GUARDED_BY(*lock_) = 0;
     bool shouldUseCredentialStorage_ = true;
     NSURLCredentialPtr credential_;
     std::shared_ptr<NKSecurityPolicy> securityPolicy_;
-    std::shared_ptr<NSOutputStream> outputStream_;
-    dispatch_queue_t completionQueue_;
-    dispatch_group_t completionGroup_;
+    std::shared_ptr<NSOutputStream> outputStream_ TD_GUARDED_BY(*lock_);
+    dispatch_queue_t completionQueue_ TD_GUARDED_BY(*lock_);
+    dispatch_group_t completionGroup_ TD_GUARDED_BY(*lock_);
     Value userInfo_;
     std::atomic<NKConnectionOperationState> state_{NKOperationReadyState};
-    NSURLConnectionPtr connection_;
-    bool connectionAbandoned_ = false;
+    NSURLConnectionPtr connection_ TD_GUARDED_BY(*lock_);
+    bool connectionAbandoned_ TD_GUARDED_BY(*lock_) = false;
     // Set under the lock when the transfer ended and finish is on its way.
-    bool finishing_ = false;
+    bool finishing_ TD_GUARDED_BY(*lock_) = false;
     std::atomic<long long> totalBytesRead_{0};
     std::atomic<long long> streamOffset_{0};
     bool streamOffsetKnown_ = false;  // network thread only
     // A chunk was written after a pause took the offset; it is cut off on the network thread.
-    bool strayBytes_ = false;
-    bool bodyDiscarded_ = false;
-    std::mutex progressMutex_;
-    std::vector<PendingProgress> pendingProgress_;
-    bool progressScheduled_ = false;
+    bool strayBytes_ TD_GUARDED_BY(*lock_) = false;
+    bool bodyDiscarded_ TD_GUARDED_BY(*lock_) = false;
+    Mutex progressMutex_;
+    std::vector<PendingProgress> pendingProgress_ TD_GUARDED_BY(progressMutex_);
+    bool progressScheduled_ TD_GUARDED_BY(progressMutex_) = false;
 
-    UploadProgressBlock uploadProgress_;
-    DownloadProgressBlock downloadProgress_;
-    AuthenticationChallengeBlock authenticationChallenge_;
-    CacheResponseBlock cacheResponse_;
-    RedirectResponseBlock redirectResponse_;
+    UploadProgressBlock uploadProgress_ TD_GUARDED_BY(*lock_);
+    DownloadProgressBlock downloadProgress_ TD_GUARDED_BY(*lock_);
+    AuthenticationChallengeBlock authenticationChallenge_ TD_GUARDED_BY(*lock_);
+    CacheResponseBlock cacheResponse_ TD_GUARDED_BY(*lock_);
+    RedirectResponseBlock redirectResponse_ TD_GUARDED_BY(*lock_);
 };

@@ -56,7 +56,7 @@ NKURLConnectionOperationPtr NKURLConnectionOperation::initWithCoder(const NSCode
 
 void NKURLConnectionOperation::decodeRestFrom(const NSCoder& coder) {
     setState(coder.decodeInt64ForKey("state"));
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     response_ = coder.decodeObjectForKey("response").objectAs<NSURLResponse>();
     error_ = unarchivedError(coder.decodeObjectForKey("error"));
     Value data = coder.decodeObjectForKey("responseData");

@@ -17,7 +17,7 @@ void NKURLConnectionOperation::resetTotalBytesReadOnMainQueue() { queueProgress(
 
 void NKURLConnectionOperation::connectionWillSendRequestForAuthenticationChallenge(const NSURLConnectionPtr& connection,
                                                                                    const NSURLAuthenticationChallengePtr& challenge) {
-    AuthenticationChallengeBlock block = lockedRead(authenticationChallenge_);
+    AuthenticationChallengeBlock block = lockedRead(&NKURLConnectionOperation::authenticationChallenge_);
     if (block) {
         block(connection, challenge);
         return;
@@ -47,7 +47,7 @@ bool NKURLConnectionOperation::connectionShouldUseCredentialStorage(const NSURLC
 NSURLRequestPtr NKURLConnectionOperation::connectionWillSendRequestRedirectResponse(const NSURLConnectionPtr& connection,
                                                                                     const NSURLRequestPtr& request,
                                                                                     const NSURLResponsePtr& redirectResponse) {
-    RedirectResponseBlock block = lockedRead(redirectResponse_);
+    RedirectResponseBlock block = lockedRead(&NKURLConnectionOperation::redirectResponse_);
     return block ? block(connection, request, redirectResponse) : request;
 }
 
@@ -56,13 +56,13 @@ void NKURLConnectionOperation::connectionDidSendBodyData(const NSURLConnectionPt
     if (isStale(connection)) return;
     bool hasBlock;
     {
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         hasBlock = static_cast<bool>(uploadProgress_);
     }
     if (!hasBlock) return;
     auto self = this->self<NKURLConnectionOperation>();
     dispatch_async(dispatch_get_main_queue(), [self, bytesWritten, totalBytesWritten, totalBytesExpectedToWrite] {
-        UploadProgressBlock block = self->lockedRead(self->uploadProgress_);
+        UploadProgressBlock block = self->lockedRead(&NKURLConnectionOperation::uploadProgress_);
         if (block) block(bytesWritten, totalBytesWritten, totalBytesExpectedToWrite);
     });
 }
@@ -70,7 +70,7 @@ void NKURLConnectionOperation::connectionDidSendBodyData(const NSURLConnectionPt
 void NKURLConnectionOperation::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
     if (isStale(connection)) return;
     {
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         response_ = response;
     }
     auto stream = outputStream();
@@ -93,7 +93,7 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
     // thread before anything else is written to it (operationDidPause).
     std::shared_ptr<NSOutputStream> stream;
     {
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         if (isStale(connection) || bodyDiscarded_) return;
         stream = outputStream();
     }
@@ -122,7 +122,7 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
         written += static_cast<std::size_t>(n);
     }
     {
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         if (isStale(connection)) {
             strayBytes_ = written > 0;
             return;
@@ -134,12 +134,12 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
 }
 
 void NKURLConnectionOperation::discardBodyOfResponse(const NSURLConnectionPtr& connection) {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     if (!isStale(connection)) bodyDiscarded_ = true;
 }
 
 void NKURLConnectionOperation::restartStreamAt(long long offset) {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     outputStream()->setPropertyForKey(Value(offset), NSStreamFileCurrentOffsetKey);
     streamOffset_ = offset;
 }
@@ -150,7 +150,7 @@ void NKURLConnectionOperation::queueProgress(const PendingProgress& entry) {
     // once each: a fast transfer would otherwise spend its time waking the main thread.
     bool schedule;
     {
-        std::lock_guard guard(progressMutex_);
+        MutexLock guard(progressMutex_);
         pendingProgress_.push_back(entry);
         schedule = !progressScheduled_;
         progressScheduled_ = true;
@@ -163,7 +163,7 @@ void NKURLConnectionOperation::queueProgress(const PendingProgress& entry) {
 void NKURLConnectionOperation::deliverProgress() {
     std::vector<PendingProgress> entries;
     {
-        std::lock_guard guard(progressMutex_);
+        MutexLock guard(progressMutex_);
         entries.swap(pendingProgress_);
         progressScheduled_ = false;
     }
@@ -173,7 +173,7 @@ void NKURLConnectionOperation::deliverProgress() {
             continue;
         }
         long long total = totalBytesRead_ += static_cast<long long>(entry.length);
-        DownloadProgressBlock block = lockedRead(downloadProgress_);
+        DownloadProgressBlock block = lockedRead(&NKURLConnectionOperation::downloadProgress_);
         if (block) block(entry.length, total, entry.expected);
     }
 }
@@ -182,7 +182,7 @@ void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionP
     {
         // Checked and cleaned up under the lock, so a pause cannot land in between: once the
         // clean-up starts, the operation is finishing and a pause leaves it alone.
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         if (isStale(connection)) return;
         auto stream = outputStream();
         // A write that failed on the last chunk has no next chunk to report it: the body is not
@@ -204,7 +204,7 @@ void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionP
 
 void NKURLConnectionOperation::connectionDidFailWithError(const NSURLConnectionPtr& connection, const NSErrorPtr& error) {
     {
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         if (isStale(connection)) return;
         finishing_ = true;
     }
@@ -212,13 +212,13 @@ void NKURLConnectionOperation::connectionDidFailWithError(const NSURLConnectionP
 }
 
 bool NKURLConnectionOperation::isStale(const NSURLConnectionPtr& connection) const {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     return connection != connection_ || connectionAbandoned_;
 }
 
 void NKURLConnectionOperation::failWithError(const NSErrorPtr& error) {
     {
-        std::lock_guard guard(*lock_);
+        MutexLock guard(*lock_);
         error_ = error;
         if (outputStream_) outputStream_->close();
         outputStream_.reset();
@@ -229,7 +229,7 @@ void NKURLConnectionOperation::failWithError(const NSErrorPtr& error) {
 
 NSCachedURLResponsePtr NKURLConnectionOperation::connectionWillCacheResponse(const NSURLConnectionPtr& connection,
                                                                              const NSCachedURLResponsePtr& cachedResponse) {
-    CacheResponseBlock block = lockedRead(cacheResponse_);
+    CacheResponseBlock block = lockedRead(&NKURLConnectionOperation::cacheResponse_);
     if (block) return block(connection, cachedResponse);
     return isCancelled() ? nullptr : cachedResponse;
 }

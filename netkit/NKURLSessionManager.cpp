@@ -36,7 +36,10 @@ void NKURLSessionManager::setUp(const NSURLSessionConfigurationPtr& configuratio
     auto chosen = configuration ? configuration : NSURLSessionConfiguration::defaultSessionConfiguration();
     operationQueue_ = std::make_shared<NSOperationQueue>();
     operationQueue_->setMaxConcurrentOperationCount(NSOperationQueueDefaultMaxConcurrentOperationCount);
-    responseSerializer_ = NKJSONResponseSerializer::serializer();
+    {
+        MutexLock guard(settingsMutex_);
+        responseSerializer_ = NKJSONResponseSerializer::serializer();
+    }
     sessionConfiguration_ = chosen;
     session_ = NSURLSession::sessionWithConfiguration(sessionConfiguration_, std::static_pointer_cast<NSURLSessionDelegate>(self<NKURLSessionManager>()),
                                                       operationQueue_);
@@ -70,32 +73,32 @@ std::string NKURLSessionManager::description() const {
 }
 
 std::shared_ptr<NKURLResponseSerialization> NKURLSessionManager::responseSerializer() const {
-    std::lock_guard guard(settingsMutex_);
+    MutexLock guard(settingsMutex_);
     return responseSerializer_;
 }
 
 void NKURLSessionManager::setResponseSerializer(std::shared_ptr<NKURLResponseSerialization> serializer) {
-    std::lock_guard guard(settingsMutex_);
+    MutexLock guard(settingsMutex_);
     responseSerializer_ = std::move(serializer);
 }
 
 dispatch_queue_t NKURLSessionManager::completionQueue() const {
-    std::lock_guard guard(settingsMutex_);
+    MutexLock guard(settingsMutex_);
     return completionQueue_;
 }
 
 void NKURLSessionManager::setCompletionQueue(dispatch_queue_t queue) {
-    std::lock_guard guard(settingsMutex_);
+    MutexLock guard(settingsMutex_);
     completionQueue_ = std::move(queue);
 }
 
 dispatch_group_t NKURLSessionManager::completionGroup() const {
-    std::lock_guard guard(settingsMutex_);
+    MutexLock guard(settingsMutex_);
     return completionGroup_;
 }
 
 void NKURLSessionManager::setCompletionGroup(dispatch_group_t group) {
-    std::lock_guard guard(settingsMutex_);
+    MutexLock guard(settingsMutex_);
     completionGroup_ = std::move(group);
 }
 
@@ -179,7 +182,7 @@ NSProgressPtr NKURLSessionManager::downloadProgressForTask(const NSURLSessionTas
 
 std::shared_ptr<NKURLSessionManagerTaskDelegate> NKURLSessionManager::delegateForTask(const NSURLSessionTaskPtr& task) const {
     if (!task) return nullptr;
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     auto it = mutableTaskDelegatesKeyedByTaskIdentifier_.find(task->taskIdentifier());
     return it == mutableTaskDelegatesKeyedByTaskIdentifier_.end() ? nullptr : it->second.delegate;
 }
@@ -188,7 +191,7 @@ void NKURLSessionManager::setDelegateForTask(const std::shared_ptr<NKURLSessionM
     if (!task || !delegate) return;
     std::weak_ptr<NKURLSessionManager> weakSelf = self<NKURLSessionManager>();
     std::weak_ptr<NSURLSessionTask> weakTask = task;
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     auto& entry = mutableTaskDelegatesKeyedByTaskIdentifier_[task->taskIdentifier()];
     if (auto old = entry.task.lock(); old && entry.observation) old->removeObserver(entry.observation);
     entry.delegate = delegate;
@@ -202,7 +205,7 @@ void NKURLSessionManager::setDelegateForTask(const std::shared_ptr<NKURLSessionM
 
 void NKURLSessionManager::removeDelegateForTask(const NSURLSessionTaskPtr& task) {
     if (!task) return;
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     auto it = mutableTaskDelegatesKeyedByTaskIdentifier_.find(task->taskIdentifier());
     if (it == mutableTaskDelegatesKeyedByTaskIdentifier_.end()) return;
     task->removeObserver(it->second.observation);
@@ -210,7 +213,7 @@ void NKURLSessionManager::removeDelegateForTask(const NSURLSessionTaskPtr& task)
 }
 
 void NKURLSessionManager::removeAllDelegates() {
-    std::lock_guard guard(*lock_);
+    MutexLock guard(*lock_);
     for (auto& [identifier, entry] : mutableTaskDelegatesKeyedByTaskIdentifier_) {
         if (auto task = entry.task.lock()) task->removeObserver(entry.observation);
     }

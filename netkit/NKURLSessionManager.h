@@ -15,6 +15,7 @@
 #include "platform/foundation/NSCoder.h"
 #include "platform/foundation/NSLock.h"
 #include "platform/net/NSURLSession.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <map>
 #include <optional>
@@ -153,10 +154,10 @@ private:
     NSURLSessionConfigurationPtr sessionConfiguration_;
     std::shared_ptr<NSOperationQueue> operationQueue_;
     NSURLSessionPtr session_;
-    mutable std::mutex settingsMutex_;
-    std::shared_ptr<NKURLResponseSerialization> responseSerializer_;
-    dispatch_queue_t completionQueue_;
-    dispatch_group_t completionGroup_;
+    mutable Mutex settingsMutex_;
+    std::shared_ptr<NKURLResponseSerialization> responseSerializer_ TD_GUARDED_BY(settingsMutex_);
+    dispatch_queue_t completionQueue_ TD_GUARDED_BY(settingsMutex_);
+    dispatch_group_t completionGroup_ TD_GUARDED_BY(settingsMutex_);
     std::shared_ptr<NSLock> lock_ = std::make_shared<NSLock>();
-    std::map<unsigned long, Entry> mutableTaskDelegatesKeyedByTaskIdentifier_;
+    std::map<unsigned long, Entry> mutableTaskDelegatesKeyedByTaskIdentifier_ TD_GUARDED_BY(*lock_);
 };

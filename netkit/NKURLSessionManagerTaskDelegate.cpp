@@ -26,8 +26,13 @@ NKURLSessionManagerTaskDelegate::NKURLSessionManagerTaskDelegate()
     : data_(NSData::data()), uploadProgress_(std::make_shared<NSProgress>(nullptr, Value::Dictionary{})),
       downloadProgress_(std::make_shared<NSProgress>(nullptr, Value::Dictionary{})) {}
 
+NSURLPtr NKURLSessionManagerTaskDelegate::downloadFileURL() const {
+    MutexLock guard(mutex_);
+    return downloadFileURL_;
+}
+
 NSDataPtr NKURLSessionManagerTaskDelegate::mutableData() const {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return data_;
 }
 
@@ -40,7 +45,7 @@ void NKURLSessionManagerTaskDelegate::URLSessionTaskDidSendBodyData(const NSURLS
 void NKURLSessionManagerTaskDelegate::URLSessionDataTaskDidReceiveData(const NSURLSessionPtr&, const NSURLSessionDataTaskPtr&,
                                                                        const NSDataPtr& data) {
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         data_->appendData(*data);
     }
     downloadProgress_->setCompletedUnitCount(downloadProgress_->completedUnitCount() + static_cast<long long>(data->length()));
@@ -70,7 +75,7 @@ void NKURLSessionManagerTaskDelegate::URLSessionDownloadTaskDidFinishDownloading
         NSNotificationCenter::defaultCenter()->postNotificationName(NKURLSessionDownloadTaskDidFailToMoveFileNotification, Value(task),
                                                                     moveError->userInfo());
     }
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     downloadFileURL_ = destination;
     moveError_ = moveError;
 }
@@ -86,7 +91,7 @@ void NKURLSessionManagerTaskDelegate::URLSessionTaskDidCompleteWithError(const N
     NSErrorPtr moveError;
     NSDataPtr data;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         fileURL = downloadFileURL_;
         moveError = moveError_;
         data = NSData::dataWithBytes(data_->bytes(), data_->length());

@@ -11,6 +11,7 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSProgress.h"
 #include "platform/net/NSURLSession.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <functional>
 #include <memory>
@@ -47,7 +48,7 @@ public:
     const NSProgressPtr& uploadProgress() const { return uploadProgress_; }
     void setUploadProgress(NSProgressPtr progress) { uploadProgress_ = std::move(progress); }
     const NSProgressPtr& downloadProgress() const { return downloadProgress_; }
-    const NSURLPtr& downloadFileURL() const { return downloadFileURL_; }
+    NSURLPtr downloadFileURL() const;
 
     void URLSessionTaskDidSendBodyData(const NSURLSessionPtr&, const NSURLSessionTaskPtr&, long long bytesSent, long long totalBytesSent,
                                        long long totalBytesExpectedToSend) override;
@@ -61,10 +62,10 @@ public:
     void URLSessionTaskDidCompleteWithError(const NSURLSessionPtr& session, const NSURLSessionTaskPtr& task, const NSErrorPtr& error) override;
 
 private:
-    mutable std::mutex mutex_;
-    NSDataPtr data_;
+    mutable Mutex mutex_;
+    NSDataPtr data_ TD_GUARDED_BY(mutex_);
     NSProgressPtr uploadProgress_;
     NSProgressPtr downloadProgress_;
-    NSURLPtr downloadFileURL_;
-    NSErrorPtr moveError_;
+    NSURLPtr downloadFileURL_ TD_GUARDED_BY(mutex_);
+    NSErrorPtr moveError_ TD_GUARDED_BY(mutex_);
 };

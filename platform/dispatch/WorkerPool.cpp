@@ -1,6 +1,7 @@
 #include "platform/dispatch/WorkerPool.h"
 
 #include "platform/dispatch/DispatchTimerThread.h"
+#include "platform/foundation/RunLoopActivity.h"
 #include "platform/foundation/ScopedAlternateSignalStack.h"
 
 #include <algorithm>
@@ -81,7 +82,10 @@ void WorkerPool::afterForkInChild() {
 }
 
 WorkerPool::WorkerPool()
-    : maxThreads_(std::max<std::size_t>(kMinimumThreads, kThreadsPerCore * std::max(1u, std::thread::hardware_concurrency()))) {}
+    : maxThreads_(std::max<std::size_t>(kMinimumThreads, kThreadsPerCore * std::max(1u, std::thread::hardware_concurrency()))) {
+    // A task of this pool that sleeps on the manual clock is not waited for while the queues settle.
+    RunLoopActivity::setPoolClockWaitHooks([this] { return beginHandedOffWait(); }, [this] { endHandedOffWait(); });
+}
 
 bool WorkerPool::isIdle() {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -118,6 +122,18 @@ void WorkerPool::endOutsideWait() {
     if (!onWorkerThread) return;
     std::lock_guard<std::mutex> guard(mutex_);
     --outsideWaits_;
+}
+
+bool WorkerPool::beginHandedOffWait() {
+    if (!onWorkerThread) return false;
+    beginOutsideWait();
+    return true;
+}
+
+void WorkerPool::endHandedOffWait() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    // A forked child starts with no marks: a sleep the parent's worker began ends nothing there.
+    if (outsideWaits_ > 0) --outsideWaits_;
 }
 
 void WorkerPool::submit(std::function<void()> task) {

@@ -32,6 +32,11 @@ public:
     // Idle but for tasks in an outside wait; and the wait for it.
     bool isQuiet();
     bool waitUntilQuiet(std::chrono::steady_clock::duration limit);
+    // The same mark for a wait that another thread ends (a sleep on the manual clock, ended by the
+    // advance past it; see RunLoopActivity::beginClockWait): the begin answers whether the calling
+    // thread's task was marked, and the end, from any thread, takes one mark back.
+    bool beginHandedOffWait();
+    void endHandedOffWait();
 
     // The instance if it was made, for the fork handlers. A forked child has none of the
     // parent's workers: it starts new ones for the tasks it submits.

@@ -70,9 +70,56 @@ thread_local std::shared_ptr<NSRunLoop> threadLoop;
 
 // Performs queued on service loops and not yet run, plus service loops in the middle of a pass.
 std::atomic<int> serviceActivity{0};
+// Passes of service loops the current thread is in.
+thread_local int servicePassDepth = 0;
+
+struct PoolClockWaitHooks {
+    Mutex mutex;
+    std::function<bool()> begin TD_GUARDED_BY(mutex);
+    std::function<void()> end TD_GUARDED_BY(mutex);
+};
+PoolClockWaitHooks& poolClockWaitHooks() {
+    static NeverDestroyed<PoolClockWaitHooks> hooks;
+    return *hooks;
+}
 } // namespace
 
 int RunLoopActivity::busyServiceLoops() { return serviceActivity.load(); }
+
+void RunLoopActivity::setPoolClockWaitHooks(std::function<bool()> begin, std::function<void()> end) {
+    auto& hooks = poolClockWaitHooks();
+    MutexLock guard(hooks.mutex);
+    hooks.begin = std::move(begin);
+    hooks.end = std::move(end);
+}
+
+RunLoopActivity::ClockWait RunLoopActivity::beginClockWait() {
+    ClockWait wait;
+    if (servicePassDepth > 0) {
+        --serviceActivity;
+        wait.servicePass = true;
+    }
+    std::function<bool()> begin;
+    {
+        auto& hooks = poolClockWaitHooks();
+        MutexLock guard(hooks.mutex);
+        begin = hooks.begin;
+    }
+    wait.poolTask = begin && begin();
+    return wait;
+}
+
+void RunLoopActivity::endClockWait(const ClockWait& wait) {
+    if (wait.servicePass) ++serviceActivity;
+    if (!wait.poolTask) return;
+    std::function<void()> end;
+    {
+        auto& hooks = poolClockWaitHooks();
+        MutexLock guard(hooks.mutex);
+        end = hooks.end;
+    }
+    if (end) end();
+}
 
 struct NSRunLoop::DelayedPerform {
     const NSObject* target;
@@ -235,8 +282,9 @@ struct NSRunLoop::Impl {
                 block = std::move(performs.front());
                 performs.pop_front();
             }
-            block();
+            // Off the queue: the pass it runs in counts the loop as busy while it runs.
             if (service) --serviceActivity;
+            block();
             ran = true;
         }
         return ran;
@@ -248,10 +296,14 @@ namespace {
 struct RunLoopServicePass {
     bool service;
     explicit RunLoopServicePass(bool isService) : service(isService) {
-        if (service) ++serviceActivity;
+        if (!service) return;
+        ++serviceActivity;
+        ++servicePassDepth;
     }
     ~RunLoopServicePass() {
-        if (service) --serviceActivity;
+        if (!service) return;
+        --serviceActivity;
+        --servicePassDepth;
     }
     RunLoopServicePass(const RunLoopServicePass&) = delete;
     RunLoopServicePass& operator=(const RunLoopServicePass&) = delete;

@@ -3,9 +3,13 @@
 #include "platform/foundation/NSPort.h"
 
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/RunLoopActivity.h"
 #include "platform/foundation/ScopedAlternateSignalStack.h"
 #include "platform/foundation/SharedInstance.h"
+#include "platform/foundation/ThreadSafety.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <exception>
@@ -27,6 +31,57 @@ void setOsThreadName(pthread_t thread, const std::string& name) {
 }
 
 thread_local std::shared_ptr<NSThread> currentThreadObject;
+
+// A sleep on the manual clock, shared with the clock observer that ends it (which may still be
+// called after the sleeper left).
+struct ManualClockSleep {
+    Mutex mutex;
+    std::condition_variable_any woken;
+    double end = 0; // on the monotonic clock
+    // What is left of it, as of the last look: slept in real time if the clock returns to it.
+    double left TD_GUARDED_BY(mutex) = 0;
+    bool over TD_GUARDED_BY(mutex) = false;
+    RunLoopActivity::ClockWait wait;
+
+    // Looks at the clock; true when this look ended the sleep (its caller then gives back the wait).
+    bool lookAtClock() TD_REQUIRES(mutex) {
+        if (over) return false;
+        if (PlatformClock::isManual()) {
+            left = std::max(0.0, end - PlatformClock::monotonic());
+            if (left > 0) return false;
+        }
+        over = true;
+        return true;
+    }
+};
+
+void sleepOnManualClock(double seconds) {
+    auto sleep = std::make_shared<ManualClockSleep>();
+    sleep->end = PlatformClock::monotonic() + seconds;
+    sleep->wait = RunLoopActivity::beginClockWait();
+    std::weak_ptr<ManualClockSleep> weak = sleep;
+    const std::uint64_t observer = PlatformClock::addObserver([weak] {
+        auto seen = weak.lock();
+        if (!seen) return;
+        bool ended;
+        {
+            MutexLock guard(seen->mutex);
+            ended = seen->lookAtClock();
+        }
+        // Counted as busy again before the advance that ended the sleep goes on to settle.
+        if (ended) RunLoopActivity::endClockWait(seen->wait);
+        seen->woken.notify_all();
+    });
+    double left;
+    {
+        MutexLock guard(sleep->mutex);
+        if (sleep->lookAtClock()) RunLoopActivity::endClockWait(sleep->wait);
+        while (!sleep->over) sleep->woken.wait(sleep->mutex);
+        left = sleep->left;
+    }
+    PlatformClock::removeObserver(observer);
+    if (left > 0) std::this_thread::sleep_for(std::chrono::duration<double>(left));
+}
 } // namespace
 
 struct NSThread::State {
@@ -156,7 +211,16 @@ bool NSThread::isCancelled() const { return state_->cancelled; }
 void NSThread::cancel() { state_->cancelled = true; }
 
 void NSThread::sleepForTimeInterval(double seconds) {
-    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    if (!(seconds > 0)) return;
+    if (!PlatformClock::isManual()) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        return;
+    }
+    if (isMainThread()) {
+        PlatformClock::advanceTo(PlatformClock::monotonic() + seconds);
+        return;
+    }
+    sleepOnManualClock(seconds);
 }
 
 std::shared_ptr<NSRunLoop> NSThread::runLoop() const {

@@ -30,6 +30,16 @@ public:
     bool isCancelled() const;
     void cancel();
 
+    // Blocks the calling thread for `seconds` of the platform clock. On the real clock it sleeps
+    // that long. On the manual clock it ends once the clock has been moved to its end or past it:
+    // every move of the clock wakes it to look, and a return to the real clock sleeps what was
+    // left in real time. Meanwhile letting the queues settle does not wait for the sleeping thread
+    // (it waits for time, which only a move of the clock brings), and the move that ends the sleep
+    // counts it as busy again before it settles. On the main thread of a manual clock no one else
+    // moves the clock (it is stepped from the main thread), so waiting there would never end:
+    // the sleep moves the clock to its end itself, as the time the main thread spends blocked
+    // passes for the rest of the device; what fell due meanwhile fires late, the main loop's own
+    // once the sleep has returned.
     static void sleepForTimeInterval(double seconds);
 
     // -performSelector:onThread:withObject:waitUntilDone: (and ...OnMainThread: on mainThread()):

@@ -30,6 +30,7 @@
 #define TD_EXCLUDES(...) TD_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
 #define TD_ACQUIRE(...) TD_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
 #define TD_RELEASE(...) TD_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
+#define TD_TRY_ACQUIRE(...) TD_THREAD_ANNOTATION(try_acquire_capability(__VA_ARGS__))
 #define TD_NO_THREAD_SAFETY_ANALYSIS TD_THREAD_ANNOTATION(no_thread_safety_analysis)
 
 // A std::mutex the analysis knows as a lock.
@@ -44,14 +45,27 @@ private:
     std::mutex mutex_;
 };
 
-// Holds the mutex for its scope.
+// A std::recursive_mutex the analysis knows as a lock. The analysis looks at one function at a
+// time: a call that takes the lock again under its caller's hold is allowed, as on the device, but
+// taking it twice in one function is refused.
+class TD_CAPABILITY("mutex") RecursiveMutex {
+public:
+    void lock() TD_ACQUIRE() { mutex_.lock(); }
+    void unlock() TD_RELEASE() { mutex_.unlock(); }
+
+private:
+    std::recursive_mutex mutex_;
+};
+
+// Holds the mutex for its scope; any other lock the analysis knows (NSLock, NSRecursiveLock) too.
+template <class Lock = Mutex>
 class TD_SCOPED_CAPABILITY MutexLock {
 public:
-    explicit MutexLock(Mutex& mutex) TD_ACQUIRE(mutex) : mutex_(mutex) { mutex_.lock(); }
+    explicit MutexLock(Lock& mutex) TD_ACQUIRE(mutex) : mutex_(mutex) { mutex_.lock(); }
     ~MutexLock() TD_RELEASE() { mutex_.unlock(); }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
 
 private:
-    Mutex& mutex_;
+    Lock& mutex_;
 };

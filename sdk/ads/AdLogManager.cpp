@@ -80,25 +80,25 @@ void AdLogManager::storeAdLog(const VuderuAdLogPtr& log) {
         VuderuLog("Ad Log sent is nil");
         return;
     }
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     adLogsMap_[log->GUID()] = log;
 }
 
 VuderuAdLogPtr AdLogManager::getAdLog(const std::optional<std::string>& guid) const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto found = adLogsMap_.find(guid);
     return found == adLogsMap_.end() ? nullptr : found->second;
 }
 
 std::vector<VuderuAdLogPtr> AdLogManager::adLogs() const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     std::vector<VuderuAdLogPtr> logs;
     for (const auto& entry : adLogsMap_) logs.push_back(entry.second);
     return logs;
 }
 
 std::vector<VuderuDataSenderBlockInfoPtr> AdLogManager::dataBlocks() const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     std::vector<VuderuDataSenderBlockInfoPtr> blocks;
     for (const auto& entry : dataBlocksMap_) blocks.push_back(entry.second);
     return blocks;
@@ -107,7 +107,7 @@ std::vector<VuderuDataSenderBlockInfoPtr> AdLogManager::dataBlocks() const {
 void AdLogManager::discardOldAdLogs() {
     const auto backgroundTask = VuderuImpl::registerBackgoundTask();
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         if (adLogsMap_.size() > kMaximumAdLogs) {
             VuderuLog("AdLogManager: ad logs limit reached");
             std::vector<VuderuAdLogPtr> logs;
@@ -126,7 +126,7 @@ void AdLogManager::discardOldAdLogs() {
 }
 
 void AdLogManager::deleteBlock(const std::string& identifier) {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto found = dataBlocksMap_.find(identifier);
     if (found == dataBlocksMap_.end()) return;
     found->second->deletePersistentData();
@@ -141,7 +141,7 @@ void AdLogManager::deleteBlock(const std::string& identifier) {
 void AdLogManager::removeUnindexedBlocks() {
     std::set<std::string> indexed, held;
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         for (const auto& entry : dataBlocksMap_) indexed.insert(entry.first);
         for (const auto& entry : adLogsMap_) entry.second->storeTransferIdentifiersInSet(held);
     }
@@ -159,7 +159,7 @@ void AdLogManager::removeUnindexedBlocks() {
     }
     if (adopted.empty()) return;
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         for (const auto& block : adopted) dataBlocksMap_.emplace(block->identifier(), block);
     }
     for (const auto& block : adopted) VuderuLog("AdLogManager: block %@ was missing from the archive; it is sent again", block->identifier());
@@ -205,7 +205,7 @@ void AdLogManager::appWillBackground() {
 }
 
 void AdLogManager::encodeWithCoder(NSCoder& coder) const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     Value::Array logs;
     for (const auto& entry : adLogsMap_) logs.emplace_back(entry.second);
     coder.encodeObjectForKey(Value(std::move(logs)), kAdLogsKey);
@@ -217,16 +217,19 @@ void AdLogManager::encodeWithCoder(NSCoder& coder) const {
 std::shared_ptr<AdLogManager> AdLogManager::initWithCoder(const NSCoder& coder) {
     auto manager = create<AdLogManager>(makeQueue());
     Value logs = coder.decodeObjectForKey(kAdLogsKey);
-    if (logs.isArray()) {
-        for (const auto& item : logs.array()) {
-            if (auto log = item.objectAs<VuderuAdLog>()) manager->adLogsMap_[log->GUID()] = log;
-        }
-    }
     Value blocks = coder.decodeObjectForKey(kDataBlocksKey);
-    if (blocks.isDictionary()) {
-        for (const auto& [identifier, item] : blocks.dictionary()) {
-            auto block = item.objectAs<VuderuDataSenderBlockInfo>();
-            if (block && block->identifier() == identifier) manager->dataBlocksMap_[identifier] = block;
+    {
+        MutexLock guard(manager->lock_);
+        if (logs.isArray()) {
+            for (const auto& item : logs.array()) {
+                if (auto log = item.objectAs<VuderuAdLog>()) manager->adLogsMap_[log->GUID()] = log;
+            }
+        }
+        if (blocks.isDictionary()) {
+            for (const auto& [identifier, item] : blocks.dictionary()) {
+                auto block = item.objectAs<VuderuDataSenderBlockInfo>();
+                if (block && block->identifier() == identifier) manager->dataBlocksMap_[identifier] = block;
+            }
         }
     }
     manager->discardOldAdLogs();

@@ -18,6 +18,7 @@
 #include "platform/foundation/NSCoder.h"
 #include "sdk/ads/VuderuAdLog.h"
 #include "sdk/analytics/VuderuDataSenderBase.h"
+#include "platform/foundation/ThreadSafety.h"
 #include "sdk/analytics/VuderuDataSenderBlockInfo.h"
 
 #include <map>
@@ -89,10 +90,10 @@ private:
     // Block files left behind by a lost or stale archive; run on the queue, where blocks are written.
     void removeUnindexedBlocks();
 
-    mutable std::recursive_mutex lock_;
-    std::map<std::optional<std::string>, VuderuAdLogPtr> adLogsMap_;
-    std::map<std::string, VuderuDataSenderBlockInfoPtr> dataBlocksMap_;
-    std::map<std::string, NSDataPtr> unstoredBytes_;
-    std::size_t encodingBlocks_ = 0;
-    bool reportedFull_ = false;
+    mutable RecursiveMutex lock_;
+    std::map<std::optional<std::string>, VuderuAdLogPtr> adLogsMap_ TD_GUARDED_BY(lock_);
+    std::map<std::string, VuderuDataSenderBlockInfoPtr> dataBlocksMap_ TD_GUARDED_BY(lock_);
+    std::map<std::string, NSDataPtr> unstoredBytes_ TD_GUARDED_BY(lock_);
+    std::size_t encodingBlocks_ TD_GUARDED_BY(lock_) = 0;
+    bool reportedFull_ TD_GUARDED_BY(lock_) = false;
 };

@@ -29,7 +29,7 @@ void AdLogManager::sendAdLogsAsync() {
     if (!block) return;
     std::vector<VuderuAdLogPtr> copies;
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         // A server that never confirms must not get one more block file per send.
         if (dataBlocksMap_.size() + encodingBlocks_ >= kMaximumUnconfirmedBlocks) {
             if (!reportedFull_) VuderuLog("AdLogManager: %d blocks await confirmation; events stay pending", static_cast<int>(kMaximumUnconfirmedBlocks));
@@ -55,7 +55,7 @@ void AdLogManager::performSendAdLogs(const std::vector<VuderuAdLogPtr>& copies, 
         VuderuUtil::handleException(std::current_exception());
     }
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         --encodingBlocks_;
         if (!bytes || bytes->length() == 0) {
             // No upload will ever carry this transfer: its events go back to their logs.
@@ -139,7 +139,7 @@ void AdLogManager::removeAdLogsWithTransferIdentifier(const std::string& identif
 void AdLogManager::performRemoveAdLogsWithTransferIdentifier(const std::string& identifier) {
     std::vector<VuderuAdLogPtr> confirmed;
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         for (const auto& [guid, log] : adLogsMap_) {
             if (log->discardEventsWithTransferIdentifier(identifier)) confirmed.push_back(log);
         }
@@ -151,7 +151,7 @@ void AdLogManager::performRemoveAdLogsWithTransferIdentifier(const std::string& 
         if (log->isComplete()) complete.push_back(log);
     }
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         for (const auto& log : complete) {
             auto found = adLogsMap_.find(log->GUID());
             if (found == adLogsMap_.end() || found->second != log) continue;
@@ -164,7 +164,7 @@ void AdLogManager::performRemoveAdLogsWithTransferIdentifier(const std::string& 
 
 NSDataPtr AdLogManager::bytesOfBlock(const VuderuDataSenderBlockInfoPtr& block) const {
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         auto found = unstoredBytes_.find(block->identifier());
         if (found != unstoredBytes_.end()) return found->second;
     }
@@ -173,7 +173,7 @@ NSDataPtr AdLogManager::bytesOfBlock(const VuderuDataSenderBlockInfoPtr& block) 
 
 void AdLogManager::dropBlockReturningEvents(const std::string& identifier) {
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         deleteBlock(identifier);
         for (const auto& [guid, log] : adLogsMap_) log->restoreEventsWithTransferIdentifier(identifier);
     }

@@ -78,29 +78,29 @@ VuderuAdLogPtr VuderuAdLog::adLogWithAdEventId(std::int32_t eventId, std::option
 }
 
 std::int64_t VuderuAdLog::sessionId() const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     return sessionId_;
 }
 
 void VuderuAdLog::setSessionId(std::int64_t value) {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     sessionId_ = value;
 }
 
 VuderuAdLog::EventList VuderuAdLog::adEvents() const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     return adEvents_;
 }
 
 VuderuAdLog::TransferMap VuderuAdLog::transmittedEvents() const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     return transmittedEvents_;
 }
 
 void VuderuAdLog::logAdEvent(const VuderuAdEventPtr& event) {
     if (!event) return;
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         std::size_t held = adEvents_.size();
         std::size_t bytes = event->byteSize();
         for (const auto& pending : adEvents_) bytes += pending->byteSize();
@@ -122,7 +122,7 @@ void VuderuAdLog::logAdEvent(const VuderuAdEventPtr& event) {
 }
 
 std::optional<VuderuAdLog::EventList> VuderuAdLog::eventsWithTransferIdentifier(const std::string& identifier) const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto found = transmittedEvents_.find(identifier);
     if (found == transmittedEvents_.end()) return std::nullopt;
     return found->second;
@@ -151,14 +151,14 @@ void VuderuAdLog::scrubPendingEvents() {
 
 void VuderuAdLog::pushEventsForTransferWithIdentifier(const std::optional<std::string>& identifier) {
     if (!identifier) return;
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     scrubPendingEvents();
     transmittedEvents_[*identifier] = std::move(adEvents_);
     adEvents_.clear();
 }
 
 bool VuderuAdLog::restoreEventsWithTransferIdentifier(const std::string& identifier) {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto found = transmittedEvents_.find(identifier);
     if (found == transmittedEvents_.end()) return false;
     adEvents_.insert(adEvents_.begin(), found->second.begin(), found->second.end());
@@ -168,19 +168,19 @@ bool VuderuAdLog::restoreEventsWithTransferIdentifier(const std::string& identif
 
 bool VuderuAdLog::discardEventsWithTransferIdentifier(const std::optional<std::string>& identifier) {
     if (!identifier) return false;
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     return transmittedEvents_.erase(*identifier) > 0;
 }
 
 void VuderuAdLog::storeTransferIdentifiersInSet(std::set<std::string>& identifiers) const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     for (const auto& entry : transmittedEvents_) identifiers.insert(entry.first);
 }
 
 bool VuderuAdLog::isComplete() const {
     bool zeroEventsLeft, zeroTransferredEventsLeft;
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         zeroEventsLeft = adEvents_.empty();
         zeroTransferredEventsLeft = transmittedEvents_.empty();
     }
@@ -201,15 +201,17 @@ bool VuderuAdLog::isComplete() const {
 }
 
 VuderuAdLogPtr VuderuAdLog::copy() const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto copy = std::shared_ptr<VuderuAdLog>(new VuderuAdLog(Restored{}, sessionId_, requestedSessionId_, GUID_));
+    // The copy is not shared yet; its lock is taken for the analysis' sake.
+    MutexLock copyGuard(copy->lock_);
     copy->adEvents_ = adEvents_;
     copy->transmittedEvents_ = transmittedEvents_;
     return copy;
 }
 
 std::string VuderuAdLog::description() const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     return describe();
 }
 
@@ -222,7 +224,7 @@ std::string VuderuAdLog::describe() const {
 }
 
 void VuderuAdLog::encodeWithCoder(NSCoder& coder) const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     coder.encodeInt64ForKey(sessionId_, kSessionIdKey);
     coder.encodeInt64ForKey(requestedSessionId_, kRequestedSessionIdKey);
     coder.encodeObjectForKey(GUID_ ? Value(*GUID_) : Value(), kGUIDKey);
@@ -237,8 +239,9 @@ VuderuAdLogPtr VuderuAdLog::initWithCoder(const NSCoder& coder) {
     auto log = std::shared_ptr<VuderuAdLog>(new VuderuAdLog(Restored{}, coder.decodeInt64ForKey(kSessionIdKey),
                                                             coder.decodeInt64ForKey(kRequestedSessionIdKey),
                                                             guid.isString() ? std::optional(guid.string()) : std::nullopt));
-    log->adEvents_ = decodedList(coder.decodeObjectForKey(kAdEventsKey));
     Value transfers = coder.decodeObjectForKey(kTransmittedEventsKey);
+    MutexLock guard(log->lock_);
+    log->adEvents_ = decodedList(coder.decodeObjectForKey(kAdEventsKey));
     if (transfers.isDictionary()) {
         for (const auto& [identifier, events] : transfers.dictionary()) log->transmittedEvents_[identifier] = decodedList(events);
     }

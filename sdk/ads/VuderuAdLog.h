@@ -7,6 +7,7 @@
 // other threads: each log guards its own lists, and every list it hands out is a snapshot.
 
 #include "sdk/ads/VuderuAdEvent.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <cstdint>
 #include <map>
@@ -77,16 +78,16 @@ private:
     VuderuAdLog(Restored, std::int64_t sessionId, std::int64_t requestedSessionId, std::optional<std::string> guid);
     // Removes every sendable "clicked" after the first; then reports duplicates of the events
     // that should occur once.
-    void scrubPendingEvents();
+    void scrubPendingEvents() TD_REQUIRES(lock_);
     // description() for a caller holding the lock.
-    std::string describe() const;
+    std::string describe() const TD_REQUIRES(lock_);
 
-    mutable std::mutex lock_;
-    std::int64_t sessionId_ = 0;
+    mutable Mutex lock_;
+    std::int64_t sessionId_ TD_GUARDED_BY(lock_) = 0;
     std::int64_t requestedSessionId_ = 0;
     std::int64_t adLogId_ = 0;
     std::optional<std::string> GUID_;
-    EventList adEvents_;
-    TransferMap transmittedEvents_;
-    bool reportedFull_ = false;
+    EventList adEvents_ TD_GUARDED_BY(lock_);
+    TransferMap transmittedEvents_ TD_GUARDED_BY(lock_);
+    bool reportedFull_ TD_GUARDED_BY(lock_) = false;
 };

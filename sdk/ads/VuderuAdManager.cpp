@@ -7,8 +7,8 @@
 namespace {
 
 struct SizeCodes {
-    std::mutex lock;
-    std::map<std::string, std::int32_t> map;
+    Mutex lock;
+    std::map<std::string, std::int32_t> map TD_GUARDED_BY(lock);
 };
 
 SizeCodes& adSpaceDefaultConfigMap() {
@@ -26,36 +26,36 @@ std::shared_ptr<VuderuAdManager> VuderuAdManager::instance() {
 void VuderuAdManager::setupDefaultsForAdSpaceSize(const std::string& space, std::int32_t size) {
     if (space.empty()) return;
     auto& codes = adSpaceDefaultConfigMap();
-    std::lock_guard guard(codes.lock);
+    MutexLock guard(codes.lock);
     codes.map[space] = size;
 }
 
 bool VuderuAdManager::isTestAdSpace(const std::string& space) {
     auto& codes = adSpaceDefaultConfigMap();
-    std::lock_guard guard(codes.lock);
+    MutexLock guard(codes.lock);
     return codes.map.count(space) > 0;
 }
 
 std::int32_t VuderuAdManager::adSizeForTestAdSpace(const std::string& space) {
     auto& codes = adSpaceDefaultConfigMap();
-    std::lock_guard guard(codes.lock);
+    MutexLock guard(codes.lock);
     auto found = codes.map.find(space);
     return found == codes.map.end() ? 0 : found->second;
 }
 
 bool VuderuAdManager::registerAdAdSpaceName(const IVuderuAdPtr& ad, const std::string& space) {
     if (!ad) return false;
-    std::lock_guard guard(lock_);
-    std::lock_guard registry(registryLock_);
+    MutexLock guard(lock_);
+    MutexLock registry(registryLock_);
     return adSpaceToAdMap_.emplace(space, ad).second;
 }
 
 void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
     IVuderuAdPtr ad;  // alive until the call ends
     {
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         {
-            std::lock_guard registry(registryLock_);
+            MutexLock registry(registryLock_);
             auto found = adSpaceToAdMap_.find(space);
             if (found == adSpaceToAdMap_.end()) return;
             ad = found->second;
@@ -70,7 +70,7 @@ void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
 }
 
 IVuderuAdPtr VuderuAdManager::adForSpace(const std::string& space) const {
-    std::lock_guard registry(registryLock_);
+    MutexLock registry(registryLock_);
     auto found = adSpaceToAdMap_.find(space);
     return found == adSpaceToAdMap_.end() ? nullptr : found->second;
 }
@@ -80,7 +80,7 @@ bool VuderuAdManager::isGuidActive(const std::string& guid) const {
     // The ads are asked outside every lock: the ad logs ask this while holding their own.
     std::vector<IVuderuAdPtr> registered;
     {
-        std::lock_guard registry(registryLock_);
+        MutexLock registry(registryLock_);
         for (const auto& entry : adSpaceToAdMap_) registered.push_back(entry.second);
     }
     return std::any_of(registered.begin(), registered.end(), [&](const IVuderuAdPtr& ad) { return ad->isGuidActive(guid); });
@@ -88,36 +88,36 @@ bool VuderuAdManager::isGuidActive(const std::string& guid) const {
 
 void VuderuAdManager::addPendingAd(const IVuderuAdPtr& ad) {
     if (!ad) return;
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     pendingAdArray_.push_back(ad);
 }
 
 IVuderuAdPtr VuderuAdManager::fetchPendingAdForSpace(const std::string& space) const {
-    std::lock_guard guard(lock_);
-    for (const auto& ad : pendingAdArray_) {
+    // The ads answer under their own locks: they are asked outside the manager's.
+    for (const auto& ad : pendingAdArray()) {
         if (ad->adSpaceName() == space && ad->readyForDisplay()) return ad;
     }
     return nullptr;
 }
 
 void VuderuAdManager::removePendingAd(const IVuderuAdPtr& ad) {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     std::erase(pendingAdArray_, ad);
 }
 
 std::vector<IVuderuAdPtr> VuderuAdManager::pendingAdArray() const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     return pendingAdArray_;
 }
 
 std::shared_ptr<NSObject> VuderuAdManager::vastManagerForAdGuid(const std::string& guid) const {
-    std::lock_guard guard(valuesLock_);
+    MutexLock guard(valuesLock_);
     auto found = adGuidToVuderuVASTManagerMap_.find(guid);
     return found == adGuidToVuderuVASTManagerMap_.end() ? nullptr : found->second;
 }
 
 void VuderuAdManager::setVastManagerForAdGuid(const std::string& guid, std::shared_ptr<NSObject> manager) {
-    std::lock_guard guard(valuesLock_);
+    MutexLock guard(valuesLock_);
     if (manager) adGuidToVuderuVASTManagerMap_[guid] = std::move(manager);
     else adGuidToVuderuVASTManagerMap_.erase(guid);
 }
@@ -126,11 +126,11 @@ void VuderuAdManager::setVastManagerForAdGuid(const std::string& guid, std::shar
 // while the cache's workers read them, some from inside the cache's lock.
 #define VUDERU_AD_MANAGER_ACCESSORS(Type, getter, setter, member)                                                                  \
     Type VuderuAdManager::getter() const {                                                                                         \
-        std::lock_guard guard(valuesLock_);                                                                                        \
+        MutexLock guard(valuesLock_);                                                                                        \
         return member;                                                                                                             \
     }                                                                                                                              \
     void VuderuAdManager::setter(Type value) {                                                                                     \
-        std::lock_guard guard(valuesLock_);                                                                                        \
+        MutexLock guard(valuesLock_);                                                                                        \
         member = std::move(value);                                                                                                 \
     }
 VUDERU_AD_MANAGER_ACCESSORS(std::shared_ptr<UIViewController>, rvc, setRvc, rvc_)

@@ -5,6 +5,7 @@
 // Taking, preparing, showing and refreshing ads build on these.
 
 #include "platform/foundation/NSError.h"
+#include "platform/foundation/ThreadSafety.h"
 #include "sdk/ads/IVuderuAd.h"
 #include "sdk/ads/VuderuCacheKey.h"
 #include "sdk/ads/VuderuPreCachingDelegate.h"
@@ -178,34 +179,34 @@ private:
 
     // Guards the tables below for one step at a time: never held while an ad, the cache, the ad
     // logs or the host's delegate run, as they take locks of their own.
-    mutable std::recursive_mutex lock_;
+    mutable RecursiveMutex lock_;
     // Guards the plain values below (the VAST map, the bundle and cache settings) and is held
     // for nothing else: the cache's filters read them while holding the cache's lock, so these
     // never wait for lock_.
-    mutable std::mutex valuesLock_;
+    mutable Mutex valuesLock_;
     // Guards the map of registered ads alongside lock_ (changes take both), so that reading it
     // never waits for lock_: the ad logs ask which GUIDs are shown while holding their own lock.
     // Held for nothing else.
-    mutable std::mutex registryLock_;
-    std::shared_ptr<UIView> StubView_;
+    mutable Mutex registryLock_;
+    std::shared_ptr<UIView> StubView_ TD_GUARDED_BY(lock_);
     // Spaces whose show runs, under lock_, with the showing thread and how deep it shows.
     struct ShowOfSpace {
         std::thread::id thread;
         int depth = 0;
     };
-    std::map<std::string, ShowOfSpace> spacesBeingShown_;
-    std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_;
-    std::vector<IVuderuAdPtr> pendingAdArray_;
-    std::map<std::string, std::shared_ptr<NSTimer>> adSpaceToTimerMap_;
-    std::map<std::string, std::shared_ptr<NSObject>> adGuidToVuderuVASTManagerMap_;
-    std::shared_ptr<UIViewController> rvc_;
-    std::string sdkAssetUrl_;
-    bool sdkAssetUrlUpdated_ = false;
-    std::int32_t cacheSize_ = kDefaultCacheSize;
-    std::int32_t maxAssetSize_ = kDefaultMaxAssetSize;
-    AssetDictionary sdkAssetDictionary_;
+    std::map<std::string, ShowOfSpace> spacesBeingShown_ TD_GUARDED_BY(lock_);
+    std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_ TD_GUARDED_BY(registryLock_);
+    std::vector<IVuderuAdPtr> pendingAdArray_ TD_GUARDED_BY(lock_);
+    std::map<std::string, std::shared_ptr<NSTimer>> adSpaceToTimerMap_ TD_GUARDED_BY(lock_);
+    std::map<std::string, std::shared_ptr<NSObject>> adGuidToVuderuVASTManagerMap_ TD_GUARDED_BY(valuesLock_);
+    std::shared_ptr<UIViewController> rvc_ TD_GUARDED_BY(valuesLock_);
+    std::string sdkAssetUrl_ TD_GUARDED_BY(valuesLock_);
+    bool sdkAssetUrlUpdated_ TD_GUARDED_BY(valuesLock_) = false;
+    std::int32_t cacheSize_ TD_GUARDED_BY(valuesLock_) = kDefaultCacheSize;
+    std::int32_t maxAssetSize_ TD_GUARDED_BY(valuesLock_) = kDefaultMaxAssetSize;
+    AssetDictionary sdkAssetDictionary_ TD_GUARDED_BY(valuesLock_);
     // Changed only under lock_: takes run on callers' threads, the asset reports on the main one.
-    std::map<std::string, std::vector<PrepareRequest>> pendingAssetsToAdPrepareRequests_;
+    std::map<std::string, std::vector<PrepareRequest>> pendingAssetsToAdPrepareRequests_ TD_GUARDED_BY(lock_);
     std::vector<PrepareRequest> takePendingAssetRequests(const std::string& assetUrl);
     void dropHeldBackUnits(const std::string& assetUrl);
 };

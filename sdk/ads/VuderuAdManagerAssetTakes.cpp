@@ -98,18 +98,18 @@ VuderuAdUnitPtr VuderuAdManager::fetchCachedAdUnitForKeyViewContainerTimeoutWait
 void VuderuAdManager::addToPendingAssetToPrepareAdRequestsMap(const std::string& assetUrl, const VuderuAdUnitPtr& unit,
                                                               const VuderuCacheKey& key, const std::shared_ptr<NSObject>& container,
                                                               std::int64_t timeout) {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     pendingAssetsToAdPrepareRequests_[assetUrl].push_back(PrepareRequest{unit, key, container, timeout});
 }
 
 std::vector<VuderuAdManager::PrepareRequest> VuderuAdManager::pendingAssetRequests(const std::string& assetUrl) const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto found = pendingAssetsToAdPrepareRequests_.find(assetUrl);
     return found == pendingAssetsToAdPrepareRequests_.end() ? std::vector<PrepareRequest>{} : found->second;
 }
 
 std::vector<VuderuAdManager::PrepareRequest> VuderuAdManager::takePendingAssetRequests(const std::string& assetUrl) {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto found = pendingAssetsToAdPrepareRequests_.find(assetUrl);
     if (found == pendingAssetsToAdPrepareRequests_.end()) return {};
     auto requests = std::move(found->second);

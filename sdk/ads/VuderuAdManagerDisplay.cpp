@@ -55,7 +55,7 @@ void VuderuAdManager::adReadyForDisplay(const IVuderuAdPtr& ad) {
 }
 
 bool VuderuAdManager::isPending(const IVuderuAdPtr& ad) const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     return std::find(pendingAdArray_.begin(), pendingAdArray_.end(), ad) != pendingAdArray_.end();
 }
 
@@ -69,7 +69,7 @@ bool VuderuAdManager::delegateAllowsDisplay(const IVuderuAdPtr& ad) {
 }
 
 bool VuderuAdManager::beginShowOfSpace(const std::string& space) {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto [entry, added] = spacesBeingShown_.emplace(space, ShowOfSpace{std::this_thread::get_id(), 0});
     if (!added && entry->second.thread != std::this_thread::get_id()) return false;
     ++entry->second.depth;
@@ -77,7 +77,7 @@ bool VuderuAdManager::beginShowOfSpace(const std::string& space) {
 }
 
 void VuderuAdManager::endShowOfSpace(const std::string& space) {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto entry = spacesBeingShown_.find(space);
     if (entry != spacesBeingShown_.end() && --entry->second.depth == 0) spacesBeingShown_.erase(entry);
 }
@@ -151,7 +151,7 @@ bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
     std::shared_ptr<NSObject> container = ad->parentViewContainersView();
     if (!container) {
         auto stub = std::make_shared<UIView>(CGRect{});
-        std::lock_guard guard(lock_);
+        MutexLock guard(lock_);
         StubView_ = stub;
         container = stub;
     }
@@ -173,7 +173,7 @@ void VuderuAdManager::delayNewAdForSpaceGuidViewContainerDelay(const std::string
         VuderuLog("Not setting up refresh for adSpace [%@] as it is not an active ad.", space);
         return;
     }
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     auto existing = adSpaceToTimerMap_.find(space);
     if (existing != adSpaceToTimerMap_.end() && existing->second) existing->second->invalidate();
     std::weak_ptr<VuderuAdManager> weak = instance();

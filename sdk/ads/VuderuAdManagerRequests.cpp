@@ -16,9 +16,9 @@
 namespace {
 
 struct Makers {
-    std::mutex lock;
-    VuderuAdManager::AdViewMaker maker;
-    VuderuAdManager::AdTypeOf adType;
+    Mutex lock;
+    VuderuAdManager::AdViewMaker maker TD_GUARDED_BY(lock);
+    VuderuAdManager::AdTypeOf adType TD_GUARDED_BY(lock);
 };
 
 Makers& makers() {
@@ -27,7 +27,7 @@ Makers& makers() {
 }
 
 VuderuAdManager::AdViewMaker adViewMaker() {
-    std::lock_guard guard(makers().lock);
+    MutexLock guard(makers().lock);
     return makers().maker;
 }
 
@@ -37,7 +37,7 @@ const char* const kNoAdsFromServer = "VuderuAds: No ads available from server fo
 } // namespace
 
 void VuderuAdManager::registerAdViewMaker(AdViewMaker maker, AdTypeOf adType) {
-    std::lock_guard guard(makers().lock);
+    MutexLock guard(makers().lock);
     makers().maker = std::move(maker);
     makers().adType = std::move(adType);
 }
@@ -45,7 +45,7 @@ void VuderuAdManager::registerAdViewMaker(AdViewMaker maker, AdTypeOf adType) {
 std::int32_t VuderuAdManager::getAdType(const VuderuAdFramePtr& frame) {
     VuderuAdManager::AdTypeOf adType;
     {
-        std::lock_guard guard(makers().lock);
+        MutexLock guard(makers().lock);
         adType = makers().adType;
     }
     return adType ? adType(frame) : 0;
@@ -137,7 +137,7 @@ void VuderuAdManager::reportNoUnit(const VuderuCacheKey& key, std::int64_t value
 }
 
 bool VuderuAdManager::timerStartedForSpace(const std::string& space) const {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     return adSpaceToTimerMap_.count(space) > 0;
 }
 

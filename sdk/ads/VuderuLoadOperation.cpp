@@ -31,50 +31,50 @@ VuderuLoadOperation::VuderuLoadOperation(std::string assetName, const std::strin
 }
 
 std::shared_ptr<VuderuContentLoadOperationDelegate> VuderuLoadOperation::delegate() const {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return delegate_.lock();
 }
 
 void VuderuLoadOperation::setDelegate(std::weak_ptr<VuderuContentLoadOperationDelegate> delegate) {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     delegate_ = std::move(delegate);
 }
 
 double VuderuLoadOperation::startTime() const {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return startTime_;
 }
 
 double VuderuLoadOperation::endTime() const {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return endTime_;
 }
 
 NSErrorPtr VuderuLoadOperation::operationError() const {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return operationError_;
 }
 
 void VuderuLoadOperation::setOperationError(NSErrorPtr error) {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     operationError_ = std::move(error);
 }
 
 bool VuderuLoadOperation::isExecuting() const {
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return state_ == State::Executing;
 }
 
 bool VuderuLoadOperation::isFinished() const {
     if (isCancelled()) return true;
-    std::lock_guard guard(mutex_);
+    MutexLock guard(mutex_);
     return state_ == State::Finished;
 }
 
 void VuderuLoadOperation::setState(State state) {
     State previous;
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         previous = state_;
     }
     if (previous == state || previous == State::Finished) return;
@@ -84,7 +84,7 @@ void VuderuLoadOperation::setState(State state) {
     if (executingChanges) willChangeValueForKey("isExecuting");
     if (finishedChanges) willChangeValueForKey("isFinished");
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         state_ = state;
     }
     if (executingChanges) didChangeValueForKey("isExecuting");
@@ -93,7 +93,7 @@ void VuderuLoadOperation::setState(State state) {
 
 void VuderuLoadOperation::markStarted() {
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         startTime_ = PlatformClock::now();
     }
     setState(State::Executing);
@@ -121,7 +121,7 @@ void VuderuLoadOperation::cancel() {
 
 void VuderuLoadOperation::finishOperation() {
     {
-        std::lock_guard guard(mutex_);
+        MutexLock guard(mutex_);
         endTime_ = PlatformClock::now();
     }
     setState(State::Finished);

@@ -10,6 +10,7 @@
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
 #include "sdk/ads/VuderuContentLoadOperationDelegate.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <memory>
 #include <mutex>
@@ -71,10 +72,10 @@ private:
     Value::Dictionary tags_;
     std::string savePath_;
 
-    mutable std::mutex mutex_;
-    std::weak_ptr<VuderuContentLoadOperationDelegate> delegate_;
-    State state_ = State::Ready;
-    double startTime_ = 0;
-    double endTime_ = 0;
-    NSErrorPtr operationError_;
+    mutable Mutex mutex_;
+    std::weak_ptr<VuderuContentLoadOperationDelegate> delegate_ TD_GUARDED_BY(mutex_);
+    State state_ TD_GUARDED_BY(mutex_) = State::Ready;
+    double startTime_ TD_GUARDED_BY(mutex_) = 0;
+    double endTime_ TD_GUARDED_BY(mutex_) = 0;
+    NSErrorPtr operationError_ TD_GUARDED_BY(mutex_);
 };

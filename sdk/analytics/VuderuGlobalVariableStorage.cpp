@@ -16,18 +16,6 @@ const char* const kOriginName = "originName";
 const char* const kOriginParameters = "parameters";
 const char* const kOriginVersion = "vuderuOriginVersion";
 
-template <class T>
-T locked(std::mutex& lock, const T& field) {
-    std::lock_guard<std::mutex> guard(lock);
-    return field;
-}
-
-template <class T>
-void lockedSet(std::mutex& lock, T& field, T value) {
-    std::lock_guard<std::mutex> guard(lock);
-    field = std::move(value);
-}
-
 } // namespace
 
 std::shared_ptr<VuderuGlobalVariableStorage> VuderuGlobalVariableStorage::sharedInstance() {
@@ -39,72 +27,72 @@ void VuderuGlobalVariableStorage::cleanup() { SharedInstance<VuderuGlobalVariabl
 VuderuGlobalVariableStorage::VuderuGlobalVariableStorage()
     : appVersion_(NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleVersion").stringValue()) {}
 
-std::string VuderuGlobalVariableStorage::apiKey() const { return locked(lock_, apiKey_); }
+std::string VuderuGlobalVariableStorage::apiKey() const { return lockedValue(&VuderuGlobalVariableStorage::apiKey_); }
 
 void VuderuGlobalVariableStorage::setApiKey(const std::string& apiKey) {
     std::string trimmed = NSString::stringByReplacingOccurrencesOfString(apiKey, " ", "");
     VuderuLog("Vuderu: Trim white space and use apiKey[%@]", trimmed);
-    lockedSet(lock_, apiKey_, trimmed);
+    setLockedValue(&VuderuGlobalVariableStorage::apiKey_, trimmed);
     initPersistentMap();
 }
 
-std::string VuderuGlobalVariableStorage::appVersion() const { return locked(lock_, appVersion_); }
-void VuderuGlobalVariableStorage::setAppVersion(const std::string& value) { lockedSet(lock_, appVersion_, value); }
+std::string VuderuGlobalVariableStorage::appVersion() const { return lockedValue(&VuderuGlobalVariableStorage::appVersion_); }
+void VuderuGlobalVariableStorage::setAppVersion(const std::string& value) { setLockedValue(&VuderuGlobalVariableStorage::appVersion_, value); }
 int VuderuGlobalVariableStorage::pauseSecondsBeforeStartingNewSession() const {
-    return locked(lock_, pauseSecondsBeforeStartingNewSession_);
+    return lockedValue(&VuderuGlobalVariableStorage::pauseSecondsBeforeStartingNewSession_);
 }
 void VuderuGlobalVariableStorage::setPauseSecondsBeforeStartingNewSession(int value) {
-    lockedSet(lock_, pauseSecondsBeforeStartingNewSession_, value);
+    setLockedValue(&VuderuGlobalVariableStorage::pauseSecondsBeforeStartingNewSession_, value);
 }
-bool VuderuGlobalVariableStorage::sessionReportsOnCloseEnabled() const { return locked(lock_, sessionReportsOnCloseEnabled_); }
-void VuderuGlobalVariableStorage::setSessionReportsOnCloseEnabled(bool value) { lockedSet(lock_, sessionReportsOnCloseEnabled_, value); }
-bool VuderuGlobalVariableStorage::sessionReportsOnPauseEnabled() const { return locked(lock_, sessionReportsOnPauseEnabled_); }
-void VuderuGlobalVariableStorage::setSessionReportsOnPauseEnabled(bool value) { lockedSet(lock_, sessionReportsOnPauseEnabled_, value); }
-bool VuderuGlobalVariableStorage::backgroundSessionEnabled() const { return locked(lock_, backgroundSessionEnabled_); }
-void VuderuGlobalVariableStorage::setBackgroundSessionEnabled(bool value) { lockedSet(lock_, backgroundSessionEnabled_, value); }
-bool VuderuGlobalVariableStorage::crashReportingEnabled() const { return locked(lock_, crashReportingEnabled_); }
-void VuderuGlobalVariableStorage::setCrashReportingEnabled(bool value) { lockedSet(lock_, crashReportingEnabled_, value); }
-bool VuderuGlobalVariableStorage::eventLoggingEnabled() const { return locked(lock_, eventLoggingEnabled_); }
-void VuderuGlobalVariableStorage::setEventLoggingEnabled(bool value) { lockedSet(lock_, eventLoggingEnabled_, value); }
-bool VuderuGlobalVariableStorage::udidEnabled() const { return locked(lock_, udidEnabled_); }
-void VuderuGlobalVariableStorage::setUdidEnabled(bool value) { lockedSet(lock_, udidEnabled_, value); }
-bool VuderuGlobalVariableStorage::macAddressEnabled() const { return locked(lock_, macAddressEnabled_); }
-void VuderuGlobalVariableStorage::setMacAddressEnabled(bool value) { lockedSet(lock_, macAddressEnabled_, value); }
-bool VuderuGlobalVariableStorage::optOutSessionPending() const { return locked(lock_, optOutSessionPending_); }
-void VuderuGlobalVariableStorage::setOptOutSessionPending(bool value) { lockedSet(lock_, optOutSessionPending_, value); }
-bool VuderuGlobalVariableStorage::startSessionCalled() const { return locked(lock_, startSessionCalled_); }
-void VuderuGlobalVariableStorage::setStartSessionCalled(bool value) { lockedSet(lock_, startSessionCalled_, value); }
-int VuderuGlobalVariableStorage::age() const { return locked(lock_, age_); }
-void VuderuGlobalVariableStorage::setAge(int value) { lockedSet(lock_, age_, value); }
-std::optional<std::string> VuderuGlobalVariableStorage::gender() const { return locked(lock_, gender_); }
-void VuderuGlobalVariableStorage::setGender(std::optional<std::string> value) { lockedSet(lock_, gender_, std::move(value)); }
-std::optional<std::string> VuderuGlobalVariableStorage::userID() const { return locked(lock_, userID_); }
-void VuderuGlobalVariableStorage::setUserID(std::optional<std::string> value) { lockedSet(lock_, userID_, std::move(value)); }
-std::shared_ptr<NSObject> VuderuGlobalVariableStorage::location() const { return locked(lock_, location_); }
-void VuderuGlobalVariableStorage::setLocation(std::shared_ptr<NSObject> value) { lockedSet(lock_, location_, std::move(value)); }
-std::shared_ptr<NSDate> VuderuGlobalVariableStorage::pauseTime() const { return locked(lock_, pauseTime_); }
-void VuderuGlobalVariableStorage::setPauseTime(std::shared_ptr<NSDate> value) { lockedSet(lock_, pauseTime_, std::move(value)); }
-std::shared_ptr<NSDate> VuderuGlobalVariableStorage::lastPageViewDate() const { return locked(lock_, lastPageViewDate_); }
+bool VuderuGlobalVariableStorage::sessionReportsOnCloseEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::sessionReportsOnCloseEnabled_); }
+void VuderuGlobalVariableStorage::setSessionReportsOnCloseEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::sessionReportsOnCloseEnabled_, value); }
+bool VuderuGlobalVariableStorage::sessionReportsOnPauseEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::sessionReportsOnPauseEnabled_); }
+void VuderuGlobalVariableStorage::setSessionReportsOnPauseEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::sessionReportsOnPauseEnabled_, value); }
+bool VuderuGlobalVariableStorage::backgroundSessionEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::backgroundSessionEnabled_); }
+void VuderuGlobalVariableStorage::setBackgroundSessionEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::backgroundSessionEnabled_, value); }
+bool VuderuGlobalVariableStorage::crashReportingEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::crashReportingEnabled_); }
+void VuderuGlobalVariableStorage::setCrashReportingEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::crashReportingEnabled_, value); }
+bool VuderuGlobalVariableStorage::eventLoggingEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::eventLoggingEnabled_); }
+void VuderuGlobalVariableStorage::setEventLoggingEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::eventLoggingEnabled_, value); }
+bool VuderuGlobalVariableStorage::udidEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::udidEnabled_); }
+void VuderuGlobalVariableStorage::setUdidEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::udidEnabled_, value); }
+bool VuderuGlobalVariableStorage::macAddressEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::macAddressEnabled_); }
+void VuderuGlobalVariableStorage::setMacAddressEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::macAddressEnabled_, value); }
+bool VuderuGlobalVariableStorage::optOutSessionPending() const { return lockedValue(&VuderuGlobalVariableStorage::optOutSessionPending_); }
+void VuderuGlobalVariableStorage::setOptOutSessionPending(bool value) { setLockedValue(&VuderuGlobalVariableStorage::optOutSessionPending_, value); }
+bool VuderuGlobalVariableStorage::startSessionCalled() const { return lockedValue(&VuderuGlobalVariableStorage::startSessionCalled_); }
+void VuderuGlobalVariableStorage::setStartSessionCalled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::startSessionCalled_, value); }
+int VuderuGlobalVariableStorage::age() const { return lockedValue(&VuderuGlobalVariableStorage::age_); }
+void VuderuGlobalVariableStorage::setAge(int value) { setLockedValue(&VuderuGlobalVariableStorage::age_, value); }
+std::optional<std::string> VuderuGlobalVariableStorage::gender() const { return lockedValue(&VuderuGlobalVariableStorage::gender_); }
+void VuderuGlobalVariableStorage::setGender(std::optional<std::string> value) { setLockedValue(&VuderuGlobalVariableStorage::gender_, std::move(value)); }
+std::optional<std::string> VuderuGlobalVariableStorage::userID() const { return lockedValue(&VuderuGlobalVariableStorage::userID_); }
+void VuderuGlobalVariableStorage::setUserID(std::optional<std::string> value) { setLockedValue(&VuderuGlobalVariableStorage::userID_, std::move(value)); }
+std::shared_ptr<NSObject> VuderuGlobalVariableStorage::location() const { return lockedValue(&VuderuGlobalVariableStorage::location_); }
+void VuderuGlobalVariableStorage::setLocation(std::shared_ptr<NSObject> value) { setLockedValue(&VuderuGlobalVariableStorage::location_, std::move(value)); }
+std::shared_ptr<NSDate> VuderuGlobalVariableStorage::pauseTime() const { return lockedValue(&VuderuGlobalVariableStorage::pauseTime_); }
+void VuderuGlobalVariableStorage::setPauseTime(std::shared_ptr<NSDate> value) { setLockedValue(&VuderuGlobalVariableStorage::pauseTime_, std::move(value)); }
+std::shared_ptr<NSDate> VuderuGlobalVariableStorage::lastPageViewDate() const { return lockedValue(&VuderuGlobalVariableStorage::lastPageViewDate_); }
 void VuderuGlobalVariableStorage::setLastPageViewDate(std::shared_ptr<NSDate> value) {
-    lockedSet(lock_, lastPageViewDate_, std::move(value));
+    setLockedValue(&VuderuGlobalVariableStorage::lastPageViewDate_, std::move(value));
 }
-std::optional<std::string> VuderuGlobalVariableStorage::savedResponseUrl() const { return locked(lock_, savedResponseUrl_); }
+std::optional<std::string> VuderuGlobalVariableStorage::savedResponseUrl() const { return lockedValue(&VuderuGlobalVariableStorage::savedResponseUrl_); }
 void VuderuGlobalVariableStorage::setSavedResponseUrl(std::optional<std::string> value) {
-    lockedSet(lock_, savedResponseUrl_, std::move(value));
+    setLockedValue(&VuderuGlobalVariableStorage::savedResponseUrl_, std::move(value));
 }
-std::shared_ptr<NSObject> VuderuGlobalVariableStorage::vuderuCrashReporter() const { return locked(lock_, vuderuCrashReporter_); }
+std::shared_ptr<NSObject> VuderuGlobalVariableStorage::vuderuCrashReporter() const { return lockedValue(&VuderuGlobalVariableStorage::vuderuCrashReporter_); }
 void VuderuGlobalVariableStorage::setVuderuCrashReporter(std::shared_ptr<NSObject> value) {
-    lockedSet(lock_, vuderuCrashReporter_, std::move(value));
+    setLockedValue(&VuderuGlobalVariableStorage::vuderuCrashReporter_, std::move(value));
 }
 
-Value::Dictionary VuderuGlobalVariableStorage::launchOptions() const { return locked(lock_, launchOptions_); }
+Value::Dictionary VuderuGlobalVariableStorage::launchOptions() const { return lockedValue(&VuderuGlobalVariableStorage::launchOptions_); }
 
 void VuderuGlobalVariableStorage::setLaunchOptionForKey(const std::string& key, Value::Array values) {
-    std::lock_guard<std::mutex> guard(lock_);
+    MutexLock guard(lock_);
     launchOptions_[key] = Value(std::move(values));
 }
 
-Value::Array VuderuGlobalVariableStorage::originSets() const { return locked(lock_, originSets_); }
+Value::Array VuderuGlobalVariableStorage::originSets() const { return lockedValue(&VuderuGlobalVariableStorage::originSets_); }
 
 void VuderuGlobalVariableStorage::recordOriginOriginVersionWithParameters(const std::string& originName,
                                                                           const std::string& originVersion, const Value& parameters) {
@@ -126,7 +114,7 @@ void VuderuGlobalVariableStorage::recordOriginOriginVersionWithParameters(const 
         for (const auto& [key, value] : parameters.dictionary()) originParameters[key] = value;
     }
     Value set(Value::Dictionary{{kOriginName, Value(originName)}, {kOriginParameters, Value(std::move(originParameters))}});
-    std::lock_guard<std::mutex> guard(lock_);
+    MutexLock guard(lock_);
     for (auto it = originSets_.begin(); it != originSets_.end(); ++it) {
         if ((*it)[kOriginName] == Value(originName)) {
             originSets_.erase(it);
@@ -143,7 +131,7 @@ void VuderuGlobalVariableStorage::initPersistentMap() {
     };
     Value::Dictionary globals = load(persistentGlobalsFilePath());
     Value::Dictionary cookies = load(persistentCookiesFilePath());
-    std::lock_guard<std::mutex> guard(lock_);
+    MutexLock guard(lock_);
     persistentGlobalsMap_ = std::move(globals);
     persistentCookiesMap_ = std::move(cookies);
 }
@@ -187,7 +175,7 @@ bool VuderuGlobalVariableStorage::writeDictionaryToFile(const Value::Dictionary&
 void VuderuGlobalVariableStorage::savePersistentGlobalsToDisk() {
     std::optional<Value::Dictionary> globals, cookies;
     {
-        std::lock_guard<std::mutex> guard(lock_);
+        MutexLock guard(lock_);
         globals = persistentGlobalsMap_;
         cookies = persistentCookiesMap_;
     }

@@ -6,6 +6,7 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <memory>
 #include <mutex>
@@ -90,29 +91,43 @@ public:
     void savePersistentGlobalsToDisk();
 
 private:
-    mutable std::mutex lock_;
-    std::string apiKey_;
-    std::string appVersion_;
-    int pauseSecondsBeforeStartingNewSession_ = 10;
-    bool sessionReportsOnCloseEnabled_ = true;
-    bool sessionReportsOnPauseEnabled_ = true;
-    bool backgroundSessionEnabled_ = false;
-    bool crashReportingEnabled_ = false;
-    bool eventLoggingEnabled_ = true;
-    bool udidEnabled_ = true;
-    bool macAddressEnabled_ = true;
-    bool optOutSessionPending_ = false;
-    bool startSessionCalled_ = false;
-    int age_ = -1;
-    std::optional<std::string> gender_;
-    std::optional<std::string> userID_;
-    std::shared_ptr<NSObject> location_;
-    std::shared_ptr<NSDate> pauseTime_;
-    std::shared_ptr<NSDate> lastPageViewDate_;
-    std::optional<std::string> savedResponseUrl_;
-    std::shared_ptr<NSObject> vuderuCrashReporter_;
-    Value::Dictionary launchOptions_;
-    Value::Array originSets_;
+    // A field read or replaced under lock_ (the plain properties' accessors).
+    template <class T>
+    T lockedValue(T VuderuGlobalVariableStorage::*field) const {
+        MutexLock guard(lock_);
+        return this->*field;
+    }
+    template <class T>
+    void setLockedValue(T VuderuGlobalVariableStorage::*field, T value) {
+        MutexLock guard(lock_);
+        this->*field = std::move(value);
+    }
+
+    mutable Mutex lock_;
+    std::string apiKey_ TD_GUARDED_BY(lock_);
+    std::string appVersion_ TD_GUARDED_BY(lock_);
+    int pauseSecondsBeforeStartingNewSession_ TD_GUARDED_BY(lock_) = 10;
+    bool sessionReportsOnCloseEnabled_ TD_GUARDED_BY(lock_) = true;
+    bool sessionReportsOnPauseEnabled_ TD_GUARDED_BY(lock_) = true;
+    bool backgroundSessionEnabled_ TD_GUARDED_BY(lock_) = false;
+    bool crashReportingEnabled_ TD_GUARDED_BY(lock_) = false;
+    bool eventLoggingEnabled_ TD_GUARDED_BY(lock_) = true;
+    bool udidEnabled_ TD_GUARDED_BY(lock_) = true;
+    bool macAddressEnabled_ TD_GUARDED_BY(lock_) = true;
+    bool optOutSessionPending_ TD_GUARDED_BY(lock_) = false;
+    bool startSessionCalled_ TD_GUARDED_BY(lock_) = false;
+    int age_ TD_GUARDED_BY(lock_) = -1;
+    std::optional<std::string> gender_ TD_GUARDED_BY(lock_);
+    std::optional<std::string> userID_ TD_GUARDED_BY(lock_);
+    std::shared_ptr<NSObject> location_ TD_GUARDED_BY(lock_);
+    std::shared_ptr<NSDate> pauseTime_ TD_GUARDED_BY(lock_);
+    std::shared_ptr<NSDate> lastPageViewDate_ TD_GUARDED_BY(lock_);
+    std::optional<std::string> savedResponseUrl_ TD_GUARDED_BY(lock_);
+    std::shared_ptr<NSObject> vuderuCrashReporter_ TD_GUARDED_BY(lock_);
+    Value::Dictionary launchOptions_ TD_GUARDED_BY(lock_);
+    Value::Array originSets_ TD_GUARDED_BY(lock_);
+    // Made once, when the key is set (the session's start, before any session runs); from then on
+    // read and changed through the pointers above on the session queue, which is their guard.
     std::optional<Value::Dictionary> persistentGlobalsMap_;
     std::optional<Value::Dictionary> persistentCookiesMap_;
 };

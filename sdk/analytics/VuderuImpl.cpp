@@ -98,16 +98,16 @@ VuderuImpl::VuderuImpl() : startTime_(NSDate::date()) {
 VuderuImpl::~VuderuImpl() = default;
 
 void VuderuImpl::resetStartDate() {
-    std::lock_guard lock(lock_);
+    MutexLock lock(lock_);
     startTime_ = NSDate::date();
 }
 
 std::string VuderuImpl::apiKey() const {
-    std::lock_guard lock(lock_);
+    MutexLock lock(lock_);
     return apiKey_;
 }
 
 std::shared_ptr<NSDate> VuderuImpl::startTime() const {
-    std::lock_guard lock(lock_);
+    MutexLock lock(lock_);
     return startTime_;
 }

@@ -15,6 +15,7 @@
 #include "platform/foundation/NSException.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <cstdint>
 #include <memory>
@@ -102,9 +103,9 @@ private:
     void sync(const std::function<void(VuderuSession&)>& work) const;
 
     std::shared_ptr<VuderuSession> session_; // touched only on the queue
-    mutable std::mutex lock_;
-    std::string apiKey_;
-    std::shared_ptr<NSDate> startTime_;
+    mutable Mutex lock_;
+    std::string apiKey_ TD_GUARDED_BY(lock_);
+    std::shared_ptr<NSDate> startTime_ TD_GUARDED_BY(lock_);
     dispatch_queue_t queue_;
     bool isBackgroundSupported_ = false;
 };

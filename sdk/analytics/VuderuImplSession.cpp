@@ -34,7 +34,7 @@ void VuderuImpl::sync(const std::function<void(VuderuSession&)>& work) const {
 void VuderuImpl::setupForApiKey(const std::optional<std::string>& apiKey) {
     std::shared_ptr<NSDate> startTime = NSDate::date();
     {
-        std::lock_guard lock(lock_);
+        MutexLock lock(lock_);
         apiKey_ = apiKey.value_or("");
         startTime_ = startTime;
     }

@@ -1,6 +1,7 @@
 #include "sdk/analytics/VuderuNetworkUtil.h"
 
 #include "platform/foundation/SharedInstance.h"
+#include "platform/foundation/ThreadSafety.h"
 #include "platform/net/NSURLError.h"
 #include "sdk/analytics/VuderuLog.h"
 #include "sdk/analytics/VuderuReachability.h"
@@ -22,17 +23,17 @@ constexpr long kLikelyNotReachableCode = 1;
 constexpr int kHighestPort = 65535;
 
 struct State {
-    std::recursive_mutex lock;  // the class lock: start and change (observers run after it)
-    bool started = false;
+    RecursiveMutex lock;  // the class lock: start and change (observers run after it)
+    bool started TD_GUARDED_BY(lock) = false;
     std::atomic<bool> notReachable{false};
     std::atomic<int> statusCode{VuderuNetworkStatusNone};
-    std::shared_ptr<VuderuReachability> watched;
-    std::shared_ptr<NSObject> observer;
-    std::mutex urlLock;
-    std::string serverURL;
-    std::string adServerUrl;
-    std::string adLogServerUrl;
-    bool appCloudProduction = true;
+    std::shared_ptr<VuderuReachability> watched TD_GUARDED_BY(lock);
+    std::shared_ptr<NSObject> observer TD_GUARDED_BY(lock);
+    Mutex urlLock;
+    std::string serverURL TD_GUARDED_BY(urlLock);
+    std::string adServerUrl TD_GUARDED_BY(urlLock);
+    std::string adLogServerUrl TD_GUARDED_BY(urlLock);
+    bool appCloudProduction TD_GUARDED_BY(urlLock) = true;
 };
 
 std::string defaultServerURL(bool secure) {
@@ -48,6 +49,7 @@ std::string defaultAdLogServerUrl(bool secure) {
 State& state() {
     static State* instance = [] {
         auto* made = new State;
+        MutexLock lock(made->urlLock);
         made->serverURL = defaultServerURL(false);
         made->adServerUrl = defaultAdServerUrl(false);
         made->adLogServerUrl = defaultAdLogServerUrl(false);
@@ -75,18 +77,18 @@ std::shared_ptr<VuderuNetworkUtil> VuderuNetworkUtil::instance() {
 }
 
 NSErrorPtr VuderuNetworkUtil::lastNetworkOperationError() const {
-    std::lock_guard lock(errorLock_);
+    MutexLock lock(errorLock_);
     return lastNetworkOperationError_;
 }
 
 void VuderuNetworkUtil::setLastNetworkOperationErrorValue(NSErrorPtr error) {
-    std::lock_guard lock(errorLock_);
+    MutexLock lock(errorLock_);
     lastNetworkOperationError_ = std::move(error);
 }
 
 void VuderuNetworkUtil::initNetworkReachability() {
     State& s = state();
-    std::lock_guard lock(s.lock);
+    MutexLock lock(s.lock);
     if (s.started) return;
     s.observer = NSNotificationCenter::defaultCenter()->addObserverForName(
         kVuderuReachabilityChangedNotification, nullptr, nullptr,
@@ -104,7 +106,7 @@ void VuderuNetworkUtil::updateNetworkStatus(const std::shared_ptr<NSNotification
     auto reachability = notification ? notification->object().objectAs<VuderuReachability>() : nullptr;
     State& s = state();
     {
-        std::lock_guard lock(s.lock);
+        MutexLock lock(s.lock);
         int status = reachability ? reachability->vuderuCurrentReachabilityStatus() : VuderuNotReachable;
         VuderuLog("updated network status [%d] ======== ", status);
         applyStatus(status);
@@ -144,50 +146,59 @@ bool VuderuNetworkUtil::isNetworkLikelyNotReachable() {
 }
 
 std::string VuderuNetworkUtil::serverURL() {
-    std::lock_guard lock(state().urlLock);
-    return state().serverURL;
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    return s.serverURL;
 }
 
 void VuderuNetworkUtil::setServerURL(const std::string& url) {
-    std::lock_guard lock(state().urlLock);
-    state().serverURL = url;
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    s.serverURL = url;
 }
 
 std::string VuderuNetworkUtil::adServerUrl() {
-    std::lock_guard lock(state().urlLock);
-    return state().adServerUrl;
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    return s.adServerUrl;
 }
 
 void VuderuNetworkUtil::setAdServerUrl(const std::string& url) {
-    std::lock_guard lock(state().urlLock);
-    state().adServerUrl = url;
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    s.adServerUrl = url;
 }
 
 std::string VuderuNetworkUtil::adLogServerUrl() {
-    std::lock_guard lock(state().urlLock);
-    return state().adLogServerUrl;
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    return s.adLogServerUrl;
 }
 
 void VuderuNetworkUtil::setAdLogServerUrl(const std::string& url) {
-    std::lock_guard lock(state().urlLock);
-    state().adLogServerUrl = url;
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    s.adLogServerUrl = url;
 }
 
 void VuderuNetworkUtil::setSecureTransportEnabled(bool enabled) {
-    std::lock_guard lock(state().urlLock);
-    state().serverURL = defaultServerURL(enabled);
-    state().adServerUrl = defaultAdServerUrl(enabled);
-    state().adLogServerUrl = defaultAdLogServerUrl(enabled);
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    s.serverURL = defaultServerURL(enabled);
+    s.adServerUrl = defaultAdServerUrl(enabled);
+    s.adLogServerUrl = defaultAdLogServerUrl(enabled);
 }
 
 void VuderuNetworkUtil::setAppCloudServerToStaging(bool staging) {
-    std::lock_guard lock(state().urlLock);
-    state().appCloudProduction = !staging;
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    s.appCloudProduction = !staging;
 }
 
 std::string VuderuNetworkUtil::appCloudServerUrl() {
-    std::lock_guard lock(state().urlLock);
-    return endpointURL("https", state().appCloudProduction ? kAppCloudHost : kAppCloudStagingHost, "");
+    State& s = state();
+    MutexLock lock(s.urlLock);
+    return endpointURL("https", s.appCloudProduction ? kAppCloudHost : kAppCloudStagingHost, "");
 }
 
 std::string VuderuNetworkUtil::endpointURL(const char* scheme, const char* host, const char* path) {

@@ -11,6 +11,7 @@
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <memory>
 #include <mutex>
@@ -68,6 +69,6 @@ public:
     static bool isHostAndPort(std::string_view value);
 
 private:
-    mutable std::mutex errorLock_;
-    NSErrorPtr lastNetworkOperationError_;
+    mutable Mutex errorLock_;
+    NSErrorPtr lastNetworkOperationError_ TD_GUARDED_BY(errorLock_);
 };

@@ -6,6 +6,7 @@
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/foundation/ThreadSafety.h"
 #include "sdk/analytics/VuderuDataSender.h"
 #include "sdk/analytics/VuderuGlobalVariableStorage.h"
 #include "sdk/analytics/VuderuHTTPResponse.h"
@@ -24,9 +25,9 @@ namespace {
 
 std::atomic<int> gMaxSessions{VuderuSession::kDefaultMaxSessions};
 
-std::mutex gCurrentSessionLock;
+Mutex gCurrentSessionLock;
 std::function<void()> gFileStepObserver;
-std::shared_ptr<VuderuImpl> gCurrentSession;
+std::shared_ptr<VuderuImpl> gCurrentSession TD_GUARDED_BY(gCurrentSessionLock);
 
 std::string sessionFilePath(const char* name) {
     auto keyHash = static_cast<std::int32_t>(static_cast<std::uint32_t>(NSString::hash(VuderuImpl::instance()->apiKey())));
@@ -118,20 +119,20 @@ TakenCrashReports takeCrashReports(VuderuSession* leftOver, const Value::Array& 
 } // namespace
 
 void VuderuSession::setupCurrentSessionWithKey(const std::optional<std::string>& apiKey) {
-    std::lock_guard lock(gCurrentSessionLock);
+    MutexLock lock(gCurrentSessionLock);
     gCurrentSession = VuderuImpl::instance();
     gCurrentSession->setupForApiKey(apiKey);
 }
 
 std::shared_ptr<VuderuImpl> VuderuSession::currentSession() {
-    std::lock_guard lock(gCurrentSessionLock);
+    MutexLock lock(gCurrentSessionLock);
     return gCurrentSession;
 }
 
 void VuderuSession::cleanup() {
     VuderuImpl::cleanup();
     {
-        std::lock_guard lock(gCurrentSessionLock);
+        MutexLock lock(gCurrentSessionLock);
         gCurrentSession.reset();
     }
     VuderuDataSender::cleanup();

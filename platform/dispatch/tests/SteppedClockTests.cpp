@@ -2,7 +2,9 @@
 
 #include "platform/dispatch/WorkerPool.h"
 #include "platform/dispatch/dispatch.h"
+#include "platform/foundation/NSPort.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSThread.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -11,6 +13,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -151,4 +154,44 @@ TEST_F(SteppedClockTest, SettlingDoesNotWaitForATaskInAnOutsideWait) {
     dispatch_semaphore_signal(release);
     EXPECT_TRUE(pool.waitUntilIdle(std::chrono::seconds(10)));
     EXPECT_TRUE(ended);
+}
+
+// A sleep keeps to the stepped clock wherever it runs: on a worker and on a service thread's loop
+// it ends once the clock has been stepped past its end (an hour of it passes at once), and
+// settling does not wait for a sleeper meanwhile; on the main thread, which steps the clock, the
+// sleep moves the clock itself.
+TEST_F(SteppedClockTest, ASleepEndsByTheSteppedClockNotByWallTime) {
+    auto service = std::make_shared<NSThread>([] {
+        NSRunLoop::currentRunLoop()->addPort(NSPort::port(), NSDefaultRunLoopMode);
+        NSRunLoop::currentRunLoop()->run();
+    });
+    service->start();
+    const struct {
+        const char* name;
+        std::function<void(std::function<void()>)> run;
+    } places[] = {
+        {"on a worker", [](std::function<void()> work) { dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), std::move(work)); }},
+        {"on a service thread", [&service](std::function<void()> work) { service->performBlock(std::move(work)); }},
+    };
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.name);
+        start_ = PlatformClock::monotonic();
+        std::vector<double> wokeAt;
+        place.run([&] {
+            NSThread::sleepForTimeInterval(3600);
+            const double at = elapsed();
+            dispatch_async(dispatch_get_main_queue(), [&wokeAt, at] { wokeAt.push_back(at); });
+        });
+        // Settling lets the work start its sleep, then does not wait for it.
+        EXPECT_TRUE(SteppedClock::settle(10));
+        SteppedClock::advance(3599);
+        EXPECT_TRUE(wokeAt.empty());
+        SteppedClock::advance(1);
+        ASSERT_EQ(wokeAt.size(), 1u);
+        EXPECT_NEAR(wokeAt[0], 3600, kTolerance);
+    }
+    service->performBlock([] { NSRunLoop::currentRunLoop()->stop(); }, true);
+    start_ = PlatformClock::monotonic();
+    NSThread::sleepForTimeInterval(2.5);
+    EXPECT_NEAR(elapsed(), 2.5, kTolerance);
 }
