@@ -41,6 +41,9 @@ struct ManualClockSleep {
     // What is left of it, as of the last look: slept in real time if the clock returns to it.
     double left TD_GUARDED_BY(mutex) = 0;
     bool over TD_GUARDED_BY(mutex) = false;
+    // Whether the sleeper's wait was handed off (RunLoopActivity::beginClockWait), and so must be
+    // given back by the look that ends it; set once, before the clock can end it.
+    bool handedOff TD_GUARDED_BY(mutex) = false;
     RunLoopActivity::ClockWait wait;
 
     // Looks at the clock; true when this look ended the sleep (its caller then gives back the wait).
@@ -58,15 +61,16 @@ struct ManualClockSleep {
 void sleepOnManualClock(double seconds) {
     auto sleep = std::make_shared<ManualClockSleep>();
     sleep->end = PlatformClock::monotonic() + seconds;
-    sleep->wait = RunLoopActivity::beginClockWait();
     std::weak_ptr<ManualClockSleep> weak = sleep;
+    // The observer is in place before the wait is handed off: from that moment settling may
+    // return and the clock be moved past the end.
     const std::uint64_t observer = PlatformClock::addObserver([weak] {
         auto seen = weak.lock();
         if (!seen) return;
         bool ended;
         {
             MutexLock guard(seen->mutex);
-            ended = seen->lookAtClock();
+            ended = seen->lookAtClock() && seen->handedOff;
         }
         // Counted as busy again before the advance that ended the sleep goes on to settle.
         if (ended) RunLoopActivity::endClockWait(seen->wait);
@@ -75,7 +79,10 @@ void sleepOnManualClock(double seconds) {
     double left;
     {
         MutexLock guard(sleep->mutex);
-        if (sleep->lookAtClock()) RunLoopActivity::endClockWait(sleep->wait);
+        if (!sleep->lookAtClock()) {
+            sleep->wait = RunLoopActivity::beginClockWait();
+            sleep->handedOff = true;
+        }
         while (!sleep->over) sleep->woken.wait(sleep->mutex);
         left = sleep->left;
     }

@@ -53,6 +53,12 @@ TD_LAZY_FUNCTION(curl, CURLMcode, curl_multi_socket_action, (CURLM * multi, curl
                  (multi, socket, mask, running))
 
 // The variadic three: each takes exactly one argument after the option, of the option's type.
+// Their signatures are curl.h's, whose last named parameter is an enum; clang warns about
+// va_start after a parameter of a type that promotes, though these enums are int already.
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wvarargs"
+#endif
 extern "C" [[gnu::visibility("hidden")]] CURLcode(curl_easy_setopt)(CURL* handle, CURLoption option, ...) {
     std::va_list arguments;
     va_start(arguments, option);
@@ -79,3 +85,6 @@ extern "C" [[gnu::visibility("hidden")]] CURLcode(curl_easy_getinfo)(CURL* handl
     va_end(arguments);
     return function(handle, info, out);
 }
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
