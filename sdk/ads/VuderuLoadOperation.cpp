@@ -75,9 +75,10 @@ void VuderuLoadOperation::setState(State state) {
     State previous;
     {
         MutexLock guard(mutex_);
-        previous = state_;
+        previous = claimedState_;
+        if (previous == state || previous == State::Finished) return;
+        claimedState_ = state;
     }
-    if (previous == state || previous == State::Finished) return;
     const bool executingChanges = previous == State::Executing || state == State::Executing;
     const bool finishedChanges = state == State::Finished;
     // Observers (the queue) read the state back, so they are told outside the lock.
@@ -85,7 +86,7 @@ void VuderuLoadOperation::setState(State state) {
     if (finishedChanges) willChangeValueForKey("isFinished");
     {
         MutexLock guard(mutex_);
-        state_ = state;
+        state_ = claimedState_;
     }
     if (executingChanges) didChangeValueForKey("isExecuting");
     if (finishedChanges) didChangeValueForKey("isFinished");

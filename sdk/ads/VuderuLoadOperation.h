@@ -75,6 +75,9 @@ private:
     mutable Mutex mutex_;
     std::weak_ptr<VuderuContentLoadOperationDelegate> delegate_ TD_GUARDED_BY(mutex_);
     State state_ TD_GUARDED_BY(mutex_) = State::Ready;
+    // The state the latest change is headed for, taken before its observers are told: two threads
+    // finishing one operation at once tell them once, and no change follows the finish.
+    State claimedState_ TD_GUARDED_BY(mutex_) = State::Ready;
     double startTime_ TD_GUARDED_BY(mutex_) = 0;
     double endTime_ TD_GUARDED_BY(mutex_) = 0;
     NSErrorPtr operationError_ TD_GUARDED_BY(mutex_);

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -208,6 +209,39 @@ TEST_F(LoadOperationTest, CancelledBeforeStartReadsFinishedAndFreesItsSlot) {
     Heard heard = run(httpLoad("/a"));
     EXPECT_EQ(heard.outcome, "finish");
     EXPECT_EQ(server_.requestCount(), 1u);
+}
+
+// A running load the test marks started itself, to finish it from two threads at once.
+struct StartedByHandLoad : VuderuHttpLoadOperation {
+    using VuderuHttpLoadOperation::VuderuHttpLoadOperation;
+    using VuderuLoadOperation::markStarted;
+};
+
+// Finished from two threads at once, a load tells its observers (its queue) once, and stays
+// finished: here the second cancel comes, on another thread, while the first is telling the
+// observers that the load stops executing.
+TEST_F(LoadOperationTest, FinishedFromTwoThreadsAtOnceItTellsItsObserversOnce) {
+    auto operation = std::make_shared<StartedByHandLoad>("r1", server_.url("/a"), 1e9, Value::Dictionary{}, delegate_, kSavePath, "cb1");
+    operation->markStarted();
+    ASSERT_TRUE(operation->isExecuting());
+    int finishedNotices = 0;
+    bool secondCancelSent = false;
+    operation->addObserverForKeyPath("isFinished", [&](const std::string&, bool prior) {
+        if (!prior) ++finishedNotices;
+    });
+    operation->addObserverForKeyPath(
+        "isExecuting",
+        [&](const std::string&, bool prior) {
+            if (!prior || secondCancelSent) return;
+            secondCancelSent = true;
+            std::thread([&] { operation->cancel(); }).join();
+        },
+        true);
+    operation->cancel();
+    EXPECT_TRUE(secondCancelSent);
+    EXPECT_EQ(finishedNotices, 1);
+    EXPECT_TRUE(operation->isFinished());
+    EXPECT_FALSE(operation->isExecuting());
 }
 
 // Cancelled while the body arrives: the load stops without waiting for the server, reports
