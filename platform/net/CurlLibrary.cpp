@@ -59,21 +59,18 @@ TD_LAZY_FUNCTION(curl, CURLMcode, curl_multi_socket_action, (CURLM * multi, curl
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wvarargs"
 #endif
-extern "C" [[gnu::visibility("hidden")]] CURLcode(curl_easy_setopt)(CURL* handle, CURLoption option, ...) {
-    std::va_list arguments;
-    va_start(arguments, option);
-    const CURLcode result = forwardCurlOption<CURL, CURLoption, CURLcode>("curl_easy_setopt", handle, option, arguments);
-    va_end(arguments);
-    return result;
-}
-
-extern "C" [[gnu::visibility("hidden")]] CURLMcode(curl_multi_setopt)(CURLM* multi, CURLMoption option, ...) {
-    std::va_list arguments;
-    va_start(arguments, option);
-    const CURLMcode result = forwardCurlOption<CURLM, CURLMoption, CURLMcode>("curl_multi_setopt", multi, option, arguments);
-    va_end(arguments);
-    return result;
-}
+// One definition for both setopts, which differ only in their types.
+#define TD_CURL_SETOPT(Result, name, Handle, Option)                                                       \
+    extern "C" [[gnu::visibility("hidden")]] Result(name)(Handle * handle, Option option, ...) {          \
+        std::va_list arguments;                                                                            \
+        va_start(arguments, option);                                                                       \
+        const Result result = forwardCurlOption<Handle, Option, Result>(#name, handle, option, arguments); \
+        va_end(arguments);                                                                                 \
+        return result;                                                                                     \
+    }
+TD_CURL_SETOPT(CURLcode, curl_easy_setopt, CURL, CURLoption)
+TD_CURL_SETOPT(CURLMcode, curl_multi_setopt, CURLM, CURLMoption)
+#undef TD_CURL_SETOPT
 
 // Every piece of information is written through a pointer to the caller's variable.
 extern "C" [[gnu::visibility("hidden")]] CURLcode(curl_easy_getinfo)(CURL* handle, CURLINFO info, ...) {
