@@ -126,11 +126,11 @@ void VuderuAdManager::setVastManagerForAdGuid(const std::string& guid, std::shar
 // while the cache's workers read them, some from inside the cache's lock.
 #define VUDERU_AD_MANAGER_ACCESSORS(Type, getter, setter, member)                                                                  \
     Type VuderuAdManager::getter() const {                                                                                         \
-        MutexLock guard(valuesLock_);                                                                                        \
+        MutexLock guard(valuesLock_);                                                                                              \
         return member;                                                                                                             \
     }                                                                                                                              \
     void VuderuAdManager::setter(Type value) {                                                                                     \
-        MutexLock guard(valuesLock_);                                                                                        \
+        MutexLock guard(valuesLock_);                                                                                              \
         member = std::move(value);                                                                                                 \
     }
 VUDERU_AD_MANAGER_ACCESSORS(std::shared_ptr<UIViewController>, rvc, setRvc, rvc_)
