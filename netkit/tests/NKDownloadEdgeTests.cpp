@@ -193,8 +193,10 @@ TEST_F(NKDownloadEdgeTest, APauseNeverWaitsForAStreamWrite) {
     };
     ASSERT_TRUE(runMainUntil(pipeFull, kWait));
 
+    // Nobody reads the pipe until the pause has returned or the loopback wait is over, so a pause
+    // that waited for the write could only end by running out that wait.
     auto paused = std::async(std::launch::async, [&] { operation->pause(); });
-    bool returned = paused.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    bool returned = paused.wait_for(std::chrono::duration<double>(kWait)) == std::future_status::ready;
     // The writer goes on once the pipe is read, so that a pause that waited for it ends too.
     std::vector<char> sink(static_cast<std::size_t>(capacity));
     while (paused.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
