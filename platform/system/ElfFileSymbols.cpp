@@ -232,6 +232,10 @@ void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path) {
         indexDynsym(image);
     } catch (const std::bad_alloc&) {
     }
+    try {
+        vdelf_nasync_unwind_sample_take(image, &image->unwind_sample);
+    } catch (const std::bad_alloc&) {
+    }
     std::atomic_ref<bool>(image->symbols_ready).store(true, std::memory_order_release);
 }
 
@@ -281,4 +285,5 @@ void vdelf_nasync_unmap_file_symbols(vdelf_image* image) {
     image->symtab_count = image->strtab_size = 0;
     vdelf_nasync_symbol_index_free(&image->symtab_index);
     vdelf_nasync_symbol_index_free(&image->dynsym_index);
+    vdelf_nasync_unwind_sample_free(&image->unwind_sample);
 }

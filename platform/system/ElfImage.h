@@ -64,11 +64,12 @@ struct vdelf_image {
     // The address indexes of .symtab and of the dynamic symbols (empty until registration).
     vdelf_symbol_index symtab_index;
     vdelf_symbol_index dynsym_index;
-    // Set (with release order) once .symtab and the indexes above are in place, and read (with
-    // acquire order) before any of them is used: they may be made on another thread after the
-    // image is listed. Until then only the dynamic symbols are searched, one by one.
+    // Set (with release order) once .symtab, the indexes above and the unwind sample below are in
+    // place, and read (with acquire order) before any of them is used: they may be made on another
+    // thread after the image is listed. Until then only the dynamic symbols are searched, one by
+    // one, and the unwind index is searched whole.
     bool symbols_ready;
-    // A sample of the unwind table's index (empty until registration).
+    // A sample of the unwind table's index, taken with the file symbols.
     vdelf_unwind_sample unwind_sample;
 };
 
@@ -81,8 +82,8 @@ bool vdelf_nasync_read(const vdelf_image* image, uintptr_t address, void* out, s
 // The same range in place, or null when it is not inside one readable loaded segment of the own task.
 const void* vdelf_nasync_in_place(const vdelf_image* image, uintptr_t address, size_t length);
 // Not async-signal-safe (registration time): maps the .symtab of the image's file at `path`,
-// when the file has one and is the file the image was loaded from (same build-id), and indexes
-// it and the dynamic symbols by address. Unmapping frees the indexes too.
+// when the file has one and is the file the image was loaded from (same build-id), indexes it and
+// the dynamic symbols by address, and samples the unwind index. Unmapping frees all of them.
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path);
 // The same after the launch, so that listing an image costs little: on a background thread of
 // the lowest priority, a few seconds after the first such call (a process that ends or crashes

@@ -69,7 +69,6 @@ vdcrash_error_t vdcrash_nasync_macho_init_with(vdcrash_async_macho_t* image, tas
             vdelf_nasync_map_file_symbols_later(&image->elf_image, image->name);
         else
             vdelf_nasync_map_file_symbols(&image->elf_image, image->name);
-        vdelf_nasync_unwind_sample_take(&image->elf_image, &image->elf_image.unwind_sample);
         image->elf = true;
         image->m64 = image->elf_image.is64;
         image->byteorder = &vdcrash_async_byteorder_direct;
@@ -119,7 +118,6 @@ vdcrash_error_t vdcrash_nasync_macho_init_with(vdcrash_async_macho_t* image, tas
 void vdcrash_nasync_macho_free(vdcrash_async_macho_t* image) {
     if (image->elf) {
         vdelf_nasync_unmap_file_symbols(&image->elf_image);
-        vdelf_nasync_unwind_sample_free(&image->elf_image.unwind_sample);
     } else {
         vdcrash_async_mobject_free(&image->load_cmds);
     }

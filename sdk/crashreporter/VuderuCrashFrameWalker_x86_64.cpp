@@ -1,6 +1,7 @@
 #include "sdk/crashreporter/VuderuCrashFrameWalker_x86_64.h"
 
 #include "sdk/crashreporter/VuderuCrashAsyncEhFrame_linux.h"
+#include "platform/system/ElfImage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -52,7 +53,9 @@ vdframe_error_t findRow(task_t task, vdcrash_async_image_list_t* images, vdcrash
     } else {
         const vdelf_image* elf = image->macho_image.elf ? &image->macho_image.elf_image : nullptr;
         vm_address_t hdr = elf ? elf->eh_frame_hdr : 0;
-        const vdelf_unwind_sample* sample = elf ? &elf->unwind_sample : nullptr;
+        // The sample is taken with the image's symbols, after the launch; until then the index is
+        // searched whole.
+        const vdelf_unwind_sample* sample = elf && vdelf_symbols_ready(elf) ? &elf->unwind_sample : nullptr;
         if (vdcrash_async_eh_frame_find_row_sampled(task, hdr, sample, lookup, row) != VDCRASH_ESUCCESS)
             result = VDFRAME_ENOTSUP;
     }

@@ -74,22 +74,25 @@ TEST(ElfImage, InPlaceReadsGiveWhatTheFaultFreeReadsGive) {
     EXPECT_EQ(inPlace, faultFree);
 }
 
-// Symbols mapped later: until the file's table and the indexes are complete only the dynamic
-// symbols name a frame; once mapped, a file-local function has its name; unmapping waits for a
-// mapping still queued.
+// Symbols mapped later: until the file's table, the indexes and the unwind sample are complete
+// only the dynamic symbols name a frame; once mapped, a file-local function has its name and the
+// unwind index its sample; unmapping waits for a mapping still queued and frees them all.
 TEST(ElfImage, SymbolsMappedLaterNameFramesOnceTheyAreComplete) {
     vdelf_image image = mainImage();
     const auto pc = reinterpret_cast<uintptr_t>(&localOnlyFunction) + 4;
     EXPECT_EQ(localOnlyFunction(1), 4);
     EXPECT_EQ(nameAt(image, pc).find("localOnlyFunction"), std::string::npos);
+    EXPECT_EQ(image.unwind_sample.starts, nullptr);
 
     vdelf_nasync_map_file_symbols_later(&image, "/proc/self/exe");
     vdelf_nasync_wait_for_file_symbols();
     EXPECT_NE(nameAt(image, pc).find("localOnlyFunction"), std::string::npos) << nameAt(image, pc);
+    EXPECT_NE(image.unwind_sample.starts, nullptr);
 
     vdelf_nasync_map_file_symbols_later(&image, "/proc/self/exe");  // already mapped: nothing to do
     vdelf_nasync_unmap_file_symbols(&image);
     EXPECT_FALSE(image.symbols_ready);
     EXPECT_EQ(image.file_mapping, nullptr);
+    EXPECT_EQ(image.unwind_sample.starts, nullptr);
     EXPECT_EQ(nameAt(image, pc).find("localOnlyFunction"), std::string::npos);
 }

@@ -273,7 +273,7 @@ bool sameRow(const vdcrash_eh_frame_row_t& a, const vdcrash_eh_frame_row_t& b) {
 }
 } // namespace
 
-// The sample of an image's unwind index taken at registration leads a lookup to the entry that a
+// The sample of an image's unwind index taken with its symbols leads a lookup to the entry that a
 // search of the whole index finds, at every address of the image's code.
 TEST(VuderuCrashHostUnwind, SampledIndexLookupsMatchWholeIndexSearches) {
     vdcrash_async_image_list_t images;
