@@ -3,7 +3,7 @@
 # neither side always runs on a warmer machine), and the script prints each side's median wall time
 # (with its fastest and slowest run), median CPU time (user and system: what a busy machine
 # changes least) and median peak memory, then the ratio of the medians and the
-# lowest and highest ratio of one round's pair. A single run of each, in a fixed order,
+# lowest and highest ratio of one round's pair, and the ratio of the CPU medians. A single run of each, in a fixed order,
 # swings too much on a busy machine to be read.
 #
 # Usage, after sourcing (the caller owns the scratch folder $work and removes it):
@@ -22,23 +22,39 @@ bench_before_each() { :; }
 bench_check_ours() { :; }
 bench_check_peer() { :; }
 
-# bench_run_once SIDE: one run of ${SIDE}[@]; appends its seconds and peak KiB to the side's lists.
+# The CPU time (user and system) of this shell's waited-for children so far, in seconds, to the
+# millisecond, from a file that bash's `times` wrote in this shell (in a subshell, as in $(...), it
+# would count the subshell's own children). /usr/bin/time's figures are in hundredths, too coarse
+# for a launch of a few dozen milliseconds.
+bench_children_cpu() { # file `times` wrote
+    awk 'NR == 2 {
+        total = 0
+        for (i = 1; i <= 2; ++i) { split($i, t, /[ms]/); total += t[1] * 60 + t[2] }
+        printf "%.3f\n", total
+    }' "$1"
+}
+
+# bench_run_once SIDE: one run of ${SIDE}[@]; appends its seconds, CPU seconds and peak KiB to the
+# side's lists.
 bench_run_once() {
-    local side="$1" start end seconds kilobytes user system
+    local side="$1" start end seconds kilobytes
     local -n command="$side"
     bench_before_each
+    times > "$bench_work/times.before"
     start="$EPOCHREALTIME"
     # What a run says on stderr (logs) is kept aside, and shown when it fails.
-    if ! /usr/bin/time -f '%M %U %S' -o "$bench_work/time" "${command[@]}" > "$bench_work/out.$side" 2> "$bench_work/err.$side"; then
+    if ! /usr/bin/time -f '%M' -o "$bench_work/time" "${command[@]}" > "$bench_work/out.$side" 2> "$bench_work/err.$side"; then
         echo "  ${command[0]} failed:"; tail -n 20 "$bench_work/err.$side"; exit 1
     fi
     end="$EPOCHREALTIME"
-    read -r kilobytes user system < <(tail -n 1 "$bench_work/time")
+    times > "$bench_work/times.after"
+    kilobytes="$(tail -n 1 "$bench_work/time")"
     seconds="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }')"
     "bench_check_$side"
     echo "$seconds" >> "$bench_work/seconds.$side"
     echo "$kilobytes" >> "$bench_work/kb.$side"
-    awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f\n", u + s }' >> "$bench_work/cpu.$side"
+    awk -v a="$(bench_children_cpu "$bench_work/times.before")" -v b="$(bench_children_cpu "$bench_work/times.after")" \
+        'BEGIN { printf "%.3f\n", b - a }' >> "$bench_work/cpu.$side"
 }
 
 bench_median() { # file
@@ -61,17 +77,21 @@ bench_compare() { # our label, peer label, [aim]
     bench_median_seconds_peer="$(bench_median "$bench_work/seconds.peer")"
     bench_median_kb_ours="$(bench_median "$bench_work/kb.ours")"
     bench_median_kb_peer="$(bench_median "$bench_work/kb.peer")"
+    bench_median_cpu_ours="$(bench_median "$bench_work/cpu.ours")"
+    bench_median_cpu_peer="$(bench_median "$bench_work/cpu.peer")"
     printf '  %d runs each, alternating; medians (min..max of the runs):\n' "$BENCH_RUNS"
-    printf '  %-28s %9.4f s  (%s)  cpu %6.2f s  peak %8.0f KiB\n' "$ours_label" "$bench_median_seconds_ours" \
-        "$(bench_min_max "$bench_work/seconds.ours")" "$(bench_median "$bench_work/cpu.ours")" "$bench_median_kb_ours"
-    printf '  %-28s %9.4f s  (%s)  cpu %6.2f s  peak %8.0f KiB\n' "$peer_label" "$bench_median_seconds_peer" \
-        "$(bench_min_max "$bench_work/seconds.peer")" "$(bench_median "$bench_work/cpu.peer")" "$bench_median_kb_peer"
+    printf '  %-28s %9.4f s  (%s)  cpu %7.3f s  peak %8.0f KiB\n' "$ours_label" "$bench_median_seconds_ours" \
+        "$(bench_min_max "$bench_work/seconds.ours")" "$bench_median_cpu_ours" "$bench_median_kb_ours"
+    printf '  %-28s %9.4f s  (%s)  cpu %7.3f s  peak %8.0f KiB\n' "$peer_label" "$bench_median_seconds_peer" \
+        "$(bench_min_max "$bench_work/seconds.peer")" "$bench_median_cpu_peer" "$bench_median_kb_peer"
     paste "$bench_work/seconds.ours" "$bench_work/seconds.peer" | awk '$2 > 0 { printf "%.4f\n", $1 / $2 }' \
         > "$bench_work/ratios"
     awk -v a="$bench_median_seconds_ours" -v b="$bench_median_seconds_peer" -v aim="$aim" \
+        -v ca="$bench_median_cpu_ours" -v cb="$bench_median_cpu_peer" \
         -v pairs="$(bench_min_max "$bench_work/ratios")" 'BEGIN {
         printf "  time ratio ours/peer (median): %.2f   (pairs: %s)", (b > 0) ? a / b : 0, pairs
         if (aim != "") printf "   (aim: %s)", aim
+        if (cb > 0) printf "   cpu ratio: %.2f", ca / cb
         printf "\n"
     }'
     bench_print_load
