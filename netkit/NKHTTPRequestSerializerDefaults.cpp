@@ -1,6 +1,7 @@
 // The serializer's default header values and Base64, from the platform's facts.
 #include "netkit/NKHTTPRequestSerializer.h"
 
+#include "platform/foundation/Base64.h"
 #include "platform/foundation/CFStringTransform.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/foundation/NSLocale.h"
@@ -10,7 +11,6 @@
 #include <cstdio>
 
 namespace {
-const char kNKBase64EncodingTable[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const char* const kLatinASCIITransform = "Any-Latin; Latin-ASCII; [:^ASCII:] Remove";
 // Languages are weighted 1, 0.9, 0.8 … and listed down to this weight.
 constexpr float kLanguageWeightStep = -0.1f;
@@ -30,20 +30,7 @@ bool isASCII(const std::string& text) {
 } // namespace
 
 std::string NKBase64EncodedStringFromString(const std::string& string) {
-    std::string out;
-    out.reserve((string.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < string.size(); i += 3) {
-        std::uint32_t group = 0;
-        const std::size_t count = std::min<std::size_t>(3, string.size() - i);
-        for (std::size_t j = 0; j < 3; ++j) {
-            group = (group << 8) | (j < count ? static_cast<unsigned char>(string[i + j]) : 0u);
-        }
-        out += kNKBase64EncodingTable[(group >> 18) & 0x3F];
-        out += kNKBase64EncodingTable[(group >> 12) & 0x3F];
-        out += count > 1 ? kNKBase64EncodingTable[(group >> 6) & 0x3F] : '=';
-        out += count > 2 ? kNKBase64EncodingTable[group & 0x3F] : '=';
-    }
-    return out;
+    return NSBase64Encode(string.data(), string.size());
 }
 
 std::string NKDefaultAcceptLanguage() {

@@ -33,7 +33,10 @@ std::vector<std::string> NSSyncFilesTogether(const std::vector<std::string>& dev
     std::vector<const std::string*> opened;
     files.reserve(devicePaths.size());
     for (const std::string& path : devicePaths) {
-        DeviceRoot::Descriptor fd = DeviceRoot::open(path, O_RDONLY | O_NOFOLLOW);
+        // Without blocking: a FIFO put where the file was would otherwise hold the open (and every
+        // write waiting for this sync) until something writes into it. It cannot be synced, and
+        // answers as a file that failed.
+        DeviceRoot::Descriptor fd = DeviceRoot::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
         if (!fd) {
             if (errno != ENOENT) failed.push_back(path);
             continue;

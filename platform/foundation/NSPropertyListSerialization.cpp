@@ -1,5 +1,6 @@
 #include "platform/foundation/NSPropertyListSerialization.h"
 
+#include "platform/foundation/Base64.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PropertyListCheck.h"
@@ -7,7 +8,10 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -228,6 +232,175 @@ PlistNode toPlist(const Value& v, std::string& problem, int depth = 0) {
     return nullptr;
 }
 
+// The XML form, written straight from the value into one buffer. It is the text libplist writes
+// from a tree of its own nodes, without building that tree first (an allocation or more per
+// value, on whichever thread encodes: a large store written often from many threads left each
+// thread's allocator holding the nodes' memory).
+class XMLPlistWriter {
+public:
+    explicit XMLPlistWriter(std::string& out) : out_(out) {}
+
+    bool writeDocument(const Value& root, std::string& problem) {
+        out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+                "<plist version=\"1.0\">\n";
+        if (!write(root, 0, problem)) return false;
+        out_ += "</plist>\n";
+        return true;
+    }
+
+private:
+    // Base64 lines are this long at the top level and 8 characters shorter for each tab before
+    // them; the tabs stop at kMostDataTabs.
+    static constexpr std::size_t kDataLineLength = 76;
+    static constexpr int kMostDataTabs = 8;
+
+    bool write(const Value& v, int depth, std::string& problem) {
+        if ((v.isArray() || v.isDictionary()) && depth >= kPropertyListMaxDepth) {
+            problem = "nested too deeply";
+            return false;
+        }
+        indent(depth);
+        switch (v.type()) {
+        case Value::Type::Bool: out_ += v.boolValue() ? "<true/>\n" : "<false/>\n"; return true;
+        case Value::Type::Integer: element("integer", std::to_string(v.integerValue())); return true;
+        case Value::Type::Real: element("real", realText(v.doubleValue())); return true;
+        case Value::Type::String:
+            if (!checkText(v.string(), "strings with a NUL character cannot be written", "strings must be valid UTF-8", problem))
+                return false;
+            out_ += "<string>";
+            escaped(v.string());
+            out_ += "</string>\n";
+            return true;
+        case Value::Type::Data: data(v.data(), depth); return true;
+        case Value::Type::Date: {
+            std::string text;
+            if (!dateText(v.date().secondsSince1970, text)) {
+                problem = "date out of the representable range";
+                return false;
+            }
+            element("date", text);
+            return true;
+        }
+        case Value::Type::Array:
+            if (v.array().empty()) {
+                out_ += "<array/>\n";
+                return true;
+            }
+            out_ += "<array>\n";
+            for (const auto& item : v.array())
+                if (!write(item, depth + 1, problem)) return false;
+            indent(depth);
+            out_ += "</array>\n";
+            return true;
+        case Value::Type::Dictionary:
+            if (v.dictionary().empty()) {
+                out_ += "<dict/>\n";
+                return true;
+            }
+            out_ += "<dict>\n";
+            for (const auto& [key, item] : v.dictionary()) {
+                if (key.find('\0') != std::string::npos || !NSString::isValidUTF8(key)) {
+                    problem = "keys must be valid UTF-8 without a NUL character";
+                    return false;
+                }
+                indent(depth + 1);
+                out_ += "<key>";
+                escaped(key);
+                out_ += "</key>\n";
+                if (!write(item, depth + 1, problem)) return false;
+            }
+            indent(depth);
+            out_ += "</dict>\n";
+            return true;
+        case Value::Type::Null:
+        case Value::Type::Object:
+            problem = std::string("property lists cannot contain objects of type '") + propertyListSerializationTypeName(v) + "'";
+            return false;
+        }
+        return false;
+    }
+
+    static bool checkText(const std::string& s, const char* withNul, const char* notUTF8, std::string& problem) {
+        if (s.find('\0') != std::string::npos) {
+            problem = withNul;
+            return false;
+        }
+        if (!NSString::isValidUTF8(s)) {
+            problem = notUTF8;
+            return false;
+        }
+        return true;
+    }
+
+    static std::string realText(double d) {
+        if (std::isnan(d)) return "nan";
+        if (std::isinf(d)) return d > 0 ? "+infinity" : "-infinity";
+        if (d == 0) return "0.0";
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", d);
+        return text;
+    }
+
+    // Whole seconds, as a binary property list keeps them (see the reader).
+    static bool dateText(double secondsSince1970, std::string& text) {
+        double sinceReference = secondsSince1970 - NSTimeIntervalSince1970;
+        double whole = std::floor(sinceReference);
+        if (!std::isfinite(sinceReference) || whole < std::numeric_limits<int32_t>::min() ||
+            whole > std::numeric_limits<int32_t>::max())
+            return false;
+        auto usec = static_cast<int32_t>(std::lround((sinceReference - whole) * kMicrosecondsPerSecond));
+        auto sec = static_cast<int32_t>(whole);
+        if (usec >= static_cast<int32_t>(kMicrosecondsPerSecond) && sec < std::numeric_limits<int32_t>::max()) ++sec;
+        const auto when = static_cast<std::time_t>(static_cast<std::int64_t>(sec) + static_cast<std::int64_t>(NSTimeIntervalSince1970));
+        std::tm parts{};
+        char buffer[32];
+        if (!gmtime_r(&when, &parts) || std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &parts) == 0) return false;
+        text = buffer;
+        return true;
+    }
+
+    void data(const Value::Data& bytes, int depth) {
+        out_ += "<data>\n";
+        const int tabs = std::min(depth, kMostDataTabs);
+        const std::size_t line = kDataLineLength - 8 * static_cast<std::size_t>(tabs);
+        std::string encoded;
+        NSBase64EncodeAppending(bytes.data(), bytes.size(), encoded);
+        for (std::size_t at = 0; at < encoded.size(); at += line) {
+            indent(tabs);
+            out_.append(encoded, at, line);
+            out_ += '\n';
+        }
+        indent(depth);
+        out_ += "</data>\n";
+    }
+
+    void element(const char* name, const std::string& text) {
+        out_ += '<';
+        out_ += name;
+        out_ += '>';
+        out_ += text;
+        out_ += "</";
+        out_ += name;
+        out_ += ">\n";
+    }
+
+    void escaped(const std::string& s) {
+        for (char c : s) {
+            switch (c) {
+            case '&': out_ += "&amp;"; break;
+            case '<': out_ += "&lt;"; break;
+            case '>': out_ += "&gt;"; break;
+            default: out_ += c;
+            }
+        }
+    }
+
+    void indent(int depth) { out_.append(static_cast<std::size_t>(depth), '\t'); }
+
+    std::string& out_;
+};
+
 bool looksLikeXML(std::string_view data) {
     std::size_t i = 0;
     if (data.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
@@ -285,23 +458,23 @@ NSDataPtr NSPropertyListSerialization::dataWithPropertyList(const Value& plist, 
         return nullptr;
     }
     std::string problem;
-    PlistNode root = toPlist(plist, problem);
-    if (!root) {
+    auto invalid = [&] {
         NSErrorSet(error, NSSerializationWriteError("Property list invalid for format: " + std::to_string(format) + " (" + problem + ")"));
         return nullptr;
+    };
+    NSDataPtr out;
+    if (format == NSPropertyListXMLFormat_v1_0) {
+        std::string text;
+        if (!XMLPlistWriter(text).writeDocument(plist, problem)) return invalid();
+        return NSData::dataWithString(text);
     }
+    PlistNode root = toPlist(plist, problem);
+    if (!root) return invalid();
     char* bytes = nullptr;
     uint32_t length = 0;
-    NSDataPtr out;
-    if (format == NSPropertyListBinaryFormat_v1_0) {
-        plist_to_bin(root.get(), &bytes, &length);
-        if (bytes) out = NSData::dataWithBytes(bytes, length);
-        plist_to_bin_free(bytes);
-    } else {
-        plist_to_xml(root.get(), &bytes, &length);
-        if (bytes) out = NSData::dataWithBytes(bytes, length);
-        plist_to_xml_free(bytes);
-    }
+    plist_to_bin(root.get(), &bytes, &length);
+    if (bytes) out = NSData::dataWithBytes(bytes, length);
+    plist_to_bin_free(bytes);
     if (!out) {
         NSErrorSet(error, NSError::errorWithDomain(NSCocoaErrorDomain, NSPropertyListWriteStreamError,
                                                    {{NSLocalizedDescriptionKey, NSSerializationWriteError("")->localizedDescription()},

@@ -3,10 +3,10 @@
 
 #include "platform/net/NSURLConnection.h"
 
+#include "platform/foundation/Base64.h"
 #include "platform/foundation/NSString.h"
 #include "platform/security/SecTrust.h"
 
-#include <openssl/evp.h>
 
 const std::string NSURLAuthenticationMethodDefault = "NSURLAuthenticationMethodDefault";
 const std::string NSURLAuthenticationMethodHTTPBasic = "NSURLAuthenticationMethodHTTPBasic";
@@ -29,14 +29,6 @@ namespace {
 
 constexpr int kDefaultHTTPPort = 80;
 constexpr int kDefaultHTTPSPort = 443;
-
-std::string base64(const std::string& text) {
-    std::string encoded(4 * ((text.size() + 2) / 3) + 1, '\0');
-    int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()), reinterpret_cast<const unsigned char*>(text.data()),
-                                 static_cast<int>(text.size()));
-    encoded.resize(static_cast<std::size_t>(length));
-    return encoded;
-}
 
 } // namespace
 
@@ -113,7 +105,8 @@ NSURLConnection::AuthenticationOutcome NSURLConnection::authenticate(const std::
     }
     ++authenticationFailures_;
     auto retry = request_->mutableCopy();
-    retry->setValueForHTTPHeaderField("Basic " + base64(answerCredential_->user() + ":" + answerCredential_->password()), "Authorization");
+    const std::string credentials = answerCredential_->user() + ":" + answerCredential_->password();
+    retry->setValueForHTTPHeaderField("Basic " + NSBase64Encode(credentials.data(), credentials.size()), "Authorization");
     // Sent again once this answer's body has been read, like a redirect to the same URL.
     followUp_ = retry;
     return AuthenticationOutcome::Retry;

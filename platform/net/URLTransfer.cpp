@@ -1,5 +1,7 @@
 #include "platform/net/URLTransfer.h"
 
+#include <algorithm>
+
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/PlatformClock.h"
@@ -174,6 +176,7 @@ bool URLTransfer::endOfHead() {
         contentRefusal_ = NSURLErrorCannotDecodeContentData;
         return false;
     }
+    bodyBytesExpected_ = response->expectedContentLength();
     switch (client->transferDidReceiveHead(*this, response)) {
     case URLTransferClient::HeadDisposition::Deliver: return setState(URLTransferState::ReceivingBody);
     case URLTransferClient::HeadDisposition::Skip: return setState(URLTransferState::SkippingBody);
@@ -189,9 +192,15 @@ bool URLTransfer::bodyData(const char* data, std::size_t length) {
     noteActivity();
     if (state_ != URLTransferState::ReceivingBody || length == 0) return true;
     if (pending_.empty()) {
-        pending_.reserve(kURLTransferReceiveBufferSize);
+        // A read's worth, or what the head says is left when that is less: a small body takes no
+        // more than itself (a buffer of a read's size per exchange, freed when it is handed on,
+        // is what the allocator keeps the most of when many small bodies arrive at once).
+        long long room = kURLTransferReceiveBufferSize;
+        if (bodyBytesExpected_ >= 0) room = std::clamp(bodyBytesExpected_ - bodyBytesReceived_, static_cast<long long>(length), room);
+        pending_.reserve(static_cast<std::size_t>(room));
         loader_->needsFlush(shared_from_this());
     }
+    bodyBytesReceived_ += static_cast<long long>(length);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
     pending_.insert(pending_.end(), bytes, bytes + length);
     // A full buffer goes at once, so that what waits here never exceeds one read.

@@ -150,4 +150,7 @@ private:
     // Body bytes curl handed over in its small pieces since the last delivery: one delivery per
     // read from the network, not one per piece.
     std::vector<std::uint8_t> pending_;
+    // The body's length as the head gives it (-1 when it does not), and what has come of it.
+    long long bodyBytesExpected_ = -1;
+    long long bodyBytesReceived_ = 0;
 };

@@ -15,6 +15,7 @@
 
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/dispatch/dispatch.h"
+#include "platform/foundation/NSData.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/Value.h"
 #include "sdk/ads/VuderuContentLoadOperationDelegate.h"
@@ -54,6 +55,7 @@ public:
     static constexpr std::uint64_t kLargestWriteBytes = 1 << 20;
     // How long the index file waits for more changes before it is rewritten.
     static constexpr double kIndexWriteDelaySeconds = 0.1;
+    static constexpr double kIndexWriteDelayPerEntrySeconds = 0.0001;
     // How many slices of a group of completed downloads are synced at once.
     static constexpr std::size_t kAssetSyncSlices = 4;
 
@@ -97,7 +99,7 @@ public:
     std::uint64_t getDirectoryFileSize(const std::string& directory);
     void cancelAllLoads();
     // Schedules the index file's rewrite: the changes of the next tenth of a second share one
-    // write, made on the index queue from a copy taken under the index lock.
+    // write, made on the index queue from the text encoded under the index lock.
     void writeAssetsInfoToDisk();
     // Taken by value: a copy the caller no longer needs is moved into the property list, not copied.
     void writeAssetInfoToDisk(Value::Dictionary info, const std::string& diskPath);
@@ -147,12 +149,17 @@ private:
     void endLoad(const std::shared_ptr<VuderuLoadOperation>& operation, Outcome outcome);
     void refuseLoad(const std::string& url, const std::string& resourceId, const Value::Dictionary& tags, const DelegateRef& delegate);
     void touchEntry(const std::string& resourceId);
-    // On the index queue: writes a copy of the index when it changed since the last write.
+    // On the index queue: writes the index when it changed since the last write.
     void writeIndexIfChanged();
-    // Syncs the downloads completed since the last index write together, then writes the copy of
-    // the index taken with them: the index on disk names only assets that are whole there. An
-    // asset that could not be synced leaves the copy and the index.
-    void writeIndexAfterAssets(Value::Dictionary snapshot, std::vector<std::string> assets);
+    // The index as the text of its file, encoded in place under the index lock (no copy of the
+    // entries is made); null when it cannot be encoded.
+    NSDataPtr indexBytes();
+    // Syncs the downloads completed since the last index write together, then writes the index
+    // text encoded with them: the index on disk names only assets that are whole there. When an
+    // asset could not be synced, the text is dropped instead, the asset leaves the index and the
+    // disk, and the next write follows from the index as it is then.
+    void writeIndexAfterAssets(NSDataPtr index, std::vector<std::string> assets);
+    void writeIndexDataToDisk(const NSData& index);
     // Syncs the group (see NSSyncFilesTogether) in slices at once; answers the paths that failed.
     std::vector<std::string> syncAssetGroup(std::vector<std::string> assets);
     // Whether the folder is that of a resource whose download runs.

@@ -87,30 +87,46 @@ void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
         // Not shared (a manager made on the stack): nothing can outlive the call, so write now.
         std::vector<std::string> assets;
         assets.swap(unsyncedAssets_);
-        writeIndexAfterAssets(localAssetInfo_, std::move(assets));
+        writeIndexAfterAssets(indexBytes(), std::move(assets));
         return;
     }
     indexDirty_ = true;
     if (indexWriteScheduled_) return;
     indexWriteScheduled_ = true;
     std::weak_ptr<VuderuContentLoadingManager> weak = std::static_pointer_cast<VuderuContentLoadingManager>(owner.lock());
-    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(kIndexWriteDelaySeconds * NSEC_PER_SEC)), indexQueue_, [weak] {
+    // Each write encodes the whole index: the more it names, the more changes share one write, so
+    // that writing takes a bounded share of the time however large the index grows.
+    const double delay = std::max(kIndexWriteDelaySeconds, static_cast<double>(localAssetInfo_.size()) * kIndexWriteDelayPerEntrySeconds);
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(delay * NSEC_PER_SEC)), indexQueue_, [weak] {
         if (auto manager = weak.lock()) manager->writeIndexIfChanged();
     });
 }
 
+NSDataPtr VuderuContentLoadingManager::indexBytes() {
+    std::lock_guard guard(indexLock_);
+    // The index is lent to the property list for the encoding and taken back, whatever happens:
+    // a copy of every entry would cost as much again as the text, on whichever thread writes.
+    Value lent(std::move(localAssetInfo_));
+    struct GiveBack {
+        Value& lent;
+        Value::Dictionary& index;
+        ~GiveBack() { index = std::move(lent.dictionary()); }
+    } giveBack{lent, localAssetInfo_};
+    return NSPropertyListSerialization::dataWithPropertyList(lent, NSPropertyListXMLFormat_v1_0, 0, nullptr);
+}
+
 void VuderuContentLoadingManager::writeIndexIfChanged() {
-    Value::Dictionary snapshot;
+    NSDataPtr index;
     std::vector<std::string> assets;
     {
         std::lock_guard guard(indexLock_);
         indexWriteScheduled_ = false;
         if (!indexDirty_) return;
         indexDirty_ = false;
-        snapshot = localAssetInfo_;
+        index = indexBytes();
         assets.swap(unsyncedAssets_);
     }
-    writeIndexAfterAssets(std::move(snapshot), std::move(assets));
+    writeIndexAfterAssets(std::move(index), std::move(assets));
 }
 
 std::vector<std::string> VuderuContentLoadingManager::syncAssetGroup(std::vector<std::string> assets) {
@@ -129,21 +145,31 @@ std::vector<std::string> VuderuContentLoadingManager::syncAssetGroup(std::vector
     return failed;
 }
 
-void VuderuContentLoadingManager::writeIndexAfterAssets(Value::Dictionary snapshot, std::vector<std::string> assets) {
+void VuderuContentLoadingManager::writeIndexAfterAssets(NSDataPtr index, std::vector<std::string> assets) {
     std::vector<std::string> failed = syncAssetGroup(std::move(assets));
+    if (failed.empty()) {
+        if (index) writeIndexDataToDisk(*index);
+        return;
+    }
+    // The encoded index names assets that are not whole: it is not written. Their entries and files
+    // go, and that change schedules the next write, from the index as it is then.
     for (const std::string& path : failed) {
         VuderuLog("Asset cache: %@ could not be synced; it is not kept", path);
-        for (auto it = snapshot.begin(); it != snapshot.end();) {
-            if (it->second.isDictionary() && upkeepStringOf(it->second.dictionary(), "cachedAssetPath") == path) {
-                const std::string resourceId = it->first;
-                it = snapshot.erase(it);
-                deleteAssetForPath(path, resourceId);
-            } else {
-                ++it;
+        std::vector<std::string> resourceIds;
+        {
+            std::lock_guard guard(indexLock_);
+            for (auto it = localAssetInfo_.begin(); it != localAssetInfo_.end();) {
+                if (it->second.isDictionary() && upkeepStringOf(it->second.dictionary(), "cachedAssetPath") == path) {
+                    resourceIds.push_back(it->first);
+                    it = localAssetInfo_.erase(it);
+                } else {
+                    ++it;
+                }
             }
+            writeAssetsInfoToDisk();
         }
+        for (const std::string& resourceId : resourceIds) deleteAssetForPath(path, resourceId);
     }
-    writeAssetInfoToDisk(std::move(snapshot), indexPath_);
 }
 
 void VuderuContentLoadingManager::flushAssetsInfoWrites() {
@@ -156,6 +182,13 @@ void VuderuContentLoadingManager::writeAssetInfoToDisk(Value::Dictionary info, c
     std::string folder = NSString::stringByDeletingLastPathComponent(diskPath);
     if (!files->fileExistsAtPath(folder)) files->createDirectoryAtPath(folder, true, nullptr, nullptr);
     NSPropertyListSerialization::writePropertyListToFile(Value(std::move(info)), diskPath, true, NSPropertyListXMLFormat_v1_0);
+}
+
+void VuderuContentLoadingManager::writeIndexDataToDisk(const NSData& index) {
+    auto files = NSFileManager::defaultManager();
+    std::string folder = NSString::stringByDeletingLastPathComponent(indexPath_);
+    if (!files->fileExistsAtPath(folder)) files->createDirectoryAtPath(folder, true, nullptr, nullptr);
+    index.writeToFile(indexPath_, true);
 }
 
 void VuderuContentLoadingManager::saveAssetCachingInfo(const std::shared_ptr<VuderuLoadOperation>& operation, const std::string& status) {

@@ -3,8 +3,10 @@
 #include "platform/testsupport/DeviceTest.h"
 
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 
 #include <cstdio>
+#include <limits>
 
 #include <dirent.h>
 
@@ -52,6 +54,40 @@ TEST(NSPropertyListSerializationTest, RoundTripsInBothFormats) {
     EXPECT_NE(xml->stringView().find("<key>negative</key>"), std::string_view::npos);
     auto binary = NSPropertyListSerialization::dataWithPropertyList(sample(0), NSPropertyListBinaryFormat_v1_0);
     EXPECT_EQ(binary->stringView().substr(0, 8), "bplist00");
+}
+
+// The XML text is the text libplist itself writes for the same values (read back by libplist and
+// written again, it comes out the same to the byte), from the top level down past the depth at
+// which data lines stop being indented further.
+TEST(NSPropertyListSerializationTest, XMLIsTheTextLibplistWrites) {
+    Value::Data bytes;
+    for (int i = 0; i < 200; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7));
+    Value deep = Value::Array{Value(bytes), 0.1, -0.0, 1e300, -2.5e-7, std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity(), Value(Value::Data{}), Value(Value::Date{-1e6})};
+    for (int i = 0; i < 11; ++i) deep = Value::Array{deep};
+    const std::pair<const char*, Value> cases[] = {
+        {"sample", sample(1400000000)},
+        {"data at the top", Value(bytes)},
+        {"a string at the top", Value("top <&>")},
+        {"empty dictionary", Value::Dictionary{}},
+        {"nested deep", deep},
+        {"keys to escape", Value::Dictionary{{"k<&>", "v"}, {"", Value::Array{}}}},
+    };
+    for (const auto& [name, value] : cases) {
+        auto ours = NSPropertyListSerialization::dataWithPropertyList(value, NSPropertyListXMLFormat_v1_0);
+        ASSERT_TRUE(ours) << name;
+        const std::string text(ours->stringView());
+        plist_t node = nullptr;
+        plist_from_xml(text.data(), static_cast<uint32_t>(text.size()), &node);
+        ASSERT_NE(node, nullptr) << name;
+        char* again = nullptr;
+        uint32_t length = 0;
+        plist_to_xml(node, &again, &length);
+        plist_free(node);
+        ASSERT_NE(again, nullptr) << name;
+        EXPECT_EQ(std::string(again, length), text) << name;
+        plist_to_xml_free(again);
+    }
 }
 
 TEST(NSPropertyListSerializationTest, ReadsForeignXMLWithDatesAndData) {
