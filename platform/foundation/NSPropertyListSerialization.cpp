@@ -165,41 +165,68 @@ const char* propertyListSerializationTypeName(const Value& v) {
     }
 }
 
-PlistNode toPlist(const Value& v, std::string& problem, int depth = 0) {
+// Whether a string or key can be written: no NUL and valid UTF-8; else `problem` says why.
+bool writableText(const std::string& s, const char* withNul, const char* notUTF8, std::string& problem) {
+    if (s.find('\0') != std::string::npos) {
+        problem = withNul;
+        return false;
+    }
+    if (!NSString::isValidUTF8(s)) {
+        problem = notUTF8;
+        return false;
+    }
+    return true;
+}
+constexpr const char* kStringWithNul = "strings with a NUL character cannot be written";
+constexpr const char* kStringNotUTF8 = "strings must be valid UTF-8";
+constexpr const char* kBadKey = "keys must be valid UTF-8 without a NUL character";
+
+// A date as libplist keeps it, whole seconds and microseconds since 2001; false (with `problem`)
+// outside the range those hold.
+bool referenceDate(double secondsSince1970, int32_t& sec, int32_t& usec, std::string& problem) {
+    double sinceReference = secondsSince1970 - NSTimeIntervalSince1970;
+    double whole = std::floor(sinceReference);
+    if (!std::isfinite(sinceReference) || whole < std::numeric_limits<int32_t>::min() ||
+        whole > std::numeric_limits<int32_t>::max()) {
+        problem = "date out of the representable range";
+        return false;
+    }
+    usec = static_cast<int32_t>(std::lround((sinceReference - whole) * kMicrosecondsPerSecond));
+    sec = static_cast<int32_t>(whole);
+    if (usec >= static_cast<int32_t>(kMicrosecondsPerSecond) && sec < std::numeric_limits<int32_t>::max()) {
+        ++sec;
+        usec = 0;
+    }
+    return true;
+}
+
+// Containers deeper than any reader takes are refused.
+bool tooDeep(const Value& v, int depth, std::string& problem) {
     if ((v.isArray() || v.isDictionary()) && depth >= kPropertyListMaxDepth) {
         problem = "nested too deeply";
-        return nullptr;
+        return true;
     }
+    return false;
+}
+
+std::string objectProblem(const Value& v) {
+    return std::string("property lists cannot contain objects of type '") + propertyListSerializationTypeName(v) + "'";
+}
+
+PlistNode toPlist(const Value& v, std::string& problem, int depth = 0) {
+    if (tooDeep(v, depth, problem)) return nullptr;
     switch (v.type()) {
     case Value::Type::Bool: return PlistNode(plist_new_bool(v.boolValue() ? 1 : 0));
     case Value::Type::Integer: return PlistNode(plist_new_uint(static_cast<uint64_t>(v.integerValue())));
     case Value::Type::Real: return PlistNode(plist_new_real(v.doubleValue()));
     case Value::Type::String:
-        if (v.string().find('\0') != std::string::npos) {
-            problem = "strings with a NUL character cannot be written";
-            return nullptr;
-        }
-        if (!NSString::isValidUTF8(v.string())) {
-            problem = "strings must be valid UTF-8";
-            return nullptr;
-        }
+        if (!writableText(v.string(), kStringWithNul, kStringNotUTF8, problem)) return nullptr;
         return PlistNode(plist_new_string(v.string().c_str()));
     case Value::Type::Data:
         return PlistNode(plist_new_data(reinterpret_cast<const char*>(v.data().data()), v.data().size()));
     case Value::Type::Date: {
-        double sinceReference = v.date().secondsSince1970 - NSTimeIntervalSince1970;
-        double whole = std::floor(sinceReference);
-        if (!std::isfinite(sinceReference) || whole < std::numeric_limits<int32_t>::min() ||
-            whole > std::numeric_limits<int32_t>::max()) {
-            problem = "date out of the representable range";
-            return nullptr;
-        }
-        auto usec = static_cast<int32_t>(std::lround((sinceReference - whole) * kMicrosecondsPerSecond));
-        auto sec = static_cast<int32_t>(whole);
-        if (usec >= static_cast<int32_t>(kMicrosecondsPerSecond) && sec < std::numeric_limits<int32_t>::max()) {
-            ++sec;
-            usec = 0;
-        }
+        int32_t sec = 0, usec = 0;
+        if (!referenceDate(v.date().secondsSince1970, sec, usec, problem)) return nullptr;
         return PlistNode(plist_new_date(sec, usec));
     }
     case Value::Type::Array: {
@@ -214,10 +241,7 @@ PlistNode toPlist(const Value& v, std::string& problem, int depth = 0) {
     case Value::Type::Dictionary: {
         PlistNode dict(plist_new_dict());
         for (const auto& [key, item] : v.dictionary()) {
-            if (key.find('\0') != std::string::npos || !NSString::isValidUTF8(key)) {
-                problem = "keys must be valid UTF-8 without a NUL character";
-                return nullptr;
-            }
+            if (!writableText(key, kBadKey, kBadKey, problem)) return nullptr;
             PlistNode node = toPlist(item, problem, depth + 1);
             if (!node) return nullptr;
             plist_dict_set_item(dict.get(), key.c_str(), node.release());
@@ -225,9 +249,7 @@ PlistNode toPlist(const Value& v, std::string& problem, int depth = 0) {
         return dict;
     }
     case Value::Type::Null:
-    case Value::Type::Object:
-        problem = std::string("property lists cannot contain objects of type '") + propertyListSerializationTypeName(v) + "'";
-        return nullptr;
+    case Value::Type::Object: problem = objectProblem(v); return nullptr;
     }
     return nullptr;
 }
@@ -256,80 +278,58 @@ private:
     static constexpr int kMostDataTabs = 8;
 
     bool write(const Value& v, int depth, std::string& problem) {
-        if ((v.isArray() || v.isDictionary()) && depth >= kPropertyListMaxDepth) {
-            problem = "nested too deeply";
-            return false;
-        }
+        if (tooDeep(v, depth, problem)) return false;
         indent(depth);
         switch (v.type()) {
         case Value::Type::Bool: out_ += v.boolValue() ? "<true/>\n" : "<false/>\n"; return true;
         case Value::Type::Integer: element("integer", std::to_string(v.integerValue())); return true;
         case Value::Type::Real: element("real", realText(v.doubleValue())); return true;
         case Value::Type::String:
-            if (!checkText(v.string(), "strings with a NUL character cannot be written", "strings must be valid UTF-8", problem))
-                return false;
+            if (!writableText(v.string(), kStringWithNul, kStringNotUTF8, problem)) return false;
             out_ += "<string>";
             escaped(v.string());
             out_ += "</string>\n";
             return true;
         case Value::Type::Data: data(v.data(), depth); return true;
         case Value::Type::Date: {
-            std::string text;
-            if (!dateText(v.date().secondsSince1970, text)) {
-                problem = "date out of the representable range";
-                return false;
-            }
-            element("date", text);
+            int32_t sec = 0, usec = 0;
+            if (!referenceDate(v.date().secondsSince1970, sec, usec, problem)) return false;
+            element("date", dateText(sec));
             return true;
         }
         case Value::Type::Array:
-            if (v.array().empty()) {
-                out_ += "<array/>\n";
-                return true;
-            }
-            out_ += "<array>\n";
-            for (const auto& item : v.array())
-                if (!write(item, depth + 1, problem)) return false;
-            indent(depth);
-            out_ += "</array>\n";
-            return true;
+            return container("array", v.array(), depth, [&](const Value& item) { return write(item, depth + 1, problem); });
         case Value::Type::Dictionary:
-            if (v.dictionary().empty()) {
-                out_ += "<dict/>\n";
-                return true;
-            }
-            out_ += "<dict>\n";
-            for (const auto& [key, item] : v.dictionary()) {
-                if (key.find('\0') != std::string::npos || !NSString::isValidUTF8(key)) {
-                    problem = "keys must be valid UTF-8 without a NUL character";
-                    return false;
-                }
+            return container("dict", v.dictionary(), depth, [&](const auto& entry) {
+                if (!writableText(entry.first, kBadKey, kBadKey, problem)) return false;
                 indent(depth + 1);
                 out_ += "<key>";
-                escaped(key);
+                escaped(entry.first);
                 out_ += "</key>\n";
-                if (!write(item, depth + 1, problem)) return false;
-            }
-            indent(depth);
-            out_ += "</dict>\n";
-            return true;
+                return write(entry.second, depth + 1, problem);
+            });
         case Value::Type::Null:
-        case Value::Type::Object:
-            problem = std::string("property lists cannot contain objects of type '") + propertyListSerializationTypeName(v) + "'";
-            return false;
+        case Value::Type::Object: problem = objectProblem(v); return false;
         }
         return false;
     }
 
-    static bool checkText(const std::string& s, const char* withNul, const char* notUTF8, std::string& problem) {
-        if (s.find('\0') != std::string::npos) {
-            problem = withNul;
-            return false;
+    // An array or dictionary: "<name/>" when empty, else its items between "<name>" and "</name>".
+    template <typename Items, typename WriteItem>
+    bool container(const char* name, const Items& items, int depth, WriteItem writeItem) {
+        out_ += '<';
+        out_ += name;
+        if (items.empty()) {
+            out_ += "/>\n";
+            return true;
         }
-        if (!NSString::isValidUTF8(s)) {
-            problem = notUTF8;
-            return false;
-        }
+        out_ += ">\n";
+        for (const auto& item : items)
+            if (!writeItem(item)) return false;
+        indent(depth);
+        out_ += "</";
+        out_ += name;
+        out_ += ">\n";
         return true;
     }
 
@@ -342,22 +342,13 @@ private:
         return text;
     }
 
-    // Whole seconds, as a binary property list keeps them (see the reader).
-    static bool dateText(double secondsSince1970, std::string& text) {
-        double sinceReference = secondsSince1970 - NSTimeIntervalSince1970;
-        double whole = std::floor(sinceReference);
-        if (!std::isfinite(sinceReference) || whole < std::numeric_limits<int32_t>::min() ||
-            whole > std::numeric_limits<int32_t>::max())
-            return false;
-        auto usec = static_cast<int32_t>(std::lround((sinceReference - whole) * kMicrosecondsPerSecond));
-        auto sec = static_cast<int32_t>(whole);
-        if (usec >= static_cast<int32_t>(kMicrosecondsPerSecond) && sec < std::numeric_limits<int32_t>::max()) ++sec;
-        const auto when = static_cast<std::time_t>(static_cast<std::int64_t>(sec) + static_cast<std::int64_t>(NSTimeIntervalSince1970));
+    // Whole seconds since 2001 in UTC; the microseconds a binary property list keeps are not written.
+    static std::string dateText(int32_t sinceReference) {
+        const auto when = static_cast<std::time_t>(static_cast<std::int64_t>(sinceReference) + static_cast<std::int64_t>(NSTimeIntervalSince1970));
         std::tm parts{};
-        char buffer[32];
-        if (!gmtime_r(&when, &parts) || std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &parts) == 0) return false;
-        text = buffer;
-        return true;
+        char buffer[32] = "";
+        if (gmtime_r(&when, &parts)) std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &parts);
+        return buffer;
     }
 
     void data(const Value::Data& bytes, int depth) {
