@@ -17,6 +17,8 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 namespace {
 struct PlistFree {
@@ -254,13 +256,41 @@ PlistNode toPlist(const Value& v, std::string& problem, int depth = 0) {
     return nullptr;
 }
 
+// Where the XML text goes: counted first, then written into bytes reserved for exactly that much,
+// so that the text is one allocation of its final size rather than a buffer grown by copies.
+class XMLText {
+public:
+    // Counts only.
+    XMLText() = default;
+    explicit XMLText(std::vector<std::uint8_t>& bytes) : bytes_(&bytes) {}
+    XMLText& operator+=(std::string_view text) {
+        if (bytes_) bytes_->insert(bytes_->end(), text.begin(), text.end());
+        length_ += text.size();
+        return *this;
+    }
+    XMLText& operator+=(char c) {
+        if (bytes_) bytes_->push_back(static_cast<std::uint8_t>(c));
+        ++length_;
+        return *this;
+    }
+    void append(std::size_t count, char c) {
+        if (bytes_) bytes_->insert(bytes_->end(), count, static_cast<std::uint8_t>(c));
+        length_ += count;
+    }
+    std::size_t length() const { return length_; }
+
+private:
+    std::vector<std::uint8_t>* bytes_ = nullptr;
+    std::size_t length_ = 0;
+};
+
 // The XML form, written straight from the value into one buffer. It is the text libplist writes
 // from a tree of its own nodes, without building that tree first (an allocation or more per
 // value, on whichever thread encodes: a large store written often from many threads left each
 // thread's allocator holding the nodes' memory).
 class XMLPlistWriter {
 public:
-    explicit XMLPlistWriter(std::string& out) : out_(out) {}
+    explicit XMLPlistWriter(XMLText& out) : out_(out) {}
 
     bool writeDocument(const Value& root, std::string& problem) {
         out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -359,7 +389,7 @@ private:
         NSBase64EncodeAppending(bytes.data(), bytes.size(), encoded);
         for (std::size_t at = 0; at < encoded.size(); at += line) {
             indent(tabs);
-            out_.append(encoded, at, line);
+            out_ += std::string_view(encoded).substr(at, line);
             out_ += '\n';
         }
         indent(depth);
@@ -389,7 +419,7 @@ private:
 
     void indent(int depth) { out_.append(static_cast<std::size_t>(depth), '\t'); }
 
-    std::string& out_;
+    XMLText& out_;
 };
 
 bool looksLikeXML(std::string_view data) {
@@ -455,9 +485,13 @@ NSDataPtr NSPropertyListSerialization::dataWithPropertyList(const Value& plist, 
     };
     NSDataPtr out;
     if (format == NSPropertyListXMLFormat_v1_0) {
-        std::string text;
-        if (!XMLPlistWriter(text).writeDocument(plist, problem)) return invalid();
-        return NSData::dataWithString(text);
+        XMLText counted;
+        if (!XMLPlistWriter(counted).writeDocument(plist, problem)) return invalid();
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(counted.length());
+        XMLText text(bytes);
+        XMLPlistWriter(text).writeDocument(plist, problem);
+        return std::make_shared<NSData>(std::move(bytes));
     }
     PlistNode root = toPlist(plist, problem);
     if (!root) return invalid();
