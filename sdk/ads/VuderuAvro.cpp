@@ -129,13 +129,13 @@ void AvroValue::reset() {
 
 bool avroReadUntrusted(avro_value_iface_t* iface, const std::uint8_t* bytes, std::size_t length, AvroValue* out, std::string* error) {
     installAllocator();
-    // The reader reads a copy, so the caller's buffer may go while the value lives.
-    std::vector<char> copy(bytes, bytes + length);
+    // The reader reads the caller's bytes where they lie: the value copies out every string and
+    // byte string it holds, and the reader is gone before this returns.
     largestGranted = 0;
     AllocationLimit limit(avroAllocationLimitForBody(length));
     bool read = false;
     if (out->make(iface)) {
-        AvroReader reader(avro_reader_memory(copy.data(), static_cast<int64_t>(copy.size())));
+        AvroReader reader(avro_reader_memory(reinterpret_cast<const char*>(bytes), static_cast<int64_t>(length)));
         read = reader && avro_value_read(reader.get(), out->get()) == 0;
     }
     if (read) {
