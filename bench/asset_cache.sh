@@ -5,6 +5,7 @@
 # alternately; prints the medians of time and peak memory and their ratio. Then the cost per
 # asset as the cache grows: 1000 assets of 16 KB beside 100 of them (BENCH_SCALE_SMALL,
 # BENCH_SCALE_LARGE), alternately; the ratio of the times should stay near the ratio of the counts.
+# Last the peak memory with 3000 assets queued at once (BENCH_MEMORY_ASSETS) beside 100.
 set -euo pipefail
 source "$(dirname "$0")/compare.bash"
 build="$1"
@@ -60,3 +61,11 @@ bench_check_ours() { :; }
 bench_check_peer() { :; }
 echo "$large assets of 16 KB beside $small of them (the cost per asset as the cache grows):"
 bench_compare "$large assets" "$small assets" "at most 12 for 1000 beside 100"
+
+many="${BENCH_MEMORY_ASSETS:-3000}"
+ours=("$bin" --cache "$scale_prefix" "$many" "$work/device")
+echo "$many assets of 16 KB queued at once beside $small of them (the memory they take):"
+bench_compare "$many assets" "$small assets"
+awk -v kb="$bench_median_kb_ours" -v n="$many" 'BEGIN {
+  printf "  peak memory with %d assets queued: %.1f MiB (aim: under 50 MiB)\n", n, kb / 1024
+}'
