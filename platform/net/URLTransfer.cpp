@@ -196,7 +196,8 @@ bool URLTransfer::bodyData(const char* data, std::size_t length) {
         // more than itself (a buffer of a read's size per exchange, freed when it is handed on,
         // is what the allocator keeps the most of when many small bodies arrive at once).
         long long room = kURLTransferReceiveBufferSize;
-        if (bodyBytesExpected_ >= 0) room = std::clamp(bodyBytesExpected_ - bodyBytesReceived_, static_cast<long long>(length), room);
+        if (bodyBytesExpected_ >= 0)
+            room = std::min(room, std::max(bodyBytesExpected_ - bodyBytesReceived_, static_cast<long long>(length)));
         pending_.reserve(static_cast<std::size_t>(room));
         loader_->needsFlush(shared_from_this());
     }
