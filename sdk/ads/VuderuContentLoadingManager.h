@@ -159,7 +159,8 @@ private:
     // asset could not be synced, the text is dropped instead, the asset leaves the index and the
     // disk, and the next write follows from the index as it is then.
     void writeIndexAfterAssets(NSDataPtr index, std::vector<std::string> assets);
-    void writeIndexDataToDisk(const NSData& index);
+    // Writes an index's text atomically, making its folder when it is missing.
+    void writeIndexTextToDisk(const NSData& text, const std::string& diskPath);
     // Syncs the group (see NSSyncFilesTogether) in slices at once; answers the paths that failed.
     std::vector<std::string> syncAssetGroup(std::vector<std::string> assets);
     // Whether the folder is that of a resource whose download runs.

@@ -148,7 +148,7 @@ std::vector<std::string> VuderuContentLoadingManager::syncAssetGroup(std::vector
 void VuderuContentLoadingManager::writeIndexAfterAssets(NSDataPtr index, std::vector<std::string> assets) {
     std::vector<std::string> failed = syncAssetGroup(std::move(assets));
     if (failed.empty()) {
-        if (index) writeIndexDataToDisk(*index);
+        if (index) writeIndexTextToDisk(*index, indexPath_);
         return;
     }
     // The encoded index names assets that are not whole: it is not written. Their entries and files
@@ -178,17 +178,15 @@ void VuderuContentLoadingManager::flushAssetsInfoWrites() {
 }
 
 void VuderuContentLoadingManager::writeAssetInfoToDisk(Value::Dictionary info, const std::string& diskPath) {
+    auto text = NSPropertyListSerialization::dataWithPropertyList(Value(std::move(info)), NSPropertyListXMLFormat_v1_0, 0, nullptr);
+    if (text) writeIndexTextToDisk(*text, diskPath);
+}
+
+void VuderuContentLoadingManager::writeIndexTextToDisk(const NSData& text, const std::string& diskPath) {
     auto files = NSFileManager::defaultManager();
     std::string folder = NSString::stringByDeletingLastPathComponent(diskPath);
     if (!files->fileExistsAtPath(folder)) files->createDirectoryAtPath(folder, true, nullptr, nullptr);
-    NSPropertyListSerialization::writePropertyListToFile(Value(std::move(info)), diskPath, true, NSPropertyListXMLFormat_v1_0);
-}
-
-void VuderuContentLoadingManager::writeIndexDataToDisk(const NSData& index) {
-    auto files = NSFileManager::defaultManager();
-    std::string folder = NSString::stringByDeletingLastPathComponent(indexPath_);
-    if (!files->fileExistsAtPath(folder)) files->createDirectoryAtPath(folder, true, nullptr, nullptr);
-    index.writeToFile(indexPath_, true);
+    text.writeToFile(diskPath, true);
 }
 
 void VuderuContentLoadingManager::saveAssetCachingInfo(const std::shared_ptr<VuderuLoadOperation>& operation, const std::string& status) {
