@@ -9,8 +9,8 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 #include <cstdint>
 #include <cstdlib>
@@ -367,9 +367,10 @@ private:
         if (std::isnan(d)) return "nan";
         if (std::isinf(d)) return d > 0 ? "+infinity" : "-infinity";
         if (d == 0) return "0.0";
+        // As %.17g in the C locale, whatever locale the process runs in.
         char text[32];
-        std::snprintf(text, sizeof text, "%.17g", d);
-        return text;
+        auto written = std::to_chars(text, text + sizeof text, d, std::chars_format::general, 17);
+        return std::string(text, written.ptr);
     }
 
     // Whole seconds since 2001 in UTC; the microseconds a binary property list keeps are not written.
