@@ -15,6 +15,7 @@
 //     };
 
 #include <mutex>
+#include <utility>
 
 #if defined(__clang__)
 #define TD_THREAD_ANNOTATION(x) __attribute__((x))
@@ -69,3 +70,16 @@ public:
 private:
     Lock& mutex_;
 };
+
+// A property's getter and setter, defined out of class: each reads or replaces the field named
+// after the getter with a trailing underscore while holding `lock` (a Mutex of the class), so the
+// analysis checks them like any other access.
+#define TD_LOCKED_ACCESSORS(Class, lock, Type, getter, setter)                                                                    \
+    Type Class::getter() const {                                                                                                   \
+        MutexLock guard(lock);                                                                                                     \
+        return getter##_;                                                                                                          \
+    }                                                                                                                              \
+    void Class::setter(Type value) {                                                                                               \
+        MutexLock guard(lock);                                                                                                     \
+        getter##_ = std::move(value);                                                                                              \
+    }

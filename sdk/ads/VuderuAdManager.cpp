@@ -124,19 +124,9 @@ void VuderuAdManager::setVastManagerForAdGuid(const std::string& guid, std::shar
 
 // Plain accessors, under the values' lock: the ad response sets the limits on the main thread
 // while the cache's workers read them, some from inside the cache's lock.
-#define VUDERU_AD_MANAGER_ACCESSORS(Type, getter, setter, member)                                                                  \
-    Type VuderuAdManager::getter() const {                                                                                         \
-        MutexLock guard(valuesLock_);                                                                                              \
-        return member;                                                                                                             \
-    }                                                                                                                              \
-    void VuderuAdManager::setter(Type value) {                                                                                     \
-        MutexLock guard(valuesLock_);                                                                                              \
-        member = std::move(value);                                                                                                 \
-    }
-VUDERU_AD_MANAGER_ACCESSORS(std::shared_ptr<UIViewController>, rvc, setRvc, rvc_)
-VUDERU_AD_MANAGER_ACCESSORS(std::string, sdkAssetUrl, setSdkAssetUrl, sdkAssetUrl_)
-VUDERU_AD_MANAGER_ACCESSORS(bool, sdkAssetUrlUpdated, setSdkAssetUrlUpdated, sdkAssetUrlUpdated_)
-VUDERU_AD_MANAGER_ACCESSORS(std::int32_t, cacheSize, setCacheSize, cacheSize_)
-VUDERU_AD_MANAGER_ACCESSORS(std::int32_t, maxAssetSize, setMaxAssetSize, maxAssetSize_)
-VUDERU_AD_MANAGER_ACCESSORS(VuderuAdManager::AssetDictionary, sdkAssetDictionary, setSdkAssetDictionary, sdkAssetDictionary_)
-#undef VUDERU_AD_MANAGER_ACCESSORS
+TD_LOCKED_ACCESSORS(VuderuAdManager, valuesLock_, std::shared_ptr<UIViewController>, rvc, setRvc)
+TD_LOCKED_ACCESSORS(VuderuAdManager, valuesLock_, std::string, sdkAssetUrl, setSdkAssetUrl)
+TD_LOCKED_ACCESSORS(VuderuAdManager, valuesLock_, bool, sdkAssetUrlUpdated, setSdkAssetUrlUpdated)
+TD_LOCKED_ACCESSORS(VuderuAdManager, valuesLock_, std::int32_t, cacheSize, setCacheSize)
+TD_LOCKED_ACCESSORS(VuderuAdManager, valuesLock_, std::int32_t, maxAssetSize, setMaxAssetSize)
+TD_LOCKED_ACCESSORS(VuderuAdManager, valuesLock_, VuderuAdManager::AssetDictionary, sdkAssetDictionary, setSdkAssetDictionary)

@@ -27,72 +27,57 @@ void VuderuGlobalVariableStorage::cleanup() { SharedInstance<VuderuGlobalVariabl
 VuderuGlobalVariableStorage::VuderuGlobalVariableStorage()
     : appVersion_(NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleVersion").stringValue()) {}
 
-std::string VuderuGlobalVariableStorage::apiKey() const { return lockedValue(&VuderuGlobalVariableStorage::apiKey_); }
+std::string VuderuGlobalVariableStorage::apiKey() const {
+    MutexLock guard(lock_);
+    return apiKey_;
+}
 
 void VuderuGlobalVariableStorage::setApiKey(const std::string& apiKey) {
     std::string trimmed = NSString::stringByReplacingOccurrencesOfString(apiKey, " ", "");
     VuderuLog("Vuderu: Trim white space and use apiKey[%@]", trimmed);
-    setLockedValue(&VuderuGlobalVariableStorage::apiKey_, trimmed);
+    {
+        MutexLock guard(lock_);
+        apiKey_ = trimmed;
+    }
     initPersistentMap();
 }
 
-std::string VuderuGlobalVariableStorage::appVersion() const { return lockedValue(&VuderuGlobalVariableStorage::appVersion_); }
-void VuderuGlobalVariableStorage::setAppVersion(const std::string& value) { setLockedValue(&VuderuGlobalVariableStorage::appVersion_, value); }
-int VuderuGlobalVariableStorage::pauseSecondsBeforeStartingNewSession() const {
-    return lockedValue(&VuderuGlobalVariableStorage::pauseSecondsBeforeStartingNewSession_);
-}
-void VuderuGlobalVariableStorage::setPauseSecondsBeforeStartingNewSession(int value) {
-    setLockedValue(&VuderuGlobalVariableStorage::pauseSecondsBeforeStartingNewSession_, value);
-}
-bool VuderuGlobalVariableStorage::sessionReportsOnCloseEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::sessionReportsOnCloseEnabled_); }
-void VuderuGlobalVariableStorage::setSessionReportsOnCloseEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::sessionReportsOnCloseEnabled_, value); }
-bool VuderuGlobalVariableStorage::sessionReportsOnPauseEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::sessionReportsOnPauseEnabled_); }
-void VuderuGlobalVariableStorage::setSessionReportsOnPauseEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::sessionReportsOnPauseEnabled_, value); }
-bool VuderuGlobalVariableStorage::backgroundSessionEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::backgroundSessionEnabled_); }
-void VuderuGlobalVariableStorage::setBackgroundSessionEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::backgroundSessionEnabled_, value); }
-bool VuderuGlobalVariableStorage::crashReportingEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::crashReportingEnabled_); }
-void VuderuGlobalVariableStorage::setCrashReportingEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::crashReportingEnabled_, value); }
-bool VuderuGlobalVariableStorage::eventLoggingEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::eventLoggingEnabled_); }
-void VuderuGlobalVariableStorage::setEventLoggingEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::eventLoggingEnabled_, value); }
-bool VuderuGlobalVariableStorage::udidEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::udidEnabled_); }
-void VuderuGlobalVariableStorage::setUdidEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::udidEnabled_, value); }
-bool VuderuGlobalVariableStorage::macAddressEnabled() const { return lockedValue(&VuderuGlobalVariableStorage::macAddressEnabled_); }
-void VuderuGlobalVariableStorage::setMacAddressEnabled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::macAddressEnabled_, value); }
-bool VuderuGlobalVariableStorage::optOutSessionPending() const { return lockedValue(&VuderuGlobalVariableStorage::optOutSessionPending_); }
-void VuderuGlobalVariableStorage::setOptOutSessionPending(bool value) { setLockedValue(&VuderuGlobalVariableStorage::optOutSessionPending_, value); }
-bool VuderuGlobalVariableStorage::startSessionCalled() const { return lockedValue(&VuderuGlobalVariableStorage::startSessionCalled_); }
-void VuderuGlobalVariableStorage::setStartSessionCalled(bool value) { setLockedValue(&VuderuGlobalVariableStorage::startSessionCalled_, value); }
-int VuderuGlobalVariableStorage::age() const { return lockedValue(&VuderuGlobalVariableStorage::age_); }
-void VuderuGlobalVariableStorage::setAge(int value) { setLockedValue(&VuderuGlobalVariableStorage::age_, value); }
-std::optional<std::string> VuderuGlobalVariableStorage::gender() const { return lockedValue(&VuderuGlobalVariableStorage::gender_); }
-void VuderuGlobalVariableStorage::setGender(std::optional<std::string> value) { setLockedValue(&VuderuGlobalVariableStorage::gender_, std::move(value)); }
-std::optional<std::string> VuderuGlobalVariableStorage::userID() const { return lockedValue(&VuderuGlobalVariableStorage::userID_); }
-void VuderuGlobalVariableStorage::setUserID(std::optional<std::string> value) { setLockedValue(&VuderuGlobalVariableStorage::userID_, std::move(value)); }
-std::shared_ptr<NSObject> VuderuGlobalVariableStorage::location() const { return lockedValue(&VuderuGlobalVariableStorage::location_); }
-void VuderuGlobalVariableStorage::setLocation(std::shared_ptr<NSObject> value) { setLockedValue(&VuderuGlobalVariableStorage::location_, std::move(value)); }
-std::shared_ptr<NSDate> VuderuGlobalVariableStorage::pauseTime() const { return lockedValue(&VuderuGlobalVariableStorage::pauseTime_); }
-void VuderuGlobalVariableStorage::setPauseTime(std::shared_ptr<NSDate> value) { setLockedValue(&VuderuGlobalVariableStorage::pauseTime_, std::move(value)); }
-std::shared_ptr<NSDate> VuderuGlobalVariableStorage::lastPageViewDate() const { return lockedValue(&VuderuGlobalVariableStorage::lastPageViewDate_); }
-void VuderuGlobalVariableStorage::setLastPageViewDate(std::shared_ptr<NSDate> value) {
-    setLockedValue(&VuderuGlobalVariableStorage::lastPageViewDate_, std::move(value));
-}
-std::optional<std::string> VuderuGlobalVariableStorage::savedResponseUrl() const { return lockedValue(&VuderuGlobalVariableStorage::savedResponseUrl_); }
-void VuderuGlobalVariableStorage::setSavedResponseUrl(std::optional<std::string> value) {
-    setLockedValue(&VuderuGlobalVariableStorage::savedResponseUrl_, std::move(value));
-}
-std::shared_ptr<NSObject> VuderuGlobalVariableStorage::vuderuCrashReporter() const { return lockedValue(&VuderuGlobalVariableStorage::vuderuCrashReporter_); }
-void VuderuGlobalVariableStorage::setVuderuCrashReporter(std::shared_ptr<NSObject> value) {
-    setLockedValue(&VuderuGlobalVariableStorage::vuderuCrashReporter_, std::move(value));
-}
+// The plain properties' accessors, each a read or a replacement under the store's lock.
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, std::string, appVersion, setAppVersion)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_,
+                    int, pauseSecondsBeforeStartingNewSession, setPauseSecondsBeforeStartingNewSession)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, sessionReportsOnCloseEnabled, setSessionReportsOnCloseEnabled)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, sessionReportsOnPauseEnabled, setSessionReportsOnPauseEnabled)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, backgroundSessionEnabled, setBackgroundSessionEnabled)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, crashReportingEnabled, setCrashReportingEnabled)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, eventLoggingEnabled, setEventLoggingEnabled)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, udidEnabled, setUdidEnabled)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, macAddressEnabled, setMacAddressEnabled)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, optOutSessionPending, setOptOutSessionPending)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, bool, startSessionCalled, setStartSessionCalled)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, int, age, setAge)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, std::optional<std::string>, gender, setGender)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, std::optional<std::string>, userID, setUserID)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, std::shared_ptr<NSObject>, location, setLocation)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, std::shared_ptr<NSDate>, pauseTime, setPauseTime)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, std::shared_ptr<NSDate>, lastPageViewDate, setLastPageViewDate)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, std::optional<std::string>, savedResponseUrl, setSavedResponseUrl)
+TD_LOCKED_ACCESSORS(VuderuGlobalVariableStorage, lock_, std::shared_ptr<NSObject>, vuderuCrashReporter, setVuderuCrashReporter)
 
-Value::Dictionary VuderuGlobalVariableStorage::launchOptions() const { return lockedValue(&VuderuGlobalVariableStorage::launchOptions_); }
+Value::Dictionary VuderuGlobalVariableStorage::launchOptions() const {
+    MutexLock guard(lock_);
+    return launchOptions_;
+}
 
 void VuderuGlobalVariableStorage::setLaunchOptionForKey(const std::string& key, Value::Array values) {
     MutexLock guard(lock_);
     launchOptions_[key] = Value(std::move(values));
 }
 
-Value::Array VuderuGlobalVariableStorage::originSets() const { return lockedValue(&VuderuGlobalVariableStorage::originSets_); }
+Value::Array VuderuGlobalVariableStorage::originSets() const {
+    MutexLock guard(lock_);
+    return originSets_;
+}
 
 void VuderuGlobalVariableStorage::recordOriginOriginVersionWithParameters(const std::string& originName,
                                                                           const std::string& originVersion, const Value& parameters) {

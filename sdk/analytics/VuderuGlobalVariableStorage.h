@@ -25,7 +25,7 @@ public:
     // Keeps the key with every blank (U+0020) removed and loads the persistent maps.
     void setApiKey(const std::string& apiKey);
     std::string appVersion() const;
-    void setAppVersion(const std::string& value);
+    void setAppVersion(std::string value);
     int pauseSecondsBeforeStartingNewSession() const;
     void setPauseSecondsBeforeStartingNewSession(int value);
     bool sessionReportsOnCloseEnabled() const;
@@ -91,18 +91,6 @@ public:
     void savePersistentGlobalsToDisk();
 
 private:
-    // A field read or replaced under lock_ (the plain properties' accessors).
-    template <class T>
-    T lockedValue(T VuderuGlobalVariableStorage::*field) const {
-        MutexLock guard(lock_);
-        return this->*field;
-    }
-    template <class T>
-    void setLockedValue(T VuderuGlobalVariableStorage::*field, T value) {
-        MutexLock guard(lock_);
-        this->*field = std::move(value);
-    }
-
     mutable Mutex lock_;
     std::string apiKey_ TD_GUARDED_BY(lock_);
     std::string appVersion_ TD_GUARDED_BY(lock_);
