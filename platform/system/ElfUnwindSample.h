@@ -1,8 +1,9 @@
 #pragma once
-// A sample of an image's unwind-table index (.eh_frame_hdr's sorted table), taken with the image's
-// file symbols (vdelf_nasync_map_file_symbols): the start address of every `stride`-th entry, in our own read-only memory. A
-// crash-time lookup finds the block of the index that holds an address with plain loads and
-// then reads that block alone, instead of reading the index one entry at a time.
+// A sample of an image's unwind-table index (.eh_frame_hdr's sorted table), taken with the
+// image's file symbols (vdelf_nasync_map_file_symbols): the start address of every `stride`-th
+// entry, in our own read-only memory. A crash-time lookup finds the block of the index that holds
+// an address with plain loads and then reads that block alone, instead of reading the index one
+// entry at a time.
 
 #include "platform/system/mach.h"
 

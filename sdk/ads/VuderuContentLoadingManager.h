@@ -53,7 +53,8 @@ public:
     static constexpr long kQueueWidth = 3;
     // More than a download ever writes at once: a body past maxAssetSize stops within this.
     static constexpr std::uint64_t kLargestWriteBytes = 1 << 20;
-    // How long the index file waits for more changes before it is rewritten.
+    // How long the index file waits for more changes before it is rewritten: at least this, and
+    // longer by the second figure for each entry it names.
     static constexpr double kIndexWriteDelaySeconds = 0.1;
     static constexpr double kIndexWriteDelayPerEntrySeconds = 0.0001;
     // How many slices of a group of completed downloads are synced at once.

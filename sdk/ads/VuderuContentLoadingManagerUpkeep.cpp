@@ -96,7 +96,8 @@ void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
     std::weak_ptr<VuderuContentLoadingManager> weak = std::static_pointer_cast<VuderuContentLoadingManager>(owner.lock());
     // Each write encodes the whole index: the more it names, the more changes share one write, so
     // that writing takes a bounded share of the time however large the index grows.
-    const double delay = std::max(kIndexWriteDelaySeconds, static_cast<double>(localAssetInfo_.size()) * kIndexWriteDelayPerEntrySeconds);
+    const double delay =
+        std::max(kIndexWriteDelaySeconds, static_cast<double>(localAssetInfo_.size()) * kIndexWriteDelayPerEntrySeconds);
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, static_cast<std::int64_t>(delay * NSEC_PER_SEC)), indexQueue_, [weak] {
         if (auto manager = weak.lock()) manager->writeIndexIfChanged();
     });
