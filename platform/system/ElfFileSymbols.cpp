@@ -10,7 +10,6 @@
 #include <deque>
 #include <mutex>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -143,9 +142,8 @@ namespace {
 
 // The mappings asked for later wait for the launch to be over: a process that ends soon after it
 // starts (or crashes early, its frames then named by the dynamic symbols) never pays for them. They
-// are done on a thread of their own, at the lowest priority (nice 19: it yields to everything
-// else), once kLaterSymbolsDelay has passed since the first was asked for, or at once by the
-// caller of vdelf_nasync_wait_for_file_symbols. The thread is not one of the worker pool's, so
+// are done on a thread of their own, once kLaterSymbolsDelay has passed since the first was asked
+// for, or at once by the caller of vdelf_nasync_wait_for_file_symbols. The thread is not one of the worker pool's, so
 // whatever waits for the pool to be quiet does not wait for it.
 constexpr std::chrono::seconds kLaterSymbolsDelay{2};
 
@@ -197,9 +195,10 @@ bool mapNextLater(LaterSymbols& later, std::unique_lock<std::mutex>& lock) {
 }
 
 void laterSymbolsThread() {
-    // The lowest priority short of SCHED_IDLE, which could leave the thread off a busy machine
-    // while it holds the lock that a fork or a new image waits for.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    // At the process's own priority: a crash report suspends every thread and waits a bounded time
+    // for each to answer, and a thread at a low priority on a busy machine can miss that time (its
+    // frames are then missing from the report), as it can hold up a fork or a new image waiting for
+    // its lock. The work comes after the launch and is a few milliseconds.
     LaterSymbols& later = laterSymbols();
     std::unique_lock<std::mutex> lock(later.mutex);
     for (;;) {
@@ -263,7 +262,7 @@ void vdelf_nasync_wait_for_file_symbols() {
     LaterSymbols& later = laterSymbols();
     std::unique_lock<std::mutex> lock(later.mutex);
     later.due = true;
-    // The caller does what is pending itself: the thread's priority may keep it off a busy machine.
+    // The caller does what is pending itself rather than wait for the thread to be scheduled.
     while (mapNextLater(later, lock)) {
     }
     later.changed.wait(lock, [&] { return later.running == 0; });

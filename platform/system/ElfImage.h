@@ -85,9 +85,9 @@ const void* vdelf_nasync_in_place(const vdelf_image* image, uintptr_t address, s
 // when the file has one and is the file the image was loaded from (same build-id), indexes it and
 // the dynamic symbols by address, and samples the unwind index. Unmapping frees all of them.
 void vdelf_nasync_map_file_symbols(vdelf_image* image, const char* path);
-// The same after the launch, so that listing an image costs little: on a background thread of
-// the lowest priority, a few seconds after the first such call (a process that ends or crashes
-// before then has its frames named by the dynamic symbols). The image must stay where it is until
+// The same after the launch, so that listing an image costs little: on a background thread, a
+// few seconds after the first such call (a process that ends or crashes before then has its
+// frames named by the dynamic symbols). The image must stay where it is until
 // vdelf_nasync_unmap_file_symbols, which drops a mapping still pending and waits for one running.
 void vdelf_nasync_map_file_symbols_later(vdelf_image* image, const char* path);
 // Returns once every mapping asked for later is done, doing those still pending on the caller's
