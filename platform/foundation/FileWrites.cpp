@@ -4,9 +4,11 @@
 #include "platform/foundation/NSString.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <set>
 
@@ -27,40 +29,38 @@ std::size_t NSWriteInPieces(int fd, const void* bytes, std::size_t length) {
 
 void NSStartWriteBack(int fd) { ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
 
-std::vector<std::string> NSSyncFilesTogether(const std::vector<std::string>& devicePaths) {
-    std::vector<std::string> failed;
-    std::vector<DeviceRoot::Descriptor> files;
-    std::vector<const std::string*> opened;
-    files.reserve(devicePaths.size());
-    for (const std::string& path : devicePaths) {
-        // Without blocking: a FIFO put where the file was would otherwise hold the open (and every
-        // write waiting for this sync) until something writes into it. It cannot be synced, and
-        // answers as a file that failed.
-        DeviceRoot::Descriptor fd = DeviceRoot::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-        if (!fd) {
-            if (errno != ENOENT) failed.push_back(path);
-            continue;
-        }
-        // Only starts the write-back: every file of the group is on its way before any is waited for.
-        NSStartWriteBack(fd.get());
-        files.push_back(std::move(fd));
-        opened.push_back(&path);
+namespace {
+
+std::atomic<int> syncsToFail{0};
+
+bool syncFolderAtPath(const std::string& devicePath) {
+    DeviceRoot::Descriptor fd = DeviceRoot::open(devicePath, O_RDONLY | O_DIRECTORY);
+    return fd && ::fsync(fd.get()) == 0;
+}
+
+} // namespace
+
+void NSFailNextFileSyncsForTesting(int count) { syncsToFail = count; }
+
+bool NSSyncFile(const std::string& devicePath) {
+    for (int left = syncsToFail.load(); left > 0;) {
+        if (syncsToFail.compare_exchange_weak(left, left - 1)) return false;
     }
-    std::set<std::string> folders;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (::fsync(files[i].get()) != 0) {
-            failed.push_back(*opened[i]);
-            continue;
-        }
-        folders.insert(NSString::stringByDeletingLastPathComponent(*opened[i]));
+    {
+        // Without blocking: a FIFO put where the file was would otherwise hold the open until
+        // something writes into it.
+        DeviceRoot::Descriptor fd = DeviceRoot::open(devicePath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+        if (!fd) return errno == ENOENT;
+        struct stat item{};
+        if (::fstat(fd.get(), &item) != 0 || !S_ISREG(item.st_mode) || ::fsync(fd.get()) != 0) return false;
     }
-    // The folders' entries that name the files (a folder made for the file is named in its own parent).
+    return syncFolderAtPath(NSString::stringByDeletingLastPathComponent(devicePath));
+}
+
+void NSSyncParentFolders(const std::vector<std::string>& devicePaths) {
     std::set<std::string> parents;
-    for (const std::string& folder : folders) parents.insert(NSString::stringByDeletingLastPathComponent(folder));
-    folders.merge(parents);
-    for (const std::string& folder : folders) {
-        DeviceRoot::Descriptor fd = DeviceRoot::open(folder, O_RDONLY | O_DIRECTORY);
-        if (fd) ::fsync(fd.get());
+    for (const std::string& path : devicePaths) {
+        parents.insert(NSString::stringByDeletingLastPathComponent(NSString::stringByDeletingLastPathComponent(path)));
     }
-    return failed;
+    for (const std::string& folder : parents) syncFolderAtPath(folder);
 }

@@ -57,8 +57,9 @@ public:
     // longer by the second figure for each entry it names.
     static constexpr double kIndexWriteDelaySeconds = 0.1;
     static constexpr double kIndexWriteDelayPerEntrySeconds = 0.0001;
-    // How many slices of a group of completed downloads are synced at once.
-    static constexpr std::size_t kAssetSyncSlices = 4;
+    // How many completed downloads are synced at once: each lane is a serial queue, so a few
+    // syncs are in flight while the downloads go on, and no thread is made for each download's.
+    static constexpr std::size_t kAssetSyncLanes = 4;
 
     static void setup();
     // Made on first use; registers for the application's notifications on the main thread.
@@ -155,15 +156,21 @@ private:
     // The index as the text of its file, encoded in place under the index lock (no copy of the
     // entries is made); null when it cannot be encoded.
     NSDataPtr indexBytes();
-    // Syncs the downloads completed since the last index write together, then writes the index
-    // text encoded with them: the index on disk names only assets that are whole there. When an
-    // asset could not be synced, the text is dropped instead, the asset leaves the index and the
-    // disk, and the next write follows from the index as it is then.
-    void writeIndexAfterAssets(NSDataPtr index, std::vector<std::string> assets);
+    // A completed download's sync, started on the next sync lane as the download ends; the index
+    // write that names the download waits for it.
+    struct AssetSync {
+        std::string path;
+        dispatch_group_t done;          // left once the sync has run
+        std::shared_ptr<bool> synced;   // set before the group is left
+    };
+    AssetSync startAssetSync(const std::string& path);
+    // Waits for the syncs of the downloads the index text names, syncs the folders holding their
+    // folders, then writes the text: the index on disk names only assets that are whole there.
+    // When an asset could not be synced, the text is dropped instead, the asset leaves the index
+    // and the disk, and the next write follows from the index as it is then.
+    void writeIndexAfterAssets(NSDataPtr index, std::vector<AssetSync> assets);
     // Writes an index's text atomically, making its folder when it is missing.
     void writeIndexTextToDisk(const NSData& text, const std::string& diskPath);
-    // Syncs the group (see NSSyncFilesTogether) in slices at once; answers the paths that failed.
-    std::vector<std::string> syncAssetGroup(std::vector<std::string> assets);
     // Whether the folder is that of a resource whose download runs.
     bool isLoadingInto(const std::string& directory) const;
     // The stored files' sizes (see storedBytes_): taken from the folder once, then kept as files
@@ -188,9 +195,12 @@ private:
     bool indexDirty_ = false;
     // Resources whose "downloadInProgress" entry this run wrote.
     std::set<std::string> startedThisRun_;
-    // The files of the downloads completed since the index was last written: a download is not
-    // synced on its own, its group is, right before the index write that names it.
-    std::vector<std::string> unsyncedAssets_;
+    // The syncs of the downloads completed since the index was last written. Each starts as its
+    // download ends, beside the downloads still going, so that the index write waits only for
+    // the last few instead of syncing the whole group after the last download.
+    std::vector<AssetSync> unsyncedAssets_;
+    std::vector<dispatch_queue_t> assetSyncLanes_;
+    std::size_t nextSyncLane_ = 0;
 
     // What asset_cache holds, file path to bytes, and their total: the size check reads these
     // instead of walking the folder, so each download costs the same however full the cache is.

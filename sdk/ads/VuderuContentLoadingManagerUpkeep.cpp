@@ -85,7 +85,7 @@ void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
     std::weak_ptr<NSObject> owner = weak_from_this();
     if (owner.expired()) {
         // Not shared (a manager made on the stack): nothing can outlive the call, so write now.
-        std::vector<std::string> assets;
+        std::vector<AssetSync> assets;
         assets.swap(unsyncedAssets_);
         writeIndexAfterAssets(indexBytes(), std::move(assets));
         return;
@@ -118,7 +118,7 @@ NSDataPtr VuderuContentLoadingManager::indexBytes() {
 
 void VuderuContentLoadingManager::writeIndexIfChanged() {
     NSDataPtr index;
-    std::vector<std::string> assets;
+    std::vector<AssetSync> assets;
     {
         std::lock_guard guard(indexLock_);
         indexWriteScheduled_ = false;
@@ -130,24 +130,20 @@ void VuderuContentLoadingManager::writeIndexIfChanged() {
     writeIndexAfterAssets(std::move(index), std::move(assets));
 }
 
-std::vector<std::string> VuderuContentLoadingManager::syncAssetGroup(std::vector<std::string> assets) {
-    // Each file's sync and each folder's is a write the disk is waited for (two per download, as
-    // every resource has its own folder): slices synced at once keep several of them in flight
-    // instead of one after another.
-    const std::size_t slices = std::min<std::size_t>(kAssetSyncSlices, assets.size());
-    if (slices <= 1) return NSSyncFilesTogether(assets);
-    std::vector<std::vector<std::string>> parts(slices);
-    for (std::size_t i = 0; i < assets.size(); ++i) parts[i % slices].push_back(std::move(assets[i]));
-    std::vector<std::vector<std::string>> failedParts(slices);
-    dispatch_apply(slices, dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
-                   [&](std::size_t slice) { failedParts[slice] = NSSyncFilesTogether(parts[slice]); });
-    std::vector<std::string> failed;
-    for (auto& part : failedParts) failed.insert(failed.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
-    return failed;
+VuderuContentLoadingManager::AssetSync VuderuContentLoadingManager::startAssetSync(const std::string& path) {
+    AssetSync sync{path, dispatch_group_create(), std::make_shared<bool>(false)};
+    const dispatch_queue_t& lane = assetSyncLanes_[nextSyncLane_++ % assetSyncLanes_.size()];
+    dispatch_group_async(sync.done, lane, [path, synced = sync.synced] { *synced = NSSyncFile(path); });
+    return sync;
 }
 
-void VuderuContentLoadingManager::writeIndexAfterAssets(NSDataPtr index, std::vector<std::string> assets) {
-    std::vector<std::string> failed = syncAssetGroup(std::move(assets));
+void VuderuContentLoadingManager::writeIndexAfterAssets(NSDataPtr index, std::vector<AssetSync> assets) {
+    std::vector<std::string> synced, failed;
+    for (AssetSync& sync : assets) {
+        dispatch_group_wait(sync.done, DISPATCH_TIME_FOREVER);
+        (*sync.synced ? synced : failed).push_back(std::move(sync.path));
+    }
+    NSSyncParentFolders(synced);
     if (failed.empty()) {
         if (index) writeIndexTextToDisk(*index, indexPath_);
         return;
@@ -210,9 +206,9 @@ void VuderuContentLoadingManager::saveAssetCachingInfo(const std::shared_ptr<Vud
             {"removalType", removal != operation->tags().end() && removal->second.isString() ? removal->second : Value(kLRURemovableFileType)},
             {"downloadStatus", status}};
     }
-    // A download's file is synced with the others of its group before the index names it
-    // complete (see writeIndexAfterAssets).
-    if (http && status == kVuderuFileDownloadCompleted) unsyncedAssets_.push_back(operation->savePath());
+    // A download's file is synced as it ends, and the index names it complete only once that sync
+    // has run (see writeIndexAfterAssets).
+    if (http && status == kVuderuFileDownloadCompleted) unsyncedAssets_.push_back(startAssetSync(operation->savePath()));
     updateCBKeyForResource(resourceId, http && !http->cbKey().empty() ? OptionalKey(http->cbKey()) : std::nullopt);
     if (http && status == kVuderuFileDownloadCompleted) noteStoredFile(operation->savePath());
 }

@@ -71,7 +71,7 @@ void VuderuHttpLoadOperation::openFile() {
     if (!files->createDirectoryAtPath(NSString::stringByDeletingLastPathComponent(savePath()), true, nullptr, nullptr)) return;
     // Whatever stood at the path goes, and the download's own new file takes its place: an empty
     // file needs no temporary copy or flush of its own; the body is synced once it is complete,
-    // with the other downloads of its group, before the cache's index names it.
+    // before the cache's index names it.
     if (auto parent = DeviceRoot::openParent(savePath()); parent && !parent->name.empty()) ::unlinkat(parent->folder.get(), parent->name.c_str(), 0);
     DeviceRoot::Descriptor fd = DeviceRoot::open(savePath(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd) fileHandle_ = std::make_shared<NSFileHandle>(fd.release());
@@ -162,8 +162,8 @@ void VuderuHttpLoadOperation::connectionDidReceiveData(const NSURLConnectionPtr&
 void VuderuHttpLoadOperation::connectionDidFinishLoading(const NSURLConnectionPtr&) {
     if (!connection_) return;
     leaveRunLoop();
-    // Not synced here: the cache syncs the downloads completed together, before the index write
-    // that names them. Its write-back starts now, while the other downloads go on.
+    // Not synced here: the cache syncs each completed download beside the others still going,
+    // before its index names it. The write-back starts now.
     if (fileHandle_) NSStartWriteBack(fileHandle_->fileDescriptor());
     closeFile();
     connection_.reset();
