@@ -21,6 +21,7 @@
 #include "sdk/ads/VuderuContentLoadOperationDelegate.h"
 #include "sdk/ads/VuderuPreCachingDelegate.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -156,19 +157,27 @@ private:
     // The index as the text of its file, encoded in place under the index lock (no copy of the
     // entries is made); null when it cannot be encoded.
     NSDataPtr indexBytes();
-    // A completed download's sync, started on the next sync lane as the download ends; the index
-    // write that names the download waits for it.
+    // A completed download's sync, queued on the next sync lane as the download ends. Whoever
+    // claims it first runs it: the lane, or an index write that names the download and finds it
+    // not begun (see writeIndexAfterAssets).
     struct AssetSync {
-        std::string path;
-        dispatch_group_t done;          // left once the sync has run
-        std::shared_ptr<bool> synced;   // set before the group is left
+        explicit AssetSync(std::string devicePath);
+        // Runs the sync unless it was claimed already.
+        void runUnlessClaimed();
+        const std::string path;
+        std::atomic<bool> claimed{false};
+        bool synced = false;  // written by the claimer before `done` is left
+        const dispatch_group_t done;
     };
-    AssetSync startAssetSync(const std::string& path);
-    // Waits for the syncs of the downloads the index text names, syncs the folders holding their
-    // folders, then writes the text: the index on disk names only assets that are whole there.
+    using AssetSyncPtr = std::shared_ptr<AssetSync>;
+    AssetSyncPtr startAssetSync(const std::string& path);
+    // Runs the syncs of the downloads the index text names that no lane has begun, side by side
+    // (when the downloads outpace the disk, the lanes fall behind), waits for the rest, syncs the
+    // folders holding their folders, then writes the text: the index on disk names only assets
+    // that are whole there.
     // When an asset could not be synced, the text is dropped instead, the asset leaves the index
     // and the disk, and the next write follows from the index as it is then.
-    void writeIndexAfterAssets(NSDataPtr index, std::vector<AssetSync> assets);
+    void writeIndexAfterAssets(NSDataPtr index, std::vector<AssetSyncPtr> assets);
     // Writes an index's text atomically, making its folder when it is missing.
     void writeIndexTextToDisk(const NSData& text, const std::string& diskPath);
     // Whether the folder is that of a resource whose download runs.
@@ -198,7 +207,7 @@ private:
     // The syncs of the downloads completed since the index was last written. Each starts as its
     // download ends, beside the downloads still going, so that the index write waits only for
     // the last few instead of syncing the whole group after the last download.
-    std::vector<AssetSync> unsyncedAssets_;
+    std::vector<AssetSyncPtr> unsyncedAssets_;
     std::vector<dispatch_queue_t> assetSyncLanes_;
     std::size_t nextSyncLane_ = 0;
 

@@ -85,7 +85,7 @@ void VuderuContentLoadingManager::writeAssetsInfoToDisk() {
     std::weak_ptr<NSObject> owner = weak_from_this();
     if (owner.expired()) {
         // Not shared (a manager made on the stack): nothing can outlive the call, so write now.
-        std::vector<AssetSync> assets;
+        std::vector<AssetSyncPtr> assets;
         assets.swap(unsyncedAssets_);
         writeIndexAfterAssets(indexBytes(), std::move(assets));
         return;
@@ -118,7 +118,7 @@ NSDataPtr VuderuContentLoadingManager::indexBytes() {
 
 void VuderuContentLoadingManager::writeIndexIfChanged() {
     NSDataPtr index;
-    std::vector<AssetSync> assets;
+    std::vector<AssetSyncPtr> assets;
     {
         std::lock_guard guard(indexLock_);
         indexWriteScheduled_ = false;
@@ -130,18 +130,33 @@ void VuderuContentLoadingManager::writeIndexIfChanged() {
     writeIndexAfterAssets(std::move(index), std::move(assets));
 }
 
-VuderuContentLoadingManager::AssetSync VuderuContentLoadingManager::startAssetSync(const std::string& path) {
-    AssetSync sync{path, dispatch_group_create(), std::make_shared<bool>(false)};
-    const dispatch_queue_t& lane = assetSyncLanes_[nextSyncLane_++ % assetSyncLanes_.size()];
-    dispatch_group_async(sync.done, lane, [path, synced = sync.synced] { *synced = NSSyncFile(path); });
+VuderuContentLoadingManager::AssetSync::AssetSync(std::string devicePath) : path(std::move(devicePath)), done(dispatch_group_create()) {
+    dispatch_group_enter(done);
+}
+
+void VuderuContentLoadingManager::AssetSync::runUnlessClaimed() {
+    if (claimed.exchange(true)) return;
+    synced = NSSyncFile(path);
+    dispatch_group_leave(done);
+}
+
+VuderuContentLoadingManager::AssetSyncPtr VuderuContentLoadingManager::startAssetSync(const std::string& path) {
+    auto sync = std::make_shared<AssetSync>(path);
+    dispatch_async(assetSyncLanes_[nextSyncLane_++ % assetSyncLanes_.size()], [sync] { sync->runUnlessClaimed(); });
     return sync;
 }
 
-void VuderuContentLoadingManager::writeIndexAfterAssets(NSDataPtr index, std::vector<AssetSync> assets) {
+void VuderuContentLoadingManager::writeIndexAfterAssets(NSDataPtr index, std::vector<AssetSyncPtr> assets) {
+    std::vector<AssetSyncPtr> unbegun;
+    for (const AssetSyncPtr& sync : assets) {
+        if (!sync->claimed.load()) unbegun.push_back(sync);
+    }
+    dispatch_apply(unbegun.size(), dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0),
+                   [&unbegun](std::size_t i) { unbegun[i]->runUnlessClaimed(); });
     std::vector<std::string> synced, failed;
-    for (AssetSync& sync : assets) {
-        dispatch_group_wait(sync.done, DISPATCH_TIME_FOREVER);
-        (*sync.synced ? synced : failed).push_back(std::move(sync.path));
+    for (const AssetSyncPtr& sync : assets) {
+        dispatch_group_wait(sync->done, DISPATCH_TIME_FOREVER);
+        (sync->synced ? synced : failed).push_back(sync->path);
     }
     NSSyncParentFolders(synced);
     if (failed.empty()) {
