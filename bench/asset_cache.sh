@@ -37,7 +37,7 @@ done >"$work/curl.config"
 
 ours=("$bin" --cache "$prefix" "$count" "$work/device")
 peer=(curl -s --no-progress-meter --parallel --parallel-max 3 -K "$work/curl.config")
-# Every run writes into folders of its own, and nothing is removed until the script ends: on ext4
+# Every run writes into folders of its own, and nothing is removed until its comparison ends: on ext4
 # without a journal, each new inode is found by stepping over every inode deleted in the last minute
 # (five more while its table block is unwritten), so runs after deletions measure the deletions,
 # and a side that makes more files pays for them more. $work/device and $work/curl lead to the
@@ -61,6 +61,9 @@ bench_check_peer() {
 }
 echo "$count assets of $((bytes / 1024)) KB over loopback, three at a time:"
 bench_compare "asset cache" "curl --parallel-max 3" "at most 1.5"
+# About 100 MB a round so far: they go now. The stages after this one compare ours with ours, the
+# two sides in alternation, so the deletions weigh on both alike.
+rm -rf "$work/runs"
 
 small="${BENCH_SCALE_SMALL:-100}"
 large="${BENCH_SCALE_LARGE:-1000}"
