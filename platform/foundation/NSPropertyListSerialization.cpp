@@ -375,7 +375,8 @@ private:
 
     // Whole seconds since 2001 in UTC; the microseconds a binary property list keeps are not written.
     static std::string dateText(int32_t sinceReference) {
-        const auto when = static_cast<std::time_t>(static_cast<std::int64_t>(sinceReference) + static_cast<std::int64_t>(NSTimeIntervalSince1970));
+        const auto when =
+            static_cast<std::time_t>(static_cast<std::int64_t>(sinceReference) + static_cast<std::int64_t>(NSTimeIntervalSince1970));
         std::tm parts{};
         char buffer[32] = "";
         if (gmtime_r(&when, &parts)) std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &parts);

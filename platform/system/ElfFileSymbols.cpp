@@ -143,8 +143,8 @@ namespace {
 // The mappings asked for later wait for the launch to be over: a process that ends soon after it
 // starts (or crashes early, its frames then named by the dynamic symbols) never pays for them. They
 // are done on a thread of their own, once kLaterSymbolsDelay has passed since the first was asked
-// for, or at once by the caller of vdelf_nasync_wait_for_file_symbols. The thread is not one of the worker pool's, so
-// whatever waits for the pool to be quiet does not wait for it.
+// for, or at once by the caller of vdelf_nasync_wait_for_file_symbols. The thread is not one of
+// the worker pool's, so whatever waits for the pool to be quiet does not wait for it.
 constexpr std::chrono::seconds kLaterSymbolsDelay{2};
 
 struct LaterSymbols {

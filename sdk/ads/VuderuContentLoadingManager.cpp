@@ -83,7 +83,9 @@ VuderuContentLoadingManager::VuderuContentLoadingManager()
       fileLoadOperationsQueue_(std::make_shared<NSOperationQueue>()),
       indexQueue_(dispatch_queue_create("com.Vuderu.ContentLoadingManager.index")),
       assetFolderPrefix_(NSString::stringByAppendingPathComponent(cachesDirectoryPath_, kLocalAssetCacheDirectory) + "/") {
-    for (std::size_t i = 0; i < kAssetSyncLanes; ++i) assetSyncLanes_.push_back(dispatch_queue_create("com.Vuderu.ContentLoadingManager.sync"));
+    for (std::size_t i = 0; i < kAssetSyncLanes; ++i) {
+        assetSyncLanes_.push_back(dispatch_queue_create("com.Vuderu.ContentLoadingManager.sync"));
+    }
     httpLoadOperationsQueue_->setName("ContentFileHttpLoadingQueue");
     httpLoadOperationsQueue_->setMaxConcurrentOperationCount(kQueueWidth);
     fileLoadOperationsQueue_->setName("ContentFileLocalLoadingQueue");
