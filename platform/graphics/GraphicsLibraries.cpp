@@ -2,7 +2,8 @@
 // libjpeg, giflib, libexif), opened when the first view is drawn or the first image decoded: linked
 // in, it and the libraries it needs would be loaded and relocated at the start of every process,
 // about half the start's time, though a process that draws nothing (a transfer, a hand-over, the
-// background work) never calls it.
+// background work) never calls it. These libraries are not linked: a function of theirs called for
+// the first time needs its line here, or the link fails naming it.
 
 #include <cstdio>
 
