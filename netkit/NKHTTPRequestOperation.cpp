@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSKeyedUnarchiver.h"
 #include "platform/foundation/NSString.h"
+#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSURLError.h"
 
 namespace {
@@ -141,39 +142,55 @@ void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionP
         discardBodyOfResponse(connection);
         return;
     }
-    NKURLConnectionOperation::connectionDidReceiveResponse(connection, response);
-    // An answer to a connection that a pause gave up says nothing about what the stream holds.
     if (isStale(connection)) return;
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
     auto request = this->request();
-    // A range the caller asked for is the caller's: its 206 is the answer it wanted.
-    if (!http || !request || !resumesDownload(*request)) return;
-    std::optional<long long> partFrom = http->statusCode() == kHTTPStatusPartialContent ? contentRangeStart(*http) : std::nullopt;
-    if (http->statusCode() == kHTTPStatusOK || partFrom == 0) {
-        // The server sent the resource from its first byte again (it ignored the range, or the
-        // resource changed since the ETag): what the stream holds is not a prefix of this body.
-        restartStreamAt(0);
-        resetTotalBytesReadOnMainQueue();
-    } else if (http->statusCode() == kHTTPStatusPartialContent && partFrom != streamOffset()) {
-        // A part that does not start where the stream ends would leave a gap or a repeat in it.
-        connection->cancel();
-        Value::Dictionary userInfo;
-        userInfo[NSLocalizedDescriptionKey] = "The server's partial content does not continue the download";
-        if (auto url = request->URL()) userInfo[NSURLErrorFailingURLStringErrorKey] = url->absoluteString();
-        failWithError(NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorBadServerResponse, std::move(userInfo)));
+    bool restart = false;
+    // A range the operation set on a pause continues what the stream holds: the part must be the
+    // rest of the same resource (the connection operation checks that it is the range asked for).
+    if (http && request && resumesDownload(*request)) {
+        if (http->statusCode() == kHTTPStatusPartialContent) {
+            if (std::string refusal = resumeRefusal(*request, *http); !refusal.empty()) {
+                failWithBadServerResponse(connection, response, refusal);
+                return;
+            }
+        } else if (http->statusCode() == kHTTPStatusOK) {
+            // The server sent the whole resource again (it ignored the range, or the resource
+            // changed since the ETag): what the stream holds is not a prefix of this body.
+            restart = true;
+        }
     }
+    NKURLConnectionOperation::connectionDidReceiveResponse(connection, response);
+    // An answer refused there, or one to a connection a pause gave up, says nothing of the stream.
+    if (!restart || isStale(connection)) return;
+    restartStreamAt(0);
+    resetTotalBytesReadOnMainQueue();
 }
 
-std::optional<long long> NKHTTPRequestOperation::contentRangeStart(const NSHTTPURLResponse& response) {
-    // "bytes FIRST-LAST/LENGTH" (the length may be "*").
-    auto contentRange = response.valueForHTTPHeaderField("Content-Range");
-    const std::string prefix = "bytes ";
-    if (!contentRange || contentRange->rfind(prefix, 0) != 0) return std::nullopt;
-    const std::size_t dash = contentRange->find('-', prefix.size());
-    if (dash == std::string::npos) return std::nullopt;
-    const std::string digits = contentRange->substr(prefix.size(), dash - prefix.size());
-    if (digits.empty() || digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-    return std::stoll(digits);
+std::string NKHTTPRequestOperation::resumeRefusal(const NSURLRequest& request, const NSHTTPURLResponse& part) const {
+    auto range = NSHTTPContentRange(part);
+    // A part that names no usable range is refused as such by the connection operation.
+    if (!range) return "";
+    // The answer the download began with: a whole body gives its length, a part the resource's.
+    long long total = NSURLResponseUnknownLength;
+    if (auto first = response()) {
+        if (first->statusCode() == kHTTPStatusOK) {
+            total = first->expectedContentLength();
+        } else if (auto firstRange = NSHTTPContentRange(*first)) {
+            total = firstRange->completeLength;
+        }
+    }
+    if (total >= 0 && range->completeLength >= 0 && range->completeLength != total) {
+        return NSString::stringWithFormat("The resource changed since the download began: it now has %lld bytes, not %lld",
+                                          range->completeLength, total);
+    }
+    const std::string sentTag = request.valueForHTTPHeaderField("If-Range");
+    auto tag = part.valueForHTTPHeaderField("ETag");
+    if (!sentTag.empty() && tag && !tag->empty() && *tag != sentTag) {
+        return NSString::stringWithFormat("The resource changed since the download began: its entity tag is now %@, not %@", *tag,
+                                          sentTag);
+    }
+    return "";
 }
 
 bool NKHTTPRequestOperation::holdsWholeResource(const NSURLResponsePtr& response) const {

@@ -47,10 +47,10 @@ public:
 
     // A resumed download answered with the whole body (200 instead of 206) starts its output
     // again from the beginning instead of appending the body to what it holds; one answered 416
-    // with a length equal to what it holds is complete. A 206 must start where the output ends
-    // (one from the first byte starts it again); any other part fails the download. Only a range
-    // the operation set itself when it paused is checked: a caller's own "Range" request takes
-    // whatever part the server sends.
+    // with a length equal to what it holds is complete. A 206 must be the rest of the same
+    // resource: the range asked for (as every 206 must, whoever asked), of the length the download
+    // began with and, when both name one, of the entity tag it asked for; any other fails the
+    // download with a -1011 error of NKNetworkingErrorDomain.
     void connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) override;
 
 protected:
@@ -59,8 +59,8 @@ protected:
 private:
     // A 416 to a resumed download whose Content-Range length is what the stream already holds.
     bool holdsWholeResource(const NSURLResponsePtr& response) const;
-    // Where a partial answer's "Content-Range" says its body starts; nil when it says nothing usable.
-    static std::optional<long long> contentRangeStart(const NSHTTPURLResponse& response);
+    // Why a resumed download's part is not the rest of the resource it began with ("" when it is).
+    std::string resumeRefusal(const NSURLRequest& request, const NSHTTPURLResponse& part) const;
 
     // Whether the request's "Range" is the one the operation set when it paused.
     bool resumesDownload(const NSURLRequest& request) const;

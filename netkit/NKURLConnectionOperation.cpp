@@ -168,6 +168,7 @@ void NKURLConnectionOperation::operationDidStart() {
             connectionAbandoned_ = false;
             finishing_ = false;
             bodyDiscarded_ = false;
+            partialContent_ = NSHTTPPartialContent();
             auto runLoop = NSRunLoop::currentRunLoop();
             auto stream = outputStream();
             for (const std::string& mode : runLoopModes_) {

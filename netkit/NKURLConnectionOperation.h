@@ -18,6 +18,7 @@
 #include "platform/foundation/NSThread.h"
 #include "platform/foundation/ThreadSafety.h"
 #include "platform/foundation/Value.h"
+#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSURLConnection.h"
 #include "platform/net/NSURLCredential.h"
 #include "platform/net/NSURLRequest.h"
@@ -188,6 +189,9 @@ protected:
     void decodeRestFrom(const NSCoder& coder);
     // Stores the error, closes and releases the stream and the connection, finishes.
     void failWithError(const NSErrorPtr& error);
+    // Cancels the connection and fails with the library's error for an answer that is not the one
+    // asked for.
+    void failWithBadServerResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response, const std::string& description);
 
     // The plain properties' accessors: a field read (copied) or replaced under the lock.
     template <class Field>
@@ -238,6 +242,8 @@ private:
     std::atomic<long long> totalBytesRead_{0};
     std::atomic<long long> streamOffset_{0};
     bool streamOffsetKnown_ = false;  // network thread only
+    // Whether the current connection's answer is the part its request asked for (network thread only).
+    NSHTTPPartialContent partialContent_;
     // A chunk was written after a pause took the offset; it is cut off on the network thread.
     bool strayBytes_ TD_GUARDED_BY(*lock_) = false;
     bool bodyDiscarded_ TD_GUARDED_BY(*lock_) = false;

@@ -2,6 +2,7 @@
 // into the output stream, and the progress reported on the main queue.
 #include "netkit/NKURLConnectionOperation.h"
 
+#include "netkit/NKURLResponseSerialization.h"
 #include "platform/net/NSURLError.h"
 
 #include <thread>
@@ -69,6 +70,15 @@ void NKURLConnectionOperation::connectionDidSendBodyData(const NSURLConnectionPt
 
 void NKURLConnectionOperation::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
     if (isStale(connection)) return;
+    // A partial answer counts only as the range the request asked for; any other is refused before
+    // the stream is opened, so that nothing of it reaches the stream.
+    NSURLRequestPtr sent = connection && connection->currentRequest() ? connection->currentRequest() : request();
+    if (sent && response) {
+        if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) {
+            failWithBadServerResponse(connection, response, refusal);
+            return;
+        }
+    }
     {
         MutexLock guard(*lock_);
         response_ = response;
@@ -98,6 +108,10 @@ void NKURLConnectionOperation::connectionDidReceiveData(const NSURLConnectionPtr
         stream = outputStream();
     }
     std::size_t length = data->length();
+    if (std::string refusal = partialContent_.judgeBody(static_cast<long long>(length)); !refusal.empty()) {
+        failWithBadServerResponse(connection, response(), refusal);
+        return;
+    }
     for (int waits = 0; !stream->hasSpaceAvailable(); ++waits) {
         NSErrorPtr streamError = stream->streamError();
         if (!streamError && waits >= kMaximumStreamSpaceWaits) {
@@ -179,6 +193,8 @@ void NKURLConnectionOperation::deliverProgress() {
 }
 
 void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionPtr& connection) {
+    // A partial answer that ended before its range did is a piece, not the part asked for.
+    const std::string shortPart = partialContent_.judgeEnd();
     {
         // Checked and cleaned up under the lock, so a pause cannot land in between: once the
         // clean-up starts, the operation is finishing and a pause leaves it alone.
@@ -192,6 +208,8 @@ void NKURLConnectionOperation::connectionDidFinishLoading(const NSURLConnectionP
         stream->close();
         if (streamError) {
             error_ = streamError;
+        } else if (!shortPart.empty()) {
+            error_ = NKBadServerResponseError(response_, request_, shortPart);
         } else {
             responseData_ = stream->dataWrittenToMemory();
         }
@@ -214,6 +232,18 @@ void NKURLConnectionOperation::connectionDidFailWithError(const NSURLConnectionP
 bool NKURLConnectionOperation::isStale(const NSURLConnectionPtr& connection) const {
     MutexLock guard(*lock_);
     return connection != connection_ || connectionAbandoned_;
+}
+
+void NKURLConnectionOperation::failWithBadServerResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response,
+                                                         const std::string& description) {
+    if (isStale(connection)) return;
+    if (connection) connection->cancel();
+    {
+        // The refused answer stays the operation's response, for whoever asks what went wrong.
+        MutexLock guard(*lock_);
+        if (response) response_ = response;
+    }
+    failWithError(NKBadServerResponseError(response, request(), description));
 }
 
 void NKURLConnectionOperation::failWithError(const NSErrorPtr& error) {

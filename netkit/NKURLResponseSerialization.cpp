@@ -19,3 +19,12 @@ bool NKErrorOrUnderlyingErrorHasCodeInDomain(const NSErrorPtr& error, const std:
     }
     return false;
 }
+
+NSErrorPtr NKBadServerResponseError(const NSURLResponsePtr& response, const NSURLRequestPtr& request, const std::string& description) {
+    Value::Dictionary userInfo;
+    userInfo[NSLocalizedDescriptionKey] = description;
+    NSURLPtr url = response && response->URL() ? response->URL() : request ? request->URL() : nullptr;
+    userInfo[NSURLErrorFailingURLErrorKey] = url ? Value(url) : Value();
+    userInfo[NKNetworkingOperationFailingURLResponseErrorKey] = response ? Value(response) : Value();
+    return NSError::errorWithDomain(NKNetworkingErrorDomain, NSURLErrorBadServerResponse, std::move(userInfo));
+}

@@ -4,6 +4,7 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSError.h"
 #include "platform/foundation/Value.h"
+#include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLResponse.h"
 
 #include <memory>
@@ -27,3 +28,8 @@ NSErrorPtr NKErrorWithUnderlyingError(const NSErrorPtr& error, const NSErrorPtr&
 // True when the error, or an error beneath it, has code -1016 (an unacceptable content type) in the
 // domain.
 bool NKErrorOrUnderlyingErrorHasCodeInDomain(const NSErrorPtr& error, const std::string& domain);
+
+// The library's error for an answer that is not the one the request asked for (a partial answer
+// that is not the range requested, say): code -1011 (NSURLErrorBadServerResponse) with the
+// description, the failing URL (the response's, else the request's) and the response.
+NSErrorPtr NKBadServerResponseError(const NSURLResponsePtr& response, const NSURLRequestPtr& request, const std::string& description);

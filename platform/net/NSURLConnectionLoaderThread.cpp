@@ -3,6 +3,7 @@
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/NSThread.h"
+#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/URLLoader.h"
 
@@ -13,7 +14,8 @@
 
 namespace {
 
-// Gathers one whole answer for the synchronous and asynchronous requests.
+// Gathers one whole answer for the synchronous and asynchronous requests; a partial answer counts
+// only as the range its request asked for.
 class GatheringDelegate : public NSURLConnectionDataDelegate {
 public:
     using Done = std::function<void(const NSURLResponsePtr&, const NSDataPtr&, const NSErrorPtr&)>;
@@ -22,17 +24,25 @@ public:
     void connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) override {
         response_ = response;
         data_ = NSData::data();
+        NSURLRequestPtr sent = connection ? connection->currentRequest() : nullptr;
+        if (sent && response) {
+            if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) return failBadAnswer(connection, refusal);
+        }
         const long long announced = response ? response->expectedContentLength() : NSURLResponseUnknownLength;
         if (announced > static_cast<long long>(limit_)) failTooLarge(connection);
     }
     void connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) override {
         if (finished_) return;
         if (!data_) data_ = NSData::data();
+        if (std::string refusal = partialContent_.judgeBody(static_cast<long long>(data->length())); !refusal.empty()) {
+            return failBadAnswer(connection, refusal);
+        }
         if (data_->length() + data->length() > limit_) return failTooLarge(connection);
         data_->appendData(*data);
     }
-    void connectionDidFinishLoading(const NSURLConnectionPtr&) override {
+    void connectionDidFinishLoading(const NSURLConnectionPtr& connection) override {
         if (finished_) return;
+        if (std::string refusal = partialContent_.judgeEnd(); !refusal.empty()) return failBadAnswer(connection, refusal);
         finished_ = true;
         done_(response_, data_ ? data_ : NSData::data(), nullptr);
     }
@@ -52,7 +62,17 @@ private:
                                                                          {NSURLErrorFailingURLStringErrorKey, Value(url)}}));
     }
 
+    void failBadAnswer(const NSURLConnectionPtr& connection, const std::string& refusal) {
+        if (connection) connection->cancel();
+        data_.reset();
+        const std::string url = response_ && response_->URL() ? response_->URL()->absoluteString() : std::string();
+        connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorBadServerResponse,
+                                                                        {{NSLocalizedDescriptionKey, Value(refusal)},
+                                                                         {NSURLErrorFailingURLStringErrorKey, Value(url)}}));
+    }
+
     Done done_;
+    NSHTTPPartialContent partialContent_;
     std::size_t limit_ = NSURLConnection::gatheredBodyLimit();
     bool finished_ = false;
     NSURLResponsePtr response_;

@@ -30,6 +30,8 @@ bool NSURLSessionTask::openDownloadFile(const std::shared_ptr<NSHTTPURLResponse>
         if (!filePath_.empty()) NSFileManager::defaultManager()->removeItemAtPath(filePath_, nullptr);
         filePath_ = newDownloadPath();
         if (resumeOffset_ > 0) resumeOffset_ = 0;
+        const auto& part = partialContent_.range();
+        completeLength_ = part ? part->completeLength : response->expectedContentLength();
     }
     written_ = 0;
     file_ = NSOutputStream::outputStreamToFileAtPath(filePath_, resumed);

@@ -144,6 +144,7 @@ Value NSURLSessionTask::resumeDataValue() const {
     resume["method"] = originalRequest_->HTTPMethod();
     resume["offset"] = resumeOffset_ + written_;
     resume["validator"] = validator_;
+    if (completeLength_ >= 0) resume["total"] = completeLength_;
     resume["file"] = filePath_;
     resume["timeout"] = originalRequest_->timeoutInterval();
     return Value::Dictionary{{"NSURLSessionResumeInfo", resume}};
@@ -186,5 +187,6 @@ NSURLSessionDownloadTaskPtr NSURLSession::downloadTaskWithResumeData(const NSDat
     task->filePath_ = info["file"].stringValue();
     task->resumeOffset_ = info["offset"].integerValue();
     task->validator_ = info["validator"].stringValue();
+    task->completeLength_ = info["total"].isInteger() ? info["total"].integerValue() : -1;
     return task;
 }

@@ -10,6 +10,7 @@
 #include "platform/foundation/NSKeyValueObserving.h"
 #include "platform/foundation/NSObject.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLSessionDelegate.h"
@@ -94,6 +95,9 @@ protected:
     void finishDownload();
     void discardDownloadFile();
     Value resumeDataValue() const;
+    // Why an answer's head is not the answer to the request sent ("" when it is): a 206 must be the
+    // range asked for and, for a resumed download, the rest of the resource its file began.
+    std::string answerRefusal(URLTransfer& transfer, const NSHTTPURLResponse& response);
 
     const Kind kind_;
     const unsigned long identifier_;
@@ -114,6 +118,8 @@ protected:
     std::shared_ptr<URLTransfer> transfer_;
     NSURLRequestPtr followUp_;
     int redirects_ = 0;
+    // Whether the current answer is the part its request asked for.
+    NSHTTPPartialContent partialContent_;
     BodySource bodySource_ = BodySource::None;
     NSDataPtr bodyData_;
     std::string bodyFile_;  // device path
@@ -122,6 +128,7 @@ protected:
     std::shared_ptr<NSOutputStream> file_;
     long long resumeOffset_ = 0;
     std::string validator_;  // ETag or Last-Modified of the partial file
+    long long completeLength_ = -1;  // the resource's length as the file's first answer gave it (-1: unknown)
     bool keepFile_ = false;  // handed over as resume data
     long long written_ = 0;
     bool fromResumeData_ = false;

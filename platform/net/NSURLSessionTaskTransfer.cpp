@@ -78,6 +78,7 @@ void NSURLSessionTask::beginTransfer(const NSURLRequestPtr& request) {
         std::lock_guard guard(mutex_);
         currentRequest_ = request;
     }
+    partialContent_ = NSHTTPPartialContent();
     URLTransferOutcome refusal;
     transfer_ = URLTransfer::make(prepared, std::static_pointer_cast<URLTransferClient>(strongSelf()), &refusal);
     if (!transfer_) {
@@ -94,7 +95,8 @@ void NSURLSessionTask::setPausedOnLoop(bool paused) {
 
 // MARK: - The response
 
-URLTransferClient::HeadDisposition NSURLSessionTask::transferDidReceiveHead(URLTransfer&, const std::shared_ptr<NSHTTPURLResponse>& response) {
+URLTransferClient::HeadDisposition NSURLSessionTask::transferDidReceiveHead(URLTransfer& transfer,
+                                                                            const std::shared_ptr<NSHTTPURLResponse>& response) {
     auto session = this->session();
     if (isCanceled() || !session) return HeadDisposition::Abort;
     followUp_.reset();
@@ -117,8 +119,30 @@ URLTransferClient::HeadDisposition NSURLSessionTask::transferDidReceiveHead(URLT
         long long length = response->expectedContentLength();
         expectedToReceive_ = length;
     }
+    // An answer that is not the one asked for reaches neither the delegate nor a file.
+    if (std::string refusal = answerRefusal(transfer, *response); !refusal.empty()) {
+        transfer.setClientError(errorFor(NSURLErrorBadServerResponse, refusal));
+        return HeadDisposition::Abort;
+    }
     if (kind_ == Kind::Download) return openDownloadFile(response) ? HeadDisposition::Deliver : HeadDisposition::Abort;
     return receiveDataHead(response);
+}
+
+std::string NSURLSessionTask::answerRefusal(URLTransfer& transfer, const NSHTTPURLResponse& response) {
+    std::string refusal = partialContent_.judgeHead(*transfer.request(), response);
+    const auto& part = partialContent_.range();
+    if (!refusal.empty() || kind_ != Kind::Download || resumeOffset_ <= 0 || !part) return refusal;
+    if (completeLength_ >= 0 && part->completeLength != completeLength_) {
+        return NSString::stringWithFormat("The resource changed since the download began: it now has %lld bytes, not %lld",
+                                          part->completeLength, completeLength_);
+    }
+    auto etag = response.valueForHTTPHeaderField("ETag");
+    auto modified = response.valueForHTTPHeaderField("Last-Modified");
+    const std::string validator = etag ? *etag : modified ? *modified : std::string();
+    if (!validator_.empty() && !validator.empty() && validator != validator_) {
+        return NSString::stringWithFormat("The resource changed since the download began: it is now %@, not %@", validator, validator_);
+    }
+    return "";
 }
 
 URLTransferClient::HeadDisposition NSURLSessionTask::receiveDataHead(const std::shared_ptr<NSHTTPURLResponse>& response) {
@@ -148,6 +172,10 @@ URLTransferClient::HeadDisposition NSURLSessionTask::receiveDataHead(const std::
 }
 
 bool NSURLSessionTask::transferDidReceiveData(URLTransfer& transfer, const NSDataPtr& data) {
+    if (std::string refusal = partialContent_.judgeBody(static_cast<long long>(data->length())); !refusal.empty()) {
+        transfer.setClientError(errorFor(NSURLErrorBadServerResponse, refusal));
+        return false;
+    }
     if (becameDownload_) return becameDownload_->transferDidReceiveData(transfer, data);
     auto session = this->session();
     if (isCanceled() || !session) return false;
@@ -186,8 +214,13 @@ bool NSURLSessionTask::transferDidSendBodyData(URLTransfer&, long long totalSent
 
 // MARK: - The end
 
-void NSURLSessionTask::transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& outcome) {
+void NSURLSessionTask::transferDidComplete(URLTransfer& transfer, const URLTransferOutcome& ended) {
     auto self = strongSelf();
+    URLTransferOutcome outcome = ended;
+    // A partial answer that ended before its range did is a piece, not the answer.
+    if (outcome.succeeded() && !followUp_) {
+        if (std::string refusal = partialContent_.judgeEnd(); !refusal.empty()) outcome = {NSURLErrorBadServerResponse, refusal, nullptr};
+    }
     if (auto download = std::move(becameDownload_)) {
         download->transferDidComplete(transfer, outcome);
         return;

@@ -1,6 +1,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSKeyedArchiver.h"
 #include "platform/foundation/NSKeyedUnarchiver.h"
+#include "platform/net/NSURLConnection.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLSession.h"
 #include "platform/testsupport/DeviceTest.h"
@@ -480,3 +481,71 @@ TEST_F(NSURLSessionTest, BackgroundConfigurationArchives) {
 }
 
 } // namespace
+
+// A partial answer is the answer only when it is the range asked for, with a body of its length:
+// a session's data and download tasks and a gathering load fail any other with -1011, and no
+// download file reaches the delegate.
+TEST_F(NSURLSessionTest, OnlyThePartAskedForIsTheAnswer) {
+    struct Case {
+        const char* name;
+        std::string range;  // the request's "Range" ("" for a plain GET)
+        LoopbackHTTPServer::Handler answer;
+        bool succeeds;
+    };
+    const std::string part(100, 'p');
+    auto partial = [](std::string contentRange, std::string body) {
+        return LoopbackHTTPServer::fixed(206, {{"Content-Range", std::move(contentRange)}}, std::move(body));
+    };
+    const Case cases[] = {
+        {"honest", "bytes=100-199", partial("bytes 100-199/1000", part), true},
+        {"unasked", "", partial("bytes 0-99/1000", part), false},
+        {"another part", "bytes=100-199", partial("bytes 300-399/1000", part), false},
+        {"no Content-Range", "bytes=100-199", LoopbackHTTPServer::fixed(206, {}, part), false},
+        {"wrong length", "bytes=100-199", partial("bytes 100-199/1000", std::string(150, 'l')), false},
+        {"short body", "bytes=100-199",
+         LoopbackHTTPServer::chunked(206, {{"Content-Range", "bytes 100-199/1000"}}, {std::string(60, 's')}), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        recorder_ = std::make_shared<Recorder>();
+        LoopbackHTTPServer server;
+        server.route("/r", c.answer);
+        auto request = requestFor(server.url("/r"))->mutableCopy();
+        if (!c.range.empty()) request->setValueForHTTPHeaderField(c.range, "Range");
+
+        auto session = makeSession();
+        auto data = session->dataTaskWithRequest(request);
+        data->resume();
+        ASSERT_TRUE(recorder_->waitForCompletions(1));
+        auto download = session->downloadTaskWithRequest(request);
+        download->resume();
+        ASSERT_TRUE(recorder_->waitForCompletions(2));
+        for (const auto& task : {NSURLSessionTaskPtr(data), NSURLSessionTaskPtr(download)}) {
+            NSErrorPtr error = task->error();
+            if (c.succeeds) {
+                EXPECT_FALSE(error);
+            } else {
+                ASSERT_TRUE(error);
+                EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
+            }
+        }
+        auto all = events();
+        EXPECT_EQ(std::count(all.begin(), all.end(), "finished"), c.succeeds ? 1 : 0);
+        if (c.succeeds) {
+            EXPECT_EQ(recorder_->downloaded, part);
+        }
+
+        NSErrorPtr error;
+        NSURLResponsePtr response;
+        auto body = NSURLConnection::sendSynchronousRequest(request, &response, &error);
+        EXPECT_EQ(body != nullptr, c.succeeds);
+        if (!c.succeeds) {
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
+        }
+
+        session_->invalidateAndCancel();
+        ASSERT_TRUE(recorder_->waitFor([&] { return recorder_->invalid; }));
+        session_.reset();
+    }
+}
