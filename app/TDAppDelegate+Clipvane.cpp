@@ -7,15 +7,19 @@
 #include "controls/progress/PBProgressIndicator.h"
 #include "netkit/NKHTTPRequestOperation.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/NSNotificationCenter.h"
 #include "platform/foundation/NSStream.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/WholeFile.h"
 #include "platform/net/NSData+NSURLLoading.h"
+#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLRequest.h"
+#include "platform/uikit/UIApplicationLifeCycle.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 // "tandrel://", which the bookmarklet puts before the page's address.
@@ -50,10 +54,24 @@ std::string truncatedUTF8(std::string text, std::size_t bytes) {
     return text;
 }
 
-bool succeeded(const NKHTTPRequestOperation& operation) {
-    if (operation.isCancelled() || operation.error()) return false;
+constexpr long kVideoStatusOK = 200;
+constexpr long kVideoStatusPartialContent = 206;
+
+// Why a finished download is not the whole video ("" when it is): only a 200, or a 206 whose
+// range is the whole resource, holds every byte of it.
+std::string videoDownloadFailure(const NKHTTPRequestOperation& operation) {
+    if (auto error = operation.error()) return error->localizedDescription();
+    if (operation.isCancelled()) return "the download was cancelled";
     auto response = operation.response();
-    return response && response->statusCode() >= 200 && response->statusCode() <= 299;
+    if (!response) return "the server gave no answer";
+    const long status = response->statusCode();
+    if (status == kVideoStatusOK) return "";
+    if (status == kVideoStatusPartialContent) {
+        auto range = NSHTTPContentRange(*response);
+        if (range && range->first == 0 && range->completeLength >= 0 && range->last == range->completeLength - 1) return "";
+        return "the server sent only part of the video (" + response->valueForHTTPHeaderField("Content-Range").value_or("no range") + ")";
+    }
+    return NSString::stringWithFormat("the server answered %ld (%@)", status, NSHTTPURLResponse::localizedStringForStatusCode(status));
 }
 
 } // namespace
@@ -135,6 +153,14 @@ void TDAppDelegate::downloadEasterEggVid() {
     downloadVideoFromURLToPath(download.address, download.path);
 }
 
+// A download under way. The operation writes into the hidden file through the stream; the writer
+// publishes that file under the destination's name once the whole video is there.
+struct TDAppDelegate::VideoDownload {
+    std::weak_ptr<NKHTTPRequestOperation> operation;
+    std::shared_ptr<NSOutputStream> stream;
+    WholeFileWriter writer;
+};
+
 void TDAppDelegate::downloadVideoFromURLToPath(const std::string& address, const std::string& path) {
     PBProgressIndicator::show();
     PBProgressIndicator::updateMessage("Downloading Video");
@@ -142,35 +168,69 @@ void TDAppDelegate::downloadVideoFromURLToPath(const std::string& address, const
 
     auto operation = NKHTTPRequestOperation::initWithRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(address)));
     if (!operation) {
+        NSLog("Download failed: %@ is no address to download from", address);
         PBProgressIndicator::showErrorMessage("Download Failed");
         return;
     }
     // The video is written under a hidden temporary name beside its own and appears in the app
     // folder only complete; an earlier file of the name is replaced then.
-    auto partial = std::make_shared<WholeFileWriter>();
-    if (partial->begin(path) != 0) {
+    auto download = std::make_shared<VideoDownload>();
+    if (int e = download->writer.begin(path)) {
+        NSLog("Download failed: %@ cannot be written: %@", path, NSWholeFileErrorText(e));
         PBProgressIndicator::showErrorMessage("Download Failed");
         return;
     }
     const std::string partialPath = NSString::stringByAppendingPathComponent(NSString::stringByDeletingLastPathComponent(path),
-                                                                             partial->temporaryName());
-    operation->setOutputStream(NSOutputStream::outputStreamToFileAtPath(partialPath, false));
+                                                                             download->writer.temporaryName());
+    download->operation = operation;
+    download->stream = NSOutputStream::outputStreamToFileAtPath(partialPath, false);
+    operation->setOutputStream(download->stream);
     operation->setDownloadProgressBlock([](std::uint64_t, long long totalBytesRead, long long totalBytesExpectedToRead) {
         PBProgressIndicator::updateProgress(static_cast<float>(totalBytesRead) / static_cast<float>(totalBytesExpectedToRead));
     });
+    if (!terminationObserver_) {
+        std::weak_ptr<TDAppDelegate> weakSelf = self<TDAppDelegate>();
+        terminationObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+            UIApplicationWillTerminateNotification, nullptr, nullptr, [weakSelf](const std::shared_ptr<NSNotification>&) {
+                if (auto strongSelf = weakSelf.lock()) strongSelf->abandonVideoDownloads();
+            });
+    }
+    videoDownloads_.push_back(download);
     // The operation holds its completion block until the block has run; the block only looks at it.
-    std::weak_ptr<NKHTTPRequestOperation> weakOperation = operation;
-    operation->setCompletionBlock([weakOperation, partial] {
-        auto finished = weakOperation.lock();
-        if (finished && succeeded(*finished) && partial->commit(WholeFileWriter::Sync::None) == 0) {
-            PBProgressIndicator::showSuccessMessage("Download Complete");
-            return;
+    std::weak_ptr<TDAppDelegate> weakSelf = self<TDAppDelegate>();
+    operation->setCompletionBlock([weakSelf, download, path] {
+        if (auto strongSelf = weakSelf.lock()) std::erase(strongSelf->videoDownloads_, download);
+        auto finished = download->operation.lock();
+        std::string failure = finished ? videoDownloadFailure(*finished) : "the download went away";
+        // A quit took the hidden file already.
+        if (failure.empty() && !download->writer.isOpen()) failure = "the app is quitting";
+        if (failure.empty()) {
+            const int e = download->writer.commit(WholeFileWriter::Sync::None);
+            if (e == 0) {
+                PBProgressIndicator::showSuccessMessage("Download Complete");
+                return;
+            }
+            failure = NSString::stringWithFormat("%@ cannot be replaced: %@", path, NSWholeFileErrorText(e));
         }
-        if (finished && finished->error()) NSLog("Download failed: %@", finished->error()->localizedDescription());
-        partial->discard();
+        NSLog("Download failed: %@", failure);
+        download->writer.discard();
         PBProgressIndicator::showErrorMessage("Download Failed");
     });
     operation->start();
+}
+
+TDAppDelegate::~TDAppDelegate() {
+    if (terminationObserver_) NSNotificationCenter::defaultCenter()->removeObserver(terminationObserver_);
+}
+
+void TDAppDelegate::abandonVideoDownloads() {
+    for (const auto& download : std::exchange(videoDownloads_, {})) {
+        // Closed first: a closed stream never opens again, so the network thread cannot bring the
+        // hidden file back once the writer has removed it.
+        download->stream->close();
+        if (auto operation = download->operation.lock()) operation->cancel();
+        download->writer.discard();
+    }
 }
 
 void TDAppDelegate::installBookmark() {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The folder the first Files screen shows.
 extern const std::string startingPath; // "/"
@@ -52,6 +53,10 @@ public:
     // The update tracker's channel and seconds between checks.
     static constexpr const char* kUpdateChannel = "release";
     static constexpr std::uint64_t kUpdateCheckInterval = 1800;
+
+    TDAppDelegate() = default;
+    // Stops observing the application's end (a download under way was observing it).
+    ~TDAppDelegate() override;
 
     // The user-defaults key that is set once the first-launch welcome has been shown.
     static constexpr const char* kIntroShowKey = "introShow";
@@ -109,8 +114,10 @@ public:
     void requestClipvaneVideo(const NSURLPtr& url);
     // The choice's timer: downloads the oldest choice not yet started.
     void downloadEasterEggVid();
-    // Downloads into a hidden file beside the destination that replaces it only once complete;
-    // the bar shows the progress and the outcome.
+    // Downloads into a hidden file beside the destination that replaces it only once complete:
+    // only a 200, or a 206 that holds the whole resource, is the whole video; anything else fails
+    // and leaves what stood at the destination as it was. The bar shows the progress and the
+    // outcome; a quit while the download runs takes its hidden file with it.
     void downloadVideoFromURLToPath(const std::string& address, const std::string& path);
     // The bookmarklet installer page on the maker's site, in the browser.
     void installBookmark();
@@ -178,6 +185,11 @@ private:
     std::int64_t clickedInt_ = 0;
     std::string videoID_;
     std::deque<ClipvaneDownload> chosenDownloads_;
+    // The downloads under way, which a quit takes down (TDAppDelegate+Clipvane.cpp).
+    struct VideoDownload;
+    void abandonVideoDownloads();
+    std::vector<std::shared_ptr<VideoDownload>> videoDownloads_;
+    std::shared_ptr<NSObject> terminationObserver_;
 
     std::string alertBtnTitle_;
     std::string initialTweetText_;

@@ -10,12 +10,15 @@
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
 #include "platform/uikit/UIAlertView.h"
+#include "platform/uikit/UIApplicationLifeCycle.h"
 #include "platform/uikit/UIScreen.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <optional>
+
+#include <sys/stat.h>
 
 using namespace vpfixture;
 
@@ -138,6 +141,10 @@ TEST_F(ClipvaneTest, AFailedDownloadSaysSoAndLeavesAnEarlierFileAsItWas) {
         {"a body cut short", LoopbackHTTPServer::truncated(200, kBody.size(), kBody.substr(0, 1000))},
         {"not found", LoopbackHTTPServer::fixed(404, {{"Content-Type", "text/html"}}, "<p>gone</p>")},
         {"a server error", LoopbackHTTPServer::fixed(500, {}, "")},
+        {"no content", LoopbackHTTPServer::fixed(204, {}, "")},
+        // A quarter of the video, answered to a request for the whole of it.
+        {"a part", LoopbackHTTPServer::fixed(206, {{"Content-Range", "bytes 0-1249/5000"}}, kBody.substr(0, 1250))},
+        {"the whole video as a part", LoopbackHTTPServer::fixed(206, {{"Content-Range", "bytes 0-4999/5000"}}, kBody)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -149,8 +156,40 @@ TEST_F(ClipvaneTest, AFailedDownloadSaysSoAndLeavesAnEarlierFileAsItWas) {
         EXPECT_EQ(outcome(), "Download Failed");
         EXPECT_EQ(readFile(TDAppFolderPath + "/A Title.mov"), "earlier");
         EXPECT_EQ(appFolder(), (std::vector<std::string>{"A Title.mov"})) << "the partial file is removed";
+        EXPECT_TRUE(log_->contains("Download failed: ")) << "the log says why";
+        log_->clear();
         for (int i = 0; i < 40; ++i) clock_->advance(0.1);
     }
+}
+
+TEST_F(ClipvaneTest, ADownloadOntoAFifoIsRefusedAndTheLogSaysWhy) {
+    const std::string path = TDAppFolderPath + "/A Title.mov";
+    ASSERT_EQ(::mkfifo(host(path).c_str(), 0600), 0);
+    serveVideo({"medium"});
+    server_.route("/stream/medium", LoopbackHTTPServer::fixed(200, {}, kBody));
+    open("tandrel://http://www.youtube.com/watch?v=abc");
+    chooseAndWait("Medium Quality");
+    EXPECT_EQ(outcome(), "Download Failed");
+    EXPECT_TRUE(fs::is_fifo(host(path)));
+    EXPECT_EQ(appFolder(), (std::vector<std::string>{"A Title.mov"})) << "no temporary left";
+    EXPECT_TRUE(log_->contains("Download failed: " + path + " cannot be replaced: it is not a regular file"));
+}
+
+TEST_F(ClipvaneTest, AQuitDuringADownloadLeavesNoTemporary) {
+    writeFile(TDAppFolderPath + "/A Title.mov", "earlier");
+    auto gate = std::make_shared<LoopbackGate>();
+    serveVideo({"medium"});
+    server_.route("/stream/medium", LoopbackHTTPServer::gated(200, {}, kBody, 1000, gate));
+    open("tandrel://http://www.youtube.com/watch?v=abc");
+    chooseAndWait("Medium Quality");
+    // The first piece is in the hidden file; the rest waits for the gate.
+    ASSERT_TRUE(runMainUntil([&] { return gate->waiting() > 0 && appFolder().size() == 2; }));
+    UIApplicationWillTerminate();
+    EXPECT_EQ(appFolder(), (std::vector<std::string>{"A Title.mov"}));
+    gate->cancel();
+    runMainUntil([&] { return PBProgressIndicator::sharedIndicator()->isFlashing(); });
+    EXPECT_EQ(appFolder(), (std::vector<std::string>{"A Title.mov"})) << "nothing brings the hidden file back";
+    EXPECT_EQ(readFile(TDAppFolderPath + "/A Title.mov"), "earlier");
 }
 
 TEST_F(ClipvaneTest, AnAppFolderThatCannotBeWrittenFailsTheDownload) {
