@@ -1,7 +1,9 @@
 #include "platform/web/UIWebView.h"
 
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSURLConnection.h"
+#include "platform/net/NSURLError.h"
 
 #include <atomic>
 
@@ -23,12 +25,19 @@ class BoundedFetch : public NSURLConnectionDataDelegate {
 public:
     BoundedFetch(std::size_t keep, std::function<void(const UIWebView::Fetched&)> done) : keep_(keep), done_(std::move(done)) {}
 
-    void connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) override {
+    void connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) override {
         fetched_.response = response;
         if (auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response)) fetched_.status = http->statusCode();
+        // A part of a resource that was not asked for is not the resource.
+        if (NSURLRequestPtr sent = connection ? connection->currentRequest() : nullptr; sent && response) {
+            if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) return refuse(connection, refusal);
+        }
     }
     void connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) override {
         const std::size_t length = data ? data->length() : 0;
+        if (std::string refusal = partialContent_.judgeBody(static_cast<long long>(length)); !refusal.empty()) {
+            return refuse(connection, refusal);
+        }
         fetched_.bytes += static_cast<long long>(length);
         if (keep_ == 0) {
             if (fetched_.bytes < kEnoughBytes) return;
@@ -42,10 +51,19 @@ public:
         }
         fetched_.body.append(reinterpret_cast<const char*>(data->bytes()), length);
     }
-    void connectionDidFinishLoading(const NSURLConnectionPtr&) override { finish(nullptr); }
+    void connectionDidFinishLoading(const NSURLConnectionPtr& connection) override {
+        if (std::string refusal = partialContent_.judgeEnd(); !refusal.empty()) return refuse(connection, refusal);
+        finish(nullptr);
+    }
     void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) override { finish(error); }
 
 private:
+    void refuse(const NSURLConnectionPtr& connection, const std::string& refusal) {
+        if (connection) connection->cancel();
+        fetched_.body.clear();
+        finish(NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorBadServerResponse, {{NSLocalizedDescriptionKey, Value(refusal)}}));
+    }
+
     void finish(const NSErrorPtr& error) {
         fetched_.error = error;
         if (auto done = std::move(done_)) done(fetched_);
@@ -55,6 +73,7 @@ private:
     std::size_t keep_;
     std::function<void(const UIWebView::Fetched&)> done_;
     UIWebView::Fetched fetched_;
+    NSHTTPPartialContent partialContent_;
 };
 
 std::atomic<bool> resourcesFromNetwork{true};

@@ -117,6 +117,11 @@ NSErrorPtr VuderuHttpLoadOperation::tooLargeError() const {
         {{NSLocalizedDescriptionKey, NSString::stringWithFormat("Asset larger than %ld bytes: %@", static_cast<long>(maxAssetSize_), resourceId())}});
 }
 
+NSErrorPtr VuderuHttpLoadOperation::badAnswerError(const std::string& refusal) const {
+    return NSError::errorWithDomain(kLoadManagerErrorDomain, NSURLErrorBadServerResponse,
+                                    {{NSLocalizedDescriptionKey, NSString::stringWithFormat("%@ for asset: %@", refusal, resourceId())}});
+}
+
 void VuderuHttpLoadOperation::failWhileLoading(const NSErrorPtr& error) {
     failed_ = true;
     setOperationError(error);
@@ -131,6 +136,9 @@ void VuderuHttpLoadOperation::failWhileLoading(const NSErrorPtr& error) {
 
 void VuderuHttpLoadOperation::connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) {
     if (!connection_) return;
+    if (NSURLRequestPtr sent = connection_->currentRequest(); sent && response) {
+        if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) return failWhileLoading(badAnswerError(refusal));
+    }
     if (auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response); http && http->statusCode() >= kFirstFailingStatus) {
         failed_ = true;
         setOperationError(NSError::errorWithDomain(
@@ -144,6 +152,10 @@ void VuderuHttpLoadOperation::connectionDidReceiveData(const NSURLConnectionPtr&
     if (!connection_) return;
     if (isCancelled()) {
         abandonCancelled();
+        return;
+    }
+    if (std::string refusal = partialContent_.judgeBody(static_cast<long long>(data->length())); !refusal.empty()) {
+        failWhileLoading(badAnswerError(refusal));
         return;
     }
     if (fileHandle_) {
@@ -161,6 +173,10 @@ void VuderuHttpLoadOperation::connectionDidReceiveData(const NSURLConnectionPtr&
 
 void VuderuHttpLoadOperation::connectionDidFinishLoading(const NSURLConnectionPtr&) {
     if (!connection_) return;
+    if (std::string refusal = partialContent_.judgeEnd(); !refusal.empty()) {
+        failWhileLoading(badAnswerError(refusal));
+        return;
+    }
     leaveRunLoop();
     // Not synced here: the cache syncs each completed download beside the others still going,
     // before its index names it. The write-back starts now.

@@ -15,6 +15,7 @@
 #include "platform/foundation/NSFileHandle.h"
 #include "platform/foundation/NSPort.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSURLConnection.h"
 #include "sdk/ads/VuderuLoadOperation.h"
 
@@ -64,6 +65,8 @@ private:
     // A failure found while the body arrives (status, size, write): reported on the main thread.
     void failWhileLoading(const NSErrorPtr& error);
     NSErrorPtr tooLargeError() const;
+    // An answer that is not the asset asked for (a part of it, say), with the reason.
+    NSErrorPtr badAnswerError(const std::string& refusal) const;
 
     int numRetries_ = 0;
     bool failed_ = false;
@@ -71,6 +74,8 @@ private:
     std::string cbKey_;
     std::int64_t maxAssetSize_ = 0;
     std::uint64_t bytesReceived_ = 0;
+    // An asset is whole only from a whole answer, or from exactly the range its request asked for.
+    NSHTTPPartialContent partialContent_;
     std::shared_ptr<NSPort> port_;
     std::shared_ptr<NSFileHandle> fileHandle_;
     NSURLConnectionPtr connection_;

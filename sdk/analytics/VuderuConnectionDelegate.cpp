@@ -40,12 +40,18 @@ void VuderuConnectionDelegate::connectionDidCancelAuthenticationChallenge(const 
 void VuderuConnectionDelegate::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
     VuderuLog("Vuderu: HTTP connection delegate received response[%@]", response ? response->description() : std::string("(null)"));
     response_ = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
+    if (NSURLRequestPtr sent = connection ? connection->currentRequest() : nullptr; sent && response) {
+        if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) return failBadAnswer(connection, refusal);
+    }
     if (response && response->expectedContentLength() > static_cast<long long>(kMaxBodyBytes)) failTooLarge(connection);
 }
 
 void VuderuConnectionDelegate::connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) {
     if (!data || done_) return;
     if (body_->length() + data->length() > kMaxBodyBytes) return failTooLarge(connection);
+    if (std::string refusal = partialContent_.judgeBody(static_cast<long long>(data->length())); !refusal.empty()) {
+        return failBadAnswer(connection, refusal);
+    }
     body_->appendData(*data);
 }
 
@@ -59,8 +65,18 @@ void VuderuConnectionDelegate::failTooLarge(const NSURLConnectionPtr& connection
                                                                     {{NSLocalizedDescriptionKey, Value("resource exceeds maximum size")}}));
 }
 
-void VuderuConnectionDelegate::connectionDidFinishLoading(const NSURLConnectionPtr&) {
+void VuderuConnectionDelegate::failBadAnswer(const NSURLConnectionPtr& connection, const std::string& refusal) {
+    VuderuLog("Vuderu: the answer of %@ is refused: %@",
+              response_ && response_->URL() ? response_->URL()->absoluteString() : std::string("(null)"), refusal);
+    if (connection) connection->cancel();
+    body_ = NSData::data();
+    connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorBadServerResponse,
+                                                                    {{NSLocalizedDescriptionKey, Value(refusal)}}));
+}
+
+void VuderuConnectionDelegate::connectionDidFinishLoading(const NSURLConnectionPtr& connection) {
     if (done_) return;
+    if (std::string refusal = partialContent_.judgeEnd(); !refusal.empty()) return failBadAnswer(connection, refusal);
     done_ = true;
     const long status = response_ ? response_->statusCode() : 0;
     if (status < kFirstSuccessStatus || status > kLastSuccessStatus) {

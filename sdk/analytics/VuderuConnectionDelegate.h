@@ -6,6 +6,7 @@
 
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSObject.h"
+#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSURLConnectionDelegate.h"
 #include "sdk/analytics/VuderuHttpAsyncTask.h"
 
@@ -52,9 +53,12 @@ public:
 private:
     // Stops the connection and fails the request: the answer is larger than kMaxBodyBytes.
     void failTooLarge(const NSURLConnectionPtr& connection);
+    void failBadAnswer(const NSURLConnectionPtr& connection, const std::string& refusal);
 
     NSDataPtr body_;
     NSHTTPURLResponsePtr response_;
+    // A partial answer counts only as the range the request asked for.
+    NSHTTPPartialContent partialContent_;
     std::shared_ptr<VuderuHttpAsyncTaskDelegate> httpTaskDelegate_;
     VuderuHttpAsyncTaskPtr httpTask_;
     NSErrorPtr error_;
