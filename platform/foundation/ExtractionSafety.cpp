@@ -1,8 +1,11 @@
 #include "platform/foundation/ExtractionSafety.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +37,16 @@ ExtractionRefusal refusalOf(int errnum) { return errnum == ELOOP ? ExtractionRef
 void report(ExtractionRefusal* refusal, int* errnum, ExtractionRefusal what, int e) {
     if (refusal) *refusal = what;
     if (errnum) *errnum = e;
+}
+
+// The process's umask, read without changing it (umask(2) would, for every thread).
+mode_t processUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    }
+    return 022;
 }
 
 // What stands at `name` in `folder`, a link described rather than followed: its type, 0 for none.
@@ -174,24 +187,27 @@ bool ExtractionDestination::itemExists(const std::vector<std::string>& component
     return parent.valid() && typeAt(parent.get(), components.back().c_str()) != 0;
 }
 
-ScopedDescriptor ExtractionDestination::createFile(const std::vector<std::string>& components, mode_t mode, ExtractionRefusal* refusal,
-                                                   int* errnum) const {
+bool ExtractionDestination::beginFile(const std::vector<std::string>& components, mode_t mode, WholeFileWriter& writer,
+                                      ExtractionRefusal* refusal, int* errnum) const {
     ScopedDescriptor parent = parentOf(components, refusal, errnum);
-    if (!parent.valid()) return {};
+    if (!parent.valid()) return false;
     const char* name = components.back().c_str();
-    // A file standing there is replaced, not truncated: it may be a hard link to a file elsewhere.
-    mode_t existing = typeAt(parent.get(), name);
+    // Only a regular file is replaced (a hard link to a file elsewhere too: the name is given
+    // another file, the other is not written); what else stands there is refused before any write.
+    const mode_t existing = typeAt(parent.get(), name);
     if (existing == S_IFLNK) {
         report(refusal, errnum, ExtractionRefusal::SymbolicLink, ELOOP);
-        return {};
+        return false;
     }
-    if (existing != 0 && existing != S_IFDIR && ::unlinkat(parent.get(), name, 0) != 0 && errno != ENOENT) {
-        report(refusal, errnum, ExtractionRefusal::Other, errno);
-        return {};
+    if (existing != 0 && existing != S_IFREG) {
+        report(refusal, errnum, ExtractionRefusal::Other, existing == S_IFDIR ? EISDIR : EINVAL);
+        return false;
     }
-    int fd = ::openat(parent.get(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd < 0) report(refusal, errnum, refusalOf(errno), errno);
-    return ScopedDescriptor(fd);
+    if (int e = writer.beginAt(parent.get(), name, mode & ~processUmask())) {
+        report(refusal, errnum, refusalOf(e), e);
+        return false;
+    }
+    return true;
 }
 
 int ExtractionDestination::createSymbolicLink(const std::vector<std::string>& components, const std::string& target,
@@ -200,9 +216,25 @@ int ExtractionDestination::createSymbolicLink(const std::vector<std::string>& co
     ScopedDescriptor parent = parentOf(components, refusal, &e);
     if (!parent.valid()) return e;
     const char* name = components.back().c_str();
-    mode_t existing = typeAt(parent.get(), name);
-    if (existing != 0 && existing != S_IFDIR && ::unlinkat(parent.get(), name, 0) != 0 && errno != ENOENT) e = errno;
-    if (e == 0 && ::symlinkat(target.c_str(), parent.get(), name) != 0) e = errno;
+    // A file or link standing there is replaced by a rename of the new link onto it, so that it is
+    // never gone without the link in its place; a folder, FIFO, socket or device stays.
+    const mode_t existing = typeAt(parent.get(), name);
+    if (existing == S_IFDIR) {
+        e = EISDIR;
+    } else if (existing != 0 && existing != S_IFREG && existing != S_IFLNK) {
+        e = EINVAL;
+    } else if (existing == 0) {
+        if (::symlinkat(target.c_str(), parent.get(), name) != 0) e = errno;
+    } else {
+        static std::atomic<unsigned> sequence{0};
+        const std::string beside = ".tdlink-" + std::to_string(::getpid()) + "-" + std::to_string(sequence++);
+        if (::symlinkat(target.c_str(), parent.get(), beside.c_str()) != 0) {
+            e = errno;
+        } else if (::renameat(parent.get(), beside.c_str(), parent.get(), name) != 0) {
+            e = errno;
+            ::unlinkat(parent.get(), beside.c_str(), 0);
+        }
+    }
     if (e != 0) report(refusal, nullptr, ExtractionRefusal::Other, e);
     return e;
 }

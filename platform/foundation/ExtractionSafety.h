@@ -6,6 +6,8 @@
 // one that stood in the folder before. Links an archive carries are made only when their targets
 // stay inside the folder. Paths handed in are host paths; components are the checked ones.
 
+#include "platform/foundation/WholeFile.h"
+
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -93,13 +95,18 @@ public:
     // Whether anything (a link included) stands at the components; NO also when the path is refused.
     bool itemExists(const std::vector<std::string>& components) const;
 
-    // A new regular file at the components, open for writing, its folder made where missing. What
-    // stands there is replaced when it is a file, refused when it is a symbolic link (nothing is
-    // written through a link, nor at its place), and an error when it is a folder.
-    ScopedDescriptor createFile(const std::vector<std::string>& components, mode_t mode, ExtractionRefusal* refusal, int* errnum) const;
+    // Begins a new regular file at the components (mode `mode` less the umask), its folder made
+    // where missing: the writer writes it beside its place, and its commit presents it whole. A
+    // symbolic link at its place is refused here (nothing is written through a link, nor at its
+    // place); at the commit a file standing there is replaced, while a folder, FIFO, socket or
+    // device stays as it is and the commit fails. Nothing is removed before the file is whole, so
+    // an entry that fails leaves what stood at its place. True when begun.
+    bool beginFile(const std::vector<std::string>& components, mode_t mode, WholeFileWriter& writer, ExtractionRefusal* refusal,
+                   int* errnum) const;
 
-    // A symbolic link at the components, replacing a file or link standing there. The target is
-    // the caller's to check with extractionLinkTargetStaysInside. 0 or an errno.
+    // A symbolic link at the components, replacing a file or link standing there in one rename; a
+    // folder, FIFO, socket or device there stays (EISDIR, EINVAL). The target is the caller's to
+    // check with extractionLinkTargetStaysInside. 0 or an errno.
     int createSymbolicLink(const std::vector<std::string>& components, const std::string& target, ExtractionRefusal* refusal) const;
 
     // Sets the modification date, and the permissions when given, of the folder at the components,

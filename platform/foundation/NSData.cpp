@@ -28,7 +28,7 @@ NSErrorPtr NSFileErrorWithErrno(int errnum, const std::string& path, bool writin
     default: code = writing ? NSFileWriteUnknownError : NSFileReadUnknownError; break;
     }
     Value::Dictionary info{{NSUnderlyingErrorKey, Value(NSError::posixError(errnum))},
-                           {NSLocalizedDescriptionKey, std::string("The operation couldn\xE2\x80\x99t be completed. ") + std::strerror(errnum)}};
+                           {NSLocalizedDescriptionKey, std::string("The operation couldn\xE2\x80\x99t be completed. ") + NSFileErrorText(errnum)}};
     if (!path.empty()) info[NSFilePathErrorKey] = path;
     return NSError::errorWithDomain(NSCocoaErrorDomain, code, std::move(info));
 }

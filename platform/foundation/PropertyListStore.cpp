@@ -54,8 +54,9 @@ private:
 
 PropertyListStore::PropertyListStore(std::string devicePath, NSPropertyListFormat format)
     : path_(std::move(devicePath)), format_(format) {
-    // Writes of a process killed half-way leave their temporaries beside the store.
-    NSSweepTemporaryFiles(NSString::stringByDeletingLastPathComponent(path_), NSTemporaryNames::WritersAndEarlierStores);
+    // Writes of a process killed half-way leave their temporaries beside the store; the store's
+    // folder is shared (Library, Preferences, Keychains), and only its own temporaries go.
+    NSSweepStoreTemporaryFiles(path_);
 }
 
 std::optional<Value::Dictionary> PropertyListStore::load(NSErrorPtr* readError) {

@@ -2,13 +2,32 @@
 
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/WholeFile.h"
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
+// What stands at a path that would not open: a socket (ENXIO) or a device without its driver
+// (ENXIO, ENODEV) is not a regular file, and is refused as such rather than as a failure to read.
+// `stat` finds what the open would have reached (a link followed).
+NSRegularFile refusedOpen(int errnum, const std::function<bool(struct stat&)>& stat) {
+    NSRegularFile file;
+    file.errnum = errnum;
+    if (errnum == ENXIO || errnum == ENODEV || errnum == EOPNOTSUPP) {
+        struct stat st{};
+        if (stat(st) && !S_ISREG(st.st_mode)) {
+            file.st = st;
+            file.notRegular = true;
+            file.errnum = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        }
+    }
+    return file;
+}
+
 NSRegularFile checked(DeviceRoot::Descriptor fd) {
     NSRegularFile file;
     if (!fd) {
@@ -34,10 +53,22 @@ NSRegularFile checked(DeviceRoot::Descriptor fd) {
 constexpr int kOpenFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 } // namespace
 
-NSRegularFile NSOpenRegularFile(const std::string& devicePath) { return checked(DeviceRoot::open(devicePath, kOpenFlags)); }
+NSRegularFile NSOpenRegularFile(const std::string& devicePath) {
+    DeviceRoot::Descriptor fd = DeviceRoot::open(devicePath, kOpenFlags);
+    if (fd) return checked(std::move(fd));
+    return refusedOpen(errno, [&](struct stat& st) {
+        DeviceRoot::Descriptor item = DeviceRoot::open(devicePath, O_PATH);
+        return item && ::fstat(item.get(), &st) == 0;
+    });
+}
 
 NSRegularFile NSOpenRegularFileAt(int folder, const std::string& path, int extraFlags) {
-    return checked(DeviceRoot::Descriptor(::openat(folder, path.c_str(), kOpenFlags | extraFlags)));
+    DeviceRoot::Descriptor fd(::openat(folder, path.c_str(), kOpenFlags | extraFlags));
+    if (fd) return checked(std::move(fd));
+    return refusedOpen(errno, [&](struct stat& st) {
+        DeviceRoot::Descriptor item(::openat(folder, path.c_str(), O_PATH | O_CLOEXEC | (extraFlags & O_NOFOLLOW)));
+        return item && ::fstat(item.get(), &st) == 0;
+    });
 }
 
 int NSReadRegularFile(const NSRegularFile& file, std::size_t maxLength, std::vector<std::uint8_t>& bytes) {
@@ -69,5 +100,5 @@ NSErrorPtr NSRegularFileError(const NSRegularFile& file, const std::string& path
 
 std::string NSRegularFileErrorText(const NSRegularFile& file, const std::string& path) {
     if (file.notRegular && file.errnum != EISDIR) return path + " is not a regular file";
-    return path + ": " + std::strerror(file.errnum);
+    return path + ": " + NSFileErrorText(file.errnum);
 }

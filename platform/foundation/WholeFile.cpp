@@ -2,6 +2,8 @@
 
 #include "platform/foundation/FileItems.h"
 #include "platform/foundation/NSData.h"
+#include "platform/foundation/SharedInstance.h"
+#include "platform/foundation/ThreadSafety.h"
 
 #include <atomic>
 #include <cctype>
@@ -13,6 +15,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <sys/stat.h>
@@ -93,7 +97,18 @@ struct Owner {
     std::optional<unsigned long long> startTime;
 };
 
-std::optional<Owner> ownerOf(const std::string& name, NSTemporaryNames names) {
+// The shapes of temporary names: the whole-file writer's, the earlier video download's
+// ".clipvane-PID-N.download" and the earlier atomic writer's "NAME.tmp-PID-N".
+enum class TemporaryKind { Writer, EarlierDownload, EarlierStoreWrite };
+
+struct TemporaryName {
+    TemporaryKind kind;
+    Owner owner;
+    // The name of the file it was to become, where the name says (the writer's may be cut to fit).
+    std::string of;
+};
+
+std::optional<TemporaryName> parseTemporaryName(const std::string& name) {
     if (name.rfind(kPrefix, 0) == 0) {
         std::string rest = name.substr(std::char_traits<char>::length(kPrefix));
         auto dot = rest.find('.'), dash = rest.find('-');
@@ -102,16 +117,20 @@ std::optional<Owner> ownerOf(const std::string& name, NSTemporaryNames names) {
         auto start = number(rest.substr(dot + 1, dash - dot - 1));
         auto secondDash = rest.find('-', dash + 1);
         if (!pid || !start || secondDash == std::string::npos || !number(rest.substr(dash + 1, secondDash - dash - 1))) return std::nullopt;
-        return Owner{static_cast<pid_t>(*pid), static_cast<unsigned long long>(*start)};
+        return TemporaryName{TemporaryKind::Writer, Owner{static_cast<pid_t>(*pid), static_cast<unsigned long long>(*start)},
+                             rest.substr(secondDash + 1)};
     }
-    // The earlier writers' names: ".clipvane-PID-N.download" and "NAME.tmp-PID-N".
-    std::string numbers;
+    std::string numbers, of;
+    TemporaryKind kind;
     const std::string clipvane = ".clipvane-", download = ".download", atomic = ".tmp-";
     if (name.rfind(clipvane, 0) == 0 && name.size() > clipvane.size() + download.size() &&
         name.compare(name.size() - download.size(), download.size(), download) == 0) {
+        kind = TemporaryKind::EarlierDownload;
         numbers = name.substr(clipvane.size(), name.size() - clipvane.size() - download.size());
-    } else if (auto at = name.rfind(atomic); names == NSTemporaryNames::WritersAndEarlierStores && at != std::string::npos && at > 0) {
+    } else if (auto at = name.rfind(atomic); at != std::string::npos && at > 0) {
+        kind = TemporaryKind::EarlierStoreWrite;
         numbers = name.substr(at + atomic.size());
+        of = name.substr(0, at);
     } else {
         return std::nullopt;
     }
@@ -119,8 +138,29 @@ std::optional<Owner> ownerOf(const std::string& name, NSTemporaryNames names) {
     if (dash == std::string::npos) return std::nullopt;
     auto pid = number(numbers.substr(0, dash));
     if (!pid || !number(numbers.substr(dash + 1))) return std::nullopt;
-    return Owner{static_cast<pid_t>(*pid), std::nullopt};
+    return TemporaryName{kind, Owner{static_cast<pid_t>(*pid), std::nullopt}, of};
 }
+
+// Which names a sweep looks at, and which of them it may take without a writer's mark: in a
+// folder the program alone writes, every shape but the download's; beside a store, only the
+// temporaries of the store's own name.
+struct SweepRule {
+    NSTemporaryNames names;
+    const std::string* store = nullptr;
+
+    bool considers(const TemporaryName& t) const {
+        switch (t.kind) {
+        case TemporaryKind::Writer: return true;
+        case TemporaryKind::EarlierDownload: return !store && names == NSTemporaryNames::Writers;
+        case TemporaryKind::EarlierStoreWrite: return store || names == NSTemporaryNames::WritersAndEarlierStores;
+        }
+        return false;
+    }
+    bool takesUnmarked(const TemporaryName& t) const {
+        if (store) return t.of == *store;
+        return names == NSTemporaryNames::WritersAndEarlierStores;
+    }
+};
 
 bool ownerRuns(const Owner& owner) {
     if (!processRuns(owner.pid)) return false;
@@ -161,12 +201,78 @@ int renameKeepingExisting(int folder, const std::string& from, const std::string
     ::unlinkat(folder, from.c_str(), 0);
     return 0;
 }
+
+// The temporaries of this process's open writers, so that a clean end of the process takes them
+// whichever thread is writing them. An entry borrows its writer's folder descriptor, which stays
+// open until the writer takes the entry out. A child made by fork inherits the entries of its
+// parent, and leaves them alone.
+struct UnfinishedFile {
+    pid_t pid;
+    int folder;
+    std::string name;
+    bool reserved;
+};
+
+struct UnfinishedFiles {
+    Mutex lock;
+    std::map<std::uint64_t, UnfinishedFile> files TD_GUARDED_BY(lock);
+    std::uint64_t lastTicket TD_GUARDED_BY(lock) = 0;
+    // The process that has ended: its writers begin and commit nothing more.
+    pid_t ended TD_GUARDED_BY(lock) = 0;
+
+    // Whether a name is one this process reserved for a library's file.
+    bool isReserved(const std::string& name) const TD_REQUIRES(lock) {
+        const pid_t self = ::getpid();
+        for (const auto& entry : files) {
+            if (entry.second.reserved && entry.second.pid == self && entry.second.name == name) return true;
+        }
+        return false;
+    }
+};
+
+UnfinishedFiles& unfinishedFiles() {
+    static NeverDestroyed<UnfinishedFiles> files;
+    return *files;
+}
+
+// Run as the process ends (exit, quick_exit), on whichever thread ends it.
+void discardUnfinishedFiles() {
+    UnfinishedFiles& unfinished = unfinishedFiles();
+    MutexLock guard(unfinished.lock);
+    const pid_t self = ::getpid();
+    unfinished.ended = self;
+    for (auto it = unfinished.files.begin(); it != unfinished.files.end();) {
+        if (it->second.pid != self) {
+            ++it;
+            continue;
+        }
+        ::unlinkat(it->second.folder, it->second.name.c_str(), 0);
+        it = unfinished.files.erase(it);
+    }
+}
+
+// A ticket for a new temporary; 0 once the process has ended.
+std::uint64_t addUnfinishedFile(int folder, const std::string& name, bool reserved) {
+    static std::once_flag atEnd;
+    std::call_once(atEnd, [] {
+        std::atexit(discardUnfinishedFiles);
+        std::at_quick_exit(discardUnfinishedFiles);
+    });
+    UnfinishedFiles& unfinished = unfinishedFiles();
+    MutexLock guard(unfinished.lock);
+    const pid_t self = ::getpid();
+    if (unfinished.ended == self) return 0;
+    const std::uint64_t ticket = ++unfinished.lastTicket;
+    unfinished.files[ticket] = UnfinishedFile{self, folder, name, reserved};
+    return ticket;
+}
 } // namespace
 
 WholeFileWriter::WholeFileWriter(WholeFileWriter&& other) noexcept
     : folder_(std::move(other.folder_)), file_(std::move(other.file_)), name_(std::move(other.name_)),
-      temporary_(std::move(other.temporary_)) {
+      temporary_(std::move(other.temporary_)), ticket_(other.ticket_) {
     other.temporary_.clear();
+    other.ticket_ = 0;
 }
 
 WholeFileWriter& WholeFileWriter::operator=(WholeFileWriter&& other) noexcept {
@@ -176,12 +282,46 @@ WholeFileWriter& WholeFileWriter::operator=(WholeFileWriter&& other) noexcept {
         file_ = std::move(other.file_);
         name_ = std::move(other.name_);
         temporary_ = std::move(other.temporary_);
+        ticket_ = other.ticket_;
         other.temporary_.clear();
+        other.ticket_ = 0;
     }
     return *this;
 }
 
 WholeFileWriter::~WholeFileWriter() { discard(); }
+
+int WholeFileWriter::start(DeviceRoot::Descriptor folder, const std::string& finalName, mode_t mode, bool create) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temporary = makeTemporaryName(finalName);
+        DeviceRoot::Descriptor file;
+        if (create) {
+            file = DeviceRoot::Descriptor(::openat(folder.get(), temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+            if (!file && errno == EEXIST) continue;
+            if (!file) return errno;
+            // The mode asked for, whatever the umask.
+            ::fchmod(file.get(), mode);
+            // Marked as the writer's own where the file system keeps extended attributes; an
+            // unmarked temporary a kill leaves is never swept from a folder of the user's files.
+            ::fsetxattr(file.get(), kPartialMark, temporary.data(), temporary.size(), 0);
+        } else {
+            struct stat st{};
+            if (::fstatat(folder.get(), temporary.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) continue;
+        }
+        const std::uint64_t ticket = addUnfinishedFile(folder.get(), temporary, !create);
+        if (ticket == 0) {
+            if (file) ::unlinkat(folder.get(), temporary.c_str(), 0);
+            return ECANCELED;
+        }
+        folder_ = std::move(folder);
+        file_ = std::move(file);
+        name_ = finalName;
+        temporary_ = temporary;
+        ticket_ = ticket;
+        return 0;
+    }
+    return EEXIST;
+}
 
 int WholeFileWriter::beginAt(int folder, const std::string& name, mode_t mode) {
     discard();
@@ -197,23 +337,7 @@ int WholeFileWriter::beginAt(int folder, const std::string& name, mode_t mode) {
     }
     DeviceRoot::Descriptor held(::openat(folder, folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!held) return errno;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = makeTemporaryName(finalName);
-        int fd = ::openat(held.get(), temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return errno;
-        // The mode asked for, whatever the umask.
-        ::fchmod(fd, mode);
-        // Marked as the writer's own where the file system keeps extended attributes; an unmarked
-        // temporary a kill leaves is never swept from a folder of the user's files.
-        ::fsetxattr(fd, kPartialMark, temporary.data(), temporary.size(), 0);
-        folder_ = std::move(held);
-        file_ = DeviceRoot::Descriptor(fd);
-        name_ = finalName;
-        temporary_ = temporary;
-        return 0;
-    }
-    return EEXIST;
+    return start(std::move(held), finalName, mode, true);
 }
 
 int WholeFileWriter::begin(const std::string& devicePath, mode_t mode) {
@@ -221,6 +345,14 @@ int WholeFileWriter::begin(const std::string& devicePath, mode_t mode) {
     if (!parent) return errno;
     if (parent->name.empty()) return EISDIR;
     return beginAt(parent->folder.get(), parent->name, mode);
+}
+
+int WholeFileWriter::reserve(const std::string& devicePath) {
+    discard();
+    auto parent = DeviceRoot::openParent(devicePath);
+    if (!parent) return errno;
+    if (parent->name.empty()) return EISDIR;
+    return start(std::move(parent->folder), parent->name, 0, false);
 }
 
 std::string WholeFileWriter::temporaryHostPath() const { return DeviceRoot::procPath(folder_.get()) + "/" + temporary_; }
@@ -234,25 +366,48 @@ int WholeFileWriter::commit(Sync sync, Existing existing) {
     }
     if (!e && existing == Existing::Replace) e = replaceableTarget(folder_.get(), name_);
     if (!e) {
-        e = existing == Existing::Keep ? renameKeepingExisting(folder_.get(), temporary_, name_)
-                                       : (::renameat(folder_.get(), temporary_.c_str(), folder_.get(), name_.c_str()) == 0 ? 0 : errno);
-        if (e == EEXIST && existing == Existing::Keep) return e;
+        UnfinishedFiles& unfinished = unfinishedFiles();
+        MutexLock guard(unfinished.lock);
+        if (!unfinished.files.count(ticket_)) {
+            // The process's end took the temporary already: nothing is presented after it.
+            e = ECANCELED;
+        } else {
+            e = existing == Existing::Keep ? renameKeepingExisting(folder_.get(), temporary_, name_)
+                                           : (::renameat(folder_.get(), temporary_.c_str(), folder_.get(), name_.c_str()) == 0 ? 0 : errno);
+            if (e == EEXIST && existing == Existing::Keep) return e;
+        }
+        if (!e) {
+            unfinished.files.erase(ticket_);
+            // The published file keeps no mark of the writer's (it would not match its name
+            // anyway), except at a name this process reserved: that is a temporary still.
+            const std::string published = DeviceRoot::procPath(folder_.get()) + "/" + name_;
+            if (unfinished.isReserved(name_)) {
+                ::lsetxattr(published.c_str(), kPartialMark, name_.data(), name_.size(), 0);
+            } else {
+                ::lremovexattr(published.c_str(), kPartialMark);
+            }
+        }
     }
     if (e) {
         discard();
         return e;
     }
     temporary_.clear();
-    // The published file keeps no mark of the writer's (it would not match its name anyway).
-    ::lremovexattr((DeviceRoot::procPath(folder_.get()) + "/" + name_).c_str(), kPartialMark);
+    ticket_ = 0;
     if (sync == Sync::Durable) syncFolder(folder_.get());
     return 0;
 }
 
 void WholeFileWriter::discard() {
     file_ = DeviceRoot::Descriptor();
-    if (!temporary_.empty()) ::unlinkat(folder_.get(), temporary_.c_str(), 0);
+    if (!temporary_.empty()) {
+        UnfinishedFiles& unfinished = unfinishedFiles();
+        MutexLock guard(unfinished.lock);
+        // Unless the process's end took it already.
+        if (unfinished.files.erase(ticket_)) ::unlinkat(folder_.get(), temporary_.c_str(), 0);
+    }
     temporary_.clear();
+    ticket_ = 0;
 }
 
 int NSWriteWholeFileAt(int folder, const std::string& name, const void* bytes, std::size_t length, WholeFileWriter::Sync sync) {
@@ -264,32 +419,54 @@ int NSWriteWholeFileAt(int folder, const std::string& name, const void* bytes, s
 
 std::string NSWholeFileErrorText(int errnum) {
     if (errnum == EINVAL || errnum == EISDIR) return "it is not a regular file (only a regular file is replaced)";
+    return NSFileErrorText(errnum);
+}
+
+std::string NSFileErrorText(int errnum) {
+    if (errnum == ENODEV && DeviceRoot::root().empty()) {
+        return "no device is set: device paths reach nothing until DeviceRoot::setRoot (or the TANDREL_DEVICE environment "
+               "variable) names the host folder that stands for the device's \"/\"";
+    }
     return std::strerror(errnum);
 }
 
-bool NSIsTemporaryFileName(const std::string& name, NSTemporaryNames names) { return ownerOf(name, names).has_value(); }
+bool NSIsTemporaryFileName(const std::string& name, NSTemporaryNames names) {
+    auto parsed = parseTemporaryName(name);
+    return parsed && SweepRule{names}.considers(*parsed);
+}
 
-std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names) {
+namespace {
+std::size_t sweepFolder(int folder, const SweepRule& rule) {
     int errnum = 0;
     FileItems::DirHandle dir = FileItems::openDirectoryAt(folder, ".", errnum);
     if (!dir) return 0;
     std::size_t removed = 0;
     while (dirent* entry = ::readdir(dir.get())) {
-        auto owner = ownerOf(entry->d_name, names);
-        if (!owner || ownerRuns(*owner)) continue;
+        auto parsed = parseTemporaryName(entry->d_name);
+        if (!parsed || !rule.considers(*parsed) || ownerRuns(parsed->owner)) continue;
         struct stat st{};
         // Only files: a folder or a link of such a name is nothing a writer made.
         if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-        // In a folder of the user's files a name proves nothing: only a writer's mark does. The
-        // stores the program alone writes take the names as they stand.
-        if (names == NSTemporaryNames::Writers && !carriesPartialMark(::dirfd(dir.get()), entry->d_name)) continue;
+        // A name proves nothing where anyone may put a file: only a writer's mark does.
+        if (!rule.takesUnmarked(*parsed) && !carriesPartialMark(::dirfd(dir.get()), entry->d_name)) continue;
         if (::unlinkat(::dirfd(dir.get()), entry->d_name, 0) == 0) ++removed;
     }
     return removed;
 }
+} // namespace
+
+std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names) { return sweepFolder(folder, SweepRule{names}); }
 
 std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder, NSTemporaryNames names) {
     DeviceRoot::Descriptor folder = DeviceRoot::open(deviceFolder, O_RDONLY | O_DIRECTORY);
     if (!folder) return 0;
     return NSSweepTemporaryFilesAt(folder.get(), names);
+}
+
+std::size_t NSSweepStoreTemporaryFiles(const std::string& deviceStorePath) {
+    auto parent = DeviceRoot::openParent(deviceStorePath);
+    if (!parent || parent->name.empty()) return 0;
+    DeviceRoot::Descriptor folder(::openat(parent->folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) return 0;
+    return sweepFolder(folder.get(), SweepRule{NSTemporaryNames::Writers, &parent->name});
 }

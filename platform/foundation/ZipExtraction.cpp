@@ -4,6 +4,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/RegularFile.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/foundation/ZipRecords.h"
 
 #include <algorithm>
@@ -173,15 +174,15 @@ bool ZipExtraction::extractFile(const ZipExtractionEntry& entry) {
     const auto& components = *entry.components;
     ExtractionRefusal refusal = ExtractionRefusal::None;
     int errnum = 0;
-    ScopedDescriptor out = destination_.createFile(components, kExtractedFileMode, &refusal, &errnum);
-    if (!out.valid()) {
+    // Written beside its place and presented whole: whatever stops the copy takes the piece
+    // written with it, and what stood at the place stays.
+    WholeFileWriter out;
+    if (!destination_.beginFile(components, kExtractedFileMode, out, &refusal, &errnum)) {
         if (refusal == ExtractionRefusal::SymbolicLink) return refuse(entry, "a symbolic link stands in its way");
-        return fail(Problem::WriteFailed, "Failed to write \"" + devicePath(components) + "\": " + std::strerror(errnum));
+        return fail(Problem::WriteFailed, "Failed to write \"" + devicePath(components) + "\": " + NSWholeFileErrorText(errnum));
     }
-    // Whatever stops the copy takes the piece written with it.
     auto discard = [&] {
-        out = ScopedDescriptor();
-        removeFile(components);
+        out.discard();
         return false;
     };
     std::uint64_t written = 0;
@@ -191,7 +192,7 @@ bool ZipExtraction::extractFile(const ZipExtractionEntry& entry) {
         if (readBytes == 0) break;
         written += static_cast<std::uint64_t>(readBytes);
         if (written > entry.info.uncompressed_size) return discard() || refuse(entry, "it inflates past its declared size");
-        if (int e = NSWriteAll(out.get(), buffer_.data(), static_cast<std::size_t>(readBytes))) {
+        if (int e = NSWriteAll(out.fd(), buffer_.data(), static_cast<std::size_t>(readBytes))) {
             return discard() || fail(Problem::WriteFailed, "Failed to write \"" + devicePath(components) + "\": " + std::strerror(e));
         }
     }
@@ -200,10 +201,13 @@ bool ZipExtraction::extractFile(const ZipExtractionEntry& entry) {
     if (unzCloseCurrentFile(zip_) == UNZ_CRCERROR) return discard() || refuse(entry, "its data does not match its checksum");
     if (auto date = entry.modificationDate()) {
         timespec times[2] = {timespecFromSeconds(*date), timespecFromSeconds(*date)};
-        if (::futimens(out.get(), times) != 0) fail(Problem::AttributeFailed, "Failed to set attributes - whilst setting modification date");
+        if (::futimens(out.fd(), times) != 0) fail(Problem::AttributeFailed, "Failed to set attributes - whilst setting modification date");
     }
-    if (options_.permissions && entry.hasMode() && ::fchmod(out.get(), entry.permissions()) != 0) {
+    if (options_.permissions && entry.hasMode() && ::fchmod(out.fd(), entry.permissions()) != 0) {
         fail(Problem::AttributeFailed, "Failed to set attributes - whilst setting permissions");
+    }
+    if (int e = out.commit(WholeFileWriter::Sync::None)) {
+        return fail(Problem::WriteFailed, "Failed to write \"" + devicePath(components) + "\": " + NSWholeFileErrorText(e));
     }
     return true;
 }
@@ -235,13 +239,6 @@ bool ZipExtraction::extractLink(const ZipExtractionEntry& entry) {
                                               "\": " + std::strerror(e));
     }
     return true;
-}
-
-void ZipExtraction::removeFile(const std::vector<std::string>& components) const {
-    ExtractionRefusal refusal = ExtractionRefusal::None;
-    int errnum = 0;
-    ScopedDescriptor parent = destination_.folder(components, components.size() - 1, false, &refusal, &errnum);
-    if (parent.valid()) ::unlinkat(parent.get(), components.back().c_str(), 0);
 }
 
 void ZipExtraction::setFolderAttributes() const {

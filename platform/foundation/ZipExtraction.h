@@ -128,7 +128,6 @@ private:
     bool extractFile(const ZipExtractionEntry& entry);
     bool extractLink(const ZipExtractionEntry& entry);
     std::optional<std::string> readLinkTarget();
-    void removeFile(const std::vector<std::string>& components) const;
     void setFolderAttributes() const;
     bool refuse(const ZipExtractionEntry& entry, const std::string& why) const;
     bool fail(Problem problem, const std::string& line) const;

@@ -5,8 +5,10 @@
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/foundation/PlatformClock.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <ftw.h>
 #include <sstream>
@@ -32,6 +34,20 @@ void makeHostDirs(const std::string& path) {
         }
     }
 }
+
+// Where tests make their host folders: $TMPDIR, or /tmp without it.
+std::string testFoldersHome() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+// Why a test's host folder could not be made, naming where.
+std::string cannotMakeTestFolder(int errnum) {
+    std::string why = "cannot make the test's folder in " + testFoldersHome() + ": " + std::strerror(errnum);
+    const char* tmp = std::getenv("TMPDIR");
+    if (tmp && *tmp) why += " (TMPDIR is \"" + std::string(tmp) + "\"; it must name a folder the test may write in)";
+    return why;
+}
 } // namespace
 
 void removeHostTree(const std::string& hostPath) {
@@ -45,9 +61,10 @@ void removeHostTree(const std::string& hostPath) {
 }
 
 TemporaryFolder::TemporaryFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tandrel-test-XXXXXX";
+    std::string pattern = testFoldersHome() + "/tandrel-test-XXXXXX";
     char* made = ::mkdtemp(pattern.data());
+    const int failure = errno;
+    if (!made) ADD_FAILURE() << cannotMakeTestFolder(failure);
     path_ = made ? made : "";
 }
 
@@ -56,10 +73,10 @@ TemporaryFolder::~TemporaryFolder() { removeHostTree(path_); }
 void DeviceTest::SetUp() {
     // A table test may start afresh for each row; the device of the row before goes first.
     if (!root_.empty()) removeHostTree(root_);
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tandrel-device-XXXXXX";
+    std::string pattern = testFoldersHome() + "/tandrel-device-XXXXXX";
     char* made = ::mkdtemp(pattern.data());
-    ASSERT_NE(made, nullptr);
+    const int failure = errno;
+    ASSERT_NE(made, nullptr) << cannotMakeTestFolder(failure);
     root_ = made;
     DeviceRoot::setRoot(root_);
     for (const char* d : {"/tmp", "/var/mobile/Library/Preferences", "/var/mobile/Library/Caches", "/var/mobile/Documents",

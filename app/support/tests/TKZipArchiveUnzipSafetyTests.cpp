@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
@@ -109,6 +110,22 @@ TEST_F(TKZipArchiveTest, ArchivesThatExpandBeyondWhatTheyDeclareAreRefused) {
             EXPECT_LE(st.st_size, c.longestFile);
         }
     }
+}
+
+// An entry that fails (here one that inflates past its declared size) takes nothing of what stood
+// at its place: the earlier file stays as it was, and nothing of the entry is left beside it.
+TEST_F(TKZipArchiveTest, AFailedEntryLeavesTheEarlierFileAtItsPlace) {
+    makeDirectory("/out");
+    writeFile("/out/a", "earlier");
+    ASSERT_TRUE(zip_archives::craftHostileArchive(host("/tmp/crafted.zip"), "inflates", host("/tmp/script.py")));
+    EXPECT_FALSE(TKZipArchive::unzipFileAtPathToDestination("/tmp/crafted.zip", "/out"));
+    EXPECT_EQ(readFile("/out/a"), "earlier");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(host("/out"))) {
+        const std::string name = entry.path().filename();
+        if (name != "a" && name != "b") left.push_back(name);
+    }
+    EXPECT_EQ(left, std::vector<std::string>{});
 }
 
 TEST_F(TKZipArchiveTest, UnzipStopsAtItsLimitInBytesAndRatio) {

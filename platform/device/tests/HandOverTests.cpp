@@ -1,6 +1,7 @@
 #include "platform/device/HandOver.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/SpecialFiles.h"
 #include "platform/uikit/UIApplication.h"
 
 #include <csignal>
@@ -77,6 +78,9 @@ TEST_F(HandOverCopyTest, SpecialFilesAndFailedCopiesLeaveTheInboxEmpty) {
     const std::string fifo = outside_.path() + "/pipe.mov";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     const std::string big = hostFile("big.mov", std::string(4 * kFileSizeLimit, 'x'));
+    const std::string socketPath = outside_.path() + "/a_socket";
+    const int sock = bindUnixSocketAt(socketPath);
+    ASSERT_GE(sock, 0);
     struct Case {
         std::string path;
         bool fullDisk;
@@ -84,6 +88,7 @@ TEST_F(HandOverCopyTest, SpecialFilesAndFailedCopiesLeaveTheInboxEmpty) {
     };
     const Case cases[] = {
         {fifo, false, fifo + " is not a file (only files can be handed over)"},
+        {socketPath, false, socketPath + " is not a file (only files can be handed over)"},
         {big, true, "cannot copy " + big + ": File too large"},
     };
     for (const auto& c : cases) {
@@ -102,6 +107,7 @@ TEST_F(HandOverCopyTest, SpecialFilesAndFailedCopiesLeaveTheInboxEmpty) {
         EXPECT_EQ(status, 0);
         EXPECT_FALSE(fs::exists(host(HandOver::kInboxPath)) && !fs::is_empty(host(HandOver::kInboxPath)));
     }
+    ::close(sock);
 }
 // A file the kernel generates reads as size 0 yet has bytes: it is handed over whole, as read. A
 // name that is not UTF-8 is saved under its escaped form rather than one the app cannot take.
@@ -113,6 +119,16 @@ TEST_F(HandOverCopyTest, GeneratedFilesAreCopiedAsReadAndNamesThatAreNotUTF8AreE
     std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(readFile(*generated), expected);
+
+    // An attribute file gives a page as its size and holds a few bytes: handed over as read.
+    const char* attribute = "/sys/devices/system/cpu/online";
+    std::ifstream attributeIn(attribute, std::ios::binary);
+    const std::string attributeBytes((std::istreambuf_iterator<char>(attributeIn)), std::istreambuf_iterator<char>());
+    if (!attributeBytes.empty()) {
+        auto copied = HandOver::copyIntoInbox(attribute, error);
+        ASSERT_TRUE(copied) << error;
+        EXPECT_EQ(readFile(*copied), attributeBytes);
+    }
 
     auto latin1 = HandOver::copyIntoInbox(hostFile("caf\xe9 \x1b.txt", "bytes"), error);
     ASSERT_TRUE(latin1) << error;

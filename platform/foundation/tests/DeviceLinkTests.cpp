@@ -8,11 +8,13 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSStream.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/testsupport/DeviceTest.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <set>
 #include <fcntl.h>
@@ -277,6 +279,28 @@ TEST_F(HostPathTest, NamesWhatTheDevicePathReaches) {
     // With the root "/" the host path is the device path as it stands.
     DeviceRoot::setRoot("/");
     for (const char* path : {"/etc/../x", "relative/path", "/tmp/"}) EXPECT_EQ(NSString::fileSystemRepresentation(path), path);
+}
+
+// A library's caller that set no device is told so, and how to set one, wherever the failure is
+// described; with a device set, the same error is the system's own text.
+TEST_F(HostPathTest, WithoutADeviceTheErrorSaysHowToSetOne) {
+    writeFile("/notes.txt", "notes");
+    DeviceRoot::setRoot("");
+    NSErrorPtr readError, writeError;
+    EXPECT_FALSE(NSData::dataWithContentsOfFile("/notes.txt", &readError));
+    EXPECT_FALSE(NSData::dataWithString("x")->writeToFile("/notes.txt", NSDataWritingAtomic, &writeError));
+    NSErrorPtr folderError;
+    EXPECT_FALSE(NSFileManager::defaultManager()->createDirectoryAtPath("/folder", true, nullptr, &folderError));
+    for (const NSErrorPtr& error : {readError, writeError, folderError}) {
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->underlyingError()->code(), ENODEV);
+        EXPECT_NE(error->localizedDescription().find("no device is set"), std::string::npos) << error->localizedDescription();
+        EXPECT_NE(error->localizedDescription().find("DeviceRoot::setRoot"), std::string::npos) << error->localizedDescription();
+    }
+    EXPECT_NE(NSFileErrorText(ENODEV).find("TANDREL_DEVICE"), std::string::npos);
+    DeviceRoot::setRoot(deviceRoot());
+    EXPECT_EQ(NSFileErrorText(ENODEV), std::strerror(ENODEV));
+    EXPECT_EQ(readFile("/notes.txt"), "notes");
 }
 
 TEST_F(HostPathTest, ALoopIsReportedAsOne) {

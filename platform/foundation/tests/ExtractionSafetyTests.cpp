@@ -1,6 +1,7 @@
 #include "platform/foundation/ExtractionSafety.h"
 
 #include "platform/testsupport/DeviceTest.h"
+#include "platform/testsupport/SpecialFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -110,9 +111,14 @@ protected:
         EXPECT_TRUE(opened) << errnum;
         return std::move(*opened);
     }
-    void write(const ScopedDescriptor& fd, const std::string& text) const {
-        ASSERT_TRUE(fd.valid());
-        ASSERT_EQ(::write(fd.get(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    // Writes a file at the components as an extraction does; 0 or the error of its begin or commit.
+    int write(const ExtractionDestination& out, const std::vector<std::string>& file, mode_t mode, const std::string& text,
+              ExtractionRefusal* refusal = nullptr) const {
+        WholeFileWriter writer;
+        int errnum = 0;
+        if (!out.beginFile(file, mode, writer, refusal, &errnum)) return errnum ? errnum : -1;
+        EXPECT_EQ(::write(writer.fd(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        return writer.commit(WholeFileWriter::Sync::None);
     }
 };
 
@@ -148,12 +154,9 @@ TEST_F(ExtractionDestinationTest, NothingIsWrittenThroughALink) {
         makeDirectory("/out");
         c.prepare(host("/out"), host("/outside"));
         auto out = destination();
-        ExtractionRefusal refusal = ExtractionRefusal::Other;
-        int errnum = 0;
-        ScopedDescriptor fd = out.createFile(c.file, 0644, &refusal, &errnum);
+        ExtractionRefusal refusal = ExtractionRefusal::None;
+        EXPECT_EQ(write(out, c.file, 0644, "new", &refusal) == 0, c.refusal == ExtractionRefusal::None);
         EXPECT_EQ(refusal, c.refusal);
-        EXPECT_EQ(fd.valid(), c.refusal == ExtractionRefusal::None);
-        if (fd.valid()) write(fd, "new");
         EXPECT_EQ(readFile("/outside/victim"), "keep");
         EXPECT_FALSE(out.itemExists({"l", "victim"}));
     }
@@ -163,14 +166,36 @@ TEST_F(ExtractionDestinationTest, FoldersFilesAndLinksAreMadeBeneath) {
     auto out = destination();
     ExtractionRefusal refusal;
     int errnum = 0;
-    write(out.createFile({"a", "b", "c.txt"}, 0600, &refusal, &errnum), "c");
+    ASSERT_EQ(write(out, {"a", "b", "c.txt"}, 0600, "c"), 0);
     EXPECT_EQ(readFile("/out/a/b/c.txt"), "c");
     struct stat st{};
     ASSERT_EQ(::stat(host("/out/a/b/c.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    // A file standing there is replaced.
-    write(out.createFile({"a", "b", "c.txt"}, 0644, &refusal, &errnum), "again");
+    // A file standing there is replaced, once the new one is whole: one given up leaves it.
+    {
+        WholeFileWriter abandoned;
+        ASSERT_TRUE(out.beginFile({"a", "b", "c.txt"}, 0644, abandoned, &refusal, &errnum));
+        ASSERT_EQ(::write(abandoned.fd(), "x", 1), 1);
+    }
+    EXPECT_EQ(readFile("/out/a/b/c.txt"), "c");
+    ASSERT_EQ(write(out, {"a", "b", "c.txt"}, 0644, "again"), 0);
     EXPECT_EQ(readFile("/out/a/b/c.txt"), "again");
+    // Nothing but a file is replaced: a FIFO, a socket or a folder stays, and nothing is left beside.
+    ASSERT_EQ(::mkfifo(host("/out/a/fifo").c_str(), 0644), 0);
+    const int sock = bindUnixSocketAt(host("/out/a/socket"));
+    ASSERT_GE(sock, 0);
+    EXPECT_EQ(write(out, {"a", "fifo"}, 0644, "x"), EINVAL);
+    EXPECT_EQ(write(out, {"a", "socket"}, 0644, "x"), EINVAL);
+    EXPECT_EQ(write(out, {"a", "b"}, 0644, "x"), EISDIR);
+    EXPECT_NE(out.createSymbolicLink({"a", "fifo"}, "b", &refusal), 0);
+    struct stat fifo{};
+    ASSERT_EQ(::lstat(host("/out/a/fifo").c_str(), &fifo), 0);
+    EXPECT_TRUE(S_ISFIFO(fifo.st_mode));
+    ::close(sock);
+    // A link in place of a file replaces it.
+    ASSERT_EQ(write(out, {"a", "f"}, 0644, "f"), 0);
+    EXPECT_EQ(out.createSymbolicLink({"a", "f"}, "b/c.txt", &refusal), 0);
+    EXPECT_EQ(readFile("/out/a/f"), "again");
     EXPECT_TRUE(out.itemExists({"a", "b"}));
     EXPECT_FALSE(out.itemExists({"a", "missing"}));
 

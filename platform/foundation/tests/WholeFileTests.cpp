@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <dirent.h>
+#include <functional>
 #include <fcntl.h>
 #include <set>
 #include <sys/resource.h>
@@ -147,11 +149,140 @@ TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
     expected.insert(earlierDownload);
     expected.insert(published);
     EXPECT_EQ(names(kFolder), expected);
-    // In a store the program alone writes the names are what the writers left.
-    const std::vector<std::string> storeTemporaries = {earlierStoreWrite, earlierDownload, published, userFiles[5], userFiles[6]};
+    // In a folder the program alone writes the names are what the writers left; the earlier
+    // download never wrote there.
+    const std::vector<std::string> storeTemporaries = {earlierStoreWrite, published, userFiles[5], userFiles[6]};
     EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::WritersAndEarlierStores), storeTemporaries.size());
     for (const auto& name : storeTemporaries) expected.erase(name);
     EXPECT_EQ(names(kFolder), expected);
+}
+
+// A store in a shared folder (the keychain in Library/Keychains, the defaults in Preferences, the
+// vendor identifiers in Library) takes only its own temporaries and those a writer marked: the
+// user's files named like any temporary of a dead process stay.
+TEST_F(WholeFileTest, AStoreSweepsOnlyItsOwnTemporariesFromItsSharedFolder) {
+    const std::string store = kFolder + "/keychain.plist";
+    writeFile(store, "store");
+    WholeFileWriter live;
+    ASSERT_EQ(live.begin(store), 0);
+    const std::string markedOfAnother = temporaryOfDeadProcess("notes.txt");
+    ASSERT_FALSE(markedOfAnother.empty());
+    pid_t reaped = startChildProcess([] { return 0; });
+    waitForChildProcess(reaped);
+    const std::string r = std::to_string(reaped);
+    struct Case {
+        std::string name;
+        bool swept;
+    };
+    const Case cases[] = {
+        {".tdpart-" + r + ".0-1-notes.txt", false},
+        {".tdpart-" + r + ".0-1-other.plist", false},
+        {".clipvane-" + r + "-1.download", false},
+        {"Report.pdf.tmp-" + r + "-2", false},
+        {"other.plist.tmp-" + r + "-2", false},
+        {"xkeychain.plist.tmp-" + r + "-2", false},
+        {"keychain.plist.tmp-x-2", false},
+        {"keychain.plist.tmp-" + r + "-3", true},
+        {".tdpart-" + r + ".0-4-keychain.plist", true},
+        {".tdpart-" + r + ".123456-5-keychain.plist", true},
+    };
+    for (const Case& c : cases) writeFile(kFolder + "/" + c.name, "the user's");
+    EXPECT_EQ(NSSweepStoreTemporaryFiles(store), 4u);
+    std::set<std::string> expected = {"keychain.plist", live.temporaryName()};
+    for (const Case& c : cases) {
+        if (!c.swept) expected.insert(c.name);
+    }
+    EXPECT_EQ(names(kFolder), expected);
+    for (const Case& c : cases) {
+        if (!c.swept) {
+            EXPECT_EQ(readFile(kFolder + "/" + c.name), "the user's") << c.name;
+        }
+    }
+}
+
+// A library that makes its file by name writes it at a name the writer reserved; the writer then
+// presents it as its own: a regular file is replaced, a folder stays with what it holds, and a
+// failure leaves the earlier file. What stands at the reserved name stays a temporary until then.
+TEST_F(WholeFileTest, AReservedNameTakesALibrarysFileAndPresentsItAtCommit) {
+    // What a library does: its own whole-file write at the name it was given, refusing a taken one.
+    const auto libraryWrites = [this](const WholeFileWriter& reserved, const std::string& contents) {
+        const std::string at = host(kFolder + "/" + reserved.temporaryName());
+        WholeFileWriter library;
+        if (library.beginAt(AT_FDCWD, at) != 0) return false;
+        if (NSWriteAll(library.fd(), contents.data(), contents.size()) != 0) return false;
+        return library.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep) == 0;
+    };
+    writeFile(kFolder + "/song.m4a", "earlier");
+    {
+        WholeFileWriter song;
+        ASSERT_EQ(song.reserve(kFolder + "/song.m4a"), 0);
+        EXPECT_FALSE(names(kFolder).count(song.temporaryName())) << "nothing is made at the reserved name";
+        ASSERT_TRUE(libraryWrites(song, "new"));
+        EXPECT_EQ(readFile(kFolder + "/song.m4a"), "earlier");
+        ASSERT_EQ(song.commit(WholeFileWriter::Sync::None), 0);
+    }
+    EXPECT_EQ(readFile(kFolder + "/song.m4a"), "new");
+    EXPECT_EQ(names(kFolder), std::set<std::string>{"song.m4a"});
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::Writers), 0u) << "the presented file is no temporary";
+    {
+        // The library's file, given up: it goes, and the earlier file stays.
+        WholeFileWriter song;
+        ASSERT_EQ(song.reserve(kFolder + "/song.m4a"), 0);
+        ASSERT_TRUE(libraryWrites(song, "abandoned"));
+    }
+    EXPECT_EQ(readFile(kFolder + "/song.m4a"), "new");
+    EXPECT_EQ(names(kFolder), std::set<std::string>{"song.m4a"});
+    {
+        // A folder at the final name stays, with what it holds.
+        writeFile(kFolder + "/folder.m4a/inside.txt", "inside");
+        WholeFileWriter song;
+        ASSERT_EQ(song.reserve(kFolder + "/folder.m4a"), 0);
+        ASSERT_TRUE(libraryWrites(song, "new"));
+        EXPECT_EQ(song.commit(WholeFileWriter::Sync::None), EISDIR);
+        EXPECT_EQ(readFile(kFolder + "/folder.m4a/inside.txt"), "inside");
+        EXPECT_EQ(names(kFolder), (std::set<std::string>{"song.m4a", "folder.m4a"}));
+    }
+    // A process killed after the library's write leaves a marked temporary, which the sweep of a
+    // folder of the user's files takes.
+    int status = runInChildProcess([&] {
+        WholeFileWriter song;
+        if (song.reserve(kFolder + "/song.m4a") != 0 || !libraryWrites(song, "killed")) return 1;
+        ::_exit(0);
+    });
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(names(kFolder).size(), 3u);
+    EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::Writers), 1u);
+    EXPECT_EQ(names(kFolder), (std::set<std::string>{"song.m4a", "folder.m4a"}));
+    EXPECT_EQ(readFile(kFolder + "/song.m4a"), "new");
+}
+
+// A process that ends cleanly while writers are open (the app's quit during an export or a
+// download) takes their temporaries with it, the files a library made at reserved names too.
+TEST_F(WholeFileTest, ACleanEndLeavesNoTemporaryOfAnOpenWriter) {
+    writeFile(kFolder + "/song.m4a", "earlier");
+    struct Case {
+        const char* how;
+        std::function<void()> end;
+    };
+    const Case cases[] = {{"exit", [] { std::exit(0); }}, {"quick_exit", [] { std::quick_exit(0); }}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        int status = runInChildProcess([&] {
+            WholeFileWriter download, song, library;
+            if (download.begin(kFolder + "/movie.mov") != 0 || NSWriteAll(download.fd(), "part", 4) != 0) return 1;
+            if (song.reserve(kFolder + "/song.m4a") != 0) return 2;
+            if (library.beginAt(AT_FDCWD, host(kFolder + "/" + song.temporaryName())) != 0) return 3;
+            if (library.commit(WholeFileWriter::Sync::None, WholeFileWriter::Existing::Keep) != 0) return 4;
+            WholeFileWriter unfinishedByLibrary;
+            if (unfinishedByLibrary.beginAt(AT_FDCWD, host(kFolder + "/" + song.temporaryName())) != 0) return 5;
+            if (names(kFolder).size() != 4) return 6;
+            c.end();
+            return 7;
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(names(kFolder), std::set<std::string>{"song.m4a"});
+        EXPECT_EQ(readFile(kFolder + "/song.m4a"), "earlier");
+    }
 }
 
 // A read bounded by a length takes a file of that length and refuses a longer one without
@@ -294,6 +425,23 @@ TEST_F(WholeFileTest, ACopyFailsWhenItsSourceChangesSizeAndTakesGeneratedFilesAs
     char copied[4096];
     ASSERT_EQ(::pread(out.get(), copied, sizeof copied, 0), length);
     EXPECT_EQ(std::string(copied, static_cast<std::size_t>(length)), std::string(expected, static_cast<std::size_t>(length)));
+}
+
+// The kernel's attribute files give a size (a page) that is not their length (a few bytes); one
+// that does not change while it is read is copied as read, to its end.
+TEST_F(WholeFileTest, AFileWhoseSizeIsNotItsLengthIsCopiedAsRead) {
+    const char* attribute = "/sys/devices/system/cpu/online";
+    DeviceRoot::Descriptor in(::open(attribute, O_RDONLY | O_CLOEXEC));
+    if (!in) GTEST_SKIP() << attribute << " is not on this system";
+    struct stat st{};
+    ASSERT_EQ(::fstat(in.get(), &st), 0);
+    char expected[8192];
+    const ssize_t length = ::pread(in.get(), expected, sizeof expected, 0);
+    ASSERT_GT(length, 0);
+    if (st.st_size <= length) GTEST_SKIP() << attribute << " gives its length as its size here";
+    DeviceRoot::Descriptor out(::open(host("/tmp/copy").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    ASSERT_EQ(NSCopyFileContents(in.get(), out.get()), 0);
+    EXPECT_EQ(readFile("/tmp/copy"), std::string(expected, static_cast<std::size_t>(length)));
 }
 
 } // namespace
