@@ -107,6 +107,10 @@ public:
     void loadHTMLStringBaseURL(const std::string& html, const NSURLPtr& baseURL);
     void loadRequest(const NSURLRequestPtr& request);
     void stopLoading();
+    // Ends the page at once, as leaving it for a blank one does: its load and frames stop (as
+    // stopLoading), its timers never fire again, its image and script fetches and the navigations
+    // it started are dropped, and its scripts never run again.
+    void closePage();
     bool isLoading() const { return loading_; }
     bool canGoBack() const { return historyIndex_ > 0; }
     void goBack();

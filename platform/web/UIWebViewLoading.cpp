@@ -84,6 +84,20 @@ void UIWebView::stopLoading() {
     });
 }
 
+void UIWebView::closePage() {
+    stopLoading();
+    if (page_ && page_->engine().isEvaluating()) {
+        // Called from inside the page's own script: its heap goes with the next load, what it
+        // started ends now.
+        stopTimers();
+        cancelImageLoads();
+        pendingNavigations_.clear();
+        addedScripts_.clear();
+        return;
+    }
+    makePage("about:blank");
+}
+
 // A new main-frame load supersedes the one in progress, which fails as cancelled.
 void UIWebView::navigate(Navigation navigation, bool askFirst) {
     if (loading_) stopLoading();

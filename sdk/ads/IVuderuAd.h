@@ -76,6 +76,9 @@ public:
     // NO for a banner in the expanded state, a rendered takeover, or while in the background.
     virtual bool canBeRefreshed() const { return true; }
     virtual void removeAd() {}
+    // The ad will never be shown: a removal of its space withdrew it while it was pending (main
+    // thread). What it loads and runs ends at once; nothing is reported.
+    virtual void withdraw() {}
     // The host view the ad lives in, and the view of its container (a controller's view).
     virtual std::shared_ptr<UIView> parentView() const { return nullptr; }
     virtual std::shared_ptr<UIView> parentViewContainersView() const { return nullptr; }

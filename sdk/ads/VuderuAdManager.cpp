@@ -1,5 +1,7 @@
 #include "sdk/ads/VuderuAdManager.h"
 
+#include "platform/dispatch/dispatch.h"
+#include "platform/foundation/NSThread.h"
 #include "platform/foundation/NSTimer.h"
 
 #include <algorithm>
@@ -50,23 +52,87 @@ bool VuderuAdManager::registerAdAdSpaceName(const IVuderuAdPtr& ad, const std::s
     return adSpaceToAdMap_.emplace(space, ad).second;
 }
 
+void VuderuAdManager::runOnMainThread(std::function<void()> step) {
+    if (NSThread::isMainThread()) step();
+    else dispatch_async(dispatch_get_main_queue(), std::move(step));
+}
+
+IVuderuAdPtr VuderuAdManager::takeRegisteredAd(const std::string& space) {
+    IVuderuAdPtr ad;
+    {
+        MutexLock registry(registryLock_);
+        auto found = adSpaceToAdMap_.find(space);
+        if (found == adSpaceToAdMap_.end()) return nullptr;
+        ad = found->second;
+        adSpaceToAdMap_.erase(found);
+    }
+    // The timer's entry stays: the space keeps counting as refreshed.
+    auto timer = adSpaceToTimerMap_.find(space);
+    if (timer != adSpaceToTimerMap_.end() && timer->second) timer->second->invalidate();
+    return ad;
+}
+
 void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
-    IVuderuAdPtr ad;  // alive until the call ends
+    IVuderuAdPtr ad;  // alive until its removal has run
     {
         MutexLock guard(lock_);
-        {
-            MutexLock registry(registryLock_);
-            auto found = adSpaceToAdMap_.find(space);
-            if (found == adSpaceToAdMap_.end()) return;
-            ad = found->second;
-            adSpaceToAdMap_.erase(found);
-        }
-        // The timer's entry stays: the space keeps counting as refreshed.
-        auto timer = adSpaceToTimerMap_.find(space);
-        if (timer != adSpaceToTimerMap_.end() && timer->second) timer->second->invalidate();
+        ad = takeRegisteredAd(space);
     }
-    // The removal runs the ad's events and the host's delegate: outside the manager's lock.
-    ad->removeAd();
+    if (!ad) return;
+    // The removal runs the ad's events and the host's delegate, outside the manager's lock, and
+    // takes the ad's view out of the view tree: on the main thread.
+    runOnMainThread([ad] { ad->removeAd(); });
+}
+
+void VuderuAdManager::removeSpace(const std::string& space) {
+    // The ads answer under their own locks: the space's pending ones are picked outside the manager's.
+    std::vector<IVuderuAdPtr> ofSpace;
+    for (const auto& ad : pendingAdArray()) {
+        if (ad->adSpaceName() == space) ofSpace.push_back(ad);
+    }
+    std::vector<IVuderuAdPtr> withdrawn;
+    IVuderuAdPtr shown;
+    {
+        // One step with the shows' registration (claimSpace): an ad is either withdrawn here while
+        // still pending, or was registered before and is taken down here.
+        MutexLock guard(lock_);
+        for (const auto& ad : ofSpace) {
+            auto found = std::find(pendingAdArray_.begin(), pendingAdArray_.end(), ad);
+            if (found == pendingAdArray_.end()) continue;
+            pendingAdArray_.erase(found);
+            withdrawn.push_back(ad);
+        }
+        if (!withdrawn.empty()) {
+            std::erase_if(withdrawnAds_, [](const std::weak_ptr<IVuderuAd>& ad) { return ad.expired(); });
+            withdrawnAds_.insert(withdrawn.begin(), withdrawn.end());
+        }
+        shown = takeRegisteredAd(space);
+    }
+    if (withdrawn.empty() && !shown) return;
+    runOnMainThread([withdrawn = std::move(withdrawn), shown] {
+        for (const auto& ad : withdrawn) ad->withdraw();
+        if (shown) {
+            shown->setNotificationFlag(-1);
+            shown->removeAd();
+        }
+    });
+}
+
+VuderuAdManager::Claim VuderuAdManager::claimSpace(const IVuderuAdPtr& ad, const std::string& space) {
+    MutexLock guard(lock_);
+    auto pending = std::find(pendingAdArray_.begin(), pendingAdArray_.end(), ad);
+    if (pending == pendingAdArray_.end()) return Claim::kNotPending;
+    {
+        MutexLock registry(registryLock_);
+        if (!adSpaceToAdMap_.emplace(space, ad).second) return Claim::kSpaceTaken;
+    }
+    pendingAdArray_.erase(pending);
+    return Claim::kClaimed;
+}
+
+bool VuderuAdManager::isWithdrawn(const IVuderuAdPtr& ad) const {
+    MutexLock guard(lock_);
+    return withdrawnAds_.count(ad) > 0;
 }
 
 IVuderuAdPtr VuderuAdManager::adForSpace(const std::string& space) const {
@@ -89,6 +155,7 @@ bool VuderuAdManager::isGuidActive(const std::string& guid) const {
 void VuderuAdManager::addPendingAd(const IVuderuAdPtr& ad) {
     if (!ad) return;
     MutexLock guard(lock_);
+    withdrawnAds_.erase(ad);
     pendingAdArray_.push_back(ad);
 }
 

@@ -16,8 +16,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 class NSTimer;
@@ -49,9 +49,16 @@ public:
     // 0 when none is stored.
     static std::int32_t adSizeForTestAdSpace(const std::string& space);
 
-    // Registry of the ad shown per space: registering fails while the space has one.
+    // Registry of the ad shown per space: registering fails while the space has one. Deregistering
+    // takes the space's ad out at once; the ad's removal (its events, the host's delegate, the view
+    // tree) runs on the main thread, at once there and else next on the main queue.
     bool registerAdAdSpaceName(const IVuderuAdPtr& ad, const std::string& space);
     void deRegisterAdForSpace(const std::string& space);
+    // The host removes the space, on any thread: its shown ad is deregistered and removed with
+    // notification value -1, and its pending ads are withdrawn (each told so on the main thread), so
+    // that a show of one of them, asked for before the removal and run after it, shows nothing and
+    // reports nothing. Ads prepared after the removal are shown as usual.
+    void removeSpace(const std::string& space);
     IVuderuAdPtr adForSpace(const std::string& space) const;
     // Whether any registered ad shows the frame; NO for an empty GUID.
     bool isGuidActive(const std::string& guid) const;
@@ -89,7 +96,9 @@ public:
     // The view reports its ad prepared (main thread): the host hears of it, and it is shown
     // when it was meant to be.
     void adReadyForDisplay(const IVuderuAdPtr& ad);
-    // Shows the ad in place of the space's current one; YES when shown.
+    // Shows the ad in place of the space's current one; YES when shown. Shows and removals change
+    // the view tree, which is the main thread's: called on another thread, the show is handed to
+    // the main queue (behind what was handed there before it) and NO is answered.
     bool displayAd(const IVuderuAdPtr& ad);
     // Starts a background fetch when the space's key has no valid unit.
     void refreshIfEmptyAdSpaceViewContainer(const std::string& space, const std::shared_ptr<NSObject>& container);
@@ -173,9 +182,16 @@ private:
     bool isPending(const IVuderuAdPtr& ad) const;
     // Whether the active unit's media must be in the asset cache and is not.
     bool activeAssetMissing(const IVuderuAdPtr& ad) const;
-    // Marks the space as being shown by this thread; false while another thread shows it.
-    bool beginShowOfSpace(const std::string& space);
-    void endShowOfSpace(const std::string& space);
+    // Runs the step on the main thread: at once there, else next on the main queue.
+    static void runOnMainThread(std::function<void()> step);
+    // Takes the space's ad out of the registry and stops its refresh timer; nil when it has none.
+    IVuderuAdPtr takeRegisteredAd(const std::string& space) TD_REQUIRES(lock_);
+    // The show's registration: the ad takes the space only while it is still pending and the space
+    // is free, and leaves the pending list in the same step.
+    enum class Claim { kClaimed, kNotPending, kSpaceTaken };
+    Claim claimSpace(const IVuderuAdPtr& ad, const std::string& space);
+    // Whether a removal of its space withdrew the ad while it was pending.
+    bool isWithdrawn(const IVuderuAdPtr& ad) const;
 
     // Guards the tables below for one step at a time: never held while an ad, the cache, the ad
     // logs or the host's delegate run, as they take locks of their own.
@@ -189,12 +205,8 @@ private:
     // Held for nothing else.
     mutable Mutex registryLock_;
     std::shared_ptr<UIView> StubView_ TD_GUARDED_BY(lock_);
-    // Spaces whose show runs, under lock_, with the showing thread and how deep it shows.
-    struct ShowOfSpace {
-        std::thread::id thread;
-        int depth = 0;
-    };
-    std::map<std::string, ShowOfSpace> spacesBeingShown_ TD_GUARDED_BY(lock_);
+    // Pending ads a removal of their space withdrew (dropped as they go).
+    std::set<std::weak_ptr<IVuderuAd>, std::owner_less<>> withdrawnAds_ TD_GUARDED_BY(lock_);
     std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_ TD_GUARDED_BY(registryLock_);
     std::vector<IVuderuAdPtr> pendingAdArray_ TD_GUARDED_BY(lock_);
     std::map<std::string, std::shared_ptr<NSTimer>> adSpaceToTimerMap_ TD_GUARDED_BY(lock_);

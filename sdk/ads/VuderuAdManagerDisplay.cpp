@@ -2,7 +2,9 @@
 // the refresh timer. The manager's lock guards its tables one step at a time: the host's delegate,
 // the ads' events and the ad logs all run outside it, as they take locks of their own.
 
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSRunLoop.h"
+#include "platform/foundation/NSThread.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIView.h"
@@ -19,7 +21,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <thread>
 
 namespace {
 
@@ -46,7 +47,8 @@ void logDisplay(const IVuderuAdPtr& ad) {
 } // namespace
 
 void VuderuAdManager::adReadyForDisplay(const IVuderuAdPtr& ad) {
-    if (!ad) return;
+    // An ad whose space was removed while it was being prepared is neither reported nor shown.
+    if (!ad || isWithdrawn(ad)) return;
     VuderuLog("Ad ready for display for space %@", ad->space());
     if (ad->notificationFlag() != 3) {
         if (auto delegate = VuderuAds::getAdDelegate()) delegate->spaceDidReceiveAd(ad->space());
@@ -68,36 +70,21 @@ bool VuderuAdManager::delegateAllowsDisplay(const IVuderuAdPtr& ad) {
     return allowed;
 }
 
-bool VuderuAdManager::beginShowOfSpace(const std::string& space) {
-    MutexLock guard(lock_);
-    auto [entry, added] = spacesBeingShown_.emplace(space, ShowOfSpace{std::this_thread::get_id(), 0});
-    if (!added && entry->second.thread != std::this_thread::get_id()) return false;
-    ++entry->second.depth;
-    return true;
-}
-
-void VuderuAdManager::endShowOfSpace(const std::string& space) {
-    MutexLock guard(lock_);
-    auto entry = spacesBeingShown_.find(space);
-    if (entry != spacesBeingShown_.end() && --entry->second.depth == 0) spacesBeingShown_.erase(entry);
-}
-
 bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
     if (!ad) return false;
-    const std::string space = ad->space();
-    VuderuLog("Display ad for space %@", space);
-    // One show of a space at a time, without the manager's lock held across the ads' and the
-    // host's code: a show that finds another thread showing the space leaves its ad pending for
-    // the next one. The showing thread itself may show again from inside (its delegate's calls).
-    if (!beginShowOfSpace(space)) {
-        VuderuLog("VuderuAds: space [%@] is being shown on another thread; the ad stays pending", space);
+    // Shows and removals change the view tree, which is the main thread's: there they run one at a
+    // time, in the order they were asked for, and a removal's withdrawal is seen by every show
+    // that runs after it.
+    if (!NSThread::isMainThread()) {
+        dispatch_async(dispatch_get_main_queue(), [ad] { VuderuAdManager::instance()->displayAd(ad); });
         return false;
     }
-    struct ShowEnds {
-        VuderuAdManager& manager;
-        const std::string& space;
-        ~ShowEnds() { manager.endShowOfSpace(space); }
-    } showEnds{*this, space};
+    const std::string space = ad->space();
+    if (isWithdrawn(ad)) {
+        VuderuLog("VuderuAds: space [%@] was removed after its ad was prepared; the ad is not shown", space);
+        return false;
+    }
+    VuderuLog("Display ad for space %@", space);
     auto delegate = VuderuAds::getAdDelegate();
     if (ad->notificationFlag() != 3) {
         if (VuderuUtil::isKeyWindowAlertView()) {
@@ -139,13 +126,21 @@ bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
     logDisplay(ad);
     if (registered) registered->setNotificationFlag(3);
     deRegisterAdForSpace(space);
-    if (!registerAdAdSpaceName(ad, space)) {
-        // Another ad took the space meanwhile (a show outside this one): this one is not shown.
+    // The replaced ad's removal ran the host's delegate: the space may have been removed since,
+    // withdrawing this ad, or shown by another ad.
+    switch (claimSpace(ad, space)) {
+    case Claim::kClaimed: break;
+    case Claim::kNotPending:
+        VuderuLog("Pending ad not found. Ad removed from eligble list.");
+        return false;
+    case Claim::kSpaceTaken:
         VuderuLog("Duplicate registration for the same ad space. This should not happen.");
         return false;
     }
-    removePendingAd(ad);
     ad->renderView();
+    // A removal of the space while the ad rendered (its own actions, the host, another thread)
+    // took it down: it is not put in its container and nothing is reported.
+    if (adForSpace(space) != ad) return false;
     if (auto parent = ad->parentView(); parent && ad->adView()) parent->addSubview(ad->adView());
     if (delegate) delegate->spaceDidRenderInterstitial(space, ad->activeFrameTakeover());
     std::shared_ptr<NSObject> container = ad->parentViewContainersView();

@@ -1,5 +1,6 @@
 #include "sdk/ads/VuderuAdsImpl.h"
 
+#include "platform/foundation/NSThread.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIView.h"
 #include "platform/uikit/UIViewController.h"
@@ -127,11 +128,15 @@ void VuderuAdsImpl::displayPendingAd(const std::string& space, const std::shared
         failRender(space, keyWindowError(space));
         return;
     }
-    auto manager = VuderuAdManager::instance();
-    auto ad = manager->fetchPendingAdForSpace(space);
+    auto ad = VuderuAdManager::instance()->fetchPendingAdForSpace(space);
     if (!ad) return;
-    ad->updateViewContainer(container);
-    manager->displayAd(ad);
+    // The ad is pointed at the view where it is shown: on the main thread (VuderuAdManager::displayAd).
+    auto show = [ad, container] {
+        ad->updateViewContainer(container);
+        VuderuAdManager::instance()->displayAd(ad);
+    };
+    if (NSThread::isMainThread()) show();
+    else dispatch_async(dispatch_get_main_queue(), show);
 }
 
 void VuderuAdsImpl::forwarded_displayAdForSpaceOnView(const Space& space, const std::shared_ptr<UIView>& view) {
@@ -163,11 +168,9 @@ void VuderuAdsImpl::forwarded_removeAdFromSpace(const Space& space) {
         VuderuLog("VuderuAds: invalid space [%@]", shown(space));
         return;
     }
-    auto manager = VuderuAdManager::instance();
-    if (auto ad = manager->adForSpace(*space)) {
-        ad->setNotificationFlag(-1);
-        manager->deRegisterAdForSpace(ad->space());
-    }
+    // The shown ad goes with notification value -1, and ads prepared for the space but not yet
+    // shown go with it: a show of one of them that runs after this shows nothing.
+    VuderuAdManager::instance()->removeSpace(*space);
 }
 
 bool VuderuAdsImpl::adReadyForSpace(const Space& space) {

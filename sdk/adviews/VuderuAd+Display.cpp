@@ -259,14 +259,23 @@ void VuderuAd::removeAd() {
         alert->dismissWithClickedButtonIndexAnimated(0, false);
         alertView_ = nullptr;
     }
-    if (auto web = webView()) {
-        web->setDelegate(nullptr);
-        if (web->isLoading()) web->stopLoading();
-    }
+    endPages();
     removeTakeoverWindows();
     if (hadSuperview) removeFromSuperview();
     delegate = VuderuAds::getAdDelegate();
     if (flag != kNotificationSilent && delegate) delegate->spaceDidDismissInterstitial(space, takeover);
+}
+
+void VuderuAd::withdraw() {
+    auto keep = self<VuderuAd>();
+    holdUntilNextPass();
+    endPages();
+}
+
+void VuderuAd::endPages() {
+    // The loaders stay (their owners may still be calling in); what they run ends.
+    if (previousWebViewLoader_) previousWebViewLoader_->invalidate();
+    if (webViewLoader_) webViewLoader_->invalidate();
 }
 
 void VuderuAd::removeTakeoverWindows() {

@@ -112,6 +112,10 @@ bool VuderuAd::failureRoad(const NSErrorPtr& error, bool sendReport, const Vuder
     }
     if (verifying || handled) return handled;
     const std::string space = space_;
+    // The ad has failed for good: its page runs nothing more, and it is no longer pending, so that
+    // nothing keeps it (and a removal of its space finds nothing of it left).
+    endPages();
+    manager->removePendingAd(keep);
     removeTakeoverWindows();
     if (sendReport)
         if (auto delegate = VuderuAds::getAdDelegate()) {

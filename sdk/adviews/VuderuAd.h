@@ -107,6 +107,7 @@ public:
     bool disablePreRendering() const;
     void cleanPreviousView();
     void removeAd() override;
+    void withdraw() override;
     void removeTakeoverWindows() override;
     bool activeFrameTakeover() const override;
 
@@ -235,6 +236,10 @@ private:
                              const std::string& event);
     void showPageAlert();
     bool failureRoad(const NSErrorPtr& error, bool sendReport, const VuderuAdFramePtr& verifyFrame);
+    // Ends the pages of this view's web view loaders (the current frame's and the one it
+    // replaced): their scripts, timers, loads and frames stop at once. A removed, withdrawn or
+    // failed ad runs nothing more.
+    void endPages();
     std::string showingFrameId() const;
     CGRect loadingOverlayFrame() const;
     void observeNotifications();

@@ -130,9 +130,13 @@ void VuderuAdWebViewLoader::invalidate() {
     stopMraidLoading();
     if (hoganRetryTimer_) hoganRetryTimer_->invalidate();
     hoganRetryTimer_ = nullptr;
+    if (webLoadTimeoutTimer_) webLoadTimeoutTimer_->invalidate();
+    webLoadTimeoutTimer_ = nullptr;
     if (!webView_) return;
     webView_->setDelegate(nullptr);
-    webView_->stopLoading();
+    // The page ends with its loader, whoever still holds the web view: its scripts, timers,
+    // loads and frames stop now.
+    webView_->closePage();
     webView_->removeFromSuperview();
 }
 

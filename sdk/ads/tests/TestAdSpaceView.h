@@ -50,6 +50,7 @@ public:
     bool adRendered() const override { return renders > 0; }
     bool canBeRefreshed() const override { return refreshable; }
     void removeAd() override { removed = true; }
+    void withdraw() override { withdrawn = true; }
     std::shared_ptr<UIView> parentView() const override { return std::dynamic_pointer_cast<UIView>(container_); }
     std::shared_ptr<UIView> parentViewContainersView() const override { return parentView(); }
     std::shared_ptr<UIView> adView() const override { return view_; }
@@ -58,6 +59,7 @@ public:
     bool failPreparing = false;
     bool refreshable = true;
     bool removed = false;
+    bool withdrawn = false;
     int renders = 0;
 
 private:

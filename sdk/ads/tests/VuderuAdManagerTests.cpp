@@ -7,6 +7,7 @@
 #include <atomic>
 #include <barrier>
 #include <future>
+#include <latch>
 
 namespace {
 
@@ -281,8 +282,9 @@ private:
 } // namespace
 
 // Two threads each show a pending ad into the same space and container at the same moment, many
-// times over: one show at a time, so the container holds just the registered ad's view and never
-// more than one ad stands rendered.
+// times over: one show at a time (the other thread's is handed to the main thread, which runs it
+// before the check), so the container holds just the registered ad's view and never more than one
+// ad stands rendered.
 TEST_F(AdManagerTest, TwoThreadsShowingIntoOneSpaceLeaveOneRegisteredViewAtATime) {
     constexpr int kPairs = 2000;
     // A unit in the cache: no show starts a fetch to refill the key.
@@ -300,6 +302,7 @@ TEST_F(AdManagerTest, TwoThreadsShowingIntoOneSpaceLeaveOneRegisteredViewAtATime
             manager_->displayAd(made[side]);
             step.arrive_and_wait();
             if (side == 0) {
+                drainMain();
                 auto registered = manager_->adForSpace("pair");
                 const auto& views = container_->subviews();
                 if (!registered || views.size() != 1 || views.front() != registered->adView()) ++mismatches;
@@ -315,4 +318,142 @@ TEST_F(AdManagerTest, TwoThreadsShowingIntoOneSpaceLeaveOneRegisteredViewAtATime
     EXPECT_EQ(most.load(), 1);
     EXPECT_EQ(shown.load(), 1);
     manager_->deRegisterAdForSpace("pair");
+}
+
+// One thread shows 3,000 pending ads into a space while another removes the space: shows and the removal take turns on the main thread, so the ads
+// shown before the removal were each removed in turn, the rest were withdrawn and never rendered,
+// and afterwards no ad is registered, none stands rendered and the container is empty. The host
+// heard of each render and of nothing else.
+TEST_F(AdManagerTest, AShowThreadAndARemovalThreadLeaveNoAdShownAfterTheRemoval) {
+    constexpr int kAds = 3000;
+    VuderuAdCache::addAdUnits({servedUnit("race", 0, "cached")});
+    std::atomic<int> shown{0};
+    std::atomic<int> most{0};
+    std::vector<std::shared_ptr<CountingShownView>> ads;
+    for (int i = 0; i < kAds; ++i) {
+        ads.push_back(std::make_shared<CountingShownView>(container_, "race", shown, most));
+        manager_->addPendingAd(ads.back());
+    }
+    std::latch halfHanded(1);
+    std::atomic<int> done{0};
+    std::thread shows([&] {
+        for (int i = 0; i < kAds; ++i) {
+            manager_->displayAd(ads[i]);
+            if (i == kAds / 2) halfHanded.count_down();
+        }
+        ++done;
+    });
+    std::thread removal([&] {
+        halfHanded.wait();
+        manager_->removeSpace("race");
+        ++done;
+    });
+    EXPECT_TRUE(runMainUntil([&] { return done == 2; }));
+    shows.join();
+    removal.join();
+    drainMain();
+
+    EXPECT_EQ(manager_->adForSpace("race"), nullptr);
+    EXPECT_TRUE(container_->subviews().empty());
+    EXPECT_EQ(shown.load(), 0);
+    EXPECT_EQ(most.load(), 1);
+    EXPECT_TRUE(manager_->pendingAdArray().empty());
+    // In the order asked: a run of ads shown and removed in turn, then the withdrawn ones.
+    std::size_t rendered = 0;
+    int misplaced = 0;
+    for (std::size_t i = 0; i < ads.size(); ++i) {
+        const bool wasShown = ads[i]->renders > 0;
+        if (wasShown == ads[i]->withdrawn || wasShown != ads[i]->removed || (wasShown && rendered != i)) ++misplaced;
+        if (wasShown) ++rendered;
+    }
+    EXPECT_EQ(misplaced, 0);
+    EXPECT_EQ(delegate_->calls(), std::vector<std::string>(rendered, "spaceDidRender(race,NO)"));
+}
+
+namespace {
+
+// A host that removes the space when it is asked whether to show an ad there.
+class DelegateRemovingTheSpace : public RecordingHostDelegate {
+public:
+    std::optional<bool> spaceShouldDisplayForType(const std::string& space, std::int32_t) override {
+        VuderuAdManager::instance()->removeSpace(space);
+        return true;
+    }
+};
+
+} // namespace
+
+// Whichever of a show and a removal of one space runs first, nothing stays on screen after the
+// removal; a removal that comes first wins, and the show that finds its space removed renders
+// nothing and tells the host nothing, not even that the ad was ready. An ad prepared after the
+// removal is shown as usual.
+TEST_F(AdManagerTest, ARemovalThatComesFirstWinsOverAShowOfTheSpace) {
+    struct Case {
+        const char* name;
+        // Runs the show of the pending ad and the removal in its order; answers whether it showed.
+        std::function<bool(const IVuderuAdPtr&)> run;
+        bool rendered;
+        std::vector<std::string> calls;
+    };
+    auto removeElsewhere = [] { std::thread([] { VuderuAdManager::instance()->removeSpace("banner"); }).join(); };
+    const Case cases[] = {
+        {"removed on another thread before the show",
+         [&](const IVuderuAdPtr& ad) {
+             removeElsewhere();
+             return manager_->displayAd(ad);
+         },
+         false,
+         {}},
+        {"removed before its ready report",
+         [&](const IVuderuAdPtr& ad) {
+             ad->setDisplayWhenReady(true);
+             removeElsewhere();
+             manager_->adReadyForDisplay(ad);
+             return manager_->adForSpace("banner") == ad;
+         },
+         false,
+         {}},
+        {"removed by the host while it is asked",
+         [&](const IVuderuAdPtr& ad) {
+             auto removing = std::make_shared<DelegateRemovingTheSpace>();
+             VuderuAds::setAdDelegate(removing);
+             const bool result = manager_->displayAd(ad);
+             VuderuAds::setAdDelegate(delegate_);
+             return result;
+         },
+         false,
+         {}},
+        {"shown, then removed on another thread",
+         [&](const IVuderuAdPtr& ad) {
+             const bool result = manager_->displayAd(ad);
+             removeElsewhere();
+             drainMain();
+             return result;
+         },
+         true,
+         {"spaceDidRender(banner,NO)"}},
+    };
+    VuderuAdCache::addAdUnits({servedUnit("banner", 0, "cached")});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        delegate_ = std::make_shared<RecordingHostDelegate>();
+        VuderuAds::setAdDelegate(delegate_);
+        auto ad = std::make_shared<TestAdSpaceView>(container_, "banner");
+        manager_->addPendingAd(ad);
+        EXPECT_EQ(c.run(ad), c.rendered);
+        drainMain();
+        EXPECT_EQ(ad->renders > 0, c.rendered);
+        EXPECT_EQ(ad->removed, c.rendered);
+        EXPECT_EQ(ad->withdrawn, !c.rendered);
+        EXPECT_EQ(manager_->adForSpace("banner"), nullptr);
+        EXPECT_TRUE(manager_->pendingAdArray().empty());
+        EXPECT_EQ(delegate_->calls(), c.calls);
+
+        // The space lives on for ads prepared after its removal.
+        auto next = std::make_shared<TestAdSpaceView>(container_, "banner");
+        manager_->addPendingAd(next);
+        EXPECT_TRUE(manager_->displayAd(next));
+        EXPECT_EQ(manager_->adForSpace("banner"), next);
+        manager_->deRegisterAdForSpace("banner");
+    }
 }

@@ -4,6 +4,8 @@
 #include "sdk/adviews/tests/AdSpaceViewFixture.h"
 
 #include "platform/foundation/arc4random.h"
+#include "platform/net/NSURLConnection.h"
+#include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/uikit/UIAlertView.h"
 #include "sdk/ads/VuderuAdError.h"
 
@@ -263,4 +265,81 @@ TEST_F(AdSpaceViewTest, FrameSwitchedToAfterTheFirstRenderReplacesThePreviousPag
     EXPECT_FALSE(first->superview());
     EXPECT_FALSE(ad->previousWebViewLoader());
     EXPECT_TRUE(hasEvent("f2", "rendered"));
+}
+
+// A banner whose page fetches a pixel from a loopback server every 100 ms: when the ad fails (its
+// frame's load is cut off: 114), is removed while shown, or is withdrawn while pending, its page
+// ends at once although the ad itself is still held, and no further fetch reaches the server while
+// the clock moves on five seconds. The failed and the withdrawn ad are no longer pending.
+TEST_F(AdSpaceViewTest, AnAdThatFailsOrIsRemovedStopsItsPageAtOnce) {
+    struct Case {
+        const char* name;
+        bool framed;
+        std::function<void(const VuderuAdPtr&, LoopbackGate&)> stop;
+        AdCalls calls;
+    };
+    const Case cases[] = {
+        {"its frame fails", true,
+         [&](const VuderuAdPtr&, LoopbackGate& frame) {
+             frame.release();
+             ASSERT_TRUE(runMainUntil([&] { return !delegate->calls.empty(); }));
+         },
+         {"spaceDidFailToReceiveAd(space,114)"}},
+        {"removed while shown", false,
+         [](const VuderuAdPtr& ad, LoopbackGate&) {
+             auto manager = VuderuAdManager::instance();
+             manager->removePendingAd(ad);
+             ASSERT_TRUE(manager->registerAdAdSpaceName(ad, "space"));
+             std::thread([] { VuderuAdManager::instance()->removeSpace("space"); }).join();
+             drainMain();
+         },
+         {"spaceWillDismiss(space,NO)", "spaceDidDismiss(space,NO)"}},
+        {"withdrawn while pending", false,
+         [](const VuderuAdPtr&, LoopbackGate&) { VuderuAdManager::instance()->removeSpace("space"); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackHTTPServer server;
+        auto frameGate = std::make_shared<LoopbackGate>();
+        server.route("/tick.gif", LoopbackHTTPServer::fixed(200, {{"Content-Type", "image/gif"}}, "GIF89a"));
+        server.route("/sentinel", LoopbackHTTPServer::fixed(200, {}, "ok"));
+        // The frame's answer waits for the test, then the connection closes with nothing said.
+        server.route("/frame.html", [frameGate](LoopbackExchange& exchange) {
+            frameGate->wait();
+            exchange.closeAfterResponse();
+        });
+        auto ticks = [&] {
+            const auto requests = server.requests();
+            return static_cast<std::size_t>(std::count_if(requests.begin(), requests.end(), [](const LoopbackRequest& r) { return r.path == "/tick.gif"; }));
+        };
+        ManualClock clock;
+        std::string html = "<html><body><script>var n = 0; setInterval(function () { new Image().src = '" + server.url("/tick.gif") +
+                           "?' + (++n); }, 100);</script>";
+        if (c.framed) html += "<iframe src=\"" + server.url("/frame.html") + "\"></iframe>";
+        html += "</body></html>";
+        auto ad = makeAd({makeUnit({{.guid = "t", .display = html}})});
+        VuderuAdManager::instance()->addPendingAd(ad);
+        NSErrorPtr error;
+        ASSERT_TRUE(ad->prepareAdForDisplay(&error));
+        ASSERT_TRUE(runMainUntil([&] { return ad->webView()->stringByEvaluatingJavaScriptFromString("typeof n") == "number"; }));
+        for (std::size_t tick = 1; tick <= 3; ++tick) {
+            clock.advance(0.101);
+            ASSERT_TRUE(runMainUntil([&] { return ticks() >= tick; }));
+        }
+        delegate->calls.clear();
+        c.stop(ad, *frameGate);
+        EXPECT_EQ(delegate->calls, c.calls);
+        const std::size_t stoppedAt = ticks();
+        for (int step = 0; step < 50; ++step) clock.advance(0.1);
+        // A request of the test's own, sent after every tick the page could still have made.
+        NSURLResponsePtr response;
+        ASSERT_TRUE(NSURLConnection::sendSynchronousRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(server.url("/sentinel"))),
+                                                            &response, &error));
+        EXPECT_EQ(ticks(), stoppedAt);
+        const auto pending = VuderuAdManager::instance()->pendingAdArray();
+        EXPECT_EQ(std::find(pending.begin(), pending.end(), ad), pending.end());
+        frameGate->cancel();
+        VuderuAdManager::instance()->deRegisterAdForSpace("space");
+        drainMain();
+    }
 }
