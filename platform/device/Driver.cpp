@@ -38,7 +38,7 @@ constexpr const char* kDefaultSourceApplication = "com.apple.mobilesafari";
 constexpr double kDefaultSettleSeconds = 10;
 constexpr double kSettleStepSeconds = 0.05;
 constexpr int kSettleQuietPasses = 4;
-// How long `expect` waits for its text (device time on a manual clock, real time for transfers), unless told.
+// How long `expect` waits for its text (on the script clock, which passes with a transfer's real time), unless told.
 constexpr double kDefaultExpectSeconds = 10;
 
 // "LAT LON [HACC VACC]": finite numbers, latitude within ±90 and longitude within ±180.
@@ -83,6 +83,13 @@ std::optional<double> parseSeconds(const std::string& s) {
     return seconds;
 }
 
+// The error for a wait that needed more steps than a walk takes: the clock stands where it got.
+std::string cutShort(double seconds, double passed) {
+    return NSString::stringWithFormat("the clock passed %g s of %g s: more timers were due in it than a wait fires one by one (%lld); "
+                                      "wait in shorter steps",
+                                      passed, seconds, static_cast<long long>(SteppedClock::kExactSteps));
+}
+
 // The error for a wait longer than the clock can count.
 std::string tooLong(double seconds) {
     return NSString::stringWithFormat("%g s is longer than the device's clock can count (%.0f s from now at most)", seconds,
@@ -111,7 +118,9 @@ const std::vector<Driver::Command>& Driver::commands() {
     static const std::vector<Command> table = {
         {"screen", "", "show the screen", A::None, "",
          [](Driver& d, const std::string&) {
+             // Printable already, line by line.
              d.lastSaid_ = d.screen();
+             d.saidIsPrintable_ = true;
              return true;
          }},
         {"tap", "TEXT", "tap what the screen shows as TEXT, escapes as shown (a row, a button, a bar button, a tab, an alert button)",
@@ -205,7 +214,7 @@ const std::vector<Driver::Command>& Driver::commands() {
              else return d.fail("store takes ok [SECONDS], fail or never");
              return true;
          }},
-        {"wait", "SECONDS", "let time pass, and real-time work (a transfer) run for as long, as a person waits", A::Seconds, "",
+        {"wait", "SECONDS", "let time pass as a person waits: SECONDS in all, a transfer running in real time meanwhile", A::Seconds, "",
          [](Driver& d, const std::string& seconds) { return d.wait(*parseSeconds(seconds)); }},
         {"screenshot", "FILE", "write the screen as a PNG image at the screen's scale", A::Text, "",
          [](Driver& d, const std::string& file) { return d.screenshot(file); }},
@@ -437,15 +446,53 @@ void Driver::drain() {
     }
 }
 
+namespace {
+// The real time that passed while work was in flight, counted from the first look that saw it
+// and handed over in parts as it passes; nothing while no work is in flight.
+class RealTimeInFlight {
+public:
+    void look(bool inFlight) {
+        if (inFlight && !counting_) since_ = std::chrono::steady_clock::now();
+        counting_ = inFlight;
+    }
+    // The seconds since the last part (none while nothing is in flight).
+    double take() {
+        if (!counting_) return 0;
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - since_).count();
+        since_ = now;
+        return seconds;
+    }
+
+private:
+    bool counting_ = false;
+    std::chrono::steady_clock::time_point since_{};
+};
+} // namespace
+
+bool Driver::followRealTime(SteppedClock::Walk& walk, double seconds, const std::function<bool()>& done) {
+    if (seconds <= 0) return false;
+    const double until = PlatformClock::monotonic() + seconds;
+    while (walk.stepTo(until))
+        if (done && done()) return true;
+    return false;
+}
+
 bool Driver::settle(double seconds) {
     auto loop = NSRunLoop::mainRunLoop();
-    // Real time, whatever the clock: queued work hands uploads to the main loop, so the loop runs
-    // on until no transfer is in flight and no queue has work, several passes in a row.
+    // Real time: queued work hands uploads to the main loop, so the loop runs on until no transfer
+    // is in flight and no queue has work, several passes in a row. A manual clock passes with the
+    // real time spent while they run, the timers due meanwhile firing in turn; what their ends
+    // start later (a message shown a moment after a download) waits for the clock to move on.
+    SteppedClock::Walk walk(PlatformClock::monotonic() + seconds, 0);
+    RealTimeInFlight spent;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     int quietPasses = 0;
     while (quietPasses < kSettleQuietPasses && std::chrono::steady_clock::now() < deadline) {
         drain();
+        spent.look(URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle());
         loop->runOnce(kSettleStepSeconds);
+        followRealTime(walk, spent.take(), nullptr);
         bool quiet = URLTransfer::inFlightCount() == 0 && WorkerPool::shared().isIdle();
         quietPasses = quiet ? quietPasses + 1 : 0;
     }
@@ -453,43 +500,61 @@ bool Driver::settle(double seconds) {
     return true;
 }
 
-bool Driver::passTime(double seconds, const std::function<bool()>& done) {
+Driver::Passed Driver::passTime(double seconds, const std::function<bool()>& done) {
     auto loop = NSRunLoop::mainRunLoop();
     // Downloads, exports and update checks run on other threads and hand their results to the
-    // main loop: while one is in flight the loop runs in real time (at most `seconds` of it) and
-    // the script clock stands. Otherwise, on a manual clock, time steps from one due timer to the
-    // next, up to `seconds` of device time; on the real clock the loop simply runs.
+    // main loop: while one is in flight the loop runs in real time, and a manual clock passes with
+    // that real time (the timers due meanwhile firing in turn), so that the wait is `seconds` in
+    // all, as a person's. Otherwise, on a manual clock, time steps from one due timer to the next,
+    // up to `seconds` of device time; on the real clock the loop simply runs.
     const bool manual = PlatformClock::isManual();
     SteppedClock::Walk walk(PlatformClock::monotonic() + seconds, 0);
     const auto realDeadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     // Time steps on only after a few quiet looks in a row: a transfer's end reaches the main loop
-    // through other threads a moment after it stops counting as in flight.
+    // through other threads a moment after it stops counting as in flight. The clock stands
+    // during those looks.
     int quietLooks = kSettleQuietPasses;
+    RealTimeInFlight spent;
     for (;;) {
         SteppedClock::settle(0);
-        if (done && done()) return true;
-        const bool realTimeLeft = std::chrono::steady_clock::now() < realDeadline;
+        if (done && done()) return Passed::Done;
         const bool inFlight =
             URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle() || RunLoopActivity::busyServiceLoops() > 0;
         quietLooks = inFlight ? 0 : quietLooks + 1;
-        const bool settled = quietLooks >= kSettleQuietPasses || !realTimeLeft;
-        if (manual && settled && walk.step()) continue;
-        if (!realTimeLeft || (manual && settled)) return !done;
+        spent.look(inFlight);
+        if (!manual) {
+            if (std::chrono::steady_clock::now() >= realDeadline) return Passed::TimeUp;
+            loop->runOnce(kSettleStepSeconds);
+            continue;
+        }
+        if (quietLooks >= kSettleQuietPasses) {
+            if (walk.step()) continue;
+            return walk.cutShort() ? Passed::CutShort : Passed::TimeUp;
+        }
+        if (walk.reached()) return Passed::TimeUp;
         loop->runOnce(kSettleStepSeconds);
+        if (followRealTime(walk, spent.take(), done)) return Passed::Done;
+        if (walk.cutShort()) return Passed::CutShort;
     }
 }
 
 bool Driver::wait(double seconds) {
     if (!SteppedClock::canWait(seconds)) return fail(tooLong(seconds));
-    return passTime(seconds, nullptr);
+    const double start = PlatformClock::monotonic();
+    if (passTime(seconds, nullptr) == Passed::CutShort) return fail(cutShort(seconds, PlatformClock::monotonic() - start));
+    return true;
 }
 
 bool Driver::expect(const std::string& text, double seconds) {
     // What the screen shows, with the lines printed under the command before this one and since.
     auto shows = [&] { return screenText(false, true).find(text) != std::string::npos; };
-    if (passTime(seconds, shows)) return true;
+    const double start = PlatformClock::monotonic();
+    const Passed passed = passTime(seconds, shows);
+    if (passed == Passed::Done) return true;
     // The screen itself follows under the command.
-    return fail(UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) + " s");
+    std::string error = UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) + " s";
+    if (passed == Passed::CutShort) error = UIScreenDescription::quoted(text) + " not on screen: " + cutShort(seconds, PlatformClock::monotonic() - start);
+    return fail(error);
 }
 
 void Driver::advance(double seconds) { SteppedClock::advance(seconds); }
@@ -539,15 +604,23 @@ std::string Driver::withoutByteOrderMark(const std::string& line) {
 }
 
 std::string Driver::execute(const std::string& rawLine, bool* quit) {
-    std::string line = NSString::stringByTrimmingWhitespaceAndNewlines(withoutByteOrderMark(rawLine));
+    const std::string typed = withoutByteOrderMark(rawLine);
+    std::string line = NSString::stringByTrimmingWhitespaceAndNewlines(typed);
     if (quit) *quit = false;
     if (line.empty() || line[0] == '#') return "";
     auto space = line.find(' ');
     std::string name = line.substr(0, space);
-    std::string exactArgument = space == std::string::npos ? "" : line.substr(space + 1);
+    // The rest of the line as typed, spaces at both ends kept (a name may begin or end with one);
+    // only the line's end is dropped.
+    std::string exactArgument;
+    if (space != std::string::npos) {
+        exactArgument = typed.substr(typed.find(line) + space + 1);
+        while (!exactArgument.empty() && (exactArgument.back() == '\n' || exactArgument.back() == '\r')) exactArgument.pop_back();
+    }
     std::string argument = NSString::stringByTrimmingWhitespace(exactArgument);
     lastError_.clear();
     lastSaid_.clear();
+    saidIsPrintable_ = false;
     // What the app opens or hands on from here is this command's; expect sees it, and the
     // previous command's, but nothing older.
     auto application = UIApplication::sharedApplication();
@@ -574,7 +647,7 @@ std::string Driver::execute(const std::string& rawLine, bool* quit) {
     if ((command != table.end() && command->name != "screen" && command->name != "help" && command->name != "quit") || host != added.end())
         SteppedClock::settle();
     if (!ok) return "error: " + printableLines(lastError_) + "\n";
-    std::string said = printableLines(lastSaid_);
+    std::string said = saidIsPrintable_ ? lastSaid_ : printableLines(lastSaid_);
     if (!said.empty() && said.back() != '\n') said += "\n";
     return said;
 }

@@ -6,6 +6,7 @@
 // UIScreenDescription, and each of them adds its own lines and names what a command can act on
 // (see UIScreenDescription.h). A new command is one row of the table in Driver.cpp.
 
+#include "platform/dispatch/SteppedClock.h"
 #include "platform/uikit/UIActivityViewController.h"
 #include "platform/uikit/UIAlertView.h"
 #include "platform/uikit/UIFingers.h"
@@ -88,12 +89,14 @@ public:
     // Lets time pass as on a device (SteppedClock): from due timer to due timer on a manual clock,
     // with the queues settled after each; the main loop runs that long on the real clock.
     void advance(double seconds);
-    // A person's wait of `seconds`: time passes as advance() has it, and real-time work in flight
-    // (a transfer, an export, queued work) runs in real time for as long, at most, while the script
-    // clock stands (see passTime). An error for a wait the clock cannot count.
+    // A person's wait of `seconds`, in all: time passes as advance() has it, and while real-time
+    // work is in flight (a transfer, an export, queued work) it runs in real time and the script
+    // clock passes with it (see passTime). An error for a wait the clock cannot count, and for one
+    // whose timers were too many to fire one by one (the clock then stands where it got).
     bool wait(double seconds);
     // Runs the main loop in real time until no URL transfer has been in flight for a few passes,
-    // at most `seconds`; an error when some are still running then.
+    // at most `seconds`, a manual clock passing with the real time spent while one was; an error
+    // when some are still running then. The screen is left as the device shows it at that moment.
     bool settle(double seconds);
     // Waits until the screen text holds `text` (with the opened and handed lines printed since
     // the previous command began), letting time pass as wait() does for at most `seconds`. An
@@ -146,13 +149,20 @@ private:
     // `sinceEarlier` lists those already shown under the previous command too.
     std::string screenText(bool markShown, bool sinceEarlier);
     // Lets up to `seconds` pass: on a manual clock from due timer to due timer, and whenever
-    // real-time work is in flight the main loop runs in real time for it (at most `seconds` of real
-    // time in all) while the clock stands; on the real clock the loop runs that long. Stops as soon
-    // as `done` holds (looked at after each step); true then, or, without `done`, at the end.
-    bool passTime(double seconds, const std::function<bool()>& done);
+    // real-time work is in flight the main loop runs in real time for it while the clock follows
+    // (followRealTime), `seconds` in all; on the real clock the loop runs that long. Stops as soon
+    // as `done` holds (looked at after each step): Done then; TimeUp once the time has passed;
+    // CutShort when the clock could not pass it all one due timer at a time (SteppedClock::Walk).
+    enum class Passed { Done, TimeUp, CutShort };
+    Passed passTime(double seconds, const std::function<bool()>& done);
+    // Moves the walk on by `seconds` that passed in real time, each timer due on the way firing
+    // in turn; true as soon as `done` holds.
+    static bool followRealTime(SteppedClock::Walk& walk, double seconds, const std::function<bool()>& done);
 
     std::string lastError_;
     std::string lastSaid_;
+    // lastSaid_ is screen text, escaped already.
+    bool saidIsPrintable_ = false;
     std::size_t openedShown_ = 0;
     std::size_t handedShown_ = 0;
     // How many URLs the app had opened and documents handed on when a command began.

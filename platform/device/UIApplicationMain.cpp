@@ -8,6 +8,7 @@
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/PrintableText.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
@@ -153,7 +154,8 @@ LaunchURL launchURLFor(const Options& options) {
 // Runs one command and prints what it says and the screen after it; false when it quits.
 bool runCommand(Driver& driver, const std::string& rawLine, bool echo) {
     const std::string line = Driver::withoutByteOrderMark(rawLine);
-    if (echo) std::cout << "> " << UIScreenDescription::printable(line) << "\n";
+    // The line as typed: its escapes stand as they are, and only raw controls show as escapes.
+    if (echo) std::cout << "> " << PrintableText(line, PrintableBackslash::AsTyped) << "\n";
     bool quit = false;
     std::string said = driver.execute(line, &quit);
     if (quit) return false;

@@ -35,8 +35,7 @@ void DispatchSource::armLocked() {
     const std::uint64_t generation = generation_;
     // An armed source keeps itself alive, as on the platform, until it is cancelled or suspended.
     entry_ = DispatchTimerThread::shared().schedule(
-        next_, [self = self<DispatchSource>(), generation] { self->timerFired(generation); },
-        interval_ == DISPATCH_TIME_FOREVER ? 0 : interval_);
+        next_, [self = self<DispatchSource>(), generation] { self->timerFired(generation); });
 }
 
 void DispatchSource::disarmLocked() {

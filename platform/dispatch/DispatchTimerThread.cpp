@@ -40,18 +40,12 @@ DispatchTimerThread::DispatchTimerThread() {
         }
         changed_.notify_all();
     });
-    PlatformClock::addDueTimeSource([this](double after, double shortestRepeat) {
+    PlatformClock::addDueTimeSource([this](double after) {
         const auto afterNanoseconds = static_cast<dispatch_time_t>(std::max(0.0, std::floor(after * static_cast<double>(NSEC_PER_SEC))));
-        const double shortestNanoseconds = shortestRepeat * static_cast<double>(NSEC_PER_SEC);
         std::lock_guard<std::mutex> guard(mutex_);
         auto next = byTime_.upper_bound(afterNanoseconds);
         // Entries are whole nanoseconds; one that rounds to `after` itself is not ahead of it.
-        auto skipped = [&](const auto& entry) {
-            if (static_cast<double>(entry.first) / static_cast<double>(NSEC_PER_SEC) <= after) return true;
-            const std::uint64_t repeat = entries_.at(entry.second).repeatNanoseconds;
-            return repeat != 0 && static_cast<double>(repeat) < shortestNanoseconds;
-        };
-        while (next != byTime_.end() && skipped(*next)) ++next;
+        while (next != byTime_.end() && static_cast<double>(next->first) / static_cast<double>(NSEC_PER_SEC) <= after) ++next;
         return next == byTime_.end() ? std::numeric_limits<double>::infinity()
                                      : static_cast<double>(next->first) / static_cast<double>(NSEC_PER_SEC);
     });
@@ -129,12 +123,12 @@ void installDispatchForkHandlers() {
     });
 }
 
-DispatchTimerThread::EntryId DispatchTimerThread::schedule(dispatch_time_t when, Fire fire, std::uint64_t repeatNanoseconds) {
+DispatchTimerThread::EntryId DispatchTimerThread::schedule(dispatch_time_t when, Fire fire) {
     EntryId id;
     {
         std::lock_guard<std::mutex> guard(mutex_);
         id = nextId_++;
-        entries_[id] = Entry{when, std::move(fire), repeatNanoseconds};
+        entries_[id] = Entry{when, std::move(fire)};
         byTime_.emplace(when, id);
         startThreadLocked();
     }

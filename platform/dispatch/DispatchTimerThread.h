@@ -19,9 +19,7 @@ public:
 
     static DispatchTimerThread& shared();
 
-    // `repeatNanoseconds` is the interval of the repeating timer the entry fires for (0 for a
-    // one-shot), so that time stepped past many of its intervals may leave it out (SteppedClock).
-    EntryId schedule(dispatch_time_t when, Fire fire, std::uint64_t repeatNanoseconds = 0);
+    EntryId schedule(dispatch_time_t when, Fire fire);
     // After cancel returns the entry does not fire (unless it already began firing).
     void cancel(EntryId entry);
 
@@ -44,7 +42,6 @@ private:
     struct Entry {
         dispatch_time_t when;
         Fire fire;
-        std::uint64_t repeatNanoseconds;
     };
     std::map<EntryId, Entry> entries_;
     EntryId nextId_ = 1;

@@ -18,9 +18,6 @@ constexpr int kMaxSettlePasses = 100000;
 // The pool and the service threads are looked at again this often while main-loop work may be
 // what they wait for.
 constexpr double kSliceSeconds = 0.01;
-// A chain of one-shot timers each starting the next a moment later must not turn one wait into a
-// billion steps: past this many, the rest of the time passes in one move.
-constexpr std::int64_t kMaxStepsPerAdvance = 10 * SteppedClock::kExactSteps;
 } // namespace
 
 namespace SteppedClock {
@@ -56,41 +53,46 @@ bool canWait(double seconds) {
 
 Walk::Walk(double limit, double patience) : limit_(limit), patience_(patience) {}
 
-bool Walk::step() {
+bool Walk::step() { return stepTo(limit_); }
+
+bool Walk::stepTo(double until) {
     if (!PlatformClock::isManual()) return false;
     const double now = PlatformClock::monotonic();
-    if (steps_ >= kMaxStepsPerAdvance) {
-        if (now >= limit_) return false;
-        PlatformClock::advanceTo(limit_);
-        settle(0);
-        return true;
+    const double bound = std::min(until, limit_);
+    if (steps_ >= kExactSteps) {
+        cutShort_ = cutShort_ || now < limit_;
+        return false;
     }
-    // Past the exact steps, and again after as many more, the repeating timers too quick for the
-    // rest of the wait to be stepped through in as many steps are passed over.
-    if (steps_ > 0 && steps_ % kExactSteps == 0) shortestRepeat_ = std::max(shortestRepeat_, (limit_ - now) / kExactSteps);
     ++steps_;
-    const double next = PlatformClock::nextDueAfter(now, shortestRepeat_);
+    const double next = PlatformClock::nextDueAfter(now);
     // A timer a rounding past the limit still belongs to this wait, even once the clock reached it.
-    if (next <= limit_ + kToleranceSeconds) PlatformClock::advanceTo(next);
-    else if (now < limit_) PlatformClock::advanceTo(limit_);
-    else return false;
+    const double tolerance = bound == limit_ ? kToleranceSeconds : 0;
+    if (next <= bound + tolerance) PlatformClock::advanceTo(next);
+    else if (now < bound) PlatformClock::advanceTo(bound);
+    else {
+        --steps_;
+        return false;
+    }
     if (!settle(patience_)) patience_ = 0;
     return true;
 }
 
+bool Walk::reached() const { return !PlatformClock::isManual() || PlatformClock::monotonic() >= limit_; }
+
 bool stepToward(double limit, double patience) { return Walk(limit, patience).step(); }
 
-void advance(double seconds) {
+bool advance(double seconds) {
     double patience = kDefaultPatienceSeconds;
     if (!settle(patience)) patience = 0;
     if (!PlatformClock::isManual()) {
         NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(seconds));
         settle(patience);
-        return;
+        return true;
     }
     Walk walk(PlatformClock::monotonic() + seconds, patience);
     while (walk.step()) {
     }
+    return !walk.cutShort();
 }
 
 } // namespace SteppedClock

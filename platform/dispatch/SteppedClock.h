@@ -8,19 +8,17 @@
 // and a repeating timer fires once per interval. On the real clock the same calls run the main
 // loop in real time. Call these on the main thread.
 //
-// A wait of any length stays exact: past kExactSteps steps, a repeating timer whose interval is
-// shorter than what is left of the wait spread over another kExactSteps steps is no longer stepped
-// through one interval at a time (each step it is passed makes it fire once for the times it
-// missed, as when a device's loop is held up); every other timer still fires at its own time.
-// Only a chain of one-shot timers each starting the next a moment later can outlast ten times as
-// many steps; the rest of the wait then passes in one move.
+// A wait stays exact: every timer due in it fires at its own time, each a step of its own. A walk
+// takes at most kExactSteps steps; one that would need more (a repeating timer far quicker than
+// the wait is long) stops where its steps ran out, short of its limit, and says so (cutShort()),
+// rather than pass timers over. A longer time is waited out in several walks.
 
 #include <cstdint>
 
 namespace SteppedClock {
 
-// The steps a wait takes one due timer at a time before repeating timers may be passed over.
-inline constexpr int kExactSteps = 10000;
+// The steps a walk takes at most, one due timer each.
+inline constexpr std::int64_t kExactSteps = 200000;
 
 // The latest monotonic time a wait may reach: the dispatch clock counts nanoseconds in 63 bits,
 // and a timer set from then on must still be representable.
@@ -35,16 +33,22 @@ public:
     // blocked on the outside), later steps do not wait for it.
     Walk(double limit, double patience);
     // To the next due timer at or before the limit, else to the limit itself; then settles. False
-    // when the clock already stood at the limit (or is not manual).
+    // when the clock already stood at the limit, the steps ran out, or the clock is not manual.
     bool step();
+    // The same towards `until` (capped at the limit): the clock follows time that passed
+    // elsewhere (real time spent on a transfer), each timer due on the way firing in turn.
+    bool stepTo(double until);
     double limit() const { return limit_; }
+    // Whether the clock stands at the limit.
+    bool reached() const;
+    // Whether the walk stopped short of its limit for want of steps.
+    bool cutShort() const { return cutShort_; }
 
 private:
     double limit_;
     double patience_;
     std::int64_t steps_ = 0;
-    // Repeating timers of a shorter interval are passed over (0 while the walk is exact).
-    double shortestRepeat_ = 0;
+    bool cutShort_ = false;
 };
 
 // How long, in real time, settle() waits at most for the worker pool by default.
@@ -61,7 +65,8 @@ bool stepToward(double limit, double patience = kDefaultPatienceSeconds);
 bool settle(double patience = kDefaultPatienceSeconds);
 
 // Lets `seconds` pass: on a manual clock step by step until the time has passed (settled after
-// each step); on the real clock by running the main loop that long.
-void advance(double seconds);
+// each step); on the real clock by running the main loop that long. False when the walk was cut
+// short (see above).
+bool advance(double seconds);
 
 } // namespace SteppedClock

@@ -1,11 +1,12 @@
 #include "platform/foundation/NSLog.h"
 
+#include "platform/foundation/PlatformClock.h"
 #include "platform/foundation/PrintableText.h"
 
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
-#include <sys/time.h>
 #include <unistd.h>
 
 struct NSLogCapture::State {
@@ -20,21 +21,24 @@ NSLogCapture::State* capture = nullptr;
 } // namespace
 
 void NSLogv(const std::string& message) {
+    // Stamped with the device's time: the stepped clock's under a script or a test, read before
+    // the log's lock is taken.
+    const double now = PlatformClock::now();
+    auto seconds = static_cast<std::time_t>(std::floor(now));
+    auto milliseconds = static_cast<long>((now - std::floor(now)) * 1000);
+    if (milliseconds > 999) milliseconds = 999;
     std::lock_guard<std::mutex> guard(logLock);
     if (capture) {
         capture->lines.push_back(message);
         if (!capture->echo) return;
     }
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
     std::tm tm{};
-    localtime_r(&tv.tv_sec, &tm);
+    localtime_r(&seconds, &tm);
     char stamp[64];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
     // The line goes to a terminal: file names, titles and server text in it never reach it as
     // controls, direction marks or broken UTF-8, but shown as escapes as on the screen.
-    std::fprintf(stderr, "%s.%03ld Tandrel[%d] %s\n", stamp, static_cast<long>(tv.tv_usec / 1000), static_cast<int>(getpid()),
-                 PrintableText(message).c_str());
+    std::fprintf(stderr, "%s.%03ld Tandrel[%d] %s\n", stamp, milliseconds, static_cast<int>(getpid()), PrintableText(message).c_str());
 }
 
 NSLogCapture::NSLogCapture(bool echo) : state_(new State) {

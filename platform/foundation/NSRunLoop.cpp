@@ -320,14 +320,13 @@ NSRunLoop::NSRunLoop() : impl_(std::make_unique<Impl>()) {
     // A change of manual time must make every loop re-examine its timers.
     impl_->clockObserver = PlatformClock::addObserver([waker = impl_->waker] { waker->wake(); });
     impl_->dueTimes->impl = impl_.get();
-    impl_->dueTimeSource = PlatformClock::addDueTimeSource([dueTimes = impl_->dueTimes](double after, double shortestRepeat) {
+    impl_->dueTimeSource = PlatformClock::addDueTimeSource([dueTimes = impl_->dueTimes](double after) {
         double earliest = std::numeric_limits<double>::infinity();
         MutexLock alive(dueTimes->mutex);
         Impl* d = dueTimes->impl;
         if (!d) return earliest;
         MutexLock guard(d->mutex);
         for (const auto& timer : d->timers) {
-            if (timer->repeats_ && timer->interval_ < shortestRepeat) continue;
             const double at = timer->scheduledFireTime();
             if (at > after) earliest = std::min(earliest, at);
         }

@@ -125,7 +125,7 @@ void PlatformClock::removeDueTimeSource(std::uint64_t token) {
     dueTimeSources().erase(token);
 }
 
-double PlatformClock::nextDueAfter(double after, double shortestRepeat) {
+double PlatformClock::nextDueAfter(double after) {
     std::vector<DueTimeSource> sources;
     {
         std::lock_guard<std::mutex> guard(platformClockLock);
@@ -133,6 +133,6 @@ double PlatformClock::nextDueAfter(double after, double shortestRepeat) {
     }
     // Sources take their own locks (a run loop's, the timer thread's): never under the clock's.
     double earliest = std::numeric_limits<double>::infinity();
-    for (auto& source : sources) earliest = std::min(earliest, source(after, shortestRepeat));
+    for (auto& source : sources) earliest = std::min(earliest, source(after));
     return earliest;
 }

@@ -35,13 +35,10 @@ public:
     static void removeObserver(std::uint64_t token);
 
     // A keeper of timers answers the monotonic time of its earliest timer due strictly after
-    // `after` (infinity for none), leaving out the repeating timers whose interval is shorter
-    // than `shortestRepeat`. Sources may be asked from any thread, without the clock's lock.
-    using DueTimeSource = std::function<double(double after, double shortestRepeat)>;
+    // `after` (infinity for none). Sources may be asked from any thread, without the clock's lock.
+    using DueTimeSource = std::function<double(double after)>;
     static std::uint64_t addDueTimeSource(DueTimeSource nextDueAfter);
     static void removeDueTimeSource(std::uint64_t token);
     // The earliest time any source has a timer due strictly after `after`; infinity for none.
-    // With `shortestRepeat`, repeating timers of a shorter interval do not count: time stepped
-    // past them makes each fire once for the times it missed.
-    static double nextDueAfter(double after, double shortestRepeat = 0);
+    static double nextDueAfter(double after);
 };

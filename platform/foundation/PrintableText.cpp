@@ -59,12 +59,28 @@ void appendPrintableHex(std::string& out, char32_t value, int digits) {
 }
 } // namespace
 
-std::string PrintableText(std::string_view text) {
-    if (std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) return std::string(text);
+std::string PrintableText(std::string_view text, PrintableBackslash backslash) {
+    const bool escapeBackslash = backslash == PrintableBackslash::Escaped;
+    // The spaces at the end, each written as an escape.
+    const std::size_t end = text.find_last_not_of(' ') + 1;
+    if (end == text.size() && std::all_of(text.begin(), text.end(), [&](char c) {
+            return c >= 0x20 && c < 0x7f && (c != '\\' || !escapeBackslash);
+        }))
+        return std::string(text);
     std::string out;
     out.reserve(text.size() + 8);
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
+        if (i >= end) {
+            out += "\\x20";
+            ++i;
+            continue;
+        }
+        if (byte == '\\' && escapeBackslash) {
+            out += "\\\\";
+            ++i;
+            continue;
+        }
         if (byte >= 0x20 && byte < 0x7f) {
             out += text[i++];
             continue;

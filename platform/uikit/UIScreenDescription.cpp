@@ -55,7 +55,9 @@ std::string UIScreenDescription::text() const {
     // and not listed; a thing with several names (a button's title, image and label) once.
     const std::size_t front = layers_.size() - 1;
     auto namedByALine = [&](const std::string& name) {
-        const std::string shown = printable(name);
+        // As the name shows inside a line: a space at its end stands as it is there.
+        std::string shown = printable(name + ".");
+        shown.pop_back();
         return std::any_of(lines_.begin(), lines_.end(), [&](const std::string& line) { return mentions(line, shown); });
     };
     std::vector<const Place*> mentioned;

@@ -61,7 +61,8 @@ public:
     using TapAction = std::function<bool(UIScreenReply& reply)>;
 
     // Screen text; control characters, invisible and line-breaking marks in a line show as escapes
-    // ("\n", "\t", "\x1b", "\u200b": PrintableText). What `tap` reaches in the front-most layer and
+    // ("\n", "\t", "\x1b", "\u200b", "\\" for a backslash, "\x20" for a space ending the line:
+    // PrintableText). What `tap` reaches in the front-most layer and
     // no line names is listed last, on an "also:" line, each thing once, by its own name.
     void addLine(std::string line);
     static std::string printable(const std::string& line) { return PrintableText(line); }
@@ -130,8 +131,12 @@ public:
         CGPoint point;
     };
     static std::optional<Cover> coverOf(const std::shared_ptr<UIView>& view);
-    // Whether a name shown on the screen (escaped as the screen shows it) is what was typed.
-    static bool shows(const std::string& name, const std::string& typed) { return name == typed || printable(name) == typed; }
+    // Whether a name shown on the screen is what was typed: escaped as the screen shows it ("\\"
+    // for a backslash, "\x20" for a space at its end), or as it is when the typing holds no
+    // backslash (a backslash typed always begins an escape).
+    static bool shows(const std::string& name, const std::string& typed) {
+        return printable(name) == typed || (name == typed && typed.find('\\') == std::string::npos);
+    }
 
 private:
     struct Place;

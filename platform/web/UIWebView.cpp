@@ -95,7 +95,7 @@ void UIWebView::keepConsoleLine(std::string line) {
     if (console_.size() >= 2 * kMaxConsoleLines)
         console_.erase(console_.begin(), console_.end() - static_cast<std::ptrdiff_t>(kMaxConsoleLines));
     console_.push_back(std::move(line));
-    if (consoleObserver_) consoleObserver_(UIScreenDescription::printable(console_.back()));
+    if (consoleObserver_) consoleObserver_(console_.back());
 }
 
 void UIWebView::pageViewport(double& width, double& height, double& scale) {
@@ -110,9 +110,9 @@ void UIWebView::reportBound(const std::string& what) {
 }
 
 // The view's own lines about a page go to the log and the page's console; what the page chose (its
-// URL, its text) is escaped for the log, so that it cannot act on the terminal that shows it.
+// URL, its text) is escaped by the log, so that it cannot act on the terminal that shows it.
 void UIWebView::logLine(const std::string& line) {
-    NSLog("%@", UIScreenDescription::printable(line));
+    NSLog("%@", line);
     keepConsoleLine(line);
 }
 

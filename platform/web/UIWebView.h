@@ -155,7 +155,8 @@ public:
     // The page as the driver and tests see it.
     const std::vector<std::string>& consoleLines() const { return console_; }
     // Hears each line the page's console keeps (what the page logs, its uncaught errors, what the
-    // view says of it), escaped for a log, so that the app can log why a page shows nothing.
+    // view says of it), as the page wrote it, so that the app can log why a page shows nothing
+    // (the log escapes it).
     using ConsoleObserver = std::function<void(const std::string& line)>;
     void setConsoleObserver(ConsoleObserver observer) { consoleObserver_ = std::move(observer); }
     std::string pageURL() const { return page().url(); }

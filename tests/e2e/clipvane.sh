@@ -164,4 +164,19 @@ printf 'open tandrel://http//m.youtube.com/watch?v=slow3\ntap Medium Quality\nwa
 "$tandrel" --device "$device" --script "$work/slow" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the slow download failed"; }
 cmp "$site/stream/slow3-medium" "$app/Slow Video.mov" || { cat "$work/out"; fail "the wait did not let the download finish"; }
 ! sed -n '/^> wait 10$/,$p' "$work/out" | grep -qF 'Downloading Video' || fail "the bar still showed the download after the wait"
+# A 5-second download (5 MB over 5 s): `wait 7.5` after the choice is 7.5 s in all, the script
+# clock passing with the transfer's real time, so it shows what a person sees then: the transfer
+# started a second after the choice and ended, and "Download Complete" shown (from 0.8 s after the
+# end). settle leaves the screen as it stands when the transfer ends, the message 0.8 s away.
+video_info slow5 "Five Seconds" medium > "$site/get_video_info/slow5"
+head -c 5000000 /dev/urandom > "$site/stream/slow5-medium"
+echo 5 > "$site/stream/slow5-medium.slow"
+printf 'open tandrel://http//m.youtube.com/watch?v=slow5\ntap Medium Quality\nwait 7.5\n' > "$work/five"
+"$tandrel" --device "$device" --script "$work/five" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the 5-second download failed"; }
+sed -n '/^> wait 7.5$/,$p' "$work/out" | grep -qF 'progress: "Download Complete"' || { cat "$work/out"; fail "wait 7.5 after a 5-second download did not show Download Complete"; }
+cmp "$site/stream/slow5-medium" "$app/Five Seconds.mov" || fail "the 5-second download differs from the served body"
+printf 'open tandrel://http//m.youtube.com/watch?v=slow5\ntap Medium Quality\nexpect Downloading Video\nsettle 15\nwait 1\n' > "$work/five"
+"$tandrel" --device "$device" --script "$work/five" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the settled download failed"; }
+sed -n '/^> settle 15$/,/^> wait 1$/p' "$work/out" | grep -qF 'progress: "Downloading Video"' || { cat "$work/out"; fail "settle did not leave the screen as the transfer's end shows it"; }
+sed -n '/^> wait 1$/,$p' "$work/out" | grep -qF 'progress: "Download Complete"' || { cat "$work/out"; fail "a second after settle the download was not shown complete"; }
 echo "clipvane: all checks passed"

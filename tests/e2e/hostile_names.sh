@@ -46,4 +46,28 @@ for mark in ["\u202e", "\u202a", "\u2066", "\x9b"]:
         sys.exit("FAILED: raw %r in the log" % mark)
 PY
 grep -qF 'hand-\x1b[31m.txt' "$work/err" || fail "the log does not show the escaped name"
+
+# A name holding a backslash shows it doubled, apart from a name holding a line break, and a name
+# ending in a space shows it where it would hide; tap takes both back as they show.
+backslash='a\nb.txt'
+trailing='notes.txt '
+for name in "$backslash" "$trailing"; do echo "$name" > "$work/sent/$name"; done
+cat > "$work/names" <<SCRIPT
+handover '$work/sent/$backslash'
+wait 1
+handover '$work/sent/$trailing'
+wait 5
+tap received
+wait 1
+tap a\\\\nb.txt
+cancel
+tap notes.txt\\x20
+cancel
+SCRIPT
+"$tandrel" --device "$device" --script "$work/names" > "$work/out" 2> "$work/err"
+! grep -q '^error:' "$work/out" || { cat "$work/out"; fail "a name was not taken back as it shows: $(grep '^error:' "$work/out")"; }
+[ "$(grep -c '^menu:' "$work/out")" -ge 2 ] || { cat "$work/out"; fail "the named rows did not open the document menu"; }
+grep -qF 'a\\nb.txt' "$work/out" || fail "the backslash was not shown doubled"
+[ "$(cat "$app/$backslash" 2> /dev/null)" = "$backslash" ] || fail "the name with a backslash was not saved"
+[ "$(cat "$app/$trailing" 2> /dev/null)" = "$trailing" ] || fail "the name ending in a space was not saved"
 echo "hostile_names: ok"

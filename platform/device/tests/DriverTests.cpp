@@ -616,6 +616,7 @@ TEST_F(DriverTest, TapTakesANameAsTheScreenShowsIt) {
     const struct {
         const char* name;
         const char* shown;
+        const char* typed = nullptr; // as shown unless given
     } cases[] = {
         {"line\nbreak.txt", "line\\nbreak.txt"},
         {"tab\there.txt", "tab\\there.txt"},
@@ -630,6 +631,11 @@ TEST_F(DriverTest, TapTakesANameAsTheScreenShowsIt) {
         {"arabic\xd8\x9cmark", "arabic\\u061cmark"},
         {"\xef\xbb\xbf" "bom", "\\ufeffbom"},
         {"caf\xc3\xa9 \xf0\x9f\x8e\xb5", "caf\xc3\xa9 \xf0\x9f\x8e\xb5"},
+        // A backslash and "n" shows apart from the line break above; a backslash typed begins an escape.
+        {"line\\nbreak.txt", "line\\\\nbreak.txt"},
+        {"C:\\dir", "C:\\\\dir"},
+        // A space ending a name is typed as an escape (a line ending in one shows it so).
+        {"trailing.txt ", "trailing.txt ", "trailing.txt\\x20"},
     };
     table_->names.clear();
     for (const auto& c : cases) table_->names.push_back(c.name);
@@ -639,7 +645,7 @@ TEST_F(DriverTest, TapTakesANameAsTheScreenShowsIt) {
         EXPECT_EQ(driver_.execute("scroll " + std::to_string(i)), "");
         const auto screen = driver_.screen();
         EXPECT_NE(screen.find("  " + std::to_string(i) + ": " + cases[i].shown + "  [go]\n"), std::string::npos) << screen;
-        EXPECT_EQ(driver_.execute(std::string("tap ") + cases[i].shown), "");
+        EXPECT_EQ(driver_.execute(std::string("tap ") + (cases[i].typed ? cases[i].typed : cases[i].shown)), "");
         ASSERT_FALSE(table_->journal.empty());
         EXPECT_EQ(table_->journal.back(), "select " + std::to_string(i));
     }
@@ -650,4 +656,10 @@ TEST_F(DriverTest, TapTakesANameAsTheScreenShowsIt) {
     EXPECT_EQ(table_->journal.back(), "select 1");
     EXPECT_EQ(driver_.execute("\xef\xbb\xbftap line\\nbreak.txt"), "");
     EXPECT_EQ(table_->journal.back(), "select 0");
+    // The space ending a name may be typed as it is too, at the end of the line.
+    EXPECT_EQ(driver_.execute("scroll " + std::to_string(std::size(cases) - 1)), "");
+    EXPECT_EQ(driver_.execute("tap trailing.txt \r\n"), "");
+    EXPECT_EQ(table_->journal.back(), "select " + std::to_string(std::size(cases) - 1));
+    // A backslash typed for itself is no escape, and finds no name.
+    EXPECT_EQ(driver_.execute("tap C:\\dir"), "error: nothing on screen shows \"C:\\\\dir\"\n");
 }

@@ -2,6 +2,7 @@
 // the work they queued finish before the clock moves, and what the app opened shows once.
 
 #include "platform/device/Driver.h"
+#include "platform/dispatch/WorkerPool.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
@@ -15,10 +16,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <functional>
+#include <thread>
 
 namespace {
 constexpr double kTolerance = 1e-6;
+// How far settle's last looks at a finished piece of work may carry the clock past its end.
+constexpr double kSettleLookSeconds = 0.5;
 
 std::int64_t nanoseconds(double seconds) { return static_cast<std::int64_t>(std::llround(seconds * NSEC_PER_SEC)); }
 
@@ -103,9 +109,10 @@ TEST_F(DriverTimeTest, OpenedPagesShowOnceAndExpectSeesThemOneCommandOn) {
     for (const auto& [command, answer] : steps) EXPECT_EQ(driver_.execute(command), answer) << command;
 }
 
-// A long wait passes every timer due in it at its time, however many there are: an update check
-// every 1800 s fires a hundred times in 180000 s beside a heartbeat every second. A wait the
-// clock cannot count is an error that leaves the clock as it was, delayed work firing after it.
+// A long wait passes every timer due in it at its time: an update check every 1800 s fires ten
+// times in 18000 s beside a heartbeat every second, which beats each second. A wait whose timers are more than a wait fires one by one is cut short, the clock
+// standing where it got, with an error; a wait the clock cannot count is an error that leaves the
+// clock as it was, delayed work firing after it.
 TEST_F(DriverTimeTest, LongWaitsStayExactAndAnUncountableOneIsAnError) {
     std::atomic<int> checks{0};
     auto source = dispatch_source_create(DISPATCH_SOURCE_TYPE_TIMER, 0, 0, dispatch_get_main_queue());
@@ -114,25 +121,82 @@ TEST_F(DriverTimeTest, LongWaitsStayExactAndAnUncountableOneIsAnError) {
     dispatch_resume(source);
     int beats = 0;
     auto heartbeat = NSTimer::scheduledTimerWithTimeInterval(1, true, [&](const std::shared_ptr<NSTimer>&) { ++beats; });
-    EXPECT_EQ(driver_.execute("wait 180000"), "");
-    EXPECT_EQ(checks.load(), 100);
-    EXPECT_GT(beats, 9000) << "each second stepped through for the first steps, then passed over";
-    EXPECT_NEAR(elapsed(), 180000, kTolerance);
+    EXPECT_EQ(driver_.execute("wait 18000"), "");
+    EXPECT_EQ(checks.load(), 10);
+    EXPECT_EQ(beats, 18000);
+    EXPECT_NEAR(elapsed(), 18000, kTolerance);
+
+    // A heartbeat a second cannot be fired one by one through 1e9 s: the wait stops at the last
+    // beat it could fire, every check due by then fired.
+    const std::string cut = driver_.execute("wait 1e9");
+    EXPECT_EQ(cut.rfind("error: the clock passed ", 0), 0u) << cut;
+    EXPECT_NE(cut.find(" s of 1e+09 s: more timers were due in it than a wait fires one by one"), std::string::npos) << cut;
+    const double reached = elapsed() - 18000;
+    EXPECT_GT(reached, 100000) << "the heartbeats are stepped through as far as a wait's steps go";
+    EXPECT_LT(reached, 1e9);
+    EXPECT_EQ(beats, 18000 + static_cast<int>(std::llround(reached)));
+    EXPECT_EQ(checks.load(), static_cast<int>(elapsed() / 1800));
     heartbeat->invalidate();
     dispatch_source_cancel(source);
 
+    const double before = elapsed();
     const std::string answer = driver_.execute("wait 1e10");
     EXPECT_EQ(answer.rfind("error: 1e+10 s is longer than the device's clock can count (", 0), 0u) << answer;
     EXPECT_EQ(driver_.execute("expect Never 1e10").rfind("error: 1e+10 s is longer", 0), 0u);
-    EXPECT_NEAR(elapsed(), 180000, kTolerance);
+    EXPECT_NEAR(elapsed(), before, kTolerance);
     bool fired = false;
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, nanoseconds(1)), dispatch_get_main_queue(), [&] { fired = true; });
-    EXPECT_EQ(driver_.execute("wait 1e9"), "");
+    EXPECT_EQ(driver_.execute("wait 1e9"), "") << "nothing repeats now: a few steps";
     EXPECT_TRUE(fired);
     fired = false;
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, nanoseconds(1)), dispatch_get_main_queue(), [&] { fired = true; });
     EXPECT_EQ(driver_.execute("wait 2"), "");
     EXPECT_TRUE(fired);
+}
+
+namespace {
+// Work that takes real time, as a transfer does: a worker busy for `seconds` of real time (its
+// sleep stands for the transfer's wait on the network), marked as an outside wait so that the
+// command that starts it does not wait for it; then its end is recorded on the main queue.
+void startRealTimeWork(double seconds, std::function<void()> ended) {
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [seconds, ended = std::move(ended)] {
+        WorkerPool::shared().beginOutsideWait();
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        WorkerPool::shared().endOutsideWait();
+        dispatch_async(dispatch_get_main_queue(), ended);
+    });
+}
+} // namespace
+
+// A wait over work in flight is its seconds in all, as a person's: the script clock passes with
+// the real time the work takes, the timers due meanwhile firing at their times before it ends,
+// and the rest of the wait passes on the clock after it. settle runs until the work is done,
+// the clock passing with it too.
+TEST_F(DriverTimeTest, AWaitOverWorkInFlightIsItsSecondsInAll) {
+    constexpr double kWorkSeconds = 0.4;
+    double endedAt = -1;
+    Driver::addHostCommand("real-work", "", "", [&](Driver&, const std::string&, UIScreenReply&) {
+        startRealTimeWork(kWorkSeconds, [&] { endedAt = elapsed(); });
+        return true;
+    });
+    double firedAt = -1;
+    NSRunLoop::mainRunLoop()->performAfterDelay(0.1, [&] { firedAt = elapsed(); });
+    EXPECT_EQ(driver_.execute("real-work"), "");
+    EXPECT_EQ(driver_.execute("wait 5"), "");
+    EXPECT_NEAR(elapsed(), 5, kTolerance);
+    EXPECT_NEAR(firedAt, 0.1, kTolerance);
+    // The work's real time passed on the clock (less only what the command before took).
+    EXPECT_GT(endedAt, kWorkSeconds / 2) << "the clock stood while the work ran";
+    EXPECT_LT(endedAt, 5);
+
+    firedAt = endedAt = -1;
+    start_ = PlatformClock::monotonic();
+    NSRunLoop::mainRunLoop()->performAfterDelay(0.1, [&] { firedAt = elapsed(); });
+    EXPECT_EQ(driver_.execute("real-work"), "");
+    EXPECT_EQ(driver_.execute("settle 5"), "");
+    EXPECT_NEAR(firedAt, 0.1, kTolerance);
+    EXPECT_GT(endedAt, kWorkSeconds / 2);
+    EXPECT_NEAR(elapsed(), endedAt, kSettleLookSeconds) << "settle leaves the clock where the work ended";
 }
 
 // What the driver says back names what the user typed and what the device holds: no control or

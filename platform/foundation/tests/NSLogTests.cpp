@@ -3,11 +3,13 @@
 // logged.
 
 #include "platform/foundation/NSLog.h"
+#include "platform/foundation/PlatformClock.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -57,5 +59,33 @@ TEST_F(NSLogTest, LinesOnTheTerminalCarryNoRawControlAndCapturedLinesStayAsLogge
     NSLogCapture capture;
     NSLog("Video meta-info: %@", kHostileTexts[1]);
     EXPECT_EQ(capture.lines(), std::vector<std::string>{"Video meta-info: " + kHostileTexts[1]});
+}
+
+// Under a stepped clock a line carries the device's time, not the host's: a day and a half
+// second on from where the clock started.
+TEST_F(NSLogTest, LinesCarryTheDevicesTimeUnderASteppedClock) {
+    constexpr double kStart = 1400000000;
+    const std::string path = host("/stderr.txt");
+    const int status = runInChildProcess([&] {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || ::dup2(fd, STDERR_FILENO) < 0) return 1;
+        NSLogCapture printed(true);
+        PlatformClock::setManual(kStart);
+        PlatformClock::advance(86400.5);
+        NSLog("stamped");
+        std::fflush(stderr);
+        return 0;
+    });
+    ASSERT_EQ(status, 0);
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    const std::time_t then = static_cast<std::time_t>(kStart) + 86400;
+    std::tm tm{};
+    localtime_r(&then, &tm);
+    char stamp[64];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S.500 ", &tm);
+    EXPECT_EQ(line.rfind(stamp, 0), 0u) << line;
+    EXPECT_NE(line.find("] stamped"), std::string::npos) << line;
 }
 } // namespace

@@ -1,5 +1,6 @@
 // Text shown on a terminal line: what would act on the terminal, break the line, turn the text
-// around or show as nothing is written as an escape; every other character stands as it is.
+// around or show as nothing is written as an escape, as are a backslash and the spaces at the end
+// (so that each text shows differently and reads back); every other character stands as it is.
 
 #include "platform/foundation/PrintableText.h"
 
@@ -11,7 +12,11 @@ TEST(PrintableText, EscapesWhatActsOrHidesAndKeepsEveryOtherCharacter) {
         const char* shown;
     } cases[] = {
         {"plain name.txt", "plain name.txt"},
-        {"C:\\dir\\a b", "C:\\dir\\a b"},
+        {"C:\\dir\\a b", "C:\\\\dir\\\\a b"},
+        {"back\\nslash", "back\\\\nslash"},
+        {"trailing  ", "trailing\\x20\\x20"},
+        {"  leading and inner  spaces.", "  leading and inner  spaces."},
+        {" ", "\\x20"},
         {"caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x8e\xb5", "caf\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x8e\xb5"},
         {"a\nb\tc\rd", "a\\nb\\tc\\rd"},
         {"\x1b[2J\x07\x7f", "\\x1b[2J\\x07\\x7f"},
@@ -32,4 +37,13 @@ TEST(PrintableText, EscapesWhatActsOrHidesAndKeepsEveryOtherCharacter) {
     }
     // A NUL inside the text, too.
     EXPECT_EQ(PrintableText(std::string_view("nul\0end", 7)), "nul\\x00end");
+}
+
+// A name holding a backslash and "n" and one holding a line break show apart; a line a person
+// typed keeps its backslashes (its escapes are the person's), while its raw controls still show
+// as escapes.
+TEST(PrintableText, BackslashesTellNamesApartAndTypedLinesKeepTheirs) {
+    EXPECT_NE(PrintableText("a\\nb.txt"), PrintableText("a\nb.txt"));
+    EXPECT_EQ(PrintableText("tap a\\\\nb.txt\x1b ", PrintableBackslash::AsTyped), "tap a\\\\nb.txt\\x1b\\x20");
+    EXPECT_EQ(PrintableText("tap C:\\dir", PrintableBackslash::AsTyped), "tap C:\\dir");
 }

@@ -95,7 +95,8 @@ TEST_P(AdTagTest, RunsAsABrowserRunsIt) {
 INSTANTIATE_TEST_SUITE_P(Tags, AdTagTest, ::testing::ValuesIn(kAdTagCases), CaseName());
 
 // A banner tag that writes its creative shows the image (named by its file) and follows its link
-// when the banner is tapped; a tag that throws says why through the console observer, escaped.
+// when the banner is tapped; a tag that throws says why through the console observer, as written
+// (the log escapes it).
 TEST_F(AdTagTest, ADocumentWriteBannerShowsItsImageAndItsClick) {
     std::vector<std::string> observed;
     view->setConsoleObserver([&](const std::string& line) { observed.push_back(line); });
@@ -116,5 +117,5 @@ TEST_F(AdTagTest, ADocumentWriteBannerShowsItsImageAndItsClick) {
 
     eval("throw new TypeError('no \\x1b[31mad\\u202e here')");
     ASSERT_FALSE(observed.empty());
-    EXPECT_EQ(observed.back(), "Uncaught TypeError: no \\x1b[31mad\\u202e here");
+    EXPECT_EQ(observed.back(), "Uncaught TypeError: no \x1b[31mad\u202e here");
 }
