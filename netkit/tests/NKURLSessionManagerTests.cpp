@@ -171,6 +171,34 @@ TEST_F(NKURLSessionManagerTest, DownloadsAreMovedToTheirDestination) {
     EXPECT_EQ(progress->totalUnitCount(), 9);
 }
 
+// A part of the resource that was not asked for is no answer: the data task fails with -1011 and
+// the download never reaches its destination.
+TEST_F(NKURLSessionManagerTest, APartNotAskedForFailsTheTaskAndMovesNothing) {
+    LoopbackHTTPServer server;
+    server.route("/file", LoopbackHTTPServer::fixed(206, {{"Content-Range", "bytes 0-3/9"}}, "file"));
+    makeDirectory("/var/mobile/Documents");
+    auto target = NSURL::fileURLWithPath("/var/mobile/Documents/saved.txt");
+    for (bool download : {false, true}) {
+        SCOPED_TRACE(download ? "download" : "data");
+        auto outcome = std::make_shared<Outcome>();
+        {
+            std::lock_guard guard(mutex_);
+            notes_.clear();
+        }
+        if (download) {
+            manager_->downloadTaskWithRequest(requestFor(server.url("/file")), nullptr,
+                                              [&](const NSURLPtr&, const NSURLResponsePtr&) { return target; }, recordInto(outcome))
+                ->resume();
+        } else {
+            manager_->dataTaskWithRequest(requestFor(server.url("/file")), recordInto(outcome))->resume();
+        }
+        finish(outcome);
+        ASSERT_TRUE(outcome->error);
+        EXPECT_EQ(outcome->error->code(), NSURLErrorBadServerResponse);
+        EXPECT_FALSE(NSFileManager::defaultManager()->fileExistsAtPath(target->path()));
+    }
+}
+
 TEST_F(NKURLSessionManagerTest, AFailedMoveFailsTheDownloadWithTheMoveError) {
     LoopbackHTTPServer server;
     server.route("/file", LoopbackHTTPServer::fixed(200, {}, "file body"));

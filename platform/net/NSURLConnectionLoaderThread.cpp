@@ -26,7 +26,8 @@ public:
         data_ = NSData::data();
         NSURLRequestPtr sent = connection ? connection->currentRequest() : nullptr;
         if (sent && response) {
-            if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) return failBadAnswer(connection, refusal);
+            std::string refusal = partialContent_.judgeHead(*sent, *response);
+            if (!refusal.empty()) return failBadAnswer(connection, refusal);
         }
         const long long announced = response ? response->expectedContentLength() : NSURLResponseUnknownLength;
         if (announced > static_cast<long long>(limit_)) failTooLarge(connection);

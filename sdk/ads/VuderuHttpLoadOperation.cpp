@@ -137,7 +137,8 @@ void VuderuHttpLoadOperation::failWhileLoading(const NSErrorPtr& error) {
 void VuderuHttpLoadOperation::connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) {
     if (!connection_) return;
     if (NSURLRequestPtr sent = connection_->currentRequest(); sent && response) {
-        if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) return failWhileLoading(badAnswerError(refusal));
+        std::string refusal = partialContent_.judgeHead(*sent, *response);
+        if (!refusal.empty()) return failWhileLoading(badAnswerError(refusal));
     }
     if (auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response); http && http->statusCode() >= kFirstFailingStatus) {
         failed_ = true;

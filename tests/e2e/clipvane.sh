@@ -50,6 +50,8 @@ video_info vid42 "My Video" small hd720 medium > "$site/get_video_info/vid42"
 video_info cut1 "My Video" hd720 > "$site/get_video_info/cut1"
 video_info dots "../../etc/My/Video" small > "$site/get_video_info/dots"
 video_info nolen "" small > "$site/get_video_info/nolen"
+video_info part1 "Partial Clip" medium > "$site/get_video_info/part1"
+video_info slow1 "Slow Clip" small > "$site/get_video_info/slow1"
 printf 'status=fail&reason=Invalid+parameters.' > "$site/get_video_info/bad"
 head -c 300000 /dev/urandom > "$site/stream/vid42-medium"
 head -c 200000 /dev/urandom > "$site/stream/cut1-hd720"
@@ -57,6 +59,10 @@ touch "$site/stream/cut1-hd720.cut"
 head -c 1000 /dev/urandom > "$site/stream/dots-small"
 head -c 50000 /dev/urandom > "$site/stream/nolen-small"
 touch "$site/stream/nolen-small.nolength"
+head -c 1048576 /dev/urandom > "$site/stream/part1-medium"
+touch "$site/stream/part1-medium.partial"
+head -c 400000 /dev/urandom > "$site/stream/slow1-small"
+echo 30 > "$site/stream/slow1-small.slow"
 cp "$here/../../resources/egg@2x.png" "$site/thumb.png"
 
 # Each download: the choice; the transfer starts a second after the sheet has faded and ends in
@@ -76,6 +82,7 @@ SCRIPT
     download cut1 "High Quality" "Download Failed"
     download dots "Low Quality" "Download Complete"
     download nolen "Low Quality" "Download Complete"
+    download part1 "Medium Quality" "Download Failed"
     echo "open tandrel://http://www.youtube.com/watch?v=bad"
     echo "screen"
 } > "$work/script"
@@ -107,11 +114,26 @@ shows 'progress: "Download Failed"'
 # The title with "/" and "..", and the missing title (the video id), both inside the app folder.
 cmp "$site/stream/dots-small" "$app/_.._etc_My_Video.mov" || fail "the title with slashes was not saved inside the app folder"
 cmp "$site/stream/nolen-small" "$app/nolen.mov" || fail "the body without a length was not saved under the video id"
+# A quarter of a video answered with 206 to a request for the whole: nothing is published.
+grep -qF "Download failed: The server sent part of the resource (bytes 0-262143/1048576)" "$work/err" "$work/out" ||
+    fail "the partial answer's refusal was not logged"
 [ "$(ls -A "$app" | sort | tr '\n' '|')" = "My Video.mov|_.._etc_My_Video.mov|nolen.mov|" ] || fail "the app folder holds: $(ls -A "$app")"
 [ ! -e "$device/etc" ] || fail "a download left the app folder"
 # The page without streams.
 shows 'alert: "Error" "This video cannot be downloaded." buttons: [OK]'
 grep -qF "Video lookup failed: " "$work/err" "$work/out" || fail "the lookup's reason was not logged"
+
+# A quit while a download runs leaves no hidden file of it behind (and the folder as it was).
+cat > "$work/quit" <<SCRIPT
+open tandrel://http://www.youtube.com/watch?v=slow1
+tap Low Quality
+expect Downloading Video
+wait 0.5
+quit
+SCRIPT
+"$tandrel" --device "$device" --script "$work/quit" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the app failed"; }
+grep -q '"path": "/stream/slow1-small"' "$work/requests" || fail "the slow download never started"
+[ "$(ls -A "$app" | sort | tr '\n' '|')" = "My Video.mov|_.._etc_My_Video.mov|nolen.mov|" ] || fail "a quit left in the app folder: $(ls -A "$app")"
 
 # The Files tab's shake: the Clipvane screen, the egg for two seconds; Done opens nothing, Setup
 # opens the installer page a second after the screen closed.

@@ -104,7 +104,7 @@ TEST_F(LoadOperationTest, ADownloadReplacesWhatStoodAtItsPath) {
 }
 
 // A body of at least 100 bytes is kept and reported on the worker thread; a shorter one, an error
-// status or a body past the size limit is deleted and reported on the main thread.
+// status, a part not asked for or a body past the size limit is deleted and reported on the main thread.
 TEST_F(LoadOperationTest, OutcomesThreadsAndFilesByAnswer) {
     struct Case {
         const char* name;
@@ -124,6 +124,9 @@ TEST_F(LoadOperationTest, OutcomesThreadsAndFilesByAnswer) {
          NSURLErrorDataLengthExceedsMaximum},
         {"chunked past the limit", LoopbackHTTPServer::chunked(200, {}, {std::string(600, 'x'), std::string(600, 'y')}), 1000, "fail",
          true, false, NSURLErrorDataLengthExceedsMaximum},
+        // A part of the asset, answered to a request for the whole of it.
+        {"a part not asked for", LoopbackHTTPServer::fixed(206, {{"Content-Range", "bytes 0-199/800"}}, std::string(200, 'x')), 0,
+         "fail", true, false, NSURLErrorBadServerResponse},
     };
     int n = 0;
     for (const auto& c : cases) {

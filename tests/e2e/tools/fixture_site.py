@@ -4,8 +4,9 @@
 GET /PATH answers with the file FOLDER/site/PATH; when that is a folder, with its file named by
 the first value of the query (so one path can answer differently per video id). Beside a file, NAME.status
 gives another status, NAME.cut declares the whole length but sends only the first half and
-closes, NAME.nolength sends no Content-Length and ends the body by closing, NAME.slow (holding a
-number of seconds) sends the body in even pieces over that long. Every request's
+closes, NAME.nolength sends no Content-Length and ends the body by closing, NAME.partial answers
+206 with the first quarter of the body and a Content-Range naming it (whatever was asked), NAME.slow
+(holding a number of seconds) sends the body in even pieces over that long. Every request's
 path, query and headers go to FOLDER/requests, one JSON object a line. The chosen port is
 printed on the standard output once the server listens.
 
@@ -50,6 +51,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(body[: len(body) // 2])
             self.wfile.flush()
             self.close_connection = True
+            return
+        if os.path.exists(local + ".partial"):
+            part = body[: len(body) // 4]
+            self.send_response(206)
+            self.send_header("Content-Range", "bytes 0-%d/%d" % (len(part) - 1, len(body)))
+            self.send_header("Content-Length", str(len(part)))
+            self.end_headers()
+            self.wfile.write(part)
             return
         if os.path.exists(local + ".nolength"):
             self.send_response(status)
