@@ -24,23 +24,9 @@ public:
             inherited_ = true;
             return;
         }
-        size_t size = kMinimumSize;
-#ifdef _SC_SIGSTKSZ
-        long wanted = sysconf(_SC_SIGSTKSZ);
-        if (wanted > 0 && static_cast<size_t>(wanted) > size) size = static_cast<size_t>(wanted);
-#endif
-        size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        size = (size + page - 1) / page * page;
-        // A guard page below the stack: a handler that runs out of it faults instead of writing
-        // over whatever lies below.
-        mappedSize_ = size + page;
-        void* mapped = mmap(nullptr, mappedSize_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED) return;
-        mprotect(mapped, page, PROT_NONE);
+        void* mapped = nullptr;
         stack_t stack{};
-        stack.ss_sp = static_cast<char*>(mapped) + page;
-        stack.ss_size = size;
-        stack.ss_flags = 0;
+        if (!makeStack(&mapped, &mappedSize_, &stack)) return;
         if (sigaltstack(&stack, &previous_) != 0) {
             munmap(mapped, mappedSize_);
             return;
@@ -68,6 +54,30 @@ public:
 
     // NO when the stack could not be made or installed (the thread then runs without one).
     bool installed() const { return mapped_ != nullptr || inherited_; }
+
+    // Maps a stack of at least kMinimumSize bytes (more when the host asks for more) with a guard
+    // page below it: a handler that runs out of it faults instead of writing over whatever lies
+    // below. The whole mapping is `*mappedSize` bytes at `*mapped`; `*stack` is the part a handler
+    // runs on, ready for sigaltstack. NO when there is no memory for it.
+    static bool makeStack(void** mapped, size_t* mappedSize, stack_t* stack) {
+        size_t size = kMinimumSize;
+#ifdef _SC_SIGSTKSZ
+        long wanted = sysconf(_SC_SIGSTKSZ);
+        if (wanted > 0 && static_cast<size_t>(wanted) > size) size = static_cast<size_t>(wanted);
+#endif
+        size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        size = (size + page - 1) / page * page;
+        void* made = mmap(nullptr, size + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (made == MAP_FAILED) return false;
+        mprotect(made, page, PROT_NONE);
+        *mapped = made;
+        *mappedSize = size + page;
+        *stack = stack_t{};
+        stack->ss_sp = static_cast<char*>(made) + page;
+        stack->ss_size = size;
+        stack->ss_flags = 0;
+        return true;
+    }
 
 private:
     void* mapped_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PlatformClock.h"
+#include "platform/foundation/SharedInstance.h"
 #include "sdk/adviews/VuderuAdNetworkAdMobPlugin.h"
 #include "sdk/adviews/VuderuAdNetworkCustomBasePlugin.h"
 #include "sdk/adviews/VuderuAdNetworkGreystripePlugin.h"
@@ -48,9 +49,8 @@ struct Tables {
     std::map<std::string, VuderuAdNetworkPluginManager::PluginFactory> factories;
 };
 
-Tables& tables() {
-    static Tables shared;
-    return shared;
+std::shared_ptr<Tables> tables() {
+    return SharedInstance<Tables>::slot().getOrMake([] { return std::make_shared<Tables>(); });
 }
 
 template <class Plugin>
@@ -125,18 +125,22 @@ std::string lowercase(std::string text) {
 } // namespace
 
 void VuderuAdNetworkPluginManager::initNetworks() {
-    std::lock_guard guard(tables().lock);
-    createLocked(tables());
+    auto t = tables();
+    std::lock_guard guard(t->lock);
+    createLocked(*t);
 }
+
+void VuderuAdNetworkPluginManager::cleanup() { SharedInstance<Tables>::slot().take(); }
 
 VuderuAdNetworkBasePluginPtr VuderuAdNetworkPluginManager::getPluginForSpace(const std::string& name, const std::string& space) {
     std::string network = lowercase(name);
     VuderuLog("VuderuZidUvov: getPlugin: %@", network);
     std::optional<Choice> choice;
     {
-        std::lock_guard guard(tables().lock);
-        createLocked(tables());
-        choice = chooseLocked(tables(), network, space);
+        auto t = tables();
+        std::lock_guard guard(t->lock);
+        createLocked(*t);
+        choice = chooseLocked(*t, network, space);
     }
     if (!choice) return nullptr;
     if (choice->custom) {
@@ -174,8 +178,10 @@ void VuderuAdNetworkPluginManager::addCustomPluginWithProperties(const Class& ne
     }
     VuderuLog("VuderuZidUvov: addCustomPlugin: %@", *name);
     std::string network = lowercase(*name);
-    std::lock_guard guard(tables().lock);
-    Tables& t = tables();
+    auto shared = tables();
+    std::lock_guard guard(shared->lock);
+    Tables& t = *shared;
+    createLocked(t);
     if (std::find(t.networkNames.begin(), t.networkNames.end(), network) == t.networkNames.end()) {
         t.networkNames.push_back(network);
         t.pluginClassNames.push_back(network);
@@ -189,12 +195,13 @@ void VuderuAdNetworkPluginManager::addCustomPluginWithProperties(const Class& ne
 }
 
 void VuderuAdNetworkPluginManager::registerPluginClass(const std::string& className, PluginFactory factory) {
-    std::lock_guard guard(tables().lock);
-    createLocked(tables());
+    auto t = tables();
+    std::lock_guard guard(t->lock);
+    createLocked(*t);
     if (factory) {
-        tables().factories[className] = std::move(factory);
+        t->factories[className] = std::move(factory);
     } else {
-        tables().factories.erase(className);
+        t->factories.erase(className);
     }
 }
 
@@ -203,13 +210,15 @@ void VuderuAdNetworkPluginManager::registerWithAdsFacade() {
 }
 
 std::vector<std::string> VuderuAdNetworkPluginManager::networkNames() {
-    std::lock_guard guard(tables().lock);
-    createLocked(tables());
-    return tables().networkNames;
+    auto t = tables();
+    std::lock_guard guard(t->lock);
+    createLocked(*t);
+    return t->networkNames;
 }
 
 std::vector<std::string> VuderuAdNetworkPluginManager::pluginClassNames() {
-    std::lock_guard guard(tables().lock);
-    createLocked(tables());
-    return tables().pluginClassNames;
+    auto t = tables();
+    std::lock_guard guard(t->lock);
+    createLocked(*t);
+    return t->pluginClassNames;
 }

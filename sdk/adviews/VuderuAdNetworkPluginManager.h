@@ -34,6 +34,10 @@ public:
     // Routes +[VuderuAds addCustomAdNetwork:withProperties:] here.
     static void registerWithAdsFacade();
 
+    // Forgets everything the tables learnt: the host's networks, the registered factories and the
+    // times of the last requests; the next use starts again from the built-in networks.
+    static void cleanup();
+
     // The tables as they stand: network names and plugin class names, index for index.
     static std::vector<std::string> networkNames();
     static std::vector<std::string> pluginClassNames();

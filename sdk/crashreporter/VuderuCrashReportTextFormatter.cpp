@@ -8,10 +8,19 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
 const char* const kUnknown = "???";
+constexpr size_t kImageColumnWidth = 35;
+
+// The characters of UTF-8 text (code points; a byte that is not UTF-8 counts as one).
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (char16_t unit : NSString::utf16(text)) count += (unit >= 0xDC00 && unit <= 0xDFFF) ? 0 : 1;
+    return count;
+}
 
 constexpr uint64_t kCPUTypeX86 = 7, kCPUTypeARM = 12, kCPUTypePowerPC = 18;
 constexpr uint64_t kCPUTypeX86_64 = 0x1000007, kCPUTypeARM64 = 0x100000C;
@@ -224,7 +233,11 @@ std::string VuderuCrashReportTextFormatter::formatStackFrameFrameIndexReportLp64
         uint64_t base = image ? image->imageBaseAddress() : 0;
         place = format("0x%" PRIx64 " + %" PRId64, base, image ? static_cast<int64_t>(pc - base) : int64_t(0));
     }
-    return format("%-4ld%-35s 0x%0*" PRIx64 " %s\n", frameIndex, file.c_str(), lp64 ? 16 : 8, pc, place.c_str());
+    // The image column is 35 characters wide, counted as characters, not bytes: a name outside
+    // ASCII takes more bytes than columns.
+    const size_t characters = characterCount(file);
+    if (characters < kImageColumnWidth) file.append(kImageColumnWidth - characters, ' ');
+    return format("%-4ld%s 0x%0*" PRIx64 " %s\n", frameIndex, file.c_str(), lp64 ? 16 : 8, pc, place.c_str());
 }
 
 std::string VuderuCrashReportTextFormatter::stringValueForCrashReportWithTextFormat(const VuderuCrashReport& report, int) {

@@ -237,6 +237,13 @@ bool VuderuCrashReporter::enableCrashReporterAndReturnError(NSErrorPtr* error) {
                 return false;
     }
     if (machMode && !enableMachModeAndReturnError(error)) return false;
+    // The threads that run already, started before this enable (a preloaded library's, say), get
+    // theirs now; the calling thread has the handler's.
+    const vdsys_existing_thread_stacks existing = vdsys_alternate_signal_stacks_for_existing_threads();
+    if (existing.unreached > 0)
+        NSLog("[VuderuCrashReporter] Warning -- %d running threads have no alternate signal stack; a stack overflow on them "
+              "gives no report",
+              existing.unreached);
     NSSetUncaughtExceptionHandler(vdcrash_reporter_uncaught_exception_handler);
     vdcrash_reporter_install_terminate_handler();
     enabled_ = true;

@@ -2,11 +2,19 @@
 
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSThread.h"
+#include "platform/foundation/ThreadAlternateSignalStacks.h"
+#include "platform/testsupport/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <thread>
+#include <vector>
 
 namespace {
 // The size of the calling thread's alternate stack; 0 when it has none.
@@ -52,4 +60,135 @@ TEST(ScopedAlternateSignalStack, ThePlatformsThreadsRunOnesOwn) {
     dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
     EXPECT_GE(onThread.load(), ScopedAlternateSignalStack::kMinimumSize);
     EXPECT_GE(onWorker.load(), ScopedAlternateSignalStack::kMinimumSize);
+}
+
+namespace {
+
+// A thread that was running before the stacks were handed out, set up as a library might have
+// left it; it notes its alternate stack once the stacks have been handed out.
+struct RunningThread {
+    const char* what;
+    bool ownStack;      // installed one of its own
+    bool blocksSignal;  // blocks every signal
+    stack_t seen{};
+    std::vector<char> own = std::vector<char>(ScopedAlternateSignalStack::kMinimumSize);
+};
+
+class Gate {
+public:
+    void arrive() {
+        std::lock_guard<std::mutex> guard(lock_);
+        ++arrived_;
+        changed_.notify_all();
+    }
+    void awaitArrivals(int count) {
+        std::unique_lock<std::mutex> guard(lock_);
+        changed_.wait(guard, [&] { return arrived_ >= count; });
+    }
+    void open() {
+        std::lock_guard<std::mutex> guard(lock_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    void awaitOpen() {
+        std::unique_lock<std::mutex> guard(lock_);
+        changed_.wait(guard, [&] { return open_; });
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    int arrived_ = 0;
+    bool open_ = false;
+};
+
+bool isMapped(const void* address) {
+    unsigned char resident = 0;
+    return mincore(const_cast<void*>(address), 1, &resident) == 0 || errno != ENOMEM;
+}
+
+} // namespace
+
+// Threads started before: one without a stack gets one, one with its own keeps it, one that
+// blocks the signal is left as it is and does not hold the call up. The calling thread gets one
+// too. In a forked child, where those threads do not run, their stacks are freed, and the
+// forking thread's, which the child's thread runs with, is kept.
+TEST(AlternateSignalStacksOfExistingThreads, EachRunningThreadWithoutOneGetsOne) {
+    RunningThread threads[] = {
+        {"a library's thread", false, false},
+        {"a thread with its own stack", true, false},
+        {"a thread that blocks every signal", false, true},
+    };
+    Gate ready, handedOut, noted;
+    std::vector<std::thread> running;
+    for (RunningThread& t : threads) {
+        running.emplace_back([&] {
+            stack_t before{};
+            sigaltstack(nullptr, &before);
+            stack_t stack{};
+            stack.ss_flags = SS_DISABLE;
+            if (t.ownStack) {
+                stack.ss_sp = t.own.data();
+                stack.ss_size = t.own.size();
+                stack.ss_flags = 0;
+            }
+            sigaltstack(&stack, nullptr);
+            if (t.blocksSignal) {
+                sigset_t all;
+                sigfillset(&all);
+                pthread_sigmask(SIG_BLOCK, &all, nullptr);
+            }
+            ready.arrive();
+            handedOut.awaitOpen();
+            sigaltstack(nullptr, &t.seen);
+            noted.arrive();
+            // The runtime that started the thread may free the stack it gave it at the end.
+            sigaltstack(&before, nullptr);
+        });
+    }
+    stack_t callerBefore{};
+    sigaltstack(nullptr, &callerBefore);
+    stack_t none{};
+    none.ss_flags = SS_DISABLE;
+    sigaltstack(&none, nullptr);
+
+    ready.awaitArrivals(3);
+    const vdsys_existing_thread_stacks result = vdsys_alternate_signal_stacks_for_existing_threads();
+    stack_t caller{};
+    sigaltstack(nullptr, &caller);
+    const size_t held = vdsys_alternate_signal_stacks_held();
+    EXPECT_GE(held, 2u);
+    handedOut.open();
+    noted.awaitArrivals(3);
+
+    EXPECT_GE(result.given, 2);
+    EXPECT_GE(result.kept, 1);
+    EXPECT_GE(result.unreached, 1);
+    for (const RunningThread& t : threads) {
+        SCOPED_TRACE(t.what);
+        if (t.ownStack) {
+            EXPECT_EQ(t.seen.ss_sp, t.own.data());
+        } else if (t.blocksSignal) {
+            EXPECT_TRUE(t.seen.ss_flags & SS_DISABLE);
+        } else {
+            EXPECT_FALSE(t.seen.ss_flags & SS_DISABLE);
+            EXPECT_GE(t.seen.ss_size, ScopedAlternateSignalStack::kMinimumSize);
+        }
+    }
+    ASSERT_FALSE(caller.ss_flags & SS_DISABLE);
+    EXPECT_GE(caller.ss_size, ScopedAlternateSignalStack::kMinimumSize);
+
+    for (std::thread& t : running) t.join();
+    const void* libraryThreadsStack = threads[0].seen.ss_sp;
+    EXPECT_EQ(runInChildProcess([&] {
+                  const size_t inChild = vdsys_alternate_signal_stacks_held();
+                  if (inChild == 0 || inChild >= held) return 1;
+                  if (isMapped(libraryThreadsStack)) return 2;
+                  stack_t current{};
+                  sigaltstack(nullptr, &current);
+                  if (current.ss_sp != caller.ss_sp || !isMapped(current.ss_sp)) return 3;
+                  return 0;
+              }),
+              0);
+    sigaltstack(&callerBefore, nullptr);
 }

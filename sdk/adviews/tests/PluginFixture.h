@@ -9,7 +9,9 @@
 #include "platform/uikit/UIViewController.h"
 #include "sdk/adviews/IVuderuAdNetworkConnector.h"
 #include "sdk/adviews/VuderuAdNetworkBasePlugin.h"
+#include "sdk/adviews/VuderuAdNetworkPluginManager.h"
 #include "sdk/adviews/testsupport/KeyAnsweringAdDelegate.h"
+#include "sdk/adviews/tests/TestCustomNetwork.h"
 #include "sdk/ads/VuderuAdDelegate.h"
 #include "sdk/ads/VuderuAdSpaceLayout.h"
 #include "sdk/ads/VuderuAds.h"
@@ -92,8 +94,12 @@ private:
 
 class PluginTest : public DeviceTest {
 protected:
+    // Every test starts from the built-in networks, no request made yet, and the host network's
+    // first answers.
     void SetUp() override {
         DeviceTest::SetUp();
+        VuderuAdNetworkPluginManager::cleanup();
+        testNetwork().reset();
         VuderuUtil::setLogLevel(2);
         clock_ = std::make_unique<ManualClock>(1000000);
         delegate_ = std::make_shared<RecordingAdDelegate>(calls_);
@@ -101,6 +107,8 @@ protected:
     }
     void TearDown() override {
         VuderuAds::setAdDelegate(nullptr);
+        VuderuAdNetworkPluginManager::cleanup();
+        testNetwork().reset();
         clock_.reset();
         DeviceTest::TearDown();
     }

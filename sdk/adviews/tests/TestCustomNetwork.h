@@ -21,6 +21,18 @@ struct TestNetworkScript {
     std::shared_ptr<VuderuCustomAdNetworkProperties> properties;
     // Registrations may run on a worker while the main thread makes plugins.
     std::mutex lock;
+
+    // Back to the answers a test starts from, with an empty journal.
+    void reset() {
+        std::lock_guard guard(lock);
+        name = "InMobi";
+        makesInstance = true;
+        startsRequests = true;
+        displays = true;
+        journal.clear();
+        instances.clear();
+        properties.reset();
+    }
 };
 
 class TestProperties : public NSObject, public VuderuCustomAdNetworkProperties {

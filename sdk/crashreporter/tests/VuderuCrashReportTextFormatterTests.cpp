@@ -176,6 +176,26 @@ const EdgeCase kEdgeCases[] = {
      "Thread 0:\n"
      "0   tandrel                             0x0000000000400010 _ZN6Widget4spinEv + 16\n"
      "1   tandrel                             0x0000000000400020 main + 32\n\n"},
+    // The image column is 35 characters wide whatever the bytes of the name: the addresses line up.
+    {"image names outside ASCII",
+     [](Message& r) {
+         r.remove(4);
+         r.message(4, Message().u64(2, 0x1000).u64(1, 0x400000).str(3, "/usr/lib/libgr\xC3\xBC\xC3\x9F.so").message(
+                          5, crashreport::processor(0x1000007, 3)));
+         r.message(4, Message().u64(2, 0x1000).u64(1, 0x500000).str(3, "/usr/lib/\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80").message(
+                          5, crashreport::processor(0x1000007, 3)));
+         r.message(4, Message().u64(2, 0x1000).u64(1, 0x600000).str(3, "/usr/lib/\xFF\xFE" "bad").message(
+                          5, crashreport::processor(0x1000007, 3)));
+         r.remove(3);
+         r.message(3, Message().u32(1, 0).boolean(3, false).message(2, frame(0x400010)).message(2, frame(0x500020)).message(
+                          2, frame(0x600030)));
+     },
+     "Thread 0:",
+     "Thread 0:\n"
+     "0   libgr\xC3\xBC\xC3\x9F.so" "                          0x0000000000400010 0x400000 + 16\n"
+     "1   \xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80" "                                 0x0000000000500020 0x500000 + 32\n"
+     "2   \xFF\xFE" "bad" "                               0x0000000000600030 0x600000 + 48\n"
+     "\n"},
     {"no Mach code type and the unknown architecture",
      [](Message& r) {
          r.remove(4);

@@ -4,16 +4,19 @@
 #include "CrashReporterFixture.h"
 
 #include "platform/foundation/NSException.h"
+#include "sdk/crashreporter/tests/ExecutableSymbols.h"
 #include "sdk/crashreporter/tests/Faults.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <mutex>
+#include <pthread.h>
 #include <stdexcept>
 #include <thread>
 #include <unistd.h>
@@ -231,4 +234,69 @@ TEST_F(CrashReporterTest, ACrashLoopKeepsEveryReport) {
     EXPECT_EQ(std::unique(crashedProcesses.begin(), crashedProcesses.end()), crashedProcesses.end()) << "three processes";
     for (const std::string& path : paths) EXPECT_TRUE(VuderuCrashReporter::purgeCrashReportAtPathError(path, nullptr));
     EXPECT_FALSE(reporter->hasPendingCrashReport());
+}
+
+namespace {
+
+volatile bool keepRecursing = true;
+
+// Kept a real recursion: no compiler may turn it into a loop.
+#if defined(__clang__)
+__attribute__((noinline))
+#else
+__attribute__((noipa))
+#endif
+int overflowTheStack(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    if (!keepRecursing) return frame[0];
+    int below = overflowTheStack(depth + 1);
+    __asm__ volatile("" ::: "memory");
+    return below + frame[0];
+}
+
+} // namespace
+
+// A thread that was running before the reporter was enabled, with no alternate stack, as a
+// preloaded library starts one from its constructor: its stack overflow is reported too.
+TEST_F(CrashReporterTest, AStackOverflowOnAThreadStartedBeforeEnablingIsReported) {
+    const int status = runInChildProcessForWaitStatus([&] {
+        int go[2];
+        if (pipe(go) != 0) return 92;
+        pthread_t thread;
+        int started = pthread_create(
+            &thread, nullptr,
+            [](void* readEnd) -> void* {
+                stack_t none{};
+                none.ss_flags = SS_DISABLE;
+                sigaltstack(&none, nullptr);
+                char byte = 0;
+                while (read(*static_cast<int*>(readEnd), &byte, 1) < 0 && errno == EINTR) {
+                }
+                overflowTheStack(0);
+                return nullptr;
+            },
+            &go[0]);
+        if (started != 0) return 93;
+        auto reporter = makeReporter();
+        if (!reporter->enableCrashReporter()) return 90;
+        if (write(go[1], "x", 1) != 1) return 94;
+        for (;;) pause();
+    });
+    EXPECT_EQ(killedBy(status), SIGSEGV) << "status " << status;
+    auto report = pendingReport();
+    ASSERT_TRUE(report);
+    std::shared_ptr<VuderuCrashReportThreadInfo> crashed;
+    for (const auto& thread : report->threads())
+        if (thread->crashed()) crashed = thread;
+    ASSERT_TRUE(crashed);
+    EXPECT_NE(crashed->threadNumber(), 0) << "the main thread did not crash";
+    // The frames are the recursion's (the child is a fork: its code lies where the parent's does).
+    ASSERT_GE(crashed->stackFrames().size(), 3u);
+    ExecutableSymbols symbols;
+    const std::string recursion = symbols.nameOf(code(overflowTheStack));
+    ASSERT_FALSE(recursion.empty());
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(symbols.nameOf(reinterpret_cast<const void*>(crashed->stackFrames()[i]->instructionPointer())), recursion)
+            << "frame " << i;
 }
