@@ -236,6 +236,8 @@ TEST_F(ActionSheetTest, TurnedSidewaysThePanelAndItsButtonsFillTheWidth) {
     for (auto device : {UIDeviceOrientationLandscapeLeft, UIDeviceOrientationLandscapeRight}) {
         SCOPED_TRACE(device);
         turnDevice(UIDeviceOrientationPortrait);
+        // A sheet hears of turns from its creation until it closes.
+        sheet_ = PSActionSheet::init();
         show("My Video", "Cancel", 2);
         settle();
         turnDevice(device);
