@@ -36,6 +36,11 @@ void TDDrag::viewDidLoad() {
 }
 
 void TDDrag::describeToScreen(UIScreenDescription& screen) {
-    screen.addLine(std::string("hint: ") + UIScreenDescription::quoted(kHint));
+    // The hint keeps the place it was given at load: after a turn it may lie off the screen or
+    // under the tab bar, and then the screen does not show it.
+    if (!isViewLoaded()) return UIViewController::describeToScreen(screen);
+    for (const auto& subview : view()->subviews())
+        if (auto label = std::dynamic_pointer_cast<UILabel>(subview); label && label->text() == kHint && UIScreenDescription::seen(label))
+            screen.addLine(std::string("hint: ") + UIScreenDescription::quoted(kHint));
     UIViewController::describeToScreen(screen);
 }

@@ -9,8 +9,12 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIImageView.h"
+#include "platform/uikit/NSStringDrawing.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 constexpr const char* kScreenTitle = "Clipvane";
@@ -19,6 +23,8 @@ constexpr const char* kExplanation =
     "Congratulations, you unlocked Clipvane!\n"
     "Download YouTube videos using Safari on your iOS device with simple steps.\n"
     "You can even share downloaded videos using Tandrel afterward!";
+// Room enough for any message's height.
+constexpr CGFloat kClipvaneMessageMaxHeight = 100000;
 } // namespace
 
 void TDYouTube::viewDidLoad() {
@@ -75,8 +81,31 @@ void TDYouTube::openEggURL() {
 void TDYouTube::popEasterEggView() { dismissViewControllerAnimatedCompletion(true, nullptr); }
 
 void TDYouTube::describeToScreen(UIScreenDescription& screen) {
+    // The message's lines as an eye finds them: the logo, laid over everything, hides those it
+    // covers when the screen is short (turned sideways), and a line off the screen shows nothing.
+    std::shared_ptr<UILabel> label;
+    if (isViewLoaded())
+        for (const auto& subview : view()->subviews())
+            if (auto found = std::dynamic_pointer_cast<UILabel>(subview); found && found->text() == kExplanation) label = found;
+    const auto parts = NSString::componentsSeparatedByString(kExplanation, "\n");
+    std::vector<CGRect> places;
+    if (label) {
+        // Centred in the label, one part after the other, each broken to the label's width.
+        const CGRect b = label->bounds();
+        const NSStringAttributes attributes{label->font(), nullptr, NSTextAlignmentCenter};
+        CGFloat total = 0;
+        for (const auto& part : parts) {
+            places.push_back(CGRectMake(0, total, b.size.width,
+                                        NSStringBoundingRectWithSize(part, CGSizeMake(b.size.width, kClipvaneMessageMaxHeight),
+                                                                     NSStringDrawingUsesLineFragmentOrigin, attributes).size.height));
+            total += places.back().size.height;
+        }
+        const CGFloat top = std::max<CGFloat>(0, (b.size.height - total) / 2);
+        for (auto& place : places) place.origin.y += top;
+    }
     std::string line = "message:";
-    for (const auto& part : NSString::componentsSeparatedByString(kExplanation, "\n")) line += " " + UIScreenDescription::quoted(part);
-    screen.addLine(line);
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        if (!label || UIScreenDescription::seen(label, places[i])) line += " " + UIScreenDescription::quoted(parts[i]);
+    if (line != "message:") screen.addLine(line);
     UIViewController::describeToScreen(screen);
 }

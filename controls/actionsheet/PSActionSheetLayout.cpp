@@ -50,6 +50,7 @@ CGFloat PSActionSheet::getTextHeight(const UILabel& label) {
 }
 
 void PSActionSheet::setButtonAttributesCancel(UIButton& button, bool cancel) {
+    button.setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     button.setBackgroundColor(cancel ? cancelColour() : darkColour());
     button.titleLabel()->setFont(UIFont::fontWithNameSize(cancel ? kTitleFont : kButtonFont, kFontSize));
     button.setTitleColorForState(UIColor::whiteColor(), UIControlStateNormal);
@@ -71,6 +72,7 @@ CGFloat PSActionSheet::addContent(const std::shared_ptr<UIScrollView>& container
         view->setContentMode(UIViewContentModeScaleAspectFit);
         view->setFrame(CGRectMake(kMargin, 5, scaled->size().width / 2, scaled->size().height / 2));
         view->setCenter(CGPointMake(centreX, view->center().y));
+        view->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
         container->addSubview(view);
         return view->frame().size.height + 10;
     }
@@ -82,6 +84,7 @@ CGFloat PSActionSheet::addContent(const std::shared_ptr<UIScrollView>& container
         map->camera()->setAltitude(dLocation_->altitude);
         map->camera()->setPitch(kMapPitch);
         map->setShowsBuildings(true);
+        map->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
         container->addSubview(map);
         return kMapHeight + 5;
     }
@@ -105,16 +108,19 @@ void PSActionSheet::showActionSheet() {
         auto f = label->frame();
         f.size.height = getTextHeight(*label);
         label->setFrame(f);
+        label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
         vActionSheet_->addSubview(label);
         top = f.size.height + kTitleTop;
         auto line = std::make_shared<UIView>(CGRectMake(f.origin.x, f.origin.y + f.size.height - 3, f.size.width, kLineHeight));
         line->setBackgroundColor(darkColour());
         line->setAlpha(kLineAlpha);
+        line->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
         vActionSheet_->addSubview(line);
     }
 
     column_ = std::make_shared<UIScrollView>(CGRectMake(0, top + 5, width, kColumnHeight));
     column_->setBackgroundColor(UIColor::clearColor());
+    column_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     vActionSheet_->addSubview(column_);
     CGFloat content = addContent(column_);
     CGFloat y = content > 0 ? content + 10 : 0;

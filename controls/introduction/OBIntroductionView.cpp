@@ -5,12 +5,15 @@
 OBIntroductionView::OBIntroductionView(const CGRect& frame) : UIView(frame) {}
 
 std::shared_ptr<OBIntroductionView> OBIntroductionView::make(const CGRect& frame, const Panels& panels, std::int32_t direction,
-                                                             bool headerVisible) {
+                                                             bool headerVisible, bool flexible) {
     auto view = std::make_shared<OBIntroductionView>(frame);
     view->initializeClassVariables();
     view->Panels_ = panels;
     view->LanguageDirection_ = direction;
     view->buildUIWithFrameHeaderViewVisible(frame, headerVisible);
+    // The view follows its superview's size (all forms but the one with panels alone).
+    if (flexible)
+        view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     return view;
 }
 
@@ -41,7 +44,7 @@ std::shared_ptr<OBIntroductionView> OBIntroductionView::initWithFrameHeaderImage
 }
 
 std::shared_ptr<OBIntroductionView> OBIntroductionView::initWithFramePanels(const CGRect& frame, const Panels& panels) {
-    return make(frame, panels, kLeftToRight, false);
+    return make(frame, panels, kLeftToRight, false, false);
 }
 
 std::shared_ptr<OBIntroductionView> OBIntroductionView::initWithFramePanelsLanguageDirection(const CGRect& frame,
@@ -64,9 +67,15 @@ void OBIntroductionView::setHeaderImage(const UIImagePtr& image) {
     HeaderImageView_->setImage(image);
 }
 
-void OBIntroductionView::setBackgroundImage(const UIImagePtr& image) { BackgroundImageView_->setImage(image); }
+void OBIntroductionView::setBackgroundImage(const UIImagePtr& image) {
+    BackgroundImageView_->setImage(image);
+    BackgroundImageView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+}
 
-void OBIntroductionView::setBackgroundColor(UIColorPtr color) { BackgroundImageView_->setBackgroundColor(std::move(color)); }
+void OBIntroductionView::setBackgroundColor(UIColorPtr color) {
+    BackgroundImageView_->setBackgroundColor(std::move(color));
+    BackgroundImageView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+}
 
 void OBIntroductionView::showInViewAnimateDuration(const UIViewPtr& view, double duration) {
     setAlpha(0);

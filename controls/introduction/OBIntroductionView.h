@@ -84,8 +84,9 @@ public:
     void scrollViewDidEndDecelerating(UIScrollView& scrollView) override;
 
 private:
+    // `flexible`: the view follows its superview's width and height.
     static std::shared_ptr<OBIntroductionView> make(const CGRect& frame, const Panels& panels, std::int32_t direction,
-                                                    bool headerVisible);
+                                                    bool headerVisible, bool flexible = true);
     void initializeClassVariables();
     void buildUIWithFrameHeaderViewVisible(const CGRect& frame, bool visible);
     void buildBackgroundImage();

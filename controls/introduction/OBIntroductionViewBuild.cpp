@@ -47,6 +47,11 @@ void OBIntroductionView::buildUIWithFrameHeaderViewVisible(const CGRect& frame, 
     buildHeaderViewWithFrameVisible(frame, visible);
     buildContentScrollViewWithFrame(frame);
     buildFooterView();
+    // What follows the view's size when it turns: the backdrop in both directions, the header
+    // and the footer across.
+    BackgroundImageView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    for (const UIViewPtr& part : std::vector<UIViewPtr>{HeaderImageView_, HeaderLabel_, HeaderView_, PageControl_, SkipButton_})
+        if (part) part->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
 }
 
 void OBIntroductionView::buildBackgroundImage() {
@@ -67,6 +72,7 @@ void OBIntroductionView::buildHeaderViewWithFrameVisible(const CGRect& f, bool v
     CGFloat top = runningiOS7() ? kHeaderTopIOS7 : kHeaderTopEarlier;
     HeaderView_ = std::make_shared<UIView>(CGRectMake(5, top, f.size.width - 10, kHeaderHeight));
     HeaderView_->setBackgroundColor(UIColor::clearColor());
+    HeaderView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleBottomMargin);
     CGRect inside = HeaderView_->bounds();
     HeaderImageView_ = std::make_shared<UIImageView>(inside);
     HeaderImageView_->setBackgroundColor(UIColor::clearColor());
@@ -97,6 +103,7 @@ void OBIntroductionView::buildContentScrollViewWithFrame(const CGRect& f) {
     }
     ContentScrollView_ = std::make_shared<UIScrollView>(CGRectMake(x, y, width, 0));
     ContentScrollView_->setPagingEnabled(true);
+    ContentScrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
     ContentScrollView_->setShowsHorizontalScrollIndicator(false);
     ContentScrollView_->setShowsVerticalScrollIndicator(false);
     ContentScrollView_->setDelegate(std::static_pointer_cast<UIScrollViewDelegate>(self<OBIntroductionView>()));
@@ -136,6 +143,7 @@ UIViewPtr OBIntroductionView::PanelViewForPanelAtXIndex(const std::shared_ptr<OB
     description->setTextColor(UIColor::whiteColor());
     description->setFont(font);
     description->setNumberOfLines(0);
+    description->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
     description->setText(panel->Description());
     page->addSubview(description);
     CGFloat D = textHeight(panel->Description(), font, W - 20) + 10;
@@ -203,6 +211,7 @@ void OBIntroductionView::buildFooterView() {
     PageControl_->addTargetActionForControlEvents(
         self<NSObject>(), [](NSObject& me, UIControl&, UIEvent*) { static_cast<OBIntroductionView&>(me).showPanelAtPageControl(); },
         UIControlEventValueChanged);
+    PageControl_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     PageControl_->setNumberOfPages(static_cast<long>(Panels_.size()));
     addSubview(PageControl_);
 
@@ -214,6 +223,7 @@ void OBIntroductionView::buildFooterView() {
     } else {
         SkipButton_->setFrame(CGRectMake(s.size.width - kSkipWidth, pc.origin.y, kSkipWidth, pc.size.height));
     }
+    SkipButton_->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
     SkipButton_->setTitleForState(NSBundle::mainBundle()->localizedStringForKey("Skip", "", ""), UIControlStateNormal);
     SkipButton_->addTargetActionForControlEvents(
         self<NSObject>(), [](NSObject& me, UIControl&, UIEvent*) { static_cast<OBIntroductionView&>(me).skipIntroduction(); },

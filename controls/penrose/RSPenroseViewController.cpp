@@ -190,7 +190,10 @@ void RSPenroseViewController::repositionPenroseViewToOrigin(bool origin) {
         app->setStatusBarHiddenWithAnimation(false, UIStatusBarAnimationSlide);
         didHidePenrose();
     } else {
-        targetY = view()->frame().size.height / 2 - penroseViewContainer_->frame().size.height / 2;
+        // Centred; in a view shorter than the triangle (a phone held sideways, between its bars)
+        // from the view's top, so that its top bar is not lost under the navigation bar and the
+        // dropped triangle stays inside the view, where its bars take touches.
+        targetY = std::max<CGFloat>(0, view()->frame().size.height / 2 - penroseViewContainer_->frame().size.height / 2);
         penroseRevealed_ = true;
         app->setStatusBarHiddenWithAnimation(true, UIStatusBarAnimationSlide);
         didShowPenrose();

@@ -52,6 +52,15 @@ void PSImagePickerController::loadView() {
     vDimmed->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     tvAlbumList = std::make_shared<UITableView>(CGRectMake(0, 0, b.size.width, 0), UITableViewStylePlain);
     buildBottomMenu(b);
+    // As the interface file sizes them when the screen turns: the grid and the bar across the
+    // screen, the bar (and the album list waiting at its top edge) along the bottom, the jump
+    // buttons at the right edge.
+    cvPhotoList->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    btUp->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleBottomMargin);
+    btDown->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleTopMargin);
+    tvAlbumList->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleTopMargin);
+    vBottomMenu->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleTopMargin);
+    btOK->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin);
     for (const UIViewPtr& item : std::vector<UIViewPtr>{cvPhotoList, btUp, btDown, vDimmed, tvAlbumList, vBottomMenu})
         view->addSubview(item);
 }

@@ -29,6 +29,12 @@ constexpr CGFloat kTrimBarY = 40;
 constexpr CGFloat kTrimBarHeight = 44;
 constexpr CGFloat kKeptBorderWidth = 3;
 constexpr CGFloat kReviewY = 120;
+// The buttons' row: this far above the bottom edge, each this wide and high.
+constexpr CGFloat kButtonRowInset = 60;
+constexpr CGFloat kPickerButtonWidth = 90;
+constexpr CGFloat kPickerButtonHeight = 44;
+constexpr CGFloat kPickerButtonMargin = 10;
+constexpr CGFloat kReviewGap = 8;
 constexpr int kClipWidth = 640;
 constexpr int kClipHeight = 480;
 constexpr char kClipFolder[] = "/tmp";
@@ -51,7 +57,7 @@ std::shared_ptr<UIButton> UIImagePickerController::addButton(const std::string& 
                                                              void (UIImagePickerController::*action)()) {
     auto button = UIButton::buttonWithType(UIButtonTypeSystem);
     button->setTitleForState(title, UIControlStateNormal);
-    button->setFrame(CGRectMake(x, view()->bounds().size.height - 60, 90, 44));
+    button->setFrame(CGRectMake(x, view()->bounds().size.height - kButtonRowInset, kPickerButtonWidth, kPickerButtonHeight));
     button->addTargetActionForControlEvents(self<UIImagePickerController>(), action, UIControlEventTouchUpInside);
     view()->addSubview(button);
     return button;
@@ -61,6 +67,7 @@ void UIImagePickerController::viewDidLoad() {
     UIViewController::viewDidLoad();
     view()->setBackgroundColor(UIColor::blackColor());
     const CGFloat width = view()->bounds().size.width;
+    addLiveView();
     addTrimStep();
     cancelBtn_ = addButton("Cancel", 10, &UIImagePickerController::cancel);
     retakeBtn_ = addButton("Retake", 10, &UIImagePickerController::retake);
@@ -70,9 +77,76 @@ void UIImagePickerController::viewDidLoad() {
     showButtons();
 }
 
+void UIImagePickerController::addLiveView() {
+    liveView_ = std::make_shared<UIView>(view()->bounds());
+    liveView_->setUserInteractionEnabled(false);
+    view()->addSubview(liveView_);
+    session_ = std::make_shared<AVCaptureSession>();
+    auto cameras = AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo);
+    if (auto input = AVCaptureDeviceInput::deviceInputWithDevice(cameras.empty() ? nullptr : cameras[0], nullptr))
+        session_->addInput(input);
+    preview_ = AVCaptureVideoPreviewLayer::layerWithSession(session_);
+    preview_->setVideoGravity(AVLayerVideoGravityResizeAspectFill);
+    preview_->setFrame(liveView_->layer()->bounds());
+    liveView_->layer()->addSublayer(preview_);
+}
+
+void UIImagePickerController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    if (session_) session_->startRunning();
+}
+
+void UIImagePickerController::viewDidDisappear(bool animated) {
+    UIViewController::viewDidDisappear(animated);
+    if (session_) session_->stopRunning();
+}
+
+// Everything from the view's size as it stands: the live picture filling it, turned as the
+// interface is held; the buttons along the bottom; the trim bar across the top and the clip's
+// picture between it and the buttons.
+void UIImagePickerController::viewWillLayoutSubviews() {
+    UIViewController::viewWillLayoutSubviews();
+    if (!liveView_) return;
+    const CGRect b = view()->bounds();
+    const CGFloat w = b.size.width, h = b.size.height;
+    liveView_->setFrame(b);
+    preview_->setFrame(liveView_->layer()->bounds());
+    if (auto connection = preview_->connection()) {
+        switch (interfaceOrientation()) {
+        case UIInterfaceOrientationLandscapeLeft: connection->setVideoOrientation(AVCaptureVideoOrientationLandscapeLeft); break;
+        case UIInterfaceOrientationLandscapeRight: connection->setVideoOrientation(AVCaptureVideoOrientationLandscapeRight); break;
+        case UIInterfaceOrientationPortraitUpsideDown:
+            connection->setVideoOrientation(AVCaptureVideoOrientationPortraitUpsideDown);
+            break;
+        default: connection->setVideoOrientation(AVCaptureVideoOrientationPortrait); break;
+        }
+    }
+    preview_->setNeedsDisplay();
+    const CGFloat row = h - kButtonRowInset;
+    for (auto& [button, x] : std::initializer_list<std::pair<std::shared_ptr<UIButton>, CGFloat>>{
+             {cancelBtn_, kPickerButtonMargin},
+             {retakeBtn_, kPickerButtonMargin},
+             {recordBtn_, w / 2 - kPickerButtonWidth / 2},
+             {stopBtn_, w / 2 - kPickerButtonWidth / 2},
+             {useBtn_, w - kPickerButtonWidth - kPickerButtonMargin}})
+        if (button) button->setFrame(CGRectMake(x, row, kPickerButtonWidth, kPickerButtonHeight));
+    trimBar_->setFrame(CGRectMake(kTrimBarInset, kTrimBarY, w - 2 * kTrimBarInset, kTrimBarHeight));
+    // The clip's picture at the screen's width below the bar, or, where the screen is too short
+    // for that, as large as fits between the bar and the buttons.
+    const CGFloat wide = w * kClipHeight / kClipWidth;
+    CGRect review = CGRectMake(0, kReviewY, w, wide);
+    if (kReviewY + wide > row - kReviewGap) {
+        const CGFloat top = kTrimBarY + kTrimBarHeight + kReviewGap;
+        review = CGRectMake(0, top, w, std::max<CGFloat>(0, row - kReviewGap - top));
+    }
+    reviewView_->setFrame(review);
+    layOutTrimBar();
+}
+
 void UIImagePickerController::addTrimStep() {
     const CGFloat width = view()->bounds().size.width;
     reviewView_ = std::make_shared<UIImageView>(CGRectMake(0, kReviewY, width, width * kClipHeight / kClipWidth));
+    reviewView_->setContentMode(UIViewContentModeScaleAspectFit);
     view()->addSubview(reviewView_);
     trimBar_ = std::make_shared<UIView>(CGRectMake(kTrimBarInset, kTrimBarY, width - 2 * kTrimBarInset, kTrimBarHeight));
     trimBar_->setBackgroundColor(UIColor::darkGrayColor());
@@ -97,6 +171,7 @@ void UIImagePickerController::showButtons() {
     retakeBtn_->setHidden(!trimming);
     reviewView_->setImage(trimming ? picture_ : nullptr);
     reviewView_->setHidden(!trimming);
+    liveView_->setHidden(trimming);
     trimBar_->setHidden(!trimming);
     layOutTrimBar();
 }

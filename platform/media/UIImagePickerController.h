@@ -9,9 +9,14 @@
 // holding the whole clip, with Retake (the clip is dropped and the camera comes back) and Use
 // Video. Dragging a finger along the bar moves the end of the kept range nearer to where it
 // landed; Use Video then hands over a new clip of the kept length in place of the whole one.
+//
+// While the screen is up the camera's picture fills it behind the buttons, turned as the
+// interface stands; the screen lays itself out afresh for its size, so a turn keeps the buttons
+// along the bottom and the trim step's picture between the bar and the buttons.
 
 #include "platform/foundation/NSURL.h"
 #include "platform/foundation/Value.h"
+#include "platform/media/AVCaptureSession.h"
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UIGestureRecognizer.h"
 #include "platform/uikit/UIImageView.h"
@@ -59,6 +64,9 @@ public:
     void setAllowsEditing(bool allows) { allowsEditing_ = allows; }
 
     void viewDidLoad() override;
+    void viewWillLayoutSubviews() override;
+    void viewWillAppear(bool animated) override;
+    void viewDidDisappear(bool animated) override;
     // The camera's state ("live", "recording" or "trim") and, in the trim step, the kept range.
     void describeToScreen(UIScreenDescription& screen) override;
 
@@ -87,6 +95,9 @@ public:
     const std::shared_ptr<UIButton>& useButton() const { return useBtn_; }
     const std::shared_ptr<UIButton>& cancelButton() const { return cancelBtn_; }
     const std::shared_ptr<UIButton>& retakeButton() const { return retakeBtn_; }
+    // The camera's live picture and the session that feeds it (running while the screen shows).
+    const UIViewPtr& liveView() const { return liveView_; }
+    const AVCaptureSessionPtr& captureSession() const { return session_; }
 
     static constexpr int kFramesPerSecond = 10;
 
@@ -94,6 +105,7 @@ private:
     void showButtons();
     std::shared_ptr<UIButton> addButton(const std::string& title, CGFloat x, void (UIImagePickerController::*action)());
     void addTrimStep();
+    void addLiveView();
     void layOutTrimBar();
     void panTrimBar(UIGestureRecognizer& gesture);
     // What the camera sees, at the clip's size; nil without a camera.
@@ -116,4 +128,7 @@ private:
     std::shared_ptr<UIButton> recordBtn_, stopBtn_, useBtn_, cancelBtn_, retakeBtn_;
     std::shared_ptr<UIImageView> reviewView_;
     UIViewPtr trimBar_, keptRange_;
+    UIViewPtr liveView_;
+    AVCaptureSessionPtr session_;
+    std::shared_ptr<AVCaptureVideoPreviewLayer> preview_;
 };

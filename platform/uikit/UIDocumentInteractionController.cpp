@@ -204,12 +204,14 @@ bool UIDocumentInteractionController::presentOptionsMenuFromRectInViewAnimated(c
     shownEntries_ = std::move(entries);
     presentedRect_ = rect;
     presentedView_ = view;
-    CGRect bounds = window->bounds();
     CGFloat height = kMenuRowHeight * static_cast<CGFloat>(shownEntries_.size() + 1) + kMenuMargin;
-    CGRect frame = CGRectMake(bounds.origin.x + kMenuMargin, bounds.origin.y + bounds.size.height - height - kMenuMargin,
-                              bounds.size.width - 2 * kMenuMargin, height);
-    menuView_ = std::make_shared<DocumentMenuView>(frame, self<UIDocumentInteractionController>());
-    window->addSubview(menuView_);
+    // Along the bottom of the interface as it stands, upright, and again after each turn.
+    auto frameIn = [height](const CGRect& bounds) {
+        return CGRectMake(bounds.origin.x + kMenuMargin, bounds.origin.y + bounds.size.height - height - kMenuMargin,
+                          bounds.size.width - 2 * kMenuMargin, height);
+    };
+    menuView_ = std::make_shared<DocumentMenuView>(frameIn(window->interfaceBounds()), self<UIDocumentInteractionController>());
+    window->addUprightSubview(menuView_, frameIn);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/uikit/UIGraphics.h"
 #include "platform/uikit/UIScreen.h"
+#include "platform/uikit/UIWindow.h"
 
 UINavigationController::UINavigationController() : navigationBar_(std::make_shared<UINavigationBar>()) {}
 
@@ -47,8 +48,15 @@ void UINavigationController::viewWillLayoutSubviews() {
     auto b = view()->bounds();
     // The bar stands below the status bar only where the view reaches under it: inside a popover
     // or a sheet lower on the screen it starts at the view's top.
+    // Measured upright in the interface: in landscape the window keeps the screen's coordinates,
+    // where the view's top left lies at a side, not at the top.
     CGFloat statusBar = kStatusBarHeight;
-    if (view()->window() && view()->convertPointToView({0, 0}, nullptr).y >= kStatusBarHeight) statusBar = 0;
+    if (auto window = view()->window()) {
+        auto f = window->frame();
+        auto corner = view()->convertPointToView({0, 0}, nullptr);
+        auto upright = UIScreen::mainScreen()->pointToInterface({corner.x + f.origin.x, corner.y + f.origin.y});
+        if (upright.y >= kStatusBarHeight) statusBar = 0;
+    }
     navigationBar_->setFrame(CGRectMake(0, statusBar, b.size.width, kNavigationBarHeight));
     CGFloat top = navigationBarHidden_ ? 0 : statusBar + kNavigationBarHeight;
     layoutBarItems();
@@ -157,7 +165,8 @@ void UINavigationController::describeToScreen(UIScreenDescription& screen) {
         };
         screen.addCommand("back", [back](const std::string&, UIScreenReply& reply) { return back(reply); }, navigationBar());
         screen.addTappable(previous, back, navigationBar());
-        screen.addTappable("Back", back, navigationBar());
+        // The bar shows "< Back" for a name too long to fit: one button, found by either name.
+        screen.addAlias("Back", back, navigationBar());
     }
     screen.describeViewController(top);
     describeToolbar(screen);

@@ -6,6 +6,7 @@
 #include "platform/uikit/UIControl.h"
 #include "platform/uikit/UITapGestureRecognizer.h"
 #include "platform/uikit/UIFingers.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIViewController.h"
 #include "platform/uikit/UIWindow.h"
@@ -67,12 +68,13 @@ std::string UIScreenDescription::text() const {
     std::vector<const UIView*> listed;
     std::string also;
     for (const auto& target : targets_) {
-        if (target.command || target.layer != front) continue;
+        if (target.command || target.alias || target.layer != front) continue;
         if (std::find(seen.begin(), seen.end(), target.name) != seen.end()) continue;
         seen.push_back(target.name);
         if (namedByALine(target.name) || namedByLines(target, mentioned)) continue;
         auto owner = target.view.lock();
-        if (owner && coverOf(owner)) continue;
+        // Covered, off the screen or painted over: out of a person's sight.
+        if (owner && (coverOf(owner) || !UIScreenDescription::seen(owner))) continue;
         auto view = place(target.name);
         auto mention = view ? view->screenMention() : std::nullopt;
         // Another name of a control (its image's, its title) lists the control by its own.
@@ -119,6 +121,12 @@ void UIScreenDescription::addTappable(std::string text, TapAction action, std::s
                             return action(reply);
                         },
                         layers_.size() - 1, where ? where : currentView()});
+}
+
+void UIScreenDescription::addAlias(std::string text, TapAction action, std::shared_ptr<UIView> where) {
+    const auto count = targets_.size();
+    addTappable(std::move(text), std::move(action), std::move(where));
+    if (targets_.size() > count) targets_.back().alias = true;
 }
 
 void UIScreenDescription::addCommand(std::string command, Action action, std::shared_ptr<UIView> where) {
@@ -398,13 +406,83 @@ std::optional<UIScreenDescription::Cover> UIScreenDescription::coverOf(const std
     return Cover{window, point};
 }
 
+namespace {
+// How opaque the view shows: its alpha times those of its superviews (0 when one is hidden).
+CGFloat shownOpacity(const UIView* view) {
+    CGFloat opacity = 1;
+    for (std::shared_ptr<UIView> parent; view; parent = view->superview(), view = parent.get()) {
+        if (view->isHidden()) return 0;
+        opacity *= view->alpha();
+    }
+    return opacity;
+}
+
+// Whether the view paints over the window's point so that what lies behind does not show: its
+// picture, or its filled background, at least half opaque.
+constexpr CGFloat kPaintedOverOpacity = 0.5;
+bool paintsOver(const UIView& view, CGPoint inWindow, const std::shared_ptr<UIWindow>& window) {
+    const auto p = view.convertPointFromView(inWindow, window);
+    const auto b = view.bounds();
+    if (!CGRectContainsPoint(b, p)) return false;
+    const CGFloat opacity = shownOpacity(&view);
+    if (auto picture = dynamic_cast<const UIImageView*>(&view); picture && picture->image())
+        if (opacity >= kPaintedOverOpacity &&
+            CGRectContainsPoint(UIViewContentModeRect(picture->contentMode(), picture->image()->size(), b), p))
+            return true;
+    auto fill = view.backgroundColor();
+    return fill && opacity * fill->alpha() >= kPaintedOverOpacity;
+}
+
+// A view drawn in front of `view` that paints over the window's point, if any.
+bool paintedOver(const std::shared_ptr<UIView>& view, CGPoint point, const std::shared_ptr<UIWindow>& window) {
+    std::vector<std::shared_ptr<UIView>> pending{window};
+    while (!pending.empty()) {
+        auto v = pending.back();
+        pending.pop_back();
+        if (v->isHidden() || v->alpha() < kInvisibleAlpha || v == view) continue;
+        const bool around = view->isDescendantOfView(v.get());
+        if (!around && standsInFront(v, view) && paintsOver(*v, point, window)) return true;
+        for (const auto& s : v->subviews()) pending.push_back(s);
+    }
+    return false;
+}
+} // namespace
+
+bool UIScreenDescription::seen(const std::shared_ptr<UIView>& view, std::optional<CGRect> rect) {
+    auto window = view ? view->window() : nullptr;
+    if (!window || view == window) return true;
+    if (shownOpacity(view.get()) < kInvisibleAlpha) return false;
+    CGRect visible = view->convertRectToView(rect.value_or(view->bounds()), window);
+    for (auto v = view->superview(); v && v != window; v = v->superview())
+        if (v->clipsToBounds()) visible = CGRectIntersection(visible, v->convertRectToView(v->bounds(), window));
+    visible = CGRectIntersection(visible, window->bounds());
+    if (CGRectIsEmpty(visible)) return false;
+    const CGPoint point{CGRectGetMidX(visible), CGRectGetMidY(visible)};
+    const CGPoint onScreen{point.x + window->frame().origin.x, point.y + window->frame().origin.y};
+    for (auto& other : UIApplication::sharedApplication()->windowsInFrontOf(window)) {
+        other->layoutIfNeeded();
+        if (other->hitTestWithEvent({onScreen.x - other->frame().origin.x, onScreen.y - other->frame().origin.y}, nullptr))
+            return false;
+    }
+    auto hit = window->hitTestWithEvent(point, nullptr);
+    if (hit && hit != view && !hit->isDescendantOfView(view.get()) && !view->isDescendantOfView(hit.get()) && standsInFront(hit, view))
+        return false;
+    return !paintedOver(view, point, window);
+}
+
 bool UIScreenDescription::covered(UIScreenReply& reply) const {
     auto& top = layers_.back();
     return reply.refuse(top.name + " is in front of the screen: " + top.hint);
 }
 
 bool UIScreenDescription::tap(const std::string& text, UIScreenReply& reply) const {
-    if (auto target = find(text, false)) return act(*target, "", reply);
+    // What is out of sight (off the screen, painted over) is not found by its name; what a
+    // finger would meet something else in front of is (act lands the finger there).
+    for (auto& target : targets_) {
+        if (target.layer != layers_.size() - 1 || target.command || !shows(target.name, text)) continue;
+        auto view = target.view.lock();
+        if (!view || coverOf(view) || seen(view)) return act(target, "", reply);
+    }
     if (layers_.size() > 1) return covered(reply);
     return reply.refuse("nothing on screen shows " + quoted(text));
 }

@@ -72,6 +72,9 @@ public:
     // all, or as it is). `where` is the view a finger presses for it: by default the view (or the
     // controller's view) being described.
     void addTappable(std::string text, TapAction action, std::shared_ptr<UIView> where = nullptr);
+    // Another name of a control a line names already (a back button's "Back" beside the title it
+    // shows): `tap` finds it by that name too, and the screen lists the control once.
+    void addAlias(std::string text, TapAction action, std::shared_ptr<UIView> where = nullptr);
     // What a command (row, accessory, delete, back, tab, scroll, refresh, press, airdrop, …) does
     // on this element; the argument is the rest of the command line.
     void addCommand(std::string command, Action action, std::shared_ptr<UIView> where = nullptr);
@@ -131,6 +134,12 @@ public:
         CGPoint point;
     };
     static std::optional<Cover> coverOf(const std::shared_ptr<UIView>& view);
+    // Whether an eye sees the view, at the middle of its part on the screen (of `rect`, in the
+    // view's coordinates, when given): that part lies within the window and every ancestor that
+    // clips, and nothing stands in front of it there: no window, nothing a finger would meet
+    // instead (coverOf), no picture and no filled view drawn over it. A view outside any window
+    // is taken as seen.
+    static bool seen(const std::shared_ptr<UIView>& view, std::optional<CGRect> rect = std::nullopt);
     // Whether a name shown on the screen is what was typed: escaped as the screen shows it ("\\"
     // for a backslash, "\x20" for a space at its end), or as it is when the typing holds no
     // backslash (a backslash typed always begins an escape).
@@ -146,6 +155,7 @@ private:
         Action action;
         std::size_t layer;
         std::weak_ptr<UIView> view;
+        bool alias = false;
     };
     struct Layer {
         std::string name;

@@ -58,22 +58,54 @@ void UIWindow::layoutSubviews() {
     UIView::layoutSubviews();
 }
 
-void UIWindow::fitControllerView(const UIViewPtr& view) const {
+namespace {
+bool isSideways(UIInterfaceOrientation o) {
+    return o == UIInterfaceOrientationLandscapeLeft || o == UIInterfaceOrientationLandscapeRight;
+}
+// Quarter and half turns, exactly: landscape right by π/2, landscape left by −π/2.
+CGAffineTransform turnFor(UIInterfaceOrientation o) {
+    switch (o) {
+    case UIInterfaceOrientationLandscapeRight: return {0, 1, -1, 0, 0, 0};
+    case UIInterfaceOrientationLandscapeLeft: return {0, -1, 1, 0, 0, 0};
+    case UIInterfaceOrientationPortraitUpsideDown: return {-1, 0, 0, -1, 0, 0};
+    default: return CGAffineTransformIdentity;
+    }
+}
+} // namespace
+
+CGRect UIWindow::interfaceBounds() const {
     auto b = bounds();
-    bool sideways = interfaceOrientation_ == UIInterfaceOrientationLandscapeLeft ||
-                    interfaceOrientation_ == UIInterfaceOrientationLandscapeRight;
+    if (isSideways(interfaceOrientation_)) return CGRectMake(0, 0, b.size.height, b.size.width);
+    return CGRectMake(0, 0, b.size.width, b.size.height);
+}
+
+void UIWindow::fitControllerView(const UIViewPtr& view) const {
     if (interfaceOrientation_ == UIInterfaceOrientationPortrait || interfaceOrientation_ == UIInterfaceOrientationUnknown) {
         view->setTransform(CGAffineTransformIdentity);
-        view->setFrame(b);
+        view->setFrame(bounds());
         return;
     }
-    // Quarter and half turns, exactly: landscape right by π/2, landscape left by −π/2.
-    CGAffineTransform turn = interfaceOrientation_ == UIInterfaceOrientationLandscapeRight  ? CGAffineTransform{0, 1, -1, 0, 0, 0}
-                             : interfaceOrientation_ == UIInterfaceOrientationLandscapeLeft ? CGAffineTransform{0, -1, 1, 0, 0, 0}
-                                                                                            : CGAffineTransform{-1, 0, 0, -1, 0, 0};
+    placeUpright(view, interfaceBounds());
+}
+
+void UIWindow::placeUpright(const UIViewPtr& view, const CGRect& interfaceFrame) const {
+    auto b = bounds();
+    auto turn = turnFor(interfaceOrientation_);
+    auto upright = interfaceBounds();
+    // The interface turns about the window's centre.
+    CGPoint offset = CGPointApplyAffineTransform(
+        CGPointMake(CGRectGetMidX(interfaceFrame) - CGRectGetMidX(upright), CGRectGetMidY(interfaceFrame) - CGRectGetMidY(upright)), turn);
     view->setTransform(turn);
-    view->setBounds(CGRectMake(0, 0, sideways ? b.size.height : b.size.width, sideways ? b.size.width : b.size.height));
-    view->setCenter(CGPointMake(CGRectGetMidX(b), CGRectGetMidY(b)));
+    view->setBounds(CGRectMake(0, 0, interfaceFrame.size.width, interfaceFrame.size.height));
+    view->setCenter(CGPointMake(CGRectGetMidX(b) + offset.x, CGRectGetMidY(b) + offset.y));
+}
+
+void UIWindow::addUprightSubview(const UIViewPtr& view, InterfaceFrame frameIn) {
+    if (!view || !frameIn) return;
+    std::erase_if(uprightViews_, [&](const auto& entry) { return entry.first.expired() || entry.first.lock() == view; });
+    placeUpright(view, frameIn(interfaceBounds()));
+    addSubview(view);
+    uprightViews_.emplace_back(view, std::move(frameIn));
 }
 
 void UIWindow::turnToInterfaceOrientation(UIInterfaceOrientation orientation) {
@@ -83,6 +115,11 @@ void UIWindow::turnToInterfaceOrientation(UIInterfaceOrientation orientation) {
         if (auto controller = view->viewController(); controller && (controller == rootViewController_ || controller->presentingViewController()))
             fitControllerView(view);
     rootFittedSize_ = bounds().size;
+    // The window's own upright views (those still in it) turn with the interface.
+    std::erase_if(uprightViews_, [](const auto& entry) { return entry.first.expired(); });
+    auto upright = uprightViews_;
+    for (auto& [weak, frameIn] : upright)
+        if (auto view = weak.lock(); view && view->superview().get() == this) placeUpright(view, frameIn(interfaceBounds()));
 }
 
 std::shared_ptr<UIResponder> UIWindow::nextResponder() const { return UIApplication::sharedApplication(); }

@@ -50,6 +50,15 @@ public:
     void turnToInterfaceOrientation(UIInterfaceOrientation orientation);
     // Places a controller's view over the whole window as the window's orientation stands.
     void fitControllerView(const UIViewPtr& view) const;
+    // The window's bounds as the interface stands upright in it (568 by 320 in landscape).
+    CGRect interfaceBounds() const;
+    // Places a view at a frame given upright in the interface (in interfaceBounds), turned as the
+    // controllers' views are.
+    void placeUpright(const UIViewPtr& view, const CGRect& interfaceFrame) const;
+    // Adds a view of the window's own (a system menu, a panel) that stands upright in the
+    // interface: `frameIn` gives its frame for the interface's bounds, now and at every turn.
+    using InterfaceFrame = std::function<CGRect(const CGRect& interfaceBounds)>;
+    void addUprightSubview(const UIViewPtr& view, InterfaceFrame frameIn);
 
     void layoutSubviews() override;
     std::shared_ptr<UIResponder> nextResponder() const override;
@@ -60,5 +69,6 @@ private:
     CGSize rootFittedSize_{};
     bool visible_ = false;
     UIInterfaceOrientation interfaceOrientation_ = UIInterfaceOrientationPortrait;
+    std::vector<std::pair<std::weak_ptr<UIView>, InterfaceFrame>> uprightViews_;
     CGFloat windowLevel_ = UIWindowLevelNormal;
 };

@@ -228,3 +228,36 @@ TEST_F(ActionSheetTest, RotationMovesThePanelToTheBottomOnTheMainQueue) {
     drainMain();
     EXPECT_EQ(sheet_->panel()->frame(), before);
 }
+
+// Turned sideways while up, the panel spans the landscape width along the bottom and what it
+// holds follows: the column and every button the width, the cancel button too; the display
+// shows a button reaching the right side.
+TEST_F(ActionSheetTest, TurnedSidewaysThePanelAndItsButtonsFillTheWidth) {
+    for (auto device : {UIDeviceOrientationLandscapeLeft, UIDeviceOrientationLandscapeRight}) {
+        SCOPED_TRACE(device);
+        turnDevice(UIDeviceOrientationPortrait);
+        // A sheet hears of turns from its creation until it closes.
+        sheet_ = PSActionSheet::init();
+        show("My Video", "Cancel", 2);
+        settle();
+        turnDevice(device);
+        drainMain();
+        settle();
+        const CGFloat width = UIScreen::mainScreen()->interfaceBounds().size.width;
+        ASSERT_EQ(width, 568);
+        EXPECT_EQ(sheet_->panel()->frame().size.width, width);
+        EXPECT_EQ(sheet_->buttonColumn()->frame().size.width, width);
+        for (long tag : {0L, 1L, static_cast<long>(PSActionSheet::kCancelIndex)}) {
+            SCOPED_TRACE(tag);
+            EXPECT_EQ(button(tag)->frame().origin.x, 20);
+            EXPECT_EQ(button(tag)->frame().size.width, width - 40);
+        }
+        auto b = button(0)->convertRectToView(button(0)->bounds(), nullptr);
+        auto on = UIScreen::mainScreen()->pointToInterface({CGRectGetMidX(b), CGRectGetMidY(b)});
+        auto q = pixelAt(width - 30, on.y);
+        EXPECT_EQ((std::vector<int>{q.red, q.green, q.blue}), (std::vector<int>{65, 65, 65}));
+        tapButton(PSActionSheet::kCancelIndex);
+        settle();
+        EXPECT_EQ(chosen_.back(), PSActionSheet::kCancelIndex);
+    }
+}

@@ -77,6 +77,30 @@ TEST_F(PenroseTest, TappedBarReportsItsIndexThenParks) {
     }
 }
 
+// In a view shorter than the triangle (a phone's Media tab held sideways, between its bars) the
+// dropped menu lies from the view's top, inside it, and each bar's button answers there (the
+// container keeps the x it was built at, when the view was upright).
+TEST_F(PenroseTest, InAShortViewTheDroppedMenuLiesInsideAndEveryBarAnswers) {
+    struct Row {
+        CGPoint point;
+        int index;
+    } rows[] = {{{284, 0 - 0.4 + 19.5}, 0}, {{85, 0 - 0.4 + 147.5}, 1}, {{235, 0 - 0.4 + 147.5}, 2}};
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.index);
+        SetUp();
+        window_ = std::make_shared<UIWindow>(CGRectMake(0, 0, 568, 207));
+        show();
+        menu_->showPenroseView();
+        settle();
+        EXPECT_EQ(containerY(), 0);
+        menu_->calls.clear();
+        UIFingers(window_).tap(row.point);
+        EXPECT_EQ(menu_->calls, (Calls{"select " + std::to_string(row.index), "hide"}));
+        EXPECT_FALSE(menu_->penroseRevealed());
+        EXPECT_EQ(containerY(), kParkedTop);
+    }
+}
+
 TEST_F(PenroseTest, ParkedAtTheBottomTheTopBarAnswers) {
     show();
     menu_->setSide(1); // parks at the bottom from the next parking on

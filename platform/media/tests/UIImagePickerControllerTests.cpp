@@ -5,6 +5,8 @@
 #include "platform/system/DeviceProfile.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/RunLoopSupport.h"
+#include "platform/testsupport/ScreenTest.h"
+#include "platform/uikit/UIImageView.h"
 
 #include <gtest/gtest.h>
 
@@ -177,3 +179,68 @@ TEST_F(ImagePickerCameraTest, OnlyTheCameraSourceExistsAndOnlyWithACamera) {
 }
 
 } // namespace
+
+namespace {
+class ImagePickerScreenTest : public ScreenTest {
+protected:
+    void SetUp() override {
+        ScreenTest::SetUp();
+        picker = std::make_shared<UIImagePickerController>();
+        picker->setSourceType(UIImagePickerControllerSourceTypeCamera);
+        picker->setMediaTypes({kUTTypeMovie});
+        picker->setAllowsEditing(true);
+        window_->setRootViewController(picker);
+        window_->layoutIfNeeded();
+    }
+    static bool black(const CGImage::Pixel& p) { return p.red < 8 && p.green < 8 && p.blue < 8; }
+    std::shared_ptr<UIImagePickerController> picker;
+};
+} // namespace
+
+// The camera's picture fills the screen behind the buttons while it is up, upright either way the
+// device is held; after a turn the buttons stay along the bottom, and the trim step's picture
+// fits between the bar and the buttons.
+TEST_F(ImagePickerScreenTest, TheLivePictureAndTheTrimStepFitTheScreenEitherWay) {
+    EXPECT_TRUE(picker->captureSession()->isRunning());
+    const struct {
+        UIDeviceOrientation device;
+        CGSize interface;
+    } cases[] = {
+        {UIDeviceOrientationPortrait, {320, 568}},
+        {UIDeviceOrientationLandscapeLeft, {568, 320}},
+        {UIDeviceOrientationLandscapeRight, {568, 320}},
+    };
+    for (const auto& c : cases) {
+        turnDevice(c.device);
+        SCOPED_TRACE(c.device);
+        const CGFloat w = c.interface.width, h = c.interface.height;
+        for (CGPoint p : {CGPointMake(w / 2, h / 2), CGPointMake(w / 4, h / 4), CGPointMake(3 * w / 4, 3 * h / 4)})
+            EXPECT_FALSE(black(pixelAt(p.x, p.y))) << p.x << "," << p.y << ": " << text(pixelAt(p.x, p.y));
+        EXPECT_EQ(picker->recordButton()->frame().origin.y, h - 60);
+        EXPECT_LE(CGRectGetMaxX(picker->useButton()->frame()), w);
+    }
+    picker->record();
+    advance(1);
+    picker->stop();
+    ASSERT_TRUE(picker->isTrimming());
+    for (const auto& c : cases) {
+        turnDevice(c.device);
+        SCOPED_TRACE(c.device);
+        window_->layoutIfNeeded();
+        const CGRect bar = picker->trimBar()->frame();
+        EXPECT_EQ(bar.size.width, c.interface.width - 20);
+        // The picture lies below the bar and above the buttons, and shows the recorded frame.
+        const CGFloat buttons = picker->retakeButton()->frame().origin.y;
+        bool found = false;
+        for (const auto& sub : picker->view()->subviews())
+            if (auto review = std::dynamic_pointer_cast<UIImageView>(sub); review && review->image()) {
+                found = true;
+                EXPECT_GE(review->frame().origin.y, CGRectGetMaxY(bar));
+                EXPECT_LE(CGRectGetMaxY(review->frame()), buttons);
+                EXPECT_FALSE(black(pixelAt(CGRectGetMidX(review->frame()), CGRectGetMidY(review->frame()))));
+            }
+        EXPECT_TRUE(found);
+    }
+    picker->retake();
+    window_->setRootViewController(nullptr);
+}
