@@ -37,26 +37,14 @@ void VuderuConnectionDelegate::connectionDidCancelAuthenticationChallenge(const 
     if (httpTaskDelegate_) httpTaskDelegate_->requestDidFailWithResponse(httpTask_, constructResponse());
 }
 
-void VuderuConnectionDelegate::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
+void VuderuConnectionDelegate::connectionDidReceiveResponse(const NSURLConnectionPtr&, const NSURLResponsePtr& response) {
     VuderuLog("Vuderu: HTTP connection delegate received response[%@]", response ? response->description() : std::string("(null)"));
     response_ = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
-    if (response && response->expectedContentLength() > static_cast<long long>(kMaxBodyBytes)) failTooLarge(connection);
 }
 
-void VuderuConnectionDelegate::connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) {
+void VuderuConnectionDelegate::connectionDidReceiveData(const NSURLConnectionPtr&, const NSDataPtr& data) {
     if (!data || done_) return;
-    if (body_->length() + data->length() > kMaxBodyBytes) return failTooLarge(connection);
     body_->appendData(*data);
-}
-
-void VuderuConnectionDelegate::failTooLarge(const NSURLConnectionPtr& connection) {
-    VuderuLog("Vuderu: the answer of %@ is larger than %lu bytes",
-              response_ && response_->URL() ? response_->URL()->absoluteString() : std::string("(null)"),
-              static_cast<unsigned long>(kMaxBodyBytes));
-    if (connection) connection->cancel();
-    body_ = NSData::data();
-    connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum,
-                                                                    {{NSLocalizedDescriptionKey, Value("resource exceeds maximum size")}}));
 }
 
 void VuderuConnectionDelegate::connectionDidFinishLoading(const NSURLConnectionPtr&) {
@@ -74,8 +62,16 @@ void VuderuConnectionDelegate::connectionDidFinishLoading(const NSURLConnectionP
     if (httpTaskDelegate_) httpTaskDelegate_->requestSuccessfulWithResponse(httpTask_, constructResponse());
 }
 
-void VuderuConnectionDelegate::connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) {
+void VuderuConnectionDelegate::connectionDidFailWithError(const NSURLConnectionPtr& connection, const NSErrorPtr& error) {
     if (done_) return;
+    if (error && error->domain() == NSURLErrorDomain && error->code() == NSURLErrorDataLengthExceedsMaximum) {
+        const NSURLRequestPtr& request = connection ? connection->originalRequest() : nullptr;
+        VuderuLog("Vuderu: the answer of %@ is larger than %lu bytes",
+                  request && request->URL() ? request->URL()->absoluteString() : std::string("(null)"),
+                  static_cast<unsigned long>(request ? request->maximumBodyLength() : kMaxBodyBytes));
+        // What came before the bound is no answer.
+        body_ = NSData::data();
+    }
     error_ = error;
     done_ = true;
     VuderuNetworkUtil::setLastNetworkOperationError(error);
