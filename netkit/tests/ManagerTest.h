@@ -5,6 +5,8 @@
 
 #include "MultipartMailReader.h"
 #include "netkit/NKMultipartFormData.h"
+#include "platform/net/NSURLError.h"
+#include "platform/testsupport/CodedBodies.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
 #include "platform/testsupport/RunLoopSupport.h"
@@ -15,6 +17,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 constexpr double kManagerWait = 20;
 
@@ -54,6 +57,34 @@ protected:
         };
     }
     void wait(const std::shared_ptr<Outcome>& outcome) { ASSERT_TRUE(runMainUntil([&] { return outcome->done; }, kManagerWait)); }
+
+    // One JSON answer in each content coding, served under the coding's name: gzip and deflate
+    // arrive decoded, as the device's loading gives them; a coding nothing reads fails the load.
+    struct CodedAnswer {
+        std::string path;
+        bool decoded;
+    };
+    static Value codedJSONValue() { return Value(Value::Dictionary{{"users", Value(Value::Array{1, 2})}}); }
+    static std::vector<CodedAnswer> serveCodedJSON(LoopbackHTTPServer& server) {
+        const std::string json = R"({"users":[1,2]})";
+        auto serve = [&](const std::string& path, const std::string& coding, const std::string& body) {
+            server.route(path, LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}, {"Content-Encoding", coding}}, body));
+        };
+        serve("/gzip", "gzip", coded_bodies::compressed(json, coded_bodies::Format::Gzip));
+        serve("/deflate", "deflate", coded_bodies::compressed(json, coded_bodies::Format::Zlib));
+        serve("/br", "br", json);
+        serve("/bogus", "bogus", json);
+        return {{"gzip", true}, {"deflate", true}, {"br", false}, {"bogus", false}};
+    }
+    static void expectCodedOutcome(const CodedAnswer& answer, const Outcome& outcome) {
+        if (answer.decoded) {
+            EXPECT_FALSE(outcome.error);
+            EXPECT_EQ(outcome.object, codedJSONValue());
+            return;
+        }
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code(), NSURLErrorCannotDecodeContentData);
+    }
 
     // A file whose bytes hold a closing boundary of their own, a piece of data, and a stream
     // longer than one buffer.

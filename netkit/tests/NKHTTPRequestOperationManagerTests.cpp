@@ -48,6 +48,18 @@ TEST_F(NKHTTPRequestOperationManagerTest, RelativePathsResolveBelowTheBase) {
     }
 }
 
+TEST_F(NKHTTPRequestOperationManagerTest, GzipAndDeflateBodiesArriveDecoded) {
+    LoopbackHTTPServer server;
+    auto manager = std::make_shared<NKHTTPRequestOperationManager>(NSURL::URLWithString(server.url("/")));
+    for (const CodedAnswer& answer : serveCodedJSON(server)) {
+        SCOPED_TRACE(answer.path);
+        auto outcome = std::make_shared<Outcome>();
+        ASSERT_TRUE(manager->GET(answer.path, Value(), onSuccess(outcome), onFailure(outcome)));
+        wait(outcome);
+        expectCodedOutcome(answer, *outcome);
+    }
+}
+
 TEST_F(NKHTTPRequestOperationManagerTest, HeadSucceedsWithTheOperationAlone) {
     LoopbackHTTPServer server;
     server.route("/h", LoopbackHTTPServer::fixed(200, {{"Content-Type", "application/json"}}, ""));

@@ -146,6 +146,18 @@ TEST_F(NKHTTPSessionManagerTest, ABodyTheResponseSerializerRefusesCallsTheFailur
     EXPECT_EQ(outcome->handle, task);
 }
 
+TEST_F(NKHTTPSessionManagerTest, GzipAndDeflateBodiesArriveDecoded) {
+    LoopbackHTTPServer server;
+    auto manager = make(server.url("/"));
+    for (const CodedAnswer& answer : serveCodedJSON(server)) {
+        SCOPED_TRACE(answer.path);
+        auto outcome = std::make_shared<Outcome>();
+        manager->GET(answer.path, Value(), onSuccess(outcome), onFailure(outcome));
+        wait(outcome);
+        expectCodedOutcome(answer, *outcome);
+    }
+}
+
 // A manager an application derives to add its own behaviour.
 class AppSessionManager : public NKHTTPSessionManager {
 public:

@@ -7,6 +7,8 @@
 #endif
 #include <expat.h>
 
+#include "platform/foundation/NSLog.h"
+
 #include <climits>
 
 const std::string NSXMLParserErrorDomain = "NSXMLParserErrorDomain";
@@ -17,6 +19,8 @@ constexpr char kNamespaceSeparator = '\x1f';
 // expat's own defaults, set here so that no build of expat runs without them.
 constexpr float kMaximumAmplification = 100.0f;
 constexpr unsigned long long kAmplificationThreshold = 8 * 1024 * 1024;
+// The most UTF-8 text one byte of a document can come to.
+constexpr std::size_t kTextBytesPerDocumentByte = 2;
 
 struct ErrorMapping {
     XML_Error expat;
@@ -50,6 +54,12 @@ struct NSXMLParser::Expat {
     long depth = 0;
     // Set when the document went past the parser's depth bound; the parse stops there.
     bool tooDeep = false;
+    // Set when the document declares a document type; the parse stops at the declaration's start,
+    // before anything of its subset is read.
+    bool declaresDocumentType = false;
+    // Bytes of text and CDATA heard so far, and the most the document may yield: its own length.
+    std::size_t characterBytes = 0;
+    bool tooMuchText = false;
 
     Expat(NSXMLParser& parserOwner, bool namespaces)
         : owner(parserOwner), parser(namespaces ? XML_ParserCreateNS(nullptr, kNamespaceSeparator) : XML_ParserCreate(nullptr)) {
@@ -58,6 +68,9 @@ struct NSXMLParser::Expat {
         XML_SetElementHandler(parser, &Expat::startElement, &Expat::endElement);
         XML_SetCharacterDataHandler(parser, &Expat::characters);
         XML_SetCdataSectionHandler(parser, &Expat::startCDATA, &Expat::endCDATA);
+        // A document type is where entities are declared: none is read at all.
+        XML_SetStartDoctypeDeclHandler(parser, &Expat::startDoctype);
+        XML_SetEntityDeclHandler(parser, &Expat::entityDeclared);
         // No handler for external entities: they are never fetched. Parameter entities and
         // external DTD subsets stay unread.
         XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
@@ -75,11 +88,29 @@ struct NSXMLParser::Expat {
 
     static Expat& from(void* userData) { return *static_cast<Expat*>(userData); }
 
+    bool stopped() const { return owner.aborted_ || tooDeep || declaresDocumentType || tooMuchText; }
+    // Ends the parse at a bound of its own: the first such stop counts, expat finishes only the
+    // token it is in.
+    void stopAtBound(bool& flag) {
+        if (!stopped()) XML_StopParser(parser, XML_FALSE);
+        flag = true;
+    }
+    // Counts text against the document's length; false once past its bound. Without a document
+    // type the only references are the predefined ones and characters, none longer in UTF-8 than
+    // as written, and a character of the document's own encoding takes at most twice its bytes in
+    // UTF-8 (ISO-8859-1 above 127), so more text than that would be an expansion.
+    bool countText(int length) {
+        characterBytes += static_cast<std::size_t>(length);
+        if (characterBytes <= kTextBytesPerDocumentByte * owner.data_->length()) return true;
+        stopAtBound(tooMuchText);
+        return false;
+    }
+
     // Calls the delegate, if it is still there, with the parse position up to date.
     template <class Call>
     void tell(Call&& call) {
         // expat finishes the token it stopped in (the end of an empty element): nothing more is told.
-        if (owner.aborted_ || tooDeep) return;
+        if (stopped()) return;
         owner.lineNumber_ = static_cast<long>(XML_GetCurrentLineNumber(parser));
         owner.columnNumber_ = static_cast<long>(XML_GetCurrentColumnNumber(parser));
         if (auto delegate = owner.delegate_.lock()) call(*delegate);
@@ -100,8 +131,7 @@ struct NSXMLParser::Expat {
     static void XMLCALL startElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
         Expat& self = from(userData);
         if (++self.depth > self.owner.maximumDepth_) {
-            if (!self.tooDeep) XML_StopParser(self.parser, XML_FALSE);
-            self.tooDeep = true;
+            self.stopAtBound(self.tooDeep);
             return;
         }
         Names names = self.namesOf(name);
@@ -124,6 +154,7 @@ struct NSXMLParser::Expat {
     }
     static void XMLCALL characters(void* userData, const XML_Char* text, int length) {
         Expat& self = from(userData);
+        if (self.stopped() || !self.countText(length)) return;
         if (self.inCDATA) {
             self.cdata.append(text, static_cast<std::size_t>(length));
             return;
@@ -135,6 +166,17 @@ struct NSXMLParser::Expat {
         Expat& self = from(userData);
         self.inCDATA = true;
         self.cdata.clear();
+    }
+    static void XMLCALL startDoctype(void* userData, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        Expat& self = from(userData);
+        self.stopAtBound(self.declaresDocumentType);
+    }
+    // Only inside a document type, which stops the parse at its start; kept so that no entity is
+    // ever taken should expat report one first.
+    static void XMLCALL entityDeclared(void* userData, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
+                                       const XML_Char*, const XML_Char*) {
+        Expat& self = from(userData);
+        self.stopAtBound(self.declaresDocumentType);
     }
     static void XMLCALL endCDATA(void* userData) {
         Expat& self = from(userData);
@@ -196,16 +238,24 @@ bool NSXMLParser::parse() {
     } while (status == XML_STATUS_OK && remaining > 0);
     lineNumber_ = static_cast<long>(XML_GetCurrentLineNumber(expat_->parser));
     columnNumber_ = static_cast<long>(XML_GetCurrentColumnNumber(expat_->parser));
+    const std::string where = " at line " + std::to_string(lineNumber_) + ", column " + std::to_string(columnNumber_);
     if (expat_->tooDeep) {
-        fail(NSXMLParserInternalError, "document nested deeper than " + std::to_string(maximumDepth_) + " elements at line " +
-                                           std::to_string(lineNumber_) + ", column " + std::to_string(columnNumber_));
+        fail(NSXMLParserInternalError, "document nested deeper than " + std::to_string(maximumDepth_) + " elements" + where);
+        return false;
+    }
+    if (expat_->declaresDocumentType) {
+        NSLog("NSXMLParser: a document declaring a document type (DTD or entities) is refused%@", where);
+        fail(NSXMLParserInternalError, "document declares a document type (DTD or entities), which is not read" + where);
+        return false;
+    }
+    if (expat_->tooMuchText) {
+        fail(NSXMLParserInternalError, "document yields more text than its " + std::to_string(data_->length()) + " bytes allow" + where);
         return false;
     }
     if (status != XML_STATUS_OK || aborted_) {
         XML_Error error = aborted_ ? XML_ERROR_ABORTED : XML_GetErrorCode(expat_->parser);
         std::string message = aborted_ ? "parsing aborted" : XML_ErrorString(error);
-        fail(codeForExpatError(error), message + " at line " + std::to_string(lineNumber_) + ", column " +
-                                           std::to_string(columnNumber_));
+        fail(codeForExpatError(error), message + where);
         return false;
     }
     if (auto delegate = delegate_.lock()) delegate->parserDidEndDocument(*this);

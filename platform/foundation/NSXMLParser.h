@@ -53,8 +53,11 @@ public:
     virtual void parserParseErrorOccurred(NSXMLParser&, const NSErrorPtr& /*parseError*/) {}
 };
 
-// Documents are untrusted: no external entity or DTD is ever loaded, and expat's limits on entity
-// amplification stay on, so a document that expands past them fails instead of filling memory.
+// Documents are untrusted: a document that declares a document type (<!DOCTYPE ...>, where DTDs
+// and entities are declared) is refused at the declaration's start, before any of it is read,
+// with NSXMLParserInternalError and a log line; nothing that a document of ours reads (VAST, XML
+// answers, image metadata) declares one. The text a parse reports is bounded by the document's
+// own length (twice its bytes, as UTF-8), and expat's limits on entity amplification stay on too.
 // A parse is bounded in depth and length too: expat keeps a record per open element, so a
 // document of nothing but nested start tags would cost many times its size; past either bound the
 // parse fails with NSXMLParserInternalError before the delegate hears of the element or byte past it.

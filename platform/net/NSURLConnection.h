@@ -68,9 +68,10 @@ public:
     using CompletionHandler = std::function<void(const NSURLResponsePtr& response, const NSDataPtr& data, const NSErrorPtr& error)>;
     static void sendAsynchronousRequest(const NSURLRequestPtr& request, const std::shared_ptr<NSOperationQueue>& queue,
                                         CompletionHandler handler);
-    // The most bytes the two calls above gather into one answer: an answer announced or grown past
-    // it fails with NSURLErrorDataLengthExceedsMaximum and no data, instead of filling the device's
-    // memory. 256 MB unless a test sets another (0 puts the default back).
+    // The most bytes the two calls above gather into one answer (the request's own
+    // maximumBodyLength when that is less): an answer announced or grown past it fails with
+    // NSURLErrorDataLengthExceedsMaximum and no data, its transfer stopped there, instead of
+    // filling the device's memory. 256 MB unless a test sets another (0 puts the default back).
     static constexpr std::size_t kDefaultGatheredBodyLimit = 256u << 20;
     static std::size_t gatheredBodyLimit();
     static void setGatheredBodyLimit(std::size_t bytes);

@@ -29,8 +29,6 @@ public:
             std::string refusal = partialContent_.judgeHead(*sent, *response);
             if (!refusal.empty()) return failBadAnswer(connection, refusal);
         }
-        const long long announced = response ? response->expectedContentLength() : NSURLResponseUnknownLength;
-        if (announced > static_cast<long long>(limit_)) failTooLarge(connection);
     }
     void connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) override {
         if (finished_) return;
@@ -38,7 +36,6 @@ public:
         if (std::string refusal = partialContent_.judgeBody(static_cast<long long>(data->length())); !refusal.empty()) {
             return failBadAnswer(connection, refusal);
         }
-        if (data_->length() + data->length() > limit_) return failTooLarge(connection);
         data_->appendData(*data);
     }
     void connectionDidFinishLoading(const NSURLConnectionPtr& connection) override {
@@ -54,15 +51,6 @@ public:
     }
 
 private:
-    void failTooLarge(const NSURLConnectionPtr& connection) {
-        if (connection) connection->cancel();
-        data_.reset();
-        const std::string url = response_ && response_->URL() ? response_->URL()->absoluteString() : std::string();
-        connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum,
-                                                                        {{NSLocalizedDescriptionKey, Value("resource exceeds maximum size")},
-                                                                         {NSURLErrorFailingURLStringErrorKey, Value(url)}}));
-    }
-
     void failBadAnswer(const NSURLConnectionPtr& connection, const std::string& refusal) {
         if (connection) connection->cancel();
         data_.reset();
@@ -74,13 +62,23 @@ private:
 
     Done done_;
     NSHTTPPartialContent partialContent_;
-    std::size_t limit_ = NSURLConnection::gatheredBodyLimit();
     bool finished_ = false;
     NSURLResponsePtr response_;
     NSDataPtr data_;
 };
 
 std::atomic<std::size_t> gatheredLimit{NSURLConnection::kDefaultGatheredBodyLimit};
+
+// The request as gathered: bounded by the gathered limit, or by its own bound when that is less.
+// The loader stops the answer at the bound; the caller's request is left as it is.
+NSURLRequestPtr gatheredRequest(const NSURLRequestPtr& request) {
+    if (!request) return request;
+    auto bounded = request->mutableCopy();
+    const std::size_t own = request->maximumBodyLength();
+    const std::size_t limit = NSURLConnection::gatheredBodyLimit();
+    bounded->setMaximumBodyLength(own > 0 && own < limit ? own : limit);
+    return bounded;
+}
 
 } // namespace
 
@@ -139,7 +137,7 @@ NSDataPtr NSURLConnection::sendSynchronousRequest(const NSURLRequestPtr& request
         outcome->finished = true;
         outcome->done.notify_all();
     });
-    auto connection = std::make_shared<NSURLConnection>(request, delegate);
+    auto connection = std::make_shared<NSURLConnection>(gatheredRequest(request), delegate);
     connection->lookupObserver_ = [outcome](bool lookingUp) {
         std::lock_guard guard(outcome->mutex);
         outcome->lookingUp = lookingUp;
@@ -183,7 +181,7 @@ void NSURLConnection::sendAsynchronousRequest(const NSURLRequestPtr& request, co
         delegate->connectionDidFailWithError(nullptr, unstarted);
         return;
     }
-    auto connection = std::make_shared<NSURLConnection>(request, delegate);
+    auto connection = std::make_shared<NSURLConnection>(gatheredRequest(request), delegate);
     connection->scheduleInRunLoop(loop, NSDefaultRunLoopMode);
     connection->start();
 }

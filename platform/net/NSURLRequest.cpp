@@ -57,6 +57,7 @@ NSURLRequestPtr NSURLRequest::mutableCopy() const {
     copy->headers_ = headers_;
     copy->body_ = body_;
     copy->bodyStream_ = bodyStream_;
+    copy->maximumBodyLength_ = maximumBodyLength_;
     return copy;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/foundation/NSURL.h"
 #include "platform/net/NSHTTPHeaderFields.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -82,6 +83,15 @@ public:
     const std::shared_ptr<NSInputStream>& HTTPBodyStream() const { return bodyStream_; }
     void setHTTPBodyStream(std::shared_ptr<NSInputStream> stream);
 
+    // The most body bytes the loader reads for this request, as they come out of any content
+    // coding (0, the default: no bound of its own). An answer announced or grown past it fails with
+    // NSURLErrorDataLengthExceedsMaximum and the transfer stops there: at most the bound reaches
+    // the client, and no more than one network read past it is taken from the server. Kept by
+    // copies and redirects; not archived. The loader's own extension, for callers that can only
+    // use a bounded answer (nothing a device request has).
+    std::size_t maximumBodyLength() const { return maximumBodyLength_; }
+    void setMaximumBodyLength(std::size_t bytes) { maximumBodyLength_ = bytes; }
+
     std::string description() const override;
 
 private:
@@ -96,4 +106,5 @@ private:
     NSHTTPHeaderFields headers_;
     NSDataPtr body_;
     std::shared_ptr<NSInputStream> bodyStream_;
+    std::size_t maximumBodyLength_ = 0;
 };

@@ -154,14 +154,19 @@ bool URLTransfer::headerLine(const char* data, std::size_t length) {
     return true;
 }
 
-bool URLTransfer::bodyCodingIsIdentity(const NSHTTPURLResponse& response) const {
+bool URLTransfer::bodyCodingIsReadable(const NSHTTPURLResponse& response) const {
     // A head without a body to read (HEAD, 204, 304) or whose body is followed elsewhere carries
     // no content to decode.
     if (request_->HTTPMethod() == "HEAD" || status_ == 204 || status_ == 304 || (status_ >= 300 && status_ < 400)) return true;
     auto coding = response.valueForHTTPHeaderField("Content-Encoding");
     if (!coding) return true;
-    std::string text = NSString::lowercaseString(NSString::stringByTrimmingWhitespace(*coding));
-    return text.empty() || text == "identity";
+    // The codings in the order they were applied; curl undoes each of these, any other would be
+    // handed on as if it were the content itself.
+    for (const std::string& item : NSString::componentsSeparatedByString(*coding, ",")) {
+        std::string name = NSString::lowercaseString(NSString::stringByTrimmingWhitespace(item));
+        if (!name.empty() && name != "identity" && name != "gzip" && name != "x-gzip" && name != "deflate") return false;
+    }
+    return true;
 }
 
 bool URLTransfer::endOfHead() {
@@ -170,15 +175,22 @@ bool URLTransfer::endOfHead() {
     auto keepAlive = shared_from_this();
     auto client = client_;
     auto response = std::make_shared<NSHTTPURLResponse>(request_->URL(), status_, version_, fields_);
-    if (!bodyCodingIsIdentity(*response)) {
-        // Nothing here asks for a coded body, and one handed on as it stands would be read as
-        // the content itself: the exchange fails before its client hears of the head.
+    if (!bodyCodingIsReadable(*response)) {
+        // A body in a coding nobody here reads would be taken for the content itself: the
+        // exchange fails before its client hears of the head.
         contentRefusal_ = NSURLErrorCannotDecodeContentData;
         return false;
     }
     bodyBytesExpected_ = response->expectedContentLength();
     switch (client->transferDidReceiveHead(*this, response)) {
-    case URLTransferClient::HeadDisposition::Deliver: return setState(URLTransferState::ReceivingBody);
+    case URLTransferClient::HeadDisposition::Deliver:
+        if (!setState(URLTransferState::ReceivingBody)) return false;
+        // A body announced past the request's bound is not read at all.
+        if (maximumBodyLength_ > 0 && bodyBytesExpected_ > static_cast<long long>(maximumBodyLength_)) {
+            contentRefusal_ = NSURLErrorDataLengthExceedsMaximum;
+            return false;
+        }
+        return true;
     case URLTransferClient::HeadDisposition::Skip: return setState(URLTransferState::SkippingBody);
     case URLTransferClient::HeadDisposition::Abort: return false;
     }
@@ -191,6 +203,13 @@ bool URLTransfer::bodyData(const char* data, std::size_t length) {
     if (!live()) return false;
     noteActivity();
     if (state_ != URLTransferState::ReceivingBody || length == 0) return true;
+    // The bound counts the bytes as they come out of the content coding (curl hands over the
+    // decoded body), so a small coded body that unpacks without end stops here too.
+    if (maximumBodyLength_ > 0 && bodyBytesReceived_ + static_cast<long long>(length) > static_cast<long long>(maximumBodyLength_)) {
+        contentRefusal_ = NSURLErrorDataLengthExceedsMaximum;
+        pending_ = {};
+        return false;
+    }
     if (pending_.empty()) {
         // A read's worth, or what the head says is left when that is less: a small body takes no
         // more than itself (a buffer of a read's size per exchange, freed when it is handed on,
@@ -268,12 +287,14 @@ void URLTransfer::complete(int curlCode) {
     auto code = static_cast<CURLcode>(curlCode);
     URLTransferOutcome outcome;
     // The body of a head that is followed elsewhere matters to nobody: its end need not be clean.
-    bool skipped = state_ == URLTransferState::SkippingBody && (code == CURLE_PARTIAL_FILE || code == CURLE_RECV_ERROR);
+    bool skipped = state_ == URLTransferState::SkippingBody &&
+                   (code == CURLE_PARTIAL_FILE || code == CURLE_RECV_ERROR || code == CURLE_BAD_CONTENT_ENCODING);
     if (code == CURLE_OK || skipped) {
         outcome = {};
     } else if (contentRefusal_) {
         outcome.code = contentRefusal_;
-        outcome.description = "cannot decode content data";
+        outcome.description =
+            contentRefusal_ == NSURLErrorDataLengthExceedsMaximum ? "resource exceeds maximum size" : "cannot decode content data";
     } else if (trustRefusal_) {
         outcome.code = trustRefusal_;
         outcome.description = trustRefusal_ == NSURLErrorUserCancelledAuthentication ? "cancelled" : "The certificate for this server is invalid.";

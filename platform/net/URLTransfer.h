@@ -106,7 +106,9 @@ private:
     // The curl callbacks' work.
     bool headerLine(const char* data, std::size_t length);
     bool endOfHead();
-    bool bodyCodingIsIdentity(const NSHTTPURLResponse& response) const;
+    // Whether the body is in no content coding or only in those the transfer decodes (gzip,
+    // deflate): the client then gets the decoded bytes, as a device's loading gives them.
+    bool bodyCodingIsReadable(const NSHTTPURLResponse& response) const;
     bool bodyData(const char* data, std::size_t length);
     void deliverPending();
     bool uploadProgress(long long uploaded, long long total);
@@ -137,8 +139,11 @@ private:
     // Whether this exchange's own client has judged the TLS connection it runs on.
     bool trustDecided_ = false;
     long trustRefusal_ = 0;
-    // Set when the head names a content coding other than identity: the exchange fails with it.
+    // Set when the head names a content coding the transfer does not decode, or the body passes
+    // the request's bound: the exchange fails with it.
     long contentRefusal_ = 0;
+    // The request's bound on the decoded body (0: none).
+    std::size_t maximumBodyLength_ = 0;
     NSErrorPtr clientError_;
     double timeout_ = 0;
     double lastActivity_ = 0;

@@ -47,6 +47,7 @@ URLTransferOutcome URLTransferOutcomeForCurlCode(int curlCode) {
         return {NSURLErrorSecureConnectionFailed, "An SSL error has occurred and a secure connection to the server cannot be made.",
                 nullptr};
     case CURLE_PEER_FAILED_VERIFICATION: return {NSURLErrorServerCertificateUntrusted, "The certificate for this server is invalid.", nullptr};
+    case CURLE_BAD_CONTENT_ENCODING: return {NSURLErrorCannotDecodeContentData, "cannot decode content data", nullptr};
     case CURLE_URL_MALFORMAT: return {NSURLErrorUnsupportedURL, "unsupported URL", nullptr};
     case CURLE_UNSUPPORTED_PROTOCOL:  // the scheme was checked before: this is an answer without an HTTP status line
     case CURLE_WEIRD_SERVER_REPLY: return {NSURLErrorBadServerResponse, "The server returned a bad response.", nullptr};
@@ -110,6 +111,7 @@ bool URLTransfer::configure(URLTransferOutcome* refusal) {
     // curl's own time-outs follow the host's clock and average over windows; the transfer keeps
     // its own (idleTimerFired).
     timeout_ = request_->timeoutInterval() > 0 ? request_->timeoutInterval() : NSURLRequestDefaultTimeoutInterval;
+    maximumBodyLength_ = request_->maximumBodyLength();
     return true;
 }
 
@@ -130,6 +132,9 @@ void URLTransfer::prepareCurl() {
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kURLTransferReceiveBufferSize);
+    // Bodies in gzip or deflate are asked for and decoded, as a device's loading does; the client
+    // and every bound see the decoded bytes. Other codings are refused with the head.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &URLTransferCallbacks::header);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &URLTransferCallbacks::write);

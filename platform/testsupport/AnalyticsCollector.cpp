@@ -184,7 +184,8 @@ void AnalyticsCollector::answer(LoopbackExchange& exchange, const CollectorAnswe
             LoopbackHTTPServer::Headers headers{{"Content-Type", "application/octet-stream"}};
             if (answer.checksum == CollectorAnswer::Checksum::Correct) headers.emplace_back("fm-checksum", checksumText(answer.body));
             if (answer.checksum == CollectorAnswer::Checksum::Wrong) headers.emplace_back("fm-checksum", checksumText(answer.body + "x"));
-            LoopbackHTTPServer::fixed(answer.status, headers, answer.body)(exchange);
+            if (!answer.coding.empty()) headers.emplace_back("Content-Encoding", answer.coding);
+            LoopbackHTTPServer::fixed(answer.status, headers, answer.coding.empty() ? answer.body : answer.codedBody)(exchange);
             break;
         }
         case CollectorAnswer::Kind::DropMidBody:

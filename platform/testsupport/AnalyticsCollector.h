@@ -45,9 +45,19 @@ struct CollectorAnswer {
     static CollectorAnswer dropBeforeAnswer() { return {Kind::DropBeforeAnswer, 200, {}}; }
     // An ad server's answer: the status and body with the body's checksum.
     static CollectorAnswer ad(std::string body, int status = 200) { return {Kind::Status, status, std::move(body), Checksum::Correct}; }
+    // Sent in a content coding: `codedBody` goes out under "Content-Encoding: coding" in place of
+    // the body (the checksum stays the body's).
+    std::string coding = {};
+    std::string codedBody = {};
     CollectorAnswer withChecksum(Checksum value) const {
         CollectorAnswer copy = *this;
         copy.checksum = value;
+        return copy;
+    }
+    CollectorAnswer withContentCoding(std::string name, std::string bytes) const {
+        CollectorAnswer copy = *this;
+        copy.coding = std::move(name);
+        copy.codedBody = std::move(bytes);
         return copy;
     }
 };

@@ -212,14 +212,15 @@ void VuderuAdRequest::requestDidCancelWithResponse(const VuderuHttpAsyncTaskPtr&
 }
 
 bool VuderuAdRequest::startVASTParsing(const Running& running) {
-    std::vector<std::pair<std::string, std::string>> documents;  // frame GUID, document
+    // The frames themselves, not copies of their documents: a document is as long as its reply lets it be.
+    std::vector<VuderuAdFramePtr> documents;
     for (const auto& unit : adUnits_) {
         for (const auto& frame : unit->adFrames()) {
             if (!frame || VuderuVASTUtil::detectVASTVersion(frame->display()) <= 0) continue;
             unit->setAdType(VuderuAdUnit::kAdTypeVideo);
             unit->setVastParsed(false);
             parsingVAST_.emplace_back(frame->adLogGUID(), unit);
-            documents.emplace_back(frame->adLogGUID(), frame->display());
+            documents.push_back(frame);
         }
     }
     if (documents.empty()) return false;
@@ -227,8 +228,8 @@ bool VuderuAdRequest::startVASTParsing(const Running& running) {
     // Every video unit is marked before the first parser starts: a document without wrappers
     // is parsed, and reported, before the next parser exists.
     auto self = shared_from_this();
-    for (const auto& [guid, document] : documents) {
-        VuderuVASTXMLParser::initWithAdGUIDWithDelegate(guid, self)->parse(document);
+    for (const auto& frame : documents) {
+        VuderuVASTXMLParser::initWithAdGUIDWithDelegate(frame->adLogGUID(), self)->parse(frame->display());
     }
     return true;
 }

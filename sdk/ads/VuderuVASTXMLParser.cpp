@@ -14,6 +14,13 @@ std::shared_ptr<VuderuVASTXMLParser> VuderuVASTXMLParser::initWithAdGUIDWithDele
 void VuderuVASTXMLParser::parse(const std::string& text) {
     if (finished_) return;
     auto self = this->self<VuderuVASTXMLParser>();
+    // Refused before a copy of it is made, as the XML parser would refuse it.
+    if (text.size() > kMaxDocumentLength) {
+        VuderuLog("Parse Error: VAST document of %lu bytes is longer than %lu bytes", static_cast<unsigned long>(text.size()),
+                  static_cast<unsigned long>(kMaxDocumentLength));
+        finish(Outcome::Failure);
+        return;
+    }
     mainParser_ = NSXMLParser::initWithData(NSData::dataWithString(text));
     mainParser_->setDelegate(std::shared_ptr<NSXMLParserDelegate>(self));
     mainParser_->setMaximumLength(kMaxDocumentLength);
@@ -45,7 +52,9 @@ void VuderuVASTXMLParser::continueChain(bool parsed) {
     }
     currentUriArray_.clear();
     currentUriEntry_.reset();
-    wrapperTask_ = VuderuHttpAsyncTask::get(currentWrapperURI_, std::shared_ptr<VuderuHttpAsyncTaskDelegate>(self<VuderuVASTXMLParser>()));
+    // The answer is read no further than a document may be long.
+    wrapperTask_ = VuderuHttpAsyncTask::getBounded(currentWrapperURI_, kMaxDocumentLength,
+                                                   std::shared_ptr<VuderuHttpAsyncTaskDelegate>(self<VuderuVASTXMLParser>()));
 }
 
 bool VuderuVASTXMLParser::recordWrapperURI() {

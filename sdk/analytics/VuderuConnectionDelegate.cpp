@@ -43,26 +43,14 @@ void VuderuConnectionDelegate::connectionDidReceiveResponse(const NSURLConnectio
     if (NSURLRequestPtr sent = connection ? connection->currentRequest() : nullptr; sent && response) {
         if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) return failBadAnswer(connection, refusal);
     }
-    if (response && response->expectedContentLength() > static_cast<long long>(kMaxBodyBytes)) failTooLarge(connection);
 }
 
 void VuderuConnectionDelegate::connectionDidReceiveData(const NSURLConnectionPtr& connection, const NSDataPtr& data) {
     if (!data || done_) return;
-    if (body_->length() + data->length() > kMaxBodyBytes) return failTooLarge(connection);
     if (std::string refusal = partialContent_.judgeBody(static_cast<long long>(data->length())); !refusal.empty()) {
         return failBadAnswer(connection, refusal);
     }
     body_->appendData(*data);
-}
-
-void VuderuConnectionDelegate::failTooLarge(const NSURLConnectionPtr& connection) {
-    VuderuLog("Vuderu: the answer of %@ is larger than %lu bytes",
-              response_ && response_->URL() ? response_->URL()->absoluteString() : std::string("(null)"),
-              static_cast<unsigned long>(kMaxBodyBytes));
-    if (connection) connection->cancel();
-    body_ = NSData::data();
-    connectionDidFailWithError(connection, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorDataLengthExceedsMaximum,
-                                                                    {{NSLocalizedDescriptionKey, Value("resource exceeds maximum size")}}));
 }
 
 void VuderuConnectionDelegate::failBadAnswer(const NSURLConnectionPtr& connection, const std::string& refusal) {
@@ -90,8 +78,16 @@ void VuderuConnectionDelegate::connectionDidFinishLoading(const NSURLConnectionP
     if (httpTaskDelegate_) httpTaskDelegate_->requestSuccessfulWithResponse(httpTask_, constructResponse());
 }
 
-void VuderuConnectionDelegate::connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) {
+void VuderuConnectionDelegate::connectionDidFailWithError(const NSURLConnectionPtr& connection, const NSErrorPtr& error) {
     if (done_) return;
+    if (error && error->domain() == NSURLErrorDomain && error->code() == NSURLErrorDataLengthExceedsMaximum) {
+        const NSURLRequestPtr& request = connection ? connection->originalRequest() : nullptr;
+        VuderuLog("Vuderu: the answer of %@ is larger than %lu bytes",
+                  request && request->URL() ? request->URL()->absoluteString() : std::string("(null)"),
+                  static_cast<unsigned long>(request ? request->maximumBodyLength() : kMaxBodyBytes));
+        // What came before the bound is no answer.
+        body_ = NSData::data();
+    }
     error_ = error;
     done_ = true;
     VuderuNetworkUtil::setLastNetworkOperationError(error);

@@ -17,9 +17,10 @@ class VuderuConnectionDelegate : public NSObject, public NSURLConnectionDataDele
 public:
     static constexpr const char* kFailedToLoadDomain = "Failed to load url";
     static constexpr long kFailedToLoadCode = 4;
-    // The most an answer held in memory may be: past it (declared or sent) the request fails
-    // with NSURLErrorDataLengthExceedsMaximum, so a server that sends without end cannot use up
-    // the device's memory.
+    // The most an answer held in memory may be (the task's request carries it, or a smaller bound
+    // of its own, and the loader stops the answer there): past it (declared or sent) the request
+    // fails with NSURLErrorDataLengthExceedsMaximum and no body, so a server that sends without
+    // end cannot use up the device's memory.
     static constexpr std::size_t kMaxBodyBytes = std::size_t{32} << 20;
 
     VuderuConnectionDelegate(std::shared_ptr<VuderuHttpAsyncTaskDelegate> taskDelegate, VuderuHttpAsyncTaskPtr taskParent);
@@ -51,8 +52,6 @@ public:
     void connectionDidFailWithError(const NSURLConnectionPtr&, const NSErrorPtr& error) override;
 
 private:
-    // Stops the connection and fails the request: the answer is larger than kMaxBodyBytes.
-    void failTooLarge(const NSURLConnectionPtr& connection);
     void failBadAnswer(const NSURLConnectionPtr& connection, const std::string& refusal);
 
     NSDataPtr body_;

@@ -40,6 +40,11 @@ VuderuHttpAsyncTaskPtr VuderuHttpAsyncTask::get(const URLArgument& url, const st
     return sendMethod("GET", url, nullptr, headerFields, delegate);
 }
 
+VuderuHttpAsyncTaskPtr VuderuHttpAsyncTask::getBounded(const URLArgument& url, std::size_t maximumBodyLength, const DelegatePtr& delegate) {
+    return sendMethod("GET", url, nullptr, std::nullopt, static_cast<long>(VuderuHttpAsyncTaskDefaultTimeoutInterval),
+                      NSURLRequestReloadIgnoringLocalAndRemoteCacheData, delegate, true, maximumBodyLength);
+}
+
 VuderuHttpAsyncTaskPtr VuderuHttpAsyncTask::post(const URLArgument& url, const NSDataPtr& body, const DelegatePtr& delegate) {
     return post(url, body, std::nullopt, delegate);
 }
@@ -59,7 +64,7 @@ VuderuHttpAsyncTaskPtr VuderuHttpAsyncTask::sendMethod(const std::string& method
 VuderuHttpAsyncTaskPtr VuderuHttpAsyncTask::sendMethod(const std::string& method, const URLArgument& url, const NSDataPtr& body,
                                                        const std::optional<HeaderFields>& headerFields, long timeoutInterval,
                                                        NSURLRequestCachePolicy cachePolicy, const DelegatePtr& delegate,
-                                                       bool startImmediately) {
+                                                       bool startImmediately, std::size_t maximumBodyLength) {
     // An invalid URL string goes into the request as nil; the connection reports it.
     auto request = NSURLRequest::requestWithURL(urlFrom(url), NSURLRequestReloadIgnoringLocalAndRemoteCacheData,
                                                 static_cast<NSTimeInterval>(timeoutInterval));
@@ -69,6 +74,9 @@ VuderuHttpAsyncTaskPtr VuderuHttpAsyncTask::sendMethod(const std::string& method
     request->setCachePolicy(cachePolicy);
     // The SDK carries its own cookies in the report body.
     request->setHTTPShouldHandleCookies(false);
+    // The loader stops an answer at the bound, so no more than it is ever held.
+    const std::size_t most = VuderuConnectionDelegate::kMaxBodyBytes;
+    request->setMaximumBodyLength(maximumBodyLength > 0 && maximumBodyLength < most ? maximumBodyLength : most);
     auto task = std::make_shared<VuderuHttpAsyncTask>();
     auto connectionDelegate = std::make_shared<VuderuConnectionDelegate>(delegate, task);
     task->setConnection(std::make_shared<NSURLConnection>(request, connectionDelegate));

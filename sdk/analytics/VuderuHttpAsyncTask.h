@@ -16,6 +16,7 @@
 #include "platform/net/NSURLConnection.h"
 #include "sdk/analytics/VuderuHTTPResponse.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -48,16 +49,23 @@ public:
 
     static VuderuHttpAsyncTaskPtr get(const URLArgument& url, const DelegatePtr& delegate);
     static VuderuHttpAsyncTaskPtr get(const URLArgument& url, const std::optional<HeaderFields>& headerFields, const DelegatePtr& delegate);
+    // A GET whose answer is of use only up to maximumBodyLength bytes (a document with a bound of
+    // its own): the transfer stops once the answer passes it and the task fails with
+    // NSURLErrorDataLengthExceedsMaximum, having read no more than that.
+    static VuderuHttpAsyncTaskPtr getBounded(const URLArgument& url, std::size_t maximumBodyLength, const DelegatePtr& delegate);
     static VuderuHttpAsyncTaskPtr post(const URLArgument& url, const NSDataPtr& body, const DelegatePtr& delegate);
     static VuderuHttpAsyncTaskPtr post(const URLArgument& url, const NSDataPtr& body, const std::optional<HeaderFields>& headerFields,
                                        const DelegatePtr& delegate);
     static VuderuHttpAsyncTaskPtr sendMethod(const std::string& method, const URLArgument& url, const NSDataPtr& body,
                                              const std::optional<HeaderFields>& headerFields, const DelegatePtr& delegate,
                                              bool startImmediately = true);
-    // The designated factory; the time-out is a whole number of seconds.
+    // The designated factory; the time-out is a whole number of seconds. An answer may hold up to
+    // VuderuConnectionDelegate::kMaxBodyBytes (maximumBodyLength 0), or up to maximumBodyLength
+    // when that is less.
     static VuderuHttpAsyncTaskPtr sendMethod(const std::string& method, const URLArgument& url, const NSDataPtr& body,
                                              const std::optional<HeaderFields>& headerFields, long timeoutInterval,
-                                             NSURLRequestCachePolicy cachePolicy, const DelegatePtr& delegate, bool startImmediately);
+                                             NSURLRequestCachePolicy cachePolicy, const DelegatePtr& delegate, bool startImmediately,
+                                             std::size_t maximumBodyLength = 0);
 
     // "key=value" items joined with "&", in the dictionary's order; nothing is escaped.
     static std::string queryDictionaryToString(const Value::Dictionary& dictionary);

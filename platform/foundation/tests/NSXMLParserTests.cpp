@@ -160,15 +160,20 @@ TEST(NSXMLParserTests, TextArrivesInPiecesWithEachReferenceApart) {
     }
 }
 
-TEST(NSXMLParserTests, NoExternalEntityIsLoadedAndAmplificationFails) {
-    // A file the document names must not come back as text.
-    PieceParse external = parsePieces("<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><a>[&x;]</a>");
-    std::string text;
-    for (const auto& piece : external.recorder->pieces) text += piece;
-    EXPECT_EQ(text, "[]");
-    PieceParse dtd = parsePieces("<!DOCTYPE a SYSTEM \"http://127.0.0.1:1/a.dtd\"><a>t</a>");
-    EXPECT_TRUE(dtd.ok);
+// A document type is where DTDs and entities are declared: a document with one is refused at the
+// declaration's start, so nothing it names is fetched and no entity is ever expanded.
+std::string entityVAST() {
+    // A 50,000-byte entity referenced 1,900 times, one reference a line: about 95 MB of text
+    // from a document of 1 MB, were it read.
+    std::string document = "<?xml version=\"1.0\"?>\n<!DOCTYPE VAST [<!ENTITY p \"" + std::string(50000, 'x') + "\">]>\n";
+    document += "<VAST version=\"2.0\"><Ad id=\"1\"><InLine><AdTitle>\n";
+    for (int i = 0; i < 1900; ++i) document += "&p;\n";
+    document += "</AdTitle></InLine></Ad></VAST>";
+    document += "<!--" + std::string(1042329 - document.size() - 7, ' ') + "-->";
+    return document;
+}
 
+std::string billionLaughs() {
     std::string laughs = "<!DOCTYPE a [<!ENTITY l0 \"lollollollollol\">";
     for (int level = 1; level <= 9; ++level) {
         std::string previous = "&l" + std::to_string(level - 1) + ";";
@@ -176,11 +181,50 @@ TEST(NSXMLParserTests, NoExternalEntityIsLoadedAndAmplificationFails) {
         for (int i = 0; i < 10; ++i) value += previous;
         laughs += "<!ENTITY l" + std::to_string(level) + " \"" + value + "\">";
     }
-    laughs += "]><a>&l9;</a>";
-    PieceParse amplified = parsePieces(laughs);
-    EXPECT_FALSE(amplified.ok);
-    ASSERT_NE(amplified.recorder->reportedError, nullptr);
-    EXPECT_EQ(amplified.recorder->reportedError->domain(), NSXMLParserErrorDomain);
+    return laughs + "]><a>&l9;</a>";
+}
+
+TEST(NSXMLParserTests, DocumentTypesAreRefusedAtTheirStart) {
+    struct Case {
+        const char* name;
+        std::string document;
+    };
+    const Case cases[] = {
+        {"an external entity", "<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/hostname\">]><a>[&x;]</a>"},
+        {"an external DTD", "<!DOCTYPE a SYSTEM \"http://127.0.0.1:1/a.dtd\"><a>t</a>"},
+        {"a public identifier alone",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x.dtd\">\n<plist/>"},
+        {"an empty internal subset", "<!-- c --><?pi x?><!DOCTYPE a []><a/>"},
+        {"nested entities", billionLaughs()},
+        {"a megabyte of entity references", entityVAST()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Parse p = parse(c.document);
+        EXPECT_FALSE(p.ok);
+        // Not an element, not a byte of text: the parse ended where the declaration began.
+        EXPECT_EQ(p.recorder->events, std::vector<std::string>{"start"});
+        EXPECT_LE(p.parser->lineNumber(), 2);
+        ASSERT_NE(p.parser->parserError(), nullptr);
+        EXPECT_EQ(p.parser->parserError()->domain(), NSXMLParserErrorDomain);
+        EXPECT_EQ(p.parser->parserError()->code(), NSXMLParserInternalError);
+        EXPECT_NE(p.parser->parserError()->description().find("declares a document type"), std::string::npos);
+        EXPECT_EQ(p.recorder->reportedError, p.parser->parserError());
+    }
+}
+
+// Text is bounded by the document's bytes as UTF-8: a document that is all ISO-8859-1 letters
+// above 127, which double in UTF-8, stays within it.
+TEST(NSXMLParserTests, TextAtTheBoundOfItsDocumentIsRead) {
+    const std::string letters(4096, '\xe9');
+    Parse p = parse("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>" + letters + "<![CDATA[" + letters + "]]></a>");
+    ASSERT_TRUE(p.ok);
+    std::string text;
+    for (const auto& event : p.recorder->events) {
+        if (event.rfind("text:", 0) == 0) text += event.substr(5);
+        if (event.rfind("cdata:", 0) == 0) text += event.substr(6);
+    }
+    EXPECT_EQ(text.size(), 4 * letters.size());
 }
 
 } // namespace

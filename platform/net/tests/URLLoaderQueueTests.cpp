@@ -1,5 +1,4 @@
-// The loader's bound on exchanges at once (in all and per server) with the rest queued, and its
-// refusal of bodies in a content coding nobody asked for.
+// The loader's bound on exchanges at once (in all and per server) with the rest queued.
 
 #include "platform/net/NSURLConnection.h"
 #include "platform/net/NSURLError.h"
@@ -90,32 +89,4 @@ TEST_F(URLLoaderQueueTest, CancellingWaitingRequestsEmptiesTheQueue) {
     EXPECT_EQ(loader_->waitingCount(), 0u);
     EXPECT_EQ(loader_->runningCount(), 0u);
     EXPECT_EQ(silent.requestCount(), share);
-}
-
-// A body is read as it stands only when it is in no content coding (or in identity).
-TEST_F(URLLoaderQueueTest, ABodyInAContentCodingIsRefused) {
-    struct Case {
-        const char* coding;
-        bool refused;
-    };
-    const Case cases[] = {{nullptr, false}, {"identity", false}, {" Identity ", false}, {"gzip", true}, {"br", true}, {"gzip, identity", true}};
-    LoopbackHTTPServer server;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.coding ? c.coding : "(none)");
-        LoopbackHTTPServer::Headers headers;
-        if (c.coding) headers.push_back({"Content-Encoding", c.coding});
-        server.route("/body", LoopbackHTTPServer::fixed(200, headers, "\x1f\x8b body"));
-        Started one = startMany(server.url("/body"), 1, kRequestTimeout);
-        ASSERT_TRUE(runMainUntil([&] { return one.doneCount() == 1; }, kWait));
-        const auto& delegate = one.delegates[0];
-        if (c.refused) {
-            ASSERT_NE(delegate->error, nullptr);
-            EXPECT_EQ(delegate->error->code(), NSURLErrorCannotDecodeContentData);
-            EXPECT_EQ(delegate->response, nullptr);
-            EXPECT_EQ(delegate->body->length(), 0u);
-        } else {
-            EXPECT_EQ(delegate->error, nullptr);
-            EXPECT_EQ(delegate->body->length(), 7u);
-        }
-    }
 }

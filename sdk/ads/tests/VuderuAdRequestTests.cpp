@@ -1,4 +1,5 @@
 #include "platform/net/SCNetworkReachability.h"
+#include "platform/testsupport/CodedBodies.h"
 #include "sdk/ads/VuderuAdError.h"
 #include "sdk/ads/tests/AdRequestFixture.h"
 #include "sdk/ads/tests/AdResponseBytes.h"
@@ -97,6 +98,10 @@ TEST_F(AdRequestTest, RepliesGiveExactlyOneOutcome) {
         {"200 empty", CollectorAnswer::ad({}), std::nullopt, 0, std::nullopt},
         {"500", CollectorAnswer::ad("server error", 500), RecordedOutcome::Kind::Failure, 0, std::nullopt},
         {"undecodable", CollectorAnswer::ad("not avro at all"), RecordedOutcome::Kind::Failure, 0, "AdRequest: bad response from server"},
+        // The loader decodes gzip and deflate as the device does; a coding nobody reads fails the reply.
+        {"units in gzip", CollectorAnswer::ad(units).withContentCoding("gzip", coded_bodies::compressed(units, coded_bodies::Format::Gzip)),
+         RecordedOutcome::Kind::Success, 1, std::nullopt},
+        {"units in brotli", CollectorAnswer::ad(units).withContentCoding("br", units), RecordedOutcome::Kind::Failure, 0, std::nullopt},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

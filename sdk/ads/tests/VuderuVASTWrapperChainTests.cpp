@@ -1,5 +1,7 @@
 #include "platform/testsupport/AnalyticsCollector.h"
+#include "platform/testsupport/CodedBodies.h"
 #include "platform/testsupport/RunLoopSupport.h"
+#include "sdk/analytics/VuderuUtil.h"
 #include "sdk/ads/tests/VASTParserFixture.h"
 
 namespace {
@@ -111,6 +113,34 @@ TEST_F(VASTWrapperChainTest, EveryChainEndsOnceWithTheRightCall) {
         EXPECT_EQ(fetches() - before, row.fetches);
         EXPECT_EQ(stored() != nullptr, row.outcome == "success g1");
     }
+}
+
+// A wrapper's answer is read no further than a document may be long: an answer of 30 MB stops
+// once past the bound, and the chain fails storing nothing; one in gzip counts as it unpacks.
+TEST_F(VASTWrapperChainTest, AWrappersAnswerIsReadNoFurtherThanTheDocumentBound) {
+    VuderuUtil::setLogLevel(2);
+    LoopbackHTTPServer server;
+    constexpr std::size_t kPiece = 64 * 1024;
+    constexpr std::size_t kThirtyMegabytes = 30u << 20;
+    auto sent = std::make_shared<std::atomic<std::size_t>>(0);
+    server.route("/plain.xml", coded_bodies::counted({{"Content-Type", "text/xml"}}, std::string(kPiece, ' '), kThirtyMegabytes / kPiece, sent));
+    server.route("/coded.xml", LoopbackHTTPServer::fixed(200, {{"Content-Encoding", "gzip"}},
+                                                         coded_bodies::compressedZeros(kThirtyMegabytes, coded_bodies::Format::Gzip)));
+    for (const char* path : {"/plain.xml", "/coded.xml"}) {
+        SCOPED_TRACE(path);
+        delegate_->outcomes.clear();
+        log_->clear();
+        chain(vastdoc::document("2.0", {vastdoc::wrapperAd("r", server.url(path))}));
+        EXPECT_EQ(delegate_->outcomes, VASTWrapperChainUrls{"fail g1"});
+        EXPECT_EQ(stored(), nullptr);
+        std::size_t refusals = 0;
+        for (const auto& line : log_->lines()) refusals += line.find("is larger than 1048576 bytes") != std::string::npos ? 1 : 0;
+        EXPECT_EQ(refusals, 1u);
+    }
+    // What went out is what the client read (the bound and one read) and what the sockets hold.
+    ASSERT_TRUE(runMainUntil([&] { return server.handledCount() == 2; }, 30));
+    EXPECT_LT(sent->load(), kThirtyMegabytes / 2);
+    VuderuUtil::setLogLevel(1);
 }
 
 TEST_F(VASTWrapperChainTest, ACancelledFetchEndsTheChainOnce) {

@@ -261,3 +261,25 @@ TEST_F(VASTParserTest, DeepLongAndUrlHeavyDocumentsAreBounded) {
     EXPECT_EQ(drops, 1u);
     VuderuUtil::setLogLevel(1);
 }
+
+// A document that declares a document type is refused where the declaration starts: an entity of
+// 50,000 bytes referenced 1,900 times in a document under the length bound is never expanded, and
+// nothing is stored.
+TEST_F(VASTParserTest, ADocumentDeclaringADocumentTypeIsRefused) {
+    VuderuUtil::setLogLevel(2);
+    vastdoc::Ad ad = vastdoc::inlineAd();
+    ad.title.clear();
+    for (int i = 0; i < 1900; ++i) ad.title += "&e;";
+    std::string document = vastdoc::document("2.0", {ad});
+    const std::size_t root = document.find("<VAST");
+    document.insert(root, "<!DOCTYPE VAST [<!ENTITY e \"" + std::string(50000, 'e') + "\">]>\n");
+    document += "<!--" + std::string(1042329 - document.size() - 7, ' ') + "-->";
+    ASSERT_LT(document.size(), VuderuVASTXMLParser::kMaxDocumentLength);
+    start(document);
+    EXPECT_EQ(delegate_->outcomes, std::vector<std::string>{"fail g1"});
+    EXPECT_EQ(stored(), nullptr);
+    std::size_t refusals = 0;
+    for (const auto& line : log_->lines()) refusals += line.find("declares a document type") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(refusals, 1u);
+    VuderuUtil::setLogLevel(1);
+}
