@@ -152,11 +152,9 @@ void TDBrowser::zipFolderAtPath(const std::string& path) {
     std::string zipPath = NSString::stringByAppendingPathComponent(kZipFolder, NSString::lastPathComponent(path)) + ".zip";
     NSLog("%@", zipPath);
     if (!TKZipArchive::createZipFileAtPathWithContentsOfDirectory(zipPath, path)) {
-        // Offering a half-written archive would send a broken file: remove it and say so. A folder
-        // standing at the zip path is what stopped the archive; it is someone's data and stays.
-        auto fileManager = NSFileManager::defaultManager();
-        bool isDirectory = false;
-        if (fileManager->fileExistsAtPath(zipPath, &isDirectory) && !isDirectory) fileManager->removeItemAtPath(zipPath, nullptr);
+        // A failed archive never reached the zip path (it is written whole or not at all), so
+        // whatever stands there (an earlier archive, a FIFO, a link, a folder) is someone's and
+        // stays as it was; the user is told, and offered nothing.
         UIAlertView::initWithTitle("Error", "The folder could not be zipped.", nullptr, "OK")->show();
         return;
     }

@@ -3,9 +3,9 @@
 #include "app/TDMusic.h"
 #include "controls/progress/PBProgressIndicator.h"
 #include "platform/dispatch/dispatch.h"
-#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSURL.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/media/AVAssetExportSession.h"
 
 std::string songData;
@@ -52,20 +52,37 @@ bool TDMusicExporter::exportMusicItemWithTitle(const MPMediaItemPtr& item, const
     }
     session->setOutputFileType("com.apple.m4a-audio");
     const std::string path = std::string(kAppFolder) + fileNameForTitle(title);
-    NSFileManager::defaultManager()->removeItemAtPath(path, nullptr);
-    session->setOutputURL(NSURL::fileURLWithPath(path));
+    // The session writes the song under a hidden name of its own beside the path, and the song
+    // takes the path only once it is complete: whatever stands there meanwhile (an earlier export
+    // of the title, or a folder) is left as it is until then, and for good when the export fails.
+    auto song = std::make_shared<WholeFileWriter>();
+    if (int e = song->reserve(path)) {
+        NSLog("Cannot export to %@: %@", path, NSWholeFileErrorText(e));
+        PBProgressIndicator::showErrorMessage("Export Failed");
+        return true;
+    }
+    session->setOutputURL(NSURL::fileURLWithPath(std::string(kAppFolder) + song->temporaryName()));
 
     ++exportsInFlight;
     const unsigned long number = ++latestExport;
     auto self = this->self<TDMusicExporter>();
     // The session calls back on its own queue; everything after it belongs to the main thread.
-    session->exportAsynchronouslyWithCompletionHandler([self, session, path, number] {
-        dispatch_async(dispatch_get_main_queue(), [self, session, path, number] {
+    session->exportAsynchronouslyWithCompletionHandler([self, session, song, path, number] {
+        dispatch_async(dispatch_get_main_queue(), [self, session, song, path, number] {
             --exportsInFlight;
             NSLog("Exporting song...");
-            logStatus(*session, path);
+            const bool exported = session->status() == AVAssetExportSessionStatusCompleted;
+            bool completed = false;
+            if (!exported) {
+                song->discard();
+            } else if (int e = song->commit(WholeFileWriter::Sync::None)) {
+                NSLog("AVAssetExportSessionStatusFailed: cannot write %@: %@", path, NSWholeFileErrorText(e));
+            } else {
+                completed = true;
+            }
+            if (completed || !exported) logStatus(*session, path);
             if (number != latestExport) return;
-            if (session->status() == AVAssetExportSessionStatusCompleted) {
+            if (completed) {
                 self->exportedFile_ = path;
                 self->shouldShowAirDrop();
             } else {

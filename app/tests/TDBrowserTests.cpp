@@ -5,6 +5,7 @@
 #include "app/support/TDSites.h"
 #include "app/support/VTVersionTracker.h"
 #include "platform/device/Driver.h"
+#include "platform/foundation/DeviceRoot.h"
 #include "platform/foundation/NSUserDefaults.h"
 #include "platform/system/DeviceProfile.h"
 #include "platform/testsupport/AnalyticsCollector.h"
@@ -13,8 +14,11 @@
 #include "platform/uikit/UIButton.h"
 #include "platform/uikit/UINavigationController.h"
 
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -187,6 +191,51 @@ TEST_F(BrowserTest, AFailedZipIsRemovedAndReportedWithoutASheet) {
     EXPECT_EQ(readFile("/tmp"), "not a folder");
     ASSERT_TRUE(driver_.pressAlertButton("OK"));
     EXPECT_FALSE(driver_.visibleAlert());
+}
+
+// A zip that fails (here a file that cannot be read: this process's memory at address 0) takes
+// nothing of what stood at its name: an earlier archive, a FIFO, a link or a device node.
+TEST_F(BrowserTest, AFailedZipLeavesWhatStoodAtItsNameAsItWas) {
+    writeFile("/var/mobile/Media/a.txt", "a");
+    writeFile("/var/mobile/Media/mem", "");
+    DeviceRoot::mount("/var/mobile/Media/mem", "/proc/self/mem");
+    writeFile("/var/mobile/precious.txt", "keep me");
+    struct Case {
+        const char* what;
+        std::function<bool(const std::string& hostPath)> make;
+        mode_t type;
+    };
+    const Case cases[] = {
+        {"an earlier archive", [](const std::string& p) { return bool(std::ofstream(p) << "the earlier archive"); }, S_IFREG},
+        {"a FIFO", [](const std::string& p) { return ::mkfifo(p.c_str(), 0644) == 0; }, S_IFIFO},
+        {"a link", [](const std::string& p) { return ::symlink("../var/mobile/precious.txt", p.c_str()) == 0; }, S_IFLNK},
+        {"a dangling link", [](const std::string& p) { return ::symlink("/nowhere.zip", p.c_str()) == 0; }, S_IFLNK},
+        {"a device node", [](const std::string& p) { return ::mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }, S_IFCHR},
+    };
+    open("/var/mobile");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string zip = host("/tmp/Media.zip");
+        removeHostTree(zip);
+        // A device node needs a privilege this process may lack.
+        if (!c.make(zip)) continue;
+        log_->clear();
+        visibleBrowser()->zipFolderAtPath("/var/mobile/Media");
+        EXPECT_TRUE(log_->contains("[TKZipArchive] Failed to read \"/var/mobile/Media/mem\""));
+        EXPECT_FALSE(driver_.visibleSheet());
+        ASSERT_TRUE(driver_.visibleAlert());
+        ASSERT_TRUE(driver_.pressAlertButton("OK"));
+        struct stat st{};
+        ASSERT_EQ(::lstat(zip.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, c.type);
+        if (c.type == S_IFREG) {
+            EXPECT_EQ(readFile("/tmp/Media.zip"), "the earlier archive");
+        }
+        EXPECT_EQ(readFile("/var/mobile/precious.txt"), "keep me");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(host("/tmp")), std::filesystem::directory_iterator()), 1)
+            << "nothing of the failed archive is left beside it";
+    }
+    DeviceRoot::mount("/var/mobile/Media/mem", "");
 }
 
 TEST_F(BrowserTest, AFolderInTheWayOfTheZipIsLeftAlone) {

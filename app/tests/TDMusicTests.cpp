@@ -16,6 +16,7 @@
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationController.h"
 
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,4 +164,55 @@ TEST_F(MusicTest, AHostileTitleExportsInsideTheAppFolder) {
     EXPECT_EQ(exporter->exportedFile(), "/var/mobile/Tandrel/keep.m4a");
     EXPECT_EQ(songData, "/var/mobile/Tandrel/keep.m4a");
     EXPECT_TRUE(hostExists("/var/mobile/Tandrel/keep.m4a"));
+}
+
+// The song takes its name only once it is exported whole, and only from a file: a failed export
+// leaves an earlier song at the name, a folder there keeps what it holds whatever the export did,
+// and a completed one replaces the earlier song. Nothing hidden is left in the app folder.
+TEST_F(MusicTest, WhatStandsAtTheSongsNameIsReplacedOnlyByACompletedExport) {
+    auto songs = MPMediaItem::allSongs();
+    ASSERT_GE(songs.size(), 2u);
+    const MPMediaItemPtr exportable = songs[0], gone = songs[1];
+    // The second song's file goes away after listing: its export fails.
+    ASSERT_EQ(::unlink(host(gone->devicePath()).c_str()), 0);
+    struct Case {
+        const char* what;
+        MPMediaItemPtr song;
+        bool folder;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"an earlier song, a failed export", gone, false, false},
+        {"a folder, a failed export", gone, true, false},
+        {"a folder, a completed export", exportable, true, false},
+        {"an earlier song, a completed export", exportable, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        removeHostTree(host("/var/mobile/Tandrel"));
+        makeDirectory("/var/mobile/Tandrel");
+        const std::string name = TDMusicExporter::fileNameForTitle(c.song->title());
+        const std::string path = "/var/mobile/Tandrel/" + name;
+        const std::string kept = c.folder ? path + "/inside.txt" : path;
+        writeFile(kept, "the user's");
+        songData.clear();
+        auto exporter = std::make_shared<TDMusicExporter>();
+        exporter->exportMusicItemWithTitle(c.song, c.song->title());
+        ASSERT_TRUE(runMainUntil([] { return !TDMusicExporter::isExporting(); }, 60));
+        driver_.drain();
+        if (c.replaced) {
+            EXPECT_EQ(songData, path);
+            EXPECT_NE(readFile(path), "the user's");
+            EXPECT_GT(readFile(path).size(), 0u);
+        } else {
+            EXPECT_EQ(songData, "");
+            EXPECT_EQ(exporter->exportedFile(), "");
+            EXPECT_EQ(readFile(kept), "the user's");
+            EXPECT_TRUE(log_->contains("AVAssetExportSessionStatusFailed: "));
+        }
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(host("/var/mobile/Tandrel"))) left.push_back(entry.path().filename());
+        EXPECT_EQ(left, std::vector<std::string>{name});
+        log_->clear();
+    }
 }

@@ -32,4 +32,12 @@ grep -qF 'progress: "Exporting Song..."' <<< "$after" && fail "the bar came back
 codec="$(ffprobe -v error -select_streams a:0 -show_entries stream=codec_name -of default=nw=1:nk=1 \
     "$device/var/mobile/Tandrel/Evening Song.m4a")"
 [ "$codec" = aac ] || fail "the exported song is not AAC: $codec"
+
+# A quit while the song exports again leaves no piece of the export: the earlier song stays (or the
+# new one has replaced it whole), and nothing hidden is left in the app folder.
+{ media_screen Music; printf '%s\n' "tap Browse" "row 0" "quit"; } > "$work/script"
+run_script > /dev/null
+leftover="$(find "$device/var/mobile/Tandrel" -name '.tdpart-*')"
+[ -z "$leftover" ] || fail "the quit left ${leftover#"$device"}"
+[ -s "$device/var/mobile/Tandrel/Evening Song.m4a" ] || fail "the quit took the earlier song"
 echo "music tab: ok"
