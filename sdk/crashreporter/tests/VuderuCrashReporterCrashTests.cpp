@@ -238,7 +238,7 @@ TEST_F(CrashReporterTest, ACrashLoopKeepsEveryReport) {
 
 namespace {
 
-volatile bool keepRecursing = true;
+volatile bool overflowGoesOn = true;
 
 // Kept a real recursion: no compiler may turn it into a loop.
 #if defined(__clang__)
@@ -246,11 +246,11 @@ __attribute__((noinline))
 #else
 __attribute__((noipa))
 #endif
-int overflowTheStack(int depth) {
+int recurseUntilTheStackOverflows(int depth) {
     volatile char frame[512];
     frame[0] = static_cast<char>(depth);
-    if (!keepRecursing) return frame[0];
-    int below = overflowTheStack(depth + 1);
+    if (!overflowGoesOn) return frame[0];
+    int below = recurseUntilTheStackOverflows(depth + 1);
     __asm__ volatile("" ::: "memory");
     return below + frame[0];
 }
@@ -273,7 +273,7 @@ TEST_F(CrashReporterTest, AStackOverflowOnAThreadStartedBeforeEnablingIsReported
                 char byte = 0;
                 while (read(*static_cast<int*>(readEnd), &byte, 1) < 0 && errno == EINTR) {
                 }
-                overflowTheStack(0);
+                recurseUntilTheStackOverflows(0);
                 return nullptr;
             },
             &go[0]);
@@ -294,7 +294,7 @@ TEST_F(CrashReporterTest, AStackOverflowOnAThreadStartedBeforeEnablingIsReported
     // The frames are the recursion's (the child is a fork: its code lies where the parent's does).
     ASSERT_GE(crashed->stackFrames().size(), 3u);
     ExecutableSymbols symbols;
-    const std::string recursion = symbols.nameOf(code(overflowTheStack));
+    const std::string recursion = symbols.nameOf(code(recurseUntilTheStackOverflows));
     ASSERT_FALSE(recursion.empty());
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(symbols.nameOf(reinterpret_cast<const void*>(crashed->stackFrames()[i]->instructionPointer())), recursion)
