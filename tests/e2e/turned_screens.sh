@@ -248,6 +248,7 @@ screen
 tap Setup
 tap Done
 wait 2
+row 0
 SCRIPT
 run_script
 shows_after "wait 3" 'nav: "Clipvane"'
@@ -256,5 +257,8 @@ not_after "wait 3" "[Setup]"
 not_after "wait 3" '"Congratulations, you unlocked Clipvane!"'
 grep -qF 'error: nothing on screen shows "Setup"' "$work/out" || fail "the covered Setup button was tapped by its name"
 shows_after "tap Done" "nav: \"/\""
+# A pushed folder's back button is named once, by what it shows.
+shows_after "row 0" 'back: [< /]'
+not_after "row 0" "[Back]"
 
 echo "turned screens: ok"

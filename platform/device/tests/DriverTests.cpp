@@ -587,7 +587,9 @@ TEST_F(DriverTest, ANameUnderAnOverlayReachesTheOverlay) {
     auto pushed = std::make_shared<NamesTable>(std::vector<std::string>{"inner 0", "inner 1"});
     pushed->setTitle("Inner");
     nav_->pushViewControllerAnimated(pushed, false);
-    EXPECT_NE(driver_.screen().find("also: [Back]"), std::string::npos) << driver_.screen();
+    // The back button is named once, by what it shows; "Back" still finds it (below).
+    EXPECT_NE(driver_.screen().find("back: [< Items]"), std::string::npos) << driver_.screen();
+    EXPECT_EQ(driver_.screen().find("[Back]"), std::string::npos) << driver_.screen();
     int touches = 0;
     auto overlay = layOverlay(tabs_, touches);
     const auto screen = driver_.screen();

@@ -119,6 +119,26 @@ CHECKS = [
     ("video-grid-left", "the second thumbnail after the spacing", (120, 100), (178, 201, 4), 25),
     ("video-grid-right", "the grid's side inset of 2", (1, 100), (255, 255, 255), 3),
     ("video-grid-right", "the spacing of 3 between thumbnails", (82.5, 100), (255, 255, 255), 3),
+    # Turned under screens already open.
+    ("media-menu-left", "the dropped triangle's top bar below the navigation bar", (200, 75), (231, 231, 231), 3),
+    ("media-menu-right", "the dropped triangle's top bar below the navigation bar", (200, 75), (231, 231, 231), 3),
+    ("received-menu-left", "the document menu along the landscape bottom", (284, 300), (248, 248, 248), 3),
+    ("received-menu-left", "the menu's AirDrop entry, upright", (240, 210, 90, 25), BLUE_BUTTON, 40),
+    ("received-menu-right", "the document menu along the landscape bottom", (284, 300), (248, 248, 248), 3),
+    ("received-menu-right", "the menu's AirDrop entry, upright", (240, 210, 90, 25), BLUE_BUTTON, 40),
+    ("welcome-turned-left", "the welcome's backdrop across the landscape width", (548, 100), (55, 99, 161), 15),
+    ("welcome-turned-right", "the welcome's backdrop across the landscape width", (548, 100), (55, 99, 161), 15),
+    ("quality-sheet-left", "a quality button reaching the landscape right", (540, 145), (65, 65, 65), 3),
+    ("quality-sheet-left", "the sheet's panel at the left edge", (10, 300), (109, 175, 255), 3),
+    ("quality-sheet-right", "a quality button reaching the landscape right", (540, 145), (65, 65, 65), 3),
+    ("photo-picker-left", "the picker's bar along the landscape bottom", (400, 305), (57, 185, 238), 12),
+    ("photo-picker-left", "the bar's Cancel", (5, 290, 60, 20), (0, 0, 0), 40),
+    ("photo-picker-right", "the picker's bar along the landscape bottom", (400, 305), (57, 185, 238), 12),
+    ("photo-picker-right", "the bar's Cancel", (5, 290, 60, 20), (0, 0, 0), 40),
+    ("video-camera-left", "the camera's live picture", (284, 100), (107, 28, 247), 25),
+    ("video-trim-left", "the recorded picture between the bar and the buttons", (284, 170), (157, 5, 220), 25),
+    ("video-trim-left", "the Retake button", (10, 260, 90, 44), BLUE_BUTTON, 40),
+    ("video-trim-right", "the recorded picture between the bar and the buttons", (284, 170), (157, 5, 220), 25),
 ]
 
 
@@ -129,6 +149,11 @@ SIZES = {
     "received-left": LANDSCAPE, "received-right": LANDSCAPE, "files-upside-down": LANDSCAPE,
     "files-upright": (320, 568), "camera-left": LANDSCAPE, "camera-right": LANDSCAPE,
     "video-grid-left": LANDSCAPE, "video-grid-right": LANDSCAPE,
+    "media-menu-left": LANDSCAPE, "media-menu-right": LANDSCAPE, "videos-left": LANDSCAPE, "music-right": LANDSCAPE,
+    "received-menu-left": LANDSCAPE, "received-menu-right": LANDSCAPE, "welcome-turned-left": LANDSCAPE,
+    "welcome-turned-right": LANDSCAPE, "quality-sheet-left": LANDSCAPE, "quality-sheet-right": LANDSCAPE,
+    "photo-picker-left": LANDSCAPE, "photo-picker-right": LANDSCAPE, "video-camera-left": LANDSCAPE,
+    "video-trim-left": LANDSCAPE, "video-trim-right": LANDSCAPE,
 }
 
 # Lines a run's screen text must show (OUT_DIR/RUN.txt), with what they stand for.
@@ -140,6 +165,12 @@ TEXTS = [
     ("camera-turned", "the camera turned left", "orientation: landscape, turned left, 568 by 320 points"),
     ("camera-turned", "the camera turned right", "orientation: landscape, turned right, 568 by 320 points"),
     ("grid-turned", "the asset grid turned", "orientation: landscape, turned left, 568 by 320 points"),
+    ("media-turned", "the Media tab's Videos panel chosen sideways", 'menu: parked, "Videos"'),
+    ("media-turned", "the Media tab's Music panel chosen sideways", 'menu: parked, "Music"'),
+    ("picker-turned", "the photo picker's Cancel listed sideways", "bar: [Cancel]"),
+    ("picker-turned", "the Photos panel after the turned picker's Cancel", 'menu: parked, "Photos"'),
+    ("menu-turned", "the document menu turned", "menu: "),
+    ("sheet-turned", "the quality sheet turned", "action sheet: "),
 ]
 
 
