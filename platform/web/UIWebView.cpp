@@ -30,6 +30,26 @@ std::string UIWebView::userAgent() {
 
 CGSize UIWebView::sizeThatFits(CGSize) const { return bounds().size; }
 
+std::string UIWebView::parseRefusalLine(WebDocument::Refusal refusal) {
+    switch (refusal) {
+    case WebDocument::Refusal::Bytes:
+        return "web view: the markup is longer than one parse reads (" + std::to_string(WebDocument::kMaxParsedBytes) +
+               " bytes); it is refused";
+    case WebDocument::Refusal::Nodes:
+        return "web view: the markup makes more nodes than one parse makes (" + std::to_string(WebDocument::kMaxParsedNodes) +
+               " nodes); it is refused";
+    case WebDocument::Refusal::ScriptNodes:
+        return "web view: the markup makes more nodes than the page's scripts may still add (" +
+               std::to_string(WebDocument::kMaxNodes) + " nodes in all); it is refused";
+    case WebDocument::Refusal::HeldBytes:
+        return "web view: the markup takes more memory to parse than one parse may hold (" +
+               std::to_string(WebDocument::kMaxParseHeldBytes) + " bytes); it is refused";
+    case WebDocument::Refusal::None:
+        break;
+    }
+    return "web view: the markup was refused";
+}
+
 void UIWebView::makePage(const std::string& url) {
     stopTimers();
     cancelImageLoads();
@@ -185,30 +205,64 @@ long UIWebView::pageTimerStart(double seconds, bool repeats) {
         return id;
     }
     // Browsers run a zero-delay repeating timer no faster than every few milliseconds.
-    timers_[id] = armTimer(id, repeats ? std::max(seconds, 0.004) : seconds, repeats);
+    double delay = std::min(seconds, kLongestTimerDelay);
+    if (repeats) delay = std::max(delay, 0.004);
+    PageTimer& timer = timers_[id];
+    timer.interval = delay;
+    timer.repeats = repeats;
+    queueTimer(id, timer, PlatformClock::monotonic() + delay);
     return id;
 }
 
-// A timer that comes due while the page is past its share waits for the share to come back: a
-// repeating one moves its next firing, a one-shot one is armed again for then, keeping its order.
-std::shared_ptr<NSTimer> UIWebView::armTimer(long id, double seconds, bool repeats) {
+void UIWebView::queueTimer(long id, PageTimer& timer, double due) {
+    timer.due = due;
+    timer.order = nextTimerOrder_++;
+    timersDue_.emplace(std::make_pair(due, timer.order), id);
+    wakeTimersAt(due);
+}
+
+void UIWebView::wakeTimersAt(double due) {
+    if (timerWake_ && timerWake_->isValid() && timerWakeAt_ <= due) return;
+    if (timerWake_) timerWake_->invalidate();
+    timerWakeAt_ = due;
     auto weak = weakSelf<UIWebView>();
     WebPage* owner = page_.get();
-    return NSTimer::scheduledTimerWithTimeInterval(seconds, repeats, [weak, id, owner, repeats](const std::shared_ptr<NSTimer>& timer) {
-        auto view = weak.lock();
-        if (!view || view->page_.get() != owner) return;
-        if (double hold = view->holdPageWork(); hold > 0) {
-            // The page's load, waiting for the same share, goes first: a busy timer cannot keep
-            // the load from ending.
-            hold += kTimerTurnAfterLoad;
-            if (repeats) timer->setFireDate(NSDate::dateWithTimeIntervalSinceNow(hold));
-            else view->timers_[id] = view->armTimer(id, hold, false);
-            return;
-        }
-        if (!repeats) view->timers_.erase(id);
-        view->page_->fireTimer(id, view->budget_);
-        view->afterEvaluation();
-    });
+    timerWake_ = NSTimer::scheduledTimerWithTimeInterval(std::max(due - PlatformClock::monotonic(), 0.0), false,
+                                                         [weak, owner](const std::shared_ptr<NSTimer>&) {
+                                                             if (auto view = weak.lock()) view->runPageTimers(owner);
+                                                         });
+}
+
+// Timers are the page's own work. Those due when a pass of the main loop fires the view's timer
+// run in the order they came due, each one evaluation; those they set wait for a later pass, as
+// the run loop's own timers do, and once all views' work has taken its slice of this pass
+// (WebScriptBudget::kPassSlice) the rest waits for the next one: a page that sets zero-delay
+// timers from its timers, two for each, gets a slice of every pass and the main loop goes on
+// between. While the page is past its share of the main thread they wait for the share to come
+// back, keeping their order.
+void UIWebView::runPageTimers(WebPage* owner) {
+    if (page_.get() != owner) return;
+    timerWake_ = nullptr;
+    auto keep = self<UIWebView>();
+    const double passStart = PlatformClock::monotonic();
+    const unsigned long passOrder = nextTimerOrder_;
+    while (!timersDue_.empty()) {
+        auto first = timersDue_.begin();
+        if (first->first.first > passStart || first->first.second >= passOrder) break;
+        // The page's load, waiting for the same share, goes first: a busy timer cannot keep the
+        // load from ending.
+        if (double hold = holdPageWork(); hold > 0) return wakeTimersAt(PlatformClock::monotonic() + hold + kTimerTurnAfterLoad);
+        if (WebScriptBudget::passSliceSpent()) return wakeTimersAt(PlatformClock::monotonic());
+        const long id = first->second;
+        timersDue_.erase(first);
+        auto found = timers_.find(id);
+        if (found->second.repeats) queueTimer(id, found->second, PlatformClock::monotonic() + found->second.interval);
+        else timers_.erase(found);
+        page_->fireTimer(id, budget_);
+        afterEvaluation();
+        if (page_.get() != owner) return;
+    }
+    if (!timersDue_.empty()) wakeTimersAt(timersDue_.begin()->first.first);
 }
 
 double UIWebView::pageHoldSeconds() {
@@ -246,11 +300,13 @@ void UIWebView::afterHold(double seconds, unsigned long generation, std::functio
 void UIWebView::pageTimerStop(long timer) {
     auto found = timers_.find(timer);
     if (found == timers_.end()) return;
-    found->second->invalidate();
+    timersDue_.erase(std::make_pair(found->second.due, found->second.order));
     timers_.erase(found);
 }
 
 void UIWebView::stopTimers() {
-    for (auto& [id, timer] : timers_) timer->invalidate();
+    if (timerWake_) timerWake_->invalidate();
+    timerWake_ = nullptr;
     timers_.clear();
+    timersDue_.clear();
 }

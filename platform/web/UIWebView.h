@@ -83,6 +83,8 @@ public:
     // Navigations followed in one main-loop pass; the rest wait for the next.
     static constexpr std::size_t kMaxNavigationsPerPass = 16;
     static constexpr std::size_t kMaxTimers = 1000;
+    // The longest delay a timer keeps (a browser's, 2^31 - 1 ms); a longer one is cut to it.
+    static constexpr double kLongestTimerDelay = 2147483.647;
     static constexpr std::size_t kMaxAddedScripts = 256;
     static constexpr std::size_t kMaxScriptBytes = 4u << 20;
     static constexpr std::size_t kMaxHistory = 50;
@@ -92,10 +94,8 @@ public:
     static constexpr std::size_t kMaxConsoleBytes = 256u << 10;
     static constexpr std::size_t kMaxConsoleLineBytes = 4u << 10;
 
-    // What the log and the console say of markup past what one parse reads.
-    static inline const std::string kParseBoundLine =
-        "web view: the markup is past what one parse reads (" + std::to_string(WebDocument::kMaxParsedBytes) + " bytes, " +
-        std::to_string(WebDocument::kMaxParsedNodes) + " nodes); it is refused";
+    // What the log and the console say of markup that was refused, naming the bound it met.
+    static std::string parseRefusalLine(WebDocument::Refusal refusal);
 
     explicit UIWebView(const CGRect& frame = CGRect{});
     ~UIWebView() override;
@@ -206,7 +206,7 @@ private:
     // Says once a page, in the log and its console, that it asked for more than it is given.
     void reportBound(const std::string& what);
     void pageNavigation(const std::string& url, long type, long frame) override;
-    void pageMarkupRefused() override { reportBound(kParseBoundLine); }
+    void pageMarkupRefused() override { reportBound(parseRefusalLine(page().document().lastRefusal())); }
     void pageScriptAdded(long node) override;
     void pageViewport(double& width, double& height, double& scale) override;
     // Runs the scripts the page added, one at a time, each once its text is in (UIWebViewLoading.cpp).
@@ -227,7 +227,17 @@ private:
     void cancelImageLoads();
     void pageScriptWillRun() override { scriptBudget_.scriptWillRun(); }
     void pageScriptDidRun() override;
-    std::shared_ptr<NSTimer> armTimer(long id, double seconds, bool repeats);
+    // The page's timers come due on one run-loop timer of the view's, which runs those due in the
+    // order they came due (UIWebView.cpp).
+    struct PageTimer {
+        double due = 0;  // on PlatformClock::monotonic()
+        double interval = 0;
+        bool repeats = false;
+        unsigned long order = 0;  // timers due at one time run in the order they were set
+    };
+    void queueTimer(long id, PageTimer& timer, double due);
+    void wakeTimersAt(double due);
+    void runPageTimers(WebPage* owner);
     // Whether the page's own work may start now; when not, says so (once a page) and answers the
     // seconds it waits.
     double holdPageWork();
@@ -272,7 +282,11 @@ private:
     // The script time charged so far (its stopwatch's seconds), to tell the delegate's own work
     // from the page's scripts it ran.
     double scriptSeconds_ = 0;
-    std::map<long, std::shared_ptr<NSTimer>> timers_;
+    std::map<long, PageTimer> timers_;
+    std::map<std::pair<double, unsigned long>, long> timersDue_;  // by (due, order)
+    unsigned long nextTimerOrder_ = 0;
+    std::shared_ptr<NSTimer> timerWake_;
+    double timerWakeAt_ = 0;
     long nextTimer_ = 1;
     unsigned long generation_ = 0;
     bool loading_ = false;

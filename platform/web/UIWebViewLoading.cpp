@@ -167,7 +167,7 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
 void UIWebView::receiveContent(const std::string& text, unsigned long generation) {
     if (generation_ != generation) return;
     if (!page().document().parse(text)) {
-        logLine(kParseBoundLine + " (" + page().url() + ")");
+        logLine(parseRefusalLine(page().document().lastRefusal()) + " (" + page().url() + ")");
         return failLoad(urlError(NSURLErrorDataLengthExceedsMaximum, request() && request()->URL() ? request()->URL()->absoluteString() : ""),
                         generation);
     }

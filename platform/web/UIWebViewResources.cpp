@@ -178,6 +178,10 @@ void UIWebView::fireResourceEvents(WebPage* owner) {
             });
             return;
         }
+        if (WebScriptBudget::passSliceSpent()) {
+            later([owner](UIWebView& v) { v.fireResourceEvents(owner); });
+            return;
+        }
         ResourceOutcome outcome = std::move(resourceOutcomes_.front());
         resourceOutcomes_.pop_front();
         page_->fireResourceEvent(outcome.node, outcome.source, outcome.loaded, budget_);

@@ -52,16 +52,19 @@ bool isHiddenElement(const WebNode* node) {
     return display && *display == "none";
 }
 
-// The element's nodes that show, in document order; hidden subtrees are left out whole.
+// The element's nodes that show, in document order; hidden subtrees are left out whole. A
+// friendly frame shows what its document's body holds in the IFRAME's place.
 template <class Visit>
-void walkVisible(const WebNode* from, Visit visit) {
+void walkVisible(const WebDocument& document, const WebNode* from, Visit visit) {
     std::vector<const WebNode*> stack(from->children.rbegin(), from->children.rend());
     while (!stack.empty()) {
         const WebNode* node = stack.back();
         stack.pop_back();
         if (isHiddenElement(node)) continue;
         visit(node);
-        stack.insert(stack.end(), node->children.rbegin(), node->children.rend());
+        const WebNode* frame = node->kind == WebNode::Kind::Element && node->name == "iframe" ? document.frameDocumentOf(node) : nullptr;
+        const WebNode* holder = frame ? document.part(frame, "body") : node;
+        if (holder) stack.insert(stack.end(), holder->children.rbegin(), holder->children.rend());
     }
 }
 
@@ -128,7 +131,7 @@ std::string UIWebView::visibleText() const {
     std::string text;
     const WebNode* body = page().document().body();
     if (!body) return text;
-    walkVisible(body, [&](const WebNode* node) {
+    walkVisible(page().document(), body, [&](const WebNode* node) {
         if (node->kind != WebNode::Kind::Text) return;
         std::string piece = trim(node->data);
         if (piece.empty()) return;
@@ -158,11 +161,11 @@ std::string fileNameOf(const std::string* source) {
 
 // The link around the page's first image, which a banner's creative is: a tap that hits nothing
 // placed lands there.
-const WebNode* bannerLink(const WebNode* body) {
+const WebNode* bannerLink(const WebDocument& document, const WebNode* body) {
     const WebNode* found = nullptr;
-    walkVisible(body, [&](const WebNode* node) {
+    walkVisible(document, body, [&](const WebNode* node) {
         if (found || node->kind != WebNode::Kind::Element || node->name != "img") return;
-        for (const WebNode* up = node->parent; up && up != body; up = up->parent)
+        for (const WebNode* up = node->parent; up && up != body; up = up->parent ? up->parent : document.frameOwnerOf(up))
             if (up->kind == WebNode::Kind::Element && up->name == "a" && up->attribute("href")) {
                 found = node;
                 return;
@@ -175,7 +178,7 @@ std::vector<Named> namedElements(const WebDocument& document) {
     std::vector<Named> out;
     const WebNode* body = document.body();
     if (!body) return out;
-    walkVisible(body, [&](const WebNode* node) {
+    walkVisible(document, body, [&](const WebNode* node) {
         if (node->kind != WebNode::Kind::Element) return;
         bool image = node->name == "img";
         if (const std::string* id = node->attribute("id"); id && !id->empty()) out.push_back({*id, node, false, image});
@@ -214,7 +217,7 @@ void UIWebView::clickAt(CGPoint point) {
     const WebNode* hit = nullptr;
     long hitLayer = 0;
     CGSize size = bounds().size;
-    walkVisible(body, [&](const WebNode* node) {
+    walkVisible(document, body, [&](const WebNode* node) {
         if (node->kind != WebNode::Kind::Element) return;
         auto position = styleValue(node, "position");
         auto width = pixels(node, "width"), height = pixels(node, "height");
@@ -227,7 +230,7 @@ void UIWebView::clickAt(CGPoint point) {
         long layer = z ? std::strtol(z->c_str(), nullptr, 10) : 0;
         if (!hit || layer >= hitLayer) hit = node, hitLayer = layer;
     });
-    if (!hit) hit = bannerLink(body);
+    if (!hit) hit = bannerLink(document, body);
     page().tap(hit ? hit : body, evaluationLimit());
     afterEvaluation();
 }

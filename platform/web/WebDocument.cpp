@@ -65,10 +65,6 @@ void escapeInto(std::string& out, std::string_view text, bool attribute) {
 
 std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth, std::size_t* nodes);
 
-// Less than any node costs the parser (its node record alone is larger): the markup's count of
-// nodes is an estimate from above, so this stays well below what a node is likely to cost.
-constexpr std::size_t kParsedNodeLeastBytes = 64;
-
 // What a block of `size` bytes takes from the C heap: the allocator's chunk, its header included.
 std::size_t heapChunkBytes(std::size_t size) { return size == 0 ? 0 : std::max<std::size_t>(32, (size + 8 + 15) & ~std::size_t{15}); }
 
@@ -91,7 +87,7 @@ std::size_t copiedNodeBytes(const GumboNode& source, std::size_t nameLength) {
 
 // One parse's account of what it holds: the parser's blocks, each linked in a list from its
 // header so that a parse given up midway frees all it made, and what is charged besides (the
-// bounded copy of the markup, the nodes made). Past the allowance the parser is left by longjmp
+// bounded copy of the markup, the nodes made). Past its allowance the parser is left by longjmp
 // from its allocator: it is C, so no destructor is skipped, and nothing it made outlives the list.
 struct ParseMeter {
     struct alignas(16) Block {
@@ -239,6 +235,35 @@ WebNode* WebDocument::child(const WebNode* parent, std::string_view name) const 
 
 WebNode* WebDocument::documentElement() const { return child(root(), "html"); }
 
+WebNode* WebDocument::part(const WebNode* document, std::string_view name) const {
+    WebNode* html = child(document, "html");
+    return name == "html" ? html : child(html, name);
+}
+
+WebNode* WebDocument::frameDocument(WebNode* iframe) {
+    if (WebNode* made = frameDocumentOf(iframe)) return made;
+    if (scriptNodes_ + 4 > kMaxNodes) return nullptr;
+    scriptNodes_ += 4;
+    WebNode* document = make(WebNode::Kind::Document, {});
+    WebNode* html = make(WebNode::Kind::Element, "html");
+    insertBefore(document, html, nullptr);
+    insertBefore(html, make(WebNode::Kind::Element, "head"), nullptr);
+    insertBefore(html, make(WebNode::Kind::Element, "body"), nullptr);
+    frameDocuments_[iframe->id] = document;
+    frameOwners_[document->id] = iframe;
+    return document;
+}
+
+WebNode* WebDocument::frameDocumentOf(const WebNode* iframe) const {
+    auto found = iframe ? frameDocuments_.find(iframe->id) : frameDocuments_.end();
+    return found == frameDocuments_.end() ? nullptr : found->second;
+}
+
+WebNode* WebDocument::frameOwnerOf(const WebNode* document) const {
+    auto found = document ? frameOwners_.find(document->id) : frameOwners_.end();
+    return found == frameOwners_.end() ? nullptr : found->second;
+}
+
 void WebDocument::ensureSkeleton() {
     if (!documentElement()) insertBefore(root(), make(WebNode::Kind::Element, "html"), nullptr);
     auto* html = documentElement();
@@ -248,6 +273,8 @@ void WebDocument::ensureSkeleton() {
 
 bool WebDocument::parse(std::string_view html) {
     nodes_.clear();
+    frameDocuments_.clear();
+    frameOwners_.clear();
     scriptNodes_ = scriptBytes_ = 0;
     make(WebNode::Kind::Document, {});
     auto made = parseInto(html, nullptr, kMaxParsedNodes);
@@ -260,16 +287,25 @@ bool WebDocument::parse(std::string_view html) {
 std::optional<std::vector<WebNode*>> WebDocument::parseInto(std::string_view html, const std::string* context, std::size_t maxNodes) {
     lastParsedNodes_ = 0;
     lastParsePeakBytes_ = 0;
-    if (html.size() > kMaxParsedBytes) return std::nullopt;
-    ParseMeter meter(parseAllowance(html.size()));
+    lastRefusal_ = Refusal::None;
+    // Past the nodes a parse makes, or past what is left of those the page's scripts may add.
+    const Refusal tooManyNodes = maxNodes < kMaxParsedNodes ? Refusal::ScriptNodes : Refusal::Nodes;
+    if (html.size() > kMaxParsedBytes) {
+        lastRefusal_ = Refusal::Bytes;
+        return std::nullopt;
+    }
+    ParseMeter meter(kMaxParseHeldBytes);
     std::size_t estimate = 0;
     // The markup as it stands, unless nesting had to be cut (a copy, charged as such).
     std::optional<std::string> bounded = boundNestingIfNeeded(html, kMaxNesting, &estimate);
-    // No node costs the parser less than its node record: markup with more nodes than the
-    // allowance holds of those is refused before the parser sees it.
-    if (estimate > maxNodes || estimate > meter.allowance / kParsedNodeLeastBytes) return std::nullopt;
+    // Markup that shows more nodes than the bound is refused before the parser sees it.
+    if (estimate > maxNodes) {
+        lastRefusal_ = tooManyNodes;
+        return std::nullopt;
+    }
     if (bounded && !meter.chargeWithin(heapChunkBytes(bounded->capacity() + 1))) {
         lastParsePeakBytes_ = meter.peak;
+        lastRefusal_ = Refusal::HeldBytes;
         return std::nullopt;
     }
     const std::string_view markup = bounded ? std::string_view(*bounded) : html;
@@ -283,13 +319,14 @@ std::optional<std::vector<WebNode*>> WebDocument::parseInto(std::string_view htm
         if (options.fragment_context == GUMBO_TAG_UNKNOWN) options.fragment_context = GUMBO_TAG_DIV;
     }
     const std::size_t before = nodes_.size();
-    auto refuse = [&] {
+    auto refuse = [&](Refusal why) {
         nodes_.resize(before);
         lastParsePeakBytes_ = meter.peak;
+        lastRefusal_ = why;
         return std::nullopt;
     };
     GumboOutput* output = parseWithin(meter, options, markup);
-    if (!output) return refuse();
+    if (!output) return refuse(Refusal::HeldBytes);
     GumboNode* top = context ? output->root : output->document;
     // The walk in document order keeps one frame per open element (the nesting is bounded), each
     // the next of its children to copy; an element's own blocks go once its children are copied.
@@ -320,8 +357,8 @@ std::optional<std::vector<WebNode*>> WebDocument::parseInto(std::string_view htm
         std::string name = element ? gumboName(source->v.element) : std::string();
         // A top node also takes a place in the answer and in the node it goes to, each grown by
         // doubling. The copy is charged before it is made.
-        if (count == maxNodes || !meter.chargeWithin(copiedNodeBytes(*source, name.size()) + (parent ? 0 : 4 * sizeof(WebNode*))))
-            return refuse();
+        if (count == maxNodes) return refuse(tooManyNodes);
+        if (!meter.chargeWithin(copiedNodeBytes(*source, name.size()) + (parent ? 0 : 4 * sizeof(WebNode*)))) return refuse(Refusal::HeldBytes);
         ++count;
         WebNode* node = nullptr;
         if (element) {
@@ -383,8 +420,42 @@ void WebDocument::detach(WebNode* child) {
 }
 
 bool WebDocument::isConnected(const WebNode* node) const {
-    while (node && node->parent) node = node->parent;
-    return node == root();
+    // Frames hold frames; each step up to a frame's IFRAME goes to a node made before its document.
+    for (;;) {
+        while (node && node->parent) node = node->parent;
+        const WebNode* owner = node == root() ? nullptr : frameOwnerOf(node);
+        if (!owner) return node == root();
+        node = owner;
+    }
+}
+
+WebNode* WebDocument::clone(const WebNode* node, bool deep) {
+    std::vector<const WebNode*> sources{node};
+    if (deep) {
+        auto below = descendants(node);
+        sources.insert(sources.end(), below.begin(), below.end());
+    }
+    std::size_t bytes = 0;
+    for (const WebNode* source : sources) {
+        bytes += source->name.size() + source->data.size();
+        for (const auto& [key, value] : source->attributes) bytes += key.size() + value.size();
+    }
+    if (sources.size() > kMaxNodes - scriptNodes_ || !spend(bytes)) return nullptr;
+    scriptNodes_ += sources.size();
+    // In document order each node's parent was copied before it.
+    std::map<const WebNode*, WebNode*> copies;
+    for (const WebNode* source : sources) {
+        WebNode* copy = make(source->kind, source->kind == WebNode::Kind::Element ? source->name : source->data);
+        copy->attributes = source->attributes;
+        copy->scriptStarted = source->scriptStarted;
+        copies[source] = copy;
+        if (source != node) {
+            WebNode* parent = copies.at(source->parent);
+            copy->parent = parent;
+            parent->children.push_back(copy);
+        }
+    }
+    return copies.at(node);
 }
 
 std::vector<WebNode*> WebDocument::descendants(const WebNode* from) const {
@@ -400,10 +471,19 @@ std::vector<WebNode*> WebDocument::descendants(const WebNode* from) const {
 }
 
 std::string WebDocument::innerHTML(const WebNode* node) const {
-    std::string out;
-    // Each entry is a node to open, or (closing) an element whose end tag is due.
     std::vector<std::pair<const WebNode*, bool>> stack;
     for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) stack.emplace_back(*it, false);
+    return serialize(std::move(stack));
+}
+
+std::string WebDocument::outerHTML(const WebNode* node) const {
+    if (node->kind == WebNode::Kind::Document) return innerHTML(node);
+    return serialize({{node, false}});
+}
+
+std::string WebDocument::serialize(std::vector<std::pair<const WebNode*, bool>> stack) const {
+    std::string out;
+    // Each entry is a node to open, or (closing) an element whose end tag is due.
     while (!stack.empty()) {
         auto [current, closing] = stack.back();
         stack.pop_back();
@@ -442,7 +522,10 @@ std::string WebDocument::innerHTML(const WebNode* node) const {
 }
 
 std::optional<std::vector<WebNode*>> WebDocument::parseFragment(const WebNode* context, std::string_view html) {
-    if (html.size() > kMaxParsedBytes || scriptNodes_ >= kMaxNodes) return std::nullopt;
+    if (scriptNodes_ >= kMaxNodes) {
+        lastRefusal_ = Refusal::ScriptNodes;
+        return std::nullopt;
+    }
     const std::size_t before = nodes_.size();
     auto made = parseInto(html, &context->name, std::min(kMaxParsedNodes, kMaxNodes - scriptNodes_));
     scriptNodes_ += nodes_.size() - before;
@@ -485,8 +568,8 @@ bool WebDocument::setTextContent(WebNode* node, std::string text) {
     return true;
 }
 
-WebNode* WebDocument::elementById(std::string_view id) const {
-    for (auto* d : descendants(root())) {
+WebNode* WebDocument::elementById(std::string_view id, const WebNode* from) const {
+    for (auto* d : descendants(from ? from : root())) {
         const std::string* value = d->kind == WebNode::Kind::Element ? d->attribute("id") : nullptr;
         if (value && *value == id) return d;
     }

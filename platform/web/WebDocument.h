@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,24 +39,26 @@ public:
     static constexpr std::size_t kMaxNodes = 250000;
     static constexpr std::size_t kMaxScriptBytes = 64u << 20;
 
-    // What one parse (a page, or markup a script sets) may read and make. The parser's own tree
-    // costs a hundred bytes and more per node, so dense markup costs tens of times its size: besides
-    // the bounds in bytes read and nodes made, which keep a parse to a fraction of a second, what a
-    // parse holds at its peak (the parser's blocks, and the nodes made with what they hold) is
-    // charged in bytes against an allowance proportional to the markup, kParseBytesPerMarkupByte
-    // times its size plus kParseSlackBytes. Markup past any of these is refused whole; the parser is
-    // given up the moment it holds more than the allowance, and all it held is freed.
+    // What one parse (a page, or markup a script sets) may read, make and hold. Markup past
+    // kMaxParsedBytes is not read. Nodes are counted as they are made, not as the markup shows them
+    // (the parser adds elements markup leaves out: a table's body, formatting elements made again
+    // row after row), and a parse that makes more than kMaxParsedNodes is refused. What the parse
+    // holds at once (the parser's blocks, and the nodes made with what they hold) is counted in
+    // bytes as it is taken; past kMaxParseHeldBytes the parser is given up at once and all it held
+    // is freed. A page at the first two bounds, however dense, holds a fraction of the third: only
+    // markup that costs the parser far more than it shows (elements made again by the ten thousand,
+    // attributes by the hundred thousand) meets it. Markup past any bound is refused whole.
     static constexpr std::size_t kMaxParsedBytes = 2u << 20;
     static constexpr std::size_t kMaxParsedNodes = 50000;
-    static constexpr std::size_t kParseBytesPerMarkupByte = 4;
-    static constexpr std::size_t kParseSlackBytes = 4u << 20;
-    static constexpr std::size_t parseAllowance(std::size_t markupBytes) {
-        return kParseBytesPerMarkupByte * markupBytes + kParseSlackBytes;
-    }
+    static constexpr std::size_t kMaxParseHeldBytes = 32u << 20;
+
+    // The bound that refused the last parse, for the line that says so.
+    enum class Refusal { None, Bytes, Nodes, ScriptNodes, HeldBytes };
+    Refusal lastRefusal() const { return lastRefusal_; }
 
     WebDocument();
     // Replaces the tree with the parsed page (html, head and body always exist); false, leaving
-    // an empty page, for markup past kMaxParsedBytes, kMaxParsedNodes or its parseAllowance.
+    // an empty page, for markup past a parse's bounds (lastRefusal() says which).
     bool parse(std::string_view html);
 
     WebNode* root() const { return const_cast<WebNode*>(&nodes_.front()); }
@@ -63,32 +66,49 @@ public:
     WebNode* documentElement() const;
     WebNode* head() const { return child(documentElement(), "head"); }
     WebNode* body() const { return child(documentElement(), "body"); }
+    // The html, head or body element of a document node: the page's, or a frame's.
+    WebNode* part(const WebNode* document, std::string_view name) const;
+
+    // A friendly frame's document: the one an IFRAME without a source of its own holds, made with
+    // its html, head and body when first asked for (nil past the nodes scripts may make). Its nodes
+    // live in this arena as the page's do, and count as nodes scripts made; they are in the
+    // document while the IFRAME is.
+    WebNode* frameDocument(WebNode* iframe);
+    // The document an IFRAME holds, if one was made; the IFRAME that holds a frame's document.
+    WebNode* frameDocumentOf(const WebNode* iframe) const;
+    WebNode* frameOwnerOf(const WebNode* document) const;
 
     // Nodes made by scripts; nil past the page's allowance.
     WebNode* create(WebNode::Kind kind, std::string nameOrData);
     // Tree edits: false when the edit would put a node inside itself or `before` is not a child.
     bool insertBefore(WebNode* parent, WebNode* child, WebNode* before);
     void detach(WebNode* child);
+    // In the page's document, or in a frame's whose IFRAME is.
     bool isConnected(const WebNode* node) const;
+    // A copy of the node, and with `deep` of all it holds, in no document; nil, making nothing, past
+    // the nodes or bytes scripts may add.
+    WebNode* clone(const WebNode* node, bool deep);
     // Counts bytes scripts put into the tree; false once past the allowance.
     bool spend(std::size_t bytes);
 
     std::string innerHTML(const WebNode* node) const;
-    // False, changing nothing, for markup past kMaxParsedBytes, kMaxParsedNodes or its
-    // parseAllowance, or past what is left of the nodes scripts may make.
+    std::string outerHTML(const WebNode* node) const;
+    // False, changing nothing, for markup past a parse's bounds, or past what is left of the nodes
+    // scripts may make.
     bool setInnerHTML(WebNode* node, std::string_view html);
     // Parses the markup in the parent's context and puts its nodes before `before` (at the end
     // for nil); answers the top nodes, or nothing as setInnerHTML refuses.
     std::optional<std::vector<WebNode*>> insertHTML(WebNode* parent, WebNode* before, std::string_view html);
     // The nodes the last parse made (for what it cost), and the most it held at once, in bytes
-    // (within parseAllowance of its markup, or the parse was refused).
+    // (within kMaxParseHeldBytes, or the parse was refused).
     std::size_t lastParsedNodes() const { return lastParsedNodes_; }
     std::size_t lastParsePeakBytes() const { return lastParsePeakBytes_; }
     std::string textContent(const WebNode* node) const;
     // False, changing nothing, when the text needs a node past the allowance.
     bool setTextContent(WebNode* node, std::string text);
 
-    WebNode* elementById(std::string_view id) const;
+    // The first element below `from` (the page's document when nil) with that id.
+    WebNode* elementById(std::string_view id, const WebNode* from = nullptr) const;
     // Elements below `from` (not itself) with the tag, "*" for any, in document order.
     std::vector<WebNode*> elementsByTagName(const WebNode* from, std::string_view tag) const;
     // Every node below `from`, in document order.
@@ -102,6 +122,8 @@ private:
     WebNode* make(WebNode::Kind kind, std::string nameOrData);
     WebNode* child(const WebNode* parent, std::string_view name) const;
     void ensureSkeleton();
+    // Markup of the nodes on the stack (the last first), each with what it holds.
+    std::string serialize(std::vector<std::pair<const WebNode*, bool>> stack) const;
     // A script's markup in the context's element, counted against the nodes scripts may make.
     std::optional<std::vector<WebNode*>> parseFragment(const WebNode* context, std::string_view html);
     // The top nodes made, or nothing (and no node made) for markup past the bounds.
@@ -113,4 +135,8 @@ private:
     std::size_t scriptBytes_ = 0;
     std::size_t lastParsedNodes_ = 0;
     std::size_t lastParsePeakBytes_ = 0;
+    Refusal lastRefusal_ = Refusal::None;
+    // Friendly frames' documents by their IFRAME's id, and the IFRAMEs by their document's id.
+    std::map<int, WebNode*> frameDocuments_;
+    std::map<int, WebNode*> frameOwners_;
 };

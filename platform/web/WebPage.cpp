@@ -1,6 +1,7 @@
 #include "platform/web/WebPage.h"
 
 #include "platform/foundation/NSURL.h"
+#include "platform/foundation/PlatformClock.h"
 
 #include <algorithm>
 
@@ -128,13 +129,22 @@ duk_ret_t nativeGetHTML(duk_context* c) {
 constexpr double kParseSecondsPerNode = 2e-6;
 constexpr double kParseSecondsPerByte = 1e-7;
 
-duk_ret_t nativeSetHTML(duk_context* c) {
-    WebNode* node = elementArgument(c, 0);
-    duk_size_t length = 0;
-    const char* html = textArgument(c, 1, &length);
+// Markup a script gives: parsed into the parent, replacing what it holds, or put before `before`
+// (at the end for nil). The parse costs the evaluation its time; what it made starts its images'
+// and frames' loads, and its scripts do not run. Past a parse's bounds the markup is refused whole
+// and the page hears a RangeError.
+void putMarkup(duk_context* c, WebNode* parent, WebNode* before, const char* html, duk_size_t length, bool replace) {
     WebPage& p = page(c);
     if (!p.document().spend(length)) (void)duk_range_error(c, "the page holds too much");
-    const bool parsed = p.document().setInnerHTML(node, std::string_view(html, length));
+    bool parsed = false;
+    scratchNodes.clear();
+    if (replace) {
+        parsed = p.document().setInnerHTML(parent, std::string_view(html, length));
+        if (parsed) scratchNodes.assign(parent->children.begin(), parent->children.end());
+    } else if (auto made = p.document().insertHTML(parent, before, std::string_view(html, length))) {
+        parsed = true;
+        scratchNodes = std::move(*made);
+    }
     const bool late = parsed && p.engine().spend(static_cast<double>(p.document().lastParsedNodes()) * kParseSecondsPerNode +
                                                  static_cast<double>(length) * kParseSecondsPerByte);
     if (!parsed) {
@@ -142,9 +152,87 @@ duk_ret_t nativeSetHTML(duk_context* c) {
         (void)duk_range_error(c, "the page holds too much");
     }
     if (late) (void)duk_range_error(c, "the script ran past its time budget");
-    p.noticeImages(node);
-    p.noticeFrames(node);
+    for (WebNode* top : scratchNodes) {
+        if (top->kind == WebNode::Kind::Element && top->name == "img") p.noticeImage(top);
+        p.noticeImages(top);
+        p.noticeFrames(top);
+    }
+}
+
+duk_ret_t nativeSetHTML(duk_context* c) {
+    WebNode* node = elementArgument(c, 0);
+    duk_size_t length = 0;
+    const char* html = textArgument(c, 1, &length);
+    putMarkup(c, node, nullptr, html, length, true);
     return 0;
+}
+
+duk_ret_t nativeInsertHTML(duk_context* c) {
+    WebNode* parent = elementArgument(c, 0);
+    WebNode* before = duk_get_number(c, 1) < 0 ? nullptr : nodeArgument(c, 1);
+    if (before && before->parent != parent) (void)duk_error(c, DUK_ERR_ERROR, "NotFoundError: not a child of this node");
+    duk_size_t length = 0;
+    const char* html = textArgument(c, 2, &length);
+    putMarkup(c, parent, before, html, length, false);
+    return 0;
+}
+
+duk_ret_t nativeGetOuterHTML(duk_context* c) {
+    scratch = page(c).document().outerHTML(nodeArgument(c, 0));
+    pushText(c, scratch);
+    return 1;
+}
+
+duk_ret_t nativeClone(duk_context* c) {
+    WebNode* node = nodeArgument(c, 0);
+    if (node->kind == WebNode::Kind::Document) (void)duk_error(c, DUK_ERR_ERROR, "NotSupportedError: a document is not cloned here");
+    WebNode* copy = page(c).document().clone(node, duk_to_boolean(c, 1));
+    if (!copy) (void)duk_range_error(c, "the page holds too many nodes");
+    duk_push_int(c, copy->id);
+    return 1;
+}
+
+duk_ret_t nativeConnected(duk_context* c) {
+    duk_push_boolean(c, page(c).document().isConnected(nodeArgument(c, 0)));
+    return 1;
+}
+
+// A friendly frame's document, made when first asked for; -1 for an element that is no IFRAME.
+duk_ret_t nativeFrameDocument(duk_context* c) {
+    WebNode* node = elementArgument(c, 0);
+    if (node->name != "iframe") {
+        duk_push_int(c, -1);
+        return 1;
+    }
+    WebNode* document = page(c).document().frameDocument(node);
+    if (!document) (void)duk_range_error(c, "the page holds too many nodes");
+    duk_push_int(c, document->id);
+    return 1;
+}
+
+duk_ret_t nativeFrameOwner(duk_context* c) {
+    WebNode* owner = page(c).document().frameOwnerOf(nodeArgument(c, 0));
+    duk_push_int(c, owner ? owner->id : -1);
+    return 1;
+}
+
+// What a script writes into a friendly frame's document goes to the end of its body, where it
+// shows and its images and frames load as the page's own do; its scripts are not run, as what any
+// frame holds is not.
+duk_ret_t nativeWriteInto(duk_context* c) {
+    WebNode* document = nodeArgument(c, 0);
+    WebNode* body = document->kind == WebNode::Kind::Document ? page(c).document().part(document, "body") : nullptr;
+    if (!body) (void)duk_type_error(c, "not a document with a body");
+    duk_size_t length = 0;
+    const char* html = textArgument(c, 1, &length);
+    putMarkup(c, body, nullptr, html, length, false);
+    return 0;
+}
+
+// Milliseconds on the platform clock (monotonic), for animation frames' time stamps.
+duk_ret_t nativeNow(duk_context* c) {
+    duk_push_number(c, PlatformClock::monotonic() * 1000);
+    return 1;
 }
 
 duk_ret_t nativeGetText(duk_context* c) {
@@ -163,7 +251,8 @@ duk_ret_t nativeSetText(duk_context* c) {
 }
 
 duk_ret_t nativeById(duk_context* c) {
-    WebNode* node = page(c).document().elementById(duk_require_string(c, 0));
+    WebNode* from = duk_is_number(c, 1) ? nodeArgument(c, 1) : nullptr;
+    WebNode* node = page(c).document().elementById(duk_require_string(c, 0), from);
     duk_push_int(c, node ? node->id : -1);
     return 1;
 }
@@ -177,8 +266,9 @@ duk_ret_t nativeByTag(duk_context* c) {
 
 duk_ret_t nativePart(duk_context* c) {
     WebDocument& document = page(c).document();
+    WebNode* of = duk_is_number(c, 1) ? nodeArgument(c, 1) : document.root();
     scratch.assign(duk_require_string(c, 0));
-    WebNode* node = scratch == "html" ? document.documentElement() : scratch == "head" ? document.head() : document.body();
+    WebNode* node = of->kind == WebNode::Kind::Document ? document.part(of, scratch == "html" || scratch == "head" ? scratch : "body") : nullptr;
     duk_push_int(c, node ? node->id : -1);
     return 1;
 }
@@ -274,12 +364,14 @@ const Native kNatives[] = {
     {"children", nativeChildren, 1}, {"insert", nativeInsert, 3},     {"remove", nativeRemove, 1},
     {"getAttr", nativeGetAttr, 2},   {"setAttr", nativeSetAttr, 3},   {"removeAttr", nativeRemoveAttr, 2},
     {"getHTML", nativeGetHTML, 1},   {"setHTML", nativeSetHTML, 2},   {"getText", nativeGetText, 1},
-    {"setText", nativeSetText, 2},   {"byId", nativeById, 1},         {"byTag", nativeByTag, 2},
-    {"part", nativePart, 1},         {"create", nativeCreate, 1},     {"createText", nativeCreateText, 1},
+    {"setText", nativeSetText, 2},   {"byId", nativeById, 2},         {"byTag", nativeByTag, 2},
+    {"part", nativePart, 2},         {"create", nativeCreate, 1},     {"createText", nativeCreateText, 1},
     {"navigate", nativeNavigate, 2}, {"url", nativeURL, 0},           {"setTimer", nativeSetTimer, 2},
     {"clearTimer", nativeClearTimer, 1}, {"log", nativeLog, 1},   {"write", nativeWrite, 1},
     {"currentScript", nativeCurrentScript, 0}, {"readyState", nativeReadyState, 0}, {"listen", nativeListen, 1},
-    {"viewport", nativeViewport, 0},
+    {"viewport", nativeViewport, 0}, {"insertHTML", nativeInsertHTML, 3}, {"getOuterHTML", nativeGetOuterHTML, 1},
+    {"clone", nativeClone, 2},       {"connected", nativeConnected, 1}, {"frameDocument", nativeFrameDocument, 1},
+    {"frameOwner", nativeFrameOwner, 1}, {"writeInto", nativeWriteInto, 2}, {"now", nativeNow, 0},
 };
 
 } // namespace
@@ -386,7 +478,10 @@ bool WebPage::write(std::string_view markup) {
     }
     WebNode* body = document_.body();
     auto made = body ? document_.insertHTML(body, nullptr, markup) : std::nullopt;
-    if (!made) return false;
+    if (!made) {
+        if (body) host_.pageMarkupRefused();
+        return false;
+    }
     for (WebNode* top : *made) {
         noticeImages(top);
         if (top->kind == WebNode::Kind::Element && top->name == "img") noticeImage(top);

@@ -25,7 +25,7 @@ public:
     // its absolute URL and, once that loaded or failed, calls fireResourceEvent. `source` is the
     // attribute's text, by which a later source tells a stale answer.
     virtual void pageImageRequested(long node, const std::string& source, const std::string& url) = 0;
-    // Markup a script set was past what one parse reads, and was refused.
+    // Markup a script set or wrote was past a parse's bounds, and was refused (the document says which bound).
     virtual void pageMarkupRefused() = 0;
     // A script element a script added to the document (with a source, or written outside the
     // page's own scripts): the host runs it on a later pass and fires its load or error event.

@@ -68,6 +68,8 @@ Node.prototype.removeChild = function (child) {
     return child;
 };
 Node.prototype.hasChildNodes = function () { return N.children(this.__id).length > 0; };
+// A copy has the node's attributes (its on… handlers among them), not its listeners or expandos.
+Node.prototype.cloneNode = function (deep) { return wrap(N.clone(this.__id, !!deep)); };
 Node.prototype.addEventListener = function (type, listener) {
     if (typeof listener !== 'function' && !(listener && typeof listener.handleEvent === 'function')) return;
     N.listen(String(type));
@@ -137,6 +139,76 @@ getter(Element.prototype, 'className', function () { var v = N.getAttr(this.__id
        function (value) { N.setAttr(this.__id, 'class', String(value)); });
 getter(Element.prototype, 'innerHTML', function () { return N.getHTML(this.__id); },
        function (html) { N.setHTML(this.__id, html === null || html === undefined ? '' : String(html)); });
+function domError(name, message) {
+    var error = new Error(message);
+    error.name = name;
+    return error;
+}
+function markupText(html) { return html === null || html === undefined ? '' : String(html); }
+// Markup put around an element is parsed in its parent's context; the element stands in no
+// document, or at the top of one, has no room around it.
+function parentForMarkup(id) {
+    var parent = N.parent(id);
+    if (parent < 0 || N.kind(parent) !== 1)
+        throw domError('NoModificationAllowedError', 'The element has no parent element to take the markup.');
+    return parent;
+}
+getter(Element.prototype, 'outerHTML', function () { return N.getOuterHTML(this.__id); }, function (html) {
+    var parent = N.parent(this.__id);
+    if (parent < 0) return;
+    N.insertHTML(parentForMarkup(this.__id), this.__id, markupText(html));
+    N.remove(this.__id);
+});
+Element.prototype.insertAdjacentHTML = function (position, html) {
+    var where = String(position).toLowerCase(), id = this.__id, children, siblings;
+    html = markupText(html);
+    if (where === 'beforebegin') {
+        N.insertHTML(parentForMarkup(id), id, html);
+    } else if (where === 'afterend') {
+        var parent = parentForMarkup(id);
+        siblings = N.children(parent);
+        var at = siblings.indexOf(id) + 1;
+        N.insertHTML(parent, at < siblings.length ? siblings[at] : -1, html);
+    } else if (where === 'afterbegin') {
+        children = N.children(id);
+        N.insertHTML(id, children.length ? children[0] : -1, html);
+    } else if (where === 'beforeend') {
+        N.insertHTML(id, -1, html);
+    } else {
+        throw domError('SyntaxError', "The value provided ('" + String(position) +
+                       "') is not one of 'beforeBegin', 'afterBegin', 'beforeEnd', or 'afterEnd'.");
+    }
+};
+// The page is not laid out: an element's box is that of an element with no layout box.
+Element.prototype.getBoundingClientRect = function () {
+    return { x: 0, y: 0, width: 0, height: 0, top: 0, right: 0, bottom: 0, left: 0 };
+};
+Element.prototype.getClientRects = function () { return []; };
+// A frame whose IFRAME has no source of its own (or about:blank) is friendly: its window and
+// document are the page's to use. Another frame's window is there, its document is not.
+function isFriendlyFrame(id) {
+    var src = N.getAttr(id, 'src');
+    return src === null || src === '' || src === 'about:blank';
+}
+function frameWindow(element) {
+    if (element.__frameWindow) return element.__frameWindow;
+    var id = element.__id, w = { parent: global, top: global, frameElement: element, opener: null, closed: false, name: '' };
+    w.window = w.self = w.frames = w;
+    getter(w, 'document', function () {
+        if (!isFriendlyFrame(id)) throw domError('SecurityError', 'Blocked a frame from accessing a cross-origin frame.');
+        return wrap(N.frameDocument(id));
+    });
+    w.postMessage = w.addEventListener = w.removeEventListener = w.focus = w.blur = function () {};
+    return (element.__frameWindow = w);
+}
+getter(Element.prototype, 'contentWindow', function () {
+    if (N.name(this.__id) !== 'iframe') return undefined;
+    return N.connected(this.__id) ? frameWindow(this) : null;
+});
+getter(Element.prototype, 'contentDocument', function () {
+    if (N.name(this.__id) !== 'iframe') return undefined;
+    return N.connected(this.__id) && isFriendlyFrame(this.__id) ? wrap(N.frameDocument(this.__id)) : null;
+});
 getter(Element.prototype, 'style', function () { return this.__style || (this.__style = new Style(this.__id)); });
 getter(Element.prototype, 'children', function () {
     return this.childNodes.filter(function (n) { return n.nodeType === 1; });
@@ -338,24 +410,47 @@ Element.prototype.closest = function (text) {
 
 function DocumentNode(id) { this.__id = id; this.nodeType = 9; }
 DocumentNode.prototype = Object.create(Node.prototype);
-getter(DocumentNode.prototype, 'documentElement', function () { return wrap(N.part('html')); });
-getter(DocumentNode.prototype, 'head', function () { return wrap(N.part('head')); });
-getter(DocumentNode.prototype, 'body', function () { return wrap(N.part('body')); });
-getter(DocumentNode.prototype, 'location', function () { return location; });
-getter(DocumentNode.prototype, 'URL', function () { return N.url(); });
+// The page's document, or a friendly frame's (whose address is about:blank).
+getter(DocumentNode.prototype, 'documentElement', function () { return wrap(N.part('html', this.__id)); });
+getter(DocumentNode.prototype, 'head', function () { return wrap(N.part('head', this.__id)); });
+getter(DocumentNode.prototype, 'body', function () { return wrap(N.part('body', this.__id)); });
+getter(DocumentNode.prototype, 'location', function () { return this === document ? location : frameLocation; });
+getter(DocumentNode.prototype, 'URL', function () { return this === document ? N.url() : 'about:blank'; });
+// The page was not reached through a link.
+getter(DocumentNode.prototype, 'referrer', function () { return ''; });
 DocumentNode.prototype.createElement = function (tag) { return wrap(N.create(String(tag).toLowerCase())); };
 DocumentNode.prototype.createTextNode = function (text) { return wrap(N.createText(String(text))); };
-DocumentNode.prototype.getElementById = function (id) { return wrap(N.byId(String(id))); };
+DocumentNode.prototype.getElementById = function (id) { return wrap(N.byId(String(id), this.__id)); };
 DocumentNode.prototype.getElementsByTagName = function (tag) { return wrapAll(N.byTag(this.__id, String(tag))); };
 // What a script writes while the page loads stands in its place once it has run (and the scripts
 // in it run next); what it writes later is added to the end of the body.
-DocumentNode.prototype.write = function () { N.write(Array.prototype.map.call(arguments, String).join('')); };
-DocumentNode.prototype.writeln = function () { N.write(Array.prototype.map.call(arguments, String).join('') + '\n'); };
-DocumentNode.prototype.open = function () { return this; };
+// A friendly frame's document takes what is written at the end of its body; opening it empties it.
+function writeTo(target, text) {
+    if (target === document) N.write(text);
+    else N.writeInto(target.__id, text);
+}
+DocumentNode.prototype.write = function () { writeTo(this, Array.prototype.map.call(arguments, String).join('')); };
+DocumentNode.prototype.writeln = function () { writeTo(this, Array.prototype.map.call(arguments, String).join('') + '\n'); };
+DocumentNode.prototype.open = function () {
+    if (this !== document) {
+        var self = this;
+        ['head', 'body'].forEach(function (name) {
+            var part = N.part(name, self.__id);
+            if (part < 0) return;
+            var children = N.children(part);
+            for (var i = 0; i < children.length; i++) N.remove(children[i]);
+        });
+    }
+    return this;
+};
 DocumentNode.prototype.close = function () {};
-getter(DocumentNode.prototype, 'currentScript', function () { return wrap(N.currentScript()); });
-getter(DocumentNode.prototype, 'readyState', function () { return N.readyState(); });
-getter(DocumentNode.prototype, 'defaultView', function () { return global; });
+getter(DocumentNode.prototype, 'currentScript', function () { return this === document ? wrap(N.currentScript()) : null; });
+getter(DocumentNode.prototype, 'readyState', function () { return this === document ? N.readyState() : 'complete'; });
+getter(DocumentNode.prototype, 'defaultView', function () {
+    if (this === document) return global;
+    var owner = N.frameOwner(this.__id);
+    return owner >= 0 ? frameWindow(wrap(owner)) : null;
+});
 [Element.prototype, DocumentNode.prototype].forEach(function (proto) {
     proto.querySelector = function (text) { return selectAll(this.__id, text, true); };
     proto.querySelectorAll = function (text) { return selectAll(this.__id, text, false); };
@@ -369,9 +464,33 @@ getter(location, 'hash', function () {
     var url = N.url(), at = url.indexOf('#');
     return at < 0 || at === url.length - 1 ? '' : url.substring(at);
 }, function (hash) { follow('#' + String(hash).replace(/^#/, ''), 5); });
+// The parts of the page's address, as a browser's location gives them.
+function addressParts(url) {
+    var m = /^([a-zA-Z][a-zA-Z0-9+.\-]*:)(\/\/(?:[^@\/?#]*@)?(\[[^\]]*\]|[^\/?#:]*)(?::(\d*))?)?([^?#]*)(\?[^#]*)?/.exec(url);
+    if (!m) return { protocol: '', hostname: '', port: '', pathname: '', search: '' };
+    var protocol = m[1].toLowerCase(), port = m[4] || '';
+    if ((protocol === 'http:' && port === '80') || (protocol === 'https:' && port === '443')) port = '';
+    var pathname = m[5] || (m[2] !== undefined ? '/' : '');
+    return { protocol: protocol, hostname: (m[3] || '').toLowerCase(), port: port, pathname: pathname,
+             search: m[6] && m[6].length > 1 ? m[6] : '' };
+}
+['protocol', 'hostname', 'port', 'pathname', 'search'].forEach(function (name) {
+    getter(location, name, function () { return addressParts(N.url())[name]; });
+});
+getter(location, 'host', function () {
+    var parts = addressParts(N.url());
+    return parts.hostname + (parts.port ? ':' + parts.port : '');
+});
+getter(location, 'origin', function () {
+    var parts = addressParts(N.url());
+    return parts.protocol === 'http:' || parts.protocol === 'https:' ? parts.protocol + '//' + this.host : 'null';
+});
 location.toString = function () { return N.url(); };
 location.assign = function (url) { follow(String(url), 5); };
 location.replace = location.assign;
+location.reload = function () {};
+var frameLocation = { href: 'about:blank', protocol: 'about:', host: '', hostname: '', port: '', pathname: 'blank',
+                      search: '', hash: '', origin: 'null', toString: function () { return 'about:blank'; } };
 
 function startTimer(repeats, callback, delay, extra) {
     if (typeof callback !== 'function') {
@@ -422,6 +541,57 @@ global.setInterval = function (f, d) { return startTimer(true, f, d, Array.proto
 global.clearTimeout = stopTimer;
 global.clearInterval = stopTimer;
 global.onload = null;
+// A window a script opens goes where the page's links go: to the web view, as a link clicked.
+global.open = function (url) {
+    url = url === undefined || url === null ? '' : String(url);
+    if (url !== '' && url !== 'about:blank') follow(url, 0);
+    var opened = { closed: false, opener: global };
+    opened.close = function () { opened.closed = true; };
+    opened.focus = opened.blur = opened.postMessage = function () {};
+    return opened;
+};
+// Animation frames come at the display's rate as timers of the page, stamped with the platform
+// clock's time since the page began.
+var timeOrigin = N.now();
+global.requestAnimationFrame = function (callback) {
+    if (typeof callback !== 'function') throw new TypeError('The callback provided as parameter 1 is not a function.');
+    var id = N.setTimer(1000 / 60, false);
+    timers[id] = { callback: function () { callback(N.now() - timeOrigin); }, repeats: false, extra: [] };
+    return id;
+};
+global.cancelAnimationFrame = stopTimer;
+var base64Digits = 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/';
+global.btoa = function (data) {
+    if (arguments.length === 0) throw new TypeError('1 argument required, but only 0 present.');
+    var text = String(data), out = '';
+    for (var i = 0; i < text.length; i++)
+        if (text.charCodeAt(i) > 255)
+            throw domError('InvalidCharacterError', 'The string to be encoded contains characters outside of the Latin1 range.');
+    for (i = 0; i < text.length; i += 3) {
+        var left = text.length - i;
+        var bits = text.charCodeAt(i) << 16 | (left > 1 ? text.charCodeAt(i + 1) << 8 : 0) | (left > 2 ? text.charCodeAt(i + 2) : 0);
+        out += base64Digits.charAt(bits >> 18 & 63) + base64Digits.charAt(bits >> 12 & 63) +
+               (left > 1 ? base64Digits.charAt(bits >> 6 & 63) : '=') + (left > 2 ? base64Digits.charAt(bits & 63) : '=');
+    }
+    return out;
+};
+global.atob = function (data) {
+    if (arguments.length === 0) throw new TypeError('1 argument required, but only 0 present.');
+    var text = String(data).replace(/[\t\n\f\r ]+/g, '');
+    if (text.length % 4 === 0) text = text.replace(/==?$/, '');
+    if (text.length % 4 === 1 || /[^A-Za-z0-9+\/]/.test(text))
+        throw domError('InvalidCharacterError', 'The string to be decoded is not correctly encoded.');
+    var out = '', bits = 0, count = 0;
+    for (var i = 0; i < text.length; i++) {
+        bits = (bits << 6 | base64Digits.indexOf(text.charAt(i))) & 0xffffff;
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out += String.fromCharCode(bits >> count & 255);
+        }
+    }
+    return out;
+};
 global.Image = function (width, height) {
     var image = document.createElement('img');
     if (width !== undefined) image.setAttribute('width', String(width));

@@ -1,5 +1,6 @@
 #include "platform/web/WebScriptBudget.h"
 
+#include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/PlatformClock.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@ WebScriptBudget& WebScriptBudget::allViews() {
 void WebScriptBudget::refillCompletely() {
     balance_ = share_ * kWindow;
     refilledAt_ = PlatformClock::monotonic();
+    passSpent_ = 0;
 }
 
 void WebScriptBudget::setStopwatch(Stopwatch stopwatch) {
@@ -38,6 +40,17 @@ double WebScriptBudget::scriptDidRun() {
 void WebScriptBudget::charge(double seconds) {
     refill();
     balance_ -= seconds;
+    if (passOpen_) passSpent_ += seconds;
+}
+
+bool WebScriptBudget::passSliceSpent() {
+    WebScriptBudget& shared = allViews();
+    if (!shared.passOpen_) {
+        shared.passOpen_ = true;
+        shared.passSpent_ = 0;
+        NSRunLoop::mainRunLoop()->performBlock([&shared] { shared.passOpen_ = false; });
+    }
+    return shared.passSpent_ >= kPassSlice;
 }
 
 double WebScriptBudget::holdSeconds() {

@@ -38,6 +38,14 @@ public:
     // Seconds on the platform clock until the page may start work of its own again; 0 for now.
     double holdSeconds();
 
+    // Work a page starts by the dozen in one pass of the main loop (its timers due together, the
+    // events of its images and frames) takes a slice of the pass at most, kPassSlice of script time
+    // of all views together, counted by allViews(); the rest waits for a later pass, so that the
+    // main loop answers between. True once this pass's slice is spent; the first ask in a pass
+    // starts its account, which ends with the pass's performs.
+    static constexpr double kPassSlice = 0.02;
+    static bool passSliceSpent();
+
     // The stopwatch's reading now.
     double read() const { return stopwatch_(); }
     void setStopwatch(Stopwatch stopwatch);
@@ -52,4 +60,6 @@ private:
     double balance_;
     double refilledAt_;
     double startedAt_ = 0;
+    bool passOpen_ = false;
+    double passSpent_ = 0;
 };

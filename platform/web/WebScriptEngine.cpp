@@ -261,6 +261,7 @@ WebScriptEngine::Outcome WebScriptEngine::run(const std::string& source, const s
         deadline_ = PlatformClock::monotonic() + budgetSeconds;
     }
     ++depth_;
+    spend(kEvaluationSeconds);
     EvaluateArguments arguments{&source, &fileName, compiled};
     Outcome outcome;
     bool succeeded = duk_safe_call(context_, &evaluateSafely, &arguments, 0, 1) == DUK_EXEC_SUCCESS;

@@ -64,15 +64,24 @@ void VuderuAdWebViewLoader::webViewDidStartLoad(UIWebView&) {
             });
     }
     ++webViewLoading_;
-    if (frameHasContent()) eval(std::string(VuderuAdScripts::hogan()));
-    eval(std::string(VuderuAdScripts::bridge()));
-    if (supportMRAID_ && VuderuNetworkUtil::hostOverride())
-        eval("window.vuderuStaticContentHost = 'https://" + *VuderuNetworkUtil::hostOverride() + "';");
-    if (supportMRAID_) eval(std::string(VuderuAdScripts::mraid()));
-    eval(setupLine());
-    eval(contentLine());
-    eval("var oldOnLoad = window.onload;window.onload = function() {if (oldOnLoad) {oldOnLoad();}"
-         "window.location.href = 'vuderu://vuderucall?event=didCompleteFullLoad';};");
+    // A frame of the page starts in the page that has its scripts already: making them again would
+    // drop the bridge's queued calls and call the page's VuderuAdapterReady a second time.
+    if (eval("window.vuderuAdapterAvailable === true && typeof window.vuderuadapter === 'object'") != "true") {
+        if (frameHasContent()) eval(std::string(VuderuAdScripts::hogan()));
+        eval(std::string(VuderuAdScripts::bridge()));
+        if (supportMRAID_ && VuderuNetworkUtil::hostOverride())
+            eval("window.vuderuStaticContentHost = 'https://" + *VuderuNetworkUtil::hostOverride() + "';");
+        if (supportMRAID_) eval(std::string(VuderuAdScripts::mraid()));
+        eval(setupLine());
+        eval(contentLine());
+    }
+    // The page's onload is chained once: a frame's start finds the chain in place and leaves it
+    // (chaining it again would make it call itself), unless the page has set a handler of its own
+    // since, which is then chained in turn.
+    eval("(function(){var chained = window.onload;if (chained && chained.vuderuFullLoad) {return;}"
+         "window.oldOnLoad = chained;var onload = function() {if (chained) {chained.apply(this, arguments);}"
+         "window.location.href = 'vuderu://vuderucall?event=didCompleteFullLoad';};"
+         "onload.vuderuFullLoad = true;window.onload = onload;})();");
 }
 
 void VuderuAdWebViewLoader::webViewDidFinishLoad(UIWebView&) {

@@ -70,7 +70,8 @@ const AdTagCase kAdTagCases[] = {
 
 } // namespace
 
-class AdTagTest : public WebViewTest, public ::testing::WithParamInterface<AdTagCase> {
+// A web view with a loopback server for the tags' scripts and images.
+class AdTagServerTest : public WebViewTest {
 protected:
     void SetUp() override {
         WebViewTest::SetUp();
@@ -81,6 +82,8 @@ protected:
     }
     LoopbackHTTPServer server;
 };
+
+class AdTagTest : public AdTagServerTest, public ::testing::WithParamInterface<AdTagCase> {};
 
 // What common ad tags call works as in a browser.
 TEST_P(AdTagTest, RunsAsABrowserRunsIt) {
@@ -118,4 +121,130 @@ TEST_F(AdTagTest, ADocumentWriteBannerShowsItsImageAndItsClick) {
     eval("throw new TypeError('no \\x1b[31mad\\u202e here')");
     ASSERT_FALSE(observed.empty());
     EXPECT_EQ(observed.back(), "Uncaught TypeError: no \x1b[31mad\u202e here");
+}
+
+namespace {
+
+struct TagCallCase {
+    const char* name;
+    std::string script;
+    std::string answer;
+};
+
+void PrintTo(const TagCallCase& c, std::ostream* out) { *out << c.name; }
+
+const TagCallCase kTagCallCases[] = {
+    {"location's parts come from the page's address",
+     "[location.protocol, location.hostname, location.pathname, location.search, location.host === '127.0.0.1:' + location.port,"
+     "location.origin === 'http://' + location.host].join(' ')",
+     "http: 127.0.0.1 /page.html ?q=1 true true"},
+    {"the page has no referrer", "typeof document.referrer + ':' + document.referrer", "string:"},
+    {"btoa and atob encode Latin-1 text",
+     "[btoa('Hello, W\\u00f6rld'), atob('SGVsbG8='), atob(' SGV\\nsbG8 '), btoa(''), atob('')].join('|')", "SGVsbG8sIFf2cmxk|Hello|Hello||"},
+    {"btoa and atob refuse what they cannot read",
+     "(function () { var out = []; try { atob('abcde'); } catch (e) { out.push(e.name); }"
+     "try { atob('ab=c'); } catch (e) { out.push(e.name); } try { btoa('\\u20ac'); } catch (e) { out.push(e.name); }"
+     "return out.join(' '); })()",
+     "InvalidCharacterError InvalidCharacterError InvalidCharacterError"},
+    {"cloneNode copies the node, deep or not",
+     "var c = document.getElementById('box').cloneNode(true); c.id = 'copy'; document.body.appendChild(c);"
+     "[c.outerHTML, document.getElementById('box').cloneNode(false).outerHTML, c.parentNode === document.body,"
+     "document.getElementById('box').cloneNode().parentNode].join(' ')",
+     "<div id=\"copy\" class=\"ad\"><b>one</b><i>two</i></div> <div id=\"box\" class=\"ad\"></div> true "},
+    {"outerHTML replaces the element with its markup",
+     "var b = document.querySelector('#box b'); b.outerHTML = '<em>new</em><u>x</u>';"
+     "[document.getElementById('box').innerHTML, b.parentNode].join(' ')",
+     "<em>new</em><u>x</u><i>two</i> "},
+    {"insertAdjacentHTML puts markup around and inside",
+     "var box = document.getElementById('box'); box.insertAdjacentHTML('beforebegin', '<p>1</p>');"
+     "box.insertAdjacentHTML('afterBegin', '<p>2</p>'); box.insertAdjacentHTML('beforeend', '<p>3</p>');"
+     "box.insertAdjacentHTML('afterend', '<p>4</p>'); document.body.innerHTML",
+     "<p>1</p><div id=\"box\" class=\"ad\"><p>2</p><b>one</b><i>two</i><p>3</p></div><p>4</p>"},
+    {"insertAdjacentHTML refuses a position or a place it cannot have",
+     "(function () { var out = []; try { document.body.insertAdjacentHTML('middle', 'x'); } catch (e) { out.push(e.name); }"
+     "try { document.documentElement.insertAdjacentHTML('afterend', 'x'); } catch (e) { out.push(e.name); }"
+     "try { document.createElement('b').insertAdjacentHTML('beforebegin', 'x'); } catch (e) { out.push(e.name); }"
+     "return out.join(' '); })()",
+     "SyntaxError NoModificationAllowedError NoModificationAllowedError"},
+    {"an element's box is empty: the page is not laid out",
+     "var r = document.getElementById('box').getBoundingClientRect();"
+     "[r.x, r.y, r.top, r.left, r.right, r.bottom, r.width, r.height, document.body.getClientRects().length].join(',')",
+     "0,0,0,0,0,0,0,0,0"},
+    {"a frame of another address shows its window, not its document",
+     "var g = document.createElement('iframe'); var before = g.contentWindow; g.src = 'frame.html'; document.body.appendChild(g);"
+     "var out = [before, g.contentDocument, g.contentWindow.parent === window];"
+     "try { g.contentWindow.document; } catch (e) { out.push(e.name); } out.join(' ')",
+     "  true SecurityError"},
+    {"a friendly frame's document is written and read",
+     "var f = document.createElement('iframe'); document.body.appendChild(f); var d = f.contentWindow.document;"
+     "d.open(); d.write('<html><head></head><body><p id=\"in\">inside</p>'); d.writeln('</body></html>'); d.close();"
+     "[d === f.contentDocument, d.defaultView === f.contentWindow, f.contentWindow.frameElement === f, d.URL,"
+     "d.getElementById('in').textContent, document.getElementById('in'), d.body.innerHTML].join('|')",
+     "true|true|true|about:blank|inside||<p id=\"in\">inside</p>\n"},
+};
+
+} // namespace
+
+class TagCallTest : public AdTagServerTest, public ::testing::WithParamInterface<TagCallCase> {};
+
+// What tags call besides the DOM's core answers as a browser answers it.
+TEST_P(TagCallTest, AnswersAsABrowserDoes) {
+    view->loadHTMLStringBaseURL("<body><div id='box' class='ad'><b>one</b><i>two</i></div></body>",
+                                NSURL::URLWithString(server.url("/page.html?q=1")));
+    waitForEnd();
+    EXPECT_EQ(eval(GetParam().script), GetParam().answer);
+    EXPECT_EQ(std::count_if(view->consoleLines().begin(), view->consoleLines().end(),
+                            [](const std::string& l) { return l.rfind("Uncaught", 0) == 0; }),
+              0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, TagCallTest, ::testing::ValuesIn(kTagCallCases), CaseName());
+
+// A window a tag opens goes the way the page's links go: to the delegate, as a link clicked, and
+// the tag gets a window it can close.
+TEST_F(AdTagServerTest, AWindowATagOpensGoesWhereLinksGo) {
+    loadPage("<p>ad</p>");
+    delegate->events.clear();
+    delegate->allow = false;
+    EXPECT_EQ(eval("var w = window.open('http://click.example/landing?c=1', '_blank'); w.close(); String(w.closed)"), "true");
+    EXPECT_EQ(eval("window.open() !== null"), "true");
+    drainMain();
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"policy http://click.example/landing?c=1 0"}));
+}
+
+// Animation frames come at the display's rate on the platform clock, stamped with its time, and
+// a cancelled one never comes.
+TEST_F(AdTagServerTest, AnimationFramesComeAtTheDisplaysRate) {
+    ManualClock clock;
+    loadPage("<script>var stamps = []; function frame(t) { stamps.push(t); if (stamps.length < 3) requestAnimationFrame(frame); }"
+             "requestAnimationFrame(frame); cancelAnimationFrame(requestAnimationFrame(function () { stamps.push('cancelled'); }));</script>");
+    SteppedClock::advance(1);
+    EXPECT_EQ(eval("stamps.length"), "3");
+    EXPECT_EQ(eval("typeof stamps[0]"), "number");
+    // The gap is the display's frame and the work the clock was moved by meanwhile.
+    const double gap = std::stod(eval("stamps[2] - stamps[1]"));
+    EXPECT_GE(gap, 1000.0 / 60 - 1e-6);
+    EXPECT_LE(gap, 1000.0 / 60 + 1000 * (WebScriptEngine::kCheckSeconds + 4 * WebScriptEngine::kEvaluationSeconds));
+}
+
+// A friendly-iframe tag writes its creative into the frame's document: it shows where the frame
+// stands, its image loads, and a tap on it follows its link.
+TEST_F(AdTagServerTest, AFriendlyFrameShowsWhatItsTagWrote) {
+    view->loadHTMLStringBaseURL("<div id='slot'></div><script>var f = document.createElement('iframe');"
+                                "document.getElementById('slot').appendChild(f); var d = f.contentWindow.document; d.open();"
+                                "d.write('<body><a href=\"http://click.example/friendly\"><img src=\"banner.gif?f=1\"></a><p>in the frame</p></body>');"
+                                "d.close();</script>",
+                                NSURL::URLWithString(server.url("/page.html")));
+    waitForEnd();
+    ASSERT_TRUE(runMainUntil([&] { return server.handledCount() == 1; }));
+    EXPECT_EQ(server.requests().at(0).path, "/banner.gif");
+    EXPECT_EQ(view->visibleText(), "in the frame");
+    UIScreenDescription screen;
+    view->describeToScreen(screen);
+    EXPECT_NE(screen.text().find("(banner.gif)"), std::string::npos) << screen.text();
+    delegate->events.clear();
+    delegate->allow = false;
+    view->clickAt(CGPointMake(10, 10));
+    drainMain();
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"policy http://click.example/friendly 0"}));
 }

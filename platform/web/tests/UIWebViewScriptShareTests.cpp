@@ -1,5 +1,7 @@
 #include "platform/web/tests/WebViewTestSupport.h"
 
+#include "platform/dispatch/dispatch.h"
+
 #include <algorithm>
 
 namespace {
@@ -111,3 +113,55 @@ TEST_F(WebViewTest, ManyBusyViewsTogetherKeepToTheShareOfAllViews) {
     for (auto& v : views) EXPECT_GE(count(v->consoleLines(), "run") + 1, runsAfter.back() / kViews);
     EXPECT_EQ(eval("6 * 7"), "42");
 }
+
+namespace {
+
+struct StormCase {
+    const char* name;
+    std::string script;  // counts its runs in `runs`
+};
+
+void PrintTo(const StormCase& c, std::ostream* out) { *out << c.name; }
+
+const StormCase kStormCases[] = {
+    {"empty timers", "var runs = 0; function f() { runs++; setTimeout(f, 0); setTimeout(f, 0); } f();"},
+    {"timers that work", "var runs = 0; function f() { runs++; for (var i = 0; i < 300000; i++) {} setTimeout(f, 0); setTimeout(f, 0); } f();"},
+    {"animation frames", "var runs = 0; function f() { runs++; requestAnimationFrame(f); requestAnimationFrame(f); } f();"},
+};
+
+} // namespace
+
+class TimerStormTest : public WebViewTest, public ::testing::WithParamInterface<StormCase> {};
+
+// A page whose timers each set two more: the timers due together get a slice of each pass of the
+// main loop, and the rest wait for the next, so that the main loop answers within a tenth of a
+// second all along while the storm goes on at the page's share. Costs are counted on the manual
+// clock, which the page's work moves as it would take a device's time.
+TEST_P(TimerStormTest, LeavesTheMainThreadAnswering) {
+    ManualClock clock;
+    useDeviceBudgets();
+    WebScriptBudget::allViews().refillCompletely();
+    view->scriptBudget().refillCompletely();
+    loadPage("<script>" + GetParam().script + "</script>");
+    const int runsAtLoad = std::stoi(eval("String(runs)"));
+
+    double slowest = 0;
+    const double start = PlatformClock::monotonic();
+    while (PlatformClock::monotonic() - start < 3) {
+        bool answered = false;
+        double answeredAt = 0;
+        const double posted = PlatformClock::monotonic();
+        dispatch_async(dispatch_get_main_queue(), [&] {
+            answered = true;
+            answeredAt = PlatformClock::monotonic();
+        });
+        ASSERT_TRUE(stepMainUntil([&] { return answered; }, 1));
+        slowest = std::max(slowest, answeredAt - posted);
+        SteppedClock::stepToward(PlatformClock::monotonic() + 0.05);
+    }
+    EXPECT_LE(slowest, 0.1);
+    EXPECT_GT(std::stoi(eval("String(runs)")), runsAtLoad);
+    EXPECT_EQ(eval("6 * 7"), "42");
+}
+
+INSTANTIATE_TEST_SUITE_P(Storms, TimerStormTest, ::testing::ValuesIn(kStormCases), CaseName());

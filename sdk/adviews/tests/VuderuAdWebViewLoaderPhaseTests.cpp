@@ -2,6 +2,8 @@
 
 #include "sdk/analytics/VuderuUtil.h"
 
+#include <algorithm>
+
 // The onload installed at the start of the load tells the native side the page has fully loaded.
 TEST_F(WebViewLoaderTest, TheOnloadChainCallsTheNativeSide) {
     ad->addUnit("");
@@ -11,6 +13,25 @@ TEST_F(WebViewLoaderTest, TheOnloadChainCallsTheNativeSide) {
     // The page's own load is asked about first (an app link would take it).
     EXPECT_EQ(ad->calls, (std::vector<std::string>{"openApp about:blank", "loading NO", "event didCompleteFullLoad event=didCompleteFullLoad",
                                                    "apply didCompleteFullLoad didCompleteFullLoad"}));
+}
+
+// A page's frames start loading in the page the loader has set up already: the onload chain is
+// kept as it was, so the page's own load handler runs once and the native side hears the full load
+// once, with no error; the bridge is the one the page began with.
+TEST_F(WebViewLoaderTest, APageWithFramesCompletesItsFullLoadOnce) {
+    ad->addUnit("");
+    makeLoader();
+    loadHTML("<body onload=\"console.log('page onload')\"><p>ad</p><iframe src='about:blank'></iframe>"
+             "<script>window.bridgeAtStart = window.vuderuadapter; var f = document.createElement('iframe');"
+             "f.src = 'about:blank'; document.body.appendChild(f);</script></body>");
+    auto fullLoads = [&] { return std::count(ad->calls.begin(), ad->calls.end(), "event didCompleteFullLoad event=didCompleteFullLoad"); };
+    ASSERT_TRUE(runMainUntil([&] { return fullLoads() > 0; }));
+    drainMain();
+    EXPECT_EQ(fullLoads(), 1);
+    const auto& console = loader->webView()->consoleLines();
+    EXPECT_EQ(std::count(console.begin(), console.end(), "page onload"), 1);
+    EXPECT_EQ(std::count_if(console.begin(), console.end(), [](const std::string& l) { return l.rfind("Uncaught", 0) == 0; }), 0);
+    EXPECT_EQ(eval("String(window.bridgeAtStart === window.vuderuadapter)"), "true");
 }
 
 TEST_F(WebViewLoaderTest, TheWindowLoadPhaseEndsOnceAfterTwoSecondsOrEarlier) {
