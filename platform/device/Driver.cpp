@@ -447,18 +447,26 @@ void Driver::drain() {
 }
 
 namespace {
+// A stretch of work in flight shorter than this moves no clock: a loopback upload, an update check
+// or a page's fetch ends within it however busy the machine, so scripts that only brush against
+// such work see the same device times on every run; a transfer a person waits for lasts longer and
+// is counted whole once it passes this.
+constexpr double kRealTimeGraceSeconds = 0.5;
+
 // The real time that passed while work was in flight, counted from the first look that saw it
-// and handed over in parts as it passes; nothing while no work is in flight.
+// and handed over in parts as it passes, once the stretch has outlasted kRealTimeGraceSeconds;
+// nothing while no work is in flight.
 class RealTimeInFlight {
 public:
     void look(bool inFlight) {
-        if (inFlight && !counting_) since_ = std::chrono::steady_clock::now();
+        if (inFlight && !counting_) since_ = start_ = std::chrono::steady_clock::now();
         counting_ = inFlight;
     }
-    // The seconds since the last part (none while nothing is in flight).
+    // The seconds since the last part (none while nothing is in flight, or within the grace).
     double take() {
         if (!counting_) return 0;
         const auto now = std::chrono::steady_clock::now();
+        if (std::chrono::duration<double>(now - start_).count() < kRealTimeGraceSeconds) return 0;
         const double seconds = std::chrono::duration<double>(now - since_).count();
         since_ = now;
         return seconds;
@@ -466,6 +474,7 @@ public:
 
 private:
     bool counting_ = false;
+    std::chrono::steady_clock::time_point start_{};
     std::chrono::steady_clock::time_point since_{};
 };
 } // namespace

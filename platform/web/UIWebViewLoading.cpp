@@ -8,6 +8,7 @@
 #include "platform/net/NSURLConnection.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLResponse.h"
+#include "platform/web/WebDocument.h"
 
 namespace {
 
@@ -152,6 +153,9 @@ void UIWebView::beginPage(const Navigation& navigation, unsigned long generation
     } else {
         auto request = navigation.request->mutableCopy();
         if (request->valueForHTTPHeaderField("User-Agent").empty()) request->setValueForHTTPHeaderField(userAgent(), "User-Agent");
+        // The markup one parse reads, in any of the encodings a page may come in (UTF-16 takes
+        // twice its text): the transfer stops there rather than gathering what would be refused.
+        request->setMaximumBodyLength(2 * WebDocument::kMaxParsedBytes);
         auto weak = weakSelf<UIWebView>();
         // An HTTP error's body is shown as any page is.
         NSURLConnection::sendAsynchronousRequest(request, NSOperationQueue::mainQueue(),
