@@ -37,13 +37,13 @@ std::optional<std::vector<RequestedRange>> requestedRanges(const std::string& he
     for (std::size_t start = 0; start <= rest.size();) {
         std::size_t comma = rest.find(',', start);
         if (comma == std::string::npos) comma = rest.size();
-        const std::string spec = NSString::stringByTrimmingWhitespace(rest.substr(start, comma - start));
+        const std::string item = NSString::stringByTrimmingWhitespace(rest.substr(start, comma - start));
         start = comma + 1;
-        if (spec.empty()) continue;
-        const auto dash = spec.find('-');
+        if (item.empty()) continue;
+        const auto dash = item.find('-');
         if (dash == std::string::npos) return std::nullopt;
         RequestedRange range;
-        const std::string before = spec.substr(0, dash), after = spec.substr(dash + 1);
+        const std::string before = item.substr(0, dash), after = item.substr(dash + 1);
         if (!NSString::stringByTrimmingWhitespace(before).empty()) {
             range.first = rangeNumber(before);
             if (!range.first) return std::nullopt;

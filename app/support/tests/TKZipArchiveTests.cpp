@@ -5,7 +5,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
-#include "platform/testsupport/SpecialFiles.h"
+#include "platform/testsupport/UnixSocketFile.h"
 #include "app/support/tests/TKZipArchiveTestSupport.h"
 
 #include "platform/testsupport/ScopedTimeZone.h"

@@ -1,7 +1,7 @@
 #include "platform/device/HandOver.h"
 #include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/DeviceTest.h"
-#include "platform/testsupport/SpecialFiles.h"
+#include "platform/testsupport/UnixSocketFile.h"
 #include "platform/uikit/UIApplication.h"
 
 #include <csignal>

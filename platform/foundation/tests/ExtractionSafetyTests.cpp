@@ -1,7 +1,7 @@
 #include "platform/foundation/ExtractionSafety.h"
 
 #include "platform/testsupport/DeviceTest.h"
-#include "platform/testsupport/SpecialFiles.h"
+#include "platform/testsupport/UnixSocketFile.h"
 
 #include <gtest/gtest.h>
 

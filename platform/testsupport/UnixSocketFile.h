@@ -1,5 +1,5 @@
 #pragma once
-// Special files for tests of what readers and writers do when one stands where a file was expected.
+// A socket file for tests of what readers and writers do when one stands where a file was expected.
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "platform/testsupport/SpecialFiles.h"
+#include "platform/testsupport/UnixSocketFile.h"
 
 #include <algorithm>
 #include <fcntl.h>
