@@ -1,5 +1,6 @@
 #include "platform/foundation/ThreadAlternateSignalStacks.h"
 
+#include "platform/foundation/PrivateSignals.h"
 #include "platform/foundation/ScopedAlternateSignalStack.h"
 #include "platform/foundation/SharedInstance.h"
 
@@ -35,6 +36,8 @@
 namespace {
 
 std::atomic<bool> alternateStacksForAllThreads{false};
+// The real-time signal that hands running threads their stack; 0 until one is claimed.
+std::atomic<int> alternateStackSignal{0};
 
 #ifndef VDSYS_SANITIZED_THREADS
 using PthreadCreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
@@ -49,11 +52,82 @@ struct ThreadStartWithStack {
     void* argument;
 };
 
+#endif
+
+int32_t ownThread() { return static_cast<int32_t>(syscall(SYS_gettid)); }
+
+// ---- Threads that got their stack when they started ------------------------------------------
+
+// The threads known to have a stack: those started through pthread_create since the library was
+// loaded, and the thread that loaded it. They are never signalled for one. An open-addressed set
+// of thread ids, written with atomics only (a forked child empties it without a lock).
+constexpr int kThreadsWithStackSlots = 16384;
+constexpr int32_t kThreadWithStackGone = -1;
+std::atomic<int32_t> threadsWithStack[kThreadsWithStackSlots];
+
+size_t threadWithStackSlot(int32_t tid) { return (static_cast<uint32_t>(tid) * 2654435761u) % kThreadsWithStackSlots; }
+
+void rememberThreadWithStack(int32_t tid) {
+    const size_t first = threadWithStackSlot(tid);
+    for (size_t i = 0; i < kThreadsWithStackSlots; ++i) {
+        std::atomic<int32_t>& slot = threadsWithStack[(first + i) % kThreadsWithStackSlots];
+        int32_t seen = slot.load(std::memory_order_acquire);
+        if (seen == tid) return;
+        if ((seen == 0 || seen == kThreadWithStackGone) && slot.compare_exchange_strong(seen, tid, std::memory_order_acq_rel)) return;
+    }
+    // Full: the thread is asked by signal like one that ran before the library, and keeps its stack.
+}
+
+void forgetThreadWithStack(int32_t tid) {
+    const size_t first = threadWithStackSlot(tid);
+    for (size_t i = 0; i < kThreadsWithStackSlots; ++i) {
+        std::atomic<int32_t>& slot = threadsWithStack[(first + i) % kThreadsWithStackSlots];
+        int32_t seen = slot.load(std::memory_order_acquire);
+        if (seen == 0) return;
+        if (seen == tid && slot.compare_exchange_strong(seen, kThreadWithStackGone, std::memory_order_acq_rel)) return;
+    }
+}
+
+bool isThreadWithStack(int32_t tid) {
+    const size_t first = threadWithStackSlot(tid);
+    for (size_t i = 0; i < kThreadsWithStackSlots; ++i) {
+        int32_t seen = threadsWithStack[(first + i) % kThreadsWithStackSlots].load(std::memory_order_acquire);
+        if (seen == 0) return false;
+        if (seen == tid) return true;
+    }
+    return false;
+}
+
+// Whether the calling thread has an alternate stack, asked of sigaltstack itself. A size of 0
+// counts as none whatever the flags say.
+bool callingThreadHasAlternateStack() {
+    stack_t current{};
+    return sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_size > 0;
+}
+
+#ifndef VDSYS_SANITIZED_THREADS
+// Known for as long as the thread's start routine runs with its stack.
+class RememberedThreadWithStack {
+public:
+    explicit RememberedThreadWithStack(bool hasStack) : tid_(hasStack ? ownThread() : 0) {
+        if (tid_) rememberThreadWithStack(tid_);
+    }
+    ~RememberedThreadWithStack() {
+        if (tid_) forgetThreadWithStack(tid_);
+    }
+    RememberedThreadWithStack(const RememberedThreadWithStack&) = delete;
+    RememberedThreadWithStack& operator=(const RememberedThreadWithStack&) = delete;
+
+private:
+    int32_t tid_;
+};
+
 void* startWithAlternateSignalStack(void* context) {
     ThreadStartWithStack start = *static_cast<ThreadStartWithStack*>(context);
     delete static_cast<ThreadStartWithStack*>(context);
     // Freed when the routine returns, and when the thread exits or is cancelled (both unwind).
     ScopedAlternateSignalStack stack;
+    RememberedThreadWithStack remembered(stack.installed());
     return start.start(start.argument);
 }
 #endif
@@ -103,24 +177,23 @@ struct ExistingThreads {
     HeldStack held[kHeldStacks];
     std::atomic<int> heldCount{0};
     uint32_t serial = 0;
-    bool handlerInstalled = false;
+    int signal = 0;  // claimed at the first distribution; 0 before
 };
 ExistingThreads& existingThreads() {
     static NeverDestroyed<ExistingThreads> shared;
     return *shared;
 }
 
-int32_t ownThread() { return static_cast<int32_t>(syscall(SYS_gettid)); }
-
 uint32_t* futexWord(Request& request) { return reinterpret_cast<uint32_t*>(&request.word); }
 
 // On the thread itself, and async-signal-safe: installs the stack unless the thread has one.
 // Inside a signal handler `interrupted` is the handler's context: the return from the handler
 // puts back the alternate stack that context holds, so the stack goes there too.
+// The handler runs on the thread's own stack (its action has no SA_ONSTACK), so sigaltstack tells
+// what the thread has. The saved context does not: the kernel stores its raw flags there, 0 for a
+// thread that never had a stack, and a size of 0.
 uint32_t installOnThisThread(void* stack, size_t size, ucontext_t* interrupted) {
-    stack_t current{};
-    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return kKept;
-    if (interrupted && !(interrupted->uc_stack.ss_flags & SS_DISABLE)) return kKept;
+    if (callingThreadHasAlternateStack()) return kKept;
     stack_t given{};
     given.ss_sp = stack;
     given.ss_size = size;
@@ -133,8 +206,14 @@ uint32_t installOnThisThread(void* stack, size_t size, ucontext_t* interrupted) 
 }
 
 // The signal's handler: system calls and atomics only.
-void installHandler(int, siginfo_t*, void* context) {
+void installHandler(int signo, siginfo_t* info, void* context) {
     const int savedErrno = errno;
+    if (!vdsys_private_signal_is_own(info)) {
+        // The host's own signal of this number.
+        vdsys_private_signal_forward(signo, info, context);
+        errno = savedErrno;
+        return;
+    }
     const int32_t self = ownThread();
     for (Request& request : requests) {
         uint32_t word = request.word.load(std::memory_order_acquire);
@@ -255,39 +334,43 @@ struct Pending {
 
 } // namespace
 
-int vdsys_alternate_signal_stack_signal() { return SIGRTMAX - 4; }
+int vdsys_alternate_signal_stack_signal() { return alternateStackSignal.load(std::memory_order_acquire); }
 
 vdsys_existing_thread_stacks vdsys_alternate_signal_stacks_for_existing_threads() {
     vdsys_existing_thread_stacks result;
     ExistingThreads& all = existingThreads();
     std::lock_guard<std::mutex> guard(all.lock);
-    const int signo = vdsys_alternate_signal_stack_signal();
-    if (!all.handlerInstalled) {
+    int signo = alternateStackSignal.load(std::memory_order_acquire);
+    if (signo == 0) {
         // Stays installed: a signal that comes late must still find it.
-        struct sigaction action {};
-        action.sa_sigaction = installHandler;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_SIGINFO | SA_RESTART;
-        if (sigaction(signo, &action, nullptr) != 0) return result;
-        all.handlerInstalled = true;
+        signo = vdsys_private_signal_claim(SIGRTMAX - 4, installHandler);
+        if (signo > 0) alternateStackSignal.store(signo, std::memory_order_release);
     }
     reclaimEndedLocked(all);
 
-    const pid_t process = getpid();
     const int32_t self = ownThread();
     int room = freeHeldSlotsLocked(all);
     std::vector<Pending> pending;
     int nextRequest = 0;
+    auto unreached = [&result](int32_t tid) {
+        ++result.unreached;
+        result.unreachedThreads.push_back(tid);
+    };
     for (int32_t tid : runningThreads()) {
         const bool calling = tid == self;
-        if (room == 0 || (!calling && blocksSignal(tid, signo))) {
-            ++result.unreached;
+        if (!calling && isThreadWithStack(tid)) {
+            // Made when it started: it is left alone.
+            ++result.fromStart;
+            continue;
+        }
+        if (room == 0 || (!calling && (signo <= 0 || blocksSignal(tid, signo)))) {
+            unreached(tid);
             continue;
         }
         Pending p{nullptr, tid, 0, nullptr, 0};
         stack_t stack{};
         if (!ScopedAlternateSignalStack::makeStack(&p.mapped, &p.mappedSize, &stack)) {
-            ++result.unreached;
+            unreached(tid);
             continue;
         }
         if (calling) {
@@ -298,7 +381,10 @@ vdsys_existing_thread_stacks vdsys_alternate_signal_stacks_for_existing_threads(
                 ++result.given;
             } else {
                 munmap(p.mapped, p.mappedSize);
-                ++(state == kKept ? result.kept : result.unreached);
+                if (state == kKept)
+                    ++result.kept;
+                else
+                    unreached(tid);
             }
             continue;
         }
@@ -311,7 +397,7 @@ vdsys_existing_thread_stacks vdsys_alternate_signal_stacks_for_existing_threads(
         }
         if (!p.request) {
             munmap(p.mapped, p.mappedSize);
-            ++result.unreached;
+            unreached(tid);
             continue;
         }
         all.serial += kSerialStep;
@@ -320,10 +406,11 @@ vdsys_existing_thread_stacks vdsys_alternate_signal_stacks_for_existing_threads(
         p.request->stack.store(stack.ss_sp, std::memory_order_relaxed);
         p.request->size.store(stack.ss_size, std::memory_order_relaxed);
         p.request->word.store(p.serial | kRequested, std::memory_order_release);
-        if (syscall(SYS_tgkill, process, tid, signo) != 0) {
-            // Ended meanwhile.
+        if (const int failed = vdsys_private_signal_send(signo, tid)) {
             p.request->word.store(p.serial | kAbandoned, std::memory_order_release);
             munmap(p.mapped, p.mappedSize);
+            // ESRCH: it ended meanwhile.
+            if (failed != ESRCH) unreached(tid);
             continue;
         }
         // Held from here on until the answer says otherwise: the room is counted now.
@@ -348,7 +435,7 @@ vdsys_existing_thread_stacks vdsys_alternate_signal_stacks_for_existing_threads(
             p.request->word.compare_exchange_strong(expected, p.serial | kAbandoned, std::memory_order_acq_rel)) {
             // Given up before its handler began: the stack was never installed.
             munmap(p.mapped, p.mappedSize);
-            ++result.unreached;
+            unreached(p.tid);
             continue;
         }
         word = p.request->word.load(std::memory_order_acquire);
@@ -363,13 +450,13 @@ vdsys_existing_thread_stacks vdsys_alternate_signal_stacks_for_existing_threads(
             break;
         case kFailed:
             munmap(p.mapped, p.mappedSize);
-            ++result.unreached;
+            unreached(p.tid);
             break;
         default:
             // Its handler is still installing it: the stack is the thread's from now on, and
             // goes when the thread does.
             holdLocked(all, p.tid, p.mapped, p.mappedSize);
-            ++result.unreached;
+            unreached(p.tid);
             break;
         }
     }
@@ -407,3 +494,36 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attribute
     return result;
 }
 #endif
+
+namespace {
+
+// In a forked child the one thread runs under a new id, with the stack of the thread that forked.
+void forgetThreadsOfTheParent() {
+    for (std::atomic<int32_t>& slot : threadsWithStack) slot.store(0, std::memory_order_relaxed);
+    if (callingThreadHasAlternateStack()) rememberThreadWithStack(ownThread());
+}
+
+// From the moment the library is loaded, threads started through pthread_create get their stack
+// as they start, and the thread that loads it (the main thread, for a program linked with it) gets
+// one now: none of them is ever signalled for one.
+__attribute__((constructor)) void giveThreadsAlternateStacksFromLoad() {
+    vdsys_alternate_signal_stacks_for_all_threads();
+    pthread_atfork(nullptr, nullptr, forgetThreadsOfTheParent);
+    ExistingThreads& all = existingThreads();
+    std::lock_guard<std::mutex> guard(all.lock);
+    const int32_t self = ownThread();
+    if (!callingThreadHasAlternateStack()) {
+        void* mapped = nullptr;
+        size_t mappedSize = 0;
+        stack_t stack{};
+        if (!ScopedAlternateSignalStack::makeStack(&mapped, &mappedSize, &stack)) return;
+        if (sigaltstack(&stack, nullptr) != 0) {
+            munmap(mapped, mappedSize);
+            return;
+        }
+        holdLocked(all, self, mapped, mappedSize);
+    }
+    rememberThreadWithStack(self);
+}
+
+} // namespace

@@ -2,6 +2,8 @@
 // slots and futex waits (see thread_act.h).
 #include "platform/system/thread_act.h"
 
+#include "platform/foundation/PrivateSignals.h"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -9,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <mutex>
 #include <sys/syscall.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -38,7 +41,9 @@ struct Slot {
 };
 static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t), "a futex word");
 Slot slots[kSlots];
-std::atomic<bool> installed{false};
+// The claimed signal; 0 until prepared, -1 when none could be installed.
+std::atomic<int> suspendSignal{0};
+std::mutex suspendSignalClaim;
 
 int32_t ownThread() { return static_cast<int32_t>(syscall(SYS_gettid)); }
 
@@ -82,8 +87,14 @@ void storeRegisters(x86_thread_state64_t* r, const ucontext_t* context) {
 }
 
 // Runs on the thread being suspended: answers with its registers, then waits to be resumed.
-void suspensionHandler(int, siginfo_t*, void* uap) {
+void suspensionHandler(int signo, siginfo_t* info, void* uap) {
     int savedErrno = errno;
+    if (!vdsys_private_signal_is_own(info)) {
+        // The host's own signal of this number.
+        vdsys_private_signal_forward(signo, info, uap);
+        errno = savedErrno;
+        return;
+    }
     Slot* slot = findSlot(ownThread());
     if (slot) {
         storeRegisters(&slot->registers, static_cast<const ucontext_t*>(uap));
@@ -160,18 +171,19 @@ mach_msg_type_number_t readThreadIds(int dir, thread_t* out, mach_msg_type_numbe
 
 } // namespace
 
-int vdsys_thread_suspend_signal() { return SIGRTMAX - 3; }
+int vdsys_thread_suspend_signal() {
+    vdsys_thread_suspension_prepare();
+    return suspendSignal.load(std::memory_order_acquire);
+}
 
 void vdsys_thread_suspension_prepare() {
-    bool expected = false;
-    if (!installed.compare_exchange_strong(expected, true)) return;
-    struct sigaction action {};
-    action.sa_sigaction = suspensionHandler;
-    sigemptyset(&action.sa_mask);
+    if (suspendSignal.load(std::memory_order_acquire) != 0) return;
+    std::lock_guard<std::mutex> guard(suspendSignalClaim);
+    if (suspendSignal.load(std::memory_order_acquire) != 0) return;
     // Interrupted system calls restart where the kernel allows it; the platform's waits retry
     // the others.
-    action.sa_flags = SA_SIGINFO | SA_RESTART;
-    sigaction(vdsys_thread_suspend_signal(), &action, nullptr);
+    const int claimed = vdsys_private_signal_claim(SIGRTMAX - 3, suspensionHandler);
+    suspendSignal.store(claimed > 0 ? claimed : -1, std::memory_order_release);
 }
 
 kern_return_t task_threads(task_t task, thread_act_array_t* threads, mach_msg_type_number_t* count) {
@@ -195,7 +207,8 @@ kern_return_t task_threads(task_t task, thread_act_array_t* threads, mach_msg_ty
 kern_return_t thread_suspend(thread_t thread) {
     int32_t tid = static_cast<int32_t>(thread);
     if (tid <= 0 || tid == ownThread()) return KERN_INVALID_ARGUMENT;
-    vdsys_thread_suspension_prepare();
+    const int signo = vdsys_thread_suspend_signal();
+    if (signo <= 0) return KERN_FAILURE;
     if (Slot* earlier = findSlot(tid); earlier && !awaitRelease(*earlier, tid))
         return KERN_FAILURE;  // already suspended, or an earlier request is still pending
     Slot* slot = nullptr;
@@ -208,7 +221,7 @@ kern_return_t thread_suspend(thread_t thread) {
     }
     if (!slot) return KERN_RESOURCE_SHORTAGE;
     slot->state.store(kRequested, std::memory_order_release);
-    if (syscall(SYS_tgkill, getpid(), tid, vdsys_thread_suspend_signal()) != 0) {
+    if (vdsys_private_signal_send(signo, tid) != 0) {
         release(*slot);
         return KERN_INVALID_ARGUMENT;
     }

@@ -14,10 +14,12 @@
 
 typedef thread_t* thread_act_array_t;
 
-// The real-time signal reserved for suspension.
+// The real-time signal reserved for suspension, claimed where no handler of the host holds one
+// (platform/foundation/PrivateSignals.h); the host's own signals of that number go on to the
+// host's handler. -1 when none could be installed.
 int vdsys_thread_suspend_signal();
-// Installs the suspension signal's handler; enabling the crash reporter calls it, so that the
-// crash path installs nothing. Idempotent.
+// Claims the suspension signal and installs its handler; enabling the crash reporter calls it, so
+// that the crash path installs nothing. Idempotent.
 void vdsys_thread_suspension_prepare();
 
 // Every thread of the task (the kernel's thread ids, at most 1024), in an array from vm_allocate

@@ -5,6 +5,7 @@
 #include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSUUID.h"
+#include "platform/foundation/RegularFile.h"
 #include "platform/foundation/ThreadAlternateSignalStacks.h"
 #include "platform/foundation/StoreFile.h"
 #include "platform/foundation/WholeFile.h"
@@ -17,7 +18,9 @@
 #include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -29,6 +32,22 @@ const char* const kQueuedReportSuffix = ".vdcrash";
 constexpr uint16_t kDirectoryPermissions = 0755;
 
 std::mutex enableLock;
+
+// "1234 (name), 1240 (name)": the threads by their id and the name the kernel has for them.
+std::string describeThreadsWithoutAlternateStack(const std::vector<int32_t>& threads) {
+    std::string text;
+    for (int32_t tid : threads) {
+        if (!text.empty()) text += ", ";
+        text += std::to_string(tid);
+        std::vector<uint8_t> name;
+        NSRegularFile comm = NSOpenRegularFileAt(AT_FDCWD, "/proc/self/task/" + std::to_string(tid) + "/comm");
+        if (comm && NSReadRegularFile(comm, 64, name) == 0) {
+            while (!name.empty() && (name.back() == '\n' || name.back() == '\0')) name.pop_back();
+            if (!name.empty()) text += " (" + std::string(name.begin(), name.end()) + ")";
+        }
+    }
+    return text;
+}
 
 void imageAddCallback(const struct mach_header* header, intptr_t) {
     Dl_info info{};
@@ -221,9 +240,14 @@ bool VuderuCrashReporter::enableCrashReporterAndReturnError(NSErrorPtr* error) {
         NSLog("[VuderuCrashReporter] Warning -- could not reserve space for a crash report at %s", reserved.c_str());
     vdcrash_log_writer_init(&ctx.writer, applicationIdentifier_, applicationVersion_,
                             mapToAsyncSymbolicationStrategy(config_->symbolicationStrategy()), false);
-    // Suspending the other threads at crash time must install nothing.
+    // Suspending the other threads at crash time must install nothing. Its signal is one no
+    // handler of the host holds, and the host's own signals of that number still reach the host.
     vdsys_thread_suspension_prepare();
-    // A stack overflow is reported on threads that libraries start, too.
+    if (vdsys_thread_suspend_signal() <= 0)
+        NSLog("[VuderuCrashReporter] Warning -- no real-time signal to suspend threads with; a crash report will "
+              "hold the crashed thread's stack alone");
+    // A stack overflow is reported on threads that libraries start, too (on from the library's
+    // load; turned on here for a program that loaded it without).
     vdsys_alternate_signal_stacks_for_all_threads();
 
     auto handler = VuderuCrashSignalHandler::sharedHandler();
@@ -237,13 +261,14 @@ bool VuderuCrashReporter::enableCrashReporterAndReturnError(NSErrorPtr* error) {
                 return false;
     }
     if (machMode && !enableMachModeAndReturnError(error)) return false;
-    // The threads that run already, started before this enable (a preloaded library's, say), get
-    // theirs now; the calling thread has the handler's.
+    // Threads that ran before the library was loaded (a preloaded library's, say) get theirs now;
+    // those started since got theirs as they started and are left alone; the calling thread has
+    // the handler's.
     const vdsys_existing_thread_stacks existing = vdsys_alternate_signal_stacks_for_existing_threads();
     if (existing.unreached > 0)
         NSLog("[VuderuCrashReporter] Warning -- %d running threads have no alternate signal stack; a stack overflow on them "
-              "gives no report",
-              existing.unreached);
+              "gives no report: %s",
+              existing.unreached, describeThreadsWithoutAlternateStack(existing.unreachedThreads).c_str());
     NSSetUncaughtExceptionHandler(vdcrash_reporter_uncaught_exception_handler);
     vdcrash_reporter_install_terminate_handler();
     enabled_ = true;

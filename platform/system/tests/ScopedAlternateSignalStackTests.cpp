@@ -4,9 +4,11 @@
 #include "platform/foundation/NSThread.h"
 #include "platform/foundation/ThreadAlternateSignalStacks.h"
 #include "platform/testsupport/ChildProcess.h"
+#include "platform/testsupport/ThreadBeforeTheLibrary.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -14,6 +16,7 @@
 #include <pthread.h>
 #include <sys/mman.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -109,10 +112,10 @@ bool isMapped(const void* address) {
 
 } // namespace
 
-// Threads started before: one without a stack gets one, one with its own keeps it, one that
-// blocks the signal is left as it is and does not hold the call up. The calling thread gets one
-// too. In a forked child, where those threads do not run, their stacks are freed, and the
-// forking thread's, which the child's thread runs with, is kept.
+// Threads started before the library was loaded: one without a stack gets one, one with its own
+// keeps it, one that blocks the signal is left as it is, is named, and does not hold the call up.
+// The calling thread gets one too. In a forked child, where those threads do not run, their stacks
+// are freed, and the forking thread's, which the child's thread runs with, is kept.
 TEST(AlternateSignalStacksOfExistingThreads, EachRunningThreadWithoutOneGetsOne) {
     RunningThread threads[] = {
         {"a library's thread", false, false},
@@ -120,9 +123,12 @@ TEST(AlternateSignalStacksOfExistingThreads, EachRunningThreadWithoutOneGetsOne)
         {"a thread that blocks every signal", false, true},
     };
     Gate ready, handedOut, noted;
-    std::vector<std::thread> running;
+    std::vector<pthread_t> running;
+    std::atomic<pid_t> blockingThread{0};
     for (RunningThread& t : threads) {
-        running.emplace_back([&] {
+        running.emplace_back();
+        ASSERT_EQ(startThreadBeforeTheLibrary(&running.back(), [&] {
+            if (t.blocksSignal) blockingThread = gettid();
             stack_t before{};
             sigaltstack(nullptr, &before);
             stack_t stack{};
@@ -144,7 +150,7 @@ TEST(AlternateSignalStacksOfExistingThreads, EachRunningThreadWithoutOneGetsOne)
             noted.arrive();
             // The runtime that started the thread may free the stack it gave it at the end.
             sigaltstack(&before, nullptr);
-        });
+        }), 0);
     }
     stack_t callerBefore{};
     sigaltstack(nullptr, &callerBefore);
@@ -164,6 +170,8 @@ TEST(AlternateSignalStacksOfExistingThreads, EachRunningThreadWithoutOneGetsOne)
     EXPECT_GE(result.given, 2);
     EXPECT_GE(result.kept, 1);
     EXPECT_GE(result.unreached, 1);
+    EXPECT_NE(std::find(result.unreachedThreads.begin(), result.unreachedThreads.end(), blockingThread.load()),
+              result.unreachedThreads.end());
     for (const RunningThread& t : threads) {
         SCOPED_TRACE(t.what);
         if (t.ownStack) {
@@ -178,7 +186,7 @@ TEST(AlternateSignalStacksOfExistingThreads, EachRunningThreadWithoutOneGetsOne)
     ASSERT_FALSE(caller.ss_flags & SS_DISABLE);
     EXPECT_GE(caller.ss_size, ScopedAlternateSignalStack::kMinimumSize);
 
-    for (std::thread& t : running) t.join();
+    for (pthread_t t : running) pthread_join(t, nullptr);
     const void* libraryThreadsStack = threads[0].seen.ss_sp;
     EXPECT_EQ(runInChildProcess([&] {
                   const size_t inChild = vdsys_alternate_signal_stacks_held();

@@ -4,6 +4,7 @@
 #include "CrashReporterFixture.h"
 
 #include "platform/foundation/NSException.h"
+#include "platform/testsupport/ThreadBeforeTheLibrary.h"
 #include "sdk/crashreporter/tests/ExecutableSymbols.h"
 #include "sdk/crashreporter/tests/Faults.h"
 
@@ -264,19 +265,16 @@ TEST_F(CrashReporterTest, AStackOverflowOnAThreadStartedBeforeEnablingIsReported
         int go[2];
         if (pipe(go) != 0) return 92;
         pthread_t thread;
-        int started = pthread_create(
-            &thread, nullptr,
-            [](void* readEnd) -> void* {
-                stack_t none{};
-                none.ss_flags = SS_DISABLE;
-                sigaltstack(&none, nullptr);
-                char byte = 0;
-                while (read(*static_cast<int*>(readEnd), &byte, 1) < 0 && errno == EINTR) {
-                }
-                recurseUntilTheStackOverflows(0);
-                return nullptr;
-            },
-            &go[0]);
+        const int readEnd = go[0];
+        int started = startThreadBeforeTheLibrary(&thread, [readEnd] {
+            stack_t none{};
+            none.ss_flags = SS_DISABLE;
+            sigaltstack(&none, nullptr);
+            char byte = 0;
+            while (read(readEnd, &byte, 1) < 0 && errno == EINTR) {
+            }
+            recurseUntilTheStackOverflows(0);
+        });
         if (started != 0) return 93;
         auto reporter = makeReporter();
         if (!reporter->enableCrashReporter()) return 90;
@@ -299,4 +297,61 @@ TEST_F(CrashReporterTest, AStackOverflowOnAThreadStartedBeforeEnablingIsReported
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(symbols.nameOf(reinterpret_cast<const void*>(crashed->stackFrames()[i]->instructionPointer())), recursion)
             << "frame " << i;
+}
+
+// Whichever thread enables the reporter, a stack overflow on the main thread leaves one report:
+// the main thread has its alternate stack from the library's load, and one that has none (the
+// kernel saves a thread's stack flags as 0, with a size of 0, when it never had one) is given one.
+TEST_F(CrashReporterTest, AStackOverflowOnTheMainThreadIsReportedWhenAnotherThreadEnabled) {
+    struct MainThreadCase {
+        const char* what;
+        bool withoutStack;  // forked from a thread without an alternate stack, unknown to the library
+    };
+    const MainThreadCase cases[] = {
+        {"the main thread as it started", false},
+        {"a main thread without an alternate stack", true},
+    };
+    for (const MainThreadCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto overflowOnMain = [&] {
+            return runInChildProcessForWaitStatus([&] {
+                if (getpid() != static_cast<pid_t>(gettid())) return 95;
+                bool enabled = false;
+                std::thread([&] { enabled = makeReporter()->enableCrashReporter(); }).join();
+                if (!enabled) return 90;
+                recurseUntilTheStackOverflows(0);
+                return 91;
+            });
+        };
+        int status = -1;
+        if (c.withoutStack) {
+            // The child's one thread is the copy of the thread that forked it.
+            std::thread([&] {
+                stack_t before{};
+                sigaltstack(nullptr, &before);
+                stack_t none{};
+                none.ss_flags = SS_DISABLE;
+                sigaltstack(&none, nullptr);
+                status = overflowOnMain();
+                sigaltstack(&before, nullptr);
+            }).join();
+        } else {
+            status = overflowOnMain();
+        }
+        EXPECT_EQ(killedBy(status), SIGSEGV) << "status " << status;
+        auto reporter = makeReporter();
+        EXPECT_EQ(reporter->pendingCrashReportPaths().size(), 1u);
+        auto report = pendingReport();
+        ASSERT_TRUE(report);
+        std::shared_ptr<VuderuCrashReportThreadInfo> crashed;
+        for (const auto& thread : report->threads())
+            if (thread->crashed()) crashed = thread;
+        ASSERT_TRUE(crashed);
+        ASSERT_GE(crashed->stackFrames().size(), 3u);
+        ExecutableSymbols symbols;
+        EXPECT_EQ(symbols.nameOf(reinterpret_cast<const void*>(crashed->stackFrames()[1]->instructionPointer())),
+                  symbols.nameOf(code(recurseUntilTheStackOverflows)));
+        for (const std::string& path : reporter->pendingCrashReportPaths())
+            EXPECT_TRUE(VuderuCrashReporter::purgeCrashReportAtPathError(path, nullptr));
+    }
 }
