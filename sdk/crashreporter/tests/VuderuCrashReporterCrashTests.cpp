@@ -258,50 +258,62 @@ int recurseUntilTheStackOverflows(int depth) {
 
 } // namespace
 
-// A thread that was running before the reporter was enabled, with no alternate stack, as a
-// preloaded library starts one from its constructor: its stack overflow is reported too.
+// A thread that was running before the library was loaded, with no alternate stack, as a
+// preloaded library starts one from its constructor: its stack overflow is reported too, whether
+// it never had a stack or gave up one of its own.
 TEST_F(CrashReporterTest, AStackOverflowOnAThreadStartedBeforeEnablingIsReported) {
-    const int status = runInChildProcessForWaitStatus([&] {
-        int go[2];
-        if (pipe(go) != 0) return 92;
-        pthread_t thread;
-        const int readEnd = go[0];
-        int started = startThreadBeforeTheLibrary(&thread, [readEnd] {
-            stack_t none{};
-            none.ss_flags = SS_DISABLE;
-            sigaltstack(&none, nullptr);
-            char byte = 0;
-            while (read(readEnd, &byte, 1) < 0 && errno == EINTR) {
-            }
-            recurseUntilTheStackOverflows(0);
+    for (const bool gaveItsOwnUp : {false, true}) {
+        SCOPED_TRACE(gaveItsOwnUp ? "a thread that gave its own stack up" : "a thread that never had one");
+        const int status = runInChildProcessForWaitStatus([&] {
+            int go[2];
+            if (pipe(go) != 0) return 92;
+            pthread_t thread;
+            const int readEnd = go[0];
+            int started = startThreadBeforeTheLibrary(&thread, [readEnd, gaveItsOwnUp] {
+                if (gaveItsOwnUp) {
+                    std::vector<char> own(65536);
+                    stack_t stack{};
+                    stack.ss_sp = own.data();
+                    stack.ss_size = own.size();
+                    sigaltstack(&stack, nullptr);
+                    stack_t none{};
+                    none.ss_flags = SS_DISABLE;
+                    sigaltstack(&none, nullptr);
+                }
+                char byte = 0;
+                while (read(readEnd, &byte, 1) < 0 && errno == EINTR) {
+                }
+                recurseUntilTheStackOverflows(0);
+            });
+            if (started != 0) return 93;
+            auto reporter = makeReporter();
+            if (!reporter->enableCrashReporter()) return 90;
+            if (write(go[1], "x", 1) != 1) return 94;
+            for (;;) pause();
         });
-        if (started != 0) return 93;
-        auto reporter = makeReporter();
-        if (!reporter->enableCrashReporter()) return 90;
-        if (write(go[1], "x", 1) != 1) return 94;
-        for (;;) pause();
-    });
-    EXPECT_EQ(killedBy(status), SIGSEGV) << "status " << status;
-    auto report = pendingReport();
-    ASSERT_TRUE(report);
-    std::shared_ptr<VuderuCrashReportThreadInfo> crashed;
-    for (const auto& thread : report->threads())
-        if (thread->crashed()) crashed = thread;
-    ASSERT_TRUE(crashed);
-    EXPECT_NE(crashed->threadNumber(), 0) << "the main thread did not crash";
-    // The frames are the recursion's (the child is a fork: its code lies where the parent's does).
-    ASSERT_GE(crashed->stackFrames().size(), 3u);
-    ExecutableSymbols symbols;
-    const std::string recursion = symbols.nameOf(code(recurseUntilTheStackOverflows));
-    ASSERT_FALSE(recursion.empty());
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(symbols.nameOf(reinterpret_cast<const void*>(crashed->stackFrames()[i]->instructionPointer())), recursion)
-            << "frame " << i;
+        EXPECT_EQ(killedBy(status), SIGSEGV) << "status " << status;
+        auto report = pendingReport();
+        ASSERT_TRUE(report);
+        std::shared_ptr<VuderuCrashReportThreadInfo> crashed;
+        for (const auto& thread : report->threads())
+            if (thread->crashed()) crashed = thread;
+        ASSERT_TRUE(crashed);
+        EXPECT_NE(crashed->threadNumber(), 0) << "the main thread did not crash";
+        // The frames are the recursion's (the child is a fork: its code lies where the parent's does).
+        ASSERT_GE(crashed->stackFrames().size(), 3u);
+        ExecutableSymbols symbols;
+        const std::string recursion = symbols.nameOf(code(recurseUntilTheStackOverflows));
+        ASSERT_FALSE(recursion.empty());
+        for (size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(symbols.nameOf(reinterpret_cast<const void*>(crashed->stackFrames()[i]->instructionPointer())), recursion)
+                << "frame " << i;
+        ASSERT_TRUE(makeReporter()->purgePendingCrashReport());
+    }
 }
 
 // Whichever thread enables the reporter, a stack overflow on the main thread leaves one report:
-// the main thread has its alternate stack from the library's load, and one that has none (the
-// kernel saves a thread's stack flags as 0, with a size of 0, when it never had one) is given one.
+// the main thread has its alternate stack from the library's load, and one that has none and is
+// unknown to the library (a fork of a thread that ran before it) is given one by signal.
 TEST_F(CrashReporterTest, AStackOverflowOnTheMainThreadIsReportedWhenAnotherThreadEnabled) {
     struct MainThreadCase {
         const char* what;
@@ -325,16 +337,11 @@ TEST_F(CrashReporterTest, AStackOverflowOnTheMainThreadIsReportedWhenAnotherThre
         };
         int status = -1;
         if (c.withoutStack) {
-            // The child's one thread is the copy of the thread that forked it.
-            std::thread([&] {
-                stack_t before{};
-                sigaltstack(nullptr, &before);
-                stack_t none{};
-                none.ss_flags = SS_DISABLE;
-                sigaltstack(&none, nullptr);
-                status = overflowOnMain();
-                sigaltstack(&before, nullptr);
-            }).join();
+            // The child's one thread is the copy of the thread that forked it, which never had a
+            // stack.
+            pthread_t forking;
+            ASSERT_EQ(startThreadBeforeTheLibrary(&forking, [&] { status = overflowOnMain(); }), 0);
+            pthread_join(forking, nullptr);
         } else {
             status = overflowOnMain();
         }
