@@ -2,6 +2,7 @@
 
 #include "platform/foundation/PrivateSignals.h"
 #include "platform/foundation/ScopedAlternateSignalStack.h"
+#include "platform/foundation/ThreadAlternateSignalStacksKnown.h"
 #include "platform/foundation/SharedInstance.h"
 
 #include <atomic>
@@ -56,48 +57,6 @@ struct ThreadStartWithStack {
 
 int32_t ownThread() { return static_cast<int32_t>(syscall(SYS_gettid)); }
 
-// ---- Threads that got their stack when they started ------------------------------------------
-
-// The threads known to have a stack: those started through pthread_create since the library was
-// loaded, and the thread that loaded it. They are never signalled for one. An open-addressed set
-// of thread ids, written with atomics only (a forked child empties it without a lock).
-constexpr int kThreadsWithStackSlots = 16384;
-constexpr int32_t kThreadWithStackGone = -1;
-std::atomic<int32_t> threadsWithStack[kThreadsWithStackSlots];
-
-size_t threadWithStackSlot(int32_t tid) { return (static_cast<uint32_t>(tid) * 2654435761u) % kThreadsWithStackSlots; }
-
-void rememberThreadWithStack(int32_t tid) {
-    const size_t first = threadWithStackSlot(tid);
-    for (size_t i = 0; i < kThreadsWithStackSlots; ++i) {
-        std::atomic<int32_t>& slot = threadsWithStack[(first + i) % kThreadsWithStackSlots];
-        int32_t seen = slot.load(std::memory_order_acquire);
-        if (seen == tid) return;
-        if ((seen == 0 || seen == kThreadWithStackGone) && slot.compare_exchange_strong(seen, tid, std::memory_order_acq_rel)) return;
-    }
-    // Full: the thread is asked by signal like one that ran before the library, and keeps its stack.
-}
-
-void forgetThreadWithStack(int32_t tid) {
-    const size_t first = threadWithStackSlot(tid);
-    for (size_t i = 0; i < kThreadsWithStackSlots; ++i) {
-        std::atomic<int32_t>& slot = threadsWithStack[(first + i) % kThreadsWithStackSlots];
-        int32_t seen = slot.load(std::memory_order_acquire);
-        if (seen == 0) return;
-        if (seen == tid && slot.compare_exchange_strong(seen, kThreadWithStackGone, std::memory_order_acq_rel)) return;
-    }
-}
-
-bool isThreadWithStack(int32_t tid) {
-    const size_t first = threadWithStackSlot(tid);
-    for (size_t i = 0; i < kThreadsWithStackSlots; ++i) {
-        int32_t seen = threadsWithStack[(first + i) % kThreadsWithStackSlots].load(std::memory_order_acquire);
-        if (seen == 0) return false;
-        if (seen == tid) return true;
-    }
-    return false;
-}
-
 // Whether the calling thread has an alternate stack, asked of sigaltstack itself. A size of 0
 // counts as none whatever the flags say.
 bool callingThreadHasAlternateStack() {
@@ -110,10 +69,10 @@ bool callingThreadHasAlternateStack() {
 class RememberedThreadWithStack {
 public:
     explicit RememberedThreadWithStack(bool hasStack) : tid_(hasStack ? ownThread() : 0) {
-        if (tid_) rememberThreadWithStack(tid_);
+        if (tid_) vdsys_known_thread_stack_remember(tid_);
     }
     ~RememberedThreadWithStack() {
-        if (tid_) forgetThreadWithStack(tid_);
+        if (tid_) vdsys_known_thread_stack_forget(tid_);
     }
     RememberedThreadWithStack(const RememberedThreadWithStack&) = delete;
     RememberedThreadWithStack& operator=(const RememberedThreadWithStack&) = delete;
@@ -177,7 +136,6 @@ struct ExistingThreads {
     HeldStack held[kHeldStacks];
     std::atomic<int> heldCount{0};
     uint32_t serial = 0;
-    int signal = 0;  // claimed at the first distribution; 0 before
 };
 ExistingThreads& existingThreads() {
     static NeverDestroyed<ExistingThreads> shared;
@@ -358,7 +316,7 @@ vdsys_existing_thread_stacks vdsys_alternate_signal_stacks_for_existing_threads(
     };
     for (int32_t tid : runningThreads()) {
         const bool calling = tid == self;
-        if (!calling && isThreadWithStack(tid)) {
+        if (!calling && vdsys_known_thread_stack_has(tid)) {
             // Made when it started: it is left alone.
             ++result.fromStart;
             continue;
@@ -499,8 +457,8 @@ namespace {
 
 // In a forked child the one thread runs under a new id, with the stack of the thread that forked.
 void forgetThreadsOfTheParent() {
-    for (std::atomic<int32_t>& slot : threadsWithStack) slot.store(0, std::memory_order_relaxed);
-    if (callingThreadHasAlternateStack()) rememberThreadWithStack(ownThread());
+    vdsys_known_thread_stacks_forget_all();
+    if (callingThreadHasAlternateStack()) vdsys_known_thread_stack_remember(ownThread());
 }
 
 // From the moment the library is loaded, threads started through pthread_create get their stack
@@ -523,7 +481,7 @@ __attribute__((constructor)) void giveThreadsAlternateStacksFromLoad() {
         }
         holdLocked(all, self, mapped, mappedSize);
     }
-    rememberThreadWithStack(self);
+    vdsys_known_thread_stack_remember(self);
 }
 
 } // namespace
