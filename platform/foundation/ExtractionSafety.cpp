@@ -173,6 +173,12 @@ ScopedDescriptor ExtractionDestination::folder(const std::vector<std::string>& c
     return current;
 }
 
+void ExtractionDestination::sweepOnce(int folder) const {
+    struct stat st{};
+    if (::fstat(folder, &st) != 0 || !swept_.emplace(st.st_dev, st.st_ino).second) return;
+    NSSweepTemporaryFilesAt(folder, NSTemporaryNames::Writers);
+}
+
 ScopedDescriptor ExtractionDestination::parentOf(const std::vector<std::string>& components, ExtractionRefusal* refusal, int* errnum) const {
     if (components.empty()) {
         report(refusal, errnum, ExtractionRefusal::Other, EINVAL);
@@ -191,6 +197,7 @@ bool ExtractionDestination::beginFile(const std::vector<std::string>& components
                                       ExtractionRefusal* refusal, int* errnum) const {
     ScopedDescriptor parent = parentOf(components, refusal, errnum);
     if (!parent.valid()) return false;
+    sweepOnce(parent.get());
     const char* name = components.back().c_str();
     // Only a regular file is replaced (a hard link to a file elsewhere too: the name is given
     // another file, the other is not written); what else stands there is refused before any write.
@@ -215,6 +222,7 @@ int ExtractionDestination::createSymbolicLink(const std::vector<std::string>& co
     int e = 0;
     ScopedDescriptor parent = parentOf(components, refusal, &e);
     if (!parent.valid()) return e;
+    sweepOnce(parent.get());
     const char* name = components.back().c_str();
     // A file or link standing there is replaced by a rename of the new link onto it, so that it is
     // never gone without the link in its place; a folder, FIFO, socket or device stays.

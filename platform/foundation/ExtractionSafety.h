@@ -5,12 +5,19 @@
 // that no link leads a write out: not one the archive made, not one an earlier archive left, not
 // one that stood in the folder before. Links an archive carries are made only when their targets
 // stay inside the folder. Paths handed in are host paths; components are the checked ones.
+//
+// An extraction killed half-way leaves the hidden temporary of the file it was writing. So before
+// an extraction writes its first entry into a folder it removes there what writers no longer
+// running marked as their temporaries (NSSweepTemporaryFilesAt with NSTemporaryNames::Writers):
+// the next extraction into that folder takes what a killed one left, and a file of the user's that
+// merely looks like a temporary stays.
 
 #include "platform/foundation/WholeFile.h"
 
 #include <cstdint>
 #include <ctime>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -118,6 +125,11 @@ private:
     explicit ExtractionDestination(ScopedDescriptor root) : root_(std::move(root)) {}
     // The folder holding the item at the components (made where missing), for the calls above.
     ScopedDescriptor parentOf(const std::vector<std::string>& components, ExtractionRefusal* refusal, int* errnum) const;
+    // Sweeps the dead writers' marked temporaries from a folder about to receive an entry, the
+    // first time only.
+    void sweepOnce(int folder) const;
 
     ScopedDescriptor root_;
+    // The folders swept already (device and inode).
+    mutable std::set<std::pair<dev_t, ino_t>> swept_;
 };

@@ -10,6 +10,7 @@
 #include "platform/foundation/NSLog.h"
 
 #include <climits>
+#include <optional>
 
 const std::string NSXMLParserErrorDomain = "NSXMLParserErrorDomain";
 
@@ -54,9 +55,11 @@ struct NSXMLParser::Expat {
     long depth = 0;
     // Set when the document went past the parser's depth bound; the parse stops there.
     bool tooDeep = false;
-    // Set when the document declares a document type; the parse stops at the declaration's start,
-    // before anything of its subset is read.
-    bool declaresDocumentType = false;
+    // The document type's name while its internal subset is read; set when it has one.
+    std::optional<std::string> internalSubsetOf;
+    // What the internal subset declares, set at the first declaration (or at the end of a subset
+    // that declared nothing); the parse stops there, before anything declared is used.
+    std::optional<std::string> declaration;
     // Bytes of text and CDATA heard so far, and the most the document may yield: its own length.
     std::size_t characterBytes = 0;
     bool tooMuchText = false;
@@ -68,9 +71,13 @@ struct NSXMLParser::Expat {
         XML_SetElementHandler(parser, &Expat::startElement, &Expat::endElement);
         XML_SetCharacterDataHandler(parser, &Expat::characters);
         XML_SetCdataSectionHandler(parser, &Expat::startCDATA, &Expat::endCDATA);
-        // A document type is where entities are declared: none is read at all.
-        XML_SetStartDoctypeDeclHandler(parser, &Expat::startDoctype);
+        // A document type may name its DTD; what its internal subset declares is refused at the
+        // first declaration, before anything declared is used.
+        XML_SetDoctypeDeclHandler(parser, &Expat::startDoctype, &Expat::endDoctype);
         XML_SetEntityDeclHandler(parser, &Expat::entityDeclared);
+        XML_SetElementDeclHandler(parser, &Expat::elementDeclared);
+        XML_SetAttlistDeclHandler(parser, &Expat::attributesDeclared);
+        XML_SetNotationDeclHandler(parser, &Expat::notationDeclared);
         // No handler for external entities: they are never fetched. Parameter entities and
         // external DTD subsets stay unread.
         XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
@@ -88,12 +95,23 @@ struct NSXMLParser::Expat {
 
     static Expat& from(void* userData) { return *static_cast<Expat*>(userData); }
 
-    bool stopped() const { return owner.aborted_ || tooDeep || declaresDocumentType || tooMuchText; }
+    bool stopped() const { return owner.aborted_ || tooDeep || declaration || tooMuchText; }
     // Ends the parse at a bound of its own: the first such stop counts, expat finishes only the
     // token it is in.
     void stopAtBound(bool& flag) {
         if (!stopped()) XML_StopParser(parser, XML_FALSE);
         flag = true;
+    }
+    // Ends the parse at a declaration of the internal subset, the first one told.
+    void refuseDeclaration(const std::string& what) {
+        if (stopped()) return;
+        XML_StopParser(parser, XML_FALSE);
+        declaration = what + " in the internal subset of the document type \"" + internalSubsetOf.value_or("") + "\"";
+    }
+    void refuseInternalSubset() {
+        if (stopped()) return;
+        XML_StopParser(parser, XML_FALSE);
+        declaration = "an internal subset in the document type \"" + internalSubsetOf.value_or("") + "\"";
     }
     // Counts text against the document's length; false once past its bound. Without a document
     // type the only references are the predefined ones and characters, none longer in UTF-8 than
@@ -167,16 +185,32 @@ struct NSXMLParser::Expat {
         self.inCDATA = true;
         self.cdata.clear();
     }
-    static void XMLCALL startDoctype(void* userData, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    // A public or system identifier alone is read as a name: no DTD is fetched, and the parameter
+    // entities that would bring one in are never parsed.
+    static void XMLCALL startDoctype(void* userData, const XML_Char* name, const XML_Char*, const XML_Char*, int hasInternalSubset) {
         Expat& self = from(userData);
-        self.stopAtBound(self.declaresDocumentType);
+        if (hasInternalSubset) self.internalSubsetOf = std::string(name ? name : "");
     }
-    // Only inside a document type, which stops the parse at its start; kept so that no entity is
-    // ever taken should expat report one first.
-    static void XMLCALL entityDeclared(void* userData, const XML_Char*, int, const XML_Char*, int, const XML_Char*, const XML_Char*,
-                                       const XML_Char*, const XML_Char*) {
+    // An internal subset that declared nothing (empty, or comments and references) is refused too.
+    static void XMLCALL endDoctype(void* userData) {
         Expat& self = from(userData);
-        self.stopAtBound(self.declaresDocumentType);
+        if (self.internalSubsetOf) self.refuseInternalSubset();
+    }
+    static void XMLCALL entityDeclared(void* userData, const XML_Char* name, int isParameterEntity, const XML_Char*, int,
+                                       const XML_Char*, const XML_Char* systemId, const XML_Char*, const XML_Char*) {
+        from(userData).refuseDeclaration(std::string(systemId ? "the external " : "the ") + (isParameterEntity ? "parameter entity" : "entity") +
+                                         " \"" + (name ? name : "") + "\"");
+    }
+    static void XMLCALL elementDeclared(void* userData, const XML_Char* name, XML_Content* model) {
+        Expat& self = from(userData);
+        XML_FreeContentModel(self.parser, model);
+        self.refuseDeclaration(std::string("the element \"") + (name ? name : "") + "\"");
+    }
+    static void XMLCALL attributesDeclared(void* userData, const XML_Char* element, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+        from(userData).refuseDeclaration(std::string("the attributes of \"") + (element ? element : "") + "\"");
+    }
+    static void XMLCALL notationDeclared(void* userData, const XML_Char* name, const XML_Char*, const XML_Char*, const XML_Char*) {
+        from(userData).refuseDeclaration(std::string("the notation \"") + (name ? name : "") + "\"");
     }
     static void XMLCALL endCDATA(void* userData) {
         Expat& self = from(userData);
@@ -243,9 +277,10 @@ bool NSXMLParser::parse() {
         fail(NSXMLParserInternalError, "document nested deeper than " + std::to_string(maximumDepth_) + " elements" + where);
         return false;
     }
-    if (expat_->declaresDocumentType) {
-        NSLog("NSXMLParser: a document declaring a document type (DTD or entities) is refused%@", where);
-        fail(NSXMLParserInternalError, "document declares a document type (DTD or entities), which is not read" + where);
+    if (expat_->declaration) {
+        // Declarations are what expands (entities) or reaches out (external entities): none is read.
+        NSLog("NSXMLParser: a document that declares %@ is refused%@", *expat_->declaration, where);
+        fail(NSXMLParserInternalError, "document declares " + *expat_->declaration + ", which is not read" + where);
         return false;
     }
     if (expat_->tooMuchText) {

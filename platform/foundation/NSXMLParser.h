@@ -53,11 +53,14 @@ public:
     virtual void parserParseErrorOccurred(NSXMLParser&, const NSErrorPtr& /*parseError*/) {}
 };
 
-// Documents are untrusted: a document that declares a document type (<!DOCTYPE ...>, where DTDs
-// and entities are declared) is refused at the declaration's start, before any of it is read,
-// with NSXMLParserInternalError and a log line; nothing that a document of ours reads (VAST, XML
-// answers, image metadata) declares one. The text a parse reports is bounded by the document's
-// own length (twice its bytes, as UTF-8), and expat's limits on entity amplification stay on too.
+// Documents are untrusted: a document type may name its DTD by a public or system identifier
+// (a property list's, XHTML's, SVG's), which is never fetched, but a document whose document type
+// has an internal subset is refused at its first declaration (an entity, external or not, an
+// element, attribute list or notation), or at the subset's end when it declares nothing, before
+// anything declared is used: NSXMLParserInternalError, whose description names the declaration,
+// and a log line. No entity but the predefined ones is ever expanded, and none is read from
+// outside. The text a parse reports is bounded by the document's own length (twice its bytes, as
+// UTF-8), and expat's limits on entity amplification stay on too.
 // A parse is bounded in depth and length too: expat keeps a record per open element, so a
 // document of nothing but nested start tags would cost many times its size; past either bound the
 // parse fails with NSXMLParserInternalError before the delegate hears of the element or byte past it.

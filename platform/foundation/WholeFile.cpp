@@ -453,6 +453,26 @@ std::size_t sweepFolder(int folder, const SweepRule& rule) {
     }
     return removed;
 }
+
+// Sweeps the folders beneath `folder`, down to `depth` levels, while `folders` allows.
+std::size_t sweepSubfolders(int folder, unsigned depth, std::size_t& folders) {
+    if (depth == 0) return 0;
+    int errnum = 0;
+    FileItems::DirHandle dir = FileItems::openDirectoryAt(folder, ".", errnum);
+    if (!dir) return 0;
+    std::size_t removed = 0;
+    while (dirent* entry = ::readdir(dir.get())) {
+        if (folders == 0) break;
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN)) continue;
+        DeviceRoot::Descriptor sub(::openat(::dirfd(dir.get()), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!sub) continue;
+        --folders;
+        removed += sweepFolder(sub.get(), SweepRule{NSTemporaryNames::Writers});
+        removed += sweepSubfolders(sub.get(), depth - 1, folders);
+    }
+    return removed;
+}
 } // namespace
 
 std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names) { return sweepFolder(folder, SweepRule{names}); }
@@ -461,6 +481,12 @@ std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder, NSTemporaryNa
     DeviceRoot::Descriptor folder = DeviceRoot::open(deviceFolder, O_RDONLY | O_DIRECTORY);
     if (!folder) return 0;
     return NSSweepTemporaryFilesAt(folder.get(), names);
+}
+
+std::size_t NSSweepTemporaryFilesBeneath(const std::string& deviceFolder, NSTemporaryNames names, unsigned depth, std::size_t folders) {
+    DeviceRoot::Descriptor folder = DeviceRoot::open(deviceFolder, O_RDONLY | O_DIRECTORY);
+    if (!folder) return 0;
+    return sweepFolder(folder.get(), SweepRule{names}) + sweepSubfolders(folder.get(), depth, folders);
 }
 
 std::size_t NSSweepStoreTemporaryFiles(const std::string& deviceStorePath) {

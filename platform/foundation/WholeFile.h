@@ -104,6 +104,11 @@ bool NSIsTemporaryFileName(const std::string& name, NSTemporaryNames names);
 // processes are being written and stay. Returns how many were removed.
 std::size_t NSSweepTemporaryFiles(const std::string& deviceFolder, NSTemporaryNames names);
 std::size_t NSSweepTemporaryFilesAt(int folder, NSTemporaryNames names);
+// The same for a folder and the folders beneath it, never through a symbolic link, at most
+// `depth` levels down and `folders` folders in all. The folder itself is swept with `names`;
+// beneath it lie files named from outside (downloads, unpacked archives), so only the temporaries
+// writers marked go there. Returns how many were removed.
+std::size_t NSSweepTemporaryFilesBeneath(const std::string& deviceFolder, NSTemporaryNames names, unsigned depth, std::size_t folders);
 // Removes, beside a store file in a shared folder (the defaults in Library/Preferences, the
 // keychain, the vendor identifiers in Library), what processes no longer running left of that
 // store's own writes: the writers' temporaries of its exact name, marked or not, and the earlier

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -167,6 +168,16 @@ pid_t startChildProcess(const std::function<int()>& body) {
 }
 
 int waitForChildProcess(pid_t pid) { return exitStatusOf(rawWaitStatus(pid)); }
+
+bool killWhenAFileGrowsPast(std::size_t bytes) {
+    struct sigaction action{};
+    action.sa_handler = [](int) { ::kill(::getpid(), SIGKILL); };
+    sigemptyset(&action.sa_mask);
+    if (::sigaction(SIGXFSZ, &action, nullptr) != 0) return false;
+    rlimit limit{};
+    limit.rlim_cur = limit.rlim_max = bytes;
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
 
 bool addressSpaceCanBeLimited() {
     return !TANDREL_ADDRESS_SANITIZER && !TANDREL_THREAD_SANITIZER;

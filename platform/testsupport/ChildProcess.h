@@ -20,6 +20,11 @@ int runInChildProcess(const std::function<int()>& body, bool withoutFilePrivileg
 bool limitAddressSpace(std::size_t extraBytes);
 bool addressSpaceCanBeLimited();
 
+// For a child of runInChildProcess: from now on, the write that would take any file past `bytes`
+// ends the process with SIGKILL then and there, as a kill in the middle of that write would: a
+// test stops a writer half-way at a size it chooses. False when the limit cannot be set.
+bool killWhenAFileGrowsPast(std::size_t bytes);
+
 // The same without waiting, for a test that acts on the child while it runs (kills it, say):
 // the child's process id, or -1 when it could not be made.
 pid_t startChildProcess(const std::function<int()>& body);

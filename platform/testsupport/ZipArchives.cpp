@@ -1,4 +1,5 @@
 #include "platform/testsupport/ZipArchives.h"
+#include "platform/testsupport/ChildProcess.h"
 #include "platform/testsupport/ShellCommand.h"
 
 #include "platform/foundation/ExtractionSafety.h"
@@ -6,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <dirent.h>
 #include <fstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace zip_archives {
 namespace {
@@ -118,6 +122,32 @@ void expectZipBombExtracted(const std::string& folderHostPath, const ZipBombOutc
     std::size_t empty = 0;
     for (int i = 0; i < 300; ++i) empty += exists("e/" + std::to_string(i)) ? 1 : 0;
     EXPECT_EQ(empty, outcome.emptyFiles);
+}
+
+bool extractKilledHalfWay(const std::function<void()>& extract, std::size_t bytes) {
+    const int status = runInChildProcessForWaitStatus([&] {
+        if (!killWhenAFileGrowsPast(bytes)) return 1;
+        extract();
+        return 0;
+    });
+    return status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+std::vector<std::string> temporariesIn(const std::string& folderHostPath) {
+    std::vector<std::string> found;
+    DIR* dir = ::opendir(folderHostPath.c_str());
+    while (dirent* entry = dir ? ::readdir(dir) : nullptr) {
+        if (std::string(entry->d_name).rfind(".tdpart-", 0) == 0) found.emplace_back(entry->d_name);
+    }
+    if (dir) ::closedir(dir);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string deadWritersTemporaryName(const std::string& finalName) {
+    const pid_t reaped = startChildProcess([] { return 0; });
+    waitForChildProcess(reaped);
+    return ".tdpart-" + std::to_string(reaped) + ".0-1-" + finalName;
 }
 
 } // namespace zip_archives

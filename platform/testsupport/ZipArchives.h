@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,5 +63,14 @@ std::vector<ZipBombLimits> zipBombLimitCases();
 // Expects in the host folder what the outcome says: "a", "c", "b" as it says, and that many of the
 // empty files.
 void expectZipBombExtracted(const std::string& folderHostPath, const ZipBombOutcome& outcome);
+
+// Runs `extract` in a child killed (SIGKILL) by the write that takes a file past `bytes`: an
+// extraction stopped half-way through a larger entry. True when the child died so.
+bool extractKilledHalfWay(const std::function<void()>& extract, std::size_t bytes);
+// The writers' temporaries (hidden ".tdpart-" names) in a host folder, sorted.
+std::vector<std::string> temporariesIn(const std::string& folderHostPath);
+// A writer's temporary name for `finalName` of a process that no longer runs, for a user's file of
+// that shape (no writer marked it).
+std::string deadWritersTemporaryName(const std::string& finalName);
 
 } // namespace zip_archives

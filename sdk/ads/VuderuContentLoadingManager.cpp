@@ -28,6 +28,10 @@ const std::string kVuderuSDKAssetsResourceId = "sdk_player_assets";
 namespace {
 
 const std::string kRemovalTypeTag = "removalType";
+// How far the launch's sweep reaches beneath the cache folder: its stores' folders, each asset's
+// folder and what an unpacked bundle holds.
+constexpr unsigned kCacheSweepDepth = 8;
+constexpr std::size_t kCacheSweepFolders = 4096;
 
 // The text after the last "//" of a URL, or the whole URL.
 std::string urlTail(const std::string& url) {
@@ -90,8 +94,9 @@ VuderuContentLoadingManager::VuderuContentLoadingManager()
     httpLoadOperationsQueue_->setMaxConcurrentOperationCount(kQueueWidth);
     fileLoadOperationsQueue_->setName("ContentFileLocalLoadingQueue");
     fileLoadOperationsQueue_->setMaxConcurrentOperationCount(kQueueWidth);
-    // Cache writes of a run killed half-way leave their temporaries behind.
-    NSSweepTemporaryFiles(cachesDirectoryPath_, NSTemporaryNames::WritersAndEarlierStores);
+    // Cache writes of a run killed half-way leave their temporaries behind: in the cache's own
+    // folder, in the assets' folders and in the folders a bundle was being unpacked into.
+    NSSweepTemporaryFilesBeneath(cachesDirectoryPath_, NSTemporaryNames::WritersAndEarlierStores, kCacheSweepDepth, kCacheSweepFolders);
     // A missing or unreadable index is an empty one.
     auto index = NSPropertyListSerialization::propertyListWithContentsOfFile(indexPath_);
     if (index && index->isDictionary()) localAssetInfo_ = index->dictionary();

@@ -197,11 +197,18 @@ bool VuderuZipArchive::UnzipFileToOverWrite(const std::string& path, bool overwr
     ExtractionBudget budget = extractionLimits_ ? ExtractionBudget(archive.size(), extractionLimits_->first, extractionLimits_->second)
                                                 : ExtractionBudget(archive.size(), UINT64_MAX, 0);
     ZipExtraction::Hooks hooks;
+    // Without a delegate to tell, the entries refused are logged, so that a bundle missing files
+    // says why.
     hooks.problem = [this](ZipExtraction::Problem problem, const std::string& line) {
+        if (!delegate_) NSLog("VuderuZipArchive: %@", line);
         OutputErrorMessage(problem == ZipExtraction::Problem::ReadFailed ? "Failed to reading zip file" : line);
     };
+    // Without overwriting, an existing file is replaced only as OverWrite allows (always, without
+    // a delegate); a file kept is logged.
     hooks.keepExisting = [this, overwrite](const ZipExtractionEntry&, const std::string& devicePath) {
-        return !overwrite && !OverWrite(devicePath);
+        if (overwrite || OverWrite(devicePath)) return false;
+        NSLog("VuderuZipArchive: kept \"%@\": the delegate did not allow replacing it", devicePath);
+        return true;
     };
     if (unzGoToFirstFile(archive.zip()) != UNZ_OK) OutputErrorMessage("Failed");
     ZipExtraction extraction(archive.zip(), std::move(*destination), path, budget, {.password = password_}, std::move(hooks));

@@ -2,9 +2,11 @@
 // archives built to expand far beyond their size.
 #include "app/support/TKZipArchive.h"
 #include "app/support/tests/TKZipArchiveTestSupport.h"
+#include "platform/foundation/WholeFile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -163,6 +165,45 @@ TEST_F(TKZipArchiveTest, TheDefaultLimitsStopABombOfOneLargeEntry) {
     EXPECT_EQ(readFile("/out/small"), "kept");
     EXPECT_FALSE(hostExists(host("/out/big")));
     EXPECT_TRUE(log_->contains("[TKZipArchive] Refused \"big\": it would unpack past the limit of "));
+}
+
+// An unzip killed half-way through an entry leaves the entry's hidden temporary; the next unzip
+// that writes into that folder takes it, wherever the folder is. A file of the user's of the same
+// shape, and the temporary of a writer still running, stay.
+TEST_F(TKZipArchiveTest, TheNextUnzipIntoAFolderTakesWhatAKilledOneLeftThere) {
+    constexpr std::size_t kEntryBytes = 256 << 10, kKilledAt = 64 << 10;
+    struct Case {
+        const char* what;
+        const char* bigEntry;                // the entry the kill stops half-way
+        const char* folder;                  // where its temporary is left
+        std::vector<ArchiveEntry> next;      // the next archive unzipped into /out
+    };
+    const std::vector<Case> cases = {
+        {"a file at the top, then another archive", "big.bin", "/out", {{"small.txt", "small"}}},
+        {"a file in a folder, then another archive", "sub/deeper/big.bin", "/out/sub/deeper", {{"sub/deeper/small.txt", "small"}}},
+        {"the same archive again", "big.bin", "/out", {{"first.txt", "first"}, {"big.bin", std::string(kEntryBytes, '\0')}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        removeHostTree(host("/out"));
+        makeDirectory(c.folder);
+        const std::string usersFile = zip_archives::deadWritersTemporaryName("big.bin");
+        writeFile(std::string(c.folder) + "/" + usersFile, "the user's");
+        WholeFileWriter live;
+        ASSERT_EQ(live.begin(std::string(c.folder) + "/live.txt"), 0);
+        makeArchive("/tmp/killed.zip", {{"first.txt", "first"}, {c.bigEntry, std::string(kEntryBytes, '\0')}});
+        ASSERT_TRUE(zip_archives::extractKilledHalfWay([] { TKZipArchive::unzipFileAtPathToDestination("/tmp/killed.zip", "/out"); }, kKilledAt));
+        const auto left = zip_archives::temporariesIn(host(c.folder));
+        ASSERT_EQ(left.size(), 3u) << "the killed unzip left no temporary";
+
+        makeArchive("/tmp/next.zip", c.next);
+        EXPECT_TRUE(TKZipArchive::unzipFileAtPathToDestination("/tmp/next.zip", "/out"));
+        std::vector<std::string> expected = {usersFile, live.temporaryName()};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(zip_archives::temporariesIn(host(c.folder)), expected);
+        EXPECT_EQ(readFile(std::string(c.folder) + "/" + usersFile), "the user's");
+        for (const ArchiveEntry& e : c.next) EXPECT_EQ(readFile("/out/" + e.name), e.data) << e.name;
+    }
 }
 
 } // namespace

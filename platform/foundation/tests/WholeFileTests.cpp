@@ -12,8 +12,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <dirent.h>
-#include <functional>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <map>
 #include <set>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -155,6 +157,53 @@ TEST_F(WholeFileTest, SweepRemovesOnlyTemporariesOfDeadProcesses) {
     EXPECT_EQ(NSSweepTemporaryFiles(kFolder, NSTemporaryNames::WritersAndEarlierStores), storeTemporaries.size());
     for (const auto& name : storeTemporaries) expected.erase(name);
     EXPECT_EQ(names(kFolder), expected);
+}
+
+// A sweep beneath a folder reaches its folders down to its depth and within its count of
+// folders, never through a link; beneath the top only what a writer marked goes.
+TEST_F(WholeFileTest, ASweepBeneathAFolderReachesItsFoldersWithinItsBounds) {
+    struct Case {
+        const char* what;
+        unsigned depth;
+        std::size_t folders;
+        std::set<std::string> swept; // the folders whose dead writers' temporaries go
+    };
+    const std::vector<Case> cases = {
+        {"every level", 8, 100, {"", "a", "a/b", "a/b/c"}},
+        {"two levels", 2, 100, {"", "a", "a/b"}},
+        {"the top only", 0, 100, {""}},
+        {"one folder beneath", 8, 1, {"", "a"}},
+    };
+    const std::string elsewhere = "/var/mobile/Elsewhere";
+    pid_t reaped = startChildProcess([] { return 0; });
+    waitForChildProcess(reaped);
+    const std::string r = std::to_string(reaped);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(host(kFolder));
+        std::filesystem::remove_all(host(elsewhere));
+        makeDirectory(kFolder + "/a/b/c");
+        makeDirectory(elsewhere);
+        ASSERT_EQ(::symlink("../../Elsewhere", host(kFolder + "/a/link").c_str()), 0);
+        // A dead writer's marked temporary in each folder, the one behind the link included.
+        std::map<std::string, std::string> marked;
+        for (const std::string folder : {"", "a", "a/b", "a/b/c", "a/link"}) {
+            marked[folder] = temporaryOfDeadProcess(folder.empty() ? "x.mov" : folder == "a/link" ? "../Elsewhere/x.mov" : folder + "/x.mov");
+            ASSERT_FALSE(marked[folder].empty());
+        }
+        // The user's file of a temporary's shape beneath the top; an earlier store's write at the top.
+        const std::string unmarked = ".tdpart-" + r + ".0-1-y.mov";
+        writeFile(kFolder + "/a/" + unmarked, "the user's");
+        writeFile(kFolder + "/Index.plist.tmp-" + r + "-1", "store");
+        EXPECT_EQ(NSSweepTemporaryFilesBeneath(kFolder, NSTemporaryNames::WritersAndEarlierStores, c.depth, c.folders),
+                  c.swept.size() + 1);
+        for (const auto& [folder, name] : marked) {
+            const std::string at = folder == "a/link" ? elsewhere : folder.empty() ? kFolder : kFolder + "/" + folder;
+            EXPECT_EQ(names(at).count(name), c.swept.count(folder) ? 0u : 1u) << folder;
+        }
+        EXPECT_FALSE(names(kFolder).count("Index.plist.tmp-" + r + "-1"));
+        EXPECT_EQ(readFile(kFolder + "/a/" + unmarked), "the user's");
+    }
 }
 
 // A store in a shared folder (the keychain in Library/Keychains, the defaults in Preferences, the

@@ -21,11 +21,14 @@ bool saveVASTDocuments(const std::string& folder) {
     cdataAd.extra = element("Tracking", "event=\"start\"", "http://t.example/stray");
     std::string entities = document("2.0", {inlineAd("e")});
     entities = "<!DOCTYPE VAST [<!ENTITY u \"http://t.example/\">]>" + entities.substr(entities.find('\n') + 1);
+    // A document type that only names its DTD: read as a name, never fetched.
+    std::string namedDTD = document("2.0", {inlineAd("n")});
+    namedDTD = "<!DOCTYPE VAST SYSTEM \"http://127.0.0.1:1/vast.dtd\">" + namedDTD.substr(namedDTD.find('\n') + 1);
     return save(folder, "v1_inline.xml", document("1.0", {inlineAd("a1")})) &&
            save(folder, "v2_wrapper.xml", document("2.0", {wrapperAd("r", "http://127.0.0.1:1/b.xml")})) &&
            save(folder, "v3_inline.xml", document("3.0", {v3, inlineAd("second")})) &&
            save(folder, "cdata.xml", document("2.0", {cdataAd})) &&
-           save(folder, "entities.xml", entities);
+           save(folder, "entities.xml", entities) && save(folder, "named_dtd.xml", namedDTD);
 }
 
 } // namespace

@@ -3,9 +3,15 @@
 
 #include "AssetCacheFixture.h"
 
+#include "platform/foundation/NSData.h"
 #include "platform/foundation/NSNotificationCenter.h"
+#include "platform/foundation/WholeFile.h"
+#include "platform/testsupport/ZipArchives.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
+#include "sdk/ads/VuderuZipArchive.h"
 #include "sdk/analytics/VuderuUtil.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -149,4 +155,45 @@ TEST_F(AssetCacheTest, ResignAndBecomeActive) {
     for (const char* gone : {"/asset_cache", "/sdk_cache", "/local_asset_info_lookup.plist"}) EXPECT_FALSE(exists(old + gone)) << gone;
     EXPECT_TRUE(exists(old + "/other"));
     EXPECT_TRUE(exists(assetPath(kept, "sdk_cache")));
+}
+
+// A run killed while it unpacked the player bundle, or while it wrote a download, leaves hidden
+// temporaries in folders beneath the cache's own; the next launch's sweep reaches them there. A
+// file of that shape that no writer marked stays beneath (its name came from outside), and so does
+// a running writer's temporary.
+TEST_F(AssetCacheTest, TheLaunchSweepTakesWhatKilledWritesLeftBeneathTheCache) {
+    const std::string bundle = std::string(kRoot) + "/sdk_cache/sdk_player_assets";
+    makeDirectory(bundle);
+    makeDirectory("/tmp");
+    ASSERT_TRUE(zip_archives::makeArchive(host(bundle + "/ios.zip"), {{"img/closeX.png", std::string(256 << 10, '\0')}},
+                                          host("/tmp/script.py")));
+    ASSERT_TRUE(zip_archives::extractKilledHalfWay(
+        [&] {
+            VuderuZipArchive archive;
+            if (archive.UnzipOpenFile(bundle + "/ios.zip")) archive.UnzipFileToOverWrite(bundle, true);
+        },
+        64 << 10));
+    ASSERT_EQ(zip_archives::temporariesIn(host(bundle + "/img")).size(), 1u) << "the killed unzip left no temporary";
+    // A download's temporary of a killed run, in its resource's folder.
+    const std::string resource = std::string(kRoot) + "/asset_cache/earlier";
+    makeDirectory(resource);
+    ASSERT_TRUE(zip_archives::extractKilledHalfWay(
+        [&] {
+            WholeFileWriter download;
+            if (download.begin(resource + "/clip.mp4") == 0) NSWriteAll(download.fd(), std::string(8192, 'v').data(), 8192);
+        },
+        4096));
+    ASSERT_EQ(zip_archives::temporariesIn(host(resource)).size(), 1u);
+    const std::string usersFile = zip_archives::deadWritersTemporaryName("closeX.png");
+    writeFile(bundle + "/img/" + usersFile, "from the archive");
+    WholeFileWriter live;
+    ASSERT_EQ(live.begin(bundle + "/img/live.png"), 0);
+
+    auto relaunched = std::make_shared<VuderuContentLoadingManager>();
+    std::vector<std::string> expected = {usersFile, live.temporaryName()};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(zip_archives::temporariesIn(host(bundle + "/img")), expected);
+    EXPECT_EQ(zip_archives::temporariesIn(host(resource)), std::vector<std::string>{});
+    EXPECT_EQ(readFile(bundle + "/img/" + usersFile), "from the archive");
+    relaunched->flushAssetsInfoWrites();
 }

@@ -1,10 +1,12 @@
 #include "platform/foundation/ExtractionSafety.h"
+#include "platform/foundation/WholeFile.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/ZipArchives.h"
 #include "sdk/ads/VuderuZipArchive.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <ctime>
@@ -97,14 +99,18 @@ TEST_F(ZipArchiveTest, ExistingFilesAndTheOverwriteQuestion) {
         const char* expected;
         std::size_t asked;
     } cases[] = {
+        // Without overwriting, a file is kept only when the delegate says so: with no delegate
+        // OverWrite allows every replacement.
         {"overwrite on", true, true, false, "new", 0},
         {"no delegate still replaces", false, false, std::nullopt, "new", 0},
         {"delegate does not answer", false, true, std::nullopt, "new", 1},
         {"delegate refuses", false, true, false, "old", 1},
         {"delegate allows", false, true, true, "new", 1},
     };
+    const std::string keptLine = "VuderuZipArchive: kept \"/out/f.txt\": the delegate did not allow replacing it";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        log_->clear();
         writeFile("/out/f.txt", "old");
         delegate_ = std::make_shared<RecordingDelegate>();
         delegate_->allow = c.allow;
@@ -117,6 +123,25 @@ TEST_F(ZipArchiveTest, ExistingFilesAndTheOverwriteQuestion) {
         if (c.asked) {
             EXPECT_EQ(delegate_->asked[0], "/out/f.txt");
         }
+        EXPECT_EQ(log_->contains(keptLine), std::string(c.expected) == "old");
+    }
+}
+
+// The entries refused are told to the delegate, or logged when there is none.
+TEST_F(ZipArchiveTest, RefusedEntriesAreLoggedWithoutADelegate) {
+    makeArchive("/tmp/hostile.zip", {{"good.txt", "good", false}, {"../evil.txt", "evil", false}});
+    for (bool withDelegate : {false, true}) {
+        SCOPED_TRACE(withDelegate ? "delegate" : "no delegate");
+        log_->clear();
+        delegate_->messages.clear();
+        ASSERT_TRUE(archive_->UnzipOpenFile("/tmp/hostile.zip"));
+        archive_->setDelegate(withDelegate ? delegate_ : nullptr);
+        EXPECT_FALSE(archive_->UnzipFileToOverWrite("/out", false));
+        archive_->UnzipCloseFile();
+        EXPECT_EQ(readFile("/out/good.txt"), "good");
+        const std::string refused = "Refused \"../evil.txt\": it leads outside \"/out\"";
+        EXPECT_EQ(log_->contains("VuderuZipArchive: " + refused), !withDelegate);
+        EXPECT_EQ(delegate_->messages, withDelegate ? std::vector<std::string>{refused} : std::vector<std::string>{});
     }
 }
 
@@ -253,4 +278,32 @@ TEST_F(ZipArchiveTest, Date1980IsLocalMidnight) {
     EXPECT_EQ(date.tm_mon, 0);
     EXPECT_EQ(date.tm_mday, 1);
     EXPECT_EQ(date.tm_hour, 0);
+}
+
+// An extraction killed half-way through an entry leaves the entry's hidden temporary; the next
+// extraction that writes into that folder takes it. A file of the same shape that no writer
+// marked, and a running writer's temporary, stay.
+TEST_F(ZipArchiveTest, TheNextExtractionIntoAFolderTakesWhatAKilledOneLeftThere) {
+    constexpr std::size_t kEntryBytes = 256 << 10, kKilledAt = 64 << 10;
+    for (const std::string sub : {"", "/img"}) {
+        SCOPED_TRACE(sub.empty() ? "at the top" : "in a folder");
+        std::filesystem::remove_all(host("/out"));
+        const std::string folder = "/out" + sub;
+        makeDirectory(folder);
+        const std::string usersFile = zip_archives::deadWritersTemporaryName("closeX.png");
+        writeFile(folder + "/" + usersFile, "the user's");
+        WholeFileWriter live;
+        ASSERT_EQ(live.begin(folder + "/live.png"), 0);
+        const std::string big = sub.empty() ? "closeX.png" : sub.substr(1) + "/closeX.png";
+        makeArchive("/tmp/bundle.zip", {{"a.png", "a"}, {big, std::string(kEntryBytes, '\0')}});
+        ASSERT_TRUE(zip_archives::extractKilledHalfWay([this] { extract("/tmp/bundle.zip", true); }, kKilledAt));
+        ASSERT_EQ(zip_archives::temporariesIn(host(folder)).size(), 3u) << "the killed extraction left no temporary";
+
+        EXPECT_TRUE(extract("/tmp/bundle.zip", true));
+        std::vector<std::string> expected = {usersFile, live.temporaryName()};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(zip_archives::temporariesIn(host(folder)), expected);
+        EXPECT_EQ(readFile(folder + "/" + usersFile), "the user's");
+        EXPECT_EQ(readFile("/out/" + big).size(), kEntryBytes);
+    }
 }
