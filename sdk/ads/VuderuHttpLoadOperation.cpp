@@ -8,7 +8,10 @@
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLError.h"
 
+#include <cerrno>
 #include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 const int MaxNumRetriesPerOperation = 2;
@@ -67,14 +70,21 @@ void VuderuHttpLoadOperation::openFile() {
         closeFile();
         return;
     }
-    auto files = NSFileManager::defaultManager();
-    if (!files->createDirectoryAtPath(NSString::stringByDeletingLastPathComponent(savePath()), true, nullptr, nullptr)) return;
-    // Whatever stood at the path goes, and the download's own new file takes its place: an empty
-    // file needs no temporary copy or flush of its own; the body is synced once it is complete,
-    // before the cache's index names it.
-    if (auto parent = DeviceRoot::openParent(savePath()); parent && !parent->name.empty()) ::unlinkat(parent->folder.get(), parent->name.c_str(), 0);
-    DeviceRoot::Descriptor fd = DeviceRoot::open(savePath(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd) fileHandle_ = std::make_shared<NSFileHandle>(fd.release());
+    // The asset's own folder is made in the one that holds it, which is there but for the first
+    // download; only then is every folder on the way walked. Whatever stood at the path goes, and
+    // the download's own new file takes its place in the folder opened once for both: an empty file
+    // needs no temporary copy or flush of its own; the body is synced once it is complete, before
+    // the cache's index names it.
+    const std::string folder = NSString::stringByDeletingLastPathComponent(savePath());
+    if (auto above = DeviceRoot::openParent(folder); !above || above->name.empty() ||
+                                                      (::mkdirat(above->folder.get(), above->name.c_str(), 0777) != 0 && errno != EEXIST)) {
+        if (!NSFileManager::defaultManager()->createDirectoryAtPath(folder, true, nullptr, nullptr)) return;
+    }
+    auto parent = DeviceRoot::openParent(savePath());
+    if (!parent || parent->name.empty()) return;
+    ::unlinkat(parent->folder.get(), parent->name.c_str(), 0);
+    int fd = ::openat(parent->folder.get(), parent->name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) fileHandle_ = std::make_shared<NSFileHandle>(fd);
 }
 
 void VuderuHttpLoadOperation::closeFile() {
@@ -180,8 +190,14 @@ void VuderuHttpLoadOperation::connectionDidFinishLoading(const NSURLConnectionPt
     }
     leaveRunLoop();
     // Not synced here: the cache syncs each completed download beside the others still going,
-    // before its index names it. The write-back starts now.
-    if (fileHandle_) NSStartWriteBack(fileHandle_->fileDescriptor());
+    // before its index names it. The write-back starts now. The size is the open file's own, read
+    // before it is closed: no second walk to it.
+    std::optional<std::uint64_t> written;
+    if (fileHandle_) {
+        NSStartWriteBack(fileHandle_->fileDescriptor());
+        struct stat st{};
+        if (::fstat(fileHandle_->fileDescriptor(), &st) == 0) written = static_cast<std::uint64_t>(st.st_size);
+    }
     closeFile();
     connection_.reset();
     if (isCancelled()) {
@@ -189,8 +205,11 @@ void VuderuHttpLoadOperation::connectionDidFinishLoading(const NSURLConnectionPt
         finishOperation();
         return;
     }
-    auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath(savePath(), nullptr);
-    std::uint64_t size = attributes && attributes->fileSize ? *attributes->fileSize : 0;
+    if (!written) {
+        auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath(savePath(), nullptr);
+        written = attributes && attributes->fileSize ? *attributes->fileSize : 0;
+    }
+    const std::uint64_t size = *written;
     if (failed_ || size < kMinimumAssetBytes) {
         deleteFile();
         reportOnMainThread(Outcome::Failed);

@@ -17,7 +17,9 @@ void VuderuConnectionDelegate::connectionCanceled() {
 }
 
 VuderuHTTPResponsePtr VuderuConnectionDelegate::constructResponse() const {
-    return std::make_shared<VuderuHTTPResponse>(response_, NSData::dataWithBytes(body_->bytes(), body_->length()), error_);
+    // The answer is whole once an outcome is built: the response takes the gathered body itself,
+    // not a copy of it (an answer may be as long as kMaxBodyBytes).
+    return std::make_shared<VuderuHTTPResponse>(response_, body_, error_);
 }
 
 void VuderuConnectionDelegate::connectionWillSendRequestForAuthenticationChallenge(const NSURLConnectionPtr&,
@@ -40,6 +42,14 @@ void VuderuConnectionDelegate::connectionDidCancelAuthenticationChallenge(const 
 void VuderuConnectionDelegate::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
     VuderuLog("Vuderu: HTTP connection delegate received response[%@]", response ? response->description() : std::string("(null)"));
     response_ = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
+    // Room for the body the head announces, within the request's bound: the body is gathered in
+    // place rather than moved to a buffer twice its size as it grows.
+    const long long announced = response ? response->expectedContentLength() : NSURLResponseUnknownLength;
+    const NSURLRequestPtr& asked = connection ? connection->originalRequest() : nullptr;
+    const std::size_t bound = asked && asked->maximumBodyLength() > 0 ? asked->maximumBodyLength() : kMaxBodyBytes;
+    if (announced > 0 && static_cast<unsigned long long>(announced) <= bound) {
+        body_->mutableVector().reserve(static_cast<std::size_t>(announced));
+    }
     if (NSURLRequestPtr sent = connection ? connection->currentRequest() : nullptr; sent && response) {
         if (std::string refusal = partialContent_.judgeHead(*sent, *response); !refusal.empty()) return failBadAnswer(connection, refusal);
     }

@@ -1,5 +1,6 @@
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSThread.h"
+#include "platform/net/NSHTTPURLResponse.h"
 #include "platform/testsupport/AnalyticsCollector.h"
 #include "platform/testsupport/DeviceTest.h"
 #include "platform/testsupport/LoopbackHTTPServer.h"
@@ -283,3 +284,26 @@ TEST_F(VuderuHttpAsyncTaskTest, AnAuthenticationChallengeWithoutAProposedCredent
 }
 
 } // namespace
+
+// A large answer is held once: gathered into room the head announced, and handed to the task's
+// delegate as it was gathered, not copied.
+TEST_F(VuderuHttpAsyncTaskTest, AnAnswerIsGatheredInPlaceAndHandedOnWithoutACopy) {
+    const std::string body(1000003, 'b');
+    server_.route("/large", LoopbackHTTPServer::fixed(200, {}, body));
+    VuderuHttpAsyncTask::get(server_.url("/large"), delegate_);
+    const auto& call = runToOutcome();
+    ASSERT_EQ(call.kind, "success");
+    ASSERT_EQ(call.response->body()->length(), body.size());
+    EXPECT_EQ(call.response->body()->vector().capacity(), body.size());
+
+    VuderuConnectionDelegate gathering(delegate_, nullptr);
+    gathering.connectionDidReceiveResponse(
+        nullptr, std::make_shared<NSHTTPURLResponse>(NSURL::URLWithString("http://127.0.0.1/"), 200, "HTTP/1.1", NSHTTPHeaderFields{}));
+    gathering.connectionDidReceiveData(nullptr, NSData::dataWithString("part one, "));
+    gathering.connectionDidReceiveData(nullptr, NSData::dataWithString("part two"));
+    auto first = gathering.constructResponse(), second = gathering.constructResponse();
+    ASSERT_NE(first->body(), nullptr);
+    EXPECT_EQ(first->body().get(), gathering.body().get());
+    EXPECT_EQ(second->body().get(), gathering.body().get());
+    EXPECT_EQ(std::string(first->body()->stringView()), "part one, part two");
+}
