@@ -80,7 +80,8 @@ protected:
 };
 
 // How the host asks for an ad of the space.
-enum class Road { kFetchAndDisplay, kWaitingShow, kHeldBackVideo, kFetchThenDisplay };
+// The refresh is what the refresh timer's firing asks of the manager (value 3), on a worker.
+enum class Road { kFetchAndDisplay, kWaitingShow, kHeldBackVideo, kRefresh, kFetchThenDisplay };
 // Where the removal falls: before the server's reply; after it, but before the ad is ready (its
 // video not yet in, its ready report not yet run); after the ad rendered; first, with no ad at all.
 enum class When { kBeforeReply, kAfterReply, kAfterRender, kFirst };
@@ -90,6 +91,7 @@ const char* roadName(Road road) {
     case Road::kFetchAndDisplay: return "fetch and display";
     case Road::kWaitingShow: return "waiting show";
     case Road::kHeldBackVideo: return "held-back video";
+    case Road::kRefresh: return "refresh";
     case Road::kFetchThenDisplay: return "fetch, then the host's display";
     }
     return "";
@@ -133,6 +135,10 @@ TEST_F(AdSpaceRemovalTest, ARemovalEndsWhatIsUnderWayForItsSpaceAndOnlyThat) {
         {Road::kHeldBackVideo, When::kAfterReply, false, none},
         {Road::kHeldBackVideo, When::kAfterRender, true, shownOnce},
         {Road::kHeldBackVideo, When::kFirst, true, shownOnce},
+        {Road::kRefresh, When::kBeforeReply, false, none},
+        {Road::kRefresh, When::kAfterReply, false, none},
+        {Road::kRefresh, When::kAfterRender, true, {"spaceDidRender(s,NO)"}},
+        {Road::kRefresh, When::kFirst, true, {"spaceDidRender(s,NO)"}},
         {Road::kFetchThenDisplay, When::kBeforeReply, true, shownOnce},
         {Road::kFetchThenDisplay, When::kAfterReply, true, shownOnce},
         {Road::kFetchThenDisplay, When::kFirst, true, shownOnce},
@@ -164,6 +170,11 @@ TEST_F(AdSpaceRemovalTest, ARemovalEndsWhatIsUnderWayForItsSpaceAndOnlyThat) {
         case Road::kHeldBackVideo: VuderuAds::fetchAndDisplayAdForSpaceViewSize(space, view_, 0); break;
         case Road::kWaitingShow:
             waiting = std::thread([&] { VuderuAds::showAdForSpaceViewSizeTimeout(space, view_, 0, 60000); });
+            break;
+        case Road::kRefresh:
+            // Its take waits 3 ms for the reply: it either has the reply's unit or leaves the
+            // fetch's report to the main thread; the rule holds for both.
+            waiting = std::thread([&] { manager->showNewAdForSpaceViewContainerTimeout(space, view_, 3); });
             break;
         case Road::kFetchThenDisplay: VuderuAds::fetchAdForSpaceFrameSize(space, view_->frame(), 0); break;
         }
