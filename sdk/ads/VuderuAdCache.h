@@ -52,8 +52,10 @@ public:
 
     // The server fetch of a take and the render-time fetch of a unit whose frame has binding 6.
     void fetchAdUnitsFromServer(const Value& params);
+    // The space generation (see the retrieval policy) goes back with the fetch's report.
     void fetchRealTimeAdFromserverRelatedToAdWithViewContainerTimeout(const VuderuAdUnitPtr& unit, const Container& container,
-                                                                     std::int64_t timeout);
+                                                                     std::int64_t timeout,
+                                                                     std::optional<std::uint64_t> spaceGeneration = std::nullopt);
 
     void requestSuccessfulWithParams(const std::vector<VuderuAdUnitPtr>& units, const Value& params) override;
     void requestDidFailError(const Value& params, const NSErrorPtr& error) override;

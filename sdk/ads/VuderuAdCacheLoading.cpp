@@ -95,11 +95,13 @@ VuderuAdUnitPtr VuderuAdCache::adUnitForKeyViewContainerCacheRetrievalPolicyErro
     const std::int64_t fetchId = cache->nextFetchId_++;
     cache->waitingFetchId_ = fetchId;
     cache->waitingFetchReported_ = false;
-    cache->enqueueFetch(Value::Dictionary{{"cacheKey", std::make_shared<VuderuCacheKey>(key)},
-                                          {"viewContainer", container ? Value(container) : Value()},
-                                          {"timeout", Value(static_cast<long long>(t))},
-                                          {"viewContainerBounds", boundsValue(container)},
-                                          {"fetchId", Value(static_cast<long long>(fetchId))}});
+    Value::Dictionary params{{"cacheKey", std::make_shared<VuderuCacheKey>(key)},
+                             {"viewContainer", container ? Value(container) : Value()},
+                             {"timeout", Value(static_cast<long long>(t))},
+                             {"viewContainerBounds", boundsValue(container)},
+                             {"fetchId", Value(static_cast<long long>(fetchId))}};
+    if (policy.spaceGeneration()) params["spaceGeneration"] = Value(static_cast<long long>(*policy.spaceGeneration()));
+    cache->enqueueFetch(std::move(params));
     // Another fetch's signal or a spurious wake-up resumes the wait; only this take's own fetch
     // or the deadline ends it.
     const bool timedOut = deadline && (NSThread::isMainThread() ? cache->waitTurningMainRunLoop(deadline) : cache->waitOnCondition(deadline));
@@ -192,12 +194,15 @@ void VuderuAdCache::fetchAdUnitsFromServer(const Value& params) {
 }
 
 void VuderuAdCache::fetchRealTimeAdFromserverRelatedToAdWithViewContainerTimeout(const VuderuAdUnitPtr& unit, const Container& container,
-                                                                                std::int64_t timeout) {
+                                                                                std::int64_t timeout,
+                                                                                std::optional<std::uint64_t> spaceGeneration) {
     if (!unit) return;
-    enqueueFetch(Value::Dictionary{{"cacheKey", std::make_shared<VuderuCacheKey>(VuderuCacheKey::withSpace(unit->adSpace()))},
-                                   {"viewContainer", container ? Value(container) : Value()},
-                                   {"timeout", Value(static_cast<long long>(timeout))},
-                                   {"viewContainerBounds", boundsValue(container)},
-                                   {"requestTime", Value("renderTime")},
-                                   {"adUnit", Value(unit)}});
+    Value::Dictionary params{{"cacheKey", std::make_shared<VuderuCacheKey>(VuderuCacheKey::withSpace(unit->adSpace()))},
+                             {"viewContainer", container ? Value(container) : Value()},
+                             {"timeout", Value(static_cast<long long>(timeout))},
+                             {"viewContainerBounds", boundsValue(container)},
+                             {"requestTime", Value("renderTime")},
+                             {"adUnit", Value(unit)}};
+    if (spaceGeneration) params["spaceGeneration"] = Value(static_cast<long long>(*spaceGeneration));
+    enqueueFetch(std::move(params));
 }

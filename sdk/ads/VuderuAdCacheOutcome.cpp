@@ -21,6 +21,13 @@ namespace {
 
 std::shared_ptr<VuderuCacheKey> outcomeKeyOf(const Value& params) { return params["cacheKey"].objectAs<VuderuCacheKey>(); }
 
+// The generation of the space the fetch's request was asked in, which the ad manager checks.
+std::optional<std::uint64_t> spaceGenerationOf(const Value& params) {
+    const Value& generation = params["spaceGeneration"];
+    if (!generation.isInteger()) return std::nullopt;
+    return static_cast<std::uint64_t>(generation.integerValue());
+}
+
 VuderuAdCache::Container containerOf(const Value& params) {
     const Value& container = params["viewContainer"];
     return container.isObject() ? container.object() : nullptr;
@@ -63,14 +70,16 @@ void VuderuAdCache::notifyAdDidLoad(const Value& params) {
     if (!timeout.isInteger() || timeout.integerValue() == 1 || !key) return fetchReported(params, nullptr);
     auto container = containerOf(params);
     const std::int64_t value = timeout.integerValue();
-    fetchReported(params, [key, container, value] {
+    const auto generation = spaceGenerationOf(params);
+    fetchReported(params, [key, container, value, generation] {
         auto manager = VuderuAdManager::instance();
         if (validatedCacheCountForKey(*key) > 0) {
-            manager->adsAvailableForSpaceViewContainerTimeout(key->adSpace(), container, value);
+            manager->adsAvailableForSpaceViewContainerTimeout(key->adSpace(), container, value, generation);
         } else {
             manager->adsNotAvailableForSpaceViewContainerTimeoutError(
                 key->adSpace(), container, value,
-                VuderuAdError::adErrorWithCodeDescription(kVuderuAdErrorNoAds, "VuderuAds: No ads available from server for this space."));
+                VuderuAdError::adErrorWithCodeDescription(kVuderuAdErrorNoAds, "VuderuAds: No ads available from server for this space."),
+                generation);
         }
     });
 }
@@ -84,8 +93,9 @@ void VuderuAdCache::notifyRequestFailed(const Value& params, const NSErrorPtr& e
     NSErrorPtr reported = error ? error
                                 : NSErrorPtr(VuderuAdError::adErrorWithCodeDescription(kVuderuAdErrorRequestFailed,
                                                                                        "VuderuAds: Ad request to server failed."));
-    fetchReported(params, [key, container, value, reported] {
-        VuderuAdManager::instance()->adsNotAvailableForSpaceViewContainerTimeoutError(key->adSpace(), container, value, reported);
+    const auto generation = spaceGenerationOf(params);
+    fetchReported(params, [key, container, value, reported, generation] {
+        VuderuAdManager::instance()->adsNotAvailableForSpaceViewContainerTimeoutError(key->adSpace(), container, value, reported, generation);
     });
 }
 

@@ -84,18 +84,35 @@ void VuderuAdManager::deRegisterAdForSpace(const std::string& space) {
     runOnMainThread([ad] { ad->removeAd(); });
 }
 
+VuderuAdManager::Generation VuderuAdManager::spaceGenerationLocked(const std::string& space) const {
+    auto found = spaceGenerations_.find(space);
+    return found == spaceGenerations_.end() ? 0 : found->second;
+}
+
+VuderuAdManager::Generation VuderuAdManager::spaceGeneration(const std::string& space) const {
+    MutexLock guard(lock_);
+    return spaceGenerationLocked(space);
+}
+
+bool VuderuAdManager::endedByRemoval(const std::string& space, std::int64_t value, Generation askedAt) const {
+    return showsByItself(value) && askedAt < spaceGeneration(space);
+}
+
 void VuderuAdManager::removeSpace(const std::string& space) {
-    // The ads answer under their own locks: the space's pending ones are picked outside the manager's.
+    // The ads answer under their own locks: the space's pending ones meant to show are picked
+    // outside the manager's. A fetched ad waits for the host's display call and stays.
     std::vector<IVuderuAdPtr> ofSpace;
     for (const auto& ad : pendingAdArray()) {
-        if (ad->adSpaceName() == space) ofSpace.push_back(ad);
+        if (ad->adSpaceName() == space && ad->displayWhenReady()) ofSpace.push_back(ad);
     }
     std::vector<IVuderuAdPtr> withdrawn;
     IVuderuAdPtr shown;
     {
         // One step with the shows' registration (claimSpace): an ad is either withdrawn here while
-        // still pending, or was registered before and is taken down here.
+        // still pending, or was registered before and is taken down here. A show asked before this
+        // step and delivered after it finds the generation moved on.
         MutexLock guard(lock_);
+        ++spaceGenerations_[space];
         for (const auto& ad : ofSpace) {
             auto found = std::find(pendingAdArray_.begin(), pendingAdArray_.end(), ad);
             if (found == pendingAdArray_.end()) continue;
@@ -108,6 +125,7 @@ void VuderuAdManager::removeSpace(const std::string& space) {
         }
         shown = takeRegisteredAd(space);
     }
+    removeAllPendingRequestsForSpace(space);
     if (withdrawn.empty() && !shown) return;
     runOnMainThread([withdrawn = std::move(withdrawn), shown] {
         for (const auto& ad : withdrawn) ad->withdraw();
@@ -118,8 +136,9 @@ void VuderuAdManager::removeSpace(const std::string& space) {
     });
 }
 
-VuderuAdManager::Claim VuderuAdManager::claimSpace(const IVuderuAdPtr& ad, const std::string& space) {
+VuderuAdManager::Claim VuderuAdManager::claimSpace(const IVuderuAdPtr& ad, const std::string& space, Generation askedAt) {
     MutexLock guard(lock_);
+    if (askedAt < spaceGenerationLocked(space)) return Claim::kSpaceRemoved;
     auto pending = std::find(pendingAdArray_.begin(), pendingAdArray_.end(), ad);
     if (pending == pendingAdArray_.end()) return Claim::kNotPending;
     {
@@ -127,6 +146,7 @@ VuderuAdManager::Claim VuderuAdManager::claimSpace(const IVuderuAdPtr& ad, const
         if (!adSpaceToAdMap_.emplace(space, ad).second) return Claim::kSpaceTaken;
     }
     pendingAdArray_.erase(pending);
+    showsAskedAt_.erase(ad);
     return Claim::kClaimed;
 }
 
@@ -152,11 +172,28 @@ bool VuderuAdManager::isGuidActive(const std::string& guid) const {
     return std::any_of(registered.begin(), registered.end(), [&](const IVuderuAdPtr& ad) { return ad->isGuidActive(guid); });
 }
 
-void VuderuAdManager::addPendingAd(const IVuderuAdPtr& ad) {
+void VuderuAdManager::addPendingAd(const IVuderuAdPtr& ad) { addPendingAd(ad, std::nullopt); }
+
+void VuderuAdManager::addPendingAd(const IVuderuAdPtr& ad, std::optional<Generation> showAskedAt) {
     if (!ad) return;
     MutexLock guard(lock_);
     withdrawnAds_.erase(ad);
+    std::erase_if(showsAskedAt_, [](const auto& entry) { return entry.first.expired(); });
+    if (showAskedAt) showsAskedAt_[ad] = *showAskedAt;
     pendingAdArray_.push_back(ad);
+}
+
+void VuderuAdManager::setShowAskedAt(const IVuderuAdPtr& ad, Generation askedAt) {
+    MutexLock guard(lock_);
+    showsAskedAt_[ad] = askedAt;
+}
+
+VuderuAdManager::Generation VuderuAdManager::showAskedAt(const IVuderuAdPtr& ad) const {
+    const std::string space = ad->space();
+    MutexLock guard(lock_);
+    auto found = showsAskedAt_.find(ad);
+    // An ad added without a show of its own is shown as asked now.
+    return found != showsAskedAt_.end() ? found->second : spaceGenerationLocked(space);
 }
 
 IVuderuAdPtr VuderuAdManager::fetchPendingAdForSpace(const std::string& space) const {

@@ -55,10 +55,17 @@ public:
     bool registerAdAdSpaceName(const IVuderuAdPtr& ad, const std::string& space);
     void deRegisterAdForSpace(const std::string& space);
     // The host removes the space, on any thread: its shown ad is deregistered and removed with
-    // notification value -1, and its pending ads are withdrawn (each told so on the main thread), so
-    // that a show of one of them, asked for before the removal and run after it, shows nothing and
-    // reports nothing. Ads prepared after the removal are shown as usual.
+    // notification value -1, and what is under way to show in it ends. Every request to show in a
+    // space (a fetch-and-display, a waiting show, a held-back take, a refresh, a display call)
+    // carries the space's generation from when it was asked; a removal moves the generation on, and
+    // a request whose result is delivered after that renders nothing, reports nothing to the host
+    // and counts nothing. Pending ads meant to show when ready are withdrawn (each told so on the
+    // main thread). An ad the host fetched for its own display call stays the host's: a display
+    // asked after the removal shows it. Requests asked after the removal go on as usual.
     void removeSpace(const std::string& space);
+    // How many removals the space has seen: the generation a request carries.
+    using Generation = std::uint64_t;
+    Generation spaceGeneration(const std::string& space) const;
     IVuderuAdPtr adForSpace(const std::string& space) const;
     // Whether any registered ad shows the frame; NO for an empty GUID.
     bool isGuidActive(const std::string& guid) const;
@@ -85,11 +92,14 @@ public:
     // Whether a refresh timer was ever set up for the space.
     bool timerStartedForSpace(const std::string& space) const;
     // The cache's reports: units arrived for the space (prepared with the same value), or none
-    // could be had (the delegate hears the error; with value 0 also as a render failure).
+    // could be had (the delegate hears the error; with value 0 also as a render failure). A report
+    // carries the generation its request was asked in (nil: now); one that a removal ended is
+    // dropped here.
     void adsAvailableForSpaceViewContainerTimeout(const std::string& space, const std::shared_ptr<NSObject>& container,
-                                                  std::int64_t timeout);
+                                                  std::int64_t timeout, std::optional<Generation> askedAt = std::nullopt);
     void adsNotAvailableForSpaceViewContainerTimeoutError(const std::string& space, const std::shared_ptr<NSObject>& container,
-                                                          std::int64_t timeout, const NSErrorPtr& error);
+                                                          std::int64_t timeout, const NSErrorPtr& error,
+                                                          std::optional<Generation> askedAt = std::nullopt);
 
     // Keeps the root view controller and fetches the server's configuration with its view.
     void initialize(const std::shared_ptr<UIViewController>& rootViewController);
@@ -98,8 +108,10 @@ public:
     void adReadyForDisplay(const IVuderuAdPtr& ad);
     // Shows the ad in place of the space's current one; YES when shown. Shows and removals change
     // the view tree, which is the main thread's: called on another thread, the show is handed to
-    // the main queue (behind what was handed there before it) and NO is answered.
+    // the main queue (behind what was handed there before it) and NO is answered. The show is
+    // asked now; with a generation, it was asked then, and a removal of the space since ends it.
     bool displayAd(const IVuderuAdPtr& ad);
+    bool displayAd(const IVuderuAdPtr& ad, Generation askedAt);
     // Starts a background fetch when the space's key has no valid unit.
     void refreshIfEmptyAdSpaceViewContainer(const std::string& space, const std::shared_ptr<NSObject>& container);
     // The refresh timer's firing.
@@ -108,10 +120,12 @@ public:
     // Units for an ad that shows several, from the cache only; nil when too few are cached.
     std::shared_ptr<std::vector<VuderuAdUnitPtr>> fetchAdUnitsForSpaceMinimumMaximum(const std::string& space, std::int32_t minimum,
                                                                                     std::int32_t maximum);
-    // One take of a unit for the key; `waiting` tells whether it is held back for its asset.
+    // One take of a unit for the key; `waiting` tells whether it is held back for its asset. The
+    // generation its request was asked in (nil: now) goes with the fetch or the held-back take.
     VuderuAdUnitPtr fetchCachedAdUnitForKeyViewContainerTimeoutWaitingOnAdUnit(const VuderuCacheKey& key,
                                                                                const std::shared_ptr<NSObject>& container,
-                                                                               std::int64_t timeout, bool* waiting);
+                                                                               std::int64_t timeout, bool* waiting,
+                                                                               std::optional<Generation> askedAt = std::nullopt);
     // Starts the video downloads of the space's upcoming frames.
     void primeVideoCacheForSpace(const std::string& space);
 
@@ -121,11 +135,15 @@ public:
         VuderuCacheKey cacheKey;
         std::shared_ptr<NSObject> viewContainer;
         std::int64_t timeout = 0;
+        // The space's generation when the take was asked.
+        Generation askedAt = 0;
     };
     void addToPendingAssetToPrepareAdRequestsMap(const std::string& assetUrl, const VuderuAdUnitPtr& unit, const VuderuCacheKey& key,
-                                                 const std::shared_ptr<NSObject>& container, std::int64_t timeout);
+                                                 const std::shared_ptr<NSObject>& container, std::int64_t timeout,
+                                                 std::optional<Generation> askedAt = std::nullopt);
     std::vector<PrepareRequest> pendingAssetRequests(const std::string& assetUrl) const;
-    // Held-back requests are not tied to a space's lifetime: this leaves them alone.
+    // Ends the space's held-back takes that were to show when their asset came (a removal of the
+    // space); their units stay cached for the next request. A take the host asked as a fetch stays.
     void removeAllPendingRequestsForSpace(const std::string& space);
     // The asset cache's reports, any thread: each carries on on the main thread.
     void assetPreCachingDone(const VuderuCachedAssetPtr& asset) override;
@@ -173,10 +191,21 @@ public:
     void setSdkAssetDictionary(AssetDictionary value);
 
 private:
-    IVuderuAdPtr takeAndPrepare(const std::string& space, const std::shared_ptr<NSObject>& container, std::int64_t value, bool show);
+    IVuderuAdPtr takeAndPrepare(const std::string& space, const std::shared_ptr<NSObject>& container, std::int64_t value, bool show,
+                                Generation askedAt);
     IVuderuAdPtr prepareTakenUnit(const std::string& space, const std::shared_ptr<NSObject>& container, const VuderuAdUnitPtr& unit,
-                                  std::int64_t value, bool show);
+                                  std::int64_t value, bool show, Generation askedAt);
     void reportNoUnit(const VuderuCacheKey& key, std::int64_t value, bool waiting, bool show);
+    // The one rule for what is under way: a request with this value (one that shows by itself:
+    // neither a fetch for the host, 2, nor a cache refresh, 1), asked in this generation, was ended
+    // by a removal of the space since. Every result delivered late asks it.
+    bool endedByRemoval(const std::string& space, std::int64_t value, Generation askedAt) const;
+    static bool showsByItself(std::int64_t value) { return value != 1 && value != 2; }
+    // A pending ad with the generation its show was asked in (none for a fetched ad).
+    void addPendingAd(const IVuderuAdPtr& ad, std::optional<Generation> showAskedAt);
+    void setShowAskedAt(const IVuderuAdPtr& ad, Generation askedAt);
+    Generation showAskedAt(const IVuderuAdPtr& ad) const;
+    Generation spaceGenerationLocked(const std::string& space) const TD_REQUIRES(lock_);
     // Whether the host's delegate lets the ad be shown.
     bool delegateAllowsDisplay(const IVuderuAdPtr& ad);
     bool isPending(const IVuderuAdPtr& ad) const;
@@ -188,8 +217,9 @@ private:
     IVuderuAdPtr takeRegisteredAd(const std::string& space) TD_REQUIRES(lock_);
     // The show's registration: the ad takes the space only while it is still pending and the space
     // is free, and leaves the pending list in the same step.
-    enum class Claim { kClaimed, kNotPending, kSpaceTaken };
-    Claim claimSpace(const IVuderuAdPtr& ad, const std::string& space);
+    // A show asked before a removal of the space since claims nothing.
+    enum class Claim { kClaimed, kNotPending, kSpaceTaken, kSpaceRemoved };
+    Claim claimSpace(const IVuderuAdPtr& ad, const std::string& space, Generation askedAt);
     // Whether a removal of its space withdrew the ad while it was pending.
     bool isWithdrawn(const IVuderuAdPtr& ad) const;
 
@@ -207,6 +237,9 @@ private:
     std::shared_ptr<UIView> StubView_ TD_GUARDED_BY(lock_);
     // Pending ads a removal of their space withdrew (dropped as they go).
     std::set<std::weak_ptr<IVuderuAd>, std::owner_less<>> withdrawnAds_ TD_GUARDED_BY(lock_);
+    // Removals per space so far, and the generation each pending ad's show was asked in.
+    std::map<std::string, Generation> spaceGenerations_ TD_GUARDED_BY(lock_);
+    std::map<std::weak_ptr<IVuderuAd>, Generation, std::owner_less<>> showsAskedAt_ TD_GUARDED_BY(lock_);
     std::map<std::string, IVuderuAdPtr> adSpaceToAdMap_ TD_GUARDED_BY(registryLock_);
     std::vector<IVuderuAdPtr> pendingAdArray_ TD_GUARDED_BY(lock_);
     std::map<std::string, std::shared_ptr<NSTimer>> adSpaceToTimerMap_ TD_GUARDED_BY(lock_);

@@ -48,10 +48,13 @@ std::optional<std::string> VuderuAdManager::getCacheableAssetFromAdUnitRestrictC
 
 VuderuAdUnitPtr VuderuAdManager::fetchCachedAdUnitForKeyViewContainerTimeoutWaitingOnAdUnit(const VuderuCacheKey& key,
                                                                                             const std::shared_ptr<NSObject>& container,
-                                                                                            std::int64_t timeout, bool* waiting) {
+                                                                                            std::int64_t timeout, bool* waiting,
+                                                                                            std::optional<Generation> askedAt) {
+    const Generation asked = askedAt.value_or(spaceGeneration(key.adSpace()));
     auto policy = VuderuCacheRetrievalPolicy::defaultPolicy();
     policy->setTimeout(timeout);
     policy->setRemoveFromCache(true);
+    policy->setSpaceGeneration(asked);
     struct FilterState {
         std::optional<std::string> skipGroup;
         std::string assetUrl;
@@ -89,7 +92,7 @@ VuderuAdUnitPtr VuderuAdManager::fetchCachedAdUnitForKeyViewContainerTimeoutWait
     auto unit = VuderuAdCache::adUnitForKeyViewContainerCacheRetrievalPolicyError(key, container, *policy, nullptr);
     if (waiting) *waiting = state->waiting;
     if (state->waiting) {
-        if (unit) addToPendingAssetToPrepareAdRequestsMap(state->assetUrl, unit, key, container, timeout);
+        if (unit) addToPendingAssetToPrepareAdRequestsMap(state->assetUrl, unit, key, container, timeout, asked);
         return nullptr;
     }
     return unit;
@@ -97,9 +100,10 @@ VuderuAdUnitPtr VuderuAdManager::fetchCachedAdUnitForKeyViewContainerTimeoutWait
 
 void VuderuAdManager::addToPendingAssetToPrepareAdRequestsMap(const std::string& assetUrl, const VuderuAdUnitPtr& unit,
                                                               const VuderuCacheKey& key, const std::shared_ptr<NSObject>& container,
-                                                              std::int64_t timeout) {
+                                                              std::int64_t timeout, std::optional<Generation> askedAt) {
+    const Generation asked = askedAt.value_or(spaceGeneration(key.adSpace()));
     MutexLock guard(lock_);
-    pendingAssetsToAdPrepareRequests_[assetUrl].push_back(PrepareRequest{unit, key, container, timeout});
+    pendingAssetsToAdPrepareRequests_[assetUrl].push_back(PrepareRequest{unit, key, container, timeout, asked});
 }
 
 std::vector<VuderuAdManager::PrepareRequest> VuderuAdManager::pendingAssetRequests(const std::string& assetUrl) const {
@@ -117,7 +121,15 @@ std::vector<VuderuAdManager::PrepareRequest> VuderuAdManager::takePendingAssetRe
     return requests;
 }
 
-void VuderuAdManager::removeAllPendingRequestsForSpace(const std::string&) {}
+void VuderuAdManager::removeAllPendingRequestsForSpace(const std::string& space) {
+    MutexLock guard(lock_);
+    for (auto list = pendingAssetsToAdPrepareRequests_.begin(); list != pendingAssetsToAdPrepareRequests_.end();) {
+        std::erase_if(list->second, [&](const PrepareRequest& request) {
+            return request.cacheKey.adSpace() == space && showsByItself(request.timeout);
+        });
+        list = list->second.empty() ? pendingAssetsToAdPrepareRequests_.erase(list) : std::next(list);
+    }
+}
 
 void VuderuAdManager::assetPreCachingDone(const VuderuCachedAssetPtr& asset) {
     auto self = std::static_pointer_cast<VuderuAdManager>(shared_from_this());
@@ -137,15 +149,16 @@ void VuderuAdManager::assetPreCachingCancelled(const VuderuCachedAssetPtr& asset
 void VuderuAdManager::assetPreCachingDoneMainThread(const VuderuCachedAssetPtr& asset) {
     if (!asset) return;
     for (const auto& request : takePendingAssetRequests(asset->assetUrlPath())) {
-        adsAvailableForSpaceViewContainerTimeout(request.cacheKey.adSpace(), request.viewContainer, request.timeout);
+        adsAvailableForSpaceViewContainerTimeout(request.cacheKey.adSpace(), request.viewContainer, request.timeout, request.askedAt);
     }
 }
 
 void VuderuAdManager::dropHeldBackUnits(const std::string& assetUrl) {
     for (const auto& request : takePendingAssetRequests(assetUrl)) {
         VuderuAdCache::removeAdUnit(request.adUnit);
+        if (endedByRemoval(request.cacheKey.adSpace(), request.timeout, request.askedAt)) continue;
         if (VuderuAdCache::validatedCacheCountForKey(request.cacheKey) > 0) {
-            adsAvailableForSpaceViewContainerTimeout(request.cacheKey.adSpace(), request.viewContainer, request.timeout);
+            adsAvailableForSpaceViewContainerTimeout(request.cacheKey.adSpace(), request.viewContainer, request.timeout, request.askedAt);
         } else if (auto delegate = VuderuAds::getAdDelegate()) {
             delegate->spaceDidFailToReceiveAdError(request.cacheKey.adSpace(), nullptr);
         }
@@ -165,6 +178,7 @@ void VuderuAdManager::assetPreCachingCancelledMainThread(const VuderuCachedAsset
     if (!asset) return;
     for (const auto& request : takePendingAssetRequests(asset->assetUrlPath())) {
         VuderuAdCache::removeAdUnit(request.adUnit);
+        if (endedByRemoval(request.cacheKey.adSpace(), request.timeout, request.askedAt)) continue;
         if (auto delegate = VuderuAds::getAdDelegate()) delegate->spaceDidFailToReceiveAdError(request.cacheKey.adSpace(), nullptr);
     }
 }

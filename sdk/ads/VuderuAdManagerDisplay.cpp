@@ -49,11 +49,21 @@ void logDisplay(const IVuderuAdPtr& ad) {
 void VuderuAdManager::adReadyForDisplay(const IVuderuAdPtr& ad) {
     // An ad whose space was removed while it was being prepared is neither reported nor shown.
     if (!ad || isWithdrawn(ad)) return;
-    VuderuLog("Ad ready for display for space %@", ad->space());
-    if (ad->notificationFlag() != 3) {
-        if (auto delegate = VuderuAds::getAdDelegate()) delegate->spaceDidReceiveAd(ad->space());
+    const std::string space = ad->space();
+    const bool show = ad->displayWhenReady();
+    const Generation askedAt = showAskedAt(ad);
+    if (show && endedByRemoval(space, ad->notificationFlag(), askedAt)) {
+        // Made for a show asked before a removal of its space but pending only after it: it goes.
+        VuderuLog("VuderuAds: space [%@] was removed after its ad was asked for; the ad is not shown", space);
+        removePendingAd(ad);
+        ad->withdraw();
+        return;
     }
-    if (ad->displayWhenReady()) displayAd(ad);
+    VuderuLog("Ad ready for display for space %@", space);
+    if (ad->notificationFlag() != 3) {
+        if (auto delegate = VuderuAds::getAdDelegate()) delegate->spaceDidReceiveAd(space);
+    }
+    if (show) displayAd(ad, askedAt);
 }
 
 bool VuderuAdManager::isPending(const IVuderuAdPtr& ad) const {
@@ -72,16 +82,21 @@ bool VuderuAdManager::delegateAllowsDisplay(const IVuderuAdPtr& ad) {
 
 bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
     if (!ad) return false;
+    return displayAd(ad, spaceGeneration(ad->space()));
+}
+
+bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad, Generation askedAt) {
+    if (!ad) return false;
     // Shows and removals change the view tree, which is the main thread's: there they run one at a
-    // time, in the order they were asked for, and a removal's withdrawal is seen by every show
-    // that runs after it.
+    // time, in the order they were asked for, and a show asked before a removal of its space finds
+    // the generation moved on when it runs.
     if (!NSThread::isMainThread()) {
-        dispatch_async(dispatch_get_main_queue(), [ad] { VuderuAdManager::instance()->displayAd(ad); });
+        dispatch_async(dispatch_get_main_queue(), [ad, askedAt] { VuderuAdManager::instance()->displayAd(ad, askedAt); });
         return false;
     }
     const std::string space = ad->space();
-    if (isWithdrawn(ad)) {
-        VuderuLog("VuderuAds: space [%@] was removed after its ad was prepared; the ad is not shown", space);
+    if (isWithdrawn(ad) || askedAt < spaceGeneration(space)) {
+        VuderuLog("VuderuAds: space [%@] was removed after its ad was asked for; the ad is not shown", space);
         return false;
     }
     VuderuLog("Display ad for space %@", space);
@@ -123,13 +138,16 @@ bool VuderuAdManager::displayAd(const IVuderuAdPtr& ad) {
         return false;
     }
     if (ad->notificationFlag() != 3 && !delegateAllowsDisplay(ad)) return false;
+    // The host may have removed the space while it was asked: nothing is logged for the ad then.
+    if (isWithdrawn(ad) || askedAt < spaceGeneration(space)) return false;
     logDisplay(ad);
     if (registered) registered->setNotificationFlag(3);
     deRegisterAdForSpace(space);
     // The replaced ad's removal ran the host's delegate: the space may have been removed since,
     // withdrawing this ad, or shown by another ad.
-    switch (claimSpace(ad, space)) {
+    switch (claimSpace(ad, space, askedAt)) {
     case Claim::kClaimed: break;
+    case Claim::kSpaceRemoved: return false;
     case Claim::kNotPending:
         VuderuLog("Pending ad not found. Ad removed from eligble list.");
         return false;

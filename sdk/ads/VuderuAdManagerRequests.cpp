@@ -62,28 +62,35 @@ void VuderuAdManager::initialize(const std::shared_ptr<UIViewController>& rootVi
 
 IVuderuAdPtr VuderuAdManager::prepareAdForSpaceViewContainerNotification(const std::string& space, const std::shared_ptr<NSObject>& container,
                                                                          std::int64_t notification) {
-    return takeAndPrepare(space, container, notification, false);
+    return takeAndPrepare(space, container, notification, false, spaceGeneration(space));
 }
 
 IVuderuAdPtr VuderuAdManager::showNewAdForSpaceViewContainerTimeout(const std::string& space, const std::shared_ptr<NSObject>& container,
                                                                     std::int64_t timeout) {
-    return takeAndPrepare(space, container, timeout, true);
+    return takeAndPrepare(space, container, timeout, true, spaceGeneration(space));
 }
 
 IVuderuAdPtr VuderuAdManager::takeAndPrepare(const std::string& space, const std::shared_ptr<NSObject>& container, std::int64_t value,
-                                             bool show) {
+                                             bool show, Generation askedAt) {
     primeVideoCacheForSpace(space);
     if (auto ready = fetchPendingAdForSpace(space)) {
         if (show) {
             ready->setDisplayWhenReady(true);
             ready->updateViewContainer(container);
+            setShowAskedAt(ready, askedAt);
         }
         dispatch_async(dispatch_get_main_queue(), [ready] { VuderuAdManager::instance()->adReadyForDisplay(ready); });
         return ready;
     }
     const VuderuCacheKey key = VuderuCacheKey::withSpace(space);
     bool waiting = false;
-    VuderuAdUnitPtr unit = fetchCachedAdUnitForKeyViewContainerTimeoutWaitingOnAdUnit(key, container, value, &waiting);
+    VuderuAdUnitPtr unit = fetchCachedAdUnitForKeyViewContainerTimeoutWaitingOnAdUnit(key, container, value, &waiting, askedAt);
+    // A take may have waited for the server meanwhile: when the space was removed since, its unit
+    // goes back to the front of the key for the next request, and nothing is reported.
+    if (endedByRemoval(space, value, askedAt)) {
+        if (unit) VuderuAdCache::addAdUnitForKeyAtIndex(unit, key, 0);
+        return nullptr;
+    }
     if (!unit) {
         reportNoUnit(key, value, waiting, show);
         return nullptr;
@@ -91,15 +98,15 @@ IVuderuAdPtr VuderuAdManager::takeAndPrepare(const std::string& space, const std
     auto frame = unit->curAdFrame();
     if (frame && frame->binding() == VuderuAdFrame::kNothing) {
         // Resolved by the server when it is about to be shown; it waits at the front meanwhile.
-        VuderuAdCache::instance()->fetchRealTimeAdFromserverRelatedToAdWithViewContainerTimeout(unit, container, value);
+        VuderuAdCache::instance()->fetchRealTimeAdFromserverRelatedToAdWithViewContainerTimeout(unit, container, value, askedAt);
         VuderuAdCache::addAdUnitForKeyAtIndex(unit, key, 0);
         return nullptr;
     }
-    return prepareTakenUnit(space, container, unit, value, show);
+    return prepareTakenUnit(space, container, unit, value, show, askedAt);
 }
 
 IVuderuAdPtr VuderuAdManager::prepareTakenUnit(const std::string& space, const std::shared_ptr<NSObject>& container,
-                                               const VuderuAdUnitPtr& unit, std::int64_t value, bool show) {
+                                               const VuderuAdUnitPtr& unit, std::int64_t value, bool show, Generation askedAt) {
     IVuderuAdPtr ad;
     NSErrorPtr error;
     if (auto maker = adViewMaker()) ad = maker(container, space);
@@ -107,13 +114,15 @@ IVuderuAdPtr VuderuAdManager::prepareTakenUnit(const std::string& space, const s
         ad->setInitialOrientation(static_cast<std::int64_t>(UIApplication::sharedApplication()->statusBarOrientation()));
         ad->addAdUnit(unit);
         ad->setNotificationFlag(value);
-        if (show || value == 0 || value == 3) ad->setDisplayWhenReady(true);
-        addPendingAd(ad);
+        const bool displayWhenReady = show || value == 0 || value == 3;
+        if (displayWhenReady) ad->setDisplayWhenReady(true);
+        addPendingAd(ad, displayWhenReady ? std::optional<Generation>(askedAt) : std::nullopt);
         if (ad->prepareAdForDisplay(&error)) return ad;
         removePendingAd(ad);
     } else {
         VuderuLogAbove(0, "VuderuAdManager: no ad view can be made for space %@", space);
     }
+    if (endedByRemoval(space, value, askedAt)) return nullptr;
     auto registered = adForSpace(space);
     if (value == 3 && registered && registered->adRendered()) return nullptr;
     auto delegate = VuderuAds::getAdDelegate();
@@ -142,12 +151,19 @@ bool VuderuAdManager::timerStartedForSpace(const std::string& space) const {
 }
 
 void VuderuAdManager::adsAvailableForSpaceViewContainerTimeout(const std::string& space, const std::shared_ptr<NSObject>& container,
-                                                               std::int64_t timeout) {
-    prepareAdForSpaceViewContainerNotification(space, container, timeout);
+                                                               std::int64_t timeout, std::optional<Generation> askedAt) {
+    const Generation asked = askedAt.value_or(spaceGeneration(space));
+    if (endedByRemoval(space, timeout, asked)) {
+        VuderuLog("VuderuAds: space [%@] was removed after its ad was asked for; the ad is not shown", space);
+        return;
+    }
+    takeAndPrepare(space, container, timeout, false, asked);
 }
 
 void VuderuAdManager::adsNotAvailableForSpaceViewContainerTimeoutError(const std::string& space, const std::shared_ptr<NSObject>&,
-                                                                       std::int64_t timeout, const NSErrorPtr& error) {
+                                                                       std::int64_t timeout, const NSErrorPtr& error,
+                                                                       std::optional<Generation> askedAt) {
+    if (askedAt && endedByRemoval(space, timeout, *askedAt)) return;
     auto delegate = VuderuAds::getAdDelegate();
     if (!delegate) return;
     delegate->spaceDidFailToReceiveAdError(space, error);

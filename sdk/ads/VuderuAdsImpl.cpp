@@ -128,12 +128,17 @@ void VuderuAdsImpl::displayPendingAd(const std::string& space, const std::shared
         failRender(space, keyWindowError(space));
         return;
     }
-    auto ad = VuderuAdManager::instance()->fetchPendingAdForSpace(space);
+    auto manager = VuderuAdManager::instance();
+    auto ad = manager->fetchPendingAdForSpace(space);
     if (!ad) return;
+    // The show is asked now: a removal of the space before it runs ends it.
+    const auto askedAt = manager->spaceGeneration(space);
     // The ad is pointed at the view where it is shown: on the main thread (VuderuAdManager::displayAd).
-    auto show = [ad, container] {
+    auto show = [ad, container, askedAt] {
+        auto manager = VuderuAdManager::instance();
+        if (askedAt < manager->spaceGeneration(ad->space())) return;
         ad->updateViewContainer(container);
-        VuderuAdManager::instance()->displayAd(ad);
+        manager->displayAd(ad, askedAt);
     };
     if (NSThread::isMainThread()) show();
     else dispatch_async(dispatch_get_main_queue(), show);
@@ -168,8 +173,8 @@ void VuderuAdsImpl::forwarded_removeAdFromSpace(const Space& space) {
         VuderuLog("VuderuAds: invalid space [%@]", shown(space));
         return;
     }
-    // The shown ad goes with notification value -1, and ads prepared for the space but not yet
-    // shown go with it: a show of one of them that runs after this shows nothing.
+    // The shown ad goes with notification value -1, and what is under way to show in the space
+    // ends with it; an ad the host fetched stays for its own display call.
     VuderuAdManager::instance()->removeSpace(*space);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class VuderuCacheRetrievalPolicy : public NSObject {
 public:
@@ -26,9 +27,14 @@ public:
     void setTimeout(std::int64_t value) { timeout_ = value; }
     bool removeFromCache() const { return removeFromCache_; }
     void setRemoveFromCache(bool value) { removeFromCache_ = value; }
+    // The ad manager's generation of the space when the take's request was asked (its count of
+    // the space's removals); a fetch the take starts carries it back in its report. Nil: none.
+    const std::optional<std::uint64_t>& spaceGeneration() const { return spaceGeneration_; }
+    void setSpaceGeneration(std::optional<std::uint64_t> value) { spaceGeneration_ = value; }
 
 private:
     Filter adUnitFilter_;
     std::int64_t timeout_ = 0;
     bool removeFromCache_ = false;
+    std::optional<std::uint64_t> spaceGeneration_;
 };

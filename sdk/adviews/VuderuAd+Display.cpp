@@ -199,7 +199,11 @@ bool VuderuAd::disablePreRendering() const {
 
 void VuderuAd::notifyReadyForDisplay() {
     if (!isLoadingAdComponents_) {
-        readyForDisplay_ = true;
+        {
+            // Set where processWebViewFullLoadComplete decides, so a second completion finds it set.
+            std::lock_guard guard(lock_);
+            readyForDisplay_ = true;
+        }
         std::weak_ptr<VuderuAd> weak = self<VuderuAd>();
         dispatch_async(dispatch_get_main_queue(), [weak] {
             if (auto ad = weak.lock()) VuderuAdManager::instance()->adReadyForDisplay(ad);

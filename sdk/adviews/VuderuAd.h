@@ -26,6 +26,7 @@
 #include "sdk/ads/IVuderuEventControllerHandler.h"
 #include "sdk/ads/VuderuAdFrame.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -278,8 +279,10 @@ private:
     bool refreshTimerPaused_ = true;
     std::int32_t notificationFlag_ = -1;
     bool webViewPrepared_ = false;
-    bool readyForDisplay_ = false;
-    bool displayWhenReady_ = false;
+    // Read by the ad manager on any thread (which pending ad is ready, which one a removal of its
+    // space withdraws) while the view and the manager change them: atomic, one rule for all.
+    std::atomic<bool> readyForDisplay_{false};
+    std::atomic<bool> displayWhenReady_{false};
     bool adRendered_ = false;
     std::int32_t frameLoadsWithoutPause_ = 0;
     bool isLoadingAdComponents_ = false;

@@ -332,6 +332,8 @@ TEST_F(AdManagerTest, AShowThreadAndARemovalThreadLeaveNoAdShownAfterTheRemoval)
     std::vector<std::shared_ptr<CountingShownView>> ads;
     for (int i = 0; i < kAds; ++i) {
         ads.push_back(std::make_shared<CountingShownView>(container_, "race", shown, most));
+        // Made by a show of the space: the removal ends it.
+        ads.back()->setDisplayWhenReady(true);
         manager_->addPendingAd(ads.back());
     }
     std::latch halfHanded(1);
@@ -439,6 +441,7 @@ TEST_F(AdManagerTest, ARemovalThatComesFirstWinsOverAShowOfTheSpace) {
         delegate_ = std::make_shared<RecordingHostDelegate>();
         VuderuAds::setAdDelegate(delegate_);
         auto ad = std::make_shared<TestAdSpaceView>(container_, "banner");
+        ad->setDisplayWhenReady(true);
         manager_->addPendingAd(ad);
         EXPECT_EQ(c.run(ad), c.rendered);
         drainMain();

@@ -295,7 +295,11 @@ TEST_F(AdSpaceViewTest, AnAdThatFailsOrIsRemovedStopsItsPageAtOnce) {
          },
          {"spaceWillDismiss(space,NO)", "spaceDidDismiss(space,NO)"}},
         {"withdrawn while pending", false,
-         [](const VuderuAdPtr&, LoopbackGate&) { VuderuAdManager::instance()->removeSpace("space"); }, {}},
+         [](const VuderuAdPtr& ad, LoopbackGate&) {
+             ad->setDisplayWhenReady(true);
+             VuderuAdManager::instance()->removeSpace("space");
+         },
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
