@@ -152,12 +152,14 @@ LaunchURL launchURLFor(const Options& options) {
 }
 
 // Runs one command and prints what it says and the screen after it; false when it quits.
-bool runCommand(Driver& driver, const std::string& rawLine, bool echo) {
+// `failed` becomes true when the command answered with an error.
+bool runCommand(Driver& driver, const std::string& rawLine, bool echo, bool& failed) {
     const std::string line = Driver::withoutByteOrderMark(rawLine);
     // The line as typed: its escapes stand as they are, and only raw controls show as escapes.
     if (echo) std::cout << "> " << PrintableText(line, PrintableBackslash::AsTyped) << "\n";
     bool quit = false;
     std::string said = driver.execute(line, &quit);
+    if (said.starts_with("error: ")) failed = true;
     if (quit) return false;
     std::cout << said;
     // Every command but screen and help is followed by the screen (screenshot too).
@@ -169,12 +171,16 @@ bool runCommand(Driver& driver, const std::string& rawLine, bool echo) {
     return true;
 }
 
+// The process's status once the commands have run: 1 when any of them failed.
+int endStatus(bool failed) { return failed ? 1 : 0; }
+
 // Reads commands line by line with nothing running between them (a regular file as input).
 int runLines(Driver& driver, std::istream& in, bool echo) {
     std::string line;
+    bool failed = false;
     while (std::getline(in, line))
-        if (!runCommand(driver, line, echo)) break;
-    return 0;
+        if (!runCommand(driver, line, echo, failed)) break;
+    return endStatus(failed);
 }
 
 // The script's file, opened before the app launches so that a mistyped path is an error at once.
@@ -198,8 +204,11 @@ bool openScript(const std::string& path, std::ifstream& in) {
 int runStandardInput(Driver& driver) {
     bool interactive = ::isatty(STDIN_FILENO);
     struct stat st;
-    // A regular file is always readable and cannot be watched: its lines simply run in order.
-    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) return runLines(driver, std::cin, !interactive);
+    // No standard input at all (closed) is input that has ended.
+    if (::fstat(STDIN_FILENO, &st) != 0) return 0;
+    // A regular file or a device such as /dev/null is always readable and cannot be watched: its
+    // lines simply run in order.
+    if (S_ISREG(st.st_mode) || (S_ISCHR(st.st_mode) && !interactive)) return runLines(driver, std::cin, !interactive);
     auto loop = NSRunLoop::mainRunLoop();
     std::string pending;
     bool endOfInput = false;
@@ -218,25 +227,27 @@ int runStandardInput(Driver& driver) {
     if (source == 0) return runLines(driver, std::cin, !interactive);
     if (interactive) std::cout << "Type help for the commands.\n" << kPrompt << std::flush;
     bool quit = false;
+    bool failed = false;
     while (!quit) {
         std::size_t newline;
         bool ranCommand = false;
         while (!quit && (newline = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, newline);
             pending.erase(0, newline + 1);
-            quit = !runCommand(driver, line, !interactive);
+            quit = !runCommand(driver, line, !interactive, failed);
             ranCommand = true;
         }
         if (quit) break;
         if (endOfInput) {
-            if (!pending.empty()) runCommand(driver, pending, !interactive);
+            if (!pending.empty()) runCommand(driver, pending, !interactive, failed);
             break;
         }
         if (ranCommand && interactive) std::cout << kPrompt << std::flush;
         loop->runOnce(kIdleWaitSeconds);
     }
     if (!endOfInput) loop->removeFileDescriptor(source);
-    return 0;
+    // A person at the prompt saw each error as it came; a script piped in ends with its status.
+    return interactive ? 0 : endStatus(failed);
 }
 } // namespace
 
@@ -293,8 +304,8 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     UIApplicationDidFinishLaunchingBecomeActive();
 
     Driver driver;
-    // What the launch queued runs before the first screen.
-    SteppedClock::settle();
+    // What the launch queued runs before the first screen (a transfer it began runs on).
+    Driver::settleWork();
     int status = 0;
     if (!options.script.empty()) {
         std::cout << driver.screen();
