@@ -85,12 +85,18 @@ void Driver::drain() {
 Driver::Passed Driver::passTime(double seconds, const std::function<bool()>& done, bool settling) {
     auto loop = NSRunLoop::mainRunLoop();
     if (!PlatformClock::isManual()) {
-        // The real clock: the loop runs that long (settle: until no transfer is in flight).
+        // The real clock: the loop runs that long (settle: until no transfer is in flight or about
+        // to begin, the timers due within a second of its start having fired by themselves).
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        const double soon = PlatformClock::monotonic() + kAboutToBeginSeconds;
+        bool transferSeen = false;
         for (;;) {
             SteppedClock::settle(0);
             if (done && done()) return Passed::Done;
-            if (settling && !transferInFlight() && SteppedClock::settle(0)) return Passed::Settled;
+            transferSeen = transferSeen || transferInFlight();
+            if (settling && !transferInFlight() && SteppedClock::settle(0) &&
+                (transferSeen || PlatformClock::nextDueAfter(PlatformClock::monotonic()) > soon))
+                return Passed::Settled;
             if (std::chrono::steady_clock::now() >= deadline) return Passed::TimeUp;
             loop->runOnce(kFollowSliceSeconds);
         }
