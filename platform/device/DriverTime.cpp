@@ -19,6 +19,8 @@ constexpr int kMaxDrainPasses = 10000;
 // While a transfer is in flight the clock catches up with real time this often; what the main loop
 // is handed meanwhile runs then, at most this much after its real time.
 constexpr double kFollowSliceSeconds = 0.005;
+// On the real clock, settle ends once nothing was in flight or in hand for this long.
+constexpr double kRealQuietSeconds = 0.2;
 // A timer this close past a bound was meant for it (sums of due times differ in their last digits).
 constexpr double kDueToleranceSeconds = 1e-6;
 
@@ -85,17 +87,15 @@ void Driver::drain() {
 Driver::Passed Driver::passTime(double seconds, const std::function<bool()>& done, bool settling) {
     auto loop = NSRunLoop::mainRunLoop();
     if (!PlatformClock::isManual()) {
-        // The real clock: the loop runs that long (settle: until no transfer is in flight or about
-        // to begin, the timers due within a second of its start having fired by themselves).
+        // The real clock: the loop runs that long (settle: until no transfer has been in flight
+        // nor work in hand for kRealQuietSeconds, in which one about to begin shows itself).
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        const double soon = PlatformClock::monotonic() + kAboutToBeginSeconds;
-        bool transferSeen = false;
+        auto quietSince = std::chrono::steady_clock::now();
         for (;;) {
-            SteppedClock::settle(0);
+            const bool quiet = SteppedClock::settle(0) && !transferInFlight();
             if (done && done()) return Passed::Done;
-            transferSeen = transferSeen || transferInFlight();
-            if (settling && !transferInFlight() && SteppedClock::settle(0) &&
-                (transferSeen || PlatformClock::nextDueAfter(PlatformClock::monotonic()) > soon))
+            if (!quiet) quietSince = std::chrono::steady_clock::now();
+            else if (settling && std::chrono::steady_clock::now() - quietSince >= std::chrono::duration<double>(kRealQuietSeconds))
                 return Passed::Settled;
             if (std::chrono::steady_clock::now() >= deadline) return Passed::TimeUp;
             loop->runOnce(kFollowSliceSeconds);
