@@ -6,15 +6,12 @@
 
 #include "platform/device/HandOver.h"
 #include "platform/dispatch/SteppedClock.h"
-#include "platform/dispatch/WorkerPool.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/RegularFile.h"
 #include "platform/foundation/PlatformClock.h"
-#include "platform/foundation/RunLoopActivity.h"
 #include "platform/net/SCNetworkReachability.h"
-#include "platform/net/URLTransfer.h"
 #include "platform/uikit/CLLocationManager.h"
 #include "platform/uikit/SKStoreProductViewController.h"
 #include "platform/uikit/UIApplication.h"
@@ -22,23 +19,17 @@
 #include "platform/system/DeviceProfile.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string_view>
 
 namespace {
-// Enough passes to finish any chain of follow-up work, few enough to stop a loop that re-queues itself.
-constexpr int kMaxDrainPasses = 10000;
 // The source application of a URL handed over without one: the browser, as for a bookmarklet.
 constexpr const char* kDefaultSourceApplication = "com.apple.mobilesafari";
 
-// How long `settle` lets uploads run, in real time, unless told; and its polling step.
+// How long `settle` and `expect` let time pass at most, unless told.
 constexpr double kDefaultSettleSeconds = 10;
-constexpr double kSettleStepSeconds = 0.05;
-constexpr int kSettleQuietPasses = 4;
-// How long `expect` waits for its text (on the script clock, which passes with a transfer's real time), unless told.
 constexpr double kDefaultExpectSeconds = 10;
 
 // "LAT LON [HACC VACC]": finite numbers, latitude within ±90 and longitude within ±180.
@@ -83,17 +74,9 @@ std::optional<double> parseSeconds(const std::string& s) {
     return seconds;
 }
 
-// The error for a wait that needed more steps than a walk takes: the clock stands where it got.
-std::string cutShort(double seconds, double passed) {
-    return NSString::stringWithFormat("the clock passed %g s of %g s: more timers were due in it than a wait fires one by one (%lld); "
-                                      "wait in shorter steps",
-                                      passed, seconds, static_cast<long long>(SteppedClock::kExactSteps));
-}
-
-// The error for a wait longer than the clock can count.
-std::string tooLong(double seconds) {
-    return NSString::stringWithFormat("%g s is longer than the device's clock can count (%.0f s from now at most)", seconds,
-                                      std::max(0.0, SteppedClock::kLatestTime - PlatformClock::monotonic()));
+// The answer to a command the table does not have (or hides).
+std::string unknownCommand(const std::string& name) {
+    return "unknown command " + UIScreenDescription::quoted(name) + " (help lists the commands)";
 }
 
 // A byte-order mark a script's editor put before its first line.
@@ -246,7 +229,7 @@ const std::vector<Driver::Command>& Driver::commands() {
          [](Driver& d, const std::string& argument) {
              auto bound = argument.empty() ? std::optional<double>(kDefaultSettleSeconds) : parseSeconds(argument);
              if (!bound) return d.fail("settle takes a number of seconds");
-             if (!SteppedClock::canWait(*bound)) return d.fail(tooLong(*bound));
+             if (!SteppedClock::canWait(*bound)) return d.fail(tooLongToWait(*bound));
              return d.settle(*bound);
          }},
         {"expect", "TEXT [SECONDS]", "let time pass until the screen shows TEXT (10 s at most unless given)", A::Text, "",
@@ -255,13 +238,14 @@ const std::vector<Driver::Command>& Driver::commands() {
              auto space = argument.rfind(' ');
              auto bound = space == std::string::npos ? std::nullopt : parseSeconds(argument.substr(space + 1));
              std::string text = bound ? NSString::stringByTrimmingWhitespace(argument.substr(0, space)) : argument;
-             if (bound && !SteppedClock::canWait(*bound)) return d.fail(tooLong(*bound));
+             if (bound && !SteppedClock::canWait(*bound)) return d.fail(tooLongToWait(*bound));
              return d.expect(text, bound.value_or(kDefaultExpectSeconds));
          }},
-        // Hidden (no summary): ends the app by a real fault, for the crash reporter's road.
-        {"crash", "segv", "", A::Text, "",
+        // Hidden (no summary): `crash segv` ends the app by a real fault, for the crash reporter's
+        // road; any other line beginning with crash is unknown, as the help shows no crash.
+        {"crash", "segv", "", A::OptionalText, "",
          [](Driver& d, const std::string& kind) {
-             if (kind != "segv") return d.fail("crash segv is the only crash");
+             if (kind != "segv") return d.fail(unknownCommand("crash"));
              faultByNullRead();
              return d.fail("the null read did not fault");
          }},
@@ -440,133 +424,6 @@ bool Driver::openURL(const std::string& text, const std::string& sourceApplicati
     return true;
 }
 
-void Driver::drain() {
-    auto loop = NSRunLoop::mainRunLoop();
-    for (int i = 0; i < kMaxDrainPasses && loop->runOnce(0); ++i) {
-    }
-}
-
-namespace {
-// A stretch of work in flight shorter than this moves no clock: a loopback upload, an update check
-// or a page's fetch ends within it however busy the machine, so scripts that only brush against
-// such work see the same device times on every run; a transfer a person waits for lasts longer and
-// is counted whole once it passes this.
-constexpr double kRealTimeGraceSeconds = 0.5;
-
-// The real time that passed while work was in flight, counted from the first look that saw it
-// and handed over in parts as it passes, once the stretch has outlasted kRealTimeGraceSeconds;
-// nothing while no work is in flight.
-class RealTimeInFlight {
-public:
-    void look(bool inFlight) {
-        if (inFlight && !counting_) since_ = start_ = std::chrono::steady_clock::now();
-        counting_ = inFlight;
-    }
-    // The seconds since the last part (none while nothing is in flight, or within the grace).
-    double take() {
-        if (!counting_) return 0;
-        const auto now = std::chrono::steady_clock::now();
-        if (std::chrono::duration<double>(now - start_).count() < kRealTimeGraceSeconds) return 0;
-        const double seconds = std::chrono::duration<double>(now - since_).count();
-        since_ = now;
-        return seconds;
-    }
-
-private:
-    bool counting_ = false;
-    std::chrono::steady_clock::time_point start_{};
-    std::chrono::steady_clock::time_point since_{};
-};
-} // namespace
-
-bool Driver::followRealTime(SteppedClock::Walk& walk, double seconds, const std::function<bool()>& done) {
-    if (seconds <= 0) return false;
-    const double until = PlatformClock::monotonic() + seconds;
-    while (walk.stepTo(until))
-        if (done && done()) return true;
-    return false;
-}
-
-bool Driver::settle(double seconds) {
-    auto loop = NSRunLoop::mainRunLoop();
-    // Real time: queued work hands uploads to the main loop, so the loop runs on until no transfer
-    // is in flight and no queue has work, several passes in a row. A manual clock passes with the
-    // real time spent while they run, the timers due meanwhile firing in turn; what their ends
-    // start later (a message shown a moment after a download) waits for the clock to move on.
-    SteppedClock::Walk walk(PlatformClock::monotonic() + seconds, 0);
-    RealTimeInFlight spent;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    int quietPasses = 0;
-    while (quietPasses < kSettleQuietPasses && std::chrono::steady_clock::now() < deadline) {
-        drain();
-        spent.look(URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle());
-        loop->runOnce(kSettleStepSeconds);
-        followRealTime(walk, spent.take(), nullptr);
-        bool quiet = URLTransfer::inFlightCount() == 0 && WorkerPool::shared().isIdle();
-        quietPasses = quiet ? quietPasses + 1 : 0;
-    }
-    if (quietPasses < kSettleQuietPasses) return fail("transfers still in flight after " + NSString::stringWithFormat("%g", seconds) + " s");
-    return true;
-}
-
-Driver::Passed Driver::passTime(double seconds, const std::function<bool()>& done) {
-    auto loop = NSRunLoop::mainRunLoop();
-    // Downloads, exports and update checks run on other threads and hand their results to the
-    // main loop: while one is in flight the loop runs in real time, and a manual clock passes with
-    // that real time (the timers due meanwhile firing in turn), so that the wait is `seconds` in
-    // all, as a person's. Otherwise, on a manual clock, time steps from one due timer to the next,
-    // up to `seconds` of device time; on the real clock the loop simply runs.
-    const bool manual = PlatformClock::isManual();
-    SteppedClock::Walk walk(PlatformClock::monotonic() + seconds, 0);
-    const auto realDeadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    // Time steps on only after a few quiet looks in a row: a transfer's end reaches the main loop
-    // through other threads a moment after it stops counting as in flight. The clock stands
-    // during those looks.
-    int quietLooks = kSettleQuietPasses;
-    RealTimeInFlight spent;
-    for (;;) {
-        SteppedClock::settle(0);
-        if (done && done()) return Passed::Done;
-        const bool inFlight =
-            URLTransfer::inFlightCount() > 0 || !WorkerPool::shared().isIdle() || RunLoopActivity::busyServiceLoops() > 0;
-        quietLooks = inFlight ? 0 : quietLooks + 1;
-        spent.look(inFlight);
-        if (!manual) {
-            if (std::chrono::steady_clock::now() >= realDeadline) return Passed::TimeUp;
-            loop->runOnce(kSettleStepSeconds);
-            continue;
-        }
-        if (quietLooks >= kSettleQuietPasses) {
-            if (walk.step()) continue;
-            return walk.cutShort() ? Passed::CutShort : Passed::TimeUp;
-        }
-        if (walk.reached()) return Passed::TimeUp;
-        loop->runOnce(kSettleStepSeconds);
-        if (followRealTime(walk, spent.take(), done)) return Passed::Done;
-        if (walk.cutShort()) return Passed::CutShort;
-    }
-}
-
-bool Driver::wait(double seconds) {
-    if (!SteppedClock::canWait(seconds)) return fail(tooLong(seconds));
-    const double start = PlatformClock::monotonic();
-    if (passTime(seconds, nullptr) == Passed::CutShort) return fail(cutShort(seconds, PlatformClock::monotonic() - start));
-    return true;
-}
-
-bool Driver::expect(const std::string& text, double seconds) {
-    // What the screen shows, with the lines printed under the command before this one and since.
-    auto shows = [&] { return screenText(false, true).find(text) != std::string::npos; };
-    const double start = PlatformClock::monotonic();
-    const Passed passed = passTime(seconds, shows);
-    if (passed == Passed::Done) return true;
-    // The screen itself follows under the command.
-    std::string error = UIScreenDescription::quoted(text) + " not on screen after " + NSString::stringWithFormat("%g", seconds) + " s";
-    if (passed == Passed::CutShort) error = UIScreenDescription::quoted(text) + " not on screen: " + cutShort(seconds, PlatformClock::monotonic() - start);
-    return fail(error);
-}
-
-void Driver::advance(double seconds) { SteppedClock::advance(seconds); }
 
 std::string Driver::help() {
     std::string out = "commands:\n";
@@ -645,16 +502,17 @@ std::string Driver::execute(const std::string& rawLine, bool* quit) {
     bool ok = false;
     using A = Command::Argument;
     if (command == table.end() && host != added.end()) ok = runHostCommand(*host, argument);
-    else if (command == table.end()) ok = fail("unknown command " + UIScreenDescription::quoted(name) + " (help lists the commands)");
+    else if (command == table.end()) ok = fail(unknownCommand(name));
     else if ((command->argument == A::Text || command->argument == A::ExactText) && argument.empty()) ok = fail(name + " what?");
     else if (command->argument == A::RowNumber && !UIScreenDescription::index(argument)) ok = fail(name + " needs a row number");
     else if (command->argument == A::Seconds && !parseSeconds(argument)) ok = fail(name + " needs a number of seconds");
     else if (command->run) ok = command->run(*this, command->argument == A::ExactText ? exactArgument : argument);
     else ok = act(command->name, argument, command->nothing);
 
-    // What the command posted to the queues runs before the next command, and before time moves on.
+    // What the command posted to the queues runs before the next command, and before time moves
+    // on; a transfer it began runs on, its real time counted by the waits that follow.
     if ((command != table.end() && command->name != "screen" && command->name != "help" && command->name != "quit") || host != added.end())
-        SteppedClock::settle();
+        settleWork();
     if (!ok) return "error: " + printableLines(lastError_) + "\n";
     std::string said = saidIsPrintable_ ? lastSaid_ : printableLines(lastSaid_);
     if (!said.empty() && said.back() != '\n') said += "\n";

@@ -89,21 +89,29 @@ public:
     // Lets time pass as on a device (SteppedClock): from due timer to due timer on a manual clock,
     // with the queues settled after each; the main loop runs that long on the real clock.
     void advance(double seconds);
-    // A person's wait of `seconds`, in all: time passes as advance() has it, and while real-time
-    // work is in flight (a transfer, an export, queued work) it runs in real time and the script
-    // clock passes with it (see passTime). An error for a wait the clock cannot count, and for one
-    // whose timers were too many to fire one by one (the clock then stands where it got).
+    // A person's wait of `seconds`, in all, on the script clock's one rule (see passTime): an error
+    // for a wait the clock cannot count, and for one whose timers were too many to fire one by one
+    // (the clock then stands where it got).
     bool wait(double seconds);
-    // Runs the main loop in real time until no URL transfer has been in flight for a few passes,
-    // at most `seconds`, a manual clock passing with the real time spent while one was; an error
-    // when some are still running then. The screen is left as the device shows it at that moment.
+    // Lets time pass as wait() does until no transfer is in flight or about to begin, at most
+    // `seconds`: work in hand may begin one, and so may a timer due within kAboutToBeginSeconds of
+    // the start (those fire in turn). An error when a transfer is still in flight then. Once a
+    // transfer ran, it ends where the last one ended, the screen as the device shows it then.
     bool settle(double seconds);
     // Waits until the screen text holds `text` (with the opened and handed lines printed since
     // the previous command began), letting time pass as wait() does for at most `seconds`. An
     // error when the text never shows.
     bool expect(const std::string& text, double seconds);
+    // settle() fires the timers due this soon after its start, since they may begin a transfer (a
+    // download starts a second after its choice).
+    static constexpr double kAboutToBeginSeconds = 1.0;
     // Runs the main loop until nothing is left to do now.
     void drain();
+    // Lets the queues finish the work in hand where the clock stands (SteppedClock::settle), but
+    // not a transfer: one in flight runs on, and the waits that follow count its real time.
+    static void settleWork();
+    // The error for a wait longer than the clock can count.
+    static std::string tooLongToWait(double seconds);
     const std::string& lastError() const { return lastError_; }
     // What the last action said back (the airdrop command says what was sent), or empty.
     const std::string& lastSaid() const { return lastSaid_; }
@@ -148,16 +156,17 @@ private:
     // The screen text; `markShown` makes the opened and handed lines it lists old news, and
     // `sinceEarlier` lists those already shown under the previous command too.
     std::string screenText(bool markShown, bool sinceEarlier);
-    // Lets up to `seconds` pass: on a manual clock from due timer to due timer, and whenever
-    // real-time work is in flight the main loop runs in real time for it while the clock follows
-    // (followRealTime), `seconds` in all; on the real clock the loop runs that long. Stops as soon
-    // as `done` holds (looked at after each step): Done then; TimeUp once the time has passed;
-    // CutShort when the clock could not pass it all one due timer at a time (SteppedClock::Walk).
-    enum class Passed { Done, TimeUp, CutShort };
-    Passed passTime(double seconds, const std::function<bool()>& done);
-    // Moves the walk on by `seconds` that passed in real time, each timer due on the way firing
-    // in turn; true as soon as `done` holds.
-    static bool followRealTime(SteppedClock::Walk& walk, double seconds, const std::function<bool()>& done);
+    // Lets up to `seconds` pass on the script clock's one rule. Work in hand (queued work, a task
+    // of the pool) runs where the clock stands and costs it nothing. While a URL transfer is in
+    // flight the clock runs with real time, counted from the transfer's start (however many waits
+    // that spans), each timer due on the way firing in turn; when the last one ends the clock
+    // stands at its real end, and otherwise it jumps from one due timer to the next. On the real
+    // clock the loop runs that long. Stops as soon as `done` holds (looked at after each step):
+    // Done then; TimeUp once the time has passed; CutShort when the clock could not pass it all one
+    // due timer at a time (SteppedClock::Walk). `settling` ends it instead once no transfer is in
+    // flight or about to begin (see settle()).
+    enum class Passed { Done, TimeUp, CutShort, Settled };
+    Passed passTime(double seconds, const std::function<bool()>& done, bool settling = false);
 
     std::string lastError_;
     std::string lastSaid_;

@@ -14,6 +14,7 @@
 #include "platform/uikit/UIApplicationLifeCycle.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -152,12 +153,14 @@ LaunchURL launchURLFor(const Options& options) {
 }
 
 // Runs one command and prints what it says and the screen after it; false when it quits.
-bool runCommand(Driver& driver, const std::string& rawLine, bool echo) {
+// `failed` becomes true when the command answered with an error.
+bool runCommand(Driver& driver, const std::string& rawLine, bool echo, bool& failed) {
     const std::string line = Driver::withoutByteOrderMark(rawLine);
     // The line as typed: its escapes stand as they are, and only raw controls show as escapes.
     if (echo) std::cout << "> " << PrintableText(line, PrintableBackslash::AsTyped) << "\n";
     bool quit = false;
     std::string said = driver.execute(line, &quit);
+    if (said.starts_with("error: ")) failed = true;
     if (quit) return false;
     std::cout << said;
     // Every command but screen and help is followed by the screen (screenshot too).
@@ -169,12 +172,17 @@ bool runCommand(Driver& driver, const std::string& rawLine, bool echo) {
     return true;
 }
 
+// The process's status once the commands have run. A failed command is answered with its error
+// line and the run goes on; the status stays 0, as the end-to-end scripts that check refusals expect.
+int endStatus(bool) { return 0; }
+
 // Reads commands line by line with nothing running between them (a regular file as input).
 int runLines(Driver& driver, std::istream& in, bool echo) {
     std::string line;
+    bool failed = false;
     while (std::getline(in, line))
-        if (!runCommand(driver, line, echo)) break;
-    return 0;
+        if (!runCommand(driver, line, echo, failed)) break;
+    return endStatus(failed);
 }
 
 // The script's file, opened before the app launches so that a mistyped path is an error at once.
@@ -198,8 +206,10 @@ bool openScript(const std::string& path, std::ifstream& in) {
 int runStandardInput(Driver& driver) {
     bool interactive = ::isatty(STDIN_FILENO);
     struct stat st;
-    // A regular file is always readable and cannot be watched: its lines simply run in order.
-    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) return runLines(driver, std::cin, !interactive);
+    if (::fstat(STDIN_FILENO, &st) != 0) return 0;
+    // A regular file or a device such as /dev/null is always readable and cannot be watched: its
+    // lines simply run in order.
+    if (S_ISREG(st.st_mode) || (S_ISCHR(st.st_mode) && !interactive)) return runLines(driver, std::cin, !interactive);
     auto loop = NSRunLoop::mainRunLoop();
     std::string pending;
     bool endOfInput = false;
@@ -218,30 +228,41 @@ int runStandardInput(Driver& driver) {
     if (source == 0) return runLines(driver, std::cin, !interactive);
     if (interactive) std::cout << "Type help for the commands.\n" << kPrompt << std::flush;
     bool quit = false;
+    bool failed = false;
     while (!quit) {
         std::size_t newline;
         bool ranCommand = false;
         while (!quit && (newline = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, newline);
             pending.erase(0, newline + 1);
-            quit = !runCommand(driver, line, !interactive);
+            quit = !runCommand(driver, line, !interactive, failed);
             ranCommand = true;
         }
         if (quit) break;
         if (endOfInput) {
-            if (!pending.empty()) runCommand(driver, pending, !interactive);
+            if (!pending.empty()) runCommand(driver, pending, !interactive, failed);
             break;
         }
         if (ranCommand && interactive) std::cout << kPrompt << std::flush;
         loop->runOnce(kIdleWaitSeconds);
     }
     if (!endOfInput) loop->removeFileDescriptor(source);
-    return 0;
+    // A person at the prompt saw each error as it came; a script piped in ends with its status.
+    return interactive ? 0 : endStatus(failed);
 }
 } // namespace
 
 int UIApplicationMain(int argc, char** argv, const std::string&, const std::string& delegateClassName) {
     fitAllocatorToAddressSpaceLimit();
+    // A closed standard input is input that has ended: /dev/null stands in for it, before any file
+    // the app opens could take its number.
+    if (::fcntl(STDIN_FILENO, F_GETFD) == -1) {
+        int empty = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (empty > STDIN_FILENO) {
+            ::dup2(empty, STDIN_FILENO);
+            ::close(empty);
+        }
+    }
     auto options = parse(argc, argv);
     if (options.help || !options.error.empty()) {
         if (!options.error.empty()) std::cerr << "tandrel: " << options.error << "\n";
@@ -293,8 +314,8 @@ int UIApplicationMain(int argc, char** argv, const std::string&, const std::stri
     UIApplicationDidFinishLaunchingBecomeActive();
 
     Driver driver;
-    // What the launch queued runs before the first screen.
-    SteppedClock::settle();
+    // What the launch queued runs before the first screen (a transfer it began runs on).
+    Driver::settleWork();
     int status = 0;
     if (!options.script.empty()) {
         std::cout << driver.screen();

@@ -22,7 +22,7 @@ constexpr double kSliceSeconds = 0.01;
 
 namespace SteppedClock {
 
-bool settle(double patience) {
+bool settle(double patience, const std::function<bool()>& interrupted) {
     using Clock = std::chrono::steady_clock;
     auto loop = NSRunLoop::mainRunLoop();
     auto& pool = WorkerPool::shared();
@@ -36,6 +36,7 @@ bool settle(double patience) {
             if (loop->runOnce(0)) continue;
             return true;
         }
+        if (interrupted && interrupted()) return false;
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero()) return false;
         const auto slice = std::min<Clock::duration>(
@@ -59,18 +60,21 @@ bool Walk::stepTo(double until) {
     if (!PlatformClock::isManual()) return false;
     const double now = PlatformClock::monotonic();
     const double bound = std::min(until, limit_);
-    if (steps_ >= kExactSteps) {
-        cutShort_ = cutShort_ || now < limit_;
-        return false;
-    }
-    ++steps_;
     const double next = PlatformClock::nextDueAfter(now);
     // A timer a rounding past the limit still belongs to this wait, even once the clock reached it.
     const double tolerance = bound == limit_ ? kToleranceSeconds : 0;
-    if (next <= bound + tolerance) PlatformClock::advanceTo(next);
-    else if (now < bound) PlatformClock::advanceTo(bound);
-    else {
-        --steps_;
+    // Only the steps to due timers count: following a transfer's real time takes many small steps
+    // to no timer at all.
+    if (next <= bound + tolerance) {
+        if (steps_ >= kExactSteps) {
+            cutShort_ = cutShort_ || now < limit_;
+            return false;
+        }
+        ++steps_;
+        PlatformClock::advanceTo(next);
+    } else if (now < bound) {
+        PlatformClock::advanceTo(bound);
+    } else {
         return false;
     }
     if (!settle(patience_)) patience_ = 0;

@@ -9,15 +9,16 @@
 // loop in real time. Call these on the main thread.
 //
 // A wait stays exact: every timer due in it fires at its own time, each a step of its own. A walk
-// takes at most kExactSteps steps; one that would need more (a repeating timer far quicker than
+// takes at most kExactSteps steps to due timers; one that would need more (a repeating timer far quicker than
 // the wait is long) stops where its steps ran out, short of its limit, and says so (cutShort()),
 // rather than pass timers over. A longer time is waited out in several walks.
 
 #include <cstdint>
+#include <functional>
 
 namespace SteppedClock {
 
-// The steps a walk takes at most, one due timer each.
+// The steps to due timers a walk takes at most.
 inline constexpr std::int64_t kExactSteps = 200000;
 
 // The latest monotonic time a wait may reach: the dispatch clock counts nanoseconds in 63 bits,
@@ -61,8 +62,9 @@ bool stepToward(double limit, double patience = kDefaultPatienceSeconds);
 // again, until none has anything to do now (work due later on the clock does not count, nor a task
 // in an outside wait of the pool, such as a name lookup).
 // `patience` bounds the real time spent waiting for them; false when they were still busy then
-// (a task blocked on the outside).
-bool settle(double patience = kDefaultPatienceSeconds);
+// (a task blocked on the outside), or as soon as `interrupted` holds (looked at between passes:
+// the caller has something else to do while they are busy, such as following a transfer).
+bool settle(double patience = kDefaultPatienceSeconds, const std::function<bool()>& interrupted = nullptr);
 
 // Lets `seconds` pass: on a manual clock step by step until the time has passed (settled after
 // each step); on the real clock by running the main loop that long. False when the walk was cut

@@ -475,7 +475,9 @@ NSRunLoop::SourceId NSRunLoop::addFileDescriptor(int fd, int events, std::functi
     Impl::Source source{fd, events, false, keepsLoopRunning, std::make_shared<std::function<void(int, int)>>(std::move(handler))};
     // One source per descriptor: epoll refuses a second registration of the same one.
     if (!impl_->watch(id, source)) {
-        std::fprintf(stderr, "NSRunLoop: cannot watch descriptor %d: errno %d\n", fd, errno);
+        // A descriptor of a kind that cannot be watched (a regular file, /dev/null, a folder) is
+        // the caller's to read in order: it is told by the 0, without a message.
+        if (errno != EPERM) std::fprintf(stderr, "NSRunLoop: cannot watch descriptor %d: errno %d\n", fd, errno);
         return 0;
     }
     impl_->sources[id] = std::move(source);

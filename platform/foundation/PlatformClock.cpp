@@ -11,7 +11,10 @@
 namespace {
 std::mutex platformClockLock;
 std::atomic<bool> manual{false};
-double manualWall = 0;
+// Manual wall time is its start plus the monotonic time passed since, worked out at each reading,
+// so that however many steps moved it, two readings differ by what the monotonic clock moved.
+double manualWallStart = 0;
+double manualMonotonicStart = 0;
 double manualMonotonic = 0;
 std::uint64_t nextToken = 1;
 
@@ -40,7 +43,7 @@ double hostMonotonic() {
 double PlatformClock::now() {
     if (!manual) return hostWall();
     std::lock_guard<std::mutex> guard(platformClockLock);
-    return manualWall;
+    return manualWallStart + (manualMonotonic - manualMonotonicStart);
 }
 
 double PlatformClock::monotonic() {
@@ -54,8 +57,8 @@ bool PlatformClock::isManual() { return manual; }
 void PlatformClock::setManual(double wallSeconds) {
     {
         std::lock_guard<std::mutex> guard(platformClockLock);
-        manualWall = wallSeconds < 0 ? hostWall() : wallSeconds;
-        manualMonotonic = hostMonotonic();
+        manualWallStart = wallSeconds < 0 ? hostWall() : wallSeconds;
+        manualMonotonic = manualMonotonicStart = hostMonotonic();
         manual = true;
     }
     advance(0);
@@ -88,7 +91,6 @@ void changeManualTime(const std::function<void()>& change) {
 void PlatformClock::advance(double seconds) {
     changeManualTime([seconds] {
         if (seconds <= 0) return;
-        manualWall += seconds;
         manualMonotonic += seconds;
     });
 }
@@ -96,7 +98,6 @@ void PlatformClock::advance(double seconds) {
 void PlatformClock::advanceTo(double monotonicSeconds) {
     changeManualTime([monotonicSeconds] {
         if (!(monotonicSeconds > manualMonotonic)) return;
-        manualWall += monotonicSeconds - manualMonotonic;
         manualMonotonic = monotonicSeconds;
     });
 }

@@ -11,6 +11,7 @@
 #include "platform/security/SecPolicy.h"
 
 #include <atomic>
+#include <mutex>
 #include <new>
 
 namespace {
@@ -42,17 +43,38 @@ URLTransfer::~URLTransfer() = default;
 
 namespace {
 std::atomic<int> gInFlight{0};
+// The count's changes from 0 and back to 0 are few: a lock keeps the stretch whole.
+std::mutex gStretchLock;
+URLTransfer::InFlightStretch gStretch;
+
+void countTransfer(int change) {
+    std::lock_guard guard(gStretchLock);
+    const int before = gInFlight.fetch_add(change);
+    if (before == 0 && change > 0) {
+        ++gStretch.number;
+        gStretch.began = std::chrono::steady_clock::now();
+        gStretch.over = false;
+    } else if (before + change == 0) {
+        gStretch.ended = std::chrono::steady_clock::now();
+        gStretch.over = true;
+    }
+}
 } // namespace
 
 int URLTransfer::inFlightCount() { return gInFlight.load(); }
+
+URLTransfer::InFlightStretch URLTransfer::inFlightStretch() {
+    std::lock_guard guard(gStretchLock);
+    return gStretch;
+}
 
 bool URLTransfer::setState(URLTransferState state) {
     if (!live()) return false;
     const bool started = state_ != URLTransferState::Created;
     state_ = state;
-    if (!started && live()) ++gInFlight;
+    if (!started && live()) countTransfer(1);
     if (!live()) {
-        if (started) --gInFlight;
+        if (started) countTransfer(-1);
         client_.reset();  // the client is held only while the exchange runs
         if (idleTimer_) idleTimer_->invalidate();
         idleTimer_.reset();

@@ -16,6 +16,8 @@
 #include "platform/net/NSURLRequest.h"
 #include "platform/security/SecTrust.h"
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -81,6 +83,17 @@ public:
     bool lookingUpServerName() const { return lookingUpName_ && live(); }
     // Transfers started and not yet ended, in the whole process (the driver's settle waits on it).
     static int inFlightCount();
+    // A stretch of real time during which some transfer of the process was in flight: from the
+    // start that made the count 1 to the end that brought it back to 0. The script clock follows
+    // it, counting from its beginning and dating what comes after it at its end.
+    struct InFlightStretch {
+        std::uint64_t number = 0;  // 0 before the first; one more for each stretch
+        std::chrono::steady_clock::time_point began{};
+        std::chrono::steady_clock::time_point ended{};  // meaningful once it is over
+        bool over = true;
+    };
+    // The stretch under way, or the last one.
+    static InFlightStretch inFlightStretch();
     const NSURLRequestPtr& request() const { return request_; }
     // The failure to report when the client stops the exchange from one of its callbacks.
     void setClientError(NSErrorPtr error) { clientError_ = std::move(error); }

@@ -201,4 +201,43 @@ printf 'open tandrel://http//m.youtube.com/watch?v=slow5\ntap Medium Quality\nex
 "$tandrel" --device "$device" --script "$work/five" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the settled download failed"; }
 sed -n '/^> settle 15$/,/^> wait 1$/p' "$work/out" | grep -qF 'progress: "Downloading Video"' || { cat "$work/out"; fail "settle did not leave the screen as the transfer's end shows it"; }
 sed -n '/^> wait 1$/,$p' "$work/out" | grep -qF 'progress: "Download Complete"' || { cat "$work/out"; fail "a second after settle the download was not shown complete"; }
+# The clock runs with a transfer's real time in every wait however short: thirty waits of 0.1 s
+# into a 4-second transfer still show it running, and a further wait shows its end.
+video_info slow4 "Four Seconds" medium > "$site/get_video_info/slow4"
+head -c 400000 /dev/urandom > "$site/stream/slow4-medium"
+echo 4 > "$site/stream/slow4-medium.slow"
+{ printf 'open tandrel://http//m.youtube.com/watch?v=slow4\ntap Medium Quality\nexpect Downloading Video\n'
+  for _ in $(seq 30); do echo "wait 0.1"; done
+  printf 'screen\nexpect Download Complete 5\n'; } > "$work/split"
+"$tandrel" --device "$device" --script "$work/split" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the split waits failed"; }
+sed -n '/^> screen$/,/^> expect Download Complete 5$/p' "$work/out" | grep -qF 'progress: "Downloading Video"' || { cat "$work/out"; fail "thirty waits of 0.1 s outran a 4-second transfer"; }
+! grep -q '^error:' "$work/out" || { cat "$work/out"; fail "the transfer's end did not show after the split waits"; }
+
+# settle right after the choice runs the download that begins a second later to its end, so a
+# quit after it keeps the file.
+printf 'open tandrel://http//m.youtube.com/watch?v=vid42\ntap Medium Quality\nsettle\nquit\n' > "$work/settled"
+rm -f "$app/My Video.mov"
+"$tandrel" --device "$device" --script "$work/settled" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "settle after the choice failed"; }
+cmp "$site/stream/vid42-medium" "$app/My Video.mov" || fail "settle after the choice did not let the download save"
+
+# A version service that answers after 3 s of real time: the alert comes when the answer did, 3 s
+# on the device's clock (no sooner, as the server holds it back; no later than the run's real time).
+printf '{"version":{"number":"1.1","install_url":"cydia://package/org.harborstack.tandrel?v=1.1"}}' > "$site/Tandrel/track/release"
+echo 3 > "$site/Tandrel/track/release.delay"
+printf 'expect Update Available!\n' > "$work/update"
+began=$(date +%s.%N)
+"$tandrel" --device "$device" --script "$work/update" > "$work/out" 2> "$work/err" || { cat "$work/out" "$work/err"; fail "the slow update check was not offered"; }
+ended=$(date +%s.%N)
+rm "$site/Tandrel/track/release.delay"
+python3 - "$work/err" "$began" "$ended" <<'PY' || fail "the slow update check's answer was not dated when it came"
+import datetime, sys
+def stamp(marker):
+    line = next(l for l in open(sys.argv[1]) if marker in l)
+    return datetime.datetime.strptime(" ".join(line.split()[:2]), "%Y-%m-%d %H:%M:%S.%f")
+answered = (stamp("Latest Version: 1.1") - stamp("Checking for Application Updates")).total_seconds()
+real = float(sys.argv[3]) - float(sys.argv[2])
+print("update answer at device time %.3f s (run took %.3f s)" % (answered, real))
+assert 3 <= answered <= real, answered
+PY
+
 echo "clipvane: all checks passed"

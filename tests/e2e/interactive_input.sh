@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Commands on standard input (not a terminal): no prompt, the screen after each command, and an
 # unknown command answered with an error while the app goes on.
+# Standard input that is /dev/null or closed is input that has ended, without a message.
 set -euo pipefail
 tandrel="$1"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tandrel-e2e-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/device/var/mobile"
+fail() { echo "FAILED: $*" >&2; exit 1; }
 printf 'tap Skip\nfrobnicate\ntap var\nhelp\nquit\ntap mobile\n' | "$tandrel" --device "$work/device" > "$work/out"
 cat "$work/out"
-fail() { echo "FAILED: $*" >&2; exit 1; }
+for input in /dev/null closed; do
+    status=0
+    if [ "$input" = closed ]; then "$tandrel" --device "$work/device" > "$work/quiet" 2> "$work/quiet.err" <&- || status=$?
+    else "$tandrel" --device "$work/device" > "$work/quiet" 2> "$work/quiet.err" < "$input" || status=$?; fi
+    [ "$status" = 0 ] || fail "standard input $input: status $status"
+    ! grep -q 'NSRunLoop' "$work/quiet.err" || fail "standard input $input: $(grep NSRunLoop "$work/quiet.err")"
+done
 grep -q 'tandrel>' "$work/out" && fail "a prompt was printed"
 grep -qF 'error: unknown command "frobnicate"' "$work/out" || fail "no error for an unknown command"
 grep -qF 'nav: "var"' "$work/out" || fail "tap var did not open /var"

@@ -2,7 +2,6 @@
 // the work they queued finish before the clock moves, and what the app opened shows once.
 
 #include "platform/device/Driver.h"
-#include "platform/dispatch/WorkerPool.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/foundation/NSTimer.h"
@@ -16,15 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <functional>
-#include <thread>
 
 namespace {
 constexpr double kTolerance = 1e-6;
-// How far settle's last looks at a finished piece of work may carry the clock past its end.
-constexpr double kSettleLookSeconds = 0.5;
 
 std::int64_t nanoseconds(double seconds) { return static_cast<std::int64_t>(std::llround(seconds * NSEC_PER_SEC)); }
 
@@ -152,71 +147,6 @@ TEST_F(DriverTimeTest, LongWaitsStayExactAndAnUncountableOneIsAnError) {
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, nanoseconds(1)), dispatch_get_main_queue(), [&] { fired = true; });
     EXPECT_EQ(driver_.execute("wait 2"), "");
     EXPECT_TRUE(fired);
-}
-
-namespace {
-// Work that takes real time, as a transfer does: a worker busy for `seconds` of real time (its
-// sleep stands for the transfer's wait on the network), marked as an outside wait so that the
-// command that starts it does not wait for it; then its end is recorded on the main queue.
-void startRealTimeWork(double seconds, std::function<void()> ended) {
-    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [seconds, ended = std::move(ended)] {
-        WorkerPool::shared().beginOutsideWait();
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-        WorkerPool::shared().endOutsideWait();
-        dispatch_async(dispatch_get_main_queue(), ended);
-    });
-}
-} // namespace
-
-// A wait over work in flight is its seconds in all, as a person's: the script clock passes with
-// the real time the work takes, the timers due meanwhile firing at their times before it ends,
-// and the rest of the wait passes on the clock after it. settle runs until the work is done,
-// the clock passing with it too.
-TEST_F(DriverTimeTest, AWaitOverWorkInFlightIsItsSecondsInAll) {
-    constexpr double kWorkSeconds = 1.0;
-    // The monotonic time the work ended; kept alive by the work too, should a failed check leave
-    // it running past the test.
-    auto endedAt = std::make_shared<double>(-1);
-    Driver::addHostCommand("real-work", "", "", [endedAt](Driver&, const std::string&, UIScreenReply&) {
-        startRealTimeWork(kWorkSeconds, [endedAt] { *endedAt = PlatformClock::monotonic(); });
-        return true;
-    });
-    double firedAt = -1;
-    NSRunLoop::mainRunLoop()->performAfterDelay(0.1, [&] { firedAt = elapsed(); });
-    EXPECT_EQ(driver_.execute("real-work"), "");
-    EXPECT_EQ(driver_.execute("wait 5"), "");
-    EXPECT_NEAR(elapsed(), 5, kTolerance);
-    EXPECT_NEAR(firedAt, 0.1, kTolerance);
-    // The work's real time passed on the clock (less only what the command before took).
-    EXPECT_GT(*endedAt - start_, kWorkSeconds / 2) << "the clock stood while the work ran";
-    EXPECT_LT(*endedAt - start_, 5);
-
-    firedAt = *endedAt = -1;
-    start_ = PlatformClock::monotonic();
-    NSRunLoop::mainRunLoop()->performAfterDelay(0.1, [&] { firedAt = elapsed(); });
-    EXPECT_EQ(driver_.execute("real-work"), "");
-    EXPECT_EQ(driver_.execute("settle 5"), "");
-    EXPECT_NEAR(firedAt, 0.1, kTolerance);
-    EXPECT_GT(*endedAt - start_, kWorkSeconds / 2);
-    EXPECT_NEAR(PlatformClock::monotonic(), *endedAt, kSettleLookSeconds) << "settle leaves the clock where the work ended";
-}
-
-// Work that ends at once (a loopback upload, an update check) moves no clock, so the device times
-// a script sees beside it are the same on every run, however busy the machine.
-TEST_F(DriverTimeTest, WorkThatEndsAtOnceMovesNoClock) {
-    auto endedAt = std::make_shared<double>(-1);
-    Driver::addHostCommand("quick-work", "", "", [endedAt](Driver&, const std::string&, UIScreenReply&) {
-        startRealTimeWork(0.01, [endedAt] { *endedAt = PlatformClock::monotonic(); });
-        return true;
-    });
-    for (const char* line : {"settle 5", "wait 2"}) {
-        SCOPED_TRACE(line);
-        *endedAt = -1;
-        start_ = PlatformClock::monotonic();
-        EXPECT_EQ(driver_.execute("quick-work"), "");
-        EXPECT_EQ(driver_.execute(line), "");
-        EXPECT_EQ(*endedAt, start_) << "the clock moved while the work ran";
-    }
 }
 
 // What the driver says back names what the user typed and what the device holds: no control or

@@ -6,7 +6,8 @@ the first value of the query (so one path can answer differently per video id). 
 gives another status, NAME.cut declares the whole length but sends only the first half and
 closes, NAME.nolength sends no Content-Length and ends the body by closing, NAME.partial answers
 206 with the first quarter of the body and a Content-Range naming it (whatever was asked), NAME.slow
-(holding a number of seconds) sends the body in even pieces over that long. Every request's
+(holding a number of seconds) sends the body in even pieces over that long, NAME.delay (the same)
+answers only after that long. Every request's
 path, query and headers go to FOLDER/requests, one JSON object a line. The chosen port is
 printed on the standard output once the server listens.
 
@@ -42,6 +43,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with open(local, "rb") as f:
             body = f.read()
         status = 200
+        if os.path.exists(local + ".delay"):
+            time.sleep(float(open(local + ".delay").read().strip()))
         if os.path.exists(local + ".status"):
             status = int(open(local + ".status").read().strip())
         if os.path.exists(local + ".cut"):
