@@ -13,7 +13,6 @@
 #include "platform/foundation/NSTimer.h"
 #include "platform/foundation/WholeFile.h"
 #include "platform/net/NSData+NSURLLoading.h"
-#include "platform/net/NSHTTPPartialContent.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/uikit/UIApplicationLifeCycle.h"
@@ -55,10 +54,9 @@ std::string truncatedUTF8(std::string text, std::size_t bytes) {
 }
 
 constexpr long kVideoStatusOK = 200;
-constexpr long kVideoStatusPartialContent = 206;
 
-// Why a finished download is not the whole video ("" when it is): only a 200, or a 206 whose
-// range is the whole resource, holds every byte of it.
+// Why a finished download is not the whole video ("" when it is). The download asks for no range,
+// so only a 200 holds the video: NetKit refuses any 206 to it.
 std::string videoDownloadFailure(const NKHTTPRequestOperation& operation) {
     if (auto error = operation.error()) return error->localizedDescription();
     if (operation.isCancelled()) return "the download was cancelled";
@@ -66,11 +64,6 @@ std::string videoDownloadFailure(const NKHTTPRequestOperation& operation) {
     if (!response) return "the server gave no answer";
     const long status = response->statusCode();
     if (status == kVideoStatusOK) return "";
-    if (status == kVideoStatusPartialContent) {
-        auto range = NSHTTPContentRange(*response);
-        if (range && range->first == 0 && range->completeLength >= 0 && range->last == range->completeLength - 1) return "";
-        return "the server sent only part of the video (" + response->valueForHTTPHeaderField("Content-Range").value_or("no range") + ")";
-    }
     return NSString::stringWithFormat("the server answered %ld (%@)", status, NSHTTPURLResponse::localizedStringForStatusCode(status));
 }
 

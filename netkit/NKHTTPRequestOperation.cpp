@@ -136,12 +136,6 @@ void NKHTTPRequestOperation::pause() {
 }
 
 void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) {
-    if (holdsWholeResource(response)) {
-        // The pause fell after the last byte: the stream already holds the whole resource, and
-        // this refusal of the range completes the download (with the response that brought it).
-        discardBodyOfResponse(connection);
-        return;
-    }
     if (isStale(connection)) return;
     auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
     auto request = this->request();
@@ -149,6 +143,17 @@ void NKHTTPRequestOperation::connectionDidReceiveResponse(const NSURLConnectionP
     // A range the operation set on a pause continues what the stream holds: the part must be the
     // rest of the same resource (the connection operation checks that it is the range asked for).
     if (http && request && resumesDownload(*request)) {
+        if (http->statusCode() == kHTTPStatusRangeNotSatisfiable) {
+            if (std::string refusal = unsatisfiedRangeRefusal(*request, *http); !refusal.empty()) {
+                failWithBadServerResponse(connection, response, refusal);
+                return;
+            }
+            // The pause fell after the last byte: the stream already holds the whole resource,
+            // and this refusal of the range completes the download (with the response that
+            // brought it).
+            discardBodyOfResponse(connection);
+            return;
+        }
         if (http->statusCode() == kHTTPStatusPartialContent) {
             if (std::string refusal = resumeRefusal(*request, *http); !refusal.empty()) {
                 failWithBadServerResponse(connection, response, refusal);
@@ -171,40 +176,60 @@ std::string NKHTTPRequestOperation::resumeRefusal(const NSURLRequest& request, c
     auto range = NSHTTPContentRange(part);
     // A part that names no usable range is refused as such by the connection operation.
     if (!range) return "";
-    // The answer the download began with: a whole body gives its length, a part the resource's.
-    long long total = NSURLResponseUnknownLength;
-    if (auto first = response()) {
-        if (first->statusCode() == kHTTPStatusOK) {
-            total = first->expectedContentLength();
-        } else if (auto firstRange = NSHTTPContentRange(*first)) {
-            total = firstRange->completeLength;
-        }
+    return sameResourceRefusal(request, part, range->completeLength);
+}
+
+long long NKHTTPRequestOperation::firstAnswerLength() const {
+    // A whole body gives its length, a part the resource's.
+    auto first = response();
+    if (!first) return NSURLResponseUnknownLength;
+    if (first->statusCode() == kHTTPStatusOK) return first->expectedContentLength();
+    auto range = NSHTTPContentRange(*first);
+    return range ? range->completeLength : NSURLResponseUnknownLength;
+}
+
+std::string NKHTTPRequestOperation::sameResourceRefusal(const NSURLRequest& request, const NSHTTPURLResponse& answer,
+                                                        long long length) const {
+    const long long total = firstAnswerLength();
+    if (total >= 0 && length >= 0 && length != total) {
+        return NSString::stringWithFormat("The resource changed since the download began: it now has %lld bytes, not %lld", length,
+                                          total);
     }
-    if (total >= 0 && range->completeLength >= 0 && range->completeLength != total) {
-        return NSString::stringWithFormat("The resource changed since the download began: it now has %lld bytes, not %lld",
-                                          range->completeLength, total);
-    }
+    // The validators the download began with, where both answers give one.
+    auto first = response();
     const std::string sentTag = request.valueForHTTPHeaderField("If-Range");
-    auto tag = part.valueForHTTPHeaderField("ETag");
-    if (!sentTag.empty() && tag && !tag->empty() && *tag != sentTag) {
+    const std::string firstTag = !sentTag.empty() ? sentTag : first ? first->valueForHTTPHeaderField("ETag").value_or("") : "";
+    auto tag = answer.valueForHTTPHeaderField("ETag");
+    if (!firstTag.empty() && tag && !tag->empty() && *tag != firstTag) {
         return NSString::stringWithFormat("The resource changed since the download began: its entity tag is now %@, not %@", *tag,
-                                          sentTag);
+                                          firstTag);
+    }
+    const std::string firstModified = first ? first->valueForHTTPHeaderField("Last-Modified").value_or("") : "";
+    auto modified = answer.valueForHTTPHeaderField("Last-Modified");
+    if (!firstModified.empty() && modified && !modified->empty() && *modified != firstModified) {
+        return NSString::stringWithFormat("The resource changed since the download began: it was modified %@, not %@", *modified,
+                                          firstModified);
     }
     return "";
 }
 
-bool NKHTTPRequestOperation::holdsWholeResource(const NSURLResponsePtr& response) const {
-    auto http = std::dynamic_pointer_cast<NSHTTPURLResponse>(response);
-    auto request = this->request();
-    if (!http || http->statusCode() != kHTTPStatusRangeNotSatisfiable || !request) return false;
-    if (!resumesDownload(*request)) return false;
+std::string NKHTTPRequestOperation::unsatisfiedRangeRefusal(const NSURLRequest& request, const NSHTTPURLResponse& answer) const {
     // "bytes */LENGTH": the length of the whole resource.
-    auto contentRange = http->valueForHTTPHeaderField("Content-Range");
+    auto contentRange = answer.valueForHTTPHeaderField("Content-Range");
     const std::string prefix = "bytes */";
-    if (!contentRange || contentRange->rfind(prefix, 0) != 0) return false;
-    std::string digits = contentRange->substr(prefix.size());
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 18) return false;
-    return std::stoll(digits) == streamOffset();
+    std::string digits = contentRange && contentRange->rfind(prefix, 0) == 0 ? contentRange->substr(prefix.size()) : std::string();
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 18) {
+        return "The server refused the rest of the resource without naming its length (" + contentRange.value_or("no range") + ")";
+    }
+    const long long length = std::stoll(digits);
+    // The resource as the download began must still be there, and the stream must hold all of it.
+    if (std::string refusal = sameResourceRefusal(request, answer, length); !refusal.empty()) return refusal;
+    const long long held = streamOffset();
+    if (length != held) {
+        return NSString::stringWithFormat("The server refused the rest of the resource: it has %lld bytes, and the download holds %lld",
+                                          length, held);
+    }
+    return "";
 }
 
 void NKHTTPRequestOperation::encodeWithCoder(NSCoder& coder) const {

@@ -46,21 +46,28 @@ public:
     NKURLConnectionOperationPtr copy() const override;
 
     // A resumed download answered with the whole body (200 instead of 206) starts its output
-    // again from the beginning instead of appending the body to what it holds; one answered 416
-    // with a length equal to what it holds is complete. A 206 must be the rest of the same
-    // resource: the range asked for (as every 206 must, whoever asked), of the length the download
-    // began with and, when both name one, of the entity tag it asked for; any other fails the
-    // download with a -1011 error of NKNetworkingErrorDomain.
+    // again from the beginning instead of appending the body to what it holds. One answered 416
+    // is complete only when the length the 416 names is what the stream holds and what the
+    // download's first answer gave; a 206 must be the rest: the range asked for (as every 206
+    // must, whoever asked). Either must be the same resource: of the length the download began
+    // with and, where both answers name one, of its entity tag and modification date. Any other
+    // fails the download with a -1011 error of NKNetworkingErrorDomain.
     void connectionDidReceiveResponse(const NSURLConnectionPtr& connection, const NSURLResponsePtr& response) override;
 
 protected:
     NKURLConnectionOperationPtr makeWithRequest(const NSURLRequestPtr& request) const override;
 
 private:
-    // A 416 to a resumed download whose Content-Range length is what the stream already holds.
-    bool holdsWholeResource(const NSURLResponsePtr& response) const;
+    // Why a 416 to a resumed download does not say that the stream holds the whole resource the
+    // download began with ("" when it does).
+    std::string unsatisfiedRangeRefusal(const NSURLRequest& request, const NSHTTPURLResponse& answer) const;
     // Why a resumed download's part is not the rest of the resource it began with ("" when it is).
     std::string resumeRefusal(const NSURLRequest& request, const NSHTTPURLResponse& part) const;
+    // Why an answer of a resource of `length` bytes (-1: unknown) is not the resource the
+    // download began with ("" when it may be).
+    std::string sameResourceRefusal(const NSURLRequest& request, const NSHTTPURLResponse& answer, long long length) const;
+    // The resource's length as the download's answer so far gave it (-1 when it did not).
+    long long firstAnswerLength() const;
 
     // Whether the request's "Range" is the one the operation set when it paused.
     bool resumesDownload(const NSURLRequest& request) const;

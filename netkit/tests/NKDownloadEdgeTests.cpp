@@ -85,8 +85,8 @@ TEST_F(NKDownloadEdgeTest, APauseAfterTheLastByteResumesIntoACompleteDownload) {
         {"a longer resource", body + "more", "\"v1\"", body + "more", 206, false},
         // Another resource's rest would be spliced onto this one's start.
         {"a changed resource", body + "more", "\"v2\"", body, 206, true},
-        // A 416 that gives another length completes nothing.
-        {"a shorter resource", body.substr(0, 2000), "\"v2\"", body, 416, false},
+        // A 416 that gives another length completes nothing: the download fails.
+        {"a shorter resource", body.substr(0, 2000), "\"v2\"", body, 416, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

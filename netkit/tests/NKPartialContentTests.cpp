@@ -120,7 +120,8 @@ TEST_F(NKPartialContentTest, OnlyThePartAskedForSucceeds) {
 }
 
 // The operation's own resume: the first answer gave 1,000 bytes with the tag "v1", of which 500
-// reached the file before the pause. The resumed answer must be the rest of that resource.
+// reached the file before the pause. The resumed answer must be the rest of that resource; a
+// refusal of the range (416) that names another length than the first answer's is no end.
 TEST_F(NKPartialContentTest, AResumeTakesOnlyTheRestOfTheSameResource) {
     struct Case {
         const char* name;
@@ -136,6 +137,10 @@ TEST_F(NKPartialContentTest, AResumeTakesOnlyTheRestOfTheSameResource) {
         {"from the first byte", {206, {{"Content-Range", "bytes 0-999/1000"}, {"ETag", "\"v1\""}}, std::string(1000, 'f')}, ""},
         {"a short part", {206, {{"Content-Range", "bytes 500-799/1000"}, {"ETag", "\"v1\""}}, std::string(300, 's')}, ""},
         {"a short body", {206, {{"Content-Range", "bytes 500-999/1000"}, {"ETag", "\"v1\""}}, std::string(300, 's'), true}, ""},
+        // A refused range completes the download only when the file holds the whole resource.
+        {"a 416 naming what the file holds", {416, {{"Content-Range", "bytes */500"}}, ""}, ""},
+        {"a 416 naming the whole", {416, {{"Content-Range", "bytes */1000"}, {"ETag", "\"v1\""}}, ""}, ""},
+        {"a 416 naming no length", {416, {}, ""}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -127,6 +127,31 @@ TEST_F(NKURLSessionManagerTest, DataTasksEndWithTheHandlerAndTheCompletionKeys) 
     }
 }
 
+// An answer refused as it arrives (a part longer than its range, with no length to tell it from
+// the head) still ends each task: its handler gets the error.
+TEST_F(NKURLSessionManagerTest, TasksWhoseAnswerIsRefusedMidBodyStillComplete) {
+    LoopbackHTTPServer server;
+    server.route("/long", LoopbackHTTPServer::chunked(206, {{"Content-Range", "bytes 100-199/1000"}}, {std::string(150, 'l')}));
+    auto request = requestFor(server.url("/long"))->mutableCopy();
+    request->setValueForHTTPHeaderField("bytes=100-199", "Range");
+    for (bool download : {false, true}) {
+        SCOPED_TRACE(download ? "download task" : "data task");
+        {
+            std::lock_guard guard(mutex_);
+            notes_.clear();
+        }
+        auto outcome = std::make_shared<Outcome>();
+        if (download) {
+            manager_->downloadTaskWithRequest(request, nullptr, nullptr, recordInto(outcome))->resume();
+        } else {
+            manager_->dataTaskWithRequest(request, recordInto(outcome))->resume();
+        }
+        finish(outcome);
+        ASSERT_TRUE(outcome->error);
+        EXPECT_EQ(outcome->error->code(), NSURLErrorBadServerResponse);
+    }
+}
+
 TEST_F(NKURLSessionManagerTest, AnEmptyBodyAndUploadProgressShowWhatTheSessionReported) {
     LoopbackHTTPServer server;
     server.route("/empty", LoopbackHTTPServer::fixed(204, {}, ""));

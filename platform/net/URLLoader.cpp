@@ -164,7 +164,14 @@ void URLLoader::collect() {
     retired_.clear();
     for (auto& transfer : retired) curl_multi_remove_handle(multi_->handle, transfer->curl_->easy);
     retired.clear();
-    if (!retired_.empty()) {
+    auto stopped = std::move(stopped_);
+    stopped_.clear();
+    for (auto& transfer : stopped) {
+        ++depth_;
+        transfer->finishStopped();
+        --depth_;
+    }
+    if (!retired_.empty() || !stopped_.empty()) {
         collect();
         return;
     }

@@ -56,7 +56,18 @@ private:
     void remove(const std::shared_ptr<URLTransfer>& transfer);
     // A transfer holding body bytes to deliver once curl returns.
     void needsFlush(const std::shared_ptr<URLTransfer>& transfer) { unflushed_.push_back(transfer); }
+    // A transfer stopped inside curl's callbacks, whose outcome goes to its client once curl returns.
+    void finishAfterCurl(const std::shared_ptr<URLTransfer>& transfer) { stopped_.push_back(transfer); }
     bool insideCurl() const { return depth_ > 0; }
+    // Marks a call into curl made outside drive() (an unpause, which may run the transfer's
+    // callbacks) as inside curl for its length.
+    struct CurlCall {
+        explicit CurlCall(URLLoader& loader) : loader(loader) { ++loader.depth_; }
+        ~CurlCall() { --loader.depth_; }
+        CurlCall(const CurlCall&) = delete;
+        CurlCall& operator=(const CurlCall&) = delete;
+        URLLoader& loader;
+    };
     void keepLoopRunningWhileActive();
     bool hasRoomFor(const std::string& hostKey) const;
     void launch(const std::shared_ptr<URLTransfer>& transfer);
@@ -79,6 +90,7 @@ private:
     std::map<int, NSRunLoop::SourceId> sockets_;
     std::vector<std::shared_ptr<URLTransfer>> retired_;
     std::vector<std::shared_ptr<URLTransfer>> unflushed_;
+    std::vector<std::shared_ptr<URLTransfer>> stopped_;
     // Running exchanges per server, and the waiting ones per server in the order they came.
     std::map<std::string, std::size_t> runningPerHost_;
     std::map<std::string, std::deque<std::shared_ptr<URLTransfer>>> waiting_;

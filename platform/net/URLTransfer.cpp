@@ -16,6 +16,10 @@
 
 namespace {
 
+const char* const kTransferUndecodableDescription = "cannot decode content data";
+const char* const kTransferTooLargeDescription = "resource exceeds maximum size";
+const char* const kTransferUntrustedDescription = "The certificate for this server is invalid.";
+
 std::string statusLineVersion(const std::string& line) {
     std::size_t space = line.find(' ');
     return space == std::string::npos ? line : line.substr(0, space);
@@ -119,9 +123,27 @@ void URLTransfer::idleTimerFired() {
         armIdleTimer(timeout_ - idle);
         return;
     }
+    stopWith({NSURLErrorTimedOut, "The request timed out.", nullptr});
+}
+
+void URLTransfer::stopWith(URLTransferOutcome reason) {
+    if (!live()) return;
+    if (!stopReason_) stopReason_ = std::move(reason);
+    pending_ = {};
     auto keepAlive = shared_from_this();
-    loader_->remove(keepAlive);
-    finish({NSURLErrorTimedOut, "The request timed out.", nullptr});
+    if (loader_) loader_->remove(keepAlive);
+    // Inside curl's callbacks the client hears of it once curl has returned: it may start another
+    // exchange on this loader.
+    if (loader_ && loader_->insideCurl()) {
+        loader_->finishAfterCurl(keepAlive);
+        return;
+    }
+    finish(*stopReason_);
+}
+
+URLTransferOutcome URLTransfer::clientStop() const {
+    if (clientError_) return {0, "", clientError_};
+    return {NSURLErrorCancelled, "cancelled", nullptr};
 }
 
 void URLTransfer::abandon() {
@@ -137,7 +159,16 @@ void URLTransfer::setPaused(bool paused) {
     paused_ = paused;
     // One still waiting for its connection is held as it launches.
     if (!curl_->easy) return;
-    curl_easy_pause(curl_->easy, paused ? CURLPAUSE_ALL : CURLPAUSE_CONT);
+    {
+        // Letting go hands over what curl held back, through the callbacks: a stop they decide is
+        // carried out once curl has returned.
+        URLLoader::CurlCall inside(*loader_);
+        curl_easy_pause(curl_->easy, paused ? CURLPAUSE_ALL : CURLPAUSE_CONT);
+    }
+    if (stopReason_ && live()) {
+        finish(*stopReason_);
+        return;
+    }
     if (paused) {
         if (idleTimer_) idleTimer_->invalidate();
         idleTimer_.reset();
@@ -150,7 +181,7 @@ void URLTransfer::setPaused(bool paused) {
 // MARK: - The head
 
 bool URLTransfer::headerLine(const char* data, std::size_t length) {
-    if (!live()) return false;
+    if (!running()) return false;
     noteActivity();
     std::string line(data, length);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
@@ -200,7 +231,7 @@ bool URLTransfer::endOfHead() {
     if (!bodyCodingIsReadable(*response)) {
         // A body in a coding nobody here reads would be taken for the content itself: the
         // exchange fails before its client hears of the head.
-        contentRefusal_ = NSURLErrorCannotDecodeContentData;
+        stopWith({NSURLErrorCannotDecodeContentData, kTransferUndecodableDescription, nullptr});
         return false;
     }
     bodyBytesExpected_ = response->expectedContentLength();
@@ -209,12 +240,12 @@ bool URLTransfer::endOfHead() {
         if (!setState(URLTransferState::ReceivingBody)) return false;
         // A body announced past the request's bound is not read at all.
         if (maximumBodyLength_ > 0 && bodyBytesExpected_ > static_cast<long long>(maximumBodyLength_)) {
-            contentRefusal_ = NSURLErrorDataLengthExceedsMaximum;
+            stopWith({NSURLErrorDataLengthExceedsMaximum, kTransferTooLargeDescription, nullptr});
             return false;
         }
-        return true;
-    case URLTransferClient::HeadDisposition::Skip: return setState(URLTransferState::SkippingBody);
-    case URLTransferClient::HeadDisposition::Abort: return false;
+        return running();
+    case URLTransferClient::HeadDisposition::Skip: return setState(URLTransferState::SkippingBody) && running();
+    case URLTransferClient::HeadDisposition::Abort: stopWith(clientStop()); return false;
     }
     return false;
 }
@@ -222,14 +253,13 @@ bool URLTransfer::endOfHead() {
 // MARK: - The body
 
 bool URLTransfer::bodyData(const char* data, std::size_t length) {
-    if (!live()) return false;
+    if (!running()) return false;
     noteActivity();
     if (state_ != URLTransferState::ReceivingBody || length == 0) return true;
     // The bound counts the bytes as they come out of the content coding (curl hands over the
     // decoded body), so a small coded body that unpacks without end stops here too.
     if (maximumBodyLength_ > 0 && bodyBytesReceived_ + static_cast<long long>(length) > static_cast<long long>(maximumBodyLength_)) {
-        contentRefusal_ = NSURLErrorDataLengthExceedsMaximum;
-        pending_ = {};
+        stopWith({NSURLErrorDataLengthExceedsMaximum, kTransferTooLargeDescription, nullptr});
         return false;
     }
     if (pending_.empty()) {
@@ -247,7 +277,7 @@ bool URLTransfer::bodyData(const char* data, std::size_t length) {
     pending_.insert(pending_.end(), bytes, bytes + length);
     // A full buffer goes at once, so that what waits here never exceeds one read.
     if (pending_.size() >= static_cast<std::size_t>(kURLTransferReceiveBufferSize)) deliverPending();
-    return live();
+    return running();
 }
 
 void URLTransfer::deliverPending() {
@@ -256,11 +286,11 @@ void URLTransfer::deliverPending() {
     auto client = client_;
     auto data = std::make_shared<NSData>(std::move(pending_));
     pending_ = {};
-    if (!client->transferDidReceiveData(*this, data)) abandon();
+    if (!client->transferDidReceiveData(*this, data)) stopWith(clientStop());
 }
 
 bool URLTransfer::uploadProgress(long long uploaded, long long total) {
-    if (!live()) return false;
+    if (!running()) return false;
     if (curl_->bodyStream) uploaded = std::min(uploaded, streamedBytes_);
     if (uploaded > uploaded_) {
         uploaded_ = uploaded;
@@ -268,14 +298,16 @@ bool URLTransfer::uploadProgress(long long uploaded, long long total) {
     }
     auto keepAlive = shared_from_this();
     auto client = client_;
-    return client->transferDidSendBodyData(*this, uploaded, total > 0 ? total : -1) && live();
+    if (!client->transferDidSendBodyData(*this, uploaded, total > 0 ? total : -1)) stopWith(clientStop());
+    return running();
 }
 
 long URLTransfer::readBody(std::uint8_t* buffer, std::size_t length) {
+    if (!running()) return -1;
     auto& stream = curl_->bodyStream;
     long n = stream->read(buffer, length);
     if (n < 0) {
-        clientError_ = stream->streamError();
+        stopWith({0, "", stream->streamError()});
         return -1;
     }
     streamedBytes_ += n;
@@ -285,20 +317,21 @@ long URLTransfer::readBody(std::uint8_t* buffer, std::size_t length) {
 // MARK: - Trust
 
 bool URLTransfer::evaluateTrust(std::vector<SecCertificateRef> chain) {
-    if (!live()) return false;
+    if (!running()) return false;
     std::string host = request_->URL()->host();
     SecTrustRef trust;
     if (chain.empty() || SecTrustCreateWithCertificates(chain, SecPolicyCreateSSL(true, host), &trust) != errSecSuccess) {
-        trustRefusal_ = NSURLErrorServerCertificateUntrusted;
+        stopWith({NSURLErrorServerCertificateUntrusted, kTransferUntrustedDescription, nullptr});
         return false;
     }
     auto keepAlive = shared_from_this();
     auto client = client_;
     long refusal = NSURLErrorServerCertificateUntrusted;
-    bool accepted = client->transferShouldTrustServer(*this, trust, &refusal) && live();
-    if (!accepted) trustRefusal_ = refusal;
-    trustDecided_ = accepted;
-    return accepted;
+    if (!client->transferShouldTrustServer(*this, trust, &refusal)) {
+        stopWith({refusal, refusal == NSURLErrorUserCancelledAuthentication ? "cancelled" : kTransferUntrustedDescription, nullptr});
+    }
+    trustDecided_ = running();
+    return trustDecided_;
 }
 
 // MARK: - The outcome
@@ -309,19 +342,16 @@ void URLTransfer::complete(int curlCode) {
     auto code = static_cast<CURLcode>(curlCode);
     URLTransferOutcome outcome;
     // The body of a head that is followed elsewhere matters to nobody: its end need not be clean.
-    bool skipped = state_ == URLTransferState::SkippingBody &&
-                   (code == CURLE_PARTIAL_FILE || code == CURLE_RECV_ERROR || code == CURLE_BAD_CONTENT_ENCODING);
-    if (code == CURLE_OK || skipped) {
+    bool skipped = state_ == URLTransferState::SkippingBody && (code == CURLE_PARTIAL_FILE || code == CURLE_RECV_ERROR ||
+                                                                code == CURLE_BAD_CONTENT_ENCODING || code == CURLE_WRITE_ERROR);
+    if (stopReason_) {
+        outcome = *stopReason_;
+    } else if (code == CURLE_OK || skipped) {
         outcome = {};
-    } else if (contentRefusal_) {
-        outcome.code = contentRefusal_;
-        outcome.description =
-            contentRefusal_ == NSURLErrorDataLengthExceedsMaximum ? "resource exceeds maximum size" : "cannot decode content data";
-    } else if (trustRefusal_) {
-        outcome.code = trustRefusal_;
-        outcome.description = trustRefusal_ == NSURLErrorUserCancelledAuthentication ? "cancelled" : "The certificate for this server is invalid.";
-    } else if (clientError_) {
-        outcome.error = clientError_;
+    } else if (code == CURLE_WRITE_ERROR) {
+        // Nothing here refused the body, so curl's decoder did: bytes after the end of a gzip
+        // stream, say. The body is not what its coding says.
+        outcome = {NSURLErrorCannotDecodeContentData, kTransferUndecodableDescription, nullptr};
     } else {
         outcome = URLTransferOutcomeForCurlCode(curlCode);
     }
@@ -342,3 +372,4 @@ void URLTransfer::finish(const URLTransferOutcome& outcome) {
     if (!setState(URLTransferState::Completed)) return;
     client->transferDidComplete(*this, outcome);
 }
+

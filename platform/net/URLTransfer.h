@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,7 +96,9 @@ public:
     // The stretch under way, or the last one.
     static InFlightStretch inFlightStretch();
     const NSURLRequestPtr& request() const { return request_; }
-    // The failure to report when the client stops the exchange from one of its callbacks.
+    // The failure to report when the client stops the exchange from one of its callbacks (false,
+    // Abort); a client that stops it without one has cancelled it. Either way the client hears the
+    // outcome: only abandon() ends an exchange without one.
     void setClientError(NSErrorPtr error) { clientError_ = std::move(error); }
 
 private:
@@ -115,6 +118,20 @@ private:
     // Scheme, host and port: the exchanges that share a server's connections.
     const std::string& hostKey() const { return hostKey_; }
     bool live() const { return state_ != URLTransferState::Completed && state_ != URLTransferState::Abandoned; }
+    // Live and not stopped: what curl's callbacks answer, so that curl ends a stopped exchange.
+    bool running() const { return live() && !stopReason_; }
+
+    // The one way an exchange fails from this side (a refused head or body, a client that stops
+    // it, a refused server, a time-out): the first reason holds and is the outcome. Inside curl's
+    // callbacks the caller answers curl false and curl's end reports it (complete); elsewhere the
+    // exchange leaves the loader and reports it at once.
+    void stopWith(URLTransferOutcome reason);
+    // Why the client stopped the exchange from one of its callbacks.
+    URLTransferOutcome clientStop() const;
+    // Reports the reason of an exchange stopped inside curl's callbacks (the loader, after curl).
+    void finishStopped() {
+        if (stopReason_) finish(*stopReason_);
+    }
 
     // The curl callbacks' work.
     bool headerLine(const char* data, std::size_t length);
@@ -151,10 +168,8 @@ private:
     NSHTTPHeaderFields fields_;
     // Whether this exchange's own client has judged the TLS connection it runs on.
     bool trustDecided_ = false;
-    long trustRefusal_ = 0;
-    // Set when the head names a content coding the transfer does not decode, or the body passes
-    // the request's bound: the exchange fails with it.
-    long contentRefusal_ = 0;
+    // Why this side stopped the exchange (stopWith), once it did.
+    std::optional<URLTransferOutcome> stopReason_;
     // The request's bound on the decoded body (0: none).
     std::size_t maximumBodyLength_ = 0;
     NSErrorPtr clientError_;

@@ -200,14 +200,14 @@ void URLTransfer::prepareCurl() {
 }
 
 bool URLTransfer::checkReusedConnection() {
-    if (!live()) return false;
+    if (!running()) return false;
     if (trustDecided_ || NSString::lowercaseString(request_->URL()->scheme()) != "https") return true;
     // The handshake of this connection was judged for an earlier exchange: this exchange's
     // client judges the same chain before any byte of its own goes over it.
     curl_tlssessioninfo* session = nullptr;
     if (curl_easy_getinfo(curl_->easy, CURLINFO_TLS_SSL_PTR, &session) != CURLE_OK || !session ||
         session->backend != CURLSSLBACKEND_OPENSSL || !session->internals) {
-        trustRefusal_ = NSURLErrorServerCertificateUntrusted;
+        stopWith({NSURLErrorServerCertificateUntrusted, "The certificate for this server is invalid.", nullptr});
         return false;
     }
     auto* ssl = static_cast<SSL*>(session->internals);

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <sys/resource.h>
 #include <condition_variable>
 #include <mutex>
 
@@ -480,17 +482,47 @@ TEST_F(NSURLSessionTest, BackgroundConfigurationArchives) {
     EXPECT_TRUE(decoded->isEqual(configuration.get()));
 }
 
+// A disk with this much room left for any one file (none of it taken when 0): writes past it fail
+// as on a full disk, for as long as the object lives.
+class DiskRoom {
+public:
+    explicit DiskRoom(rlim_t bytes) : set_(bytes > 0) {
+        if (!set_) return;
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{bytes, saved_.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~DiskRoom() {
+        if (!set_) return;
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        ::signal(SIGXFSZ, previousHandler_);
+    }
+    DiskRoom(const DiskRoom&) = delete;
+    DiskRoom& operator=(const DiskRoom&) = delete;
+
+private:
+    bool set_;
+    rlimit saved_{};
+    sighandler_t previousHandler_ = SIG_DFL;
+};
+
 } // namespace
 
 // A partial answer is the answer only when it is the range asked for, with a body of its length:
 // a session's data and download tasks and a gathering load fail any other with -1011, and no
-// download file reaches the delegate.
+// download file reaches the delegate. Whatever fails, and wherever (the head, the body as it
+// comes, the end, the download's file), each task completes, once, with its error.
 TEST_F(NSURLSessionTest, OnlyThePartAskedForIsTheAnswer) {
     struct Case {
         const char* name;
         std::string range;  // the request's "Range" ("" for a plain GET)
         LoopbackHTTPServer::Handler answer;
         bool succeeds;
+        long code = NSURLErrorBadServerResponse;
+        // The disk fills after this many bytes of a file (0: it does not); the tasks that keep
+        // their body in memory then succeed.
+        rlim_t diskRoom = 0;
     };
     const std::string part(100, 'p');
     auto partial = [](std::string contentRange, std::string body) {
@@ -504,6 +536,10 @@ TEST_F(NSURLSessionTest, OnlyThePartAskedForIsTheAnswer) {
         {"wrong length", "bytes=100-199", partial("bytes 100-199/1000", std::string(150, 'l')), false},
         {"short body", "bytes=100-199",
          LoopbackHTTPServer::chunked(206, {{"Content-Range", "bytes 100-199/1000"}}, {std::string(60, 's')}), false},
+        {"long body, no length", "bytes=100-199",
+         LoopbackHTTPServer::chunked(206, {{"Content-Range", "bytes 100-199/1000"}}, {std::string(150, 'l')}), false},
+        {"the whole resource", "bytes=100-199", LoopbackHTTPServer::fixed(200, {}, part), true},
+        {"a full disk", "", LoopbackHTTPServer::fixed(200, {}, std::string(1 << 20, 'd')), false, NSURLErrorCannotWriteToFile, 64 * 1024},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -517,20 +553,26 @@ TEST_F(NSURLSessionTest, OnlyThePartAskedForIsTheAnswer) {
         auto data = session->dataTaskWithRequest(request);
         data->resume();
         ASSERT_TRUE(recorder_->waitForCompletions(1));
-        auto download = session->downloadTaskWithRequest(request);
-        download->resume();
-        ASSERT_TRUE(recorder_->waitForCompletions(2));
-        for (const auto& task : {NSURLSessionTaskPtr(data), NSURLSessionTaskPtr(download)}) {
+        NSURLSessionTaskPtr download;
+        {
+            DiskRoom room(c.diskRoom);
+            download = session->downloadTaskWithRequest(request);
+            download->resume();
+            ASSERT_TRUE(recorder_->waitForCompletions(2));
+        }
+        for (const auto& task : {NSURLSessionTaskPtr(data), download}) {
             NSErrorPtr error = task->error();
-            if (c.succeeds) {
+            const bool inMemory = task == data;
+            if (c.succeeds || (c.diskRoom && inMemory)) {
                 EXPECT_FALSE(error);
             } else {
                 ASSERT_TRUE(error);
-                EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
+                EXPECT_EQ(error->code(), c.code);
             }
         }
         auto all = events();
         EXPECT_EQ(std::count(all.begin(), all.end(), "finished"), c.succeeds ? 1 : 0);
+        EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const std::string& e) { return e.rfind("complete", 0) == 0; }), 2);
         if (c.succeeds) {
             EXPECT_EQ(recorder_->downloaded, part);
         }
@@ -538,8 +580,8 @@ TEST_F(NSURLSessionTest, OnlyThePartAskedForIsTheAnswer) {
         NSErrorPtr error;
         NSURLResponsePtr response;
         auto body = NSURLConnection::sendSynchronousRequest(request, &response, &error);
-        EXPECT_EQ(body != nullptr, c.succeeds);
-        if (!c.succeeds) {
+        EXPECT_EQ(body != nullptr, c.succeeds || c.diskRoom);
+        if (!c.succeeds && !c.diskRoom) {
             ASSERT_TRUE(error);
             EXPECT_EQ(error->code(), NSURLErrorBadServerResponse);
         }
