@@ -44,6 +44,15 @@ std::string UIWebView::parseRefusalLine(WebDocument::Refusal refusal) {
     case WebDocument::Refusal::HeldBytes:
         return "web view: the markup takes more memory to parse than one parse may hold (" +
                std::to_string(WebDocument::kMaxParseHeldBytes) + " bytes); it is refused";
+    case WebDocument::Refusal::ElementAttributes:
+        return "web view: an element of the markup has more attributes than one element may hold (" +
+               std::to_string(WebDocument::kMaxElementAttributes) + " attributes); it is refused";
+    case WebDocument::Refusal::Attributes:
+        return "web view: the markup has more attributes than one parse makes (" +
+               std::to_string(WebDocument::kMaxParsedAttributes) + " attributes); it is refused";
+    case WebDocument::Refusal::FormattingAttributes:
+        return "web view: the markup leaves open more formatting elements with attributes than one parse compares (" +
+               std::to_string(WebDocument::kMaxFormattingAttributePairs) + " attribute pairs); it is refused";
     case WebDocument::Refusal::None:
         break;
     }
@@ -136,6 +145,12 @@ void UIWebView::logLine(const std::string& line) {
     keepConsoleLine(line);
 }
 
+// Said once a page in the log; each window refused is a line of the page's console as well.
+void UIWebView::pageWindowBlocked(const std::string& url) {
+    reportBound("web view: the page opened a window without the user's touch; it is blocked, as are further ones");
+    pageConsoleLine("window blocked (no touch): " + url);
+}
+
 void UIWebView::pageNavigation(const std::string& url, long type, long frame) {
     if (pendingNavigations_.size() >= kMaxPendingNavigations)
         return reportBound("web view: the page started more navigations at once than are followed; further ones are dropped");
@@ -198,12 +213,14 @@ bool UIWebView::askPolicy(const NSURLRequestPtr& request, UIWebViewNavigationTyp
     return !d || d->webViewShouldStartLoadWithRequestNavigationType(*this, request, type);
 }
 
+// A timer past the bound is refused as a browser refuses what it cannot keep: it gets no id (0),
+// and neither the view nor the page keeps anything of it.
 long UIWebView::pageTimerStart(double seconds, bool repeats) {
-    long id = nextTimer_++;
     if (timers_.size() >= kMaxTimers) {
-        reportBound("web view: the page started more timers than are kept; further ones never fire");
-        return id;
+        reportBound("web view: the page started more timers than are kept; further ones are refused");
+        return 0;
     }
+    const long id = nextTimer_++;
     // Browsers run a zero-delay repeating timer no faster than every few milliseconds.
     double delay = std::min(seconds, kLongestTimerDelay);
     if (repeats) delay = std::max(delay, 0.004);

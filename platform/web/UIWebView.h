@@ -206,6 +206,7 @@ private:
     // Says once a page, in the log and its console, that it asked for more than it is given.
     void reportBound(const std::string& what);
     void pageNavigation(const std::string& url, long type, long frame) override;
+    void pageWindowBlocked(const std::string& url) override;
     void pageMarkupRefused() override { reportBound(parseRefusalLine(page().document().lastRefusal())); }
     void pageScriptAdded(long node) override;
     void pageViewport(double& width, double& height, double& scale) override;

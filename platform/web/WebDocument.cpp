@@ -63,7 +63,22 @@ void escapeInto(std::string& out, std::string_view text, bool attribute) {
     }
 }
 
-std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth, std::size_t* nodes);
+// What the markup can make at most, counted before it is parsed: nodes (elements, texts and
+// comments), attributes in all, and the most attributes one element can hold.
+struct MarkupCounts {
+    std::size_t nodes = 0;
+    std::size_t attributes = 0;
+    std::size_t elementAttributes = 0;
+    std::size_t formattingPairs = 0;
+};
+
+// Elements the parser keeps a list of while they are open, and makes again where markup left them
+// open; each one it adds is compared, attribute by attribute, with those of its name in the list.
+bool isFormatting(std::string_view name) {
+    return isOneOf(name, {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small", "strike", "strong", "tt", "u"});
+}
+
+std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth, MarkupCounts* counts);
 
 // What a block of `size` bytes takes from the C heap: the allocator's chunk, its header included.
 std::size_t heapChunkBytes(std::size_t size) { return size == 0 ? 0 : std::max<std::size_t>(32, (size + 8 + 15) & ~std::size_t{15}); }
@@ -295,14 +310,15 @@ std::optional<std::vector<WebNode*>> WebDocument::parseInto(std::string_view htm
         return std::nullopt;
     }
     ParseMeter meter(kMaxParseHeldBytes);
-    std::size_t estimate = 0;
+    MarkupCounts counts;
     // The markup as it stands, unless nesting had to be cut (a copy, charged as such).
-    std::optional<std::string> bounded = boundNestingIfNeeded(html, kMaxNesting, &estimate);
-    // Markup that shows more nodes than the bound is refused before the parser sees it.
-    if (estimate > maxNodes) {
-        lastRefusal_ = tooManyNodes;
-        return std::nullopt;
-    }
+    std::optional<std::string> bounded = boundNestingIfNeeded(html, kMaxNesting, &counts);
+    // Markup that shows more nodes or attributes than the bounds is refused before the parser sees it.
+    if (counts.nodes > maxNodes) lastRefusal_ = tooManyNodes;
+    else if (counts.elementAttributes > kMaxElementAttributes) lastRefusal_ = Refusal::ElementAttributes;
+    else if (counts.attributes > kMaxParsedAttributes) lastRefusal_ = Refusal::Attributes;
+    else if (counts.formattingPairs > kMaxFormattingAttributePairs) lastRefusal_ = Refusal::FormattingAttributes;
+    if (lastRefusal_ != Refusal::None) return std::nullopt;
     if (bounded && !meter.chargeWithin(heapChunkBytes(bounded->capacity() + 1))) {
         lastParsePeakBytes_ = meter.peak;
         lastRefusal_ = Refusal::HeldBytes;
@@ -364,11 +380,13 @@ std::optional<std::vector<WebNode*>> WebDocument::parseInto(std::string_view htm
         if (element) {
             node = make(WebNode::Kind::Element, std::move(name));
             node->scriptStarted = node->name == "script";
+            // The parser has dropped repeated names already (and lowered them, but for the
+            // foreign elements' few it spells in mixed case), so each is added as it comes.
             const GumboVector& attributes = source->v.element.attributes;
             node->attributes.reserve(attributes.length);
             for (unsigned i = 0; i < attributes.length; ++i) {
                 auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
-                node->setAttribute(lower(attribute->name), attribute->value);
+                node->attributes.emplace_back(lower(attribute->name), attribute->value);
             }
             node->children.reserve(source->v.element.children.length);
         } else {
@@ -584,21 +602,58 @@ std::vector<WebNode*> WebDocument::elementsByTagName(const WebNode* from, std::s
 }
 
 std::string WebDocument::boundNesting(std::string_view html, int depth, std::size_t* nodes) {
-    std::optional<std::string> bounded = boundNestingIfNeeded(html, depth, nodes);
+    MarkupCounts counts;
+    std::optional<std::string> bounded = boundNestingIfNeeded(html, depth, &counts);
+    if (nodes) *nodes = counts.nodes;
     return bounded ? std::move(*bounded) : std::string(html);
 }
 
 namespace {
 
+bool isTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+// The end of the tag whose name ends at `at` (past its ">", or the markup's end), read as the
+// parser reads a tag: a quoted value may hold ">". Counts the attributes the tag writes, repeated
+// names too (the parser compares each name with those before it, whatever it keeps).
+std::size_t scanTag(std::string_view html, std::size_t at, std::size_t& attributes) {
+    attributes = 0;
+    const std::size_t end = html.size();
+    while (at < end) {
+        while (at < end && (isTagSpace(html[at]) || html[at] == '/')) ++at;
+        if (at >= end) break;
+        if (html[at] == '>') return at + 1;
+        ++attributes;
+        ++at;  // a name's first character may be "=" and is still a name
+        while (at < end && !isTagSpace(html[at]) && html[at] != '/' && html[at] != '>' && html[at] != '=') ++at;
+        while (at < end && isTagSpace(html[at])) ++at;
+        if (at >= end || html[at] != '=') continue;
+        ++at;
+        while (at < end && isTagSpace(html[at])) ++at;
+        if (at < end && (html[at] == '"' || html[at] == '\'')) {
+            const std::size_t close = html.find(html[at], at + 1);
+            at = close == std::string_view::npos ? end : close + 1;
+        } else {
+            while (at < end && !isTagSpace(html[at]) && html[at] != '>') ++at;
+        }
+    }
+    return end;
+}
+
 // The text with start tags deeper than `depth` left out, or nothing when none is: the copy is
 // made at the first tag left out, until then the text as it stands is the answer.
-std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth, std::size_t* nodes) {
+std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth, MarkupCounts* counts) {
     std::optional<std::string> cut;
     int open = 0;
     std::size_t i = 0;
     // Each start tag makes at most one element, each comment one node and each run of text
     // between tags one text node (the parser joins adjacent ones).
     std::size_t estimate = 1;
+    // The parser merges the attributes of every html start tag into the one html element, and of
+    // every body start tag into the one body element, looking each name up among those it holds.
+    std::size_t attributes = 0, mostAttributes = 0, htmlAttributes = 0, bodyAttributes = 0;
+    // The attributes of the formatting elements left open, by name: an end tag closes the latest.
+    std::map<std::string, std::pair<std::vector<std::size_t>, std::size_t>, std::less<>> openFormatting;
+    std::size_t formattingPairs = 0;
     // Until a tag is left out, what is kept is the text up to `i`.
     auto keep = [&](std::string_view piece) {
         if (cut) cut->append(piece);
@@ -635,8 +690,23 @@ std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth
         }
         if (!closing) ++estimate;
         std::string name = lower(html.substr(nameStart, nameEnd - nameStart));
-        std::size_t tagEnd = html.find('>', nameEnd);
-        tagEnd = tagEnd == std::string_view::npos ? html.size() : tagEnd + 1;
+        std::size_t tagAttributes = 0;
+        const std::size_t tagEnd = scanTag(html, nameEnd, tagAttributes);
+        attributes += tagAttributes;
+        if (!closing && name == "html") tagAttributes = htmlAttributes += tagAttributes;
+        if (!closing && name == "body") tagAttributes = bodyAttributes += tagAttributes;
+        mostAttributes = std::max(mostAttributes, tagAttributes);
+        if (isFormatting(name)) {
+            auto& [open, openAttributes] = openFormatting[name];
+            if (closing && !open.empty()) {
+                openAttributes -= open.back();
+                open.pop_back();
+            } else if (!closing && tagAttributes > 0) {
+                formattingPairs += tagAttributes * std::max<std::size_t>(openAttributes, 1);
+                open.push_back(tagAttributes);
+                openAttributes += tagAttributes;
+            }
+        }
         bool counted = !isVoid(name) && !closesItself(name) && !isRawText(name);
         if (closing) {
             if (counted && open > 0) --open;
@@ -664,7 +734,7 @@ std::optional<std::string> boundNestingIfNeeded(std::string_view html, int depth
             i = stop;
         }
     }
-    if (nodes) *nodes = estimate;
+    if (counts) *counts = MarkupCounts{estimate, attributes, mostAttributes, formattingPairs};
     return cut;
 }
 

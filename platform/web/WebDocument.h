@@ -51,9 +51,20 @@ public:
     static constexpr std::size_t kMaxParsedBytes = 2u << 20;
     static constexpr std::size_t kMaxParsedNodes = 50000;
     static constexpr std::size_t kMaxParseHeldBytes = 32u << 20;
+    // What markup may give its elements, counted before it is parsed: the parser looks each
+    // attribute's name up among those its element has so far (the html and body elements take those
+    // of every html or body tag), so one element's attributes cost it their count squared. An element
+    // with more than kMaxElementAttributes, or markup with more than kMaxParsedAttributes in all, is
+    // refused whole; pages have a few a node.
+    static constexpr std::size_t kMaxElementAttributes = 256;
+    static constexpr std::size_t kMaxParsedAttributes = 200000;
+    // Formatting elements (a, b, font, ...) left open are compared, attribute against attribute,
+    // with those of their name still open: markup whose open ones would take more comparisons than
+    // this is refused too. Pages close their links and bold text, or leave a few open.
+    static constexpr std::size_t kMaxFormattingAttributePairs = 16u << 20;
 
     // The bound that refused the last parse, for the line that says so.
-    enum class Refusal { None, Bytes, Nodes, ScriptNodes, HeldBytes };
+    enum class Refusal { None, Bytes, Nodes, ScriptNodes, HeldBytes, ElementAttributes, Attributes, FormattingAttributes };
     Refusal lastRefusal() const { return lastRefusal_; }
 
     WebDocument();

@@ -308,6 +308,14 @@ duk_ret_t nativeSetTimer(duk_context* c) {
     return 1;
 }
 
+duk_ret_t nativeWindowBlocked(duk_context* c) {
+    WebPage& p = page(c);
+    const char* url = duk_require_string(c, 0);
+    scratch = *url ? p.resolve(url) : std::string("about:blank");
+    p.host().pageWindowBlocked(scratch);
+    return 0;
+}
+
 duk_ret_t nativeClearTimer(duk_context* c) {
     page(c).host().pageTimerStop(static_cast<long>(duk_require_number(c, 0)));
     return 0;
@@ -372,6 +380,7 @@ const Native kNatives[] = {
     {"viewport", nativeViewport, 0}, {"insertHTML", nativeInsertHTML, 3}, {"getOuterHTML", nativeGetOuterHTML, 1},
     {"clone", nativeClone, 2},       {"connected", nativeConnected, 1}, {"frameDocument", nativeFrameDocument, 1},
     {"frameOwner", nativeFrameOwner, 1}, {"writeInto", nativeWriteInto, 2}, {"now", nativeNow, 0},
+    {"windowBlocked", nativeWindowBlocked, 1},
 };
 
 } // namespace

@@ -18,13 +18,16 @@ public:
     // A navigation the page's script started: an absolute URL, its navigation type, and the
     // IFRAME element it loads in as a subframe (-1 when it replaces the page).
     virtual void pageNavigation(const std::string& url, long type, long frame) = 0;
-    // A timer on the platform clock; its firing calls the page's timer function with its id.
+    // A timer on the platform clock; its firing calls the page's timer function with its id. A timer
+    // the host refuses (past its bound) gets 0, which names none.
     virtual long pageTimerStart(double seconds, bool repeats) = 0;
     virtual void pageTimerStop(long timer) = 0;
     // An image element was given a source (parsed with one, or a script set it): the host fetches
     // its absolute URL and, once that loaded or failed, calls fireResourceEvent. `source` is the
     // attribute's text, by which a later source tells a stale answer.
     virtual void pageImageRequested(long node, const std::string& source, const std::string& url) = 0;
+    // A window a script opened without the user's touch, refused as a pop-up blocker refuses it.
+    virtual void pageWindowBlocked(const std::string& url) = 0;
     // Markup a script set or wrote was past a parse's bounds, and was refused (the document says which bound).
     virtual void pageMarkupRefused() = 0;
     // A script element a script added to the document (with a source, or written outside the

@@ -194,6 +194,8 @@ function frameWindow(element) {
     if (element.__frameWindow) return element.__frameWindow;
     var id = element.__id, w = { parent: global, top: global, frameElement: element, opener: null, closed: false, name: '' };
     w.window = w.self = w.frames = w;
+    // A friendly frame is at about:blank; another frame's address is not the page's to read.
+    getter(w, 'location', function () { return isFriendlyFrame(id) ? frameLocation : foreignLocation; });
     getter(w, 'document', function () {
         if (!isFriendlyFrame(id)) throw domError('SecurityError', 'Blocked a frame from accessing a cross-origin frame.');
         return wrap(N.frameDocument(id));
@@ -491,14 +493,23 @@ location.replace = location.assign;
 location.reload = function () {};
 var frameLocation = { href: 'about:blank', protocol: 'about:', host: '', hostname: '', port: '', pathname: 'blank',
                       search: '', hash: '', origin: 'null', toString: function () { return 'about:blank'; } };
+Object.freeze(frameLocation);
+var foreignLocation = {};
+['href', 'protocol', 'host', 'hostname', 'port', 'pathname', 'search', 'hash', 'origin'].forEach(function (name) {
+    getter(foreignLocation, name, function () {
+        throw domError('SecurityError', 'Blocked a frame from accessing a cross-origin frame.');
+    });
+});
 
 function startTimer(repeats, callback, delay, extra) {
     if (typeof callback !== 'function') {
         var source = String(callback);
         callback = function () { (0, eval)(source); };
     }
+    // A timer past the page's bound is refused: its id is 0, which names no timer, and nothing of
+    // it is kept, so that a page that asks again and again holds no more than it did.
     var id = N.setTimer(Number(delay) || 0, repeats);
-    timers[id] = { callback: callback, repeats: repeats, extra: extra };
+    if (id) timers[id] = { callback: callback, repeats: repeats, extra: extra };
     return id;
 }
 function stopTimer(id) {
@@ -541,9 +552,19 @@ global.setInterval = function (f, d) { return startTimer(true, f, d, Array.proto
 global.clearTimeout = stopTimer;
 global.clearInterval = stopTimer;
 global.onload = null;
-// A window a script opens goes where the page's links go: to the web view, as a link clicked.
+// A window a script opens goes where the page's links go: to the web view, as a link clicked. As a
+// browser's pop-up blocker has it, only a script that answers the user's touch may open one (within
+// a moment of the touch, and one window a touch): any other is refused with null, and the view
+// says so.
+var touchedAt = -Infinity;
+var kTouchOpensWithin = 1000;
 global.open = function (url) {
     url = url === undefined || url === null ? '' : String(url);
+    if (!(N.now() - touchedAt <= kTouchOpensWithin)) {
+        N.windowBlocked(url);
+        return null;
+    }
+    touchedAt = -Infinity;
     if (url !== '' && url !== 'about:blank') follow(url, 0);
     var opened = { closed: false, opener: global };
     opened.close = function () { opened.closed = true; };
@@ -556,7 +577,7 @@ var timeOrigin = N.now();
 global.requestAnimationFrame = function (callback) {
     if (typeof callback !== 'function') throw new TypeError('The callback provided as parameter 1 is not a function.');
     var id = N.setTimer(1000 / 60, false);
-    timers[id] = { callback: function () { callback(N.now() - timeOrigin); }, repeats: false, extra: [] };
+    if (id) timers[id] = { callback: function () { callback(N.now() - timeOrigin); }, repeats: false, extra: [] };
     return id;
 };
 global.cancelAnimationFrame = stopTimer;
@@ -602,7 +623,10 @@ global.Image = function (width, height) {
 // The web view's way in; hidden from enumeration.
 Object.defineProperty(global, '__tandrel', { value: {
     click: dispatchClick,
-    tap: dispatchTap,
+    tap: function (id) {
+        touchedAt = N.now();
+        dispatchTap(id);
+    },
     timer: function (id) {
         var t = timers[id];
         if (!t) return;

@@ -66,6 +66,7 @@ public:
     // The script lines evaluated at the start of each load (shown for the ad view's diagnostics).
     std::string setupLine() const;
     std::string contentLine() const;
+    static std::string fullLoadListener();
 
     // UIWebViewDelegate.
     bool webViewShouldStartLoadWithRequestNavigationType(UIWebView& view, const NSURLRequestPtr& request,

@@ -75,13 +75,21 @@ void VuderuAdWebViewLoader::webViewDidStartLoad(UIWebView&) {
         eval(setupLine());
         eval(contentLine());
     }
-    // The page's onload is chained once: a frame's start finds the chain in place and leaves it
-    // (chaining it again would make it call itself), unless the page has set a handler of its own
-    // since, which is then chained in turn.
-    eval("(function(){var chained = window.onload;if (chained && chained.vuderuFullLoad) {return;}"
-         "window.oldOnLoad = chained;var onload = function() {if (chained) {chained.apply(this, arguments);}"
-         "window.location.href = 'vuderu://vuderucall?event=didCompleteFullLoad';};"
-         "onload.vuderuFullLoad = true;window.onload = onload;})();");
+    eval(fullLoadListener());
+}
+
+// The full load is heard through a load listener of the window's, not through window.onload: a page
+// that sets its own onload (the commonest way a creative waits for its load), sets it twice or
+// clears it keeps the listener, which runs after the page's handler and tells the native side once.
+// The listener is added once a page (a frame's start finds the mark, which the page cannot change
+// or remove), keeps the location it navigates with from the start, and answers one load event
+// only, whatever a page dispatches itself.
+std::string VuderuAdWebViewLoader::fullLoadListener() {
+    return "(function(){if (window.vuderuFullLoadListening) {return;}"
+           "Object.defineProperty(window, 'vuderuFullLoadListening', {value: true});"
+           "window.oldOnLoad = window.onload;var place = window.location;var told = false;"
+           "window.addEventListener('load', function() {if (told) {return;}told = true;"
+           "place.href = 'vuderu://vuderucall?event=didCompleteFullLoad';});})();";
 }
 
 void VuderuAdWebViewLoader::webViewDidFinishLoad(UIWebView&) {

@@ -33,6 +33,11 @@ int main(int argc, char** argv) {
                    "document.querySelector('div.ad > a img').classList.add('x'); var s = document.createElement('script');"
                    "s.text = 'document.body.dataset.ok = top === window'; document.head.appendChild(s);"
                    "document.addEventListener('DOMContentLoaded', function () { document.write('<p>late</p>'); });</script></div>") &&
+              save(folder, "attributes.html",
+                   "<html lang=en><body class=a><body id=b><b title='x>y' a b c><i d=1 e='2' f=\"3\"><font color=red>x</b>"
+                   "<a href='#' data-x data-y>y<a/b/c><script>window.open('/popup'); setTimeout(function () {"
+                   " document.body.innerHTML = '<u a b c>' + document.body.innerHTML; window.onload = null; }, 0);"
+                   "requestAnimationFrame(function () {}); frames[0] && frames[0].location.href;</script><iframe></iframe></body></html>") &&
               save(folder, "broken.html", std::string("<div><p>\xC3\x28<script>var x = '\0'; <!-- ", 36));
     return ok ? 0 : 1;
 }

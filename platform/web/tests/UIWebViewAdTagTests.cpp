@@ -173,14 +173,16 @@ const TagCallCase kTagCallCases[] = {
     {"a frame of another address shows its window, not its document",
      "var g = document.createElement('iframe'); var before = g.contentWindow; g.src = 'frame.html'; document.body.appendChild(g);"
      "var out = [before, g.contentDocument, g.contentWindow.parent === window];"
-     "try { g.contentWindow.document; } catch (e) { out.push(e.name); } out.join(' ')",
-     "  true SecurityError"},
+     "try { g.contentWindow.document; } catch (e) { out.push(e.name); }"
+     "try { g.contentWindow.location.href; } catch (e) { out.push(e.name); } out.join(' ')",
+     "  true SecurityError SecurityError"},
     {"a friendly frame's document is written and read",
      "var f = document.createElement('iframe'); document.body.appendChild(f); var d = f.contentWindow.document;"
      "d.open(); d.write('<html><head></head><body><p id=\"in\">inside</p>'); d.writeln('</body></html>'); d.close();"
      "[d === f.contentDocument, d.defaultView === f.contentWindow, f.contentWindow.frameElement === f, d.URL,"
-     "d.getElementById('in').textContent, document.getElementById('in'), d.body.innerHTML].join('|')",
-     "true|true|true|about:blank|inside||<p id=\"in\">inside</p>\n"},
+     "d.getElementById('in').textContent, document.getElementById('in'), d.body.innerHTML,"
+     "f.contentWindow.location.href, String(f.contentWindow.location)].join('|')",
+     "true|true|true|about:blank|inside||<p id=\"in\">inside</p>\n|about:blank|about:blank"},
 };
 
 } // namespace
@@ -200,16 +202,30 @@ TEST_P(TagCallTest, AnswersAsABrowserDoes) {
 
 INSTANTIATE_TEST_SUITE_P(Calls, TagCallTest, ::testing::ValuesIn(kTagCallCases), CaseName());
 
-// A window a tag opens goes the way the page's links go: to the delegate, as a link clicked, and
-// the tag gets a window it can close.
-TEST_F(AdTagServerTest, AWindowATagOpensGoesWhereLinksGo) {
-    loadPage("<p>ad</p>");
+// A window a tag opens in answer to the user's touch goes the way the page's links go: to the
+// delegate, as a link clicked, and the tag gets a window it can close; one touch opens one window.
+// A window opened without a touch is blocked, as a browser's pop-up blocker blocks it: the tag
+// gets null, and the log says so once.
+TEST_F(AdTagServerTest, AWindowATagOpensOnATouchGoesWhereLinksGo) {
+    loadPage("<p>ad</p><script>document.body.addEventListener('click', function () {"
+             "var w = window.open('http://click.example/landing?c=1', '_blank'); w.close();"
+             "console.log('closed ' + w.closed + ', again ' + window.open('http://click.example/again')); });</script>");
     delegate->events.clear();
     delegate->allow = false;
-    EXPECT_EQ(eval("var w = window.open('http://click.example/landing?c=1', '_blank'); w.close(); String(w.closed)"), "true");
-    EXPECT_EQ(eval("window.open() !== null"), "true");
+    EXPECT_EQ(eval("String(window.open('http://click.example/unasked'))"), "null");
+    EXPECT_EQ(eval("String(window.open())"), "null");
+    view->clickAt(CGPointMake(5, 5));
     drainMain();
-    EXPECT_EQ(delegate->events, (std::vector<std::string>{"policy http://click.example/landing?c=1 0"}));
+    delegate->flush(*view);
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{
+                                    "console web view: the page opened a window without the user's touch; it is blocked, as are "
+                                    "further ones (http://ads.example/page.html)",
+                                    "console window blocked (no touch): http://click.example/unasked",
+                                    "console window blocked (no touch): about:blank",
+                                    "console window blocked (no touch): http://click.example/again",
+                                    "console closed true, again null",
+                                    "policy http://click.example/landing?c=1 0"}));
+    EXPECT_EQ(log_->count("opened a window without the user's touch"), 1u);
 }
 
 // Animation frames come at the display's rate on the platform clock, stamped with its time, and

@@ -193,6 +193,13 @@ std::string rebuiltFormatting(std::size_t rows, int elements = 40) {
     return html + "x" + repeated("<tr>x", rows);
 }
 
+// Attributes of distinct names, " a0 a1 ...".
+std::string attributeNames(std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out += " a" + std::to_string(i);
+    return out;
+}
+
 struct ParseMemoryCase {
     const char* name;
     std::string markup;
@@ -222,6 +229,21 @@ TEST(WebDocument, DensePagesParseAndHostileMarkupIsRefusedWithinItsBounds) {
         {"six thousand rows rebuilding ten elements", rebuiltFormatting(6000, 10), WebDocument::Refusal::Nodes},
         {"twenty thousand rows rebuilding forty elements", rebuiltFormatting(20000), WebDocument::Refusal::HeldBytes},
         {"markup past the bytes read", "<p>" + std::string(WebDocument::kMaxParsedBytes, 'w'), WebDocument::Refusal::Bytes},
+        // Attributes cost the parser their count squared on one element: the bounds are met before
+        // it sees them. A quoted ">" does not end a tag, for the count as for the parser.
+        {"an element with as many attributes as one holds", "<div title='a>b'" + attributeNames(WebDocument::kMaxElementAttributes - 1) + ">x</div>",
+         WebDocument::Refusal::None},
+        {"an element with 100,000 attributes", "<div" + attributeNames(100000) + ">", WebDocument::Refusal::ElementAttributes},
+        {"an element one attribute past the bound", "<div title='a>b'" + attributeNames(WebDocument::kMaxElementAttributes) + ">",
+         WebDocument::Refusal::ElementAttributes},
+        {"body tags whose attributes together are past the bound", repeated("<body" + attributeNames(64) + ">", 5),
+         WebDocument::Refusal::ElementAttributes},
+        {"elements with more attributes than one parse makes", repeated("<i" + attributeNames(200) + ">x</i>", 1001),
+         WebDocument::Refusal::Attributes},
+        {"four thousand fonts left open", repeated("<font color=red>x", 4000), WebDocument::Refusal::None},
+        {"bold elements with many attributes left open", repeated("<b" + attributeNames(200) + ">x", 400),
+         WebDocument::Refusal::FormattingAttributes},
+        {"bold elements with many attributes, closed", repeated("<b" + attributeNames(200) + ">x</b>", 400), WebDocument::Refusal::None},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
