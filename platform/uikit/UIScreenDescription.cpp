@@ -320,7 +320,8 @@ void UIScreenDescription::outlineView(const std::shared_ptr<UIView>& view, std::
     describingViews_.pop_back();
     addPictureTarget(view);
     auto mention = view->screenMention();
-    if (mention && !mention->text.empty()) {
+    // What lies out of sight (past the screen's edge, say) is not listed; what it holds may be.
+    if (mention && !mention->text.empty() && seen(view)) {
         if (!outlined_) addLine("views:");
         outlined_ = true;
         addLine(std::string(2 * (depth + 1), ' ') + mention->bracketed());

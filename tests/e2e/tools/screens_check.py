@@ -122,6 +122,19 @@ CHECKS = [
     # Turned under screens already open.
     ("media-menu-left", "the dropped triangle's top bar below the navigation bar", (200, 75), (231, 231, 231), 3),
     ("media-menu-right", "the dropped triangle's top bar below the navigation bar", (200, 75), (231, 231, 231), 3),
+    # The Media panels chosen sideways, and chosen upright then turned: laid out for the landscape
+    # screen, their buttons between the navigation bar and the tab bar across the full width.
+    ("photos-left", "the library button below the parked triangle", (250, 180), (170, 170, 170), 3),
+    ("photos-left", "the tab bar across the landscape width", (560, 300), (42, 42, 42), 3),
+    ("videos-left", "the library button below the parked triangle", (250, 180), (170, 170, 170), 3),
+    ("music-right", "Send at the landscape right", (490, 244), (0, 255, 0), 3),
+    ("music-right", "Browse at the landscape left", (30, 230), (128, 128, 128), 3),
+    ("photos-turned-left", "the library button below the parked triangle", (250, 180), (170, 170, 170), 3),
+    ("photos-turned-left", "the tab bar across the landscape width", (560, 300), (42, 42, 42), 3),
+    ("videos-turned-right", "the library button below the parked triangle", (250, 180), (170, 170, 170), 3),
+    ("music-turned-right", "Send at the landscape right", (490, 244), (0, 255, 0), 3),
+    ("music-turned-right", "Browse at the landscape left", (30, 230), (128, 128, 128), 3),
+    ("music-turned-right", "the record's label in the middle", (284, 180), (91, 165, 255), 3),
     ("received-menu-left", "the document menu along the landscape bottom", (284, 300), (248, 248, 248), 3),
     ("received-menu-left", "the menu's AirDrop entry, upright", (240, 210, 90, 25), BLUE_BUTTON, 40),
     ("received-menu-right", "the document menu along the landscape bottom", (284, 300), (248, 248, 248), 3),
@@ -150,6 +163,7 @@ SIZES = {
     "files-upright": (320, 568), "camera-left": LANDSCAPE, "camera-right": LANDSCAPE,
     "video-grid-left": LANDSCAPE, "video-grid-right": LANDSCAPE,
     "media-menu-left": LANDSCAPE, "media-menu-right": LANDSCAPE, "videos-left": LANDSCAPE, "music-right": LANDSCAPE,
+    "photos-left": LANDSCAPE, "photos-turned-left": LANDSCAPE, "videos-turned-right": LANDSCAPE, "music-turned-right": LANDSCAPE,
     "received-menu-left": LANDSCAPE, "received-menu-right": LANDSCAPE, "welcome-turned-left": LANDSCAPE,
     "welcome-turned-right": LANDSCAPE, "quality-sheet-left": LANDSCAPE, "quality-sheet-right": LANDSCAPE,
     "photo-picker-left": LANDSCAPE, "photo-picker-right": LANDSCAPE, "video-camera-left": LANDSCAPE,
@@ -171,6 +185,9 @@ TEXTS = [
     ("picker-turned", "the Photos panel after the turned picker's Cancel", 'menu: parked, "Photos"'),
     ("menu-turned", "the document menu turned", "menu: "),
     ("sheet-turned", "the quality sheet turned", "action sheet: "),
+    ("sheet-turned", "the quality sheet turned, its title above the screen's top unlisted",
+     "action sheet: [High Quality] [Medium Quality] [Low Quality] [Cancel]"),
+    ("panels-turned", "the Photos panel chosen sideways", 'menu: parked, "Photos"'),
 ]
 
 
