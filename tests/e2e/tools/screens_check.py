@@ -88,7 +88,7 @@ CHECKS = [
     ("camera", "the live picture's test pattern", (100, 300), (237, 15, 131), 20),
     ("video-trim", "the kept half's yellow frame on the trim bar", (10, 40, 4, 44), (255, 255, 0), 20),
     ("video-trim", "the trimmed-off half of the bar", (240, 62), (85, 85, 85), 10),
-    ("video-trim", "the recorded picture under the bar", (100, 300), (254, 47, 82), 20),
+    ("video-trim", "the recorded picture under the bar, turned as the live picture was", (100, 300), (237, 15, 131), 20),
     ("video-trim", "the Retake button", (10, 508, 90, 44), BLUE_BUTTON, 40),
     ("store", "the app's icon", (60, 130), (89, 140, 230), 10),
     ("store", "the Done button", (250, 20, 70, 44), BLUE_BUTTON, 40),
@@ -152,6 +152,12 @@ CHECKS = [
     ("video-trim-left", "the recorded picture between the bar and the buttons", (284, 170), (157, 5, 220), 25),
     ("video-trim-left", "the Retake button", (10, 260, 90, 44), BLUE_BUTTON, 40),
     ("video-trim-right", "the recorded picture between the bar and the buttons", (284, 170), (157, 5, 220), 25),
+    # Filmed turned right: the clip keeps the live picture's orientation, its test pattern's
+    # corner at the top left in both.
+    ("video-camera-right", "the live picture's pattern corner, white then red", (20, 20), (255, 255, 255), 3),
+    ("video-camera-right", "the live picture's pattern corner, red", (80, 20), (255, 0, 0), 3),
+    ("video-trim-filmed-right", "the recorded pattern corner, red then white", (185, 100), (255, 0, 0), 3),
+    ("video-trim-filmed-right", "the recorded pattern corner, white", (205, 100), (255, 255, 255), 3),
 ]
 
 
@@ -167,7 +173,8 @@ SIZES = {
     "received-menu-left": LANDSCAPE, "received-menu-right": LANDSCAPE, "welcome-turned-left": LANDSCAPE,
     "welcome-turned-right": LANDSCAPE, "quality-sheet-left": LANDSCAPE, "quality-sheet-right": LANDSCAPE,
     "photo-picker-left": LANDSCAPE, "photo-picker-right": LANDSCAPE, "video-camera-left": LANDSCAPE,
-    "video-trim-left": LANDSCAPE, "video-trim-right": LANDSCAPE,
+    "video-trim-left": LANDSCAPE, "video-trim-right": LANDSCAPE, "video-camera-right": LANDSCAPE,
+    "video-trim-filmed-right": LANDSCAPE,
 }
 
 # Lines a run's screen text must show (OUT_DIR/RUN.txt), with what they stand for.
