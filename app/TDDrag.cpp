@@ -2,45 +2,51 @@
 
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIFont.h"
-#include "platform/uikit/UIImageView.h"
-#include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIScreenDescription.h"
 
 namespace {
 // A quarter turn short of a full one: the arrow drawn pointing right points up.
 constexpr CGFloat kArrowTurn = 4.71238899230957;
+constexpr CGFloat kHintWidth = 150;
+constexpr CGFloat kHintHeight = 30;
 } // namespace
 
 void TDDrag::viewDidLoad() {
     UIViewController::viewDidLoad();
+    arrow_ = std::make_shared<UIImageView>(UIImage::imageNamed("arrow"));
+    arrow_->setTransform(CGAffineTransformMakeRotation(kArrowTurn));
+    arrow_->setAlpha(0.4);
+
+    label_ = std::make_shared<UILabel>(CGRectMake(0, 0, kHintWidth, kHintHeight));
+    label_->setBackgroundColor(UIColor::clearColor());
+    label_->setTextColor(UIColor::grayColor());
+    label_->setFont(UIFont::systemFontOfSize(10.5));
+    label_->setTextAlignment(NSTextAlignmentCenter);
+    label_->setUserInteractionEnabled(false);
+    label_->setText(kHint);
+    viewWillLayoutSubviews();
+
+    view()->addSubview(label_);
+    view()->addSubview(arrow_);
+}
+
+void TDDrag::viewWillLayoutSubviews() {
+    UIViewController::viewWillLayoutSubviews();
+    if (!arrow_ || !label_) return;
     const CGRect bounds = view()->bounds();
     const CGFloat w = bounds.size.width, h = bounds.size.height;
-
-    auto image = UIImage::imageNamed("arrow");
+    // The arrow is placed as its upright frame would be, (w - its width) / 2 and h / 7, and turned
+    // about its centre.
+    auto image = arrow_->image();
     const CGSize size = image ? image->size() : CGSizeZero;
-    auto arrow = std::make_shared<UIImageView>(image);
-    arrow->setFrame(CGRectMake(w / 2 - size.width / 2, h / 7, size.width, size.height));
-    arrow->setTransform(CGAffineTransformMakeRotation(kArrowTurn));
-    arrow->setAlpha(0.4);
-
-    auto label = std::make_shared<UILabel>(CGRectMake(w / 2 - 75, h / 2, 150, 30));
-    label->setBackgroundColor(UIColor::clearColor());
-    label->setTextColor(UIColor::grayColor());
-    label->setFont(UIFont::systemFontOfSize(10.5));
-    label->setTextAlignment(NSTextAlignmentCenter);
-    label->setUserInteractionEnabled(false);
-    label->setText(kHint);
-
-    view()->addSubview(label);
-    view()->addSubview(arrow);
+    arrow_->setBounds(CGRectMake(0, 0, size.width, size.height));
+    arrow_->setCenter(CGPointMake(w / 2, h / 7 + size.height / 2));
+    label_->setFrame(CGRectMake(w / 2 - kHintWidth / 2, h / 2, kHintWidth, kHintHeight));
 }
 
 void TDDrag::describeToScreen(UIScreenDescription& screen) {
-    // The hint keeps the place it was given at load: after a turn it may lie off the screen or
-    // under the tab bar, and then the screen does not show it.
+    // The hint shows where the screen shows it: under a bar or the dropped menu it is not listed.
     if (!isViewLoaded()) return UIViewController::describeToScreen(screen);
-    for (const auto& subview : view()->subviews())
-        if (auto label = std::dynamic_pointer_cast<UILabel>(subview); label && label->text() == kHint && UIScreenDescription::seen(label))
-            screen.addLine(std::string("hint: ") + UIScreenDescription::quoted(kHint));
+    if (label_ && UIScreenDescription::seen(label_)) screen.addLine(std::string("hint: ") + UIScreenDescription::quoted(kHint));
     UIViewController::describeToScreen(screen);
 }

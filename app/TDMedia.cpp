@@ -12,6 +12,16 @@ enum : int { kMusicIndex = 0, kPhotosIndex = 1, kVideosIndex = 2 };
 
 constexpr CGFloat kPanelButtonSide = 96;
 
+CGRect cameraButtonFrame(const CGRect& bounds) {
+    const CGFloat w = bounds.size.width, h = bounds.size.height;
+    return CGRectMake(w / 2 - kPanelButtonSide / 2, h / 5, kPanelButtonSide, kPanelButtonSide);
+}
+
+CGRect libraryButtonFrame(const CGRect& bounds) {
+    const CGFloat w = bounds.size.width, h = bounds.size.height;
+    return CGRectMake(w / 2 - kPanelButtonSide / 2, h - h / 2, kPanelButtonSide, kPanelButtonSide);
+}
+
 std::shared_ptr<UIButton> panelButton(const CGRect& frame, const std::string& imageName, const std::shared_ptr<NSObject>& target,
                                       UIControl::Action action) {
     auto button = UIButton::buttonWithType(UIButtonTypeCustom);
@@ -47,13 +57,16 @@ void TDMedia::didSelectPenroseButtonAtIndex(int index) {
 
 TDMedia::PanelButtons TDMedia::addPanelButtons(UIView& view, const std::shared_ptr<NSObject>& target, UIControl::Action camera,
                                                UIControl::Action library) {
-    const CGRect bounds = view.bounds();
-    const CGFloat w = bounds.size.width, h = bounds.size.height;
+    // The curled pictures are drawn for the buttons' sizes: each is made at its place.
     PanelButtons buttons;
-    buttons.camera = panelButton(CGRectMake(w / 2 - 48, h / 5, kPanelButtonSide, kPanelButtonSide), "camera", target, std::move(camera));
-    buttons.library = panelButton(CGRectMake(w / 2 - 48, h - h / 2, kPanelButtonSide, kPanelButtonSide), "library", target,
-                                  std::move(library));
+    buttons.camera = panelButton(cameraButtonFrame(view.bounds()), "camera", target, std::move(camera));
+    buttons.library = panelButton(libraryButtonFrame(view.bounds()), "library", target, std::move(library));
     view.addSubview(buttons.camera);
     view.addSubview(buttons.library);
     return buttons;
+}
+
+void TDMedia::layoutPanelButtons(const UIView& view, const PanelButtons& buttons) {
+    if (buttons.camera) buttons.camera->setFrame(cameraButtonFrame(view.bounds()));
+    if (buttons.library) buttons.library->setFrame(libraryButtonFrame(view.bounds()));
 }

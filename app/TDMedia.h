@@ -28,4 +28,7 @@ public:
     }
     static PanelButtons addPanelButtons(UIView& view, const std::shared_ptr<NSObject>& target, UIControl::Action camera,
                                         UIControl::Action library);
+    // Places the two buttons for the view's bounds as they are now: the panel calls it at every
+    // layout, so a panel turned with the device shows both buttons on the turned screen.
+    static void layoutPanelButtons(const UIView& view, const PanelButtons& buttons);
 };

@@ -15,6 +15,15 @@
 namespace {
 constexpr CGFloat kButtonWidth = 120;
 constexpr CGFloat kButtonHeight = 42;
+// The buttons stand this far in from the sides, their tops at the height less this share of it.
+constexpr CGFloat kButtonInset = 18;
+constexpr CGFloat kButtonRise = 3.3;
+constexpr CGFloat kAlbumArtTop = 100;
+constexpr CGFloat kAlbumArtSide = 200;
+
+CGRect albumArtFrame(const CGRect& bounds) {
+    return CGRectMake(bounds.size.width / 2 - kAlbumArtSide / 2, kAlbumArtTop, kAlbumArtSide, kAlbumArtSide);
+}
 constexpr unsigned long kBrowseMask = 33;
 constexpr unsigned long kSendMask = 36;
 } // namespace
@@ -23,25 +32,35 @@ void TDMusic::viewDidLoad() {
     UIViewController::viewDidLoad();
     if (didLoad_) return;
     songData.clear();
-    const CGRect bounds = view()->bounds();
-    const CGFloat w = bounds.size.width, h = bounds.size.height;
-
-    albumArt_ = std::make_shared<UIImageView>(CGRectMake(w / 2 - 100, 100, 200, 200));
+    // The curled picture is drawn for the view's size: it is made at its place.
+    albumArt_ = std::make_shared<UIImageView>(albumArtFrame(view()->bounds()));
     UIImageView_Curled::setImageBorderWidthShadowDepthControlPointXOffsetControlPointYOffset(
         *albumArt_, imageWithImageScaledToSize(UIImage::imageNamed("disk"), CGSizeMake(180, 180)), 5, 10, 30, 70);
     albumArt_->layer()->setBorderWidth(3);
     albumArt_->setContentMode(UIViewContentModeScaleAspectFit);
     albumArt_->setBackgroundColor(UIColor::clearColor());
 
-    auto browse = makeButton(CGRectMake(18, h - h / 3.3, kButtonWidth, kButtonHeight), UIColor::grayColor(), "Browse",
-                             &TDMusic::browseForMusic, kBrowseMask);
-    sendMusicBtn_ = makeButton(CGRectMake(w - 138, h - h / 3.3, kButtonWidth, kButtonHeight), UIColor::greenColor(), "Send",
-                               &TDMusic::sendBtnPressed, kSendMask);
+    browseBtn_ = makeButton(CGRectZero, UIColor::grayColor(), "Browse", &TDMusic::browseForMusic, kBrowseMask);
+    sendMusicBtn_ = makeButton(CGRectZero, UIColor::greenColor(), "Send", &TDMusic::sendBtnPressed, kSendMask);
+    layoutControls();
 
     view()->addSubview(sendMusicBtn_);
     view()->addSubview(albumArt_);
-    view()->addSubview(browse);
+    view()->addSubview(browseBtn_);
     didLoad_ = true;
+}
+
+void TDMusic::viewWillLayoutSubviews() {
+    UIViewController::viewWillLayoutSubviews();
+    if (didLoad_) layoutControls();
+}
+
+void TDMusic::layoutControls() {
+    const CGRect bounds = view()->bounds();
+    const CGFloat w = bounds.size.width, h = bounds.size.height;
+    albumArt_->setFrame(albumArtFrame(bounds));
+    browseBtn_->setFrame(CGRectMake(kButtonInset, h - h / kButtonRise, kButtonWidth, kButtonHeight));
+    sendMusicBtn_->setFrame(CGRectMake(w - kButtonInset - kButtonWidth, h - h / kButtonRise, kButtonWidth, kButtonHeight));
 }
 
 std::shared_ptr<FlatButton> TDMusic::makeButton(const CGRect& frame, UIColorPtr color, const std::string& title,

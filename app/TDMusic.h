@@ -19,6 +19,9 @@ class NSTimer;
 class TDMusic : public UIViewController, public MPMediaPickerControllerDelegate, public UIAlertViewDelegate {
 public:
     void viewDidLoad() override;
+    // The disc and the buttons follow the screen's bounds: chosen sideways or turned afterwards,
+    // Browse and Send stand on the screen.
+    void viewWillLayoutSubviews() override;
 
     void browseForMusic();
     void sendBtnPressed();
@@ -35,6 +38,7 @@ public:
     const std::string& songTitle() const { return songTitle_; }
 
 private:
+    void layoutControls();
     std::shared_ptr<FlatButton> makeButton(const CGRect& frame, UIColorPtr color, const std::string& title,
                                            void (TDMusic::*action)(), unsigned long mask);
 
@@ -43,5 +47,6 @@ private:
     std::string songTitle_;
     AVURLAssetPtr songURL_;
     std::shared_ptr<FlatButton> sendMusicBtn_;
+    std::shared_ptr<FlatButton> browseBtn_;
     bool didLoad_ = false;
 };

@@ -14,6 +14,11 @@ void TDPhoto::viewDidLoad() {
     photoFromLibrary_ = buttons.library;
 }
 
+void TDPhoto::viewWillLayoutSubviews() {
+    UIViewController::viewWillLayoutSubviews();
+    TDMedia::layoutPanelButtons(*view(), {photoFromCamera_, photoFromLibrary_});
+}
+
 void TDPhoto::loadCamera() {
     imgTandrel_ = nullptr;
     stillCam_ = StillCam::init();

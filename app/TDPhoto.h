@@ -13,6 +13,8 @@
 class TDPhoto : public UIViewController, public StillCamDelegate, public PSImagePickerControllerDelegate {
 public:
     void viewDidLoad() override;
+    // The buttons follow the panel's bounds: chosen sideways or turned afterwards, both show.
+    void viewWillLayoutSubviews() override;
 
     void loadCamera();
     void loadLibrary();

@@ -28,6 +28,11 @@ void TDVideos::viewDidLoad() {
     videoFromLibrary_ = buttons.library;
 }
 
+void TDVideos::viewWillLayoutSubviews() {
+    UIViewController::viewWillLayoutSubviews();
+    TDMedia::layoutPanelButtons(*view(), {videoFromCamera_, videoFromLibrary_});
+}
+
 void TDVideos::loadCamera() {
     vidSendURL_ = nullptr;
     vidPicker_ = std::make_shared<UIImagePickerController>();

@@ -17,6 +17,8 @@ class TDVideos : public UIViewController,
                  public UIImagePickerControllerDelegate {
 public:
     void viewDidLoad() override;
+    // The buttons follow the panel's bounds: chosen sideways or turned afterwards, both show.
+    void viewWillLayoutSubviews() override;
 
     void loadCamera();
     void loadLibrary();

@@ -167,7 +167,11 @@ void PSActionSheet::receivedRotate() {
 void PSActionSheet::describeToScreen(UIScreenDescription& screen) {
     screen.beginLayer("an action sheet", "tap one of its buttons, or touch outside it to cancel");
     UIView::describeToScreen(screen);
-    std::string line = strTitle_.empty() ? std::string("action sheet:") : "action sheet: \"" + strTitle_ + "\"";
+    // A panel taller than the screen (a phone held sideways) is listed as it shows: its title only
+    // where it is in sight.
+    auto title = titleLabel_.lock();
+    const bool titleShown = !strTitle_.empty() && title && UIScreenDescription::seen(title);
+    std::string line = titleShown ? "action sheet: \"" + strTitle_ + "\"" : std::string("action sheet:");
     for (auto& title : aButtons_) line += " [" + title + "]";
     if (!strCancel_.empty()) line += " [" + strCancel_ + "]";
     screen.addLine(line);

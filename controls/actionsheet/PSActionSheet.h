@@ -123,6 +123,7 @@ private:
     std::shared_ptr<UIWindow> actionWindow_;
     UIViewPtr vActionSheet_;
     std::shared_ptr<UIScrollView> column_;
+    std::weak_ptr<UILabel> titleLabel_;
     Result result_;
     bool bDestructive_ = false;
     std::int32_t nAnimationType_ = kSlide;

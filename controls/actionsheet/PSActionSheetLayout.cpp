@@ -110,6 +110,7 @@ void PSActionSheet::showActionSheet() {
         label->setFrame(f);
         label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
         vActionSheet_->addSubview(label);
+        titleLabel_ = label;
         top = f.size.height + kTitleTop;
         auto line = std::make_shared<UIView>(CGRectMake(f.origin.x, f.origin.y + f.size.height - 3, f.size.width, kLineHeight));
         line->setBackgroundColor(darkColour());

@@ -93,6 +93,7 @@ void RSPenroseViewController::setMainController(const std::shared_ptr<UIViewCont
     centerPanel_ = controller;
     auto shown = controller ? controller->view() : nullptr;
     if (shown) {
+        shown->setFrame(centerPanelFrame());
         shown->setAlpha(0);
         if (centerPanelContainer_) centerPanelContainer_->addSubview(shown);
     }
@@ -109,6 +110,30 @@ void RSPenroseViewController::setMainController(const std::shared_ptr<UIViewCont
         [leaving](bool) {
             if (leaving) leaving->removeFromSuperview();
         });
+}
+
+CGRect RSPenroseViewController::centerPanelFrame() const {
+    if (!centerPanelContainer_) return UIScreen::mainScreen()->interfaceBounds();
+    auto window = centerPanelContainer_->window();
+    if (!window) return centerPanelContainer_->bounds();
+    return centerPanelContainer_->convertRectFromView(window->bounds(), window);
+}
+
+void RSPenroseViewController::viewWillLayoutSubviews() {
+    UIViewController::viewWillLayoutSubviews();
+    if (!centerPanelContainer_) return;
+    const CGRect bounds = view()->bounds();
+    centerPanelContainer_->setFrame(bounds);
+    if (overlayBackground_) overlayBackground_->setFrame(bounds);
+    if (centerPanel_ && centerPanel_->isViewLoaded()) centerPanel_->view()->setFrame(centerPanelFrame());
+    if (!penroseViewContainer_) return;
+    // The triangle keeps to the middle of the width; across a turn it keeps its state, parked or
+    // dropped (a pan under way keeps its finger's place).
+    basePenroseRect_.origin.x = bounds.size.width / 2 - kContainerWidth / 2;
+    CGRect frame = penroseViewContainer_->frame();
+    frame.origin.x = basePenroseRect_.origin.x;
+    if (penroseRevealed_) frame.origin.y = revealedY();
+    penroseViewContainer_->setFrame(frame);
 }
 
 void RSPenroseViewController::setMainControllerWithStoryboardID(const std::string& identifier) {
@@ -193,7 +218,7 @@ void RSPenroseViewController::repositionPenroseViewToOrigin(bool origin) {
         // Centred; in a view shorter than the triangle (a phone held sideways, between its bars)
         // from the view's top, so that its top bar is not lost under the navigation bar and the
         // dropped triangle stays inside the view, where its bars take touches.
-        targetY = std::max<CGFloat>(0, view()->frame().size.height / 2 - penroseViewContainer_->frame().size.height / 2);
+        targetY = revealedY();
         penroseRevealed_ = true;
         app->setStatusBarHiddenWithAnimation(true, UIStatusBarAnimationSlide);
         didShowPenrose();
@@ -211,6 +236,10 @@ void RSPenroseViewController::repositionPenroseViewToOrigin(bool origin) {
         [weak = weakSelf<RSPenroseViewController>()](bool) {
             if (auto self = weak.lock()) self->toggleOverlayBackground();
         });
+}
+
+CGFloat RSPenroseViewController::revealedY() {
+    return std::max<CGFloat>(0, view()->frame().size.height / 2 - penroseViewContainer_->frame().size.height / 2);
 }
 
 void RSPenroseViewController::toggleOverlayBackground() {

@@ -37,6 +37,9 @@ public:
     RSPenroseViewController() = default;
 
     void viewDidLoad() override;
+    // The panel and the overlay follow the view's bounds, the parked or dropped triangle its
+    // middle: a turn of the device lays them out for the turned screen.
+    void viewWillLayoutSubviews() override;
     void describeToScreen(UIScreenDescription& screen) override;
 
     void setMainController(const std::shared_ptr<UIViewController>& controller);
@@ -84,6 +87,12 @@ public:
 
 private:
     void buildPenroseContainer();
+    // The centre panel shows full screen, under the navigation and tab bars as the device lays
+    // out a controller's view: its frame is the screen's, in the panel container's coordinates
+    // (the container's bounds while the menu is in no window).
+    CGRect centerPanelFrame() const;
+    // The container's y while dropped.
+    CGFloat revealedY();
     void insertOverlayBelowContainer();
     // The side after a turn: one step each way once the summed turn reaches 5 radians.
     int sideAfterTurn() const;

@@ -187,10 +187,10 @@ bool Driver::swipe(const std::string& text) {
     }
     auto from = endpoint(args[1], usage);
     if (!from) return false;
-    CGPoint to = UIScrollViewSwipeEnd(*direction, *from, UIScreen::mainScreen()->interfaceBounds());
     auto w = frontWindow(*from);
     if (!w) return fail("no window on screen");
-    fingersOn(w).drag(inWindow(w, *from), inWindow(w, to), kUIScrollViewSwipeMoves);
+    const CGPoint start = inWindow(w, *from);
+    fingersOn(w).drag(start, UIScrollViewSwipeEndInWindow(*direction, start, w->bounds(), *w), kUIScrollViewSwipeMoves);
     return true;
 }
 

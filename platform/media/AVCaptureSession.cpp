@@ -113,27 +113,31 @@ void AVCaptureVideoPreviewLayer::drawInContext(CGContext& context) {
     if (!session_ || !session_->isRunning() || !link || !link->input()) return;
     auto frame = link->input()->device()->currentFrame();
     if (!frame) return;
+    drawFrame(context, *frame, link->videoOrientation(), gravity_, bounds());
+}
+
+void AVCaptureVideoPreviewLayer::drawFrame(CGContext& context, const CGImage& frame, AVCaptureVideoOrientation orientation,
+                                           const std::string& gravity, CGRect b) {
     // The sensor lies on its side: held upright, its frame turns a quarter clockwise.
     double turn = 0;
-    switch (link->videoOrientation()) {
+    switch (orientation) {
     case AVCaptureVideoOrientationPortrait: turn = M_PI / 2; break;
     case AVCaptureVideoOrientationPortraitUpsideDown: turn = -M_PI / 2; break;
     case AVCaptureVideoOrientationLandscapeLeft: turn = M_PI; break;
     case AVCaptureVideoOrientationLandscapeRight: break;
     }
     bool sideways = turn == M_PI / 2 || turn == -M_PI / 2;
-    CGSize upright{static_cast<CGFloat>(sideways ? frame->height() : frame->width()),
-                   static_cast<CGFloat>(sideways ? frame->width() : frame->height())};
-    auto mode = gravity_ == AVLayerVideoGravityResizeAspectFill ? UIViewContentModeScaleAspectFill
-                : gravity_ == AVLayerVideoGravityResize         ? UIViewContentModeScaleToFill
-                                                                : UIViewContentModeScaleAspectFit;
-    auto b = bounds();
+    CGSize upright{static_cast<CGFloat>(sideways ? frame.height() : frame.width()),
+                   static_cast<CGFloat>(sideways ? frame.width() : frame.height())};
+    auto mode = gravity == AVLayerVideoGravityResizeAspectFill ? UIViewContentModeScaleAspectFill
+                : gravity == AVLayerVideoGravityResize         ? UIViewContentModeScaleToFill
+                                                               : UIViewContentModeScaleAspectFit;
     auto shown = UIViewContentModeRect(mode, upright, b);
     context.saveGState();
     context.clipToRect(b);
     context.translateCTM(CGRectGetMidX(shown), CGRectGetMidY(shown));
     context.rotateCTM(turn);
     CGFloat w = sideways ? shown.size.height : shown.size.width, h = sideways ? shown.size.width : shown.size.height;
-    context.drawImage(CGRectMake(-w / 2, -h / 2, w, h), *frame);
+    context.drawImage(CGRectMake(-w / 2, -h / 2, w, h), frame);
     context.restoreGState();
 }

@@ -131,6 +131,10 @@ public:
     void setVideoGravity(const std::string& gravity) { gravity_ = gravity; }
     AVCaptureConnectionPtr connection() const { return session_ ? session_->videoConnection() : nullptr; }
     void drawInContext(CGContext& context) override;
+    // A camera frame drawn into the rect as a preview of that gravity shows it for the orientation:
+    // the one picture the live view, and what is recorded from it, hold.
+    static void drawFrame(CGContext& context, const CGImage& frame, AVCaptureVideoOrientation orientation,
+                          const std::string& gravity, CGRect rect);
 
 private:
     AVCaptureSessionPtr session_;

@@ -220,8 +220,14 @@ UIImagePtr UIImagePickerController::cameraPicture() const {
     auto cameras = AVCaptureDevice::devicesWithMediaType(AVMediaTypeVideo);
     auto seen = cameras.empty() ? nullptr : cameras[0]->currentFrame();
     if (!seen) return nullptr;
+    // Recorded turned as the live picture showed it while filming, so that the clip keeps the
+    // orientation it was filmed in through the trim step and after.
+    auto connection = preview_ ? preview_->connection() : nullptr;
+    const auto orientation = connection ? connection->videoOrientation() : AVCaptureVideoOrientationLandscapeRight;
     UIGraphicsBeginImageContextWithOptions(CGSizeMake(kClipWidth, kClipHeight), true, 1);
-    UIImage::imageWithCGImage(seen)->drawInRect(CGRectMake(0, 0, kClipWidth, kClipHeight));
+    if (auto context = UIGraphicsGetCurrentContext())
+        AVCaptureVideoPreviewLayer::drawFrame(*context, *seen, orientation, AVLayerVideoGravityResizeAspectFill,
+                                              CGRectMake(0, 0, kClipWidth, kClipHeight));
     auto drawn = UIGraphicsGetImageFromCurrentImageContext();
     UIGraphicsEndImageContext();
     return drawn;

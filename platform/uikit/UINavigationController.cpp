@@ -40,7 +40,8 @@ void UINavigationController::loadView() {
     auto container = std::make_shared<UINavigationContainerView>(UIScreen::mainScreen()->bounds(), navigationBar_);
     container->addSubview(navigationBar_);
     setView(container);
-    if (auto top = topViewController()) container->addSubview(top->view());
+    // The bar stands in front of the controller's view, as after every push.
+    if (auto top = topViewController()) container->insertSubviewBelowSubview(top->view(), navigationBar_);
     container->setNeedsLayout();
 }
 

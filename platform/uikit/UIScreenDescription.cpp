@@ -250,6 +250,12 @@ std::optional<CGPoint> UIScreenDescription::placePoint(const std::string& text) 
     if (!p) return std::nullopt;
     if (auto drawn = p->drawn.lock()) return centreOf(*drawn);
     auto view = p->view.lock();
+    // Where a finger meets it, as `tap` presses it: the middle of what shows of it.
+    if (auto window = view->window(); window && view != window)
+        if (auto at = reachPoint(view)) {
+            auto f = window->frame();
+            return UIScreen::mainScreen()->pointToInterface({at->x + f.origin.x, at->y + f.origin.y});
+        }
     return centreOf(*view->layer());
 }
 
@@ -314,7 +320,8 @@ void UIScreenDescription::outlineView(const std::shared_ptr<UIView>& view, std::
     describingViews_.pop_back();
     addPictureTarget(view);
     auto mention = view->screenMention();
-    if (mention && !mention->text.empty()) {
+    // What lies out of sight (past the screen's edge, say) is not listed; what it holds may be.
+    if (mention && !mention->text.empty() && seen(view)) {
         if (!outlined_) addLine("views:");
         outlined_ = true;
         addLine(std::string(2 * (depth + 1), ' ') + mention->bracketed());
@@ -387,7 +394,9 @@ bool standsInFront(const std::shared_ptr<UIView>& front, const std::shared_ptr<U
 std::optional<UIScreenDescription::Cover> UIScreenDescription::coverOf(const std::shared_ptr<UIView>& view) {
     auto window = view ? view->window() : nullptr;
     if (!window || view == window) return std::nullopt;
-    // The part of the view a finger can see: within every ancestor that clips, and the window.
+    // A finger finds the part of the view that shows; only a view covered wherever it shows sends
+    // the finger to what stands in front of it.
+    if (reachPoint(view, std::nullopt, false)) return std::nullopt;
     CGRect visible = view->convertRectToView(view->bounds(), window);
     for (auto v = view->superview(); v && v != window; v = v->superview())
         if (v->clipsToBounds()) visible = CGRectIntersection(visible, v->convertRectToView(v->bounds(), window));
@@ -448,16 +457,14 @@ bool paintedOver(const std::shared_ptr<UIView>& view, CGPoint point, const std::
 }
 } // namespace
 
-bool UIScreenDescription::seen(const std::shared_ptr<UIView>& view, std::optional<CGRect> rect) {
-    auto window = view ? view->window() : nullptr;
-    if (!window || view == window) return true;
-    if (shownOpacity(view.get()) < kInvisibleAlpha) return false;
-    CGRect visible = view->convertRectToView(rect.value_or(view->bounds()), window);
-    for (auto v = view->superview(); v && v != window; v = v->superview())
-        if (v->clipsToBounds()) visible = CGRectIntersection(visible, v->convertRectToView(v->bounds(), window));
-    visible = CGRectIntersection(visible, window->bounds());
-    if (CGRectIsEmpty(visible)) return false;
-    const CGPoint point{CGRectGetMidX(visible), CGRectGetMidY(visible)};
+namespace {
+// Where a finger looks for a view: the middle of its part first, then points spread over it.
+constexpr CGFloat kReachFractions[] = {0.5, 0.25, 0.75, 0.1, 0.9};
+
+// Whether a finger at the window's point meets the view: no window in front takes it, and what
+// the window's hit test finds there is the view, a part of it, or a view around it that lets the
+// touch through to it (a label, a picture); nothing else standing in front of it.
+bool fingerMeets(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIWindow>& window, CGPoint point) {
     const CGPoint onScreen{point.x + window->frame().origin.x, point.y + window->frame().origin.y};
     for (auto& other : UIApplication::sharedApplication()->windowsInFrontOf(window)) {
         other->layoutIfNeeded();
@@ -465,9 +472,42 @@ bool UIScreenDescription::seen(const std::shared_ptr<UIView>& view, std::optiona
             return false;
     }
     auto hit = window->hitTestWithEvent(point, nullptr);
-    if (hit && hit != view && !hit->isDescendantOfView(view.get()) && !view->isDescendantOfView(hit.get()) && standsInFront(hit, view))
-        return false;
-    return !paintedOver(view, point, window);
+    return !(hit && hit != view && !hit->isDescendantOfView(view.get()) && !view->isDescendantOfView(hit.get()) &&
+             standsInFront(hit, view));
+}
+
+// Whether the window's point lies where the view can show: inside the window and inside every
+// ancestor that clips.
+bool insideClips(const std::shared_ptr<UIView>& view, const std::shared_ptr<UIWindow>& window, CGPoint point) {
+    if (!CGRectContainsPoint(window->bounds(), point)) return false;
+    for (auto v = view->superview(); v && v != window; v = v->superview())
+        if (v->clipsToBounds() && !CGRectContainsPoint(v->bounds(), v->convertPointFromView(point, window))) return false;
+    return true;
+}
+} // namespace
+
+std::optional<CGPoint> UIScreenDescription::reachPoint(const std::shared_ptr<UIView>& view, std::optional<CGRect> rect, bool eye) {
+    auto window = view ? view->window() : nullptr;
+    if (!window) return std::nullopt;
+    const CGRect r = rect.value_or(view->bounds());
+    if (CGRectIsEmpty(r)) return std::nullopt;
+    // Points of the view's own coordinates, so that a turned view is searched along its own shape.
+    for (CGFloat fy : kReachFractions)
+        for (CGFloat fx : kReachFractions) {
+            const CGPoint local{r.origin.x + r.size.width * fx, r.origin.y + r.size.height * fy};
+            const CGPoint point = view->convertPointToView(local, window);
+            if (!insideClips(view, window, point) || !fingerMeets(view, window, point)) continue;
+            if (eye && paintedOver(view, point, window)) continue;
+            return point;
+        }
+    return std::nullopt;
+}
+
+bool UIScreenDescription::seen(const std::shared_ptr<UIView>& view, std::optional<CGRect> rect) {
+    auto window = view ? view->window() : nullptr;
+    if (!window || view == window) return true;
+    if (shownOpacity(view.get()) < kInvisibleAlpha) return false;
+    return reachPoint(view, rect).has_value();
 }
 
 bool UIScreenDescription::covered(UIScreenReply& reply) const {
@@ -518,7 +558,13 @@ bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenRep
     auto b = view->bounds();
     CGPoint center{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
     CGPoint inRoot = view->convertPointToView(center, nullptr);
-    if (auto window = std::dynamic_pointer_cast<UIWindow>(root)) return touchAt(window, inRoot, reply);
+    // Where the view shows only in part, the finger presses that part, as the screen lists it.
+    if (auto window = std::dynamic_pointer_cast<UIWindow>(root))
+        {
+        auto at = reachPoint(view);
+        if (!at) at = reachPoint(view, std::nullopt, false);
+        return touchAt(window, at.value_or(inRoot), reply);
+    }
     return offerTap(root->hitTestWithEvent(inRoot, nullptr), view, nullptr, inRoot, reply);
 }
 

@@ -140,6 +140,14 @@ public:
     // instead (coverOf), no picture and no filled view drawn over it. A view outside any window
     // is taken as seen.
     static bool seen(const std::shared_ptr<UIView>& view, std::optional<CGRect> rect = std::nullopt);
+    // The one rule behind both what the screen lists and where `tap` presses: the point of the
+    // window where a finger meets the view (of `rect`, in the view's coordinates, when given) —
+    // the middle of the view first, then points spread over it along its own (possibly turned)
+    // shape — inside the window and every ancestor that clips, with nothing in front taking the
+    // touch there, and, for an eye, nothing painted over it. nullopt when there is none, or the
+    // view is in no window.
+    static std::optional<CGPoint> reachPoint(const std::shared_ptr<UIView>& view, std::optional<CGRect> rect = std::nullopt,
+                                             bool eye = true);
     // Whether a name shown on the screen is what was typed: escaped as the screen shows it ("\\"
     // for a backslash, "\x20" for a space at its end), or as it is when the typing holds no
     // backslash (a backslash typed always begins an escape).

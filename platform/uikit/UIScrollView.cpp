@@ -3,6 +3,7 @@
 #include "platform/foundation/NSRunLoop.h"
 #include "platform/uikit/UIFingers.h"
 #include "platform/uikit/UIPanGestureRecognizer.h"
+#include "platform/uikit/UIScreen.h"
 #include "platform/uikit/UIWindow.h"
 
 #include <algorithm>
@@ -45,6 +46,16 @@ CGPoint UIScrollViewSwipeEnd(UIScrollViewSwipe direction, CGPoint from, const CG
     to.x = std::clamp<CGFloat>(to.x, CGRectGetMinX(bounds), CGRectGetMaxX(bounds) - 1);
     to.y = std::clamp<CGFloat>(to.y, CGRectGetMinY(bounds), CGRectGetMaxY(bounds) - 1);
     return to;
+}
+
+CGPoint UIScrollViewSwipeEndInWindow(UIScrollViewSwipe direction, CGPoint from, const CGRect& bounds, const UIWindow& window) {
+    auto screen = UIScreen::mainScreen();
+    const CGPoint origin = window.frame().origin;
+    const CGAffineTransform toInterface =
+        CGAffineTransformConcat(CGAffineTransformMakeTranslation(origin.x, origin.y), screen->interfaceTransform());
+    const CGPoint end = UIScrollViewSwipeEnd(direction, CGPointApplyAffineTransform(from, toInterface),
+                                             CGRectApplyAffineTransform(bounds, toInterface));
+    return CGPointApplyAffineTransform(end, CGAffineTransformInvert(toInterface));
 }
 
 UIScrollView::UIScrollView(const CGRect& frame) : UIView(frame), pan_(std::make_shared<UIPanGestureRecognizer>()) {
@@ -183,7 +194,7 @@ bool UIScrollView::swipe(UIScrollViewSwipe direction, UIScreenReply& reply) {
     CGPoint from{CGRectGetMidX(shown), CGRectGetMidY(shown)};
     UIFingers fingers(w);
     fingers.setPassTime(reply.passTime);
-    fingers.drag(from, UIScrollViewSwipeEnd(direction, from, shown), kUIScrollViewSwipeMoves);
+    fingers.drag(from, UIScrollViewSwipeEndInWindow(direction, from, shown, *w), kUIScrollViewSwipeMoves);
     return true;
 }
 

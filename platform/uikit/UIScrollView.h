@@ -34,8 +34,13 @@ std::optional<UIScrollViewSwipe> UIScrollViewSwipeFromName(const std::string& na
 // A swipe is a flick of a finger: this far, in this many moves of a screen frame each.
 inline constexpr CGFloat kUIScrollViewSwipeDistance = 160;
 inline constexpr int kUIScrollViewSwipeMoves = 6;
-// The point a flick from `from` that way goes to, kept within `bounds`.
+// The point a flick from `from` that way goes to, kept within `bounds`; all three upright in the
+// interface, where "up" is up for the person holding the device.
 CGPoint UIScrollViewSwipeEnd(UIScrollViewSwipe direction, CGPoint from, const CGRect& bounds);
+// The same for points of a window, which keeps the screen's fixed coordinates however the device
+// is held: the flick runs along the interface's axes, so a swipe up turned sideways goes up for
+// the person. Every swipe the driver makes goes through here.
+CGPoint UIScrollViewSwipeEndInWindow(UIScrollViewSwipe direction, CGPoint from, const CGRect& bounds, const UIWindow& window);
 
 class UIScrollView : public UIView {
 public:

@@ -8,10 +8,10 @@ tandrel="$1"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/sample_device.bash"
 
-# The panel's two buttons are pictures without text: the camera's centre is at 160,225 and the
-# library's at 160,396 on the phone's screen.
+# The panel's two buttons are pictures without text: the camera's centre is at 160,162 and the
+# library's at 160,332 on the phone's screen.
 { media_screen Videos; cat <<'SCRIPT'; } > "$work/script"
-touch 160,396
+touch 160,332
 wait 1
 tap Camera Roll
 item 0
@@ -19,7 +19,7 @@ item 1
 tap Done
 wait 1
 cancel
-touch 160,225
+touch 160,162
 wait 1
 tap Record
 wait 2
@@ -27,7 +27,7 @@ tap Stop
 tap Use Video
 wait 1
 cancel
-touch 160,225
+touch 160,162
 wait 1
 tap Record
 wait 2
@@ -37,7 +37,7 @@ tap Use Video
 wait 1
 cancel
 photos deny
-touch 160,396
+touch 160,332
 wait 1
 SCRIPT
 run_script

@@ -79,12 +79,13 @@ TEST_F(PenroseTest, TappedBarReportsItsIndexThenParks) {
 
 // In a view shorter than the triangle (a phone's Media tab held sideways, between its bars) the
 // dropped menu lies from the view's top, inside it, and each bar's button answers there (the
-// container keeps the x it was built at, when the view was upright).
+// container keeps to the middle of the view's width, 124 points in).
 TEST_F(PenroseTest, InAShortViewTheDroppedMenuLiesInsideAndEveryBarAnswers) {
+    constexpr CGFloat x = 568 / 2 - 160;
     struct Row {
         CGPoint point;
         int index;
-    } rows[] = {{{284, 0 - 0.4 + 19.5}, 0}, {{85, 0 - 0.4 + 147.5}, 1}, {{235, 0 - 0.4 + 147.5}, 2}};
+    } rows[] = {{{x + 284, 0 - 0.4 + 19.5}, 0}, {{x + 85, 0 - 0.4 + 147.5}, 1}, {{x + 235, 0 - 0.4 + 147.5}, 2}};
     for (auto& row : rows) {
         SCOPED_TRACE(row.index);
         SetUp();

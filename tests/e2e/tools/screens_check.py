@@ -88,7 +88,7 @@ CHECKS = [
     ("camera", "the live picture's test pattern", (100, 300), (237, 15, 131), 20),
     ("video-trim", "the kept half's yellow frame on the trim bar", (10, 40, 4, 44), (255, 255, 0), 20),
     ("video-trim", "the trimmed-off half of the bar", (240, 62), (85, 85, 85), 10),
-    ("video-trim", "the recorded picture under the bar", (100, 300), (254, 47, 82), 20),
+    ("video-trim", "the recorded picture under the bar, turned as the live picture was", (100, 300), (237, 15, 131), 20),
     ("video-trim", "the Retake button", (10, 508, 90, 44), BLUE_BUTTON, 40),
     ("store", "the app's icon", (60, 130), (89, 140, 230), 10),
     ("store", "the Done button", (250, 20, 70, 44), BLUE_BUTTON, 40),
@@ -122,6 +122,19 @@ CHECKS = [
     # Turned under screens already open.
     ("media-menu-left", "the dropped triangle's top bar below the navigation bar", (200, 75), (231, 231, 231), 3),
     ("media-menu-right", "the dropped triangle's top bar below the navigation bar", (200, 75), (231, 231, 231), 3),
+    # The Media panels chosen sideways, and chosen upright then turned: laid out for the landscape
+    # screen, their buttons between the navigation bar and the tab bar across the full width.
+    ("photos-left", "the library button below the parked triangle", (250, 180), (170, 170, 170), 3),
+    ("photos-left", "the tab bar across the landscape width", (560, 300), (42, 42, 42), 3),
+    ("videos-left", "the library button below the parked triangle", (250, 180), (170, 170, 170), 3),
+    ("music-right", "Send at the landscape right", (490, 244), (0, 255, 0), 3),
+    ("music-right", "Browse at the landscape left", (30, 230), (128, 128, 128), 3),
+    ("photos-turned-left", "the library button below the parked triangle", (250, 180), (170, 170, 170), 3),
+    ("photos-turned-left", "the tab bar across the landscape width", (560, 300), (42, 42, 42), 3),
+    ("videos-turned-right", "the library button below the parked triangle", (250, 180), (170, 170, 170), 3),
+    ("music-turned-right", "Send at the landscape right", (490, 244), (0, 255, 0), 3),
+    ("music-turned-right", "Browse at the landscape left", (30, 230), (128, 128, 128), 3),
+    ("music-turned-right", "the record's label in the middle", (284, 180), (91, 165, 255), 3),
     ("received-menu-left", "the document menu along the landscape bottom", (284, 300), (248, 248, 248), 3),
     ("received-menu-left", "the menu's AirDrop entry, upright", (240, 210, 90, 25), BLUE_BUTTON, 40),
     ("received-menu-right", "the document menu along the landscape bottom", (284, 300), (248, 248, 248), 3),
@@ -139,6 +152,12 @@ CHECKS = [
     ("video-trim-left", "the recorded picture between the bar and the buttons", (284, 170), (157, 5, 220), 25),
     ("video-trim-left", "the Retake button", (10, 260, 90, 44), BLUE_BUTTON, 40),
     ("video-trim-right", "the recorded picture between the bar and the buttons", (284, 170), (157, 5, 220), 25),
+    # Filmed turned right: the clip keeps the live picture's orientation, its test pattern's
+    # corner at the top left in both.
+    ("video-camera-right", "the live picture's pattern corner, white then red", (20, 20), (255, 255, 255), 3),
+    ("video-camera-right", "the live picture's pattern corner, red", (80, 20), (255, 0, 0), 3),
+    ("video-trim-filmed-right", "the recorded pattern corner, red then white", (185, 100), (255, 0, 0), 3),
+    ("video-trim-filmed-right", "the recorded pattern corner, white", (205, 100), (255, 255, 255), 3),
 ]
 
 
@@ -150,10 +169,12 @@ SIZES = {
     "files-upright": (320, 568), "camera-left": LANDSCAPE, "camera-right": LANDSCAPE,
     "video-grid-left": LANDSCAPE, "video-grid-right": LANDSCAPE,
     "media-menu-left": LANDSCAPE, "media-menu-right": LANDSCAPE, "videos-left": LANDSCAPE, "music-right": LANDSCAPE,
+    "photos-left": LANDSCAPE, "photos-turned-left": LANDSCAPE, "videos-turned-right": LANDSCAPE, "music-turned-right": LANDSCAPE,
     "received-menu-left": LANDSCAPE, "received-menu-right": LANDSCAPE, "welcome-turned-left": LANDSCAPE,
     "welcome-turned-right": LANDSCAPE, "quality-sheet-left": LANDSCAPE, "quality-sheet-right": LANDSCAPE,
     "photo-picker-left": LANDSCAPE, "photo-picker-right": LANDSCAPE, "video-camera-left": LANDSCAPE,
-    "video-trim-left": LANDSCAPE, "video-trim-right": LANDSCAPE,
+    "video-trim-left": LANDSCAPE, "video-trim-right": LANDSCAPE, "video-camera-right": LANDSCAPE,
+    "video-trim-filmed-right": LANDSCAPE,
 }
 
 # Lines a run's screen text must show (OUT_DIR/RUN.txt), with what they stand for.
@@ -171,6 +192,9 @@ TEXTS = [
     ("picker-turned", "the Photos panel after the turned picker's Cancel", 'menu: parked, "Photos"'),
     ("menu-turned", "the document menu turned", "menu: "),
     ("sheet-turned", "the quality sheet turned", "action sheet: "),
+    ("sheet-turned", "the quality sheet turned, its title above the screen's top unlisted",
+     "action sheet: [High Quality] [Medium Quality] [Low Quality] [Cancel]"),
+    ("panels-turned", "the Photos panel chosen sideways", 'menu: parked, "Photos"'),
 ]
 
 
