@@ -513,7 +513,10 @@ std::string Driver::execute(const std::string& rawLine, bool* quit) {
     // on; a transfer it began runs on, its real time counted by the waits that follow.
     if ((command != table.end() && command->name != "screen" && command->name != "help" && command->name != "quit") || host != added.end())
         settleWork();
-    if (!ok) return "error: " + printableLines(lastError_) + "\n";
+    if (!ok) {
+        ++failedCommands_;
+        return "error: " + printableLines(lastError_) + "\n";
+    }
     std::string said = saidIsPrintable_ ? lastSaid_ : printableLines(lastSaid_);
     if (!said.empty() && said.back() != '\n') said += "\n";
     return said;

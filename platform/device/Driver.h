@@ -30,6 +30,8 @@ public:
     // One command line; returns what the command says back (empty when it just acted), or an
     // error beginning with "error: ". `quit` becomes true for the quit command.
     std::string execute(const std::string& line, bool* quit = nullptr);
+    // How many commands execute() has answered with an error (a script then ends with status 1).
+    std::size_t failedCommands() const { return failedCommands_; }
     // The line without a byte-order mark before it (a script saved with one).
     static std::string withoutByteOrderMark(const std::string& line);
     // A number as a person writes it: decimal digits with an optional sign, point and exponent.
@@ -170,6 +172,7 @@ private:
 
     std::string lastError_;
     std::string lastSaid_;
+    std::size_t failedCommands_ = 0;
     // lastSaid_ is screen text, escaped already.
     bool saidIsPrintable_ = false;
     std::size_t openedShown_ = 0;

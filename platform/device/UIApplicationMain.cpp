@@ -153,14 +153,12 @@ LaunchURL launchURLFor(const Options& options) {
 }
 
 // Runs one command and prints what it says and the screen after it; false when it quits.
-// `failed` becomes true when the command answered with an error.
-bool runCommand(Driver& driver, const std::string& rawLine, bool echo, bool& failed) {
+bool runCommand(Driver& driver, const std::string& rawLine, bool echo) {
     const std::string line = Driver::withoutByteOrderMark(rawLine);
     // The line as typed: its escapes stand as they are, and only raw controls show as escapes.
     if (echo) std::cout << "> " << PrintableText(line, PrintableBackslash::AsTyped) << "\n";
     bool quit = false;
     std::string said = driver.execute(line, &quit);
-    if (said.starts_with("error: ")) failed = true;
     if (quit) return false;
     std::cout << said;
     // Every command but screen and help is followed by the screen (screenshot too).
@@ -172,17 +170,16 @@ bool runCommand(Driver& driver, const std::string& rawLine, bool echo, bool& fai
     return true;
 }
 
-// The process's status once the commands have run. A failed command is answered with its error
-// line and the run goes on; the status stays 0, as the end-to-end scripts that check refusals expect.
-int endStatus(bool) { return 0; }
+// The status a script ends with: 1 when any of its commands was answered with an error (the run
+// goes on after one), else 0.
+int endStatus(const Driver& driver) { return driver.failedCommands() > 0 ? 1 : 0; }
 
 // Reads commands line by line with nothing running between them (a regular file as input).
 int runLines(Driver& driver, std::istream& in, bool echo) {
     std::string line;
-    bool failed = false;
     while (std::getline(in, line))
-        if (!runCommand(driver, line, echo, failed)) break;
-    return endStatus(failed);
+        if (!runCommand(driver, line, echo)) break;
+    return endStatus(driver);
 }
 
 // The script's file, opened before the app launches so that a mistyped path is an error at once.
@@ -225,22 +222,24 @@ int runStandardInput(Driver& driver) {
         }
         pending.append(buffer, static_cast<std::size_t>(n));
     });
-    if (source == 0) return runLines(driver, std::cin, !interactive);
+    if (source == 0) {
+        int status = runLines(driver, std::cin, !interactive);
+        return interactive ? 0 : status;
+    }
     if (interactive) std::cout << "Type help for the commands.\n" << kPrompt << std::flush;
     bool quit = false;
-    bool failed = false;
     while (!quit) {
         std::size_t newline;
         bool ranCommand = false;
         while (!quit && (newline = pending.find('\n')) != std::string::npos) {
             std::string line = pending.substr(0, newline);
             pending.erase(0, newline + 1);
-            quit = !runCommand(driver, line, !interactive, failed);
+            quit = !runCommand(driver, line, !interactive);
             ranCommand = true;
         }
         if (quit) break;
         if (endOfInput) {
-            if (!pending.empty()) runCommand(driver, pending, !interactive, failed);
+            if (!pending.empty()) runCommand(driver, pending, !interactive);
             break;
         }
         if (ranCommand && interactive) std::cout << kPrompt << std::flush;
@@ -248,7 +247,7 @@ int runStandardInput(Driver& driver) {
     }
     if (!endOfInput) loop->removeFileDescriptor(source);
     // A person at the prompt saw each error as it came; a script piped in ends with its status.
-    return interactive ? 0 : endStatus(failed);
+    return interactive ? 0 : endStatus(driver);
 }
 } // namespace
 

@@ -22,8 +22,11 @@ accounts
 send
 cancel
 SCRIPT
-"$tandrel" --device "$device" --accounts none --script "$work/script" > "$work/out" 2> "$work/err"
+status=0
+"$tandrel" --device "$device" --accounts none --script "$work/script" > "$work/out" 2> "$work/err" || status=$?
 cat "$work/out"
+# The script runs commands that fail on purpose (the bad account lists and missing sheets): it ends with status 1.
+[ "$status" = 1 ] || fail "the script ended with status $status"
 expect() { grep -qF -- "$1" "$work/out" || fail "the screens never show: $1"; }
 expect 'error: unknown account "bogus" (mail, sms, facebook, twitter or none)'
 expect 'accounts: sms,twitter'

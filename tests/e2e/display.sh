@@ -22,10 +22,13 @@ screenshot /no/such/dir/a.png
 pixel 20,40
 SCRIPT
 
-"$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err"
-cat "$work/out"
-
 fail() { echo "FAILED: $*" >&2; exit 1; }
+status=0
+"$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err" || status=$?
+cat "$work/out"
+# The script runs commands that fail on purpose (the pixel off the screen and the screenshot nowhere): it ends with status 1.
+[ "$status" = 1 ] || fail "the script ended with status $status"
+
 expect() { grep -qF -- "$1" "$work/out" || fail "the output never shows: $1"; }
 
 expect "screenshot $work/screen.png: 640 by 1136 pixels"

@@ -37,8 +37,11 @@ SCRIPT
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-"$tandrel" --device "$device" --handover "$work/minutes.txt" --script "$work/script" > "$work/out" 2> "$work/err"
+status=0
+"$tandrel" --device "$device" --handover "$work/minutes.txt" --script "$work/script" > "$work/out" 2> "$work/err" || status=$?
 cat "$work/out"
+# The script runs commands that fail on purpose (the hand-overs of a missing file and a folder): it ends with status 1.
+[ "$status" = 1 ] || fail "the script ended with status $status"
 expect() { grep -qF -- "$1" "$work/out" || fail "the output never shows: $1"; }
 
 # At launch: saved before the first command, and flashed.

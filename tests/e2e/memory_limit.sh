@@ -42,7 +42,6 @@ mkdir "$device"
 "$tandrel" --device "$device" --sample < /dev/null > /dev/null 2>&1
 printf 'notes' > "$work/notes.txt"
 cat > "$work/walk" <<SCRIPT
-tap Skip
 handover $work/notes.txt
 wait 1
 tab Media

@@ -22,7 +22,9 @@ run() {
 
 mkfifo "$work/pipe.mov"
 printf 'handover %s\nbackground\nforeground\nquit\n' "$work/pipe.mov" > "$work/handover.script"
-run --script "$work/handover.script" || true
+status=0
+run --script "$work/handover.script" || status=$?
+[ "$status" = 1 ] || fail "the refused hand-over's script ended with status $status"
 grep -qF "error: $work/pipe.mov is not a file (only files can be handed over)" "$work/out" || fail "handover of a FIFO gave no clear error"
 if run --handover "$work/pipe.mov" --script /dev/null; then fail "a FIFO at launch was accepted"; fi
 grep -qF "is not a file" "$work/err" || fail "a FIFO at launch gave no clear error"

@@ -47,8 +47,11 @@ pixel 3,300
 SCRIPT
 
 fail() { echo "FAILED: $*" >&2; exit 1; }
-"$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err"
+status=0
+"$tandrel" --device "$device" --script "$work/script" > "$work/out" 2> "$work/err" || status=$?
 cat "$work/out"
+# The script runs commands that fail on purpose (the refused choice): it ends with status 1.
+[ "$status" = 1 ] || fail "the script ended with status $status"
 expect() { grep -qF -- "$1" "$work/out" || fail "the output never shows: $1"; }
 after() { sed -n "/^> $1\$/,/^> /p" "$work/out"; }
 

@@ -151,6 +151,26 @@ TEST_F(DriverTest, CommandsNavigateTabsAndReportErrors) {
     EXPECT_TRUE(quit);
 }
 
+// A command answered with an error counts as failed, whatever refused it (a script then ends
+// with status 1); every other answer, said text or none, does not.
+TEST_F(DriverTest, EveryErrorAnswerAndOnlyItCountsAsAFailedCommand) {
+    const struct {
+        const char* line;
+        bool fails;
+    } cases[] = {
+        {"", false},          {"# a note", false},      {"screen", false},      {"help", false},
+        {"tap item 1", false}, {"wait 1", false},        {"tap Nowhere", true},  {"touch 240,5", true},
+        {"frobnicate", true},  {"crash", true},          {"row x", true},        {"tap", true},
+        {"wait soon", true},   {"wait 1e10", true},      {"network dialup", true}, {"tab Other", false},
+    };
+    for (const auto& c : cases) {
+        const std::size_t before = driver_.failedCommands();
+        const std::string said = driver_.execute(c.line);
+        EXPECT_EQ(said.starts_with("error: "), c.fails) << c.line << ": " << said;
+        EXPECT_EQ(driver_.failedCommands() - before, c.fails ? 1u : 0u) << c.line;
+    }
+}
+
 TEST_F(DriverTest, AlertsAndSheetsAreShownAndAnswered) {
     auto alert = UIAlertView::initWithTitle("Error", "It failed.", nullptr, "OK");
     alert->show();

@@ -208,9 +208,10 @@ class Run:
         self.status = done.returncode
 
     def check(self, expect_errors=()):
-        if self.status != 0:
-            fail("the ad host ended with %d\n%s" % (self.status, self.err[-3000:]))
+        # A script ends with status 1 when any of its commands answered with an error, else 0.
         errors = [line for line in self.out.splitlines() if line.startswith("error:")]
+        if self.status != (1 if errors else 0):
+            fail("the ad host ended with %d after %d failed commands\n%s" % (self.status, len(errors), self.err[-3000:]))
         unexpected = [e for e in errors if not any(x in e for x in expect_errors)]
         if unexpected:
             fail("a command failed: %s\n%s" % (unexpected[0], self.out[-4000:]))
