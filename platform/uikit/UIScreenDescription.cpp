@@ -559,8 +559,7 @@ bool UIScreenDescription::touch(const std::shared_ptr<UIView>& view, UIScreenRep
     CGPoint center{b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2};
     CGPoint inRoot = view->convertPointToView(center, nullptr);
     // Where the view shows only in part, the finger presses that part, as the screen lists it.
-    if (auto window = std::dynamic_pointer_cast<UIWindow>(root))
-        {
+    if (auto window = std::dynamic_pointer_cast<UIWindow>(root)) {
         auto at = reachPoint(view);
         if (!at) at = reachPoint(view, std::nullopt, false);
         return touchAt(window, at.value_or(inRoot), reply);
