@@ -3,6 +3,7 @@
 #include <atomic>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -43,7 +44,9 @@ double hostMonotonic() {
 double PlatformClock::now() {
     if (!manual) return hostWall();
     std::lock_guard<std::mutex> guard(platformClockLock);
-    return manualWallStart + (manualMonotonic - manualMonotonicStart);
+    // The time passed is the difference of two large readings, a rounding off what the steps
+    // added up to: kept to the microsecond, 1800 s passed read as 1800 s.
+    return manualWallStart + std::round((manualMonotonic - manualMonotonicStart) * 1e6) / 1e6;
 }
 
 double PlatformClock::monotonic() {

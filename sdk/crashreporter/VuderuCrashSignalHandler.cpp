@@ -242,7 +242,12 @@ bool VuderuCrashSignalHandler::registerHandlerForSignalCallbackContextError(
 
 bool VuderuCrashSignalHandler::registerHandlerWithSignalError(int signo, NSErrorPtr* error) {
     RegistrationLock guard;
-    if (sigaltstack(&sigstk_, nullptr) != 0) {
+    // A thread whose alternate stack is large enough for the handler keeps it: it may be the
+    // host's, or one the platform gave the thread as it started.
+    stack_t current{};
+    const bool keepsItsOwn = sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) && current.ss_sp &&
+                             current.ss_size >= kHandlerStackNeed;
+    if (!keepsItsOwn && sigaltstack(&sigstk_, nullptr) != 0) {
         vdcrash_populate_posix_error(error, errno, "Could not initialize alternative signal stack");
         return false;
     }
