@@ -47,4 +47,11 @@ protected:
         EXPECT_TRUE(report) << (error ? error->localizedDescription() : std::string());
         return report;
     }
+
+    // The thread a report names as the one that crashed; null when it names none.
+    static std::shared_ptr<VuderuCrashReportThreadInfo> crashedThreadOf(const VuderuCrashReport& report) {
+        for (const auto& thread : report.threads())
+            if (thread->crashed()) return thread;
+        return nullptr;
+    }
 };

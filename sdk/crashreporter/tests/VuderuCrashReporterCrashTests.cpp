@@ -295,9 +295,7 @@ TEST_F(CrashReporterTest, AStackOverflowOnAThreadStartedBeforeEnablingIsReported
         EXPECT_EQ(killedBy(status), SIGSEGV) << "status " << status;
         auto report = pendingReport();
         ASSERT_TRUE(report);
-        std::shared_ptr<VuderuCrashReportThreadInfo> crashed;
-        for (const auto& thread : report->threads())
-            if (thread->crashed()) crashed = thread;
+        auto crashed = crashedThreadOf(*report);
         ASSERT_TRUE(crashed);
         EXPECT_NE(crashed->threadNumber(), 0) << "the main thread did not crash";
         // The frames are the recursion's (the child is a fork: its code lies where the parent's does).
@@ -355,9 +353,7 @@ TEST_F(CrashReporterTest, AStackOverflowOnTheMainThreadIsReportedWhenAnotherThre
         EXPECT_EQ(reporter->pendingCrashReportPaths().size(), 1u);
         auto report = pendingReport();
         ASSERT_TRUE(report);
-        std::shared_ptr<VuderuCrashReportThreadInfo> crashed;
-        for (const auto& thread : report->threads())
-            if (thread->crashed()) crashed = thread;
+        auto crashed = crashedThreadOf(*report);
         ASSERT_TRUE(crashed);
         ASSERT_GE(crashed->stackFrames().size(), 3u);
         ExecutableSymbols symbols;
